@@ -1,0 +1,85 @@
+#include "app/CommandLine.h"
+
+#include "selftest/SelfTest.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velkin::CommandLine {
+
+namespace {
+
+void message(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+bool has(const std::vector<std::string>& arguments, const char* flag)
+{
+    return std::find(arguments.begin(), arguments.end(), flag) != arguments.end();
+}
+
+// Index of the first occurrence of `option` that has two operands after it, or -1.
+int optionWithOperands(const std::vector<std::string>& arguments, const char* option)
+{
+    auto it = std::find(arguments.begin(), arguments.end(), option);
+    if (it == arguments.end())
+        return -1;
+    const auto i = static_cast<size_t>(it - arguments.begin());
+    return i + 2 < arguments.size() ? static_cast<int>(i) : -1;
+}
+
+int notBuilt(const char* mode)
+{
+    message(std::string("velkin: ") + mode + " is not built yet in this version");
+    return 1;
+}
+
+} // namespace
+
+int dispatch(const std::vector<std::string>& arguments)
+{
+    if (has(arguments, "--selftest"))
+        return SelfTest::run() ? 0 : 1;
+    if (optionWithOperands(arguments, "--render") >= 0)
+        return notBuilt("--render");
+    if (optionWithOperands(arguments, "--export") >= 0)
+        return notBuilt("--export");
+    if (optionWithOperands(arguments, "--appstore") >= 0)
+        return notBuilt("--appstore");
+    message("Velkin: the editor window is not part of this build yet.\n"
+            "Command-line modes:\n"
+            "  velkin --selftest                 run the built-in self-test");
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    // Batch modes must run on machines without a display.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr
+        && std::getenv("WAYLAND_DISPLAY") == nullptr)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
+        // A private runtime folder keeps Qt from warning on machines without a session.
+        const std::string runtime = "/tmp/velkin-runtime-" + std::to_string(getuid());
+        mkdir(runtime.c_str(), 0700);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Velkin");
+    // Qt takes the numeric locale from the environment; our number formatting expects C.
+    std::setlocale(LC_NUMERIC, "C");
+    const std::vector<std::string> arguments(argv, argv + argc);
+    return dispatch(arguments);
+}
+
+} // namespace velkin::CommandLine

@@ -1,0 +1,274 @@
+#include "platform/text/TextOps.h"
+
+#include "platform/text/CharacterClass.h"
+#include "platform/text/Utf.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+#include <unicode/utext.h>
+
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <memory>
+#include <mutex>
+
+namespace velkin::TextOps {
+
+namespace {
+
+using CaseFn = int32_t (*)(UChar*, int32_t, const UChar*, int32_t, const char*, UErrorCode*);
+
+U16String mapCase(U16View text, CaseFn fn)
+{
+    if (text.empty())
+        return {};
+    U16String out(text.size() + 8, u'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t n = fn(reinterpret_cast<UChar*>(out.data()), int32_t(out.size()),
+                             reinterpret_cast<const UChar*>(text.data()), int32_t(text.size()), "", &status);
+        if (status == U_BUFFER_OVERFLOW_ERROR) {
+            out.assign(size_t(n), u'\0');
+            continue;
+        }
+        if (U_FAILURE(status))
+            return U16String(text);
+        out.resize(size_t(n));
+        return out;
+    }
+    return U16String(text);
+}
+
+} // namespace
+
+U16String lowercased(U16View text) { return mapCase(text, u_strToLower); }
+U16String uppercased(U16View text) { return mapCase(text, u_strToUpper); }
+
+U16String asciiLowercased(U16View text)
+{
+    U16String out(text);
+    for (auto& c : out)
+        c = CharacterClass::asciiLower(c);
+    return out;
+}
+
+U16String searchFolded(U16View text)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
+    if (U_FAILURE(status))
+        return lowercased(text);
+    icu::UnicodeString source(false, reinterpret_cast<const UChar*>(text.data()), int32_t(text.size()));
+    icu::UnicodeString decomposed = nfd->normalize(source, status);
+    if (U_FAILURE(status))
+        return lowercased(text);
+    U16String stripped;
+    stripped.reserve(size_t(decomposed.length()));
+    for (int32_t i = 0; i < decomposed.length();) {
+        const UChar32 c = decomposed.char32At(i);
+        i += U16_LENGTH(c);
+        if (u_getIntPropertyValue(c, UCHAR_GENERAL_CATEGORY_MASK) & U_GC_MN_MASK)
+            continue;
+        appendCodePoint(stripped, char32_t(c));
+    }
+    icu::UnicodeString folded(false, reinterpret_cast<const UChar*>(stripped.data()), int32_t(stripped.size()));
+    icu::UnicodeString copy(folded);
+    copy.foldCase();
+    return U16String(reinterpret_cast<const char16_t*>(copy.getBuffer()), size_t(copy.length()));
+}
+
+std::vector<int> graphemeBoundaries(U16View text)
+{
+    std::vector<int> result{0};
+    if (text.empty())
+        return result;
+    // Plain ASCII without CR has one cluster per unit; skip ICU then.
+    bool simple = true;
+    for (char16_t c : text)
+        if (c >= 0x7F || c == u'\r') {
+            simple = false;
+            break;
+        }
+    if (simple) {
+        result.resize(text.size() + 1);
+        for (size_t i = 0; i <= text.size(); ++i)
+            result[i] = int(i);
+        return result;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status)) {
+        for (size_t i = 1; i <= text.size(); ++i)
+            result.push_back(int(i));
+        return result;
+    }
+    UText* ut = utext_openUChars(nullptr, reinterpret_cast<const UChar*>(text.data()), int64_t(text.size()), &status);
+    it->setText(ut, status);
+    for (int32_t b = it->next(); b != icu::BreakIterator::DONE; b = it->next())
+        result.push_back(b);
+    utext_close(ut);
+    return result;
+}
+
+int graphemeCount(U16View text)
+{
+    return static_cast<int>(graphemeBoundaries(text).size()) - 1;
+}
+
+int graphemeEnd(U16View text, int i)
+{
+    const auto b = graphemeBoundaries(text);
+    auto it = std::lower_bound(b.begin(), b.end(), i);
+    return it == b.end() ? int(text.size()) : *it;
+}
+
+bool hasPrefix(U16View text, U16View prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool hasSuffix(U16View text, U16View suffix)
+{
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+bool equalsIgnoringAsciiCase(U16View a, U16View b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (CharacterClass::asciiLower(a[i]) != CharacterClass::asciiLower(b[i]))
+            return false;
+    return true;
+}
+
+bool hasPrefixIgnoringAsciiCase(U16View text, U16View prefix)
+{
+    return text.size() >= prefix.size() && equalsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
+}
+
+int find(U16View text, U16View needle, int from)
+{
+    if (from < 0)
+        from = 0;
+    const size_t at = text.find(needle, size_t(from));
+    return at == U16View::npos ? -1 : int(at);
+}
+
+int find(U16View text, char16_t c, int from)
+{
+    if (from < 0)
+        from = 0;
+    const size_t at = text.find(c, size_t(from));
+    return at == U16View::npos ? -1 : int(at);
+}
+
+bool contains(U16View text, U16View needle) { return text.find(needle) != U16View::npos; }
+
+U16String replacingAll(U16View text, U16View from, U16View to)
+{
+    if (from.empty())
+        return U16String(text);
+    U16String out;
+    size_t start = 0;
+    for (;;) {
+        const size_t at = text.find(from, start);
+        if (at == U16View::npos)
+            break;
+        out.append(text.substr(start, at - start));
+        out.append(to);
+        start = at + from.size();
+    }
+    out.append(text.substr(start));
+    return out;
+}
+
+U16String joined(const std::vector<U16String>& pieces, U16View separator)
+{
+    U16String out;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (i)
+            out.append(separator);
+        out.append(pieces[i]);
+    }
+    return out;
+}
+
+U16String joined(const std::vector<U16View>& pieces, U16View separator)
+{
+    U16String out;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (i)
+            out.append(separator);
+        out.append(pieces[i]);
+    }
+    return out;
+}
+
+std::vector<U16View> words(U16View text)
+{
+    std::vector<U16View> result;
+    const int n = int(text.size());
+    int i = 0;
+    while (i < n) {
+        while (i < n && CharacterClass::isWhitespaceOrNewline(codePointAt(text, i)))
+            i += codePointLength(text, i);
+        const int start = i;
+        while (i < n && !CharacterClass::isWhitespaceOrNewline(codePointAt(text, i)))
+            i += codePointLength(text, i);
+        if (i > start)
+            result.push_back(substring(text, Range::fromTo(start, i)));
+    }
+    return result;
+}
+
+U16String number(long long value)
+{
+    const std::string s = std::to_string(value);
+    return U16String(s.begin(), s.end());
+}
+
+std::string formatDouble(double value, int maxDecimals)
+{
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, maxDecimals);
+    if (ec != std::errc())
+        return "0";
+    std::string s(buffer, end);
+    if (s.find('.') != std::string::npos) {
+        while (!s.empty() && s.back() == '0')
+            s.pop_back();
+        if (!s.empty() && s.back() == '.')
+            s.pop_back();
+    }
+    if (s == "-0")
+        s = "0";
+    return s;
+}
+
+bool parseDouble(U16View text, double& out)
+{
+    // The strtod grammar of the C locale, independent of the process locale:
+    // optional leading white space, sign, decimal or hex float, inf/nan.
+    std::string ascii;
+    ascii.reserve(text.size());
+    for (char16_t c : text) {
+        if (c >= 0x80)
+            return false;
+        ascii.push_back(char(c));
+    }
+    size_t i = 0;
+    while (i < ascii.size() && (ascii[i] == ' ' || (ascii[i] >= '\t' && ascii[i] <= '\r')))
+        ++i;
+    if (i == ascii.size())
+        return false;
+    static locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+    const char* begin = ascii.c_str() + i;
+    char* end = nullptr;
+    const double v = strtod_l(begin, &end, cLocale);
+    if (end == begin || *end != '\0')
+        return false;
+    out = v;
+    return true;
+}
+
+} // namespace velkin::TextOps

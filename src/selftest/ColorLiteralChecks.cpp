@@ -1,0 +1,10 @@
+#include "selftest/SelfTestContext.h"
+
+namespace velkin {
+
+void group24ColorLiterals(SelfTestContext& t)
+{
+    (void)t;
+}
+
+} // namespace velkin

@@ -1,0 +1,10 @@
+#include "selftest/SelfTestContext.h"
+
+namespace velkin {
+
+void group25EmojiShortcodes(SelfTestContext& t)
+{
+    (void)t;
+}
+
+} // namespace velkin

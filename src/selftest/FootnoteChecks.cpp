@@ -1,0 +1,10 @@
+#include "selftest/SelfTestContext.h"
+
+namespace velkin {
+
+void group27Footnotes(SelfTestContext& t)
+{
+    (void)t;
+}
+
+} // namespace velkin
