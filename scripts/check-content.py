@@ -882,6 +882,9 @@ def check_localization():
         for key in OTHER_KEYS:
             if key not in entries:
                 problem(f"{where}: missing key {key!r}")
+        wc = entries.get("wordCountFormat", "")
+        if "%1$@" not in wc or "%2$@" not in wc:
+            problem(f"{where}: wordCountFormat needs %1$@ and %2$@ in its value")
         for key, value in entries.items():
             if not value.strip():
                 problem(f"{where}: {key!r} has an empty value")
@@ -899,9 +902,6 @@ def check_localization():
         for key in english:
             if key not in entries:
                 problem(f"Localization/{lang}.lproj: missing key {key!r} (present in English)")
-    wc = english.get("wordCountFormat", "")
-    if "%1$@" not in wc or "%2$@" not in wc:
-        problem("Localization/en.lproj: wordCountFormat needs %1$@ and %2$@")
 
 
 def main():
