@@ -1,0 +1,86 @@
+#pragma once
+// UTF-16 text with attribute runs. Set, add and remove over a range cost
+// O(log n + runs touched); equal neighbouring runs are merged.
+#include "platform/attributed/Attributes.h"
+
+#include <functional>
+#include <map>
+
+namespace velkin {
+
+class AttributedString {
+public:
+    AttributedString() = default;
+    explicit AttributedString(U16String text, const Attributes& attributes = {});
+    AttributedString(const AttributedString&) = default;
+    AttributedString& operator=(const AttributedString&) = default;
+    virtual ~AttributedString() = default;
+
+    const U16String& string() const { return text_; }
+    int length() const { return int(text_.size()); }
+
+    // Attributes of the character at `index` (0 <= index < length); `effective`
+    // receives the stored run around it.
+    const Attributes& attributes(int index, Range* effective = nullptr) const;
+    // One attribute at `index`, or nothing; `effective` receives the run as stored.
+    const AttributeValue* attribute(AttributeKey key, int index, Range* effective = nullptr) const;
+    // The same, with the longest range around `index` inside `limit` over which the value is equal.
+    const AttributeValue* attribute(AttributeKey key, int index, Range* longestEffective, Range limit) const;
+
+    template <class M> std::shared_ptr<const M> marker(AttributeKey key, int index) const
+    {
+        if (index < 0 || index >= length())
+            return nullptr;
+        return attributes(index).marker<M>(key);
+    }
+    const Font* font(int index) const;
+    const ParagraphStyle* paragraphStyle(int index) const;
+
+    // Calls `visit` for each stored run inside `range` with the key's value there (null when absent).
+    // With `longestEffective`, neighbouring runs of equal value are reported as one.
+    void enumerateAttribute(AttributeKey key, Range range,
+                            const std::function<void(const AttributeValue* value, Range run)>& visit,
+                            bool longestEffective = false) const;
+    // Calls `visit` for each stored run inside `range`.
+    void enumerateRuns(Range range, const std::function<void(const Attributes&, Range)>& visit) const;
+
+    AttributedString attributedSubstring(Range range) const;
+
+    void setAttributes(const Attributes& attributes, Range range);
+    void addAttribute(AttributeKey key, AttributeValue value, Range range);
+    void addAttributes(const Attributes& attributes, Range range);
+    void removeAttribute(AttributeKey key, Range range);
+
+    // New characters take the attributes of the first replaced character, or
+    // of the character before the range, or of the one after it.
+    void replaceCharacters(Range range, U16View text);
+    void replaceCharacters(Range range, const AttributedString& text);
+    void deleteCharacters(Range range) { replaceCharacters(range, U16View()); }
+    void insert(int index, const AttributedString& text) { replaceCharacters({index, 0}, text); }
+    void append(const AttributedString& text) { replaceCharacters({length(), 0}, text); }
+    void append(U16View text, const Attributes& attributes);
+
+    int runCount() const { return int(runs_.size()); }
+    bool operator==(const AttributedString& other) const;
+
+protected:
+    // Told after every change: whether characters changed, the changed range in
+    // the new text and the change in length.
+    virtual void edited(bool charactersChanged, Range range, int delta);
+
+private:
+    using Runs = std::map<int, AttributesPtr>;
+
+    Range clamp(Range range) const;
+    int runEnd(Runs::const_iterator it) const;
+    Runs::const_iterator runAt(int index) const;
+    void splitAt(int index);
+    void shiftRuns(int from, int delta);
+    void mergeRuns(int from, int to);
+    template <class F> void modifyRuns(Range range, F transform);
+
+    U16String text_;
+    Runs runs_;  // run start -> attributes; covers [0, length) without gaps
+};
+
+} // namespace velkin

@@ -1,0 +1,97 @@
+#pragma once
+// Attribute keys, values and dictionaries of attributed text.
+#include "platform/attributed/Color.h"
+#include "platform/attributed/Font.h"
+#include "platform/attributed/ParagraphStyle.h"
+#include "platform/text/Range.h"
+
+#include <memory>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace velkin {
+
+enum class AttributeKey : unsigned char {
+    Font,
+    ForegroundColor,
+    BackgroundColor,
+    ParagraphStyle,
+    Kern,
+    BaselineOffset,
+    Underline,      // int style, 1 = single
+    Strikethrough,  // int style, 1 = single
+    Link,           // the address as text
+    // Velkin's own keys: decorations the layout draws over unchanged text.
+    AlertBlock,
+    AlertIcon,
+    CollapsedImage,
+    TaskCheckbox,
+    ColorSwatch,
+    EmojiShortcode,
+    HardBreak,
+    FootnoteReference,   // the label
+    FootnoteDefinition,  // the label
+    CodeBlockFill,       // true over code block text
+    Count
+};
+
+// The key's raw name ("velkinAlertBlock", ...; standard keys have their usual names).
+const char* attributeKeyName(AttributeKey key);
+
+// An immutable decoration value. Markers compare by identity: two fresh
+// markers with equal fields are still two values.
+class Marker {
+public:
+    virtual ~Marker() = default;
+};
+
+using MarkerPtr = std::shared_ptr<const Marker>;
+
+using AttributeValue = std::variant<std::monostate, Font, Color, ParagraphStylePtr, double, int, bool, U16String,
+                                    MarkerPtr>;
+
+// Equality as attributed text compares values: paragraph styles by value, markers by identity.
+bool attributeValuesEqual(const AttributeValue& a, const AttributeValue& b);
+
+// A small sorted dictionary from key to value.
+class Attributes {
+public:
+    Attributes() = default;
+    Attributes(std::initializer_list<std::pair<AttributeKey, AttributeValue>> entries);
+
+    const AttributeValue* get(AttributeKey key) const;
+    bool has(AttributeKey key) const { return get(key) != nullptr; }
+    void set(AttributeKey key, AttributeValue value);
+    void remove(AttributeKey key);
+    bool empty() const { return entries_.empty(); }
+    size_t size() const { return entries_.size(); }
+    const std::vector<std::pair<AttributeKey, AttributeValue>>& entries() const { return entries_; }
+
+    // Typed reads: nothing when the key is absent or holds another type.
+    const Font* font() const { return getAs<Font>(AttributeKey::Font); }
+    const Color* color(AttributeKey key) const { return getAs<Color>(key); }
+    const ParagraphStyle* paragraphStyle() const;
+    std::optional<double> number(AttributeKey key) const;
+    const U16String* string(AttributeKey key) const { return getAs<U16String>(key); }
+    template <class M> std::shared_ptr<const M> marker(AttributeKey key) const
+    {
+        if (const MarkerPtr* m = getAs<MarkerPtr>(key))
+            return std::dynamic_pointer_cast<const M>(*m);
+        return nullptr;
+    }
+    template <class T> const T* getAs(AttributeKey key) const
+    {
+        const AttributeValue* v = get(key);
+        return v ? std::get_if<T>(v) : nullptr;
+    }
+
+    bool operator==(const Attributes& other) const;
+
+private:
+    std::vector<std::pair<AttributeKey, AttributeValue>> entries_;
+};
+
+using AttributesPtr = std::shared_ptr<const Attributes>;
+
+} // namespace velkin

@@ -1,0 +1,212 @@
+#include "platform/attributed/MarkdownFontFamily.h"
+#include "platform/attributed/TextMeasure.h"
+#include "platform/attributed/TextStorage.h"
+
+#include <gtest/gtest.h>
+
+using namespace velkin;
+
+namespace {
+
+struct TestMark : Marker {
+    int value = 0;
+};
+
+int kernAt(const AttributedString& s, int i)
+{
+    auto v = s.attributes(i).number(AttributeKey::Kern);
+    return v ? int(*v) : -1;
+}
+
+} // namespace
+
+TEST(AttributedString, OverlappingSetAddRemoveLeaveExactRuns)
+{
+    AttributedString s(u"0123456789");
+    s.addAttribute(AttributeKey::Kern, 1.0, {2, 4});       // 2..5
+    s.addAttribute(AttributeKey::Underline, 1, {4, 4});    // 4..7
+    s.removeAttribute(AttributeKey::Kern, {3, 1});         // hole at 3
+    s.setAttributes(Attributes{{AttributeKey::Strikethrough, 1}}, {7, 2});  // 7..8 replaced
+
+    EXPECT_EQ(kernAt(s, 1), -1);
+    EXPECT_EQ(kernAt(s, 2), 1);
+    EXPECT_EQ(kernAt(s, 3), -1);
+    EXPECT_EQ(kernAt(s, 5), 1);
+    EXPECT_EQ(kernAt(s, 6), -1);
+    EXPECT_TRUE(s.attributes(6).has(AttributeKey::Underline));
+    EXPECT_FALSE(s.attributes(7).has(AttributeKey::Underline));
+    EXPECT_TRUE(s.attributes(8).has(AttributeKey::Strikethrough));
+    EXPECT_FALSE(s.attributes(9).has(AttributeKey::Strikethrough));
+
+    Range run;
+    s.attribute(AttributeKey::Kern, 4, &run);
+    EXPECT_EQ(run, (Range{4, 2})); // kern and underline together
+    Range longest;
+    s.attribute(AttributeKey::Kern, 4, &longest, Range{0, 10});
+    EXPECT_EQ(longest, (Range{4, 2}));
+    s.attribute(AttributeKey::Underline, 4, &longest, Range{0, 10});
+    EXPECT_EQ(longest, (Range{4, 3}));
+    s.attribute(AttributeKey::Underline, 4, &longest, Range{5, 1});
+    EXPECT_EQ(longest, (Range{5, 1}));
+}
+
+TEST(AttributedString, EqualNeighboursMergeButMarkersKeepIdentity)
+{
+    AttributedString s(u"abcdef");
+    s.addAttribute(AttributeKey::Kern, 2.0, {0, 3});
+    s.addAttribute(AttributeKey::Kern, 2.0, {3, 3});
+    EXPECT_EQ(s.runCount(), 1);
+
+    auto m1 = std::make_shared<TestMark>();
+    auto m2 = std::make_shared<TestMark>();
+    s.addAttribute(AttributeKey::EmojiShortcode, MarkerPtr(m1), {0, 3});
+    s.addAttribute(AttributeKey::EmojiShortcode, MarkerPtr(m2), {3, 3});
+    EXPECT_EQ(s.runCount(), 2);
+    EXPECT_EQ(s.marker<TestMark>(AttributeKey::EmojiShortcode, 1), m1);
+    EXPECT_EQ(s.marker<TestMark>(AttributeKey::EmojiShortcode, 4), m2);
+    EXPECT_EQ(s.marker<TestMark>(AttributeKey::EmojiShortcode, 6), nullptr);  // past the end
+}
+
+TEST(AttributedString, ParagraphStylesCompareByValueTextBlocksByIdentity)
+{
+    auto table = std::make_shared<TextTable>();
+    auto block = std::make_shared<TextTableBlock>(table, 0, 1, 0, 1);
+    ParagraphStyle a;
+    a.lineSpacing = 2;
+    ParagraphStyle b = a;
+    EXPECT_EQ(a, b);
+    a.textBlocks.push_back(block);
+    b.textBlocks.push_back(std::make_shared<TextTableBlock>(table, 0, 1, 0, 1));
+    EXPECT_FALSE(a == b);
+    EXPECT_EQ(a.tableBlock(), block.get());
+
+    AttributedString s(u"ab");
+    s.addAttribute(AttributeKey::ParagraphStyle, std::make_shared<const ParagraphStyle>(a), {0, 1});
+    s.addAttribute(AttributeKey::ParagraphStyle, std::make_shared<const ParagraphStyle>(a), {1, 1});
+    EXPECT_EQ(s.runCount(), 1); // equal values from two objects merge
+}
+
+TEST(AttributedString, InsertedTextInheritsAttributes)
+{
+    AttributedString s(u"ab");
+    s.addAttribute(AttributeKey::Kern, 1.0, {0, 1});
+    s.addAttribute(AttributeKey::Kern, 2.0, {1, 1});
+    s.replaceCharacters({1, 0}, u"X");  // after "a": inherits from "a"
+    EXPECT_EQ(s.string(), u"aXb");
+    EXPECT_EQ(kernAt(s, 1), 1);
+    s.replaceCharacters({2, 1}, u"YY");  // replaces "b": inherits from "b"
+    EXPECT_EQ(s.string(), u"aXYY");
+    EXPECT_EQ(kernAt(s, 3), 2);
+    s.replaceCharacters({0, 0}, u"Z");  // at the start: inherits from the first character
+    EXPECT_EQ(kernAt(s, 0), 1);
+    s.replaceCharacters({0, 5}, u"");
+    EXPECT_EQ(s.length(), 0);
+    EXPECT_EQ(s.runCount(), 0);
+    s.replaceCharacters({0, 0}, u"new");
+    EXPECT_EQ(kernAt(s, 0), -1);
+}
+
+TEST(AttributedString, ReplaceWithAttributedTextAndSubstrings)
+{
+    AttributedString s(u"hello world");
+    s.addAttribute(AttributeKey::Underline, 1, {6, 5});
+    AttributedString piece(u"big ", Attributes{{AttributeKey::Kern, 3.0}});
+    s.insert(6, piece);
+    EXPECT_EQ(s.string(), u"hello big world");
+    EXPECT_EQ(kernAt(s, 6), 3);
+    EXPECT_FALSE(s.attributes(6).has(AttributeKey::Underline));
+    EXPECT_TRUE(s.attributes(10).has(AttributeKey::Underline));
+    AttributedString sub = s.attributedSubstring({8, 4});
+    EXPECT_EQ(sub.string(), u"g wo");
+    EXPECT_EQ(kernAt(sub, 0), 3);
+    EXPECT_TRUE(sub.attributes(3).has(AttributeKey::Underline));
+    s.deleteCharacters({0, 6});
+    EXPECT_EQ(s.string(), u"big world");
+    EXPECT_EQ(kernAt(s, 0), 3);
+}
+
+TEST(AttributedString, EnumerationAsStoredAndCoalesced)
+{
+    AttributedString s(u"abcdef");
+    s.addAttribute(AttributeKey::Kern, 1.0, {0, 4});
+    s.addAttribute(AttributeKey::Underline, 1, {2, 4});
+    std::vector<Range> stored, longest;
+    s.enumerateAttribute(AttributeKey::Kern, {0, 6}, [&](const AttributeValue*, Range r) { stored.push_back(r); });
+    s.enumerateAttribute(AttributeKey::Kern, {0, 6}, [&](const AttributeValue*, Range r) { longest.push_back(r); }, true);
+    EXPECT_EQ(stored, (std::vector<Range>{{0, 2}, {2, 2}, {4, 2}}));
+    EXPECT_EQ(longest, (std::vector<Range>{{0, 4}, {4, 2}}));
+}
+
+TEST(TextStorage, BatchedEditsNotifyOnce)
+{
+    TextStorage storage(u"one two");
+    std::vector<TextStorage::Edit> edits;
+    storage.addObserver([&](const TextStorage::Edit& e) { edits.push_back(e); });
+    storage.beginEditing();
+    storage.replaceCharacters({0, 3}, u"three");
+    storage.addAttribute(AttributeKey::Kern, 1.0, {6, 3});
+    storage.endEditing();
+    ASSERT_EQ(edits.size(), 1u);
+    EXPECT_TRUE(edits[0].charactersChanged);
+    EXPECT_EQ(edits[0].delta, 2);
+    EXPECT_EQ(edits[0].range, (Range{0, 9}));
+    storage.addAttribute(AttributeKey::Underline, 1, {1, 1});
+    ASSERT_EQ(edits.size(), 2u);
+    EXPECT_FALSE(edits[1].charactersChanged);
+}
+
+TEST(Colors, RolesResolvePerAppearanceAndCompareByIdentity)
+{
+    EXPECT_EQ(Color::text(), Color::text());
+    EXPECT_FALSE(Color::text() == Color::label());
+    EXPECT_EQ(Color::text().resolved(Appearance::Light).red, 0);
+    EXPECT_EQ(Color::text().resolved(Appearance::Dark).red, 1);
+    EXPECT_DOUBLE_EQ(Color::text().withAlpha(0.05).resolved().alpha, 0.05);
+    EXPECT_FALSE(Color::text().withAlpha(0.05) == Color::text());
+    Color::RGBA rgba;
+    EXPECT_TRUE(Color::hex(0xFF8000).fixedComponents(rgba));
+    EXPECT_NEAR(rgba.green, 128 / 255.0, 1e-9);
+    EXPECT_FALSE(Color::link().fixedComponents(rgba));
+}
+
+TEST(FontFamilies, ExactSizesTraitsAndDistinctFamilies)
+{
+    using namespace FontFamily;
+    const Font sans = font(MarkdownFontFamily::sansSerif, 13.3, false, false);
+    const Font serif = font(MarkdownFontFamily::serif, 13.3, true, false);
+    const Font mono = font(MarkdownFontFamily::monospace, 13.3, false, true);
+    EXPECT_DOUBLE_EQ(sans.pointSize, 13.3);
+    EXPECT_FALSE(sans.isFixedPitch());
+    EXPECT_TRUE(mono.isFixedPitch());
+    EXPECT_NE(sans.familyName(), serif.familyName());
+    EXPECT_TRUE(serif.bold);
+    EXPECT_EQ(fromRawValue("serif"), MarkdownFontFamily::serif);
+    EXPECT_FALSE(fromRawValue("Serif").has_value());
+    EXPECT_STREQ(title(MarkdownFontFamily::sansSerif), "Sans-Serif");
+}
+
+TEST(TextMeasure, WidthsGrowWithTextAndKern)
+{
+    const Font f = Font::system(14);
+    const double one = TextMeasure::width(u"m", f);
+    EXPECT_GT(one, 5);
+    EXPECT_NEAR(TextMeasure::width(u"mm", f), 2 * one, 0.01);
+    EXPECT_NEAR(TextMeasure::width(u"m", f.withSize(28)), 2 * one, 0.3);
+    AttributedString s(u"mm", Attributes{{AttributeKey::Font, f}});
+    s.addAttribute(AttributeKey::Kern, 3.0, {1, 1});
+    EXPECT_NEAR(TextMeasure::width(s, {0, 2}, f), 2 * one + 3, 0.01);
+    EXPECT_GT(f.capHeight(), 8);
+    EXPECT_LT(f.capHeight(), 12);
+}
+
+#include "highlight/CodeTokenColor.h"
+
+TEST(Colors, CodeTokensHaveLightAndDarkValues)
+{
+    const Color keyword = codeTokenColor(CodeTokenKind::keyword);
+    EXPECT_TRUE(keyword.isDynamic());
+    EXPECT_NEAR(keyword.resolved(Appearance::Light).red, 0xCF / 255.0, 1e-9);
+    EXPECT_NEAR(keyword.resolved(Appearance::Dark).red, 1.0, 1e-9);
+    EXPECT_EQ(codeTokenColor(CodeTokenKind::deleted), keyword);
+    EXPECT_STREQ(attributeKeyName(AttributeKey::CodeBlockFill), "velkinCodeBlockFill");
+}
