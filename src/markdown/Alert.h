@@ -1,0 +1,55 @@
+#pragma once
+// Alert blocks: a block quote whose first line is only a label such as "> [!NOTE]".
+#include "platform/regex/Regex.h"
+#include "platform/text/Range.h"
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace velkin {
+
+enum class AlertKind { note, tip, important, warning, caution };
+
+namespace AlertKinds {
+// Every kind, in declaration order.
+inline constexpr std::array<AlertKind, 5> all = {AlertKind::note, AlertKind::tip, AlertKind::important,
+                                                 AlertKind::warning, AlertKind::caution};
+// "note", "tip", "important", "warning", "caution".
+const char* rawValue(AlertKind kind);
+// The kind whose raw value is exactly `raw` (lower case only), or nothing.
+std::optional<AlertKind> fromRawValue(U16View raw);
+// The name of the symbol drawn as the kind's icon.
+const char* symbolName(AlertKind kind);
+} // namespace AlertKinds
+
+namespace Alert {
+
+struct Block {
+    AlertKind kind;
+    Range range;    // label line start through the terminator of the last quoted line
+    Range label;    // "[!NOTE]"
+    Range keyword;  // "NOTE"
+    bool operator==(const Block&) const = default;
+};
+
+struct Label {
+    AlertKind kind;
+    Range label;
+    Range keyword;
+    bool operator==(const Label&) const = default;
+};
+
+// "^([ ]{0,3}>[ \t]?)(\[!(NOTE|TIP|IMPORTANT|WARNING|CAUTION)\])[ \t]*$", case-insensitive.
+const Regex& labelRegex();
+// "^[ ]{0,3}>": a block-quote line.
+const Regex& quoteLineRegex();
+
+// The label of one line (ranges relative to the line), or nothing.
+std::optional<Label> parseLabel(U16View line);
+// The alert blocks of a whole text, in text order, never overlapping.
+std::vector<Block> blocks(U16View text);
+
+} // namespace Alert
+
+} // namespace velkin

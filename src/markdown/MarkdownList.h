@@ -1,0 +1,36 @@
+#pragma once
+// List structure: for every list line, the prefix its text hangs under and whether the list is loose.
+#include "platform/text/Range.h"
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace velkin {
+
+namespace MarkdownList {
+
+struct Line {
+    U16String textIndent;  // the item's prefix up to where its text begins
+    U16String lineIndent;  // the line's own leading spaces and tabs
+    bool isItemStart = false;
+    bool isLoose = false;
+    bool operator==(const Line&) const = default;
+};
+
+// One entry per line index; lines outside lists (and blank lines) have none.
+using LineMap = std::vector<std::optional<Line>>;
+
+// Entries keyed by line start offset, in ascending order.
+struct OffsetMap {
+    std::vector<std::pair<int, Line>> entries;
+    // The entry of the line starting at `offset`, or null (binary search).
+    const Line* find(int offset) const;
+};
+
+LineMap lines(const std::vector<U16View>& lineTexts, const std::vector<bool>& fenced);
+OffsetMap lines(U16View text);
+
+} // namespace MarkdownList
+
+} // namespace velkin

@@ -1,0 +1,227 @@
+#pragma once
+// The Markdown scanner: a whole text in, one flat list of styled spans out.
+//
+// There is no document tree. Lines are classified once (fences, tables, indented
+// code, setext headings), each line gets the block spans of the first construct
+// that claims it, and inline content is scanned by a fixed sequence of passes.
+// Spans overlap freely and are kept in emission order, which consumers rely on:
+// a later span overrides an earlier one where both set the same attribute.
+#include "highlight/CodeToken.h"
+#include "markdown/Alert.h"
+#include "markdown/ColorLiteral.h"
+#include "markdown/Footnote.h"
+#include "markdown/ReferenceLink.h"
+#include "platform/regex/Regex.h"
+#include "platform/text/Lines.h"
+#include "platform/text/Range.h"
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace velkin {
+
+class MarkdownToken {
+public:
+    enum class Kind : uint8_t {
+        heading,        // level 1-6
+        color,          // a ColorLiteral
+        codeSyntax,     // a CodeTokenKind
+        alert,          // an AlertKind
+        alertLabel,     // an AlertKind
+        footnoteRef,    // the label as written
+        footnoteLabel,  // the label as written
+        bold,
+        italic,
+        boldItalic,
+        strikethrough,
+        underline,
+        subscripted,
+        superscripted,
+        code,
+        codeBlock,
+        table,
+        link,
+        image,
+        lineBreak,
+        marker,
+    };
+
+    // A token without payload; `kind` must be one of the plain kinds.
+    constexpr MarkdownToken(Kind kind = Kind::marker) : kind_(kind) {}
+
+    static MarkdownToken heading(int level) { return MarkdownToken(Kind::heading, level); }
+    static MarkdownToken color(const ColorLiteral& literal) { return MarkdownToken(Kind::color, literal); }
+    static MarkdownToken codeSyntax(CodeTokenKind kind) { return MarkdownToken(Kind::codeSyntax, kind); }
+    static MarkdownToken alert(AlertKind kind) { return MarkdownToken(Kind::alert, kind); }
+    static MarkdownToken alertLabel(AlertKind kind) { return MarkdownToken(Kind::alertLabel, kind); }
+    static MarkdownToken footnoteRef(U16String label) { return MarkdownToken(Kind::footnoteRef, std::move(label)); }
+    static MarkdownToken footnoteLabel(U16String label)
+    {
+        return MarkdownToken(Kind::footnoteLabel, std::move(label));
+    }
+
+    Kind kind() const { return kind_; }
+    bool is(Kind kind) const { return kind_ == kind; }
+
+    // Payload accessors; each is valid only for its own kinds.
+    int level() const { return std::get<int>(payload_); }
+    const ColorLiteral& colorLiteral() const { return std::get<ColorLiteral>(payload_); }
+    CodeTokenKind codeKind() const { return std::get<CodeTokenKind>(payload_); }
+    AlertKind alertKind() const { return std::get<AlertKind>(payload_); }
+    const U16String& label() const { return std::get<U16String>(payload_); }
+
+    // Character-level kinds that may be applied inside a rendered table cell.
+    bool isInline() const;
+
+    bool operator==(const MarkdownToken&) const = default;
+
+private:
+    using Payload = std::variant<std::monostate, int, ColorLiteral, CodeTokenKind, AlertKind, U16String>;
+    template <typename T>
+    MarkdownToken(Kind kind, T&& value) : kind_(kind), payload_(std::forward<T>(value))
+    {
+    }
+
+    Kind kind_;
+    Payload payload_;
+};
+
+struct MarkdownSpan {
+    Range range;  // UTF-16 units of the whole scanned text
+    MarkdownToken token;
+    // The destination of a link span; no other span carries one.
+    std::optional<U16String> url;
+
+    bool operator==(const MarkdownSpan&) const = default;
+};
+
+using MarkdownSpans = std::vector<MarkdownSpan>;
+
+namespace MarkdownSyntax {
+
+// ---- Block patterns (compiled once, no options) ----
+const Regex& setextUnderlineRegex();  // "^[ ]{0,3}(?:=+|-+)[ \t]*$"
+const Regex& headingRegex();          // "^(#{1,6})([ \t]+)(.*)$"
+const Regex& thematicBreakRegex();    // "^[ ]{0,3}(?:(?:\*[ \t]*){3,}|(?:-[ \t]*){3,}|(?:_[ \t]*){3,})$"
+const Regex& quoteRegex();            // "^([ ]{0,3}>+[ \t]?)(.*)$"
+const Regex& listRegex();             // "^([ \t]*)([-*+]|\d{1,9}[.)])([ \t]+)(.*)$"
+
+// ---- Inline patterns (compiled once, no options) ----
+const Regex& codeSpanRegex();
+const Regex& escapeRegex();
+const Regex& imageRegex();
+const Regex& linkRegex();
+const Regex& autolinkRegex();
+const Regex& emailAutolinkRegex();
+const Regex& fullReferenceRegex();
+const Regex& shortcutReferenceRegex();
+const Regex& imageReferenceRegex();
+const Regex& imageShortcutRegex();
+const Regex& boldItalicStar();
+const Regex& boldItalicUnder();
+const Regex& boldStar();
+const Regex& boldUnder();
+const Regex& italicStar();
+const Regex& italicUnder();
+const Regex& strikeRegex();
+
+// ---- Per-line matches of the block patterns ----
+// Each gives exactly what the pattern's first match over the whole line gives
+// (groups as in the pattern); a line's trailing CR/LF terminator is ignored.
+struct HeadingMatch {
+    Range hashes, blanks, text;
+};
+std::optional<HeadingMatch> matchHeading(U16View line);
+bool isThematicBreak(U16View line);
+bool isSetextUnderline(U16View line);
+struct ListMatch {
+    Range indent, bullet, blanks, text;
+};
+std::optional<ListMatch> matchList(U16View line);
+struct QuoteMatch {
+    Range leader, text;
+};
+std::optional<QuoteMatch> matchQuote(U16View line);
+
+// ---- Line classifiers ----
+using LineFlags = std::vector<bool>;
+
+struct QuoteLeader {
+    int offset = 0;  // where the quoted content starts; 0 without a leader
+    int depth = 0;
+    bool operator==(const QuoteLeader&) const = default;
+};
+
+struct FenceLine {
+    bool isDelimiter = false;  // an opening or closing fence line
+    bool isInside = false;     // part of a fenced block, fence lines included
+    bool opens = false;
+    std::optional<U16String> language;  // the first word of an opening fence's info string
+    bool quoted = false;                // the fence line carries a block-quote leader
+    bool operator==(const FenceLine&) const = default;
+};
+
+struct SetextLine {
+    int level = 0;  // 1 under "===", 2 under "---"
+    bool isUnderline = false;
+    bool operator==(const SetextLine&) const = default;
+};
+// One optional entry per line index.
+using SetextMap = std::vector<std::optional<SetextLine>>;
+
+struct SetextHeading {
+    int level = 0;
+    Range text;       // first text line start to last text line end, terminators between included
+    Range underline;  // the underline line, terminator excluded
+    bool operator==(const SetextHeading&) const = default;
+};
+
+// The texts of the lines of `text` (terminators excluded).
+std::vector<U16View> lineTexts(U16View text, const std::vector<LineRange>& lines);
+
+QuoteLeader quoteLeader(U16View line);
+std::vector<FenceLine> fenceLines(const std::vector<U16View>& lines);
+LineFlags fenceFlags(const std::vector<U16View>& lines);
+bool isDelimiterRow(U16View line);
+LineFlags detectTableLines(const std::vector<U16View>& lines, const LineFlags& fenced);
+// Width of the leading blanks: a space adds 1, a tab advances to the next multiple of 4.
+int indentWidth(U16View line);
+LineFlags indentedCodeLines(const std::vector<U16View>& lines, const LineFlags& fenced);
+SetextMap setextLines(const std::vector<U16View>& lines, const LineFlags& fenced, const LineFlags& tables,
+                      const LineFlags& code);
+std::vector<SetextHeading> setextHeadings(U16View text);
+// A destination as a span's url: one pair of enclosing angle brackets dropped, nothing when empty.
+std::optional<U16String> linkDestination(U16View raw, U16View prefix);
+// The hard-break characters at the end of one line (relative to it), or nothing.
+std::optional<Range> hardBreakRun(U16View line);
+
+// Everything the block classifiers know about one text, computed once and
+// shared by every walker of that text version.
+struct BlockLines {
+    explicit BlockLines(U16View text);
+
+    U16View text;
+    LineIndex index;
+    std::vector<U16View> texts;
+    std::vector<FenceLine> fences;
+    LineFlags fenced;  // isInside of each fence record
+    LineFlags tables;
+    LineFlags code;  // indented code
+    SetextMap setext;
+
+    int count() const { return index.count(); }
+    const LineRange& line(int i) const { return index.lines()[size_t(i)]; }
+};
+
+// ---- The scanner ----
+MarkdownSpans spans(U16View text);
+
+// Inline spans of the part `within` of `line`, whose first unit sits at `base` of the text.
+void appendInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,
+                  const ReferenceLink::Table& links, MarkdownSpans& into);
+
+} // namespace MarkdownSyntax
+
+} // namespace velkin
