@@ -1,0 +1,84 @@
+#include "platform/pasteboard/Pasteboard.h"
+
+#include "platform/text/Utf.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include <memory>
+
+namespace velkin {
+
+Pasteboard& Pasteboard::general()
+{
+    return named("general");
+}
+
+Pasteboard& Pasteboard::named(const std::string& name)
+{
+    static std::map<std::string, std::unique_ptr<Pasteboard>> boards;
+    auto& board = boards[name];
+    if (!board)
+        board.reset(new Pasteboard(name));
+    return *board;
+}
+
+int Pasteboard::clearContents()
+{
+    items_.clear();
+    if (isGeneral() && QGuiApplication::clipboard())
+        QGuiApplication::clipboard()->clear();
+    return ++changeCount_;
+}
+
+bool Pasteboard::setData(const std::string& bytes, const std::string& type)
+{
+    items_[type] = bytes;
+    ++changeCount_;
+    if (isGeneral() && QGuiApplication::clipboard()) {
+        auto* mime = new QMimeData;
+        for (const auto& [t, b] : items_)
+            mime->setData(QString::fromStdString(t), QByteArray(b.data(), qsizetype(b.size())));
+        QGuiApplication::clipboard()->setMimeData(mime);
+    }
+    return true;
+}
+
+bool Pasteboard::setString(const U16String& text, const std::string& type)
+{
+    return setData(u8(text), type);
+}
+
+std::optional<std::string> Pasteboard::data(const std::string& type) const
+{
+    if (isGeneral() && QGuiApplication::clipboard()) {
+        const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+        if (mime && mime->hasFormat(QString::fromStdString(type))) {
+            const QByteArray bytes = mime->data(QString::fromStdString(type));
+            return std::string(bytes.constData(), size_t(bytes.size()));
+        }
+    }
+    auto it = items_.find(type);
+    if (it == items_.end())
+        return std::nullopt;
+    return it->second;
+}
+
+std::optional<U16String> Pasteboard::string(const std::string& type) const
+{
+    auto bytes = data(type);
+    if (!bytes)
+        return std::nullopt;
+    return u16(*bytes);
+}
+
+std::vector<std::string> Pasteboard::types() const
+{
+    std::vector<std::string> result;
+    for (const auto& [type, bytes] : items_)
+        result.push_back(type);
+    return result;
+}
+
+} // namespace velkin
