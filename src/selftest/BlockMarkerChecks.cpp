@@ -1,3 +1,4 @@
+#include "app/DocumentStats.h"
 #include "selftest/SelfTestContext.h"
 
 namespace velkin {
@@ -14,7 +15,10 @@ void group05StylerSizes(SelfTestContext& t)
 
 void group06DocumentStats(SelfTestContext& t)
 {
-    (void)t;
+    const DocumentStats stats(u"one two three");
+    t.check("stats counts words", stats.words == 3);
+    t.check("stats counts characters", stats.characters == 13);
+    t.check("empty document has zero words", DocumentStats(u"").words == 0);
 }
 
 void group11DefaultBodySize(SelfTestContext& t)

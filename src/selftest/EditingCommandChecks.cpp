@@ -1,10 +1,47 @@
+#include "editor/MarkdownEditing.h"
+#include "platform/text/TextOps.h"
+#include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
 
 namespace velkin {
 
 void group07EditingCommands(SelfTestContext& t)
 {
-    (void)t;
+    using namespace MarkdownEditing;
+    const auto gives = [](U16View text, const std::optional<TextEdit>& edit, U16View expected) {
+        return applyEdit(text, edit) == expected;
+    };
+
+    t.check("heading 2 from body text", gives(u"title", heading(u"title", {0, 0}, 2), u"## title"));
+    t.check("heading level is replaced", gives(u"# a", heading(u"# a", {0, 0}, 3), u"### a"));
+    t.check("heading 0 strips to body", gives(u"## title", heading(u"## title", {0, 0}, 0), u"title"));
+    t.check("bold wraps the selection", gives(u"hello", wrap(u"hello", {0, 5}, u"**"), u"**hello**"));
+    t.check("bold on empty inserts markers", gives(u"", wrap(u"", {0, 0}, u"**"), u"****"));
+    t.check("bold toggles off when already wrapped",
+            gives(u"**hello**", wrap(u"**hello**", {2, 5}, u"**"), u"hello"));
+    t.check("italic uses _ at a word boundary", gives(u"word", italic(u"word", {0, 4}), u"_word_"));
+    t.check("italic uses * inside a word", gives(u"menu", italic(u"menu", {1, 2}), u"m*en*u"));
+    t.check("italic uses * against a trailing word char", gives(u"menu", italic(u"menu", {0, 2}), u"*me*nu"));
+    t.check("italic toggles off an underscore wrap", gives(u"_word_", italic(u"_word_", {1, 4}), u"word"));
+    t.check("italic toggles off a star wrap", gives(u"m*en*u", italic(u"m*en*u", {2, 2}), u"menu"));
+    t.check("link wraps the selection", gives(u"site", link(u"site", {0, 4}), u"[site](url)"));
+    t.check("image wraps the selection as alt text", gives(u"cat", image(u"cat", {0, 3}), u"![cat](url)"));
+    t.check("image inserts a placeholder skeleton", gives(u"", image(u"", {0, 0}), u"![alt](url)"));
+    t.check("rule mid-line breaks out with a blank line",
+            gives(u"text", horizontalRule(u"text", {4, 0}), u"text\n\n---\n"));
+    t.check("rule on a blank line inserts just the break",
+            gives(u"a\n\n", horizontalRule(u"a\n\n", {3, 0}), u"a\n\n---\n"));
+
+    const U16String table = u"| A | B |\n| --- | --- |\n| 1 | 2 |";
+    const Range atOne{TextOps::find(table, u'1'), 0};
+    t.check("add table row appends an empty row",
+            gives(table, addTableRow(table, atOne), table + u"\n|     |     |"));
+    t.check("add table column extends every row",
+            TextOps::contains(applyEdit(table, addTableColumn(table, atOne)), u"| --- | --- | ----- |"));
+    t.check("set column alignment (center)",
+            TextOps::contains(applyEdit(table, setTableAlignment(table, atOne, TableAlignment::center)),
+                              u"| :-: | --- |"));
+    t.check("table edit outside a table is a no-op", !addTableRow(u"just text", {2, 0}).has_value());
 }
 
 void group08FormattingActions(SelfTestContext& t)

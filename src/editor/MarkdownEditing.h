@@ -1,0 +1,56 @@
+#pragma once
+// The formatting commands of the editor: pure functions from a text and a selection to one edit.
+//
+// Commands clamp the selection to the text and never cut a surrogate pair or a CRLF in two;
+// a command that does not apply returns no edit.
+#include "editor/TextEdit.h"
+
+#include <optional>
+
+namespace velkin::MarkdownEditing {
+
+// The tags of the editor's alignment actions.
+enum class TableAlignment { left = 0, center = 1, right = 2 };
+
+// Sets the heading level of every line the selection touches; 0 makes them body text.
+std::optional<TextEdit> heading(U16View text, Range selection, int level);
+// Removes `open` and `close` when the selection holds them or sits right between them.
+std::optional<TextEdit> unwrap(U16View text, Range selection, U16View open, U16View close);
+// Puts `marker` on both sides of the selection, or takes it away when it is already there.
+TextEdit wrap(U16View text, Range selection, U16View marker);
+// "*" when a word character touches the selection or the selection holds "_"; otherwise "_".
+U16String italicMarker(U16View text, Range selection);
+TextEdit italic(U16View text, Range selection);
+TextEdit link(U16View text, Range selection);
+TextEdit image(U16View text, Range selection);
+TextEdit horizontalRule(U16View text, Range selection);
+// Wraps the selection in <tag> ... </tag>, or unwraps it.
+TextEdit tagWrap(U16View text, Range selection, U16View tag);
+// Removes <u> or <ins> around the selection, else adds <u>.
+TextEdit underline(U16View text, Range selection);
+
+// Commands on the pipe table that holds the caret; no edit outside a table.
+std::optional<TextEdit> addTableRow(U16View text, Range selection);
+std::optional<TextEdit> addTableColumn(U16View text, Range selection);
+std::optional<TextEdit> setTableAlignment(U16View text, Range selection, TableAlignment alignment);
+
+// Helpers that the block insertions (rules, grids, image lines) share.
+
+// The line break the document already uses: its first CRLF, CR or LF; LF for a text without one.
+U16String lineEnding(U16View text);
+// The breaks to write before a block inserted at `position` so that it follows a blank line
+// or starts the text: none at the start or after two breaks, one after one break, else two.
+U16String leadingBreaks(U16View text, int position);
+// One break when the text goes on at `position` with something other than a line break.
+U16String trailingBreak(U16View text, int position);
+
+// The size of a new table from the tag of the sized-table action (columns * 1000 + rows,
+// rows counting the header row).
+struct TableSize {
+    int columns = 1;
+    int rows = 1;
+    bool operator==(const TableSize&) const = default;
+};
+TableSize tableSize(int tag);
+
+} // namespace velkin::MarkdownEditing
