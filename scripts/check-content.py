@@ -397,7 +397,8 @@ def check_help():
                     problem(f"{where}: heading has a link or a shortcode: {line}")
             if re.match(r"^[ ]{0,3}(\*[ \t]*){3,}$|^[ ]{0,3}(_[ \t]*){3,}$", line):
                 problem(f"{where}: write rules as ---")
-            if IMAGE_ANYWHERE.search(line) and not WHOLE_IMAGE.match(t) and not t.startswith("|"):
+            bare = re.sub(r"(`+)(?!`).+?(?<!`)\1(?!`)", "", line)
+            if IMAGE_ANYWHERE.search(bare) and not WHOLE_IMAGE.match(t) and not t.startswith("|"):
                 problem(f"{where}: an image must stand on a line of its own")
         if fenced:
             problem(f"Help/{name}: a code fence is never closed")
