@@ -124,6 +124,7 @@ TEST(TextOps, NumbersIgnoreTheProcessLocale)
     EXPECT_FALSE(TextOps::parseDouble(u"1,5", v));
     EXPECT_FALSE(TextOps::parseDouble(u"12abc", v));
     EXPECT_FALSE(TextOps::parseDouble(u"", v));
+    EXPECT_FALSE(TextOps::parseDouble(U16String(u"5\0x", 3), v));
     EXPECT_EQ(TextOps::formatDouble(0.5), "0.5");
     EXPECT_EQ(TextOps::formatDouble(2.0), "2");
 }

@@ -265,7 +265,8 @@ bool parseDouble(U16View text, double& out)
     const char* begin = ascii.c_str() + i;
     char* end = nullptr;
     const double v = strtod_l(begin, &end, cLocale);
-    if (end == begin || *end != '\0')
+    // The whole text, an embedded NUL included, must be consumed.
+    if (end == begin || end != ascii.c_str() + ascii.size())
         return false;
     out = v;
     return true;
