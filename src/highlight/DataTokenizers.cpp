@@ -30,7 +30,7 @@ bool isWordIgnoringCase(U16View word, const std::array<U16View, N>& words)
 constexpr std::array<U16View, 7> yamlScalarWords{u"true", u"false", u"null", u"yes", u"no", u"on", u"off"};
 constexpr std::array<U16View, 3> literalWords{u"true", u"false", u"null"};
 
-// A quoted run without escapes up to the next equal quote, included, or the end of the piece.
+// A quoted run without escapes up to the next equal quote, included, or the end of the line.
 int quotedEnd(U16View line, int p)
 {
     const int n = int(line.size());

@@ -1,12 +1,12 @@
 #pragma once
-// Small shared pieces of the hand-written tokenizers: appending tokens with a
+// Small shared helpers of the hand-written tokenizers: appending tokens with a
 // base offset, bounds-checked unit access and the ASCII classes they test.
 #include "highlight/CodeToken.h"
 #include "platform/text/CharacterClass.h"
 
 namespace velkin::CodeHighlighter {
 
-// Appends tokens to a list, shifting them by the offset of the piece being
+// Appends tokens to a list, shifting them by the offset of the stretch being
 // scanned (a line, or a body handed to another tokenizer). Empty tokens are
 // never appended.
 class TokenAppender {
