@@ -1,0 +1,925 @@
+#include "platform/layout/LayoutManager.h"
+
+#include "platform/text/Lines.h"
+
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QPainter>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace velkin {
+
+// One laid-out line; rectangles are relative to the top of its block.
+struct LayoutManager::Line {
+    Range glyphs;         // the line's characters; a paragraph's last line includes its terminator
+    QRectF fragment;      // the whole line box
+    double textTop = 0;   // top of the text box (after spacing before)
+    double textHeight = 0;
+    double baseline = 0;  // below the fragment's top
+    double usedX = 0;
+    double usedWidth = 0;
+    double spacing = 0;   // line spacing below the text box
+    size_t paragraph = 0;
+    int qtLine = 0;
+};
+
+namespace {
+
+struct SignatureRun {
+    int length;
+    Font font;
+    double kern;
+    double baselineOffset;
+    bool operator==(const SignatureRun&) const = default;
+};
+
+struct Paragraph {
+    Range range;    // with terminator
+    Range content;  // without terminator
+    std::unique_ptr<QTextLayout> layout;
+};
+
+const Font& defaultFont()
+{
+    static const Font font = Font::system(14);
+    return font;
+}
+
+QTextOption::TabType tabType(TextAlignment a)
+{
+    switch (a) {
+    case TextAlignment::Right: return QTextOption::RightTab;
+    case TextAlignment::Center: return QTextOption::CenterTab;
+    default: return QTextOption::LeftTab;
+    }
+}
+
+Qt::Alignment qtAlignment(TextAlignment a)
+{
+    switch (a) {
+    case TextAlignment::Right: return Qt::AlignRight;
+    case TextAlignment::Center: return Qt::AlignHCenter;
+    case TextAlignment::Justified: return Qt::AlignJustify;
+    default: return Qt::AlignLeft;
+    }
+}
+
+// What of a stretch of text decides its layout: fonts, kerns and baseline offsets, run by run
+// (neighbouring runs that differ only in colours or marks count as one).
+std::vector<SignatureRun> layoutSignature(const TextStorage& storage, Range range)
+{
+    std::vector<SignatureRun> sig;
+    storage.enumerateRuns(range, [&](const Attributes& a, Range run) {
+        const Font* f = a.font();
+        SignatureRun r{run.length, f ? *f : defaultFont(), a.number(AttributeKey::Kern).value_or(0),
+                       a.number(AttributeKey::BaselineOffset).value_or(0)};
+        if (!sig.empty() && sig.back().font == r.font && sig.back().kern == r.kern
+            && sig.back().baselineOffset == r.baselineOffset)
+            sig.back().length += r.length;
+        else
+            sig.push_back(r);
+    });
+    return sig;
+}
+
+bool isParagraphTerminator(char16_t c)
+{
+    return c == u'\n' || c == u'\r' || c == 0x2029;
+}
+
+// Qt fonts for our font values, with a kern as letter spacing (one per main-thread use).
+const QFont& qtFont(const Font& font, double kern)
+{
+    struct Key {
+        Font font;
+        double kern;
+        bool operator<(const Key& o) const
+        {
+            return std::tie(font.family, font.pointSize, font.bold, font.italic, kern)
+                < std::tie(o.font.family, o.font.pointSize, o.font.bold, o.font.italic, o.kern);
+        }
+    };
+    static std::map<Key, QFont> cache;
+    auto it = cache.find({font, kern});
+    if (it == cache.end()) {
+        if (cache.size() > 2048)
+            cache.clear();
+        QFont q = font.toQFont();
+        if (kern != 0)
+            q.setLetterSpacing(QFont::AbsoluteSpacing, kern);
+        it = cache.emplace(Key{font, kern}, q).first;
+    }
+    return it->second;
+}
+
+} // namespace
+
+struct LayoutManager::Block {
+    Range range;
+    const TextTable* table = nullptr;
+    std::vector<Paragraph> paragraphs;
+    std::vector<Line> lines;
+    struct Cell {
+        QRectF rect;  // relative to the block's top
+        std::shared_ptr<const TextBlock> block;
+    };
+    std::vector<Cell> cells;
+    std::vector<SignatureRun> signature;
+    std::vector<ParagraphStyle> styles;
+    double top = 0;
+    double height = 0;
+    bool laidOut = false;
+    bool checkSignature = true;
+};
+
+LayoutManager::LayoutManager(TextStorage* storage)
+{
+    setTextStorage(storage);
+}
+
+LayoutManager::~LayoutManager()
+{
+    if (storage_)
+        storage_->removeObserver(observer_);
+}
+
+void LayoutManager::setTextStorage(TextStorage* storage)
+{
+    if (storage_)
+        storage_->removeObserver(observer_);
+    storage_ = storage;
+    blocks_.clear();
+    hasDirty_ = true;
+    dirty_ = {0, storage ? storage->length() : 0};
+    positionsValid_ = false;
+    if (storage_)
+        observer_ = storage_->addObserver([this](const TextStorage::Edit& e) { storageEdited(e); });
+    if (storage_)
+        rebuildBlocks({0, storage_->length()}, 0);
+}
+
+void LayoutManager::setTextContainer(const TextContainer& container)
+{
+    const bool widthChanged = container.width != container_.width
+        || container.lineFragmentPadding != container_.lineFragmentPadding;
+    container_ = container;
+    if (widthChanged)
+        for (auto& b : blocks_)
+            b->laidOut = false;
+    positionsValid_ = false;
+}
+
+QColor LayoutManager::resolve(const Color& color) const
+{
+    return color.toQColor(appearance);
+}
+
+void LayoutManager::storageEdited(const TextStorage::Edit& edit)
+{
+    if (edit.charactersChanged) {
+        rebuildBlocks(edit.range, edit.delta);
+        return;
+    }
+    // Attribute changes: the touched blocks compare their layout signature lazily.
+    const size_t first = blockIndexAt(edit.range.location);
+    for (size_t i = first; i < blocks_.size(); ++i) {
+        if (blocks_[i]->range.location > edit.range.end())
+            break;
+        blocks_[i]->checkSignature = true;
+    }
+    // A paragraph style change can turn paragraphs into table cells or back.
+    if (edit.range.length > 0)
+        rebuildBlocks(edit.range, 0, false);
+}
+
+size_t LayoutManager::blockIndexAt(int character) const
+{
+    if (blocks_.empty())
+        return 0;
+    auto it = std::upper_bound(blocks_.begin(), blocks_.end(), character,
+                               [](int c, const std::unique_ptr<Block>& b) { return c < b->range.location; });
+    return it == blocks_.begin() ? 0 : size_t(it - blocks_.begin()) - 1;
+}
+
+void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChanged)
+{
+    positionsValid_ = false;
+    if (!storage_) {
+        blocks_.clear();
+        return;
+    }
+    const U16View text = storage_->string();
+    const int n = int(text.size());
+
+    // Old blocks touched by the edit, in old coordinates; neighbours are included
+    // because a changed terminator can join or split paragraphs and tables.
+    size_t i0 = 0, i1 = 0;
+    if (!blocks_.empty()) {
+        i0 = blockIndexAt(std::max(0, region.location - 1));
+        const int oldEnd = region.end() - delta;
+        i1 = blockIndexAt(oldEnd);
+        if (i1 + 1 < blocks_.size())
+            ++i1;
+        i1 = std::min(i1, blocks_.size() - 1);
+    }
+    int start = blocks_.empty() ? 0 : blocks_[i0]->range.location;
+    int stop = blocks_.empty() ? n : blocks_[i1]->range.end() + delta;
+    stop = std::clamp(stop, start, n);
+
+    // Keep the laid-out blocks whose paragraphs come back unchanged in range and kind.
+    std::vector<std::unique_ptr<Block>> fresh;
+    auto tableOf = [&](int at) -> const TextTable* {
+        if (at >= n)
+            return nullptr;
+        const ParagraphStyle* style = storage_->paragraphStyle(at);
+        const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
+        return cell ? cell->table().get() : nullptr;
+    };
+    for (;;) {
+        fresh.clear();
+        const auto paragraphs = paragraphRanges(substring(text, Range::fromTo(start, stop)));
+        for (const auto& p : paragraphs) {
+            const Range range{p.enclosing.location + start, p.enclosing.length};
+            const Range content{p.content.location + start, p.content.length};
+            const TextTable* table = tableOf(range.location);
+            if (table && !fresh.empty() && fresh.back()->table == table) {
+                Block& b = *fresh.back();
+                b.range.length = range.end() - b.range.location;
+                b.paragraphs.push_back({range, content, nullptr});
+                continue;
+            }
+            auto b = std::make_unique<Block>();
+            b->range = range;
+            b->table = table;
+            b->paragraphs.push_back({range, content, nullptr});
+            fresh.push_back(std::move(b));
+        }
+        // A table that continues into an untouched neighbour joins the region.
+        bool extended = false;
+        if (!fresh.empty() && fresh.front()->table && i0 > 0 && blocks_[i0 - 1]->table == fresh.front()->table) {
+            --i0;
+            start = blocks_[i0]->range.location;
+            extended = true;
+        }
+        if (!fresh.empty() && fresh.back()->table && i1 + 1 < blocks_.size()
+            && blocks_[i1 + 1]->table == fresh.back()->table) {
+            ++i1;
+            stop = blocks_[i1]->range.end() + delta;
+            extended = true;
+        }
+        if (!extended)
+            break;
+    }
+
+    // Blocks outside the edit whose range and kind come back unchanged keep their layout.
+    if (!blocks_.empty()) {
+        const int oldEnd = region.end() - delta;
+        std::map<std::pair<int, int>, std::unique_ptr<Block>> reusable;
+        for (size_t i = i0; i <= i1; ++i) {
+            auto& old = blocks_[i];
+            if (!old->laidOut)
+                continue;
+            int shift = 0;
+            if (!charactersChanged || old->range.end() <= region.location)
+                shift = 0;
+            else if (old->range.location >= oldEnd)
+                shift = delta;
+            else
+                continue;
+            const std::pair<int, int> key{old->range.location + shift, old->range.length};
+            if (shift != 0) {
+                old->range.location += shift;
+                for (auto& p : old->paragraphs) {
+                    p.range.location += shift;
+                    p.content.location += shift;
+                }
+                for (auto& l : old->lines)
+                    l.glyphs.location += shift;
+            }
+            reusable[key] = std::move(old);
+        }
+        for (auto& b : fresh) {
+            auto it = reusable.find({b->range.location, b->range.length});
+            if (it == reusable.end() || it->second->table != b->table
+                || it->second->paragraphs.size() != b->paragraphs.size())
+                continue;
+            b = std::move(it->second);
+            b->checkSignature = true;
+            reusable.erase(it);
+        }
+    }
+
+    if (blocks_.empty()) {
+        blocks_ = std::move(fresh);
+    } else {
+        for (size_t i = i1 + 1; i < blocks_.size(); ++i) {
+            blocks_[i]->range.location += delta;
+            for (auto& p : blocks_[i]->paragraphs) {
+                p.range.location += delta;
+                p.content.location += delta;
+            }
+            for (auto& l : blocks_[i]->lines)
+                l.glyphs.location += delta;
+        }
+        blocks_.erase(blocks_.begin() + long(i0), blocks_.begin() + long(i1) + 1);
+        blocks_.insert(blocks_.begin() + long(i0), std::make_move_iterator(fresh.begin()),
+                       std::make_move_iterator(fresh.end()));
+    }
+}
+
+void LayoutManager::invalidateLayout(Range characters)
+{
+    rebuildBlocks(characters, 0, true);
+}
+
+void LayoutManager::ensureLayout()
+{
+    lastRelayoutCount_ = 0;
+    if (!storage_)
+        return;
+    for (auto& bp : blocks_) {
+        Block& b = *bp;
+        if (b.laidOut && b.checkSignature) {
+            // Only fonts, kerns, baseline offsets and paragraph styles change the layout;
+            // colours and marks are drawn from the storage as it is.
+            const std::vector<SignatureRun> sig = layoutSignature(*storage_, b.range);
+            std::vector<ParagraphStyle> styles;
+            for (const auto& p : b.paragraphs) {
+                const ParagraphStyle* s = storage_->paragraphStyle(p.range.location);
+                styles.push_back(s ? *s : *ParagraphStyle::defaultStyle());
+            }
+            if (sig != b.signature || styles != b.styles)
+                b.laidOut = false;
+            b.checkSignature = false;
+        }
+        if (!b.laidOut) {
+            layoutBlock(b);
+            ++lastRelayoutCount_;
+            positionsValid_ = false;
+        }
+    }
+    position();
+}
+
+void LayoutManager::position()
+{
+    if (positionsValid_)
+        return;
+    double y = 0;
+    for (auto& b : blocks_) {
+        b->top = y;
+        y += b->height;
+    }
+    positionsValid_ = true;
+}
+
+void LayoutManager::layoutBlock(Block& b)
+{
+    b.lines.clear();
+    b.cells.clear();
+    b.signature.clear();
+    b.styles.clear();
+    b.signature = layoutSignature(*storage_, b.range);
+    for (const auto& p : b.paragraphs) {
+        const ParagraphStyle* s = storage_->paragraphStyle(p.range.location);
+        b.styles.push_back(s ? *s : *ParagraphStyle::defaultStyle());
+    }
+    if (b.table) {
+        layoutTable(b);
+    } else {
+        double y = 0;
+        layoutParagraph(b, 0, container_.lineFragmentPadding,
+                        std::max(1.0, container_.width - 2 * container_.lineFragmentPadding), y);
+        b.height = y;
+    }
+    b.laidOut = true;
+    b.checkSignature = false;
+}
+
+void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double width, double& y)
+{
+    Paragraph& p = b.paragraphs[index];
+    const ParagraphStyle& style = b.styles[index];
+    const U16View text = storage_->string();
+    const QString content = QString::fromRawData(reinterpret_cast<const QChar*>(text.data() + p.content.location),
+                                                 p.content.length);
+    const Font* firstFont = storage_->font(std::min(p.range.location, storage_->length() - 1));
+    const Font baseFont = firstFont ? *firstFont : defaultFont();
+
+    p.layout = std::make_unique<QTextLayout>(QString(content), qtFont(baseFont, 0));
+    QList<QTextLayout::FormatRange> formats;
+    std::vector<std::pair<Range, double>> raised;  // runs with a baseline offset
+    storage_->enumerateRuns(p.content, [&](const Attributes& a, Range run) {
+        const Font* f = a.font();
+        const double kern = a.number(AttributeKey::Kern).value_or(0);
+        QTextLayout::FormatRange fr;
+        fr.start = run.location - p.content.location;
+        fr.length = run.length;
+        fr.format.setFont(qtFont(f ? *f : baseFont, kern), QTextCharFormat::FontPropertiesAll);
+        formats.append(fr);
+        if (auto offset = a.number(AttributeKey::BaselineOffset); offset && *offset != 0)
+            raised.push_back({run, *offset});
+    });
+    p.layout->setFormats(formats);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setAlignment(qtAlignment(style.alignment));
+    QList<QTextOption::Tab> tabs;
+    for (const TabStop& t : style.tabStops)
+        tabs.append(QTextOption::Tab(t.location, tabType(t.alignment)));
+    option.setTabs(tabs);
+    if (style.defaultTabInterval > 0)
+        option.setTabStopDistance(style.defaultTabInterval);
+    p.layout->setTextOption(option);
+    p.layout->setCacheEnabled(true);
+
+    const bool atTextStart = p.range.location == 0;
+    const double baseLineHeight = baseFont.lineHeight();
+    p.layout->beginLayout();
+    int lineNumber = 0;
+    for (;;) {
+        QTextLine line = p.layout->createLine();
+        if (!line.isValid())
+            break;
+        const bool first = lineNumber == 0;
+        double indent = first ? style.firstLineHeadIndent : style.headIndent;
+        double lineWidth = width - indent;
+        if (style.tailIndent > 0)
+            lineWidth = style.tailIndent - indent;
+        else if (style.tailIndent < 0)
+            lineWidth += style.tailIndent;
+        line.setLineWidth(std::max(1.0, lineWidth));
+        const bool last = line.textStart() + line.textLength() >= content.size();
+
+        double ascent = line.ascent();
+        double descent = line.descent();
+        if (content.isEmpty()) {
+            ascent = baseFont.ascender();
+            descent = -baseFont.descender();
+        }
+        const Range lineChars{p.content.location + line.textStart(), line.textLength()};
+        for (const auto& [run, offset] : raised) {
+            if (!overlaps(run, lineChars))
+                continue;
+            const Font* f = storage_->font(run.location);
+            const Font rf = f ? *f : baseFont;
+            ascent = std::max(ascent, rf.ascender() + offset);
+            descent = std::max(descent, -rf.descender() - offset);
+        }
+        const double natural = std::max(ascent + descent + std::max(0.0, line.leading()),
+                                        content.isEmpty() ? baseLineHeight : 0.0);
+        double h = natural * (style.lineHeightMultiple > 0 ? style.lineHeightMultiple : 1);
+        if (style.minimumLineHeight > 0)
+            h = std::max(h, style.minimumLineHeight);
+        if (style.maximumLineHeight > 0)
+            h = std::min(h, style.maximumLineHeight);
+        const double before = (first && !atTextStart) ? style.paragraphSpacingBefore : 0;
+        const double after = style.lineSpacing + (last ? style.paragraphSpacing : 0);
+        const double top = y;
+        const double baseline = before + h - descent;
+        line.setPosition(QPointF(x + indent, top + baseline - line.ascent()));
+
+        Line l;
+        l.glyphs = lineChars;
+        if (last)
+            l.glyphs.length = p.range.end() - l.glyphs.location;  // the terminator belongs to the last line
+        l.fragment = b.table ? QRectF(x, top, width, before + h + after)
+                             : QRectF(0, top, container_.width, before + h + after);
+        l.textTop = top + before;
+        l.textHeight = h;
+        l.baseline = baseline;
+        l.usedX = line.naturalTextRect().x();
+        l.usedWidth = line.naturalTextWidth();
+        l.spacing = style.lineSpacing;
+        l.paragraph = index;
+        l.qtLine = lineNumber;
+        b.lines.push_back(l);
+        y = top + before + h + after;
+        ++lineNumber;
+        if (last)
+            break;
+    }
+    p.layout->endLayout();
+}
+
+void LayoutManager::layoutTable(Block& b)
+{
+    using E = TextTableBlock::Edge;
+    using L = TextTableBlock::Layer;
+    const double padding = container_.lineFragmentPadding;
+    const double gridWidth = std::max(1.0, (container_.width - 2 * padding) * b.table->contentWidthPercent / 100.0);
+    const int columns = std::max(1, b.table->numberOfColumns);
+    const double columnWidth = gridWidth / columns;
+
+    // Paragraphs of one cell (same row and column) are stacked in that cell.
+    struct CellPlan {
+        std::shared_ptr<const TextBlock> block;
+        const TextTableBlock* cell;
+        std::vector<size_t> paragraphs;
+    };
+    std::map<std::pair<int, int>, CellPlan> cells;
+    std::vector<int> rows;
+    for (size_t i = 0; i < b.paragraphs.size(); ++i) {
+        const ParagraphStyle& style = b.styles[i];
+        const TextTableBlock* cell = style.tableBlock();
+        if (!cell)
+            continue;
+        std::shared_ptr<const TextBlock> owner;
+        for (const auto& tb : style.textBlocks)
+            if (tb.get() == cell)
+                owner = tb;
+        auto& plan = cells[{cell->startingRow(), cell->startingColumn()}];
+        if (!plan.cell) {
+            plan.cell = cell;
+            plan.block = owner;
+        }
+        plan.paragraphs.push_back(i);
+        if (std::find(rows.begin(), rows.end(), cell->startingRow()) == rows.end())
+            rows.push_back(cell->startingRow());
+    }
+    std::sort(rows.begin(), rows.end());
+
+    double rowTop = 0;
+    std::vector<Line> lines;
+    for (int row : rows) {
+        double rowHeight = 0;
+        std::vector<std::pair<const CellPlan*, double>> rowCells;
+        for (auto& [key, plan] : cells) {
+            if (key.first != row)
+                continue;
+            const TextTableBlock& c = *plan.cell;
+            const int span = std::max(1, c.columnSpan());
+            const double cellX = padding + c.startingColumn() * columnWidth;
+            const double insetLeft = c.width(L::Margin, E::MinX) + c.width(L::Border, E::MinX) + c.width(L::Padding, E::MinX);
+            const double insetRight = c.width(L::Margin, E::MaxX) + c.width(L::Border, E::MaxX) + c.width(L::Padding, E::MaxX);
+            const double insetTop = c.width(L::Margin, E::MinY) + c.width(L::Border, E::MinY) + c.width(L::Padding, E::MinY);
+            const double insetBottom = c.width(L::Margin, E::MaxY) + c.width(L::Border, E::MaxY) + c.width(L::Padding, E::MaxY);
+            const double contentWidth = std::max(1.0, columnWidth * span - insetLeft - insetRight);
+            double y = rowTop + insetTop;
+            for (size_t pi : plan.paragraphs) {
+                const size_t before = b.lines.size();
+                layoutParagraph(b, pi, cellX + insetLeft, contentWidth, y);
+                (void)before;
+            }
+            rowHeight = std::max(rowHeight, y - rowTop + insetBottom);
+            rowCells.push_back({&plan, cellX});
+        }
+        for (auto& [plan, cellX] : rowCells) {
+            const int span = std::max(1, plan->cell->columnSpan());
+            b.cells.push_back({QRectF(cellX, rowTop, columnWidth * span, rowHeight), plan->block});
+        }
+        rowTop += rowHeight;
+    }
+    // Lines were made cell by cell; the text order is row-major, which sorting restores.
+    std::sort(b.lines.begin(), b.lines.end(),
+              [](const Line& x, const Line& y) { return x.glyphs.location < y.glyphs.location; });
+    // Every line fragment of a row spans the row's height below its own top.
+    b.height = rowTop;
+}
+
+Range LayoutManager::glyphRange(Range characterRange) const
+{
+    const int n = storage_ ? storage_->length() : 0;
+    const int start = std::clamp(characterRange.location, 0, n);
+    return Range::fromTo(start, std::clamp(characterRange.end(), start, n));
+}
+
+const LayoutManager::Line* LayoutManager::lineForGlyph(int glyph)
+{
+    ensureLayout();
+    if (blocks_.empty())
+        return nullptr;
+    glyph = std::clamp(glyph, 0, std::max(0, storage_->length() - 1));
+    const Block& b = *blocks_[blockIndexAt(glyph)];
+    auto it = std::upper_bound(b.lines.begin(), b.lines.end(), glyph,
+                               [](int g, const Line& l) { return g < l.glyphs.location; });
+    if (it == b.lines.begin())
+        return b.lines.empty() ? nullptr : &b.lines.front();
+    return &*std::prev(it);
+}
+
+static QRectF shifted(const QRectF& r, double dy)
+{
+    return r.translated(0, dy);
+}
+
+QRectF LayoutManager::lineFragmentRect(int glyph, Range* effectiveRange)
+{
+    const Line* l = lineForGlyph(glyph);
+    if (!l) {
+        if (effectiveRange)
+            *effectiveRange = {0, 0};
+        return {};
+    }
+    if (effectiveRange)
+        *effectiveRange = l->glyphs;
+    return shifted(l->fragment, blocks_[blockIndexAt(l->glyphs.location)]->top);
+}
+
+QRectF LayoutManager::lineFragmentUsedRect(int glyph, Range* effectiveRange)
+{
+    const Line* l = lineForGlyph(glyph);
+    if (!l)
+        return {};
+    if (effectiveRange)
+        *effectiveRange = l->glyphs;
+    const double top = blocks_[blockIndexAt(l->glyphs.location)]->top;
+    return QRectF(l->usedX, top + l->textTop, l->usedWidth, l->textHeight + l->spacing);
+}
+
+double LayoutManager::lineX(const Line& l, int index) const
+{
+    const Block& b = *blocks_[blockIndexAt(l.glyphs.location)];
+    const Paragraph& p = b.paragraphs[l.paragraph];
+    QTextLine line = p.layout->lineAt(l.qtLine);
+    const int local = std::clamp(index - p.content.location, 0, p.content.length);
+    return line.cursorToX(local);
+}
+
+QPointF LayoutManager::location(int glyph)
+{
+    const Line* l = lineForGlyph(glyph);
+    if (!l)
+        return {};
+    return QPointF(lineX(*l, glyph) - l->fragment.x(), l->baseline);
+}
+
+QRectF LayoutManager::boundingRect(Range glyphs)
+{
+    ensureLayout();
+    glyphs = glyphRange(glyphs);
+    QRectF result;
+    if (blocks_.empty())
+        return result;
+    const int last = std::max(glyphs.location, glyphs.end() - 1);
+    for (size_t bi = blockIndexAt(glyphs.location); bi < blocks_.size(); ++bi) {
+        const Block& b = *blocks_[bi];
+        if (b.range.location > last)
+            break;
+        for (const Line& l : b.lines) {
+            if (l.glyphs.end() <= glyphs.location && !(glyphs.length == 0 && l.glyphs.location == glyphs.location))
+                continue;
+            if (l.glyphs.location > last)
+                break;
+            const int from = std::max(glyphs.location, l.glyphs.location);
+            const int to = std::min(glyphs.end(), l.glyphs.end());
+            const Paragraph& p = b.paragraphs[l.paragraph];
+            const double x1 = lineX(l, from);
+            // A range that runs through the terminator reaches the end of the line box.
+            const double x2 = to > p.content.end() ? l.fragment.right() : lineX(l, to);
+            const QRectF r(std::min(x1, x2), b.top + l.textTop, std::abs(x2 - x1), l.textHeight + l.spacing);
+            result = result.isNull() ? r : result.united(r);
+        }
+    }
+    return result;
+}
+
+int LayoutManager::glyphIndex(QPointF point, double* fraction)
+{
+    ensureLayout();
+    if (fraction)
+        *fraction = 0;
+    if (blocks_.empty())
+        return 0;
+    // The block at the point's height, else the nearest one.
+    size_t bi = 0;
+    for (size_t i = 0; i < blocks_.size(); ++i) {
+        bi = i;
+        if (point.y() < blocks_[i]->top + blocks_[i]->height)
+            break;
+    }
+    const Block& b = *blocks_[bi];
+    const Line* best = nullptr;
+    double bestDistance = 1e300;
+    for (const Line& l : b.lines) {
+        const QRectF f = shifted(l.fragment, b.top);
+        const double dy = point.y() < f.top() ? f.top() - point.y() : (point.y() >= f.bottom() ? point.y() - f.bottom() : 0);
+        const double dx = point.x() < f.left() ? f.left() - point.x() : (point.x() > f.right() ? point.x() - f.right() : 0);
+        const double d = dy * 1e6 + dx;
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = &l;
+        }
+    }
+    if (!best)
+        return b.range.location;
+    const Paragraph& p = b.paragraphs[best->paragraph];
+    QTextLine line = p.layout->lineAt(best->qtLine);
+    const int start = line.textStart();
+    const int stop = start + line.textLength();
+    // Nearest glyph: the one whose box holds x, or the first/last of the line.
+    int local = line.xToCursor(point.x(), QTextLine::CursorOnCharacter);
+    local = std::clamp(local, start, std::max(start, stop - 1));
+    if (stop == start)
+        return std::min(p.content.location + start, storage_->length() == 0 ? 0 : storage_->length() - 1);
+    const double x1 = line.cursorToX(local);
+    const double x2 = line.cursorToX(local + 1);
+    if (fraction && x2 > x1)
+        *fraction = std::clamp((point.x() - x1) / (x2 - x1), 0.0, 1.0);
+    return p.content.location + local;
+}
+
+int LayoutManager::characterIndex(QPointF point)
+{
+    ensureLayout();
+    if (blocks_.empty())
+        return 0;
+    if (point.y() >= usedRect().bottom() && !extraLineFragmentRect().isNull())
+        return storage_->length();
+    double fraction = 0;
+    const int glyph = glyphIndex(point, &fraction);
+    const Line* l = lineForGlyph(glyph);
+    if (!l)
+        return glyph;
+    const Block& b = *blocks_[blockIndexAt(glyph)];
+    const Paragraph& p = b.paragraphs[l->paragraph];
+    QTextLine line = p.layout->lineAt(l->qtLine);
+    const int local = line.xToCursor(point.x(), QTextLine::CursorBetweenCharacters);
+    return std::clamp(p.content.location + local, l->glyphs.location, std::min(l->glyphs.end(), p.content.end()));
+}
+
+Range LayoutManager::glyphRange(const QRectF& rect)
+{
+    ensureLayout();
+    int start = -1, stop = 0;
+    for (const auto& b : blocks_) {
+        if (b->top + b->height < rect.top())
+            continue;
+        if (b->top > rect.bottom())
+            break;
+        if (start < 0)
+            start = b->range.location;
+        stop = b->range.end();
+    }
+    return start < 0 ? Range{0, 0} : Range::fromTo(start, stop);
+}
+
+QRectF LayoutManager::usedRect()
+{
+    ensureLayout();
+    double height = blocks_.empty() ? 0 : blocks_.back()->top + blocks_.back()->height;
+    const QRectF extra = extraLineFragmentRect();
+    if (!extra.isNull())
+        height = extra.bottom();
+    double width = 0;
+    for (const auto& b : blocks_)
+        for (const Line& l : b->lines)
+            width = std::max(width, l.usedX + l.usedWidth);
+    return QRectF(0, 0, std::max(width, container_.lineFragmentPadding), height);
+}
+
+QRectF LayoutManager::extraLineFragmentRect()
+{
+    if (!storage_)
+        return {};
+    const U16View text = storage_->string();
+    if (!text.empty() && !isParagraphTerminator(text.back()) && text.back() != 0x2028 && text.back() != 0x85)
+        return {};
+    ensureLayout();
+    const double top = blocks_.empty() ? 0 : blocks_.back()->top + blocks_.back()->height;
+    const Font* f = text.empty() ? nullptr : storage_->font(int(text.size()) - 1);
+    const double h = (f ? *f : defaultFont()).lineHeight();
+    return QRectF(0, top, container_.width, h);
+}
+
+QRectF LayoutManager::caretRect(int index)
+{
+    ensureLayout();
+    if (!storage_ || storage_->length() == 0 || index >= storage_->length()) {
+        const QRectF extra = extraLineFragmentRect();
+        if (!extra.isNull())
+            return QRectF(container_.lineFragmentPadding, extra.top(), 1, extra.height());
+        index = std::max(0, storage_ ? storage_->length() : 0);
+        const Line* l = lineForGlyph(index - 1);
+        if (!l)
+            return {};
+        const double top = blocks_[blockIndexAt(l->glyphs.location)]->top;
+        return QRectF(lineX(*l, index), top + l->textTop, 1, l->textHeight);
+    }
+    const Line* l = lineForGlyph(index);
+    if (!l)
+        return {};
+    const double top = blocks_[blockIndexAt(l->glyphs.location)]->top;
+    return QRectF(lineX(*l, index), top + l->textTop, 1, l->textHeight);
+}
+
+void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF origin)
+{
+    ensureLayout();
+    if (!storage_ || blocks_.empty())
+        return;
+    glyphs = glyphRange(glyphs);
+    const U16View text = storage_->string();
+    for (size_t bi = blockIndexAt(glyphs.location); bi < blocks_.size(); ++bi) {
+        const Block& b = *blocks_[bi];
+        if (b.range.location > glyphs.end() || (glyphs.length > 0 && b.range.location >= glyphs.end()))
+            break;
+        const QPointF at = origin + QPointF(0, b.top);
+        // Table cells: background, then the border on each edge that has one.
+        for (const auto& cell : b.cells) {
+            const auto* c = dynamic_cast<const TextTableBlock*>(cell.block.get());
+            if (!c)
+                continue;
+            using E = TextTableBlock::Edge;
+            using L = TextTableBlock::Layer;
+            const QRectF outer = cell.rect.translated(at).adjusted(c->width(L::Margin, E::MinX), c->width(L::Margin, E::MinY),
+                                                                   -c->width(L::Margin, E::MaxX), -c->width(L::Margin, E::MaxY));
+            if (c->backgroundColor)
+                painter.fillRect(outer, resolve(*c->backgroundColor));
+            const QColor border = resolve(c->borderColor);
+            const double left = c->width(L::Border, E::MinX), top = c->width(L::Border, E::MinY);
+            const double right = c->width(L::Border, E::MaxX), bottom = c->width(L::Border, E::MaxY);
+            if (top > 0)
+                painter.fillRect(QRectF(outer.left(), outer.top(), outer.width(), top), border);
+            if (bottom > 0)
+                painter.fillRect(QRectF(outer.left(), outer.bottom() - bottom, outer.width(), bottom), border);
+            if (left > 0)
+                painter.fillRect(QRectF(outer.left(), outer.top() + top, left, outer.height() - top - bottom), border);
+            if (right > 0)
+                painter.fillRect(QRectF(outer.right() - right, outer.top() + top, right, outer.height() - top - bottom), border);
+        }
+        for (const Line& l : b.lines) {
+            if (l.glyphs.end() <= glyphs.location || l.glyphs.location >= glyphs.end())
+                continue;
+            const Paragraph& p = b.paragraphs[l.paragraph];
+            auto fill = [&](Range r, const QColor& color, bool throughEnd) {
+                const int from = std::max(r.location, l.glyphs.location);
+                const int to = std::min(r.end(), l.glyphs.end());
+                if (to <= from)
+                    return;
+                const double x1 = lineX(l, from);
+                const double x2 = (throughEnd && to > p.content.end()) ? l.fragment.right() : lineX(l, std::min(to, p.content.end()));
+                painter.fillRect(QRectF(x1, l.textTop, x2 - x1, l.textHeight + l.spacing).translated(at), color);
+            };
+            storage_->enumerateAttribute(AttributeKey::BackgroundColor, l.glyphs, [&](const AttributeValue* v, Range run) {
+                if (v)
+                    if (auto c = std::get_if<Color>(v))
+                        fill(run, resolve(*c), false);
+            });
+            for (const Range& s : selectedRanges)
+                if (overlaps(s, l.glyphs))
+                    fill(s, resolve(selectionColor), true);
+        }
+        (void)text;
+    }
+}
+
+void LayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
+{
+    ensureLayout();
+    if (!storage_ || blocks_.empty())
+        return;
+    glyphs = glyphRange(glyphs);
+    const QColor defaultColor = resolve(Color::text());
+    for (size_t bi = blockIndexAt(glyphs.location); bi < blocks_.size(); ++bi) {
+        const Block& b = *blocks_[bi];
+        if (glyphs.length > 0 && b.range.location >= glyphs.end())
+            break;
+        const QPointF at = origin + QPointF(0, b.top);
+        for (const Line& l : b.lines) {
+            if (l.glyphs.end() <= glyphs.location || l.glyphs.location >= glyphs.end())
+                continue;
+            const Paragraph& p = b.paragraphs[l.paragraph];
+            QTextLine line = p.layout->lineAt(l.qtLine);
+            const Range content = intersection(l.glyphs, p.content);
+            storage_->enumerateRuns(content, [&](const Attributes& a, Range run) {
+                const Color* fg = a.color(AttributeKey::ForegroundColor);
+                const QColor color = fg ? resolve(*fg) : defaultColor;
+                const double offset = a.number(AttributeKey::BaselineOffset).value_or(0);
+                const int local = run.location - p.content.location;
+                if (color.alpha() > 0) {
+                    painter.setPen(color);
+                    for (const QGlyphRun& g : line.glyphRuns(local, run.length))
+                        painter.drawGlyphRun(at + QPointF(0, -offset), g);
+                }
+                const bool underline = a.number(AttributeKey::Underline).value_or(0) != 0;
+                const bool strike = a.number(AttributeKey::Strikethrough).value_or(0) != 0;
+                if ((underline || strike) && color.alpha() > 0) {
+                    const Font* f = a.font();
+                    const QFontMetricsF fm(qtFont(f ? *f : defaultFont(), 0));
+                    const double x1 = line.cursorToX(local);
+                    const double x2 = line.cursorToX(local + run.length);
+                    const double baseline = l.baseline + l.fragment.top() - offset;
+                    const double thickness = std::max(1.0, fm.lineWidth());
+                    if (underline)
+                        painter.fillRect(QRectF(x1, baseline + fm.underlinePos() - thickness / 2, x2 - x1, thickness).translated(at), color);
+                    if (strike)
+                        painter.fillRect(QRectF(x1, baseline - fm.strikeOutPos() - thickness / 2, x2 - x1, thickness).translated(at), color);
+                }
+            });
+        }
+    }
+}
+
+void LayoutManager::draw(QPainter& painter, const QRectF& rect, QPointF origin)
+{
+    const Range glyphs = glyphRange(rect);
+    drawBackground(painter, glyphs, origin);
+    drawGlyphs(painter, glyphs, origin);
+}
+
+} // namespace velkin

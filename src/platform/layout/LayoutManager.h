@@ -1,0 +1,108 @@
+#pragma once
+// Lays out a TextStorage in a TextContainer and draws it on any QPainter.
+//
+// Glyph index == UTF-16 index. Each paragraph (or each table grid) is laid out
+// with its own QTextLayout and laid out again only when its text or its
+// layout-affecting attributes change. Geometry is in container coordinates:
+// y grows downward from the container's top.
+#include "platform/attributed/TextStorage.h"
+#include "platform/layout/TextContainer.h"
+
+#include <QPointF>
+#include <QRectF>
+
+#include <memory>
+#include <vector>
+
+class QPainter;
+class QTextLayout;
+
+namespace velkin {
+
+class LayoutManager {
+public:
+    explicit LayoutManager(TextStorage* storage = nullptr);
+    virtual ~LayoutManager();
+    LayoutManager(const LayoutManager&) = delete;
+    LayoutManager& operator=(const LayoutManager&) = delete;
+
+    void setTextStorage(TextStorage* storage);
+    TextStorage* textStorage() const { return storage_; }
+    void setTextContainer(const TextContainer& container);
+    const TextContainer& textContainer() const { return container_; }
+
+    // The appearance colours resolve for when drawn.
+    Appearance appearance = Appearance::Light;
+    // Ranges drawn as selected, and their colour.
+    std::vector<Range> selectedRanges;
+    Color selectionColor = Color::role(Color::Role::SelectedTextBackground);
+
+    // Lays out everything that is not laid out yet.
+    void ensureLayout();
+    // Forgets the layout of a range (for example after a change the storage did not report).
+    void invalidateLayout(Range characters);
+    // Number of paragraphs laid out anew by the last ensureLayout().
+    int lastRelayoutCount() const { return lastRelayoutCount_; }
+
+    Range glyphRange(Range characterRange) const;
+    Range characterRange(Range glyphRange) const { return glyphRange; }
+    int characterIndexForGlyph(int glyph) const { return glyph; }
+
+    // The line fragment of a glyph: the whole line box (container width, line
+    // height with its line spacing and paragraph spacing); `effectiveRange`
+    // receives the glyphs of that line.
+    QRectF lineFragmentRect(int glyph, Range* effectiveRange = nullptr);
+    // The part of the line fragment the text occupies (without paragraph spacing).
+    QRectF lineFragmentUsedRect(int glyph, Range* effectiveRange = nullptr);
+    // Location of a glyph: x from the line fragment's left, y = baseline below the fragment's top.
+    QPointF location(int glyph);
+    // Rectangle enclosing the glyphs of a range, line by line, with the height of their line boxes.
+    QRectF boundingRect(Range glyphRange);
+    // The glyph nearest to a point; `fraction` receives how far the point lies through it (0...1).
+    int glyphIndex(QPointF point, double* fraction = nullptr);
+    // The insertion point before a character, or after the last one.
+    int characterIndex(QPointF point);
+    // The glyphs whose line fragments meet a rectangle.
+    Range glyphRange(const QRectF& boundingRect);
+    // Union of every used rectangle: the laid-out text's extent.
+    QRectF usedRect();
+    // The empty line after a final line terminator (or of an empty text), or an empty rect.
+    QRectF extraLineFragmentRect();
+    // Rectangle of the caret before `index`.
+    QRectF caretRect(int index);
+
+    // Draws backgrounds (background colours, table cells, selection) of the glyphs.
+    virtual void drawBackground(QPainter& painter, Range glyphRange, QPointF origin);
+    // Draws the glyphs themselves with their colours, underlines and strikethroughs.
+    virtual void drawGlyphs(QPainter& painter, Range glyphRange, QPointF origin);
+    // Both, for everything in `rect` (container coordinates).
+    void draw(QPainter& painter, const QRectF& rect, QPointF origin);
+
+    // Resolves a colour for this manager's appearance.
+    QColor resolve(const Color& color) const;
+
+    struct Line;
+    struct Block;
+
+private:
+    void storageEdited(const TextStorage::Edit& edit);
+    void rebuildBlocks(Range region, int delta, bool charactersChanged = true);
+    void layoutBlock(Block& block);
+    void layoutParagraph(Block& block, size_t paragraph, double x, double width, double& y);
+    void layoutTable(Block& block);
+    void position();
+    const Line* lineForGlyph(int glyph);
+    size_t blockIndexAt(int character) const;
+    double lineX(const Line& line, int index) const;
+
+    TextStorage* storage_ = nullptr;
+    int observer_ = 0;
+    TextContainer container_;
+    std::vector<std::unique_ptr<Block>> blocks_;
+    Range dirty_{0, 0};
+    bool hasDirty_ = true;
+    bool positionsValid_ = false;
+    int lastRelayoutCount_ = 0;
+};
+
+} // namespace velkin
