@@ -1,6 +1,11 @@
 #include "app/DocumentStats.h"
 
+#include "platform/text/CharacterClass.h"
+#include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
+
+#include <fstream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -45,4 +50,55 @@ TEST(DocumentStats, EqualWhenBothCountsAre)
     EXPECT_EQ(DocumentStats(u"one two"), DocumentStats(u"uno dos"));
     EXPECT_NE(DocumentStats(u"one two"), DocumentStats(u"one  two"));
     EXPECT_EQ(DocumentStats(u"x y"), DocumentStats(2, 3));
+}
+
+namespace {
+
+// The counts straight from the whole text's cluster boundaries.
+DocumentStats reference(U16View text)
+{
+    const auto bounds = TextOps::graphemeBoundaries(text);
+    int words = 0;
+    bool inWord = false;
+    for (size_t k = 0; k + 1 < bounds.size(); ++k) {
+        const bool blank = CharacterClass::isWhitespaceOrNewline(codePointAt(text, bounds[k]));
+        words += !blank && !inWord;
+        inWord = !blank;
+    }
+    return {words, static_cast<int>(bounds.size()) - 1};
+}
+
+} // namespace
+
+TEST(DocumentStats, AsciiShortcutAgreesWithTheClusterRules)
+{
+    const std::vector<U16String> texts = {
+        u"a\u0301b",                // a combining mark joins the ASCII letter before it
+        u"x\r\n\u0301y",            // CR LF, then a mark that starts its own cluster
+        u"\r\u0301",                // a mark never joins a CR
+        u"ab\U0001F1E9\U0001F1EA\U0001F1EBcd",  // regional indicators pair up from their start
+        u"hi \U0001F469\u200D\U0001F4BB!",       // a ZWJ sequence between ASCII
+        u"\u0915\u094D\u0937a",     // Devanagari conjunct next to ASCII
+        u"a\u200Db",                // ZWJ between letters
+        u"\xD800" u"a\xDC00" u"b",  // lone surrogates
+        u"caf\u00E9 na\u00EFve r\u00E9sum\u00E9\r\n",
+    };
+    for (const U16String& text : texts) {
+        SCOPED_TRACE(u8(text));
+        EXPECT_EQ(DocumentStats(text), reference(text));
+    }
+}
+
+TEST(DocumentStats, AgreesWithTheClusterRulesOnRealDocuments)
+{
+    for (const char* path : {"/usr/share/doc/nodejs/changelogs/CHANGELOG_V12.md", "/usr/share/doc/nodejs/api/fs.md"}) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            continue;
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        const U16String text = u16(bytes.str());
+        SCOPED_TRACE(path);
+        EXPECT_EQ(DocumentStats(text), reference(text));
+    }
 }
