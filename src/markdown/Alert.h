@@ -1,5 +1,6 @@
 #pragma once
 // Alert blocks: a block quote whose first line is only a label such as "> [!NOTE]".
+#include "platform/attributed/Attributes.h"
 #include "platform/regex/Regex.h"
 #include "platform/text/Range.h"
 
@@ -51,5 +52,34 @@ std::optional<Label> parseLabel(U16View line);
 std::vector<Block> blocks(U16View text);
 
 } // namespace Alert
+
+// The mark of an alert: under AlertBlock over the whole block (size and gap 0),
+// under AlertIcon over the label with the icon's size and the gap before the label.
+class AlertMark : public Marker {
+public:
+    AlertMark(AlertKind kind, double size, double gap) : kind(kind), size(size), gap(gap) {}
+    const AlertKind kind;
+    const double size;
+    const double gap;
+};
+
+namespace AlertKinds {
+// The colour of a kind's label: its accent darkened by 30 % in the light
+// appearance, lightened by 15 % in the dark one.
+inline Color labelColor(AlertKind kind)
+{
+    static constexpr Color::Role accents[] = {Color::Role::SystemBlue, Color::Role::SystemGreen,
+                                              Color::Role::SystemPurple, Color::Role::SystemOrange,
+                                              Color::Role::SystemRed};
+    const Color accent = Color::role(accents[int(kind)]);
+    const Color::RGBA light = accent.resolved(Appearance::Light);
+    const Color::RGBA dark = accent.resolved(Appearance::Dark);
+    auto blend = [](const Color::RGBA& c, double toward, double fraction) {
+        auto mix = [&](double v) { return v * (1 - fraction) + toward * fraction; };
+        return Color::RGBA{mix(c.red), mix(c.green), mix(c.blue), c.alpha};
+    };
+    return Color::pair(blend(light, 0, 0.3), blend(dark, 1, 0.15));
+}
+} // namespace AlertKinds
 
 } // namespace velkin

@@ -1,0 +1,59 @@
+#pragma once
+// The styler: restyles a whole text storage from its Markdown source (fonts,
+// colours, paragraph styles, decoration marks, kerning) without changing a
+// character. Rendered grid cells keep their grid layout and get only a reset
+// and the inline span attributes.
+#include "markdown/MarkdownSyntax.h"
+#include "platform/attributed/MarkdownFontFamily.h"
+#include "platform/attributed/TextStorage.h"
+
+#include <functional>
+#include <vector>
+
+namespace velkin {
+
+struct MarkdownStyler {
+    // Body font size in points; every size, indent and spacing is a multiple of it.
+    double baseSize = 14;
+    MarkdownFontFamily family = MarkdownFontFamily::sansSerif;
+
+    // The family's regular font at the base size.
+    Font baseFont() const;
+    // Body text: the base font, the text colour and the default paragraph style.
+    Attributes baseAttributes() const;
+
+    // Restyles the whole storage from scratch.
+    void apply(TextStorage& storage) const;
+
+    // The parts of `range` not covered by `ranges`, in ascending order; `range`
+    // itself when `ranges` is empty.
+    static std::vector<Range> complement(std::vector<Range> ranges, Range range);
+    // The attribute reset of one grid cell run.
+    void resetCell(Range range, AttributedString& storage) const;
+
+    // ---- Span attributes ----
+    // Adds the attributes of one span; nothing when it reaches past the end.
+    void apply(const MarkdownSpan& span, AttributedString& storage) const;
+    // The font at `index`, or the family's regular font at the base size.
+    Font font(int index, const AttributedString& storage) const;
+    // Unites the traits with each font run's own over `range`.
+    void addTraits(bool bold, bool italic, Range range, AttributedString& storage) const;
+
+    // ---- Paragraph styles ----
+    // Gives every paragraph whose start `skipping` refuses its spacing and indents.
+    void applyParagraphStyles(AttributedString& storage, const std::function<bool(int)>& skipping) const;
+
+    // ---- Column alignment of tables shown as source ----
+    struct TableCell {
+        U16String text;  // between two separating pipes, blanks included
+        int padIndex = 0;  // the character that takes the cell's missing width as kern
+    };
+    // Kerns the short cells of every source table so that its pipes line up.
+    void alignTables(AttributedString& storage) const;
+    // One table: its line indices, header first.
+    static void alignBlock(const std::vector<int>& block, const std::vector<U16View>& lineTexts,
+                           const std::vector<Range>& lineRanges, AttributedString& storage,
+                           const std::function<double(U16View)>& measure);
+};
+
+} // namespace velkin

@@ -1,0 +1,249 @@
+#include "markdown/TableGrid.h"
+
+#include "platform/text/CharacterClass.h"
+#include "platform/text/TextOps.h"
+
+#include <map>
+
+namespace velkin::TableGrid {
+
+namespace {
+
+constexpr char16_t lineFeed = u'\n';
+constexpr char16_t carriageReturn = u'\r';
+
+// A grid cell's Markdown: its paragraph trimmed, any line break inside it
+// written as "<br>" and every pipe that would split the row escaped.
+U16String cellMarkdown(U16View paragraph)
+{
+    const U16View text = trimmed(paragraph, TrimSet::WhitespaceAndNewlines);
+    U16String flat;
+    flat.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (CharacterClass::isNewline(c)) {
+            if (c == carriageReturn && i + 1 < text.size() && text[i + 1] == lineFeed)
+                ++i;
+            flat += u"<br>";
+        } else {
+            flat += c;
+        }
+    }
+    const std::vector<int> pipes = separatorPipes(flat);
+    if (pipes.empty())
+        return flat;
+    U16String escaped;
+    escaped.reserve(flat.size() + pipes.size());
+    size_t from = 0;
+    for (int p : pipes) {
+        escaped.append(flat, from, size_t(p) - from);
+        escaped += u"\\|";
+        from = size_t(p) + 1;
+    }
+    escaped.append(flat, from, U16String::npos);
+    return escaped;
+}
+
+// The grid being collected while serialising.
+class PendingTable {
+public:
+    bool isCurrent(const TextTable* table) const { return table_ != nullptr && table_ == table; }
+
+    void start(const TextTable* table) { table_ = table; }
+
+    void addParagraph(const TextTableBlock& block, const ParagraphStyle& style, U16View paragraph)
+    {
+        const Cell cell{block.startingRow(), block.startingColumn()};
+        U16String text = cellMarkdown(paragraph);
+        auto& row = cells_[cell.row];
+        auto it = row.find(cell.column);
+        if (it != row.end() && lastCell_ == cell) {
+            // A cell split into several paragraphs (Return or a multi-line paste) keeps them all.
+            it->second += u"<br>";
+            it->second += text;
+        } else {
+            row[cell.column] = std::move(text);
+        }
+        lastCell_ = cell;
+        alignments_.emplace(cell.column, style.alignment);
+    }
+
+    bool active() const { return table_ != nullptr; }
+
+    // Writes the collected grid to `out` and forgets it.
+    void flush(std::vector<U16String>& out)
+    {
+        if (table_ && !cells_.empty())
+            out.push_back(markdownOfGrid());
+        table_ = nullptr;
+        cells_.clear();
+        alignments_.clear();
+        lastCell_ = Cell{};
+    }
+
+private:
+    struct Cell {
+        int row = -1;
+        int column = -1;
+        bool operator==(const Cell&) const = default;
+    };
+
+    U16String markdownOfGrid() const
+    {
+        int columns = 0;
+        for (const auto& [row, byColumn] : cells_)
+            if (!byColumn.empty())
+                columns = std::max(columns, byColumn.rbegin()->first + 1);
+        auto values = [&](const std::map<int, U16String>& byColumn) {
+            std::vector<U16String> result(static_cast<size_t>(columns));
+            for (const auto& [column, text] : byColumn)
+                if (column >= 0)
+                    result[size_t(column)] = text;
+            return result;
+        };
+        Parsed table;
+        for (auto it = cells_.begin(); it != cells_.end(); ++it) {
+            if (it == cells_.begin())
+                table.header = values(it->second);
+            else
+                table.rows.push_back(values(it->second));
+        }
+        for (int c = 0; c < columns; ++c) {
+            auto it = alignments_.find(c);
+            table.alignments.push_back(it == alignments_.end() ? TextAlignment::Natural : it->second);
+        }
+        U16String md = markdown(table);
+        const auto* source = dynamic_cast<const SourceTable*>(table_);
+        if (!source || !source->source || !source->canonical)
+            return md;
+        if (*source->canonical == md)
+            return *source->source;
+        // A changed table of a CRLF document keeps CRLF line ends.
+        const U16String& typed = *source->source;
+        if (TextOps::contains(typed, u"\r\n")) {
+            md = TextOps::replacingAll(md, u"\n", u"\r\n");
+            if (typed.back() == carriageReturn)
+                md += carriageReturn;
+        }
+        return md;
+    }
+
+    const TextTable* table_ = nullptr;
+    std::map<int, std::map<int, U16String>> cells_;  // grid row -> column -> cell Markdown
+    std::map<int, TextAlignment> alignments_;
+    Cell lastCell_;
+};
+
+} // namespace
+
+AttributedString attributed(const Parsed& table, double baseSize, std::optional<U16String> source)
+{
+    const int columns = table.columnCount();
+    auto grid = std::make_shared<SourceTable>();
+    if (source) {
+        grid->canonical = markdown(table);
+        grid->source = std::move(source);
+    }
+    grid->numberOfColumns = columns;
+    grid->contentWidthPercent = 100;
+    const std::shared_ptr<const TextTable> shared = grid;
+
+    const Font regular = Font::system(baseSize);
+    const Font bold = Font::boldSystem(baseSize);
+    const int lastRow = int(table.rows.size());
+
+    U16String text;
+    std::vector<std::pair<Range, Attributes>> paragraphs;
+    auto addRow = [&](const std::vector<U16String>& row, int gridRow) {
+        for (int c = 0; c < columns; ++c) {
+            auto block = std::make_shared<TextTableBlock>(shared, gridRow, 1, c, 1);
+            block->borderColor = Color::separator();
+            block->setWidth(1, TextTableBlock::Layer::Border, TextTableBlock::MinY);
+            block->setWidth(1, TextTableBlock::Layer::Border, TextTableBlock::MinX);
+            block->setWidth(c == columns - 1 ? 1 : 0, TextTableBlock::Layer::Border, TextTableBlock::MaxX);
+            block->setWidth(gridRow == lastRow ? 1 : 0, TextTableBlock::Layer::Border, TextTableBlock::MaxY);
+            block->setWidthAllEdges(0.4 * baseSize, TextTableBlock::Layer::Padding);
+            if (gridRow == 0)
+                block->backgroundColor = Color::text().withAlpha(0.05);
+
+            auto style = std::make_shared<ParagraphStyle>();
+            style->textBlocks = {block};
+            style->alignment = size_t(c) < table.alignments.size() ? table.alignments[size_t(c)]
+                                                                    : TextAlignment::Natural;
+            const int start = int(text.size());
+            if (size_t(c) < row.size())
+                text += row[size_t(c)];
+            text += lineFeed;
+            paragraphs.push_back({Range::fromTo(start, int(text.size())),
+                                  Attributes{{AttributeKey::Font, gridRow == 0 ? bold : regular},
+                                             {AttributeKey::ParagraphStyle, ParagraphStylePtr(style)}}});
+        }
+    };
+    addRow(table.header, 0);
+    for (int r = 0; r < lastRow; ++r)
+        addRow(table.rows[size_t(r)], r + 1);
+
+    AttributedString result(std::move(text));
+    for (const auto& [range, attributes] : paragraphs)
+        result.setAttributes(attributes, range);
+    return result;
+}
+
+U16String serialize(const AttributedString& text)
+{
+    const U16View s = text.string();
+    const int n = int(s.size());
+    std::vector<U16String> out;
+    PendingTable table;
+
+    int pos = 0;
+    while (true) {
+        const int newline = TextOps::find(s, lineFeed, pos);
+        const int stop = newline < 0 ? n : newline;
+        const U16View paragraph = s.substr(size_t(pos), size_t(stop - pos));
+
+        const ParagraphStyle* style = pos < n ? text.paragraphStyle(pos) : nullptr;
+        const TextTableBlock* block = style ? style->tableBlock() : nullptr;
+        if (!block) {
+            table.flush(out);
+            out.emplace_back(paragraph);
+        } else {
+            if (!table.isCurrent(block->table().get())) {
+                table.flush(out);
+                table.start(block->table().get());
+            }
+            table.addParagraph(*block, *style, paragraph);
+        }
+
+        if (newline < 0)
+            break;
+        pos = newline + 1;
+        if (pos >= n) {
+            if (!table.active())
+                out.emplace_back();
+            break;
+        }
+    }
+    table.flush(out);
+    return TextOps::joined(out, u"\n");
+}
+
+const TextTableBlock* cellBlock(const AttributedString& text, int index)
+{
+    if (index < 0 || index >= text.length())
+        return nullptr;
+    const ParagraphStyle* style = text.paragraphStyle(index);
+    return style ? style->tableBlock() : nullptr;
+}
+
+double cellContentWidth(const TextTableBlock& block, double gridWidth)
+{
+    const int columns = std::max(block.table() ? block.table()->numberOfColumns : 1, 1);
+    using Layer = TextTableBlock::Layer;
+    const double w = gridWidth / columns - block.width(Layer::Padding, TextTableBlock::MinX)
+        - block.width(Layer::Padding, TextTableBlock::MaxX) - block.width(Layer::Border, TextTableBlock::MinX)
+        - block.width(Layer::Border, TextTableBlock::MaxX);
+    return std::max(w, 16.0);
+}
+
+} // namespace velkin::TableGrid

@@ -1,0 +1,39 @@
+#pragma once
+// Pipe tables shown as editable grids: each table becomes a text table whose
+// cells are paragraphs of the text, and grids are written back as Markdown.
+#include "markdown/PipeTable.h"
+#include "platform/attributed/TextStorage.h"
+
+#include <optional>
+
+namespace velkin::TableGrid {
+
+// The table of a grid, remembering the Markdown it was made from so that an
+// unchanged grid is written back exactly as it was typed.
+class SourceTable : public TextTable {
+public:
+    // The table's lines as they stood in the document, joined by "\n".
+    std::optional<U16String> source;
+    // markdown() of the table as parsed when the grid was made.
+    std::optional<U16String> canonical;
+};
+
+// The text with every pipe table outside code turned into a grid, styled at
+// `baseSize` in the sans-serif family.
+TextStorage render(U16View markdownText, double baseSize);
+
+// One grid: a paragraph per cell, header row first, each carrying its own cell
+// block of one new SourceTable (which keeps `source` when given).
+AttributedString attributed(const Parsed& table, double baseSize, std::optional<U16String> source = std::nullopt);
+
+// The text as Markdown: prose verbatim, every grid as a pipe table (as typed
+// while its cells are unchanged, canonical once any cell differs).
+U16String serialize(const AttributedString& text);
+
+// The cell block of the paragraph at `index`, or null outside a grid or the text.
+const TextTableBlock* cellBlock(const AttributedString& text, int index);
+
+// The width left for a cell's content in a grid `gridWidth` points wide; at least 16.
+double cellContentWidth(const TextTableBlock& block, double gridWidth);
+
+} // namespace velkin::TableGrid

@@ -1,0 +1,333 @@
+#include "markdown/TableGrid.h"
+
+#include "platform/text/Lines.h"
+#include "platform/text/TextOps.h"
+
+#include <gtest/gtest.h>
+
+using namespace velkin;
+using namespace velkin::TableGrid;
+
+namespace {
+
+std::vector<U16String> strings(std::initializer_list<const char16_t*> items)
+{
+    std::vector<U16String> result;
+    for (const char16_t* s : items)
+        result.emplace_back(s);
+    return result;
+}
+
+std::optional<Parsed> parseText(U16View text)
+{
+    return parse(splitAt(text, u'\n'));
+}
+
+// Replaces the first occurrence of `from` in the grid text, as typing would.
+void replaceFirst(AttributedString& text, U16View from, U16View to)
+{
+    const int at = TextOps::find(text.string(), from);
+    ASSERT_GE(at, 0);
+    text.replaceCharacters(Range{at, int(from.size())}, to);
+}
+
+} // namespace
+
+// ---- Rows and cells ----
+
+TEST(PipeTable, CellsTakeOuterPipesAsOptionalAndKeepBlankInnerCells)
+{
+    EXPECT_EQ(cells(u"| a | b |"), strings({u"a", u"b"}));
+    EXPECT_EQ(cells(u"a | b"), strings({u"a", u"b"}));
+    EXPECT_EQ(cells(u"| a | |"), strings({u"a", u""}));
+    EXPECT_EQ(cells(u"|a||b|"), strings({u"a", u"", u"b"}));
+    EXPECT_TRUE(cells(u"").empty());
+    EXPECT_TRUE(cells(u"   ").empty());
+    EXPECT_TRUE(cells(u"|").empty());
+    EXPECT_EQ(cells(u"no pipes"), strings({u"no pipes"}));
+}
+
+TEST(PipeTable, EscapedPipesAndCodeSpansDoNotSplit)
+{
+    EXPECT_EQ(cells(u"| a \\| b | c |"), strings({u"a \\| b", u"c"}));
+    EXPECT_EQ(cells(u"| `a|b` | c |"), strings({u"`a|b`", u"c"}));
+    EXPECT_EQ(cells(u"`a|b`"), strings({u"`a|b`"}));
+    // A run of two backticks closes only at two.
+    EXPECT_EQ(cells(u"| ``a`|`b`` | c |"), strings({u"``a`|`b``", u"c"}));
+    // An unclosed run skips only itself.
+    EXPECT_EQ(cells(u"| a ` b | c |"), strings({u"a ` b", u"c"}));
+    // An escaped backtick opens nothing.
+    EXPECT_EQ(cells(u"| \\`a | b` |"), strings({u"\\`a", u"b`"}));
+    EXPECT_EQ(separatorPipes(u"|a\\|b|"), (std::vector<int>{0, 5}));
+    EXPECT_TRUE(separatorPipes(u"").empty());
+}
+
+TEST(PipeTable, ManyUnclosedBacktickRunsStayFast)
+{
+    // Runs of every length from 1 to 1500 with a pipe after each: none closes.
+    U16String row;
+    for (int n = 1; n <= 1500; ++n) {
+        row.append(size_t(n), u'`');
+        row += u" |";
+    }
+    EXPECT_EQ(separatorPipes(row).size(), 1500u);
+}
+
+TEST(PipeTable, DelimiterRows)
+{
+    EXPECT_TRUE(isDelimiterRow(u"|---|:-:|"));
+    EXPECT_TRUE(isDelimiterRow(u" - | - "));
+    EXPECT_TRUE(isDelimiterRow(u"| :--- | ---: |"));
+    EXPECT_FALSE(isDelimiterRow(u"---"));
+    EXPECT_FALSE(isDelimiterRow(u"|:|"));
+    EXPECT_FALSE(isDelimiterRow(u"| --- x |"));
+    EXPECT_FALSE(isDelimiterRow(u"| a | b |"));
+    EXPECT_TRUE(isTableRow(u"a | b"));
+    EXPECT_FALSE(isTableRow(u"   "));
+    EXPECT_FALSE(isTableRow(u"text"));
+}
+
+TEST(PipeTable, DelimiterAlignments)
+{
+    EXPECT_EQ(delimiterAlignments(u"| --- | :--- | :---: | ---: | : |"),
+              (std::vector<TextAlignment>{TextAlignment::Natural, TextAlignment::Left, TextAlignment::Center,
+                                          TextAlignment::Right, TextAlignment::Center}));
+}
+
+// ---- Parsing and writing ----
+
+TEST(PipeTable, ParseKeepsWhatEachLineHolds)
+{
+    auto one = parse(strings({u"| a |", u"| --- |"}));
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->header, strings({u"a"}));
+    EXPECT_EQ(one->alignments, std::vector<TextAlignment>{TextAlignment::Natural});
+    EXPECT_TRUE(one->rows.empty());
+
+    EXPECT_FALSE(parse(strings({u"a", u"b"})));
+    EXPECT_FALSE(parse(strings({u"| a |"})));
+    EXPECT_FALSE(parse(std::vector<U16String>{}));
+
+    auto trailing = parse(strings({u"| a |", u"| - |", u"plain text"}));
+    ASSERT_TRUE(trailing);
+    EXPECT_TRUE(trailing->rows.empty());
+
+    auto wide = parse(strings({u"| a |", u"| - | :-: | -: |", u"| 1 | 2 |"}));
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->alignments.size(), 3u);
+    EXPECT_EQ(wide->columnCount(), 2);
+
+    // A blank middle line gives an empty row; trailing non-rows go.
+    auto middle = parse(strings({u"| a |", u"| - |", u"", u"| 1 |", u"", u"x"}));
+    ASSERT_TRUE(middle);
+    ASSERT_EQ(middle->rows.size(), 2u);
+    EXPECT_TRUE(middle->rows[0].empty());
+}
+
+TEST(PipeTable, CanonicalMarkdownPadsEveryRow)
+{
+    auto table = parse(strings({u"|a|b|", u"|:-|-:|", u"|1|"}));
+    ASSERT_TRUE(table);
+    EXPECT_EQ(markdown(*table), u"| a | b |\n| :--- | ---: |\n| 1 |  |");
+
+    auto escaped = parse(strings({u"| a | b |", u"| --- | --- |", u"| x \\| y | z |"}));
+    ASSERT_TRUE(escaped);
+    EXPECT_EQ(escaped->rows, std::vector<std::vector<U16String>>{strings({u"x \\| y", u"z"})});
+    // Writing and parsing again is stable.
+    EXPECT_EQ(parseText(markdown(*escaped)), escaped);
+}
+
+TEST(PipeTable, RowEdits)
+{
+    auto table = parse(strings({u"| a | b |", u"| --- | --- |", u"| 1 | 2 |", u"| 3 | 4 |"}));
+    ASSERT_TRUE(table);
+    const Parsed inserted = insertingRow(*table, 1);
+    ASSERT_EQ(inserted.rows.size(), 3u);
+    EXPECT_EQ(inserted.rows[1], strings({u"", u""}));
+    EXPECT_EQ(inserted.rows[2], strings({u"3", u"4"}));
+    EXPECT_EQ(insertingRow(*table, 99).rows.back(), strings({u"", u""}));
+    EXPECT_EQ(insertingRow(*table, -5).rows.front(), strings({u"", u""}));
+
+    auto deleted = deletingRow(*table, 0);
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ(deleted->rows, std::vector<std::vector<U16String>>{strings({u"3", u"4"})});
+    EXPECT_FALSE(deletingRow(*table, -1));
+    EXPECT_FALSE(deletingRow(*table, 2));
+    EXPECT_EQ(table->rows.size(), 2u);  // the input is never changed
+}
+
+TEST(PipeTable, ColumnEdits)
+{
+    auto table = parse(strings({u"| a | b |", u"| --- | :-: |", u"| 1 |"}));
+    ASSERT_TRUE(table);
+    const Parsed inserted = insertingColumn(*table, 1);
+    EXPECT_EQ(inserted.header, strings({u"a", u"", u"b"}));
+    EXPECT_EQ(inserted.alignments,
+              (std::vector<TextAlignment>{TextAlignment::Natural, TextAlignment::Natural, TextAlignment::Center}));
+    EXPECT_EQ(inserted.rows[0], strings({u"1", u"", u""}));
+    EXPECT_EQ(insertingColumn(*table, 42).header, strings({u"a", u"b", u""}));
+    EXPECT_EQ(insertingColumn(*table, -1).header, strings({u"", u"a", u"b"}));
+
+    auto deleted = deletingColumn(*table, 0);
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ(deleted->header, strings({u"b"}));
+    EXPECT_EQ(deleted->alignments, std::vector<TextAlignment>{TextAlignment::Center});
+    EXPECT_EQ(deleted->rows[0], strings({u""}));
+    EXPECT_FALSE(deletingColumn(*table, 2));
+    EXPECT_FALSE(deletingColumn(*table, -1));
+    auto single = parse(strings({u"| x |", u"| - |", u"| y |"}));
+    ASSERT_TRUE(single);
+    EXPECT_FALSE(deletingColumn(*single, 0));
+}
+
+// ---- Grids ----
+
+namespace {
+
+Parsed sample()
+{
+    return *parse(strings({u"| a | b |", u"|:--|--:|", u"| 1 | 2 |"}));
+}
+
+} // namespace
+
+TEST(TableGrid, GridHasOneParagraphPerCellWithItsBlock)
+{
+    const AttributedString grid = attributed(sample(), 13);
+    EXPECT_EQ(grid.string(), u"a\nb\n1\n2\n");
+    const TextTableBlock* a = cellBlock(grid, 0);
+    const TextTableBlock* b = cellBlock(grid, 2);
+    const TextTableBlock* one = cellBlock(grid, 4);
+    const TextTableBlock* two = cellBlock(grid, 6);
+    ASSERT_TRUE(a && b && one && two);
+    EXPECT_EQ(a->table(), two->table());
+    EXPECT_EQ(a->table()->numberOfColumns, 2);
+    EXPECT_TRUE(dynamic_cast<const SourceTable*>(a->table().get()));
+    EXPECT_EQ(one->startingRow(), 1);
+    EXPECT_EQ(two->startingColumn(), 1);
+
+    using L = TextTableBlock::Layer;
+    EXPECT_EQ(a->width(L::Border, TextTableBlock::MinY), 1);
+    EXPECT_EQ(a->width(L::Border, TextTableBlock::MinX), 1);
+    EXPECT_EQ(a->width(L::Border, TextTableBlock::MaxX), 0);
+    EXPECT_EQ(a->width(L::Border, TextTableBlock::MaxY), 0);
+    EXPECT_EQ(b->width(L::Border, TextTableBlock::MaxX), 1);
+    EXPECT_EQ(one->width(L::Border, TextTableBlock::MaxY), 1);
+    EXPECT_DOUBLE_EQ(a->width(L::Padding, TextTableBlock::MaxX), 5.2);
+    EXPECT_TRUE(a->backgroundColor.has_value());
+    EXPECT_FALSE(one->backgroundColor.has_value());
+
+    EXPECT_EQ(grid.paragraphStyle(0)->alignment, TextAlignment::Left);
+    EXPECT_EQ(grid.paragraphStyle(6)->alignment, TextAlignment::Right);
+    EXPECT_TRUE(grid.font(0)->bold);
+    EXPECT_FALSE(grid.font(4)->bold);
+    EXPECT_DOUBLE_EQ(grid.font(4)->pointSize, 13);
+}
+
+TEST(TableGrid, HeaderOnlyGridClosesItsBottomOnTheHeader)
+{
+    const AttributedString grid = attributed(*parse(strings({u"| a |", u"| - |"})), 10);
+    const TextTableBlock* a = cellBlock(grid, 0);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->width(TextTableBlock::Layer::Border, TextTableBlock::MaxY), 1);
+    EXPECT_EQ(serialize(grid), u"| a |\n| --- |");
+}
+
+TEST(TableGrid, GridWithoutSourceSerialisesCanonically)
+{
+    EXPECT_EQ(serialize(attributed(sample(), 13)), u"| a | b |\n| :--- | ---: |\n| 1 | 2 |");
+    auto shortRow = parse(strings({u"| a | b | c |", u"| - | - | - |", u"| 1 |"}));
+    EXPECT_EQ(serialize(attributed(*shortRow, 13)), u"| a | b | c |\n| --- | --- | --- |\n| 1 |  |  |");
+}
+
+TEST(TableGrid, UnchangedGridWritesItsSourceAndChangedOneIsCanonical)
+{
+    const U16String source = u"|a|b|\n|:--|--:|\n|1|2|";
+    AttributedString grid = attributed(*parseText(source), 13, source);
+    EXPECT_EQ(serialize(grid), source);
+    replaceFirst(grid, u"2", u"3");
+    EXPECT_EQ(serialize(grid), u"| a | b |\n| :--- | ---: |\n| 1 | 3 |");
+}
+
+TEST(TableGrid, SurroundingTextIsKept)
+{
+    AttributedString text(u"intro\n");
+    text.append(attributed(*parse(strings({u"| X |", u"| - |", u"| y |"})), 13));
+    text.append(u"\noutro", Attributes());
+    EXPECT_EQ(serialize(text), u"intro\n| X |\n| --- |\n| y |\n\noutro");
+
+    AttributedString trailing(u"text\n");
+    EXPECT_EQ(serialize(trailing), u"text\n");
+    EXPECT_EQ(serialize(AttributedString()), u"");
+    EXPECT_EQ(serialize(AttributedString(u"\n\n")), u"\n\n");
+}
+
+TEST(TableGrid, TwoGridsNextToEachOtherStaySeparate)
+{
+    AttributedString text = attributed(*parse(strings({u"| A |", u"| - |", u"| 1 |"})), 13);
+    text.append(attributed(*parse(strings({u"| B |", u"| - |", u"| 2 |"})), 13));
+    EXPECT_EQ(serialize(text), u"| A |\n| --- |\n| 1 |\n| B |\n| --- |\n| 2 |");
+}
+
+TEST(TableGrid, ReturnInsideACellKeepsBothParagraphs)
+{
+    const U16String source = u"| a | b |\n| - | - |\n| 1 | 2 |";
+    AttributedString grid = attributed(*parseText(source), 13, source);
+    // Return after "1", then more text: the new paragraph carries the same cell block.
+    replaceFirst(grid, u"1", u"1\nmore");
+    ASSERT_EQ(cellBlock(grid, TextOps::find(grid.string(), u"more")), cellBlock(grid, TextOps::find(grid.string(), u"1")));
+    EXPECT_EQ(serialize(grid), u"| a | b |\n| --- | --- |\n| 1<br>more | 2 |");
+
+    // A pasted CRLF inside one paragraph is a break too.
+    AttributedString pasted = attributed(*parseText(source), 13, source);
+    replaceFirst(pasted, u"2", u"x\r\ny");
+    EXPECT_EQ(serialize(pasted), u"| a | b |\n| --- | --- |\n| 1 | x<br>y |");
+}
+
+TEST(TableGrid, TypedPipeIsEscapedSoTheRowKeepsItsColumns)
+{
+    const U16String source = u"| a | b |\n| - | - |\n| x \\| y | `p|q` |";
+    AttributedString grid = attributed(*parseText(source), 13, source);
+    EXPECT_EQ(serialize(grid), source);
+    replaceFirst(grid, u"a", u"a|c");
+    const U16String written = serialize(grid);
+    // The edited cell is escaped; the untouched cells are written as they were typed.
+    EXPECT_EQ(written, u"| a\\|c | b |\n| --- | --- |\n| x \\| y | `p|q` |");
+    auto again = parseText(written);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->header, strings({u"a\\|c", u"b"}));
+    EXPECT_EQ(again->rows[0], strings({u"x \\| y", u"`p|q`"}));
+}
+
+TEST(TableGrid, EditedCrlfTableKeepsCrlfLineEnds)
+{
+    const U16String source = u"| a |\r\n| - |\r\n| 1 |\r";
+    auto table = parse(strings({u"| a |", u"| - |", u"| 1 |"}));
+    AttributedString grid = attributed(*table, 13, source);
+    EXPECT_EQ(serialize(grid), source);
+    replaceFirst(grid, u"1", u"2");
+    EXPECT_EQ(serialize(grid), u"| a |\r\n| --- |\r\n| 2 |\r");
+}
+
+TEST(TableGrid, CellBlockOutsideAGridIsNone)
+{
+    AttributedString text(u"plain\n");
+    text.append(attributed(sample(), 13));
+    EXPECT_EQ(cellBlock(text, -1), nullptr);
+    EXPECT_EQ(cellBlock(text, text.length()), nullptr);
+    EXPECT_EQ(cellBlock(text, 0), nullptr);
+    EXPECT_NE(cellBlock(text, 6), nullptr);
+}
+
+TEST(TableGrid, CellContentWidth)
+{
+    auto table = std::make_shared<TextTable>();
+    table->numberOfColumns = 3;
+    TextTableBlock block(table, 0, 1, 0, 1);
+    block.setWidthAllEdges(5.6, TextTableBlock::Layer::Padding);
+    block.setWidth(1, TextTableBlock::Layer::Border, TextTableBlock::MinX);
+    EXPECT_NEAR(cellContentWidth(block, 300), 87.8, 1e-9);
+    EXPECT_EQ(cellContentWidth(block, 20), 16);
+    table->numberOfColumns = 0;
+    EXPECT_NEAR(cellContentWidth(block, 300), 300 - 12.2, 1e-9);
+}
