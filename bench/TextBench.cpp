@@ -27,4 +27,3 @@ BENCHMARK(BM_LineRanges)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();

@@ -1,0 +1,63 @@
+#include "platform/layout/LayoutManager.h"
+#include "platform/text/Utf.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+velkin::U16String changelog()
+{
+    std::ifstream in("/usr/share/doc/nodejs/changelogs/CHANGELOG_V12.md", std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return velkin::u16(s.str());
+}
+
+velkin::TextStorage plainStorage()
+{
+    return velkin::TextStorage(changelog(), velkin::Attributes{{velkin::AttributeKey::Font, velkin::Font::system(14)}});
+}
+
+void BM_FullLayout1MB(benchmark::State& state)
+{
+    velkin::TextStorage storage = plainStorage();
+    for (auto _ : state) {
+        velkin::LayoutManager lm(&storage);
+        lm.setTextContainer({700, 1e12, 4});
+        lm.ensureLayout();
+        benchmark::DoNotOptimize(lm.usedRect());
+    }
+}
+BENCHMARK(BM_FullLayout1MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_KeystrokeRelayoutAndDraw1MB(benchmark::State& state)
+{
+    velkin::TextStorage storage = plainStorage();
+    velkin::LayoutManager lm(&storage);
+    lm.setTextContainer({700, 1e12, 4});
+    lm.ensureLayout();
+    const int middle = storage.length() / 2;
+    QImage screen(800, 900, QImage::Format_ARGB32_Premultiplied);
+    bool insert = true;
+    for (auto _ : state) {
+        if (insert)
+            storage.replaceCharacters({middle, 0}, u"x");
+        else
+            storage.replaceCharacters({middle, 1}, u"");
+        insert = !insert;
+        lm.ensureLayout();
+        const QRectF caret = lm.caretRect(middle);
+        screen.fill(Qt::white);
+        QPainter painter(&screen);
+        lm.draw(painter, QRectF(0, caret.top() - 400, 800, 900), QPointF(0, -(caret.top() - 400)));
+    }
+}
+BENCHMARK(BM_KeystrokeRelayoutAndDraw1MB)->Unit(benchmark::kMillisecond);
+
+} // namespace
