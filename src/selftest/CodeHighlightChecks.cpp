@@ -1,10 +1,461 @@
+// Group 3: code highlighting. Most checks feed a fenced block in one language
+// through the same path the editor uses and look at the highlighted stretches;
+// the rest ask the highlighter about language names, rule sets and inventories.
+// The sections below run in the group's fixed order.
+#include "highlight/CodeHighlighter.h"
+#include "platform/text/Utf.h"
 #include "selftest/SelfTestContext.h"
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace velkin {
 
+namespace {
+
+// One highlighted stretch: the characters under a code token and its kind.
+struct Highlight {
+    U16String text;
+    CodeTokenKind kind;
+};
+
+class HighlightList {
+public:
+    explicit HighlightList(std::vector<Highlight> items) : items_(std::move(items)) {}
+
+    // Some stretch has exactly this text and this kind.
+    bool has(std::string_view text, CodeTokenKind kind) const
+    {
+        const U16String wanted = u16(text);
+        for (const auto& h : items_)
+            if (h.kind == kind && h.text == wanted)
+                return true;
+        return false;
+    }
+    bool lacks(std::string_view text, CodeTokenKind kind) const { return !has(text, kind); }
+    // No stretch has this text, whatever its kind.
+    bool noText(std::string_view text) const
+    {
+        const U16String wanted = u16(text);
+        for (const auto& h : items_)
+            if (h.text == wanted)
+                return false;
+        return true;
+    }
+    // No stretch has this kind, whatever its text.
+    bool noKind(CodeTokenKind kind) const
+    {
+        for (const auto& h : items_)
+            if (h.kind == kind)
+                return false;
+        return true;
+    }
+    // Some stretch of this kind contains the text.
+    bool someContains(CodeTokenKind kind, std::string_view text) const
+    {
+        const U16String wanted = u16(text);
+        for (const auto& h : items_)
+            if (h.kind == kind && h.text.find(wanted) != U16String::npos)
+                return true;
+        return false;
+    }
+
+private:
+    std::vector<Highlight> items_;
+};
+
+// A sample document: one fenced block, no line feed after the closing fence.
+U16String fencedSample(std::string_view info, std::string_view body)
+{
+    return u16("```" + std::string(info) + "\n" + std::string(body) + "\n```");
+}
+
+// The code tokens of the one fenced block of a sample document, positioned in
+// the document: the opening fence's first word names the language and the body
+// runs up to the line feed before the closing fence. Nothing when the language
+// is unknown.
+std::optional<std::vector<std::pair<Range, CodeTokenKind>>> fencedBlockTokens(U16View document)
+{
+    const size_t firstBreak = document.find(u'\n');
+    const size_t closing = document.rfind(u"\n```");
+    if (firstBreak == U16View::npos || closing == U16View::npos || closing < firstBreak)
+        return std::nullopt;
+    U16View info = document.substr(3, firstBreak - 3);
+    const size_t blank = info.find_first_of(u" \t");
+    if (blank != U16View::npos)
+        info = info.substr(0, blank);
+    const size_t bodyStart = firstBreak + 1;
+    const U16View body = closing >= bodyStart ? document.substr(bodyStart, closing - bodyStart) : U16View();
+    const auto found = CodeHighlighter::tokens(body, info);
+    if (!found)
+        return std::nullopt;
+    std::vector<std::pair<Range, CodeTokenKind>> placed;
+    for (const CodeToken& token : *found)
+        placed.emplace_back(Range{token.range.location + int(bodyStart), token.range.length}, token.kind);
+    return placed;
+}
+
+// The highlight list of a document: the text and kind of each code token.
+HighlightList codeSyntax(U16View document)
+{
+    std::vector<Highlight> items;
+    if (const auto found = fencedBlockTokens(document))
+        for (const auto& [range, kind] : *found)
+            items.push_back({U16String(substring(document, range)), kind});
+    return HighlightList(std::move(items));
+}
+
+HighlightList sample(std::string_view info, std::string_view body)
+{
+    return codeSyntax(fencedSample(info, body));
+}
+
+using K = CodeTokenKind;
+
+// Asks canonicalName for each name in turn; stops at the first wrong answer.
+bool resolvesAll(std::initializer_list<std::pair<std::string_view, std::string_view>> expected)
+{
+    for (const auto& [name, canonical] : expected)
+        if (CodeHighlighter::canonicalName(u16(name)) != u16(canonical))
+            return false;
+    return true;
+}
+
+// Every name must be recognised; the unrecognised ones make the note.
+void inventoryCheck(SelfTestContext& t, const std::string& name, std::string_view body,
+                    std::initializer_list<std::string_view> languages)
+{
+    std::vector<std::string_view> missing;
+    for (std::string_view language : languages)
+        if (!CodeHighlighter::tokens(u16(body), u16(language)))
+            missing.push_back(language);
+    if (missing.empty()) {
+        t.check(name, true);
+        return;
+    }
+    std::string note = "unrecognised: [";
+    for (size_t i = 0; i < missing.size(); ++i) {
+        if (i > 0)
+            note += ", ";
+        note += "\"" + std::string(missing[i]) + "\"";
+    }
+    note += "]";
+    t.check(name, false, note);
+}
+
+// ---- Generic scanner ----
+
+void genericScannerChecks(SelfTestContext& t)
+{
+    const auto swiftLet = sample("swift", "let x = 42 // note");
+    t.check("keyword highlighted", swiftLet.has("let", K::keyword));
+    t.check("number highlighted", swiftLet.has("42", K::number));
+    t.check("line comment highlighted", swiftLet.has("// note", K::comment));
+
+    const auto swiftString = sample("swift", "let s = \"if\"");
+    t.check("string literal highlighted", swiftString.has("\"if\"", K::string));
+    t.check("a keyword inside a string is not highlighted", swiftString.lacks("if", K::keyword));
+
+    const auto swiftStruct = sample("swift", "@main struct Point {}");
+    t.check("capitalised identifier is a type", swiftStruct.has("Point", K::type));
+    t.check("struct keyword highlighted", swiftStruct.has("struct", K::keyword));
+    t.check("@attribute highlighted", swiftStruct.has("@main", K::keyword));
+
+    const auto c = sample("c", "/* hi */ char c = 'x';");
+    t.check("block comment highlighted", c.has("/* hi */", K::comment));
+    t.check("C char literal highlighted", c.has("'x'", K::string));
+
+    const auto rust = sample("rust", "fn f<'a>(x: &'a str) {}");
+    t.check("rust fn keyword highlighted", rust.has("fn", K::keyword));
+    t.check("rust lifetime is not treated as a string", rust.noKind(K::string));
+
+    const auto sql = sample("sql", "select * from Users");
+    t.check("lowercase SQL keyword highlighted", sql.has("select", K::keyword));
+    t.check("SQL keyword matches regardless of case", sql.has("from", K::keyword));
+
+    t.check("unknown language is not highlighted",
+            !fencedBlockTokens(fencedSample("plaintext", "nothing to see here")).has_value());
+}
+
+// ---- Names, aliases and rule sets ----
+
+void unknownRulesAndAliasChecks(SelfTestContext& t)
+{
+    t.check("unknown language has no rules", CodeHighlighter::rules(u"plaintext") == nullptr);
+    t.check("language aliases resolve", resolvesAll({{"js", "javascript"}, {"py", "python"}}));
+}
+
+void shellAndMarkupAliasChecks(SelfTestContext& t)
+{
+    t.check("shell aliases resolve", resolvesAll({{"sh", "shell"}, {"zsh", "shell"}, {"console", "shell"}}));
+    t.check("markup/data languages resolve",
+            resolvesAll({{"yml", "yaml"}, {"htm", "html"}, {"md", "markdown"}, {"less", "scss"}}));
+}
+
+void cobolRulesCheck(SelfTestContext& t)
+{
+    t.check("COBOL is now a known language", CodeHighlighter::rules(u"cobol") != nullptr);
+}
+
+void reasonAliasCheck(SelfTestContext& t)
+{
+    t.check("Reason shares ReScript's rules", resolvesAll({{"reason", "rescript"}}));
+}
+
+void newAndLongTailAliasChecks(SelfTestContext& t)
+{
+    t.check("new-language aliases resolve",
+            resolvesAll({{"fish", "shell"}, {"tf", "terraform"}, {"mmd", "mermaid"}, {"ndjson", "json"},
+                         {"dotenv", "ini"}, {"sqlite", "sql"}, {"lhs", "haskell"}, {"cucumber", "gherkin"}}));
+    t.check("long-tail aliases resolve",
+            resolvesAll({{"gawk", "awk"}, {"coffee", "coffeescript"}, {"qbasic", "vbnet"},
+                         {"systemverilog", "verilog"}, {"cbl", "cobol"}, {"pharo", "smalltalk"},
+                         {"restructuredtext", "rst"}, {"hbs", "template"}, {"twig", "template"},
+                         {"liquid", "template"}}));
+    t.check("promoted languages no longer borrow a neighbour",
+            resolvesAll({{"elm", "elm"}, {"purs", "purescript"}, {"rkt", "racket"}, {"elisp", "lisp"},
+                         {"perl6", "raku"}, {"cmake", "cmake"}, {"vba", "vba"}, {"sass", "sass"}}));
+}
+
+void inventoryChecks(SelfTestContext& t)
+{
+    inventoryCheck(t, "every newly added language is recognised", "name = 1",
+                   {"elm",      "purs",      "racket",     "elisp",  "raku",    "cmake",        "vba",
+                    "sass",     "stylus",    "applescript", "dot",   "plantuml", "gdscript",    "glsl",
+                    "hlsl",     "wgsl",      "metal",      "rego",   "cue",     "dhall",        "bicep",
+                    "starlark", "bazel",     "bibtex",     "promql", "kql",     "gleam",        "odin",
+                    "mojo",     "vlang",     "vala",       "hack",   "xquery",  "turtle",       "ttl",
+                    "log",      "git",       "csv",        "tsv",    "abap",    "actionscript", "agda",
+                    "apex",     "ahk",       "eiffel",     "forth",  "haml",    "idris",        "kdl",
+                    "lean",     "moonscript", "nushell",   "openscad", "postscript", "pug",     "puppet",
+                    "qml",      "qsharp",    "rexx",       "robot",  "sas",     "slim",         "sml",
+                    "stata",    "thrift",    "typespec",   "just",   "caddyfile", "astro",      "xslt",
+                    "hjson",    "mm"});
+    inventoryCheck(t, "all remaining code.md languages are recognised", "x = 1",
+                   {"ada",     "apache",   "asm",       "awk",      "bat",        "clojure",   "cobol",
+                    "coffee",  "crystal",  "cypher",    "d",        "dart",       "diff",      "dockerfile",
+                    "elixir",  "erb",      "erlang",    "fortran",  "fsharp",     "gherkin",   "graphql",
+                    "groovy",  "haskell",  "haxe",      "http",     "ini",        "jinja",     "jsonnet",
+                    "julia",   "latex",    "liquid",    "lua",      "makefile",   "matlab",    "mermaid",
+                    "nginx",   "nim",      "nix",       "ocaml",    "pascal",     "perl",      "powershell",
+                    "prolog",  "proto",    "r",         "rescript", "rst",        "scala",     "scheme",
+                    "smalltalk", "solidity", "sparql",  "tcl",      "terraform",  "toml",      "vb",
+                    "verilog", "vhdl",     "vim",       "zig"});
+}
+
+// ---- Rule-driven language samples ----
+
+void latexToBatchSamples(SelfTestContext& t)
+{
+    const auto latex = sample("latex", "% c\n\\section{Hi}");
+    t.check("LaTeX command is a keyword", latex.has("\\section", K::keyword));
+    t.check("LaTeX comment highlighted", latex.has("% c", K::comment));
+
+    const auto haskell = sample("haskell", "-- c\nf :: Integer");
+    t.check("Haskell comment highlighted", haskell.has("-- c", K::comment));
+    t.check("Haskell type is a type", haskell.has("Integer", K::type));
+
+    const auto mermaid = sample("mermaid", "%% note\nflowchart LR\n  A[Start] --> B");
+    t.check("Mermaid comment highlighted", mermaid.has("%% note", K::comment));
+    t.check("Mermaid diagram type is a keyword", mermaid.has("flowchart", K::keyword));
+    t.check("Mermaid direction is a keyword", mermaid.has("LR", K::keyword));
+    t.check("Mermaid node id is not coloured", mermaid.noText("A"));
+
+    const auto terraform = sample("terraform", "# note\nresource \"aws_s3_bucket\" \"b\" {\n  count = 1\n}");
+    t.check("Terraform comment highlighted", terraform.has("# note", K::comment));
+    t.check("Terraform block type is a keyword", terraform.has("resource", K::keyword));
+    t.check("Terraform label is a string", terraform.has("\"aws_s3_bucket\"", K::string));
+
+    const auto proto = sample("proto", "message User {\n  string name = 1;\n}");
+    t.check("Protobuf keyword highlighted", proto.has("message", K::keyword));
+    t.check("Protobuf message name is a type", proto.has("User", K::type));
+    t.check("Protobuf field number is a number", proto.has("1", K::number));
+
+    const auto nix = sample("nix", "{ pkgs }: # note\nlet x = ''raw'';");
+    t.check("Nix comment highlighted", nix.has("# note", K::comment));
+    t.check("Nix keyword highlighted", nix.has("let", K::keyword));
+    t.check("Nix indented string is a string", nix.has("''raw''", K::string));
+
+    const auto batch = sample("bat", ":: note\n@echo off\nset NAME=x");
+    t.check("Batch comment highlighted", batch.has(":: note", K::comment));
+    t.check("Batch keyword is case-insensitive", batch.has("echo", K::keyword));
+}
+
+void gherkinToCobolSamples(SelfTestContext& t)
+{
+    const auto gherkin = sample("gherkin", "@smoke\nFeature: Login\n  Given a user");
+    t.check("Gherkin tag is a keyword", gherkin.has("@smoke", K::keyword));
+    t.check("Gherkin section is a keyword", gherkin.has("Feature", K::keyword));
+    t.check("Gherkin step is a keyword", gherkin.has("Given", K::keyword));
+    t.check("Gherkin prose is not coloured", gherkin.noText("Login"));
+
+    const auto tcl = sample("tcl", "# note\nproc greet {name} {\n  puts \"hi $name\"\n}");
+    t.check("Tcl comment highlighted", tcl.has("# note", K::comment));
+    t.check("Tcl command is a keyword", tcl.has("proc", K::keyword));
+    t.check("Tcl string highlighted", tcl.has("\"hi $name\"", K::string));
+
+    const auto awk = sample("awk", "# note\nBEGIN { FS = \",\" }\n{ print $1 }");
+    t.check("AWK comment highlighted", awk.has("# note", K::comment));
+    t.check("AWK BEGIN is a keyword", awk.has("BEGIN", K::keyword));
+    t.check("AWK built-in variable is a keyword", awk.has("FS", K::keyword));
+
+    const auto prolog = sample("prolog", "% note\nancestor(X, Y) :- parent(X, Y).");
+    t.check("Prolog comment highlighted", prolog.has("% note", K::comment));
+    t.check("Prolog variable is a type", prolog.has("X", K::type));
+    t.check("Prolog atom is not coloured", prolog.noText("ancestor"));
+
+    const auto ada = sample("ada", "-- note\nprocedure Main is\nbegin\n  null;\nend Main;");
+    t.check("Ada comment highlighted", ada.has("-- note", K::comment));
+    t.check("Ada keyword highlighted", ada.has("procedure", K::keyword));
+    t.check("Ada identifier is a type", ada.has("Main", K::type));
+
+    const auto d = sample("d", "import std.stdio;\nvoid main() { writeln(\"hi\"); }");
+    t.check("D keyword highlighted", d.has("import", K::keyword));
+    t.check("D string highlighted", d.has("\"hi\"", K::string));
+
+    const auto haxe = sample("haxe", "@:keep class Point {\n  var x:Int;\n}");
+    t.check("Haxe keyword highlighted", haxe.has("class", K::keyword));
+    t.check("Haxe metadata is a keyword", haxe.has("@:keep", K::keyword));
+    t.check("Haxe type name is a type", haxe.has("Point", K::type));
+
+    const auto coffee = sample("coffee", "### block ###\n# note\nsquare = (x) -> x * x");
+    t.check("CoffeeScript line comment highlighted", coffee.has("# note", K::comment));
+    t.check("CoffeeScript block comment beats the line comment", coffee.has("### block ###", K::comment));
+
+    const auto vb = sample("vb", "' note\nDim total As Integer = 0");
+    t.check("VB comment highlighted", vb.has("' note", K::comment));
+    t.check("VB keyword highlighted", vb.has("Dim", K::keyword));
+    t.check("VB apostrophe does not open a string", vb.noKind(K::string));
+
+    const auto verilog = sample("verilog", "// note\nmodule counter(input clk);\n  reg [3:0] q = 4'b1010;\nendmodule");
+    t.check("Verilog keyword highlighted", verilog.has("module", K::keyword));
+    t.check("Verilog sized literal does not open a string", verilog.noKind(K::string));
+
+    const auto vhdl = sample("vhdl", "-- note\nentity counter is\nend entity;");
+    t.check("VHDL comment highlighted", vhdl.has("-- note", K::comment));
+    t.check("VHDL keyword highlighted", vhdl.has("entity", K::keyword));
+
+    const auto cobol = sample("cobol", "*> note\nWORKING-STORAGE SECTION.\nMOVE ZERO TO WS-TOTAL.");
+    t.check("COBOL comment highlighted", cobol.has("*> note", K::comment));
+    t.check("COBOL hyphenated keyword is one word", cobol.has("WORKING-STORAGE", K::keyword));
+    t.check("COBOL hyphenated identifier is not split", cobol.noText("WS"));
+}
+
+void smalltalkToReScriptSamples(SelfTestContext& t)
+{
+    const auto smalltalk = sample("smalltalk", "\"note\"\nTranscript show: 'hi'.");
+    t.check("Smalltalk double quotes are a comment", smalltalk.has("\"note\"", K::comment));
+    t.check("Smalltalk single quotes are a string", smalltalk.has("'hi'", K::string));
+
+    const auto jsonnet = sample("jsonnet", "// note\nlocal port = 8080;");
+    t.check("Jsonnet comment highlighted", jsonnet.has("// note", K::comment));
+    t.check("Jsonnet keyword highlighted", jsonnet.has("local", K::keyword));
+    t.check("Jsonnet number highlighted", jsonnet.has("8080", K::number));
+
+    const auto cypher = sample("cypher", "match (n:Person) return n.name");
+    t.check("Cypher clause is case-insensitive", cypher.has("match", K::keyword));
+    t.check("Cypher node label is a type", cypher.has("Person", K::type));
+
+    const auto sparql = sample("sparql", "# note\nSELECT ?s WHERE { ?s a ?type }");
+    t.check("SPARQL comment highlighted", sparql.has("# note", K::comment));
+    t.check("SPARQL clause highlighted", sparql.has("SELECT", K::keyword));
+    t.check("SPARQL rdf:type shorthand highlighted", sparql.has("a", K::keyword));
+
+    const auto rescript = sample("rescript", "// note\nlet greet = (name) => `hi ${name}`");
+    t.check("ReScript comment highlighted", rescript.has("// note", K::comment));
+    t.check("ReScript keyword highlighted", rescript.has("let", K::keyword));
+}
+
+void elmToVbaSamples(SelfTestContext& t)
+{
+    const auto elm = sample("elm", "-- note\nport module Main exposing (main)");
+    t.check("Elm comment highlighted", elm.has("-- note", K::comment));
+    t.check("Elm keyword Haskell never had", elm.has("port", K::keyword));
+
+    const auto racket = sample("racket", "#| note |#\n(define-values (a b) (values 1 2))");
+    t.check("Racket block comment highlighted", racket.has("#| note |#", K::comment));
+    t.check("Racket hyphenated form is one keyword", racket.has("define-values", K::keyword));
+
+    const auto elisp = sample("elisp", "; note\n(defun greet () (message \"hi\"))");
+    t.check("Emacs Lisp defun highlighted", elisp.has("defun", K::keyword));
+
+    const auto raku = sample("raku", "# note\nmulti sub greet(Str $name) { say $name }");
+    t.check("Raku multi highlighted", raku.has("multi", K::keyword));
+
+    const auto cmake = sample("cmake", "# note\nadd_library(velkin STATIC src.c)");
+    t.check("CMake command highlighted", cmake.has("add_library", K::keyword));
+    t.check("CMake argument word highlighted", cmake.has("STATIC", K::keyword));
+
+    const auto vba = sample("vba", "' note\nDim total As Long\nSet ws = ActiveSheet");
+    t.check("VBA comment highlighted", vba.has("' note", K::comment));
+    t.check("VBA is case-insensitive", vba.has("Dim", K::keyword));
+    t.check("VBA knows the Office object model", vba.has("ActiveSheet", K::keyword));
+}
+
+void appleScriptToSmlSamples(SelfTestContext& t)
+{
+    const auto applescript = sample("applescript", "-- note\ntell application \"Finder\" to activate");
+    t.check("AppleScript keyword highlighted", applescript.has("tell", K::keyword));
+    t.check("AppleScript comment highlighted", applescript.has("-- note", K::comment));
+
+    const auto dot = sample("dot", "digraph G { a -> b [label=\"x\"] }");
+    t.check("DOT keyword highlighted", dot.has("digraph", K::keyword));
+
+    const auto plantuml = sample("plantuml", "@startuml\n' note\nAlice -> Bob\n@enduml");
+    t.check("PlantUML bookend highlighted", plantuml.has("@startuml", K::keyword));
+    t.check("PlantUML apostrophe comment highlighted", plantuml.has("' note", K::comment));
+
+    const auto glsl = sample("glsl", "layout(location = 0) in vec3 pos;");
+    t.check("GLSL type highlighted", glsl.has("vec3", K::keyword));
+
+    const auto turtle = sample("turtle", "@prefix ex: <http://example.org/> .\nex:a a ex:Thing .");
+    t.check("Turtle prefix directive highlighted", turtle.has("@prefix", K::keyword));
+    t.check("Turtle type shorthand highlighted", turtle.has("a", K::keyword));
+
+    const auto bibtex = sample("bibtex", "@article{key,\n  title = {A paper},\n}");
+    t.check("BibTeX entry type highlighted", bibtex.has("@article", K::keyword));
+    t.check("BibTeX field name highlighted", bibtex.has("title", K::keyword));
+
+    const auto xquery = sample("xquery", "(: note :)\nlet $x := 1 return $x");
+    t.check("XQuery comment highlighted", xquery.has("(: note :)", K::comment));
+
+    const auto kusto = sample("kusto", "Traces | project-away Level | take 10");
+    t.check("KQL hyphenated operator is one keyword", kusto.has("project-away", K::keyword));
+
+    const auto abap = sample("abap", "DATA lv_x TYPE i. \" note");
+    t.check("ABAP quote comment highlighted", abap.has("\" note", K::comment));
+    t.check("ABAP keyword highlighted", abap.has("DATA", K::keyword));
+
+    const auto sml = sample("sml", "(* note *)\nfun f x = x + 1");
+    t.check("SML comment highlighted", sml.has("(* note *)", K::comment));
+    t.check("SML keyword highlighted", sml.has("fun", K::keyword));
+}
+
+} // namespace
+
 void group03CodeHighlighting(SelfTestContext& t)
 {
-    (void)t;
+    genericScannerChecks(t);
+    unknownRulesAndAliasChecks(t);
+    // The styled-colour check and the markup, style-sheet, data, Markdown and
+    // shell samples run here.
+    shellAndMarkupAliasChecks(t);
+    // The diff, TOML, INI and makefile samples run here.
+    latexToBatchSamples(t);
+    // The nginx, Apache and HTTP samples run here.
+    gherkinToCobolSamples(t);
+    cobolRulesCheck(t);
+    smalltalkToReScriptSamples(t);
+    reasonAliasCheck(t);
+    // The reStructuredText and template samples run here.
+    newAndLongTailAliasChecks(t);
+    elmToVbaSamples(t);
+    // The indented Sass and embedded script and style samples run here.
+    appleScriptToSmlSamples(t);
+    // The log, git and CSV samples run here.
+    inventoryChecks(t);
 }
 
 } // namespace velkin
