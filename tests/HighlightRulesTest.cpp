@@ -1,0 +1,421 @@
+#include "highlight/CodeHighlighter.h"
+#include "platform/text/Utf.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <thread>
+
+using namespace velkin;
+namespace CH = velkin::CodeHighlighter;
+
+namespace {
+
+using K = CodeTokenKind;
+
+// Text and kind of every token, for readable expectations.
+std::vector<std::pair<U16String, K>> scan(U16View code, U16View language)
+{
+    const CH::LanguageRules* rules = CH::rules(language);
+    EXPECT_NE(rules, nullptr) << u8(language);
+    std::vector<std::pair<U16String, K>> out;
+    if (!rules)
+        return out;
+    for (const auto& t : CH::tokens(code, *rules))
+        out.emplace_back(U16String(substring(code, t.range)), t.kind);
+    return out;
+}
+
+using Pairs = std::vector<std::pair<U16String, K>>;
+
+// The scanner's contract: ascending, non-overlapping, non-empty, inside the text.
+void expectWellFormed(const CodeTokens& tokens, int length)
+{
+    int previousEnd = 0;
+    for (const auto& t : tokens) {
+        ASSERT_GE(t.range.location, previousEnd);
+        ASSERT_GE(t.range.length, 1);
+        ASSERT_LE(t.range.end(), length);
+        previousEnd = t.range.end();
+    }
+}
+
+} // namespace
+
+// ---- Scanner ----
+
+TEST(RuleScanner, EmptyAndBlankTextsGiveNoTokens)
+{
+    EXPECT_TRUE(scan(u"", u"swift").empty());
+    EXPECT_TRUE(scan(u" \t\r\n  \n", u"swift").empty());
+}
+
+TEST(RuleScanner, CoffeeScriptBlockOpenerBeatsTheShorterLinePrefix)
+{
+    EXPECT_EQ(scan(u"### a ###", u"coffeescript"), (Pairs{{u"### a ###", K::comment}}));
+    EXPECT_EQ(scan(u"### block ###\n# note", u"coffee"),
+              (Pairs{{u"### block ###", K::comment}, {u"# note", K::comment}}));
+    // An unterminated block runs to the end of the text.
+    EXPECT_EQ(scan(u"###\nx = 1", u"coffeescript"), (Pairs{{u"###\nx = 1", K::comment}}));
+}
+
+TEST(RuleScanner, PythonTripleQuotesSpanLinesAndSingleQuotesStopAtTheLineEnd)
+{
+    EXPECT_EQ(scan(u"\"\"\"a\nb\"\"\" x", u"python"), (Pairs{{u"\"\"\"a\nb\"\"\"", K::string}}));
+    EXPECT_EQ(scan(u"\"abc\nNone", u"python"), (Pairs{{u"\"abc", K::string}, {u"None", K::keyword}}));
+}
+
+TEST(RuleScanner, EscapesKeepQuotesAndLineEndsInsideTheLiteral)
+{
+    EXPECT_EQ(scan(u"\"a\\\"b\"", u"c"), (Pairs{{u"\"a\\\"b\"", K::string}}));
+    EXPECT_EQ(scan(u"\"a\\\nb\" int", u"c"), (Pairs{{u"\"a\\\nb\"", K::string}, {u"int", K::keyword}}));
+    // A backslash as the very last unit ends the literal at the end of the text.
+    EXPECT_EQ(scan(u"\"a\\", u"c"), (Pairs{{u"\"a\\", K::string}}));
+}
+
+TEST(RuleScanner, UnterminatedBlockCommentRunsToTheEnd)
+{
+    EXPECT_EQ(scan(u"int /* open\nint", u"c"), (Pairs{{u"int", K::keyword}, {u"/* open\nint", K::comment}}));
+}
+
+TEST(RuleScanner, RustCharacterLiteralsAndLifetimes)
+{
+    EXPECT_EQ(scan(u"'x'", u"rust"), (Pairs{{u"'x'", K::string}}));
+    EXPECT_EQ(scan(u"'\\n'", u"rust"), (Pairs{{u"'\\n'", K::string}}));
+    EXPECT_EQ(scan(u"'a fn", u"rust"), (Pairs{{u"fn", K::keyword}}));
+    EXPECT_TRUE(scan(u"fn f<'a>(x: &'a str) {}", u"rust").size() == 2);  // fn and str
+}
+
+TEST(RuleScanner, CharacterLiteralOpenerAtTheEndOfTheText)
+{
+    // The unit after the opener does not exist: no literal, no read past the end.
+    EXPECT_TRUE(scan(u"'", u"rust").empty());
+    EXPECT_TRUE(scan(u"'\\", u"rust").empty());
+    EXPECT_TRUE(scan(u"'x", u"rust").empty());
+}
+
+TEST(RuleScanner, NumberForms)
+{
+    EXPECT_EQ(scan(u"0x1F", u"c"), (Pairs{{u"0x1F", K::number}}));
+    EXPECT_EQ(scan(u"0b10zz", u"c"), (Pairs{{u"0b10zz", K::number}}));
+    EXPECT_EQ(scan(u"1_000", u"c"), (Pairs{{u"1_000", K::number}}));
+    EXPECT_EQ(scan(u"3.14e-10", u"c"), (Pairs{{u"3.14e-10", K::number}}));
+    EXPECT_EQ(scan(u"1e", u"c"), (Pairs{{u"1e", K::number}}));
+    EXPECT_EQ(scan(u"1e+", u"c"), (Pairs{{u"1e+", K::number}}));
+    EXPECT_EQ(scan(u".5", u"c"), (Pairs{{u".5", K::number}}));
+    EXPECT_EQ(scan(u"10u8", u"rust"), (Pairs{{u"10u", K::number}, {u"8", K::number}}));
+    EXPECT_EQ(scan(u"1.foo", u"c"), (Pairs{{u"1", K::number}}));
+    EXPECT_EQ(scan(u"1.", u"c"), (Pairs{{u"1", K::number}}));
+    EXPECT_EQ(scan(u"0", u"c"), (Pairs{{u"0", K::number}}));
+    EXPECT_EQ(scan(u"0x", u"c"), (Pairs{{u"0x", K::number}}));
+}
+
+TEST(RuleScanner, AttributeSigils)
+{
+    EXPECT_EQ(scan(u"@MainActor", u"swift"), (Pairs{{u"@MainActor", K::keyword}}));
+    EXPECT_EQ(scan(u"@:keep", u"haxe"), (Pairs{{u"@:keep", K::keyword}}));
+    EXPECT_TRUE(scan(u"@ x", u"swift").empty());
+    EXPECT_TRUE(scan(u"@", u"swift").empty());
+    EXPECT_TRUE(scan(u"@:", u"haxe").empty());
+}
+
+TEST(RuleScanner, CaseInsensitiveKeywordsAndCapitalisedTypes)
+{
+    for (U16View word : {u"select", u"Select", u"SELECT"})
+        EXPECT_EQ(scan(word, u"sql"), (Pairs{{U16String(word), K::keyword}}));
+    EXPECT_EQ(scan(u"Self Point point", u"swift"), (Pairs{{u"Self", K::keyword}, {u"Point", K::type}}));
+    // No type switch in C: capitalised names stay plain.
+    EXPECT_TRUE(scan(u"Point", u"c").empty());
+}
+
+TEST(RuleScanner, IdentifierBoundaries)
+{
+    EXPECT_TRUE(scan(u"ifx", u"c").empty());
+    EXPECT_EQ(scan(u"END-IF", u"cobol"), (Pairs{{u"END-IF", K::keyword}}));
+    EXPECT_EQ(scan(u"if-not", u"clojure"), (Pairs{{u"if", K::keyword}, {u"not", K::keyword}}));
+    // A non-ASCII letter ends an identifier and is stepped over.
+    EXPECT_EQ(scan(u"caf\u00e9 int", u"c"), (Pairs{{u"int", K::keyword}}));
+    EXPECT_EQ(scan(u"\u00e9if", u"c"), (Pairs{{u"if", K::keyword}}));
+}
+
+TEST(RuleScanner, LineCommentAnywhereOnALineAndCarriageReturnInside)
+{
+    EXPECT_EQ(scan(u"x = 1 # c\r\nNone", u"python"),
+              (Pairs{{u"1", K::number}, {u"# c\r", K::comment}, {u"None", K::keyword}}));
+}
+
+TEST(RuleScanner, MatchesNeedsTheWholeDelimiterInsideTheText)
+{
+    EXPECT_TRUE(CH::matches(u"a*/", u"*/", 1));
+    EXPECT_FALSE(CH::matches(u"a*", u"*/", 1));
+    EXPECT_FALSE(CH::matches(u"abc", u"", 0));
+    EXPECT_FALSE(CH::matches(u"abc", u"a", -1));
+    EXPECT_FALSE(CH::matches(u"abc", u"c", 3));
+}
+
+TEST(RuleScanner, WordsSplitsAtSpacesAndLineFeedsAndCollapsesDuplicates)
+{
+    EXPECT_EQ(CH::words(u"a b\nc  a\n"), (std::vector<U16View>{u"a", u"b", u"c"}));
+    EXPECT_TRUE(CH::words(u"").empty());
+}
+
+// ---- Rule table ----
+
+TEST(LanguageRules, LatexCommandsCommentsAndEscapedPercent)
+{
+    EXPECT_EQ(scan(u"\\section{Hi} 12 % c", u"latex"),
+              (Pairs{{u"\\section", K::keyword}, {u"12", K::number}, {u"% c", K::comment}}));
+    EXPECT_EQ(scan(u"\\% rest", u"tex"), (Pairs{{u"% rest", K::comment}}));
+    EXPECT_TRUE(scan(u"\"quoted\"", u"latex").empty());
+}
+
+TEST(LanguageRules, SqlApostropheStringsHaveNoEscape)
+{
+    EXPECT_EQ(scan(u"'a\\' FROM", u"sql"), (Pairs{{u"'a\\'", K::string}, {u"FROM", K::keyword}}));
+}
+
+TEST(LanguageRules, PascalBracesAndForthParenthesesAreComments)
+{
+    EXPECT_EQ(scan(u"{ note\n} BEGIN", u"pascal"), (Pairs{{u"{ note\n}", K::comment}, {u"BEGIN", K::keyword}}));
+    EXPECT_EQ(scan(u"( stack ) dup \\ rest", u"forth"),
+              (Pairs{{u"( stack )", K::comment}, {u"dup", K::keyword}, {u"\\ rest", K::comment}}));
+}
+
+TEST(LanguageRules, QuotationMarkConventions)
+{
+    EXPECT_EQ(scan(u"\" note", u"vim"), (Pairs{{u"\" note", K::comment}}));
+    EXPECT_EQ(scan(u"DATA \" note", u"abap"), (Pairs{{u"DATA", K::keyword}, {u"\" note", K::comment}}));
+    EXPECT_EQ(scan(u"\"c\" 'hi'", u"smalltalk"), (Pairs{{u"\"c\"", K::comment}, {u"'hi'", K::string}}));
+    EXPECT_EQ(scan(u"(a\nb) def", u"postscript"), (Pairs{{u"(a\nb)", K::string}, {u"def", K::keyword}}));
+}
+
+TEST(LanguageRules, TurtleVerilogVisualBasicAndProlog)
+{
+    EXPECT_EQ(scan(u"a", u"turtle"), (Pairs{{u"a", K::keyword}}));
+    EXPECT_EQ(scan(u"4'b1010", u"verilog"), (Pairs{{u"4", K::number}}));
+    for (U16View language : {u"vbnet", u"vba"})
+        EXPECT_EQ(scan(u"' it's\nDim", language), (Pairs{{u"' it's", K::comment}, {u"Dim", K::keyword}}));
+    EXPECT_EQ(scan(u"ancestor(X) :- is", u"prolog"), (Pairs{{u"X", K::type}, {u"is", K::keyword}}));
+}
+
+TEST(LanguageRules, SigilsOfPlantUmlAndBibTeX)
+{
+    EXPECT_EQ(scan(u"@startuml\n@enduml", u"plantuml"),
+              (Pairs{{u"@startuml", K::keyword}, {u"@enduml", K::keyword}}));
+    EXPECT_EQ(scan(u"@article{k,", u"bibtex"), (Pairs{{u"@article", K::keyword}}));
+}
+
+TEST(LanguageRules, RulesIgnoreLetterCaseAndRefuseSpecialAndUnknownNames)
+{
+    const CH::LanguageRules* swift = CH::rules(u"swift");
+    ASSERT_NE(swift, nullptr);
+    EXPECT_EQ(CH::rules(u"SWIFT"), swift);
+    EXPECT_EQ(CH::rules(u"Swift"), swift);
+    EXPECT_EQ(CH::rules(u"JS"), CH::rules(u"javascript"));
+    EXPECT_EQ(CH::rules(u"json"), nullptr);
+    EXPECT_EQ(CH::rules(u"html"), nullptr);
+    EXPECT_EQ(CH::rules(u"markdown"), nullptr);
+    EXPECT_EQ(CH::rules(u"plaintext"), nullptr);
+    EXPECT_EQ(CH::rules(u""), nullptr);
+}
+
+TEST(LanguageRules, EverySetHasItsSizeAndCaseInsensitiveSetsAreUpperCase)
+{
+    const std::vector<std::pair<U16View, int>> sizes = {
+    {u"swift", 76}, {u"javascript", 48}, {u"typescript", 71}, {u"python", 42}, {u"ruby", 46}, {u"go", 58},
+    {u"rust", 66}, {u"c", 40}, {u"cpp", 75}, {u"csharp", 88}, {u"java", 58}, {u"kotlin", 68}, {u"php", 73},
+    {u"sql", 90}, {u"objc", 54}, {u"latex", 0}, {u"vim", 53}, {u"asm", 84}, {u"batch", 60}, {u"clojure", 47},
+    {u"crystal", 49}, {u"dart", 61}, {u"dockerfile", 19}, {u"elixir", 42}, {u"erlang", 37}, {u"fortran", 64},
+    {u"fsharp", 57}, {u"gherkin", 13}, {u"graphql", 23}, {u"groovy", 55}, {u"haskell", 30}, {u"julia", 40},
+    {u"lua", 23}, {u"matlab", 25}, {u"mermaid", 61}, {u"nim", 54}, {u"nix", 24}, {u"ocaml", 38},
+    {u"pascal", 61}, {u"perl", 60}, {u"powershell", 30}, {u"protobuf", 42}, {u"r", 22}, {u"scala", 44},
+    {u"scheme", 36}, {u"solidity", 73}, {u"terraform", 42}, {u"zig", 62}, {u"tcl", 75}, {u"awk", 61},
+    {u"prolog", 77}, {u"ada", 73}, {u"d", 102}, {u"haxe", 55}, {u"coffeescript", 49}, {u"vbnet", 140},
+    {u"verilog", 132}, {u"vhdl", 106}, {u"cobol", 132}, {u"smalltalk", 43}, {u"jsonnet", 19}, {u"cypher", 67},
+    {u"sparql", 84}, {u"rescript", 53}, {u"elm", 24}, {u"purescript", 30}, {u"racket", 65}, {u"lisp", 67},
+    {u"raku", 85}, {u"cmake", 83}, {u"vba", 99}, {u"applescript", 92}, {u"dot", 38}, {u"plantuml", 73},
+    {u"gdscript", 66}, {u"glsl", 149}, {u"rego", 43}, {u"cue", 26}, {u"dhall", 30}, {u"bicep", 36},
+    {u"starlark", 60}, {u"bibtex", 52}, {u"promql", 74}, {u"kusto", 111}, {u"gleam", 33}, {u"odin", 70},
+    {u"mojo", 65}, {u"vlang", 56}, {u"vala", 74}, {u"hack", 74}, {u"xquery", 75}, {u"turtle", 6},
+    {u"abap", 129}, {u"actionscript", 66}, {u"agda", 35}, {u"apex", 90}, {u"autohotkey", 61}, {u"eiffel", 57},
+    {u"forth", 54}, {u"haml", 23}, {u"idris", 37}, {u"kdl", 5}, {u"lean", 70}, {u"moonscript", 31},
+    {u"nushell", 75}, {u"openscad", 51}, {u"postscript", 81}, {u"pug", 65}, {u"puppet", 51}, {u"qml", 72},
+    {u"qsharp", 70}, {u"rexx", 51}, {u"robotframework", 43}, {u"sas", 77}, {u"slim", 41}, {u"sml", 52},
+    {u"stata", 66}, {u"thrift", 30}, {u"typespec", 50}
+    };
+    ASSERT_EQ(sizes.size(), 119u);
+    ASSERT_EQ(CH::ruleLanguageNames().size(), 119u);
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        const auto& [name, size] = sizes[i];
+        EXPECT_EQ(CH::ruleLanguageNames()[i], name);
+        const CH::LanguageRules* rules = CH::rules(name);
+        ASSERT_NE(rules, nullptr) << u8(name);
+        EXPECT_EQ(rules->keywords.size(), size) << u8(name);
+        if (rules->caseInsensitiveKeywords) {
+            for (U16View word : rules->keywords.words())
+                for (char16_t c : word)
+                    EXPECT_FALSE(c >= u'a' && c <= u'z') << u8(name) << " " << u8(word);
+        }
+        for (U16View word : rules->keywords.words())
+            EXPECT_TRUE(rules->keywords.contains(word));
+    }
+}
+
+TEST(LanguageRules, SwitchCounts)
+{
+    int types = 0, insensitive = 0, hyphen = 0, at = 0, backslash = 0, noBlock = 0;
+    for (U16View name : CH::ruleLanguageNames()) {
+        const auto& r = *CH::rules(name);
+        types += r.capitalizedIsType;
+        insensitive += r.caseInsensitiveKeywords;
+        hyphen += r.hyphenInIdentifiers;
+        at += r.attributeSigil == u'@';
+        backslash += r.attributeSigil == u'\\';
+        noBlock += !r.blockComment;
+    }
+    EXPECT_EQ(types, 63);
+    EXPECT_EQ(insensitive, 17);
+    EXPECT_EQ(hyphen, 8);
+    EXPECT_EQ(at, 12);
+    EXPECT_EQ(backslash, 1);
+    EXPECT_EQ(noBlock, 53);
+}
+
+TEST(LanguageRules, ConcurrentFirstUsesShareOneSet)
+{
+    std::vector<const CH::LanguageRules*> seen(8);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < seen.size(); ++i)
+        threads.emplace_back([&seen, i] { seen[i] = CH::rules(u"typespec"); });
+    for (auto& thread : threads)
+        thread.join();
+    for (const auto* r : seen)
+        EXPECT_EQ(r, seen[0]);
+    EXPECT_NE(seen[0], nullptr);
+}
+
+// ---- Names ----
+
+TEST(LanguageNames, LetterCaseAndAliases)
+{
+    for (U16View word : {u"JS", u"Js", u"js"})
+        EXPECT_EQ(CH::canonicalName(word), u"javascript");
+    EXPECT_EQ(CH::canonicalName(u"TYPESCRIPTREACT"), u"typescript");
+    EXPECT_EQ(CH::canonicalName(u"HTML.ERB"), u"template");
+    EXPECT_EQ(CH::canonicalName(u"C#"), u"csharp");
+    EXPECT_EQ(CH::canonicalName(u"F#"), u"fsharp");
+    EXPECT_EQ(CH::canonicalName(u"Q#"), u"qsharp");
+    EXPECT_EQ(CH::canonicalName(u"SWIFT"), u"swift");
+    EXPECT_EQ(CH::canonicalName(u"Template"), u"template");
+    EXPECT_EQ(CH::canonicalName(u"restructuredtext"), u"rst");
+    EXPECT_EQ(CH::canonicalName(u"rest-structured-text"), u"rst");
+    EXPECT_EQ(CH::canonicalName(u"rest"), u"http");
+    EXPECT_EQ(CH::canonicalName(u"ps"), u"postscript");
+    EXPECT_EQ(CH::canonicalName(u"cmd"), u"batch");
+    EXPECT_EQ(CH::canonicalName(u"command"), u"shell");
+    EXPECT_EQ(CH::canonicalName(u"mm"), u"objc");
+    EXPECT_EQ(CH::canonicalName(u"mmd"), u"mermaid");
+}
+
+TEST(LanguageNames, NothingIsTrimmedAndUnknownWordsPassThroughLowerCased)
+{
+    EXPECT_EQ(CH::canonicalName(u""), u"");
+    EXPECT_EQ(CH::canonicalName(u" js"), u" js");
+    EXPECT_EQ(CH::canonicalName(u"js "), u"js ");
+    EXPECT_EQ(CH::canonicalName(u"\u00c4bc"), u"\u00e4bc");
+    EXPECT_EQ(CH::canonicalName(u"Foo"), u"foo");
+    // Full Unicode lower-casing: the Kelvin sign lowers to an ASCII k.
+    EXPECT_EQ(CH::canonicalName(u"\u212At"), u"kotlin");
+}
+
+TEST(LanguageNames, InventoryOf142NamesAnd456Aliases)
+{
+    const auto& table = CH::aliasTable();
+    EXPECT_EQ(table.size(), 141u);
+    std::set<U16String> aliases, canonical;
+    size_t count = 0;
+    for (const auto& row : table) {
+        canonical.insert(U16String(row.canonical));
+        for (U16View alias : row.aliases) {
+            ++count;
+            aliases.insert(U16String(alias));
+            EXPECT_EQ(CH::canonicalName(alias), row.canonical);
+        }
+    }
+    EXPECT_EQ(count, 456u);
+    EXPECT_EQ(aliases.size(), 456u);  // each alias occurs once
+    canonical.insert(u"swift");
+    EXPECT_EQ(canonical.size(), 142u);
+
+    std::set<U16String> expected;
+    for (U16View name : CH::ruleLanguageNames())
+        expected.insert(U16String(name));
+    for (U16View name : CH::specialLanguageNames())
+        expected.insert(U16String(name));
+    EXPECT_EQ(CH::specialLanguageNames().size(), 23u);
+    EXPECT_EQ(expected, canonical);
+    // Every canonical name maps to itself.
+    for (const auto& name : canonical)
+        EXPECT_EQ(CH::canonicalName(name), name);
+}
+
+// ---- Entry ----
+
+TEST(CodeHighlighterEntry, UnknownWordsGiveNothingAndKnownOnesAListEvenWhenEmpty)
+{
+    EXPECT_FALSE(CH::tokens(u"x", u"plaintext").has_value());
+    EXPECT_FALSE(CH::tokens(u"x", u"").has_value());
+    ASSERT_TRUE(CH::tokens(u"", u"swift").has_value());
+    EXPECT_TRUE(CH::tokens(u"", u"swift")->empty());
+    EXPECT_EQ(CH::tokens(u"let x", u"SWIFT"), CH::tokens(u"let x", u"swift"));
+    EXPECT_EQ(CH::tokens(u"const x", u"Node"), CH::tokens(u"const x", u"javascript"));
+}
+
+TEST(CodeHighlighterEntry, EveryRuleLanguageHighlightsItsInventoryBodies)
+{
+    for (U16View name : CH::ruleLanguageNames()) {
+        EXPECT_TRUE(CH::tokens(u"name = 1", name).has_value()) << u8(name);
+        EXPECT_TRUE(CH::tokens(u"x = 1", name).has_value()) << u8(name);
+    }
+}
+
+// ---- Hostile input ----
+
+TEST(RuleScanner, RandomInputStaysInsideTheTextInEveryLanguage)
+{
+    // Units drawn mostly from the delimiters and classes the rules care about,
+    // with lone surrogates and other non-ASCII units mixed in.
+    const U16String alphabet = u"\"'`()[]{}<>#%;:!/*\\-+_$@.|=,\n\r\t 0123456789aeEfxXbBoOzZ\u00e9\u4e2d\xd800\xdc00";
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+    std::uniform_int_distribution<int> lengthOf(0, 200);
+    for (U16View name : CH::ruleLanguageNames()) {
+        const CH::LanguageRules& rules = *CH::rules(name);
+        for (int round = 0; round < 60; ++round) {
+            U16String text;
+            const int n = lengthOf(random);
+            for (int i = 0; i < n; ++i)
+                text.push_back(alphabet[pick(random)]);
+            expectWellFormed(CH::tokens(text, rules), int(text.size()));
+        }
+    }
+}
+
+TEST(RuleScanner, EveryPrefixOfATrickyTextIsScannedSafely)
+{
+    const U16String tricky = u"'\\''\"\\\"\"\"\"x\"\"\" /* */ 0x 1e+ .5 @: @a ### # |||a||| (* *) #| |# ''a'' `";
+    for (U16View name : CH::ruleLanguageNames())
+        for (size_t cut = 0; cut <= tricky.size(); ++cut) {
+            const U16View prefix = U16View(tricky).substr(0, cut);
+            expectWellFormed(CH::tokens(prefix, *CH::rules(name)), int(prefix.size()));
+        }
+}
+
+TEST(RuleScanner, HugeUnterminatedConstructsFinish)
+{
+    const U16String open = u"/*" + U16String(200000, u'x');
+    EXPECT_EQ(CH::tokens(open, *CH::rules(u"c")).size(), 1u);
+    const U16String string = u"\"\"\"" + U16String(200000, u'\n');
+    EXPECT_EQ(CH::tokens(string, *CH::rules(u"python")).size(), 1u);
+}
