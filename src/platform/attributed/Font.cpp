@@ -70,12 +70,16 @@ double Font::lineHeight() const
     return (m.ascent + m.descent + std::max(0.0, m.leading)) * pointSize;
 }
 
-QFont Font::toQFont() const
+QFont Font::toQFont(bool emojiFirst) const
 {
     QFont f;
     // Colour emoji come from the emoji font wherever the text font has no glyph.
-    f.setFamilies({QString::fromStdString(familyName()), QStringLiteral("Noto Color Emoji"),
-                   QStringLiteral("Droid Sans Fallback")});
+    if (emojiFirst)
+        f.setFamilies({QStringLiteral("Noto Color Emoji"), QString::fromStdString(familyName()),
+                       QStringLiteral("Droid Sans Fallback")});
+    else
+        f.setFamilies({QString::fromStdString(familyName()), QStringLiteral("Noto Color Emoji"),
+                       QStringLiteral("Droid Sans Fallback")});
     f.setPointSizeF(std::max(pointSize, 0.01) * kQtPointsPerPoint);
     f.setBold(bold);
     f.setItalic(italic);

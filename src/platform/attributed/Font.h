@@ -35,7 +35,9 @@ struct Font {
     double lineHeight() const;  // ascent + descent + leading, as the layout spaces lines
 
     // A Qt font that draws this font at one pixel per point on a 96-dpi device.
-    QFont toQFont() const;
+    // With `emojiFirst` the colour emoji font comes before the text family: use it
+    // for emoji, which the text fonts partly cover with black-and-white glyphs.
+    QFont toQFont(bool emojiFirst = false) const;
 
     bool operator==(const Font&) const = default;
 };

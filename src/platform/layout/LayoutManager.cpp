@@ -3,6 +3,8 @@
 #include "platform/text/Lines.h"
 
 #include <QFontMetricsF>
+
+#include <unicode/uchar.h>
 #include <QGlyphRun>
 #include <QPainter>
 #include <QTextLayout>
@@ -91,29 +93,91 @@ bool isParagraphTerminator(char16_t c)
     return c == u'\n' || c == u'\r' || c == 0x2029;
 }
 
-// Qt fonts for our font values, with a kern as letter spacing (one per main-thread use).
-const QFont& qtFont(const Font& font, double kern)
+// Qt fonts for our font values, with a kern as letter spacing; `emoji` puts the
+// colour emoji font first, for characters whose default presentation is emoji
+// (the text fonts have black-and-white glyphs for some of them).
+const QFont& qtFont(const Font& font, double kern, bool emoji = false)
 {
     struct Key {
         Font font;
         double kern;
+        bool emoji;
         bool operator<(const Key& o) const
         {
-            return std::tie(font.family, font.pointSize, font.bold, font.italic, kern)
-                < std::tie(o.font.family, o.font.pointSize, o.font.bold, o.font.italic, o.kern);
+            return std::tie(font.family, font.pointSize, font.bold, font.italic, kern, emoji)
+                < std::tie(o.font.family, o.font.pointSize, o.font.bold, o.font.italic, o.kern, o.emoji);
         }
     };
     static std::map<Key, QFont> cache;
-    auto it = cache.find({font, kern});
+    auto it = cache.find({font, kern, emoji});
     if (it == cache.end()) {
         if (cache.size() > 2048)
             cache.clear();
-        QFont q = font.toQFont();
+        QFont q = font.toQFont(emoji);
         if (kern != 0)
             q.setLetterSpacing(QFont::AbsoluteSpacing, kern);
-        it = cache.emplace(Key{font, kern}, q).first;
+        it = cache.emplace(Key{font, kern, emoji}, q).first;
     }
     return it->second;
+}
+
+bool joinsEmoji(UChar32 c)
+{
+    return c == 0x200D || c == 0xFE0F || c == 0x20E3 || u_hasBinaryProperty(c, UCHAR_EMOJI_MODIFIER)
+        || (c >= 0xE0020 && c <= 0xE007F);
+}
+
+// Stretches of `text` inside `range` that draw as colour emoji: a character with
+// emoji presentation, or an emoji followed by U+FE0F, with what joins it.
+std::vector<Range> emojiStretches(U16View text, Range range)
+{
+    std::vector<Range> result;
+    int i = range.location;
+    const int end = range.end();
+    while (i < end) {
+        const char16_t unit = text[size_t(i)];
+        if (unit < 0x2000 && unit != u'#' && unit != u'*' && !(unit >= u'0' && unit <= u'9') && unit != 0xA9 && unit != 0xAE) {
+            ++i;
+            continue;
+        }
+        UChar32 c;
+        int next = i;
+        U16_NEXT(text.data(), next, end, c);
+        bool emoji = u_hasBinaryProperty(c, UCHAR_EMOJI_PRESENTATION);
+        if (!emoji && u_hasBinaryProperty(c, UCHAR_EMOJI) && next < end) {
+            const char16_t following = text[size_t(next)];
+            emoji = following == 0xFE0F || (following == 0x20E3);
+        }
+        if (!emoji) {
+            i = next;
+            continue;
+        }
+        int stop = next;
+        while (stop < end) {
+            int after = stop;
+            UChar32 d;
+            U16_NEXT(text.data(), after, end, d);
+            if (joinsEmoji(d)) {
+                stop = after;
+                if (d == 0x200D && after < end) {
+                    UChar32 e;
+                    int afterNext = after;
+                    U16_NEXT(text.data(), afterNext, end, e);
+                    stop = afterNext;
+                }
+                continue;
+            }
+            if (u_hasBinaryProperty(d, UCHAR_REGIONAL_INDICATOR) && u_hasBinaryProperty(c, UCHAR_REGIONAL_INDICATOR)) {
+                stop = after;
+                c = 0;
+                continue;
+            }
+            break;
+        }
+        result.push_back(Range::fromTo(i, stop));
+        i = stop;
+    }
+    return result;
 }
 
 } // namespace
@@ -416,11 +480,22 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
     storage_->enumerateRuns(p.content, [&](const Attributes& a, Range run) {
         const Font* f = a.font();
         const double kern = a.number(AttributeKey::Kern).value_or(0);
-        QTextLayout::FormatRange fr;
-        fr.start = run.location - p.content.location;
-        fr.length = run.length;
-        fr.format.setFont(qtFont(f ? *f : baseFont, kern), QTextCharFormat::FontPropertiesAll);
-        formats.append(fr);
+        auto addFormat = [&](Range r, bool emoji) {
+            if (r.length <= 0)
+                return;
+            QTextLayout::FormatRange fr;
+            fr.start = r.location - p.content.location;
+            fr.length = r.length;
+            fr.format.setFont(qtFont(f ? *f : baseFont, kern, emoji), QTextCharFormat::FontPropertiesAll);
+            formats.append(fr);
+        };
+        int cursor = run.location;
+        for (const Range& e : emojiStretches(text, run)) {
+            addFormat(Range::fromTo(cursor, e.location), false);
+            addFormat(e, true);
+            cursor = e.end();
+        }
+        addFormat(Range::fromTo(cursor, run.end()), false);
         if (auto offset = a.number(AttributeKey::BaselineOffset); offset && *offset != 0)
             raised.push_back({run, *offset});
     });
