@@ -419,3 +419,47 @@ TEST(RuleScanner, HugeUnterminatedConstructsFinish)
     const U16String string = u"\"\"\"" + U16String(200000, u'\n');
     EXPECT_EQ(CH::tokens(string, *CH::rules(u"python")).size(), 1u);
 }
+
+// ---- Language families ----
+
+TEST(LanguageFamilies, CurlyBraceLanguages)
+{
+    EXPECT_EQ(scan(u"public class App { /** doc */ }", u"java"),
+              (Pairs{{u"public", K::keyword}, {u"class", K::keyword}, {u"App", K::type}, {u"/** doc */", K::comment}}));
+    EXPECT_EQ(scan(u"val s = \"\"\"a\"b\"\"\"", u"kt"), (Pairs{{u"val", K::keyword}, {u"\"\"\"a\"b\"\"\"", K::string}}));
+    EXPECT_EQ(scan(u"var x = `a\n${b}`", u"ts"), (Pairs{{u"var", K::keyword}, {u"`a\n${b}`", K::string}}));
+    EXPECT_EQ(scan(u"func f() error", u"golang"), (Pairs{{u"func", K::keyword}, {u"error", K::keyword}}));
+    EXPECT_EQ(scan(u"@Override void f()", u"java"), (Pairs{{u"@Override", K::keyword}, {u"void", K::keyword}}));
+}
+
+TEST(LanguageFamilies, HashCommentScriptingLanguages)
+{
+    EXPECT_EQ(scan(u"def f # c\nend", u"rb"), (Pairs{{u"def", K::keyword}, {u"# c", K::comment}, {u"end", K::keyword}}));
+    EXPECT_EQ(scan(u"my $x = 'a'; # c", u"perl"),
+              (Pairs{{u"my", K::keyword}, {u"'a'", K::string}, {u"# c", K::comment}}));
+    EXPECT_EQ(scan(u"<# a\n#> function", u"pwsh"), (Pairs{{u"<# a\n#>", K::comment}, {u"function", K::keyword}}));
+}
+
+TEST(LanguageFamilies, MlAndHaskellLanguages)
+{
+    EXPECT_EQ(scan(u"(* a *) let rec f = 'c'", u"ocaml"),
+              (Pairs{{u"(* a *)", K::comment}, {u"let", K::keyword}, {u"rec", K::keyword}, {u"'c'", K::string}}));
+    EXPECT_EQ(scan(u"{- a -} data Maybe", u"hs"),
+              (Pairs{{u"{- a -}", K::comment}, {u"data", K::keyword}, {u"Maybe", K::type}}));
+    EXPECT_EQ(scan(u"/- doc -/ theorem", u"lean4"), (Pairs{{u"/- doc -/", K::comment}, {u"theorem", K::keyword}}));
+}
+
+TEST(LanguageFamilies, LispLanguages)
+{
+    EXPECT_EQ(scan(u"(defn f [x] nil) ; c", u"clj"),
+              (Pairs{{u"defn", K::keyword}, {u"nil", K::keyword}, {u"; c", K::comment}}));
+    EXPECT_EQ(scan(u"(with-current-buffer b)", u"emacs-lisp"), (Pairs{{u"with-current-buffer", K::keyword}}));
+}
+
+TEST(LanguageFamilies, CaseInsensitiveLanguages)
+{
+    EXPECT_EQ(scan(u"Begin WriteLn('x'); end.", u"delphi"),
+              (Pairs{{u"Begin", K::keyword}, {u"WriteLn", K::keyword}, {u"'x'", K::string}, {u"end", K::keyword}}));
+    EXPECT_EQ(scan(u"! c\nprogram p", u"f90"), (Pairs{{u"! c", K::comment}, {u"program", K::keyword}}));
+    EXPECT_EQ(scan(u"from ubuntu as build", u"Dockerfile"), (Pairs{{u"from", K::keyword}, {u"as", K::keyword}}));
+}
