@@ -1,5 +1,6 @@
 #include "selftest/SelfTest.h"
 
+#include "help/HelpBook.h"
 #include "selftest/SelfTestContext.h"
 
 namespace velkin::SelfTest {
@@ -22,6 +23,22 @@ bool run()
         group33LinkTitles, group34Containers, group35EscapedPipes, group36StylingCombinations,
     };
     for (Group g : beforeHelp)
+        g(t);
+
+    // The help-viewer groups and everything after them need the help book.
+    const std::optional<HelpBook> book = HelpBook::load();
+    if (!book) {
+        checker.check("help book loads", false, "could not locate Help/");
+        checker.summarize();
+        return false;
+    }
+    t.helpBook = &*book;
+    static constexpr Group afterHelp[] = {
+        group37HelpBook, group38HelpStrings, group39HelpMarkup, group40HelpNavigator,
+        group41HelpPlainText, group42WindowChrome, group43PreviewImages, group44SetextAndLayout,
+        group45StoreScreenshots, group46HTMLBlocks, group47ExportedPage, group48ExportFormats,
+    };
+    for (Group g : afterHelp)
         g(t);
 
     checker.summarize();

@@ -9,10 +9,14 @@
 
 namespace velkin {
 
+class HelpBook;
+
 struct SelfTestContext {
     Checker& checker;
     // The demo sample's text, when it could be found.
     std::optional<U16String> demo;
+    // The help book, loaded before the help-viewer groups run.
+    const HelpBook* helpBook = nullptr;
 
     void check(const std::string& name, bool passed, const std::optional<std::string>& note = std::nullopt)
     {

@@ -53,6 +53,20 @@ bool isSymbol(char32_t c)
     return (U_MASK(u_charType(static_cast<UChar32>(c))) & U_GC_S_MASK) != 0;
 }
 
+bool isAlphabetic(char32_t c)
+{
+    if (c < 0x80)
+        return isAsciiLetter(c);
+    return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC);
+}
+
+bool hasNumericType(char32_t c)
+{
+    if (c < 0x80)
+        return isAsciiDigit(c);
+    return u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+}
+
 } // namespace CharacterClass
 
 bool isInTrimSet(char32_t c, TrimSet set)

@@ -27,6 +27,10 @@ bool isAlphanumeric(char32_t c);
 bool isPunctuation(char32_t c);
 // Symbols (S*).
 bool isSymbol(char32_t c);
+// The Unicode Alphabetic property (letters, letter numbers, some marks).
+bool isAlphabetic(char32_t c);
+// Characters with a Unicode numeric type (decimal digits, other digits, numerals, fractions).
+bool hasNumericType(char32_t c);
 
 constexpr bool isAsciiDigit(char32_t c) { return c >= u'0' && c <= u'9'; }
 constexpr bool isAsciiLetter(char32_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
