@@ -9,10 +9,7 @@
 
 namespace velkin {
 
-namespace {
-
-// Every key the interface looks up; every translation must define them all.
-const std::vector<U16String>& requiredKeys()
+const std::vector<U16String>& requiredTranslationKeys()
 {
     static const std::vector<U16String> keys{
         u"Find\u2026", u"Find Next", u"Find Previous", u"Use Selection for Find", u"Zoom In", u"Zoom Out",
@@ -27,6 +24,8 @@ const std::vector<U16String>& requiredKeys()
     };
     return keys;
 }
+
+namespace {
 
 // ["a", "b"]
 std::string quotedList(const std::vector<U16String>& items)
@@ -50,7 +49,7 @@ std::string quotedList(const std::vector<U16String>& items)
 
 void group10Localization(SelfTestContext& t)
 {
-    const std::set<U16String> required(requiredKeys().begin(), requiredKeys().end());
+    const std::set<U16String> required(requiredTranslationKeys().begin(), requiredTranslationKeys().end());
     const auto folders = SelfTestFiles::localizationDirectories();
     t.check("localization folders found (" + std::to_string(folders.size()) + ")", folders.size() > 6);
 

@@ -40,6 +40,9 @@ std::vector<std::filesystem::path> localizationDirectories();
 std::filesystem::path temporaryPath(const std::string& prefix, const std::string& extension = "");
 } // namespace SelfTestFiles
 
+// The keys every translation must define (checked by group 10).
+const std::vector<U16String>& requiredTranslationKeys();
+
 // Check groups, in run order. Each is defined in the file of its feature area.
 void group01DemoSpans(SelfTestContext&);
 void group02InlineBlockSpans(SelfTestContext&);
