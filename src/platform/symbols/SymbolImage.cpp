@@ -1,0 +1,258 @@
+#include "platform/symbols/SymbolImage.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
+#include <QTransform>
+
+#include <cmath>
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace velkin::SymbolImage {
+
+namespace {
+
+// Artwork is drawn in a box 20 units high; strokes get thicker with the weight.
+constexpr double kArtHeight = 20;
+
+double strokeWidth(SymbolWeight weight)
+{
+    switch (weight) {
+    case SymbolWeight::Regular: return 1.6;
+    case SymbolWeight::Medium: return 1.8;
+    case SymbolWeight::Semibold: return 2.1;
+    case SymbolWeight::Bold: return 2.4;
+    }
+    return 1.6;
+}
+
+// The lines of a symbol (stroked with round ends) and its solid parts.
+struct Art {
+    QPainterPath strokes;
+    QPainterPath fills;
+};
+
+QPainterPath disc(QPointF centre, double radius)
+{
+    QPainterPath p;
+    p.addEllipse(centre, radius, radius);
+    return p;
+}
+
+QPainterPath outline(const Art& art, double w)
+{
+    QPainterPathStroker stroker;
+    stroker.setWidth(w);
+    stroker.setCapStyle(Qt::RoundCap);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    QPainterPath shape = stroker.createStroke(art.strokes).united(art.fills);
+    shape.setFillRule(Qt::WindingFill);
+    return shape.simplified();
+}
+
+// An exclamation mark: a bar from `top` to `bottom` and a dot below it.
+void exclamation(Art& art, double x, double top, double bottom, double dotY, double w)
+{
+    art.strokes.moveTo(x, top);
+    art.strokes.lineTo(x, bottom);
+    art.fills.addPath(disc({x, dotY}, w * 0.72));
+}
+
+QPainterPath infoCircle(double w)
+{
+    Art art;
+    art.strokes.addEllipse(QPointF(10, 10), 10 - w / 2, 10 - w / 2);
+    art.fills.addPath(disc({10, 5.7}, w * 0.72));
+    art.strokes.moveTo(8.5, 8.8);
+    art.strokes.lineTo(10, 8.8);
+    art.strokes.lineTo(10, 14.6);
+    art.strokes.moveTo(8.2, 14.6);
+    art.strokes.lineTo(11.8, 14.6);
+    return outline(art, w);
+}
+
+QPainterPath lightbulb(double w)
+{
+    Art art;
+    const double r = 6.2 - w / 2;
+    const QRectF bulb(7 - r, 6.8 - r, 2 * r, 2 * r);
+    art.strokes.arcMoveTo(bulb, 225);
+    art.strokes.arcTo(bulb, 225, -270);
+    art.strokes.lineTo(9.3, 13.6);
+    art.strokes.lineTo(4.7, 13.6);
+    art.strokes.closeSubpath();
+    art.strokes.moveTo(4.8, 16.3);
+    art.strokes.lineTo(9.2, 16.3);
+    art.strokes.moveTo(5.7, 18.9);
+    art.strokes.lineTo(8.3, 18.9);
+    return outline(art, w);
+}
+
+QPainterPath exclamationBubble(double w)
+{
+    Art art;
+    const double x0 = w / 2, y0 = w / 2, x1 = 22 - w / 2, y1 = 15.2, R = 4;
+    QPainterPath& p = art.strokes;
+    p.moveTo(x0 + R, y0);
+    p.lineTo(x1 - R, y0);
+    p.arcTo(QRectF(x1 - 2 * R, y0, 2 * R, 2 * R), 90, -90);
+    p.lineTo(x1, y1 - R);
+    p.arcTo(QRectF(x1 - 2 * R, y1 - 2 * R, 2 * R, 2 * R), 0, -90);
+    p.lineTo(10, y1);
+    p.lineTo(4.6, 20 - w / 2);
+    p.lineTo(6.2, y1);
+    p.lineTo(x0 + R, y1);
+    p.arcTo(QRectF(x0, y1 - 2 * R, 2 * R, 2 * R), 270, -90);
+    p.lineTo(x0, y0 + R);
+    p.arcTo(QRectF(x0, y0, 2 * R, 2 * R), 180, -90);
+    p.closeSubpath();
+    exclamation(art, 11, 4.3, 8.6, 11.6, w);
+    return outline(art, w);
+}
+
+QPainterPath exclamationTriangle(double w)
+{
+    Art art;
+    art.strokes.moveTo(11, w / 2 + 0.4);
+    art.strokes.lineTo(22 - w / 2 - 0.2, 20 - w / 2);
+    art.strokes.lineTo(w / 2 + 0.2, 20 - w / 2);
+    art.strokes.closeSubpath();
+    exclamation(art, 11, 7.4, 12.3, 15.4, w);
+    return outline(art, w);
+}
+
+QPainterPath exclamationOctagon(double w)
+{
+    Art art;
+    const double r = (10 - w / 2) / std::cos(M_PI / 8);  // flat sides touch the box
+    for (int k = 0; k < 8; ++k) {
+        const double a = M_PI / 8 + k * M_PI / 4;
+        const QPointF v(10 + r * std::cos(a), 10 - r * std::sin(a));
+        if (k == 0)
+            art.strokes.moveTo(v);
+        else
+            art.strokes.lineTo(v);
+    }
+    art.strokes.closeSubpath();
+    exclamation(art, 10, 5.2, 10.6, 13.9, w);
+    return outline(art, w);
+}
+
+// A framed picture with a sun and two hills, `width` units wide.
+Art photoArt(double width, double bottom, double w)
+{
+    Art art;
+    const double inset = w / 2;
+    art.strokes.addRoundedRect(QRectF(inset, 1.5, width - 2 * inset, bottom - 1.5), 3, 3);
+    art.fills.addPath(disc({width * 0.3, 6.8}, 2.0));
+    art.strokes.moveTo(inset + 0.6, bottom - 3.2);
+    art.strokes.lineTo(width * 0.36, 10.4);
+    art.strokes.lineTo(width * 0.54, 13.6);
+    art.strokes.lineTo(width * 0.70, 9.8);
+    art.strokes.lineTo(width - inset - 0.6, bottom - 3.6);
+    return art;
+}
+
+QPainterPath photo(double w)
+{
+    return outline(photoArt(25, 18.5, w), w);
+}
+
+QPainterPath photoBadgeExclamation(double w)
+{
+    const QPointF centre(21.6, 14.6);
+    const double radius = 5.3;
+    QPainterPath picture = outline(photoArt(22, 16.8, w), w).subtracted(disc(centre, radius + 1.5));
+    Art mark;
+    exclamation(mark, centre.x(), centre.y() - 3.0, centre.y() + 0.6, centre.y() + 2.9, 1.5);
+    QPainterPath badge = disc(centre, radius).subtracted(outline(mark, 1.5));
+    return picture.united(badge).simplified();
+}
+
+struct Symbol {
+    const char* name;
+    double width;  // of the artwork, at height 20
+    QPainterPath (*build)(double strokeWidth);
+};
+
+constexpr Symbol kSymbols[] = {
+    {"info.circle", 20, infoCircle},
+    {"lightbulb", 14, lightbulb},
+    {"exclamationmark.bubble", 22, exclamationBubble},
+    {"exclamationmark.triangle", 22, exclamationTriangle},
+    {"exclamationmark.octagon", 20, exclamationOctagon},
+    {"photo", 25, photo},
+    {"photo.badge.exclamationmark", 27, photoBadgeExclamation},
+};
+
+const Symbol* find(std::string_view name)
+{
+    for (const Symbol& s : kSymbols)
+        if (name == s.name)
+            return &s;
+    return nullptr;
+}
+
+// Outlines are built once per symbol and weight, in artwork units.
+const QPainterPath& artwork(const Symbol& symbol, SymbolWeight weight)
+{
+    static std::mutex lock;
+    static std::map<std::pair<std::string, int>, QPainterPath> cache;
+    std::lock_guard<std::mutex> guard(lock);
+    const auto key = std::make_pair(std::string(symbol.name), int(weight));
+    auto it = cache.find(key);
+    if (it == cache.end())
+        it = cache.emplace(key, symbol.build(strokeWidth(weight))).first;
+    return it->second;
+}
+
+} // namespace
+
+bool exists(std::string_view name)
+{
+    return find(name) != nullptr;
+}
+
+double aspectRatio(std::string_view name)
+{
+    const Symbol* s = find(name);
+    return s ? s->width / kArtHeight : 0;
+}
+
+QSizeF size(std::string_view name, double pointSize)
+{
+    const double aspect = aspectRatio(name);
+    if (aspect <= 0 || !(pointSize > 0))
+        return {};
+    return {pointSize * aspect, pointSize};
+}
+
+QPainterPath path(std::string_view name, const QRectF& rect, SymbolWeight weight)
+{
+    const Symbol* s = find(name);
+    if (!s || !(rect.width() > 0) || !(rect.height() > 0))
+        return {};
+    const double scale = std::min(rect.width() / s->width, rect.height() / kArtHeight);
+    const double dx = rect.center().x() - s->width * scale / 2;
+    const double dy = rect.center().y() - kArtHeight * scale / 2;
+    QTransform t;
+    t.translate(dx, dy);
+    t.scale(scale, scale);
+    return t.map(artwork(*s, weight));
+}
+
+bool draw(QPainter& painter, std::string_view name, const QRectF& rect, const QColor& color, SymbolWeight weight)
+{
+    const QPainterPath shape = path(name, rect, weight);
+    if (shape.isEmpty())
+        return false;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.fillPath(shape, color);
+    painter.restore();
+    return true;
+}
+
+} // namespace velkin::SymbolImage
