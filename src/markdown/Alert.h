@@ -1,6 +1,7 @@
 #pragma once
 // Alert blocks: a block quote whose first line is only a label such as "> [!NOTE]".
 #include "platform/attributed/Attributes.h"
+#include "platform/attributed/Color.h"
 #include "platform/regex/Regex.h"
 #include "platform/text/Range.h"
 
@@ -22,7 +23,21 @@ const char* rawValue(AlertKind kind);
 std::optional<AlertKind> fromRawValue(U16View raw);
 // The name of the symbol drawn as the kind's icon.
 const char* symbolName(AlertKind kind);
+// The accent colour: system blue, green, purple, orange, red.
+Color color(AlertKind kind);
+// The label's colour: the accent darkened by 30% in light appearance, lightened by 15% in dark.
+Color labelColor(AlertKind kind);
 } // namespace AlertKinds
+
+// The mark of an alert: under AlertBlock over the whole block (size and gap 0),
+// under AlertIcon over the label with the icon's size and the gap before the label.
+class AlertMark : public Marker {
+public:
+    AlertMark(AlertKind kind, double size, double gap) : kind(kind), size(size), gap(gap) {}
+    const AlertKind kind;
+    const double size;  // side of the icon square; 0 for the block mark
+    const double gap;   // space between the icon and the label
+};
 
 namespace Alert {
 
@@ -52,34 +67,5 @@ std::optional<Label> parseLabel(U16View line);
 std::vector<Block> blocks(U16View text);
 
 } // namespace Alert
-
-// The mark of an alert: under AlertBlock over the whole block (size and gap 0),
-// under AlertIcon over the label with the icon's size and the gap before the label.
-class AlertMark : public Marker {
-public:
-    AlertMark(AlertKind kind, double size, double gap) : kind(kind), size(size), gap(gap) {}
-    const AlertKind kind;
-    const double size;
-    const double gap;
-};
-
-namespace AlertKinds {
-// The colour of a kind's label: its accent darkened by 30 % in the light
-// appearance, lightened by 15 % in the dark one.
-inline Color labelColor(AlertKind kind)
-{
-    static constexpr Color::Role accents[] = {Color::Role::SystemBlue, Color::Role::SystemGreen,
-                                              Color::Role::SystemPurple, Color::Role::SystemOrange,
-                                              Color::Role::SystemRed};
-    const Color accent = Color::role(accents[int(kind)]);
-    const Color::RGBA light = accent.resolved(Appearance::Light);
-    const Color::RGBA dark = accent.resolved(Appearance::Dark);
-    auto blend = [](const Color::RGBA& c, double toward, double fraction) {
-        auto mix = [&](double v) { return v * (1 - fraction) + toward * fraction; };
-        return Color::RGBA{mix(c.red), mix(c.green), mix(c.blue), c.alpha};
-    };
-    return Color::pair(blend(light, 0, 0.3), blend(dark, 1, 0.15));
-}
-} // namespace AlertKinds
 
 } // namespace velkin

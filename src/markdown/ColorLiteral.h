@@ -1,5 +1,6 @@
 #pragma once
 // A colour written in the text as "#ff8800", "rgb(255, 136, 0)" or "hsl(32, 100%, 50%)".
+#include "platform/attributed/Color.h"
 #include "platform/regex/Regex.h"
 #include "platform/text/Range.h"
 
@@ -42,6 +43,8 @@ struct ColorLiteral {
     // The sRGB colour written in the notation, letter case and comma spacing of `like`;
     // nothing when `like` is no colour literal.
     static std::optional<U16String> formatted(double red, double green, double blue, U16View like);
+    // The same for a colour of the text system, taken in sRGB (a role as drawn in the light appearance).
+    static std::optional<U16String> formatted(const Color& color, U16View like);
 };
 
 } // namespace velkin

@@ -8,6 +8,10 @@
 
 namespace velkin {
 
+namespace MarkdownSyntax {
+struct BlockLines;
+}
+
 namespace MarkdownList {
 
 struct Line {
@@ -30,6 +34,8 @@ struct OffsetMap {
 
 LineMap lines(const std::vector<U16View>& lineTexts, const std::vector<bool>& fenced);
 OffsetMap lines(U16View text);
+// The same from a classification of the text that the caller already holds.
+OffsetMap lines(const MarkdownSyntax::BlockLines& blockLines);
 
 } // namespace MarkdownList
 

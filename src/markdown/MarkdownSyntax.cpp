@@ -1,5 +1,13 @@
 #include "markdown/MarkdownSyntax.h"
 
+#include "markdown/Footnote.h"
+#include "markdown/MarkdownSyntaxDetail.h"
+#include "markdown/ReferenceLink.h"
+#include "platform/text/CharacterClass.h"
+#include "platform/text/Utf.h"
+
+#include <algorithm>
+
 namespace velkin {
 
 bool MarkdownToken::isInline() const
@@ -17,5 +25,638 @@ bool MarkdownToken::isInline() const
         return true;
     }
 }
+
+namespace MarkdownSyntax {
+
+// ---- Patterns ----
+
+const Regex& setextUnderlineRegex()
+{
+    static const Regex r("^[ ]{0,3}(?:=+|-+)[ \\t]*$");
+    return r;
+}
+const Regex& headingRegex()
+{
+    static const Regex r("^(#{1,6})([ \\t]+)(.*)$");
+    return r;
+}
+const Regex& thematicBreakRegex()
+{
+    static const Regex r("^[ ]{0,3}(?:(?:\\*[ \\t]*){3,}|(?:-[ \\t]*){3,}|(?:_[ \\t]*){3,})$");
+    return r;
+}
+const Regex& quoteRegex()
+{
+    static const Regex r("^([ ]{0,3}>+[ \\t]?)(.*)$");
+    return r;
+}
+const Regex& listRegex()
+{
+    static const Regex r("^([ \\t]*)([-*+]|\\d{1,9}[.)])([ \\t]+)(.*)$");
+    return r;
+}
+const Regex& codeSpanRegex()
+{
+    static const Regex r("(?<!`)(`+)(?!`)([^\\n]+?)(\\1)(?!`)");
+    return r;
+}
+const Regex& escapeRegex()
+{
+    static const Regex r("(\\\\)([!-/:-@\\[-`{-~])");
+    return r;
+}
+const Regex& imageRegex()
+{
+    static const Regex r("(!\\[)([^\\]\\n]*?)(\\]\\()(<[^<>\\n]*>|[^)\\s]*)"
+                         "((?:[ \\t]+(?:\"[^\"\\n]*\"|'[^'\\n]*'|\\([^()\\n]*\\)))?[ \\t]*)(\\))");
+    return r;
+}
+const Regex& linkRegex()
+{
+    static const Regex r("(\\[)([^\\]\\n]*?)(\\]\\()(<[^<>\\n]*>|[^)\\s]*)"
+                         "((?:[ \\t]+(?:\"[^\"\\n]*\"|'[^'\\n]*'|\\([^()\\n]*\\)))?[ \\t]*)(\\))");
+    return r;
+}
+const Regex& autolinkRegex()
+{
+    static const Regex r("(<)([A-Za-z][A-Za-z0-9+.\\-]{1,31}:[^<>\\s]*)(>)");
+    return r;
+}
+const Regex& emailAutolinkRegex()
+{
+    static const Regex r("(<)([A-Za-z0-9._%+\\-]+@[A-Za-z0-9\\-]+(?:\\.[A-Za-z0-9\\-]+)+)(>)");
+    return r;
+}
+const Regex& fullReferenceRegex()
+{
+    static const Regex r("(\\[)([^\\]\\n]+?)(\\]\\[)([^\\]\\n]*?)(\\])");
+    return r;
+}
+const Regex& shortcutReferenceRegex()
+{
+    static const Regex r("(\\[)([^\\]\\n]+?)(\\])(?![(\\[:])");
+    return r;
+}
+const Regex& imageReferenceRegex()
+{
+    static const Regex r("(!\\[)([^\\]\\n]+?)(\\]\\[)([^\\]\\n]*?)(\\])");
+    return r;
+}
+const Regex& imageShortcutRegex()
+{
+    static const Regex r("(!\\[)([^\\]\\n]+?)(\\])(?![(\\[:])");
+    return r;
+}
+const Regex& boldItalicStar()
+{
+    static const Regex r("(\\*\\*\\*)([^*]+?)(\\*\\*\\*)");
+    return r;
+}
+const Regex& boldItalicUnder()
+{
+    static const Regex r("(___)([^_]+?)(___)");
+    return r;
+}
+const Regex& boldStar()
+{
+    static const Regex r("(\\*\\*)((?:[^*]|\\*(?!\\*))+?)(\\*\\*)");
+    return r;
+}
+const Regex& boldUnder()
+{
+    static const Regex r("(__)((?:[^_]|_(?!_))+?)(__)");
+    return r;
+}
+const Regex& italicStar()
+{
+    static const Regex r("(\\*)([^*]+?)(\\*)");
+    return r;
+}
+const Regex& italicUnder()
+{
+    static const Regex r("(?<![A-Za-z0-9_])(_)([^_]+?)(_)(?![A-Za-z0-9_])");
+    return r;
+}
+const Regex& strikeRegex()
+{
+    static const Regex r("(~~)([^~]+?)(~~)");
+    return r;
+}
+
+// ---- Per-line matches ----
+//
+// The block patterns are tried on every line of every restyle, so they are
+// matched by hand here. Each function gives what the pattern gives; a line
+// that still holds a line terminator after its trailing CR/LF is dropped is
+// left to the pattern itself, whose "." and "$" treat terminators specially.
+
+namespace {
+
+Range groupOrNothing(const Regex::Match& m, int g)
+{
+    return m.range(g);
+}
+
+} // namespace
+
+std::optional<HeadingMatch> matchHeading(U16View line)
+{
+    const U16View s = detail::withoutTerminator(line);
+    if (s.empty() || s[0] != u'#')
+        return std::nullopt;
+    if (detail::holdsTerminator(s)) {
+        auto m = headingRegex().firstMatch(s);
+        if (!m)
+            return std::nullopt;
+        return HeadingMatch{groupOrNothing(*m, 1), groupOrNothing(*m, 2), groupOrNothing(*m, 3)};
+    }
+    const int n = int(s.size());
+    int h = 0;
+    while (h < n && s[size_t(h)] == u'#')
+        ++h;
+    if (h > 6)
+        return std::nullopt;
+    int b = h;
+    while (b < n && CharacterClass::isAsciiBlank(s[size_t(b)]))
+        ++b;
+    if (b == h)
+        return std::nullopt;
+    return HeadingMatch{Range{0, h}, Range::fromTo(h, b), Range::fromTo(b, n)};
+}
+
+bool isThematicBreak(U16View line)
+{
+    const U16View s = detail::withoutTerminator(line);
+    const int n = int(s.size());
+    int i = 0;
+    while (i < n && s[size_t(i)] == u' ')
+        ++i;
+    if (i > 3 || i == n)
+        return false;
+    const char16_t c = s[size_t(i)];
+    if (c != u'*' && c != u'-' && c != u'_')
+        return false;
+    int count = 0;
+    for (; i < n; ++i) {
+        const char16_t u = s[size_t(i)];
+        if (u == c)
+            ++count;
+        else if (!CharacterClass::isAsciiBlank(u))
+            return false;
+    }
+    return count >= 3;
+}
+
+bool isSetextUnderline(U16View line)
+{
+    const U16View s = detail::withoutTerminator(line);
+    const int n = int(s.size());
+    int i = 0;
+    while (i < n && s[size_t(i)] == u' ')
+        ++i;
+    if (i > 3 || i == n)
+        return false;
+    const char16_t c = s[size_t(i)];
+    if (c != u'=' && c != u'-')
+        return false;
+    while (i < n && s[size_t(i)] == c)
+        ++i;
+    while (i < n && CharacterClass::isAsciiBlank(s[size_t(i)]))
+        ++i;
+    return i == n;
+}
+
+std::optional<ListMatch> matchList(U16View line)
+{
+    const U16View s = detail::withoutTerminator(line);
+    const int n = int(s.size());
+    int i = 0;
+    while (i < n && CharacterClass::isAsciiBlank(s[size_t(i)]))
+        ++i;
+    if (i == n)
+        return std::nullopt;
+    const char16_t first = s[size_t(i)];
+    // Cheap refusal: a bullet, an ASCII digit or a non-ASCII unit (other scripts' digits).
+    if (first != u'-' && first != u'*' && first != u'+' && !CharacterClass::isAsciiDigit(first) && first < 0x80)
+        return std::nullopt;
+    if (detail::holdsTerminator(s)) {
+        auto m = listRegex().firstMatch(s);
+        if (!m)
+            return std::nullopt;
+        return ListMatch{m->range(1), m->range(2), m->range(3), m->range(4)};
+    }
+    const int indentEnd = i;
+    int bulletEnd;
+    if (first == u'-' || first == u'*' || first == u'+') {
+        bulletEnd = i + 1;
+    } else {
+        int digits = 0;
+        int j = i;
+        while (j < n) {
+            const char32_t c = codePointAt(s, j);
+            if (!CharacterClass::isDecimalDigit(c))
+                break;
+            j += codePointLength(s, j);
+            ++digits;
+        }
+        if (digits == 0 || digits > 9 || j == n || (s[size_t(j)] != u'.' && s[size_t(j)] != u')'))
+            return std::nullopt;
+        bulletEnd = j + 1;
+    }
+    int b = bulletEnd;
+    while (b < n && CharacterClass::isAsciiBlank(s[size_t(b)]))
+        ++b;
+    if (b == bulletEnd)
+        return std::nullopt;
+    return ListMatch{Range{0, indentEnd}, Range::fromTo(indentEnd, bulletEnd), Range::fromTo(bulletEnd, b),
+                     Range::fromTo(b, n)};
+}
+
+std::optional<QuoteMatch> matchQuote(U16View line)
+{
+    const U16View s = detail::withoutTerminator(line);
+    const int n = int(s.size());
+    int i = 0;
+    while (i < n && s[size_t(i)] == u' ')
+        ++i;
+    if (i > 3 || i == n || s[size_t(i)] != u'>')
+        return std::nullopt;
+    if (detail::holdsTerminator(s)) {
+        auto m = quoteRegex().firstMatch(s);
+        if (!m)
+            return std::nullopt;
+        return QuoteMatch{m->range(1), m->range(2)};
+    }
+    while (i < n && s[size_t(i)] == u'>')
+        ++i;
+    if (i < n && CharacterClass::isAsciiBlank(s[size_t(i)]))
+        ++i;
+    return QuoteMatch{Range{0, i}, Range::fromTo(i, n)};
+}
+
+// ---- Line classifiers ----
+
+std::vector<U16View> lineTexts(U16View text, const std::vector<LineRange>& lines)
+{
+    std::vector<U16View> out;
+    out.reserve(lines.size());
+    for (const auto& l : lines)
+        out.push_back(substring(text, l.content));
+    return out;
+}
+
+QuoteLeader quoteLeader(U16View line)
+{
+    const int n = int(line.size());
+    int pos = 0;
+    int depth = 0;
+    for (;;) {
+        int p = pos;
+        int spaces = 0;
+        while (spaces < 3 && p < n && line[size_t(p)] == u' ') {
+            ++p;
+            ++spaces;
+        }
+        if (p < n && line[size_t(p)] == u'>') {
+            ++p;
+            if (p < n && CharacterClass::isAsciiBlank(line[size_t(p)]))
+                ++p;
+            ++depth;
+            pos = p;
+        } else {
+            break;
+        }
+    }
+    return QuoteLeader{depth >= 1 ? pos : 0, depth};
+}
+
+namespace {
+
+struct FenceDelimiter {
+    char16_t character;
+    int run;
+    std::optional<U16View> info;
+};
+
+// A fence line: three or more backticks or tildes after any indentation. The
+// trim takes line breaks too, so a CRLF line's carriage return never becomes
+// an info string that would keep a fence from closing.
+std::optional<FenceDelimiter> fenceDelimiter(U16View trimmedLine)
+{
+    if (trimmedLine.empty())
+        return std::nullopt;
+    const char16_t c = trimmedLine[0];
+    if (c != u'`' && c != u'~')
+        return std::nullopt;
+    int run = 0;
+    const int n = int(trimmedLine.size());
+    while (run < n && trimmedLine[size_t(run)] == c)
+        ++run;
+    if (run < 3)
+        return std::nullopt;
+    const U16View info = trimmed(trimmedLine.substr(size_t(run)), TrimSet::WhitespaceAndNewlines);
+    if (c == u'`' && info.find(u'`') != U16View::npos)
+        return std::nullopt;
+    FenceDelimiter d{c, run, std::nullopt};
+    if (!info.empty())
+        d.info = info;
+    return d;
+}
+
+std::optional<U16String> infoLanguage(U16View info)
+{
+    size_t i = 0;
+    while (i < info.size() && CharacterClass::isAsciiBlank(info[i]))
+        ++i;
+    size_t j = i;
+    while (j < info.size() && !CharacterClass::isAsciiBlank(info[j]))
+        ++j;
+    if (j == i)
+        return std::nullopt;
+    return U16String(info.substr(i, j - i));
+}
+
+bool isBlankLine(U16View line)
+{
+    return isBlank(line, TrimSet::WhitespaceAndNewlines);
+}
+
+} // namespace
+
+std::vector<FenceLine> fenceLines(const std::vector<U16View>& lines)
+{
+    std::vector<FenceLine> out(lines.size());
+    bool open = false;
+    char16_t openChar = 0;
+    int openRun = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const U16View line = lines[i];
+        FenceLine& rec = out[i];
+        // Cheap refusal before the quote leader and the trim: no fence character at all.
+        if (line.find(u'`') == U16View::npos && line.find(u'~') == U16View::npos) {
+            rec.isInside = open;
+            continue;
+        }
+        const QuoteLeader q = quoteLeader(line);
+        const U16View rest = q.offset >= 1 ? line.substr(size_t(q.offset)) : line;
+        const auto d = fenceDelimiter(trimmed(rest, TrimSet::WhitespaceAndNewlines));
+        if (!d) {
+            rec.isInside = open;
+            continue;
+        }
+        if (!open) {
+            rec.isDelimiter = rec.isInside = rec.opens = true;
+            if (d->info)
+                rec.language = infoLanguage(*d->info);
+            rec.quoted = q.depth >= 1;
+            open = true;
+            openChar = d->character;
+            openRun = d->run;
+        } else if (d->character == openChar && d->run >= openRun && !d->info) {
+            rec.isDelimiter = rec.isInside = true;
+            rec.quoted = q.depth >= 1;
+            open = false;
+        } else {
+            rec.isInside = true;
+        }
+    }
+    return out;
+}
+
+LineFlags fenceFlags(const std::vector<U16View>& lines)
+{
+    const auto records = fenceLines(lines);
+    LineFlags out(records.size());
+    for (size_t i = 0; i < records.size(); ++i)
+        out[i] = records[i].isInside;
+    return out;
+}
+
+bool isDelimiterRow(U16View line)
+{
+    const U16View t = trimmed(line, TrimSet::WhitespaceAndNewlines);
+    bool pipe = false;
+    bool dash = false;
+    for (char16_t c : t) {
+        if (c == u'|')
+            pipe = true;
+        else if (c == u'-')
+            dash = true;
+        else if (c != u':' && c != u' ' && c != u'\t')
+            return false;
+    }
+    return pipe && dash;
+}
+
+LineFlags detectTableLines(const std::vector<U16View>& lines, const LineFlags& fenced)
+{
+    const size_t n = lines.size();
+    LineFlags out(n);
+    auto hasPipe = [&](size_t i) { return lines[i].find(u'|') != U16View::npos; };
+    // Body rows end at the same line for every delimiter row of one table, so
+    // each line is walked once however many delimiter rows a table holds.
+    size_t walkedTo = 0;
+    for (size_t i = 1; i < n; ++i) {
+        if (fenced[i] || !isDelimiterRow(lines[i]))
+            continue;
+        if (fenced[i - 1] || !hasPipe(i - 1))
+            continue;
+        out[i - 1] = true;
+        out[i] = true;
+        if (i >= walkedTo) {
+            size_t j = i + 1;
+            while (j < n && !fenced[j] && hasPipe(j) && !isBlankLine(lines[j])) {
+                out[j] = true;
+                ++j;
+            }
+            walkedTo = j;
+        }
+    }
+    return out;
+}
+
+int indentWidth(U16View line)
+{
+    int width = 0;
+    for (char16_t c : line) {
+        if (c == u' ')
+            width += 1;
+        else if (c == u'\t')
+            width = (width / 4 + 1) * 4;
+        else
+            break;
+    }
+    return width;
+}
+
+LineFlags indentedCodeLines(const std::vector<U16View>& lines, const LineFlags& fenced)
+{
+    const int n = int(lines.size());
+    LineFlags out(static_cast<size_t>(n));
+    bool previousBlank = true;
+    bool inList = false;
+    int i = 0;
+    while (i < n) {
+        const U16View line = lines[size_t(i)];
+        if (fenced[size_t(i)]) {
+            previousBlank = false;
+            ++i;
+            continue;
+        }
+        if (isBlankLine(line)) {
+            previousBlank = true;
+            ++i;
+            continue;
+        }
+        if (indentWidth(line) < 4) {
+            inList = matchList(line).has_value();
+            previousBlank = false;
+            ++i;
+            continue;
+        }
+        if (inList) {
+            previousBlank = false;
+            ++i;
+            continue;
+        }
+        if (!previousBlank) {
+            previousBlank = false;
+            inList = false;
+            ++i;
+            continue;
+        }
+        // An indented block starts here and grows over blank lines to the next indented line.
+        const int first = i;
+        int last = i;
+        for (;;) {
+            int j = last + 1;
+            while (j < n && !fenced[size_t(j)] && isBlankLine(lines[size_t(j)]))
+                ++j;
+            if (j >= n || fenced[size_t(j)] || indentWidth(lines[size_t(j)]) < 4)
+                break;
+            last = j;
+        }
+        for (int k = first; k <= last; ++k)
+            out[size_t(k)] = true;
+        i = last + 1;
+        previousBlank = false;
+        inList = false;
+    }
+    return out;
+}
+
+namespace {
+
+bool passesParagraphTest(U16View line, size_t k, const LineFlags& fenced, const LineFlags& tables,
+                         const LineFlags& code)
+{
+    if (fenced[k] || tables[k] || code[k] || isBlankLine(line))
+        return false;
+    if (quoteLeader(line).offset != 0)
+        return false;
+    if (matchHeading(line) || isThematicBreak(line) || isSetextUnderline(line) || matchList(line))
+        return false;
+    if (Footnote::parseDefinition(line) || ReferenceLink::parseDefinition(line))
+        return false;
+    return true;
+}
+
+} // namespace
+
+SetextMap setextLines(const std::vector<U16View>& lines, const LineFlags& fenced, const LineFlags& tables,
+                      const LineFlags& code)
+{
+    const size_t n = lines.size();
+    SetextMap out(n);
+    for (size_t i = 1; i < n; ++i) {
+        if (fenced[i] || tables[i] || code[i])
+            continue;
+        if (!isSetextUnderline(lines[i]) || quoteLeader(lines[i]).offset != 0)
+            continue;
+        if (!passesParagraphTest(lines[i - 1], i - 1, fenced, tables, code))
+            continue;
+        const int level = lines[i].find(u'=') != U16View::npos ? 1 : 2;
+        out[i - 1] = SetextLine{level, false};
+        for (size_t k = i - 1; k-- > 0;) {
+            if (out[k] || !passesParagraphTest(lines[k], k, fenced, tables, code))
+                break;
+            out[k] = SetextLine{level, false};
+        }
+        out[i] = SetextLine{level, true};
+    }
+    return out;
+}
+
+std::vector<SetextHeading> setextHeadings(U16View text)
+{
+    const BlockLines b(text);
+    std::vector<SetextHeading> out;
+    for (int i = 0; i < b.count(); ++i) {
+        const auto& e = b.setext[size_t(i)];
+        if (!e || !e->isUnderline)
+            continue;
+        int k = i;
+        while (k > 0 && b.setext[size_t(k - 1)] && !b.setext[size_t(k - 1)]->isUnderline)
+            --k;
+        if (k == i)
+            continue;
+        out.push_back(SetextHeading{e->level, Range::fromTo(b.line(k).content.location, b.line(i - 1).content.end()),
+                                    b.line(i).content});
+    }
+    return out;
+}
+
+std::optional<U16String> linkDestination(U16View raw, U16View prefix)
+{
+    U16View d = raw;
+    if (d.size() >= 2 && d.front() == u'<' && d.back() == u'>')
+        d = d.substr(1, d.size() - 2);
+    if (d.empty())
+        return std::nullopt;
+    U16String out;
+    out.reserve(prefix.size() + d.size());
+    out.append(prefix);
+    out.append(d);
+    return out;
+}
+
+std::optional<Range> hardBreakRun(U16View line)
+{
+    const int n = int(line.size());
+    if (n == 0)
+        return std::nullopt;
+    if (line[size_t(n - 1)] != u'\\') {
+        int k = n;
+        while (k > 0 && line[size_t(k - 1)] == u' ')
+            --k;
+        const int run = n - k;
+        if (run >= 2 && run < n)
+            return Range{k, run};
+        return std::nullopt;
+    }
+    int k = n;
+    while (k > 0 && line[size_t(k - 1)] == u'\\')
+        --k;
+    const int run = n - k;
+    if (run == n || run % 2 == 0)
+        return std::nullopt;
+    return Range{n - 1, 1};
+}
+
+BlockLines::BlockLines(U16View source)
+    : text(source)
+    , index(source)
+    , texts(lineTexts(source, index.lines()))
+    , fences(fenceLines(texts))
+{
+    fenced.resize(fences.size());
+    for (size_t i = 0; i < fences.size(); ++i)
+        fenced[i] = fences[i].isInside;
+    tables = detectTableLines(texts, fenced);
+    code = indentedCodeLines(texts, fenced);
+    setext = setextLines(texts, fenced, tables, code);
+}
+
+} // namespace MarkdownSyntax
 
 } // namespace velkin

@@ -1,10 +1,84 @@
+#include "markdown/Alert.h"
+#include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
+
+#include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
 
 namespace velkin {
 
+namespace {
+
+bool parsesTo(U16View line, AlertKind kind)
+{
+    const auto label = Alert::parseLabel(line);
+    return label && label->kind == kind;
+}
+
+} // namespace
+
 void group23Alerts(SelfTestContext& t)
 {
-    (void)t;
+    using K = MarkdownToken::Kind;
+
+    // One label line.
+    t.check("a note label is detected", parsesTo(u"> [!NOTE]", AlertKind::note));
+    bool every = true;
+    for (AlertKind kind : AlertKinds::all) {
+        const U16String line = u"> [!" + TextOps::uppercased(u16(AlertKinds::rawValue(kind))) + u"]";
+        if (!parsesTo(line, kind)) {
+            every = false;
+            break;
+        }
+    }
+    t.check("every kind is recognised", every);
+    t.check("a lower-case label is recognised", parsesTo(u"> [!tip]", AlertKind::tip));
+    t.check("up to three spaces of indent are allowed", parsesTo(u"   > [!WARNING]", AlertKind::warning));
+    t.check("a label needs no space after the >", parsesTo(u">[!CAUTION]", AlertKind::caution));
+    t.check("a label with trailing text is not an alert", !Alert::parseLabel(u"> [!NOTE] and more"));
+    t.check("an unknown keyword is not an alert", !Alert::parseLabel(u"> [!HINT]"));
+    t.check("a label needs its quote marker", !Alert::parseLabel(u"[!NOTE]"));
+    t.check("a nested quote is not an alert", !Alert::parseLabel(u">> [!NOTE]"));
+
+    // Blocks of a text.
+    const U16String t1 = u"intro\n\n> [!TIP]\n> first\n> second\n\nafter";
+    const auto blocks = Alert::blocks(t1);
+    const Alert::Block* first = blocks.empty() ? nullptr : &blocks.front();
+    t.check("one alert found", blocks.size() == 1);
+    t.check("the alert knows its kind", first && first->kind == AlertKind::tip);
+    t.check("the block covers the label and every quoted line under it",
+            first && substring(t1, first->range) == u"> [!TIP]\n> first\n> second\n");
+    t.check("the label range is exactly [!TIP]", first && substring(t1, first->label) == u"[!TIP]");
+    t.check("the keyword range is exactly TIP", first && substring(t1, first->keyword) == u"TIP");
+    t.check("a plain quote is not an alert", Alert::blocks(u"> just a quote").empty());
+    t.check("a label part-way down a quote is just text", Alert::blocks(u"> quote\n> [!NOTE]\n> more").empty());
+    t.check("a label inside a code fence is left alone", Alert::blocks(u"```\n> [!NOTE]\n> body\n```").empty());
+    {
+        std::vector<AlertKind> kinds;
+        for (const auto& b : Alert::blocks(u"> [!NOTE]\n> a\n\n> [!WARNING]\n> b"))
+            kinds.push_back(b.kind);
+        t.check("consecutive alerts are separate blocks",
+                kinds == std::vector<AlertKind>{AlertKind::note, AlertKind::warning});
+    }
+
+    // Scanner spans.
+    const U16String t2 = u"> [!NOTE]\n> body";
+    const MarkdownSpans spans = MarkdownSyntax::spans(t2);
+    bool alertSpan = false;
+    const MarkdownSpan* labelSpan = nullptr;
+    for (const MarkdownSpan& s : spans) {
+        if (s.token == MarkdownToken::alert(AlertKind::note))
+            alertSpan = true;
+        if (!labelSpan && s.token == MarkdownToken::alertLabel(AlertKind::note))
+            labelSpan = &s;
+    }
+    t.check("the block gets an alert span", alertSpan);
+    t.check("the label gets an alert-label span", labelSpan && spanText(t2, *labelSpan) == u"[!NOTE]");
+    t.check("the label brackets stay dimmed markers", hasMarker(t2, u"[!") && hasMarker(t2, u"]"));
+    t.check("the quote leader stays a dimmed marker", hasMarker(t2, u"> "));
+    t.check("alert roles are block-level (never applied inside a grid cell)",
+            !MarkdownToken::alert(AlertKind::note).isInline() && !MarkdownToken::alertLabel(AlertKind::note).isInline());
+    (void)K::marker;
 }
 
 } // namespace velkin

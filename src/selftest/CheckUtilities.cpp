@@ -17,4 +17,46 @@ U16String applyEdit(U16View text, const std::optional<TextEdit>& edit)
     return out;
 }
 
+bool hasMarker(U16View text, U16View marker)
+{
+    for (const MarkdownSpan& s : MarkdownSyntax::spans(text))
+        if (s.token.is(MarkdownToken::Kind::marker) && substring(text, s.range) == marker)
+            return true;
+    return false;
+}
+
+std::optional<U16String> firstContent(U16View text, const MarkdownToken& token)
+{
+    for (const MarkdownSpan& s : MarkdownSyntax::spans(text))
+        if (s.token == token)
+            return U16String(substring(text, s.range));
+    return std::nullopt;
+}
+
+U16String spanText(U16View text, const MarkdownSpan& span)
+{
+    return U16String(substring(text, span.range));
+}
+
+const MarkdownSpan* firstOfKind(const MarkdownSpans& spans, MarkdownToken::Kind kind)
+{
+    for (const MarkdownSpan& s : spans)
+        if (s.token.is(kind))
+            return &s;
+    return nullptr;
+}
+
+bool hasKind(const MarkdownSpans& spans, MarkdownToken::Kind kind)
+{
+    return firstOfKind(spans, kind) != nullptr;
+}
+
+int countKind(const MarkdownSpans& spans, MarkdownToken::Kind kind)
+{
+    int n = 0;
+    for (const MarkdownSpan& s : spans)
+        n += s.token.is(kind) ? 1 : 0;
+    return n;
+}
+
 } // namespace velkin

@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers that several check groups share.
 #include "editor/TextEdit.h"
+#include "markdown/MarkdownSyntax.h"
 
 #include <optional>
 
@@ -8,5 +9,17 @@ namespace velkin {
 
 // The text with the edit's range replaced by its replacement; the text as it was without an edit.
 U16String applyEdit(U16View text, const std::optional<TextEdit>& edit);
+
+// True when the scan of `text` has a marker span covering exactly the characters `marker`.
+bool hasMarker(U16View text, U16View marker);
+// The characters under the first span whose token equals `token`, or nothing.
+std::optional<U16String> firstContent(U16View text, const MarkdownToken& token);
+
+// The characters of `text` under a span.
+U16String spanText(U16View text, const MarkdownSpan& span);
+// The first span of a kind (any payload), or null.
+const MarkdownSpan* firstOfKind(const MarkdownSpans& spans, MarkdownToken::Kind kind);
+bool hasKind(const MarkdownSpans& spans, MarkdownToken::Kind kind);
+int countKind(const MarkdownSpans& spans, MarkdownToken::Kind kind);
 
 } // namespace velkin

@@ -1,10 +1,108 @@
+#include "markdown/ColorLiteral.h"
+#include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
+
+#include "platform/attributed/Color.h"
+
+#include <cmath>
 
 namespace velkin {
 
+namespace {
+
+// The literal's colour as whole sRGB bytes, or nothing when the text is no literal.
+std::optional<std::vector<int>> bytes(U16View text)
+{
+    const auto literal = ColorLiteral::parse(text);
+    if (!literal)
+        return std::nullopt;
+    Color::RGBA c;
+    if (!Color::srgb(literal->red, literal->green, literal->blue, 1).fixedComponents(c))
+        return std::nullopt;
+    return std::vector<int>{int(std::lround(c.red * 255)), int(std::lround(c.green * 255)),
+                            int(std::lround(c.blue * 255))};
+}
+
+std::vector<ColorLiteral> colorLiterals(U16View text)
+{
+    std::vector<ColorLiteral> out;
+    for (const MarkdownSpan& s : MarkdownSyntax::spans(text))
+        if (s.token.is(MarkdownToken::Kind::color))
+            out.push_back(s.token.colorLiteral());
+    return out;
+}
+
+bool isBytes(U16View text, std::vector<int> expected)
+{
+    const auto b = bytes(text);
+    return b && *b == expected;
+}
+
+} // namespace
+
 void group24ColorLiterals(SelfTestContext& t)
 {
-    (void)t;
+    using K = MarkdownToken::Kind;
+    using M = ColorLiteral::Model;
+
+    // Parsing.
+    t.check("a six-digit hex parses", isBytes(u"#ff8800", {255, 136, 0}));
+    t.check("hex case doesn't matter", isBytes(u"#FF8800", {255, 136, 0}));
+    t.check("a three-digit hex expands", isBytes(u"#f80", {255, 136, 0}));
+    t.check("rgb() parses", isBytes(u"rgb(255, 136, 0)", {255, 136, 0}));
+    t.check("rgb() without spaces parses", isBytes(u"rgb(255,136,0)", {255, 136, 0}));
+    t.check("hsl() parses", isBytes(u"hsl(120, 100%, 50%)", {0, 255, 0}));
+    t.check("a grey hsl() parses", isBytes(u"hsl(0, 0%, 50%)", {128, 128, 128}));
+    {
+        const auto a = ColorLiteral::parse(u"#f80");
+        const auto b = ColorLiteral::parse(u"rgb(1, 2, 3)");
+        const auto c = ColorLiteral::parse(u"hsl(1, 2%, 3%)");
+        t.check("the model is remembered",
+                a && a->model == M::hex && b && b->model == M::rgb && c && c->model == M::hsl);
+    }
+    t.check("a five-digit hex is not a colour", !ColorLiteral::parse(u"#ff880"));
+    t.check("a non-hex digit is not a colour", !ColorLiteral::parse(u"#gg8800"));
+    t.check("an out-of-range rgb() is not a colour", !ColorLiteral::parse(u"rgb(300, 0, 0)"));
+    t.check("an out-of-range hsl() is not a colour", !ColorLiteral::parse(u"hsl(0, 200%, 0%)"));
+    t.check("hsl() needs its percent signs", !ColorLiteral::parse(u"hsl(120, 100, 50)"));
+    t.check("a colour with trailing text is not a colour", !ColorLiteral::parse(u"#ff8800 orange"));
+    t.check("ordinary code is not a colour", !ColorLiteral::parse(u"let x = 1"));
+
+    // Rewriting a literal in its own notation.
+    const Color blue = Color::srgb(0, 0, 1, 1);
+    t.check("hex is rewritten as hex", ColorLiteral::formatted(blue, u"#ff8800") == u"#0000ff");
+    t.check("upper-case hex stays upper case", ColorLiteral::formatted(blue, u"#FF8800") == u"#0000FF");
+    t.check("shorthand hex stays short when it still fits", ColorLiteral::formatted(blue, u"#f80") == u"#00f");
+    t.check("shorthand hex grows when it no longer fits",
+            ColorLiteral::formatted(Color::srgb(1, 0.5, 0, 1), u"#f80") == u"#ff8000");
+    t.check("rgb() is rewritten as rgb()", ColorLiteral::formatted(blue, u"rgb(255, 136, 0)") == u"rgb(0, 0, 255)");
+    t.check("rgb() keeps the author's comma spacing",
+            ColorLiteral::formatted(blue, u"rgb(255,136,0)") == u"rgb(0,0,255)");
+    t.check("hsl() is rewritten as hsl()",
+            ColorLiteral::formatted(blue, u"hsl(30, 100%, 50%)") == u"hsl(240, 100%, 50%)");
+    t.check("a rewrite round-trips through the parser",
+            isBytes(ColorLiteral::formatted(blue, u"hsl(30, 100%, 50%)").value_or(U16String()), {0, 0, 255}));
+    t.check("a non-colour is never rewritten", !ColorLiteral::formatted(blue, u"hello"));
+
+    // Scanner spans.
+    {
+        const U16String text = u"brand `#ff8800` here";
+        t.check("a colour in a code span gets a swatch", colorLiterals(text).size() == 1);
+        const MarkdownSpan* color = firstOfKind(MarkdownSyntax::spans(text), K::color);
+        t.check("the swatch span covers just the literal", color && spanText(text, *color) == u"#ff8800");
+        t.check("the literal is still inline code", firstContent(text, MarkdownToken(K::code)) == u"#ff8800");
+    }
+    t.check("every model gets a swatch", colorLiterals(u"`#f80` `rgb(1, 2, 3)` `hsl(4, 5%, 6%)`").size() == 3);
+    t.check("a bare colour in prose gets no swatch", colorLiterals(u"brand #ff8800 here").empty());
+    t.check("a colour inside a fenced block gets no swatch",
+            colorLiterals(u"```css\na { color: #ff8800 }\n```").empty());
+    t.check("a code span with more than a colour gets no swatch", colorLiterals(u"`color: #ff8800`").empty());
+    t.check("ordinary inline code gets no swatch", colorLiterals(u"`let x = 1`").empty());
+    {
+        const auto literal = ColorLiteral::parse(u"#f80");
+        t.check("a swatch is inline (it may appear in a grid cell)",
+                literal && MarkdownToken::color(*literal).isInline());
+    }
 }
 
 } // namespace velkin

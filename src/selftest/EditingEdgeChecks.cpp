@@ -2,6 +2,8 @@
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
 
+#include <algorithm>
+
 namespace velkin {
 
 void group19MoreEditing(SelfTestContext& t)
@@ -19,7 +21,30 @@ void group19MoreEditing(SelfTestContext& t)
 
 void group20EdgeCases(SelfTestContext& t)
 {
-    (void)t;
+    using K = MarkdownToken::Kind;
+    bool levels = true;
+    for (int n = 1; n <= 6; ++n) {
+        const U16String text = U16String(size_t(n), u'#') + u" H";
+        const MarkdownSpan* heading = firstOfKind(MarkdownSyntax::spans(text), K::heading);
+        if (!heading || heading->token.level() != n)
+            levels = false;
+    }
+    t.check("heading levels 1–6 all parse", levels);
+    {
+        const MarkdownSpans spans =
+            MarkdownSyntax::spans(u"[a](https://example.com/a) and [b](https://example.org/b)");
+        std::vector<U16String> urls;
+        for (const MarkdownSpan& s : spans)
+            if (s.token.is(K::link))
+                urls.push_back(s.url.value_or(U16String()));
+        std::sort(urls.begin(), urls.end());
+        t.check("each link on a line carries its own URL",
+                urls == std::vector<U16String>{u"https://example.com/a", u"https://example.org/b"});
+    }
+    {
+        const MarkdownSpans spans = MarkdownSyntax::spans(u"![pic](img.png)");
+        t.check("an image is not also parsed as a link", hasKind(spans, K::image) && !hasKind(spans, K::link));
+    }
 }
 
 } // namespace velkin

@@ -4,8 +4,48 @@
 
 namespace velkin {
 
+namespace {
+
+using K = MarkdownToken::Kind;
+
+const U16String kSite = u"https://ex.org";  // E
+
+bool firstLinkPointsTo(U16View text, const U16String& url)
+{
+    const MarkdownSpans spans = MarkdownSyntax::spans(text);
+    const MarkdownSpan* link = firstOfKind(spans, K::link);
+    return link && link->url == url;
+}
+
+bool none(U16View text, K kind)
+{
+    return !hasKind(MarkdownSyntax::spans(text), kind);
+}
+
+} // namespace
+
 void group32InlineHTML(SelfTestContext& t)
 {
+    t.check("a `<sub>` lowers its content", firstContent(u"H<sub>2</sub>O", MarkdownToken(K::subscripted)) == u"2");
+    t.check("a `<sup>` raises its content",
+            firstContent(u"E = mc<sup>2</sup>", MarkdownToken(K::superscripted)) == u"2");
+    t.check("a `<u>` underlines its content",
+            firstContent(u"an <u>underlined</u> word", MarkdownToken(K::underline)) == u"underlined");
+    t.check("an `<ins>` underlines too",
+            firstContent(u"an <ins>inserted</ins> word", MarkdownToken(K::underline)) == u"inserted");
+    t.check("a script's tags are dimmed", hasMarker(u"H<sub>2</sub>O", u"<sub>") && hasMarker(u"H<sub>2</sub>O", u"</sub>"));
+    t.check("tag names are case-insensitive, as in HTML",
+            firstContent(u"mc<SUP>2</SUP>", MarkdownToken(K::superscripted)) == u"2");
+    t.check("a tag with no closing half is left as text", none(u"a <sup>lone tag", K::superscripted));
+    t.check("mismatched tags don't pair up", none(u"<u>text</ins>", K::underline));
+    t.check("an empty tag pair styles nothing", none(u"<sub></sub>", K::subscripted));
+    t.check("a tag inside a code span stays code",
+            firstContent(u"write `<sup>2</sup>` for it", MarkdownToken(K::code)) == u"<sup>2</sup>");
+    t.check("a tag inside a fence stays code", none(u"```\n<u>x</u>\n```", K::underline));
+    t.check("`<span>` and friends are not styled", none(u"<span>x</span>", K::underline));
+    t.check("all three are safe inside a rendered table cell",
+            MarkdownToken(K::subscripted).isInline() && MarkdownToken(K::superscripted).isInline() &&
+                MarkdownToken(K::underline).isInline());
     // Tag wrapping.
     using MarkdownEditing::tagWrap;
     using MarkdownEditing::underline;
@@ -24,12 +64,56 @@ void group32InlineHTML(SelfTestContext& t)
 
 void group33LinkTitles(SelfTestContext& t)
 {
-    (void)t;
+    const U16String titled = u"[a](" + kSite + u" \"Title\")";
+    t.check("a link with a title is still a link", firstContent(titled, MarkdownToken(K::link)) == u"a");
+    t.check("and points where it says", firstLinkPointsTo(titled, kSite));
+    t.check("the title recedes with the address", hasMarker(titled, u" \"Title\""));
+    t.check("a single-quoted title works the same", firstLinkPointsTo(u"[a](" + kSite + u" 'Title')", kSite));
+    t.check("a parenthesised title works the same", firstLinkPointsTo(u"[a](" + kSite + u" (Title))", kSite));
+    t.check("a picture may carry a title too",
+            firstContent(u"![alt](a.png \"Title\")", MarkdownToken(K::image)) == u"alt");
+    const U16String angled = u"[a](<" + kSite + u">)";
+    t.check("angle brackets around a destination are dropped from the URL", firstLinkPointsTo(angled, kSite));
+    t.check("and let a destination hold spaces", firstLinkPointsTo(u"[a](<my file.png>)", u"my file.png"));
+    t.check("the brackets themselves recede", hasMarker(angled, u"<" + kSite + u">"));
 }
 
 void group34Containers(SelfTestContext& t)
 {
-    (void)t;
+    const U16String q = u"> ```\n> # not a heading\n> **not bold**\n> ```";
+    const MarkdownSpans quoted = MarkdownSyntax::spans(q);
+    t.check("a fenced block inside a quote is code", hasKind(quoted, K::codeBlock));
+    t.check("and its hash is not a heading", !hasKind(quoted, K::heading));
+    t.check("and its stars are not emphasis", !hasKind(quoted, K::bold));
+    t.check("a list inside a quote dims its bullet", hasMarker(u"> - item", u"- "));
+    t.check("and still dims the quote's arrow", hasMarker(u"> - item", u"> "));
+    t.check("a numbered list inside a quote dims its number", hasMarker(u"> 1. item", u"1. "));
+    t.check("the item's own Markdown is still read", firstContent(u"> - **bold** item", MarkdownToken(K::bold)) == u"bold");
+    const U16String f = u"~~~\n```\nstill code\n~~~\nprose **here**";
+    t.check("a ``` line inside a ~~~ block does not close it", countKind(MarkdownSyntax::spans(f), K::codeBlock) > 3);
+    t.check("the ~~~ that does close it lets prose resume", firstContent(f, MarkdownToken(K::bold)) == u"here");
+    t.check("a shorter fence does not close a longer one",
+            firstContent(u"````\n```\ncode\n````\n**after**", MarkdownToken(K::bold)) == u"after");
+    t.check("a fence with an info string does not close a block",
+            firstContent(u"```\ncode\n```js\nmore\n```\n**after**", MarkdownToken(K::bold)) == u"after");
+    t.check("bold around a link is still bold",
+            firstContent(u"**see [docs](x)**", MarkdownToken(K::bold)) == u"see [docs](x)");
+    t.check("and the link inside it is still a link", firstContent(u"**see [docs](x)**", MarkdownToken(K::link)) == u"docs");
+    t.check("italic inside bold is both", firstContent(u"**a *b* c**", MarkdownToken(K::bold)) == u"a *b* c" &&
+                                              firstContent(u"**a *b* c**", MarkdownToken(K::italic)) == u"b");
+    {
+        const U16String text = u"**a *b* c**";
+        bool twoItalics = false;
+        for (const MarkdownSpan& s : MarkdownSyntax::spans(text))
+            if (s.token.is(K::italic) && spanText(text, s) == u"a ")
+                twoItalics = true;
+        t.check("bold is not read as two italics", !twoItalics);
+    }
+    t.check("bold around a code span keeps both", firstContent(u"**`x`**", MarkdownToken(K::bold)) == u"`x`" &&
+                                                      firstContent(u"**`x`**", MarkdownToken(K::code)) == u"x");
+    t.check("emphasis after a rejected match is still found",
+            firstContent(u"**a** and *c*", MarkdownToken(K::italic)) == u"c");
+    t.check("a code span still swallows the emphasis inside it", none(u"`**x**`", K::bold));
 }
 
 } // namespace velkin

@@ -1,0 +1,184 @@
+#include "markdown/Footnote.h"
+
+#include "markdown/MarkdownSyntax.h"
+#include "markdown/MarkdownSyntaxDetail.h"
+#include "platform/text/CharacterClass.h"
+#include "platform/text/Lines.h"
+#include "platform/text/TextOps.h"
+
+namespace velkin {
+
+namespace Footnote {
+
+const Regex& referenceRegex()
+{
+    static const Regex r("(\\[\\^)([^\\]\\n]+?)(\\])");
+    return r;
+}
+
+const Regex& definitionRegex()
+{
+    static const Regex r("^[ ]{0,3}(\\[\\^)([^\\]\\n]+?)(\\]:)[ \\t]*(.*)$");
+    return r;
+}
+
+U16String normalizedLabel(U16View label)
+{
+    const U16View t = trimmed(label, TrimSet::Whitespace);
+    bool ascii = true;
+    for (char16_t c : t)
+        if (c >= 0x80) {
+            ascii = false;
+            break;
+        }
+    return ascii ? TextOps::asciiLowercased(t) : TextOps::lowercased(t);
+}
+
+std::optional<ParsedDefinition> parseDefinition(U16View line)
+{
+    // Cheap refusal: up to three spaces, then "[^".
+    size_t i = 0;
+    while (i < 3 && i < line.size() && line[i] == u' ')
+        ++i;
+    if (i + 1 >= line.size() || line[i] != u'[' || line[i + 1] != u'^')
+        return std::nullopt;
+    const auto m = definitionRegex().firstMatch(line);
+    if (!m)
+        return std::nullopt;
+    const U16View label = m->text(line, 2);
+    if (normalizedLabel(label).empty())
+        return std::nullopt;
+    return ParsedDefinition{U16String(label), Range::fromTo(m->range(1).location, m->range(3).end()), m->range(2),
+                            m->range(4)};
+}
+
+namespace {
+
+std::vector<Definition> collectDefinitions(const std::vector<LineRange>& lines, const std::vector<U16View>& texts,
+                                           const MarkdownSyntax::LineFlags& fenced)
+{
+    std::vector<Definition> out;
+    const size_t n = texts.size();
+    for (size_t i = 0; i < n; ++i) {
+        if (fenced[i])
+            continue;
+        const auto d = parseDefinition(texts[i]);
+        if (!d)
+            continue;
+        const int s = lines[i].content.location;
+        Definition def;
+        def.label = d->label;
+        def.marker = Range{s + d->marker.location, d->marker.length};
+        def.labelRange = Range{s + d->labelRange.location, d->labelRange.length};
+        def.line = lines[i].enclosing;
+        int blockEnd = lines[i].enclosing.end();
+        for (size_t j = i + 1; j < n; ++j) {
+            const U16View t = texts[j];
+            if (fenced[j] || isBlank(t, TrimSet::WhitespaceAndNewlines) || parseDefinition(t))
+                break;
+            if (MarkdownSyntax::matchHeading(t) || MarkdownSyntax::isThematicBreak(t) ||
+                MarkdownSyntax::matchQuote(t) || MarkdownSyntax::matchList(t))
+                break;
+            blockEnd = lines[j].enclosing.end();
+        }
+        def.block = Range::fromTo(s, blockEnd);
+        out.push_back(std::move(def));
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<Definition> definitions(U16View text)
+{
+    const auto lines = lineRanges(text);
+    const auto texts = MarkdownSyntax::lineTexts(text, lines);
+    return collectDefinitions(lines, texts, MarkdownSyntax::fenceFlags(texts));
+}
+
+Labels definedLabels(U16View text)
+{
+    Labels out;
+    for (const auto& d : definitions(text))
+        out.insert(normalizedLabel(d.label));
+    return out;
+}
+
+std::vector<Reference> references(U16View text)
+{
+    std::vector<Reference> out;
+    const Labels defined = definedLabels(text);
+    if (defined.empty())
+        return out;
+    const auto lines = lineRanges(text);
+    const auto texts = MarkdownSyntax::lineTexts(text, lines);
+    const auto fenced = MarkdownSyntax::fenceFlags(texts);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const U16View line = texts[i];
+        if (fenced[i] || line.find(u"[^") == U16View::npos)
+            continue;
+        int skip = 0;
+        if (const auto m = definitionRegex().firstMatch(line); m && !normalizedLabel(m->text(line, 2)).empty())
+            skip = m->range(3).end();
+        const auto codeSpans = MarkdownSyntax::codeSpanRegex().matches(line);
+        for (const auto& m : referenceRegex().matches(line)) {
+            const Range whole = m.range(0);
+            if (whole.location < skip)
+                continue;
+            bool inCode = false;
+            for (const auto& c : codeSpans)
+                if (overlaps(c.range(0), whole)) {
+                    inCode = true;
+                    break;
+                }
+            if (inCode || !defined.count(normalizedLabel(m.text(line, 2))))
+                continue;
+            out.push_back(Reference{U16String(m.text(line, 2)),
+                                    Range{lines[i].content.location + whole.location, whole.length}});
+        }
+    }
+    return out;
+}
+
+std::optional<Definition> definition(U16View text, U16View label)
+{
+    const U16String key = normalizedLabel(label);
+    for (auto& d : definitions(text))
+        if (normalizedLabel(d.label) == key)
+            return d;
+    return std::nullopt;
+}
+
+std::optional<Reference> firstReference(U16View text, U16View label)
+{
+    const U16String key = normalizedLabel(label);
+    for (auto& r : references(text))
+        if (normalizedLabel(r.label) == key)
+            return r;
+    return std::nullopt;
+}
+
+} // namespace Footnote
+
+namespace detail {
+
+std::vector<Footnote::Definition> footnoteDefinitions(const MarkdownSyntax::BlockLines& b)
+{
+    return Footnote::collectDefinitions(b.index.lines(), b.texts, b.fenced);
+}
+
+Footnote::Labels definedFootnoteLabels(const MarkdownSyntax::BlockLines& b)
+{
+    Footnote::Labels out;
+    for (size_t i = 0; i < b.texts.size(); ++i) {
+        if (b.fenced[i])
+            continue;
+        if (const auto d = Footnote::parseDefinition(b.texts[i]))
+            out.insert(Footnote::normalizedLabel(d->label));
+    }
+    return out;
+}
+
+} // namespace detail
+
+} // namespace velkin

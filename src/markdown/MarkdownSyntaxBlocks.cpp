@@ -1,0 +1,250 @@
+// The block scanner: every line gets the block spans of the first construct
+// that claims it, inline content goes to the inline scanner, and hard breaks
+// and alert blocks follow after the last line.
+#include "markdown/MarkdownSyntax.h"
+
+#include "markdown/MarkdownSyntaxDetail.h"
+#include "platform/text/CharacterClass.h"
+
+namespace velkin {
+
+namespace MarkdownSyntax {
+
+namespace {
+
+// Code tokens of a fenced block's body. Until the code highlighter is part of
+// the build, no language yields tokens, which the scanner treats like any
+// language the highlighter does not know.
+std::optional<CodeTokens> highlightFence(U16View /*code*/, U16View /*language*/)
+{
+    return std::nullopt;
+}
+
+// The line with its terminator when that terminator is a line feed (a CRLF
+// counts as one, so CRLF documents style like LF ones), else the line alone.
+Range withLineFeed(U16View text, const LineRange& line)
+{
+    const Range& e = line.enclosing;
+    if (e.length > line.content.length && text[size_t(e.end() - 1)] == u'\n')
+        return e;
+    return line.content;
+}
+
+bool isBlankText(U16View line)
+{
+    return isBlank(line, TrimSet::WhitespaceAndNewlines);
+}
+
+void appendCodeSyntax(U16View text, int codeStart, int codeEnd, const U16String& language, MarkdownSpans& out)
+{
+    if (codeStart >= codeEnd)
+        return;
+    const auto tokens = highlightFence(substring(text, Range::fromTo(codeStart, codeEnd)), language);
+    if (!tokens)
+        return;
+    for (const CodeToken& t : *tokens)
+        out.push_back(MarkdownSpan{Range{codeStart + t.range.location, t.range.length},
+                                   MarkdownToken::codeSyntax(t.kind), std::nullopt});
+}
+
+void appendHardBreaks(const BlockLines& b, MarkdownSpans& out)
+{
+    const int n = b.count();
+    for (int i = 0; i + 1 < n; ++i) {
+        const U16View line = b.texts[size_t(i)];
+        if (line.empty() || (line.back() != u' ' && line.back() != u'\\'))
+            continue;
+        const auto run = hardBreakRun(line);
+        if (!run)
+            continue;
+        const size_t k = size_t(i);
+        if (b.fenced[k] || b.tables[k] || b.code[k] || b.setext[k] || b.setext[k + 1])
+            continue;
+        const U16View next = b.texts[k + 1];
+        if (b.fenced[k + 1] || b.tables[k + 1] || b.code[k + 1] || isBlankText(next))
+            continue;
+        if (quoteLeader(next).offset != 0 || matchHeading(next) || isThematicBreak(next) ||
+            isSetextUnderline(next) || matchList(next))
+            continue;
+        if (Footnote::parseDefinition(next) || ReferenceLink::parseDefinition(next))
+            continue;
+        out.push_back(MarkdownSpan{Range{b.line(i).content.location + run->location, run->length},
+                                   MarkdownToken(MarkdownToken::Kind::lineBreak), std::nullopt});
+    }
+}
+
+} // namespace
+
+MarkdownSpans spans(U16View text)
+{
+    MarkdownSpans out;
+    if (text.empty())
+        return out;
+    const BlockLines b(text);
+    const Footnote::Labels footnotes = detail::definedFootnoteLabels(b);
+    const ReferenceLink::Table links = detail::referenceDefinitions(b);
+    out.reserve(size_t(b.count()) * 4);
+
+    using K = MarkdownToken::Kind;
+    auto push = [&out](Range r, MarkdownToken token, std::optional<U16String> url = std::nullopt) {
+        out.push_back(MarkdownSpan{r, std::move(token), std::move(url)});
+    };
+
+    bool fenceOpen = false;
+    std::optional<U16String> language;
+    int codeStart = 0;
+
+    // The open paragraph run: consecutive plain lines scanned as one piece.
+    // Its spans stand where its first line stands, and nothing is appended
+    // while it is open, so scanning it when it closes puts them there.
+    int runFirst = -1;
+    int runLast = -1;
+    auto closeRun = [&] {
+        if (runFirst < 0)
+            return;
+        const int start = b.line(runFirst).content.location;
+        const int stop = b.line(runLast).content.end();
+        const U16View piece = substring(text, Range::fromTo(start, stop));
+        appendInline(piece, start, Range{0, int(piece.size())}, footnotes, links, out);
+        runFirst = runLast = -1;
+    };
+
+    for (int i = 0; i < b.count(); ++i) {
+        const size_t k = size_t(i);
+        const LineRange& lr = b.line(i);
+        const U16View line = b.texts[k];
+        const int start = lr.content.location;
+        const int length = lr.content.length;
+
+        // 1. Fence lines.
+        if (b.fences[k].isDelimiter) {
+            closeRun();
+            const Range full = withLineFeed(text, lr);
+            push(full, MarkdownToken(K::codeBlock));
+            push(lr.content, MarkdownToken(K::marker));
+            if (b.fences[k].opens) {
+                language = b.fences[k].quoted ? std::nullopt : b.fences[k].language;
+                fenceOpen = true;
+                codeStart = full.end();
+            } else {
+                if (language && codeStart < start)
+                    appendCodeSyntax(text, codeStart, start, *language, out);
+                language.reset();
+                fenceOpen = false;
+            }
+            continue;
+        }
+        // 2-3. Inside a fence, indented code.
+        if (b.fenced[k] || b.code[k]) {
+            closeRun();
+            push(withLineFeed(text, lr), MarkdownToken(K::codeBlock));
+            continue;
+        }
+        // 4. Table lines.
+        if (b.tables[k]) {
+            closeRun();
+            push(lr.content, MarkdownToken(K::table));
+            if (isDelimiterRow(line)) {
+                push(lr.content, MarkdownToken(K::marker));
+                continue;
+            }
+            const auto pipes = detail::separatorPipes(line);
+            for (int p : pipes)
+                push(Range{start + p, 1}, MarkdownToken(K::marker));
+            int previous = 0;
+            auto cell = [&](int boundary) {
+                if (boundary - previous >= 1)
+                    appendInline(line, start, Range::fromTo(previous, boundary), footnotes, links, out);
+                previous = boundary + 1;
+            };
+            for (int p : pipes)
+                cell(p);
+            cell(length);
+            continue;
+        }
+        // 5. Setext headings.
+        if (const auto& s = b.setext[k]) {
+            closeRun();
+            if (s->isUnderline) {
+                push(lr.content, MarkdownToken(K::marker));
+            } else {
+                push(lr.content, MarkdownToken::heading(s->level));
+                appendInline(line, start, Range{0, length}, footnotes, links, out);
+            }
+            continue;
+        }
+        // 6. ATX headings.
+        if (const auto h = matchHeading(line)) {
+            closeRun();
+            push(lr.content, MarkdownToken::heading(h->hashes.length));
+            push(Range{start, h->blanks.end()}, MarkdownToken(K::marker));
+            appendInline(line, start, h->text, footnotes, links, out);
+            continue;
+        }
+        // 7. Thematic breaks.
+        if (isThematicBreak(line)) {
+            closeRun();
+            push(lr.content, MarkdownToken(K::marker));
+            continue;
+        }
+        // 8. Footnote definitions.
+        if (const auto d = Footnote::parseDefinition(line)) {
+            closeRun();
+            push(Range{start + d->marker.location, d->marker.length}, MarkdownToken::footnoteLabel(d->label));
+            push(Range::fromTo(start + d->marker.location, start + d->labelRange.location), MarkdownToken(K::marker));
+            push(Range::fromTo(start + d->labelRange.end(), start + d->marker.end()), MarkdownToken(K::marker));
+            appendInline(line, start, d->text, footnotes, links, out);
+            continue;
+        }
+        // 9. Reference definitions.
+        if (auto d = ReferenceLink::parseDefinition(line)) {
+            closeRun();
+            push(Range{start + d->labelRange.location, d->labelRange.length}, MarkdownToken(K::link),
+                 std::move(d->url));
+            push(Range::fromTo(start + d->marker.location, start + d->labelRange.location), MarkdownToken(K::marker));
+            push(Range::fromTo(start + d->labelRange.end(), start + d->marker.end()), MarkdownToken(K::marker));
+            push(Range{start + d->urlRange.location, d->urlRange.length}, MarkdownToken(K::marker));
+            if (d->titleRange)
+                push(Range{start + d->titleRange->location, d->titleRange->length}, MarkdownToken(K::marker));
+            continue;
+        }
+        // 10. Quotes, list items, plain text and blank lines.
+        const QuoteLeader q = quoteLeader(line);
+        int contentStart = q.depth >= 1 ? q.offset : 0;
+        const auto item = matchList(line.substr(size_t(contentStart)));
+        if (contentStart == 0 && !item && length >= 1) {
+            if (runFirst >= 0 && runLast == i - 1) {
+                runLast = i;
+            } else {
+                closeRun();
+                runFirst = runLast = i;
+            }
+            continue;
+        }
+        closeRun();
+        if (q.depth >= 1)
+            push(Range{start, q.offset}, MarkdownToken(K::marker));
+        Range content = Range::fromTo(contentStart, length);
+        if (item) {
+            push(Range{start + contentStart, item->blanks.end()}, MarkdownToken(K::marker));
+            content = Range{contentStart + item->text.location, item->text.length};
+        }
+        appendInline(line, start, content, footnotes, links, out);
+    }
+    closeRun();
+
+    appendHardBreaks(b, out);
+    if (fenceOpen && language && codeStart < int(text.size()))
+        appendCodeSyntax(text, codeStart, int(text.size()), *language, out);
+    for (const Alert::Block& block : detail::alertBlocks(b)) {
+        push(block.range, MarkdownToken::alert(block.kind));
+        push(block.label, MarkdownToken::alertLabel(block.kind));
+        push(Range::fromTo(block.label.location, block.keyword.location), MarkdownToken(K::marker));
+        push(Range::fromTo(block.keyword.end(), block.label.end()), MarkdownToken(K::marker));
+    }
+    return out;
+}
+
+} // namespace MarkdownSyntax
+
+} // namespace velkin

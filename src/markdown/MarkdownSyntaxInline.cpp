@@ -1,0 +1,860 @@
+// The inline scanner: twenty passes over one piece of inline content.
+//
+// Every pass has the semantics of its pattern in MarkdownSyntax (the patterns
+// stay the reference and the unit tests hold the two side by side), but the
+// matching is done by hand: the scanner runs over the whole text on every
+// keystroke, and a dozen regular-expression searches per line cost far more
+// than the walks below. Look-behind sees the characters before the scanned
+// part; look-ahead sees past its end only in first-match passes.
+#include "markdown/InlineHTML.h"
+#include "markdown/MarkdownSyntax.h"
+#include "markdown/MarkdownSyntaxDetail.h"
+#include "markdown/TaskCheckbox.h"
+#include "platform/text/CharacterClass.h"
+
+#include <unicode/uchar.h>
+
+#include <array>
+
+namespace velkin {
+
+namespace detail {
+
+bool isPatternSpace(char16_t c)
+{
+    if (c < 0x80)
+        return (c >= 0x09 && c <= 0x0D) || c == u' ';
+    if (c == 0x85)
+        return true;
+    return (U_MASK(u_charType(UChar32(c))) & U_GC_Z_MASK) != 0;
+}
+
+} // namespace detail
+
+namespace MarkdownSyntax {
+
+namespace {
+
+using detail::isPatternSpace;
+
+struct Hit {
+    std::array<Range, 7> g;
+    void reset()
+    {
+        g.fill(Range::notFound());
+    }
+};
+
+// The offsets earlier passes have taken, as sorted disjoint intervals.
+class ConsumedSet {
+public:
+    bool intersects(Range r) const
+    {
+        if (r.length <= 0 || runs_.empty())
+            return false;
+        // The last run starting before r's end is the only one that can reach into r.
+        auto it = std::lower_bound(runs_.begin(), runs_.end(), r.end(),
+                                   [](const Range& run, int e) { return run.location < e; });
+        if (it == runs_.begin())
+            return false;
+        --it;
+        return it->end() > r.location;
+    }
+    void add(Range r)
+    {
+        if (r.length <= 0)
+            return;
+        auto it = std::lower_bound(runs_.begin(), runs_.end(), r.location,
+                                   [](const Range& run, int loc) { return run.end() < loc; });
+        // `it` is the first run that ends at or after r's start: merge every run touching r.
+        auto last = it;
+        int start = r.location;
+        int stop = r.end();
+        while (last != runs_.end() && last->location <= stop) {
+            start = std::min(start, last->location);
+            stop = std::max(stop, last->end());
+            ++last;
+        }
+        if (it == last) {
+            runs_.insert(it, r);
+        } else {
+            *it = Range::fromTo(start, stop);
+            runs_.erase(it + 1, last);
+        }
+    }
+
+private:
+    std::vector<Range> runs_;
+};
+
+// What one call scans, and where its spans go.
+struct Scan {
+    U16View s;
+    int base;
+    int start;
+    int end;
+    const Footnote::Labels& footnotes;
+    const ReferenceLink::Table& links;
+    MarkdownSpans& out;
+    ConsumedSet consumed;
+
+    char16_t at(int i) const { return s[size_t(i)]; }
+    int textEnd() const { return int(s.size()); }
+
+    void span(Range r, MarkdownToken token, std::optional<U16String> url = std::nullopt)
+    {
+        out.push_back(MarkdownSpan{Range{base + r.location, r.length}, std::move(token), std::move(url)});
+    }
+};
+
+int indexOf(U16View s, char16_t c, int from, int end)
+{
+    if (from >= end)
+        return -1;
+    const size_t i = s.substr(0, size_t(end)).find(c, size_t(from));
+    return i == U16View::npos ? -1 : int(i);
+}
+
+// First position at or after `from` holding `c` or a line feed, below `end`; `end` when none.
+int scanTo(U16View s, int from, int end, char16_t c)
+{
+    for (int i = from; i < end; ++i) {
+        const char16_t u = s[size_t(i)];
+        if (u == c || u == u'\n')
+            return i;
+    }
+    return end;
+}
+
+bool isAsciiPunctuation(char16_t c)
+{
+    return (c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) ||
+           (c >= 0x7B && c <= 0x7E);
+}
+
+bool isAsciiWord(char16_t c)
+{
+    return CharacterClass::isAsciiAlphanumeric(c) || c == u'_';
+}
+
+// ---- Matchers: each tests for a match starting exactly at p, consuming below `end`;
+// `lookEnd` is how far look-ahead may see. ----
+
+// (?<!`)(`+)(?!`)([^\n]+?)(\1)(?!`)
+bool matchCodeSpan(U16View s, int p, int end, int lookEnd, Hit& h)
+{
+    if (s[size_t(p)] != u'`' || (p > 0 && s[size_t(p - 1)] == u'`'))
+        return false;
+    int q = p;
+    while (q < end && s[size_t(q)] == u'`')
+        ++q;
+    if (q < lookEnd && s[size_t(q)] == u'`')
+        return false;
+    const int n = q - p;
+    for (int i = q; i < end; ++i) {
+        if (s[size_t(i)] == u'\n')
+            return false;
+        const int close = i + 1;
+        if (close + n > end || s[size_t(close)] != u'`')
+            continue;
+        int k = 0;
+        while (k < n && s[size_t(close + k)] == u'`')
+            ++k;
+        if (k < n || (close + n < lookEnd && s[size_t(close + n)] == u'`'))
+            continue;
+        h.reset();
+        h.g[0] = Range::fromTo(p, close + n);
+        h.g[1] = Range::fromTo(p, q);
+        h.g[2] = Range::fromTo(q, close);
+        h.g[3] = Range::fromTo(close, close + n);
+        return true;
+    }
+    return false;
+}
+
+// The part of the image and link patterns after "](": destination, optional title, ")".
+bool matchLinkTail(U16View s, int d, int end, Hit& h)
+{
+    auto finish = [&](int destEnd) {
+        const int t0 = destEnd;
+        // With a title: blanks, a quoted or parenthesised title, blanks, ")".
+        int b = t0;
+        while (b < end && CharacterClass::isAsciiBlank(s[size_t(b)]))
+            ++b;
+        if (b > t0 && b < end) {
+            const char16_t q = s[size_t(b)];
+            int titleEnd = -1;
+            if (q == u'"' || q == u'\'') {
+                const int e = scanTo(s, b + 1, end, q);
+                if (e < end && s[size_t(e)] == q)
+                    titleEnd = e + 1;
+            } else if (q == u'(') {
+                int e = b + 1;
+                while (e < end && s[size_t(e)] != u'(' && s[size_t(e)] != u')' && s[size_t(e)] != u'\n')
+                    ++e;
+                if (e < end && s[size_t(e)] == u')')
+                    titleEnd = e + 1;
+            }
+            if (titleEnd >= 0) {
+                int c = titleEnd;
+                while (c < end && CharacterClass::isAsciiBlank(s[size_t(c)]))
+                    ++c;
+                if (c < end && s[size_t(c)] == u')') {
+                    h.g[5] = Range::fromTo(t0, c);
+                    h.g[6] = Range{c, 1};
+                    return true;
+                }
+            }
+        }
+        // Without a title: blanks, ")".
+        int c = t0;
+        while (c < end && CharacterClass::isAsciiBlank(s[size_t(c)]))
+            ++c;
+        if (c < end && s[size_t(c)] == u')') {
+            h.g[5] = Range::fromTo(t0, c);
+            h.g[6] = Range{c, 1};
+            return true;
+        }
+        return false;
+    };
+    if (d < end && s[size_t(d)] == u'<') {
+        int k = d + 1;
+        while (k < end && s[size_t(k)] != u'<' && s[size_t(k)] != u'>' && s[size_t(k)] != u'\n')
+            ++k;
+        if (k < end && s[size_t(k)] == u'>' && finish(k + 1)) {
+            h.g[4] = Range::fromTo(d, k + 1);
+            return true;
+        }
+    }
+    int k = d;
+    while (k < end && s[size_t(k)] != u')' && !isPatternSpace(s[size_t(k)]))
+        ++k;
+    if (finish(k)) {
+        h.g[4] = Range::fromTo(d, k);
+        return true;
+    }
+    return false;
+}
+
+// (!\[)([^\]\n]*?)(\]\() ... or (\[)([^\]\n]*?)(\]\() ...
+bool matchBracketLink(U16View s, int p, int openLength, int end, Hit& h)
+{
+    const int c = p + openLength;
+    if (c > end)
+        return false;
+    const int j = scanTo(s, c, end, u']');
+    if (j >= end || s[size_t(j)] != u']' || j + 1 >= end || s[size_t(j + 1)] != u'(')
+        return false;
+    h.reset();
+    if (!matchLinkTail(s, j + 2, end, h))
+        return false;
+    h.g[1] = Range::fromTo(p, c);
+    h.g[2] = Range::fromTo(c, j);
+    h.g[3] = Range{j, 2};
+    h.g[0] = Range::fromTo(p, h.g[6].end());
+    return true;
+}
+
+bool matchImage(U16View s, int p, int end, int, Hit& h)
+{
+    return p + 1 < end && s[size_t(p)] == u'!' && s[size_t(p + 1)] == u'[' && matchBracketLink(s, p, 2, end, h);
+}
+
+bool matchLink(U16View s, int p, int end, int, Hit& h)
+{
+    return s[size_t(p)] == u'[' && matchBracketLink(s, p, 1, end, h);
+}
+
+// (<)([A-Za-z][A-Za-z0-9+.\-]{1,31}:[^<>\s]*)(>)
+bool matchAutolink(U16View s, int p, int end, int, Hit& h)
+{
+    if (s[size_t(p)] != u'<' || p + 1 >= end || !CharacterClass::isAsciiLetter(s[size_t(p + 1)]))
+        return false;
+    int j = p + 2;
+    while (j < end && (CharacterClass::isAsciiAlphanumeric(s[size_t(j)]) || s[size_t(j)] == u'+' ||
+                       s[size_t(j)] == u'.' || s[size_t(j)] == u'-'))
+        ++j;
+    const int schemeRun = j - (p + 2);
+    if (schemeRun < 1 || schemeRun > 31 || j >= end || s[size_t(j)] != u':')
+        return false;
+    int k = j + 1;
+    while (k < end && s[size_t(k)] != u'<' && s[size_t(k)] != u'>' && !isPatternSpace(s[size_t(k)]))
+        ++k;
+    if (k >= end || s[size_t(k)] != u'>')
+        return false;
+    h.reset();
+    h.g[0] = Range::fromTo(p, k + 1);
+    h.g[1] = Range{p, 1};
+    h.g[2] = Range::fromTo(p + 1, k);
+    h.g[3] = Range{k, 1};
+    return true;
+}
+
+// (<)([A-Za-z0-9._%+\-]+@[A-Za-z0-9\-]+(?:\.[A-Za-z0-9\-]+)+)(>)
+bool matchEmailAutolink(U16View s, int p, int end, int, Hit& h)
+{
+    if (s[size_t(p)] != u'<')
+        return false;
+    auto local = [](char16_t c) {
+        return CharacterClass::isAsciiAlphanumeric(c) || c == u'.' || c == u'_' || c == u'%' || c == u'+' ||
+               c == u'-';
+    };
+    auto domain = [](char16_t c) { return CharacterClass::isAsciiAlphanumeric(c) || c == u'-'; };
+    int j = p + 1;
+    while (j < end && local(s[size_t(j)]))
+        ++j;
+    if (j == p + 1 || j >= end || s[size_t(j)] != u'@')
+        return false;
+    int k = j + 1;
+    while (k < end && domain(s[size_t(k)]))
+        ++k;
+    if (k == j + 1)
+        return false;
+    int more = 0;
+    while (k < end && s[size_t(k)] == u'.') {
+        int e = k + 1;
+        while (e < end && domain(s[size_t(e)]))
+            ++e;
+        if (e == k + 1)
+            break;
+        k = e;
+        ++more;
+    }
+    if (more == 0 || k >= end || s[size_t(k)] != u'>')
+        return false;
+    h.reset();
+    h.g[0] = Range::fromTo(p, k + 1);
+    h.g[1] = Range{p, 1};
+    h.g[2] = Range::fromTo(p + 1, k);
+    h.g[3] = Range{k, 1};
+    return true;
+}
+
+// (\[\^)([^\]\n]+?)(\])
+bool matchFootnoteReference(U16View s, int p, int end, int, Hit& h)
+{
+    if (s[size_t(p)] != u'[' || p + 1 >= end || s[size_t(p + 1)] != u'^')
+        return false;
+    const int j = scanTo(s, p + 2, end, u']');
+    if (j == p + 2 || j >= end || s[size_t(j)] != u']')
+        return false;
+    h.reset();
+    h.g[0] = Range::fromTo(p, j + 1);
+    h.g[1] = Range{p, 2};
+    h.g[2] = Range::fromTo(p + 2, j);
+    h.g[3] = Range{j, 1};
+    return true;
+}
+
+// (!?\[)([^\]\n]+?)(\]\[)([^\]\n]*?)(\])
+bool matchFullReference(U16View s, int p, int openLength, int end, Hit& h)
+{
+    const int c = p + openLength;
+    const int j = scanTo(s, c, end, u']');
+    if (j == c || j >= end || s[size_t(j)] != u']' || j + 1 >= end || s[size_t(j + 1)] != u'[')
+        return false;
+    const int k = scanTo(s, j + 2, end, u']');
+    if (k >= end || s[size_t(k)] != u']')
+        return false;
+    h.reset();
+    h.g[0] = Range::fromTo(p, k + 1);
+    h.g[1] = Range::fromTo(p, c);
+    h.g[2] = Range::fromTo(c, j);
+    h.g[3] = Range{j, 2};
+    h.g[4] = Range::fromTo(j + 2, k);
+    h.g[5] = Range{k, 1};
+    return true;
+}
+
+// (!?\[)([^\]\n]+?)(\])(?![(\[:])
+bool matchShortcutReference(U16View s, int p, int openLength, int end, int lookEnd, Hit& h)
+{
+    const int c = p + openLength;
+    const int j = scanTo(s, c, end, u']');
+    if (j == c || j >= end || s[size_t(j)] != u']')
+        return false;
+    if (j + 1 < lookEnd) {
+        const char16_t next = s[size_t(j + 1)];
+        if (next == u'(' || next == u'[' || next == u':')
+            return false;
+    }
+    h.reset();
+    h.g[0] = Range::fromTo(p, j + 1);
+    h.g[1] = Range::fromTo(p, c);
+    h.g[2] = Range::fromTo(c, j);
+    h.g[3] = Range{j, 1};
+    return true;
+}
+
+bool matchImageReference(U16View s, int p, int end, int, Hit& h)
+{
+    return p + 1 < end && s[size_t(p)] == u'!' && s[size_t(p + 1)] == u'[' && matchFullReference(s, p, 2, end, h);
+}
+bool matchLinkReference(U16View s, int p, int end, int, Hit& h)
+{
+    return s[size_t(p)] == u'[' && matchFullReference(s, p, 1, end, h);
+}
+bool matchImageShortcut(U16View s, int p, int end, int lookEnd, Hit& h)
+{
+    return p + 1 < end && s[size_t(p)] == u'!' && s[size_t(p + 1)] == u'[' &&
+           matchShortcutReference(s, p, 2, end, lookEnd, h);
+}
+bool matchLinkShortcut(U16View s, int p, int end, int lookEnd, Hit& h)
+{
+    return s[size_t(p)] == u'[' && matchShortcutReference(s, p, 1, end, lookEnd, h);
+}
+
+// A tag name compared as the case-insensitive patterns compare it ("ſ" folds to "s").
+bool tagAt(U16View s, int p, int end, const char* tag)
+{
+    for (int i = 0; tag[i]; ++i) {
+        if (p + i >= end)
+            return false;
+        const char16_t c = s[size_t(p + i)];
+        const char16_t t = char16_t(tag[i]);
+        if (CharacterClass::asciiLower(c) == t)
+            continue;
+        if (t == u's' && c == 0x017F)
+            continue;
+        return false;
+    }
+    return true;
+}
+
+int tagLength(const char* tag)
+{
+    int n = 0;
+    while (tag[n])
+        ++n;
+    return n;
+}
+
+// (<tag>)([^<\n]+?)(</tag>), case-insensitive
+bool matchTag(U16View s, int p, int end, const char* open, const char* close, Hit& h)
+{
+    if (!tagAt(s, p, end, open))
+        return false;
+    const int c = p + tagLength(open);
+    const int k = scanTo(s, c, end, u'<');
+    if (k == c || k >= end || s[size_t(k)] != u'<' || !tagAt(s, k, end, close))
+        return false;
+    const int e = k + tagLength(close);
+    h.reset();
+    h.g[0] = Range::fromTo(p, e);
+    h.g[1] = Range::fromTo(p, c);
+    h.g[2] = Range::fromTo(c, k);
+    h.g[3] = Range::fromTo(k, e);
+    return true;
+}
+
+void setDelimited(Hit& h, int p, int open, int k, int close)
+{
+    h.reset();
+    h.g[0] = Range::fromTo(p, k + close);
+    h.g[1] = Range{p, open};
+    h.g[2] = Range::fromTo(p + open, k);
+    h.g[3] = Range{k, close};
+}
+
+// (ccc)([^c]+?)(ccc)
+bool matchTriple(U16View s, int p, int end, char16_t c, Hit& h)
+{
+    if (p + 3 > end || s[size_t(p)] != c || s[size_t(p + 1)] != c || s[size_t(p + 2)] != c)
+        return false;
+    const int k = indexOf(s, c, p + 3, end);
+    if (k < 0 || k == p + 3 || k + 3 > end || s[size_t(k + 1)] != c || s[size_t(k + 2)] != c)
+        return false;
+    setDelimited(h, p, 3, k, 3);
+    return true;
+}
+
+// (cc)((?:[^c]|c(?!c))+?)(cc)
+bool matchDouble(U16View s, int p, int end, int lookEnd, char16_t c, Hit& h)
+{
+    if (p + 2 > end || s[size_t(p)] != c || s[size_t(p + 1)] != c)
+        return false;
+    const int content = p + 2;
+    int u = content;
+    for (;;) {
+        u = indexOf(s, c, u, end);
+        if (u < 0)
+            return false;
+        const bool nextIsDelimiter = u + 1 < lookEnd && s[size_t(u + 1)] == c;
+        if (u > content && u + 2 <= end && nextIsDelimiter) {
+            setDelimited(h, p, 2, u, 2);
+            return true;
+        }
+        // Unit u becomes content: a lone delimiter character is allowed, a pair is not.
+        if (nextIsDelimiter)
+            return false;
+        ++u;
+    }
+}
+
+// (c)([^c]+?)(c)
+bool matchSingle(U16View s, int p, int end, char16_t c, Hit& h)
+{
+    if (s[size_t(p)] != c)
+        return false;
+    const int k = indexOf(s, c, p + 1, end);
+    if (k < 0 || k == p + 1)
+        return false;
+    setDelimited(h, p, 1, k, 1);
+    return true;
+}
+
+// (?<![A-Za-z0-9_])(_)([^_]+?)(_)(?![A-Za-z0-9_])
+bool matchItalicUnder(U16View s, int p, int end, int lookEnd, Hit& h)
+{
+    if (s[size_t(p)] != u'_' || (p > 0 && isAsciiWord(s[size_t(p - 1)])))
+        return false;
+    const int k = indexOf(s, u'_', p + 1, end);
+    if (k < 0 || k == p + 1 || (k + 1 < lookEnd && isAsciiWord(s[size_t(k + 1)])))
+        return false;
+    setDelimited(h, p, 1, k, 1);
+    return true;
+}
+
+// (~~)([^~]+?)(~~)
+bool matchStrike(U16View s, int p, int end, Hit& h)
+{
+    if (p + 2 > end || s[size_t(p)] != u'~' || s[size_t(p + 1)] != u'~')
+        return false;
+    const int k = indexOf(s, u'~', p + 2, end);
+    if (k < 0 || k == p + 2 || k + 2 > end || s[size_t(k + 1)] != u'~')
+        return false;
+    setDelimited(h, p, 2, k, 2);
+    return true;
+}
+
+// ---- Pass drivers ----
+
+// Groups as bits: bit g stands for group g.
+constexpr unsigned groups(std::initializer_list<int> gs)
+{
+    unsigned bits = 0;
+    for (int g : gs)
+        bits |= 1u << g;
+    return bits;
+}
+
+struct PassSpec {
+    int contentGroup;
+    MarkdownToken token;
+    unsigned markers;
+    int urlGroup = 0;
+    const char16_t* urlPrefix = u"";
+    bool claimsContent = true;
+};
+
+// A first-match pass: the pattern's first match from `start` (look-ahead past
+// the end allowed), tested against the consumed offsets, again and again.
+template <typename Matcher>
+void firstMatchPass(Scan& sc, char16_t trigger, Matcher match, const PassSpec& spec)
+{
+    const int lookEnd = sc.textEnd();
+    int start = sc.start;
+    Hit h;
+    while (start < sc.end) {
+        int p = start;
+        bool found = false;
+        for (;;) {
+            p = indexOf(sc.s, trigger, p, sc.end);
+            if (p < 0)
+                break;
+            if (match(sc.s, p, sc.end, lookEnd, h)) {
+                found = true;
+                break;
+            }
+            ++p;
+        }
+        if (!found)
+            return;
+        const Range whole = h.g[0];
+        bool rejected = false;
+        if (spec.claimsContent) {
+            rejected = sc.consumed.intersects(whole);
+        } else {
+            for (int g = 1; g < 7; ++g)
+                if ((spec.markers >> g & 1) && h.g[size_t(g)].found() && sc.consumed.intersects(h.g[size_t(g)]))
+                    rejected = true;
+        }
+        if (rejected) {
+            start = whole.location + 1;
+            continue;
+        }
+        const Range content = h.g[size_t(spec.contentGroup)];
+        if (content.found() && content.length >= 1) {
+            std::optional<U16String> url;
+            if (spec.urlGroup && h.g[size_t(spec.urlGroup)].found())
+                url = linkDestination(substring(sc.s, h.g[size_t(spec.urlGroup)]), spec.urlPrefix);
+            sc.span(content, spec.token, std::move(url));
+        }
+        for (int g = 1; g < 7; ++g)
+            if ((spec.markers >> g & 1) && h.g[size_t(g)].found() && h.g[size_t(g)].length >= 1)
+                sc.span(h.g[size_t(g)], MarkdownToken());
+        if (spec.claimsContent) {
+            sc.consumed.add(whole);
+        } else {
+            for (int g = 1; g < 7; ++g)
+                if ((spec.markers >> g & 1) && h.g[size_t(g)].found())
+                    sc.consumed.add(h.g[size_t(g)]);
+        }
+        start = std::max(whole.end(), whole.location + 1);
+    }
+}
+
+// An all-matches pass: every match inside the scanned part, left to right and
+// not overlapping, look-ahead stopping at its end.
+template <typename Matcher, typename Visit>
+void allMatchesPass(const Scan& sc, char16_t trigger, Matcher match, Visit visit)
+{
+    Hit h;
+    int p = sc.start;
+    for (;;) {
+        p = indexOf(sc.s, trigger, p, sc.end);
+        if (p < 0)
+            return;
+        if (match(sc.s, p, sc.end, sc.end, h)) {
+            visit(h);
+            p = std::max(h.g[0].end(), p + 1);
+        } else {
+            ++p;
+        }
+    }
+}
+
+void appendReferences(Scan& sc)
+{
+    if (sc.links.empty())
+        return;
+    const auto task = TaskList::parse(sc.s);
+    auto pass = [&](char16_t trigger, auto match, bool image, bool full) {
+        allMatchesPass(sc, trigger, match, [&](const Hit& h) {
+            const Range whole = h.g[0];
+            if (sc.consumed.intersects(whole))
+                return;
+            if (task && whole == task->box)
+                return;
+            Range labelRange = h.g[2];
+            if (full && h.g[4].length > 0)
+                labelRange = h.g[4];
+            const U16View label = substring(sc.s, labelRange);
+            if (label.empty())
+                return;
+            const auto it = sc.links.find(Footnote::normalizedLabel(label));
+            if (it == sc.links.end())
+                return;
+            if (image)
+                sc.span(h.g[2], MarkdownToken(MarkdownToken::Kind::image));
+            else
+                sc.span(h.g[2], MarkdownToken(MarkdownToken::Kind::link), it->second);
+            const unsigned markers = full ? groups({1, 3, 4, 5}) : groups({1, 3});
+            for (int g = 1; g < 7; ++g)
+                if ((markers >> g & 1) && h.g[size_t(g)].found() && h.g[size_t(g)].length >= 1)
+                    sc.span(h.g[size_t(g)], MarkdownToken());
+            sc.consumed.add(whole);
+        });
+    };
+    pass(u'!', matchImageReference, true, true);
+    pass(u'[', matchLinkReference, false, true);
+    pass(u'!', matchImageShortcut, true, false);
+    pass(u'[', matchLinkShortcut, false, false);
+}
+
+void appendColors(Scan& sc)
+{
+    allMatchesPass(sc, u'`', matchCodeSpan, [&](const Hit& h) {
+        const Range content = h.g[2];
+        if (!content.found() || content.length < 1)
+            return;
+        if (auto literal = ColorLiteral::parse(substring(sc.s, content)))
+            sc.span(content, MarkdownToken::color(*literal));
+    });
+}
+
+// Which trigger characters the scanned part holds: passes without theirs are skipped.
+struct Triggers {
+    bool backtick = false, backslash = false, bang = false, bracket = false, angle = false, star = false,
+         underscore = false, tilde = false;
+};
+
+Triggers triggersIn(U16View s, int start, int end)
+{
+    Triggers t;
+    for (int i = start; i < end; ++i) {
+        switch (s[size_t(i)]) {
+        case u'`':
+            t.backtick = true;
+            break;
+        case u'\\':
+            t.backslash = true;
+            break;
+        case u'!':
+            t.bang = true;
+            break;
+        case u'[':
+            t.bracket = true;
+            break;
+        case u'<':
+            t.angle = true;
+            break;
+        case u'*':
+            t.star = true;
+            break;
+        case u'_':
+            t.underscore = true;
+            break;
+        case u'~':
+            t.tilde = true;
+            break;
+        default:
+            break;
+        }
+    }
+    return t;
+}
+
+} // namespace
+
+void appendInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,
+                  const ReferenceLink::Table& links, MarkdownSpans& into)
+{
+    if (within.length <= 0)
+        return;
+    const int n = int(line.size());
+    const int start = std::clamp(within.location, 0, n);
+    const int end = std::clamp(within.end(), start, n);
+    if (start >= end)
+        return;
+    const Triggers t = triggersIn(line, start, end);
+    if (!(t.backtick || t.backslash || t.bang || t.bracket || t.angle || t.star || t.underscore || t.tilde))
+        return;
+
+    Scan sc{line, base, start, end, footnotes, links, into, {}};
+    using K = MarkdownToken::Kind;
+
+    if (t.backtick)
+        firstMatchPass(sc, u'`', matchCodeSpan, PassSpec{2, MarkdownToken(K::code), groups({1, 3})});
+    if (t.backslash)
+        allMatchesPass(sc, u'\\',
+                       [](U16View s, int p, int end, int, Hit& h) {
+                           if (p + 1 >= end || !isAsciiPunctuation(s[size_t(p + 1)]))
+                               return false;
+                           h.reset();
+                           h.g[0] = Range{p, 2};
+                           h.g[1] = Range{p, 1};
+                           h.g[2] = Range{p + 1, 1};
+                           return true;
+                       },
+                       [&](const Hit& h) {
+                           if (sc.consumed.intersects(h.g[0]))
+                               return;
+                           sc.span(h.g[1], MarkdownToken());
+                           sc.consumed.add(h.g[0]);
+                       });
+    if (t.bang && t.bracket)
+        firstMatchPass(sc, u'!', matchImage, PassSpec{2, MarkdownToken(K::image), groups({1, 3, 4, 5, 6})});
+    if (t.bracket)
+        firstMatchPass(sc, u'[', matchLink, PassSpec{2, MarkdownToken(K::link), groups({1, 3, 4, 5, 6}), 4, u""});
+    if (t.angle) {
+        firstMatchPass(sc, u'<', matchAutolink, PassSpec{2, MarkdownToken(K::link), groups({1, 3}), 2, u""});
+        firstMatchPass(sc, u'<', matchEmailAutolink, PassSpec{2, MarkdownToken(K::link), groups({1, 3}), 2, u"mailto:"});
+    }
+    if (t.bracket && !footnotes.empty())
+        allMatchesPass(sc, u'[', matchFootnoteReference, [&](const Hit& h) {
+            if (sc.consumed.intersects(h.g[0]))
+                return;
+            const U16View label = substring(line, h.g[2]);
+            if (!footnotes.count(Footnote::normalizedLabel(label)))
+                return;
+            sc.span(h.g[0], MarkdownToken::footnoteRef(U16String(label)));
+            sc.span(h.g[1], MarkdownToken());
+            sc.span(h.g[3], MarkdownToken());
+            sc.consumed.add(h.g[0]);
+        });
+    if (t.bracket)
+        appendReferences(sc);
+    if (t.angle) {
+        auto tag = [](const char* open, const char* close) {
+            return [open, close](U16View s, int p, int end, int, Hit& h) { return matchTag(s, p, end, open, close, h); };
+        };
+        firstMatchPass(sc, u'<', tag("<sub>", "</sub>"), PassSpec{2, MarkdownToken(K::subscripted), groups({1, 3})});
+        firstMatchPass(sc, u'<', tag("<sup>", "</sup>"), PassSpec{2, MarkdownToken(K::superscripted), groups({1, 3})});
+        firstMatchPass(sc, u'<', tag("<u>", "</u>"), PassSpec{2, MarkdownToken(K::underline), groups({1, 3})});
+        firstMatchPass(sc, u'<', tag("<ins>", "</ins>"), PassSpec{2, MarkdownToken(K::underline), groups({1, 3})});
+    }
+    auto markersOnly = [](K kind) { return PassSpec{2, MarkdownToken(kind), groups({1, 3}), 0, u"", false}; };
+    auto triple = [](char16_t c) {
+        return [c](U16View s, int p, int end, int, Hit& h) { return matchTriple(s, p, end, c, h); };
+    };
+    auto dbl = [](char16_t c) {
+        return [c](U16View s, int p, int end, int lookEnd, Hit& h) { return matchDouble(s, p, end, lookEnd, c, h); };
+    };
+    if (t.star)
+        firstMatchPass(sc, u'*', triple(u'*'), markersOnly(K::boldItalic));
+    if (t.underscore)
+        firstMatchPass(sc, u'_', triple(u'_'), markersOnly(K::boldItalic));
+    if (t.star)
+        firstMatchPass(sc, u'*', dbl(u'*'), markersOnly(K::bold));
+    if (t.underscore)
+        firstMatchPass(sc, u'_', dbl(u'_'), markersOnly(K::bold));
+    if (t.star)
+        firstMatchPass(sc, u'*', [](U16View s, int p, int end, int, Hit& h) { return matchSingle(s, p, end, u'*', h); },
+                       markersOnly(K::italic));
+    if (t.underscore)
+        firstMatchPass(sc, u'_', matchItalicUnder, markersOnly(K::italic));
+    if (t.tilde)
+        firstMatchPass(sc, u'~', [](U16View s, int p, int end, int, Hit& h) { return matchStrike(s, p, end, h); },
+                       markersOnly(K::strikethrough));
+    if (t.backtick)
+        appendColors(sc);
+}
+
+} // namespace MarkdownSyntax
+
+namespace detail {
+
+std::vector<int> separatorPipes(U16View row)
+{
+    std::vector<int> out;
+    const int n = int(row.size());
+    int i = 0;
+    while (i < n) {
+        const char16_t c = row[size_t(i)];
+        if (c == u'\\') {
+            i += 2;
+        } else if (c == u'`') {
+            int run = 0;
+            while (i + run < n && row[size_t(i + run)] == u'`')
+                ++run;
+            // Look for a later run of exactly the same length; other runs are stepped over whole.
+            int k = i + run;
+            int found = -1;
+            while (k < n) {
+                if (row[size_t(k)] != u'`') {
+                    ++k;
+                    continue;
+                }
+                int r = 0;
+                while (k + r < n && row[size_t(k + r)] == u'`')
+                    ++r;
+                if (r == run) {
+                    found = k;
+                    break;
+                }
+                k += r;
+            }
+            i = found >= 0 ? found + run : i + run;
+        } else {
+            if (c == u'|')
+                out.push_back(i);
+            ++i;
+        }
+    }
+    return out;
+}
+
+} // namespace detail
+
+} // namespace velkin
