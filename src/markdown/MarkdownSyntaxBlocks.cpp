@@ -4,6 +4,7 @@
 #include "markdown/MarkdownSyntax.h"
 
 #include "markdown/MarkdownSyntaxDetail.h"
+#include "markdown/PipeTable.h"
 #include "platform/text/CharacterClass.h"
 
 namespace velkin {
@@ -148,7 +149,7 @@ MarkdownSpans spans(U16View text)
                 push(lr.content, MarkdownToken(K::marker));
                 continue;
             }
-            const auto pipes = detail::separatorPipes(line);
+            const auto pipes = TableGrid::separatorPipes(line);
             for (int p : pipes)
                 push(Range{start + p, 1}, MarkdownToken(K::marker));
             int previous = 0;

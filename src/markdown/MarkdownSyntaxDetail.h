@@ -47,10 +47,6 @@ ReferenceLink::Table referenceDefinitions(const MarkdownSyntax::BlockLines& line
 std::vector<Alert::Block> alertBlocks(const MarkdownSyntax::BlockLines& lines);
 std::vector<Footnote::Definition> footnoteDefinitions(const MarkdownSyntax::BlockLines& lines);
 
-// The offsets of the pipes that separate the cells of a table row: escaped
-// pipes and pipes inside code spans excluded.
-std::vector<int> separatorPipes(U16View row);
-
 } // namespace detail
 
 } // namespace velkin

@@ -813,48 +813,4 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
 
 } // namespace MarkdownSyntax
 
-namespace detail {
-
-std::vector<int> separatorPipes(U16View row)
-{
-    std::vector<int> out;
-    const int n = int(row.size());
-    int i = 0;
-    while (i < n) {
-        const char16_t c = row[size_t(i)];
-        if (c == u'\\') {
-            i += 2;
-        } else if (c == u'`') {
-            int run = 0;
-            while (i + run < n && row[size_t(i + run)] == u'`')
-                ++run;
-            // Look for a later run of exactly the same length; other runs are stepped over whole.
-            int k = i + run;
-            int found = -1;
-            while (k < n) {
-                if (row[size_t(k)] != u'`') {
-                    ++k;
-                    continue;
-                }
-                int r = 0;
-                while (k + r < n && row[size_t(k + r)] == u'`')
-                    ++r;
-                if (r == run) {
-                    found = k;
-                    break;
-                }
-                k += r;
-            }
-            i = found >= 0 ? found + run : i + run;
-        } else {
-            if (c == u'|')
-                out.push_back(i);
-            ++i;
-        }
-    }
-    return out;
-}
-
-} // namespace detail
-
 } // namespace velkin
