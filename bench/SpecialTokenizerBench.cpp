@@ -168,11 +168,13 @@ void BM_Unclosed(benchmark::State& state, const std::string& unit, const std::st
 
 } // namespace
 
+BENCHMARK_CAPTURE(BM_Special, html, std::string("html"), std::string("html"))->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Special, css, std::string("css"), std::string("css"))->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Special, json, std::string("json"), std::string("json"))->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Special, yaml, std::string("yaml"), std::string("yaml"))->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Special, shell, std::string("shell"), std::string("shell"))->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Special, diff, std::string("diff"), std::string("diff"))->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
+BENCHMARK_CAPTURE(BM_Unclosed, htmlScripts, std::string("<script>x<style>y "), std::string("html"))->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Unclosed, shellStrings, std::string("echo \"$(x ${y\" ; "), std::string("shell"))->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Unclosed, logBrackets, std::string("[[[[ ERROR x "), std::string("log"))->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);

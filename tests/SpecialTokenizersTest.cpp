@@ -28,6 +28,9 @@ TEST(SpecialTokens, DispatchesCanonicalNames)
     EXPECT_EQ(describe(table, *specialTokens(table, u"csv")), "type[a\tb] type[c]");
     EXPECT_EQ(describe(table, *specialTokens(table, u"tsv")), "type[a] type[b,c]");
     EXPECT_EQ(specialTokens(u"listen 1;", u"nginx"), specialTokens(u"listen 1;", u"apache"));
+    const U16String tag = u"<a b=\"c\">&amp;";
+    EXPECT_EQ(specialTokens(tag, u"html"), markupTokens(tag));
+    EXPECT_EQ(specialTokens(tag, u"xml"), markupTokens(tag));
 }
 
 TEST(SpecialTokens, OtherNamesAreLeftToTheEntry)
@@ -40,7 +43,7 @@ TEST(SpecialTokens, OtherNamesAreLeftToTheEntry)
 
 TEST(SpecialTokens, EmptyTextGivesAnEmptyList)
 {
-    for (U16View name : {u"css", u"scss", u"sass", u"stylus", u"json", u"yaml", u"shell", u"diff", u"ini",
+    for (U16View name : {u"html", u"xml", u"css", u"scss", u"sass", u"stylus", u"json", u"yaml", u"shell", u"diff", u"ini",
                          u"toml", u"makefile", u"nginx", u"apache", u"http", u"rst", u"template", u"log",
                          u"git", u"csv", u"tsv"}) {
         const auto tokens = specialTokens(u"", name);
@@ -60,6 +63,7 @@ struct Tokenizer {
 std::vector<Tokenizer> tokenizers()
 {
     return {
+        {"markup", markupTokens, true},
         {"css", [](U16View t) { return cssTokens(t, false, false); }, true},
         {"scss", [](U16View t) { return cssTokens(t, true, false); }, true},
         {"sass", [](U16View t) { return cssTokens(t, true, true); }, true},

@@ -6,7 +6,7 @@ namespace velkin::CodeHighlighter {
 
 namespace {
 
-enum class Special { css, scss, sass, json, yaml, shell, diff, ini, toml, makefile, config,
+enum class Special { markup, css, scss, sass, json, yaml, shell, diff, ini, toml, makefile, config,
                      http, rst, templates, log, git, csv, tsv };
 
 struct Row {
@@ -15,8 +15,8 @@ struct Row {
 };
 
 // Canonical names with a tokenizer of their own, in dispatch order.
-constexpr std::array<Row, 20> specialRows{{
-    {u"css", Special::css},
+constexpr std::array<Row, 22> specialRows{{
+    {u"html", Special::markup},   {u"xml", Special::markup},      {u"css", Special::css},
     {u"scss", Special::scss},     {u"sass", Special::sass},       {u"stylus", Special::sass},
     {u"json", Special::json},     {u"yaml", Special::yaml},       {u"shell", Special::shell},
     {u"diff", Special::diff},     {u"ini", Special::ini},         {u"toml", Special::toml},
@@ -29,6 +29,7 @@ constexpr std::array<Row, 20> specialRows{{
 CodeTokens run(Special tokenizer, U16View code)
 {
     switch (tokenizer) {
+    case Special::markup: return markupTokens(code);
     case Special::css: return cssTokens(code, false, false);
     case Special::scss: return cssTokens(code, true, false);
     case Special::sass: return cssTokens(code, true, true);

@@ -421,28 +421,197 @@ void appleScriptToSmlSamples(SelfTestContext& t)
     t.check("SML keyword highlighted", sml.has("fun", K::keyword));
 }
 
+// ---- Samples of the languages with tokenizers of their own ----
+
+void markupStyleSheetAndDataSamples(SelfTestContext& t)
+{
+    const auto html = sample("html", "<!-- c -->\n<a href=\"x\">&amp;</a>");
+    t.check("HTML comment highlighted", html.has("<!-- c -->", K::comment));
+    t.check("HTML element name is a type", html.has("a", K::type));
+    t.check("HTML attribute name is a keyword", html.has("href", K::keyword));
+    t.check("HTML attribute value is a string", html.has("\"x\"", K::string));
+    t.check("HTML entity highlighted", html.has("&amp;", K::keyword));
+
+    const auto css = sample("css", ".a { color: #fff; width: 10px; }");
+    t.check("CSS property is a keyword", css.has("color", K::keyword));
+    t.check("CSS hex colour is a number", css.has("#fff", K::number));
+    t.check("CSS value with a unit is a number", css.has("10px", K::number));
+    t.check("CSS selector is not coloured", css.noText("a"));
+
+    const auto scss = sample("scss", "$c: red; // note");
+    t.check("SCSS variable is a type", scss.has("$c", K::type));
+    t.check("SCSS line comment highlighted", scss.has("// note", K::comment));
+
+    const auto json = sample("json", "{\"k\": 12, \"b\": true}");
+    t.check("JSON key is a type", json.has("\"k\"", K::type));
+    // The object above holds no string value: this check gets one of its own.
+    const auto jsonValue = sample("json", "{\"k\": \"v\"}");
+    t.check("JSON string value is a string", jsonValue.has("\"v\"", K::string));
+    t.check("JSON number highlighted", json.has("12", K::number));
+    t.check("JSON literal is a keyword", json.has("true", K::keyword));
+
+    const auto yaml = sample("yaml", "name: build # c\ncount: 42\nenabled: true");
+    t.check("YAML key is a keyword", yaml.has("name", K::keyword));
+    t.check("YAML inline comment highlighted", yaml.has("# c", K::comment));
+    t.check("YAML number highlighted", yaml.has("42", K::number));
+    t.check("YAML boolean is a keyword", yaml.has("true", K::keyword));
+}
+
+void shellSamples(SelfTestContext& t)
+{
+    const auto make = sample("sh", "# note\nmake run");
+    t.check("shell comment highlighted", make.has("# note", K::comment));
+    t.check("shell command word highlighted", make.has("make", K::keyword));
+    t.check("shell argument is not highlighted", make.noText("run"));
+
+    const auto path = sample("bash", "export PATH=\"$HOME/bin\"\nwc -l < f");
+    t.check("shell assignment name is a variable", path.has("PATH", K::type));
+    t.check("shell quoted word is a string", path.has("\"$HOME/bin\"", K::string));
+    t.check("shell expansion inside a string is a variable", path.has("$HOME", K::type));
+    t.check("shell option flag is not a command", path.noText("-l"));
+
+    const auto loop = sample("sh", "for f in *.md; do echo \"$f\"; done");
+    t.check("shell loop variable is a variable", loop.has("f", K::type));
+    t.check("shell keyword after a separator highlighted", loop.has("do", K::keyword) && loop.has("done", K::keyword));
+
+    const auto heredoc = sample("sh", "cat <<'EOF'\nplain $text\nEOF\necho x");
+    t.check("shell heredoc body is a string", heredoc.someContains(K::string, "plain $text"));
+    t.check("shell scanning resumes after the heredoc", heredoc.has("echo", K::keyword));
+}
+
+void diffTomlIniAndMakefileSamples(SelfTestContext& t)
+{
+    const auto diff = sample("diff", "-old line\n+new line\n@@ -1 +1 @@");
+    t.check("diff removed line is deleted", diff.has("-old line", K::deleted));
+    t.check("diff added line is inserted", diff.has("+new line", K::inserted));
+    t.check("diff hunk header is a type", diff.has("@@ -1 +1 @@", K::type));
+
+    const auto toml = sample("toml", "[pkg]\nname = \"x\"\nn = 3");
+    t.check("TOML section is a type", toml.has("[pkg]", K::type));
+    t.check("TOML key is a keyword", toml.has("name", K::keyword));
+    t.check("TOML string value is a string", toml.has("\"x\"", K::string));
+    t.check("TOML number value is a number", toml.has("3", K::number));
+
+    const auto ini = sample("ini", "; note\n[sec]\nkey = 1");
+    t.check("INI comment highlighted", ini.has("; note", K::comment));
+    t.check("INI section is a type", ini.has("[sec]", K::type));
+    t.check("INI key is a keyword", ini.has("key", K::keyword));
+
+    const auto makefile = sample("makefile", "build: main.c\n\t$(CC) -o app # go");
+    t.check("Makefile target is a type", makefile.has("build", K::type));
+    t.check("Makefile variable expansion is a type", makefile.has("$(CC)", K::type));
+    t.check("Makefile comment highlighted", makefile.has("# go", K::comment));
+}
+
+void serverConfigAndHttpSamples(SelfTestContext& t)
+{
+    const auto nginx = sample("nginx", "# note\nserver {\n  listen 8080;\n  server_name $host;\n}");
+    t.check("nginx comment highlighted", nginx.has("# note", K::comment));
+    t.check("nginx directive is a keyword", nginx.has("listen", K::keyword));
+    t.check("nginx argument is not a directive", nginx.lacks("$host", K::keyword));
+    t.check("nginx variable is a type", nginx.has("$host", K::type));
+    t.check("nginx port is a number", nginx.has("8080", K::number));
+
+    const auto apache = sample("apache", "<VirtualHost *:80>\n  ServerName docs.velkin.app\n</VirtualHost>");
+    t.check("Apache section name is a type", apache.has("VirtualHost", K::type));
+    t.check("Apache directive is a keyword", apache.has("ServerName", K::keyword));
+
+    const auto request = sample("http", "POST /users HTTP/1.1\nContent-Type: application/json\n\n{\"name\": 1}");
+    t.check("HTTP method is a keyword", request.has("POST", K::keyword));
+    t.check("HTTP version is a type", request.has("HTTP/1.1", K::type));
+    t.check("HTTP header name is a keyword", request.has("Content-Type", K::keyword));
+    t.check("HTTP JSON body is highlighted", request.has("\"name\"", K::type));
+
+    const auto response = sample("http", "HTTP/1.1 404 Not Found");
+    t.check("HTTP status line is highlighted", response.has("HTTP/1.1", K::type) && response.has("404", K::number));
+}
+
+void rstAndTemplateSamples(SelfTestContext& t)
+{
+    const auto rst = sample("rst", "Title\n=====\n\n.. note:: careful\n\n:author: Ada\n\nUse ``make test``.");
+    t.check("RST title is a type", rst.has("Title", K::type));
+    t.check("RST adornment is a type", rst.has("=====", K::type));
+    t.check("RST directive is a keyword", rst.has(".. note:: careful", K::keyword));
+    t.check("RST field name is a keyword", rst.has(":author:", K::keyword));
+    t.check("RST inline literal is a string", rst.has("``make test``", K::string));
+
+    const auto jinja = sample("jinja", "{# note #}\n<p>{{ user.name }}</p>\n{% if n > 1 %}many{% endif %}");
+    t.check("Template comment highlighted", jinja.has("{# note #}", K::comment));
+    t.check("Template expression is a keyword", jinja.has("{{ user.name }}", K::keyword));
+    t.check("Template statement is a keyword", jinja.has("{% if n > 1 %}", K::keyword));
+    t.check("Template host markup is left plain", jinja.noText("p"));
+
+    const auto erb = sample("erb", "<h1><%= title %></h1>\n<% items.each do |i| %>\n<% end %>");
+    t.check("ERB island is a keyword", erb.has("<%= title %>", K::keyword));
+
+    const auto liquid = sample("liquid", "{{ product.title | upcase }}\n{% assign n = 3 %}");
+    t.check("Liquid number inside an island is a number", liquid.has("3", K::number));
+}
+
+void indentedSassAndEmbeddedCodeSamples(SelfTestContext& t)
+{
+    const auto sass = sample("sass", ".card\n  color: red");
+    t.check("indented Sass property highlighted", sass.has("color", K::keyword));
+    t.check("indented Sass value is not a property", sass.lacks("red", K::keyword));
+
+    const auto script = sample("html", "<script>\nconst x = 1;\n</script>");
+    t.check("embedded script is lexed as JavaScript", script.has("const", K::keyword));
+
+    const auto style = sample("html", "<style>\n.a { color: red; }\n</style>");
+    t.check("embedded style is lexed as CSS", style.has("color", K::keyword));
+
+    const auto selfClosing = sample("html", "<script src=\"a.js\"/>\n<p class=\"x\">hi</p>");
+    t.check("self-closing script leaves later markup alone", selfClosing.has("class", K::keyword));
+}
+
+void logGitAndCsvSamples(SelfTestContext& t)
+{
+    const auto log = sample("log", "2026-07-19 ERROR [db] connection \"lost\"");
+    t.check("log error level reads as a removal", log.has("ERROR", K::deleted));
+    t.check("log component tag is a type", log.has("[db]", K::type));
+    t.check("log timestamp is a number", log.has("2026-07-19", K::number));
+
+    const auto warning = sample("log", "WARN slow query");
+    t.check("log warning is a keyword", warning.has("WARN", K::keyword));
+
+    const auto commit = sample("git", "Add the thing\n\n# Please enter a message\nSigned-off-by: Ada");
+    t.check("git subject line is a type", commit.has("Add the thing", K::type));
+    t.check("git editor comment highlighted", commit.has("# Please enter a message", K::comment));
+    t.check("git trailer highlighted", commit.has("Signed-off-by", K::keyword));
+
+    const auto rebase = sample("gitrebase", "pick abc123 first\nsquash def456 second");
+    t.check("git rebase command highlighted", rebase.has("pick", K::keyword) && rebase.has("squash", K::keyword));
+
+    const auto csv = sample("csv", "name,count\nada,3");
+    t.check("CSV header is a type", csv.has("name", K::type));
+    t.check("CSV numeric cell is a number", csv.has("3", K::number));
+    t.check("CSV label cell is left plain", csv.noText("ada"));
+}
+
 } // namespace
 
 void group03CodeHighlighting(SelfTestContext& t)
 {
     genericScannerChecks(t);
     unknownRulesAndAliasChecks(t);
-    // The styled-colour check and the markup, style-sheet, data, Markdown and
-    // shell samples run here.
+    // The styled-colour check runs here.
+    markupStyleSheetAndDataSamples(t);
+    // The Markdown samples run here.
+    shellSamples(t);
     shellAndMarkupAliasChecks(t);
-    // The diff, TOML, INI and makefile samples run here.
+    diffTomlIniAndMakefileSamples(t);
     latexToBatchSamples(t);
-    // The nginx, Apache and HTTP samples run here.
+    serverConfigAndHttpSamples(t);
     gherkinToCobolSamples(t);
     cobolRulesCheck(t);
     smalltalkToReScriptSamples(t);
     reasonAliasCheck(t);
-    // The reStructuredText and template samples run here.
+    rstAndTemplateSamples(t);
     newAndLongTailAliasChecks(t);
     elmToVbaSamples(t);
-    // The indented Sass and embedded script and style samples run here.
+    indentedSassAndEmbeddedCodeSamples(t);
     appleScriptToSmlSamples(t);
-    // The log, git and CSV samples run here.
+    logGitAndCsvSamples(t);
     inventoryChecks(t);
 }
 
