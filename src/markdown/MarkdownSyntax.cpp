@@ -196,6 +196,8 @@ bool isThematicBreak(U16View line)
     const char16_t c = s[size_t(i)];
     if (c != u'*' && c != u'-' && c != u'_')
         return false;
+    if (detail::holdsTerminator(s))
+        return thematicBreakRegex().isMatch(s);
     int count = 0;
     for (; i < n; ++i) {
         const char16_t u = s[size_t(i)];
@@ -219,6 +221,8 @@ bool isSetextUnderline(U16View line)
     const char16_t c = s[size_t(i)];
     if (c != u'=' && c != u'-')
         return false;
+    if (detail::holdsTerminator(s))
+        return setextUnderlineRegex().isMatch(s);
     while (i < n && s[size_t(i)] == c)
         ++i;
     while (i < n && CharacterClass::isAsciiBlank(s[size_t(i)]))

@@ -3,6 +3,7 @@
 // and alert blocks follow after the last line.
 #include "markdown/MarkdownSyntax.h"
 
+#include "highlight/CodeHighlighter.h"
 #include "markdown/MarkdownSyntaxDetail.h"
 #include "markdown/PipeTable.h"
 #include "platform/text/CharacterClass.h"
@@ -12,14 +13,6 @@ namespace velkin {
 namespace MarkdownSyntax {
 
 namespace {
-
-// Code tokens of a fenced block's body. Until the code highlighter is part of
-// the build, no language yields tokens, which the scanner treats like any
-// language the highlighter does not know.
-std::optional<CodeTokens> highlightFence(U16View /*code*/, U16View /*language*/)
-{
-    return std::nullopt;
-}
 
 // The line with its terminator when that terminator is a line feed (a CRLF
 // counts as one, so CRLF documents style like LF ones), else the line alone.
@@ -40,7 +33,7 @@ void appendCodeSyntax(U16View text, int codeStart, int codeEnd, const U16String&
 {
     if (codeStart >= codeEnd)
         return;
-    const auto tokens = highlightFence(substring(text, Range::fromTo(codeStart, codeEnd)), language);
+    const auto tokens = CodeHighlighter::tokens(substring(text, Range::fromTo(codeStart, codeEnd)), language);
     if (!tokens)
         return;
     for (const CodeToken& t : *tokens)

@@ -1,0 +1,55 @@
+// The scanner runs over the whole document on every keystroke.
+#include "markdown/MarkdownSyntax.h"
+#include "platform/text/Utf.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+velkin::U16String readScannerDoc(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return velkin::u16(s.str());
+}
+
+void scan(benchmark::State& state, const char* path)
+{
+    const velkin::U16String text = readScannerDoc(path);
+    size_t spans = 0;
+    for (auto _ : state) {
+        const auto list = velkin::MarkdownSyntax::spans(text);
+        spans = list.size();
+        benchmark::DoNotOptimize(list.data());
+    }
+    state.counters["spans"] = double(spans);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size() * 2));
+}
+
+void BM_SpansChangelog(benchmark::State& state)
+{
+    scan(state, "/usr/share/doc/nodejs/changelogs/CHANGELOG_V12.md");
+}
+BENCHMARK(BM_SpansChangelog)->Unit(benchmark::kMillisecond);
+
+void BM_SpansFsApi(benchmark::State& state)
+{
+    scan(state, "/usr/share/doc/nodejs/api/fs.md");
+}
+BENCHMARK(BM_SpansFsApi)->Unit(benchmark::kMillisecond);
+
+void BM_BlockLinesChangelog(benchmark::State& state)
+{
+    const velkin::U16String text = readScannerDoc("/usr/share/doc/nodejs/changelogs/CHANGELOG_V12.md");
+    for (auto _ : state) {
+        const velkin::MarkdownSyntax::BlockLines lines(text);
+        benchmark::DoNotOptimize(lines.texts.data());
+    }
+}
+BENCHMARK(BM_BlockLinesChangelog)->Unit(benchmark::kMillisecond);
+
+} // namespace

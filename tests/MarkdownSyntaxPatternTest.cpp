@@ -1,0 +1,323 @@
+// The scanner matches its patterns by hand for speed. These tests hold every
+// hand matcher against the pattern it stands for: a reference inline scanner
+// below runs the passes with the regular expressions themselves, and both must
+// give identical span lists for random and real inputs.
+#include "markdown/Footnote.h"
+#include "markdown/InlineHTML.h"
+#include "markdown/MarkdownSyntax.h"
+#include "markdown/ReferenceLink.h"
+#include "markdown/TaskCheckbox.h"
+#include "platform/text/Lines.h"
+#include "platform/text/Utf.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
+
+using namespace velkin;
+using K = MarkdownToken::Kind;
+
+namespace {
+
+// ---- The reference: every pass run with its regular expression ----
+
+struct Reference {
+    U16View line;
+    int base;
+    Range within;
+    const Footnote::Labels& footnotes;
+    const ReferenceLink::Table& links;
+    MarkdownSpans& out;
+    std::set<int> consumed;
+
+    bool anyConsumed(Range r) const
+    {
+        for (int i = r.location; i < r.end(); ++i)
+            if (consumed.count(i))
+                return true;
+        return false;
+    }
+    void consume(Range r)
+    {
+        for (int i = r.location; i < r.end(); ++i)
+            consumed.insert(i);
+    }
+    void span(Range r, MarkdownToken t, std::optional<U16String> url = std::nullopt)
+    {
+        out.push_back(MarkdownSpan{Range{base + r.location, r.length}, std::move(t), std::move(url)});
+    }
+
+    void first(const Regex& re, int content, MarkdownToken token, std::vector<int> markers, int urlGroup,
+               U16View prefix, bool claims)
+    {
+        const int end = within.end();
+        int start = within.location;
+        while (start < end) {
+            const auto m = re.firstMatch(line, Range::fromTo(start, end), Regex::TransparentBounds);
+            if (!m)
+                return;
+            const Range whole = m->range(0);
+            bool rejected = false;
+            if (claims) {
+                rejected = whole.length >= 1 && anyConsumed(whole);
+            } else {
+                for (int g : markers)
+                    if (m->has(g) && m->range(g).length > 0 && anyConsumed(m->range(g)))
+                        rejected = true;
+            }
+            if (rejected) {
+                start = whole.location + 1;
+                continue;
+            }
+            if (m->has(content) && m->range(content).length >= 1) {
+                std::optional<U16String> url;
+                if (urlGroup && m->has(urlGroup))
+                    url = MarkdownSyntax::linkDestination(m->text(line, urlGroup), prefix);
+                span(m->range(content), token, url);
+            }
+            for (int g : markers)
+                if (m->has(g) && m->range(g).length >= 1)
+                    span(m->range(g), MarkdownToken());
+            if (claims)
+                consume(whole);
+            else
+                for (int g : markers)
+                    if (m->has(g))
+                        consume(m->range(g));
+            start = std::max(whole.end(), whole.location + 1);
+        }
+    }
+
+    void references()
+    {
+        if (links.empty())
+            return;
+        const auto task = TaskList::parse(line);
+        auto pass = [&](const Regex& re, bool image, bool full) {
+            for (const auto& m : re.matches(line, within)) {
+                const Range whole = m.range(0);
+                if (whole.length >= 1 && anyConsumed(whole))
+                    continue;
+                if (task && whole == task->box)
+                    continue;
+                U16View label = m.text(line, 2);
+                if (full && m.has(4) && m.range(4).length > 0)
+                    label = m.text(line, 4);
+                if (label.empty())
+                    continue;
+                const auto it = links.find(Footnote::normalizedLabel(label));
+                if (it == links.end())
+                    continue;
+                if (image)
+                    span(m.range(2), MarkdownToken(K::image));
+                else
+                    span(m.range(2), MarkdownToken(K::link), it->second);
+                for (int g : full ? std::vector<int>{1, 3, 4, 5} : std::vector<int>{1, 3})
+                    if (m.has(g) && m.range(g).length >= 1)
+                        span(m.range(g), MarkdownToken());
+                consume(whole);
+            }
+        };
+        pass(MarkdownSyntax::imageReferenceRegex(), true, true);
+        pass(MarkdownSyntax::fullReferenceRegex(), false, true);
+        pass(MarkdownSyntax::imageShortcutRegex(), true, false);
+        pass(MarkdownSyntax::shortcutReferenceRegex(), false, false);
+    }
+
+    void run()
+    {
+        using namespace MarkdownSyntax;
+        if (within.length <= 0)
+            return;
+        first(codeSpanRegex(), 2, MarkdownToken(K::code), {1, 3}, 0, u"", true);
+        for (const auto& m : escapeRegex().matches(line, within)) {
+            if (anyConsumed(m.range(0)))
+                continue;
+            span(m.range(1), MarkdownToken());
+            consume(m.range(0));
+        }
+        first(imageRegex(), 2, MarkdownToken(K::image), {1, 3, 4, 5, 6}, 0, u"", true);
+        first(linkRegex(), 2, MarkdownToken(K::link), {1, 3, 4, 5, 6}, 4, u"", true);
+        first(autolinkRegex(), 2, MarkdownToken(K::link), {1, 3}, 2, u"", true);
+        first(emailAutolinkRegex(), 2, MarkdownToken(K::link), {1, 3}, 2, u"mailto:", true);
+        for (const auto& m : Footnote::referenceRegex().matches(line, within)) {
+            if (anyConsumed(m.range(0)))
+                continue;
+            if (!footnotes.count(Footnote::normalizedLabel(m.text(line, 2))))
+                continue;
+            span(m.range(0), MarkdownToken::footnoteRef(U16String(m.text(line, 2))));
+            span(m.range(1), MarkdownToken());
+            span(m.range(3), MarkdownToken());
+            consume(m.range(0));
+        }
+        references();
+        first(InlineHTML::subscriptRegex(), 2, MarkdownToken(K::subscripted), {1, 3}, 0, u"", true);
+        first(InlineHTML::superscriptRegex(), 2, MarkdownToken(K::superscripted), {1, 3}, 0, u"", true);
+        first(InlineHTML::underlineRegex(), 2, MarkdownToken(K::underline), {1, 3}, 0, u"", true);
+        first(InlineHTML::insertedRegex(), 2, MarkdownToken(K::underline), {1, 3}, 0, u"", true);
+        first(boldItalicStar(), 2, MarkdownToken(K::boldItalic), {1, 3}, 0, u"", false);
+        first(boldItalicUnder(), 2, MarkdownToken(K::boldItalic), {1, 3}, 0, u"", false);
+        first(boldStar(), 2, MarkdownToken(K::bold), {1, 3}, 0, u"", false);
+        first(boldUnder(), 2, MarkdownToken(K::bold), {1, 3}, 0, u"", false);
+        first(italicStar(), 2, MarkdownToken(K::italic), {1, 3}, 0, u"", false);
+        first(italicUnder(), 2, MarkdownToken(K::italic), {1, 3}, 0, u"", false);
+        first(strikeRegex(), 2, MarkdownToken(K::strikethrough), {1, 3}, 0, u"", false);
+        for (const auto& m : codeSpanRegex().matches(line, within))
+            if (m.has(2) && m.range(2).length >= 1)
+                if (auto c = ColorLiteral::parse(m.text(line, 2)))
+                    span(m.range(2), MarkdownToken::color(*c));
+    }
+};
+
+MarkdownSpans referenceInline(U16View line, Range within, const Footnote::Labels& footnotes,
+                              const ReferenceLink::Table& links)
+{
+    MarkdownSpans out;
+    Reference r{line, 7, within, footnotes, links, out, {}};
+    r.run();
+    return out;
+}
+
+MarkdownSpans scannerInline(U16View line, Range within, const Footnote::Labels& footnotes,
+                            const ReferenceLink::Table& links)
+{
+    MarkdownSpans out;
+    MarkdownSyntax::appendInline(line, 7, within, footnotes, links, out);
+    return out;
+}
+
+std::string describe(U16View text, const MarkdownSpans& spans)
+{
+    std::ostringstream s;
+    for (const auto& sp : spans)
+        s << int(sp.token.kind()) << "@" << sp.range.location << "+" << sp.range.length << "["
+          << u8(substring(text, Range{sp.range.location - 7, sp.range.length})) << "]"
+          << (sp.url ? " url=" + u8(*sp.url) : "") << "\n";
+    return s.str();
+}
+
+// Texts made of the characters the passes care about, so that near misses abound.
+U16String randomInline(std::mt19937& rng, int length)
+{
+    static const std::vector<U16String> pieces = {
+        u"*", u"**", u"***", u"_", u"__", u"~~", u"~", u"`", u"``", u"\\", u"[", u"]", u"(", u")", u"![",
+        u"](", u"][", u"<", u">", u"<sub>", u"</sub>", u"<SUP>", u"</sup>", u"<u>", u"</u>", u"<ins>",
+        u"</ins>", u"<ſub>", u"[^", u"^", u"\"", u"'", u" ", u"\t", u"\n", u"\r", u"a", u"b", u"x", u"1",
+        u"docs", u"Note", u"https:", u"//e.org", u"mailto", u"@", u".", u"a@b.c", u"#f80", u"rgb(1,2,3)",
+        u"hsl(4, 5%, 6%)", u":", u"|", u"é", u"\u00a0", u"\u2028", u"😀", u"- [x] ", u"[x]",
+        // Whole constructs, so that matches are as common as near misses.
+        u"![a](b.png)", u"[t](u \"x\")", u"[^1]", u"[^ Note ]", u"<sub>2</sub>", u"<Sup>3</sup>", u"<u>w</u>",
+        u"`#f80`", u"`` a ` b ``", u"[docs][]", u"![x][a]", u"[docs]", u"<https://e.org/p>", u"<a@b.co>",
+        u"***x***", u"~~y~~", u"**b**", u"_i_", u"__u__", u"`c`"};
+    std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+    U16String out;
+    while (int(out.size()) < length)
+        out += pieces[pick(rng)];
+    return out;
+}
+
+} // namespace
+
+TEST(InlinePatterns, HandMatchersAgreeWithThePatternsOnRandomText)
+{
+    std::mt19937 rng(20240611);
+    const Footnote::Labels footnotes = {u"1", u"note", u"x"};
+    const ReferenceLink::Table links = {{u"docs", u"/manual"}, {u"x", u"/x"}, {u"a", u"/a"}, {u"1", u"/one"}};
+    const ReferenceLink::Table noLinks;
+    const Footnote::Labels noFootnotes;
+    std::set<int> kindsSeen;
+    for (int round = 0; round < 20000; ++round) {
+        const U16String text = randomInline(rng, 1 + int(rng() % 40));
+        const int n = int(text.size());
+        const int a = int(rng() % (n + 1));
+        const int b = int(rng() % (n + 1));
+        const Range within = round % 3 == 0 ? Range{0, n} : Range::fromTo(std::min(a, b), std::max(a, b));
+        const bool withTables = round % 2 == 0;
+        const auto& f = withTables ? footnotes : noFootnotes;
+        const auto& l = withTables ? links : noLinks;
+        const MarkdownSpans expected = referenceInline(text, within, f, l);
+        const MarkdownSpans got = scannerInline(text, within, f, l);
+        ASSERT_EQ(got, expected) << "text: " << u8(text) << "\nwithin " << within.location << "+" << within.length
+                                 << "\nexpected:\n"
+                                 << describe(text, expected) << "got:\n"
+                                 << describe(text, got);
+        for (const auto& sp : got)
+            kindsSeen.insert(int(sp.token.kind()));
+    }
+    // The random texts reach every inline kind, so every pass was compared.
+    EXPECT_EQ(kindsSeen.size(), 13u);
+}
+
+TEST(InlinePatterns, HandMatchersAgreeWithThePatternsOnRealLines)
+{
+    const Footnote::Labels footnotes = {u"1"};
+    const ReferenceLink::Table links = {{u"fs.readfile()", u"#fs_readfile"}, {u"buffer", u"buffer.md"}};
+    int files = 0;
+    for (const char* path : {"/usr/share/doc/nodejs/api/fs.md", "/usr/share/doc/nodejs/api/stream.md",
+                             "/usr/share/doc/nodejs/changelogs/CHANGELOG_V12.md"}) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            continue;
+        ++files;
+        std::ostringstream s;
+        s << in.rdbuf();
+        const U16String text = u16(s.str());
+        int lines = 0;
+        for (const auto& l : lineRanges(text)) {
+            if (++lines > 1500)
+                break;
+            const U16View line = substring(text, l.content);
+            const Range all{0, int(line.size())};
+            ASSERT_EQ(scannerInline(line, all, footnotes, links), referenceInline(line, all, footnotes, links))
+                << path << ": " << u8(line);
+        }
+    }
+    if (files == 0)
+        GTEST_SKIP() << "no sample documents on this machine";
+}
+
+TEST(BlockPatterns, LineMatchersAgreeWithThePatterns)
+{
+    using namespace MarkdownSyntax;
+    std::mt19937 rng(7);
+    static const std::vector<U16String> pieces = {u" ",  u"  ", u"\t", u"#",  u"##",  u"-",    u"*",  u"_",
+                                                  u"=",  u"+",  u">",  u"1",  u"12",  u"9999999999", u".", u")",
+                                                  u"x",  u"a b", u"\u0661", u"\U0001D7CE", u"\r", u"\u2028", u"é"};
+    std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+    auto same = [](const std::optional<Regex::Match>& m, std::initializer_list<Range> groups, bool found) {
+        if (!m || !found)
+            return !m && !found;
+        int g = 1;
+        for (Range r : groups)
+            if (m->range(g++) != r)
+                return false;
+        return true;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        U16String line;
+        const int parts = 1 + int(rng() % 8);
+        for (int i = 0; i < parts; ++i)
+            line += pieces[pick(rng)];
+        // A trailing CR or LF is not part of the line for the matchers.
+        U16View bare = line;
+        if (!bare.empty() && bare.back() == u'\n')
+            bare.remove_suffix(1);
+        if (!bare.empty() && bare.back() == u'\r')
+            bare.remove_suffix(1);
+        const auto h = matchHeading(line);
+        const auto hm = headingRegex().firstMatch(bare);
+        ASSERT_TRUE(h ? same(hm, {h->hashes, h->blanks, h->text}, true) : !hm) << u8(line);
+        ASSERT_EQ(isThematicBreak(line), thematicBreakRegex().isMatch(bare)) << u8(line);
+        ASSERT_EQ(isSetextUnderline(line), setextUnderlineRegex().isMatch(bare)) << u8(line);
+        const auto l = matchList(line);
+        const auto lm = listRegex().firstMatch(bare);
+        ASSERT_TRUE(l ? same(lm, {l->indent, l->bullet, l->blanks, l->text}, true) : !lm) << u8(line);
+        const auto q = matchQuote(line);
+        const auto qm = quoteRegex().firstMatch(bare);
+        ASSERT_TRUE(q ? same(qm, {q->leader, q->text}, true) : !qm) << u8(line);
+    }
+}
