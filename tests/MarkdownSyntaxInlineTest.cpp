@@ -1,0 +1,129 @@
+#include "MarkdownSyntaxTestSupport.h"
+
+using namespace velkin;
+using namespace velkin::testing;
+
+namespace {
+
+Seen inl(U16View text, Footnote::Labels footnotes = {}, ReferenceLink::Table links = {})
+{
+    MarkdownSpans out;
+    MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, footnotes, links, out);
+    return seen(text, out);
+}
+
+} // namespace
+
+TEST(InlineScanner, NothingOutsideWithin)
+{
+    MarkdownSpans out;
+    MarkdownSyntax::appendInline(u"*a* **b**", 0, Range{3, 0}, {}, {}, out);
+    EXPECT_TRUE(out.empty());
+    // A part reaching past the line is cut at its end.
+    MarkdownSyntax::appendInline(u"x *a*", 10, Range{2, 40}, {}, {}, out);
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0].range, (Range{13, 1}));
+}
+
+TEST(InlineScanner, CodeSpansWinOverEverythingInside)
+{
+    EXPECT_EQ(inl(u"Use `**x**` here"), (Seen{{K::code, "**x**"}, {K::marker, "`"}, {K::marker, "`"}}));
+    EXPECT_EQ(inl(u"``a ` b``"), (Seen{{K::code, "a ` b"}, {K::marker, "``"}, {K::marker, "``"}}));
+    EXPECT_TRUE(inl(u"a ` b").empty());
+    EXPECT_EQ(only(inl(u"`*a` *b*"), K::italic), (Seen{{K::italic, "b"}}));
+    EXPECT_TRUE(only(inl(u"`a\nb`"), K::code).empty());
+}
+
+TEST(InlineScanner, EscapesConsumeBothCharacters)
+{
+    EXPECT_EQ(inl(u"\\*not italic\\*"), (Seen{{K::marker, "\\"}, {K::marker, "\\"}}));
+    EXPECT_EQ(inl(u"\\\\*x*"), (Seen{{K::marker, "\\"}, {K::italic, "x"}, {K::marker, "*"}, {K::marker, "*"}}));
+    EXPECT_TRUE(inl(u"\\a").empty());
+    EXPECT_TRUE(only(inl(u"[a\\*b](target)"), K::link).empty());
+}
+
+TEST(InlineScanner, EmphasisNestsThroughItsDelimitersOnly)
+{
+    EXPECT_EQ(inl(u"**bold *and italic* text**"),
+              (Seen{{K::bold, "bold *and italic* text"}, {K::marker, "**"}, {K::marker, "**"},
+                    {K::italic, "and italic"}, {K::marker, "*"}, {K::marker, "*"}}));
+    EXPECT_EQ(inl(u"***both***"), (Seen{{K::boldItalic, "both"}, {K::marker, "***"}, {K::marker, "***"}}));
+    EXPECT_EQ(inl(u"*a **b** c*"), (Seen{{K::bold, "b"}, {K::marker, "**"}, {K::marker, "**"}}));
+    EXPECT_TRUE(inl(u"snake_case_name").empty());
+    EXPECT_EQ(only(inl(u"_word_"), K::italic), (Seen{{K::italic, "word"}}));
+    EXPECT_EQ(only(inl(u"a__b__c"), K::bold), (Seen{{K::bold, "b"}}));
+    EXPECT_EQ(only(inl(u"**`code`**"), K::bold), (Seen{{K::bold, "`code`"}}));
+    EXPECT_EQ(only(inl(u"~~a~b~~"), K::strikethrough), Seen{});
+}
+
+TEST(InlineScanner, LinksAndImages)
+{
+    MarkdownSpans out;
+    const U16String link = u"[text](<a b> \"t\")";
+    MarkdownSyntax::appendInline(link, 0, Range{0, int(link.size())}, {}, {}, out);
+    EXPECT_EQ(seen(link, out), (Seen{{K::link, "text"}, {K::marker, "["}, {K::marker, "]("}, {K::marker, "<a b>"},
+                                     {K::marker, " \"t\""}, {K::marker, ")"}}));
+    EXPECT_EQ(out[0].url, u"a b");
+    EXPECT_EQ(inl(u"![alt](pic.png)"), (Seen{{K::image, "alt"}, {K::marker, "!["}, {K::marker, "]("},
+                                            {K::marker, "pic.png"}, {K::marker, ")"}}));
+    EXPECT_EQ(inl(u"![](pic.png)").size(), 4u);
+    EXPECT_TRUE(only(inl(u"[`code`](target)"), K::link).empty());
+    EXPECT_EQ(only(inl(u"[**x**](y)"), K::bold), Seen{});
+    EXPECT_EQ(only(inl(u"**see [x](y)**"), K::bold), (Seen{{K::bold, "see [x](y)"}}));
+
+    MarkdownSpans empty;
+    MarkdownSyntax::appendInline(u"[text]()", 0, Range{0, 8}, {}, {}, empty);
+    ASSERT_FALSE(empty.empty());
+    EXPECT_EQ(empty[0].url, std::nullopt);
+}
+
+TEST(InlineScanner, AutolinksCarryTheirAddress)
+{
+    MarkdownSpans out;
+    const U16String text = u"<https://example.com/a?b> <me@example.co.uk>";
+    MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, {}, {}, out);
+    ASSERT_EQ(count(out, K::link), 2);
+    EXPECT_EQ(out[0].url, u"https://example.com/a?b");
+    EXPECT_EQ(out[3].url, u"mailto:me@example.co.uk");
+    EXPECT_TRUE(only(inl(u"<me@example>"), K::link).empty());
+    EXPECT_TRUE(only(inl(u"<a:b>"), K::link).empty());  // a scheme needs two characters
+}
+
+TEST(InlineScanner, FootnoteReferencesNeedADefinition)
+{
+    EXPECT_EQ(inl(u"x[^1]", {u"1"}), (Seen{{K::footnoteRef, "[^1]"}, {K::marker, "[^"}, {K::marker, "]"}}));
+    MarkdownSpans out;
+    MarkdownSyntax::appendInline(u"[^ Note ]", 0, Range{0, 9}, {u"note"}, {}, out);
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0].token, MarkdownToken::footnoteRef(u" Note "));
+    EXPECT_TRUE(inl(u"[^x]").empty());
+}
+
+TEST(InlineScanner, InlineTags)
+{
+    EXPECT_EQ(only(inl(u"<SUB>2</SUB>"), K::subscripted), (Seen{{K::subscripted, "2"}}));
+    EXPECT_EQ(only(inl(u"<ins>x</ins>"), K::underline), (Seen{{K::underline, "x"}}));
+    EXPECT_EQ(inl(u"<u>**x**</u>"), (Seen{{K::underline, "**x**"}, {K::marker, "<u>"}, {K::marker, "</u>"}}));
+    EXPECT_EQ(only(inl(u"**<u>x</u>**"), K::bold), (Seen{{K::bold, "<u>x</u>"}}));
+    for (const char16_t* none : {u"<sub>x", u"<sub>x</sup>", u"<sub></sub>", u"<span>x</span>"})
+        EXPECT_TRUE(inl(none).empty()) << u8(none);
+}
+
+TEST(InlineScanner, ColourSpansLieOverCodeContent)
+{
+    const Seen s = inl(u"`#ff8800` and `` #F80 `` and `red` and `rgb(300, 0, 0)`");
+    EXPECT_EQ(only(s, K::color), (Seen{{K::color, "#ff8800"}, {K::color, " #F80 "}}));
+    EXPECT_TRUE(only(inl(u"#ff8800"), K::color).empty());
+}
+
+TEST(InlineScanner, UnterminatedConstructsStopAtTheEnd)
+{
+    for (const char16_t* text : {u"[", u"![", u"[a](", u"[a](<b", u"<", u"<https:", u"`", u"``a`", u"**", u"***a**",
+                                 u"~~a~", u"[^", u"<sub>a</su", u"\\", u"_a", u"[a][", u"![a][b"}) {
+        MarkdownSpans out;
+        const U16View t(text);
+        MarkdownSyntax::appendInline(t, 0, Range{0, int(t.size())}, {u"a"}, {{u"a", u"/a"}, {u"b", u"/b"}}, out);
+        for (const auto& s : out)
+            EXPECT_LE(s.range.end(), int(t.size())) << u8(t);
+    }
+}
