@@ -1,4 +1,5 @@
 #include "app/DocumentStats.h"
+#include "editor/ListContinuation.h"
 #include "editor/MarkdownEditing.h"
 #include "platform/text/Utf.h"
 
@@ -23,6 +24,12 @@ const velkin::U16String& changelog()
     return text;
 }
 
+const velkin::U16String& fsDoc()
+{
+    static const velkin::U16String text = readText("/usr/share/doc/nodejs/api/fs.md");
+    return text;
+}
+
 // The statistics are recomputed after every edit.
 void BM_DocumentStats(benchmark::State& state)
 {
@@ -42,6 +49,16 @@ void BM_AddTableRowAtTheEnd(benchmark::State& state)
         benchmark::DoNotOptimize(velkin::MarkdownEditing::addTableRow(text, caret));
 }
 BENCHMARK(BM_AddTableRowAtTheEnd)->Unit(benchmark::kMillisecond);
+
+// Return at the end of a long, code-heavy document: one fence scan per key press.
+void BM_ReturnInAListAtTheEnd(benchmark::State& state)
+{
+    const velkin::U16String text = fsDoc() + u"\n\n- last item";
+    const velkin::Range caret{static_cast<int>(text.size()), 0};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(velkin::ListContinuation::newline(text, caret));
+}
+BENCHMARK(BM_ReturnInAListAtTheEnd)->Unit(benchmark::kMillisecond);
 
 void BM_BoldOnALargeDocument(benchmark::State& state)
 {

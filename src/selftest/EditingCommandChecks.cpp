@@ -22,6 +22,7 @@ void group07EditingCommands(SelfTestContext& t)
     t.check("italic uses _ at a word boundary", gives(u"word", italic(u"word", {0, 4}), u"_word_"));
     t.check("italic uses * inside a word", gives(u"menu", italic(u"menu", {1, 2}), u"m*en*u"));
     t.check("italic uses * against a trailing word char", gives(u"menu", italic(u"menu", {0, 2}), u"*me*nu"));
+    t.check("mid-word italic actually renders", hasKind(MarkdownSyntax::spans(u"m*en*u"), MarkdownToken::Kind::italic));
     t.check("italic toggles off an underscore wrap", gives(u"_word_", italic(u"_word_", {1, 4}), u"word"));
     t.check("italic toggles off a star wrap", gives(u"m*en*u", italic(u"m*en*u", {2, 2}), u"menu"));
     t.check("link wraps the selection", gives(u"site", link(u"site", {0, 4}), u"[site](url)"));
