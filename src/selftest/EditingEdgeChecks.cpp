@@ -1,3 +1,4 @@
+#include "app/DocumentStats.h"
 #include "editor/MarkdownEditing.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
@@ -45,6 +46,9 @@ void group20EdgeCases(SelfTestContext& t)
         const MarkdownSpans spans = MarkdownSyntax::spans(u"![pic](img.png)");
         t.check("an image is not also parsed as a link", hasKind(spans, K::image) && !hasKind(spans, K::link));
     }
+    t.check("stats ignore extra whitespace between words", DocumentStats(u"  a   b  ").words == 2);
+    t.check("stats count newlines as characters", DocumentStats(u"a\nb").characters == 3);
+    t.check("a hyphenated word counts once", DocumentStats(u"well-known").words == 1);
 }
 
 } // namespace velkin
