@@ -57,7 +57,7 @@ bool isFenced(U16View text, Range line)
     return MarkdownSyntax::fenceFlags(MarkdownSyntax::lineTexts(upTo, lines)).back();
 }
 
-// A position that does not cut a surrogate pair or a CRLF in two.
+// True when a boundary at i would cut a surrogate pair or a CRLF in two.
 bool insideCharacter(U16View text, int i)
 {
     if (i <= 0 || i >= length(text))
