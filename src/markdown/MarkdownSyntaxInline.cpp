@@ -87,6 +87,45 @@ private:
     std::vector<Range> runs_;
 };
 
+// For every position of the scanned part, the first position at or after it
+// that stops a bracket search ("]" or a line feed) or a destination (")" or
+// white space). Built on first use, so a line of a thousand unclosed "[" is
+// walked once rather than once per bracket.
+class Stops {
+public:
+    Stops(U16View s, int start, int end) : s_(s), start_(start), end_(end) {}
+
+    int closeBracket(int i) { return at(closeBracket_, i, [](char16_t c) { return c == u']' || c == u'\n'; }); }
+    int destinationEnd(int i)
+    {
+        return at(destinationEnd_, i, [](char16_t c) { return c == u')' || detail::isPatternSpace(c); });
+    }
+
+private:
+    template <typename Stop>
+    int at(std::vector<int>& table, int i, Stop stop)
+    {
+        if (i >= end_)
+            return end_;
+        if (table.empty()) {
+            table.resize(size_t(end_ - start_));
+            int next = end_;
+            for (int k = end_ - 1; k >= start_; --k) {
+                if (stop(s_[size_t(k)]))
+                    next = k;
+                table[size_t(k - start_)] = next;
+            }
+        }
+        return table[size_t(std::max(i, start_) - start_)];
+    }
+
+    U16View s_;
+    int start_;
+    int end_;
+    std::vector<int> closeBracket_;
+    std::vector<int> destinationEnd_;
+};
+
 // What one call scans, and where its spans go.
 struct Scan {
     U16View s;
@@ -97,6 +136,7 @@ struct Scan {
     const ReferenceLink::Table& links;
     MarkdownSpans& out;
     ConsumedSet consumed;
+    Stops stops;
 
     char16_t at(int i) const { return s[size_t(i)]; }
     int textEnd() const { return int(s.size()); }
@@ -173,7 +213,7 @@ bool matchCodeSpan(U16View s, int p, int end, int lookEnd, Hit& h)
 }
 
 // The part of the image and link patterns after "](": destination, optional title, ")".
-bool matchLinkTail(U16View s, int d, int end, Hit& h)
+bool matchLinkTail(U16View s, int d, int end, Stops& stops, Hit& h)
 {
     auto finish = [&](int destEnd) {
         const int t0 = destEnd;
@@ -226,9 +266,7 @@ bool matchLinkTail(U16View s, int d, int end, Hit& h)
             return true;
         }
     }
-    int k = d;
-    while (k < end && s[size_t(k)] != u')' && !isPatternSpace(s[size_t(k)]))
-        ++k;
+    const int k = stops.destinationEnd(d);
     if (finish(k)) {
         h.g[4] = Range::fromTo(d, k);
         return true;
@@ -237,16 +275,16 @@ bool matchLinkTail(U16View s, int d, int end, Hit& h)
 }
 
 // (!\[)([^\]\n]*?)(\]\() ... or (\[)([^\]\n]*?)(\]\() ...
-bool matchBracketLink(U16View s, int p, int openLength, int end, Hit& h)
+bool matchBracketLink(U16View s, int p, int openLength, int end, Stops& stops, Hit& h)
 {
     const int c = p + openLength;
     if (c > end)
         return false;
-    const int j = scanTo(s, c, end, u']');
+    const int j = stops.closeBracket(c);
     if (j >= end || s[size_t(j)] != u']' || j + 1 >= end || s[size_t(j + 1)] != u'(')
         return false;
     h.reset();
-    if (!matchLinkTail(s, j + 2, end, h))
+    if (!matchLinkTail(s, j + 2, end, stops, h))
         return false;
     h.g[1] = Range::fromTo(p, c);
     h.g[2] = Range::fromTo(c, j);
@@ -255,14 +293,14 @@ bool matchBracketLink(U16View s, int p, int openLength, int end, Hit& h)
     return true;
 }
 
-bool matchImage(U16View s, int p, int end, int, Hit& h)
+bool matchImage(U16View s, int p, int end, Stops& stops, Hit& h)
 {
-    return p + 1 < end && s[size_t(p)] == u'!' && s[size_t(p + 1)] == u'[' && matchBracketLink(s, p, 2, end, h);
+    return p + 1 < end && s[size_t(p)] == u'!' && s[size_t(p + 1)] == u'[' && matchBracketLink(s, p, 2, end, stops, h);
 }
 
-bool matchLink(U16View s, int p, int end, int, Hit& h)
+bool matchLink(U16View s, int p, int end, Stops& stops, Hit& h)
 {
-    return s[size_t(p)] == u'[' && matchBracketLink(s, p, 1, end, h);
+    return s[size_t(p)] == u'[' && matchBracketLink(s, p, 1, end, stops, h);
 }
 
 // (<)([A-Za-z][A-Za-z0-9+.\-]{1,31}:[^<>\s]*)(>)
@@ -331,11 +369,11 @@ bool matchEmailAutolink(U16View s, int p, int end, int, Hit& h)
 }
 
 // (\[\^)([^\]\n]+?)(\])
-bool matchFootnoteReference(U16View s, int p, int end, int, Hit& h)
+bool matchFootnoteReference(U16View s, int p, int end, Stops& stops, Hit& h)
 {
     if (s[size_t(p)] != u'[' || p + 1 >= end || s[size_t(p + 1)] != u'^')
         return false;
-    const int j = scanTo(s, p + 2, end, u']');
+    const int j = stops.closeBracket(p + 2);
     if (j == p + 2 || j >= end || s[size_t(j)] != u']')
         return false;
     h.reset();
@@ -347,13 +385,13 @@ bool matchFootnoteReference(U16View s, int p, int end, int, Hit& h)
 }
 
 // (!?\[)([^\]\n]+?)(\]\[)([^\]\n]*?)(\])
-bool matchFullReference(U16View s, int p, int openLength, int end, Hit& h)
+bool matchFullReference(U16View s, int p, int openLength, int end, Stops& stops, Hit& h)
 {
     const int c = p + openLength;
-    const int j = scanTo(s, c, end, u']');
+    const int j = stops.closeBracket(c);
     if (j == c || j >= end || s[size_t(j)] != u']' || j + 1 >= end || s[size_t(j + 1)] != u'[')
         return false;
-    const int k = scanTo(s, j + 2, end, u']');
+    const int k = stops.closeBracket(j + 2);
     if (k >= end || s[size_t(k)] != u']')
         return false;
     h.reset();
@@ -367,10 +405,10 @@ bool matchFullReference(U16View s, int p, int openLength, int end, Hit& h)
 }
 
 // (!?\[)([^\]\n]+?)(\])(?![(\[:])
-bool matchShortcutReference(U16View s, int p, int openLength, int end, int lookEnd, Hit& h)
+bool matchShortcutReference(U16View s, int p, int openLength, int end, int lookEnd, Stops& stops, Hit& h)
 {
     const int c = p + openLength;
-    const int j = scanTo(s, c, end, u']');
+    const int j = stops.closeBracket(c);
     if (j == c || j >= end || s[size_t(j)] != u']')
         return false;
     if (j + 1 < lookEnd) {
@@ -386,22 +424,22 @@ bool matchShortcutReference(U16View s, int p, int openLength, int end, int lookE
     return true;
 }
 
-bool matchImageReference(U16View s, int p, int end, int, Hit& h)
+bool matchImageReference(U16View s, int p, int end, int, Stops& stops, Hit& h)
 {
-    return p + 1 < end && s[size_t(p)] == u'!' && s[size_t(p + 1)] == u'[' && matchFullReference(s, p, 2, end, h);
+    return p + 1 < end && s[size_t(p)] == u'!' && s[size_t(p + 1)] == u'[' && matchFullReference(s, p, 2, end, stops, h);
 }
-bool matchLinkReference(U16View s, int p, int end, int, Hit& h)
+bool matchLinkReference(U16View s, int p, int end, int, Stops& stops, Hit& h)
 {
-    return s[size_t(p)] == u'[' && matchFullReference(s, p, 1, end, h);
+    return s[size_t(p)] == u'[' && matchFullReference(s, p, 1, end, stops, h);
 }
-bool matchImageShortcut(U16View s, int p, int end, int lookEnd, Hit& h)
+bool matchImageShortcut(U16View s, int p, int end, int lookEnd, Stops& stops, Hit& h)
 {
     return p + 1 < end && s[size_t(p)] == u'!' && s[size_t(p + 1)] == u'[' &&
-           matchShortcutReference(s, p, 2, end, lookEnd, h);
+           matchShortcutReference(s, p, 2, end, lookEnd, stops, h);
 }
-bool matchLinkShortcut(U16View s, int p, int end, int lookEnd, Hit& h)
+bool matchLinkShortcut(U16View s, int p, int end, int lookEnd, Stops& stops, Hit& h)
 {
-    return s[size_t(p)] == u'[' && matchShortcutReference(s, p, 1, end, lookEnd, h);
+    return s[size_t(p)] == u'[' && matchShortcutReference(s, p, 1, end, lookEnd, stops, h);
 }
 
 // A tag name compared as the case-insensitive patterns compare it ("ſ" folds to "s").
@@ -630,7 +668,10 @@ void appendReferences(Scan& sc)
         return;
     const auto task = TaskList::parse(sc.s);
     auto pass = [&](char16_t trigger, auto match, bool image, bool full) {
-        allMatchesPass(sc, trigger, match, [&](const Hit& h) {
+        auto matcher = [&](U16View s, int p, int end, int lookEnd, Hit& h) {
+            return match(s, p, end, lookEnd, sc.stops, h);
+        };
+        allMatchesPass(sc, trigger, matcher, [&](const Hit& h) {
             const Range whole = h.g[0];
             if (sc.consumed.intersects(whole))
                 return;
@@ -731,7 +772,10 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
     if (!(t.backtick || t.backslash || t.bang || t.bracket || t.angle || t.star || t.underscore || t.tilde))
         return;
 
-    Scan sc{line, base, start, end, footnotes, links, into, {}};
+    Scan sc{line, base, start, end, footnotes, links, into, {}, Stops(line, start, end)};
+    auto withStops = [&sc](auto match) {
+        return [&sc, match](U16View s, int p, int end, int, Hit& h) { return match(s, p, end, sc.stops, h); };
+    };
     using K = MarkdownToken::Kind;
 
     if (t.backtick)
@@ -754,15 +798,15 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
                            sc.consumed.add(h.g[0]);
                        });
     if (t.bang && t.bracket)
-        firstMatchPass(sc, u'!', matchImage, PassSpec{2, MarkdownToken(K::image), groups({1, 3, 4, 5, 6})});
+        firstMatchPass(sc, u'!', withStops(matchImage), PassSpec{2, MarkdownToken(K::image), groups({1, 3, 4, 5, 6})});
     if (t.bracket)
-        firstMatchPass(sc, u'[', matchLink, PassSpec{2, MarkdownToken(K::link), groups({1, 3, 4, 5, 6}), 4, u""});
+        firstMatchPass(sc, u'[', withStops(matchLink), PassSpec{2, MarkdownToken(K::link), groups({1, 3, 4, 5, 6}), 4, u""});
     if (t.angle) {
         firstMatchPass(sc, u'<', matchAutolink, PassSpec{2, MarkdownToken(K::link), groups({1, 3}), 2, u""});
         firstMatchPass(sc, u'<', matchEmailAutolink, PassSpec{2, MarkdownToken(K::link), groups({1, 3}), 2, u"mailto:"});
     }
     if (t.bracket && !footnotes.empty())
-        allMatchesPass(sc, u'[', matchFootnoteReference, [&](const Hit& h) {
+        allMatchesPass(sc, u'[', withStops(matchFootnoteReference), [&](const Hit& h) {
             if (sc.consumed.intersects(h.g[0]))
                 return;
             const U16View label = substring(line, h.g[2]);
