@@ -1,9 +1,9 @@
 #include "markdown/Alert.h"
-#include "selftest/CheckUtilities.h"
-#include "selftest/SelfTestContext.h"
-
+#include "markdown/TableGrid.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
+#include "selftest/CheckUtilities.h"
+#include "selftest/SelfTestContext.h"
 
 namespace velkin {
 
@@ -13,6 +13,35 @@ bool parsesTo(U16View line, AlertKind kind)
 {
     const auto label = Alert::parseLabel(line);
     return label && label->kind == kind;
+}
+
+void renderedAlertChecks(SelfTestContext& t)
+{
+    const U16String text = u"before\n\n> [!CAUTION]\n> mind the gap\n\nafter";
+    const TextStorage storage = TableGrid::render(text, 13);
+    const U16View s = storage.string();
+    const int label = TextOps::find(s, u"[!CAUTION]");
+    const int mind = TextOps::find(s, u"mind");
+    const int after = TextOps::find(s, u"after");
+
+    auto cautionMark = [&](AttributeKey key, int index) {
+        const auto mark = storage.marker<AlertMark>(key, index);
+        return mark && mark->kind == AlertKind::caution ? mark : nullptr;
+    };
+    t.check("rendering an alert changes no characters", TableGrid::serialize(storage) == text);
+    t.check("the label carries the panel mark", cautionMark(AttributeKey::AlertBlock, label) != nullptr);
+    t.check("the body carries the same panel mark", cautionMark(AttributeKey::AlertBlock, mind) != nullptr);
+    t.check("text outside the quote carries no panel",
+            after >= 0 && !storage.attributes(after).has(AttributeKey::AlertBlock));
+    const auto icon = cautionMark(AttributeKey::AlertIcon, label);
+    t.check("the label carries the icon mark", icon != nullptr);
+    const std::optional<double> kern =
+        label >= 1 ? storage.attributes(label - 1).number(AttributeKey::Kern) : std::nullopt;
+    t.check("the character before the label reserves the icon's slot", icon && kern && *kern == icon->size + icon->gap);
+    const Font* keyword = label >= 0 ? storage.font(label + 2) : nullptr;
+    t.check("the keyword is bold", keyword && keyword->bold);
+    const ParagraphStyle* body = mind >= 0 ? storage.paragraphStyle(mind) : nullptr;
+    t.check("alert lines clear the accent rule", body && body->headIndent > 13);
 }
 
 } // namespace
@@ -78,6 +107,7 @@ void group23Alerts(SelfTestContext& t)
     t.check("the quote leader stays a dimmed marker", hasMarker(t2, u"> "));
     t.check("alert roles are block-level (never applied inside a grid cell)",
             !MarkdownToken::alert(AlertKind::note).isInline() && !MarkdownToken::alertLabel(AlertKind::note).isInline());
+    renderedAlertChecks(t);
     (void)K::marker;
 }
 

@@ -1,7 +1,12 @@
 #include "editor/MarkdownEditing.h"
+#include "markdown/MarkdownStyler.h"
+#include "platform/attributed/TextMeasure.h"
+#include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
+
+#include <cmath>
 
 namespace velkin {
 
@@ -52,7 +57,33 @@ void group08FormattingActions(SelfTestContext& t)
 
 void group09TableKerning(SelfTestContext& t)
 {
-    (void)t;
+    TextStorage storage(U16String(u"| a | x |\n| --- | --- |\n| abcdef | y |"));
+    const MarkdownStyler styler{16, MarkdownFontFamily::sansSerif};
+    styler.apply(storage);
+    const U16View text = storage.string();
+    std::vector<Range> lines;
+    for (const LineRange& line : lineRanges(text))
+        lines.push_back(line.content);
+
+    // Offset of the second pipe of a line, or -1.
+    auto secondPipe = [&](Range line) {
+        const int first = TextOps::find(substring(text, line), u'|');
+        const int second = first < 0 ? -1 : TextOps::find(substring(text, line), u'|', first + 1);
+        return second < 0 ? -1 : line.location + second;
+    };
+    // The drawn width of the line up to its second pipe, kerning included.
+    auto widthToSecondPipe = [&](Range line) {
+        const int pipe = secondPipe(line);
+        return pipe < 0 ? 0.0 : TextMeasure::width(storage, Range::fromTo(line.location, pipe), styler.baseFont());
+    };
+    const double header = lines.size() > 2 ? widthToSecondPipe(lines[0]) : 0;
+    const double body = lines.size() > 2 ? widthToSecondPipe(lines[2]) : 0;
+    t.check("ragged table columns align via kern", header > 0 && std::abs(header - body) < 1);
+
+    const int pipe = lines.empty() ? -1 : secondPipe(lines[0]);
+    const std::optional<double> kern =
+        pipe >= 1 ? storage.attributes(pipe - 1).number(AttributeKey::Kern) : std::nullopt;
+    t.check("short cell received kern padding", kern && *kern > 0);
 }
 
 } // namespace velkin

@@ -1,4 +1,6 @@
 #include "markdown/Footnote.h"
+#include "markdown/MarkdownStyler.h"
+#include "platform/text/TextOps.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
 
@@ -20,6 +22,41 @@ std::vector<U16String> referenceLabels(U16View text)
     for (const auto& r : Footnote::references(text))
         out.push_back(r.label);
     return out;
+}
+
+const char16_t* const footnoteSample =
+    u"Here is a simple footnote[^1].\n\nA footnote can also have multiple lines[^2].\n\n[^1]: My reference.\n"
+    u"[^2]: To add line breaks within a footnote, add 2 spaces.\nThis is a second line.";
+
+void styledFootnoteChecks(SelfTestContext& t)
+{
+    TextStorage storage{U16String(footnoteSample)};
+    MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(storage);
+    const U16View s = storage.string();
+    const int reference = TextOps::find(s, u"[^1]");
+    const int definition = TextOps::find(s, u"[^2]:");
+    const int continuation = TextOps::find(s, u"This is a second");
+    auto at = [&](int index) -> const Attributes& {
+        static const Attributes none;
+        return index >= 0 && index < storage.length() ? storage.attributes(index) : none;
+    };
+
+    const Font* font = at(reference).font();
+    t.check("the reference is set smaller than the body", font && font->pointSize == 10);
+    const std::optional<double> raise = at(reference).number(AttributeKey::BaselineOffset);
+    t.check("the reference is raised off the baseline", raise && *raise == 4);
+    const U16String* label = at(reference).string(AttributeKey::FootnoteReference);
+    t.check("the reference carries its label for clicks", label && *label == u"1");
+    const Color* color = at(reference).color(AttributeKey::ForegroundColor);
+    t.check("the reference's `[^` stays dimmed under the raise", color && *color == Color::tertiaryLabel());
+    const U16String* defined = at(definition).string(AttributeKey::FootnoteDefinition);
+    t.check("the definition's label carries its label too", defined && *defined == u"2");
+    const ParagraphStyle* hanging = at(definition).paragraphStyle();
+    t.check("a definition hangs its wrapped text under itself",
+            hanging && hanging->headIndent == 1.7 * 14 && hanging->firstLineHeadIndent == 0);
+    const ParagraphStyle* carried = at(continuation).paragraphStyle();
+    t.check("a continuation line starts under that text", carried && carried->firstLineHeadIndent == 1.7 * 14);
+    t.check("footnotes leave the document's characters alone", storage.string() == footnoteSample);
 }
 
 } // namespace
@@ -85,6 +122,7 @@ void group27Footnotes(SelfTestContext& t)
             firstContent(u"[^1]: a **bold** note", MarkdownToken(K::bold)) == u"bold");
     t.check("a reference is safe inside a rendered table cell", MarkdownToken::footnoteRef(u"1").isInline());
     t.check("a definition's label is not", !MarkdownToken::footnoteLabel(u"1").isInline());
+    styledFootnoteChecks(t);
 }
 
 } // namespace velkin

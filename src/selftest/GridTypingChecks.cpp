@@ -1,4 +1,9 @@
+#include "markdown/TableGrid.h"
+#include "platform/text/Lines.h"
+#include "platform/text/TextOps.h"
 #include "selftest/SelfTestContext.h"
+
+#include <cmath>
 
 namespace velkin {
 
@@ -12,9 +17,134 @@ void group17MarkdownDocument(SelfTestContext& t)
     (void)t;
 }
 
+namespace {
+
+using TableGrid::Parsed;
+
+std::optional<Parsed> parseLines(std::initializer_list<const char16_t*> lines)
+{
+    return TableGrid::parse(std::vector<U16View>(lines.begin(), lines.end()));
+}
+
+// The cell block at the first occurrence of `needle`, or null.
+const TextTableBlock* blockAt(const AttributedString& text, U16View needle)
+{
+    const int at = TextOps::find(text.string(), needle);
+    return at < 0 ? nullptr : TableGrid::cellBlock(text, at);
+}
+
+const Font* fontAt(const AttributedString& text, U16View needle)
+{
+    const int at = TextOps::find(text.string(), needle);
+    return at < 0 ? nullptr : text.font(at);
+}
+
+void gridParsingAndStylingChecks(SelfTestContext& t)
+{
+    const std::vector<TextAlignment> four{TextAlignment::Natural, TextAlignment::Left, TextAlignment::Center,
+                                          TextAlignment::Right};
+    const auto aligned = parseLines({u"| a | b | c | d |", u"| --- | :--- | :---: | ---: |", u"| 1 | 2 | 3 | 4 |"});
+    t.check("delimiter parses natural/left/center/right", aligned && aligned->alignments == four);
+    const auto reparsed = aligned ? TableGrid::parse(splitAt(TableGrid::markdown(*aligned), u'\n')) : std::nullopt;
+    t.check("all four alignments survive a round-trip", reparsed && reparsed->alignments == four);
+
+    const auto shortRow = parseLines({u"| a | b | c |", u"| - | - | - |", u"| 1 |"});
+    t.check("short rows are padded to the column count",
+            shortRow && TextOps::contains(TableGrid::markdown(*shortRow), u"| 1 |  |  |"));
+
+    const U16String twoTables = u"| A |\n| --- |\n| 1 |\n\nmiddle\n\n| B |\n| --- |\n| 2 |";
+    t.check("two tables plus prose round-trip losslessly",
+            TableGrid::serialize(TableGrid::render(twoTables, 13)) == twoTables);
+
+    t.check("delimiter row is recognised", TableGrid::isDelimiterRow(u"| :--- | ---: |"));
+    t.check("a body row is not a delimiter", !TableGrid::isDelimiterRow(u"| a | b |"));
+    t.check("a blank line is not a table row", !TableGrid::isTableRow(u"   "));
+
+    const auto small = parseLines({u"| H |", u"| --- |", u"| body |"});
+    const AttributedString grid13 = small ? TableGrid::attributed(*small, 13) : AttributedString();
+    const AttributedString grid26 = small ? TableGrid::attributed(*small, 26) : AttributedString();
+    const TextTableBlock* block13 = TableGrid::cellBlock(grid13, 0);
+    const TextTableBlock* block26 = TableGrid::cellBlock(grid26, 0);
+    using Layer = TextTableBlock::Layer;
+    const double p13 = block13 ? block13->width(Layer::Padding, TextTableBlock::MinX) : 0;
+    const double p26 = block26 ? block26->width(Layer::Padding, TextTableBlock::MinX) : 0;
+    t.check("cell padding scales with the text size", block13 && block26 && p13 > 0 && std::abs(p26 - 2 * p13) < 0.01);
+
+    const Font* headerFont = grid13.length() > 0 ? grid13.font(0) : nullptr;
+    t.check("grid header cell is bold", headerFont && headerFont->bold);
+    const Font* bodyFont = fontAt(grid13, u"body");
+    t.check("grid body cell is not bold", bodyFont && !bodyFont->bold);
+    t.check("grid header cell carries a tint", block13 && block13->backgroundColor.has_value());
+    const TextTableBlock* bodyBlock = blockAt(grid13, u"body");
+    t.check("grid body cell has no tint", !(bodyBlock && bodyBlock->backgroundColor.has_value()));
+
+    const auto framed = parseLines({u"| a | b |", u"| --- | --- |", u"| c | d |"});
+    const AttributedString frame = framed ? TableGrid::attributed(*framed, 13) : AttributedString();
+    const TextTableBlock* a = blockAt(frame, u"a");
+    const TextTableBlock* b = blockAt(frame, u"b");
+    const TextTableBlock* c = blockAt(frame, u"c");
+    auto border = [](const TextTableBlock* block, TextTableBlock::Edge edge) {
+        return block->width(Layer::Border, edge);
+    };
+    t.check("every cell strokes top and left",
+            a && border(a, TextTableBlock::MinY) == 1 && border(a, TextTableBlock::MinX) == 1);
+    t.check("interior edges are not doubled",
+            a && border(a, TextTableBlock::MaxX) == 0 && border(a, TextTableBlock::MaxY) == 0);
+    t.check("last column completes the right frame", b && border(b, TextTableBlock::MaxX) == 1);
+    t.check("last row completes the bottom frame", c && border(c, TextTableBlock::MaxY) == 1);
+}
+
+void cellInlineStylingChecks(SelfTestContext& t)
+{
+    const U16String markdown = u"| H |\n| --- |\n| a **b** [c](https://example.com/page) |";
+    const TextStorage storage = TableGrid::render(markdown, 13);
+    const Font* bold = fontAt(storage, u"b");
+    t.check("cell bold content has the bold trait", bold && bold->bold);
+    const int c = TextOps::find(storage.string(), u"c");
+    t.check("cell link content is clickable", c >= 0 && storage.attributes(c).has(AttributeKey::Link));
+    const int marker = TextOps::find(storage.string(), u"**b");
+    const Color* markerColor = marker >= 0 ? storage.attributes(marker).color(AttributeKey::ForegroundColor) : nullptr;
+    t.check("cell markers are dimmed", markerColor && *markerColor == Color::tertiaryLabel());
+    const Font* header = fontAt(storage, u"H");
+    t.check("header cell stays bold with inline styling", header && header->bold);
+    t.check("styled cell keeps its table block", blockAt(storage, u"b") != nullptr);
+    t.check("inline styling doesn't change the underlying Markdown", TableGrid::serialize(storage) == markdown);
+}
+
+void pureRowColumnEditChecks(SelfTestContext& t)
+{
+    using Rows = std::vector<std::vector<U16String>>;
+    using Cells = std::vector<U16String>;
+    const auto table = parseLines({u"| a | b |", u"| --- | --- |", u"| 1 | 2 |", u"| 3 | 4 |"});
+    const Parsed p = table ? *table : Parsed();
+
+    t.check("insert row at a body index",
+            TableGrid::insertingRow(p, 1).rows == Rows{{u"1", u"2"}, {u"", u""}, {u"3", u"4"}});
+    t.check("insert row clamps an out-of-range index", TableGrid::insertingRow(p, 99).rows.size() == p.rows.size() + 1);
+    const auto deleted = TableGrid::deletingRow(p, 0);
+    t.check("delete a body row", deleted && deleted->rows == Rows{{u"3", u"4"}});
+    t.check("delete a row out of range is nil", !TableGrid::deletingRow(p, 5));
+
+    const Parsed widened = TableGrid::insertingColumn(p, 1);
+    t.check("insert column widens the header", widened.header == Cells{u"a", u"", u"b"});
+    t.check("insert column widens every row", widened.rows == Rows{{u"1", u"", u"2"}, {u"3", u"", u"4"}});
+    t.check("insert column adds an alignment", widened.alignments.size() == 3);
+    const auto narrowed = TableGrid::deletingColumn(p, 0);
+    t.check("delete column drops the header cell", narrowed && narrowed->header == Cells{u"b"});
+    t.check("delete column drops every row cell", narrowed && narrowed->rows == Rows{{u"2"}, {u"4"}});
+    const auto single = parseLines({u"| x |", u"| - |", u"| y |"});
+    t.check("delete the only column is nil", single && !TableGrid::deletingColumn(*single, 0));
+}
+
+} // namespace
+
 void group18GridStyling(SelfTestContext& t)
 {
-    (void)t;
+    gridParsingAndStylingChecks(t);
+    // The insert-table, add-row, add-column and align actions run here.
+    cellInlineStylingChecks(t);
+    pureRowColumnEditChecks(t);
+    // The context-menu row and column actions run here.
 }
 
 } // namespace velkin

@@ -1,3 +1,7 @@
+#include "markdown/MarkdownStyler.h"
+#include "markdown/TableGrid.h"
+#include "platform/text/Lines.h"
+#include "platform/text/TextOps.h"
 #include "selftest/SelfTestContext.h"
 
 namespace velkin {
@@ -9,7 +13,50 @@ void group12LinkRouting(SelfTestContext& t)
 
 void group13GridRoundTrips(SelfTestContext& t)
 {
-    (void)t;
+    using TableGrid::Parsed;
+    const std::vector<U16String> headerAB{u"A", u"B"};
+    const std::vector<std::vector<U16String>> rows{{u"1", u"2"}, {u"3", u"4"}};
+    const std::vector<TextAlignment> leftRight{TextAlignment::Left, TextAlignment::Right};
+
+    const std::optional<Parsed> table =
+        TableGrid::parse(splitAt(u"| A | B |\n| :--- | ---: |\n| 1 | 2 |\n| 3 | 4 |", u'\n'));
+    if (!table) {
+        t.check("table parses", false);
+    } else {
+        t.check("table parses header", table->header == headerAB);
+        t.check("table parses alignments", table->alignments == leftRight);
+        t.check("table parses body rows", table->rows == rows);
+        const U16String md = TableGrid::markdown(*table);
+        t.check("markdown keeps header", TextOps::contains(md, u"| A | B |"));
+        t.check("markdown keeps alignment", TextOps::contains(md, u":---") && TextOps::contains(md, u"---:"));
+
+        const U16String written = TableGrid::serialize(TableGrid::attributed(*table, 13));
+        const std::optional<Parsed> again = TableGrid::parse(splitAt(written, u'\n'));
+        if (!again) {
+            t.check("grid serializes back to a table", false);
+        } else {
+            t.check("grid round-trips header", again->header == headerAB);
+            t.check("grid round-trips rows", again->rows == rows);
+            t.check("grid round-trips alignment", again->alignments == leftRight);
+        }
+    }
+
+    AttributedString mixed(u"intro\n");
+    if (const auto small = TableGrid::parse(std::vector<U16String>{u"| X |", u"| - |", u"| y |"}))
+        mixed.append(TableGrid::attributed(*small, 13));
+    mixed.append(u"\noutro", Attributes());
+    const U16String serialized = TableGrid::serialize(mixed);
+    t.check("serialize keeps surrounding text",
+            TextOps::hasPrefix(serialized, u"intro") && TextOps::hasSuffix(serialized, u"outro"));
+    t.check("serialize rebuilds the table", TextOps::contains(serialized, u"| X |"));
+
+    const U16String document = u"# Title\n\nSome text.\n\n| A | B |\n| --- | --- |\n| 1 | 2 |\n\nAfter.";
+    TextStorage rendered = TableGrid::render(document, 13);
+    t.check("render \u2192 serialize is lossless", TableGrid::serialize(rendered) == document);
+    const int one = TextOps::find(rendered.string(), u'1');
+    t.check("rendered cell is a grid paragraph", TableGrid::cellBlock(rendered, one) != nullptr);
+    MarkdownStyler{13, MarkdownFontFamily::sansSerif}.apply(rendered);
+    t.check("styling preserves the grid", TableGrid::cellBlock(rendered, one) != nullptr);
 }
 
 } // namespace velkin

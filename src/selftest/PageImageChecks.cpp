@@ -1,5 +1,10 @@
+#include "markdown/HardBreak.h"
+#include "markdown/MarkdownStyler.h"
+#include "platform/text/TextOps.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
+
+#include <cmath>
 
 namespace velkin {
 
@@ -26,6 +31,76 @@ std::optional<U16String> breakRun(U16View text)
     if (const MarkdownSpan* s = firstOfKind(spans, K::lineBreak))
         return spanText(text, *s);
     return std::nullopt;
+}
+
+// The paragraph style at the first occurrence of `needle` once `text` is styled, or null.
+std::optional<ParagraphStyle> styleAt(U16View text, U16View needle, double baseSize = 14)
+{
+    TextStorage storage{U16String(text)};
+    MarkdownStyler{baseSize, MarkdownFontFamily::sansSerif}.apply(storage);
+    const int at = TextOps::find(storage.string(), needle);
+    const ParagraphStyle* style = at >= 0 ? storage.paragraphStyle(at) : nullptr;
+    return style ? std::optional<ParagraphStyle>(*style) : std::nullopt;
+}
+
+double headIndent(U16View text, U16View needle)
+{
+    const auto style = styleAt(text, needle);
+    return style ? style->headIndent : 0;
+}
+
+double spacing(U16View text, U16View needle)
+{
+    const auto style = styleAt(text, needle);
+    return style ? style->paragraphSpacing : 0;
+}
+
+void setextSpacingCheck(SelfTestContext& t)
+{
+    const auto title = styleAt(u"Title\n===\n\nbody", u"Title");
+    t.check("a setext heading and its rule sit together", title && title->paragraphSpacing == 0);
+}
+
+void blockLayoutChecks(SelfTestContext& t)
+{
+    t.check("a nested quote is set further in", headIndent(u"> one", u"one") < headIndent(u"> > two", u"two"));
+    const auto top = styleAt(u"- top\n  - nested\n", u"top");
+    const auto nested = styleAt(u"- top\n  - nested\n", u"nested");
+    t.check("a nested item hangs further in than a top-level one",
+            top && nested && 0 < top->headIndent && top->headIndent < nested->headIndent);
+    t.check("a wrapped ordered item hangs past its number",
+            headIndent(u"- item\n", u"item") < headIndent(u"10. item\n", u"item"));
+    const auto more = styleAt(u"- item\n\n  more\n", u"more");
+    t.check("an indented paragraph continues its item", more && more->headIndent > 0);
+    const auto lazy = styleAt(u"- item\ncarried on\n", u"carried on");
+    t.check("a lazy continuation is tucked under the item's text", lazy && lazy->firstLineHeadIndent > 0);
+    const auto plain = styleAt(u"- item\n\nplain\n", u"plain");
+    t.check("a paragraph after a list is left at the margin", plain && plain->firstLineHeadIndent == 0);
+    const auto heading = styleAt(u"- item\n# Heading\n", u"# Heading");
+    t.check("a heading after a list is left at the margin", heading && heading->firstLineHeadIndent == 0);
+
+    const auto loose = styleAt(u"- one\n\n- two\n", u"one");
+    const double looseSpacing = loose ? loose->paragraphSpacing : 0;
+    t.check("a loose list is spaced, a tight one is not",
+            loose && spacing(u"- one\n- two\n", u"one") < looseSpacing);
+    if (t.demo) {
+        const auto item = styleAt(*t.demo, u"- Unordered items");
+        const double p = item ? item->paragraphSpacing : -1;
+        t.check("the demo document's mixed list stays tight", std::abs(p - 2.1) < 0.01,
+                "got " + TextOps::formatDouble(p));
+    }
+    t.check("bullets followed by numbers are two lists",
+            loose && spacing(u"- one\n- two\n\n1. three\n", u"one") < looseSpacing);
+    t.check("a blank line after a list does not loosen it",
+            loose && spacing(u"- one\n- two\n\nplain\n", u"one") < looseSpacing);
+}
+
+void hardBreakMarkCheck(SelfTestContext& t)
+{
+    TextStorage storage{U16String(u"one  \ntwo")};
+    MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(storage);
+    t.check("a hard break is drawn rather than left invisible",
+            storage.marker<HardBreakMark>(AttributeKey::HardBreak, 3) != nullptr);
 }
 
 } // namespace
@@ -58,7 +133,9 @@ void group44SetextAndLayout(SelfTestContext& t)
             firstContent(u"A **bold** title\n===\n", MarkdownToken(K::bold)) == u"bold");
     t.check("a table's delimiter row is not a setext rule",
             !headingLevel(u"| a | b |\n| --- | --- |\n", u"| a | b |"));
+    setextSpacingCheck(t);
     t.check("a nested quote dims both markers", hasMarker(u"> > deep", u"> > "));
+    blockLayoutChecks(t);
     t.check("bold spans a line break",
             firstContent(u"a **start\nand end** b", MarkdownToken(K::bold)) == u"start\nand end");
     t.check("italic spans a line break",
@@ -75,6 +152,7 @@ void group44SetextAndLayout(SelfTestContext& t)
     t.check("a break with nothing under it is not marked", !breakRun(u"one  \n\ntwo"));
     t.check("a break at the end of the document is not marked", !breakRun(u"one  "));
     t.check("trailing spaces inside a fence are left alone", !breakRun(u"```\none  \ntwo\n```"));
+    hardBreakMarkCheck(t);
     t.check("a doubled code span may hold a backtick", firstContent(u"``a ` b``", MarkdownToken(K::code)) == u"a ` b");
     t.check("a single code span still reads as one", firstContent(u"`code` here", MarkdownToken(K::code)) == u"code");
 }
