@@ -2,6 +2,9 @@
 
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
+
+#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -330,4 +333,143 @@ TEST(TableGrid, CellContentWidth)
     EXPECT_EQ(cellContentWidth(block, 20), 16);
     table->numberOfColumns = 0;
     EXPECT_NEAR(cellContentWidth(block, 300), 300 - 12.2, 1e-9);
+}
+
+// ---- Rendering documents ----
+
+namespace {
+
+U16String roundTrip(U16View markdown)
+{
+    return serialize(render(markdown, 13));
+}
+
+int gridParagraphs(const AttributedString& text)
+{
+    int count = 0;
+    const U16View s = text.string();
+    for (int i = 0; i < text.length(); ++i)
+        if ((i == 0 || s[size_t(i - 1)] == u'\n') && cellBlock(text, i))
+            ++count;
+    return count;
+}
+
+} // namespace
+
+TEST(TableGridRender, TextWithoutTablesComesBackUnchanged)
+{
+    for (const char16_t* text : {u"", u"plain", u"plain\n", u"a\n\n\nb\n\n", u"| a | b |\nplain after pipes",
+                                 u"# Head\n\n- item\n> quote\n"}) {
+        const TextStorage storage = render(text, 13);
+        EXPECT_EQ(storage.string(), text);
+        EXPECT_EQ(gridParagraphs(storage), 0);
+        EXPECT_EQ(serialize(storage), text);
+    }
+}
+
+TEST(TableGridRender, TableBecomesAGridAndComesBackAsTyped)
+{
+    const U16String text = u"| a | b |\n|:--|--:|\n| 1 | 2 |\n\ntext";
+    TextStorage storage = render(text, 13);
+    EXPECT_EQ(gridParagraphs(storage), 4);
+    EXPECT_EQ(storage.string(), u"a\nb\n1\n2\n\ntext");
+    EXPECT_EQ(storage.paragraphStyle(0)->alignment, TextAlignment::Left);
+    EXPECT_EQ(storage.paragraphStyle(2)->alignment, TextAlignment::Right);
+    EXPECT_EQ(serialize(storage), text);
+
+    replaceFirst(storage, u"2", u"3");
+    EXPECT_EQ(serialize(storage), u"| a | b |\n| :--- | ---: |\n| 1 | 3 |\n\ntext");
+}
+
+TEST(TableGridRender, FinalLineFeedsAreKept)
+{
+    for (const char16_t* text : {u"| A |\n| - |\n| 1 |", u"| A |\n| - |\n| 1 |\n", u"| A |\n| - |\n| 1 |\n\n",
+                                 u"| A |\n| - |\n| 1 |\n\n\n", u"x\n| A |\n| - |\n"})
+        EXPECT_EQ(roundTrip(text), text);
+}
+
+TEST(TableGridRender, ShortRowsGetEmptyCells)
+{
+    const U16String text = u"| a | b | c |\n| --- | --- | --- |\n| 1 |";
+    TextStorage storage = render(text, 13);
+    EXPECT_EQ(gridParagraphs(storage), 6);
+    EXPECT_EQ(serialize(storage), text);
+    replaceFirst(storage, u"1", u"9");
+    EXPECT_EQ(serialize(storage), u"| a | b | c |\n| --- | --- | --- |\n| 9 |  |  |");
+}
+
+TEST(TableGridRender, TablesInsideCodeStayText)
+{
+    for (const char16_t* text : {u"```\n| a | b |\n| - | - |\n| 1 | 2 |\n```\n", u"~~~md\n| a |\n| - |\n~~~",
+                                 u"para\n\n    | a | b |\n    | - | - |\n    | 1 | 2 |\n"}) {
+        const TextStorage storage = render(text, 13);
+        EXPECT_EQ(gridParagraphs(storage), 0) << u8(text);
+        EXPECT_EQ(storage.string(), text);
+    }
+    // A table right after a fence is still a grid.
+    EXPECT_EQ(gridParagraphs(render(u"```\ncode\n```\n| a |\n| - |\n| 1 |", 13)), 2);
+}
+
+TEST(TableGridRender, CrlfTablesBecomeGridsLikeLfOnes)
+{
+    const U16String text = u"intro\r\n\r\n| a | b |\r\n| --- | --- |\r\n| 1 | 2 |\r\n\r\nafter\r\n";
+    TextStorage storage = render(text, 13);
+    EXPECT_EQ(gridParagraphs(storage), 4);
+    EXPECT_EQ(storage.string(), u"intro\r\n\r\na\nb\n1\n2\n\r\nafter\r\n");
+    EXPECT_EQ(serialize(storage), text);
+    replaceFirst(storage, u"1", u"one");
+    EXPECT_EQ(serialize(storage), u"intro\r\n\r\n| a | b |\r\n| --- | --- |\r\n| one | 2 |\r\n\r\nafter\r\n");
+    // At the very end of a CRLF document.
+    EXPECT_EQ(roundTrip(u"| a |\r\n| - |\r\n| 1 |\r\n"), u"| a |\r\n| - |\r\n| 1 |\r\n");
+}
+
+TEST(TableGridRender, RowsWithOtherLineBreaksStayText)
+{
+    for (const char16_t* text : {u"| a\rb |\n| - |\n| 1 |", u"| a |\n| - |\n| 1\u2028x |"})
+        EXPECT_EQ(roundTrip(text), text);
+}
+
+TEST(TableGridRender, TableWithoutCellsStaysText)
+{
+    const U16String text = u"|\n|-|\n|\n";
+    const TextStorage storage = render(text, 13);
+    EXPECT_EQ(gridParagraphs(storage), 0);
+    EXPECT_EQ(serialize(storage), text);
+}
+
+TEST(TableGridRender, TwoTablesAndProse)
+{
+    const U16String text = u"| A |\n| --- |\n| 1 |\n\nmiddle\n\n| B |\n| --- |\n| 2 |";
+    TextStorage storage = render(text, 13);
+    EXPECT_EQ(serialize(storage), text);
+    replaceFirst(storage, u"2", u"3");
+    // Only the edited table is rewritten.
+    EXPECT_EQ(serialize(storage), u"| A |\n| --- |\n| 1 |\n\nmiddle\n\n| B |\n| --- |\n| 3 |");
+}
+
+TEST(TableGridRender, RealDocumentsRoundTrip)
+{
+    for (const char* path : {"/usr/share/doc/nodejs/changelogs/CHANGELOG_V12.md", "/usr/share/doc/nodejs/api/fs.md"}) {
+        std::FILE* file = std::fopen(path, "rb");
+        if (!file)
+            continue;
+        std::string bytes;
+        char buffer[65536];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            bytes.append(buffer, n);
+        std::fclose(file);
+        const U16String text = u16(bytes);
+        EXPECT_EQ(roundTrip(text), text) << path;
+    }
+}
+
+TEST(TableGridRender, ManyTablesRoundTrip)
+{
+    U16String text;
+    for (int i = 0; i < 200; ++i)
+        text += u"Table " + TextOps::number(i) + u"\n\n| a | b | c |\n|:-|:-:|-:|\n| 1 | `x|y` | 3 \\| 4 |\n|  | z |\n\n";
+    TextStorage storage = render(text, 13);
+    EXPECT_EQ(gridParagraphs(storage), 200 * 9);
+    EXPECT_EQ(serialize(storage), text);
 }

@@ -6,6 +6,8 @@
 #include "platform/attributed/TextMeasure.h"
 #include "platform/text/Lines.h"
 
+#include <unordered_map>
+
 namespace velkin {
 
 namespace {
@@ -60,7 +62,17 @@ void MarkdownStyler::applyParagraphStyles(AttributedString& storage, const std::
         return;
     const double b = baseSize;
     const Font base = baseFont();
-    auto width = [&](U16View s) { return s.empty() ? 0.0 : TextMeasure::width(s, base); };
+    // List prefixes repeat ("- ", "  * ", "1. "): measure each once per pass.
+    std::unordered_map<U16String, double> measured;
+    auto width = [&](U16View s) {
+        if (s.empty())
+            return 0.0;
+        U16String key(s);
+        auto it = measured.find(key);
+        if (it == measured.end())
+            it = measured.emplace(std::move(key), TextMeasure::width(s, base)).first;
+        return it->second;
+    };
 
     const std::vector<Alert::Block> alerts = Alert::blocks(text);
     const std::vector<Footnote::Definition> footnotes = Footnote::definitions(text);

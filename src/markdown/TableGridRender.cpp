@@ -2,7 +2,10 @@
 #include "markdown/MarkdownStyler.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/TableGrid.h"
+#include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
+
+#include <algorithm>
 
 namespace velkin::TableGrid {
 
@@ -47,7 +50,15 @@ TextStorage render(U16View text, double baseSize)
     const std::vector<U16View> lines = splitAt(text, lineFeed);
     const std::vector<bool> code = codeFlags(text, lines);
     const size_t count = lines.size();
-    auto isRow = [&](size_t i) { return !code[i] && isTableRow(withoutCarriageReturn(lines[i])); };
+    // A row that holds another line break (a lone CR, a Unicode separator) stays
+    // text: a cell could not hold it and give the line back unchanged.
+    auto isSingleLine = [](U16View line) {
+        return std::none_of(line.begin(), line.end(), [](char16_t c) { return CharacterClass::isNewline(c); });
+    };
+    auto isRow = [&](size_t i) {
+        const U16View line = withoutCarriageReturn(lines[i]);
+        return !code[i] && isTableRow(line) && isSingleLine(line);
+    };
 
     AttributedString built;
     U16String plain;
@@ -59,7 +70,7 @@ TextStorage render(U16View text, double baseSize)
 
     size_t i = 0;
     while (i < count) {
-        if (i + 1 < count && isRow(i) && !code[i + 1] && isDelimiterRow(withoutCarriageReturn(lines[i + 1]))) {
+        if (i + 1 < count && isRow(i) && isRow(i + 1) && isDelimiterRow(withoutCarriageReturn(lines[i + 1]))) {
             size_t end = i + 2;
             while (end < count && isRow(end))
                 ++end;
