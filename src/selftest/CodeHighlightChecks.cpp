@@ -3,6 +3,8 @@
 // the rest ask the highlighter about language names, rule sets and inventories.
 // The sections below run in the group's fixed order.
 #include "highlight/CodeHighlighter.h"
+#include "markdown/MarkdownStyler.h"
+#include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 #include "selftest/SelfTestContext.h"
 
@@ -185,6 +187,21 @@ void unknownRulesAndAliasChecks(SelfTestContext& t)
 {
     t.check("unknown language has no rules", CodeHighlighter::rules(u"plaintext") == nullptr);
     t.check("language aliases resolve", resolvesAll({{"js", "javascript"}, {"py", "python"}}));
+}
+
+// Highlighting reaches the styled text: a keyword and a plain identifier differ in colour.
+void styledKeywordColourCheck(SelfTestContext& t)
+{
+    TextStorage storage(fencedSample("swift", "let n = 1"));
+    MarkdownStyler{13, MarkdownFontFamily::sansSerif}.apply(storage);
+    auto colourAt = [&](U16View needle) -> std::optional<Color> {
+        const int at = TextOps::find(storage.string(), needle);
+        const Color* c = at >= 0 ? storage.attributes(at).color(AttributeKey::ForegroundColor) : nullptr;
+        return c ? std::optional<Color>(*c) : std::nullopt;
+    };
+    const auto keyword = colourAt(u"let");
+    const auto identifier = colourAt(u"n");
+    t.check("highlighted keyword colour lands on the text storage", keyword && identifier && *keyword != *identifier);
 }
 
 void shellAndMarkupAliasChecks(SelfTestContext& t)
@@ -594,7 +611,7 @@ void group03CodeHighlighting(SelfTestContext& t)
 {
     genericScannerChecks(t);
     unknownRulesAndAliasChecks(t);
-    // The styled-colour check runs here.
+    styledKeywordColourCheck(t);
     markupStyleSheetAndDataSamples(t);
     // The Markdown samples run here.
     shellSamples(t);
