@@ -5,6 +5,7 @@
 #include "help/HelpNavigator.h"
 #include "help/HelpSearch.h"
 #include "help/HelpStrings.h"
+#include "markdown/MarkdownSyntax.h"
 #include "platform/regex/Regex.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
@@ -179,6 +180,14 @@ void group37HelpBook(SelfTestContext& t)
             noteIf(!scan.brokenLinks.empty(), joinedList(scan.brokenLinks)));
     t.check("every #anchor in the help book names a real heading", scan.brokenAnchors.empty(),
             noteIf(!scan.brokenAnchors.empty(), joinedList(scan.brokenAnchors)));
+
+    bool allRender = true;
+    for (const auto& [id, page] : book.pages)
+        if (MarkdownSyntax::spans(page.markdown).empty()) {
+            allRender = false;
+            break;
+        }
+    t.check("every help page renders", allRender);
 
     t.check("a page link stays in the help window", HelpLink::destination(u"tables.md", book) == HelpLink::page(u"tables"));
     t.check("a page link carries its anchor",
