@@ -77,15 +77,17 @@ velkin::U16String manyTables(int count)
     return text;
 }
 
-void BM_GridRoundTrip200Tables(benchmark::State& state)
+// Render and serialise a document of N tables; the count shows that the cost grows linearly.
+void BM_GridRoundTrip(benchmark::State& state)
 {
-    const velkin::U16String text = manyTables(200);
+    const velkin::U16String text = manyTables(int(state.range(0)));
     for (auto _ : state) {
         velkin::TextStorage storage = velkin::TableGrid::render(text, 14);
         benchmark::DoNotOptimize(velkin::TableGrid::serialize(storage).size());
     }
+    state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_GridRoundTrip200Tables)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GridRoundTrip)->Arg(100)->Arg(200)->Arg(400)->Unit(benchmark::kMillisecond)->Complexity();
 
 // After an edit: restyle the rendered grids and write them back.
 void BM_GridRestyleAndSerialize200Tables(benchmark::State& state)

@@ -388,6 +388,16 @@ TEST(TableGridRender, FinalLineFeedsAreKept)
         EXPECT_EQ(roundTrip(text), text);
 }
 
+TEST(TableGridRender, GridEditedBackToItsTextWritesTheSourceAgain)
+{
+    const U16String text = u"intro\n\n|A|  B  |\n|-|:-:|\n|1|2|\n";
+    TextStorage storage = render(text, 13);
+    replaceFirst(storage, u"1", u"one");
+    EXPECT_NE(serialize(storage), text);
+    replaceFirst(storage, u"one", u"1");
+    EXPECT_EQ(serialize(storage), text);
+}
+
 TEST(TableGridRender, ShortRowsGetEmptyCells)
 {
     const U16String text = u"| a | b | c |\n| --- | --- | --- |\n| 1 |";
