@@ -217,6 +217,8 @@ struct BlockLines {
 
 // ---- The scanner ----
 MarkdownSpans spans(U16View text);
+// The same from a classification of the text that the caller already holds.
+MarkdownSpans spans(const BlockLines& lines);
 
 // Inline spans of the part `within` of `line`, whose first unit sits at `base` of the text.
 void appendInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,

@@ -71,13 +71,20 @@ void appendHardBreaks(const BlockLines& b, MarkdownSpans& out)
 
 MarkdownSpans spans(U16View text)
 {
+    if (text.empty())
+        return {};
+    return spans(BlockLines(text));
+}
+
+MarkdownSpans spans(const BlockLines& b)
+{
     MarkdownSpans out;
+    const U16View text = b.text;
     if (text.empty())
         return out;
-    const BlockLines b(text);
     const Footnote::Labels footnotes = detail::definedFootnoteLabels(b);
     const ReferenceLink::Table links = detail::referenceDefinitions(b);
-    out.reserve(size_t(b.count()) * 4);
+    out.reserve(size_t(b.count()) * 8);
 
     using K = MarkdownToken::Kind;
     auto push = [&out](Range r, MarkdownToken token, std::optional<U16String> url = std::nullopt) {

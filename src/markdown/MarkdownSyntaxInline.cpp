@@ -588,7 +588,7 @@ struct PassSpec {
 // A first-match pass: the pattern's first match from `start` (look-ahead past
 // the end allowed), tested against the consumed offsets, again and again.
 template <typename Matcher>
-void firstMatchPass(Scan& sc, char16_t trigger, Matcher match, const PassSpec& spec)
+void firstMatchPass(Scan& sc, char16_t trigger, Matcher match, const PassSpec& pass)
 {
     const int lookEnd = sc.textEnd();
     int start = sc.start;
@@ -610,32 +610,32 @@ void firstMatchPass(Scan& sc, char16_t trigger, Matcher match, const PassSpec& s
             return;
         const Range whole = h.g[0];
         bool rejected = false;
-        if (spec.claimsContent) {
+        if (pass.claimsContent) {
             rejected = sc.consumed.intersects(whole);
         } else {
             for (int g = 1; g < 7; ++g)
-                if ((spec.markers >> g & 1) && h.g[size_t(g)].found() && sc.consumed.intersects(h.g[size_t(g)]))
+                if ((pass.markers >> g & 1) && h.g[size_t(g)].found() && sc.consumed.intersects(h.g[size_t(g)]))
                     rejected = true;
         }
         if (rejected) {
             start = whole.location + 1;
             continue;
         }
-        const Range content = h.g[size_t(spec.contentGroup)];
+        const Range content = h.g[size_t(pass.contentGroup)];
         if (content.found() && content.length >= 1) {
             std::optional<U16String> url;
-            if (spec.urlGroup && h.g[size_t(spec.urlGroup)].found())
-                url = linkDestination(substring(sc.s, h.g[size_t(spec.urlGroup)]), spec.urlPrefix);
-            sc.span(content, spec.token, std::move(url));
+            if (pass.urlGroup && h.g[size_t(pass.urlGroup)].found())
+                url = linkDestination(substring(sc.s, h.g[size_t(pass.urlGroup)]), pass.urlPrefix);
+            sc.span(content, pass.token, std::move(url));
         }
         for (int g = 1; g < 7; ++g)
-            if ((spec.markers >> g & 1) && h.g[size_t(g)].found() && h.g[size_t(g)].length >= 1)
+            if ((pass.markers >> g & 1) && h.g[size_t(g)].found() && h.g[size_t(g)].length >= 1)
                 sc.span(h.g[size_t(g)], MarkdownToken());
-        if (spec.claimsContent) {
+        if (pass.claimsContent) {
             sc.consumed.add(whole);
         } else {
             for (int g = 1; g < 7; ++g)
-                if ((spec.markers >> g & 1) && h.g[size_t(g)].found())
+                if ((pass.markers >> g & 1) && h.g[size_t(g)].found())
                     sc.consumed.add(h.g[size_t(g)]);
         }
         start = std::max(whole.end(), whole.location + 1);
