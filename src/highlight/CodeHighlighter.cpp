@@ -9,10 +9,8 @@ std::optional<CodeTokens> tokens(U16View code, U16View language)
 {
     const U16String name = canonicalName(language);
     if (isSpecialName(name)) {
-        // Markdown inside a fence needs the Markdown block scanner, which this
-        // build does not have yet: such blocks stay unhighlighted.
         if (name == u"markdown")
-            return std::nullopt;
+            return markdownTokens(code);
         return specialTokens(code, name);
     }
     if (const LanguageRules* set = rulesForCanonicalName(name))

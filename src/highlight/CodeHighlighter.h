@@ -77,6 +77,9 @@ std::vector<U16View> words(U16View text);
 // True when `delimiter` is non-empty and occurs in `text` at `position`.
 bool matches(U16View text, U16View delimiter, int position);
 
+// Tokens of a block whose language is Markdown itself: headings, code and markers.
+CodeTokens markdownTokens(U16View code);
+
 // Inventory of the languages the highlighter knows.
 struct AliasRow {
     U16View canonical;

@@ -4,6 +4,7 @@
 // The sections below run in the group's fixed order.
 #include "highlight/CodeHighlighter.h"
 #include "markdown/MarkdownStyler.h"
+#include "markdown/MarkdownSyntax.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 #include "selftest/SelfTestContext.h"
@@ -74,39 +75,23 @@ U16String fencedSample(std::string_view info, std::string_view body)
     return u16("```" + std::string(info) + "\n" + std::string(body) + "\n```");
 }
 
-// The code tokens of the one fenced block of a sample document, positioned in
-// the document: the opening fence's first word names the language and the body
-// runs up to the line feed before the closing fence. Nothing when the language
-// is unknown.
-std::optional<std::vector<std::pair<Range, CodeTokenKind>>> fencedBlockTokens(U16View document)
-{
-    const size_t firstBreak = document.find(u'\n');
-    const size_t closing = document.rfind(u"\n```");
-    if (firstBreak == U16View::npos || closing == U16View::npos || closing < firstBreak)
-        return std::nullopt;
-    U16View info = document.substr(3, firstBreak - 3);
-    const size_t blank = info.find_first_of(u" \t");
-    if (blank != U16View::npos)
-        info = info.substr(0, blank);
-    const size_t bodyStart = firstBreak + 1;
-    const U16View body = closing >= bodyStart ? document.substr(bodyStart, closing - bodyStart) : U16View();
-    const auto found = CodeHighlighter::tokens(body, info);
-    if (!found)
-        return std::nullopt;
-    std::vector<std::pair<Range, CodeTokenKind>> placed;
-    for (const CodeToken& token : *found)
-        placed.emplace_back(Range{token.range.location + int(bodyStart), token.range.length}, token.kind);
-    return placed;
-}
-
-// The highlight list of a document: the text and kind of each code token.
+// The highlight list of a document: the text and kind of each code-syntax
+// span that the Markdown scanner makes, in the scanner's order.
 HighlightList codeSyntax(U16View document)
 {
     std::vector<Highlight> items;
-    if (const auto found = fencedBlockTokens(document))
-        for (const auto& [range, kind] : *found)
-            items.push_back({U16String(substring(document, range)), kind});
+    for (const MarkdownSpan& span : MarkdownSyntax::spans(document))
+        if (span.token.is(MarkdownToken::Kind::codeSyntax))
+            items.push_back({U16String(substring(document, span.range)), span.token.codeKind()});
     return HighlightList(std::move(items));
+}
+
+bool hasCodeSyntaxSpan(U16View document)
+{
+    for (const MarkdownSpan& span : MarkdownSyntax::spans(document))
+        if (span.token.is(MarkdownToken::Kind::codeSyntax))
+            return true;
+    return false;
 }
 
 HighlightList sample(std::string_view info, std::string_view body)
@@ -177,8 +162,7 @@ void genericScannerChecks(SelfTestContext& t)
     t.check("lowercase SQL keyword highlighted", sql.has("select", K::keyword));
     t.check("SQL keyword matches regardless of case", sql.has("from", K::keyword));
 
-    t.check("unknown language is not highlighted",
-            !fencedBlockTokens(fencedSample("plaintext", "nothing to see here")).has_value());
+    t.check("unknown language is not highlighted", !hasCodeSyntaxSpan(fencedSample("plaintext", "nothing to see here")));
 }
 
 // ---- Names, aliases and rule sets ----
@@ -238,6 +222,18 @@ void newAndLongTailAliasChecks(SelfTestContext& t)
 
 void inventoryChecks(SelfTestContext& t)
 {
+    inventoryCheck(t, "every newly added language is recognised", "name = 1",
+                   {"elm",      "purs",      "racket",     "elisp",  "raku",    "cmake",        "vba",
+                    "sass",     "stylus",    "applescript", "dot",   "plantuml", "gdscript",    "glsl",
+                    "hlsl",     "wgsl",      "metal",      "rego",   "cue",     "dhall",        "bicep",
+                    "starlark", "bazel",     "bibtex",     "promql", "kql",     "gleam",        "odin",
+                    "mojo",     "vlang",     "vala",       "hack",   "xquery",  "turtle",       "ttl",
+                    "log",      "git",       "csv",        "tsv",    "abap",    "actionscript", "agda",
+                    "apex",     "ahk",       "eiffel",     "forth",  "haml",    "idris",        "kdl",
+                    "lean",     "moonscript", "nushell",   "openscad", "postscript", "pug",     "puppet",
+                    "qml",      "qsharp",    "rexx",       "robot",  "sas",     "slim",         "sml",
+                    "stata",    "thrift",    "typespec",   "just",   "caddyfile", "astro",      "xslt",
+                    "hjson",    "mm"});
     inventoryCheck(t, "all remaining code.md languages are recognised", "x = 1",
                    {"ada",     "apache",   "asm",       "awk",      "bat",        "clojure",   "cobol",
                     "coffee",  "crystal",  "cypher",    "d",        "dart",       "diff",      "dockerfile",
@@ -474,6 +470,13 @@ void markupStyleSheetAndDataSamples(SelfTestContext& t)
     t.check("YAML boolean is a keyword", yaml.has("true", K::keyword));
 }
 
+void markdownSamples(SelfTestContext& t)
+{
+    const auto markdown = sample("markdown", "# Title\nuse `x` now");
+    t.check("Markdown heading is a type", markdown.someContains(K::type, "Title"));
+    t.check("Markdown inline code is a string", markdown.has("x", K::string));
+}
+
 void shellSamples(SelfTestContext& t)
 {
     const auto make = sample("sh", "# note\nmake run");
@@ -613,7 +616,7 @@ void group03CodeHighlighting(SelfTestContext& t)
     unknownRulesAndAliasChecks(t);
     styledKeywordColourCheck(t);
     markupStyleSheetAndDataSamples(t);
-    // The Markdown samples run here.
+    markdownSamples(t);
     shellSamples(t);
     shellAndMarkupAliasChecks(t);
     diffTomlIniAndMakefileSamples(t);
