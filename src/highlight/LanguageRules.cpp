@@ -511,8 +511,8 @@ constexpr U16View kustoKeywords =
     u"null dynamic string int long real bool";
 constexpr U16View gleamKeywords =
     u"as assert auto case const delegate derive echo else fn if implement import let macro\n"
-    u"opaque panic pub test todo type use True False Nil Int Float String Bool List Result Ok\n"
-    u"Error";
+    u"opaque panic pub test type use True False Nil Int Float String Bool List Result Ok\n"
+    u"Error BitArray";
 constexpr U16View odinKeywords =
     u"asm auto_cast bit_set break case cast context continue defer distinct do dynamic else\n"
     u"enum fallthrough for foreign if import in map not_in or_else or_return package proc\n"
