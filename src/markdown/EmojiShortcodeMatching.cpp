@@ -1,0 +1,202 @@
+// Shortcodes in text: finding them, the name being typed, and showing one as its emoji.
+#include "markdown/EmojiShortcode.h"
+
+#include "markdown/MarkdownSyntax.h"
+#include "platform/text/CharacterClass.h"
+#include "platform/text/Lines.h"
+#include "platform/text/Utf.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace velkin::EmojiShortcode {
+
+namespace {
+
+bool isNameUnit(char16_t c)
+{
+    if (c == u'+' || c == u'-' || c == u'_')
+        return true;
+    return !isSurrogate(c) && CharacterClass::isAlphanumeric(c);
+}
+
+bool sharesUnit(Range r, const std::vector<Range>& ranges)
+{
+    for (const Range& p : ranges)
+        if (overlaps(r, p))
+            return true;
+    return false;
+}
+
+// The font an emoji is measured and drawn in: the colour emoji font ahead of the
+// text family, since the text fonts draw some emoji as black-and-white symbols.
+QFont emojiFont(double size)
+{
+    return Font::system(size).toQFont(true);
+}
+
+} // namespace
+
+const Regex& shortcodeRegex()
+{
+    static const Regex r("(?<![A-Za-z0-9_]):([-+_A-Za-z0-9]{1,48}):(?![A-Za-z0-9_])");
+    return r;
+}
+
+std::vector<Range> protectedRanges(U16View text)
+{
+    std::vector<Range> out;
+    for (const Regex::Match& m : MarkdownSyntax::codeSpanRegex().matches(text))
+        out.push_back(m.range());
+    for (const Regex* pattern : {&MarkdownSyntax::linkRegex(), &MarkdownSyntax::imageRegex()})
+        for (const Regex::Match& m : pattern->matches(text))
+            if (m.has(4))
+                out.push_back(m.range(4));
+    return out;
+}
+
+std::vector<Match> matches(U16View text)
+{
+    std::vector<Match> out;
+    if (text.find(u':') == U16View::npos)
+        return out;
+    std::vector<Range> guarded;
+    bool guardedKnown = false;
+    for (const Regex::Match& m : shortcodeRegex().matches(text)) {
+        std::optional<U16String> resolved = emoji(m.text(text, 1));
+        if (!resolved)
+            continue;
+        if (!guardedKnown) {
+            guarded = protectedRanges(text);
+            guardedKnown = true;
+        }
+        if (sharesUnit(m.range(), guarded))
+            continue;
+        out.push_back({m.range(), std::move(*resolved)});
+    }
+    return out;
+}
+
+bool isFenced(U16View text, Range line)
+{
+    if (line.location < 0 || line.location > int(text.size()))
+        return false;
+    const int stop = std::min<int>(int(text.size()), std::max(line.end(), line.location));
+    const U16View head = text.substr(0, size_t(stop));
+    const std::vector<LineRange> lines = lineRanges(head);
+    int index = 0;
+    while (index < int(lines.size()) && lines[size_t(index)].content.location < line.location)
+        ++index;
+    const MarkdownSyntax::LineFlags flags = MarkdownSyntax::fenceFlags(MarkdownSyntax::lineTexts(head, lines));
+    return index < int(flags.size()) && flags[size_t(index)];
+}
+
+std::optional<Range> typingRange(U16View text, int caret)
+{
+    if (caret < 1 || caret > int(text.size()))
+        return std::nullopt;
+    int i = caret - 1;
+    while (i >= 0 && isNameUnit(text[size_t(i)]))
+        --i;
+    if (i < 0 || text[size_t(i)] != u':' || caret - i - 1 > maxNameLength)
+        return std::nullopt;
+    const int colon = i;
+    if (colon > 0) {
+        const char16_t before = text[size_t(colon - 1)];
+        if (before == u'_' || (!isSurrogate(before) && CharacterClass::isAlphanumeric(before)))
+            return std::nullopt;
+    }
+    const Range line = lineRange(text, {colon, 0});
+    if (isFenced(text, line))
+        return std::nullopt;
+    U16View lineText = substring(text, line);
+    if (!lineText.empty() && lineText.back() == u'\n')
+        lineText.remove_suffix(1);
+    const int column = colon - line.location;
+    for (const Regex::Match& m : MarkdownSyntax::codeSpanRegex().matches(lineText))
+        if (m.range().contains(column))
+            return std::nullopt;
+    return Range{colon, caret - colon};
+}
+
+void enumerateShortcodes(const AttributedString& text, const std::function<void(Range, const U16String&)>& body)
+{
+    const U16View string = text.string();
+    if (string.find(u':') == U16View::npos)
+        return;
+    const std::vector<LineRange> lines = lineRanges(string);
+    const std::vector<U16View> texts = MarkdownSyntax::lineTexts(string, lines);
+    const MarkdownSyntax::LineFlags fenced = MarkdownSyntax::fenceFlags(texts);
+    const MarkdownSyntax::LineFlags code = MarkdownSyntax::indentedCodeLines(texts, fenced);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (fenced[i] || code[i])
+            continue;
+        const int start = lines[i].content.location;
+        for (const Match& m : matches(texts[i]))
+            body(Range{m.range.location + start, m.range.length}, m.emoji);
+    }
+}
+
+double width(U16View emoji, double size)
+{
+    if (emoji.empty() || !(size > 0))
+        return 0;
+    // Metrics are costly to make; one per size is kept (a handful of sizes occur).
+    static std::mutex lock;
+    static std::map<double, std::unique_ptr<QFontMetricsF>> metrics;
+    std::lock_guard<std::mutex> guard(lock);
+    auto it = metrics.find(size);
+    if (it == metrics.end()) {
+        if (metrics.size() > 64)
+            metrics.clear();
+        it = metrics.emplace(size, std::make_unique<QFontMetricsF>(emojiFont(size))).first;
+    }
+    const QString s = QString::fromRawData(reinterpret_cast<const QChar*>(emoji.data()), qsizetype(emoji.size()));
+    return std::ceil(it->second->horizontalAdvance(s));
+}
+
+void collapse(TextStorage& storage, Range range, const U16String& emoji)
+{
+    if (range.length <= 0 || range.location < 0 || range.end() > storage.length())
+        return;
+    const Font* at = storage.font(range.location);
+    const Font font = at ? *at : Font::system(14);
+    const double size = font.pointSize;
+    const double w = width(emoji, size);
+
+    storage.beginEditing();
+    storage.addAttributes(Attributes{{AttributeKey::Font, Font::system(0.1)},
+                                     {AttributeKey::ForegroundColor, Color::clear()}},
+                          range);
+    storage.addAttribute(AttributeKey::Kern, w, {range.end() - 1, 1});
+    storage.addAttribute(AttributeKey::EmojiShortcode,
+                         MarkerPtr(std::make_shared<EmojiMark>(emoji, size, w, font.capHeight())), range);
+    const double lineHeight = std::ceil(1.2 * size);
+    if (const ParagraphStyle* style = storage.paragraphStyle(range.location);
+        style && style->minimumLineHeight < lineHeight) {
+        auto raised = std::make_shared<ParagraphStyle>(*style);
+        raised->minimumLineHeight = lineHeight;
+        storage.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(raised),
+                             lineRange(storage.string(), range));
+    }
+    storage.endEditing();
+}
+
+void draw(QPainter& painter, const QRectF& rect, const EmojiMark& mark, Appearance appearance)
+{
+    if (!(rect.width() > 1) || !(rect.height() > 1) || mark.emoji.empty())
+        return;
+    painter.save();
+    painter.setFont(emojiFont(mark.size));
+    painter.setPen(Color::text().toQColor(appearance));
+    const QString s = QString::fromUtf16(mark.emoji.data(), qsizetype(mark.emoji.size()));
+    painter.drawText(rect, int(Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip | Qt::TextSingleLine), s);
+    painter.restore();
+}
+
+} // namespace velkin::EmojiShortcode
