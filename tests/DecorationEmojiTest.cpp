@@ -109,8 +109,9 @@ TEST(EmojiCompletion, PrefixesComeFirstThenPopularThenShorter)
     for (const Candidate& c : cat) {
         if (c.name.rfind(u"cat", 0) == 0)
             continue;
-        if (containing)
+        if (containing) {
             EXPECT_GE(c.name.size(), lastLength) << u8(c.name);
+        }
         containing = true;
         lastLength = c.name.size();
     }
@@ -134,8 +135,9 @@ TEST(EmojiCompletion, EveryOfferedNameCanBeTypedAndRendersAsOffered)
     for (size_t i = 0; i < all.size(); ++i) {
         const Candidate& c = all[i];
         EXPECT_TRUE(seen.insert(c.name).second) << "duplicate " << u8(c.name);
-        if (i > 0)
+        if (i > 0) {
             EXPECT_LT(all[i - 1].name, c.name);
+        }
         // Names longer than a shortcode may be are never offered: they could not be written back.
         EXPECT_LE(int(c.name.size()), maxNameLength) << u8(c.name);
         EXPECT_TRUE(shortcodeRegex().matchesWhole(u":" + c.name + u":")) << u8(c.name);

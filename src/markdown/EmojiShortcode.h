@@ -81,6 +81,9 @@ bool isFenced(U16View text, Range line);
 void enumerateShortcodes(const AttributedString& text, const std::function<void(Range, const U16String&)>& body);
 
 // ---- Showing a shortcode as its emoji ----
+// Whether a shortcode shows its source for the editor's selection: a caret strictly
+// inside it (not just before or after a colon), or a selection sharing a position with it.
+bool showsSource(Range shortcode, Range selection);
 // Hides the shortcode's characters, reserves the emoji's width as kern on its
 // last character and puts an EmojiMark over it; nothing for a range outside the storage.
 void collapse(TextStorage& storage, Range range, const U16String& emoji);

@@ -142,6 +142,13 @@ void enumerateShortcodes(const AttributedString& text, const std::function<void(
     }
 }
 
+bool showsSource(Range shortcode, Range selection)
+{
+    if (selection.length == 0)
+        return shortcode.location < selection.location && selection.location < shortcode.end();
+    return overlaps(shortcode, selection);
+}
+
 double width(U16View emoji, double size)
 {
     if (emoji.empty() || !(size > 0))

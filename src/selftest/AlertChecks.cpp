@@ -1,9 +1,13 @@
 #include "markdown/Alert.h"
 #include "markdown/TableGrid.h"
+#include "platform/symbols/SymbolImage.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
+
+#include <set>
+#include <tuple>
 
 namespace velkin {
 
@@ -109,6 +113,23 @@ void group23Alerts(SelfTestContext& t)
             !MarkdownToken::alert(AlertKind::note).isInline() && !MarkdownToken::alertLabel(AlertKind::note).isInline());
     renderedAlertChecks(t);
     (void)K::marker;
+
+    // Per-kind tables.
+    {
+        std::set<std::string> symbols;
+        bool allExist = true;
+        std::set<std::tuple<int, double, double, double, double>> accents;
+        for (AlertKind kind : AlertKinds::all) {
+            symbols.insert(AlertKinds::symbolName(kind));
+            allExist = allExist && SymbolImage::exists(AlertKinds::symbolName(kind));
+            const Color accent = AlertKinds::color(kind);
+            const Color::RGBA light = accent.resolved(Appearance::Light);
+            accents.insert({int(accent.roleKind()), light.red, light.green, light.blue, light.alpha});
+        }
+        t.check("each kind has a distinct SF Symbol", symbols.size() == AlertKinds::all.size());
+        t.check("each kind's symbol exists", allExist);
+        t.check("each kind has a distinct accent", accents.size() == AlertKinds::all.size());
+    }
 }
 
 } // namespace velkin

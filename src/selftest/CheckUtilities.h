@@ -2,6 +2,7 @@
 // Small helpers that several check groups share.
 #include "editor/TextEdit.h"
 #include "markdown/MarkdownSyntax.h"
+#include "platform/attributed/AttributedString.h"
 
 #include <optional>
 
@@ -21,5 +22,14 @@ U16String spanText(U16View text, const MarkdownSpan& span);
 const MarkdownSpan* firstOfKind(const MarkdownSpans& spans, MarkdownToken::Kind kind);
 bool hasKind(const MarkdownSpans& spans, MarkdownToken::Kind kind);
 int countKind(const MarkdownSpans& spans, MarkdownToken::Kind kind);
+
+// The mark of class M under `key` at `index` of a view's storage: nothing without
+// a storage, without the attribute there, or for a value of another class.
+// Serves the collapsed pictures (CollapsedImage) and emoji (EmojiMark) of the reveal checks.
+template <class M>
+std::shared_ptr<const M> pictureInCell(const AttributedString* storage, AttributeKey key, int index)
+{
+    return storage ? storage->marker<M>(key, index) : nullptr;
+}
 
 } // namespace velkin
