@@ -1,5 +1,9 @@
 #include "app/CommandLine.h"
 
+#include "app/MarkdownDocument.h"
+#include "export/Export.h"
+#include "platform/text/Utf.h"
+#include "platform/url/Url.h"
 #include "selftest/SelfTest.h"
 
 #include <QApplication>
@@ -44,6 +48,38 @@ int notBuilt(const char* mode)
     return 1;
 }
 
+// --export IN OUT [--serif | --monospace]: the format comes from OUT's extension.
+int exportMode(const std::vector<std::string>& arguments, const std::string& in, const std::string& out)
+{
+    const Url target = Url::fileURL(out);
+    const std::string extension = target.pathExtension();
+    const std::optional<ExportFormat> format = ExportFormat::named(extension);
+    if (!format) {
+        message("Unknown export format: ." + extension);
+        return 1;
+    }
+    std::string error;
+    const std::optional<MarkdownDocument> document = MarkdownDocument::read(in, &error);
+    if (!document) {
+        message("Export failed: " + error);
+        return 1;
+    }
+    const Url source = Url::fileURL(in);
+    MarkdownHTML::Options options;
+    options.title = u16(source.deletingPathExtension().lastPathComponent());
+    options.family = has(arguments, "--serif")       ? MarkdownFontFamily::serif
+                     : has(arguments, "--monospace") ? MarkdownFontFamily::monospace
+                                                     : MarkdownFontFamily::sansSerif;
+    options.baseURL = source;
+    options.embedsImages = true;
+    if (const auto failure = Export::write(document->text, target.path(), *format, options)) {
+        message("Export failed: " + *failure);
+        return 1;
+    }
+    message("Wrote " + target.path());
+    return 0;
+}
+
 } // namespace
 
 int dispatch(const std::vector<std::string>& arguments)
@@ -52,8 +88,8 @@ int dispatch(const std::vector<std::string>& arguments)
         return SelfTest::run() ? 0 : 1;
     if (optionWithOperands(arguments, "--render") >= 0)
         return notBuilt("--render");
-    if (optionWithOperands(arguments, "--export") >= 0)
-        return notBuilt("--export");
+    if (const int j = optionWithOperands(arguments, "--export"); j >= 0)
+        return exportMode(arguments, arguments[size_t(j) + 1], arguments[size_t(j) + 2]);
     if (optionWithOperands(arguments, "--appstore") >= 0)
         return notBuilt("--appstore");
     message("Velkin: the editor window is not part of this build yet.\n"

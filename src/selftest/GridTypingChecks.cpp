@@ -3,6 +3,9 @@
 #include "platform/text/TextOps.h"
 #include "selftest/SelfTestContext.h"
 
+#include "app/MarkdownDocument.h"
+
+#include <algorithm>
 #include <cmath>
 
 namespace velkin {
@@ -14,7 +17,18 @@ void group16GridTyping(SelfTestContext& t)
 
 void group17MarkdownDocument(SelfTestContext& t)
 {
-    (void)t;
+    t.check("new document is empty", MarkdownDocument{}.text.empty());
+    t.check("document keeps supplied text", MarkdownDocument{u"# Hello\n"}.text == u"# Hello\n");
+    const auto contains = [](const std::vector<ContentType>& types, const ContentType& type) {
+        return std::find(types.begin(), types.end(), type) != types.end();
+    };
+    const auto readable = MarkdownDocument::readableContentTypes();
+    const auto writable = MarkdownDocument::writableContentTypes();
+    t.check("reads Markdown and plain text", contains(readable, ContentType::velkinMarkdown())
+                                                  && contains(readable, ContentType::plainText()));
+    t.check("writes Markdown and plain text back in place",
+            contains(writable, ContentType::velkinMarkdown()) && contains(writable, ContentType::plainText()));
+    t.check("Markdown UTType conforms to plain text", ContentType::velkinMarkdown().conformsTo(ContentType::plainText()));
 }
 
 namespace {

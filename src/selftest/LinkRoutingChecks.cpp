@@ -4,11 +4,37 @@
 #include "platform/text/TextOps.h"
 #include "selftest/SelfTestContext.h"
 
+#include "editor/LinkRouter.h"
+#include "markdown/MarkdownSyntax.h"
+#include "platform/text/Utf.h"
+
 namespace velkin {
 
 void group12LinkRouting(SelfTestContext& t)
 {
-    (void)t;
+    using LinkRouter::Action;
+    const U16String readme = u"https://example.com/docs/readme.md";
+    {
+        const MarkdownSpans spans = MarkdownSyntax::spans(u"see [docs](" + readme + u")");
+        const MarkdownSpan* link = nullptr;
+        for (const MarkdownSpan& span : spans)
+            if (span.token.is(MarkdownToken::Kind::link)) {
+                link = &span;
+                break;
+            }
+        t.check("link span carries its URL", link && link->url == readme);
+    }
+    t.check("markdown URL opens as a document",
+            LinkRouter::action(readme, std::nullopt) == Action::makeOpenDocument(*Url::parse(u8(readme))));
+    t.check("web page opens in the browser", LinkRouter::action(u"https://example.com", std::nullopt)
+                                                 == Action::makeOpenInBrowser(*Url::parse("https://example.com")));
+    const Url document = Url::fileURL("/Users/x/notes/index.md");
+    const Action relative = LinkRouter::action(u"../other.md", document);
+    if (relative.kind == Action::openDocument)
+        t.check("relative markdown resolves next to the document", relative.url && relative.url->path() == "/Users/x/other.md");
+    else
+        t.check("relative markdown resolves to a document", false);
+    t.check("in-document anchor is ignored", LinkRouter::action(u"#section", document) == Action::makeNone());
 }
 
 void group13GridRoundTrips(SelfTestContext& t)

@@ -1,0 +1,33 @@
+#pragma once
+// The document of a window: the whole text of one Markdown file.
+#include "app/ContentType.h"
+#include "platform/text/Range.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkin {
+
+struct MarkdownDocument {
+    U16String text;
+
+    // The types a document is read as and written as, the Markdown type first.
+    static std::vector<ContentType> readableContentTypes();
+    static std::vector<ContentType> writableContentTypes();
+
+    // The document held by a file's bytes: strict UTF-8, else with every
+    // ill-formed sequence repaired to U+FFFD. Never fails.
+    static MarkdownDocument fromData(std::string_view bytes);
+    // Reads a regular file; nothing, with the reason in `error`, when it cannot.
+    static std::optional<MarkdownDocument> read(const std::filesystem::path& path, std::string* error = nullptr);
+
+    // The text as UTF-8 bytes, without a byte-order mark.
+    std::string data() const;
+
+    bool operator==(const MarkdownDocument&) const = default;
+};
+
+} // namespace velkin

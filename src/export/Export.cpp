@@ -1,0 +1,165 @@
+#include "export/Export.h"
+
+#include "export/PDFPage.h"
+#include "export/PageImport.h"
+#include "export/PictureFile.h"
+#include "export/RichTextWriter.h"
+#include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFrame>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+namespace velkin {
+
+namespace fs = std::filesystem;
+
+std::optional<ExportFormat> ExportFormat::fromRawValue(int raw)
+{
+    switch (raw) {
+    case pdf: return ExportFormat(pdf);
+    case html: return ExportFormat(html);
+    case rtf: return ExportFormat(rtf);
+    default: return std::nullopt;
+    }
+}
+
+std::optional<ExportFormat> ExportFormat::named(std::string_view name)
+{
+    std::string lower(name);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + 32);
+    if (lower == "pdf")
+        return ExportFormat(pdf);
+    if (lower == "html" || lower == "htm")
+        return ExportFormat(html);
+    if (lower == "rtf")
+        return ExportFormat(rtf);
+    return std::nullopt;
+}
+
+const char* ExportFormat::fileExtension() const
+{
+    switch (value_) {
+    case pdf: return "pdf";
+    case html: return "html";
+    case rtf: return "rtf";
+    }
+    return "html";
+}
+
+namespace Export {
+
+namespace {
+
+std::string couldNotSave(const fs::path& to, const std::string& reason)
+{
+    return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved: " + reason + ".";
+}
+
+std::optional<std::string> writeBytes(const fs::path& to, const char* data, size_t size)
+{
+    std::error_code ec;
+    if (fs::is_directory(to, ec))
+        return couldNotSave(to, "a folder has that name");
+    std::ofstream out(to, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return couldNotSave(to, std::strerror(errno));
+    out.write(data, std::streamsize(size));
+    out.close();
+    if (!out)
+        return couldNotSave(to, "the disk refused the data");
+    return std::nullopt;
+}
+
+// The imported page with its pictures fitted to the printable width.
+std::unique_ptr<QTextDocument> importFitted(U16View page)
+{
+    auto document = PageImport::load(page);
+    fitPictures(*document);
+    return document;
+}
+
+} // namespace
+
+void fitPictures(QTextDocument& document)
+{
+    struct Picture {
+        int position;
+        QTextImageFormat format;
+    };
+    std::vector<Picture> pictures;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.isValid() && fragment.charFormat().isImageFormat())
+                for (int i = 0; i < fragment.length(); ++i)
+                    pictures.push_back({fragment.position() + i, fragment.charFormat().toImageFormat()});
+        }
+    QTextCursor cursor(&document);
+    for (Picture& picture : pictures) {
+        const QVariant resource = document.resource(QTextDocument::ImageResource, QUrl(picture.format.name()));
+        const QImage image = resource.value<QImage>();
+        // An attachment without a decodable picture is left as it is.
+        if (image.isNull())
+            continue;
+        const QSizeF size = PictureFile::displaySize(QSizeF(image.size()), 468);
+        picture.format.setWidth(size.width());
+        picture.format.setHeight(size.height());
+        cursor.setPosition(picture.position);
+        cursor.setPosition(picture.position + 1, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(picture.format);
+    }
+}
+
+std::optional<QByteArray> richText(U16View page, std::string* error)
+{
+    const auto document = importFitted(page);
+    QByteArray data = RichTextWriter::write(*document);
+    if (data.isEmpty()) {
+        if (error)
+            *error = "The rich text could not be made.";
+        return std::nullopt;
+    }
+    return data;
+}
+
+std::optional<std::string> printPDF(U16View page, const fs::path& to)
+{
+    const auto document = importFitted(page);
+    PDFPage::drawEmojiAsPictures(*document);
+    return PDFPage::write(*document, to);
+}
+
+std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFormat format,
+                                 const MarkdownHTML::Options& options)
+{
+    const U16String page = MarkdownHTML::document(markdown, options);
+    switch (format.value()) {
+    case ExportFormat::html: {
+        const std::string bytes = u8(page);
+        return writeBytes(to, bytes.data(), bytes.size());
+    }
+    case ExportFormat::rtf: {
+        std::string error;
+        const auto data = richText(page, &error);
+        if (!data)
+            return couldNotSave(to, error);
+        return writeBytes(to, data->constData(), size_t(data->size()));
+    }
+    case ExportFormat::pdf:
+        return printPDF(page, to);
+    }
+    return std::nullopt;
+}
+
+} // namespace Export
+
+} // namespace velkin

@@ -1,0 +1,71 @@
+#include "export/MarkdownHTML.h"
+
+#include "platform/text/CharacterClass.h"
+#include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
+
+namespace velkin::MarkdownHTML {
+
+void appendEscaped(U16String& out, U16View text)
+{
+    // Code units, not grapheme clusters: a quote that a combining mark follows
+    // must not slip through as part of a larger character.
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        std::u16string_view replacement;
+        switch (c) {
+        case u'&': replacement = u"&amp;"; break;
+        case u'<': replacement = u"&lt;"; break;
+        case u'>': replacement = u"&gt;"; break;
+        case u'"': replacement = u"&quot;"; break;
+        default: continue;
+        }
+        out.append(text.substr(start, i - start));
+        out += replacement;
+        start = i + 1;
+    }
+    out.append(text.substr(start));
+}
+
+U16String escaped(U16View text)
+{
+    U16String out;
+    out.reserve(text.size() + text.size() / 8);
+    appendEscaped(out, text);
+    return out;
+}
+
+U16String anchor(U16View label)
+{
+    const U16String lowered = TextOps::lowercased(trimmed(label, TrimSet::Whitespace));
+    const std::vector<int> bounds = TextOps::graphemeBoundaries(lowered);
+    U16String out;
+    out.reserve(lowered.size());
+    for (size_t b = 0; b + 1 < bounds.size(); ++b) {
+        const Range cluster = Range::fromTo(bounds[b], bounds[b + 1]);
+        if (CharacterClass::isAlphanumeric(codePointAt(lowered, cluster.location)))
+            out += substring(lowered, cluster);
+        else
+            out += u'-';
+    }
+    return out;
+}
+
+U16String document(U16View markdown, const Options& options)
+{
+    U16String out;
+    out.reserve(markdown.size() * 2 + 6000);
+    out += u"<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
+           u"<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+           u"<meta name=\"generator\" content=\"Velkin\">\n<title>";
+    appendEscaped(out, options.title);
+    out += u"</title>\n<style>\n";
+    out += styleSheet(options.family);
+    out += u"\n</style>\n</head>\n<body>\n<article class=\"velkin\">\n";
+    out += body(markdown, options);
+    out += u"\n</article>\n</body>\n</html>";
+    return out;
+}
+
+} // namespace velkin::MarkdownHTML

@@ -1,0 +1,52 @@
+#pragma once
+// A document's Markdown as one self-contained HTML page: a fixed head with the
+// title and the embedded style sheet, then the body inside one article element.
+#include "platform/attributed/MarkdownFontFamily.h"
+#include "platform/text/Range.h"
+#include "platform/url/Url.h"
+
+#include <optional>
+
+namespace velkin::MarkdownHTML {
+
+struct Options {
+    // Text of the page's title element (escaped when written).
+    U16String title = u"Untitled";
+    // Chooses the font stack of the body text.
+    MarkdownFontFamily family = MarkdownFontFamily::sansSerif;
+    // Relative picture addresses resolve against it; without it they are not resolved.
+    std::optional<Url> baseURL;
+    // Whether readable local pictures are written into the page as data addresses.
+    bool embedsImages = true;
+};
+
+// Escapes "&", "<", ">" and the double quote for element content and attribute
+// values. It works code point by code point, so a quote followed by a combining
+// mark is escaped like any other.
+U16String escaped(U16View text);
+void appendEscaped(U16String& out, U16View text);
+
+// A footnote label as the identifier part of id and href attributes: trimmed of
+// spaces and tabs, lowercased, every character that is not a letter or number
+// turned into "-".
+U16String anchor(U16View label);
+
+// The style sheet placed between the page's style tags.
+U16String styleSheet(MarkdownFontFamily family);
+
+// The same colours and sizes as one flat light sheet (no custom properties, no
+// media blocks, absolute sizes in points) for Qt's rich-text importer, which
+// drops a sheet that uses custom properties.
+U16String importStyleSheet(MarkdownFontFamily family);
+
+// The HTML that goes inside the page's article element.
+U16String body(U16View markdown, const Options& options = Options{});
+
+// The complete page.
+U16String document(U16View markdown, const Options& options = Options{});
+
+// Code as escaped HTML with class-named spans for the highlighter's tokens;
+// plain escaped code for a language the highlighter does not know.
+U16String highlighted(U16View code, const std::optional<U16String>& language);
+
+} // namespace velkin::MarkdownHTML

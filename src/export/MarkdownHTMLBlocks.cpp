@@ -1,0 +1,727 @@
+#include "export/MarkdownHTMLBlocks.h"
+
+#include "editor/ImageInsertion.h"
+#include "editor/LinkRouter.h"
+#include "export/PictureFile.h"
+#include "markdown/Alert.h"
+#include "markdown/PipeTable.h"
+#include "markdown/TaskCheckbox.h"
+#include "platform/text/CharacterClass.h"
+#include "platform/text/Lines.h"
+#include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
+
+#include <QByteArray>
+
+namespace velkin::MarkdownHTML {
+
+using MarkdownSyntax::LineFlags;
+
+namespace {
+
+bool blank(U16View line)
+{
+    return isBlank(line, TrimSet::Whitespace);
+}
+
+U16String joinedLines(const std::vector<U16View>& lines, int from, int to)
+{
+    U16String out;
+    size_t size = 0;
+    for (int k = from; k < to; ++k)
+        size += lines[size_t(k)].size() + 1;
+    out.reserve(size);
+    for (int k = from; k < to; ++k) {
+        if (k > from)
+            out += u'\n';
+        out += lines[size_t(k)];
+    }
+    return out;
+}
+
+void appendNumber(U16String& out, long long n)
+{
+    out += TextOps::number(n);
+}
+
+// The list marker's kind: "-", "*", "+", or "#" for any number.
+char16_t markerKind(U16View marker)
+{
+    if (marker.empty())
+        return u'\0';
+    return CharacterClass::isAsciiDigit(marker.front()) ? u'#' : marker.front();
+}
+
+std::optional<AlertKind> alertOf(U16View line)
+{
+    const auto label = Alert::parseLabel(line);
+    if (!label)
+        return std::nullopt;
+    return label->kind;
+}
+
+const char16_t* alertTitle(AlertKind kind)
+{
+    switch (kind) {
+    case AlertKind::note: return u"Note";
+    case AlertKind::tip: return u"Tip";
+    case AlertKind::important: return u"Important";
+    case AlertKind::warning: return u"Warning";
+    case AlertKind::caution: return u"Caution";
+    }
+    return u"Note";
+}
+
+U16String base64(const QByteArray& data)
+{
+    const QByteArray encoded = data.toBase64();
+    U16String out;
+    out.resize(size_t(encoded.size()));
+    for (qsizetype k = 0; k < encoded.size(); ++k)
+        out[size_t(k)] = char16_t(static_cast<unsigned char>(encoded[k]));
+    return out;
+}
+
+struct BlockImage {
+    U16View alt;
+    U16String url;
+};
+
+// A line that is one image and nothing else (blanks around it aside), with a usable destination.
+std::optional<BlockImage> blockImage(U16View line)
+{
+    const U16View t = trimmed(line, TrimSet::Whitespace);
+    if (t.empty() || t.front() != u'!')
+        return std::nullopt;
+    const auto match = MarkdownSyntax::imageRegex().firstMatch(t);
+    if (!match || match->range() != Range{0, int(t.size())} || !match->has(4))
+        return std::nullopt;
+    auto url = MarkdownSyntax::linkDestination(match->text(t, 4), u"");
+    if (!url)
+        return std::nullopt;
+    return BlockImage{match->has(2) ? match->text(t, 2) : U16View(), std::move(*url)};
+}
+
+struct Item {
+    std::optional<long long> number;
+    std::optional<bool> task;
+    std::vector<U16String> lines;
+};
+
+} // namespace
+
+// ---- Text helpers ----
+
+namespace RendererText {
+
+LineFlags tableRows(const std::vector<U16View>& lines, const LineFlags& fenced)
+{
+    const int count = int(lines.size());
+    LineFlags rows(lines.size(), false);
+    for (int i = 0; i < count; ++i) {
+        if (fenced[size_t(i)])
+            continue;
+        const U16View t = trimmed(lines[size_t(i)], TrimSet::AsciiBlanks);
+        bool delimiter = TextOps::find(t, u'|') >= 0 && TextOps::find(t, u'-') >= 0;
+        for (char16_t c : t)
+            if (!(c == u'|' || c == u':' || c == u'-' || c == u' ' || c == u'\t')) {
+                delimiter = false;
+                break;
+            }
+        if (!delimiter)
+            continue;
+        if (i == 0 || fenced[size_t(i - 1)])
+            continue;
+        const U16View header = lines[size_t(i - 1)];
+        if (TextOps::find(header, u'|') < 0 || blank(header))
+            continue;
+        rows[size_t(i - 1)] = true;
+        rows[size_t(i)] = true;
+        for (int j = i + 1; j < count; ++j) {
+            const U16View row = lines[size_t(j)];
+            if (fenced[size_t(j)] || TextOps::find(row, u'|') < 0 || blank(row))
+                break;
+            rows[size_t(j)] = true;
+        }
+    }
+    return rows;
+}
+
+U16String trimmingBlankEdges(U16View text)
+{
+    const std::vector<U16View> lines = splitAt(text, u'\n');
+    int first = 0;
+    int last = int(lines.size());
+    while (first < last && blank(lines[size_t(first)]))
+        ++first;
+    while (last > first && blank(lines[size_t(last - 1)]))
+        --last;
+    return joinedLines(lines, first, last);
+}
+
+U16View strippingIndent(U16View line, int columns)
+{
+    int column = 0;
+    size_t k = 0;
+    while (k < line.size() && column < columns) {
+        if (line[k] == u' ')
+            column += 1;
+        else if (line[k] == u'\t')
+            column = (column / 4 + 1) * 4;
+        else
+            break;
+        ++k;
+    }
+    return line.substr(k);
+}
+
+U16View trimmingClosingHashes(U16View text)
+{
+    const U16View t = trimmed(text, TrimSet::Whitespace);
+    if (t.empty() || t.back() != u'#')
+        return text;
+    size_t end = t.size();
+    while (end > 0 && t[end - 1] == u'#')
+        --end;
+    const U16View rest = t.substr(0, end);
+    if (rest.empty() || rest.back() == u' ')
+        return trimmed(rest, TrimSet::Whitespace);
+    return text;
+}
+
+} // namespace RendererText
+
+using namespace RendererText;
+
+// ---- Notes ----
+
+void Notes::record(U16View label, U16String text)
+{
+    U16String key = Footnote::normalizedLabel(label);
+    if (markdown.count(key))
+        return;
+    order.emplace_back(label);
+    markdown.emplace(std::move(key), std::move(text));
+}
+
+// ---- Renderer ----
+
+Renderer::Renderer(U16View markdown, const Options& options, const Footnote::Labels& footnoteLabels,
+                   const ReferenceLink::Table& linkDefinitions, Notes& notes)
+    : options_(options), footnoteLabels_(footnoteLabels), linkDefinitions_(linkDefinitions), notes_(notes),
+      text_(markdown)
+{
+    classify();
+}
+
+Renderer::Renderer(U16String text, const Renderer& parent)
+    : options_(parent.options_), footnoteLabels_(parent.footnoteLabels_), linkDefinitions_(parent.linkDefinitions_),
+      notes_(parent.notes_), depth_(parent.depth_ + 1), text_(std::move(text))
+{
+    classify();
+}
+
+void Renderer::classify()
+{
+    lines_ = splitAt(text_, u'\n');
+    // The carriage return of a CRLF line end belongs to the terminator, so
+    // that a document with Windows line ends renders like any other.
+    for (U16View& line : lines_)
+        if (!line.empty() && line.back() == u'\r')
+            line.remove_suffix(1);
+    fences_ = MarkdownSyntax::fenceLines(lines_);
+    fenced_.assign(lines_.size(), false);
+    for (size_t k = 0; k < fences_.size() && k < lines_.size(); ++k)
+        fenced_[k] = fences_[k].isInside;
+    indentedCode_ = MarkdownSyntax::indentedCodeLines(lines_, fenced_);
+    tableLines_ = tableRows(lines_, fenced_);
+    setext_ = MarkdownSyntax::setextLines(lines_, fenced_, tableLines_, indentedCode_);
+    indentedCode_.resize(lines_.size(), false);
+    setext_.resize(lines_.size());
+}
+
+U16String Renderer::renderAll()
+{
+    U16String out;
+    out.reserve(text_.size() + text_.size() / 4);
+    const int count = int(lines_.size());
+    for (int i = 0; i < count;)
+        i = block(i, out);
+    return out;
+}
+
+U16String Renderer::renderChild(U16String text) const
+{
+    if (depth_ + 1 > maximumDepth) {
+        U16String out = u"<p>";
+        out += inlineHTML(text);
+        out += u"</p>\n";
+        return out;
+    }
+    return Renderer(std::move(text), *this).renderAll();
+}
+
+bool Renderer::isBlank(int j) const
+{
+    return blank(lines_[size_t(j)]);
+}
+
+int Renderer::block(int i, U16String& out)
+{
+    const U16View line = lines_[size_t(i)];
+    const MarkdownSyntax::FenceLine& fence = fences_[size_t(i)];
+    if (fence.isDelimiter && fence.opens)
+        return fencedCode(i, out);
+    if (fence.isInside)
+        return i + 1;
+    if (indentedCode_[size_t(i)])
+        return indentedCodeBlock(i, out);
+    if (isBlank(i))
+        return i + 1;
+    if (tableLines_[size_t(i)])
+        return table(i, out);
+    if (setext_[size_t(i)])
+        return setextHeading(i, out);
+    if (auto heading = MarkdownSyntax::matchHeading(line))
+        return atxHeading(i, *heading, out);
+    if (MarkdownSyntax::isThematicBreak(line)) {
+        out += u"<hr>\n";
+        return i + 1;
+    }
+    if (auto definition = Footnote::parseDefinition(line); definition && !Footnote::normalizedLabel(definition->label).empty())
+        return footnoteDefinition(i);
+    if (ReferenceLink::parseDefinition(line))
+        return i + 1;
+    if (MarkdownSyntax::quoteLeader(line).depth >= 1)
+        return blockquote(i, out);
+    if (MarkdownSyntax::matchList(line))
+        return list(i, out);
+    if (auto picture = blockImage(line))
+        return figure(i, picture->alt, picture->url, out);
+    return paragraph(i, out);
+}
+
+bool Renderer::startsBlock(int j) const
+{
+    const U16View line = lines_[size_t(j)];
+    if (isBlank(j) || fenced_[size_t(j)] || indentedCode_[size_t(j)] || tableLines_[size_t(j)] || setext_[size_t(j)])
+        return true;
+    if (MarkdownSyntax::matchHeading(line) || MarkdownSyntax::isThematicBreak(line) || MarkdownSyntax::matchList(line))
+        return true;
+    if (MarkdownSyntax::quoteLeader(line).depth >= 1)
+        return true;
+    if (auto definition = Footnote::parseDefinition(line); definition && !Footnote::normalizedLabel(definition->label).empty())
+        return true;
+    if (ReferenceLink::parseDefinition(line))
+        return true;
+    return blockImage(line).has_value();
+}
+
+int Renderer::fencedCode(int i, U16String& out)
+{
+    const int count = int(lines_.size());
+    int end = i + 1;
+    while (end < count && !fences_[size_t(end)].isDelimiter)
+        ++end;
+    const bool quoted = fences_[size_t(i)].quoted;
+    U16String code;
+    for (int k = i + 1; k < end; ++k) {
+        if (k > i + 1)
+            code += u'\n';
+        U16View line = lines_[size_t(k)];
+        if (quoted)
+            if (auto quote = MarkdownSyntax::matchQuote(line))
+                line = substring(line, quote->text);
+        code += line;
+    }
+    out += codeBlock(code, fences_[size_t(i)].language);
+    return std::min(end + 1, count);
+}
+
+U16String Renderer::codeBlock(U16View code, const std::optional<U16String>& language) const
+{
+    const U16String text = trimmingBlankEdges(code);
+    U16String out = u"<pre><code";
+    if (language) {
+        out += u" class=\"language-";
+        appendEscaped(out, *language);
+        out += u'"';
+    }
+    out += u'>';
+    out += highlighted(text, language);
+    out += u"</code></pre>\n";
+    return out;
+}
+
+int Renderer::indentedCodeBlock(int i, U16String& out)
+{
+    const int count = int(lines_.size());
+    int end = i;
+    while (end < count && indentedCode_[size_t(end)])
+        ++end;
+    U16String code;
+    for (int k = i; k < end; ++k) {
+        if (k > i)
+            code += u'\n';
+        if (!isBlank(k))
+            code += strippingIndent(lines_[size_t(k)], 4);
+    }
+    out += u"<pre><code>";
+    appendEscaped(out, trimmingBlankEdges(code));
+    out += u"</code></pre>\n";
+    return std::max(end, i + 1);
+}
+
+int Renderer::table(int i, U16String& out)
+{
+    const int count = int(lines_.size());
+    int end = i;
+    while (end < count && tableLines_[size_t(end)])
+        ++end;
+    const std::vector<U16View> rows(lines_.begin() + i, lines_.begin() + end);
+    const auto parsed = TableGrid::parse(rows);
+    if (!parsed) {
+        int j = i + 1;
+        while (j < count && !startsBlock(j))
+            ++j;
+        out += u"<p>";
+        out += inlineHTML(joinedLines(lines_, i, j));
+        out += u"</p>\n";
+        return j;
+    }
+    const int columns = parsed->columnCount();
+    const auto alignment = [&](int c) -> std::u16string_view {
+        if (c >= int(parsed->alignments.size()))
+            return u"";
+        switch (parsed->alignments[size_t(c)]) {
+        case TextAlignment::Center: return u" style=\"text-align:center\"";
+        case TextAlignment::Right: return u" style=\"text-align:right\"";
+        default: return u"";
+        }
+    };
+    out += u"<table>\n<thead>\n<tr>";
+    for (int c = 0; c < columns; ++c) {
+        out += u"<th";
+        out += alignment(c);
+        out += u'>';
+        if (c < int(parsed->header.size()))
+            out += inlineHTML(parsed->header[size_t(c)]);
+        out += u"</th>";
+    }
+    out += u"</tr>\n</thead>\n<tbody>\n";
+    for (const auto& row : parsed->rows) {
+        out += u"<tr>";
+        for (int c = 0; c < columns; ++c) {
+            out += u"<td";
+            out += alignment(c);
+            out += u'>';
+            if (c < int(row.size()))
+                out += inlineHTML(row[size_t(c)]);
+            out += u"</td>";
+        }
+        out += u"</tr>\n";
+    }
+    out += u"</tbody>\n</table>\n";
+    return std::max(end, i + 1);
+}
+
+int Renderer::setextHeading(int i, U16String& out)
+{
+    const auto& entry = setext_[size_t(i)];
+    if (!entry || entry->isUnderline)
+        return i + 1;
+    const int count = int(lines_.size());
+    const int level = std::clamp(entry->level, 1, 6);
+    int j = i;
+    while (j < count && setext_[size_t(j)] && !setext_[size_t(j)]->isUnderline)
+        ++j;
+    out += u"<h";
+    appendNumber(out, level);
+    out += u'>';
+    out += inlineHTML(joinedLines(lines_, i, j));
+    out += u"</h";
+    appendNumber(out, level);
+    out += u">\n";
+    return std::min(j + 1, count);
+}
+
+int Renderer::atxHeading(int i, const MarkdownSyntax::HeadingMatch& match, U16String& out)
+{
+    const U16View line = lines_[size_t(i)];
+    const int level = match.hashes.length;
+    out += u"<h";
+    appendNumber(out, level);
+    out += u'>';
+    out += inlineHTML(trimmingClosingHashes(substring(line, match.text)));
+    out += u"</h";
+    appendNumber(out, level);
+    out += u">\n";
+    return i + 1;
+}
+
+int Renderer::footnoteDefinition(int i)
+{
+    const auto definition = Footnote::parseDefinition(lines_[size_t(i)]);
+    if (!definition || Footnote::normalizedLabel(definition->label).empty())
+        return i + 1;
+    const int count = int(lines_.size());
+    int j = i + 1;
+    while (j < count) {
+        const U16View line = lines_[size_t(j)];
+        if (fenced_[size_t(j)] || isBlank(j))
+            break;
+        if (auto other = Footnote::parseDefinition(line); other && !Footnote::normalizedLabel(other->label).empty())
+            break;
+        if (MarkdownSyntax::matchHeading(line) || MarkdownSyntax::isThematicBreak(line)
+            || MarkdownSyntax::matchQuote(line) || MarkdownSyntax::matchList(line))
+            break;
+        ++j;
+    }
+    U16String note(substring(lines_[size_t(i)], definition->text));
+    for (int k = i + 1; k < j; ++k) {
+        note += u'\n';
+        note += trimmed(lines_[size_t(k)], TrimSet::Whitespace);
+    }
+    notes_.record(definition->label, std::move(note));
+    return j;
+}
+
+int Renderer::blockquote(int i, U16String& out)
+{
+    const int count = int(lines_.size());
+    int end = i;
+    while (end < count && MarkdownSyntax::quoteLeader(lines_[size_t(end)]).depth >= 1)
+        ++end;
+    end = std::max(end, i + 1);
+    std::vector<U16View> inner;
+    for (int k = i; k < end; ++k) {
+        const U16View line = lines_[size_t(k)];
+        if (auto quote = MarkdownSyntax::matchQuote(line))
+            inner.push_back(substring(line, quote->text));
+        else
+            inner.push_back(line);
+    }
+    const std::optional<AlertKind> kind = alertOf(lines_[size_t(i)]);
+    if (kind)
+        inner.erase(inner.begin());
+    const U16String content = renderChild(joinedLines(inner, 0, int(inner.size())));
+    if (kind) {
+        out += u"<div class=\"alert alert-";
+        out += u16(AlertKinds::rawValue(*kind));
+        out += u"\">\n<p class=\"alert-title\">";
+        appendEscaped(out, alertTitle(*kind));
+        out += u"</p>\n";
+        out += content;
+        out += u"</div>\n";
+    } else {
+        out += u"<blockquote>\n";
+        out += content;
+        out += u"</blockquote>\n";
+    }
+    return end;
+}
+
+int Renderer::list(int i, U16String& out)
+{
+    const int count = int(lines_.size());
+    const auto first = MarkdownSyntax::matchList(lines_[size_t(i)]);
+    if (!first)
+        return paragraph(i, out);
+    const int base = MarkdownSyntax::indentWidth(lines_[size_t(i)]);
+    const char16_t kind = markerKind(substring(lines_[size_t(i)], first->bullet));
+
+    bool pendingBlank = false;
+    bool loose = false;
+    int j = i;
+    while (j < count) {
+        const U16View line = lines_[size_t(j)];
+        if (isBlank(j)) {
+            pendingBlank = true;
+            ++j;
+            continue;
+        }
+        const int w = MarkdownSyntax::indentWidth(line);
+        const auto match = fenced_[size_t(j)] ? std::nullopt : MarkdownSyntax::matchList(line);
+        const bool sibling = match && w == base && markerKind(substring(line, match->bullet)) == kind;
+        if (!sibling) {
+            // A fence that opens at the list's own indentation or left of it
+            // starts a block of its own; the lines of a fence opened inside an
+            // item belong to that item.
+            const MarkdownSyntax::FenceLine& fence = fences_[size_t(j)];
+            const bool opensOutside = fence.isDelimiter && fence.opens && w <= base;
+            if (opensOutside || !(fence.isInside || w > base))
+                break;
+        }
+        if (pendingBlank)
+            loose = true;
+        pendingBlank = false;
+        ++j;
+    }
+    int end = j;
+    while (end > i && isBlank(end - 1))
+        --end;
+
+    // Items of the list's lines.
+    std::vector<Item> items;
+    int contentColumn = 0;
+    for (int k = i; k < end; ++k) {
+        const U16View line = lines_[size_t(k)];
+        const auto match = MarkdownSyntax::indentWidth(line) == base ? MarkdownSyntax::matchList(line) : std::nullopt;
+        if (match) {
+            Item item;
+            const U16View marker = substring(line, match->bullet);
+            U16View text = substring(line, match->text);
+            if (auto task = TaskList::parse(line)) {
+                item.task = task->checked;
+                const int offset = task->box.end() - match->text.location;
+                if (offset >= 0 && offset <= int(text.size()))
+                    text = trimmed(text.substr(size_t(offset)), TrimSet::Whitespace);
+            }
+            if (marker.size() > 1 && CharacterClass::isAsciiDigit(marker.front())) {
+                long long n = 0;
+                for (size_t c = 0; c + 1 < marker.size(); ++c)
+                    n = n * 10 + (marker[c] - u'0');
+                item.number = n;
+            }
+            item.lines.emplace_back(text);
+            items.push_back(std::move(item));
+            contentColumn = match->blanks.end();
+        } else if (!items.empty()) {
+            items.back().lines.emplace_back(strippingIndent(line, contentColumn));
+        }
+    }
+    if (items.empty())
+        return paragraph(i, out);
+
+    const bool ordered = items.front().number.has_value();
+    out += ordered ? u"<ol" : u"<ul";
+    if (ordered && *items.front().number != 1) {
+        out += u" start=\"";
+        appendNumber(out, *items.front().number);
+        out += u'"';
+    }
+    out += u">\n";
+    for (Item& item : items) {
+        U16String text;
+        for (size_t k = 0; k < item.lines.size(); ++k) {
+            if (k)
+                text += u'\n';
+            text += item.lines[k];
+        }
+        U16String content = renderChild(std::move(text));
+        if (!loose) {
+            const U16View t = trimmed(content, TrimSet::WhitespaceAndNewlines);
+            if (TextOps::hasPrefix(t, u"<p>")) {
+                const int close = TextOps::find(t, u"</p>");
+                if (close >= 0) {
+                    U16String tight(t);
+                    tight.erase(size_t(close), 4);
+                    content = tight.substr(3);
+                }
+            }
+        }
+        out += u"<li";
+        if (item.task) {
+            out += u" class=\"task-item\">";
+            out += *item.task ? u"<span class=\"task task-done\">&#9745;</span> " : u"<span class=\"task\">&#9744;</span> ";
+        } else {
+            out += u'>';
+        }
+        out += content;
+        out += u"</li>\n";
+    }
+    out += ordered ? u"</ol>\n" : u"</ul>\n";
+    return std::max(end, i + 1);
+}
+
+int Renderer::figure(int i, U16View alt, U16View url, U16String& out)
+{
+    out += u"<figure>";
+    out += image(alt, url);
+    if (!alt.empty()) {
+        out += u"<figcaption>";
+        out += inlineHTML(alt);
+        out += u"</figcaption>";
+    }
+    out += u"</figure>\n";
+    return i + 1;
+}
+
+int Renderer::paragraph(int i, U16String& out)
+{
+    const int count = int(lines_.size());
+    int j = i + 1;
+    while (j < count && !startsBlock(j))
+        ++j;
+    out += u"<p>";
+    out += inlineHTML(joinedLines(lines_, i, j));
+    out += u"</p>\n";
+    return j;
+}
+
+U16String Renderer::image(U16View alt, U16View url) const
+{
+    const std::optional<Url> resolved = LinkRouter::resolve(url, options_.baseURL);
+    std::optional<PictureFile::Picture> picture;
+    // Only local files are read, and only pictures are taken from them.
+    if (resolved && resolved->isFileURL())
+        picture = PictureFile::read(resolved->path());
+    U16String source(trimmed(url, TrimSet::Whitespace));
+    if (options_.embedsImages && picture) {
+        source = u"data:";
+        source += ImageInsertion::mimeType(u16(resolved->pathExtension()));
+        source += u";base64,";
+        source += base64(picture->data);
+    }
+    U16String out = u"<img src=\"";
+    appendEscaped(out, source);
+    out += u'"';
+    if (picture) {
+        const QSizeF size = PictureFile::displaySize(QSizeF(picture->image.size()), 620);
+        out += u" width=\"";
+        appendNumber(out, static_cast<long long>(size.width()));
+        out += u"\" height=\"";
+        appendNumber(out, static_cast<long long>(size.height()));
+        out += u'"';
+    }
+    out += u" alt=\"";
+    appendEscaped(out, alt);
+    out += u"\">";
+    return out;
+}
+
+U16String Renderer::notesHTML() const
+{
+    if (notes_.order.empty())
+        return {};
+    U16String out = u"<section class=\"footnotes\">\n<hr>\n";
+    for (const U16String& label : notes_.order) {
+        const auto found = notes_.markdown.find(Footnote::normalizedLabel(label));
+        const U16String text = found == notes_.markdown.end() ? U16String() : found->second;
+        const U16String a = escaped(anchor(label));
+        out += u"<p class=\"footnote\" id=\"fn-";
+        out += a;
+        out += u"\"><span class=\"footnote-label\">";
+        appendEscaped(out, label);
+        out += u"</span> ";
+        out += inlineHTML(text);
+        out += u" <a class=\"footnote-back\" href=\"#fnref-";
+        out += a;
+        out += u"\">&#8617;</a></p>\n";
+    }
+    out += u"</section>\n";
+    return out;
+}
+
+U16String body(U16View markdown, const Options& options)
+{
+    const Footnote::Labels footnoteLabels = Footnote::definedLabels(markdown);
+    const ReferenceLink::Table linkDefinitions = ReferenceLink::definitions(markdown);
+    Notes notes;
+    Renderer renderer(markdown, options, footnoteLabels, linkDefinitions, notes);
+    U16String out = renderer.renderAll();
+    out += renderer.notesHTML();
+    return out;
+}
+
+} // namespace velkin::MarkdownHTML

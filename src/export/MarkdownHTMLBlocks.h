@@ -1,0 +1,95 @@
+#pragma once
+// The block renderer of the HTML page: a document's lines, classified once,
+// walked from the top and handed block by block to their writers. Quotes and
+// list items are rendered by child renderers over their inner text.
+#include "export/MarkdownHTML.h"
+#include "markdown/Footnote.h"
+#include "markdown/MarkdownSyntax.h"
+#include "markdown/ReferenceLink.h"
+
+#include <unordered_map>
+#include <vector>
+
+namespace velkin::MarkdownHTML {
+
+// The footnotes of one rendering, collected at every level and written once at the end.
+struct Notes {
+    std::vector<U16String> order;  // labels as written, in order of first definition
+    std::unordered_map<U16String, U16String> markdown;  // normalised label -> note text
+
+    // The first definition of a label wins.
+    void record(U16View label, U16String text);
+};
+
+class Renderer {
+public:
+    // The top renderer of a document.
+    Renderer(U16View markdown, const Options& options, const Footnote::Labels& footnoteLabels,
+             const ReferenceLink::Table& linkDefinitions, Notes& notes);
+
+    // Every block of the text.
+    U16String renderAll();
+    // The footnote section, or nothing when no note was defined.
+    U16String notesHTML() const;
+
+    // The inline HTML of a fragment: its spans as elements, its text escaped.
+    U16String inlineHTML(U16View fragment) const;
+    // An img element; local readable pictures are sized and, when the options
+    // say so, embedded as data addresses.
+    U16String image(U16View alt, U16View url) const;
+
+    const Options& options() const { return options_; }
+    const Footnote::Labels& footnoteLabels() const { return footnoteLabels_; }
+    const ReferenceLink::Table& linkDefinitions() const { return linkDefinitions_; }
+
+    // Nesting deeper than this renders the inner text as a paragraph: deep
+    // hostile nesting must not exhaust the stack.
+    static constexpr int maximumDepth = 64;
+
+private:
+    Renderer(U16String text, const Renderer& parent);
+    void classify();
+
+    int block(int i, U16String& out);
+    int fencedCode(int i, U16String& out);
+    int indentedCodeBlock(int i, U16String& out);
+    int table(int i, U16String& out);
+    int setextHeading(int i, U16String& out);
+    int atxHeading(int i, const MarkdownSyntax::HeadingMatch& match, U16String& out);
+    int footnoteDefinition(int i);
+    int blockquote(int i, U16String& out);
+    int list(int i, U16String& out);
+    int figure(int i, U16View alt, U16View url, U16String& out);
+    int paragraph(int i, U16String& out);
+    bool startsBlock(int j) const;
+    bool isBlank(int j) const;
+    U16String renderChild(U16String text) const;
+    U16String codeBlock(U16View code, const std::optional<U16String>& language) const;
+
+    const Options& options_;
+    const Footnote::Labels& footnoteLabels_;
+    const ReferenceLink::Table& linkDefinitions_;
+    Notes& notes_;
+    int depth_ = 0;
+
+    U16String text_;
+    std::vector<U16View> lines_;  // split on line feeds only; a carriage return stays in its line
+    std::vector<MarkdownSyntax::FenceLine> fences_;
+    MarkdownSyntax::LineFlags fenced_;
+    MarkdownSyntax::LineFlags indentedCode_;
+    MarkdownSyntax::LineFlags tableLines_;
+    MarkdownSyntax::SetextMap setext_;
+};
+
+namespace RendererText {
+// The indices of pipe-table lines: a delimiter row, the row above it and the rows below.
+MarkdownSyntax::LineFlags tableRows(const std::vector<U16View>& lines, const MarkdownSyntax::LineFlags& fenced);
+// Blank lines dropped from both ends of a line-feed separated text.
+U16String trimmingBlankEdges(U16View text);
+// The line without its first `columns` columns of indentation (a tab that crosses them goes whole).
+U16View strippingIndent(U16View line, int columns);
+// An ATX heading's text without its closing run of "#".
+U16View trimmingClosingHashes(U16View text);
+} // namespace RendererText
+
+} // namespace velkin::MarkdownHTML

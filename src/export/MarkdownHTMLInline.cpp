@@ -1,0 +1,309 @@
+#include "export/MarkdownHTMLBlocks.h"
+
+#include "highlight/CodeHighlighter.h"
+#include "platform/regex/Regex.h"
+#include "platform/text/CharacterClass.h"
+#include "platform/text/TextOps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+#include <unordered_map>
+
+namespace velkin::MarkdownHTML {
+
+namespace {
+
+// A part of the fragment written as fixed HTML instead of its text.
+struct Hole {
+    Range range;
+    std::u16string_view replacement;
+};
+
+struct Node {
+    int span = 0;
+    std::vector<int> children;  // node indices, in text order
+};
+
+long long rangeKey(Range r)
+{
+    return (static_cast<long long>(r.location) << 32) | static_cast<unsigned>(r.length);
+}
+
+// "#" and three two-digit lower-case components.
+U16String hex(const ColorLiteral& literal)
+{
+    const auto component = [](double c) {
+        const long v = std::clamp(std::lround(c * 255), 0L, 255L);
+        char buffer[4];
+        std::snprintf(buffer, sizeof buffer, "%02lx", v);
+        return U16String(buffer, buffer + 2);
+    };
+    return u"#" + component(literal.red) + component(literal.green) + component(literal.blue);
+}
+
+// Addresses that run script when the link is followed: a shared page must not
+// carry them. Browsers skip blanks and controls inside a scheme.
+bool isScriptAddress(U16View address)
+{
+    U16String scheme;
+    for (char16_t c : address) {
+        if (c <= 0x20)
+            continue;
+        if (c == u':')
+            break;
+        if (!CharacterClass::isAsciiAlphanumeric(c) && c != u'+' && c != u'-' && c != u'.')
+            return false;
+        scheme += CharacterClass::asciiLower(c);
+        if (scheme.size() > 16)
+            return false;
+    }
+    return scheme == u"javascript" || scheme == u"vbscript" || scheme == u"data";
+}
+
+const Regex& hardBreakRegex()
+{
+    static const Regex regex("(?:[ ]{2,}|\\\\)(?=\\n)");
+    return regex;
+}
+
+class InlineWriter {
+public:
+    InlineWriter(const Renderer& renderer, U16View fragment) : renderer_(renderer), fragment_(fragment)
+    {
+        MarkdownSyntax::appendInline(fragment, 0, Range{0, int(fragment.size())}, renderer.footnoteLabels(),
+                                     renderer.linkDefinitions(), spans_);
+        std::vector<int> content;
+        for (size_t k = 0; k < spans_.size(); ++k) {
+            if (spans_[k].token.is(MarkdownToken::Kind::marker))
+                holes_.push_back({spans_[k].range, u""});
+            else
+                content.push_back(int(k));
+        }
+        if (TextOps::find(fragment, u'\n') >= 0)
+            for (const Regex::Match& m : hardBreakRegex().matches(fragment))
+                holes_.push_back({m.range(), u"<br>"});
+        std::stable_sort(holes_.begin(), holes_.end(),
+                         [](const Hole& a, const Hole& b) { return a.range.location < b.range.location; });
+        buildTree(content);
+        if (TextOps::find(fragment, u"![") >= 0)
+            findImageSources();
+    }
+
+    U16String write()
+    {
+        U16String out;
+        out.reserve(fragment_.size() + fragment_.size() / 4);
+        writeNodes(out, roots_, Range{0, int(fragment_.size())}, false);
+        return out;
+    }
+
+private:
+    // Spans nest inside every open span that contains them; of two crossing
+    // spans the one that starts first (or is longer, or came first) stays.
+    void buildTree(std::vector<int>& content)
+    {
+        std::vector<int> order(content.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            const Range ra = spans_[size_t(content[size_t(a)])].range;
+            const Range rb = spans_[size_t(content[size_t(b)])].range;
+            if (ra.location != rb.location)
+                return ra.location < rb.location;
+            if (ra.length != rb.length)
+                return ra.length > rb.length;
+            return a < b;
+        });
+        std::vector<int> stack;
+        const auto pop = [&] {
+            const int top = stack.back();
+            stack.pop_back();
+            if (stack.empty())
+                roots_.push_back(top);
+            else
+                nodes_[size_t(stack.back())].children.push_back(top);
+        };
+        for (int o : order) {
+            const int spanIndex = content[size_t(o)];
+            const Range r = spans_[size_t(spanIndex)].range;
+            while (!stack.empty() && r.location >= spanRange(stack.back()).end())
+                pop();
+            if (!stack.empty() && r.end() > spanRange(stack.back()).end())
+                continue;
+            nodes_.push_back({spanIndex, {}});
+            stack.push_back(int(nodes_.size() - 1));
+        }
+        while (!stack.empty())
+            pop();
+    }
+
+    Range spanRange(int node) const { return spans_[size_t(nodes_[size_t(node)].span)].range; }
+
+    void findImageSources()
+    {
+        const U16View f = fragment_;
+        for (const Regex::Match& m : MarkdownSyntax::imageRegex().matches(f)) {
+            if (!m.has(2) || !m.has(4))
+                continue;
+            if (auto address = MarkdownSyntax::linkDestination(m.text(f, 4), u""))
+                imageSources_[rangeKey(m.range(2))] = *address;
+        }
+        const auto references = [&](const Regex& regex, int labelGroup) {
+            for (const Regex::Match& m : regex.matches(f)) {
+                Range label = m.range(labelGroup);
+                if (!label.found() || label.empty())
+                    label = m.range(2);
+                if (!label.found())
+                    continue;
+                const U16String key = TextOps::lowercased(trimmed(substring(f, label), TrimSet::Whitespace));
+                const auto found = renderer_.linkDefinitions().find(key);
+                if (found != renderer_.linkDefinitions().end())
+                    imageSources_[rangeKey(m.range(2))] = found->second;
+            }
+        };
+        references(MarkdownSyntax::imageReferenceRegex(), 4);
+        references(MarkdownSyntax::imageShortcutRegex(), 2);
+    }
+
+    void writeNodes(U16String& out, const std::vector<int>& nodes, Range range, bool inCode)
+    {
+        int pos = range.location;
+        for (int n : nodes) {
+            const Range r = spanRange(n);
+            if (r.location < pos)
+                continue;
+            writeText(out, Range::fromTo(pos, r.location), inCode);
+            writeNode(out, n, inCode);
+            pos = r.end();
+        }
+        writeText(out, Range::fromTo(pos, range.end()), inCode);
+    }
+
+    void writeText(U16String& out, Range range, bool inCode)
+    {
+        if (range.length <= 0)
+            return;
+        int pos = range.location;
+        auto hole = std::lower_bound(holes_.begin(), holes_.end(), pos,
+                                     [](const Hole& h, int p) { return h.range.location < p; });
+        for (; hole != holes_.end() && hole->range.location < range.end(); ++hole) {
+            if (hole->range.location < pos || hole->range.end() > range.end())
+                continue;
+            writeChunk(out, substring(fragment_, Range::fromTo(pos, hole->range.location)), inCode);
+            out += hole->replacement;
+            pos = hole->range.end();
+        }
+        writeChunk(out, substring(fragment_, Range::fromTo(pos, range.end())), inCode);
+    }
+
+    static void writeChunk(U16String& out, U16View chunk, bool inCode)
+    {
+        (void)inCode;
+        appendEscaped(out, chunk);
+    }
+
+    void writeNode(U16String& out, int n, bool inCode)
+    {
+        const MarkdownSpan& span = spans_[size_t(nodes_[size_t(n)].span)];
+        const std::vector<int>& children = nodes_[size_t(n)].children;
+        const auto wrapped = [&](std::u16string_view open, std::u16string_view close, bool code = false) {
+            out += open;
+            writeNodes(out, children, span.range, code || inCode);
+            out += close;
+        };
+        switch (span.token.kind()) {
+        case MarkdownToken::Kind::bold: wrapped(u"<strong>", u"</strong>"); return;
+        case MarkdownToken::Kind::italic: wrapped(u"<em>", u"</em>"); return;
+        case MarkdownToken::Kind::boldItalic: wrapped(u"<strong><em>", u"</em></strong>"); return;
+        case MarkdownToken::Kind::strikethrough: wrapped(u"<del>", u"</del>"); return;
+        case MarkdownToken::Kind::underline: wrapped(u"<u>", u"</u>"); return;
+        case MarkdownToken::Kind::subscripted: wrapped(u"<sub>", u"</sub>"); return;
+        case MarkdownToken::Kind::superscripted: wrapped(u"<sup>", u"</sup>"); return;
+        case MarkdownToken::Kind::code: wrapped(u"<code>", u"</code>", true); return;
+        case MarkdownToken::Kind::link:
+            if (span.url && !isScriptAddress(*span.url)) {
+                out += u"<a href=\"";
+                appendEscaped(out, trimmed(*span.url, TrimSet::Whitespace));
+                out += u"\">";
+                writeNodes(out, children, span.range, inCode);
+                out += u"</a>";
+                return;
+            }
+            break;
+        case MarkdownToken::Kind::footnoteRef: {
+            const U16String a = escaped(anchor(span.token.label()));
+            out += u"<sup class=\"footnote-ref\" id=\"fnref-";
+            out += a;
+            out += u"\"><a href=\"#fn-";
+            out += a;
+            out += u"\">";
+            writeNodes(out, children, span.range, inCode);
+            out += u"</a></sup>";
+            return;
+        }
+        case MarkdownToken::Kind::color:
+            out += u"<span class=\"swatch\" style=\"color:";
+            out += hex(span.token.colorLiteral());
+            out += u"\">&#9632;</span>";
+            break;
+        case MarkdownToken::Kind::image: {
+            const auto found = imageSources_.find(rangeKey(span.range));
+            const U16View address = found == imageSources_.end() ? U16View() : U16View(found->second);
+            out += renderer_.image(substring(fragment_, span.range), address);
+            return;
+        }
+        default:
+            break;
+        }
+        writeNodes(out, children, span.range, inCode);
+    }
+
+    const Renderer& renderer_;
+    U16View fragment_;
+    MarkdownSpans spans_;
+    std::vector<Hole> holes_;
+    std::vector<Node> nodes_;
+    std::vector<int> roots_;
+    std::unordered_map<long long, U16String> imageSources_;
+};
+
+} // namespace
+
+U16String Renderer::inlineHTML(U16View fragment) const
+{
+    if (fragment.empty())
+        return {};
+    return InlineWriter(*this, fragment).write();
+}
+
+U16String highlighted(U16View code, const std::optional<U16String>& language)
+{
+    if (!language)
+        return escaped(code);
+    std::optional<CodeTokens> tokens = CodeHighlighter::tokens(code, *language);
+    if (!tokens || tokens->empty())
+        return escaped(code);
+    std::stable_sort(tokens->begin(), tokens->end(),
+                     [](const CodeToken& a, const CodeToken& b) { return a.range.location < b.range.location; });
+    U16String out;
+    out.reserve(code.size() + tokens->size() * 24);
+    int pos = 0;
+    for (const CodeToken& token : *tokens) {
+        // Overlapping tokens are never nested: the first in order wins.
+        if (token.range.location < pos || token.range.length < 0 || token.range.end() > int(code.size()))
+            continue;
+        appendEscaped(out, substring(code, Range::fromTo(pos, token.range.location)));
+        out += u"<span class=\"tok-";
+        for (const char* c = codeTokenKindName(token.kind); *c; ++c)
+            out += char16_t(*c);
+        out += u"\">";
+        appendEscaped(out, substring(code, token.range));
+        out += u"</span>";
+        pos = token.range.end();
+    }
+    appendEscaped(out, code.substr(size_t(pos)));
+    return out;
+}
+
+} // namespace velkin::MarkdownHTML

@@ -1,0 +1,23 @@
+#pragma once
+// A page of MarkdownHTML::document imported as a QTextDocument, in points.
+#include "platform/attributed/MarkdownFontFamily.h"
+#include "platform/text/Range.h"
+
+#include <QTextDocument>
+
+#include <memory>
+
+namespace velkin::PageImport {
+
+// The family a page was made for, read from its style sheet.
+MarkdownFontFamily familyOf(U16View page);
+
+// The page as Qt's importer understands it: the style sheet flattened, and the
+// elements it does not know mapped to ones it does.
+U16String importableHTML(U16View page);
+
+// The imported page. Pictures come only from data addresses and readable local
+// picture files; nothing is fetched from the network.
+std::unique_ptr<QTextDocument> load(U16View page);
+
+} // namespace velkin::PageImport

@@ -1,0 +1,33 @@
+#pragma once
+// Reading pictures that a document refers to, safely: only regular files of a
+// bounded size whose bytes decode as an image are taken.
+#include <QByteArray>
+#include <QImage>
+#include <QSizeF>
+
+#include <filesystem>
+#include <optional>
+
+namespace velkin::PictureFile {
+
+// Files larger than this are never read.
+inline constexpr std::uintmax_t maximumBytes = 50u * 1024u * 1024u;
+
+struct Picture {
+    QByteArray data;
+    QImage image;
+};
+
+// The file's bytes and decoded image; nothing for anything that is not a
+// readable regular file of at most maximumBytes that decodes as an image.
+std::optional<Picture> read(const std::filesystem::path& path);
+
+// The decoded image of bytes of at most maximumBytes, or a null image.
+QImage decode(const QByteArray& data);
+
+// The size a picture is shown at in an available width: at most that width
+// and at most 320 high, aspect kept, rounded to whole points; (available, 120)
+// without a usable picture. The available width counts as at least 32.
+QSizeF displaySize(const std::optional<QSizeF>& picture, double available);
+
+} // namespace velkin::PictureFile

@@ -1,0 +1,103 @@
+#include "editor/ImageInsertion.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace velkin;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ImageInsertionFolder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = fs::temp_directory_path()
+                 / ("velkin-insert-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-"
+                    + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        document = Url::fileURL((folder / "doc.md").string());
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    fs::path write(const std::string& name, const std::string& bytes)
+    {
+        fs::create_directories((folder / name).parent_path());
+        std::ofstream(folder / name, std::ios::binary) << bytes;
+        return folder / name;
+    }
+
+    fs::path folder;
+    std::optional<Url> document;
+};
+
+} // namespace
+
+TEST_F(ImageInsertionFolder, CopiesKeepTheNameAndNumberRepeats)
+{
+    const fs::path photo = write("src/photo.JPG", "jpeg bytes");
+    EXPECT_EQ(ImageInsertion::copyBesideDocument(Url::fileURL(photo.string()), document), U16String(u"images/photo.JPG"));
+    EXPECT_EQ(ImageInsertion::copyBesideDocument(Url::fileURL(photo.string()), document), U16String(u"images/photo-1.JPG"));
+    EXPECT_EQ(ImageInsertion::copyBesideDocument(Url::fileURL(photo.string()), document), U16String(u"images/photo-2.JPG"));
+    const fs::path bare = write("src/scan", "raw");
+    EXPECT_EQ(ImageInsertion::copyBesideDocument(Url::fileURL(bare.string()), document), U16String(u"images/scan.png"));
+    std::ifstream copied(folder / "images/scan.png", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(copied)), {});
+    EXPECT_EQ(bytes, "raw");
+    const fs::path spaced = write("src/my photo.png", "p");
+    EXPECT_EQ(ImageInsertion::copyBesideDocument(Url::fileURL(spaced.string()), document),
+              U16String(u"images/my photo.png"));
+}
+
+TEST_F(ImageInsertionFolder, PastedPicturesAreNumbered)
+{
+    EXPECT_EQ(ImageInsertion::materialize("a", u"", document), U16String(u"images/image.png"));
+    EXPECT_EQ(ImageInsertion::materialize("b", u"png", document), U16String(u"images/image-1.png"));
+    EXPECT_EQ(ImageInsertion::materialize("c", u"gif", document), U16String(u"images/image.gif"));
+}
+
+TEST_F(ImageInsertionFolder, NothingIsPlacedForAnUnsavedDocument)
+{
+    const fs::path photo = write("photo.png", "p");
+    EXPECT_FALSE(ImageInsertion::copyBesideDocument(Url::fileURL(photo.string()), std::nullopt));
+    EXPECT_FALSE(ImageInsertion::materialize("x", u"png", std::nullopt));
+    EXPECT_FALSE(ImageInsertion::materialize("x", u"png", *Url::parse("https://x.org/doc.md")));
+    EXPECT_FALSE(fs::exists(folder / "images"));
+}
+
+TEST(ImageInsertion, RelativePathsOnlyInsideTheDocumentFolder)
+{
+    const auto doc = Url::fileURL("/a/b/doc.md");
+    EXPECT_EQ(ImageInsertion::relativePath(Url::fileURL("/a/b/images/x.png"), doc), U16String(u"images/x.png"));
+    EXPECT_EQ(ImageInsertion::relativePath(*Url::parse("file:///a/b/pics/../images/x.png"), doc),
+              U16String(u"images/x.png"));
+    EXPECT_FALSE(ImageInsertion::relativePath(Url::fileURL("/a/c/x.png"), doc));
+    EXPECT_FALSE(ImageInsertion::relativePath(Url::fileURL("/a/b"), doc));
+    EXPECT_FALSE(ImageInsertion::relativePath(Url::fileURL("/a/b/x.png"), std::nullopt));
+}
+
+TEST(ImageInsertion, MimeTypesByExtension)
+{
+    EXPECT_EQ(ImageInsertion::mimeType(u"JPG"), u"image/jpeg");
+    EXPECT_EQ(ImageInsertion::mimeType(u"heif"), u"image/heic");
+    EXPECT_EQ(ImageInsertion::mimeType(u"svg"), u"image/png");
+    EXPECT_EQ(ImageInsertion::mimeType(u""), u"image/png");
+    EXPECT_EQ(ImageInsertion::mimeType(u"TIF"), u"image/tiff");
+    EXPECT_EQ(ImageInsertion::imageExtensions().size(), 10u);
+}
+
+TEST(ImageInsertion, PngDataOfAPicture)
+{
+    QImage image(3, 2, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    const auto png = ImageInsertion::pngData(image);
+    ASSERT_TRUE(png);
+    EXPECT_TRUE(png->startsWith("\x89PNG"));
+    EXPECT_EQ(QImage::fromData(*png).size(), QSize(3, 2));
+    EXPECT_FALSE(ImageInsertion::pngData(QImage()));
+}
