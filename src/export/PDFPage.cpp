@@ -12,6 +12,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
+#include <QTextFrame>
+#include <QTextTable>
 
 #include <unicode/uchar.h>
 
@@ -54,6 +56,29 @@ struct EmojiRun {
     QString cluster;
     double size;
 };
+
+// A table that would straddle a page boundary but fits on one page starts on
+// the next page, as the page's print style asks; Qt would otherwise split its
+// rows and leave a picture's cell empty on one page and full on the next.
+void keepTablesTogether(QTextDocument& document, double pageHeight)
+{
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        if (!table)
+            continue;
+        const QRectF box = layout->frameBoundingRect(table);
+        if (box.height() >= pageHeight || box.height() <= 0)
+            continue;
+        const int firstPage = int(box.top() / pageHeight);
+        const int lastPage = int((box.bottom() - 0.5) / pageHeight);
+        if (firstPage == lastPage)
+            continue;
+        QTextTableFormat format = table->format();
+        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        table->setFormat(format);
+    }
+}
 
 } // namespace
 
@@ -135,6 +160,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         ~Detach() { document.documentLayout()->setPaintDevice(nullptr); }
     } detach{document};
     document.setPageSize(page);
+    keepTablesTogether(document, page.height());
     const int pages = std::max(1, document.pageCount());
 
     QPainter painter;
