@@ -74,9 +74,15 @@ void keepTablesTogether(QTextDocument& document, double pageHeight)
         const int lastPage = int((box.bottom() - 0.5) / pageHeight);
         if (firstPage == lastPage)
             continue;
-        QTextTableFormat format = table->format();
-        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-        table->setFormat(format);
+        // The break goes after the block before the table, so that none of
+        // the table's frame stays behind at the foot of the page.
+        const QTextBlock before = document.findBlock(table->firstPosition() - 1);
+        if (!before.isValid() || before.position() >= table->firstPosition())
+            continue;
+        QTextCursor cursor(before);
+        QTextBlockFormat format = before.blockFormat();
+        format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysAfter);
+        cursor.setBlockFormat(format);
     }
 }
 
@@ -170,7 +176,9 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         if (p > 0 && !writer.newPage())
             break;
         painter.save();
-        const QRectF clip(0, p * page.height(), page.width(), page.height());
+        // A border that sits on the boundary belongs to the next page: its
+        // upper half must not show at the foot of this one.
+        const QRectF clip(0, p * page.height(), page.width(), page.height() - 1);
         painter.translate(0, -clip.top());
         document.drawContents(&painter, clip);
         painter.restore();

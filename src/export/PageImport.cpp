@@ -136,7 +136,7 @@ U16String importableHTML(U16View page)
         {u"<th style=\"text-align:right\">", u"<th align=\"right\">"},
         {u"<td style=\"text-align:center\">", u"<td align=\"center\">"},
         {u"<td style=\"text-align:right\">", u"<td align=\"right\">"},
-        {u"<table>", u"<table width=\"100%\" cellspacing=\"0\">"},
+        {u"<table>", u"<table width=\"100%\" cellspacing=\"0\" border=\"0\">"},
         {u"</del>", u"</s>"},
     };
     for (const auto& [from, to] : mapped)
