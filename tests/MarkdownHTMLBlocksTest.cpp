@@ -1,0 +1,170 @@
+#include "export/MarkdownHTML.h"
+#include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace velkin;
+
+namespace {
+
+std::string html(U16View markdown)
+{
+    return u8(MarkdownHTML::body(markdown));
+}
+
+} // namespace
+
+TEST(MarkdownHTMLBlocks, EmptyAndBlankTextsGiveNothing)
+{
+    EXPECT_EQ(html(u""), "");
+    EXPECT_EQ(html(u"\n  \n\t\n"), "");
+}
+
+TEST(MarkdownHTMLBlocks, Headings)
+{
+    EXPECT_EQ(html(u"## Title"), "<h2>Title</h2>\n");
+    EXPECT_EQ(html(u"Title\n==="), "<h1>Title</h1>\n");
+    EXPECT_EQ(html(u"Title\n---"), "<h2>Title</h2>\n");
+    EXPECT_EQ(html(u"# Title ##"), "<h1>Title</h1>\n");
+    EXPECT_EQ(html(u"# Tag#"), "<h1>Tag#</h1>\n");
+    EXPECT_EQ(html(u"###### Six"), "<h6>Six</h6>\n");
+    // Headings carry no identifiers.
+    EXPECT_EQ(html(u"# A *b*"), "<h1>A <em>b</em></h1>\n");
+}
+
+TEST(MarkdownHTMLBlocks, ParagraphsRulesAndDefinitions)
+{
+    EXPECT_EQ(html(u"one\ntwo\n\nthree"), "<p>one\ntwo</p>\n<p>three</p>\n");
+    EXPECT_EQ(html(u"---"), "<hr>\n");
+    EXPECT_EQ(html(u"[d]: https://example.com/x"), "");
+}
+
+TEST(MarkdownHTMLBlocks, FencedCode)
+{
+    EXPECT_EQ(html(u"```\nlet x = 1\n```"), "<pre><code>let x = 1</code></pre>\n");
+    EXPECT_EQ(html(u"```swift\nlet x = 1\n```"),
+              "<pre><code class=\"language-swift\"><span class=\"tok-keyword\">let</span> x = "
+              "<span class=\"tok-number\">1</span></code></pre>\n");
+    // An unclosed fence runs to the end; blank edges are trimmed; markup is escaped.
+    EXPECT_EQ(html(u"```\n\n<b>&\n\n"), "<pre><code>&lt;b&gt;&amp;</code></pre>\n");
+    EXPECT_EQ(html(u"```nosuchlanguage\na < b\n```"), "<pre><code class=\"language-nosuchlanguage\">a &lt; b</code></pre>\n");
+    // A language name cannot break out of its attribute.
+    EXPECT_EQ(html(u"```a\"b\nx\n```").find("a\"b"), std::string::npos);
+}
+
+TEST(MarkdownHTMLBlocks, FenceInsideAQuoteLosesItsLeaders)
+{
+    EXPECT_EQ(html(u"> ```\n> code\n> more\n> ```"), "<pre><code>code\nmore</code></pre>\n");
+}
+
+TEST(MarkdownHTMLBlocks, IndentedCodeIsEscapedNotHighlighted)
+{
+    EXPECT_EQ(html(u"    let x = <1>"), "<pre><code>let x = &lt;1&gt;</code></pre>\n");
+}
+
+TEST(MarkdownHTMLBlocks, Lists)
+{
+    EXPECT_EQ(html(u"- one\n- two"), "<ul>\n<li>one</li>\n<li>two</li>\n</ul>\n");
+    EXPECT_EQ(html(u"- one\n\n- two"), "<ul>\n<li><p>one</p>\n</li>\n<li><p>two</p>\n</li>\n</ul>\n");
+    EXPECT_EQ(html(u"3. a"), "<ol start=\"3\">\n<li>a</li>\n</ol>\n");
+    EXPECT_EQ(html(u"1. a"), "<ol>\n<li>a</li>\n</ol>\n");
+    EXPECT_EQ(html(u"- a\n* b"), "<ul>\n<li>a</li>\n</ul>\n<ul>\n<li>b</li>\n</ul>\n");
+    EXPECT_EQ(html(u"- one\n\n1. two"), "<ul>\n<li>one</li>\n</ul>\n<ol>\n<li>two</li>\n</ol>\n");
+    EXPECT_EQ(html(u"- one\n  - deep"), "<ul>\n<li>one\n<ul>\n<li>deep</li>\n</ul></li>\n</ul>\n");
+}
+
+TEST(MarkdownHTMLBlocks, TaskItems)
+{
+    EXPECT_EQ(html(u"- [x] done"),
+              "<ul>\n<li class=\"task-item\"><span class=\"task task-done\">&#9745;</span> done</li>\n</ul>\n");
+    EXPECT_EQ(html(u"- [ ] to do"),
+              "<ul>\n<li class=\"task-item\"><span class=\"task\">&#9744;</span> to do</li>\n</ul>\n");
+}
+
+TEST(MarkdownHTMLBlocks, AFenceAfterAListIsNotPulledIntoIt)
+{
+    const std::string out = html(u"- item\n\n```\ncode\n```\n");
+    EXPECT_EQ(out, "<ul>\n<li>item</li>\n</ul>\n<pre><code>code</code></pre>\n");
+    // A fence indented under its item stays in the item.
+    EXPECT_EQ(html(u"- item\n\n  ```\n  code\n  ```"),
+              "<ul>\n<li><p>item</p>\n<pre><code>code</code></pre>\n</li>\n</ul>\n");
+}
+
+TEST(MarkdownHTMLBlocks, QuotesAndAlerts)
+{
+    EXPECT_EQ(html(u"> Quoted"), "<blockquote>\n<p>Quoted</p>\n</blockquote>\n");
+    EXPECT_EQ(html(u"> [!NOTE]\n> Mind this."),
+              "<div class=\"alert alert-note\">\n<p class=\"alert-title\">Note</p>\n<p>Mind this.</p>\n</div>\n");
+    EXPECT_EQ(html(u"> [!caution]\n> Hot.").substr(0, 33), "<div class=\"alert alert-caution\">");
+    // Only a label under one leader makes the block an alert; a deeper one is
+    // an alert inside a plain quote.
+    EXPECT_EQ(html(u"> > [!NOTE]\n> > x").rfind("<blockquote>\n<div class=\"alert alert-note\">", 0), 0u);
+    EXPECT_EQ(html(u"> [!NOTE] more").find("alert"), std::string::npos);
+    EXPECT_EQ(html(u"> a\n>> b"), "<blockquote>\n<p>a\nb</p>\n</blockquote>\n");
+}
+
+TEST(MarkdownHTMLBlocks, Tables)
+{
+    EXPECT_EQ(html(u"| a | b |\n| :---: | ---: |\n| 1 | 2 |"),
+              "<table>\n<thead>\n<tr><th style=\"text-align:center\">a</th><th style=\"text-align:right\">b</th></tr>\n"
+              "</thead>\n<tbody>\n<tr><td style=\"text-align:center\">1</td><td style=\"text-align:right\">2</td></tr>\n"
+              "</tbody>\n</table>\n");
+    // A header with fewer cells than a row gets empty cells up to the column count.
+    const std::string wide = html(u"| a |\n| --- |\n| 1 | 2 |");
+    EXPECT_NE(wide.find("<tr><th>a</th><th></th></tr>"), std::string::npos);
+    EXPECT_NE(html(u"| a |\n| --- |\n| **b** |").find("<td><strong>b</strong></td>"), std::string::npos);
+}
+
+TEST(MarkdownHTMLBlocks, Footnotes)
+{
+    const std::string out = html(u"A marker[^why].\n\n[^why]: Because.\n[^why]: Again.");
+    EXPECT_NE(out.find("<sup class=\"footnote-ref\" id=\"fnref-why\"><a href=\"#fn-why\">why</a></sup>."), std::string::npos);
+    EXPECT_NE(out.find("<section class=\"footnotes\">\n<hr>\n<p class=\"footnote\" id=\"fn-why\"><span class=\"footnote-label\">"
+                       "why</span> Because. <a class=\"footnote-back\" href=\"#fnref-why\">&#8617;</a></p>\n</section>\n"),
+              std::string::npos);
+    EXPECT_EQ(out.find("Again"), std::string::npos);
+    EXPECT_EQ(html(u"Plain text.").find("footnotes"), std::string::npos);
+    // A note defined inside a quote is still set at the foot.
+    EXPECT_NE(html(u"x[^a]\n\n> [^a]: inside").find("<span class=\"footnote-label\">a</span> inside"), std::string::npos);
+}
+
+TEST(MarkdownHTMLBlocks, FigureForALineThatIsOnePicture)
+{
+    EXPECT_EQ(html(u"![alt](a.png)"), "<figure><img src=\"a.png\" alt=\"alt\"><figcaption>alt</figcaption></figure>\n");
+    EXPECT_EQ(html(u"![](a.png)"), "<figure><img src=\"a.png\" alt=\"\"></figure>\n");
+}
+
+TEST(MarkdownHTMLBlocks, WindowsLineEndsRenderLikeUnixOnes)
+{
+    EXPECT_EQ(html(u"# T\r\n\r\none\r\ntwo\r\n\r\n- a\r\n- b\r\n"), html(u"# T\n\none\ntwo\n\n- a\n- b\n"));
+}
+
+TEST(MarkdownHTMLBlocks, DeepNestingEndsWithoutExhaustingTheStack)
+{
+    U16String quotes;
+    for (int i = 0; i < 5000; ++i)
+        quotes += u"> ";
+    quotes += u"deep";
+    EXPECT_NE(html(quotes).find("deep"), std::string::npos);
+    U16String items;
+    for (int i = 0; i < 3000; ++i)
+        items += u"- ";
+    items += u"x";
+    EXPECT_NE(html(items).find("x"), std::string::npos);
+}
+
+TEST(MarkdownHTMLBlocks, HostileInputStaysQuick)
+{
+    const auto start = std::chrono::steady_clock::now();
+    U16String text;
+    for (int i = 0; i < 2000; ++i)
+        text += u"[![*_`<a href=\"x\">|~~**\\";
+    text += u"\n";
+    for (int i = 0; i < 2000; ++i)
+        text += u"| a |\n";
+    html(text);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}

@@ -1,0 +1,105 @@
+#include "export/MarkdownHTML.h"
+#include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
+
+#include <gtest/gtest.h>
+
+using namespace velkin;
+
+namespace {
+
+// The inline HTML of a one-paragraph text, without the paragraph element.
+std::string inlineHTML(U16View markdown)
+{
+    std::string out = u8(MarkdownHTML::body(markdown));
+    if (out.rfind("<p>", 0) == 0 && out.size() >= 8 && out.compare(out.size() - 5, 5, "</p>\n") == 0)
+        return out.substr(3, out.size() - 8);
+    return out;
+}
+
+} // namespace
+
+TEST(MarkdownHTMLInline, Emphasis)
+{
+    EXPECT_EQ(inlineHTML(u"Some **bold** text"), "Some <strong>bold</strong> text");
+    EXPECT_EQ(inlineHTML(u"***b***"), "<strong><em>b</em></strong>");
+    EXPECT_EQ(inlineHTML(u"a *b* _c_"), "a <em>b</em> <em>c</em>");
+    EXPECT_EQ(inlineHTML(u"~~gone~~"), "<del>gone</del>");
+    EXPECT_EQ(inlineHTML(u"**bold *and italic* text**"), "<strong>bold <em>and italic</em> text</strong>");
+    EXPECT_EQ(inlineHTML(u"snake_case_name"), "snake_case_name");
+}
+
+TEST(MarkdownHTMLInline, TagsAndEscapes)
+{
+    EXPECT_EQ(inlineHTML(u"<u>under</u> H<sub>2</sub>O mc<sup>2</sup> <ins>in</ins>"),
+              "<u>under</u> H<sub>2</sub>O mc<sup>2</sup> <u>in</u>");
+    EXPECT_EQ(inlineHTML(u"\\*not italic\\*"), "*not italic*");
+    EXPECT_EQ(inlineHTML(u"<span>x</span>"), "&lt;span&gt;x&lt;/span&gt;");
+    EXPECT_EQ(inlineHTML(u"5 < 6 & 7 > 6"), "5 &lt; 6 &amp; 7 &gt; 6");
+}
+
+TEST(MarkdownHTMLInline, CodeSpans)
+{
+    EXPECT_EQ(inlineHTML(u"`<b>`"), "<code>&lt;b&gt;</code>");
+    EXPECT_EQ(inlineHTML(u"Use `**x**` here"), "Use <code>**x**</code> here");
+    EXPECT_EQ(inlineHTML(u"`:rocket:`"), "<code>:rocket:</code>");
+}
+
+TEST(MarkdownHTMLInline, ColourLiteralGetsItsSwatch)
+{
+    EXPECT_EQ(inlineHTML(u"`#f80`"), "<code><span class=\"swatch\" style=\"color:#ff8800\">&#9632;</span>#f80</code>");
+    EXPECT_NE(inlineHTML(u"`rgb(128, 0, 255)`").find("color:#8000ff"), std::string::npos);
+    // Halves round away from zero: 50% lightness of grey is 127.5, written 80.
+    EXPECT_NE(inlineHTML(u"`hsl(0, 0%, 50%)`").find("color:#808080"), std::string::npos);
+}
+
+TEST(MarkdownHTMLInline, Links)
+{
+    EXPECT_EQ(inlineHTML(u"[text](https://example.com/a?b=1&c=2)"),
+              "<a href=\"https://example.com/a?b=1&amp;c=2\">text</a>");
+    EXPECT_EQ(inlineHTML(u"<https://example.com>"), "<a href=\"https://example.com\">https://example.com</a>");
+    EXPECT_EQ(inlineHTML(u"<me@example.com>"), "<a href=\"mailto:me@example.com\">me@example.com</a>");
+    EXPECT_EQ(inlineHTML(u"[docs][d]\n\n[d]: https://example.com/docs"), "<a href=\"https://example.com/docs\">docs</a>");
+    EXPECT_EQ(inlineHTML(u"[text]()"), "text");
+    EXPECT_EQ(inlineHTML(u"[**x**](y)"), "<a href=\"y\">**x**</a>");
+}
+
+TEST(MarkdownHTMLInline, ScriptAddressesLoseTheirLink)
+{
+    EXPECT_EQ(inlineHTML(u"[click](javascript:alert%281%29)"), "click");
+    EXPECT_EQ(inlineHTML(u"[click](JavaScript:alert)"), "click");
+    EXPECT_EQ(inlineHTML(u"<vbscript:msgbox>"), "vbscript:msgbox");
+    EXPECT_EQ(inlineHTML(u"[x](data:text/html;base64,PHNjcmlwdD4=)"), "x");
+    EXPECT_EQ(inlineHTML(u"[ok](javascript.md)"), "<a href=\"javascript.md\">ok</a>");
+}
+
+TEST(MarkdownHTMLInline, HardBreaks)
+{
+    EXPECT_EQ(inlineHTML(u"line one  \nline two"), "line one<br>\nline two");
+    EXPECT_EQ(inlineHTML(u"line one\\\nline two"), "line one<br>\nline two");
+    EXPECT_EQ(inlineHTML(u"end  "), "end  ");
+}
+
+TEST(MarkdownHTMLInline, FootnoteReferences)
+{
+    EXPECT_EQ(inlineHTML(u"A marker[^why]."), "A marker[^why].");
+    const std::string out = u8(MarkdownHTML::body(u"A[^Note 1]\n\n[^note 1]: x"));
+    EXPECT_NE(out.find("<sup class=\"footnote-ref\" id=\"fnref-note-1\"><a href=\"#fn-note-1\">Note 1</a></sup>"),
+              std::string::npos);
+}
+
+TEST(MarkdownHTMLInline, InlinePicturesAndTheirSources)
+{
+    EXPECT_EQ(inlineHTML(u"a ![alt](a.png) b"), "a <img src=\"a.png\" alt=\"alt\"> b");
+    EXPECT_EQ(inlineHTML(u"a ![alt][p] b\n\n[p]: pics/p.png"), "a <img src=\"pics/p.png\" alt=\"alt\"> b");
+    EXPECT_EQ(inlineHTML(u"a ![P] b\n\n[p]: pics/p.png"), "a <img src=\"pics/p.png\" alt=\"P\"> b");
+}
+
+TEST(MarkdownHTMLInline, AttributeInjectionThroughACombiningMarkIsEscaped)
+{
+    const std::string out = u8(MarkdownHTML::body(u"![x\"\u0338 onerror=alert(1)](a.png)"));
+    EXPECT_EQ(out.find("\"\xCC\xB8 onerror"), std::string::npos);
+    EXPECT_NE(out.find("alt=\"x&quot;\xCC\xB8 onerror=alert(1)\""), std::string::npos);
+    const std::string link = u8(MarkdownHTML::body(u"[a](b\"\u0338onmouseover=alert(1))"));
+    EXPECT_EQ(link.find("b\"\xCC\xB8"), std::string::npos);
+}
