@@ -3,6 +3,7 @@
 #include "platform/text/Utf.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -21,9 +22,80 @@ std::vector<ContentType> MarkdownDocument::writableContentTypes()
     return readableContentTypes();
 }
 
+namespace {
+
+// Strict UTF-8 to UTF-16 in one pass, quick over ASCII; nothing at the first
+// ill-formed sequence (overlong forms, surrogates, values past U+10FFFF,
+// truncated sequences).
+std::optional<U16String> decodeStrict(std::string_view bytes)
+{
+    U16String out(bytes.size(), u'\0');
+    char16_t* o = out.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const unsigned char* const end = p + bytes.size();
+    while (p < end) {
+        if (end - p >= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                for (int k = 0; k < 8; ++k)
+                    o[k] = p[k];
+                o += 8;
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned char b = *p;
+        if (b < 0x80) {
+            *o++ = b;
+            ++p;
+            continue;
+        }
+        char32_t c;
+        int extra;
+        char32_t minimum;
+        if (b >= 0xC2 && b <= 0xDF) {
+            c = b & 0x1F;
+            extra = 1;
+            minimum = 0x80;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            c = b & 0x0F;
+            extra = 2;
+            minimum = 0x800;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            c = b & 0x07;
+            extra = 3;
+            minimum = 0x10000;
+        } else {
+            return std::nullopt;
+        }
+        if (end - p <= extra)
+            return std::nullopt;
+        for (int k = 1; k <= extra; ++k) {
+            if ((p[k] & 0xC0) != 0x80)
+                return std::nullopt;
+            c = (c << 6) | (p[k] & 0x3F);
+        }
+        if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            return std::nullopt;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            *o++ = char16_t(0xD800 + (c >> 10));
+            *o++ = char16_t(0xDC00 + (c & 0x3FF));
+        } else {
+            *o++ = char16_t(c);
+        }
+        p += extra + 1;
+    }
+    out.resize(size_t(o - out.data()));
+    return out;
+}
+
+} // namespace
+
 MarkdownDocument MarkdownDocument::fromData(std::string_view bytes)
 {
-    if (auto strict = decodeUtf8Strict(bytes))
+    if (auto strict = decodeStrict(bytes))
         return {std::move(*strict)};
     return {u16(bytes)};
 }
@@ -46,11 +118,20 @@ std::optional<MarkdownDocument> MarkdownDocument::read(const fs::path& path, std
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return fail(std::strerror(errno));
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
+    const std::uintmax_t size = fs::file_size(path, ec);
+    std::string bytes;
+    if (!ec && size > 0) {
+        bytes.resize(size_t(size));
+        in.read(bytes.data(), std::streamsize(size));
+        bytes.resize(size_t(in.gcount()));
+    }
+    // A file that grew while it was read, or whose size is not told, is read to its end.
+    std::ostringstream rest;
+    rest << in.rdbuf();
+    bytes += rest.str();
     if (in.bad())
         return fail("it could not be read");
-    return fromData(bytes.str());
+    return fromData(bytes);
 }
 
 std::string MarkdownDocument::data() const

@@ -13,6 +13,7 @@
 #include <QTextFrame>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 
@@ -62,6 +63,72 @@ namespace {
 std::string couldNotSave(const fs::path& to, const std::string& reason)
 {
     return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved: " + reason + ".";
+}
+
+// The page as UTF-8, quick over ASCII; a lone surrogate becomes U+FFFD.
+// True when the four units at p are all ASCII.
+bool asciiBlock(const char16_t* p)
+{
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return (word & 0xFF80FF80FF80FF80ULL) == 0;
+}
+
+std::string utf8(U16View text)
+{
+    const size_t n = text.size();
+    const char16_t* p = text.data();
+    size_t size = 0;
+    for (size_t k = 0; k < n;) {
+        if (k + 4 <= n && asciiBlock(p + k)) {
+            size += 4;
+            k += 4;
+            continue;
+        }
+        const char16_t c = p[k++];
+        if (c < 0x80)
+            size += 1;
+        else if (c < 0x800)
+            size += 2;
+        else if (isHighSurrogate(c) && k < n && isLowSurrogate(p[k])) {
+            size += 4;
+            ++k;
+        } else
+            size += 3;
+    }
+    std::string out(size, '\0');
+    char* o = out.data();
+    for (size_t k = 0; k < n;) {
+        if (k + 4 <= n && asciiBlock(p + k)) {
+            o[0] = char(p[k]);
+            o[1] = char(p[k + 1]);
+            o[2] = char(p[k + 2]);
+            o[3] = char(p[k + 3]);
+            o += 4;
+            k += 4;
+            continue;
+        }
+        char32_t c = p[k++];
+        if (c < 0x80) {
+            *o++ = char(c);
+        } else if (c < 0x800) {
+            *o++ = char(0xC0 | (c >> 6));
+            *o++ = char(0x80 | (c & 0x3F));
+        } else if (isHighSurrogate(char16_t(c)) && k < n && isLowSurrogate(p[k])) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (p[k++] - 0xDC00);
+            *o++ = char(0xF0 | (c >> 18));
+            *o++ = char(0x80 | ((c >> 12) & 0x3F));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
+        } else {
+            if (isSurrogate(char16_t(c)))
+                c = 0xFFFD;
+            *o++ = char(0xE0 | (c >> 12));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
 }
 
 std::optional<std::string> writeBytes(const fs::path& to, const char* data, size_t size)
@@ -144,7 +211,7 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
     const U16String page = MarkdownHTML::document(markdown, options);
     switch (format.value()) {
     case ExportFormat::html: {
-        const std::string bytes = u8(page);
+        const std::string bytes = utf8(page);
         return writeBytes(to, bytes.data(), bytes.size());
     }
     case ExportFormat::rtf: {

@@ -1,5 +1,7 @@
 #include "export/MarkdownHTML.h"
 
+#include "export/MarkdownHTMLBlocks.h"
+
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
@@ -13,6 +15,9 @@ void appendEscaped(U16String& out, U16View text)
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
+        // Every character that needs escaping sorts at or below ">".
+        if (c > u'>')
+            continue;
         std::u16string_view replacement;
         switch (c) {
         case u'&': replacement = u"&amp;"; break;
@@ -63,7 +68,7 @@ U16String document(U16View markdown, const Options& options)
     out += u"</title>\n<style>\n";
     out += styleSheet(options.family);
     out += u"\n</style>\n</head>\n<body>\n<article class=\"velkin\">\n";
-    out += body(markdown, options);
+    appendBody(out, markdown, options);
     out += u"\n</article>\n</body>\n</html>";
     return out;
 }

@@ -13,6 +13,8 @@
 
 #include <QByteArray>
 
+#include <cstring>
+
 namespace velkin::MarkdownHTML {
 
 using MarkdownSyntax::LineFlags;
@@ -108,11 +110,59 @@ struct Item {
     std::vector<U16String> lines;
 };
 
+void appendItem(U16String& out, const Item& item, U16View content)
+{
+    out += u"<li";
+    if (item.task) {
+        out += u" class=\"task-item\">";
+        out += *item.task ? u"<span class=\"task task-done\">&#9745;</span> " : u"<span class=\"task\">&#9744;</span> ";
+    } else {
+        out += u'>';
+    }
+    out += content;
+    out += u"</li>\n";
+}
+
 } // namespace
 
 // ---- Text helpers ----
 
 namespace RendererText {
+
+bool containsUnit(U16View text, char16_t c)
+{
+    // The low byte is searched with memchr; a hit counts when its unit is c.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t size = text.size() * 2;
+    const unsigned char low = static_cast<unsigned char>(c & 0xFF);
+    for (size_t from = 0; from < size;) {
+        const void* hit = std::memchr(bytes + from, low, size - from);
+        if (!hit)
+            return false;
+        const size_t at = size_t(static_cast<const unsigned char*>(hit) - bytes);
+        if (at % 2 == 0 && text[at / 2] == c)
+            return true;
+        from = at + 1;
+    }
+    return false;
+}
+
+bool containsPair(U16View text, char16_t a, char16_t b)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t size = text.size() * 2;
+    const unsigned char low = static_cast<unsigned char>(a & 0xFF);
+    for (size_t from = 0; from < size;) {
+        const void* hit = std::memchr(bytes + from, low, size - from);
+        if (!hit)
+            return false;
+        const size_t at = size_t(static_cast<const unsigned char*>(hit) - bytes);
+        if (at % 2 == 0 && text[at / 2] == a && at / 2 + 1 < text.size() && text[at / 2 + 1] == b)
+            return true;
+        from = at + 1;
+    }
+    return false;
+}
 
 LineFlags tableRows(const std::vector<U16View>& lines, const LineFlags& fenced)
 {
@@ -121,14 +171,20 @@ LineFlags tableRows(const std::vector<U16View>& lines, const LineFlags& fenced)
     for (int i = 0; i < count; ++i) {
         if (fenced[size_t(i)])
             continue;
-        const U16View t = trimmed(lines[size_t(i)], TrimSet::AsciiBlanks);
-        bool delimiter = TextOps::find(t, u'|') >= 0 && TextOps::find(t, u'-') >= 0;
-        for (char16_t c : t)
-            if (!(c == u'|' || c == u':' || c == u'-' || c == u' ' || c == u'\t')) {
+        bool pipe = false;
+        bool dash = false;
+        bool delimiter = true;
+        for (char16_t c : lines[size_t(i)]) {
+            if (c == u'|')
+                pipe = true;
+            else if (c == u'-')
+                dash = true;
+            else if (c != u':' && c != u' ' && c != u'\t') {
                 delimiter = false;
                 break;
             }
-        if (!delimiter)
+        }
+        if (!delimiter || !pipe || !dash)
             continue;
         if (i == 0 || fenced[size_t(i - 1)])
             continue;
@@ -243,22 +299,63 @@ void Renderer::classify()
 U16String Renderer::renderAll()
 {
     U16String out;
-    out.reserve(text_.size() + text_.size() / 4);
+    renderAll(out);
+    return out;
+}
+
+void Renderer::renderAll(U16String& out)
+{
+    out.reserve(out.size() + text_.size() + text_.size() / 4);
     const int count = int(lines_.size());
     for (int i = 0; i < count;)
         i = block(i, out);
-    return out;
 }
 
 U16String Renderer::renderChild(U16String text) const
 {
+    U16String out;
+    if (renderPlainLine(text, false, out))
+        return out;
     if (depth_ + 1 > maximumDepth) {
-        U16String out = u"<p>";
-        out += inlineHTML(text);
+        out += u"<p>";
+        appendInlineHTML(out, text);
         out += u"</p>\n";
         return out;
     }
     return Renderer(std::move(text), *this).renderAll();
+}
+
+bool Renderer::renderPlainLine(U16View text, bool tight, U16String& out) const
+{
+    if (text.empty() || containsUnit(text, u'\n'))
+        return false;
+    if (text.back() == u'\r')
+        text.remove_suffix(1);
+    if (text.empty())
+        return false;
+    // Every block but a paragraph, a figure and the two kinds of definition
+    // begins with one of these characters, with a digit, or with indentation;
+    // a single line is never a table or a setext heading.
+    const char16_t first = text.front();
+    switch (first) {
+    case u' ': case u'\t': case u'#': case u'>': case u'*': case u'-': case u'+':
+    case u'_': case u'=': case u'|': case u'`': case u'~':
+        return false;
+    default:
+        break;
+    }
+    if (CharacterClass::isAsciiDigit(first) || (first >= 0x80 && CharacterClass::isWhitespaceOrNewline(first)))
+        return false;
+    if (first == u'[' || first == u'!') {
+        if (Footnote::parseDefinition(text) || ReferenceLink::parseDefinition(text) || blockImage(text))
+            return false;
+    }
+    if (!tight)
+        out += u"<p>";
+    appendInlineHTML(out, text);
+    if (!tight)
+        out += u"</p>\n";
+    return true;
 }
 
 bool Renderer::isBlank(int j) const
@@ -385,7 +482,7 @@ int Renderer::table(int i, U16String& out)
         while (j < count && !startsBlock(j))
             ++j;
         out += u"<p>";
-        out += inlineHTML(joinedLines(lines_, i, j));
+        appendInlineHTML(out, joinedLines(lines_, i, j));
         out += u"</p>\n";
         return j;
     }
@@ -405,7 +502,7 @@ int Renderer::table(int i, U16String& out)
         out += alignment(c);
         out += u'>';
         if (c < int(parsed->header.size()))
-            out += inlineHTML(parsed->header[size_t(c)]);
+            appendInlineHTML(out, parsed->header[size_t(c)]);
         out += u"</th>";
     }
     out += u"</tr>\n</thead>\n<tbody>\n";
@@ -416,7 +513,7 @@ int Renderer::table(int i, U16String& out)
             out += alignment(c);
             out += u'>';
             if (c < int(row.size()))
-                out += inlineHTML(row[size_t(c)]);
+                appendInlineHTML(out, row[size_t(c)]);
             out += u"</td>";
         }
         out += u"</tr>\n";
@@ -438,7 +535,7 @@ int Renderer::setextHeading(int i, U16String& out)
     out += u"<h";
     appendNumber(out, level);
     out += u'>';
-    out += inlineHTML(joinedLines(lines_, i, j));
+    appendInlineHTML(out, joinedLines(lines_, i, j));
     out += u"</h";
     appendNumber(out, level);
     out += u">\n";
@@ -452,7 +549,7 @@ int Renderer::atxHeading(int i, const MarkdownSyntax::HeadingMatch& match, U16St
     out += u"<h";
     appendNumber(out, level);
     out += u'>';
-    out += inlineHTML(trimmingClosingHashes(substring(line, match.text)));
+    appendInlineHTML(out, trimmingClosingHashes(substring(line, match.text)));
     out += u"</h";
     appendNumber(out, level);
     out += u">\n";
@@ -532,16 +629,22 @@ int Renderer::list(int i, U16String& out)
 
     bool pendingBlank = false;
     bool loose = false;
+    // The list pattern's match of each line the scan looked at, for the items below.
+    std::vector<std::optional<MarkdownSyntax::ListMatch>> matches;
     int j = i;
     while (j < count) {
         const U16View line = lines_[size_t(j)];
         if (isBlank(j)) {
             pendingBlank = true;
+            matches.emplace_back();
             ++j;
             continue;
         }
         const int w = MarkdownSyntax::indentWidth(line);
-        const auto match = fenced_[size_t(j)] ? std::nullopt : MarkdownSyntax::matchList(line);
+        const auto match = w == base ? MarkdownSyntax::matchList(line) : std::nullopt;
+        matches.push_back(match);
+        if (fenced_[size_t(j)] && match)
+            matches.back().reset();
         const bool sibling = match && w == base && markerKind(substring(line, match->bullet)) == kind;
         if (!sibling) {
             // A fence that opens at the list's own indentation or left of it
@@ -566,12 +669,14 @@ int Renderer::list(int i, U16String& out)
     int contentColumn = 0;
     for (int k = i; k < end; ++k) {
         const U16View line = lines_[size_t(k)];
-        const auto match = MarkdownSyntax::indentWidth(line) == base ? MarkdownSyntax::matchList(line) : std::nullopt;
+        const auto& match = matches[size_t(k - i)];
         if (match) {
             Item item;
             const U16View marker = substring(line, match->bullet);
             U16View text = substring(line, match->text);
-            if (auto task = TaskList::parse(line)) {
+            // A box can only stand where the item's text begins.
+            const auto task = text.size() >= 3 && text.front() == u'[' ? TaskList::parse(line) : std::nullopt;
+            if (task) {
                 item.task = task->checked;
                 const int offset = task->box.end() - match->text.location;
                 if (offset >= 0 && offset <= int(text.size()))
@@ -602,13 +707,18 @@ int Renderer::list(int i, U16String& out)
     }
     out += u">\n";
     for (Item& item : items) {
+        U16String content;
+        if (item.lines.size() == 1 && renderPlainLine(item.lines.front(), !loose, content)) {
+            appendItem(out, item, content);
+            continue;
+        }
         U16String text;
         for (size_t k = 0; k < item.lines.size(); ++k) {
             if (k)
                 text += u'\n';
             text += item.lines[k];
         }
-        U16String content = renderChild(std::move(text));
+        content = renderChild(std::move(text));
         if (!loose) {
             const U16View t = trimmed(content, TrimSet::WhitespaceAndNewlines);
             if (TextOps::hasPrefix(t, u"<p>")) {
@@ -620,15 +730,7 @@ int Renderer::list(int i, U16String& out)
                 }
             }
         }
-        out += u"<li";
-        if (item.task) {
-            out += u" class=\"task-item\">";
-            out += *item.task ? u"<span class=\"task task-done\">&#9745;</span> " : u"<span class=\"task\">&#9744;</span> ";
-        } else {
-            out += u'>';
-        }
-        out += content;
-        out += u"</li>\n";
+        appendItem(out, item, content);
     }
     out += ordered ? u"</ol>\n" : u"</ul>\n";
     return std::max(end, i + 1);
@@ -640,7 +742,7 @@ int Renderer::figure(int i, U16View alt, U16View url, U16String& out)
     out += image(alt, url);
     if (!alt.empty()) {
         out += u"<figcaption>";
-        out += inlineHTML(alt);
+        appendInlineHTML(out, alt);
         out += u"</figcaption>";
     }
     out += u"</figure>\n";
@@ -654,7 +756,7 @@ int Renderer::paragraph(int i, U16String& out)
     while (j < count && !startsBlock(j))
         ++j;
     out += u"<p>";
-    out += inlineHTML(joinedLines(lines_, i, j));
+    appendInlineHTML(out, joinedLines(lines_, i, j));
     out += u"</p>\n";
     return j;
 }
@@ -704,7 +806,7 @@ U16String Renderer::notesHTML() const
         out += u"\"><span class=\"footnote-label\">";
         appendEscaped(out, label);
         out += u"</span> ";
-        out += inlineHTML(text);
+        appendInlineHTML(out, text);
         out += u" <a class=\"footnote-back\" href=\"#fnref-";
         out += a;
         out += u"\">&#8617;</a></p>\n";
@@ -713,14 +815,55 @@ U16String Renderer::notesHTML() const
     return out;
 }
 
+namespace {
+
+// Whether some line could be a definition: up to three spaces, "[" (with "^"
+// for a footnote) and later "]:". Texts without one skip the definition scans.
+bool mayHoldDefinition(U16View text, bool footnote)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t size = text.size() * 2;
+    for (size_t from = 0; from < size;) {
+        const void* hit = std::memchr(bytes + from, ']', size - from);
+        if (!hit)
+            return false;
+        const size_t at = size_t(static_cast<const unsigned char*>(hit) - bytes);
+        from = at + 1;
+        const size_t k = at / 2;
+        if (at % 2 != 0 || text[k] != u']' || k + 1 >= text.size() || text[k + 1] != u':')
+            continue;
+        size_t start = k;
+        while (start > 0 && !CharacterClass::isNewline(text[start - 1]))
+            --start;
+        size_t lead = start;
+        while (lead < k && lead - start < 3 && text[lead] == u' ')
+            ++lead;
+        if (lead < k && text[lead] == u'[' && (!footnote || (lead + 1 < k && text[lead + 1] == u'^')))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void appendBody(U16String& out, U16View markdown, const Options& options)
+{
+    // A footnote definition holds "[^" and "]:", a link definition "]:"; a text
+    // without them has no definitions to look for.
+    const bool links = mayHoldDefinition(markdown, false);
+    const bool notes = links && mayHoldDefinition(markdown, true);
+    const Footnote::Labels footnoteLabels = notes ? Footnote::definedLabels(markdown) : Footnote::Labels();
+    const ReferenceLink::Table linkDefinitions = links ? ReferenceLink::definitions(markdown) : ReferenceLink::Table();
+    Notes collected;
+    Renderer renderer(markdown, options, footnoteLabels, linkDefinitions, collected);
+    renderer.renderAll(out);
+    out += renderer.notesHTML();
+}
+
 U16String body(U16View markdown, const Options& options)
 {
-    const Footnote::Labels footnoteLabels = Footnote::definedLabels(markdown);
-    const ReferenceLink::Table linkDefinitions = ReferenceLink::definitions(markdown);
-    Notes notes;
-    Renderer renderer(markdown, options, footnoteLabels, linkDefinitions, notes);
-    U16String out = renderer.renderAll();
-    out += renderer.notesHTML();
+    U16String out;
+    appendBody(out, markdown, options);
     return out;
 }
 

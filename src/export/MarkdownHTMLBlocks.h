@@ -29,11 +29,13 @@ public:
 
     // Every block of the text.
     U16String renderAll();
+    void renderAll(U16String& out);
     // The footnote section, or nothing when no note was defined.
     U16String notesHTML() const;
 
     // The inline HTML of a fragment: its spans as elements, its text escaped.
     U16String inlineHTML(U16View fragment) const;
+    void appendInlineHTML(U16String& out, U16View fragment) const;
     // An img element; local readable pictures are sized and, when the options
     // say so, embedded as data addresses.
     U16String image(U16View alt, U16View url) const;
@@ -64,6 +66,10 @@ private:
     bool startsBlock(int j) const;
     bool isBlank(int j) const;
     U16String renderChild(U16String text) const;
+    // A one-line text whose first character can start no block but a
+    // paragraph (the common list item): its paragraph is written without
+    // classifying the line. False when the text needs the full dispatch.
+    bool renderPlainLine(U16View text, bool tight, U16String& out) const;
     U16String codeBlock(U16View code, const std::optional<U16String>& language) const;
 
     const Options& options_;
@@ -81,7 +87,13 @@ private:
     MarkdownSyntax::SetextMap setext_;
 };
 
+// The body appended to `out`.
+void appendBody(U16String& out, U16View markdown, const Options& options);
+
 namespace RendererText {
+// Whether the text holds the unit c, or the unit a directly followed by b; quick on long texts.
+bool containsUnit(U16View text, char16_t c);
+bool containsPair(U16View text, char16_t a, char16_t b);
 // The indices of pipe-table lines: a delimiter row, the row above it and the rows below.
 MarkdownSyntax::LineFlags tableRows(const std::vector<U16View>& lines, const MarkdownSyntax::LineFlags& fenced);
 // Blank lines dropped from both ends of a line-feed separated text.

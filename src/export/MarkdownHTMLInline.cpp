@@ -23,7 +23,9 @@ struct Hole {
 
 struct Node {
     int span = 0;
-    std::vector<int> children;  // node indices, in text order
+    int firstChild = -1;  // node indices; children are in text order
+    int lastChild = -1;
+    int next = -1;
 };
 
 long long rangeKey(Range r)
@@ -68,43 +70,98 @@ const Regex& hardBreakRegex()
     return regex;
 }
 
+// The working lists of one inline writer, kept between fragments so that
+// writing a long document does not allocate them anew for every paragraph.
+struct Scratch {
+    MarkdownSpans spans;
+    std::vector<Hole> holes;
+    std::vector<Node> nodes;
+    std::vector<int> content;
+    std::vector<int> order;
+    std::vector<int> stack;
+    bool inUse = false;
+
+    void clear()
+    {
+        spans.clear();
+        holes.clear();
+        nodes.clear();
+        content.clear();
+        order.clear();
+        stack.clear();
+    }
+};
+
 class InlineWriter {
 public:
-    InlineWriter(const Renderer& renderer, U16View fragment) : renderer_(renderer), fragment_(fragment)
+    InlineWriter(const Renderer& renderer, U16View fragment)
+        : renderer_(renderer), fragment_(fragment), scratch_(acquire()), spans_(scratch_.spans),
+          holes_(scratch_.holes), nodes_(scratch_.nodes)
     {
         MarkdownSyntax::appendInline(fragment, 0, Range{0, int(fragment.size())}, renderer.footnoteLabels(),
                                      renderer.linkDefinitions(), spans_);
-        std::vector<int> content;
+        std::vector<int>& content = scratch_.content;
+        bool images = false;
         for (size_t k = 0; k < spans_.size(); ++k) {
-            if (spans_[k].token.is(MarkdownToken::Kind::marker))
+            if (spans_[k].token.is(MarkdownToken::Kind::marker)) {
                 holes_.push_back({spans_[k].range, u""});
-            else
+            } else {
                 content.push_back(int(k));
+                images = images || spans_[k].token.is(MarkdownToken::Kind::image);
+            }
         }
-        if (TextOps::find(fragment, u'\n') >= 0)
+        if (RendererText::containsUnit(fragment, u'\n'))
             for (const Regex::Match& m : hardBreakRegex().matches(fragment))
                 holes_.push_back({m.range(), u"<br>"});
         std::stable_sort(holes_.begin(), holes_.end(),
                          [](const Hole& a, const Hole& b) { return a.range.location < b.range.location; });
         buildTree(content);
-        if (TextOps::find(fragment, u"![") >= 0)
+        // Sources are looked up only for image spans.
+        if (images)
             findImageSources();
     }
 
-    U16String write()
+    ~InlineWriter()
     {
-        U16String out;
-        out.reserve(fragment_.size() + fragment_.size() / 4);
+        scratch_.clear();
+        if (&scratch_ == &shared())
+            scratch_.inUse = false;
+        else
+            delete &scratch_;
+    }
+
+    InlineWriter(const InlineWriter&) = delete;
+    InlineWriter& operator=(const InlineWriter&) = delete;
+
+    void write(U16String& out)
+    {
+        out.reserve(out.size() + fragment_.size() + fragment_.size() / 4);
         writeNodes(out, roots_, Range{0, int(fragment_.size())}, false);
-        return out;
     }
 
 private:
     // Spans nest inside every open span that contains them; of two crossing
     // spans the one that starts first (or is longer, or came first) stays.
+    static Scratch& shared()
+    {
+        static Scratch scratch;
+        return scratch;
+    }
+
+    // The shared lists, or fresh ones while they are taken.
+    static Scratch& acquire()
+    {
+        Scratch& s = shared();
+        if (s.inUse)
+            return *new Scratch;
+        s.inUse = true;
+        return s;
+    }
+
     void buildTree(std::vector<int>& content)
     {
-        std::vector<int> order(content.size());
+        std::vector<int>& order = scratch_.order;
+        order.resize(content.size());
         std::iota(order.begin(), order.end(), 0);
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
             const Range ra = spans_[size_t(content[size_t(a)])].range;
@@ -115,14 +172,19 @@ private:
                 return ra.length > rb.length;
             return a < b;
         });
-        std::vector<int> stack;
+        std::vector<int>& stack = scratch_.stack;
+        int lastRoot = -1;
         const auto pop = [&] {
             const int top = stack.back();
             stack.pop_back();
-            if (stack.empty())
-                roots_.push_back(top);
-            else
-                nodes_[size_t(stack.back())].children.push_back(top);
+            if (stack.empty()) {
+                (lastRoot < 0 ? roots_ : nodes_[size_t(lastRoot)].next) = top;
+                lastRoot = top;
+            } else {
+                Node& parent = nodes_[size_t(stack.back())];
+                (parent.lastChild < 0 ? parent.firstChild : nodes_[size_t(parent.lastChild)].next) = top;
+                parent.lastChild = top;
+            }
         };
         for (int o : order) {
             const int spanIndex = content[size_t(o)];
@@ -131,7 +193,7 @@ private:
                 pop();
             if (!stack.empty() && r.end() > spanRange(stack.back()).end())
                 continue;
-            nodes_.push_back({spanIndex, {}});
+            nodes_.push_back({spanIndex});
             stack.push_back(int(nodes_.size() - 1));
         }
         while (!stack.empty())
@@ -166,10 +228,10 @@ private:
         references(MarkdownSyntax::imageShortcutRegex(), 2);
     }
 
-    void writeNodes(U16String& out, const std::vector<int>& nodes, Range range, bool inCode)
+    void writeNodes(U16String& out, int first, Range range, bool inCode)
     {
         int pos = range.location;
-        for (int n : nodes) {
+        for (int n = first; n >= 0; n = nodes_[size_t(n)].next) {
             const Range r = spanRange(n);
             if (r.location < pos)
                 continue;
@@ -206,7 +268,7 @@ private:
     void writeNode(U16String& out, int n, bool inCode)
     {
         const MarkdownSpan& span = spans_[size_t(nodes_[size_t(n)].span)];
-        const std::vector<int>& children = nodes_[size_t(n)].children;
+        const int children = nodes_[size_t(n)].firstChild;
         const auto wrapped = [&](std::u16string_view open, std::u16string_view close, bool code = false) {
             out += open;
             writeNodes(out, children, span.range, code || inCode);
@@ -261,10 +323,11 @@ private:
 
     const Renderer& renderer_;
     U16View fragment_;
-    MarkdownSpans spans_;
-    std::vector<Hole> holes_;
-    std::vector<Node> nodes_;
-    std::vector<int> roots_;
+    Scratch& scratch_;
+    MarkdownSpans& spans_;
+    std::vector<Hole>& holes_;
+    std::vector<Node>& nodes_;
+    int roots_ = -1;
     std::unordered_map<long long, U16String> imageSources_;
 };
 
@@ -272,9 +335,16 @@ private:
 
 U16String Renderer::inlineHTML(U16View fragment) const
 {
+    U16String out;
+    appendInlineHTML(out, fragment);
+    return out;
+}
+
+void Renderer::appendInlineHTML(U16String& out, U16View fragment) const
+{
     if (fragment.empty())
-        return {};
-    return InlineWriter(*this, fragment).write();
+        return;
+    InlineWriter(*this, fragment).write(out);
 }
 
 U16String highlighted(U16View code, const std::optional<U16String>& language)
