@@ -1,9 +1,8 @@
+#include "app/MarkdownDocument.h"
 #include "markdown/TableGrid.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "selftest/SelfTestContext.h"
-
-#include "app/MarkdownDocument.h"
 
 #include <algorithm>
 #include <cmath>
