@@ -1,4 +1,5 @@
 #include "app/MarkdownDocument.h"
+#include "platform/text/Utf.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,27 @@ TEST(MarkdownDocument, InvalidBytesAreRepairedNotDropped)
     EXPECT_EQ(document.text, u"ab\uFFFDcd");
     EXPECT_EQ(document.data(), "ab\xEF\xBF\xBD" "cd");
     EXPECT_EQ(MarkdownDocument::fromData("\xFF\xFE").text, u"\uFFFD\uFFFD");
+}
+
+TEST(MarkdownDocument, DecodingAgreesWithThePlatformOnEveryEdge)
+{
+    const std::string cases[] = {
+        "",
+        "plain ASCII that runs past eight bytes",
+        "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x9A\x80",
+        "overlong \xC0\xAF slash",
+        "overlong \xE0\x80\xAF three",
+        "surrogate \xED\xA0\x80 half",
+        "past the top \xF4\x90\x80\x80",
+        "truncated at the end \xE2\x82",
+        "lone continuation \x80 byte",
+        "\xF5\x80\x80\x80 too high a lead",
+        std::string("nul \0 inside", 13),
+    };
+    for (const std::string& bytes : cases) {
+        const auto strict = decodeUtf8Strict(bytes);
+        EXPECT_EQ(MarkdownDocument::fromData(bytes).text, strict ? *strict : u16(bytes)) << bytes;
+    }
 }
 
 TEST(MarkdownDocument, ReadingReportsWhatIsNotAReadableFile)
