@@ -45,6 +45,14 @@ TEST(MarkdownHTMLInline, CodeSpans)
     EXPECT_EQ(inlineHTML(u"`:rocket:`"), "<code>:rocket:</code>");
 }
 
+TEST(MarkdownHTMLInline, ShortcodesBecomeEmojiOutsideCode)
+{
+    EXPECT_EQ(inlineHTML(u"ship it :rocket:"), "ship it \xF0\x9F\x9A\x80");
+    EXPECT_EQ(inlineHTML(u"`:rocket:` and **:tada:**"), "<code>:rocket:</code> and <strong>\xF0\x9F\x8E\x89</strong>");
+    EXPECT_EQ(inlineHTML(u":not-an-emoji-name: & :rocket:"), ":not-an-emoji-name: &amp; \xF0\x9F\x9A\x80");
+    EXPECT_EQ(inlineHTML(u"a:rocket:b"), "a:rocket:b");
+}
+
 TEST(MarkdownHTMLInline, ColourLiteralGetsItsSwatch)
 {
     EXPECT_EQ(inlineHTML(u"`#f80`"), "<code><span class=\"swatch\" style=\"color:#ff8800\">&#9632;</span>#f80</code>");

@@ -4,6 +4,7 @@
 #include "export/PageImport.h"
 #include "export/PictureFile.h"
 #include "export/RichTextWriter.h"
+#include "markdown/CollapsedImage.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
@@ -177,7 +178,7 @@ void fitPictures(QTextDocument& document)
         // An attachment without a decodable picture is left as it is.
         if (image.isNull())
             continue;
-        const QSizeF size = PictureFile::displaySize(QSizeF(image.size()), 468);
+        const QSizeF size = ImageBlock::displaySize(&image, 468);
         picture.format.setWidth(size.width());
         picture.format.setHeight(size.height());
         cursor.setPosition(picture.position);

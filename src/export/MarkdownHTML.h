@@ -39,6 +39,9 @@ U16String styleSheet(MarkdownFontFamily family);
 // drops a sheet that uses custom properties.
 U16String importStyleSheet(MarkdownFontFamily family);
 
+// Shortcodes outside code spans and link destinations replaced by their emoji.
+U16String substitutingEmoji(U16View text);
+
 // The HTML that goes inside the page's article element.
 U16String body(U16View markdown, const Options& options = Options{});
 

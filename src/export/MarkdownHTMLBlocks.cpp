@@ -4,6 +4,7 @@
 #include "editor/LinkRouter.h"
 #include "export/PictureFile.h"
 #include "markdown/Alert.h"
+#include "markdown/CollapsedImage.h"
 #include "markdown/PipeTable.h"
 #include "markdown/TaskCheckbox.h"
 #include "platform/text/CharacterClass.h"
@@ -82,26 +83,6 @@ U16String base64(const QByteArray& data)
     for (qsizetype k = 0; k < encoded.size(); ++k)
         out[size_t(k)] = char16_t(static_cast<unsigned char>(encoded[k]));
     return out;
-}
-
-struct BlockImage {
-    U16View alt;
-    U16String url;
-};
-
-// A line that is one image and nothing else (blanks around it aside), with a usable destination.
-std::optional<BlockImage> blockImage(U16View line)
-{
-    const U16View t = trimmed(line, TrimSet::Whitespace);
-    if (t.empty() || t.front() != u'!')
-        return std::nullopt;
-    const auto match = MarkdownSyntax::imageRegex().firstMatch(t);
-    if (!match || match->range() != Range{0, int(t.size())} || !match->has(4))
-        return std::nullopt;
-    auto url = MarkdownSyntax::linkDestination(match->text(t, 4), u"");
-    if (!url)
-        return std::nullopt;
-    return BlockImage{match->has(2) ? match->text(t, 2) : U16View(), std::move(*url)};
 }
 
 struct Item {
@@ -347,7 +328,7 @@ bool Renderer::renderPlainLine(U16View text, bool tight, U16String& out) const
     if (CharacterClass::isAsciiDigit(first) || (first >= 0x80 && CharacterClass::isWhitespaceOrNewline(first)))
         return false;
     if (first == u'[' || first == u'!') {
-        if (Footnote::parseDefinition(text) || ReferenceLink::parseDefinition(text) || blockImage(text))
+        if (Footnote::parseDefinition(text) || ReferenceLink::parseDefinition(text) || ImageBlock::parseBlockImage(text))
             return false;
     }
     if (!tight)
@@ -393,7 +374,7 @@ int Renderer::block(int i, U16String& out)
         return blockquote(i, out);
     if (MarkdownSyntax::matchList(line))
         return list(i, out);
-    if (auto picture = blockImage(line))
+    if (auto picture = ImageBlock::parseBlockImage(line))
         return figure(i, picture->alt, picture->url, out);
     return paragraph(i, out);
 }
@@ -411,7 +392,7 @@ bool Renderer::startsBlock(int j) const
         return true;
     if (ReferenceLink::parseDefinition(line))
         return true;
-    return blockImage(line).has_value();
+    return ImageBlock::parseBlockImage(line).has_value();
 }
 
 int Renderer::fencedCode(int i, U16String& out)
@@ -779,7 +760,7 @@ U16String Renderer::image(U16View alt, U16View url) const
     appendEscaped(out, source);
     out += u'"';
     if (picture) {
-        const QSizeF size = PictureFile::displaySize(QSizeF(picture->image.size()), 620);
+        const QSizeF size = ImageBlock::displaySize(&picture->image, 620);
         out += u" width=\"";
         appendNumber(out, static_cast<long long>(size.width()));
         out += u"\" height=\"";

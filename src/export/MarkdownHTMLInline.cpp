@@ -1,6 +1,7 @@
 #include "export/MarkdownHTMLBlocks.h"
 
 #include "highlight/CodeHighlighter.h"
+#include "markdown/EmojiShortcode.h"
 #include "platform/regex/Regex.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
@@ -261,8 +262,11 @@ private:
 
     static void writeChunk(U16String& out, U16View chunk, bool inCode)
     {
-        (void)inCode;
-        appendEscaped(out, chunk);
+        // Emoji first, escaping after; code keeps its shortcodes as written.
+        if (inCode || !RendererText::containsUnit(chunk, u':'))
+            appendEscaped(out, chunk);
+        else
+            appendEscaped(out, substitutingEmoji(chunk));
     }
 
     void writeNode(U16String& out, int n, bool inCode)
@@ -345,6 +349,25 @@ void Renderer::appendInlineHTML(U16String& out, U16View fragment) const
     if (fragment.empty())
         return;
     InlineWriter(*this, fragment).write(out);
+}
+
+U16String substitutingEmoji(U16View text)
+{
+    const std::vector<EmojiShortcode::Match> matches = EmojiShortcode::matches(text);
+    if (matches.empty())
+        return U16String(text);
+    U16String out;
+    out.reserve(text.size());
+    int pos = 0;
+    for (const EmojiShortcode::Match& match : matches) {
+        if (match.range.location < pos || match.range.end() > int(text.size()))
+            continue;
+        out += substring(text, Range::fromTo(pos, match.range.location));
+        out += match.emoji;
+        pos = match.range.end();
+    }
+    out += text.substr(size_t(pos));
+    return out;
 }
 
 U16String highlighted(U16View code, const std::optional<U16String>& language)

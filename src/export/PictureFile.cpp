@@ -3,7 +3,6 @@
 #include <QBuffer>
 #include <QImageReader>
 
-#include <cmath>
 #include <fstream>
 
 namespace velkin::PictureFile {
@@ -45,20 +44,6 @@ std::optional<Picture> read(const fs::path& path)
     if (image.isNull())
         return std::nullopt;
     return Picture{std::move(data), std::move(image)};
-}
-
-QSizeF displaySize(const std::optional<QSizeF>& picture, double available)
-{
-    const double a = available >= 32 ? available : 32;
-    if (!picture || !(picture->width() > 0) || !(picture->height() > 0))
-        return {a, 120};
-    double w = std::min(a, picture->width());
-    double h = picture->height() * w / picture->width();
-    if (h > 320) {
-        w = picture->width() * 320 / picture->height();
-        h = 320;
-    }
-    return {std::round(w), std::round(h)};
 }
 
 } // namespace velkin::PictureFile

@@ -3,7 +3,6 @@
 // bounded size whose bytes decode as an image are taken.
 #include <QByteArray>
 #include <QImage>
-#include <QSizeF>
 
 #include <filesystem>
 #include <optional>
@@ -24,10 +23,5 @@ std::optional<Picture> read(const std::filesystem::path& path);
 
 // The decoded image of bytes of at most maximumBytes, or a null image.
 QImage decode(const QByteArray& data);
-
-// The size a picture is shown at in an available width: at most that width
-// and at most 320 high, aspect kept, rounded to whole points; (available, 120)
-// without a usable picture. The available width counts as at least 32.
-QSizeF displaySize(const std::optional<QSizeF>& picture, double available);
 
 } // namespace velkin::PictureFile

@@ -69,8 +69,7 @@ void group46HTMLBlocks(SelfTestContext& t)
     renders(t, "an email autolink gets its mailto:", u"<" + mail + u">", u"href=\"mailto:" + mail + u"\"");
     renders(t, "a reference link resolves", u"[docs][d]\n\n[d]: " + site, u"<a href=\"" + site + u"\">docs</a>");
     renders(t, "a picture in a line exports as an image", u"a ![alt](a.png) b", u"alt=\"alt\"");
-    // Shortcodes are written as their emoji once the emoji catalogue is part of the build.
-    t.skip("a shortcode exports as its emoji", "emoji shortcodes are not in this build yet");
+    renders(t, "a shortcode exports as its emoji", u"ship it :rocket:", u"\U0001F680");
     renders(t, "a colour literal keeps its swatch", u"`#f80`", u"color:#ff8800");
     renders(t, "a hard break exports as a break", u"one  \ntwo", u"<br>");
     t.check("a link definition leaves no mark", !TextOps::contains(html(u"[d]: " + site), site));
