@@ -69,12 +69,38 @@ void MarkdownStyler::apply(TextStorage& storage) const
     const bool anyTable = !tables.ranges().empty();
     applyParagraphStyles(storage, [&](int index) { return anyTable && tables.contains(index); });
 
+    // Markers come in runs (brackets, destinations, pipes); a run of them in list
+    // order sets one colour, so touching ones are applied together.
+    std::vector<Range> markers;
+    auto flushMarkers = [&] {
+        if (markers.empty())
+            return;
+        std::sort(markers.begin(), markers.end(), [](Range a, Range b) { return a.location < b.location; });
+        Range merged = markers.front();
+        for (size_t i = 1; i <= markers.size(); ++i) {
+            if (i < markers.size() && markers[i].location <= merged.end()) {
+                merged = unionRange(merged, markers[i]);
+                continue;
+            }
+            apply(MarkdownSpan{merged, MarkdownToken(MarkdownToken::Kind::marker), std::nullopt}, storage);
+            if (i < markers.size())
+                merged = markers[i];
+        }
+        markers.clear();
+    };
     for (const MarkdownSpan& span : MarkdownSyntax::spans(storage.string())) {
+        if (span.token.is(MarkdownToken::Kind::marker) && span.range.location >= 0 && span.range.length >= 0
+            && span.range.end() <= n) {
+            markers.push_back(span.range);
+            continue;
+        }
+        flushMarkers();
         // Inside a grid cell only character-level styling applies.
         if (anyTable && !span.token.isInline() && tables.contains(span.range.location))
             continue;
         apply(span, storage);
     }
+    flushMarkers();
 
     alignTables(storage);
     storage.endEditing();
