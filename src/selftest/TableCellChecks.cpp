@@ -1,3 +1,4 @@
+#include "markdown/CollapsedImage.h"
 #include "markdown/MarkdownStyler.h"
 #include "markdown/TableGrid.h"
 #include "platform/text/TextOps.h"
@@ -65,7 +66,10 @@ void group36StylingCombinations(SelfTestContext& t)
     t.check("bold inside a heading keeps the heading's size", loud && loud->pointSize > 16);
     const auto code = styledFont(u"**`x`**", u"x");
     t.check("bold around a code span keeps its monospace", code && code->bold && code->isFixedPitch());
-    // The two picture-line checks run here.
+    const auto titled = ImageBlock::parseBlockImage(u"![alt](pic.png \"Title\")");
+    t.check("a picture with a title still renders", titled && titled->url == u"pic.png");
+    const auto bracketed = ImageBlock::parseBlockImage(u"![alt](<my pic.png>)");
+    t.check("a picture's angle brackets are not part of its path", bracketed && bracketed->url == u"my pic.png");
 
     const U16String grid = u"| **a** | `b` |\n| --- | --- |\n| [c](x) | d |";
     t.check("bold in a source table row is bold", firstOfKind(grid, Kind::bold) == U16String(u"a"));
