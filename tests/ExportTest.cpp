@@ -18,6 +18,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 using namespace velkin;
 namespace fs = std::filesystem;
 
@@ -68,8 +70,10 @@ class ExportFolder : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // The process id keeps runs of other build trees on this machine apart.
         folder = fs::temp_directory_path()
-                 / (std::string("velkin-export-test-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                 / ("velkin-export-test-" + std::to_string(getpid()) + "-"
+                    + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder);
     }

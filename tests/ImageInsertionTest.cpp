@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 using namespace velkin;
 namespace fs = std::filesystem;
 
@@ -17,7 +19,7 @@ protected:
     void SetUp() override
     {
         folder = fs::temp_directory_path()
-                 / ("velkin-insert-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-"
+                 / ("velkin-insert-" + std::to_string(getpid()) + "-"
                     + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder);

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 using namespace velkin;
 namespace fs = std::filesystem;
 
@@ -47,7 +49,7 @@ TEST(MarkdownDocument, DecodingAgreesWithThePlatformOnEveryEdge)
 
 TEST(MarkdownDocument, ReadingReportsWhatIsNotAReadableFile)
 {
-    const fs::path folder = fs::temp_directory_path() / "velkin-doc-read-test";
+    const fs::path folder = fs::temp_directory_path() / ("velkin-doc-read-test-" + std::to_string(getpid()));
     fs::create_directories(folder);
     std::string error;
     EXPECT_FALSE(MarkdownDocument::read(folder / "missing.md", &error));
