@@ -3,9 +3,13 @@
 
 #include "platform/text/Utf.h"
 
+#include <QImage>
+#include <QPainter>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 using namespace velkin;
@@ -145,4 +149,177 @@ TEST(EmojiCompletion, EveryOfferedNameCanBeTypedAndRendersAsOffered)
     }
     // A long Unicode name such as "black right-pointing double triangle with vertical bar" stays out.
     EXPECT_EQ(seen.count(u"black_right-pointing_double_triangle_with_vertical_bar"), 0u);
+}
+
+// ---- Shortcodes in text ----
+
+namespace {
+
+std::vector<std::pair<U16String, std::string>> found(U16View text)
+{
+    std::vector<std::pair<U16String, std::string>> out;
+    for (const Match& m : matches(text))
+        out.push_back({U16String(substring(text, m.range)), u8(m.emoji)});
+    return out;
+}
+
+std::optional<U16String> typing(U16View text, int caret)
+{
+    const std::optional<Range> r = typingRange(text, caret);
+    return r ? std::optional<U16String>(U16String(substring(text, *r))) : std::nullopt;
+}
+
+} // namespace
+
+TEST(EmojiMatching, ShortcodesInProseButNotInCodeOrAddresses)
+{
+    using P = std::pair<U16String, std::string>;
+    EXPECT_EQ(found(u"ship it :rocket: now"), (std::vector<P>{{u":rocket:", u8(u"\U0001F680")}}));
+    EXPECT_EQ(found(u":rocket::tada:").size(), 2u);
+    EXPECT_TRUE(found(u"a :nonsense: b").empty());
+    EXPECT_TRUE(found(u"at 10:30:45 today").empty());
+    EXPECT_TRUE(found(u"a:rocket:b").empty());
+    EXPECT_TRUE(found(u"write `:rocket:` here").empty());
+    EXPECT_TRUE(found(u"[x](https://example.com/:rocket:)").empty());
+    EXPECT_TRUE(found(u"![x](pics/:rocket:.png)").empty());
+    EXPECT_EQ(found(u"[go :rocket:](https://example.com)").size(), 1u);
+    EXPECT_EQ(found(u":ROCKET:").size(), 1u);
+    EXPECT_TRUE(found(u"no colons at all").empty());
+    EXPECT_TRUE(found(u"::").empty());
+    // A name longer than a shortcode may be is not one, even when its prefix is a known name.
+    EXPECT_TRUE(found(u":" + U16String(49, u'a') + u":").empty());
+}
+
+TEST(EmojiMatching, HostileTextGivesAClearResult)
+{
+    U16String many;
+    for (int i = 0; i < 2000; ++i)
+        many += u":tada:";
+    EXPECT_EQ(matches(many).size(), 2000u);
+    U16String colons(100000, u':');
+    EXPECT_TRUE(matches(colons).empty());
+    U16String broken = u":rocket:\xD800:tada:\xDC00";  // lone surrogates
+    EXPECT_EQ(matches(broken).size(), 2u);
+}
+
+TEST(EmojiTyping, TheNameBeingTypedAtTheCaret)
+{
+    EXPECT_EQ(typing(u"say :", 5), U16String(u":"));
+    EXPECT_EQ(typing(u"say :roc", 8), U16String(u":roc"));
+    EXPECT_EQ(typing(u":roc", 4), U16String(u":roc"));
+    EXPECT_EQ(typing(u"say :roc", 6), U16String(u":r"));
+    EXPECT_FALSE(typing(u"note:", 5));
+    EXPECT_FALSE(typing(u"https:", 6));
+    EXPECT_FALSE(typing(u"say :rocket:", 12));
+    EXPECT_FALSE(typing(u":roc\nnow", 8));
+    EXPECT_FALSE(typing(u"```\n:roc", 8));
+    EXPECT_EQ(typing(u"```\ncode\n```\n:roc", 17), U16String(u":roc"));
+    EXPECT_FALSE(typing(u"`a :roc`", 7));
+    EXPECT_EQ(typing(u"`code` and :roc", 15), U16String(u":roc"));
+    EXPECT_EQ(typing(u"\U0001F600:", 3), U16String(u":"));  // a surrogate before the colon is allowed
+    EXPECT_FALSE(typing(u"say :r\U0001F600", 8));                 // a surrogate ends the name
+    EXPECT_FALSE(typing(u"x", 0));
+    EXPECT_FALSE(typing(u"x", 2));
+    EXPECT_FALSE(typing(u"", 0));
+    EXPECT_EQ(typing(u" :" + U16String(48, u'a'), 50)->size(), 49u);
+    EXPECT_FALSE(typing(u" :" + U16String(49, u'a'), 51));
+}
+
+TEST(EmojiTyping, FenceTestCountsLinesBeforeTheGivenOne)
+{
+    const U16String text = u"```\ninside\n```\noutside";
+    EXPECT_TRUE(isFenced(text, {4, 7}));
+    EXPECT_FALSE(isFenced(text, {15, 7}));
+    EXPECT_FALSE(isFenced(text, {0, 0}) && false);
+    EXPECT_FALSE(isFenced(u"", {5, 2}));
+}
+
+TEST(EmojiCollapse, ShortcodeBecomesAnEmojiMarkOverUnchangedText)
+{
+    TextStorage s(U16String(u"ship it :rocket: now"),
+                  Attributes{{AttributeKey::Font, Font::system(14)},
+                             {AttributeKey::ParagraphStyle, ParagraphStyle::defaultStyle()}});
+    const Range r{8, 8};
+    collapse(s, r, u"\U0001F680");
+    EXPECT_EQ(s.string(), u"ship it :rocket: now");
+    const auto mark = s.marker<EmojiMark>(AttributeKey::EmojiShortcode, 8);
+    ASSERT_TRUE(mark);
+    EXPECT_EQ(mark->emoji, u"\U0001F680");
+    EXPECT_EQ(mark->size, 14);
+    EXPECT_EQ(mark->width, width(u"\U0001F680", 14));
+    EXPECT_GT(mark->width, 10);
+    EXPECT_EQ(mark->width, std::ceil(mark->width));
+    EXPECT_NEAR(mark->capHeight, Font::system(14).capHeight(), 1e-9);
+    Range run;
+    s.attribute(AttributeKey::EmojiShortcode, 8, &run, Range{0, s.length()});
+    EXPECT_EQ(run, r);
+    EXPECT_EQ(s.attributes(15).number(AttributeKey::Kern), mark->width);
+    EXPECT_FALSE(s.attributes(14).number(AttributeKey::Kern));
+    EXPECT_EQ(s.font(8)->pointSize, 0.1);
+    EXPECT_EQ(s.font(7)->pointSize, 14);
+    EXPECT_GE(s.paragraphStyle(0)->minimumLineHeight, 17);
+    EXPECT_FALSE(s.attribute(AttributeKey::EmojiShortcode, 0));
+}
+
+TEST(EmojiCollapse, RangesOutsideTheStorageChangeNothing)
+{
+    TextStorage s(U16String(u":tada:"));
+    const TextStorage before = s;
+    collapse(s, {0, 0}, u"x");
+    collapse(s, {2, 9}, u"x");
+    collapse(s, {-1, 3}, u"x");
+    EXPECT_TRUE(s == before);
+    // Without a font the system font at 14 points is measured.
+    collapse(s, {0, 6}, u"\U0001F389");
+    const auto mark = s.marker<EmojiMark>(AttributeKey::EmojiShortcode, 0);
+    ASSERT_TRUE(mark);
+    EXPECT_EQ(mark->size, 14);
+}
+
+TEST(EmojiCollapse, WalkerSkipsCodeAndReportsDocumentRanges)
+{
+    const U16String text = u":rocket:\nplain\n:tada:\n```\n:tada:\n```\npara\n\n    :tada:";
+    std::vector<Range> ranges;
+    enumerateShortcodes(AttributedString(text), [&](Range r, const U16String&) { ranges.push_back(r); });
+    EXPECT_EQ(ranges, (std::vector<Range>{{0, 8}, {15, 6}}));
+}
+
+TEST(EmojiCaret, OnlyACaretStrictlyInsideOrAnOverlappingSelectionReveals)
+{
+    const Range code{8, 8};
+    EXPECT_FALSE(showsSource(code, {8, 0}));   // just before the opening colon
+    EXPECT_TRUE(showsSource(code, {9, 0}));
+    EXPECT_TRUE(showsSource(code, {15, 0}));
+    EXPECT_FALSE(showsSource(code, {16, 0}));  // just after the closing colon
+    EXPECT_TRUE(showsSource(code, {8, 8}));
+    EXPECT_TRUE(showsSource(code, {0, 9}));
+    EXPECT_FALSE(showsSource(code, {0, 8}));
+    EXPECT_FALSE(showsSource(code, {16, 3}));
+}
+
+TEST(EmojiDrawing, DrawsInColourWithinTheMarkRectangle)
+{
+    const EmojiMark mark(u"\U0001F680", 28, width(u"\U0001F680", 28), Font::system(28).capHeight());
+    QImage image(64, 64, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    {
+        QPainter p(&image);
+        draw(p, QRectF(8, 8, mark.width, 1.2 * mark.size), mark);
+    }
+    int coloured = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const QColor c(image.pixel(x, y));
+            coloured += c.saturation() > 80 && c.value() > 60;
+        }
+    EXPECT_GT(coloured, 50);  // the colour emoji font, not a black outline
+    QImage blank(20, 20, QImage::Format_ARGB32);
+    blank.fill(Qt::white);
+    {
+        QPainter p(&blank);
+        draw(p, QRectF(0, 0, 1, 20), mark);
+    }
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            ASSERT_EQ(blank.pixel(x, y), qRgb(255, 255, 255));
 }
