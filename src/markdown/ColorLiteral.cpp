@@ -4,6 +4,7 @@
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -57,6 +58,8 @@ int hexValue(char16_t c)
 
 int channel(double c)
 {
+    if (std::isnan(c))
+        return 0;
     if (c >= 1)
         return 255;
     return int(std::lround(std::max(c, 0.0) * 255));
@@ -195,7 +198,10 @@ std::optional<U16String> ColorLiteral::formatted(double red, double green, doubl
     case Model::rgb:
         return call(t, {std::to_string(r), std::to_string(g), std::to_string(b)});
     case Model::hsl: {
-        const Components c = hsl(red, green, blue);
+        // Components outside 0...1 (wide-gamut colours) would give a saturation or
+        // lightness above 100 %, which no longer parses: they are clamped first.
+        auto unit = [](double v) { return std::isnan(v) ? 0.0 : std::clamp(v, 0.0, 1.0); };
+        const Components c = hsl(unit(red), unit(green), unit(blue));
         const long hue = std::lround(c.first * 360) % 360;
         return call(t, {std::to_string(hue), std::to_string(std::lround(c.second * 100)) + "%",
                         std::to_string(std::lround(c.third * 100)) + "%"});
