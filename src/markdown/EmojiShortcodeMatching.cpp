@@ -153,10 +153,15 @@ double width(U16View emoji, double size)
 {
     if (emoji.empty() || !(size > 0))
         return 0;
-    // Metrics are costly to make; one per size is kept (a handful of sizes occur).
+    // Measuring a colour emoji decodes its bitmap glyph every time: widths are
+    // remembered per emoji and size (a document uses few of each).
     static std::mutex lock;
     static std::map<double, std::unique_ptr<QFontMetricsF>> metrics;
+    static std::map<std::pair<U16String, double>, double, std::less<>> widths;
     std::lock_guard<std::mutex> guard(lock);
+    auto known = widths.find(std::make_pair(U16String(emoji), size));
+    if (known != widths.end())
+        return known->second;
     auto it = metrics.find(size);
     if (it == metrics.end()) {
         if (metrics.size() > 64)
@@ -164,7 +169,11 @@ double width(U16View emoji, double size)
         it = metrics.emplace(size, std::make_unique<QFontMetricsF>(emojiFont(size))).first;
     }
     const QString s = QString::fromRawData(reinterpret_cast<const QChar*>(emoji.data()), qsizetype(emoji.size()));
-    return std::ceil(it->second->horizontalAdvance(s));
+    const double w = std::ceil(it->second->horizontalAdvance(s));
+    if (widths.size() > 20000)
+        widths.clear();
+    widths.emplace(std::make_pair(U16String(emoji), size), w);
+    return w;
 }
 
 void collapse(TextStorage& storage, Range range, const U16String& emoji)

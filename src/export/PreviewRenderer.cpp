@@ -1,0 +1,62 @@
+#include "export/PreviewRenderer.h"
+
+#include "editor/ImageCache.h"
+#include "markdown/CollapsedImage.h"
+#include "markdown/EmojiShortcode.h"
+#include "markdown/TableGrid.h"
+#include "markdown/TaskCheckbox.h"
+#include "platform/text/Utf.h"
+
+namespace velkin::PreviewRenderer {
+
+void collapseAllImages(TextStorage& storage, const std::optional<Url>& base, double available)
+{
+    storage.beginEditing();
+    ImageBlock::enumerateImageLines(storage, [&](Range line, Range enclosing, const U16String& alt, const U16String& url) {
+        ImageCache::loadSynchronously(url, base);
+        const std::optional<std::string> key = ImageCache::key(url, base);
+        if (!key)
+            return;
+        double width = available;
+        if (const TextTableBlock* cell = TableGrid::cellBlock(storage, line.location))
+            width = TableGrid::cellContentWidth(*cell, available);
+        const QSizeF size = ImageBlock::displaySize(ImageCache::cachedImage(*key), width);
+        if (line.length == 0 || enclosing.end() > storage.length())
+            return;
+        storage.addAttributes(Attributes{{AttributeKey::Font, Font::system(0.1)},
+                                         {AttributeKey::ForegroundColor, Color::clear()},
+                                         {AttributeKey::CollapsedImage, MarkerPtr(std::make_shared<CollapsedImage>(*key, alt))}},
+                              line);
+        const ParagraphStyle* found = storage.paragraphStyle(line.location);
+        auto style = std::make_shared<ParagraphStyle>(found ? *found : ParagraphStyle());
+        style->lineSpacing = 0;
+        style->paragraphSpacing = 0;
+        style->paragraphSpacingBefore = 0;
+        style->minimumLineHeight = size.height();
+        style->maximumLineHeight = size.height();
+        storage.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(style), enclosing);
+    });
+    storage.endEditing();
+}
+
+void collapseAllTasks(TextStorage& storage, double size)
+{
+    storage.beginEditing();
+    TaskList::enumerateTaskLines(storage, [&](Range, Range, const TaskList::Item& item) {
+        TaskList::collapse(storage, item.hiddenLeader, item.box, item.checked, size);
+    });
+    storage.endEditing();
+}
+
+void collapseAllShortcodes(TextStorage& storage)
+{
+    storage.beginEditing();
+    EmojiShortcode::enumerateShortcodes(storage, [&](Range range, const U16String& emoji) {
+        if (storage.attribute(AttributeKey::CollapsedImage, range.location))
+            return;  // part of a picture's hidden source
+        EmojiShortcode::collapse(storage, range, emoji);
+    });
+    storage.endEditing();
+}
+
+} // namespace velkin::PreviewRenderer
