@@ -229,7 +229,7 @@ U16String importStyleSheet(MarkdownFontFamily family)
            u".tok-deleted { color: #cf222e; font-size: 10pt; }\n"
            u"blockquote { color: #6e6e73; margin-top: 0; margin-bottom: 12px; margin-left: 14px; margin-right: 0; }\n"
            u".alert { margin-top: 0; margin-bottom: 12px; padding: 9px; }\n"
-           u".alert-title { font-weight: bold; margin-bottom: 4px; }\n"
+           u".alert-title { font-weight: bold; margin-bottom: 0; }\n"
            u".alert-note { background-color: #e6f0fb; }\n"
            u".alert-note .alert-title { color: #0969da; }\n"
            u".alert-tip { background-color: #e8f2eb; }\n"
