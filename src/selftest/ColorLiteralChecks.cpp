@@ -1,8 +1,11 @@
 #include "markdown/ColorLiteral.h"
+#include "markdown/ColorSwatch.h"
+#include "markdown/TableGrid.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
 
 #include "platform/attributed/Color.h"
+#include "platform/text/TextOps.h"
 
 #include <cmath>
 
@@ -102,6 +105,28 @@ void group24ColorLiterals(SelfTestContext& t)
         const auto literal = ColorLiteral::parse(u"#f80");
         t.check("a swatch is inline (it may appear in a grid cell)",
                 literal && MarkdownToken::color(*literal).isInline());
+    }
+
+    // Swatch marks on a rendered storage.
+    {
+        const U16String text = u"brand `#ff8800` and `rgb(0, 0, 255)`";
+        const TextStorage storage = TableGrid::render(text, 13);
+        const int hex = TextOps::find(storage.string(), u"#ff8800");
+        const auto mark = hex >= 0 ? storage.marker<ColorMark>(AttributeKey::ColorSwatch, hex) : nullptr;
+        Color::RGBA c;
+        t.check("rendering a colour changes no characters", TableGrid::serialize(storage) == text);
+        t.check("the literal carries a swatch mark", mark != nullptr);
+        t.check("the swatch is the literal's colour", mark && mark->color.fixedComponents(c) && c.red == 1.0);
+        const std::optional<double> kern =
+            hex >= 1 ? storage.attributes(hex - 1).number(AttributeKey::Kern) : std::nullopt;
+        t.check("the backtick before the literal reserves the swatch's slot",
+                mark && kern && *kern == mark->size + mark->gap);
+        const int rgb = TextOps::find(storage.string(), u"rgb(");
+        const auto rgbMark = rgb >= 0 ? storage.marker<ColorMark>(AttributeKey::ColorSwatch, rgb) : nullptr;
+        t.check("the rgb() literal gets its own mark", rgbMark && rgbMark->color.fixedComponents(c) && c.blue == 1.0);
+        const int brand = TextOps::find(storage.string(), u"brand");
+        t.check("text outside a literal carries no swatch",
+                brand >= 0 && !storage.attributes(brand).has(AttributeKey::ColorSwatch));
     }
 }
 
