@@ -72,28 +72,26 @@ void store(const std::string& key, const QImage& image)
     }
 }
 
-// Runs `work` on the main thread: at once when already there (or with no application), else queued.
-void onMain(std::function<void()> work)
+// Records a load's result, calls back and ends the load (main thread).
+void apply(const std::string& key, const QImage& image, const std::function<void()>& changed)
 {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread()) {
-        work();
-        return;
-    }
-    QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+    store(key, image);
+    if (changed)
+        changed();
+    state().inFlight.erase(key);
 }
 
-// Decodes (on the calling worker thread), then records the result, calls back and
-// ends the load on the main thread.
+// On a worker thread: decodes, then hands the result to the main thread. When the
+// application has gone away meanwhile, the result is dropped with the process.
 void decodeAndApply(const std::string& key, const std::optional<QByteArray>& data, std::function<void()> changed)
 {
     QImage image = data ? decode(*data) : QImage();
-    onMain([key, image = std::move(image), changed = std::move(changed)] {
-        store(key, image);
-        if (changed)
-            changed();
-        state().inFlight.erase(key);
-    });
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    QMetaObject::invokeMethod(
+        app, [key, image = std::move(image), changed = std::move(changed)] { apply(key, image, changed); },
+        Qt::QueuedConnection);
 }
 
 QNetworkAccessManager& network()
@@ -257,16 +255,17 @@ void ensureLoaded(U16View source, const std::optional<Url>& base, std::function<
     }
     if (s.inFlight.count(k))
         return;
+    if (!QCoreApplication::instance()) {  // no event loop to come back on: load at once
+        std::optional<QByteArray> data = scheme == "file" ? readRegularFile(url->path()) : std::nullopt;
+        apply(k, data ? decode(*data) : QImage(), changed);
+        return;
+    }
     s.inFlight.insert(k);
     if (scheme == "file") {
         const std::string path = url->path();
         std::thread([k, path, changed = std::move(changed)]() mutable {
             decodeAndApply(k, readRegularFile(path), std::move(changed));
         }).detach();
-        return;
-    }
-    if (!QCoreApplication::instance()) {  // no event loop to download on
-        decodeAndApply(k, std::nullopt, std::move(changed));
         return;
     }
     download(*url, [k, changed = std::move(changed)](std::optional<QByteArray> body) mutable {
