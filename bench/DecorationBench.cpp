@@ -96,9 +96,10 @@ void BM_CollapseAllShortcodes(benchmark::State& state)
         TextStorage warm = base;
         PreviewRenderer::collapseAllShortcodes(warm);
     }
+    TextStorage storage;
     for (auto _ : state) {
         state.PauseTiming();
-        TextStorage storage = base;
+        storage = base;
         state.ResumeTiming();
         PreviewRenderer::collapseAllShortcodes(storage);
         benchmark::DoNotOptimize(storage.runCount());
@@ -109,9 +110,10 @@ BENCHMARK(BM_CollapseAllShortcodes)->Unit(benchmark::kMillisecond);
 void BM_CollapseAllTasks(benchmark::State& state)
 {
     const TextStorage base = styled(taskAndImageDocument());
+    TextStorage storage;
     for (auto _ : state) {
         state.PauseTiming();
-        TextStorage storage = base;
+        storage = base;
         state.ResumeTiming();
         PreviewRenderer::collapseAllTasks(storage, 13);
         benchmark::DoNotOptimize(storage.runCount());
@@ -123,9 +125,10 @@ void BM_CollapseAllImages(benchmark::State& state)
 {
     const TextStorage base = styled(taskAndImageDocument());
     const std::optional<Url> document = Url::parse("file:///nonexistent/folder/notes.md");
+    TextStorage storage;
     for (auto _ : state) {
         state.PauseTiming();
-        TextStorage storage = base;
+        storage = base;
         state.ResumeTiming();
         PreviewRenderer::collapseAllImages(storage, document, 636);
         benchmark::DoNotOptimize(storage.runCount());
@@ -141,13 +144,15 @@ void BM_CollapseWalkersOnChangelog(benchmark::State& state)
     for (size_t at = 0; (at = text.find(u"](https://user-images", at)) != U16String::npos;)
         text.replace(at, 8, u"](missing");
     const TextStorage base = styled(text);
+    TextStorage storage;
     for (auto _ : state) {
         state.PauseTiming();
-        TextStorage storage = base;
+        storage = base;
         state.ResumeTiming();
-        PreviewRenderer::collapseAllImages(storage, std::nullopt, 636);
-        PreviewRenderer::collapseAllTasks(storage, 13);
-        PreviewRenderer::collapseAllShortcodes(storage);
+        const ProseLines lines(storage.string());
+        PreviewRenderer::collapseAllImages(storage, std::nullopt, 636, &lines);
+        PreviewRenderer::collapseAllTasks(storage, 13, &lines);
+        PreviewRenderer::collapseAllShortcodes(storage, &lines);
         benchmark::DoNotOptimize(storage.runCount());
     }
 }

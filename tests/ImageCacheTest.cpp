@@ -348,3 +348,45 @@ TEST(PageImages, WithoutADocumentRelativePicturesStaySource)
     PreviewRenderer::collapseAllImages(storage, std::nullopt, 600);
     EXPECT_FALSE(storage.attribute(AttributeKey::CollapsedImage, 0));
 }
+
+TEST(PageImages, SharedLineClassificationGivesTheSameCollapse)
+{
+    const U16String text = u"- [x] a :tada:\n\n![p](none.png)\n\n```\n- [ ] code :tada:\n```\n\n| A |\n| --- |\n| :rocket: |";
+    const Url doc = *Url::parse("file:///nonexistent/doc.md");
+    TextStorage alone = [&] {
+        TextStorage s(text);
+        MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(s);
+        return s;
+    }();
+    TextStorage shared = alone;
+    PreviewRenderer::collapseAllImages(alone, doc, 600);
+    PreviewRenderer::collapseAllTasks(alone, 13);
+    PreviewRenderer::collapseAllShortcodes(alone);
+    const ProseLines lines(shared.string());
+    PreviewRenderer::collapseAllImages(shared, doc, 600, &lines);
+    PreviewRenderer::collapseAllTasks(shared, 13, &lines);
+    PreviewRenderer::collapseAllShortcodes(shared, &lines);
+    ASSERT_EQ(alone.runCount(), shared.runCount());
+    for (int i = 0; i < alone.length(); ++i) {
+        const bool picture = alone.attribute(AttributeKey::CollapsedImage, i);
+        const bool task = alone.attribute(AttributeKey::TaskCheckbox, i);
+        const bool emoji = alone.attribute(AttributeKey::EmojiShortcode, i);
+        EXPECT_EQ(picture, bool(shared.attribute(AttributeKey::CollapsedImage, i))) << i;
+        EXPECT_EQ(task, bool(shared.attribute(AttributeKey::TaskCheckbox, i))) << i;
+        EXPECT_EQ(emoji, bool(shared.attribute(AttributeKey::EmojiShortcode, i))) << i;
+    }
+    EXPECT_TRUE(alone.attribute(AttributeKey::TaskCheckbox, 2));
+    EXPECT_TRUE(alone.attribute(AttributeKey::EmojiShortcode, int(text.find(u":tada:"))));
+    EXPECT_FALSE(alone.attribute(AttributeKey::EmojiShortcode, int(text.find(u"code :tada:") + 5)));
+}
+
+TEST(PageImages, ShortcodesInAPictureLineStayHidden)
+{
+    const U16String text = u"![:tada:](none.png)\n:tada:";
+    TextStorage s(text);
+    MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(s);
+    PreviewRenderer::collapseAllImages(s, *Url::parse("file:///nonexistent/doc.md"), 600);
+    PreviewRenderer::collapseAllShortcodes(s);
+    EXPECT_FALSE(s.attribute(AttributeKey::EmojiShortcode, 2));
+    EXPECT_TRUE(s.attribute(AttributeKey::EmojiShortcode, int(text.rfind(u":tada:"))));
+}

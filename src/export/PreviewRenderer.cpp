@@ -9,10 +9,13 @@
 
 namespace velkin::PreviewRenderer {
 
-void collapseAllImages(TextStorage& storage, const std::optional<Url>& base, double available)
+void collapseAllImages(TextStorage& storage, const std::optional<Url>& base, double available, const ProseLines* lines)
 {
+    if (!lines && storage.string().find(u"![") == U16String::npos)
+        return;
+    const ProseLines own = lines ? ProseLines(U16View()) : ProseLines(storage.string());
     storage.beginEditing();
-    ImageBlock::enumerateImageLines(storage, [&](Range line, Range enclosing, const U16String& alt, const U16String& url) {
+    ImageBlock::enumerateImageLines(lines ? *lines : own, [&](Range line, Range enclosing, const U16String& alt, const U16String& url) {
         ImageCache::loadSynchronously(url, base);
         const std::optional<std::string> key = ImageCache::key(url, base);
         if (!key)
@@ -39,19 +42,25 @@ void collapseAllImages(TextStorage& storage, const std::optional<Url>& base, dou
     storage.endEditing();
 }
 
-void collapseAllTasks(TextStorage& storage, double size)
+void collapseAllTasks(TextStorage& storage, double size, const ProseLines* lines)
 {
+    if (!lines && storage.string().find(u'[') == U16String::npos)
+        return;
+    const ProseLines own = lines ? ProseLines(U16View()) : ProseLines(storage.string());
     storage.beginEditing();
-    TaskList::enumerateTaskLines(storage, [&](Range, Range, const TaskList::Item& item) {
+    TaskList::enumerateTaskLines(lines ? *lines : own, [&](Range, Range, const TaskList::Item& item) {
         TaskList::collapse(storage, item.hiddenLeader, item.box, item.checked, size);
     });
     storage.endEditing();
 }
 
-void collapseAllShortcodes(TextStorage& storage)
+void collapseAllShortcodes(TextStorage& storage, const ProseLines* lines)
 {
+    if (!lines && storage.string().find(u':') == U16String::npos)
+        return;
+    const ProseLines own = lines ? ProseLines(U16View()) : ProseLines(storage.string());
     storage.beginEditing();
-    EmojiShortcode::enumerateShortcodes(storage, [&](Range range, const U16String& emoji) {
+    EmojiShortcode::enumerateShortcodes(lines ? *lines : own, [&](Range range, const U16String& emoji) {
         if (storage.attribute(AttributeKey::CollapsedImage, range.location))
             return;  // part of a picture's hidden source
         EmojiShortcode::collapse(storage, range, emoji);

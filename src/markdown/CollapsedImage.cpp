@@ -30,18 +30,20 @@ std::optional<Parsed> parseBlockImage(U16View line)
 
 void enumerateImageLines(const AttributedString& text, const ImageLineVisitor& body)
 {
-    const U16View string = text.string();
-    if (string.find(u"![") == U16View::npos)
+    if (text.string().find(u"![") == U16String::npos)
         return;
-    const std::vector<LineRange> lines = lineRanges(string);
-    const std::vector<U16View> texts = MarkdownSyntax::lineTexts(string, lines);
-    const MarkdownSyntax::LineFlags fenced = MarkdownSyntax::fenceFlags(texts);
-    const MarkdownSyntax::LineFlags code = MarkdownSyntax::indentedCodeLines(texts, fenced);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (fenced[i] || code[i])
+    enumerateImageLines(ProseLines(text.string()), body);
+}
+
+void enumerateImageLines(const ProseLines& lines, const ImageLineVisitor& body)
+{
+    if (lines.text.find(u"![") == U16View::npos)
+        return;
+    for (size_t i = 0; i < lines.count(); ++i) {
+        if (lines.isCode(i))
             continue;
-        if (std::optional<Parsed> image = parseBlockImage(texts[i]))
-            body(lines[i].content, lines[i].enclosing, image->alt, image->url);
+        if (std::optional<Parsed> image = parseBlockImage(lines.texts[i]))
+            body(lines.lines[i].content, lines.lines[i].enclosing, image->alt, image->url);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Image lines: a line that is nothing but one Markdown image is shown as the
 // picture, drawn over its unchanged (hidden) source text.
+#include "markdown/ProseLines.h"
 #include "platform/attributed/AttributedString.h"
 
 #include <QImage>
@@ -43,6 +44,8 @@ std::optional<Parsed> parseBlockImage(U16View line);
 // without and with its terminator, the alt text and the destination.
 using ImageLineVisitor = std::function<void(Range line, Range enclosing, const U16String& alt, const U16String& url)>;
 void enumerateImageLines(const AttributedString& text, const ImageLineVisitor& body);
+// The same over lines already classified (of the same, unchanged text).
+void enumerateImageLines(const ProseLines& lines, const ImageLineVisitor& body);
 
 // Whether an image line shows its source for the editor's selection: with a caret,
 // the line holding it (both ends included); else every line whose enclosing range

@@ -2,6 +2,7 @@
 // Emoji shortcodes such as ":rocket:": the names they resolve through (an alias
 // table, then Unicode character names), completion candidates, finding them in
 // text, and showing one as its emoji over its unchanged source characters.
+#include "markdown/ProseLines.h"
 #include "platform/attributed/TextStorage.h"
 #include "platform/regex/Regex.h"
 
@@ -79,6 +80,8 @@ std::optional<Range> typingRange(U16View text, int caret);
 bool isFenced(U16View text, Range line);
 // Calls `body` for every shortcode of the text outside code, in order, with document ranges.
 void enumerateShortcodes(const AttributedString& text, const std::function<void(Range, const U16String&)>& body);
+// The same over lines already classified (of the same, unchanged text).
+void enumerateShortcodes(const ProseLines& lines, const std::function<void(Range, const U16String&)>& body);
 
 // ---- Showing a shortcode as its emoji ----
 // Whether a shortcode shows its source for the editor's selection: a caret strictly

@@ -126,18 +126,20 @@ std::optional<Range> typingRange(U16View text, int caret)
 
 void enumerateShortcodes(const AttributedString& text, const std::function<void(Range, const U16String&)>& body)
 {
-    const U16View string = text.string();
-    if (string.find(u':') == U16View::npos)
+    if (text.string().find(u':') == U16String::npos)
         return;
-    const std::vector<LineRange> lines = lineRanges(string);
-    const std::vector<U16View> texts = MarkdownSyntax::lineTexts(string, lines);
-    const MarkdownSyntax::LineFlags fenced = MarkdownSyntax::fenceFlags(texts);
-    const MarkdownSyntax::LineFlags code = MarkdownSyntax::indentedCodeLines(texts, fenced);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (fenced[i] || code[i])
+    enumerateShortcodes(ProseLines(text.string()), body);
+}
+
+void enumerateShortcodes(const ProseLines& lines, const std::function<void(Range, const U16String&)>& body)
+{
+    if (lines.text.find(u':') == U16View::npos)
+        return;
+    for (size_t i = 0; i < lines.count(); ++i) {
+        if (lines.isCode(i))
             continue;
-        const int start = lines[i].content.location;
-        for (const Match& m : matches(texts[i]))
+        const int start = lines.lines[i].content.location;
+        for (const Match& m : matches(lines.texts[i]))
             body(Range{m.range.location + start, m.range.length}, m.emoji);
     }
 }

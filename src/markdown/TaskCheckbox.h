@@ -1,5 +1,6 @@
 #pragma once
 // Task items: a list item whose text begins with a box, "[ ]" or "[x]".
+#include "markdown/ProseLines.h"
 #include "platform/attributed/TextStorage.h"
 #include "platform/regex/Regex.h"
 #include "platform/text/Range.h"
@@ -40,6 +41,8 @@ std::optional<Item> parse(U16View line);
 // with its terminator, and the item with its ranges in document positions.
 using TaskLineVisitor = std::function<void(Range line, Range enclosing, const Item& item)>;
 void enumerateTaskLines(const AttributedString& text, const TaskLineVisitor& body);
+// The same over lines already classified (of the same, unchanged text).
+void enumerateTaskLines(const ProseLines& lines, const TaskLineVisitor& body);
 
 // Whether a task line shows its source for the editor's selection: the same rule as image lines.
 bool showsSource(Range line, Range enclosing, Range selection);

@@ -14,23 +14,25 @@ namespace velkin::TaskList {
 
 void enumerateTaskLines(const AttributedString& text, const TaskLineVisitor& body)
 {
-    const U16View string = text.string();
-    if (string.find(u'[') == U16View::npos)
+    if (text.string().find(u'[') == U16String::npos)
         return;
-    const std::vector<LineRange> lines = lineRanges(string);
-    const std::vector<U16View> texts = MarkdownSyntax::lineTexts(string, lines);
-    const MarkdownSyntax::LineFlags fenced = MarkdownSyntax::fenceFlags(texts);
-    const MarkdownSyntax::LineFlags code = MarkdownSyntax::indentedCodeLines(texts, fenced);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (fenced[i] || code[i])
+    enumerateTaskLines(ProseLines(text.string()), body);
+}
+
+void enumerateTaskLines(const ProseLines& lines, const TaskLineVisitor& body)
+{
+    if (lines.text.find(u'[') == U16View::npos)
+        return;
+    for (size_t i = 0; i < lines.count(); ++i) {
+        if (lines.isCode(i))
             continue;
-        std::optional<Item> item = parse(texts[i]);
+        std::optional<Item> item = parse(lines.texts[i]);
         if (!item)
             continue;
-        const int start = lines[i].content.location;
+        const int start = lines.lines[i].content.location;
         item->hiddenLeader.location += start;
         item->box.location += start;
-        body(lines[i].content, lines[i].enclosing, *item);
+        body(lines.lines[i].content, lines.lines[i].enclosing, *item);
     }
 }
 
