@@ -1,7 +1,9 @@
 #include "app/CommandLine.h"
 
 #include "app/MarkdownDocument.h"
+#include "export/AppStoreShot.h"
 #include "export/Export.h"
+#include "export/PreviewRenderer.h"
 #include "platform/text/Utf.h"
 #include "platform/url/Url.h"
 #include "selftest/SelfTest.h"
@@ -12,6 +14,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,10 +45,24 @@ int optionWithOperands(const std::vector<std::string>& arguments, const char* op
     return i + 2 < arguments.size() ? static_cast<int>(i) : -1;
 }
 
-int notBuilt(const char* mode)
+// --render IN OUT [--bare]: one PNG page image, framed in a drawn window unless bare.
+int renderMode(const std::vector<std::string>& arguments, const std::string& in, const std::string& out)
 {
-    message(std::string("velkin: ") + mode + " is not built yet in this version");
-    return 1;
+    // A missing or unreadable input is a failure, not an empty page; invalid UTF-8 is repaired.
+    std::string error;
+    const std::optional<MarkdownDocument> document = MarkdownDocument::read(in, &error);
+    if (!document) {
+        message("Render failed");
+        return 1;
+    }
+    const bool bare = has(arguments, "--bare");
+    const Url source = Url::fileURL(in);
+    const bool ok = PreviewRenderer::renderPNG(
+        document->text, Url::fileURL(out).path(), bare ? 760 : 700, 14, source,
+        bare ? std::nullopt : std::optional<std::string>(std::filesystem::path(in).filename().string()),
+        bare ? std::nullopt : std::optional<double>(860));
+    message(ok ? "Wrote " + out : "Render failed");
+    return ok ? 0 : 1;
 }
 
 // --export IN OUT [--serif | --monospace]: the format comes from OUT's extension.
@@ -86,12 +103,12 @@ int dispatch(const std::vector<std::string>& arguments)
 {
     if (has(arguments, "--selftest"))
         return SelfTest::run() ? 0 : 1;
-    if (optionWithOperands(arguments, "--render") >= 0)
-        return notBuilt("--render");
+    if (const int i = optionWithOperands(arguments, "--render"); i >= 0)
+        return renderMode(arguments, arguments[size_t(i) + 1], arguments[size_t(i) + 2]);
     if (const int j = optionWithOperands(arguments, "--export"); j >= 0)
         return exportMode(arguments, arguments[size_t(j) + 1], arguments[size_t(j) + 2]);
-    if (optionWithOperands(arguments, "--appstore") >= 0)
-        return notBuilt("--appstore");
+    if (const int k = optionWithOperands(arguments, "--appstore"); k >= 0)
+        return AppStoreShot::renderAll(arguments[size_t(k) + 1], arguments[size_t(k) + 2]) ? 0 : 1;
     message("Velkin: the editor window is not part of this build yet.\n"
             "Command-line modes:\n"
             "  velkin --selftest                 run the built-in self-test");

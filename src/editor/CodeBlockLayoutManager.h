@@ -1,0 +1,37 @@
+#pragma once
+// The layout manager of every styled Markdown view: lays text out as the
+// text system does and draws, from attributes alone, the rounded cards behind
+// code blocks, the panels behind alerts and the marks over the text (alert
+// icons, pictures, task boxes, colour swatches, emoji, hard-break arrows).
+#include "platform/layout/LayoutManager.h"
+
+namespace velkin {
+
+class CodeBlockLayoutManager : public LayoutManager {
+public:
+    using LayoutManager::LayoutManager;
+
+    const double cornerRadius = 12;
+    const double verticalPadding = 3;
+
+    void drawBackground(QPainter& painter, Range glyphRange, QPointF origin) override;
+    void drawGlyphs(QPainter& painter, Range glyphRange, QPointF origin) override;
+
+    // The paragraph alignment at an index (natural past the end or without a style).
+    static TextAlignment alignment(const AttributedString& storage, int index);
+    // The code card's fill: a light and a dark value.
+    static Color codeBlockFillColor();
+
+private:
+    template <class Visit> void forEachRun(AttributeKey key, Range glyphs, Visit visit);
+    void drawCodeBlockCards(QPainter& painter, Range glyphs, QPointF origin);
+    void drawAlertPanels(QPainter& painter, Range glyphs, QPointF origin);
+    void drawAlertIcons(QPainter& painter, Range glyphs, QPointF origin);
+    void drawCollapsedImages(QPainter& painter, Range glyphs, QPointF origin);
+    void drawTaskCheckboxes(QPainter& painter, Range glyphs, QPointF origin);
+    void drawColorSwatches(QPainter& painter, Range glyphs, QPointF origin);
+    void drawEmojiShortcodes(QPainter& painter, Range glyphs, QPointF origin);
+    void drawHardBreaks(QPainter& painter, Range glyphs, QPointF origin);
+};
+
+} // namespace velkin

@@ -1,0 +1,124 @@
+// Page images: a styled Markdown page laid out and drawn as the editor shows it.
+#include "export/PreviewRenderer.h"
+
+#include "editor/CodeBlockLayoutManager.h"
+#include "export/WindowChrome.h"
+#include "markdown/TableGrid.h"
+#include "markdown/TaskCheckbox.h"
+#include "platform/graphics/PngWriter.h"
+
+#include <QPainter>
+
+#include <cmath>
+
+namespace velkin::PreviewRenderer {
+
+namespace {
+
+constexpr double kInset = 28;
+constexpr double kPadding = 4;
+// Pages are drawn at two pixels per point, like a high-density screen; a page
+// taller than this many points is drawn at one pixel per point.
+constexpr double kDenseLimit = 20000;
+
+double checkboxSize(double baseSize)
+{
+    return std::max(std::round(0.95 * baseSize), 11.0);
+}
+
+QColor pageBackground()
+{
+    return Color::role(Color::Role::TextBackground).toQColor(Appearance::Light);
+}
+
+} // namespace
+
+TextStorage preparePage(U16View markdown, double width, double baseSize, const std::optional<Url>& baseURL)
+{
+    TextStorage storage = TableGrid::render(markdown, baseSize);
+    // Collapsing changes attributes only, so one classification of the lines serves all three.
+    const ProseLines lines(storage.string());
+    collapseAllImages(storage, baseURL, width - 2 * kInset - 2 * kPadding, &lines);
+    collapseAllTasks(storage, checkboxSize(baseSize), &lines);
+    collapseAllShortcodes(storage, &lines);
+    return storage;
+}
+
+namespace {
+
+struct Page {
+    std::unique_ptr<TextStorage> storage;
+    std::unique_ptr<CodeBlockLayoutManager> layout;
+    double height = 0;
+};
+
+Page layOut(const AttributedString& attributed, double width, std::optional<double> pageHeight)
+{
+    Page page;
+    page.storage = std::make_unique<TextStorage>(attributed);
+    page.layout = std::make_unique<CodeBlockLayoutManager>(page.storage.get());
+    page.layout->appearance = Appearance::Light;
+    page.layout->setTextContainer({std::max(1.0, width - 2 * kInset), 1e12, kPadding});
+    page.layout->ensureLayout();
+    const double used = page.layout->usedRect().height();
+    page.height = pageHeight ? *pageHeight : std::ceil(used) + 2 * kInset;
+    return page;
+}
+
+void drawPage(Page& page, QPainter& painter, const QRectF& visible)
+{
+    const QPointF origin(kInset, kInset);
+    page.layout->draw(painter, visible.translated(-origin), origin);
+}
+
+} // namespace
+
+std::optional<QImage> pageBitmap(const AttributedString& attributed, double width, std::optional<double> pageHeight)
+{
+    if (width <= 0)
+        return std::nullopt;
+    Page page = layOut(attributed, width, pageHeight);
+    const double scale = page.height > kDenseLimit ? 1 : 2;
+    const long long pixels = static_cast<long long>(width * scale) * static_cast<long long>(page.height * scale);
+    if (page.height <= 0 || pixels > 400'000'000LL)
+        return std::nullopt;
+    QImage image(int(width * scale), int(page.height * scale), QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return std::nullopt;
+    image.setDevicePixelRatio(scale);
+    image.fill(pageBackground());
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRectF all(0, 0, width, page.height);
+    painter.setClipRect(all);
+    drawPage(page, painter, all);
+    return image;
+}
+
+bool renderPNG(U16View markdown, const std::filesystem::path& destination, double width, double baseSize,
+               const std::optional<Url>& baseURL, const std::optional<std::string>& windowTitle,
+               std::optional<double> pageHeight)
+{
+    const TextStorage storage = preparePage(markdown, width, baseSize, baseURL);
+    if (!windowTitle && !pageHeight) {
+        // A page as tall as its text may be very tall: draw and write it in bands.
+        Page page = layOut(storage, width, std::nullopt);
+        const double scale = page.height > kDenseLimit ? 1 : 2;
+        return PngWriter::writeInBands(destination, width, page.height, scale, pageBackground(),
+                                       [&](QPainter& painter, const QRectF& visible) { drawPage(page, painter, visible); });
+    }
+    auto bitmap = pageBitmap(storage, width, pageHeight);
+    if (!bitmap)
+        return false;
+    if (windowTitle) {
+        auto framed = WindowChrome::frame(*bitmap, *windowTitle);
+        if (!framed)
+            return false;
+        return PngWriter::write(*framed, destination);
+    }
+    return PngWriter::write(*bitmap, destination);
+}
+
+} // namespace velkin::PreviewRenderer
