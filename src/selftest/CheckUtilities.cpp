@@ -1,3 +1,7 @@
+#include <QColor>
+#include <QImage>
+
+#include "platform/text/TextOps.h"
 #include "selftest/CheckUtilities.h"
 
 #include <algorithm>
@@ -57,6 +61,20 @@ int countKind(const MarkdownSpans& spans, MarkdownToken::Kind kind)
     for (const MarkdownSpan& s : spans)
         n += s.token.is(kind) ? 1 : 0;
     return n;
+}
+
+std::string colorDescription(const QColor& color)
+{
+    const QColor c = color.toRgb();
+    return "sRGB " + TextOps::formatDouble(c.redF(), 4) + " " + TextOps::formatDouble(c.greenF(), 4) + " "
+        + TextOps::formatDouble(c.blueF(), 4) + " " + TextOps::formatDouble(c.alphaF(), 4);
+}
+
+std::optional<QColor> pixelColor(const QImage& image, int x, int y)
+{
+    if (image.isNull() || x < 0 || y < 0 || x >= image.width() || y >= image.height())
+        return std::nullopt;
+    return image.pixelColor(x, y);
 }
 
 } // namespace velkin

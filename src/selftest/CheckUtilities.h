@@ -5,6 +5,10 @@
 #include "platform/attributed/AttributedString.h"
 
 #include <optional>
+#include <string>
+
+class QColor;
+class QImage;
 
 namespace velkin {
 
@@ -31,5 +35,10 @@ std::shared_ptr<const M> pictureInCell(const AttributedString* storage, Attribut
 {
     return storage ? storage->marker<M>(key, index) : nullptr;
 }
+
+// A colour as notes print it: its space and components ("sRGB 1 0.37 0.34 1").
+std::string colorDescription(const QColor& color);
+// The colour of a decoded bitmap's pixel (origin top left), or nothing outside it.
+std::optional<QColor> pixelColor(const QImage& image, int x, int y);
 
 } // namespace velkin

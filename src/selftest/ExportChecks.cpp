@@ -1,9 +1,14 @@
 #include "selftest/SelfTestContext.h"
 
+#include "export/AppStoreShot.h"
 #include "export/Export.h"
+#include "selftest/CheckUtilities.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
+#include <QImage>
+
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -24,7 +29,47 @@ std::string readBytes(const std::filesystem::path& path)
 
 void group45StoreScreenshots(SelfTestContext& t)
 {
-    (void)t;
+    const auto& shots = AppStoreShot::shots();
+    t.check("the listing is ten screenshots or fewer", shots.size() < 11, "got " + std::to_string(shots.size()));
+
+    if (const auto samples = SelfTestFiles::samplesDirectory()) {
+        for (const AppStoreShot::Shot& shot : shots) {
+            const auto text = decodeUtf8Strict(readBytes(*samples / shot.file));
+            std::error_code ec;
+            const bool read = text && std::filesystem::is_regular_file(*samples / shot.file, ec);
+            t.check("the " + shot.file + " shot has its document", read);
+            if (!read)
+                continue;
+            const std::optional<U16String> from = shot.from ? std::optional<U16String>(u16(*shot.from)) : std::nullopt;
+            t.check("the " + shot.file + " shot scrolls to " + shot.from.value_or("the top"),
+                    AppStoreShot::excerpt(*text, from).has_value());
+        }
+    } else if (SelfTestFiles::isBundled()) {
+        t.skip("every shot has its document", "Samples/ isn't shipped inside the app");
+    } else {
+        t.check("the samples are where the screenshots expect them", false);
+    }
+
+    const std::filesystem::path file = SelfTestFiles::temporaryPath("velkin-appstore-", "png");
+    const bool rendered = AppStoreShot::renderPNG(u"# Sample\n\nA line of the document.\n", "demo.md", std::nullopt, file);
+    t.check("an App Store screenshot renders", rendered);
+    if (rendered) {
+        const QImage image(QString::fromStdString(file.string()));
+        if (!image.isNull()) {
+            t.check("an App Store screenshot is 1280x800 pixels", image.width() == 1280 && image.height() == 800,
+                    "got " + std::to_string(image.width()) + "\u00d7" + std::to_string(image.height()));
+            t.check("an App Store screenshot carries no alpha channel", !image.hasAlphaChannel());
+            const auto background = pixelColor(image, 8, 8);
+            t.check("the background is the icon's blue", background && background->blueF() - background->redF() > 0.2,
+                    background ? "got " + colorDescription(*background) : std::string("got nothing"));
+            const auto window = pixelColor(image, 640, 82);
+            t.check("the window sits below the top of the canvas",
+                    window && std::abs(window->redF() - window->blueF()) < 0.15,
+                    window ? "got " + colorDescription(*window) : std::string("got nothing"));
+        }
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
+    }
 }
 
 void group47ExportedPage(SelfTestContext& t)

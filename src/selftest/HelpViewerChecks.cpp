@@ -1,6 +1,9 @@
 #include "selftest/SelfTestContext.h"
 
+#include "export/PreviewRenderer.h"
 #include "help/HelpBook.h"
+#include "help/HelpMarkup.h"
+#include "markdown/TableGrid.h"
 #include "help/HelpLink.h"
 #include "help/HelpNavigator.h"
 #include "help/HelpSearch.h"
@@ -8,6 +11,7 @@
 #include "markdown/MarkdownSyntax.h"
 #include "platform/regex/Regex.h"
 #include "platform/text/CharacterClass.h"
+#include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
@@ -245,7 +249,44 @@ void group38HelpStrings(SelfTestContext& t)
 
 void group39HelpMarkup(SelfTestContext& t)
 {
-    (void)t;
+    const U16String sample = u"# A heading\n\nSome **bold** and a [link](tables.md) here.\n\n"
+                             u"An escape renders as \\*not italic\\*.\n\n> [!NOTE]\n> Mind this.\n\n"
+                             u"- [ ] A task\n- A colour `#f80`\n- Water is H<sub>2</sub>O";
+    TextStorage storage = TableGrid::render(sample, 14);
+    PreviewRenderer::collapseAllImages(storage, std::nullopt, 600);
+    PreviewRenderer::collapseAllTasks(storage, 13);
+    PreviewRenderer::collapseAllShortcodes(storage);
+    HelpMarkup::stripDecorativeSyntax(storage);
+    auto page = [&] { return U16String(storage.string()); };
+    auto has = [&](U16View needle) { return page().find(needle) != U16String::npos; };
+    auto attributeExists = [&](AttributeKey key) {
+        bool found = false;
+        storage.enumerateAttribute(key, {0, storage.length()}, [&](const AttributeValue* value, Range) {
+            found = found || value != nullptr;
+        });
+        return found;
+    };
+
+    t.check("help strips a link's address", !has(u"tables.md"));
+    t.check("help strips a heading's hashes", !has(u"# A heading"));
+    t.check("help strips emphasis markers", !has(u"**"));
+    t.check("help keeps the words themselves", has(u"A heading") && has(u"bold") && has(u"link"));
+    const size_t link = page().find(u"link");
+    t.check("help keeps the link text clickable",
+            link != U16String::npos && storage.attribute(AttributeKey::Link, int(link)) != nullptr);
+    bool headingLine = false;
+    const U16String text = page();
+    for (U16View line : splitAt(text, u'\n'))
+        headingLine = headingLine || line == u"A heading";
+    t.check("help keeps a heading on a line of its own", headingLine);
+    t.check("help keeps a list's bullet", has(u"- A colour"));
+    t.check("help keeps a quote's arrow", has(u"> Mind this."));
+    t.check("help still draws an alert's symbol", attributeExists(AttributeKey::AlertIcon));
+    t.check("help still draws a colour swatch", attributeExists(AttributeKey::ColorSwatch));
+    t.check("help still draws a task checkbox", attributeExists(AttributeKey::TaskCheckbox));
+    t.check("help leaves a colour literal intact for its swatch", has(u"`#f80`"));
+    t.check("help strips an escape's backslash and keeps what it protected", has(u"renders as *not italic*"));
+    t.check("help strips a script's tags but keeps its digits", !has(u"<sub>") && has(u"H2O"));
 }
 
 void group40HelpNavigator(SelfTestContext& t)

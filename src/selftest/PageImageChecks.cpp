@@ -1,10 +1,15 @@
+#include "export/PreviewRenderer.h"
+#include "export/WindowChrome.h"
 #include "markdown/HardBreak.h"
 #include "markdown/MarkdownStyler.h"
 #include "platform/text/TextOps.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
 
+#include <QImage>
+
 #include <cmath>
+#include <filesystem>
 
 namespace velkin {
 
@@ -107,12 +112,47 @@ void hardBreakMarkCheck(SelfTestContext& t)
 
 void group42WindowChrome(SelfTestContext& t)
 {
-    (void)t;
+    QImage page(200, 120, QImage::Format_ARGB32);
+    page.fill(Qt::white);
+    page.setDevicePixelRatio(1);
+    const std::optional<QImage> framed = WindowChrome::frame(page, "demo.md");
+    if (!framed) {
+        t.check("chrome frames a page", false);
+        return;
+    }
+    const double width = framed->width() / framed->devicePixelRatio();
+    const double height = framed->height() / framed->devicePixelRatio();
+    t.check("chrome adds the side margins", width == 280, "got " + TextOps::formatDouble(width));
+    t.check("chrome adds a title bar and the top and bottom margins", height == 252,
+            "got " + TextOps::formatDouble(height));
+    const auto button = pixelColor(*framed, 66, 54);
+    t.check("chrome draws the close button red", button && button->redF() > 0.8 && button->greenF() < 0.6,
+            button ? "got " + colorDescription(*button) : std::string("got nothing"));
+    const auto corner = pixelColor(*framed, 1, 1);
+    t.check("chrome leaves the corner of the canvas transparent", corner && corner->alphaF() < 0.05);
 }
 
 void group43PreviewImages(SelfTestContext& t)
 {
-    (void)t;
+    U16String markdown;
+    for (int i = 0; i < 200; ++i)
+        markdown += u"A line of the document.\n\n";
+    const std::filesystem::path file = SelfTestFiles::temporaryPath("velkin-shot-", "png");
+    const bool rendered = PreviewRenderer::renderPNG(markdown, file, 700, 14, std::nullopt, "demo.md", 860);
+    t.check("a screenshot renders", rendered);
+    if (rendered) {
+        const QImage image(QString::fromStdString(file.string()));
+        if (!image.isNull()) {
+            const int w = image.width(), h = image.height();
+            const bool whole = w % 780 == 0;
+            const int scale = w / 780;
+            t.check("a screenshot is one window tall, however long the document", whole && scale > 0 && h == scale * 992,
+                    "got " + std::to_string(w) + "\u00d7" + std::to_string(h) + " for (780.0, 992.0) at "
+                        + TextOps::formatDouble(double(w) / 780) + "\u00d7");
+        }
+    }
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
 }
 
 void group44SetextAndLayout(SelfTestContext& t)
