@@ -29,4 +29,35 @@ esac
 # --selftest anywhere wins over every other mode.
 "$velkin" --render --selftest x >"$tmp/out" 2>/dev/null
 grep -q "^Self-test " "$tmp/out" || { echo "FAIL: --selftest as an operand did not run the self-test"; fail=1; }
+root="$(cd "$(dirname "$0")/.." && pwd)"
+png_size() { python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); print("%dx%d" % struct.unpack(">II", d[16:24]))' "$1"; }
+
+# --render: a framed page one window tall, or a bare page as tall as its text.
+"$velkin" --render "$root/Samples/demo.md" "$tmp/demo.png" 2>"$tmp/err"
+expect "--render writes a page" 0 $?
+grep -qx "Wrote $tmp/demo.png" "$tmp/err" || { echo "FAIL: --render message: $(cat "$tmp/err")"; fail=1; }
+[ "$(png_size "$tmp/demo.png")" = "1560x1984" ] || { echo "FAIL: framed page size $(png_size "$tmp/demo.png")"; fail=1; }
+"$velkin" --render "$root/Samples/demo.md" "$tmp/bare.png" --bare 2>/dev/null
+expect "--render --bare writes a page" 0 $?
+case "$(png_size "$tmp/bare.png")" in 1520x*) ;; *) echo "FAIL: bare page size $(png_size "$tmp/bare.png")"; fail=1 ;; esac
+"$velkin" --render "$tmp/missing.md" "$tmp/missing.png" 2>"$tmp/err"
+expect "--render of a missing file fails" 1 $?
+grep -qx "Render failed" "$tmp/err" || { echo "FAIL: missing input message: $(cat "$tmp/err")"; fail=1; }
+[ -e "$tmp/missing.png" ] && { echo "FAIL: a failed render left a file"; fail=1; }
+"$velkin" --render "$root/Samples/demo.md" "$tmp/no/such/folder/x.png" 2>"$tmp/err"
+expect "--render into a missing folder fails" 1 $?
+printf '# Caf\xe9\n' > "$tmp/latin1.md"
+"$velkin" --render "$tmp/latin1.md" "$tmp/latin1.png" --bare 2>/dev/null
+expect "--render repairs invalid UTF-8" 0 $?
+
+# --appstore: eight shots, one line each; a missing sample fails only its own shot.
+"$velkin" --appstore "$root/Samples" "$tmp/shots" 2>"$tmp/err"
+expect "--appstore renders every shot" 0 $?
+[ "$(ls "$tmp/shots" | wc -l)" = 8 ] || { echo "FAIL: --appstore wrote $(ls "$tmp/shots" | wc -l) files"; fail=1; }
+[ "$(png_size "$tmp/shots/04-code.png")" = "1280x800" ] || { echo "FAIL: shot size"; fail=1; }
+mkdir "$tmp/samples" && cp -r "$root/Samples/." "$tmp/samples/" && rm "$tmp/samples/journal.md"
+"$velkin" --appstore "$tmp/samples" "$tmp/shots2" 2>"$tmp/err"
+expect "--appstore without a sample fails" 1 $?
+[ "$(sed -n 6p "$tmp/err")" = "Failed on journal.md" ] || { echo "FAIL: sixth line: $(sed -n 6p "$tmp/err")"; fail=1; }
+[ "$(ls "$tmp/shots2" | wc -l)" = 7 ] || { echo "FAIL: seven shots expected"; fail=1; }
 exit $fail

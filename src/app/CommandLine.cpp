@@ -111,7 +111,10 @@ int dispatch(const std::vector<std::string>& arguments)
         return AppStoreShot::renderAll(arguments[size_t(k) + 1], arguments[size_t(k) + 2]) ? 0 : 1;
     message("Velkin: the editor window is not part of this build yet.\n"
             "Command-line modes:\n"
-            "  velkin --selftest                 run the built-in self-test");
+            "  velkin --selftest                           run the built-in self-test\n"
+            "  velkin --render IN.md OUT.png [--bare]      render a page image\n"
+            "  velkin --export IN.md OUT.html|pdf|rtf [--serif|--monospace]\n"
+            "  velkin --appstore SAMPLES OUTDIR            render the store screenshots");
     return 0;
 }
 
