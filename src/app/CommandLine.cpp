@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -97,6 +98,18 @@ int exportMode(const std::vector<std::string>& arguments, const std::string& in,
     return 0;
 }
 
+// True when the arguments make an HTML export and nothing else.
+bool exportsHTMLOnly(const std::vector<std::string>& arguments)
+{
+    if (has(arguments, "--selftest") || optionWithOperands(arguments, "--render") >= 0)
+        return false;
+    const int j = optionWithOperands(arguments, "--export");
+    if (j < 0)
+        return false;
+    const std::optional<ExportFormat> format = ExportFormat::named(Url::fileURL(arguments[size_t(j) + 2]).pathExtension());
+    return format && *format == ExportFormat::html;
+}
+
 } // namespace
 
 int dispatch(const std::vector<std::string>& arguments)
@@ -130,11 +143,17 @@ int main(int argc, char** argv)
         mkdir(runtime.c_str(), 0700);
         setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     }
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Velkin");
+    const std::vector<std::string> arguments(argv, argv + argc);
+    // An HTML export draws nothing: it needs no window system, whose start-up
+    // would cost more than the export of a long document.
+    std::unique_ptr<QCoreApplication> app;
+    if (exportsHTMLOnly(arguments))
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    else
+        app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName("Velkin");
     // Qt takes the numeric locale from the environment; our number formatting expects C.
     std::setlocale(LC_NUMERIC, "C");
-    const std::vector<std::string> arguments(argv, argv + argc);
     return dispatch(arguments);
 }
 

@@ -4,7 +4,6 @@
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
-#include <unicode/translit.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
@@ -140,27 +139,28 @@ std::optional<char32_t> singleScalar(U16View text)
     return codePointAt(text, 0);
 }
 
-// The character the name escape spells, through ICU's "Name-Any" transform.
+// The character a Unicode name spells. This is the look-up ICU's "Name-Any"
+// transform makes for a "\N{...}" escape (extended names, spaces already single),
+// without building the transform, which costs more than a thousand look-ups.
 std::optional<U16String> transformName(const U16String& upperName)
 {
-    static std::mutex lock;
-    static std::unique_ptr<icu::Transliterator> transform;
-    static bool made = false;
-    std::lock_guard<std::mutex> guard(lock);
-    if (!made) {
-        made = true;
-        UErrorCode status = U_ZERO_ERROR;
-        transform.reset(icu::Transliterator::createInstance("Name-Any", UTRANS_FORWARD, status));
-        if (U_FAILURE(status))
-            transform.reset();
+    std::string ascii;
+    ascii.reserve(upperName.size());
+    for (char16_t c : upperName) {
+        if (c >= 0x80)
+            return std::nullopt;
+        // Like the transform, runs of spaces count as one and outer ones as none.
+        if (c == u' ' && (ascii.empty() || ascii.back() == ' '))
+            continue;
+        ascii.push_back(char(c));
     }
-    if (!transform)
+    while (!ascii.empty() && ascii.back() == ' ')
+        ascii.pop_back();
+    UErrorCode status = U_ZERO_ERROR;
+    const UChar32 c = u_charFromName(U_EXTENDED_CHAR_NAME, ascii.c_str(), &status);
+    if (U_FAILURE(status) || c < 0)
         return std::nullopt;
-    U16String escaped = u"\\N{" + upperName + u"}";
-    icu::UnicodeString text(false, escaped.data(), int32_t(escaped.size()));
-    icu::UnicodeString work(text);  // writable copy
-    transform->transliterate(work);
-    return U16String(work.getBuffer(), size_t(work.length()));
+    return fromCodePoint(char32_t(c));
 }
 
 std::optional<U16String> lookUpUnicodeName(U16View name)
