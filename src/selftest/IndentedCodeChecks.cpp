@@ -1,4 +1,8 @@
+#include "markdown/CollapsedImage.h"
+#include "markdown/EmojiShortcode.h"
+#include "markdown/MarkdownStyler.h"
 #include "markdown/ReferenceLink.h"
+#include "markdown/TaskCheckbox.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
 
@@ -93,6 +97,27 @@ void group28IndentedCode(SelfTestContext& t)
             if (!s.token.is(K::codeBlock))
                 allCode = false;
         t.check("nothing inside an indented block is styled as Markdown", allCode);
+    }
+    {
+        const TextStorage storage(u"Prose.\n\n    - [ ] a task :rocket:\n    ![alt](a.png)\n");
+        int boxes = 0, emoji = 0, images = 0;
+        TaskList::enumerateTaskLines(storage, [&](Range, Range, const TaskList::Item&) { ++boxes; });
+        EmojiShortcode::enumerateShortcodes(storage, [&](Range, const U16String&) { ++emoji; });
+        ImageBlock::enumerateImageLines(storage, [&](Range, Range, const U16String&, const U16String&) { ++images; });
+        t.check("a checkbox, an emoji, and a picture inside indented code stay source",
+                boxes == 0 && emoji == 0 && images == 0,
+                "got " + std::to_string(boxes) + " boxes, " + std::to_string(emoji) + " emoji, " + std::to_string(images)
+                    + " images");
+    }
+    {
+        TextStorage storage(p);
+        MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(storage);
+        const int at = int(p.find(u"let x"));
+        const AttributeValue* fill = storage.attribute(AttributeKey::CodeBlockFill, at);
+        const bool* isTrue = fill ? std::get_if<bool>(fill) : nullptr;
+        t.check("an indented block gets the code card", isTrue && *isTrue);
+        const Font* font = storage.font(at);
+        t.check("an indented block is monospaced", font && font->familyName().find("Mono") != std::string::npos);
     }
 }
 
