@@ -57,15 +57,6 @@ bool isFenced(U16View text, Range line)
     return MarkdownSyntax::fenceFlags(MarkdownSyntax::lineTexts(upTo, lines)).back();
 }
 
-// True when a boundary at i would cut a surrogate pair or a CRLF in two.
-bool insideCharacter(U16View text, int i)
-{
-    if (i <= 0 || i >= length(text))
-        return false;
-    const char16_t before = text[size_t(i) - 1];
-    const char16_t at = text[size_t(i)];
-    return (isHighSurrogate(before) && isLowSurrogate(at)) || (before == u'\r' && at == u'\n');
-}
 
 } // namespace
 
@@ -118,11 +109,11 @@ std::optional<TextEdit> newline(U16View text, Range selection)
     // Never cut a character in two: the selection grows to whole characters.
     int start = selection.location;
     int end = selection.end();
-    if (insideCharacter(text, start))
+    if (splitsCharacter(text, start))
         --start;
     if (selection.empty())
         end = start;
-    else if (insideCharacter(text, end))
+    else if (splitsCharacter(text, end))
         ++end;
     const Range sel = Range::fromTo(start, end);
 

@@ -14,15 +14,6 @@ namespace {
 
 int length(U16View s) { return static_cast<int>(s.size()); }
 
-// True when a boundary at i would cut a surrogate pair or a CRLF in two.
-bool insideCharacter(U16View text, int i)
-{
-    if (i <= 0 || i >= length(text))
-        return false;
-    const char16_t before = text[size_t(i) - 1];
-    const char16_t at = text[size_t(i)];
-    return (isHighSurrogate(before) && isLowSurrogate(at)) || (before == u'\r' && at == u'\n');
-}
 
 // The selection clamped to the text, its start moved back and its end moved forward
 // off the middle of a character.
@@ -34,11 +25,11 @@ Range normalized(U16View text, Range selection)
                                                 start, n);
     int s = static_cast<int>(start);
     int e = static_cast<int>(end);
-    if (insideCharacter(text, s))
+    if (splitsCharacter(text, s))
         --s;
     if (selection.length <= 0)
         e = s;
-    else if (insideCharacter(text, e))
+    else if (splitsCharacter(text, e))
         ++e;
     return Range::fromTo(s, e);
 }

@@ -2,6 +2,7 @@
 
 #include "export/PreviewRenderer.h"
 #include "export/WindowChrome.h"
+#include "platform/FileRead.h"
 #include "platform/graphics/PngWriter.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
@@ -11,8 +12,6 @@
 #include <QPainter>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace velkin::AppStoreShot {
 
@@ -30,18 +29,6 @@ void report(const std::string& line)
     const std::string text = line + "\n";
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
-}
-
-std::optional<U16String> readUtf8(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return decodeUtf8Strict(bytes.str());
 }
 
 } // namespace
@@ -124,7 +111,7 @@ bool renderAll(const std::filesystem::path& samples, const std::filesystem::path
         const std::filesystem::path destination = output / outputName(number, shot);
         const std::filesystem::path sample = samples / shot.file;
         bool written = false;
-        if (auto text = readUtf8(sample)) {
+        if (auto text = FileRead::utf8Text(sample)) {
             const std::optional<U16String> from = shot.from ? std::optional<U16String>(u16(*shot.from)) : std::nullopt;
             if (auto part = excerpt(*text, from))
                 written = renderPNG(*part, shot.file, Url::fileURL(std::filesystem::absolute(sample, ignored).string()),

@@ -8,14 +8,15 @@
 
 namespace velkin::MarkdownHTML {
 
-void appendEscaped(U16String& out, U16View text)
+bool appendEscaped(U16String& out, U16View text)
 {
     // Code units, not grapheme clusters: a quote that a combining mark follows
     // must not slip through as part of a larger character.
+    bool colon = false;
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        // Every character that needs escaping sorts at or below ">".
+        // Every character that needs escaping (and the colon) sorts at or below ">".
         if (c > u'>')
             continue;
         std::u16string_view replacement;
@@ -24,6 +25,7 @@ void appendEscaped(U16String& out, U16View text)
         case u'<': replacement = u"&lt;"; break;
         case u'>': replacement = u"&gt;"; break;
         case u'"': replacement = u"&quot;"; break;
+        case u':': colon = true; continue;
         default: continue;
         }
         out.append(text.substr(start, i - start));
@@ -31,6 +33,7 @@ void appendEscaped(U16String& out, U16View text)
         start = i + 1;
     }
     out.append(text.substr(start));
+    return colon;
 }
 
 U16String escaped(U16View text)

@@ -24,7 +24,8 @@ struct Options {
 // values. It works code point by code point, so a quote followed by a combining
 // mark is escaped like any other.
 U16String escaped(U16View text);
-void appendEscaped(U16String& out, U16View text);
+// Returns whether the text holds a colon (the inline writer uses it to skip shortcode searches).
+bool appendEscaped(U16String& out, U16View text);
 
 // A footnote label as the identifier part of id and href attributes: trimmed of
 // spaces and tabs, lowercased, every character that is not a letter or number

@@ -65,32 +65,6 @@ bool isScriptAddress(U16View address)
     return scheme == u"javascript" || scheme == u"vbscript" || scheme == u"data";
 }
 
-// appendEscaped that also tells whether the text holds a colon.
-bool appendEscapedNotingColon(U16String& out, U16View text)
-{
-    bool colon = false;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c > u'>')
-            continue;
-        std::u16string_view replacement;
-        switch (c) {
-        case u'&': replacement = u"&amp;"; break;
-        case u'<': replacement = u"&lt;"; break;
-        case u'>': replacement = u"&gt;"; break;
-        case u'"': replacement = u"&quot;"; break;
-        case u':': colon = true; continue;
-        default: continue;
-        }
-        out.append(text.substr(start, i - start));
-        out += replacement;
-        start = i + 1;
-    }
-    out.append(text.substr(start));
-    return colon;
-}
-
 // Whether the text has a colon, one to 48 name characters and a colon: what
 // every shortcode looks like. Most texts have none, and finding shortcodes
 // properly costs far more than this look.
@@ -312,7 +286,7 @@ private:
         // Emoji first, escaping after; code keeps its shortcodes as written.
         // Escaping tells whether a colon was seen: only then can there be a shortcode.
         const size_t mark = out.size();
-        if (appendEscapedNotingColon(out, chunk) && !inCode && mayHoldShortcode(chunk)) {
+        if (appendEscaped(out, chunk) && !inCode && mayHoldShortcode(chunk)) {
             out.resize(mark);
             appendEscaped(out, substitutingEmoji(chunk));
         }

@@ -1,5 +1,7 @@
 #include "help/HelpBook.h"
 
+#include "platform/FileRead.h"
+
 #include "help/HelpLink.h"
 #include "platform/DataPaths.h"
 #include "platform/regex/Regex.h"
@@ -27,17 +29,7 @@ const Regex& entryPattern()
 // The text of a file when it is a regular file that reads whole as UTF-8.
 std::optional<U16String> readPage(const fs::path& path)
 {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec))
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    auto text = decodeUtf8Strict(bytes.str());
+    auto text = FileRead::utf8Text(path);
     // A byte-order mark would hide the title line.
     if (text && !text->empty() && (*text)[0] == u'\uFEFF')
         text->erase(0, 1);

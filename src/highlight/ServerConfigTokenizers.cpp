@@ -77,21 +77,7 @@ CodeTokens configTokens(U16View code)
             directiveStart = true;
             continue;
         case u'\'': case u'"': {
-            int q = p + 1;
-            while (q < L) {
-                const char16_t u = code[size_t(q)];
-                if (u == u'\\') {
-                    q = std::min(L, q + 2);
-                } else if (u == c) {
-                    ++q;
-                    break;
-                } else if (u == u'\n') {
-                    break;
-                } else {
-                    ++q;
-                }
-            }
-            const int end = std::min(L, q);
+            const int end = quotedStringEnd(code, p, c);
             add.addFromTo(p, end, K::string);
             directiveStart = false;
             p = end;

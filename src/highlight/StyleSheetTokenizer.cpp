@@ -66,21 +66,7 @@ CodeTokens cssTokens(U16View code, bool lineComments, bool indented)
                 continue;
             }
         } else if (c == u'\'' || c == u'"') {
-            int q = p + 1;
-            while (q < L) {
-                const char16_t u = code[size_t(q)];
-                if (u == u'\\') {
-                    q = std::min(L, q + 2);
-                } else if (u == c) {
-                    ++q;
-                    break;
-                } else if (u == u'\n') {
-                    break;
-                } else {
-                    ++q;
-                }
-            }
-            const int end = std::min(L, q);
+            const int end = quotedStringEnd(code, p, c);
             add.addFromTo(p, end, K::string);
             statementStart = false;
             p = end;

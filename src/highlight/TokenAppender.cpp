@@ -23,4 +23,23 @@ bool isNumericWord(U16View word, U16View extra)
     return numeric;
 }
 
+int quotedStringEnd(U16View code, int start, char16_t quote)
+{
+    const int L = int(code.size());
+    int q = start + 1;
+    while (q < L) {
+        const char16_t u = code[size_t(q)];
+        if (u == u'\\') {
+            q = std::min(L, q + 2);
+        } else if (u == quote) {
+            return q + 1;
+        } else if (u == u'\n') {
+            break;
+        } else {
+            ++q;
+        }
+    }
+    return std::min(L, q);
+}
+
 } // namespace velkin::CodeHighlighter

@@ -48,4 +48,9 @@ inline bool matchesAt(U16View text, U16View delimiter, int p)
 // roman numerals...) or is one of `extra`, and at least one is numeric.
 bool isNumericWord(U16View word, U16View extra = {});
 
+// End of a quoted string that opens at `start` with `quote`: after the closing
+// quote, or at the line's end or the text's end when it is not closed; a
+// backslash escapes the unit after it.
+int quotedStringEnd(U16View code, int start, char16_t quote);
+
 } // namespace velkin::CodeHighlighter

@@ -1,6 +1,7 @@
 #include "selftest/SelfTestContext.h"
 
 #include "export/AppStoreShot.h"
+#include "platform/FileRead.h"
 #include "export/Export.h"
 #include "selftest/CheckUtilities.h"
 #include "platform/text/TextOps.h"
@@ -19,10 +20,7 @@ namespace {
 
 std::string readBytes(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return FileRead::bytes(path).value_or(std::string());
 }
 
 } // namespace
@@ -34,9 +32,8 @@ void group45StoreScreenshots(SelfTestContext& t)
 
     if (const auto samples = SelfTestFiles::samplesDirectory()) {
         for (const AppStoreShot::Shot& shot : shots) {
-            const auto text = decodeUtf8Strict(readBytes(*samples / shot.file));
-            std::error_code ec;
-            const bool read = text && std::filesystem::is_regular_file(*samples / shot.file, ec);
+            const auto text = FileRead::utf8Text(*samples / shot.file);
+            const bool read = text.has_value();
             t.check("the " + shot.file + " shot has its document", read);
             if (!read)
                 continue;

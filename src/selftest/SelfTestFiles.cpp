@@ -1,6 +1,7 @@
 #include "selftest/SelfTestContext.h"
 
 #include "platform/DataPaths.h"
+#include "platform/FileRead.h"
 #include "platform/text/Utf.h"
 
 #include <QUuid>
@@ -17,14 +18,7 @@ namespace {
 
 std::optional<U16String> readUtf8(const fs::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return decodeUtf8Strict(bytes.str());
+    return FileRead::utf8Text(path);
 }
 
 } // namespace

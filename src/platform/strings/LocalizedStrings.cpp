@@ -1,5 +1,7 @@
 #include "platform/strings/LocalizedStrings.h"
 
+#include "platform/FileRead.h"
+
 #include "platform/DataPaths.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
@@ -183,17 +185,7 @@ private:
 
 std::optional<std::string> readFile(const fs::path& path)
 {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec))
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return bytes.str();
+    return FileRead::bytes(path);
 }
 
 std::string normalisedTag(std::string tag)

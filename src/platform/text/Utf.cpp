@@ -118,6 +118,15 @@ void appendCodePoint(U16String& out, char32_t c)
     }
 }
 
+bool splitsCharacter(U16View text, int i)
+{
+    if (i <= 0 || size_t(i) >= text.size())
+        return false;
+    const char16_t before = text[size_t(i) - 1];
+    const char16_t at = text[size_t(i)];
+    return (isHighSurrogate(before) && isLowSurrogate(at)) || (before == u'\r' && at == u'\n');
+}
+
 U16String fromCodePoint(char32_t c)
 {
     U16String s;

@@ -26,6 +26,8 @@ int codePointLength(U16View text, int i);
 // Index of the start of the code point that ends just before i.
 int previousCodePointStart(U16View text, int i);
 void appendCodePoint(U16String& out, char32_t c);
+// True when a boundary at i would cut a surrogate pair or a CRLF in two.
+bool splitsCharacter(U16View text, int i);
 U16String fromCodePoint(char32_t c);
 
 } // namespace velkin
