@@ -1,3 +1,5 @@
+#include "editor/CodeBlockLayoutManager.h"
+#include "markdown/MarkdownStyler.h"
 #include "platform/layout/LayoutManager.h"
 #include "platform/text/Utf.h"
 
@@ -59,5 +61,51 @@ void BM_KeystrokeRelayoutAndDraw1MB(benchmark::State& state)
     }
 }
 BENCHMARK(BM_KeystrokeRelayoutAndDraw1MB)->Unit(benchmark::kMillisecond);
+
+velkin::TextStorage styledStorage()
+{
+    velkin::TextStorage storage(changelog());
+    velkin::MarkdownStyler{14, velkin::MarkdownFontFamily::sansSerif}.apply(storage);
+    return storage;
+}
+
+// The styled changelog laid out by the layout manager every Markdown view uses.
+void BM_FullLayoutStyled1MB(benchmark::State& state)
+{
+    velkin::TextStorage storage = styledStorage();
+    for (auto _ : state) {
+        velkin::CodeBlockLayoutManager lm(&storage);
+        lm.setTextContainer({700, 1e12, 4});
+        lm.ensureLayout();
+        benchmark::DoNotOptimize(lm.usedRect());
+    }
+}
+BENCHMARK(BM_FullLayoutStyled1MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A keystroke in the middle of the styled changelog: relayout and drawing of one screen
+// with cards, panels and marks (the restyle itself is measured with the styler).
+void BM_KeystrokeStyledRelayoutAndDraw1MB(benchmark::State& state)
+{
+    velkin::TextStorage storage = styledStorage();
+    velkin::CodeBlockLayoutManager lm(&storage);
+    lm.setTextContainer({700, 1e12, 4});
+    lm.ensureLayout();
+    const int middle = storage.length() / 2;
+    QImage screen(800, 900, QImage::Format_ARGB32_Premultiplied);
+    bool insert = true;
+    for (auto _ : state) {
+        if (insert)
+            storage.replaceCharacters({middle, 0}, u"x");
+        else
+            storage.replaceCharacters({middle, 1}, u"");
+        insert = !insert;
+        lm.ensureLayout();
+        const QRectF caret = lm.caretRect(middle);
+        screen.fill(Qt::white);
+        QPainter painter(&screen);
+        lm.draw(painter, QRectF(0, caret.top() - 400, 800, 900), QPointF(0, -(caret.top() - 400)));
+    }
+}
+BENCHMARK(BM_KeystrokeStyledRelayoutAndDraw1MB)->Unit(benchmark::kMillisecond);
 
 } // namespace

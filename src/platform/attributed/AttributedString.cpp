@@ -37,7 +37,7 @@ Range AttributedString::clamp(Range range) const
 int AttributedString::runEnd(Runs::const_iterator it) const
 {
     auto next = std::next(it);
-    return next == runs_.end() ? length() : next->first;
+    return next == runs_.end() ? length() : int(next->first);
 }
 
 AttributedString::Runs::const_iterator AttributedString::runAt(int index) const
@@ -253,15 +253,8 @@ void AttributedString::shiftRuns(int from, int delta)
 {
     if (delta == 0)
         return;
-    // Every later run moves by the same amount, so they are re-keyed in order
-    // and appended at the end of the tree.
-    std::vector<Runs::node_type> moved;
-    for (auto it = runs_.lower_bound(from); it != runs_.end();)
-        moved.push_back(runs_.extract(it++));
-    for (auto& node : moved) {
-        node.key() += delta;
-        runs_.insert(runs_.end(), std::move(node));
-    }
+    for (auto it = runs_.lower_bound(from); it != runs_.end(); ++it)
+        it->first.value += delta;
 }
 
 void AttributedString::replaceCharacters(Range range, const AttributedString& replacement)

@@ -69,7 +69,14 @@ protected:
     virtual void edited(bool charactersChanged, Range range, int delta);
 
 private:
-    using Runs = std::map<int, AttributesPtr>;
+    // A run's start. Edits move every later run by the same amount, which keeps
+    // their order, so the starts are moved in place instead of re-keyed.
+    struct RunStart {
+        mutable int value;
+        RunStart(int v) : value(v) {}
+        operator int() const { return value; }
+    };
+    using Runs = std::map<RunStart, AttributesPtr, std::less<>>;
 
     Range clamp(Range range) const;
     int runEnd(Runs::const_iterator it) const;
