@@ -635,11 +635,8 @@ void LayoutManager::layoutTable(Block& b)
             const double insetBottom = c.width(L::Margin, E::MaxY) + c.width(L::Border, E::MaxY) + c.width(L::Padding, E::MaxY);
             const double contentWidth = std::max(1.0, columnWidth * span - insetLeft - insetRight);
             double y = rowTop + insetTop;
-            for (size_t pi : plan.paragraphs) {
-                const size_t before = b.lines.size();
+            for (size_t pi : plan.paragraphs)
                 layoutParagraph(b, pi, cellX + insetLeft, contentWidth, y);
-                (void)before;
-            }
             rowHeight = std::max(rowHeight, y - rowTop + insetBottom);
             rowCells.push_back({&plan, cellX});
         }
@@ -888,7 +885,6 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
     if (!storage_ || blocks_.empty())
         return;
     glyphs = glyphRange(glyphs);
-    const U16View text = storage_->string();
     for (size_t bi = blockIndexAt(glyphs.location); bi < blocks_.size(); ++bi) {
         const Block& b = *blocks_[bi];
         if (b.range.location > glyphs.end() || (glyphs.length > 0 && b.range.location >= glyphs.end()))
@@ -939,7 +935,6 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
                 if (overlaps(s, l.glyphs))
                     fill(s, resolve(selectionColor), true);
         }
-        (void)text;
     }
 }
 
