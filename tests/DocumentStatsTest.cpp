@@ -102,3 +102,18 @@ TEST(DocumentStats, AgreesWithTheClusterRulesOnRealDocuments)
         EXPECT_EQ(DocumentStats(text), reference(text));
     }
 }
+
+TEST(DocumentStats, MenuTitleGroupsDigitsByLocale)
+{
+    const DocumentStats stats(1234, 5678);
+    const U16String english = stats.menuTitle("en_US");
+    EXPECT_NE(english.find(u"1,234"), U16String::npos);
+    EXPECT_NE(english.find(u"5,678"), U16String::npos);
+    EXPECT_LT(english.find(u"1,234"), english.find(u"5,678"));
+    const U16String german = stats.menuTitle("de_DE");
+    EXPECT_NE(german.find(u"1.234"), U16String::npos);
+    EXPECT_NE(german.find(u"5.678"), U16String::npos);
+    // The table's format is used, never its key.
+    EXPECT_EQ(english.find(u"wordCountFormat"), U16String::npos);
+    EXPECT_NE(DocumentStats().menuTitle("en_US").find(u"0"), U16String::npos);
+}

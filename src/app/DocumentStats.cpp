@@ -1,8 +1,12 @@
 #include "app/DocumentStats.h"
 
+#include "platform/strings/LocalizedStrings.h"
 #include "platform/text/CharacterClass.h"
+#include "platform/text/QtString.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
+
+#include <QLocale>
 
 namespace velkin {
 
@@ -61,6 +65,14 @@ DocumentStats::DocumentStats(U16View text)
     }
     words = count.words;
     characters = count.characters;
+}
+
+U16String DocumentStats::menuTitle(const char* locale) const
+{
+    const QLocale numbers = *locale ? QLocale(QString::fromLatin1(locale)) : QLocale();
+    const auto grouped = [&](int count) { return fromQString(numbers.toString(count)); };
+    // Both counts go in as texts, so a translation may put them in either order.
+    return LocalizedStrings::format(LocalizedStrings::text(u"wordCountFormat"), {grouped(words), grouped(characters)});
 }
 
 } // namespace velkin

@@ -12,6 +12,10 @@ struct DocumentStats {
     DocumentStats(int w, int c) : words(w), characters(c) {}
     explicit DocumentStats(U16View text);
 
+    // The View menu's line: the "wordCountFormat" text filled with both counts,
+    // each written with the digit grouping of `locale` ("" for the user's locale).
+    U16String menuTitle(const char* locale = "") const;
+
     bool operator==(const DocumentStats&) const = default;
 };
 

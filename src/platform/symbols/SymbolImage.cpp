@@ -1,5 +1,6 @@
 #include "platform/symbols/SymbolImage.h"
 
+#include <QFont>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPainterPathStroker>
@@ -171,6 +172,166 @@ QPainterPath photoBadgeExclamation(double w)
     return picture.united(badge).simplified();
 }
 
+// A letter of the interface font, fitted into the artwork box: `left`, `top`,
+// `height` place its cap height.
+QPainterPath letter(QChar c, bool bold, bool italic, double left, double top, double height)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(100);
+    font.setBold(bold);
+    font.setItalic(italic);
+    QPainterPath glyph;
+    glyph.addText(0, 0, font, QString(c));
+    const QRectF box = glyph.boundingRect();
+    if (box.isEmpty())
+        return {};
+    QTransform t;
+    const double scale = height / box.height();
+    t.translate(left - box.left() * scale, top - box.top() * scale);
+    t.scale(scale, scale);
+    return t.map(glyph);
+}
+
+QPainterPath boldLetter(double w)
+{
+    // Heavier weights thicken the letter by a stroke of the difference.
+    QPainterPath b = letter(QLatin1Char('B'), true, false, 2, 2.5, 15);
+    if (w <= 1.6)
+        return b;
+    Art art;
+    art.fills = b;
+    art.strokes = b;
+    return outline(art, w - 1.6);
+}
+
+QPainterPath italicLetter(double w)
+{
+    Art art;
+    art.strokes.moveTo(8, 2.5);
+    art.strokes.lineTo(16, 2.5);
+    art.strokes.moveTo(4, 17.5);
+    art.strokes.lineTo(12, 17.5);
+    art.strokes.moveTo(12, 2.5);
+    art.strokes.lineTo(8, 17.5);
+    return outline(art, w);
+}
+
+QPainterPath underlineLetter(double w)
+{
+    Art art;
+    const QRectF bowl(4, 6, 10, 9);
+    art.strokes.moveTo(4, 1.5);
+    art.strokes.lineTo(4, 10.5);
+    art.strokes.arcTo(bowl, 180, 180);
+    art.strokes.lineTo(14, 1.5);
+    art.strokes.moveTo(2, 18.6);
+    art.strokes.lineTo(16, 18.6);
+    return outline(art, w);
+}
+
+QPainterPath strikethroughLetter(double w)
+{
+    Art art;
+    art.fills = letter(QLatin1Char('S'), false, false, 4.2, 2.5, 15);
+    art.strokes.moveTo(2, 10.2);
+    art.strokes.lineTo(18, 10.2);
+    return outline(art, w);
+}
+
+QPainterPath codeBrackets(double w)
+{
+    Art art;
+    art.strokes.moveTo(7, 5);
+    art.strokes.lineTo(2, 10);
+    art.strokes.lineTo(7, 15);
+    art.strokes.moveTo(13.2, 3);
+    art.strokes.lineTo(9.8, 17);
+    art.strokes.moveTo(16, 5);
+    art.strokes.lineTo(21, 10);
+    art.strokes.lineTo(16, 15);
+    return outline(art, w);
+}
+
+QPainterPath chainLink(double w)
+{
+    // Two rounded links crossing each other on a diagonal.
+    Art art;
+    QTransform turn;
+    turn.translate(10, 10);
+    turn.rotate(-45);
+    QPainterPath link;
+    link.addRoundedRect(QRectF(-9.6, -3.4, 11.6, 6.8), 3.4, 3.4);
+    link.addRoundedRect(QRectF(-2, -3.4, 11.6, 6.8), 3.4, 3.4);
+    art.strokes = turn.map(link);
+    return outline(art, w);
+}
+
+QPainterPath minusBar(double w)
+{
+    Art art;
+    art.strokes.moveTo(3, 10);
+    art.strokes.lineTo(17, 10);
+    return outline(art, w);
+}
+
+QPainterPath tableCells(double w)
+{
+    Art art;
+    const double inset = w / 2;
+    art.strokes.addRoundedRect(QRectF(inset, 3, 22 - 2 * inset, 14), 2.5, 2.5);
+    art.strokes.moveTo(inset, 7.8);
+    art.strokes.lineTo(22 - inset, 7.8);
+    art.strokes.moveTo(inset, 12.4);
+    art.strokes.lineTo(22 - inset, 12.4);
+    art.strokes.moveTo(8, 3);
+    art.strokes.lineTo(8, 17);
+    art.strokes.moveTo(14.5, 3);
+    art.strokes.lineTo(14.5, 17);
+    return outline(art, w);
+}
+
+QPainterPath listBullet(double w)
+{
+    Art art;
+    for (double y : {4.5, 10.0, 15.5}) {
+        art.fills.addPath(disc({3, y}, 1.5));
+        art.strokes.moveTo(7.5, y);
+        art.strokes.lineTo(19, y);
+    }
+    return outline(art, w);
+}
+
+QPainterPath questionmarkCircle(double w)
+{
+    Art art;
+    art.strokes.addEllipse(QPointF(10, 10), 10 - w / 2, 10 - w / 2);
+    const QRectF hook(7.1, 4.6, 5.8, 5.4);
+    art.strokes.arcMoveTo(hook, 160);
+    art.strokes.arcTo(hook, 160, -220);
+    art.strokes.lineTo(10, 11.4);
+    art.strokes.lineTo(10, 12.2);
+    art.fills.addPath(disc({10, 15}, w * 0.72));
+    return outline(art, w);
+}
+
+QPainterPath chevronBackward(double w)
+{
+    Art art;
+    art.strokes.moveTo(9, 3);
+    art.strokes.lineTo(3, 10);
+    art.strokes.lineTo(9, 17);
+    return outline(art, w);
+}
+
+QPainterPath chevronForward(double w)
+{
+    Art art;
+    art.strokes.moveTo(3, 3);
+    art.strokes.lineTo(9, 10);
+    art.strokes.lineTo(3, 17);
+    return outline(art, w);
+}
+
 struct Symbol {
     const char* name;
     double width;  // of the artwork, at height 20
@@ -185,6 +346,18 @@ constexpr Symbol kSymbols[] = {
     {"exclamationmark.octagon", 20, exclamationOctagon},
     {"photo", 25, photo},
     {"photo.badge.exclamationmark", 27, photoBadgeExclamation},
+    {"bold", 17, boldLetter},
+    {"italic", 18, italicLetter},
+    {"underline", 18, underlineLetter},
+    {"strikethrough", 20, strikethroughLetter},
+    {"chevron.left.forwardslash.chevron.right", 23, codeBrackets},
+    {"link", 20, chainLink},
+    {"minus", 20, minusBar},
+    {"tablecells", 22, tableCells},
+    {"list.bullet", 20, listBullet},
+    {"questionmark.circle", 20, questionmarkCircle},
+    {"chevron.backward", 12, chevronBackward},
+    {"chevron.forward", 12, chevronForward},
 };
 
 const Symbol* find(std::string_view name)
