@@ -1,0 +1,784 @@
+#include "platform/view/TextView.h"
+
+#include "platform/pasteboard/Pasteboard.h"
+#include "platform/strings/LocalizedStrings.h"
+#include "platform/text/CharacterClass.h"
+#include "platform/text/Lines.h"
+#include "platform/text/Utf.h"
+#include "platform/undo/UndoManager.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace velkin {
+
+// How to undo one change: put `text` back in place of `range` of the current text.
+struct TextView::UndoRecord {
+    Range range;
+    AttributedString text;
+};
+
+namespace {
+
+Appearance appearanceOf(const QPalette& palette)
+{
+    return palette.color(QPalette::Base).lightnessF() < 0.5 ? Appearance::Dark : Appearance::Light;
+}
+
+} // namespace
+
+TextView::TextView(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    setUp();
+}
+
+TextView::TextView(const QRectF& frame, QWidget* parent) : QAbstractScrollArea(parent)
+{
+    setUp();
+    setGeometry(frame.toRect());
+}
+
+TextView::~TextView()
+{
+    // The layout observes the storage: it goes first.
+    layout_.reset();
+    if (storage_)
+        storage_->removeObserver(storageObserver_);
+}
+
+void TextView::setUp()
+{
+    storage_ = std::make_unique<TextStorage>();
+    layout_ = std::make_unique<LayoutManager>(storage_.get());
+    storageObserver_ = storage_->addObserver([this](const TextStorage::Edit& edit) { storageEdited(edit); });
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setAutoFillBackground(false);
+    appearance_ = appearanceOf(palette());
+    layout_->appearance = appearance_;
+}
+
+void TextView::replaceLayoutManager(std::unique_ptr<LayoutManager> layout)
+{
+    if (!layout)
+        return;
+    layout_ = std::move(layout);
+    layout_->setTextStorage(storage_.get());
+    layout_->appearance = appearance_;
+    layout_->setTextContainer(container_);
+    layoutDocument();
+    viewport()->update();
+}
+
+void TextView::setString(U16View text)
+{
+    unmarkText();
+    endTyping();
+    ownChange_ = true;
+    storage_->replaceCharacters({0, storage_->length()}, AttributedString(U16String(text), typingAttributes_));
+    ownChange_ = false;
+    selection_ = {std::min(selection_.location, storage_->length()), 0};
+    anchor_ = selection_.location;
+    layoutDocument();
+}
+
+// ---- Geometry ----
+
+void TextView::setTextContainerInset(QSizeF inset)
+{
+    inset_ = inset;
+    layoutDocument();
+    viewport()->update();
+}
+
+void TextView::setLineFragmentPadding(double padding)
+{
+    padding_ = padding;
+    layoutDocument();
+    viewport()->update();
+}
+
+double TextView::contentWidth() const
+{
+    // A view that was never shown has had no resize event: its own width stands in for the viewport's.
+    return isVisible() ? viewport()->width() : width();
+}
+
+int TextView::visibleHeight() const
+{
+    return isVisible() ? viewport()->height() : height();
+}
+
+const TextContainer& TextView::textContainer()
+{
+    TextContainer wanted = container_;
+    wanted.width = std::max(1.0, contentWidth() - 2 * inset_.width());
+    wanted.lineFragmentPadding = padding_;
+    if (wanted.width != container_.width || wanted.lineFragmentPadding != container_.lineFragmentPadding
+        || wanted.width != layout_->textContainer().width) {
+        container_ = wanted;
+        layout_->setTextContainer(container_);
+    }
+    return container_;
+}
+
+QPointF TextView::containerPoint(QPointF p) const
+{
+    return QPointF(p.x() - inset_.width(), p.y() + verticalScrollBar()->value() - inset_.height());
+}
+
+QPointF TextView::viewportPoint(QPointF p) const
+{
+    return QPointF(p.x() + inset_.width(), p.y() - verticalScrollBar()->value() + inset_.height());
+}
+
+QRectF TextView::visibleContainerRect() const
+{
+    return QRectF(containerPoint(QPointF(0, 0)), QSizeF(contentWidth(), visibleHeight()));
+}
+
+double TextView::documentHeight()
+{
+    textContainer();
+    return layout_->usedRect().height() + 2 * inset_.height();
+}
+
+void TextView::scheduleLayout()
+{
+    // Shown views lay out once the changes of this turn are done; others when asked.
+    if (layoutScheduled_ || !isVisible())
+        return;
+    layoutScheduled_ = true;
+    QTimer::singleShot(0, this, [this] {
+        layoutScheduled_ = false;
+        layoutDocument();
+    });
+}
+
+void TextView::layoutDocument()
+{
+    textContainer();
+    layout_->ensureLayout();
+    const int range = std::max(0, int(std::ceil(documentHeight())) - visibleHeight());
+    QScrollBar* bar = verticalScrollBar();
+    bar->setRange(0, range);
+    bar->setPageStep(std::max(1, visibleHeight()));
+    bar->setSingleStep(20);
+}
+
+int TextView::characterIndexForPoint(QPointF p)
+{
+    textContainer();
+    return layout_->characterIndex(containerPoint(p));
+}
+
+int TextView::glyphCharacterIndex(QPointF p)
+{
+    textContainer();
+    if (storage_->length() == 0)
+        return -1;
+    const QPointF at = containerPoint(p);
+    const int glyph = layout_->glyphIndex(at);
+    const QRectF box = layout_->boundingRect({glyph, 1});
+    if (!box.contains(at) || glyph >= storage_->length())
+        return -1;
+    return layout_->characterIndexForGlyph(glyph);
+}
+
+QRect TextView::firstRectForCharacterRange(Range range)
+{
+    textContainer();
+    QRectF rect = layout_->caretRect(range.location);
+    if (range.length > 0) {
+        Range line;
+        layout_->lineFragmentRect(range.location, &line);
+        const QRectF box = layout_->boundingRect(intersection(range, line).empty() ? range : intersection(range, line));
+        if (!box.isNull())
+            rect = box;
+    }
+    const QRectF inView(viewportPoint(rect.topLeft()), rect.size());
+    return QRect(viewport()->mapToGlobal(inView.topLeft().toPoint()), inView.size().toSize());
+}
+
+void TextView::scrollRangeToVisible(Range range)
+{
+    textContainer();
+    layoutDocument();
+    QRectF rect = range.length > 0 ? layout_->boundingRect(layout_->glyphRange(range)) : layout_->caretRect(range.location);
+    if (rect.isNull())
+        rect = layout_->caretRect(std::min(range.location, storage_->length()));
+    const double top = rect.top() + inset_.height();
+    const double bottom = rect.bottom() + inset_.height();
+    QScrollBar* bar = verticalScrollBar();
+    const int height = visibleHeight();
+    int value = bar->value();
+    if (bottom > value + height)
+        value = int(std::ceil(bottom)) - height;
+    if (top < value)
+        value = int(std::floor(top));
+    bar->setValue(std::clamp(value, bar->minimum(), bar->maximum()));
+}
+
+// ---- Settings ----
+
+void TextView::setEditable(bool editable)
+{
+    editable_ = editable;
+    if (editable)
+        selectable_ = true;
+    setAttribute(Qt::WA_InputMethodEnabled, editable);
+    viewport()->update();
+}
+
+void TextView::setSelectable(bool selectable)
+{
+    selectable_ = selectable;
+    if (!selectable)
+        editable_ = false;
+    viewport()->setCursor(selectable ? Qt::IBeamCursor : Qt::ArrowCursor);
+}
+
+void TextView::setDrawsBackground(bool draws)
+{
+    drawsBackground_ = draws;
+    viewport()->update();
+}
+
+void TextView::setBackgroundColor(const Color& color)
+{
+    background_ = color;
+    viewport()->update();
+}
+
+// ---- Selection ----
+
+void TextView::setSelectedRange(Range range)
+{
+    const int n = storage_->length();
+    int start = std::clamp(range.location, 0, n);
+    int stop = std::clamp(range.location + std::max(range.length, 0), start, n);
+    // Never between the halves of a surrogate pair.
+    const U16View text = storage_->string();
+    if (splitsCharacter(text, start))
+        --start;
+    if (splitsCharacter(text, stop))
+        ++stop;
+    anchor_ = start;
+    const bool changed = Range::fromTo(start, stop) != selection_;
+    setSelection(Range::fromTo(start, stop), false);
+    if (!changed) {
+        // Asked for explicitly: the delegate hears of it even when nothing moved.
+        if (changing_ > 0)
+            selectionPending_ = true;
+        else if (delegate_)
+            delegate_->textViewDidChangeSelection(*this);
+    }
+}
+
+void TextView::setSelection(Range range, bool keepTyping, bool keepGoalX)
+{
+    const int n = storage_->length();
+    range.location = std::clamp(range.location, 0, n);
+    range.length = std::clamp(range.length, 0, n - range.location);
+    if (!keepGoalX)
+        goalX_.reset();
+    if (!keepTyping)
+        endTyping();
+    if (range == selection_)
+        return;
+    selection_ = range;
+    updateTypingAttributes();
+    restartBlink();
+    viewport()->update();
+    if (changing_ > 0)
+        selectionPending_ = true;
+    else if (delegate_)
+        delegate_->textViewDidChangeSelection(*this);
+}
+
+void TextView::updateTypingAttributes()
+{
+    // Typed text continues the character before the caret, except at the start
+    // of a paragraph, where it takes the paragraph's own first character.
+    const int n = storage_->length();
+    if (n == 0)
+        return;
+    const int at = selection_.location;
+    const U16View text = storage_->string();
+    int from;
+    if (at > 0 && !CharacterClass::isNewline(text[size_t(at - 1)]))
+        from = at - 1;
+    else if (at < n)
+        from = at;
+    else
+        from = at - 1;
+    Attributes attributes = storage_->attributes(from);
+    attributes.remove(AttributeKey::Link);
+    typingAttributes_ = attributes;
+}
+
+void TextView::storageEdited(const TextStorage::Edit& edit)
+{
+    viewport()->update();
+    if (!edit.charactersChanged)
+        return;
+    if (!ownChange_) {
+        // Someone else changed the characters: what the view remembered about them is gone.
+        endTyping();
+        marked_.reset();
+    }
+    // Keep the selection on the same text, or after the replacement when it was inside it.
+    const int oldEnd = edit.range.end() - edit.delta;
+    int start = selection_.location, stop = selection_.end();
+    auto adjust = [&](int position) {
+        if (position >= oldEnd)
+            return position + edit.delta;
+        if (position <= edit.range.location)
+            return position;
+        return edit.range.end();
+    };
+    start = adjust(start);
+    stop = std::max(start, adjust(stop));
+    const int n = storage_->length();
+    start = std::clamp(start, 0, n);
+    stop = std::clamp(stop, start, n);
+    const Range moved = Range::fromTo(start, stop);
+    anchor_ = std::clamp(anchor_ >= oldEnd ? anchor_ + edit.delta : std::min(anchor_, n), 0, n);
+    if (moved != selection_) {
+        selection_ = moved;
+        if (changing_ > 0)
+            selectionPending_ = true;
+    }
+    scheduleLayout();
+}
+
+// ---- The road ----
+
+UndoManager* TextView::undoManager()
+{
+    if (delegate_)
+        if (UndoManager* manager = delegate_->undoManagerForTextView(*this))
+            return manager;
+    if (!ownUndo_)
+        ownUndo_ = std::make_unique<UndoManager>();
+    return ownUndo_.get();
+}
+
+bool TextView::shouldChangeText(Range range, int replacementLength)
+{
+    if (!editable_ || range.location < 0 || range.length < 0 || range.end() > storage_->length()
+        || replacementLength < 0)
+        return false;
+    if (allowsUndo_ && !suppressUndo_)
+        registerUndo(range, replacementLength);
+    return true;
+}
+
+void TextView::registerUndo(Range range, int replacementLength)
+{
+    UndoManager* manager = undoManager();
+    if (!manager)
+        return;
+    auto record = std::make_shared<UndoRecord>(UndoRecord{{range.location, replacementLength},
+                                                          storage_->attributedSubstring(range)});
+    lastRecord_ = record;
+    QPointer<TextView> view(this);
+    manager->registerUndo([view, record] {
+        if (view)
+            view->undoChange(record);
+    });
+}
+
+void TextView::undoChange(const std::shared_ptr<UndoRecord>& record)
+{
+    endTyping();
+    unmarkText();
+    if (record->range.location < 0 || record->range.end() > storage_->length())
+        return;  // the text changed behind the view's back: nothing safe to restore
+    const AttributedString restored = record->text;
+    const Range at = record->range;
+    replaceText(at, restored, Range{at.location, restored.length()});
+    scrollRangeToVisible(selection_);
+}
+
+void TextView::didChangeText()
+{
+    if (delegate_)
+        delegate_->textDidChange(*this);
+    if (selectionPending_ && changing_ == 0) {
+        selectionPending_ = false;
+        if (delegate_)
+            delegate_->textViewDidChangeSelection(*this);
+    }
+    scheduleLayout();
+}
+
+bool TextView::replaceText(Range range, U16View text)
+{
+    return replaceText(range, AttributedString(U16String(text), typingAttributes_), std::nullopt);
+}
+
+bool TextView::replaceText(Range range, const AttributedString& text)
+{
+    return replaceText(range, text, std::nullopt);
+}
+
+bool TextView::replaceText(Range range, const AttributedString& text, std::optional<Range> selectionAfter)
+{
+    if (!shouldChangeText(range, text.length()))
+        return false;
+    ++changing_;
+    ownChange_ = true;
+    storage_->replaceCharacters(range, text);
+    ownChange_ = false;
+    if (selectionAfter) {
+        anchor_ = std::clamp(selectionAfter->location, 0, storage_->length());
+        setSelection(*selectionAfter, true);
+    }
+    --changing_;
+    didChangeText();
+    return true;
+}
+
+bool TextView::typeReplacing(Range range, U16View text, Typing kind)
+{
+    UndoManager* manager = allowsUndo_ ? undoManager() : nullptr;
+    bool coalesce = false;
+    if (manager && kind != Typing::none && typing_ == kind && typingRecord_ && manager->undoCount() == typingUndoCount_
+        && !manager->isUndoing() && !manager->isRedoing()) {
+        const UndoRecord& r = *typingRecord_;
+        if (kind == Typing::inserting)
+            coalesce = range.length == 0 && range.location == r.range.end();
+        else
+            coalesce = text.empty() && r.range.length == 0 && range.end() == r.range.location;
+    }
+    AttributedString removed;
+    if (coalesce && kind == Typing::deleting)
+        removed = storage_->attributedSubstring(range);
+    suppressUndo_ = coalesce;
+    lastRecord_.reset();
+    const bool allowed = shouldChangeText(range, int(text.size()));
+    suppressUndo_ = false;
+    if (!allowed)
+        return false;
+    if (coalesce) {
+        UndoRecord& r = *typingRecord_;
+        if (kind == Typing::inserting) {
+            r.range.length += int(text.size());
+        } else {
+            removed.append(r.text);
+            r.text = std::move(removed);
+            r.range.location = range.location;
+        }
+    }
+    ++changing_;
+    ownChange_ = true;
+    storage_->replaceCharacters(range, AttributedString(U16String(text), typingAttributes_));
+    ownChange_ = false;
+    const int caret = range.location + int(text.size());
+    anchor_ = caret;
+    setSelection({caret, 0}, true);
+    --changing_;
+    if (!coalesce) {
+        typingRecord_ = kind == Typing::none ? nullptr : lastRecord_;
+        typing_ = typingRecord_ ? kind : Typing::none;
+    }
+    typingUndoCount_ = manager ? manager->undoCount() : 0;
+    didChangeText();
+    return true;
+}
+
+void TextView::deleteRange(Range range, Typing kind)
+{
+    if (range.length <= 0)
+        return;
+    typeReplacing(range, U16View(), kind);
+    scrollRangeToVisible(selection_);
+}
+
+void TextView::insertText(U16View text, std::optional<Range> replacementRange)
+{
+    if (!editable_)
+        return;
+    if (marked_ && !replacementRange) {
+        // Committing over the composition: the marked text gives way to the original first.
+        const Range marked = *marked_;
+        unmarkText();
+        replacementRange = Range{marked.location, markedOriginal_.length()};
+    }
+    Range range = replacementRange ? *replacementRange : selection_;
+    range.location = std::clamp(range.location, 0, storage_->length());
+    range.length = std::clamp(range.length, 0, storage_->length() - range.location);
+    const bool replacing = range.length > 0;
+    if (replacing)
+        endTyping();
+    typeReplacing(range, text, Typing::inserting);
+    scrollRangeToVisible(selection_);
+}
+
+void TextView::insertNewline()
+{
+    insertText(u"\n");
+}
+
+void TextView::selectAll()
+{
+    if (!selectable_)
+        return;
+    anchor_ = 0;
+    setSelection({0, storage_->length()}, false);
+}
+
+void TextView::undo()
+{
+    endTyping();
+    if (UndoManager* manager = undoManager(); manager && allowsUndo_)
+        manager->undo();
+}
+
+void TextView::redo()
+{
+    endTyping();
+    if (UndoManager* manager = undoManager(); manager && allowsUndo_)
+        manager->redo();
+}
+
+bool TextView::writeSelection(Pasteboard& pasteboard, const std::string& type)
+{
+    if (type != Pasteboard::stringType || selection_.length == 0)
+        return false;
+    return pasteboard.setString(U16String(substring(storage_->string(), selection_)), type);
+}
+
+void TextView::copy()
+{
+    if (selection_.length == 0)
+        return;
+    Pasteboard& board = Pasteboard::general();
+    board.clearContents();
+    writeSelection(board, Pasteboard::stringType);
+}
+
+void TextView::cut()
+{
+    if (selection_.length == 0 || !editable_)
+        return;
+    copy();
+    endTyping();
+    deleteRange(selection_, Typing::none);
+}
+
+void TextView::paste()
+{
+    if (!editable_)
+        return;
+    const std::optional<U16String> text = Pasteboard::general().string();
+    if (!text || text->empty())
+        return;
+    endTyping();
+    const Range range = marked_ ? *marked_ : selection_;
+    replaceText(range, AttributedString(*text, typingAttributes_), Range{range.location + int(text->size()), 0});
+    scrollRangeToVisible(selection_);
+}
+
+// ---- Drawing ----
+
+bool TextView::isCaretVisible() const
+{
+    return editable_ && hasFocus() && caretOn_ && selection_.length == 0;
+}
+
+void TextView::drawContents(QPainter& painter, const QRectF& rect, QPointF origin, bool withCaret)
+{
+    textContainer();
+    layout_->appearance = appearance_;
+    layout_->selectedRanges.clear();
+    if (selection_.length > 0)
+        layout_->selectedRanges.push_back(selection_);
+    layout_->draw(painter, rect, origin);
+    if (withCaret && isCaretVisible()) {
+        const QRectF caret = layout_->caretRect(selection_.location);
+        if (!caret.isNull()) {
+            // On whole device pixels, so that the caret is as sharp as the text.
+            const double ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1;
+            const double x = std::round((caret.x() + origin.x()) * ratio) / ratio;
+            const double width = std::max(1.0, std::round(ratio) / ratio);
+            painter.fillRect(QRectF(x, caret.y() + origin.y(), width, caret.height()),
+                             Color::text().toQColor(appearance_));
+        }
+    }
+}
+
+void TextView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(viewport());
+    if (drawsBackground_)
+        painter.fillRect(event->rect(), background_.toQColor(appearance_));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QPointF origin(inset_.width(), inset_.height() - verticalScrollBar()->value());
+    drawContents(painter, QRectF(event->rect()).translated(-origin), origin, true);
+}
+
+void TextView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    layoutFindBar();
+    layoutDocument();
+}
+
+void TextView::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+void TextView::restartBlink()
+{
+    caretOn_ = true;
+    blink_.stop();
+    const int flash = QApplication::cursorFlashTime();
+    if (hasFocus() && editable_ && flash > 0)
+        blink_.start(flash / 2, this);
+}
+
+void TextView::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == blink_.timerId()) {
+        caretOn_ = !caretOn_;
+        viewport()->update();
+        return;
+    }
+    QAbstractScrollArea::timerEvent(event);
+}
+
+void TextView::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    restartBlink();
+    viewport()->update();
+}
+
+void TextView::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    blink_.stop();
+    endTyping();
+    viewport()->update();
+}
+
+void TextView::showEvent(QShowEvent* event)
+{
+    QAbstractScrollArea::showEvent(event);
+    layoutDocument();
+    if (!event->spontaneous() && !inWindow_) {
+        inWindow_ = true;
+        viewDidMoveToWindow();
+    }
+}
+
+void TextView::hideEvent(QHideEvent* event)
+{
+    QAbstractScrollArea::hideEvent(event);
+    if (!event->spontaneous() && inWindow_) {
+        inWindow_ = false;
+        viewDidMoveToWindow();
+    }
+}
+
+void TextView::changeEvent(QEvent* event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
+        appearance_ = appearanceOf(palette());
+        layout_->appearance = appearance_;
+        viewport()->update();
+    }
+}
+
+// ---- Menus and drops ----
+
+QMenu* TextView::menuForEvent(QContextMenuEvent*)
+{
+    auto* menu = new QMenu(this);
+    QAction* cutItem = menu->addAction(QString::fromStdU16String(LocalizedStrings::text(u"Cut")), [this] { cut(); });
+    cutItem->setEnabled(editable_ && selection_.length > 0);
+    QAction* copyItem = menu->addAction(QString::fromStdU16String(LocalizedStrings::text(u"Copy")), [this] { copy(); });
+    copyItem->setEnabled(selection_.length > 0);
+    QAction* pasteItem = menu->addAction(QString::fromStdU16String(LocalizedStrings::text(u"Paste")), [this] { paste(); });
+    pasteItem->setEnabled(editable_);
+    menu->addSeparator();
+    menu->addAction(QString::fromStdU16String(LocalizedStrings::text(u"Select All")), [this] { selectAll(); });
+    return menu;
+}
+
+void TextView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = menuForEvent(event);
+    if (!menu)
+        return;
+    menu->exec(event->globalPos());
+    delete menu;
+}
+
+bool TextView::canAcceptDrop(const QMimeData& mime) const
+{
+    return editable_ && mime.hasText();
+}
+
+bool TextView::performDrop(const QMimeData& mime, int index)
+{
+    if (!canAcceptDrop(mime))
+        return false;
+    const U16String text = mime.text().toStdU16String();
+    index = std::clamp(index, 0, storage_->length());
+    endTyping();
+    return replaceText({index, 0}, AttributedString(text, typingAttributes_), Range{index, int(text.size())});
+}
+
+void TextView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (canAcceptDrop(*event->mimeData())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TextView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (canAcceptDrop(*event->mimeData())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TextView::dropEvent(QDropEvent* event)
+{
+    if (performDrop(*event->mimeData(), characterIndexForPoint(event->position()))) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        setFocus();
+    } else {
+        event->ignore();
+    }
+}
+
+} // namespace velkin

@@ -1,0 +1,325 @@
+#pragma once
+// A scrolling, editable view of a TextStorage laid out by a LayoutManager: the
+// caret and the selection, mouse and keyboard editing, input methods, undo, the
+// clipboard, dragged text and a find bar. It knows nothing of Markdown;
+// subclasses add their own behaviour by overriding the virtual steps below.
+//
+// Every change the view makes to its text takes one road: shouldChangeText()
+// (which registers the undo), the change of the storage, then didChangeText()
+// (which tells the delegate). A view works without a window: it can be given a
+// size and driven by calling its methods or by sending events to viewport().
+#include "platform/attributed/TextStorage.h"
+#include "platform/layout/LayoutManager.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QPointer>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QLineEdit;
+class QMenu;
+class QMimeData;
+
+namespace velkin {
+
+class Pasteboard;
+class TextView;
+class UndoManager;
+
+// What a text view tells the object that manages it.
+class TextViewDelegate {
+public:
+    virtual ~TextViewDelegate() = default;
+    // After every change of the text made through the view.
+    virtual void textDidChange(TextView&) {}
+    // After every change of the selection (after the text change, when one caused it).
+    virtual void textViewDidChangeSelection(TextView&) {}
+    // The undo manager the view registers its changes with; none gives the view's own.
+    virtual UndoManager* undoManagerForTextView(TextView&) { return nullptr; }
+    // A click on a link; true when the delegate handled it.
+    virtual bool textViewClickedOnLink(TextView&, const U16String& /*link*/, int /*index*/) { return false; }
+};
+
+// The commands keys turn into.
+struct TextCommand {
+    enum Kind {
+        moveLeft,
+        moveRight,
+        moveUp,
+        moveDown,
+        moveWordLeft,
+        moveWordRight,
+        moveToBeginningOfLine,
+        moveToEndOfLine,
+        moveToBeginningOfParagraph,
+        moveToEndOfParagraph,
+        moveToBeginningOfDocument,
+        moveToEndOfDocument,
+        pageUp,
+        pageDown,
+        insertNewline,
+        insertTab,
+        insertBacktab,
+        deleteBackward,
+        deleteForward,
+        deleteWordBackward,
+        deleteWordForward,
+        cancelOperation,
+    };
+    Kind kind = moveLeft;
+    bool extendSelection = false;  // the movement also extends the selection (Shift)
+
+    bool operator==(const TextCommand&) const = default;
+};
+
+// The find bar's actions, numbered as the menus send them.
+enum class FindAction { showFindInterface = 1, nextMatch = 2, previousMatch = 3, setSearchString = 7 };
+
+class TextView : public QAbstractScrollArea {
+public:
+    explicit TextView(QWidget* parent = nullptr);
+    // A view of the given size, as a window-less check makes one.
+    explicit TextView(const QRectF& frame, QWidget* parent = nullptr);
+    ~TextView() override;
+
+    // ---- Text, layout and geometry ----
+    TextStorage* textStorage() { return storage_.get(); }
+    const TextStorage* textStorage() const { return storage_.get(); }
+    LayoutManager* layoutManager() { return layout_.get(); }
+    // Puts a new layout manager (of any subclass) over the view's storage.
+    void replaceLayoutManager(std::unique_ptr<LayoutManager> layout);
+    const U16String& string() const { return storage_->string(); }
+    // Replaces the whole text with plain text in the typing attributes; no undo, no delegate call.
+    void setString(U16View text);
+
+    // Space between the view's edges and the text container.
+    QSizeF textContainerInset() const { return inset_; }
+    void setTextContainerInset(QSizeF inset);
+    double lineFragmentPadding() const { return padding_; }
+    void setLineFragmentPadding(double padding);
+    // The container as laid out: the view's width less the insets.
+    const TextContainer& textContainer();
+    // A point of the viewport in container coordinates, and back.
+    QPointF containerPoint(QPointF viewportPoint) const;
+    QPointF viewportPoint(QPointF containerPoint) const;
+    // The insertion point nearest to a point of the viewport.
+    int characterIndexForPoint(QPointF viewportPoint);
+    // The rectangle of the first line of a range, in global (screen) coordinates.
+    QRect firstRectForCharacterRange(Range range);
+    // Scrolls so that the range (or the caret before it) is in view.
+    void scrollRangeToVisible(Range range);
+    // The part of the container that shows, in container coordinates.
+    QRectF visibleContainerRect() const;
+
+    // ---- Settings ----
+    bool isEditable() const { return editable_; }
+    void setEditable(bool editable);
+    bool isSelectable() const { return selectable_; }
+    void setSelectable(bool selectable);
+    bool allowsUndo() const { return allowsUndo_; }
+    void setAllowsUndo(bool allows) { allowsUndo_ = allows; }
+    // The background: drawn when asked, in a colour that follows the appearance.
+    bool drawsBackground() const { return drawsBackground_; }
+    void setDrawsBackground(bool draws);
+    const Color& backgroundColor() const { return background_; }
+    void setBackgroundColor(const Color& color);
+    // Light or dark, from the palette.
+    Appearance appearance() const { return appearance_; }
+
+    TextViewDelegate* delegate() const { return delegate_; }
+    void setDelegate(TextViewDelegate* delegate) { delegate_ = delegate; }
+
+    // ---- Selection and typing ----
+    Range selectedRange() const { return selection_; }
+    std::vector<Range> selectedRanges() const { return {selection_}; }
+    // Clamps the range to the text and keeps whole characters; tells the delegate.
+    void setSelectedRange(Range range);
+    const Attributes& typingAttributes() const { return typingAttributes_; }
+    void setTypingAttributes(const Attributes& attributes) { typingAttributes_ = attributes; }
+
+    // Text an input method is composing, kept in the storage until committed.
+    bool hasMarkedText() const { return marked_.has_value(); }
+    std::optional<Range> markedRange() const { return marked_; }
+
+    // ---- The road every change takes ----
+    // Asks whether the range may be replaced by text of that length and registers
+    // the undo; false leaves everything as it is.
+    virtual bool shouldChangeText(Range range, int replacementLength);
+    // Tells the delegate after a change, then the pending selection change.
+    virtual void didChangeText();
+    // The whole road: true when the change was made. The selection is left to the caller.
+    bool replaceText(Range range, U16View text);
+    bool replaceText(Range range, const AttributedString& text);
+    // The same, putting the selection (clamped) in place before the delegate hears of the change.
+    bool replaceText(Range range, const AttributedString& text, std::optional<Range> selectionAfter);
+
+    // ---- Editing entry points ----
+    // Types text over the marked text, the given range or the selection.
+    virtual void insertText(U16View text, std::optional<Range> replacementRange = std::nullopt);
+    virtual void insertNewline();
+    // Runs a command made from a key.
+    virtual void doCommand(const TextCommand& command);
+    virtual void copy();
+    virtual void cut();
+    virtual void paste();
+    void selectAll();
+    void undo();
+    void redo();
+    // The undo manager changes are registered with: the delegate's, else the view's own.
+    UndoManager* undoManager();
+
+    // Writes the selection to a pasteboard as the given type; false when there is nothing to write.
+    virtual bool writeSelection(Pasteboard& pasteboard, const std::string& type);
+
+    // ---- Find bar ----
+    bool usesFindBar() const { return usesFindBar_; }
+    void setUsesFindBar(bool uses);
+    bool isFindBarVisible() const;
+    const U16String& findString() const { return findString_; }
+    void setFindString(U16View text);
+    // Runs a find action by its number; false when the view does not handle it.
+    virtual bool performFindAction(int action);
+    virtual bool validateFindAction(int action) const;
+
+    // ---- Drawing ----
+    // Draws the background, text and caret of the container rectangle `rect` at `origin`.
+    void drawContents(QPainter& painter, const QRectF& rect, QPointF origin, bool withCaret);
+    // Whether the caret is drawn now (focus, blink phase and an empty selection).
+    bool isCaretVisible() const;
+
+    // The view is part of a shown window.
+    bool isInWindow() const { return inWindow_; }
+
+    // Lays the whole text out for the current width and updates the scroll range.
+    void layoutDocument();
+
+protected:
+    // Called when the view has become part of a shown window, or stopped being one.
+    virtual void viewDidMoveToWindow() {}
+    // A press of the mouse, with the number of quick presses in a row it completes.
+    virtual void mouseDown(QMouseEvent* event, int clickCount);
+    // The menu for a right click; the view shows it and deletes it afterwards.
+    virtual QMenu* menuForEvent(QContextMenuEvent* event);
+    // Whether a dragged or pasted payload can be taken, and taking it at a character index.
+    virtual bool canAcceptDrop(const QMimeData& mime) const;
+    virtual bool performDrop(const QMimeData& mime, int index);
+    // The character index under a point of the viewport (a glyph, not an insertion point).
+    int glyphCharacterIndex(QPointF viewportPoint);
+
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    bool event(QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    struct UndoRecord;
+    enum class Granularity { character, word, paragraph };
+    enum class Typing { none, inserting, deleting };
+
+    void setUp();
+    void scheduleLayout();
+    void storageEdited(const TextStorage::Edit& edit);
+    void registerUndo(Range range, int replacementLength);
+    void undoChange(const std::shared_ptr<UndoRecord>& record);
+    void endTyping() { typing_ = Typing::none; }
+    bool typeReplacing(Range range, U16View text, Typing kind);
+    void deleteRange(Range range, Typing kind);
+    void setSelection(Range range, bool keepTyping, bool keepGoalX = false);
+    void updateTypingAttributes();
+    void restartBlink();
+    void moveCaret(int to, bool extend, bool keepGoalX = false);
+    int previousCharacter(int index) const;
+    int nextCharacter(int index) const;
+    int wordBoundary(int index, bool forward) const;
+    Range wordRange(int index) const;
+    Range lineRangeAt(int index);
+    int verticalTarget(int index, int lines);
+    double documentHeight();
+    int visibleHeight() const;
+    double contentWidth() const;
+    void layoutFindBar();
+    void findNext(bool forward);
+    Range selectionForGranularity(int anchor, int index) const;
+    void setMarkedText(const U16String& text, int caret);
+    void unmarkText();
+    void autoscroll(QPointF viewportPoint);
+
+    std::unique_ptr<TextStorage> storage_;
+    std::unique_ptr<LayoutManager> layout_;
+    int storageObserver_ = 0;
+    TextContainer container_;
+    QSizeF inset_{0, 0};
+    double padding_ = 5;
+
+    bool editable_ = true;
+    bool selectable_ = true;
+    bool allowsUndo_ = false;
+    bool drawsBackground_ = true;
+    Color background_ = Color::role(Color::Role::TextBackground);
+    Appearance appearance_ = Appearance::Light;
+    TextViewDelegate* delegate_ = nullptr;
+    std::unique_ptr<UndoManager> ownUndo_;
+
+    Range selection_{0, 0};
+    int anchor_ = 0;
+    std::optional<double> goalX_;
+    Attributes typingAttributes_;
+    int changing_ = 0;                 // depth of changes on the road
+    bool selectionPending_ = false;    // a selection change to report after the text change
+    bool ownChange_ = false;           // the storage is being changed by the view itself
+    bool suppressUndo_ = false;        // the change joins an undo step already registered
+    bool layoutScheduled_ = false;
+    std::shared_ptr<UndoRecord> lastRecord_;
+
+    // Typing that coalesces into one undo step.
+    Typing typing_ = Typing::none;
+    std::shared_ptr<UndoRecord> typingRecord_;
+    size_t typingUndoCount_ = 0;
+
+    // Input-method composition.
+    std::optional<Range> marked_;
+    AttributedString markedOriginal_;
+
+    // Mouse tracking.
+    QBasicTimer blink_;
+    bool caretOn_ = true;
+    int clickCount_ = 0;
+    qint64 lastPressTime_ = 0;
+    QPointF lastPressPoint_;
+    bool tracking_ = false;
+    Granularity granularity_ = Granularity::character;
+    Range granularityOrigin_{0, 0};
+
+    bool inWindow_ = false;
+
+    // Find bar.
+    bool usesFindBar_ = false;
+    U16String findString_;
+    QWidget* findBar_ = nullptr;
+    QLineEdit* findField_ = nullptr;
+};
+
+} // namespace velkin

@@ -1,0 +1,640 @@
+// Keys, mouse and input methods of the text view.
+#include "platform/view/TextView.h"
+
+#include "platform/text/CharacterClass.h"
+#include "platform/text/Lines.h"
+#include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QStyleHints>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+#include <cmath>
+
+namespace velkin {
+
+namespace {
+
+// The command a key stands for, if any.
+std::optional<TextCommand> commandForKey(const QKeyEvent& event)
+{
+    using C = TextCommand;
+    const Qt::KeyboardModifiers mods = event.modifiers();
+    const bool shift = mods & Qt::ShiftModifier;
+    const bool control = mods & Qt::ControlModifier;
+    switch (event.key()) {
+    case Qt::Key_Left:
+        return C{control ? C::moveWordLeft : C::moveLeft, shift};
+    case Qt::Key_Right:
+        return C{control ? C::moveWordRight : C::moveRight, shift};
+    case Qt::Key_Up:
+        return C{control ? C::moveToBeginningOfParagraph : C::moveUp, shift};
+    case Qt::Key_Down:
+        return C{control ? C::moveToEndOfParagraph : C::moveDown, shift};
+    case Qt::Key_Home:
+        return C{control ? C::moveToBeginningOfDocument : C::moveToBeginningOfLine, shift};
+    case Qt::Key_End:
+        return C{control ? C::moveToEndOfDocument : C::moveToEndOfLine, shift};
+    case Qt::Key_PageUp:
+        return C{C::pageUp, shift};
+    case Qt::Key_PageDown:
+        return C{C::pageDown, shift};
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return C{C::insertNewline, false};
+    case Qt::Key_Tab:
+        return control ? std::nullopt : std::optional<C>(C{C::insertTab, false});
+    case Qt::Key_Backtab:
+        return C{C::insertBacktab, false};
+    case Qt::Key_Backspace:
+        return C{control ? C::deleteWordBackward : C::deleteBackward, false};
+    case Qt::Key_Delete:
+        return C{control ? C::deleteWordForward : C::deleteForward, false};
+    case Qt::Key_Escape:
+        return C{C::cancelOperation, false};
+    default:
+        return std::nullopt;
+    }
+}
+
+// Text a key types: printable characters without a command modifier.
+bool typesText(const QKeyEvent& event)
+{
+    const QString text = event.text();
+    if (text.isEmpty())
+        return false;
+    const Qt::KeyboardModifiers mods = event.modifiers();
+    if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier))  // AltGr arrives as Control+Alt
+        return false;
+    if (mods & Qt::MetaModifier)
+        return false;
+    for (QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return false;
+    return true;
+}
+
+U16String fromQString(const QString& text)
+{
+    return U16String(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
+}
+
+QString asQString(U16View text)
+{
+    return QString(reinterpret_cast<const QChar*>(text.data()), qsizetype(text.size()));
+}
+
+} // namespace
+
+// ---- Keys ----
+
+bool TextView::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride && editable_) {
+        // Keys that edit the text belong to the view, not to a menu shortcut.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (typesText(*key) || commandForKey(*key)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+bool TextView::focusNextPrevChild(bool next)
+{
+    // Tab is typed into an editable view.
+    return editable_ ? false : QAbstractScrollArea::focusNextPrevChild(next);
+}
+
+void TextView::keyPressEvent(QKeyEvent* event)
+{
+    if (event == QKeySequence::SelectAll) {
+        selectAll();
+    } else if (event == QKeySequence::Copy) {
+        copy();
+    } else if (event == QKeySequence::Cut) {
+        cut();
+    } else if (event == QKeySequence::Paste) {
+        paste();
+    } else if (event == QKeySequence::Undo) {
+        undo();
+    } else if (event == QKeySequence::Redo || (event->key() == Qt::Key_Z
+                                               && event->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier))) {
+        redo();
+    } else if (usesFindBar_ && event == QKeySequence::Find) {
+        performFindAction(int(FindAction::showFindInterface));
+    } else if (usesFindBar_ && event == QKeySequence::FindNext) {
+        performFindAction(int(FindAction::nextMatch));
+    } else if (usesFindBar_ && event == QKeySequence::FindPrevious) {
+        performFindAction(int(FindAction::previousMatch));
+    } else if (const auto command = commandForKey(*event)) {
+        if (!editable_ && (command->kind == TextCommand::insertNewline || command->kind == TextCommand::insertTab
+                           || command->kind == TextCommand::deleteBackward || command->kind == TextCommand::deleteForward)) {
+            event->ignore();
+            return;
+        }
+        doCommand(*command);
+    } else if (editable_ && typesText(*event)) {
+        insertText(fromQString(event->text()));
+    } else {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+int TextView::previousCharacter(int index) const
+{
+    // Within a window of the paragraph before the index: graphemes never span paragraphs.
+    const U16View text = storage_->string();
+    index = std::clamp(index, 0, int(text.size()));
+    if (index == 0)
+        return 0;
+    int from = std::max(0, index - 256);
+    if (splitsCharacter(text, from))
+        ++from;
+    const std::vector<int> bounds = TextOps::graphemeBoundaries(text.substr(size_t(from), size_t(index - from)));
+    for (auto it = bounds.rbegin(); it != bounds.rend(); ++it)
+        if (from + *it < index)
+            return from + *it;
+    return std::max(0, index - 1);
+}
+
+int TextView::nextCharacter(int index) const
+{
+    const U16View text = storage_->string();
+    const int n = int(text.size());
+    index = std::clamp(index, 0, n);
+    if (index == n)
+        return n;
+    int to = std::min(n, index + 256);
+    if (splitsCharacter(text, to))
+        --to;
+    const std::vector<int> bounds = TextOps::graphemeBoundaries(text.substr(size_t(index), size_t(to - index)));
+    for (int b : bounds)
+        if (b > 0)
+            return index + b;
+    return std::min(n, index + 1);
+}
+
+int TextView::wordBoundary(int index, bool forward) const
+{
+    const U16View text = storage_->string();
+    const int n = int(text.size());
+    index = std::clamp(index, 0, n);
+    const Range paragraph = paragraphRange(text, {std::min(index, std::max(0, n - 1)), 0});
+    Range content = paragraph;
+    while (content.length > 0 && CharacterClass::isNewline(text[size_t(content.end() - 1)]))
+        --content.length;
+    if (forward && index >= content.end())
+        return nextCharacter(index);
+    if (!forward && index <= content.location)
+        return index == 0 ? 0 : previousCharacter(index);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, asQString(substring(text, content)));
+    finder.setPosition(index - content.location);
+    for (;;) {
+        const qsizetype at = forward ? finder.toNextBoundary() : finder.toPreviousBoundary();
+        if (at < 0)
+            return forward ? content.end() : content.location;
+        const auto reasons = finder.boundaryReasons();
+        if (forward ? bool(reasons & QTextBoundaryFinder::EndOfItem) : bool(reasons & QTextBoundaryFinder::StartOfItem))
+            return content.location + int(at);
+    }
+}
+
+Range TextView::wordRange(int index) const
+{
+    const U16View text = storage_->string();
+    const int n = int(text.size());
+    if (n == 0)
+        return {0, 0};
+    index = std::clamp(index, 0, n);
+    const Range paragraph = paragraphRange(text, {std::min(index, n - 1), 0});
+    Range content = paragraph;
+    while (content.length > 0 && CharacterClass::isNewline(text[size_t(content.end() - 1)]))
+        --content.length;
+    if (content.length == 0)
+        return {paragraph.location, std::min(paragraph.length, 1)};
+    int local = std::clamp(index - content.location, 0, content.length);
+    if (local == content.length)
+        --local;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, asQString(substring(text, content)));
+    finder.setPosition(local);
+    qsizetype start = finder.isAtBoundary() ? local : finder.toPreviousBoundary();
+    finder.setPosition(local);
+    qsizetype stop = finder.toNextBoundary();
+    if (start < 0)
+        start = 0;
+    if (stop < 0)
+        stop = content.length;
+    return Range::fromTo(content.location + int(start), content.location + int(stop));
+}
+
+Range TextView::lineRangeAt(int index)
+{
+    textContainer();
+    const U16View text = storage_->string();
+    const int n = int(text.size());
+    if (n == 0 || (index >= n && CharacterClass::isNewline(text.back())))
+        return {n, 0};
+    Range line;
+    layout_->lineFragmentRect(std::min(index, n - 1), &line);
+    return line;
+}
+
+int TextView::verticalTarget(int index, int lines)
+{
+    textContainer();
+    layout_->ensureLayout();
+    const int n = storage_->length();
+    const QRectF caret = layout_->caretRect(index);
+    if (!goalX_)
+        goalX_ = caret.x();
+    const U16View text = storage_->string();
+    QRectF fragment;
+    if (n == 0 || (index >= n && CharacterClass::isNewline(text.back())))
+        fragment = layout_->extraLineFragmentRect();
+    else
+        fragment = layout_->lineFragmentRect(std::min(index, n - 1));
+    if (fragment.isNull())
+        fragment = caret;
+    double y;
+    if (std::abs(lines) > 1)
+        y = caret.center().y() + (lines > 0 ? 1 : -1) * std::max(1, visibleHeight());
+    else
+        y = lines < 0 ? fragment.top() - 0.5 : fragment.bottom() + 0.5;
+    if (y < 0)
+        return 0;
+    const double bottom = layout_->usedRect().bottom();
+    if (y >= bottom)
+        return n;
+    return layout_->characterIndex(QPointF(*goalX_, y));
+}
+
+void TextView::moveCaret(int to, bool extend, bool keepGoalX)
+{
+    to = std::clamp(to, 0, storage_->length());
+    if (extend) {
+        setSelection(Range::fromTo(std::min(anchor_, to), std::max(anchor_, to)), false, keepGoalX);
+    } else {
+        anchor_ = to;
+        setSelection({to, 0}, false, keepGoalX);
+    }
+    scrollRangeToVisible({to, 0});
+}
+
+void TextView::doCommand(const TextCommand& command)
+{
+    using C = TextCommand;
+    const int n = storage_->length();
+    const bool extend = command.extendSelection;
+    // The end that moves: the one away from the anchor.
+    const int focus = selection_.location == anchor_ ? selection_.end() : selection_.location;
+    const U16View text = storage_->string();
+    switch (command.kind) {
+    case C::moveLeft:
+        if (!extend && selection_.length > 0)
+            moveCaret(selection_.location, false);
+        else
+            moveCaret(previousCharacter(focus), extend);
+        break;
+    case C::moveRight:
+        if (!extend && selection_.length > 0)
+            moveCaret(selection_.end(), false);
+        else
+            moveCaret(nextCharacter(focus), extend);
+        break;
+    case C::moveUp:
+        moveCaret(verticalTarget(extend ? focus : selection_.location, -1), extend, true);
+        break;
+    case C::moveDown:
+        moveCaret(verticalTarget(extend ? focus : selection_.end(), 1), extend, true);
+        break;
+    case C::pageUp:
+    case C::pageDown: {
+        const int step = command.kind == C::pageUp ? -2 : 2;
+        const int target = verticalTarget(focus, step);
+        QScrollBar* bar = verticalScrollBar();
+        bar->setValue(bar->value() + (step < 0 ? -1 : 1) * bar->pageStep());
+        moveCaret(target, extend, true);
+        break;
+    }
+    case C::moveWordLeft:
+        moveCaret(wordBoundary(focus, false), extend);
+        break;
+    case C::moveWordRight:
+        moveCaret(wordBoundary(focus, true), extend);
+        break;
+    case C::moveToBeginningOfLine:
+        moveCaret(lineRangeAt(focus).location, extend);
+        break;
+    case C::moveToEndOfLine: {
+        const Range line = lineRangeAt(focus);
+        int end = line.end();
+        if (end > line.location && end <= n && CharacterClass::isNewline(text[size_t(end - 1)])) {
+            --end;
+            if (end > line.location && text[size_t(end)] == u'\n' && text[size_t(end - 1)] == u'\r')
+                --end;
+        } else if (end < n && end > line.location && CharacterClass::isWhitespace(text[size_t(end - 1)])) {
+            --end;  // a wrapped line ends before the blank it broke at
+        }
+        moveCaret(end, extend);
+        break;
+    }
+    case C::moveToBeginningOfParagraph:
+        moveCaret(n == 0 ? 0 : paragraphRange(text, {std::min(focus, n), 0}).location, extend);
+        break;
+    case C::moveToEndOfParagraph: {
+        if (n == 0) {
+            moveCaret(0, extend);
+            break;
+        }
+        const Range paragraph = paragraphRange(text, {std::min(focus, n), 0});
+        int end = paragraph.end();
+        while (end > paragraph.location && CharacterClass::isNewline(text[size_t(end - 1)]))
+            --end;
+        moveCaret(end, extend);
+        break;
+    }
+    case C::moveToBeginningOfDocument:
+        moveCaret(0, extend);
+        break;
+    case C::moveToEndOfDocument:
+        moveCaret(n, extend);
+        break;
+    case C::insertNewline:
+        insertNewline();
+        break;
+    case C::insertTab:
+        insertText(u"\t");
+        break;
+    case C::insertBacktab:
+    case C::cancelOperation:
+        break;
+    case C::deleteBackward:
+        if (!editable_)
+            break;
+        if (selection_.length > 0) {
+            endTyping();
+            deleteRange(selection_, Typing::none);
+        } else if (selection_.location > 0) {
+            const int from = previousCharacter(selection_.location);
+            deleteRange(Range::fromTo(from, selection_.location), Typing::deleting);
+        }
+        break;
+    case C::deleteForward:
+        if (!editable_)
+            break;
+        endTyping();
+        if (selection_.length > 0)
+            deleteRange(selection_, Typing::none);
+        else if (selection_.location < n)
+            deleteRange(Range::fromTo(selection_.location, nextCharacter(selection_.location)), Typing::none);
+        break;
+    case C::deleteWordBackward:
+    case C::deleteWordForward: {
+        if (!editable_)
+            break;
+        endTyping();
+        if (selection_.length > 0) {
+            deleteRange(selection_, Typing::none);
+            break;
+        }
+        const bool forward = command.kind == C::deleteWordForward;
+        const int other = wordBoundary(selection_.location, forward);
+        deleteRange(Range::fromTo(std::min(other, selection_.location), std::max(other, selection_.location)),
+                    Typing::none);
+        break;
+    }
+    }
+}
+
+// ---- Input methods ----
+
+void TextView::setMarkedText(const U16String& text, int caret)
+{
+    if (!marked_) {
+        markedOriginal_ = storage_->attributedSubstring(selection_);
+        marked_ = selection_;
+    }
+    const Range range = *marked_;
+    Attributes attributes = typingAttributes_;
+    attributes.set(AttributeKey::Underline, 1);
+    // The composition is no undo step of its own: the committed text will be.
+    suppressUndo_ = true;
+    const bool allowed = shouldChangeText(range, int(text.size()));
+    suppressUndo_ = false;
+    if (!allowed)
+        return;
+    ++changing_;
+    ownChange_ = true;
+    storage_->replaceCharacters(range, AttributedString(text, attributes));
+    ownChange_ = false;
+    marked_ = Range{range.location, int(text.size())};
+    const int at = range.location + std::clamp(caret, 0, int(text.size()));
+    anchor_ = at;
+    setSelection({at, 0}, false);
+    --changing_;
+    didChangeText();
+}
+
+void TextView::unmarkText()
+{
+    if (!marked_)
+        return;
+    // The original text goes back quietly; whatever replaces it next is the change that counts.
+    const Range range = *marked_;
+    marked_.reset();
+    if (range.end() <= storage_->length()) {
+        ownChange_ = true;
+        storage_->replaceCharacters(range, markedOriginal_);
+        ownChange_ = false;
+        selection_ = {range.location, markedOriginal_.length()};
+        anchor_ = range.location;
+    }
+}
+
+void TextView::inputMethodEvent(QInputMethodEvent* event)
+{
+    if (!editable_) {
+        event->ignore();
+        return;
+    }
+    const U16String commit = fromQString(event->commitString());
+    const U16String preedit = fromQString(event->preeditString());
+    if (!commit.empty()) {
+        std::optional<Range> replacement;
+        if (marked_) {
+            const Range marked = *marked_;
+            unmarkText();
+            replacement = Range{marked.location, markedOriginal_.length()};
+        } else if (event->replacementLength() > 0) {
+            const int start = std::clamp(selection_.location + event->replacementStart(), 0, storage_->length());
+            replacement = Range{start, std::min(event->replacementLength(), storage_->length() - start)};
+        }
+        insertText(commit, replacement);
+    } else if (marked_ && preedit.empty()) {
+        // A cancelled composition: the original text comes back, and the delegate hears of it.
+        const Range marked = *marked_;
+        unmarkText();
+        const int caret = marked.location + markedOriginal_.length();
+        ++changing_;
+        anchor_ = caret;
+        setSelection({caret, 0}, false);
+        --changing_;
+        didChangeText();
+    }
+    if (!preedit.empty()) {
+        int caret = int(preedit.size());
+        for (const auto& attribute : event->attributes())
+            if (attribute.type == QInputMethodEvent::Cursor)
+                caret = attribute.start;
+        setMarkedText(preedit, caret);
+    }
+    event->accept();
+}
+
+QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    auto* self = const_cast<TextView*>(this);
+    const U16View text = storage_->string();
+    const int n = int(text.size());
+    const Range paragraph = n == 0 ? Range{0, 0} : paragraphRange(text, {std::min(selection_.location, n - 1), 0});
+    switch (query) {
+    case Qt::ImEnabled:
+        return editable_;
+    case Qt::ImCursorRectangle: {
+        self->textContainer();
+        const QRectF caret = self->layout_->caretRect(selection_.location);
+        return QRectF(viewportPoint(caret.topLeft()) + QPointF(viewport()->geometry().topLeft()), caret.size());
+    }
+    case Qt::ImFont:
+        return font();
+    case Qt::ImCursorPosition:
+        return selection_.location - paragraph.location;
+    case Qt::ImAnchorPosition:
+        return anchor_ - paragraph.location;
+    case Qt::ImSurroundingText:
+        return asQString(substring(text, paragraph));
+    case Qt::ImCurrentSelection:
+        return asQString(substring(text, selection_));
+    case Qt::ImHints:
+        return int(Qt::ImhMultiLine);
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+// ---- Mouse ----
+
+Range TextView::selectionForGranularity(int anchor, int index) const
+{
+    switch (granularity_) {
+    case Granularity::character:
+        return Range::fromTo(std::min(anchor, index), std::max(anchor, index));
+    case Granularity::word:
+        return unionRange(granularityOrigin_, wordRange(index));
+    case Granularity::paragraph: {
+        const int n = storage_->length();
+        const Range here = n == 0 ? Range{0, 0} : paragraphRange(storage_->string(), {std::min(index, n - 1), 0});
+        return unionRange(granularityOrigin_, here);
+    }
+    }
+    return {index, 0};
+}
+
+void TextView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const qint64 now = event->timestamp();
+    const QPointF at = event->position();
+    const double slop = QApplication::startDragDistance();
+    if (clickCount_ > 0 && now - lastPressTime_ <= QApplication::doubleClickInterval()
+        && std::abs(at.x() - lastPressPoint_.x()) <= slop && std::abs(at.y() - lastPressPoint_.y()) <= slop)
+        ++clickCount_;
+    else
+        clickCount_ = 1;
+    lastPressTime_ = now;
+    lastPressPoint_ = at;
+    mouseDown(event, clickCount_);
+    event->accept();
+}
+
+void TextView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The second press of a double click arrives as this event: it counts as a press.
+    mousePressEvent(event);
+}
+
+void TextView::mouseDown(QMouseEvent* event, int clickCount)
+{
+    setFocus(Qt::MouseFocusReason);
+    if (!selectable_)
+        return;
+    if (clickCount == 1 && !(event->modifiers() & Qt::ShiftModifier)) {
+        const int glyph = glyphCharacterIndex(event->position());
+        if (glyph >= 0 && delegate_)
+            if (const U16String* link = storage_->attributes(glyph).string(AttributeKey::Link))
+                if (delegate_->textViewClickedOnLink(*this, *link, glyph))
+                    return;
+    }
+    const int index = characterIndexForPoint(event->position());
+    tracking_ = true;
+    if (clickCount >= 3) {
+        granularity_ = Granularity::paragraph;
+        const int n = storage_->length();
+        granularityOrigin_ = n == 0 ? Range{0, 0} : paragraphRange(storage_->string(), {std::min(index, n - 1), 0});
+        anchor_ = granularityOrigin_.location;
+        setSelection(granularityOrigin_, false);
+    } else if (clickCount == 2) {
+        granularity_ = Granularity::word;
+        granularityOrigin_ = wordRange(index);
+        anchor_ = granularityOrigin_.location;
+        setSelection(granularityOrigin_, false);
+    } else if (event->modifiers() & Qt::ShiftModifier) {
+        granularity_ = Granularity::character;
+        setSelection(selectionForGranularity(anchor_, index), false);
+    } else {
+        granularity_ = Granularity::character;
+        anchor_ = index;
+        setSelection({index, 0}, false);
+    }
+}
+
+void TextView::autoscroll(QPointF p)
+{
+    QScrollBar* bar = verticalScrollBar();
+    if (p.y() < 0)
+        bar->setValue(bar->value() + int(std::floor(p.y())));
+    else if (p.y() > visibleHeight())
+        bar->setValue(bar->value() + int(std::ceil(p.y() - visibleHeight())));
+}
+
+void TextView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!tracking_ || !(event->buttons() & Qt::LeftButton)) {
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    autoscroll(event->position());
+    const int index = characterIndexForPoint(event->position());
+    setSelection(selectionForGranularity(anchor_, index), false);
+    event->accept();
+}
+
+void TextView::mouseReleaseEvent(QMouseEvent* event)
+{
+    tracking_ = false;
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+} // namespace velkin
