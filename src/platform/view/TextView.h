@@ -80,6 +80,8 @@ struct TextCommand {
 enum class FindAction { showFindInterface = 1, nextMatch = 2, previousMatch = 3, setSearchString = 7 };
 
 class TextView : public QAbstractScrollArea {
+    Q_OBJECT
+
 public:
     explicit TextView(QWidget* parent = nullptr);
     // A view of the given size, as a window-less check makes one.
@@ -184,6 +186,8 @@ public:
     // Runs a find action by its number; false when the view does not handle it.
     virtual bool performFindAction(int action);
     virtual bool validateFindAction(int action) const;
+    // The Find menu's action, sent to the focused view: the tag is the find action's number.
+    Q_INVOKABLE void performTextFinderAction(int tag) { performFindAction(tag); }
 
     // ---- Drawing ----
     // Draws the background, text and caret of the container rectangle `rect` at `origin`.
