@@ -2,6 +2,7 @@
 #include "markdown/ColorSwatch.h"
 #include "markdown/TableGrid.h"
 #include "selftest/CheckUtilities.h"
+#include "selftest/OffscreenEditor.h"
 #include "selftest/SelfTestContext.h"
 
 #include "platform/attributed/Color.h"
@@ -39,6 +40,64 @@ bool isBytes(U16View text, std::vector<int> expected)
 {
     const auto b = bytes(text);
     return b && *b == expected;
+}
+
+// A swatch clicked and a colour picked in a window-less editor bound to a box.
+void colorEditingChecks(SelfTestContext& t)
+{
+    auto box = std::make_shared<TextBox>();
+    OffscreenEditor editor(OffscreenEditor::bound(box));
+    MarkdownTextView& view = *editor.view;
+    box->value = u"brand `#ff8800`\ntail";
+    editor.load(box->value);
+    editor.caretAt(u"tail");
+    editor.restyle();
+    editor.layOut();
+    LayoutManager& layout = *view.layoutManager();
+
+    // Where the swatch of a literal is drawn: left of it, centred on its capitals.
+    auto swatchCentre = [&](U16View text) {
+        const int at = editor.find(text);
+        const Range glyphs = layout.glyphRange(Range{std::max(at, 0), int(text.size())});
+        const QRectF fragment = layout.lineFragmentRect(glyphs.location);
+        const QRectF bounds = layout.boundingRect(glyphs);
+        const double baseline = fragment.top() + layout.location(glyphs.location).y();
+        const auto mark = at >= 0 ? editor.storage().marker<ColorMark>(AttributeKey::ColorSwatch, at) : nullptr;
+        const double size = mark ? mark->size : 10, gap = mark ? mark->gap : 3;
+        const double halfCap = mark ? mark->capHeight / 2 : 4;
+        return QPointF(bounds.left() - gap - size / 2, baseline - halfCap);
+    };
+    const int literal = editor.find(u"#ff8800");
+    const Range literalRange{literal, 7};
+    const QRectF fragment = layout.lineFragmentRect(literal);
+    const double baseline = fragment.top() + layout.location(literal).y();
+    const Font* font = editor.storage().font(literal);
+    const double capCentre = baseline - (font ? font->capHeight() / 2 : 0);
+    const QPointF centre = swatchCentre(u"#ff8800");
+    t.check("the swatch is centred on the literal's cap height", std::abs(centre.y() - capCentre) < 0.5,
+            "swatch " + TextOps::formatDouble(centre.y()) + ", cap centre " + TextOps::formatDouble(capCentre));
+    t.check("the line fragment's own centre would sit lower", capCentre < fragment.center().y());
+    const std::optional<Range> hit = view.colorSwatchRange(centre);
+    t.check("a click on the swatch resolves the literal's range", hit == literalRange);
+    t.check("a click on the literal itself is left to the caret", !view.colorSwatchRange(centre + QPointF(30, 0)));
+    t.check("a click far from any swatch resolves nothing", !view.colorSwatchRange(QPointF(380, 60)));
+    const bool began = view.beginColorEditing(hit.value_or(literalRange), false);
+    t.check("clicking the swatch opens a picking session", began && view.isEditingColor());
+    const Color blue = Color::srgb(0, 0, 1);
+    view.applyPickedColor(blue);
+    t.check("picking a colour rewrites the literal", editor.serialized() == u"brand `#0000ff`\ntail");
+    t.check("picking a colour updates the generated (bound) Markdown", box->value == u"brand `#0000ff`\ntail");
+    const int picked = editor.find(u"#0000ff");
+    const auto mark = picked >= 0 ? editor.storage().marker<ColorMark>(AttributeKey::ColorSwatch, picked) : nullptr;
+    Color::RGBA c;
+    t.check("the swatch follows the new colour", mark && mark->color.fixedComponents(c) && c.blue == 1.0);
+    view.applyPickedColor(Color::srgb(1, 0, 0));
+    t.check("a second pick rewrites the literal again", editor.serialized() == u"brand `#ff0000`\ntail");
+    view.endColorEditing();
+    t.check("clicking away ends the session", !view.isEditingColor());
+    view.applyPickedColor(blue);
+    t.check("a pick after the session ends changes nothing", editor.serialized() == u"brand `#ff0000`\ntail");
+    t.check("a range that isn't a colour opens no session", !view.beginColorEditing({editor.find(u"brand"), 5}, false));
 }
 
 } // namespace
@@ -128,6 +187,8 @@ void group24ColorLiterals(SelfTestContext& t)
         t.check("text outside a literal carries no swatch",
                 brand >= 0 && !storage.attributes(brand).has(AttributeKey::ColorSwatch));
     }
+
+    colorEditingChecks(t);
 }
 
 } // namespace velkin

@@ -4,9 +4,11 @@
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "selftest/CheckUtilities.h"
+#include "selftest/OffscreenEditor.h"
 #include "selftest/SelfTestContext.h"
 
 #include <cmath>
+#include <functional>
 
 namespace velkin {
 
@@ -52,7 +54,26 @@ void group07EditingCommands(SelfTestContext& t)
 
 void group08FormattingActions(SelfTestContext& t)
 {
-    (void)t;
+    OffscreenEditor editor(std::nullopt);
+    MarkdownTextView& view = *editor.view;
+    // Sets the text and the selection, runs the action, and reads the text back.
+    auto after = [&](U16View text, Range selection, const std::function<void()>& action) {
+        view.setString(text);
+        view.setSelectedRange(selection);
+        action();
+        return view.string();
+    };
+    t.check("text view bold action wraps selection",
+            after(u"hello", {0, 5}, [&] { view.mdBold(nullptr); }) == u"**hello**");
+    const ActionSender level2 = ActionSender::menuItem(2);
+    t.check("text view heading action applies level",
+            after(u"title", {0, 0}, [&] { view.mdApplyHeading(&level2); }) == u"## title");
+    t.check("text view italic action uses underscores at a word boundary",
+            after(u"word", {0, 4}, [&] { view.mdItalic(nullptr); }) == u"_word_");
+    t.check("text view italic action uses * inside a word",
+            after(u"menu", {1, 2}, [&] { view.mdItalic(nullptr); }) == u"m*en*u");
+    t.check("text view rule action inserts a thematic break",
+            after(u"para", {4, 0}, [&] { view.mdInsertHorizontalRule(nullptr); }) == u"para\n\n---\n");
 }
 
 void group09TableKerning(SelfTestContext& t)

@@ -2,6 +2,7 @@
 #include "markdown/MarkdownStyler.h"
 #include "markdown/TableGrid.h"
 #include "selftest/CheckUtilities.h"
+#include "selftest/OffscreenEditor.h"
 #include "selftest/SelfTestContext.h"
 
 #include "platform/text/TextOps.h"
@@ -120,6 +121,58 @@ void group25EmojiShortcodes(SelfTestContext& t)
         t.check("an emoji in a heading is drawn larger than one in prose", widths.size() == 2 && widths[1] < widths[0]);
     }
 
+    // The caret rules of the editor, clicks on an emoji and completion from the list.
+    OffscreenEditor editor;
+    MarkdownTextView& view = *editor.view;
+    const U16String shipIt = u"ship it :rocket: now\nmore";
+    editor.load(shipIt);
+    const int p = editor.find(u":rocket:");
+    auto emojiAt = [&](int index) {
+        return pictureInCell<EmojiMark>(&editor.storage(), AttributeKey::EmojiShortcode, index);
+    };
+    auto showsRocket = [&] {
+        const auto mark = emojiAt(p);
+        return mark && mark->emoji == rocket;
+    };
+    auto select = [&](Range selection) {
+        view.setSelectedRange(selection);
+        editor.restyle();
+    };
+    select({editor.find(u"more"), 0});
+    t.check("a shortcode renders as its emoji when the caret is elsewhere", showsRocket());
+    t.check("rendering an emoji changes no characters", editor.serialized() == shipIt);
+    select({p + 3, 0});
+    t.check("the raw source comes back when the caret is inside the shortcode", !emojiAt(p));
+    select({p + 9, 0});
+    t.check("moving the caret off the shortcode renders it again", showsRocket());
+    select({p + 8, 0});
+    t.check("the emoji appears as soon as the closing colon is typed", showsRocket());
+    select({p, 0});
+    t.check("the caret just before a shortcode leaves it rendered", showsRocket());
+    select({p, 8});
+    t.check("selecting a shortcode shows its source", !emojiAt(p));
+    select({editor.find(u"more"), 0});
+    editor.layOut();
+    const QRectF box = view.layoutManager()->boundingRect({p, 8});
+    t.check("a click on the emoji resolves the shortcode's range", view.emojiShortcodeRange(box.center()) == Range{p, 8});
+    t.check("a click on the prose beside it resolves nothing", !view.emojiShortcodeRange(QPointF(4, box.center().y())));
+
+    view.setAllowsUndo(true);
+    editor.load(u"ship it :roc");
+    view.setSelectedRange({12, 0});
+    view.completeShortcode(u"rocket");
+    t.check("choosing from the list completes the shortcode", editor.serialized() == u"ship it :rocket:");
+    t.check("the caret lands just past it", view.selectedRange() == Range{16, 0});
+    editor.restyle();
+    {
+        const auto mark = emojiAt(8);
+        t.check("a completed shortcode renders straight away", mark && mark->emoji == rocket);
+    }
+    editor.load(u"ship it :roc");
+    view.setSelectedRange({4, 0});
+    view.completeShortcode(u"rocket");
+    t.check("a completion with the caret outside a name writes nothing", editor.serialized() == u"ship it :roc");
+
     // The name being typed.
     t.check("a colon at a word boundary starts a completion", typing(u"say :", 5) == U16String(u":"));
     t.check("the characters after it are the name so far", typing(u"say :roc", 8) == U16String(u":roc"));
@@ -184,6 +237,12 @@ void group25EmojiShortcodes(SelfTestContext& t)
             all = all && emoji(name).has_value();
         t.check("the popular names all resolve", all);
     }
+
+    editor.load(u":rocket: :tada:");
+    view.setSelectedRange({2, 0});
+    editor.restyle();
+    t.check("only the caret's own shortcode is revealed",
+            !emojiAt(0) && emojiAt(editor.find(u":tada:")) != nullptr);
 }
 
 } // namespace velkin

@@ -2,6 +2,7 @@
 #include "markdown/MarkdownStyler.h"
 #include "platform/text/TextOps.h"
 #include "selftest/CheckUtilities.h"
+#include "selftest/OffscreenEditor.h"
 #include "selftest/SelfTestContext.h"
 
 namespace velkin {
@@ -123,6 +124,25 @@ void group27Footnotes(SelfTestContext& t)
     t.check("a reference is safe inside a rendered table cell", MarkdownToken::footnoteRef(u"1").isInline());
     t.check("a definition's label is not", !MarkdownToken::footnoteLabel(u"1").isInline());
     styledFootnoteChecks(t);
+
+    // Clicks in an editor jump between a reference and its definition.
+    OffscreenEditor editor;
+    editor.load(s);
+    editor.view->setSelectedRange({0, 0});
+    editor.restyle();
+    editor.layOut();
+    LayoutManager& layout = *editor.view->layoutManager();
+    auto centre = [&](U16View text) {
+        return layout.boundingRect(layout.glyphRange(Range{std::max(editor.find(text), 0), int(text.size())})).center();
+    };
+    const auto definition = editor.view->footnoteTarget(centre(u"[^1]"));
+    t.check("clicking a reference targets its definition",
+            definition && substring(editor.view->string(), *definition) == u"[^1]:");
+    const auto reference = editor.view->footnoteTarget(centre(u"[^2]:"));
+    t.check("clicking a definition targets the reference that sent you",
+            reference && *reference == Range{editor.find(u"[^2]"), 4});
+    t.check("clicking ordinary prose targets no footnote", !editor.view->footnoteTarget(centre(u"simple")));
+    t.check("footnotes stay lossless Markdown", editor.serialized() == s);
 }
 
 } // namespace velkin

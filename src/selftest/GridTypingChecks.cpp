@@ -1,7 +1,9 @@
 #include "app/MarkdownDocument.h"
 #include "markdown/TableGrid.h"
+#include "platform/pasteboard/Pasteboard.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
+#include "selftest/OffscreenEditor.h"
 #include "selftest/SelfTestContext.h"
 
 #include <algorithm>
@@ -9,9 +11,60 @@
 
 namespace velkin {
 
+namespace {
+
+// The sample table "| A | B |", "| --- | --- |", "| 1 | 2 |" as a grid built without source text.
+AttributedString sampleGrid()
+{
+    TableGrid::Parsed table;
+    table.header = {u"A", u"B"};
+    table.alignments = {TextAlignment::Natural, TextAlignment::Natural};
+    table.rows = {{u"1", u"2"}};
+    return TableGrid::attributed(table, OffscreenEditor::kBaseSize);
+}
+
+// What a whole-text selection of a view writes to a private pasteboard as plain text.
+std::optional<U16String> copiedText(MarkdownTextView& view, const std::string& board)
+{
+    Pasteboard& pasteboard = Pasteboard::named(board);
+    pasteboard.clearContents();
+    view.selectAll();
+    view.writeSelection(pasteboard, Pasteboard::stringType);
+    return pasteboard.string();
+}
+
+} // namespace
+
 void group16GridTyping(SelfTestContext& t)
 {
-    (void)t;
+    {
+        OffscreenEditor editor;
+        TableGrid::Parsed empty;
+        empty.header = {U16String(), U16String()};
+        empty.alignments = {TextAlignment::Natural, TextAlignment::Natural};
+        empty.rows = {{U16String(), U16String()}};
+        editor.storage().replaceCharacters({0, editor.storage().length()},
+                                           TableGrid::attributed(empty, OffscreenEditor::kBaseSize));
+        editor.view->setSelectedRange({1, 0});
+        editor.view->insertText(u"Hi", editor.view->selectedRange());
+        t.check("typing in an empty cell keeps one intact table",
+                editor.serialized() == u"|  | Hi |\n| --- | --- |\n|  |  |");
+    }
+    const U16String sample = u"| A | B |\n| --- | --- |\n| 1 | 2 |";
+    {
+        OffscreenEditor editor(std::nullopt);
+        editor.storage().replaceCharacters({0, editor.storage().length()}, sampleGrid());
+        t.check("copying a table puts Markdown on the pasteboard",
+                copiedText(*editor.view, "VelkinSelfTestCopy") == sample);
+    }
+    {
+        OffscreenEditor editor(std::nullopt);
+        AttributedString mixed(U16String(u"Intro **bold**\n"));
+        mixed.append(sampleGrid());
+        editor.storage().replaceCharacters({0, editor.storage().length()}, mixed);
+        t.check("copying prose + a table keeps prose verbatim and the table as Markdown",
+                copiedText(*editor.view, "VelkinSelfTestMixed") == u"Intro **bold**\n" + sample);
+    }
 }
 
 void group17MarkdownDocument(SelfTestContext& t)
@@ -151,13 +204,100 @@ void pureRowColumnEditChecks(SelfTestContext& t)
 
 } // namespace
 
+namespace {
+
+// A window-less view without a coordinator for the table actions.
+struct TableActionView {
+    OffscreenEditor editor{std::nullopt, QRectF(0, 0, 500, 300)};
+    MarkdownTextView& view = *editor.view;
+
+    void load(U16View markdown) { editor.load(markdown); }
+    // The four-row table of the context actions.
+    void reset() { load(u"| A | B |\n| --- | --- |\n| 1 | 2 |\n| 3 | 4 |"); }
+    void caretIn(U16View text) { editor.caretAt(text); }
+    // An empty selection at the start of the first grid cell.
+    void caretInFirstCell()
+    {
+        int first = -1;
+        editor.storage().enumerateAttribute(AttributeKey::ParagraphStyle, {0, editor.storage().length()},
+                                            [&](const AttributeValue* value, Range run) {
+                                                const auto* style = value ? std::get_if<ParagraphStylePtr>(value) : nullptr;
+                                                if (first < 0 && style && *style && (*style)->tableBlock())
+                                                    first = run.location;
+                                            });
+        view.setSelectedRange({std::max(first, 0), 0});
+    }
+    U16String serialized() const { return editor.serialized(); }
+    U16String firstLine() const { return U16String(splitAt(serialized(), u'\n').front()); }
+};
+
+void tableActionChecks(SelfTestContext& t)
+{
+    TableActionView table;
+    table.load(u"");
+    table.view.setSelectedRange({0, 0});
+    table.view.mdInsertTable(nullptr);
+    t.check("insert-table action creates a grid", TextOps::contains(table.serialized(), u"| Column 1 | Column 2 |"));
+    table.load(u"");
+    table.view.setSelectedRange({0, 0});
+    const ActionSender sized = ActionSender::menuItem(4003);
+    table.view.mdInsertTableSized(&sized);
+    t.check("sized insert makes the requested column count", splitAt(table.firstLine(), u'|').size() == 6);
+    t.check("sized insert makes the requested row count", splitAt(table.serialized(), u'\n').size() == 4);
+
+    table.load(u"| A | B |\n| --- | --- |\n| 1 | 2 |");
+    table.caretInFirstCell();
+    table.view.mdTableAddRow(nullptr);
+    t.check("add-row action appends an empty row", TextOps::hasSuffix(table.serialized(), u"|  |  |"));
+    table.caretInFirstCell();
+    table.view.mdTableAddColumn(nullptr);
+    t.check("add-column action widens every row", splitAt(table.firstLine(), u'|').size() == 5);
+    table.caretInFirstCell();
+    const ActionSender centre = ActionSender::menuItem(1);
+    table.view.mdTableAlign(&centre);
+    t.check("align action centres the caret's column", TextOps::contains(table.serialized(), u":---:"));
+}
+
+void contextActionChecks(SelfTestContext& t)
+{
+    TableActionView table;
+    const U16String blankRow = u"| A | B |\n| --- | --- |\n| 1 | 2 |\n|  |  |\n| 3 | 4 |";
+    table.reset();
+    table.caretIn(u"3");
+    table.view.mdTableInsertRowAbove(nullptr);
+    t.check("insert-row-above adds a blank row before the caret's row", table.serialized() == blankRow);
+    table.reset();
+    table.caretIn(u"1");
+    table.view.mdTableInsertRowBelow(nullptr);
+    t.check("insert-row-below adds a blank row after the caret's row", table.serialized() == blankRow);
+    table.reset();
+    table.caretIn(u"B");
+    table.view.mdTableInsertColumnLeft(nullptr);
+    t.check("insert-column-left widens the header", table.firstLine() == u"| A |  | B |");
+    table.reset();
+    table.caretIn(u"A");
+    table.view.mdTableInsertColumnRight(nullptr);
+    t.check("insert-column-right widens the header", table.firstLine() == u"| A |  | B |");
+    table.reset();
+    table.caretIn(u"A");
+    table.view.mdTableDeleteColumn(nullptr);
+    t.check("delete-column removes the caret's column", table.firstLine() == u"| B |");
+    table.reset();
+    table.caretIn(u"1");
+    table.view.mdTableDeleteRow(nullptr);
+    t.check("delete-row removes the caret's body row",
+            table.serialized() == u"| A | B |\n| --- | --- |\n| 3 | 4 |");
+}
+
+} // namespace
+
 void group18GridStyling(SelfTestContext& t)
 {
     gridParsingAndStylingChecks(t);
-    // The insert-table, add-row, add-column and align actions run here.
+    tableActionChecks(t);
     cellInlineStylingChecks(t);
     pureRowColumnEditChecks(t);
-    // The context-menu row and column actions run here.
+    contextActionChecks(t);
 }
 
 } // namespace velkin

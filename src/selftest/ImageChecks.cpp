@@ -3,6 +3,7 @@
 #include "markdown/MarkdownStyler.h"
 #include "markdown/TableGrid.h"
 #include "selftest/CheckUtilities.h"
+#include "selftest/OffscreenEditor.h"
 #include "selftest/SelfTestContext.h"
 
 #include "editor/ImageInsertion.h"
@@ -163,6 +164,25 @@ void group14BlockImages(SelfTestContext& t)
         collapseImages(centred, 40);
         const ParagraphStyle* style = styleAt(centred, locationOf(centred, u"![a]"));
         t.check("a collapsed cell image keeps its column alignment", style && style->alignment == TextAlignment::Center);
+    }
+
+    // The editor shows a cell's picture except while the caret is in that cell.
+    {
+        const U16String markdown =
+            u"| Icon | Name |\n| --- | --- |\n| ![a](data:image/png;base64,iVBORw0KGgo=) | Cat |";
+        OffscreenEditor editor;
+        editor.load(markdown);
+        editor.caretAt(u"Cat");
+        editor.restyle();
+        const int at = editor.find(u"![a]");
+        t.check("a cell image renders while the caret is elsewhere",
+                pictureInCell<CollapsedImage>(&editor.storage(), AttributeKey::CollapsedImage, at) != nullptr);
+        t.check("a table with a rendered cell image stays one table", editor.serialized() == markdown);
+        editor.caretAt(u"![a]");
+        editor.restyle();
+        t.check("a cell image reveals its source when the caret moves in",
+                pictureInCell<CollapsedImage>(&editor.storage(), AttributeKey::CollapsedImage, at) == nullptr);
+        t.check("the revealed cell is still part of the table", editor.serialized() == markdown);
     }
 }
 

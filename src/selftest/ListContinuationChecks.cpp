@@ -1,5 +1,7 @@
 #include "editor/ListContinuation.h"
+#include "platform/text/TextOps.h"
 #include "selftest/CheckUtilities.h"
+#include "selftest/OffscreenEditor.h"
 #include "selftest/SelfTestContext.h"
 
 namespace velkin {
@@ -51,6 +53,42 @@ void group26ListContinuation(SelfTestContext& t)
     t.check("a fenced code line is left alone", !ListContinuation::newline(u"```\n- code\n```", {10, 0}));
     t.check("a thematic break is not a list item", !ListContinuation::newline(u"- - -", {5, 0}));
     t.check("an empty document is left alone", !ListContinuation::newline(u"", {0, 0}));
+
+    // Return pressed in text views.
+    OffscreenEditor w(std::nullopt);
+    auto pressReturn = [&](U16View text, int caret) {
+        w.view->setString(text);
+        w.view->setSelectedRange({caret, 0});
+        w.view->insertNewline();
+    };
+    pressReturn(u"> quoted", 8);
+    t.check("the text view's Return continues a quote", w.view->string() == u"> quoted\n> ");
+    w.view->insertNewline();
+    t.check("a second Return drops out of it", w.view->string() == u"> quoted\n");
+    pressReturn(u"- [ ] todo", 10);
+    t.check("the text view's Return opens a fresh task item", w.view->string() == u"- [ ] todo\n- [ ] ");
+    t.check("the caret sits after the new item's box", w.view->selectedRange().location == 17);
+
+    {
+        OffscreenEditor u(std::nullopt);
+        UndoProvider provider;
+        u.view->setDelegate(&provider);
+        u.view->setAllowsUndo(true);
+        u.view->setString(u"- one");
+        u.view->setSelectedRange({5, 0});
+        provider.manager.beginUndoGrouping();
+        u.view->insertNewline();
+        provider.manager.endUndoGrouping();
+        t.check("the undoable Return continued the list", u.view->string() == u"- one\n- ");
+        provider.manager.undo();
+        t.check("undo takes the whole continuation back", u.view->string() == u"- one");
+        u.view->setDelegate(nullptr);
+    }
+
+    w.load(u"| A | B |\n| --- | --- |\n| 1 | 2 |");
+    w.view->setSelectedRange({w.find(u"1") + 1, 0});
+    w.view->insertNewline();
+    t.check("Return in a grid cell writes no Markdown leader", !TextOps::contains(w.serialized(), u"| 1\n- "));
 }
 
 } // namespace velkin

@@ -2,6 +2,7 @@
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
+#include "selftest/OffscreenEditor.h"
 #include "selftest/SelfTestContext.h"
 
 namespace velkin {
@@ -74,6 +75,17 @@ void editedTableChecks(SelfTestContext& t)
             debug(written));
 }
 
+void rowAtEndChecks(SelfTestContext& t)
+{
+    OffscreenEditor editor(std::nullopt);
+    editor.load(u"| A |\n| - |\n| 1 |\n");
+    editor.caretAt(u"1");
+    editor.view->mdTableInsertRowBelow(nullptr);
+    const U16String written = editor.serialized();
+    t.check("adding a row to a table at the end of the file adds one row", written == u"| A |\n| --- |\n| 1 |\n|  |",
+            debug(written));
+}
+
 void demoChecks(SelfTestContext& t)
 {
     if (!t.demo)
@@ -88,7 +100,7 @@ void demoChecks(SelfTestContext& t)
 void group22SaveRoundTrip(SelfTestContext& t)
 {
     unchangedTableChecks(t);
-    // Adding a row to a table at the end of the file runs here.
+    rowAtEndChecks(t);
     editedTableChecks(t);
     demoChecks(t);
 }

@@ -454,6 +454,31 @@ bool TextView::replaceText(Range range, const AttributedString& text, std::optio
     return true;
 }
 
+bool TextView::replaceCharacters(Range range, U16View text, std::optional<Range> selectionAfter)
+{
+    return replaceText(range, AttributedString(U16String(text), attributesForInsertion(range)), selectionAfter);
+}
+
+Attributes TextView::attributesForInsertion(Range range) const
+{
+    const int n = storage_->length();
+    if (n == 0)
+        return typingAttributes_;
+    const int at = std::clamp(range.location, 0, n);
+    const U16View text = storage_->string();
+    if (range.length > 0 && at < n)
+        return storage_->attributes(at);
+    if (at < n && (at == 0 || CharacterClass::isNewline(text[size_t(at - 1)])))
+        return storage_->attributes(at);
+    Attributes attributes = storage_->attributes(std::max(0, at - 1));
+    if (at == n && CharacterClass::isNewline(text[size_t(at - 1)])) {
+        const ParagraphStyle* style = attributes.paragraphStyle();
+        if (style && style->tableBlock())
+            attributes.remove(AttributeKey::ParagraphStyle);
+    }
+    return attributes;
+}
+
 bool TextView::typeReplacing(Range range, U16View text, Typing kind)
 {
     UndoManager* manager = allowsUndo_ ? undoManager() : nullptr;

@@ -158,6 +158,12 @@ public:
     bool replaceText(Range range, const AttributedString& text);
     // The same, putting the selection (clamped) in place before the delegate hears of the change.
     bool replaceText(Range range, const AttributedString& text, std::optional<Range> selectionAfter);
+    // The road for plain text that takes its attributes from the text it goes into (see below).
+    bool replaceCharacters(Range range, U16View text, std::optional<Range> selectionAfter = std::nullopt);
+    // What text put in place of `range` is dressed in: the first replaced character's
+    // attributes; at the start of a paragraph that paragraph's own; else the character
+    // before's. Text after a table at the end of the text does not join the table.
+    Attributes attributesForInsertion(Range range) const;
 
     // ---- Editing entry points ----
     // Types text over the marked text, the given range or the selection.

@@ -1,0 +1,104 @@
+#pragma once
+// The editor of a document window: a MarkdownTextView drawn by a
+// CodeBlockLayoutManager, and the coordinator that keeps the document's text in
+// step with the view's storage and restyles the whole text after every change,
+// collapsing image lines, task boxes and emoji shortcodes except under the caret.
+#include "markdown/MarkdownStyler.h"
+#include "platform/url/Url.h"
+#include "platform/view/TextView.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace velkin {
+
+class MarkdownTextView;
+struct ProseLines;
+class MarkdownEditorCoordinator;
+
+// A read and write access to a text owned elsewhere (the document's).
+struct TextBinding {
+    std::function<U16String()> get;
+    std::function<void(const U16String&)> set;
+
+    // A binding that always reads `text` and ignores writes.
+    static TextBinding constant(U16String text);
+};
+
+// The editor's description: the document text, the zoom and the font family.
+struct MarkdownEditor {
+    TextBinding text;
+    double zoom = 1.0;
+    MarkdownFontFamily fontFamily = MarkdownFontFamily::sansSerif;
+
+    // The styling base size: 14 points times the zoom.
+    double baseSize() const { return 14 * zoom; }
+
+    // Keeps the document's text and the view in step; the view's delegate.
+    using Coordinator = MarkdownEditorCoordinator;
+
+    std::shared_ptr<Coordinator> makeCoordinator() const;
+    // Builds the text view of this editor with the coordinator as its delegate.
+    MarkdownTextView* makeView(const std::shared_ptr<Coordinator>& coordinator, QWidget* parent = nullptr) const;
+    // Brings a view up to date with this editor value: rebuilds its text when the
+    // document's text or the size changed, restyles when only the family did.
+    void updateView(MarkdownTextView& view, Coordinator& coordinator) const;
+
+    // Opens a linked document (a local Markdown file or a remote address); set by
+    // the application, which owns the documents. Without it links to documents do nothing.
+    static std::function<void(const Url&)>& documentOpener();
+};
+
+// The editor's delegate: writes the text back and restyles after every change.
+class MarkdownEditorCoordinator : public TextViewDelegate, public std::enable_shared_from_this<MarkdownEditorCoordinator> {
+public:
+    explicit MarkdownEditorCoordinator(MarkdownEditor parent);
+
+    MarkdownEditor parent;  // the latest editor value
+    MarkdownStyler styler{14, MarkdownFontFamily::sansSerif};
+    std::optional<Range> caretImageLine;
+    std::optional<Range> caretTaskLine;
+    std::optional<Range> caretShortcode;
+    bool reloadScheduled = false;
+
+    void textDidChange(TextView& view) override;
+    void textViewDidChangeSelection(TextView& view) override;
+    bool textViewClickedOnLink(TextView& view, const U16String& link, int index) override;
+
+    // Restyles the whole storage and collapses what is not under the caret.
+    void restyle(TextView& view);
+
+    // The image line, task line or shortcode under a caret (none for a selection).
+    static std::optional<Range> imageLine(Range selection, const AttributedString& storage);
+    static std::optional<Range> taskLine(Range selection, const AttributedString& storage);
+    static std::optional<Range> shortcode(Range selection, const AttributedString& storage);
+    // The width pictures may take: the container's less its padding, at least 32 points.
+    static double availableWidth(TextView& view);
+
+private:
+    void applyImageCollapse(TextStorage& storage, const ProseLines& lines, Range selection, TextView& view);
+    void applyTaskCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
+    void applyEmojiCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
+    void scheduleReload(TextView& view);
+};
+
+// A widget holding an editor's text view and its coordinator for the life of a window.
+class MarkdownEditorView : public QWidget {
+public:
+    explicit MarkdownEditorView(MarkdownEditor editor, QWidget* parent = nullptr);
+    ~MarkdownEditorView() override;
+
+    // Takes a new editor value (text, zoom, family).
+    void setEditor(MarkdownEditor editor);
+    MarkdownTextView* textView() const { return view_; }
+    MarkdownEditor::Coordinator& coordinator() const { return *coordinator_; }
+
+private:
+    std::shared_ptr<MarkdownEditor::Coordinator> coordinator_;
+    MarkdownTextView* view_ = nullptr;
+};
+
+} // namespace velkin

@@ -1,0 +1,202 @@
+#pragma once
+// The text view a document window edits its Markdown in: every command applies
+// one undoable edit, Return continues lists, shortcodes complete from a list,
+// table grids take the table commands, clicks act on the drawn decorations
+// (task boxes, colour swatches, emoji, footnotes, links), and pictures dropped
+// or pasted are stored beside the document.
+#include "editor/TextEdit.h"
+#include "markdown/PipeTable.h"
+#include "platform/attributed/MarkdownFontFamily.h"
+#include "platform/url/Url.h"
+#include "platform/view/TextView.h"
+
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QColor;
+class QColorDialog;
+
+namespace velkin {
+
+class EmojiCompletionPicker;
+
+// Who sent an editor action: its tag carries the action's one argument.
+struct ActionSender {
+    enum class Kind { menuItem, control };
+    Kind kind = Kind::menuItem;
+    int tag = 0;
+
+    static ActionSender menuItem(int tag) { return {Kind::menuItem, tag}; }
+    static ActionSender control(int tag) { return {Kind::control, tag}; }
+};
+
+class MarkdownTextView : public TextView {
+    Q_OBJECT
+
+public:
+    explicit MarkdownTextView(QWidget* parent = nullptr);
+    explicit MarkdownTextView(const QRectF& frame, QWidget* parent = nullptr);
+    ~MarkdownTextView() override;
+
+    // Base size that the table commands build grids at (14 x the window's zoom).
+    double gridBaseSize = 14;
+    // The window's font family, handed to export.
+    MarkdownFontFamily fontFamily = MarkdownFontFamily::sansSerif;
+    // Called when the view has become part of a shown window.
+    std::function<void()> onMoveToWindow;
+    // The colour literal being edited with the colour dialog.
+    std::optional<Range> colorEditRange;
+    bool isEditingColor() const { return colorEditRange.has_value(); }
+
+    // The completion list of this view, made on first use.
+    EmojiCompletionPicker& emojiPicker();
+    bool hasEmojiPicker() const { return picker_ != nullptr; }
+
+    // The document's file address: that of the window the view is in, none when never saved.
+    std::optional<Url> documentURL() const;
+
+    // ---- Edits ----
+    // Applies an editing command's result as one undoable change; nothing without an
+    // edit or for a range outside the text.
+    void apply(const std::optional<TextEdit>& edit);
+
+    // The table grid at the caret.
+    struct Grid {
+        Range range;             // the whole grid in the storage
+        TableGrid::Parsed table;
+        int row = 0;             // 0 the header row, i + 1 body row i
+        int column = 0;
+    };
+    std::optional<Grid> currentGrid() const;
+    // The grid holding the character at an index.
+    std::optional<Grid> gridAt(int index) const;
+    // The cell block of the paragraph at an index, or null.
+    const TextTableBlock* tableBlock(int index) const;
+
+    // Replaces the name being typed before the caret with ":name:".
+    void completeShortcode(U16View name);
+    // Shows, refreshes or hides the completion list for the caret.
+    void updateShortcodeCompletion();
+
+    // ---- Typing ----
+    void insertText(U16View text, std::optional<Range> replacementRange = std::nullopt) override;
+    void insertNewline() override;
+    void doCommand(const TextCommand& command) override;
+    void paste() override;
+    bool writeSelection(Pasteboard& pasteboard, const std::string& type) override;
+
+    // ---- Clicks on decorations (points in container coordinates) ----
+    std::optional<Range> colorSwatchRange(QPointF containerPoint);
+    std::optional<Range> taskCheckboxRange(QPointF containerPoint);
+    std::optional<Range> emojiShortcodeRange(QPointF containerPoint);
+    std::optional<Range> footnoteTarget(QPointF containerPoint);
+    // The character under a point of the viewport whose glyph box holds the point.
+    std::optional<int> linkCharacterIndex(QPointF viewportPoint);
+    // "[x]" and "[X]" become "[ ]"; anything else "[x]"; one undoable change.
+    void toggleTaskCheckbox(Range box);
+
+    // ---- Colour editing ----
+    // Starts editing the colour literal at the range (showing the colour dialog when asked).
+    bool beginColorEditing(Range range, bool showingPanel);
+    // Rewrites the literal being edited in the picked colour, in its own notation.
+    void applyPickedColor(const Color& color);
+    void endColorEditing();
+    // The view the colour dialog currently sends its colours to.
+    static MarkdownTextView* colorPanelOwner();
+
+    // ---- Editor actions (a null sender counts as tag 0) ----
+    void mdExport(const ActionSender* sender);
+    void mdApplyHeading(const ActionSender* sender);
+    void mdBold(const ActionSender* sender);
+    void mdItalic(const ActionSender* sender);
+    void mdStrikethrough(const ActionSender* sender);
+    void mdUnderline(const ActionSender* sender);
+    void mdSubscript(const ActionSender* sender);
+    void mdSuperscript(const ActionSender* sender);
+    void mdCode(const ActionSender* sender);
+    void mdLink(const ActionSender* sender);
+    void mdImage(const ActionSender* sender);
+    void mdInsertHorizontalRule(const ActionSender* sender);
+    void mdInsertTable(const ActionSender* sender);
+    void mdInsertTableSized(const ActionSender* sender);
+    void mdTableAddRow(const ActionSender* sender);
+    void mdTableAddColumn(const ActionSender* sender);
+    void mdTableAlign(const ActionSender* sender);
+    void mdTableInsertRowAbove(const ActionSender* sender);
+    void mdTableInsertRowBelow(const ActionSender* sender);
+    void mdTableInsertColumnLeft(const ActionSender* sender);
+    void mdTableInsertColumnRight(const ActionSender* sender);
+    void mdTableDeleteRow(const ActionSender* sender);
+    void mdTableDeleteColumn(const ActionSender* sender);
+
+    // The same actions as the menus send them: from a menu item whose tag is given.
+    Q_INVOKABLE void mdExport(int tag);
+    Q_INVOKABLE void mdApplyHeading(int tag);
+    Q_INVOKABLE void mdBold(int tag);
+    Q_INVOKABLE void mdItalic(int tag);
+    Q_INVOKABLE void mdStrikethrough(int tag);
+    Q_INVOKABLE void mdUnderline(int tag);
+    Q_INVOKABLE void mdSubscript(int tag);
+    Q_INVOKABLE void mdSuperscript(int tag);
+    Q_INVOKABLE void mdCode(int tag);
+    Q_INVOKABLE void mdLink(int tag);
+    Q_INVOKABLE void mdImage(int tag);
+    Q_INVOKABLE void mdInsertHorizontalRule(int tag);
+    Q_INVOKABLE void mdInsertTable(int tag);
+    Q_INVOKABLE void mdInsertTableSized(int tag);
+    Q_INVOKABLE void mdTableAddRow(int tag);
+    Q_INVOKABLE void mdTableAddColumn(int tag);
+    Q_INVOKABLE void mdTableAlign(int tag);
+    Q_INVOKABLE void mdTableInsertRowAbove(int tag);
+    Q_INVOKABLE void mdTableInsertRowBelow(int tag);
+    Q_INVOKABLE void mdTableInsertColumnLeft(int tag);
+    Q_INVOKABLE void mdTableInsertColumnRight(int tag);
+    Q_INVOKABLE void mdTableDeleteRow(int tag);
+    Q_INVOKABLE void mdTableDeleteColumn(int tag);
+
+    // The menu a right click on a table grid opens.
+    QMenu* tableContextMenu();
+
+    // ---- Pictures from the pasteboard ----
+    // What a payload gives for the document: an image line, a refusal already shown
+    // to the user, or nothing (no picture: the ordinary road takes it).
+    struct ImageDrop {
+        enum class Kind { markdown, refused, none };
+        Kind kind = Kind::none;
+        U16String text;
+    };
+    bool pasteboardHasImage(const QMimeData& mime) const;
+    ImageDrop imageMarkdown(const QMimeData& mime);
+    // Inserts an image line as a block of its own at an index.
+    void insertImageBlock(U16View line, int index);
+    // Whether a range touches a table grid.
+    bool selectionSpansGrid(Range range) const;
+    // Shows refusals; replaced by tests, which have no one to show them to.
+    std::function<void(const U16String& title, const U16String& message, bool warning)> showAlert;
+
+protected:
+    void viewDidMoveToWindow() override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void mouseDown(QMouseEvent* event, int clickCount) override;
+    QMenu* menuForEvent(QContextMenuEvent* event) override;
+    bool canAcceptDrop(const QMimeData& mime) const override;
+    bool performDrop(const QMimeData& mime, int index) override;
+
+private:
+    void setUpView();
+    // The index of the character whose glyph is nearest a container point, clamped to the text.
+    std::optional<int> characterAt(QPointF containerPoint);
+    void insertGrid(const TableGrid::Parsed& table);
+    void replaceGrid(Range range, const TableGrid::Parsed& table);
+    ImageDrop refuse(const std::optional<Url>& documentURL);
+    template <class Edit> void applyCommand(Edit command);
+    void applyAtGridEnd(const std::function<std::optional<TextEdit>(U16View, Range)>& command);
+
+    std::unique_ptr<EmojiCompletionPicker> picker_;
+};
+
+} // namespace velkin

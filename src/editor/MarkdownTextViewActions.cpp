@@ -1,0 +1,316 @@
+// The editor actions of the text view: formatting commands, insertions, the
+// table grid commands and the table context menu, and export.
+#include "editor/MarkdownEditing.h"
+#include "editor/MarkdownTextView.h"
+#include "export/Export.h"
+#include "markdown/TableGrid.h"
+#include "platform/strings/LocalizedStrings.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+
+#include <algorithm>
+
+namespace velkin {
+
+namespace {
+
+int tagOf(const ActionSender* sender)
+{
+    return sender ? sender->tag : 0;
+}
+
+// The tag of an action that reads it only from a menu item.
+int menuTagOf(const ActionSender* sender)
+{
+    return sender && sender->kind == ActionSender::Kind::menuItem ? sender->tag : 0;
+}
+
+TableGrid::Parsed emptyTable(int columns, int rows)
+{
+    TableGrid::Parsed table;
+    table.header.assign(size_t(columns), U16String());
+    table.alignments.assign(size_t(columns), TextAlignment::Natural);
+    for (int r = 1; r < rows; ++r)
+        table.rows.emplace_back(size_t(columns), U16String());
+    return table;
+}
+
+QString localized(const char16_t* key)
+{
+    return QString::fromStdU16String(LocalizedStrings::text(key));
+}
+
+} // namespace
+
+template <class Edit> void MarkdownTextView::applyCommand(Edit command)
+{
+    apply(command(string(), selectedRange()));
+}
+
+void MarkdownTextView::applyAtGridEnd(const std::function<std::optional<TextEdit>(U16View, Range)>& command)
+{
+    // In a grid the insertion goes after the grid, not into the cell.
+    const std::optional<Grid> grid = currentGrid();
+    apply(command(string(), grid ? Range{grid->range.end(), 0} : selectedRange()));
+}
+
+void MarkdownTextView::mdExport(const ActionSender* sender)
+{
+    const std::optional<ExportFormat> format = ExportFormat::fromRawValue(tagOf(sender));
+    if (!format || !textStorage())
+        return;
+    const U16String markdown = TableGrid::serialize(*textStorage());
+    std::optional<std::filesystem::path> document;
+    if (const std::optional<Url> url = documentURL())
+        document = std::filesystem::path(url->path());
+    Export::present(*format, markdown, document, fontFamily, isInWindow() ? window() : nullptr);
+}
+
+void MarkdownTextView::mdApplyHeading(const ActionSender* sender)
+{
+    const int level = menuTagOf(sender);
+    applyCommand([level](U16View text, Range selection) { return MarkdownEditing::heading(text, selection, level); });
+}
+
+void MarkdownTextView::mdBold(const ActionSender*)
+{
+    applyCommand([](U16View text, Range selection) { return MarkdownEditing::wrap(text, selection, u"**"); });
+}
+
+void MarkdownTextView::mdItalic(const ActionSender*)
+{
+    applyCommand(MarkdownEditing::italic);
+}
+
+void MarkdownTextView::mdStrikethrough(const ActionSender*)
+{
+    applyCommand([](U16View text, Range selection) { return MarkdownEditing::wrap(text, selection, u"~~"); });
+}
+
+void MarkdownTextView::mdUnderline(const ActionSender*)
+{
+    applyCommand(MarkdownEditing::underline);
+}
+
+void MarkdownTextView::mdSubscript(const ActionSender*)
+{
+    applyCommand([](U16View text, Range selection) { return MarkdownEditing::tagWrap(text, selection, u"sub"); });
+}
+
+void MarkdownTextView::mdSuperscript(const ActionSender*)
+{
+    applyCommand([](U16View text, Range selection) { return MarkdownEditing::tagWrap(text, selection, u"sup"); });
+}
+
+void MarkdownTextView::mdCode(const ActionSender*)
+{
+    applyCommand([](U16View text, Range selection) { return MarkdownEditing::wrap(text, selection, u"`"); });
+}
+
+void MarkdownTextView::mdLink(const ActionSender*)
+{
+    applyCommand(MarkdownEditing::link);
+}
+
+void MarkdownTextView::mdImage(const ActionSender*)
+{
+    applyAtGridEnd([](U16View text, Range selection) { return std::optional(MarkdownEditing::image(text, selection)); });
+}
+
+void MarkdownTextView::mdInsertHorizontalRule(const ActionSender*)
+{
+    applyAtGridEnd(
+        [](U16View text, Range selection) { return std::optional(MarkdownEditing::horizontalRule(text, selection)); });
+}
+
+void MarkdownTextView::mdInsertTable(const ActionSender*)
+{
+    if (currentGrid())
+        return;
+    TableGrid::Parsed table;
+    table.header = {u"Column 1", u"Column 2"};
+    table.alignments = {TextAlignment::Natural, TextAlignment::Natural};
+    table.rows = {{U16String(), U16String()}};
+    insertGrid(table);
+}
+
+void MarkdownTextView::mdInsertTableSized(const ActionSender* sender)
+{
+    if (currentGrid())
+        return;
+    const MarkdownEditing::TableSize size = sender && sender->kind == ActionSender::Kind::menuItem
+        ? MarkdownEditing::tableSize(sender->tag)
+        : MarkdownEditing::TableSize{1, 1};
+    // A tag can ask for any size: a grid is kept to what a page can hold.
+    insertGrid(emptyTable(std::clamp(size.columns, 1, 100), std::clamp(size.rows, 1, 1000)));
+}
+
+void MarkdownTextView::mdTableAddRow(const ActionSender*)
+{
+    if (auto grid = currentGrid()) {
+        grid->table.rows.emplace_back(size_t(grid->table.columnCount()), U16String());
+        replaceGrid(grid->range, grid->table);
+    }
+}
+
+void MarkdownTextView::mdTableAddColumn(const ActionSender*)
+{
+    if (auto grid = currentGrid())
+        replaceGrid(grid->range, TableGrid::insertingColumn(grid->table, grid->table.columnCount()));
+}
+
+void MarkdownTextView::mdTableAlign(const ActionSender* sender)
+{
+    auto grid = currentGrid();
+    if (!grid)
+        return;
+    const int tag = menuTagOf(sender);
+    const TextAlignment alignment = tag == 1 ? TextAlignment::Center : tag == 2 ? TextAlignment::Right : TextAlignment::Left;
+    std::vector<TextAlignment>& alignments = grid->table.alignments;
+    if (int(alignments.size()) < grid->column + 1)
+        alignments.resize(size_t(grid->column + 1), TextAlignment::Natural);
+    alignments[size_t(grid->column)] = alignment;
+    replaceGrid(grid->range, grid->table);
+}
+
+void MarkdownTextView::mdTableInsertRowAbove(const ActionSender*)
+{
+    if (auto grid = currentGrid()) {
+        const int index = std::min(int(grid->table.rows.size()), std::max(grid->row - 1, 0));
+        replaceGrid(grid->range, TableGrid::insertingRow(grid->table, index));
+    }
+}
+
+void MarkdownTextView::mdTableInsertRowBelow(const ActionSender*)
+{
+    if (auto grid = currentGrid()) {
+        const int index = std::min(int(grid->table.rows.size()), std::max(grid->row, 0));
+        replaceGrid(grid->range, TableGrid::insertingRow(grid->table, index));
+    }
+}
+
+void MarkdownTextView::mdTableInsertColumnLeft(const ActionSender*)
+{
+    if (auto grid = currentGrid())
+        replaceGrid(grid->range, TableGrid::insertingColumn(grid->table, grid->column));
+}
+
+void MarkdownTextView::mdTableInsertColumnRight(const ActionSender*)
+{
+    if (auto grid = currentGrid())
+        replaceGrid(grid->range, TableGrid::insertingColumn(grid->table, grid->column + 1));
+}
+
+void MarkdownTextView::mdTableDeleteRow(const ActionSender*)
+{
+    if (auto grid = currentGrid())
+        if (auto table = TableGrid::deletingRow(grid->table, grid->row - 1))
+            replaceGrid(grid->range, *table);
+}
+
+void MarkdownTextView::mdTableDeleteColumn(const ActionSender*)
+{
+    if (auto grid = currentGrid())
+        if (auto table = TableGrid::deletingColumn(grid->table, grid->column))
+            replaceGrid(grid->range, *table);
+}
+
+// The menus' form of the actions: sent by a menu item carrying the tag.
+#define VELKIN_MENU_ACTION(name)                   \
+    void MarkdownTextView::name(int tag)           \
+    {                                              \
+        const ActionSender sender = ActionSender::menuItem(tag); \
+        name(&sender);                             \
+    }
+VELKIN_MENU_ACTION(mdExport)
+VELKIN_MENU_ACTION(mdApplyHeading)
+VELKIN_MENU_ACTION(mdBold)
+VELKIN_MENU_ACTION(mdItalic)
+VELKIN_MENU_ACTION(mdStrikethrough)
+VELKIN_MENU_ACTION(mdUnderline)
+VELKIN_MENU_ACTION(mdSubscript)
+VELKIN_MENU_ACTION(mdSuperscript)
+VELKIN_MENU_ACTION(mdCode)
+VELKIN_MENU_ACTION(mdLink)
+VELKIN_MENU_ACTION(mdImage)
+VELKIN_MENU_ACTION(mdInsertHorizontalRule)
+VELKIN_MENU_ACTION(mdInsertTable)
+VELKIN_MENU_ACTION(mdInsertTableSized)
+VELKIN_MENU_ACTION(mdTableAddRow)
+VELKIN_MENU_ACTION(mdTableAddColumn)
+VELKIN_MENU_ACTION(mdTableAlign)
+VELKIN_MENU_ACTION(mdTableInsertRowAbove)
+VELKIN_MENU_ACTION(mdTableInsertRowBelow)
+VELKIN_MENU_ACTION(mdTableInsertColumnLeft)
+VELKIN_MENU_ACTION(mdTableInsertColumnRight)
+VELKIN_MENU_ACTION(mdTableDeleteRow)
+VELKIN_MENU_ACTION(mdTableDeleteColumn)
+#undef VELKIN_MENU_ACTION
+
+// ---- Grids ----
+
+void MarkdownTextView::insertGrid(const TableGrid::Parsed& table)
+{
+    TextStorage* storage = textStorage();
+    if (!storage)
+        return;
+    const U16View text = string();
+    const int position = std::min(storage->length(), selectedRange().location);
+    const U16String leading = MarkdownEditing::leadingBreaks(text, position);
+    const U16String trailing = MarkdownEditing::trailingBreak(text, position);
+    AttributedString piece{U16String(leading)};
+    piece.append(TableGrid::attributed(table, gridBaseSize));
+    if (!trailing.empty())
+        piece.append(AttributedString(trailing));
+    const int caret = position + int(leading.size());
+    if (replaceText({position, 0}, piece, Range{caret, 0}))
+        scrollRangeToVisible(selectedRange());
+}
+
+void MarkdownTextView::replaceGrid(Range range, const TableGrid::Parsed& table)
+{
+    const AttributedString grid = TableGrid::attributed(table, gridBaseSize);
+    if (replaceText(range, grid, Range{range.location + 1, 0}))
+        scrollRangeToVisible(selectedRange());
+}
+
+QMenu* MarkdownTextView::tableContextMenu()
+{
+    const std::optional<Grid> grid = currentGrid();
+    const bool rowItems = !grid || grid->row != 0;
+    const bool columnDeletion = grid && grid->table.columnCount() > 1;
+    auto* menu = new QMenu(this);
+    auto add = [&](const char16_t* title, void (MarkdownTextView::*action)(const ActionSender*), bool enabled) {
+        QAction* item = menu->addAction(localized(title), this, [this, action] { (this->*action)(nullptr); });
+        item->setEnabled(enabled);
+    };
+    add(u"Insert Row Above", &MarkdownTextView::mdTableInsertRowAbove, rowItems);
+    add(u"Insert Row Below", &MarkdownTextView::mdTableInsertRowBelow, true);
+    add(u"Insert Column Left", &MarkdownTextView::mdTableInsertColumnLeft, true);
+    add(u"Insert Column Right", &MarkdownTextView::mdTableInsertColumnRight, true);
+    menu->addSeparator();
+    add(u"Delete Row", &MarkdownTextView::mdTableDeleteRow, rowItems);
+    add(u"Delete Column", &MarkdownTextView::mdTableDeleteColumn, columnDeletion);
+    menu->addSeparator();
+    QMenu* alignment = menu->addMenu(localized(u"Column Alignment"));
+    const std::pair<const char16_t*, int> alignments[] = {{u"Left", 0}, {u"Center", 1}, {u"Right", 2}};
+    for (const auto& [title, tag] : alignments)
+        alignment->addAction(localized(title), this, [this, tag = tag] {
+            const ActionSender sender = ActionSender::menuItem(tag);
+            mdTableAlign(&sender);
+        });
+    return menu;
+}
+
+QMenu* MarkdownTextView::menuForEvent(QContextMenuEvent* event)
+{
+    const QPointF at = viewport()->mapFromGlobal(event->globalPos());
+    if (const std::optional<int> index = characterAt(containerPoint(at)); index && tableBlock(*index)) {
+        setSelectedRange({*index, 0});
+        return tableContextMenu();
+    }
+    return TextView::menuForEvent(event);
+}
+
+} // namespace velkin

@@ -1,0 +1,269 @@
+// Clicks on what the editor draws over the text (task boxes, colour swatches,
+// emoji, footnotes, links) and colour editing with the colour dialog.
+#include "editor/EmojiCompletionPicker.h"
+#include "editor/MarkdownTextView.h"
+#include "markdown/ColorLiteral.h"
+#include "markdown/ColorSwatch.h"
+#include "markdown/EmojiShortcode.h"
+#include "markdown/Footnote.h"
+#include "markdown/TaskCheckbox.h"
+#include "platform/text/CharacterClass.h"
+#include "platform/text/Lines.h"
+
+#include <QColorDialog>
+#include <QMouseEvent>
+
+#include <algorithm>
+
+namespace velkin {
+
+namespace {
+
+// The one colour dialog of the process and the view it edits for.
+QPointer<QColorDialog>& sharedColorDialog()
+{
+    static QPointer<QColorDialog> dialog;
+    return dialog;
+}
+
+QPointer<MarkdownTextView>& owner()
+{
+    static QPointer<MarkdownTextView> view;
+    return view;
+}
+
+} // namespace
+
+MarkdownTextView* MarkdownTextView::colorPanelOwner()
+{
+    return owner().data();
+}
+
+std::optional<int> MarkdownTextView::characterAt(QPointF point)
+{
+    const TextStorage* storage = textStorage();
+    if (!storage || storage->length() == 0 || !layoutManager())
+        return std::nullopt;
+    textContainer();
+    const int glyph = layoutManager()->glyphIndex(point);
+    return std::clamp(layoutManager()->characterIndexForGlyph(glyph), 0, storage->length() - 1);
+}
+
+std::optional<Range> MarkdownTextView::colorSwatchRange(QPointF point)
+{
+    const std::optional<int> index = characterAt(point);
+    if (!index)
+        return std::nullopt;
+    LayoutManager& layout = *layoutManager();
+    const Range line = lineRange(string(), {*index, 0});
+    std::optional<Range> hit;
+    textStorage()->enumerateAttribute(AttributeKey::ColorSwatch, line, [&](const AttributeValue* value, Range run) {
+        if (hit || !value || run.length == 0)
+            return;
+        const auto* marker = std::get_if<MarkerPtr>(value);
+        const auto mark = marker ? std::dynamic_pointer_cast<const ColorMark>(*marker) : nullptr;
+        if (!mark)
+            return;
+        const Range glyphs = layout.glyphRange(run);
+        if (glyphs.length == 0)
+            return;
+        const QRectF fragment = layout.lineFragmentRect(glyphs.location);
+        const QRectF bounds = layout.boundingRect(glyphs);
+        const QPointF location = layout.location(glyphs.location);
+        const QRectF box = QRectF(bounds.left() - mark->size - mark->gap,
+                                  fragment.top() + location.y() - mark->capHeight * 0.5 - mark->size * 0.5, mark->size,
+                                  mark->size)
+                               .adjusted(-3, -3, 3, 3);
+        if (box.contains(point))
+            hit = run;
+    }, true);
+    return hit;
+}
+
+std::optional<Range> MarkdownTextView::taskCheckboxRange(QPointF point)
+{
+    const std::optional<int> index = characterAt(point);
+    if (!index)
+        return std::nullopt;
+    LayoutManager& layout = *layoutManager();
+    const Range line = lineRange(string(), {*index, 0});
+    std::optional<Range> hit;
+    textStorage()->enumerateAttribute(AttributeKey::TaskCheckbox, line, [&](const AttributeValue* value, Range run) {
+        if (hit || !value || run.length == 0)
+            return;
+        const auto* marker = std::get_if<MarkerPtr>(value);
+        const auto mark = marker ? std::dynamic_pointer_cast<const TaskMark>(*marker) : nullptr;
+        if (!mark)
+            return;
+        const Range glyphs = layout.glyphRange(run);
+        if (glyphs.length == 0)
+            return;
+        const QRectF fragment = layout.lineFragmentRect(glyphs.location);
+        const QRectF bounds = layout.boundingRect(glyphs);
+        const QRectF box = QRectF(bounds.left(), fragment.top() + (fragment.height() - mark->size) * 0.5, mark->size,
+                                  mark->size)
+                               .adjusted(-3, -3, 3, 3);
+        if (box.contains(point))
+            hit = run;
+    }, true);
+    return hit;
+}
+
+std::optional<Range> MarkdownTextView::emojiShortcodeRange(QPointF point)
+{
+    const std::optional<int> index = characterAt(point);
+    if (!index)
+        return std::nullopt;
+    Range longest;
+    if (!textStorage()->attribute(AttributeKey::EmojiShortcode, *index, &longest, {0, textStorage()->length()}))
+        return std::nullopt;
+    return longest;
+}
+
+std::optional<Range> MarkdownTextView::footnoteTarget(QPointF point)
+{
+    const TextStorage* storage = textStorage();
+    if (!storage || storage->length() == 0 || !layoutManager())
+        return std::nullopt;
+    textContainer();
+    LayoutManager& layout = *layoutManager();
+    const int glyph = layout.glyphIndex(point);
+    if (!layout.boundingRect({glyph, 1}).contains(point))
+        return std::nullopt;
+    const int index = std::clamp(layout.characterIndexForGlyph(glyph), 0, storage->length() - 1);
+    const Attributes& attributes = storage->attributes(index);
+    if (const U16String* label = attributes.string(AttributeKey::FootnoteReference)) {
+        if (const auto definition = Footnote::definition(string(), *label))
+            return definition->marker;
+        return std::nullopt;
+    }
+    if (const U16String* label = attributes.string(AttributeKey::FootnoteDefinition)) {
+        if (const auto reference = Footnote::firstReference(string(), *label))
+            return reference->range;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> MarkdownTextView::linkCharacterIndex(QPointF viewportPoint)
+{
+    const int index = glyphCharacterIndex(viewportPoint);
+    if (index < 0 || index >= textStorage()->length())
+        return std::nullopt;
+    return index;
+}
+
+void MarkdownTextView::toggleTaskCheckbox(Range box)
+{
+    if (box.length != 3 || box.location < 0 || box.end() > textStorage()->length())
+        return;
+    U16String lower(substring(string(), box));
+    for (char16_t& c : lower)
+        c = CharacterClass::asciiLower(c);
+    replaceCharacters(box, lower == u"[x]" ? u"[ ]" : u"[x]");
+}
+
+void MarkdownTextView::mouseDown(QMouseEvent* event, int clickCount)
+{
+    if (picker_)
+        picker_->hide();
+    const QPointF point = containerPoint(event->position());
+    if (const auto swatch = colorSwatchRange(point)) {
+        setFocus(Qt::MouseFocusReason);
+        beginColorEditing(*swatch, true);
+        return;
+    }
+    endColorEditing();
+    if (const auto box = taskCheckboxRange(point)) {
+        setFocus(Qt::MouseFocusReason);
+        toggleTaskCheckbox(*box);
+        return;
+    }
+    if (clickCount == 1) {
+        if (const auto shortcode = emojiShortcodeRange(point)) {
+            setFocus(Qt::MouseFocusReason);
+            setSelectedRange({shortcode->location + 1, 0});
+            return;
+        }
+        if (const auto target = footnoteTarget(point)) {
+            setFocus(Qt::MouseFocusReason);
+            setSelectedRange(*target);
+            scrollRangeToVisible(*target);
+            return;
+        }
+    }
+    if (const auto index = linkCharacterIndex(event->position()); index && delegate())
+        if (const U16String* link = textStorage()->attributes(*index).string(AttributeKey::Link))
+            if (delegate()->textViewClickedOnLink(*this, *link, *index))
+                return;
+    TextView::mouseDown(event, clickCount);
+}
+
+// ---- Colour editing ----
+
+bool MarkdownTextView::beginColorEditing(Range range, bool showingPanel)
+{
+    const TextStorage* storage = textStorage();
+    if (!storage || range.location < 0 || range.length < 0 || range.end() > storage->length())
+        return false;
+    const std::optional<ColorLiteral> literal = ColorLiteral::parse(substring(string(), range));
+    if (!literal)
+        return false;
+    colorEditRange = range;
+    if (!showingPanel)
+        return true;
+    owner() = this;
+    QPointer<QColorDialog>& dialog = sharedColorDialog();
+    if (!dialog) {
+        dialog = new QColorDialog();
+        dialog->setOption(QColorDialog::ShowAlphaChannel, false);
+        dialog->setOption(QColorDialog::NoButtons, true);
+        dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+        // Every colour the user settles on goes to the view that owns the dialog at that moment.
+        QObject::connect(dialog, &QColorDialog::currentColorChanged, dialog, [](const QColor& color) {
+            if (MarkdownTextView* view = owner().data())
+                view->applyPickedColor(Color::srgb(color.redF(), color.greenF(), color.blueF()));
+        });
+    }
+    dialog->blockSignals(true);
+    dialog->setCurrentColor(QColor::fromRgbF(float(literal->red), float(literal->green), float(literal->blue)));
+    dialog->blockSignals(false);
+    dialog->show();
+    dialog->raise();
+    return true;
+}
+
+void MarkdownTextView::applyPickedColor(const Color& color)
+{
+    if (!colorEditRange || !textStorage())
+        return;
+    Range range = *colorEditRange;
+    const int n = textStorage()->length();
+    if (range.length < 1 || range.location < 0 || range.end() > n)
+        return;
+    Range literal;
+    if (textStorage()->attribute(AttributeKey::ColorSwatch, range.location, &literal, {0, n}))
+        range = literal;
+    const U16String current(substring(string(), range));
+    const std::optional<U16String> text = ColorLiteral::formatted(color, current);
+    if (!text) {
+        endColorEditing();
+        return;
+    }
+    if (*text == current)
+        return;
+    if (replaceCharacters(range, *text))
+        colorEditRange = Range{range.location, int(text->size())};
+}
+
+void MarkdownTextView::endColorEditing()
+{
+    if (!colorEditRange)
+        return;
+    colorEditRange.reset();
+    if (owner().data() == this && sharedColorDialog()) {
+        owner() = nullptr;
+        sharedColorDialog()->hide();
+    }
+}
+
+} // namespace velkin

@@ -1,0 +1,198 @@
+// Pictures dragged or pasted into the editor become image lines, their files
+// stored beside the document; a selection that touches a grid copies as Markdown.
+#include "editor/ImageInsertion.h"
+#include "editor/MarkdownEditing.h"
+#include "editor/MarkdownTextView.h"
+#include "markdown/CollapsedImage.h"
+#include "markdown/TableGrid.h"
+#include "platform/pasteboard/Pasteboard.h"
+#include "platform/strings/LocalizedStrings.h"
+#include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace velkin {
+
+namespace {
+
+// The local image files of a payload, in its order.
+std::vector<std::string> imageFiles(const QMimeData& mime)
+{
+    std::vector<std::string> files;
+    if (!mime.hasUrls())
+        return files;
+    for (const QUrl& url : mime.urls()) {
+        if (!url.isLocalFile())
+            continue;
+        const std::string path = url.toLocalFile().toStdString();
+        const U16String extension = TextOps::lowercased(u16(Url::fileURL(path).pathExtension()));
+        if (ImageInsertion::imageExtensions().count(extension))
+            files.push_back(path);
+    }
+    return files;
+}
+
+U16String imageLine(U16View path)
+{
+    return u"![](" + U16String(path) + u")";
+}
+
+} // namespace
+
+bool MarkdownTextView::pasteboardHasImage(const QMimeData& mime) const
+{
+    return !imageFiles(mime).empty() || mime.hasImage();
+}
+
+MarkdownTextView::ImageDrop MarkdownTextView::imageMarkdown(const QMimeData& mime)
+{
+    const std::optional<Url> document = documentURL();
+    const std::vector<std::string> files = imageFiles(mime);
+    if (!files.empty()) {
+        // The first picture file is taken; the others are left alone.
+        const Url file = Url::fileURL(files.front());
+        if (const auto relative = ImageInsertion::relativePath(file, document))
+            return {ImageDrop::Kind::markdown, imageLine(*relative)};
+        if (const auto copied = ImageInsertion::copyBesideDocument(file, document))
+            return {ImageDrop::Kind::markdown, imageLine(*copied)};
+        return refuse(document);
+    }
+    if (!mime.hasImage())
+        return {};
+    const QImage image = qvariant_cast<QImage>(mime.imageData());
+    const std::optional<QByteArray> png = image.isNull() ? std::nullopt : ImageInsertion::pngData(image);
+    if (!png)
+        return {};
+    if (const auto path = ImageInsertion::materialize(*png, u"png", document))
+        return {ImageDrop::Kind::markdown, imageLine(*path)};
+    return refuse(document);
+}
+
+MarkdownTextView::ImageDrop MarkdownTextView::refuse(const std::optional<Url>& document)
+{
+    const bool unsaved = !document;
+    const U16String title = unsaved
+        ? LocalizedStrings::text(u"imageNeedsSavedDocumentTitle", u"Save the Document First")
+        : LocalizedStrings::text(u"imageWriteFailedTitle", u"The Picture Couldn't Be Saved");
+    const U16String message = unsaved
+        ? LocalizedStrings::text(u"imageNeedsSavedDocumentMessage",
+                                 u"Velkin keeps pictures in an \u201Cimages\u201D folder beside the document, so this "
+                                 u"document needs a place on disk before it can hold one. Save it, then add the "
+                                 u"picture again.")
+        : LocalizedStrings::text(u"imageWriteFailedMessage",
+                                 u"Velkin couldn't write to the \u201Cimages\u201D folder beside this document. The disk "
+                                 u"may be full, or the document may be somewhere you can't write to.");
+    if (showAlert) {
+        showAlert(title, message, !unsaved);
+    } else {
+        auto* alert = new QMessageBox(unsaved ? QMessageBox::Information : QMessageBox::Warning,
+                                      QString::fromStdU16String(title), QString::fromStdU16String(message),
+                                      QMessageBox::NoButton, isInWindow() ? window() : nullptr);
+        alert->addButton(QString::fromStdU16String(LocalizedStrings::text(u"OK", u"OK")), QMessageBox::AcceptRole);
+        alert->setAttribute(Qt::WA_DeleteOnClose);
+        if (isInWindow()) {
+            alert->setWindowModality(Qt::WindowModal);
+            alert->open();
+        } else {
+            alert->exec();
+        }
+    }
+    return {ImageDrop::Kind::refused, {}};
+}
+
+void MarkdownTextView::insertImageBlock(U16View line, int index)
+{
+    TextStorage* storage = textStorage();
+    if (!storage || !ImageBlock::parseBlockImage(line))
+        return;
+    int position = std::clamp(index, 0, storage->length());
+    // A picture line cannot live in a table cell: it goes after the grid.
+    if (const std::optional<Grid> grid = tableBlock(position) ? gridAt(position) : std::nullopt)
+        position = grid->range.end();
+    const U16View text = string();
+    const U16String inserted = MarkdownEditing::leadingBreaks(text, position) + U16String(line)
+        + MarkdownEditing::lineEnding(text);
+    const int newLength = storage->length() + int(inserted.size());
+    if (replaceCharacters({position, 0}, inserted, Range{std::min(newLength, position + int(inserted.size())), 0}))
+        scrollRangeToVisible(selectedRange());
+}
+
+bool MarkdownTextView::canAcceptDrop(const QMimeData& mime) const
+{
+    return (isEditable() && pasteboardHasImage(mime)) || TextView::canAcceptDrop(mime);
+}
+
+bool MarkdownTextView::performDrop(const QMimeData& mime, int index)
+{
+    if (!isEditable())
+        return false;
+    const ImageDrop drop = imageMarkdown(mime);
+    switch (drop.kind) {
+    case ImageDrop::Kind::refused:
+        return true;
+    case ImageDrop::Kind::none:
+        return TextView::performDrop(mime, index);
+    case ImageDrop::Kind::markdown:
+        insertImageBlock(drop.text, index);
+        return true;
+    }
+    return false;
+}
+
+void MarkdownTextView::paste()
+{
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    const QMimeData* mime = clipboard ? clipboard->mimeData() : nullptr;
+    if (!mime || mime->hasText() || !isEditable()) {
+        TextView::paste();
+        return;
+    }
+    const ImageDrop drop = imageMarkdown(*mime);
+    switch (drop.kind) {
+    case ImageDrop::Kind::markdown:
+        insertImageBlock(drop.text, selectedRange().location);
+        break;
+    case ImageDrop::Kind::refused:
+        break;
+    case ImageDrop::Kind::none:
+        TextView::paste();
+        break;
+    }
+}
+
+bool MarkdownTextView::selectionSpansGrid(Range range) const
+{
+    bool found = false;
+    textStorage()->enumerateAttribute(AttributeKey::ParagraphStyle, range, [&](const AttributeValue* value, Range) {
+        if (found || !value)
+            return;
+        if (const auto* style = std::get_if<ParagraphStylePtr>(value))
+            found = *style && (*style)->tableBlock();
+    });
+    return found;
+}
+
+bool MarkdownTextView::writeSelection(Pasteboard& pasteboard, const std::string& type)
+{
+    const std::vector<Range> ranges = selectedRanges();
+    if (type != Pasteboard::stringType || !textStorage() || ranges.empty())
+        return TextView::writeSelection(pasteboard, type);
+    const bool grid = std::any_of(ranges.begin(), ranges.end(),
+                                  [&](Range r) { return r.length > 0 && selectionSpansGrid(r); });
+    if (!grid)
+        return TextView::writeSelection(pasteboard, type);
+    std::vector<U16String> pieces;
+    for (const Range& r : ranges)
+        pieces.push_back(TableGrid::serialize(textStorage()->attributedSubstring(r)));
+    return pasteboard.setString(TextOps::joined(pieces, u"\n"), type);
+}
+
+} // namespace velkin
