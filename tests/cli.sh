@@ -10,9 +10,23 @@ expect() { # description, expected status, actual status
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-# A mode with a missing operand is no mode: the program starts normally (status 0 without an editor window).
+# A mode with a missing operand is no mode: the program starts normally; without a display it
+# says that it cannot open windows and ends with status 0.
 "$velkin" --render only-one >"$tmp/out" 2>"$tmp/err"
 expect "--render with one operand falls through" 0 $?
+grep -q "no display" "$tmp/err" || { echo "FAIL: no message without a display: $(cat "$tmp/err")"; fail=1; }
+
+# With a window system (here the offscreen one, asked for explicitly) the editor starts and keeps running.
+printf '# Notes\n' >"$tmp/notes.md"
+QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$tmp/config" "$velkin" "$tmp/notes.md" >"$tmp/out" 2>"$tmp/err" &
+app=$!
+sleep 3
+if kill -0 "$app" 2>/dev/null; then
+    echo "ok: the editor starts and runs"
+    kill "$app"; wait "$app" 2>/dev/null
+else
+    wait "$app"; echo "FAIL: the editor ended at once with status $?: $(cat "$tmp/err")"; fail=1
+fi
 
 # The self-test runs without any display and ends with its verdict line.
 "$velkin" --selftest >"$tmp/out" 2>"$tmp/err"

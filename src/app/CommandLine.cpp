@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/MarkdownDocument.h"
+#include "app/VelkinApp.h"
 #include "export/AppStoreShot.h"
 #include "export/Export.h"
 #include "export/PreviewRenderer.h"
@@ -23,6 +24,9 @@
 namespace velkin::CommandLine {
 
 namespace {
+
+// Set when the offscreen platform was chosen because no display is available.
+bool startedWithoutDisplay = false;
 
 void message(const std::string& text)
 {
@@ -112,6 +116,26 @@ bool exportsHTMLOnly(const std::vector<std::string>& arguments)
 
 } // namespace
 
+std::vector<std::string> documentArguments(const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> files;
+    size_t skip = 0;  // operands of a mode option that had too few to run
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--render" || argument == "--export" || argument == "--appstore") {
+            skip = 2;
+            continue;
+        }
+        if (skip > 0) {
+            --skip;
+            continue;
+        }
+        if (!argument.empty() && argument[0] != '-')
+            files.push_back(argument);
+    }
+    return files;
+}
+
 int dispatch(const std::vector<std::string>& arguments)
 {
     if (has(arguments, "--selftest"))
@@ -122,12 +146,17 @@ int dispatch(const std::vector<std::string>& arguments)
         return exportMode(arguments, arguments[size_t(j) + 1], arguments[size_t(j) + 2]);
     if (const int k = optionWithOperands(arguments, "--appstore"); k >= 0)
         return AppStoreShot::renderAll(arguments[size_t(k) + 1], arguments[size_t(k) + 2]) ? 0 : 1;
-    message("Velkin: the editor window is not part of this build yet.\n"
-            "Command-line modes:\n"
-            "  velkin --selftest                           run the built-in self-test\n"
-            "  velkin --render IN.md OUT.png [--bare]      render a page image\n"
-            "  velkin --export IN.md OUT.html|pdf|rtf [--serif|--monospace]\n"
-            "  velkin --appstore SAMPLES OUTDIR            render the store screenshots");
+    if (startedWithoutDisplay) {
+        // Windows nobody can see would keep the process running for ever.
+        message("Velkin: no display to open windows on (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+                "Command-line modes:\n"
+                "  velkin --selftest                           run the built-in self-test\n"
+                "  velkin --render IN.md OUT.png [--bare]      render a page image\n"
+                "  velkin --export IN.md OUT.html|pdf|rtf [--serif|--monospace]\n"
+                "  velkin --appstore SAMPLES OUTDIR            render the store screenshots");
+        return 0;
+    }
+    VelkinApp::shared().run(documentArguments(arguments));
     return 0;
 }
 
@@ -135,8 +164,10 @@ int main(int argc, char** argv)
 {
     // Batch modes must run on machines without a display.
     if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr
-        && std::getenv("WAYLAND_DISPLAY") == nullptr)
+        && std::getenv("WAYLAND_DISPLAY") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        startedWithoutDisplay = true;
+    }
     if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
         // A private runtime folder keeps Qt from warning on machines without a session.
         const std::string runtime = "/tmp/velkin-runtime-" + std::to_string(getuid());

@@ -4,31 +4,56 @@
 #include <QMetaMethod>
 #include <QWidget>
 
+#include <map>
+#include <vector>
+
 namespace velkin::EditorAction {
 
 namespace {
 
-int methodIndex(const QObject* object, const char* action)
+std::map<std::string, std::vector<Handler>>& handlers()
 {
-    const QByteArray signature = QByteArray(action) + "(int)";
+    static std::map<std::string, std::vector<Handler>> table;
+    return table;
+}
+
+int methodIndex(const QObject* object, const char* action, bool withTag)
+{
+    const QByteArray signature = QByteArray(action) + (withTag ? "(int)" : "()");
     return object->metaObject()->indexOfMethod(QMetaObject::normalizedSignature(signature.constData()));
+}
+
+bool invoke(QObject* object, const char* action, int tag)
+{
+    if (const int index = methodIndex(object, action, true); index >= 0)
+        return object->metaObject()->method(index).invoke(object, Qt::DirectConnection, Q_ARG(int, tag));
+    if (const int index = methodIndex(object, action, false); index >= 0)
+        return object->metaObject()->method(index).invoke(object, Qt::DirectConnection);
+    return false;
 }
 
 } // namespace
 
+void addHandler(const std::string& action, Handler handler)
+{
+    handlers()[action].push_back(std::move(handler));
+}
+
 bool answers(const QObject* object, const char* action)
 {
-    return object && methodIndex(object, action) >= 0;
+    return object && (methodIndex(object, action, true) >= 0 || methodIndex(object, action, false) >= 0);
 }
 
 bool sendTo(QObject* first, const char* action, int tag)
 {
+    const auto registered = handlers().find(action);
     for (QObject* object = first; object; object = object->parent()) {
-        const int index = methodIndex(object, action);
-        if (index < 0)
-            continue;
-        object->metaObject()->method(index).invoke(object, Qt::DirectConnection, Q_ARG(int, tag));
-        return true;
+        if (registered != handlers().end())
+            for (const Handler& handler : registered->second)
+                if (handler(object, tag))
+                    return true;
+        if (invoke(object, action, tag))
+            return true;
     }
     return false;
 }

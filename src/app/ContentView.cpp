@@ -1,0 +1,168 @@
+#include "app/ContentView.h"
+
+#include "app/EditorAction.h"
+#include "app/TableSizePicker.h"
+#include "platform/strings/LocalizedStrings.h"
+#include "platform/symbols/SymbolIcon.h"
+#include "platform/text/QtString.h"
+
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace velkin {
+
+namespace {
+
+QString localized(const char16_t* key)
+{
+    return toQString(LocalizedStrings::text(key));
+}
+
+QWidget* spacer(QWidget* parent)
+{
+    auto* space = new QWidget(parent);
+    space->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    return space;
+}
+
+} // namespace
+
+ContentView::ContentView(U16String text, std::function<void()> textChanged, QWidget* parent)
+    : QWidget(parent), text_(std::move(text)), textChanged_(std::move(textChanged))
+{
+    setMinimumSize(minimumContentWidth, minimumContentHeight);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* plain = new QPlainTextEdit(this);
+    plain->setPlainText(toQString(text_));
+    connect(plain, &QPlainTextEdit::textChanged, this, [this, plain] {
+        text_ = fromQString(plain->toPlainText());
+        if (textChanged_)
+            textChanged_();
+    });
+    layout->addWidget(plain);
+    setFocusProxy(plain);
+    buildToolbar();
+}
+
+ContentView::~ContentView() = default;
+
+void ContentView::setEditorZoom(double zoom)
+{
+    zoom_ = zoom;
+}
+
+void ContentView::setEditorFontFamily(MarkdownFontFamily family)
+{
+    family_ = family;
+}
+
+void ContentView::send(const char* action, int tag)
+{
+    EditorAction::sendInWindow(window(), action, tag);
+}
+
+void ContentView::buildToolbar()
+{
+    toolbar_ = new QToolBar(this);
+    toolbar_->setObjectName(QStringLiteral("formattingToolbar"));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setIconSize(QSize(18, 18));
+    toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolbar_->addWidget(spacer(toolbar_));
+
+    // 1: the heading menu.
+    auto* heading = new QToolButton(toolbar_);
+    heading->setObjectName(QStringLiteral("headingLevel"));
+    heading->setText(QStringLiteral("H"));
+    QFont font = heading->font();
+    font.setPixelSize(16);
+    font.setWeight(QFont::DemiBold);
+    heading->setFont(font);
+    heading->setToolTip(localized(u"Heading level"));
+    heading->setAccessibleName(localized(u"Heading level"));
+    heading->setPopupMode(QToolButton::InstantPopup);
+    auto* menu = new QMenu(heading);
+    menu->setObjectName(QStringLiteral("headingMenu"));
+    connect(menu->addAction(localized(u"Body Text")), &QAction::triggered, this, [this] { send("mdApplyHeading", 0); });
+    menu->addSeparator();
+    for (int level = 1; level <= 6; ++level) {
+        const QString title = toQString(LocalizedStrings::format(LocalizedStrings::text(u"Heading %lld"), {level}));
+        connect(menu->addAction(title), &QAction::triggered, this, [this, level] { send("mdApplyHeading", level); });
+    }
+    heading->setMenu(menu);
+    toolbar_->addWidget(heading);
+
+    // 2 to 9: plain buttons.
+    struct Button {
+        const char* symbol;
+        const char16_t* help;
+        const char* action;
+    };
+    const Button buttons[] = {
+        {"bold", u"Bold", "mdBold"},
+        {"italic", u"Italic", "mdItalic"},
+        {"underline", u"Underline", "mdUnderline"},
+        {"strikethrough", u"Strikethrough", "mdStrikethrough"},
+        {"chevron.left.forwardslash.chevron.right", u"Inline code", "mdCode"},
+        {"link", u"Link", "mdLink"},
+        {"photo", u"Insert Image", "mdImage"},
+        {"minus", u"Horizontal Rule", "mdInsertHorizontalRule"},
+    };
+    for (const Button& b : buttons) {
+        auto* button = new QToolButton(toolbar_);
+        button->setObjectName(QString::fromLatin1(b.action));
+        button->setIcon(SymbolIcon::make(b.symbol));
+        button->setToolTip(localized(b.help));
+        button->setAccessibleName(localized(b.help));
+        const char* action = b.action;
+        connect(button, &QToolButton::clicked, this, [this, action] { send(action, 0); });
+        toolbar_->addWidget(button);
+    }
+
+    // 10: the table button and its size picker.
+    tableButton_ = new QToolButton(toolbar_);
+    tableButton_->setObjectName(QStringLiteral("insertTable"));
+    tableButton_->setIcon(SymbolIcon::make("tablecells"));
+    tableButton_->setToolTip(localized(u"Insert Table"));
+    tableButton_->setAccessibleName(localized(u"Insert Table"));
+    connect(tableButton_, &QToolButton::clicked, this, &ContentView::showTablePicker);
+    toolbar_->addWidget(tableButton_);
+    toolbar_->addWidget(spacer(toolbar_));
+}
+
+bool ContentView::isTablePickerShown() const
+{
+    return popup_ && popup_->isVisible();
+}
+
+void ContentView::showTablePicker()
+{
+    // A fresh picker each time, so nothing is picked when it opens.
+    delete popup_;
+    popup_ = new QWidget(this, Qt::Popup);
+    popup_->setAttribute(Qt::WA_DeleteOnClose, false);
+    auto* layout = new QVBoxLayout(popup_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    picker_ = new TableSizePicker([this](int rows, int columns) { picked(rows, columns); }, pickerSide, pickerGap,
+                                  pickerCorner, pickerColumns, pickerRows, popup_);
+    layout->addWidget(picker_);
+    popup_->adjustSize();
+    // Below the button, its arrow side against the button's bottom edge.
+    const QPoint below = tableButton_->mapToGlobal(QPoint(tableButton_->width() / 2, tableButton_->height()));
+    popup_->move(below - QPoint(popup_->width() / 2, 0));
+    popup_->show();
+}
+
+void ContentView::picked(int rows, int columns)
+{
+    if (popup_)
+        popup_->hide();
+    send("mdInsertTableSized", tableTag(rows, columns));
+}
+
+} // namespace velkin

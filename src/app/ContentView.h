@@ -1,0 +1,67 @@
+#pragma once
+// The content of a document window: the editor over the document's text, the
+// window's zoom and font family, and the formatting toolbar. It publishes the
+// window's values to the menus.
+#include "app/FocusedValues.h"
+#include "platform/text/Range.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QToolBar;
+class QToolButton;
+
+namespace velkin {
+
+class MarkdownEditor;
+class TableSizePicker;
+
+class ContentView : public QWidget, public FocusedValuePublisher {
+public:
+    static constexpr int minimumContentWidth = 520;
+    static constexpr int minimumContentHeight = 320;
+    // The table picker's grid.
+    static constexpr double pickerSide = 16, pickerGap = 4, pickerCorner = 3;
+    static constexpr int pickerColumns = 8, pickerRows = 10;
+
+    // The content of a window over `text`; `textChanged` runs after every edit.
+    ContentView(U16String text, std::function<void()> textChanged, QWidget* parent = nullptr);
+    ~ContentView() override;
+
+    // The document's text with every edit.
+    const U16String& text() const { return text_; }
+    MarkdownEditor* editor() const { return editor_; }
+    // The formatting toolbar; the window places it.
+    QToolBar* toolbar() const { return toolbar_; }
+
+    double editorZoom() const override { return zoom_; }
+    void setEditorZoom(double zoom) override;
+    MarkdownFontFamily editorFontFamily() const override { return family_; }
+    void setEditorFontFamily(MarkdownFontFamily family) override;
+    DocumentStats documentStats() const override { return DocumentStats(text_); }
+
+    // The table size popup of the toolbar's table button.
+    bool isTablePickerShown() const;
+    void showTablePicker();
+    TableSizePicker* tablePicker() const { return picker_; }
+    // The tag of a picked table size: columns × 1000 + rows.
+    static int tableTag(int rows, int columns) { return columns * 1000 + rows; }
+
+private:
+    void buildToolbar();
+    void send(const char* action, int tag);
+    void picked(int rows, int columns);
+
+    U16String text_;
+    std::function<void()> textChanged_;
+    double zoom_ = 1.0;
+    MarkdownFontFamily family_ = MarkdownFontFamily::sansSerif;
+    MarkdownEditor* editor_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QToolButton* tableButton_ = nullptr;
+    QWidget* popup_ = nullptr;
+    TableSizePicker* picker_ = nullptr;
+};
+
+} // namespace velkin

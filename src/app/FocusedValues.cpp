@@ -1,0 +1,24 @@
+#include "app/FocusedValues.h"
+
+#include <QApplication>
+#include <QMainWindow>
+
+namespace velkin::FocusedValues {
+
+FocusedValuePublisher* of(QWidget* window)
+{
+    if (!window)
+        return nullptr;
+    if (auto* publisher = dynamic_cast<FocusedValuePublisher*>(window))
+        return publisher;
+    if (auto* main = qobject_cast<QMainWindow*>(window))
+        return dynamic_cast<FocusedValuePublisher*>(main->centralWidget());
+    return nullptr;
+}
+
+FocusedValuePublisher* focused()
+{
+    return of(QApplication::activeWindow());
+}
+
+} // namespace velkin::FocusedValues

@@ -1,0 +1,306 @@
+#include "app/VelkinCommands.h"
+
+#include "app/DocumentWindow.h"
+#include "app/EditorAction.h"
+#include "app/FocusedValues.h"
+#include "app/OpenFromURL.h"
+#include "app/VelkinApp.h"
+#include "export/Export.h"
+#include "help/HelpWindow.h"
+#include "platform/strings/LocalizedStrings.h"
+#include "platform/text/QtString.h"
+
+#include <QActionGroup>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <cmath>
+
+namespace velkin {
+
+namespace {
+
+QString localized(const char16_t* key)
+{
+    return toQString(LocalizedStrings::text(key));
+}
+
+QString heading(int level)
+{
+    return toQString(LocalizedStrings::format(LocalizedStrings::text(u"Heading %lld"), {level}));
+}
+
+} // namespace
+
+VelkinCommands::VelkinCommands(QMainWindow* host) : QObject(host), host_(host)
+{
+    buildFile();
+    buildEdit();
+    buildView();
+    buildInsert();
+    buildFormat();
+    buildHelp();
+    for (QMenu* menu : {file_, edit_, view_, insert_, format_, help_})
+        connect(menu, &QMenu::aboutToShow, this, &VelkinCommands::refresh);
+    refresh();
+}
+
+FocusedValuePublisher* VelkinCommands::values() const
+{
+    return FocusedValues::of(host_);
+}
+
+double VelkinCommands::zoomedIn(double zoom)
+{
+    const double v = std::round((zoom + 0.1) * 100) / 100;
+    return v > 3.0 ? 3.0 : v;
+}
+
+double VelkinCommands::zoomedOut(double zoom)
+{
+    const double v = std::round((zoom + (-0.1)) * 100) / 100;
+    return v <= 0.6 ? 0.6 : v;
+}
+
+QAction* VelkinCommands::item(QMenu* menu, const QString& title, const char* name)
+{
+    QAction* action = menu->addAction(title);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+QAction* VelkinCommands::editorItem(QMenu* menu, const QString& title, const char* action, int tag, const char* name)
+{
+    QAction* entry = item(menu, title, name);
+    connect(entry, &QAction::triggered, this, [this, action, tag] { sendEditorAction(action, tag); });
+    return entry;
+}
+
+void VelkinCommands::sendEditorAction(const char* action, int tag)
+{
+    // The menu bar belongs to its window, so its first responder is that window's focus.
+    EditorAction::sendInWindow(host_, action, tag);
+}
+
+void VelkinCommands::buildFile()
+{
+    file_ = host_->menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* newItem = item(file_, QStringLiteral("&New"), "newDocument");
+    newItem->setShortcut(QKeySequence::New);
+    connect(newItem, &QAction::triggered, this, [] { VelkinApp::shared().newDocument(); });
+    QAction* open = item(file_, QStringLiteral("&Open\u2026"), "openDocument");
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, [this] { VelkinApp::shared().showOpenDialog(host_); });
+    QAction* openURL = item(file_, localized(u"Open from URL\u2026"), "openFromURL");
+    openURL->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(openURL, &QAction::triggered, this, [this] { OpenFromURL::present(host_); });
+    file_->addSeparator();
+
+    QAction* close = item(file_, QStringLiteral("&Close"), "closeWindow");
+    close->setShortcut(QKeySequence::Close);
+    connect(close, &QAction::triggered, host_, &QWidget::close);
+    QAction* save = item(file_, QStringLiteral("&Save"), "saveDocument");
+    save->setShortcut(QKeySequence::Save);
+    connect(save, &QAction::triggered, this, [this] {
+        if (auto* window = qobject_cast<DocumentWindow*>(host_))
+            window->save();
+    });
+    QAction* saveAs = item(file_, QStringLiteral("Save &As\u2026"), "saveDocumentAs");
+    saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    connect(saveAs, &QAction::triggered, this, [this] {
+        if (auto* window = qobject_cast<DocumentWindow*>(host_))
+            window->saveAs();
+    });
+    fileItems_ = {save, saveAs};
+
+    export_ = file_->addMenu(localized(u"Export"));
+    export_->setObjectName(QStringLiteral("exportMenu"));
+    const QString titles[] = {QStringLiteral("PDF\u2026"), QStringLiteral("HTML (Single File)\u2026"),
+                              QStringLiteral("Rich Text (RTF)\u2026")};
+    const char* names[] = {"exportPDF", "exportHTML", "exportRTF"};
+    for (ExportFormat::Value format : ExportFormat::allCases())
+        editorItem(export_, titles[format], "mdExport", format, names[format]);
+    documentItems_.push_back(export_->menuAction());
+    file_->addSeparator();
+    QAction* quit = item(file_, QStringLiteral("&Quit"), "quit");
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, this, [] { VelkinApp::shared().quit(); });
+}
+
+void VelkinCommands::buildEdit()
+{
+    edit_ = host_->menuBar()->addMenu(QStringLiteral("&Edit"));
+    struct Standard {
+        const char* title;
+        const char* action;
+        QKeySequence::StandardKey key;
+    };
+    const Standard standard[] = {
+        {"&Undo", "undo", QKeySequence::Undo},   {"&Redo", "redo", QKeySequence::Redo},
+        {nullptr, nullptr, QKeySequence::UnknownKey},
+        {"Cu&t", "cut", QKeySequence::Cut},      {"&Copy", "copy", QKeySequence::Copy},
+        {"&Paste", "paste", QKeySequence::Paste}, {"Select &All", "selectAll", QKeySequence::SelectAll},
+    };
+    for (const Standard& s : standard) {
+        if (!s.title) {
+            edit_->addSeparator();
+            continue;
+        }
+        editorItem(edit_, QString::fromUtf8(s.title), s.action, 0, s.action)->setShortcut(s.key);
+    }
+    edit_->addSeparator();
+    QMenu* find = edit_->addMenu(localized(u"Find"));
+    find->setObjectName(QStringLiteral("findMenu"));
+    struct Finder {
+        const char16_t* title;
+        int tag;
+        QKeySequence key;
+        const char* name;
+    };
+    const Finder finders[] = {
+        {u"Find\u2026", 1, QKeySequence(Qt::CTRL | Qt::Key_F), "findShow"},
+        {u"Find Next", 2, QKeySequence(Qt::CTRL | Qt::Key_G), "findNext"},
+        {u"Find Previous", 3, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G), "findPrevious"},
+        {u"Use Selection for Find", 7, QKeySequence(Qt::CTRL | Qt::Key_E), "findUseSelection"},
+    };
+    for (const Finder& f : finders)
+        editorItem(find, localized(f.title), "performTextFinderAction", f.tag, f.name)->setShortcut(f.key);
+}
+
+void VelkinCommands::buildView()
+{
+    view_ = host_->menuBar()->addMenu(QStringLiteral("&View"));
+    statistics_ = item(view_, QString(), "documentStats");
+    statistics_->setEnabled(false);
+    view_->addSeparator();
+
+    QAction* zoomIn = item(view_, localized(u"Zoom In"), "zoomIn");
+    // Ctrl++ and, for keyboards where "+" needs Shift, Ctrl+=.
+    zoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    connect(zoomIn, &QAction::triggered, this, [this] {
+        if (FocusedValuePublisher* v = values())
+            v->setEditorZoom(zoomedIn(v->editorZoom()));
+    });
+    QAction* zoomOut = item(view_, localized(u"Zoom Out"), "zoomOut");
+    zoomOut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    connect(zoomOut, &QAction::triggered, this, [this] {
+        if (FocusedValuePublisher* v = values())
+            v->setEditorZoom(zoomedOut(v->editorZoom()));
+    });
+    QAction* actualSize = item(view_, localized(u"Actual Size"), "actualSize");
+    actualSize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    connect(actualSize, &QAction::triggered, this, [this] {
+        if (FocusedValuePublisher* v = values())
+            v->setEditorZoom(1.0);
+    });
+    zoomItems_ = {zoomIn, zoomOut, actualSize};
+    view_->addSeparator();
+
+    font_ = view_->addMenu(localized(u"Font"));
+    font_->setObjectName(QStringLiteral("fontMenu"));
+    auto* group = new QActionGroup(font_);
+    group->setExclusive(true);
+    for (MarkdownFontFamily family : FontFamily::allCases) {
+        QAction* option = item(font_, QString::fromLatin1(FontFamily::title(family)), FontFamily::rawValue(family));
+        option->setCheckable(true);
+        group->addAction(option);
+        connect(option, &QAction::triggered, this, [this, family] {
+            if (FocusedValuePublisher* v = values())
+                v->setEditorFontFamily(family);
+            refresh();
+        });
+        fontItems_.push_back(option);
+    }
+}
+
+void VelkinCommands::buildInsert()
+{
+    insert_ = host_->menuBar()->addMenu(localized(u"Insert"));
+    insert_->setObjectName(QStringLiteral("insertMenu"));
+    editorItem(insert_, localized(u"Link"), "mdLink", 0, "mdLink")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    editorItem(insert_, localized(u"Image"), "mdImage", 0, "mdImage")
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
+    editorItem(insert_, localized(u"Table"), "mdInsertTable", 0, "mdInsertTable");
+    editorItem(insert_, localized(u"Horizontal Rule"), "mdInsertHorizontalRule", 0, "mdInsertHorizontalRule");
+    for (QAction* action : insert_->actions())
+        documentItems_.push_back(action);
+}
+
+void VelkinCommands::buildFormat()
+{
+    format_ = host_->menuBar()->addMenu(localized(u"Format"));
+    format_->setObjectName(QStringLiteral("formatMenu"));
+    editorItem(format_, localized(u"Bold"), "mdBold", 0, "mdBold")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    editorItem(format_, localized(u"Italic"), "mdItalic", 0, "mdItalic")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    editorItem(format_, localized(u"Underline"), "mdUnderline", 0, "mdUnderline")
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    editorItem(format_, localized(u"Strikethrough"), "mdStrikethrough", 0, "mdStrikethrough")
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X));
+    editorItem(format_, localized(u"Inline code"), "mdCode", 0, "mdCode");
+    format_->addSeparator();
+    // Ctrl is the command key here, so the second modifier of these two is Alt.
+    editorItem(format_, localized(u"Subscript"), "mdSubscript", 0, "mdSubscript")
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Minus));
+    editorItem(format_, localized(u"Superscript"), "mdSuperscript", 0, "mdSuperscript")
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Plus));
+    format_->addSeparator();
+
+    QMenu* headingMenu = format_->addMenu(localized(u"Heading"));
+    headingMenu->setObjectName(QStringLiteral("headingMenu"));
+    editorItem(headingMenu, localized(u"Body Text"), "mdApplyHeading", 0, "heading0");
+    headingMenu->addSeparator();
+    static const char* levelNames[] = {"heading1", "heading2", "heading3", "heading4", "heading5", "heading6"};
+    for (int level = 1; level <= 6; ++level)
+        editorItem(headingMenu, heading(level), "mdApplyHeading", level, levelNames[level - 1])
+            ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + level)));
+    format_->addSeparator();
+
+    QMenu* table = format_->addMenu(localized(u"Table"));
+    table->setObjectName(QStringLiteral("tableMenu"));
+    editorItem(table, localized(u"Add Row"), "mdTableAddRow", 0, "mdTableAddRow");
+    editorItem(table, localized(u"Add Column"), "mdTableAddColumn", 0, "mdTableAddColumn");
+    table->addSeparator();
+    QMenu* alignment = table->addMenu(localized(u"Column Alignment"));
+    alignment->setObjectName(QStringLiteral("alignmentMenu"));
+    editorItem(alignment, localized(u"Left"), "mdTableAlign", 0, "alignLeft");
+    editorItem(alignment, localized(u"Center"), "mdTableAlign", 1, "alignCenter");
+    editorItem(alignment, localized(u"Right"), "mdTableAlign", 2, "alignRight");
+    for (QAction* action : format_->actions())
+        if (!action->isSeparator())
+            documentItems_.push_back(action);
+}
+
+void VelkinCommands::buildHelp()
+{
+    help_ = host_->menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction* helpItem = item(help_, toQString(LocalizedStrings::text(u"Velkin Help", u"Velkin Help")), "velkinHelp");
+    helpItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Question));
+    connect(helpItem, &QAction::triggered, this, [] { HelpWindow::show(); });
+}
+
+void VelkinCommands::refresh()
+{
+    FocusedValuePublisher* v = values();
+    const bool present = v != nullptr;
+    for (QAction* action : documentItems_)
+        action->setEnabled(present);
+    for (QAction* action : zoomItems_)
+        action->setEnabled(present);
+    for (QAction* action : fileItems_)
+        action->setEnabled(present);
+    font_->menuAction()->setEnabled(present);
+    statistics_->setVisible(present);
+    if (present) {
+        statistics_->setText(toQString(v->documentStats().menuTitle()));
+        const MarkdownFontFamily family = v->editorFontFamily();
+        for (size_t i = 0; i < fontItems_.size(); ++i)
+            fontItems_[i]->setChecked(FontFamily::allCases[i] == family);
+    } else {
+        for (QAction* option : fontItems_)
+            option->setChecked(false);
+    }
+}
+
+} // namespace velkin

@@ -1,0 +1,286 @@
+// The help window: its sidebar, its pages, going back and forward, search, and
+// the page view's column and scrolling.
+#include "ShellTestSupport.h"
+
+#include "help/HelpPageView.h"
+#include "help/HelpView.h"
+#include "help/HelpWindow.h"
+#include "platform/WindowFrame.h"
+#include "platform/text/QtString.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+using namespace velkin;
+using velkin::testing::settle;
+using velkin::testing::waitUntil;
+
+namespace {
+
+U16String longPage()
+{
+    U16String text = u"# Guide\n\nThe Details heading comes later; Details also appear here.\n\n";
+    const auto filler = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            text += u"Filler paragraph number " + fromQString(QString::number(i)) + u" with enough words to wrap.\n\n";
+    };
+    filler(0, 40);
+    text += u"## Details\n\nThe middle.\n\n";
+    filler(40, 80);
+    text += u"## Nowhere Else\n\nLast.\n";
+    return text;
+}
+
+HelpBook smallBook()
+{
+    std::vector<HelpPage> pages;
+    pages.push_back(HelpPage::make(u"index", u"# Help\n\n## Basics\n\n- [Guide](guide.md) - the long page\n"
+                                             u"- [Other](other.md) - short\n- [Gone](gone.md) - not there\n"));
+    pages.push_back(HelpPage::make(u"guide", longPage()));
+    pages.push_back(HelpPage::make(u"other", u"# Other\n\nSee the [guide](guide.md#details).\n"));
+    return HelpBook(std::move(pages), std::nullopt);
+}
+
+QTreeWidgetItem* rowFor(QTreeWidget* list, const QString& id)
+{
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->data(0, Qt::UserRole).toString() == id)
+            return list->topLevelItem(i);
+    return nullptr;
+}
+
+void pressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(target, &press);
+    QApplication::sendEvent(target, &release);
+}
+
+} // namespace
+
+TEST(HelpView, ContentsListTheBookAndChoosingARowOpensItsPage)
+{
+    HelpNavigator navigator(smallBook());
+    HelpView view(navigator);
+    view.resize(1020, 720);
+    view.show();
+    QTreeWidget* contents = view.contentsList();
+    EXPECT_EQ(view.sidebarContent(), contents);
+    ASSERT_GE(contents->topLevelItemCount(), 5);
+    EXPECT_EQ(contents->topLevelItem(0)->text(0), QStringLiteral("Contents"));
+    EXPECT_EQ(contents->topLevelItem(1)->text(0), QStringLiteral("Basics"));
+    EXPECT_EQ(contents->topLevelItem(2)->text(0), QStringLiteral("Guide"));
+    EXPECT_EQ(contents->topLevelItem(2)->toolTip(0), QStringLiteral("the long page"));
+    // The shown page's row is selected.
+    EXPECT_TRUE(contents->topLevelItem(0)->isSelected());
+    ASSERT_NE(view.pageView(), nullptr);
+    EXPECT_EQ(view.pageView()->pageID(), u"index");
+    EXPECT_FALSE(view.backButton()->isEnabled());
+    EXPECT_FALSE(view.forwardButton()->isEnabled());
+
+    contents->setCurrentItem(rowFor(contents, QStringLiteral("other")));
+    settle();
+    EXPECT_EQ(navigator.pageID(), u"other");
+    EXPECT_EQ(view.pageView()->pageID(), u"other");
+    EXPECT_TRUE(view.backButton()->isEnabled());
+    EXPECT_FALSE(view.forwardButton()->isEnabled());
+
+    view.backButton()->click();
+    settle();
+    EXPECT_EQ(view.pageView()->pageID(), u"index");
+    EXPECT_TRUE(view.forwardButton()->isEnabled());
+    view.forwardButton()->click();
+    settle();
+    EXPECT_EQ(view.pageView()->pageID(), u"other");
+}
+
+TEST(HelpView, AMissingPageShowsTheNotice)
+{
+    HelpNavigator navigator(smallBook());
+    HelpView view(navigator);
+    view.show();
+    QTreeWidget* contents = view.contentsList();
+    // "gone" is listed but has no page: choosing it changes nothing.
+    contents->setCurrentItem(rowFor(contents, QStringLiteral("gone")));
+    settle();
+    EXPECT_EQ(navigator.pageID(), u"index");
+
+    // A book without its contents page starts on a page that is not there.
+    std::vector<HelpPage> pages{HelpPage::make(u"alone", u"# Alone\n")};
+    HelpNavigator lonely(HelpBook(std::move(pages), std::nullopt));
+    HelpView missing(lonely);
+    missing.show();
+    EXPECT_EQ(missing.pageView(), nullptr);
+    EXPECT_TRUE(missing.pageMissingView()->isVisible());
+}
+
+TEST(HelpView, SearchShowsRankedResultsAndChoosingOneKeepsTheSearch)
+{
+    HelpNavigator navigator(smallBook());
+    HelpView view(navigator);
+    view.show();
+    view.searchField()->setText(QStringLiteral("details"));
+    settle();
+    EXPECT_EQ(navigator.query(), u"details");
+    ASSERT_EQ(view.sidebarContent(), view.resultsList());
+    QTreeWidget* results = view.resultsList();
+    ASSERT_EQ(results->topLevelItemCount(), 1 + int(navigator.results().size()));
+    EXPECT_EQ(results->topLevelItem(0)->text(0),
+              QStringLiteral("%1 results").arg(navigator.results().size()));
+    QTreeWidgetItem* guide = rowFor(results, QStringLiteral("guide"));
+    ASSERT_NE(guide, nullptr);
+    results->setCurrentItem(guide);
+    settle();
+    EXPECT_EQ(navigator.pageID(), u"guide");
+    EXPECT_EQ(navigator.anchor(), std::optional<U16String>(u"details"));
+    EXPECT_EQ(view.searchField()->text(), QStringLiteral("details"));
+    EXPECT_EQ(view.sidebarContent(), view.resultsList());
+
+    view.searchField()->setText(QStringLiteral("zebra"));
+    settle();
+    EXPECT_EQ(view.sidebarContent(), view.noResultsView());
+    view.searchField()->clear();
+    settle();
+    EXPECT_EQ(view.sidebarContent(), view.contentsList());
+}
+
+TEST(HelpPageView, KeepsItsTextInACentredColumn)
+{
+    EXPECT_EQ(HelpTextView::horizontalInset(1000), 140);
+    EXPECT_EQ(HelpTextView::horizontalInset(600), 28);
+    EXPECT_EQ(HelpTextView::horizontalInset(776), 28);
+    HelpTextView view;
+    view.applyColumn(1000);
+    EXPECT_EQ(view.textContainerInset(), QSizeF(140, 28));
+    // A change of half a point or less leaves the inset alone.
+    view.applyColumn(1001);
+    EXPECT_EQ(view.textContainerInset().width(), 140);
+    view.applyColumn(1002);
+    EXPECT_EQ(view.textContainerInset().width(), 141);
+}
+
+TEST(HelpPageView, RendersThePageAsProse)
+{
+    const HelpPage page = HelpPage::make(u"p", u"# Title\n\nSome **bold** and a [link](other.md).\n\n- [x] done\n");
+    const TextStorage text = HelpPageView::renderedText(page, std::nullopt);
+    EXPECT_EQ(text.string().find(u"**"), U16String::npos);
+    EXPECT_EQ(text.string().find(u"# "), U16String::npos);
+    EXPECT_EQ(text.string().find(u"(other.md)"), U16String::npos);
+    const size_t link = text.string().find(u"link");
+    ASSERT_NE(link, U16String::npos);
+    const U16String* target = text.attributes(int(link)).string(AttributeKey::Link);
+    ASSERT_NE(target, nullptr);
+    EXPECT_EQ(*target, u"other.md");
+}
+
+TEST(HelpPageView, ScrollsToAnAnchorOneTurnLaterAndOnlyOnce)
+{
+    const HelpBook book = smallBook();
+    const HelpPage& guide = *book.page(u"guide");
+    std::vector<U16String> followed;
+    HelpPageView view(guide, U16String(u"details"), std::nullopt, [&](const U16String& link) {
+        followed.push_back(link);
+        return true;
+    });
+    view.resize(800, 400);
+    view.show();
+    QScrollBar* bar = view.textView()->verticalScrollBar();
+    // Nothing moves before the event loop turns.
+    EXPECT_EQ(bar->value(), 0);
+    settle();
+    EXPECT_GT(bar->value(), 0);
+    // The heading's own line, not the earlier mention inside a paragraph.
+    const int shown = bar->value();
+    const U16String& text = view.textView()->string();
+    const size_t heading = text.rfind(u"Details\n");
+    ASSERT_NE(heading, U16String::npos);
+    const QRectF box = view.textView()->layoutManager()->boundingRect({int(heading), 7});
+    EXPECT_NEAR(shown, box.top() + 28 - 12, 1.5);
+
+    // The same destination again: nothing moves, even after the user scrolled.
+    bar->setValue(0);
+    view.update(U16String(u"details"), nullptr);
+    settle();
+    EXPECT_EQ(bar->value(), 0);
+    // An anchor the page does not have shows the top.
+    bar->setValue(50);
+    view.update(U16String(u"no-such-heading"), nullptr);
+    settle();
+    EXPECT_EQ(bar->value(), 0);
+    // A heading near the end scrolls only as far as the text allows.
+    view.update(U16String(u"nowhere-else"), nullptr);
+    settle();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(view.renderedPageID(), std::optional<U16String>(u"guide"));
+}
+
+TEST(HelpPageView, ATitleOnNoLineOfItsOwnLeavesTheViewWhereItWas)
+{
+    const HelpPage page = HelpPage::make(u"p", longPage());
+    HelpPageView view(page, std::nullopt, std::nullopt, nullptr);
+    view.resize(800, 300);
+    view.show();
+    settle();
+    view.textView()->verticalScrollBar()->setValue(120);
+    HelpHeading heading;
+    heading.title = u"enough words";
+    EXPECT_FALSE(HelpPageView::scrollToTop(*view.textView(), heading));
+    EXPECT_EQ(view.textView()->verticalScrollBar()->value(), 120);
+}
+
+TEST(HelpWindow, OneWindowForTheProcessKeptWhenClosed)
+{
+    WindowFrame::forget(HelpWindow::frameName);
+    HelpWindow::show();
+    QMainWindow* window = HelpWindow::window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Velkin Help"));
+    EXPECT_EQ(window->minimumSize(), QSize(640, 400));
+    EXPECT_GE(window->centralWidget()->width(), 1000);
+    HelpNavigator* navigator = HelpWindow::navigator();
+    ASSERT_NE(navigator, nullptr);
+    navigator->open(u"tables");
+    settle();
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    HelpWindow::show();
+    EXPECT_EQ(HelpWindow::window(), window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(HelpWindow::navigator()->pageID(), u"tables");
+    EXPECT_TRUE(navigator->canGoBack());
+    // Its frame was saved under its own name.
+    EXPECT_FALSE(WindowFrame::saved(HelpWindow::frameName).isEmpty());
+}
+
+TEST(HelpWindow, BracketKeysGoBackAndForward)
+{
+    HelpWindow::show();
+    QMainWindow* window = HelpWindow::window();
+    ASSERT_NE(window, nullptr);
+    HelpNavigator& navigator = *HelpWindow::navigator();
+    navigator.open(u"tables");
+    navigator.open(u"lists");
+    settle();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    QWidget* target = window->focusWidget() ? window->focusWidget() : window;
+    pressKey(target, Qt::Key_BracketLeft, Qt::ControlModifier);
+    EXPECT_EQ(navigator.pageID(), u"tables");
+    // With another modifier as well the key is not a history move.
+    pressKey(target, Qt::Key_BracketLeft, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(navigator.pageID(), u"tables");
+    pressKey(target, Qt::Key_BracketRight, Qt::ControlModifier);
+    EXPECT_EQ(navigator.pageID(), u"lists");
+    settle();
+    ASSERT_NE(HelpWindow::view()->pageView(), nullptr);
+    EXPECT_EQ(HelpWindow::view()->pageView()->pageID(), u"lists");
+}
