@@ -26,6 +26,18 @@ QString localized(const char16_t* key)
     return toQString(LocalizedStrings::text(key));
 }
 
+// Every item of a menu and of its submenus, the submenus' own items included.
+void collectItems(QMenu* menu, std::vector<QAction*>& into)
+{
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        into.push_back(action);
+        if (action->menu())
+            collectItems(action->menu(), into);
+    }
+}
+
 QString heading(int level)
 {
     return toQString(LocalizedStrings::format(LocalizedStrings::text(u"Heading %lld"), {level}));
@@ -122,6 +134,7 @@ void VelkinCommands::buildFile()
     for (ExportFormat::Value format : ExportFormat::allCases())
         editorItem(export_, titles[format], "mdExport", format, names[format]);
     documentItems_.push_back(export_->menuAction());
+    collectItems(export_, documentItems_);
     file_->addSeparator();
     QAction* quit = item(file_, QStringLiteral("&Quit"), "quit");
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -224,8 +237,7 @@ void VelkinCommands::buildInsert()
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
     editorItem(insert_, localized(u"Table"), "mdInsertTable", 0, "mdInsertTable");
     editorItem(insert_, localized(u"Horizontal Rule"), "mdInsertHorizontalRule", 0, "mdInsertHorizontalRule");
-    for (QAction* action : insert_->actions())
-        documentItems_.push_back(action);
+    collectItems(insert_, documentItems_);
 }
 
 void VelkinCommands::buildFormat()
@@ -267,9 +279,7 @@ void VelkinCommands::buildFormat()
     editorItem(alignment, localized(u"Left"), "mdTableAlign", 0, "alignLeft");
     editorItem(alignment, localized(u"Center"), "mdTableAlign", 1, "alignCenter");
     editorItem(alignment, localized(u"Right"), "mdTableAlign", 2, "alignRight");
-    for (QAction* action : format_->actions())
-        if (!action->isSeparator())
-            documentItems_.push_back(action);
+    collectItems(format_, documentItems_);
 }
 
 void VelkinCommands::buildHelp()
@@ -291,6 +301,8 @@ void VelkinCommands::refresh()
     for (QAction* action : fileItems_)
         action->setEnabled(present);
     font_->menuAction()->setEnabled(present);
+    for (QAction* option : fontItems_)
+        option->setEnabled(present);
     statistics_->setVisible(present);
     if (present) {
         statistics_->setText(toQString(v->documentStats().menuTitle()));

@@ -1,0 +1,348 @@
+// Document windows, their menus and their toolbar.
+#include "ShellTestSupport.h"
+#include "TempDirectory.h"
+
+#include "app/ContentView.h"
+#include "app/DocumentWindow.h"
+#include "app/FocusedValues.h"
+#include "app/TableSizePicker.h"
+#include "app/VelkinApp.h"
+#include "app/VelkinCommands.h"
+#include "platform/WindowFrame.h"
+
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace velkin;
+using velkin::testing::settle;
+
+namespace {
+
+// Answers editor actions and records what reached it.
+class Receiver : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+    std::vector<std::pair<std::string, int>> received;
+
+    Q_INVOKABLE void mdBold(int tag) { received.emplace_back("mdBold", tag); }
+    Q_INVOKABLE void mdApplyHeading(int tag) { received.emplace_back("mdApplyHeading", tag); }
+    Q_INVOKABLE void mdTableAlign(int tag) { received.emplace_back("mdTableAlign", tag); }
+    Q_INVOKABLE void mdExport(int tag) { received.emplace_back("mdExport", tag); }
+    Q_INVOKABLE void mdInsertTableSized(int tag) { received.emplace_back("mdInsertTableSized", tag); }
+    Q_INVOKABLE void mdInsertHorizontalRule(int tag) { received.emplace_back("mdInsertHorizontalRule", tag); }
+    Q_INVOKABLE void performTextFinderAction(int tag) { received.emplace_back("performTextFinderAction", tag); }
+};
+
+// A receiver with the keyboard focus inside a window.
+Receiver* focusedReceiver(QMainWindow& window)
+{
+    auto* receiver = new Receiver(&window);
+    receiver->setFocusPolicy(Qt::StrongFocus);
+    receiver->show();
+    receiver->setFocus();
+    return receiver;
+}
+
+QAction* action(QWidget& window, const char* name)
+{
+    QAction* found = window.findChild<QAction*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+std::string bytesOf(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+// Closes every document window left open by a check.
+struct CloseWindowsAfterwards {
+    ~CloseWindowsAfterwards()
+    {
+        for (DocumentWindow* window : VelkinApp::shared().documentWindows()) {
+            window->setWindowModified(false);
+            window->close();
+        }
+        settle();
+    }
+};
+
+} // namespace
+
+TEST(DocumentWindow, ANewDocumentIsEmptyAtActualSizeInSansSerif)
+{
+    CloseWindowsAfterwards cleanup;
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->document().text, u"");
+    EXPECT_FALSE(window->fileURL().has_value());
+    EXPECT_FALSE(window->isDocumentEdited());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Untitled[*]"));
+    ContentView* content = window->contentView();
+    EXPECT_EQ(content->editorZoom(), 1.0);
+    EXPECT_EQ(content->editorFontFamily(), MarkdownFontFamily::sansSerif);
+    EXPECT_EQ(content->documentStats(), DocumentStats(0, 0));
+    EXPECT_EQ(content->minimumSize(), QSize(520, 320));
+    EXPECT_EQ(FocusedValues::of(window), content);
+}
+
+TEST(DocumentWindow, TheToolbarHoldsTheTenItemsInOrder)
+{
+    CloseWindowsAfterwards cleanup;
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    std::vector<QString> names;
+    std::vector<QString> tips;
+    for (QToolButton* button : window->contentView()->toolbar()->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+        if (!button->objectName().isEmpty() && button->objectName() != QStringLiteral("qt_toolbar_ext_button")) {
+            names.push_back(button->objectName());
+            tips.push_back(button->toolTip());
+            EXPECT_EQ(button->accessibleName(), button->toolTip());
+        }
+    const std::vector<QString> expected = {"headingLevel", "mdBold", "mdItalic", "mdUnderline", "mdStrikethrough",
+                                           "mdCode", "mdLink", "mdImage", "mdInsertHorizontalRule", "insertTable"};
+    EXPECT_EQ(names, expected);
+    const std::vector<QString> expectedTips = {"Heading level", "Bold", "Italic", "Underline", "Strikethrough",
+                                               "Inline code", "Link", "Insert Image", "Horizontal Rule", "Insert Table"};
+    EXPECT_EQ(tips, expectedTips);
+}
+
+TEST(DocumentWindow, ToolbarButtonsSendTheirActions)
+{
+    CloseWindowsAfterwards cleanup;
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    Receiver* receiver = focusedReceiver(*window);
+    QToolBar* toolbar = window->contentView()->toolbar();
+    toolbar->findChild<QToolButton*>(QStringLiteral("mdBold"))->click();
+    toolbar->findChild<QToolButton*>(QStringLiteral("mdInsertHorizontalRule"))->click();
+    QMenu* headings = toolbar->findChild<QToolButton*>(QStringLiteral("headingLevel"))->menu();
+    ASSERT_NE(headings, nullptr);
+    const QList<QAction*> entries = headings->actions();
+    ASSERT_EQ(entries.size(), 8);  // Body Text, a divider, six levels
+    EXPECT_EQ(entries[0]->text(), QStringLiteral("Body Text"));
+    EXPECT_TRUE(entries[1]->isSeparator());
+    EXPECT_EQ(entries[7]->text(), QStringLiteral("Heading 6"));
+    entries[0]->trigger();
+    entries[7]->trigger();
+    const std::vector<std::pair<std::string, int>> expected = {
+        {"mdBold", 0}, {"mdInsertHorizontalRule", 0}, {"mdApplyHeading", 0}, {"mdApplyHeading", 6}};
+    EXPECT_EQ(receiver->received, expected);
+}
+
+TEST(DocumentWindow, TheTableButtonPicksASizeInAPopup)
+{
+    CloseWindowsAfterwards cleanup;
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    Receiver* receiver = focusedReceiver(*window);
+    ContentView* content = window->contentView();
+    EXPECT_FALSE(content->isTablePickerShown());
+    content->toolbar()->findChild<QToolButton*>(QStringLiteral("insertTable"))->click();
+    ASSERT_TRUE(content->isTablePickerShown());
+    TableSizePicker* picker = content->tablePicker();
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(picker->pickColumns(), 0);
+    picker->hover({2 * 20 + 8, 3 * 20 + 8});
+    picker->click();
+    EXPECT_FALSE(content->isTablePickerShown());
+    ASSERT_FALSE(receiver->received.empty());
+    EXPECT_EQ(receiver->received.back(), std::make_pair(std::string("mdInsertTableSized"), 3004));
+    // Opened again, it starts with nothing picked.
+    content->showTablePicker();
+    EXPECT_EQ(content->tablePicker()->pickColumns(), 0);
+}
+
+TEST(DocumentWindow, OpenAndSaveKeepLineEndsAndRepairInvalidBytes)
+{
+    CloseWindowsAfterwards cleanup;
+    velkin::testing::TempDirectory folder;
+    const auto file = folder.write("notes.md", "# Notes\r\nCaf\xE9 ol\xC3\xA9\r\n\r\nno final newline");
+    QString error;
+    DocumentWindow* window = VelkinApp::shared().openDocument(file, &error);
+    ASSERT_NE(window, nullptr) << error.toStdString();
+    EXPECT_EQ(window->document().text, u"# Notes\r\nCaf\uFFFD ol\u00E9\r\n\r\nno final newline");
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("notes.md[*]"));
+    EXPECT_EQ(window->windowFilePath().toStdString(), file.string());
+    EXPECT_FALSE(window->isDocumentEdited());
+    // The same file again brings its window forward.
+    EXPECT_EQ(VelkinApp::shared().openDocument(folder.path() / "." / "notes.md"), window);
+    EXPECT_EQ(VelkinApp::shared().documentWindows().size(), 1u);
+
+    ASSERT_TRUE(window->save());
+    EXPECT_EQ(bytesOf(file), "# Notes\r\nCaf\xEF\xBF\xBD ol\xC3\xA9\r\n\r\nno final newline");
+
+    const auto copy = folder.path() / "copy.md";
+    ASSERT_TRUE(window->writeTo(copy));
+    EXPECT_EQ(window->fileURL(), copy);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("copy.md[*]"));
+    EXPECT_EQ(bytesOf(copy), bytesOf(file));
+}
+
+TEST(DocumentWindow, FilesThatCannotBeReadOrWrittenAreReported)
+{
+    CloseWindowsAfterwards cleanup;
+    velkin::testing::TempDirectory folder;
+    QString error;
+    EXPECT_EQ(VelkinApp::shared().openDocument(folder.path() / "missing.md", &error), nullptr);
+    EXPECT_TRUE(error.contains(QStringLiteral("missing.md")));
+    EXPECT_EQ(VelkinApp::shared().openDocument(folder.path(), &error), nullptr);
+    EXPECT_FALSE(error.isEmpty());
+
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    EXPECT_FALSE(window->writeTo(folder.path() / "no-such-folder" / "x.md", &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("x.md")));
+    EXPECT_FALSE(window->fileURL().has_value());
+}
+
+TEST(DocumentWindow, ANewWindowTakesTheDefaultSizeOrTheSavedFrame)
+{
+    EXPECT_EQ(DocumentWindow::defaultHeight(900, 100), 800);
+    EXPECT_EQ(DocumentWindow::defaultHeight(1200, 100), 860);
+    CloseWindowsAfterwards cleanup;
+    WindowFrame::forget(DocumentWindow::frameName);
+    DocumentWindow* first = VelkinApp::shared().newDocument();
+    settle();
+    EXPECT_EQ(first->contentView()->width(), DocumentWindow::defaultContentWidth);
+    first->setGeometry(QRect(37, 41, 800, 600));
+    first->close();
+    settle();
+    EXPECT_FALSE(WindowFrame::saved(DocumentWindow::frameName).isEmpty());
+    DocumentWindow* second = VelkinApp::shared().newDocument();
+    settle();
+    EXPECT_EQ(second->geometry().size(), QSize(800, 600));
+    EXPECT_EQ(second->geometry().topLeft(), QPoint(37, 41));
+}
+
+TEST(VelkinCommands, WithoutADocumentWindowTheDocumentCommandsAreDisabled)
+{
+    QMainWindow window;
+    VelkinCommands commands(&window);
+    commands.refresh();
+    EXPECT_EQ(commands.values(), nullptr);
+    EXPECT_FALSE(commands.exportMenu()->menuAction()->isEnabled());
+    for (QAction* item : commands.insertMenu()->actions())
+        EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
+    for (QAction* item : commands.formatMenu()->actions()) {
+        if (!item->isSeparator()) {
+            EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
+        }
+    }
+    EXPECT_FALSE(commands.statisticsItem()->isVisible());
+    for (const char* name : {"zoomIn", "zoomOut", "actualSize"})
+        EXPECT_FALSE(action(window, name)->isEnabled()) << name;
+    EXPECT_FALSE(commands.fontMenu()->menuAction()->isEnabled());
+    for (const char* name : {"openFromURL", "velkinHelp", "findShow", "findNext", "findPrevious", "findUseSelection",
+                             "newDocument", "openDocument"})
+        EXPECT_TRUE(action(window, name)->isEnabled()) << name;
+    // No update checks on this platform.
+    for (QAction* item : window.findChildren<QAction*>())
+        EXPECT_FALSE(item->text().contains(QStringLiteral("Update"))) << item->text().toStdString();
+}
+
+TEST(VelkinCommands, AWindowsValuesReachItsMenus)
+{
+    CloseWindowsAfterwards cleanup;
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    VelkinCommands& commands = *window->commands();
+    commands.refresh();
+    EXPECT_TRUE(commands.exportMenu()->menuAction()->isEnabled());
+    EXPECT_TRUE(action(*window, "mdBold")->isEnabled());
+    EXPECT_TRUE(commands.statisticsItem()->isVisible());
+    EXPECT_FALSE(commands.statisticsItem()->isEnabled());
+    EXPECT_EQ(commands.statisticsItem()->text(), QStringLiteral("0 words \u00B7 0 characters"));
+    EXPECT_TRUE(action(*window, "sansSerif")->isChecked());
+
+    action(*window, "serif")->trigger();
+    EXPECT_EQ(window->contentView()->editorFontFamily(), MarkdownFontFamily::serif);
+    commands.refresh();
+    EXPECT_TRUE(action(*window, "serif")->isChecked());
+    EXPECT_FALSE(action(*window, "sansSerif")->isChecked());
+
+    action(*window, "zoomIn")->trigger();
+    EXPECT_DOUBLE_EQ(window->contentView()->editorZoom(), 1.1);
+    action(*window, "zoomOut")->trigger();
+    action(*window, "zoomOut")->trigger();
+    EXPECT_DOUBLE_EQ(window->contentView()->editorZoom(), 0.9);
+    action(*window, "actualSize")->trigger();
+    EXPECT_EQ(window->contentView()->editorZoom(), 1.0);
+}
+
+TEST(VelkinCommands, ZoomStepsRoundAndClamp)
+{
+    EXPECT_DOUBLE_EQ(VelkinCommands::zoomedIn(1.0), 1.1);
+    EXPECT_DOUBLE_EQ(VelkinCommands::zoomedIn(2.9), 3.0);
+    EXPECT_DOUBLE_EQ(VelkinCommands::zoomedIn(2.95), 3.0);
+    EXPECT_DOUBLE_EQ(VelkinCommands::zoomedIn(3.0), 3.0);
+    EXPECT_DOUBLE_EQ(VelkinCommands::zoomedIn(3.5), 3.0);
+    EXPECT_DOUBLE_EQ(VelkinCommands::zoomedIn(1.005), 1.11);
+    EXPECT_DOUBLE_EQ(VelkinCommands::zoomedOut(1.0), 0.9);
+    EXPECT_DOUBLE_EQ(VelkinCommands::zoomedOut(0.7), 0.6);
+    EXPECT_DOUBLE_EQ(VelkinCommands::zoomedOut(0.6), 0.6);
+    EXPECT_DOUBLE_EQ(VelkinCommands::zoomedOut(0.3), 0.6);
+    EXPECT_DOUBLE_EQ(VelkinCommands::zoomedOut(1.15), 1.05);
+}
+
+TEST(VelkinCommands, ItemsSendTheirActionsWithTheirTags)
+{
+    CloseWindowsAfterwards cleanup;
+    QMainWindow window;
+    VelkinCommands commands(&window);
+    Receiver* receiver = focusedReceiver(window);
+    action(window, "findUseSelection")->trigger();
+    // Disabled in a window without a document: nothing is sent.
+    action(window, "heading3")->trigger();
+    action(window, "exportRTF")->trigger();
+    action(window, "mdBold")->trigger();
+    EXPECT_EQ(receiver->received, (std::vector<std::pair<std::string, int>>{{"performTextFinderAction", 7}}));
+
+    DocumentWindow* document = VelkinApp::shared().newDocument();
+    Receiver* inDocument = focusedReceiver(*document);
+    action(*document, "heading3")->trigger();
+    action(*document, "alignCenter")->trigger();
+    action(*document, "exportRTF")->trigger();
+    action(*document, "mdBold")->trigger();
+    const std::vector<std::pair<std::string, int>> expected = {
+        {"mdApplyHeading", 3}, {"mdTableAlign", 1}, {"mdExport", 2}, {"mdBold", 0}};
+    EXPECT_EQ(inDocument->received, expected);
+    document->close();
+}
+
+TEST(VelkinCommands, ShortcutsUseCtrl)
+{
+    QMainWindow window;
+    VelkinCommands commands(&window);
+    const std::vector<std::pair<const char*, QKeySequence>> rows = {
+        {"mdBold", QKeySequence(Qt::CTRL | Qt::Key_B)},
+        {"mdItalic", QKeySequence(Qt::CTRL | Qt::Key_I)},
+        {"mdUnderline", QKeySequence(Qt::CTRL | Qt::Key_U)},
+        {"mdStrikethrough", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X)},
+        {"mdSubscript", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Minus)},
+        {"mdSuperscript", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Plus)},
+        {"mdLink", QKeySequence(Qt::CTRL | Qt::Key_K)},
+        {"mdImage", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I)},
+        {"heading3", QKeySequence(Qt::CTRL | Qt::Key_3)},
+        {"openFromURL", QKeySequence(Qt::CTRL | Qt::Key_L)},
+        {"findShow", QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {"findNext", QKeySequence(Qt::CTRL | Qt::Key_G)},
+        {"findPrevious", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G)},
+        {"findUseSelection", QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {"zoomIn", QKeySequence(Qt::CTRL | Qt::Key_Plus)},
+        {"zoomOut", QKeySequence(Qt::CTRL | Qt::Key_Minus)},
+        {"actualSize", QKeySequence(Qt::CTRL | Qt::Key_0)},
+        {"velkinHelp", QKeySequence(Qt::CTRL | Qt::Key_Question)},
+    };
+    for (const auto& [name, key] : rows)
+        EXPECT_EQ(action(window, name)->shortcut(), key) << name;
+}
+
+#include "ShellWindowTest.moc"
