@@ -9,6 +9,7 @@
 #include "help/HelpWindow.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/QtString.h"
+#include "platform/view/TextView.h"
 
 #include <QActionGroup>
 #include <QMainWindow>
@@ -43,10 +44,34 @@ QString heading(int level)
     return toQString(LocalizedStrings::format(LocalizedStrings::text(u"Heading %lld"), {level}));
 }
 
+// The Edit menu's standard items reach text views through handlers; other
+// widgets (line edits) answer them with their own slots.
+void addTextViewHandlers()
+{
+    static const bool added = [] {
+        const std::pair<const char*, void (*)(TextView&)> commands[] = {
+            {"undo", [](TextView& v) { v.undo(); }},           {"redo", [](TextView& v) { v.redo(); }},
+            {"cut", [](TextView& v) { v.cut(); }},             {"copy", [](TextView& v) { v.copy(); }},
+            {"paste", [](TextView& v) { v.paste(); }},         {"selectAll", [](TextView& v) { v.selectAll(); }},
+        };
+        for (const auto& [name, run] : commands)
+            EditorAction::addHandler(name, [run = run](QObject* receiver, int) {
+                auto* view = qobject_cast<TextView*>(receiver);
+                if (!view)
+                    return false;
+                run(*view);
+                return true;
+            });
+        return true;
+    }();
+    (void)added;
+}
+
 } // namespace
 
 VelkinCommands::VelkinCommands(QMainWindow* host) : QObject(host), host_(host)
 {
+    addTextViewHandlers();
     buildFile();
     buildEdit();
     buildView();
