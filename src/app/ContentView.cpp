@@ -2,12 +2,13 @@
 
 #include "app/EditorAction.h"
 #include "app/TableSizePicker.h"
+#include "editor/MarkdownEditor.h"
+#include "editor/MarkdownTextView.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/symbols/SymbolIcon.h"
 #include "platform/text/QtString.h"
 
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -36,28 +37,50 @@ ContentView::ContentView(U16String text, std::function<void()> textChanged, QWid
     setMinimumSize(minimumContentWidth, minimumContentHeight);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* plain = new QPlainTextEdit(this);
-    plain->setPlainText(toQString(text_));
-    connect(plain, &QPlainTextEdit::textChanged, this, [this, plain] {
-        text_ = fromQString(plain->toPlainText());
-        if (textChanged_)
-            textChanged_();
-    });
-    layout->addWidget(plain);
-    setFocusProxy(plain);
+    editor_ = new MarkdownEditorView(editorValue(), this);
+    layout->addWidget(editor_);
+    setFocusProxy(editor_);
     buildToolbar();
 }
 
 ContentView::~ContentView() = default;
 
+MarkdownEditor ContentView::editorValue()
+{
+    MarkdownEditor editor;
+    // The document's text, bound: the editor writes every change back through it.
+    editor.text = TextBinding{[this] { return text_; },
+                              [this](const U16String& text) {
+                                  if (text == text_)
+                                      return;
+                                  text_ = text;
+                                  if (textChanged_)
+                                      textChanged_();
+                              }};
+    editor.zoom = zoom_;
+    editor.fontFamily = family_;
+    return editor;
+}
+
+MarkdownTextView* ContentView::textView() const
+{
+    return editor_->textView();
+}
+
 void ContentView::setEditorZoom(double zoom)
 {
+    if (zoom == zoom_)
+        return;
     zoom_ = zoom;
+    editor_->setEditor(editorValue());
 }
 
 void ContentView::setEditorFontFamily(MarkdownFontFamily family)
 {
+    if (family == family_)
+        return;
     family_ = family;
+    editor_->setEditor(editorValue());
 }
 
 void ContentView::send(const char* action, int tag)

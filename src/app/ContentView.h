@@ -14,7 +14,9 @@ class QToolButton;
 
 namespace velkin {
 
-class MarkdownEditor;
+struct MarkdownEditor;
+class MarkdownEditorView;
+class MarkdownTextView;
 class TableSizePicker;
 
 class ContentView : public QWidget, public FocusedValuePublisher {
@@ -31,7 +33,9 @@ public:
 
     // The document's text with every edit.
     const U16String& text() const { return text_; }
-    MarkdownEditor* editor() const { return editor_; }
+    MarkdownEditorView* editor() const { return editor_; }
+    // The editor's text view, where the window's editor actions go.
+    MarkdownTextView* textView() const;
     // The formatting toolbar; the window places it.
     QToolBar* toolbar() const { return toolbar_; }
 
@@ -49,6 +53,8 @@ public:
     static int tableTag(int rows, int columns) { return columns * 1000 + rows; }
 
 private:
+    // The editor's description: the bound text, the zoom, the family.
+    MarkdownEditor editorValue();
     void buildToolbar();
     void send(const char* action, int tag);
     void picked(int rows, int columns);
@@ -57,7 +63,7 @@ private:
     std::function<void()> textChanged_;
     double zoom_ = 1.0;
     MarkdownFontFamily family_ = MarkdownFontFamily::sansSerif;
-    MarkdownEditor* editor_ = nullptr;
+    MarkdownEditorView* editor_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QToolButton* tableButton_ = nullptr;
     QWidget* popup_ = nullptr;

@@ -2,6 +2,8 @@
 
 #include "app/DocumentWindow.h"
 #include "app/MarkdownDocument.h"
+#include "app/OpenFromURL.h"
+#include "editor/MarkdownEditor.h"
 #include "app/VelkinCommands.h"
 #include "help/HelpWindow.h"
 
@@ -9,6 +11,7 @@
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -40,6 +43,16 @@ VelkinApp::VelkinApp() : QObject(QCoreApplication::instance())
 {
     // The help window carries the same menus as the document windows.
     HelpWindow::setMenuBuilder([](QMainWindow* window) { new VelkinCommands(window); });
+    // A link to a Markdown document opens it: a local file as it is, anything else as a downloaded copy.
+    MarkdownEditor::documentOpener() = [](const Url& url) {
+        if (!url.isFileURL()) {
+            OpenFromURL::open(QUrl(QString::fromStdString(url.absoluteString())));
+            return;
+        }
+        QString error;
+        if (!VelkinApp::shared().openDocument(fs::path(url.path()), &error))
+            reportOpenFailure(error);
+    };
 }
 
 VelkinApp& VelkinApp::shared()
