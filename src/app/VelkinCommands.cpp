@@ -116,7 +116,7 @@ QAction* VelkinCommands::editorItem(QMenu* menu, const QString& title, const cha
 
 void VelkinCommands::sendEditorAction(const char* action, int tag)
 {
-    // The menu bar belongs to its window, so its first responder is that window's focus.
+    // The menu bar belongs to its window: actions start at that window's focused widget.
     EditorAction::sendInWindow(host_, action, tag);
 }
 
