@@ -1,0 +1,638 @@
+// The editor as a window uses it: events sent to the text view and its
+// viewport, the document text read back through the binding.
+#include "TempDirectory.h"
+
+#include "editor/EmojiCompletionPicker.h"
+#include "editor/MarkdownEditor.h"
+#include "editor/MarkdownTextView.h"
+#include "markdown/CollapsedImage.h"
+#include "markdown/ColorSwatch.h"
+#include "markdown/EmojiShortcode.h"
+#include "markdown/TableGrid.h"
+#include "markdown/TaskCheckbox.h"
+#include "platform/pasteboard/Pasteboard.h"
+#include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace velkin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDirectory;
+
+void key(TextView& view, int code, const QString& text = {}, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QKeyEvent press(QEvent::KeyPress, code, mods, text);
+    QApplication::sendEvent(&view, &press);
+}
+
+void type(TextView& view, const QString& text)
+{
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length = text[i].isHighSurrogate() ? 2 : 1;
+        key(view, Qt::Key_unknown, text.mid(i, length));
+        i += length;
+    }
+}
+
+void click(TextView& view, QPointF viewportPoint)
+{
+    QMouseEvent press(QEvent::MouseButtonPress, viewportPoint, view.viewport()->mapToGlobal(viewportPoint),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    press.setTimestamp(10'000);
+    QApplication::sendEvent(view.viewport(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, viewportPoint, view.viewport()->mapToGlobal(viewportPoint),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &release);
+}
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+}
+
+// An editor host bound to a document text, 500 x 400, not shown unless asked.
+struct Editor {
+    std::shared_ptr<U16String> document = std::make_shared<U16String>();
+    std::unique_ptr<MarkdownEditorView> host;
+
+    explicit Editor(U16View text, double zoom = 1.0, MarkdownFontFamily family = MarkdownFontFamily::sansSerif)
+    {
+        *document = U16String(text);
+        host = std::make_unique<MarkdownEditorView>(editor(zoom, family));
+        host->resize(500, 400);
+        view().resize(500, 400);  // a hidden host lays out nothing
+        view().showAlert = [this](const U16String& title, const U16String&, bool warning) {
+            alerts.push_back(title);
+            alertWarnings.push_back(warning);
+        };
+    }
+    MarkdownEditor editor(double zoom = 1.0, MarkdownFontFamily family = MarkdownFontFamily::sansSerif) const
+    {
+        auto doc = document;
+        return MarkdownEditor{{[doc] { return *doc; }, [doc](const U16String& t) { *doc = t; }}, zoom, family};
+    }
+    MarkdownTextView& view() const { return *host->textView(); }
+    TextStorage& storage() const { return *view().textStorage(); }
+    void show()
+    {
+        host->show();
+        settle();
+    }
+    int find(U16View text) const { return TextOps::find(view().string(), text); }
+    void caretAt(U16View text, int offset = 0) { view().setSelectedRange({find(text) + offset, 0}); }
+    // The viewport point at the centre of a container point.
+    QPointF inViewport(QPointF container) const { return view().viewportPoint(container); }
+
+    std::vector<U16String> alerts;
+    std::vector<bool> alertWarnings;
+};
+
+// ---- The restyle cycle ----
+
+TEST(EditorRestyle, TypingWritesTheDocumentAndRestylesAtOnce)
+{
+    Editor e(u"");
+    type(e.view(), "# Hi");
+    EXPECT_EQ(*e.document, u"# Hi");
+    const Font* font = e.storage().font(2);
+    ASSERT_NE(font, nullptr);
+    EXPECT_GT(font->pointSize, 14);
+    EXPECT_TRUE(font->bold);
+}
+
+TEST(EditorRestyle, NonAsciiTypingReachesTheDocument)
+{
+    Editor e(u"a");
+    e.view().setSelectedRange({1, 0});
+    type(e.view(), QString::fromUtf8(" é 日本 🚀"));
+    EXPECT_EQ(*e.document, u"a é 日本 🚀");
+}
+
+TEST(EditorRestyle, TheFirstRestyleWaitsForTheWindow)
+{
+    Editor e(u"- [ ] task\n\ntail");
+    EXPECT_FALSE(e.storage().attribute(AttributeKey::TaskCheckbox, 2));
+    e.view().setSelectedRange({e.find(u"tail"), 0});
+    e.show();
+    EXPECT_TRUE(e.storage().attribute(AttributeKey::TaskCheckbox, 2));
+}
+
+TEST(EditorRestyle, CaretMovesRevealAndHideAPictureLine)
+{
+    Editor e(u"intro\n\n![a](data:image/png;base64,iVBORw0KGgo=)\n\nout");
+    e.caretAt(u"out");
+    e.host->textView()->setFocus();
+    e.host->coordinator().restyle(e.view());
+    const int image = e.find(u"![a]");
+    EXPECT_TRUE(e.storage().marker<CollapsedImage>(AttributeKey::CollapsedImage, image));
+    e.view().setSelectedRange({image + 3, 0});
+    EXPECT_FALSE(e.storage().marker<CollapsedImage>(AttributeKey::CollapsedImage, image));
+    key(e.view(), Qt::Key_Down);
+    EXPECT_TRUE(e.storage().marker<CollapsedImage>(AttributeKey::CollapsedImage, image));
+    EXPECT_EQ(*e.document, u"intro\n\n![a](data:image/png;base64,iVBORw0KGgo=)\n\nout");
+}
+
+TEST(EditorRestyle, ATypedCellKeepsOneTableInTheDocument)
+{
+    Editor e(u"| A | B |\n| --- | --- |\n| 1 | 2 |");
+    e.caretAt(u"2", 1);
+    type(e.view(), QString::fromUtf8("ñ"));
+    EXPECT_EQ(*e.document, u"| A | B |\n| --- | --- |\n| 1 | 2ñ |");
+    key(e.view(), Qt::Key_Backspace);
+    key(e.view(), Qt::Key_Backspace);
+    EXPECT_EQ(*e.document, u"| A | B |\n| --- | --- |\n| 1 |  |");
+}
+
+TEST(EditorRestyle, CompositionReachesTheDocumentButRestylesOnlyWhenCommitted)
+{
+    Editor e(u"");
+    QInputMethodEvent composing("# k", {});
+    QApplication::sendEvent(&e.view(), &composing);
+    EXPECT_EQ(*e.document, u"# k");
+    const Font* during = e.storage().font(2);
+    EXPECT_TRUE(!during || during->pointSize <= 14);
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8("# か"));
+    QApplication::sendEvent(&e.view(), &commit);
+    EXPECT_EQ(*e.document, u"# か");
+    ASSERT_NE(e.storage().font(2), nullptr);
+    EXPECT_GT(e.storage().font(2)->pointSize, 14);
+}
+
+TEST(EditorRestyle, AnOutsideTextRebuildsAndKeepsTheCaretInRange)
+{
+    Editor e(u"a long first text");
+    e.view().setSelectedRange({15, 0});
+    *e.document = u"short";
+    e.host->setEditor(e.editor());
+    EXPECT_EQ(e.view().string(), u"short");
+    EXPECT_EQ(e.view().selectedRange(), (Range{5, 0}));
+}
+
+TEST(EditorRestyle, ZoomRebuildsAtTheNewSizeAndFamilyOnlyRestyles)
+{
+    Editor e(u"body\n\n| A |\n| --- |\n| 1 |");
+    e.host->setEditor(e.editor(2.0));
+    ASSERT_NE(e.storage().font(0), nullptr);
+    EXPECT_DOUBLE_EQ(e.storage().font(0)->pointSize, 28);
+    EXPECT_DOUBLE_EQ(e.view().gridBaseSize, 28);
+    const int before = e.view().textStorage()->runCount();
+    e.host->setEditor(e.editor(2.0, MarkdownFontFamily::serif));
+    EXPECT_EQ(e.storage().font(0)->family, FontFamilyRole::Serif);
+    EXPECT_EQ(e.view().string(), U16String(u"body\n\nA\n1\n"));
+    EXPECT_GT(before, 0);
+}
+
+TEST(EditorRestyle, TheOwnWriteBackDoesNotRebuild)
+{
+    Editor e(u"| A |\n| --- |\n| 1 |");
+    e.caretAt(u"1", 1);
+    type(e.view(), "2");
+    const auto* block = e.view().tableBlock(0);
+    e.host->setEditor(e.editor());
+    EXPECT_EQ(e.view().tableBlock(0), block);  // the same grid, not a new one
+}
+
+// ---- Return, undo ----
+
+TEST(EditorReturn, ReturnContinuesAListAndUndoTakesItBack)
+{
+    Editor e(u"- one");
+    e.view().setSelectedRange({5, 0});
+    key(e.view(), Qt::Key_Return);
+    EXPECT_EQ(*e.document, u"- one\n- ");
+    type(e.view(), "two");
+    key(e.view(), Qt::Key_Return);
+    key(e.view(), Qt::Key_Return);
+    EXPECT_EQ(*e.document, u"- one\n- two\n");
+    key(e.view(), Qt::Key_Z, {}, Qt::ControlModifier);
+    EXPECT_EQ(*e.document, u"- one\n- two\n- ");
+}
+
+TEST(EditorReturn, ReturnInACellStaysInTheGrid)
+{
+    Editor e(u"- x\n\n| A |\n| --- |\n| 1 |");
+    e.caretAt(u"1", 1);
+    key(e.view(), Qt::Key_Return);
+    EXPECT_FALSE(TextOps::contains(*e.document, u"- \n"));
+    EXPECT_TRUE(e.view().currentGrid().has_value());
+}
+
+// ---- Completion ----
+
+TEST(EditorCompletion, TypingAColonOffersShortcodesAndReturnChoosesOne)
+{
+    Editor e(u"say ");
+    e.show();
+    e.view().setSelectedRange({4, 0});
+    type(e.view(), ":rock");
+    ASSERT_TRUE(e.view().hasEmojiPicker());
+    EmojiCompletionPicker& picker = e.view().emojiPicker();
+    ASSERT_TRUE(picker.isVisible());
+    ASSERT_GE(picker.matches().size(), 1u);
+    EXPECT_EQ(picker.selectedRow(), 0);
+    const U16String first = picker.matches().front().name;
+    key(e.view(), Qt::Key_Up);
+    EXPECT_EQ(picker.selectedRow(), 0);
+    key(e.view(), Qt::Key_Return);
+    EXPECT_FALSE(picker.isVisible());
+    EXPECT_EQ(*e.document, u"say :" + first + u":");
+    EXPECT_EQ(e.view().selectedRange().location, int(e.view().string().size()));
+}
+
+TEST(EditorCompletion, EscapeClosesAndBackspaceOverTheColonCloses)
+{
+    Editor e(u"");
+    e.show();
+    type(e.view(), ":");
+    EmojiCompletionPicker& picker = e.view().emojiPicker();
+    EXPECT_TRUE(picker.isVisible());
+    EXPECT_EQ(picker.matches().front().name, u"+1");  // the popular names for an empty query
+    type(e.view(), "ta");
+    const size_t narrowed = picker.matches().size();
+    key(e.view(), Qt::Key_Backspace);
+    EXPECT_TRUE(picker.isVisible());
+    EXPECT_GE(picker.matches().size(), narrowed);
+    key(e.view(), Qt::Key_Escape);
+    EXPECT_FALSE(picker.isVisible());
+    EXPECT_EQ(*e.document, u":t");
+    type(e.view(), "a");
+    EXPECT_TRUE(picker.isVisible());
+    key(e.view(), Qt::Key_Backspace);
+    key(e.view(), Qt::Key_Backspace);
+    key(e.view(), Qt::Key_Backspace);
+    EXPECT_FALSE(picker.isVisible());
+}
+
+TEST(EditorCompletion, AColonAfterAWordOpensNothingAndLeftCloses)
+{
+    Editor e(u"");
+    e.show();
+    type(e.view(), "10:30");
+    EXPECT_TRUE(!e.view().hasEmojiPicker() || !e.view().emojiPicker().isVisible());
+    type(e.view(), " :sm");
+    ASSERT_TRUE(e.view().emojiPicker().isVisible());
+    const int caret = e.view().selectedRange().location;
+    key(e.view(), Qt::Key_Left);
+    EXPECT_FALSE(e.view().emojiPicker().isVisible());
+    EXPECT_EQ(e.view().selectedRange().location, caret - 1);
+}
+
+TEST(EditorCompletion, NoListWithoutAWindow)
+{
+    Editor e(u"");
+    type(e.view(), ":ro");
+    EXPECT_FALSE(e.view().hasEmojiPicker() && e.view().emojiPicker().isVisible());
+}
+
+TEST(EmojiPicker, MovingStopsAtTheEndsAndChoosingHidesFirst)
+{
+    QWidget window;
+    window.resize(300, 300);
+    window.show();
+    EmojiCompletionPicker picker;
+    bool hiddenWhenChosen = false;
+    U16String chosen;
+    picker.onChoose = [&](const U16String& name) {
+        hiddenWhenChosen = !picker.isVisible() && picker.matches().empty();
+        chosen = name;
+    };
+    ASSERT_TRUE(picker.show(u"rocket", QRect(10, 10, 1, 16), &window));
+    const int last = int(picker.matches().size()) - 1;
+    for (int i = 0; i < last + 3; ++i)
+        picker.moveSelection(1);
+    EXPECT_EQ(picker.selectedRow(), last);
+    picker.moveSelection(-1);
+    const U16String expected = picker.matches()[size_t(std::max(0, last - 1))].name;
+    picker.chooseSelected();
+    EXPECT_TRUE(hiddenWhenChosen);
+    EXPECT_EQ(chosen, expected);
+    EXPECT_FALSE(picker.show(u"zzzznope", QRect(10, 10, 1, 16), &window));
+    EXPECT_FALSE(picker.show(u"rocket", QRect(10, 10, 1, 16), nullptr));
+}
+
+TEST(EmojiPicker, AnUnchangedListKeepsTheHighlightedRow)
+{
+    QWidget window;
+    window.show();
+    EmojiCompletionPicker picker;
+    ASSERT_TRUE(picker.show(u"sm", QRect(0, 0, 1, 16), &window));
+    picker.moveSelection(1);
+    picker.show(u"sm", QRect(0, 0, 1, 16), &window);
+    EXPECT_EQ(picker.selectedRow(), 1);
+    picker.show(u"smi", QRect(0, 0, 1, 16), &window);
+    EXPECT_EQ(picker.selectedRow(), 0);
+}
+
+TEST(EmojiPicker, FrameSitsUnderTheCaretOrAboveNearTheBottom)
+{
+    const QRect screen(0, 0, 1000, 800);
+    EXPECT_EQ(EmojiCompletionPicker::frame(32, QRect(100, 100, 1, 20), screen), QRect(100, 123, 260, 32));
+    EXPECT_EQ(EmojiCompletionPicker::frame(200, QRect(100, 700, 1, 20), screen), QRect(100, 497, 260, 200));
+    EXPECT_EQ(EmojiCompletionPicker::frame(32, QRect(900, 100, 1, 20), screen).right(), screen.right());
+    EXPECT_EQ(EmojiCompletionPicker::frame(32, QRect(900, 100, 1, 20), std::nullopt), QRect(900, 123, 260, 32));
+}
+
+// ---- Clicks ----
+
+TEST(EditorClicks, AClickOnABoxTogglesItAsOneUndoableStep)
+{
+    Editor e(u"- [ ] task\ntail");
+    e.caretAt(u"tail");
+    e.host->coordinator().restyle(e.view());
+    e.view().layoutDocument();
+    LayoutManager& layout = *e.view().layoutManager();
+    const QRectF bounds = layout.boundingRect({2, 3});
+    const QRectF fragment = layout.lineFragmentRect(2);
+    const auto mark = e.storage().marker<TaskMark>(AttributeKey::TaskCheckbox, 2);
+    ASSERT_TRUE(mark);
+    const QPointF centre(bounds.left() + mark->size / 2, fragment.center().y());
+    click(e.view(), e.inViewport(centre));
+    EXPECT_EQ(*e.document, u"- [x] task\ntail");
+    EXPECT_EQ(e.view().selectedRange(), (Range{e.find(u"tail"), 0}));
+    click(e.view(), e.inViewport(centre));
+    EXPECT_EQ(*e.document, u"- [ ] task\ntail");
+    e.view().undo();
+    EXPECT_EQ(*e.document, u"- [x] task\ntail");
+}
+
+TEST(EditorClicks, AnUpperCaseBoxIsEmptied)
+{
+    Editor e(u"- [X] done");
+    e.view().toggleTaskCheckbox({2, 3});
+    EXPECT_EQ(*e.document, u"- [ ] done");
+    e.view().toggleTaskCheckbox({2, 2});
+    e.view().toggleTaskCheckbox({9, 3});
+    EXPECT_EQ(*e.document, u"- [ ] done");
+}
+
+TEST(EditorClicks, ASwatchClickStartsColourEditingAndAClickElsewhereEndsIt)
+{
+    Editor e(u"brand `#f80`\n\ntail");
+    e.caretAt(u"tail");
+    e.host->coordinator().restyle(e.view());
+    e.view().layoutDocument();
+    LayoutManager& layout = *e.view().layoutManager();
+    const int literal = e.find(u"#f80");
+    const auto mark = e.storage().marker<ColorMark>(AttributeKey::ColorSwatch, literal);
+    ASSERT_TRUE(mark);
+    const QRectF bounds = layout.boundingRect({literal, 4});
+    const double baseline = layout.lineFragmentRect(literal).top() + layout.location(literal).y();
+    // Just outside the square but within its 3-point margin.
+    const QPointF nearSwatch(bounds.left() - mark->gap - mark->size - 2, baseline - mark->capHeight / 2);
+    click(e.view(), e.inViewport(nearSwatch));
+    EXPECT_TRUE(e.view().isEditingColor());
+    EXPECT_EQ(MarkdownTextView::colorPanelOwner(), &e.view());
+    e.view().applyPickedColor(Color::srgb(0, 0, 1));
+    EXPECT_EQ(*e.document, u"brand `#00f`\n\ntail");
+    e.view().applyPickedColor(Color::srgb(1, 0.5, 0));
+    EXPECT_EQ(*e.document, u"brand `#ff8000`\n\ntail");
+    click(e.view(), e.inViewport(layout.boundingRect({e.find(u"tail"), 1}).center()));
+    EXPECT_FALSE(e.view().isEditingColor());
+    EXPECT_EQ(MarkdownTextView::colorPanelOwner(), nullptr);
+}
+
+TEST(EditorClicks, AClickOnAnEmojiRevealsItsSource)
+{
+    Editor e(u"go :rocket: now\nmore");
+    e.caretAt(u"more");
+    e.host->coordinator().restyle(e.view());
+    e.view().layoutDocument();
+    const int at = e.find(u":rocket:");
+    ASSERT_TRUE(e.storage().attribute(AttributeKey::EmojiShortcode, at));
+    click(e.view(), e.inViewport(e.view().layoutManager()->boundingRect({at, 8}).center()));
+    EXPECT_EQ(e.view().selectedRange(), (Range{at + 1, 0}));
+    EXPECT_FALSE(e.storage().attribute(AttributeKey::EmojiShortcode, at));
+}
+
+TEST(EditorClicks, LinksGoThroughTheRouter)
+{
+    Editor e(u"[doc](notes.md) and [top](#intro) and [x](other.md)");
+    std::vector<std::string> opened;
+    MarkdownEditor::documentOpener() = [&](const Url& url) { opened.push_back(url.absoluteString()); };
+    e.host->setWindowFilePath("/tmp/velkin-folder/index.md");
+    e.host->coordinator().restyle(e.view());
+    e.view().layoutDocument();
+    const QPointF anchor = e.view().layoutManager()->boundingRect({e.find(u"top"), 1}).center();
+    const Range before = e.view().selectedRange();
+    click(e.view(), e.inViewport(anchor));
+    EXPECT_EQ(e.view().selectedRange(), before);  // an anchor does nothing, not even move the caret
+    click(e.view(), e.inViewport(e.view().layoutManager()->boundingRect({e.find(u"doc"), 1}).center()));
+    settle();
+    MarkdownEditor::documentOpener() = nullptr;
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened.front(), "file:///tmp/velkin-folder/notes.md");
+}
+
+// ---- Tables ----
+
+TEST(EditorTables, SizedTablesDecodeTheirTag)
+{
+    auto rows = [](int tag) {
+        Editor e(u"");
+        const ActionSender sender = ActionSender::menuItem(tag);
+        e.view().mdInsertTableSized(&sender);
+        return splitAt(*e.document, u'\n').size();
+    };
+    auto columns = [](int tag) {
+        Editor e(u"");
+        const ActionSender sender = ActionSender::menuItem(tag);
+        e.view().mdInsertTableSized(&sender);
+        return splitAt(U16View(splitAt(*e.document, u'\n').front()), u'|').size() - 2;
+    };
+    EXPECT_EQ(rows(0), 2u);
+    EXPECT_EQ(columns(-7), 1u);
+    EXPECT_EQ(rows(5), 6u);
+    EXPECT_EQ(columns(4000), 4u);
+    EXPECT_EQ(rows(4000), 2u);
+    EXPECT_EQ(columns(2001), 2u);
+    // A tag asking for millions of columns gets a grid a page can hold.
+    EXPECT_EQ(columns(2'000'000'000), 100u);
+}
+
+TEST(EditorTables, InsertedTablesStartAfterABlankLine)
+{
+    Editor e(u"abcd");
+    e.view().setSelectedRange({2, 0});
+    e.view().mdInsertTable(nullptr);
+    // The line feed after the grid keeps "cd" from reading as a table row.
+    EXPECT_EQ(*e.document, u"ab\n\n| Column 1 | Column 2 |\n| --- | --- |\n|  |  |\n\ncd");
+    EXPECT_EQ(e.view().selectedRange(), (Range{4, 0}));
+    Editor blank(u"a\n\n");
+    blank.view().setSelectedRange({3, 0});
+    blank.view().mdInsertTable(nullptr);
+    EXPECT_EQ(*blank.document, u"a\n\n| Column 1 | Column 2 |\n| --- | --- |\n|  |  |");
+}
+
+TEST(EditorTables, HeaderRowRefusesRowCommandsAndOneColumnRefusesDeletion)
+{
+    Editor e(u"| A |\n| --- |\n| 1 |");
+    e.caretAt(u"A");
+    std::unique_ptr<QMenu> menu(e.view().tableContextMenu());
+    const QList<QAction*> items = menu->actions();
+    ASSERT_GE(items.size(), 7);
+    EXPECT_FALSE(items[0]->isEnabled());  // Insert Row Above
+    EXPECT_TRUE(items[1]->isEnabled());
+    EXPECT_FALSE(items[5]->isEnabled());  // Delete Row
+    EXPECT_FALSE(items[6]->isEnabled());  // Delete Column
+    e.view().mdTableDeleteRow(nullptr);
+    e.view().mdTableDeleteColumn(nullptr);
+    EXPECT_EQ(*e.document, u"| A |\n| --- |\n| 1 |");
+    const ActionSender seven = ActionSender::menuItem(7);
+    e.view().mdTableAlign(&seven);
+    EXPECT_EQ(*e.document, u"| A |\n| :--- |\n| 1 |");
+}
+
+TEST(EditorTables, AnImageFromACellGoesAfterTheGrid)
+{
+    Editor e(u"| A |\n| --- |\n| 1 |\n\nafter");
+    e.caretAt(u"1");
+    e.view().mdImage(nullptr);
+    EXPECT_TRUE(TextOps::contains(*e.document, u"| A |\n| --- |\n| 1 |\n"));
+    EXPECT_TRUE(TextOps::contains(*e.document, u"![alt](url)"));
+    EXPECT_FALSE(TextOps::contains(*e.document, u"| 1![alt]"));
+}
+
+TEST(EditorTables, TwoGridsAreToldApart)
+{
+    Editor e(u"");
+    // Two grids one after another, with nothing between them.
+    auto grid = [](const char16_t* header, const char16_t* cell) {
+        TableGrid::Parsed table;
+        table.header = {header};
+        table.alignments = {TextAlignment::Natural};
+        table.rows = {{cell}};
+        return TableGrid::attributed(table, 14);
+    };
+    AttributedString both = grid(u"A", u"1");
+    both.append(grid(u"B", u"2"));
+    e.storage().replaceCharacters({0, 0}, both);
+    e.caretAt(u"2");
+    const auto second = e.view().currentGrid();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->table.header, std::vector<U16String>{u"B"});
+    e.view().setSelectedRange({0, 0});
+    const auto first = e.view().currentGrid();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->table.header, std::vector<U16String>{u"A"});
+}
+
+TEST(EditorTables, CopyingAGridPutsMarkdownOnTheClipboard)
+{
+    Editor e(u"Intro\n\n| A |\n| --- |\n| 1 |");
+    e.view().selectAll();
+    e.view().copy();
+    EXPECT_EQ(Pasteboard::general().string(), std::optional<U16String>(u"Intro\n\n| A |\n| --- |\n| 1 |"));
+    e.view().setSelectedRange({0, 5});
+    e.view().copy();
+    EXPECT_EQ(Pasteboard::general().string(), std::optional<U16String>(u"Intro"));
+}
+
+// ---- Pictures ----
+
+QImage picture()
+{
+    QImage image(4, 3, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    return image;
+}
+
+TEST(EditorPictures, APastedScreenshotIsStoredBesideTheSavedDocument)
+{
+    TempDirectory folder;
+    Editor e(u"para");
+    e.host->setWindowFilePath(QString::fromStdString((folder.path() / "note.md").string()));
+    e.view().setSelectedRange({4, 0});
+    QApplication::clipboard()->setImage(picture());
+    e.view().paste();
+    EXPECT_EQ(*e.document, u"para\n\n![](images/image.png)\n");
+    EXPECT_TRUE(fs::exists(folder.path() / "images" / "image.png"));
+    e.view().paste();
+    EXPECT_TRUE(fs::exists(folder.path() / "images" / "image-1.png"));
+    EXPECT_TRUE(TextOps::contains(*e.document, u"![](images/image-1.png)"));
+    EXPECT_TRUE(e.alerts.empty());
+}
+
+TEST(EditorPictures, AnUnsavedDocumentRefusesAPicture)
+{
+    Editor e(u"para");
+    QApplication::clipboard()->setImage(picture());
+    e.view().paste();
+    EXPECT_EQ(*e.document, u"para");
+    ASSERT_EQ(e.alerts.size(), 1u);
+    EXPECT_EQ(e.alerts.front(), u"Save the Document First");
+    EXPECT_FALSE(e.alertWarnings.front());
+}
+
+TEST(EditorPictures, TextOnTheClipboardWinsOverAPicture)
+{
+    Editor e(u"");
+    auto* mime = new QMimeData;
+    mime->setText("words");
+    mime->setImageData(picture());
+    QApplication::clipboard()->setMimeData(mime);
+    e.view().paste();
+    EXPECT_EQ(*e.document, u"words");
+}
+
+TEST(EditorPictures, DroppedFilesTakeTheFirstPictureAndKeepRelativePaths)
+{
+    TempDirectory folder;
+    const fs::path inside = folder.write("pics/cat.png", "\x89PNG");
+    TempDirectory elsewhere;
+    const fs::path outside = elsewhere.write("dog.jpg", "jpg");
+    const fs::path second = elsewhere.write("bird.png", "png");
+    Editor e(u"one two");
+    e.host->setWindowFilePath(QString::fromStdString((folder.path() / "doc.md").string()));
+
+    QMimeData relative;
+    relative.setUrls({QUrl::fromLocalFile(QString::fromStdString(inside.string()))});
+    EXPECT_TRUE(e.view().pasteboardHasImage(relative));
+    const auto rel = e.view().imageMarkdown(relative);
+    EXPECT_EQ(rel.kind, MarkdownTextView::ImageDrop::Kind::markdown);
+    EXPECT_EQ(rel.text, u"![](pics/cat.png)");
+    EXPECT_FALSE(fs::exists(folder.path() / "images"));
+
+    QMimeData many;
+    many.setUrls({QUrl::fromLocalFile(QString::fromStdString(outside.string())),
+                  QUrl::fromLocalFile(QString::fromStdString(second.string()))});
+    const auto copied = e.view().imageMarkdown(many);
+    EXPECT_EQ(copied.text, u"![](images/dog.jpg)");
+    EXPECT_TRUE(fs::exists(folder.path() / "images" / "dog.jpg"));
+    EXPECT_FALSE(fs::exists(folder.path() / "images" / "bird.png"));
+
+    QMimeData pdf;
+    pdf.setUrls({QUrl::fromLocalFile("/tmp/paper.pdf")});
+    EXPECT_FALSE(e.view().pasteboardHasImage(pdf));
+    EXPECT_EQ(e.view().imageMarkdown(pdf).kind, MarkdownTextView::ImageDrop::Kind::none);
+
+    // Dropped mid-paragraph: the paragraph is split around the picture line.
+    e.view().insertImageBlock(u"![](pics/cat.png)", 3);
+    EXPECT_EQ(*e.document, u"one\n\n![](pics/cat.png)\n two");
+    e.view().insertImageBlock(u"not an image", 0);
+    EXPECT_EQ(*e.document, u"one\n\n![](pics/cat.png)\n two");
+}
+
+TEST(EditorPictures, APictureDroppedOnACellGoesAfterTheGrid)
+{
+    Editor e(u"| A |\n| --- |\n| 1 |");
+    e.view().insertImageBlock(u"![](x.png)", e.find(u"1"));
+    EXPECT_EQ(*e.document, u"| A |\n| --- |\n| 1 |\n\n![](x.png)\n");
+}
+
+} // namespace
+} // namespace velkin
