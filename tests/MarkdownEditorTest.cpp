@@ -636,3 +636,122 @@ TEST(EditorPictures, APictureDroppedOnACellGoesAfterTheGrid)
 
 } // namespace
 } // namespace velkin
+
+namespace velkin {
+namespace {
+
+TEST(EditorRobustness, EditsOutsideTheTextChangeNothing)
+{
+    Editor e(u"abc");
+    e.view().setAllowsUndo(true);
+    e.view().apply(TextEdit{{2, 5}, u"x", {0, 0}});
+    e.view().apply(TextEdit{{-1, 1}, u"x", {0, 0}});
+    e.view().apply(std::nullopt);
+    EXPECT_EQ(*e.document, u"abc");
+    // A selection past the new end lands at the end.
+    e.view().apply(TextEdit{{0, 3}, u"z", {10, 4}});
+    EXPECT_EQ(*e.document, u"z");
+    EXPECT_EQ(e.view().selectedRange(), (Range{1, 0}));
+}
+
+// Random keys, clicks and commands over hostile text: nothing crashes, and the
+// document always holds what the storage writes back.
+TEST(EditorRobustness, RandomEditingKeepsTheDocumentInStep)
+{
+    const U16String hostile = U16String(u"# T\n\n| A | B |\n| --- | --- |\n| 1 | \U0001F680 |\n\n- [ ] a :tada:\n")
+        + U16String(1, char16_t(0xD800)) + u"x" + U16String(1, char16_t(0xDC00))
+        + u"\r\n```\n:x:\n![i](data:,)\n`#fff`\n> [!NOTE]\n> q[^1]\n\n[^1]: n\n";
+    Editor e(hostile);
+    e.view().setAllowsUndo(true);
+    e.show();
+    unsigned seed = 7;
+    auto next = [&](unsigned bound) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % bound;
+    };
+    const int keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_Backspace, Qt::Key_Delete,
+                        Qt::Key_Return, Qt::Key_Home, Qt::Key_End, Qt::Key_Tab, Qt::Key_Escape, Qt::Key_PageDown};
+    const char* texts[] = {"a", ":", "|", "[", "]", "x", "\xF0\x9F\x98\x80", "`", "#", " "};
+    for (int step = 0; step < 600; ++step) {
+        const int n = int(e.view().string().size());
+        switch (next(8)) {
+        case 0:
+        case 1:
+            key(e.view(), keys[next(12)], {}, next(3) == 0 ? Qt::ShiftModifier : Qt::NoModifier);
+            break;
+        case 2:
+        case 3:
+            type(e.view(), QString::fromUtf8(texts[next(10)]));
+            break;
+        case 4:
+            e.view().setSelectedRange({int(next(unsigned(n + 2))), int(next(6))});
+            break;
+        case 5:
+            click(e.view(), QPointF(next(500), next(400)));
+            break;
+        case 6: {
+            void (MarkdownTextView::*actions[])(const ActionSender*) = {
+                &MarkdownTextView::mdBold, &MarkdownTextView::mdInsertTable, &MarkdownTextView::mdTableAddRow,
+                &MarkdownTextView::mdTableDeleteColumn, &MarkdownTextView::mdImage,
+                &MarkdownTextView::mdTableInsertRowAbove, &MarkdownTextView::mdApplyHeading};
+            (e.view().*actions[next(7)])(nullptr);
+            break;
+        }
+        default:
+            if (next(2))
+                e.view().undo();
+            else
+                e.view().redo();
+            break;
+        }
+        ASSERT_EQ(*e.document, TableGrid::serialize(e.storage())) << "after step " << step;
+        const Range s = e.view().selectedRange();
+        ASSERT_LE(s.end(), e.storage().length());
+    }
+}
+
+} // namespace
+} // namespace velkin
+
+namespace velkin {
+namespace {
+
+TEST(EditorTables, AGridAtEitherEndOfTheTextIsFoundWhole)
+{
+    Editor e(u"| A | B |\n| --- | --- |\n| 1 | 2 |");
+    const int length = e.storage().length();
+    e.view().setSelectedRange({0, 0});
+    const auto fromFirst = e.view().currentGrid();
+    ASSERT_TRUE(fromFirst);
+    EXPECT_EQ(fromFirst->range, (Range{0, length}));
+    EXPECT_EQ(fromFirst->row, 0);
+    e.caretAt(u"2");
+    const auto fromLast = e.view().currentGrid();
+    ASSERT_TRUE(fromLast);
+    EXPECT_EQ(fromLast->range, (Range{0, length}));
+    EXPECT_EQ(fromLast->row, 1);
+    EXPECT_EQ(fromLast->column, 1);
+    EXPECT_EQ(fromLast->table.rows, (std::vector<std::vector<U16String>>{{u"1", u"2"}}));
+}
+
+TEST(EditorActions, AnUnknownExportTagDoesNothing)
+{
+    Editor e(u"text");
+    const ActionSender three = ActionSender::menuItem(3);
+    e.view().mdExport(&three);
+    e.view().mdExport(-1);
+    EXPECT_EQ(*e.document, u"text");
+}
+
+TEST(EditorActions, MenuActionsArriveAsInvokableMethods)
+{
+    Editor e(u"word");
+    e.view().setSelectedRange({0, 4});
+    ASSERT_TRUE(QMetaObject::invokeMethod(&e.view(), "mdBold", Q_ARG(int, 0)));
+    EXPECT_EQ(*e.document, u"**word**");
+    ASSERT_TRUE(QMetaObject::invokeMethod(&e.view(), "mdApplyHeading", Q_ARG(int, 3)));
+    EXPECT_EQ(*e.document, u"### **word**");
+}
+
+} // namespace
+} // namespace velkin
