@@ -315,6 +315,15 @@ TEST(TextViewMouse, DraggingExtendsTheSelection)
     EXPECT_EQ(view.selectedRange(), (Range{0, 10}));
 }
 
+TEST(TextViewMouse, AClickInsideTheSelectionWithoutMovingPlacesTheCaret)
+{
+    TextView view(QRectF(0, 0, 400, 300));
+    view.setString(u"press inside here");
+    view.setSelectedRange({6, 6});
+    click(view, pointAt(view, 8) - QPointF(1, 0));
+    EXPECT_EQ(view.selectedRange(), (Range{8, 0}));
+}
+
 TEST(TextViewDrawing, TheSelectionIsDrawnBehindTheSelectedText)
 {
     TextView view(QRectF(0, 0, 300, 120));

@@ -797,6 +797,13 @@ void TextView::dragMoveEvent(QDragMoveEvent* event)
 
 void TextView::dropEvent(QDropEvent* event)
 {
+    if (dragSource_ && event->source() == this && event->dropAction() == Qt::MoveAction
+        && moveDraggedText(characterIndexForPoint(event->position()))) {
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+        setFocus();
+        return;
+    }
     if (performDrop(*event->mimeData(), characterIndexForPoint(event->position()))) {
         event->setDropAction(Qt::CopyAction);
         event->accept();

@@ -276,6 +276,10 @@ private:
     void setMarkedText(const U16String& text, int caret);
     void unmarkText();
     void autoscroll(QPointF viewportPoint);
+    // Drags the selected text out, as writeSelection() gives it.
+    void startDrag();
+    // A drop of the view's own dragged text: moved within the view.
+    bool moveDraggedText(int index);
 
     std::unique_ptr<TextStorage> storage_;
     std::unique_ptr<LayoutManager> layout_;
@@ -322,6 +326,9 @@ private:
     bool tracking_ = false;
     Granularity granularity_ = Granularity::character;
     Range granularityOrigin_{0, 0};
+    bool dragCandidate_ = false;       // pressed inside the selection: a drag may start
+    std::optional<Range> dragSource_;  // the text being dragged out of this view
+    bool movedInside_ = false;
 
     bool inWindow_ = false;
 

@@ -1,14 +1,17 @@
 // Keys, mouse and input methods of the text view.
 #include "platform/view/TextView.h"
 
+#include "platform/pasteboard/Pasteboard.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
 #include <QApplication>
+#include <QDrag>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QTextBoundaryFinder>
@@ -588,6 +591,15 @@ void TextView::mouseDown(QMouseEvent* event, int clickCount)
                     return;
     }
     const int index = characterIndexForPoint(event->position());
+    if (clickCount == 1 && !(event->modifiers() & Qt::ShiftModifier) && selection_.length > 0) {
+        const int glyph = glyphCharacterIndex(event->position());
+        if (glyph >= 0 && selection_.contains(glyph)) {
+            // The selection may be dragged away; a release without moving places the caret.
+            dragCandidate_ = true;
+            lastPressPoint_ = event->position();
+            return;
+        }
+    }
     tracking_ = true;
     if (clickCount >= 3) {
         granularity_ = Granularity::paragraph;
@@ -621,6 +633,14 @@ void TextView::autoscroll(QPointF p)
 
 void TextView::mouseMoveEvent(QMouseEvent* event)
 {
+    if (dragCandidate_ && (event->buttons() & Qt::LeftButton)) {
+        if ((event->position() - lastPressPoint_).manhattanLength() >= QApplication::startDragDistance()) {
+            dragCandidate_ = false;
+            startDrag();
+        }
+        event->accept();
+        return;
+    }
     if (!tracking_ || !(event->buttons() & Qt::LeftButton)) {
         QAbstractScrollArea::mouseMoveEvent(event);
         return;
@@ -633,8 +653,63 @@ void TextView::mouseMoveEvent(QMouseEvent* event)
 
 void TextView::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (dragCandidate_) {
+        dragCandidate_ = false;
+        const int index = characterIndexForPoint(event->position());
+        anchor_ = index;
+        setSelection({index, 0}, false);
+    }
     tracking_ = false;
     QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+// ---- Dragging the selection ----
+
+void TextView::startDrag()
+{
+    Pasteboard& board = Pasteboard::named("velkin-drag");
+    board.clearContents();
+    if (!writeSelection(board, Pasteboard::stringType))
+        return;
+    const std::optional<U16String> text = board.string();
+    if (!text)
+        return;
+    auto* mime = new QMimeData;
+    mime->setText(asQString(*text));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    dragSource_ = selection_;
+    movedInside_ = false;
+    const Qt::DropAction action =
+        drag->exec(editable_ ? Qt::CopyAction | Qt::MoveAction : Qt::CopyAction, editable_ ? Qt::MoveAction : Qt::CopyAction);
+    // Moved to another place: the text leaves this view.
+    if (action == Qt::MoveAction && editable_ && !movedInside_ && dragSource_
+        && dragSource_->end() <= storage_->length()) {
+        endTyping();
+        deleteRange(*dragSource_, Typing::none);
+    }
+    dragSource_.reset();
+    movedInside_ = false;
+}
+
+bool TextView::moveDraggedText(int index)
+{
+    if (!dragSource_ || !editable_)
+        return false;
+    const Range source = *dragSource_;
+    movedInside_ = true;
+    if (index >= source.location && index <= source.end())
+        return true;  // dropped onto itself
+    const AttributedString moved = storage_->attributedSubstring(source);
+    endTyping();
+    if (!replaceText({index, 0}, moved, std::nullopt))
+        return true;
+    const Range shifted = index < source.location ? Range{source.location + moved.length(), source.length} : source;
+    replaceText(shifted, AttributedString(), std::nullopt);
+    const int start = index < source.location ? index : index - source.length;
+    anchor_ = start;
+    setSelection({start, moved.length()}, false);
+    return true;
 }
 
 } // namespace velkin
