@@ -150,7 +150,8 @@ void group24ColorLiterals(SelfTestContext& t)
     {
         const U16String text = u"brand `#ff8800` here";
         t.check("a colour in a code span gets a swatch", colorLiterals(text).size() == 1);
-        const MarkdownSpan* color = firstOfKind(MarkdownSyntax::spans(text), K::color);
+        const MarkdownSpans spans = MarkdownSyntax::spans(text);
+        const MarkdownSpan* color = firstOfKind(spans, K::color);
         t.check("the swatch span covers just the literal", color && spanText(text, *color) == u"#ff8800");
         t.check("the literal is still inline code", firstContent(text, MarkdownToken(K::code)) == u"#ff8800");
     }

@@ -26,7 +26,8 @@ void group20EdgeCases(SelfTestContext& t)
     bool levels = true;
     for (int n = 1; n <= 6; ++n) {
         const U16String text = U16String(size_t(n), u'#') + u" H";
-        const MarkdownSpan* heading = firstOfKind(MarkdownSyntax::spans(text), K::heading);
+        const MarkdownSpans spans = MarkdownSyntax::spans(text);  // the span found must outlive the line
+        const MarkdownSpan* heading = firstOfKind(spans, K::heading);
         if (!heading || heading->token.level() != n)
             levels = false;
     }

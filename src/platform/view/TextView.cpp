@@ -3,7 +3,6 @@
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/CharacterClass.h"
-#include "platform/text/Lines.h"
 #include "platform/text/Utf.h"
 #include "platform/undo/UndoManager.h"
 
@@ -539,11 +538,12 @@ void TextView::insertText(U16View text, std::optional<Range> replacementRange)
 {
     if (!editable_)
         return;
-    if (marked_ && !replacementRange) {
+    if (marked_) {
         // Committing over the composition: the marked text gives way to the original first.
         const Range marked = *marked_;
         unmarkText();
-        replacementRange = Range{marked.location, markedOriginal_.length()};
+        if (!replacementRange)
+            replacementRange = Range{marked.location, markedOriginal_.length()};
     }
     Range range = replacementRange ? *replacementRange : selection_;
     range.location = std::clamp(range.location, 0, storage_->length());
@@ -615,7 +615,8 @@ void TextView::paste()
     if (!text || text->empty())
         return;
     endTyping();
-    const Range range = marked_ ? *marked_ : selection_;
+    unmarkText();
+    const Range range = selection_;
     replaceText(range, AttributedString(*text, typingAttributes_), Range{range.location + int(text->size()), 0});
     scrollRangeToVisible(selection_);
 }
