@@ -755,3 +755,26 @@ TEST(EditorActions, MenuActionsArriveAsInvokableMethods)
 
 } // namespace
 } // namespace velkin
+
+namespace velkin {
+namespace {
+
+TEST(EditorUndo, AZoomKeepsTheHistoryAndANewTextFromOutsideDropsIt)
+{
+    Editor e(u"one");
+    e.view().setSelectedRange({3, 0});
+    type(e.view(), " two");
+    e.host->setEditor(e.editor(1.5));
+    e.view().undo();
+    EXPECT_EQ(*e.document, u"one");
+    e.view().redo();
+    EXPECT_EQ(*e.document, u"one two");
+    *e.document = u"reverted from disk";
+    e.host->setEditor(e.editor(1.5));
+    e.view().undo();
+    EXPECT_EQ(*e.document, u"reverted from disk");
+    EXPECT_EQ(e.view().string(), u"reverted from disk");
+}
+
+} // namespace
+} // namespace velkin

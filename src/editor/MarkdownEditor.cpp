@@ -323,7 +323,7 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
     view->gridBaseSize = size;
     view->fontFamily = fontFamily;
     const TextStorage rendered = TableGrid::render(text.get ? text.get() : U16String(), size);
-    view->textStorage()->replaceCharacters({0, view->textStorage()->length()}, rendered);
+    view->setAttributedString(rendered);
     view->setSelectedRange({0, 0});
     view->setTypingAttributes(coordinator->styler.baseAttributes());
 
@@ -358,7 +358,7 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
         coordinator.styler = MarkdownStyler{newSize, fontFamily};
         view.gridBaseSize = newSize;
         const TextStorage rendered = TableGrid::render(bound, newSize);
-        storage->replaceCharacters({0, storage->length()}, rendered);
+        view.setAttributedString(rendered);
         view.setSelectedRange({std::min(location, storage->length()), 0});
         view.setTypingAttributes(coordinator.styler.baseAttributes());
         coordinator.restyle(view);

@@ -23,6 +23,7 @@ namespace velkin {
 struct TextView::UndoRecord {
     Range range;
     AttributedString text;
+    unsigned generation = 0;  // undo steps from before a change behind the view's back are void
 };
 
 namespace {
@@ -92,6 +93,16 @@ void TextView::setString(U16View text)
     ownChange_ = false;
     selection_ = {std::min(selection_.location, storage_->length()), 0};
     anchor_ = selection_.location;
+    layoutDocument();
+}
+
+void TextView::setAttributedString(const AttributedString& text)
+{
+    unmarkText();
+    endTyping();
+    sameCharacters_ = text.string() == storage_->string();
+    storage_->replaceCharacters({0, storage_->length()}, text);
+    sameCharacters_ = false;
     layoutDocument();
 }
 
@@ -335,10 +346,13 @@ void TextView::storageEdited(const TextStorage::Edit& edit)
     viewport()->update();
     if (!edit.charactersChanged)
         return;
-    if (!ownChange_) {
+    if (!ownChange_ && !sameCharacters_) {
         // Someone else changed the characters: what the view remembered about them is gone.
         endTyping();
         marked_.reset();
+        ++generation_;
+        if (ownUndo_)
+            ownUndo_->removeAllActions();
     }
     // Keep the selection on the same text, or after the replacement when it was inside it.
     const int oldEnd = edit.range.end() - edit.delta;
@@ -392,8 +406,8 @@ void TextView::registerUndo(Range range, int replacementLength)
     UndoManager* manager = undoManager();
     if (!manager)
         return;
-    auto record = std::make_shared<UndoRecord>(UndoRecord{{range.location, replacementLength},
-                                                          storage_->attributedSubstring(range)});
+    auto record = std::make_shared<UndoRecord>(
+        UndoRecord{{range.location, replacementLength}, storage_->attributedSubstring(range), generation_});
     lastRecord_ = record;
     QPointer<TextView> view(this);
     manager->registerUndo([view, record] {
@@ -406,7 +420,7 @@ void TextView::undoChange(const std::shared_ptr<UndoRecord>& record)
 {
     endTyping();
     unmarkText();
-    if (record->range.location < 0 || record->range.end() > storage_->length())
+    if (record->generation != generation_ || record->range.location < 0 || record->range.end() > storage_->length())
         return;  // the text changed behind the view's back: nothing safe to restore
     const AttributedString restored = record->text;
     const Range at = record->range;

@@ -97,6 +97,9 @@ public:
     const U16String& string() const { return storage_->string(); }
     // Replaces the whole text with plain text in the typing attributes; no undo, no delegate call.
     void setString(U16View text);
+    // Replaces the whole contents, attributes included; no delegate call. The undo
+    // history survives only when the characters stay the same.
+    void setAttributedString(const AttributedString& text);
 
     // Space between the view's edges and the text container.
     QSizeF textContainerInset() const { return inset_; }
@@ -305,6 +308,8 @@ private:
     bool selectionPending_ = false;    // a selection change to report after the text change
     bool ownChange_ = false;           // the storage is being changed by the view itself
     bool suppressUndo_ = false;        // the change joins an undo step already registered
+    bool sameCharacters_ = false;      // a change of the contents that keeps every character
+    unsigned generation_ = 0;          // counts changes made behind the view's back
     bool layoutScheduled_ = false;
     std::shared_ptr<UndoRecord> lastRecord_;
 
