@@ -8,7 +8,10 @@
 #include "app/TableSizePicker.h"
 #include "app/VelkinApp.h"
 #include "app/VelkinCommands.h"
+#include "editor/MarkdownEditor.h"
+#include "editor/MarkdownTextView.h"
 #include "platform/WindowFrame.h"
+#include "platform/pasteboard/Pasteboard.h"
 
 #include <QMainWindow>
 #include <QMenu>
@@ -22,6 +25,7 @@
 #include <sstream>
 
 using namespace velkin;
+using velkin::testing::DialogAnswerer;
 using velkin::testing::settle;
 
 namespace {
@@ -71,10 +75,10 @@ std::string bytesOf(const std::filesystem::path& file)
 struct CloseWindowsAfterwards {
     ~CloseWindowsAfterwards()
     {
-        for (DocumentWindow* window : VelkinApp::shared().documentWindows()) {
-            window->setWindowModified(false);
+        // Changes left by a check are not kept.
+        velkin::testing::DialogAnswerer discard(velkin::testing::DialogAnswerer::press(QStringLiteral("Discard")));
+        for (DocumentWindow* window : VelkinApp::shared().documentWindows())
             window->close();
-        }
         settle();
     }
 };
@@ -343,6 +347,97 @@ TEST(VelkinCommands, ShortcutsUseCtrl)
     };
     for (const auto& [name, key] : rows)
         EXPECT_EQ(action(window, name)->shortcut(), key) << name;
+}
+
+TEST(DocumentWindow, EditsReachTheDocumentAndItsStatistics)
+{
+    CloseWindowsAfterwards cleanup;
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    MarkdownTextView* view = window->contentView()->textView();
+    ASSERT_NE(view, nullptr);
+    view->insertText(u"Hello wide world");
+    EXPECT_EQ(window->document().text, u"Hello wide world");
+    EXPECT_TRUE(window->isDocumentEdited());
+    EXPECT_TRUE(window->isWindowModified());
+    window->commands()->refresh();
+    EXPECT_EQ(window->commands()->statisticsItem()->text(), QStringLiteral("3 words \u00B7 16 characters"));
+    view->undo();
+    EXPECT_EQ(window->document().text, u"");
+    EXPECT_FALSE(window->isWindowModified());
+}
+
+TEST(DocumentWindow, FormattingFromTheMenuAndToolbarEditsTheFocusedEditor)
+{
+    CloseWindowsAfterwards cleanup;
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    MarkdownTextView* view = window->contentView()->textView();
+    view->insertText(u"word");
+    view->setFocus();
+    view->setSelectedRange({0, 4});
+    window->contentView()->toolbar()->findChild<QToolButton*>(QStringLiteral("mdBold"))->click();
+    EXPECT_EQ(window->document().text, u"**word**");
+    action(*window, "heading2")->trigger();
+    EXPECT_EQ(window->document().text, u"## **word**");
+    // The Edit menu reaches the text view too.
+    action(*window, "undo")->trigger();
+    EXPECT_EQ(window->document().text, u"**word**");
+    action(*window, "selectAll")->trigger();
+    action(*window, "copy")->trigger();
+    EXPECT_EQ(Pasteboard::general().string(), std::optional<U16String>(u"**word**"));
+}
+
+TEST(DocumentWindow, ZoomAndFamilyReachTheEditor)
+{
+    CloseWindowsAfterwards cleanup;
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    ContentView* content = window->contentView();
+    MarkdownEditor::Coordinator& coordinator = content->editor()->coordinator();
+    EXPECT_EQ(coordinator.styler.baseSize, 14);
+    content->setEditorZoom(1.5);
+    EXPECT_DOUBLE_EQ(coordinator.styler.baseSize, 21);
+    content->setEditorFontFamily(MarkdownFontFamily::monospace);
+    EXPECT_EQ(coordinator.styler.family, MarkdownFontFamily::monospace);
+    EXPECT_EQ(content->textView()->fontFamily, MarkdownFontFamily::monospace);
+    // Another window keeps its own.
+    DocumentWindow* other = VelkinApp::shared().newDocument();
+    EXPECT_EQ(other->contentView()->editorZoom(), 1.0);
+    EXPECT_EQ(other->contentView()->editorFontFamily(), MarkdownFontFamily::sansSerif);
+}
+
+TEST(DocumentWindow, ClosingAsksAboutUnsavedChanges)
+{
+    CloseWindowsAfterwards cleanup;
+    velkin::testing::TempDirectory folder;
+    const auto file = folder.write("draft.md", "draft");
+    DocumentWindow* window = VelkinApp::shared().openDocument(file);
+    ASSERT_NE(window, nullptr);
+    window->contentView()->textView()->setSelectedRange({5, 0});
+    window->contentView()->textView()->insertText(u"!");
+    {
+        DialogAnswerer cancel(DialogAnswerer::press(QStringLiteral("Cancel")));
+        EXPECT_FALSE(window->close());
+        ASSERT_EQ(cancel.texts.size(), 1u);
+        EXPECT_TRUE(cancel.texts[0].contains(QStringLiteral("draft.md"))) << cancel.texts[0].toStdString();
+    }
+    EXPECT_TRUE(window->isVisible());
+    {
+        DialogAnswerer save(DialogAnswerer::press(QStringLiteral("Save")));
+        EXPECT_TRUE(window->close());
+    }
+    EXPECT_EQ(bytesOf(file), "draft!");
+
+    DocumentWindow* again = VelkinApp::shared().openDocument(file);
+    again->contentView()->textView()->insertText(u"?");
+    {
+        DialogAnswerer discard(DialogAnswerer::press(QStringLiteral("Discard")));
+        EXPECT_TRUE(again->close());
+    }
+    EXPECT_EQ(bytesOf(file), "draft!");
+    // A document without changes closes without a question.
+    DocumentWindow* quiet = VelkinApp::shared().openDocument(file);
+    DialogAnswerer none(DialogAnswerer::reject());
+    EXPECT_TRUE(quiet->close());
+    EXPECT_TRUE(none.texts.empty());
 }
 
 #include "ShellWindowTest.moc"
