@@ -1,5 +1,6 @@
 // Editor actions on their way to a widget, the interface symbols and the
 // export dialog's proposals.
+#include "app/CommandLine.h"
 #include "app/EditorAction.h"
 #include "export/Export.h"
 #include "platform/symbols/SymbolImage.h"
@@ -98,6 +99,18 @@ TEST(ExportPanel, ProposesTheDocumentsNameAndFolder)
     EXPECT_EQ(saved.title, u"Report");
     ASSERT_TRUE(saved.baseURL.has_value());
     EXPECT_EQ(saved.baseURL->path(), "/a/b/Report.md");
+}
+
+TEST(CommandLine, OpensTheArgumentsThatAreNeitherOptionsNorOperands)
+{
+    using Args = std::vector<std::string>;
+    EXPECT_EQ(CommandLine::documentArguments({"velkin"}), Args{});
+    EXPECT_EQ(CommandLine::documentArguments({"velkin", "a.md", "notes/b.md"}), (Args{"a.md", "notes/b.md"}));
+    // Options are not files, and neither are the operands of a mode that had too few to run.
+    EXPECT_EQ(CommandLine::documentArguments({"velkin", "--render", "only-one"}), Args{});
+    EXPECT_EQ(CommandLine::documentArguments({"velkin", "a.md", "--export", "x"}), Args{"a.md"});
+    EXPECT_EQ(CommandLine::documentArguments({"velkin", "-reverse", "a.md", "--bare"}), Args{"a.md"});
+    EXPECT_EQ(CommandLine::documentArguments({"velkin", "./-dash.md"}), Args{"./-dash.md"});
 }
 
 #include "ShellActionsTest.moc"

@@ -10,6 +10,7 @@
 #include "selftest/SelfTest.h"
 
 #include <QApplication>
+#include <QFile>
 
 #include <algorithm>
 #include <clocale>
@@ -156,7 +157,11 @@ int dispatch(const std::vector<std::string>& arguments)
                 "  velkin --appstore SAMPLES OUTDIR            render the store screenshots");
         return 0;
     }
-    VelkinApp::shared().run(documentArguments(arguments));
+    // Qt has taken its own options (such as -platform NAME) out of the application's arguments.
+    std::vector<std::string> remaining;
+    for (const QString& argument : QCoreApplication::arguments())
+        remaining.push_back(QFile::encodeName(argument).toStdString());
+    VelkinApp::shared().run(documentArguments(remaining.empty() ? arguments : remaining));
     return 0;
 }
 

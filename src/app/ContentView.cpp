@@ -8,6 +8,7 @@
 #include "platform/symbols/SymbolIcon.h"
 #include "platform/text/QtString.h"
 
+#include <QFrame>
 #include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
@@ -167,10 +168,12 @@ void ContentView::showTablePicker()
 {
     // A fresh picker each time, so nothing is picked when it opens.
     delete popup_;
-    popup_ = new QWidget(this, Qt::Popup);
-    popup_->setAttribute(Qt::WA_DeleteOnClose, false);
+    auto* frame = new QFrame(this, Qt::Popup);
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setAutoFillBackground(true);
+    popup_ = frame;
     auto* layout = new QVBoxLayout(popup_);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(1, 1, 1, 1);
     picker_ = new TableSizePicker([this](int rows, int columns) { picked(rows, columns); }, pickerSide, pickerGap,
                                   pickerCorner, pickerColumns, pickerRows, popup_);
     layout->addWidget(picker_);

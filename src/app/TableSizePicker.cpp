@@ -94,6 +94,7 @@ void TableSizePicker::setPick(int columns, int rows)
 void TableSizePicker::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
     painter.setRenderHint(QPainter::Antialiasing, true);
     const QRectF grid = gridRect();
     const double step = side_ + gap_;
