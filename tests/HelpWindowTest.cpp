@@ -245,7 +245,8 @@ TEST(HelpWindow, OneWindowForTheProcessKeptWhenClosed)
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Velkin Help"));
     EXPECT_EQ(window->minimumSize(), QSize(640, 400));
-    EXPECT_GE(window->centralWidget()->width(), 1000);
+    settle();
+    EXPECT_EQ(window->centralWidget()->size(), QSize(1020, 720));
     HelpNavigator* navigator = HelpWindow::navigator();
     ASSERT_NE(navigator, nullptr);
     navigator->open(u"tables");

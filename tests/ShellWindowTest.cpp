@@ -13,6 +13,7 @@
 #include "platform/WindowFrame.h"
 #include "platform/pasteboard/Pasteboard.h"
 
+#include <QFileDialog>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -438,6 +439,69 @@ TEST(DocumentWindow, ClosingAsksAboutUnsavedChanges)
     DialogAnswerer none(DialogAnswerer::reject());
     EXPECT_TRUE(quiet->close());
     EXPECT_TRUE(none.texts.empty());
+}
+
+namespace {
+
+// Answers a file dialog with a path.
+DialogAnswerer::Answer choose(const std::filesystem::path& path)
+{
+    return [path](QDialog& dialog) {
+        auto* files = qobject_cast<QFileDialog*>(&dialog);
+        if (!files) {
+            dialog.reject();
+            return;
+        }
+        files->selectFile(QString::fromStdString(path.string()));
+        QMetaObject::invokeMethod(files, "accept");
+    };
+}
+
+} // namespace
+
+TEST(DocumentWindow, SaveAsAsksForAFileAndAddsTheExtension)
+{
+    CloseWindowsAfterwards cleanup;
+    velkin::testing::TempDirectory folder;
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    window->contentView()->textView()->insertText(u"# Fresh\n");
+    {
+        DialogAnswerer answerer(choose(folder.path() / "fresh"));
+        ASSERT_TRUE(window->save());
+    }
+    EXPECT_EQ(window->fileURL(), folder.path() / "fresh.md");
+    EXPECT_EQ(bytesOf(folder.path() / "fresh.md"), "# Fresh\n");
+    EXPECT_FALSE(window->isDocumentEdited());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("fresh.md[*]"));
+    // Cancelled: nothing is written and the document keeps its file.
+    {
+        DialogAnswerer answerer(DialogAnswerer::reject());
+        EXPECT_FALSE(window->saveAs());
+    }
+    EXPECT_EQ(window->fileURL(), folder.path() / "fresh.md");
+}
+
+TEST(DocumentWindow, ExportFromTheMenuWritesTheChosenFormat)
+{
+    CloseWindowsAfterwards cleanup;
+    velkin::testing::TempDirectory folder;
+    const auto file = folder.write("Report.md", "# Report\n\n| a | b |\n| - | - |\n| 1 | 2 |\n");
+    DocumentWindow* window = VelkinApp::shared().openDocument(file);
+    ASSERT_NE(window, nullptr);
+    window->contentView()->textView()->setFocus();
+    std::vector<QString> proposed;
+    DialogAnswerer answerer([&](QDialog& dialog) {
+        if (auto* files = qobject_cast<QFileDialog*>(&dialog))
+            proposed.push_back(files->selectedFiles().value(0));
+        choose(folder.path() / "Report.html")(dialog);
+    });
+    action(*window, "exportHTML")->trigger();
+    ASSERT_EQ(proposed.size(), 1u);
+    EXPECT_TRUE(proposed[0].endsWith(QStringLiteral("Report.html"))) << proposed[0].toStdString();
+    const std::string page = bytesOf(folder.path() / "Report.html");
+    EXPECT_NE(page.find("<title>Report</title>"), std::string::npos);
+    // The grid went out as a table.
+    EXPECT_NE(page.find("<table"), std::string::npos);
 }
 
 #include "ShellWindowTest.moc"

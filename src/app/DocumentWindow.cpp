@@ -170,8 +170,8 @@ void DocumentWindow::configureFrame()
         const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
         const int content = std::max(content_->minimumHeight(), defaultHeight(available.height(), titleBar + bars));
         resize(defaultContentWidth, content + bars);
-        // Centred on the screen, the title bar included.
-        move(available.center() - QPoint(width() / 2, (height() + titleBar) / 2 - titleBar));
+        // Centred on the screen, the title bar included (a window's position is its frame's).
+        move(available.center() - QPoint(width() / 2, (height() + titleBar) / 2));
     }
     configured_ = true;
 }

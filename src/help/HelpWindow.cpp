@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -154,9 +155,11 @@ void show()
         const int bars = (window->menuWidget() ? window->menuWidget()->sizeHint().height() : 0)
                          + toolbar->sizeHint().height();
         window->resize(contentWidth, contentHeight + bars);
-        QScreen* screen = QGuiApplication::primaryScreen();
-        if (screen)
-            window->move(screen->availableGeometry().center() - QPoint(window->width() / 2, window->height() / 2));
+        // Centred, the title bar included (a window's position is its frame's).
+        const int titleBar = window->style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            window->move(screen->availableGeometry().center()
+                         - QPoint(window->width() / 2, (window->height() + titleBar) / 2));
     }
     window->configured = true;
     s.window = window;
