@@ -2,6 +2,8 @@
 // the page view's column and scrolling.
 #include "ShellTestSupport.h"
 
+#include "app/VelkinApp.h"
+#include "app/VelkinCommands.h"
 #include "help/HelpPageView.h"
 #include "help/HelpView.h"
 #include "help/HelpWindow.h"
@@ -284,4 +286,26 @@ TEST(HelpWindow, BracketKeysGoBackAndForward)
     settle();
     ASSERT_NE(HelpWindow::view()->pageView(), nullptr);
     EXPECT_EQ(HelpWindow::view()->pageView()->pageID(), u"lists");
+}
+
+TEST(HelpWindow, CarriesTheMenusAndItsPageAnswersFind)
+{
+    VelkinApp::shared();  // gives help windows their menus
+    HelpWindow::show();
+    QMainWindow* window = HelpWindow::window();
+    ASSERT_NE(window, nullptr);
+    settle();
+    QAction* find = window->findChild<QAction*>(QStringLiteral("findShow"));
+    ASSERT_NE(find, nullptr);
+    EXPECT_TRUE(find->isEnabled());
+    // Document commands are off in the help window.
+    QAction* bold = window->findChild<QAction*>(QStringLiteral("mdBold"));
+    ASSERT_NE(bold, nullptr);
+    EXPECT_FALSE(bold->isEnabled());
+    HelpPageView* page = HelpWindow::view()->pageView();
+    ASSERT_NE(page, nullptr);
+    page->textView()->setFocus();
+    EXPECT_FALSE(page->textView()->isFindBarVisible());
+    find->trigger();
+    EXPECT_TRUE(page->textView()->isFindBarVisible());
 }

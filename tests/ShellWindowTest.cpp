@@ -14,6 +14,7 @@
 #include "platform/pasteboard/Pasteboard.h"
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -452,7 +453,12 @@ DialogAnswerer::Answer choose(const std::filesystem::path& path)
             dialog.reject();
             return;
         }
-        files->selectFile(QString::fromStdString(path.string()));
+        // The folder, then the name typed into the name field, as a user would.
+        files->setDirectory(QString::fromStdString(path.parent_path().string()));
+        if (auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            name->setText(QString::fromStdString(path.filename().string()));
+        else
+            files->selectFile(QString::fromStdString(path.string()));
         QMetaObject::invokeMethod(files, "accept");
     };
 }

@@ -102,7 +102,12 @@ void presentUnavailable()
 
 void setMenuBuilder(std::function<void(QMainWindow*)> builder)
 {
-    state().menuBuilder = std::move(builder);
+    State& s = state();
+    const bool hadMenus = static_cast<bool>(s.menuBuilder);
+    s.menuBuilder = std::move(builder);
+    // A window built before there were menus gets them now.
+    if (s.window && !hadMenus && s.menuBuilder)
+        s.menuBuilder(s.window);
 }
 
 QMainWindow* window()

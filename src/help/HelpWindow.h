@@ -22,7 +22,8 @@ inline constexpr int contentHeight = 720;
 // book an alert says so, and nothing is kept.
 void show();
 
-// Gives every help window its menu bar (the application's menus).
+// Gives the help window its menu bar (the application's menus), now when it
+// exists already and has none, else when it is built.
 void setMenuBuilder(std::function<void(QMainWindow*)> builder);
 
 // The window once built, its navigator and its view; null before.
