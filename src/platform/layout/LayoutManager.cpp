@@ -256,8 +256,29 @@ void LayoutManager::storageEdited(const TextStorage::Edit& edit)
         blocks_[i]->checkSignature = true;
     }
     // A paragraph style change can turn paragraphs into table cells or back.
-    if (edit.range.length > 0)
+    if (edit.range.length > 0 && tablesChanged(edit.range))
         rebuildBlocks(edit.range, 0, false);
+}
+
+bool LayoutManager::tablesChanged(Range range) const
+{
+    // The blocks stay as they are while every paragraph keeps the table it had:
+    // paragraphs are grouped by table alone, and attributes move no paragraph end.
+    if (blocks_.empty() || !storage_)
+        return true;
+    const int n = storage_->length();
+    for (size_t i = blockIndexAt(range.location); i < blocks_.size(); ++i) {
+        const Block& b = *blocks_[i];
+        if (b.range.location > range.end())
+            break;
+        for (const auto& p : b.paragraphs) {
+            const ParagraphStyle* style = p.range.location < n ? storage_->paragraphStyle(p.range.location) : nullptr;
+            const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
+            if ((cell ? cell->table().get() : nullptr) != b.table)
+                return true;
+        }
+    }
+    return false;
 }
 
 size_t LayoutManager::blockIndexAt(int character) const

@@ -86,6 +86,8 @@ public:
 
 private:
     void storageEdited(const TextStorage::Edit& edit);
+    // Whether a paragraph touching the range has joined or left a table.
+    bool tablesChanged(Range range) const;
     void rebuildBlocks(Range region, int delta, bool charactersChanged = true);
     void layoutBlock(Block& block);
     void layoutParagraph(Block& block, size_t paragraph, double x, double width, double& y);
