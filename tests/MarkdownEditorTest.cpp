@@ -778,3 +778,32 @@ TEST(EditorUndo, AZoomKeepsTheHistoryAndANewTextFromOutsideDropsIt)
 
 } // namespace
 } // namespace velkin
+
+namespace velkin {
+namespace {
+
+TEST(EditorTables, DeletingNeverMovesTextAcrossAGridEdge)
+{
+    const U16String markdown = u"before\n\n| A | B |\n| --- | --- |\n| 1 | 2 |\n\nafter";
+    Editor e(markdown);
+    e.caretAt(u"B");
+    key(e.view(), Qt::Key_Backspace);  // at the start of a cell
+    EXPECT_EQ(*e.document, markdown);
+    EXPECT_EQ(e.view().selectedRange(), (Range{e.find(u"B") - 1, 0}));
+    e.caretAt(u"2", 1);
+    key(e.view(), Qt::Key_Delete);  // at the end of the last cell
+    EXPECT_EQ(*e.document, markdown);
+    e.caretAt(u"after");
+    key(e.view(), Qt::Key_Backspace);  // just after the grid
+    key(e.view(), Qt::Key_Backspace, {}, Qt::ControlModifier);
+    EXPECT_EQ(*e.document, markdown);
+    e.caretAt(u"A");
+    key(e.view(), Qt::Key_Backspace);  // the first cell, after the blank line
+    EXPECT_EQ(*e.document, markdown);
+    e.caretAt(u"1", 1);
+    key(e.view(), Qt::Key_Backspace);  // inside a cell deleting works as ever
+    EXPECT_EQ(*e.document, u"before\n\n| A | B |\n| --- | --- |\n|  | 2 |\n\nafter");
+}
+
+} // namespace
+} // namespace velkin

@@ -159,8 +159,44 @@ void MarkdownTextView::insertNewline()
     TextView::insertNewline();
 }
 
+bool MarkdownTextView::joinsGridParagraphs(const TextCommand& command) const
+{
+    // Deleting the line feed between two cells, between a cell and the text around
+    // its grid, or of the blank line that ends a grid, would move text across the
+    // grid's edge (a line right under a table reads as one of its rows).
+    using C = TextCommand;
+    const Range selection = selectedRange();
+    if (selection.length != 0)
+        return false;
+    const U16View text = string();
+    const int n = int(text.size());
+    const int caret = selection.location;
+    auto touchesGrid = [&](int feed) {
+        return feed >= 0 && feed < n && text[size_t(feed)] == u'\n'
+            && (tableBlock(feed) || tableBlock(feed + 1) || tableBlock(feed - 1));
+    };
+    switch (command.kind) {
+    case C::deleteBackward:
+    case C::deleteWordBackward:
+        return touchesGrid(caret - 1);
+    case C::deleteForward:
+    case C::deleteWordForward:
+        return touchesGrid(caret);
+    default:
+        return false;
+    }
+}
+
 void MarkdownTextView::doCommand(const TextCommand& command)
 {
+    if (joinsGridParagraphs(command)) {
+        // The caret steps over the line feed instead.
+        const bool back = command.kind == TextCommand::deleteBackward || command.kind == TextCommand::deleteWordBackward;
+        TextView::doCommand(TextCommand{back ? TextCommand::moveLeft : TextCommand::moveRight, false});
+        if (picker_)
+            picker_->hide();
+        return;
+    }
     if (!picker_ || !picker_->isVisible()) {
         TextView::doCommand(command);
         return;

@@ -188,6 +188,8 @@ protected:
 
 private:
     void setUpView();
+    // Whether a deletion would join a grid cell's paragraph to its neighbour.
+    bool joinsGridParagraphs(const TextCommand& command) const;
     // The index of the character whose glyph is nearest a container point, clamped to the text.
     std::optional<int> characterAt(QPointF containerPoint);
     void insertGrid(const TableGrid::Parsed& table);
