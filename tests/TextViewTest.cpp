@@ -404,3 +404,28 @@ TEST(TextViewClipboard, DroppedTextGoesWhereItWasDropped)
 
 } // namespace
 } // namespace velkin
+
+namespace velkin {
+namespace {
+
+TEST(TextViewTyping, TextTypedAfterATableAtTheEndStaysOutOfIt)
+{
+    TextView view(QRectF(0, 0, 400, 300));
+    auto table = std::make_shared<TextTable>();
+    table->numberOfColumns = 1;
+    auto style = std::make_shared<ParagraphStyle>();
+    style->textBlocks.push_back(std::make_shared<TextTableBlock>(table, 0, 1, 0, 1));
+    view.replaceText({0, 0}, AttributedString(U16String(u"cell\n"), Attributes{{AttributeKey::ParagraphStyle, ParagraphStylePtr(style)}}));
+    view.setSelectedRange({5, 0});
+    key(view, Qt::Key_unknown, "x");
+    ASSERT_EQ(view.string(), u"cell\nx");
+    const ParagraphStyle* after = view.textStorage()->paragraphStyle(5);
+    EXPECT_TRUE(!after || !after->tableBlock());
+    view.setSelectedRange({2, 0});
+    key(view, Qt::Key_unknown, "y");
+    const ParagraphStyle* inside = view.textStorage()->paragraphStyle(2);
+    EXPECT_TRUE(inside && inside->tableBlock());
+}
+
+} // namespace
+} // namespace velkin

@@ -322,21 +322,10 @@ void TextView::setSelection(Range range, bool keepTyping, bool keepGoalX)
 
 void TextView::updateTypingAttributes()
 {
-    // Typed text continues the character before the caret, except at the start
-    // of a paragraph, where it takes the paragraph's own first character.
-    const int n = storage_->length();
-    if (n == 0)
+    // Typed text continues the text it goes into (see attributesForInsertion), never a link.
+    if (storage_->length() == 0)
         return;
-    const int at = selection_.location;
-    const U16View text = storage_->string();
-    int from;
-    if (at > 0 && !CharacterClass::isNewline(text[size_t(at - 1)]))
-        from = at - 1;
-    else if (at < n)
-        from = at;
-    else
-        from = at - 1;
-    Attributes attributes = storage_->attributes(from);
+    Attributes attributes = attributesForInsertion({selection_.location, 0});
     attributes.remove(AttributeKey::Link);
     typingAttributes_ = attributes;
 }
