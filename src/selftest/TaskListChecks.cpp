@@ -140,7 +140,7 @@ void editorTaskChecks(SelfTestContext& t)
     }
 }
 
-// Swift-like description of an optional text, as the failure note prints it.
+// An optional text as the failure note prints it: Optional("...") or nil.
 std::string describe(const std::optional<U16String>& text)
 {
     if (!text)
