@@ -130,6 +130,15 @@ void EmojiCompletionPicker::build(QWidget* window)
         select(row);
         chooseSelected();
     });
+    // Like a floating panel, the list steps aside while another application is active.
+    QObject::connect(qGuiApp, &QGuiApplication::applicationStateChanged, panel, [this](Qt::ApplicationState state) {
+        if (!panel_ || !panel_->parentWidget())
+            return;
+        if (state == Qt::ApplicationActive && !matches_.empty())
+            panel_->show();
+        else if (state != Qt::ApplicationActive)
+            panel_->hide();
+    });
     panel_ = panel;
 }
 
