@@ -189,19 +189,7 @@ void MarkdownEditorCoordinator::applyImageCollapse(TextStorage& storage, const P
             available = TableGrid::cellContentWidth(*cell, width);
         const QSizeF size = ImageBlock::displaySize(image, available);
         if (line.length >= 1 && enclosing.end() <= storage.length()) {
-            storage.addAttributes(Attributes{{AttributeKey::Font, Font::system(0.1)},
-                                             {AttributeKey::ForegroundColor, Color::clear()},
-                                             {AttributeKey::CollapsedImage,
-                                              MarkerPtr(std::make_shared<CollapsedImage>(*key, alt))}},
-                                  line);
-            const ParagraphStyle* found = storage.paragraphStyle(line.location);
-            auto style = std::make_shared<ParagraphStyle>(found ? *found : ParagraphStyle());
-            style->lineSpacing = 0;
-            style->paragraphSpacing = 0;
-            style->paragraphSpacingBefore = 0;
-            style->minimumLineHeight = size.height();
-            style->maximumLineHeight = size.height();
-            storage.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(style), enclosing);
+            ImageBlock::collapseLine(storage, line, enclosing, *key, alt, size.height());
         }
         if (!image && !ImageCache::hasFailed(*key))
             ImageCache::ensureLoaded(url, document, [weak, weakView] {

@@ -26,18 +26,7 @@ void collapseAllImages(TextStorage& storage, const std::optional<Url>& base, dou
         const QSizeF size = ImageBlock::displaySize(ImageCache::cachedImage(*key), width);
         if (line.length == 0 || enclosing.end() > storage.length())
             return;
-        storage.addAttributes(Attributes{{AttributeKey::Font, Font::system(0.1)},
-                                         {AttributeKey::ForegroundColor, Color::clear()},
-                                         {AttributeKey::CollapsedImage, MarkerPtr(std::make_shared<CollapsedImage>(*key, alt))}},
-                              line);
-        const ParagraphStyle* found = storage.paragraphStyle(line.location);
-        auto style = std::make_shared<ParagraphStyle>(found ? *found : ParagraphStyle());
-        style->lineSpacing = 0;
-        style->paragraphSpacing = 0;
-        style->paragraphSpacingBefore = 0;
-        style->minimumLineHeight = size.height();
-        style->maximumLineHeight = size.height();
-        storage.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(style), enclosing);
+        ImageBlock::collapseLine(storage, line, enclosing, *key, alt, size.height());
     });
     storage.endEditing();
 }

@@ -130,4 +130,22 @@ QImage placeholderImage(U16View alt, bool failed, QSizeF size, Appearance appear
     return image;
 }
 
+void collapseLine(AttributedString& storage, Range line, Range enclosing, const std::string& key, U16View alt,
+                  double height)
+{
+    storage.addAttributes(Attributes{{AttributeKey::Font, Font::system(0.1)},
+                                     {AttributeKey::ForegroundColor, Color::clear()},
+                                     {AttributeKey::CollapsedImage,
+                                      MarkerPtr(std::make_shared<CollapsedImage>(key, U16String(alt)))}},
+                          line);
+    const ParagraphStyle* found = storage.paragraphStyle(line.location);
+    auto style = std::make_shared<ParagraphStyle>(found ? *found : ParagraphStyle());
+    style->lineSpacing = 0;
+    style->paragraphSpacing = 0;
+    style->paragraphSpacingBefore = 0;
+    style->minimumLineHeight = height;
+    style->maximumLineHeight = height;
+    storage.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(style), enclosing);
+}
+
 } // namespace velkin::ImageBlock

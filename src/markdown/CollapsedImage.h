@@ -56,6 +56,12 @@ bool showsSource(Range line, Range enclosing, Range selection);
 // never wider than the picture or the space, at most 320 high, whole points.
 QSizeF displaySize(const QImage* image, double available);
 
+// Shows an image line as its picture: the line's characters are hidden and
+// carry a CollapsedImage with `key` and `alt`, and the line (with its
+// terminator) becomes exactly `height` points tall, without spacing.
+void collapseLine(AttributedString& storage, Range line, Range enclosing, const std::string& key, U16View alt,
+                  double height);
+
 // Paints the box that stands in for a picture that is loading or failed to load.
 void drawPlaceholder(QPainter& painter, const QRectF& rect, U16View alt, bool failed,
                      Appearance appearance = Appearance::Light);
