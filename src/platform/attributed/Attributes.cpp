@@ -7,15 +7,15 @@ namespace velkin {
 const char* attributeKeyName(AttributeKey key)
 {
     switch (key) {
-    case AttributeKey::Font: return "NSFont";
-    case AttributeKey::ForegroundColor: return "NSColor";
-    case AttributeKey::BackgroundColor: return "NSBackgroundColor";
-    case AttributeKey::ParagraphStyle: return "NSParagraphStyle";
-    case AttributeKey::Kern: return "NSKern";
-    case AttributeKey::BaselineOffset: return "NSBaselineOffset";
-    case AttributeKey::Underline: return "NSUnderline";
-    case AttributeKey::Strikethrough: return "NSStrikethrough";
-    case AttributeKey::Link: return "NSLink";
+    case AttributeKey::Font: return "font";
+    case AttributeKey::ForegroundColor: return "foregroundColor";
+    case AttributeKey::BackgroundColor: return "backgroundColor";
+    case AttributeKey::ParagraphStyle: return "paragraphStyle";
+    case AttributeKey::Kern: return "kern";
+    case AttributeKey::BaselineOffset: return "baselineOffset";
+    case AttributeKey::Underline: return "underline";
+    case AttributeKey::Strikethrough: return "strikethrough";
+    case AttributeKey::Link: return "link";
     case AttributeKey::AlertBlock: return "velkinAlertBlock";
     case AttributeKey::AlertIcon: return "velkinAlertIcon";
     case AttributeKey::CollapsedImage: return "velkinCollapsedImage";
