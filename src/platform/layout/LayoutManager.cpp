@@ -88,6 +88,38 @@ std::vector<SignatureRun> layoutSignature(const TextStorage& storage, Range rang
     return sig;
 }
 
+// Whether a stretch still has the signature it was laid out with, without building a new one.
+bool signatureMatches(const TextStorage& storage, Range range, const std::vector<SignatureRun>& signature)
+{
+    size_t index = 0;
+    int consumed = 0;  // of signature[index]
+    bool same = true;
+    storage.enumerateRuns(range, [&](const Attributes& a, Range run) {
+        if (!same)
+            return;
+        const Font* f = a.font();
+        const Font& font = f ? *f : defaultFont();
+        const double kern = a.number(AttributeKey::Kern).value_or(0);
+        const double offset = a.number(AttributeKey::BaselineOffset).value_or(0);
+        if (index >= signature.size()) {
+            same = false;
+            return;
+        }
+        const SignatureRun& expected = signature[index];
+        if (!(expected.font == font) || expected.kern != kern || expected.baselineOffset != offset
+            || consumed + run.length > expected.length) {
+            same = false;
+            return;
+        }
+        consumed += run.length;
+        if (consumed == expected.length) {
+            ++index;
+            consumed = 0;
+        }
+    });
+    return same && index == signature.size() && consumed == 0;
+}
+
 bool isParagraphTerminator(char16_t c)
 {
     return c == u'\n' || c == u'\r' || c == 0x2029;
@@ -431,13 +463,13 @@ void LayoutManager::ensureLayout()
         if (b.laidOut && b.checkSignature) {
             // Only fonts, kerns, baseline offsets and paragraph styles change the layout;
             // colours and marks are drawn from the storage as it is.
-            const std::vector<SignatureRun> sig = layoutSignature(*storage_, b.range);
-            std::vector<ParagraphStyle> styles;
-            for (const auto& p : b.paragraphs) {
-                const ParagraphStyle* s = storage_->paragraphStyle(p.range.location);
-                styles.push_back(s ? *s : *ParagraphStyle::defaultStyle());
+            // Compared in place: this runs over every paragraph after every restyle.
+            bool same = signatureMatches(*storage_, b.range, b.signature);
+            for (size_t i = 0; same && i < b.paragraphs.size(); ++i) {
+                const ParagraphStyle* s = storage_->paragraphStyle(b.paragraphs[i].range.location);
+                same = (s ? *s : *ParagraphStyle::defaultStyle()) == b.styles[i];
             }
-            if (sig != b.signature || styles != b.styles)
+            if (!same)
                 b.laidOut = false;
             b.checkSignature = false;
         }
