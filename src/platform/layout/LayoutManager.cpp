@@ -530,28 +530,48 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
     p.layout = std::make_unique<QTextLayout>(QString(content), qtFont(baseFont, 0));
     QList<QTextLayout::FormatRange> formats;
     std::vector<std::pair<Range, double>> raised;  // runs with a baseline offset
-    storage_->enumerateRuns(p.content, [&](const Attributes& a, Range run) {
-        const Font* f = a.font();
-        const double kern = a.number(AttributeKey::Kern).value_or(0);
+    // Neighbouring runs that differ only in colours or marks share one format, and
+    // text in the layout's own font needs none: formats are costly to build and shape.
+    Font pendingFont = baseFont;
+    double pendingKern = 0;
+    Range pending{p.content.location, 0};
+    auto flush = [&] {
+        if (pending.length <= 0)
+            return;
+        const bool plain = pendingFont == baseFont && pendingKern == 0;
         auto addFormat = [&](Range r, bool emoji) {
-            if (r.length <= 0)
+            if (r.length <= 0 || (plain && !emoji))
                 return;
             QTextLayout::FormatRange fr;
             fr.start = r.location - p.content.location;
             fr.length = r.length;
-            fr.format.setFont(qtFont(f ? *f : baseFont, kern, emoji), QTextCharFormat::FontPropertiesAll);
+            fr.format.setFont(qtFont(pendingFont, pendingKern, emoji), QTextCharFormat::FontPropertiesAll);
             formats.append(fr);
         };
-        int cursor = run.location;
-        for (const Range& e : emojiStretches(text, run)) {
+        int cursor = pending.location;
+        for (const Range& e : emojiStretches(text, pending)) {
             addFormat(Range::fromTo(cursor, e.location), false);
             addFormat(e, true);
             cursor = e.end();
         }
-        addFormat(Range::fromTo(cursor, run.end()), false);
+        addFormat(Range::fromTo(cursor, pending.end()), false);
+    };
+    storage_->enumerateRuns(p.content, [&](const Attributes& a, Range run) {
+        const Font* f = a.font();
+        const Font& font = f ? *f : baseFont;
+        const double kern = a.number(AttributeKey::Kern).value_or(0);
+        if (pending.length > 0 && font == pendingFont && kern == pendingKern && pending.end() == run.location) {
+            pending.length += run.length;
+        } else {
+            flush();
+            pendingFont = font;
+            pendingKern = kern;
+            pending = run;
+        }
         if (auto offset = a.number(AttributeKey::BaselineOffset); offset && *offset != 0)
             raised.push_back({run, *offset});
     });
+    flush();
     p.layout->setFormats(formats);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
