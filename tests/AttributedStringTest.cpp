@@ -210,3 +210,23 @@ TEST(Colors, CodeTokensHaveLightAndDarkValues)
     EXPECT_EQ(codeTokenColor(CodeTokenKind::deleted), keyword);
     EXPECT_STREQ(attributeKeyName(AttributeKey::CodeBlockFill), "velkinCodeBlockFill");
 }
+
+TEST(AttributedString, RaisingTheLineHeightKeepsEachRunsOwnStyle)
+{
+    // A line whose first character belongs to a grid cell: raising its height for
+    // a drawn mark must not move that character out of the cell.
+    auto table = std::make_shared<TextTable>();
+    auto cell = std::make_shared<ParagraphStyle>();
+    cell->textBlocks.push_back(std::make_shared<TextTableBlock>(table, 0, 1, 0, 1));
+    auto plain = std::make_shared<ParagraphStyle>();
+    plain->minimumLineHeight = 30;
+    AttributedString s(u"|- [ ] a :tada:\n");
+    s.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(cell), {0, 1});
+    s.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(plain), {1, 15});
+    raiseMinimumLineHeight(s, {0, 16}, 20);
+    ASSERT_TRUE(s.paragraphStyle(0));
+    EXPECT_TRUE(s.paragraphStyle(0)->tableBlock());
+    EXPECT_EQ(s.paragraphStyle(0)->minimumLineHeight, 20);
+    EXPECT_FALSE(s.paragraphStyle(5)->tableBlock());
+    EXPECT_EQ(s.paragraphStyle(5)->minimumLineHeight, 30);  // already taller: unchanged
+}

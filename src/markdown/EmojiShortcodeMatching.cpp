@@ -195,13 +195,7 @@ void collapse(TextStorage& storage, Range range, const U16String& emoji)
     storage.addAttribute(AttributeKey::EmojiShortcode,
                          MarkerPtr(std::make_shared<EmojiMark>(emoji, size, w, font.capHeight())), range);
     const double lineHeight = std::ceil(1.2 * size);
-    if (const ParagraphStyle* style = storage.paragraphStyle(range.location);
-        style && style->minimumLineHeight < lineHeight) {
-        auto raised = std::make_shared<ParagraphStyle>(*style);
-        raised->minimumLineHeight = lineHeight;
-        storage.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(raised),
-                             lineRange(storage.string(), range));
-    }
+    raiseMinimumLineHeight(storage, lineRange(storage.string(), range), lineHeight);
     storage.endEditing();
 }
 

@@ -56,11 +56,7 @@ void collapse(TextStorage& storage, Range hiddenLeader, Range box, bool checked,
     storage.addAttributes(hidden, box);
     storage.addAttribute(AttributeKey::Kern, size, {box.end() - 1, 1});
     storage.addAttribute(AttributeKey::TaskCheckbox, MarkerPtr(std::make_shared<TaskMark>(checked, size)), box);
-    if (const ParagraphStyle* style = storage.paragraphStyle(box.location)) {
-        auto raised = std::make_shared<ParagraphStyle>(*style);
-        raised->minimumLineHeight = std::max(raised->minimumLineHeight, size + 2);
-        storage.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(raised), lineRange(storage.string(), box));
-    }
+    raiseMinimumLineHeight(storage, lineRange(storage.string(), box), size + 2);
     storage.endEditing();
 }
 

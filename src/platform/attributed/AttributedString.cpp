@@ -345,4 +345,19 @@ bool AttributedString::operator==(const AttributedString& other) const
 
 void AttributedString::edited(bool, Range, int) {}
 
+void raiseMinimumLineHeight(AttributedString& text, Range range, double height)
+{
+    std::vector<std::pair<Range, ParagraphStylePtr>> raised;
+    text.enumerateAttribute(AttributeKey::ParagraphStyle, range, [&](const AttributeValue* value, Range run) {
+        const ParagraphStylePtr* style = value ? std::get_if<ParagraphStylePtr>(value) : nullptr;
+        if (!style || !*style || (*style)->minimumLineHeight >= height)
+            return;
+        auto copy = std::make_shared<ParagraphStyle>(**style);
+        copy->minimumLineHeight = height;
+        raised.push_back({run, copy});
+    }, true);
+    for (const auto& [run, style] : raised)
+        text.addAttribute(AttributeKey::ParagraphStyle, style, run);
+}
+
 } // namespace velkin

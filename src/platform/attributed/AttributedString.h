@@ -90,4 +90,9 @@ private:
     Runs runs_;  // run start -> attributes; covers [0, length) without gaps
 };
 
+// Raises the minimum line height to at least `height` over `range`, each
+// paragraph-style run keeping everything else of its own style (a grid cell
+// keeps its cell). Runs without a paragraph style are left alone.
+void raiseMinimumLineHeight(AttributedString& text, Range range, double height);
+
 } // namespace velkin
