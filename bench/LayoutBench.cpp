@@ -26,42 +26,6 @@ velkin::TextStorage plainStorage()
     return velkin::TextStorage(changelog(), velkin::Attributes{{velkin::AttributeKey::Font, velkin::Font::system(14)}});
 }
 
-void BM_FullLayout1MB(benchmark::State& state)
-{
-    velkin::TextStorage storage = plainStorage();
-    for (auto _ : state) {
-        velkin::LayoutManager lm(&storage);
-        lm.setTextContainer({700, 1e12, 4});
-        lm.ensureLayout();
-        benchmark::DoNotOptimize(lm.usedRect());
-    }
-}
-BENCHMARK(BM_FullLayout1MB)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-void BM_KeystrokeRelayoutAndDraw1MB(benchmark::State& state)
-{
-    velkin::TextStorage storage = plainStorage();
-    velkin::LayoutManager lm(&storage);
-    lm.setTextContainer({700, 1e12, 4});
-    lm.ensureLayout();
-    const int middle = storage.length() / 2;
-    QImage screen(800, 900, QImage::Format_ARGB32_Premultiplied);
-    bool insert = true;
-    for (auto _ : state) {
-        if (insert)
-            storage.replaceCharacters({middle, 0}, u"x");
-        else
-            storage.replaceCharacters({middle, 1}, u"");
-        insert = !insert;
-        lm.ensureLayout();
-        const QRectF caret = lm.caretRect(middle);
-        screen.fill(Qt::white);
-        QPainter painter(&screen);
-        lm.draw(painter, QRectF(0, caret.top() - 400, 800, 900), QPointF(0, -(caret.top() - 400)));
-    }
-}
-BENCHMARK(BM_KeystrokeRelayoutAndDraw1MB)->Unit(benchmark::kMillisecond);
-
 velkin::TextStorage styledStorage()
 {
     velkin::TextStorage storage(changelog());
@@ -69,25 +33,21 @@ velkin::TextStorage styledStorage()
     return storage;
 }
 
-// The styled changelog laid out by the layout manager every Markdown view uses.
-void BM_FullLayoutStyled1MB(benchmark::State& state)
+template <class Layout> void fullLayout(benchmark::State& state, velkin::TextStorage storage)
 {
-    velkin::TextStorage storage = styledStorage();
     for (auto _ : state) {
-        velkin::CodeBlockLayoutManager lm(&storage);
+        Layout lm(&storage);
         lm.setTextContainer({700, 1e12, 4});
         lm.ensureLayout();
         benchmark::DoNotOptimize(lm.usedRect());
     }
 }
-BENCHMARK(BM_FullLayoutStyled1MB)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// A keystroke in the middle of the styled changelog: relayout and drawing of one screen
-// with cards, panels and marks (the restyle itself is measured with the styler).
-void BM_KeystrokeStyledRelayoutAndDraw1MB(benchmark::State& state)
+// One character typed and deleted in turn in the middle of the text, then the
+// relayout and the drawing of one screen around it.
+template <class Layout> void keystroke(benchmark::State& state, velkin::TextStorage storage)
 {
-    velkin::TextStorage storage = styledStorage();
-    velkin::CodeBlockLayoutManager lm(&storage);
+    Layout lm(&storage);
     lm.setTextContainer({700, 1e12, 4});
     lm.ensureLayout();
     const int middle = storage.length() / 2;
@@ -105,6 +65,25 @@ void BM_KeystrokeStyledRelayoutAndDraw1MB(benchmark::State& state)
         QPainter painter(&screen);
         lm.draw(painter, QRectF(0, caret.top() - 400, 800, 900), QPointF(0, -(caret.top() - 400)));
     }
+}
+
+void BM_FullLayout1MB(benchmark::State& state) { fullLayout<velkin::LayoutManager>(state, plainStorage()); }
+BENCHMARK(BM_FullLayout1MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_KeystrokeRelayoutAndDraw1MB(benchmark::State& state) { keystroke<velkin::LayoutManager>(state, plainStorage()); }
+BENCHMARK(BM_KeystrokeRelayoutAndDraw1MB)->Unit(benchmark::kMillisecond);
+
+// The styled changelog laid out by the layout manager every Markdown view uses.
+void BM_FullLayoutStyled1MB(benchmark::State& state)
+{
+    fullLayout<velkin::CodeBlockLayoutManager>(state, styledStorage());
+}
+BENCHMARK(BM_FullLayoutStyled1MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The same with cards, panels and marks (the restyle itself is measured with the styler).
+void BM_KeystrokeStyledRelayoutAndDraw1MB(benchmark::State& state)
+{
+    keystroke<velkin::CodeBlockLayoutManager>(state, styledStorage());
 }
 BENCHMARK(BM_KeystrokeStyledRelayoutAndDraw1MB)->Unit(benchmark::kMillisecond);
 
