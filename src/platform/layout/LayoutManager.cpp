@@ -522,12 +522,12 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
     Paragraph& p = b.paragraphs[index];
     const ParagraphStyle& style = b.styles[index];
     const U16View text = storage_->string();
-    const QString content = QString::fromRawData(reinterpret_cast<const QChar*>(text.data() + p.content.location),
-                                                 p.content.length);
+    // A copy: the layout outlives this call, and an edit can reallocate the storage's string.
+    const QString content(reinterpret_cast<const QChar*>(text.data() + p.content.location), p.content.length);
     const Font* firstFont = storage_->font(std::min(p.range.location, storage_->length() - 1));
     const Font baseFont = firstFont ? *firstFont : defaultFont();
 
-    p.layout = std::make_unique<QTextLayout>(QString(content), qtFont(baseFont, 0));
+    p.layout = std::make_unique<QTextLayout>(content, qtFont(baseFont, 0));
     QList<QTextLayout::FormatRange> formats;
     std::vector<std::pair<Range, double>> raised;  // runs with a baseline offset
     // Neighbouring runs that differ only in colours or marks share one format, and
