@@ -52,7 +52,7 @@ struct Reference {
     }
 
     void first(const Regex& re, int content, MarkdownToken token, std::vector<int> markers, int urlGroup,
-               U16View prefix, bool claims)
+               U16View prefix, bool claims, bool nests = false)
     {
         const int end = within.end();
         int start = within.location;
@@ -62,7 +62,7 @@ struct Reference {
                 return;
             const Range whole = m->range(0);
             bool rejected = false;
-            if (claims) {
+            if (claims && !nests) {
                 rejected = whole.length >= 1 && anyConsumed(whole);
             } else {
                 for (int g : markers)
@@ -112,10 +112,7 @@ struct Reference {
                 const auto it = links.find(Footnote::normalizedLabel(label));
                 if (it == links.end())
                     continue;
-                if (image)
-                    span(m.range(2), MarkdownToken(K::image));
-                else
-                    span(m.range(2), MarkdownToken(K::link), it->second);
+                span(m.range(2), MarkdownToken(image ? K::image : K::link), it->second);
                 for (int g : full ? std::vector<int>{1, 3, 4, 5} : std::vector<int>{1, 3})
                     if (m.has(g) && m.range(g).length >= 1)
                         span(m.range(g), MarkdownToken());
@@ -140,8 +137,8 @@ struct Reference {
             span(m.range(1), MarkdownToken());
             consume(m.range(0));
         }
-        first(imageRegex(), 2, MarkdownToken(K::image), {1, 3, 4, 5, 6}, 0, u"", true);
-        first(linkRegex(), 2, MarkdownToken(K::link), {1, 3, 4, 5, 6}, 4, u"", true);
+        first(imageRegex(), 2, MarkdownToken(K::image), {1, 3, 4, 5, 6}, 4, u"", true);
+        first(linkRegex(), 2, MarkdownToken(K::link), {1, 3, 4, 5, 6}, 4, u"", true, true);
         first(autolinkRegex(), 2, MarkdownToken(K::link), {1, 3}, 2, u"", true);
         first(emailAutolinkRegex(), 2, MarkdownToken(K::link), {1, 3}, 2, u"mailto:", true);
         for (const auto& m : Footnote::referenceRegex().matches(line, within)) {

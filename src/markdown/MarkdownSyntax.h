@@ -91,7 +91,7 @@ private:
 struct MarkdownSpan {
     Range range;  // UTF-16 units of the whole scanned text
     MarkdownToken token;
-    // The destination of a link span; no other span carries one.
+    // The destination of a link or image span; no other span carries one.
     std::optional<U16String> url;
 
     bool operator==(const MarkdownSpan&) const = default;

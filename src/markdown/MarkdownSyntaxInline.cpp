@@ -583,6 +583,9 @@ struct PassSpec {
     int urlGroup = 0;
     const char16_t* urlPrefix = u"";
     bool claimsContent = true;
+    // Whether earlier spans may stand inside the content (code in a link's
+    // text): only the markers must then be free.
+    bool nestsContent = false;
 };
 
 // A first-match pass: the pattern's first match from `start` (look-ahead past
@@ -610,7 +613,7 @@ void firstMatchPass(Scan& sc, char16_t trigger, Matcher match, const PassSpec& p
             return;
         const Range whole = h.g[0];
         bool rejected = false;
-        if (pass.claimsContent) {
+        if (pass.claimsContent && !pass.nestsContent) {
             rejected = sc.consumed.intersects(whole);
         } else {
             for (int g = 1; g < 7; ++g)
@@ -686,10 +689,7 @@ void appendReferences(Scan& sc)
             const auto it = sc.links.find(Footnote::normalizedLabel(label));
             if (it == sc.links.end())
                 return;
-            if (image)
-                sc.span(h.g[2], MarkdownToken(MarkdownToken::Kind::image));
-            else
-                sc.span(h.g[2], MarkdownToken(MarkdownToken::Kind::link), it->second);
+            sc.span(h.g[2], MarkdownToken(image ? MarkdownToken::Kind::image : MarkdownToken::Kind::link), it->second);
             const unsigned markers = full ? groups({1, 3, 4, 5}) : groups({1, 3});
             for (int g = 1; g < 7; ++g)
                 if ((markers >> g & 1) && h.g[size_t(g)].found() && h.g[size_t(g)].length >= 1)
@@ -798,9 +798,11 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
                            sc.consumed.add(h.g[0]);
                        });
     if (t.bang && t.bracket)
-        firstMatchPass(sc, u'!', withStops(matchImage), PassSpec{2, MarkdownToken(K::image), groups({1, 3, 4, 5, 6})});
+        firstMatchPass(sc, u'!', withStops(matchImage),
+                       PassSpec{2, MarkdownToken(K::image), groups({1, 3, 4, 5, 6}), 4, u""});
     if (t.bracket)
-        firstMatchPass(sc, u'[', withStops(matchLink), PassSpec{2, MarkdownToken(K::link), groups({1, 3, 4, 5, 6}), 4, u""});
+        firstMatchPass(sc, u'[', withStops(matchLink),
+                       PassSpec{2, MarkdownToken(K::link), groups({1, 3, 4, 5, 6}), 4, u"", true, true});
     if (t.angle) {
         firstMatchPass(sc, u'<', matchAutolink, PassSpec{2, MarkdownToken(K::link), groups({1, 3}), 2, u""});
         firstMatchPass(sc, u'<', matchEmailAutolink, PassSpec{2, MarkdownToken(K::link), groups({1, 3}), 2, u"mailto:"});
