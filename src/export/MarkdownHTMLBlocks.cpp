@@ -856,6 +856,10 @@ bool mayHoldDefinition(U16View text, bool footnote)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const size_t size = text.size() * 2;
+    // The start of the line of the last hit, and how far back it was looked for:
+    // the text is walked back at most once in all.
+    size_t start = 0;
+    size_t searched = 0;
     for (size_t from = 0; from < size;) {
         const void* hit = std::memchr(bytes + from, ']', size - from);
         if (!hit)
@@ -865,9 +869,13 @@ bool mayHoldDefinition(U16View text, bool footnote)
         const size_t k = at / 2;
         if (at % 2 != 0 || text[k] != u']' || k + 1 >= text.size() || text[k + 1] != u':')
             continue;
-        size_t start = k;
-        while (start > 0 && !CharacterClass::isNewline(text[start - 1]))
-            --start;
+        for (size_t back = k; back > searched; --back) {
+            if (CharacterClass::isNewline(text[back - 1])) {
+                start = back;
+                break;
+            }
+        }
+        searched = k;
         size_t lead = start;
         while (lead < k && lead - start < 3 && text[lead] == u' ')
             ++lead;

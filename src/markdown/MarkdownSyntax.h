@@ -145,6 +145,10 @@ struct QuoteMatch {
 };
 std::optional<QuoteMatch> matchQuote(U16View line);
 
+// The image pattern's match starting exactly at `p` (groups as in
+// imageRegex()), found by hand as the inline scanner finds it.
+std::optional<Regex::Match> matchImageAt(U16View text, int p);
+
 // ---- Line classifiers ----
 using LineFlags = std::vector<bool>;
 

@@ -15,6 +15,8 @@
 #include <unicode/uchar.h>
 
 #include <array>
+#include <iterator>
+#include <map>
 
 namespace velkin {
 
@@ -45,7 +47,9 @@ struct Hit {
     }
 };
 
-// The offsets earlier passes have taken, as sorted disjoint intervals.
+// The offsets earlier passes have taken, as disjoint intervals by start. A
+// tree, not a sorted array: later passes add intervals between earlier ones,
+// and a line of ten thousand delimiters must not shift the array each time.
 class ConsumedSet {
 public:
     bool intersects(Range r) const
@@ -53,38 +57,32 @@ public:
         if (r.length <= 0 || runs_.empty())
             return false;
         // The last run starting before r's end is the only one that can reach into r.
-        auto it = std::lower_bound(runs_.begin(), runs_.end(), r.end(),
-                                   [](const Range& run, int e) { return run.location < e; });
+        auto it = runs_.lower_bound(r.end());
         if (it == runs_.begin())
             return false;
         --it;
-        return it->end() > r.location;
+        return it->second > r.location;
     }
     void add(Range r)
     {
         if (r.length <= 0)
             return;
-        auto it = std::lower_bound(runs_.begin(), runs_.end(), r.location,
-                                   [](const Range& run, int loc) { return run.end() < loc; });
-        // `it` is the first run that ends at or after r's start: merge every run touching r.
-        auto last = it;
         int start = r.location;
         int stop = r.end();
-        while (last != runs_.end() && last->location <= stop) {
-            start = std::min(start, last->location);
-            stop = std::max(stop, last->end());
-            ++last;
+        // Every run that touches r merges into it.
+        auto it = runs_.lower_bound(start);
+        if (it != runs_.begin() && std::prev(it)->second >= start)
+            --it;
+        while (it != runs_.end() && it->first <= stop) {
+            start = std::min(start, it->first);
+            stop = std::max(stop, it->second);
+            it = runs_.erase(it);
         }
-        if (it == last) {
-            runs_.insert(it, r);
-        } else {
-            *it = Range::fromTo(start, stop);
-            runs_.erase(it + 1, last);
-        }
+        runs_.emplace_hint(it, start, stop);
     }
 
 private:
-    std::vector<Range> runs_;
+    std::map<int, int> runs_;  // start -> end
 };
 
 // For every position of the scanned part, the first position at or after it
@@ -757,6 +755,20 @@ Triggers triggersIn(U16View s, int start, int end)
 }
 
 } // namespace
+
+std::optional<Regex::Match> matchImageAt(U16View text, int p)
+{
+    const int n = int(text.size());
+    if (p < 0 || p >= n)
+        return std::nullopt;
+    Stops stops(text, p, n);
+    Hit h;
+    if (!matchImage(text, p, n, stops, h))
+        return std::nullopt;
+    Regex::Match m;
+    m.groups.assign(h.g.begin(), h.g.end());
+    return m;
+}
 
 void appendInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,
                   const ReferenceLink::Table& links, MarkdownSpans& into)
