@@ -2,11 +2,13 @@
 // hand matcher against the pattern it stands for: a reference inline scanner
 // below runs the passes with the regular expressions themselves, and both must
 // give identical span lists for random and real inputs.
+#include "markdown/CollapsedImage.h"
 #include "markdown/Footnote.h"
 #include "markdown/InlineHTML.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/ReferenceLink.h"
 #include "markdown/TaskCheckbox.h"
+#include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 #include "platform/text/Utf.h"
 
@@ -317,4 +319,35 @@ TEST(BlockPatterns, LineMatchersAgreeWithThePatterns)
         const auto qm = quoteRegex().firstMatch(bare);
         ASSERT_TRUE(q ? same(qm, {q->leader, q->text}, true) : !qm) << u8(line);
     }
+}
+
+TEST(BlockPatterns, PictureLineMatcherAgreesWithThePattern)
+{
+    std::mt19937 rng(11);
+    static const std::vector<U16String> pieces = {u"![", u"[", u"]", u"](", u"(", u")", u"<", u">", u" ", u"\t",
+                                                  u"\"", u"'", u"a", u"b.png", u"\n", u"\u00a0", u"![a](b.png)",
+                                                  u" \"t\"", u"(t)", u"<c d.png>", u"!"};
+    std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+    // The line is one picture when the pattern's first match covers it, trimmed.
+    const auto reference = [](U16View line) -> std::optional<ImageBlock::Parsed> {
+        const U16View t = trimmed(line, TrimSet::Whitespace);
+        const auto m = MarkdownSyntax::imageRegex().firstMatch(t);
+        if (!m || m->range() != Range{0, int(t.size())} || !m->has(4))
+            return std::nullopt;
+        auto url = MarkdownSyntax::linkDestination(m->text(t, 4), u"");
+        if (!url)
+            return std::nullopt;
+        return ImageBlock::Parsed{U16String(m->text(t, 2)), std::move(*url)};
+    };
+    int pictures = 0;
+    for (int round = 0; round < 20000; ++round) {
+        U16String line = round % 2 ? u"![" : u"";
+        const int parts = 1 + int(rng() % 8);
+        for (int i = 0; i < parts; ++i)
+            line += pieces[pick(rng)];
+        const auto expected = reference(line);
+        pictures += expected.has_value();
+        ASSERT_EQ(ImageBlock::parseBlockImage(line), expected) << u8(line);
+    }
+    EXPECT_GT(pictures, 100);
 }
