@@ -67,7 +67,7 @@ void page(benchmark::State& state, const std::function<U16String(size_t)>& make)
 }
 
 #define HOSTILE_FAMILY(name)                                                                                    \
-    BENCHMARK(name)->RangeMultiplier(4)->Range(1 << 12, 1 << 16)->Unit(benchmark::kMillisecond)->Complexity()
+    BENCHMARK(name)->RangeMultiplier(4)->Range(1 << 12, 1 << 18)->Unit(benchmark::kMillisecond)->Complexity()
 
 // Emphasis delimiters that all pair up with one another.
 void BM_HTMLHostile_StarUnderscore(benchmark::State& state)
@@ -145,3 +145,114 @@ void BM_HTMLHostile_BacktickRuns(benchmark::State& state)
 HOSTILE_FAMILY(BM_HTMLHostile_BacktickRuns);
 
 } // namespace
+
+#ifdef VELKIN_BENCH_OTHER_RENDERERS
+#include <cmark-gfm-core-extensions.h>
+#include <cmark-gfm.h>
+#include <md4c-html.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+const char* const changelogPath = "/usr/share/doc/nodejs/changelogs/CHANGELOG_V12.md";
+
+std::string readBytes(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void appendOutput(const MD_CHAR* text, MD_SIZE size, void* out)
+{
+    static_cast<std::string*>(out)->append(text, size);
+}
+
+std::string md4cPage(const std::string& markdown)
+{
+    std::string out;
+    out.reserve(markdown.size() * 2);
+    md_html(markdown.data(), MD_SIZE(markdown.size()), appendOutput, &out, MD_DIALECT_GITHUB, 0);
+    return out;
+}
+
+std::string cmarkPage(const std::string& markdown)
+{
+    cmark_gfm_core_extensions_ensure_registered();
+    cmark_parser* parser = cmark_parser_new(CMARK_OPT_DEFAULT);
+    for (const char* name : {"table", "strikethrough", "autolink", "tasklist"})
+        if (cmark_syntax_extension* extension = cmark_find_syntax_extension(name))
+            cmark_parser_attach_syntax_extension(parser, extension);
+    cmark_parser_feed(parser, markdown.data(), markdown.size());
+    cmark_node* document = cmark_parser_finish(parser);
+    char* html = cmark_render_html(document, CMARK_OPT_DEFAULT, cmark_parser_get_syntax_extensions(parser));
+    std::string out(html);
+    std::free(html);
+    cmark_node_free(document);
+    cmark_parser_free(parser);
+    return out;
+}
+
+void BM_HTMLPage_Changelog_Md4c(benchmark::State& state)
+{
+    const std::string bytes = readBytes(changelogPath);
+    if (bytes.empty()) {
+        state.SkipWithError("the nodejs changelog is not installed");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(md4cPage(bytes));
+}
+BENCHMARK(BM_HTMLPage_Changelog_Md4c)->Unit(benchmark::kMillisecond);
+
+void BM_HTMLPage_Changelog_CmarkGfm(benchmark::State& state)
+{
+    const std::string bytes = readBytes(changelogPath);
+    if (bytes.empty()) {
+        state.SkipWithError("the nodejs changelog is not installed");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(cmarkPage(bytes));
+}
+BENCHMARK(BM_HTMLPage_Changelog_CmarkGfm)->Unit(benchmark::kMillisecond);
+
+// Our page and the two others, interleaved in every iteration so that they
+// share the machine's state; the counters are the ratios of our time to theirs.
+void BM_HTMLPage_Changelog_Ratios(benchmark::State& state)
+{
+    const std::string bytes = readBytes(changelogPath);
+    if (bytes.empty()) {
+        state.SkipWithError("the nodejs changelog is not installed");
+        return;
+    }
+    const U16String text = velkin::u16(bytes);
+    using Clock = std::chrono::steady_clock;
+    double ours = 0, md4c = 0, cmark = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        benchmark::DoNotOptimize(velkin::MarkdownHTML::document(text));
+        const auto t1 = Clock::now();
+        benchmark::DoNotOptimize(md4cPage(bytes));
+        const auto t2 = Clock::now();
+        benchmark::DoNotOptimize(cmarkPage(bytes));
+        const auto t3 = Clock::now();
+        ours += std::chrono::duration<double>(t1 - t0).count();
+        md4c += std::chrono::duration<double>(t2 - t1).count();
+        cmark += std::chrono::duration<double>(t3 - t2).count();
+    }
+    const double n = double(state.iterations());
+    state.counters["ours_ms"] = ours / n * 1e3;
+    state.counters["md4c_ms"] = md4c / n * 1e3;
+    state.counters["cmark_gfm_ms"] = cmark / n * 1e3;
+    state.counters["vs_md4c"] = ours / md4c;
+    state.counters["vs_cmark_gfm"] = ours / cmark;
+}
+BENCHMARK(BM_HTMLPage_Changelog_Ratios)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+} // namespace
+#endif
