@@ -3,6 +3,7 @@
 #include "app/DocumentWindow.h"
 #include "app/MarkdownDocument.h"
 #include "app/OpenFromURL.h"
+#include "app/DesktopAppearance.h"
 #include "app/DesktopIdentity.h"
 #include "app/SingleInstance.h"
 #include "editor/MarkdownEditor.h"
@@ -74,6 +75,7 @@ int VelkinApp::run(const std::vector<std::string>& files)
             newDocument();
     });
     DesktopIdentity::apply();
+    DesktopAppearance::follow();
     QApplication::setQuitOnLastWindowClosed(true);
     if (openFiles(files) == 0 && documentWindows().empty())
         newDocument();
