@@ -333,3 +333,34 @@ TEST(UpdateDownload, FileNamesFromTheFeedStayInsideTheFolder)
     EXPECT_EQ(UpdateDownload::safeFileName(QUrl("https://x.y/"), f), "velkin-update");
     EXPECT_EQ(UpdateDownload::safeFileName(QUrl("https://x.y/my%20file(1).deb"), f), "my-file-1-.deb");
 }
+
+TEST(UpdateSchedule, AnAllowedCheckIsDueOnceADay)
+{
+    FeedSetting setting(QUrl("https://example.com/feed.xml"));
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Velkin", "Velkin");
+    SoftwareUpdater updater;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    struct Case {
+        QVariant allowed;
+        QDateTime last;
+        bool due;
+    } cases[] = {
+        {{}, {}, false},                       // never asked
+        {false, {}, false},                    // declined
+        {true, {}, true},                      // allowed, never checked
+        {true, now.addSecs(-3600), false},     // checked an hour ago
+        {true, now.addDays(-2), true},         // two days ago
+        {true, now.addDays(30), true},         // a clock set back does not block checks for ever
+    };
+    for (const Case& c : cases) {
+        settings.remove("Updates/CheckAutomatically");
+        settings.remove("Updates/LastCheck");
+        if (c.allowed.isValid())
+            settings.setValue("Updates/CheckAutomatically", c.allowed);
+        if (c.last.isValid())
+            settings.setValue("Updates/LastCheck", c.last.toString(Qt::ISODate));
+        settings.sync();
+        EXPECT_EQ(updater.automaticCheckIsDue(), c.due) << c.allowed.toString().toStdString() << " "
+                                                        << c.last.toString(Qt::ISODate).toStdString();
+    }
+}
