@@ -362,7 +362,7 @@ void Renderer::renderAll(U16String& out)
 U16String Renderer::renderChild(U16String text) const
 {
     U16String out;
-    if (renderPlainLine(text, false, out))
+    if (!holdsLineEnd(text) && renderPlainLine(text, false, out))
         return out;
     if (depth_ + 1 > maximumDepth) {
         out += u"<p>";
@@ -375,7 +375,7 @@ U16String Renderer::renderChild(U16String text) const
 
 bool Renderer::renderPlainLine(U16View text, bool tight, U16String& out) const
 {
-    if (text.empty() || holdsLineEnd(text))
+    if (text.empty())
         return false;
     // Every block but a paragraph, a figure and the two kinds of definition
     // begins with one of these characters, with a digit, or with indentation;

@@ -71,7 +71,7 @@ private:
     bool startsBlock(int j) const;
     bool isBlank(int j) const;
     U16String renderChild(U16String text) const;
-    // A one-line text whose first character can start no block but a
+    // A text of one line (no line end in it) whose first character can start no block but a
     // paragraph (the common list item): its paragraph is written without
     // classifying the line. False when the text needs the full dispatch.
     bool renderPlainLine(U16View text, bool tight, U16String& out) const;

@@ -14,6 +14,10 @@
 
 #include <unicode/uchar.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <array>
 #include <iterator>
 #include <map>
@@ -87,8 +91,9 @@ private:
 
 // For every position of the scanned part, the first position at or after it
 // that stops a bracket search ("]" or a line feed) or a destination (")" or
-// white space). Built on first use, so a line of a thousand unclosed "[" is
-// walked once rather than once per bracket.
+// white space). Each answer is remembered for every position its walk passed,
+// so a line of a thousand unclosed "[" is walked once rather than once per
+// bracket, and a line whose few brackets close soon is hardly walked at all.
 class Stops {
 public:
     Stops(U16View s, int start, int end) : s_(s), start_(start), end_(end) {}
@@ -96,7 +101,11 @@ public:
     int closeBracket(int i) { return at(closeBracket_, i, [](char16_t c) { return c == u']' || c == u'\n'; }); }
     int destinationEnd(int i)
     {
-        return at(destinationEnd_, i, [](char16_t c) { return c == u')' || detail::isPatternSpace(c); });
+        return at(destinationEnd_, i, [](char16_t c) {
+            if (c < 0x80)
+                return c == u')' || c == u' ' || (c >= 0x09 && c <= 0x0D);
+            return detail::isPatternSpace(c);
+        });
     }
 
 private:
@@ -105,18 +114,33 @@ private:
     {
         if (i >= end_)
             return end_;
-        if (table.empty()) {
-            table.resize(size_t(end_ - start_));
-            int next = end_;
-            for (int k = end_ - 1; k >= start_; --k) {
-                if (stop(s_[size_t(k)]))
-                    next = k;
-                table[size_t(k - start_)] = next;
+        // The table grows only as far as walks have gone.
+        i = std::max(i, start_);
+        const auto knownAt = [&](int k) { return size_t(k - start_) < table.size() ? table[size_t(k - start_)] : unknown; };
+        if (const int known = knownAt(i); known != unknown)
+            return known;
+        int j = i;
+        int answer = end_;
+        for (; j < end_; ++j) {
+            if (const int known = knownAt(j); known != unknown) {
+                answer = known;
+                break;
+            }
+            if (stop(s_[size_t(j)])) {
+                answer = j;
+                break;
             }
         }
-        return table[size_t(std::max(i, start_) - start_)];
+        const int last = std::min(j, end_ - 1);
+        if (table.size() < size_t(last - start_ + 1))
+            table.resize(size_t(last - start_ + 1), unknown);
+        for (int k = i; k <= last; ++k)
+            if (table[size_t(k - start_)] == unknown)
+                table[size_t(k - start_)] = answer;
+        return answer;
     }
 
+    static constexpr int unknown = -1;
     U16View s_;
     int start_;
     int end_;
@@ -147,10 +171,23 @@ struct Scan {
 
 int indexOf(U16View s, char16_t c, int from, int end)
 {
-    if (from >= end)
-        return -1;
-    const size_t i = s.substr(0, size_t(end)).find(c, size_t(from));
-    return i == U16View::npos ? -1 : int(i);
+    // Every pass looks for its trigger over the whole line, so this search is
+    // the scanner's busiest loop: eight units at a time where the machine can.
+    const char16_t* data = s.data();
+    int i = std::max(from, 0);
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi16(short(c));
+    for (; i + 8 <= end; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(units, wanted));
+        if (mask)
+            return i + __builtin_ctz(unsigned(mask)) / 2;
+    }
+#endif
+    for (; i < end; ++i)
+        if (data[i] == c)
+            return i;
+    return -1;
 }
 
 // First position at or after `from` holding `c` or a line feed, below `end`; `end` when none.
