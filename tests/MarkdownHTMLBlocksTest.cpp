@@ -1,8 +1,12 @@
 #include "export/MarkdownHTML.h"
+#include "export/MarkdownHTMLBlocks.h"
+#include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 using namespace velkin;
 
@@ -170,6 +174,23 @@ TEST(MarkdownHTMLBlocks, EveryLineEndRendersLikeALineFeed)
                 changed += c;
         }
         EXPECT_EQ(html(changed), expected) << "line end U+" << std::hex << int(end[0]);
+    }
+}
+
+TEST(MarkdownHTMLBlocks, LinesSplitAsTheEditorSplitsThem)
+{
+    std::mt19937 rng(5);
+    static const std::vector<U16String> pieces = {u"a", u"bcdefghij", u"\n", u"\r", u"\r\n", u"\u0085", u"\u2028",
+                                                  u"\u2029", u"\u2027", u"\u202A", u"\v", u"\f", u"\t", u"\u0084"};
+    for (int round = 0; round < 5000; ++round) {
+        U16String text;
+        const int parts = int(rng() % 12);
+        for (int i = 0; i < parts; ++i)
+            text += pieces[rng() % pieces.size()];
+        std::vector<U16View> expected;
+        for (const LineRange& line : lineRanges(text))
+            expected.push_back(substring(text, line.content));
+        ASSERT_EQ(MarkdownHTML::RendererText::lineTexts(text), expected) << u8(text);
     }
 }
 

@@ -18,6 +18,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace velkin::MarkdownHTML {
 
 using MarkdownSyntax::LineFlags;
@@ -182,6 +186,50 @@ bool holdsLineEnd(U16View text)
     return false;
 }
 
+std::vector<U16View> lineTexts(U16View text)
+{
+    std::vector<U16View> out;
+    const char16_t* data = text.data();
+    const size_t n = text.size();
+    size_t start = 0;
+    size_t i = 0;
+    while (i < n) {
+#if defined(__SSE2__)
+        // Eight units at a time are passed over when none is at or below CR, NEL or LS/PS.
+        const __m128i low = _mm_set1_epi16(0x0D);
+        const __m128i nextLine = _mm_set1_epi16(short(0x85));
+        const __m128i separators = _mm_set1_epi16(0x2028);
+        const __m128i pairMask = _mm_set1_epi16(short(0xFFFE));
+        while (i + 8 <= n) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+            const __m128i hits = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi16(_mm_subs_epu16(units, low), _mm_setzero_si128()),
+                             _mm_cmpeq_epi16(units, nextLine)),
+                _mm_cmpeq_epi16(_mm_and_si128(units, pairMask), separators));
+            const int mask = _mm_movemask_epi8(hits);
+            if (mask) {
+                i += size_t(__builtin_ctz(unsigned(mask)) / 2);
+                break;
+            }
+            i += 8;
+        }
+        if (i >= n)
+            break;
+#endif
+        const char16_t c = data[i];
+        if (c != u'\n' && c != u'\r' && c != 0x85 && c != 0x2028 && c != 0x2029) {
+            ++i;
+            continue;
+        }
+        out.push_back(text.substr(start, i - start));
+        i += (c == u'\r' && i + 1 < n && data[i + 1] == u'\n') ? 2 : 1;
+        start = i;
+    }
+    if (start < n)
+        out.push_back(text.substr(start));
+    return out;
+}
+
 bool containsPair(U16View text, char16_t a, char16_t b)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -328,11 +376,7 @@ void Renderer::classify()
 {
     // Lines end where the editor's lines end (LF, CR, CRLF, NEL, LS, PS), so
     // that a document renders the same whatever its line ends.
-    const std::vector<LineRange> ranges = lineRanges(text_);
-    lines_.clear();
-    lines_.reserve(ranges.size());
-    for (const LineRange& range : ranges)
-        lines_.push_back(substring(text_, range.content));
+    lines_ = lineTexts(text_);
     fences_ = MarkdownSyntax::fenceLines(lines_);
     fenced_.assign(lines_.size(), false);
     for (size_t k = 0; k < fences_.size() && k < lines_.size(); ++k)

@@ -101,6 +101,9 @@ bool containsUnit(U16View text, char16_t c);
 bool containsPair(U16View text, char16_t a, char16_t b);
 // Whether the text holds a line end the renderer splits lines at.
 bool holdsLineEnd(U16View text);
+// The text's lines without their line ends, as lineRanges() splits them (LF,
+// CR, CRLF, NEL, LS and PS end a line; a final line end opens no new line).
+std::vector<U16View> lineTexts(U16View text);
 // The indices of pipe-table lines: a delimiter row, the row above it and the rows below.
 MarkdownSyntax::LineFlags tableRows(const std::vector<U16View>& lines, const MarkdownSyntax::LineFlags& fenced);
 // Blank lines dropped from both ends of a line-feed separated text.
