@@ -1,4 +1,4 @@
-#include "editor/ImageInsertion.h"
+#include "document/ImageInsertion.h"
 
 #include <QImage>
 

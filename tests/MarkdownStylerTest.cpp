@@ -5,7 +5,7 @@
 #include "markdown/TableGrid.h"
 
 #include "highlight/CodeTokenColor.h"
-#include "platform/attributed/TextMeasure.h"
+#include "platform/layout/TextMeasure.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"

@@ -1,4 +1,4 @@
-#include "export/PreviewRenderer.h"
+#include "document/PreviewRenderer.h"
 
 #include <gtest/gtest.h>
 

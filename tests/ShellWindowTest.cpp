@@ -4,13 +4,13 @@
 
 #include "app/ContentView.h"
 #include "app/DocumentWindow.h"
-#include "app/FocusedValues.h"
+#include "app/FocusedValuePublisher.h"
 #include "app/TableSizePicker.h"
 #include "app/VelkinApp.h"
 #include "app/VelkinCommands.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
-#include "platform/WindowFrame.h"
+#include "platform/view/WindowFrame.h"
 #include "platform/pasteboard/Pasteboard.h"
 
 #include <QFileDialog>

@@ -4,7 +4,7 @@
 #include "app/VelkinApp.h"
 #include "export/AppStoreShot.h"
 #include "export/Export.h"
-#include "export/PreviewRenderer.h"
+#include "document/PreviewRenderer.h"
 #include "platform/text/Utf.h"
 #include "platform/url/Url.h"
 #include "selftest/SelfTest.h"

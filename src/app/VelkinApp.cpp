@@ -5,7 +5,7 @@
 #include "app/OpenFromURL.h"
 #include "editor/MarkdownEditor.h"
 #include "app/VelkinCommands.h"
-#include "help/HelpWindow.h"
+#include "help/view/HelpWindow.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -2,11 +2,11 @@
 
 #include "app/DocumentWindow.h"
 #include "app/EditorAction.h"
-#include "app/FocusedValues.h"
+#include "app/FocusedValuePublisher.h"
 #include "app/OpenFromURL.h"
 #include "app/VelkinApp.h"
 #include "export/Export.h"
-#include "help/HelpWindow.h"
+#include "help/view/HelpWindow.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/QtString.h"
 #include "platform/view/TextView.h"

@@ -6,7 +6,7 @@
 #include "markdown/ColorSwatch.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/Footnote.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 

@@ -1,9 +1,9 @@
 // Pictures dragged or pasted into the editor become image lines, their files
 // stored beside the document; a selection that touches a grid copies as Markdown.
-#include "editor/ImageInsertion.h"
+#include "document/ImageInsertion.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/TableGrid.h"
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/strings/LocalizedStrings.h"

@@ -4,7 +4,7 @@
 #include "export/PageImport.h"
 #include "export/PictureFile.h"
 #include "export/RichTextWriter.h"
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 

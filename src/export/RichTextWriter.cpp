@@ -1,6 +1,6 @@
 #include "export/RichTextWriter.h"
 
-#include "editor/ImageInsertion.h"
+#include "document/ImageInsertion.h"
 
 #include <QColor>
 #include <QTextBlock>

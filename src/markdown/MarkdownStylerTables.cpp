@@ -2,7 +2,7 @@
 // by kerning the end of each short cell, without touching the text.
 #include "markdown/MarkdownStyler.h"
 #include "markdown/PipeTable.h"
-#include "platform/attributed/TextMeasure.h"
+#include "platform/layout/TextMeasure.h"
 #include "platform/text/CharacterClass.h"
 
 #include <unordered_map>

@@ -4,7 +4,7 @@
 #include "platform/text/TextOps.h"
 #include "selftest/SelfTestContext.h"
 
-#include "editor/LinkRouter.h"
+#include "document/LinkRouter.h"
 #include "markdown/MarkdownSyntax.h"
 #include "platform/text/Utf.h"
 

@@ -1,4 +1,4 @@
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/MarkdownStyler.h"
 #include "markdown/TableGrid.h"
 #include "platform/text/TextOps.h"

@@ -1,5 +1,5 @@
 #include "markdown/TableGrid.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/text/Utf.h"
 #include "selftest/CheckUtilities.h"

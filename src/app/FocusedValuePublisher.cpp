@@ -1,4 +1,4 @@
-#include "app/FocusedValues.h"
+#include "app/FocusedValuePublisher.h"
 
 #include <QApplication>
 #include <QMainWindow>

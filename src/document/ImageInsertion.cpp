@@ -1,4 +1,4 @@
-#include "editor/ImageInsertion.h"
+#include "document/ImageInsertion.h"
 
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"

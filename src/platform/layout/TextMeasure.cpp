@@ -1,4 +1,4 @@
-#include "platform/attributed/TextMeasure.h"
+#include "platform/layout/TextMeasure.h"
 
 #include <QFontMetricsF>
 #include <QString>
