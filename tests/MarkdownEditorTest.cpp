@@ -512,7 +512,7 @@ TEST(EditorTables, TwoGridsAreToldApart)
     Editor e(u"");
     // Two grids one after another, with nothing between them.
     auto grid = [](const char16_t* header, const char16_t* cell) {
-        TableGrid::Parsed table;
+        PipeTable::Parsed table;
         table.header = {header};
         table.alignments = {TextAlignment::Natural};
         table.rows = {{cell}};

@@ -1,4 +1,4 @@
-#include "document/PreviewRenderer.h"
+#include "export/PreviewRendererPage.h"
 
 #include <gtest/gtest.h>
 

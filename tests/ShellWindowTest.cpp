@@ -101,7 +101,7 @@ TEST(DocumentWindow, ANewDocumentIsEmptyAtActualSizeInSansSerif)
     EXPECT_EQ(content->editorFontFamily(), MarkdownFontFamily::sansSerif);
     EXPECT_EQ(content->documentStats(), DocumentStats(0, 0));
     EXPECT_EQ(content->minimumSize(), QSize(520, 320));
-    EXPECT_EQ(FocusedValues::of(window), content);
+    EXPECT_EQ(FocusedValuePublisher::of(window), content);
 }
 
 TEST(DocumentWindow, TheToolbarHoldsTheTenItemsInOrder)

@@ -85,7 +85,7 @@ VelkinCommands::VelkinCommands(QMainWindow* host) : QObject(host), host_(host)
 
 FocusedValuePublisher* VelkinCommands::values() const
 {
-    return FocusedValues::of(host_);
+    return FocusedValuePublisher::of(host_);
 }
 
 double VelkinCommands::zoomedIn(double zoom)

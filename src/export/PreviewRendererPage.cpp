@@ -1,5 +1,5 @@
 // Page images: a styled Markdown page laid out and drawn as the editor shows it.
-#include "document/PreviewRenderer.h"
+#include "export/PreviewRendererPage.h"
 
 #include "document/CodeBlockLayoutManager.h"
 #include "export/WindowChrome.h"
