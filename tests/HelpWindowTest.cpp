@@ -4,10 +4,10 @@
 
 #include "app/VelkinApp.h"
 #include "app/VelkinCommands.h"
-#include "help/HelpPageView.h"
-#include "help/HelpView.h"
-#include "help/HelpWindow.h"
-#include "platform/WindowFrame.h"
+#include "help/view/HelpPageView.h"
+#include "help/view/HelpView.h"
+#include "help/view/HelpWindow.h"
+#include "platform/view/WindowFrame.h"
 #include "platform/text/QtString.h"
 
 #include <QKeyEvent>

@@ -5,11 +5,11 @@
 #include "editor/EmojiCompletionPicker.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/ColorSwatch.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/TableGrid.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
@@ -512,7 +512,7 @@ TEST(EditorTables, TwoGridsAreToldApart)
     Editor e(u"");
     // Two grids one after another, with nothing between them.
     auto grid = [](const char16_t* header, const char16_t* cell) {
-        TableGrid::Parsed table;
+        PipeTable::Parsed table;
         table.header = {header};
         table.alignments = {TextAlignment::Natural};
         table.rows = {{cell}};

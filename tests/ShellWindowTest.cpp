@@ -4,14 +4,14 @@
 
 #include "app/ContentView.h"
 #include "app/DocumentWindow.h"
-#include "app/FocusedValues.h"
+#include "app/FocusedValuePublisher.h"
 #include "app/TableSizePicker.h"
 #include "app/Updater.h"
 #include "app/VelkinApp.h"
 #include "app/VelkinCommands.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
-#include "platform/WindowFrame.h"
+#include "platform/view/WindowFrame.h"
 #include "platform/pasteboard/Pasteboard.h"
 
 #include <QFileDialog>
@@ -102,7 +102,7 @@ TEST(DocumentWindow, ANewDocumentIsEmptyAtActualSizeInSansSerif)
     EXPECT_EQ(content->editorFontFamily(), MarkdownFontFamily::sansSerif);
     EXPECT_EQ(content->documentStats(), DocumentStats(0, 0));
     EXPECT_EQ(content->minimumSize(), QSize(520, 320));
-    EXPECT_EQ(FocusedValues::of(window), content);
+    EXPECT_EQ(FocusedValuePublisher::of(window), content);
 }
 
 TEST(DocumentWindow, TheToolbarHoldsTheTenItemsInOrder)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace velkin;
+using namespace velkin::PipeTable;
 using namespace velkin::TableGrid;
 
 namespace {

@@ -2,7 +2,7 @@
 // The content of a document window: the editor over the document's text, the
 // window's zoom and font family, and the formatting toolbar. It publishes the
 // window's values to the menus.
-#include "app/FocusedValues.h"
+#include "app/FocusedValuePublisher.h"
 #include "platform/text/Range.h"
 
 #include <QWidget>

@@ -2,7 +2,7 @@
 
 #include "app/ContentView.h"
 #include "app/VelkinCommands.h"
-#include "platform/WindowFrame.h"
+#include "platform/view/WindowFrame.h"
 #include "platform/text/QtString.h"
 
 #include <QCloseEvent>

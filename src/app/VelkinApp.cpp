@@ -8,7 +8,7 @@
 #include "app/SingleInstance.h"
 #include "editor/MarkdownEditor.h"
 #include "app/VelkinCommands.h"
-#include "help/HelpWindow.h"
+#include "help/view/HelpWindow.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -3,12 +3,12 @@
 #include "app/AboutBox.h"
 #include "app/DocumentWindow.h"
 #include "app/EditorAction.h"
-#include "app/FocusedValues.h"
+#include "app/FocusedValuePublisher.h"
 #include "app/OpenFromURL.h"
 #include "app/Updater.h"
 #include "app/VelkinApp.h"
 #include "export/Export.h"
-#include "help/HelpWindow.h"
+#include "help/view/HelpWindow.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/QtString.h"
 #include "platform/view/TextView.h"
@@ -87,7 +87,7 @@ VelkinCommands::VelkinCommands(QMainWindow* host) : QObject(host), host_(host)
 
 FocusedValuePublisher* VelkinCommands::values() const
 {
-    return FocusedValues::of(host_);
+    return FocusedValuePublisher::of(host_);
 }
 
 double VelkinCommands::zoomedIn(double zoom)

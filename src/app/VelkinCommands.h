@@ -3,7 +3,7 @@
 // menus with Velkin's own items, and the Insert and Format menus. Items that
 // change the text send editor actions to the window's focused widget; items of
 // the application call its services. Everything the menus know of the window
-// comes from the values it publishes (FocusedValues): a window that publishes
+// comes from the values it publishes (FocusedValuePublisher): a window that publishes
 // none has its document commands disabled.
 #include <QObject>
 
@@ -36,12 +36,9 @@ public:
     static double zoomedOut(double zoom);
 
     // The menus, by their place in the menu bar (for checks of their contents).
-    QMenu* fileMenu() const { return file_; }
-    QMenu* editMenu() const { return edit_; }
-    QMenu* viewMenu() const { return view_; }
+    QMenu* helpMenu() const { return help_; }
     QMenu* insertMenu() const { return insert_; }
     QMenu* formatMenu() const { return format_; }
-    QMenu* helpMenu() const { return help_; }
     QMenu* exportMenu() const { return export_; }
     QMenu* fontMenu() const { return font_; }
     // The View menu's statistics line (shown only while the window has values).

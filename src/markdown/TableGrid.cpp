@@ -29,7 +29,7 @@ U16String cellMarkdown(U16View paragraph)
             flat += c;
         }
     }
-    const std::vector<int> pipes = separatorPipes(flat);
+    const std::vector<int> pipes = PipeTable::separatorPipes(flat);
     if (pipes.empty())
         return flat;
     U16String escaped;
@@ -101,7 +101,7 @@ private:
                     result[size_t(column)] = text;
             return result;
         };
-        Parsed table;
+        PipeTable::Parsed table;
         for (auto it = cells_.begin(); it != cells_.end(); ++it) {
             if (it == cells_.begin())
                 table.header = values(it->second);
@@ -112,7 +112,7 @@ private:
             auto it = alignments_.find(c);
             table.alignments.push_back(it == alignments_.end() ? TextAlignment::Natural : it->second);
         }
-        U16String md = markdown(table);
+        U16String md = PipeTable::markdown(table);
         const auto* source = dynamic_cast<const SourceTable*>(table_);
         if (!source || !source->source || !source->canonical)
             return md;
@@ -136,12 +136,12 @@ private:
 
 } // namespace
 
-AttributedString attributed(const Parsed& table, double baseSize, std::optional<U16String> source)
+AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std::optional<U16String> source)
 {
     const int columns = table.columnCount();
     auto grid = std::make_shared<SourceTable>();
     if (source) {
-        grid->canonical = markdown(table);
+        grid->canonical = PipeTable::markdown(table);
         grid->source = std::move(source);
     }
     grid->numberOfColumns = columns;

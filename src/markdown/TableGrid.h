@@ -24,7 +24,8 @@ TextStorage render(U16View markdownText, double baseSize);
 
 // One grid: a paragraph per cell, header row first, each carrying its own cell
 // block of one new SourceTable (which keeps `source` when given).
-AttributedString attributed(const Parsed& table, double baseSize, std::optional<U16String> source = std::nullopt);
+AttributedString attributed(const PipeTable::Parsed& table, double baseSize,
+                            std::optional<U16String> source = std::nullopt);
 
 // The text as Markdown: prose verbatim, every grid as a pipe table (as typed
 // while its cells are unchanged, canonical once any cell differs).

@@ -1,6 +1,6 @@
 #include "editor/MarkdownEditing.h"
 #include "markdown/MarkdownStyler.h"
-#include "platform/attributed/TextMeasure.h"
+#include "platform/layout/TextMeasure.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "selftest/CheckUtilities.h"

@@ -1,6 +1,6 @@
 #include "selftest/SelfTestContext.h"
 
-#include "export/PreviewRenderer.h"
+#include "document/PreviewRenderer.h"
 #include "help/HelpBook.h"
 #include "help/HelpMarkup.h"
 #include "markdown/TableGrid.h"

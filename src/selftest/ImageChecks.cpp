@@ -1,12 +1,12 @@
-#include "editor/ImageCache.h"
-#include "markdown/CollapsedImage.h"
+#include "document/ImageCache.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/MarkdownStyler.h"
 #include "markdown/TableGrid.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/OffscreenEditor.h"
 #include "selftest/SelfTestContext.h"
 
-#include "editor/ImageInsertion.h"
+#include "document/ImageInsertion.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 

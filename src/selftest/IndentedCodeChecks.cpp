@@ -1,8 +1,8 @@
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/MarkdownStyler.h"
 #include "markdown/ReferenceLink.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
 

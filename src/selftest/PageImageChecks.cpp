@@ -1,4 +1,4 @@
-#include "export/PreviewRenderer.h"
+#include "export/PreviewRendererPage.h"
 #include "export/WindowChrome.h"
 #include "markdown/HardBreak.h"
 #include "markdown/MarkdownStyler.h"

@@ -1,4 +1,4 @@
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/MarkdownStyler.h"
 #include "markdown/TableGrid.h"
 #include "platform/text/TextOps.h"
@@ -46,11 +46,11 @@ std::optional<Font> styledFont(U16View text, U16View piece)
 
 void group35EscapedPipes(SelfTestContext& t)
 {
-    t.check("an escaped pipe does not split a cell", TableGrid::cells(u"| a \\| b | c |") == Cells{u"a \\| b", u"c"});
-    t.check("a pipe inside a code span does not split a cell", TableGrid::cells(u"| `a|b` | c |") == Cells{u"`a|b`", u"c"});
+    t.check("an escaped pipe does not split a cell", PipeTable::cells(u"| a \\| b | c |") == Cells{u"a \\| b", u"c"});
+    t.check("a pipe inside a code span does not split a cell", PipeTable::cells(u"| `a|b` | c |") == Cells{u"`a|b`", u"c"});
     t.check("an unclosed backtick still leaves the pipes alone",
-            TableGrid::cells(u"| a ` b | c |") == Cells{u"a ` b", u"c"});
-    const auto table = TableGrid::parse(std::vector<U16View>{u"| a | b |", u"| --- | --- |", u"| x \\| y | z |"});
+            PipeTable::cells(u"| a ` b | c |") == Cells{u"a ` b", u"c"});
+    const auto table = PipeTable::parse(std::vector<U16View>{u"| a | b |", u"| --- | --- |", u"| x \\| y | z |"});
     t.check("a table with an escaped pipe keeps its shape",
             table && table->rows == std::vector<Cells>{Cells{u"x \\| y", u"z"}});
     const auto pipes = tokens(u"| a \\| b | c |\n| --- | --- |", u"|");

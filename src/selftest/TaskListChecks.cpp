@@ -1,5 +1,5 @@
 #include "markdown/TableGrid.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/text/Utf.h"
 #include "selftest/CheckUtilities.h"
@@ -165,7 +165,7 @@ void taskCopyChecks(SelfTestContext& t)
     }
     {
         AttributedString mixed = collapsed.attributedSubstring({0, int(U16View(u"- [x] done\n").size())});
-        const auto table = TableGrid::parse(std::vector<U16View>{u"| A |", u"| - |", u"| 1 |"});
+        const auto table = PipeTable::parse(std::vector<U16View>{u"| A |", u"| - |", u"| 1 |"});
         if (table)
             mixed.append(TableGrid::attributed(*table, kBaseSize));
         OffscreenEditor editor(std::nullopt);

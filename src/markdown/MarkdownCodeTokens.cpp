@@ -1,9 +1,11 @@
 // Markdown inside a fenced block: the block scanner runs on the block's text as
 // if it were a document of its own, and four kinds of span become code tokens.
+#include "markdown/MarkdownCodeTokens.h"
+
 #include "highlight/CodeHighlighter.h"
 #include "markdown/MarkdownSyntax.h"
 
-namespace velkin::CodeHighlighter {
+namespace velkin::MarkdownCodeTokens {
 
 namespace {
 
@@ -21,7 +23,7 @@ struct NestingGuard {
 
 } // namespace
 
-CodeTokens markdownTokens(U16View code)
+CodeTokens tokens(U16View code)
 {
     CodeTokens out;
     if (nesting >= MaxNesting)
@@ -47,4 +49,11 @@ CodeTokens markdownTokens(U16View code)
     return out;
 }
 
-} // namespace velkin::CodeHighlighter
+std::optional<CodeTokens> fenced(U16View code, U16View language)
+{
+    if (CodeHighlighter::canonicalName(language) == u"markdown")
+        return tokens(code);
+    return CodeHighlighter::tokens(code, language);
+}
+
+} // namespace velkin::MarkdownCodeTokens

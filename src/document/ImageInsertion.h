@@ -10,8 +10,6 @@
 #include <set>
 #include <string>
 
-class QImage;
-
 namespace velkin::ImageInsertion {
 
 // The path extensions that count as picture files.
@@ -33,8 +31,5 @@ std::optional<U16String> relativePath(const Url& file, const std::optional<Url>&
 
 // The image type of an extension, "image/png" for anything unknown.
 U16String mimeType(U16View extension);
-
-// A picture's PNG encoding, or nothing.
-std::optional<QByteArray> pngData(const QImage& image);
 
 } // namespace velkin::ImageInsertion

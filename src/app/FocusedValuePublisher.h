@@ -22,16 +22,10 @@ public:
     virtual void setEditorFontFamily(MarkdownFontFamily family) = 0;
     // "documentStats": counted afresh from the window's text on every call.
     virtual DocumentStats documentStats() const = 0;
+
+    // The values a window publishes (through itself or its central widget); null
+    // for a window that publishes none, and for no window.
+    static FocusedValuePublisher* of(QWidget* window);
 };
-
-namespace FocusedValues {
-
-// The values a window publishes (through itself or its central widget); null
-// for a window that publishes none, and for no window.
-FocusedValuePublisher* of(QWidget* window);
-// The values of the active window.
-FocusedValuePublisher* focused();
-
-} // namespace FocusedValues
 
 } // namespace velkin

@@ -1,13 +1,13 @@
-#include "editor/CodeBlockLayoutManager.h"
+#include "document/CodeBlockLayoutManager.h"
 
-#include "editor/ImageCache.h"
+#include "document/ImageCache.h"
 #include "markdown/Alert.h"
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/ColorSwatch.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/HardBreak.h"
 #include "markdown/TableGrid.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/text/Utf.h"
 
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "export/PDFPage.h"
+#include "platform/richtext/PDFPage.h"
 
 #include "platform/text/TextOps.h"
 

@@ -1,10 +1,10 @@
-#include "help/HelpWindow.h"
+#include "help/view/HelpWindow.h"
 
 #include "help/HelpBook.h"
 #include "help/HelpNavigator.h"
 #include "help/HelpStrings.h"
-#include "help/HelpView.h"
-#include "platform/WindowFrame.h"
+#include "help/view/HelpView.h"
+#include "platform/view/WindowFrame.h"
 #include "platform/text/QtString.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "export/PictureFile.h"
+#include "platform/graphics/PictureFile.h"
 
 #include <QBuffer>
 #include <QImageReader>

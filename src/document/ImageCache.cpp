@@ -1,6 +1,6 @@
-#include "editor/ImageCache.h"
+#include "document/ImageCache.h"
 
-#include "editor/LinkRouter.h"
+#include "document/LinkRouter.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -1,11 +1,10 @@
-#include "app/FocusedValues.h"
+#include "app/FocusedValuePublisher.h"
 
-#include <QApplication>
 #include <QMainWindow>
 
-namespace velkin::FocusedValues {
+namespace velkin {
 
-FocusedValuePublisher* of(QWidget* window)
+FocusedValuePublisher* FocusedValuePublisher::of(QWidget* window)
 {
     if (!window)
         return nullptr;
@@ -16,9 +15,4 @@ FocusedValuePublisher* of(QWidget* window)
     return nullptr;
 }
 
-FocusedValuePublisher* focused()
-{
-    return of(QApplication::activeWindow());
-}
-
-} // namespace velkin::FocusedValues
+} // namespace velkin

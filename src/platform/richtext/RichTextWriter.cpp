@@ -1,6 +1,6 @@
-#include "export/RichTextWriter.h"
+#include "platform/richtext/RichTextWriter.h"
 
-#include "editor/ImageInsertion.h"
+#include "platform/graphics/PngWriter.h"
 
 #include <QColor>
 #include <QTextBlock>
@@ -307,7 +307,7 @@ private:
             image = resource.value<QImage>();
         if (image.isNull())
             return;
-        const auto png = ImageInsertion::pngData(image);
+        const auto png = PngWriter::encode(image);
         if (!png)
             return;
         const double width = format.width() > 0 ? format.width() : image.width();

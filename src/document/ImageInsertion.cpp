@@ -1,10 +1,7 @@
-#include "editor/ImageInsertion.h"
+#include "document/ImageInsertion.h"
 
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
-
-#include <QBuffer>
-#include <QImage>
 
 #include <filesystem>
 #include <fstream>
@@ -142,18 +139,6 @@ U16String mimeType(U16View extension)
     if (ext == u"tif" || ext == u"tiff")
         return u"image/tiff";
     return u"image/png";
-}
-
-std::optional<QByteArray> pngData(const QImage& image)
-{
-    if (image.isNull())
-        return std::nullopt;
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG") || bytes.isEmpty())
-        return std::nullopt;
-    return bytes;
 }
 
 } // namespace velkin::ImageInsertion

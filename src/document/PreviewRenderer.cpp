@@ -1,10 +1,10 @@
-#include "export/PreviewRenderer.h"
+#include "document/PreviewRenderer.h"
 
-#include "editor/ImageCache.h"
-#include "markdown/CollapsedImage.h"
+#include "document/ImageCache.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/TableGrid.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/text/Utf.h"
 
 namespace velkin::PreviewRenderer {

@@ -1,5 +1,5 @@
 // Task lines of a whole text, shown as drawn checkboxes over their unchanged source.
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 
 #include "markdown/MarkdownSyntax.h"
 #include "platform/text/Lines.h"

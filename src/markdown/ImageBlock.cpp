@@ -1,4 +1,4 @@
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 
 #include "markdown/MarkdownSyntax.h"
 #include "platform/strings/LocalizedStrings.h"

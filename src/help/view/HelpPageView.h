@@ -57,7 +57,6 @@ public:
     const U16String& pageID() const { return page_.id; }
     HelpTextView* textView() const { return textView_; }
     const std::optional<U16String>& renderedPageID() const { return renderedPageID_; }
-    const std::optional<U16String>& appliedDestination() const { return appliedDestination_; }
 
     // The page's text as shown: styled, decorated, its syntax removed.
     static TextStorage renderedText(const HelpPage& page, const std::optional<std::filesystem::path>& baseURL);

@@ -1,4 +1,4 @@
-#include "platform/WindowFrame.h"
+#include "platform/view/WindowFrame.h"
 
 #include <QSettings>
 #include <QWidget>

@@ -1,7 +1,7 @@
-#include "help/HelpPageView.h"
+#include "help/view/HelpPageView.h"
 
-#include "editor/CodeBlockLayoutManager.h"
-#include "export/PreviewRenderer.h"
+#include "document/CodeBlockLayoutManager.h"
+#include "document/PreviewRenderer.h"
 #include "help/HelpMarkup.h"
 #include "help/HelpStrings.h"
 #include "markdown/ProseLines.h"

@@ -1,4 +1,4 @@
-#include "editor/LinkRouter.h"
+#include "document/LinkRouter.h"
 
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Utf.h"

@@ -1,6 +1,6 @@
-#include "help/HelpView.h"
+#include "help/view/HelpView.h"
 
-#include "help/HelpPageView.h"
+#include "help/view/HelpPageView.h"
 #include "help/HelpStrings.h"
 #include "platform/symbols/SymbolIcon.h"
 #include "platform/text/QtString.h"

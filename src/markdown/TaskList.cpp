@@ -1,4 +1,4 @@
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 
 namespace velkin {
 

@@ -1,4 +1,4 @@
-#include "export/Export.h"
+#include "editor/ExportPanel.h"
 
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/QtString.h"
@@ -7,7 +7,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-namespace velkin::Export {
+namespace velkin::ExportPanel {
 
 namespace fs = std::filesystem;
 
@@ -67,7 +67,7 @@ void present(ExportFormat format, U16View markdown, const std::optional<fs::path
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const fs::path destination = dialog.selectedFiles().front().toStdString();
-    if (const auto failure = write(text, destination, format, presentedOptions(document, family)))
+    if (const auto failure = Export::write(text, destination, format, presentedOptions(document, family)))
         showError(*failure);
 }
 
@@ -79,4 +79,4 @@ void showError(const std::string& message)
     alert.exec();
 }
 
-} // namespace velkin::Export
+} // namespace velkin::ExportPanel
