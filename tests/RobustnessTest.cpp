@@ -75,8 +75,9 @@ void styleLayOutAndDraw(const U16String& text)
     layout.ensureLayout();
     const QRectF used = layout.usedRect();
     ASSERT_TRUE(std::isfinite(used.height()) && std::isfinite(used.width()));
-    if (!text.empty())
+    if (!text.empty()) {
         EXPECT_GT(used.height(), 0);
+    }
 
     storage.replaceCharacters({storage.length(), 0}, repeated(u"tail ", 4000));
     QImage image(720, 600, QImage::Format_ARGB32_Premultiplied);
@@ -142,24 +143,30 @@ void throughEverything(const U16String& text, bool withEditor = true)
 }
 
 // ---- Hostile documents, each small enough to finish in a few seconds on the
-// sanitizer build even where a stage is still slower than linear ----
+// sanitizer build even where a stage is still slower than linear (a line of
+// thousands of style runs costs the text layout a font look-up per run) ----
 
 struct Hostile {
     const char* name;
     U16String text;
 };
 
+void PrintTo(const Hostile& hostile, std::ostream* out)
+{
+    *out << hostile.name;
+}
+
 std::vector<Hostile> hostileDocuments()
 {
     std::vector<Hostile> all;
-    all.push_back({"StarUnderscore", repeated(u"*_", 5000)});
+    all.push_back({"StarUnderscore", repeated(u"*_", 1500)});
     all.push_back({"BracketColons", u"x" + repeated(u"]:", 5000)});
-    all.push_back({"ImageOpeners", repeated(repeated(u"![", 2000) + u"\n", 3)});
+    all.push_back({"ImageOpeners", repeated(repeated(u"![", 1000) + u"\n", 3)});
     all.push_back({"BlankParagraphs", u"x\n\n" + repeated(U16String(4000, u' ') + u"\n\n", 3)});
     all.push_back({"QuotesAcrossLineSeparators", repeated(u">\u2028", 1000)});
     all.push_back({"QuotesAcrossCarriageReturns", repeated(u">\r", 1000)});
     all.push_back({"DashTableRows", u"| a | b |\n|---|---|\n" + repeated(u"| - | - |\n", 2000)});
-    all.push_back({"StarLetter", repeated(u"*a", 3000)});
+    all.push_back({"StarLetter", repeated(u"*a", 1200)});
     all.push_back({"CodeSpanTicks", repeated(u"`a``b ", 1500)});
     all.push_back({"NarrowTableRows", u"|-|\n|-|\n" + repeated(u"|-|\n", 2000)});
     {
@@ -171,7 +178,7 @@ std::vector<Hostile> hostileDocuments()
         }
         all.push_back({"WideTable", header + u"\n" + rule + u"\n" + repeated(row + u"\n", 10)});
     }
-    all.push_back({"Shortcodes", repeated(u":smile: ", 1000)});
+    all.push_back({"Shortcodes", repeated(u":smile: ", 400)});
     all.push_back({"LongOrderedNumber", u"1\U0001D7CE\U0001D7CF\U0001D7D0\U0001D7D1\U0001D7D2\U0001D7D3\U0001D7D4\U0001D7D5. item\n"});
     all.push_back({"BlankRunBeforeBlocks",
                    repeated(u"\n", 3000) + u"\u2028\n![pic](a.png)\n\nline  \nnext\\\nlast\n\n# Heading\n\n- item\n"});
@@ -219,7 +226,7 @@ TEST(Robustness, HeadingsAndListsAfterALongBlankRunAllSurvive)
 // ---- The machine's own Markdown files, in shards that CTest runs side by side ----
 
 constexpr int shardCount = 4;
-constexpr size_t fileLimit = 60;            // files over all shards
+constexpr size_t fileLimit = 40;            // files over all shards
 constexpr std::uintmax_t sizeLimit = 48 * 1024;  // bytes per file
 
 std::vector<fs::path> machineMarkdownFiles()
