@@ -497,6 +497,21 @@ TEST(EditorTables, HeaderRowRefusesRowCommandsAndOneColumnRefusesDeletion)
     EXPECT_EQ(*e.document, u"| A |\n| :--- |\n| 1 |");
 }
 
+TEST(EditorTables, TableActionsAtTheEndOfTheFileKeepItsFinalLineFeed)
+{
+    Editor e(u"intro\n\n| A |\n| - |\n| 1 |\n");
+    e.caretAt(u"1");
+    e.view().mdTableInsertRowBelow(nullptr);
+    EXPECT_EQ(*e.document, u"intro\n\n| A |\n| --- |\n| 1 |\n|  |\n");
+    e.caretAt(u"A");
+    e.view().mdTableInsertColumnRight(nullptr);
+    EXPECT_EQ(*e.document, u"intro\n\n| A |  |\n| --- | --- |\n| 1 |  |\n|  |  |\n");
+    Editor crlf(u"| A |\r\n| - |\r\n| 1 |\r\n");
+    crlf.caretAt(u"1");
+    crlf.view().mdTableDeleteRow(nullptr);
+    EXPECT_EQ(*crlf.document, u"| A |\r\n| --- |\r\n");
+}
+
 TEST(EditorTables, AnImageFromACellGoesAfterTheGrid)
 {
     Editor e(u"| A |\n| --- |\n| 1 |\n\nafter");
