@@ -123,7 +123,7 @@ void colorEditingChecks(SelfTestContext& t)
 
 } // namespace
 
-void group24ColorLiterals(SelfTestContext& t)
+void colorLiteralChecks(SelfTestContext& t)
 {
     using K = MarkdownToken::Kind;
     using M = ColorLiteral::Model;

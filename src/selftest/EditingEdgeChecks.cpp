@@ -8,7 +8,7 @@
 
 namespace velkin {
 
-void group19MoreEditing(SelfTestContext& t)
+void editingEdgeChecks(SelfTestContext& t)
 {
     using namespace MarkdownEditing;
     t.check("bold unwraps when markers sit just outside the selection",
@@ -21,7 +21,7 @@ void group19MoreEditing(SelfTestContext& t)
     t.check("link keeps the selected text as its label", applyEdit(u"go", link(u"go", {0, 2})) == u"[go](url)");
 }
 
-void group20EdgeCases(SelfTestContext& t)
+void syntaxStatsRoutingChecks(SelfTestContext& t)
 {
     using K = MarkdownToken::Kind;
     bool levels = true;

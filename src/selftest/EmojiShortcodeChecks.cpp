@@ -64,7 +64,7 @@ bool startsWith(const U16String& text, U16View prefix)
 
 } // namespace
 
-void group25EmojiShortcodes(SelfTestContext& t)
+void emojiShortcodeChecks(SelfTestContext& t)
 {
     using EmojiShortcode::emoji;
     const U16String rocket = u"\U0001F680";

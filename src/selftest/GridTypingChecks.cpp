@@ -35,7 +35,7 @@ std::optional<U16String> copiedText(MarkdownTextView& view, const std::string& b
 
 } // namespace
 
-void group16GridTyping(SelfTestContext& t)
+void gridTypingChecks(SelfTestContext& t)
 {
     {
         OffscreenEditor editor;
@@ -67,7 +67,7 @@ void group16GridTyping(SelfTestContext& t)
     }
 }
 
-void group17MarkdownDocument(SelfTestContext& t)
+void markdownDocumentChecks(SelfTestContext& t)
 {
     t.check("new document is empty", MarkdownDocument{}.text.empty());
     t.check("document keeps supplied text", MarkdownDocument{u"# Hello\n"}.text == u"# Hello\n");
@@ -294,7 +294,7 @@ void contextActionChecks(SelfTestContext& t)
 
 } // namespace
 
-void group18GridStyling(SelfTestContext& t)
+void gridStylingChecks(SelfTestContext& t)
 {
     gridParsingAndStylingChecks(t);
     tableActionChecks(t);

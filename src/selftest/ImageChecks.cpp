@@ -63,7 +63,7 @@ const ParagraphStyle* styleAt(const AttributedString& text, int index)
 
 } // namespace
 
-void group14BlockImages(SelfTestContext& t)
+void blockImageChecks(SelfTestContext& t)
 {
     // The image-line test.
     const auto parsed = ImageBlock::parseBlockImage(u"![alt](cat.png)");
@@ -173,7 +173,7 @@ void group14BlockImages(SelfTestContext& t)
     }
 }
 
-void group15ImageInsertion(SelfTestContext& t)
+void imageInsertionChecks(SelfTestContext& t)
 {
     namespace fs = std::filesystem;
     const fs::path folder = SelfTestFiles::temporaryPath("velkin-imgtest-");

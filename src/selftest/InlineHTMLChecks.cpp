@@ -88,7 +88,7 @@ void tagActionChecks(SelfTestContext& t)
 
 } // namespace
 
-void group32InlineHTML(SelfTestContext& t)
+void inlineHTMLChecks(SelfTestContext& t)
 {
     t.check("a `<sub>` lowers its content", firstContent(u"H<sub>2</sub>O", MarkdownToken(K::subscripted)) == u"2");
     t.check("a `<sup>` raises its content",
@@ -128,7 +128,7 @@ void group32InlineHTML(SelfTestContext& t)
     tagActionChecks(t);
 }
 
-void group33LinkTitles(SelfTestContext& t)
+void linkTitleChecks(SelfTestContext& t)
 {
     const U16String titled = u"[a](" + kSite + u" \"Title\")";
     t.check("a link with a title is still a link", firstContent(titled, MarkdownToken(K::link)) == u"a");
@@ -144,7 +144,7 @@ void group33LinkTitles(SelfTestContext& t)
     t.check("the brackets themselves recede", hasMarker(angled, u"<" + kSite + u">"));
 }
 
-void group34Containers(SelfTestContext& t)
+void containerChecks(SelfTestContext& t)
 {
     const U16String q = u"> ```\n> # not a heading\n> **not bold**\n> ```";
     const MarkdownSpans quoted = MarkdownSyntax::spans(q);

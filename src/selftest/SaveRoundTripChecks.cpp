@@ -97,7 +97,7 @@ void demoChecks(SelfTestContext& t)
 
 } // namespace
 
-void group22SaveRoundTrip(SelfTestContext& t)
+void saveRoundTripChecks(SelfTestContext& t)
 {
     unchangedTableChecks(t);
     rowAtEndChecks(t);

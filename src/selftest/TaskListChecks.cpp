@@ -185,7 +185,7 @@ void taskCopyChecks(SelfTestContext& t)
 
 } // namespace
 
-void group21TaskLists(SelfTestContext& t)
+void taskListChecks(SelfTestContext& t)
 {
     // One line.
     t.check("parse detects an unchecked task", parsed(u"- [ ] todo", false));
