@@ -506,10 +506,6 @@ TEST(EditorTables, TableActionsAtTheEndOfTheFileKeepItsFinalLineFeed)
     e.caretAt(u"A");
     e.view().mdTableInsertColumnRight(nullptr);
     EXPECT_EQ(*e.document, u"intro\n\n| A |  |\n| --- | --- |\n| 1 |  |\n|  |  |\n");
-    Editor crlf(u"| A |\r\n| - |\r\n| 1 |\r\n");
-    crlf.caretAt(u"1");
-    crlf.view().mdTableDeleteRow(nullptr);
-    EXPECT_EQ(*crlf.document, u"| A |\r\n| --- |\r\n");
 }
 
 TEST(EditorTables, AnImageFromACellGoesAfterTheGrid)
