@@ -38,17 +38,18 @@ QString localized(const char16_t* key, const QString& name)
     return toQString(LocalizedStrings::format(LocalizedStrings::text(key), {fromQString(name)}));
 }
 
-// An alert with buttons titled `buttons`, the last of them the default and the
-// answer to Escape. Returns the index of the button pressed.
+// An alert with buttons titled `buttons`, the last of them the answer to Escape;
+// the default is the last too unless `defaultIndex` says otherwise. Returns the
+// index of the button pressed.
 size_t ask(QWidget* parent, const QString& title, const QString& text, const QString& informative,
-           const std::vector<QString>& buttons)
+           const std::vector<QString>& buttons, std::optional<size_t> defaultIndex = std::nullopt)
 {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, parent);
     box.setInformativeText(informative);
     std::vector<QPushButton*> added;
     for (const QString& label : buttons)
         added.push_back(box.addButton(label, &label == &buttons.back() ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
-    box.setDefaultButton(added.back());
+    box.setDefaultButton(added[defaultIndex.value_or(added.size() - 1)]);
     box.setEscapeButton(added.back());
     box.exec();
     const auto pressed = std::find(added.begin(), added.end(), box.clickedButton());
@@ -182,7 +183,7 @@ bool DocumentWindow::revertToSaved()
     if (!canRevert())
         return false;
     if (ask(this, displayName(), localized(u"revertPrompt", displayName()), localized(u"revertPromptDetail"),
-            {localized(u"Revert"), localized(u"Cancel")})
+            {localized(u"Revert"), localized(u"Cancel")}, 0)
         != 0)
         return false;
     QString error;
