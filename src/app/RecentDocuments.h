@@ -1,6 +1,6 @@
 #pragma once
 // Documents the user has worked on, kept in the application's settings
-// (Velkin/Velkin.conf under the user's configuration folder): the files of the
+// (Velkin/Velkin.ini under the user's configuration folder): the files of the
 // File menu's Open Recent list, most recent first, and each document file's
 // zoom and font family, restored when it is opened again.
 #include "platform/attributed/MarkdownFontFamily.h"

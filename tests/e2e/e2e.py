@@ -299,6 +299,11 @@ def open_recent(d):
     d.window("earlier.md")
     d.key("ctrl+q")
     d.wait_exit(first)
+    # The list is kept where the README says the settings are.
+    settings = os.path.join(d.env["XDG_CONFIG_HOME"], "Velkin", "Velkin.ini")
+    with open(settings, encoding="utf-8") as f:
+        if "earlier.md" not in f.read():
+            raise Failure(f"{settings} does not list earlier.md")
     d.start("later.md")
     wid = d.window("later.md")
     d.open_file_menu(wid)
