@@ -215,7 +215,7 @@ bool DocumentWindow::mayOverwriteNewerFile()
 bool DocumentWindow::mayReplaceOriginalBytes()
 {
     return ask(this, displayName(), localized(u"repairedSavePrompt", displayName()),
-               localized(u"repairedSavePromptDetail"), {localized(u"Replace"), localized(u"Cancel")})
+               localized(u"repairedSavePromptDetail"), {localized(u"replaceOriginalButton"), localized(u"Cancel")})
            == 0;
 }
 
