@@ -910,6 +910,43 @@ def check_localization():
 KEY_USE = re.compile(r'(?:LocalizedStrings::text|\blocalized|HelpText\s+\w+\s*)[({]\s*u"((?:[^"\\]|\\.)*)"')
 
 
+# The File menu's items with access keys, which must differ within each language.
+FILE_MENU_KEYS = ["fileNew", "fileOpen", "Open Recent", "fileClose", "fileSave", "fileSaveAs", "Revert to Saved",
+                  "fileQuit"]
+
+
+def access_key(title):
+    """The letter after a single & ("&&" is a literal ampersand), lower-cased; None without one."""
+    i = 0
+    while i < len(title) - 1:
+        if title[i] == "&":
+            if title[i + 1] != "&":
+                return title[i + 1].lower()
+            i += 1
+        i += 1
+    return None
+
+
+def check_access_keys():
+    folder = os.path.join(ROOT, "Localization")
+    for d in sorted(os.listdir(folder)) if os.path.isdir(folder) else []:
+        path = os.path.join(folder, d, "Localizable.strings")
+        if not os.path.isfile(path):
+            continue
+        entries = parse_strings(read_text(path) or "", path) or {}
+        seen = {}
+        for key in FILE_MENU_KEYS:
+            if key not in entries:
+                continue
+            letter = access_key(entries[key])
+            if letter is None:
+                problem(f"Localization/{d}: {key!r} has no access key (&)")
+            elif letter in seen:
+                problem(f"Localization/{d}: {key!r} and {seen[letter]!r} share the access key {letter!r}")
+            else:
+                seen[letter] = key
+
+
 def check_keys_in_use():
     """Every key the sources look up has an English entry, so no window shows a bare key."""
     english_path = os.path.join(ROOT, "Localization", "en.lproj", "Localizable.strings")
@@ -943,6 +980,7 @@ def main():
     if not parts or "localization" in parts:
         check_localization()
         check_keys_in_use()
+        check_access_keys()
     for p in problems:
         print(p)
     print(f"{len(problems)} problem(s)")

@@ -104,7 +104,7 @@ bool DocumentWindow::isTextEdited() const
 
 QString DocumentWindow::displayName() const
 {
-    return file_ ? QString::fromStdString(file_->filename().string()) : QStringLiteral("Untitled");
+    return file_ ? QString::fromStdString(file_->filename().string()) : localized(u"Untitled");
 }
 
 void DocumentWindow::textDidChange()
@@ -279,9 +279,10 @@ bool DocumentWindow::save()
 
 bool DocumentWindow::saveAs()
 {
-    const QString proposed = file_ ? QString::fromStdString(file_->string()) : QStringLiteral("Untitled.md");
+    const QString proposed = file_ ? QString::fromStdString(file_->string()) : localized(u"Untitled") + QStringLiteral(".md");
     const QString chosen = QFileDialog::getSaveFileName(this, localized(u"Save As"), proposed,
-                                                        QStringLiteral("Markdown (*.md);;Text (*.txt)"));
+                                                        localized(u"filterMarkdown") + QStringLiteral(" (*.md);;")
+                                                            + localized(u"filterText") + QStringLiteral(" (*.txt)"));
     if (chosen.isEmpty())
         return false;
     QString path = chosen;

@@ -169,7 +169,9 @@ void VelkinApp::showOpenDialog(QWidget* parent)
 {
     const QStringList files = QFileDialog::getOpenFileNames(
         parent, toQString(LocalizedStrings::text(u"Open")), QString(),
-        QStringLiteral("Markdown (*.md *.markdown *.mdown *.markdn *.mdtext);;Text (*.txt *.text);;All files (*)"));
+        toQString(LocalizedStrings::text(u"filterMarkdown")) + QStringLiteral(" (*.md *.markdown *.mdown *.markdn *.mdtext);;")
+            + toQString(LocalizedStrings::text(u"filterText")) + QStringLiteral(" (*.txt *.text);;")
+            + toQString(LocalizedStrings::text(u"filterAll")) + QStringLiteral(" (*)"));
     std::vector<std::string> paths;
     for (const QString& file : files)
         paths.push_back(file.toStdString());

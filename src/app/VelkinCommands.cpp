@@ -125,10 +125,10 @@ void VelkinCommands::sendEditorAction(const char* action, int tag)
 void VelkinCommands::buildFile()
 {
     file_ = host_->menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* newItem = item(file_, QStringLiteral("&New"), "newDocument");
+    QAction* newItem = item(file_, localized(u"fileNew"), "newDocument");
     newItem->setShortcut(QKeySequence::New);
     connect(newItem, &QAction::triggered, this, [] { VelkinApp::shared().newDocument(); });
-    QAction* open = item(file_, QStringLiteral("&Open\u2026"), "openDocument");
+    QAction* open = item(file_, localized(u"fileOpen"), "openDocument");
     open->setShortcut(QKeySequence::Open);
     connect(open, &QAction::triggered, this, [this] { VelkinApp::shared().showOpenDialog(host_); });
     recent_ = file_->addMenu(localized(u"Open Recent"));
@@ -140,16 +140,16 @@ void VelkinCommands::buildFile()
     connect(openURL, &QAction::triggered, this, [this] { OpenFromURL::present(host_); });
     file_->addSeparator();
 
-    QAction* close = item(file_, QStringLiteral("&Close"), "closeWindow");
+    QAction* close = item(file_, localized(u"fileClose"), "closeWindow");
     close->setShortcut(QKeySequence::Close);
     connect(close, &QAction::triggered, host_, &QWidget::close);
-    QAction* save = item(file_, QStringLiteral("&Save"), "saveDocument");
+    QAction* save = item(file_, localized(u"fileSave"), "saveDocument");
     save->setShortcut(QKeySequence::Save);
     connect(save, &QAction::triggered, this, [this] {
         if (auto* window = qobject_cast<DocumentWindow*>(host_))
             window->save();
     });
-    QAction* saveAs = item(file_, QStringLiteral("Save &As\u2026"), "saveDocumentAs");
+    QAction* saveAs = item(file_, localized(u"fileSaveAs"), "saveDocumentAs");
     saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     connect(saveAs, &QAction::triggered, this, [this] {
         if (auto* window = qobject_cast<DocumentWindow*>(host_))
@@ -172,7 +172,7 @@ void VelkinCommands::buildFile()
     documentItems_.push_back(export_->menuAction());
     collectItems(export_, documentItems_);
     file_->addSeparator();
-    QAction* quit = item(file_, QStringLiteral("&Quit"), "quit");
+    QAction* quit = item(file_, localized(u"fileQuit"), "quit");
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, this, [] { VelkinApp::shared().quit(); });
