@@ -3,6 +3,7 @@
 #include "platform/FileRead.h"
 
 #include <functional>
+#include <limits>
 
 namespace velkin {
 
@@ -72,7 +73,7 @@ DocumentFile::DiskState DocumentFile::check(std::string* bytes) const
     std::error_code ec;
     if (!fs::exists(*path_, ec))
         return DiskState::missing;
-    std::optional<std::string> now = FileRead::bytes(*path_);
+    std::optional<std::string> now = FileRead::bytes(*path_, std::numeric_limits<long long>::max());
     // Present but unreadable (a folder now, no permission): the known bytes are not there.
     if (!now)
         return DiskState::missing;
