@@ -1,5 +1,5 @@
 #include "app/DocumentStats.h"
-#include "editor/LinkRouter.h"
+#include "document/LinkRouter.h"
 #include "editor/MarkdownEditing.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"

@@ -1,6 +1,6 @@
 #include "selftest/OffscreenEditor.h"
 
-#include "editor/CodeBlockLayoutManager.h"
+#include "document/CodeBlockLayoutManager.h"
 #include "markdown/TableGrid.h"
 #include "platform/text/TextOps.h"
 
