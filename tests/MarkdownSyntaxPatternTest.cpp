@@ -2,12 +2,12 @@
 // hand matcher against the pattern it stands for: a reference inline scanner
 // below runs the passes with the regular expressions themselves, and both must
 // give identical span lists for random and real inputs.
-#include "markdown/CollapsedImage.h"
 #include "markdown/Footnote.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/InlineHTML.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/ReferenceLink.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 #include "platform/text/Utf.h"

@@ -96,9 +96,6 @@ private:
 void appendBody(U16String& out, U16View markdown, const Options& options);
 
 namespace RendererText {
-// Whether the text holds the unit c, or the unit a directly followed by b; quick on long texts.
-bool containsUnit(U16View text, char16_t c);
-bool containsPair(U16View text, char16_t a, char16_t b);
 // Whether the text holds a line end the renderer splits lines at.
 bool holdsLineEnd(U16View text);
 // The text's lines without their line ends, as lineRanges() splits them (LF,

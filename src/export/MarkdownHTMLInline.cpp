@@ -1,7 +1,7 @@
 #include "export/MarkdownHTMLBlocks.h"
 
-#include "highlight/CodeHighlighter.h"
 #include "markdown/EmojiShortcode.h"
+#include "markdown/MarkdownCodeTokens.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 
@@ -127,7 +127,7 @@ public:
             else
                 content.push_back(int(k));
         }
-        if (RendererText::containsUnit(fragment, u'\n'))
+        if (TextOps::find(fragment, u'\n') >= 0)
             findHardBreaks();
         std::stable_sort(holes_.begin(), holes_.end(),
                          [](const Hole& a, const Hole& b) { return a.range.location < b.range.location; });
@@ -404,7 +404,7 @@ U16String highlighted(U16View code, const std::optional<U16String>& language)
 {
     if (!language)
         return escaped(code);
-    std::optional<CodeTokens> tokens = CodeHighlighter::tokens(code, *language);
+    std::optional<CodeTokens> tokens = MarkdownCodeTokens::fenced(code, *language);
     if (!tokens || tokens->empty())
         return escaped(code);
     std::stable_sort(tokens->begin(), tokens->end(),
