@@ -497,6 +497,17 @@ TEST(EditorTables, HeaderRowRefusesRowCommandsAndOneColumnRefusesDeletion)
     EXPECT_EQ(*e.document, u"| A |\n| :--- |\n| 1 |");
 }
 
+TEST(EditorTables, TableActionsAtTheEndOfTheFileKeepItsFinalLineFeed)
+{
+    Editor e(u"intro\n\n| A |\n| - |\n| 1 |\n");
+    e.caretAt(u"1");
+    e.view().mdTableInsertRowBelow(nullptr);
+    EXPECT_EQ(*e.document, u"intro\n\n| A |\n| --- |\n| 1 |\n|  |\n");
+    e.caretAt(u"A");
+    e.view().mdTableInsertColumnRight(nullptr);
+    EXPECT_EQ(*e.document, u"intro\n\n| A |  |\n| --- | --- |\n| 1 |  |\n|  |  |\n");
+}
+
 TEST(EditorTables, AnImageFromACellGoesAfterTheGrid)
 {
     Editor e(u"| A |\n| --- |\n| 1 |\n\nafter");

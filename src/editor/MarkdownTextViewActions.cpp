@@ -270,7 +270,9 @@ void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
 
 void MarkdownTextView::replaceGrid(Range range, const PipeTable::Parsed& table)
 {
-    const AttributedString grid = TableGrid::attributed(table, gridBaseSize);
+    const TextTableBlock* replaced = tableBlock(range.location);
+    const AttributedString grid =
+        TableGrid::attributedReplacing(table, gridBaseSize, replaced ? replaced->table().get() : nullptr);
     if (replaceText(range, grid, Range{range.location + 1, 0}))
         scrollRangeToVisible(selectedRange());
 }

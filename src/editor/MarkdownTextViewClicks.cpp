@@ -144,10 +144,7 @@ void MarkdownTextView::toggleTaskCheckbox(Range box)
 {
     if (box.length != 3 || box.location < 0 || box.end() > textStorage()->length())
         return;
-    U16String lower(substring(string(), box));
-    for (char16_t& c : lower)
-        c = CharacterClass::asciiLower(c);
-    replaceCharacters(box, lower == u"[x]" ? u"[ ]" : u"[x]");
+    replaceCharacters(box, TaskList::toggledBox(substring(string(), box)));
 }
 
 void MarkdownTextView::mouseDown(QMouseEvent* event, int clickCount)

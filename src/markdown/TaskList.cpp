@@ -10,6 +10,12 @@ const Regex& markerRegex()
     return r;
 }
 
+U16String toggledBox(U16View box)
+{
+    const bool done = box.size() == 3 && box[0] == u'[' && (box[1] == u'x' || box[1] == u'X') && box[2] == u']';
+    return done ? U16String(u"[ ]") : U16String(u"[x]");
+}
+
 std::optional<Item> parse(U16View line)
 {
     if (line.find(u'[') == U16View::npos)

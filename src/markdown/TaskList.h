@@ -37,6 +37,9 @@ const Regex& markerRegex();
 // The task parts of one line (ranges relative to it), or nothing.
 std::optional<Item> parse(U16View line);
 
+// What a click writes over a box: "[x]" and "[X]" become "[ ]", anything else "[x]".
+U16String toggledBox(U16View box);
+
 // Calls `body` for every task line outside code, in order: the line without and
 // with its terminator, and the item with its ranges in document positions.
 using TaskLineVisitor = std::function<void(Range line, Range enclosing, const Item& item)>;

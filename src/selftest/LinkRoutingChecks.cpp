@@ -10,7 +10,7 @@
 
 namespace velkin {
 
-void group12LinkRouting(SelfTestContext& t)
+void linkRoutingChecks(SelfTestContext& t)
 {
     using LinkRouter::Action;
     const U16String readme = u"https://example.com/docs/readme.md";
@@ -37,7 +37,7 @@ void group12LinkRouting(SelfTestContext& t)
     t.check("in-document anchor is ignored", LinkRouter::action(u"#section", document) == Action::makeNone());
 }
 
-void group13GridRoundTrips(SelfTestContext& t)
+void gridRoundTripChecks(SelfTestContext& t)
 {
     using PipeTable::Parsed;
     const std::vector<U16String> headerAB{u"A", u"B"};

@@ -44,7 +44,7 @@ std::optional<Font> styledFont(U16View text, U16View piece)
 
 } // namespace
 
-void group35EscapedPipes(SelfTestContext& t)
+void escapedPipeChecks(SelfTestContext& t)
 {
     t.check("an escaped pipe does not split a cell", PipeTable::cells(u"| a \\| b | c |") == Cells{u"a \\| b", u"c"});
     t.check("a pipe inside a code span does not split a cell", PipeTable::cells(u"| `a|b` | c |") == Cells{u"`a|b`", u"c"});
@@ -58,7 +58,7 @@ void group35EscapedPipes(SelfTestContext& t)
             std::count_if(pipes.begin(), pipes.end(), [](const MarkdownToken& k) { return k.is(Kind::marker); }) == 3);
 }
 
-void group36StylingCombinations(SelfTestContext& t)
+void stylingCombinationChecks(SelfTestContext& t)
 {
     const auto nested = styledFont(u"**a *b* c**", u"b");
     t.check("italic inside bold renders as both", nested && nested->bold && nested->italic);

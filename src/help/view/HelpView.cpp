@@ -334,8 +334,7 @@ void HelpView::refresh()
         sidebar_->setCurrentWidget(results_);
         selectShownPage(results_);
     } else {
-        noResultsLabel_->setText(QStringLiteral("No Results for \u201C%1\u201D\n\nCheck the spelling or try a new search.")
-                                     .arg(query));
+        noResultsLabel_->setText(toQString(HelpStrings::noResults(navigator_.query())));
         sidebar_->setCurrentWidget(noResults_);
     }
     showPage();

@@ -9,7 +9,7 @@ namespace velkin::WindowFrame {
 
 namespace {
 
-// Velkin/Velkin.conf in the user's configuration folder ($XDG_CONFIG_HOME).
+// Velkin/Velkin.ini in the user's configuration folder ($XDG_CONFIG_HOME).
 std::unique_ptr<QSettings> settings()
 {
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velkin"),
