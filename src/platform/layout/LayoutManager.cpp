@@ -7,6 +7,7 @@
 #include <unicode/uchar.h>
 #include <QGlyphRun>
 #include <QPainter>
+#include <QTextBoundaryFinder>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -151,6 +152,31 @@ const QFont& qtFont(const Font& font, double kern, bool emoji = false)
         it = cache.emplace(Key{font, kern, emoji}, q).first;
     }
     return it->second;
+}
+
+// Qt's word wrapping measures the whole of an unbreakable stretch again for
+// every line it tries to fit, so a line that starts inside a stretch longer
+// than this is wrapped anywhere: the result is the same, and the cost linear.
+constexpr int kLongUnbreakable = 512;
+
+// The line-break opportunities of a paragraph long enough to hold such a
+// stretch, in order; none for a shorter one.
+std::vector<int> lineBreakOpportunities(const QString& text)
+{
+    std::vector<int> breaks;
+    if (text.size() <= kLongUnbreakable)
+        return breaks;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
+    for (qsizetype at = finder.toNextBoundary(); at >= 0; at = finder.toNextBoundary())
+        breaks.push_back(int(at));
+    return breaks;
+}
+
+QTextOption::WrapMode wrapModeAt(const std::vector<int>& breaks, int lineStart)
+{
+    const auto next = std::upper_bound(breaks.begin(), breaks.end(), lineStart);
+    const bool inLongStretch = next != breaks.end() && *next - lineStart > kLongUnbreakable;
+    return inLongStretch ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
 }
 
 bool joinsEmoji(UChar32 c)
@@ -584,6 +610,7 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
         option.setTabStopDistance(style.defaultTabInterval);
     p.layout->setTextOption(option);
     p.layout->setCacheEnabled(true);
+    const std::vector<int> breaks = lineBreakOpportunities(content);
 
     const bool atTextStart = p.range.location == 0;
     const double baseLineHeight = baseFont.lineHeight();
@@ -600,6 +627,10 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
             lineWidth = style.tailIndent - indent;
         else if (style.tailIndent < 0)
             lineWidth += style.tailIndent;
+        if (!breaks.empty() && wrapModeAt(breaks, line.textStart()) != option.wrapMode()) {
+            option.setWrapMode(wrapModeAt(breaks, line.textStart()));
+            p.layout->setTextOption(option);
+        }
         line.setLineWidth(std::max(1.0, lineWidth));
         const bool last = line.textStart() + line.textLength() >= content.size();
 
@@ -890,17 +921,37 @@ int LayoutManager::characterIndex(QPointF point)
 Range LayoutManager::glyphRange(const QRectF& rect)
 {
     ensureLayout();
-    int start = -1, stop = 0;
-    for (const auto& b : blocks_) {
-        if (b->top + b->height < rect.top())
-            continue;
-        if (b->top > rect.bottom())
-            break;
-        if (start < 0)
-            start = b->range.location;
-        stop = b->range.end();
+    // Blocks run down the page in order: the first and last that reach the
+    // rectangle are found by halving, so drawing a band of a long page costs
+    // the band, not the page above it.
+    const auto first = std::partition_point(blocks_.begin(), blocks_.end(),
+                                            [&](const auto& b) { return b->top + b->height < rect.top(); });
+    if (first == blocks_.end() || (*first)->top > rect.bottom())
+        return Range{0, 0};
+    const auto last = std::prev(std::partition_point(first, blocks_.end(),
+                                                     [&](const auto& b) { return b->top <= rect.bottom(); }));
+    int start = (*first)->range.location;
+    int stop = (*last)->range.end();
+    // Inside a long paragraph only the lines near the rectangle count; the
+    // margin keeps ink that reaches past its line (tall emoji, descenders).
+    const double margin = 64;
+    const Block& top = **first;
+    if (!top.table && !top.lines.empty()) {
+        const auto line = std::partition_point(top.lines.begin(), top.lines.end(), [&](const Line& l) {
+            return top.top + l.fragment.bottom() < rect.top() - margin;
+        });
+        if (line != top.lines.end())
+            start = std::max(start, line->glyphs.location);
     }
-    return start < 0 ? Range{0, 0} : Range::fromTo(start, stop);
+    const Block& bottom = **last;
+    if (!bottom.table && !bottom.lines.empty()) {
+        const auto line = std::partition_point(bottom.lines.begin(), bottom.lines.end(), [&](const Line& l) {
+            return bottom.top + l.fragment.top() <= rect.bottom() + margin;
+        });
+        if (line != bottom.lines.end())
+            stop = std::min(stop, line->glyphs.location);
+    }
+    return Range::fromTo(start, std::max(start, stop));
 }
 
 QRectF LayoutManager::usedRect()
