@@ -28,6 +28,10 @@ struct LayoutManager::Line {
     double spacing = 0;   // line spacing below the text box
     size_t paragraph = 0;
     int qtLine = 0;
+    // The extent the line belongs to from top to bottom: its own fragment, or
+    // its table row; these never go back up the page from line to line.
+    double bandTop = 0;
+    double bandBottom = 0;
 };
 
 namespace {
@@ -676,6 +680,8 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
         l.spacing = style.lineSpacing;
         l.paragraph = index;
         l.qtLine = lineNumber;
+        l.bandTop = l.fragment.top();
+        l.bandBottom = l.fragment.bottom();
         b.lines.push_back(l);
         y = top + before + h + after;
         ++lineNumber;
@@ -701,7 +707,6 @@ void LayoutManager::layoutTable(Block& b)
         std::vector<size_t> paragraphs;
     };
     std::map<std::pair<int, int>, CellPlan> cells;
-    std::vector<int> rows;
     for (size_t i = 0; i < b.paragraphs.size(); ++i) {
         const ParagraphStyle& style = b.styles[i];
         const TextTableBlock* cell = style.tableBlock();
@@ -717,19 +722,20 @@ void LayoutManager::layoutTable(Block& b)
             plan.block = owner;
         }
         plan.paragraphs.push_back(i);
-        if (std::find(rows.begin(), rows.end(), cell->startingRow()) == rows.end())
-            rows.push_back(cell->startingRow());
     }
-    std::sort(rows.begin(), rows.end());
 
+    // The cells come row by row from the map, each row's in column order.
     double rowTop = 0;
-    std::vector<Line> lines;
-    for (int row : rows) {
+    for (auto rowStart = cells.begin(); rowStart != cells.end();) {
+        const int row = rowStart->first.first;
+        auto rowEnd = rowStart;
+        while (rowEnd != cells.end() && rowEnd->first.first == row)
+            ++rowEnd;
         double rowHeight = 0;
+        const size_t firstLine = b.lines.size();
         std::vector<std::pair<const CellPlan*, double>> rowCells;
-        for (auto& [key, plan] : cells) {
-            if (key.first != row)
-                continue;
+        for (auto it = rowStart; it != rowEnd; ++it) {
+            const CellPlan& plan = it->second;
             const TextTableBlock& c = *plan.cell;
             const int span = std::max(1, c.columnSpan());
             const double cellX = padding + c.startingColumn() * columnWidth;
@@ -748,7 +754,12 @@ void LayoutManager::layoutTable(Block& b)
             const int span = std::max(1, plan->cell->columnSpan());
             b.cells.push_back({QRectF(cellX, rowTop, columnWidth * span, rowHeight), plan->block});
         }
+        for (size_t li = firstLine; li < b.lines.size(); ++li) {
+            b.lines[li].bandTop = rowTop;
+            b.lines[li].bandBottom = rowTop + rowHeight;
+        }
         rowTop += rowHeight;
+        rowStart = rowEnd;
     }
     // Lines were made cell by cell; the text order is row-major, which sorting restores.
     std::sort(b.lines.begin(), b.lines.end(),
@@ -932,21 +943,21 @@ Range LayoutManager::glyphRange(const QRectF& rect)
                                                      [&](const auto& b) { return b->top <= rect.bottom(); }));
     int start = (*first)->range.location;
     int stop = (*last)->range.end();
-    // Inside a long paragraph only the lines near the rectangle count; the
-    // margin keeps ink that reaches past its line (tall emoji, descenders).
+    // Inside a long paragraph or table only the lines (rows) near the rectangle
+    // count; the margin keeps ink that reaches past its line (tall emoji, descenders).
     const double margin = 64;
     const Block& top = **first;
-    if (!top.table && !top.lines.empty()) {
+    if (!top.lines.empty()) {
         const auto line = std::partition_point(top.lines.begin(), top.lines.end(), [&](const Line& l) {
-            return top.top + l.fragment.bottom() < rect.top() - margin;
+            return top.top + l.bandBottom < rect.top() - margin;
         });
         if (line != top.lines.end())
             start = std::max(start, line->glyphs.location);
     }
     const Block& bottom = **last;
-    if (!bottom.table && !bottom.lines.empty()) {
+    if (!bottom.lines.empty()) {
         const auto line = std::partition_point(bottom.lines.begin(), bottom.lines.end(), [&](const Line& l) {
-            return bottom.top + l.fragment.top() <= rect.bottom() + margin;
+            return bottom.top + l.bandTop <= rect.bottom() + margin;
         });
         if (line != bottom.lines.end())
             stop = std::min(stop, line->glyphs.location);
@@ -1014,10 +1025,12 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
         if (b.range.location > glyphs.end() || (glyphs.length > 0 && b.range.location >= glyphs.end()))
             break;
         const QPointF at = origin + QPointF(0, b.top);
-        // Table cells: background, then the border on each edge that has one.
+        // Table cells: background, then the border on each edge that has one;
+        // only those that reach the painter's clip (a band of a long page).
+        const QRectF clip = painter.hasClipping() ? painter.clipBoundingRect() : QRectF();
         for (const auto& cell : b.cells) {
             const auto* c = dynamic_cast<const TextTableBlock*>(cell.block.get());
-            if (!c)
+            if (!c || (!clip.isEmpty() && !cell.rect.translated(at).intersects(clip)))
                 continue;
             using E = TextTableBlock::Edge;
             using L = TextTableBlock::Layer;
