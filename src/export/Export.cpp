@@ -5,6 +5,7 @@
 #include "export/PictureFile.h"
 #include "export/RichTextWriter.h"
 #include "markdown/CollapsedImage.h"
+#include "platform/OutputFile.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
@@ -13,10 +14,8 @@
 #include <QTextDocument>
 #include <QTextFrame>
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 
 namespace velkin {
 
@@ -132,18 +131,16 @@ std::string utf8(U16View text)
     return out;
 }
 
+// The whole file or none: a failed write leaves an existing file as it was.
 std::optional<std::string> writeBytes(const fs::path& to, const char* data, size_t size)
 {
-    std::error_code ec;
-    if (fs::is_directory(to, ec))
-        return couldNotSave(to, "a folder has that name");
-    std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return couldNotSave(to, std::strerror(errno));
-    out.write(data, std::streamsize(size));
-    out.close();
-    if (!out)
+    OutputFile out(to);
+    if (auto failure = out.open())
+        return couldNotSave(to, *failure);
+    if (out.device().write(data, qint64(size)) != qint64(size) || out.failed())
         return couldNotSave(to, "the disk refused the data");
+    if (auto failure = out.commit())
+        return couldNotSave(to, *failure);
     return std::nullopt;
 }
 

@@ -1,9 +1,9 @@
 #include "export/PDFPage.h"
 
+#include "platform/OutputFile.h"
 #include "platform/text/TextOps.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QFile>
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPageSize>
@@ -140,14 +140,15 @@ void drawEmojiAsPictures(QTextDocument& document)
 
 std::optional<std::string> write(QTextDocument& document, const std::filesystem::path& to)
 {
-    {
-        // QPdfWriter reports nothing when it cannot create its file.
-        QFile probe(QString::fromStdString(to.string()));
-        if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved: "
-                   + probe.errorString().toStdString() + ".";
-    }
-    QPdfWriter writer(QString::fromStdString(to.string()));
+    const auto couldNotSave = [&](const std::string& reason) {
+        return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved: " + reason + ".";
+    };
+    // The PDF is written beside its destination and takes its place only when
+    // every page was written: a failed export leaves no partial file.
+    OutputFile out(to);
+    if (auto failure = out.open())
+        return couldNotSave(*failure);
+    QPdfWriter writer(&out.device());
     writer.setCreator(QStringLiteral("Velkin"));
     writer.setTitle(document.metaInformation(QTextDocument::DocumentTitle));
     // One unit is one point, so that sizes in the page's style carry over as they are.
@@ -171,10 +172,13 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
 
     QPainter painter;
     if (!painter.begin(&writer))
-        return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved.";
+        return couldNotSave("the PDF could not be started");
     for (int p = 0; p < pages; ++p) {
-        if (p > 0 && !writer.newPage())
-            break;
+        if (p > 0 && (!writer.newPage() || out.failed())) {
+            painter.end();
+            return couldNotSave(out.failed() ? "the disk refused the data"
+                                             : "page " + std::to_string(p + 1) + " could not be started");
+        }
         painter.save();
         // A border that sits on the boundary belongs to the next page: its
         // upper half must not show at the foot of this one.
@@ -183,8 +187,10 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         document.drawContents(&painter, clip);
         painter.restore();
     }
-    if (!painter.end())
-        return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved.";
+    if (!painter.end() || out.failed())
+        return couldNotSave(out.failed() ? "the disk refused the data" : "the PDF could not be finished");
+    if (auto failure = out.commit())
+        return couldNotSave(*failure);
     return std::nullopt;
 }
 

@@ -1,9 +1,10 @@
 #include "export/PictureFile.h"
 
+#include "editor/ImageCache.h"
+
 #include <QBuffer>
 #include <QImageReader>
 
-#include <fstream>
 
 namespace velkin::PictureFile {
 
@@ -26,24 +27,15 @@ QImage decode(const QByteArray& data)
 
 std::optional<Picture> read(const fs::path& path)
 {
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (ec || !fs::is_regular_file(status))
+    // Looked at before and after opening, never waited on: a FIFO, a device or
+    // a file swapped for one in between is no picture.
+    std::optional<QByteArray> data = ImageCache::readRegularFile(path.string(), (long long)maximumBytes);
+    if (!data || data->isEmpty())
         return std::nullopt;
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec || size == 0 || size > maximumBytes)
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    QByteArray data(qsizetype(size), Qt::Uninitialized);
-    in.read(data.data(), std::streamsize(size));
-    if (std::uintmax_t(in.gcount()) != size)
-        return std::nullopt;
-    QImage image = decode(data);
+    QImage image = decode(*data);
     if (image.isNull())
         return std::nullopt;
-    return Picture{std::move(data), std::move(image)};
+    return Picture{std::move(*data), std::move(image)};
 }
 
 } // namespace velkin::PictureFile
