@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QTextFrame>
@@ -86,6 +87,51 @@ void keepTablesTogether(QTextDocument& document, double pageHeight)
     }
 }
 
+// Qt's word wrapping measures an unbreakable stretch to its end for every line
+// it fills from it, so a stretch of n characters costs n squared. Inside a
+// stretch longer than this, an invisible break opportunity (a zero-width
+// space) stands after every few characters, and the lines fill as before.
+constexpr int kLongUnbreakable = 512;
+constexpr int kBreakEvery = 8;
+
+void breakLongStretches(QTextDocument& document)
+{
+    QTextCursor cursor(&document);
+    bool editing = false;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        if (text.size() <= kLongUnbreakable)
+            continue;
+        std::vector<int> inserts;
+        QTextBoundaryFinder lines(QTextBoundaryFinder::Line, text);
+        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+        int from = 0;
+        for (qsizetype to = lines.toNextBoundary(); to >= 0; from = int(to), to = lines.toNextBoundary()) {
+            if (to - from <= kLongUnbreakable)
+                continue;
+            graphemes.setPosition(from);
+            int count = 0;
+            for (qsizetype at = graphemes.toNextBoundary(); at >= 0 && at < to; at = graphemes.toNextBoundary())
+                if (++count % kBreakEvery == 0)
+                    inserts.push_back(int(at));
+        }
+        if (inserts.empty())
+            continue;
+        if (!editing) {
+            // One edit for all: the layout looks at the document once, afterwards.
+            cursor.beginEditBlock();
+            editing = true;
+        }
+        // From the end, so that the earlier positions stay where they are.
+        for (auto at = inserts.rbegin(); at != inserts.rend(); ++at) {
+            cursor.setPosition(block.position() + *at);
+            cursor.insertText(QString(QChar(0x200B)));
+        }
+    }
+    if (editing)
+        cursor.endEditBlock();
+}
+
 } // namespace
 
 void drawEmojiAsPictures(QTextDocument& document)
@@ -160,6 +206,8 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     const QRectF printable = writer.pageLayout().paintRect(QPageLayout::Point);
     const QSizeF page(printable.width(), printable.height());
 
+    document.setUndoRedoEnabled(false);
+    breakLongStretches(document);
     document.documentLayout()->setPaintDevice(&writer);
     // The layout must not keep the writer once it is gone.
     struct Detach {
