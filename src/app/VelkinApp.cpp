@@ -3,6 +3,9 @@
 #include "app/DocumentWindow.h"
 #include "app/MarkdownDocument.h"
 #include "app/OpenFromURL.h"
+#include "app/DesktopAppearance.h"
+#include "app/DesktopIdentity.h"
+#include "app/SingleInstance.h"
 #include "editor/MarkdownEditor.h"
 #include "app/VelkinCommands.h"
 #include "help/HelpWindow.h"
@@ -65,6 +68,14 @@ VelkinApp& VelkinApp::shared()
 
 int VelkinApp::run(const std::vector<std::string>& files)
 {
+    if (SingleInstance::handOver(files))
+        return 0;
+    SingleInstance::listen([this](const std::vector<std::string>& launched) {
+        if (openFiles(launched) == 0 && launched.empty())
+            newDocument();
+    });
+    DesktopIdentity::apply();
+    DesktopAppearance::follow();
     QApplication::setQuitOnLastWindowClosed(true);
     if (openFiles(files) == 0 && documentWindows().empty())
         newDocument();

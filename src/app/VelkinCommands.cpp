@@ -1,9 +1,11 @@
 #include "app/VelkinCommands.h"
 
+#include "app/AboutBox.h"
 #include "app/DocumentWindow.h"
 #include "app/EditorAction.h"
 #include "app/FocusedValues.h"
 #include "app/OpenFromURL.h"
+#include "app/Updater.h"
 #include "app/VelkinApp.h"
 #include "export/Export.h"
 #include "help/HelpWindow.h"
@@ -313,10 +315,20 @@ void VelkinCommands::buildHelp()
     QAction* helpItem = item(help_, toQString(LocalizedStrings::text(u"Velkin Help", u"Velkin Help")), "velkinHelp");
     helpItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Question));
     connect(helpItem, &QAction::triggered, this, [] { HelpWindow::show(); });
+    help_->addSeparator();
+    // Building the menus makes the update controller, whose updater starts with it.
+    UpdateController& updates = Updater::controller();
+    checkForUpdates_ = item(help_, localized(u"Check for Updates\u2026"), "checkForUpdates");
+    connect(checkForUpdates_, &QAction::triggered, this, [] { Updater::controller().checkForUpdates(); });
+    connect(&updates.updater(), &SoftwareUpdater::canCheckChanged, checkForUpdates_, &QAction::setEnabled);
+    QAction* about = item(help_, localized(u"About Velkin"), "aboutVelkin");
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, this, [this] { AboutBox::show(host_); });
 }
 
 void VelkinCommands::refresh()
 {
+    checkForUpdates_->setEnabled(Updater::controller().updater().canCheckForUpdates());
     FocusedValuePublisher* v = values();
     const bool present = v != nullptr;
     for (QAction* action : documentItems_)

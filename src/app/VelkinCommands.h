@@ -46,6 +46,8 @@ public:
     QMenu* fontMenu() const { return font_; }
     // The View menu's statistics line (shown only while the window has values).
     QAction* statisticsItem() const { return statistics_; }
+    // Help ▸ Check for Updates…, enabled while the updater can check.
+    QAction* checkForUpdatesItem() const { return checkForUpdates_; }
 
 private:
     QAction* item(QMenu* menu, const QString& title, const char* name);
@@ -68,6 +70,7 @@ private:
     QMenu* export_ = nullptr;
     QMenu* font_ = nullptr;
     QAction* statistics_ = nullptr;
+    QAction* checkForUpdates_ = nullptr;
     // Items enabled only while the window publishes its values.
     std::vector<QAction*> documentItems_;
     std::vector<QAction*> zoomItems_;
