@@ -2,7 +2,7 @@
 // long styled lines without a break, code spans, tall and wide tables, and
 // many shortcodes in one paragraph. Each family reports its fitted complexity.
 #include "export/Export.h"
-#include "export/PreviewRenderer.h"
+#include "export/PreviewRendererPage.h"
 #include "platform/text/Utf.h"
 
 #include <benchmark/benchmark.h>

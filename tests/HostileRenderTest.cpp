@@ -2,7 +2,7 @@
 // results must stay right (lines filled, text kept, rows drawn, every shortcode
 // collapsed) now that the work is linear. Speed itself is measured in bench/.
 #include "export/Export.h"
-#include "export/PreviewRenderer.h"
+#include "export/PreviewRendererPage.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/MarkdownStyler.h"
 #include "platform/layout/LayoutManager.h"

@@ -2,6 +2,7 @@
 
 #include "platform/OutputFile.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 
@@ -113,6 +114,18 @@ bool write(const QImage& image, const std::filesystem::path& path)
     if (file.open() || !image.save(&file.device(), "PNG"))
         return false;
     return !file.commit();
+}
+
+std::optional<QByteArray> encode(const QImage& image)
+{
+    if (image.isNull())
+        return std::nullopt;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG") || bytes.isEmpty())
+        return std::nullopt;
+    return bytes;
 }
 
 } // namespace velkin::PngWriter
