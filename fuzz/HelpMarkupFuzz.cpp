@@ -2,7 +2,7 @@
 // the decorative syntax from its styled text only ever removes characters.
 #include "FuzzInput.h"
 
-#include "export/PreviewRenderer.h"
+#include "export/PreviewRendererPage.h"
 #include "help/HelpMarkup.h"
 #include "help/HelpPage.h"
 #include "markdown/TableGrid.h"

@@ -3,11 +3,11 @@
 // restyle after typing, the HTML page and the grid round trip. Each must finish
 // with a sound result; this suite is meant for the sanitizer build, where any
 // memory fault or undefined behaviour on the way fails it.
-#include "editor/CodeBlockLayoutManager.h"
+#include "document/CodeBlockLayoutManager.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
 #include "export/MarkdownHTML.h"
-#include "export/PreviewRenderer.h"
+#include "export/PreviewRendererPage.h"
 #include "markdown/MarkdownStyler.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/ProseLines.h"
