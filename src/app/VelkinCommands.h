@@ -36,6 +36,7 @@ public:
     static double zoomedOut(double zoom);
 
     // The menus, by their place in the menu bar (for checks of their contents).
+    QMenu* fileMenu() const { return file_; }
     QMenu* helpMenu() const { return help_; }
     QMenu* insertMenu() const { return insert_; }
     QMenu* formatMenu() const { return format_; }
