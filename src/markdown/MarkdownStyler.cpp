@@ -67,7 +67,7 @@ void MarkdownStyler::apply(TextStorage& storage) const
         resetCell(r, storage);
 
     const bool anyTable = !tables.ranges().empty();
-    applyParagraphStyles(storage, [&](int index) { return anyTable && tables.contains(index); });
+    applyParagraphStyles(storage, tables.ranges());
 
     // Markers come in runs (brackets, destinations, pipes); a run of them in list
     // order sets one colour, so touching ones are applied together.

@@ -40,8 +40,10 @@ struct MarkdownStyler {
     void addTraits(bool bold, bool italic, Range range, AttributedString& storage) const;
 
     // ---- Paragraph styles ----
-    // Gives every paragraph whose start `skipping` refuses its spacing and indents.
-    void applyParagraphStyles(AttributedString& storage, const std::function<bool(int)>& skipping) const;
+    // Gives every paragraph its spacing and indents, leaving the grid cells `cells`
+    // (sorted, apart) alone: a paragraph starting in one is skipped, and cell text
+    // that an edit joined to a paragraph keeps its cell.
+    void applyParagraphStyles(AttributedString& storage, const std::vector<Range>& cells) const;
 
     // ---- Column alignment of tables shown as source ----
     struct TableCell {
