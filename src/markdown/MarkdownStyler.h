@@ -22,8 +22,11 @@ struct MarkdownStyler {
     // Body text: the base font, the text colour and the default paragraph style.
     Attributes baseAttributes() const;
 
-    // Restyles the whole storage from scratch.
-    void apply(TextStorage& storage) const;
+    // Restyles the whole storage from scratch. With `given`, references and
+    // footnotes resolve against those definitions (of a larger text the storage
+    // is a part of) instead of its own; `found` receives the definitions used.
+    void apply(TextStorage& storage, const MarkdownSyntax::Definitions* given = nullptr,
+               MarkdownSyntax::Definitions* found = nullptr) const;
 
     // The parts of `range` not covered by `ranges`, in ascending order; `range`
     // itself when `ranges` is empty.
