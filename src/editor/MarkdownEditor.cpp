@@ -43,10 +43,10 @@ bool sameRange(const std::optional<Range>& a, const std::optional<Range>& b)
 }
 
 // Whether a text holds a table grid: only then does writing it back need more than its characters.
-bool hasGrids(const AttributedString& storage)
+bool hasGrids(const AttributedString& storage, std::optional<Range> within = std::nullopt)
 {
     bool found = false;
-    storage.enumerateAttribute(AttributeKey::ParagraphStyle, {0, storage.length()},
+    storage.enumerateAttribute(AttributeKey::ParagraphStyle, within.value_or(Range{0, storage.length()}),
                                [&](const AttributeValue* value, Range) {
                                    if (found || !value)
                                        return;
@@ -155,6 +155,9 @@ struct MarkdownEditorCoordinator::Kept {
     MarkdownSyntax::Definitions definitions;
     std::vector<Range> definitionLines;
     bool definitionsTouched = false;
+    // Whether the text holds a grid, while known: only an edit from outside the
+    // restyle, or text typed into a cell, can make one.
+    std::optional<bool> grids;
 
     // Where a position before an edit lies after it.
     static int map(int p, const TextStorage::Edit& e)
@@ -171,8 +174,11 @@ struct MarkdownEditorCoordinator::Kept {
             return;
         if (!e.charactersChanged) {
             dirty = dirty ? unionRange(*dirty, e.range) : e.range;
+            grids.reset();
             return;
         }
+        if (grids == false && e.range.length > 0 && storage && hasGrids(*storage, e.range))
+            grids = true;
         dirty = dirty ? unionRange(Range::fromTo(map(dirty->location, e), map(dirty->end(), e)), e.range) : e.range;
         selection = Range::fromTo(map(selection.location, e), map(selection.end(), e));
         const int oldEnd = e.range.end() - e.delta;
@@ -212,8 +218,16 @@ void MarkdownEditorCoordinator::textDidChange(TextView& view)
     TextStorage* storage = view.textStorage();
     if (!storage)
         return;
-    if (parent.text.set)
-        parent.text.set(markdownOf(*storage));
+    if (parent.text.set) {
+        // Known to hold no grid, the text is written back as it stands.
+        if (kept_ && kept_->valid && kept_->storage == storage) {
+            if (!kept_->grids)
+                kept_->grids = hasGrids(*storage);
+            parent.text.set(*kept_->grids ? TableGrid::serialize(*storage) : storage->string());
+        } else {
+            parent.text.set(markdownOf(*storage));
+        }
+    }
     restyleChanges(view);
 }
 
