@@ -1,10 +1,11 @@
 #pragma once
-// UTF-16 text with attribute runs. Set, add and remove over a range cost
-// O(log n + runs touched); equal neighbouring runs are merged.
+// UTF-16 text with attribute runs. Runs sit in one flat array sorted by start:
+// finding a run is a binary search, and an edit moves the later runs' starts in
+// one tight pass over plain integers; equal neighbouring runs are merged.
 #include "platform/attributed/Attributes.h"
 
 #include <functional>
-#include <map>
+#include <vector>
 
 namespace velkin {
 
@@ -69,25 +70,24 @@ protected:
     virtual void edited(bool charactersChanged, Range range, int delta);
 
 private:
-    // A run's start. Edits move every later run by the same amount, which keeps
-    // their order, so the starts are moved in place instead of re-keyed.
-    struct RunStart {
-        mutable int value;
-        RunStart(int v) : value(v) {}
-        operator int() const { return value; }
+    struct Run {
+        int start;
+        AttributesPtr attributes;
     };
-    using Runs = std::map<RunStart, AttributesPtr, std::less<>>;
 
     Range clamp(Range range) const;
-    int runEnd(Runs::const_iterator it) const;
-    Runs::const_iterator runAt(int index) const;
+    int runEnd(size_t i) const;
+    // The run holding `index` (runs must not be empty).
+    size_t runAt(int index) const;
+    // The first run starting at or after `index`.
+    size_t firstRunFrom(int index) const;
     void splitAt(int index);
     void shiftRuns(int from, int delta);
     void mergeRuns(int from, int to);
     template <class F> void modifyRuns(Range range, F transform);
 
     U16String text_;
-    Runs runs_;  // run start -> attributes; covers [0, length) without gaps
+    std::vector<Run> runs_;  // sorted by start; covers [0, length) without gaps
 };
 
 // Raises the minimum line height to at least `height` over `range`, each
