@@ -19,6 +19,43 @@ bool sameAttributes(const AttributesPtr& a, const AttributesPtr& b)
 
 } // namespace
 
+void AttributedString::RunArray::moveGap(size_t at)
+{
+    if (at < gapAt_)
+        std::move_backward(runs_.begin() + std::ptrdiff_t(at), runs_.begin() + std::ptrdiff_t(gapAt_),
+                           runs_.begin() + std::ptrdiff_t(gapAt_ + gap_));
+    else if (at > gapAt_)
+        std::move(runs_.begin() + std::ptrdiff_t(gapAt_ + gap_), runs_.begin() + std::ptrdiff_t(at + gap_),
+                  runs_.begin() + std::ptrdiff_t(gapAt_));
+    gapAt_ = at;
+}
+
+void AttributedString::RunArray::insert(size_t at, Run run)
+{
+    if (gap_ == 0) {
+        // Grows by half again, the new room becoming the gap at the end.
+        moveGap(size());
+        const size_t room = std::max<size_t>(16, runs_.size() / 2);
+        runs_.resize(runs_.size() + room);
+        gap_ = room;
+    }
+    moveGap(at);
+    runs_[gapAt_] = std::move(run);
+    ++gapAt_;
+    --gap_;
+}
+
+void AttributedString::RunArray::erase(size_t from, size_t to)
+{
+    if (to <= from)
+        return;
+    moveGap(to);
+    for (size_t i = from; i < to; ++i)
+        runs_[i].attributes.reset();
+    gapAt_ = from;
+    gap_ += to - from;
+}
+
 AttributedString::AttributedString(U16String text, const Attributes& attributes)
     : text_(std::move(text))
 {
@@ -41,14 +78,21 @@ int AttributedString::runEnd(size_t i) const
 
 size_t AttributedString::runAt(int index) const
 {
-    auto it = std::upper_bound(runs_.begin(), runs_.end(), index, [](int i, const Run& r) { return i < r.start; });
-    return it == runs_.begin() ? 0 : size_t(std::prev(it) - runs_.begin());
+    const size_t first = firstRunFrom(index + 1);
+    return first == 0 ? 0 : first - 1;
 }
 
 size_t AttributedString::firstRunFrom(int index) const
 {
-    return size_t(std::lower_bound(runs_.begin(), runs_.end(), index, [](const Run& r, int i) { return r.start < i; })
-                  - runs_.begin());
+    size_t low = 0, high = runs_.size();
+    while (low < high) {
+        const size_t mid = (low + high) / 2;
+        if (runs_[mid].start < index)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
 }
 
 const Attributes& AttributedString::attributes(int index, Range* effective) const
@@ -170,7 +214,7 @@ void AttributedString::splitAt(int index)
         return;
     const size_t i = runAt(index);
     if (runs_[i].start != index)
-        runs_.insert(runs_.begin() + std::ptrdiff_t(i + 1), Run{index, runs_[i].attributes});
+        runs_.insert(i + 1, Run{index, runs_[i].attributes});
 }
 
 void AttributedString::mergeRuns(int from, int to)
@@ -194,8 +238,7 @@ void AttributedString::mergeRuns(int from, int to)
     }
     if (kept + 1 == j)
         return;
-    runs_.erase(std::move(runs_.begin() + std::ptrdiff_t(j), runs_.end(), runs_.begin() + std::ptrdiff_t(kept + 1)),
-                runs_.end());
+    runs_.erase(kept + 1, j);
 }
 
 template <class F> void AttributedString::modifyRuns(Range range, F transform)
@@ -233,7 +276,7 @@ void AttributedString::setAttributes(const Attributes& attributes, Range range)
     const size_t first = firstRunFrom(range.location);
     const size_t last = firstRunFrom(range.end());
     runs_[first].attributes = attributes.empty() ? emptyAttributes() : std::make_shared<const Attributes>(attributes);
-    runs_.erase(runs_.begin() + std::ptrdiff_t(first + 1), runs_.begin() + std::ptrdiff_t(last));
+    runs_.erase(first + 1, last);
     mergeRuns(range.location, range.end());
     edited(false, range, 0);
 }
@@ -275,8 +318,7 @@ void AttributedString::replaceCharacters(Range range, const AttributedString& re
     if (range.length > 0) {
         splitAt(range.location);
         splitAt(range.end());
-        runs_.erase(runs_.begin() + std::ptrdiff_t(firstRunFrom(range.location)),
-                    runs_.begin() + std::ptrdiff_t(firstRunFrom(range.end())));
+        runs_.erase(firstRunFrom(range.location), firstRunFrom(range.end()));
         text_.erase(size_t(range.location), size_t(range.length));
         shiftRuns(range.end(), -range.length);
     }
@@ -287,13 +329,11 @@ void AttributedString::replaceCharacters(Range range, const AttributedString& re
             splitAt(at);
         text_.insert(size_t(at), replacement.text_);
         shiftRuns(at, added);
-        const size_t where = firstRunFrom(at);
-        std::vector<Run> inserted;
+        size_t where = firstRunFrom(at);
         if (replacement.runs_.empty())
-            inserted.push_back({at, emptyAttributes()});
-        for (const Run& run : replacement.runs_)
-            inserted.push_back({at + run.start, run.attributes});
-        runs_.insert(runs_.begin() + std::ptrdiff_t(where), inserted.begin(), inserted.end());
+            runs_.insert(where, {at, emptyAttributes()});
+        for (size_t i = 0; i < replacement.runs_.size(); ++i)
+            runs_.insert(where++, {at + replacement.runs_[i].start, replacement.runs_[i].attributes});
     }
     if (!text_.empty() && (runs_.empty() || runs_.front().start != 0)) {
         // Only reachable when everything before the first run was removed.
