@@ -5,11 +5,11 @@
 #include "editor/EmojiCompletionPicker.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/ColorSwatch.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/TableGrid.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
@@ -497,6 +497,17 @@ TEST(EditorTables, HeaderRowRefusesRowCommandsAndOneColumnRefusesDeletion)
     EXPECT_EQ(*e.document, u"| A |\n| :--- |\n| 1 |");
 }
 
+TEST(EditorTables, TableActionsAtTheEndOfTheFileKeepItsFinalLineFeed)
+{
+    Editor e(u"intro\n\n| A |\n| - |\n| 1 |\n");
+    e.caretAt(u"1");
+    e.view().mdTableInsertRowBelow(nullptr);
+    EXPECT_EQ(*e.document, u"intro\n\n| A |\n| --- |\n| 1 |\n|  |\n");
+    e.caretAt(u"A");
+    e.view().mdTableInsertColumnRight(nullptr);
+    EXPECT_EQ(*e.document, u"intro\n\n| A |  |\n| --- | --- |\n| 1 |  |\n|  |  |\n");
+}
+
 TEST(EditorTables, AnImageFromACellGoesAfterTheGrid)
 {
     Editor e(u"| A |\n| --- |\n| 1 |\n\nafter");
@@ -512,7 +523,7 @@ TEST(EditorTables, TwoGridsAreToldApart)
     Editor e(u"");
     // Two grids one after another, with nothing between them.
     auto grid = [](const char16_t* header, const char16_t* cell) {
-        TableGrid::Parsed table;
+        PipeTable::Parsed table;
         table.header = {header};
         table.alignments = {TextAlignment::Natural};
         table.rows = {{cell}};

@@ -67,7 +67,7 @@ public:
     // The table grid at the caret.
     struct Grid {
         Range range;             // the whole grid in the storage
-        TableGrid::Parsed table;
+        PipeTable::Parsed table;
         int row = 0;             // 0 the header row, i + 1 body row i
         int column = 0;
     };
@@ -192,8 +192,11 @@ private:
     bool joinsGridParagraphs(const TextCommand& command) const;
     // The index of the character whose glyph is nearest a container point, clamped to the text.
     std::optional<int> characterAt(QPointF containerPoint);
-    void insertGrid(const TableGrid::Parsed& table);
-    void replaceGrid(Range range, const TableGrid::Parsed& table);
+    // The run under `key` on the clicked line whose mark's box (from `boxOf(mark, layout, glyphs)`) holds the point.
+    template <class Mark, class BoxOf>
+    std::optional<Range> markRunAt(QPointF containerPoint, AttributeKey key, BoxOf boxOf);
+    void insertGrid(const PipeTable::Parsed& table);
+    void replaceGrid(Range range, const PipeTable::Parsed& table);
     ImageDrop refuse(const std::optional<Url>& documentURL);
     template <class Edit> void applyCommand(Edit command);
     void applyAtGridEnd(const std::function<std::optional<TextEdit>(U16View, Range)>& command);

@@ -1,8 +1,8 @@
 // The editor actions of the text view: formatting commands, insertions, the
 // table grid commands and the table context menu, and export.
+#include "editor/ExportPanel.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
-#include "export/Export.h"
 #include "markdown/TableGrid.h"
 #include "platform/strings/LocalizedStrings.h"
 
@@ -26,9 +26,9 @@ int menuTagOf(const ActionSender* sender)
     return sender && sender->kind == ActionSender::Kind::menuItem ? sender->tag : 0;
 }
 
-TableGrid::Parsed emptyTable(int columns, int rows)
+PipeTable::Parsed emptyTable(int columns, int rows)
 {
-    TableGrid::Parsed table;
+    PipeTable::Parsed table;
     table.header.assign(size_t(columns), U16String());
     table.alignments.assign(size_t(columns), TextAlignment::Natural);
     for (int r = 1; r < rows; ++r)
@@ -64,7 +64,7 @@ void MarkdownTextView::mdExport(const ActionSender* sender)
     std::optional<std::filesystem::path> document;
     if (const std::optional<Url> url = documentURL())
         document = std::filesystem::path(url->path());
-    Export::present(*format, markdown, document, fontFamily, isInWindow() ? window() : nullptr);
+    ExportPanel::present(*format, markdown, document, fontFamily, isInWindow() ? window() : nullptr);
 }
 
 void MarkdownTextView::mdApplyHeading(const ActionSender* sender)
@@ -128,7 +128,7 @@ void MarkdownTextView::mdInsertTable(const ActionSender*)
 {
     if (currentGrid())
         return;
-    TableGrid::Parsed table;
+    PipeTable::Parsed table;
     table.header = {u"Column 1", u"Column 2"};
     table.alignments = {TextAlignment::Natural, TextAlignment::Natural};
     table.rows = {{U16String(), U16String()}};
@@ -157,7 +157,7 @@ void MarkdownTextView::mdTableAddRow(const ActionSender*)
 void MarkdownTextView::mdTableAddColumn(const ActionSender*)
 {
     if (auto grid = currentGrid())
-        replaceGrid(grid->range, TableGrid::insertingColumn(grid->table, grid->table.columnCount()));
+        replaceGrid(grid->range, PipeTable::insertingColumn(grid->table, grid->table.columnCount()));
 }
 
 void MarkdownTextView::mdTableAlign(const ActionSender* sender)
@@ -178,7 +178,7 @@ void MarkdownTextView::mdTableInsertRowAbove(const ActionSender*)
 {
     if (auto grid = currentGrid()) {
         const int index = std::min(int(grid->table.rows.size()), std::max(grid->row - 1, 0));
-        replaceGrid(grid->range, TableGrid::insertingRow(grid->table, index));
+        replaceGrid(grid->range, PipeTable::insertingRow(grid->table, index));
     }
 }
 
@@ -186,33 +186,33 @@ void MarkdownTextView::mdTableInsertRowBelow(const ActionSender*)
 {
     if (auto grid = currentGrid()) {
         const int index = std::min(int(grid->table.rows.size()), std::max(grid->row, 0));
-        replaceGrid(grid->range, TableGrid::insertingRow(grid->table, index));
+        replaceGrid(grid->range, PipeTable::insertingRow(grid->table, index));
     }
 }
 
 void MarkdownTextView::mdTableInsertColumnLeft(const ActionSender*)
 {
     if (auto grid = currentGrid())
-        replaceGrid(grid->range, TableGrid::insertingColumn(grid->table, grid->column));
+        replaceGrid(grid->range, PipeTable::insertingColumn(grid->table, grid->column));
 }
 
 void MarkdownTextView::mdTableInsertColumnRight(const ActionSender*)
 {
     if (auto grid = currentGrid())
-        replaceGrid(grid->range, TableGrid::insertingColumn(grid->table, grid->column + 1));
+        replaceGrid(grid->range, PipeTable::insertingColumn(grid->table, grid->column + 1));
 }
 
 void MarkdownTextView::mdTableDeleteRow(const ActionSender*)
 {
     if (auto grid = currentGrid())
-        if (auto table = TableGrid::deletingRow(grid->table, grid->row - 1))
+        if (auto table = PipeTable::deletingRow(grid->table, grid->row - 1))
             replaceGrid(grid->range, *table);
 }
 
 void MarkdownTextView::mdTableDeleteColumn(const ActionSender*)
 {
     if (auto grid = currentGrid())
-        if (auto table = TableGrid::deletingColumn(grid->table, grid->column))
+        if (auto table = PipeTable::deletingColumn(grid->table, grid->column))
             replaceGrid(grid->range, *table);
 }
 
@@ -250,7 +250,7 @@ VELKIN_MENU_ACTION(mdTableDeleteColumn)
 
 // ---- Grids ----
 
-void MarkdownTextView::insertGrid(const TableGrid::Parsed& table)
+void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
 {
     TextStorage* storage = textStorage();
     if (!storage)
@@ -268,9 +268,11 @@ void MarkdownTextView::insertGrid(const TableGrid::Parsed& table)
         scrollRangeToVisible(selectedRange());
 }
 
-void MarkdownTextView::replaceGrid(Range range, const TableGrid::Parsed& table)
+void MarkdownTextView::replaceGrid(Range range, const PipeTable::Parsed& table)
 {
-    const AttributedString grid = TableGrid::attributed(table, gridBaseSize);
+    const TextTableBlock* replaced = tableBlock(range.location);
+    const AttributedString grid =
+        TableGrid::attributedReplacing(table, gridBaseSize, replaced ? replaced->table().get() : nullptr);
     if (replaceText(range, grid, Range{range.location + 1, 0}))
         scrollRangeToVisible(selectedRange());
 }

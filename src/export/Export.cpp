@@ -1,22 +1,18 @@
 #include "export/Export.h"
 
-#include "export/PDFPage.h"
 #include "export/PageImport.h"
-#include "export/PictureFile.h"
-#include "export/RichTextWriter.h"
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
+#include "platform/OutputFile.h"
+#include "platform/richtext/PDFPage.h"
+#include "platform/richtext/RichTextImport.h"
+#include "platform/richtext/RichTextWriter.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QTextDocument>
-#include <QTextFrame>
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 
 namespace velkin {
 
@@ -132,18 +128,16 @@ std::string utf8(U16View text)
     return out;
 }
 
+// The whole file or none: a failed write leaves an existing file as it was.
 std::optional<std::string> writeBytes(const fs::path& to, const char* data, size_t size)
 {
-    std::error_code ec;
-    if (fs::is_directory(to, ec))
-        return couldNotSave(to, "a folder has that name");
-    std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return couldNotSave(to, std::strerror(errno));
-    out.write(data, std::streamsize(size));
-    out.close();
-    if (!out)
+    OutputFile out(to);
+    if (auto failure = out.open())
+        return couldNotSave(to, *failure);
+    if (out.device().write(data, qint64(size)) != qint64(size) || out.failed())
         return couldNotSave(to, "the disk refused the data");
+    if (auto failure = out.commit())
+        return couldNotSave(to, *failure);
     return std::nullopt;
 }
 
@@ -159,32 +153,7 @@ std::unique_ptr<QTextDocument> importFitted(U16View page)
 
 void fitPictures(QTextDocument& document)
 {
-    struct Picture {
-        int position;
-        QTextImageFormat format;
-    };
-    std::vector<Picture> pictures;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            if (fragment.isValid() && fragment.charFormat().isImageFormat())
-                for (int i = 0; i < fragment.length(); ++i)
-                    pictures.push_back({fragment.position() + i, fragment.charFormat().toImageFormat()});
-        }
-    QTextCursor cursor(&document);
-    for (Picture& picture : pictures) {
-        const QVariant resource = document.resource(QTextDocument::ImageResource, QUrl(picture.format.name()));
-        const QImage image = resource.value<QImage>();
-        // An attachment without a decodable picture is left as it is.
-        if (image.isNull())
-            continue;
-        const QSizeF size = ImageBlock::displaySize(&image, 468);
-        picture.format.setWidth(size.width());
-        picture.format.setHeight(size.height());
-        cursor.setPosition(picture.position);
-        cursor.setPosition(picture.position + 1, QTextCursor::KeepAnchor);
-        cursor.setCharFormat(picture.format);
-    }
+    RichTextImport::resizePictures(document, [](const QImage& image) { return ImageBlock::displaySize(&image, 468); });
 }
 
 std::optional<QByteArray> richText(U16View page, std::string* error)

@@ -1,0 +1,33 @@
+#pragma once
+// Reading pictures that a document refers to, safely: only regular files of a
+// bounded size whose bytes decode as an image are taken.
+#include <QByteArray>
+#include <QImage>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace velkin::PictureFile {
+
+// Files larger than this are never read.
+inline constexpr std::uintmax_t maximumBytes = 50u * 1024u * 1024u;
+
+struct Picture {
+    QByteArray data;
+    QImage image;
+};
+
+// The file's bytes and decoded image; nothing for anything that is not a
+// readable regular file of at most maximumBytes that decodes as an image.
+std::optional<Picture> read(const std::filesystem::path& path);
+
+// The whole contents of a regular file of at most `limit` bytes; nothing for a
+// missing or unreadable file, a folder, FIFO, socket or device (looked at
+// before and after opening, never waited on), or a larger file.
+std::optional<QByteArray> readRegularFile(const std::string& path, long long limit);
+
+// The decoded image of bytes of at most maximumBytes, or a null image.
+QImage decode(const QByteArray& data);
+
+} // namespace velkin::PictureFile
