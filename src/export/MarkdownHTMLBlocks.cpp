@@ -273,7 +273,7 @@ U16String Renderer::renderChild(U16String text) const
 
 bool Renderer::renderPlainLine(U16View text, bool tight, U16String& out) const
 {
-    if (text.empty() || TextOps::find(text, u'\n') >= 0)
+    if (text.empty() || TextOps::containsUnit(text, u'\n'))
         return false;
     if (text.back() == u'\r')
         text.remove_suffix(1);

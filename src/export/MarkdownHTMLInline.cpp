@@ -132,7 +132,7 @@ public:
                 images = images || spans_[k].token.is(MarkdownToken::Kind::image);
             }
         }
-        if (TextOps::find(fragment, u'\n') >= 0)
+        if (TextOps::containsUnit(fragment, u'\n'))
             for (const Regex::Match& m : hardBreakRegex().matches(fragment))
                 holes_.push_back({m.range(), u"<br>"});
         std::stable_sort(holes_.begin(), holes_.end(),
