@@ -127,7 +127,7 @@ public:
             else
                 content.push_back(int(k));
         }
-        if (TextOps::find(fragment, u'\n') >= 0)
+        if (TextOps::containsUnit(fragment, u'\n'))
             findHardBreaks();
         std::stable_sort(holes_.begin(), holes_.end(),
                          [](const Hole& a, const Hole& b) { return a.range.location < b.range.location; });

@@ -51,9 +51,12 @@ CodeTokens tokens(U16View code)
 
 std::optional<CodeTokens> fenced(U16View code, U16View language)
 {
-    if (CodeHighlighter::canonicalName(language) == u"markdown")
+    std::optional<CodeTokens> out = CodeHighlighter::tokens(code, language);
+    // The highlighter knows "markdown" but leaves its tokens to this layer; the
+    // name is looked up again only for the few blocks that come back empty.
+    if (out && out->empty() && CodeHighlighter::canonicalName(language) == u"markdown")
         return tokens(code);
-    return CodeHighlighter::tokens(code, language);
+    return out;
 }
 
 } // namespace velkin::MarkdownCodeTokens

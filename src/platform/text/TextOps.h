@@ -32,6 +32,8 @@ bool equalsIgnoringAsciiCase(U16View a, U16View b);
 int find(U16View text, U16View needle, int from = 0);
 int find(U16View text, char16_t c, int from = 0);
 bool contains(U16View text, U16View needle);
+// Whether the text holds the unit c; quicker than find on long texts.
+bool containsUnit(U16View text, char16_t c);
 // Replaces every occurrence of `from` with `to`.
 U16String replacingAll(U16View text, U16View from, U16View to);
 // The pieces (strings or views) with the separator between each two.
