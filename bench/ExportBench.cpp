@@ -1,12 +1,17 @@
+// The HTML page of real documents, and of hostile inputs whose cost must grow
+// linearly with their size (each family reports its complexity fit).
 #include "export/MarkdownHTML.h"
 #include "platform/text/Utf.h"
 
 #include <benchmark/benchmark.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace {
+
+using velkin::U16String;
 
 velkin::U16String readDocument(const char* path)
 {
@@ -19,6 +24,10 @@ velkin::U16String readDocument(const char* path)
 void BM_HTMLPage_Changelog(benchmark::State& state)
 {
     const auto text = readDocument("/usr/share/doc/nodejs/changelogs/CHANGELOG_V12.md");
+    if (text.empty()) {
+        state.SkipWithError("the nodejs changelog is not installed");
+        return;
+    }
     for (auto _ : state)
         benchmark::DoNotOptimize(velkin::MarkdownHTML::document(text));
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size() * 2));
@@ -28,10 +37,222 @@ BENCHMARK(BM_HTMLPage_Changelog)->Unit(benchmark::kMillisecond);
 void BM_HTMLPage_FileSystemDocs(benchmark::State& state)
 {
     const auto text = readDocument("/usr/share/doc/nodejs/api/fs.md");
+    if (text.empty()) {
+        state.SkipWithError("the nodejs api docs are not installed");
+        return;
+    }
     for (auto _ : state)
         benchmark::DoNotOptimize(velkin::MarkdownHTML::document(text));
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size() * 2));
 }
 BENCHMARK(BM_HTMLPage_FileSystemDocs)->Unit(benchmark::kMillisecond);
 
+// ---- Hostile inputs: n is the input's length in UTF-16 units ----
+
+U16String repeated(std::u16string_view piece, size_t units)
+{
+    U16String out;
+    out.reserve(units + piece.size());
+    while (out.size() < units)
+        out += piece;
+    return out;
+}
+
+void page(benchmark::State& state, const std::function<U16String(size_t)>& make)
+{
+    const U16String text = make(size_t(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(velkin::MarkdownHTML::body(text));
+    state.SetComplexityN(int64_t(text.size()));
+}
+
+#define HOSTILE_FAMILY(name)                                                                                    \
+    BENCHMARK(name)->RangeMultiplier(4)->Range(1 << 12, 1 << 18)->Unit(benchmark::kMillisecond)->Complexity()
+
+// Emphasis delimiters that all pair up with one another.
+void BM_HTMLHostile_StarUnderscore(benchmark::State& state)
+{
+    page(state, [](size_t n) { return repeated(u"*_", n); });
+}
+HOSTILE_FAMILY(BM_HTMLHostile_StarUnderscore);
+
+// One line of would-be definition markers.
+void BM_HTMLHostile_BracketColon(benchmark::State& state)
+{
+    page(state, [](size_t n) { return u"x" + repeated(u"]:", n); });
+}
+HOSTILE_FAMILY(BM_HTMLHostile_BracketColon);
+
+// Lines of 5,000 unclosed image openers.
+void BM_HTMLHostile_ImageOpeners(benchmark::State& state)
+{
+    page(state, [](size_t n) {
+        const U16String line = repeated(u"![", 10000) + u"\n";
+        return repeated(line, n);
+    });
+}
+HOSTILE_FAMILY(BM_HTMLHostile_ImageOpeners);
+
+// One long line of image openers.
+void BM_HTMLHostile_ImageOpenerLine(benchmark::State& state)
+{
+    page(state, [](size_t n) { return repeated(u"![", n); });
+}
+HOSTILE_FAMILY(BM_HTMLHostile_ImageOpenerLine);
+
+// A line "x", then paragraphs of 10,000 spaces ended by paragraph separators.
+void BM_HTMLHostile_SpaceParagraphs(benchmark::State& state)
+{
+    page(state, [](size_t n) {
+        const U16String paragraph = U16String(10000, u' ') + u"\u2029\u2029";
+        return u"x\n" + repeated(paragraph, n);
+    });
+}
+HOSTILE_FAMILY(BM_HTMLHostile_SpaceParagraphs);
+
+// Lines with a long run of spaces inside them: no hard break, but a tempting run.
+void BM_HTMLHostile_InnerSpaces(benchmark::State& state)
+{
+    page(state, [](size_t n) { return repeated(u"x" + U16String(10000, u' ') + u"y\n", n); });
+}
+HOSTILE_FAMILY(BM_HTMLHostile_InnerSpaces);
+
+// Quote markers, each on a line of its own ended by a line separator or a carriage return.
+void BM_HTMLHostile_QuoteMarkersLineSeparator(benchmark::State& state)
+{
+    page(state, [](size_t n) { return repeated(u">\u2028", n); });
+}
+HOSTILE_FAMILY(BM_HTMLHostile_QuoteMarkersLineSeparator);
+
+void BM_HTMLHostile_QuoteMarkersCarriageReturn(benchmark::State& state)
+{
+    page(state, [](size_t n) { return repeated(u">\r", n); });
+}
+HOSTILE_FAMILY(BM_HTMLHostile_QuoteMarkersCarriageReturn);
+
+// A table whose every row looks like its delimiter row.
+void BM_HTMLHostile_DelimiterRows(benchmark::State& state)
+{
+    page(state, [](size_t n) { return u"| a | b |\n" + repeated(u"| - | - |\n", n); });
+}
+HOSTILE_FAMILY(BM_HTMLHostile_DelimiterRows);
+
+// Code spans whose backtick runs differ in length.
+void BM_HTMLHostile_BacktickRuns(benchmark::State& state)
+{
+    page(state, [](size_t n) { return repeated(u"`a``b ", n); });
+}
+HOSTILE_FAMILY(BM_HTMLHostile_BacktickRuns);
+
 } // namespace
+
+#ifdef VELKIN_BENCH_OTHER_RENDERERS
+#include <cmark-gfm-core-extensions.h>
+#include <cmark-gfm.h>
+#include <md4c-html.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+const char* const changelogPath = "/usr/share/doc/nodejs/changelogs/CHANGELOG_V12.md";
+
+std::string readBytes(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void appendOutput(const MD_CHAR* text, MD_SIZE size, void* out)
+{
+    static_cast<std::string*>(out)->append(text, size);
+}
+
+std::string md4cPage(const std::string& markdown)
+{
+    std::string out;
+    out.reserve(markdown.size() * 2);
+    md_html(markdown.data(), MD_SIZE(markdown.size()), appendOutput, &out, MD_DIALECT_GITHUB, 0);
+    return out;
+}
+
+std::string cmarkPage(const std::string& markdown)
+{
+    cmark_gfm_core_extensions_ensure_registered();
+    cmark_parser* parser = cmark_parser_new(CMARK_OPT_DEFAULT);
+    for (const char* name : {"table", "strikethrough", "autolink", "tasklist"})
+        if (cmark_syntax_extension* extension = cmark_find_syntax_extension(name))
+            cmark_parser_attach_syntax_extension(parser, extension);
+    cmark_parser_feed(parser, markdown.data(), markdown.size());
+    cmark_node* document = cmark_parser_finish(parser);
+    char* html = cmark_render_html(document, CMARK_OPT_DEFAULT, cmark_parser_get_syntax_extensions(parser));
+    std::string out(html);
+    std::free(html);
+    cmark_node_free(document);
+    cmark_parser_free(parser);
+    return out;
+}
+
+void BM_HTMLPage_Changelog_Md4c(benchmark::State& state)
+{
+    const std::string bytes = readBytes(changelogPath);
+    if (bytes.empty()) {
+        state.SkipWithError("the nodejs changelog is not installed");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(md4cPage(bytes));
+}
+BENCHMARK(BM_HTMLPage_Changelog_Md4c)->Unit(benchmark::kMillisecond);
+
+void BM_HTMLPage_Changelog_CmarkGfm(benchmark::State& state)
+{
+    const std::string bytes = readBytes(changelogPath);
+    if (bytes.empty()) {
+        state.SkipWithError("the nodejs changelog is not installed");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(cmarkPage(bytes));
+}
+BENCHMARK(BM_HTMLPage_Changelog_CmarkGfm)->Unit(benchmark::kMillisecond);
+
+// Our page and the two others, interleaved in every iteration so that they
+// share the machine's state; the counters are the ratios of our time to theirs.
+void BM_HTMLPage_Changelog_Ratios(benchmark::State& state)
+{
+    const std::string bytes = readBytes(changelogPath);
+    if (bytes.empty()) {
+        state.SkipWithError("the nodejs changelog is not installed");
+        return;
+    }
+    const U16String text = velkin::u16(bytes);
+    using Clock = std::chrono::steady_clock;
+    double ours = 0, md4c = 0, cmark = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        benchmark::DoNotOptimize(velkin::MarkdownHTML::document(text));
+        const auto t1 = Clock::now();
+        benchmark::DoNotOptimize(md4cPage(bytes));
+        const auto t2 = Clock::now();
+        benchmark::DoNotOptimize(cmarkPage(bytes));
+        const auto t3 = Clock::now();
+        ours += std::chrono::duration<double>(t1 - t0).count();
+        md4c += std::chrono::duration<double>(t2 - t1).count();
+        cmark += std::chrono::duration<double>(t3 - t2).count();
+    }
+    const double n = double(state.iterations());
+    state.counters["ours_ms"] = ours / n * 1e3;
+    state.counters["md4c_ms"] = md4c / n * 1e3;
+    state.counters["cmark_gfm_ms"] = cmark / n * 1e3;
+    state.counters["vs_md4c"] = ours / md4c;
+    state.counters["vs_cmark_gfm"] = ours / cmark;
+}
+BENCHMARK(BM_HTMLPage_Changelog_Ratios)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+} // namespace
+#endif

@@ -1,8 +1,11 @@
 #include "export/MarkdownHTML.h"
+#include "markdown/EmojiShortcode.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 using namespace velkin;
 
@@ -53,6 +56,27 @@ TEST(MarkdownHTMLInline, ShortcodesBecomeEmojiOutsideCode)
     EXPECT_EQ(inlineHTML(u"a:rocket:b"), "a:rocket:b");
 }
 
+TEST(MarkdownHTMLInline, ShortcodeFinderAgreesWithThePattern)
+{
+    std::mt19937 rng(31);
+    static const std::vector<U16String> pieces = {u":", u"::", u"a", u"Z", u"9", u"_", u"-", u"+", u" ", u"é",
+                                                  u"rocket", u"\n", u"`", u"x_y", u"tada", u"\u00a0"};
+    std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+    for (int round = 0; round < 20000; ++round) {
+        U16String text;
+        const int parts = 1 + int(rng() % 14);
+        for (int i = 0; i < parts; ++i)
+            text += pieces[pick(rng)];
+        // Now and then a name at the length limit or just past it.
+        if (round % 50 == 0)
+            text += u":" + U16String(size_t(47 + round % 3), u'n') + u":";
+        std::vector<Range> expected;
+        for (const Regex::Match& m : EmojiShortcode::shortcodeRegex().matches(text))
+            expected.push_back(m.range());
+        ASSERT_EQ(MarkdownHTML::shortcodeRanges(text), expected) << u8(text);
+    }
+}
+
 TEST(MarkdownHTMLInline, ColourLiteralGetsItsSwatch)
 {
     EXPECT_EQ(inlineHTML(u"`#f80`"), "<code><span class=\"swatch\" style=\"color:#ff8800\">&#9632;</span>#f80</code>");
@@ -72,6 +96,15 @@ TEST(MarkdownHTMLInline, Links)
     EXPECT_EQ(inlineHTML(u"[**x**](y)"), "<a href=\"y\">**x**</a>");
 }
 
+TEST(MarkdownHTMLInline, CodeInsideALinksText)
+{
+    EXPECT_EQ(inlineHTML(u"[`abc`](https://x.y/z)"), "<a href=\"https://x.y/z\"><code>abc</code></a>");
+    EXPECT_EQ(inlineHTML(u"see [the `fs` module](fs.md)."), "see <a href=\"fs.md\">the <code>fs</code> module</a>.");
+    EXPECT_EQ(inlineHTML(u"[a\\*b](t)"), "<a href=\"t\">a*b</a>");
+    // A code span over the link's own brackets keeps it from being a link.
+    EXPECT_EQ(inlineHTML(u"`[a`](b)"), "<code>[a</code>](b)");
+}
+
 TEST(MarkdownHTMLInline, ScriptAddressesLoseTheirLink)
 {
     EXPECT_EQ(inlineHTML(u"[click](javascript:alert%281%29)"), "click");
@@ -86,6 +119,13 @@ TEST(MarkdownHTMLInline, HardBreaks)
     EXPECT_EQ(inlineHTML(u"line one  \nline two"), "line one<br>\nline two");
     EXPECT_EQ(inlineHTML(u"line one\\\nline two"), "line one<br>\nline two");
     EXPECT_EQ(inlineHTML(u"end  "), "end  ");
+    // An escaped backslash is a backslash, not a break; an odd run ends in one.
+    EXPECT_EQ(inlineHTML(u"a\\\\\nb"), "a\\\nb");
+    EXPECT_EQ(inlineHTML(u"a\\\\\\\nb"), "a\\<br>\nb");
+    EXPECT_EQ(inlineHTML(u"\\\nb"), "\\\nb");
+    // A long run of spaces inside a line leaves later breaks in place.
+    const std::string out = inlineHTML(u"a" + U16String(30000, u' ') + u"b  \nc  \nd\\\ne");
+    EXPECT_EQ(out.substr(out.size() - 19), "b<br>\nc<br>\nd<br>\ne");
 }
 
 TEST(MarkdownHTMLInline, FootnoteReferences)
@@ -94,6 +134,18 @@ TEST(MarkdownHTMLInline, FootnoteReferences)
     const std::string out = u8(MarkdownHTML::body(u"A[^Note 1]\n\n[^note 1]: x"));
     EXPECT_NE(out.find("<sup class=\"footnote-ref\" id=\"fnref-note-1\"><a href=\"#fn-note-1\">Note 1</a></sup>"),
               std::string::npos);
+}
+
+TEST(MarkdownHTMLInline, EveryReferenceToANoteHasItsOwnId)
+{
+    const std::string out = u8(MarkdownHTML::body(u"a[^note] b[^Note]\n\n> c[^note]\n\n[^note]: x"));
+    EXPECT_NE(out.find("id=\"fnref-note\"><a href=\"#fn-note\">note</a>"), std::string::npos);
+    EXPECT_NE(out.find("id=\"fnref-note-2\"><a href=\"#fn-note\">Note</a>"), std::string::npos);
+    EXPECT_NE(out.find("id=\"fnref-note-3\"><a href=\"#fn-note\">note</a>"), std::string::npos);
+    // The note returns to the first reference.
+    EXPECT_NE(out.find("<a class=\"footnote-back\" href=\"#fnref-note\">"), std::string::npos);
+    // Each rendering counts afresh.
+    EXPECT_EQ(MarkdownHTML::body(u"a[^n]\n\n[^n]: x"), MarkdownHTML::body(u"a[^n]\n\n[^n]: x"));
 }
 
 TEST(MarkdownHTMLInline, InlinePicturesAndTheirSources)

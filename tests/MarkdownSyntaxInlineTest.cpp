@@ -39,7 +39,8 @@ TEST(InlineScanner, EscapesConsumeBothCharacters)
     EXPECT_EQ(inl(u"\\*not italic\\*"), (Seen{{K::marker, "\\"}, {K::marker, "\\"}}));
     EXPECT_EQ(inl(u"\\\\*x*"), (Seen{{K::marker, "\\"}, {K::italic, "x"}, {K::marker, "*"}, {K::marker, "*"}}));
     EXPECT_TRUE(inl(u"\\a").empty());
-    EXPECT_TRUE(only(inl(u"[a\\*b](target)"), K::link).empty());
+    // An escape inside a link's text leaves the link whole.
+    EXPECT_EQ(only(inl(u"[a\\*b](target)"), K::link), (Seen{{K::link, "a\\*b"}}));
 }
 
 TEST(InlineScanner, EmphasisNestsThroughItsDelimitersOnly)
@@ -67,7 +68,14 @@ TEST(InlineScanner, LinksAndImages)
     EXPECT_EQ(inl(u"![alt](pic.png)"), (Seen{{K::image, "alt"}, {K::marker, "!["}, {K::marker, "]("},
                                             {K::marker, "pic.png"}, {K::marker, ")"}}));
     EXPECT_EQ(inl(u"![](pic.png)").size(), 4u);
-    EXPECT_TRUE(only(inl(u"[`code`](target)"), K::link).empty());
+    // Code in a link's text stays code inside the link; code over a link's marker keeps it from being one.
+    EXPECT_EQ(only(inl(u"[`code`](target)"), K::link), (Seen{{K::link, "`code`"}}));
+    EXPECT_EQ(only(inl(u"[`code`](target)"), K::code), (Seen{{K::code, "code"}}));
+    EXPECT_TRUE(only(inl(u"`[a`](target)"), K::link).empty());
+    EXPECT_TRUE(only(inl(u"[a `b](c)`"), K::link).empty());
+    MarkdownSpans image;
+    MarkdownSyntax::appendInline(u"![a](b.png)", 0, Range{0, 11}, {}, {}, image);
+    EXPECT_EQ(image[0].url, u"b.png");  // an image carries its source like a link
     EXPECT_EQ(only(inl(u"[**x**](y)"), K::bold), Seen{});
     EXPECT_EQ(only(inl(u"**see [x](y)**"), K::bold), (Seen{{K::bold, "see [x](y)"}}));
 

@@ -3,10 +3,12 @@
 // below runs the passes with the regular expressions themselves, and both must
 // give identical span lists for random and real inputs.
 #include "markdown/Footnote.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/InlineHTML.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/ReferenceLink.h"
 #include "markdown/TaskList.h"
+#include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 #include "platform/text/Utf.h"
 
@@ -52,7 +54,7 @@ struct Reference {
     }
 
     void first(const Regex& re, int content, MarkdownToken token, std::vector<int> markers, int urlGroup,
-               U16View prefix, bool claims)
+               U16View prefix, bool claims, bool nests = false)
     {
         const int end = within.end();
         int start = within.location;
@@ -62,7 +64,7 @@ struct Reference {
                 return;
             const Range whole = m->range(0);
             bool rejected = false;
-            if (claims) {
+            if (claims && !nests) {
                 rejected = whole.length >= 1 && anyConsumed(whole);
             } else {
                 for (int g : markers)
@@ -112,10 +114,7 @@ struct Reference {
                 const auto it = links.find(Footnote::normalizedLabel(label));
                 if (it == links.end())
                     continue;
-                if (image)
-                    span(m.range(2), MarkdownToken(K::image));
-                else
-                    span(m.range(2), MarkdownToken(K::link), it->second);
+                span(m.range(2), MarkdownToken(image ? K::image : K::link), it->second);
                 for (int g : full ? std::vector<int>{1, 3, 4, 5} : std::vector<int>{1, 3})
                     if (m.has(g) && m.range(g).length >= 1)
                         span(m.range(g), MarkdownToken());
@@ -140,8 +139,8 @@ struct Reference {
             span(m.range(1), MarkdownToken());
             consume(m.range(0));
         }
-        first(imageRegex(), 2, MarkdownToken(K::image), {1, 3, 4, 5, 6}, 0, u"", true);
-        first(linkRegex(), 2, MarkdownToken(K::link), {1, 3, 4, 5, 6}, 4, u"", true);
+        first(imageRegex(), 2, MarkdownToken(K::image), {1, 3, 4, 5, 6}, 4, u"", true);
+        first(linkRegex(), 2, MarkdownToken(K::link), {1, 3, 4, 5, 6}, 4, u"", true, true);
         first(autolinkRegex(), 2, MarkdownToken(K::link), {1, 3}, 2, u"", true);
         first(emailAutolinkRegex(), 2, MarkdownToken(K::link), {1, 3}, 2, u"mailto:", true);
         for (const auto& m : Footnote::referenceRegex().matches(line, within)) {
@@ -320,4 +319,35 @@ TEST(BlockPatterns, LineMatchersAgreeWithThePatterns)
         const auto qm = quoteRegex().firstMatch(bare);
         ASSERT_TRUE(q ? same(qm, {q->leader, q->text}, true) : !qm) << u8(line);
     }
+}
+
+TEST(BlockPatterns, PictureLineMatcherAgreesWithThePattern)
+{
+    std::mt19937 rng(11);
+    static const std::vector<U16String> pieces = {u"![", u"[", u"]", u"](", u"(", u")", u"<", u">", u" ", u"\t",
+                                                  u"\"", u"'", u"a", u"b.png", u"\n", u"\u00a0", u"![a](b.png)",
+                                                  u" \"t\"", u"(t)", u"<c d.png>", u"!"};
+    std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+    // The line is one picture when the pattern's first match covers it, trimmed.
+    const auto reference = [](U16View line) -> std::optional<ImageBlock::Parsed> {
+        const U16View t = trimmed(line, TrimSet::Whitespace);
+        const auto m = MarkdownSyntax::imageRegex().firstMatch(t);
+        if (!m || m->range() != Range{0, int(t.size())} || !m->has(4))
+            return std::nullopt;
+        auto url = MarkdownSyntax::linkDestination(m->text(t, 4), u"");
+        if (!url)
+            return std::nullopt;
+        return ImageBlock::Parsed{U16String(m->text(t, 2)), std::move(*url)};
+    };
+    int pictures = 0;
+    for (int round = 0; round < 20000; ++round) {
+        U16String line = round % 2 ? u"![" : u"";
+        const int parts = 1 + int(rng() % 8);
+        for (int i = 0; i < parts; ++i)
+            line += pieces[pick(rng)];
+        const auto expected = reference(line);
+        pictures += expected.has_value();
+        ASSERT_EQ(ImageBlock::parseBlockImage(line), expected) << u8(line);
+    }
+    EXPECT_GT(pictures, 100);
 }

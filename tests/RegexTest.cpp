@@ -73,5 +73,9 @@ TEST(Regex, RunawayBacktrackingEnds)
     static const Regex evil("(a+)+$");
     U16String text(40, u'a');
     text += u'!';
+    const unsigned long before = Regex::abandonedSearches();
     EXPECT_FALSE(evil.firstMatch(text)); // stops at the time limit instead of hanging
+    EXPECT_EQ(Regex::abandonedSearches(), before + 1);  // and says so
+    EXPECT_TRUE(evil.firstMatch(u"aaa"));
+    EXPECT_EQ(Regex::abandonedSearches(), before + 1);
 }

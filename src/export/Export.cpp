@@ -3,6 +3,7 @@
 #include "export/PageImport.h"
 #include "markdown/ImageBlock.h"
 #include "platform/OutputFile.h"
+#include "platform/regex/Regex.h"
 #include "platform/richtext/PDFPage.h"
 #include "platform/richtext/RichTextImport.h"
 #include "platform/richtext/RichTextWriter.h"
@@ -178,7 +179,11 @@ std::optional<std::string> printPDF(U16View page, const fs::path& to)
 std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFormat format,
                                  const MarkdownHTML::Options& options)
 {
+    // A pattern search that gave up would have left text out of the page unnoticed.
+    const unsigned long abandoned = Regex::abandonedSearches();
     const U16String page = MarkdownHTML::document(markdown, options);
+    if (Regex::abandonedSearches() != abandoned)
+        return couldNotSave(to, "a part of the document took too long to read");
     switch (format.value()) {
     case ExportFormat::html: {
         const std::string bytes = utf8(page);

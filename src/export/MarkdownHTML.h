@@ -6,6 +6,7 @@
 #include "platform/url/Url.h"
 
 #include <optional>
+#include <vector>
 
 namespace velkin::MarkdownHTML {
 
@@ -40,7 +41,13 @@ U16String styleSheet(MarkdownFontFamily family);
 // drops a sheet that uses custom properties.
 U16String importStyleSheet(MarkdownFontFamily family);
 
-// Shortcodes outside code spans and link destinations replaced by their emoji.
+// The shortcode pattern's matches in the text, found by hand (the pattern is
+// EmojiShortcode::shortcodeRegex()): a colon that no ASCII word character
+// precedes, 1 to 48 name characters, a colon that none follows.
+std::vector<Range> shortcodeRanges(U16View text);
+
+// Known shortcodes replaced by their emoji. The inline writer calls it on text
+// outside code spans; link destinations never reach it.
 U16String substitutingEmoji(U16View text);
 
 // The HTML that goes inside the page's article element.

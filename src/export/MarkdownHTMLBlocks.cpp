@@ -14,7 +14,13 @@
 
 #include <QByteArray>
 
+#include <unicode/uchar.h>
+
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace velkin::MarkdownHTML {
 
@@ -47,12 +53,34 @@ void appendNumber(U16String& out, long long n)
     out += TextOps::number(n);
 }
 
-// The list marker's kind: "-", "*", "+", or "#" for any number.
+bool isBullet(char16_t c)
+{
+    return c == u'-' || c == u'*' || c == u'+';
+}
+
+// The list marker's kind: "-", "*", "+", or "#" for any number, whatever its digits' script.
 char16_t markerKind(U16View marker)
 {
     if (marker.empty())
         return u'\0';
-    return CharacterClass::isAsciiDigit(marker.front()) ? u'#' : marker.front();
+    return isBullet(marker.front()) ? marker.front() : u'#';
+}
+
+// The value of an ordered marker's digits (in any script the list pattern
+// accepts), clamped to what nine digits can hold.
+long long markerNumber(U16View marker)
+{
+    constexpr long long largest = 999'999'999;
+    long long n = 0;
+    for (size_t c = 0; c + 1 < marker.size();) {
+        const char32_t digit = codePointAt(marker, int(c));
+        const int value = u_charDigitValue(UChar32(digit));
+        if (value < 0)
+            break;
+        n = std::min(n * 10 + value, largest);
+        c += size_t(codePointLength(marker, int(c)));
+    }
+    return n;
 }
 
 std::optional<AlertKind> alertOf(U16View line)
@@ -73,6 +101,23 @@ const char16_t* alertTitle(AlertKind kind)
     case AlertKind::caution: return u"Caution";
     }
     return u"Note";
+}
+
+// The line without one quote marker (up to three spaces, a run of ">" and one
+// blank). Unlike the quote pattern it never fails on a line that starts a
+// quote, so every level of nesting takes at least one character off.
+U16View quotedText(U16View line)
+{
+    size_t k = 0;
+    while (k < 3 && k < line.size() && line[k] == u' ')
+        ++k;
+    if (k == line.size() || line[k] != u'>')
+        return line;
+    while (k < line.size() && line[k] == u'>')
+        ++k;
+    if (k < line.size() && CharacterClass::isAsciiBlank(line[k]))
+        ++k;
+    return line.substr(k);
 }
 
 U16String base64(const QByteArray& data)
@@ -96,6 +141,11 @@ void appendItem(U16String& out, const Item& item, U16View content)
     out += u"<li";
     if (item.task) {
         out += u" class=\"task-item\">";
+        // In a loose item the box opens the first paragraph, so that it stands on the text's line.
+        if (TextOps::hasPrefix(content, u"<p>")) {
+            out += u"<p>";
+            content.remove_prefix(3);
+        }
         out += *item.task ? u"<span class=\"task task-done\">&#9745;</span> " : u"<span class=\"task\">&#9744;</span> ";
     } else {
         out += u'>';
@@ -110,10 +160,65 @@ void appendItem(U16String& out, const Item& item, U16View content)
 
 namespace RendererText {
 
+bool holdsLineEnd(U16View text)
+{
+    for (char16_t c : text)
+        if (c == u'\n' || c == u'\r' || c == 0x85 || c == 0x2028 || c == 0x2029)
+            return true;
+    return false;
+}
+
+std::vector<U16View> lineTexts(U16View text)
+{
+    std::vector<U16View> out;
+    const char16_t* data = text.data();
+    const size_t n = text.size();
+    size_t start = 0;
+    size_t i = 0;
+    while (i < n) {
+#if defined(__SSE2__)
+        // Eight units at a time are passed over when none is at or below CR, NEL or LS/PS.
+        const __m128i low = _mm_set1_epi16(0x0D);
+        const __m128i nextLine = _mm_set1_epi16(short(0x85));
+        const __m128i separators = _mm_set1_epi16(0x2028);
+        const __m128i pairMask = _mm_set1_epi16(short(0xFFFE));
+        while (i + 8 <= n) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+            const __m128i hits = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi16(_mm_subs_epu16(units, low), _mm_setzero_si128()),
+                             _mm_cmpeq_epi16(units, nextLine)),
+                _mm_cmpeq_epi16(_mm_and_si128(units, pairMask), separators));
+            const int mask = _mm_movemask_epi8(hits);
+            if (mask) {
+                i += size_t(__builtin_ctz(unsigned(mask)) / 2);
+                break;
+            }
+            i += 8;
+        }
+        if (i >= n)
+            break;
+#endif
+        const char16_t c = data[i];
+        if (c != u'\n' && c != u'\r' && c != 0x85 && c != 0x2028 && c != 0x2029) {
+            ++i;
+            continue;
+        }
+        out.push_back(text.substr(start, i - start));
+        i += (c == u'\r' && i + 1 < n && data[i + 1] == u'\n') ? 2 : 1;
+        start = i;
+    }
+    if (start < n)
+        out.push_back(text.substr(start));
+    return out;
+}
+
 LineFlags tableRows(const std::vector<U16View>& lines, const LineFlags& fenced)
 {
     const int count = int(lines.size());
     LineFlags rows(lines.size(), false);
+    // Every delimiter row of one table reaches the same last row, so the body
+    // rows are walked once however many rows look like delimiters.
+    int walkedTo = 0;
     for (int i = 0; i < count; ++i) {
         if (fenced[size_t(i)])
             continue;
@@ -139,12 +244,16 @@ LineFlags tableRows(const std::vector<U16View>& lines, const LineFlags& fenced)
             continue;
         rows[size_t(i - 1)] = true;
         rows[size_t(i)] = true;
-        for (int j = i + 1; j < count; ++j) {
+        if (i < walkedTo)
+            continue;
+        int j = i + 1;
+        for (; j < count; ++j) {
             const U16View row = lines[size_t(j)];
             if (fenced[size_t(j)] || TextOps::find(row, u'|') < 0 || blank(row))
                 break;
             rows[size_t(j)] = true;
         }
+        walkedTo = j;
     }
     return rows;
 }
@@ -206,6 +315,11 @@ void Notes::record(U16View label, U16String text)
     markdown.emplace(std::move(key), std::move(text));
 }
 
+int Notes::countReference(U16View label)
+{
+    return ++references[Footnote::normalizedLabel(label)];
+}
+
 // ---- Renderer ----
 
 Renderer::Renderer(U16View markdown, const Options& options, const Footnote::Labels& footnoteLabels,
@@ -225,12 +339,9 @@ Renderer::Renderer(U16String text, const Renderer& parent)
 
 void Renderer::classify()
 {
-    lines_ = splitAt(text_, u'\n');
-    // The carriage return of a CRLF line end belongs to the terminator, so
-    // that a document with Windows line ends renders like any other.
-    for (U16View& line : lines_)
-        if (!line.empty() && line.back() == u'\r')
-            line.remove_suffix(1);
+    // Lines end where the editor's lines end (LF, CR, CRLF, NEL, LS, PS), so
+    // that a document renders the same whatever its line ends.
+    lines_ = lineTexts(text_);
     fences_ = MarkdownSyntax::fenceLines(lines_);
     fenced_.assign(lines_.size(), false);
     for (size_t k = 0; k < fences_.size() && k < lines_.size(); ++k)
@@ -260,7 +371,7 @@ void Renderer::renderAll(U16String& out)
 U16String Renderer::renderChild(U16String text) const
 {
     U16String out;
-    if (renderPlainLine(text, false, out))
+    if (!holdsLineEnd(text) && renderPlainLine(text, false, out))
         return out;
     if (depth_ + 1 > maximumDepth) {
         out += u"<p>";
@@ -273,10 +384,6 @@ U16String Renderer::renderChild(U16String text) const
 
 bool Renderer::renderPlainLine(U16View text, bool tight, U16String& out) const
 {
-    if (text.empty() || TextOps::containsUnit(text, u'\n'))
-        return false;
-    if (text.back() == u'\r')
-        text.remove_suffix(1);
     if (text.empty())
         return false;
     // Every block but a paragraph, a figure and the two kinds of definition
@@ -371,11 +478,8 @@ int Renderer::fencedCode(int i, U16String& out)
     for (int k = i + 1; k < end; ++k) {
         if (k > i + 1)
             code += u'\n';
-        U16View line = lines_[size_t(k)];
-        if (quoted)
-            if (auto quote = MarkdownSyntax::matchQuote(line))
-                line = substring(line, quote->text);
-        code += line;
+        const U16View line = lines_[size_t(k)];
+        code += quoted ? quotedText(line) : line;
     }
     out += codeBlock(code, fences_[size_t(i)].language);
     return std::min(end + 1, count);
@@ -423,8 +527,9 @@ int Renderer::table(int i, U16String& out)
         ++end;
     const std::vector<U16View> rows(lines_.begin() + i, lines_.begin() + end);
     const auto parsed = PipeTable::parse(rows);
-    if (!parsed) {
-        int j = i + 1;
+    // Without a cell the lines are the paragraph they look like.
+    if (!parsed || parsed->columnCount() == 0) {
+        int j = std::max(end, i + 1);
         while (j < count && !startsBlock(j))
             ++j;
         out += u"<p>";
@@ -537,13 +642,8 @@ int Renderer::blockquote(int i, U16String& out)
         ++end;
     end = std::max(end, i + 1);
     std::vector<U16View> inner;
-    for (int k = i; k < end; ++k) {
-        const U16View line = lines_[size_t(k)];
-        if (auto quote = MarkdownSyntax::matchQuote(line))
-            inner.push_back(substring(line, quote->text));
-        else
-            inner.push_back(line);
-    }
+    for (int k = i; k < end; ++k)
+        inner.push_back(quotedText(lines_[size_t(k)]));
     const std::optional<AlertKind> kind = alertOf(lines_[size_t(i)]);
     if (kind)
         inner.erase(inner.begin());
@@ -628,13 +728,8 @@ int Renderer::list(int i, U16String& out)
                 if (offset >= 0 && offset <= int(text.size()))
                     text = trimmed(text.substr(size_t(offset)), TrimSet::Whitespace);
             }
-            if (marker.size() > 1 && CharacterClass::isAsciiDigit(marker.front())) {
-                long long n = 0;
-                // Digits of other scripts are surrogate pairs here: clamped, a long run cannot overflow.
-                for (size_t c = 0; c + 1 < marker.size(); ++c)
-                    n = std::min(n * 10 + (marker[c] - u'0'), 999'999'999LL);
-                item.number = n;
-            }
+            if (markerKind(marker) == u'#')
+                item.number = markerNumber(marker);
             item.lines.emplace_back(text);
             items.push_back(std::move(item));
             contentColumn = match->blanks.end();
@@ -770,6 +865,10 @@ bool mayHoldDefinition(U16View text, bool footnote)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const size_t size = text.size() * 2;
+    // The start of the line of the last hit, and how far back it was looked for:
+    // the text is walked back at most once in all.
+    size_t start = 0;
+    size_t searched = 0;
     for (size_t from = 0; from < size;) {
         const void* hit = std::memchr(bytes + from, ']', size - from);
         if (!hit)
@@ -779,9 +878,13 @@ bool mayHoldDefinition(U16View text, bool footnote)
         const size_t k = at / 2;
         if (at % 2 != 0 || text[k] != u']' || k + 1 >= text.size() || text[k + 1] != u':')
             continue;
-        size_t start = k;
-        while (start > 0 && !CharacterClass::isNewline(text[start - 1]))
-            --start;
+        for (size_t back = k; back > searched; --back) {
+            if (CharacterClass::isNewline(text[back - 1])) {
+                start = back;
+                break;
+            }
+        }
+        searched = k;
         size_t lead = start;
         while (lead < k && lead - start < 3 && text[lead] == u' ')
             ++lead;

@@ -17,8 +17,12 @@ struct Notes {
     std::vector<U16String> order;  // labels as written, in order of first definition
     std::unordered_map<U16String, U16String> markdown;  // normalised label -> note text
 
+    std::unordered_map<U16String, int> references;  // normalised label -> references written so far
+
     // The first definition of a label wins.
     void record(U16View label, U16String text);
+    // Counts one more reference to the label; 1 for its first.
+    int countReference(U16View label);
 };
 
 class Renderer {
@@ -43,6 +47,7 @@ public:
     const Options& options() const { return options_; }
     const Footnote::Labels& footnoteLabels() const { return footnoteLabels_; }
     const ReferenceLink::Table& linkDefinitions() const { return linkDefinitions_; }
+    Notes& notes() const { return notes_; }
 
     // Nesting deeper than this renders the inner text as a paragraph: deep
     // hostile nesting must not exhaust the stack.
@@ -66,7 +71,7 @@ private:
     bool startsBlock(int j) const;
     bool isBlank(int j) const;
     U16String renderChild(U16String text) const;
-    // A one-line text whose first character can start no block but a
+    // A text of one line (no line end in it) whose first character can start no block but a
     // paragraph (the common list item): its paragraph is written without
     // classifying the line. False when the text needs the full dispatch.
     bool renderPlainLine(U16View text, bool tight, U16String& out) const;
@@ -79,7 +84,7 @@ private:
     int depth_ = 0;
 
     U16String text_;
-    std::vector<U16View> lines_;  // split on line feeds only; a carriage return stays in its line
+    std::vector<U16View> lines_;  // without their line ends
     std::vector<MarkdownSyntax::FenceLine> fences_;
     MarkdownSyntax::LineFlags fenced_;
     MarkdownSyntax::LineFlags indentedCode_;
@@ -91,6 +96,11 @@ private:
 void appendBody(U16String& out, U16View markdown, const Options& options);
 
 namespace RendererText {
+// Whether the text holds a line end the renderer splits lines at.
+bool holdsLineEnd(U16View text);
+// The text's lines without their line ends, as lineRanges() splits them (LF,
+// CR, CRLF, NEL, LS and PS end a line; a final line end opens no new line).
+std::vector<U16View> lineTexts(U16View text);
 // The indices of pipe-table lines: a delimiter row, the row above it and the rows below.
 MarkdownSyntax::LineFlags tableRows(const std::vector<U16View>& lines, const MarkdownSyntax::LineFlags& fenced);
 // Blank lines dropped from both ends of a line-feed separated text.

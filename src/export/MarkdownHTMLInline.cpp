@@ -2,7 +2,6 @@
 
 #include "markdown/EmojiShortcode.h"
 #include "markdown/MarkdownCodeTokens.h"
-#include "platform/regex/Regex.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 
@@ -28,11 +27,6 @@ struct Node {
     int lastChild = -1;
     int next = -1;
 };
-
-long long rangeKey(Range r)
-{
-    return (static_cast<long long>(r.location) << 32) | static_cast<unsigned>(r.length);
-}
 
 // "#" and three two-digit lower-case components.
 U16String hex(const ColorLiteral& literal)
@@ -86,10 +80,14 @@ bool mayHoldShortcode(U16View text)
     return false;
 }
 
-const Regex& hardBreakRegex()
+bool isShortcodeNameUnit(char16_t c)
 {
-    static const Regex regex("(?:[ ]{2,}|\\\\)(?=\\n)");
-    return regex;
+    return CharacterClass::isAsciiAlphanumeric(c) || c == u'-' || c == u'+' || c == u'_';
+}
+
+bool isAsciiWordUnit(char16_t c)
+{
+    return CharacterClass::isAsciiAlphanumeric(c) || c == u'_';
 }
 
 // The working lists of one inline writer, kept between fragments so that
@@ -123,24 +121,17 @@ public:
         MarkdownSyntax::appendInline(fragment, 0, Range{0, int(fragment.size())}, renderer.footnoteLabels(),
                                      renderer.linkDefinitions(), spans_);
         std::vector<int>& content = scratch_.content;
-        bool images = false;
         for (size_t k = 0; k < spans_.size(); ++k) {
-            if (spans_[k].token.is(MarkdownToken::Kind::marker)) {
+            if (spans_[k].token.is(MarkdownToken::Kind::marker))
                 holes_.push_back({spans_[k].range, u""});
-            } else {
+            else
                 content.push_back(int(k));
-                images = images || spans_[k].token.is(MarkdownToken::Kind::image);
-            }
         }
         if (TextOps::containsUnit(fragment, u'\n'))
-            for (const Regex::Match& m : hardBreakRegex().matches(fragment))
-                holes_.push_back({m.range(), u"<br>"});
+            findHardBreaks();
         std::stable_sort(holes_.begin(), holes_.end(),
                          [](const Hole& a, const Hole& b) { return a.range.location < b.range.location; });
         buildTree(content);
-        // Sources are looked up only for image spans.
-        if (images)
-            findImageSources();
     }
 
     ~InlineWriter()
@@ -224,30 +215,20 @@ private:
 
     Range spanRange(int node) const { return spans_[size_t(nodes_[size_t(node)].span)].range; }
 
-    void findImageSources()
+    // The break at the end of every line but the last that ends in two or
+    // more spaces or in an odd run of backslashes, as the editor shows them.
+    void findHardBreaks()
     {
         const U16View f = fragment_;
-        for (const Regex::Match& m : MarkdownSyntax::imageRegex().matches(f)) {
-            if (!m.has(2) || !m.has(4))
+        size_t lineStart = 0;
+        for (size_t k = 0; k < f.size(); ++k) {
+            if (f[k] != u'\n')
                 continue;
-            if (auto address = MarkdownSyntax::linkDestination(m.text(f, 4), u""))
-                imageSources_[rangeKey(m.range(2))] = *address;
+            const U16View line = f.substr(lineStart, k - lineStart);
+            if (const auto run = MarkdownSyntax::hardBreakRun(line))
+                holes_.push_back({Range{int(lineStart) + run->location, run->length}, u"<br>"});
+            lineStart = k + 1;
         }
-        const auto references = [&](const Regex& regex, int labelGroup) {
-            for (const Regex::Match& m : regex.matches(f)) {
-                Range label = m.range(labelGroup);
-                if (!label.found() || label.empty())
-                    label = m.range(2);
-                if (!label.found())
-                    continue;
-                const U16String key = TextOps::lowercased(trimmed(substring(f, label), TrimSet::Whitespace));
-                const auto found = renderer_.linkDefinitions().find(key);
-                if (found != renderer_.linkDefinitions().end())
-                    imageSources_[rangeKey(m.range(2))] = found->second;
-            }
-        };
-        references(MarkdownSyntax::imageReferenceRegex(), 4);
-        references(MarkdownSyntax::imageShortcutRegex(), 2);
     }
 
     void writeNodes(U16String& out, int first, Range range, bool inCode)
@@ -322,8 +303,14 @@ private:
             break;
         case MarkdownToken::Kind::footnoteRef: {
             const U16String a = escaped(anchor(span.token.label()));
+            // The first reference to a note has the plain id the note links back to.
+            const int count = renderer_.notes().countReference(span.token.label());
             out += u"<sup class=\"footnote-ref\" id=\"fnref-";
             out += a;
+            if (count > 1) {
+                out += u'-';
+                out += TextOps::number(count);
+            }
             out += u"\"><a href=\"#fn-";
             out += a;
             out += u"\">";
@@ -336,12 +323,9 @@ private:
             out += hex(span.token.colorLiteral());
             out += u"\">&#9632;</span>";
             break;
-        case MarkdownToken::Kind::image: {
-            const auto found = imageSources_.find(rangeKey(span.range));
-            const U16View address = found == imageSources_.end() ? U16View() : U16View(found->second);
-            out += renderer_.image(substring(fragment_, span.range), address);
+        case MarkdownToken::Kind::image:
+            out += renderer_.image(substring(fragment_, span.range), span.url ? U16View(*span.url) : U16View());
             return;
-        }
         default:
             break;
         }
@@ -355,7 +339,6 @@ private:
     std::vector<Hole>& holes_;
     std::vector<Node>& nodes_;
     int roots_ = -1;
-    std::unordered_map<long long, U16String> imageSources_;
 };
 
 } // namespace
@@ -374,22 +357,46 @@ void Renderer::appendInlineHTML(U16String& out, U16View fragment) const
     InlineWriter(*this, fragment).write(out);
 }
 
+std::vector<Range> shortcodeRanges(U16View text)
+{
+    std::vector<Range> out;
+    const size_t n = text.size();
+    size_t p = 0;
+    while (p < n) {
+        if (text[p] != u':' || (p > 0 && isAsciiWordUnit(text[p - 1]))) {
+            ++p;
+            continue;
+        }
+        size_t q = p + 1;
+        while (q < n && q - p - 1 < 49 && isShortcodeNameUnit(text[q]))
+            ++q;
+        const size_t name = q - p - 1;
+        // A name of 1 to 48 units, a colon, and no word character after it.
+        if (name >= 1 && name <= 48 && q < n && text[q] == u':' && (q + 1 == n || !isAsciiWordUnit(text[q + 1]))) {
+            out.push_back(Range::fromTo(int(p), int(q + 1)));
+            p = q + 1;
+        } else {
+            ++p;
+        }
+    }
+    return out;
+}
+
 U16String substitutingEmoji(U16View text)
 {
-    const std::vector<EmojiShortcode::Match> matches = EmojiShortcode::matches(text);
-    if (matches.empty())
-        return U16String(text);
     U16String out;
-    out.reserve(text.size());
-    int pos = 0;
-    for (const EmojiShortcode::Match& match : matches) {
-        if (match.range.location < pos || match.range.end() > int(text.size()))
+    size_t pos = 0;
+    for (const Range& r : shortcodeRanges(text)) {
+        const std::optional<U16String> emoji = EmojiShortcode::emoji(substring(text, Range{r.location + 1, r.length - 2}));
+        if (!emoji)
             continue;
-        out += substring(text, Range::fromTo(pos, match.range.location));
-        out += match.emoji;
-        pos = match.range.end();
+        out.append(text.substr(pos, size_t(r.location) - pos));
+        out += *emoji;
+        pos = size_t(r.end());
     }
-    out += text.substr(size_t(pos));
+    if (pos == 0)
+        return U16String(text);
+    out.append(text.substr(pos));
     return out;
 }
 

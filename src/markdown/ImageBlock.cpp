@@ -19,7 +19,8 @@ std::optional<Parsed> parseBlockImage(U16View line)
     const U16View trimmed = velkin::trimmed(line, TrimSet::Whitespace);
     if (trimmed.empty() || trimmed.find(u"![") == U16View::npos)
         return std::nullopt;
-    const std::optional<Regex::Match> m = MarkdownSyntax::imageRegex().firstMatch(trimmed);
+    // The line is one image when the pattern's match at its start covers it.
+    const std::optional<Regex::Match> m = MarkdownSyntax::matchImageAt(trimmed, 0);
     if (!m || m->range() != Range{0, int(trimmed.size())} || !m->has(4))
         return std::nullopt;
     std::optional<U16String> url = MarkdownSyntax::linkDestination(m->text(trimmed, 4), u"");

@@ -91,7 +91,7 @@ private:
 struct MarkdownSpan {
     Range range;  // UTF-16 units of the whole scanned text
     MarkdownToken token;
-    // The destination of a link span; no other span carries one.
+    // The destination of a link or image span; no other span carries one.
     std::optional<U16String> url;
 
     bool operator==(const MarkdownSpan&) const = default;
@@ -144,6 +144,10 @@ struct QuoteMatch {
     Range leader, text;
 };
 std::optional<QuoteMatch> matchQuote(U16View line);
+
+// The image pattern's match starting exactly at `p` (groups as in
+// imageRegex()), found by hand as the inline scanner finds it.
+std::optional<Regex::Match> matchImageAt(U16View text, int p);
 
 // ---- Line classifiers ----
 using LineFlags = std::vector<bool>;

@@ -15,6 +15,8 @@ namespace {
 // Steps before a runaway search gives up (ICU counts roughly in milliseconds' worth of work).
 constexpr int32_t kTimeLimit = 4000;
 
+thread_local unsigned long abandoned = 0;
+
 } // namespace
 
 Regex::Regex(U16View pattern, unsigned options)
@@ -103,6 +105,8 @@ void Regex::forEachMatch(U16View text, Range within, unsigned matchOptions,
                 found = m->lookingAt(s);
             else
                 found = m->find(s);
+            if (U_FAILURE(s))
+                ++abandoned;
             if (U_FAILURE(s) || !found)
                 break;
             for (int g = 0; g <= groupCount_; ++g) {
@@ -154,6 +158,11 @@ std::vector<Regex::Match> Regex::matches(U16View text, Range within, unsigned ma
 std::vector<Regex::Match> Regex::matches(U16View text, unsigned matchOptions) const
 {
     return matches(text, Range{0, int(text.size())}, matchOptions);
+}
+
+unsigned long Regex::abandonedSearches()
+{
+    return abandoned;
 }
 
 bool Regex::matchesWhole(U16View text) const

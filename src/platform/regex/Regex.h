@@ -75,6 +75,11 @@ public:
     bool isMatch(U16View text) const { return firstMatch(text).has_value(); }
     bool matchesWhole(U16View text) const;
 
+    // How many searches on this thread have stopped at the time or stack
+    // limit, their later matches untried. A caller whose result must not
+    // depend on time compares it before and after and reports the failure.
+    static unsigned long abandonedSearches();
+
 private:
     void compile(const char16_t* pattern, int length, unsigned options);
     std::unique_ptr<icu::RegexMatcher> makeMatcher() const;

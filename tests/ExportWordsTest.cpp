@@ -1,0 +1,208 @@
+// Export keeps every word: generated prose documents, with every kind of line
+// end, lose no word in the HTML page, in the PDF (as pdftotext reads it) or in
+// the RTF.
+#include "TempDirectory.h"
+
+#include "export/Export.h"
+#include "export/MarkdownHTML.h"
+#include "platform/text/Utf.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
+
+using namespace velkin;
+
+namespace {
+
+// Words of consonant-vowel syllables behind a "z": no tag, attribute or RTF
+// control word looks like one. No "f": a PDF sets "fi" as one ligature glyph.
+std::string word(std::mt19937& rng)
+{
+    static const char consonants[] = "bdgklmnprstv";
+    static const char vowels[] = "aeiou";
+    std::string out = "z";
+    const int syllables = 2 + int(rng() % 3);
+    for (int s = 0; s < syllables; ++s) {
+        out += consonants[rng() % (sizeof consonants - 1)];
+        out += vowels[rng() % (sizeof vowels - 1)];
+    }
+    return out;
+}
+
+struct Document {
+    U16String text;
+    std::vector<std::string> words;
+};
+
+// A document of headings, paragraphs, lists, task items, quotes, fences,
+// tables and emphasis, its lines ended by `ends` (one chosen per line).
+Document prose(std::mt19937& rng, const std::vector<U16String>& ends)
+{
+    Document d;
+    std::string text;
+    const auto words = [&](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) {
+            const std::string w = word(rng);
+            d.words.push_back(w);
+            if (i)
+                out += ' ';
+            switch (rng() % 9) {
+            case 0: out += "**" + w + "**"; break;
+            case 1: out += "*" + w + "*"; break;
+            case 2: out += "`" + w + "`"; break;
+            case 3: out += "[" + w + "](https://e.org/" + w + ")"; break;
+            default: out += w; break;
+            }
+        }
+        return out;
+    };
+    std::vector<std::string> lines;
+    const int blocks = 3 + int(rng() % 8);
+    for (int b = 0; b < blocks; ++b) {
+        switch (rng() % 9) {
+        case 0: lines.push_back(std::string(1 + rng() % 3, '#') + " " + words(2)); break;
+        case 1:
+            for (int i = 0; i < 3; ++i)
+                lines.push_back("- " + words(3));
+            break;
+        case 2:
+            for (int i = 1; i <= 3; ++i)
+                lines.push_back(std::to_string(i) + ". " + words(3));
+            break;
+        case 3:
+            lines.push_back("- [ ] " + words(2));
+            lines.push_back("");
+            lines.push_back("- [x] " + words(2));
+            break;
+        case 4:
+            lines.push_back("> " + words(4));
+            lines.push_back("> " + words(3));
+            break;
+        case 5: {
+            lines.push_back("```");
+            lines.push_back(word(rng));
+            d.words.push_back(lines.back());
+            lines.push_back("```");
+            break;
+        }
+        case 6:
+            lines.push_back("| " + words(1) + " | " + words(1) + " |");
+            lines.push_back("| --- | --- |");
+            lines.push_back("| " + words(1) + " | " + words(1) + " |");
+            break;
+        default:
+            lines.push_back(words(5) + (rng() % 4 == 0 ? "  " : ""));
+            lines.push_back(words(4));
+            break;
+        }
+        lines.push_back("");
+    }
+    for (const std::string& line : lines) {
+        d.text += u16(line);
+        d.text += ends[rng() % ends.size()];
+    }
+    return d;
+}
+
+std::set<std::string> tokens(const std::string& text)
+{
+    std::set<std::string> out;
+    std::string current;
+    for (char c : text + " ") {
+        if (c >= 'a' && c <= 'z') {
+            current += c;
+        } else if (!current.empty()) {
+            out.insert(current);
+            current.clear();
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> missing(const std::vector<std::string>& words, const std::string& text)
+{
+    const std::set<std::string> found = tokens(text);
+    std::vector<std::string> out;
+    for (const std::string& w : words)
+        if (!found.count(w))
+            out.push_back(w);
+    return out;
+}
+
+std::string readBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::optional<std::string> pdfText(const std::filesystem::path& pdf)
+{
+    const std::string command = "pdftotext -q '" + pdf.string() + "' - 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return std::nullopt;
+    std::string out;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
+    if (pclose(pipe) != 0)
+        return std::nullopt;
+    return out;
+}
+
+const std::vector<std::pair<const char*, std::vector<U16String>>>& lineEndKinds()
+{
+    static const std::vector<std::pair<const char*, std::vector<U16String>>> kinds = {
+        {"LF", {u"\n"}},           {"CRLF", {u"\r\n"}},    {"CR", {u"\r"}},
+        {"NEL", {u"\u0085"}},      {"LS", {u"\u2028"}},    {"PS", {u"\u2029"}},
+        {"mixed", {u"\n", u"\r\n", u"\r", u"\u0085", u"\u2028", u"\u2029"}}};
+    return kinds;
+}
+
+} // namespace
+
+TEST(ExportWords, EveryWordReachesTheHTMLPage)
+{
+    std::mt19937 rng(2029);
+    for (const auto& [name, ends] : lineEndKinds()) {
+        for (int round = 0; round < 60; ++round) {
+            const Document d = prose(rng, ends);
+            const std::string page = u8(MarkdownHTML::body(d.text));
+            ASSERT_EQ(missing(d.words, page), std::vector<std::string>()) << name << " line ends:\n"
+                                                                           << u8(d.text) << "\n----\n"
+                                                                           << page;
+        }
+    }
+}
+
+TEST(ExportWords, EveryWordReachesThePDFAndTheRTF)
+{
+    velkin::testing::TempDirectory folder;
+    std::mt19937 rng(77);
+    bool readPDF = false;
+    for (const auto& [name, ends] : lineEndKinds()) {
+        for (int round = 0; round < 2; ++round) {
+            const Document d = prose(rng, ends);
+            const auto rtf = folder.path() / "out.rtf";
+            ASSERT_FALSE(Export::write(d.text, rtf, ExportFormat::rtf, MarkdownHTML::Options{}));
+            EXPECT_EQ(missing(d.words, readBytes(rtf)), std::vector<std::string>()) << name << ":\n" << u8(d.text);
+            const auto pdf = folder.path() / "out.pdf";
+            ASSERT_FALSE(Export::write(d.text, pdf, ExportFormat::pdf, MarkdownHTML::Options{}));
+            if (const auto text = pdfText(pdf)) {
+                readPDF = true;
+                EXPECT_EQ(missing(d.words, *text), std::vector<std::string>()) << name << ":\n" << u8(d.text);
+            }
+        }
+    }
+    if (!readPDF)
+        GTEST_SKIP() << "pdftotext is not installed: only the RTF was read";
+}
