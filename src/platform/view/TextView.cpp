@@ -314,6 +314,7 @@ void TextView::setSelection(Range range, bool keepTyping, bool keepGoalX)
     updateTypingAttributes();
     restartBlink();
     viewport()->update();
+    scheduleFindRefresh();
     if (changing_ > 0)
         selectionPending_ = true;
     else if (delegate_)
@@ -335,6 +336,8 @@ void TextView::storageEdited(const TextStorage::Edit& edit)
     viewport()->update();
     if (!edit.charactersChanged)
         return;
+    findMatchesStale_ = true;
+    scheduleFindRefresh();
     if (!ownChange_ && !sameCharacters_) {
         // Someone else changed the characters: what the view remembered about them is gone.
         endTyping();

@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
-class QLineEdit;
 class QMenu;
 class QMimeData;
 
 namespace velkin {
 
+class FindBar;
 class Pasteboard;
 class TextView;
 class UndoManager;
@@ -197,6 +197,20 @@ public:
     virtual bool validateFindAction(int action) const;
     // The Find menu's action, sent to the focused view: the tag is the find action's number.
     Q_INVOKABLE void performTextFinderAction(int tag) { performFindAction(tag); }
+    // The bar, once it has been shown.
+    FindBar* findBar() const { return findBar_; }
+    // Every match of the find string (any letter case), in text order, none overlapping.
+    const std::vector<Range>& findMatches();
+    // Selects the next (or previous) match after (before) the selection, wrapping around.
+    void findNextMatch(bool forward);
+    // The search string as typed into the bar: selects the first match from the selection's start.
+    void findIncrementally(U16View text);
+    // Replaces the selected match and selects the next one; without a selected match it only finds.
+    void replaceFoundMatch(U16View replacement);
+    // Replaces every match as one change (one undo step); the number replaced.
+    int replaceAllMatches(U16View replacement);
+    // Hides the bar and gives the focus back to the text, the match still selected.
+    void closeFindBar();
 
     // ---- Drawing ----
     // Draws the background, text and caret of the container rectangle `rect` at `origin`.
@@ -248,11 +262,13 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    friend class FindBar;
     struct UndoRecord;
     enum class Granularity { character, word, paragraph };
     enum class Typing { none, inserting, deleting };
 
     void setUp();
+    bool keyFromChild() const;
     void scheduleLayout();
     void storageEdited(const TextStorage::Edit& edit);
     void registerUndo(Range range, int replacementLength);
@@ -274,7 +290,10 @@ private:
     int visibleHeight() const;
     double contentWidth() const;
     void layoutFindBar();
-    void findNext(bool forward);
+    void findNext(bool forward) { findNextMatch(forward); }
+    // Recomputes the matches and the bar's count once the current event is done.
+    void scheduleFindRefresh();
+    void refreshFind();
     Range selectionForGranularity(int anchor, int index) const;
     void setMarkedText(const U16String& text, int caret);
     void unmarkText();
@@ -340,8 +359,10 @@ private:
     // Find bar.
     bool usesFindBar_ = false;
     U16String findString_;
-    QWidget* findBar_ = nullptr;
-    QLineEdit* findField_ = nullptr;
+    FindBar* findBar_ = nullptr;
+    std::vector<Range> findMatches_;
+    bool findMatchesStale_ = true;
+    bool findRefreshScheduled_ = false;
 };
 
 } // namespace velkin
