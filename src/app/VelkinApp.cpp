@@ -5,12 +5,14 @@
 #include "app/OpenFromURL.h"
 #include "editor/MarkdownEditor.h"
 #include "app/VelkinCommands.h"
+#include "app/WindowCascade.h"
 #include "help/HelpWindow.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QScreen>
 #include <QUrl>
 
 #include <algorithm>
@@ -155,6 +157,18 @@ DocumentWindow* VelkinApp::show(DocumentWindow* window)
 {
     windows_.erase(std::remove_if(windows_.begin(), windows_.end(), [](const auto& w) { return w.isNull(); }),
                    windows_.end());
+    // A window that would open right over another one is cascaded from it.
+    // Content areas are compared: a window not yet shown has no frame to measure.
+    std::vector<QPoint> taken;
+    for (DocumentWindow* other : documentWindows())
+        if (other != window)
+            taken.push_back(other->geometry().topLeft());
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    const QRect wanted = window->geometry();
+    const QPoint at = WindowCascade::position(wanted.topLeft(), wanted.size(), taken,
+                                              screen ? screen->availableGeometry() : QRect());
+    if (at != wanted.topLeft())
+        window->setGeometry(QRect(at, wanted.size()));
     windows_.emplace_back(window);
     window->show();
     window->raise();
