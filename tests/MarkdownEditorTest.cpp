@@ -742,3 +742,99 @@ TEST(EditorTables, DeletingNeverMovesTextAcrossAGridEdge)
 
 } // namespace
 } // namespace velkin
+
+namespace velkin {
+namespace {
+
+using namespace testing_editor;
+
+// ---- Grids from the keyboard ----
+
+TEST(EditorGridKeys, TabAndShiftTabMoveBetweenCellsAndNeverTypeATab)
+{
+    Editor e(u"intro\n\n| A | B |\n| --- | --- |\n| 1 | 2 |");
+    e.caretAt(u"A", 1);
+    key(e.view(), Qt::Key_Tab);
+    type(e.view(), "x");
+    EXPECT_EQ(*e.document, u"intro\n\n| A | Bx |\n| --- | --- |\n| 1 | 2 |");
+    key(e.view(), Qt::Key_Tab);
+    key(e.view(), Qt::Key_Tab);
+    key(e.view(), Qt::Key_Tab);  // the last cell: the caret stays
+    type(e.view(), "y");
+    key(e.view(), Qt::Key_Backtab, {}, Qt::ShiftModifier);
+    type(e.view(), "z");
+    EXPECT_EQ(*e.document, u"intro\n\n| A | Bx |\n| --- | --- |\n| 1z | 2y |");
+    for (int i = 0; i < 4; ++i)  // past the first cell it stays there
+        key(e.view(), Qt::Key_Backtab, {}, Qt::ShiftModifier);
+    type(e.view(), "w");
+    EXPECT_EQ(*e.document, u"intro\n\n| Aw | Bx |\n| --- | --- |\n| 1z | 2y |");
+    // Outside a grid Tab still types a tab.
+    e.view().setSelectedRange({5, 0});
+    key(e.view(), Qt::Key_Tab);
+    EXPECT_EQ(e.document->substr(0, 7), u"intro\t\n");
+}
+
+TEST(EditorGridKeys, RowAndColumnCommandsKeepTheCaretInItsCell)
+{
+    Editor e(u"| Feature | B |\n| --- | --- |\n| 1 | 2 |");
+    MarkdownTextView& v = e.view();
+    // A new row takes the caret, in the caret's column; the header is left alone.
+    e.caretAt(u"Feature", 3);
+    v.mdTableInsertRowBelow(0);
+    type(v, "NewRow");
+    EXPECT_EQ(*e.document, u"| Feature | B |\n| --- | --- |\n| NewRow |  |\n| 1 | 2 |");
+    e.caretAt(u"2", 1);
+    v.mdTableInsertRowAbove(0);
+    type(v, "up");
+    EXPECT_EQ(*e.document, u"| Feature | B |\n| --- | --- |\n| NewRow |  |\n|  | up |\n| 1 | 2 |");
+    e.caretAt(u"1", 1);
+    v.mdTableAddRow(0);
+    type(v, "end");
+    EXPECT_EQ(*e.document, u"| Feature | B |\n| --- | --- |\n| NewRow |  |\n|  | up |\n| 1 | 2 |\n| end |  |");
+
+    // Column commands leave the caret where it was in its own cell.
+    e.caretAt(u"Feature", 3);
+    v.mdTableInsertColumnLeft(0);
+    type(v, "X");
+    EXPECT_TRUE(TextOps::contains(*e.document, u"|  | FeaXture | B |")) << u8(*e.document);
+    v.mdTableInsertColumnRight(0);
+    v.mdTableAddColumn(0);
+    v.mdTableAlign(2);
+    type(v, "Y");
+    EXPECT_TRUE(TextOps::contains(*e.document, u"|  | FeaXYture |  | B |  |")) << u8(*e.document);
+    EXPECT_TRUE(TextOps::contains(*e.document, u"| --- | ---: | --- | --- | --- |")) << u8(*e.document);
+
+    // Deleting the caret's column or row leaves it in the neighbour that took its place.
+    e.caretAt(u"up");
+    v.mdTableDeleteRow(0);
+    type(v, "R");
+    EXPECT_TRUE(TextOps::contains(*e.document, u"|  | NewRow |  |  |  |\n|  | 1 |  | R2 |  |")) << u8(*e.document);
+    e.caretAt(u"FeaXYture", 2);
+    v.mdTableDeleteColumn(0);
+    type(v, "C");
+    EXPECT_TRUE(TextOps::contains(*e.document, u"|  | C | B |  |\n")) << u8(*e.document);
+}
+
+TEST(EditorGridKeys, ReturnInAListLikeCellWritesNoLeader)
+{
+    for (const U16String cell : {u"- x", u"1. x", u"> x", u"* [ ] x", u"+ x"}) {
+        // The list-like cell as header, as a body cell and as the last cell of the text.
+        const U16String text = u"| " + cell + u" | b |\n| --- | --- |\n| " + cell + u" | " + cell + u" |";
+        Editor e(text);
+        e.show();
+        for (int nth = 0; nth < 3; ++nth) {
+            int at = -1;
+            for (int i = 0; i <= nth; ++i)
+                at = TextOps::find(U16View(e.view().string()).substr(size_t(at + 1)), cell) + at + 1;
+            e.view().setSelectedRange({at + int(cell.size()), 0});
+            key(e.view(), Qt::Key_Return, QStringLiteral("\r"));
+            type(e.view(), "z");
+        }
+        const U16String expected = u"| " + cell + u"<br>z | b |\n| --- | --- |\n| " + cell + u"<br>z | " + cell
+            + u"<br>z |";
+        EXPECT_EQ(*e.document, expected) << u8(cell);
+    }
+}
+
+} // namespace
+} // namespace velkin

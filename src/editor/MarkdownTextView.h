@@ -76,6 +76,12 @@ public:
     std::optional<Grid> gridAt(int index) const;
     // The cell block of the paragraph at an index, or null.
     const TextTableBlock* tableBlock(int index) const;
+    // The content of the grid cell holding the character at an index (its paragraphs
+    // without the cell's final line feed), or none outside a grid.
+    std::optional<Range> cellRange(int index) const;
+    // Tab and Shift+Tab in a grid: the caret goes to the end of the next or previous
+    // cell; at either end of the grid it stays. False outside a grid.
+    bool moveToAdjacentCell(bool forward);
 
     // Replaces the name being typed before the caret with ":name:".
     void completeShortcode(U16View name);
@@ -193,7 +199,11 @@ private:
     // The index of the character whose glyph is nearest a container point, clamped to the text.
     std::optional<int> characterAt(QPointF containerPoint);
     void insertGrid(const TableGrid::Parsed& table);
-    void replaceGrid(Range range, const TableGrid::Parsed& table);
+    // Replaces a grid and puts the caret into the cell at (row, column) of the new one,
+    // `offset` characters in (clamped to the cell).
+    void replaceGrid(Range range, const TableGrid::Parsed& table, int row, int column, int offset);
+    // The caret's offset into its cell.
+    int offsetInCell() const;
     ImageDrop refuse(const std::optional<Url>& documentURL);
     template <class Edit> void applyCommand(Edit command);
     void applyAtGridEnd(const std::function<std::optional<TextEdit>(U16View, Range)>& command);
