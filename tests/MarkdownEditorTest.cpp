@@ -4,6 +4,7 @@
 #include "TempDirectory.h"
 
 #include "editor/EmojiCompletionPicker.h"
+#include "editor/LinkRouter.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
 #include "markdown/CollapsedImage.h"
@@ -17,6 +18,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -834,6 +836,90 @@ TEST(EditorGridKeys, ReturnInAListLikeCellWritesNoLeader)
             + u"<br>z |";
         EXPECT_EQ(*e.document, expected) << u8(cell);
     }
+}
+
+} // namespace
+} // namespace velkin
+
+namespace velkin {
+namespace {
+
+using namespace testing_editor;
+
+// Drops a payload on the viewport at the start of the text, as a drag would.
+bool drop(MarkdownTextView& view, const QMimeData& mime)
+{
+    QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent event(QPointF(2, 2), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &event);
+    return event.isAccepted();
+}
+
+QMimeData* filePayload(const std::filesystem::path& file)
+{
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+    return mime;
+}
+
+TEST(EditorPictures, NamesWithSpacesAndParenthesesAreInsertedInAngleBrackets)
+{
+    TempDirectory folder;
+    TempDirectory elsewhere;
+    const auto photo = elsewhere.write("my photo.png", "png");
+    const auto chart = elsewhere.write("chart (2).png", "png");
+    const auto inside = folder.write("pics/a b.png", "png");
+    Editor e(u"text");
+    e.host->setWindowFilePath(QString::fromStdString((folder.path() / "doc.md").string()));
+    e.view().resize(500, 400);
+
+    std::unique_ptr<QMimeData> dropped(filePayload(photo));
+    EXPECT_TRUE(drop(e.view(), *dropped));
+    EXPECT_TRUE(TextOps::contains(*e.document, u"![](<images/my photo.png>)")) << u8(*e.document);
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / "images" / "my photo.png"));
+
+    e.view().setSelectedRange({int(e.view().string().size()), 0});
+    // Copied in a file manager: the file's address, and its path as text.
+    QMimeData* copied = filePayload(chart);
+    copied->setText(QString::fromStdString(chart.string()));
+    QApplication::clipboard()->setMimeData(copied);
+    e.view().paste();
+    EXPECT_TRUE(TextOps::contains(*e.document, u"![](<images/chart (2).png>)")) << u8(*e.document);
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / "images" / "chart (2).png"));
+
+    std::unique_ptr<QMimeData> relative(filePayload(inside));
+    EXPECT_TRUE(drop(e.view(), *relative));
+    EXPECT_TRUE(TextOps::contains(*e.document, u"![](<pics/a b.png>)")) << u8(*e.document);
+    // The written line leads back to the stored file.
+    const auto resolved = LinkRouter::resolve(u"images/chart (2).png", Url::fileURL((folder.path() / "doc.md").string()));
+    ASSERT_TRUE(resolved);
+    EXPECT_TRUE(std::filesystem::exists(resolved->path()));
+    EXPECT_TRUE(e.alerts.empty());
+}
+
+TEST(EditorPictures, APictureNoLineCanNameFailsAndLeavesNoCopy)
+{
+    TempDirectory folder;
+    TempDirectory elsewhere;
+    const auto odd = elsewhere.write("x <y>.png", "png");
+    Editor e(u"text");
+    e.host->setWindowFilePath(QString::fromStdString((folder.path() / "doc.md").string()));
+    std::unique_ptr<QMimeData> dropped(filePayload(odd));
+    EXPECT_FALSE(drop(e.view(), *dropped));
+    QApplication::clipboard()->setMimeData(filePayload(odd));
+    e.view().paste();
+    EXPECT_EQ(*e.document, u"text");
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "images" / "x <y>.png"));
+    // A view that takes no edits copies nothing either.
+    const auto plain = elsewhere.write("plain.png", "png");
+    e.view().setEditable(false);
+    std::unique_ptr<QMimeData> refused(filePayload(plain));
+    EXPECT_FALSE(drop(e.view(), *refused));
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "images" / "plain.png"));
+    EXPECT_EQ(*e.document, u"text");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "editor/ImageInsertion.h"
 
+#include "markdown/CollapsedImage.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
@@ -154,6 +155,17 @@ std::optional<QByteArray> pngData(const QImage& image)
     if (!image.save(&buffer, "PNG") || bytes.isEmpty())
         return std::nullopt;
     return bytes;
+}
+
+std::optional<U16String> imageLine(U16View path)
+{
+    const bool bracketed = path.find_first_of(u" \t()") != U16View::npos;
+    const U16String line = bracketed ? u"![](<" + U16String(path) + u">)" : u"![](" + U16String(path) + u")";
+    // The line must read back as this very path, the way the editor and export read it.
+    const std::optional<ImageBlock::Parsed> parsed = ImageBlock::parseBlockImage(line);
+    if (!parsed || parsed->url != path)
+        return std::nullopt;
+    return line;
 }
 
 } // namespace velkin::ImageInsertion

@@ -12,6 +12,8 @@
 
 #include <QPointer>
 
+#include <filesystem>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -169,16 +171,22 @@ public:
 
     // ---- Pictures from the pasteboard ----
     // What a payload gives for the document: an image line, a refusal already shown
-    // to the user, or nothing (no picture: the ordinary road takes it).
+    // to the user, a picture no image line can name (failed), or nothing (no
+    // picture: the ordinary road takes it).
     struct ImageDrop {
-        enum class Kind { markdown, refused, none };
+        enum class Kind { markdown, refused, failed, none };
         Kind kind = Kind::none;
         U16String text;
+        // The file stored beside the document for this line, removed again when the
+        // line is not inserted.
+        std::optional<std::filesystem::path> storedFile;
     };
     bool pasteboardHasImage(const QMimeData& mime) const;
     ImageDrop imageMarkdown(const QMimeData& mime);
-    // Inserts an image line as a block of its own at an index.
-    void insertImageBlock(U16View line, int index);
+    // Inserts an image line as a block of its own at an index; false when nothing was inserted.
+    bool insertImageBlock(U16View line, int index);
+    // Inserts a payload's image line; a line not inserted leaves no stored file behind.
+    bool insertImageDrop(const ImageDrop& drop, int index);
     // Whether a range touches a table grid.
     bool selectionSpansGrid(Range range) const;
     // Shows refusals; replaced by tests, which have no one to show them to.
