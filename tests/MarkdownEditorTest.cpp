@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QColorDialog>
 #include <QDropEvent>
 #include <QImage>
 #include <QInputMethodEvent>
@@ -920,6 +921,60 @@ TEST(EditorPictures, APictureNoLineCanNameFailsAndLeavesNoCopy)
     EXPECT_FALSE(drop(e.view(), *refused));
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "images" / "plain.png"));
     EXPECT_EQ(*e.document, u"text");
+}
+
+} // namespace
+} // namespace velkin
+
+namespace velkin {
+namespace {
+
+using namespace testing_editor;
+
+QColorDialog* shownColorDialog()
+{
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QColorDialog*>(top); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+TEST(EditorClicks, OnePickSessionIsOneUndoStep)
+{
+    Editor e(u"brand `#f80`\n\ntail");
+    e.caretAt(u"tail");
+    e.host->coordinator().restyle(e.view());
+    e.view().layoutDocument();
+    auto clickSwatch = [&] {
+        LayoutManager& layout = *e.view().layoutManager();
+        const int literal = e.find(u"`#") + 1;
+        const auto mark = e.storage().marker<ColorMark>(AttributeKey::ColorSwatch, literal);
+        ASSERT_TRUE(mark);
+        const QRectF bounds = layout.boundingRect({literal, 1});
+        const double baseline = layout.lineFragmentRect(literal).top() + layout.location(literal).y();
+        click(e.view(), e.inViewport({bounds.left() - mark->gap - mark->size / 2, baseline - mark->capHeight / 2}));
+    };
+    clickSwatch();
+    QColorDialog* dialog = shownColorDialog();
+    ASSERT_NE(dialog, nullptr);
+    // A drag through the dialog: every colour shows in the text at once.
+    for (int step = 0; step < 9; ++step)
+        dialog->setCurrentColor(QColor(step * 20, 0, 255 - step * 20));
+    EXPECT_EQ(*e.document, u"brand `#a0005f`\n\ntail");
+    // A click elsewhere ends the session; the next session is a step of its own.
+    click(e.view(), e.inViewport(e.view().layoutManager()->boundingRect({e.find(u"tail"), 1}).center()));
+    clickSwatch();
+    ASSERT_EQ(shownColorDialog(), dialog);
+    dialog->setCurrentColor(QColor(0, 255, 0));
+    dialog->setCurrentColor(QColor(255, 255, 255));
+    EXPECT_EQ(*e.document, u"brand `#ffffff`\n\ntail");
+    e.view().undo();
+    EXPECT_EQ(*e.document, u"brand `#a0005f`\n\ntail");
+    e.view().undo();
+    EXPECT_EQ(*e.document, u"brand `#f80`\n\ntail");
+    e.view().redo();
+    EXPECT_EQ(*e.document, u"brand `#a0005f`\n\ntail");
+    e.view().endColorEditing();
 }
 
 } // namespace

@@ -163,6 +163,12 @@ public:
     bool replaceText(Range range, const AttributedString& text, std::optional<Range> selectionAfter);
     // The road for plain text that takes its attributes from the text it goes into (see below).
     bool replaceCharacters(Range range, U16View text, std::optional<Range> selectionAfter = std::nullopt);
+    // The same road for a change that continues the previous joined change: when `range`
+    // is exactly the text that change put in place and its undo step is still the
+    // latest, the change joins that step (one undo takes both back); otherwise it
+    // starts a step of its own. endJoiningUndo() makes the next one start afresh.
+    bool replaceCharactersJoiningUndo(Range range, U16View text);
+    void endJoiningUndo() { joinRecord_.reset(); }
     // What text put in place of `range` is dressed in: the first replaced character's
     // attributes; at the start of a paragraph that paragraph's own; else the character
     // before's. Text after a table at the end of the text does not join the table.
@@ -331,6 +337,10 @@ private:
     unsigned generation_ = 0;          // counts changes made behind the view's back
     bool layoutScheduled_ = false;
     std::shared_ptr<UndoRecord> lastRecord_;
+    // The change later ones may join (replaceCharactersJoiningUndo).
+    std::shared_ptr<UndoRecord> joinRecord_;
+    size_t joinUndoCount_ = 0;
+    bool joinPending_ = false;
 
     // Typing that coalesces into one undo step.
     Typing typing_ = Typing::none;
