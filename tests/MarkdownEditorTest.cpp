@@ -979,3 +979,58 @@ TEST(EditorClicks, OnePickSessionIsOneUndoStep)
 
 } // namespace
 } // namespace velkin
+
+namespace velkin {
+namespace {
+
+// The lightness of the darkest and the lightest pixel of a rectangle.
+std::pair<double, double> lightnessSpan(const QImage& image, QRect rect)
+{
+    double low = 1, high = 0;
+    rect &= image.rect();
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const double l = image.pixelColor(x, y).lightnessF();
+            low = std::min(low, l);
+            high = std::max(high, l);
+        }
+    return {low, high};
+}
+
+TEST(EmojiPicker, RowsReadInLightAndDarkFromTheApplicationsPalette)
+{
+    const QPalette original = QApplication::palette();
+    for (const bool dark : {false, true}) {
+        QPalette palette = original;
+        const QColor window = dark ? QColor(40, 40, 42) : QColor(236, 236, 236);
+        palette.setColor(QPalette::Window, window);
+        palette.setColor(QPalette::Base, dark ? QColor(30, 30, 30) : QColor(255, 255, 255));
+        palette.setColor(QPalette::WindowText, dark ? Qt::white : Qt::black);
+        palette.setColor(QPalette::Text, dark ? Qt::white : Qt::black);
+        QApplication::setPalette(palette);
+        QWidget host;
+        host.resize(300, 300);
+        host.show();
+        EmojiCompletionPicker picker;
+        ASSERT_TRUE(picker.show(u"smile", QRect(10, 10, 1, 16), &host));
+        ASSERT_GE(picker.matches().size(), 2u);
+        QApplication::processEvents();
+        const QImage image = picker.panel()->grab().toImage();
+        // The second row is not selected: its name must stand out from the panel.
+        const QRect row = picker.table()->visualItemRect(picker.table()->item(1));
+        const QRect inPanel(picker.table()->viewport()->mapTo(picker.panel(), row.topLeft()), row.size());
+        const auto [low, high] = lightnessSpan(image, inPanel.adjusted(40, 2, -4, -2));
+        if (dark) {
+            EXPECT_LT(low, 0.25) << "background";
+            EXPECT_GT(high, 0.75) << "text";
+        } else {
+            EXPECT_GT(high, 0.85) << "background";
+            EXPECT_LT(low, 0.3) << "text";
+        }
+        picker.hide();
+    }
+    QApplication::setPalette(original);
+}
+
+} // namespace
+} // namespace velkin
