@@ -4,6 +4,7 @@
 #include "TempDirectory.h"
 
 #include "editor/EmojiCompletionPicker.h"
+#include "editor/ImageCache.h"
 #include "editor/LinkRouter.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
@@ -26,6 +27,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -1030,6 +1033,33 @@ TEST(EmojiPicker, RowsReadInLightAndDarkFromTheApplicationsPalette)
         picker.hide();
     }
     QApplication::setPalette(original);
+}
+
+} // namespace
+} // namespace velkin
+
+namespace velkin {
+namespace {
+
+using namespace testing_editor;
+
+TEST(EditorScrolling, TheScrollRangeCountsPicturesAsSoonAsTheyLoad)
+{
+    testing::TempDirectory folder;
+    QImage big(400, 300, QImage::Format_RGB32);
+    big.fill(Qt::darkCyan);
+    ASSERT_TRUE(big.save(QString::fromStdString((folder.path() / "tall.png").string())));
+    Editor e(u"top\n\n![](tall.png)\n\n![](tall.png)\n\n![](tall.png)\n\nend");
+    e.host->setWindowFilePath(QString::fromStdString((folder.path() / "doc.md").string()));
+    e.show();
+    const auto key = ImageCache::key(u"tall.png", Url::fileURL((folder.path() / "doc.md").string()));
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ImageCache::cachedImage(*key) != nullptr; }));
+    settle();
+    // No key, click or scroll has happened: the range already holds three pictures.
+    const QScrollBar* bar = e.view().verticalScrollBar();
+    EXPECT_GE(bar->maximum(), 3 * 280 - e.view().viewport()->height());
+    EXPECT_TRUE(bar->isVisible());
 }
 
 } // namespace

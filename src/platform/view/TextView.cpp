@@ -334,8 +334,12 @@ void TextView::updateTypingAttributes()
 void TextView::storageEdited(const TextStorage::Edit& edit)
 {
     viewport()->update();
-    if (!edit.charactersChanged)
+    if (!edit.charactersChanged) {
+        // Attributes alone can change heights too (a picture line that takes its
+        // picture's height once it has loaded): the scroll range must follow.
+        scheduleLayout();
         return;
+    }
     findMatchesStale_ = true;
     scheduleFindRefresh();
     if (!ownChange_ && !sameCharacters_) {
