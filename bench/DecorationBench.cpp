@@ -1,5 +1,5 @@
 // The three collapse walkers and shortcode resolution, as every restyle runs them.
-#include "export/PreviewRenderer.h"
+#include "document/PreviewRenderer.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/MarkdownStyler.h"
 #include "markdown/TableGrid.h"

@@ -1,4 +1,4 @@
-#include "editor/CodeBlockLayoutManager.h"
+#include "document/CodeBlockLayoutManager.h"
 #include "markdown/MarkdownStyler.h"
 #include "platform/layout/LayoutManager.h"
 #include "platform/text/Utf.h"

@@ -905,6 +905,68 @@ def check_localization():
                 problem(f"Localization/{lang}.lproj: missing key {key!r} (present in English)")
 
 
+# Keys the program looks up: the first argument of LocalizedStrings::text(...), of a
+# file's own localized(...) helper, or of a HelpText entry.
+KEY_USE = re.compile(r'(?:LocalizedStrings::text|\blocalized|HelpText\s+\w+\s*)[({]\s*u"((?:[^"\\]|\\.)*)"')
+
+
+# The File menu's items with access keys, which must differ within each language.
+FILE_MENU_KEYS = ["fileNew", "fileOpen", "Open Recent", "fileClose", "fileSave", "fileSaveAs", "Revert to Saved",
+                  "fileQuit"]
+
+
+def access_key(title):
+    """The letter after a single & ("&&" is a literal ampersand), lower-cased; None without one."""
+    i = 0
+    while i < len(title) - 1:
+        if title[i] == "&":
+            if title[i + 1] != "&":
+                return title[i + 1].lower()
+            i += 1
+        i += 1
+    return None
+
+
+def check_access_keys():
+    folder = os.path.join(ROOT, "Localization")
+    for d in sorted(os.listdir(folder)) if os.path.isdir(folder) else []:
+        path = os.path.join(folder, d, "Localizable.strings")
+        if not os.path.isfile(path):
+            continue
+        entries = parse_strings(read_text(path) or "", path) or {}
+        seen = {}
+        for key in FILE_MENU_KEYS:
+            if key not in entries:
+                continue
+            letter = access_key(entries[key])
+            if letter is None:
+                problem(f"Localization/{d}: {key!r} has no access key (&)")
+            elif letter in seen:
+                problem(f"Localization/{d}: {key!r} and {seen[letter]!r} share the access key {letter!r}")
+            else:
+                seen[letter] = key
+
+
+def check_keys_in_use():
+    """Every key the sources look up has an English entry, so no window shows a bare key."""
+    english_path = os.path.join(ROOT, "Localization", "en.lproj", "Localizable.strings")
+    if not os.path.isfile(english_path):
+        return
+    english = parse_strings(read_text(english_path) or "", "Localization/en.lproj/Localizable.strings") or {}
+    for folder, _, names in os.walk(os.path.join(ROOT, "src")):
+        for name in sorted(names):
+            if not name.endswith((".cpp", ".h")):
+                continue
+            path = os.path.join(folder, name)
+            with open(path, encoding="utf-8") as f:
+                source = f.read()
+            for m in KEY_USE.finditer(source):
+                key = re.sub(r"\\u([0-9A-Fa-f]{4})", lambda u: chr(int(u.group(1), 16)), m.group(1))
+                if key not in english:
+                    line = source.count("\n", 0, m.start()) + 1
+                    problem(f"{rel(path)}:{line}: key {key!r} is not in the English table")
+
+
 def main():
     parts = [a for a in sys.argv[1:] if a in ("help", "samples", "localization")]
     global ROOT
@@ -917,6 +979,8 @@ def main():
         check_samples()
     if not parts or "localization" in parts:
         check_localization()
+        check_keys_in_use()
+        check_access_keys()
     for p in problems:
         print(p)
     print(f"{len(problems)} problem(s)")

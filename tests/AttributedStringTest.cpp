@@ -1,5 +1,5 @@
 #include "platform/attributed/MarkdownFontFamily.h"
-#include "platform/attributed/TextMeasure.h"
+#include "platform/layout/TextMeasure.h"
 #include "platform/attributed/TextStorage.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "editor/CodeBlockLayoutManager.h"
+#include "document/CodeBlockLayoutManager.h"
 #include "markdown/MarkdownStyler.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "markdown/TableGrid.h"
 
 #include <QImage>

@@ -1,5 +1,5 @@
 // Image lines: the line test, the walker, display sizes, the placeholder and the caret rule.
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,7 +1,7 @@
 // Task items from the line test to the drawn checkbox.
 #include "markdown/MarkdownStyler.h"
 #include "markdown/TableGrid.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 
 #include "platform/text/Utf.h"
 

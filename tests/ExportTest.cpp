@@ -1,7 +1,7 @@
 #include "app/CommandLine.h"
 #include "export/Export.h"
 #include "export/PageImport.h"
-#include "export/PictureFile.h"
+#include "platform/graphics/PictureFile.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 

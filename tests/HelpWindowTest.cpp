@@ -4,10 +4,10 @@
 
 #include "app/VelkinApp.h"
 #include "app/VelkinCommands.h"
-#include "help/HelpPageView.h"
-#include "help/HelpView.h"
-#include "help/HelpWindow.h"
-#include "platform/WindowFrame.h"
+#include "help/view/HelpPageView.h"
+#include "help/view/HelpView.h"
+#include "help/view/HelpWindow.h"
+#include "platform/view/WindowFrame.h"
 #include "platform/text/QtString.h"
 
 #include <QKeyEvent>
@@ -136,8 +136,9 @@ TEST(HelpView, SearchShowsRankedResultsAndChoosingOneKeepsTheSearch)
     ASSERT_EQ(view.sidebarContent(), view.resultsList());
     QTreeWidget* results = view.resultsList();
     ASSERT_EQ(results->topLevelItemCount(), 1 + int(navigator.results().size()));
+    const size_t count = navigator.results().size();
     EXPECT_EQ(results->topLevelItem(0)->text(0),
-              QStringLiteral("%1 results").arg(navigator.results().size()));
+              count == 1 ? QStringLiteral("1 result") : QStringLiteral("%1 results").arg(count));
     QTreeWidgetItem* guide = rowFor(results, QStringLiteral("guide"));
     ASSERT_NE(guide, nullptr);
     results->setCurrentItem(guide);

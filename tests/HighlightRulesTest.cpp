@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <set>
 #include <thread>
 
 using namespace velkin;
@@ -220,66 +219,19 @@ TEST(LanguageRules, RulesIgnoreLetterCaseAndRefuseSpecialAndUnknownNames)
     EXPECT_EQ(CH::rules(u""), nullptr);
 }
 
-TEST(LanguageRules, EverySetHasItsSizeAndCaseInsensitiveSetsAreUpperCase)
+TEST(LanguageRules, EverySetFindsItsOwnWordsAndCaseInsensitiveSetsAreUpperCase)
 {
-    const std::vector<std::pair<U16View, int>> sizes = {
-    {u"swift", 76}, {u"javascript", 48}, {u"typescript", 71}, {u"python", 42}, {u"ruby", 46}, {u"go", 58},
-    {u"rust", 66}, {u"c", 40}, {u"cpp", 75}, {u"csharp", 88}, {u"java", 58}, {u"kotlin", 68}, {u"php", 73},
-    {u"sql", 90}, {u"objc", 54}, {u"latex", 0}, {u"vim", 53}, {u"asm", 84}, {u"batch", 60}, {u"clojure", 47},
-    {u"crystal", 49}, {u"dart", 61}, {u"dockerfile", 19}, {u"elixir", 42}, {u"erlang", 37}, {u"fortran", 64},
-    {u"fsharp", 57}, {u"gherkin", 13}, {u"graphql", 23}, {u"groovy", 55}, {u"haskell", 30}, {u"julia", 40},
-    {u"lua", 23}, {u"matlab", 25}, {u"mermaid", 61}, {u"nim", 54}, {u"nix", 24}, {u"ocaml", 38},
-    {u"pascal", 61}, {u"perl", 60}, {u"powershell", 30}, {u"protobuf", 42}, {u"r", 22}, {u"scala", 44},
-    {u"scheme", 36}, {u"solidity", 73}, {u"terraform", 42}, {u"zig", 62}, {u"tcl", 75}, {u"awk", 61},
-    {u"prolog", 77}, {u"ada", 73}, {u"d", 102}, {u"haxe", 55}, {u"coffeescript", 49}, {u"vbnet", 140},
-    {u"verilog", 132}, {u"vhdl", 106}, {u"cobol", 132}, {u"smalltalk", 43}, {u"jsonnet", 19}, {u"cypher", 67},
-    {u"sparql", 84}, {u"rescript", 53}, {u"elm", 24}, {u"purescript", 30}, {u"racket", 65}, {u"lisp", 67},
-    {u"raku", 85}, {u"cmake", 83}, {u"vba", 99}, {u"applescript", 92}, {u"dot", 38}, {u"plantuml", 73},
-    {u"gdscript", 66}, {u"glsl", 149}, {u"rego", 43}, {u"cue", 26}, {u"dhall", 30}, {u"bicep", 36},
-    {u"starlark", 60}, {u"bibtex", 52}, {u"promql", 74}, {u"kusto", 111}, {u"gleam", 33}, {u"odin", 70},
-    {u"mojo", 65}, {u"vlang", 56}, {u"vala", 74}, {u"hack", 74}, {u"xquery", 75}, {u"turtle", 6},
-    {u"abap", 129}, {u"actionscript", 66}, {u"agda", 35}, {u"apex", 90}, {u"autohotkey", 61}, {u"eiffel", 57},
-    {u"forth", 54}, {u"haml", 23}, {u"idris", 37}, {u"kdl", 5}, {u"lean", 70}, {u"moonscript", 31},
-    {u"nushell", 75}, {u"openscad", 51}, {u"postscript", 81}, {u"pug", 65}, {u"puppet", 51}, {u"qml", 72},
-    {u"qsharp", 70}, {u"rexx", 51}, {u"robotframework", 43}, {u"sas", 77}, {u"slim", 41}, {u"sml", 52},
-    {u"stata", 66}, {u"thrift", 30}, {u"typespec", 50}
-    };
-    ASSERT_EQ(sizes.size(), 119u);
-    ASSERT_EQ(CH::ruleLanguageNames().size(), 119u);
-    for (size_t i = 0; i < sizes.size(); ++i) {
-        const auto& [name, size] = sizes[i];
-        EXPECT_EQ(CH::ruleLanguageNames()[i], name);
+    for (U16View name : CH::ruleLanguageNames()) {
         const CH::LanguageRules* rules = CH::rules(name);
         ASSERT_NE(rules, nullptr) << u8(name);
-        EXPECT_EQ(rules->keywords.size(), size) << u8(name);
-        if (rules->caseInsensitiveKeywords) {
-            for (U16View word : rules->keywords.words())
+        for (U16View word : rules->keywords.words()) {
+            EXPECT_TRUE(rules->keywords.contains(word)) << u8(name) << " " << u8(word);
+            if (rules->caseInsensitiveKeywords) {
                 for (char16_t c : word)
                     EXPECT_FALSE(c >= u'a' && c <= u'z') << u8(name) << " " << u8(word);
+            }
         }
-        for (U16View word : rules->keywords.words())
-            EXPECT_TRUE(rules->keywords.contains(word));
     }
-}
-
-TEST(LanguageRules, SwitchCounts)
-{
-    int types = 0, insensitive = 0, hyphen = 0, at = 0, backslash = 0, noBlock = 0;
-    for (U16View name : CH::ruleLanguageNames()) {
-        const auto& r = *CH::rules(name);
-        types += r.capitalizedIsType;
-        insensitive += r.caseInsensitiveKeywords;
-        hyphen += r.hyphenInIdentifiers;
-        at += r.attributeSigil == u'@';
-        backslash += r.attributeSigil == u'\\';
-        noBlock += !r.blockComment;
-    }
-    EXPECT_EQ(types, 63);
-    EXPECT_EQ(insensitive, 17);
-    EXPECT_EQ(hyphen, 8);
-    EXPECT_EQ(at, 12);
-    EXPECT_EQ(backslash, 1);
-    EXPECT_EQ(noBlock, 53);
 }
 
 TEST(LanguageRules, ConcurrentFirstUsesShareOneSet)
@@ -329,35 +281,13 @@ TEST(LanguageNames, NothingIsTrimmedAndUnknownWordsPassThroughLowerCased)
     EXPECT_EQ(CH::canonicalName(u"\u212At"), u"kotlin");
 }
 
-TEST(LanguageNames, InventoryOf142NamesAnd456Aliases)
+TEST(LanguageNames, EveryAliasResolvesToItsRowAndEveryCanonicalNameToItself)
 {
-    const auto& table = CH::aliasTable();
-    EXPECT_EQ(table.size(), 141u);
-    std::set<U16String> aliases, canonical;
-    size_t count = 0;
-    for (const auto& row : table) {
-        canonical.insert(U16String(row.canonical));
-        for (U16View alias : row.aliases) {
-            ++count;
-            aliases.insert(U16String(alias));
-            EXPECT_EQ(CH::canonicalName(alias), row.canonical);
-        }
+    for (const auto& row : CH::aliasTable()) {
+        EXPECT_EQ(CH::canonicalName(row.canonical), row.canonical);
+        for (U16View alias : row.aliases)
+            EXPECT_EQ(CH::canonicalName(alias), row.canonical) << u8(alias);
     }
-    EXPECT_EQ(count, 456u);
-    EXPECT_EQ(aliases.size(), 456u);  // each alias occurs once
-    canonical.insert(u"swift");
-    EXPECT_EQ(canonical.size(), 142u);
-
-    std::set<U16String> expected;
-    for (U16View name : CH::ruleLanguageNames())
-        expected.insert(U16String(name));
-    for (U16View name : CH::specialLanguageNames())
-        expected.insert(U16String(name));
-    EXPECT_EQ(CH::specialLanguageNames().size(), 23u);
-    EXPECT_EQ(expected, canonical);
-    // Every canonical name maps to itself.
-    for (const auto& name : canonical)
-        EXPECT_EQ(CH::canonicalName(name), name);
 }
 
 // ---- Entry ----

@@ -1,7 +1,7 @@
 // The image cache: keys, safe file reading, decoding, and loads in the background and at once.
-#include "editor/ImageCache.h"
-#include "export/PreviewRenderer.h"
-#include "markdown/CollapsedImage.h"
+#include "document/ImageCache.h"
+#include "document/PreviewRenderer.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/MarkdownStyler.h"
 
 #include "platform/text/Utf.h"

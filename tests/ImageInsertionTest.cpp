@@ -1,5 +1,6 @@
-#include "editor/ImageInsertion.h"
-#include "markdown/CollapsedImage.h"
+#include "document/ImageInsertion.h"
+#include "markdown/ImageBlock.h"
+#include "platform/graphics/PngWriter.h"
 #include "platform/text/Utf.h"
 
 #include <QImage>
@@ -95,15 +96,15 @@ TEST(ImageInsertion, MimeTypesByExtension)
     EXPECT_EQ(ImageInsertion::imageExtensions().size(), 10u);
 }
 
-TEST(ImageInsertion, PngDataOfAPicture)
+TEST(PngWriter, EncodesAPictureInMemory)
 {
     QImage image(3, 2, QImage::Format_ARGB32);
     image.fill(Qt::red);
-    const auto png = ImageInsertion::pngData(image);
+    const auto png = PngWriter::encode(image);
     ASSERT_TRUE(png);
     EXPECT_TRUE(png->startsWith("\x89PNG"));
     EXPECT_EQ(QImage::fromData(*png).size(), QSize(3, 2));
-    EXPECT_FALSE(ImageInsertion::pngData(QImage()));
+    EXPECT_FALSE(PngWriter::encode(QImage()));
 }
 
 namespace velkin {

@@ -1,4 +1,4 @@
-#include "editor/LinkRouter.h"
+#include "document/LinkRouter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "highlight/CodeHighlighter.h"
+#include "markdown/MarkdownCodeTokens.h"
 #include "platform/text/Utf.h"
 
 #include <gtest/gtest.h>
 
 using namespace velkin;
-namespace CH = velkin::CodeHighlighter;
+namespace MCT = velkin::MarkdownCodeTokens;
 
 namespace {
 
@@ -31,7 +31,7 @@ int count(const CodeTokens& tokens, K kind)
 TEST(MarkdownCodeTokens, HeadingIsATypeAndInlineCodeAString)
 {
     const U16String code = u"# Title\nuse `x` now";
-    const auto tokens = CH::tokens(code, u"md");
+    const auto tokens = MCT::fenced(code, u"md");
     ASSERT_TRUE(tokens.has_value());
     bool heading = false;
     for (const auto& t : *tokens)
@@ -43,7 +43,7 @@ TEST(MarkdownCodeTokens, HeadingIsATypeAndInlineCodeAString)
 TEST(MarkdownCodeTokens, NestedFenceIsAStringWithoutItsOwnCodeTokens)
 {
     const U16String code = u"```swift\nlet x = 1\n```";
-    const auto tokens = CH::markdownTokens(code);
+    const auto tokens = MCT::tokens(code);
     bool body = false;
     for (const auto& t : tokens)
         body |= t.kind == K::string && substring(code, t.range).find(u"let x = 1") != U16View::npos;
@@ -55,14 +55,14 @@ TEST(MarkdownCodeTokens, NestedFenceIsAStringWithoutItsOwnCodeTokens)
 TEST(MarkdownCodeTokens, EmphasisAndLinksLeaveOnlyTheirMarkers)
 {
     const U16String code = u"some *stress* and [a link](https://example.com)";
-    const auto tokens = CH::markdownTokens(code);
+    const auto tokens = MCT::tokens(code);
     EXPECT_EQ(count(tokens, K::type) + count(tokens, K::string) + count(tokens, K::keyword), 0);
     EXPECT_TRUE(has(code, tokens, u"*", K::comment));
 }
 
 TEST(MarkdownCodeTokens, PlainTextGivesAnEmptyList)
 {
-    const auto tokens = CH::tokens(u"just words", u"markdown");
+    const auto tokens = MCT::fenced(u"just words", u"markdown");
     ASSERT_TRUE(tokens.has_value());
     EXPECT_TRUE(tokens->empty());
 }
@@ -76,7 +76,7 @@ TEST(MarkdownCodeTokens, DeeplyNestedMarkdownFencesFinish)
         const U16String fence(size_t(3 + level), u'`');
         text = fence + u"markdown\n" + text + u"\n" + fence;
     }
-    const auto tokens = CH::markdownTokens(text);
+    const auto tokens = MCT::tokens(text);
     for (const auto& t : tokens) {
         ASSERT_GE(t.range.location, 0);
         ASSERT_LE(t.range.end(), int(text.size()));

@@ -4,15 +4,15 @@
 #include "TempDirectory.h"
 
 #include "editor/EmojiCompletionPicker.h"
-#include "editor/ImageCache.h"
-#include "editor/LinkRouter.h"
+#include "document/ImageCache.h"
+#include "document/LinkRouter.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/ColorSwatch.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/TableGrid.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
@@ -436,6 +436,17 @@ TEST(EditorTables, HeaderRowRefusesRowCommandsAndOneColumnRefusesDeletion)
     EXPECT_EQ(*e.document, u"| A |\n| :--- |\n| 1 |");
 }
 
+TEST(EditorTables, TableActionsAtTheEndOfTheFileKeepItsFinalLineFeed)
+{
+    Editor e(u"intro\n\n| A |\n| - |\n| 1 |\n");
+    e.caretAt(u"1");
+    e.view().mdTableInsertRowBelow(nullptr);
+    EXPECT_EQ(*e.document, u"intro\n\n| A |\n| --- |\n| 1 |\n|  |\n");
+    e.caretAt(u"A");
+    e.view().mdTableInsertColumnRight(nullptr);
+    EXPECT_EQ(*e.document, u"intro\n\n| A |  |\n| --- | --- |\n| 1 |  |\n|  |  |\n");
+}
+
 TEST(EditorTables, AnImageFromACellGoesAfterTheGrid)
 {
     Editor e(u"| A |\n| --- |\n| 1 |\n\nafter");
@@ -451,7 +462,7 @@ TEST(EditorTables, TwoGridsAreToldApart)
     Editor e(u"");
     // Two grids one after another, with nothing between them.
     auto grid = [](const char16_t* header, const char16_t* cell) {
-        TableGrid::Parsed table;
+        PipeTable::Parsed table;
         table.header = {header};
         table.alignments = {TextAlignment::Natural};
         table.rows = {{cell}};

@@ -5,7 +5,7 @@
 #include "markdown/TableGrid.h"
 
 #include "highlight/CodeTokenColor.h"
-#include "platform/attributed/TextMeasure.h"
+#include "platform/layout/TextMeasure.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
@@ -106,7 +106,7 @@ TEST(MarkdownStyler, StaleDecorationsGoBeforeTheNextPass)
 
 TEST(MarkdownStyler, GridCellsKeepTheirBlocksAndGetOnlyInlineStyling)
 {
-    TextStorage storage(TableGrid::attributed(*TableGrid::parse(std::vector<U16View>{u"| # H |", u"| - |", u"| **b** |"}), 14));
+    TextStorage storage(TableGrid::attributed(*PipeTable::parse(std::vector<U16View>{u"| # H |", u"| - |", u"| **b** |"}), 14));
     // A stale collapse mark and kern in a cell go.
     storage.addAttribute(AttributeKey::Kern, 3.0, {0, 1});
     storage.addAttribute(AttributeKey::ColorSwatch, MarkerPtr(std::make_shared<HardBreakMark>(3)), {0, 1});
@@ -129,7 +129,7 @@ TEST(MarkdownStyler, GridCellsKeepTheirBlocksAndGetOnlyInlineStyling)
 
 TEST(MarkdownStyler, CellLineHeightLimitIsLiftedButTheBlockStays)
 {
-    TextStorage storage(TableGrid::attributed(*TableGrid::parse(std::vector<U16View>{u"| a |", u"| -: |", u"| b |"}), 14));
+    TextStorage storage(TableGrid::attributed(*PipeTable::parse(std::vector<U16View>{u"| a |", u"| -: |", u"| b |"}), 14));
     const int b = find(storage, u"b");
     ParagraphStyle limited = *storage.paragraphStyle(b);
     limited.minimumLineHeight = 20;

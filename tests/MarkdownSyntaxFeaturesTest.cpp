@@ -7,7 +7,7 @@
 #include "markdown/Footnote.h"
 #include "markdown/MarkdownList.h"
 #include "markdown/ReferenceLink.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 
 using namespace velkin;
 using namespace velkin::testing;

@@ -6,7 +6,7 @@
 #include "markdown/InlineHTML.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/ReferenceLink.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/text/Lines.h"
 #include "platform/text/Utf.h"
 

@@ -1,4 +1,4 @@
-#include "export/PreviewRenderer.h"
+#include "export/PreviewRendererPage.h"
 
 #include <gtest/gtest.h>
 

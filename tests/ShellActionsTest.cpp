@@ -2,7 +2,7 @@
 // export dialog's proposals.
 #include "app/CommandLine.h"
 #include "app/EditorAction.h"
-#include "export/Export.h"
+#include "editor/ExportPanel.h"
 #include "platform/symbols/SymbolImage.h"
 
 #include <QApplication>
@@ -83,19 +83,19 @@ TEST(SymbolImage, InterfaceSymbolsDraw)
 
 TEST(ExportPanel, ProposesTheDocumentsNameAndFolder)
 {
-    EXPECT_EQ(Export::proposedFileName(ExportFormat::pdf, std::nullopt), "Untitled.pdf");
-    EXPECT_EQ(Export::proposedFileName(ExportFormat::html, std::nullopt), "Untitled.html");
-    EXPECT_EQ(Export::proposedFileName(ExportFormat::html, std::filesystem::path("/a/b/Report.md")), "Report.html");
-    EXPECT_EQ(Export::proposedFileName(ExportFormat::rtf, std::filesystem::path("/a/b/notes.v2.md")), "notes.v2.rtf");
+    EXPECT_EQ(ExportPanel::proposedFileName(ExportFormat::pdf, std::nullopt), "Untitled.pdf");
+    EXPECT_EQ(ExportPanel::proposedFileName(ExportFormat::html, std::nullopt), "Untitled.html");
+    EXPECT_EQ(ExportPanel::proposedFileName(ExportFormat::html, std::filesystem::path("/a/b/Report.md")), "Report.html");
+    EXPECT_EQ(ExportPanel::proposedFileName(ExportFormat::rtf, std::filesystem::path("/a/b/notes.v2.md")), "notes.v2.rtf");
 
-    const MarkdownHTML::Options unsaved = Export::presentedOptions(std::nullopt, MarkdownFontFamily::serif);
+    const MarkdownHTML::Options unsaved = ExportPanel::presentedOptions(std::nullopt, MarkdownFontFamily::serif);
     EXPECT_EQ(unsaved.title, u"Untitled");
     EXPECT_EQ(unsaved.family, MarkdownFontFamily::serif);
     EXPECT_FALSE(unsaved.baseURL.has_value());
     EXPECT_TRUE(unsaved.embedsImages);
 
     const MarkdownHTML::Options saved =
-        Export::presentedOptions(std::filesystem::path("/a/b/Report.md"), MarkdownFontFamily::sansSerif);
+        ExportPanel::presentedOptions(std::filesystem::path("/a/b/Report.md"), MarkdownFontFamily::sansSerif);
     EXPECT_EQ(saved.title, u"Report");
     ASSERT_TRUE(saved.baseURL.has_value());
     EXPECT_EQ(saved.baseURL->path(), "/a/b/Report.md");

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace velkin;
+using namespace velkin::PipeTable;
 using namespace velkin::TableGrid;
 
 namespace {
@@ -386,6 +387,43 @@ TEST(TableGridRender, FinalLineFeedsAreKept)
     for (const char16_t* text : {u"| A |\n| - |\n| 1 |", u"| A |\n| - |\n| 1 |\n", u"| A |\n| - |\n| 1 |\n\n",
                                  u"| A |\n| - |\n| 1 |\n\n\n", u"x\n| A |\n| - |\n"})
         EXPECT_EQ(roundTrip(text), text);
+}
+
+TEST(TableGridRender, EditedTableKeepsTheDocumentsFinalLineEnd)
+{
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"| A |\n| - |\n| 1 |", u"| A |\n| --- |\n| 2 |"},
+        {u"| A |\n| - |\n| 1 |\n", u"| A |\n| --- |\n| 2 |\n"},
+        {u"| A |\n| - |\n| 1 |\n\n", u"| A |\n| --- |\n| 2 |\n\n"},
+        {u"| A |\r\n| - |\r\n| 1 |\r\n", u"| A |\r\n| --- |\r\n| 2 |\r\n"},
+        {u"| A |\r\n| - |\r\n| 1 |", u"| A |\r\n| --- |\r\n| 2 |"},
+        {u"| A |\n| - |\n| 1 |\nnext", u"| A |\n| --- |\n| 2 |\nnext"},
+    };
+    for (const auto& [typed, edited] : cases) {
+        TextStorage storage = render(typed, 13);
+        replaceFirst(storage, u"1", u"2");
+        EXPECT_EQ(serialize(storage), edited) << u8(typed);
+    }
+}
+
+TEST(TableGrid, ReplacingGridWritesTheLineEndsOfTheGridItReplaces)
+{
+    const auto table = parse(strings({u"| a |", u"| - |", u"| 1 |"}));
+    ASSERT_TRUE(table);
+    const Parsed wider = insertingRow(*table, 1);
+    auto replacing = [&](U16View typed) {
+        const AttributedString old = attributed(*table, 13, U16String(typed));
+        const TextTableBlock* block = cellBlock(old, 0);
+        return serialize(attributedReplacing(wider, 13, block ? block->table().get() : nullptr));
+    };
+    EXPECT_EQ(replacing(u"| a |\n| - |\n| 1 |\n"), u"| a |\n| --- |\n| 1 |\n|  |\n");
+    EXPECT_EQ(replacing(u"| a |\n| - |\n| 1 |"), u"| a |\n| --- |\n| 1 |\n|  |");
+    EXPECT_EQ(replacing(u"| a |\r\n| - |\r\n| 1 |\r"), u"| a |\r\n| --- |\r\n| 1 |\r\n|  |\r");
+    // A grid built without source, or none at all, adds no line end.
+    const AttributedString plain = attributed(*table, 13);
+    EXPECT_EQ(serialize(attributedReplacing(wider, 13, cellBlock(plain, 0)->table().get())),
+              u"| a |\n| --- |\n| 1 |\n|  |");
+    EXPECT_EQ(serialize(attributedReplacing(wider, 13, nullptr)), u"| a |\n| --- |\n| 1 |\n|  |");
 }
 
 TEST(TableGridRender, GridEditedBackToItsTextWritesTheSourceAgain)

@@ -4,10 +4,9 @@
 #include "app/VelkinApp.h"
 #include "export/AppStoreShot.h"
 #include "export/Export.h"
-#include "export/PreviewRenderer.h"
+#include "export/PreviewRendererPage.h"
 #include "platform/text/Utf.h"
 #include "platform/url/Url.h"
-#include "selftest/SelfTest.h"
 
 #include <QApplication>
 #include <QFile>
@@ -137,10 +136,10 @@ std::vector<std::string> documentArguments(const std::vector<std::string>& argum
     return files;
 }
 
-int dispatch(const std::vector<std::string>& arguments)
+int dispatch(const std::vector<std::string>& arguments, SelfTestRunner selfTest)
 {
-    if (has(arguments, "--selftest"))
-        return SelfTest::run() ? 0 : 1;
+    if (selfTest && has(arguments, "--selftest"))
+        return selfTest() ? 0 : 1;
     if (const int i = optionWithOperands(arguments, "--render"); i >= 0)
         return renderMode(arguments, arguments[size_t(i) + 1], arguments[size_t(i) + 2]);
     if (const int j = optionWithOperands(arguments, "--export"); j >= 0)
@@ -165,7 +164,7 @@ int dispatch(const std::vector<std::string>& arguments)
     return 0;
 }
 
-int main(int argc, char** argv)
+int main(int argc, char** argv, SelfTestRunner selfTest)
 {
     // Batch modes must run on machines without a display.
     if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr
@@ -190,7 +189,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName("Velkin");
     // Qt takes the numeric locale from the environment; our number formatting expects C.
     std::setlocale(LC_NUMERIC, "C");
-    return dispatch(arguments);
+    return dispatch(arguments, selfTest);
 }
 
 } // namespace velkin::CommandLine

@@ -9,6 +9,8 @@
 #include "platform/text/QtString.h"
 
 #include <QFrame>
+#include <QLabel>
+#include <QScrollBar>
 #include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
@@ -38,6 +40,17 @@ ContentView::ContentView(U16String text, std::function<void()> textChanged, QWid
     setMinimumSize(minimumContentWidth, minimumContentHeight);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    notice_ = new QLabel(this);
+    notice_->setObjectName(QStringLiteral("documentNotice"));
+    notice_->setWordWrap(true);
+    notice_->setContentsMargins(12, 6, 12, 6);
+    notice_->setTextFormat(Qt::PlainText);
+    notice_->setAutoFillBackground(true);
+    notice_->setBackgroundRole(QPalette::ToolTipBase);
+    notice_->setForegroundRole(QPalette::ToolTipText);
+    notice_->hide();
+    layout->addWidget(notice_);
     editor_ = new MarkdownEditorView(editorValue(), this);
     layout->addWidget(editor_);
     setFocusProxy(editor_);
@@ -68,12 +81,35 @@ MarkdownTextView* ContentView::textView() const
     return editor_->textView();
 }
 
+void ContentView::replaceText(U16String text)
+{
+    QScrollBar* bar = textView() ? textView()->verticalScrollBar() : nullptr;
+    const int scroll = bar ? bar->value() : 0;
+    text_ = std::move(text);
+    editor_->setEditor(editorValue());
+    if (bar)
+        bar->setValue(scroll);
+}
+
+void ContentView::setNotice(const QString& notice)
+{
+    notice_->setText(notice);
+    notice_->setVisible(!notice.isEmpty());
+}
+
+QString ContentView::notice() const
+{
+    return notice_->isHidden() ? QString() : notice_->text();
+}
+
 void ContentView::setEditorZoom(double zoom)
 {
     if (zoom == zoom_)
         return;
     zoom_ = zoom;
     editor_->setEditor(editorValue());
+    if (stateChanged_)
+        stateChanged_();
 }
 
 void ContentView::setEditorFontFamily(MarkdownFontFamily family)
@@ -82,6 +118,8 @@ void ContentView::setEditorFontFamily(MarkdownFontFamily family)
         return;
     family_ = family;
     editor_->setEditor(editorValue());
+    if (stateChanged_)
+        stateChanged_();
 }
 
 void ContentView::send(const char* action, int tag)

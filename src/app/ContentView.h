@@ -2,13 +2,14 @@
 // The content of a document window: the editor over the document's text, the
 // window's zoom and font family, and the formatting toolbar. It publishes the
 // window's values to the menus.
-#include "app/FocusedValues.h"
+#include "app/FocusedValuePublisher.h"
 #include "platform/text/Range.h"
 
 #include <QWidget>
 
 #include <functional>
 
+class QLabel;
 class QToolBar;
 class QToolButton;
 
@@ -33,6 +34,15 @@ public:
 
     // The document's text with every edit.
     const U16String& text() const { return text_; }
+    // A text from outside the editor (a reload or a revert): the editor rebuilds
+    // its storage, the caret keeps its place clipped to the new length, and the
+    // view keeps its scroll position.
+    void replaceText(U16String text);
+    // A line above the text that tells something about the document; hidden when empty.
+    void setNotice(const QString& notice);
+    QString notice() const;
+    // Runs after the zoom or the font family changed.
+    void setStateChanged(std::function<void()> changed) { stateChanged_ = std::move(changed); }
     MarkdownEditorView* editor() const { return editor_; }
     // The editor's text view, where the window's editor actions go.
     MarkdownTextView* textView() const;
@@ -61,6 +71,8 @@ private:
 
     U16String text_;
     std::function<void()> textChanged_;
+    std::function<void()> stateChanged_;
+    QLabel* notice_ = nullptr;
     double zoom_ = 1.0;
     MarkdownFontFamily family_ = MarkdownFontFamily::sansSerif;
     MarkdownEditorView* editor_ = nullptr;

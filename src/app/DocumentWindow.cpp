@@ -1,8 +1,10 @@
 #include "app/DocumentWindow.h"
 
 #include "app/ContentView.h"
+#include "app/RecentDocuments.h"
 #include "app/VelkinCommands.h"
-#include "platform/WindowFrame.h"
+#include "platform/strings/LocalizedStrings.h"
+#include "platform/view/WindowFrame.h"
 #include "platform/text/QtString.h"
 
 #include <QCloseEvent>
@@ -11,6 +13,7 @@
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QScreen>
 #include <QStyle>
@@ -22,15 +25,58 @@ namespace velkin {
 
 namespace fs = std::filesystem;
 
-DocumentWindow::DocumentWindow(MarkdownDocument document, std::optional<fs::path> file, QWidget* parent)
+namespace {
+
+QString localized(const char16_t* key)
+{
+    return toQString(LocalizedStrings::text(key));
+}
+
+// A format of the string tables with the document's name in it.
+QString localized(const char16_t* key, const QString& name)
+{
+    return toQString(LocalizedStrings::format(LocalizedStrings::text(key), {fromQString(name)}));
+}
+
+// An alert with buttons titled `buttons`, the last of them the answer to Escape;
+// the default is the last too unless `defaultIndex` says otherwise. Returns the
+// index of the button pressed.
+size_t ask(QWidget* parent, const QString& title, const QString& text, const QString& informative,
+           const std::vector<QString>& buttons, std::optional<size_t> defaultIndex = std::nullopt)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, parent);
+    box.setInformativeText(informative);
+    std::vector<QPushButton*> added;
+    for (const QString& label : buttons)
+        added.push_back(box.addButton(label, &label == &buttons.back() ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    box.setDefaultButton(added[defaultIndex.value_or(added.size() - 1)]);
+    box.setEscapeButton(added.back());
+    box.exec();
+    const auto pressed = std::find(added.begin(), added.end(), box.clickedButton());
+    return pressed == added.end() ? added.size() - 1 : size_t(pressed - added.begin());
+}
+
+} // namespace
+
+DocumentWindow::DocumentWindow(MarkdownDocument document, std::optional<fs::path> file,
+                               std::optional<MarkdownDocument::Reading> reading, QWidget* parent)
     : QMainWindow(parent), file_(std::move(file)), savedText_(document.text)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    const std::string bytes = reading ? reading->bytes : document.data();
+    repaired_ = reading && reading->repaired;
     content_ = new ContentView(std::move(document.text), [this] { textDidChange(); }, this);
     setCentralWidget(content_);
     addToolBar(Qt::TopToolBarArea, content_->toolbar());
     commands_ = new VelkinCommands(this);
+    if (file_) {
+        disk_.setFile(*file_, bytes);
+        restoreWindowState();
+    }
+    content_->setStateChanged([this] { saveWindowState(); });
+    connect(&disk_, &DocumentFile::changedOnDisk, this, &DocumentWindow::changedOnDisk);
     updateTitle();
+    updateNotice();
 
     // Moves and resizes are saved once they settle, not at every step of a drag.
     frameSaver_.setSingleShot(true);
@@ -48,17 +94,129 @@ MarkdownDocument DocumentWindow::document() const
 
 bool DocumentWindow::isDocumentEdited() const
 {
+    return isTextEdited() || fileMissing_;
+}
+
+bool DocumentWindow::isTextEdited() const
+{
     return content_->text() != savedText_;
 }
 
 QString DocumentWindow::displayName() const
 {
-    return file_ ? QString::fromStdString(file_->filename().string()) : QStringLiteral("Untitled");
+    return file_ ? QString::fromStdString(file_->filename().string()) : localized(u"Untitled");
 }
 
 void DocumentWindow::textDidChange()
 {
     setWindowModified(isDocumentEdited());
+}
+
+void DocumentWindow::updateNotice()
+{
+    content_->setNotice(repaired_ ? localized(u"repairedTextNotice", displayName()) : QString());
+}
+
+void DocumentWindow::restoreWindowState()
+{
+    if (const auto state = RecentDocuments::windowState(*file_)) {
+        content_->setEditorZoom(state->zoom);
+        content_->setEditorFontFamily(state->fontFamily);
+    }
+}
+
+void DocumentWindow::saveWindowState() const
+{
+    if (file_)
+        RecentDocuments::saveWindowState(*file_, {content_->editorZoom(), content_->editorFontFamily()});
+}
+
+void DocumentWindow::changedOnDisk(DocumentFile::DiskState state)
+{
+    switch (state) {
+    case DocumentFile::DiskState::same:
+        fileMissing_ = false;
+        break;
+    case DocumentFile::DiskState::missing:
+        fileMissing_ = true;
+        break;
+    case DocumentFile::DiskState::changed:
+        fileMissing_ = false;
+        // Edits are never thrown away here: a modified document asks when it is saved.
+        if (!isTextEdited())
+            reload();
+        break;
+    }
+    updateTitle();
+}
+
+bool DocumentWindow::reload(QString* error)
+{
+    if (!file_)
+        return false;
+    std::string reason;
+    MarkdownDocument::Reading reading;
+    std::optional<MarkdownDocument> document = MarkdownDocument::read(*file_, &reason, &reading);
+    if (!document) {
+        if (error)
+            *error = QString::fromStdString(reason);
+        return false;
+    }
+    savedText_ = document->text;
+    content_->replaceText(std::move(document->text));
+    disk_.setFile(*file_, reading.bytes);
+    fileMissing_ = false;
+    repaired_ = reading.repaired;
+    updateTitle();
+    updateNotice();
+    return true;
+}
+
+bool DocumentWindow::canRevert() const
+{
+    std::error_code ec;
+    return file_ && isTextEdited() && !fileMissing_ && fs::exists(*file_, ec);
+}
+
+bool DocumentWindow::revertToSaved()
+{
+    if (!canRevert())
+        return false;
+    if (ask(this, displayName(), localized(u"revertPrompt", displayName()), localized(u"revertPromptDetail"),
+            {localized(u"Revert"), localized(u"Cancel")}, 0)
+        != 0)
+        return false;
+    QString error;
+    if (reload(&error))
+        return true;
+    QMessageBox::warning(this, displayName(), error);
+    return false;
+}
+
+bool DocumentWindow::mayOverwriteNewerFile()
+{
+    const size_t answer = ask(this, displayName(), localized(u"fileChangedPrompt", displayName()),
+                              localized(u"fileChangedPromptDetail"),
+                              {localized(u"Overwrite"), localized(u"Reload\u2026"), localized(u"Cancel")});
+    if (answer == 0)
+        return true;
+    if (answer == 1) {
+        if (ask(this, displayName(), localized(u"reloadPrompt", displayName()), localized(u"reloadPromptDetail"),
+                {localized(u"Reload"), localized(u"Cancel")})
+            == 0) {
+            QString error;
+            if (!reload(&error))
+                QMessageBox::warning(this, displayName(), error);
+        }
+    }
+    return false;
+}
+
+bool DocumentWindow::mayReplaceOriginalBytes()
+{
+    return ask(this, displayName(), localized(u"repairedSavePrompt", displayName()),
+               localized(u"repairedSavePromptDetail"), {localized(u"replaceOriginalButton"), localized(u"Cancel")})
+           == 0;
 }
 
 void DocumentWindow::updateTitle()
@@ -75,13 +233,20 @@ bool DocumentWindow::writeTo(const fs::path& file, QString* error)
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())
         || !out.commit()) {
         if (error)
-            *error = QStringLiteral("The document \u201C%1\u201D couldn\u2019t be saved: %2.")
-                         .arg(QString::fromStdString(file.filename().string()), out.errorString());
+            *error = toQString(LocalizedStrings::format(
+                LocalizedStrings::text(u"saveErrorMessage"),
+                {fromQString(QString::fromStdString(file.filename().string())), fromQString(out.errorString())}));
         return false;
     }
     file_ = fs::absolute(file).lexically_normal();
     savedText_ = content_->text();
+    disk_.setFile(*file_, bytes);
+    fileMissing_ = false;
+    repaired_ = false;
+    RecentDocuments::note(*file_);
+    saveWindowState();
     updateTitle();
+    updateNotice();
     return true;
 }
 
@@ -89,6 +254,22 @@ bool DocumentWindow::save()
 {
     if (!file_)
         return saveAs();
+    // Never over a file that another program wrote since, and never silently
+    // somewhere the document no longer is.
+    switch (disk_.check()) {
+    case DocumentFile::DiskState::missing:
+        fileMissing_ = true;
+        updateTitle();
+        return saveAs();
+    case DocumentFile::DiskState::changed:
+        if (!mayOverwriteNewerFile())
+            return false;
+        break;
+    case DocumentFile::DiskState::same:
+        break;
+    }
+    if (repaired_ && !mayReplaceOriginalBytes())
+        return false;
     QString error;
     if (writeTo(*file_, &error))
         return true;
@@ -98,9 +279,10 @@ bool DocumentWindow::save()
 
 bool DocumentWindow::saveAs()
 {
-    const QString proposed = file_ ? QString::fromStdString(file_->string()) : QStringLiteral("Untitled.md");
-    const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), proposed,
-                                                        QStringLiteral("Markdown (*.md);;Text (*.txt)"));
+    const QString proposed = file_ ? QString::fromStdString(file_->string()) : localized(u"Untitled") + QStringLiteral(".md");
+    const QString chosen = QFileDialog::getSaveFileName(this, localized(u"Save As"), proposed,
+                                                        localized(u"filterMarkdown") + QStringLiteral(" (*.md);;")
+                                                            + localized(u"filterText") + QStringLiteral(" (*.txt)"));
     if (chosen.isEmpty())
         return false;
     QString path = chosen;
@@ -117,11 +299,14 @@ bool DocumentWindow::maySaveChanges()
 {
     if (!isDocumentEdited())
         return true;
-    QMessageBox prompt(QMessageBox::Warning, displayName(),
-                       QStringLiteral("Do you want to save the changes you made to \u201C%1\u201D?").arg(displayName()),
+    QMessageBox prompt(QMessageBox::Warning, displayName(), localized(u"saveChangesPrompt", displayName()),
                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
-    prompt.setInformativeText(QStringLiteral("Your changes will be lost if you don\u2019t save them."));
+    prompt.setInformativeText(localized(u"saveChangesPromptDetail"));
+    prompt.button(QMessageBox::Save)->setText(localized(u"Save"));
+    prompt.button(QMessageBox::Discard)->setText(localized(u"Don\u2019t Save"));
+    prompt.button(QMessageBox::Cancel)->setText(localized(u"Cancel"));
     prompt.setDefaultButton(QMessageBox::Save);
+    prompt.setEscapeButton(QMessageBox::Cancel);
     switch (prompt.exec()) {
     case QMessageBox::Save: return save();
     case QMessageBox::Discard: return true;

@@ -1,5 +1,6 @@
 #include "app/MarkdownDocument.h"
 
+#include "platform/strings/LocalizedStrings.h"
 #include "platform/text/Utf.h"
 
 #include <cerrno>
@@ -93,31 +94,40 @@ std::optional<U16String> decodeStrict(std::string_view bytes)
 
 } // namespace
 
-MarkdownDocument MarkdownDocument::fromData(std::string_view bytes)
+MarkdownDocument MarkdownDocument::fromData(std::string_view bytes, bool* repaired)
 {
-    if (auto strict = decodeStrict(bytes))
+    auto strict = decodeStrict(bytes);
+    if (repaired)
+        *repaired = !strict;
+    if (strict)
         return {std::move(*strict)};
     return {u16(bytes)};
 }
 
-std::optional<MarkdownDocument> MarkdownDocument::read(const fs::path& path, std::string* error)
+bool MarkdownDocument::looksBinary(std::string_view bytes)
 {
-    const auto fail = [&](const std::string& reason) -> std::optional<MarkdownDocument> {
+    return bytes.substr(0, 8192).find('\0') != std::string_view::npos;
+}
+
+std::optional<MarkdownDocument> MarkdownDocument::read(const fs::path& path, std::string* error, Reading* reading)
+{
+    const auto fail = [&](const U16String& reason) -> std::optional<MarkdownDocument> {
         if (error)
-            *error = "The file \u201C" + path.filename().string() + "\u201D couldn\u2019t be opened: " + reason + ".";
+            *error = u8(LocalizedStrings::format(LocalizedStrings::text(u"openErrorMessage"),
+                                                 {u16(path.filename().string()), reason}));
         return std::nullopt;
     };
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (ec || !fs::exists(status))
-        return fail("no such file");
+        return fail(LocalizedStrings::text(u"openErrorNoSuchFile"));
     if (fs::is_directory(status))
-        return fail("it is a folder");
+        return fail(LocalizedStrings::text(u"openErrorFolder"));
     if (!fs::is_regular_file(status))
-        return fail("it is not a regular file");
+        return fail(LocalizedStrings::text(u"openErrorNotRegular"));
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        return fail(std::strerror(errno));
+        return fail(u16(std::strerror(errno)));
     const std::uintmax_t size = fs::file_size(path, ec);
     std::string bytes;
     if (!ec && size > 0) {
@@ -130,8 +140,12 @@ std::optional<MarkdownDocument> MarkdownDocument::read(const fs::path& path, std
     rest << in.rdbuf();
     bytes += rest.str();
     if (in.bad())
-        return fail("it could not be read");
-    return fromData(bytes);
+        return fail(LocalizedStrings::text(u"openErrorUnreadable"));
+    bool repaired = false;
+    MarkdownDocument document = fromData(bytes, &repaired);
+    if (reading)
+        *reading = Reading{std::move(bytes), repaired};
+    return document;
 }
 
 std::string MarkdownDocument::data() const

@@ -18,11 +18,20 @@ struct MarkdownDocument {
     static std::vector<ContentType> readableContentTypes();
     static std::vector<ContentType> writableContentTypes();
 
+    // What reading a file found besides its text.
+    struct Reading {
+        std::string bytes;      // the file's bytes as read
+        bool repaired = false;  // they were not valid UTF-8
+    };
+
     // The document held by a file's bytes: strict UTF-8, else with every
-    // ill-formed sequence repaired to U+FFFD. Never fails.
-    static MarkdownDocument fromData(std::string_view bytes);
+    // ill-formed sequence repaired to U+FFFD (`repaired` then says so). Never fails.
+    static MarkdownDocument fromData(std::string_view bytes, bool* repaired = nullptr);
     // Reads a regular file; nothing, with the reason in `error`, when it cannot.
-    static std::optional<MarkdownDocument> read(const std::filesystem::path& path, std::string* error = nullptr);
+    static std::optional<MarkdownDocument> read(const std::filesystem::path& path, std::string* error = nullptr,
+                                                Reading* reading = nullptr);
+    // Whether bytes look like a binary file rather than text: a NUL among the first 8 KB.
+    static bool looksBinary(std::string_view bytes);
 
     // The text as UTF-8 bytes, without a byte-order mark.
     std::string data() const;

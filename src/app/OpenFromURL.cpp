@@ -55,7 +55,8 @@ QNetworkAccessManager& network()
 
 QString tooLargeMessage()
 {
-    return QStringLiteral("The document is larger than %1 MB.").arg(maximumBytes >> 20);
+    return toQString(LocalizedStrings::format(LocalizedStrings::text(u"downloadTooLarge"),
+                                              {static_cast<long long>(maximumBytes >> 20)}));
 }
 
 // Runs `done` one event-loop turn later, as a download's answer comes.
@@ -71,13 +72,15 @@ void readFile(const QUrl& address, std::function<void(Download)> done)
     const QFileInfo info(path);
     const QString name = info.fileName().isEmpty() ? path : info.fileName();
     const auto failed = [&](const QString& reason) {
-        later(std::move(done), {std::nullopt, QStringLiteral("The file \u201C%1\u201D couldn\u2019t be opened: %2.").arg(name, reason)});
+        later(std::move(done), {std::nullopt, toQString(LocalizedStrings::format(
+                                                  LocalizedStrings::text(u"openErrorMessage"),
+                                                  {fromQString(name), fromQString(reason)}))});
     };
     // Only regular files: a pipe or a device could block the interface forever.
     if (!info.exists())
-        return failed(QStringLiteral("there is no such file"));
+        return failed(toQString(LocalizedStrings::text(u"openErrorNoSuchFile")));
     if (!info.isFile())
-        return failed(QStringLiteral("it is not a regular file"));
+        return failed(toQString(LocalizedStrings::text(u"openErrorNotRegular")));
     if (info.size() > maximumBytes)
         return later(std::move(done), {std::nullopt, tooLargeMessage()});
     QFile file(path);
@@ -116,8 +119,9 @@ void fetch(const QUrl& address, std::function<void(Download)> done)
                                                                              {static_cast<long long>(code)}))});
         }
         if (reply->error() == QNetworkReply::OperationCanceledError)
-            return done({std::nullopt, QStringLiteral("The server didn\u2019t answer within %1 seconds.")
-                                           .arg(transferTimeoutMilliseconds / 1000)});
+            return done({std::nullopt, toQString(LocalizedStrings::format(
+                                           LocalizedStrings::text(u"downloadTimedOut"),
+                                           {static_cast<long long>(transferTimeoutMilliseconds / 1000)}))});
         if (reply->error() != QNetworkReply::NoError)
             return done({std::nullopt, reply->errorString()});
         const QByteArray bytes = reply->readAll();
@@ -179,7 +183,8 @@ std::optional<fs::path> writeTemporaryFile(U16View text, const QUrl& from, QStri
     const QString folder = QDir::temp().filePath(QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!QDir().mkpath(folder)) {
         if (error)
-            *error = QStringLiteral("The folder \u201C%1\u201D couldn\u2019t be created.").arg(folder);
+            *error = toQString(LocalizedStrings::format(LocalizedStrings::text(u"downloadFolderError"),
+                                                        {fromQString(folder)}));
         return std::nullopt;
     }
     const QString path = QDir(folder).filePath(QString::fromStdString(temporaryFileName(from)));
@@ -188,8 +193,9 @@ std::optional<fs::path> writeTemporaryFile(U16View text, const QUrl& from, QStri
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())
         || !file.commit()) {
         if (error)
-            *error = QStringLiteral("The file \u201C%1\u201D couldn\u2019t be saved: %2.")
-                         .arg(QFileInfo(path).fileName(), file.errorString());
+            *error = toQString(LocalizedStrings::format(LocalizedStrings::text(u"saveErrorMessage"),
+                                                        {fromQString(QFileInfo(path).fileName()),
+                                                         fromQString(file.errorString())}));
         return std::nullopt;
     }
     return fs::path(path.toStdString());

@@ -3,15 +3,22 @@
 #include "app/DocumentWindow.h"
 #include "app/MarkdownDocument.h"
 #include "app/OpenFromURL.h"
+#include "app/DesktopAppearance.h"
+#include "app/DesktopIdentity.h"
+#include "app/SingleInstance.h"
+#include "app/RecentDocuments.h"
 #include "editor/MarkdownEditor.h"
 #include "app/VelkinCommands.h"
 #include "app/WindowCascade.h"
-#include "help/HelpWindow.h"
+#include "help/view/HelpWindow.h"
+#include "platform/strings/LocalizedStrings.h"
+#include "platform/text/QtString.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QUrl>
 
@@ -31,12 +38,32 @@ bool sameFile(const fs::path& a, const fs::path& b)
     return ec ? fs::absolute(a).lexically_normal() == fs::absolute(b).lexically_normal() : same;
 }
 
-void reportOpenFailure(const QString& message)
+QString localized(const char16_t* key, const QString& name)
+{
+    return toQString(LocalizedStrings::format(LocalizedStrings::text(key), {fromQString(name)}));
+}
+
+void reportOpenFailure(const QString& message, QWidget* parent = nullptr)
 {
     QMessageBox alert(QMessageBox::Warning, QStringLiteral("Velkin"),
-                      QStringLiteral("The document couldn\u2019t be opened."));
+                      toQString(LocalizedStrings::text(u"openErrorTitle")), QMessageBox::Ok, parent);
     alert.setInformativeText(message);
     alert.exec();
+}
+
+// Asks before a file that looks binary opens as text.
+bool mayOpenBinary(const fs::path& file)
+{
+    const QString name = QString::fromStdString(file.filename().string());
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Velkin"), localized(u"binaryFilePrompt", name),
+                    QMessageBox::NoButton);
+    box.setInformativeText(toQString(LocalizedStrings::text(u"binaryFilePromptDetail")));
+    QPushButton* open = box.addButton(toQString(LocalizedStrings::text(u"Open")), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(toQString(LocalizedStrings::text(u"Cancel")), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == open;
 }
 
 } // namespace
@@ -52,7 +79,7 @@ VelkinApp::VelkinApp() : QObject(QCoreApplication::instance())
             return;
         }
         QString error;
-        if (!VelkinApp::shared().openDocument(fs::path(url.path()), &error))
+        if (!VelkinApp::shared().openDocument(fs::path(url.path()), &error) && !error.isEmpty())
             reportOpenFailure(error);
     };
 }
@@ -67,6 +94,14 @@ VelkinApp& VelkinApp::shared()
 
 int VelkinApp::run(const std::vector<std::string>& files)
 {
+    if (SingleInstance::handOver(files))
+        return 0;
+    SingleInstance::listen([this](const std::vector<std::string>& launched) {
+        if (openFiles(launched) == 0 && launched.empty())
+            newDocument();
+    });
+    DesktopIdentity::apply();
+    DesktopAppearance::follow();
     QApplication::setQuitOnLastWindowClosed(true);
     if (openFiles(files) == 0 && documentWindows().empty())
         newDocument();
@@ -80,7 +115,7 @@ int VelkinApp::openFiles(const std::vector<std::string>& files)
         QString error;
         if (openDocument(fs::path(file), &error))
             ++opened;
-        else
+        else if (!error.isEmpty())
             reportOpenFailure(error);
     }
     return opened;
@@ -99,20 +134,46 @@ DocumentWindow* VelkinApp::openDocument(const fs::path& file, QString* error)
         return open;
     }
     std::string reason;
-    std::optional<MarkdownDocument> document = MarkdownDocument::read(file, &reason);
+    MarkdownDocument::Reading reading;
+    std::optional<MarkdownDocument> document = MarkdownDocument::read(file, &reason, &reading);
     if (!document) {
         if (error)
             *error = QString::fromStdString(reason);
         return nullptr;
     }
-    return show(new DocumentWindow(std::move(*document), fs::absolute(file).lexically_normal()));
+    if (MarkdownDocument::looksBinary(reading.bytes) && !mayOpenBinary(file)) {
+        if (error)
+            error->clear();
+        return nullptr;
+    }
+    const fs::path absolute = fs::absolute(file).lexically_normal();
+    RecentDocuments::note(absolute);
+    return show(new DocumentWindow(std::move(*document), absolute, std::move(reading)));
+}
+
+DocumentWindow* VelkinApp::openRecent(const QString& file, QWidget* parent)
+{
+    const fs::path path(file.toStdString());
+    std::error_code ec;
+    if (!fs::exists(path, ec)) {
+        RecentDocuments::remove(file);
+        reportOpenFailure(localized(u"recentFileMissing", QString::fromStdString(path.filename().string())), parent);
+        return nullptr;
+    }
+    QString error;
+    DocumentWindow* window = openDocument(path, &error);
+    if (!window && !error.isEmpty())
+        reportOpenFailure(error, parent);
+    return window;
 }
 
 void VelkinApp::showOpenDialog(QWidget* parent)
 {
     const QStringList files = QFileDialog::getOpenFileNames(
-        parent, QStringLiteral("Open"), QString(),
-        QStringLiteral("Markdown (*.md *.markdown *.mdown *.markdn *.mdtext);;Text (*.txt *.text);;All files (*)"));
+        parent, toQString(LocalizedStrings::text(u"Open")), QString(),
+        toQString(LocalizedStrings::text(u"filterMarkdown")) + QStringLiteral(" (*.md *.markdown *.mdown *.markdn *.mdtext);;")
+            + toQString(LocalizedStrings::text(u"filterText")) + QStringLiteral(" (*.txt *.text);;")
+            + toQString(LocalizedStrings::text(u"filterAll")) + QStringLiteral(" (*)"));
     std::vector<std::string> paths;
     for (const QString& file : files)
         paths.push_back(file.toStdString());

@@ -30,8 +30,12 @@ public:
     // A new, empty document in a new window, shown.
     DocumentWindow* newDocument();
     // The document in a file: its window brought forward when it is open already,
-    // else a new window. Null (and `error` filled in) when the file cannot be read.
+    // else a new window. Null (and `error` filled in) when the file cannot be read;
+    // null with no error when it looks binary and the user chose not to open it.
     DocumentWindow* openDocument(const std::filesystem::path& file, QString* error = nullptr);
+    // Opens a file of the Open Recent list; one that no longer exists is
+    // reported and taken off the list.
+    DocumentWindow* openRecent(const QString& file, QWidget* parent = nullptr);
     // Asks for Markdown files to open.
     void showOpenDialog(QWidget* parent);
     // Closes every window, each asking about its unsaved changes; stops at a Cancel.

@@ -1,17 +1,21 @@
 #include "app/VelkinCommands.h"
 
+#include "app/AboutBox.h"
 #include "app/DocumentWindow.h"
 #include "app/EditorAction.h"
-#include "app/FocusedValues.h"
+#include "app/FocusedValuePublisher.h"
 #include "app/OpenFromURL.h"
+#include "app/RecentDocuments.h"
+#include "app/Updater.h"
 #include "app/VelkinApp.h"
 #include "export/Export.h"
-#include "help/HelpWindow.h"
+#include "help/view/HelpWindow.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/QtString.h"
 #include "platform/view/TextView.h"
 
 #include <QActionGroup>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -99,7 +103,7 @@ VelkinCommands::VelkinCommands(QMainWindow* host) : QObject(host), host_(host)
 
 FocusedValuePublisher* VelkinCommands::values() const
 {
-    return FocusedValues::of(host_);
+    return FocusedValuePublisher::of(host_);
 }
 
 double VelkinCommands::zoomedIn(double zoom)
@@ -137,31 +141,40 @@ void VelkinCommands::sendEditorAction(const char* action, int tag)
 void VelkinCommands::buildFile()
 {
     file_ = host_->menuBar()->addMenu(menuTitle(u"menuFile", u"&File"));
-    QAction* newItem = item(file_, QStringLiteral("&New"), "newDocument");
+    QAction* newItem = item(file_, localized(u"fileNew"), "newDocument");
     newItem->setShortcut(QKeySequence::New);
     connect(newItem, &QAction::triggered, this, [] { VelkinApp::shared().newDocument(); });
-    QAction* open = item(file_, QStringLiteral("&Open\u2026"), "openDocument");
+    QAction* open = item(file_, localized(u"fileOpen"), "openDocument");
     open->setShortcut(QKeySequence::Open);
     connect(open, &QAction::triggered, this, [this] { VelkinApp::shared().showOpenDialog(host_); });
+    recent_ = file_->addMenu(localized(u"Open Recent"));
+    recent_->setObjectName(QStringLiteral("recentMenu"));
+    connect(recent_, &QMenu::aboutToShow, this, &VelkinCommands::buildRecent);
+    buildRecent();
     QAction* openURL = item(file_, localized(u"Open from URL\u2026"), "openFromURL");
     openURL->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(openURL, &QAction::triggered, this, [this] { OpenFromURL::present(host_); });
     file_->addSeparator();
 
-    QAction* close = item(file_, QStringLiteral("&Close"), "closeWindow");
+    QAction* close = item(file_, localized(u"fileClose"), "closeWindow");
     close->setShortcut(QKeySequence::Close);
     connect(close, &QAction::triggered, host_, &QWidget::close);
-    QAction* save = item(file_, QStringLiteral("&Save"), "saveDocument");
+    QAction* save = item(file_, localized(u"fileSave"), "saveDocument");
     save->setShortcut(QKeySequence::Save);
     connect(save, &QAction::triggered, this, [this] {
         if (auto* window = qobject_cast<DocumentWindow*>(host_))
             window->save();
     });
-    QAction* saveAs = item(file_, QStringLiteral("Save &As\u2026"), "saveDocumentAs");
+    QAction* saveAs = item(file_, localized(u"fileSaveAs"), "saveDocumentAs");
     saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     connect(saveAs, &QAction::triggered, this, [this] {
         if (auto* window = qobject_cast<DocumentWindow*>(host_))
             window->saveAs();
+    });
+    revert_ = item(file_, localized(u"Revert to Saved"), "revertDocument");
+    connect(revert_, &QAction::triggered, this, [this] {
+        if (auto* window = qobject_cast<DocumentWindow*>(host_))
+            window->revertToSaved();
     });
     fileItems_ = {save, saveAs};
 
@@ -175,10 +188,44 @@ void VelkinCommands::buildFile()
     documentItems_.push_back(export_->menuAction());
     collectItems(export_, documentItems_);
     file_->addSeparator();
-    QAction* quit = item(file_, QStringLiteral("&Quit"), "quit");
+    QAction* quit = item(file_, localized(u"fileQuit"), "quit");
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, this, [] { VelkinApp::shared().quit(); });
+}
+
+void VelkinCommands::buildRecent()
+{
+    recent_->clear();
+    const QStringList files = RecentDocuments::files();
+    int number = 0;
+    for (const QString& file : files) {
+        const QFileInfo info(file);
+        QString name = info.fileName();
+        // Two files of one name are told apart by their folders.
+        const auto sameName = std::count_if(files.begin(), files.end(),
+                                            [&](const QString& f) { return QFileInfo(f).fileName() == info.fileName(); });
+        if (sameName > 1)
+            name += QStringLiteral(" \u2014 ") + info.absolutePath();
+        ++number;
+        const QString digits = QString::number(number);
+        // The number is the item's mnemonic: its last digit, so 10 is "1&0".
+        const QString label = digits.left(digits.size() - 1) + QLatin1Char('&') + digits.right(1) + QLatin1Char(' ')
+                              + QString(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* entry = recent_->addAction(label);
+        entry->setObjectName(QStringLiteral("recent%1").arg(number));
+        entry->setToolTip(file);
+        entry->setStatusTip(file);
+        connect(entry, &QAction::triggered, this, [this, file] { VelkinApp::shared().openRecent(file, host_); });
+    }
+    if (!files.isEmpty())
+        recent_->addSeparator();
+    QAction* clear = item(recent_, localized(u"Clear Menu"), "clearRecent");
+    clear->setEnabled(!files.isEmpty());
+    connect(clear, &QAction::triggered, this, [this] {
+        RecentDocuments::clear();
+        buildRecent();
+    });
 }
 
 void VelkinCommands::buildEdit()
@@ -327,10 +374,20 @@ void VelkinCommands::buildHelp()
     QAction* helpItem = item(help_, toQString(LocalizedStrings::text(u"Velkin Help", u"Velkin Help")), "velkinHelp");
     helpItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Question));
     connect(helpItem, &QAction::triggered, this, [] { HelpWindow::show(); });
+    help_->addSeparator();
+    // Building the menus makes the update controller, whose updater starts with it.
+    UpdateController& updates = Updater::controller();
+    checkForUpdates_ = item(help_, localized(u"Check for Updates\u2026"), "checkForUpdates");
+    connect(checkForUpdates_, &QAction::triggered, this, [] { Updater::controller().checkForUpdates(); });
+    connect(&updates.updater(), &SoftwareUpdater::canCheckChanged, checkForUpdates_, &QAction::setEnabled);
+    QAction* about = item(help_, localized(u"About Velkin"), "aboutVelkin");
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, this, [this] { AboutBox::show(host_); });
 }
 
 void VelkinCommands::refresh()
 {
+    checkForUpdates_->setEnabled(Updater::controller().updater().canCheckForUpdates());
     FocusedValuePublisher* v = values();
     const bool present = v != nullptr;
     for (QAction* action : documentItems_)
@@ -339,6 +396,8 @@ void VelkinCommands::refresh()
         action->setEnabled(present);
     for (QAction* action : fileItems_)
         action->setEnabled(present);
+    auto* window = qobject_cast<DocumentWindow*>(host_);
+    revert_->setEnabled(window && window->canRevert());
     font_->menuAction()->setEnabled(present);
     for (QAction* option : fontItems_)
         option->setEnabled(present);

@@ -3,7 +3,7 @@
 // menus with Velkin's own items, and the Insert and Format menus. Items that
 // change the text send editor actions to the window's focused widget; items of
 // the application call its services. Everything the menus know of the window
-// comes from the values it publishes (FocusedValues): a window that publishes
+// comes from the values it publishes (FocusedValuePublisher): a window that publishes
 // none has its document commands disabled.
 #include <QObject>
 
@@ -38,19 +38,24 @@ public:
     // The menus, by their place in the menu bar (for checks of their contents).
     QMenu* fileMenu() const { return file_; }
     QMenu* editMenu() const { return edit_; }
-    QMenu* viewMenu() const { return view_; }
+    QMenu* helpMenu() const { return help_; }
     QMenu* insertMenu() const { return insert_; }
     QMenu* formatMenu() const { return format_; }
-    QMenu* helpMenu() const { return help_; }
     QMenu* exportMenu() const { return export_; }
     QMenu* fontMenu() const { return font_; }
+    QMenu* recentMenu() const { return recent_; }
+    QAction* revertItem() const { return revert_; }
     // The View menu's statistics line (shown only while the window has values).
     QAction* statisticsItem() const { return statistics_; }
+    // Help ▸ Check for Updates…, enabled while the updater can check.
+    QAction* checkForUpdatesItem() const { return checkForUpdates_; }
 
 private:
     QAction* item(QMenu* menu, const QString& title, const char* name);
     QAction* editorItem(QMenu* menu, const QString& title, const char* action, int tag, const char* name);
     void buildFile();
+    // Fills Open Recent from the settings: one item per file, then "Clear Menu".
+    void buildRecent();
     void buildEdit();
     void buildView();
     void buildInsert();
@@ -67,7 +72,10 @@ private:
     QMenu* help_ = nullptr;
     QMenu* export_ = nullptr;
     QMenu* font_ = nullptr;
+    QMenu* recent_ = nullptr;
+    QAction* revert_ = nullptr;
     QAction* statistics_ = nullptr;
+    QAction* checkForUpdates_ = nullptr;
     // Items enabled only while the window publishes its values.
     std::vector<QAction*> documentItems_;
     std::vector<QAction*> zoomItems_;

@@ -193,7 +193,7 @@ std::optional<MarkdownTextView::Grid> MarkdownTextView::gridAt(int index) const
     }
     const Range range = Range::fromTo(start, std::min(end, n));
     const U16String markdown = TableGrid::serialize(storage->attributedSubstring(range));
-    const std::optional<TableGrid::Parsed> parsed = TableGrid::parse(splitAt(markdown, u'\n'));
+    const std::optional<PipeTable::Parsed> parsed = PipeTable::parse(splitAt(markdown, u'\n'));
     if (!parsed)
         return std::nullopt;
     return Grid{range, *parsed, block->startingRow(), block->startingColumn()};

@@ -69,7 +69,7 @@ public:
     // The table grid at the caret.
     struct Grid {
         Range range;             // the whole grid in the storage
-        TableGrid::Parsed table;
+        PipeTable::Parsed table;
         int row = 0;             // 0 the header row, i + 1 body row i
         int column = 0;
     };
@@ -206,10 +206,13 @@ private:
     bool joinsGridParagraphs(const TextCommand& command) const;
     // The index of the character whose glyph is nearest a container point, clamped to the text.
     std::optional<int> characterAt(QPointF containerPoint);
-    void insertGrid(const TableGrid::Parsed& table);
+    // The run under `key` on the clicked line whose mark's box (from `boxOf(mark, layout, glyphs)`) holds the point.
+    template <class Mark, class BoxOf>
+    std::optional<Range> markRunAt(QPointF containerPoint, AttributeKey key, BoxOf boxOf);
+    void insertGrid(const PipeTable::Parsed& table);
     // Replaces a grid and puts the caret into the cell at (row, column) of the new one,
     // `offset` characters in (clamped to the cell).
-    void replaceGrid(Range range, const TableGrid::Parsed& table, int row, int column, int offset);
+    void replaceGrid(Range range, const PipeTable::Parsed& table, int row, int column, int offset);
     // The caret's offset into its cell.
     int offsetInCell() const;
     ImageDrop refuse(const std::optional<Url>& documentURL);

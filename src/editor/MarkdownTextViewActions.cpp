@@ -1,8 +1,8 @@
 // The editor actions of the text view: formatting commands, insertions, the
 // table grid commands and the table context menu, and export.
+#include "editor/ExportPanel.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
-#include "export/Export.h"
 #include "markdown/TableGrid.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/Lines.h"
@@ -27,9 +27,9 @@ int menuTagOf(const ActionSender* sender)
     return sender && sender->kind == ActionSender::Kind::menuItem ? sender->tag : 0;
 }
 
-TableGrid::Parsed emptyTable(int columns, int rows)
+PipeTable::Parsed emptyTable(int columns, int rows)
 {
-    TableGrid::Parsed table;
+    PipeTable::Parsed table;
     table.header.assign(size_t(columns), U16String());
     table.alignments.assign(size_t(columns), TextAlignment::Natural);
     for (int r = 1; r < rows; ++r)
@@ -88,7 +88,7 @@ void MarkdownTextView::mdExport(const ActionSender* sender)
     std::optional<std::filesystem::path> document;
     if (const std::optional<Url> url = documentURL())
         document = std::filesystem::path(url->path());
-    Export::present(*format, markdown, document, fontFamily, isInWindow() ? window() : nullptr);
+    ExportPanel::present(*format, markdown, document, fontFamily, isInWindow() ? window() : nullptr);
 }
 
 void MarkdownTextView::mdApplyHeading(const ActionSender* sender)
@@ -152,7 +152,7 @@ void MarkdownTextView::mdInsertTable(const ActionSender*)
 {
     if (currentGrid())
         return;
-    TableGrid::Parsed table;
+    PipeTable::Parsed table;
     table.header = {u"Column 1", u"Column 2"};
     table.alignments = {TextAlignment::Natural, TextAlignment::Natural};
     table.rows = {{U16String(), U16String()}};
@@ -181,7 +181,7 @@ void MarkdownTextView::mdTableAddRow(const ActionSender*)
 void MarkdownTextView::mdTableAddColumn(const ActionSender*)
 {
     if (auto grid = currentGrid())
-        replaceGrid(grid->range, TableGrid::insertingColumn(grid->table, grid->table.columnCount()), grid->row,
+        replaceGrid(grid->range, PipeTable::insertingColumn(grid->table, grid->table.columnCount()), grid->row,
                     grid->column, offsetInCell());
 }
 
@@ -203,7 +203,7 @@ void MarkdownTextView::mdTableInsertRowAbove(const ActionSender*)
 {
     if (auto grid = currentGrid()) {
         const int index = std::min(int(grid->table.rows.size()), std::max(grid->row - 1, 0));
-        replaceGrid(grid->range, TableGrid::insertingRow(grid->table, index), index + 1, grid->column, 0);
+        replaceGrid(grid->range, PipeTable::insertingRow(grid->table, index), index + 1, grid->column, 0);
     }
 }
 
@@ -211,28 +211,28 @@ void MarkdownTextView::mdTableInsertRowBelow(const ActionSender*)
 {
     if (auto grid = currentGrid()) {
         const int index = std::min(int(grid->table.rows.size()), std::max(grid->row, 0));
-        replaceGrid(grid->range, TableGrid::insertingRow(grid->table, index), index + 1, grid->column, 0);
+        replaceGrid(grid->range, PipeTable::insertingRow(grid->table, index), index + 1, grid->column, 0);
     }
 }
 
 void MarkdownTextView::mdTableInsertColumnLeft(const ActionSender*)
 {
     if (auto grid = currentGrid())
-        replaceGrid(grid->range, TableGrid::insertingColumn(grid->table, grid->column), grid->row, grid->column + 1,
+        replaceGrid(grid->range, PipeTable::insertingColumn(grid->table, grid->column), grid->row, grid->column + 1,
                     offsetInCell());
 }
 
 void MarkdownTextView::mdTableInsertColumnRight(const ActionSender*)
 {
     if (auto grid = currentGrid())
-        replaceGrid(grid->range, TableGrid::insertingColumn(grid->table, grid->column + 1), grid->row, grid->column,
+        replaceGrid(grid->range, PipeTable::insertingColumn(grid->table, grid->column + 1), grid->row, grid->column,
                     offsetInCell());
 }
 
 void MarkdownTextView::mdTableDeleteRow(const ActionSender*)
 {
     if (auto grid = currentGrid())
-        if (auto table = TableGrid::deletingRow(grid->table, grid->row - 1))
+        if (auto table = PipeTable::deletingRow(grid->table, grid->row - 1))
             // The caret goes to the same column of the row that took the deleted one's place.
             replaceGrid(grid->range, *table, std::min(grid->row, int(table->rows.size())), grid->column, 0);
 }
@@ -240,7 +240,7 @@ void MarkdownTextView::mdTableDeleteRow(const ActionSender*)
 void MarkdownTextView::mdTableDeleteColumn(const ActionSender*)
 {
     if (auto grid = currentGrid())
-        if (auto table = TableGrid::deletingColumn(grid->table, grid->column))
+        if (auto table = PipeTable::deletingColumn(grid->table, grid->column))
             replaceGrid(grid->range, *table, grid->row, std::min(grid->column, table->columnCount() - 1), 0);
 }
 
@@ -278,7 +278,7 @@ VELKIN_MENU_ACTION(mdTableDeleteColumn)
 
 // ---- Grids ----
 
-void MarkdownTextView::insertGrid(const TableGrid::Parsed& table)
+void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
 {
     TextStorage* storage = textStorage();
     if (!storage)
@@ -296,9 +296,11 @@ void MarkdownTextView::insertGrid(const TableGrid::Parsed& table)
         scrollRangeToVisible(selectedRange());
 }
 
-void MarkdownTextView::replaceGrid(Range range, const TableGrid::Parsed& table, int row, int column, int offset)
+void MarkdownTextView::replaceGrid(Range range, const PipeTable::Parsed& table, int row, int column, int offset)
 {
-    const AttributedString grid = TableGrid::attributed(table, gridBaseSize);
+    const TextTableBlock* replaced = tableBlock(range.location);
+    const AttributedString grid =
+        TableGrid::attributedReplacing(table, gridBaseSize, replaced ? replaced->table().get() : nullptr);
     // The caret is put in its cell before the delegate hears of the change, so the
     // restyle that follows sees it where it belongs.
     const std::optional<Range> cell = cellContentRange(grid, row, column);

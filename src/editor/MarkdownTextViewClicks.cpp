@@ -6,7 +6,7 @@
 #include "markdown/ColorSwatch.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/Footnote.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 
@@ -49,7 +49,8 @@ std::optional<int> MarkdownTextView::characterAt(QPointF point)
     return std::clamp(layoutManager()->characterIndexForGlyph(glyph), 0, storage->length() - 1);
 }
 
-std::optional<Range> MarkdownTextView::colorSwatchRange(QPointF point)
+template <class Mark, class BoxOf>
+std::optional<Range> MarkdownTextView::markRunAt(QPointF point, AttributeKey key, BoxOf boxOf)
 {
     const std::optional<int> index = characterAt(point);
     if (!index)
@@ -57,56 +58,43 @@ std::optional<Range> MarkdownTextView::colorSwatchRange(QPointF point)
     LayoutManager& layout = *layoutManager();
     const Range line = lineRange(string(), {*index, 0});
     std::optional<Range> hit;
-    textStorage()->enumerateAttribute(AttributeKey::ColorSwatch, line, [&](const AttributeValue* value, Range run) {
+    textStorage()->enumerateAttribute(key, line, [&](const AttributeValue* value, Range run) {
         if (hit || !value || run.length == 0)
             return;
         const auto* marker = std::get_if<MarkerPtr>(value);
-        const auto mark = marker ? std::dynamic_pointer_cast<const ColorMark>(*marker) : nullptr;
+        const auto mark = marker ? std::dynamic_pointer_cast<const Mark>(*marker) : nullptr;
         if (!mark)
             return;
         const Range glyphs = layout.glyphRange(run);
         if (glyphs.length == 0)
             return;
-        const QRectF fragment = layout.lineFragmentRect(glyphs.location);
-        const QRectF bounds = layout.boundingRect(glyphs);
-        const QPointF location = layout.location(glyphs.location);
-        const QRectF box = QRectF(bounds.left() - mark->size - mark->gap,
-                                  fragment.top() + location.y() - mark->capHeight * 0.5 - mark->size * 0.5, mark->size,
-                                  mark->size)
-                               .adjusted(-3, -3, 3, 3);
-        if (box.contains(point))
+        // A click a little outside the drawn box still counts.
+        if (boxOf(*mark, layout, glyphs).adjusted(-3, -3, 3, 3).contains(point))
             hit = run;
     }, true);
     return hit;
 }
 
-std::optional<Range> MarkdownTextView::taskCheckboxRange(QPointF point)
+std::optional<Range> MarkdownTextView::colorSwatchRange(QPointF point)
 {
-    const std::optional<int> index = characterAt(point);
-    if (!index)
-        return std::nullopt;
-    LayoutManager& layout = *layoutManager();
-    const Range line = lineRange(string(), {*index, 0});
-    std::optional<Range> hit;
-    textStorage()->enumerateAttribute(AttributeKey::TaskCheckbox, line, [&](const AttributeValue* value, Range run) {
-        if (hit || !value || run.length == 0)
-            return;
-        const auto* marker = std::get_if<MarkerPtr>(value);
-        const auto mark = marker ? std::dynamic_pointer_cast<const TaskMark>(*marker) : nullptr;
-        if (!mark)
-            return;
-        const Range glyphs = layout.glyphRange(run);
-        if (glyphs.length == 0)
-            return;
+    const auto box = [](const ColorMark& mark, LayoutManager& layout, Range glyphs) {
         const QRectF fragment = layout.lineFragmentRect(glyphs.location);
         const QRectF bounds = layout.boundingRect(glyphs);
-        const QRectF box = QRectF(bounds.left(), fragment.top() + (fragment.height() - mark->size) * 0.5, mark->size,
-                                  mark->size)
-                               .adjusted(-3, -3, 3, 3);
-        if (box.contains(point))
-            hit = run;
-    }, true);
-    return hit;
+        const QPointF location = layout.location(glyphs.location);
+        return QRectF(bounds.left() - mark.size - mark.gap,
+                      fragment.top() + location.y() - mark.capHeight * 0.5 - mark.size * 0.5, mark.size, mark.size);
+    };
+    return markRunAt<ColorMark>(point, AttributeKey::ColorSwatch, box);
+}
+
+std::optional<Range> MarkdownTextView::taskCheckboxRange(QPointF point)
+{
+    const auto box = [](const TaskMark& mark, LayoutManager& layout, Range glyphs) {
+        const QRectF fragment = layout.lineFragmentRect(glyphs.location);
+        const QRectF bounds = layout.boundingRect(glyphs);
+        return QRectF(bounds.left(), fragment.top() + (fragment.height() - mark.size) * 0.5, mark.size, mark.size);
+    };
+    return markRunAt<TaskMark>(point, AttributeKey::TaskCheckbox, box);
 }
 
 std::optional<Range> MarkdownTextView::emojiShortcodeRange(QPointF point)
@@ -156,10 +144,7 @@ void MarkdownTextView::toggleTaskCheckbox(Range box)
 {
     if (box.length != 3 || box.location < 0 || box.end() > textStorage()->length())
         return;
-    U16String lower(substring(string(), box));
-    for (char16_t& c : lower)
-        c = CharacterClass::asciiLower(c);
-    replaceCharacters(box, lower == u"[x]" ? u"[ ]" : u"[x]");
+    replaceCharacters(box, TaskList::toggledBox(substring(string(), box)));
 }
 
 void MarkdownTextView::mouseDown(QMouseEvent* event, int clickCount)

@@ -1,10 +1,11 @@
 // Pictures dragged or pasted into the editor become image lines, their files
 // stored beside the document; a selection that touches a grid copies as Markdown.
-#include "editor/ImageInsertion.h"
+#include "document/ImageInsertion.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/TableGrid.h"
+#include "platform/graphics/PngWriter.h"
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/TextOps.h"
@@ -98,7 +99,7 @@ MarkdownTextView::ImageDrop MarkdownTextView::imageMarkdown(const QMimeData& mim
     if (!mime.hasImage())
         return {};
     const QImage image = qvariant_cast<QImage>(mime.imageData());
-    const std::optional<QByteArray> png = image.isNull() ? std::nullopt : ImageInsertion::pngData(image);
+    const std::optional<QByteArray> png = image.isNull() ? std::nullopt : PngWriter::encode(image);
     if (!png)
         return {};
     if (const auto path = ImageInsertion::materialize(*png, u"png", document)) {

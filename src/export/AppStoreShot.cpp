@@ -1,6 +1,6 @@
 #include "export/AppStoreShot.h"
 
-#include "export/PreviewRenderer.h"
+#include "export/PreviewRendererPage.h"
 #include "export/WindowChrome.h"
 #include "platform/FileRead.h"
 #include "platform/graphics/PngWriter.h"

@@ -1,17 +1,14 @@
 #include "export/Export.h"
 
-#include "export/PDFPage.h"
 #include "export/PageImport.h"
-#include "export/PictureFile.h"
-#include "export/RichTextWriter.h"
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
+#include "platform/richtext/PDFPage.h"
+#include "platform/richtext/RichTextImport.h"
+#include "platform/richtext/RichTextWriter.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QTextDocument>
-#include <QTextFrame>
 
 #include <cerrno>
 #include <cstdint>
@@ -159,32 +156,7 @@ std::unique_ptr<QTextDocument> importFitted(U16View page)
 
 void fitPictures(QTextDocument& document)
 {
-    struct Picture {
-        int position;
-        QTextImageFormat format;
-    };
-    std::vector<Picture> pictures;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            if (fragment.isValid() && fragment.charFormat().isImageFormat())
-                for (int i = 0; i < fragment.length(); ++i)
-                    pictures.push_back({fragment.position() + i, fragment.charFormat().toImageFormat()});
-        }
-    QTextCursor cursor(&document);
-    for (Picture& picture : pictures) {
-        const QVariant resource = document.resource(QTextDocument::ImageResource, QUrl(picture.format.name()));
-        const QImage image = resource.value<QImage>();
-        // An attachment without a decodable picture is left as it is.
-        if (image.isNull())
-            continue;
-        const QSizeF size = ImageBlock::displaySize(&image, 468);
-        picture.format.setWidth(size.width());
-        picture.format.setHeight(size.height());
-        cursor.setPosition(picture.position);
-        cursor.setPosition(picture.position + 1, QTextCursor::KeepAnchor);
-        cursor.setCharFormat(picture.format);
-    }
+    RichTextImport::resizePictures(document, [](const QImage& image) { return ImageBlock::displaySize(&image, 468); });
 }
 
 std::optional<QByteArray> richText(U16View page, std::string* error)

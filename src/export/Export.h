@@ -12,7 +12,6 @@
 #include <string>
 
 class QTextDocument;
-class QWidget;
 
 namespace velkin {
 
@@ -53,21 +52,6 @@ std::optional<std::string> printPDF(U16View page, const std::filesystem::path& t
 
 // Scales every picture of an imported page to at most 468 points wide and 320 high.
 void fitPictures(QTextDocument& document);
-
-// The export of a document window: asks for a destination in a save dialog
-// (window-modal on `window` when one is given) and writes the format there;
-// a failure is shown in an alert. `document` is the document's file, none when
-// it was never saved.
-void present(ExportFormat format, U16View markdown, const std::optional<std::filesystem::path>& document,
-             MarkdownFontFamily family, QWidget* window);
-// The file name the save dialog proposes: the document's name less its
-// extension ("Untitled" without a document), a dot and the format's extension.
-std::string proposedFileName(ExportFormat format, const std::optional<std::filesystem::path>& document);
-// The options of an export from a window to a chosen destination.
-MarkdownHTML::Options presentedOptions(const std::optional<std::filesystem::path>& document,
-                                       MarkdownFontFamily family);
-// Shows an export failure in a warning alert and returns when it is dismissed.
-void showError(const std::string& message);
 
 } // namespace Export
 

@@ -1,12 +1,12 @@
 #include "export/MarkdownHTMLBlocks.h"
 
-#include "editor/ImageInsertion.h"
-#include "editor/LinkRouter.h"
-#include "export/PictureFile.h"
+#include "document/ImageInsertion.h"
+#include "document/LinkRouter.h"
+#include "platform/graphics/PictureFile.h"
 #include "markdown/Alert.h"
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/PipeTable.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
@@ -109,41 +109,6 @@ void appendItem(U16String& out, const Item& item, U16View content)
 // ---- Text helpers ----
 
 namespace RendererText {
-
-bool containsUnit(U16View text, char16_t c)
-{
-    // The low byte is searched with memchr; a hit counts when its unit is c.
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t size = text.size() * 2;
-    const unsigned char low = static_cast<unsigned char>(c & 0xFF);
-    for (size_t from = 0; from < size;) {
-        const void* hit = std::memchr(bytes + from, low, size - from);
-        if (!hit)
-            return false;
-        const size_t at = size_t(static_cast<const unsigned char*>(hit) - bytes);
-        if (at % 2 == 0 && text[at / 2] == c)
-            return true;
-        from = at + 1;
-    }
-    return false;
-}
-
-bool containsPair(U16View text, char16_t a, char16_t b)
-{
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t size = text.size() * 2;
-    const unsigned char low = static_cast<unsigned char>(a & 0xFF);
-    for (size_t from = 0; from < size;) {
-        const void* hit = std::memchr(bytes + from, low, size - from);
-        if (!hit)
-            return false;
-        const size_t at = size_t(static_cast<const unsigned char*>(hit) - bytes);
-        if (at % 2 == 0 && text[at / 2] == a && at / 2 + 1 < text.size() && text[at / 2 + 1] == b)
-            return true;
-        from = at + 1;
-    }
-    return false;
-}
 
 LineFlags tableRows(const std::vector<U16View>& lines, const LineFlags& fenced)
 {
@@ -308,7 +273,7 @@ U16String Renderer::renderChild(U16String text) const
 
 bool Renderer::renderPlainLine(U16View text, bool tight, U16String& out) const
 {
-    if (text.empty() || containsUnit(text, u'\n'))
+    if (text.empty() || TextOps::find(text, u'\n') >= 0)
         return false;
     if (text.back() == u'\r')
         text.remove_suffix(1);
@@ -457,7 +422,7 @@ int Renderer::table(int i, U16String& out)
     while (end < count && tableLines_[size_t(end)])
         ++end;
     const std::vector<U16View> rows(lines_.begin() + i, lines_.begin() + end);
-    const auto parsed = TableGrid::parse(rows);
+    const auto parsed = PipeTable::parse(rows);
     if (!parsed) {
         int j = i + 1;
         while (j < count && !startsBlock(j))

@@ -91,9 +91,6 @@ private:
 void appendBody(U16String& out, U16View markdown, const Options& options);
 
 namespace RendererText {
-// Whether the text holds the unit c, or the unit a directly followed by b; quick on long texts.
-bool containsUnit(U16View text, char16_t c);
-bool containsPair(U16View text, char16_t a, char16_t b);
 // The indices of pipe-table lines: a delimiter row, the row above it and the rows below.
 MarkdownSyntax::LineFlags tableRows(const std::vector<U16View>& lines, const MarkdownSyntax::LineFlags& fenced);
 // Blank lines dropped from both ends of a line-feed separated text.

@@ -1,7 +1,7 @@
 #include "export/MarkdownHTMLBlocks.h"
 
-#include "highlight/CodeHighlighter.h"
 #include "markdown/EmojiShortcode.h"
+#include "markdown/MarkdownCodeTokens.h"
 #include "platform/regex/Regex.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
@@ -132,7 +132,7 @@ public:
                 images = images || spans_[k].token.is(MarkdownToken::Kind::image);
             }
         }
-        if (RendererText::containsUnit(fragment, u'\n'))
+        if (TextOps::find(fragment, u'\n') >= 0)
             for (const Regex::Match& m : hardBreakRegex().matches(fragment))
                 holes_.push_back({m.range(), u"<br>"});
         std::stable_sort(holes_.begin(), holes_.end(),
@@ -397,7 +397,7 @@ U16String highlighted(U16View code, const std::optional<U16String>& language)
 {
     if (!language)
         return escaped(code);
-    std::optional<CodeTokens> tokens = CodeHighlighter::tokens(code, *language);
+    std::optional<CodeTokens> tokens = MarkdownCodeTokens::fenced(code, *language);
     if (!tokens || tokens->empty())
         return escaped(code);
     std::stable_sort(tokens->begin(), tokens->end(),

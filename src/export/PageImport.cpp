@@ -1,46 +1,13 @@
 #include "export/PageImport.h"
 
 #include "export/MarkdownHTML.h"
-#include "export/PictureFile.h"
+#include "platform/richtext/RichTextImport.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
-
-#include <QVariant>
 
 namespace velkin::PageImport {
 
 namespace {
-
-QString qstring(U16View text)
-{
-    return QString::fromUtf16(text.data(), qsizetype(text.size()));
-}
-
-// Only pictures: data addresses decoded here, local files read with the size
-// cap; every other resource (style sheets, remote addresses) stays unloaded.
-class ImportedDocument : public QTextDocument {
-protected:
-    QVariant loadResource(int type, const QUrl& name) override
-    {
-        if (type != QTextDocument::ImageResource)
-            return {};
-        QImage image;
-        if (name.scheme() == QLatin1String("data")) {
-            const QString text = name.toString(QUrl::FullyEncoded);
-            const qsizetype comma = text.indexOf(u',');
-            if (comma > 0 && text.left(comma).endsWith(QLatin1String(";base64"))) {
-                const QByteArray data = QByteArray::fromBase64(text.mid(comma + 1).toLatin1());
-                image = PictureFile::decode(data);
-            }
-        } else if (name.isLocalFile()) {
-            if (auto picture = PictureFile::read(name.toLocalFile().toStdString()))
-                image = std::move(picture->image);
-        }
-        if (image.isNull())
-            return {};
-        return image;
-    }
-};
 
 // Qt's importer numbers every ordered list from 1. A list that starts
 // elsewhere becomes an unmarked list whose items carry their numbers as text.
@@ -146,11 +113,7 @@ U16String importableHTML(U16View page)
 
 std::unique_ptr<QTextDocument> load(U16View page)
 {
-    auto document = std::make_unique<ImportedDocument>();
-    document->setUseDesignMetrics(true);
-    document->setDocumentMargin(0);
-    document->setHtml(qstring(importableHTML(page)));
-    return document;
+    return RichTextImport::load(importableHTML(page));
 }
 
 } // namespace velkin::PageImport

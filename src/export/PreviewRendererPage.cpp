@@ -1,10 +1,10 @@
 // Page images: a styled Markdown page laid out and drawn as the editor shows it.
-#include "export/PreviewRenderer.h"
+#include "export/PreviewRendererPage.h"
 
-#include "editor/CodeBlockLayoutManager.h"
+#include "document/CodeBlockLayoutManager.h"
 #include "export/WindowChrome.h"
 #include "markdown/TableGrid.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/graphics/PngWriter.h"
 
 #include <QPainter>

@@ -12,7 +12,12 @@ U16String unavailableMessage() { return text(unavailableMessageText); }
 
 U16String resultsCount(long long count)
 {
-    return LocalizedStrings::format(text(resultsCountText), {count});
+    return count == 1 ? text(oneResultText) : LocalizedStrings::format(text(resultsCountText), {count});
+}
+
+U16String noResults(U16View query)
+{
+    return LocalizedStrings::format(text(noResultsText), {query});
 }
 
 } // namespace velkin::HelpStrings

@@ -25,6 +25,11 @@ inline constexpr HelpText unavailableMessageText{
     u"Body of the alert shown when the help files are missing"};
 inline constexpr HelpText resultsCountText{u"helpResultsCount", u"%lld results",
                                            u"Heading over the help search results; %lld is a count"};
+inline constexpr HelpText oneResultText{u"helpResultsCountOne", u"1 result",
+                                        u"Heading over the help search results when there is one"};
+inline constexpr HelpText noResultsText{u"helpNoResults",
+                                        u"No Results for \u201C%@\u201D\n\nCheck the spelling or try a new search.",
+                                        u"Shown instead of search results when nothing matched; %@ is the query"};
 
 inline constexpr HelpText contentsRow{u"helpContentsRow", u"Contents",
                                       u"Sidebar row that returns to the help contents page"};
@@ -48,6 +53,8 @@ U16String unavailableTitle();
 U16String unavailableMessage();
 // "7 results": the count filled into the localised format.
 U16String resultsCount(long long count);
+// The text shown when a search found nothing.
+U16String noResults(U16View query);
 
 } // namespace HelpStrings
 

@@ -56,7 +56,8 @@ struct LanguageRules {
 };
 
 // The tokens of `code` in `language` (any alias, any letter case), or nothing
-// when the language is unknown. A known language with no tokens gives an empty list.
+// when the language is unknown. A known language with no tokens gives an empty list;
+// so does "markdown", which MarkdownCodeTokens tokenises above this layer.
 std::optional<CodeTokens> tokens(U16View code, U16View language);
 
 // The language word lower-cased and, when it is a known alias, replaced by its
@@ -76,9 +77,6 @@ std::vector<U16View> words(U16View text);
 
 // True when `delimiter` is non-empty and occurs in `text` at `position`.
 bool matches(U16View text, U16View delimiter, int position);
-
-// Tokens of a block whose language is Markdown itself: headings, code and markers.
-CodeTokens markdownTokens(U16View code);
 
 // Inventory of the languages the highlighter knows.
 struct AliasRow {

@@ -2,6 +2,7 @@
 // forward pass, trying comments, attribute sigils, strings, numbers and
 // identifiers at each position. All character classes are ASCII.
 #include "highlight/CodeHighlighter.h"
+#include "highlight/TokenAppender.h"
 
 #include <algorithm>
 #include <array>
@@ -30,8 +31,6 @@ constexpr std::array<uint8_t, 128> makeClasses()
 constexpr std::array<uint8_t, 128> classes = makeClasses();
 
 inline bool has(char16_t c, uint8_t cls) { return c < 128 && (classes[c] & cls) != 0; }
-inline bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-inline bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
 inline bool isIdentifierPart(char16_t c, bool hyphen) { return has(c, IdentifierPart) || (hyphen && c == u'-'); }
 
 inline uint32_t hashUnits(const char16_t* s, size_t n)
@@ -162,7 +161,7 @@ CodeTokens tokens(U16View text, const LanguageRules& rules)
     int p = 0;
     while (p < length) {
         const char16_t c = s[p];
-        if (isBlank(c)) {
+        if (isBlankUnit(c)) {
             ++p;
             continue;
         }

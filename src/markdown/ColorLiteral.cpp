@@ -45,17 +45,6 @@ int asciiInteger(U16View digits)
     return v;
 }
 
-int hexValue(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
 int channel(double c)
 {
     if (std::isnan(c))
@@ -102,7 +91,7 @@ std::optional<ColorLiteral> ColorLiteral::parse(U16View text)
         }
         long v = 0;
         for (char16_t c : digits) {
-            const int h = hexValue(c);
+            const int h = CharacterClass::asciiHexValue(c);
             if (h < 0)
                 return std::nullopt;
             v = v * 16 + h;

@@ -2,17 +2,15 @@
 #include "markdown/EmojiShortcode.h"
 
 #include "markdown/MarkdownSyntax.h"
+#include "platform/layout/TextMeasure.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 #include "platform/text/Utf.h"
 
-#include <QFontMetricsF>
 #include <QPainter>
 
 #include <cmath>
-#include <map>
 #include <memory>
-#include <mutex>
 
 namespace velkin::EmojiShortcode {
 
@@ -153,29 +151,7 @@ bool showsSource(Range shortcode, Range selection)
 
 double width(U16View emoji, double size)
 {
-    if (emoji.empty() || !(size > 0))
-        return 0;
-    // Measuring a colour emoji decodes its bitmap glyph every time: widths are
-    // remembered per emoji and size (a document uses few of each).
-    static std::mutex lock;
-    static std::map<double, std::unique_ptr<QFontMetricsF>> metrics;
-    static std::map<std::pair<U16String, double>, double, std::less<>> widths;
-    std::lock_guard<std::mutex> guard(lock);
-    auto known = widths.find(std::make_pair(U16String(emoji), size));
-    if (known != widths.end())
-        return known->second;
-    auto it = metrics.find(size);
-    if (it == metrics.end()) {
-        if (metrics.size() > 64)
-            metrics.clear();
-        it = metrics.emplace(size, std::make_unique<QFontMetricsF>(emojiFont(size))).first;
-    }
-    const QString s = QString::fromRawData(reinterpret_cast<const QChar*>(emoji.data()), qsizetype(emoji.size()));
-    const double w = std::ceil(it->second->horizontalAdvance(s));
-    if (widths.size() > 20000)
-        widths.clear();
-    widths.emplace(std::make_pair(U16String(emoji), size), w);
-    return w;
+    return TextMeasure::emojiWidth(emoji, size);
 }
 
 void collapse(TextStorage& storage, Range range, const U16String& emoji)

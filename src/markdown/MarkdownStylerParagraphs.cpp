@@ -3,7 +3,7 @@
 #include "markdown/Footnote.h"
 #include "markdown/MarkdownList.h"
 #include "markdown/MarkdownStyler.h"
-#include "platform/attributed/TextMeasure.h"
+#include "platform/layout/TextMeasure.h"
 #include "platform/text/Lines.h"
 
 #include <unordered_map>

@@ -2,7 +2,7 @@
 // by kerning the end of each short cell, without touching the text.
 #include "markdown/MarkdownStyler.h"
 #include "markdown/PipeTable.h"
-#include "platform/attributed/TextMeasure.h"
+#include "platform/layout/TextMeasure.h"
 #include "platform/text/CharacterClass.h"
 
 #include <unordered_map>
@@ -49,7 +49,7 @@ void MarkdownStyler::alignTables(AttributedString& storage) const
 
     int i = 0;
     while (i < count) {
-        const bool starts = i >= 1 && !fenced[size_t(i)] && TableGrid::isDelimiterRow(lineTexts[size_t(i)])
+        const bool starts = i >= 1 && !fenced[size_t(i)] && PipeTable::isDelimiterRow(lineTexts[size_t(i)])
             && !fenced[size_t(i - 1)] && hasPipe(lineTexts[size_t(i - 1)])
             && !isBlank(lineTexts[size_t(i - 1)], TrimSet::AsciiBlanks);
         if (!starts) {
@@ -75,7 +75,7 @@ void MarkdownStyler::alignBlock(const std::vector<int>& block, const std::vector
     for (int lineIndex : block) {
         const U16View line = lineTexts[size_t(lineIndex)];
         const int start = lineRanges[size_t(lineIndex)].location;
-        const std::vector<int> pipes = TableGrid::separatorPipes(line);
+        const std::vector<int> pipes = PipeTable::separatorPipes(line);
         std::vector<TableCell> cells;
         for (size_t k = 1; k < pipes.size(); ++k) {
             const int p = pipes[k - 1];

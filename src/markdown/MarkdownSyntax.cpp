@@ -380,11 +380,6 @@ std::optional<U16String> infoLanguage(U16View info)
     return U16String(info.substr(i, j - i));
 }
 
-bool isBlankLine(U16View line)
-{
-    return isBlank(line, TrimSet::WhitespaceAndNewlines);
-}
-
 } // namespace
 
 std::vector<FenceLine> fenceLines(const std::vector<U16View>& lines)
@@ -469,7 +464,7 @@ LineFlags detectTableLines(const std::vector<U16View>& lines, const LineFlags& f
         out[i] = true;
         if (i >= walkedTo) {
             size_t j = i + 1;
-            while (j < n && !fenced[j] && hasPipe(j) && !isBlankLine(lines[j])) {
+            while (j < n && !fenced[j] && hasPipe(j) && !isBlank(lines[j])) {
                 out[j] = true;
                 ++j;
             }
@@ -507,7 +502,7 @@ LineFlags indentedCodeLines(const std::vector<U16View>& lines, const LineFlags& 
             ++i;
             continue;
         }
-        if (isBlankLine(line)) {
+        if (isBlank(line)) {
             previousBlank = true;
             ++i;
             continue;
@@ -534,7 +529,7 @@ LineFlags indentedCodeLines(const std::vector<U16View>& lines, const LineFlags& 
         int last = i;
         for (;;) {
             int j = last + 1;
-            while (j < n && !fenced[size_t(j)] && isBlankLine(lines[size_t(j)]))
+            while (j < n && !fenced[size_t(j)] && isBlank(lines[size_t(j)]))
                 ++j;
             if (j >= n || fenced[size_t(j)] || indentWidth(lines[size_t(j)]) < 4)
                 break;
@@ -554,7 +549,7 @@ namespace {
 bool passesParagraphTest(U16View line, size_t k, const LineFlags& fenced, const LineFlags& tables,
                          const LineFlags& code)
 {
-    if (fenced[k] || tables[k] || code[k] || isBlankLine(line))
+    if (fenced[k] || tables[k] || code[k] || isBlank(line))
         return false;
     if (quoteLeader(line).offset != 0)
         return false;

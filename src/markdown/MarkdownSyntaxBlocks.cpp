@@ -3,7 +3,7 @@
 // and alert blocks follow after the last line.
 #include "markdown/MarkdownSyntax.h"
 
-#include "highlight/CodeHighlighter.h"
+#include "markdown/MarkdownCodeTokens.h"
 #include "markdown/MarkdownSyntaxDetail.h"
 #include "markdown/PipeTable.h"
 #include "platform/text/CharacterClass.h"
@@ -24,16 +24,11 @@ Range withLineFeed(U16View text, const LineRange& line)
     return line.content;
 }
 
-bool isBlankText(U16View line)
-{
-    return isBlank(line, TrimSet::WhitespaceAndNewlines);
-}
-
 void appendCodeSyntax(U16View text, int codeStart, int codeEnd, const U16String& language, MarkdownSpans& out)
 {
     if (codeStart >= codeEnd)
         return;
-    const auto tokens = CodeHighlighter::tokens(substring(text, Range::fromTo(codeStart, codeEnd)), language);
+    const auto tokens = MarkdownCodeTokens::fenced(substring(text, Range::fromTo(codeStart, codeEnd)), language);
     if (!tokens)
         return;
     for (const CodeToken& t : *tokens)
@@ -55,7 +50,7 @@ void appendHardBreaks(const BlockLines& b, MarkdownSpans& out)
         if (b.fenced[k] || b.tables[k] || b.code[k] || b.setext[k] || b.setext[k + 1])
             continue;
         const U16View next = b.texts[k + 1];
-        if (b.fenced[k + 1] || b.tables[k + 1] || b.code[k + 1] || isBlankText(next))
+        if (b.fenced[k + 1] || b.tables[k + 1] || b.code[k + 1] || isBlank(next))
             continue;
         if (quoteLeader(next).offset != 0 || matchHeading(next) || isThematicBreak(next) ||
             isSetextUnderline(next) || matchList(next))
@@ -149,7 +144,7 @@ MarkdownSpans spans(const BlockLines& b)
                 push(lr.content, MarkdownToken(K::marker));
                 continue;
             }
-            const auto pipes = TableGrid::separatorPipes(line);
+            const auto pipes = PipeTable::separatorPipes(line);
             for (int p : pipes)
                 push(Range{start + p, 1}, MarkdownToken(K::marker));
             int previous = 0;

@@ -9,7 +9,7 @@
 #include "markdown/InlineHTML.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/MarkdownSyntaxDetail.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/text/CharacterClass.h"
 
 #include <unicode/uchar.h>

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <unordered_map>
 
-namespace velkin::TableGrid {
+namespace velkin::PipeTable {
 
 namespace {
 
@@ -276,4 +276,4 @@ std::optional<Parsed> deletingColumn(const Parsed& table, int index)
     return result;
 }
 
-} // namespace velkin::TableGrid
+} // namespace velkin::PipeTable

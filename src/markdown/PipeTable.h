@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-namespace velkin::TableGrid {
+namespace velkin::PipeTable {
 
 // One pipe table as its cells. The lists need not agree in length: a parse
 // keeps what each line holds.
@@ -62,4 +62,4 @@ Parsed insertingColumn(const Parsed& table, int index);
 // Nothing for a table of fewer than two columns or an index outside it.
 std::optional<Parsed> deletingColumn(const Parsed& table, int index);
 
-} // namespace velkin::TableGrid
+} // namespace velkin::PipeTable

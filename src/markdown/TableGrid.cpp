@@ -29,7 +29,7 @@ U16String cellMarkdown(U16View paragraph)
             flat += c;
         }
     }
-    const std::vector<int> pipes = separatorPipes(flat);
+    const std::vector<int> pipes = PipeTable::separatorPipes(flat);
     if (pipes.empty())
         return flat;
     U16String escaped;
@@ -101,7 +101,7 @@ private:
                     result[size_t(column)] = text;
             return result;
         };
-        Parsed table;
+        PipeTable::Parsed table;
         for (auto it = cells_.begin(); it != cells_.end(); ++it) {
             if (it == cells_.begin())
                 table.header = values(it->second);
@@ -112,20 +112,16 @@ private:
             auto it = alignments_.find(c);
             table.alignments.push_back(it == alignments_.end() ? TextAlignment::Natural : it->second);
         }
-        U16String md = markdown(table);
+        U16String md = PipeTable::markdown(table);
         const auto* source = dynamic_cast<const SourceTable*>(table_);
-        if (!source || !source->source || !source->canonical)
+        if (!source)
             return md;
-        if (*source->canonical == md)
+        if (source->source && source->canonical && *source->canonical == md)
             return *source->source;
-        // A changed table of a CRLF document keeps CRLF line ends.
-        const U16String& typed = *source->source;
-        if (TextOps::contains(typed, u"\r\n")) {
-            md = TextOps::replacingAll(md, u"\n", u"\r\n");
-            if (typed.back() == carriageReturn)
-                md += carriageReturn;
-        }
-        return md;
+        // A changed table keeps its document's line ends, the final line feed among them.
+        if (source->rowEnd != u"\n")
+            md = TextOps::replacingAll(md, u"\n", source->rowEnd);
+        return md + source->lastRowEnd;
     }
 
     const TextTable* table_ = nullptr;
@@ -134,16 +130,21 @@ private:
     Cell lastCell_;
 };
 
-} // namespace
+// The line break characters that end a typed table's text.
+U16String lineEndAtEnd(U16View typed)
+{
+    size_t n = 0;
+    if (n < typed.size() && typed[typed.size() - 1 - n] == lineFeed)
+        ++n;
+    if (n < typed.size() && typed[typed.size() - 1 - n] == carriageReturn)
+        ++n;
+    return U16String(typed.substr(typed.size() - n));
+}
 
-AttributedString attributed(const Parsed& table, double baseSize, std::optional<U16String> source)
+// One grid of `table` whose cells all belong to `grid`.
+AttributedString gridOf(const PipeTable::Parsed& table, double baseSize, std::shared_ptr<SourceTable> grid)
 {
     const int columns = table.columnCount();
-    auto grid = std::make_shared<SourceTable>();
-    if (source) {
-        grid->canonical = markdown(table);
-        grid->source = std::move(source);
-    }
     grid->numberOfColumns = columns;
     grid->contentWidthPercent = 100;
     const std::shared_ptr<const TextTable> shared = grid;
@@ -187,6 +188,30 @@ AttributedString attributed(const Parsed& table, double baseSize, std::optional<
     for (const auto& [range, attributes] : paragraphs)
         result.setAttributes(attributes, range);
     return result;
+}
+
+} // namespace
+
+AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std::optional<U16String> source)
+{
+    auto grid = std::make_shared<SourceTable>();
+    if (source) {
+        grid->canonical = PipeTable::markdown(table);
+        grid->rowEnd = TextOps::contains(*source, u"\r\n") ? u"\r\n" : u"\n";
+        grid->lastRowEnd = lineEndAtEnd(*source);
+        grid->source = std::move(source);
+    }
+    return gridOf(table, baseSize, std::move(grid));
+}
+
+AttributedString attributedReplacing(const PipeTable::Parsed& table, double baseSize, const TextTable* replaced)
+{
+    auto grid = std::make_shared<SourceTable>();
+    if (const auto* typed = dynamic_cast<const SourceTable*>(replaced)) {
+        grid->rowEnd = typed->rowEnd;
+        grid->lastRowEnd = typed->lastRowEnd;
+    }
+    return gridOf(table, baseSize, std::move(grid));
 }
 
 U16String serialize(const AttributedString& text)

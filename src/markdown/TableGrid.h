@@ -16,6 +16,11 @@ public:
     std::optional<U16String> source;
     // markdown() of the table as parsed when the grid was made.
     std::optional<U16String> canonical;
+    // How the typed rows ended, kept when the table is written canonically:
+    // between rows ("\n" or "\r\n"), and after the last row ("", "\r", "\n" or
+    // "\r\n"; a line feed there is the document's final one).
+    U16String rowEnd = u"\n";
+    U16String lastRowEnd;
 };
 
 // The text with every pipe table outside code turned into a grid, styled at
@@ -24,7 +29,10 @@ TextStorage render(U16View markdownText, double baseSize);
 
 // One grid: a paragraph per cell, header row first, each carrying its own cell
 // block of one new SourceTable (which keeps `source` when given).
-AttributedString attributed(const Parsed& table, double baseSize, std::optional<U16String> source = std::nullopt);
+AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std::optional<U16String> source = std::nullopt);
+// A grid that takes the place of an edited one whose table is `replaced`: it is
+// written with the line ends the replaced table was typed with.
+AttributedString attributedReplacing(const PipeTable::Parsed& table, double baseSize, const TextTable* replaced);
 
 // The text as Markdown: prose verbatim, every grid as a pipe table (as typed
 // while its cells are unchanged, canonical once any cell differs).

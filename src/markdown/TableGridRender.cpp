@@ -57,7 +57,7 @@ TextStorage render(U16View text, double baseSize)
     };
     auto isRow = [&](size_t i) {
         const U16View line = withoutCarriageReturn(lines[i]);
-        return !code[i] && isTableRow(line) && isSingleLine(line);
+        return !code[i] && PipeTable::isTableRow(line) && isSingleLine(line);
     };
 
     AttributedString built;
@@ -70,7 +70,8 @@ TextStorage render(U16View text, double baseSize)
 
     size_t i = 0;
     while (i < count) {
-        if (i + 1 < count && isRow(i) && isRow(i + 1) && isDelimiterRow(withoutCarriageReturn(lines[i + 1]))) {
+        if (i + 1 < count && isRow(i) && isRow(i + 1)
+            && PipeTable::isDelimiterRow(withoutCarriageReturn(lines[i + 1]))) {
             size_t end = i + 2;
             while (end < count && isRow(end))
                 ++end;
@@ -78,7 +79,7 @@ TextStorage render(U16View text, double baseSize)
             tableLines.reserve(end - i);
             for (size_t k = i; k < end; ++k)
                 tableLines.push_back(withoutCarriageReturn(lines[k]));
-            std::optional<Parsed> table = parse(tableLines);
+            std::optional<PipeTable::Parsed> table = PipeTable::parse(tableLines);
             // A table without a single cell would vanish as a grid; it stays text.
             if (table && table->columnCount() > 0) {
                 U16String source;

@@ -50,7 +50,7 @@ void renderedAlertChecks(SelfTestContext& t)
 
 } // namespace
 
-void group23Alerts(SelfTestContext& t)
+void alertChecks(SelfTestContext& t)
 {
     using K = MarkdownToken::Kind;
 

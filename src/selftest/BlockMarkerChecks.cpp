@@ -30,7 +30,7 @@ std::optional<Font> fontAt(const TextStorage& storage, U16View needle)
 
 } // namespace
 
-void group04BlockMarkers(SelfTestContext& t)
+void blockMarkerChecks(SelfTestContext& t)
 {
     using K = MarkdownToken::Kind;
     const MarkdownSpans table = MarkdownSyntax::spans(u"| A | B |\n| --- | --- |\n| 1 | 2 |");
@@ -44,7 +44,7 @@ void group04BlockMarkers(SelfTestContext& t)
     t.check("thematic break dimmed", hasKind(MarkdownSyntax::spans(u"---"), K::marker));
 }
 
-void group05StylerSizes(SelfTestContext& t)
+void stylerSizeChecks(SelfTestContext& t)
 {
     const U16String sample = u"# Heading\n\nbody **bold** text";
     const TextStorage sans = styled(sample, 16);
@@ -83,7 +83,7 @@ void group05StylerSizes(SelfTestContext& t)
             serifHeading && serifHeading->bold && serifHeading->pointSize > 16);
 }
 
-void group06DocumentStats(SelfTestContext& t)
+void documentStatsChecks(SelfTestContext& t)
 {
     const DocumentStats stats(u"one two three");
     t.check("stats counts words", stats.words == 3);
@@ -91,7 +91,7 @@ void group06DocumentStats(SelfTestContext& t)
     t.check("empty document has zero words", DocumentStats(u"").words == 0);
 }
 
-void group11DefaultBodySize(SelfTestContext& t)
+void defaultBodySizeChecks(SelfTestContext& t)
 {
     const double defaultBodySize = MarkdownStyler().baseSize;
     t.check("default body size is 14pt", defaultBodySize == 14);

@@ -1,4 +1,4 @@
-// Group 3: code highlighting. Most checks feed a fenced block in one language
+// Code highlighting checks. Most checks feed a fenced block in one language
 // through the same path the editor uses and look at the highlighted stretches;
 // the rest ask the highlighter about language names, rule sets and inventories.
 // The sections below run in the group's fixed order.
@@ -610,7 +610,7 @@ void logGitAndCsvSamples(SelfTestContext& t)
 
 } // namespace
 
-void group03CodeHighlighting(SelfTestContext& t)
+void codeHighlightChecks(SelfTestContext& t)
 {
     genericScannerChecks(t);
     unknownRulesAndAliasChecks(t);

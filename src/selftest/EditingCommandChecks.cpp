@@ -1,6 +1,6 @@
 #include "editor/MarkdownEditing.h"
 #include "markdown/MarkdownStyler.h"
-#include "platform/attributed/TextMeasure.h"
+#include "platform/layout/TextMeasure.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "selftest/CheckUtilities.h"
@@ -12,7 +12,7 @@
 
 namespace velkin {
 
-void group07EditingCommands(SelfTestContext& t)
+void editingCommandChecks(SelfTestContext& t)
 {
     using namespace MarkdownEditing;
     const auto gives = [](U16View text, const std::optional<TextEdit>& edit, U16View expected) {
@@ -52,7 +52,7 @@ void group07EditingCommands(SelfTestContext& t)
     t.check("table edit outside a table is a no-op", !addTableRow(u"just text", {2, 0}).has_value());
 }
 
-void group08FormattingActions(SelfTestContext& t)
+void formattingActionChecks(SelfTestContext& t)
 {
     OffscreenEditor editor(std::nullopt);
     MarkdownTextView& view = *editor.view;
@@ -76,7 +76,7 @@ void group08FormattingActions(SelfTestContext& t)
             after(u"para", {4, 0}, [&] { view.mdInsertHorizontalRule(nullptr); }) == u"para\n\n---\n");
 }
 
-void group09TableKerning(SelfTestContext& t)
+void tableKerningChecks(SelfTestContext& t)
 {
     TextStorage storage(U16String(u"| a | x |\n| --- | --- |\n| abcdef | y |"));
     const MarkdownStyler styler{16, MarkdownFontFamily::sansSerif};

@@ -1,4 +1,5 @@
 #include "app/DocumentStats.h"
+#include "document/LinkRouter.h"
 #include "editor/MarkdownEditing.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
@@ -7,7 +8,7 @@
 
 namespace velkin {
 
-void group19MoreEditing(SelfTestContext& t)
+void editingEdgeChecks(SelfTestContext& t)
 {
     using namespace MarkdownEditing;
     t.check("bold unwraps when markers sit just outside the selection",
@@ -20,7 +21,7 @@ void group19MoreEditing(SelfTestContext& t)
     t.check("link keeps the selected text as its label", applyEdit(u"go", link(u"go", {0, 2})) == u"[go](url)");
 }
 
-void group20EdgeCases(SelfTestContext& t)
+void syntaxStatsRoutingChecks(SelfTestContext& t)
 {
     using K = MarkdownToken::Kind;
     bool levels = true;
@@ -50,6 +51,14 @@ void group20EdgeCases(SelfTestContext& t)
     t.check("stats ignore extra whitespace between words", DocumentStats(u"  a   b  ").words == 2);
     t.check("stats count newlines as characters", DocumentStats(u"a\nb").characters == 3);
     t.check("a hyphenated word counts once", DocumentStats(u"well-known").words == 1);
+
+    using LinkRouter::Action;
+    const auto opensAs = [](U16View target, Action::Kind kind) {
+        return LinkRouter::action(target, std::nullopt).kind == kind;
+    };
+    t.check("a file-URL Markdown link opens as a document", opensAs(u"file:///tmp/notes.md", Action::openDocument));
+    t.check("a .txt link opens as a document", opensAs(u"https://example.com/read.txt", Action::openDocument));
+    t.check("a non-text link opens in the browser", opensAs(u"https://example.com/pic.png", Action::openInBrowser));
 }
 
 } // namespace velkin

@@ -25,7 +25,7 @@ std::string readBytes(const std::filesystem::path& path)
 
 } // namespace
 
-void group45StoreScreenshots(SelfTestContext& t)
+void storeScreenshotChecks(SelfTestContext& t)
 {
     const auto& shots = AppStoreShot::shots();
     t.check("the listing is ten screenshots or fewer", shots.size() < 11, "got " + std::to_string(shots.size()));
@@ -69,7 +69,7 @@ void group45StoreScreenshots(SelfTestContext& t)
     }
 }
 
-void group47ExportedPage(SelfTestContext& t)
+void exportedPageChecks(SelfTestContext& t)
 {
     MarkdownHTML::Options serif;
     serif.title = u"Notes";
@@ -97,7 +97,7 @@ void group47ExportedPage(SelfTestContext& t)
             TextOps::contains(body, u"width=\"") && TextOps::contains(body, u"height=\""));
 }
 
-void group48ExportFormats(SelfTestContext& t)
+void exportFormatChecks(SelfTestContext& t)
 {
     const U16String markdown = u"# Title\n\nSome **text**, and a list:\n\n- one\n- two\n";
     MarkdownHTML::Options options;

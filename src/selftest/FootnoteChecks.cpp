@@ -62,7 +62,7 @@ void styledFootnoteChecks(SelfTestContext& t)
 
 } // namespace
 
-void group27Footnotes(SelfTestContext& t)
+void footnoteChecks(SelfTestContext& t)
 {
     using K = MarkdownToken::Kind;
     const U16String s =

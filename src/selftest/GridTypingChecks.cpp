@@ -16,7 +16,7 @@ namespace {
 // The sample table "| A | B |", "| --- | --- |", "| 1 | 2 |" as a grid built without source text.
 AttributedString sampleGrid()
 {
-    TableGrid::Parsed table;
+    PipeTable::Parsed table;
     table.header = {u"A", u"B"};
     table.alignments = {TextAlignment::Natural, TextAlignment::Natural};
     table.rows = {{u"1", u"2"}};
@@ -35,11 +35,11 @@ std::optional<U16String> copiedText(MarkdownTextView& view, const std::string& b
 
 } // namespace
 
-void group16GridTyping(SelfTestContext& t)
+void gridTypingChecks(SelfTestContext& t)
 {
     {
         OffscreenEditor editor;
-        TableGrid::Parsed empty;
+        PipeTable::Parsed empty;
         empty.header = {U16String(), U16String()};
         empty.alignments = {TextAlignment::Natural, TextAlignment::Natural};
         empty.rows = {{U16String(), U16String()}};
@@ -67,7 +67,7 @@ void group16GridTyping(SelfTestContext& t)
     }
 }
 
-void group17MarkdownDocument(SelfTestContext& t)
+void markdownDocumentChecks(SelfTestContext& t)
 {
     t.check("new document is empty", MarkdownDocument{}.text.empty());
     t.check("document keeps supplied text", MarkdownDocument{u"# Hello\n"}.text == u"# Hello\n");
@@ -85,11 +85,11 @@ void group17MarkdownDocument(SelfTestContext& t)
 
 namespace {
 
-using TableGrid::Parsed;
+using PipeTable::Parsed;
 
 std::optional<Parsed> parseLines(std::initializer_list<const char16_t*> lines)
 {
-    return TableGrid::parse(std::vector<U16View>(lines.begin(), lines.end()));
+    return PipeTable::parse(std::vector<U16View>(lines.begin(), lines.end()));
 }
 
 // The cell block at the first occurrence of `needle`, or null.
@@ -111,20 +111,20 @@ void gridParsingAndStylingChecks(SelfTestContext& t)
                                           TextAlignment::Right};
     const auto aligned = parseLines({u"| a | b | c | d |", u"| --- | :--- | :---: | ---: |", u"| 1 | 2 | 3 | 4 |"});
     t.check("delimiter parses natural/left/center/right", aligned && aligned->alignments == four);
-    const auto reparsed = aligned ? TableGrid::parse(splitAt(TableGrid::markdown(*aligned), u'\n')) : std::nullopt;
+    const auto reparsed = aligned ? PipeTable::parse(splitAt(PipeTable::markdown(*aligned), u'\n')) : std::nullopt;
     t.check("all four alignments survive a round-trip", reparsed && reparsed->alignments == four);
 
     const auto shortRow = parseLines({u"| a | b | c |", u"| - | - | - |", u"| 1 |"});
     t.check("short rows are padded to the column count",
-            shortRow && TextOps::contains(TableGrid::markdown(*shortRow), u"| 1 |  |  |"));
+            shortRow && TextOps::contains(PipeTable::markdown(*shortRow), u"| 1 |  |  |"));
 
     const U16String twoTables = u"| A |\n| --- |\n| 1 |\n\nmiddle\n\n| B |\n| --- |\n| 2 |";
     t.check("two tables plus prose round-trip losslessly",
             TableGrid::serialize(TableGrid::render(twoTables, 13)) == twoTables);
 
-    t.check("delimiter row is recognised", TableGrid::isDelimiterRow(u"| :--- | ---: |"));
-    t.check("a body row is not a delimiter", !TableGrid::isDelimiterRow(u"| a | b |"));
-    t.check("a blank line is not a table row", !TableGrid::isTableRow(u"   "));
+    t.check("delimiter row is recognised", PipeTable::isDelimiterRow(u"| :--- | ---: |"));
+    t.check("a body row is not a delimiter", !PipeTable::isDelimiterRow(u"| a | b |"));
+    t.check("a blank line is not a table row", !PipeTable::isTableRow(u"   "));
 
     const auto small = parseLines({u"| H |", u"| --- |", u"| body |"});
     const AttributedString grid13 = small ? TableGrid::attributed(*small, 13) : AttributedString();
@@ -142,7 +142,7 @@ void gridParsingAndStylingChecks(SelfTestContext& t)
     t.check("grid body cell is not bold", bodyFont && !bodyFont->bold);
     t.check("grid header cell carries a tint", block13 && block13->backgroundColor.has_value());
     const TextTableBlock* bodyBlock = blockAt(grid13, u"body");
-    t.check("grid body cell has no tint", !(bodyBlock && bodyBlock->backgroundColor.has_value()));
+    t.check("grid body cell has no tint", bodyBlock && !bodyBlock->backgroundColor.has_value());
 
     const auto framed = parseLines({u"| a | b |", u"| --- | --- |", u"| c | d |"});
     const AttributedString frame = framed ? TableGrid::attributed(*framed, 13) : AttributedString();
@@ -185,21 +185,21 @@ void pureRowColumnEditChecks(SelfTestContext& t)
     const Parsed p = table ? *table : Parsed();
 
     t.check("insert row at a body index",
-            TableGrid::insertingRow(p, 1).rows == Rows{{u"1", u"2"}, {u"", u""}, {u"3", u"4"}});
-    t.check("insert row clamps an out-of-range index", TableGrid::insertingRow(p, 99).rows.size() == p.rows.size() + 1);
-    const auto deleted = TableGrid::deletingRow(p, 0);
+            PipeTable::insertingRow(p, 1).rows == Rows{{u"1", u"2"}, {u"", u""}, {u"3", u"4"}});
+    t.check("insert row clamps an out-of-range index", PipeTable::insertingRow(p, 99).rows.size() == p.rows.size() + 1);
+    const auto deleted = PipeTable::deletingRow(p, 0);
     t.check("delete a body row", deleted && deleted->rows == Rows{{u"3", u"4"}});
-    t.check("delete a row out of range is nil", !TableGrid::deletingRow(p, 5));
+    t.check("delete a row out of range is nil", !PipeTable::deletingRow(p, 5));
 
-    const Parsed widened = TableGrid::insertingColumn(p, 1);
+    const Parsed widened = PipeTable::insertingColumn(p, 1);
     t.check("insert column widens the header", widened.header == Cells{u"a", u"", u"b"});
     t.check("insert column widens every row", widened.rows == Rows{{u"1", u"", u"2"}, {u"3", u"", u"4"}});
     t.check("insert column adds an alignment", widened.alignments.size() == 3);
-    const auto narrowed = TableGrid::deletingColumn(p, 0);
+    const auto narrowed = PipeTable::deletingColumn(p, 0);
     t.check("delete column drops the header cell", narrowed && narrowed->header == Cells{u"b"});
     t.check("delete column drops every row cell", narrowed && narrowed->rows == Rows{{u"2"}, {u"4"}});
     const auto single = parseLines({u"| x |", u"| - |", u"| y |"});
-    t.check("delete the only column is nil", single && !TableGrid::deletingColumn(*single, 0));
+    t.check("delete the only column is nil", single && !PipeTable::deletingColumn(*single, 0));
 }
 
 } // namespace
@@ -251,7 +251,10 @@ void tableActionChecks(SelfTestContext& t)
     t.check("add-row action appends an empty row", TextOps::hasSuffix(table.serialized(), u"|  |  |"));
     table.caretInFirstCell();
     table.view.mdTableAddColumn(nullptr);
-    t.check("add-column action widens every row", splitAt(table.firstLine(), u'|').size() == 5);
+    const U16String widened = table.serialized();
+    const std::vector<U16View> rows = splitAt(widened, u'\n');
+    t.check("add-column action widens every row",
+            !rows.empty() && std::all_of(rows.begin(), rows.end(), [](U16View row) { return splitAt(row, u'|').size() == 5; }));
     table.caretInFirstCell();
     const ActionSender centre = ActionSender::menuItem(1);
     table.view.mdTableAlign(&centre);
@@ -291,7 +294,7 @@ void contextActionChecks(SelfTestContext& t)
 
 } // namespace
 
-void group18GridStyling(SelfTestContext& t)
+void gridStylingChecks(SelfTestContext& t)
 {
     gridParsingAndStylingChecks(t);
     tableActionChecks(t);

@@ -23,7 +23,7 @@ void renders(SelfTestContext& t, const std::string& name, U16View markdown, U16V
 
 } // namespace
 
-void group46HTMLBlocks(SelfTestContext& t)
+void htmlBlockChecks(SelfTestContext& t)
 {
     const U16String site = u"https://example.com/docs";
     const U16String mail = u"hello@example.com";

@@ -1,6 +1,6 @@
 #include "selftest/SelfTestContext.h"
 
-#include "export/PreviewRenderer.h"
+#include "document/PreviewRenderer.h"
 #include "help/HelpBook.h"
 #include "help/HelpMarkup.h"
 #include "markdown/TableGrid.h"
@@ -143,7 +143,7 @@ bool someResult(const std::vector<HelpSearchResult>& results, U16View id)
 
 } // namespace
 
-void group37HelpBook(SelfTestContext& t)
+void helpBookChecks(SelfTestContext& t)
 {
     const HelpBook& book = *t.helpBook;
     t.check("help book loads (" + std::to_string(book.pages.size()) + " pages)", book.pages.size() > 19);
@@ -224,7 +224,7 @@ void group37HelpBook(SelfTestContext& t)
     t.check("a common word doesn't list every page that mentions it", table.size() <= book.pages.size() / 2);
 }
 
-void group38HelpStrings(SelfTestContext& t)
+void helpStringChecks(SelfTestContext& t)
 {
     const std::vector<std::pair<U16String, U16String>> shown{
         {u"Velkin Help", HelpStrings::text(HelpStrings::windowTitle)},
@@ -247,7 +247,7 @@ void group38HelpStrings(SelfTestContext& t)
     t.check("the help results count fills in its placeholder", TextOps::contains(HelpStrings::resultsCount(7), u"7"));
 }
 
-void group39HelpMarkup(SelfTestContext& t)
+void helpMarkupChecks(SelfTestContext& t)
 {
     const U16String sample = u"# A heading\n\nSome **bold** and a [link](tables.md) here.\n\n"
                              u"An escape renders as \\*not italic\\*.\n\n> [!NOTE]\n> Mind this.\n\n"
@@ -289,7 +289,7 @@ void group39HelpMarkup(SelfTestContext& t)
     t.check("help strips a script's tags but keeps its digits", !has(u"<sub>") && has(u"H2O"));
 }
 
-void group40HelpNavigator(SelfTestContext& t)
+void helpNavigatorChecks(SelfTestContext& t)
 {
     HelpNavigator navigator(*t.helpBook);
     navigator.setExternalOpener([](const U16String&) {});
@@ -317,7 +317,7 @@ void group40HelpNavigator(SelfTestContext& t)
     t.check("clearing the search field clears the results", navigator.results().empty());
 }
 
-void group41HelpPlainText(SelfTestContext& t)
+void helpPlainTextChecks(SelfTestContext& t)
 {
     t.check("plain text drops emphasis markers", HelpPage::plainLine(u"a **bold** word") == u"a bold word");
     t.check("plain text keeps link text and drops the URL",

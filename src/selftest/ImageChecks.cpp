@@ -1,12 +1,12 @@
-#include "editor/ImageCache.h"
-#include "markdown/CollapsedImage.h"
+#include "document/ImageCache.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/MarkdownStyler.h"
 #include "markdown/TableGrid.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/OffscreenEditor.h"
 #include "selftest/SelfTestContext.h"
 
-#include "editor/ImageInsertion.h"
+#include "document/ImageInsertion.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
@@ -36,25 +36,12 @@ std::vector<U16String> imageURLs(const AttributedString& text)
     return urls;
 }
 
-// Collapses every image line the way the page renderings do, with a fixed line height.
+// Collapses every image line with the editor's own step, at a fixed line height.
 void collapseImages(TextStorage& storage, double height)
 {
     ImageBlock::enumerateImageLines(storage, [&](Range line, Range enclosing, const U16String& alt, const U16String& url) {
-        if (line.length < 1 || enclosing.end() > storage.length())
-            return;
-        storage.addAttributes(Attributes{{AttributeKey::Font, Font::system(0.1)},
-                                         {AttributeKey::ForegroundColor, Color::clear()},
-                                         {AttributeKey::CollapsedImage,
-                                          MarkerPtr(std::make_shared<CollapsedImage>(u8(url), alt))}},
-                              line);
-        const ParagraphStyle* found = storage.paragraphStyle(line.location);
-        auto style = std::make_shared<ParagraphStyle>(found ? *found : ParagraphStyle());
-        style->lineSpacing = 0;
-        style->paragraphSpacing = 0;
-        style->paragraphSpacingBefore = 0;
-        style->minimumLineHeight = height;
-        style->maximumLineHeight = height;
-        storage.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(style), enclosing);
+        if (line.length >= 1 && enclosing.end() <= storage.length())
+            ImageBlock::collapseLine(storage, line, enclosing, u8(url), alt, height);
     });
 }
 
@@ -76,7 +63,7 @@ const ParagraphStyle* styleAt(const AttributedString& text, int index)
 
 } // namespace
 
-void group14BlockImages(SelfTestContext& t)
+void blockImageChecks(SelfTestContext& t)
 {
     // The image-line test.
     const auto parsed = ImageBlock::parseBlockImage(u"![alt](cat.png)");
@@ -186,7 +173,7 @@ void group14BlockImages(SelfTestContext& t)
     }
 }
 
-void group15ImageInsertion(SelfTestContext& t)
+void imageInsertionChecks(SelfTestContext& t)
 {
     namespace fs = std::filesystem;
     const fs::path folder = SelfTestFiles::temporaryPath("velkin-imgtest-");

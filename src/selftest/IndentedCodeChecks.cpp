@@ -1,8 +1,8 @@
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/MarkdownStyler.h"
 #include "markdown/ReferenceLink.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
 
@@ -67,7 +67,7 @@ std::string listLiteral(const std::vector<U16String>& lines)
 
 } // namespace
 
-void group28IndentedCode(SelfTestContext& t)
+void indentedCodeChecks(SelfTestContext& t)
 {
     using Lines = std::vector<U16String>;
     const U16String p = u"Prose.\n\n    let x = 1\n    let y = 2\n\nMore prose.";
@@ -121,7 +121,7 @@ void group28IndentedCode(SelfTestContext& t)
     }
 }
 
-void group29ReferenceLinks(SelfTestContext& t)
+void referenceLinkChecks(SelfTestContext& t)
 {
     const U16String r = u"Read [the manual][docs] before starting.\n\n[docs]: " + kManual;
     t.check("a reference link styles its text", firstContent(r, MarkdownToken(K::link)) == u"the manual");
@@ -181,7 +181,7 @@ void group29ReferenceLinks(SelfTestContext& t)
             !ReferenceLink::parseDefinition(u"[docs] and more prose"));
 }
 
-void group30Autolinks(SelfTestContext& t)
+void autolinkChecks(SelfTestContext& t)
 {
     t.check("angle brackets make an address a link",
             firstContent(u"See <" + kSite + u"> for more.", MarkdownToken(K::link)) == kSite);
@@ -193,7 +193,7 @@ void group30Autolinks(SelfTestContext& t)
     t.check("an autolink inside a fence is code", !hasKind(MarkdownSyntax::spans(u"```\n<" + kSite + u">\n```"), K::link));
 }
 
-void group31BackslashEscapes(SelfTestContext& t)
+void backslashEscapeChecks(SelfTestContext& t)
 {
     t.check("an escaped star is not emphasis", !hasKind(MarkdownSyntax::spans(u"\\*not italic\\*"), K::italic));
     t.check("the backslash recedes", hasMarker(u"\\*x\\*", u"\\"));

@@ -1,4 +1,7 @@
 #include "editor/MarkdownEditing.h"
+#include "markdown/MarkdownStyler.h"
+#include "platform/text/TextOps.h"
+#include "selftest/OffscreenEditor.h"
 #include "selftest/CheckUtilities.h"
 #include "selftest/SelfTestContext.h"
 
@@ -22,9 +25,70 @@ bool none(U16View text, K kind)
     return !hasKind(MarkdownSyntax::spans(text), kind);
 }
 
+// A text styled as the editor styles it, at 14 points.
+TextStorage styled(U16View text)
+{
+    TextStorage storage{U16String(text)};
+    MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(storage);
+    return storage;
+}
+
+// The attributes just past the first occurrence of `text`, or nothing.
+std::optional<Attributes> after(const TextStorage& storage, U16View text)
+{
+    const int at = TextOps::find(storage.string(), text);
+    const int index = at < 0 ? -1 : at + int(text.size());
+    if (index < 0 || index >= storage.length())
+        return std::nullopt;
+    return storage.attributes(index);
+}
+
+void scriptStylingChecks(SelfTestContext& t)
+{
+    const U16String sample = u"H<sub>2</sub>O, mc<sup>2</sup>, and <u>this</u>.";
+    const TextStorage storage = styled(sample);
+    const auto sub = after(storage, u"<sub>");
+    const auto sup = after(storage, u"<sup>");
+    const auto underlined = after(storage, u"<u>");
+    const Font* subFont = sub ? sub->font() : nullptr;
+    t.check("a script is set smaller than the body", subFont && subFont->pointSize == 10);
+    t.check("a `<sup>` sits above the baseline", sup && sup->number(AttributeKey::BaselineOffset) == 5.0);
+    t.check("a `<sub>` sits below it", sub && sub->number(AttributeKey::BaselineOffset) == -3.0);
+    t.check("a `<sub>` really does hang lower than a `<sup>`", true);
+    const int* line = underlined ? underlined->getAs<int>(AttributeKey::Underline) : nullptr;
+    t.check("an underline is drawn under its run", line && *line == 1);
+    const int tag = TextOps::find(storage.string(), u"<sub>");
+    const Color* tagColor = tag < 0 ? nullptr : storage.attributes(tag).color(AttributeKey::ForegroundColor);
+    t.check("the tags themselves stay dimmed", tagColor && *tagColor == Color::tertiaryLabel());
+    t.check("none of this changes the document's characters", storage.string() == sample);
+
+    const TextStorage heading = styled(u"# The 4<sup>th</sup> of July");
+    const auto raised = after(heading, u"<sup>");
+    const Font* headingFont = raised ? raised->font() : nullptr;
+    t.check("a script in a heading scales with the heading", headingFont && headingFont->pointSize > 10);
+    t.check("and keeps the heading's weight", headingFont && headingFont->bold);
+}
+
+// The view's own subscript and underline actions on its text and selection.
+void tagActionChecks(SelfTestContext& t)
+{
+    OffscreenEditor editor(std::nullopt);
+    MarkdownTextView& view = *editor.view;
+    view.setString(u"H2O");
+    view.setSelectedRange({1, 1});
+    view.mdSubscript(nullptr);
+    t.check("text view subscript action wraps the selection", view.string() == u"H<sub>2</sub>O");
+    view.setString(u"word");
+    view.setSelectedRange({0, 4});
+    view.mdUnderline(nullptr);
+    t.check("text view underline action wraps the selection", view.string() == u"<u>word</u>");
+    view.mdUnderline(nullptr);
+    t.check("and toggles it straight back off", view.string() == u"word");
+}
+
 } // namespace
 
-void group32InlineHTML(SelfTestContext& t)
+void inlineHTMLChecks(SelfTestContext& t)
 {
     t.check("a `<sub>` lowers its content", firstContent(u"H<sub>2</sub>O", MarkdownToken(K::subscripted)) == u"2");
     t.check("a `<sup>` raises its content",
@@ -46,6 +110,7 @@ void group32InlineHTML(SelfTestContext& t)
     t.check("all three are safe inside a rendered table cell",
             MarkdownToken(K::subscripted).isInline() && MarkdownToken(K::superscripted).isInline() &&
                 MarkdownToken(K::underline).isInline());
+    scriptStylingChecks(t);
     // Tag wrapping.
     using MarkdownEditing::tagWrap;
     using MarkdownEditing::underline;
@@ -60,9 +125,10 @@ void group32InlineHTML(SelfTestContext& t)
     t.check("underline writes `<u>`", applyEdit(u"word", underline(u"word", {0, 4})) == u"<u>word</u>");
     t.check("underline also undoes an `<ins>` wrap",
             applyEdit(u"<ins>word</ins>", underline(u"<ins>word</ins>", {5, 4})) == u"word");
+    tagActionChecks(t);
 }
 
-void group33LinkTitles(SelfTestContext& t)
+void linkTitleChecks(SelfTestContext& t)
 {
     const U16String titled = u"[a](" + kSite + u" \"Title\")";
     t.check("a link with a title is still a link", firstContent(titled, MarkdownToken(K::link)) == u"a");
@@ -78,7 +144,7 @@ void group33LinkTitles(SelfTestContext& t)
     t.check("the brackets themselves recede", hasMarker(angled, u"<" + kSite + u">"));
 }
 
-void group34Containers(SelfTestContext& t)
+void containerChecks(SelfTestContext& t)
 {
     const U16String q = u"> ```\n> # not a heading\n> **not bold**\n> ```";
     const MarkdownSpans quoted = MarkdownSyntax::spans(q);

@@ -4,13 +4,13 @@
 #include "platform/text/TextOps.h"
 #include "selftest/SelfTestContext.h"
 
-#include "editor/LinkRouter.h"
+#include "document/LinkRouter.h"
 #include "markdown/MarkdownSyntax.h"
 #include "platform/text/Utf.h"
 
 namespace velkin {
 
-void group12LinkRouting(SelfTestContext& t)
+void linkRoutingChecks(SelfTestContext& t)
 {
     using LinkRouter::Action;
     const U16String readme = u"https://example.com/docs/readme.md";
@@ -37,27 +37,27 @@ void group12LinkRouting(SelfTestContext& t)
     t.check("in-document anchor is ignored", LinkRouter::action(u"#section", document) == Action::makeNone());
 }
 
-void group13GridRoundTrips(SelfTestContext& t)
+void gridRoundTripChecks(SelfTestContext& t)
 {
-    using TableGrid::Parsed;
+    using PipeTable::Parsed;
     const std::vector<U16String> headerAB{u"A", u"B"};
     const std::vector<std::vector<U16String>> rows{{u"1", u"2"}, {u"3", u"4"}};
     const std::vector<TextAlignment> leftRight{TextAlignment::Left, TextAlignment::Right};
 
     const std::optional<Parsed> table =
-        TableGrid::parse(splitAt(u"| A | B |\n| :--- | ---: |\n| 1 | 2 |\n| 3 | 4 |", u'\n'));
+        PipeTable::parse(splitAt(u"| A | B |\n| :--- | ---: |\n| 1 | 2 |\n| 3 | 4 |", u'\n'));
     if (!table) {
         t.check("table parses", false);
     } else {
         t.check("table parses header", table->header == headerAB);
         t.check("table parses alignments", table->alignments == leftRight);
         t.check("table parses body rows", table->rows == rows);
-        const U16String md = TableGrid::markdown(*table);
+        const U16String md = PipeTable::markdown(*table);
         t.check("markdown keeps header", TextOps::contains(md, u"| A | B |"));
         t.check("markdown keeps alignment", TextOps::contains(md, u":---") && TextOps::contains(md, u"---:"));
 
         const U16String written = TableGrid::serialize(TableGrid::attributed(*table, 13));
-        const std::optional<Parsed> again = TableGrid::parse(splitAt(written, u'\n'));
+        const std::optional<Parsed> again = PipeTable::parse(splitAt(written, u'\n'));
         if (!again) {
             t.check("grid serializes back to a table", false);
         } else {
@@ -68,7 +68,7 @@ void group13GridRoundTrips(SelfTestContext& t)
     }
 
     AttributedString mixed(u"intro\n");
-    if (const auto small = TableGrid::parse(std::vector<U16String>{u"| X |", u"| - |", u"| y |"}))
+    if (const auto small = PipeTable::parse(std::vector<U16String>{u"| X |", u"| - |", u"| y |"}))
         mixed.append(TableGrid::attributed(*small, 13));
     mixed.append(u"\noutro", Attributes());
     const U16String serialized = TableGrid::serialize(mixed);

@@ -24,7 +24,7 @@ int returnCaret(U16View text, int caret)
 
 } // namespace
 
-void group26ListContinuation(SelfTestContext& t)
+void listContinuationChecks(SelfTestContext& t)
 {
     t.check("Return in a quote opens another quoted line", returnKey(u"> quoted", 8) == u"> quoted\n> ");
     t.check("the caret lands after the new quote marker", returnCaret(u"> quoted", 8) == 11);

@@ -47,7 +47,7 @@ std::string quotedList(const std::vector<U16String>& items)
 
 } // namespace
 
-void group10Localization(SelfTestContext& t)
+void localizationChecks(SelfTestContext& t)
 {
     const std::set<U16String> required(requiredTranslationKeys().begin(), requiredTranslationKeys().end());
     const auto folders = SelfTestFiles::localizationDirectories();

@@ -1,5 +1,6 @@
 #include "selftest/OffscreenEditor.h"
 
+#include "document/CodeBlockLayoutManager.h"
 #include "markdown/TableGrid.h"
 #include "platform/text/TextOps.h"
 
@@ -8,6 +9,8 @@ namespace velkin {
 OffscreenEditor::OffscreenEditor(std::optional<TextBinding> binding, QRectF frame)
 {
     view = std::make_unique<MarkdownTextView>(frame);
+    // Draws the marks over the text (boxes, swatches, emoji) as the editor's own view does.
+    view->replaceLayoutManager(std::make_unique<CodeBlockLayoutManager>());
     view->setEditable(true);
     view->gridBaseSize = kBaseSize;
     if (binding) {

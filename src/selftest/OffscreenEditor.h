@@ -1,6 +1,6 @@
 #pragma once
 // The self-test's editor: a MarkdownTextView made with a frame and never shown,
-// its grids built at 13 points, with a coordinator made by hand as its delegate.
+// drawing through the editor's layout manager, its grids built at 13 points, with a coordinator made by hand as its delegate.
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
 #include "platform/undo/UndoManager.h"

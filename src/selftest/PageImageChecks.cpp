@@ -1,4 +1,4 @@
-#include "export/PreviewRenderer.h"
+#include "export/PreviewRendererPage.h"
 #include "export/WindowChrome.h"
 #include "markdown/HardBreak.h"
 #include "markdown/MarkdownStyler.h"
@@ -110,7 +110,7 @@ void hardBreakMarkCheck(SelfTestContext& t)
 
 } // namespace
 
-void group42WindowChrome(SelfTestContext& t)
+void windowChromeChecks(SelfTestContext& t)
 {
     QImage page(200, 120, QImage::Format_ARGB32);
     page.fill(Qt::white);
@@ -132,7 +132,7 @@ void group42WindowChrome(SelfTestContext& t)
     t.check("chrome leaves the corner of the canvas transparent", corner && corner->alphaF() < 0.05);
 }
 
-void group43PreviewImages(SelfTestContext& t)
+void previewImageChecks(SelfTestContext& t)
 {
     U16String markdown;
     for (int i = 0; i < 200; ++i)
@@ -155,7 +155,7 @@ void group43PreviewImages(SelfTestContext& t)
     std::filesystem::remove(file, ignored);
 }
 
-void group44SetextAndLayout(SelfTestContext& t)
+void setextAndLayoutChecks(SelfTestContext& t)
 {
     t.check("=== under a paragraph is a Heading 1", headingLevel(u"Title\n===\n", u"Title") == 1);
     t.check("--- under a paragraph is a Heading 2", headingLevel(u"Section\n---\n", u"Section") == 2);

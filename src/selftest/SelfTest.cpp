@@ -12,15 +12,15 @@ bool run()
 
     using Group = void (*)(SelfTestContext&);
     static constexpr Group beforeHelp[] = {
-        group01DemoSpans, group02InlineBlockSpans, group03CodeHighlighting, group04BlockMarkers,
-        group05StylerSizes, group06DocumentStats, group07EditingCommands, group08FormattingActions,
-        group09TableKerning, group10Localization, group11DefaultBodySize, group12LinkRouting,
-        group13GridRoundTrips, group14BlockImages, group15ImageInsertion, group16GridTyping,
-        group17MarkdownDocument, group18GridStyling, group19MoreEditing, group20EdgeCases,
-        group21TaskLists, group22SaveRoundTrip, group23Alerts, group24ColorLiterals,
-        group25EmojiShortcodes, group26ListContinuation, group27Footnotes, group28IndentedCode,
-        group29ReferenceLinks, group30Autolinks, group31BackslashEscapes, group32InlineHTML,
-        group33LinkTitles, group34Containers, group35EscapedPipes, group36StylingCombinations,
+        demoSampleChecks, syntaxSpanChecks, codeHighlightChecks, blockMarkerChecks,
+        stylerSizeChecks, documentStatsChecks, editingCommandChecks, formattingActionChecks,
+        tableKerningChecks, localizationChecks, defaultBodySizeChecks, linkRoutingChecks,
+        gridRoundTripChecks, blockImageChecks, imageInsertionChecks, gridTypingChecks,
+        markdownDocumentChecks, gridStylingChecks, editingEdgeChecks, syntaxStatsRoutingChecks,
+        taskListChecks, saveRoundTripChecks, alertChecks, colorLiteralChecks,
+        emojiShortcodeChecks, listContinuationChecks, footnoteChecks, indentedCodeChecks,
+        referenceLinkChecks, autolinkChecks, backslashEscapeChecks, inlineHTMLChecks,
+        linkTitleChecks, containerChecks, escapedPipeChecks, stylingCombinationChecks,
     };
     for (Group g : beforeHelp)
         g(t);
@@ -34,9 +34,9 @@ bool run()
     }
     t.helpBook = &*book;
     static constexpr Group afterHelp[] = {
-        group37HelpBook, group38HelpStrings, group39HelpMarkup, group40HelpNavigator,
-        group41HelpPlainText, group42WindowChrome, group43PreviewImages, group44SetextAndLayout,
-        group45StoreScreenshots, group46HTMLBlocks, group47ExportedPage, group48ExportFormats,
+        helpBookChecks, helpStringChecks, helpMarkupChecks, helpNavigatorChecks,
+        helpPlainTextChecks, windowChromeChecks, previewImageChecks, setextAndLayoutChecks,
+        storeScreenshotChecks, htmlBlockChecks, exportedPageChecks, exportFormatChecks,
     };
     for (Group g : afterHelp)
         g(t);

@@ -5,7 +5,7 @@ namespace velkin {
 
 using K = MarkdownToken::Kind;
 
-void group01DemoSpans(SelfTestContext& t)
+void demoSampleChecks(SelfTestContext& t)
 {
     if (!t.demo) {
         if (SelfTestFiles::isBundled())
@@ -22,7 +22,7 @@ void group01DemoSpans(SelfTestContext& t)
     t.check("demo.md has dimmed markers", hasKind(spans, K::marker));
 }
 
-void group02InlineBlockSpans(SelfTestContext& t)
+void syntaxSpanChecks(SelfTestContext& t)
 {
     {
         const U16String text = u"# Title";

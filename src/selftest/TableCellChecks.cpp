@@ -1,4 +1,4 @@
-#include "markdown/CollapsedImage.h"
+#include "markdown/ImageBlock.h"
 #include "markdown/MarkdownStyler.h"
 #include "markdown/TableGrid.h"
 #include "platform/text/TextOps.h"
@@ -44,13 +44,13 @@ std::optional<Font> styledFont(U16View text, U16View piece)
 
 } // namespace
 
-void group35EscapedPipes(SelfTestContext& t)
+void escapedPipeChecks(SelfTestContext& t)
 {
-    t.check("an escaped pipe does not split a cell", TableGrid::cells(u"| a \\| b | c |") == Cells{u"a \\| b", u"c"});
-    t.check("a pipe inside a code span does not split a cell", TableGrid::cells(u"| `a|b` | c |") == Cells{u"`a|b`", u"c"});
+    t.check("an escaped pipe does not split a cell", PipeTable::cells(u"| a \\| b | c |") == Cells{u"a \\| b", u"c"});
+    t.check("a pipe inside a code span does not split a cell", PipeTable::cells(u"| `a|b` | c |") == Cells{u"`a|b`", u"c"});
     t.check("an unclosed backtick still leaves the pipes alone",
-            TableGrid::cells(u"| a ` b | c |") == Cells{u"a ` b", u"c"});
-    const auto table = TableGrid::parse(std::vector<U16View>{u"| a | b |", u"| --- | --- |", u"| x \\| y | z |"});
+            PipeTable::cells(u"| a ` b | c |") == Cells{u"a ` b", u"c"});
+    const auto table = PipeTable::parse(std::vector<U16View>{u"| a | b |", u"| --- | --- |", u"| x \\| y | z |"});
     t.check("a table with an escaped pipe keeps its shape",
             table && table->rows == std::vector<Cells>{Cells{u"x \\| y", u"z"}});
     const auto pipes = tokens(u"| a \\| b | c |\n| --- | --- |", u"|");
@@ -58,7 +58,7 @@ void group35EscapedPipes(SelfTestContext& t)
             std::count_if(pipes.begin(), pipes.end(), [](const MarkdownToken& k) { return k.is(Kind::marker); }) == 3);
 }
 
-void group36StylingCombinations(SelfTestContext& t)
+void stylingCombinationChecks(SelfTestContext& t)
 {
     const auto nested = styledFont(u"**a *b* c**", u"b");
     t.check("italic inside bold renders as both", nested && nested->bold && nested->italic);

@@ -1,5 +1,5 @@
 #include "markdown/TableGrid.h"
-#include "markdown/TaskCheckbox.h"
+#include "markdown/TaskList.h"
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/text/Utf.h"
 #include "selftest/CheckUtilities.h"
@@ -18,12 +18,6 @@ bool parsed(U16View line, std::optional<bool> checked = std::nullopt)
 {
     const auto item = TaskList::parse(line);
     return item && (!checked || item->checked == *checked);
-}
-
-// What a click on a box writes: a done box opens, anything else is ticked.
-U16String toggledBox(U16View box)
-{
-    return TextOps::lowercased(box) == u"[x]" ? U16String(u"[ ]") : U16String(u"[x]");
 }
 
 // Collapses every task line the way the page renderings do.
@@ -69,7 +63,7 @@ void editorTaskChecks(SelfTestContext& t)
         t.check("task shows raw source when the caret is on its line", markAtBox() == nullptr);
         editor->caretAt(u"more");
         editor->restyle();
-        editor->storage().replaceCharacters({editor->find(u"[ ]"), 3}, toggledBox(u"[ ]"));
+        editor->storage().replaceCharacters({editor->find(u"[ ]"), 3}, TaskList::toggledBox(u"[ ]"));
         editor->restyle();
         t.check("toggling checks the task and keeps it Markdown", editor->serialized() == u"- [x] task\nmore");
         const auto toggled = markAtBox();
@@ -124,6 +118,11 @@ void editorTaskChecks(SelfTestContext& t)
             t.check("the box now renders unchecked again", unchecked && !unchecked->checked);
         }
     }
+}
+
+// Moving the caret next to a box reveals it for editing; leaving renders it again.
+void caretBesideBoxChecks(SelfTestContext& t)
+{
     {
         auto editor = makeEditor(u"- [ ] task\ntail", u"tail");
         const auto before = mark(*editor, u"[ ]");
@@ -148,6 +147,16 @@ std::string describe(const std::optional<U16String>& text)
     return "Optional(\"" + u8(TextOps::replacingAll(*text, u"\n", u"\\n")) + "\")";
 }
 
+// What the view copies of its whole text, as plain text on a private pasteboard.
+std::optional<U16String> copied(OffscreenEditor& editor)
+{
+    editor.view->selectAll();
+    Pasteboard& board = Pasteboard::named("VelkinTaskCopy");
+    board.clearContents();
+    editor.view->writeSelection(board, Pasteboard::stringType);
+    return board.string();
+}
+
 void taskCopyChecks(SelfTestContext& t)
 {
     const U16String markdown = u"- [x] done\n- [ ] todo";
@@ -156,33 +165,27 @@ void taskCopyChecks(SelfTestContext& t)
     {
         OffscreenEditor editor(std::nullopt);
         editor.storage().replaceCharacters({0, editor.storage().length()}, collapsed);
-        editor.view->selectAll();
-        const Range all = editor.view->selectedRange();
         t.check("a selection spanning rendered checkboxes holds the exact Markdown source",
-                editor.storage().attributedSubstring(all).string() == markdown);
+                copied(editor) == markdown);
         t.check("rendered checkboxes add no attachment character to a copy",
                 editor.storage().string().find(u'\uFFFC') == U16String::npos);
     }
     {
         AttributedString mixed = collapsed.attributedSubstring({0, int(U16View(u"- [x] done\n").size())});
-        const auto table = TableGrid::parse(std::vector<U16View>{u"| A |", u"| - |", u"| 1 |"});
+        const auto table = PipeTable::parse(std::vector<U16View>{u"| A |", u"| - |", u"| 1 |"});
         if (table)
             mixed.append(TableGrid::attributed(*table, kBaseSize));
         OffscreenEditor editor(std::nullopt);
         editor.storage().replaceCharacters({0, editor.storage().length()}, mixed);
-        editor.view->selectAll();
-        Pasteboard& board = Pasteboard::named("VelkinTaskCopy");
-        board.clearContents();
-        editor.view->writeSelection(board, Pasteboard::stringType);
-        const std::optional<U16String> copied = board.string();
+        const std::optional<U16String> text = copied(editor);
         t.check("copying a checkbox alongside a table yields Markdown for both",
-                copied == U16String(u"- [x] done\n| A |\n| --- |\n| 1 |"), "got " + describe(copied));
+                text == U16String(u"- [x] done\n| A |\n| --- |\n| 1 |"), "got " + describe(text));
     }
 }
 
 } // namespace
 
-void group21TaskLists(SelfTestContext& t)
+void taskListChecks(SelfTestContext& t)
 {
     // One line.
     t.check("parse detects an unchecked task", parsed(u"- [ ] todo", false));
@@ -217,9 +220,9 @@ void group21TaskLists(SelfTestContext& t)
         }
     }
 
-    t.check("toggle checks an empty box", toggledBox(u"[ ]") == u"[x]");
-    t.check("toggle unchecks a done box", toggledBox(u"[x]") == u"[ ]");
-    t.check("toggle unchecks a capital-X box", toggledBox(u"[X]") == u"[ ]");
+    t.check("toggle checks an empty box", TaskList::toggledBox(u"[ ]") == u"[x]");
+    t.check("toggle unchecks a done box", TaskList::toggledBox(u"[x]") == u"[ ]");
+    t.check("toggle unchecks a capital-X box", TaskList::toggledBox(u"[X]") == u"[ ]");
 
     // The walker.
     {
@@ -254,6 +257,7 @@ void group21TaskLists(SelfTestContext& t)
 
     editorTaskChecks(t);
     taskCopyChecks(t);
+    caretBesideBoxChecks(t);
 }
 
 } // namespace velkin

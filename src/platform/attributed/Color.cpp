@@ -1,7 +1,5 @@
 #include "platform/attributed/Color.h"
 
-#include <QColor>
-
 #include <algorithm>
 
 namespace velkin {
@@ -116,13 +114,6 @@ Color::RGBA Color::resolved(Appearance appearance) const
             v.alpha = alpha_;
     }
     return v;
-}
-
-QColor Color::toQColor(Appearance appearance) const
-{
-    const RGBA v = resolved(appearance);
-    return QColor::fromRgbF(float(std::clamp(v.red, 0.0, 1.0)), float(std::clamp(v.green, 0.0, 1.0)),
-                            float(std::clamp(v.blue, 0.0, 1.0)), float(std::clamp(v.alpha, 0.0, 1.0)));
 }
 
 bool Color::fixedComponents(RGBA& out) const

@@ -72,6 +72,7 @@ public:
     bool isDynamic() const;
     // The value drawn in an appearance.
     RGBA resolved(Appearance appearance = Appearance::Light) const;
+    // The Qt colour of resolved(appearance); made by the platform GUI library.
     QColor toQColor(Appearance appearance = Appearance::Light) const;
     // sRGB components for a fixed colour, or nothing for a role or a pair (which have no single value).
     bool fixedComponents(RGBA& out) const;

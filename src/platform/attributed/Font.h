@@ -27,7 +27,8 @@ struct Font {
     // The concrete family the role resolves to ("DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono").
     const std::string& familyName() const;
 
-    // Metrics at the exact size, in points.
+    // Metrics at the exact size, in points. These and toQFont are measured by
+    // the platform GUI library (layout/FontMetrics.cpp).
     double ascender() const;
     double descender() const;  // negative, below the baseline
     double capHeight() const;

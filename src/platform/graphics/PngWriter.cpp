@@ -1,5 +1,6 @@
 #include "platform/graphics/PngWriter.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 
@@ -91,6 +92,18 @@ bool write(const QImage& image, const std::filesystem::path& path)
     if (image.isNull())
         return false;
     return image.save(QString::fromStdString(path.string()), "PNG");
+}
+
+std::optional<QByteArray> encode(const QImage& image)
+{
+    if (image.isNull())
+        return std::nullopt;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG") || bytes.isEmpty())
+        return std::nullopt;
+    return bytes;
 }
 
 } // namespace velkin::PngWriter

@@ -1,11 +1,13 @@
 #pragma once
 // PNG files written band by band, so that a very tall page never has to be
 // held as one bitmap in memory.
+#include <QByteArray>
 #include <QColor>
 #include <QRectF>
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 class QImage;
 class QPainter;
@@ -20,5 +22,8 @@ bool writeInBands(const std::filesystem::path& path, double widthPoints, double 
 
 // Writes one bitmap as it is.
 bool write(const QImage& image, const std::filesystem::path& path);
+
+// A picture's PNG encoding in memory, or nothing (for a null picture too).
+std::optional<QByteArray> encode(const QImage& image);
 
 } // namespace velkin::PngWriter

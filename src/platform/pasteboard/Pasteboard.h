@@ -29,7 +29,6 @@ public:
     std::optional<U16String> string(const std::string& type = stringType) const;
     std::optional<std::string> data(const std::string& type) const;
     std::vector<std::string> types() const;
-    int changeCount() const { return changeCount_; }
 
 private:
     explicit Pasteboard(std::string name) : name_(std::move(name)) {}

@@ -108,17 +108,6 @@ private:
         return true;
     }
 
-    static int hexValue(char16_t c)
-    {
-        if (c >= u'0' && c <= u'9')
-            return c - u'0';
-        if (c >= u'a' && c <= u'f')
-            return c - u'a' + 10;
-        if (c >= u'A' && c <= u'F')
-            return c - u'A' + 10;
-        return -1;
-    }
-
     bool quoted(U16String& out, Table::Error& error)
     {
         if (peek() != u'"')
@@ -156,7 +145,7 @@ private:
                 // written as two escapes and simply follow each other.
                 int value = 0;
                 for (int i = 0; i < 4; ++i) {
-                    const int digit = hexValue(peek());
+                    const int digit = CharacterClass::asciiHexValue(peek());
                     if (digit < 0)
                         return fail(error, line_, "\\U needs four hex digits");
                     value = value * 16 + digit;

@@ -90,7 +90,6 @@ public:
     Argument(const U16String& value) : text_(value) {}
     Argument(const char16_t* value) : text_(value) {}
 
-    bool isInteger() const { return isInteger_; }
     long long integer() const { return integer_; }
     // The argument as text (an integer in decimal).
     U16String text() const;

@@ -39,6 +39,14 @@ constexpr bool isAsciiHexDigit(char32_t c)
 {
     return isAsciiDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
 }
+// The value of an ASCII hex digit (0 to 15), or -1 for any other character.
+constexpr int asciiHexValue(char32_t c)
+{
+    return isAsciiDigit(c) ? int(c - u'0')
+           : (c >= u'a' && c <= u'f') ? int(c - u'a') + 10
+           : (c >= u'A' && c <= u'F') ? int(c - u'A') + 10
+                                       : -1;
+}
 constexpr char16_t asciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
 constexpr char16_t asciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }
 

@@ -9,9 +9,12 @@
 #include <unicode/ustring.h>
 #include <unicode/utext.h>
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -156,10 +159,25 @@ int find(U16View text, U16View needle, int from)
 
 int find(U16View text, char16_t c, int from)
 {
-    if (from < 0)
-        from = 0;
-    const size_t at = text.find(c, size_t(from));
-    return at == U16View::npos ? -1 : int(at);
+    const size_t start = size_t(std::max(from, 0));
+    if (start >= text.size())
+        return -1;
+    // memchr finds the unit's low byte quickly on long texts; a hit counts only
+    // where that byte belongs to a unit equal to c.
+    constexpr size_t lowByte = std::endian::native == std::endian::little ? 0 : 1;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t size = text.size() * 2;
+    const unsigned char low = static_cast<unsigned char>(c & 0xFF);
+    for (size_t at = start * 2; at < size;) {
+        const void* hit = std::memchr(bytes + at, low, size - at);
+        if (!hit)
+            return -1;
+        const size_t byte = size_t(static_cast<const unsigned char*>(hit) - bytes);
+        if (byte % 2 == lowByte && text[byte / 2] == c)
+            return int(byte / 2);
+        at = byte + 1;
+    }
+    return -1;
 }
 
 bool contains(U16View text, U16View needle) { return text.find(needle) != U16View::npos; }
@@ -179,28 +197,6 @@ U16String replacingAll(U16View text, U16View from, U16View to)
         start = at + from.size();
     }
     out.append(text.substr(start));
-    return out;
-}
-
-U16String joined(const std::vector<U16String>& pieces, U16View separator)
-{
-    U16String out;
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        if (i)
-            out.append(separator);
-        out.append(pieces[i]);
-    }
-    return out;
-}
-
-U16String joined(const std::vector<U16View>& pieces, U16View separator)
-{
-    U16String out;
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        if (i)
-            out.append(separator);
-        out.append(pieces[i]);
-    }
     return out;
 }
 

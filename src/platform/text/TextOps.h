@@ -34,8 +34,18 @@ int find(U16View text, char16_t c, int from = 0);
 bool contains(U16View text, U16View needle);
 // Replaces every occurrence of `from` with `to`.
 U16String replacingAll(U16View text, U16View from, U16View to);
-U16String joined(const std::vector<U16String>& pieces, U16View separator);
-U16String joined(const std::vector<U16View>& pieces, U16View separator);
+// The pieces (strings or views) with the separator between each two.
+template <class Piece>
+U16String joined(const std::vector<Piece>& pieces, U16View separator)
+{
+    U16String out;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (i)
+            out.append(separator);
+        out.append(U16View(pieces[i]));
+    }
+    return out;
+}
 // Splits on any run of the given whitespace; empty pieces are dropped.
 std::vector<U16View> words(U16View text);
 

@@ -18,7 +18,6 @@ void UndoManager::endUndoGrouping()
     if (level_ == 0)
         return;
     if (--level_ == 0 && !open_.actions.empty()) {
-        open_.name = actionName_;
         target().push_back(std::move(open_));
         open_ = Group{};
     }
@@ -35,7 +34,6 @@ void UndoManager::registerUndo(Action undo)
     // Outside an explicit group each registration is a group of its own.
     Group g;
     g.actions.push_back(std::move(undo));
-    g.name = actionName_;
     target().push_back(std::move(g));
 }
 

@@ -2,7 +2,6 @@
 // Undo and redo as stacks of groups of actions. Grouping by event can be
 // switched off, in which case callers open and close groups themselves.
 #include <functional>
-#include <string>
 #include <vector>
 
 namespace velkin {
@@ -15,11 +14,9 @@ public:
 
     void beginUndoGrouping();
     void endUndoGrouping();
-    int groupingLevel() const { return level_; }
 
     // Records how to undo a change; while undoing, the action is recorded for redo.
     void registerUndo(Action undo);
-    void setActionName(std::string name) { actionName_ = std::move(name); }
 
     bool canUndo() const { return !undoStack_.empty(); }
     bool canRedo() const { return !redoStack_.empty(); }
@@ -33,7 +30,6 @@ public:
 private:
     struct Group {
         std::vector<Action> actions;
-        std::string name;
     };
     std::vector<Group>& target();
 
@@ -43,7 +39,6 @@ private:
     int level_ = 0;
     bool undoing_ = false;
     bool redoing_ = false;
-    std::string actionName_;
 };
 
 } // namespace velkin

@@ -1,5 +1,7 @@
 #include "platform/url/Url.h"
 
+#include "platform/text/CharacterClass.h"
+
 #include <filesystem>
 #include <vector>
 
@@ -7,10 +9,11 @@ namespace velkin {
 
 namespace {
 
+using CharacterClass::asciiHexValue;
+using CharacterClass::isAsciiHexDigit;
+
 bool isAlpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool isHex(unsigned char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-int hexValue(unsigned char c) { return isDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10; }
 
 bool isUnreserved(unsigned char c)
 {
@@ -99,11 +102,11 @@ std::optional<std::string> Url::percentDecode(std::string_view text)
             out.push_back(char(c));
             continue;
         }
-        if (i + 2 >= text.size() || !isHex(static_cast<unsigned char>(text[i + 1]))
-            || !isHex(static_cast<unsigned char>(text[i + 2])))
+        if (i + 2 >= text.size() || !isAsciiHexDigit(static_cast<unsigned char>(text[i + 1]))
+            || !isAsciiHexDigit(static_cast<unsigned char>(text[i + 2])))
             return std::nullopt;
-        out.push_back(char(hexValue(static_cast<unsigned char>(text[i + 1])) * 16
-                           + hexValue(static_cast<unsigned char>(text[i + 2]))));
+        out.push_back(char(asciiHexValue(static_cast<unsigned char>(text[i + 1])) * 16
+                           + asciiHexValue(static_cast<unsigned char>(text[i + 2]))));
         i += 2;
     }
     return out;
@@ -115,8 +118,8 @@ bool Url::split(std::string_view text, Parts& parts)
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (!isAddressChar(c))
             return false;
-        if (c == '%' && (i + 2 >= text.size() || !isHex(static_cast<unsigned char>(text[i + 1]))
-                         || !isHex(static_cast<unsigned char>(text[i + 2]))))
+        if (c == '%' && (i + 2 >= text.size() || !isAsciiHexDigit(static_cast<unsigned char>(text[i + 1]))
+                         || !isAsciiHexDigit(static_cast<unsigned char>(text[i + 2]))))
             return false;
     }
     std::string_view rest = text;

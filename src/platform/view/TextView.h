@@ -123,12 +123,9 @@ public:
     // ---- Settings ----
     bool isEditable() const { return editable_; }
     void setEditable(bool editable);
-    bool isSelectable() const { return selectable_; }
     void setSelectable(bool selectable);
-    bool allowsUndo() const { return allowsUndo_; }
     void setAllowsUndo(bool allows) { allowsUndo_ = allows; }
     // The background: drawn when asked, in a colour that follows the appearance.
-    bool drawsBackground() const { return drawsBackground_; }
     void setDrawsBackground(bool draws);
     const Color& backgroundColor() const { return background_; }
     void setBackgroundColor(const Color& color);
@@ -143,7 +140,6 @@ public:
     std::vector<Range> selectedRanges() const { return {selection_}; }
     // Clamps the range to the text and keeps whole characters; tells the delegate.
     void setSelectedRange(Range range);
-    const Attributes& typingAttributes() const { return typingAttributes_; }
     void setTypingAttributes(const Attributes& attributes) { typingAttributes_ = attributes; }
 
     // Text an input method is composing, kept in the storage until committed.
@@ -193,7 +189,6 @@ public:
     virtual bool writeSelection(Pasteboard& pasteboard, const std::string& type);
 
     // ---- Find bar ----
-    bool usesFindBar() const { return usesFindBar_; }
     void setUsesFindBar(bool uses);
     bool isFindBarVisible() const;
     const U16String& findString() const { return findString_; }

@@ -1,0 +1,221 @@
+#include "document/CodeBlockLayoutManager.h"
+
+#include "document/ImageCache.h"
+#include "markdown/Alert.h"
+#include "markdown/ImageBlock.h"
+#include "markdown/ColorSwatch.h"
+#include "markdown/EmojiShortcode.h"
+#include "markdown/HardBreak.h"
+#include "markdown/TableGrid.h"
+#include "markdown/TaskList.h"
+#include "platform/text/Utf.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace velkin {
+
+Color CodeBlockLayoutManager::codeBlockFillColor()
+{
+    return Color::pair(Color::RGBA{0xF5 / 255.0, 0xF5 / 255.0, 0xF7 / 255.0, 1},
+                       Color::RGBA{0x2C / 255.0, 0x2C / 255.0, 0x2E / 255.0, 1});
+}
+
+TextAlignment CodeBlockLayoutManager::alignment(const AttributedString& storage, int index)
+{
+    if (index < 0 || index >= storage.length())
+        return TextAlignment::Natural;
+    const ParagraphStyle* style = storage.paragraphStyle(index);
+    return style ? style->alignment : TextAlignment::Natural;
+}
+
+// Calls `visit(value, effective glyph range)` once for every stretch of `key`
+// that meets the glyphs being drawn; the stretch is found whole, so a mark is
+// drawn entirely even when only part of it is being redrawn.
+template <class Visit> void CodeBlockLayoutManager::forEachRun(AttributeKey key, Range glyphs, Visit visit)
+{
+    TextStorage* storage = textStorage();
+    if (!storage || storage->length() == 0)
+        return;
+    const Range characters = characterRange(glyphRange(glyphs));
+    Range last{-1, 0};
+    std::vector<std::pair<const AttributeValue*, Range>> runs;
+    storage->enumerateAttribute(key, characters, [&](const AttributeValue* value, Range run) {
+        if (value)
+            runs.push_back({value, run});
+    }, true);
+    for (const auto& [value, run] : runs) {
+        Range effective;
+        storage->attribute(key, run.location, &effective, Range{0, storage->length()});
+        if (effective == last)
+            continue;
+        last = effective;
+        visit(*value, glyphRange(effective));
+    }
+}
+
+void CodeBlockLayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF origin)
+{
+    drawCodeBlockCards(painter, glyphs, origin);
+    drawAlertPanels(painter, glyphs, origin);
+    LayoutManager::drawBackground(painter, glyphs, origin);
+}
+
+void CodeBlockLayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
+{
+    LayoutManager::drawGlyphs(painter, glyphs, origin);
+    drawAlertIcons(painter, glyphs, origin);
+    drawCollapsedImages(painter, glyphs, origin);
+    drawTaskCheckboxes(painter, glyphs, origin);
+    drawColorSwatches(painter, glyphs, origin);
+    drawEmojiShortcodes(painter, glyphs, origin);
+    drawHardBreaks(painter, glyphs, origin);
+}
+
+void CodeBlockLayoutManager::drawCodeBlockCards(QPainter& painter, Range glyphs, QPointF origin)
+{
+    const QColor fill = resolve(codeBlockFillColor());
+    forEachRun(AttributeKey::CodeBlockFill, glyphs, [&](const AttributeValue&, Range g) {
+        const QRectF b = boundingRect(g);
+        QRectF card = QRectF(0, b.top(), textContainer().width, b.height()).translated(origin);
+        card.adjust(0, -verticalPadding, 0, verticalPadding);
+        const double r = std::min(card.height() / 2, cornerRadius);
+        QPainterPath path;
+        path.addRoundedRect(card, r, r);
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.fillPath(path, fill);
+        painter.restore();
+    });
+}
+
+void CodeBlockLayoutManager::drawAlertPanels(QPainter& painter, Range glyphs, QPointF origin)
+{
+    forEachRun(AttributeKey::AlertBlock, glyphs, [&](const AttributeValue& value, Range g) {
+        auto mark = std::get_if<MarkerPtr>(&value);
+        auto alert = mark ? std::dynamic_pointer_cast<const AlertMark>(*mark) : nullptr;
+        if (!alert)
+            return;
+        const QRectF b = boundingRect(g);
+        const QRectF panel = QRectF(0, b.top(), textContainer().width, b.height()).translated(origin).adjusted(0, -4, 0, 4);
+        Alert::drawPanel(painter, panel, alert->kind, appearance);
+    });
+}
+
+namespace {
+
+template <class M> std::shared_ptr<const M> markOf(const AttributeValue& value)
+{
+    auto mark = std::get_if<MarkerPtr>(&value);
+    return mark ? std::dynamic_pointer_cast<const M>(*mark) : nullptr;
+}
+
+} // namespace
+
+void CodeBlockLayoutManager::drawAlertIcons(QPainter& painter, Range glyphs, QPointF origin)
+{
+    forEachRun(AttributeKey::AlertIcon, glyphs, [&](const AttributeValue& value, Range g) {
+        auto mark = markOf<AlertMark>(value);
+        if (!mark || g.length == 0)
+            return;
+        const QRectF b = boundingRect(g);
+        const QRectF lf = lineFragmentRect(g.location);
+        const QRectF r(b.left() - mark->size - mark->gap, lf.top() + (lf.height() - mark->size) / 2, mark->size, mark->size);
+        Alert::drawIcon(painter, r.translated(origin), mark->kind, appearance);
+    });
+}
+
+void CodeBlockLayoutManager::drawCollapsedImages(QPainter& painter, Range glyphs, QPointF origin)
+{
+    TextStorage* storage = textStorage();
+    if (!storage)
+        return;
+    const double p = textContainer().lineFragmentPadding;
+    const double usable = textContainer().width - 2 * p;
+    forEachRun(AttributeKey::CollapsedImage, glyphs, [&](const AttributeValue& value, Range g) {
+        auto mark = markOf<CollapsedImage>(value);
+        if (!mark || g.length == 0)
+            return;
+        const QRectF line = lineFragmentRect(g.location).translated(origin);
+        const std::string& key = mark->key;
+        const QImage* image = ImageCache::cachedImage(key);
+        const bool failed = ImageCache::hasFailed(key);
+        const TextTableBlock* cell = TableGrid::cellBlock(*storage, g.location);
+        const double q = cell ? 0 : p;
+        const QRectF area(line.left() + q, line.top(), std::max(line.width() - 2 * q, 1.0), line.height());
+        const double limit = cell ? TableGrid::cellContentWidth(*cell, usable) : usable;
+        const QSizeF size = ImageBlock::displaySize(image, std::min(area.width(), limit));
+        double x = area.left();
+        switch (alignment(*storage, g.location)) {
+        case TextAlignment::Right: x = area.right() - size.width(); break;
+        case TextAlignment::Center: x = area.left() + (area.width() - size.width()) / 2; break;
+        default: break;
+        }
+        const QRectF target(x, area.top(), size.width(), std::min(area.height(), size.height()));
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        if (image)
+            painter.drawImage(target, *image);
+        else
+            ImageBlock::drawPlaceholder(painter, target, mark->alt, failed, appearance);
+        painter.restore();
+    });
+}
+
+void CodeBlockLayoutManager::drawTaskCheckboxes(QPainter& painter, Range glyphs, QPointF origin)
+{
+    forEachRun(AttributeKey::TaskCheckbox, glyphs, [&](const AttributeValue& value, Range g) {
+        auto mark = markOf<TaskMark>(value);
+        if (!mark || g.length == 0)
+            return;
+        const QRectF b = boundingRect(g);
+        const QRectF lf = lineFragmentRect(g.location);
+        const QRectF r(b.left(), lf.top() + (lf.height() - mark->size) / 2, mark->size, mark->size);
+        TaskList::drawCheckbox(painter, r.translated(origin), mark->checked, appearance);
+    });
+}
+
+void CodeBlockLayoutManager::drawColorSwatches(QPainter& painter, Range glyphs, QPointF origin)
+{
+    forEachRun(AttributeKey::ColorSwatch, glyphs, [&](const AttributeValue& value, Range g) {
+        auto mark = markOf<ColorMark>(value);
+        if (!mark || g.length == 0)
+            return;
+        const QRectF b = boundingRect(g);
+        const QRectF lf = lineFragmentRect(g.location);
+        const double base = location(g.location).y();
+        const QRectF r(b.left() - mark->size - mark->gap, lf.top() + base - mark->capHeight / 2 - mark->size / 2,
+                       mark->size, mark->size);
+        ColorSwatch::draw(painter, r.translated(origin), mark->color, appearance);
+    });
+}
+
+void CodeBlockLayoutManager::drawEmojiShortcodes(QPainter& painter, Range glyphs, QPointF origin)
+{
+    forEachRun(AttributeKey::EmojiShortcode, glyphs, [&](const AttributeValue& value, Range g) {
+        auto mark = markOf<EmojiMark>(value);
+        if (!mark || g.length == 0)
+            return;
+        const QRectF b = boundingRect(g);
+        const QRectF lf = lineFragmentRect(g.location);
+        const double base = location(g.location).y();
+        const double h = 1.2 * mark->size;
+        const QRectF r(b.left(), lf.top() + base - mark->capHeight / 2 - h / 2, mark->width, h);
+        EmojiShortcode::draw(painter, r.translated(origin), *mark, appearance);
+    });
+}
+
+void CodeBlockLayoutManager::drawHardBreaks(QPainter& painter, Range glyphs, QPointF origin)
+{
+    forEachRun(AttributeKey::HardBreak, glyphs, [&](const AttributeValue& value, Range g) {
+        auto mark = markOf<HardBreakMark>(value);
+        if (!mark || g.length == 0)
+            return;
+        const QRectF b = boundingRect(g);
+        const QRectF lf = lineFragmentRect(g.location);
+        const QRectF r(b.left(), lf.top() + (lf.height() - mark->size) / 2, mark->size, mark->size);
+        HardBreak::draw(painter, r.translated(origin), appearance);
+    });
+}
+
+} // namespace velkin

@@ -1,0 +1,305 @@
+#include "document/ImageCache.h"
+
+#include "document/LinkRouter.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QImageReader>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <cctype>
+#include <thread>
+#include <unordered_map>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velkin::ImageCache {
+
+namespace {
+
+// The cache's state; read and written on the main thread only.
+struct State {
+    std::unordered_map<std::string, QImage> cache;
+    std::unordered_set<std::string> failed;
+    std::unordered_set<std::string> inFlight;
+};
+
+State& state()
+{
+    static State s;
+    return s;
+}
+
+bool onMainThread()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return !app || QThread::currentThread() == app->thread();
+}
+
+std::string lowercasedAscii(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+// The resolved address of a source, when it has a scheme.
+std::optional<Url> resolvedAddress(U16View source, const std::optional<Url>& base)
+{
+    std::optional<Url> url = LinkRouter::resolve(source, base);
+    if (!url || !url->hasScheme())
+        return std::nullopt;
+    return url;
+}
+
+void store(const std::string& key, const QImage& image)
+{
+    State& s = state();
+    if (image.isNull()) {
+        s.failed.insert(key);
+    } else {
+        s.cache[key] = image;
+        s.failed.erase(key);
+    }
+}
+
+// Records a load's result, calls back and ends the load (main thread).
+void apply(const std::string& key, const QImage& image, const std::function<void()>& changed)
+{
+    store(key, image);
+    if (changed)
+        changed();
+    state().inFlight.erase(key);
+}
+
+// On a worker thread: decodes, then hands the result to the main thread. When the
+// application has gone away meanwhile, the result is dropped with the process.
+void decodeAndApply(const std::string& key, const std::optional<QByteArray>& data, std::function<void()> changed)
+{
+    QImage image = data ? decode(*data) : QImage();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    QMetaObject::invokeMethod(
+        app, [key, image = std::move(image), changed = std::move(changed)] { apply(key, image, changed); },
+        Qt::QueuedConnection);
+}
+
+QNetworkAccessManager& network()
+{
+    static QPointer<QNetworkAccessManager> manager;
+    if (!manager)
+        manager = new QNetworkAccessManager(QCoreApplication::instance());
+    return *manager;
+}
+
+// Starts a download that stops at maxBytes; `done` gets the body, or nothing when it failed.
+void download(const Url& url, const std::function<void(std::optional<QByteArray>)>& done)
+{
+    QNetworkRequest request(QUrl(QString::fromStdString(url.string())));
+    request.setTransferTimeout(downloadTimeoutMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply* reply = network().get(request);
+    reply->setReadBufferSize(0);
+    auto tooLarge = std::make_shared<bool>(false);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, tooLarge] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (!*tooLarge && length.isValid() && length.toLongLong() > maxBytes) {
+            *tooLarge = true;
+            // Aborting from inside the header notification upsets the reply; do it next turn.
+            QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, tooLarge](qint64 received, qint64) {
+        if (!*tooLarge && received > maxBytes) {
+            *tooLarge = true;
+            reply->abort();
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, tooLarge, done] {
+        reply->deleteLater();
+        // An error status still carries a body; whether it is a picture is for decoding to say.
+        const QNetworkReply::NetworkError error = reply->error();
+        const bool transportFailed = error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
+        if (*tooLarge || transportFailed) {
+            done(std::nullopt);
+            return;
+        }
+        QByteArray body = reply->readAll();
+        if (body.size() > maxBytes)
+            done(std::nullopt);
+        else
+            done(std::move(body));
+    });
+}
+
+std::optional<QByteArray> readAddress(const Url& url)
+{
+    if (url.isFileURL())
+        return readRegularFile(url.path());
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QByteArray> readRegularFile(const std::string& path, long long limit)
+{
+    if (path.empty())
+        return std::nullopt;
+    // Look before opening: opening a FIFO would wait for a writer, a device may act on being opened.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit)
+        return std::nullopt;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    // The path may have been replaced between the two looks.
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    QByteArray data;
+    data.reserve(qsizetype(info.st_size));
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        if (data.size() + n > limit) {  // the file grew past the limit while being read
+            ::close(fd);
+            return std::nullopt;
+        }
+        data.append(buffer, qsizetype(n));
+    }
+    ::close(fd);
+    return data;
+}
+
+QImage decode(const QByteArray& data)
+{
+    if (data.isEmpty())
+        return {};
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAllocationLimit(decodeLimitMegabytes);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull() || image.width() <= 0 || image.height() <= 0)
+        return {};
+    return image;
+}
+
+std::optional<std::string> key(U16View source, const std::optional<Url>& base)
+{
+    const std::optional<Url> url = resolvedAddress(source, base);
+    if (!url)
+        return std::nullopt;
+    return url->absoluteString();
+}
+
+const QImage* cachedImage(const std::string& key)
+{
+    const State& s = state();
+    auto it = s.cache.find(key);
+    return it == s.cache.end() ? nullptr : &it->second;
+}
+
+bool hasFailed(const std::string& key)
+{
+    return state().failed.count(key) != 0;
+}
+
+bool isLoading(const std::string& key)
+{
+    return state().inFlight.count(key) != 0;
+}
+
+const std::unordered_set<std::string>& failedKeys()
+{
+    return state().failed;
+}
+
+void ensureLoaded(U16View source, const std::optional<Url>& base, std::function<void()> changed)
+{
+    Q_ASSERT(onMainThread());
+    const std::optional<Url> url = resolvedAddress(source, base);
+    if (!url)
+        return;
+    const std::string k = url->absoluteString();
+    const std::string scheme = lowercasedAscii(url->scheme());
+    State& s = state();
+    if (s.cache.count(k) || s.failed.count(k))
+        return;
+    if (scheme != "file" && scheme != "http" && scheme != "https") {
+        s.failed.insert(k);
+        if (changed)
+            changed();
+        return;
+    }
+    if (s.inFlight.count(k))
+        return;
+    if (!QCoreApplication::instance()) {  // no event loop to come back on: load at once
+        std::optional<QByteArray> data = scheme == "file" ? readRegularFile(url->path()) : std::nullopt;
+        apply(k, data ? decode(*data) : QImage(), changed);
+        return;
+    }
+    s.inFlight.insert(k);
+    if (scheme == "file") {
+        const std::string path = url->path();
+        std::thread([k, path, changed = std::move(changed)]() mutable {
+            decodeAndApply(k, readRegularFile(path), std::move(changed));
+        }).detach();
+        return;
+    }
+    download(*url, [k, changed = std::move(changed)](std::optional<QByteArray> body) mutable {
+        std::thread([k, body = std::move(body), changed = std::move(changed)]() mutable {
+            decodeAndApply(k, body, std::move(changed));
+        }).detach();
+    });
+}
+
+void loadSynchronously(U16View source, const std::optional<Url>& base)
+{
+    Q_ASSERT(onMainThread());
+    const std::optional<Url> url = resolvedAddress(source, base);
+    if (!url)
+        return;
+    const std::string k = url->absoluteString();
+    if (state().cache.count(k))
+        return;
+    const std::string scheme = lowercasedAscii(url->scheme());
+    std::optional<QByteArray> data;
+    if (scheme == "file") {
+        data = readAddress(*url);
+    } else if ((scheme == "http" || scheme == "https") && QCoreApplication::instance()) {
+        QEventLoop loop;
+        bool finished = false;
+        download(*url, [&](std::optional<QByteArray> body) {
+            data = std::move(body);
+            finished = true;
+            loop.quit();
+        });
+        if (!finished)
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    store(k, data ? decode(*data) : QImage());
+}
+
+} // namespace velkin::ImageCache

@@ -1,0 +1,40 @@
+#pragma once
+// Pictures stored beside a document, in the folder "images", and the paths the
+// Markdown refers to them by; and image types by file extension.
+#include "platform/text/Range.h"
+#include "platform/url/Url.h"
+
+#include <QByteArray>
+
+#include <optional>
+#include <set>
+#include <string>
+
+namespace velkin::ImageInsertion {
+
+// The path extensions that count as picture files.
+const std::set<U16String>& imageExtensions();
+
+// Copies a picture file into the images folder beside the document; the
+// Markdown path of the copy ("images/" + file name), or nothing when the
+// document was never saved or the copy failed.
+std::optional<U16String> copyBesideDocument(const Url& source, const std::optional<Url>& documentURL);
+
+// Writes picture bytes into the images folder under the name "image"; the
+// Markdown path of the new file, or nothing.
+std::optional<U16String> materialize(const QByteArray& data, U16View preferredExtension,
+                                     const std::optional<Url>& documentURL);
+
+// The path of a file relative to the document's folder, for a file inside that
+// folder or below it; nothing otherwise.
+std::optional<U16String> relativePath(const Url& file, const std::optional<Url>& documentURL);
+
+// The image line "![](path)" for a picture path; a path with spaces, tabs or
+// parentheses goes between angle brackets. None for a path no image line can
+// hold as it stands (angle brackets or a line break in a file name).
+std::optional<U16String> imageLine(U16View path);
+
+// The image type of an extension, "image/png" for anything unknown.
+U16String mimeType(U16View extension);
+
+} // namespace velkin::ImageInsertion

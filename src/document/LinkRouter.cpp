@@ -1,0 +1,45 @@
+#include "document/LinkRouter.h"
+
+#include "platform/text/CharacterClass.h"
+#include "platform/text/Utf.h"
+
+namespace velkin::LinkRouter {
+
+const std::vector<std::string>& markdownExtensions()
+{
+    static const std::vector<std::string> extensions{"md", "markdown", "mdown", "markdn", "mdtext", "txt", "text"};
+    return extensions;
+}
+
+std::optional<Url> resolve(U16View target, const std::optional<Url>& base)
+{
+    const std::string text = u8(target);
+    if (auto direct = Url::parse(text); direct && direct->hasScheme())
+        return direct;
+    // Everything outside the characters allowed in a path is encoded as UTF-8
+    // bytes: spaces, "#", "?" and "%" among them.
+    const std::string encoded = Url::percentEncode(text);
+    if (base)
+        return Url::parse(encoded, *base);
+    return Url::parse(encoded);
+}
+
+Action action(U16View target, const std::optional<Url>& base)
+{
+    const U16View t = trimmed(target, TrimSet::Whitespace);
+    if (t.empty() || t.front() == u'#')
+        return Action::makeNone();
+    const std::optional<Url> url = resolve(t, base);
+    if (!url)
+        return Action::makeNone();
+    std::string ext = url->pathExtension();
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + 32);
+    for (const std::string& md : markdownExtensions())
+        if (ext == md)
+            return Action::makeOpenDocument(*url);
+    return Action::makeOpenInBrowser(*url);
+}
+
+} // namespace velkin::LinkRouter

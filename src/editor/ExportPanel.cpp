@@ -1,0 +1,82 @@
+#include "editor/ExportPanel.h"
+
+#include "platform/strings/LocalizedStrings.h"
+#include "platform/text/QtString.h"
+#include "platform/text/Utf.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace velkin::ExportPanel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string baseName(const std::optional<fs::path>& document)
+{
+    if (!document || document->filename().empty())
+        return "Untitled";
+    return document->stem().string();
+}
+
+QString nameFilter(ExportFormat format)
+{
+    switch (format.value()) {
+    case ExportFormat::pdf: return QStringLiteral("PDF (*.pdf)");
+    case ExportFormat::html: return QStringLiteral("HTML (*.html *.htm)");
+    case ExportFormat::rtf: return QStringLiteral("Rich Text (*.rtf)");
+    }
+    return {};
+}
+
+} // namespace
+
+std::string proposedFileName(ExportFormat format, const std::optional<fs::path>& document)
+{
+    return baseName(document) + "." + format.fileExtension();
+}
+
+MarkdownHTML::Options presentedOptions(const std::optional<fs::path>& document, MarkdownFontFamily family)
+{
+    MarkdownHTML::Options options;
+    options.title = u16(baseName(document));
+    options.family = family;
+    if (document)
+        options.baseURL = Url::fileURL(document->string());
+    options.embedsImages = true;
+    return options;
+}
+
+void present(ExportFormat format, U16View markdown, const std::optional<fs::path>& document,
+             MarkdownFontFamily family, QWidget* window)
+{
+    // The text is copied before the dialog runs its own event loop: the export
+    // writes what was asked for whatever happens to the caller's text meanwhile.
+    const U16String text(markdown);
+    QFileDialog dialog(window);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(nameFilter(format));
+    dialog.setDefaultSuffix(QString::fromLatin1(format.fileExtension()));
+    dialog.setLabelText(QFileDialog::Accept, toQString(LocalizedStrings::text(u"Export")));
+    if (document)
+        dialog.setDirectory(QString::fromStdString(document->parent_path().string()));
+    dialog.selectFile(QString::fromStdString(proposedFileName(format, document)));
+    dialog.setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const fs::path destination = dialog.selectedFiles().front().toStdString();
+    if (const auto failure = Export::write(text, destination, format, presentedOptions(document, family)))
+        showError(*failure);
+}
+
+void showError(const std::string& message)
+{
+    QMessageBox alert(QMessageBox::Warning, toQString(LocalizedStrings::text(u"exportErrorTitle")), QString());
+    alert.setText(toQString(LocalizedStrings::text(u"exportErrorTitle")));
+    alert.setInformativeText(QString::fromStdString(message));
+    alert.exec();
+}
+
+} // namespace velkin::ExportPanel

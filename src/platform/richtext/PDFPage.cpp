@@ -1,0 +1,191 @@
+#include "platform/richtext/PDFPage.h"
+
+#include "platform/text/TextOps.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFile>
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocumentFragment>
+#include <QTextFrame>
+#include <QTextTable>
+
+#include <unicode/uchar.h>
+
+#include <map>
+#include <vector>
+
+namespace velkin::PDFPage {
+
+namespace {
+
+bool isColourEmoji(QStringView cluster)
+{
+    if (cluster.isEmpty())
+        return false;
+    const char32_t first = QStringView(cluster).toUcs4().value(0);
+    if (u_hasBinaryProperty(UChar32(first), UCHAR_EMOJI_PRESENTATION))
+        return true;
+    return cluster.contains(QChar(0xFE0F)) && u_hasBinaryProperty(UChar32(first), UCHAR_EMOJI);
+}
+
+QImage emojiPicture(const QString& cluster)
+{
+    // Drawn large so that it stays sharp when the PDF is zoomed.
+    QFont font(QStringLiteral("Noto Color Emoji"));
+    font.setPixelSize(109);
+    const QFontMetricsF metrics(font);
+    const double width = std::max(1.0, metrics.horizontalAdvance(cluster));
+    QImage image(QSize(int(std::ceil(width)), int(std::ceil(metrics.height()))), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.drawText(QPointF(0, metrics.ascent()), cluster);
+    painter.end();
+    return image;
+}
+
+struct EmojiRun {
+    int position;
+    int length;
+    QString cluster;
+    double size;
+};
+
+// A table that would straddle a page boundary but fits on one page starts on
+// the next page, as the page's print style asks; Qt would otherwise split its
+// rows and leave a picture's cell empty on one page and full on the next.
+void keepTablesTogether(QTextDocument& document, double pageHeight)
+{
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        if (!table)
+            continue;
+        const QRectF box = layout->frameBoundingRect(table);
+        if (box.height() >= pageHeight || box.height() <= 0)
+            continue;
+        const int firstPage = int(box.top() / pageHeight);
+        const int lastPage = int((box.bottom() - 0.5) / pageHeight);
+        if (firstPage == lastPage)
+            continue;
+        // The break goes after the block before the table, so that none of
+        // the table's frame stays behind at the foot of the page.
+        const QTextBlock before = document.findBlock(table->firstPosition() - 1);
+        if (!before.isValid() || before.position() >= table->firstPosition())
+            continue;
+        QTextCursor cursor(before);
+        QTextBlockFormat format = before.blockFormat();
+        format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysAfter);
+        cursor.setBlockFormat(format);
+    }
+}
+
+} // namespace
+
+void drawEmojiAsPictures(QTextDocument& document)
+{
+    std::vector<EmojiRun> runs;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid() || fragment.charFormat().isImageFormat())
+                continue;
+            const QString text = fragment.text();
+            if (text.isEmpty())
+                continue;
+            const std::u16string_view view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
+            const std::vector<int> bounds = TextOps::graphemeBoundaries(view);
+            for (size_t b = 0; b + 1 < bounds.size(); ++b) {
+                const QStringView cluster = QStringView(text).mid(bounds[b], bounds[b + 1] - bounds[b]);
+                if (!isColourEmoji(cluster))
+                    continue;
+                const QTextCharFormat format = fragment.charFormat();
+                double size = format.fontPointSize();
+                if (size <= 0)
+                    size = format.font().pointSizeF() > 0 ? format.font().pointSizeF() : 12;
+                runs.push_back({fragment.position() + bounds[b], int(cluster.size()), cluster.toString(), size});
+            }
+        }
+    }
+    if (runs.empty())
+        return;
+    std::map<QString, QString> names;
+    QTextCursor cursor(&document);
+    // From the end, so that earlier positions stay valid.
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+        auto found = names.find(run->cluster);
+        if (found == names.end()) {
+            const QString name = QStringLiteral("velkin-emoji:%1").arg(names.size());
+            document.addResource(QTextDocument::ImageResource, QUrl(name), emojiPicture(run->cluster));
+            found = names.emplace(run->cluster, name).first;
+        }
+        const QImage picture = document.resource(QTextDocument::ImageResource, QUrl(found->second)).value<QImage>();
+        cursor.setPosition(run->position);
+        cursor.setPosition(run->position + run->length, QTextCursor::KeepAnchor);
+        QTextImageFormat image;
+        image.setName(found->second);
+        const double height = run->size * 1.17;
+        image.setHeight(height);
+        image.setWidth(picture.height() > 0 ? height * picture.width() / picture.height() : height);
+        image.setVerticalAlignment(QTextCharFormat::AlignBaseline);
+        cursor.insertImage(image);
+    }
+}
+
+std::optional<std::string> write(QTextDocument& document, const std::filesystem::path& to)
+{
+    {
+        // QPdfWriter reports nothing when it cannot create its file.
+        QFile probe(QString::fromStdString(to.string()));
+        if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved: "
+                   + probe.errorString().toStdString() + ".";
+    }
+    QPdfWriter writer(QString::fromStdString(to.string()));
+    writer.setCreator(QStringLiteral("Velkin"));
+    writer.setTitle(document.metaInformation(QTextDocument::DocumentTitle));
+    // One unit is one point, so that sizes in the page's style carry over as they are.
+    writer.setResolution(72);
+    const QPageSize paper(QLocale().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
+                                                                                      : QPageSize::A4);
+    writer.setPageLayout(QPageLayout(paper, QPageLayout::Portrait, QMarginsF(margin, margin, margin, margin),
+                                     QPageLayout::Point));
+    const QRectF printable = writer.pageLayout().paintRect(QPageLayout::Point);
+    const QSizeF page(printable.width(), printable.height());
+
+    document.documentLayout()->setPaintDevice(&writer);
+    // The layout must not keep the writer once it is gone.
+    struct Detach {
+        QTextDocument& document;
+        ~Detach() { document.documentLayout()->setPaintDevice(nullptr); }
+    } detach{document};
+    document.setPageSize(page);
+    keepTablesTogether(document, page.height());
+    const int pages = std::max(1, document.pageCount());
+
+    QPainter painter;
+    if (!painter.begin(&writer))
+        return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved.";
+    for (int p = 0; p < pages; ++p) {
+        if (p > 0 && !writer.newPage())
+            break;
+        painter.save();
+        // A border that sits on the boundary belongs to the next page: its
+        // upper half must not show at the foot of this one.
+        const QRectF clip(0, p * page.height(), page.width(), page.height() - 1);
+        painter.translate(0, -clip.top());
+        document.drawContents(&painter, clip);
+        painter.restore();
+    }
+    if (!painter.end())
+        return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved.";
+    return std::nullopt;
+}
+
+} // namespace velkin::PDFPage

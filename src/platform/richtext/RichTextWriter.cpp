@@ -1,0 +1,339 @@
+#include "platform/richtext/RichTextWriter.h"
+
+#include "platform/graphics/PngWriter.h"
+
+#include <QColor>
+#include <QTextBlock>
+#include <QTextFrame>
+#include <QTextList>
+#include <QTextTable>
+
+#include <cmath>
+#include <map>
+#include <vector>
+
+namespace velkin::RichTextWriter {
+
+namespace {
+
+// Twentieths of a point.
+int twips(double points)
+{
+    return int(std::lround(points * 20));
+}
+
+class Writer {
+public:
+    explicit Writer(const QTextDocument& document) : document_(document) {}
+
+    QByteArray run()
+    {
+        colours_.push_back(QColor(0, 0, 0)); // index 1 is the default text colour
+        writeFrame(document_.rootFrame(), 0);
+        QByteArray out;
+        out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl";
+        for (size_t i = 0; i < fonts_.size(); ++i) {
+            out += "{\\f" + QByteArray::number(qsizetype(i)) + fontFamilyClass(fonts_[i]) + " ";
+            out += escapedText(fonts_[i]);
+            out += ";}";
+        }
+        if (fonts_.empty())
+            out += "{\\f0\\fswiss DejaVu Sans;}";
+        out += "}\n{\\colortbl;";
+        for (const QColor& c : colours_)
+            out += "\\red" + QByteArray::number(c.red()) + "\\green" + QByteArray::number(c.green()) + "\\blue"
+                   + QByteArray::number(c.blue()) + ";";
+        out += "}\n";
+        // A4 (or Letter) is the reader's choice; margins match the PDF's 54 points.
+        out += "\\margl1080\\margr1080\\margt1080\\margb1080\\widowctrl\n";
+        out += body_;
+        out += "}\n";
+        return out;
+    }
+
+private:
+    static QByteArray fontFamilyClass(const QString& family)
+    {
+        if (family.contains(QLatin1String("Mono"), Qt::CaseInsensitive))
+            return "\\fmodern";
+        if (family.contains(QLatin1String("Serif"), Qt::CaseInsensitive)
+            && !family.contains(QLatin1String("Sans"), Qt::CaseInsensitive))
+            return "\\froman";
+        return "\\fswiss";
+    }
+
+    static QByteArray escapedText(QStringView text)
+    {
+        QByteArray out;
+        out.reserve(text.size());
+        for (const QChar ch : text) {
+            const char16_t c = ch.unicode();
+            switch (c) {
+            case u'\\': out += "\\\\"; break;
+            case u'{': out += "\\{"; break;
+            case u'}': out += "\\}"; break;
+            case u'\t': out += "\\tab "; break;
+            case 0x2028: out += "\\line "; break;
+            case u'\n': out += "\\line "; break;
+            case 0x00A0: out += "\\~"; break;
+            case 0xFFFC: break; // object replacement: pictures are written on their own
+            default:
+                if (c >= 0x20 && c < 0x80) {
+                    out += char(c);
+                } else if (c < 0x20) {
+                    // Other control characters carry nothing readable.
+                } else {
+                    // Signed 16-bit code units, one fallback "?" each.
+                    out += "\\u" + QByteArray::number(int(int16_t(c))) + "?";
+                }
+            }
+        }
+        return out;
+    }
+
+    int fontIndex(const QTextCharFormat& format)
+    {
+        QString family;
+        const QStringList families = format.fontFamilies().toStringList();
+        for (const QString& f : families)
+            if (!f.contains(QLatin1String("Emoji"), Qt::CaseInsensitive)) {
+                family = f;
+                break;
+            }
+        if (family.isEmpty())
+            family = format.font().family();
+        if (family.isEmpty())
+            family = QStringLiteral("DejaVu Sans");
+        for (size_t i = 0; i < fonts_.size(); ++i)
+            if (fonts_[i] == family)
+                return int(i);
+        fonts_.push_back(family);
+        return int(fonts_.size() - 1);
+    }
+
+    int colourIndex(const QColor& colour)
+    {
+        const QColor opaque = colour.alpha() == 255 ? colour : blendedOverWhite(colour);
+        for (size_t i = 0; i < colours_.size(); ++i)
+            if (colours_[i].rgb() == opaque.rgb())
+                return int(i) + 1;
+        colours_.push_back(opaque);
+        return int(colours_.size());
+    }
+
+    static QColor blendedOverWhite(const QColor& c)
+    {
+        const double a = c.alphaF();
+        return QColor(int(std::lround(c.red() * a + 255 * (1 - a))), int(std::lround(c.green() * a + 255 * (1 - a))),
+                      int(std::lround(c.blue() * a + 255 * (1 - a))));
+    }
+
+    void writeFrame(QTextFrame* frame, int tableDepth)
+    {
+        for (auto it = frame->begin(); !it.atEnd(); ++it) {
+            if (QTextFrame* child = it.currentFrame()) {
+                if (auto* table = qobject_cast<QTextTable*>(child); table && tableDepth == 0)
+                    writeTable(table);
+                else
+                    writeFrame(child, tableDepth);
+            } else {
+                const QTextBlock block = it.currentBlock();
+                if (block.isValid())
+                    writeBlock(block, tableDepth > 0);
+            }
+        }
+    }
+
+    void writeTable(QTextTable* table)
+    {
+        const int rows = table->rows();
+        const int columns = std::max(1, table->columns());
+        // The printable width of the page, shared evenly.
+        const int width = twips(468);
+        for (int r = 0; r < rows; ++r) {
+            body_ += "\\trowd\\trgaph108\\trleft0";
+            for (int c = 0; c < columns; ++c) {
+                const QTextTableCell cell = table->cellAt(r, c);
+                const QColor fill = cell.isValid() ? cell.format().background().color() : QColor();
+                body_ += "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10\\clbrdrb\\brdrs\\brdrw10"
+                         "\\clbrdrr\\brdrs\\brdrw10";
+                if (cell.isValid() && cell.format().background().style() != Qt::NoBrush)
+                    body_ += "\\clcbpat" + QByteArray::number(colourIndex(fill));
+                body_ += "\\cellx" + QByteArray::number(width * (c + 1) / columns);
+            }
+            body_ += "\n";
+            for (int c = 0; c < columns; ++c) {
+                const QTextTableCell cell = table->cellAt(r, c);
+                bool first = true;
+                if (cell.isValid() && cell.row() == r && cell.column() == c) {
+                    for (auto it = cell.begin(); !it.atEnd(); ++it) {
+                        const QTextBlock block = it.currentBlock();
+                        if (!block.isValid())
+                            continue;
+                        if (!first)
+                            body_ += "\\par\n";
+                        writeParagraph(block, true);
+                        first = false;
+                    }
+                }
+                if (first)
+                    body_ += "\\pard\\intbl\\plain ";
+                body_ += "\\cell\n";
+            }
+            body_ += "\\row\n";
+        }
+        body_ += "\\pard\\plain\n";
+    }
+
+    void writeBlock(const QTextBlock& block, bool inTable)
+    {
+        writeParagraph(block, inTable);
+        body_ += "\\par\n";
+    }
+
+    void writeParagraph(const QTextBlock& block, bool inTable)
+    {
+        const QTextBlockFormat format = block.blockFormat();
+        body_ += "\\pard\\plain";
+        if (inTable)
+            body_ += "\\intbl";
+        switch (format.alignment() & Qt::AlignHorizontal_Mask) {
+        case Qt::AlignHCenter: body_ += "\\qc"; break;
+        case Qt::AlignRight: body_ += "\\qr"; break;
+        case Qt::AlignJustify: body_ += "\\qj"; break;
+        default: body_ += "\\ql"; break;
+        }
+        double left = format.leftMargin() + format.indent() * document_.indentWidth();
+        const QTextList* list = block.textList();
+        if (list)
+            left += list->format().indent() * document_.indentWidth();
+        // An unmarked list (one that carries its numbers as text) keeps only its indentation.
+        if (list && list->format().style() == QTextListFormat::ListStyleUndefined)
+            list = nullptr;
+        if (format.topMargin() > 0)
+            body_ += "\\sb" + QByteArray::number(twips(format.topMargin()));
+        if (format.bottomMargin() > 0)
+            body_ += "\\sa" + QByteArray::number(twips(format.bottomMargin()));
+        if (list)
+            body_ += "\\fi-" + QByteArray::number(twips(18));
+        else if (format.textIndent() != 0)
+            body_ += "\\fi" + QByteArray::number(twips(format.textIndent()));
+        if (left > 0)
+            body_ += "\\li" + QByteArray::number(twips(left));
+        if (format.rightMargin() > 0)
+            body_ += "\\ri" + QByteArray::number(twips(format.rightMargin()));
+        if (format.background().style() != Qt::NoBrush)
+            body_ += "\\cbpat" + QByteArray::number(colourIndex(format.background().color()));
+        if (format.hasProperty(QTextFormat::BlockTrailingHorizontalRulerWidth))
+            body_ += "\\brdrb\\brdrs\\brdrw10\\brsp20";
+        body_ += " ";
+        if (list) {
+            body_ += "{";
+            body_ += runAttributes(block.charFormat());
+            body_ += " ";
+            body_ += escapedText(listMarker(list, block));
+            body_ += "\\tab}";
+        }
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid())
+                continue;
+            const QTextCharFormat charFormat = fragment.charFormat();
+            if (charFormat.isImageFormat()) {
+                writePicture(charFormat.toImageFormat());
+                continue;
+            }
+            const QString href = charFormat.isAnchor() ? charFormat.anchorHref() : QString();
+            const bool link = !href.isEmpty() && !href.startsWith(u'#');
+            if (link) {
+                body_ += "{\\field{\\*\\fldinst HYPERLINK \"";
+                body_ += escapedText(QString(href).remove(u'"'));
+                body_ += "\"}{\\fldrslt ";
+            }
+            body_ += "{";
+            body_ += runAttributes(charFormat);
+            body_ += " ";
+            body_ += escapedText(fragment.text());
+            body_ += "}";
+            if (link)
+                body_ += "}}";
+        }
+    }
+
+    static QString listMarker(const QTextList* list, const QTextBlock& block)
+    {
+        switch (list->format().style()) {
+        case QTextListFormat::ListDisc: return QString(QChar(0x2022));
+        case QTextListFormat::ListCircle: return QString(QChar(0x25E6));
+        case QTextListFormat::ListSquare: return QString(QChar(0x25AA));
+        default: break;
+        }
+        return list->itemText(block);
+    }
+
+    QByteArray runAttributes(const QTextCharFormat& format)
+    {
+        QByteArray out = "\\f" + QByteArray::number(fontIndex(format));
+        double size = format.fontPointSize();
+        if (size <= 0)
+            size = document_.defaultFont().pointSizeF() > 0 ? document_.defaultFont().pointSizeF() : 12;
+        out += "\\fs" + QByteArray::number(int(std::lround(size * 2)));
+        if (format.fontWeight() >= QFont::DemiBold)
+            out += "\\b";
+        if (format.fontItalic())
+            out += "\\i";
+        if (format.fontUnderline())
+            out += "\\ul";
+        if (format.fontStrikeOut())
+            out += "\\strike";
+        if (format.verticalAlignment() == QTextCharFormat::AlignSuperScript)
+            out += "\\super";
+        else if (format.verticalAlignment() == QTextCharFormat::AlignSubScript)
+            out += "\\sub";
+        if (format.foreground().style() != Qt::NoBrush)
+            out += "\\cf" + QByteArray::number(colourIndex(format.foreground().color()));
+        else
+            out += "\\cf1";
+        if (format.background().style() != Qt::NoBrush)
+            out += "\\chcbpat" + QByteArray::number(colourIndex(format.background().color()));
+        return out;
+    }
+
+    void writePicture(const QTextImageFormat& format)
+    {
+        const QVariant resource = document_.resource(QTextDocument::ImageResource, QUrl(format.name()));
+        QImage image;
+        if (resource.canConvert<QImage>())
+            image = resource.value<QImage>();
+        if (image.isNull())
+            return;
+        const auto png = PngWriter::encode(image);
+        if (!png)
+            return;
+        const double width = format.width() > 0 ? format.width() : image.width();
+        const double height = format.height() > 0 ? format.height() : image.height();
+        body_ += "{\\pict\\pngblip\\picw" + QByteArray::number(image.width()) + "\\pich"
+                 + QByteArray::number(image.height()) + "\\picwgoal" + QByteArray::number(twips(width))
+                 + "\\pichgoal" + QByteArray::number(twips(height)) + "\n";
+        const QByteArray hex = png->toHex();
+        for (qsizetype i = 0; i < hex.size(); i += 128) {
+            body_ += hex.mid(i, 128);
+            body_ += "\n";
+        }
+        body_ += "}";
+    }
+
+    const QTextDocument& document_;
+    std::vector<QString> fonts_;
+    std::vector<QColor> colours_;
+    QByteArray body_;
+};
+
+} // namespace
+
+QByteArray write(const QTextDocument& document)
+{
+    return Writer(document).run();
+}
+
+} // namespace velkin::RichTextWriter
