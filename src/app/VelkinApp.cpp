@@ -221,13 +221,18 @@ DocumentWindow* VelkinApp::show(DocumentWindow* window)
     // A window that would open right over another one is cascaded from it.
     // Content areas are compared: a window not yet shown has no frame to measure.
     std::vector<QPoint> taken;
+    QMargins frame;  // what the window manager adds around a content area, from a window it framed
     for (DocumentWindow* other : documentWindows())
-        if (other != window)
+        if (other != window) {
             taken.push_back(other->geometry().topLeft());
+            const QRect outer = other->frameGeometry(), inner = other->geometry();
+            frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                             outer.bottom() - inner.bottom());
+        }
     const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     const QRect wanted = window->geometry();
     const QPoint at = WindowCascade::position(wanted.topLeft(), wanted.size(), taken,
-                                              screen ? screen->availableGeometry() : QRect());
+                                              screen ? screen->availableGeometry() - frame : QRect());
     if (at != wanted.topLeft())
         window->setGeometry(QRect(at, wanted.size()));
     windows_.emplace_back(window);

@@ -11,14 +11,19 @@ QPoint position(QPoint wanted, QSize size, const std::vector<QPoint>& taken, QRe
                            [&](QPoint other) { return (other - at).manhattanLength() < step / 2; });
     };
     QPoint at = wanted;
-    // Bounded: each window can push the new one on by one step at most.
+    // Bounded: each window can push the new one on by one step at most. A step that
+    // would carry the window past the right edge starts again at the left; one past
+    // the bottom keeps its height on screen, so a window as tall as the screen
+    // cascades sideways only.
     for (size_t tries = 0; tries <= taken.size() && isTaken(at); ++tries) {
-        at += QPoint(step, step);
-        const bool outside = !available.isEmpty()
-            && (at.x() + std::min(size.width(), available.width()) > available.right() + 1
-                || at.y() + std::min(size.height(), available.height()) > available.bottom() + 1);
-        if (outside)
-            at = available.topLeft() + QPoint(step * int(tries % 4), 0);
+        QPoint next = at + QPoint(step, step);
+        if (!available.isEmpty()) {
+            if (next.x() + size.width() > available.right() + 1)
+                next.setX(available.left());
+            if (next.y() + size.height() > available.bottom() + 1)
+                next.setY(std::max(available.top(), std::min(at.y(), available.bottom() + 1 - size.height())));
+        }
+        at = next;
     }
     return at;
 }

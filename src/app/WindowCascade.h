@@ -12,8 +12,8 @@ namespace velkin::WindowCascade {
 constexpr int step = 26;
 
 // The first position from `wanted` on, in steps, that no window in `taken` holds
-// (within a few pixels); a window that would leave the `available` area starts
-// again at its top-left corner.
+// (within a few pixels). A step past the right edge of the `available` area starts
+// again at its left edge; one past the bottom does not move the window down.
 QPoint position(QPoint wanted, QSize size, const std::vector<QPoint>& taken, QRect available);
 
 } // namespace velkin::WindowCascade
