@@ -291,7 +291,6 @@ private:
     int visibleHeight() const;
     double contentWidth() const;
     void layoutFindBar();
-    void findNext(bool forward) { findNextMatch(forward); }
     // Recomputes the matches and the bar's count once the current event is done.
     void scheduleFindRefresh();
     void refreshFind();
