@@ -18,6 +18,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace velkin;
@@ -225,6 +226,47 @@ TEST(PageImport, ElementsQtDoesNotKnowAreMapped)
     EXPECT_TRUE(TextOps::contains(html, u"<li>3. c</li>"));
     EXPECT_TRUE(TextOps::contains(html, u"<li>4. d</li>"));
     EXPECT_TRUE(TextOps::contains(html, u"'DejaVu Serif'"));
+}
+
+// The pictures an imported page shows, in text order, by the size Qt will lay out.
+std::vector<QSize> importedPictures(QTextDocument& document)
+{
+    std::vector<QSize> sizes;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat()) {
+                const QString name = it.fragment().charFormat().toImageFormat().name();
+                sizes.push_back(document.resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>().size());
+            }
+    return sizes;
+}
+
+TEST_F(ExportFolder, ImportedPicturesComeOnlyThroughOurOwnLoading)
+{
+    // A picture beside the working directory, a pipe, a device and a missing
+    // file: none of them may be read by Qt behind our back, and none may block.
+    writeBytes(folder / "beside.png", pngOfSize(30, 20).toStdString());
+    ASSERT_EQ(::mkfifo((folder / "pipe.png").c_str(), 0600), 0);
+    const fs::path before = fs::current_path();
+    fs::current_path(folder);
+    const U16String page = u16("<p>one <img src=\"beside.png\" alt=\"relative\"> two "
+                               "<img src=\"pipe.png\" alt=\"a &amp; b\"> three <img src=\"/dev/stdin\" alt=\"\"> "
+                               "<img src=\"file://" + (folder / "pipe.png").string() + "\" alt=\"piped\"> "
+                               "<img src=\"file://" + (folder / "beside.png").string() + "\" alt=\"kept\"></p>\n"
+                               "<p><img src=\"gone.png\" alt=\"caption\"></p>\n<p class=\"figcaption\">caption</p>");
+    auto document = PageImport::load(page);
+    fs::current_path(before);
+    // Only the absolute file address of a real picture is loaded; the others give way to their alt text.
+    EXPECT_EQ(importedPictures(*document), std::vector<QSize>{QSize(30, 20)});
+    const QString text = document->toPlainText();
+    EXPECT_TRUE(text.contains("one relative two a & b three piped")) << text.toStdString();
+    EXPECT_EQ(text.count("caption"), 1) << text.toStdString();
+    // Data addresses are decoded by our rules too: a picture, and bytes that are none.
+    const QByteArray png = pngOfSize(4, 3).toBase64();
+    auto data = PageImport::load(u16("<p><img src=\"data:image/png;base64," + png.toStdString()
+                                     + "\" alt=\"x\"><img src=\"data:image/png;base64,AAAA\" alt=\"y\"></p>"));
+    EXPECT_EQ(importedPictures(*data), std::vector<QSize>{QSize(4, 3)});
+    EXPECT_EQ(data->toPlainText().right(1), "y");
 }
 
 TEST_F(ExportFolder, EveryConstructSurvivesTheThreeFormats)

@@ -312,6 +312,63 @@ TEST(ImageCacheNetwork, NothingListeningFails)
     EXPECT_TRUE(ImageCache::hasFailed(url));
 }
 
+namespace {
+
+// A web server on the loopback address that takes every request and never answers.
+class SilentServer {
+public:
+    SilentServer()
+    {
+        server_.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                socket->setParent(&server_);
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (socket->readAll().contains("\r\n\r\n"))
+                        ++requests;
+                });
+            }
+        });
+    }
+    std::string url(const std::string& path) const
+    {
+        return "http://127.0.0.1:" + std::to_string(server_.serverPort()) + path;
+    }
+    int requests = 0;
+
+private:
+    QTcpServer server_;
+};
+
+} // namespace
+
+TEST(ImageCacheNetwork, PageDownloadsRunSideBySideWithinOneBudgetAndFailuresAreKept)
+{
+    TinyServer good(httpResponse("200 OK", pngBytes(5, 4), "Content-Type: image/png\r\n"));
+    TinyServer bad(httpResponse("500 Internal Server Error", "<html>oops</html>"));
+    SilentServer slow;
+    const std::vector<std::string> stalled{slow.url("/a.png"), slow.url("/b.png"), slow.url("/c.png")};
+    std::vector<U16String> sources{u16(good.url("/ok.png")), u16(bad.url("/err.png"))};
+    for (const std::string& url : stalled)
+        sources.push_back(u16(url));
+    sources.push_back(u16(good.url("/ok.png")));  // asked twice, fetched once
+
+    ImageCache::loadAllSynchronously(sources, std::nullopt, 1500);
+    ASSERT_TRUE(ImageCache::cachedImage(good.url("/ok.png")));
+    EXPECT_EQ(ImageCache::cachedImage(good.url("/ok.png"))->size(), QSize(5, 4));
+    EXPECT_TRUE(ImageCache::hasFailed(bad.url("/err.png")));
+    for (const std::string& url : stalled)
+        EXPECT_TRUE(ImageCache::hasFailed(url)) << url;
+    // The three stalled downloads were all under way at once, not one after another.
+    EXPECT_EQ(slow.requests, 3);
+
+    // A later render does not ask again for what failed in this run.
+    ImageCache::loadAllSynchronously(sources, std::nullopt, 1500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(slow.requests, 3);
+    EXPECT_TRUE(ImageCache::hasFailed(stalled[0]));
+}
+
 // ---- The page rendering's image collapse ----
 
 TEST(PageImages, LoadedPicturesAreSizedAndMissingOnesGetThePlaceholder)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 using namespace velkin;
 
@@ -33,4 +34,17 @@ TEST(PngWriter, RefusesImpossibleSizesAndPlaces)
     EXPECT_FALSE(PngWriter::writeInBands("/tmp/velkin-never.png", 0, 10, 1, Qt::white, draw));
     EXPECT_FALSE(PngWriter::writeInBands("/tmp/velkin-never.png", 1e7, 1e7, 2, Qt::white, draw));
     EXPECT_FALSE(PngWriter::writeInBands("/nonexistent-folder/x.png", 10, 10, 1, Qt::white, draw));
+}
+
+TEST(PngWriter, WritesMoreRowsThanLibpngAllowsByDefault)
+{
+    const auto path = std::filesystem::temp_directory_path() / "velkin-pngwriter-tall.png";
+    // One pixel wide and 1.1 million rows: past libpng's default of a million.
+    ASSERT_TRUE(PngWriter::writeInBands(path, 1, 1'100'000, 1, Qt::white, [](QPainter&, const QRectF&) {}));
+    std::ifstream in(path, std::ios::binary);
+    unsigned char header[24] = {};
+    in.read(reinterpret_cast<char*>(header), sizeof header);
+    const unsigned rows = unsigned(header[20]) << 24 | unsigned(header[21]) << 16 | unsigned(header[22]) << 8 | header[23];
+    EXPECT_EQ(rows, 1'100'000u);
+    std::filesystem::remove(path);
 }

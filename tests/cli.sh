@@ -74,4 +74,38 @@ mkdir "$tmp/samples" && cp -r "$root/Samples/." "$tmp/samples/" && rm "$tmp/samp
 expect "--appstore without a sample fails" 1 $?
 [ "$(sed -n 6p "$tmp/err")" = "Failed on journal.md" ] || { echo "FAIL: sixth line: $(sed -n 6p "$tmp/err")"; fail=1; }
 [ "$(ls "$tmp/shots2" | wc -l)" = 7 ] || { echo "FAIL: seven shots expected"; fail=1; }
+# A write that fails part-way (here a file size limit) is reported and leaves an existing
+# OUT as it was, with nothing beside it; the pictures of a page are only ever regular files.
+mkdir "$tmp/limit"
+python3 -c "
+import random
+random.seed(1)
+w = ['alpha', 'beta', 'gamma', 'delta', 'word', 'text', 'page']
+print('\n\n'.join(' '.join(random.choice(w) for _ in range(80)) for _ in range(300)))" >"$tmp/limit/long.md"
+for out in out.pdf out.html out.rtf out.png; do
+    printf 'precious' >"$tmp/limit/$out"
+    case $out in *.png) mode=(--render "$tmp/limit/long.md" "$tmp/limit/$out" --bare) ;;
+                 *) mode=(--export "$tmp/limit/long.md" "$tmp/limit/$out") ;; esac
+    (trap '' XFSZ; ulimit -f 16; "$velkin" "${mode[@]}") 2>"$tmp/err"
+    expect "$out: a failed write fails" 1 $?
+    case $out in *.png) grep -qx "Render failed" "$tmp/err" ;; *) grep -q "^Export failed: " "$tmp/err" ;; esac \
+        || { echo "FAIL: $out failure message: $(cat "$tmp/err")"; fail=1; }
+    [ "$(cat "$tmp/limit/$out")" = precious ] || { echo "FAIL: $out was overwritten by a failed write"; fail=1; }
+done
+[ "$(ls -A "$tmp/limit" | wc -l)" = 5 ] || { echo "FAIL: failed writes left files: $(ls -A "$tmp/limit")"; fail=1; }
+"$velkin" --export "$tmp/limit/long.md" "$tmp/limit/out.pdf" 2>/dev/null
+expect "a successful export replaces the old file" 0 $?
+[ "$(head -c 4 "$tmp/limit/out.pdf")" = "%PDF" ] || { echo "FAIL: the PDF did not replace the old file"; fail=1; }
+
+program=$(realpath "$velkin")
+mkfifo "$tmp/limit/pipe.png"
+printf '# Pipe\n\n![pipe](pipe.png)\n\n![stdin](/dev/stdin)\n\ntext after\n' >"$tmp/limit/pipe.md"
+for out in pipe.pdf pipe.rtf pipe-page.png; do
+    case $out in *.png) mode=(--render "$tmp/limit/pipe.md" "$tmp/limit/$out" --bare) ;;
+                 *) mode=(--export "$tmp/limit/pipe.md" "$tmp/limit/$out") ;; esac
+    (cd "$tmp/limit" && timeout 30 "$program" "${mode[@]}" </dev/zero 2>/dev/null)
+    expect "$out: a picture that is a pipe or a device is skipped" 0 $?
+done
+command -v pdftotext >/dev/null && { pdftotext "$tmp/limit/pipe.pdf" - | grep -q "text after" \
+    || { echo "FAIL: the PDF with a pipe picture lost its text"; fail=1; }; }
 exit $fail

@@ -1,6 +1,7 @@
 #include "document/ImageCache.h"
 
 #include "document/LinkRouter.h"
+#include "platform/graphics/PictureFile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -103,7 +104,7 @@ QNetworkAccessManager& network()
 }
 
 // Starts a download that stops at maxBytes; `done` gets the body, or nothing when it failed.
-void download(const Url& url, const std::function<void(std::optional<QByteArray>)>& done)
+QNetworkReply* download(const Url& url, const std::function<void(std::optional<QByteArray>)>& done)
 {
     QNetworkRequest request(QUrl(QString::fromStdString(url.string())));
     request.setTransferTimeout(downloadTimeoutMs);
@@ -140,6 +141,7 @@ void download(const Url& url, const std::function<void(std::optional<QByteArray>
         else
             done(std::move(body));
     });
+    return reply;
 }
 
 std::optional<QByteArray> readAddress(const Url& url)
@@ -153,41 +155,7 @@ std::optional<QByteArray> readAddress(const Url& url)
 
 std::optional<QByteArray> readRegularFile(const std::string& path, long long limit)
 {
-    if (path.empty())
-        return std::nullopt;
-    // Look before opening: opening a FIFO would wait for a writer, a device may act on being opened.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit)
-        return std::nullopt;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return std::nullopt;
-    // The path may have been replaced between the two looks.
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    QByteArray data;
-    data.reserve(qsizetype(info.st_size));
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        if (data.size() + n > limit) {  // the file grew past the limit while being read
-            ::close(fd);
-            return std::nullopt;
-        }
-        data.append(buffer, qsizetype(n));
-    }
-    ::close(fd);
-    return data;
+    return PictureFile::readRegularFile(path, limit);
 }
 
 QImage decode(const QByteArray& data)
@@ -300,6 +268,70 @@ void loadSynchronously(U16View source, const std::optional<Url>& base)
             loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     store(k, data ? decode(*data) : QImage());
+}
+
+void loadAllSynchronously(const std::vector<U16String>& sources, const std::optional<Url>& base, int budgetMs)
+{
+    Q_ASSERT(onMainThread());
+    State& s = state();
+    std::vector<std::pair<std::string, Url>> remote;
+    std::unordered_set<std::string> seen;
+    for (const U16String& source : sources) {
+        const std::optional<Url> url = resolvedAddress(source, base);
+        if (!url)
+            continue;
+        std::string k = url->absoluteString();
+        if (!seen.insert(k).second || s.cache.count(k))
+            continue;
+        const std::string scheme = lowercasedAscii(url->scheme());
+        if (scheme == "file") {
+            const std::optional<QByteArray> data = readAddress(*url);
+            store(k, data ? decode(*data) : QImage());
+        } else if (scheme != "http" && scheme != "https") {
+            s.failed.insert(k);
+        } else if (!s.failed.count(k)) {
+            remote.push_back({std::move(k), *url});
+        }
+    }
+    if (remote.empty())
+        return;
+    if (!QCoreApplication::instance()) {
+        for (const auto& entry : remote)
+            s.failed.insert(entry.first);
+        return;
+    }
+    // Every download starts at once; the budget is for all of them together.
+    // Results go straight into the cache, so one that ends after this call
+    // has returned (an abort reported late) still lands in the right place.
+    struct Progress {
+        int pending = 0;
+        QEventLoop loop;
+    };
+    auto progress = std::make_shared<Progress>();
+    progress->pending = int(remote.size());
+    std::vector<QPointer<QNetworkReply>> replies;
+    for (const auto& [k, url] : remote) {
+        std::weak_ptr<Progress> weak = progress;
+        replies.emplace_back(download(url, [k = k, weak](std::optional<QByteArray> body) {
+            store(k, body ? decode(*body) : QImage());
+            if (auto p = weak.lock(); p && --p->pending == 0)
+                p->loop.quit();
+        }));
+    }
+    QTimer budget;
+    budget.setSingleShot(true);
+    QObject::connect(&budget, &QTimer::timeout, &progress->loop, &QEventLoop::quit);
+    budget.start(std::max(0, budgetMs));
+    if (progress->pending > 0)
+        progress->loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // What has not arrived within the budget has failed, for the rest of the run.
+    for (const auto& [k, url] : remote)
+        if (!s.cache.count(k))
+            s.failed.insert(k);
+    progress.reset();
+    for (const QPointer<QNetworkReply>& reply : replies)
+        if (reply && reply->isRunning())
+            reply->abort();
 }
 
 } // namespace velkin::ImageCache

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 namespace velkin::ImageCache {
 
@@ -48,6 +49,16 @@ void ensureLoaded(U16View source, const std::optional<Url>& base, std::function<
 // Loads the picture before returning (page rendering), trying again a key that
 // failed before; a failure is recorded, nothing is called back.
 void loadSynchronously(U16View source, const std::optional<Url>& base);
+
+// How long one page render may wait for all of its downloads together, in milliseconds.
+inline constexpr int renderDownloadBudgetMs = 10000;
+
+// Loads the pictures of all the sources before returning (page rendering):
+// files are read at once, downloads all run side by side within `budgetMs`
+// for the whole call. A download that fails or has not ended by then is a
+// failure that later calls do not try again; a file is read again each time.
+void loadAllSynchronously(const std::vector<U16String>& sources, const std::optional<Url>& base,
+                          int budgetMs = renderDownloadBudgetMs);
 
 // ---- The loading steps, shared with the tests ----
 // The whole contents of a regular file of at most `limit` bytes; nothing for a

@@ -14,9 +14,14 @@ void collapseAllImages(TextStorage& storage, const std::optional<Url>& base, dou
     if (!lines && storage.string().find(u"![") == U16String::npos)
         return;
     const ProseLines own = lines ? ProseLines(U16View()) : ProseLines(storage.string());
+    // Every picture is loaded first, the downloads side by side within one budget.
+    std::vector<U16String> sources;
+    ImageBlock::enumerateImageLines(lines ? *lines : own, [&](Range, Range, const U16String&, const U16String& url) {
+        sources.push_back(url);
+    });
+    ImageCache::loadAllSynchronously(sources, base);
     storage.beginEditing();
     ImageBlock::enumerateImageLines(lines ? *lines : own, [&](Range line, Range enclosing, const U16String& alt, const U16String& url) {
-        ImageCache::loadSynchronously(url, base);
         const std::optional<std::string> key = ImageCache::key(url, base);
         if (!key)
             return;

@@ -2,6 +2,7 @@
 
 #include "export/PageImport.h"
 #include "markdown/ImageBlock.h"
+#include "platform/OutputFile.h"
 #include "platform/richtext/PDFPage.h"
 #include "platform/richtext/RichTextImport.h"
 #include "platform/richtext/RichTextWriter.h"
@@ -10,10 +11,8 @@
 
 #include <QTextDocument>
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 
 namespace velkin {
 
@@ -129,18 +128,16 @@ std::string utf8(U16View text)
     return out;
 }
 
+// The whole file or none: a failed write leaves an existing file as it was.
 std::optional<std::string> writeBytes(const fs::path& to, const char* data, size_t size)
 {
-    std::error_code ec;
-    if (fs::is_directory(to, ec))
-        return couldNotSave(to, "a folder has that name");
-    std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return couldNotSave(to, std::strerror(errno));
-    out.write(data, std::streamsize(size));
-    out.close();
-    if (!out)
+    OutputFile out(to);
+    if (auto failure = out.open())
+        return couldNotSave(to, *failure);
+    if (out.device().write(data, qint64(size)) != qint64(size) || out.failed())
         return couldNotSave(to, "the disk refused the data");
+    if (auto failure = out.commit())
+        return couldNotSave(to, *failure);
     return std::nullopt;
 }
 

@@ -171,7 +171,11 @@ void collapse(TextStorage& storage, Range range, const U16String& emoji)
     storage.addAttribute(AttributeKey::EmojiShortcode,
                          MarkerPtr(std::make_shared<EmojiMark>(emoji, size, w, font.capHeight())), range);
     const double lineHeight = std::ceil(1.2 * size);
-    raiseMinimumLineHeight(storage, lineRange(storage.string(), range), lineHeight);
+    // Once one shortcode has raised its line, the others on it need not look
+    // at the whole line again: many on one line would cost its length each.
+    const ParagraphStyle* style = storage.paragraphStyle(range.location);
+    if (!style || style->minimumLineHeight < lineHeight)
+        raiseMinimumLineHeight(storage, lineRange(storage.string(), range), lineHeight);
     storage.endEditing();
 }
 

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace velkin::PictureFile {
 
@@ -20,6 +21,11 @@ struct Picture {
 // The file's bytes and decoded image; nothing for anything that is not a
 // readable regular file of at most maximumBytes that decodes as an image.
 std::optional<Picture> read(const std::filesystem::path& path);
+
+// The whole contents of a regular file of at most `limit` bytes; nothing for a
+// missing or unreadable file, a folder, FIFO, socket or device (looked at
+// before and after opening, never waited on), or a larger file.
+std::optional<QByteArray> readRegularFile(const std::string& path, long long limit);
 
 // The decoded image of bytes of at most maximumBytes, or a null image.
 QImage decode(const QByteArray& data);

@@ -1,5 +1,7 @@
 #include "platform/graphics/PngWriter.h"
 
+#include "platform/OutputFile.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
@@ -7,7 +9,6 @@
 #include <png.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -16,9 +17,23 @@ namespace velkin::PngWriter {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
+// libpng writes through our file; a refused write ends the image at once.
+void writeData(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* out = static_cast<OutputFile*>(png_get_io_ptr(png));
+    if (out->device().write(reinterpret_cast<const char*>(data), qint64(length)) != qint64(length))
+        png_error(png, "write failed");
+}
+
+void flushData(png_structp) {}
+
+// Failures are reported by the return value, not printed.
+void quietError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+void quietWarning(png_structp, png_const_charp) {}
 
 // Rows of pixels drawn at a time: about 16 MB of bitmap for a wide page.
 constexpr int kBandRows = 2048;
@@ -30,12 +45,14 @@ bool writeInBands(const std::filesystem::path& path, double widthPoints, double 
 {
     const long long width = static_cast<long long>(std::floor(widthPoints * scale));
     const long long height = static_cast<long long>(std::floor(heightPoints * scale));
-    if (width <= 0 || height <= 0 || width > 1'000'000 || height > 2'000'000'000LL / width)
+    if (width <= 0 || height <= 0 || width > 1'000'000 || height > 0x7FFFFFFFLL)
         return false;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file)
+    // The image is written beside its destination and takes its place only when
+    // complete: a failure leaves an existing file as it was and no partial one.
+    OutputFile file(path);
+    if (file.open())
         return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     if (!png)
         return false;
     png_infop info = png_create_info_struct(png);
@@ -49,7 +66,9 @@ bool writeInBands(const std::filesystem::path& path, double widthPoints, double 
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, file.get());
+    png_set_write_fn(png, &file, writeData, flushData);
+    // A page may be taller than libpng's default limit of a million rows.
+    png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     // Fast settings: a page image is mostly flat colour, which compresses well anyway.
@@ -84,14 +103,17 @@ bool writeInBands(const std::filesystem::path& path, double widthPoints, double 
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    return std::fflush(file.get()) == 0;
+    return !file.commit();
 }
 
 bool write(const QImage& image, const std::filesystem::path& path)
 {
     if (image.isNull())
         return false;
-    return image.save(QString::fromStdString(path.string()), "PNG");
+    OutputFile file(path);
+    if (file.open() || !image.save(&file.device(), "PNG"))
+        return false;
+    return !file.commit();
 }
 
 std::optional<QByteArray> encode(const QImage& image)

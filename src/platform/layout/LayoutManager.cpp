@@ -7,6 +7,7 @@
 #include <unicode/uchar.h>
 #include <QGlyphRun>
 #include <QPainter>
+#include <QTextBoundaryFinder>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -27,6 +28,10 @@ struct LayoutManager::Line {
     double spacing = 0;   // line spacing below the text box
     size_t paragraph = 0;
     int qtLine = 0;
+    // The extent the line belongs to from top to bottom: its own fragment, or
+    // its table row; these never go back up the page from line to line.
+    double bandTop = 0;
+    double bandBottom = 0;
 };
 
 namespace {
@@ -151,6 +156,31 @@ const QFont& qtFont(const Font& font, double kern, bool emoji = false)
         it = cache.emplace(Key{font, kern, emoji}, q).first;
     }
     return it->second;
+}
+
+// Qt's word wrapping measures the whole of an unbreakable stretch again for
+// every line it tries to fit, so a line that starts inside a stretch longer
+// than this is wrapped anywhere: the result is the same, and the cost linear.
+constexpr int kLongUnbreakable = 512;
+
+// The line-break opportunities of a paragraph long enough to hold such a
+// stretch, in order; none for a shorter one.
+std::vector<int> lineBreakOpportunities(const QString& text)
+{
+    std::vector<int> breaks;
+    if (text.size() <= kLongUnbreakable)
+        return breaks;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
+    for (qsizetype at = finder.toNextBoundary(); at >= 0; at = finder.toNextBoundary())
+        breaks.push_back(int(at));
+    return breaks;
+}
+
+QTextOption::WrapMode wrapModeAt(const std::vector<int>& breaks, int lineStart)
+{
+    const auto next = std::upper_bound(breaks.begin(), breaks.end(), lineStart);
+    const bool inLongStretch = next != breaks.end() && *next - lineStart > kLongUnbreakable;
+    return inLongStretch ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
 }
 
 bool joinsEmoji(UChar32 c)
@@ -584,6 +614,7 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
         option.setTabStopDistance(style.defaultTabInterval);
     p.layout->setTextOption(option);
     p.layout->setCacheEnabled(true);
+    const std::vector<int> breaks = lineBreakOpportunities(content);
 
     const bool atTextStart = p.range.location == 0;
     const double baseLineHeight = baseFont.lineHeight();
@@ -600,6 +631,10 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
             lineWidth = style.tailIndent - indent;
         else if (style.tailIndent < 0)
             lineWidth += style.tailIndent;
+        if (!breaks.empty() && wrapModeAt(breaks, line.textStart()) != option.wrapMode()) {
+            option.setWrapMode(wrapModeAt(breaks, line.textStart()));
+            p.layout->setTextOption(option);
+        }
         line.setLineWidth(std::max(1.0, lineWidth));
         const bool last = line.textStart() + line.textLength() >= content.size();
 
@@ -645,6 +680,8 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
         l.spacing = style.lineSpacing;
         l.paragraph = index;
         l.qtLine = lineNumber;
+        l.bandTop = l.fragment.top();
+        l.bandBottom = l.fragment.bottom();
         b.lines.push_back(l);
         y = top + before + h + after;
         ++lineNumber;
@@ -670,7 +707,6 @@ void LayoutManager::layoutTable(Block& b)
         std::vector<size_t> paragraphs;
     };
     std::map<std::pair<int, int>, CellPlan> cells;
-    std::vector<int> rows;
     for (size_t i = 0; i < b.paragraphs.size(); ++i) {
         const ParagraphStyle& style = b.styles[i];
         const TextTableBlock* cell = style.tableBlock();
@@ -686,19 +722,20 @@ void LayoutManager::layoutTable(Block& b)
             plan.block = owner;
         }
         plan.paragraphs.push_back(i);
-        if (std::find(rows.begin(), rows.end(), cell->startingRow()) == rows.end())
-            rows.push_back(cell->startingRow());
     }
-    std::sort(rows.begin(), rows.end());
 
+    // The cells come row by row from the map, each row's in column order.
     double rowTop = 0;
-    std::vector<Line> lines;
-    for (int row : rows) {
+    for (auto rowStart = cells.begin(); rowStart != cells.end();) {
+        const int row = rowStart->first.first;
+        auto rowEnd = rowStart;
+        while (rowEnd != cells.end() && rowEnd->first.first == row)
+            ++rowEnd;
         double rowHeight = 0;
+        const size_t firstLine = b.lines.size();
         std::vector<std::pair<const CellPlan*, double>> rowCells;
-        for (auto& [key, plan] : cells) {
-            if (key.first != row)
-                continue;
+        for (auto it = rowStart; it != rowEnd; ++it) {
+            const CellPlan& plan = it->second;
             const TextTableBlock& c = *plan.cell;
             const int span = std::max(1, c.columnSpan());
             const double cellX = padding + c.startingColumn() * columnWidth;
@@ -717,7 +754,12 @@ void LayoutManager::layoutTable(Block& b)
             const int span = std::max(1, plan->cell->columnSpan());
             b.cells.push_back({QRectF(cellX, rowTop, columnWidth * span, rowHeight), plan->block});
         }
+        for (size_t li = firstLine; li < b.lines.size(); ++li) {
+            b.lines[li].bandTop = rowTop;
+            b.lines[li].bandBottom = rowTop + rowHeight;
+        }
         rowTop += rowHeight;
+        rowStart = rowEnd;
     }
     // Lines were made cell by cell; the text order is row-major, which sorting restores.
     std::sort(b.lines.begin(), b.lines.end(),
@@ -890,17 +932,37 @@ int LayoutManager::characterIndex(QPointF point)
 Range LayoutManager::glyphRange(const QRectF& rect)
 {
     ensureLayout();
-    int start = -1, stop = 0;
-    for (const auto& b : blocks_) {
-        if (b->top + b->height < rect.top())
-            continue;
-        if (b->top > rect.bottom())
-            break;
-        if (start < 0)
-            start = b->range.location;
-        stop = b->range.end();
+    // Blocks run down the page in order: the first and last that reach the
+    // rectangle are found by halving, so drawing a band of a long page costs
+    // the band, not the page above it.
+    const auto first = std::partition_point(blocks_.begin(), blocks_.end(),
+                                            [&](const auto& b) { return b->top + b->height < rect.top(); });
+    if (first == blocks_.end() || (*first)->top > rect.bottom())
+        return Range{0, 0};
+    const auto last = std::prev(std::partition_point(first, blocks_.end(),
+                                                     [&](const auto& b) { return b->top <= rect.bottom(); }));
+    int start = (*first)->range.location;
+    int stop = (*last)->range.end();
+    // Inside a long paragraph or table only the lines (rows) near the rectangle
+    // count; the margin keeps ink that reaches past its line (tall emoji, descenders).
+    const double margin = 64;
+    const Block& top = **first;
+    if (!top.lines.empty()) {
+        const auto line = std::partition_point(top.lines.begin(), top.lines.end(), [&](const Line& l) {
+            return top.top + l.bandBottom < rect.top() - margin;
+        });
+        if (line != top.lines.end())
+            start = std::max(start, line->glyphs.location);
     }
-    return start < 0 ? Range{0, 0} : Range::fromTo(start, stop);
+    const Block& bottom = **last;
+    if (!bottom.lines.empty()) {
+        const auto line = std::partition_point(bottom.lines.begin(), bottom.lines.end(), [&](const Line& l) {
+            return bottom.top + l.bandTop <= rect.bottom() + margin;
+        });
+        if (line != bottom.lines.end())
+            stop = std::min(stop, line->glyphs.location);
+    }
+    return Range::fromTo(start, std::max(start, stop));
 }
 
 QRectF LayoutManager::usedRect()
@@ -963,10 +1025,12 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
         if (b.range.location > glyphs.end() || (glyphs.length > 0 && b.range.location >= glyphs.end()))
             break;
         const QPointF at = origin + QPointF(0, b.top);
-        // Table cells: background, then the border on each edge that has one.
+        // Table cells: background, then the border on each edge that has one;
+        // only those that reach the painter's clip (a band of a long page).
+        const QRectF clip = painter.hasClipping() ? painter.clipBoundingRect() : QRectF();
         for (const auto& cell : b.cells) {
             const auto* c = dynamic_cast<const TextTableBlock*>(cell.block.get());
-            if (!c)
+            if (!c || (!clip.isEmpty() && !cell.rect.translated(at).intersects(clip)))
                 continue;
             using E = TextTableBlock::Edge;
             using L = TextTableBlock::Layer;

@@ -1,15 +1,16 @@
 #include "platform/richtext/PDFPage.h"
 
+#include "platform/OutputFile.h"
 #include "platform/text/TextOps.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QFile>
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QTextFrame>
@@ -86,6 +87,51 @@ void keepTablesTogether(QTextDocument& document, double pageHeight)
     }
 }
 
+// Qt's word wrapping measures an unbreakable stretch to its end for every line
+// it fills from it, so a stretch of n characters costs n squared. Inside a
+// stretch longer than this, an invisible break opportunity (a zero-width
+// space) stands after every few characters, and the lines fill as before.
+constexpr int kLongUnbreakable = 512;
+constexpr int kBreakEvery = 8;
+
+void breakLongStretches(QTextDocument& document)
+{
+    QTextCursor cursor(&document);
+    bool editing = false;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        if (text.size() <= kLongUnbreakable)
+            continue;
+        std::vector<int> inserts;
+        QTextBoundaryFinder lines(QTextBoundaryFinder::Line, text);
+        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+        int from = 0;
+        for (qsizetype to = lines.toNextBoundary(); to >= 0; from = int(to), to = lines.toNextBoundary()) {
+            if (to - from <= kLongUnbreakable)
+                continue;
+            graphemes.setPosition(from);
+            int count = 0;
+            for (qsizetype at = graphemes.toNextBoundary(); at >= 0 && at < to; at = graphemes.toNextBoundary())
+                if (++count % kBreakEvery == 0)
+                    inserts.push_back(int(at));
+        }
+        if (inserts.empty())
+            continue;
+        if (!editing) {
+            // One edit for all: the layout looks at the document once, afterwards.
+            cursor.beginEditBlock();
+            editing = true;
+        }
+        // From the end, so that the earlier positions stay where they are.
+        for (auto at = inserts.rbegin(); at != inserts.rend(); ++at) {
+            cursor.setPosition(block.position() + *at);
+            cursor.insertText(QString(QChar(0x200B)));
+        }
+    }
+    if (editing)
+        cursor.endEditBlock();
+}
+
 } // namespace
 
 void drawEmojiAsPictures(QTextDocument& document)
@@ -140,14 +186,15 @@ void drawEmojiAsPictures(QTextDocument& document)
 
 std::optional<std::string> write(QTextDocument& document, const std::filesystem::path& to)
 {
-    {
-        // QPdfWriter reports nothing when it cannot create its file.
-        QFile probe(QString::fromStdString(to.string()));
-        if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved: "
-                   + probe.errorString().toStdString() + ".";
-    }
-    QPdfWriter writer(QString::fromStdString(to.string()));
+    const auto couldNotSave = [&](const std::string& reason) {
+        return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved: " + reason + ".";
+    };
+    // The PDF is written beside its destination and takes its place only when
+    // every page was written: a failed export leaves no partial file.
+    OutputFile out(to);
+    if (auto failure = out.open())
+        return couldNotSave(*failure);
+    QPdfWriter writer(&out.device());
     writer.setCreator(QStringLiteral("Velkin"));
     writer.setTitle(document.metaInformation(QTextDocument::DocumentTitle));
     // One unit is one point, so that sizes in the page's style carry over as they are.
@@ -159,6 +206,8 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     const QRectF printable = writer.pageLayout().paintRect(QPageLayout::Point);
     const QSizeF page(printable.width(), printable.height());
 
+    document.setUndoRedoEnabled(false);
+    breakLongStretches(document);
     document.documentLayout()->setPaintDevice(&writer);
     // The layout must not keep the writer once it is gone.
     struct Detach {
@@ -171,10 +220,13 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
 
     QPainter painter;
     if (!painter.begin(&writer))
-        return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved.";
+        return couldNotSave("the PDF could not be started");
     for (int p = 0; p < pages; ++p) {
-        if (p > 0 && !writer.newPage())
-            break;
+        if (p > 0 && (!writer.newPage() || out.failed())) {
+            painter.end();
+            return couldNotSave(out.failed() ? "the disk refused the data"
+                                             : "page " + std::to_string(p + 1) + " could not be started");
+        }
         painter.save();
         // A border that sits on the boundary belongs to the next page: its
         // upper half must not show at the foot of this one.
@@ -183,8 +235,10 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         document.drawContents(&painter, clip);
         painter.restore();
     }
-    if (!painter.end())
-        return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved.";
+    if (!painter.end() || out.failed())
+        return couldNotSave(out.failed() ? "the disk refused the data" : "the PDF could not be finished");
+    if (auto failure = out.commit())
+        return couldNotSave(*failure);
     return std::nullopt;
 }
 

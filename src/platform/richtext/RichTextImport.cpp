@@ -1,9 +1,12 @@
 #include "platform/richtext/RichTextImport.h"
 
 #include "platform/graphics/PictureFile.h"
+#include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QUrl>
 #include <QVariant>
 
 #include <vector>
@@ -12,31 +15,124 @@ namespace velkin::RichTextImport {
 
 namespace {
 
-// Only pictures: data addresses decoded here, local files read with the size
-// cap; every other resource (style sheets, remote addresses) stays unloaded.
+QString qstring(U16View text)
+{
+    return QString::fromUtf16(text.data(), qsizetype(text.size()));
+}
+
+// Every picture of the page is loaded by pictureSources() before import and
+// registered under a name of ours. Qt's importer loads a source that its
+// document does not answer by itself (as a file relative to the working
+// directory, where a pipe would block it for ever), so this document answers
+// every picture request: an unknown one with an empty picture, other resources
+// (style sheets, remote addresses) with nothing.
 class ImportedDocument : public QTextDocument {
 protected:
-    QVariant loadResource(int type, const QUrl& name) override
+    QVariant loadResource(int type, const QUrl&) override
     {
         if (type != QTextDocument::ImageResource)
             return {};
-        QImage image;
-        if (name.scheme() == QLatin1String("data")) {
-            const QString text = name.toString(QUrl::FullyEncoded);
-            const qsizetype comma = text.indexOf(u',');
-            if (comma > 0 && text.left(comma).endsWith(QLatin1String(";base64"))) {
-                const QByteArray data = QByteArray::fromBase64(text.mid(comma + 1).toLatin1());
-                image = PictureFile::decode(data);
-            }
-        } else if (name.isLocalFile()) {
-            if (auto picture = PictureFile::read(name.toLocalFile().toStdString()))
-                image = std::move(picture->image);
-        }
-        if (image.isNull())
-            return {};
-        return image;
+        static const QImage none = [] {
+            QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            return image;
+        }();
+        return none;
     }
 };
+
+U16String unescapedAttribute(U16View value)
+{
+    static const std::pair<std::u16string_view, char16_t> entities[] = {
+        {u"&amp;", u'&'}, {u"&lt;", u'<'}, {u"&gt;", u'>'}, {u"&quot;", u'"'}};
+    U16String out;
+    out.reserve(value.size());
+    for (size_t i = 0; i < value.size();) {
+        bool replaced = false;
+        if (value[i] == u'&')
+            for (const auto& [entity, c] : entities)
+                if (value.substr(i, entity.size()) == entity) {
+                    out += c;
+                    i += entity.size();
+                    replaced = true;
+                    break;
+                }
+        if (!replaced)
+            out += value[i++];
+    }
+    return out;
+}
+
+// The picture of an image source of the page: a base64 data address, or a
+// local file read by our rules (regular files only, size cap, decodable).
+// Relative and remote sources are never loaded here.
+QImage pictureAt(const U16String& source)
+{
+    const U16View text(source);
+    if (TextOps::hasPrefix(text, u"data:")) {
+        const size_t comma = text.find(u',');
+        if (comma == U16View::npos || !TextOps::hasSuffix(text.substr(0, comma), u";base64"))
+            return {};
+        QByteArray encoded;
+        encoded.reserve(qsizetype(text.size() - comma));
+        for (size_t i = comma + 1; i < text.size(); ++i)
+            if (text[i] < 0x80)
+                encoded += char(text[i]);
+        return PictureFile::decode(QByteArray::fromBase64(encoded));
+    }
+    std::string path;
+    if (TextOps::hasPrefix(text, u"file:")) {
+        const QUrl url(qstring(text));
+        if (url.isLocalFile())
+            path = url.toLocalFile().toStdString();
+    } else if (TextOps::hasPrefix(text, u"/")) {
+        path = u8(text);
+    }
+    if (path.empty())
+        return {};
+    auto picture = PictureFile::read(path);
+    return picture ? std::move(picture->image) : QImage();
+}
+
+// The page with every <img> of the renderer pointing at a picture registered
+// in `document`; a picture that cannot be loaded gives way to its alt text
+// (or to nothing where a caption below already shows that text).
+U16String pictureSources(const U16String& html, QTextDocument& document)
+{
+    static constexpr std::u16string_view open = u"<img src=\"";
+    static constexpr std::u16string_view caption = u"</p>\n<p class=\"figcaption\"";
+    if (html.find(open) == U16String::npos)
+        return html;
+    U16String out;
+    out.reserve(html.size());
+    size_t pos = 0;
+    int count = 0;
+    for (size_t at = html.find(open); at != U16String::npos; at = html.find(open, pos)) {
+        const size_t valueStart = at + open.size();
+        const size_t valueEnd = html.find(u'"', valueStart);
+        const size_t tagEnd = valueEnd == U16String::npos ? valueEnd : html.find(u'>', valueEnd);
+        if (tagEnd == U16String::npos)
+            break;
+        out.append(html, pos, at - pos);
+        const U16View tag(html.data() + at, tagEnd + 1 - at);
+        const QImage image = pictureAt(unescapedAttribute(U16View(html).substr(valueStart, valueEnd - valueStart)));
+        if (!image.isNull()) {
+            const QString name = QStringLiteral("velkin-picture:%1").arg(++count);
+            document.addResource(QTextDocument::ImageResource, QUrl(name), image);
+            out += open;
+            out += U16View(reinterpret_cast<const char16_t*>(name.utf16()), size_t(name.size()));
+            out += tag.substr(valueEnd - at);
+        } else if (U16View(html).substr(tagEnd + 1, caption.size()) != caption) {
+            const size_t alt = TextOps::find(tag, u" alt=\"") >= 0 ? size_t(TextOps::find(tag, u" alt=\"")) + 6 : tag.size();
+            const size_t altEnd = alt < tag.size() ? tag.find(u'"', alt) : alt;
+            if (altEnd != U16View::npos)
+                out += tag.substr(alt, altEnd - alt);  // still escaped, as page text is
+        }
+        pos = tagEnd + 1;
+    }
+    out.append(html, pos, U16String::npos);
+    return out;
+}
 
 } // namespace
 
@@ -45,7 +141,8 @@ std::unique_ptr<QTextDocument> load(U16View html)
     auto document = std::make_unique<ImportedDocument>();
     document->setUseDesignMetrics(true);
     document->setDocumentMargin(0);
-    document->setHtml(QString::fromUtf16(html.data(), qsizetype(html.size())));
+    const U16String routed = pictureSources(U16String(html), *document);
+    document->setHtml(QString::fromUtf16(routed.data(), qsizetype(routed.size())));
     return document;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // HTML imported as Qt rich text, the platform's import for PDF and RTF.
-// Pictures come only from data addresses and readable local picture files;
-// nothing is fetched from the network.
+// Pictures come only from base64 data addresses and absolute local picture
+// files read by our own rules (regular files only, size cap, decodable); Qt
+// never loads one by itself, nothing is fetched from the network, and a
+// picture that cannot be loaded gives way to its alt text.
 #include "platform/text/Range.h"
 
 #include <QSizeF>

@@ -1,0 +1,67 @@
+#include "platform/OutputFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <system_error>
+
+namespace velkin {
+
+namespace fs = std::filesystem;
+
+OutputFile::OutputFile(const fs::path& destination) : destination_(destination) {}
+
+OutputFile::~OutputFile()
+{
+    // An uncommitted temporary file is removed with its QSaveFile.
+    if (auto* save = dynamic_cast<QSaveFile*>(file_.get()))
+        save->cancelWriting();
+}
+
+std::optional<std::string> OutputFile::open()
+{
+    std::error_code ec;
+    const fs::file_status status = fs::status(destination_, ec);
+    if (fs::is_directory(status))
+        return "a folder has that name";
+    const QString name = QString::fromStdString(destination_.string());
+    direct_ = fs::exists(status) && !fs::is_regular_file(status);
+    if (direct_)
+        file_ = std::make_unique<QFile>(name);
+    else
+        file_ = std::make_unique<QSaveFile>(name);
+    if (!file_->open(QIODevice::WriteOnly | (direct_ ? QIODevice::Unbuffered : QIODevice::NotOpen)))
+        return file_->errorString().toStdString();
+    return std::nullopt;
+}
+
+QFileDevice& OutputFile::device()
+{
+    return *file_;
+}
+
+bool OutputFile::failed() const
+{
+    return !file_ || file_->error() != QFileDevice::NoError;
+}
+
+std::optional<std::string> OutputFile::commit()
+{
+    if (!file_ || !file_->isOpen())
+        return std::string("the file was not open");
+    if (direct_) {
+        const bool flushed = file_->flush();
+        file_->close();
+        if (!flushed || file_->error() != QFileDevice::NoError)
+            return file_->errorString().toStdString();
+        return std::nullopt;
+    }
+    auto* save = static_cast<QSaveFile*>(file_.get());
+    if (save->error() != QFileDevice::NoError || !save->commit()) {
+        const std::string reason = save->errorString().toStdString();
+        return reason.empty() ? std::string("the disk refused the data") : reason;
+    }
+    return std::nullopt;
+}
+
+} // namespace velkin
