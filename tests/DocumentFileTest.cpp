@@ -315,11 +315,11 @@ TEST(DocumentWindow, RevertToSavedAsksAndPutsBackTheSavedText)
     DocumentWindow* window = VelkinApp::shared().openDocument(path);
     ASSERT_NE(window, nullptr);
     QAction* revert = window->commands()->revertItem();
-    window->commands()->fileMenu()->aboutToShow();
+    window->commands()->refresh();
     EXPECT_FALSE(revert->isEnabled());
 
     typeAtEnd(*window, u" and more");
-    window->commands()->fileMenu()->aboutToShow();
+    window->commands()->refresh();
     EXPECT_TRUE(revert->isEnabled());
     {
         DialogAnswerer cancel(DialogAnswerer::press(QStringLiteral("Cancel")));
@@ -336,7 +336,7 @@ TEST(DocumentWindow, RevertToSavedAsksAndPutsBackTheSavedText)
     EXPECT_EQ(window->document().text, u"saved text");
     EXPECT_FALSE(window->isDocumentEdited());
     EXPECT_EQ(window->contentView()->textView()->selectedRange().location, 10);
-    window->commands()->fileMenu()->aboutToShow();
+    window->commands()->refresh();
     EXPECT_FALSE(revert->isEnabled());
 }
 

@@ -224,8 +224,9 @@ TEST(UpdateCheck, TheOutcomeOfEachKindOfFeed)
         updater.stallTimeoutMs = 300;
         const SoftwareUpdater::Outcome outcome = checkOnce(updater);
         EXPECT_EQ(outcome.kind, c.kind) << c.path << ": " << outcome.error.toStdString();
-        if (c.says)
+        if (c.says) {
             EXPECT_TRUE(outcome.error.contains(QString::fromUtf16(c.says))) << c.path << ": " << outcome.error.toStdString();
+        }
     }
 }
 
@@ -253,7 +254,6 @@ TEST(UpdateCheck, NoSecondCheckStartsWhileOneRunsAndTheMenuItemFollows)
     VelkinCommands commands(&window);
     QAction* menuItem = commands.checkForUpdatesItem();
     ASSERT_NE(menuItem, nullptr);
-    EXPECT_EQ(menuItem->parent() != nullptr, true);
     EXPECT_TRUE(commands.helpMenu()->actions().contains(menuItem));
     commands.refresh();
     EXPECT_FALSE(menuItem->isEnabled()) << "no feed address: nothing to check";

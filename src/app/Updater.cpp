@@ -24,7 +24,7 @@ const QString automaticKey = QStringLiteral("Updates/CheckAutomatically");
 const QString lastCheckKey = QStringLiteral("Updates/LastCheck");
 constexpr qint64 secondsBetweenChecks = 24 * 60 * 60;
 
-// Velkin/Velkin.conf in the user's configuration folder, as for every setting.
+// Velkin/Velkin.ini in the user's configuration folder, as for every setting.
 std::unique_ptr<QSettings> settings()
 {
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velkin"),

@@ -4,8 +4,10 @@
 #include "document/ImageCache.h"
 #include "document/LinkRouter.h"
 #include "editor/MarkdownTextView.h"
+#include "editor/RestyleWindow.h"
 #include "markdown/ImageBlock.h"
 #include "markdown/EmojiShortcode.h"
+#include "markdown/Footnote.h"
 #include "markdown/ProseLines.h"
 #include "markdown/TableGrid.h"
 #include "markdown/TaskList.h"
@@ -41,10 +43,10 @@ bool sameRange(const std::optional<Range>& a, const std::optional<Range>& b)
 }
 
 // Whether a text holds a table grid: only then does writing it back need more than its characters.
-bool hasGrids(const AttributedString& storage)
+bool hasGrids(const AttributedString& storage, std::optional<Range> within = std::nullopt)
 {
     bool found = false;
-    storage.enumerateAttribute(AttributeKey::ParagraphStyle, {0, storage.length()},
+    storage.enumerateAttribute(AttributeKey::ParagraphStyle, within.value_or(Range{0, storage.length()}),
                                [&](const AttributeValue* value, Range) {
                                    if (found || !value)
                                        return;
@@ -58,6 +60,64 @@ bool hasGrids(const AttributedString& storage)
 U16String markdownOf(const AttributedString& storage)
 {
     return hasGrids(storage) ? TableGrid::serialize(storage) : storage.string();
+}
+
+// The lines of `text` from `from` to `to` that read as reference or footnote definitions.
+std::vector<Range> definitionLines(U16View text, int from, int to)
+{
+    std::vector<Range> out;
+    for (int p = from; p < to;) {
+        const int next = RestyleWindow::nextLineStart(text, p);
+        size_t q = size_t(p);
+        while (q < size_t(next) && q < size_t(p) + 3 && text[q] == u' ')
+            ++q;
+        if (q < size_t(next) && text[q] == u'[') {
+            const U16View line = substring(text, Range::fromTo(p, next));
+            if (Footnote::parseDefinition(line) || ReferenceLink::parseDefinition(line))
+                out.push_back(Range::fromTo(p, next));
+        }
+        if (next == p)
+            break;
+        p = next;
+    }
+    return out;
+}
+
+bool codeAt(const AttributedString& storage, int index)
+{
+    return index >= 0 && index < storage.length() && storage.attribute(AttributeKey::CodeBlockFill, index);
+}
+
+// Code or a grid cell: text whose block reading a stretch edge must not cut into
+// (a cell shows neither fences nor lists opened in or around it).
+bool opaqueAt(const AttributedString& storage, int index)
+{
+    if (codeAt(storage, index))
+        return true;
+    const ParagraphStyle* style = index >= 0 && index < storage.length() ? storage.paragraphStyle(index) : nullptr;
+    return style && style->tableBlock();
+}
+
+// Whether a stretch may start (or end) at the line starting at `start`: no run of
+// plain lines, scanned as one for emphasis, goes on across it.
+bool blockEdge(U16View text, int start)
+{
+    if (start <= 0 || start >= int(text.size()))
+        return true;
+    const int previous = RestyleWindow::lineStart(text, start - 1);
+    if (isBlank(substring(text, Range::fromTo(previous, start)), TrimSet::WhitespaceAndNewlines))
+        return true;
+    const U16View line = substring(text, Range::fromTo(start, RestyleWindow::nextLineStart(text, start)));
+    return MarkdownSyntax::matchList(line) || MarkdownSyntax::quoteLeader(line).depth > 0
+        || MarkdownSyntax::matchHeading(line);
+}
+
+// Whether a fence opened in `text` is still open at its end.
+bool fenceOpenAtEnd(U16View text)
+{
+    const LineIndex index(text);
+    const std::vector<MarkdownSyntax::FenceLine> fences = MarkdownSyntax::fenceLines(MarkdownSyntax::lineTexts(text, index.lines()));
+    return !fences.empty() && fences.back().isInside && !(fences.back().isDelimiter && !fences.back().opens);
 }
 
 std::optional<Url> documentURLOf(TextView& view)
@@ -83,16 +143,92 @@ std::function<void(const Url&)>& MarkdownEditor::documentOpener()
 
 // ---- Coordinator ----
 
+// Between restyles: which storage was styled, what changed in it since, and the
+// definitions that give meaning to references anywhere in it.
+struct MarkdownEditorCoordinator::Kept {
+    TextStorage* storage = nullptr;
+    bool valid = false;      // the storage was restyled and every change since is known
+    bool restyling = false;  // the restyle's own attribute changes are not changes
+    std::optional<Range> dirty;
+    Range selection;         // the selection the collapses were made around
+    double width = 0;        // the width pictures were sized for
+    MarkdownSyntax::Definitions definitions;
+    std::vector<Range> definitionLines;
+    bool definitionsTouched = false;
+    // Whether the text holds a grid, while known: only an edit from outside the
+    // restyle, or text typed into a cell, can make one.
+    std::optional<bool> grids;
+
+    // Where a position before an edit lies after it.
+    static int map(int p, const TextStorage::Edit& e)
+    {
+        const int oldEnd = e.range.end() - e.delta;
+        if (p >= oldEnd)
+            return p + e.delta;
+        return p > e.range.location ? std::min(p, e.range.end()) : p;
+    }
+
+    void edited(const TextStorage::Edit& e)
+    {
+        if (restyling)
+            return;
+        if (!e.charactersChanged) {
+            dirty = dirty ? unionRange(*dirty, e.range) : e.range;
+            grids.reset();
+            return;
+        }
+        if (grids == false && e.range.length > 0 && storage && hasGrids(*storage, e.range))
+            grids = true;
+        dirty = dirty ? unionRange(Range::fromTo(map(dirty->location, e), map(dirty->end(), e)), e.range) : e.range;
+        selection = Range::fromTo(map(selection.location, e), map(selection.end(), e));
+        const int oldEnd = e.range.end() - e.delta;
+        std::erase_if(definitionLines, [&](Range& line) {
+            if (line.end() < e.range.location)
+                return false;
+            if (line.location > oldEnd) {
+                line.location += e.delta;
+                return false;
+            }
+            definitionsTouched = true;
+            return true;
+        });
+    }
+};
+
 MarkdownEditorCoordinator::MarkdownEditorCoordinator(MarkdownEditor editor) : parent(std::move(editor)) {}
+
+void MarkdownEditorCoordinator::track(TextStorage& storage)
+{
+    if (!kept_)
+        kept_ = std::make_shared<Kept>();
+    if (kept_->storage == &storage)
+        return;
+    kept_->storage = &storage;
+    kept_->valid = false;
+    std::weak_ptr<Kept> weak = kept_;
+    TextStorage* tracked = &storage;
+    storage.addObserver([weak, tracked](const TextStorage::Edit& edit) {
+        if (const auto kept = weak.lock(); kept && kept->storage == tracked)
+            kept->edited(edit);
+    });
+}
 
 void MarkdownEditorCoordinator::textDidChange(TextView& view)
 {
     TextStorage* storage = view.textStorage();
     if (!storage)
         return;
-    if (parent.text.set)
-        parent.text.set(markdownOf(*storage));
-    restyle(view);
+    if (parent.text.set) {
+        // Known to hold no grid, the text is written back as it stands.
+        if (kept_ && kept_->valid && kept_->storage == storage) {
+            if (!kept_->grids)
+                kept_->grids = hasGrids(*storage);
+            parent.text.set(*kept_->grids ? TableGrid::serialize(*storage) : storage->string());
+        } else {
+            parent.text.set(markdownOf(*storage));
+        }
+    }
+    restyleChanges(view);
 }
 
 void MarkdownEditorCoordinator::textViewDidChangeSelection(TextView& view)
@@ -103,7 +239,7 @@ void MarkdownEditorCoordinator::textViewDidChangeSelection(TextView& view)
     const Range selection = view.selectedRange();
     if (!sameRange(imageLine(selection, *storage), caretImageLine) || !sameRange(taskLine(selection, *storage), caretTaskLine)
         || !sameRange(shortcode(selection, *storage), caretShortcode))
-        restyle(view);
+        restyleChanges(view);
     if (selection.length > 0)
         return;
     const int n = storage->length();
@@ -151,14 +287,20 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     if (!storage || view.hasMarkedText())
         return;
     const Range selection = view.selectedRange();
+    track(*storage);
+    Kept& kept = *kept_;
+    kept.restyling = true;
     storage->beginEditing();
-    styler.apply(*storage);
-    // The collapses change attributes only: one classification of the lines serves all three.
-    const ProseLines lines(storage->string());
-    applyImageCollapse(*storage, lines, selection, view);
-    applyTaskCollapse(*storage, lines, selection);
-    applyEmojiCollapse(*storage, lines, selection);
+    styler.apply(*storage, nullptr, &kept.definitions);
+    collapse(*storage, selection, view);
     storage->endEditing();
+    kept.restyling = false;
+    kept.valid = true;
+    kept.dirty.reset();
+    kept.selection = selection;
+    kept.width = availableWidth(view);
+    kept.definitionLines = definitionLines(storage->string(), 0, storage->length());
+    kept.definitionsTouched = false;
     caretImageLine = imageLine(selection, *storage);
     caretTaskLine = taskLine(selection, *storage);
     caretShortcode = shortcode(selection, *storage);
@@ -166,6 +308,122 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
                                                                          : nullptr;
     if (!(style && style->tableBlock()))
         view.setTypingAttributes(styler.baseAttributes());
+}
+
+void MarkdownEditorCoordinator::collapse(TextStorage& storage, Range selection, TextView& view)
+{
+    // The collapses change attributes only: one classification of the lines serves all three.
+    const ProseLines lines(storage.string());
+    applyImageCollapse(storage, lines, selection, view);
+    applyTaskCollapse(storage, lines, selection);
+    applyEmojiCollapse(storage, lines, selection);
+}
+
+void MarkdownEditorCoordinator::restyleChanges(TextView& view)
+{
+    TextStorage* storage = view.textStorage();
+    if (!storage || view.hasMarkedText())
+        return;
+    if (!kept_ || !kept_->valid || kept_->storage != storage || kept_->width != availableWidth(view)) {
+        restyle(view);
+        return;
+    }
+    Kept& kept = *kept_;
+    const Range selection = view.selectedRange();
+    const int n = storage->length();
+    // The changed stretches: the edits, and the lines the caret left and entered.
+    std::vector<Range> zones{kept.selection, selection};
+    if (kept.dirty)
+        zones.push_back(*kept.dirty);
+    for (Range& z : zones)
+        z = Range::fromTo(std::clamp(z.location, 0, n), std::clamp(z.end(), 0, n));
+    std::sort(zones.begin(), zones.end(), [](Range a, Range b) { return a.location < b.location; });
+    std::vector<Range> merged;
+    for (const Range& z : zones) {
+        if (!merged.empty() && z.location <= merged.back().end() + 4096)
+            merged.back() = unionRange(merged.back(), z);
+        else
+            merged.push_back(z);
+    }
+    kept.restyling = true;
+    storage->beginEditing();
+    bool done = true;
+    for (const Range& zone : merged)
+        if (!(done = restyleStretch(view, *storage, zone, selection)))
+            break;
+    storage->endEditing();
+    kept.restyling = false;
+    if (!done) {
+        restyle(view);
+        return;
+    }
+    kept.dirty.reset();
+    kept.selection = selection;
+    caretImageLine = imageLine(selection, *storage);
+    caretTaskLine = taskLine(selection, *storage);
+    caretShortcode = shortcode(selection, *storage);
+    const ParagraphStyle* style = selection.location < n ? storage->paragraphStyle(selection.location) : nullptr;
+    if (!(style && style->tableBlock()))
+        view.setTypingAttributes(styler.baseAttributes());
+}
+
+bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& storage, Range changed, Range selection)
+{
+    using namespace RestyleWindow;
+    Kept& kept = *kept_;
+    const U16View text = storage.string();
+    const int n = int(text.size());
+    // The changed lines, then two lines of context each side that the edit left alone.
+    const int first = lineStart(text, changed.location);
+    const int last = changed.end() >= n ? n : nextLineStart(text, changed.end());
+    int from = linesBack(text, first, 2);
+    int to = linesForward(text, last, 2);
+    bool grown = false;
+    for (;;) {
+        // The stretch starts and ends outside code as the storage holds it, so no
+        // fence opened before it runs into it, and none it holds runs past it unseen.
+        while (from > 0 && (opaqueAt(storage, from) || opaqueAt(storage, from - 1) || looksLikeFence(text, from)
+                            || !blockEdge(text, from)))
+            from = lineStart(text, from - 1);
+        while (to < n && (opaqueAt(storage, to) || opaqueAt(storage, to - 1) || looksLikeFence(text, to)
+                          || !blockEdge(text, to)))
+            to = nextLineStart(text, to);
+        const Range stretch = Range::fromTo(from, to);
+        TextStorage piece(storage.attributedSubstring(stretch));
+        styler.apply(piece, &kept.definitions);
+        collapse(piece, Range{selection.location - from, selection.length}, view);
+        // At the text's ends the piece's own reading is the whole text's.
+        const bool headAgrees = from == 0 || agrees(piece, from, storage, Range::fromTo(from, first));
+        const bool tailAgrees = to == n
+            || (agrees(piece, from, storage, Range::fromTo(last, to)) && !fenceOpenAtEnd(piece.string()));
+        if (headAgrees && tailAgrees) {
+            // Definitions give meaning to references anywhere: a change to one, or
+            // to the fences around one, is checked against the whole text.
+            const std::vector<Range> found = definitionLines(text, from, to);
+            bool mayChange = kept.definitionsTouched || grown;
+            for (const Range& line : found)
+                mayChange = mayChange || overlaps(line, Range::fromTo(first, std::max(first + 1, last)));
+            if (mayChange) {
+                if (!(MarkdownSyntax::definitions(MarkdownSyntax::BlockLines(text)) == kept.definitions))
+                    return false;
+                kept.definitionsTouched = false;
+            }
+            std::erase_if(kept.definitionLines, [&](Range line) { return line.location >= from && line.location < to; });
+            kept.definitionLines.insert(
+                std::lower_bound(kept.definitionLines.begin(), kept.definitionLines.end(), from,
+                                 [](Range line, int at) { return line.location < at; }),
+                found.begin(), found.end());
+            copyBack(piece, from, storage);
+            return true;
+        }
+        // Widen fourfold on the side that disagrees.
+        grown = true;
+        const int width = to - from;
+        if (!headAgrees)
+            from = lineStart(text, std::max(0, from - 3 * width - 64));
+        if (!tailAgrees)
+            to = nextLineStart(text, std::min(n, to + 3 * width + 64));
+    }
 }
 
 void MarkdownEditorCoordinator::applyImageCollapse(TextStorage& storage, const ProseLines& lines, Range selection,

@@ -70,6 +70,9 @@ public:
 
     // Restyles the whole storage and collapses what is not under the caret.
     void restyle(TextView& view);
+    // Restyles what the edits and the caret's moves since the last restyle can
+    // have changed, with the same result as restyle(); the whole text when unsure.
+    void restyleChanges(TextView& view);
 
     // The image line, task line or shortcode under a caret (none for a selection).
     static std::optional<Range> imageLine(Range selection, const AttributedString& storage);
@@ -83,6 +86,13 @@ private:
     void applyTaskCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
     void applyEmojiCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
     void scheduleReload(TextView& view);
+    void collapse(TextStorage& storage, Range selection, TextView& view);
+    void track(TextStorage& storage);
+    // Restyles [from, to) alone; false when the stretch must grow.
+    bool restyleStretch(TextView& view, TextStorage& storage, Range changed, Range selection);
+
+    struct Kept;  // what restyleChanges() knows between restyles
+    std::shared_ptr<Kept> kept_;
 };
 
 // A widget holding an editor's text view and its coordinator for the life of a window.

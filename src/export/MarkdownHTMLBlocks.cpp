@@ -630,8 +630,9 @@ int Renderer::list(int i, U16String& out)
             }
             if (marker.size() > 1 && CharacterClass::isAsciiDigit(marker.front())) {
                 long long n = 0;
+                // Digits of other scripts are surrogate pairs here: clamped, a long run cannot overflow.
                 for (size_t c = 0; c + 1 < marker.size(); ++c)
-                    n = n * 10 + (marker[c] - u'0');
+                    n = std::min(n * 10 + (marker[c] - u'0'), 999'999'999LL);
                 item.number = n;
             }
             item.lines.emplace_back(text);

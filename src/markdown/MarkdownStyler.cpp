@@ -53,7 +53,8 @@ Attributes MarkdownStyler::baseAttributes() const
                       {AttributeKey::ParagraphStyle, ParagraphStyle::defaultStyle()}};
 }
 
-void MarkdownStyler::apply(TextStorage& storage) const
+void MarkdownStyler::apply(TextStorage& storage, const MarkdownSyntax::Definitions* given,
+                           MarkdownSyntax::Definitions* found) const
 {
     storage.beginEditing();
     const int n = storage.length();
@@ -67,7 +68,7 @@ void MarkdownStyler::apply(TextStorage& storage) const
         resetCell(r, storage);
 
     const bool anyTable = !tables.ranges().empty();
-    applyParagraphStyles(storage, [&](int index) { return anyTable && tables.contains(index); });
+    applyParagraphStyles(storage, tables.ranges());
 
     // Markers come in runs (brackets, destinations, pipes); a run of them in list
     // order sets one colour, so touching ones are applied together.
@@ -88,7 +89,15 @@ void MarkdownStyler::apply(TextStorage& storage) const
         }
         markers.clear();
     };
-    for (const MarkdownSpan& span : MarkdownSyntax::spans(storage.string())) {
+    const MarkdownSyntax::BlockLines lines(storage.string());
+    MarkdownSyntax::Definitions own;
+    if (!given) {
+        own = MarkdownSyntax::definitions(lines);
+        given = &own;
+    }
+    if (found)
+        *found = *given;
+    for (const MarkdownSpan& span : MarkdownSyntax::spans(lines, *given)) {
         if (span.token.is(MarkdownToken::Kind::marker) && span.range.location >= 0 && span.range.length >= 0
             && span.range.end() <= n) {
             markers.push_back(span.range);

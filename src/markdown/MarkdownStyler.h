@@ -22,8 +22,11 @@ struct MarkdownStyler {
     // Body text: the base font, the text colour and the default paragraph style.
     Attributes baseAttributes() const;
 
-    // Restyles the whole storage from scratch.
-    void apply(TextStorage& storage) const;
+    // Restyles the whole storage from scratch. With `given`, references and
+    // footnotes resolve against those definitions (of a larger text the storage
+    // is a part of) instead of its own; `found` receives the definitions used.
+    void apply(TextStorage& storage, const MarkdownSyntax::Definitions* given = nullptr,
+               MarkdownSyntax::Definitions* found = nullptr) const;
 
     // The parts of `range` not covered by `ranges`, in ascending order; `range`
     // itself when `ranges` is empty.
@@ -40,8 +43,10 @@ struct MarkdownStyler {
     void addTraits(bool bold, bool italic, Range range, AttributedString& storage) const;
 
     // ---- Paragraph styles ----
-    // Gives every paragraph whose start `skipping` refuses its spacing and indents.
-    void applyParagraphStyles(AttributedString& storage, const std::function<bool(int)>& skipping) const;
+    // Gives every paragraph its spacing and indents, leaving the grid cells `cells`
+    // (sorted, apart) alone: a paragraph starting in one is skipped, and cell text
+    // that an edit joined to a paragraph keeps its cell.
+    void applyParagraphStyles(AttributedString& storage, const std::vector<Range>& cells) const;
 
     // ---- Column alignment of tables shown as source ----
     struct TableCell {

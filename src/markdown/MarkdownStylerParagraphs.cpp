@@ -54,7 +54,7 @@ private:
 
 } // namespace
 
-void MarkdownStyler::applyParagraphStyles(AttributedString& storage, const std::function<bool(int)>& skipping) const
+void MarkdownStyler::applyParagraphStyles(AttributedString& storage, const std::vector<Range>& cells) const
 {
     const U16View text = storage.string();
     const MarkdownSyntax::BlockLines lines(text);
@@ -94,9 +94,12 @@ void MarkdownStyler::applyParagraphStyles(AttributedString& storage, const std::
     StyleCache styles;
     int line = 0;
 
+    size_t cell = 0;  // the first cell not wholly before the paragraph
     for (const LineRange& paragraph : paragraphRanges(text)) {
         const Range r = paragraph.content;
-        if (r.length == 0 || skipping(r.location))
+        while (cell < cells.size() && cells[cell].end() <= r.location)
+            ++cell;
+        if (r.length == 0 || (cell < cells.size() && cells[cell].contains(r.location)))
             continue;
         while (line + 1 < lines.count() && lines.line(line + 1).content.location <= r.location)
             ++line;
@@ -140,7 +143,15 @@ void MarkdownStyler::applyParagraphStyles(AttributedString& storage, const std::
                 }
             }
         }
-        storage.addAttribute(AttributeKey::ParagraphStyle, styles.get(style), r);
+        const ParagraphStylePtr shared = styles.get(style);
+        int from = r.location;
+        for (size_t c = cell; c < cells.size() && cells[c].location < r.end(); ++c) {
+            if (cells[c].location > from)
+                storage.addAttribute(AttributeKey::ParagraphStyle, shared, Range::fromTo(from, cells[c].location));
+            from = std::max(from, cells[c].end());
+        }
+        if (from < r.end())
+            storage.addAttribute(AttributeKey::ParagraphStyle, shared, Range::fromTo(from, r.end()));
     }
 }
 

@@ -215,10 +215,20 @@ struct BlockLines {
     const LineRange& line(int i) const { return index.lines()[size_t(i)]; }
 };
 
+// What reference and footnote definitions give to uses anywhere in a text.
+struct Definitions {
+    Footnote::Labels footnotes;
+    ReferenceLink::Table links;
+    bool operator==(const Definitions&) const = default;
+};
+Definitions definitions(const BlockLines& lines);
+
 // ---- The scanner ----
 MarkdownSpans spans(U16View text);
 // The same from a classification of the text that the caller already holds.
 MarkdownSpans spans(const BlockLines& lines);
+// The same with the definitions of a larger text that `lines` is a part of.
+MarkdownSpans spans(const BlockLines& lines, const Definitions& definitions);
 
 // Inline spans of the part `within` of `line`, whose first unit sits at `base` of the text.
 void appendInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,

@@ -71,14 +71,26 @@ MarkdownSpans spans(U16View text)
     return spans(BlockLines(text));
 }
 
+Definitions definitions(const BlockLines& b)
+{
+    return Definitions{detail::definedFootnoteLabels(b), detail::referenceDefinitions(b)};
+}
+
 MarkdownSpans spans(const BlockLines& b)
+{
+    if (b.text.empty())
+        return {};
+    return spans(b, definitions(b));
+}
+
+MarkdownSpans spans(const BlockLines& b, const Definitions& definitions)
 {
     MarkdownSpans out;
     const U16View text = b.text;
     if (text.empty())
         return out;
-    const Footnote::Labels footnotes = detail::definedFootnoteLabels(b);
-    const ReferenceLink::Table links = detail::referenceDefinitions(b);
+    const Footnote::Labels& footnotes = definitions.footnotes;
+    const ReferenceLink::Table& links = definitions.links;
     out.reserve(size_t(b.count()) * 8);
 
     using K = MarkdownToken::Kind;

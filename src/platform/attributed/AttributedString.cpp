@@ -19,11 +19,48 @@ bool sameAttributes(const AttributesPtr& a, const AttributesPtr& b)
 
 } // namespace
 
+void AttributedString::RunArray::moveGap(size_t at)
+{
+    if (at < gapAt_)
+        std::move_backward(runs_.begin() + std::ptrdiff_t(at), runs_.begin() + std::ptrdiff_t(gapAt_),
+                           runs_.begin() + std::ptrdiff_t(gapAt_ + gap_));
+    else if (at > gapAt_)
+        std::move(runs_.begin() + std::ptrdiff_t(gapAt_ + gap_), runs_.begin() + std::ptrdiff_t(at + gap_),
+                  runs_.begin() + std::ptrdiff_t(gapAt_));
+    gapAt_ = at;
+}
+
+void AttributedString::RunArray::insert(size_t at, Run run)
+{
+    if (gap_ == 0) {
+        // Grows by half again, the new room becoming the gap at the end.
+        moveGap(size());
+        const size_t room = std::max<size_t>(16, runs_.size() / 2);
+        runs_.resize(runs_.size() + room);
+        gap_ = room;
+    }
+    moveGap(at);
+    runs_[gapAt_] = std::move(run);
+    ++gapAt_;
+    --gap_;
+}
+
+void AttributedString::RunArray::erase(size_t from, size_t to)
+{
+    if (to <= from)
+        return;
+    moveGap(to);
+    for (size_t i = from; i < to; ++i)
+        runs_[i].attributes.reset();
+    gapAt_ = from;
+    gap_ += to - from;
+}
+
 AttributedString::AttributedString(U16String text, const Attributes& attributes)
     : text_(std::move(text))
 {
     if (!text_.empty())
-        runs_.emplace(0, attributes.empty() ? emptyAttributes() : std::make_shared<const Attributes>(attributes));
+        runs_.push_back({0, attributes.empty() ? emptyAttributes() : std::make_shared<const Attributes>(attributes)});
 }
 
 Range AttributedString::clamp(Range range) const
@@ -34,16 +71,28 @@ Range AttributedString::clamp(Range range) const
     return Range::fromTo(start, stop);
 }
 
-int AttributedString::runEnd(Runs::const_iterator it) const
+int AttributedString::runEnd(size_t i) const
 {
-    auto next = std::next(it);
-    return next == runs_.end() ? length() : int(next->first);
+    return i + 1 < runs_.size() ? runs_[i + 1].start : length();
 }
 
-AttributedString::Runs::const_iterator AttributedString::runAt(int index) const
+size_t AttributedString::runAt(int index) const
 {
-    auto it = runs_.upper_bound(index);
-    return it == runs_.begin() ? it : std::prev(it);
+    const size_t first = firstRunFrom(index + 1);
+    return first == 0 ? 0 : first - 1;
+}
+
+size_t AttributedString::firstRunFrom(int index) const
+{
+    size_t low = 0, high = runs_.size();
+    while (low < high) {
+        const size_t mid = (low + high) / 2;
+        if (runs_[mid].start < index)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
 }
 
 const Attributes& AttributedString::attributes(int index, Range* effective) const
@@ -53,10 +102,10 @@ const Attributes& AttributedString::attributes(int index, Range* effective) cons
             *effective = Range{std::clamp(index, 0, length()), 0};
         return *emptyAttributes();
     }
-    auto it = runAt(index);
+    const size_t i = runAt(index);
     if (effective)
-        *effective = Range::fromTo(it->first, runEnd(it));
-    return *it->second;
+        *effective = Range::fromTo(runs_[i].start, runEnd(i));
+    return *runs_[i].attributes;
 }
 
 const AttributeValue* AttributedString::attribute(AttributeKey key, int index, Range* effective) const
@@ -80,21 +129,16 @@ const AttributeValue* AttributedString::attribute(AttributeKey key, int index, R
     int start = run.location;
     int stop = run.end();
     if (!runs_.empty() && index >= 0 && index < length()) {
-        auto it = runAt(index);
-        auto back = it;
-        while (back != runs_.begin() && start > limit.location) {
-            auto prev = std::prev(back);
-            if (!sameValue(prev->second->get(key)))
+        const size_t i = runAt(index);
+        for (size_t back = i; back > 0 && start > limit.location; --back) {
+            if (!sameValue(runs_[back - 1].attributes->get(key)))
                 break;
-            start = prev->first;
-            back = prev;
+            start = runs_[back - 1].start;
         }
-        auto fwd = std::next(it);
-        while (fwd != runs_.end() && stop < limit.end()) {
-            if (!sameValue(fwd->second->get(key)))
+        for (size_t fwd = i + 1; fwd < runs_.size() && stop < limit.end(); ++fwd) {
+            if (!sameValue(runs_[fwd].attributes->get(key)))
                 break;
             stop = runEnd(fwd);
-            ++fwd;
         }
     }
     *longestEffective = intersection(Range::fromTo(start, stop), limit);
@@ -116,10 +160,10 @@ void AttributedString::enumerateRuns(Range range, const std::function<void(const
     range = clamp(range);
     if (runs_.empty() || range.length == 0)
         return;
-    for (auto it = runAt(range.location); it != runs_.end() && it->first < range.end(); ++it) {
-        const Range run = intersection(Range::fromTo(it->first, runEnd(it)), range);
+    for (size_t i = runAt(range.location); i < runs_.size() && runs_[i].start < range.end(); ++i) {
+        const Range run = intersection(Range::fromTo(runs_[i].start, runEnd(i)), range);
         if (run.length > 0)
-            visit(*it->second, run);
+            visit(*runs_[i].attributes, run);
     }
 }
 
@@ -157,10 +201,10 @@ AttributedString AttributedString::attributedSubstring(Range range) const
     range = clamp(range);
     AttributedString result;
     result.text_ = text_.substr(size_t(range.location), size_t(range.length));
-    enumerateRuns(range, [&](const Attributes&, Range run) {
-        auto it = runAt(run.location);
-        result.runs_.emplace_hint(result.runs_.end(), run.location - range.location, it->second);
-    });
+    if (runs_.empty() || range.length == 0)
+        return result;
+    for (size_t i = runAt(range.location); i < runs_.size() && runs_[i].start < range.end(); ++i)
+        result.runs_.push_back({std::max(runs_[i].start, range.location) - range.location, runs_[i].attributes});
     return result;
 }
 
@@ -168,27 +212,33 @@ void AttributedString::splitAt(int index)
 {
     if (index <= 0 || index >= length() || runs_.empty())
         return;
-    auto it = runAt(index);
-    if (it->first != index)
-        runs_.emplace_hint(std::next(it), index, it->second);
+    const size_t i = runAt(index);
+    if (runs_[i].start != index)
+        runs_.insert(i + 1, Run{index, runs_[i].attributes});
 }
 
 void AttributedString::mergeRuns(int from, int to)
 {
     if (runs_.empty())
         return;
-    auto it = runAt(std::max(0, from));
-    if (it != runs_.begin())
-        --it;
-    while (it != runs_.end()) {
-        auto next = std::next(it);
-        if (next == runs_.end() || it->first > to)
+    size_t i = runAt(std::max(0, from));
+    if (i > 0)
+        --i;
+    // Compacts in place: each run equal to the last kept one is dropped.
+    size_t kept = i;
+    size_t j = i + 1;
+    for (; j < runs_.size(); ++j) {
+        if (runs_[kept].start > to)
             break;
-        if (sameAttributes(it->second, next->second))
-            runs_.erase(next);
-        else
-            it = next;
+        if (sameAttributes(runs_[kept].attributes, runs_[j].attributes))
+            continue;
+        ++kept;
+        if (kept != j)
+            runs_[kept] = std::move(runs_[j]);
     }
+    if (kept + 1 == j)
+        return;
+    runs_.erase(kept + 1, j);
 }
 
 template <class F> void AttributedString::modifyRuns(Range range, F transform)
@@ -201,14 +251,14 @@ template <class F> void AttributedString::modifyRuns(Range range, F transform)
     // Runs that shared a dictionary before share the new one too.
     const Attributes* lastOld = nullptr;
     AttributesPtr lastNew;
-    for (auto it = runs_.find(range.location); it != runs_.end() && it->first < range.end(); ++it) {
-        if (it->second.get() != lastOld) {
-            lastOld = it->second.get();
-            Attributes copy = *it->second;
+    for (size_t i = firstRunFrom(range.location); i < runs_.size() && runs_[i].start < range.end(); ++i) {
+        if (runs_[i].attributes.get() != lastOld) {
+            lastOld = runs_[i].attributes.get();
+            Attributes copy = *runs_[i].attributes;
             transform(copy);
             lastNew = copy.empty() ? emptyAttributes() : std::make_shared<const Attributes>(std::move(copy));
         }
-        it->second = lastNew;
+        runs_[i].attributes = lastNew;
     }
     mergeRuns(range.location, range.end());
     edited(false, range, 0);
@@ -223,10 +273,10 @@ void AttributedString::setAttributes(const Attributes& attributes, Range range)
     }
     splitAt(range.location);
     splitAt(range.end());
-    auto first = runs_.find(range.location);
-    auto last = runs_.lower_bound(range.end());
-    first->second = attributes.empty() ? emptyAttributes() : std::make_shared<const Attributes>(attributes);
-    runs_.erase(std::next(first), last);
+    const size_t first = firstRunFrom(range.location);
+    const size_t last = firstRunFrom(range.end());
+    runs_[first].attributes = attributes.empty() ? emptyAttributes() : std::make_shared<const Attributes>(attributes);
+    runs_.erase(first + 1, last);
     mergeRuns(range.location, range.end());
     edited(false, range, 0);
 }
@@ -253,8 +303,8 @@ void AttributedString::shiftRuns(int from, int delta)
 {
     if (delta == 0)
         return;
-    for (auto it = runs_.lower_bound(from); it != runs_.end(); ++it)
-        it->first.value += delta;
+    for (size_t i = firstRunFrom(from); i < runs_.size(); ++i)
+        runs_[i].start += delta;
 }
 
 void AttributedString::replaceCharacters(Range range, const AttributedString& replacement)
@@ -268,7 +318,7 @@ void AttributedString::replaceCharacters(Range range, const AttributedString& re
     if (range.length > 0) {
         splitAt(range.location);
         splitAt(range.end());
-        runs_.erase(runs_.lower_bound(range.location), runs_.lower_bound(range.end()));
+        runs_.erase(firstRunFrom(range.location), firstRunFrom(range.end()));
         text_.erase(size_t(range.location), size_t(range.length));
         shiftRuns(range.end(), -range.length);
     }
@@ -279,18 +329,18 @@ void AttributedString::replaceCharacters(Range range, const AttributedString& re
             splitAt(at);
         text_.insert(size_t(at), replacement.text_);
         shiftRuns(at, added);
+        size_t where = firstRunFrom(at);
         if (replacement.runs_.empty())
-            runs_.emplace(at, emptyAttributes());
-        for (const auto& [start, attrs] : replacement.runs_)
-            runs_.emplace(at + start, attrs);
+            runs_.insert(where, {at, emptyAttributes()});
+        for (size_t i = 0; i < replacement.runs_.size(); ++i)
+            runs_.insert(where++, {at + replacement.runs_[i].start, replacement.runs_[i].attributes});
     }
-    if (!text_.empty() && runs_.find(0) == runs_.end()) {
+    if (!text_.empty() && (runs_.empty() || runs_.front().start != 0)) {
         // Only reachable when everything before the first run was removed.
-        auto first = runs_.begin();
-        AttributesPtr attrs = first == runs_.end() ? emptyAttributes() : first->second;
-        if (first != runs_.end())
-            runs_.erase(first);
-        runs_.emplace(0, attrs);
+        if (runs_.empty())
+            runs_.push_back({0, emptyAttributes()});
+        else
+            runs_.front().start = 0;
     }
     if (text_.empty())
         runs_.clear();
@@ -304,16 +354,16 @@ void AttributedString::replaceCharacters(Range range, U16View text)
     AttributesPtr inherited = emptyAttributes();
     if (!runs_.empty()) {
         if (range.length > 0)
-            inherited = runAt(range.location)->second;
+            inherited = runs_[runAt(range.location)].attributes;
         else if (range.location > 0)
-            inherited = runAt(range.location - 1)->second;
+            inherited = runs_[runAt(range.location - 1)].attributes;
         else
-            inherited = runs_.begin()->second;
+            inherited = runs_.front().attributes;
     }
     AttributedString piece;
     piece.text_ = U16String(text);
     if (!text.empty())
-        piece.runs_.emplace(0, inherited);
+        piece.runs_.push_back({0, inherited});
     replaceCharacters(range, piece);
 }
 
@@ -326,21 +376,17 @@ bool AttributedString::operator==(const AttributedString& other) const
 {
     if (text_ != other.text_)
         return false;
-    bool equal = true;
-    enumerateRuns(Range{0, length()}, [&](const Attributes& a, Range run) {
-        if (!equal)
-            return;
-        for (int i = run.location; i < run.end();) {
+    for (size_t i = 0; i < runs_.size(); ++i) {
+        const int stop = runEnd(i);
+        for (int at = runs_[i].start; at < stop;) {
             Range theirs;
-            const Attributes& b = other.attributes(i, &theirs);
-            if (!(a == b)) {
-                equal = false;
-                return;
-            }
-            i = std::min(run.end(), theirs.end());
+            const Attributes& b = other.attributes(at, &theirs);
+            if (!(*runs_[i].attributes == b))
+                return false;
+            at = std::min(stop, theirs.end());
         }
-    });
-    return equal;
+    }
+    return true;
 }
 
 void AttributedString::edited(bool, Range, int) {}

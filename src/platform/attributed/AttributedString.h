@@ -1,10 +1,13 @@
 #pragma once
-// UTF-16 text with attribute runs. Set, add and remove over a range cost
-// O(log n + runs touched); equal neighbouring runs are merged.
+// UTF-16 text with attribute runs. Runs sit in one flat array sorted by start,
+// with a gap where the last change was: finding a run is a binary search,
+// inserting or removing runs costs the distance from the last change (a pass
+// from start to end costs one walk in all), and an edit moves the later runs'
+// starts in one tight pass over plain integers. Equal neighbouring runs merge.
 #include "platform/attributed/Attributes.h"
 
 #include <functional>
-#include <map>
+#include <vector>
 
 namespace velkin {
 
@@ -69,25 +72,44 @@ protected:
     virtual void edited(bool charactersChanged, Range range, int delta);
 
 private:
-    // A run's start. Edits move every later run by the same amount, which keeps
-    // their order, so the starts are moved in place instead of re-keyed.
-    struct RunStart {
-        mutable int value;
-        RunStart(int v) : value(v) {}
-        operator int() const { return value; }
+    struct Run {
+        int start;
+        AttributesPtr attributes;
     };
-    using Runs = std::map<RunStart, AttributesPtr, std::less<>>;
+    // A sorted array with a movable gap, indexed as if it had none.
+    class RunArray {
+    public:
+        size_t size() const { return runs_.size() - gap_; }
+        bool empty() const { return size() == 0; }
+        Run& operator[](size_t i) { return runs_[i < gapAt_ ? i : i + gap_]; }
+        const Run& operator[](size_t i) const { return runs_[i < gapAt_ ? i : i + gap_]; }
+        Run& front() { return (*this)[0]; }
+        void clear() { runs_.clear(), gapAt_ = gap_ = 0; }
+        void push_back(Run run) { insert(size(), std::move(run)); }
+        void insert(size_t at, Run run);
+        // Removes [from, to).
+        void erase(size_t from, size_t to);
+
+    private:
+        void moveGap(size_t at);
+        std::vector<Run> runs_;
+        size_t gapAt_ = 0;  // logical index the gap stands before
+        size_t gap_ = 0;    // its length
+    };
 
     Range clamp(Range range) const;
-    int runEnd(Runs::const_iterator it) const;
-    Runs::const_iterator runAt(int index) const;
+    int runEnd(size_t i) const;
+    // The run holding `index` (runs must not be empty).
+    size_t runAt(int index) const;
+    // The first run starting at or after `index`.
+    size_t firstRunFrom(int index) const;
     void splitAt(int index);
     void shiftRuns(int from, int delta);
     void mergeRuns(int from, int to);
     template <class F> void modifyRuns(Range range, F transform);
 
     U16String text_;
-    Runs runs_;  // run start -> attributes; covers [0, length) without gaps
+    RunArray runs_;  // sorted by start; covers [0, length) without gaps
 };
 
 // Raises the minimum line height to at least `height` over `range`, each

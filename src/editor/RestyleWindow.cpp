@@ -1,0 +1,109 @@
+#include "editor/RestyleWindow.h"
+
+#include <typeinfo>
+
+namespace velkin::RestyleWindow {
+
+int lineStart(U16View text, int position)
+{
+    int p = std::clamp(position, 0, int(text.size()));
+    while (p > 0 && text[size_t(p - 1)] != u'\n')
+        --p;
+    return p;
+}
+
+int nextLineStart(U16View text, int position)
+{
+    const int n = int(text.size());
+    for (int p = std::clamp(position, 0, n); p < n; ++p)
+        if (text[size_t(p)] == u'\n')
+            return p + 1;
+    return n;
+}
+
+int linesBack(U16View text, int start, int count)
+{
+    for (; count > 0 && start > 0; --count)
+        start = lineStart(text, start - 1);
+    return start;
+}
+
+int linesForward(U16View text, int start, int count)
+{
+    for (; count > 0 && start < int(text.size()); --count)
+        start = nextLineStart(text, start);
+    return start;
+}
+
+namespace {
+
+bool alikeValues(const AttributeValue& a, const AttributeValue& b)
+{
+    const auto* ma = std::get_if<MarkerPtr>(&a);
+    const auto* mb = std::get_if<MarkerPtr>(&b);
+    if (ma && mb)
+        return *ma && *mb ? typeid(**ma) == typeid(**mb) : *ma == *mb;
+    return attributeValuesEqual(a, b);
+}
+
+} // namespace
+
+bool alike(const Attributes& a, const Attributes& b)
+{
+    if (&a == &b)
+        return true;
+    const auto& x = a.entries();
+    const auto& y = b.entries();
+    if (x.size() != y.size())
+        return false;
+    for (size_t i = 0; i < x.size(); ++i)
+        if (x[i].first != y[i].first || !alikeValues(x[i].second, y[i].second))
+            return false;
+    return true;
+}
+
+bool agrees(const AttributedString& piece, int offset, const AttributedString& storage, Range range)
+{
+    for (int i = range.location; i < range.end();) {
+        Range theirs, ours;
+        const Attributes& kept = storage.attributes(i, &theirs);
+        const Attributes& fresh = piece.attributes(i - offset, &ours);
+        if (!alike(kept, fresh))
+            return false;
+        i = std::min(theirs.end(), ours.end() + offset);
+    }
+    return true;
+}
+
+void copyBack(const AttributedString& piece, int offset, TextStorage& storage)
+{
+    const int n = piece.length();
+    for (int i = 0; i < n;) {
+        Range ours;
+        const Attributes& fresh = piece.attributes(i, &ours);
+        // Compared piecewise: the storage's runs may be split differently.
+        for (int j = i; j < ours.end();) {
+            Range theirs;
+            const Attributes& kept = storage.attributes(j + offset, &theirs);
+            const int stop = std::min(ours.end(), theirs.end() - offset);
+            if (!(kept == fresh))
+                storage.setAttributes(fresh, Range::fromTo(j + offset, stop + offset));
+            j = stop;
+        }
+        i = ours.end();
+    }
+}
+
+bool looksLikeFence(U16View text, int start)
+{
+    size_t p = size_t(start);
+    int spaces = 0;
+    while (p < text.size() && (text[p] == u' ' || text[p] == u'>' || text[p] == u'\t') && spaces < 40) {
+        ++p;
+        ++spaces;
+    }
+    return p + 2 < text.size() && (text[p] == u'`' || text[p] == u'~') && text[p + 1] == text[p]
+        && text[p + 2] == text[p];
+}
+
+} // namespace velkin::RestyleWindow

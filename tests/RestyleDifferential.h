@@ -1,0 +1,257 @@
+#pragma once
+// Random edits through a live editor, each followed by a comparison of its
+// storage, run by run, and its layout, line by line, with an editor that
+// styled and laid out the same text from scratch. Shared by the unit test
+// (fixed seed, modest count) and the long run in the benchmark program.
+#include "editor/MarkdownEditor.h"
+#include "editor/MarkdownTextView.h"
+#include "platform/layout/LayoutManager.h"
+#include "platform/text/Lines.h"
+#include "platform/text/Utf.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <typeinfo>
+
+namespace velkin::differential {
+
+inline U16String readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return {};
+    std::ostringstream s;
+    s << in.rdbuf();
+    return u16(s.str());
+}
+
+// An editor window's view over its own copy of a document.
+struct Editor {
+    std::shared_ptr<U16String> document = std::make_shared<U16String>();
+    std::unique_ptr<MarkdownEditorView> host;
+
+    explicit Editor(U16View text, Range selection = {0, 0}, const AttributedString* styled = nullptr)
+    {
+        *document = U16String(text);
+        auto doc = document;
+        host = std::make_unique<MarkdownEditorView>(MarkdownEditor{
+            {[doc] { return *doc; }, [doc](const U16String& t) { *doc = t; }}, 1.0, MarkdownFontFamily::sansSerif});
+        view().resize(700, 600);
+        if (styled)
+            view().setAttributedString(*styled);
+        view().setSelectedRange(selection);
+        host->coordinator().restyle(view());
+        view().layoutDocument();
+    }
+    MarkdownTextView& view() const { return *host->textView(); }
+    TextStorage& storage() const { return *view().textStorage(); }
+};
+
+// Grid cell blocks compare by identity in the storage; here by place, since two renderings make two grids.
+inline bool sameCell(const TextBlock* a, const TextBlock* b)
+{
+    const auto* x = dynamic_cast<const TextTableBlock*>(a);
+    const auto* y = dynamic_cast<const TextTableBlock*>(b);
+    if (!x || !y)
+        return a == b;
+    return x->startingRow() == y->startingRow() && x->rowSpan() == y->rowSpan()
+        && x->startingColumn() == y->startingColumn() && x->columnSpan() == y->columnSpan()
+        && x->backgroundColor == y->backgroundColor && x->table()->numberOfColumns == y->table()->numberOfColumns;
+}
+
+// Markers compare by identity in the storage; here by kind, since two restyles make two sets.
+inline bool sameValue(const AttributeValue& a, const AttributeValue& b)
+{
+    const auto* ma = std::get_if<MarkerPtr>(&a);
+    const auto* mb = std::get_if<MarkerPtr>(&b);
+    if (ma && mb)
+        return *ma && *mb ? typeid(**ma) == typeid(**mb) : *ma == *mb;
+    const auto* pa = std::get_if<ParagraphStylePtr>(&a);
+    const auto* pb = std::get_if<ParagraphStylePtr>(&b);
+    if (pa && pb && *pa && *pb) {
+        ParagraphStyle x = **pa, y = **pb;
+        if (x.textBlocks.size() != y.textBlocks.size())
+            return false;
+        for (size_t i = 0; i < x.textBlocks.size(); ++i)
+            if (!sameCell(x.textBlocks[i].get(), y.textBlocks[i].get()))
+                return false;
+        x.textBlocks.clear();
+        y.textBlocks.clear();
+        return x == y;
+    }
+    return attributeValuesEqual(a, b);
+}
+
+inline bool sameAttributes(const Attributes& a, const Attributes& b, AttributeKey* differing)
+{
+    for (int k = 0; k < int(AttributeKey::Count); ++k) {
+        const auto key = AttributeKey(k);
+        const AttributeValue* va = a.get(key);
+        const AttributeValue* vb = b.get(key);
+        if ((va == nullptr) != (vb == nullptr) || (va && !sameValue(*va, *vb))) {
+            *differing = key;
+            return false;
+        }
+    }
+    return true;
+}
+
+// The first difference between two storages of equal text, described; empty when equal.
+inline std::string storageDifference(const AttributedString& kept, const AttributedString& fresh)
+{
+    if (kept.string() != fresh.string())
+        return "texts differ";
+    const int n = kept.length();
+    for (int i = 0; i < n;) {
+        Range a, b;
+        const Attributes& x = kept.attributes(i, &a);
+        const Attributes& y = fresh.attributes(i, &b);
+        AttributeKey key{};
+        if (!sameAttributes(x, y, &key)) {
+            const Range line = lineRange(kept.string(), {i, 0});
+            return "attribute " + std::string(attributeKeyName(key)) + " differs at " + std::to_string(i)
+                + " in line \"" + u8(substring(kept.string(), line)) + "\"";
+        }
+        i = std::min(a.end(), b.end());
+    }
+    return {};
+}
+
+// The first line whose fragment differs between two laid-out views of equal text; empty when equal.
+inline std::string layoutDifference(LayoutManager& kept, LayoutManager& fresh, const U16String& text)
+{
+    kept.ensureLayout();
+    fresh.ensureLayout();
+    const LineIndex lines(text);
+    for (const LineRange& line : lines.lines()) {
+        const int at = line.content.location;
+        if (at >= int(text.size()))
+            break;
+        const QRectF a = kept.lineFragmentRect(at);
+        const QRectF b = fresh.lineFragmentRect(at);
+        const double tolerance = 0.01;
+        if (std::abs(a.top() - b.top()) > tolerance || std::abs(a.height() - b.height()) > tolerance
+            || std::abs(a.left() - b.left()) > tolerance || std::abs(a.width() - b.width()) > tolerance
+            || std::abs(kept.location(at).x() - fresh.location(at).x()) > tolerance)
+            return "line at " + std::to_string(at) + " \"" + u8(substring(text, line.content)) + "\" lies at y "
+                + std::to_string(a.top()) + " h " + std::to_string(a.height()) + " instead of y "
+                + std::to_string(b.top()) + " h " + std::to_string(b.height());
+    }
+    const QRectF a = kept.usedRect(), b = fresh.usedRect();
+    if (std::abs(a.height() - b.height()) > 0.01)
+        return "used heights differ";
+    return {};
+}
+
+// Fragments that open and close constructs acting beyond their own line.
+inline const std::vector<U16String>& fragments()
+{
+    static const std::vector<U16String> pieces{
+        u"x", u"word ", u" ", u"\n", u"\n\n", u"*", u"**", u"_", u"`", u"~~", u"#", u"## ", u"> ",
+        u"```\n", u"```js\n", u"~~~\n", u"\n```\n", u"    ", u"\t", u"- ", u"1. ", u"* [ ] ", u"- [x] ",
+        u"| a | b |\n| --- | :-: |\n| 1 | 2 |\n", u"| c |", u"|", u"---\n", u"===\n", u"> [!NOTE]\n> text\n",
+        u"> [!WARNING]\n", u"[^1]", u"[^1]: a note\n", u"\n[^n]: more\n    indented\n", u"[ref]", u"[ref]: https://x.y\n",
+        u"[a][ref]", u"![pic](images/none.png)", u"\n![alt](x.png)\n", u":smile:", u":+1: ", u"`#ff0000`",
+        u"<sub>s</sub>", u"https://example.com ", u"<!-- c -->", u"\\", u"  \n", u"\r\n", u"\U0001F600",
+        u"1) ", u"  - ", u"[link](https://a.b)", u"$", u"<details>\n", u"</details>\n"};
+    return pieces;
+}
+
+// One random edit: typing, deleting or pasting a fragment at a random place.
+// Returns what it did.
+inline std::string randomEdit(Editor& e, std::mt19937& rng)
+{
+    MarkdownTextView& view = e.view();
+    const int n = view.textStorage()->length();
+    auto pick = [&](int bound) { return bound <= 0 ? 0 : int(rng() % unsigned(bound)); };
+    const int at = pick(n + 1);
+    std::string done;
+    switch (pick(10)) {
+    case 0:
+    case 1:
+    case 2: {  // a few characters typed one by one at one place
+        view.setSelectedRange({at, 0});
+        const char16_t* letters = u"ab #*_`|-:>[]!\n";
+        done = "typed at " + std::to_string(at) + ":";
+        for (int i = pick(4) + 1; i > 0; --i) {
+            const U16String typed(1, letters[pick(15)]);
+            done += " " + u8(typed);
+            view.insertText(typed);
+        }
+        break;
+    }
+    case 3:
+    case 4: {  // deleting backwards, a character or a run
+        view.setSelectedRange({at, 0});
+        done = "deleted back from " + std::to_string(at);
+        for (int i = pick(3) + 1; i > 0; --i)
+            view.doCommand(TextCommand{TextCommand::deleteBackward, false});
+        break;
+    }
+    case 5: {  // a selection deleted
+        const int length = std::min(n - at, pick(200) + 1);
+        view.setSelectedRange({at, length});
+        done = "deleted " + std::to_string(at) + "+" + std::to_string(length);
+        view.doCommand(TextCommand{TextCommand::deleteBackward, false});
+        break;
+    }
+    case 6: {  // a line start: structure typed where it matters
+        const Range line = lineRange(view.string(), {std::min(at, n), 0});
+        view.setSelectedRange({line.location, 0});
+        const U16String& piece = fragments()[size_t(pick(int(fragments().size())))];
+        done = "typed at line start " + std::to_string(line.location) + ": " + u8(piece);
+        view.insertText(piece);
+        break;
+    }
+    default: {  // a fragment pasted over a short selection
+        const int length = std::min(n - at, pick(3) == 0 ? pick(40) : 0);
+        const U16String& piece = fragments()[size_t(pick(int(fragments().size())))];
+        done = "pasted over " + std::to_string(at) + "+" + std::to_string(length) + ": " + u8(piece);
+        view.setSelectedRange({at, length});
+        view.insertText(piece);
+        break;
+    }
+    }
+    // The caret moves now and then without an edit.
+    if (pick(4) == 0) {
+        const int caret = pick(view.textStorage()->length() + 1);
+        done += "; caret to " + std::to_string(caret);
+        view.setSelectedRange({caret, 0});
+    }
+    return done;
+}
+
+// The difference between the editor and a fresh one restyling a copy of its
+// storage (grids are kept as they are: they are not made again from the text), or empty.
+inline std::string compareWithFresh(Editor& e)
+{
+    Editor fresh(*e.document, e.view().selectedRange(), &e.storage());
+    if (const std::string d = storageDifference(e.storage(), fresh.storage()); !d.empty())
+        return "storage: " + d;
+    return layoutDifference(*e.view().layoutManager(), *fresh.view().layoutManager(), e.view().string());
+}
+
+// Runs `edits` random edits over `text`, comparing after every `every` edits.
+// Returns the first difference with the edit it followed, or empty.
+inline std::string run(U16View text, unsigned seed, int edits, int every = 1)
+{
+    Editor e(text);
+    std::mt19937 rng(seed);
+    for (int i = 1; i <= edits; ++i) {
+        const std::string done = randomEdit(e, rng);
+        e.view().layoutDocument();
+        if (i % every != 0 && i != edits)
+            continue;
+        if (std::string d = compareWithFresh(e); !d.empty())
+            return "after edit " + std::to_string(i) + " (" + done + "): " + d;
+    }
+    return {};
+}
+
+} // namespace velkin::differential
