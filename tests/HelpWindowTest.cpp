@@ -19,6 +19,11 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "platform/view/FindBar.h"
+
+#include <QLineEdit>
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 using namespace velkin;
@@ -309,4 +314,17 @@ TEST(HelpWindow, CarriesTheMenusAndItsPageAnswersFind)
     EXPECT_FALSE(page->textView()->isFindBarVisible());
     find->trigger();
     EXPECT_TRUE(page->textView()->isFindBarVisible());
+    // The same bar as the editor's, without replacing: Return finds, Escape closes.
+    FindBar* bar = page->textView()->findBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(bar->isReplaceShown());
+    const U16String text = page->textView()->string();
+    QTest::keyClicks(bar->findField(), "the");
+    const Range first = page->textView()->selectedRange();
+    EXPECT_EQ(first.length, 3);
+    QTest::keyClick(bar->findField(), Qt::Key_Return);
+    EXPECT_GT(page->textView()->selectedRange().location, first.location);
+    QTest::keyClick(bar->findField(), Qt::Key_Escape);
+    EXPECT_FALSE(page->textView()->isFindBarVisible());
+    EXPECT_EQ(page->textView()->string(), text);
 }

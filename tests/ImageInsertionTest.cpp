@@ -1,5 +1,7 @@
 #include "document/ImageInsertion.h"
+#include "markdown/ImageBlock.h"
 #include "platform/graphics/PngWriter.h"
+#include "platform/text/Utf.h"
 
 #include <QImage>
 
@@ -104,3 +106,28 @@ TEST(PngWriter, EncodesAPictureInMemory)
     EXPECT_EQ(QImage::fromData(*png).size(), QSize(3, 2));
     EXPECT_FALSE(PngWriter::encode(QImage()));
 }
+
+namespace velkin {
+namespace {
+
+// An image line must read back as the path it was written for, whatever the file is called.
+TEST(ImageInsertion, ImageLinesReadBackAsTheirPath)
+{
+    using ImageInsertion::imageLine;
+    EXPECT_EQ(imageLine(u"images/cat.png"), U16String(u"![](images/cat.png)"));
+    EXPECT_EQ(imageLine(u"images/my photo.png"), U16String(u"![](<images/my photo.png>)"));
+    for (const U16String path : {u"images/chart (2).png", u"images/(.png", u"images/a)b.png", u"images/tab\there.png", u"images/x<y>.png",
+                                 u"images/\u00e9t\u00e9 \U0001F600.png"}) {
+        const auto line = imageLine(path);
+        ASSERT_TRUE(line) << u8(path);
+        const auto parsed = ImageBlock::parseBlockImage(*line);
+        ASSERT_TRUE(parsed) << u8(*line);
+        EXPECT_EQ(parsed->url, path);
+    }
+    // Names no line can hold as they stand.
+    for (const U16String path : {u"images/x <y>.png", u"images/line\nbreak.png", u""})
+        EXPECT_FALSE(imageLine(path)) << u8(path);
+}
+
+} // namespace
+} // namespace velkin

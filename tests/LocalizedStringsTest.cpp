@@ -5,7 +5,11 @@
 
 #include "TempDirectory.h"
 
+#include <QChar>
+
 #include <gtest/gtest.h>
+
+#include <set>
 
 using namespace velkin;
 using namespace velkin::LocalizedStrings;
@@ -183,5 +187,33 @@ TEST(ShippedTranslations, EveryTableParsesAndHasEveryRequiredKey)
         const U16String filled = format(*wordCount, {u"111", u"222"});
         EXPECT_NE(filled.find(u"111"), U16String::npos) << language;
         EXPECT_NE(filled.find(u"222"), U16String::npos) << language;
+    }
+}
+
+// Every top-level menu has an access key in every language, no two alike in one
+// menu bar (a clash would make Alt open the wrong menu), and the find bar's
+// count fills in both of its numbers.
+TEST(ShippedTranslations, MenuAccessKeysAreUniqueAndTheFindCountShowsBothNumbers)
+{
+    const auto folder = DataPaths::findFolder("Localization");
+    if (!folder)
+        GTEST_SKIP() << "no Localization folder";
+    for (const std::string& language : availableLanguages(*folder)) {
+        const auto table = Table::load(*folder / (language + ".lproj") / "Localizable.strings");
+        ASSERT_TRUE(table.has_value()) << language;
+        std::set<char16_t> keys;
+        for (const char16_t* menu : {u"menuFile", u"menuEdit", u"menuView", u"menuInsert", u"menuFormat", u"menuHelp"}) {
+            const U16String* title = table->find(menu);
+            ASSERT_NE(title, nullptr) << language << " " << u8(menu);
+            const size_t amp = title->find(u'&');
+            ASSERT_TRUE(amp != U16String::npos && amp + 1 < title->size()) << language << " " << u8(*title);
+            const char16_t letter = char16_t(QChar((*title)[amp + 1]).toUpper().unicode());
+            EXPECT_TRUE(keys.insert(letter).second) << language << ": access key of " << u8(*title) << " repeats";
+        }
+        const U16String* position = table->find(u"findMatchPosition");
+        ASSERT_NE(position, nullptr) << language;
+        const U16String filled = format(*position, {3, 12});
+        EXPECT_NE(filled.find(u"3"), U16String::npos) << language;
+        EXPECT_NE(filled.find(u"12"), U16String::npos) << language;
     }
 }

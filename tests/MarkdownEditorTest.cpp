@@ -1,8 +1,11 @@
 // The editor as a window uses it: events sent to the text view and its
 // viewport, the document text read back through the binding.
+#include "EditorHarness.h"
 #include "TempDirectory.h"
 
 #include "editor/EmojiCompletionPicker.h"
+#include "document/ImageCache.h"
+#include "document/LinkRouter.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
 #include "markdown/ImageBlock.h"
@@ -16,12 +19,16 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QColorDialog>
+#include <QDropEvent>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -29,77 +36,9 @@
 namespace velkin {
 namespace {
 
+using namespace testing_editor;
 namespace fs = std::filesystem;
 using testing::TempDirectory;
-
-void key(TextView& view, int code, const QString& text = {}, Qt::KeyboardModifiers mods = Qt::NoModifier)
-{
-    QKeyEvent press(QEvent::KeyPress, code, mods, text);
-    QApplication::sendEvent(&view, &press);
-}
-
-void type(TextView& view, const QString& text)
-{
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype length = text[i].isHighSurrogate() ? 2 : 1;
-        key(view, Qt::Key_unknown, text.mid(i, length));
-        i += length;
-    }
-}
-
-void click(TextView& view, QPointF viewportPoint)
-{
-    QMouseEvent press(QEvent::MouseButtonPress, viewportPoint, view.viewport()->mapToGlobal(viewportPoint),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    press.setTimestamp(10'000);
-    QApplication::sendEvent(view.viewport(), &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, viewportPoint, view.viewport()->mapToGlobal(viewportPoint),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(view.viewport(), &release);
-}
-
-void settle()
-{
-    for (int i = 0; i < 3; ++i)
-        QApplication::processEvents();
-}
-
-// An editor host bound to a document text, 500 x 400, not shown unless asked.
-struct Editor {
-    std::shared_ptr<U16String> document = std::make_shared<U16String>();
-    std::unique_ptr<MarkdownEditorView> host;
-
-    explicit Editor(U16View text, double zoom = 1.0, MarkdownFontFamily family = MarkdownFontFamily::sansSerif)
-    {
-        *document = U16String(text);
-        host = std::make_unique<MarkdownEditorView>(editor(zoom, family));
-        host->resize(500, 400);
-        view().resize(500, 400);  // a hidden host lays out nothing
-        view().showAlert = [this](const U16String& title, const U16String&, bool warning) {
-            alerts.push_back(title);
-            alertWarnings.push_back(warning);
-        };
-    }
-    MarkdownEditor editor(double zoom = 1.0, MarkdownFontFamily family = MarkdownFontFamily::sansSerif) const
-    {
-        auto doc = document;
-        return MarkdownEditor{{[doc] { return *doc; }, [doc](const U16String& t) { *doc = t; }}, zoom, family};
-    }
-    MarkdownTextView& view() const { return *host->textView(); }
-    TextStorage& storage() const { return *view().textStorage(); }
-    void show()
-    {
-        host->show();
-        settle();
-    }
-    int find(U16View text) const { return TextOps::find(view().string(), text); }
-    void caretAt(U16View text, int offset = 0) { view().setSelectedRange({find(text) + offset, 0}); }
-    // The viewport point at the centre of a container point.
-    QPointF inViewport(QPointF container) const { return view().viewportPoint(container); }
-
-    std::vector<U16String> alerts;
-    std::vector<bool> alertWarnings;
-};
 
 // ---- The restyle cycle ----
 
@@ -816,6 +755,322 @@ TEST(EditorTables, DeletingNeverMovesTextAcrossAGridEdge)
     e.caretAt(u"1", 1);
     key(e.view(), Qt::Key_Backspace);  // inside a cell deleting works as ever
     EXPECT_EQ(*e.document, u"before\n\n| A | B |\n| --- | --- |\n|  | 2 |\n\nafter");
+}
+
+} // namespace
+} // namespace velkin
+
+namespace velkin {
+namespace {
+
+using namespace testing_editor;
+
+// ---- Grids from the keyboard ----
+
+TEST(EditorGridKeys, TabAndShiftTabMoveBetweenCellsAndNeverTypeATab)
+{
+    Editor e(u"intro\n\n| A | B |\n| --- | --- |\n| 1 | 2 |");
+    e.caretAt(u"A", 1);
+    key(e.view(), Qt::Key_Tab);
+    type(e.view(), "x");
+    EXPECT_EQ(*e.document, u"intro\n\n| A | Bx |\n| --- | --- |\n| 1 | 2 |");
+    key(e.view(), Qt::Key_Tab);
+    key(e.view(), Qt::Key_Tab);
+    key(e.view(), Qt::Key_Tab);  // the last cell: the caret stays
+    type(e.view(), "y");
+    key(e.view(), Qt::Key_Backtab, {}, Qt::ShiftModifier);
+    type(e.view(), "z");
+    EXPECT_EQ(*e.document, u"intro\n\n| A | Bx |\n| --- | --- |\n| 1z | 2y |");
+    for (int i = 0; i < 4; ++i)  // past the first cell it stays there
+        key(e.view(), Qt::Key_Backtab, {}, Qt::ShiftModifier);
+    type(e.view(), "w");
+    EXPECT_EQ(*e.document, u"intro\n\n| Aw | Bx |\n| --- | --- |\n| 1z | 2y |");
+    // Outside a grid Tab still types a tab.
+    e.view().setSelectedRange({5, 0});
+    key(e.view(), Qt::Key_Tab);
+    EXPECT_EQ(e.document->substr(0, 7), u"intro\t\n");
+}
+
+TEST(EditorGridKeys, RowAndColumnCommandsKeepTheCaretInItsCell)
+{
+    Editor e(u"| Feature | B |\n| --- | --- |\n| 1 | 2 |");
+    MarkdownTextView& v = e.view();
+    // A new row takes the caret, in the caret's column; the header is left alone.
+    e.caretAt(u"Feature", 3);
+    v.mdTableInsertRowBelow(0);
+    type(v, "NewRow");
+    EXPECT_EQ(*e.document, u"| Feature | B |\n| --- | --- |\n| NewRow |  |\n| 1 | 2 |");
+    e.caretAt(u"2", 1);
+    v.mdTableInsertRowAbove(0);
+    type(v, "up");
+    EXPECT_EQ(*e.document, u"| Feature | B |\n| --- | --- |\n| NewRow |  |\n|  | up |\n| 1 | 2 |");
+    e.caretAt(u"1", 1);
+    v.mdTableAddRow(0);
+    type(v, "end");
+    EXPECT_EQ(*e.document, u"| Feature | B |\n| --- | --- |\n| NewRow |  |\n|  | up |\n| 1 | 2 |\n| end |  |");
+
+    // Column commands leave the caret where it was in its own cell.
+    e.caretAt(u"Feature", 3);
+    v.mdTableInsertColumnLeft(0);
+    type(v, "X");
+    EXPECT_TRUE(TextOps::contains(*e.document, u"|  | FeaXture | B |")) << u8(*e.document);
+    v.mdTableInsertColumnRight(0);
+    v.mdTableAddColumn(0);
+    v.mdTableAlign(2);
+    type(v, "Y");
+    EXPECT_TRUE(TextOps::contains(*e.document, u"|  | FeaXYture |  | B |  |")) << u8(*e.document);
+    EXPECT_TRUE(TextOps::contains(*e.document, u"| --- | ---: | --- | --- | --- |")) << u8(*e.document);
+
+    // Deleting the caret's column or row leaves it in the neighbour that took its place.
+    e.caretAt(u"up");
+    v.mdTableDeleteRow(0);
+    type(v, "R");
+    EXPECT_TRUE(TextOps::contains(*e.document, u"|  | NewRow |  |  |  |\n|  | 1 |  | R2 |  |")) << u8(*e.document);
+    e.caretAt(u"FeaXYture", 2);
+    v.mdTableDeleteColumn(0);
+    type(v, "C");
+    EXPECT_TRUE(TextOps::contains(*e.document, u"|  | C | B |  |\n")) << u8(*e.document);
+}
+
+TEST(EditorGridKeys, ReturnInAListLikeCellWritesNoLeader)
+{
+    for (const U16String cell : {u"- x", u"1. x", u"> x", u"* [ ] x", u"+ x"}) {
+        // The list-like cell as header, as a body cell and as the last cell of the text.
+        const U16String text = u"| " + cell + u" | b |\n| --- | --- |\n| " + cell + u" | " + cell + u" |";
+        Editor e(text);
+        e.show();
+        for (int nth = 0; nth < 3; ++nth) {
+            int at = -1;
+            for (int i = 0; i <= nth; ++i)
+                at = TextOps::find(U16View(e.view().string()).substr(size_t(at + 1)), cell) + at + 1;
+            e.view().setSelectedRange({at + int(cell.size()), 0});
+            key(e.view(), Qt::Key_Return, QStringLiteral("\r"));
+            type(e.view(), "z");
+        }
+        const U16String expected = u"| " + cell + u"<br>z | b |\n| --- | --- |\n| " + cell + u"<br>z | " + cell
+            + u"<br>z |";
+        EXPECT_EQ(*e.document, expected) << u8(cell);
+    }
+}
+
+} // namespace
+} // namespace velkin
+
+namespace velkin {
+namespace {
+
+using namespace testing_editor;
+
+// Drops a payload on the viewport at the start of the text, as a drag would.
+bool drop(MarkdownTextView& view, const QMimeData& mime)
+{
+    QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent event(QPointF(2, 2), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &event);
+    return event.isAccepted();
+}
+
+QMimeData* filePayload(const std::filesystem::path& file)
+{
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+    return mime;
+}
+
+TEST(EditorPictures, NamesWithSpacesAndParenthesesAreInsertedInAngleBrackets)
+{
+    TempDirectory folder;
+    TempDirectory elsewhere;
+    const auto photo = elsewhere.write("my photo.png", "png");
+    const auto chart = elsewhere.write("chart (2).png", "png");
+    const auto inside = folder.write("pics/a b.png", "png");
+    Editor e(u"text");
+    e.host->setWindowFilePath(QString::fromStdString((folder.path() / "doc.md").string()));
+    e.view().resize(500, 400);
+
+    std::unique_ptr<QMimeData> dropped(filePayload(photo));
+    EXPECT_TRUE(drop(e.view(), *dropped));
+    EXPECT_TRUE(TextOps::contains(*e.document, u"![](<images/my photo.png>)")) << u8(*e.document);
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / "images" / "my photo.png"));
+
+    e.view().setSelectedRange({int(e.view().string().size()), 0});
+    // Copied in a file manager: the file's address, and its path as text.
+    QMimeData* copied = filePayload(chart);
+    copied->setText(QString::fromStdString(chart.string()));
+    QApplication::clipboard()->setMimeData(copied);
+    e.view().paste();
+    EXPECT_TRUE(TextOps::contains(*e.document, u"![](<images/chart (2).png>)")) << u8(*e.document);
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / "images" / "chart (2).png"));
+
+    std::unique_ptr<QMimeData> relative(filePayload(inside));
+    EXPECT_TRUE(drop(e.view(), *relative));
+    EXPECT_TRUE(TextOps::contains(*e.document, u"![](<pics/a b.png>)")) << u8(*e.document);
+    // The written line leads back to the stored file.
+    const auto resolved = LinkRouter::resolve(u"images/chart (2).png", Url::fileURL((folder.path() / "doc.md").string()));
+    ASSERT_TRUE(resolved);
+    EXPECT_TRUE(std::filesystem::exists(resolved->path()));
+    EXPECT_TRUE(e.alerts.empty());
+}
+
+TEST(EditorPictures, APictureNoLineCanNameFailsAndLeavesNoCopy)
+{
+    TempDirectory folder;
+    TempDirectory elsewhere;
+    const auto odd = elsewhere.write("x <y>.png", "png");
+    Editor e(u"text");
+    e.host->setWindowFilePath(QString::fromStdString((folder.path() / "doc.md").string()));
+    std::unique_ptr<QMimeData> dropped(filePayload(odd));
+    EXPECT_FALSE(drop(e.view(), *dropped));
+    QApplication::clipboard()->setMimeData(filePayload(odd));
+    e.view().paste();
+    EXPECT_EQ(*e.document, u"text");
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "images" / "x <y>.png"));
+    // A view that takes no edits copies nothing either.
+    const auto plain = elsewhere.write("plain.png", "png");
+    e.view().setEditable(false);
+    std::unique_ptr<QMimeData> refused(filePayload(plain));
+    EXPECT_FALSE(drop(e.view(), *refused));
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "images" / "plain.png"));
+    EXPECT_EQ(*e.document, u"text");
+}
+
+} // namespace
+} // namespace velkin
+
+namespace velkin {
+namespace {
+
+using namespace testing_editor;
+
+QColorDialog* shownColorDialog()
+{
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QColorDialog*>(top); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+TEST(EditorClicks, OnePickSessionIsOneUndoStep)
+{
+    Editor e(u"brand `#f80`\n\ntail");
+    e.caretAt(u"tail");
+    e.host->coordinator().restyle(e.view());
+    e.view().layoutDocument();
+    auto clickSwatch = [&] {
+        LayoutManager& layout = *e.view().layoutManager();
+        const int literal = e.find(u"`#") + 1;
+        const auto mark = e.storage().marker<ColorMark>(AttributeKey::ColorSwatch, literal);
+        ASSERT_TRUE(mark);
+        const QRectF bounds = layout.boundingRect({literal, 1});
+        const double baseline = layout.lineFragmentRect(literal).top() + layout.location(literal).y();
+        click(e.view(), e.inViewport({bounds.left() - mark->gap - mark->size / 2, baseline - mark->capHeight / 2}));
+    };
+    clickSwatch();
+    QColorDialog* dialog = shownColorDialog();
+    ASSERT_NE(dialog, nullptr);
+    // A drag through the dialog: every colour shows in the text at once.
+    for (int step = 0; step < 9; ++step)
+        dialog->setCurrentColor(QColor(step * 20, 0, 255 - step * 20));
+    EXPECT_EQ(*e.document, u"brand `#a0005f`\n\ntail");
+    // A click elsewhere ends the session; the next session is a step of its own.
+    click(e.view(), e.inViewport(e.view().layoutManager()->boundingRect({e.find(u"tail"), 1}).center()));
+    clickSwatch();
+    ASSERT_EQ(shownColorDialog(), dialog);
+    dialog->setCurrentColor(QColor(0, 255, 0));
+    dialog->setCurrentColor(QColor(255, 255, 255));
+    EXPECT_EQ(*e.document, u"brand `#ffffff`\n\ntail");
+    e.view().undo();
+    EXPECT_EQ(*e.document, u"brand `#a0005f`\n\ntail");
+    e.view().undo();
+    EXPECT_EQ(*e.document, u"brand `#f80`\n\ntail");
+    e.view().redo();
+    EXPECT_EQ(*e.document, u"brand `#a0005f`\n\ntail");
+    e.view().endColorEditing();
+}
+
+} // namespace
+} // namespace velkin
+
+namespace velkin {
+namespace {
+
+// The lightness of the darkest and the lightest pixel of a rectangle.
+std::pair<double, double> lightnessSpan(const QImage& image, QRect rect)
+{
+    double low = 1, high = 0;
+    rect &= image.rect();
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const double l = image.pixelColor(x, y).lightnessF();
+            low = std::min(low, l);
+            high = std::max(high, l);
+        }
+    return {low, high};
+}
+
+TEST(EmojiPicker, RowsReadInLightAndDarkFromTheApplicationsPalette)
+{
+    const QPalette original = QApplication::palette();
+    for (const bool dark : {false, true}) {
+        QPalette palette = original;
+        const QColor window = dark ? QColor(40, 40, 42) : QColor(236, 236, 236);
+        palette.setColor(QPalette::Window, window);
+        palette.setColor(QPalette::Base, dark ? QColor(30, 30, 30) : QColor(255, 255, 255));
+        palette.setColor(QPalette::WindowText, dark ? Qt::white : Qt::black);
+        palette.setColor(QPalette::Text, dark ? Qt::white : Qt::black);
+        QApplication::setPalette(palette);
+        QWidget host;
+        host.resize(300, 300);
+        host.show();
+        EmojiCompletionPicker picker;
+        ASSERT_TRUE(picker.show(u"smile", QRect(10, 10, 1, 16), &host));
+        ASSERT_GE(picker.matches().size(), 2u);
+        QApplication::processEvents();
+        const QImage image = picker.panel()->grab().toImage();
+        // The second row is not selected: its name must stand out from the panel.
+        const QRect row = picker.table()->visualItemRect(picker.table()->item(1));
+        const QRect inPanel(picker.table()->viewport()->mapTo(picker.panel(), row.topLeft()), row.size());
+        const auto [low, high] = lightnessSpan(image, inPanel.adjusted(40, 2, -4, -2));
+        if (dark) {
+            EXPECT_LT(low, 0.25) << "background";
+            EXPECT_GT(high, 0.75) << "text";
+        } else {
+            EXPECT_GT(high, 0.85) << "background";
+            EXPECT_LT(low, 0.3) << "text";
+        }
+        picker.hide();
+    }
+    QApplication::setPalette(original);
+}
+
+} // namespace
+} // namespace velkin
+
+namespace velkin {
+namespace {
+
+using namespace testing_editor;
+
+TEST(EditorScrolling, TheScrollRangeCountsPicturesAsSoonAsTheyLoad)
+{
+    testing::TempDirectory folder;
+    QImage big(400, 300, QImage::Format_RGB32);
+    big.fill(Qt::darkCyan);
+    ASSERT_TRUE(big.save(QString::fromStdString((folder.path() / "tall.png").string())));
+    Editor e(u"top\n\n![](tall.png)\n\n![](tall.png)\n\n![](tall.png)\n\nend");
+    e.host->setWindowFilePath(QString::fromStdString((folder.path() / "doc.md").string()));
+    e.show();
+    const auto key = ImageCache::key(u"tall.png", Url::fileURL((folder.path() / "doc.md").string()));
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ImageCache::cachedImage(*key) != nullptr; }));
+    settle();
+    // No key, click or scroll has happened: the range already holds three pictures.
+    const QScrollBar* bar = e.view().verticalScrollBar();
+    EXPECT_GE(bar->maximum(), 3 * 280 - e.view().viewport()->height());
+    EXPECT_TRUE(bar->isVisible());
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "app/Updater.h"
 #include "app/VelkinApp.h"
 #include "app/VelkinCommands.h"
+#include "app/WindowCascade.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
 #include "platform/view/WindowFrame.h"
@@ -19,6 +20,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -515,3 +517,64 @@ TEST(DocumentWindow, ExportFromTheMenuWritesTheChosenFormat)
 }
 
 #include "ShellWindowTest.moc"
+
+// ---- The keyboard and the menu bar ----
+
+TEST(DocumentWindow, AltLettersOpenMenusAndNeverType)
+{
+    CloseWindowsAfterwards cleanup;
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    MarkdownTextView* view = window->contentView()->textView();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    view->setFocus();
+    settle();
+    QTest::keyClicks(view, "ab");
+    ASSERT_EQ(window->document().text, u"ab");
+    const std::pair<Qt::Key, QMenu*> menus[] = {{Qt::Key_F, window->commands()->fileMenu()},
+                                                {Qt::Key_E, window->commands()->editMenu()},
+                                                {Qt::Key_O, window->commands()->formatMenu()}};
+    for (const auto& [letter, menu] : menus) {
+        QTest::keyClick(view, letter, Qt::AltModifier);
+        settle();
+        EXPECT_EQ(window->document().text, u"ab");
+        EXPECT_EQ(QApplication::activePopupWidget(), menu) << menu->title().toStdString();
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+        settle();
+    }
+    // A letter no menu uses types nothing either.
+    QTest::keyClick(view, Qt::Key_Z, Qt::AltModifier);
+    EXPECT_EQ(window->document().text, u"ab");
+    // F10 opens the first menu.
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_F10);
+    settle();
+    EXPECT_EQ(QApplication::activePopupWidget(), window->commands()->fileMenu());
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    // Every top-level title shows its access key.
+    for (QAction* top : window->menuBar()->actions())
+        EXPECT_TRUE(top->text().contains(u'&')) << top->text().toStdString();
+}
+
+TEST(DocumentWindow, NewWindowsCascade)
+{
+    CloseWindowsAfterwards cleanup;
+    // Each new window takes the saved frame: all three would open in one place.
+    DocumentWindow* sizing = VelkinApp::shared().newDocument();
+    sizing->setGeometry(QRect(37, 41, 300, 200));
+    sizing->close();
+    settle();
+    DocumentWindow* first = VelkinApp::shared().newDocument();
+    DocumentWindow* second = VelkinApp::shared().newDocument();
+    DocumentWindow* third = VelkinApp::shared().newDocument();
+    settle();
+    EXPECT_EQ(second->pos() - first->pos(), QPoint(WindowCascade::step, WindowCascade::step));
+    EXPECT_EQ(third->pos() - second->pos(), QPoint(WindowCascade::step, WindowCascade::step));
+    // Near the screen's edge the cascade starts again at the top left.
+    const QRect screen(0, 0, 1000, 800);
+    const QPoint wrapped = WindowCascade::position({400, 300}, {600, 500}, {{400, 300}}, screen);
+    EXPECT_EQ(wrapped, QPoint(0, 300));
+    EXPECT_EQ(WindowCascade::position({10, 10}, {600, 500}, {{400, 300}}, screen), QPoint(10, 10));
+}

@@ -9,6 +9,7 @@
 #include "app/RecentDocuments.h"
 #include "editor/MarkdownEditor.h"
 #include "app/VelkinCommands.h"
+#include "app/WindowCascade.h"
 #include "help/view/HelpWindow.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/QtString.h"
@@ -18,6 +19,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 
 #include <algorithm>
@@ -216,6 +218,23 @@ DocumentWindow* VelkinApp::show(DocumentWindow* window)
 {
     windows_.erase(std::remove_if(windows_.begin(), windows_.end(), [](const auto& w) { return w.isNull(); }),
                    windows_.end());
+    // A window that would open right over another one is cascaded from it.
+    // Content areas are compared: a window not yet shown has no frame to measure.
+    std::vector<QPoint> taken;
+    QMargins frame;  // what the window manager adds around a content area, from a window it framed
+    for (DocumentWindow* other : documentWindows())
+        if (other != window) {
+            taken.push_back(other->geometry().topLeft());
+            const QRect outer = other->frameGeometry(), inner = other->geometry();
+            frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                             outer.bottom() - inner.bottom());
+        }
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    const QRect wanted = window->geometry();
+    const QPoint at = WindowCascade::position(wanted.topLeft(), wanted.size(), taken,
+                                              screen ? screen->availableGeometry() - frame : QRect());
+    if (at != wanted.topLeft())
+        window->setGeometry(QRect(at, wanted.size()));
     windows_.emplace_back(window);
     window->show();
     window->raise();

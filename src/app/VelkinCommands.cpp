@@ -19,6 +19,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 
 #include <cmath>
 
@@ -41,6 +42,12 @@ void collectItems(QMenu* menu, std::vector<QAction*>& into)
         if (action->menu())
             collectItems(action->menu(), into);
     }
+}
+
+// A top-level menu's title, with the access key Alt opens it by.
+QString menuTitle(const char16_t* key, const char16_t* english)
+{
+    return toQString(LocalizedStrings::text(key, english));
 }
 
 QString heading(int level)
@@ -85,6 +92,13 @@ VelkinCommands::VelkinCommands(QMainWindow* host) : QObject(host), host_(host)
     for (QMenu* menu : {file_, edit_, view_, insert_, format_, help_})
         connect(menu, &QMenu::aboutToShow, this, &VelkinCommands::refresh);
     refresh();
+    // F10 opens the first menu, as everywhere on this desktop.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), host_, nullptr, nullptr, Qt::WindowShortcut);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        QMenuBar* bar = host_->menuBar();
+        bar->setFocus(Qt::ShortcutFocusReason);
+        bar->setActiveAction(file_->menuAction());
+    });
 }
 
 FocusedValuePublisher* VelkinCommands::values() const
@@ -126,7 +140,7 @@ void VelkinCommands::sendEditorAction(const char* action, int tag)
 
 void VelkinCommands::buildFile()
 {
-    file_ = host_->menuBar()->addMenu(QStringLiteral("&File"));
+    file_ = host_->menuBar()->addMenu(menuTitle(u"menuFile", u"&File"));
     QAction* newItem = item(file_, localized(u"fileNew"), "newDocument");
     newItem->setShortcut(QKeySequence::New);
     connect(newItem, &QAction::triggered, this, [] { VelkinApp::shared().newDocument(); });
@@ -216,7 +230,7 @@ void VelkinCommands::buildRecent()
 
 void VelkinCommands::buildEdit()
 {
-    edit_ = host_->menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit_ = host_->menuBar()->addMenu(menuTitle(u"menuEdit", u"&Edit"));
     struct Standard {
         const char* title;
         const char* action;
@@ -256,7 +270,7 @@ void VelkinCommands::buildEdit()
 
 void VelkinCommands::buildView()
 {
-    view_ = host_->menuBar()->addMenu(QStringLiteral("&View"));
+    view_ = host_->menuBar()->addMenu(menuTitle(u"menuView", u"&View"));
     statistics_ = item(view_, QString(), "documentStats");
     statistics_->setEnabled(false);
     view_->addSeparator();
@@ -302,7 +316,7 @@ void VelkinCommands::buildView()
 
 void VelkinCommands::buildInsert()
 {
-    insert_ = host_->menuBar()->addMenu(localized(u"Insert"));
+    insert_ = host_->menuBar()->addMenu(menuTitle(u"menuInsert", u"&Insert"));
     insert_->setObjectName(QStringLiteral("insertMenu"));
     editorItem(insert_, localized(u"Link"), "mdLink", 0, "mdLink")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
     editorItem(insert_, localized(u"Image"), "mdImage", 0, "mdImage")
@@ -314,7 +328,7 @@ void VelkinCommands::buildInsert()
 
 void VelkinCommands::buildFormat()
 {
-    format_ = host_->menuBar()->addMenu(localized(u"Format"));
+    format_ = host_->menuBar()->addMenu(menuTitle(u"menuFormat", u"F&ormat"));
     format_->setObjectName(QStringLiteral("formatMenu"));
     editorItem(format_, localized(u"Bold"), "mdBold", 0, "mdBold")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     editorItem(format_, localized(u"Italic"), "mdItalic", 0, "mdItalic")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
@@ -356,7 +370,7 @@ void VelkinCommands::buildFormat()
 
 void VelkinCommands::buildHelp()
 {
-    help_ = host_->menuBar()->addMenu(QStringLiteral("&Help"));
+    help_ = host_->menuBar()->addMenu(menuTitle(u"menuHelp", u"&Help"));
     QAction* helpItem = item(help_, toQString(LocalizedStrings::text(u"Velkin Help", u"Velkin Help")), "velkinHelp");
     helpItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Question));
     connect(helpItem, &QAction::triggered, this, [] { HelpWindow::show(); });

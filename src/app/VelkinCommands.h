@@ -37,6 +37,7 @@ public:
 
     // The menus, by their place in the menu bar (for checks of their contents).
     QMenu* fileMenu() const { return file_; }
+    QMenu* editMenu() const { return edit_; }
     QMenu* helpMenu() const { return help_; }
     QMenu* insertMenu() const { return insert_; }
     QMenu* formatMenu() const { return format_; }

@@ -1,5 +1,6 @@
 #include "document/ImageInsertion.h"
 
+#include "markdown/ImageBlock.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
@@ -139,6 +140,17 @@ U16String mimeType(U16View extension)
     if (ext == u"tif" || ext == u"tiff")
         return u"image/tiff";
     return u"image/png";
+}
+
+std::optional<U16String> imageLine(U16View path)
+{
+    const bool bracketed = path.find_first_of(u" \t()") != U16View::npos;
+    const U16String line = bracketed ? u"![](<" + U16String(path) + u">)" : u"![](" + U16String(path) + u")";
+    // The line must read back as this very path, the way the editor and export read it.
+    const std::optional<ImageBlock::Parsed> parsed = ImageBlock::parseBlockImage(line);
+    if (!parsed || parsed->url != path)
+        return std::nullopt;
+    return line;
 }
 
 } // namespace velkin::ImageInsertion

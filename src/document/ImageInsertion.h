@@ -29,6 +29,11 @@ std::optional<U16String> materialize(const QByteArray& data, U16View preferredEx
 // folder or below it; nothing otherwise.
 std::optional<U16String> relativePath(const Url& file, const std::optional<Url>& documentURL);
 
+// The image line "![](path)" for a picture path; a path with spaces, tabs or
+// parentheses goes between angle brackets. None for a path no image line can
+// hold as it stands (angle brackets or a line break in a file name).
+std::optional<U16String> imageLine(U16View path);
+
 // The image type of an extension, "image/png" for anything unknown.
 U16String mimeType(U16View extension);
 

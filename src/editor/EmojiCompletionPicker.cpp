@@ -21,9 +21,12 @@ constexpr Qt::WindowFlags panelFlags =
     Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint;
 constexpr int emojiRole = Qt::UserRole + 1;
 
-Appearance appearanceOf(const QWidget& widget)
+// Light or dark from the application's palette. The list itself is see-through (its
+// own palette's colours are transparent), so it cannot tell.
+Appearance currentAppearance()
 {
-    return widget.palette().color(QPalette::Window).lightnessF() < 0.5 ? Appearance::Dark : Appearance::Light;
+    return QGuiApplication::palette().color(QPalette::Window).lightnessF() < 0.5 ? Appearance::Dark
+                                                                                : Appearance::Light;
 }
 
 // The floating window: a rounded, shadowed surface in the menu's colour.
@@ -43,8 +46,8 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         QPainterPath shape;
         shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
-        painter.fillPath(shape, palette().color(QPalette::Window));
-        painter.setPen(Color::separator().toQColor(appearanceOf(*this)));
+        painter.fillPath(shape, QGuiApplication::palette().color(QPalette::Window));
+        painter.setPen(Color::separator().toQColor(currentAppearance()));
         painter.drawPath(shape);
     }
 };
@@ -57,7 +60,7 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        const Appearance appearance = option.widget ? appearanceOf(*option.widget) : Appearance::Light;
+        const Appearance appearance = currentAppearance();
         const bool selected = option.state & QStyle::State_Selected;
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
@@ -105,11 +108,9 @@ EmojiCompletionPicker::~EmojiCompletionPicker()
     delete panel_.data();
 }
 
-void EmojiCompletionPicker::build(QWidget* window)
+void EmojiCompletionPicker::build()
 {
     auto* panel = new PickerPanel();
-    if (window)
-        panel->setPalette(window->palette());
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(4, 4, 4, 4);
     table_ = new QListWidget(panel);
@@ -154,7 +155,7 @@ bool EmojiCompletionPicker::show(U16View query, const QRect& under, QWidget* win
         return false;
     }
     if (!panel_)
-        build(window);
+        build();
     if (candidates != matches_) {
         matches_ = std::move(candidates);
         table_->clear();

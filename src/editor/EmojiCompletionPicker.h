@@ -59,7 +59,7 @@ public:
     static QRect frame(int height, const QRect& caret, const std::optional<QRect>& visible);
 
 private:
-    void build(QWidget* window);
+    void build();
     void select(int row);
 
     std::vector<EmojiShortcode::Candidate> matches_;

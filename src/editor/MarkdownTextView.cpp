@@ -100,6 +100,67 @@ const TextTableBlock* MarkdownTextView::tableBlock(int index) const
     return style ? style->tableBlock() : nullptr;
 }
 
+namespace {
+
+bool sameCell(const TextTableBlock* a, const TextTableBlock* b)
+{
+    return a && b && a->table() == b->table() && a->startingRow() == b->startingRow()
+        && a->startingColumn() == b->startingColumn();
+}
+
+} // namespace
+
+std::optional<Range> MarkdownTextView::cellRange(int index) const
+{
+    const TextStorage* storage = textStorage();
+    const int n = storage ? storage->length() : 0;
+    if (index < 0 || index >= n)
+        return std::nullopt;
+    const TextTableBlock* cell = tableBlock(index);
+    if (!cell)
+        return std::nullopt;
+    const U16View text = string();
+    int start = lineRange(text, {index, 0}).location;
+    while (start > 0 && sameCell(tableBlock(start - 1), cell))
+        start = lineRange(text, {start - 1, 0}).location;
+    int end = lineRange(text, {index, 0}).end();
+    while (end < n && sameCell(tableBlock(end), cell))
+        end = lineRange(text, {end, 0}).end();
+    if (end > start && text[size_t(end - 1)] == u'\n')
+        --end;
+    return Range::fromTo(start, end);
+}
+
+int MarkdownTextView::offsetInCell() const
+{
+    const int caret = selectedRange().location;
+    const std::optional<Range> cell = cellRange(std::min(caret, textStorage()->length() - 1));
+    return cell ? std::clamp(caret - cell->location, 0, cell->length) : 0;
+}
+
+bool MarkdownTextView::moveToAdjacentCell(bool forward)
+{
+    const int n = textStorage()->length();
+    if (n == 0)
+        return false;
+    const int caret = std::min(selectedRange().location, n - 1);
+    const std::optional<Range> cell = cellRange(caret);
+    if (!cell)
+        return false;
+    const TextTableBlock* block = tableBlock(caret);
+    // Past the cell's line feed lies the next cell; before its start, the previous one's.
+    const int neighbour = forward ? cell->end() + 1 : cell->location - 1;
+    const TextTableBlock* other = neighbour >= 0 && neighbour < n ? tableBlock(neighbour) : nullptr;
+    std::optional<Range> target;
+    if (other && other->table() == block->table())
+        target = cellRange(neighbour);
+    // At the first or last cell the caret stays where it is, in its cell.
+    const int to = target ? target->end() : selectedRange().location;
+    setSelectedRange({to, 0});
+    scrollRangeToVisible(selectedRange());
+    return true;
+}
+
 std::optional<MarkdownTextView::Grid> MarkdownTextView::currentGrid() const
 {
     return gridAt(selectedRange().location);
@@ -148,7 +209,14 @@ void MarkdownTextView::insertText(U16View text, std::optional<Range> replacement
 
 void MarkdownTextView::insertNewline()
 {
-    if (hasMarkedText() || currentGrid()) {
+    // In a cell the line feed stays a line break of that cell: no list or quote
+    // leader is ever continued there, whatever the cell holds.
+    const Range selection = selectedRange();
+    const int n = textStorage()->length();
+    const bool inCell = (selection.location < n && tableBlock(selection.location))
+        || (selection.location > 0 && selection.location <= n && tableBlock(selection.location - 1)
+            && string()[size_t(selection.location - 1)] != u'\n');
+    if (hasMarkedText() || inCell || currentGrid()) {
         TextView::insertNewline();
         return;
     }
@@ -198,6 +266,10 @@ void MarkdownTextView::doCommand(const TextCommand& command)
         return;
     }
     if (!picker_ || !picker_->isVisible()) {
+        // Tab and Shift+Tab move between the cells of a grid instead of typing a tab into one.
+        if ((command.kind == TextCommand::insertTab || command.kind == TextCommand::insertBacktab)
+            && moveToAdjacentCell(command.kind == TextCommand::insertTab))
+            return;
         TextView::doCommand(command);
         return;
     }

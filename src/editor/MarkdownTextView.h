@@ -12,6 +12,8 @@
 
 #include <QPointer>
 
+#include <filesystem>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -76,6 +78,12 @@ public:
     std::optional<Grid> gridAt(int index) const;
     // The cell block of the paragraph at an index, or null.
     const TextTableBlock* tableBlock(int index) const;
+    // The content of the grid cell holding the character at an index (its paragraphs
+    // without the cell's final line feed), or none outside a grid.
+    std::optional<Range> cellRange(int index) const;
+    // Tab and Shift+Tab in a grid: the caret goes to the end of the next or previous
+    // cell; at either end of the grid it stays. False outside a grid.
+    bool moveToAdjacentCell(bool forward);
 
     // Replaces the name being typed before the caret with ":name:".
     void completeShortcode(U16View name);
@@ -163,16 +171,22 @@ public:
 
     // ---- Pictures from the pasteboard ----
     // What a payload gives for the document: an image line, a refusal already shown
-    // to the user, or nothing (no picture: the ordinary road takes it).
+    // to the user, a picture no image line can name (failed), or nothing (no
+    // picture: the ordinary road takes it).
     struct ImageDrop {
-        enum class Kind { markdown, refused, none };
+        enum class Kind { markdown, refused, failed, none };
         Kind kind = Kind::none;
         U16String text;
+        // The file stored beside the document for this line, removed again when the
+        // line is not inserted.
+        std::optional<std::filesystem::path> storedFile;
     };
     bool pasteboardHasImage(const QMimeData& mime) const;
     ImageDrop imageMarkdown(const QMimeData& mime);
-    // Inserts an image line as a block of its own at an index.
-    void insertImageBlock(U16View line, int index);
+    // Inserts an image line as a block of its own at an index; false when nothing was inserted.
+    bool insertImageBlock(U16View line, int index);
+    // Inserts a payload's image line; a line not inserted leaves no stored file behind.
+    bool insertImageDrop(const ImageDrop& drop, int index);
     // Whether a range touches a table grid.
     bool selectionSpansGrid(Range range) const;
     // Shows refusals; replaced by tests, which have no one to show them to.
@@ -196,7 +210,11 @@ private:
     template <class Mark, class BoxOf>
     std::optional<Range> markRunAt(QPointF containerPoint, AttributeKey key, BoxOf boxOf);
     void insertGrid(const PipeTable::Parsed& table);
-    void replaceGrid(Range range, const PipeTable::Parsed& table);
+    // Replaces a grid and puts the caret into the cell at (row, column) of the new one,
+    // `offset` characters in (clamped to the cell).
+    void replaceGrid(Range range, const PipeTable::Parsed& table, int row, int column, int offset);
+    // The caret's offset into its cell.
+    int offsetInCell() const;
     ImageDrop refuse(const std::optional<Url>& documentURL);
     template <class Edit> void applyCommand(Edit command);
     void applyAtGridEnd(const std::function<std::optional<TextEdit>(U16View, Range)>& command);

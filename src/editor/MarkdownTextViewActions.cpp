@@ -5,6 +5,7 @@
 #include "editor/MarkdownTextView.h"
 #include "markdown/TableGrid.h"
 #include "platform/strings/LocalizedStrings.h"
+#include "platform/text/Lines.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -34,6 +35,29 @@ PipeTable::Parsed emptyTable(int columns, int rows)
     for (int r = 1; r < rows; ++r)
         table.rows.emplace_back(size_t(columns), U16String());
     return table;
+}
+
+// The content of the cell at (row, column) of a grid, its final line feed left out.
+std::optional<Range> cellContentRange(const AttributedString& grid, int row, int column)
+{
+    const U16View text = grid.string();
+    const int n = int(text.size());
+    std::optional<Range> found;
+    for (int at = 0; at < n;) {
+        const int next = lineRange(text, {at, 0}).end();
+        const TextTableBlock* block = TableGrid::cellBlock(grid, at);
+        if (block && block->startingRow() == row && block->startingColumn() == column) {
+            if (!found)
+                found = Range{at, 0};
+            found->length = next - found->location;
+        } else if (found) {
+            break;
+        }
+        at = next;
+    }
+    if (found && found->length > 0 && text[size_t(found->end() - 1)] == u'\n')
+        --found->length;
+    return found;
 }
 
 QString localized(const char16_t* key)
@@ -150,14 +174,15 @@ void MarkdownTextView::mdTableAddRow(const ActionSender*)
 {
     if (auto grid = currentGrid()) {
         grid->table.rows.emplace_back(size_t(grid->table.columnCount()), U16String());
-        replaceGrid(grid->range, grid->table);
+        replaceGrid(grid->range, grid->table, int(grid->table.rows.size()), grid->column, 0);
     }
 }
 
 void MarkdownTextView::mdTableAddColumn(const ActionSender*)
 {
     if (auto grid = currentGrid())
-        replaceGrid(grid->range, PipeTable::insertingColumn(grid->table, grid->table.columnCount()));
+        replaceGrid(grid->range, PipeTable::insertingColumn(grid->table, grid->table.columnCount()), grid->row,
+                    grid->column, offsetInCell());
 }
 
 void MarkdownTextView::mdTableAlign(const ActionSender* sender)
@@ -171,14 +196,14 @@ void MarkdownTextView::mdTableAlign(const ActionSender* sender)
     if (int(alignments.size()) < grid->column + 1)
         alignments.resize(size_t(grid->column + 1), TextAlignment::Natural);
     alignments[size_t(grid->column)] = alignment;
-    replaceGrid(grid->range, grid->table);
+    replaceGrid(grid->range, grid->table, grid->row, grid->column, offsetInCell());
 }
 
 void MarkdownTextView::mdTableInsertRowAbove(const ActionSender*)
 {
     if (auto grid = currentGrid()) {
         const int index = std::min(int(grid->table.rows.size()), std::max(grid->row - 1, 0));
-        replaceGrid(grid->range, PipeTable::insertingRow(grid->table, index));
+        replaceGrid(grid->range, PipeTable::insertingRow(grid->table, index), index + 1, grid->column, 0);
     }
 }
 
@@ -186,34 +211,37 @@ void MarkdownTextView::mdTableInsertRowBelow(const ActionSender*)
 {
     if (auto grid = currentGrid()) {
         const int index = std::min(int(grid->table.rows.size()), std::max(grid->row, 0));
-        replaceGrid(grid->range, PipeTable::insertingRow(grid->table, index));
+        replaceGrid(grid->range, PipeTable::insertingRow(grid->table, index), index + 1, grid->column, 0);
     }
 }
 
 void MarkdownTextView::mdTableInsertColumnLeft(const ActionSender*)
 {
     if (auto grid = currentGrid())
-        replaceGrid(grid->range, PipeTable::insertingColumn(grid->table, grid->column));
+        replaceGrid(grid->range, PipeTable::insertingColumn(grid->table, grid->column), grid->row, grid->column + 1,
+                    offsetInCell());
 }
 
 void MarkdownTextView::mdTableInsertColumnRight(const ActionSender*)
 {
     if (auto grid = currentGrid())
-        replaceGrid(grid->range, PipeTable::insertingColumn(grid->table, grid->column + 1));
+        replaceGrid(grid->range, PipeTable::insertingColumn(grid->table, grid->column + 1), grid->row, grid->column,
+                    offsetInCell());
 }
 
 void MarkdownTextView::mdTableDeleteRow(const ActionSender*)
 {
     if (auto grid = currentGrid())
         if (auto table = PipeTable::deletingRow(grid->table, grid->row - 1))
-            replaceGrid(grid->range, *table);
+            // The caret goes to the same column of the row that took the deleted one's place.
+            replaceGrid(grid->range, *table, std::min(grid->row, int(table->rows.size())), grid->column, 0);
 }
 
 void MarkdownTextView::mdTableDeleteColumn(const ActionSender*)
 {
     if (auto grid = currentGrid())
         if (auto table = PipeTable::deletingColumn(grid->table, grid->column))
-            replaceGrid(grid->range, *table);
+            replaceGrid(grid->range, *table, grid->row, std::min(grid->column, table->columnCount() - 1), 0);
 }
 
 // The menus' form of the actions: sent by a menu item carrying the tag.
@@ -268,12 +296,16 @@ void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
         scrollRangeToVisible(selectedRange());
 }
 
-void MarkdownTextView::replaceGrid(Range range, const PipeTable::Parsed& table)
+void MarkdownTextView::replaceGrid(Range range, const PipeTable::Parsed& table, int row, int column, int offset)
 {
     const TextTableBlock* replaced = tableBlock(range.location);
     const AttributedString grid =
         TableGrid::attributedReplacing(table, gridBaseSize, replaced ? replaced->table().get() : nullptr);
-    if (replaceText(range, grid, Range{range.location + 1, 0}))
+    // The caret is put in its cell before the delegate hears of the change, so the
+    // restyle that follows sees it where it belongs.
+    const std::optional<Range> cell = cellContentRange(grid, row, column);
+    const int caret = range.location + (cell ? cell->location + std::clamp(offset, 0, cell->length) : 0);
+    if (replaceText(range, grid, Range{caret, 0}))
         scrollRangeToVisible(selectedRange());
 }
 

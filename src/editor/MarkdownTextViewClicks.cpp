@@ -194,6 +194,8 @@ bool MarkdownTextView::beginColorEditing(Range range, bool showingPanel)
     if (!literal)
         return false;
     colorEditRange = range;
+    // A pick session is one undo step, however many colours the dialog goes through.
+    endJoiningUndo();
     if (!showingPanel)
         return true;
     owner() = this;
@@ -236,7 +238,7 @@ void MarkdownTextView::applyPickedColor(const Color& color)
     }
     if (*text == current)
         return;
-    if (replaceCharacters(range, *text))
+    if (replaceCharactersJoiningUndo(range, *text))
         colorEditRange = Range{range.location, int(text->size())};
 }
 
@@ -245,6 +247,7 @@ void MarkdownTextView::endColorEditing()
     if (!colorEditRange)
         return;
     colorEditRange.reset();
+    endJoiningUndo();
     if (owner().data() == this && sharedColorDialog()) {
         owner() = nullptr;
         sharedColorDialog()->hide();

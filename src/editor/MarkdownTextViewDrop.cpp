@@ -11,6 +11,7 @@
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
@@ -41,9 +42,28 @@ std::vector<std::string> imageFiles(const QMimeData& mime)
     return files;
 }
 
-U16String imageLine(U16View path)
+// The stored file a Markdown path beside the document names.
+std::filesystem::path storedFile(const std::optional<Url>& document, U16View path)
 {
-    return u"![](" + U16String(path) + u")";
+    return std::filesystem::path(document->path()).parent_path() / u8(path);
+}
+
+// Whether a payload carries text of its own. File managers put the copied files'
+// paths beside their addresses: that is no text, it names the files.
+bool carriesText(const QMimeData& mime)
+{
+    if (!mime.hasFormat(QStringLiteral("text/plain")))
+        return false;
+    if (!mime.hasUrls())
+        return true;
+    QStringList names;
+    for (const QUrl& url : mime.urls())
+        names << url.toLocalFile() << url.toString();
+    const QStringList lines = mime.text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines)
+        if (!names.contains(line.trimmed()))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -60,10 +80,20 @@ MarkdownTextView::ImageDrop MarkdownTextView::imageMarkdown(const QMimeData& mim
     if (!files.empty()) {
         // The first picture file is taken; the others are left alone.
         const Url file = Url::fileURL(files.front());
-        if (const auto relative = ImageInsertion::relativePath(file, document))
-            return {ImageDrop::Kind::markdown, imageLine(*relative)};
-        if (const auto copied = ImageInsertion::copyBesideDocument(file, document))
-            return {ImageDrop::Kind::markdown, imageLine(*copied)};
+        if (const auto relative = ImageInsertion::relativePath(file, document)) {
+            if (const auto line = ImageInsertion::imageLine(*relative))
+                return {ImageDrop::Kind::markdown, *line, std::nullopt};
+            return {ImageDrop::Kind::failed, {}, std::nullopt};
+        }
+        if (!ImageInsertion::imageLine(u"images/" + u16(file.lastPathComponent())))
+            return {ImageDrop::Kind::failed, {}, std::nullopt};  // checked before anything is copied
+        if (const auto copied = ImageInsertion::copyBesideDocument(file, document)) {
+            if (const auto line = ImageInsertion::imageLine(*copied))
+                return {ImageDrop::Kind::markdown, *line, storedFile(document, *copied)};
+            std::error_code ignored;
+            std::filesystem::remove(storedFile(document, *copied), ignored);
+            return {ImageDrop::Kind::failed, {}, std::nullopt};
+        }
         return refuse(document);
     }
     if (!mime.hasImage())
@@ -72,8 +102,13 @@ MarkdownTextView::ImageDrop MarkdownTextView::imageMarkdown(const QMimeData& mim
     const std::optional<QByteArray> png = image.isNull() ? std::nullopt : PngWriter::encode(image);
     if (!png)
         return {};
-    if (const auto path = ImageInsertion::materialize(*png, u"png", document))
-        return {ImageDrop::Kind::markdown, imageLine(*path)};
+    if (const auto path = ImageInsertion::materialize(*png, u"png", document)) {
+        if (const auto line = ImageInsertion::imageLine(*path))
+            return {ImageDrop::Kind::markdown, *line, storedFile(document, *path)};
+        std::error_code ignored;
+        std::filesystem::remove(storedFile(document, *path), ignored);
+        return {ImageDrop::Kind::failed, {}, std::nullopt};
+    }
     return refuse(document);
 }
 
@@ -106,14 +141,14 @@ MarkdownTextView::ImageDrop MarkdownTextView::refuse(const std::optional<Url>& d
             alert->exec();
         }
     }
-    return {ImageDrop::Kind::refused, {}};
+    return {ImageDrop::Kind::refused, {}, std::nullopt};
 }
 
-void MarkdownTextView::insertImageBlock(U16View line, int index)
+bool MarkdownTextView::insertImageBlock(U16View line, int index)
 {
     TextStorage* storage = textStorage();
     if (!storage || !ImageBlock::parseBlockImage(line))
-        return;
+        return false;
     int position = std::clamp(index, 0, storage->length());
     // A picture line cannot live in a table cell: it goes after the grid.
     if (const std::optional<Grid> grid = tableBlock(position) ? gridAt(position) : std::nullopt)
@@ -122,8 +157,21 @@ void MarkdownTextView::insertImageBlock(U16View line, int index)
     const U16String inserted = MarkdownEditing::leadingBreaks(text, position) + U16String(line)
         + MarkdownEditing::lineEnding(text);
     const int newLength = storage->length() + int(inserted.size());
-    if (replaceCharacters({position, 0}, inserted, Range{std::min(newLength, position + int(inserted.size())), 0}))
-        scrollRangeToVisible(selectedRange());
+    if (!replaceCharacters({position, 0}, inserted, Range{std::min(newLength, position + int(inserted.size())), 0}))
+        return false;
+    scrollRangeToVisible(selectedRange());
+    return true;
+}
+
+bool MarkdownTextView::insertImageDrop(const ImageDrop& drop, int index)
+{
+    if (drop.kind == ImageDrop::Kind::markdown && insertImageBlock(drop.text, index))
+        return true;
+    if (drop.storedFile) {
+        std::error_code ignored;
+        std::filesystem::remove(*drop.storedFile, ignored);
+    }
+    return false;
 }
 
 bool MarkdownTextView::canAcceptDrop(const QMimeData& mime) const
@@ -141,10 +189,15 @@ bool MarkdownTextView::performDrop(const QMimeData& mime, int index)
         return true;
     case ImageDrop::Kind::none:
         return TextView::performDrop(mime, index);
+    case ImageDrop::Kind::failed:
+        break;
     case ImageDrop::Kind::markdown:
-        insertImageBlock(drop.text, index);
-        return true;
+        if (insertImageDrop(drop, index))
+            return true;
+        break;
     }
+    // Nothing went in: the drop fails, and says so.
+    QApplication::beep();
     return false;
 }
 
@@ -152,14 +205,18 @@ void MarkdownTextView::paste()
 {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* mime = clipboard ? clipboard->mimeData() : nullptr;
-    if (!mime || mime->hasText() || !isEditable()) {
+    if (!mime || !isEditable() || carriesText(*mime)) {
         TextView::paste();
         return;
     }
     const ImageDrop drop = imageMarkdown(*mime);
     switch (drop.kind) {
     case ImageDrop::Kind::markdown:
-        insertImageBlock(drop.text, selectedRange().location);
+        if (!insertImageDrop(drop, selectedRange().location))
+            QApplication::beep();
+        break;
+    case ImageDrop::Kind::failed:
+        QApplication::beep();
         break;
     case ImageDrop::Kind::refused:
         break;

@@ -1068,6 +1068,12 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
                     if (auto c = std::get_if<Color>(v))
                         fill(run, resolve(*c), false);
             });
+            if (!highlightedRanges.empty()) {
+                auto h = std::lower_bound(highlightedRanges.begin(), highlightedRanges.end(), l.glyphs.location,
+                                          [](const Range& r, int at) { return r.end() <= at; });
+                for (; h != highlightedRanges.end() && h->location < l.glyphs.end(); ++h)
+                    fill(*h, resolve(highlightColor), false);
+            }
             for (const Range& s : selectedRanges)
                 if (overlaps(s, l.glyphs))
                     fill(s, resolve(selectionColor), true);

@@ -36,6 +36,9 @@ public:
     // Ranges drawn as selected, and their colour.
     std::vector<Range> selectedRanges;
     Color selectionColor = Color::role(Color::Role::SelectedTextBackground);
+    // Ranges marked under the text (the find bar's matches), sorted by location, and their colour.
+    std::vector<Range> highlightedRanges;
+    Color highlightColor = Color::pair({1.0, 0.87, 0.25, 1}, {0.55, 0.42, 0.05, 1});
 
     // Lays out everything that is not laid out yet.
     void ensureLayout();

@@ -314,6 +314,7 @@ void TextView::setSelection(Range range, bool keepTyping, bool keepGoalX)
     updateTypingAttributes();
     restartBlink();
     viewport()->update();
+    scheduleFindRefresh();
     if (changing_ > 0)
         selectionPending_ = true;
     else if (delegate_)
@@ -333,8 +334,14 @@ void TextView::updateTypingAttributes()
 void TextView::storageEdited(const TextStorage::Edit& edit)
 {
     viewport()->update();
-    if (!edit.charactersChanged)
+    if (!edit.charactersChanged) {
+        // Attributes alone can change heights too (a picture line that takes its
+        // picture's height once it has loaded): the scroll range must follow.
+        scheduleLayout();
         return;
+    }
+    findMatchesStale_ = true;
+    scheduleFindRefresh();
     if (!ownChange_ && !sameCharacters_) {
         // Someone else changed the characters: what the view remembered about them is gone.
         endTyping();
@@ -395,6 +402,11 @@ void TextView::registerUndo(Range range, int replacementLength)
     UndoManager* manager = undoManager();
     if (!manager)
         return;
+    if (joinPending_) {
+        // This change belongs to the joined step: its record already restores the text before both.
+        joinPending_ = false;
+        return;
+    }
     auto record = std::make_shared<UndoRecord>(
         UndoRecord{{range.location, replacementLength}, storage_->attributedSubstring(range), generation_});
     lastRecord_ = record;
@@ -459,6 +471,27 @@ bool TextView::replaceText(Range range, const AttributedString& text, std::optio
 bool TextView::replaceCharacters(Range range, U16View text, std::optional<Range> selectionAfter)
 {
     return replaceText(range, AttributedString(U16String(text), attributesForInsertion(range)), selectionAfter);
+}
+
+bool TextView::replaceCharactersJoiningUndo(Range range, U16View text)
+{
+    UndoManager* manager = allowsUndo_ ? undoManager() : nullptr;
+    const bool join = manager && joinRecord_ && joinRecord_->range == range && joinRecord_->generation == generation_
+        && manager->undoCount() == joinUndoCount_ && !manager->canRedo() && !manager->isUndoing()
+        && !manager->isRedoing();
+    endTyping();
+    lastRecord_.reset();
+    joinPending_ = join;
+    const bool changed = replaceCharacters(range, text);
+    joinPending_ = false;
+    if (!changed)
+        return false;
+    if (join)
+        joinRecord_->range.length = int(text.size());
+    else
+        joinRecord_ = lastRecord_;
+    joinUndoCount_ = manager ? manager->undoCount() : 0;
+    return true;
 }
 
 Attributes TextView::attributesForInsertion(Range range) const

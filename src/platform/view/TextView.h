@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
-class QLineEdit;
 class QMenu;
 class QMimeData;
 
 namespace velkin {
 
+class FindBar;
 class Pasteboard;
 class TextView;
 class UndoManager;
@@ -159,6 +159,12 @@ public:
     bool replaceText(Range range, const AttributedString& text, std::optional<Range> selectionAfter);
     // The road for plain text that takes its attributes from the text it goes into (see below).
     bool replaceCharacters(Range range, U16View text, std::optional<Range> selectionAfter = std::nullopt);
+    // The same road for a change that continues the previous joined change: when `range`
+    // is exactly the text that change put in place and its undo step is still the
+    // latest, the change joins that step (one undo takes both back); otherwise it
+    // starts a step of its own. endJoiningUndo() makes the next one start afresh.
+    bool replaceCharactersJoiningUndo(Range range, U16View text);
+    void endJoiningUndo() { joinRecord_.reset(); }
     // What text put in place of `range` is dressed in: the first replaced character's
     // attributes; at the start of a paragraph that paragraph's own; else the character
     // before's. Text after a table at the end of the text does not join the table.
@@ -192,6 +198,20 @@ public:
     virtual bool validateFindAction(int action) const;
     // The Find menu's action, sent to the focused view: the tag is the find action's number.
     Q_INVOKABLE void performTextFinderAction(int tag) { performFindAction(tag); }
+    // The bar, once it has been shown.
+    FindBar* findBar() const { return findBar_; }
+    // Every match of the find string (any letter case), in text order, none overlapping.
+    const std::vector<Range>& findMatches();
+    // Selects the next (or previous) match after (before) the selection, wrapping around.
+    void findNextMatch(bool forward);
+    // The search string as typed into the bar: selects the first match from the selection's start.
+    void findIncrementally(U16View text);
+    // Replaces the selected match and selects the next one; without a selected match it only finds.
+    void replaceFoundMatch(U16View replacement);
+    // Replaces every match as one change (one undo step); the number replaced.
+    int replaceAllMatches(U16View replacement);
+    // Hides the bar and gives the focus back to the text, the match still selected.
+    void closeFindBar();
 
     // ---- Drawing ----
     // Draws the background, text and caret of the container rectangle `rect` at `origin`.
@@ -243,11 +263,13 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    friend class FindBar;
     struct UndoRecord;
     enum class Granularity { character, word, paragraph };
     enum class Typing { none, inserting, deleting };
 
     void setUp();
+    bool keyFromChild() const;
     void scheduleLayout();
     void storageEdited(const TextStorage::Edit& edit);
     void registerUndo(Range range, int replacementLength);
@@ -269,7 +291,9 @@ private:
     int visibleHeight() const;
     double contentWidth() const;
     void layoutFindBar();
-    void findNext(bool forward);
+    // Recomputes the matches and the bar's count once the current event is done.
+    void scheduleFindRefresh();
+    void refreshFind();
     Range selectionForGranularity(int anchor, int index) const;
     void setMarkedText(const U16String& text, int caret);
     void unmarkText();
@@ -307,6 +331,10 @@ private:
     unsigned generation_ = 0;          // counts changes made behind the view's back
     bool layoutScheduled_ = false;
     std::shared_ptr<UndoRecord> lastRecord_;
+    // The change later ones may join (replaceCharactersJoiningUndo).
+    std::shared_ptr<UndoRecord> joinRecord_;
+    size_t joinUndoCount_ = 0;
+    bool joinPending_ = false;
 
     // Typing that coalesces into one undo step.
     Typing typing_ = Typing::none;
@@ -335,8 +363,10 @@ private:
     // Find bar.
     bool usesFindBar_ = false;
     U16String findString_;
-    QWidget* findBar_ = nullptr;
-    QLineEdit* findField_ = nullptr;
+    FindBar* findBar_ = nullptr;
+    std::vector<Range> findMatches_;
+    bool findMatchesStale_ = true;
+    bool findRefreshScheduled_ = false;
 };
 
 } // namespace velkin

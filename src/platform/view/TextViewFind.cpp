@@ -1,13 +1,13 @@
-// The text view's find bar: a search field above the text, with previous, next and done.
+// The text view's find bar: searching, the highlighted matches with their count,
+// and replacing.
 #include "platform/view/TextView.h"
 
-#include "platform/strings/LocalizedStrings.h"
+#include "platform/view/FindBar.h"
 
 #include <QApplication>
-#include <QHBoxLayout>
 #include <QLineEdit>
-#include <QShortcut>
-#include <QToolButton>
+#include <QScrollBar>
+#include <QTimer>
 
 namespace velkin {
 
@@ -26,6 +26,7 @@ void TextView::setUsesFindBar(bool uses)
     if (!uses && findBar_) {
         findBar_->hide();
         layoutFindBar();
+        layout_->highlightedRanges.clear();
     }
 }
 
@@ -36,17 +37,30 @@ bool TextView::isFindBarVisible() const
 
 void TextView::setFindString(U16View text)
 {
-    findString_ = U16String(text);
-    if (findField_ && findField_->text() != asQString(text))
-        findField_->setText(asQString(text));
+    if (findString_ != text) {
+        findString_ = U16String(text);
+        findMatchesStale_ = true;
+    }
+    if (findBar_ && findBar_->findField()->text() != asQString(text))
+        findBar_->findField()->setText(asQString(text));
+    if (isFindBarVisible())
+        refreshFind();
 }
 
 void TextView::layoutFindBar()
 {
     const int height = isFindBarVisible() ? findBar_->sizeHint().height() : 0;
     setViewportMargins(0, height, 0, 0);
-    if (findBar_ && height > 0)
-        findBar_->setGeometry(0, 0, width(), height);
+    if (!findBar_ || height == 0)
+        return;
+    const QRect area = contentsRect();
+    QRect bar(area.left(), area.top(), area.width(), height);
+    // A scroll bar that reaches up beside the bar would cover its buttons: the bar ends where it starts.
+    const QScrollBar* scroller = verticalScrollBar();
+    const QRect scrollerRect(scroller->mapTo(this, QPoint(0, 0)), scroller->size());
+    if (scroller->isVisible() && scrollerRect.intersects(bar))
+        bar.setRight(scrollerRect.left() - 1);
+    findBar_->setGeometry(bar);
 }
 
 bool TextView::validateFindAction(int action) const
@@ -69,59 +83,28 @@ bool TextView::performFindAction(int action)
     if (!usesFindBar_)
         return false;
     switch (FindAction(action)) {
-    case FindAction::showFindInterface: {
+    case FindAction::showFindInterface:
         if (!findBar_) {
-            findBar_ = new QWidget(this);
-            findBar_->setAutoFillBackground(true);
-            auto* row = new QHBoxLayout(findBar_);
-            row->setContentsMargins(6, 4, 6, 4);
-            findField_ = new QLineEdit(findBar_);
-            findField_->setPlaceholderText(QString::fromStdU16String(LocalizedStrings::text(u"Find")));
-            findField_->setClearButtonEnabled(true);
-            findField_->setText(asQString(findString_));
-            auto* previous = new QToolButton(findBar_);
-            previous->setArrowType(Qt::LeftArrow);
-            auto* next = new QToolButton(findBar_);
-            next->setArrowType(Qt::RightArrow);
-            auto* done = new QToolButton(findBar_);
-            done->setText(QString::fromStdU16String(LocalizedStrings::text(u"Done")));
-            row->addWidget(findField_, 1);
-            row->addWidget(previous);
-            row->addWidget(next);
-            row->addWidget(done);
-            // Incremental: each edit searches again from the start of the selection.
-            QObject::connect(findField_, &QLineEdit::textEdited, this, [this](const QString& text) {
-                findString_ = text.toStdU16String();
-                const Range at = selection_;
-                setSelection({at.location, 0}, false);
-                if (!findString_.empty())
-                    findNext(true);
-            });
-            QObject::connect(findField_, &QLineEdit::returnPressed, this, [this] {
-                findNext(!(QApplication::keyboardModifiers() & Qt::ShiftModifier));
-            });
-            QObject::connect(previous, &QToolButton::clicked, this, [this] { findNext(false); });
-            QObject::connect(next, &QToolButton::clicked, this, [this] { findNext(true); });
-            auto close = [this] {
-                findBar_->hide();
-                layoutFindBar();
-                setFocus();
-            };
-            QObject::connect(done, &QToolButton::clicked, this, close);
-            auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), findField_, nullptr, nullptr, Qt::WidgetShortcut);
-            QObject::connect(escape, &QShortcut::activated, this, close);
+            findBar_ = new FindBar(*this);
+            findBar_->findField()->setText(asQString(findString_));
+            // The scroll bar sits in a container of its own; either may move or hide.
+            verticalScrollBar()->installEventFilter(findBar_);
+            if (QWidget* holder = verticalScrollBar()->parentWidget(); holder && holder != this)
+                holder->installEventFilter(findBar_);
         }
+        findBar_->setReplaceShown(editable_);
         findBar_->show();
         layoutFindBar();
-        findField_->setFocus();
-        findField_->selectAll();
+        findBar_->findField()->setFocus();
+        findBar_->findField()->selectAll();
+        findMatchesStale_ = true;
+        refreshFind();
         return true;
-    }
     case FindAction::nextMatch:
-        findNext(true);
+        findNextMatch(true);
         return true;
     case FindAction::previousMatch:
-        findNext(false);
+        findNextMatch(false);
         return true;
     case FindAction::setSearchString:
         if (selection_.length > 0)
@@ -131,30 +114,140 @@ bool TextView::performFindAction(int action)
     return false;
 }
 
-void TextView::findNext(bool forward)
+const std::vector<Range>& TextView::findMatches()
+{
+    if (!findMatchesStale_)
+        return findMatches_;
+    findMatchesStale_ = false;
+    findMatches_.clear();
+    if (findString_.empty())
+        return findMatches_;
+    // A copy, not a view: the matches must not alias text an edit can move.
+    const QString haystack = QString::fromStdU16String(storage_->string());
+    const QString needle = asQString(findString_);
+    for (qsizetype at = haystack.indexOf(needle, 0, Qt::CaseInsensitive); at >= 0;
+         at = haystack.indexOf(needle, at + needle.size(), Qt::CaseInsensitive))
+        findMatches_.push_back({int(at), int(needle.size())});
+    return findMatches_;
+}
+
+void TextView::findNextMatch(bool forward)
 {
     if (findString_.empty())
         return;
-    const QString haystack = asQString(storage_->string());
-    const QString needle = asQString(findString_);
-    qsizetype at;
-    if (forward) {
-        at = haystack.indexOf(needle, selection_.end(), Qt::CaseInsensitive);
-        if (at < 0)
-            at = haystack.indexOf(needle, 0, Qt::CaseInsensitive);
-    } else {
-        at = selection_.location > 0 ? haystack.lastIndexOf(needle, selection_.location - 1, Qt::CaseInsensitive) : -1;
-        if (at < 0)
-            at = haystack.lastIndexOf(needle, -1, Qt::CaseInsensitive);
-    }
-    if (at < 0) {
+    const std::vector<Range>& matches = findMatches();
+    if (matches.empty()) {
         QApplication::beep();
+        refreshFind();
         return;
     }
-    const Range found{int(at), int(needle.size())};
-    anchor_ = found.location;
-    setSelection(found, false);
-    scrollRangeToVisible(found);
+    const Range* found = nullptr;
+    if (forward) {
+        auto it = std::lower_bound(matches.begin(), matches.end(), selection_.end(),
+                                   [](const Range& m, int at) { return m.location < at; });
+        found = it == matches.end() ? &matches.front() : &*it;
+    } else {
+        auto it = std::lower_bound(matches.begin(), matches.end(), selection_.location,
+                                   [](const Range& m, int at) { return m.location < at; });
+        found = it == matches.begin() ? &matches.back() : &*(it - 1);
+    }
+    const Range match = *found;
+    anchor_ = match.location;
+    setSelection(match, false);
+    scrollRangeToVisible(match);
+    refreshFind();
+}
+
+void TextView::findIncrementally(U16View text)
+{
+    setFindString(text);
+    const Range at = selection_;
+    setSelection({at.location, 0}, false);
+    if (!findString_.empty())
+        findNextMatch(true);
+    refreshFind();
+}
+
+void TextView::replaceFoundMatch(U16View replacement)
+{
+    if (!editable_ || findString_.empty())
+        return;
+    const std::vector<Range>& matches = findMatches();
+    const auto it = std::lower_bound(matches.begin(), matches.end(), selection_.location,
+                                     [](const Range& m, int at) { return m.location < at; });
+    if (it != matches.end() && *it == selection_) {
+        endTyping();
+        const Range at = selection_;
+        replaceCharacters(at, replacement, Range{at.location + int(replacement.size()), 0});
+        findMatchesStale_ = true;
+    }
+    findNextMatch(true);
+}
+
+int TextView::replaceAllMatches(U16View replacement)
+{
+    if (!editable_ || findString_.empty())
+        return 0;
+    const std::vector<Range> matches = findMatches();
+    if (matches.empty()) {
+        QApplication::beep();
+        return 0;
+    }
+    // One change from the first match to the end of the last: one undo step and one
+    // notice to the delegate. The text between the matches keeps its attributes (grid
+    // cells stay cells); each replacement takes those of the text it replaces.
+    const Range span = Range::fromTo(matches.front().location, matches.back().end());
+    AttributedString replaced;
+    int from = span.location;
+    for (const Range& match : matches) {
+        if (match.location > from)
+            replaced.append(storage_->attributedSubstring(Range::fromTo(from, match.location)));
+        replaced.append(AttributedString(U16String(replacement), attributesForInsertion(match)));
+        from = match.end();
+    }
+    endTyping();
+    const int caret = span.location + replaced.length();
+    if (!replaceText(span, replaced, Range{caret, 0}))
+        return 0;
+    findMatchesStale_ = true;
+    scrollRangeToVisible(selection_);
+    refreshFind();
+    return int(matches.size());
+}
+
+void TextView::closeFindBar()
+{
+    if (!findBar_)
+        return;
+    findBar_->hide();
+    layoutFindBar();
+    layout_->highlightedRanges.clear();
+    viewport()->update();
+    setFocus(Qt::OtherFocusReason);
+}
+
+void TextView::scheduleFindRefresh()
+{
+    if (findRefreshScheduled_ || !isFindBarVisible())
+        return;
+    findRefreshScheduled_ = true;
+    QTimer::singleShot(0, this, [this] {
+        findRefreshScheduled_ = false;
+        refreshFind();
+    });
+}
+
+void TextView::refreshFind()
+{
+    if (!isFindBarVisible())
+        return;
+    const std::vector<Range>& matches = findMatches();
+    layout_->highlightedRanges = matches;
+    const auto it = std::lower_bound(matches.begin(), matches.end(), selection_.location,
+                                     [](const Range& m, int at) { return m.location < at; });
+    const int current = it != matches.end() && *it == selection_ ? int(it - matches.begin()) + 1 : 0;
+    findBar_->setCount(current, int(matches.size()), !findString_.empty());
+    viewport()->update();
 }
 
 } // namespace velkin

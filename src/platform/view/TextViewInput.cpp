@@ -72,7 +72,9 @@ bool typesText(const QKeyEvent& event)
     if (text.isEmpty())
         return false;
     const Qt::KeyboardModifiers mods = event.modifiers();
-    if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier))  // AltGr arrives as Control+Alt
+    // Control alone is a command; Alt alone opens a menu by its mnemonic. AltGr arrives
+    // as Control+Alt (or as neither) and types.
+    if (bool(mods & Qt::ControlModifier) != bool(mods & Qt::AltModifier))
         return false;
     if (mods & Qt::MetaModifier)
         return false;
@@ -96,9 +98,17 @@ QString asQString(U16View text)
 
 // ---- Keys ----
 
+// A key that reaches the view from a child that has the focus (the find bar's
+// fields) belongs to that child: the view must not type it into the text.
+bool TextView::keyFromChild() const
+{
+    const QWidget* focused = QApplication::focusWidget();
+    return focused && focused != this && isAncestorOf(focused);
+}
+
 bool TextView::event(QEvent* event)
 {
-    if (event->type() == QEvent::ShortcutOverride && editable_) {
+    if (event->type() == QEvent::ShortcutOverride && editable_ && !keyFromChild()) {
         // Keys that edit the text belong to the view, not to a menu shortcut.
         auto* key = static_cast<QKeyEvent*>(event);
         if (typesText(*key) || commandForKey(*key)) {
@@ -117,6 +127,10 @@ bool TextView::focusNextPrevChild(bool next)
 
 void TextView::keyPressEvent(QKeyEvent* event)
 {
+    if (keyFromChild()) {
+        event->accept();
+        return;
+    }
     if (event == QKeySequence::SelectAll) {
         selectAll();
     } else if (event == QKeySequence::Copy) {
