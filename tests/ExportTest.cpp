@@ -1,3 +1,4 @@
+#include "PdfText.h"
 #include "app/CommandLine.h"
 #include "export/Export.h"
 #include "export/PageImport.h"
@@ -50,22 +51,7 @@ QByteArray pngOfSize(int width, int height)
     return bytes;
 }
 
-// The text pdftotext reads from a PDF, or nothing when the tool is missing.
-std::optional<std::string> pdfText(const fs::path& pdf)
-{
-    const std::string command = "pdftotext -q '" + pdf.string() + "' - 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return std::nullopt;
-    std::string out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    if (pclose(pipe) != 0)
-        return std::nullopt;
-    return out;
-}
+using velkin::testing::pdfText;
 
 class ExportFolder : public ::testing::Test {
 protected:

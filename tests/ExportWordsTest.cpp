@@ -1,6 +1,7 @@
 // Export keeps every word: generated prose documents, with every kind of line
 // end, lose no word in the HTML page, in the PDF (as pdftotext reads it) or in
 // the RTF.
+#include "PdfText.h"
 #include "TempDirectory.h"
 
 #include "export/Export.h"
@@ -143,21 +144,7 @@ std::string readBytes(const std::filesystem::path& path)
     return bytes.str();
 }
 
-std::optional<std::string> pdfText(const std::filesystem::path& pdf)
-{
-    const std::string command = "pdftotext -q '" + pdf.string() + "' - 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return std::nullopt;
-    std::string out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    if (pclose(pipe) != 0)
-        return std::nullopt;
-    return out;
-}
+using velkin::testing::pdfText;
 
 const std::vector<std::pair<const char*, std::vector<U16String>>>& lineEndKinds()
 {

@@ -1,6 +1,7 @@
 // Inputs that once made page images and PDF cost far more than their size: the
 // results must stay right (lines filled, text kept, rows drawn, every shortcode
 // collapsed) now that the work is linear. Speed itself is measured in bench/.
+#include "PdfText.h"
 #include "export/Export.h"
 #include "export/PreviewRendererPage.h"
 #include "markdown/EmojiShortcode.h"
@@ -49,20 +50,7 @@ std::vector<Range> linesOf(LayoutManager& layout, int length)
     return lines;
 }
 
-std::optional<std::string> pdfText(const fs::path& pdf)
-{
-    FILE* pipe = popen(("pdftotext -q '" + pdf.string() + "' - 2>/dev/null").c_str(), "r");
-    if (!pipe)
-        return std::nullopt;
-    std::string out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    if (pclose(pipe) != 0)
-        return std::nullopt;
-    return out;
-}
+using velkin::testing::pdfText;
 
 } // namespace
 
