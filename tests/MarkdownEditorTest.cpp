@@ -447,6 +447,15 @@ TEST(EditorTables, TableActionsAtTheEndOfTheFileKeepItsFinalLineFeed)
     EXPECT_EQ(*e.document, u"intro\n\n| A |  |\n| --- | --- |\n| 1 |  |\n|  |  |\n");
 }
 
+TEST(EditorTables, TableActionsWorkInACRLFDocumentAndKeepItsLineEnds)
+{
+    Editor e(u"intro\r\n\r\n| A |\r\n| - |\r\n| 1 |\r\n");
+    e.caretAt(u"1");
+    ASSERT_TRUE(e.view().currentGrid().has_value());
+    e.view().mdTableInsertRowBelow(nullptr);
+    EXPECT_EQ(*e.document, u"intro\r\n\r\n| A |\r\n| --- |\r\n| 1 |\r\n|  |\r\n");
+}
+
 TEST(EditorTables, AnImageFromACellGoesAfterTheGrid)
 {
     Editor e(u"| A |\n| --- |\n| 1 |\n\nafter");

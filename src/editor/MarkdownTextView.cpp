@@ -193,7 +193,12 @@ std::optional<MarkdownTextView::Grid> MarkdownTextView::gridAt(int index) const
     }
     const Range range = Range::fromTo(start, std::min(end, n));
     const U16String markdown = TableGrid::serialize(storage->attributedSubstring(range));
-    const std::optional<PipeTable::Parsed> parsed = PipeTable::parse(splitAt(markdown, u'\n'));
+    // A table of a CRLF document serialises with its CRs: the rows are read without them.
+    auto lines = splitAt(markdown, u'\n');
+    for (U16View& line : lines)
+        if (!line.empty() && line.back() == u'\r')
+            line.remove_suffix(1);
+    const std::optional<PipeTable::Parsed> parsed = PipeTable::parse(lines);
     if (!parsed)
         return std::nullopt;
     return Grid{range, *parsed, block->startingRow(), block->startingColumn()};
