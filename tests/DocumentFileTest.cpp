@@ -24,6 +24,7 @@
 
 using namespace velkin;
 using velkin::testing::DialogAnswerer;
+using velkin::testing::choose;
 using velkin::testing::TempDirectory;
 using velkin::testing::waitUntil;
 namespace fs = std::filesystem;
@@ -49,24 +50,6 @@ void replaceByRename(const fs::path& file, const std::string& bytes)
     const fs::path temporary = file.parent_path() / (".~" + file.filename().string());
     writeFile(temporary, bytes);
     fs::rename(temporary, file);
-}
-
-// Answers a file dialog with a path, typed as a user would.
-DialogAnswerer::Answer choose(const fs::path& path)
-{
-    return [path](QDialog& dialog) {
-        auto* files = qobject_cast<QFileDialog*>(&dialog);
-        if (!files) {
-            dialog.reject();
-            return;
-        }
-        files->setDirectory(QString::fromStdString(path.parent_path().string()));
-        if (auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-            name->setText(QString::fromStdString(path.filename().string()));
-        else
-            files->selectFile(QString::fromStdString(path.string()));
-        QMetaObject::invokeMethod(files, "accept");
-    };
 }
 
 // Presses the buttons in order, one per dialog; closes any dialog past the last.

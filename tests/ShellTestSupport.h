@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -94,5 +96,24 @@ private:
     QTimer timer_;
     QPointer<QDialog> last_;
 };
+
+// Answers a file dialog with a path: the folder, then the name typed into the
+// name field, as a user would.
+inline DialogAnswerer::Answer choose(const std::filesystem::path& path)
+{
+    return [path](QDialog& dialog) {
+        auto* files = qobject_cast<QFileDialog*>(&dialog);
+        if (!files) {
+            dialog.reject();
+            return;
+        }
+        files->setDirectory(QString::fromStdString(path.parent_path().string()));
+        if (auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            name->setText(QString::fromStdString(path.filename().string()));
+        else
+            files->selectFile(QString::fromStdString(path.string()));
+        QMetaObject::invokeMethod(files, "accept");
+    };
+}
 
 } // namespace velkin::testing

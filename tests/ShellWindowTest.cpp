@@ -31,6 +31,7 @@
 
 using namespace velkin;
 using velkin::testing::DialogAnswerer;
+using velkin::testing::choose;
 using velkin::testing::settle;
 
 namespace {
@@ -447,29 +448,6 @@ TEST(DocumentWindow, ClosingAsksAboutUnsavedChanges)
     EXPECT_TRUE(quiet->close());
     EXPECT_TRUE(none.texts.empty());
 }
-
-namespace {
-
-// Answers a file dialog with a path.
-DialogAnswerer::Answer choose(const std::filesystem::path& path)
-{
-    return [path](QDialog& dialog) {
-        auto* files = qobject_cast<QFileDialog*>(&dialog);
-        if (!files) {
-            dialog.reject();
-            return;
-        }
-        // The folder, then the name typed into the name field, as a user would.
-        files->setDirectory(QString::fromStdString(path.parent_path().string()));
-        if (auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-            name->setText(QString::fromStdString(path.filename().string()));
-        else
-            files->selectFile(QString::fromStdString(path.string()));
-        QMetaObject::invokeMethod(files, "accept");
-    };
-}
-
-} // namespace
 
 TEST(DocumentWindow, SaveAsAsksForAFileAndAddsTheExtension)
 {

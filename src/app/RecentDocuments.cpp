@@ -1,8 +1,9 @@
 #include "app/RecentDocuments.h"
 
+#include "platform/Settings.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 #include <QUrl>
 
 #include <algorithm>
@@ -19,12 +20,6 @@ const QString filesKey = QStringLiteral("RecentDocuments/files");
 const QString stateGroup = QStringLiteral("DocumentState");
 // States kept before those of files that no longer exist are dropped.
 constexpr int stateLimit = 200;
-
-std::unique_ptr<QSettings> settings()
-{
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velkin"),
-                                       QStringLiteral("Velkin"));
-}
 
 QString pathText(const fs::path& file)
 {
@@ -50,31 +45,31 @@ QStringList noted(QStringList list, const QString& file, int maximum)
 
 QStringList files()
 {
-    QStringList list = settings()->value(filesKey).toStringList();
+    QStringList list = Settings::open()->value(filesKey).toStringList();
     list.removeAll(QString());
     return list;
 }
 
 void note(const fs::path& file)
 {
-    settings()->setValue(filesKey, noted(files(), pathText(file)));
+    Settings::open()->setValue(filesKey, noted(files(), pathText(file)));
 }
 
 void remove(const QString& file)
 {
     QStringList list = files();
     list.removeAll(file);
-    settings()->setValue(filesKey, list);
+    Settings::open()->setValue(filesKey, list);
 }
 
 void clear()
 {
-    settings()->remove(filesKey);
+    Settings::open()->remove(filesKey);
 }
 
 std::optional<WindowState> windowState(const fs::path& file)
 {
-    const QStringList saved = settings()->value(stateKey(pathText(file))).toStringList();
+    const QStringList saved = Settings::open()->value(stateKey(pathText(file))).toStringList();
     if (saved.size() != 2)
         return std::nullopt;
     bool number = false;
@@ -87,7 +82,7 @@ std::optional<WindowState> windowState(const fs::path& file)
 
 void saveWindowState(const fs::path& file, const WindowState& state)
 {
-    auto store = settings();
+    auto store = Settings::open();
     const QString path = pathText(file);
     if (state == WindowState{}) {
         store->remove(stateKey(path));

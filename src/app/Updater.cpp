@@ -3,12 +3,12 @@
 #include "app/UpdateFetch.h"
 #include "app/UpdateText.h"
 #include "app/UpdateWindow.h"
+#include "platform/Settings.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QSysInfo>
 #include <QTimer>
 
@@ -23,13 +23,6 @@ const QString launchesKey = QStringLiteral("Updates/Launches");
 const QString automaticKey = QStringLiteral("Updates/CheckAutomatically");
 const QString lastCheckKey = QStringLiteral("Updates/LastCheck");
 constexpr qint64 secondsBetweenChecks = 24 * 60 * 60;
-
-// Velkin/Velkin.ini in the user's configuration folder, as for every setting.
-std::unique_ptr<QSettings> settings()
-{
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velkin"),
-                                       QStringLiteral("Velkin"));
-}
 
 SoftwareUpdater::Outcome outcomeOf(const QByteArray& feed, const QString& error)
 {
@@ -68,7 +61,7 @@ QString SoftwareUpdater::currentVersion()
 
 QUrl SoftwareUpdater::feedURL() const
 {
-    const QString configured = settings()->value(feedKey).toString().trimmed();
+    const QString configured = Settings::open()->value(feedKey).toString().trimmed();
     return QUrl(configured.isEmpty() ? QStringLiteral(VELKIN_UPDATE_FEED_URL) : configured, QUrl::StrictMode);
 }
 
@@ -86,7 +79,7 @@ void SoftwareUpdater::check(std::function<void(const Outcome&)> done)
     connect(fetch_, &UpdateFetch::finished, this, [this, done](const QByteArray& feed, const QString& error) {
         fetch_->deleteLater();
         fetch_ = nullptr;
-        settings()->setValue(lastCheckKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+        Settings::open()->setValue(lastCheckKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
         const Outcome outcome = outcomeOf(feed, error);
         emit canCheckChanged(canCheckForUpdates());
         done(outcome);
@@ -97,7 +90,7 @@ void SoftwareUpdater::check(std::function<void(const Outcome&)> done)
 
 bool SoftwareUpdater::automaticCheckIsDue() const
 {
-    auto s = settings();
+    auto s = Settings::open();
     if (!s->value(automaticKey, false).toBool())
         return false;
     const QDateTime last = QDateTime::fromString(s->value(lastCheckKey).toString(), Qt::ISODate);
@@ -111,7 +104,7 @@ void SoftwareUpdater::startScheduledChecks()
     // Without a feed there is nothing to check, and nothing to ask about.
     if (!feedURL().isValid() || feedURL().isEmpty())
         return;
-    auto s = settings();
+    auto s = Settings::open();
     const int launches = s->value(launchesKey, 0).toInt() + 1;
     s->setValue(launchesKey, launches);
     if (launches >= 2 && !s->contains(automaticKey))
@@ -135,7 +128,7 @@ void SoftwareUpdater::askAboutAutomaticChecks()
     question.addButton(UpdateText::text(u"Don\u2019t Check"), QMessageBox::RejectRole);
     question.setDefaultButton(yes);
     question.exec();
-    settings()->setValue(automaticKey, question.clickedButton() == yes);
+    Settings::open()->setValue(automaticKey, question.clickedButton() == yes);
     runScheduledCheck();
 }
 

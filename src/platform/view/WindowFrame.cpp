@@ -1,6 +1,7 @@
 #include "platform/view/WindowFrame.h"
 
-#include <QSettings>
+#include "platform/Settings.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -8,13 +9,6 @@
 namespace velkin::WindowFrame {
 
 namespace {
-
-// Velkin/Velkin.ini in the user's configuration folder ($XDG_CONFIG_HOME).
-std::unique_ptr<QSettings> settings()
-{
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velkin"),
-                                       QStringLiteral("Velkin"));
-}
 
 QString key(const char* name)
 {
@@ -31,17 +25,17 @@ bool restore(QWidget* window, const char* name)
 
 void save(const QWidget* window, const char* name)
 {
-    settings()->setValue(key(name), window->saveGeometry());
+    Settings::open()->setValue(key(name), window->saveGeometry());
 }
 
 QByteArray saved(const char* name)
 {
-    return settings()->value(key(name)).toByteArray();
+    return Settings::open()->value(key(name)).toByteArray();
 }
 
 void forget(const char* name)
 {
-    settings()->remove(key(name));
+    Settings::open()->remove(key(name));
 }
 
 } // namespace velkin::WindowFrame
