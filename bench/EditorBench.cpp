@@ -48,7 +48,7 @@ U16String changelogOfSize(size_t size)
 
 // Constructs put in the middle of a document, each with a place to type in it.
 const U16String constructs = u"\n\n```js\nconst answer = 42;\n```\n\n| Name | Value |\n| --- | --- |\n"
-                             u"| one | 1 |\n\n- first item\n- second item\n\n";
+                             u"| tablecell | 1 |\n\n- first item\n- second item\n\n";
 
 // The document with the constructs in its middle.
 U16String withConstructs(U16View text)
@@ -70,9 +70,11 @@ struct Session {
     {
         *document = U16String(text);
         auto doc = document;
-        host = std::make_unique<MarkdownEditorView>(
-            MarkdownEditor{{[doc] { return *doc; }, [doc](const U16String& t) { *doc = t; }}, 1.0,
-                           MarkdownFontFamily::sansSerif});
+        // Bound as a document window binds its text: changes are written back in place.
+        host = std::make_unique<MarkdownEditorView>(MarkdownEditor{
+            {[doc] { return *doc; }, [doc](const U16String& t) { *doc = t; },
+             [doc](Range r, U16View t) { doc->replace(size_t(r.location), size_t(r.length), t); }},
+            1.0, MarkdownFontFamily::sansSerif});
         view().resize(screen.size());
         int middle = int(view().string().find(u'\n', view().string().size() / 2));
         if (!caretAfter.empty())
@@ -134,7 +136,7 @@ BENCHMARK(BM_KeystrokeWholeCycle100KB)->Unit(benchmark::kMillisecond);
 void BM_KeystrokeWholeCycle4MB(benchmark::State& state) { wholeCycle(state, changelogOfSize(4'000'000)); }
 BENCHMARK(BM_KeystrokeWholeCycle4MB)->Unit(benchmark::kMillisecond);
 
-// A character typed in a code block, a table cell shown as source, and a list item.
+// A character typed in a code block, a grid cell and a list item.
 void BM_KeystrokeInCodeBlock1MB(benchmark::State& state)
 {
     wholeCycle(state, withConstructs(changelog()), u"const answer");
@@ -143,7 +145,7 @@ BENCHMARK(BM_KeystrokeInCodeBlock1MB)->Unit(benchmark::kMillisecond);
 
 void BM_KeystrokeInTableCell1MB(benchmark::State& state)
 {
-    wholeCycle(state, withConstructs(changelog()), u"| one");
+    wholeCycle(state, withConstructs(changelog()), u"tablecell");
 }
 BENCHMARK(BM_KeystrokeInTableCell1MB)->Unit(benchmark::kMillisecond);
 
@@ -152,6 +154,43 @@ void BM_KeystrokeInListItem1MB(benchmark::State& state)
     wholeCycle(state, withConstructs(changelog()), u"- first");
 }
 BENCHMARK(BM_KeystrokeInListItem1MB)->Unit(benchmark::kMillisecond);
+
+// The same at the other sizes.
+void BM_KeystrokeInCodeBlock100KB(benchmark::State& state)
+{
+    wholeCycle(state, withConstructs(changelogOfSize(100'000)), u"const answer");
+}
+BENCHMARK(BM_KeystrokeInCodeBlock100KB)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInTableCell100KB(benchmark::State& state)
+{
+    wholeCycle(state, withConstructs(changelogOfSize(100'000)), u"tablecell");
+}
+BENCHMARK(BM_KeystrokeInTableCell100KB)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInListItem100KB(benchmark::State& state)
+{
+    wholeCycle(state, withConstructs(changelogOfSize(100'000)), u"- first");
+}
+BENCHMARK(BM_KeystrokeInListItem100KB)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInCodeBlock4MB(benchmark::State& state)
+{
+    wholeCycle(state, withConstructs(changelogOfSize(4'000'000)), u"const answer");
+}
+BENCHMARK(BM_KeystrokeInCodeBlock4MB)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInTableCell4MB(benchmark::State& state)
+{
+    wholeCycle(state, withConstructs(changelogOfSize(4'000'000)), u"tablecell");
+}
+BENCHMARK(BM_KeystrokeInTableCell4MB)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInListItem4MB(benchmark::State& state)
+{
+    wholeCycle(state, withConstructs(changelogOfSize(4'000'000)), u"- first");
+}
+BENCHMARK(BM_KeystrokeInListItem4MB)->Unit(benchmark::kMillisecond);
 
 // A fence opened and closed in turn mid-document: everything after it changes.
 // Compare with BM_EditorRestyleAlone1MB.
@@ -176,6 +215,27 @@ void BM_KeystrokeFenceToggle1MB(benchmark::State& state)
     }
 }
 BENCHMARK(BM_KeystrokeFenceToggle1MB)->Unit(benchmark::kMillisecond);
+
+// The fence toggle's restyle alone, without the relayout and drawing after it.
+void BM_FenceToggleRestyle1MB(benchmark::State& state)
+{
+    if (skipWithoutChangelog(state))
+        return;
+    Session s;
+    const int at = int(s.view().string().find(u'\n', s.view().string().size() / 2)) + 1;
+    bool opening = true;
+    for (auto _ : state) {
+        if (opening) {
+            s.view().setSelectedRange({at, 0});
+            s.view().insertText(u"```\n");
+        } else {
+            s.view().setSelectedRange({at, 4});
+            s.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+        }
+        opening = !opening;
+    }
+}
+BENCHMARK(BM_FenceToggleRestyle1MB)->Unit(benchmark::kMillisecond);
 
 // The same in a document with a table grid, which must be written back as Markdown.
 void BM_KeystrokeWholeCycleWithGrid1MB(benchmark::State& state)
@@ -226,6 +286,16 @@ void BM_EditorDrawOneScreen1MB(benchmark::State& state)
         s.draw();
 }
 BENCHMARK(BM_EditorDrawOneScreen1MB)->Unit(benchmark::kMillisecond);
+
+void BM_EditorDrawOneScreen100KB(benchmark::State& state)
+{
+    if (skipWithoutChangelog(state))
+        return;
+    Session s(changelogOfSize(100'000));
+    for (auto _ : state)
+        s.draw();
+}
+BENCHMARK(BM_EditorDrawOneScreen100KB)->Unit(benchmark::kMillisecond);
 
 void BM_SerializeWithGrid1MB(benchmark::State& state)
 {

@@ -5,6 +5,7 @@
 // (fixed seed, modest count) and the long run in the benchmark program.
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
+#include "markdown/TableGrid.h"
 #include "platform/layout/LayoutManager.h"
 #include "platform/text/Lines.h"
 #include "platform/text/Utf.h"
@@ -40,8 +41,11 @@ struct Editor {
     {
         *document = U16String(text);
         auto doc = document;
+        // Bound as a document window binds its text: changes are written back in place.
         host = std::make_unique<MarkdownEditorView>(MarkdownEditor{
-            {[doc] { return *doc; }, [doc](const U16String& t) { *doc = t; }}, 1.0, MarkdownFontFamily::sansSerif});
+            {[doc] { return *doc; }, [doc](const U16String& t) { *doc = t; },
+             [doc](Range r, U16View t) { doc->replace(size_t(r.location), size_t(r.length), t); }},
+            1.0, MarkdownFontFamily::sansSerif});
         view().resize(700, 600);
         if (styled)
             view().setAttributedString(*styled);
@@ -231,6 +235,15 @@ inline std::string randomEdit(Editor& e, std::mt19937& rng)
 // storage (grids are kept as they are: they are not made again from the text), or empty.
 inline std::string compareWithFresh(Editor& e)
 {
+    if (const U16String markdown = TableGrid::serialize(e.storage()); *e.document != markdown) {
+        const U16String& written = *e.document;
+        size_t at = 0;
+        while (at < written.size() && at < markdown.size() && written[at] == markdown[at])
+            ++at;
+        const size_t from = at < 40 ? 0 : at - 40;
+        return "the document's text parts from the storage's Markdown at " + std::to_string(at) + ": \""
+            + u8(U16View(written).substr(from, 80)) + "\" instead of \"" + u8(U16View(markdown).substr(from, 80)) + "\"";
+    }
     Editor fresh(*e.document, e.view().selectedRange(), &e.storage());
     if (const std::string d = storageDifference(e.storage(), fresh.storage()); !d.empty())
         return "storage: " + d;

@@ -71,6 +71,11 @@ MarkdownEditor ContentView::editorValue()
                                   if (textChanged_)
                                       textChanged_();
                               }};
+    editor.text.replace = [this](Range range, U16View text) {
+        text_.replace(size_t(range.location), size_t(range.length), text);
+        if (textChanged_)
+            textChanged_();
+    };
     editor.zoom = zoom_;
     editor.fontFamily = family_;
     return editor;

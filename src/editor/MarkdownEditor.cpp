@@ -159,6 +159,124 @@ struct MarkdownEditorCoordinator::Kept {
     // restyle, or text typed into a cell, can make one.
     std::optional<bool> grids;
 
+    // Writing back through the binding's replace: while `written` holds, the
+    // bound text is the storage's Markdown before the `unwritten` changes, and
+    // `gridSpans` says where its grids stand in both.
+    bool written = false;
+    std::vector<TableGrid::GridSpan> gridSpans;
+    std::vector<std::pair<Range, U16String>> unwritten;  // Markdown range replaced, by what
+
+    void forgetWritten()
+    {
+        written = false;
+        unwritten.clear();
+    }
+
+    // Turns a change of the storage into the same change of its Markdown: the
+    // changed characters alone in prose; the whole paragraphs around the change,
+    // with every grid among them or next to them, written again when it reaches one.
+    void writeLater(const TextStorage::Edit& e)
+    {
+        if (!written)
+            return;
+        const int from = e.range.location;
+        const int oldEnd = e.range.end() - e.delta;
+        // A change in a grid's paragraphs, or in the line feeds that part them from prose, reshapes it.
+        auto reaches = [&](const TableGrid::GridSpan& grid) {
+            return from <= grid.text.end() && std::max(oldEnd, from) >= grid.text.location;
+        };
+        // A paragraph is a grid's by its first character: the paragraphs the change
+        // starts may begin with cell text that stood inside a paragraph before.
+        auto startsCell = [&] {
+            const U16View text = storage->string();
+            if (TableGrid::cellBlock(*storage, RestyleWindow::lineStart(text, from)))
+                return true;
+            for (int q = from; q < e.range.end(); ++q)
+                if (text[size_t(q)] == u'\n' && TableGrid::cellBlock(*storage, q + 1))
+                    return true;
+            return false;
+        };
+        const bool gridded = std::any_of(gridSpans.begin(), gridSpans.end(), reaches) || startsCell();
+        Range changed = e.range;      // in the text after the change
+        int changedMarkdownLength = 0;  // of the text before it
+        int start = from;
+        int end = e.range.end();
+        if (gridded) {
+            const U16View text = storage->string();
+            const int n = int(text.size());
+            for (const TableGrid::GridSpan& grid : gridSpans)
+                if (reaches(grid)) {
+                    start = std::min(start, grid.text.location);
+                    end = std::max(end, grid.text.end() + e.delta);
+                }
+            auto lineEnd = [&](int p) {
+                p = std::clamp(p, 0, n);
+                const size_t feed = text.find(u'\n', size_t(p));
+                return feed == U16View::npos || int(feed) + 1 >= n ? n : int(feed);
+            };
+            start = RestyleWindow::lineStart(text, std::clamp(start, 0, n));
+            end = lineEnd(end);
+            // Grid paragraphs next to the stretch belong to it.
+            for (bool grew = true; grew;) {
+                grew = false;
+                if (start > 0) {
+                    const int previous = RestyleWindow::lineStart(text, start - 1);
+                    if (TableGrid::cellBlock(*storage, previous)) {
+                        start = previous;
+                        grew = true;
+                    }
+                }
+                if (end < n && TableGrid::cellBlock(*storage, end + 1)) {
+                    end = lineEnd(end + 1);
+                    grew = true;
+                }
+            }
+            changed = Range::fromTo(start, end);
+        }
+        // Where the stretch's Markdown starts and ends in the text before the change.
+        const int oldStop = end - e.delta;
+        int shift = 0;
+        for (const TableGrid::GridSpan& grid : gridSpans) {
+            if (grid.text.end() < start)
+                shift += grid.markdown.length - grid.text.length;
+            else if (grid.text.location >= start && grid.text.end() <= oldStop)
+                changedMarkdownLength += grid.markdown.length - grid.text.length;
+        }
+        changedMarkdownLength += oldStop - start;
+        U16String markdown;
+        std::vector<TableGrid::GridSpan> made;
+        if (gridded) {
+            // Written with its last line feed, which ends the last paragraph (an empty one
+            // too), and without the feed in the Markdown, where it parts the stretch from what follows.
+            const bool closed = end < storage->length();
+            const Range piece{changed.location, changed.length + (closed ? 1 : 0)};
+            markdown = TableGrid::serialize(storage->attributedSubstring(piece), &made);
+            if (closed) {
+                if (!made.empty() && made.back().text.end() == piece.length)
+                    --made.back().text.length;
+                else if (!markdown.empty() && markdown.back() == u'\n')
+                    markdown.pop_back();
+            }
+        } else
+            markdown = storage->string().substr(size_t(changed.location), size_t(changed.length));
+        const int markdownDelta = int(markdown.size()) - changedMarkdownLength;
+        unwritten.emplace_back(Range{start + shift, changedMarkdownLength}, std::move(markdown));
+        // The grids after the stretch move; those in it are made again.
+        std::vector<TableGrid::GridSpan> spans;
+        spans.reserve(gridSpans.size() + made.size());
+        for (const TableGrid::GridSpan& grid : gridSpans)
+            if (grid.text.end() < start)
+                spans.push_back(grid);
+        for (const TableGrid::GridSpan& grid : made)
+            spans.push_back({Range{grid.text.location + start, grid.text.length},
+                             Range{grid.markdown.location + start + shift, grid.markdown.length}});
+        for (const TableGrid::GridSpan& grid : gridSpans)
+            if (grid.text.location > oldStop)
+                spans.push_back({Range{grid.text.location + e.delta, grid.text.length},
+                                 Range{grid.markdown.location + markdownDelta, grid.markdown.length}});
+        gridSpans = std::move(spans);
+    }
+
     // Where a position before an edit lies after it.
     static int map(int p, const TextStorage::Edit& e)
     {
@@ -175,8 +293,10 @@ struct MarkdownEditorCoordinator::Kept {
         if (!e.charactersChanged) {
             dirty = dirty ? unionRange(*dirty, e.range) : e.range;
             grids.reset();
+            forgetWritten();
             return;
         }
+        writeLater(e);
         if (grids == false && e.range.length > 0 && storage && hasGrids(*storage, e.range))
             grids = true;
         dirty = dirty ? unionRange(Range::fromTo(map(dirty->location, e), map(dirty->end(), e)), e.range) : e.range;
@@ -205,6 +325,7 @@ void MarkdownEditorCoordinator::track(TextStorage& storage)
         return;
     kept_->storage = &storage;
     kept_->valid = false;
+    kept_->forgetWritten();
     std::weak_ptr<Kept> weak = kept_;
     TextStorage* tracked = &storage;
     storage.addObserver([weak, tracked](const TextStorage::Edit& edit) {
@@ -218,7 +339,21 @@ void MarkdownEditorCoordinator::textDidChange(TextView& view)
     TextStorage* storage = view.textStorage();
     if (!storage)
         return;
-    if (parent.text.set) {
+    if (parent.text.replace && kept_ && kept_->storage == storage) {
+        Kept& kept = *kept_;
+        if (kept.written) {
+            for (const auto& [range, text] : kept.unwritten)
+                parent.text.replace(range, text);
+        } else {
+            const U16String markdown = TableGrid::serialize(*storage, &kept.gridSpans);
+            if (parent.text.set)
+                parent.text.set(markdown);
+            else
+                parent.text.replace(Range{0, int(parent.text.get ? parent.text.get().size() : 0)}, markdown);
+            kept.written = true;
+        }
+        kept.unwritten.clear();
+    } else if (parent.text.set) {
         // Known to hold no grid, the text is written back as it stands.
         if (kept_ && kept_->valid && kept_->storage == storage) {
             if (!kept_->grids)
@@ -229,6 +364,12 @@ void MarkdownEditorCoordinator::textDidChange(TextView& view)
         }
     }
     restyleChanges(view);
+}
+
+void MarkdownEditorCoordinator::forgetWrittenText()
+{
+    if (kept_)
+        kept_->forgetWritten();
 }
 
 void MarkdownEditorCoordinator::textViewDidChangeSelection(TextView& view)
@@ -613,6 +754,8 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
         view.setTypingAttributes(coordinator.styler.baseAttributes());
         coordinator.restyle(view);
     }
+    // The document's text may have changed without the view: the next change is written whole.
+    coordinator.forgetWrittenText();
     view.setBackgroundColor(Color::role(Color::Role::TextBackground));
 }
 

@@ -23,6 +23,9 @@ class MarkdownEditorCoordinator;
 struct TextBinding {
     std::function<U16String()> get;
     std::function<void(const U16String&)> set;
+    // Optional: replaces `range` of the bound text with `text`. With it the
+    // editor writes a change back without copying the whole text.
+    std::function<void(Range range, U16View text)> replace = {};
 
     // A binding that always reads `text` and ignores writes.
     static TextBinding constant(U16String text);
@@ -65,6 +68,8 @@ public:
     bool reloadScheduled = false;
 
     void textDidChange(TextView& view) override;
+    // Forgets that the bound text is known: the next change writes it whole.
+    void forgetWrittenText();
     void textViewDidChangeSelection(TextView& view) override;
     bool textViewClickedOnLink(TextView& view, const U16String& link, int index) override;
 

@@ -214,12 +214,21 @@ AttributedString attributedReplacing(const PipeTable::Parsed& table, double base
     return gridOf(table, baseSize, std::move(grid));
 }
 
-U16String serialize(const AttributedString& text)
+U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans)
 {
     const U16View s = text.string();
     const int n = int(s.size());
     std::vector<U16String> out;
     PendingTable table;
+    // The grids written so far: their element of `out` and their text.
+    std::vector<std::pair<size_t, Range>> written;
+    Range current;
+    auto flush = [&] {
+        const size_t before = out.size();
+        table.flush(out);
+        if (out.size() > before)
+            written.emplace_back(before, current);
+    };
 
     int pos = 0;
     while (true) {
@@ -230,14 +239,16 @@ U16String serialize(const AttributedString& text)
         const ParagraphStyle* style = pos < n ? text.paragraphStyle(pos) : nullptr;
         const TextTableBlock* block = style ? style->tableBlock() : nullptr;
         if (!block) {
-            table.flush(out);
+            flush();
             out.emplace_back(paragraph);
         } else {
             if (!table.isCurrent(block->table().get())) {
-                table.flush(out);
+                flush();
                 table.start(block->table().get());
+                current = Range{pos, 0};
             }
             table.addParagraph(*block, *style, paragraph);
+            current = Range::fromTo(current.location, stop);
         }
 
         if (newline < 0)
@@ -246,10 +257,22 @@ U16String serialize(const AttributedString& text)
         if (pos >= n) {
             if (!table.active())
                 out.emplace_back();
+            else
+                current = Range::fromTo(current.location, n);  // the grid's Markdown holds the final line feed
             break;
         }
     }
-    table.flush(out);
+    flush();
+    if (spans) {
+        spans->clear();
+        size_t element = 0;
+        int at = 0;
+        for (const auto& [index, range] : written) {
+            for (; element < index; ++element)
+                at += int(out[element].size()) + 1;
+            spans->push_back({range, Range{at, int(out[index].size())}});
+        }
+    }
     return TextOps::joined(out, u"\n");
 }
 

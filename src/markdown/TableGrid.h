@@ -34,9 +34,16 @@ AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std
 // written with the line ends the replaced table was typed with.
 AttributedString attributedReplacing(const PipeTable::Parsed& table, double baseSize, const TextTable* replaced);
 
+// Where one grid stands in the text and in its Markdown.
+struct GridSpan {
+    Range text;      // its cell paragraphs, without the line feed after the last unless it ends the text
+    Range markdown;  // the pipe table written for it
+};
+
 // The text as Markdown: prose verbatim, every grid as a pipe table (as typed
-// while its cells are unchanged, canonical once any cell differs).
-U16String serialize(const AttributedString& text);
+// while its cells are unchanged, canonical once any cell differs). `spans`
+// receives where each grid went, in text order.
+U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans = nullptr);
 
 // The cell block of the paragraph at `index`, or null outside a grid or the text.
 const TextTableBlock* cellBlock(const AttributedString& text, int index);
