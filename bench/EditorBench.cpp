@@ -222,17 +222,16 @@ void BM_FenceToggleRestyle1MB(benchmark::State& state)
     if (skipWithoutChangelog(state))
         return;
     Session s;
-    const int at = int(s.view().string().find(u'\n', s.view().string().size() / 2)) + 1;
+    TextStorage& storage = *s.view().textStorage();
+    const int at = int(storage.string().find(u'\n', storage.string().size() / 2)) + 1;
     bool opening = true;
     for (auto _ : state) {
-        if (opening) {
-            s.view().setSelectedRange({at, 0});
-            s.view().insertText(u"```\n");
-        } else {
-            s.view().setSelectedRange({at, 4});
-            s.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
-        }
+        if (opening)
+            storage.replaceCharacters({at, 0}, u"```\n");
+        else
+            storage.deleteCharacters({at, 4});
         opening = !opening;
+        s.host->coordinator().restyleChanges(s.view());
     }
 }
 BENCHMARK(BM_FenceToggleRestyle1MB)->Unit(benchmark::kMillisecond);

@@ -557,13 +557,15 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             copyBack(piece, from, storage);
             return true;
         }
-        // Widen fourfold on the side that disagrees.
+        // Widen fourfold on the side that disagrees; a fence left open runs on to
+        // the end or to a fence that turns its reading around, unknown before it is
+        // read: to the end at once, each retry being a restyle of its own.
         grown = true;
         const int width = to - from;
         if (!headAgrees)
             from = lineStart(text, std::max(0, from - 3 * width - 64));
         if (!tailAgrees)
-            to = nextLineStart(text, std::min(n, to + 3 * width + 64));
+            to = fenceOpenAtEnd(piece.string()) ? n : nextLineStart(text, std::min(n, to + 3 * width + 64));
     }
 }
 

@@ -80,13 +80,14 @@ void copyBack(const AttributedString& piece, int offset, TextStorage& storage)
     const int n = piece.length();
     for (int i = 0; i < n;) {
         Range ours;
-        const Attributes& fresh = piece.attributes(i, &ours);
-        // Compared piecewise: the storage's runs may be split differently.
+        const AttributesPtr& fresh = piece.sharedAttributes(i, &ours);
+        // Compared piecewise: the storage's runs may be split differently. The
+        // storage takes the piece's dictionaries, shared, not copies of them.
         for (int j = i; j < ours.end();) {
             Range theirs;
-            const Attributes& kept = storage.attributes(j + offset, &theirs);
+            const AttributesPtr& kept = storage.sharedAttributes(j + offset, &theirs);
             const int stop = std::min(ours.end(), theirs.end() - offset);
-            if (!(kept == fresh))
+            if (kept != fresh && !(*kept == *fresh))
                 storage.setAttributes(fresh, Range::fromTo(j + offset, stop + offset));
             j = stop;
         }

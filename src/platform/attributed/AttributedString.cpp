@@ -97,15 +97,20 @@ size_t AttributedString::firstRunFrom(int index) const
 
 const Attributes& AttributedString::attributes(int index, Range* effective) const
 {
+    return *sharedAttributes(index, effective);
+}
+
+const AttributesPtr& AttributedString::sharedAttributes(int index, Range* effective) const
+{
     if (runs_.empty() || index < 0 || index >= length()) {
         if (effective)
             *effective = Range{std::clamp(index, 0, length()), 0};
-        return *emptyAttributes();
+        return emptyAttributes();
     }
     const size_t i = runAt(index);
     if (effective)
         *effective = Range::fromTo(runs_[i].start, runEnd(i));
-    return *runs_[i].attributes;
+    return runs_[i].attributes;
 }
 
 const AttributeValue* AttributedString::attribute(AttributeKey key, int index, Range* effective) const
@@ -266,6 +271,13 @@ template <class F> void AttributedString::modifyRuns(Range range, F transform)
 
 void AttributedString::setAttributes(const Attributes& attributes, Range range)
 {
+    setAttributes(attributes.empty() || clamp(range).length == 0 ? emptyAttributes()
+                                                                  : std::make_shared<const Attributes>(attributes),
+                  range);
+}
+
+void AttributedString::setAttributes(const AttributesPtr& attributes, Range range)
+{
     range = clamp(range);
     if (range.length == 0 || runs_.empty()) {
         edited(false, range, 0);
@@ -275,7 +287,7 @@ void AttributedString::setAttributes(const Attributes& attributes, Range range)
     splitAt(range.end());
     const size_t first = firstRunFrom(range.location);
     const size_t last = firstRunFrom(range.end());
-    runs_[first].attributes = attributes.empty() ? emptyAttributes() : std::make_shared<const Attributes>(attributes);
+    runs_[first].attributes = attributes && !attributes->empty() ? attributes : emptyAttributes();
     runs_.erase(first + 1, last);
     mergeRuns(range.location, range.end());
     edited(false, range, 0);

@@ -25,6 +25,8 @@ public:
     // Attributes of the character at `index` (0 <= index < length); `effective`
     // receives the stored run around it.
     const Attributes& attributes(int index, Range* effective = nullptr) const;
+    // The same dictionary as shared by the stored run (the empty one outside the text).
+    const AttributesPtr& sharedAttributes(int index, Range* effective = nullptr) const;
     // One attribute at `index`, or nothing; `effective` receives the run as stored.
     const AttributeValue* attribute(AttributeKey key, int index, Range* effective = nullptr) const;
     // The same, with the longest range around `index` inside `limit` over which the value is equal.
@@ -50,6 +52,8 @@ public:
     AttributedString attributedSubstring(Range range) const;
 
     void setAttributes(const Attributes& attributes, Range range);
+    // The same, sharing the dictionary.
+    void setAttributes(const AttributesPtr& attributes, Range range);
     void addAttribute(AttributeKey key, AttributeValue value, Range range);
     void addAttributes(const Attributes& attributes, Range range);
     void removeAttribute(AttributeKey key, Range range);
