@@ -20,6 +20,42 @@ int kernAt(const AttributedString& s, int i)
 
 } // namespace
 
+// Keys set and removed in any order read back their own values, and
+// dictionaries built in different orders compare equal.
+TEST(Attributes, KeysReadBackWhateverTheOrderOfSettingAndRemoving)
+{
+    Attributes a;
+    a.set(AttributeKey::CodeBlockFill, true);
+    a.set(AttributeKey::Font, Font::system(12));
+    a.set(AttributeKey::Kern, 1.5);
+    a.set(AttributeKey::Underline, 1);
+    a.remove(AttributeKey::Kern);
+    a.remove(AttributeKey::Strikethrough);  // absent: nothing happens
+    a.set(AttributeKey::Link, U16String(u"https://a.b"));
+    a.set(AttributeKey::Underline, 2);
+
+    EXPECT_EQ(a.size(), 4u);
+    EXPECT_FALSE(a.has(AttributeKey::Kern));
+    EXPECT_FALSE(a.has(AttributeKey::Strikethrough));
+    EXPECT_EQ(a.number(AttributeKey::Underline), 2.0);
+    ASSERT_NE(a.string(AttributeKey::Link), nullptr);
+    EXPECT_EQ(*a.string(AttributeKey::Link), u"https://a.b");
+    EXPECT_EQ(a.number(AttributeKey::CodeBlockFill), 1.0);
+    ASSERT_NE(a.font(), nullptr);
+    EXPECT_EQ(*a.font(), Font::system(12));
+
+    const Attributes b{{AttributeKey::Link, U16String(u"https://a.b")},
+                       {AttributeKey::Underline, 2},
+                       {AttributeKey::Font, Font::system(12)},
+                       {AttributeKey::CodeBlockFill, true}};
+    EXPECT_EQ(a, b);
+    Attributes c = b;
+    c.remove(AttributeKey::Link);
+    c.set(AttributeKey::Kern, 1.0);
+    EXPECT_FALSE(a == c);
+    EXPECT_EQ(c.entries().front().first, AttributeKey::Font);  // kept sorted
+}
+
 TEST(AttributedString, OverlappingSetAddRemoveLeaveExactRuns)
 {
     AttributedString s(u"0123456789");

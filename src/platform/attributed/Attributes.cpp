@@ -1,6 +1,7 @@
 #include "platform/attributed/Attributes.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace velkin {
 
@@ -52,10 +53,10 @@ Attributes::Attributes(std::initializer_list<std::pair<AttributeKey, AttributeVa
 
 const AttributeValue* Attributes::get(AttributeKey key) const
 {
-    for (const auto& entry : entries_)
-        if (entry.first == key)
-            return &entry.second;
-    return nullptr;
+    if (!(keys_ & bit(key)))
+        return nullptr;
+    // Entries are sorted by key, one each: the keys below this one count its place.
+    return &entries_[size_t(std::popcount(keys_ & (bit(key) - 1)))].second;
 }
 
 void Attributes::set(AttributeKey key, AttributeValue value)
@@ -66,12 +67,16 @@ void Attributes::set(AttributeKey key, AttributeValue value)
         it->second = std::move(value);
     else
         entries_.insert(it, {key, std::move(value)});
+    keys_ |= bit(key);
 }
 
 void Attributes::remove(AttributeKey key)
 {
+    if (!(keys_ & bit(key)))
+        return;
     entries_.erase(std::remove_if(entries_.begin(), entries_.end(), [&](const auto& e) { return e.first == key; }),
                    entries_.end());
+    keys_ &= ~bit(key);
 }
 
 const ParagraphStyle* Attributes::paragraphStyle() const
@@ -96,7 +101,7 @@ std::optional<double> Attributes::number(AttributeKey key) const
 
 bool Attributes::operator==(const Attributes& other) const
 {
-    if (entries_.size() != other.entries_.size())
+    if (keys_ != other.keys_)
         return false;
     for (size_t i = 0; i < entries_.size(); ++i)
         if (entries_[i].first != other.entries_[i].first

@@ -35,6 +35,7 @@ enum class AttributeKey : unsigned char {
     CodeBlockFill,       // true over code block text
     Count
 };
+static_assert(unsigned(AttributeKey::Count) <= 32, "a dictionary marks its keys in 32 bits");
 
 // The key's raw name ("velkinAlertBlock", ...; standard keys have their usual names).
 const char* attributeKeyName(AttributeKey key);
@@ -89,7 +90,10 @@ public:
     bool operator==(const Attributes& other) const;
 
 private:
+    static unsigned bit(AttributeKey key) { return 1u << unsigned(key); }
+
     std::vector<std::pair<AttributeKey, AttributeValue>> entries_;
+    unsigned keys_ = 0;  // one bit per key held: most reads ask for a key that is absent
 };
 
 using AttributesPtr = std::shared_ptr<const Attributes>;
