@@ -52,5 +52,23 @@ TEST(RestyleDifferential, FencesTablesAndDefinitionsActingAtADistance)
         EXPECT_EQ(differential::run(text, seed, 40), "") << "seed " << seed;
 }
 
+// A fence left open swallows the definitions below it; closing it far from the
+// references gives them their meaning back (and opening it again takes it away).
+TEST(RestyleDifferential, ClosingAFenceFarBelowBringsBackTheDefinitionsItHid)
+{
+    U16String text = u"See [ref] and [^n] here.\n\n~~~\n";
+    for (int i = 0; i < 200; ++i)
+        text += u"code line\n";
+    text += u"\n[ref]: https://example.com\n\n[^n]: the note\n";
+    differential::Editor e(text);
+    const int before = int(e.view().string().find(u"\n[ref]:"));
+    e.view().setSelectedRange({before, 0});
+    e.view().insertText(u"\n~~~");
+    EXPECT_EQ(differential::compareWithFresh(e), "");
+    e.view().setSelectedRange({before, 4});
+    e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+    EXPECT_EQ(differential::compareWithFresh(e), "");
+}
+
 } // namespace
 } // namespace velkin

@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace velkin {
 
 namespace {
@@ -72,7 +74,7 @@ MarkdownEditor ContentView::editorValue()
                                       textChanged_();
                               }};
     editor.text.replace = [this](Range range, U16View text) {
-        text_.replace(size_t(range.location), size_t(range.length), text);
+        text_.replace(std::min(size_t(std::max(range.location, 0)), text_.size()), size_t(std::max(range.length, 0)), text);
         if (textChanged_)
             textChanged_();
     };

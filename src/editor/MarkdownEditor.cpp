@@ -112,6 +112,22 @@ bool blockEdge(U16View text, int start)
         || MarkdownSyntax::matchHeading(line);
 }
 
+// Whether a line from `from` to `to` opens a block that runs on over lines
+// below it whatever they read as: a fence or an HTML block.
+bool runsOnWithin(U16View text, int from, int to)
+{
+    for (int p = from; p < to; p = RestyleWindow::nextLineStart(text, p)) {
+        if (RestyleWindow::looksLikeFence(text, p))
+            return true;
+        size_t q = size_t(p);
+        while (q < text.size() && q < size_t(p) + 3 && text[q] == u' ')
+            ++q;
+        if (q < text.size() && text[q] == u'<')
+            return true;
+    }
+    return false;
+}
+
 // Whether a fence opened in `text` is still open at its end.
 bool fenceOpenAtEnd(U16View text)
 {
@@ -544,6 +560,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             bool mayChange = kept.definitionsTouched || grown;
             for (const Range& line : found)
                 mayChange = mayChange || overlaps(line, Range::fromTo(first, std::max(first + 1, last)));
+            // A stretch that reached past its context on its own (over code) may hold a
+            // fence or an HTML block that now takes its definitions in.
+            if (!mayChange && !found.empty())
+                mayChange = runsOnWithin(text, from, to);
             if (mayChange) {
                 if (!(MarkdownSyntax::definitions(MarkdownSyntax::BlockLines(text)) == kept.definitions))
                     return false;
