@@ -560,6 +560,7 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
     view->setTextContainerInset({24, 24});
     view->setLineFragmentPadding(4);
     view->setUsesFindBar(true);
+    view->setLaysOutLazily(true);
     const QString label = QString::fromStdU16String(LocalizedStrings::text(u"Markdown editor"));
     view->setAccessibleName(label);
     view->setAccessibleDescription(label);

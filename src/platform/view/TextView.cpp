@@ -164,7 +164,49 @@ QRectF TextView::visibleContainerRect() const
 double TextView::documentHeight()
 {
     textContainer();
-    return layout_->usedRect().height() + 2 * inset_.height();
+    return layout_->usedHeight() + 2 * inset_.height();
+}
+
+void TextView::updateScrollRange()
+{
+    const int range = std::max(0, int(std::ceil(documentHeight())) - visibleHeight());
+    QScrollBar* bar = verticalScrollBar();
+    bar->setRange(0, range);
+    bar->setPageStep(std::max(1, visibleHeight()));
+    bar->setSingleStep(20);
+}
+
+void TextView::setLaysOutLazily(bool lazy)
+{
+    lazyLayout_ = lazy;
+    layoutDocument();
+}
+
+void TextView::keepScrollAnchor()
+{
+    if (!layout_->laysOutLazily())
+        return;
+    updateScrollRange();
+    QScrollBar* bar = verticalScrollBar();
+    const int target = int(std::lround(layout_->anchorY(scrollAnchor_) + inset_.height()));
+    if (bar->value() != target) {
+        correctingScroll_ = true;
+        bar->setValue(target);
+        correctingScroll_ = false;
+    }
+}
+
+void TextView::layoutVisible()
+{
+    // Laying out what shows can correct the heights above it, which moves what shows.
+    QScrollBar* bar = verticalScrollBar();
+    for (int round = 0; round < 4; ++round) {
+        layout_->ensureLayout(visibleContainerRect());
+        const int before = bar->value();
+        keepScrollAnchor();
+        if (bar->value() == before)
+            break;
+    }
 }
 
 void TextView::scheduleLayout()
@@ -182,12 +224,17 @@ void TextView::scheduleLayout()
 void TextView::layoutDocument()
 {
     textContainer();
-    layout_->ensureLayout();
-    const int range = std::max(0, int(std::ceil(documentHeight())) - visibleHeight());
-    QScrollBar* bar = verticalScrollBar();
-    bar->setRange(0, range);
-    bar->setPageStep(std::max(1, visibleHeight()));
-    bar->setSingleStep(20);
+    const bool lazy = lazyLayout_ && storage_->length() >= lazyLayoutLength;
+    layout_->setLaysOutLazily(lazy);
+    if (!lazy) {
+        idleLayout_.stop();
+        layout_->ensureLayout();
+        updateScrollRange();
+        return;
+    }
+    layoutVisible();
+    if (!layout_->isLayoutComplete() && !idleLayout_.isActive())
+        idleLayout_.start(0, this);
 }
 
 int TextView::characterIndexForPoint(QPointF p)
@@ -228,6 +275,14 @@ void TextView::scrollRangeToVisible(Range range)
 {
     textContainer();
     layoutDocument();
+    if (layout_->laysOutLazily()) {
+        // A screen around the range is laid out first, so that the range stays
+        // where it is scrolled to when what shows around it is laid out.
+        for (int round = 0; round < 2; ++round) {
+            const QRectF at = layout_->caretRect(std::min(range.location, storage_->length()));
+            layout_->ensureLayout(at.adjusted(0, -visibleHeight(), 0, visibleHeight()));
+        }
+    }
     QRectF rect = range.length > 0 ? layout_->boundingRect(layout_->glyphRange(range)) : layout_->caretRect(range.location);
     if (rect.isNull())
         rect = layout_->caretRect(std::min(range.location, storage_->length()));
@@ -367,6 +422,7 @@ void TextView::storageEdited(const TextStorage::Edit& edit)
     stop = std::clamp(stop, start, n);
     const Range moved = Range::fromTo(start, stop);
     anchor_ = std::clamp(anchor_ >= oldEnd ? anchor_ + edit.delta : std::min(anchor_, n), 0, n);
+    scrollAnchor_.character = std::clamp(adjust(scrollAnchor_.character), 0, n);
     if (moved != selection_) {
         selection_ = moved;
         if (changing_ > 0)
@@ -693,6 +749,10 @@ void TextView::paintEvent(QPaintEvent* event)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (layout_->laysOutLazily()) {
+        textContainer();
+        layoutVisible();
+    }
     const QPointF origin(inset_.width(), inset_.height() - verticalScrollBar()->value());
     drawContents(painter, QRectF(event->rect()).translated(-origin), origin, true);
 }
@@ -706,6 +766,8 @@ void TextView::resizeEvent(QResizeEvent* event)
 
 void TextView::scrollContentsBy(int, int)
 {
+    if (!correctingScroll_)
+        scrollAnchor_ = layout_->anchorAt(verticalScrollBar()->value() - inset_.height());
     viewport()->update();
 }
 
@@ -723,6 +785,14 @@ void TextView::timerEvent(QTimerEvent* event)
     if (event->timerId() == blink_.timerId()) {
         caretOn_ = !caretOn_;
         viewport()->update();
+        return;
+    }
+    if (event->timerId() == idleLayout_.timerId()) {
+        // A few milliseconds at a time, so that typing and scrolling never wait for it.
+        textContainer();
+        if (!layout_->laysOutLazily() || !layout_->layoutSome(4))
+            idleLayout_.stop();
+        keepScrollAnchor();
         return;
     }
     QAbstractScrollArea::timerEvent(event);
