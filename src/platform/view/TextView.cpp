@@ -16,6 +16,10 @@
 
 #include <algorithm>
 #include <cmath>
+#ifdef VELKIN_TRACE_PAINT
+#include <cstdio>
+#include <ctime>
+#endif
 
 namespace velkin {
 
@@ -755,6 +759,17 @@ void TextView::paintEvent(QPaintEvent* event)
     }
     const QPointF origin(inset_.width(), inset_.height() - verticalScrollBar()->value());
     drawContents(painter, QRectF(event->rect()).translated(-origin), origin, true);
+#ifdef VELKIN_TRACE_PAINT
+    static const bool trace = qEnvironmentVariableIsSet("VELKIN_TRACE_PAINT");
+    static int traced = 0;
+    if (trace && storage_->length() > 0 && traced < 6) {
+        ++traced;
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::fprintf(stderr, "paint-ended %lld.%09ld characters %d lazy %d\n", (long long)now.tv_sec, now.tv_nsec,
+                     storage_->length(), int(layout_->laysOutLazily()));
+    }
+#endif
 }
 
 void TextView::resizeEvent(QResizeEvent* event)
