@@ -121,6 +121,22 @@ void BM_OpenStorageAndStyle16MB(benchmark::State& state)
 }
 BENCHMARK(BM_OpenStorageAndStyle16MB)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The layout's own part of opening 16 MB: its blocks, their estimated heights and the first screen.
+void BM_OpenLayoutFirstScreen16MB(benchmark::State& state)
+{
+    TextStorage storage(sixteenMegabytes());
+    MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(storage);
+    QImage screen(int(kWidth), int(kScreenHeight), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        CodeBlockLayoutManager layout(&storage);
+        layout.setLaysOutLazily(true);
+        layout.setTextContainer({kWidth, 1e12, 4});
+        layout.ensureLayout(QRectF(0, 0, kWidth, kScreenHeight));
+        drawScreen(layout, screen, 0);
+    }
+}
+BENCHMARK(BM_OpenLayoutFirstScreen16MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 // The rest of a 1 MB text laid out in 4 ms idle slices after the first screen.
 void BM_IdleLayoutToCompletion1MB(benchmark::State& state)
 {

@@ -258,6 +258,13 @@ struct LayoutManager::Block {
     std::vector<SignatureRun> signature;
     std::vector<ParagraphStyle> styles;
     double height = 0;  // laid out, or estimated while not laid out
+    // What the estimate of its height is made of, read once from its attributes.
+    struct Metrics {
+        double lineHeight = 0;
+        double charWidth = 0;
+        double paragraphSpacing = 0;
+        double indent = 0;
+    } metrics;
     bool laidOut = false;
     bool checkSignature = true;
 };
@@ -297,7 +304,7 @@ void LayoutManager::setTextContainer(const TextContainer& container)
     if (widthChanged) {
         for (auto& b : blocks_)
             b->laidOut = false;
-        estimateHeights(0, blocks_.size());
+        estimateHeights(0, blocks_.size(), false);
         firstPending_ = 0;
     }
 }
@@ -324,7 +331,7 @@ void LayoutManager::storageEdited(const TextStorage::Edit& edit)
     }
     invalidateFrom(first);
     // Estimates follow the new fonts; laid-out blocks keep their height until checked.
-    estimateHeights(first, last);
+    estimateHeights(first, last, true);
     // A paragraph style change can turn paragraphs into table cells or back.
     if (edit.range.length > 0 && tablesChanged(edit.range))
         rebuildBlocks(edit.range, 0, false);
@@ -469,8 +476,10 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
     }
 
     for (auto& b : fresh)
-        if (!b->laidOut)
+        if (!b->laidOut) {
+            measureForEstimate(*b);
             b->height = estimatedHeight(*b);
+        }
     const size_t oldCount = blocks_.size();
     const size_t freshCount = fresh.size();
     if (blocks_.empty()) {
@@ -607,37 +616,44 @@ bool LayoutManager::isLayoutComplete()
     return firstPending_ >= blocks_.size();
 }
 
-double LayoutManager::estimatedHeight(const Block& b) const
+void LayoutManager::measureForEstimate(Block& b) const
 {
     // Lines of average-width characters at the first character's font; near
     // enough for a scroll bar, and corrected as soon as the block is laid out.
-    const Font* f = b.range.location < storage_->length() ? storage_->font(b.range.location) : nullptr;
+    const bool inside = b.range.location < storage_->length();
+    const Attributes* a = inside ? &storage_->attributes(b.range.location) : nullptr;
+    const Font* f = a ? a->font() : nullptr;
     const Font& font = f ? *f : defaultFont();
-    const ParagraphStyle* s = b.range.location < storage_->length() ? storage_->paragraphStyle(b.range.location) : nullptr;
+    const ParagraphStyle* s = a ? a->paragraphStyle() : nullptr;
     const ParagraphStyle& style = s ? *s : *ParagraphStyle::defaultStyle();
     const double multiple = style.lineHeightMultiple > 0 ? style.lineHeightMultiple : 1;
-    const double lineHeight = std::max(style.minimumLineHeight, font.lineHeight() * multiple) + style.lineSpacing;
-    const double charWidth = std::max(1.0, font.pointSize * 0.5);
-    double width = std::max(1.0, container_.width - 2 * container_.lineFragmentPadding - style.headIndent);
-    if (b.table)
-        width /= std::max(1, b.table->numberOfColumns);
-    double height = 0;
-    for (const auto& p : b.paragraphs) {
-        const double lines = std::max(1.0, std::ceil(p.content.length * charWidth / width));
-        height += lines * lineHeight + style.paragraphSpacing + (p.range.location > 0 ? style.paragraphSpacingBefore : 0);
-    }
-    if (b.table)
-        height /= std::max(1, b.table->numberOfColumns);
-    return height;
+    b.metrics.lineHeight = std::max(style.minimumLineHeight, font.lineHeight() * multiple) + style.lineSpacing;
+    b.metrics.charWidth = std::max(1.0, font.pointSize * 0.5);
+    b.metrics.paragraphSpacing = style.paragraphSpacing + (b.range.location > 0 ? style.paragraphSpacingBefore : 0);
+    b.metrics.indent = style.headIndent;
 }
 
-void LayoutManager::estimateHeights(size_t from, size_t to)
+double LayoutManager::estimatedHeight(const Block& b) const
+{
+    const int columns = b.table ? std::max(1, b.table->numberOfColumns) : 1;
+    const double width = std::max(1.0, container_.width - 2 * container_.lineFragmentPadding - b.metrics.indent) / columns;
+    double height = 0;
+    for (const auto& p : b.paragraphs) {
+        const double lines = std::max(1.0, std::ceil(p.content.length * b.metrics.charWidth / width));
+        height += lines * b.metrics.lineHeight + b.metrics.paragraphSpacing;
+    }
+    return height / columns;
+}
+
+void LayoutManager::estimateHeights(size_t from, size_t to, bool measure)
 {
     bool changed = false;
     for (size_t i = from; i < std::min(to, blocks_.size()); ++i) {
         Block& b = *blocks_[i];
         if (b.laidOut)
             continue;
+        if (measure)
+            measureForEstimate(b);
         const double h = estimatedHeight(b);
         changed = changed || h != b.height;
         b.height = h;
@@ -758,6 +774,7 @@ void LayoutManager::layoutBlock(Block& b)
     b.signature.clear();
     b.styles.clear();
     b.signature = layoutSignature(*storage_, b.range);
+    measureForEstimate(b);  // for when a new width makes its height an estimate again
     for (const auto& p : b.paragraphs) {
         const ParagraphStyle* s = storage_->paragraphStyle(p.range.location);
         b.styles.push_back(s ? *s : *ParagraphStyle::defaultStyle());

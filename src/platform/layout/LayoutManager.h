@@ -128,8 +128,11 @@ private:
     // Lays out one block when it needs it (its attributes may also only need a check).
     void updateBlock(size_t index);
     bool needsLayout(const Block& block) const;
+    void measureForEstimate(Block& block) const;
     double estimatedHeight(const Block& block) const;
-    void estimateHeights(size_t from, size_t to);
+    // Estimates again the heights of the blocks not laid out, reading their attributes
+    // anew when `measure` (else only for a new width).
+    void estimateHeights(size_t from, size_t to, bool measure);
     void invalidateFrom(size_t index) { firstPending_ = std::min(firstPending_, index); }
     void advancePending();
     // Blocks' tops: a Fenwick tree of their heights, so one height changes in
