@@ -141,6 +141,7 @@ TEST(LazyLayout, CorrectedEstimatesLeaveTheFirstLineShownInPlace)
     LayoutManager& layout = *view.layoutManager();
     ASSERT_TRUE(view.laysOutLazily());
     ASSERT_FALSE(layout.isLayoutComplete());
+    EXPECT_LT(view.characterIndexForPoint(QPointF(30, 10)), 100);  // a new text shows from its start
 
     // Scrolled far down before the idle layout got there: the paragraphs above hold estimates.
     QScrollBar& bar = *view.verticalScrollBar();

@@ -426,7 +426,10 @@ void TextView::storageEdited(const TextStorage::Edit& edit)
     stop = std::clamp(stop, start, n);
     const Range moved = Range::fromTo(start, stop);
     anchor_ = std::clamp(anchor_ >= oldEnd ? anchor_ + edit.delta : std::min(anchor_, n), 0, n);
-    scrollAnchor_.character = std::clamp(adjust(scrollAnchor_.character), 0, n);
+    // The place shown at the top stays on its text; a change right there (or of everything) leaves it.
+    if (scrollAnchor_.character > edit.range.location)
+        scrollAnchor_.character = adjust(scrollAnchor_.character);
+    scrollAnchor_.character = std::clamp(scrollAnchor_.character, 0, n);
     if (moved != selection_) {
         selection_ = moved;
         if (changing_ > 0)
