@@ -54,7 +54,8 @@ TextStorage styledStorage(const U16String& text)
 // The first line that differs between two layouts of the same text, or empty.
 std::string difference(LayoutManager& a, LayoutManager& b, const U16String& text)
 {
-    for (const LineRange& line : LineIndex(text).lines()) {
+    const LineIndex lines(text);
+    for (const LineRange& line : lines.lines()) {
         const int at = line.content.location;
         if (at >= int(text.size()))
             break;
