@@ -196,11 +196,12 @@ void CodeBlockLayoutManager::drawEmojiShortcodes(QPainter& painter, Range glyphs
         auto mark = markOf<EmojiMark>(value);
         if (!mark || g.length == 0)
             return;
-        const QRectF b = boundingRect(g);
+        // The line and the place in it of the shortcode's first character; a screen
+        // may hold hundreds of shortcodes, and each place costs a walk of its line.
         const QRectF lf = lineFragmentRect(g.location);
-        const double base = location(g.location).y();
+        const QPointF at = location(g.location);
         const double h = 1.2 * mark->size;
-        const QRectF r(b.left(), lf.top() + base - mark->capHeight / 2 - h / 2, mark->width, h);
+        const QRectF r(lf.left() + at.x(), lf.top() + at.y() - mark->capHeight / 2 - h / 2, mark->width, h);
         EmojiShortcode::draw(painter, r.translated(origin), *mark, appearance);
     });
 }
