@@ -3,6 +3,9 @@
 // and page images of one paragraph of many shortcodes, whose cost must grow
 // linearly with their number.
 #include "document/CodeBlockLayoutManager.h"
+#include "editor/MarkdownEditor.h"
+#include "editor/MarkdownTextView.h"
+#include "export/Export.h"
 #include "export/PreviewRendererPage.h"
 #include "markdown/EmojiShortcode.h"
 #include "platform/text/Utf.h"
@@ -12,6 +15,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -71,5 +75,71 @@ void drawEmojiScreen(benchmark::State& state)
     state.SetLabel(shortcodes ? "shortcodes" : "characters");
 }
 BENCHMARK(drawEmojiScreen)->Name("BM_DrawEmojiScreen")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+namespace {
+
+std::string shortcodeParagraph(int64_t count)
+{
+    std::string out;
+    out.reserve(size_t(count) * 8 + 1);
+    for (int64_t i = 0; i < count; ++i)
+        out += ":smile: ";
+    return out + "\n";
+}
+
+std::filesystem::path scratch(const char* name)
+{
+    return std::filesystem::temp_directory_path() / name;
+}
+
+// A page image and a PDF of one paragraph of `count` shortcodes.
+void BM_RenderShortcodeParagraph(benchmark::State& state)
+{
+    const velkin::U16String text = velkin::u16(shortcodeParagraph(state.range(0)));
+    const std::filesystem::path out = scratch("velkin-emoji-bench.png");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(velkin::PreviewRenderer::renderPNG(text, out, 760, 14, std::nullopt, std::nullopt,
+                                                                    std::nullopt));
+    std::filesystem::remove(out);
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_RenderShortcodeParagraph)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond)->Complexity();
+
+void BM_PDFShortcodeParagraph(benchmark::State& state)
+{
+    const velkin::U16String text = velkin::u16(shortcodeParagraph(state.range(0)));
+    const std::filesystem::path out = scratch("velkin-emoji-bench.pdf");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(velkin::Export::write(text, out, velkin::ExportFormat::pdf, {}));
+    std::filesystem::remove(out);
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_PDFShortcodeParagraph)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond)->Complexity();
+
+// An editor opened on one paragraph of `count` shortcodes: styled, collapsed,
+// laid out and its first screen drawn.
+void BM_EditorShortcodeParagraph(benchmark::State& state)
+{
+    const velkin::U16String text = velkin::u16(shortcodeParagraph(state.range(0)));
+    QImage screen(900, 800, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        auto document = std::make_shared<velkin::U16String>(text);
+        velkin::MarkdownEditorView host(velkin::MarkdownEditor{
+            {[document] { return *document; }, [document](const velkin::U16String& t) { *document = t; }}, 1.0,
+            velkin::MarkdownFontFamily::sansSerif});
+        velkin::MarkdownTextView& view = *host.textView();
+        view.resize(screen.size());
+        view.setSelectedRange({0, 0});
+        host.coordinator().restyle(view);
+        view.layoutDocument();
+        QPainter painter(&screen);
+        const QRectF visible = view.visibleContainerRect();
+        view.drawContents(painter, visible, -visible.topLeft(), true);
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_EditorShortcodeParagraph)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond)->Complexity();
 
 } // namespace
