@@ -83,30 +83,43 @@ TEST(EmojiGlyphCache, DrawsTheSamePixelsAsTheTextItself)
     }
 }
 
-TEST(EmojiGlyphCache, PlacesPicturesOnWholeDevicePixelsUnderAnyMoveOrScale)
+TEST(EmojiGlyphCache, LandsOnTheTextsOwnPixelsBetweenPixelsAndUnderAMovedScaledPainter)
 {
+    const U16String emoji[] = {u"\U0001F40B", u"\u2764\uFE0F"};
+    for (const double scale : {1.0, 1.5, 2.0}) {
+        EmojiGlyphCache cache(16, 1u << 20);
+        for (int step = 0; step < 24; ++step) {
+            // Positions between pixels, as a line's baseline and a run's start leave them.
+            const QPointF at(6 + step * 0.173, 4 + step * 0.129);
+            const U16String& e = emoji[size_t(step) % std::size(emoji)];
+            SCOPED_TRACE(testing::Message() << "scale " << scale << " at " << at.x() << "," << at.y());
+            const QImage direct = canvas(40, 40, scale, [&](QPainter& p) {
+                EmojiGlyphCache::drawDirectly(p, at, e, Font::system(14), Qt::black);
+            });
+            const QImage cached = canvas(40, 40, scale, [&](QPainter& p) { cache.draw(p, at, e, Font::system(14), Qt::black); });
+            ASSERT_EQ(differingPixels(direct, cached), 0);
+        }
+        EXPECT_EQ(cache.misses(), 2u);
+    }
+    // A painter moved and scaled on top of the device's own scale, the text above and left of its origin.
     EmojiGlyphCache cache(16, 1u << 20);
-    const U16String emoji = u"\U0001F40B";
-    // A painter moved and scaled on top of the device's own scale draws as a device at the product would.
-    const QImage expected = canvas(60, 40, 3, [&](QPainter& p) {
-        EmojiGlyphCache::drawDirectly(p, QPointF(12, 9), emoji, Font::system(14), Qt::black);
-    });
-    const QImage drawn = canvas(60, 40, 2, [&](QPainter& p) {
-        p.translate(6, 3);
-        p.scale(1.5, 1.5);
-        cache.draw(p, QPointF(4, 4), emoji, Font::system(14), Qt::black);
-    });
-    const QImage scaled = canvas(60, 40, 3, [&](QPainter& p) {
-        cache.draw(p, QPointF(12, 9), emoji, Font::system(14), Qt::black);
-    });
-    EXPECT_EQ(differingPixels(expected, scaled), 0);
-    EXPECT_EQ(cache.misses(), 1u);  // the same key: scale 3 both times
-    EXPECT_GT(inkedPixels(drawn), 100);
-    // A position between pixels lands on the nearest one, not resampled across two.
-    const QImage between = canvas(60, 40, 3, [&](QPainter& p) {
-        cache.draw(p, QPointF(12.1, 8.9), emoji, Font::system(14), Qt::black);
-    });
-    EXPECT_EQ(differingPixels(expected, between), 0);
+    for (const QPointF at : {QPointF(4.3, 4.1), QPointF(-10.37, -12.61), QPointF(-0.2, -0.9)}) {
+        SCOPED_TRACE(testing::Message() << "moved and scaled, at " << at.x() << "," << at.y());
+        auto moved = [](QPainter& p) {
+            p.translate(26.25, 23.4);
+            p.scale(1.5, 1.5);
+        };
+        const QImage direct = canvas(60, 60, 2, [&](QPainter& p) {
+            moved(p);
+            EmojiGlyphCache::drawDirectly(p, at, emoji[0], Font::system(14), Qt::black);
+        });
+        const QImage cached = canvas(60, 60, 2, [&](QPainter& p) {
+            moved(p);
+            cache.draw(p, at, emoji[0], Font::system(14), Qt::black);
+        });
+        EXPECT_GT(inkedPixels(direct), 100);
+        EXPECT_EQ(differingPixels(direct, cached), 0);
+    }
 }
 
 TEST(EmojiGlyphCache, SizeScaleAndPenMakeDifferentPictures)

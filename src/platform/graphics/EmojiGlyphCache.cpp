@@ -5,6 +5,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QString>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -24,6 +25,18 @@ void setDpi(QImage& image, int dpi)
     const int perMeter = int(std::lround(dpi / 0.0254));
     image.setDotsPerMeterX(perMeter);
     image.setDotsPerMeterY(perMeter);
+}
+
+// The device pixel Qt draws the first glyph of a text from, for the text's
+// top-left at `topLeft` (points) under `device`: it cuts the position down to
+// 64ths of a point toward zero, adds the line's ascent, maps the result onto
+// the device and takes the pixel column at or left of it and the nearest row.
+QPoint glyphPixel(const QTransform& device, QPointF topLeft, double ascent)
+{
+    const double x = std::trunc(topLeft.x() * 64) / 64;
+    const double y = std::trunc(topLeft.y() * 64) / 64 + ascent;
+    const QPointF at = device.map(QPointF(x, y));
+    return QPoint(int(std::floor(at.x())), int(std::floor(at.y() + 0.5)));
 }
 
 // The smallest rectangle holding every pixel with any alpha, or an empty one.
@@ -84,28 +97,40 @@ EmojiGlyphCache::Picture EmojiGlyphCache::render(const Key& key)
     const QFont font = key.font.toQFont(true);
     QImage probe(1, 1, QImage::Format_ARGB32_Premultiplied);
     setDpi(probe, key.dpi);
-    const QFontMetricsF metrics(font, &probe);
+    // The line Qt lays the text out in, for its ascent and width.
+    QTextLayout layout(text, font, &probe);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (!line.isValid())
+        return {};
+    line.setLeadingIncluded(false);
+    layout.endLayout();
+    const double ascent = line.ascent();
+    const double lineWidth = std::max(line.naturalTextWidth(), 1.0);
+    const double lineHeight = std::max(line.height(), 1.0);
     // Room on every side for ink that reaches past the advance and the line.
-    const int pad = int(std::ceil(std::max(metrics.height(), 1.0) * key.scale));
-    const int width = int(std::ceil(std::max(metrics.horizontalAdvance(text), 1.0) * key.scale)) + 2 * pad;
-    const int height = int(std::ceil(std::max(metrics.height(), 1.0) * key.scale)) + 2 * pad;
+    const int pad = int(std::ceil(lineHeight * key.scale));
+    const int width = int(std::ceil(lineWidth * key.scale)) + 2 * pad;
+    const int height = int(std::ceil(lineHeight * key.scale)) + 2 * pad;
     QImage canvas(width, height, QImage::Format_ARGB32_Premultiplied);
     if (canvas.isNull())
         return {};
     setDpi(canvas, key.dpi);
     canvas.setDevicePixelRatio(key.scale);
     canvas.fill(Qt::transparent);
+    const QPointF at(pad / key.scale, pad / key.scale);
     {
         QPainter painter(&canvas);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
-        drawDirectly(painter, QPointF(pad / key.scale, pad / key.scale), key.text, key.font, QColor::fromRgba(key.pen));
+        drawDirectly(painter, at, key.text, key.font, QColor::fromRgba(key.pen));
     }
     const QRect ink = inkBounds(canvas);
     if (ink.isEmpty())
         return {};
     QImage image = canvas.copy(ink);
     image.setDevicePixelRatio(1);
-    return {std::move(image), ink.topLeft() - QPoint(pad, pad)};
+    const QPoint origin = glyphPixel(QTransform::fromScale(key.scale, key.scale), at, ascent);
+    return {std::move(image), ink.topLeft() - origin, ascent};
 }
 
 EmojiGlyphCache::Picture EmojiGlyphCache::picture(const Key& key)
@@ -152,8 +177,7 @@ void EmojiGlyphCache::draw(QPainter& painter, QPointF topLeft, U16View text, con
     if (p.image.isNull())
         return;
     // On whole device pixels the picture is copied, not resampled.
-    const QPointF at = device.map(topLeft);
-    const QPointF corner(std::round(at.x()) + p.offset.x(), std::round(at.y()) + p.offset.y());
+    const QPoint corner = glyphPixel(device, topLeft, p.ascent) + p.offset;
     const QTransform world = painter.worldTransform();
     painter.setWorldTransform(device.inverted() * world);
     painter.drawImage(corner, p.image);

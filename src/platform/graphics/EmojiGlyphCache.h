@@ -33,12 +33,13 @@ public:
         bool operator==(const Key&) const = default;
     };
 
-    // The text drawn with its top-left on a device pixel, trimmed to its ink, in
-    // device pixels: the image's top-left lies `offset` pixels from the text's
-    // top-left. A null image for no ink.
+    // The text drawn once, trimmed to its ink, in device pixels: `offset` leads
+    // from the pixel Qt draws the first glyph from to the image's top-left, and
+    // `ascent` (points) from the text's top to its baseline. A null image for no ink.
     struct Picture {
         QImage image;
         QPoint offset;
+        double ascent = 0;
     };
 
     EmojiGlyphCache(size_t maxCount, size_t maxBytes);
@@ -50,8 +51,9 @@ public:
 
     // Draws `text` as QPainter::drawText does with the flags below, its first line's
     // top-left at `topLeft`, in `font` with the colour emoji font first. A raster
-    // painter that only scales and moves gets the kept picture at the nearest
-    // device pixel; any other painter (a PDF, a rotated view) gets the text drawn.
+    // painter that only scales and moves gets the kept picture on the pixels Qt
+    // would have drawn its first glyph on; any other painter (a PDF, a rotated
+    // view) gets the text drawn.
     void draw(QPainter& painter, QPointF topLeft, U16View text, const Font& font, const QColor& pen);
     // The same without the cache.
     static void drawDirectly(QPainter& painter, QPointF topLeft, U16View text, const Font& font, const QColor& pen);
