@@ -1096,7 +1096,6 @@ void LayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
     if (!storage_ || blocks_.empty())
         return;
     glyphs = glyphRange(glyphs);
-    const U16View text = storage_->string();
     const QColor defaultColor = resolve(Color::text());
     for (size_t bi = blockIndexAt(glyphs.location); bi < blocks_.size(); ++bi) {
         const Block& b = *blocks_[bi];
@@ -1114,7 +1113,7 @@ void LayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
                 const QColor color = fg ? resolve(*fg) : defaultColor;
                 const double offset = a.number(AttributeKey::BaselineOffset).value_or(0);
                 const int local = run.location - p.content.location;
-                if (color.alpha() > 0 && !inkless(substring(text, run))) {
+                if (color.alpha() > 0 && !inkless(substring(storage_->string(), run))) {
                     painter.setPen(color);
                     for (const QGlyphRun& g : line.glyphRuns(local, run.length))
                         painter.drawGlyphRun(at + QPointF(0, -offset), g);
