@@ -1,7 +1,7 @@
 // Emoji drawing: a screen of 500 colour emoji repainted after its first paint
-// (as shortcodes shown as their emoji, and as emoji characters in the text),
-// and page images of one paragraph of many shortcodes, whose cost must grow
-// linearly with their number.
+// (as shortcodes shown as their emoji, and as emoji characters in the text);
+// and one paragraph of many shortcodes as a PDF and in an editor, whose cost
+// must grow linearly with their number (the page image is BM_RenderShortcodes).
 #include "document/CodeBlockLayoutManager.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
@@ -47,7 +47,7 @@ std::string emojiScreen(bool shortcodes)
     return out;
 }
 
-void drawEmojiScreen(benchmark::State& state)
+void BM_DrawEmojiScreen(benchmark::State& state)
 {
     const bool shortcodes = state.range(0) == 1;
     velkin::TextStorage storage =
@@ -74,11 +74,7 @@ void drawEmojiScreen(benchmark::State& state)
     }
     state.SetLabel(shortcodes ? "shortcodes" : "characters");
 }
-BENCHMARK(drawEmojiScreen)->Name("BM_DrawEmojiScreen")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-
-} // namespace
-
-namespace {
+BENCHMARK(BM_DrawEmojiScreen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 std::string shortcodeParagraph(int64_t count)
 {
@@ -89,28 +85,11 @@ std::string shortcodeParagraph(int64_t count)
     return out + "\n";
 }
 
-std::filesystem::path scratch(const char* name)
-{
-    return std::filesystem::temp_directory_path() / name;
-}
-
-// A page image and a PDF of one paragraph of `count` shortcodes.
-void BM_RenderShortcodeParagraph(benchmark::State& state)
-{
-    const velkin::U16String text = velkin::u16(shortcodeParagraph(state.range(0)));
-    const std::filesystem::path out = scratch("velkin-emoji-bench.png");
-    for (auto _ : state)
-        benchmark::DoNotOptimize(velkin::PreviewRenderer::renderPNG(text, out, 760, 14, std::nullopt, std::nullopt,
-                                                                    std::nullopt));
-    std::filesystem::remove(out);
-    state.SetComplexityN(state.range(0));
-}
-BENCHMARK(BM_RenderShortcodeParagraph)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond)->Complexity();
-
+// A PDF of one paragraph of `count` shortcodes.
 void BM_PDFShortcodeParagraph(benchmark::State& state)
 {
     const velkin::U16String text = velkin::u16(shortcodeParagraph(state.range(0)));
-    const std::filesystem::path out = scratch("velkin-emoji-bench.pdf");
+    const std::filesystem::path out = std::filesystem::temp_directory_path() / "velkin-emoji-bench.pdf";
     for (auto _ : state)
         benchmark::DoNotOptimize(velkin::Export::write(text, out, velkin::ExportFormat::pdf, {}));
     std::filesystem::remove(out);
