@@ -186,7 +186,7 @@ TEST(EmojiGlyphCache, StaysWithinItsCountAndBytesDroppingTheLeastRecentlyUsed)
     EXPECT_EQ(tiny.bytes(), 0u);
 }
 
-TEST(EmojiGlyphCache, PaintersWithoutPixelsOrTurnedDrawTheTextItself)
+TEST(EmojiGlyphCache, PaintersWithoutPixelsOrTurnedAndGiantEmojiDrawTheTextItself)
 {
     EmojiGlyphCache cache(16, 1u << 20);
     QPicture recording;
@@ -201,6 +201,11 @@ TEST(EmojiGlyphCache, PaintersWithoutPixelsOrTurnedDrawTheTextItself)
         cache.draw(p, QPointF(-8, -8), u"\U0001F680", Font::system(14), Qt::black);
     });
     EXPECT_GT(inkedPixels(turned), 40);
+    // Nor is a giant emoji kept.
+    const QImage giant = canvas(400, 400, 2, [&](QPainter& p) {
+        cache.draw(p, QPointF(0, 0), u"\U0001F680", Font::system(300), Qt::black);
+    });
+    EXPECT_GT(inkedPixels(giant), 10000);
     EXPECT_EQ(cache.count(), 0u);
     // Nothing at all for no text.
     const QImage none = canvas(20, 20, 1, [&](QPainter& p) { cache.draw(p, QPointF(2, 2), u"", Font::system(14), Qt::black); });

@@ -169,7 +169,9 @@ void EmojiGlyphCache::draw(QPainter& painter, QPointF topLeft, U16View text, con
     const double scale = device.m11();
     const bool pixels = engine && engine->type() == QPaintEngine::Raster && device.type() <= QTransform::TxScale
         && scale > 0 && scale == device.m22() && painter.device();
-    if (!pixels) {
+    // Emoji larger than this many device pixels are rare and would crowd the cache out.
+    constexpr double largest = 512;
+    if (!pixels || !(font.pointSize * scale <= largest)) {
         drawDirectly(painter, topLeft, text, font, pen);
         return;
     }

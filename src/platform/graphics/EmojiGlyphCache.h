@@ -53,7 +53,7 @@ public:
     // top-left at `topLeft`, in `font` with the colour emoji font first. A raster
     // painter that only scales and moves gets the kept picture on the pixels Qt
     // would have drawn its first glyph on; any other painter (a PDF, a rotated
-    // view) gets the text drawn.
+    // view), and an emoji over 512 device pixels, gets the text drawn.
     void draw(QPainter& painter, QPointF topLeft, U16View text, const Font& font, const QColor& pen);
     // The same without the cache.
     static void drawDirectly(QPainter& painter, QPointF topLeft, U16View text, const Font& font, const QColor& pen);
