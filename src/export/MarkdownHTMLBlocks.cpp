@@ -133,22 +133,35 @@ U16String base64(const QByteArray& data)
 struct Item {
     std::optional<long long> number;
     std::optional<bool> task;
-    std::vector<U16String> lines;
+    int firstLine = 0;  // the item's lines in the list's line texts
+    int lineCount = 0;
 };
+
+// What opens an item's element, up to where its content begins.
+void appendItemOpening(U16String& out, const Item& item)
+{
+    out += u"<li";
+    if (item.task)
+        out += u" class=\"task-item\">";
+    else
+        out += u'>';
+}
+
+void appendTaskBox(U16String& out, bool checked)
+{
+    out += checked ? u"<span class=\"task task-done\">&#9745;</span> " : u"<span class=\"task\">&#9744;</span> ";
+}
 
 void appendItem(U16String& out, const Item& item, U16View content)
 {
-    out += u"<li";
+    appendItemOpening(out, item);
     if (item.task) {
-        out += u" class=\"task-item\">";
         // In a loose item the box opens the first paragraph, so that it stands on the text's line.
         if (TextOps::hasPrefix(content, u"<p>")) {
             out += u"<p>";
             content.remove_prefix(3);
         }
-        out += *item.task ? u"<span class=\"task task-done\">&#9745;</span> " : u"<span class=\"task\">&#9744;</span> ";
-    } else {
-        out += u'>';
+        appendTaskBox(out, *item.task);
     }
     out += content;
     out += u"</li>\n";
@@ -712,6 +725,7 @@ int Renderer::list(int i, U16String& out)
 
     // Items of the list's lines.
     std::vector<Item> items;
+    std::vector<U16View> itemLines;
     int contentColumn = 0;
     for (int k = i; k < end; ++k) {
         const U16View line = lines_[size_t(k)];
@@ -730,11 +744,14 @@ int Renderer::list(int i, U16String& out)
             }
             if (markerKind(marker) == u'#')
                 item.number = markerNumber(marker);
-            item.lines.emplace_back(text);
-            items.push_back(std::move(item));
+            item.firstLine = int(itemLines.size());
+            item.lineCount = 1;
+            itemLines.push_back(text);
+            items.push_back(item);
             contentColumn = match->blanks.end();
         } else if (!items.empty()) {
-            items.back().lines.emplace_back(strippingIndent(line, contentColumn));
+            itemLines.push_back(strippingIndent(line, contentColumn));
+            ++items.back().lineCount;
         }
     }
     if (items.empty())
@@ -748,19 +765,23 @@ int Renderer::list(int i, U16String& out)
         out += u'"';
     }
     out += u">\n";
-    for (Item& item : items) {
-        U16String content;
-        if (item.lines.size() == 1 && renderPlainLine(item.lines.front(), !loose, content)) {
-            appendItem(out, item, content);
-            continue;
+    for (const Item& item : items) {
+        if (item.lineCount == 1) {
+            // The common item, one plain line, goes straight into the page:
+            // what appendItem makes of what renderPlainLine gives.
+            const size_t mark = out.size();
+            appendItemOpening(out, item);
+            if (loose)
+                out += u"<p>";
+            if (item.task)
+                appendTaskBox(out, *item.task);
+            if (renderPlainLine(itemLines[size_t(item.firstLine)], true, out)) {
+                out += loose ? u"</p>\n</li>\n" : u"</li>\n";
+                continue;
+            }
+            out.resize(mark);
         }
-        U16String text;
-        for (size_t k = 0; k < item.lines.size(); ++k) {
-            if (k)
-                text += u'\n';
-            text += item.lines[k];
-        }
-        content = renderChild(std::move(text));
+        U16String content = renderChild(joinedLines(itemLines, item.firstLine, item.firstLine + item.lineCount));
         if (!loose) {
             const U16View t = trimmed(content, TrimSet::WhitespaceAndNewlines);
             if (TextOps::hasPrefix(t, u"<p>")) {

@@ -80,6 +80,23 @@ bool mayHoldShortcode(U16View text)
     return false;
 }
 
+// std::stable_sort, without its buffer for the few elements of a usual fragment.
+template <typename Iterator, typename Less>
+void stableSort(Iterator first, Iterator last, Less less)
+{
+    if (last - first > 32) {
+        std::stable_sort(first, last, less);
+        return;
+    }
+    for (Iterator i = first; i != last; ++i) {
+        auto value = std::move(*i);
+        Iterator j = i;
+        for (; j != first && less(value, *(j - 1)); --j)
+            *j = std::move(*(j - 1));
+        *j = std::move(value);
+    }
+}
+
 bool isShortcodeNameUnit(char16_t c)
 {
     return CharacterClass::isAsciiAlphanumeric(c) || c == u'-' || c == u'+' || c == u'_';
@@ -129,7 +146,7 @@ public:
         }
         if (TextOps::containsUnit(fragment, u'\n'))
             findHardBreaks();
-        std::stable_sort(holes_.begin(), holes_.end(),
+        stableSort(holes_.begin(), holes_.end(),
                          [](const Hole& a, const Hole& b) { return a.range.location < b.range.location; });
         buildTree(content);
     }
@@ -176,7 +193,7 @@ private:
         std::vector<int>& order = scratch_.order;
         order.resize(content.size());
         std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        stableSort(order.begin(), order.end(), [&](int a, int b) {
             const Range ra = spans_[size_t(content[size_t(a)])].range;
             const Range rb = spans_[size_t(content[size_t(b)])].range;
             if (ra.location != rb.location)
