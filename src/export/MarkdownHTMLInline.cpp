@@ -272,11 +272,13 @@ private:
         for (; hole != holes_.end() && hole->range.location < range.end(); ++hole) {
             if (hole->range.location < pos || hole->range.end() > range.end())
                 continue;
-            writeChunk(out, substring(fragment_, Range::fromTo(pos, hole->range.location)), inCode);
+            if (hole->range.location > pos)
+                writeChunk(out, substring(fragment_, Range::fromTo(pos, hole->range.location)), inCode);
             out += hole->replacement;
             pos = hole->range.end();
         }
-        writeChunk(out, substring(fragment_, Range::fromTo(pos, range.end())), inCode);
+        if (range.end() > pos)
+            writeChunk(out, substring(fragment_, Range::fromTo(pos, range.end())), inCode);
     }
 
     static void writeChunk(U16String& out, U16View chunk, bool inCode)

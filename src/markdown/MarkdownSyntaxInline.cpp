@@ -249,7 +249,7 @@ struct Scan {
 
     void span(Range r, MarkdownToken token, std::optional<U16String> url = std::nullopt)
     {
-        out.push_back(MarkdownSpan{Range{base + r.location, r.length}, std::move(token), std::move(url)});
+        out.emplace_back(Range{base + r.location, r.length}, std::move(token), std::move(url));
     }
 };
 
