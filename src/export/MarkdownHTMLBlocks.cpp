@@ -53,6 +53,15 @@ void appendNumber(U16String& out, long long n)
     out += TextOps::number(n);
 }
 
+// Whether the line holds a character other than `marker`, a space and a tab.
+bool holdsOtherThan(U16View line, char16_t marker)
+{
+    for (char16_t c : line)
+        if (c != marker && c != u' ' && c != u'\t')
+            return true;
+    return false;
+}
+
 bool isBullet(char16_t c)
 {
     return c == u'-' || c == u'*' || c == u'+';
@@ -404,9 +413,14 @@ bool Renderer::renderPlainLine(U16View text, bool tight, U16String& out) const
     // a single line is never a table or a setext heading.
     const char16_t first = text.front();
     switch (first) {
-    case u' ': case u'\t': case u'#': case u'>': case u'*': case u'-': case u'+':
-    case u'_': case u'=': case u'|': case u'`': case u'~':
+    case u' ': case u'\t': case u'#': case u'>': case u'=': case u'|': case u'`': case u'~':
         return false;
+    case u'*': case u'-': case u'+': case u'_':
+        // Emphasis opens many lines; a list item, a rule or a line of the
+        // marker alone (a setext underline's shape) takes the full dispatch.
+        if (!holdsOtherThan(text, first) || MarkdownSyntax::isThematicBreak(text) || MarkdownSyntax::matchList(text))
+            return false;
+        break;
     default:
         break;
     }
