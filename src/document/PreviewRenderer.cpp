@@ -13,7 +13,7 @@ void collapseAllImages(TextStorage& storage, const std::optional<Url>& base, dou
 {
     if (!lines && storage.string().find(u"![") == U16String::npos)
         return;
-    const ProseLines own = lines ? ProseLines(U16View()) : ProseLines(storage.string());
+    const ProseLines own = lines ? ProseLines(U16View()) : ProseLines(storage);
     // Every picture is loaded first, the downloads side by side within one budget.
     std::vector<U16String> sources;
     ImageBlock::enumerateImageLines(lines ? *lines : own, [&](Range, Range, const U16String&, const U16String& url) {
@@ -40,7 +40,7 @@ void collapseAllTasks(TextStorage& storage, double size, const ProseLines* lines
 {
     if (!lines && storage.string().find(u'[') == U16String::npos)
         return;
-    const ProseLines own = lines ? ProseLines(U16View()) : ProseLines(storage.string());
+    const ProseLines own = lines ? ProseLines(U16View()) : ProseLines(storage);
     storage.beginEditing();
     TaskList::enumerateTaskLines(lines ? *lines : own, [&](Range, Range, const TaskList::Item& item) {
         TaskList::collapse(storage, item.hiddenLeader, item.box, item.checked, size);
@@ -52,7 +52,7 @@ void collapseAllShortcodes(TextStorage& storage, const ProseLines* lines)
 {
     if (!lines && storage.string().find(u':') == U16String::npos)
         return;
-    const ProseLines own = lines ? ProseLines(U16View()) : ProseLines(storage.string());
+    const ProseLines own = lines ? ProseLines(U16View()) : ProseLines(storage);
     storage.beginEditing();
     EmojiShortcode::enumerateShortcodes(lines ? *lines : own, [&](Range range, const U16String& emoji) {
         if (storage.attribute(AttributeKey::CollapsedImage, range.location))

@@ -8,6 +8,7 @@
 #include "markdown/ImageBlock.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/Footnote.h"
+#include "markdown/GridCells.h"
 #include "markdown/ProseLines.h"
 #include "markdown/TableGrid.h"
 #include "markdown/TaskList.h"
@@ -313,7 +314,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
 void MarkdownEditorCoordinator::collapse(TextStorage& storage, Range selection, TextView& view)
 {
     // The collapses change attributes only: one classification of the lines serves all three.
-    const ProseLines lines(storage.string());
+    const ProseLines lines(storage);
     applyImageCollapse(storage, lines, selection, view);
     applyTaskCollapse(storage, lines, selection);
     applyEmojiCollapse(storage, lines, selection);
@@ -395,7 +396,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // At the text's ends the piece's own reading is the whole text's.
         const bool headAgrees = from == 0 || agrees(piece, from, storage, Range::fromTo(from, first));
         const bool tailAgrees = to == n
-            || (agrees(piece, from, storage, Range::fromTo(last, to)) && !fenceOpenAtEnd(piece.string()));
+            || (agrees(piece, from, storage, Range::fromTo(last, to)) && !fenceOpenAtEnd(blockText(piece)));
         if (headAgrees && tailAgrees) {
             // Definitions give meaning to references anywhere: a change to one, or
             // to the fences around one, is checked against the whole text.
@@ -404,7 +405,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             for (const Range& line : found)
                 mayChange = mayChange || overlaps(line, Range::fromTo(first, std::max(first + 1, last)));
             if (mayChange) {
-                if (!(MarkdownSyntax::definitions(MarkdownSyntax::BlockLines(text)) == kept.definitions))
+                const U16String readable = blockText(storage);
+                if (!(MarkdownSyntax::definitions(MarkdownSyntax::BlockLines(readable)) == kept.definitions))
                     return false;
                 kept.definitionsTouched = false;
             }

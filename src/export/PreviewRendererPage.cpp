@@ -37,7 +37,7 @@ TextStorage preparePage(U16View markdown, double width, double baseSize, const s
 {
     TextStorage storage = TableGrid::render(markdown, baseSize);
     // Collapsing changes attributes only, so one classification of the lines serves all three.
-    const ProseLines lines(storage.string());
+    const ProseLines lines(storage);
     collapseAllImages(storage, baseURL, width - 2 * kInset - 2 * kPadding, &lines);
     collapseAllTasks(storage, checkboxSize(baseSize), &lines);
     collapseAllShortcodes(storage, &lines);

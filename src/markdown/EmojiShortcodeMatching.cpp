@@ -126,7 +126,7 @@ void enumerateShortcodes(const AttributedString& text, const std::function<void(
 {
     if (text.string().find(u':') == U16String::npos)
         return;
-    enumerateShortcodes(ProseLines(text.string()), body);
+    enumerateShortcodes(ProseLines(text), body);
 }
 
 void enumerateShortcodes(const ProseLines& lines, const std::function<void(Range, const U16String&)>& body)

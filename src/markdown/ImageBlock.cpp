@@ -33,7 +33,7 @@ void enumerateImageLines(const AttributedString& text, const ImageLineVisitor& b
 {
     if (text.string().find(u"![") == U16String::npos)
         return;
-    enumerateImageLines(ProseLines(text.string()), body);
+    enumerateImageLines(ProseLines(text), body);
 }
 
 void enumerateImageLines(const ProseLines& lines, const ImageLineVisitor& body)

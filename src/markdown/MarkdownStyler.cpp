@@ -1,45 +1,10 @@
 #include "markdown/MarkdownStyler.h"
 
+#include "markdown/GridCells.h"
+
 #include <algorithm>
 
 namespace velkin {
-
-namespace {
-
-// The stored runs of grid cells, in text order, with a binary-search membership test.
-class TableRanges {
-public:
-    explicit TableRanges(const AttributedString& storage)
-    {
-        const int n = storage.length();
-        if (n < 1)
-            return;
-        storage.enumerateAttribute(AttributeKey::ParagraphStyle, Range{0, n},
-                                   [&](const AttributeValue* value, Range run) {
-                                       if (!value)
-                                           return;
-                                       const auto* style = std::get_if<ParagraphStylePtr>(value);
-                                       if (style && *style && (*style)->tableBlock())
-                                           ranges_.push_back(run);
-                                   });
-    }
-
-    const std::vector<Range>& ranges() const { return ranges_; }
-
-    bool contains(int index) const
-    {
-        if (ranges_.empty())
-            return false;
-        auto it = std::upper_bound(ranges_.begin(), ranges_.end(), index,
-                                   [](int i, const Range& r) { return i < r.location; });
-        return it != ranges_.begin() && std::prev(it)->contains(index);
-    }
-
-private:
-    std::vector<Range> ranges_;
-};
-
-} // namespace
 
 Font MarkdownStyler::baseFont() const
 {
@@ -58,17 +23,21 @@ void MarkdownStyler::apply(TextStorage& storage, const MarkdownSyntax::Definitio
 {
     storage.beginEditing();
     const int n = storage.length();
-    const TableRanges tables(storage);
+    const GridCells cells(storage);
 
     // Outside grids every attribute of an earlier pass goes, so no stale decoration survives an edit.
     const Attributes base = baseAttributes();
-    for (const Range& r : complement(tables.ranges(), Range{0, n}))
+    for (const Range& r : complement(cells.runs(), Range{0, n}))
         storage.setAttributes(base, r);
-    for (const Range& r : tables.ranges())
+    for (const Range& r : cells.runs())
         resetCell(r, storage);
 
-    const bool anyTable = !tables.ranges().empty();
-    applyParagraphStyles(storage, tables.ranges());
+    // Block passes read cells as blank lines; offsets are the storage's.
+    U16String blanked;
+    if (!cells.empty())
+        blanked = cells.blanked(storage.string());
+    const U16View text = cells.empty() ? storage.string() : U16View(blanked);
+    applyParagraphStyles(storage, text, cells.runs());
 
     // Markers come in runs (brackets, destinations, pipes); a run of them in list
     // order sets one colour, so touching ones are applied together.
@@ -89,7 +58,16 @@ void MarkdownStyler::apply(TextStorage& storage, const MarkdownSyntax::Definitio
         }
         markers.clear();
     };
-    const MarkdownSyntax::BlockLines lines(storage.string());
+    auto add = [&](const MarkdownSpan& span) {
+        if (span.token.is(MarkdownToken::Kind::marker) && span.range.location >= 0 && span.range.length >= 0
+            && span.range.end() <= n) {
+            markers.push_back(span.range);
+            return;
+        }
+        flushMarkers();
+        apply(span, storage);
+    };
+    const MarkdownSyntax::BlockLines lines(text);
     MarkdownSyntax::Definitions own;
     if (!given) {
         own = MarkdownSyntax::definitions(lines);
@@ -98,20 +76,35 @@ void MarkdownStyler::apply(TextStorage& storage, const MarkdownSyntax::Definitio
     if (found)
         *found = *given;
     for (const MarkdownSpan& span : MarkdownSyntax::spans(lines, *given)) {
-        if (span.token.is(MarkdownToken::Kind::marker) && span.range.location >= 0 && span.range.length >= 0
-            && span.range.end() <= n) {
-            markers.push_back(span.range);
-            continue;
+        // A block (a fence left open above a grid) stops at the grid's cells.
+        if (!cells.empty() && span.range.length > 0 && span.range.location >= 0 && span.range.end() <= n) {
+            const std::vector<Range>& runs = cells.runs();
+            auto it = std::upper_bound(runs.begin(), runs.end(), span.range.location,
+                                       [](int at, const Range& cell) { return at < cell.end(); });
+            std::vector<Range> inCells;
+            for (; it != runs.end() && it->location < span.range.end(); ++it)
+                inCells.push_back(*it);
+            if (!inCells.empty()) {
+                for (const Range& piece : complement(std::move(inCells), span.range))
+                    add(MarkdownSpan{piece, span.token, span.url});
+                continue;
+            }
         }
-        flushMarkers();
-        // Inside a grid cell only character-level styling applies.
-        if (anyTable && !span.token.isInline() && tables.contains(span.range.location))
-            continue;
-        apply(span, storage);
+        add(span);
+    }
+    // Each cell paragraph is inline text of its own: only character-level styling applies.
+    const U16View source = storage.string();
+    for (const Range& paragraph : cells.paragraphs(source)) {
+        MarkdownSpans inCell;
+        MarkdownSyntax::appendInline(substring(source, paragraph), paragraph.location,
+                                     Range{0, paragraph.length}, given->footnotes, given->links, inCell);
+        for (const MarkdownSpan& span : inCell)
+            if (span.token.isInline())
+                add(span);
     }
     flushMarkers();
 
-    alignTables(storage);
+    alignTables(storage, text);
     storage.endEditing();
 }
 

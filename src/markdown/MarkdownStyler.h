@@ -43,18 +43,20 @@ struct MarkdownStyler {
     void addTraits(bool bold, bool italic, Range range, AttributedString& storage) const;
 
     // ---- Paragraph styles ----
-    // Gives every paragraph its spacing and indents, leaving the grid cells `cells`
-    // (sorted, apart) alone: a paragraph starting in one is skipped, and cell text
-    // that an edit joined to a paragraph keeps its cell.
-    void applyParagraphStyles(AttributedString& storage, const std::vector<Range>& cells) const;
+    // Gives every paragraph its spacing and indents, reading `text` (the storage's
+    // string as the block scanner reads it) and leaving the grid cells `cells`
+    // (sorted) alone: a paragraph starting in one is skipped, and cell text that an
+    // edit joined to a paragraph keeps its cell.
+    void applyParagraphStyles(AttributedString& storage, U16View text, const std::vector<Range>& cells) const;
 
     // ---- Column alignment of tables shown as source ----
     struct TableCell {
         U16String text;  // between two separating pipes, blanks included
         int padIndex = 0;  // the character that takes the cell's missing width as kern
     };
-    // Kerns the short cells of every source table so that its pipes line up.
-    void alignTables(AttributedString& storage) const;
+    // Kerns the short cells of every source table in `text` (the storage's string
+    // as the block scanner reads it) so that its pipes line up.
+    void alignTables(AttributedString& storage, U16View text) const;
     // One table: its line indices, header first.
     static void alignBlock(const std::vector<int>& block, const std::vector<U16View>& lineTexts,
                            const std::vector<Range>& lineRanges, AttributedString& storage,

@@ -54,9 +54,8 @@ private:
 
 } // namespace
 
-void MarkdownStyler::applyParagraphStyles(AttributedString& storage, const std::vector<Range>& cells) const
+void MarkdownStyler::applyParagraphStyles(AttributedString& storage, U16View text, const std::vector<Range>& cells) const
 {
-    const U16View text = storage.string();
     const MarkdownSyntax::BlockLines lines(text);
     if (lines.count() == 0)
         return;

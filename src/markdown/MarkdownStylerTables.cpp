@@ -18,9 +18,8 @@ bool hasPipe(U16View line)
 
 } // namespace
 
-void MarkdownStyler::alignTables(AttributedString& storage) const
+void MarkdownStyler::alignTables(AttributedString& storage, U16View text) const
 {
-    const U16View text = storage.string();
     const LineIndex index(text);
     const int count = index.count();
     if (count < 2)

@@ -16,7 +16,7 @@ void enumerateTaskLines(const AttributedString& text, const TaskLineVisitor& bod
 {
     if (text.string().find(u'[') == U16String::npos)
         return;
-    enumerateTaskLines(ProseLines(text.string()), body);
+    enumerateTaskLines(ProseLines(text), body);
 }
 
 void enumerateTaskLines(const ProseLines& lines, const TaskLineVisitor& body)
@@ -24,7 +24,8 @@ void enumerateTaskLines(const ProseLines& lines, const TaskLineVisitor& body)
     if (lines.text.find(u'[') == U16View::npos)
         return;
     for (size_t i = 0; i < lines.count(); ++i) {
-        if (lines.isCode(i))
+        // A cell holds no list, so no task box either.
+        if (lines.isCode(i) || lines.cell[i])
             continue;
         std::optional<Item> item = parse(lines.texts[i]);
         if (!item)

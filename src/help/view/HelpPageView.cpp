@@ -107,7 +107,7 @@ TextStorage HelpPageView::renderedText(const HelpPage& page, const std::optional
         base = Url::fileURL(baseURL->string(), true);
     {
         // Collapsing changes attributes only: one classification of the lines serves all three.
-        const ProseLines lines(storage.string());
+        const ProseLines lines(storage);
         PreviewRenderer::collapseAllImages(storage, base, availableImageWidth, &lines);
         PreviewRenderer::collapseAllTasks(storage, checkboxSize, &lines);
         PreviewRenderer::collapseAllShortcodes(storage, &lines);
