@@ -12,6 +12,8 @@
 
 namespace velkin::MarkdownHTML {
 
+using namespace std::literals;
+
 #if defined(__SSE2__)
 namespace {
 
@@ -61,10 +63,10 @@ bool appendEscaped(U16String& out, U16View text)
             continue;
         std::u16string_view replacement;
         switch (c) {
-        case u'&': replacement = u"&amp;"; break;
-        case u'<': replacement = u"&lt;"; break;
-        case u'>': replacement = u"&gt;"; break;
-        case u'"': replacement = u"&quot;"; break;
+        case u'&': replacement = u"&amp;"sv; break;
+        case u'<': replacement = u"&lt;"sv; break;
+        case u'>': replacement = u"&gt;"sv; break;
+        case u'"': replacement = u"&quot;"sv; break;
         case u':': colon = true; continue;
         default: continue;
         }
@@ -108,11 +110,11 @@ U16String document(U16View markdown, const Options& options)
            u"<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            u"<meta name=\"generator\" content=\"Velkin\">\n<title>";
     appendEscaped(out, options.title);
-    out += u"</title>\n<style>\n";
+    out += u"</title>\n<style>\n"sv;
     out += styleSheet(options.family);
-    out += u"\n</style>\n</head>\n<body>\n<article class=\"velkin\">\n";
+    out += u"\n</style>\n</head>\n<body>\n<article class=\"velkin\">\n"sv;
     appendBody(out, markdown, options);
-    out += u"\n</article>\n</body>\n</html>";
+    out += u"\n</article>\n</body>\n</html>"sv;
     return out;
 }
 

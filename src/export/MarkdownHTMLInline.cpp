@@ -13,6 +13,8 @@
 
 namespace velkin::MarkdownHTML {
 
+using namespace std::literals;
+
 namespace {
 
 // A part of the fragment written as fixed HTML instead of its text.
@@ -302,21 +304,21 @@ private:
             out += close;
         };
         switch (span.token.kind()) {
-        case MarkdownToken::Kind::bold: wrapped(u"<strong>", u"</strong>"); return;
-        case MarkdownToken::Kind::italic: wrapped(u"<em>", u"</em>"); return;
-        case MarkdownToken::Kind::boldItalic: wrapped(u"<strong><em>", u"</em></strong>"); return;
-        case MarkdownToken::Kind::strikethrough: wrapped(u"<del>", u"</del>"); return;
-        case MarkdownToken::Kind::underline: wrapped(u"<u>", u"</u>"); return;
-        case MarkdownToken::Kind::subscripted: wrapped(u"<sub>", u"</sub>"); return;
-        case MarkdownToken::Kind::superscripted: wrapped(u"<sup>", u"</sup>"); return;
-        case MarkdownToken::Kind::code: wrapped(u"<code>", u"</code>", true); return;
+        case MarkdownToken::Kind::bold: wrapped(u"<strong>"sv, u"</strong>"sv); return;
+        case MarkdownToken::Kind::italic: wrapped(u"<em>"sv, u"</em>"sv); return;
+        case MarkdownToken::Kind::boldItalic: wrapped(u"<strong><em>"sv, u"</em></strong>"sv); return;
+        case MarkdownToken::Kind::strikethrough: wrapped(u"<del>"sv, u"</del>"sv); return;
+        case MarkdownToken::Kind::underline: wrapped(u"<u>"sv, u"</u>"sv); return;
+        case MarkdownToken::Kind::subscripted: wrapped(u"<sub>"sv, u"</sub>"sv); return;
+        case MarkdownToken::Kind::superscripted: wrapped(u"<sup>"sv, u"</sup>"sv); return;
+        case MarkdownToken::Kind::code: wrapped(u"<code>"sv, u"</code>"sv, true); return;
         case MarkdownToken::Kind::link:
             if (span.url && !isScriptAddress(*span.url)) {
-                out += u"<a href=\"";
+                out += u"<a href=\""sv;
                 appendEscaped(out, trimmed(*span.url, TrimSet::Whitespace));
-                out += u"\">";
+                out += u"\">"sv;
                 writeNodes(out, children, span.range, inCode);
-                out += u"</a>";
+                out += u"</a>"sv;
                 return;
             }
             break;
@@ -324,23 +326,23 @@ private:
             const U16String a = escaped(anchor(span.token.label()));
             // The first reference to a note has the plain id the note links back to.
             const int count = renderer_.notes().countReference(span.token.label());
-            out += u"<sup class=\"footnote-ref\" id=\"fnref-";
+            out += u"<sup class=\"footnote-ref\" id=\"fnref-"sv;
             out += a;
             if (count > 1) {
                 out += u'-';
                 out += TextOps::number(count);
             }
-            out += u"\"><a href=\"#fn-";
+            out += u"\"><a href=\"#fn-"sv;
             out += a;
-            out += u"\">";
+            out += u"\">"sv;
             writeNodes(out, children, span.range, inCode);
-            out += u"</a></sup>";
+            out += u"</a></sup>"sv;
             return;
         }
         case MarkdownToken::Kind::color:
-            out += u"<span class=\"swatch\" style=\"color:";
+            out += u"<span class=\"swatch\" style=\"color:"sv;
             out += hex(span.token.colorLiteral());
-            out += u"\">&#9632;</span>";
+            out += u"\">&#9632;</span>"sv;
             break;
         case MarkdownToken::Kind::image:
             out += renderer_.image(substring(fragment_, span.range), span.url ? U16View(*span.url) : U16View());
@@ -436,12 +438,12 @@ U16String highlighted(U16View code, const std::optional<U16String>& language)
         if (token.range.location < pos || token.range.length < 0 || token.range.end() > int(code.size()))
             continue;
         appendEscaped(out, substring(code, Range::fromTo(pos, token.range.location)));
-        out += u"<span class=\"tok-";
+        out += u"<span class=\"tok-"sv;
         for (const char* c = codeTokenKindName(token.kind); *c; ++c)
             out += char16_t(*c);
-        out += u"\">";
+        out += u"\">"sv;
         appendEscaped(out, substring(code, token.range));
-        out += u"</span>";
+        out += u"</span>"sv;
         pos = token.range.end();
     }
     appendEscaped(out, code.substr(size_t(pos)));
