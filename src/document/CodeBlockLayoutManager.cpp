@@ -13,6 +13,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 namespace velkin {
 
 Color CodeBlockLayoutManager::codeBlockFillColor()
@@ -104,6 +106,18 @@ void CodeBlockLayoutManager::drawAlertPanels(QPainter& painter, Range glyphs, QP
 
 namespace {
 
+// Whether text may hold a right-to-left stretch: a character of a right-to-left
+// script (Hebrew to N'Ko, their presentation forms, and the same planes' scripts
+// beyond 0xFFFF), or a mark or embedding that turns the direction.
+bool mayReadRightToLeft(U16View text)
+{
+    return std::any_of(text.begin(), text.end(), [](char16_t c) {
+        return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF)
+            || c == 0x200F || c == 0x202B || c == 0x202E || c == 0x2067 || c == 0x061C || c == 0xD802
+            || c == 0xD803 || c == 0xD83A || c == 0xD83B;
+    });
+}
+
 template <class M> std::shared_ptr<const M> markOf(const AttributeValue& value)
 {
     auto mark = std::get_if<MarkerPtr>(&value);
@@ -192,15 +206,32 @@ void CodeBlockLayoutManager::drawColorSwatches(QPainter& painter, Range glyphs, 
 
 void CodeBlockLayoutManager::drawEmojiShortcodes(QPainter& painter, Range glyphs, QPointF origin)
 {
+    TextStorage* storage = textStorage();
+    if (!storage)
+        return;
+    // A screen may hold hundreds of shortcodes, and each place asked of the layout
+    // costs a walk of its line. On a line read left to right the shortcode's first
+    // character is its left; otherwise the nearer of its ends, or across lines its bounds'.
+    Range checkedLine{-1, 0};
+    bool leftToRight = false;
     forEachRun(AttributeKey::EmojiShortcode, glyphs, [&](const AttributeValue& value, Range g) {
         auto mark = markOf<EmojiMark>(value);
         if (!mark || g.length == 0)
             return;
-        const QRectF b = boundingRect(g);
-        const QRectF lf = lineFragmentRect(g.location);
-        const double base = location(g.location).y();
+        Range line;
+        const QRectF lf = lineFragmentRect(g.location, &line);
+        const QPointF at = location(g.location);
+        if (line != checkedLine) {
+            checkedLine = line;
+            leftToRight = !mayReadRightToLeft(substring(storage->string(), line));
+        }
+        double left = lf.left() + at.x();
+        if (g.end() >= line.end())
+            left = boundingRect(g).left();
+        else if (!leftToRight)
+            left = lf.left() + std::min(at.x(), location(g.end()).x());
         const double h = 1.2 * mark->size;
-        const QRectF r(b.left(), lf.top() + base - mark->capHeight / 2 - h / 2, mark->width, h);
+        const QRectF r(left, lf.top() + at.y() - mark->capHeight / 2 - h / 2, mark->width, h);
         EmojiShortcode::draw(painter, r.translated(origin), *mark, appearance);
     });
 }

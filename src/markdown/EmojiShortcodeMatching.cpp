@@ -2,12 +2,11 @@
 #include "markdown/EmojiShortcode.h"
 
 #include "markdown/MarkdownSyntax.h"
+#include "platform/graphics/EmojiGlyphCache.h"
 #include "platform/layout/TextMeasure.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 #include "platform/text/Utf.h"
-
-#include <QPainter>
 
 #include <cmath>
 #include <memory>
@@ -29,13 +28,6 @@ bool sharesUnit(Range r, const std::vector<Range>& ranges)
         if (overlaps(r, p))
             return true;
     return false;
-}
-
-// The font an emoji is measured and drawn in: the colour emoji font ahead of the
-// text family, since the text fonts draw some emoji as black-and-white symbols.
-QFont emojiFont(double size)
-{
-    return Font::system(size).toQFont(true);
 }
 
 } // namespace
@@ -183,12 +175,10 @@ void draw(QPainter& painter, const QRectF& rect, const EmojiMark& mark, Appearan
 {
     if (!(rect.width() > 1) || !(rect.height() > 1) || mark.emoji.empty())
         return;
-    painter.save();
-    painter.setFont(emojiFont(mark.size));
-    painter.setPen(Color::text().toQColor(appearance));
-    const QString s = QString::fromUtf16(mark.emoji.data(), qsizetype(mark.emoji.size()));
-    painter.drawText(rect, int(Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip | Qt::TextSingleLine), s);
-    painter.restore();
+    // In the system font with the colour emoji font ahead of it: the text fonts
+    // draw some emoji as black-and-white symbols.
+    EmojiGlyphCache::shared().draw(painter, rect.topLeft(), mark.emoji, Font::system(mark.size),
+                                   Color::text().toQColor(appearance));
 }
 
 } // namespace velkin::EmojiShortcode

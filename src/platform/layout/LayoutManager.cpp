@@ -183,6 +183,15 @@ QTextOption::WrapMode wrapModeAt(const std::vector<int>& breaks, int lineStart)
     return inLongStretch ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
 }
 
+// Whether every character of a run is a space that draws no ink: such runs
+// (the spaces between collapsed shortcodes, say) need no glyphs looked up.
+bool inkless(U16View run)
+{
+    return std::all_of(run.begin(), run.end(), [](char16_t c) {
+        return c == u' ' || c == u'\t' || c == 0xA0 || (c >= 0x2000 && c <= 0x200A) || c == 0x202F || c == 0x3000;
+    });
+}
+
 bool joinsEmoji(UChar32 c)
 {
     return c == 0x200D || c == 0xFE0F || c == 0x20E3 || u_hasBinaryProperty(c, UCHAR_EMOJI_MODIFIER)
@@ -1104,7 +1113,7 @@ void LayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
                 const QColor color = fg ? resolve(*fg) : defaultColor;
                 const double offset = a.number(AttributeKey::BaselineOffset).value_or(0);
                 const int local = run.location - p.content.location;
-                if (color.alpha() > 0) {
+                if (color.alpha() > 0 && !inkless(substring(storage_->string(), run))) {
                     painter.setPen(color);
                     for (const QGlyphRun& g : line.glyphRuns(local, run.length))
                         painter.drawGlyphRun(at + QPointF(0, -offset), g);

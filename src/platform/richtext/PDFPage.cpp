@@ -163,6 +163,9 @@ void drawEmojiAsPictures(QTextDocument& document)
         return;
     std::map<QString, QString> names;
     QTextCursor cursor(&document);
+    // One edit for all: outside an edit every insertion lays its whole paragraph
+    // out again, which makes a paragraph of n emoji cost n squared.
+    cursor.beginEditBlock();
     // From the end, so that earlier positions stay valid.
     for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
         auto found = names.find(run->cluster);
@@ -182,6 +185,7 @@ void drawEmojiAsPictures(QTextDocument& document)
         image.setVerticalAlignment(QTextCharFormat::AlignBaseline);
         cursor.insertImage(image);
     }
+    cursor.endEditBlock();
 }
 
 std::optional<std::string> write(QTextDocument& document, const std::filesystem::path& to)
