@@ -142,7 +142,7 @@ public:
         std::vector<int>& content = scratch_.content;
         for (size_t k = 0; k < spans_.size(); ++k) {
             if (spans_[k].token.is(MarkdownToken::Kind::marker))
-                holes_.push_back({spans_[k].range, u""});
+                holes_.emplace_back().range = spans_[k].range;  // a marker is written as nothing
             else
                 content.push_back(int(k));
         }
@@ -269,8 +269,11 @@ private:
         if (range.length <= 0)
             return;
         int pos = range.location;
-        auto hole = std::lower_bound(holes_.begin(), holes_.end(), pos,
-                                     [](const Hole& h, int p) { return h.range.location < p; });
+        // Text is written left to right, so the holes are met in order: none
+        // before the last range's end can belong to this one.
+        while (nextHole_ < holes_.size() && holes_[nextHole_].range.location < pos)
+            ++nextHole_;
+        auto hole = holes_.begin() + std::ptrdiff_t(nextHole_);
         for (; hole != holes_.end() && hole->range.location < range.end(); ++hole) {
             if (hole->range.location < pos || hole->range.end() > range.end())
                 continue;
@@ -279,6 +282,7 @@ private:
             out += hole->replacement;
             pos = hole->range.end();
         }
+        nextHole_ = size_t(hole - holes_.begin());
         if (range.end() > pos)
             writeChunk(out, substring(fragment_, Range::fromTo(pos, range.end())), inCode);
     }
@@ -360,6 +364,7 @@ private:
     std::vector<Hole>& holes_;
     std::vector<Node>& nodes_;
     int roots_ = -1;
+    size_t nextHole_ = 0;  // the first hole writeText has not passed
 };
 
 } // namespace
