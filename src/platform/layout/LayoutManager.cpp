@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <chrono>
 #include <map>
 
 namespace velkin {
@@ -265,8 +266,14 @@ struct LayoutManager::Block {
     std::vector<Cell> cells;
     std::vector<SignatureRun> signature;
     std::vector<ParagraphStyle> styles;
-    double top = 0;
-    double height = 0;
+    double height = 0;  // laid out, or estimated while not laid out
+    // What the estimate of its height is made of, read once from its attributes.
+    struct Metrics {
+        double lineHeight = 0;
+        double charWidth = 0;
+        double paragraphSpacing = 0;
+        double indent = 0;
+    } metrics;
     bool laidOut = false;
     bool checkSignature = true;
 };
@@ -291,6 +298,7 @@ void LayoutManager::setTextStorage(TextStorage* storage)
     hasDirty_ = true;
     dirty_ = {0, storage ? storage->length() : 0};
     positionsValid_ = false;
+    firstPending_ = 0;
     if (storage_)
         observer_ = storage_->addObserver([this](const TextStorage::Edit& e) { storageEdited(e); });
     if (storage_)
@@ -302,10 +310,12 @@ void LayoutManager::setTextContainer(const TextContainer& container)
     const bool widthChanged = container.width != container_.width
         || container.lineFragmentPadding != container_.lineFragmentPadding;
     container_ = container;
-    if (widthChanged)
+    if (widthChanged) {
         for (auto& b : blocks_)
             b->laidOut = false;
-    positionsValid_ = false;
+        estimateHeights(0, blocks_.size(), false);
+        firstPending_ = 0;
+    }
 }
 
 QColor LayoutManager::resolve(const Color& color) const
@@ -321,11 +331,16 @@ void LayoutManager::storageEdited(const TextStorage::Edit& edit)
     }
     // Attribute changes: the touched blocks compare their layout signature lazily.
     const size_t first = blockIndexAt(edit.range.location);
+    size_t last = first;
     for (size_t i = first; i < blocks_.size(); ++i) {
         if (blocks_[i]->range.location > edit.range.end())
             break;
         blocks_[i]->checkSignature = true;
+        last = i + 1;
     }
+    invalidateFrom(first);
+    // Estimates follow the new fonts; laid-out blocks keep their height until checked.
+    estimateHeights(first, last, true);
     // A paragraph style change can turn paragraphs into table cells or back.
     if (edit.range.length > 0 && tablesChanged(edit.range))
         rebuildBlocks(edit.range, 0, false);
@@ -363,8 +378,8 @@ size_t LayoutManager::blockIndexAt(int character) const
 
 void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChanged)
 {
-    positionsValid_ = false;
     if (!storage_) {
+        positionsValid_ = false;
         blocks_.clear();
         return;
     }
@@ -469,8 +484,16 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
         }
     }
 
+    for (auto& b : fresh)
+        if (!b->laidOut) {
+            measureForEstimate(*b);
+            b->height = estimatedHeight(*b);
+        }
+    const size_t oldCount = blocks_.size();
+    const size_t freshCount = fresh.size();
     if (blocks_.empty()) {
         blocks_ = std::move(fresh);
+        i0 = 0;
     } else {
         for (size_t i = i1 + 1; i < blocks_.size(); ++i) {
             blocks_[i]->range.location += delta;
@@ -485,6 +508,14 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
         blocks_.insert(blocks_.begin() + long(i0), std::make_move_iterator(fresh.begin()),
                        std::make_move_iterator(fresh.end()));
     }
+    invalidateFrom(i0);
+    // The same number of blocks: only the replaced ones' heights change in the tree.
+    if (positionsValid_ && oldCount != 0 && blocks_.size() == oldCount) {
+        for (size_t i = i0; i < i0 + freshCount; ++i)
+            setHeight(i, blocks_[i]->height);
+    } else {
+        positionsValid_ = false;
+    }
 }
 
 void LayoutManager::invalidateLayout(Range characters)
@@ -492,45 +523,257 @@ void LayoutManager::invalidateLayout(Range characters)
     rebuildBlocks(characters, 0, true);
 }
 
+bool LayoutManager::needsLayout(const Block& b) const
+{
+    return !b.laidOut || b.checkSignature;
+}
+
+void LayoutManager::updateBlock(size_t index)
+{
+    Block& b = *blocks_[index];
+    if (b.laidOut && b.checkSignature) {
+        // Only fonts, kerns, baseline offsets and paragraph styles change the layout;
+        // colours and marks are drawn from the storage as it is.
+        // Compared in place: this runs over every paragraph after every restyle.
+        bool same = signatureMatches(*storage_, b.range, b.signature);
+        for (size_t i = 0; same && i < b.paragraphs.size(); ++i) {
+            const ParagraphStyle* s = storage_->paragraphStyle(b.paragraphs[i].range.location);
+            same = (s ? *s : *ParagraphStyle::defaultStyle()) == b.styles[i];
+        }
+        if (!same)
+            b.laidOut = false;
+        b.checkSignature = false;
+    }
+    if (!b.laidOut) {
+        layoutBlock(b);
+        ++lastRelayoutCount_;
+        setHeight(index, b.height);
+    }
+}
+
+void LayoutManager::advancePending()
+{
+    while (firstPending_ < blocks_.size() && !needsLayout(*blocks_[firstPending_]))
+        ++firstPending_;
+}
+
 void LayoutManager::ensureLayout()
 {
     lastRelayoutCount_ = 0;
     if (!storage_)
         return;
-    for (auto& bp : blocks_) {
-        Block& b = *bp;
-        if (b.laidOut && b.checkSignature) {
-            // Only fonts, kerns, baseline offsets and paragraph styles change the layout;
-            // colours and marks are drawn from the storage as it is.
-            // Compared in place: this runs over every paragraph after every restyle.
-            bool same = signatureMatches(*storage_, b.range, b.signature);
-            for (size_t i = 0; same && i < b.paragraphs.size(); ++i) {
-                const ParagraphStyle* s = storage_->paragraphStyle(b.paragraphs[i].range.location);
-                same = (s ? *s : *ParagraphStyle::defaultStyle()) == b.styles[i];
-            }
-            if (!same)
-                b.laidOut = false;
-            b.checkSignature = false;
-        }
-        if (!b.laidOut) {
-            layoutBlock(b);
-            ++lastRelayoutCount_;
-            positionsValid_ = false;
-        }
-    }
+    for (; firstPending_ < blocks_.size(); ++firstPending_)
+        updateBlock(firstPending_);
     position();
 }
 
+void LayoutManager::ensureLayout(Range glyphs)
+{
+    if (!lazy_) {
+        ensureLayout();
+        return;
+    }
+    if (!storage_ || blocks_.empty())
+        return;
+    glyphs = glyphRange(glyphs);
+    const int last = std::max(glyphs.location, glyphs.end() - 1);
+    for (size_t i = blockIndexAt(glyphs.location); i < blocks_.size(); ++i) {
+        if (i > 0 && blocks_[i]->range.location > last)
+            break;
+        updateBlock(i);
+    }
+    advancePending();
+}
+
+void LayoutManager::ensureLayout(const QRectF& rect)
+{
+    if (!lazy_) {
+        ensureLayout();
+        return;
+    }
+    if (!storage_ || blocks_.empty())
+        return;
+    // Top down: each block is laid out where the ones above it (now laid out) put it.
+    size_t i = std::min(blocksEndingBefore(rect.top(), false), blocks_.size() - 1);
+    double y = topOf(i);
+    for (; i < blocks_.size() && y <= rect.bottom(); ++i) {
+        updateBlock(i);
+        y += blocks_[i]->height;
+    }
+    advancePending();
+}
+
+bool LayoutManager::layoutSome(double budgetMilliseconds)
+{
+    if (!storage_)
+        return false;
+    const auto start = std::chrono::steady_clock::now();
+    const auto budget = std::chrono::duration<double, std::milli>(budgetMilliseconds);
+    advancePending();
+    while (firstPending_ < blocks_.size()) {
+        updateBlock(firstPending_);
+        advancePending();
+        if (std::chrono::steady_clock::now() - start >= budget)
+            break;
+    }
+    return firstPending_ < blocks_.size();
+}
+
+bool LayoutManager::isLayoutComplete()
+{
+    advancePending();
+    return firstPending_ >= blocks_.size();
+}
+
+void LayoutManager::measureForEstimate(Block& b) const
+{
+    // Lines of average-width characters at the first character's font; near
+    // enough for a scroll bar, and corrected as soon as the block is laid out.
+    const bool inside = b.range.location < storage_->length();
+    const Attributes* a = inside ? &storage_->attributes(b.range.location) : nullptr;
+    const Font* f = a ? a->font() : nullptr;
+    const Font& font = f ? *f : defaultFont();
+    const ParagraphStyle* s = a ? a->paragraphStyle() : nullptr;
+    const ParagraphStyle& style = s ? *s : *ParagraphStyle::defaultStyle();
+    const double multiple = style.lineHeightMultiple > 0 ? style.lineHeightMultiple : 1;
+    b.metrics.lineHeight = std::max(style.minimumLineHeight, font.lineHeight() * multiple) + style.lineSpacing;
+    b.metrics.charWidth = std::max(1.0, font.pointSize * 0.5);
+    b.metrics.paragraphSpacing = style.paragraphSpacing + (b.range.location > 0 ? style.paragraphSpacingBefore : 0);
+    b.metrics.indent = style.headIndent;
+}
+
+double LayoutManager::estimatedHeight(const Block& b) const
+{
+    const int columns = b.table ? std::max(1, b.table->numberOfColumns) : 1;
+    const double width = std::max(1.0, container_.width - 2 * container_.lineFragmentPadding - b.metrics.indent) / columns;
+    double height = 0;
+    for (const auto& p : b.paragraphs) {
+        const double lines = std::max(1.0, std::ceil(p.content.length * b.metrics.charWidth / width));
+        height += lines * b.metrics.lineHeight + b.metrics.paragraphSpacing;
+    }
+    return height / columns;
+}
+
+void LayoutManager::estimateHeights(size_t from, size_t to, bool measure)
+{
+    bool changed = false;
+    for (size_t i = from; i < std::min(to, blocks_.size()); ++i) {
+        Block& b = *blocks_[i];
+        if (b.laidOut)
+            continue;
+        if (measure)
+            measureForEstimate(b);
+        const double h = estimatedHeight(b);
+        changed = changed || h != b.height;
+        b.height = h;
+    }
+    // Many at once (a new width, a restyle of everything) build the tree anew.
+    if (changed)
+        positionsValid_ = false;
+}
+
+// The Fenwick tree: tree_[k - 1] holds the sum of the heights of blocks (k - lowbit(k), k].
 void LayoutManager::position()
 {
-    if (positionsValid_)
+    if (positionsValid_ && tree_.size() == blocks_.size())
         return;
-    double y = 0;
-    for (auto& b : blocks_) {
-        b->top = y;
-        y += b->height;
+    const size_t n = blocks_.size();
+    tree_.assign(n, 0);
+    for (size_t k = 1; k <= n; ++k) {
+        tree_[k - 1] += blocks_[k - 1]->height;
+        const size_t parent = k + (k & (~k + 1));
+        if (parent <= n)
+            tree_[parent - 1] += tree_[k - 1];
     }
+    heights_.resize(n);
+    for (size_t i = 0; i < n; ++i)
+        heights_[i] = blocks_[i]->height;
     positionsValid_ = true;
+}
+
+void LayoutManager::setHeight(size_t index, double height)
+{
+    if (!positionsValid_ || tree_.size() != blocks_.size())
+        return;  // built anew when next asked
+    const double delta = height - heights_[index];
+    if (delta == 0)
+        return;
+    heights_[index] = height;
+    for (size_t k = index + 1; k <= tree_.size(); k += k & (~k + 1))
+        tree_[k - 1] += delta;
+}
+
+double LayoutManager::topOf(size_t index)
+{
+    position();
+    double sum = 0;
+    for (size_t k = std::min(index, tree_.size()); k > 0; k -= k & (~k + 1))
+        sum += tree_[k - 1];
+    return sum;
+}
+
+double LayoutManager::totalHeight()
+{
+    return topOf(blocks_.size());
+}
+
+size_t LayoutManager::blocksEndingBefore(double y, bool orAt)
+{
+    position();
+    const size_t n = tree_.size();
+    // Descends the tree for the longest run of blocks from the first whose bottom lies above y.
+    size_t at = 0;
+    double sum = 0;
+    size_t step = 1;
+    while (step * 2 <= n)
+        step *= 2;
+    for (; n > 0 && step > 0; step /= 2) {
+        const size_t next = at + step;
+        if (next <= n && (orAt ? sum + tree_[next - 1] <= y : sum + tree_[next - 1] < y)) {
+            at = next;
+            sum += tree_[next - 1];
+        }
+    }
+    return at;
+}
+
+size_t LayoutManager::blockAtY(double y)
+{
+    return blocks_.empty() ? 0 : std::min(blocksEndingBefore(y, true), blocks_.size() - 1);
+}
+
+double LayoutManager::usedHeight()
+{
+    if (!lazy_)
+        ensureLayout();
+    double height = blocks_.empty() ? 0 : totalHeight();
+    const QRectF extra = extraLineFragmentRect();
+    if (!extra.isNull())
+        height = extra.bottom();
+    return height;
+}
+
+LayoutManager::Anchor LayoutManager::anchorAt(double y)
+{
+    if (blocks_.empty())
+        return {};
+    const size_t i = blockAtY(y);
+    return {blocks_[i]->range.location, y - topOf(i)};
+}
+
+double LayoutManager::anchorY(const Anchor& anchor)
+{
+    if (blocks_.empty())
+        return anchor.offset;
+    return topOf(blockIndexAt(anchor.character)) + anchor.offset;
+}
+
+void LayoutManager::prepare(Range glyphs)
+{
+    if (lazy_)
+        ensureLayout(glyphs);
+    else
+        ensureLayout();
 }
 
 void LayoutManager::layoutBlock(Block& b)
@@ -540,6 +783,7 @@ void LayoutManager::layoutBlock(Block& b)
     b.signature.clear();
     b.styles.clear();
     b.signature = layoutSignature(*storage_, b.range);
+    measureForEstimate(b);  // for when a new width makes its height an estimate again
     for (const auto& p : b.paragraphs) {
         const ParagraphStyle* s = storage_->paragraphStyle(p.range.location);
         b.styles.push_back(s ? *s : *ParagraphStyle::defaultStyle());
@@ -786,10 +1030,12 @@ Range LayoutManager::glyphRange(Range characterRange) const
 
 const LayoutManager::Line* LayoutManager::lineForGlyph(int glyph)
 {
-    ensureLayout();
-    if (blocks_.empty())
+    if (!storage_)
         return nullptr;
     glyph = std::clamp(glyph, 0, std::max(0, storage_->length() - 1));
+    prepare({glyph, 0});
+    if (blocks_.empty())
+        return nullptr;
     const Block& b = *blocks_[blockIndexAt(glyph)];
     auto it = std::upper_bound(b.lines.begin(), b.lines.end(), glyph,
                                [](int g, const Line& l) { return g < l.glyphs.location; });
@@ -813,7 +1059,7 @@ QRectF LayoutManager::lineFragmentRect(int glyph, Range* effectiveRange)
     }
     if (effectiveRange)
         *effectiveRange = l->glyphs;
-    return shifted(l->fragment, blocks_[blockIndexAt(l->glyphs.location)]->top);
+    return shifted(l->fragment, topOf(blockIndexAt(l->glyphs.location)));
 }
 
 QRectF LayoutManager::lineFragmentUsedRect(int glyph, Range* effectiveRange)
@@ -823,7 +1069,7 @@ QRectF LayoutManager::lineFragmentUsedRect(int glyph, Range* effectiveRange)
         return {};
     if (effectiveRange)
         *effectiveRange = l->glyphs;
-    const double top = blocks_[blockIndexAt(l->glyphs.location)]->top;
+    const double top = topOf(blockIndexAt(l->glyphs.location));
     return QRectF(l->usedX, top + l->textTop, l->usedWidth, l->textHeight + l->spacing);
 }
 
@@ -846,8 +1092,8 @@ QPointF LayoutManager::location(int glyph)
 
 QRectF LayoutManager::boundingRect(Range glyphs)
 {
-    ensureLayout();
     glyphs = glyphRange(glyphs);
+    prepare(glyphs);
     QRectF result;
     if (blocks_.empty())
         return result;
@@ -856,6 +1102,7 @@ QRectF LayoutManager::boundingRect(Range glyphs)
         const Block& b = *blocks_[bi];
         if (b.range.location > last)
             break;
+        const double top = topOf(bi);
         for (const Line& l : b.lines) {
             if (l.glyphs.end() <= glyphs.location && !(glyphs.length == 0 && l.glyphs.location == glyphs.location))
                 continue;
@@ -867,7 +1114,7 @@ QRectF LayoutManager::boundingRect(Range glyphs)
             const double x1 = lineX(l, from);
             // A range that runs through the terminator reaches the end of the line box.
             const double x2 = to > p.content.end() ? l.fragment.right() : lineX(l, to);
-            const QRectF r(std::min(x1, x2), b.top + l.textTop, std::abs(x2 - x1), l.textHeight + l.spacing);
+            const QRectF r(std::min(x1, x2), top + l.textTop, std::abs(x2 - x1), l.textHeight + l.spacing);
             result = result.isNull() ? r : result.united(r);
         }
     }
@@ -876,23 +1123,31 @@ QRectF LayoutManager::boundingRect(Range glyphs)
 
 int LayoutManager::glyphIndex(QPointF point, double* fraction)
 {
-    ensureLayout();
     if (fraction)
         *fraction = 0;
+    if (!storage_)
+        return 0;
+    if (!lazy_)
+        ensureLayout();
     if (blocks_.empty())
         return 0;
-    // The block at the point's height, else the nearest one.
-    size_t bi = 0;
-    for (size_t i = 0; i < blocks_.size(); ++i) {
-        bi = i;
-        if (point.y() < blocks_[i]->top + blocks_[i]->height)
-            break;
+    // The block at the point's height, else the nearest one; when lazy, laid out
+    // where it lies (a few rounds: laying it out can bring another to that height).
+    size_t bi = blockAtY(point.y());
+    for (int round = 0; lazy_ && round < 8 && needsLayout(*blocks_[bi]); ++round) {
+        updateBlock(bi);
+        bi = blockAtY(point.y());
+    }
+    if (lazy_) {
+        updateBlock(bi);
+        advancePending();
     }
     const Block& b = *blocks_[bi];
+    const double blockTop = topOf(bi);
     const Line* best = nullptr;
     double bestDistance = 1e300;
     for (const Line& l : b.lines) {
-        const QRectF f = shifted(l.fragment, b.top);
+        const QRectF f = shifted(l.fragment, blockTop);
         const double dy = point.y() < f.top() ? f.top() - point.y() : (point.y() >= f.bottom() ? point.y() - f.bottom() : 0);
         const double dx = point.x() < f.left() ? f.left() - point.x() : (point.x() > f.right() ? point.x() - f.right() : 0);
         const double d = dy * 1e6 + dx;
@@ -921,10 +1176,11 @@ int LayoutManager::glyphIndex(QPointF point, double* fraction)
 
 int LayoutManager::characterIndex(QPointF point)
 {
-    ensureLayout();
+    if (!lazy_)
+        ensureLayout();
     if (blocks_.empty())
         return 0;
-    if (point.y() >= usedRect().bottom() && !extraLineFragmentRect().isNull())
+    if (point.y() >= usedHeight() && !extraLineFragmentRect().isNull())
         return storage_->length();
     double fraction = 0;
     const int glyph = glyphIndex(point, &fraction);
@@ -940,33 +1196,32 @@ int LayoutManager::characterIndex(QPointF point)
 
 Range LayoutManager::glyphRange(const QRectF& rect)
 {
-    ensureLayout();
+    ensureLayout(rect);
     // Blocks run down the page in order: the first and last that reach the
-    // rectangle are found by halving, so drawing a band of a long page costs
-    // the band, not the page above it.
-    const auto first = std::partition_point(blocks_.begin(), blocks_.end(),
-                                            [&](const auto& b) { return b->top + b->height < rect.top(); });
-    if (first == blocks_.end() || (*first)->top > rect.bottom())
+    // rectangle are found in the tree of heights, so drawing a band of a long
+    // page costs the band, not the page above it.
+    const size_t firstIndex = blocksEndingBefore(rect.top(), false);
+    if (firstIndex >= blocks_.size() || topOf(firstIndex) > rect.bottom())
         return Range{0, 0};
-    const auto last = std::prev(std::partition_point(first, blocks_.end(),
-                                                     [&](const auto& b) { return b->top <= rect.bottom(); }));
-    int start = (*first)->range.location;
-    int stop = (*last)->range.end();
+    const size_t lastIndex = std::clamp(blocksEndingBefore(rect.bottom(), true), firstIndex, blocks_.size() - 1);
+    const double firstTop = topOf(firstIndex), lastTop = topOf(lastIndex);
+    int start = blocks_[firstIndex]->range.location;
+    int stop = blocks_[lastIndex]->range.end();
     // Inside a long paragraph or table only the lines (rows) near the rectangle
     // count; the margin keeps ink that reaches past its line (tall emoji, descenders).
     const double margin = 64;
-    const Block& top = **first;
+    const Block& top = *blocks_[firstIndex];
     if (!top.lines.empty()) {
         const auto line = std::partition_point(top.lines.begin(), top.lines.end(), [&](const Line& l) {
-            return top.top + l.bandBottom < rect.top() - margin;
+            return firstTop + l.bandBottom < rect.top() - margin;
         });
         if (line != top.lines.end())
             start = std::max(start, line->glyphs.location);
     }
-    const Block& bottom = **last;
+    const Block& bottom = *blocks_[lastIndex];
     if (!bottom.lines.empty()) {
         const auto line = std::partition_point(bottom.lines.begin(), bottom.lines.end(), [&](const Line& l) {
-            return bottom.top + l.bandTop <= rect.bottom() + margin;
+            return lastTop + l.bandTop <= rect.bottom() + margin;
         });
         if (line != bottom.lines.end())
             stop = std::min(stop, line->glyphs.location);
@@ -976,14 +1231,11 @@ Range LayoutManager::glyphRange(const QRectF& rect)
 
 QRectF LayoutManager::usedRect()
 {
-    ensureLayout();
-    double height = blocks_.empty() ? 0 : blocks_.back()->top + blocks_.back()->height;
-    const QRectF extra = extraLineFragmentRect();
-    if (!extra.isNull())
-        height = extra.bottom();
+    const double height = usedHeight();
     double width = 0;
     for (const auto& b : blocks_)
-        for (const Line& l : b->lines)
+        if (b->laidOut)
+            for (const Line& l : b->lines)
             width = std::max(width, l.usedX + l.usedWidth);
     return QRectF(0, 0, std::max(width, container_.lineFragmentPadding), height);
 }
@@ -995,8 +1247,9 @@ QRectF LayoutManager::extraLineFragmentRect()
     const U16View text = storage_->string();
     if (!text.empty() && !isParagraphTerminator(text.back()) && text.back() != 0x2028 && text.back() != 0x85)
         return {};
-    ensureLayout();
-    const double top = blocks_.empty() ? 0 : blocks_.back()->top + blocks_.back()->height;
+    if (!lazy_)
+        ensureLayout();
+    const double top = blocks_.empty() ? 0 : totalHeight();
     const Font* f = text.empty() ? nullptr : storage_->font(int(text.size()) - 1);
     const double h = (f ? *f : defaultFont()).lineHeight();
     return QRectF(0, top, container_.width, h);
@@ -1004,7 +1257,8 @@ QRectF LayoutManager::extraLineFragmentRect()
 
 QRectF LayoutManager::caretRect(int index)
 {
-    ensureLayout();
+    if (!lazy_)
+        ensureLayout();
     if (!storage_ || storage_->length() == 0 || index >= storage_->length()) {
         const QRectF extra = extraLineFragmentRect();
         if (!extra.isNull())
@@ -1013,27 +1267,27 @@ QRectF LayoutManager::caretRect(int index)
         const Line* l = lineForGlyph(index - 1);
         if (!l)
             return {};
-        const double top = blocks_[blockIndexAt(l->glyphs.location)]->top;
+        const double top = topOf(blockIndexAt(l->glyphs.location));
         return QRectF(lineX(*l, index), top + l->textTop, 1, l->textHeight);
     }
     const Line* l = lineForGlyph(index);
     if (!l)
         return {};
-    const double top = blocks_[blockIndexAt(l->glyphs.location)]->top;
+    const double top = topOf(blockIndexAt(l->glyphs.location));
     return QRectF(lineX(*l, index), top + l->textTop, 1, l->textHeight);
 }
 
 void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF origin)
 {
-    ensureLayout();
     if (!storage_ || blocks_.empty())
         return;
     glyphs = glyphRange(glyphs);
+    prepare(glyphs);
     for (size_t bi = blockIndexAt(glyphs.location); bi < blocks_.size(); ++bi) {
         const Block& b = *blocks_[bi];
         if (b.range.location > glyphs.end() || (glyphs.length > 0 && b.range.location >= glyphs.end()))
             break;
-        const QPointF at = origin + QPointF(0, b.top);
+        const QPointF at = origin + QPointF(0, topOf(bi));
         // Table cells: background, then the border on each edge that has one;
         // only those that reach the painter's clip (a band of a long page).
         const QRectF clip = painter.hasClipping() ? painter.clipBoundingRect() : QRectF();
@@ -1092,16 +1346,16 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
 
 void LayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
 {
-    ensureLayout();
     if (!storage_ || blocks_.empty())
         return;
     glyphs = glyphRange(glyphs);
+    prepare(glyphs);
     const QColor defaultColor = resolve(Color::text());
     for (size_t bi = blockIndexAt(glyphs.location); bi < blocks_.size(); ++bi) {
         const Block& b = *blocks_[bi];
         if (glyphs.length > 0 && b.range.location >= glyphs.end())
             break;
-        const QPointF at = origin + QPointF(0, b.top);
+        const QPointF at = origin + QPointF(0, topOf(bi));
         for (const Line& l : b.lines) {
             if (l.glyphs.end() <= glyphs.location || l.glyphs.location >= glyphs.end())
                 continue;

@@ -5,6 +5,12 @@
 // with its own QTextLayout and laid out again only when its text or its
 // layout-affecting attributes change. Geometry is in container coordinates:
 // y grows downward from the container's top.
+//
+// A lazy manager lays out only what is asked of it: the paragraphs a query or a
+// drawing touches. The others keep an estimated height (from their length, font
+// and the container's width) until layoutSome() reaches them in idle time, so
+// their positions below hold estimates until then. An eager manager (the
+// default) lays everything out before it answers.
 #include "platform/attributed/TextStorage.h"
 #include "platform/layout/TextContainer.h"
 
@@ -42,6 +48,30 @@ public:
 
     // Lays out everything that is not laid out yet.
     void ensureLayout();
+    // Lays out the paragraphs meeting a range of glyphs, or a rectangle at the current
+    // positions (everything, for an eager manager).
+    void ensureLayout(Range glyphs);
+    void ensureLayout(const QRectF& rect);
+
+    bool laysOutLazily() const { return lazy_; }
+    void setLaysOutLazily(bool lazy) { lazy_ = lazy; }
+    // Lays out the next paragraphs not laid out yet, front to back, for about
+    // `budgetMilliseconds`; true when some remain.
+    bool layoutSome(double budgetMilliseconds);
+    // Whether no paragraph has an estimated height (or waits for a check of its attributes).
+    bool isLayoutComplete();
+
+    // A place that stays put while the heights above it are corrected: the first
+    // character of the paragraph (or table) at a height, and the height's offset
+    // below that paragraph's top.
+    struct Anchor {
+        int character = 0;
+        double offset = 0;
+    };
+    Anchor anchorAt(double y);
+    double anchorY(const Anchor& anchor);
+    // The height of the whole text (estimated in part while the layout is incomplete).
+    double usedHeight();
     // Forgets the layout of a range (for example after a change the storage did not report).
     void invalidateLayout(Range characters);
     // Number of paragraphs laid out anew by the last ensureLayout().
@@ -95,7 +125,28 @@ private:
     void layoutBlock(Block& block);
     void layoutParagraph(Block& block, size_t paragraph, double x, double width, double& y);
     void layoutTable(Block& block);
+    // Lays out one block when it needs it (its attributes may also only need a check).
+    void updateBlock(size_t index);
+    bool needsLayout(const Block& block) const;
+    void measureForEstimate(Block& block) const;
+    double estimatedHeight(const Block& block) const;
+    // Estimates again the heights of the blocks not laid out, reading their attributes
+    // anew when `measure` (else only for a new width).
+    void estimateHeights(size_t from, size_t to, bool measure);
+    void invalidateFrom(size_t index) { firstPending_ = std::min(firstPending_, index); }
+    void advancePending();
+    // Blocks' tops: a Fenwick tree of their heights, so one height changes in
+    // logarithmic time and any top is a prefix sum.
+    void setHeight(size_t index, double height);
     void position();
+    double topOf(size_t index);
+    double totalHeight();
+    // The number of blocks from the first whose bottoms lie above y (or at it).
+    size_t blocksEndingBefore(double y, bool orAt);
+    // The first block whose bottom lies below y (the last when none does).
+    size_t blockAtY(double y);
+    // Lays out what a query needs: everything, or, when lazy, the given glyphs.
+    void prepare(Range glyphs);
     const Line* lineForGlyph(int glyph);
     size_t blockIndexAt(int character) const;
     double lineX(const Line& line, int index) const;
@@ -107,6 +158,10 @@ private:
     Range dirty_{0, 0};
     bool hasDirty_ = true;
     bool positionsValid_ = false;
+    std::vector<double> tree_;     // Fenwick tree over the blocks' heights
+    std::vector<double> heights_;  // the heights the tree holds
+    size_t firstPending_ = 0;   // every block before it is laid out and checked
+    bool lazy_ = false;
     int lastRelayoutCount_ = 0;
 };
 

@@ -16,6 +16,10 @@
 
 #include <algorithm>
 #include <cmath>
+#ifdef VELKIN_TRACE_PAINT
+#include <cstdio>
+#include <ctime>
+#endif
 
 namespace velkin {
 
@@ -164,7 +168,49 @@ QRectF TextView::visibleContainerRect() const
 double TextView::documentHeight()
 {
     textContainer();
-    return layout_->usedRect().height() + 2 * inset_.height();
+    return layout_->usedHeight() + 2 * inset_.height();
+}
+
+void TextView::updateScrollRange()
+{
+    const int range = std::max(0, int(std::ceil(documentHeight())) - visibleHeight());
+    QScrollBar* bar = verticalScrollBar();
+    bar->setRange(0, range);
+    bar->setPageStep(std::max(1, visibleHeight()));
+    bar->setSingleStep(20);
+}
+
+void TextView::setLaysOutLazily(bool lazy)
+{
+    lazyLayout_ = lazy;
+    layoutDocument();
+}
+
+void TextView::keepScrollAnchor()
+{
+    if (!layout_->laysOutLazily())
+        return;
+    updateScrollRange();
+    QScrollBar* bar = verticalScrollBar();
+    const int target = int(std::lround(layout_->anchorY(scrollAnchor_) + inset_.height()));
+    if (bar->value() != target) {
+        correctingScroll_ = true;
+        bar->setValue(target);
+        correctingScroll_ = false;
+    }
+}
+
+void TextView::layoutVisible()
+{
+    // Laying out what shows can correct the heights above it, which moves what shows.
+    QScrollBar* bar = verticalScrollBar();
+    for (int round = 0; round < 4; ++round) {
+        layout_->ensureLayout(visibleContainerRect());
+        const int before = bar->value();
+        keepScrollAnchor();
+        if (bar->value() == before)
+            break;
+    }
 }
 
 void TextView::scheduleLayout()
@@ -182,12 +228,17 @@ void TextView::scheduleLayout()
 void TextView::layoutDocument()
 {
     textContainer();
-    layout_->ensureLayout();
-    const int range = std::max(0, int(std::ceil(documentHeight())) - visibleHeight());
-    QScrollBar* bar = verticalScrollBar();
-    bar->setRange(0, range);
-    bar->setPageStep(std::max(1, visibleHeight()));
-    bar->setSingleStep(20);
+    const bool lazy = lazyLayout_ && storage_->length() >= lazyLayoutLength;
+    layout_->setLaysOutLazily(lazy);
+    if (!lazy) {
+        idleLayout_.stop();
+        layout_->ensureLayout();
+        updateScrollRange();
+        return;
+    }
+    layoutVisible();
+    if (!layout_->isLayoutComplete() && !idleLayout_.isActive())
+        idleLayout_.start(0, this);
 }
 
 int TextView::characterIndexForPoint(QPointF p)
@@ -228,6 +279,14 @@ void TextView::scrollRangeToVisible(Range range)
 {
     textContainer();
     layoutDocument();
+    if (layout_->laysOutLazily()) {
+        // A screen around the range is laid out first, so that the range stays
+        // where it is scrolled to when what shows around it is laid out.
+        for (int round = 0; round < 2; ++round) {
+            const QRectF at = layout_->caretRect(std::min(range.location, storage_->length()));
+            layout_->ensureLayout(at.adjusted(0, -visibleHeight(), 0, visibleHeight()));
+        }
+    }
     QRectF rect = range.length > 0 ? layout_->boundingRect(layout_->glyphRange(range)) : layout_->caretRect(range.location);
     if (rect.isNull())
         rect = layout_->caretRect(std::min(range.location, storage_->length()));
@@ -367,6 +426,10 @@ void TextView::storageEdited(const TextStorage::Edit& edit)
     stop = std::clamp(stop, start, n);
     const Range moved = Range::fromTo(start, stop);
     anchor_ = std::clamp(anchor_ >= oldEnd ? anchor_ + edit.delta : std::min(anchor_, n), 0, n);
+    // The place shown at the top stays on its text; a change right there (or of everything) leaves it.
+    if (scrollAnchor_.character > edit.range.location)
+        scrollAnchor_.character = adjust(scrollAnchor_.character);
+    scrollAnchor_.character = std::clamp(scrollAnchor_.character, 0, n);
     if (moved != selection_) {
         selection_ = moved;
         if (changing_ > 0)
@@ -693,8 +756,23 @@ void TextView::paintEvent(QPaintEvent* event)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (layout_->laysOutLazily()) {
+        textContainer();
+        layoutVisible();
+    }
     const QPointF origin(inset_.width(), inset_.height() - verticalScrollBar()->value());
     drawContents(painter, QRectF(event->rect()).translated(-origin), origin, true);
+#ifdef VELKIN_TRACE_PAINT
+    static const bool trace = qEnvironmentVariableIsSet("VELKIN_TRACE_PAINT");
+    static int traced = 0;
+    if (trace && storage_->length() > 0 && traced < 6) {
+        ++traced;
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::fprintf(stderr, "paint-ended %lld.%09ld characters %d lazy %d\n", (long long)now.tv_sec, now.tv_nsec,
+                     storage_->length(), int(layout_->laysOutLazily()));
+    }
+#endif
 }
 
 void TextView::resizeEvent(QResizeEvent* event)
@@ -706,6 +784,8 @@ void TextView::resizeEvent(QResizeEvent* event)
 
 void TextView::scrollContentsBy(int, int)
 {
+    if (!correctingScroll_)
+        scrollAnchor_ = layout_->anchorAt(verticalScrollBar()->value() - inset_.height());
     viewport()->update();
 }
 
@@ -723,6 +803,14 @@ void TextView::timerEvent(QTimerEvent* event)
     if (event->timerId() == blink_.timerId()) {
         caretOn_ = !caretOn_;
         viewport()->update();
+        return;
+    }
+    if (event->timerId() == idleLayout_.timerId()) {
+        // A few milliseconds at a time, so that typing and scrolling never wait for it.
+        textContainer();
+        if (!layout_->laysOutLazily() || !layout_->layoutSome(4))
+            idleLayout_.stop();
+        keepScrollAnchor();
         return;
     }
     QAbstractScrollArea::timerEvent(event);

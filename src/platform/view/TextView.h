@@ -222,8 +222,16 @@ public:
     // The view is part of a shown window.
     bool isInWindow() const { return inWindow_; }
 
-    // Lays the whole text out for the current width and updates the scroll range.
+    // Lays the text out for the current width and updates the scroll range: the whole
+    // text, or, when laying out lazily, what shows (the rest follows in idle time).
     void layoutDocument();
+    // A long text is laid out lazily: what shows first, the rest in slices of idle
+    // time, with estimated heights until then; the first line shown stays put while
+    // the estimates above it are corrected. Texts shorter than this are laid out whole.
+    void setLaysOutLazily(bool lazy);
+    static constexpr int lazyLayoutLength = 32 * 1024;
+    // Whether the layout manager lays out lazily now.
+    bool laysOutLazily() const { return layout_->laysOutLazily(); }
 
 protected:
     // Called when the view has become part of a shown window, or stopped being one.
@@ -288,6 +296,11 @@ private:
     Range lineRangeAt(int index);
     int verticalTarget(int index, int lines);
     double documentHeight();
+    void updateScrollRange();
+    // Scrolls so that the place at the top of the view stays there after heights above it changed.
+    void keepScrollAnchor();
+    // Lays out what shows, and keeps its first line in place while doing so.
+    void layoutVisible();
     int visibleHeight() const;
     double contentWidth() const;
     void layoutFindBar();
@@ -359,6 +372,12 @@ private:
     bool movedInside_ = false;
 
     bool inWindow_ = false;
+
+    // Lazy layout.
+    bool lazyLayout_ = false;
+    LayoutManager::Anchor scrollAnchor_;
+    bool correctingScroll_ = false;
+    QBasicTimer idleLayout_;
 
     // Find bar.
     bool usesFindBar_ = false;

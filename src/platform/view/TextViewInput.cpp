@@ -268,7 +268,6 @@ Range TextView::lineRangeAt(int index)
 int TextView::verticalTarget(int index, int lines)
 {
     textContainer();
-    layout_->ensureLayout();
     const int n = storage_->length();
     const QRectF caret = layout_->caretRect(index);
     if (!goalX_)
@@ -288,7 +287,7 @@ int TextView::verticalTarget(int index, int lines)
         y = lines < 0 ? fragment.top() - 0.5 : fragment.bottom() + 0.5;
     if (y < 0)
         return 0;
-    const double bottom = layout_->usedRect().bottom();
+    const double bottom = layout_->usedHeight();
     if (y >= bottom)
         return n;
     return layout_->characterIndex(QPointF(*goalX_, y));

@@ -1,0 +1,191 @@
+// Opening a long document: the text is made into a storage, styled, and only
+// the first screen is laid out and drawn before the window shows it; the rest
+// is laid out later in idle slices. Also the keystroke that follows at 1 MB.
+#include "document/CodeBlockLayoutManager.h"
+#include "markdown/MarkdownStyler.h"
+#include "platform/text/Utf.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace velkin;
+
+constexpr double kWidth = 752;
+constexpr double kScreenHeight = 900;
+
+std::string readFile(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Markdown of every kind the editor styles, for machines without the changelogs.
+std::string madeUpMarkdown(size_t bytes)
+{
+    std::string out;
+    for (int section = 0; out.size() < bytes; ++section) {
+        out += "## Section " + std::to_string(section) + "\n\nSome *emphasised* prose with `code`, a [link](https://example.com/"
+            + std::to_string(section) + ") and **strong** words that run on long enough to wrap across the width of a window.\n\n"
+            + "* an item\n* another item with more words in it\n  * a nested one\n\n```js\nconst x = " + std::to_string(section)
+            + ";\nconsole.log(x);\n```\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n\n> a quotation\n\n";
+    }
+    return out;
+}
+
+// The largest changelog, or the changelogs one after another until `bytes`.
+U16String document(size_t bytes)
+{
+    static const char* const paths[] = {"/usr/share/doc/nodejs/changelogs/CHANGELOG_V12.md",
+                                        "/usr/share/doc/nodejs/changelogs/CHANGELOG_V10.md",
+                                        "/usr/share/doc/nodejs/changelogs/CHANGELOG_V11.md",
+                                        "/usr/share/doc/nodejs/changelogs/CHANGELOG_IOJS.md"};
+    std::string text;
+    for (size_t round = 0; text.size() < bytes && round < 64; ++round)
+        for (const char* path : paths) {
+            if (text.size() >= bytes)
+                break;
+            const std::string part = readFile(path);
+            if (part.empty())
+                break;
+            text += part;
+            text += "\n";
+        }
+    if (text.size() < bytes / 2)
+        text = madeUpMarkdown(bytes);
+    return u16(text);
+}
+
+const U16String& oneMegabyte()
+{
+    static const U16String text = document(900'000);
+    return text;
+}
+
+const U16String& sixteenMegabytes()
+{
+    static const U16String text = document(16'000'000);
+    return text;
+}
+
+void drawScreen(LayoutManager& layout, QImage& screen, double top)
+{
+    screen.fill(Qt::white);
+    QPainter painter(&screen);
+    layout.draw(painter, QRectF(0, top, kWidth, kScreenHeight), QPointF(0, -top));
+}
+
+// Storage, style, layout of what the first screen shows, and its drawing.
+void openFirstScreen(benchmark::State& state, const U16String& text, bool lazy)
+{
+    QImage screen(int(kWidth), int(kScreenHeight), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        TextStorage storage(text);
+        MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(storage);
+        CodeBlockLayoutManager layout(&storage);
+        layout.setLaysOutLazily(lazy);
+        layout.setTextContainer({kWidth, 1e12, 4});
+        layout.ensureLayout(QRectF(0, 0, kWidth, kScreenHeight));
+        drawScreen(layout, screen, 0);
+        benchmark::DoNotOptimize(screen.constBits());
+    }
+    state.counters["bytes"] = double(text.size()) * 2;
+}
+
+void BM_OpenFirstScreen1MB(benchmark::State& state) { openFirstScreen(state, oneMegabyte(), true); }
+BENCHMARK(BM_OpenFirstScreen1MB)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The same with the whole text laid out first, as before lazy layout.
+void BM_OpenFirstScreenEager1MB(benchmark::State& state) { openFirstScreen(state, oneMegabyte(), false); }
+BENCHMARK(BM_OpenFirstScreenEager1MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_OpenFirstScreen16MB(benchmark::State& state) { openFirstScreen(state, sixteenMegabytes(), true); }
+BENCHMARK(BM_OpenFirstScreen16MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The parts of opening that are not layout, for comparison.
+void BM_OpenStorageAndStyle16MB(benchmark::State& state)
+{
+    for (auto _ : state) {
+        TextStorage storage(sixteenMegabytes());
+        MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(storage);
+        benchmark::DoNotOptimize(storage.length());
+    }
+}
+BENCHMARK(BM_OpenStorageAndStyle16MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The layout's own part of opening 16 MB: its blocks, their estimated heights and the first screen.
+void BM_OpenLayoutFirstScreen16MB(benchmark::State& state)
+{
+    TextStorage storage(sixteenMegabytes());
+    MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(storage);
+    QImage screen(int(kWidth), int(kScreenHeight), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        CodeBlockLayoutManager layout(&storage);
+        layout.setLaysOutLazily(true);
+        layout.setTextContainer({kWidth, 1e12, 4});
+        layout.ensureLayout(QRectF(0, 0, kWidth, kScreenHeight));
+        drawScreen(layout, screen, 0);
+    }
+}
+BENCHMARK(BM_OpenLayoutFirstScreen16MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The rest of a 1 MB text laid out in 4 ms idle slices after the first screen.
+void BM_IdleLayoutToCompletion1MB(benchmark::State& state)
+{
+    TextStorage storage(oneMegabyte());
+    MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(storage);
+    int slices = 0;
+    double estimated = 0, exact = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        CodeBlockLayoutManager layout(&storage);
+        layout.setLaysOutLazily(true);
+        layout.setTextContainer({kWidth, 1e12, 4});
+        layout.ensureLayout(QRectF(0, 0, kWidth, kScreenHeight));
+        estimated = layout.usedHeight();
+        state.ResumeTiming();
+        slices = 0;
+        while (layout.layoutSome(4))
+            ++slices;
+        exact = layout.usedHeight();
+    }
+    state.counters["slices"] = slices;
+    // How near the scroll bar's first height came to the laid-out one.
+    state.counters["estimate/exact"] = exact > 0 ? estimated / exact : 0;
+}
+BENCHMARK(BM_IdleLayoutToCompletion1MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A character typed and deleted in turn in the middle of a lazily laid-out text
+// (only the screen around it laid out), then that screen laid out and drawn.
+void BM_KeystrokeLazyRelayoutAndDraw1MB(benchmark::State& state)
+{
+    TextStorage storage(oneMegabyte());
+    MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(storage);
+    CodeBlockLayoutManager layout(&storage);
+    layout.setLaysOutLazily(true);
+    layout.setTextContainer({kWidth, 1e12, 4});
+    const int middle = storage.length() / 2;
+    QImage screen(int(kWidth), int(kScreenHeight), QImage::Format_ARGB32_Premultiplied);
+    bool insert = true;
+    for (auto _ : state) {
+        if (insert)
+            storage.replaceCharacters({middle, 0}, u"x");
+        else
+            storage.replaceCharacters({middle, 1}, u"");
+        insert = !insert;
+        const double top = layout.caretRect(middle).top() - kScreenHeight / 2;
+        layout.ensureLayout(QRectF(0, top, kWidth, kScreenHeight));
+        drawScreen(layout, screen, top);
+    }
+}
+BENCHMARK(BM_KeystrokeLazyRelayoutAndDraw1MB)->Unit(benchmark::kMillisecond);
+
+} // namespace

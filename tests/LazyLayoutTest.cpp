@@ -1,0 +1,216 @@
+// Lazy layout: what it lays out in pieces and in idle slices ends as the eager
+// layout of the same text; estimates corrected above the view never move what
+// shows; block positions stay right through random edits.
+#include "document/CodeBlockLayoutManager.h"
+#include "editor/MarkdownTextView.h"
+#include "markdown/MarkdownStyler.h"
+#include "markdown/TableGrid.h"
+#include "platform/DataPaths.h"
+#include "platform/text/Lines.h"
+#include "platform/text/Utf.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace velkin {
+namespace {
+
+// The samples and help pages one after another, repeated to about `length` characters:
+// headings, lists, code cards, tables, quotations and pictures of every size.
+U16String longDocument(size_t length)
+{
+    std::string pages;
+    for (const char* folder : {"Samples", "Help"})
+        for (const auto& entry : std::filesystem::directory_iterator(DataPaths::sourceRoot() / folder))
+            if (entry.path().extension() == ".md") {
+                std::ifstream in(entry.path(), std::ios::binary);
+                std::ostringstream s;
+                s << in.rdbuf();
+                pages += s.str() + "\n";
+            }
+    const U16String one = u16(pages);
+    U16String text;
+    while (!one.empty() && text.size() < length)
+        text += one;
+    return text;
+}
+
+TextStorage styledStorage(const U16String& text)
+{
+    TextStorage storage = TableGrid::render(text, 14);
+    MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(storage);
+    return storage;
+}
+
+// The first line that differs between two layouts of the same text, or empty.
+std::string difference(LayoutManager& a, LayoutManager& b, const U16String& text)
+{
+    const LineIndex lines(text);
+    for (const LineRange& line : lines.lines()) {
+        const int at = line.content.location;
+        if (at >= int(text.size()))
+            break;
+        Range ra, rb;
+        const QRectF fa = a.lineFragmentRect(at, &ra), fb = b.lineFragmentRect(at, &rb);
+        if (ra != rb || std::abs(fa.top() - fb.top()) > 0.01 || std::abs(fa.height() - fb.height()) > 0.01
+            || std::abs(fa.left() - fb.left()) > 0.01 || std::abs(a.location(at).x() - b.location(at).x()) > 0.01)
+            return "line at " + std::to_string(at) + ": y " + std::to_string(fa.top()) + " instead of "
+                + std::to_string(fb.top());
+    }
+    if (std::abs(a.usedRect().height() - b.usedRect().height()) > 0.01
+        || std::abs(a.usedRect().width() - b.usedRect().width()) > 0.01)
+        return "used rectangles differ";
+    return {};
+}
+
+TEST(LazyLayout, PiecesAndIdleSlicesEndAsTheEagerLayout)
+{
+    const U16String text = longDocument(120'000);
+    TextStorage storage = styledStorage(text);
+    CodeBlockLayoutManager eager(&storage);
+    eager.setTextContainer({600, 1e12, 4});
+    eager.ensureLayout();
+
+    CodeBlockLayoutManager lazy(&storage);
+    lazy.setLaysOutLazily(true);
+    lazy.setTextContainer({600, 1e12, 4});
+    // A screen in the middle, then a caret far down: only what they meet is laid out.
+    lazy.ensureLayout(QRectF(0, eager.usedRect().height() / 2, 600, 800));
+    const int deep = int(text.size()) * 3 / 4;
+    const QRectF caret = lazy.caretRect(deep), exact = eager.caretRect(deep);
+    EXPECT_FALSE(lazy.isLayoutComplete());
+    // Inside its own paragraph the geometry is exact; only the top holds estimates above it.
+    EXPECT_NEAR(caret.x(), exact.x(), 0.01);
+    EXPECT_NEAR(caret.height(), exact.height(), 0.01);
+    EXPECT_GT(lazy.usedHeight(), 0);
+
+    int slices = 0;
+    while (lazy.layoutSome(2))
+        ++slices;
+    EXPECT_GT(slices, 1);  // the rest took more than one slice
+    EXPECT_TRUE(lazy.isLayoutComplete());
+    EXPECT_EQ(difference(lazy, eager, text), "");
+    EXPECT_NEAR(lazy.caretRect(deep).top(), exact.top(), 0.01);
+
+    // A new width throws every layout away: estimates again, until laid out anew.
+    lazy.setTextContainer({420, 1e12, 4});
+    eager.setTextContainer({420, 1e12, 4});
+    EXPECT_FALSE(lazy.isLayoutComplete());
+    lazy.ensureLayout();
+    EXPECT_EQ(difference(lazy, eager, text), "");
+}
+
+TEST(LazyLayout, HitTestingAndDrawingLayOutWhatTheyMeet)
+{
+    const U16String text = longDocument(80'000);
+    TextStorage storage = styledStorage(text);
+    CodeBlockLayoutManager lazy(&storage);
+    lazy.setLaysOutLazily(true);
+    lazy.setTextContainer({500, 1e12, 4});
+    const double middle = lazy.usedHeight() / 2;
+    // The glyph at a point and the caret before it agree, wherever estimates put the point.
+    const int glyph = lazy.characterIndex(QPointF(40, middle));
+    const QRectF caret = lazy.caretRect(glyph);
+    EXPECT_NEAR(lazy.characterIndex(caret.center()), glyph, 1);
+    // Drawing a band lays out the band's paragraphs and draws them where they lie.
+    QImage image(500, 400, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    const QRectF band(0, middle, 500, 400);
+    lazy.draw(painter, band, QPointF(0, -middle));
+    const Range drawn = lazy.glyphRange(band);
+    ASSERT_GT(drawn.length, 0);
+    EXPECT_LE(lazy.lineFragmentRect(drawn.location).top(), band.bottom());
+    EXPECT_FALSE(lazy.isLayoutComplete());
+}
+
+TEST(LazyLayout, CorrectedEstimatesLeaveTheFirstLineShownInPlace)
+{
+    MarkdownTextView view;
+    view.resize(520, 400);
+    view.setLaysOutLazily(true);
+    view.setAttributedString(styledStorage(longDocument(150'000)));
+    LayoutManager& layout = *view.layoutManager();
+    ASSERT_TRUE(view.laysOutLazily());
+    ASSERT_FALSE(layout.isLayoutComplete());
+    EXPECT_LT(view.characterIndexForPoint(QPointF(30, 10)), 100);  // a new text shows from its start
+
+    // Scrolled far down before the idle layout got there: the paragraphs above hold estimates.
+    QScrollBar& bar = *view.verticalScrollBar();
+    bar.setValue(bar.maximum() * 2 / 3);
+    view.layoutDocument();
+    const double estimatedHeight = layout.usedHeight();
+    const QPointF probe(30, 50);
+    const int shown = view.characterIndexForPoint(probe);
+    const double shownAt = view.viewportPoint(layout.caretRect(shown).topLeft()).y();
+
+    // The idle slices lay out the rest while the event loop runs.
+    for (int turn = 0; turn < 100000 && !layout.isLayoutComplete(); ++turn)
+        QApplication::processEvents();
+    ASSERT_TRUE(layout.isLayoutComplete());
+    EXPECT_NE(layout.usedHeight(), estimatedHeight);  // the estimates were corrected
+    EXPECT_EQ(view.characterIndexForPoint(probe), shown);
+    EXPECT_NEAR(view.viewportPoint(layout.caretRect(shown).topLeft()).y(), shownAt, 1.0);
+    // The scroll bar follows the corrected height.
+    EXPECT_EQ(bar.maximum(), int(std::ceil(layout.usedHeight() + 2 * view.textContainerInset().height())) - 400);
+}
+
+TEST(LazyLayout, ShortTextsAreLaidOutWhole)
+{
+    MarkdownTextView view;
+    view.resize(520, 400);
+    view.setLaysOutLazily(true);
+    view.setAttributedString(styledStorage(u"# Title\n\nA short text.\n"));
+    EXPECT_FALSE(view.laysOutLazily());
+    EXPECT_TRUE(view.layoutManager()->isLayoutComplete());
+}
+
+// Random edits (paragraphs joined, split, typed into, tables and headings made and
+// unmade), some with a partial lazy layout between them: the kept layout always
+// equals one made from scratch, so the tree of heights and the blocks agree.
+TEST(LazyLayout, PositionsStayRightThroughRandomEdits)
+{
+    const U16String base = longDocument(40'000);
+    for (const bool lazyBetween : {false, true}) {
+        TextStorage storage = styledStorage(base);
+        LayoutManager kept(&storage);
+        kept.setLaysOutLazily(lazyBetween);
+        kept.setTextContainer({480, 1e12, 4});
+        kept.ensureLayout();
+        std::mt19937 random(7);
+        const std::vector<U16String> pieces{u"x", u"\n", u"\n\n", u"word ", u"# ", u"| a | b |\n| - | - |\n| 1 | 2 |\n", u""};
+        for (int step = 0; step < 120; ++step) {
+            const int n = storage.length();
+            const int at = std::uniform_int_distribution<int>(0, n)(random);
+            const int length = std::min(n - at, std::uniform_int_distribution<int>(0, 3)(random) == 0 ? 40 : 0);
+            const U16String& piece = pieces[size_t(std::uniform_int_distribution<int>(0, int(pieces.size()) - 1)(random))];
+            storage.replaceCharacters({at, length}, piece);
+            if (step % 10 == 0)
+                MarkdownStyler{14, MarkdownFontFamily::sansSerif}.apply(storage);
+            if (lazyBetween) {
+                const double y = kept.caretRect(std::min(at, storage.length())).top();
+                kept.ensureLayout(QRectF(0, y - 300, 480, 600));
+            } else {
+                kept.ensureLayout();
+            }
+            if (step % 20 == 19) {
+                kept.ensureLayout();
+                LayoutManager fresh(&storage);
+                fresh.setTextContainer({480, 1e12, 4});
+                ASSERT_EQ(difference(kept, fresh, storage.string()), "") << "after step " << step;
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace velkin
