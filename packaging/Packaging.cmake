@@ -5,6 +5,7 @@ set(VELKIN_APP_ID "app.velkin.Velkin")
 set(VELKIN_HOMEPAGE "https://velkin.app" CACHE STRING "The project's home page, named in the store metadata")
 
 install(TARGETS velkin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS velkin_gui LIBRARY DESTINATION ${VELKIN_PRIVATE_LIBDIR})
 install(DIRECTORY Help Samples Localization DESTINATION ${CMAKE_INSTALL_DATADIR}/velkin)
 
 set(packaging ${CMAKE_SOURCE_DIR}/packaging)

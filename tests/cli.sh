@@ -97,6 +97,18 @@ done
 expect "a successful export replaces the old file" 0 $?
 [ "$(head -c 4 "$tmp/limit/out.pdf")" = "%PDF" ] || { echo "FAIL: the PDF did not replace the old file"; fail=1; }
 
+# An HTML export runs in the program itself: no widget or window-system library is loaded for it.
+printf '# Light\n\nSome *text*.\n' >"$tmp/light.md"
+LD_DEBUG=files "$velkin" --export "$tmp/light.md" "$tmp/light.html" 2>"$tmp/err"
+expect "--export to HTML writes a page" 0 $?
+grep -q "<em>text</em>" "$tmp/light.html" || { echo "FAIL: the HTML page lacks its text"; fail=1; }
+grep -q "libQt6Widgets" "$tmp/err" && { echo "FAIL: the HTML export loaded the widget library"; fail=1; }
+# Every other mode needs the windows' library; without it the program says so and fails.
+cp "$velkin" "$tmp/alone"
+"$tmp/alone" --selftest >/dev/null 2>"$tmp/err"
+expect "the program without its windows' library fails" 1 $?
+grep -q "could not load its windows' library" "$tmp/err" || { echo "FAIL: no message without the library: $(cat "$tmp/err")"; fail=1; }
+
 program=$(realpath "$velkin")
 mkfifo "$tmp/limit/pipe.png"
 printf '# Pipe\n\n![pipe](pipe.png)\n\n![stdin](/dev/stdin)\n\ntext after\n' >"$tmp/limit/pipe.md"

@@ -3,23 +3,15 @@
 #include "app/MarkdownDocument.h"
 #include "app/VelkinApp.h"
 #include "export/AppStoreShot.h"
-#include "export/Export.h"
 #include "export/PreviewRendererPage.h"
-#include "platform/text/Utf.h"
 #include "platform/url/Url.h"
 
 #include <QApplication>
 #include <QFile>
 
-#include <algorithm>
 #include <clocale>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velkin::CommandLine {
 
@@ -27,28 +19,6 @@ namespace {
 
 // Set when the offscreen platform was chosen because no display is available.
 bool startedWithoutDisplay = false;
-
-void message(const std::string& text)
-{
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
-
-bool has(const std::vector<std::string>& arguments, const char* flag)
-{
-    return std::find(arguments.begin(), arguments.end(), flag) != arguments.end();
-}
-
-// Index of the first occurrence of `option` that has two operands after it, or -1.
-int optionWithOperands(const std::vector<std::string>& arguments, const char* option)
-{
-    auto it = std::find(arguments.begin(), arguments.end(), option);
-    if (it == arguments.end())
-        return -1;
-    const auto i = static_cast<size_t>(it - arguments.begin());
-    return i + 2 < arguments.size() ? static_cast<int>(i) : -1;
-}
 
 // --render IN OUT [--bare]: one PNG page image, framed in a drawn window unless bare.
 int renderMode(const std::vector<std::string>& arguments, const std::string& in, const std::string& out)
@@ -68,50 +38,6 @@ int renderMode(const std::vector<std::string>& arguments, const std::string& in,
         bare ? std::nullopt : std::optional<double>(860));
     message(ok ? "Wrote " + out : "Render failed");
     return ok ? 0 : 1;
-}
-
-// --export IN OUT [--serif | --monospace]: the format comes from OUT's extension.
-int exportMode(const std::vector<std::string>& arguments, const std::string& in, const std::string& out)
-{
-    const Url target = Url::fileURL(out);
-    const std::string extension = target.pathExtension();
-    const std::optional<ExportFormat> format = ExportFormat::named(extension);
-    if (!format) {
-        message("Unknown export format: ." + extension);
-        return 1;
-    }
-    std::string error;
-    const std::optional<MarkdownDocument> document = MarkdownDocument::read(in, &error);
-    if (!document) {
-        message("Export failed: " + error);
-        return 1;
-    }
-    const Url source = Url::fileURL(in);
-    MarkdownHTML::Options options;
-    options.title = u16(source.deletingPathExtension().lastPathComponent());
-    options.family = has(arguments, "--serif")       ? MarkdownFontFamily::serif
-                     : has(arguments, "--monospace") ? MarkdownFontFamily::monospace
-                                                     : MarkdownFontFamily::sansSerif;
-    options.baseURL = source;
-    options.embedsImages = true;
-    if (const auto failure = Export::write(document->text, target.path(), *format, options)) {
-        message("Export failed: " + *failure);
-        return 1;
-    }
-    message("Wrote " + target.path());
-    return 0;
-}
-
-// True when the arguments make an HTML export and nothing else.
-bool exportsHTMLOnly(const std::vector<std::string>& arguments)
-{
-    if (has(arguments, "--selftest") || optionWithOperands(arguments, "--render") >= 0)
-        return false;
-    const int j = optionWithOperands(arguments, "--export");
-    if (j < 0)
-        return false;
-    const std::optional<ExportFormat> format = ExportFormat::named(Url::fileURL(arguments[size_t(j) + 2]).pathExtension());
-    return format && *format == ExportFormat::html;
 }
 
 } // namespace
@@ -166,18 +92,7 @@ int dispatch(const std::vector<std::string>& arguments, SelfTestRunner selfTest)
 
 int main(int argc, char** argv, SelfTestRunner selfTest)
 {
-    // Batch modes must run on machines without a display.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr
-        && std::getenv("WAYLAND_DISPLAY") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        startedWithoutDisplay = true;
-    }
-    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
-        // A private runtime folder keeps Qt from warning on machines without a session.
-        const std::string runtime = "/tmp/velkin-runtime-" + std::to_string(getuid());
-        mkdir(runtime.c_str(), 0700);
-        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    }
+    startedWithoutDisplay = prepareEnvironment();
     const std::vector<std::string> arguments(argv, argv + argc);
     // An HTML export draws nothing: it needs no window system, whose start-up
     // would cost more than the export of a long document.

@@ -1,5 +1,7 @@
 #pragma once
 // The program's entry: a batch mode chosen from the arguments, or the application.
+// The HTML export runs in the executable itself (CommandLineExport.cpp, which
+// needs no window system); everything else runs in the windows' library.
 #include <string>
 #include <vector>
 
@@ -17,6 +19,29 @@ int main(int argc, char** argv, SelfTestRunner selfTest);
 // program's path that is not an option ("-" first) nor an operand of a mode
 // option.
 std::vector<std::string> documentArguments(const std::vector<std::string>& arguments);
+
+// A line on standard error.
+void message(const std::string& text);
+// Whether the flag is one of the arguments.
+bool has(const std::vector<std::string>& arguments, const char* flag);
+// Index of the first occurrence of `option` that has two operands after it, or -1.
+int optionWithOperands(const std::vector<std::string>& arguments, const char* option);
+
+// Prepares the process before any application object exists: the offscreen
+// platform when no display is available (true then), and a private runtime
+// folder when the session has none.
+bool prepareEnvironment();
+
+// True when the arguments make an HTML export and nothing else.
+bool exportsHTMLOnly(const std::vector<std::string>& arguments);
+
+// --export IN OUT [--serif | --monospace]: the format comes from OUT's
+// extension. Reports on standard error and returns the exit status.
+int exportMode(const std::vector<std::string>& arguments, const std::string& in, const std::string& out);
+
+// A whole process of HTML export (exportsHTMLOnly holds): its application
+// object (Qt Core only), then exportMode.
+int exportHTML(int argc, char** argv);
 
 // The dispatch over an argument list (element 0 is the program's path); the
 // application object must exist. "--selftest" anywhere runs `selfTest` when one is given.

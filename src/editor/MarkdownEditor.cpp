@@ -172,6 +172,9 @@ struct MarkdownEditorCoordinator::Kept {
     MarkdownSyntax::Definitions definitions;
     std::vector<Range> definitionLines;
     bool definitionsTouched = false;
+    // The definitions of a whole styling made before the first restyle, while
+    // nothing has changed since (see adoptStyled()).
+    std::optional<MarkdownSyntax::Definitions> styled;
     // Whether the text holds a grid, while known: only an edit from outside the
     // restyle, or text typed into a cell, can make one.
     std::optional<bool> grids;
@@ -449,7 +452,11 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     Kept& kept = *kept_;
     kept.restyling = true;
     storage->beginEditing();
-    styler.apply(*storage, nullptr, &kept.definitions);
+    if (kept.styled && !kept.dirty)
+        kept.definitions = std::move(*kept.styled);
+    else
+        styler.apply(*storage, nullptr, &kept.definitions);
+    kept.styled.reset();
     collapse(*storage, selection, view);
     storage->endEditing();
     kept.restyling = false;
@@ -466,6 +473,17 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
                                                                          : nullptr;
     if (!(style && style->tableBlock()))
         view.setTypingAttributes(styler.baseAttributes());
+}
+
+void MarkdownEditorCoordinator::adoptStyled(TextView& view, MarkdownSyntax::Definitions definitions)
+{
+    TextStorage* storage = view.textStorage();
+    if (!storage)
+        return;
+    track(*storage);
+    kept_->valid = false;
+    kept_->dirty.reset();
+    kept_->styled = std::move(definitions);
 }
 
 void MarkdownEditorCoordinator::collapse(TextStorage& storage, Range selection, TextView& view)
@@ -734,10 +752,14 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
     coordinator->styler = MarkdownStyler{size, fontFamily};
     view->gridBaseSize = size;
     view->fontFamily = fontFamily;
-    const TextStorage rendered = TableGrid::render(text.get ? text.get() : U16String(), size);
+    // Styled once here; the first restyle below then has only the collapses left.
+    TextStorage rendered = TableGrid::grids(text.get ? text.get() : U16String(), size);
+    MarkdownSyntax::Definitions definitions;
+    coordinator->styler.apply(rendered, nullptr, &definitions);
     view->setAttributedString(rendered);
     view->setSelectedRange({0, 0});
     view->setTypingAttributes(coordinator->styler.baseAttributes());
+    coordinator->adoptStyled(*view, std::move(definitions));
 
     // The first restyle, with its collapsing, waits until the view is in its window.
     std::weak_ptr<MarkdownEditorCoordinator> weak = coordinator;

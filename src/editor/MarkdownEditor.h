@@ -75,6 +75,9 @@ public:
 
     // Restyles the whole storage and collapses what is not under the caret.
     void restyle(TextView& view);
+    // Takes the view's storage as styled whole by `styler` just now, with
+    // `definitions`: unless it changes first, the next restyle() only collapses.
+    void adoptStyled(TextView& view, MarkdownSyntax::Definitions definitions);
     // Restyles what the edits and the caret's moves since the last restyle can
     // have changed, with the same result as restyle(); the whole text when unsure.
     void restyleChanges(TextView& view);

@@ -12,30 +12,49 @@
 
 namespace velkin::MarkdownHTML {
 
+using namespace std::literals;
+
+#if defined(__SSE2__)
+namespace {
+
+// Two bits for each of the eight units at p that is one of the five characters.
+int specialUnits(const char16_t* p)
+{
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i hits = _mm_cmpeq_epi16(units, _mm_set1_epi16('&'));
+    hits = _mm_or_si128(hits, _mm_cmpeq_epi16(units, _mm_set1_epi16('<')));
+    hits = _mm_or_si128(hits, _mm_cmpeq_epi16(units, _mm_set1_epi16('>')));
+    hits = _mm_or_si128(hits, _mm_cmpeq_epi16(units, _mm_set1_epi16('"')));
+    hits = _mm_or_si128(hits, _mm_cmpeq_epi16(units, _mm_set1_epi16(':')));
+    return _mm_movemask_epi8(hits);
+}
+
+} // namespace
+#endif
+
 bool appendEscaped(U16String& out, U16View text)
 {
     // Code units, not grapheme clusters: a quote that a combining mark follows
     // must not slip through as part of a larger character.
     bool colon = false;
     size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
 #if defined(__SSE2__)
-        // Eight units at a time are passed over when none of them is one of the five.
-        while (i + 8 <= text.size()) {
-            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-            __m128i hits = _mm_cmpeq_epi16(units, _mm_set1_epi16('&'));
-            hits = _mm_or_si128(hits, _mm_cmpeq_epi16(units, _mm_set1_epi16('<')));
-            hits = _mm_or_si128(hits, _mm_cmpeq_epi16(units, _mm_set1_epi16('>')));
-            hits = _mm_or_si128(hits, _mm_cmpeq_epi16(units, _mm_set1_epi16('"')));
-            hits = _mm_or_si128(hits, _mm_cmpeq_epi16(units, _mm_set1_epi16(':')));
-            const int mask = _mm_movemask_epi8(hits);
+        // Eight units at a time are passed over when none of them is one of the
+        // five; the last eight are looked at together, those already passed masked off.
+        while (n >= 8) {
+            const size_t at = i + 8 <= n ? i : n - 8;
+            const int mask = specialUnits(text.data() + at) & (0xFFFF << (2 * (i - at)));
             if (mask) {
-                i += size_t(__builtin_ctz(unsigned(mask)) / 2);
+                i = at + size_t(__builtin_ctz(unsigned(mask)) / 2);
                 break;
             }
-            i += 8;
+            i = at + 8;
+            if (i >= n)
+                break;
         }
-        if (i >= text.size())
+        if (i >= n)
             break;
 #endif
         const char16_t c = text[i];
@@ -44,10 +63,10 @@ bool appendEscaped(U16String& out, U16View text)
             continue;
         std::u16string_view replacement;
         switch (c) {
-        case u'&': replacement = u"&amp;"; break;
-        case u'<': replacement = u"&lt;"; break;
-        case u'>': replacement = u"&gt;"; break;
-        case u'"': replacement = u"&quot;"; break;
+        case u'&': replacement = u"&amp;"sv; break;
+        case u'<': replacement = u"&lt;"sv; break;
+        case u'>': replacement = u"&gt;"sv; break;
+        case u'"': replacement = u"&quot;"sv; break;
         case u':': colon = true; continue;
         default: continue;
         }
@@ -91,11 +110,11 @@ U16String document(U16View markdown, const Options& options)
            u"<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            u"<meta name=\"generator\" content=\"Velkin\">\n<title>";
     appendEscaped(out, options.title);
-    out += u"</title>\n<style>\n";
+    out += u"</title>\n<style>\n"sv;
     out += styleSheet(options.family);
-    out += u"\n</style>\n</head>\n<body>\n<article class=\"velkin\">\n";
+    out += u"\n</style>\n</head>\n<body>\n<article class=\"velkin\">\n"sv;
     appendBody(out, markdown, options);
-    out += u"\n</article>\n</body>\n</html>";
+    out += u"\n</article>\n</body>\n</html>"sv;
     return out;
 }
 

@@ -24,6 +24,8 @@
 
 namespace velkin::MarkdownHTML {
 
+using namespace std::literals;
+
 using MarkdownSyntax::LineFlags;
 
 namespace {
@@ -51,6 +53,15 @@ U16String joinedLines(const std::vector<U16View>& lines, int from, int to)
 void appendNumber(U16String& out, long long n)
 {
     out += TextOps::number(n);
+}
+
+// Whether the line holds a character other than `marker`, a space and a tab.
+bool holdsOtherThan(U16View line, char16_t marker)
+{
+    for (char16_t c : line)
+        if (c != marker && c != u' ' && c != u'\t')
+            return true;
+    return false;
 }
 
 bool isBullet(char16_t c)
@@ -133,25 +144,38 @@ U16String base64(const QByteArray& data)
 struct Item {
     std::optional<long long> number;
     std::optional<bool> task;
-    std::vector<U16String> lines;
+    int firstLine = 0;  // the item's lines in the list's line texts
+    int lineCount = 0;
 };
+
+// What opens an item's element, up to where its content begins.
+void appendItemOpening(U16String& out, const Item& item)
+{
+    out += u"<li"sv;
+    if (item.task)
+        out += u" class=\"task-item\">"sv;
+    else
+        out += u'>';
+}
+
+void appendTaskBox(U16String& out, bool checked)
+{
+    out += checked ? u"<span class=\"task task-done\">&#9745;</span> "sv : u"<span class=\"task\">&#9744;</span> "sv;
+}
 
 void appendItem(U16String& out, const Item& item, U16View content)
 {
-    out += u"<li";
+    appendItemOpening(out, item);
     if (item.task) {
-        out += u" class=\"task-item\">";
         // In a loose item the box opens the first paragraph, so that it stands on the text's line.
         if (TextOps::hasPrefix(content, u"<p>")) {
-            out += u"<p>";
+            out += u"<p>"sv;
             content.remove_prefix(3);
         }
-        out += *item.task ? u"<span class=\"task task-done\">&#9745;</span> " : u"<span class=\"task\">&#9744;</span> ";
-    } else {
-        out += u'>';
+        appendTaskBox(out, *item.task);
     }
     out += content;
-    out += u"</li>\n";
+    out += u"</li>\n"sv;
 }
 
 } // namespace
@@ -374,9 +398,9 @@ U16String Renderer::renderChild(U16String text) const
     if (!holdsLineEnd(text) && renderPlainLine(text, false, out))
         return out;
     if (depth_ + 1 > maximumDepth) {
-        out += u"<p>";
+        out += u"<p>"sv;
         appendInlineHTML(out, text);
-        out += u"</p>\n";
+        out += u"</p>\n"sv;
         return out;
     }
     return Renderer(std::move(text), *this).renderAll();
@@ -391,9 +415,14 @@ bool Renderer::renderPlainLine(U16View text, bool tight, U16String& out) const
     // a single line is never a table or a setext heading.
     const char16_t first = text.front();
     switch (first) {
-    case u' ': case u'\t': case u'#': case u'>': case u'*': case u'-': case u'+':
-    case u'_': case u'=': case u'|': case u'`': case u'~':
+    case u' ': case u'\t': case u'#': case u'>': case u'=': case u'|': case u'`': case u'~':
         return false;
+    case u'*': case u'-': case u'+': case u'_':
+        // Emphasis opens many lines; a list item, a rule or a line of the
+        // marker alone (a setext underline's shape) takes the full dispatch.
+        if (!holdsOtherThan(text, first) || MarkdownSyntax::isThematicBreak(text) || MarkdownSyntax::matchList(text))
+            return false;
+        break;
     default:
         break;
     }
@@ -404,10 +433,10 @@ bool Renderer::renderPlainLine(U16View text, bool tight, U16String& out) const
             return false;
     }
     if (!tight)
-        out += u"<p>";
+        out += u"<p>"sv;
     appendInlineHTML(out, text);
     if (!tight)
-        out += u"</p>\n";
+        out += u"</p>\n"sv;
     return true;
 }
 
@@ -435,7 +464,7 @@ int Renderer::block(int i, U16String& out)
     if (auto heading = MarkdownSyntax::matchHeading(line))
         return atxHeading(i, *heading, out);
     if (MarkdownSyntax::isThematicBreak(line)) {
-        out += u"<hr>\n";
+        out += u"<hr>\n"sv;
         return i + 1;
     }
     if (auto definition = Footnote::parseDefinition(line); definition && !Footnote::normalizedLabel(definition->label).empty())
@@ -490,13 +519,13 @@ U16String Renderer::codeBlock(U16View code, const std::optional<U16String>& lang
     const U16String text = trimmingBlankEdges(code);
     U16String out = u"<pre><code";
     if (language) {
-        out += u" class=\"language-";
+        out += u" class=\"language-"sv;
         appendEscaped(out, *language);
         out += u'"';
     }
     out += u'>';
     out += highlighted(text, language);
-    out += u"</code></pre>\n";
+    out += u"</code></pre>\n"sv;
     return out;
 }
 
@@ -513,9 +542,9 @@ int Renderer::indentedCodeBlock(int i, U16String& out)
         if (!isBlank(k))
             code += strippingIndent(lines_[size_t(k)], 4);
     }
-    out += u"<pre><code>";
+    out += u"<pre><code>"sv;
     appendEscaped(out, trimmingBlankEdges(code));
-    out += u"</code></pre>\n";
+    out += u"</code></pre>\n"sv;
     return std::max(end, i + 1);
 }
 
@@ -532,9 +561,9 @@ int Renderer::table(int i, U16String& out)
         int j = std::max(end, i + 1);
         while (j < count && !startsBlock(j))
             ++j;
-        out += u"<p>";
+        out += u"<p>"sv;
         appendInlineHTML(out, joinedLines(lines_, i, j));
-        out += u"</p>\n";
+        out += u"</p>\n"sv;
         return j;
     }
     const int columns = parsed->columnCount();
@@ -547,29 +576,29 @@ int Renderer::table(int i, U16String& out)
         default: return u"";
         }
     };
-    out += u"<table>\n<thead>\n<tr>";
+    out += u"<table>\n<thead>\n<tr>"sv;
     for (int c = 0; c < columns; ++c) {
-        out += u"<th";
+        out += u"<th"sv;
         out += alignment(c);
         out += u'>';
         if (c < int(parsed->header.size()))
             appendInlineHTML(out, parsed->header[size_t(c)]);
-        out += u"</th>";
+        out += u"</th>"sv;
     }
-    out += u"</tr>\n</thead>\n<tbody>\n";
+    out += u"</tr>\n</thead>\n<tbody>\n"sv;
     for (const auto& row : parsed->rows) {
-        out += u"<tr>";
+        out += u"<tr>"sv;
         for (int c = 0; c < columns; ++c) {
-            out += u"<td";
+            out += u"<td"sv;
             out += alignment(c);
             out += u'>';
             if (c < int(row.size()))
                 appendInlineHTML(out, row[size_t(c)]);
-            out += u"</td>";
+            out += u"</td>"sv;
         }
-        out += u"</tr>\n";
+        out += u"</tr>\n"sv;
     }
-    out += u"</tbody>\n</table>\n";
+    out += u"</tbody>\n</table>\n"sv;
     return std::max(end, i + 1);
 }
 
@@ -583,13 +612,13 @@ int Renderer::setextHeading(int i, U16String& out)
     int j = i;
     while (j < count && setext_[size_t(j)] && !setext_[size_t(j)]->isUnderline)
         ++j;
-    out += u"<h";
+    out += u"<h"sv;
     appendNumber(out, level);
     out += u'>';
     appendInlineHTML(out, joinedLines(lines_, i, j));
-    out += u"</h";
+    out += u"</h"sv;
     appendNumber(out, level);
-    out += u">\n";
+    out += u">\n"sv;
     return std::min(j + 1, count);
 }
 
@@ -597,13 +626,13 @@ int Renderer::atxHeading(int i, const MarkdownSyntax::HeadingMatch& match, U16St
 {
     const U16View line = lines_[size_t(i)];
     const int level = match.hashes.length;
-    out += u"<h";
+    out += u"<h"sv;
     appendNumber(out, level);
     out += u'>';
     appendInlineHTML(out, trimmingClosingHashes(substring(line, match.text)));
-    out += u"</h";
+    out += u"</h"sv;
     appendNumber(out, level);
-    out += u">\n";
+    out += u">\n"sv;
     return i + 1;
 }
 
@@ -649,17 +678,17 @@ int Renderer::blockquote(int i, U16String& out)
         inner.erase(inner.begin());
     const U16String content = renderChild(joinedLines(inner, 0, int(inner.size())));
     if (kind) {
-        out += u"<div class=\"alert alert-";
+        out += u"<div class=\"alert alert-"sv;
         out += u16(AlertKinds::rawValue(*kind));
-        out += u"\">\n<p class=\"alert-title\">";
+        out += u"\">\n<p class=\"alert-title\">"sv;
         appendEscaped(out, alertTitle(*kind));
-        out += u"</p>\n";
+        out += u"</p>\n"sv;
         out += content;
-        out += u"</div>\n";
+        out += u"</div>\n"sv;
     } else {
-        out += u"<blockquote>\n";
+        out += u"<blockquote>\n"sv;
         out += content;
-        out += u"</blockquote>\n";
+        out += u"</blockquote>\n"sv;
     }
     return end;
 }
@@ -712,6 +741,7 @@ int Renderer::list(int i, U16String& out)
 
     // Items of the list's lines.
     std::vector<Item> items;
+    std::vector<U16View> itemLines;
     int contentColumn = 0;
     for (int k = i; k < end; ++k) {
         const U16View line = lines_[size_t(k)];
@@ -730,37 +760,44 @@ int Renderer::list(int i, U16String& out)
             }
             if (markerKind(marker) == u'#')
                 item.number = markerNumber(marker);
-            item.lines.emplace_back(text);
-            items.push_back(std::move(item));
+            item.firstLine = int(itemLines.size());
+            item.lineCount = 1;
+            itemLines.push_back(text);
+            items.push_back(item);
             contentColumn = match->blanks.end();
         } else if (!items.empty()) {
-            items.back().lines.emplace_back(strippingIndent(line, contentColumn));
+            itemLines.push_back(strippingIndent(line, contentColumn));
+            ++items.back().lineCount;
         }
     }
     if (items.empty())
         return paragraph(i, out);
 
     const bool ordered = items.front().number.has_value();
-    out += ordered ? u"<ol" : u"<ul";
+    out += ordered ? u"<ol"sv : u"<ul"sv;
     if (ordered && *items.front().number != 1) {
-        out += u" start=\"";
+        out += u" start=\""sv;
         appendNumber(out, *items.front().number);
         out += u'"';
     }
-    out += u">\n";
-    for (Item& item : items) {
-        U16String content;
-        if (item.lines.size() == 1 && renderPlainLine(item.lines.front(), !loose, content)) {
-            appendItem(out, item, content);
-            continue;
+    out += u">\n"sv;
+    for (const Item& item : items) {
+        if (item.lineCount == 1) {
+            // The common item, one plain line, goes straight into the page:
+            // what appendItem makes of what renderPlainLine gives.
+            const size_t mark = out.size();
+            appendItemOpening(out, item);
+            if (loose)
+                out += u"<p>"sv;
+            if (item.task)
+                appendTaskBox(out, *item.task);
+            if (renderPlainLine(itemLines[size_t(item.firstLine)], true, out)) {
+                out += loose ? u"</p>\n</li>\n"sv : u"</li>\n"sv;
+                continue;
+            }
+            out.resize(mark);
         }
-        U16String text;
-        for (size_t k = 0; k < item.lines.size(); ++k) {
-            if (k)
-                text += u'\n';
-            text += item.lines[k];
-        }
-        content = renderChild(std::move(text));
+        U16String content = renderChild(joinedLines(itemLines, item.firstLine, item.firstLine + item.lineCount));
         if (!loose) {
             const U16View t = trimmed(content, TrimSet::WhitespaceAndNewlines);
             if (TextOps::hasPrefix(t, u"<p>")) {
@@ -774,20 +811,20 @@ int Renderer::list(int i, U16String& out)
         }
         appendItem(out, item, content);
     }
-    out += ordered ? u"</ol>\n" : u"</ul>\n";
+    out += ordered ? u"</ol>\n"sv : u"</ul>\n"sv;
     return std::max(end, i + 1);
 }
 
 int Renderer::figure(int i, U16View alt, U16View url, U16String& out)
 {
-    out += u"<figure>";
+    out += u"<figure>"sv;
     out += image(alt, url);
     if (!alt.empty()) {
-        out += u"<figcaption>";
+        out += u"<figcaption>"sv;
         appendInlineHTML(out, alt);
-        out += u"</figcaption>";
+        out += u"</figcaption>"sv;
     }
-    out += u"</figure>\n";
+    out += u"</figure>\n"sv;
     return i + 1;
 }
 
@@ -797,9 +834,9 @@ int Renderer::paragraph(int i, U16String& out)
     int j = i + 1;
     while (j < count && !startsBlock(j))
         ++j;
-    out += u"<p>";
+    out += u"<p>"sv;
     appendInlineHTML(out, joinedLines(lines_, i, j));
-    out += u"</p>\n";
+    out += u"</p>\n"sv;
     return j;
 }
 
@@ -822,15 +859,15 @@ U16String Renderer::image(U16View alt, U16View url) const
     out += u'"';
     if (picture) {
         const QSizeF size = ImageBlock::displaySize(&picture->image, 620);
-        out += u" width=\"";
+        out += u" width=\""sv;
         appendNumber(out, static_cast<long long>(size.width()));
-        out += u"\" height=\"";
+        out += u"\" height=\""sv;
         appendNumber(out, static_cast<long long>(size.height()));
         out += u'"';
     }
-    out += u" alt=\"";
+    out += u" alt=\""sv;
     appendEscaped(out, alt);
-    out += u"\">";
+    out += u"\">"sv;
     return out;
 }
 
@@ -843,17 +880,17 @@ U16String Renderer::notesHTML() const
         const auto found = notes_.markdown.find(Footnote::normalizedLabel(label));
         const U16String text = found == notes_.markdown.end() ? U16String() : found->second;
         const U16String a = escaped(anchor(label));
-        out += u"<p class=\"footnote\" id=\"fn-";
+        out += u"<p class=\"footnote\" id=\"fn-"sv;
         out += a;
-        out += u"\"><span class=\"footnote-label\">";
+        out += u"\"><span class=\"footnote-label\">"sv;
         appendEscaped(out, label);
-        out += u"</span> ";
+        out += u"</span> "sv;
         appendInlineHTML(out, text);
-        out += u" <a class=\"footnote-back\" href=\"#fnref-";
+        out += u" <a class=\"footnote-back\" href=\"#fnref-"sv;
         out += a;
-        out += u"\">&#8617;</a></p>\n";
+        out += u"\">&#8617;</a></p>\n"sv;
     }
-    out += u"</section>\n";
+    out += u"</section>\n"sv;
     return out;
 }
 

@@ -13,6 +13,8 @@
 
 namespace velkin::MarkdownHTML {
 
+using namespace std::literals;
+
 namespace {
 
 // A part of the fragment written as fixed HTML instead of its text.
@@ -80,6 +82,23 @@ bool mayHoldShortcode(U16View text)
     return false;
 }
 
+// std::stable_sort, without its buffer for the few elements of a usual fragment.
+template <typename Iterator, typename Less>
+void stableSort(Iterator first, Iterator last, Less less)
+{
+    if (last - first > 32) {
+        std::stable_sort(first, last, less);
+        return;
+    }
+    for (Iterator i = first; i != last; ++i) {
+        auto value = std::move(*i);
+        Iterator j = i;
+        for (; j != first && less(value, *(j - 1)); --j)
+            *j = std::move(*(j - 1));
+        *j = std::move(value);
+    }
+}
+
 bool isShortcodeNameUnit(char16_t c)
 {
     return CharacterClass::isAsciiAlphanumeric(c) || c == u'-' || c == u'+' || c == u'_';
@@ -123,13 +142,13 @@ public:
         std::vector<int>& content = scratch_.content;
         for (size_t k = 0; k < spans_.size(); ++k) {
             if (spans_[k].token.is(MarkdownToken::Kind::marker))
-                holes_.push_back({spans_[k].range, u""});
+                holes_.emplace_back().range = spans_[k].range;  // a marker is written as nothing
             else
                 content.push_back(int(k));
         }
         if (TextOps::containsUnit(fragment, u'\n'))
             findHardBreaks();
-        std::stable_sort(holes_.begin(), holes_.end(),
+        stableSort(holes_.begin(), holes_.end(),
                          [](const Hole& a, const Hole& b) { return a.range.location < b.range.location; });
         buildTree(content);
     }
@@ -176,7 +195,7 @@ private:
         std::vector<int>& order = scratch_.order;
         order.resize(content.size());
         std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        stableSort(order.begin(), order.end(), [&](int a, int b) {
             const Range ra = spans_[size_t(content[size_t(a)])].range;
             const Range rb = spans_[size_t(content[size_t(b)])].range;
             if (ra.location != rb.location)
@@ -250,16 +269,22 @@ private:
         if (range.length <= 0)
             return;
         int pos = range.location;
-        auto hole = std::lower_bound(holes_.begin(), holes_.end(), pos,
-                                     [](const Hole& h, int p) { return h.range.location < p; });
+        // Text is written left to right, so the holes are met in order: none
+        // before the last range's end can belong to this one.
+        while (nextHole_ < holes_.size() && holes_[nextHole_].range.location < pos)
+            ++nextHole_;
+        auto hole = holes_.begin() + std::ptrdiff_t(nextHole_);
         for (; hole != holes_.end() && hole->range.location < range.end(); ++hole) {
             if (hole->range.location < pos || hole->range.end() > range.end())
                 continue;
-            writeChunk(out, substring(fragment_, Range::fromTo(pos, hole->range.location)), inCode);
+            if (hole->range.location > pos)
+                writeChunk(out, substring(fragment_, Range::fromTo(pos, hole->range.location)), inCode);
             out += hole->replacement;
             pos = hole->range.end();
         }
-        writeChunk(out, substring(fragment_, Range::fromTo(pos, range.end())), inCode);
+        nextHole_ = size_t(hole - holes_.begin());
+        if (range.end() > pos)
+            writeChunk(out, substring(fragment_, Range::fromTo(pos, range.end())), inCode);
     }
 
     static void writeChunk(U16String& out, U16View chunk, bool inCode)
@@ -283,21 +308,21 @@ private:
             out += close;
         };
         switch (span.token.kind()) {
-        case MarkdownToken::Kind::bold: wrapped(u"<strong>", u"</strong>"); return;
-        case MarkdownToken::Kind::italic: wrapped(u"<em>", u"</em>"); return;
-        case MarkdownToken::Kind::boldItalic: wrapped(u"<strong><em>", u"</em></strong>"); return;
-        case MarkdownToken::Kind::strikethrough: wrapped(u"<del>", u"</del>"); return;
-        case MarkdownToken::Kind::underline: wrapped(u"<u>", u"</u>"); return;
-        case MarkdownToken::Kind::subscripted: wrapped(u"<sub>", u"</sub>"); return;
-        case MarkdownToken::Kind::superscripted: wrapped(u"<sup>", u"</sup>"); return;
-        case MarkdownToken::Kind::code: wrapped(u"<code>", u"</code>", true); return;
+        case MarkdownToken::Kind::bold: wrapped(u"<strong>"sv, u"</strong>"sv); return;
+        case MarkdownToken::Kind::italic: wrapped(u"<em>"sv, u"</em>"sv); return;
+        case MarkdownToken::Kind::boldItalic: wrapped(u"<strong><em>"sv, u"</em></strong>"sv); return;
+        case MarkdownToken::Kind::strikethrough: wrapped(u"<del>"sv, u"</del>"sv); return;
+        case MarkdownToken::Kind::underline: wrapped(u"<u>"sv, u"</u>"sv); return;
+        case MarkdownToken::Kind::subscripted: wrapped(u"<sub>"sv, u"</sub>"sv); return;
+        case MarkdownToken::Kind::superscripted: wrapped(u"<sup>"sv, u"</sup>"sv); return;
+        case MarkdownToken::Kind::code: wrapped(u"<code>"sv, u"</code>"sv, true); return;
         case MarkdownToken::Kind::link:
             if (span.url && !isScriptAddress(*span.url)) {
-                out += u"<a href=\"";
+                out += u"<a href=\""sv;
                 appendEscaped(out, trimmed(*span.url, TrimSet::Whitespace));
-                out += u"\">";
+                out += u"\">"sv;
                 writeNodes(out, children, span.range, inCode);
-                out += u"</a>";
+                out += u"</a>"sv;
                 return;
             }
             break;
@@ -305,23 +330,23 @@ private:
             const U16String a = escaped(anchor(span.token.label()));
             // The first reference to a note has the plain id the note links back to.
             const int count = renderer_.notes().countReference(span.token.label());
-            out += u"<sup class=\"footnote-ref\" id=\"fnref-";
+            out += u"<sup class=\"footnote-ref\" id=\"fnref-"sv;
             out += a;
             if (count > 1) {
                 out += u'-';
                 out += TextOps::number(count);
             }
-            out += u"\"><a href=\"#fn-";
+            out += u"\"><a href=\"#fn-"sv;
             out += a;
-            out += u"\">";
+            out += u"\">"sv;
             writeNodes(out, children, span.range, inCode);
-            out += u"</a></sup>";
+            out += u"</a></sup>"sv;
             return;
         }
         case MarkdownToken::Kind::color:
-            out += u"<span class=\"swatch\" style=\"color:";
+            out += u"<span class=\"swatch\" style=\"color:"sv;
             out += hex(span.token.colorLiteral());
-            out += u"\">&#9632;</span>";
+            out += u"\">&#9632;</span>"sv;
             break;
         case MarkdownToken::Kind::image:
             out += renderer_.image(substring(fragment_, span.range), span.url ? U16View(*span.url) : U16View());
@@ -339,6 +364,7 @@ private:
     std::vector<Hole>& holes_;
     std::vector<Node>& nodes_;
     int roots_ = -1;
+    size_t nextHole_ = 0;  // the first hole writeText has not passed
 };
 
 } // namespace
@@ -417,12 +443,12 @@ U16String highlighted(U16View code, const std::optional<U16String>& language)
         if (token.range.location < pos || token.range.length < 0 || token.range.end() > int(code.size()))
             continue;
         appendEscaped(out, substring(code, Range::fromTo(pos, token.range.location)));
-        out += u"<span class=\"tok-";
+        out += u"<span class=\"tok-"sv;
         for (const char* c = codeTokenKindName(token.kind); *c; ++c)
             out += char16_t(*c);
-        out += u"\">";
+        out += u"\">"sv;
         appendEscaped(out, substring(code, token.range));
-        out += u"</span>";
+        out += u"</span>"sv;
         pos = token.range.end();
     }
     appendEscaped(out, code.substr(size_t(pos)));

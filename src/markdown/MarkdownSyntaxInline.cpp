@@ -18,9 +18,11 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <array>
 #include <iterator>
 #include <map>
+#include <vector>
 
 namespace velkin {
 
@@ -52,15 +54,21 @@ struct Hit {
 };
 
 // The offsets earlier passes have taken, as disjoint intervals by start. A
-// tree, not a sorted array: later passes add intervals between earlier ones,
-// and a line of ten thousand delimiters must not shift the array each time.
+// line holds a few: they are kept in a small sorted array. Past that a tree
+// takes over: later passes add intervals between earlier ones, and a line of
+// ten thousand delimiters must not shift the array each time.
 class ConsumedSet {
 public:
     bool intersects(Range r) const
     {
-        if (r.length <= 0 || runs_.empty())
+        if (r.length <= 0)
             return false;
-        // The last run starting before r's end is the only one that can reach into r.
+        if (!large_) {
+            // The last run starting before r's end is the only one that can reach into r.
+            const auto it = std::lower_bound(few_.begin(), few_.end(), r.end(),
+                                             [](const std::pair<int, int>& run, int at) { return run.first < at; });
+            return it != few_.begin() && std::prev(it)->second > r.location;
+        }
         auto it = runs_.lower_bound(r.end());
         if (it == runs_.begin())
             return false;
@@ -71,22 +79,57 @@ public:
     {
         if (r.length <= 0)
             return;
-        int start = r.location;
-        int stop = r.end();
-        // Every run that touches r merges into it.
-        auto it = runs_.lower_bound(start);
-        if (it != runs_.begin() && std::prev(it)->second >= start)
-            --it;
-        while (it != runs_.end() && it->first <= stop) {
-            start = std::min(start, it->first);
-            stop = std::max(stop, it->second);
-            it = runs_.erase(it);
+        if (!large_ && few_.size() < smallLimit) {
+            addTo(few_, r);
+            return;
         }
-        runs_.emplace_hint(it, start, stop);
+        if (!large_) {
+            runs_.insert(few_.begin(), few_.end());
+            few_.clear();
+            large_ = true;
+        }
+        addTo(runs_, r);
     }
 
 private:
-    std::map<int, int> runs_;  // start -> end
+    static constexpr size_t smallLimit = 32;
+
+    // Every run that touches r merges into it.
+    static void addTo(std::vector<std::pair<int, int>>& runs, Range r)
+    {
+        int start = r.location;
+        int stop = r.end();
+        auto it = std::lower_bound(runs.begin(), runs.end(), start,
+                                   [](const std::pair<int, int>& run, int at) { return run.first < at; });
+        if (it != runs.begin() && std::prev(it)->second >= start)
+            --it;
+        auto last = it;
+        while (last != runs.end() && last->first <= stop) {
+            start = std::min(start, last->first);
+            stop = std::max(stop, last->second);
+            ++last;
+        }
+        it = runs.erase(it, last);
+        runs.insert(it, {start, stop});
+    }
+    static void addTo(std::map<int, int>& runs, Range r)
+    {
+        int start = r.location;
+        int stop = r.end();
+        auto it = runs.lower_bound(start);
+        if (it != runs.begin() && std::prev(it)->second >= start)
+            --it;
+        while (it != runs.end() && it->first <= stop) {
+            start = std::min(start, it->first);
+            stop = std::max(stop, it->second);
+            it = runs.erase(it);
+        }
+        runs.emplace_hint(it, start, stop);
+    }
+
+    bool large_ = false;
+    std::vector<std::pair<int, int>> few_;  // start, end; while there are few
+    std::map<int, int> runs_;               // start -> end; once there are many
 };
 
 // For every position of the scanned part, the first position at or after it
@@ -98,32 +141,70 @@ class Stops {
 public:
     Stops(U16View s, int start, int end) : s_(s), start_(start), end_(end) {}
 
-    int closeBracket(int i) { return at(closeBracket_, i, [](char16_t c) { return c == u']' || c == u'\n'; }); }
+    int closeBracket(int i)
+    {
+        return at(
+            closeBracket_, i, [](char16_t c) { return c == u']' || c == u'\n'; },
+            [](const char16_t* eight) {
+#if defined(__SSE2__)
+                const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(eight));
+                return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u']')),
+                                                      _mm_cmpeq_epi16(units, _mm_set1_epi16(u'\n')))) == 0;
+#else
+                (void)eight;
+                return false;
+#endif
+            });
+    }
     int destinationEnd(int i)
     {
-        return at(destinationEnd_, i, [](char16_t c) {
-            if (c < 0x80)
-                return c == u')' || c == u' ' || (c >= 0x09 && c <= 0x0D);
-            return detail::isPatternSpace(c);
-        });
+        return at(
+            destinationEnd_, i,
+            [](char16_t c) {
+                if (c < 0x80)
+                    return c == u')' || c == u' ' || (c >= 0x09 && c <= 0x0D);
+                return detail::isPatternSpace(c);
+            },
+            [](const char16_t* eight) {
+#if defined(__SSE2__)
+                // None is ")", a space, at or below CR, or outside ASCII (where the other spaces are).
+                const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(eight));
+                const __m128i low = _mm_cmpeq_epi16(_mm_subs_epu16(units, _mm_set1_epi16(0x0D)), _mm_setzero_si128());
+                const __m128i high = _mm_cmpeq_epi16(_mm_subs_epu16(units, _mm_set1_epi16(0x7F)), _mm_setzero_si128());
+                const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u')')),
+                                                               _mm_cmpeq_epi16(units, _mm_set1_epi16(u' '))),
+                                                  _mm_or_si128(low, _mm_xor_si128(high, _mm_set1_epi16(-1))));
+                return _mm_movemask_epi8(hits) == 0;
+#else
+                (void)eight;
+                return false;
+#endif
+            });
     }
 
 private:
-    template <typename Stop>
-    int at(std::vector<int>& table, int i, Stop stop)
+    // `none(p)` may say that none of the eight units at p stops the walk.
+    template <typename Stop, typename NoneOfEight>
+    int at(std::vector<int>& table, int i, Stop stop, NoneOfEight none)
     {
         if (i >= end_)
             return end_;
-        // The table grows only as far as walks have gone.
+        // The table grows only as far as walks have gone. It holds each answer
+        // plus one, so that the zeros of new entries mean "not known yet".
         i = std::max(i, start_);
-        const auto knownAt = [&](int k) { return size_t(k - start_) < table.size() ? table[size_t(k - start_)] : unknown; };
-        if (const int known = knownAt(i); known != unknown)
-            return known;
+        const int walked = start_ + int(table.size());
+        if (i < walked && table[size_t(i - start_)] != 0)
+            return table[size_t(i - start_)] - 1;
         int j = i;
         int answer = end_;
         for (; j < end_; ++j) {
-            if (const int known = knownAt(j); known != unknown) {
-                answer = known;
+            // Past what earlier walks saw, eight units at a time.
+            while (j >= walked && j + 8 <= end_ && none(s_.data() + j))
+                j += 8;
+            if (j >= end_)
+                break;
+            if (j < walked && table[size_t(j - start_)] != 0) {
+                answer = table[size_t(j - start_)] - 1;
                 break;
             }
             if (stop(s_[size_t(j)])) {
@@ -132,15 +213,18 @@ private:
             }
         }
         const int last = std::min(j, end_ - 1);
-        if (table.size() < size_t(last - start_ + 1))
-            table.resize(size_t(last - start_ + 1), unknown);
+        if (table.size() < size_t(last - start_ + 1)) {
+            // Room for a usual line at once rather than growth walk by walk.
+            if (table.capacity() == 0)
+                table.reserve(size_t(std::min(end_ - start_, 256)));
+            table.resize(size_t(last - start_ + 1));
+        }
         for (int k = i; k <= last; ++k)
-            if (table[size_t(k - start_)] == unknown)
-                table[size_t(k - start_)] = answer;
+            if (table[size_t(k - start_)] == 0)
+                table[size_t(k - start_)] = answer + 1;
         return answer;
     }
 
-    static constexpr int unknown = -1;
     U16View s_;
     int start_;
     int end_;
@@ -165,7 +249,7 @@ struct Scan {
 
     void span(Range r, MarkdownToken token, std::optional<U16String> url = std::nullopt)
     {
-        out.push_back(MarkdownSpan{Range{base + r.location, r.length}, std::move(token), std::move(url)});
+        out.emplace_back(Range{base + r.location, r.length}, std::move(token), std::move(url));
     }
 };
 
@@ -758,7 +842,35 @@ struct Triggers {
 Triggers triggersIn(U16View s, int start, int end)
 {
     Triggers t;
-    for (int i = start; i < end; ++i) {
+    int i = start;
+#if defined(__SSE2__)
+    // Every line is looked at: eight units at a time, one running mask per trigger.
+    if (end - start >= 16) {
+        const auto hits = [](__m128i units, char16_t c) { return _mm_cmpeq_epi16(units, _mm_set1_epi16(short(c))); };
+        __m128i backtick = _mm_setzero_si128(), backslash = backtick, bang = backtick, bracket = backtick,
+                angle = backtick, star = backtick, underscore = backtick, tilde = backtick;
+        for (; i + 8 <= end; i += 8) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+            backtick = _mm_or_si128(backtick, hits(units, u'`'));
+            backslash = _mm_or_si128(backslash, hits(units, u'\\'));
+            bang = _mm_or_si128(bang, hits(units, u'!'));
+            bracket = _mm_or_si128(bracket, hits(units, u'['));
+            angle = _mm_or_si128(angle, hits(units, u'<'));
+            star = _mm_or_si128(star, hits(units, u'*'));
+            underscore = _mm_or_si128(underscore, hits(units, u'_'));
+            tilde = _mm_or_si128(tilde, hits(units, u'~'));
+        }
+        t.backtick = _mm_movemask_epi8(backtick) != 0;
+        t.backslash = _mm_movemask_epi8(backslash) != 0;
+        t.bang = _mm_movemask_epi8(bang) != 0;
+        t.bracket = _mm_movemask_epi8(bracket) != 0;
+        t.angle = _mm_movemask_epi8(angle) != 0;
+        t.star = _mm_movemask_epi8(star) != 0;
+        t.underscore = _mm_movemask_epi8(underscore) != 0;
+        t.tilde = _mm_movemask_epi8(tilde) != 0;
+    }
+#endif
+    for (; i < end; ++i) {
         switch (s[size_t(i)]) {
         case u'`':
             t.backtick = true;

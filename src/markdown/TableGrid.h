@@ -26,6 +26,9 @@ public:
 // The text with every pipe table outside code turned into a grid, styled at
 // `baseSize` in the sans-serif family.
 TextStorage render(U16View markdownText, double baseSize);
+// The same grids with the text around them not yet styled, for a caller that
+// styles the whole text itself.
+TextStorage grids(U16View markdownText, double baseSize);
 
 // One grid: a paragraph per cell, header row first, each carrying its own cell
 // block of one new SourceTable (which keeps `source` when given).

@@ -47,6 +47,13 @@ std::vector<bool> codeFlags(U16View text, const std::vector<U16View>& lines)
 
 TextStorage render(U16View text, double baseSize)
 {
+    TextStorage storage = grids(text, baseSize);
+    MarkdownStyler{baseSize, MarkdownFontFamily::sansSerif}.apply(storage);
+    return storage;
+}
+
+TextStorage grids(U16View text, double baseSize)
+{
     const std::vector<U16View> lines = splitAt(text, lineFeed);
     const std::vector<bool> code = codeFlags(text, lines);
     const size_t count = lines.size();
@@ -102,10 +109,7 @@ TextStorage render(U16View text, double baseSize)
         ++i;
     }
     flushPlain();
-
-    TextStorage storage(built);
-    MarkdownStyler{baseSize, MarkdownFontFamily::sansSerif}.apply(storage);
-    return storage;
+    return TextStorage(built);
 }
 
 } // namespace velkin::TableGrid
