@@ -136,61 +136,21 @@ BENCHMARK(BM_KeystrokeWholeCycle100KB)->Unit(benchmark::kMillisecond);
 void BM_KeystrokeWholeCycle4MB(benchmark::State& state) { wholeCycle(state, changelogOfSize(4'000'000)); }
 BENCHMARK(BM_KeystrokeWholeCycle4MB)->Unit(benchmark::kMillisecond);
 
-// A character typed in a code block, a grid cell and a list item.
-void BM_KeystrokeInCodeBlock1MB(benchmark::State& state)
+// A character typed in a code block, a grid cell and a list item, at three sizes
+// (0 bytes: the whole changelog, about 1 MB).
+void BM_KeystrokeIn(benchmark::State& state, size_t bytes, const char16_t* caretAfter)
 {
-    wholeCycle(state, withConstructs(changelog()), u"const answer");
+    wholeCycle(state, withConstructs(bytes ? changelogOfSize(bytes) : changelog()), caretAfter);
 }
-BENCHMARK(BM_KeystrokeInCodeBlock1MB)->Unit(benchmark::kMillisecond);
-
-void BM_KeystrokeInTableCell1MB(benchmark::State& state)
-{
-    wholeCycle(state, withConstructs(changelog()), u"tablecell");
-}
-BENCHMARK(BM_KeystrokeInTableCell1MB)->Unit(benchmark::kMillisecond);
-
-void BM_KeystrokeInListItem1MB(benchmark::State& state)
-{
-    wholeCycle(state, withConstructs(changelog()), u"- first");
-}
-BENCHMARK(BM_KeystrokeInListItem1MB)->Unit(benchmark::kMillisecond);
-
-// The same at the other sizes.
-void BM_KeystrokeInCodeBlock100KB(benchmark::State& state)
-{
-    wholeCycle(state, withConstructs(changelogOfSize(100'000)), u"const answer");
-}
-BENCHMARK(BM_KeystrokeInCodeBlock100KB)->Unit(benchmark::kMillisecond);
-
-void BM_KeystrokeInTableCell100KB(benchmark::State& state)
-{
-    wholeCycle(state, withConstructs(changelogOfSize(100'000)), u"tablecell");
-}
-BENCHMARK(BM_KeystrokeInTableCell100KB)->Unit(benchmark::kMillisecond);
-
-void BM_KeystrokeInListItem100KB(benchmark::State& state)
-{
-    wholeCycle(state, withConstructs(changelogOfSize(100'000)), u"- first");
-}
-BENCHMARK(BM_KeystrokeInListItem100KB)->Unit(benchmark::kMillisecond);
-
-void BM_KeystrokeInCodeBlock4MB(benchmark::State& state)
-{
-    wholeCycle(state, withConstructs(changelogOfSize(4'000'000)), u"const answer");
-}
-BENCHMARK(BM_KeystrokeInCodeBlock4MB)->Unit(benchmark::kMillisecond);
-
-void BM_KeystrokeInTableCell4MB(benchmark::State& state)
-{
-    wholeCycle(state, withConstructs(changelogOfSize(4'000'000)), u"tablecell");
-}
-BENCHMARK(BM_KeystrokeInTableCell4MB)->Unit(benchmark::kMillisecond);
-
-void BM_KeystrokeInListItem4MB(benchmark::State& state)
-{
-    wholeCycle(state, withConstructs(changelogOfSize(4'000'000)), u"- first");
-}
-BENCHMARK(BM_KeystrokeInListItem4MB)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KeystrokeIn, CodeBlock1MB, 0, u"const answer")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KeystrokeIn, TableCell1MB, 0, u"tablecell")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KeystrokeIn, ListItem1MB, 0, u"- first")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KeystrokeIn, CodeBlock100KB, 100'000, u"const answer")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KeystrokeIn, TableCell100KB, 100'000, u"tablecell")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KeystrokeIn, ListItem100KB, 100'000, u"- first")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KeystrokeIn, CodeBlock4MB, 4'000'000, u"const answer")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KeystrokeIn, TableCell4MB, 4'000'000, u"tablecell")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KeystrokeIn, ListItem4MB, 4'000'000, u"- first")->Unit(benchmark::kMillisecond);
 
 // A fence opened and closed in turn mid-document: everything after it changes.
 // Compare with BM_EditorRestyleAlone1MB.
