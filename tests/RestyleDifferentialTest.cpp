@@ -70,5 +70,23 @@ TEST(RestyleDifferential, ClosingAFenceFarBelowBringsBackTheDefinitionsItHid)
     EXPECT_EQ(differential::compareWithFresh(e), "");
 }
 
+// Nested list items and lines indented less than their item's text: which item
+// a line belongs to is decided by items far above an edit.
+TEST(RestyleDifferential, NestedListsKeepTheirItemsAcrossEdits)
+{
+    U16String text = u"Intro paragraph.\n\n";
+    for (int i = 0; i < 6; ++i)
+        text += u"* `options` {Object}\n"
+                u"  * `force` {boolean} overwrite existing file. The copy\n"
+                u"    operation will ignore errors if you set this to\n"
+                u"   `false` and the destination exists.\n"
+                u"  * `mode` {integer} modifiers for copy operation.\n"
+                u"    See `mode` flag.\n"
+                u"      deeper text\n"
+                u"  more of options\n\n";
+    for (unsigned seed = 200; seed < 212; ++seed)
+        EXPECT_EQ(differential::run(text, seed, 40), "") << "seed " << seed;
+}
+
 } // namespace
 } // namespace velkin

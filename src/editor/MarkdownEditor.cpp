@@ -100,15 +100,19 @@ bool opaqueAt(const AttributedString& storage, int index)
 }
 
 // Whether a stretch may start (or end) at the line starting at `start`: no run of
-// plain lines, scanned as one for emphasis, goes on across it.
+// plain lines, scanned as one for emphasis, goes on across it, and the line is
+// not indented (an indented line's meaning, such as which list item it belongs
+// to, hangs on the lines above it).
 bool blockEdge(U16View text, int start)
 {
     if (start <= 0 || start >= int(text.size()))
         return true;
+    const U16View line = substring(text, Range::fromTo(start, RestyleWindow::nextLineStart(text, start)));
+    if (line.front() == u' ' || line.front() == u'\t')
+        return false;
     const int previous = RestyleWindow::lineStart(text, start - 1);
     if (isBlank(substring(text, Range::fromTo(previous, start)), TrimSet::WhitespaceAndNewlines))
         return true;
-    const U16View line = substring(text, Range::fromTo(start, RestyleWindow::nextLineStart(text, start)));
     return MarkdownSyntax::matchList(line) || MarkdownSyntax::quoteLeader(line).depth > 0
         || MarkdownSyntax::matchHeading(line);
 }
