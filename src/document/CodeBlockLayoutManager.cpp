@@ -182,10 +182,7 @@ void CodeBlockLayoutManager::drawTaskCheckboxes(QPainter& painter, Range glyphs,
         auto mark = markOf<TaskMark>(value);
         if (!mark || g.length == 0)
             return;
-        const QRectF b = boundingRect(g);
-        const QRectF lf = lineFragmentRect(g.location);
-        const QRectF r(b.left(), lf.top() + (lf.height() - mark->size) / 2, mark->size, mark->size);
-        TaskList::drawCheckbox(painter, r.translated(origin), mark->checked, appearance);
+        TaskList::drawCheckbox(painter, squareInLine(g, mark->size).translated(origin), mark->checked, appearance);
     });
 }
 
@@ -242,11 +239,14 @@ void CodeBlockLayoutManager::drawHardBreaks(QPainter& painter, Range glyphs, QPo
         auto mark = markOf<HardBreakMark>(value);
         if (!mark || g.length == 0)
             return;
-        const QRectF b = boundingRect(g);
-        const QRectF lf = lineFragmentRect(g.location);
-        const QRectF r(b.left(), lf.top() + (lf.height() - mark->size) / 2, mark->size, mark->size);
-        HardBreak::draw(painter, r.translated(origin), appearance);
+        HardBreak::draw(painter, squareInLine(g, mark->size).translated(origin), appearance);
     });
+}
+
+QRectF CodeBlockLayoutManager::squareInLine(Range glyphs, double side)
+{
+    const QRectF lf = lineFragmentRect(glyphs.location);
+    return QRectF(boundingRect(glyphs).left(), lf.top() + (lf.height() - side) / 2, side, side);
 }
 
 } // namespace velkin

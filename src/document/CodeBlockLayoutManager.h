@@ -32,6 +32,8 @@ private:
     void drawColorSwatches(QPainter& painter, Range glyphs, QPointF origin);
     void drawEmojiShortcodes(QPainter& painter, Range glyphs, QPointF origin);
     void drawHardBreaks(QPainter& painter, Range glyphs, QPointF origin);
+    // A square of side `side` at the left of `glyphs`, centred in their line fragment.
+    QRectF squareInLine(Range glyphs, double side);
 };
 
 } // namespace velkin

@@ -141,6 +141,13 @@ bool fenceOpenAtEnd(U16View text)
     return !fences.empty() && fences.back().isInside && !(fences.back().isDelimiter && !fences.back().opens);
 }
 
+// The same for a styled text, read as the block scanner reads it (grid cells blanked).
+bool fenceOpenAtEnd(const AttributedString& text)
+{
+    const GridCells cells(text);
+    return cells.empty() ? fenceOpenAtEnd(text.string()) : fenceOpenAtEnd(cells.blanked(text.string()));
+}
+
 std::optional<Url> documentURLOf(TextView& view)
 {
     if (auto* markdown = dynamic_cast<MarkdownTextView*>(&view))
@@ -574,8 +581,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         collapse(piece, Range{selection.location - from, selection.length}, view);
         // At the text's ends the piece's own reading is the whole text's.
         const bool headAgrees = from == 0 || agrees(piece, from, storage, Range::fromTo(from, first));
-        const bool tailAgrees = to == n
-            || (agrees(piece, from, storage, Range::fromTo(last, to)) && !fenceOpenAtEnd(blockText(piece)));
+        const bool fenceOpen = to < n && fenceOpenAtEnd(piece);
+        const bool tailAgrees = to == n || (agrees(piece, from, storage, Range::fromTo(last, to)) && !fenceOpen);
         if (headAgrees && tailAgrees) {
             // Definitions give meaning to references anywhere: a change to one, or
             // to the fences around one, is checked against the whole text.
@@ -609,7 +616,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (!headAgrees)
             from = lineStart(text, std::max(0, from - 3 * width - 64));
         if (!tailAgrees)
-            to = fenceOpenAtEnd(piece.string()) ? n : nextLineStart(text, std::min(n, to + 3 * width + 64));
+            to = fenceOpen ? n : nextLineStart(text, std::min(n, to + 3 * width + 64));
     }
 }
 
