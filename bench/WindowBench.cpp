@@ -1,0 +1,159 @@
+// A keystroke and a caret move in a real document window, as the program
+// handles them: the key event reaches the editor's text view, which edits,
+// writes the text back to the window's document, restyles, tracks the modified
+// state, and the window paints its screen. Unlike the coordinator's own
+// benchmarks this takes in everything the window does per key.
+#include "app/ContentView.h"
+#include "app/DocumentWindow.h"
+#include "editor/MarkdownTextView.h"
+#include "platform/layout/LayoutManager.h"
+#include "platform/text/Utf.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+using namespace velkin;
+
+std::string readFile(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The changelogs one after another until `bytes`, or made-up Markdown without them.
+U16String document(size_t bytes)
+{
+    static const char* const paths[] = {"/usr/share/doc/nodejs/changelogs/CHANGELOG_V12.md",
+                                        "/usr/share/doc/nodejs/changelogs/CHANGELOG_V10.md",
+                                        "/usr/share/doc/nodejs/changelogs/CHANGELOG_V11.md",
+                                        "/usr/share/doc/nodejs/changelogs/CHANGELOG_IOJS.md"};
+    std::string text;
+    for (size_t round = 0; text.size() < bytes && round < 64; ++round)
+        for (const char* path : paths) {
+            if (text.size() >= bytes)
+                break;
+            const std::string part = readFile(path);
+            if (part.empty())
+                break;
+            text += part;
+            text += "\n";
+        }
+    while (text.size() < bytes / 2)
+        text += "## A section\n\nSome *emphasised* prose with `code` and a [link](https://example.com) :smile:.\n\n"
+                "* an item\n* another item\n\n```js\nconst x = 1;\n```\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n\n";
+    return u16(text);
+}
+
+// Window settings go to a folder of the benchmark's own, never the user's.
+void keepSettingsAside()
+{
+    static QTemporaryDir folder;
+    static const bool set = [] {
+        setenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit().constData(), 1);
+        return true;
+    }();
+    (void)set;
+}
+
+// A shown window on `bytes` of Markdown, fully styled and laid out, its caret
+// at the end of a prose line in the middle of the text.
+struct OpenWindow {
+    DocumentWindow* window = nullptr;
+    MarkdownTextView* view = nullptr;
+
+    explicit OpenWindow(size_t bytes)
+    {
+        keepSettingsAside();
+        window = new DocumentWindow(MarkdownDocument{document(bytes)}, std::nullopt);
+        window->show();
+        view = window->contentView()->textView();
+        view->setFocus();
+        // The first restyle and the idle layout of the rest run before typing starts.
+        QElapsedTimer clock;
+        clock.start();
+        QApplication::processEvents();
+        while (!view->layoutManager()->isLayoutComplete() && clock.elapsed() < 120'000)
+            QApplication::processEvents();
+        const U16String& text = window->contentView()->text();
+        size_t at = text.size() / 2;
+        while (at < text.size() && text[at] != u'\n')
+            ++at;
+        view->setSelectedRange({int(at), 0});
+        view->scrollRangeToVisible({int(at), 0});
+        QApplication::processEvents();
+    }
+    ~OpenWindow()
+    {
+        window->setWindowModified(false);
+        // Closed without the save prompt: the benchmark's edits are thrown away.
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->hide();
+        delete window;
+        QApplication::processEvents();
+    }
+
+    // A key pressed and released, then the turn of the event loop that paints.
+    void press(int key, const QString& text = QString())
+    {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(view, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(view, &up);
+        QApplication::processEvents();
+    }
+};
+
+// A character typed, then deleted with Backspace, in turn; each is one keystroke.
+void keystroke(benchmark::State& state, size_t bytes)
+{
+    OpenWindow open(bytes);
+    bool insert = true;
+    for (auto _ : state) {
+        if (insert)
+            open.press(Qt::Key_X, QStringLiteral("x"));
+        else
+            open.press(Qt::Key_Backspace);
+        insert = !insert;
+    }
+    if (!insert)
+        open.press(Qt::Key_Backspace);
+    state.counters["bytes"] = double(open.window->contentView()->text().size()) * 2;
+}
+
+// The caret moved left, then right, in turn, by the arrow keys.
+void caretMove(benchmark::State& state, size_t bytes)
+{
+    OpenWindow open(bytes);
+    bool left = true;
+    for (auto _ : state) {
+        open.press(left ? Qt::Key_Left : Qt::Key_Right);
+        left = !left;
+    }
+}
+
+void BM_WindowKeystroke1MB(benchmark::State& state) { keystroke(state, 900'000); }
+BENCHMARK(BM_WindowKeystroke1MB)->Unit(benchmark::kMillisecond)->Iterations(200);
+
+void BM_WindowKeystroke16MB(benchmark::State& state) { keystroke(state, 16'000'000); }
+BENCHMARK(BM_WindowKeystroke16MB)->Unit(benchmark::kMillisecond)->Iterations(100);
+
+void BM_WindowCaretMove1MB(benchmark::State& state) { caretMove(state, 900'000); }
+BENCHMARK(BM_WindowCaretMove1MB)->Unit(benchmark::kMillisecond)->Iterations(200);
+
+void BM_WindowCaretMove16MB(benchmark::State& state) { caretMove(state, 16'000'000); }
+BENCHMARK(BM_WindowCaretMove16MB)->Unit(benchmark::kMillisecond)->Iterations(100);
+
+} // namespace
