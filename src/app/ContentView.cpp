@@ -36,7 +36,7 @@ QWidget* spacer(QWidget* parent)
 
 } // namespace
 
-ContentView::ContentView(U16String text, std::function<void()> textChanged, QWidget* parent)
+ContentView::ContentView(U16String text, TextChanged textChanged, QWidget* parent)
     : QWidget(parent), text_(std::move(text)), textChanged_(std::move(textChanged))
 {
     setMinimumSize(minimumContentWidth, minimumContentHeight);
@@ -71,12 +71,13 @@ MarkdownEditor ContentView::editorValue()
                                       return;
                                   text_ = text;
                                   if (textChanged_)
-                                      textChanged_();
+                                      textChanged_(std::nullopt);
                               }};
     editor.text.replace = [this](Range range, U16View text) {
-        text_.replace(std::min(size_t(std::max(range.location, 0)), text_.size()), size_t(std::max(range.length, 0)), text);
+        const size_t oldLength = text_.size();
+        text_.replace(std::min(size_t(std::max(range.location, 0)), oldLength), size_t(std::max(range.length, 0)), text);
         if (textChanged_)
-            textChanged_();
+            textChanged_(Edit{oldLength, range});
     };
     editor.zoom = zoom_;
     editor.fontFamily = family_;

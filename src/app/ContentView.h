@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QToolBar;
@@ -28,8 +29,16 @@ public:
     static constexpr double pickerSide = 16, pickerGap = 4, pickerCorner = 3;
     static constexpr int pickerColumns = 8, pickerRows = 10;
 
+    // An edit of the document's text: `range` of the text, `oldLength` long
+    // before, was replaced; none when the text was replaced whole.
+    struct Edit {
+        size_t oldLength = 0;
+        Range range;
+    };
+    using TextChanged = std::function<void(const std::optional<Edit>&)>;
+
     // The content of a window over `text`; `textChanged` runs after every edit.
-    ContentView(U16String text, std::function<void()> textChanged, QWidget* parent = nullptr);
+    ContentView(U16String text, TextChanged textChanged, QWidget* parent = nullptr);
     ~ContentView() override;
 
     // The document's text with every edit.
@@ -70,7 +79,7 @@ private:
     void picked(int rows, int columns);
 
     U16String text_;
-    std::function<void()> textChanged_;
+    TextChanged textChanged_;
     std::function<void()> stateChanged_;
     QLabel* notice_ = nullptr;
     double zoom_ = 1.0;

@@ -60,12 +60,12 @@ size_t ask(QWidget* parent, const QString& title, const QString& text, const QSt
 
 DocumentWindow::DocumentWindow(MarkdownDocument document, std::optional<fs::path> file,
                                std::optional<MarkdownDocument::Reading> reading, QWidget* parent)
-    : QMainWindow(parent), file_(std::move(file)), savedText_(document.text)
+    : QMainWindow(parent), file_(std::move(file)), saved_(document.text)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     const std::string bytes = reading ? reading->bytes : document.data();
     repaired_ = reading && reading->repaired;
-    content_ = new ContentView(std::move(document.text), [this] { textDidChange(); }, this);
+    content_ = new ContentView(std::move(document.text), [this](const std::optional<ContentView::Edit>& edit) { textDidChange(edit); }, this);
     setCentralWidget(content_);
     addToolBar(Qt::TopToolBarArea, content_->toolbar());
     commands_ = new VelkinCommands(this);
@@ -99,7 +99,7 @@ bool DocumentWindow::isDocumentEdited() const
 
 bool DocumentWindow::isTextEdited() const
 {
-    return content_->text() != savedText_;
+    return saved_.differs(content_->text());
 }
 
 QString DocumentWindow::displayName() const
@@ -107,8 +107,12 @@ QString DocumentWindow::displayName() const
     return file_ ? QString::fromStdString(file_->filename().string()) : localized(u"Untitled");
 }
 
-void DocumentWindow::textDidChange()
+void DocumentWindow::textDidChange(const std::optional<ContentView::Edit>& edit)
 {
+    if (edit)
+        saved_.replaced(edit->oldLength, edit->range);
+    else
+        saved_.replacedAll();
     setWindowModified(isDocumentEdited());
 }
 
@@ -162,7 +166,7 @@ bool DocumentWindow::reload(QString* error)
             *error = QString::fromStdString(reason);
         return false;
     }
-    savedText_ = document->text;
+    saved_.save(document->text);
     content_->replaceText(std::move(document->text));
     disk_.setFile(*file_, reading.bytes);
     fileMissing_ = false;
@@ -239,7 +243,7 @@ bool DocumentWindow::writeTo(const fs::path& file, QString* error)
         return false;
     }
     file_ = fs::absolute(file).lexically_normal();
-    savedText_ = content_->text();
+    saved_.save(content_->text());
     disk_.setFile(*file_, bytes);
     fileMissing_ = false;
     repaired_ = false;

@@ -8,7 +8,9 @@
 // newer file without asking. A file that is deleted or moved keeps the window's
 // text, which then counts as unsaved, and the next save asks where to save.
 #include "app/DocumentFile.h"
+#include "app/ContentView.h"
 #include "app/MarkdownDocument.h"
+#include "app/SavedText.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -18,7 +20,6 @@
 
 namespace velkin {
 
-class ContentView;
 class VelkinCommands;
 
 class DocumentWindow : public QMainWindow {
@@ -43,7 +44,8 @@ public:
     // Whether closing the window would lose text: it differs from what was read
     // or last saved, or the file it came from is gone.
     bool isDocumentEdited() const;
-    // Whether the text differs from what was read or last saved.
+    // Whether the text differs from what was read or last saved. Exact, yet
+    // it compares only what the edits since reached.
     bool isTextEdited() const;
     // Whether the window's file was deleted or moved away while open.
     bool isFileMissing() const { return fileMissing_; }
@@ -82,7 +84,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void textDidChange();
+    void textDidChange(const std::optional<ContentView::Edit>& edit);
     void updateTitle();
     void updateNotice();
     void configureFrame();
@@ -99,7 +101,8 @@ private:
     VelkinCommands* commands_ = nullptr;
     std::optional<std::filesystem::path> file_;
     DocumentFile disk_;
-    U16String savedText_;
+    // What was read or last saved; mutable as it learns which stretches are equal.
+    mutable SavedText saved_;
     bool fileMissing_ = false;
     bool repaired_ = false;
     QTimer frameSaver_;
