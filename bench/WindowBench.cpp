@@ -74,10 +74,11 @@ struct OpenWindow {
     DocumentWindow* window = nullptr;
     MarkdownTextView* view = nullptr;
 
-    explicit OpenWindow(size_t bytes)
+    explicit OpenWindow(size_t bytes) : OpenWindow(document(bytes)) {}
+    explicit OpenWindow(U16String markdown)
     {
         keepSettingsAside();
-        window = new DocumentWindow(MarkdownDocument{document(bytes)}, std::nullopt);
+        window = new DocumentWindow(MarkdownDocument{std::move(markdown)}, std::nullopt);
         window->show();
         view = window->contentView()->textView();
         view->setFocus();
@@ -133,10 +134,28 @@ void keystroke(benchmark::State& state, size_t bytes)
     state.counters["bytes"] = double(open.window->contentView()->text().size()) * 2;
 }
 
-// The caret moved left, then right, in turn, by the arrow keys.
-void caretMove(benchmark::State& state, size_t bytes)
+// A letter of a shortcode's name typed, then deleted, in turn, with the completion
+// picker following, in the middle of the text.
+void BM_WindowShortcodeKeystroke16MB(benchmark::State& state)
 {
-    OpenWindow open(bytes);
+    OpenWindow open(16'000'000);
+    open.press(Qt::Key_Space, QStringLiteral(" "));
+    open.press(Qt::Key_Colon, QStringLiteral(":"));
+    open.press(Qt::Key_S, QStringLiteral("s"));
+    bool insert = true;
+    for (auto _ : state) {
+        if (insert)
+            open.press(Qt::Key_M, QStringLiteral("m"));
+        else
+            open.press(Qt::Key_Backspace);
+        insert = !insert;
+    }
+}
+BENCHMARK(BM_WindowShortcodeKeystroke16MB)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+// The caret moved left, then right, in turn, by the arrow keys.
+void caretMove(benchmark::State& state, OpenWindow& open)
+{
     bool left = true;
     for (auto _ : state) {
         open.press(left ? Qt::Key_Left : Qt::Key_Right);
@@ -150,10 +169,30 @@ BENCHMARK(BM_WindowKeystroke1MB)->Unit(benchmark::kMillisecond)->Iterations(200)
 void BM_WindowKeystroke16MB(benchmark::State& state) { keystroke(state, 16'000'000); }
 BENCHMARK(BM_WindowKeystroke16MB)->Unit(benchmark::kMillisecond)->Iterations(100);
 
+void caretMove(benchmark::State& state, size_t bytes)
+{
+    OpenWindow open(bytes);
+    caretMove(state, open);
+}
+
 void BM_WindowCaretMove1MB(benchmark::State& state) { caretMove(state, 900'000); }
 BENCHMARK(BM_WindowCaretMove1MB)->Unit(benchmark::kMillisecond)->Iterations(200);
 
 void BM_WindowCaretMove16MB(benchmark::State& state) { caretMove(state, 16'000'000); }
 BENCHMARK(BM_WindowCaretMove16MB)->Unit(benchmark::kMillisecond)->Iterations(100);
+
+// The caret moved in the middle of one paragraph of 4,000 shortcodes.
+void BM_WindowCaretMoveAmongShortcodes(benchmark::State& state)
+{
+    U16String paragraph;
+    for (int i = 0; i < 4000; ++i)
+        paragraph += u":smile: ";
+    paragraph.back() = u'\n';
+    OpenWindow open(u"# Emoji\n\n" + paragraph + u"\nThe end.\n");
+    open.view->setSelectedRange({int(paragraph.size() / 2) + 10, 0});
+    QApplication::processEvents();
+    caretMove(state, open);
+}
+BENCHMARK(BM_WindowCaretMoveAmongShortcodes)->Unit(benchmark::kMillisecond)->Iterations(50);
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "editor/EmojiCompletionPicker.h"
 #include "editor/ListContinuation.h"
 #include "markdown/EmojiShortcode.h"
+#include "markdown/MarkdownSyntax.h"
 #include "markdown/TableGrid.h"
 #include "platform/text/Lines.h"
 
@@ -24,6 +25,7 @@ MarkdownTextView::MarkdownTextView(const QRectF& frame, QWidget* parent) : TextV
 
 MarkdownTextView::~MarkdownTextView()
 {
+    textStorage()->removeObserver(storageObserver_);
     endColorEditing();
     onMoveToWindow = nullptr;
 }
@@ -32,6 +34,11 @@ void MarkdownTextView::setUpView()
 {
     // Pictures arrive as files or as image data besides the text types.
     setAcceptDrops(true);
+    // The storage lives as long as the view; the observer goes in the destructor.
+    storageObserver_ = textStorage()->addObserver([this](const TextStorage::Edit& edit) {
+        if (edit.charactersChanged && fenceState_ && edit.range.location < fenceState_->lineStart)
+            fenceState_.reset();
+    });
 }
 
 EmojiCompletionPicker& MarkdownTextView::emojiPicker()
@@ -324,7 +331,8 @@ void MarkdownTextView::updateShortcodeCompletion()
     };
     if (hasMarkedText() || selection.length != 0)
         return hide();
-    const std::optional<Range> typing = EmojiShortcode::typingRange(string(), selection.location);
+    const std::optional<Range> typing
+        = EmojiShortcode::typingRange(string(), selection.location, [this](Range line) { return isFencedLine(line); });
     if (!typing || !isInWindow())
         return hide();
     const U16View query = substring(string(), *typing).substr(1);
@@ -337,11 +345,33 @@ void MarkdownTextView::completeShortcode(U16View name)
 {
     if (picker_)
         picker_->hide();
-    const std::optional<Range> typing = EmojiShortcode::typingRange(string(), selectedRange().location);
+    const std::optional<Range> typing = EmojiShortcode::typingRange(string(), selectedRange().location,
+                                                                    [this](Range line) { return isFencedLine(line); });
     if (!typing)
         return;
     const U16String replacement = u":" + U16String(name) + u":";
     apply(TextEdit{*typing, replacement, {typing->location + int(replacement.size()), 0}});
+}
+
+bool MarkdownTextView::isFencedLine(Range line)
+{
+    const U16View text = string();
+    const int start = std::clamp(line.location, 0, int(text.size()));
+    if (!fenceState_ || fenceState_->lineStart != start) {
+        // The fence state after the lines before this one: inside a block, unless the last of them closed it.
+        const U16View before = text.substr(0, size_t(start));
+        const std::vector<MarkdownSyntax::FenceLine> records
+            = MarkdownSyntax::fenceLines(MarkdownSyntax::lineTexts(before, lineRanges(before)));
+        const bool open = !records.empty() && records.back().isInside
+            && !(records.back().isDelimiter && !records.back().opens);
+        fenceState_ = FenceState{start, open};
+    }
+    if (fenceState_->open)
+        return true;
+    // Outside a block the line is fenced only when it opens one itself.
+    const U16View own = substring(text, Range::fromTo(start, std::clamp(line.end(), start, int(text.size()))));
+    const MarkdownSyntax::LineFlags flags = MarkdownSyntax::fenceFlags(MarkdownSyntax::lineTexts(own, lineRanges(own)));
+    return !flags.empty() && flags[0];
 }
 
 } // namespace velkin

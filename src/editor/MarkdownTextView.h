@@ -89,6 +89,11 @@ public:
     void completeShortcode(U16View name);
     // Shows, refreshes or hides the completion list for the caret.
     void updateShortcodeCompletion();
+    // Whether `line`, a whole line of the text, lies in a fenced code block (as
+    // EmojiShortcode::isFenced tells). Whether a fence is open where the line
+    // starts is remembered until an edit reaches the text before it, so typing
+    // a shortcode's name does not read the document's lines again at every key.
+    bool isFencedLine(Range line);
 
     // ---- Typing ----
     void insertText(U16View text, std::optional<Range> replacementRange = std::nullopt) override;
@@ -220,6 +225,13 @@ private:
     void applyAtGridEnd(const std::function<std::optional<TextEdit>(U16View, Range)>& command);
 
     std::unique_ptr<EmojiCompletionPicker> picker_;
+    // Whether a fence is open at the start of the line at `lineStart`.
+    struct FenceState {
+        int lineStart = 0;
+        bool open = false;
+    };
+    std::optional<FenceState> fenceState_;
+    int storageObserver_ = -1;
 };
 
 } // namespace velkin

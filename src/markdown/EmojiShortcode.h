@@ -76,6 +76,9 @@ std::vector<Range> protectedRanges(U16View text);
 std::vector<Match> matches(U16View text);
 // From the opening colon of the name being typed up to the caret, or nothing.
 std::optional<Range> typingRange(U16View text, int caret);
+// The same with `fenced` telling whether a line of the text lies in a fenced code
+// block, as isFenced() does (a caller that remembers fences need not rescan them).
+std::optional<Range> typingRange(U16View text, int caret, const std::function<bool(Range line)>& fenced);
 // Whether the line `line` of `text` lies inside a fenced code block.
 bool isFenced(U16View text, Range line);
 // Calls `body` for every shortcode of the text outside code, in order, with document ranges.

@@ -88,6 +88,11 @@ bool isFenced(U16View text, Range line)
 
 std::optional<Range> typingRange(U16View text, int caret)
 {
+    return typingRange(text, caret, [text](Range line) { return isFenced(text, line); });
+}
+
+std::optional<Range> typingRange(U16View text, int caret, const std::function<bool(Range line)>& fenced)
+{
     if (caret < 1 || caret > int(text.size()))
         return std::nullopt;
     int i = caret - 1;
@@ -102,7 +107,7 @@ std::optional<Range> typingRange(U16View text, int caret)
             return std::nullopt;
     }
     const Range line = lineRange(text, {colon, 0});
-    if (isFenced(text, line))
+    if (fenced(line))
         return std::nullopt;
     U16View lineText = substring(text, line);
     if (!lineText.empty() && lineText.back() == u'\n')
