@@ -14,6 +14,7 @@
 #include "markdown/TableGrid.h"
 #include "markdown/TaskList.h"
 #include "platform/pasteboard/Pasteboard.h"
+#include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
@@ -229,6 +230,64 @@ TEST(EditorCompletion, AColonAfterAWordOpensNothingAndLeftCloses)
     key(e.view(), Qt::Key_Left);
     EXPECT_FALSE(e.view().emojiPicker().isVisible());
     EXPECT_EQ(e.view().selectedRange().location, caret - 1);
+}
+
+TEST(EditorCompletion, AFenceOpenedOrClosedAboveTheCaretIsSeenAtTheNextKey)
+{
+    Editor e(u"intro\n```\ncode\n\nlast line\n");
+    e.show();
+    auto pickerShown = [&] { return e.view().hasEmojiPicker() && e.view().emojiPicker().isVisible(); };
+    // Inside the open fence nothing is offered.
+    e.view().setSelectedRange({int(e.view().string().size()), 0});
+    type(e.view(), ":sm");
+    EXPECT_FALSE(pickerShown());
+    // The fence turned into prose above the caret, the caret's line starting where
+    // it did: the next key offers names.
+    const int caret = e.view().selectedRange().location;
+    e.view().replaceCharacters({6, 3}, u"abc");
+    e.view().setSelectedRange({caret, 0});
+    type(e.view(), "i");
+    EXPECT_TRUE(pickerShown());
+    // And a fence again.
+    e.view().replaceCharacters({6, 3}, u"~~~");
+    e.view().setSelectedRange({caret + 1, 0});
+    type(e.view(), "l");
+    EXPECT_FALSE(pickerShown());
+}
+
+TEST(EditorCompletion, TheRememberedFenceStateAgreesWithReadingTheWholeText)
+{
+    // Edits above, at and below remembered line starts, that open, close and
+    // change fences; after each, every line's answer is the whole text's.
+    Editor e(u"a\n```js\nx :sm\n~~~\n```\ny :ta\n\n~~~~\nz :ro\n  ```\n");
+    struct Step {
+        Range range;
+        const char16_t* text;
+    };
+    const Step steps[] = {{{0, 0}, u"```\n"}, {{0, 4}, u""},       {{2, 0}, u"> "},  {{9, 0}, u"\r\n"},
+                          {{5, 2}, u"~~"},     {{12, 0}, u"````\n"}, {{3, 6}, u""},    {{0, 0}, u"\n\n"},
+                          {{20, 1}, u"`"},     {{1, 0}, u"```"},      {{4, 3}, u"x"}};
+    auto check = [&](const char* after) {
+        const U16String text = e.view().string();
+        for (size_t start = 0; start <= text.size();) {
+            const Range line = lineRange(text, {int(start), 0});
+            if (line.length == 0)
+                break;  // the empty end after a last line feed, where no name is ever typed
+            EXPECT_EQ(e.view().isFencedLine(line), EmojiShortcode::isFenced(text, line))
+                << after << ": line at " << start << " of " << u8(text);
+            if (line.end() <= int(start))
+                break;
+            start = size_t(line.end());
+        }
+    };
+    check("at first");
+    for (const Step& step : steps) {
+        // Asked about the lines below the edit first, so a remembered state is in place when it comes.
+        const U16String text = e.view().string();
+        e.view().isFencedLine(lineRange(text, {int(text.size()) - 1, 0}));
+        e.view().replaceCharacters(step.range, step.text);
+        check(u8(step.text).c_str());
+    }
 }
 
 TEST(EditorCompletion, NoListWithoutAWindow)

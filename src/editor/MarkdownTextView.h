@@ -89,7 +89,8 @@ public:
     void completeShortcode(U16View name);
     // Shows, refreshes or hides the completion list for the caret.
     void updateShortcodeCompletion();
-    // Whether `line`, a whole line of the text, lies in a fenced code block (as
+    // Whether `line`, a whole line of the text holding a character at least (the
+    // line of a name being typed), lies in a fenced code block (as
     // EmojiShortcode::isFenced tells). Whether a fence is open where the line
     // starts is remembered until an edit reaches the text before it, so typing
     // a shortcode's name does not read the document's lines again at every key.
