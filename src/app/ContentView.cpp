@@ -65,23 +65,30 @@ MarkdownEditor ContentView::editorValue()
 {
     MarkdownEditor editor;
     // The document's text, bound: the editor writes every change back through it.
-    editor.text = TextBinding{[this] { return text_; },
+    editor.text = TextBinding{[this] { return text_.string(); },
                               [this](const U16String& text) {
-                                  if (text == text_)
+                                  if (text == text_.string())
                                       return;
-                                  text_ = text;
+                                  text_.assign(text);
                                   if (textChanged_)
                                       textChanged_(std::nullopt);
                               }};
     editor.text.replace = [this](Range range, U16View text) {
         const size_t oldLength = text_.size();
-        text_.replace(std::min(size_t(std::max(range.location, 0)), oldLength), size_t(std::max(range.length, 0)), text);
+        text_.replace(range, text);
         if (textChanged_)
             textChanged_(Edit{oldLength, range});
     };
     editor.zoom = zoom_;
     editor.fontFamily = family_;
     return editor;
+}
+
+DocumentStats ContentView::documentStats() const
+{
+    if (!stats_ || stats_->first != text_.revision())
+        stats_.emplace(text_.revision(), DocumentStats(text_.string()));
+    return stats_->second;
 }
 
 MarkdownTextView* ContentView::textView() const
@@ -93,7 +100,7 @@ void ContentView::replaceText(U16String text)
 {
     QScrollBar* bar = textView() ? textView()->verticalScrollBar() : nullptr;
     const int scroll = bar ? bar->value() : 0;
-    text_ = std::move(text);
+    text_.assign(std::move(text));
     editor_->setEditor(editorValue());
     if (bar)
         bar->setValue(scroll);

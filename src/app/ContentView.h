@@ -2,6 +2,7 @@
 // The content of a document window: the editor over the document's text, the
 // window's zoom and font family, and the formatting toolbar. It publishes the
 // window's values to the menus.
+#include "app/DocumentText.h"
 #include "app/FocusedValuePublisher.h"
 #include "platform/text/Range.h"
 
@@ -42,7 +43,9 @@ public:
     ~ContentView() override;
 
     // The document's text with every edit.
-    const U16String& text() const { return text_; }
+    const U16String& text() const { return text_.string(); }
+    // The same with its length and revision, read without making pending edits.
+    const DocumentText& documentText() const { return text_; }
     // A text from outside the editor (a reload or a revert): the editor rebuilds
     // its storage, the caret keeps its place clipped to the new length, and the
     // view keeps its scroll position.
@@ -62,7 +65,8 @@ public:
     void setEditorZoom(double zoom) override;
     MarkdownFontFamily editorFontFamily() const override { return family_; }
     void setEditorFontFamily(MarkdownFontFamily family) override;
-    DocumentStats documentStats() const override { return DocumentStats(text_); }
+    // Counted once per revision of the text, when asked (the menus ask as they open).
+    DocumentStats documentStats() const override;
 
     // The table size popup of the toolbar's table button.
     bool isTablePickerShown() const;
@@ -78,8 +82,9 @@ private:
     void send(const char* action, int tag);
     void picked(int rows, int columns);
 
-    U16String text_;
+    DocumentText text_;
     TextChanged textChanged_;
+    mutable std::optional<std::pair<uint64_t, DocumentStats>> stats_;  // by revision
     std::function<void()> stateChanged_;
     QLabel* notice_ = nullptr;
     double zoom_ = 1.0;

@@ -99,7 +99,7 @@ bool DocumentWindow::isDocumentEdited() const
 
 bool DocumentWindow::isTextEdited() const
 {
-    return saved_.differs(content_->text());
+    return saved_.differs(content_->documentText());
 }
 
 QString DocumentWindow::displayName() const

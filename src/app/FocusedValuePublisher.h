@@ -20,7 +20,7 @@ public:
     // "editorFontFamily": the window's font family.
     virtual MarkdownFontFamily editorFontFamily() const = 0;
     virtual void setEditorFontFamily(MarkdownFontFamily family) = 0;
-    // "documentStats": counted afresh from the window's text on every call.
+    // "documentStats": the counts of the window's text as it is at the call.
     virtual DocumentStats documentStats() const = 0;
 
     // The values a window publishes (through itself or its central widget); null

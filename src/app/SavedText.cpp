@@ -63,11 +63,22 @@ void SavedText::replacedAll()
 
 bool SavedText::differs(U16View current)
 {
-    if (current.size() != saved_.size())
+    return differs(current.size(), [current] { return current; });
+}
+
+bool SavedText::differs(const DocumentText& current)
+{
+    return differs(current.size(), [&current] { return U16View(current.string()); });
+}
+
+bool SavedText::differs(size_t length, const std::function<U16View()>& text)
+{
+    if (length != saved_.size())
         return true;
-    const size_t n = current.size();
+    const size_t n = length;
     if (head_ + tail_ >= n)
         return false;
+    const U16View current = text();
     // Untouched ends are equal; what lies between is compared from both ends,
     // and what is found equal stays known until an edit reaches it.
     head_ += commonPrefix(current.data() + head_, saved_.data() + head_, n - tail_ - head_);

@@ -4,7 +4,10 @@
 // and end are untouched since, so the answer after a keystroke compares only
 // the stretch the edits reached, not the whole document, and is still exact:
 // a character typed and deleted again leaves the document unedited.
+#include "app/DocumentText.h"
 #include "platform/text/Range.h"
+
+#include <functional>
 
 namespace velkin {
 
@@ -24,8 +27,12 @@ public:
     void replacedAll();
     // Whether `current`, told of every edit since the last save, differs from the saved text.
     bool differs(U16View current);
+    // The same, reading the text only when its length and the edits leave it open.
+    bool differs(const DocumentText& current);
 
 private:
+    bool differs(size_t length, const std::function<U16View()>& current);
+
     U16String saved_;
     // The current text's first `head_` and last `tail_` characters are the saved
     // text's (each at most either length; together they may cover a character twice).
