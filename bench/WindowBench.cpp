@@ -181,15 +181,17 @@ BENCHMARK(BM_WindowCaretMove1MB)->Unit(benchmark::kMillisecond)->Iterations(200)
 void BM_WindowCaretMove16MB(benchmark::State& state) { caretMove(state, 16'000'000); }
 BENCHMARK(BM_WindowCaretMove16MB)->Unit(benchmark::kMillisecond)->Iterations(100);
 
-// The caret moved in the middle of one paragraph of 4,000 shortcodes.
+// The caret moved within a word in the middle of one paragraph of 4,000 shortcodes.
 void BM_WindowCaretMoveAmongShortcodes(benchmark::State& state)
 {
+    const U16String heading = u"# Emoji\n\n";
     U16String paragraph;
     for (int i = 0; i < 4000; ++i)
-        paragraph += u":smile: ";
+        paragraph += u":smile: word ";
     paragraph.back() = u'\n';
-    OpenWindow open(u"# Emoji\n\n" + paragraph + u"\nThe end.\n");
-    open.view->setSelectedRange({int(paragraph.size() / 2) + 10, 0});
+    OpenWindow open(heading + paragraph + u"\nThe end.\n");
+    // In the middle of a "word", between its "o" and "r", where Left and Right stay inside it.
+    open.view->setSelectedRange({int(heading.size()) + 2000 * 13 + 10, 0});
     QApplication::processEvents();
     caretMove(state, open);
 }

@@ -290,6 +290,31 @@ TEST(EditorCompletion, TheRememberedFenceStateAgreesWithReadingTheWholeText)
     }
 }
 
+TEST(EditorCollapse, TheShortcodeUnderTheCaretIsTheOneTheLinesMatchesHold)
+{
+    // Every caret position of lines with shortcodes, chains of colons, names too long,
+    // code spans and addresses: the quick look around the caret finds what matching
+    // the whole line finds.
+    const U16String text = u":smile: word :tada::rocket: a:smile: `:smile:` x\n"
+                           u"[go](https://x.org/:smile:) :+1: :-1: 10:30:45 :not_a_name: :smile\n"
+                           u":" + U16String(48, u'a') + u": :heart::heart:heart: end:\r\n"
+                           u"::smile:: :smile_cat: :-: :a:b:c:\n";
+    const AttributedString storage(text, Attributes());
+    for (int caret = 0; caret <= int(text.size()); ++caret) {
+        std::optional<Range> expected;
+        const Range line = lineRange(text, {caret, 0});
+        for (const EmojiShortcode::Match& match : EmojiShortcode::matches(substring(text, line))) {
+            const Range range{match.range.location + line.location, match.range.length};
+            if (range.location < caret && caret < range.end())
+                expected = range;
+        }
+        EXPECT_EQ(MarkdownEditorCoordinator::shortcode({caret, 0}, storage), expected) << "caret " << caret;
+    }
+    EXPECT_EQ(MarkdownEditorCoordinator::shortcode({2, 0}, storage), (Range{0, 7}));
+    EXPECT_EQ(MarkdownEditorCoordinator::shortcode({2, 1}, storage), std::nullopt);
+    EXPECT_EQ(MarkdownEditorCoordinator::shortcode({int(text.size()) + 5, 0}, storage), std::nullopt);
+}
+
 TEST(EditorCompletion, NoListWithoutAWindow)
 {
     Editor e(u"");

@@ -718,6 +718,24 @@ std::optional<Range> MarkdownEditorCoordinator::shortcode(Range selection, const
         return std::nullopt;
     const int location = selection.location;
     const Range line = lineAt(storage, std::min(location, storage.length()));
+    // A shortcode holding the caret runs from a colon before it to one after it with only
+    // name characters between: without such colons no match of the line can, and the
+    // line (a paragraph, maybe of thousands of shortcodes) is not matched at every move.
+    const U16View text = storage.string();
+    if (location > int(text.size()))
+        return std::nullopt;
+    auto isName = [](char16_t c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-'
+            || c == u'+' || c == u'_';
+    };
+    int open = location - 1;
+    while (open >= line.location && location - open <= EmojiShortcode::maxNameLength && isName(text[size_t(open)]))
+        --open;
+    int close = location;
+    while (close < line.end() && close - open <= EmojiShortcode::maxNameLength && isName(text[size_t(close)]))
+        ++close;
+    if (open < line.location || close >= line.end() || text[size_t(open)] != u':' || text[size_t(close)] != u':')
+        return std::nullopt;
     for (const EmojiShortcode::Match& match : EmojiShortcode::matches(substring(storage.string(), line))) {
         const Range range{match.range.location + line.location, match.range.length};
         if (range.location < location && location < range.end())
