@@ -153,6 +153,22 @@ void BM_WindowShortcodeKeystroke16MB(benchmark::State& state)
 }
 BENCHMARK(BM_WindowShortcodeKeystroke16MB)->Unit(benchmark::kMillisecond)->Iterations(50);
 
+// Return at the end of a list item after 16 MB of text (the item continues), then its undo.
+void BM_WindowReturnInAList16MB(benchmark::State& state)
+{
+    OpenWindow open(document(16'000'000) + u"\n\n- an item");
+    const int end = int(open.window->contentView()->text().size());
+    open.view->setSelectedRange({end, 0});
+    open.view->scrollRangeToVisible({end, 0});
+    QApplication::processEvents();
+    for (auto _ : state) {
+        open.press(Qt::Key_Return);
+        open.view->undo();
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_WindowReturnInAList16MB)->Unit(benchmark::kMillisecond)->Iterations(30);
+
 // The caret moved left, then right, in turn, by the arrow keys.
 void caretMove(benchmark::State& state, OpenWindow& open)
 {

@@ -255,6 +255,25 @@ TEST(EditorCompletion, AFenceOpenedOrClosedAboveTheCaretIsSeenAtTheNextKey)
     EXPECT_FALSE(pickerShown());
 }
 
+TEST(EditorCompletion, ReturnInAListSeesAFenceChangedAboveIt)
+{
+    Editor e(u"```\n- one\n");
+    e.show();
+    e.view().setSelectedRange({9, 0});
+    key(e.view(), Qt::Key_Return);
+    EXPECT_EQ(*e.document, u"```\n- one\n\n");  // code: a plain line break
+    // The fence gone above, the caret's line starting where it did: the item continues.
+    e.view().replaceCharacters({0, 3}, u"abc");
+    e.view().setSelectedRange({9, 0});
+    key(e.view(), Qt::Key_Return);
+    EXPECT_EQ(*e.document, u"abc\n- one\n- \n\n");
+    // And back inside a fence.
+    e.view().replaceCharacters({0, 3}, u"~~~");
+    e.view().setSelectedRange({13, 0});
+    key(e.view(), Qt::Key_Return);
+    EXPECT_EQ(*e.document, u"~~~\n- one\n- \n\n\n");
+}
+
 TEST(EditorCompletion, TheRememberedFenceStateAgreesWithReadingTheWholeText)
 {
     // Edits above, at and below remembered line starts, that open, close and

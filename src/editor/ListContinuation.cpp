@@ -102,6 +102,11 @@ std::optional<Leader> parse(U16View line)
 
 std::optional<TextEdit> newline(U16View text, Range selection)
 {
+    return newline(text, selection, [text](Range line) { return isFenced(text, line); });
+}
+
+std::optional<TextEdit> newline(U16View text, Range selection, const std::function<bool(Range line)>& fenced)
+{
     const int n = length(text);
     if (selection.location < 0 || selection.length < 0 || selection.location > n ||
         selection.length > n - selection.location)
@@ -120,10 +125,9 @@ std::optional<TextEdit> newline(U16View text, Range selection)
     // The caret's line without its terminator, whichever line break the document uses.
     const Range content = lineContentRange(text, sel.location);
     const int lineStart = content.location;
-    if (isFenced(text, content))
-        return std::nullopt;
+    // The line's own leader first: the fence state reads the lines above it.
     const auto leader = parse(substring(text, content));
-    if (!leader)
+    if (!leader || fenced(content))
         return std::nullopt;
     if (sel.location < lineStart + leader->length)
         return std::nullopt;

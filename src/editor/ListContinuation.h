@@ -3,6 +3,7 @@
 // the same leader, or end an empty item by removing its leader.
 #include "editor/TextEdit.h"
 
+#include <functional>
 #include <optional>
 
 namespace velkin::ListContinuation {
@@ -21,5 +22,8 @@ std::optional<Leader> parse(U16View line);
 
 // The edit for Return with `selection` in `text`, or nothing when Return is a plain line break.
 std::optional<TextEdit> newline(U16View text, Range selection);
+// The same with `fenced` telling whether a line (holding a character at least) of the text
+// lies in a fenced code block, for a caller that remembers the fences of a long text.
+std::optional<TextEdit> newline(U16View text, Range selection, const std::function<bool(Range line)>& fenced);
 
 } // namespace velkin::ListContinuation

@@ -232,7 +232,8 @@ void MarkdownTextView::insertNewline()
         TextView::insertNewline();
         return;
     }
-    if (const auto edit = ListContinuation::newline(string(), selectedRange())) {
+    if (const auto edit = ListContinuation::newline(string(), selectedRange(),
+                                                    [this](Range line) { return isFencedLine(line); })) {
         apply(edit);
         return;
     }
