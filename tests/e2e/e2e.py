@@ -213,6 +213,23 @@ def typing(d):
     d.wait_title(wid, "typed.md")
 
 
+def type_and_delete(d):
+    """A character typed marks the title modified; deleting it again, and undoing a word,
+    leave the document as saved, and the title says so."""
+    d.write("same.md", b"Some text\n")
+    d.start("same.md")
+    wid = d.window("same.md")
+    d.key("ctrl+End")
+    d.type("x")
+    d.wait_title(wid, "same.md*")
+    d.key("BackSpace")
+    d.wait_title(wid, "same.md")
+    d.type("more")
+    d.wait_title(wid, "same.md*")
+    d.key("ctrl+z")
+    d.wait_title(wid, "same.md")
+
+
 def find_bar(d):
     """Keys typed into the find bar, Return and Escape included, leave the text alone."""
     d.write("find.md", b"alpha beta\nbeta gamma\n")
@@ -335,7 +352,7 @@ def close_prompt(d):
     d.wait_bytes("draft.md", b"more draft\n")
 
 
-SCENARIOS = {f.__name__: f for f in [typing, find_bar, menu_key, outside_change, outside_change_modified, revert,
+SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt]}
 
 
