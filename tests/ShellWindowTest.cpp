@@ -370,6 +370,14 @@ TEST(DocumentWindow, EditsReachTheDocumentAndItsStatistics)
     EXPECT_TRUE(window->isWindowModified());
     window->commands()->refresh();
     EXPECT_EQ(window->commands()->statisticsItem()->text(), QStringLiteral("3 words \u00B7 16 characters"));
+    // The View menu, which shows the line, counts again as it opens; the others leave it.
+    view->insertText(u" again");
+    auto* viewMenu = qobject_cast<QMenu*>(window->commands()->statisticsItem()->associatedObjects().value(0));
+    ASSERT_NE(viewMenu, nullptr);
+    emit window->commands()->editMenu()->aboutToShow();
+    EXPECT_EQ(window->commands()->statisticsItem()->text(), QStringLiteral("3 words \u00B7 16 characters"));
+    emit viewMenu->aboutToShow();
+    EXPECT_EQ(window->commands()->statisticsItem()->text(), QStringLiteral("4 words \u00B7 22 characters"));
     view->undo();
     EXPECT_EQ(window->document().text, u"");
     EXPECT_FALSE(window->isWindowModified());

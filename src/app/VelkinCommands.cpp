@@ -90,7 +90,7 @@ VelkinCommands::VelkinCommands(QMainWindow* host) : QObject(host), host_(host)
     buildFormat();
     buildHelp();
     for (QMenu* menu : {file_, edit_, view_, insert_, format_, help_})
-        connect(menu, &QMenu::aboutToShow, this, &VelkinCommands::refresh);
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] { refresh(menu == view_); });
     refresh();
     // F10 opens the first menu, as everywhere on this desktop.
     auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), host_, nullptr, nullptr, Qt::WindowShortcut);
@@ -385,7 +385,7 @@ void VelkinCommands::buildHelp()
     connect(about, &QAction::triggered, this, [this] { AboutBox::show(host_); });
 }
 
-void VelkinCommands::refresh()
+void VelkinCommands::refresh(bool statistics)
 {
     checkForUpdates_->setEnabled(Updater::controller().updater().canCheckForUpdates());
     FocusedValuePublisher* v = values();
@@ -403,7 +403,8 @@ void VelkinCommands::refresh()
         option->setEnabled(present);
     statistics_->setVisible(present);
     if (present) {
-        statistics_->setText(toQString(v->documentStats().menuTitle()));
+        if (statistics)
+            statistics_->setText(toQString(v->documentStats().menuTitle()));
         const MarkdownFontFamily family = v->editorFontFamily();
         for (size_t i = 0; i < fontItems_.size(); ++i)
             fontItems_[i]->setChecked(FontFamily::allCases[i] == family);

@@ -23,8 +23,9 @@ public:
     explicit VelkinCommands(QMainWindow* host);
 
     // Reads the window's values again: enabling, the statistics line, the zoom
-    // items and the font check mark.
-    void refresh();
+    // items and the font check mark. The statistics count the whole text, so the
+    // menus that do not show them leave them out (`statistics` false).
+    void refresh(bool statistics = true);
 
     // The window's values, or null.
     FocusedValuePublisher* values() const;
