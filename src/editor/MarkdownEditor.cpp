@@ -172,11 +172,9 @@ bool freshStart(U16View text, int start)
 // The reference and footnote definitions of a whole text, as a whole styling finds them.
 MarkdownSyntax::Definitions wholeDefinitions(const AttributedString& storage)
 {
-    // Every definition holds "]:"; most long texts hold none.
     if (storage.string().find(u"]:") == U16String::npos)
         return {};
-    const U16String readable = blockText(storage);
-    return MarkdownSyntax::definitions(MarkdownSyntax::BlockLines(readable));
+    return MarkdownSyntax::definitions(U16View(blockText(storage)));
 }
 
 std::optional<Url> documentURLOf(TextView& view)
@@ -223,6 +221,8 @@ struct MarkdownEditorCoordinator::Kept {
     // While styling goes in steps: where the text not styled yet starts. It holds
     // the attributes it had (none, or those of an earlier styling).
     std::optional<int> unstyled;
+    // Whether `definitions` are the text's as it stands: no character changed since.
+    bool definitionsCurrent = false;
 
     // Writing back through the binding's replace: while `written` holds, the
     // bound text is the storage's Markdown before the `unwritten` changes, and
@@ -362,6 +362,7 @@ struct MarkdownEditorCoordinator::Kept {
             return;
         }
         writeLater(e);
+        definitionsCurrent = false;
         if (unstyled)
             unstyled = map(*unstyled, e);
         if (grids == false && e.range.length > 0 && storage && hasGrids(*storage, e.range))
@@ -504,7 +505,9 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.unstyled.reset();
     if (stepwise) {
         // Styled in steps: at once up to the caret and past what the window shows.
-        kept.definitions = wholeDefinitions(*storage);
+        if (!kept.definitionsCurrent)
+            kept.definitions = wholeDefinitions(*storage);
+        kept.definitionsCurrent = true;
         kept.unstyled = 0;
         int through = selection.end();
         if (view.isVisible())
@@ -518,6 +521,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
         collapse(*storage, selection, view);
     }
     kept.styled.reset();
+    kept.definitionsCurrent = true;
     storage->endEditing();
     kept.restyling = false;
     kept.valid = true;
@@ -707,13 +711,16 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         copyBack(piece, from, storage);
         if (to < n) {
             kept.unstyled = to;
-        } else if (MarkdownSyntax::Definitions now = wholeDefinitions(storage); !(now == kept.definitions)) {
+        } else if (MarkdownSyntax::Definitions now = kept.definitionsCurrent ? kept.definitions : wholeDefinitions(storage);
+                   !(now == kept.definitions)) {
             // An edit made meanwhile where styling had not reached changed what
             // references anywhere mean: once more, with the new definitions.
             kept.definitions = std::move(now);
+            kept.definitionsCurrent = true;
             kept.unstyled = 0;
             break;
         } else {
+            kept.definitionsCurrent = true;
             kept.unstyled.reset();
         }
         if (to > through)

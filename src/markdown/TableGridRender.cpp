@@ -43,6 +43,22 @@ std::vector<bool> codeFlags(U16View text, const std::vector<U16View>& lines)
     return result;
 }
 
+// Whether a line holding a pipe is followed by a delimiter row: without one no table starts.
+bool mayHoldTable(U16View text)
+{
+    for (size_t p = text.find(u'|'); p != U16View::npos;) {
+        const size_t feed = text.find(lineFeed, p);
+        if (feed == U16View::npos)
+            return false;
+        const size_t nextFeed = text.find(lineFeed, feed + 1);
+        const U16View next = text.substr(feed + 1, (nextFeed == U16View::npos ? text.size() : nextFeed) - feed - 1);
+        if (PipeTable::isDelimiterRow(withoutCarriageReturn(next)))
+            return true;
+        p = text.find(u'|', feed + 1);
+    }
+    return false;
+}
+
 } // namespace
 
 TextStorage render(U16View text, double baseSize)
@@ -54,6 +70,8 @@ TextStorage render(U16View text, double baseSize)
 
 TextStorage grids(U16View text, double baseSize)
 {
+    if (!mayHoldTable(text))
+        return TextStorage(U16String(text));
     const std::vector<U16View> lines = splitAt(text, lineFeed);
     const size_t count = lines.size();
     // Where a header and its delimiter row could start a table, before the code
@@ -65,8 +83,6 @@ TextStorage grids(U16View text, double baseSize)
     size_t i = 0;
     while (i < count && !mayStartTable(i))
         ++i;
-    if (i == count)
-        return TextStorage(U16String(text));
 
     const std::vector<bool> code = codeFlags(text, lines);
     // A row that holds another line break (a lone CR, a Unicode separator) stays
