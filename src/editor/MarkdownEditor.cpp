@@ -566,6 +566,10 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     TextStorage* storage = view.textStorage();
     if (!storage || view.hasMarkedText())
         return;
+    // Only pictures are sized to the width: without one a new width changes nothing.
+    if (kept_ && kept_->valid && kept_->storage == storage && kept_->width != availableWidth(view)
+        && storage->string().find(u"![") == U16String::npos)
+        kept_->width = availableWidth(view);
     if (!kept_ || !kept_->valid || kept_->storage != storage || kept_->width != availableWidth(view)) {
         restyle(view);
         return;
@@ -770,7 +774,7 @@ void MarkdownEditorCoordinator::scheduleStyleAhead(TextView& view)
         if (!coordinator || !weakView)
             return;
         coordinator->styleAheadScheduled = false;
-        if (!coordinator->styleAhead(*weakView, 8))
+        if (!coordinator->styleAhead(*weakView, 5))
             coordinator->scheduleStyleAhead(*weakView);
     });
 }
