@@ -847,8 +847,38 @@ void MarkdownEditorCoordinator::scheduleReload(TextView& view)
         if (!coordinator || !weakView)
             return;
         coordinator->reloadScheduled = false;
-        coordinator->restyle(*weakView);
+        coordinator->restyleImageLines(*weakView);
     });
+}
+
+void MarkdownEditorCoordinator::restyleImageLines(TextView& view)
+{
+    TextStorage* storage = view.textStorage();
+    if (!storage || view.hasMarkedText())
+        return;
+    // A short text is restyled whole, as after any change it is not sure of.
+    if (parent.stepwiseFrom <= 0 || storage->length() < parent.stepwiseFrom || !kept_ || !kept_->valid
+        || kept_->storage != storage || kept_->dirty) {
+        restyle(view);
+        return;
+    }
+    // A long one only where pictures stand, as far as it is styled.
+    Kept& kept = *kept_;
+    const U16View text = storage->string();
+    const int end = kept.unstyled.value_or(int(text.size()));
+    const Range selection = view.selectedRange();
+    kept.restyling = true;
+    storage->beginEditing();
+    bool done = true;
+    for (size_t at = text.find(u"!["); done && at != U16View::npos && int(at) < end;) {
+        const Range line = lineAt(*storage, int(at));
+        done = restyleStretch(view, *storage, line, selection);
+        at = text.find(u"![", size_t(RestyleWindow::nextLineStart(text, line.end())));
+    }
+    storage->endEditing();
+    kept.restyling = false;
+    if (!done)
+        restyle(view);
 }
 
 std::optional<Range> MarkdownEditorCoordinator::imageLine(Range selection, const AttributedString& storage)

@@ -110,6 +110,8 @@ private:
     void applyTaskCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
     void applyEmojiCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
     void scheduleReload(TextView& view);
+    // Restyles the lines that show pictures, once one has loaded.
+    void restyleImageLines(TextView& view);
     void collapse(TextStorage& storage, Range selection, TextView& view);
     void track(TextStorage& storage);
     // Restyles [from, to) alone; false when the stretch must grow.
