@@ -36,8 +36,9 @@ QWidget* spacer(QWidget* parent)
 
 } // namespace
 
-ContentView::ContentView(U16String text, TextChanged textChanged, QWidget* parent)
-    : QWidget(parent), text_(std::move(text)), textChanged_(std::move(textChanged))
+ContentView::ContentView(U16String text, TextChanged textChanged, QWidget* parent, double zoom,
+                         MarkdownFontFamily family)
+    : QWidget(parent), text_(std::move(text)), textChanged_(std::move(textChanged)), zoom_(zoom), family_(family)
 {
     setMinimumSize(minimumContentWidth, minimumContentHeight);
     auto* layout = new QVBoxLayout(this);
@@ -81,6 +82,8 @@ MarkdownEditor ContentView::editorValue()
     };
     editor.zoom = zoom_;
     editor.fontFamily = family_;
+    // A long document shows its first screen at once and is styled on in idle time.
+    editor.stepwiseFrom = 1 << 16;
     return editor;
 }
 
