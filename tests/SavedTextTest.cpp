@@ -98,18 +98,18 @@ TEST(SavedText, SavingAndUntoldChangesResetWhatIsKnown)
 
 TEST(SavedText, RandomEditsAgreeWithComparingTheWholeTexts)
 {
-    // A small alphabet and short pieces, so that texts often come back equal; long
+    // A small alphabet and short snippets, so that texts often come back equal; long
     // enough texts that the block comparisons and their tails both run.
     std::mt19937 random(18);
     const U16String letters = u"ab\n";
-    auto piece = [&](int most) {
+    auto snippet = [&](int most) {
         U16String s(size_t(std::uniform_int_distribution<int>(0, most)(random)), u'a');
         for (char16_t& c : s)
             c = letters[size_t(std::uniform_int_distribution<int>(0, 2)(random))];
         return s;
     };
     for (int round = 0; round < 40; ++round) {
-        const U16String initial = round % 2 ? piece(8) : piece(2000);
+        const U16String initial = round % 2 ? snippet(8) : snippet(2000);
         Tracked t(initial);
         for (int step = 0; step < 300; ++step) {
             const int n = int(t.text.size());
@@ -124,7 +124,7 @@ TEST(SavedText, RandomEditsAgreeWithComparingTheWholeTexts)
             } else {
                 const int at = std::uniform_int_distribution<int>(0, n)(random);
                 const int length = std::uniform_int_distribution<int>(0, std::min(3, n - at))(random);
-                t.replace(at, length, piece(2));
+                t.replace(at, length, snippet(2));
             }
             ASSERT_EQ(t.differs(), t.text != t.saved.text()) << "round " << round << " step " << step;
         }
