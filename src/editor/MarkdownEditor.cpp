@@ -774,8 +774,21 @@ void MarkdownEditorCoordinator::scheduleStyleAhead(TextView& view)
         if (!coordinator || !weakView)
             return;
         coordinator->styleAheadScheduled = false;
-        if (!coordinator->styleAhead(*weakView, 5))
-            coordinator->scheduleStyleAhead(*weakView);
+        // Styled lines take new heights: a caret in sight stays in sight.
+        TextView& textView = *weakView;
+        auto caretShown = [&textView] {
+            const Range selection = textView.selectedRange();
+            if (selection.length != 0 || !textView.layoutManager())
+                return false;
+            const QRectF visible = textView.visibleContainerRect();
+            const QRectF caret = textView.layoutManager()->caretRect(selection.location);
+            return caret.top() >= visible.top() && caret.bottom() <= visible.bottom();
+        };
+        const bool shown = caretShown();
+        if (!coordinator->styleAhead(textView, 5))
+            coordinator->scheduleStyleAhead(textView);
+        if (shown && !caretShown())
+            textView.scrollRangeToVisible(textView.selectedRange());
     });
 }
 
