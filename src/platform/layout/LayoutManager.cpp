@@ -69,9 +69,8 @@ struct LayoutManager::LinePaint {
 
 namespace {
 
-// Places kept a line, and the memory all kept drawings may take.
+// The most places a drawn line keeps.
 constexpr size_t kMaxLineXs = 256;
-constexpr size_t kPaintBudget = size_t(8) << 20;
 
 struct SignatureRun {
     int length;
@@ -1536,7 +1535,7 @@ LayoutManager::LinePaint* LayoutManager::keptPaint(const Block& b, const Line& l
 void LayoutManager::trimPaints()
 {
     ++paintSerial_;
-    if (paintBytes_ <= kPaintBudget)
+    if (paintBytes_ <= paintCacheBudget)
         return;
     // The running count only grows (blocks let go of theirs unseen): counted exactly
     // here, and the drawings least recently used let go down to half the budget.
@@ -1547,10 +1546,10 @@ void LayoutManager::trimPaints()
             total += blocks_[i]->paintBytes;
             painted.push_back({blocks_[i]->paintedAt, i});
         }
-    if (total > kPaintBudget) {
+    if (total > paintCacheBudget) {
         std::sort(painted.begin(), painted.end());
         for (const auto& [stamp, i] : painted) {
-            if (total <= kPaintBudget / 2)
+            if (total <= paintCacheBudget / 2)
                 break;
             total -= blocks_[i]->paintBytes;
             blocks_[i]->forgetPaint();

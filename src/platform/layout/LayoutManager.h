@@ -116,8 +116,10 @@ public:
     QColor resolve(const Color& color) const;
 
     // The memory taken by what drawing keeps of the lines it drew (glyph runs,
-    // colours, rectangles), let go of least recently drawn beyond a budget.
+    // colours, rectangles), and the most it may take: beyond it, the least
+    // recently drawn blocks let go of theirs.
     size_t paintCacheBytes() const;
+    size_t paintCacheBudget = size_t(8) << 20;
 
     struct Line;
     struct Block;
