@@ -270,3 +270,24 @@ TEST(CrlfDocuments, ClassifiersIgnoreATrailingCarriageReturn)
     EXPECT_TRUE(isThematicBreak(u"---\r\n"));
     EXPECT_TRUE(matchHeading(u"# x\r"));
 }
+
+// The definitions read from the text alone are those of the whole block classification.
+TEST(MarkdownSyntaxBlocks, DefinitionsFromTheTextAloneMatchTheClassifiedOnes)
+{
+    const std::vector<U16String> texts{
+        u"",
+        u"no definitions here ]: at all\n",
+        u"[a]: https://a.example\n[^n]: a note\n   [b]: <https://b.example> \"title\"\n    [c]: indented code\n",
+        u"```\n[hidden]: https://in.fence\n```\n[shown]: https://x.y\n~~~\n[^open]: fence left open\n",
+        u"para\r\n[cr]: https://cr.example\r\n\r\n[^cr]: note\r\n",
+        u"line\u2028[sep]: https://sep.example\n[a]:\n[]: https://empty.label\n[^]: empty\n",
+        u"> [quoted]: https://q.example\n- [listed]: https://l.example\n[A]: https://first\n[a]: https://second\n",
+    };
+    for (const U16String& text : texts) {
+        const Definitions fromText = definitions(U16View(text));
+        const Definitions classified = definitions(BlockLines(text));
+        EXPECT_TRUE(fromText == classified) << u8(text);
+    }
+    EXPECT_EQ(definitions(U16View(texts[2])).links.size(), 2u);
+    EXPECT_EQ(definitions(U16View(texts[3])).links.size(), 1u);
+}

@@ -37,7 +37,9 @@ struct Editor {
     std::shared_ptr<U16String> document = std::make_shared<U16String>();
     std::unique_ptr<MarkdownEditorView> host;
 
-    explicit Editor(U16View text, Range selection = {0, 0}, const AttributedString* styled = nullptr)
+    // With `stepwiseFrom`, texts that long are styled in steps (see MarkdownEditor).
+    explicit Editor(U16View text, Range selection = {0, 0}, const AttributedString* styled = nullptr,
+                    int stepwiseFrom = 0)
     {
         *document = U16String(text);
         auto doc = document;
@@ -45,7 +47,7 @@ struct Editor {
         host = std::make_unique<MarkdownEditorView>(MarkdownEditor{
             {[doc] { return *doc; }, [doc](const U16String& t) { *doc = t; },
              [doc](Range r, U16View t) { doc->replace(size_t(r.location), size_t(r.length), t); }},
-            1.0, MarkdownFontFamily::sansSerif});
+            1.0, MarkdownFontFamily::sansSerif, stepwiseFrom});
         view().resize(700, 600);
         if (styled)
             view().setAttributedString(*styled);
@@ -106,12 +108,13 @@ inline bool sameAttributes(const Attributes& a, const Attributes& b, AttributeKe
     return true;
 }
 
-// The first difference between two storages of equal text, described; empty when equal.
-inline std::string storageDifference(const AttributedString& kept, const AttributedString& fresh)
+// The first difference between two storages of equal text, described; empty when
+// equal. With `upTo`, only the characters before it count.
+inline std::string storageDifference(const AttributedString& kept, const AttributedString& fresh, int upTo = -1)
 {
     if (kept.string() != fresh.string())
         return "texts differ";
-    const int n = kept.length();
+    const int n = upTo < 0 ? kept.length() : std::min(upTo, kept.length());
     for (int i = 0; i < n;) {
         Range a, b;
         const Attributes& x = kept.attributes(i, &a);

@@ -80,6 +80,8 @@ MarkdownEditor ContentView::editorValue()
     };
     editor.zoom = zoom_;
     editor.fontFamily = family_;
+    // A long document shows its first screen at once and is styled on in idle time.
+    editor.stepwiseFrom = 1 << 16;
     return editor;
 }
 

@@ -17,6 +17,7 @@
 #include "platform/text/Lines.h"
 
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -148,6 +149,34 @@ bool fenceOpenAtEnd(const AttributedString& text)
     return cells.empty() ? fenceOpenAtEnd(text.string()) : fenceOpenAtEnd(cells.blanked(text.string()));
 }
 
+// Whether the line at `start` begins the text afresh for the block scanner, as
+// the start of the text does: not blank, not indented, after a blank line, and
+// opening nothing that a line above could continue or be part of (a list, a
+// quotation, a fence). Styling in steps starts and ends its pieces only there.
+bool freshStart(U16View text, int start)
+{
+    if (start <= 0)
+        return true;
+    if (start >= int(text.size()))
+        return false;
+    const U16View line = substring(text, Range::fromTo(start, RestyleWindow::nextLineStart(text, start)));
+    if (line.front() == u' ' || line.front() == u'\t' || isBlank(line, TrimSet::WhitespaceAndNewlines))
+        return false;
+    const int previous = RestyleWindow::lineStart(text, start - 1);
+    if (!isBlank(substring(text, Range::fromTo(previous, start)), TrimSet::WhitespaceAndNewlines))
+        return false;
+    return !RestyleWindow::looksLikeFence(text, start) && !MarkdownSyntax::matchList(line)
+        && MarkdownSyntax::quoteLeader(line).depth == 0;
+}
+
+// The reference and footnote definitions of a whole text, as a whole styling finds them.
+MarkdownSyntax::Definitions wholeDefinitions(const AttributedString& storage)
+{
+    if (storage.string().find(u"]:") == U16String::npos)
+        return {};
+    return MarkdownSyntax::definitions(U16View(blockText(storage)));
+}
+
 std::optional<Url> documentURLOf(TextView& view)
 {
     if (auto* markdown = dynamic_cast<MarkdownTextView*>(&view))
@@ -189,6 +218,11 @@ struct MarkdownEditorCoordinator::Kept {
     // Whether the text holds a grid, while known: only an edit from outside the
     // restyle, or text typed into a cell, can make one.
     std::optional<bool> grids;
+    // While styling goes in steps: where the text not styled yet starts. It holds
+    // the attributes it had (none, or those of an earlier styling).
+    std::optional<int> unstyled;
+    // Whether `definitions` are the text's as it stands: no character changed since.
+    bool definitionsCurrent = false;
 
     // Writing back through the binding's replace: while `written` holds, the
     // bound text is the storage's Markdown before the `unwritten` changes, and
@@ -328,6 +362,9 @@ struct MarkdownEditorCoordinator::Kept {
             return;
         }
         writeLater(e);
+        definitionsCurrent = false;
+        if (unstyled)
+            unstyled = map(*unstyled, e);
         if (grids == false && e.range.length > 0 && storage && hasGrids(*storage, e.range))
             grids = true;
         dirty = dirty ? unionRange(Range::fromTo(map(dirty->location, e), map(dirty->end(), e)), e.range) : e.range;
@@ -463,12 +500,28 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     Kept& kept = *kept_;
     kept.restyling = true;
     storage->beginEditing();
-    if (kept.styled && !kept.dirty)
-        kept.definitions = std::move(*kept.styled);
-    else
-        styler.apply(*storage, nullptr, &kept.definitions);
+    const bool adopted = kept.styled && !kept.dirty;
+    const bool stepwise = !adopted && parent.stepwiseFrom > 0 && storage->length() >= parent.stepwiseFrom;
+    kept.unstyled.reset();
+    if (stepwise) {
+        // Styled in steps: at once up to the caret and past what the window shows.
+        if (!kept.definitionsCurrent)
+            kept.definitions = wholeDefinitions(*storage);
+        kept.definitionsCurrent = true;
+        kept.unstyled = 0;
+        int through = selection.end();
+        if (view.isVisible())
+            through = std::max(through, view.characterIndexForPoint(QPointF(view.viewport()->width(), view.viewport()->height())));
+        styleThrough(view, *storage, through);
+    } else {
+        if (adopted)
+            kept.definitions = std::move(*kept.styled);
+        else
+            styler.apply(*storage, nullptr, &kept.definitions);
+        collapse(*storage, selection, view);
+    }
     kept.styled.reset();
-    collapse(*storage, selection, view);
+    kept.definitionsCurrent = true;
     storage->endEditing();
     kept.restyling = false;
     kept.valid = true;
@@ -477,6 +530,8 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.width = availableWidth(view);
     kept.definitionLines = definitionLines(storage->string(), 0, storage->length());
     kept.definitionsTouched = false;
+    if (kept.unstyled)
+        scheduleStyleAhead(view);
     caretImageLine = imageLine(selection, *storage);
     caretTaskLine = taskLine(selection, *storage);
     caretShortcode = shortcode(selection, *storage);
@@ -522,8 +577,11 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     std::vector<Range> zones{kept.selection, selection};
     if (kept.dirty)
         zones.push_back(*kept.dirty);
+    // Changes in the part not styled yet are styled when styling reaches them.
+    const int styledEnd = kept.unstyled.value_or(n);
     for (Range& z : zones)
-        z = Range::fromTo(std::clamp(z.location, 0, n), std::clamp(z.end(), 0, n));
+        z = Range::fromTo(std::clamp(z.location, 0, styledEnd), std::clamp(z.end(), 0, styledEnd));
+    std::erase_if(zones, [&](Range z) { return z.location >= styledEnd && styledEnd < n; });
     std::sort(zones.begin(), zones.end(), [](Range a, Range b) { return a.location < b.location; });
     std::vector<Range> merged;
     for (const Range& z : zones) {
@@ -559,12 +617,14 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     using namespace RestyleWindow;
     Kept& kept = *kept_;
     const U16View text = storage.string();
-    const int n = int(text.size());
+    // Styling in steps: the part not styled yet reads as the text's end, and the
+    // next step starts before the stretch's end again, where the text starts afresh.
+    const int n = std::min(int(text.size()), kept.unstyled.value_or(int(text.size())));
     // The changed lines, then two lines of context each side that the edit left alone.
     const int first = lineStart(text, changed.location);
-    const int last = changed.end() >= n ? n : nextLineStart(text, changed.end());
+    const int last = changed.end() >= n ? n : std::min(n, nextLineStart(text, changed.end()));
     int from = linesBack(text, first, 2);
-    int to = linesForward(text, last, 2);
+    int to = std::min(n, linesForward(text, last, 2));
     bool grown = false;
     for (;;) {
         // The stretch starts and ends outside code as the storage holds it, so no
@@ -574,7 +634,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             from = lineStart(text, from - 1);
         while (to < n && (opaqueAt(storage, to) || opaqueAt(storage, to - 1) || looksLikeFence(text, to)
                           || !blockEdge(text, to)))
-            to = nextLineStart(text, to);
+            to = std::min(n, nextLineStart(text, to));
         const Range stretch = Range::fromTo(from, to);
         TextStorage piece(storage.attributedSubstring(stretch));
         styler.apply(piece, &kept.definitions);
@@ -616,8 +676,103 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (!headAgrees)
             from = lineStart(text, std::max(0, from - 3 * width - 64));
         if (!tailAgrees)
-            to = fenceOpen ? n : nextLineStart(text, std::min(n, to + 3 * width + 64));
+            to = fenceOpen ? n : std::min(n, nextLineStart(text, std::min(n, to + 3 * width + 64)));
     }
+}
+
+void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storage, int through)
+{
+    using namespace RestyleWindow;
+    Kept& kept = *kept_;
+    const Range selection = view.selectedRange();
+    while (kept.unstyled) {
+        const U16View text = storage.string();
+        const int n = int(text.size());
+        // A step starts where the text starts afresh, outside code and grids as
+        // styled so far (an edit may have changed what stood before the unstyled part).
+        int from = lineStart(text, std::min(*kept.unstyled, n));
+        while (from > 0 && (!freshStart(text, from) || opaqueAt(storage, from - 1)))
+            from = lineStart(text, from - 1);
+        // It ends at such a place again, outside grids and with no fence left open.
+        auto freshEnd = [&](int at) {
+            at = std::min(n, nextLineStart(text, std::min(n, at)));
+            while (at < n && (!freshStart(text, at) || opaqueAt(storage, at) || opaqueAt(storage, at - 1)))
+                at = nextLineStart(text, at);
+            return at;
+        };
+        int to = freshEnd(std::max(from + stepLength, *kept.unstyled));
+        TextStorage piece(storage.attributedSubstring(Range::fromTo(from, to)));
+        while (to < n && fenceOpenAtEnd(piece)) {
+            to = freshEnd(to + (to - from));
+            piece = TextStorage(storage.attributedSubstring(Range::fromTo(from, to)));
+        }
+        styler.apply(piece, &kept.definitions);
+        collapse(piece, Range{selection.location - from, selection.length}, view);
+        copyBack(piece, from, storage);
+        if (to < n) {
+            kept.unstyled = to;
+        } else if (MarkdownSyntax::Definitions now = kept.definitionsCurrent ? kept.definitions : wholeDefinitions(storage);
+                   !(now == kept.definitions)) {
+            // An edit made meanwhile where styling had not reached changed what
+            // references anywhere mean: once more, with the new definitions.
+            kept.definitions = std::move(now);
+            kept.definitionsCurrent = true;
+            kept.unstyled = 0;
+            break;
+        } else {
+            kept.definitionsCurrent = true;
+            kept.unstyled.reset();
+        }
+        if (to > through)
+            break;
+    }
+}
+
+bool MarkdownEditorCoordinator::styleAhead(TextView& view, double milliseconds)
+{
+    TextStorage* storage = view.textStorage();
+    if (!storage || !kept_ || kept_->storage != storage || !kept_->unstyled)
+        return true;
+    if (view.hasMarkedText())
+        return false;
+    Kept& kept = *kept_;
+    if (!kept.valid) {
+        restyle(view);
+        return !kept.unstyled;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    kept.restyling = true;
+    storage->beginEditing();
+    do
+        styleThrough(view, *storage, *kept.unstyled);
+    while (kept.unstyled && double(clock.nsecsElapsed()) < milliseconds * 1e6);
+    storage->endEditing();
+    kept.restyling = false;
+    return !kept.unstyled;
+}
+
+std::optional<int> MarkdownEditorCoordinator::unstyledFrom() const
+{
+    return kept_ ? kept_->unstyled : std::nullopt;
+}
+
+void MarkdownEditorCoordinator::scheduleStyleAhead(TextView& view)
+{
+    if (styleAheadScheduled)
+        return;
+    styleAheadScheduled = true;
+    std::weak_ptr<MarkdownEditorCoordinator> weak = weak_from_this();
+    QPointer<TextView> weakView(&view);
+    // In slices short enough that typing and scrolling meanwhile keep their pace.
+    QTimer::singleShot(0, &view, [weak, weakView] {
+        const auto coordinator = weak.lock();
+        if (!coordinator || !weakView)
+            return;
+        coordinator->styleAheadScheduled = false;
+        if (!coordinator->styleAhead(*weakView, 8))
+            coordinator->scheduleStyleAhead(*weakView);
+    });
 }
 
 void MarkdownEditorCoordinator::applyImageCollapse(TextStorage& storage, const ProseLines& lines, Range selection,
@@ -763,14 +918,22 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
     coordinator->styler = MarkdownStyler{size, fontFamily};
     view->gridBaseSize = size;
     view->fontFamily = fontFamily;
-    // Styled once here; the first restyle below then has only the collapses left.
     TextStorage rendered = TableGrid::grids(text.get ? text.get() : U16String(), size);
-    MarkdownSyntax::Definitions definitions;
-    coordinator->styler.apply(rendered, nullptr, &definitions);
-    view->setAttributedString(rendered);
-    view->setSelectedRange({0, 0});
-    view->setTypingAttributes(coordinator->styler.baseAttributes());
-    coordinator->adoptStyled(*view, std::move(definitions));
+    if (stepwiseFrom > 0 && rendered.length() >= stepwiseFrom) {
+        // A long text: its start styled now, the rest in idle time.
+        coordinator->styler.applyBase(rendered);
+        view->setAttributedString(rendered);
+        view->setSelectedRange({0, 0});
+        coordinator->restyle(*view);
+    } else {
+        // Styled once here; the first restyle below then has only the collapses left.
+        MarkdownSyntax::Definitions definitions;
+        coordinator->styler.apply(rendered, nullptr, &definitions);
+        view->setAttributedString(rendered);
+        view->setSelectedRange({0, 0});
+        view->setTypingAttributes(coordinator->styler.baseAttributes());
+        coordinator->adoptStyled(*view, std::move(definitions));
+    }
 
     // The first restyle, with its collapsing, waits until the view is in its window.
     std::weak_ptr<MarkdownEditorCoordinator> weak = coordinator;
@@ -781,7 +944,7 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
         QTimer::singleShot(0, weakView.data(), [weak, weakView] {
             const auto coordinator = weak.lock();
             if (coordinator && weakView)
-                coordinator->restyle(*weakView);
+                coordinator->restyleChanges(*weakView);
         });
     };
     return view;
@@ -802,7 +965,12 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
         const int location = view.selectedRange().location;
         coordinator.styler = MarkdownStyler{newSize, fontFamily};
         view.gridBaseSize = newSize;
-        const TextStorage rendered = TableGrid::render(bound, newSize);
+        TextStorage rendered = TableGrid::grids(bound, newSize);
+        // Styled by the restyle below; a long text only as far as the window shows at once.
+        if (stepwiseFrom > 0 && rendered.length() >= stepwiseFrom)
+            coordinator.styler.applyBase(rendered);
+        else
+            coordinator.styler.apply(rendered);
         view.setAttributedString(rendered);
         view.setSelectedRange({std::min(location, storage->length()), 0});
         view.setTypingAttributes(coordinator.styler.baseAttributes());

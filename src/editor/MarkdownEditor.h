@@ -36,6 +36,9 @@ struct MarkdownEditor {
     TextBinding text;
     double zoom = 1.0;
     MarkdownFontFamily fontFamily = MarkdownFontFamily::sansSerif;
+    // Texts of at least this many characters are styled in steps: what the window
+    // shows at once, the rest in idle time (0: always whole, at once).
+    int stepwiseFrom = 0;
 
     // The styling base size: 14 points times the zoom.
     double baseSize() const { return 14 * zoom; }
@@ -82,6 +85,19 @@ public:
     // have changed, with the same result as restyle(); the whole text when unsure.
     void restyleChanges(TextView& view);
 
+    // ---- Styling in steps (texts of parent.stepwiseFrom characters or more) ----
+    // restyle() then styles up to the caret and the visible text at once and leaves
+    // the rest to styleAhead(), which runs in idle time until the whole text is
+    // styled as restyle() styles it at once. Edits meanwhile are restyled as usual
+    // up to the styled part's end.
+    // Characters styled in one step, about.
+    int stepLength = 32768;
+    // Styles on from where styling stopped for about `milliseconds` (one step at
+    // least); true when the whole text is styled.
+    bool styleAhead(TextView& view, double milliseconds);
+    // Where the part not styled yet starts, while there is one.
+    std::optional<int> unstyledFrom() const;
+
     // The image line, task line or shortcode under a caret (none for a selection).
     static std::optional<Range> imageLine(Range selection, const AttributedString& storage);
     static std::optional<Range> taskLine(Range selection, const AttributedString& storage);
@@ -98,6 +114,10 @@ private:
     void track(TextStorage& storage);
     // Restyles [from, to) alone; false when the stretch must grow.
     bool restyleStretch(TextView& view, TextStorage& storage, Range changed, Range selection);
+    // Styles from where styling stopped to a place past `through`, one step at a time.
+    void styleThrough(TextView& view, TextStorage& storage, int through);
+    void scheduleStyleAhead(TextView& view);
+    bool styleAheadScheduled = false;
 
     struct Kept;  // what restyleChanges() knows between restyles
     std::shared_ptr<Kept> kept_;

@@ -18,6 +18,18 @@ Attributes MarkdownStyler::baseAttributes() const
                       {AttributeKey::ParagraphStyle, ParagraphStyle::defaultStyle()}};
 }
 
+void MarkdownStyler::applyBase(TextStorage& storage) const
+{
+    storage.beginEditing();
+    const GridCells cells(storage);
+    const Attributes base = baseAttributes();
+    for (const Range& r : complement(cells.runs(), Range{0, storage.length()}))
+        storage.setAttributes(base, r);
+    for (const Range& r : cells.runs())
+        resetCell(r, storage);
+    storage.endEditing();
+}
+
 void MarkdownStyler::apply(TextStorage& storage, const MarkdownSyntax::Definitions* given,
                            MarkdownSyntax::Definitions* found) const
 {

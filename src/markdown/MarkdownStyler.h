@@ -28,6 +28,10 @@ struct MarkdownStyler {
     void apply(TextStorage& storage, const MarkdownSyntax::Definitions* given = nullptr,
                MarkdownSyntax::Definitions* found = nullptr) const;
 
+    // Only the first step of apply(): body text attributes outside grids, the
+    // cells' own inside, for text to be styled later.
+    void applyBase(TextStorage& storage) const;
+
     // The parts of `range` not covered by `ranges`, in ascending order; `range`
     // itself when `ranges` is empty.
     static std::vector<Range> complement(std::vector<Range> ranges, Range range);

@@ -226,6 +226,8 @@ struct Definitions {
     bool operator==(const Definitions&) const = default;
 };
 Definitions definitions(const BlockLines& lines);
+// The same read from the text alone, without the rest of a block classification.
+Definitions definitions(U16View text);
 
 // ---- The scanner ----
 MarkdownSpans spans(U16View text);

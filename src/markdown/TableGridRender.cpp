@@ -43,6 +43,22 @@ std::vector<bool> codeFlags(U16View text, const std::vector<U16View>& lines)
     return result;
 }
 
+// Whether a line holding a pipe is followed by a delimiter row: without one no table starts.
+bool mayHoldTable(U16View text)
+{
+    for (size_t p = text.find(u'|'); p != U16View::npos;) {
+        const size_t feed = text.find(lineFeed, p);
+        if (feed == U16View::npos)
+            return false;
+        const size_t nextFeed = text.find(lineFeed, feed + 1);
+        const U16View next = text.substr(feed + 1, (nextFeed == U16View::npos ? text.size() : nextFeed) - feed - 1);
+        if (PipeTable::isDelimiterRow(withoutCarriageReturn(next)))
+            return true;
+        p = text.find(u'|', feed + 1);
+    }
+    return false;
+}
+
 } // namespace
 
 TextStorage render(U16View text, double baseSize)
@@ -54,61 +70,70 @@ TextStorage render(U16View text, double baseSize)
 
 TextStorage grids(U16View text, double baseSize)
 {
+    if (!mayHoldTable(text))
+        return TextStorage(U16String(text));
     const std::vector<U16View> lines = splitAt(text, lineFeed);
-    const std::vector<bool> code = codeFlags(text, lines);
     const size_t count = lines.size();
+    // Where a header and its delimiter row could start a table, before the code
+    // classification that costs a pass over the whole text, needed only then.
+    auto mayStartTable = [&](size_t i) {
+        return i + 1 < count && lines[i].find(u'|') != U16View::npos
+            && PipeTable::isDelimiterRow(withoutCarriageReturn(lines[i + 1]));
+    };
+    size_t i = 0;
+    while (i < count && !mayStartTable(i))
+        ++i;
+
+    const std::vector<bool> code = codeFlags(text, lines);
     // A row that holds another line break (a lone CR, a Unicode separator) stays
     // text: a cell could not hold it and give the line back unchanged.
     auto isSingleLine = [](U16View line) {
         return std::none_of(line.begin(), line.end(), [](char16_t c) { return CharacterClass::isNewline(c); });
     };
-    auto isRow = [&](size_t i) {
-        const U16View line = withoutCarriageReturn(lines[i]);
-        return !code[i] && PipeTable::isTableRow(line) && isSingleLine(line);
+    auto isRow = [&](size_t k) {
+        const U16View line = withoutCarriageReturn(lines[k]);
+        return !code[k] && PipeTable::isTableRow(line) && isSingleLine(line);
     };
 
     AttributedString built;
-    U16String plain;
-    auto flushPlain = [&] {
-        if (!plain.empty())
-            built.append(plain, Attributes());
-        plain.clear();
+    // The plain text since the last grid: from the start of line `plainFrom` to the start of line `upTo`.
+    size_t plainFrom = 0;
+    auto offsetOf = [&](size_t k) { return k < count ? size_t(lines[k].data() - text.data()) : text.size(); };
+    auto flushPlain = [&](size_t upTo) {
+        const size_t from = offsetOf(plainFrom);
+        const size_t to = offsetOf(upTo);
+        if (to > from)
+            built.append(U16String(text.substr(from, to - from)), Attributes());
     };
 
-    size_t i = 0;
-    while (i < count) {
-        if (i + 1 < count && isRow(i) && isRow(i + 1)
-            && PipeTable::isDelimiterRow(withoutCarriageReturn(lines[i + 1]))) {
-            size_t end = i + 2;
-            while (end < count && isRow(end))
-                ++end;
-            std::vector<U16View> tableLines;
-            tableLines.reserve(end - i);
-            for (size_t k = i; k < end; ++k)
-                tableLines.push_back(withoutCarriageReturn(lines[k]));
-            std::optional<PipeTable::Parsed> table = PipeTable::parse(tableLines);
-            // A table without a single cell would vanish as a grid; it stays text.
-            if (table && table->columnCount() > 0) {
-                U16String source;
-                for (size_t k = i; k < end; ++k) {
-                    if (k > i)
-                        source += lineFeed;
-                    source += lines[k];
-                }
-                if (end == count - 1 && lines[end].empty())
-                    source += lineFeed;
-                flushPlain();
-                built.append(attributed(*table, baseSize, std::move(source)));
-                i = end;
-                continue;
-            }
+    for (; i < count; ++i) {
+        if (!mayStartTable(i) || !isRow(i) || !isRow(i + 1))
+            continue;
+        size_t end = i + 2;
+        while (end < count && isRow(end))
+            ++end;
+        std::vector<U16View> tableLines;
+        tableLines.reserve(end - i);
+        for (size_t k = i; k < end; ++k)
+            tableLines.push_back(withoutCarriageReturn(lines[k]));
+        std::optional<PipeTable::Parsed> table = PipeTable::parse(tableLines);
+        // A table without a single cell would vanish as a grid; it stays text.
+        if (!table || table->columnCount() == 0)
+            continue;
+        U16String source;
+        for (size_t k = i; k < end; ++k) {
+            if (k > i)
+                source += lineFeed;
+            source += lines[k];
         }
-        plain += lines[i];
-        if (i + 1 < count)
-            plain += lineFeed;
-        ++i;
+        if (end == count - 1 && lines[end].empty())
+            source += lineFeed;
+        flushPlain(i);
+        built.append(attributed(*table, baseSize, std::move(source)));
+        plainFrom = end;
+        i = end - 1;
     }
-    flushPlain();
+    flushPlain(count);
     return TextStorage(built);
 }
 

@@ -1,0 +1,169 @@
+// Long texts styled in steps: the first screen at once, the rest in idle time.
+// Each step must leave what is styled so far as a whole styling has it, and
+// edits made between steps must end in the same styling as well.
+#include "RestyleDifferential.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/DataPaths.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace velkin {
+namespace {
+
+// Steps this short cut every kind of block in the texts below many times over.
+constexpr int kStep = 200;
+
+// Every sample and help page one after another.
+U16String allPages()
+{
+    std::vector<std::string> paths;
+    for (const char* folder : {"Samples", "Help"})
+        for (const auto& entry : std::filesystem::directory_iterator(DataPaths::sourceRoot() / folder))
+            if (entry.path().extension() == ".md")
+                paths.push_back(entry.path().string());
+    std::sort(paths.begin(), paths.end());
+    U16String text;
+    for (const std::string& path : paths)
+        text += differential::readFile(path) + u"\n";
+    return text;
+}
+
+// Constructs whose reading hangs on lines far from them, around many step ends.
+U16String farReaching()
+{
+    U16String text = u"See [ref], [^n] and [later].\n\n";
+    for (int i = 0; i < 12; ++i) {
+        text += u"Setext heading\n===\n\nA paragraph\nthat goes on\n\n"
+                u"- tight item\n- another\n\n- now loose\n\n  continued in the item\n\n"
+                u"> quoted\nlazy line\n\n> [!NOTE]\n> an alert\n\n"
+                u"| a | b |\n| --- | --- |\n| 1 | `2` |\n\n"
+                u"    indented code\n\n    more of it\n\n"
+                u"```\nfenced\n\nwith a blank line and [ref]: https://not.a/definition\n```\n\n"
+                u"1. first\n\n1. second\n\nA line :smile: with a task - [ ] and ![pic](none.png)\n\n";
+    }
+    text += u"~~~\nA fence left open a while\n\nParagraph-looking text\n\n";
+    for (int i = 0; i < 40; ++i)
+        text += u"code line " + u16(std::to_string(i)) + u"\n\n";
+    text += u"~~~\n\n[ref]: https://example.com\n\n[^n]: the note\n\n    continued\n\n[later]: https://later.example\n";
+    return text;
+}
+
+std::optional<int> unstyled(const differential::Editor& e)
+{
+    return e.host->coordinator().unstyledFrom();
+}
+
+// Styles step by step, checking after each that the part styled so far is as a whole styling has it.
+std::string stepThrough(differential::Editor& e)
+{
+    const differential::Editor whole(*e.document, e.view().selectedRange(), &e.storage());
+    for (int guard = 0; unstyled(e); ++guard) {
+        if (guard > 100000)
+            return "styling in steps never ends";
+        const int before = *unstyled(e);
+        e.host->coordinator().styleAhead(e.view(), 0);
+        const int styled = unstyled(e).value_or(e.storage().length());
+        if (styled <= before)
+            return "a step styled nothing at " + std::to_string(before);
+        if (std::string d = differential::storageDifference(e.storage(), whole.storage(), styled); !d.empty())
+            return "styled up to " + std::to_string(styled) + ": " + d;
+    }
+    return {};
+}
+
+differential::Editor stepwiseEditor(const U16String& text, int step = kStep)
+{
+    differential::Editor e(text, {0, 0}, nullptr, 1);
+    e.host->coordinator().stepLength = step;
+    e.host->coordinator().restyle(e.view());
+    return e;
+}
+
+TEST(StepwiseStyling, EveryStepLeavesTheStyledPartAsAWholeStylingHasIt)
+{
+    // The shortest steps end at every place a step may end.
+    for (const auto& [text, step] : {std::pair{allPages(), kStep}, std::pair{farReaching(), 1}}) {
+        differential::Editor e = stepwiseEditor(text, step);
+        ASSERT_TRUE(unstyled(e)) << "a long text is styled in steps";
+        EXPECT_LT(*unstyled(e), int(text.size()) / 2);
+        EXPECT_EQ(stepThrough(e), "");
+        EXPECT_EQ(differential::compareWithFresh(e), "");
+    }
+}
+
+TEST(StepwiseStyling, ShortTextsAndEditorsWithoutStepsStyleAtOnce)
+{
+    differential::Editor plain(farReaching());
+    EXPECT_FALSE(unstyled(plain));
+    differential::Editor shortText(u"# A title\n\nwords\n", {0, 0}, nullptr, 1000);
+    EXPECT_FALSE(unstyled(shortText));
+}
+
+// A fence typed near the top turns the rest into code, the part not styled yet included.
+TEST(StepwiseStyling, AFenceTypedBeforeTheUnstyledPartReachesPastIt)
+{
+    differential::Editor e = stepwiseEditor(farReaching());
+    e.host->coordinator().styleAhead(e.view(), 0);
+    e.view().setSelectedRange({0, 0});
+    e.view().insertText(u"```\n");
+    EXPECT_EQ(stepThrough(e), "");
+    EXPECT_EQ(differential::compareWithFresh(e), "");
+    // And closed again.
+    e.view().setSelectedRange({0, 4});
+    e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+    EXPECT_EQ(stepThrough(e), "");
+    EXPECT_EQ(differential::compareWithFresh(e), "");
+}
+
+// Edits right where the unstyled part starts, which change how the text reads there.
+TEST(StepwiseStyling, EditsAtTheEdgeOfTheUnstyledPart)
+{
+    const std::vector<U16String> typed{u"- ", u"> ", u"```\n", u"===\n", u"    ", u"| x |\n| --- |\n", u"[^n]: moved\n", u"word"};
+    for (int edit = 0; edit < int(typed.size()) + 2; ++edit) {
+        for (int steps = 1; steps < 12; steps += 5) {
+            differential::Editor e = stepwiseEditor(farReaching(), 1);
+            for (int i = 0; i < steps; ++i)
+                e.host->coordinator().styleAhead(e.view(), 0);
+            ASSERT_TRUE(unstyled(e));
+            const int edge = *unstyled(e);
+            if (edit < int(typed.size())) {
+                e.view().setSelectedRange({edge, 0});
+                e.view().insertText(typed[size_t(edit)]);
+            } else {
+                // The blank line before it, or the line before that, taken away.
+                e.view().setSelectedRange({edge - (edit - int(typed.size())) - 1, 1});
+                e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+            }
+            while (unstyled(e))
+                e.host->coordinator().styleAhead(e.view(), 0);
+            e.view().layoutDocument();
+            EXPECT_EQ(differential::compareWithFresh(e), "") << "edit " << edit << " after " << steps << " steps";
+        }
+    }
+}
+
+// Random edits anywhere, before and after where styling stands, between steps.
+TEST(StepwiseStyling, EditsBetweenStepsEndAsAWholeStyling)
+{
+    const U16String text = farReaching();
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        differential::Editor e = stepwiseEditor(text);
+        std::mt19937 rng(seed);
+        std::string done;
+        for (int i = 0; i < 30 && unstyled(e); ++i) {
+            done += differential::randomEdit(e, rng) + "; ";
+            for (int steps = int(rng() % 3); steps > 0; --steps)
+                e.host->coordinator().styleAhead(e.view(), 0);
+        }
+        while (unstyled(e))
+            e.host->coordinator().styleAhead(e.view(), 0);
+        e.view().layoutDocument();
+        EXPECT_EQ(differential::compareWithFresh(e), "") << "seed " << seed << ": " << done;
+    }
+}
+
+} // namespace
+} // namespace velkin
