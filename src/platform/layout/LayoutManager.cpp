@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -85,7 +86,6 @@ struct Paragraph {
     Range content;  // without terminator
     std::unique_ptr<QTextLayout> layout;
 };
-
 
 const Font& defaultFont()
 {
@@ -1139,6 +1139,9 @@ double LayoutManager::lineX(const Line& l, int index) const
         auto it = std::lower_bound(paint->xs.begin(), paint->xs.end(), local,
                                    [](const std::pair<int, double>& e, int at) { return e.first < at; });
         paint->xs.insert(it, {local, x});
+        paint->bytes += sizeof(*it);
+        b.paintBytes += sizeof(*it);
+        paintBytes_ += sizeof(*it);
     }
     return x;
 }
@@ -1526,7 +1529,9 @@ const LayoutManager::LinePaint& LayoutManager::linePaint(const Block& b, size_t 
 
 LayoutManager::LinePaint* LayoutManager::keptPaint(const Block& b, const Line& l) const
 {
-    if (b.lines.empty() || &l < b.lines.data() || &l >= b.lines.data() + b.lines.size())
+    // Any line a caller holds of this block lies in its array; another's does not.
+    const std::less<const Line*> before;
+    if (b.lines.empty() || before(&l, b.lines.data()) || !before(&l, b.lines.data() + b.lines.size()))
         return nullptr;
     const size_t index = size_t(&l - b.lines.data());
     return index < b.paints.size() ? b.paints[index].get() : nullptr;

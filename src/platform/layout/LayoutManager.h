@@ -177,7 +177,7 @@ private:
     size_t firstPending_ = 0;   // every block before it is laid out and checked
     bool lazy_ = false;
     int lastRelayoutCount_ = 0;
-    size_t paintBytes_ = 0;     // at least what the kept drawings take (blocks let go of theirs unseen)
+    mutable size_t paintBytes_ = 0;     // at least what the kept drawings take (blocks let go of theirs unseen)
     uint64_t paintSerial_ = 1;  // counts drawings, to tell the least recently drawn blocks
 };
 
