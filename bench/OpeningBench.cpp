@@ -2,9 +2,12 @@
 // the first screen is laid out and drawn before the window shows it; the rest
 // is laid out later in idle slices. Also the keystroke that follows at 1 MB.
 #include "document/CodeBlockLayoutManager.h"
+#include "editor/MarkdownEditor.h"
+#include "editor/MarkdownTextView.h"
 #include "markdown/MarkdownStyler.h"
 #include "platform/text/Utf.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 
@@ -187,5 +190,81 @@ void BM_KeystrokeLazyRelayoutAndDraw1MB(benchmark::State& state)
     }
 }
 BENCHMARK(BM_KeystrokeLazyRelayoutAndDraw1MB)->Unit(benchmark::kMillisecond);
+
+// The editor opening a long document as a window does: tables made grids, the
+// text styled as far as the first screen, that screen laid out and drawn; the
+// rest is styled in idle time (below).
+struct OpenedEditor {
+    std::shared_ptr<U16String> document;
+    std::unique_ptr<MarkdownEditorView> host;
+
+    explicit OpenedEditor(const U16String& text) : document(std::make_shared<U16String>(text))
+    {
+        auto doc = document;
+        host = std::make_unique<MarkdownEditorView>(MarkdownEditor{
+            {[doc] { return *doc; }, [doc](const U16String& t) { *doc = t; },
+             [doc](Range r, U16View t) { doc->replace(size_t(r.location), size_t(r.length), t); }},
+            1.0, MarkdownFontFamily::sansSerif, 1 << 16});
+        host->resize(int(kWidth), int(kScreenHeight));
+    }
+    void drawFirstScreen(QImage& screen) const
+    {
+        MarkdownTextView& view = *host->textView();
+        QPainter painter(&screen);
+        const QRectF visible = view.visibleContainerRect();
+        view.drawContents(painter, visible, -visible.topLeft(), true);
+    }
+};
+
+void openEditor(benchmark::State& state, const U16String& text)
+{
+    QImage screen(int(kWidth), int(kScreenHeight), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        auto opened = std::make_unique<OpenedEditor>(text);
+        opened->drawFirstScreen(screen);
+        state.PauseTiming();
+        opened.reset();
+        state.ResumeTiming();
+    }
+}
+
+void BM_OpenEditorFirstScreen1MB(benchmark::State& state) { openEditor(state, oneMegabyte()); }
+BENCHMARK(BM_OpenEditorFirstScreen1MB)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_OpenEditorFirstScreen16MB(benchmark::State& state) { openEditor(state, sixteenMegabytes()); }
+BENCHMARK(BM_OpenEditorFirstScreen16MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The rest of the styling after opening, in the 5 ms idle slices a window gives
+// it: in all, and the longest slice (what typing meanwhile may wait for).
+void styleInSlices(benchmark::State& state, const U16String& text)
+{
+    double longest = 0;
+    int slices = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto opened = std::make_unique<OpenedEditor>(text);
+        MarkdownEditorCoordinator& coordinator = opened->host->coordinator();
+        MarkdownTextView& view = *opened->host->textView();
+        state.ResumeTiming();
+        slices = 0;
+        for (bool done = false; !done; ++slices) {
+            QElapsedTimer slice;
+            slice.start();
+            done = coordinator.styleAhead(view, 5);
+            longest = std::max(longest, double(slice.nsecsElapsed()) / 1e6);
+        }
+        state.PauseTiming();
+        opened.reset();
+        state.ResumeTiming();
+    }
+    state.counters["slices"] = slices;
+    state.counters["longest slice ms"] = longest;
+}
+
+void BM_StyleRestInIdleSlices1MB(benchmark::State& state) { styleInSlices(state, oneMegabyte()); }
+BENCHMARK(BM_StyleRestInIdleSlices1MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_StyleRestInIdleSlices16MB(benchmark::State& state) { styleInSlices(state, sixteenMegabytes()); }
+BENCHMARK(BM_StyleRestInIdleSlices16MB)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

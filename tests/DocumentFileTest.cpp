@@ -403,6 +403,8 @@ TEST(RecentDocuments, ZoomAndFamilyComeBackWithTheFile)
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->contentView()->editorZoom(), 1.5);
     EXPECT_EQ(window->contentView()->editorFontFamily(), MarkdownFontFamily::serif);
+    // The editor is built at that size from the start.
+    EXPECT_DOUBLE_EQ(window->contentView()->textView()->gridBaseSize, 14 * 1.5);
     window->close();
 
     // Saved under a new name, the state goes with it; a new document starts plain.

@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "TempDirectory.h"
+#include "document/ImageCache.h"
 #include "platform/DataPaths.h"
+
+#include <QImage>
+#include <QTest>
 
 #include <algorithm>
 #include <filesystem>
@@ -163,6 +168,31 @@ TEST(StepwiseStyling, EditsBetweenStepsEndAsAWholeStyling)
         e.view().layoutDocument();
         EXPECT_EQ(differential::compareWithFresh(e), "") << "seed " << seed << ": " << done;
     }
+}
+
+// Pictures that load after a long text is styled are sized where they stand,
+// as a whole restyle would size them, and the text between them is left alone.
+TEST(StepwiseStyling, PicturesLoadedLaterAreSizedWhereTheyStand)
+{
+    testing::TempDirectory dir;
+    const std::string path = (dir.path() / "tall.png").string();
+    QImage picture(40, 300, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(QString::fromStdString(path)));
+    const U16String source = u"file://" + u16(path);
+    U16String text = farReaching();
+    for (int i = 0; i < 5; ++i)
+        text += u"\n![tall](" + source + u")\n\nwords after the picture\n";
+
+    differential::Editor e = stepwiseEditor(text);
+    while (unstyled(e))
+        e.host->coordinator().styleAhead(e.view(), 0);
+    const std::optional<std::string> key = ImageCache::key(source, std::nullopt);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ImageCache::cachedImage(*key) != nullptr; }));
+    QTest::qWait(50);  // the restyle the load asked for
+    e.view().layoutDocument();
+    EXPECT_EQ(differential::compareWithFresh(e), "");
 }
 
 } // namespace

@@ -36,8 +36,9 @@ QWidget* spacer(QWidget* parent)
 
 } // namespace
 
-ContentView::ContentView(U16String text, std::function<void()> textChanged, QWidget* parent)
-    : QWidget(parent), text_(std::move(text)), textChanged_(std::move(textChanged))
+ContentView::ContentView(U16String text, std::function<void()> textChanged, QWidget* parent, double zoom,
+                         MarkdownFontFamily family)
+    : QWidget(parent), text_(std::move(text)), textChanged_(std::move(textChanged)), zoom_(zoom), family_(family)
 {
     setMinimumSize(minimumContentWidth, minimumContentHeight);
     auto* layout = new QVBoxLayout(this);

@@ -29,7 +29,10 @@ public:
     static constexpr int pickerColumns = 8, pickerRows = 10;
 
     // The content of a window over `text`; `textChanged` runs after every edit.
-    ContentView(U16String text, std::function<void()> textChanged, QWidget* parent = nullptr);
+    // `zoom` and `family` are the editor's from the start (a document's saved ones):
+    // setting them later would build the editor's text again.
+    ContentView(U16String text, std::function<void()> textChanged, QWidget* parent = nullptr, double zoom = 1.0,
+                MarkdownFontFamily family = MarkdownFontFamily::sansSerif);
     ~ContentView() override;
 
     // The document's text with every edit.

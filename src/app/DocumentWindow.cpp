@@ -65,7 +65,10 @@ DocumentWindow::DocumentWindow(MarkdownDocument document, std::optional<fs::path
     setAttribute(Qt::WA_DeleteOnClose);
     const std::string bytes = reading ? reading->bytes : document.data();
     repaired_ = reading && reading->repaired;
-    content_ = new ContentView(std::move(document.text), [this] { textDidChange(); }, this);
+    const std::optional<RecentDocuments::WindowState> saved = file_ ? RecentDocuments::windowState(*file_) : std::nullopt;
+    content_ = new ContentView(
+        std::move(document.text), [this] { textDidChange(); }, this, saved ? saved->zoom : 1.0,
+        saved ? saved->fontFamily : MarkdownFontFamily::sansSerif);
     setCentralWidget(content_);
     addToolBar(Qt::TopToolBarArea, content_->toolbar());
     commands_ = new VelkinCommands(this);

@@ -566,6 +566,10 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     TextStorage* storage = view.textStorage();
     if (!storage || view.hasMarkedText())
         return;
+    // Only pictures are sized to the width: without one a new width changes nothing.
+    if (kept_ && kept_->valid && kept_->storage == storage && kept_->width != availableWidth(view)
+        && storage->string().find(u"![") == U16String::npos)
+        kept_->width = availableWidth(view);
     if (!kept_ || !kept_->valid || kept_->storage != storage || kept_->width != availableWidth(view)) {
         restyle(view);
         return;
@@ -770,8 +774,21 @@ void MarkdownEditorCoordinator::scheduleStyleAhead(TextView& view)
         if (!coordinator || !weakView)
             return;
         coordinator->styleAheadScheduled = false;
-        if (!coordinator->styleAhead(*weakView, 8))
-            coordinator->scheduleStyleAhead(*weakView);
+        // Styled lines take new heights: a caret in sight stays in sight.
+        TextView& textView = *weakView;
+        auto caretShown = [&textView] {
+            const Range selection = textView.selectedRange();
+            if (selection.length != 0 || !textView.layoutManager())
+                return false;
+            const QRectF visible = textView.visibleContainerRect();
+            const QRectF caret = textView.layoutManager()->caretRect(selection.location);
+            return caret.top() >= visible.top() && caret.bottom() <= visible.bottom();
+        };
+        const bool shown = caretShown();
+        if (!coordinator->styleAhead(textView, 5))
+            coordinator->scheduleStyleAhead(textView);
+        if (shown && !caretShown())
+            textView.scrollRangeToVisible(textView.selectedRange());
     });
 }
 
@@ -843,8 +860,38 @@ void MarkdownEditorCoordinator::scheduleReload(TextView& view)
         if (!coordinator || !weakView)
             return;
         coordinator->reloadScheduled = false;
-        coordinator->restyle(*weakView);
+        coordinator->restyleImageLines(*weakView);
     });
+}
+
+void MarkdownEditorCoordinator::restyleImageLines(TextView& view)
+{
+    TextStorage* storage = view.textStorage();
+    if (!storage || view.hasMarkedText())
+        return;
+    // A short text is restyled whole, as after any change it is not sure of.
+    if (parent.stepwiseFrom <= 0 || storage->length() < parent.stepwiseFrom || !kept_ || !kept_->valid
+        || kept_->storage != storage || kept_->dirty) {
+        restyle(view);
+        return;
+    }
+    // A long one only where pictures stand, as far as it is styled.
+    Kept& kept = *kept_;
+    const U16View text = storage->string();
+    const int end = kept.unstyled.value_or(int(text.size()));
+    const Range selection = view.selectedRange();
+    kept.restyling = true;
+    storage->beginEditing();
+    bool done = true;
+    for (size_t at = text.find(u"!["); done && at != U16View::npos && int(at) < end;) {
+        const Range line = lineAt(*storage, int(at));
+        done = restyleStretch(view, *storage, line, selection);
+        at = text.find(u"![", size_t(RestyleWindow::nextLineStart(text, line.end())));
+    }
+    storage->endEditing();
+    kept.restyling = false;
+    if (!done)
+        restyle(view);
 }
 
 std::optional<Range> MarkdownEditorCoordinator::imageLine(Range selection, const AttributedString& storage)

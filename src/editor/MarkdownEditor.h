@@ -91,7 +91,7 @@ public:
     // styled as restyle() styles it at once. Edits meanwhile are restyled as usual
     // up to the styled part's end.
     // Characters styled in one step, about.
-    int stepLength = 32768;
+    int stepLength = 16384;
     // Styles on from where styling stopped for about `milliseconds` (one step at
     // least); true when the whole text is styled.
     bool styleAhead(TextView& view, double milliseconds);
@@ -110,6 +110,8 @@ private:
     void applyTaskCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
     void applyEmojiCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
     void scheduleReload(TextView& view);
+    // Restyles the lines that show pictures, once one has loaded.
+    void restyleImageLines(TextView& view);
     void collapse(TextStorage& storage, Range selection, TextView& view);
     void track(TextStorage& storage);
     // Restyles [from, to) alone; false when the stretch must grow.

@@ -335,8 +335,32 @@ def close_prompt(d):
     d.wait_bytes("draft.md", b"more draft\n")
 
 
+def long_document(d):
+    """A long document, styled in steps after its first screen, takes typing at both ends at once."""
+    parts = [b"# Long\n\nIntro with [a link][ref].\n\n"]
+    for i in range(3000):
+        parts.append(b"## Section %d\n\nSome *text* and `code` here.\n\n- one\n- two\n\n" % i)
+        if i % 500 == 250:
+            parts.append(b"```js\nconst x = %d;\n```\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n\n" % i)
+    parts.append(b"[ref]: https://example.com\n")
+    text = b"".join(parts)
+    d.write("long.md", text)
+    d.start("long.md")
+    wid = d.window("long.md")
+    d.key("ctrl+Home")
+    d.type("Start ")
+    d.key("ctrl+End")
+    d.type("end")
+    d.key("Return")
+    d.type("- item")
+    d.wait_title(wid, "long.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("long.md", b"Start " + text + b"end\n- item")
+    d.wait_title(wid, "long.md")
+
+
 SCENARIOS = {f.__name__: f for f in [typing, find_bar, menu_key, outside_change, outside_change_modified, revert,
-                                     open_recent, close_prompt]}
+                                     open_recent, close_prompt, long_document]}
 
 
 def main():

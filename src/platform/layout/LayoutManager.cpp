@@ -702,18 +702,26 @@ double LayoutManager::estimatedHeight(const Block& b) const
 
 void LayoutManager::estimateHeights(size_t from, size_t to, bool measure)
 {
+    to = std::min(to, blocks_.size());
+    // A few (a restyled stretch) move the tree in logarithmic time each; many at
+    // once (a new width, a restyle of everything) build it anew when next asked.
+    const bool few = positionsValid_ && tree_.size() == blocks_.size() && (to - std::min(from, to)) * 64 < blocks_.size();
     bool changed = false;
-    for (size_t i = from; i < std::min(to, blocks_.size()); ++i) {
+    for (size_t i = from; i < to; ++i) {
         Block& b = *blocks_[i];
         if (b.laidOut)
             continue;
         if (measure)
             measureForEstimate(b);
         const double h = estimatedHeight(b);
-        changed = changed || h != b.height;
+        if (h == b.height)
+            continue;
         b.height = h;
+        if (few)
+            setHeight(i, h);
+        else
+            changed = true;
     }
-    // Many at once (a new width, a restyle of everything) build the tree anew.
     if (changed)
         positionsValid_ = false;
 }
