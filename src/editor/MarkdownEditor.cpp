@@ -761,35 +761,45 @@ std::optional<int> MarkdownEditorCoordinator::unstyledFrom() const
     return kept_ ? kept_->unstyled : std::nullopt;
 }
 
-void MarkdownEditorCoordinator::scheduleStyleAhead(TextView& view)
+void MarkdownEditorCoordinator::runLater(TextView& view, bool MarkdownEditorCoordinator::*scheduled,
+                                         void (MarkdownEditorCoordinator::*work)(TextView&))
 {
-    if (styleAheadScheduled)
+    if (this->*scheduled)
         return;
-    styleAheadScheduled = true;
+    this->*scheduled = true;
     std::weak_ptr<MarkdownEditorCoordinator> weak = weak_from_this();
     QPointer<TextView> weakView(&view);
-    // In slices short enough that typing and scrolling meanwhile keep their pace.
-    QTimer::singleShot(0, &view, [weak, weakView] {
+    QTimer::singleShot(0, &view, [weak, weakView, scheduled, work] {
         const auto coordinator = weak.lock();
         if (!coordinator || !weakView)
             return;
-        coordinator->styleAheadScheduled = false;
-        // Styled lines take new heights: a caret in sight stays in sight.
-        TextView& textView = *weakView;
-        auto caretShown = [&textView] {
-            const Range selection = textView.selectedRange();
-            if (selection.length != 0 || !textView.layoutManager())
-                return false;
-            const QRectF visible = textView.visibleContainerRect();
-            const QRectF caret = textView.layoutManager()->caretRect(selection.location);
-            return caret.top() >= visible.top() && caret.bottom() <= visible.bottom();
-        };
-        const bool shown = caretShown();
-        if (!coordinator->styleAhead(textView, 5))
-            coordinator->scheduleStyleAhead(textView);
-        if (shown && !caretShown())
-            textView.scrollRangeToVisible(textView.selectedRange());
+        (*coordinator).*scheduled = false;
+        ((*coordinator).*work)(*weakView);
     });
+}
+
+void MarkdownEditorCoordinator::scheduleStyleAhead(TextView& view)
+{
+    runLater(view, &MarkdownEditorCoordinator::styleAheadScheduled, &MarkdownEditorCoordinator::styleAheadSlice);
+}
+
+void MarkdownEditorCoordinator::styleAheadSlice(TextView& view)
+{
+    // Styled lines take new heights: a caret in sight stays in sight.
+    auto caretShown = [&view] {
+        const Range selection = view.selectedRange();
+        if (selection.length != 0 || !view.layoutManager())
+            return false;
+        const QRectF visible = view.visibleContainerRect();
+        const QRectF caret = view.layoutManager()->caretRect(selection.location);
+        return caret.top() >= visible.top() && caret.bottom() <= visible.bottom();
+    };
+    const bool shown = caretShown();
+    // In slices short enough that typing and scrolling meanwhile keep their pace.
+    if (!styleAhead(view, 5))
+        scheduleStyleAhead(view);
+    if (shown && !caretShown())
+        view.scrollRangeToVisible(view.selectedRange());
 }
 
 void MarkdownEditorCoordinator::applyImageCollapse(TextStorage& storage, const ProseLines& lines, Range selection,
@@ -850,18 +860,7 @@ void MarkdownEditorCoordinator::applyEmojiCollapse(TextStorage& storage, const P
 
 void MarkdownEditorCoordinator::scheduleReload(TextView& view)
 {
-    if (reloadScheduled)
-        return;
-    reloadScheduled = true;
-    std::weak_ptr<MarkdownEditorCoordinator> weak = weak_from_this();
-    QPointer<TextView> weakView(&view);
-    QTimer::singleShot(0, &view, [weak, weakView] {
-        const auto coordinator = weak.lock();
-        if (!coordinator || !weakView)
-            return;
-        coordinator->reloadScheduled = false;
-        coordinator->restyleImageLines(*weakView);
-    });
+    runLater(view, &MarkdownEditorCoordinator::reloadScheduled, &MarkdownEditorCoordinator::restyleImageLines);
 }
 
 void MarkdownEditorCoordinator::restyleImageLines(TextView& view)

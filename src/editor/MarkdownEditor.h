@@ -119,7 +119,11 @@ private:
     // Styles from where styling stopped to a place past `through`, one step at a time.
     void styleThrough(TextView& view, TextStorage& storage, int through);
     void scheduleStyleAhead(TextView& view);
+    void styleAheadSlice(TextView& view);
     bool styleAheadScheduled = false;
+    // Runs `work` on a later turn of the event loop, once however often asked before it runs.
+    void runLater(TextView& view, bool MarkdownEditorCoordinator::*scheduled,
+                  void (MarkdownEditorCoordinator::*work)(TextView&));
 
     struct Kept;  // what restyleChanges() knows between restyles
     std::shared_ptr<Kept> kept_;
