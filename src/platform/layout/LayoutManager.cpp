@@ -12,8 +12,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <chrono>
 #include <map>
+#include <optional>
 
 namespace velkin {
 
@@ -35,7 +37,41 @@ struct LayoutManager::Line {
     double bandBottom = 0;
 };
 
+// What drawing one line takes, read from its layout and attributes when the line
+// is first drawn: asking Qt for a line's glyph runs and its attributes for their
+// colours costs more than drawing them. Kept until the paragraph is laid out
+// again or its attributes change. Values only, relative to the block's top:
+// nothing here points into the text or a layout.
+struct LayoutManager::LinePaint {
+    Appearance appearance = Appearance::Light;
+    // Background colours, in the order they are filled.
+    struct Fill {
+        QRectF rect;
+        QColor color;
+    };
+    std::vector<Fill> fills;
+    struct Glyphs {
+        QGlyphRun run;
+        QColor color;
+        double offset;  // raised by a baseline offset
+    };
+    std::vector<Glyphs> glyphs;
+    // Underlines and strikethroughs, each drawn after the first `after` glyph runs.
+    struct Stroke {
+        QRectF rect;
+        QColor color;
+        size_t after;
+    };
+    std::vector<Stroke> strokes;
+    // Places asked of the line (its x at a character), by index in the paragraph.
+    std::vector<std::pair<int, double>> xs;
+    size_t bytes = 0;
+};
+
 namespace {
+
+// The most places a drawn line keeps.
+constexpr size_t kMaxLineXs = 256;
 
 struct SignatureRun {
     int length;
@@ -276,6 +312,15 @@ struct LayoutManager::Block {
     } metrics;
     bool laidOut = false;
     bool checkSignature = true;
+    // The drawing of its lines, one entry a line (null until drawn), and when it was last drawn.
+    mutable std::vector<std::unique_ptr<LinePaint>> paints;
+    mutable size_t paintBytes = 0;
+    mutable uint64_t paintedAt = 0;
+    void forgetPaint() const
+    {
+        paints.clear();
+        paintBytes = 0;
+    }
 };
 
 LayoutManager::LayoutManager(TextStorage* storage)
@@ -336,6 +381,7 @@ void LayoutManager::storageEdited(const TextStorage::Edit& edit)
         if (blocks_[i]->range.location > edit.range.end())
             break;
         blocks_[i]->checkSignature = true;
+        blocks_[i]->forgetPaint();  // its colours may have changed
         last = i + 1;
     }
     invalidateFrom(first);
@@ -786,6 +832,7 @@ void LayoutManager::prepare(Range glyphs)
 
 void LayoutManager::layoutBlock(Block& b)
 {
+    b.forgetPaint();
     b.lines.clear();
     b.cells.clear();
     b.signature.clear();
@@ -1085,9 +1132,26 @@ double LayoutManager::lineX(const Line& l, int index) const
 {
     const Block& b = *blocks_[blockIndexAt(l.glyphs.location)];
     const Paragraph& p = b.paragraphs[l.paragraph];
-    QTextLine line = p.layout->lineAt(l.qtLine);
     const int local = std::clamp(index - p.content.location, 0, p.content.length);
-    return line.cursorToX(local);
+    // A line that is drawn keeps the places asked of it: marks drawn over the
+    // text ask the same ones on every paint, and Qt walks the line for each.
+    LinePaint* paint = keptPaint(b, l);
+    if (paint) {
+        auto it = std::lower_bound(paint->xs.begin(), paint->xs.end(), local,
+                                   [](const std::pair<int, double>& e, int at) { return e.first < at; });
+        if (it != paint->xs.end() && it->first == local)
+            return it->second;
+    }
+    const double x = p.layout->lineAt(l.qtLine).cursorToX(local);
+    if (paint && paint->xs.size() < kMaxLineXs) {
+        auto it = std::lower_bound(paint->xs.begin(), paint->xs.end(), local,
+                                   [](const std::pair<int, double>& e, int at) { return e.first < at; });
+        paint->xs.insert(it, {local, x});
+        paint->bytes += sizeof(*it);
+        b.paintBytes += sizeof(*it);
+        paintBytes_ += sizeof(*it);
+    }
+    return x;
 }
 
 QPointF LayoutManager::location(int glyph)
@@ -1321,10 +1385,14 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
             if (right > 0)
                 painter.fillRect(QRectF(outer.right() - right, outer.top() + top, right, outer.height() - top - bottom), border);
         }
-        for (const Line& l : b.lines) {
+        b.paintedAt = paintSerial_;
+        for (size_t li = 0; li < b.lines.size(); ++li) {
+            const Line& l = b.lines[li];
             if (l.glyphs.end() <= glyphs.location || l.glyphs.location >= glyphs.end())
                 continue;
             const Paragraph& p = b.paragraphs[l.paragraph];
+            for (const LinePaint::Fill& f : linePaint(b, li).fills)
+                painter.fillRect(f.rect.translated(at), f.color);
             auto fill = [&](Range r, const QColor& color, bool throughEnd) {
                 const int from = std::max(r.location, l.glyphs.location);
                 const int to = std::min(r.end(), l.glyphs.end());
@@ -1334,11 +1402,6 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
                 const double x2 = (throughEnd && to > p.content.end()) ? l.fragment.right() : lineX(l, std::min(to, p.content.end()));
                 painter.fillRect(QRectF(x1, l.textTop, x2 - x1, l.textHeight + l.spacing).translated(at), color);
             };
-            storage_->enumerateAttribute(AttributeKey::BackgroundColor, l.glyphs, [&](const AttributeValue* v, Range run) {
-                if (v)
-                    if (auto c = std::get_if<Color>(v))
-                        fill(run, resolve(*c), false);
-            });
             if (!highlightedRanges.empty()) {
                 auto h = std::lower_bound(highlightedRanges.begin(), highlightedRanges.end(), l.glyphs.location,
                                           [](const Range& r, int at) { return r.end() <= at; });
@@ -1350,6 +1413,7 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
                     fill(s, resolve(selectionColor), true);
         }
     }
+    trimPaints();
 }
 
 void LayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
@@ -1358,45 +1422,161 @@ void LayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
         return;
     glyphs = glyphRange(glyphs);
     prepare(glyphs);
-    const QColor defaultColor = resolve(Color::text());
+    // The pen changes only where the colour does.
+    std::optional<QColor> pen;
     for (size_t bi = blockIndexAt(glyphs.location); bi < blocks_.size(); ++bi) {
         const Block& b = *blocks_[bi];
         if (glyphs.length > 0 && b.range.location >= glyphs.end())
             break;
         const QPointF at = origin + QPointF(0, topOf(bi));
-        for (const Line& l : b.lines) {
+        b.paintedAt = paintSerial_;
+        for (size_t li = 0; li < b.lines.size(); ++li) {
+            const Line& l = b.lines[li];
             if (l.glyphs.end() <= glyphs.location || l.glyphs.location >= glyphs.end())
                 continue;
-            const Paragraph& p = b.paragraphs[l.paragraph];
-            QTextLine line = p.layout->lineAt(l.qtLine);
-            const Range content = intersection(l.glyphs, p.content);
-            storage_->enumerateRuns(content, [&](const Attributes& a, Range run) {
-                const Color* fg = a.color(AttributeKey::ForegroundColor);
-                const QColor color = fg ? resolve(*fg) : defaultColor;
-                const double offset = a.number(AttributeKey::BaselineOffset).value_or(0);
-                const int local = run.location - p.content.location;
-                if (color.alpha() > 0 && !inkless(substring(storage_->string(), run))) {
-                    painter.setPen(color);
-                    for (const QGlyphRun& g : line.glyphRuns(local, run.length))
-                        painter.drawGlyphRun(at + QPointF(0, -offset), g);
+            const LinePaint& paint = linePaint(b, li);
+            auto stroke = paint.strokes.begin();
+            for (; stroke != paint.strokes.end() && stroke->after == 0; ++stroke)
+                painter.fillRect(stroke->rect.translated(at), stroke->color);
+            for (size_t gi = 0; gi < paint.glyphs.size(); ++gi) {
+                const LinePaint::Glyphs& g = paint.glyphs[gi];
+                if (pen != g.color) {
+                    painter.setPen(g.color);
+                    pen = g.color;
                 }
-                const bool underline = a.number(AttributeKey::Underline).value_or(0) != 0;
-                const bool strike = a.number(AttributeKey::Strikethrough).value_or(0) != 0;
-                if ((underline || strike) && color.alpha() > 0) {
-                    const Font* f = a.font();
-                    const QFontMetricsF fm(qtFont(f ? *f : defaultFont(), 0));
-                    const double x1 = line.cursorToX(local);
-                    const double x2 = line.cursorToX(local + run.length);
-                    const double baseline = l.baseline + l.fragment.top() - offset;
-                    const double thickness = std::max(1.0, fm.lineWidth());
-                    if (underline)
-                        painter.fillRect(QRectF(x1, baseline + fm.underlinePos() - thickness / 2, x2 - x1, thickness).translated(at), color);
-                    if (strike)
-                        painter.fillRect(QRectF(x1, baseline - fm.strikeOutPos() - thickness / 2, x2 - x1, thickness).translated(at), color);
-                }
-            });
+                painter.drawGlyphRun(at + QPointF(0, -g.offset), g.run);
+                for (; stroke != paint.strokes.end() && stroke->after == gi + 1; ++stroke)
+                    painter.fillRect(stroke->rect.translated(at), stroke->color);
+            }
+            for (; stroke != paint.strokes.end(); ++stroke)
+                painter.fillRect(stroke->rect.translated(at), stroke->color);
         }
     }
+    trimPaints();
+}
+
+const LayoutManager::LinePaint& LayoutManager::linePaint(const Block& b, size_t index)
+{
+    if (b.paints.size() != b.lines.size())
+        b.paints.resize(b.lines.size());
+    std::unique_ptr<LinePaint>& kept = b.paints[index];
+    if (kept && kept->appearance == appearance)
+        return *kept;
+    if (kept) {
+        b.paintBytes -= kept->bytes;
+        kept.reset();
+    }
+    auto paint = std::make_unique<LinePaint>();
+    paint->appearance = appearance;
+    const Line& l = b.lines[index];
+    const Paragraph& p = b.paragraphs[l.paragraph];
+
+    storage_->enumerateAttribute(AttributeKey::BackgroundColor, l.glyphs, [&](const AttributeValue* v, Range run) {
+        const Color* c = v ? std::get_if<Color>(v) : nullptr;
+        const int from = std::max(run.location, l.glyphs.location);
+        const int to = std::min(run.end(), l.glyphs.end());
+        if (!c || to <= from)
+            return;
+        const double x1 = lineX(l, from);
+        const double x2 = lineX(l, std::min(to, p.content.end()));
+        paint->fills.push_back({QRectF(x1, l.textTop, x2 - x1, l.textHeight + l.spacing), resolve(*c)});
+    });
+
+    const QColor defaultColor = resolve(Color::text());
+    QTextLine line = p.layout->lineAt(l.qtLine);
+    const Range content = intersection(l.glyphs, p.content);
+    storage_->enumerateRuns(content, [&](const Attributes& a, Range run) {
+        const Color* fg = a.color(AttributeKey::ForegroundColor);
+        const QColor color = fg ? resolve(*fg) : defaultColor;
+        if (color.alpha() == 0)
+            return;
+        const double offset = a.number(AttributeKey::BaselineOffset).value_or(0);
+        const int local = run.location - p.content.location;
+        if (!inkless(substring(storage_->string(), run)))
+            for (const QGlyphRun& g : line.glyphRuns(local, run.length)) {
+                // Glyphs drawn one after another in one font, colour and place make one
+                // run: the same pixels, blended in the same order, with one call to Qt.
+                LinePaint::Glyphs* previous = paint->glyphs.empty() ? nullptr : &paint->glyphs.back();
+                const bool struckSince = !paint->strokes.empty() && paint->strokes.back().after == paint->glyphs.size();
+                if (previous && !struckSince && previous->color == color && previous->offset == offset
+                    && previous->run.flags() == g.flags() && previous->run.rawFont() == g.rawFont()) {
+                    previous->run.setGlyphIndexes(previous->run.glyphIndexes() + g.glyphIndexes());
+                    previous->run.setPositions(previous->run.positions() + g.positions());
+                    previous->run.setBoundingRect(previous->run.boundingRect().united(g.boundingRect()));
+                } else {
+                    paint->glyphs.push_back({g, color, offset});
+                }
+            }
+        const bool underline = a.number(AttributeKey::Underline).value_or(0) != 0;
+        const bool strike = a.number(AttributeKey::Strikethrough).value_or(0) != 0;
+        if (underline || strike) {
+            const Font* f = a.font();
+            const QFontMetricsF fm(qtFont(f ? *f : defaultFont(), 0));
+            const double x1 = line.cursorToX(local);
+            const double x2 = line.cursorToX(local + run.length);
+            const double baseline = l.baseline + l.fragment.top() - offset;
+            const double thickness = std::max(1.0, fm.lineWidth());
+            const size_t after = paint->glyphs.size();
+            if (underline)
+                paint->strokes.push_back({QRectF(x1, baseline + fm.underlinePos() - thickness / 2, x2 - x1, thickness), color, after});
+            if (strike)
+                paint->strokes.push_back({QRectF(x1, baseline - fm.strikeOutPos() - thickness / 2, x2 - x1, thickness), color, after});
+        }
+    });
+
+    size_t bytes = sizeof(LinePaint) + paint->fills.size() * sizeof(LinePaint::Fill)
+        + paint->strokes.size() * sizeof(LinePaint::Stroke);
+    for (const LinePaint::Glyphs& g : paint->glyphs)
+        bytes += sizeof(g) + size_t(g.run.glyphIndexes().size()) * (sizeof(quint32) + sizeof(QPointF));
+    paint->bytes = bytes;
+    b.paintBytes += bytes;
+    paintBytes_ += bytes;
+    kept = std::move(paint);
+    return *kept;
+}
+
+LayoutManager::LinePaint* LayoutManager::keptPaint(const Block& b, const Line& l) const
+{
+    // Any line a caller holds of this block lies in its array; another's does not.
+    const std::less<const Line*> before;
+    if (b.lines.empty() || before(&l, b.lines.data()) || !before(&l, b.lines.data() + b.lines.size()))
+        return nullptr;
+    const size_t index = size_t(&l - b.lines.data());
+    return index < b.paints.size() ? b.paints[index].get() : nullptr;
+}
+
+void LayoutManager::trimPaints()
+{
+    ++paintSerial_;
+    if (paintBytes_ <= paintCacheBudget)
+        return;
+    // The running count only grows (blocks let go of theirs unseen): counted exactly
+    // here, and the drawings least recently used let go down to half the budget.
+    std::vector<std::pair<uint64_t, size_t>> painted;
+    size_t total = 0;
+    for (size_t i = 0; i < blocks_.size(); ++i)
+        if (blocks_[i]->paintBytes > 0) {
+            total += blocks_[i]->paintBytes;
+            painted.push_back({blocks_[i]->paintedAt, i});
+        }
+    if (total > paintCacheBudget) {
+        std::sort(painted.begin(), painted.end());
+        for (const auto& [stamp, i] : painted) {
+            if (total <= paintCacheBudget / 2)
+                break;
+            total -= blocks_[i]->paintBytes;
+            blocks_[i]->forgetPaint();
+        }
+    }
+    paintBytes_ = total;
+}
+
+size_t LayoutManager::paintCacheBytes() const
+{
+    size_t total = 0;
+    for (const auto& b : blocks_)
+        total += b->paintBytes;
+    return total;
 }
 
 void LayoutManager::draw(QPainter& painter, const QRectF& rect, QPointF origin)

@@ -17,6 +17,7 @@
 #include <QPointF>
 #include <QRectF>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -114,8 +115,15 @@ public:
     // Resolves a colour for this manager's appearance.
     QColor resolve(const Color& color) const;
 
+    // The memory taken by what drawing keeps of the lines it drew (glyph runs,
+    // colours, rectangles), and the most it may take: beyond it, the least
+    // recently drawn blocks let go of theirs.
+    size_t paintCacheBytes() const;
+    size_t paintCacheBudget = size_t(8) << 20;
+
     struct Line;
     struct Block;
+    struct LinePaint;
 
 private:
     void storageEdited(const TextStorage::Edit& edit);
@@ -150,6 +158,12 @@ private:
     const Line* lineForGlyph(int glyph);
     size_t blockIndexAt(int character) const;
     double lineX(const Line& line, int index) const;
+    // What drawing a line of a block takes, kept from its first drawing.
+    const LinePaint& linePaint(const Block& block, size_t line);
+    // The kept drawing of a line, if any.
+    LinePaint* keptPaint(const Block& block, const Line& line) const;
+    // Ends a drawing: keeps the kept drawings within their budget.
+    void trimPaints();
 
     TextStorage* storage_ = nullptr;
     int observer_ = 0;
@@ -163,6 +177,8 @@ private:
     size_t firstPending_ = 0;   // every block before it is laid out and checked
     bool lazy_ = false;
     int lastRelayoutCount_ = 0;
+    mutable size_t paintBytes_ = 0;     // at least what the kept drawings take (blocks let go of theirs unseen)
+    uint64_t paintSerial_ = 1;  // counts drawings, to tell the least recently drawn blocks
 };
 
 } // namespace velkin
