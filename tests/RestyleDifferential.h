@@ -109,13 +109,14 @@ inline bool sameAttributes(const Attributes& a, const Attributes& b, AttributeKe
 }
 
 // The first difference between two storages of equal text, described; empty when
-// equal. With `upTo`, only the characters before it count.
-inline std::string storageDifference(const AttributedString& kept, const AttributedString& fresh, int upTo = -1)
+// equal. With `upTo` (and `from`), only the characters before it (and from `from` on) count.
+inline std::string storageDifference(const AttributedString& kept, const AttributedString& fresh, int upTo = -1,
+                                     int from = 0)
 {
     if (kept.string() != fresh.string())
         return "texts differ";
     const int n = upTo < 0 ? kept.length() : std::min(upTo, kept.length());
-    for (int i = 0; i < n;) {
+    for (int i = std::max(0, from); i < n;) {
         Range a, b;
         const Attributes& x = kept.attributes(i, &a);
         const Attributes& y = fresh.attributes(i, &b);

@@ -82,7 +82,10 @@ std::string stepThrough(differential::Editor& e)
 differential::Editor stepwiseEditor(const U16String& text, int step = kStep)
 {
     differential::Editor e(text, {0, 0}, nullptr, 1);
+    // From a text not styled at all, so that nothing a step or a stretch styled
+    // ahead leaves wrong can pass for right.
     e.host->coordinator().stepLength = step;
+    e.host->coordinator().styler.applyBase(e.storage());
     e.host->coordinator().restyle(e.view());
     return e;
 }
@@ -161,6 +164,90 @@ TEST(StepwiseStyling, EditsBetweenStepsEndAsAWholeStyling)
         for (int i = 0; i < 30 && unstyled(e); ++i) {
             done += differential::randomEdit(e, rng) + "; ";
             for (int steps = int(rng() % 3); steps > 0; --steps)
+                e.host->coordinator().styleAhead(e.view(), 0);
+        }
+        while (unstyled(e))
+            e.host->coordinator().styleAhead(e.view(), 0);
+        e.view().layoutDocument();
+        EXPECT_EQ(differential::compareWithFresh(e), "") << "seed " << seed << ": " << done;
+    }
+}
+
+// A stretch styled ahead of the steps (where a window jumped to) is styled as
+// the whole text has it, or not at all where that cannot be known (inside a fence
+// left open above it); the steps then take it in.
+TEST(StepwiseStyling, StretchesStyledAheadAreAsAWholeStylingHasThem)
+{
+    U16String text;
+    for (int i = 0; i < 4; ++i)
+        text += farReaching();
+    differential::Editor e = stepwiseEditor(text);
+    const differential::Editor whole(*e.document, e.view().selectedRange(), &e.storage());
+    // Every few lines, so that some start inside the fence left open a while; from
+    // the end back, so that each is styled afresh, the text before it unstyled.
+    int islands = 0;
+    for (int at = int(text.size()) - 1; at > 0; at -= 97) {
+        e.host->coordinator().styleAround(e.view(), Range{at, 300});
+        if (const std::optional<Range> island = e.host->coordinator().styledAhead(); island && island->location <= at) {
+            ++islands;
+            EXPECT_EQ(differential::storageDifference(e.storage(), whole.storage(), island->end(), island->location), "")
+                << "styled ahead around " << at;
+        }
+    }
+    EXPECT_GT(islands, 100);
+    EXPECT_EQ(stepThrough(e), "");
+    EXPECT_EQ(differential::compareWithFresh(e), "");
+}
+
+// An edit before a stretch styled ahead can change how it reads: it is given up.
+// One inside it is restyled there, as the whole text has it.
+TEST(StepwiseStyling, EditsBeforeAStretchStyledAheadGiveItUp)
+{
+    U16String text;
+    for (int i = 0; i < 4; ++i)
+        text += farReaching();
+    differential::Editor e = stepwiseEditor(text);
+    const int middle = e.storage().length() / 2;
+    const int at = int(e.storage().string().find(u"Setext heading", size_t(e.storage().length()) * 3 / 4));
+    e.host->coordinator().styleAround(e.view(), Range{at, 100});
+    ASSERT_TRUE(e.host->coordinator().styledAhead());
+    const Range island = *e.host->coordinator().styledAhead();
+    e.view().setSelectedRange({at + 3, 0});
+    e.view().insertText(u"*x*");
+    ASSERT_TRUE(e.host->coordinator().styledAhead());
+    EXPECT_EQ(e.host->coordinator().styledAhead()->end(), island.end() + 3);
+    {
+        const differential::Editor whole(*e.document, e.view().selectedRange(), &e.storage());
+        EXPECT_EQ(differential::storageDifference(e.storage(), whole.storage(), island.end() + 3, island.location), "");
+    }
+    e.view().setSelectedRange({middle, 0});
+    e.view().insertText(u"\n```\n");
+    EXPECT_FALSE(e.host->coordinator().styledAhead());
+    EXPECT_EQ(stepThrough(e), "");
+    EXPECT_EQ(differential::compareWithFresh(e), "");
+}
+
+// Random edits, jumps and steps in any order.
+TEST(StepwiseStyling, EditsAroundStretchesStyledAheadEndAsAWholeStyling)
+{
+    U16String text;
+    for (int i = 0; i < 3; ++i)
+        text += farReaching();
+    for (unsigned seed = 1; seed <= 10; ++seed) {
+        differential::Editor e = stepwiseEditor(text);
+        std::mt19937 rng(seed);
+        std::string done;
+        for (int i = 0; i < 30 && unstyled(e); ++i) {
+            if (rng() % 2 == 0) {
+                const int at = int(rng() % unsigned(e.storage().length()));
+                e.host->coordinator().styleAround(e.view(), Range{at, 200});
+                done += "ahead at " + std::to_string(at) + "; ";
+                // Typing where the window jumped to, now and then.
+                if (rng() % 2 == 0)
+                    e.view().setSelectedRange({at, 0});
+            }
+            done += differential::randomEdit(e, rng) + "; ";
+            if (rng() % 3 == 0)
                 e.host->coordinator().styleAhead(e.view(), 0);
         }
         while (unstyled(e))

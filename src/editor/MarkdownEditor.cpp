@@ -169,6 +169,42 @@ bool freshStart(U16View text, int start)
         && MarkdownSyntax::quoteLeader(line).depth == 0;
 }
 
+// The first place after the line holding `at` where the text starts afresh outside
+// grids (and outside code as styled so far), or the text's end.
+int freshEnd(const AttributedString& storage, int at)
+{
+    const U16View text = storage.string();
+    const int n = int(text.size());
+    at = std::min(n, RestyleWindow::nextLineStart(text, std::clamp(at, 0, n)));
+    while (at < n && (!freshStart(text, at) || opaqueAt(storage, at) || opaqueAt(storage, at - 1)))
+        at = RestyleWindow::nextLineStart(text, at);
+    return at;
+}
+
+// The piece of `storage` from `from` to `to`, grown until no fence is left open at
+// its end: to the next place the text starts afresh a few times (a fence holding
+// such places), then twice as far each time (a long one). `to` says where it ends.
+TextStorage pieceWithoutOpenFence(const AttributedString& storage, int from, int& to)
+{
+    const int n = storage.length();
+    TextStorage piece(storage.attributedSubstring(Range::fromTo(from, to)));
+    for (int tries = 0; to < n && fenceOpenAtEnd(piece); ++tries) {
+        to = freshEnd(storage, tries < 4 ? to : to + (to - from));
+        piece = TextStorage(storage.attributedSubstring(Range::fromTo(from, to)));
+    }
+    return piece;
+}
+
+// The characters a view shows; an empty range at the caret when it shows none.
+Range shownRange(TextView& view)
+{
+    if (!view.isVisible())
+        return Range{view.selectedRange().end(), 0};
+    const int top = view.characterIndexForPoint(QPointF(0, 0));
+    const int bottom = view.characterIndexForPoint(QPointF(view.viewport()->width(), view.viewport()->height()));
+    return Range::fromTo(top, std::max(top, bottom));
+}
+
 // The reference and footnote definitions of a whole text, as a whole styling finds them.
 MarkdownSyntax::Definitions wholeDefinitions(const AttributedString& storage)
 {
@@ -221,6 +257,9 @@ struct MarkdownEditorCoordinator::Kept {
     // While styling goes in steps: where the text not styled yet starts. It holds
     // the attributes it had (none, or those of an earlier styling).
     std::optional<int> unstyled;
+    // Past it, a stretch styled ahead of the steps, where the window showed text
+    // not styled yet: styled as the whole text has it while no character before it changes.
+    std::optional<Range> island;
     // Whether `definitions` are the text's as it stands: no character changed since.
     bool definitionsCurrent = false;
 
@@ -365,6 +404,10 @@ struct MarkdownEditorCoordinator::Kept {
         definitionsCurrent = false;
         if (unstyled)
             unstyled = map(*unstyled, e);
+        if (island && e.range.location < island->location)
+            island.reset();
+        else if (island && e.range.location <= island->end())
+            island = Range::fromTo(island->location, map(island->end(), e));
         if (grids == false && e.range.length > 0 && storage && hasGrids(*storage, e.range))
             grids = true;
         dirty = dirty ? unionRange(Range::fromTo(map(dirty->location, e), map(dirty->end(), e)), e.range) : e.range;
@@ -503,16 +546,19 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     const bool adopted = kept.styled && !kept.dirty;
     const bool stepwise = !adopted && parent.stepwiseFrom > 0 && storage->length() >= parent.stepwiseFrom;
     kept.unstyled.reset();
+    kept.island.reset();
     if (stepwise) {
         // Styled in steps: at once up to the caret and past what the window shows.
         if (!kept.definitionsCurrent)
             kept.definitions = wholeDefinitions(*storage);
         kept.definitionsCurrent = true;
         kept.unstyled = 0;
-        int through = selection.end();
-        if (view.isVisible())
-            through = std::max(through, view.characterIndexForPoint(QPointF(view.viewport()->width(), view.viewport()->height())));
-        styleThrough(view, *storage, through);
+        // Near the start, styled through what is in sight; far from it, the start and what is in sight.
+        const Range shown = shownRange(view);
+        const bool far = shown.location > 2 * stepLength;
+        styleThrough(view, *storage, far ? 0 : std::max(selection.end(), shown.end()));
+        if (far)
+            styleIsland(view, *storage, shown);
     } else {
         if (adopted)
             kept.definitions = std::move(*kept.styled);
@@ -581,25 +627,36 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     std::vector<Range> zones{kept.selection, selection};
     if (kept.dirty)
         zones.push_back(*kept.dirty);
-    // Changes in the part not styled yet are styled when styling reaches them.
-    const int styledEnd = kept.unstyled.value_or(n);
-    for (Range& z : zones)
-        z = Range::fromTo(std::clamp(z.location, 0, styledEnd), std::clamp(z.end(), 0, styledEnd));
-    std::erase_if(zones, [&](Range z) { return z.location >= styledEnd && styledEnd < n; });
-    std::sort(zones.begin(), zones.end(), [](Range a, Range b) { return a.location < b.location; });
-    std::vector<Range> merged;
-    for (const Range& z : zones) {
-        if (!merged.empty() && z.location <= merged.back().end() + 4096)
-            merged.back() = unionRange(merged.back(), z);
-        else
-            merged.push_back(z);
-    }
+    // While styling goes in steps, changes are restyled in the styled part and
+    // in the island, each read as a whole text; the rest is styled when steps reach it.
+    std::vector<Range> parts{Range{0, kept.unstyled.value_or(n)}};
+    if (kept.island)
+        parts.push_back(*kept.island);
     kept.restyling = true;
     storage->beginEditing();
     bool done = true;
-    for (const Range& zone : merged)
-        if (!(done = restyleStretch(view, *storage, zone, selection)))
+    for (const Range& part : parts) {
+        std::vector<Range> inPart;
+        for (const Range& z : zones) {
+            const Range clipped = Range::fromTo(std::clamp(z.location, part.location, part.end()),
+                                                std::clamp(z.end(), part.location, part.end()));
+            if (z.end() >= part.location && (clipped.location < part.end() || part.end() == n))
+                inPart.push_back(clipped);
+        }
+        std::sort(inPart.begin(), inPart.end(), [](Range a, Range b) { return a.location < b.location; });
+        std::vector<Range> merged;
+        for (const Range& z : inPart) {
+            if (!merged.empty() && z.location <= merged.back().end() + 4096)
+                merged.back() = unionRange(merged.back(), z);
+            else
+                merged.push_back(z);
+        }
+        for (const Range& zone : merged)
+            if (!(done = restyleStretch(view, *storage, zone, selection, part)))
+                break;
+        if (!done)
             break;
+    }
     storage->endEditing();
     kept.restyling = false;
     if (!done) {
@@ -616,26 +673,28 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
         view.setTypingAttributes(styler.baseAttributes());
 }
 
-bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& storage, Range changed, Range selection)
+bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& storage, Range changed, Range selection,
+                                               Range bounds)
 {
     using namespace RestyleWindow;
     Kept& kept = *kept_;
     const U16View text = storage.string();
-    // Styling in steps: the part not styled yet reads as the text's end, and the
-    // next step starts before the stretch's end again, where the text starts afresh.
-    const int n = std::min(int(text.size()), kept.unstyled.value_or(int(text.size())));
+    // Styling in steps: the part styled so far (or the island) reads as the whole
+    // text; the next step starts before its end again, where the text starts afresh.
+    const int lo = std::clamp(bounds.location, 0, int(text.size()));
+    const int n = std::clamp(bounds.end(), lo, int(text.size()));
     // The changed lines, then two lines of context each side that the edit left alone.
-    const int first = lineStart(text, changed.location);
+    const int first = std::max(lo, lineStart(text, changed.location));
     const int last = changed.end() >= n ? n : std::min(n, nextLineStart(text, changed.end()));
-    int from = linesBack(text, first, 2);
+    int from = std::max(lo, linesBack(text, first, 2));
     int to = std::min(n, linesForward(text, last, 2));
     bool grown = false;
     for (;;) {
         // The stretch starts and ends outside code as the storage holds it, so no
         // fence opened before it runs into it, and none it holds runs past it unseen.
-        while (from > 0 && (opaqueAt(storage, from) || opaqueAt(storage, from - 1) || looksLikeFence(text, from)
-                            || !blockEdge(text, from)))
-            from = lineStart(text, from - 1);
+        while (from > lo && (opaqueAt(storage, from) || opaqueAt(storage, from - 1) || looksLikeFence(text, from)
+                             || !blockEdge(text, from)))
+            from = std::max(lo, lineStart(text, from - 1));
         while (to < n && (opaqueAt(storage, to) || opaqueAt(storage, to - 1) || looksLikeFence(text, to)
                           || !blockEdge(text, to)))
             to = std::min(n, nextLineStart(text, to));
@@ -644,7 +703,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         styler.apply(piece, &kept.definitions);
         collapse(piece, Range{selection.location - from, selection.length}, view);
         // At the text's ends the piece's own reading is the whole text's.
-        const bool headAgrees = from == 0 || agrees(piece, from, storage, Range::fromTo(from, first));
+        const bool headAgrees = from == lo || agrees(piece, from, storage, Range::fromTo(from, first));
         const bool fenceOpen = to < n && fenceOpenAtEnd(piece);
         const bool tailAgrees = to == n || (agrees(piece, from, storage, Range::fromTo(last, to)) && !fenceOpen);
         if (headAgrees && tailAgrees) {
@@ -678,7 +737,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         grown = true;
         const int width = to - from;
         if (!headAgrees)
-            from = lineStart(text, std::max(0, from - 3 * width - 64));
+            from = std::max(lo, lineStart(text, std::max(0, from - 3 * width - 64)));
         if (!tailAgrees)
             to = fenceOpen ? n : std::min(n, nextLineStart(text, std::min(n, to + 3 * width + 64)));
     }
@@ -697,19 +756,14 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         int from = lineStart(text, std::min(*kept.unstyled, n));
         while (from > 0 && (!freshStart(text, from) || opaqueAt(storage, from - 1)))
             from = lineStart(text, from - 1);
-        // It ends at such a place again, outside grids and with no fence left open.
-        auto freshEnd = [&](int at) {
-            at = std::min(n, nextLineStart(text, std::min(n, at)));
-            while (at < n && (!freshStart(text, at) || opaqueAt(storage, at) || opaqueAt(storage, at - 1)))
-                at = nextLineStart(text, at);
-            return at;
-        };
-        int to = freshEnd(std::max(from + stepLength, *kept.unstyled));
-        TextStorage piece(storage.attributedSubstring(Range::fromTo(from, to)));
-        while (to < n && fenceOpenAtEnd(piece)) {
-            to = freshEnd(to + (to - from));
-            piece = TextStorage(storage.attributedSubstring(Range::fromTo(from, to)));
+        // It ends at such a place again, with no fence left open, and takes in a
+        // stretch styled ahead once it reaches it.
+        int to = freshEnd(storage, std::max(from + stepLength, *kept.unstyled));
+        if (kept.island && to >= kept.island->location) {
+            to = std::max(to, freshEnd(storage, kept.island->end() - 1));
+            kept.island.reset();
         }
+        TextStorage piece = pieceWithoutOpenFence(storage, from, to);
         styler.apply(piece, &kept.definitions);
         collapse(piece, Range{selection.location - from, selection.length}, view);
         copyBack(piece, from, storage);
@@ -761,6 +815,53 @@ std::optional<int> MarkdownEditorCoordinator::unstyledFrom() const
     return kept_ ? kept_->unstyled : std::nullopt;
 }
 
+std::optional<Range> MarkdownEditorCoordinator::styledAhead() const
+{
+    return kept_ ? kept_->island : std::nullopt;
+}
+
+void MarkdownEditorCoordinator::styleAround(TextView& view, Range range)
+{
+    TextStorage* storage = view.textStorage();
+    if (!storage || !kept_ || kept_->storage != storage || !kept_->valid || !kept_->unstyled || view.hasMarkedText())
+        return;
+    Kept& kept = *kept_;
+    kept.restyling = true;
+    storage->beginEditing();
+    styleIsland(view, *storage, range);
+    storage->endEditing();
+    kept.restyling = false;
+}
+
+void MarkdownEditorCoordinator::styleIsland(TextView& view, TextStorage& storage, Range range)
+{
+    using namespace RestyleWindow;
+    Kept& kept = *kept_;
+    const U16View text = storage.string();
+    const int n = int(text.size());
+    if (!kept.unstyled || (kept.island && kept.island->location <= range.location && range.end() <= kept.island->end()))
+        return;
+    // Near where the steps stand, they reach it soon enough.
+    const int frontier = lineStart(text, std::min(*kept.unstyled, n));
+    if (range.location < frontier + stepLength)
+        return;
+    int from = lineStart(text, std::min(range.location, n));
+    while (from > frontier && (!freshStart(text, from) || opaqueAt(storage, from) || opaqueAt(storage, from - 1)))
+        from = lineStart(text, from - 1);
+    // The text starts afresh there as a whole only if it does where the steps
+    // stand and no fence opened in between is still open.
+    if (from <= frontier || !freshStart(text, frontier) || opaqueAt(storage, frontier - 1)
+        || fenceOpenAtEnd(storage.attributedSubstring(Range::fromTo(frontier, from))))
+        return;
+    int to = freshEnd(storage, std::max(range.end(), from + 1));
+    TextStorage piece = pieceWithoutOpenFence(storage, from, to);
+    const Range selection = view.selectedRange();
+    styler.apply(piece, &kept.definitions);
+    collapse(piece, Range{selection.location - from, selection.length}, view);
+    copyBack(piece, from, storage);
+    kept.island = Range::fromTo(from, to);
+}
+
 void MarkdownEditorCoordinator::runLater(TextView& view, bool MarkdownEditorCoordinator::*scheduled,
                                          void (MarkdownEditorCoordinator::*work)(TextView&))
 {
@@ -795,6 +896,9 @@ void MarkdownEditorCoordinator::styleAheadSlice(TextView& view)
         return caret.top() >= visible.top() && caret.bottom() <= visible.bottom();
     };
     const bool shown = caretShown();
+    // What the window shows, when the steps have not reached it, is styled first.
+    if (view.isVisible())
+        styleAround(view, shownRange(view));
     // In slices short enough that typing and scrolling meanwhile keep their pace.
     if (!styleAhead(view, 5))
         scheduleStyleAhead(view);
@@ -884,7 +988,7 @@ void MarkdownEditorCoordinator::restyleImageLines(TextView& view)
     bool done = true;
     for (size_t at = text.find(u"!["); done && at != U16View::npos && int(at) < end;) {
         const Range line = lineAt(*storage, int(at));
-        done = restyleStretch(view, *storage, line, selection);
+        done = restyleStretch(view, *storage, line, selection, Range{0, end});
         at = text.find(u"![", size_t(RestyleWindow::nextLineStart(text, line.end())));
     }
     storage->endEditing();

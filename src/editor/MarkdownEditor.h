@@ -97,6 +97,12 @@ public:
     bool styleAhead(TextView& view, double milliseconds);
     // Where the part not styled yet starts, while there is one.
     std::optional<int> unstyledFrom() const;
+    // Styles the lines around `range` ahead of the steps when they lie in the part
+    // not styled yet (what the window shows after a jump), where the text starts
+    // afresh and no fence is open; the steps take that stretch in when they reach it.
+    void styleAround(TextView& view, Range range);
+    // The stretch styled ahead of the steps, while there is one.
+    std::optional<Range> styledAhead() const;
 
     // The image line, task line or shortcode under a caret (none for a selection).
     static std::optional<Range> imageLine(Range selection, const AttributedString& storage);
@@ -114,10 +120,13 @@ private:
     void restyleImageLines(TextView& view);
     void collapse(TextStorage& storage, Range selection, TextView& view);
     void track(TextStorage& storage);
-    // Restyles [from, to) alone; false when the stretch must grow.
-    bool restyleStretch(TextView& view, TextStorage& storage, Range changed, Range selection);
+    // Restyles the lines around `changed` alone, reading `bounds` as the whole
+    // text; false when the stretch must grow past them.
+    bool restyleStretch(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);
     // Styles from where styling stopped to a place past `through`, one step at a time.
     void styleThrough(TextView& view, TextStorage& storage, int through);
+    // styleAround() without its checks, inside a restyle.
+    void styleIsland(TextView& view, TextStorage& storage, Range range);
     void scheduleStyleAhead(TextView& view);
     void styleAheadSlice(TextView& view);
     bool styleAheadScheduled = false;
