@@ -13,8 +13,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fstream>
-#include <sstream>
+#include "Changelogs.h"
+
 
 namespace {
 
@@ -22,14 +22,6 @@ using namespace velkin;
 
 constexpr double kWidth = 752;
 constexpr double kScreenHeight = 900;
-
-std::string readFile(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Markdown of every kind the editor styles, for machines without the changelogs.
 std::string madeUpMarkdown(size_t bytes)
@@ -47,21 +39,7 @@ std::string madeUpMarkdown(size_t bytes)
 // The largest changelog, or the changelogs one after another until `bytes`.
 U16String document(size_t bytes)
 {
-    static const char* const paths[] = {"/usr/share/doc/nodejs/changelogs/CHANGELOG_V12.md",
-                                        "/usr/share/doc/nodejs/changelogs/CHANGELOG_V10.md",
-                                        "/usr/share/doc/nodejs/changelogs/CHANGELOG_V11.md",
-                                        "/usr/share/doc/nodejs/changelogs/CHANGELOG_IOJS.md"};
-    std::string text;
-    for (size_t round = 0; text.size() < bytes && round < 64; ++round)
-        for (const char* path : paths) {
-            if (text.size() >= bytes)
-                break;
-            const std::string part = readFile(path);
-            if (part.empty())
-                break;
-            text += part;
-            text += "\n";
-        }
+    std::string text = bench::changelogs(bytes);
     if (text.size() < bytes / 2)
         text = madeUpMarkdown(bytes);
     return u16(text);

@@ -16,41 +16,19 @@
 
 #include <benchmark/benchmark.h>
 
+#include "Changelogs.h"
+
 #include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace {
 
 using namespace velkin;
 
-std::string readFile(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // The changelogs one after another until `bytes`, or made-up Markdown without them.
 U16String document(size_t bytes)
 {
-    static const char* const paths[] = {"/usr/share/doc/nodejs/changelogs/CHANGELOG_V12.md",
-                                        "/usr/share/doc/nodejs/changelogs/CHANGELOG_V10.md",
-                                        "/usr/share/doc/nodejs/changelogs/CHANGELOG_V11.md",
-                                        "/usr/share/doc/nodejs/changelogs/CHANGELOG_IOJS.md"};
-    std::string text;
-    for (size_t round = 0; text.size() < bytes && round < 64; ++round)
-        for (const char* path : paths) {
-            if (text.size() >= bytes)
-                break;
-            const std::string part = readFile(path);
-            if (part.empty())
-                break;
-            text += part;
-            text += "\n";
-        }
+    std::string text = bench::changelogs(bytes);
     while (text.size() < bytes / 2)
         text += "## A section\n\nSome *emphasised* prose with `code` and a [link](https://example.com) :smile:.\n\n"
                 "* an item\n* another item\n\n```js\nconst x = 1;\n```\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n\n";
