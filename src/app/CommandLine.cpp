@@ -11,7 +11,6 @@
 
 #include <clocale>
 #include <filesystem>
-#include <memory>
 
 namespace velkin::CommandLine {
 
@@ -94,13 +93,8 @@ int main(int argc, char** argv, SelfTestRunner selfTest)
 {
     startedWithoutDisplay = prepareEnvironment();
     const std::vector<std::string> arguments(argv, argv + argc);
-    // An HTML export draws nothing: it needs no window system, whose start-up
-    // would cost more than the export of a long document.
-    std::unique_ptr<QCoreApplication> app;
-    if (exportsHTMLOnly(arguments))
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    else
-        app = std::make_unique<QApplication>(argc, argv);
+    // (An HTML export alone never comes here: the executable runs it without this library.)
+    QApplication app(argc, argv);
     QCoreApplication::setApplicationName("Velkin");
     // Qt takes the numeric locale from the environment; our number formatting expects C.
     std::setlocale(LC_NUMERIC, "C");

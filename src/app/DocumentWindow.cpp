@@ -73,10 +73,8 @@ DocumentWindow::DocumentWindow(MarkdownDocument document, std::optional<fs::path
     setCentralWidget(content_);
     addToolBar(Qt::TopToolBarArea, content_->toolbar());
     commands_ = new VelkinCommands(this);
-    if (file_) {
+    if (file_)
         disk_.setFile(*file_, bytes);
-        restoreWindowState();
-    }
     content_->setStateChanged([this] { saveWindowState(); });
     connect(&disk_, &DocumentFile::changedOnDisk, this, &DocumentWindow::changedOnDisk);
     updateTitle();
@@ -123,14 +121,6 @@ void DocumentWindow::textDidChange(const std::optional<ContentView::Edit>& edit)
 void DocumentWindow::updateNotice()
 {
     content_->setNotice(repaired_ ? localized(u"repairedTextNotice", displayName()) : QString());
-}
-
-void DocumentWindow::restoreWindowState()
-{
-    if (const auto state = RecentDocuments::windowState(*file_)) {
-        content_->setEditorZoom(state->zoom);
-        content_->setEditorFontFamily(state->fontFamily);
-    }
 }
 
 void DocumentWindow::saveWindowState() const

@@ -94,7 +94,6 @@ private:
     bool mayOverwriteNewerFile();
     // Asks before a repaired text replaces the file's original bytes.
     bool mayReplaceOriginalBytes();
-    void restoreWindowState();
     void saveWindowState() const;
 
     ContentView* content_ = nullptr;

@@ -208,6 +208,7 @@ Range shownRange(TextView& view)
 // The reference and footnote definitions of a whole text, as a whole styling finds them.
 MarkdownSyntax::Definitions wholeDefinitions(const AttributedString& storage)
 {
+    // Asked before the text is copied with its cells blanked.
     if (storage.string().find(u"]:") == U16String::npos)
         return {};
     return MarkdownSyntax::definitions(U16View(blockText(storage)));
@@ -598,6 +599,12 @@ void MarkdownEditorCoordinator::adoptStyled(TextView& view, MarkdownSyntax::Defi
     kept_->styled = std::move(definitions);
 }
 
+void MarkdownEditorCoordinator::stylePiece(TextStorage& piece, int offset, Range selection, TextView& view)
+{
+    styler.apply(piece, &kept_->definitions);
+    collapse(piece, Range{selection.location - offset, selection.length}, view);
+}
+
 void MarkdownEditorCoordinator::collapse(TextStorage& storage, Range selection, TextView& view)
 {
     // The collapses change attributes only: one classification of the lines serves all three.
@@ -700,8 +707,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             to = std::min(n, nextLineStart(text, to));
         const Range stretch = Range::fromTo(from, to);
         TextStorage piece(storage.attributedSubstring(stretch));
-        styler.apply(piece, &kept.definitions);
-        collapse(piece, Range{selection.location - from, selection.length}, view);
+        stylePiece(piece, from, selection, view);
         // At the text's ends the piece's own reading is the whole text's.
         const bool headAgrees = from == lo || agrees(piece, from, storage, Range::fromTo(from, first));
         const bool fenceOpen = to < n && fenceOpenAtEnd(piece);
@@ -718,8 +724,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             if (!mayChange && !found.empty())
                 mayChange = runsOnWithin(text, from, to);
             if (mayChange) {
-                const U16String readable = blockText(storage);
-                if (!(MarkdownSyntax::definitions(MarkdownSyntax::BlockLines(readable)) == kept.definitions))
+                if (!(wholeDefinitions(storage) == kept.definitions))
                     return false;
                 kept.definitionsTouched = false;
             }
@@ -764,21 +769,21 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
             kept.island.reset();
         }
         TextStorage piece = pieceWithoutOpenFence(storage, from, to);
-        styler.apply(piece, &kept.definitions);
-        collapse(piece, Range{selection.location - from, selection.length}, view);
+        stylePiece(piece, from, selection, view);
         copyBack(piece, from, storage);
         if (to < n) {
             kept.unstyled = to;
-        } else if (MarkdownSyntax::Definitions now = kept.definitionsCurrent ? kept.definitions : wholeDefinitions(storage);
-                   !(now == kept.definitions)) {
-            // An edit made meanwhile where styling had not reached changed what
-            // references anywhere mean: once more, with the new definitions.
+        } else if (!kept.definitionsCurrent) {
+            // An edit made meanwhile may have changed what references anywhere
+            // mean: if it did, once more with the new definitions.
+            MarkdownSyntax::Definitions now = wholeDefinitions(storage);
+            const bool same = now == kept.definitions;
             kept.definitions = std::move(now);
             kept.definitionsCurrent = true;
-            kept.unstyled = 0;
-            break;
+            kept.unstyled = same ? std::nullopt : std::optional<int>(0);
+            if (!same)
+                break;
         } else {
-            kept.definitionsCurrent = true;
             kept.unstyled.reset();
         }
         if (to > through)
@@ -855,9 +860,7 @@ void MarkdownEditorCoordinator::styleIsland(TextView& view, TextStorage& storage
         return;
     int to = freshEnd(storage, std::max(range.end(), from + 1));
     TextStorage piece = pieceWithoutOpenFence(storage, from, to);
-    const Range selection = view.selectedRange();
-    styler.apply(piece, &kept.definitions);
-    collapse(piece, Range{selection.location - from, selection.length}, view);
+    stylePiece(piece, from, view.selectedRange(), view);
     copyBack(piece, from, storage);
     kept.island = Range::fromTo(from, to);
 }

@@ -119,6 +119,9 @@ private:
     // Restyles the lines that show pictures, once one has loaded.
     void restyleImageLines(TextView& view);
     void collapse(TextStorage& storage, Range selection, TextView& view);
+    // Styles a piece of the storage that starts at `offset`, with the kept
+    // definitions, and collapses it around the selection.
+    void stylePiece(TextStorage& piece, int offset, Range selection, TextView& view);
     void track(TextStorage& storage);
     // Restyles the lines around `changed` alone, reading `bounds` as the whole
     // text; false when the stretch must grow past them.

@@ -167,13 +167,13 @@ std::vector<Footnote::Definition> footnoteDefinitions(const MarkdownSyntax::Bloc
     return Footnote::collectDefinitions(b.index.lines(), b.texts, b.fenced);
 }
 
-Footnote::Labels definedFootnoteLabels(const MarkdownSyntax::BlockLines& b)
+Footnote::Labels definedFootnoteLabels(const std::vector<U16View>& texts, const MarkdownSyntax::LineFlags& fenced)
 {
     Footnote::Labels out;
-    for (size_t i = 0; i < b.texts.size(); ++i) {
-        if (b.fenced[i])
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (fenced[i])
             continue;
-        if (const auto d = Footnote::parseDefinition(b.texts[i]))
+        if (const auto d = Footnote::parseDefinition(texts[i]))
             out.insert(Footnote::normalizedLabel(d->label));
     }
     return out;

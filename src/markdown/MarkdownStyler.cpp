@@ -18,15 +18,25 @@ Attributes MarkdownStyler::baseAttributes() const
                       {AttributeKey::ParagraphStyle, ParagraphStyle::defaultStyle()}};
 }
 
+namespace {
+
+// Outside grids every attribute of an earlier pass goes, so no stale decoration
+// survives an edit; each cell gets its own reset.
+void resetToBase(const MarkdownStyler& styler, TextStorage& storage, const GridCells& cells)
+{
+    const Attributes base = styler.baseAttributes();
+    for (const Range& r : MarkdownStyler::complement(cells.runs(), Range{0, storage.length()}))
+        storage.setAttributes(base, r);
+    for (const Range& r : cells.runs())
+        styler.resetCell(r, storage);
+}
+
+} // namespace
+
 void MarkdownStyler::applyBase(TextStorage& storage) const
 {
     storage.beginEditing();
-    const GridCells cells(storage);
-    const Attributes base = baseAttributes();
-    for (const Range& r : complement(cells.runs(), Range{0, storage.length()}))
-        storage.setAttributes(base, r);
-    for (const Range& r : cells.runs())
-        resetCell(r, storage);
+    resetToBase(*this, storage, GridCells(storage));
     storage.endEditing();
 }
 
@@ -36,13 +46,7 @@ void MarkdownStyler::apply(TextStorage& storage, const MarkdownSyntax::Definitio
     storage.beginEditing();
     const int n = storage.length();
     const GridCells cells(storage);
-
-    // Outside grids every attribute of an earlier pass goes, so no stale decoration survives an edit.
-    const Attributes base = baseAttributes();
-    for (const Range& r : complement(cells.runs(), Range{0, n}))
-        storage.setAttributes(base, r);
-    for (const Range& r : cells.runs())
-        resetCell(r, storage);
+    resetToBase(*this, storage, cells);
 
     // Block passes read cells as blank lines; offsets are the storage's.
     U16String blanked;

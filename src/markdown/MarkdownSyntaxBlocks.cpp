@@ -73,28 +73,18 @@ MarkdownSpans spans(U16View text)
 
 Definitions definitions(const BlockLines& b)
 {
-    return Definitions{detail::definedFootnoteLabels(b), detail::referenceDefinitions(b)};
+    return Definitions{detail::definedFootnoteLabels(b.texts, b.fenced), detail::referenceDefinitions(b.texts, b.fenced)};
 }
 
 Definitions definitions(U16View text)
 {
-    // Every definition holds "]:"; most texts hold none, and only fences decide
-    // which lines that hold one count.
+    // Every definition holds "]:"; most texts hold none.
     if (text.find(u"]:") == U16View::npos)
         return {};
     const LineIndex index(text);
     const std::vector<U16View> texts = lineTexts(text, index.lines());
     const LineFlags fenced = fenceFlags(texts);
-    Definitions out;
-    for (size_t i = 0; i < texts.size(); ++i) {
-        if (fenced[i] || texts[i].find(u"]:") == U16View::npos)
-            continue;
-        if (const auto d = Footnote::parseDefinition(texts[i]))
-            out.footnotes.insert(Footnote::normalizedLabel(d->label));
-        if (auto d = ReferenceLink::parseDefinition(texts[i]))
-            out.links.try_emplace(Footnote::normalizedLabel(d->label), std::move(d->url));
-    }
-    return out;
+    return Definitions{detail::definedFootnoteLabels(texts, fenced), detail::referenceDefinitions(texts, fenced)};
 }
 
 MarkdownSpans spans(const BlockLines& b)

@@ -66,8 +66,9 @@ inline bool holdsTerminator(U16View s)
 bool isPatternSpace(char16_t c);
 
 // Whole-text walkers that reuse one classification of the text.
-Footnote::Labels definedFootnoteLabels(const MarkdownSyntax::BlockLines& lines);
-ReferenceLink::Table referenceDefinitions(const MarkdownSyntax::BlockLines& lines);
+// (The definitions read only the lines and which of them lie in fences.)
+Footnote::Labels definedFootnoteLabels(const std::vector<U16View>& texts, const MarkdownSyntax::LineFlags& fenced);
+ReferenceLink::Table referenceDefinitions(const std::vector<U16View>& texts, const MarkdownSyntax::LineFlags& fenced);
 std::vector<Alert::Block> alertBlocks(const MarkdownSyntax::BlockLines& lines);
 std::vector<Footnote::Definition> footnoteDefinitions(const MarkdownSyntax::BlockLines& lines);
 

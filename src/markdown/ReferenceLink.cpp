@@ -74,9 +74,9 @@ Table definitions(U16View text)
 
 namespace detail {
 
-ReferenceLink::Table referenceDefinitions(const MarkdownSyntax::BlockLines& b)
+ReferenceLink::Table referenceDefinitions(const std::vector<U16View>& texts, const MarkdownSyntax::LineFlags& fenced)
 {
-    return ReferenceLink::collect(b.texts, b.fenced);
+    return ReferenceLink::collect(texts, fenced);
 }
 
 } // namespace detail

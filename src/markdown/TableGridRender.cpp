@@ -80,10 +80,6 @@ TextStorage grids(U16View text, double baseSize)
         return i + 1 < count && lines[i].find(u'|') != U16View::npos
             && PipeTable::isDelimiterRow(withoutCarriageReturn(lines[i + 1]));
     };
-    size_t i = 0;
-    while (i < count && !mayStartTable(i))
-        ++i;
-
     const std::vector<bool> code = codeFlags(text, lines);
     // A row that holds another line break (a lone CR, a Unicode separator) stays
     // text: a cell could not hold it and give the line back unchanged.
@@ -106,7 +102,7 @@ TextStorage grids(U16View text, double baseSize)
             built.append(U16String(text.substr(from, to - from)), Attributes());
     };
 
-    for (; i < count; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         if (!mayStartTable(i) || !isRow(i) || !isRow(i + 1))
             continue;
         size_t end = i + 2;

@@ -1136,17 +1136,16 @@ double LayoutManager::lineX(const Line& l, int index) const
     // A line that is drawn keeps the places asked of it: marks drawn over the
     // text ask the same ones on every paint, and Qt walks the line for each.
     LinePaint* paint = keptPaint(b, l);
+    std::vector<std::pair<int, double>>::iterator it;
     if (paint) {
-        auto it = std::lower_bound(paint->xs.begin(), paint->xs.end(), local,
-                                   [](const std::pair<int, double>& e, int at) { return e.first < at; });
+        it = std::lower_bound(paint->xs.begin(), paint->xs.end(), local,
+                              [](const std::pair<int, double>& e, int at) { return e.first < at; });
         if (it != paint->xs.end() && it->first == local)
             return it->second;
     }
     const double x = p.layout->lineAt(l.qtLine).cursorToX(local);
     if (paint && paint->xs.size() < kMaxLineXs) {
-        auto it = std::lower_bound(paint->xs.begin(), paint->xs.end(), local,
-                                   [](const std::pair<int, double>& e, int at) { return e.first < at; });
-        paint->xs.insert(it, {local, x});
+        it = paint->xs.insert(it, {local, x});
         paint->bytes += sizeof(*it);
         b.paintBytes += sizeof(*it);
         paintBytes_ += sizeof(*it);
