@@ -876,7 +876,7 @@ int Renderer::paragraph(int i, U16String& out)
 
 U16String Renderer::image(U16View alt, U16View url) const
 {
-    const std::optional<Url> resolved = LinkRouter::resolve(url, options_.baseURL);
+    const std::optional<Url> resolved = LinkRouter::resolvePicture(url, options_.baseURL);
     std::optional<PictureFile::Picture> picture;
     // Only local files are read, and only pictures are taken from them.
     if (resolved && resolved->isFileURL())
