@@ -3,11 +3,18 @@
 // right under a grid keeps its meaning.
 #include "EditorHarness.h"
 
+#include "export/MarkdownHTML.h"
+#include "export/PreviewRendererPage.h"
+#include "markdown/TableGrid.h"
+
 #include "platform/text/Utf.h"
 
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <random>
+#include <set>
 
 namespace velkin {
 namespace {
@@ -132,6 +139,103 @@ TEST(GridFlow, ShiftDownAndPageDownSelectAcrossAGridAndBack)
     press(e, Qt::Key_PageDown, Qt::ShiftModifier);
     EXPECT_EQ(e.view().selectedRange().location, 0);
     EXPECT_GT(e.view().selectedRange().end(), e.find(u"Middle"));
+}
+
+
+// ---- The line right under a grid ----
+
+enum class Block { paragraph, code, list, task, footnote };
+
+const char* name(Block b)
+{
+    static const char* const names[] = {"paragraph", "code", "list", "task", "footnote"};
+    return names[int(b)];
+}
+
+// What the exported page makes of the line holding `marker`.
+Block exportedBlock(const U16String& html, U16View marker)
+{
+    const size_t at = html.find(marker);
+    const size_t notes = html.find(u"<section class=\"footnotes\">");
+    if (at == U16String::npos || (notes != U16String::npos && at > notes))
+        return Block::footnote;
+    const U16String before = html.substr(0, at);
+    const size_t pre = before.rfind(u"<pre"), li = before.rfind(u"<li"), p = before.rfind(u"<p>");
+    const size_t last = std::max({pre == U16String::npos ? 0 : pre + 1, li == U16String::npos ? 0 : li + 1,
+                                  p == U16String::npos ? 0 : p + 1});
+    if (last == 0)
+        return Block::paragraph;
+    if (last == pre + 1)
+        return Block::code;
+    if (last == li + 1)
+        return before.compare(li, 20, u"<li class=\"task-item") == 0 ? Block::task : Block::list;
+    return Block::paragraph;
+}
+
+// What a styled text makes of it (the editor's after a full restyle with the caret elsewhere).
+Block styledBlock(const TextStorage& storage, U16View marker, double baseSize)
+{
+    const U16View text = storage.string();
+    const int at = int(text.find(marker));
+    int start = at;
+    while (start > 0 && text[size_t(start - 1)] != u'\n')
+        --start;
+    int end = at;
+    while (end < int(text.size()) && text[size_t(end)] != u'\n')
+        ++end;
+    const Attributes attributes = storage.attributes(at);
+    if (attributes.has(AttributeKey::CodeBlockFill))
+        return Block::code;
+    for (int i = start; i < end; ++i)
+        if (storage.attributes(i).has(AttributeKey::TaskCheckbox))
+            return Block::task;
+    const ParagraphStyle* style = attributes.paragraphStyle();
+    if (style && std::abs(style->headIndent - 1.7 * baseSize) < 0.01 && style->firstLineHeadIndent > 0)
+        return Block::footnote;
+    if (style && style->headIndent > 0)
+        return Block::list;
+    return Block::paragraph;
+}
+
+TEST(GridFlow, TheLineUnderAGridIsReadAsTheExportReadsIt)
+{
+    std::mt19937 random(1125);
+    auto pick = [&](const std::vector<U16String>& from) { return from[random() % from.size()]; };
+    const std::vector<U16String> cells{u"", u"a", u"bb", u"x y", u"12", u"`c`"};
+    const std::vector<U16String> lines{
+        u"qmark words",          u"    qmark code?",      u"    :smile: qmark here", u"- qmark item",
+        u"    - [ ] qmark task?", u"- [ ] qmark task",    u"1. qmark first",          u"  * qmark",
+        u"\tqmark tab",           u"   qmark three",       u"    more qmark note",    u"* [x] qmark done"};
+    std::set<Block> seen;
+    for (int round = 0; round < 60; ++round) {
+        const int columns = 1 + int(random() % 3);
+        const int rows = int(random() % 3);
+        const bool footnote = random() % 3 == 0;
+        U16String md = u"Intro.\n\n";
+        if (footnote)
+            md += u"[^n1]: note zz\n";
+        for (int r = 0; r < rows + 2; ++r) {
+            md += u"|";
+            for (int c = 0; c < columns; ++c)
+                md += r == 1 ? U16String(u" --- |") : u" " + pick(cells) + u" |";
+            md += u"\n";
+        }
+        const U16String line = pick(lines);
+        md += line + (footnote ? u"\n\nEnd ref[^n1].\n" : u"\n\nEnd.\n");
+
+        Editor e(md);
+        e.host->coordinator().restyle(e.view());
+        ASSERT_EQ(*e.document, md);
+        ASSERT_TRUE(TableGrid::cellBlock(e.storage(), e.find(u"Intro") + 8 + (footnote ? 15 : 0)))
+            << "no grid in " << u8(md);
+        const Block exported = exportedBlock(MarkdownHTML::body(md), u"qmark");
+        seen.insert(exported);
+        EXPECT_EQ(std::string(name(styledBlock(e.storage(), u"qmark", 14))), name(exported)) << u8(md);
+        const TextStorage page = PreviewRenderer::preparePage(md, 600, 14, std::nullopt);
+        EXPECT_EQ(std::string(name(styledBlock(page, u"qmark", 14))), name(exported)) << "page of " << u8(md);
+    }
+    // Right under a table's last row no line starts indented code.
+    EXPECT_EQ(seen, (std::set<Block>{Block::paragraph, Block::list, Block::task, Block::footnote}));
 }
 
 } // namespace
