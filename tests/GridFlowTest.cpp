@@ -401,6 +401,24 @@ Block styledBlock(const TextStorage& storage, U16View marker, double baseSize)
     return Block::paragraph;
 }
 
+TEST(GridFlow, AnIndentedTaskRightUnderAGridIsATaskNotCode)
+{
+    U16String text(kTwoTables);
+    text.replace(text.find(u"| 1 | 2 |\n\n"), 11, u"| 1 | 2 |\n    - [ ] task?\n");
+    Editor e(text);
+    e.host->coordinator().restyle(e.view());
+    e.caretAt(u"Prose below");
+    const int box = e.find(u"[ ]");
+    EXPECT_FALSE(e.storage().attributes(box).has(AttributeKey::CodeBlockFill));
+    EXPECT_TRUE(e.storage().attributes(box).has(AttributeKey::TaskCheckbox));
+    // On the caret's line the task shows its source; off it, the box again.
+    press(e, Qt::Key_Up);
+    EXPECT_FALSE(e.storage().attributes(box).has(AttributeKey::TaskCheckbox));
+    press(e, Qt::Key_Down);
+    EXPECT_TRUE(e.storage().attributes(box).has(AttributeKey::TaskCheckbox));
+    EXPECT_EQ(*e.document, text);
+}
+
 TEST(GridFlow, TheLineUnderAGridIsReadAsTheExportReadsIt)
 {
     std::mt19937 random(1125);
