@@ -243,8 +243,8 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
         }
         while (nextRun < runs.size() && runs[nextRun].location < p)
             ++nextRun;
-        const int end = nextRun < runs.size() ? std::max(p + 1, runs[nextRun].location) : to;
-        const Range prose = Range::fromTo(p, end);
+        const int stop = nextRun < runs.size() ? std::max(p + 1, runs[nextRun].location) : to;
+        const Range prose = Range::fromTo(p, stop);
         AttributedString kept;
         if (range.location > prose.location)
             kept.append(text.attributedSubstring(Range::fromTo(prose.location, std::min(prose.end(), range.location))));
@@ -256,7 +256,7 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
             kept.append(text.attributedSubstring(Range::fromTo(std::max(prose.location, range.end()), prose.end())));
         written += kept.length();
         pieces.push_back({std::move(kept), false, prose});
-        p = end;
+        p = stop;
     }
 
     // Each grid left stays apart from the text around it, as far apart as it was
