@@ -251,6 +251,34 @@ TEST(InlinePatterns, HandMatchersAgreeWithThePatternsOnRandomText)
     EXPECT_EQ(kindsSeen.size(), 13u);
 }
 
+TEST(InlinePatterns, CodeSpanMatcherAgreesWithThePatternOnBacktickRuns)
+{
+    // Runs of every length around each other, cut anywhere: the closing run
+    // found from the table of runs is the one the pattern finds.
+    // Some lines are long enough that closing runs are found far off.
+    static const std::vector<U16String> pieces = {u"`",   u"``", u"```", u"````",           u"x",
+                                                  u" ",   u"\n", u"#f80", U16String(90, u'a'), u"*a*"};
+    std::mt19937 rng(7);
+    const Footnote::Labels noFootnotes;
+    const ReferenceLink::Table noLinks;
+    for (int round = 0; round < 4000; ++round) {
+        U16String text;
+        const size_t length = 1 + rng() % (round % 4 == 0 ? 1200 : 30);
+        while (text.size() < length)
+            text += pieces[rng() % pieces.size()];
+        const int n = int(text.size());
+        const int a = int(rng() % (n + 1));
+        const int b = int(rng() % (n + 1));
+        const Range within = round % 2 == 0 ? Range{0, n} : Range::fromTo(std::min(a, b), std::max(a, b));
+        const MarkdownSpans expected = referenceInline(text, within, noFootnotes, noLinks);
+        const MarkdownSpans got = scannerInline(text, within, noFootnotes, noLinks);
+        ASSERT_EQ(got, expected) << "text: " << u8(text) << "\nwithin " << within.location << "+" << within.length
+                                 << "\nexpected:\n"
+                                 << describe(text, expected) << "got:\n"
+                                 << describe(text, got);
+    }
+}
+
 TEST(InlinePatterns, HandMatchersAgreeWithThePatternsOnRealLines)
 {
     const Footnote::Labels footnotes = {u"1"};
