@@ -279,6 +279,27 @@ TEST(InlinePatterns, CodeSpanMatcherAgreesWithThePatternOnBacktickRuns)
     }
 }
 
+TEST(InlinePatterns, WholeTextMatchListsAgreeWithThePatterns)
+{
+    // What protects shortcodes and finds footnote references, over whole lines.
+    std::mt19937 rng(11);
+    const std::vector<std::pair<const Regex*, std::vector<Regex::Match> (*)(U16View)>> lists = {
+        {&MarkdownSyntax::codeSpanRegex(), MarkdownSyntax::codeSpanMatches},
+        {&MarkdownSyntax::linkRegex(), MarkdownSyntax::linkMatches},
+        {&MarkdownSyntax::imageRegex(), MarkdownSyntax::imageMatches},
+        {&Footnote::referenceRegex(), MarkdownSyntax::footnoteReferenceMatches}};
+    for (int round = 0; round < 5000; ++round) {
+        const U16String text = randomInline(rng, 1 + int(rng() % 60));
+        for (const auto& [pattern, byHand] : lists) {
+            const auto expected = pattern->matches(text);
+            const auto got = byHand(text);
+            ASSERT_EQ(got.size(), expected.size()) << u8(text);
+            for (size_t i = 0; i < got.size(); ++i)
+                ASSERT_EQ(got[i].groups, expected[i].groups) << u8(text);
+        }
+    }
+}
+
 TEST(InlinePatterns, HandMatchersAgreeWithThePatternsOnRealLines)
 {
     const Footnote::Labels footnotes = {u"1"};

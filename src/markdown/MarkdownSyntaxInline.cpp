@@ -1041,6 +1041,57 @@ std::optional<Regex::Match> matchImageAt(U16View text, int p)
     return m;
 }
 
+namespace {
+
+// One pattern's every match over the whole text, by its hand matcher.
+template <typename Matcher>
+std::vector<Regex::Match> allMatches(U16View text, char16_t trigger, int groups, Matcher match)
+{
+    static const Footnote::Labels noFootnotes;
+    static const ReferenceLink::Table noLinks;
+    MarkdownSpans unused;
+    const int n = int(text.size());
+    Scan sc{text, 0, 0, n, noFootnotes, noLinks, unused, {}, Stops(text, 0, n), std::nullopt};
+    std::vector<Regex::Match> out;
+    allMatchesPass(sc, trigger, [&](U16View s, int p, int end, int lookEnd, Hit& h) { return match(sc, s, p, end, lookEnd, h); },
+                   [&](const Hit& h) {
+                       Regex::Match m;
+                       m.groups.assign(h.g.begin(), h.g.begin() + groups + 1);
+                       out.push_back(std::move(m));
+                   });
+    return out;
+}
+
+} // namespace
+
+std::vector<Regex::Match> codeSpanMatches(U16View text)
+{
+    return allMatches(text, u'`', 3, [](Scan& sc, U16View s, int p, int end, int lookEnd, Hit& h) {
+        return matchCodeSpan(s, p, end, lookEnd, [&sc]() -> const CodeRuns& { return sc.backtickRuns(); }, h);
+    });
+}
+
+std::vector<Regex::Match> linkMatches(U16View text)
+{
+    return allMatches(text, u'[', linkRegex().groupCount(), [](Scan& sc, U16View s, int p, int end, int, Hit& h) {
+        return matchLink(s, p, end, sc.stops, h);
+    });
+}
+
+std::vector<Regex::Match> imageMatches(U16View text)
+{
+    return allMatches(text, u'!', imageRegex().groupCount(), [](Scan& sc, U16View s, int p, int end, int, Hit& h) {
+        return matchImage(s, p, end, sc.stops, h);
+    });
+}
+
+std::vector<Regex::Match> footnoteReferenceMatches(U16View text)
+{
+    return allMatches(text, u'[', 3, [](Scan& sc, U16View s, int p, int end, int, Hit& h) {
+        return matchFootnoteReference(s, p, end, sc.stops, h);
+    });
+}
+
 void appendInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,
                   const ReferenceLink::Table& links, MarkdownSpans& into)
 {
