@@ -20,6 +20,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -593,4 +594,22 @@ TEST(DocumentWindow, CtrlYRedoesAndTheKeypadsPlusAndMinusZoom)
     QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
     EXPECT_DOUBLE_EQ(content->editorZoom(), 0.9);
     EXPECT_EQ(window->document().text, u"abc");
+}
+
+TEST(DocumentWindow, ALongDocumentOpensAtItsTop)
+{
+    CloseWindowsAfterwards cleanup;
+    velkin::testing::TempDirectory folder;
+    std::string text = "# First heading\n\n";
+    // Long enough to be laid out lazily.
+    for (int i = 0; i < 1000; ++i)
+        text += "Paragraph " + std::to_string(i) + " with some words to fill the line.\n\n";
+    const auto file = folder.write("long.md", text);
+    DocumentWindow* window = VelkinApp::shared().openDocument(file);
+    ASSERT_NE(window, nullptr);
+    window->show();
+    settle();
+    velkin::testing::waitUntil([] { return false; }, 300);
+    MarkdownTextView* view = window->contentView()->textView();
+    EXPECT_EQ(view->verticalScrollBar()->value(), 0);
 }
