@@ -401,8 +401,56 @@ def grids_in_flow(d):
     d.wait_title(wid, "grids.md")
 
 
+def crlf_return(d):
+    """Return in a file with CRLF line ends writes CRLF, as does a continued list item."""
+    d.write("crlf.md", b"X\r\n- one\r\nY\r\n")
+    d.start("crlf.md")
+    wid = d.window("crlf.md")
+    d.key("ctrl+Home", "End", "Return")
+    d.type("New line")
+    d.key("Down", "End", "Return")
+    d.type("two")
+    d.wait_title(wid, "crlf.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("crlf.md", b"X\r\nNew line\r\n- one\r\n- two\r\nY\r\n")
+
+
+def redo_key(d):
+    """Ctrl+Y redoes what Ctrl+Z undid."""
+    d.write("redo.md", b"base\n")
+    d.start("redo.md")
+    wid = d.window("redo.md")
+    d.key("ctrl+End")
+    d.type("abc")
+    d.wait_title(wid, "redo.md*")
+    d.key("ctrl+z")
+    d.wait_title(wid, "redo.md")
+    d.key("ctrl+y")
+    d.wait_title(wid, "redo.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("redo.md", b"base\nabc")
+
+
+def html_paste(d):
+    """A clipboard that offers only HTML pastes the HTML's text, with the document's line ends."""
+    d.write("pasted.md", b"A\r\n")
+    d.start("pasted.md")
+    wid = d.window("pasted.md")
+    owner = subprocess.Popen(["xclip", "-selection", "clipboard", "-t", "text/html", "-i"], env=d.env,
+                             stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    owner.communicate(b"<p>Hello <b>bold</b></p><p>Next</p>", timeout=5)
+    wait_for("the clipboard to offer HTML alone",
+             lambda: d.x(["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"]).split().count("text/html") == 1
+             and "UTF8_STRING" not in d.x(["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"]))
+    d.key("ctrl+End", "ctrl+v")
+    d.wait_title(wid, "pasted.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("pasted.md", b"A\r\nHello bold\r\nNext")
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
-                                     open_recent, close_prompt, long_document, grids_in_flow]}
+                                     open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
+                                     html_paste]}
 
 
 def main():
