@@ -22,6 +22,8 @@
 #include <array>
 #include <iterator>
 #include <map>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace velkin {
@@ -634,24 +636,33 @@ bool matchFootnoteReference(U16View s, int p, int end, Stops& stops, Hit& h)
     return true;
 }
 
+// Where a reference's text starts, given its close at j: a link at the
+// innermost "[" before j; an image whose text holds another "[" is none. The
+// whole match's start and the text's start, or nothing.
+std::optional<std::pair<int, int>> referenceText(int p, int openLength, int j, Stops& stops)
+{
+    const int opener = stops.innermostOpener(p + openLength - 1, j);
+    if (openLength == 2 && opener != p + 1)
+        return std::nullopt;
+    if (j == opener + 1)
+        return std::nullopt;
+    return std::pair{openLength == 2 ? p : opener, opener + 1};
+}
+
 // (!?\[)([^\]\n]+?)(\]\[)([^\]\n]*?)(\]), brackets in code spans and escapes
-// being text. A link starts at the innermost "[" before its text's close; an
-// image whose text holds another "[" leaves it to the links.
+// being text, the text starting as referenceText() says.
 bool matchFullReference(U16View s, int p, int openLength, int end, Stops& stops, Hit& h)
 {
     const int j = stops.closeBracket(p + openLength);
     if (j >= end || s[size_t(j)] != u']' || j + 1 >= end || s[size_t(j + 1)] != u'[')
         return false;
-    const int opener = stops.innermostOpener(p + openLength - 1, j);
-    if (openLength == 2 && opener != p + 1)
-        return false;
-    const int start = openLength == 2 ? p : opener;
-    const int c = opener + 1;
-    if (j == c)
+    const auto text = referenceText(p, openLength, j, stops);
+    if (!text)
         return false;
     const int k = stops.closeBracket(j + 2);
     if (k >= end || s[size_t(k)] != u']')
         return false;
+    const auto [start, c] = *text;
     h.reset();
     h.g[0] = Range::fromTo(start, k + 1);
     h.g[1] = Range::fromTo(start, c);
@@ -673,13 +684,10 @@ bool matchShortcutReference(U16View s, int p, int openLength, int end, int lookE
         if (next == u'(' || next == u'[' || next == u':')
             return false;
     }
-    const int opener = stops.innermostOpener(p + openLength - 1, j);
-    if (openLength == 2 && opener != p + 1)
+    const auto text = referenceText(p, openLength, j, stops);
+    if (!text)
         return false;
-    const int start = openLength == 2 ? p : opener;
-    const int c = opener + 1;
-    if (j == c)
-        return false;
+    const auto [start, c] = *text;
     h.reset();
     h.g[0] = Range::fromTo(start, j + 1);
     h.g[1] = Range::fromTo(start, c);
