@@ -96,8 +96,37 @@ public:
 private:
     static constexpr size_t smallLimit = 32;
 
+    // The few runs of a usual line, kept in place: a line allocates nothing for them.
+    class FewRuns {
+    public:
+        using Run = std::pair<int, int>;
+        Run* begin() { return runs_.data(); }
+        Run* end() { return runs_.data() + count_; }
+        const Run* begin() const { return runs_.data(); }
+        const Run* end() const { return runs_.data() + count_; }
+        size_t size() const { return count_; }
+        void clear() { count_ = 0; }
+        Run* erase(Run* first, Run* last)
+        {
+            std::move(last, end(), first);
+            count_ -= size_t(last - first);
+            return first;
+        }
+        Run* insert(Run* at, Run run)
+        {
+            std::move_backward(at, end(), end() + 1);
+            *at = run;
+            ++count_;
+            return at;
+        }
+
+    private:
+        std::array<Run, 33> runs_;
+        size_t count_ = 0;
+    };
+
     // Every run that touches r merges into it.
-    static void addTo(std::vector<std::pair<int, int>>& runs, Range r)
+    static void addTo(FewRuns& runs, Range r)
     {
         int start = r.location;
         int stop = r.end();
@@ -130,7 +159,7 @@ private:
     }
 
     bool large_ = false;
-    std::vector<std::pair<int, int>> few_;  // start, end; while there are few
+    FewRuns few_;  // start, end; while there are few
     std::map<int, int> runs_;               // start -> end; once there are many
 };
 
@@ -341,11 +370,19 @@ private:
 
 // What one call scans, and where its spans go.
 struct Scan {
+    // Emphasis and strike matches: their whole range and their spans in `out`.
+    struct Delimited {
+        Range whole;
+        size_t firstSpan;
+        size_t spanCount;
+    };
+
     Scan(U16View s, int base, int start, int end, const Footnote::Labels& footnotes, const ReferenceLink::Table& links,
-         MarkdownSpans& out)
+         MarkdownSpans& out, std::vector<Delimited>& delimited)
         : s(s), base(base), start(start), end(end), footnotes(footnotes), links(links), out(out), firstSpan(out.size()),
-          stops(s, start, end, literal)
+          stops(s, start, end, literal), delimited(delimited)
     {
+        delimited.clear();
     }
 
     U16View s;
@@ -358,16 +395,11 @@ struct Scan {
     size_t firstSpan;      // this call's spans start here in `out`
     ConsumedSet consumed;  // every offset a pass took
     ConsumedSet literal;   // what code spans and escapes took: text inside link text
-    ConsumedSet later;     // what the passes after them took
+    ConsumedSet later;     // what the passes after them took, up to the reference links
     bool literalDone = false;
+    bool laterDone = false;
     Stops stops;
-    // Emphasis and strike matches: their whole range and their spans in `out`.
-    struct Delimited {
-        Range whole;
-        size_t firstSpan;
-        size_t spanCount;
-    };
-    std::vector<Delimited> delimited;
+    std::vector<Delimited>& delimited;  // kept between calls, so that a line does not allocate it
 
     char16_t at(int i) const { return s[size_t(i)]; }
     int textEnd() const { return int(s.size()); }
@@ -379,7 +411,10 @@ struct Scan {
     void consume(Range r)
     {
         consumed.add(r);
-        (literalDone ? later : literal).add(r);
+        if (!literalDone)
+            literal.add(r);
+        else if (!laterDone)
+            later.add(r);
     }
 };
 
@@ -1003,6 +1038,19 @@ void dropCrossingDelimited(Scan& sc)
     auto& d = sc.delimited;
     if (d.size() < 2)
         return;
+    const auto crosses = [](Range a, Range b) {
+        return (a.location < b.location && b.location < a.end() && a.end() < b.end())
+            || (b.location < a.location && a.location < b.end() && b.end() < a.end());
+    };
+    // A line holds few: most often none cross, which a look at every pair tells.
+    if (d.size() <= 16) {
+        bool any = false;
+        for (size_t a = 0; a < d.size() && !any; ++a)
+            for (size_t b = a + 1; b < d.size() && !any; ++b)
+                any = crosses(d[a].whole, d[b].whole);
+        if (!any)
+            return;
+    }
     std::vector<size_t> order(d.size());
     for (size_t k = 0; k < order.size(); ++k)
         order[k] = k;
@@ -1142,7 +1190,8 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
     if (!(t.backtick || t.backslash || t.bang || t.bracket || t.angle || t.star || t.underscore || t.tilde))
         return;
 
-    Scan sc(line, base, start, end, footnotes, links, into);
+    thread_local std::vector<Scan::Delimited> delimited;
+    Scan sc(line, base, start, end, footnotes, links, into, delimited);
     auto withStops = [&sc](auto match) {
         return [&sc, match](U16View s, int p, int end, int, Hit& h) { return match(s, p, end, sc.stops, h); };
     };
@@ -1192,6 +1241,7 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
         });
     if (t.bracket)
         appendReferences(sc);
+    sc.laterDone = true;  // no pass below asks what the passes above took
     if (t.angle) {
         auto tag = [](const char* open, const char* close) {
             return [open, close](U16View s, int p, int end, int, Hit& h) { return matchTag(s, p, end, open, close, h); };
