@@ -239,7 +239,8 @@ TEST(MarkdownHTMLBlocks, HostileInputsFinishWithTheirText)
             ++n;
         return n;
     };
-    EXPECT_EQ(count(html(repeated(u"*_", 20000)), "<em>"), 20000u);
+    // Each "*_*" crosses the "_*_" after it: one of every two stays, the other keeps its delimiters as text.
+    EXPECT_EQ(count(html(repeated(u"*_", 20000)), "<em>"), 10000u);
     EXPECT_EQ(html(u"x" + repeated(u"]:", 20000)), "<p>x" + u8(repeated(u"]:", 20000)) + "</p>\n");
     EXPECT_EQ(count(html(repeated(repeated(u"![", 5000) + u"\n\n", 4)), "<p>![![!["), 4u);
     EXPECT_EQ(html(u"x\n" + repeated(U16String(10000, u' ') + u"\u2029\u2029", 3) + u"y  \nz"),
