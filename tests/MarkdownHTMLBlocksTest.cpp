@@ -257,3 +257,30 @@ TEST(MarkdownHTMLBlocks, HostileInputsFinishWithTheirText)
         mixed += u"| a |\n";
     EXPECT_NE(html(mixed).find("| a |"), std::string::npos);
 }
+
+TEST(MarkdownHTMLBlocks, ADefinitionShapedLineInAQuoteOrItemIsText)
+{
+    EXPECT_EQ(html(u"> [foo]: /url"), "<blockquote>\n<p>[foo]: /url</p>\n</blockquote>\n");
+    EXPECT_EQ(html(u"- [`[T]::first`][`slice::first`]\n\n[`slice::first`]: /first"),
+              "<ul>\n<li><a href=\"/first\"><code>[T]::first</code></a></li>\n</ul>\n");
+    EXPECT_EQ(html(u"- a\n- [b]: /c"), "<ul>\n<li>a</li>\n<li>[b]: /c</li>\n</ul>\n");
+    // An item's continuation line that the document reads as a definition is one.
+    EXPECT_EQ(html(u"- [see]\n  [see]: /y"), "<ul>\n<li><a href=\"/y\">see</a></li>\n</ul>\n");
+}
+
+TEST(MarkdownHTMLBlocks, AFenceOpeningAnItemStaysInIt)
+{
+    EXPECT_EQ(html(u"- a\n- ```\n  b\n  ```\n- c\n\nafter"),
+              "<ul>\n<li>a</li>\n<li><pre><code>b</code></pre>\n</li>\n<li>c</li>\n</ul>\n<p>after</p>\n");
+    EXPECT_EQ(html(u"1. ```js\n   let x\n   ```\n2. d"),
+              "<ol>\n<li><pre><code class=\"language-js\"><span class=\"tok-keyword\">let</span> x</code></pre>\n</li>\n"
+              "<li>d</li>\n</ol>\n");
+    // Inside a fence an item-shaped fence line is code.
+    EXPECT_EQ(html(u"```\n- ```\n```\nx"), "<pre><code>- ```</code></pre>\n<p>x</p>\n");
+}
+
+TEST(MarkdownHTMLBlocks, NestedItemsTakeDigitsOfAnyScript)
+{
+    EXPECT_EQ(html(u"- \u0661. x"), "<ul>\n<li><ol>\n<li>x</li>\n</ol>\n</li>\n</ul>\n");
+    EXPECT_EQ(html(u"> \u0662. x"), "<blockquote>\n<ol start=\"2\">\n<li>x</li>\n</ol>\n</blockquote>\n");
+}
