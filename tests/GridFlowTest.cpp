@@ -6,6 +6,7 @@
 #include "export/MarkdownHTML.h"
 #include "export/PreviewRendererPage.h"
 #include "markdown/TableGrid.h"
+#include "platform/pasteboard/Pasteboard.h"
 
 #include "platform/text/Utf.h"
 
@@ -141,6 +142,209 @@ TEST(GridFlow, ShiftDownAndPageDownSelectAcrossAGridAndBack)
     EXPECT_GT(e.view().selectedRange().end(), e.find(u"Middle"));
 }
 
+
+// ---- Edits across a grid's edge ----
+
+// A Shift+click on the character at `index`: the selection grows to it from the caret.
+void shiftClickAt(Editor& e, int index)
+{
+    e.view().layoutDocument();
+    const QRectF caret = e.view().layoutManager()->caretRect(index);
+    const QPointF point = e.inViewport(QPointF(caret.left() + 0.5, caret.center().y()));
+    QWidget* viewport = e.view().viewport();
+    QMouseEvent press(QEvent::MouseButtonPress, point, viewport->mapToGlobal(point), Qt::LeftButton, Qt::LeftButton,
+                      Qt::ShiftModifier);
+    static ulong time = 50'000;
+    time += 10'000;  // never a double click
+    press.setTimestamp(time);
+    QApplication::sendEvent(viewport, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, point, viewport->mapToGlobal(point), Qt::LeftButton, Qt::NoButton,
+                        Qt::ShiftModifier);
+    QApplication::sendEvent(viewport, &release);
+}
+
+TEST(GridFlow, DeletingFromACellIntoTheProseBelowEmptiesCellsAndKeepsTheProseOutside)
+{
+    const U16String original(kTwoTables);
+    const U16String expected = u"Prose above the first table.\n\n"
+                               u"| Fruit | Colour | Count |\n| --- | --- | --- |\n| ap |  |  |\n"
+                               u"\nse between tables.\n"
+                               u"\n| A | B |\n| --- | --- |\n| 1 | 2 |\n\nProse below the last table.\n";
+    for (Qt::Key finish : {Qt::Key_Delete, Qt::Key_Backspace, Qt::Key_X}) {
+        Editor e(original);
+        e.caretAt(u"apple", 2);
+        shiftClickAt(e, e.find(u"se between"));
+        ASSERT_EQ(e.view().selectedRange(), Range::fromTo(e.find(u"apple") + 2, e.find(u"se between")));
+        QTest::keyClick(&e.view(), finish);
+        U16String want = expected;
+        if (finish == Qt::Key_X)
+            want.replace(want.find(u"| ap |"), 6, u"| apx |");
+        EXPECT_EQ(u8(*e.document), u8(want));
+        EXPECT_EQ(*e.document, TableGrid::serialize(e.storage()));
+        QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(u8(*e.document), u8(original));
+    }
+}
+
+TEST(GridFlow, CutAndPasteOverTwoGridsLeaveBothWellFormed)
+{
+    const U16String original(kTwoTables);
+    const U16String head = u"Prose above the first table.\n\n"
+                           u"| Fruit | Colour | Count |\n| --- | --- | --- |\n| apple | red | 3 |\n";
+    const U16String tail = u" |  |  |\n\n|  | B |\n| --- | --- |\n| 1 | 2 |\n\nProse below the last table.\n";
+    Editor e(original);
+    e.caretAt(u"pear", 2);
+    shiftClickAt(e, e.find(u"B\n"));
+    e.view().cut();
+    EXPECT_EQ(u8(*e.document), u8(head + u"| pe" + tail));
+    QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(*e.document, original);
+    // A paste over the same selection puts its text into the cell the selection starts in.
+    Pasteboard::general().clearContents();
+    Pasteboard::general().setString(u"ck\nle", Pasteboard::stringType);
+    e.caretAt(u"pear", 2);
+    shiftClickAt(e, e.find(u"B\n"));
+    e.view().paste();
+    EXPECT_EQ(u8(*e.document), u8(head + u"| peck le" + tail));
+    QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(*e.document, original);
+}
+
+TEST(GridFlow, TypingOnTheBlankLineUnderAGridKeepsTheBlankLine)
+{
+    Editor e(kTwoTables);
+    e.caretAt(u"Prose below");
+    press(e, Qt::Key_Up);
+    typeText(e, "U1");
+    EXPECT_NE(e.document->find(u"| 1 | 2 |\n\nU1\nProse below the last table."), U16String::npos) << u8(*e.document);
+    typeText(e, "2");
+    EXPECT_NE(e.document->find(u"\n\nU12\nProse below"), U16String::npos) << u8(*e.document);
+    QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(*e.document, U16String(kTwoTables));
+}
+
+// The two-table document as blocks, and what deleting characters of its text
+// leaves, worked out block by block: prose loses exactly those characters, cells
+// are emptied of them, rows wholly selected go (the header stays, emptied, while
+// a body row does), and every table left stays a blank line apart from what follows.
+struct TwoTables {
+    struct Block {
+        U16String prose;
+        std::vector<std::vector<U16String>> rows;  // a table's rows, header first
+    };
+    std::vector<Block> blocks{
+        {u"Prose above the first table.\n\n", {}},
+        {{}, {{u"Fruit", u"Colour", u"Count"}, {u"apple", u"red", u"3"}, {u"pear", u"green", u"5"}}},
+        {u"\nMiddle prose between tables.\n\n", {}},
+        {{}, {{u"A", u"B"}, {u"1", u"2"}}},
+        {u"\nProse below the last table.\n", {}},
+    };
+
+    // The editor's text: each cell a paragraph.
+    U16String text() const
+    {
+        U16String out;
+        for (const Block& b : blocks) {
+            out += b.prose;
+            for (const auto& row : b.rows)
+                for (const U16String& cell : row)
+                    out += cell + u"\n";
+        }
+        return out;
+    }
+
+    U16String deleting(Range range) const
+    {
+        auto gone = [&](int at) { return at >= range.location && at < range.end(); };
+        U16String out;
+        bool afterTable = false;
+        int at = 0;
+        for (const Block& b : blocks) {
+            if (b.rows.empty()) {
+                U16String kept;
+                for (char16_t c : b.prose)
+                    if (!gone(at++))
+                        kept += c;
+                if (afterTable && !kept.empty()) {
+                    out += kept.front() == u'\n' ? u"\n" : u"\n\n";
+                    afterTable = false;
+                }
+                out += kept;
+                continue;
+            }
+            std::vector<std::vector<U16String>> rows;
+            for (size_t r = 0; r < b.rows.size(); ++r) {
+                const int start = at;
+                std::vector<U16String> left;
+                for (const U16String& cell : b.rows[r]) {
+                    left.emplace_back();
+                    for (char16_t c : cell)
+                        if (!gone(at++))
+                            left.back() += c;
+                    ++at;  // the cell's line feed
+                }
+                if (!(range.location <= start && range.end() >= at - 1) || (r == 0 && !rows.empty()))
+                    rows.push_back(left);
+                else if (r == 0)
+                    rows.push_back({});  // a header that stays only while a body row does
+            }
+            if (rows.size() > 1 && rows[0].empty())
+                rows[0].assign(b.rows[0].size(), U16String());
+            if (!rows.empty() && rows[0].empty())
+                rows.erase(rows.begin());
+            if (rows.empty())
+                continue;
+            if (afterTable)
+                out += u"\n\n";
+            else if (!out.empty() && out.back() != u'\n')
+                out += u"\n\n";
+            for (size_t r = 0; r < rows.size(); ++r) {
+                if (r > 0)
+                    out += u"\n";
+                out += u"|";
+                for (const U16String& cell : rows[r])
+                    out += u" " + cell + u" |";
+                if (r == 0) {
+                    out += u"\n|";
+                    for (size_t c = 0; c < rows[0].size(); ++c)
+                        out += u" --- |";
+                }
+            }
+            afterTable = true;
+        }
+        return out;
+    }
+};
+
+TEST(GridFlow, DeletingAnySelectionRemovesExactlyItsCharactersAndUndoRestoresTheBytes)
+{
+    const TwoTables model;
+    const U16String original(kTwoTables);
+    Editor e(original);
+    ASSERT_EQ(u8(e.view().string()), u8(model.text()));
+    const int n = e.storage().length();
+    // Every kind of end: prose, cells, the edges of both grids, and selections over both.
+    std::vector<int> ends;
+    for (int i = 0; i <= n; ++i)
+        ends.push_back(i);
+    std::mt19937 random(3105);
+    for (int round = 0; round < 400; ++round) {
+        int a = ends[random() % ends.size()], b = ends[random() % ends.size()];
+        if (round % 4 == 0)  // one end in each grid
+            a = e.find(u"Fruit") + int(random() % 45), b = e.find(u"A\n") + int(random() % 8);
+        if (a == b)
+            continue;
+        const Range selection = Range::fromTo(std::min(a, b), std::max(a, b));
+        e.view().setSelectedRange(selection);
+        QTest::keyClick(&e.view(), round % 2 ? Qt::Key_Delete : Qt::Key_Backspace);
+        ASSERT_EQ(u8(*e.document), u8(model.deleting(selection)))
+            << "deleting " << selection.location << "+" << selection.length;
+        ASSERT_EQ(*e.document, TableGrid::serialize(e.storage()));
+        QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+        ASSERT_EQ(u8(*e.document), u8(original)) << "undoing " << selection.location << "+" << selection.length;
+        ASSERT_EQ(u8(e.view().string()), u8(model.text()));
+    }
+}
 
 // ---- The line right under a grid ----
 
