@@ -1,0 +1,51 @@
+#pragma once
+// Texts of one shape throughout, where no blank line parts the text into short
+// paragraphs: a pasted log (one paragraph of many lines), the same log on one
+// line, a bulleted list.
+#include "platform/text/Utf.h"
+
+#include <string>
+
+namespace velkin::bench {
+
+// Log lines of about 100 characters, each ended by `lineEnd`, until `bytes` (as a UTF-8 file).
+inline U16String logLines(size_t bytes, const char16_t* lineEnd)
+{
+    static const char16_t* const levels[] = {u"INFO", u"DEBUG", u"WARN", u"ERROR"};
+    static const char16_t* const messages[] = {
+        u"GET /api/v1/items?id=%d&sort=name_asc 200 in 12ms (cache *hit*)",
+        u"worker_%d finished job `reindex` after 3 retries, queue depth 17",
+        u"connection from 10.0.%d.4:51234 closed: peer reset [tls] <eof>",
+        u"user alice_b uploaded report_%d.pdf (2.3 MB) to /srv/share/__incoming__",
+        u"scheduler tick %d: 4 tasks due, ~2 skipped, next run in 30s"};
+    U16String text;
+    for (int i = 0; text.size() < bytes; ++i) {
+        U16String message = messages[i % 5];
+        message.replace(message.find(u"%d"), 2, u16(std::to_string(i % 997)));
+        text += u"2026-12-07T06:";
+        text += u16(std::to_string(10 + i % 50));
+        text += u":00.123Z ";
+        text += levels[i % 4];
+        text += u" ";
+        text += message;
+        text += lineEnd;
+    }
+    return text;
+}
+
+// The log as one paragraph of lines, as one line, and as a bulleted list.
+inline U16String logParagraph(size_t bytes) { return logLines(bytes, u"\n"); }
+inline U16String logOnOneLine(size_t bytes)
+{
+    U16String line = logLines(bytes, u" ");
+    line.back() = u'\n';
+    return line;
+}
+inline U16String bulletedList(size_t bytes)
+{
+    U16String list = u"- " + logLines(bytes, u"\n- ");
+    list.resize(list.size() - 2);
+    return list;
+}
+
+} // namespace velkin::bench
