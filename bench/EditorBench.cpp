@@ -250,7 +250,7 @@ void BM_KeystrokeInLogParagraph2MB(benchmark::State& state) { longShape(state, b
 BENCHMARK(BM_KeystrokeInLogParagraph2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 void BM_KeystrokeInLogParagraph16MB(benchmark::State& state) { longShape(state, bench::logParagraph(16'000'000), state.range(0) / 2.0); }
-BENCHMARK(BM_KeystrokeInLogParagraph16MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_KeystrokeInLogParagraph16MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(100);
 
 void BM_KeystrokeInOneLine2MB(benchmark::State& state) { longShape(state, bench::logOnOneLine(2'000'000), state.range(0) / 2.0); }
 BENCHMARK(BM_KeystrokeInOneLine2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);

@@ -182,7 +182,7 @@ void BM_WindowKeystrokeInLogParagraph16MB(benchmark::State& state)
 {
     keystrokeIn(state, bench::logParagraph(16'000'000), state.range(0) / 2.0);
 }
-BENCHMARK(BM_WindowKeystrokeInLogParagraph16MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_WindowKeystrokeInLogParagraph16MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(100);
 
 void BM_WindowKeystrokeInOneLine2MB(benchmark::State& state)
 {

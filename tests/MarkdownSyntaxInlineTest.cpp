@@ -199,4 +199,62 @@ TEST(InlineScanner, OnlyTheLastParagraphOfATextIsAskedAbout)
     EXPECT_TRUE(MarkdownSyntax::paragraphRunsOn(u"x ~~y\n", none));
     // Delimiters whose reading no later text can change leave it settled.
     EXPECT_FALSE(MarkdownSyntax::paragraphRunsOn(u"snake_case, *a* and\n~~b~~ x_\n", none));
+
+TEST(InlineScanner, ALinkStartsAtTheInnermostBracketThatMakesIt)
+{
+    EXPECT_EQ(only(inl(u"a [ `b` [c](d)"), K::link), (Seen{{K::link, "c"}}));
+    EXPECT_EQ(only(inl(u"Indexes run over [0, `n`); see [the guide](https://example.com/guide)."), K::link),
+              (Seen{{K::link, "the guide"}}));
+    EXPECT_EQ(only(inl(u"[a [b](c)"), K::link), (Seen{{K::link, "b"}}));
+    // A "]" in a code span or an escape closes nothing: it is the link's text.
+    EXPECT_EQ(only(inl(u"[`[T]::first`](u) and [a\\]b](v)"), K::link),
+              (Seen{{K::link, "`[T]::first`"}, {K::link, "a\\]b"}}));
+    // The bracket before an image is no link opener of its own.
+    EXPECT_EQ(only(inl(u"[![i](p) [b](c)"), K::link), (Seen{{K::link, "b"}}));
+}
+
+TEST(InlineScanner, CrossingEmphasisLeavesTheOthersDelimitersAsText)
+{
+    // Of two crossing matches the one that starts first stays; the other makes no span at all.
+    EXPECT_EQ(inl(u"*foo _bar* baz_"), (Seen{{K::italic, "foo _bar"}, {K::marker, "*"}, {K::marker, "*"}}));
+    EXPECT_EQ(inl(u"_foo *bar_ baz*"), (Seen{{K::italic, "foo *bar"}, {K::marker, "_"}, {K::marker, "_"}}));
+    EXPECT_EQ(inl(u"~~a *b~~ c*"), (Seen{{K::strikethrough, "a *b"}, {K::marker, "~~"}, {K::marker, "~~"}}));
+    EXPECT_EQ(only(inl(u"*foo __bar *baz bim__ bam*"), K::bold), Seen{});
+    EXPECT_EQ(count([] {
+                  MarkdownSpans out;
+                  MarkdownSyntax::appendInline(u"*foo __bar *baz bim__ bam*", 0, Range{0, 26}, {}, {}, out);
+                  return out;
+              }(), K::marker),
+              2);
+    // Nesting is no crossing.
+    EXPECT_EQ(only(inl(u"**a _b_ c**"), K::italic), (Seen{{K::italic, "b"}}));
+}
+
+TEST(InlineScanner, ReferenceLinksTakeCodeAndEscapesInTheirText)
+{
+    const ReferenceLink::Table links = {{u"`fs.readfile()`", u"#fs"}, {u"ref", u"/r"}, {u"`slice::first`", u"/first"}};
+    EXPECT_EQ(only(inl(u"[`fs.readFile()`][] and [`x`][ref] and [a\\*b][ref] and [`fs.readFile()`]", {}, links), K::link),
+              (Seen{{K::link, "`fs.readFile()`"}, {K::link, "`x`"}, {K::link, "a\\*b"}, {K::link, "`fs.readFile()`"}}));
+    // A code span may be the label too, and may hold brackets.
+    const Seen rust = only(inl(u"[`[T]::first`][`slice::first`]", {}, links), K::link);
+    EXPECT_EQ(rust, (Seen{{K::link, "`[T]::first`"}}));
+    // An autolink is no link text (the label then stands alone as a shortcut).
+    EXPECT_EQ(only(inl(u"[<https://a.b>][ref]", {}, links), K::link), (Seen{{K::link, "https://a.b"}, {K::link, "ref"}}));
+    EXPECT_EQ(only(inl(u"a [ `b` [c][ref]", {}, links), K::link), (Seen{{K::link, "c"}}));
+}
+
+TEST(InlineScanner, BalancedParenthesesBelongToTheAddress)
+{
+    MarkdownSpans out;
+    const U16String text = u"[Foo](https://en.wikipedia.org/wiki/Foo_(bar)) [x](a((b))c) [y](p)q) ![i](pic_(1).png)";
+    MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, {}, {}, out);
+    std::vector<std::string> urls;
+    for (const auto& s : out)
+        if (s.url)
+            urls.push_back(u8(*s.url));
+    EXPECT_EQ(urls, (std::vector<std::string>{"pic_(1).png", "https://en.wikipedia.org/wiki/Foo_(bar)", "a((b))c", "p"}));
+    // Unbalanced: no link.
+    EXPECT_TRUE(only(inl(u"[a](b(c)"), K::link).empty());
+    EXPECT_TRUE(only(inl(u"[a](b(c d))"), K::link).empty());
+    EXPECT_EQ(only(inl(u"[a](b(c) \"t\")"), K::link), (Seen{{K::link, "a"}}));
 }

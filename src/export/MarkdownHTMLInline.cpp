@@ -148,9 +148,13 @@ public:
         }
         if (TextOps::containsUnit(fragment, u'\n'))
             findHardBreaks();
-        stableSort(holes_.begin(), holes_.end(),
-                         [](const Hole& a, const Hole& b) { return a.range.location < b.range.location; });
+        // Of holes at one place the longer goes first: it takes those inside it.
+        stableSort(holes_.begin(), holes_.end(), [](const Hole& a, const Hole& b) {
+            return a.range.location != b.range.location ? a.range.location < b.range.location
+                                                        : a.range.length > b.range.length;
+        });
         buildTree(content);
+        findCoveredReach();
     }
 
     ~InlineWriter()
@@ -234,6 +238,29 @@ private:
 
     Range spanRange(int node) const { return spans_[size_t(nodes_[size_t(node)].span)].range; }
 
+    // A span can lie wholly inside a delimiter (a code span in a reference
+    // link's label): it is written as nothing, with the delimiter. For each
+    // hole, the farthest end of the markers that start at or before it.
+    void findCoveredReach()
+    {
+        coveredReach_.clear();
+        int reach = -1;
+        for (const Hole& hole : holes_) {
+            if (hole.replacement.empty())
+                reach = std::max(reach, hole.range.end());
+            coveredReach_.push_back(reach);
+        }
+    }
+
+    bool isCovered(Range r) const
+    {
+        const auto after = std::upper_bound(holes_.begin(), holes_.end(), r.location,
+                                            [](int at, const Hole& h) { return at < h.range.location; });
+        if (after == holes_.begin())
+            return false;
+        return coveredReach_[size_t(after - holes_.begin()) - 1] >= r.end();
+    }
+
     // The break at the end of every line but the last that ends in two or
     // more spaces or in an odd run of backslashes, as the editor shows them.
     void findHardBreaks()
@@ -255,7 +282,7 @@ private:
         int pos = range.location;
         for (int n = first; n >= 0; n = nodes_[size_t(n)].next) {
             const Range r = spanRange(n);
-            if (r.location < pos)
+            if (r.location < pos || isCovered(r))
                 continue;
             writeText(out, Range::fromTo(pos, r.location), inCode);
             writeNode(out, n, inCode);
@@ -327,13 +354,13 @@ private:
             }
             break;
         case MarkdownToken::Kind::footnoteRef: {
-            const U16String a = escaped(anchor(span.token.label()));
+            const U16String a = renderer_.notes().anchorOf(span.token.label());
             // The first reference to a note has the plain id the note links back to.
             const int count = renderer_.notes().countReference(span.token.label());
             out += u"<sup class=\"footnote-ref\" id=\"fnref-"sv;
             out += a;
             if (count > 1) {
-                out += u'-';
+                out += u'.';
                 out += TextOps::number(count);
             }
             out += u"\"><a href=\"#fn-"sv;
@@ -364,6 +391,7 @@ private:
     std::vector<Hole>& holes_;
     std::vector<Node>& nodes_;
     int roots_ = -1;
+    std::vector<int> coveredReach_;
     size_t nextHole_ = 0;  // the first hole writeText has not passed
 };
 

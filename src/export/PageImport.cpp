@@ -5,6 +5,12 @@
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextList>
+
+#include <vector>
+
 namespace velkin::PageImport {
 
 namespace {
@@ -111,9 +117,42 @@ U16String importableHTML(U16View page)
     return numberingOrderedLists(out);
 }
 
+void unlistTaskItems(QTextDocument& document)
+{
+    // A task item shows its box alone: the importer gives every item of a list
+    // its bullet, so an item that begins with a box leaves the list and keeps
+    // the list's indentation.
+    std::vector<QTextBlock> tasks;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (!block.textList())
+            continue;
+        const QString text = block.text();
+        if (text.size() >= 1 && (text.front() == QChar(0x2610) || text.front() == QChar(0x2611)))
+            tasks.push_back(block);
+    }
+    if (tasks.empty())
+        return;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (const QTextBlock& block : tasks) {
+        QTextList* list = block.textList();
+        if (!list)
+            continue;
+        const int indent = list->format().indent();
+        list->remove(block);
+        cursor.setPosition(block.position());
+        QTextBlockFormat format = block.blockFormat();
+        format.setIndent(indent);
+        cursor.setBlockFormat(format);
+    }
+    cursor.endEditBlock();
+}
+
 std::unique_ptr<QTextDocument> load(U16View page)
 {
-    return RichTextImport::load(importableHTML(page));
+    auto document = RichTextImport::load(importableHTML(page));
+    unlistTaskItems(*document);
+    return document;
 }
 
 } // namespace velkin::PageImport

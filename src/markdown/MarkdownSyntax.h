@@ -164,6 +164,7 @@ struct FenceLine {
     bool opens = false;
     std::optional<U16String> language;  // the first word of an opening fence's info string
     bool quoted = false;                // the fence line carries a block-quote leader
+    bool listed = false;                // the fence stands after a list item's marker ("- ```")
     bool operator==(const FenceLine&) const = default;
 };
 

@@ -133,18 +133,26 @@ private:
 };
 
 // For every position of the scanned part, the first position at or after it
-// that stops a bracket search ("]" or a line feed) or a destination (")" or
-// white space). Each answer is remembered for every position its walk passed,
-// so a line of a thousand unclosed "[" is walked once rather than once per
-// bracket, and a line whose few brackets close soon is hardly walked at all.
+// that stops a bracket search (a "]" outside code spans and escapes, or a line
+// feed) or a destination (a parenthesis or white space). Each answer is
+// remembered for every position its walk passed, so a line of a thousand
+// unclosed "[" is walked once rather than once per bracket, and a line whose
+// few brackets close soon is hardly walked at all.
 class Stops {
 public:
-    Stops(U16View s, int start, int end) : s_(s), start_(start), end_(end) {}
+    Stops(U16View s, int start, int end, const ConsumedSet& literal) : s_(s), start_(start), end_(end), literal_(literal)
+    {
+    }
 
+    // Valid once the code-span and escape passes are done: a "]" they took closes nothing.
     int closeBracket(int i)
     {
         return at(
-            closeBracket_, i, [](char16_t c) { return c == u']' || c == u'\n'; },
+            closeBracket_, i,
+            [this](int j) {
+                const char16_t c = s_[size_t(j)];
+                return c == u'\n' || (c == u']' && !literal_.intersects(Range{j, 1}));
+            },
             [](const char16_t* eight) {
 #if defined(__SSE2__)
                 const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(eight));
@@ -156,23 +164,82 @@ public:
 #endif
             });
     }
-    int destinationEnd(int i)
+
+    bool isLiteral(int j) const { return literal_.intersects(Range{j, 1}); }
+
+    // The last "[" after p and before the close at j that code spans and
+    // escapes left alone, or p when there is none.
+    int innermostOpener(int p, int j) const
+    {
+        for (int k = j - 1; k > p; --k)
+            if (s_[size_t(k)] == u'[' && !isLiteral(k))
+                return k;
+        return p;
+    }
+
+    // The end of a destination starting at d: the first white space, the
+    // first ")" that closes no "(" opened after d, or a "(" that white space
+    // or the end comes before its ")" closes (the destination then ends there
+    // and no ")" follows). Balanced parentheses belong to it, as deep as they go.
+    int destinationEnd(int d)
+    {
+        const int k = parenthesisOrSpace(d);
+        if (k >= end_ || s_[size_t(k)] != u'(')
+            return k;
+        // From one "(" to the next the walk is the same whichever d it came
+        // from: each answer is kept for every position it passed.
+        if (groupWalk_.empty())
+            groupWalk_.assign(size_t(end_ - start_), 0);
+        std::vector<int> path;
+        int pos = d;
+        int answer = end_;
+        for (;;) {
+            if (const int known = groupWalk_[size_t(pos - start_)]) {
+                answer = known - 1;
+                break;
+            }
+            path.push_back(pos);
+            const int open = parenthesisOrSpace(pos);
+            if (open >= end_ || s_[size_t(open)] != u'(') {
+                answer = open;
+                break;
+            }
+            const int close = balancedClose(open + 1);
+            if (close >= end_ || nextSpace(open) < close) {
+                answer = open;
+                break;
+            }
+            pos = close + 1;
+            if (pos >= end_) {
+                answer = end_;
+                break;
+            }
+        }
+        for (int p : path)
+            groupWalk_[size_t(p - start_)] = answer + 1;
+        return answer;
+    }
+
+private:
+    int parenthesisOrSpace(int i)
     {
         return at(
             destinationEnd_, i,
-            [](char16_t c) {
+            [this](int j) {
+                const char16_t c = s_[size_t(j)];
                 if (c < 0x80)
-                    return c == u')' || c == u' ' || (c >= 0x09 && c <= 0x0D);
+                    return c == u')' || c == u'(' || c == u' ' || (c >= 0x09 && c <= 0x0D);
                 return detail::isPatternSpace(c);
             },
             [](const char16_t* eight) {
 #if defined(__SSE2__)
-                // None is ")", a space, at or below CR, or outside ASCII (where the other spaces are).
+                // None is a parenthesis, a space, at or below CR, or outside ASCII (where the other spaces are).
                 const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(eight));
                 const __m128i low = _mm_cmpeq_epi16(_mm_subs_epu16(units, _mm_set1_epi16(0x0D)), _mm_setzero_si128());
                 const __m128i high = _mm_cmpeq_epi16(_mm_subs_epu16(units, _mm_set1_epi16(0x7F)), _mm_setzero_si128());
-                const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u')')),
-                                                               _mm_cmpeq_epi16(units, _mm_set1_epi16(u' '))),
+                const __m128i parens = _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u')')),
+                                                    _mm_cmpeq_epi16(units, _mm_set1_epi16(u'(')));
+                const __m128i hits = _mm_or_si128(_mm_or_si128(parens, _mm_cmpeq_epi16(units, _mm_set1_epi16(u' '))),
                                                   _mm_or_si128(low, _mm_xor_si128(high, _mm_set1_epi16(-1))));
                 return _mm_movemask_epi8(hits) == 0;
 #else
@@ -182,7 +249,41 @@ public:
             });
     }
 
-private:
+    int nextSpace(int i)
+    {
+        return at(
+            space_, i, [this](int j) { return isPatternSpace(s_[size_t(j)]); },
+            [](const char16_t*) { return false; });
+    }
+
+    // The first ")" at or after d that leaves the parentheses opened since d
+    // unbalanced below d's level. One walk from the right answers every d:
+    // with depth(i) the count of "(" minus ")" before i, it is the first ")"
+    // at q >= d with depth(q) == depth(d).
+    int balancedClose(int d)
+    {
+        if (balanced_.empty()) {
+            const int n = end_ - start_;
+            std::vector<int> depth(size_t(n) + 1, 0);
+            for (int k = 0; k < n; ++k) {
+                const char16_t c = s_[size_t(start_ + k)];
+                depth[size_t(k) + 1] = depth[size_t(k)] + (c == u'(' ? 1 : c == u')' ? -1 : 0);
+            }
+            // Depths run from -n to n.
+            std::vector<int> nextClose(size_t(2 * n) + 1, end_);
+            balanced_.assign(size_t(n), end_);
+            for (int k = n - 1; k >= 0; --k) {
+                const size_t level = size_t(depth[size_t(k)] + n);
+                if (s_[size_t(start_ + k)] == u')')
+                    nextClose[level] = start_ + k;
+                balanced_[size_t(k)] = nextClose[level];
+            }
+        }
+        if (d < start_ || d >= end_)
+            return end_;
+        return balanced_[size_t(d - start_)];
+    }
+
     // `none(p)` may say that none of the eight units at p stops the walk.
     template <typename Stop, typename NoneOfEight>
     int at(std::vector<int>& table, int i, Stop stop, NoneOfEight none)
@@ -207,7 +308,7 @@ private:
                 answer = table[size_t(j - start_)] - 1;
                 break;
             }
-            if (stop(s_[size_t(j)])) {
+            if (stop(j)) {
                 answer = j;
                 break;
             }
@@ -228,12 +329,23 @@ private:
     U16View s_;
     int start_;
     int end_;
+    const ConsumedSet& literal_;
     std::vector<int> closeBracket_;
     std::vector<int> destinationEnd_;
+    std::vector<int> space_;
+    std::vector<int> balanced_;
+    std::vector<int> groupWalk_;
 };
 
 // What one call scans, and where its spans go.
 struct Scan {
+    Scan(U16View s, int base, int start, int end, const Footnote::Labels& footnotes, const ReferenceLink::Table& links,
+         MarkdownSpans& out)
+        : s(s), base(base), start(start), end(end), footnotes(footnotes), links(links), out(out), firstSpan(out.size()),
+          stops(s, start, end, literal)
+    {
+    }
+
     U16View s;
     int base;
     int start;
@@ -241,10 +353,21 @@ struct Scan {
     const Footnote::Labels& footnotes;
     const ReferenceLink::Table& links;
     MarkdownSpans& out;
-    ConsumedSet consumed;
+    size_t firstSpan;      // this call's spans start here in `out`
+    ConsumedSet consumed;  // every offset a pass took
+    ConsumedSet literal;   // what code spans and escapes took: text inside link text
+    ConsumedSet later;     // what the passes after them took
+    bool literalDone = false;
     Stops stops;
+    // Emphasis and strike matches: their whole range and their spans in `out`.
+    struct Delimited {
+        Range whole;
+        size_t firstSpan;
+        size_t spanCount;
+    };
+    std::vector<Delimited> delimited;
     // Set when a delimiter pass's candidate looked for its closing delimiter
-    // up to the end: text after the end could still close it (see runsOn).
+    // up to the end: text after the end could still close it (see inlineRunsOn).
     bool* runsOn = nullptr;
 
     char16_t at(int i) const { return s[size_t(i)]; }
@@ -253,6 +376,11 @@ struct Scan {
     void span(Range r, MarkdownToken token, std::optional<U16String> url = std::nullopt)
     {
         out.emplace_back(Range{base + r.location, r.length}, std::move(token), std::move(url));
+    }
+    void consume(Range r)
+    {
+        consumed.add(r);
+        (literalDone ? later : literal).add(r);
     }
 };
 
@@ -396,7 +524,9 @@ bool matchLinkTail(U16View s, int d, int end, Stops& stops, Hit& h)
     return false;
 }
 
-// (!\[)([^\]\n]*?)(\]\() ... or (\[)([^\]\n]*?)(\]\() ...
+// (!\[)([^\]\n]*?)(\]\() ... or (\[)([^\]\n]*?)(\]\() ...; a "]" in a code span or
+// an escape closes nothing. A link's text starts at the innermost "[" before
+// its close, so that a "[" that opens nothing does not take the link over.
 bool matchBracketLink(U16View s, int p, int openLength, int end, Stops& stops, Hit& h)
 {
     const int c = p + openLength;
@@ -408,10 +538,11 @@ bool matchBracketLink(U16View s, int p, int openLength, int end, Stops& stops, H
     h.reset();
     if (!matchLinkTail(s, j + 2, end, stops, h))
         return false;
-    h.g[1] = Range::fromTo(p, c);
-    h.g[2] = Range::fromTo(c, j);
+    const int opener = openLength == 1 ? stops.innermostOpener(p, j) : p;
+    h.g[1] = Range{opener, openLength};
+    h.g[2] = Range::fromTo(opener + openLength, j);
     h.g[3] = Range{j, 2};
-    h.g[0] = Range::fromTo(p, h.g[6].end());
+    h.g[0] = Range::fromTo(opener, h.g[6].end());
     return true;
 }
 
@@ -506,19 +637,27 @@ bool matchFootnoteReference(U16View s, int p, int end, Stops& stops, Hit& h)
     return true;
 }
 
-// (!?\[)([^\]\n]+?)(\]\[)([^\]\n]*?)(\])
+// (!?\[)([^\]\n]+?)(\]\[)([^\]\n]*?)(\]), brackets in code spans and escapes
+// being text. A link starts at the innermost "[" before its text's close; an
+// image whose text holds another "[" leaves it to the links.
 bool matchFullReference(U16View s, int p, int openLength, int end, Stops& stops, Hit& h)
 {
-    const int c = p + openLength;
-    const int j = stops.closeBracket(c);
-    if (j == c || j >= end || s[size_t(j)] != u']' || j + 1 >= end || s[size_t(j + 1)] != u'[')
+    const int j = stops.closeBracket(p + openLength);
+    if (j >= end || s[size_t(j)] != u']' || j + 1 >= end || s[size_t(j + 1)] != u'[')
+        return false;
+    const int opener = stops.innermostOpener(p + openLength - 1, j);
+    if (openLength == 2 && opener != p + 1)
+        return false;
+    const int start = openLength == 2 ? p : opener;
+    const int c = opener + 1;
+    if (j == c)
         return false;
     const int k = stops.closeBracket(j + 2);
     if (k >= end || s[size_t(k)] != u']')
         return false;
     h.reset();
-    h.g[0] = Range::fromTo(p, k + 1);
-    h.g[1] = Range::fromTo(p, c);
+    h.g[0] = Range::fromTo(start, k + 1);
+    h.g[1] = Range::fromTo(start, c);
     h.g[2] = Range::fromTo(c, j);
     h.g[3] = Range{j, 2};
     h.g[4] = Range::fromTo(j + 2, k);
@@ -526,21 +665,27 @@ bool matchFullReference(U16View s, int p, int openLength, int end, Stops& stops,
     return true;
 }
 
-// (!?\[)([^\]\n]+?)(\])(?![(\[:])
+// (!?\[)([^\]\n]+?)(\])(?![(\[:]), with the brackets of the full form's matcher
 bool matchShortcutReference(U16View s, int p, int openLength, int end, int lookEnd, Stops& stops, Hit& h)
 {
-    const int c = p + openLength;
-    const int j = stops.closeBracket(c);
-    if (j == c || j >= end || s[size_t(j)] != u']')
+    const int j = stops.closeBracket(p + openLength);
+    if (j >= end || s[size_t(j)] != u']')
         return false;
     if (j + 1 < lookEnd) {
         const char16_t next = s[size_t(j + 1)];
         if (next == u'(' || next == u'[' || next == u':')
             return false;
     }
+    const int opener = stops.innermostOpener(p + openLength - 1, j);
+    if (openLength == 2 && opener != p + 1)
+        return false;
+    const int start = openLength == 2 ? p : opener;
+    const int c = opener + 1;
+    if (j == c)
+        return false;
     h.reset();
-    h.g[0] = Range::fromTo(p, j + 1);
-    h.g[1] = Range::fromTo(p, c);
+    h.g[0] = Range::fromTo(start, j + 1);
+    h.g[1] = Range::fromTo(start, c);
     h.g[2] = Range::fromTo(c, j);
     h.g[3] = Range{j, 1};
     return true;
@@ -760,11 +905,14 @@ void firstMatchPass(Scan& sc, char16_t trigger, Matcher match, const PassSpec& p
             for (int g = 1; g < 7; ++g)
                 if ((pass.markers >> g & 1) && h.g[size_t(g)].found() && sc.consumed.intersects(h.g[size_t(g)]))
                     rejected = true;
+            if (pass.nestsContent && sc.later.intersects(whole))
+                rejected = true;
         }
         if (rejected) {
             start = whole.location + 1;
             continue;
         }
+        const size_t spansBefore = sc.out.size();
         const Range content = h.g[size_t(pass.contentGroup)];
         if (content.found() && content.length >= 1) {
             std::optional<U16String> url;
@@ -776,11 +924,12 @@ void firstMatchPass(Scan& sc, char16_t trigger, Matcher match, const PassSpec& p
             if ((pass.markers >> g & 1) && h.g[size_t(g)].found() && h.g[size_t(g)].length >= 1)
                 sc.span(h.g[size_t(g)], MarkdownToken());
         if (pass.claimsContent) {
-            sc.consumed.add(whole);
+            sc.consume(whole);
         } else {
             for (int g = 1; g < 7; ++g)
                 if ((pass.markers >> g & 1) && h.g[size_t(g)].found())
-                    sc.consumed.add(h.g[size_t(g)]);
+                    sc.consume(h.g[size_t(g)]);
+            sc.delimited.push_back({whole, spansBefore, sc.out.size() - spansBefore});
         }
         start = std::max(whole.end(), whole.location + 1);
     }
@@ -816,9 +965,14 @@ void appendReferences(Scan& sc)
             return match(s, p, end, lookEnd, sc.stops, h);
         };
         allMatchesPass(sc, trigger, matcher, [&](const Hit& h) {
+            // As in an inline link, the text (and the label) may hold code
+            // spans and escapes; the brackets must be free.
             const Range whole = h.g[0];
-            if (sc.consumed.intersects(whole))
+            if (sc.later.intersects(whole))
                 return;
+            for (int g : {1, 3, 5})
+                if (h.g[size_t(g)].found() && sc.consumed.intersects(h.g[size_t(g)]))
+                    return;
             if (task && whole == task->box)
                 return;
             Range labelRange = h.g[2];
@@ -835,7 +989,7 @@ void appendReferences(Scan& sc)
             for (int g = 1; g < 7; ++g)
                 if ((markers >> g & 1) && h.g[size_t(g)].found() && h.g[size_t(g)].length >= 1)
                     sc.span(h.g[size_t(g)], MarkdownToken());
-            sc.consumed.add(whole);
+            sc.consume(whole);
         });
     };
     pass(u'!', matchImageReference, true, true);
@@ -853,6 +1007,52 @@ void appendColors(Scan& sc)
         if (auto literal = ColorLiteral::parse(substring(sc.s, content)))
             sc.span(content, MarkdownToken::color(*literal));
     });
+}
+
+// Emphasis of one kind may cross emphasis of another ("*a _b* c_"). Of two
+// crossing matches the one that starts first (or is longer, or came first)
+// stays; the other's spans go, so its delimiters are read as the text they are.
+void dropCrossingDelimited(Scan& sc)
+{
+    auto& d = sc.delimited;
+    if (d.size() < 2)
+        return;
+    std::vector<size_t> order(d.size());
+    for (size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        if (d[a].whole.location != d[b].whole.location)
+            return d[a].whole.location < d[b].whole.location;
+        return d[a].whole.length > d[b].whole.length;
+    });
+    std::vector<bool> dropped(d.size(), false);
+    std::vector<int> open;  // ends of the kept matches that enclose the current position
+    bool any = false;
+    for (size_t k : order) {
+        const Range r = d[k].whole;
+        while (!open.empty() && r.location >= open.back())
+            open.pop_back();
+        if (!open.empty() && r.end() > open.back()) {
+            dropped[k] = any = true;
+            continue;
+        }
+        open.push_back(r.end());
+    }
+    if (!any)
+        return;
+    std::vector<bool> drop(sc.out.size() - sc.firstSpan, false);
+    for (size_t k = 0; k < d.size(); ++k)
+        if (dropped[k])
+            for (size_t i = 0; i < d[k].spanCount; ++i)
+                drop[d[k].firstSpan - sc.firstSpan + i] = true;
+    size_t kept = sc.firstSpan;
+    for (size_t i = sc.firstSpan; i < sc.out.size(); ++i)
+        if (!drop[i - sc.firstSpan]) {
+            if (kept != i)
+                sc.out[kept] = std::move(sc.out[i]);
+            ++kept;
+        }
+    sc.out.erase(sc.out.begin() + std::ptrdiff_t(kept), sc.out.end());
 }
 
 // Which trigger characters the scanned part holds: passes without theirs are skipped.
@@ -932,7 +1132,8 @@ std::optional<Regex::Match> matchImageAt(U16View text, int p)
     const int n = int(text.size());
     if (p < 0 || p >= n)
         return std::nullopt;
-    Stops stops(text, p, n);
+    const ConsumedSet none;
+    Stops stops(text, p, n, none);
     Hit h;
     if (!matchImage(text, p, n, stops, h))
         return std::nullopt;
@@ -957,7 +1158,8 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
     if (!(t.backtick || t.backslash || t.bang || t.bracket || t.angle || t.star || t.underscore || t.tilde))
         return;
 
-    Scan sc{line, base, start, end, footnotes, links, into, {}, Stops(line, start, end), runsOn};
+    Scan sc(line, base, start, end, footnotes, links, into);
+    sc.runsOn = runsOn;
     auto withStops = [&sc](auto match) {
         return [&sc, match](U16View s, int p, int end, int, Hit& h) { return match(s, p, end, sc.stops, h); };
     };
@@ -980,8 +1182,9 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
                            if (sc.consumed.intersects(h.g[0]))
                                return;
                            sc.span(h.g[1], MarkdownToken());
-                           sc.consumed.add(h.g[0]);
+                           sc.consume(h.g[0]);
                        });
+    sc.literalDone = true;
     if (t.bang && t.bracket)
         firstMatchPass(sc, u'!', withStops(matchImage),
                        PassSpec{2, MarkdownToken(K::image), groups({1, 3, 4, 5, 6}), 4, u""});
@@ -1002,7 +1205,7 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
             sc.span(h.g[0], MarkdownToken::footnoteRef(U16String(label)));
             sc.span(h.g[1], MarkdownToken());
             sc.span(h.g[3], MarkdownToken());
-            sc.consumed.add(h.g[0]);
+            sc.consume(h.g[0]);
         });
     if (t.bracket)
         appendReferences(sc);
@@ -1053,6 +1256,7 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
                        markersOnly(K::strikethrough));
     if (t.backtick)
         appendColors(sc);
+    dropCrossingDelimited(sc);
 }
 
 } // namespace
