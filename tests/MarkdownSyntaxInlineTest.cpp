@@ -199,6 +199,7 @@ TEST(InlineScanner, OnlyTheLastParagraphOfATextIsAskedAbout)
     EXPECT_TRUE(MarkdownSyntax::paragraphRunsOn(u"x ~~y\n", none));
     // Delimiters whose reading no later text can change leave it settled.
     EXPECT_FALSE(MarkdownSyntax::paragraphRunsOn(u"snake_case, *a* and\n~~b~~ x_\n", none));
+}
 
 TEST(InlineScanner, ALinkStartsAtTheInnermostBracketThatMakesIt)
 {
