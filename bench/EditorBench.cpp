@@ -258,6 +258,25 @@ BENCHMARK(BM_KeystrokeInOneLine2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisec
 void BM_KeystrokeInBulletedList2MB(benchmark::State& state) { longShape(state, bench::bulletedList(2'000'000), state.range(0) / 2.0); }
 BENCHMARK(BM_KeystrokeInBulletedList2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
+void BM_KeystrokeInListWithContinuations2MB(benchmark::State& state)
+{
+    longShape(state, bench::listWithContinuations(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInListWithContinuations2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInItemContinuedByALog2MB(benchmark::State& state)
+{
+    longShape(state, bench::itemContinuedByALog(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInItemContinuedByALog2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInChangelogItems2MB(benchmark::State& state)
+{
+    if (!skipWithoutChangelog(state))
+        longShape(state, bench::changelogItems(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInChangelogItems2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
 void BM_EditorRestyleAlone1MB(benchmark::State& state)
 {
     if (skipWithoutChangelog(state))

@@ -4,6 +4,8 @@
 // line, a bulleted list.
 #include "platform/text/Utf.h"
 
+#include "Changelogs.h"
+
 #include <string>
 
 namespace velkin::bench {
@@ -46,6 +48,29 @@ inline U16String bulletedList(size_t bytes)
     U16String list = u"- " + logLines(bytes, u"\n- ");
     list.resize(list.size() - 2);
     return list;
+}
+// A bulleted list whose items go on over an indented line each.
+inline U16String listWithContinuations(size_t bytes)
+{
+    return u"- " + logLines(bytes, u"\n  and a line more of the item\n- ") + u"last item\n";
+}
+// One item that a whole log continues, line after line, without indenting them.
+inline U16String itemContinuedByALog(size_t bytes) { return u"- " + logLines(bytes, u"\n"); }
+
+// The changelogs' list items ("* [hash](link) - **area**: text"), one after
+// another without a blank line, until `bytes`; empty without the changelogs.
+inline U16String changelogItems(size_t bytes)
+{
+    const std::string logs = changelogs(4 * bytes);
+    std::string items;
+    for (size_t at = 0; at < logs.size() && items.size() < bytes;) {
+        size_t end = logs.find('\n', at);
+        end = end == std::string::npos ? logs.size() : end + 1;
+        if (logs.compare(at, 2, "* ") == 0)
+            items.append(logs, at, end - at);
+        at = end;
+    }
+    return u16(items);
 }
 
 } // namespace velkin::bench

@@ -750,12 +750,18 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const Range stretch = Range::fromTo(from, to);
         TextStorage piece(storage.attributedSubstring(stretch));
         stylePiece(piece, from, selection, view);
-        // At the text's ends the piece's own reading is the whole text's.
-        const bool headAgrees = from == lo || agrees(piece, from, storage, Range::fromTo(from, first));
+        // At the text's ends the piece's own reading is the whole text's. Elsewhere
+        // its two outer lines on each side must read as the storage has them (the
+        // lines next to the change may legitimately read anew, as an item's
+        // continuation does when its item line changes).
+        const bool headAgrees
+            = from == lo || agrees(piece, from, storage, Range::fromTo(from, std::min(first, linesForward(text, from, 2))));
         const bool fenceOpen = to < n && fenceOpenAtEnd(piece);
         const bool runsOn = to < n && !blockEdge(text, to)
             && MarkdownSyntax::paragraphRunsOn(substring(text, stretch), kept.definitions);
-        const bool tailAgrees = to == n || (agrees(piece, from, storage, Range::fromTo(last, to)) && !fenceOpen && !runsOn);
+        const bool tailAgrees
+            = to == n
+            || (agrees(piece, from, storage, Range::fromTo(std::max(last, linesBack(text, to, 2)), to)) && !fenceOpen && !runsOn);
         if (headAgrees && tailAgrees) {
             // Definitions give meaning to references anywhere: a change to one, or
             // to the fences around one, is checked against the whole text.
