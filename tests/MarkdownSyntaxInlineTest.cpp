@@ -1,5 +1,8 @@
 #include "MarkdownSyntaxTestSupport.h"
 
+#include <chrono>
+#include <cmath>
+#include <functional>
 #include <iterator>
 #include <random>
 
@@ -35,6 +38,57 @@ TEST(InlineScanner, CodeSpansWinOverEverythingInside)
     EXPECT_TRUE(inl(u"a ` b").empty());
     EXPECT_EQ(only(inl(u"`*a` *b*"), K::italic), (Seen{{K::italic, "b"}}));
     EXPECT_TRUE(only(inl(u"`a\nb`"), K::code).empty());
+}
+
+TEST(InlineScanner, CodeSpanClosingRuns)
+{
+    // A longer run closes with its last backticks; a shorter one does not close.
+    EXPECT_EQ(inl(u"`a```"), (Seen{{K::code, "a``"}, {K::marker, "`"}, {K::marker, "`"}}));
+    EXPECT_TRUE(only(inl(u"``a` b"), K::code).empty());
+    EXPECT_EQ(only(inl(u"``a` `` `b`"), K::code), (Seen{{K::code, "a` "}, {K::code, "b"}}));
+    // The first run long enough closes, even past shorter ones.
+    EXPECT_EQ(only(inl(u"```a`b``c```d```"), K::code), (Seen{{K::code, "a`b``c"}}));
+    // Not past a line feed: the single one inside closes instead.
+    EXPECT_EQ(only(inl(u"```a`b``c\n```"), K::code), (Seen{{K::code, "b`"}}));
+}
+
+namespace {
+
+// The time the scanner takes over `text`: the best of three, so that a busy
+// machine does not pass for a slow scanner.
+double scanSeconds(const U16String& text)
+{
+    double best = 1e9;
+    size_t spans = 0;
+    for (int i = 0; i < 3; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        spans += MarkdownSyntax::spans(text).size();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    EXPECT_LT(spans, text.size());
+    return best;
+}
+
+} // namespace
+
+TEST(InlineScanner, UnclosedBacktickRunsTakeLinearTime)
+{
+    // Runs that never close, each opening looking past all the others.
+    auto runs = [](size_t n) {
+        return U16String(n, u'`') + u"x" + U16String(n - 1, u'`') + u"\n" + U16String(n, u'a');
+    };
+    // Runs of every length down to one: none closes, each looks past all the shorter ones.
+    auto ladder = [](size_t n) {
+        U16String text;
+        for (size_t k = size_t(std::sqrt(double(2 * n))); k > 0; --k)
+            text += U16String(k, u'`') + u" x ";
+        return text;
+    };
+    for (const auto& make : {std::function<U16String(size_t)>(runs), std::function<U16String(size_t)>(ladder)}) {
+        const double small = scanSeconds(make(20000));
+        const double large = scanSeconds(make(80000));
+        EXPECT_LT(large, 6 * small + 0.01) << small << " s, then " << large << " s";
+    }
 }
 
 TEST(InlineScanner, EscapesConsumeBothCharacters)

@@ -359,6 +359,61 @@ TEST(InlinePatterns, HandMatchersAgreeWithThePatternsOnRandomText)
     EXPECT_EQ(kindsSeen.size(), 13u);
 }
 
+TEST(InlinePatterns, CodeSpanMatcherAgreesWithThePatternOnBacktickRuns)
+{
+    // Runs of every length around each other, cut anywhere: the closing run
+    // found from the table of runs is the one the pattern finds.
+    // Some lines are long enough that closing runs are found far off.
+    static const std::vector<U16String> pieces = {u"`",   u"``", u"```", u"````",           u"x",
+                                                  u" ",   u"\n", u"#f80", U16String(90, u'a'), u"*a*"};
+    std::mt19937 rng(7);
+    const Footnote::Labels noFootnotes;
+    const ReferenceLink::Table noLinks;
+    for (int round = 0; round < 4000; ++round) {
+        U16String text;
+        const size_t length = 1 + rng() % (round % 4 == 0 ? 1200 : 30);
+        while (text.size() < length)
+            text += pieces[rng() % pieces.size()];
+        const int n = int(text.size());
+        const int a = int(rng() % (n + 1));
+        const int b = int(rng() % (n + 1));
+        const Range within = round % 2 == 0 ? Range{0, n} : Range::fromTo(std::min(a, b), std::max(a, b));
+        const MarkdownSpans expected = referenceInline(text, within, noFootnotes, noLinks);
+        const MarkdownSpans got = scannerInline(text, within, noFootnotes, noLinks);
+        ASSERT_EQ(got, expected) << "text: " << u8(text) << "\nwithin " << within.location << "+" << within.length
+                                 << "\nexpected:\n"
+                                 << describe(text, expected) << "got:\n"
+                                 << describe(text, got);
+    }
+}
+
+TEST(InlinePatterns, WholeTextMatchListsAgreeWithThePatterns)
+{
+    // What protects shortcodes and finds footnote references, over whole lines.
+    std::mt19937 rng(11);
+    const std::vector<std::pair<const Regex*, std::vector<Regex::Match> (*)(U16View)>> lists = {
+        {&MarkdownSyntax::codeSpanRegex(), MarkdownSyntax::codeSpanMatches},
+        {&MarkdownSyntax::linkRegex(), MarkdownSyntax::linkMatches},
+        {&MarkdownSyntax::imageRegex(), MarkdownSyntax::imageMatches},
+        {&Footnote::referenceRegex(), MarkdownSyntax::footnoteReferenceMatches}};
+    for (int round = 0; round < 5000; ++round) {
+        const U16String text = randomInline(rng, 1 + int(rng() % 60));
+        for (const auto& [pattern, byHand] : lists) {
+            const auto expected = pattern->matches(text);
+            const auto got = byHand(text);
+            ASSERT_EQ(got.size(), expected.size()) << u8(text);
+            for (size_t i = 0; i < got.size(); ++i) {
+                // A link's text starts at its innermost "[": from its close on, all is as the pattern's.
+                const size_t from = pattern == &MarkdownSyntax::linkRegex() ? 3 : 0;
+                ASSERT_EQ(got[i].range().end(), expected[i].range().end()) << u8(text);
+                ASSERT_EQ(std::vector<Range>(got[i].groups.begin() + long(from), got[i].groups.end()),
+                          std::vector<Range>(expected[i].groups.begin() + long(from), expected[i].groups.end()))
+                    << u8(text);
+            }
+        }
+    }
+}
+
 TEST(InlinePatterns, HandMatchersAgreeWithThePatternsOnRealLines)
 {
     const Footnote::Labels footnotes = {u"1"};

@@ -564,3 +564,33 @@ TEST(DocumentWindow, NewWindowsCascade)
     EXPECT_EQ(wrapped, QPoint(0, 300));
     EXPECT_EQ(WindowCascade::position({10, 10}, {600, 500}, {{400, 300}}, screen), QPoint(10, 10));
 }
+
+TEST(DocumentWindow, CtrlYRedoesAndTheKeypadsPlusAndMinusZoom)
+{
+    CloseWindowsAfterwards cleanup;
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    MarkdownTextView* view = window->contentView()->textView();
+    window->show();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    view->setFocus();
+    settle();
+    // Whatever the platform's own key bindings say.
+    EXPECT_TRUE(action(*window, "redo")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Y)));
+    EXPECT_TRUE(action(*window, "redo")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)));
+    QTest::keyClicks(view, "abc");
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(window->document().text, u"");
+    QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(window->document().text, u"abc");
+
+    EXPECT_TRUE(action(*window, "zoomIn")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Plus)));
+    EXPECT_TRUE(action(*window, "zoomOut")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Minus)));
+    ContentView* content = window->contentView();
+    QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_DOUBLE_EQ(content->editorZoom(), 1.1);
+    QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
+    QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_DOUBLE_EQ(content->editorZoom(), 0.9);
+    EXPECT_EQ(window->document().text, u"abc");
+}

@@ -12,10 +12,12 @@
 #include "help/view/HelpWindow.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/QtString.h"
+#include "platform/undo/UndoManager.h"
 #include "platform/view/TextView.h"
 
 #include <QActionGroup>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -91,6 +93,12 @@ VelkinCommands::VelkinCommands(QMainWindow* host) : QObject(host), host_(host)
     buildHelp();
     for (QMenu* menu : {file_, edit_, view_, insert_, format_, help_})
         connect(menu, &QMenu::aboutToShow, this, [this, menu] { refresh(menu == view_); });
+    connect(edit_, &QMenu::aboutToShow, this, &VelkinCommands::refreshEdit);
+    // Closed, the items are enabled again: their keys reach the focused text, which decides.
+    connect(edit_, &QMenu::aboutToHide, this, [this] {
+        for (QAction* entry : editItems_)
+            entry->setEnabled(true);
+    });
     refresh();
     // F10 opens the first menu, as everywhere on this desktop.
     auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), host_, nullptr, nullptr, Qt::WindowShortcut);
@@ -247,8 +255,12 @@ void VelkinCommands::buildEdit()
             edit_->addSeparator();
             continue;
         }
-        editorItem(edit_, QString::fromUtf8(s.title), s.action, 0, s.action)->setShortcut(s.key);
+        QAction* entry = editorItem(edit_, QString::fromUtf8(s.title), s.action, 0, s.action);
+        entry->setShortcut(s.key);
+        editItems_.push_back(entry);
     }
+    // Redo answers Ctrl+Y as well as Ctrl+Shift+Z, as on the rest of this desktop.
+    editItems_[1]->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     edit_->addSeparator();
     QMenu* find = edit_->addMenu(localized(u"Find"));
     find->setObjectName(QStringLiteral("findMenu"));
@@ -277,13 +289,15 @@ void VelkinCommands::buildView()
 
     QAction* zoomIn = item(view_, localized(u"Zoom In"), "zoomIn");
     // Ctrl++ and, for keyboards where "+" needs Shift, Ctrl+=.
-    zoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    // The keypad's plus and minus count too.
+    zoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
+                          QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Plus)});
     connect(zoomIn, &QAction::triggered, this, [this] {
         if (FocusedValuePublisher* v = values())
             v->setEditorZoom(zoomedIn(v->editorZoom()));
     });
     QAction* zoomOut = item(view_, localized(u"Zoom Out"), "zoomOut");
-    zoomOut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    zoomOut->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Minus)});
     connect(zoomOut, &QAction::triggered, this, [this] {
         if (FocusedValuePublisher* v = values())
             v->setEditorZoom(zoomedOut(v->editorZoom()));
@@ -383,6 +397,38 @@ void VelkinCommands::buildHelp()
     QAction* about = item(help_, localized(u"About Velkin"), "aboutVelkin");
     about->setMenuRole(QAction::AboutRole);
     connect(about, &QAction::triggered, this, [this] { AboutBox::show(host_); });
+}
+
+void VelkinCommands::refreshEdit()
+{
+    bool undo = false, redo = false, cut = false, copy = false, paste = false, all = false;
+    for (QWidget* w = host_->focusWidget(); w; w = w->parentWidget()) {
+        if (auto* view = qobject_cast<TextView*>(w)) {
+            const bool editable = view->isEditable();
+            const UndoManager* history = editable && view->allowsUndo() ? view->undoManager() : nullptr;
+            const bool selected = view->selectedRange().length > 0;
+            undo = history && history->canUndo();
+            redo = history && history->canRedo();
+            cut = editable && selected;
+            copy = selected;
+            paste = editable;
+            all = true;
+            break;
+        }
+        if (auto* field = qobject_cast<QLineEdit*>(w)) {
+            const bool secret = field->echoMode() != QLineEdit::Normal;
+            undo = field->isUndoAvailable();
+            redo = field->isRedoAvailable();
+            cut = !field->isReadOnly() && field->hasSelectedText() && !secret;
+            copy = field->hasSelectedText() && !secret;
+            paste = !field->isReadOnly();
+            all = true;
+            break;
+        }
+    }
+    const bool enabled[] = {undo, redo, cut, copy, paste, all};
+    for (size_t i = 0; i < editItems_.size(); ++i)
+        editItems_[i]->setEnabled(enabled[i]);
 }
 
 void VelkinCommands::refresh(bool statistics)

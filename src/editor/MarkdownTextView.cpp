@@ -272,12 +272,18 @@ void MarkdownTextView::insertNewline()
     const bool inCell = (selection.location < n && tableBlock(selection.location))
         || (selection.location > 0 && selection.location <= n && tableBlock(selection.location - 1)
             && string()[size_t(selection.location - 1)] != u'\n');
-    if (hasMarkedText() || inCell || currentGrid()) {
+    if (inCell) {
+        // A cell's paragraphs are parted by line feeds whatever the document uses:
+        // the cell writes them back as "<br>".
+        TextView::insertText(u"\n");
+        return;
+    }
+    if (hasMarkedText() || currentGrid()) {
         TextView::insertNewline();
         return;
     }
-    if (const auto edit = ListContinuation::newline(string(), selectedRange(),
-                                                    [this](Range line) { return isFencedLine(line); })) {
+    if (const auto edit = ListContinuation::newline(
+            string(), selectedRange(), [this](Range line) { return isFencedLine(line); }, lineEnding())) {
         apply(edit);
         return;
     }

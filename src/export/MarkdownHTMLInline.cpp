@@ -99,16 +99,6 @@ void stableSort(Iterator first, Iterator last, Less less)
     }
 }
 
-bool isShortcodeNameUnit(char16_t c)
-{
-    return CharacterClass::isAsciiAlphanumeric(c) || c == u'-' || c == u'+' || c == u'_';
-}
-
-bool isAsciiWordUnit(char16_t c)
-{
-    return CharacterClass::isAsciiAlphanumeric(c) || c == u'_';
-}
-
 // The working lists of one inline writer, kept between fragments so that
 // writing a long document does not allocate them anew for every paragraph.
 struct Scratch {
@@ -411,36 +401,11 @@ void Renderer::appendInlineHTML(U16String& out, U16View fragment) const
     InlineWriter(*this, fragment).write(out);
 }
 
-std::vector<Range> shortcodeRanges(U16View text)
-{
-    std::vector<Range> out;
-    const size_t n = text.size();
-    size_t p = 0;
-    while (p < n) {
-        if (text[p] != u':' || (p > 0 && isAsciiWordUnit(text[p - 1]))) {
-            ++p;
-            continue;
-        }
-        size_t q = p + 1;
-        while (q < n && q - p - 1 < 49 && isShortcodeNameUnit(text[q]))
-            ++q;
-        const size_t name = q - p - 1;
-        // A name of 1 to 48 units, a colon, and no word character after it.
-        if (name >= 1 && name <= 48 && q < n && text[q] == u':' && (q + 1 == n || !isAsciiWordUnit(text[q + 1]))) {
-            out.push_back(Range::fromTo(int(p), int(q + 1)));
-            p = q + 1;
-        } else {
-            ++p;
-        }
-    }
-    return out;
-}
-
 U16String substitutingEmoji(U16View text)
 {
     U16String out;
     size_t pos = 0;
-    for (const Range& r : shortcodeRanges(text)) {
+    for (const Range& r : EmojiShortcode::ranges(text)) {
         const std::optional<U16String> emoji = EmojiShortcode::emoji(substring(text, Range{r.location + 1, r.length - 2}));
         if (!emoji)
             continue;

@@ -337,6 +337,103 @@ private:
     std::vector<int> groupWalk_;
 };
 
+// The backtick runs of the scanned part, for finding a code span's closing
+// run without walking the line from every opening: a tree of the runs' lengths
+// answers "the first run from here at least n long" in log time, so a line of
+// thousands of runs costs n log n rather than a walk per opening.
+class CodeRuns {
+public:
+    CodeRuns(U16View s, int start, int end)
+    {
+        for (int i = start; i < end; ++i) {
+            if (s[size_t(i)] != u'`')
+                continue;
+            int e = i;
+            while (e < end && s[size_t(e)] == u'`')
+                ++e;
+            runs_.push_back(Run{i, e - i, end});
+            i = e - 1;
+        }
+        crossesEnd_ = !runs_.empty() && runs_.back().start + runs_.back().length == end && end < int(s.size()) &&
+                      s[size_t(end)] == u'`';
+        size_t k = runs_.size();
+        int lineEnd = end;
+        for (int i = end - 1; i >= start && k > 0; --i) {
+            if (s[size_t(i)] == u'\n')
+                lineEnd = i;
+            else if (runs_[k - 1].start == i)
+                runs_[--k].lineEnd = lineEnd;
+        }
+        // A line of a few runs is searched run by run.
+        if (runs_.size() <= fewRuns)
+            return;
+        while (size_ < int(runs_.size()))
+            size_ *= 2;
+        tree_.assign(size_t(2 * size_), 0);
+        for (size_t r = 0; r < runs_.size(); ++r)
+            tree_[size_t(size_) + r] = runs_[r].length;
+        for (int v = size_ - 1; v >= 1; --v)
+            tree_[size_t(v)] = std::max(tree_[size_t(2 * v)], tree_[size_t(2 * v + 1)]);
+    }
+
+    // The backticks that close the run opening at `p`, `n` long: the last n of
+    // the first later run at least that long, or none when a line feed or the
+    // scanned part's end comes first.
+    Range closing(int p, int n, int lookEnd) const
+    {
+        const auto it = std::upper_bound(runs_.begin(), runs_.end(), p, [](int at, const Run& r) { return at < r.start; });
+        if (it == runs_.begin())
+            return Range::notFound();
+        const Run& opening = *std::prev(it);
+        const int r = firstAtLeast(int(it - runs_.begin()), n);
+        if (r < 0 || runs_[size_t(r)].start > opening.lineEnd)
+            return Range::notFound();
+        const Run& close = runs_[size_t(r)];
+        // A run cut by the scanned part's end closes only where look-ahead stops there too.
+        if (size_t(r) + 1 == runs_.size() && crossesEnd_ && lookEnd > close.start + close.length)
+            return Range::notFound();
+        return Range::fromTo(close.start + close.length - n, close.start + close.length);
+    }
+
+private:
+    static constexpr size_t fewRuns = 16;
+
+    struct Run {
+        int start;
+        int length;   // cut at the scanned part's end
+        int lineEnd;  // the first line feed after the run, or the end
+    };
+
+    int firstAtLeast(int k, int n) const
+    {
+        if (k >= int(runs_.size()))
+            return -1;
+        if (tree_.empty()) {
+            for (size_t r = size_t(k); r < runs_.size(); ++r)
+                if (runs_[r].length >= n)
+                    return int(r);
+            return -1;
+        }
+        int v = size_ + k;
+        while (tree_[size_t(v)] < n) {
+            // On to the next subtree to the right.
+            while (v & 1)
+                v >>= 1;
+            if (v == 0)
+                return -1;
+            ++v;
+        }
+        while (v < size_)
+            v = tree_[size_t(2 * v)] >= n ? 2 * v : 2 * v + 1;
+        return v - size_;
+    }
+
+    std::vector<Run> runs_;
+    bool crossesEnd_ = false;  // whether the last run goes on past the end
+    int size_ = 1;
+    std::vector<int> tree_;    // the longest run under each node, once there are many
+};
+
 // What one call scans, and where its spans go.
 struct Scan {
     Scan(U16View s, int base, int start, int end, const Footnote::Labels& footnotes, const ReferenceLink::Table& links,
@@ -359,6 +456,7 @@ struct Scan {
     ConsumedSet later;     // what the passes after them took
     bool literalDone = false;
     Stops stops;
+    std::optional<CodeRuns> codeRuns;
     // Emphasis and strike matches: their whole range and their spans in `out`.
     struct Delimited {
         Range whole;
@@ -369,6 +467,13 @@ struct Scan {
     // Set when a delimiter pass's candidate looked for its closing delimiter
     // up to the end: text after the end could still close it (see inlineRunsOn).
     bool* runsOn = nullptr;
+
+    const CodeRuns& backtickRuns()
+    {
+        if (!codeRuns)
+            codeRuns.emplace(s, start, end);
+        return *codeRuns;
+    }
 
     char16_t at(int i) const { return s[size_t(i)]; }
     int textEnd() const { return int(s.size()); }
@@ -431,7 +536,10 @@ bool isAsciiWord(char16_t c)
 // `lookEnd` is how far look-ahead may see. ----
 
 // (?<!`)(`+)(?!`)([^\n]+?)(\1)(?!`)
-bool matchCodeSpan(U16View s, int p, int end, int lookEnd, Hit& h)
+// The closing run is looked for nearby by walking; past that, in the table of
+// the line's runs, which the scan builds only for lines that need it.
+template <typename Runs>
+bool matchCodeSpan(U16View s, int p, int end, int lookEnd, Runs runs, Hit& h)
 {
     if (s[size_t(p)] != u'`' || (p > 0 && s[size_t(p - 1)] == u'`'))
         return false;
@@ -441,25 +549,36 @@ bool matchCodeSpan(U16View s, int p, int end, int lookEnd, Hit& h)
     if (q < lookEnd && s[size_t(q)] == u'`')
         return false;
     const int n = q - p;
-    for (int i = q; i < end; ++i) {
-        if (s[size_t(i)] == u'\n')
-            return false;
-        const int close = i + 1;
-        if (close + n > end || s[size_t(close)] != u'`')
-            continue;
-        int k = 0;
-        while (k < n && s[size_t(close + k)] == u'`')
-            ++k;
-        if (k < n || (close + n < lookEnd && s[size_t(close + n)] == u'`'))
-            continue;
+    auto found = [&](int close) {
         h.reset();
         h.g[0] = Range::fromTo(p, close + n);
         h.g[1] = Range::fromTo(p, q);
         h.g[2] = Range::fromTo(q, close);
         h.g[3] = Range::fromTo(close, close + n);
         return true;
+    };
+    // The first later run at least n long closes with its last n backticks.
+    constexpr int nearby = 256;
+    const int walkEnd = std::min(end, q + nearby);
+    for (int i = q; i < walkEnd; ++i) {
+        const char16_t c = s[size_t(i)];
+        if (c == u'\n')
+            return false;
+        if (c != u'`')
+            continue;
+        int e = i;
+        while (e < walkEnd && s[size_t(e)] == u'`')
+            ++e;
+        if (e == walkEnd && (walkEnd < end || (end < lookEnd && s[size_t(end)] == u'`')))
+            break;
+        if (e - i >= n)
+            return found(e - n);
+        i = e - 1;
     }
-    return false;
+    if (walkEnd == end)
+        return false;
+    const Range close = runs().closing(p, n, lookEnd);
+    return close.found() && found(close.location);
 }
 
 // The part of the image and link patterns after "](": destination, optional title, ")".
@@ -1000,7 +1119,10 @@ void appendReferences(Scan& sc)
 
 void appendColors(Scan& sc)
 {
-    allMatchesPass(sc, u'`', matchCodeSpan, [&](const Hit& h) {
+    const auto match = [&sc](U16View s, int p, int end, int lookEnd, Hit& h) {
+        return matchCodeSpan(s, p, end, lookEnd, [&sc]() -> const CodeRuns& { return sc.backtickRuns(); }, h);
+    };
+    allMatchesPass(sc, u'`', match, [&](const Hit& h) {
         const Range content = h.g[2];
         if (!content.found() || content.length < 1)
             return;
@@ -1144,6 +1266,57 @@ std::optional<Regex::Match> matchImageAt(U16View text, int p)
 
 namespace {
 
+// One pattern's every match over the whole text, by its hand matcher.
+template <typename Matcher>
+std::vector<Regex::Match> allMatches(U16View text, char16_t trigger, int groups, Matcher match)
+{
+    static const Footnote::Labels noFootnotes;
+    static const ReferenceLink::Table noLinks;
+    MarkdownSpans unused;
+    const int n = int(text.size());
+    Scan sc(text, 0, 0, n, noFootnotes, noLinks, unused);
+    std::vector<Regex::Match> out;
+    allMatchesPass(sc, trigger, [&](U16View s, int p, int end, int lookEnd, Hit& h) { return match(sc, s, p, end, lookEnd, h); },
+                   [&](const Hit& h) {
+                       Regex::Match m;
+                       m.groups.assign(h.g.begin(), h.g.begin() + groups + 1);
+                       out.push_back(std::move(m));
+                   });
+    return out;
+}
+
+} // namespace
+
+std::vector<Regex::Match> codeSpanMatches(U16View text)
+{
+    return allMatches(text, u'`', 3, [](Scan& sc, U16View s, int p, int end, int lookEnd, Hit& h) {
+        return matchCodeSpan(s, p, end, lookEnd, [&sc]() -> const CodeRuns& { return sc.backtickRuns(); }, h);
+    });
+}
+
+std::vector<Regex::Match> linkMatches(U16View text)
+{
+    return allMatches(text, u'[', linkRegex().groupCount(), [](Scan& sc, U16View s, int p, int end, int, Hit& h) {
+        return matchLink(s, p, end, sc.stops, h);
+    });
+}
+
+std::vector<Regex::Match> imageMatches(U16View text)
+{
+    return allMatches(text, u'!', imageRegex().groupCount(), [](Scan& sc, U16View s, int p, int end, int, Hit& h) {
+        return matchImage(s, p, end, sc.stops, h);
+    });
+}
+
+std::vector<Regex::Match> footnoteReferenceMatches(U16View text)
+{
+    return allMatches(text, u'[', 3, [](Scan& sc, U16View s, int p, int end, int, Hit& h) {
+        return matchFootnoteReference(s, p, end, sc.stops, h);
+    });
+}
+
+namespace {
+
 void scanInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,
                 const ReferenceLink::Table& links, MarkdownSpans& into, bool* runsOn)
 {
@@ -1166,7 +1339,12 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
     using K = MarkdownToken::Kind;
 
     if (t.backtick)
-        firstMatchPass(sc, u'`', matchCodeSpan, PassSpec{2, MarkdownToken(K::code), groups({1, 3})});
+        firstMatchPass(sc, u'`',
+                       [&sc](U16View s, int p, int end, int lookEnd, Hit& h) {
+                           return matchCodeSpan(
+                               s, p, end, lookEnd, [&sc]() -> const CodeRuns& { return sc.backtickRuns(); }, h);
+                       },
+                       PassSpec{2, MarkdownToken(K::code), groups({1, 3})});
     if (t.backslash)
         allMatchesPass(sc, u'\\',
                        [](U16View s, int p, int end, int, Hit& h) {

@@ -3,6 +3,7 @@
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/CharacterClass.h"
+#include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 #include "platform/undo/UndoManager.h"
 
@@ -656,7 +657,7 @@ void TextView::insertText(U16View text, std::optional<Range> replacementRange)
 
 void TextView::insertNewline()
 {
-    insertText(u"\n");
+    insertText(lineEnding_);
 }
 
 void TextView::selectAll()
@@ -710,13 +711,14 @@ void TextView::paste()
 {
     if (!editable_)
         return;
-    const std::optional<U16String> text = Pasteboard::general().string();
-    if (!text || text->empty())
+    const std::optional<U16String> pasted = Pasteboard::general().plainText();
+    if (!pasted || pasted->empty())
         return;
+    const U16String text = TextOps::withLineEnds(*pasted, lineEnding_);
     endTyping();
     unmarkText();
     const Range range = selection_;
-    replaceText(range, AttributedString(*text, typingAttributes_), Range{range.location + int(text->size()), 0});
+    replaceText(range, AttributedString(text, typingAttributes_), Range{range.location + int(text.size()), 0});
     scrollRangeToVisible(selection_);
 }
 
@@ -894,7 +896,7 @@ bool TextView::performDrop(const QMimeData& mime, int index)
 {
     if (!canAcceptDrop(mime))
         return false;
-    const U16String text = mime.text().toStdU16String();
+    const U16String text = TextOps::withLineEnds(mime.text().toStdU16String(), lineEnding_);
     index = std::clamp(index, 0, storage_->length());
     endTyping();
     return replaceText({index, 0}, AttributedString(text, typingAttributes_), Range{index, int(text.size())});
