@@ -191,6 +191,16 @@ TEST(GridFlow, CutAndPasteOverTwoGridsLeaveBothWellFormed)
     }
 }
 
+TEST(GridFlow, ReturnOverASelectionFromAListItemIntoAGridContinuesNoList)
+{
+    Editor e(u"- item one\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n");
+    e.view().setSelectedRange(Range::fromTo(e.find(u"ne\n"), e.find(u"2\n")));
+    press(e, Qt::Key_Return);
+    EXPECT_EQ(u8(*e.document), "- item o\n|  |  |\n| --- | --- |\n|  | 2 |\n");
+    QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(u8(*e.document), "- item one\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n");
+}
+
 TEST(GridFlow, TypingOnTheBlankLineUnderAGridKeepsTheBlankLine)
 {
     Editor e(kTwoTables);

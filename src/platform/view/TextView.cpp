@@ -115,6 +115,10 @@ void TextView::setAttributedString(const AttributedString& text)
 
 void TextView::setTextContainerInset(QSizeF inset)
 {
+    // The place at the top of the view stays where it is: at first the top of the
+    // text, the inset above it, not the text's first line at the view's edge.
+    if (!correctingScroll_)
+        scrollAnchor_ = layout_->anchorAt(verticalScrollBar()->value() - inset.height());
     inset_ = inset;
     layoutDocument();
     viewport()->update();
