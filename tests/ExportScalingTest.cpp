@@ -188,8 +188,8 @@ U16String tallTable(size_t rows)
 
 TEST(ExportScaling, ATallTablePrintsAndConvertsInProportion)
 {
-    expectLinear(tallTable, 600, pdfSecondsFor);
-    expectLinear(tallTable, 600);
+    expectLinear(tallTable, 400, pdfSecondsFor);
+    expectLinear(tallTable, 400);
 }
 
 std::vector<QTextTable*> tablesOf(QTextDocument& document)
