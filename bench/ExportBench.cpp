@@ -1,13 +1,18 @@
 // The HTML page of real documents, and of hostile inputs whose cost must grow
 // linearly with their size (each family reports its complexity fit).
+#include "export/Export.h"
 #include "export/MarkdownHTML.h"
+#include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
+
+#include <unistd.h>
 
 namespace {
 
@@ -143,6 +148,81 @@ void BM_HTMLHostile_BacktickRuns(benchmark::State& state)
     page(state, [](size_t n) { return repeated(u"`a``b ", n); });
 }
 HOSTILE_FAMILY(BM_HTMLHostile_BacktickRuns);
+
+// ---- Rich text and PDF of long documents: n is the number of items ----
+
+U16String numbered(std::u16string_view before, std::u16string_view after, size_t n)
+{
+    U16String out;
+    for (size_t i = 0; i < n; ++i) {
+        out += before;
+        out += velkin::TextOps::number((long long)i);
+        out += after;
+    }
+    return out;
+}
+
+void richText(benchmark::State& state, const std::function<U16String(size_t)>& make)
+{
+    const U16String page = velkin::MarkdownHTML::document(make(size_t(state.range(0))));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(velkin::Export::richText(page));
+    state.SetComplexityN(state.range(0));
+}
+
+void pdf(benchmark::State& state, const std::function<U16String(size_t)>& make)
+{
+    const U16String page = velkin::MarkdownHTML::document(make(size_t(state.range(0))));
+    const auto file = std::filesystem::temp_directory_path() / ("velkin-bench-" + std::to_string(getpid()) + ".pdf");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(velkin::Export::printPDF(page, file));
+    std::filesystem::remove(file);
+    state.SetComplexityN(state.range(0));
+}
+
+#define LONG_DOCUMENT(name, low, high) \
+    BENCHMARK(name)->RangeMultiplier(4)->Range(low, high)->Unit(benchmark::kMillisecond)->Complexity()
+
+void BM_RichText_BulletList(benchmark::State& state)
+{
+    richText(state, [](size_t n) { return numbered(u"- item number ", u" of the list\n", n); });
+}
+LONG_DOCUMENT(BM_RichText_BulletList, 1 << 10, 1 << 14);
+
+void BM_RichText_Footnotes(benchmark::State& state)
+{
+    richText(state, [](size_t n) {
+        return numbered(u"Sentence with a note.[^n", u"]\n\n", n) + numbered(u"[^n", u"]: The note.\n\n", n);
+    });
+}
+LONG_DOCUMENT(BM_RichText_Footnotes, 1 << 9, 1 << 13);
+
+void BM_PDF_BulletList(benchmark::State& state)
+{
+    pdf(state, [](size_t n) { return numbered(u"- item number ", u" of the list\n", n); });
+}
+LONG_DOCUMENT(BM_PDF_BulletList, 1 << 10, 1 << 14);
+
+// Headings each followed by a small table (n sections).
+void BM_PDF_HeadingsAndTables(benchmark::State& state)
+{
+    pdf(state, [](size_t n) { return numbered(u"## Heading ", u"\n\n| a | b |\n|---|---|\n| 1 | x |\n| y | z |\n\n", n); });
+}
+LONG_DOCUMENT(BM_PDF_HeadingsAndTables, 1 << 7, 1 << 11);
+
+// One paragraph of n words.
+void BM_PDF_LongParagraph(benchmark::State& state)
+{
+    pdf(state, [](size_t n) { return numbered(u"word", u" ", n); });
+}
+LONG_DOCUMENT(BM_PDF_LongParagraph, 1 << 12, 1 << 16);
+
+// A table of n rows.
+void BM_PDF_TallTable(benchmark::State& state)
+{
+    pdf(state, [](size_t n) { return u"| a | b | c |\n|---|---|---|\n" + numbered(u"| ", u" | cell | more |\n", n); });
+}
+LONG_DOCUMENT(BM_PDF_TallTable, 1 << 9, 1 << 13);
 
 } // namespace
 

@@ -52,4 +52,19 @@ void BM_BlockLinesChangelog(benchmark::State& state)
 }
 BENCHMARK(BM_BlockLinesChangelog)->Unit(benchmark::kMillisecond);
 
+// n backticks, "x", n - 1 backticks, a line feed and n letters: no opening
+// run ever closes, and each one looks past every later run of the line.
+void BM_SpansUnclosedBackticks(benchmark::State& state)
+{
+    const size_t n = size_t(state.range(0));
+    const velkin::U16String text = velkin::U16String(n, u'`') + u"x" + velkin::U16String(n - 1, u'`') + u"\n" +
+                                   velkin::U16String(n, u'a');
+    for (auto _ : state) {
+        const auto list = velkin::MarkdownSyntax::spans(text);
+        benchmark::DoNotOptimize(list.data());
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_SpansUnclosedBackticks)->Arg(30000)->Arg(120000)->Unit(benchmark::kMillisecond)->Complexity();
+
 } // namespace

@@ -202,6 +202,21 @@ TEST(EmojiMatching, HostileTextGivesAClearResult)
     EXPECT_EQ(matches(broken).size(), 2u);
 }
 
+TEST(EmojiMatching, AddressesStayLiteralAfterAnyRunOfBrackets)
+{
+    // Twenty thousand unclosed brackets before the link: the answer is the
+    // same as after three hundred, however long finding the link takes.
+    for (size_t brackets : {300, 20000}) {
+        const U16String line = U16String(brackets, u'[') + u"] [x](http://h/:smile:/) `:tada:` :rocket:";
+        const auto found = matches(line);
+        ASSERT_EQ(found.size(), 1u) << brackets;
+        EXPECT_EQ(found[0].range.location, int(line.size()) - 8);
+        EXPECT_FALSE(typingRange(line, int(line.find(u":tada:")) + 3).has_value()) << "inside the code span";
+    }
+    const U16String ticks = U16String(20000, u'`') + u" :tada: " + U16String(20000, u'`') + u" `:smile:`";
+    EXPECT_TRUE(matches(ticks).empty());
+}
+
 TEST(EmojiTyping, TheNameBeingTypedAtTheCaret)
 {
     EXPECT_EQ(typing(u"say :", 5), U16String(u":"));

@@ -164,6 +164,22 @@ TEST_F(ExportFolder, PicturesKeepTheirAddressWhenNotEmbedded)
     EXPECT_EQ(u8(MarkdownHTML::body(u"![x](https://example.com/p.png)", options)).find("width"), std::string::npos);
 }
 
+TEST_F(ExportFolder, APercentEncodedPictureAddressFindsItsFile)
+{
+    const QByteArray png = pngOfSize(40, 20);
+    writeBytes(folder / "pic two.png", std::string(png.constData(), size_t(png.size())));
+    MarkdownHTML::Options options;
+    options.baseURL = Url::fileURL((folder / "doc.md").string());
+    const std::string body = u8(MarkdownHTML::body(u"![Second](pic%20two.png)\n\nin ![x](pic%20two.png) text", options));
+    EXPECT_EQ(body.find("src=\"pic%20two.png\""), std::string::npos);
+    EXPECT_NE(body.find("<figure><img src=\"data:image/png;base64,iVBOR"), std::string::npos);
+    EXPECT_NE(body.find("in <img src=\"data:image/png;base64,iVBOR"), std::string::npos);
+    // Not embedded, the address stays as written and the picture is still measured.
+    options.embedsImages = false;
+    EXPECT_NE(u8(MarkdownHTML::body(u"![Second](pic%20two.png)", options)).find("src=\"pic%20two.png\" width=\"40\""),
+              std::string::npos);
+}
+
 TEST(Export, FittingPicturesForThePrintedPage)
 {
     QTextDocument document;

@@ -173,6 +173,26 @@ TEST(ImageCacheLoad, SynchronousLoadsOfFilesMissingFilesAndOtherData)
     ImageCache::loadSynchronously(u"pic.png", std::nullopt);  // no key: nothing happens
 }
 
+TEST(ImageCacheLoad, APercentEncodedPathFindsTheFileItNames)
+{
+    TempFolder dir;
+    write(dir / "pic two.png", pngBytes(6, 3));
+    const Url doc = dir.document();
+    ImageCache::loadSynchronously(u"pic%20two.png", doc);
+    const QImage* image = ImageCache::cachedImage(keyOf("pic%20two.png", doc));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), QSize(6, 3));
+    // A file really named as written wins over the decoded name.
+    write(dir / "b%20c.png", pngBytes(5, 5));
+    write(dir / "b c.png", pngBytes(7, 7));
+    ImageCache::loadSynchronously(u"b%20c.png", doc);
+    ASSERT_TRUE(ImageCache::cachedImage(keyOf("b%20c.png", doc)));
+    EXPECT_EQ(ImageCache::cachedImage(keyOf("b%20c.png", doc))->size(), QSize(5, 5));
+    // A bad escape or a missing file is still a failed load.
+    ImageCache::loadSynchronously(u"pic%2two.png", doc);
+    EXPECT_TRUE(ImageCache::hasFailed(keyOf("pic%2two.png", doc)));
+}
+
 TEST(ImageCacheLoad, BackgroundLoadCallsBackOnceOnTheMainThread)
 {
     TempFolder dir;

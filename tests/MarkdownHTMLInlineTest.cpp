@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 
 using namespace velkin;
 
@@ -73,7 +74,7 @@ TEST(MarkdownHTMLInline, ShortcodeFinderAgreesWithThePattern)
         std::vector<Range> expected;
         for (const Regex::Match& m : EmojiShortcode::shortcodeRegex().matches(text))
             expected.push_back(m.range());
-        ASSERT_EQ(MarkdownHTML::shortcodeRanges(text), expected) << u8(text);
+        ASSERT_EQ(EmojiShortcode::ranges(text), expected) << u8(text);
     }
 }
 
@@ -140,8 +141,8 @@ TEST(MarkdownHTMLInline, EveryReferenceToANoteHasItsOwnId)
 {
     const std::string out = u8(MarkdownHTML::body(u"a[^note] b[^Note]\n\n> c[^note]\n\n[^note]: x"));
     EXPECT_NE(out.find("id=\"fnref-note\"><a href=\"#fn-note\">note</a>"), std::string::npos);
-    EXPECT_NE(out.find("id=\"fnref-note-2\"><a href=\"#fn-note\">Note</a>"), std::string::npos);
-    EXPECT_NE(out.find("id=\"fnref-note-3\"><a href=\"#fn-note\">note</a>"), std::string::npos);
+    EXPECT_NE(out.find("id=\"fnref-note.2\"><a href=\"#fn-note\">Note</a>"), std::string::npos);
+    EXPECT_NE(out.find("id=\"fnref-note.3\"><a href=\"#fn-note\">note</a>"), std::string::npos);
     // The note returns to the first reference.
     EXPECT_NE(out.find("<a class=\"footnote-back\" href=\"#fnref-note\">"), std::string::npos);
     // Each rendering counts afresh.
@@ -162,4 +163,19 @@ TEST(MarkdownHTMLInline, AttributeInjectionThroughACombiningMarkIsEscaped)
     EXPECT_NE(out.find("alt=\"x&quot;\xCC\xB8 onerror=alert(1)\""), std::string::npos);
     const std::string link = u8(MarkdownHTML::body(u"[a](b\"\u0338onmouseover=alert(1))"));
     EXPECT_EQ(link.find("b\"\xCC\xB8"), std::string::npos);
+}
+
+TEST(MarkdownHTMLInline, FootnoteIdsAreUniqueOnThePage)
+{
+    const std::string out = u8(MarkdownHTML::body(u"[^1] [^1] [^1-2] [^a b] [^a-b]\n\n[^1]: x\n\n[^1-2]: y\n\n[^a b]: z\n\n[^a-b]: w"));
+    std::set<std::string> ids;
+    for (size_t at = out.find(" id=\""); at != std::string::npos; at = out.find(" id=\"", at + 1)) {
+        const std::string id = out.substr(at + 5, out.find('"', at + 5) - at - 5);
+        EXPECT_TRUE(ids.insert(id).second) << id;
+    }
+    EXPECT_EQ(ids.size(), 9u);
+    // Links and back-links meet their targets; the note returns to its first reference.
+    EXPECT_NE(out.find("<a class=\"footnote-back\" href=\"#fnref-1\">"), std::string::npos);
+    EXPECT_NE(out.find("id=\"fnref-a-b_2\"><a href=\"#fn-a-b_2\">a-b</a>"), std::string::npos);
+    EXPECT_NE(out.find("<p class=\"footnote\" id=\"fn-a-b_2\"><span class=\"footnote-label\">a-b</span> w"), std::string::npos);
 }

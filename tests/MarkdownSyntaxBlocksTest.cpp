@@ -192,6 +192,22 @@ TEST(LineClassifiers, FencesCloseOnlyOnTheSameLongEnoughBareRun)
     EXPECT_TRUE(fenceLines(split(u"      ```"))[0].opens);
 }
 
+TEST(LineClassifiers, AFenceMayOpenAListItemsText)
+{
+    const U16String text = u"- a\n- ```js\n  b\n  ```\n- c\nd";
+    EXPECT_EQ(fenceFlags(split(text)), (LineFlags{false, true, true, true, false, false}));
+    const auto item = fenceLines(split(text))[1];
+    EXPECT_TRUE(item.opens && item.listed);
+    EXPECT_EQ(item.language, u"js");
+    // The styler takes the item's code as code, and what follows as text again.
+    const Seen code = only(seen(text), K::codeBlock);
+    ASSERT_FALSE(code.empty());
+    EXPECT_EQ(code.front().second, "- ```js\n");
+    EXPECT_EQ(code.back().second, "  ```\n");
+    // In an open fence an item-shaped fence line is code, and closes nothing.
+    EXPECT_EQ(fenceFlags(split(u"```\n- ```\n```\nx")), (LineFlags{true, true, true, false}));
+}
+
 TEST(LineClassifiers, TablesNeedAPipedHeaderAboveADelimiterRow)
 {
     const auto lines = split(u"a | b\n--- | ---\n1 | 2\n\n3 | 4");

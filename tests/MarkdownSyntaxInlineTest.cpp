@@ -1,5 +1,9 @@
 #include "MarkdownSyntaxTestSupport.h"
 
+#include <chrono>
+#include <cmath>
+#include <functional>
+
 using namespace velkin;
 using namespace velkin::testing;
 
@@ -32,6 +36,57 @@ TEST(InlineScanner, CodeSpansWinOverEverythingInside)
     EXPECT_TRUE(inl(u"a ` b").empty());
     EXPECT_EQ(only(inl(u"`*a` *b*"), K::italic), (Seen{{K::italic, "b"}}));
     EXPECT_TRUE(only(inl(u"`a\nb`"), K::code).empty());
+}
+
+TEST(InlineScanner, CodeSpanClosingRuns)
+{
+    // A longer run closes with its last backticks; a shorter one does not close.
+    EXPECT_EQ(inl(u"`a```"), (Seen{{K::code, "a``"}, {K::marker, "`"}, {K::marker, "`"}}));
+    EXPECT_TRUE(only(inl(u"``a` b"), K::code).empty());
+    EXPECT_EQ(only(inl(u"``a` `` `b`"), K::code), (Seen{{K::code, "a` "}, {K::code, "b"}}));
+    // The first run long enough closes, even past shorter ones.
+    EXPECT_EQ(only(inl(u"```a`b``c```d```"), K::code), (Seen{{K::code, "a`b``c"}}));
+    // Not past a line feed: the single one inside closes instead.
+    EXPECT_EQ(only(inl(u"```a`b``c\n```"), K::code), (Seen{{K::code, "b`"}}));
+}
+
+namespace {
+
+// The time the scanner takes over `text`: the best of three, so that a busy
+// machine does not pass for a slow scanner.
+double scanSeconds(const U16String& text)
+{
+    double best = 1e9;
+    size_t spans = 0;
+    for (int i = 0; i < 3; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        spans += MarkdownSyntax::spans(text).size();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    EXPECT_LT(spans, text.size());
+    return best;
+}
+
+} // namespace
+
+TEST(InlineScanner, UnclosedBacktickRunsTakeLinearTime)
+{
+    // Runs that never close, each opening looking past all the others.
+    auto runs = [](size_t n) {
+        return U16String(n, u'`') + u"x" + U16String(n - 1, u'`') + u"\n" + U16String(n, u'a');
+    };
+    // Runs of every length down to one: none closes, each looks past all the shorter ones.
+    auto ladder = [](size_t n) {
+        U16String text;
+        for (size_t k = size_t(std::sqrt(double(2 * n))); k > 0; --k)
+            text += U16String(k, u'`') + u" x ";
+        return text;
+    };
+    for (const auto& make : {std::function<U16String(size_t)>(runs), std::function<U16String(size_t)>(ladder)}) {
+        const double small = scanSeconds(make(20000));
+        const double large = scanSeconds(make(80000));
+        EXPECT_LT(large, 6 * small + 0.01) << small << " s, then " << large << " s";
+    }
 }
 
 TEST(InlineScanner, EscapesConsumeBothCharacters)
@@ -134,4 +189,63 @@ TEST(InlineScanner, UnterminatedConstructsStopAtTheEnd)
         for (const auto& s : out)
             EXPECT_LE(s.range.end(), int(t.size())) << u8(t);
     }
+}
+
+TEST(InlineScanner, ALinkStartsAtTheInnermostBracketThatMakesIt)
+{
+    EXPECT_EQ(only(inl(u"a [ `b` [c](d)"), K::link), (Seen{{K::link, "c"}}));
+    EXPECT_EQ(only(inl(u"Indexes run over [0, `n`); see [the guide](https://example.com/guide)."), K::link),
+              (Seen{{K::link, "the guide"}}));
+    EXPECT_EQ(only(inl(u"[a [b](c)"), K::link), (Seen{{K::link, "b"}}));
+    // A "]" in a code span or an escape closes nothing: it is the link's text.
+    EXPECT_EQ(only(inl(u"[`[T]::first`](u) and [a\\]b](v)"), K::link),
+              (Seen{{K::link, "`[T]::first`"}, {K::link, "a\\]b"}}));
+    // The bracket before an image is no link opener of its own.
+    EXPECT_EQ(only(inl(u"[![i](p) [b](c)"), K::link), (Seen{{K::link, "b"}}));
+}
+
+TEST(InlineScanner, CrossingEmphasisLeavesTheOthersDelimitersAsText)
+{
+    // Of two crossing matches the one that starts first stays; the other makes no span at all.
+    EXPECT_EQ(inl(u"*foo _bar* baz_"), (Seen{{K::italic, "foo _bar"}, {K::marker, "*"}, {K::marker, "*"}}));
+    EXPECT_EQ(inl(u"_foo *bar_ baz*"), (Seen{{K::italic, "foo *bar"}, {K::marker, "_"}, {K::marker, "_"}}));
+    EXPECT_EQ(inl(u"~~a *b~~ c*"), (Seen{{K::strikethrough, "a *b"}, {K::marker, "~~"}, {K::marker, "~~"}}));
+    EXPECT_EQ(only(inl(u"*foo __bar *baz bim__ bam*"), K::bold), Seen{});
+    EXPECT_EQ(count([] {
+                  MarkdownSpans out;
+                  MarkdownSyntax::appendInline(u"*foo __bar *baz bim__ bam*", 0, Range{0, 26}, {}, {}, out);
+                  return out;
+              }(), K::marker),
+              2);
+    // Nesting is no crossing.
+    EXPECT_EQ(only(inl(u"**a _b_ c**"), K::italic), (Seen{{K::italic, "b"}}));
+}
+
+TEST(InlineScanner, ReferenceLinksTakeCodeAndEscapesInTheirText)
+{
+    const ReferenceLink::Table links = {{u"`fs.readfile()`", u"#fs"}, {u"ref", u"/r"}, {u"`slice::first`", u"/first"}};
+    EXPECT_EQ(only(inl(u"[`fs.readFile()`][] and [`x`][ref] and [a\\*b][ref] and [`fs.readFile()`]", {}, links), K::link),
+              (Seen{{K::link, "`fs.readFile()`"}, {K::link, "`x`"}, {K::link, "a\\*b"}, {K::link, "`fs.readFile()`"}}));
+    // A code span may be the label too, and may hold brackets.
+    const Seen rust = only(inl(u"[`[T]::first`][`slice::first`]", {}, links), K::link);
+    EXPECT_EQ(rust, (Seen{{K::link, "`[T]::first`"}}));
+    // An autolink is no link text (the label then stands alone as a shortcut).
+    EXPECT_EQ(only(inl(u"[<https://a.b>][ref]", {}, links), K::link), (Seen{{K::link, "https://a.b"}, {K::link, "ref"}}));
+    EXPECT_EQ(only(inl(u"a [ `b` [c][ref]", {}, links), K::link), (Seen{{K::link, "c"}}));
+}
+
+TEST(InlineScanner, BalancedParenthesesBelongToTheAddress)
+{
+    MarkdownSpans out;
+    const U16String text = u"[Foo](https://en.wikipedia.org/wiki/Foo_(bar)) [x](a((b))c) [y](p)q) ![i](pic_(1).png)";
+    MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, {}, {}, out);
+    std::vector<std::string> urls;
+    for (const auto& s : out)
+        if (s.url)
+            urls.push_back(u8(*s.url));
+    EXPECT_EQ(urls, (std::vector<std::string>{"pic_(1).png", "https://en.wikipedia.org/wiki/Foo_(bar)", "a((b))c", "p"}));
+    // Unbalanced: no link.
+    EXPECT_TRUE(only(inl(u"[a](b(c)"), K::link).empty());
+    EXPECT_TRUE(only(inl(u"[a](b(c d))"), K::link).empty());
+    EXPECT_EQ(only(inl(u"[a](b(c) \"t\")"), K::link), (Seen{{K::link, "a"}}));
 }

@@ -56,7 +56,7 @@ std::string lowercasedAscii(std::string text)
 // The resolved address of a source, when it has a scheme.
 std::optional<Url> resolvedAddress(U16View source, const std::optional<Url>& base)
 {
-    std::optional<Url> url = LinkRouter::resolve(source, base);
+    std::optional<Url> url = LinkRouter::resolvePicture(source, base);
     if (!url || !url->hasScheme())
         return std::nullopt;
     return url;

@@ -3,6 +3,8 @@
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Utf.h"
 
+#include <filesystem>
+
 namespace velkin::LinkRouter {
 
 const std::vector<std::string>& markdownExtensions()
@@ -22,6 +24,24 @@ std::optional<Url> resolve(U16View target, const std::optional<Url>& base)
     if (base)
         return Url::parse(encoded, *base);
     return Url::parse(encoded);
+}
+
+std::optional<Url> resolvePicture(U16View target, const std::optional<Url>& base)
+{
+    std::optional<Url> url = resolve(target, base);
+    if (!url || !url->isFileURL() || target.find(u'%') == U16View::npos)
+        return url;
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::path(url->path()), error))
+        return url;
+    const std::optional<std::string> decoded = Url::percentDecode(u8(target));
+    const std::optional<U16String> text = decoded ? decodeUtf8Strict(*decoded) : std::nullopt;
+    if (!text)
+        return url;
+    std::optional<Url> other = resolve(*text, base);
+    if (other && other->isFileURL() && std::filesystem::exists(std::filesystem::path(other->path()), error))
+        return other;
+    return url;
 }
 
 Action action(U16View target, const std::optional<Url>& base)

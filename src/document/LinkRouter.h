@@ -27,6 +27,11 @@ const std::vector<std::string>& markdownExtensions();
 // path and resolved against the base address (a document's or a rendering's).
 std::optional<Url> resolve(U16View target, const std::optional<Url>& base);
 
+// A picture's address: resolve() of the target as written, unless that names
+// a local file that does not exist and the target percent-decoded names one
+// ("pic%20two.jpg" beside "pic two.jpg"; a file really named "pic%20two.jpg" still wins).
+std::optional<Url> resolvePicture(U16View target, const std::optional<Url>& base);
+
 // Trims the target; an empty target or an anchor within the document does
 // nothing; a Markdown document opens in the program; anything else in the browser.
 Action action(U16View target, const std::optional<Url>& base);

@@ -1,6 +1,7 @@
 #include "editor/MarkdownTextView.h"
 
 #include "editor/EmojiCompletionPicker.h"
+#include "editor/GridEdges.h"
 #include "editor/ListContinuation.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/MarkdownSyntax.h"
@@ -215,8 +216,51 @@ std::optional<MarkdownTextView::Grid> MarkdownTextView::gridAt(int index) const
 
 void MarkdownTextView::insertText(U16View text, std::optional<Range> replacementRange)
 {
+    if (!hasMarkedText() && isEditable() && replaceAtGridEdge(replacementRange.value_or(selectedRange()), text, true)) {
+        updateShortcodeCompletion();
+        return;
+    }
     TextView::insertText(text, replacementRange);
     updateShortcodeCompletion();
+}
+
+bool MarkdownTextView::replaceAtGridEdge(Range range, U16View text, bool typing)
+{
+    const int n = textStorage()->length();
+    if (range.location < 0 || range.length < 0 || range.end() > n)
+        return false;
+    if (auto edit = GridEdges::replacingAcross(*textStorage(), range, text, gridBaseSize, attributesForInsertion(range))) {
+        endJoiningUndo();
+        replaceText(edit->range, edit->text, Range{edit->caret, 0});
+        scrollRangeToVisible(selectedRange());
+        return true;
+    }
+    if (!GridEdges::gluesUnderGrid(*textStorage(), range, text))
+        return false;
+    // The blank line under the grid stays; what is typed or pasted goes on a line of its own below it.
+    const U16String apart = u"\n" + U16String(text);
+    if (typing) {
+        TextView::insertText(apart, range);
+        return true;
+    }
+    replaceText(range, AttributedString(apart, attributesForInsertion(range)),
+                Range{range.location + int(apart.size()), 0});
+    scrollRangeToVisible(selectedRange());
+    return true;
+}
+
+void MarkdownTextView::cut()
+{
+    const Range selection = selectedRange();
+    if (selection.length == 0 || !isEditable())
+        return;
+    if (GridEdges::replacingAcross(*textStorage(), selection, u"", gridBaseSize, {})
+        || GridEdges::gluesUnderGrid(*textStorage(), selection, u"")) {
+        copy();
+        replaceAtGridEdge(selection, u"", false);
+        return;
+    }
+    TextView::cut();
 }
 
 void MarkdownTextView::insertNewline()
@@ -270,6 +314,14 @@ bool MarkdownTextView::joinsGridParagraphs(const TextCommand& command) const
 
 void MarkdownTextView::doCommand(const TextCommand& command)
 {
+    using K = TextCommand::Kind;
+    const bool deletes = command.kind == K::deleteBackward || command.kind == K::deleteForward
+        || command.kind == K::deleteWordBackward || command.kind == K::deleteWordForward;
+    if (deletes && isEditable() && selectedRange().length > 0 && replaceAtGridEdge(selectedRange(), u"", false)) {
+        if (picker_)
+            picker_->hide();
+        return;
+    }
     if (joinsGridParagraphs(command)) {
         // The caret steps over the line feed instead.
         const bool back = command.kind == TextCommand::deleteBackward || command.kind == TextCommand::deleteWordBackward;

@@ -101,6 +101,7 @@ public:
     void insertNewline() override;
     void doCommand(const TextCommand& command) override;
     void paste() override;
+    void cut() override;
     bool writeSelection(Pasteboard& pasteboard, const std::string& type) override;
 
     // ---- Clicks on decorations (points in container coordinates) ----
@@ -210,6 +211,10 @@ private:
     void setUpView();
     // Whether a deletion would join a grid cell's paragraph to its neighbour.
     bool joinsGridParagraphs(const TextCommand& command) const;
+    // Puts `text` in place of `range` when the range crosses a grid's edge (cell by
+    // cell), or when the text would land right under a grid (a blank line kept
+    // between); false when neither applies and the ordinary road should take it.
+    bool replaceAtGridEdge(Range range, U16View text, bool typing);
     // The index of the character whose glyph is nearest a container point, clamped to the text.
     std::optional<int> characterAt(QPointF containerPoint);
     // The run under `key` on the clicked line whose mark's box (from `boxOf(mark, layout, glyphs)`) holds the point.

@@ -206,6 +206,10 @@ void MarkdownTextView::paste()
     const QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* mime = clipboard ? clipboard->mimeData() : nullptr;
     if (!mime || !isEditable() || carriesText(*mime)) {
+        // Text pasted over a grid's edge, or right under a grid, takes the grid's road.
+        const std::optional<U16String> text = isEditable() ? Pasteboard::general().string() : std::nullopt;
+        if (text && !text->empty() && !hasMarkedText() && replaceAtGridEdge(selectedRange(), *text, false))
+            return;
         TextView::paste();
         return;
     }

@@ -41,11 +41,6 @@ U16String styleSheet(MarkdownFontFamily family);
 // drops a sheet that uses custom properties.
 U16String importStyleSheet(MarkdownFontFamily family);
 
-// The shortcode pattern's matches in the text, found by hand (the pattern is
-// EmojiShortcode::shortcodeRegex()): a colon that no ASCII word character
-// precedes, 1 to 48 name characters, a colon that none follows.
-std::vector<Range> shortcodeRanges(U16View text);
-
 // Known shortcodes replaced by their emoji. The inline writer calls it on text
 // outside code spans; link destinations never reach it.
 U16String substitutingEmoji(U16View text);

@@ -344,6 +344,19 @@ int Notes::countReference(U16View label)
     return ++references[Footnote::normalizedLabel(label)];
 }
 
+const U16String& Notes::anchorOf(U16View label)
+{
+    U16String key = Footnote::normalizedLabel(label);
+    if (const auto found = anchors.find(key); found != anchors.end())
+        return found->second;
+    const U16String plain = escaped(anchor(label));
+    U16String chosen = plain;
+    for (int n = 2; anchorsTaken.count(chosen); ++n)
+        chosen = plain + u"_" + TextOps::number(n);
+    anchorsTaken.emplace(chosen, true);
+    return anchors.emplace(std::move(key), std::move(chosen)).first->second;
+}
+
 // ---- Renderer ----
 
 Renderer::Renderer(U16View markdown, const Options& options, const Footnote::Labels& footnoteLabels,
@@ -354,9 +367,9 @@ Renderer::Renderer(U16View markdown, const Options& options, const Footnote::Lab
     classify();
 }
 
-Renderer::Renderer(U16String text, const Renderer& parent)
+Renderer::Renderer(U16String text, MarkdownSyntax::LineFlags definitions, const Renderer& parent)
     : options_(parent.options_), footnoteLabels_(parent.footnoteLabels_), linkDefinitions_(parent.linkDefinitions_),
-      notes_(parent.notes_), depth_(parent.depth_ + 1), text_(std::move(text))
+      notes_(parent.notes_), depth_(parent.depth_ + 1), text_(std::move(text)), definitions_(std::move(definitions))
 {
     classify();
 }
@@ -392,7 +405,7 @@ void Renderer::renderAll(U16String& out)
         i = block(i, out);
 }
 
-U16String Renderer::renderChild(U16String text) const
+U16String Renderer::renderChild(U16String text, MarkdownSyntax::LineFlags definitions) const
 {
     U16String out;
     if (!holdsLineEnd(text) && renderPlainLine(text, false, out))
@@ -403,7 +416,7 @@ U16String Renderer::renderChild(U16String text) const
         out += u"</p>\n"sv;
         return out;
     }
-    return Renderer(std::move(text), *this).renderAll();
+    return Renderer(std::move(text), std::move(definitions), *this).renderAll();
 }
 
 bool Renderer::renderPlainLine(U16View text, bool tight, U16String& out) const
@@ -426,7 +439,10 @@ bool Renderer::renderPlainLine(U16View text, bool tight, U16String& out) const
     default:
         break;
     }
-    if (CharacterClass::isAsciiDigit(first) || (first >= 0x80 && CharacterClass::isWhitespaceOrNewline(first)))
+    // Ordered items take a digit of any script ("١. x").
+    if (CharacterClass::isAsciiDigit(first)
+        || (first >= 0x80
+            && (CharacterClass::isWhitespaceOrNewline(first) || CharacterClass::isDecimalDigit(codePointAt(text, 0)))))
         return false;
     if (first == u'[' || first == u'!') {
         if (Footnote::parseDefinition(text) || ReferenceLink::parseDefinition(text) || ImageBlock::parseBlockImage(text))
@@ -440,6 +456,15 @@ bool Renderer::renderPlainLine(U16View text, bool tight, U16String& out) const
     return true;
 }
 
+bool Renderer::isDefinition(int j) const
+{
+    // Definitions are read from the document's own lines: a line of a quote
+    // or an item that only looks like one is text.
+    if (depth_ == 0)
+        return ReferenceLink::parseDefinition(lines_[size_t(j)]).has_value();
+    return size_t(j) < definitions_.size() && definitions_[size_t(j)];
+}
+
 bool Renderer::isBlank(int j) const
 {
     return blank(lines_[size_t(j)]);
@@ -449,9 +474,11 @@ int Renderer::block(int i, U16String& out)
 {
     const U16View line = lines_[size_t(i)];
     const MarkdownSyntax::FenceLine& fence = fences_[size_t(i)];
-    if (fence.isDelimiter && fence.opens)
+    // A fence that opens an item's text ("- ```") belongs to the item's list (or quote).
+    const bool itemFence = fence.isDelimiter && fence.opens && fence.listed;
+    if (fence.isDelimiter && fence.opens && !fence.listed)
         return fencedCode(i, out);
-    if (fence.isInside)
+    if (fence.isInside && !itemFence)
         return i + 1;
     if (indentedCode_[size_t(i)])
         return indentedCodeBlock(i, out);
@@ -469,7 +496,7 @@ int Renderer::block(int i, U16String& out)
     }
     if (auto definition = Footnote::parseDefinition(line); definition && !Footnote::normalizedLabel(definition->label).empty())
         return footnoteDefinition(i);
-    if (ReferenceLink::parseDefinition(line))
+    if (isDefinition(i))
         return i + 1;
     if (MarkdownSyntax::quoteLeader(line).depth >= 1)
         return blockquote(i, out);
@@ -491,7 +518,7 @@ bool Renderer::startsBlock(int j) const
         return true;
     if (auto definition = Footnote::parseDefinition(line); definition && !Footnote::normalizedLabel(definition->label).empty())
         return true;
-    if (ReferenceLink::parseDefinition(line))
+    if (isDefinition(j))
         return true;
     return ImageBlock::parseBlockImage(line).has_value();
 }
@@ -676,7 +703,7 @@ int Renderer::blockquote(int i, U16String& out)
     const std::optional<AlertKind> kind = alertOf(lines_[size_t(i)]);
     if (kind)
         inner.erase(inner.begin());
-    const U16String content = renderChild(joinedLines(inner, 0, int(inner.size())));
+    const U16String content = renderChild(joinedLines(inner, 0, int(inner.size())), {});
     if (kind) {
         out += u"<div class=\"alert alert-"sv;
         out += u16(AlertKinds::rawValue(*kind));
@@ -718,7 +745,8 @@ int Renderer::list(int i, U16String& out)
         const int w = MarkdownSyntax::indentWidth(line);
         const auto match = w == base ? MarkdownSyntax::matchList(line) : std::nullopt;
         matches.push_back(match);
-        if (fenced_[size_t(j)] && match)
+        // Inside a fence a line is code, whatever it looks like, unless the fence opens on it.
+        if (fenced_[size_t(j)] && match && !(fences_[size_t(j)].opens && fences_[size_t(j)].listed))
             matches.back().reset();
         const bool sibling = match && w == base && markerKind(substring(line, match->bullet)) == kind;
         if (!sibling) {
@@ -742,6 +770,7 @@ int Renderer::list(int i, U16String& out)
     // Items of the list's lines.
     std::vector<Item> items;
     std::vector<U16View> itemLines;
+    MarkdownSyntax::LineFlags itemDefinitions;  // which item lines are definitions of the document
     int contentColumn = 0;
     for (int k = i; k < end; ++k) {
         const U16View line = lines_[size_t(k)];
@@ -763,10 +792,12 @@ int Renderer::list(int i, U16String& out)
             item.firstLine = int(itemLines.size());
             item.lineCount = 1;
             itemLines.push_back(text);
+            itemDefinitions.push_back(false);
             items.push_back(item);
             contentColumn = match->blanks.end();
         } else if (!items.empty()) {
             itemLines.push_back(strippingIndent(line, contentColumn));
+            itemDefinitions.push_back(isDefinition(k));
             ++items.back().lineCount;
         }
     }
@@ -797,7 +828,10 @@ int Renderer::list(int i, U16String& out)
             }
             out.resize(mark);
         }
-        U16String content = renderChild(joinedLines(itemLines, item.firstLine, item.firstLine + item.lineCount));
+        U16String content = renderChild(
+            joinedLines(itemLines, item.firstLine, item.firstLine + item.lineCount),
+            MarkdownSyntax::LineFlags(itemDefinitions.begin() + item.firstLine,
+                                      itemDefinitions.begin() + item.firstLine + item.lineCount));
         if (!loose) {
             const U16View t = trimmed(content, TrimSet::WhitespaceAndNewlines);
             if (TextOps::hasPrefix(t, u"<p>")) {
@@ -842,7 +876,7 @@ int Renderer::paragraph(int i, U16String& out)
 
 U16String Renderer::image(U16View alt, U16View url) const
 {
-    const std::optional<Url> resolved = LinkRouter::resolve(url, options_.baseURL);
+    const std::optional<Url> resolved = LinkRouter::resolvePicture(url, options_.baseURL);
     std::optional<PictureFile::Picture> picture;
     // Only local files are read, and only pictures are taken from them.
     if (resolved && resolved->isFileURL())
@@ -879,7 +913,7 @@ U16String Renderer::notesHTML() const
     for (const U16String& label : notes_.order) {
         const auto found = notes_.markdown.find(Footnote::normalizedLabel(label));
         const U16String text = found == notes_.markdown.end() ? U16String() : found->second;
-        const U16String a = escaped(anchor(label));
+        const U16String a = notes_.anchorOf(label);
         out += u"<p class=\"footnote\" id=\"fn-"sv;
         out += a;
         out += u"\"><span class=\"footnote-label\">"sv;

@@ -18,11 +18,18 @@ struct Notes {
     std::unordered_map<U16String, U16String> markdown;  // normalised label -> note text
 
     std::unordered_map<U16String, int> references;  // normalised label -> references written so far
+    std::unordered_map<U16String, U16String> anchors;  // normalised label -> its anchor on the page
+    std::unordered_map<U16String, bool> anchorsTaken;
 
     // The first definition of a label wins.
     void record(U16View label, U16String text);
     // Counts one more reference to the label; 1 for its first.
     int countReference(U16View label);
+    // The label's anchor, escaped: anchor() of it, unless another label took
+    // that first ("a b" and "a-b"), then with "_2", "_3"... after it. An anchor
+    // never holds "_" or "." otherwise, so these and the ids of repeated
+    // references ("fnref-" anchor "." count) never meet another id.
+    const U16String& anchorOf(U16View label);
 };
 
 class Renderer {
@@ -54,7 +61,9 @@ public:
     static constexpr int maximumDepth = 64;
 
 private:
-    Renderer(U16String text, const Renderer& parent);
+    // A child over a quote's or an item's text; `definitions` tells which of
+    // its lines are reference definitions of the document.
+    Renderer(U16String text, MarkdownSyntax::LineFlags definitions, const Renderer& parent);
     void classify();
 
     int block(int i, U16String& out);
@@ -70,7 +79,8 @@ private:
     int paragraph(int i, U16String& out);
     bool startsBlock(int j) const;
     bool isBlank(int j) const;
-    U16String renderChild(U16String text) const;
+    bool isDefinition(int j) const;
+    U16String renderChild(U16String text, MarkdownSyntax::LineFlags definitions) const;
     // A text of one line (no line end in it) whose first character can start no block but a
     // paragraph (the common list item): its paragraph is written without
     // classifying the line. False when the text needs the full dispatch.
@@ -90,6 +100,7 @@ private:
     MarkdownSyntax::LineFlags indentedCode_;
     MarkdownSyntax::LineFlags tableLines_;
     MarkdownSyntax::SetextMap setext_;
+    MarkdownSyntax::LineFlags definitions_;  // a child's lines that are definitions of the document
 };
 
 // The body appended to `out`.

@@ -99,16 +99,6 @@ void stableSort(Iterator first, Iterator last, Less less)
     }
 }
 
-bool isShortcodeNameUnit(char16_t c)
-{
-    return CharacterClass::isAsciiAlphanumeric(c) || c == u'-' || c == u'+' || c == u'_';
-}
-
-bool isAsciiWordUnit(char16_t c)
-{
-    return CharacterClass::isAsciiAlphanumeric(c) || c == u'_';
-}
-
 // The working lists of one inline writer, kept between fragments so that
 // writing a long document does not allocate them anew for every paragraph.
 struct Scratch {
@@ -148,9 +138,13 @@ public:
         }
         if (TextOps::containsUnit(fragment, u'\n'))
             findHardBreaks();
-        stableSort(holes_.begin(), holes_.end(),
-                         [](const Hole& a, const Hole& b) { return a.range.location < b.range.location; });
+        // Of holes at one place the longer goes first: it takes those inside it.
+        stableSort(holes_.begin(), holes_.end(), [](const Hole& a, const Hole& b) {
+            return a.range.location != b.range.location ? a.range.location < b.range.location
+                                                        : a.range.length > b.range.length;
+        });
         buildTree(content);
+        findCoveredReach();
     }
 
     ~InlineWriter()
@@ -234,6 +228,29 @@ private:
 
     Range spanRange(int node) const { return spans_[size_t(nodes_[size_t(node)].span)].range; }
 
+    // A span can lie wholly inside a delimiter (a code span in a reference
+    // link's label): it is written as nothing, with the delimiter. For each
+    // hole, the farthest end of the markers that start at or before it.
+    void findCoveredReach()
+    {
+        coveredReach_.clear();
+        int reach = -1;
+        for (const Hole& hole : holes_) {
+            if (hole.replacement.empty())
+                reach = std::max(reach, hole.range.end());
+            coveredReach_.push_back(reach);
+        }
+    }
+
+    bool isCovered(Range r) const
+    {
+        const auto after = std::upper_bound(holes_.begin(), holes_.end(), r.location,
+                                            [](int at, const Hole& h) { return at < h.range.location; });
+        if (after == holes_.begin())
+            return false;
+        return coveredReach_[size_t(after - holes_.begin()) - 1] >= r.end();
+    }
+
     // The break at the end of every line but the last that ends in two or
     // more spaces or in an odd run of backslashes, as the editor shows them.
     void findHardBreaks()
@@ -255,7 +272,7 @@ private:
         int pos = range.location;
         for (int n = first; n >= 0; n = nodes_[size_t(n)].next) {
             const Range r = spanRange(n);
-            if (r.location < pos)
+            if (r.location < pos || isCovered(r))
                 continue;
             writeText(out, Range::fromTo(pos, r.location), inCode);
             writeNode(out, n, inCode);
@@ -327,13 +344,13 @@ private:
             }
             break;
         case MarkdownToken::Kind::footnoteRef: {
-            const U16String a = escaped(anchor(span.token.label()));
+            const U16String a = renderer_.notes().anchorOf(span.token.label());
             // The first reference to a note has the plain id the note links back to.
             const int count = renderer_.notes().countReference(span.token.label());
             out += u"<sup class=\"footnote-ref\" id=\"fnref-"sv;
             out += a;
             if (count > 1) {
-                out += u'-';
+                out += u'.';
                 out += TextOps::number(count);
             }
             out += u"\"><a href=\"#fn-"sv;
@@ -364,6 +381,7 @@ private:
     std::vector<Hole>& holes_;
     std::vector<Node>& nodes_;
     int roots_ = -1;
+    std::vector<int> coveredReach_;
     size_t nextHole_ = 0;  // the first hole writeText has not passed
 };
 
@@ -383,36 +401,11 @@ void Renderer::appendInlineHTML(U16String& out, U16View fragment) const
     InlineWriter(*this, fragment).write(out);
 }
 
-std::vector<Range> shortcodeRanges(U16View text)
-{
-    std::vector<Range> out;
-    const size_t n = text.size();
-    size_t p = 0;
-    while (p < n) {
-        if (text[p] != u':' || (p > 0 && isAsciiWordUnit(text[p - 1]))) {
-            ++p;
-            continue;
-        }
-        size_t q = p + 1;
-        while (q < n && q - p - 1 < 49 && isShortcodeNameUnit(text[q]))
-            ++q;
-        const size_t name = q - p - 1;
-        // A name of 1 to 48 units, a colon, and no word character after it.
-        if (name >= 1 && name <= 48 && q < n && text[q] == u':' && (q + 1 == n || !isAsciiWordUnit(text[q + 1]))) {
-            out.push_back(Range::fromTo(int(p), int(q + 1)));
-            p = q + 1;
-        } else {
-            ++p;
-        }
-    }
-    return out;
-}
-
 U16String substitutingEmoji(U16View text)
 {
     U16String out;
     size_t pos = 0;
-    for (const Range& r : shortcodeRanges(text)) {
+    for (const Range& r : EmojiShortcode::ranges(text)) {
         const std::optional<U16String> emoji = EmojiShortcode::emoji(substring(text, Range{r.location + 1, r.length - 2}));
         if (!emoji)
             continue;

@@ -5,19 +5,109 @@
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextList>
+
+#include <vector>
+
 namespace velkin::PageImport {
 
 namespace {
 
-// Qt's importer numbers every ordered list from 1. A list that starts
-// elsewhere becomes an unmarked list whose items carry their numbers as text.
-U16String numberingOrderedLists(const U16String& html)
+// The most items one list of the imported page holds.
+constexpr size_t kListPart = 200;
+
+// Whether a tag is the element `name` opening ("<ul" followed by a blank or ">").
+bool opens(U16View tag, std::u16string_view name)
 {
-    if (TextOps::find(html, u"<ol start=\"") < 0)
-        return html;
+    return TextOps::hasPrefix(tag, name) && tag.size() > name.size()
+           && (tag[name.size()] == u' ' || tag[name.size()] == u'>');
+}
+
+bool opensList(U16View tag)
+{
+    return opens(tag, u"<ul") || opens(tag, u"<ol");
+}
+
+// The tag without its id attribute. Qt turns an id into an anchor name, which
+// neither PDF nor RTF uses, and its format collection files every list-valued
+// property under one hash: each distinct name would make every later lookup
+// compare against all earlier ones.
+void appendWithoutId(U16String& out, U16View tag)
+{
+    const int at = TextOps::find(tag, u" id=\"");
+    const size_t end = at < 0 ? U16View::npos : tag.find(u'"', size_t(at) + 5);
+    if (end == U16View::npos) {
+        out += tag;
+        return;
+    }
+    out += tag.substr(0, size_t(at));
+    out += tag.substr(end + 1);
+}
+
+// The number of items directly in each list, in the order the lists open.
+std::vector<size_t> itemCounts(const U16String& html)
+{
+    std::vector<size_t> counts;
+    std::vector<size_t> open;
+    for (size_t lt = html.find(u'<'); lt != U16String::npos; lt = html.find(u'<', lt + 1)) {
+        const U16View rest = U16View(html).substr(lt, 4);
+        if (opensList(rest)) {
+            open.push_back(counts.size());
+            counts.push_back(0);
+        } else if ((rest == u"</ul" || rest == u"</ol") && !open.empty()) {
+            open.pop_back();
+        } else if (opens(rest, u"<li") && !open.empty()) {
+            ++counts[open.back()];
+        }
+    }
+    return counts;
+}
+
+struct OpenList {
+    long long number;   // the next item's number when the items carry their numbers as text, else -1
+    size_t remaining;   // items still to come
+    size_t inPart;      // items in the part written so far
+    bool bullets;       // written as <ul>
+};
+
+// The list's opening for a part of it: a part that more parts follow keeps no
+// space below it, one that follows another none above it.
+void appendListOpening(U16String& out, const OpenList& list, bool continued)
+{
+    const bool textNumbers = list.number >= 0;
+    const bool more = list.remaining > kListPart;
+    out += list.bullets || textNumbers ? U16View(u"<ul") : U16View(u"<ol");
+    if (!textNumbers && !more && !continued) {
+        out += u'>';
+        return;
+    }
+    out += u" style=\"";
+    if (textNumbers)
+        out += u"list-style-type: none; ";
+    if (continued)
+        out += u"margin-top: 0; ";
+    if (more)
+        out += u"margin-bottom: 0; ";
+    out.pop_back();
+    out.pop_back();
+    out += u"\">";
+}
+
+// Qt's importer numbers every ordered list from 1, and registering an item
+// with a list costs as much as the items already in it. So a list that starts
+// elsewhere, or a very long ordered one, becomes an unmarked list whose items
+// carry their numbers as text; and a very long list is written as consecutive
+// lists of at most kListPart items each, with no space between them, which
+// lays out as the one list it is.
+U16String listsForImport(const U16String& html)
+{
+    const std::vector<size_t> counts = itemCounts(html);
     U16String out;
     out.reserve(html.size() + 256);
-    std::vector<long long> counters;  // -1 for a list Qt numbers itself
+    std::vector<OpenList> lists;
+    size_t listIndex = 0;
     size_t pos = 0;
     while (pos < html.size()) {
         const size_t lt = html.find(u'<', pos);
@@ -32,28 +122,42 @@ U16String numberingOrderedLists(const U16String& html)
             break;
         }
         const U16View tag(html.data() + lt, gt - lt + 1);
-        if (TextOps::hasPrefix(tag, u"<ol start=\"")) {
-            long long start = 0;
-            for (size_t k = 11; k < tag.size() && CharacterClass::isAsciiDigit(tag[k]) && start < 1000000000LL; ++k)
-                start = start * 10 + (tag[k] - u'0');
-            counters.push_back(start);
-            out += u"<ul style=\"list-style-type: none\">";
-        } else if (TextOps::hasPrefix(tag, u"<ol") || TextOps::hasPrefix(tag, u"<ul")) {
-            counters.push_back(-1);
-            out += tag;
-        } else if (tag == u"</ol>" || tag == u"</ul>") {
-            const bool numbered = !counters.empty() && counters.back() >= 0;
-            if (!counters.empty())
-                counters.pop_back();
-            out += numbered ? U16View(u"</ul>") : tag;
-        } else if (TextOps::hasPrefix(tag, u"<li") && !counters.empty() && counters.back() >= 0) {
-            out += tag;
-            out += TextOps::number(counters.back()++);
-            out += u". ";
-        } else {
-            out += tag;
-        }
         pos = gt + 1;
+        if (opensList(tag)) {
+            OpenList list{-1, counts[listIndex++], 0, opens(tag, u"<ul")};
+            if (TextOps::hasPrefix(tag, u"<ol start=\"")) {
+                list.number = 0;
+                for (size_t k = 11; k < tag.size() && CharacterClass::isAsciiDigit(tag[k]) && list.number < 1000000000LL; ++k)
+                    list.number = list.number * 10 + (tag[k] - u'0');
+            } else if (!list.bullets && list.remaining > kListPart) {
+                list.number = 1;
+            }
+            if (list.number < 0 && list.remaining <= kListPart)
+                out += tag;
+            else
+                appendListOpening(out, list, false);
+            lists.push_back(list);
+        } else if ((tag == u"</ol>" || tag == u"</ul>") && !lists.empty()) {
+            const OpenList& list = lists.back();
+            out += list.number >= 0 || list.bullets ? U16View(u"</ul>") : U16View(u"</ol>");
+            lists.pop_back();
+        } else if (opens(tag, u"<li") && !lists.empty()) {
+            OpenList& list = lists.back();
+            if (list.inPart == kListPart) {
+                out += list.number >= 0 || list.bullets ? U16View(u"</ul>\n") : U16View(u"</ol>\n");
+                appendListOpening(out, list, true);
+                list.inPart = 0;
+            }
+            ++list.inPart;
+            --list.remaining;
+            out += tag;
+            if (list.number >= 0) {
+                out += TextOps::number(list.number++);
+                out += u". ";
+            }
+        } else {
+            appendWithoutId(out, tag);
+        }
     }
     return out;
 }
@@ -108,12 +212,45 @@ U16String importableHTML(U16View page)
     };
     for (const auto& [from, to] : mapped)
         out = TextOps::replacingAll(out, from, to);
-    return numberingOrderedLists(out);
+    return listsForImport(out);
+}
+
+void unlistTaskItems(QTextDocument& document)
+{
+    // A task item shows its box alone: the importer gives every item of a list
+    // its bullet, so an item that begins with a box leaves the list and keeps
+    // the list's indentation.
+    std::vector<QTextBlock> tasks;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (!block.textList())
+            continue;
+        const QString text = block.text();
+        if (text.size() >= 1 && (text.front() == QChar(0x2610) || text.front() == QChar(0x2611)))
+            tasks.push_back(block);
+    }
+    if (tasks.empty())
+        return;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (const QTextBlock& block : tasks) {
+        QTextList* list = block.textList();
+        if (!list)
+            continue;
+        const int indent = list->format().indent();
+        list->remove(block);
+        cursor.setPosition(block.position());
+        QTextBlockFormat format = block.blockFormat();
+        format.setIndent(indent);
+        cursor.setBlockFormat(format);
+    }
+    cursor.endEditBlock();
 }
 
 std::unique_ptr<QTextDocument> load(U16View page)
 {
-    return RichTextImport::load(importableHTML(page));
+    auto document = RichTextImport::load(importableHTML(page));
+    unlistTaskItems(*document);
+    return document;
 }
 
 } // namespace velkin::PageImport

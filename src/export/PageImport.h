@@ -16,6 +16,10 @@ MarkdownFontFamily familyOf(U16View page);
 // elements it does not know mapped to ones it does.
 U16String importableHTML(U16View page);
 
+// Task items (list items that begin with a box) taken out of their lists, so
+// that they show their box and no bullet; load() does this.
+void unlistTaskItems(QTextDocument& document);
+
 // The imported page. Pictures come only from data addresses and readable local
 // picture files; nothing is fetched from the network.
 std::unique_ptr<QTextDocument> load(U16View page);

@@ -22,6 +22,16 @@ bool isNameUnit(char16_t c)
     return !isSurrogate(c) && CharacterClass::isAlphanumeric(c);
 }
 
+bool isShortcodeNameUnit(char16_t c)
+{
+    return CharacterClass::isAsciiAlphanumeric(c) || c == u'-' || c == u'+' || c == u'_';
+}
+
+bool isAsciiWordUnit(char16_t c)
+{
+    return CharacterClass::isAsciiAlphanumeric(c) || c == u'_';
+}
+
 bool sharesUnit(Range r, const std::vector<Range>& ranges)
 {
     for (const Range& p : ranges)
@@ -38,13 +48,40 @@ const Regex& shortcodeRegex()
     return r;
 }
 
+std::vector<Range> ranges(U16View text)
+{
+    std::vector<Range> out;
+    const size_t n = text.size();
+    size_t p = 0;
+    while (p < n) {
+        if (text[p] != u':' || (p > 0 && isAsciiWordUnit(text[p - 1]))) {
+            ++p;
+            continue;
+        }
+        size_t q = p + 1;
+        while (q < n && q - p - 1 < maxNameLength + 1 && isShortcodeNameUnit(text[q]))
+            ++q;
+        const size_t name = q - p - 1;
+        if (name >= 1 && name <= maxNameLength && q < n && text[q] == u':' &&
+            (q + 1 == n || !isAsciiWordUnit(text[q + 1]))) {
+            out.push_back(Range::fromTo(int(p), int(q + 1)));
+            p = q + 1;
+        } else {
+            ++p;
+        }
+    }
+    return out;
+}
+
 std::vector<Range> protectedRanges(U16View text)
 {
     std::vector<Range> out;
-    for (const Regex::Match& m : MarkdownSyntax::codeSpanRegex().matches(text))
+    // Matched by hand: a search that gave up on a long line would leave a
+    // shortcode in an address to be drawn as its emoji.
+    for (const Regex::Match& m : MarkdownSyntax::codeSpanMatches(text))
         out.push_back(m.range());
-    for (const Regex* pattern : {&MarkdownSyntax::linkRegex(), &MarkdownSyntax::imageRegex()})
-        for (const Regex::Match& m : pattern->matches(text))
+    for (const auto& matches : {MarkdownSyntax::linkMatches(text), MarkdownSyntax::imageMatches(text)})
+        for (const Regex::Match& m : matches)
             if (m.has(4))
                 out.push_back(m.range(4));
     return out;
@@ -57,17 +94,17 @@ std::vector<Match> matches(U16View text)
         return out;
     std::vector<Range> guarded;
     bool guardedKnown = false;
-    for (const Regex::Match& m : shortcodeRegex().matches(text)) {
-        std::optional<U16String> resolved = emoji(m.text(text, 1));
+    for (const Range& r : ranges(text)) {
+        std::optional<U16String> resolved = emoji(substring(text, Range{r.location + 1, r.length - 2}));
         if (!resolved)
             continue;
         if (!guardedKnown) {
             guarded = protectedRanges(text);
             guardedKnown = true;
         }
-        if (sharesUnit(m.range(), guarded))
+        if (sharesUnit(r, guarded))
             continue;
-        out.push_back({m.range(), std::move(*resolved)});
+        out.push_back({r, std::move(*resolved)});
     }
     return out;
 }
@@ -113,7 +150,7 @@ std::optional<Range> typingRange(U16View text, int caret, const std::function<bo
     if (!lineText.empty() && lineText.back() == u'\n')
         lineText.remove_suffix(1);
     const int column = colon - line.location;
-    for (const Regex::Match& m : MarkdownSyntax::codeSpanRegex().matches(lineText))
+    for (const Regex::Match& m : MarkdownSyntax::codeSpanMatches(lineText))
         if (m.range().contains(column))
             return std::nullopt;
     return Range{colon, caret - colon};

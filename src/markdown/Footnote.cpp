@@ -120,8 +120,8 @@ std::vector<Reference> references(U16View text)
         int skip = 0;
         if (const auto m = definitionRegex().firstMatch(line); m && !normalizedLabel(m->text(line, 2)).empty())
             skip = m->range(3).end();
-        const auto codeSpans = MarkdownSyntax::codeSpanRegex().matches(line);
-        for (const auto& m : referenceRegex().matches(line)) {
+        const auto codeSpans = MarkdownSyntax::codeSpanMatches(line);
+        for (const auto& m : MarkdownSyntax::footnoteReferenceMatches(line)) {
             const Range whole = m.range(0);
             if (whole.location < skip)
                 continue;

@@ -3,6 +3,7 @@
 #include "platform/text/Lines.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace velkin {
 
@@ -38,10 +39,38 @@ bool GridCells::contains(int index) const
 U16String GridCells::blanked(U16View text) const
 {
     U16String out(text);
+    // Touching runs are one grid (or grids with nothing between them).
+    auto rewrite = [&](Range grid) {
+        const int end = std::min(grid.end(), int(out.size()));
+        const int start = std::min(grid.location, end);
+        if (start == end)
+            return;
+        auto at = [&](int i) -> char16_t& { return out[size_t(i)]; };
+        const bool terminated = at(end - 1) == u'\n';
+        const int body = terminated ? end - 1 : end;
+        if (terminated && end - start >= 5) {
+            // "|" "\n" "|" "-"... "\n": one delimiter pipe keeps it a table of no columns,
+            // so nothing lines its "cells" up.
+            at(start) = u'|';
+            at(start + 1) = u'\n';
+            at(start + 2) = u'|';
+            std::fill(out.begin() + start + 3, out.begin() + body, u'-');
+        } else {
+            std::fill(out.begin() + start, out.begin() + body, u'|');
+        }
+    };
+    std::optional<Range> grid;
     for (const Range& run : runs_) {
-        const int end = std::min(run.end(), int(out.size()));
-        std::fill(out.begin() + std::min(run.location, end), out.begin() + end, u'\n');
+        if (grid && grid->end() == run.location) {
+            grid = unionRange(*grid, run);
+            continue;
+        }
+        if (grid)
+            rewrite(*grid);
+        grid = run;
     }
+    if (grid)
+        rewrite(*grid);
     return out;
 }
 

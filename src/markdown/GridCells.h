@@ -2,7 +2,9 @@
 // The grid cells of a styled text, and the text as the block scanner must read
 // it. A cell is not a line of the document: its text opens no fence, list,
 // quote or HTML block and joins no paragraph run, so block-level passes read
-// each cell as blank lines and scan the cell's paragraphs as inline text alone.
+// each grid as the bare shape of a pipe table and scan the cell's paragraphs as
+// inline text alone. A grid stands where table rows stand in the document, so
+// the line right under it reads as it does under the table's last row.
 #include "platform/attributed/AttributedString.h"
 
 #include <vector>
@@ -19,9 +21,12 @@ public:
     bool empty() const { return runs_.empty(); }
     bool contains(int index) const;
 
-    // `text` (the string the cells were read from) with every unit of a cell
-    // turned into a line feed: offsets stay, and each cell reads as blank lines.
+    // `text` (the string the cells were read from) with every grid rewritten in
+    // place as a pipe table of no cells: a line "|" and a delimiter line "|---".
+    // Offsets stay. A grid of fewer than five units reads as one line of pipes.
     U16String blanked(U16View text) const;
+    // The same shape for a grid's lines taken one by one: each reads as "|".
+    static U16View lineStandIn() { return u"|"; }
     // The paragraphs of every cell, terminators excluded, in text order.
     std::vector<Range> paragraphs(U16View text) const;
 

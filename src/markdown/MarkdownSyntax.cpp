@@ -67,13 +67,13 @@ const Regex& escapeRegex()
 }
 const Regex& imageRegex()
 {
-    static const Regex r("(!\\[)([^\\]\\n]*?)(\\]\\()(<[^<>\\n]*>|[^)\\s]*)"
+    static const Regex r("(!\\[)([^\\]\\n]*?)(\\]\\()(<[^<>\\n]*>|(?:[^()\\s]|\\((?:[^()\\s]|\\((?:[^()\\s]|\\((?:[^()\\s]|\\([^()\\s]*\\))*\\))*\\))*\\))*)"
                          "((?:[ \\t]+(?:\"[^\"\\n]*\"|'[^'\\n]*'|\\([^()\\n]*\\)))?[ \\t]*)(\\))");
     return r;
 }
 const Regex& linkRegex()
 {
-    static const Regex r("(\\[)([^\\]\\n]*?)(\\]\\()(<[^<>\\n]*>|[^)\\s]*)"
+    static const Regex r("(\\[)([^\\]\\n]*?)(\\]\\()(<[^<>\\n]*>|(?:[^()\\s]|\\((?:[^()\\s]|\\((?:[^()\\s]|\\((?:[^()\\s]|\\([^()\\s]*\\))*\\))*\\))*\\))*)"
                          "((?:[ \\t]+(?:\"[^\"\\n]*\"|'[^'\\n]*'|\\([^()\\n]*\\)))?[ \\t]*)(\\))");
     return r;
 }
@@ -397,8 +397,17 @@ std::vector<FenceLine> fenceLines(const std::vector<U16View>& lines)
             continue;
         }
         const QuoteLeader q = quoteLeader(line);
-        const U16View rest = q.offset >= 1 ? line.substr(size_t(q.offset)) : line;
-        const auto d = fenceDelimiter(trimmed(rest, TrimSet::WhitespaceAndNewlines));
+        U16View rest = q.offset >= 1 ? line.substr(size_t(q.offset)) : line;
+        auto d = fenceDelimiter(trimmed(rest, TrimSet::WhitespaceAndNewlines));
+        // A fence may open a list item's text: its lines are the item's. Only
+        // a fence line of its own closes it, so fenced text keeps its items.
+        bool listed = false;
+        if (!d && !open) {
+            if (const auto item = matchList(rest)) {
+                d = fenceDelimiter(trimmed(substring(rest, item->text), TrimSet::WhitespaceAndNewlines));
+                listed = d.has_value();
+            }
+        }
         if (!d) {
             rec.isInside = open;
             continue;
@@ -408,6 +417,7 @@ std::vector<FenceLine> fenceLines(const std::vector<U16View>& lines)
             if (d->info)
                 rec.language = infoLanguage(*d->info);
             rec.quoted = q.depth >= 1;
+            rec.listed = listed;
             open = true;
             openChar = d->character;
             openRun = d->run;

@@ -149,6 +149,15 @@ std::optional<QuoteMatch> matchQuote(U16View line);
 // imageRegex()), found by hand as the inline scanner finds it.
 std::optional<Regex::Match> matchImageAt(U16View text, int p);
 
+// Every match of a pattern over the whole of `text`, left to right and not
+// overlapping, as the pattern's own search gives them (groups as in the
+// pattern, a link's text starting at its innermost "["), found by hand: in
+// time near the text's length, never cut short.
+std::vector<Regex::Match> codeSpanMatches(U16View text);           // codeSpanRegex()
+std::vector<Regex::Match> linkMatches(U16View text);               // linkRegex()
+std::vector<Regex::Match> imageMatches(U16View text);              // imageRegex()
+std::vector<Regex::Match> footnoteReferenceMatches(U16View text);  // "(\[\^)([^\]\n]+?)(\])"
+
 // ---- Line classifiers ----
 using LineFlags = std::vector<bool>;
 
@@ -164,6 +173,7 @@ struct FenceLine {
     bool opens = false;
     std::optional<U16String> language;  // the first word of an opening fence's info string
     bool quoted = false;                // the fence line carries a block-quote leader
+    bool listed = false;                // the fence stands after a list item's marker ("- ```")
     bool operator==(const FenceLine&) const = default;
 };
 

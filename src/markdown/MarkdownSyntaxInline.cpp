@@ -133,18 +133,26 @@ private:
 };
 
 // For every position of the scanned part, the first position at or after it
-// that stops a bracket search ("]" or a line feed) or a destination (")" or
-// white space). Each answer is remembered for every position its walk passed,
-// so a line of a thousand unclosed "[" is walked once rather than once per
-// bracket, and a line whose few brackets close soon is hardly walked at all.
+// that stops a bracket search (a "]" outside code spans and escapes, or a line
+// feed) or a destination (a parenthesis or white space). Each answer is
+// remembered for every position its walk passed, so a line of a thousand
+// unclosed "[" is walked once rather than once per bracket, and a line whose
+// few brackets close soon is hardly walked at all.
 class Stops {
 public:
-    Stops(U16View s, int start, int end) : s_(s), start_(start), end_(end) {}
+    Stops(U16View s, int start, int end, const ConsumedSet& literal) : s_(s), start_(start), end_(end), literal_(literal)
+    {
+    }
 
+    // Valid once the code-span and escape passes are done: a "]" they took closes nothing.
     int closeBracket(int i)
     {
         return at(
-            closeBracket_, i, [](char16_t c) { return c == u']' || c == u'\n'; },
+            closeBracket_, i,
+            [this](int j) {
+                const char16_t c = s_[size_t(j)];
+                return c == u'\n' || (c == u']' && !literal_.intersects(Range{j, 1}));
+            },
             [](const char16_t* eight) {
 #if defined(__SSE2__)
                 const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(eight));
@@ -156,23 +164,82 @@ public:
 #endif
             });
     }
-    int destinationEnd(int i)
+
+    bool isLiteral(int j) const { return literal_.intersects(Range{j, 1}); }
+
+    // The last "[" after p and before the close at j that code spans and
+    // escapes left alone, or p when there is none.
+    int innermostOpener(int p, int j) const
+    {
+        for (int k = j - 1; k > p; --k)
+            if (s_[size_t(k)] == u'[' && !isLiteral(k))
+                return k;
+        return p;
+    }
+
+    // The end of a destination starting at d: the first white space, the
+    // first ")" that closes no "(" opened after d, or a "(" that white space
+    // or the end comes before its ")" closes (the destination then ends there
+    // and no ")" follows). Balanced parentheses belong to it, as deep as they go.
+    int destinationEnd(int d)
+    {
+        const int k = parenthesisOrSpace(d);
+        if (k >= end_ || s_[size_t(k)] != u'(')
+            return k;
+        // From one "(" to the next the walk is the same whichever d it came
+        // from: each answer is kept for every position it passed.
+        if (groupWalk_.empty())
+            groupWalk_.assign(size_t(end_ - start_), 0);
+        std::vector<int> path;
+        int pos = d;
+        int answer = end_;
+        for (;;) {
+            if (const int known = groupWalk_[size_t(pos - start_)]) {
+                answer = known - 1;
+                break;
+            }
+            path.push_back(pos);
+            const int open = parenthesisOrSpace(pos);
+            if (open >= end_ || s_[size_t(open)] != u'(') {
+                answer = open;
+                break;
+            }
+            const int close = balancedClose(open + 1);
+            if (close >= end_ || nextSpace(open) < close) {
+                answer = open;
+                break;
+            }
+            pos = close + 1;
+            if (pos >= end_) {
+                answer = end_;
+                break;
+            }
+        }
+        for (int p : path)
+            groupWalk_[size_t(p - start_)] = answer + 1;
+        return answer;
+    }
+
+private:
+    int parenthesisOrSpace(int i)
     {
         return at(
             destinationEnd_, i,
-            [](char16_t c) {
+            [this](int j) {
+                const char16_t c = s_[size_t(j)];
                 if (c < 0x80)
-                    return c == u')' || c == u' ' || (c >= 0x09 && c <= 0x0D);
+                    return c == u')' || c == u'(' || c == u' ' || (c >= 0x09 && c <= 0x0D);
                 return detail::isPatternSpace(c);
             },
             [](const char16_t* eight) {
 #if defined(__SSE2__)
-                // None is ")", a space, at or below CR, or outside ASCII (where the other spaces are).
+                // None is a parenthesis, a space, at or below CR, or outside ASCII (where the other spaces are).
                 const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(eight));
                 const __m128i low = _mm_cmpeq_epi16(_mm_subs_epu16(units, _mm_set1_epi16(0x0D)), _mm_setzero_si128());
                 const __m128i high = _mm_cmpeq_epi16(_mm_subs_epu16(units, _mm_set1_epi16(0x7F)), _mm_setzero_si128());
-                const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u')')),
-                                                               _mm_cmpeq_epi16(units, _mm_set1_epi16(u' '))),
+                const __m128i parens = _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u')')),
+                                                    _mm_cmpeq_epi16(units, _mm_set1_epi16(u'(')));
+                const __m128i hits = _mm_or_si128(_mm_or_si128(parens, _mm_cmpeq_epi16(units, _mm_set1_epi16(u' '))),
                                                   _mm_or_si128(low, _mm_xor_si128(high, _mm_set1_epi16(-1))));
                 return _mm_movemask_epi8(hits) == 0;
 #else
@@ -182,7 +249,41 @@ public:
             });
     }
 
-private:
+    int nextSpace(int i)
+    {
+        return at(
+            space_, i, [this](int j) { return isPatternSpace(s_[size_t(j)]); },
+            [](const char16_t*) { return false; });
+    }
+
+    // The first ")" at or after d that leaves the parentheses opened since d
+    // unbalanced below d's level. One walk from the right answers every d:
+    // with depth(i) the count of "(" minus ")" before i, it is the first ")"
+    // at q >= d with depth(q) == depth(d).
+    int balancedClose(int d)
+    {
+        if (balanced_.empty()) {
+            const int n = end_ - start_;
+            std::vector<int> depth(size_t(n) + 1, 0);
+            for (int k = 0; k < n; ++k) {
+                const char16_t c = s_[size_t(start_ + k)];
+                depth[size_t(k) + 1] = depth[size_t(k)] + (c == u'(' ? 1 : c == u')' ? -1 : 0);
+            }
+            // Depths run from -n to n.
+            std::vector<int> nextClose(size_t(2 * n) + 1, end_);
+            balanced_.assign(size_t(n), end_);
+            for (int k = n - 1; k >= 0; --k) {
+                const size_t level = size_t(depth[size_t(k)] + n);
+                if (s_[size_t(start_ + k)] == u')')
+                    nextClose[level] = start_ + k;
+                balanced_[size_t(k)] = nextClose[level];
+            }
+        }
+        if (d < start_ || d >= end_)
+            return end_;
+        return balanced_[size_t(d - start_)];
+    }
+
     // `none(p)` may say that none of the eight units at p stops the walk.
     template <typename Stop, typename NoneOfEight>
     int at(std::vector<int>& table, int i, Stop stop, NoneOfEight none)
@@ -207,7 +308,7 @@ private:
                 answer = table[size_t(j - start_)] - 1;
                 break;
             }
-            if (stop(s_[size_t(j)])) {
+            if (stop(j)) {
                 answer = j;
                 break;
             }
@@ -228,12 +329,120 @@ private:
     U16View s_;
     int start_;
     int end_;
+    const ConsumedSet& literal_;
     std::vector<int> closeBracket_;
     std::vector<int> destinationEnd_;
+    std::vector<int> space_;
+    std::vector<int> balanced_;
+    std::vector<int> groupWalk_;
+};
+
+// The backtick runs of the scanned part, for finding a code span's closing
+// run without walking the line from every opening: a tree of the runs' lengths
+// answers "the first run from here at least n long" in log time, so a line of
+// thousands of runs costs n log n rather than a walk per opening.
+class CodeRuns {
+public:
+    CodeRuns(U16View s, int start, int end)
+    {
+        for (int i = start; i < end; ++i) {
+            if (s[size_t(i)] != u'`')
+                continue;
+            int e = i;
+            while (e < end && s[size_t(e)] == u'`')
+                ++e;
+            runs_.push_back(Run{i, e - i, end});
+            i = e - 1;
+        }
+        crossesEnd_ = !runs_.empty() && runs_.back().start + runs_.back().length == end && end < int(s.size()) &&
+                      s[size_t(end)] == u'`';
+        size_t k = runs_.size();
+        int lineEnd = end;
+        for (int i = end - 1; i >= start && k > 0; --i) {
+            if (s[size_t(i)] == u'\n')
+                lineEnd = i;
+            else if (runs_[k - 1].start == i)
+                runs_[--k].lineEnd = lineEnd;
+        }
+        // A line of a few runs is searched run by run.
+        if (runs_.size() <= fewRuns)
+            return;
+        while (size_ < int(runs_.size()))
+            size_ *= 2;
+        tree_.assign(size_t(2 * size_), 0);
+        for (size_t r = 0; r < runs_.size(); ++r)
+            tree_[size_t(size_) + r] = runs_[r].length;
+        for (int v = size_ - 1; v >= 1; --v)
+            tree_[size_t(v)] = std::max(tree_[size_t(2 * v)], tree_[size_t(2 * v + 1)]);
+    }
+
+    // The backticks that close the run opening at `p`, `n` long: the last n of
+    // the first later run at least that long, or none when a line feed or the
+    // scanned part's end comes first.
+    Range closing(int p, int n, int lookEnd) const
+    {
+        const auto it = std::upper_bound(runs_.begin(), runs_.end(), p, [](int at, const Run& r) { return at < r.start; });
+        if (it == runs_.begin())
+            return Range::notFound();
+        const Run& opening = *std::prev(it);
+        const int r = firstAtLeast(int(it - runs_.begin()), n);
+        if (r < 0 || runs_[size_t(r)].start > opening.lineEnd)
+            return Range::notFound();
+        const Run& close = runs_[size_t(r)];
+        // A run cut by the scanned part's end closes only where look-ahead stops there too.
+        if (size_t(r) + 1 == runs_.size() && crossesEnd_ && lookEnd > close.start + close.length)
+            return Range::notFound();
+        return Range::fromTo(close.start + close.length - n, close.start + close.length);
+    }
+
+private:
+    static constexpr size_t fewRuns = 16;
+
+    struct Run {
+        int start;
+        int length;   // cut at the scanned part's end
+        int lineEnd;  // the first line feed after the run, or the end
+    };
+
+    int firstAtLeast(int k, int n) const
+    {
+        if (k >= int(runs_.size()))
+            return -1;
+        if (tree_.empty()) {
+            for (size_t r = size_t(k); r < runs_.size(); ++r)
+                if (runs_[r].length >= n)
+                    return int(r);
+            return -1;
+        }
+        int v = size_ + k;
+        while (tree_[size_t(v)] < n) {
+            // On to the next subtree to the right.
+            while (v & 1)
+                v >>= 1;
+            if (v == 0)
+                return -1;
+            ++v;
+        }
+        while (v < size_)
+            v = tree_[size_t(2 * v)] >= n ? 2 * v : 2 * v + 1;
+        return v - size_;
+    }
+
+    std::vector<Run> runs_;
+    bool crossesEnd_ = false;  // whether the last run goes on past the end
+    int size_ = 1;
+    std::vector<int> tree_;    // the longest run under each node, once there are many
 };
 
 // What one call scans, and where its spans go.
 struct Scan {
+    Scan(U16View s, int base, int start, int end, const Footnote::Labels& footnotes, const ReferenceLink::Table& links,
+         MarkdownSpans& out)
+        : s(s), base(base), start(start), end(end), footnotes(footnotes), links(links), out(out), firstSpan(out.size()),
+          stops(s, start, end, literal)
+    {
+    }
+
     U16View s;
     int base;
     int start;
@@ -241,8 +450,27 @@ struct Scan {
     const Footnote::Labels& footnotes;
     const ReferenceLink::Table& links;
     MarkdownSpans& out;
-    ConsumedSet consumed;
+    size_t firstSpan;      // this call's spans start here in `out`
+    ConsumedSet consumed;  // every offset a pass took
+    ConsumedSet literal;   // what code spans and escapes took: text inside link text
+    ConsumedSet later;     // what the passes after them took
+    bool literalDone = false;
     Stops stops;
+    std::optional<CodeRuns> codeRuns;
+    // Emphasis and strike matches: their whole range and their spans in `out`.
+    struct Delimited {
+        Range whole;
+        size_t firstSpan;
+        size_t spanCount;
+    };
+    std::vector<Delimited> delimited;
+
+    const CodeRuns& backtickRuns()
+    {
+        if (!codeRuns)
+            codeRuns.emplace(s, start, end);
+        return *codeRuns;
+    }
 
     char16_t at(int i) const { return s[size_t(i)]; }
     int textEnd() const { return int(s.size()); }
@@ -250,6 +478,11 @@ struct Scan {
     void span(Range r, MarkdownToken token, std::optional<U16String> url = std::nullopt)
     {
         out.emplace_back(Range{base + r.location, r.length}, std::move(token), std::move(url));
+    }
+    void consume(Range r)
+    {
+        consumed.add(r);
+        (literalDone ? later : literal).add(r);
     }
 };
 
@@ -300,7 +533,10 @@ bool isAsciiWord(char16_t c)
 // `lookEnd` is how far look-ahead may see. ----
 
 // (?<!`)(`+)(?!`)([^\n]+?)(\1)(?!`)
-bool matchCodeSpan(U16View s, int p, int end, int lookEnd, Hit& h)
+// The closing run is looked for nearby by walking; past that, in the table of
+// the line's runs, which the scan builds only for lines that need it.
+template <typename Runs>
+bool matchCodeSpan(U16View s, int p, int end, int lookEnd, Runs runs, Hit& h)
 {
     if (s[size_t(p)] != u'`' || (p > 0 && s[size_t(p - 1)] == u'`'))
         return false;
@@ -310,25 +546,36 @@ bool matchCodeSpan(U16View s, int p, int end, int lookEnd, Hit& h)
     if (q < lookEnd && s[size_t(q)] == u'`')
         return false;
     const int n = q - p;
-    for (int i = q; i < end; ++i) {
-        if (s[size_t(i)] == u'\n')
-            return false;
-        const int close = i + 1;
-        if (close + n > end || s[size_t(close)] != u'`')
-            continue;
-        int k = 0;
-        while (k < n && s[size_t(close + k)] == u'`')
-            ++k;
-        if (k < n || (close + n < lookEnd && s[size_t(close + n)] == u'`'))
-            continue;
+    auto found = [&](int close) {
         h.reset();
         h.g[0] = Range::fromTo(p, close + n);
         h.g[1] = Range::fromTo(p, q);
         h.g[2] = Range::fromTo(q, close);
         h.g[3] = Range::fromTo(close, close + n);
         return true;
+    };
+    // The first later run at least n long closes with its last n backticks.
+    constexpr int nearby = 256;
+    const int walkEnd = std::min(end, q + nearby);
+    for (int i = q; i < walkEnd; ++i) {
+        const char16_t c = s[size_t(i)];
+        if (c == u'\n')
+            return false;
+        if (c != u'`')
+            continue;
+        int e = i;
+        while (e < walkEnd && s[size_t(e)] == u'`')
+            ++e;
+        if (e == walkEnd && (walkEnd < end || (end < lookEnd && s[size_t(end)] == u'`')))
+            break;
+        if (e - i >= n)
+            return found(e - n);
+        i = e - 1;
     }
-    return false;
+    if (walkEnd == end)
+        return false;
+    const Range close = runs().closing(p, n, lookEnd);
+    return close.found() && found(close.location);
 }
 
 // The part of the image and link patterns after "](": destination, optional title, ")".
@@ -393,7 +640,9 @@ bool matchLinkTail(U16View s, int d, int end, Stops& stops, Hit& h)
     return false;
 }
 
-// (!\[)([^\]\n]*?)(\]\() ... or (\[)([^\]\n]*?)(\]\() ...
+// (!\[)([^\]\n]*?)(\]\() ... or (\[)([^\]\n]*?)(\]\() ...; a "]" in a code span or
+// an escape closes nothing. A link's text starts at the innermost "[" before
+// its close, so that a "[" that opens nothing does not take the link over.
 bool matchBracketLink(U16View s, int p, int openLength, int end, Stops& stops, Hit& h)
 {
     const int c = p + openLength;
@@ -405,10 +654,11 @@ bool matchBracketLink(U16View s, int p, int openLength, int end, Stops& stops, H
     h.reset();
     if (!matchLinkTail(s, j + 2, end, stops, h))
         return false;
-    h.g[1] = Range::fromTo(p, c);
-    h.g[2] = Range::fromTo(c, j);
+    const int opener = openLength == 1 ? stops.innermostOpener(p, j) : p;
+    h.g[1] = Range{opener, openLength};
+    h.g[2] = Range::fromTo(opener + openLength, j);
     h.g[3] = Range{j, 2};
-    h.g[0] = Range::fromTo(p, h.g[6].end());
+    h.g[0] = Range::fromTo(opener, h.g[6].end());
     return true;
 }
 
@@ -503,19 +753,27 @@ bool matchFootnoteReference(U16View s, int p, int end, Stops& stops, Hit& h)
     return true;
 }
 
-// (!?\[)([^\]\n]+?)(\]\[)([^\]\n]*?)(\])
+// (!?\[)([^\]\n]+?)(\]\[)([^\]\n]*?)(\]), brackets in code spans and escapes
+// being text. A link starts at the innermost "[" before its text's close; an
+// image whose text holds another "[" leaves it to the links.
 bool matchFullReference(U16View s, int p, int openLength, int end, Stops& stops, Hit& h)
 {
-    const int c = p + openLength;
-    const int j = stops.closeBracket(c);
-    if (j == c || j >= end || s[size_t(j)] != u']' || j + 1 >= end || s[size_t(j + 1)] != u'[')
+    const int j = stops.closeBracket(p + openLength);
+    if (j >= end || s[size_t(j)] != u']' || j + 1 >= end || s[size_t(j + 1)] != u'[')
+        return false;
+    const int opener = stops.innermostOpener(p + openLength - 1, j);
+    if (openLength == 2 && opener != p + 1)
+        return false;
+    const int start = openLength == 2 ? p : opener;
+    const int c = opener + 1;
+    if (j == c)
         return false;
     const int k = stops.closeBracket(j + 2);
     if (k >= end || s[size_t(k)] != u']')
         return false;
     h.reset();
-    h.g[0] = Range::fromTo(p, k + 1);
-    h.g[1] = Range::fromTo(p, c);
+    h.g[0] = Range::fromTo(start, k + 1);
+    h.g[1] = Range::fromTo(start, c);
     h.g[2] = Range::fromTo(c, j);
     h.g[3] = Range{j, 2};
     h.g[4] = Range::fromTo(j + 2, k);
@@ -523,21 +781,27 @@ bool matchFullReference(U16View s, int p, int openLength, int end, Stops& stops,
     return true;
 }
 
-// (!?\[)([^\]\n]+?)(\])(?![(\[:])
+// (!?\[)([^\]\n]+?)(\])(?![(\[:]), with the brackets of the full form's matcher
 bool matchShortcutReference(U16View s, int p, int openLength, int end, int lookEnd, Stops& stops, Hit& h)
 {
-    const int c = p + openLength;
-    const int j = stops.closeBracket(c);
-    if (j == c || j >= end || s[size_t(j)] != u']')
+    const int j = stops.closeBracket(p + openLength);
+    if (j >= end || s[size_t(j)] != u']')
         return false;
     if (j + 1 < lookEnd) {
         const char16_t next = s[size_t(j + 1)];
         if (next == u'(' || next == u'[' || next == u':')
             return false;
     }
+    const int opener = stops.innermostOpener(p + openLength - 1, j);
+    if (openLength == 2 && opener != p + 1)
+        return false;
+    const int start = openLength == 2 ? p : opener;
+    const int c = opener + 1;
+    if (j == c)
+        return false;
     h.reset();
-    h.g[0] = Range::fromTo(p, j + 1);
-    h.g[1] = Range::fromTo(p, c);
+    h.g[0] = Range::fromTo(start, j + 1);
+    h.g[1] = Range::fromTo(start, c);
     h.g[2] = Range::fromTo(c, j);
     h.g[3] = Range{j, 1};
     return true;
@@ -738,11 +1002,14 @@ void firstMatchPass(Scan& sc, char16_t trigger, Matcher match, const PassSpec& p
             for (int g = 1; g < 7; ++g)
                 if ((pass.markers >> g & 1) && h.g[size_t(g)].found() && sc.consumed.intersects(h.g[size_t(g)]))
                     rejected = true;
+            if (pass.nestsContent && sc.later.intersects(whole))
+                rejected = true;
         }
         if (rejected) {
             start = whole.location + 1;
             continue;
         }
+        const size_t spansBefore = sc.out.size();
         const Range content = h.g[size_t(pass.contentGroup)];
         if (content.found() && content.length >= 1) {
             std::optional<U16String> url;
@@ -754,11 +1021,12 @@ void firstMatchPass(Scan& sc, char16_t trigger, Matcher match, const PassSpec& p
             if ((pass.markers >> g & 1) && h.g[size_t(g)].found() && h.g[size_t(g)].length >= 1)
                 sc.span(h.g[size_t(g)], MarkdownToken());
         if (pass.claimsContent) {
-            sc.consumed.add(whole);
+            sc.consume(whole);
         } else {
             for (int g = 1; g < 7; ++g)
                 if ((pass.markers >> g & 1) && h.g[size_t(g)].found())
-                    sc.consumed.add(h.g[size_t(g)]);
+                    sc.consume(h.g[size_t(g)]);
+            sc.delimited.push_back({whole, spansBefore, sc.out.size() - spansBefore});
         }
         start = std::max(whole.end(), whole.location + 1);
     }
@@ -794,9 +1062,14 @@ void appendReferences(Scan& sc)
             return match(s, p, end, lookEnd, sc.stops, h);
         };
         allMatchesPass(sc, trigger, matcher, [&](const Hit& h) {
+            // As in an inline link, the text (and the label) may hold code
+            // spans and escapes; the brackets must be free.
             const Range whole = h.g[0];
-            if (sc.consumed.intersects(whole))
+            if (sc.later.intersects(whole))
                 return;
+            for (int g : {1, 3, 5})
+                if (h.g[size_t(g)].found() && sc.consumed.intersects(h.g[size_t(g)]))
+                    return;
             if (task && whole == task->box)
                 return;
             Range labelRange = h.g[2];
@@ -813,7 +1086,7 @@ void appendReferences(Scan& sc)
             for (int g = 1; g < 7; ++g)
                 if ((markers >> g & 1) && h.g[size_t(g)].found() && h.g[size_t(g)].length >= 1)
                     sc.span(h.g[size_t(g)], MarkdownToken());
-            sc.consumed.add(whole);
+            sc.consume(whole);
         });
     };
     pass(u'!', matchImageReference, true, true);
@@ -824,13 +1097,62 @@ void appendReferences(Scan& sc)
 
 void appendColors(Scan& sc)
 {
-    allMatchesPass(sc, u'`', matchCodeSpan, [&](const Hit& h) {
+    const auto match = [&sc](U16View s, int p, int end, int lookEnd, Hit& h) {
+        return matchCodeSpan(s, p, end, lookEnd, [&sc]() -> const CodeRuns& { return sc.backtickRuns(); }, h);
+    };
+    allMatchesPass(sc, u'`', match, [&](const Hit& h) {
         const Range content = h.g[2];
         if (!content.found() || content.length < 1)
             return;
         if (auto literal = ColorLiteral::parse(substring(sc.s, content)))
             sc.span(content, MarkdownToken::color(*literal));
     });
+}
+
+// Emphasis of one kind may cross emphasis of another ("*a _b* c_"). Of two
+// crossing matches the one that starts first (or is longer, or came first)
+// stays; the other's spans go, so its delimiters are read as the text they are.
+void dropCrossingDelimited(Scan& sc)
+{
+    auto& d = sc.delimited;
+    if (d.size() < 2)
+        return;
+    std::vector<size_t> order(d.size());
+    for (size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        if (d[a].whole.location != d[b].whole.location)
+            return d[a].whole.location < d[b].whole.location;
+        return d[a].whole.length > d[b].whole.length;
+    });
+    std::vector<bool> dropped(d.size(), false);
+    std::vector<int> open;  // ends of the kept matches that enclose the current position
+    bool any = false;
+    for (size_t k : order) {
+        const Range r = d[k].whole;
+        while (!open.empty() && r.location >= open.back())
+            open.pop_back();
+        if (!open.empty() && r.end() > open.back()) {
+            dropped[k] = any = true;
+            continue;
+        }
+        open.push_back(r.end());
+    }
+    if (!any)
+        return;
+    std::vector<bool> drop(sc.out.size() - sc.firstSpan, false);
+    for (size_t k = 0; k < d.size(); ++k)
+        if (dropped[k])
+            for (size_t i = 0; i < d[k].spanCount; ++i)
+                drop[d[k].firstSpan - sc.firstSpan + i] = true;
+    size_t kept = sc.firstSpan;
+    for (size_t i = sc.firstSpan; i < sc.out.size(); ++i)
+        if (!drop[i - sc.firstSpan]) {
+            if (kept != i)
+                sc.out[kept] = std::move(sc.out[i]);
+            ++kept;
+        }
+    sc.out.erase(sc.out.begin() + std::ptrdiff_t(kept), sc.out.end());
 }
 
 // Which trigger characters the scanned part holds: passes without theirs are skipped.
@@ -910,13 +1232,65 @@ std::optional<Regex::Match> matchImageAt(U16View text, int p)
     const int n = int(text.size());
     if (p < 0 || p >= n)
         return std::nullopt;
-    Stops stops(text, p, n);
+    const ConsumedSet none;
+    Stops stops(text, p, n, none);
     Hit h;
     if (!matchImage(text, p, n, stops, h))
         return std::nullopt;
     Regex::Match m;
     m.groups.assign(h.g.begin(), h.g.end());
     return m;
+}
+
+namespace {
+
+// One pattern's every match over the whole text, by its hand matcher.
+template <typename Matcher>
+std::vector<Regex::Match> allMatches(U16View text, char16_t trigger, int groups, Matcher match)
+{
+    static const Footnote::Labels noFootnotes;
+    static const ReferenceLink::Table noLinks;
+    MarkdownSpans unused;
+    const int n = int(text.size());
+    Scan sc(text, 0, 0, n, noFootnotes, noLinks, unused);
+    std::vector<Regex::Match> out;
+    allMatchesPass(sc, trigger, [&](U16View s, int p, int end, int lookEnd, Hit& h) { return match(sc, s, p, end, lookEnd, h); },
+                   [&](const Hit& h) {
+                       Regex::Match m;
+                       m.groups.assign(h.g.begin(), h.g.begin() + groups + 1);
+                       out.push_back(std::move(m));
+                   });
+    return out;
+}
+
+} // namespace
+
+std::vector<Regex::Match> codeSpanMatches(U16View text)
+{
+    return allMatches(text, u'`', 3, [](Scan& sc, U16View s, int p, int end, int lookEnd, Hit& h) {
+        return matchCodeSpan(s, p, end, lookEnd, [&sc]() -> const CodeRuns& { return sc.backtickRuns(); }, h);
+    });
+}
+
+std::vector<Regex::Match> linkMatches(U16View text)
+{
+    return allMatches(text, u'[', linkRegex().groupCount(), [](Scan& sc, U16View s, int p, int end, int, Hit& h) {
+        return matchLink(s, p, end, sc.stops, h);
+    });
+}
+
+std::vector<Regex::Match> imageMatches(U16View text)
+{
+    return allMatches(text, u'!', imageRegex().groupCount(), [](Scan& sc, U16View s, int p, int end, int, Hit& h) {
+        return matchImage(s, p, end, sc.stops, h);
+    });
+}
+
+std::vector<Regex::Match> footnoteReferenceMatches(U16View text)
+{
+    return allMatches(text, u'[', 3, [](Scan& sc, U16View s, int p, int end, int, Hit& h) {
+        return matchFootnoteReference(s, p, end, sc.stops, h);
+    });
 }
 
 void appendInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,
@@ -933,14 +1307,19 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
     if (!(t.backtick || t.backslash || t.bang || t.bracket || t.angle || t.star || t.underscore || t.tilde))
         return;
 
-    Scan sc{line, base, start, end, footnotes, links, into, {}, Stops(line, start, end)};
+    Scan sc(line, base, start, end, footnotes, links, into);
     auto withStops = [&sc](auto match) {
         return [&sc, match](U16View s, int p, int end, int, Hit& h) { return match(s, p, end, sc.stops, h); };
     };
     using K = MarkdownToken::Kind;
 
     if (t.backtick)
-        firstMatchPass(sc, u'`', matchCodeSpan, PassSpec{2, MarkdownToken(K::code), groups({1, 3})});
+        firstMatchPass(sc, u'`',
+                       [&sc](U16View s, int p, int end, int lookEnd, Hit& h) {
+                           return matchCodeSpan(
+                               s, p, end, lookEnd, [&sc]() -> const CodeRuns& { return sc.backtickRuns(); }, h);
+                       },
+                       PassSpec{2, MarkdownToken(K::code), groups({1, 3})});
     if (t.backslash)
         allMatchesPass(sc, u'\\',
                        [](U16View s, int p, int end, int, Hit& h) {
@@ -956,8 +1335,9 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
                            if (sc.consumed.intersects(h.g[0]))
                                return;
                            sc.span(h.g[1], MarkdownToken());
-                           sc.consumed.add(h.g[0]);
+                           sc.consume(h.g[0]);
                        });
+    sc.literalDone = true;
     if (t.bang && t.bracket)
         firstMatchPass(sc, u'!', withStops(matchImage),
                        PassSpec{2, MarkdownToken(K::image), groups({1, 3, 4, 5, 6}), 4, u""});
@@ -978,7 +1358,7 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
             sc.span(h.g[0], MarkdownToken::footnoteRef(U16String(label)));
             sc.span(h.g[1], MarkdownToken());
             sc.span(h.g[3], MarkdownToken());
-            sc.consumed.add(h.g[0]);
+            sc.consume(h.g[0]);
         });
     if (t.bracket)
         appendReferences(sc);
@@ -1016,6 +1396,7 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
                        markersOnly(K::strikethrough));
     if (t.backtick)
         appendColors(sc);
+    dropCrossingDelimited(sc);
 }
 
 } // namespace MarkdownSyntax

@@ -25,7 +25,7 @@ ProseLines::ProseLines(const AttributedString& styled)
     for (size_t i = 0; i < lines.size(); ++i) {
         if (cells.contains(lines[i].content.location)) {
             cell[i] = true;
-            readable[i] = U16View();
+            readable[i] = GridCells::lineStandIn();
         }
     }
     fenced = MarkdownSyntax::fenceFlags(readable);

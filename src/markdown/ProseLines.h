@@ -11,7 +11,7 @@ namespace velkin {
 struct ProseLines {
     explicit ProseLines(U16View text);
     // The lines of a styled text: its grid cells' lines are marked, and read as
-    // blank lines where fences and indented code are found.
+    // table rows (never blank) where fences and indented code are found.
     explicit ProseLines(const AttributedString& text);
 
     U16View text;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <functional>
 #include <chrono>
 #include <map>
@@ -1117,6 +1118,15 @@ QRectF LayoutManager::lineFragmentRect(int glyph, Range* effectiveRange)
     return shifted(l->fragment, topOf(blockIndexAt(l->glyphs.location)));
 }
 
+QRectF LayoutManager::lineBandRect(int glyph)
+{
+    const Line* l = lineForGlyph(glyph);
+    if (!l)
+        return {};
+    const double top = topOf(blockIndexAt(l->glyphs.location));
+    return QRectF(l->fragment.x(), top + l->bandTop, l->fragment.width(), l->bandBottom - l->bandTop);
+}
+
 QRectF LayoutManager::lineFragmentUsedRect(int glyph, Range* effectiveRange)
 {
     const Line* l = lineForGlyph(glyph);
@@ -1215,13 +1225,17 @@ int LayoutManager::glyphIndex(QPointF point, double* fraction)
     }
     const Block& b = *blocks_[bi];
     const double blockTop = topOf(bi);
+    // The nearest line: first by its band (a table row holds every line of its
+    // cells, so a point in a cell's padding stays in that row), then across, then
+    // by the line's own box (the lines of one cell).
     const Line* best = nullptr;
-    double bestDistance = 1e300;
+    std::tuple<double, double, double> bestDistance{1e300, 1e300, 1e300};
+    auto outside = [](double v, double low, double high) { return v < low ? low - v : (v >= high ? v - high : 0.0); };
     for (const Line& l : b.lines) {
         const QRectF f = shifted(l.fragment, blockTop);
-        const double dy = point.y() < f.top() ? f.top() - point.y() : (point.y() >= f.bottom() ? point.y() - f.bottom() : 0);
-        const double dx = point.x() < f.left() ? f.left() - point.x() : (point.x() > f.right() ? point.x() - f.right() : 0);
-        const double d = dy * 1e6 + dx;
+        const std::tuple<double, double, double> d{outside(point.y(), blockTop + l.bandTop, blockTop + l.bandBottom),
+                                                   outside(point.x(), f.left(), f.right()),
+                                                   outside(point.y(), f.top(), f.bottom())};
         if (d < bestDistance) {
             bestDistance = d;
             best = &l;

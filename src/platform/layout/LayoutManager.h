@@ -86,6 +86,9 @@ public:
     // height with its line spacing and paragraph spacing); `effectiveRange`
     // receives the glyphs of that line.
     QRectF lineFragmentRect(int glyph, Range* effectiveRange = nullptr);
+    // The line fragment of a glyph stretched over the band its line belongs to: in
+    // a table, the whole height of its row; elsewhere the fragment itself.
+    QRectF lineBandRect(int glyph);
     // The part of the line fragment the text occupies (without paragraph spacing).
     QRectF lineFragmentUsedRect(int glyph, Range* effectiveRange = nullptr);
     // Location of a glyph: x from the line fragment's left, y = baseline below the fragment's top.

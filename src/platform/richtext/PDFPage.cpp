@@ -18,6 +18,7 @@
 
 #include <unicode/uchar.h>
 
+#include <cctype>
 #include <map>
 #include <vector>
 
@@ -132,7 +133,77 @@ void breakLongStretches(QTextDocument& document)
         cursor.endEditBlock();
 }
 
+// A PDF link's address is written into the file as it stands: every byte
+// outside plain URI characters (parentheses, backslashes, blanks, anything
+// beyond ASCII) is percent-encoded, so that no address can break the file.
+bool isPlainUriByte(unsigned char c)
+{
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+        return true;
+    switch (c) {
+    case '-': case '.': case '_': case '~': case ':': case '/': case '?': case '#': case '[': case ']': case '@':
+    case '!': case '$': case '&': case '\'': case '*': case '+': case ',': case ';': case '=': case '%':
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
+
+QString plainLinkAddress(const QString& href)
+{
+    const QByteArray bytes = href.toUtf8();
+    QByteArray out;
+    out.reserve(bytes.size());
+    static const char* const hexDigits = "0123456789ABCDEF";
+    const auto isHex = [&](qsizetype k) { return k < bytes.size() && std::isxdigit(static_cast<unsigned char>(bytes[k])); };
+    for (qsizetype k = 0; k < bytes.size(); ++k) {
+        const auto c = static_cast<unsigned char>(bytes[k]);
+        // A "%" stays only where it begins an escape.
+        if (isPlainUriByte(c) && (c != '%' || (isHex(k + 1) && isHex(k + 2)))) {
+            out += char(c);
+        } else {
+            out += '%';
+            out += hexDigits[c >> 4];
+            out += hexDigits[c & 0xF];
+        }
+    }
+    return QString::fromLatin1(out);
+}
+
+void plainLinkAddresses(QTextDocument& document)
+{
+    struct Change {
+        int position;
+        int length;
+        QString href;
+    };
+    std::vector<Change> changes;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid() || !fragment.charFormat().isAnchor())
+                continue;
+            const QString href = fragment.charFormat().anchorHref();
+            const QString plain = plainLinkAddress(href);
+            if (plain != href)
+                changes.push_back({fragment.position(), fragment.length(), plain});
+        }
+    }
+    if (changes.empty())
+        return;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (const Change& change : changes) {
+        cursor.setPosition(change.position);
+        cursor.setPosition(change.position + change.length, QTextCursor::KeepAnchor);
+        QTextCharFormat format;
+        format.setAnchorHref(change.href);
+        cursor.mergeCharFormat(format);
+    }
+    cursor.endEditBlock();
+}
 
 void drawEmojiAsPictures(QTextDocument& document)
 {
@@ -211,6 +282,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     const QSizeF page(printable.width(), printable.height());
 
     document.setUndoRedoEnabled(false);
+    plainLinkAddresses(document);
     breakLongStretches(document);
     document.documentLayout()->setPaintDevice(&writer);
     // The layout must not keep the writer once it is gone.

@@ -15,6 +15,12 @@ inline constexpr double margin = 54;
 // a PDF could carry.
 void drawEmojiAsPictures(QTextDocument& document);
 
+// A link address as the PDF can carry it: plain URI characters only, every
+// other byte (parentheses, backslashes, blanks, non-ASCII) percent-encoded.
+QString plainLinkAddress(const QString& href);
+// Every link of the document given its plain address; write() does this.
+void plainLinkAddresses(QTextDocument& document);
+
 // Lays the document out on the locale's paper (A4, or Letter where the locale
 // measures in inches) inside the margins and paints every page; nothing on
 // success, else the error's description.

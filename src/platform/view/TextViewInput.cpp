@@ -280,17 +280,29 @@ int TextView::verticalTarget(int index, int lines)
         fragment = layout_->lineFragmentRect(std::min(index, n - 1));
     if (fragment.isNull())
         fragment = caret;
-    double y;
+    auto at = [&](double y) {
+        if (y < 0)
+            return 0;
+        if (y >= layout_->usedHeight())
+            return n;
+        return layout_->characterIndex(QPointF(*goalX_, y));
+    };
     if (std::abs(lines) > 1)
-        y = caret.center().y() + (lines > 0 ? 1 : -1) * std::max(1, visibleHeight());
-    else
-        y = lines < 0 ? fragment.top() - 0.5 : fragment.bottom() + 0.5;
-    if (y < 0)
-        return 0;
-    const double bottom = layout_->usedHeight();
-    if (y >= bottom)
-        return n;
-    return layout_->characterIndex(QPointF(*goalX_, y));
+        return at(caret.center().y() + (lines > 0 ? 1 : -1) * std::max(1, visibleHeight()));
+    const int target = at(lines < 0 ? fragment.top() - 0.5 : fragment.bottom() + 0.5);
+    if (n == 0 || index >= n)
+        return target;
+    // Past the first or last line of a table cell the caret leaves the cell's row,
+    // for the row above or below (or the text around the table), not the cell's padding.
+    Range line;
+    layout_->lineFragmentRect(index, &line);
+    if (target < line.location || target > line.end())
+        return target;
+    const QRectF band = layout_->lineBandRect(index);
+    const double beyond = lines < 0 ? band.top() - 0.5 : band.bottom() + 0.5;
+    if (lines < 0 ? beyond >= fragment.top() - 0.5 : beyond <= fragment.bottom() + 0.5)
+        return target;
+    return at(beyond);
 }
 
 void TextView::moveCaret(int to, bool extend, bool keepGoalX)

@@ -1,0 +1,294 @@
+#include "editor/GridEdges.h"
+
+#include "markdown/PipeTable.h"
+#include "markdown/TableGrid.h"
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+namespace velkin::GridEdges {
+
+namespace {
+
+const TextTable* tableAt(const AttributedString& text, int index)
+{
+    const TextTableBlock* block = TableGrid::cellBlock(text, index);
+    return block ? block->table().get() : nullptr;
+}
+
+// The grid holding the character at `index`: from its first cell to past its last line feed.
+Range gridAround(const AttributedString& text, int index)
+{
+    const TextTable* table = tableAt(text, index);
+    int start = index, end = index;
+    while (start > 0 && tableAt(text, start - 1) == table)
+        --start;
+    while (end < text.length() && tableAt(text, end) == table)
+        ++end;
+    return Range::fromTo(start, end);
+}
+
+// The part of `piece` left when `removed` is cut out of it.
+U16String without(U16View text, Range piece, Range removed)
+{
+    U16String out;
+    if (removed.location > piece.location)
+        out += substring(text, Range::fromTo(piece.location, std::min(piece.end(), removed.location)));
+    if (removed.end() < piece.end())
+        out += substring(text, Range::fromTo(std::max(piece.location, removed.end()), piece.end()));
+    return out;
+}
+
+// Line feeds from `at` on (or, backwards, before it), within `bounds`.
+int feedsAt(U16View text, int at, bool forward)
+{
+    int count = 0;
+    if (forward)
+        while (at + count < int(text.size()) && text[size_t(at + count)] == u'\n')
+            ++count;
+    else
+        while (at - count > 0 && text[size_t(at - count - 1)] == u'\n')
+            ++count;
+    return count;
+}
+
+struct Piece {
+    AttributedString text;
+    bool grid = false;
+    Range original;  // where the piece stood
+};
+
+// One grid with the selected cell text cut out, rows wholly selected removed; none
+// when nothing of it is left. `caret` receives the start cell's caret when it holds `range`'s start.
+std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid, Range range, U16View typed,
+                                        double baseSize, std::optional<int>& caret)
+{
+    const U16View s = text.string();
+    struct Cell {
+        U16String text;
+        bool holdsStart = false;
+        int caretOffset = 0;
+    };
+    std::map<int, std::map<int, Cell>> rows;
+    std::map<int, Range> rowRanges;
+    std::map<int, TextAlignment> alignments;
+    bool changed = false;
+    int columns = 0;
+    for (int p = grid.location; p < grid.end();) {
+        int end = p;
+        while (end < grid.end() && s[size_t(end)] != u'\n')
+            ++end;
+        const Range content = Range::fromTo(p, end);
+        const TextTableBlock* block = TableGrid::cellBlock(text, p < text.length() ? p : grid.location);
+        const int row = block ? block->startingRow() : 0;
+        const int column = block ? block->startingColumn() : 0;
+        columns = std::max(columns, column + 1);
+        Cell& cell = rows[row][column];
+        const bool start = range.location >= content.location && range.location <= content.end();
+        U16String kept = without(s, content, range);
+        if (start) {
+            U16String line(typed);
+            std::replace(line.begin(), line.end(), u'\n', u' ');
+            const int before = std::max(0, range.location - content.location);
+            kept.insert(size_t(before), line);
+            cell.holdsStart = true;
+            cell.caretOffset = before + int(line.size());
+        }
+        changed = changed || kept != substring(s, content);
+        cell.text = cell.text.empty() ? kept : cell.text + u" " + kept;
+        if (!alignments.count(column)) {
+            const ParagraphStyle* style = text.paragraphStyle(p);
+            alignments[column] = style ? style->alignment : TextAlignment::Natural;
+        }
+        const Range line = Range::fromTo(p, std::min(grid.end(), end + 1));
+        if (const auto known = rowRanges.find(row); known != rowRanges.end())
+            known->second = unionRange(known->second, line);
+        else
+            rowRanges.emplace(row, line);
+        p = end + 1;
+    }
+    // A row goes when the selection holds all of it but, at most, its last line feed.
+    std::vector<int> kept;
+    for (const auto& [row, cells] : rows) {
+        const Range r = rowRanges[row];
+        bool holdsStart = false;
+        for (const auto& [column, cell] : cells)
+            holdsStart = holdsStart || (cell.holdsStart && !typed.empty());
+        if (range.location <= r.location && range.end() >= r.end() - 1 && !holdsStart)
+            changed = true;
+        else
+            kept.push_back(row);
+    }
+    if (kept.empty())
+        return std::nullopt;
+    // The header stays, emptied, while any body row does.
+    if (kept.front() != rows.begin()->first)
+        kept.insert(kept.begin(), rows.begin()->first);
+    const bool startsHere = range.location >= grid.location && range.location < grid.end();
+    if (!changed) {
+        if (startsHere)
+            caret = range.location - grid.location;
+        return text.attributedSubstring(grid);
+    }
+    // The row the selection starts in, when it starts in this grid.
+    std::optional<int> startRow;
+    for (const auto& [row, r] : rowRanges)
+        if (startsHere && range.location >= r.location && range.location < r.end())
+            startRow = row;
+    PipeTable::Parsed table;
+    int offset = 0;
+    for (size_t k = 0; k < kept.size(); ++k) {
+        // A removed start row leaves the caret at the start of the next row left.
+        if (startRow && !caret && kept[k] > *startRow)
+            caret = offset;
+        std::vector<U16String> values;
+        for (int c = 0; c < columns; ++c) {
+            const auto it = rows[kept[k]].find(c);
+            const U16String value = it == rows[kept[k]].end() ? U16String() : it->second.text;
+            if (it != rows[kept[k]].end() && it->second.holdsStart && kept[k] == startRow && !caret)
+                caret = offset + it->second.caretOffset;
+            values.push_back(value);
+            offset += int(value.size()) + 1;
+        }
+        if (k == 0)
+            table.header = std::move(values);
+        else
+            table.rows.push_back(std::move(values));
+    }
+    if (startRow && !caret)
+        caret = offset;
+    for (int c = 0; c < columns; ++c)
+        table.alignments.push_back(alignments.count(c) ? alignments[c] : TextAlignment::Natural);
+    const TextTableBlock* first = TableGrid::cellBlock(text, grid.location);
+    return TableGrid::attributedReplacing(table, baseSize, first ? first->table().get() : nullptr);
+}
+
+} // namespace
+
+std::optional<Replacement> replacingAcross(const AttributedString& text, Range range, U16View typed, double baseSize,
+                                           const Attributes& typingIn)
+{
+    // What is put in outside the grids belongs to no cell.
+    Attributes typing = typingIn;
+    if (const ParagraphStyle* style = typing.paragraphStyle(); style && style->tableBlock())
+        typing.remove(AttributeKey::ParagraphStyle);
+    const U16View s = text.string();
+    const int n = text.length();
+    if (range.length <= 0 || range.location < 0 || range.end() > n)
+        return std::nullopt;
+    // Within one cell's text, or in prose that stays apart from every grid, the edit is an ordinary one.
+    bool cells = false;
+    for (int i = range.location; i < range.end() && !cells; ++i)
+        cells = tableAt(text, i) != nullptr;
+    const int end = range.end();
+    const bool gridFollows = end < n && tableAt(text, end) && (end == 0 || tableAt(text, end - 1) != tableAt(text, end));
+    const bool joinsAbove = gridFollows
+        && ((!typed.empty() && typed.back() != u'\n')
+            || (typed.empty() && range.location > 0
+                && (s[size_t(range.location - 1)] != u'\n' || tableAt(text, range.location - 1))));
+    if (!cells && !joinsAbove)
+        return std::nullopt;
+    if (const TextTable* table = tableAt(text, range.location)) {
+        bool oneCell = tableAt(text, range.end() - 1) == table;
+        for (int i = range.location; i < range.end() && oneCell; ++i)
+            oneCell = s[size_t(i)] != u'\n';
+        if (oneCell)
+            return std::nullopt;
+    }
+
+    // The selection grows to whole grids at either end.
+    int from = range.location, to = range.end();
+    if (tableAt(text, from))
+        from = gridAround(text, from).location;
+    if (to < n && to > 0 && tableAt(text, to) && (tableAt(text, to) == tableAt(text, to - 1) || joinsAbove))
+        to = gridAround(text, to).end();
+
+    std::vector<Piece> pieces;
+    std::optional<int> caret;  // in the new text
+    int written = 0;
+    for (int p = from; p < to;) {
+        if (tableAt(text, p)) {
+            const Range grid = Range::fromTo(p, std::min(to, gridAround(text, p).end()));
+            std::optional<int> inGrid;
+            if (auto kept = cutGrid(text, grid, range, typed, baseSize, inGrid)) {
+                if (inGrid)
+                    caret = written + *inGrid;
+                written += kept->length();
+                pieces.push_back({std::move(*kept), true, grid});
+            } else if (range.location >= grid.location && range.location <= grid.end() && !caret) {
+                caret = written;
+            }
+            p = grid.end();
+            continue;
+        }
+        int end = p;
+        while (end < to && !tableAt(text, end))
+            ++end;
+        const Range prose = Range::fromTo(p, end);
+        AttributedString kept;
+        if (range.location > prose.location)
+            kept.append(text.attributedSubstring(Range::fromTo(prose.location, std::min(prose.end(), range.location))));
+        if (range.location >= prose.location && range.location <= prose.end() && !caret) {
+            kept.append(AttributedString(U16String(typed), typing));
+            caret = written + kept.length();
+        }
+        if (range.end() < prose.end())
+            kept.append(text.attributedSubstring(Range::fromTo(std::max(prose.location, range.end()), prose.end())));
+        written += kept.length();
+        pieces.push_back({std::move(kept), false, prose});
+        p = end;
+    }
+
+    // Each grid left stays apart from the text around it, as far apart as it was
+    // (one blank line from another grid).
+    AttributedString out;
+    int shift = 0;  // line feeds put in before the caret
+    const int caretAt = caret.value_or(0);
+    int at = 0;     // where the pieces so far end in the new text, line feeds put in not counted
+    bool afterGrid = from > 0 && tableAt(text, from - 1);  // what the new text has last is a grid
+    auto separate = [&](int feeds) {
+        out.append(U16String(size_t(feeds), u'\n'), typing);
+        if (at < caretAt)
+            shift += feeds;
+        afterGrid = false;
+    };
+    for (const Piece& piece : pieces) {
+        if (piece.text.length() == 0)
+            continue;
+        const char16_t first = piece.text.string().front();
+        if (piece.grid) {
+            const bool textBefore = out.length() > 0 ? out.string().back() != u'\n' : from > 0 && s[size_t(from - 1)] != u'\n';
+            if (afterGrid)
+                separate(1);
+            else if (textBefore)
+                separate(std::max(1, feedsAt(s, piece.original.location, false)));
+        } else if (afterGrid && first != u'\n') {
+            separate(std::max(1, feedsAt(s, piece.original.location, true)));
+        }
+        out.append(piece.text);
+        at += piece.text.length();
+        afterGrid = piece.grid;
+    }
+    // The text after the change, under the last grid left.
+    if (afterGrid && to < n && (s[size_t(to)] != u'\n' || tableAt(text, to)))
+        separate(tableAt(text, to) ? 1 : std::max(1, feedsAt(s, to, true)));
+    return Replacement{Range::fromTo(from, to), std::move(out), from + caretAt + shift};
+}
+
+bool gluesUnderGrid(const AttributedString& text, Range range, U16View replacement)
+{
+    const U16View s = text.string();
+    const int n = text.length();
+    const int p = range.location;
+    if (p <= 0 || p >= n || range.end() > n || s[size_t(p - 1)] != u'\n' || !tableAt(text, p - 1) || tableAt(text, p))
+        return false;
+    // Only where a blank line stood under the grid.
+    if (s[size_t(p)] != u'\n')
+        return false;
+    if (!replacement.empty())
+        return replacement.front() != u'\n';
+    return range.end() < n && s[size_t(range.end())] != u'\n';
+}
+
+} // namespace velkin::GridEdges

@@ -1,0 +1,32 @@
+#pragma once
+// Edits at a table grid's edge. A grid's cells are paragraphs of the text, but
+// they are not lines of the document: a change that runs from a cell into the
+// text around its grid (or into another grid) must not move that text into a
+// cell, and text typed right under a grid must not read as one of its rows.
+#include "platform/attributed/AttributedString.h"
+
+#include <optional>
+
+namespace velkin::GridEdges {
+
+// A change of a text that replaces the selected characters cell by cell.
+struct Replacement {
+    Range range;            // the part of the text replaced: the selection grown to whole grids
+    AttributedString text;  // what takes its place
+    int caret = 0;          // the caret afterwards, in the new text
+};
+
+// Replacing `range` of `text` by `typed` when the range crosses a grid's edge
+// (it holds cell text and does not lie in one cell): the selected prose goes,
+// the selected cell text goes from its cell (typed text goes into the cell where
+// the range starts), rows wholly selected go (a wholly selected grid goes), and
+// the text around each grid stays outside it, a line apart. Grids are rebuilt at
+// `baseSize`; typed prose takes `typing`. None when the range crosses no edge.
+std::optional<Replacement> replacingAcross(const AttributedString& text, Range range, U16View typed,
+                                           double baseSize, const Attributes& typing);
+
+// Whether putting `replacement` in place of `range` would bring text right under a
+// grid's last row, where a blank line stood: such text then reads as a row.
+bool gluesUnderGrid(const AttributedString& text, Range range, U16View replacement);
+
+} // namespace velkin::GridEdges

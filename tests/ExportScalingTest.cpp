@@ -1,0 +1,108 @@
+// The rich text of long lists and of many footnotes costs in proportion to
+// the document: four times the input may cost at most six times as long.
+// The PDF and RTF import of the page is where such documents went quadratic.
+#include "export/Export.h"
+#include "export/PageImport.h"
+#include "platform/text/TextOps.h"
+
+#include <QTextBlock>
+#include <QTextList>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+
+using namespace velkin;
+
+namespace {
+
+U16String bulletList(size_t items)
+{
+    U16String text;
+    for (size_t i = 0; i < items; ++i)
+        text += u"- item number " + TextOps::number((long long)i) + u" of the list\n";
+    return text;
+}
+
+U16String footnotes(size_t notes)
+{
+    U16String text;
+    for (size_t i = 0; i < notes; ++i)
+        text += u"Sentence with a note.[^n" + TextOps::number((long long)i) + u"]\n\n";
+    for (size_t i = 0; i < notes; ++i)
+        text += u"[^n" + TextOps::number((long long)i) + u"]: The note.\n\n";
+    return text;
+}
+
+// The shorter of two runs, so that a pause of the machine does not count.
+double secondsFor(const U16String& markdown)
+{
+    const U16String page = MarkdownHTML::document(markdown);
+    double best = 1e9;
+    for (int run = 0; run < 2; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(Export::richText(page).has_value());
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
+}
+
+void expectLinear(const std::function<U16String(size_t)>& make, size_t n)
+{
+    const double small = secondsFor(make(n));
+    const double large = secondsFor(make(4 * n));
+    EXPECT_LE(large, 6 * std::max(small, 0.005)) << "n: " << small << " s, 4n: " << large << " s";
+}
+
+} // namespace
+
+TEST(ExportScaling, LongListsAndManyFootnotesCostInProportion)
+{
+    expectLinear(bulletList, 2000);
+    expectLinear(footnotes, 1000);
+}
+
+TEST(ExportScaling, ALongListReadsAsOneListWithItsMarksNumbersAndSpacing)
+{
+    const auto bullets = PageImport::load(MarkdownHTML::document(bulletList(450)));
+    std::vector<QTextBlock> items;
+    for (QTextBlock block = bullets->begin(); block.isValid(); block = block.next())
+        if (block.textList())
+            items.push_back(block);
+    ASSERT_EQ(items.size(), 450u);
+    const auto gap = [&](size_t i) {
+        return std::max(items[i].blockFormat().bottomMargin(), items[i + 1].blockFormat().topMargin());
+    };
+    for (size_t i = 0; i + 1 < items.size(); ++i) {
+        EXPECT_EQ(items[i].textList()->format().style(), QTextListFormat::ListDisc);
+        EXPECT_EQ(items[i].textList()->format().indent(), 1);
+        EXPECT_EQ(gap(i), gap(0)) << "after item " << i;
+    }
+    EXPECT_GT(items.back().blockFormat().bottomMargin(), gap(0));
+
+    U16String ordered;
+    for (int i = 1; i <= 450; ++i)
+        ordered += TextOps::number(i) + u". entry\n";
+    const auto numbers = PageImport::load(MarkdownHTML::document(ordered));
+    int next = 1;
+    for (QTextBlock block = numbers->begin(); block.isValid(); block = block.next())
+        if (block.textList()) {
+            EXPECT_TRUE(block.text().startsWith(QString::number(next) + QStringLiteral(". entry"))) << next;
+            ++next;
+        }
+    EXPECT_EQ(next, 451);
+}
+
+TEST(ExportScaling, FootnotesImportWithoutAnchorNames)
+{
+    const auto document = PageImport::load(MarkdownHTML::document(footnotes(3)));
+    int backLinks = 0;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            EXPECT_TRUE(it.fragment().charFormat().anchorNames().isEmpty()) << it.fragment().text().toStdString();
+            backLinks += it.fragment().charFormat().anchorHref().startsWith(QStringLiteral("#fnref-"));
+        }
+    EXPECT_EQ(backLinks, 3);
+}

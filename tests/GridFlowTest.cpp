@@ -1,0 +1,446 @@
+// Grids in the flow of the text: the caret moves through them by visual line,
+// selections that cross a grid's edge are edited cell by cell, and the line
+// right under a grid keeps its meaning.
+#include "EditorHarness.h"
+
+#include "export/MarkdownHTML.h"
+#include "export/PreviewRendererPage.h"
+#include "markdown/TableGrid.h"
+#include "platform/pasteboard/Pasteboard.h"
+
+#include "platform/text/Utf.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+namespace velkin {
+namespace {
+
+using namespace testing_editor;
+
+const char16_t* const kTwoTables = u"Prose above the first table.\n"
+                                   u"\n"
+                                   u"| Fruit | Colour | Count |\n"
+                                   u"| --- | --- | --- |\n"
+                                   u"| apple | red | 3 |\n"
+                                   u"| pear | green | 5 |\n"
+                                   u"\n"
+                                   u"Middle prose between tables.\n"
+                                   u"\n"
+                                   u"| A | B |\n"
+                                   u"| --- | --- |\n"
+                                   u"| 1 | 2 |\n"
+                                   u"\n"
+                                   u"Prose below the last table.\n";
+
+void press(Editor& e, Qt::Key code, Qt::KeyboardModifiers mods = Qt::NoModifier, int times = 1)
+{
+    for (int i = 0; i < times; ++i)
+        QTest::keyClick(&e.view(), code, mods);
+}
+
+void typeText(Editor& e, const QString& text)
+{
+    QTest::keyClicks(&e.view(), text);
+}
+
+// ---- Up and Down ----
+
+// Whether the caret stands in the word `word` of the view's text (either end included).
+::testing::AssertionResult caretIn(Editor& e, U16View word)
+{
+    const int at = e.view().selectedRange().location;
+    const int start = e.find(word);
+    if (e.view().selectedRange().length == 0 && start >= 0 && at >= start && at <= start + int(word.size()))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "caret at " << at << ", " << u8(word) << " at " << start;
+}
+
+TEST(GridFlow, DownWalksFromTheProseThroughEveryRowAndOut)
+{
+    Editor e(kTwoTables);
+    e.caretAt(u"Prose above", 1);
+    press(e, Qt::Key_Down, Qt::NoModifier, 2);
+    EXPECT_TRUE(caretIn(e, u"Fruit"));
+    press(e, Qt::Key_Down);
+    EXPECT_TRUE(caretIn(e, u"apple"));
+    press(e, Qt::Key_Down);
+    EXPECT_TRUE(caretIn(e, u"pear"));
+    press(e, Qt::Key_Down, Qt::NoModifier, 2);
+    EXPECT_TRUE(caretIn(e, u"Middle"));
+    press(e, Qt::Key_Down, Qt::NoModifier, 3);
+    EXPECT_TRUE(caretIn(e, u"1\n"));
+    press(e, Qt::Key_Down, Qt::NoModifier, 2);
+    EXPECT_TRUE(caretIn(e, u"Prose below"));
+}
+
+// The line of the document holding `needle`.
+U16String lineWith(const U16String& document, U16View needle)
+{
+    const size_t at = document.find(needle);
+    if (at == U16String::npos)
+        return {};
+    const size_t start = document.rfind(u'\n', at) == U16String::npos ? 0 : document.rfind(u'\n', at) + 1;
+    return document.substr(start, document.find(u'\n', at) - start);
+}
+
+TEST(GridFlow, TypingAfterEachDownLandsInTheNextRowOfTheSameColumn)
+{
+    Editor e(kTwoTables);
+    e.caretAt(u"apple", 1);
+    press(e, Qt::Key_Down);
+    typeText(e, "D1");
+    press(e, Qt::Key_Down, Qt::NoModifier, 2);
+    typeText(e, "D2");
+    press(e, Qt::Key_Down, Qt::NoModifier, 2);
+    typeText(e, "D3");
+    const U16String& md = *e.document;
+    EXPECT_NE(md.find(u"| apple | red | 3 |"), U16String::npos) << u8(md);
+    EXPECT_EQ(lineWith(md, u"D1").substr(0, 3), u"| p") << u8(md);
+    EXPECT_NE(lineWith(md, u"D1").find(u" | green | 5 |"), U16String::npos) << u8(md);
+    EXPECT_EQ(lineWith(md, u"D2").substr(0, 1), u"M") << u8(md);
+    EXPECT_EQ(lineWith(md, u"D3").substr(0, 3), u"| A") << u8(md);
+    EXPECT_NE(lineWith(md, u"D3").find(u" | B |"), U16String::npos) << u8(md);
+}
+
+TEST(GridFlow, UpFromTheLastProseClimbsThroughBothTables)
+{
+    Editor e(kTwoTables);
+    e.caretAt(u"Prose below", 0);
+    press(e, Qt::Key_Up, Qt::NoModifier, 2);
+    EXPECT_TRUE(caretIn(e, u"1\n"));
+    press(e, Qt::Key_Up);
+    EXPECT_TRUE(caretIn(e, u"A\n"));
+    press(e, Qt::Key_Up, Qt::NoModifier, 2);
+    EXPECT_TRUE(caretIn(e, u"Middle"));
+    press(e, Qt::Key_Up, Qt::NoModifier, 2);
+    EXPECT_TRUE(caretIn(e, u"pear"));
+    press(e, Qt::Key_Up, Qt::NoModifier, 5);
+    EXPECT_EQ(e.view().selectedRange().location, 0);
+}
+
+TEST(GridFlow, ShiftDownAndPageDownSelectAcrossAGridAndBack)
+{
+    Editor e(kTwoTables);
+    e.caretAt(u"Prose above", 0);
+    press(e, Qt::Key_Down, Qt::ShiftModifier, 6);
+    const Range grown = e.view().selectedRange();
+    EXPECT_EQ(grown.location, 0);
+    EXPECT_GE(grown.end(), e.find(u"Middle"));
+    press(e, Qt::Key_Up, Qt::ShiftModifier, 2);
+    EXPECT_EQ(e.view().selectedRange().location, 0);
+    EXPECT_GT(e.view().selectedRange().end(), e.find(u"apple"));
+    EXPECT_LT(e.view().selectedRange().end(), e.find(u"Middle"));
+
+    e.caretAt(u"Prose above", 0);
+    press(e, Qt::Key_PageDown, Qt::ShiftModifier);
+    EXPECT_EQ(e.view().selectedRange().location, 0);
+    EXPECT_GT(e.view().selectedRange().end(), e.find(u"Middle"));
+}
+
+
+// ---- Edits across a grid's edge ----
+
+// A Shift+click on the character at `index`: the selection grows to it from the caret.
+void shiftClickAt(Editor& e, int index)
+{
+    e.view().layoutDocument();
+    const QRectF caret = e.view().layoutManager()->caretRect(index);
+    const QPointF point = e.inViewport(QPointF(caret.left() + 0.5, caret.center().y()));
+    QWidget* viewport = e.view().viewport();
+    QMouseEvent press(QEvent::MouseButtonPress, point, viewport->mapToGlobal(point), Qt::LeftButton, Qt::LeftButton,
+                      Qt::ShiftModifier);
+    static ulong time = 50'000;
+    time += 10'000;  // never a double click
+    press.setTimestamp(time);
+    QApplication::sendEvent(viewport, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, point, viewport->mapToGlobal(point), Qt::LeftButton, Qt::NoButton,
+                        Qt::ShiftModifier);
+    QApplication::sendEvent(viewport, &release);
+}
+
+TEST(GridFlow, DeletingFromACellIntoTheProseBelowEmptiesCellsAndKeepsTheProseOutside)
+{
+    const U16String original(kTwoTables);
+    const U16String expected = u"Prose above the first table.\n\n"
+                               u"| Fruit | Colour | Count |\n| --- | --- | --- |\n| ap |  |  |\n"
+                               u"\nse between tables.\n"
+                               u"\n| A | B |\n| --- | --- |\n| 1 | 2 |\n\nProse below the last table.\n";
+    for (Qt::Key finish : {Qt::Key_Delete, Qt::Key_Backspace, Qt::Key_X}) {
+        Editor e(original);
+        e.caretAt(u"apple", 2);
+        shiftClickAt(e, e.find(u"se between"));
+        ASSERT_EQ(e.view().selectedRange(), Range::fromTo(e.find(u"apple") + 2, e.find(u"se between")));
+        QTest::keyClick(&e.view(), finish);
+        U16String want = expected;
+        if (finish == Qt::Key_X)
+            want.replace(want.find(u"| ap |"), 6, u"| apx |");
+        EXPECT_EQ(u8(*e.document), u8(want));
+        EXPECT_EQ(*e.document, TableGrid::serialize(e.storage()));
+        QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(u8(*e.document), u8(original));
+    }
+}
+
+TEST(GridFlow, CutAndPasteOverTwoGridsLeaveBothWellFormed)
+{
+    const U16String original(kTwoTables);
+    const U16String head = u"Prose above the first table.\n\n"
+                           u"| Fruit | Colour | Count |\n| --- | --- | --- |\n| apple | red | 3 |\n";
+    const U16String tail = u" |  |  |\n\n|  | B |\n| --- | --- |\n| 1 | 2 |\n\nProse below the last table.\n";
+    Editor e(original);
+    e.caretAt(u"pear", 2);
+    shiftClickAt(e, e.find(u"B\n"));
+    e.view().cut();
+    EXPECT_EQ(u8(*e.document), u8(head + u"| pe" + tail));
+    QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(*e.document, original);
+    // A paste over the same selection puts its text into the cell the selection starts in.
+    Pasteboard::general().clearContents();
+    Pasteboard::general().setString(u"ck\nle", Pasteboard::stringType);
+    e.caretAt(u"pear", 2);
+    shiftClickAt(e, e.find(u"B\n"));
+    e.view().paste();
+    EXPECT_EQ(u8(*e.document), u8(head + u"| peck le" + tail));
+    QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(*e.document, original);
+}
+
+TEST(GridFlow, TypingOnTheBlankLineUnderAGridKeepsTheBlankLine)
+{
+    Editor e(kTwoTables);
+    e.caretAt(u"Prose below");
+    press(e, Qt::Key_Up);
+    typeText(e, "U1");
+    EXPECT_NE(e.document->find(u"| 1 | 2 |\n\nU1\nProse below the last table."), U16String::npos) << u8(*e.document);
+    typeText(e, "2");
+    EXPECT_NE(e.document->find(u"\n\nU12\nProse below"), U16String::npos) << u8(*e.document);
+    QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(*e.document, U16String(kTwoTables));
+}
+
+// The two-table document as blocks, and what deleting characters of its text
+// leaves, worked out block by block: prose loses exactly those characters, cells
+// are emptied of them, rows wholly selected go (the header stays, emptied, while
+// a body row does), and every table left stays a blank line apart from what follows.
+struct TwoTables {
+    struct Block {
+        U16String prose;
+        std::vector<std::vector<U16String>> rows;  // a table's rows, header first
+    };
+    std::vector<Block> blocks{
+        {u"Prose above the first table.\n\n", {}},
+        {{}, {{u"Fruit", u"Colour", u"Count"}, {u"apple", u"red", u"3"}, {u"pear", u"green", u"5"}}},
+        {u"\nMiddle prose between tables.\n\n", {}},
+        {{}, {{u"A", u"B"}, {u"1", u"2"}}},
+        {u"\nProse below the last table.\n", {}},
+    };
+
+    // The editor's text: each cell a paragraph.
+    U16String text() const
+    {
+        U16String out;
+        for (const Block& b : blocks) {
+            out += b.prose;
+            for (const auto& row : b.rows)
+                for (const U16String& cell : row)
+                    out += cell + u"\n";
+        }
+        return out;
+    }
+
+    U16String deleting(Range range) const
+    {
+        auto gone = [&](int at) { return at >= range.location && at < range.end(); };
+        U16String out;
+        bool afterTable = false;
+        int at = 0;
+        for (const Block& b : blocks) {
+            if (b.rows.empty()) {
+                U16String kept;
+                for (char16_t c : b.prose)
+                    if (!gone(at++))
+                        kept += c;
+                if (afterTable && !kept.empty()) {
+                    out += kept.front() == u'\n' ? u"\n" : u"\n\n";
+                    afterTable = false;
+                }
+                out += kept;
+                continue;
+            }
+            std::vector<std::vector<U16String>> rows;
+            for (size_t r = 0; r < b.rows.size(); ++r) {
+                const int start = at;
+                std::vector<U16String> left;
+                for (const U16String& cell : b.rows[r]) {
+                    left.emplace_back();
+                    for (char16_t c : cell)
+                        if (!gone(at++))
+                            left.back() += c;
+                    ++at;  // the cell's line feed
+                }
+                if (!(range.location <= start && range.end() >= at - 1) || (r == 0 && !rows.empty()))
+                    rows.push_back(left);
+                else if (r == 0)
+                    rows.push_back({});  // a header that stays only while a body row does
+            }
+            if (rows.size() > 1 && rows[0].empty())
+                rows[0].assign(b.rows[0].size(), U16String());
+            if (!rows.empty() && rows[0].empty())
+                rows.erase(rows.begin());
+            if (rows.empty())
+                continue;
+            if (afterTable)
+                out += u"\n\n";
+            else if (!out.empty() && out.back() != u'\n')
+                out += u"\n\n";
+            for (size_t r = 0; r < rows.size(); ++r) {
+                if (r > 0)
+                    out += u"\n";
+                out += u"|";
+                for (const U16String& cell : rows[r])
+                    out += u" " + cell + u" |";
+                if (r == 0) {
+                    out += u"\n|";
+                    for (size_t c = 0; c < rows[0].size(); ++c)
+                        out += u" --- |";
+                }
+            }
+            afterTable = true;
+        }
+        return out;
+    }
+};
+
+TEST(GridFlow, DeletingAnySelectionRemovesExactlyItsCharactersAndUndoRestoresTheBytes)
+{
+    const TwoTables model;
+    const U16String original(kTwoTables);
+    Editor e(original);
+    ASSERT_EQ(u8(e.view().string()), u8(model.text()));
+    const int n = e.storage().length();
+    // Every kind of end: prose, cells, the edges of both grids, and selections over both.
+    std::vector<int> ends;
+    for (int i = 0; i <= n; ++i)
+        ends.push_back(i);
+    std::mt19937 random(3105);
+    for (int round = 0; round < 400; ++round) {
+        int a = ends[random() % ends.size()], b = ends[random() % ends.size()];
+        if (round % 4 == 0)  // one end in each grid
+            a = e.find(u"Fruit") + int(random() % 45), b = e.find(u"A\n") + int(random() % 8);
+        if (a == b)
+            continue;
+        const Range selection = Range::fromTo(std::min(a, b), std::max(a, b));
+        e.view().setSelectedRange(selection);
+        QTest::keyClick(&e.view(), round % 2 ? Qt::Key_Delete : Qt::Key_Backspace);
+        ASSERT_EQ(u8(*e.document), u8(model.deleting(selection)))
+            << "deleting " << selection.location << "+" << selection.length;
+        ASSERT_EQ(*e.document, TableGrid::serialize(e.storage()));
+        QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+        ASSERT_EQ(u8(*e.document), u8(original)) << "undoing " << selection.location << "+" << selection.length;
+        ASSERT_EQ(u8(e.view().string()), u8(model.text()));
+    }
+}
+
+// ---- The line right under a grid ----
+
+enum class Block { paragraph, code, list, task, footnote };
+
+const char* name(Block b)
+{
+    static const char* const names[] = {"paragraph", "code", "list", "task", "footnote"};
+    return names[int(b)];
+}
+
+// What the exported page makes of the line holding `marker`.
+Block exportedBlock(const U16String& html, U16View marker)
+{
+    const size_t at = html.find(marker);
+    const size_t notes = html.find(u"<section class=\"footnotes\">");
+    if (at == U16String::npos || (notes != U16String::npos && at > notes))
+        return Block::footnote;
+    const U16String before = html.substr(0, at);
+    const size_t pre = before.rfind(u"<pre"), li = before.rfind(u"<li"), p = before.rfind(u"<p>");
+    const size_t last = std::max({pre == U16String::npos ? 0 : pre + 1, li == U16String::npos ? 0 : li + 1,
+                                  p == U16String::npos ? 0 : p + 1});
+    if (last == 0)
+        return Block::paragraph;
+    if (last == pre + 1)
+        return Block::code;
+    if (last == li + 1)
+        return before.compare(li, 20, u"<li class=\"task-item") == 0 ? Block::task : Block::list;
+    return Block::paragraph;
+}
+
+// What a styled text makes of it (the editor's after a full restyle with the caret elsewhere).
+Block styledBlock(const TextStorage& storage, U16View marker, double baseSize)
+{
+    const U16View text = storage.string();
+    const int at = int(text.find(marker));
+    int start = at;
+    while (start > 0 && text[size_t(start - 1)] != u'\n')
+        --start;
+    int end = at;
+    while (end < int(text.size()) && text[size_t(end)] != u'\n')
+        ++end;
+    const Attributes attributes = storage.attributes(at);
+    if (attributes.has(AttributeKey::CodeBlockFill))
+        return Block::code;
+    for (int i = start; i < end; ++i)
+        if (storage.attributes(i).has(AttributeKey::TaskCheckbox))
+            return Block::task;
+    const ParagraphStyle* style = attributes.paragraphStyle();
+    if (style && std::abs(style->headIndent - 1.7 * baseSize) < 0.01 && style->firstLineHeadIndent > 0)
+        return Block::footnote;
+    if (style && style->headIndent > 0)
+        return Block::list;
+    return Block::paragraph;
+}
+
+TEST(GridFlow, TheLineUnderAGridIsReadAsTheExportReadsIt)
+{
+    std::mt19937 random(1125);
+    auto pick = [&](const std::vector<U16String>& from) { return from[random() % from.size()]; };
+    const std::vector<U16String> cells{u"", u"a", u"bb", u"x y", u"12", u"`c`"};
+    const std::vector<U16String> lines{
+        u"qmark words",          u"    qmark code?",      u"    :smile: qmark here", u"- qmark item",
+        u"    - [ ] qmark task?", u"- [ ] qmark task",    u"1. qmark first",          u"  * qmark",
+        u"\tqmark tab",           u"   qmark three",       u"    more qmark note",    u"* [x] qmark done"};
+    std::set<Block> seen;
+    for (int round = 0; round < 60; ++round) {
+        const int columns = 1 + int(random() % 3);
+        const int rows = int(random() % 3);
+        const bool footnote = random() % 3 == 0;
+        U16String md = u"Intro.\n\n";
+        if (footnote)
+            md += u"[^n1]: note zz\n";
+        for (int r = 0; r < rows + 2; ++r) {
+            md += u"|";
+            for (int c = 0; c < columns; ++c)
+                md += r == 1 ? U16String(u" --- |") : u" " + pick(cells) + u" |";
+            md += u"\n";
+        }
+        const U16String line = pick(lines);
+        md += line + (footnote ? u"\n\nEnd ref[^n1].\n" : u"\n\nEnd.\n");
+
+        Editor e(md);
+        e.host->coordinator().restyle(e.view());
+        ASSERT_EQ(*e.document, md);
+        ASSERT_TRUE(TableGrid::cellBlock(e.storage(), e.find(u"Intro") + 8 + (footnote ? 15 : 0)))
+            << "no grid in " << u8(md);
+        const Block exported = exportedBlock(MarkdownHTML::body(md), u"qmark");
+        seen.insert(exported);
+        EXPECT_EQ(std::string(name(styledBlock(e.storage(), u"qmark", 14))), name(exported)) << u8(md);
+        const TextStorage page = PreviewRenderer::preparePage(md, 600, 14, std::nullopt);
+        EXPECT_EQ(std::string(name(styledBlock(page, u"qmark", 14))), name(exported)) << "page of " << u8(md);
+    }
+    // Right under a table's last row no line starts indented code.
+    EXPECT_EQ(seen, (std::set<Block>{Block::paragraph, Block::list, Block::task, Block::footnote}));
+}
+
+} // namespace
+} // namespace velkin
