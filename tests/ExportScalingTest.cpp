@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 #include <functional>
 
 using namespace velkin;
@@ -36,15 +36,23 @@ U16String footnotes(size_t notes)
     return text;
 }
 
-// The shorter of two runs, so that a pause of the machine does not count.
+double processSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Processor time, the least of three runs: a busy machine neither lends nor
+// takes wall-clock time to the measure.
 double secondsFor(const U16String& markdown)
 {
     const U16String page = MarkdownHTML::document(markdown);
     double best = 1e9;
-    for (int run = 0; run < 2; ++run) {
-        const auto start = std::chrono::steady_clock::now();
+    for (int run = 0; run < 3; ++run) {
+        const double start = processSeconds();
         EXPECT_TRUE(Export::richText(page).has_value());
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        best = std::min(best, processSeconds() - start);
     }
     return best;
 }

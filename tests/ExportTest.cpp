@@ -3,6 +3,7 @@
 #include "export/Export.h"
 #include "export/PageImport.h"
 #include "platform/graphics/PictureFile.h"
+#include "platform/richtext/RichTextImport.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
@@ -14,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -369,4 +372,97 @@ TEST_F(ExportFolder, CommandLineMessagesAndStatuses)
     EXPECT_EQ(run({"--export", "trip.md", "rel.rtf"}, message), 0);
     fs::current_path(before);
     EXPECT_EQ(message, "Wrote " + (folder / "rel.rtf").string() + "\n");
+}
+
+namespace {
+
+QString dataImage(const QByteArray& png)
+{
+    return QStringLiteral("<img src=\"data:image/png;base64,") + QString::fromLatin1(png.toBase64())
+           + QStringLiteral("\" alt=\"p\">");
+}
+
+// The distinct pictures an imported page draws, by their resource name, at the first place each is drawn.
+std::map<QString, QImage> drawnPictures(QTextDocument& document)
+{
+    std::map<QString, QImage> pictures;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat()) {
+                const QString name = it.fragment().charFormat().toImageFormat().name();
+                pictures[name] = document.resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
+            }
+    return pictures;
+}
+
+} // namespace
+
+TEST(RichTextImport, APictureIsDecodedOnceAndKeptAtTheSizeItIsDrawn)
+{
+    const QByteArray big = pngOfSize(3000, 1500);
+    const QByteArray small = pngOfSize(200, 100);
+    const QString html = QStringLiteral("<p>") + dataImage(big) + dataImage(small) + dataImage(big) + dataImage(big)
+                         + QStringLiteral("</p>");
+    RichTextImport::Pictures pictures;
+    pictures.drawnSize = [](const QImage& image) { return image.deviceIndependentSize().scaled(300, 300, Qt::KeepAspectRatio); };
+    const auto document = RichTextImport::load(U16View(reinterpret_cast<const char16_t*>(html.utf16()), size_t(html.size())), &pictures);
+    const auto drawn = drawnPictures(*document);
+    ASSERT_EQ(drawn.size(), 2u);
+    std::vector<QSize> sizes;
+    for (const auto& [name, image] : drawn) {
+        sizes.push_back(image.size());
+        // Fitted to the page as the decoded picture would be.
+        EXPECT_EQ(image.deviceIndependentSize().toSize(), image.width() == 900 ? QSize(3000, 1500) : QSize(200, 100));
+    }
+    std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
+    EXPECT_EQ(sizes, (std::vector<QSize>{QSize(200, 100), QSize(900, 450)}));
+    EXPECT_EQ(pictures.leftOut, 0);
+}
+
+TEST(RichTextImport, PicturesPastTheBudgetShowThePlaceholder)
+{
+    QImage placeholder(30, 10, QImage::Format_RGB32);
+    placeholder.fill(Qt::gray);
+    RichTextImport::Pictures pictures;
+    pictures.drawnSize = [](const QImage&) { return QSizeF(100, 100); };
+    pictures.placeholder = placeholder;
+    // Each picture is kept at 300 by 300 pixels, 360,000 bytes: two fit, the third does not.
+    pictures.budget = 800000;
+    QString html = QStringLiteral("<p>");
+    for (int size : {400, 401, 402, 400, 403})
+        html += dataImage(pngOfSize(size, size));
+    html += QStringLiteral("</p>");
+    const auto document = RichTextImport::load(U16View(reinterpret_cast<const char16_t*>(html.utf16()), size_t(html.size())), &pictures);
+    int placeholders = 0;
+    int kept = 0;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat()) {
+                const QImage image = document->resource(QTextDocument::ImageResource,
+                                                        QUrl(it.fragment().charFormat().toImageFormat().name()))
+                                         .value<QImage>();
+                (image.size() == placeholder.size() ? placeholders : kept) += it.fragment().length();
+            }
+    EXPECT_EQ(kept, 3);  // the first two, and the first again
+    EXPECT_EQ(placeholders, 2);
+    EXPECT_EQ(pictures.leftOut, 2);
+}
+
+TEST_F(ExportFolder, AHugePictureShownManyTimesIsPrintedFromOneSmallCopy)
+{
+    const QByteArray png = pngOfSize(4000, 4000);
+    writeBytes(folder / "huge.png", std::string(png.constData(), size_t(png.size())));
+    writeBytes(folder / "doc.md", "![a](huge.png)\n\n![b](huge.png)\n\n![c](huge.png)\n");
+    std::string message;
+    ASSERT_EQ(run({"--export", (folder / "doc.md").string(), (folder / "doc.rtf").string()}, message), 0) << message;
+    EXPECT_EQ(message.find("left out"), std::string::npos) << message;
+    const std::string rtf = readBytes(folder / "doc.rtf");
+    // Drawn 320 points square, kept at three pixels a point.
+    size_t pictures = 0;
+    for (size_t at = rtf.find("\\pict"); at != std::string::npos; at = rtf.find("\\pict", at + 1)) {
+        ++pictures;
+        EXPECT_EQ(rtf.compare(rtf.find("\\picw", at), 25, "\\picw960\\pich960\\picwgoal"), 0);
+    }
+    EXPECT_EQ(pictures, 3u);
+    ASSERT_EQ(run({"--export", (folder / "doc.md").string(), (folder / "doc.pdf").string()}, message), 0) << message;
 }

@@ -60,22 +60,23 @@ void typeText(Editor& e, const QString& text)
     return ::testing::AssertionFailure() << "caret at " << at << ", " << u8(word) << " at " << start;
 }
 
-TEST(GridFlow, DownWalksFromTheProseThroughEveryRowAndOut)
+// Presses `key` the given number of times per step and checks where the caret stands after each.
+void walk(Editor& e, Qt::Key key, const std::vector<std::pair<int, U16View>>& steps)
+{
+    for (const auto& [times, word] : steps) {
+        press(e, key, Qt::NoModifier, times);
+        EXPECT_TRUE(caretIn(e, word)) << "after " << times << " more";
+    }
+}
+
+TEST(GridFlow, DownAndUpWalkThroughEveryRowOfBothTablesAndOut)
 {
     Editor e(kTwoTables);
     e.caretAt(u"Prose above", 1);
-    press(e, Qt::Key_Down, Qt::NoModifier, 2);
-    EXPECT_TRUE(caretIn(e, u"Fruit"));
-    press(e, Qt::Key_Down);
-    EXPECT_TRUE(caretIn(e, u"apple"));
-    press(e, Qt::Key_Down);
-    EXPECT_TRUE(caretIn(e, u"pear"));
-    press(e, Qt::Key_Down, Qt::NoModifier, 2);
-    EXPECT_TRUE(caretIn(e, u"Middle"));
-    press(e, Qt::Key_Down, Qt::NoModifier, 3);
-    EXPECT_TRUE(caretIn(e, u"1\n"));
-    press(e, Qt::Key_Down, Qt::NoModifier, 2);
-    EXPECT_TRUE(caretIn(e, u"Prose below"));
+    walk(e, Qt::Key_Down, {{2, u"Fruit"}, {1, u"apple"}, {1, u"pear"}, {2, u"Middle"}, {3, u"1\n"}, {2, u"Prose below"}});
+    e.caretAt(u"Prose below", 0);
+    walk(e, Qt::Key_Up, {{2, u"1\n"}, {1, u"A\n"}, {2, u"Middle"}, {2, u"pear"}, {5, u"Prose above"}});
+    EXPECT_EQ(e.view().selectedRange().location, 0);
 }
 
 // The line of the document holding `needle`.
@@ -105,22 +106,6 @@ TEST(GridFlow, TypingAfterEachDownLandsInTheNextRowOfTheSameColumn)
     EXPECT_EQ(lineWith(md, u"D2").substr(0, 1), u"M") << u8(md);
     EXPECT_EQ(lineWith(md, u"D3").substr(0, 3), u"| A") << u8(md);
     EXPECT_NE(lineWith(md, u"D3").find(u" | B |"), U16String::npos) << u8(md);
-}
-
-TEST(GridFlow, UpFromTheLastProseClimbsThroughBothTables)
-{
-    Editor e(kTwoTables);
-    e.caretAt(u"Prose below", 0);
-    press(e, Qt::Key_Up, Qt::NoModifier, 2);
-    EXPECT_TRUE(caretIn(e, u"1\n"));
-    press(e, Qt::Key_Up);
-    EXPECT_TRUE(caretIn(e, u"A\n"));
-    press(e, Qt::Key_Up, Qt::NoModifier, 2);
-    EXPECT_TRUE(caretIn(e, u"Middle"));
-    press(e, Qt::Key_Up, Qt::NoModifier, 2);
-    EXPECT_TRUE(caretIn(e, u"pear"));
-    press(e, Qt::Key_Up, Qt::NoModifier, 5);
-    EXPECT_EQ(e.view().selectedRange().location, 0);
 }
 
 TEST(GridFlow, ShiftDownAndPageDownSelectAcrossAGridAndBack)
@@ -193,21 +178,27 @@ TEST(GridFlow, CutAndPasteOverTwoGridsLeaveBothWellFormed)
                            u"| Fruit | Colour | Count |\n| --- | --- | --- |\n| apple | red | 3 |\n";
     const U16String tail = u" |  |  |\n\n|  | B |\n| --- | --- |\n| 1 | 2 |\n\nProse below the last table.\n";
     Editor e(original);
-    e.caretAt(u"pear", 2);
-    shiftClickAt(e, e.find(u"B\n"));
-    e.view().cut();
-    EXPECT_EQ(u8(*e.document), u8(head + u"| pe" + tail));
+    // A cut takes the selection out; a paste over it puts its text into the cell the selection starts in.
+    for (const auto& [edit, cell] : {std::pair{&TextView::cut, u"| pe"}, std::pair{&TextView::paste, u"| peck le"}}) {
+        Pasteboard::general().clearContents();
+        Pasteboard::general().setString(u"ck\nle", Pasteboard::stringType);
+        e.caretAt(u"pear", 2);
+        shiftClickAt(e, e.find(u"B\n"));
+        (e.view().*edit)();
+        EXPECT_EQ(u8(*e.document), u8(head + cell + tail));
+        QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(*e.document, original);
+    }
+}
+
+TEST(GridFlow, ReturnOverASelectionFromAListItemIntoAGridContinuesNoList)
+{
+    Editor e(u"- item one\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n");
+    e.view().setSelectedRange(Range::fromTo(e.find(u"ne\n"), e.find(u"2\n")));
+    press(e, Qt::Key_Return);
+    EXPECT_EQ(u8(*e.document), "- item o\n|  |  |\n| --- | --- |\n|  | 2 |\n");
     QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(*e.document, original);
-    // A paste over the same selection puts its text into the cell the selection starts in.
-    Pasteboard::general().clearContents();
-    Pasteboard::general().setString(u"ck\nle", Pasteboard::stringType);
-    e.caretAt(u"pear", 2);
-    shiftClickAt(e, e.find(u"B\n"));
-    e.view().paste();
-    EXPECT_EQ(u8(*e.document), u8(head + u"| peck le" + tail));
-    QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(*e.document, original);
+    EXPECT_EQ(u8(*e.document), "- item one\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n");
 }
 
 TEST(GridFlow, TypingOnTheBlankLineUnderAGridKeepsTheBlankLine)
@@ -399,6 +390,24 @@ Block styledBlock(const TextStorage& storage, U16View marker, double baseSize)
     if (style && style->headIndent > 0)
         return Block::list;
     return Block::paragraph;
+}
+
+TEST(GridFlow, AnIndentedTaskRightUnderAGridIsATaskNotCode)
+{
+    U16String text(kTwoTables);
+    text.replace(text.find(u"| 1 | 2 |\n\n"), 11, u"| 1 | 2 |\n    - [ ] task?\n");
+    Editor e(text);
+    e.host->coordinator().restyle(e.view());
+    e.caretAt(u"Prose below");
+    const int box = e.find(u"[ ]");
+    EXPECT_FALSE(e.storage().attributes(box).has(AttributeKey::CodeBlockFill));
+    EXPECT_TRUE(e.storage().attributes(box).has(AttributeKey::TaskCheckbox));
+    // On the caret's line the task shows its source; off it, the box again.
+    press(e, Qt::Key_Up);
+    EXPECT_FALSE(e.storage().attributes(box).has(AttributeKey::TaskCheckbox));
+    press(e, Qt::Key_Down);
+    EXPECT_TRUE(e.storage().attributes(box).has(AttributeKey::TaskCheckbox));
+    EXPECT_EQ(*e.document, text);
 }
 
 TEST(GridFlow, TheLineUnderAGridIsReadAsTheExportReadsIt)

@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -327,4 +328,98 @@ TEST(HelpWindow, CarriesTheMenusAndItsPageAnswersFind)
     QTest::keyClick(bar->findField(), Qt::Key_Escape);
     EXPECT_FALSE(page->textView()->isFindBarVisible());
     EXPECT_EQ(page->textView()->string(), text);
+}
+
+TEST(HelpWindow, AltArrowsGoBackAndForwardFromThePageAndTheSearchField)
+{
+    HelpWindow::show();
+    QMainWindow* window = HelpWindow::window();
+    ASSERT_NE(window, nullptr);
+    HelpNavigator& navigator = *HelpWindow::navigator();
+    navigator.open(u"tables");
+    navigator.open(u"lists");
+    settle();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    ASSERT_NE(HelpWindow::view()->pageView(), nullptr);
+    QWidget* page = HelpWindow::view()->pageView()->textView();
+    page->setFocus();
+    pressKey(page, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(navigator.pageID(), u"tables");
+    pressKey(page, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(navigator.pageID(), u"lists");
+    QLineEdit* search = HelpWindow::view()->searchField();
+    search->setFocus();
+    pressKey(search, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(navigator.pageID(), u"tables");
+    pressKey(search, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(navigator.pageID(), u"lists");
+}
+
+TEST(HelpView, DownInTheSearchFieldReachesTheResultsAndReturnOpensOne)
+{
+    HelpNavigator navigator(smallBook());
+    HelpView view(navigator);
+    view.show();
+    view.activateWindow();
+    QApplication::setActiveWindow(&view);
+    view.searchField()->setFocus();
+    QTest::keyClicks(view.searchField(), "other");
+    settle();
+    ASSERT_EQ(view.sidebarContent(), view.resultsList());
+    QTest::keyClick(view.searchField(), Qt::Key_Down);
+    QTreeWidget* results = view.resultsList();
+    EXPECT_EQ(QApplication::focusWidget(), results);
+    ASSERT_NE(results->currentItem(), nullptr);
+    const QString first = results->currentItem()->data(0, Qt::UserRole).toString();
+    EXPECT_EQ(results->currentItem(), results->topLevelItem(1));  // the first result, under the count
+    QTest::keyClick(results, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(navigator.pageID(), fromQString(first));
+    ASSERT_NE(view.pageView(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), view.pageView()->textView());
+    EXPECT_EQ(view.searchField()->text(), QStringLiteral("other"));
+}
+
+TEST(HelpWindow, TheEditMenuEnablesOnlyWhatTheFocusedTextCanDo)
+{
+    VelkinApp::shared();  // gives help windows their menus
+    HelpWindow::show();
+    QMainWindow* window = HelpWindow::window();
+    ASSERT_NE(window, nullptr);
+    settle();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    auto item = [&](const char* name) { return window->findChild<QAction*>(QString::fromLatin1(name)); };
+    ASSERT_NE(item("undo"), nullptr);
+    auto* edit = qobject_cast<QMenu*>(item("undo")->parent());
+    ASSERT_NE(edit, nullptr);
+    HelpPageView* page = HelpWindow::view()->pageView();
+    ASSERT_NE(page, nullptr);
+    page->textView()->setFocus();
+    page->textView()->setSelectedRange({0, 0});
+    emit edit->aboutToShow();
+    // The page cannot be edited: what would change it is off, and Copy waits for a selection.
+    for (const char* name : {"undo", "redo", "cut", "paste", "copy"})
+        EXPECT_FALSE(item(name)->isEnabled()) << name;
+    EXPECT_TRUE(item("selectAll")->isEnabled());
+    page->textView()->setSelectedRange({0, 4});
+    emit edit->aboutToShow();
+    EXPECT_TRUE(item("copy")->isEnabled());
+    EXPECT_FALSE(item("cut")->isEnabled());
+    emit edit->aboutToHide();
+    // Closed, the menu leaves its keys to the focused text.
+    EXPECT_TRUE(item("undo")->isEnabled());
+
+    // The search field is text that can be edited.
+    QLineEdit* search = HelpWindow::view()->searchField();
+    search->setFocus();
+    QTest::keyClicks(search, "ab");
+    emit edit->aboutToShow();
+    EXPECT_TRUE(item("undo")->isEnabled());
+    EXPECT_TRUE(item("paste")->isEnabled());
+    EXPECT_FALSE(item("cut")->isEnabled());
+    emit edit->aboutToHide();
+    search->clear();
+    settle();
 }

@@ -210,6 +210,38 @@ TEST(ShippedTranslations, MenuAccessKeysAreUniqueAndTheFindCountShowsBothNumbers
             const char16_t letter = char16_t(QChar((*title)[amp + 1]).toUpper().unicode());
             EXPECT_TRUE(keys.insert(letter).second) << language << ": access key of " << u8(*title) << " repeats";
         }
+        // Within each menu, and each dialog's buttons, every item has a key of its own.
+        const std::vector<std::vector<const char16_t*>> groups = {
+            {u"itemBold", u"itemItalic", u"itemUnderline", u"itemStrikethrough", u"itemInlineCode", u"itemSubscript",
+             u"itemSuperscript", u"itemHeading", u"itemFormatTable"},
+            {u"itemBodyText", u"itemHeadingLevel"},
+            {u"itemAddRow", u"itemAddColumn", u"itemColumnAlignment"},
+            {u"itemLeft", u"itemCenter", u"itemRight"},
+            {u"itemLink", u"itemImage", u"itemInsertTable", u"itemHorizontalRule"},
+            {u"itemExportPDF", u"itemExportHTML", u"itemExportRTF"},
+            {u"buttonSave", u"buttonDontSave", u"buttonCancel"},
+            {u"buttonOverwrite", u"buttonReloadEllipsis", u"buttonCancel"},
+            {u"buttonReload", u"buttonCancel"},
+            {u"buttonRevert", u"buttonCancel"},
+            {u"buttonReplace", u"buttonCancel"},
+            {u"buttonOpen", u"buttonCancel"},
+            {u"buttonSaveAs", u"buttonCancel"},
+        };
+        for (const auto& group : groups) {
+            std::set<char16_t> taken;
+            for (const char16_t* key : group) {
+                const U16String* title = table->find(key);
+                ASSERT_NE(title, nullptr) << language << " " << u8(key);
+                const size_t amp = title->find(u'&');
+                ASSERT_TRUE(amp != U16String::npos && amp + 1 < title->size() && (*title)[amp + 1] != u'&')
+                    << language << " " << u8(*title);
+                // The heading levels take their digits.
+                if ((*title)[amp + 1] == u'%')
+                    continue;
+                const char16_t letter = char16_t(QChar((*title)[amp + 1]).toUpper().unicode());
+                EXPECT_TRUE(taken.insert(letter).second) << language << ": access key of " << u8(*title) << " repeats";
+            }
+        }
         const U16String* position = table->find(u"findMatchPosition");
         ASSERT_NE(position, nullptr) << language;
         const U16String filled = format(*position, {3, 12});

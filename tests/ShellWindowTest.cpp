@@ -20,6 +20,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -27,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 using namespace velkin;
@@ -563,4 +565,142 @@ TEST(DocumentWindow, NewWindowsCascade)
     const QPoint wrapped = WindowCascade::position({400, 300}, {600, 500}, {{400, 300}}, screen);
     EXPECT_EQ(wrapped, QPoint(0, 300));
     EXPECT_EQ(WindowCascade::position({10, 10}, {600, 500}, {{400, 300}}, screen), QPoint(10, 10));
+}
+
+TEST(DocumentWindow, CtrlYRedoesAndTheKeypadsPlusAndMinusZoom)
+{
+    CloseWindowsAfterwards cleanup;
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    MarkdownTextView* view = window->contentView()->textView();
+    window->show();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    view->setFocus();
+    settle();
+    // Whatever the platform's own key bindings say.
+    EXPECT_TRUE(action(*window, "redo")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Y)));
+    EXPECT_TRUE(action(*window, "redo")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)));
+    QTest::keyClicks(view, "abc");
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(window->document().text, u"");
+    QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(window->document().text, u"abc");
+
+    EXPECT_TRUE(action(*window, "zoomIn")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Plus)));
+    EXPECT_TRUE(action(*window, "zoomOut")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Minus)));
+    ContentView* content = window->contentView();
+    QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_DOUBLE_EQ(content->editorZoom(), 1.1);
+    QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
+    QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_DOUBLE_EQ(content->editorZoom(), 0.9);
+    EXPECT_EQ(window->document().text, u"abc");
+}
+
+TEST(DocumentWindow, ALongDocumentOpensAtItsTop)
+{
+    CloseWindowsAfterwards cleanup;
+    velkin::testing::TempDirectory folder;
+    std::string text = "# First heading\n\n";
+    // Long enough to be laid out lazily.
+    for (int i = 0; i < 1000; ++i)
+        text += "Paragraph " + std::to_string(i) + " with some words to fill the line.\n\n";
+    const auto file = folder.write("long.md", text);
+    DocumentWindow* window = VelkinApp::shared().openDocument(file);
+    ASSERT_NE(window, nullptr);
+    window->show();
+    settle();
+    velkin::testing::waitUntil([] { return false; }, 300);
+    MarkdownTextView* view = window->contentView()->textView();
+    EXPECT_EQ(view->verticalScrollBar()->value(), 0);
+}
+
+namespace {
+
+// The letter after a title's "&", upper case; 0 without one.
+QChar accessKey(const QString& title)
+{
+    for (qsizetype i = 0; i + 1 < title.size(); ++i) {
+        if (title[i] != u'&')
+            continue;
+        if (title[i + 1] != u'&')
+            return title[i + 1].toUpper();
+        ++i;
+    }
+    return QChar();
+}
+
+// Every item of a menu and of its submenus has an access key, unique in its own menu.
+void expectAccessKeys(QMenu* menu)
+{
+    std::set<QChar> taken;
+    for (QAction* item : menu->actions()) {
+        if (item->isSeparator())
+            continue;
+        const QChar key = accessKey(item->text());
+        EXPECT_FALSE(key.isNull()) << item->text().toStdString();
+        EXPECT_TRUE(taken.insert(key).second) << "access key of " << item->text().toStdString() << " repeats";
+        if (item->menu())
+            expectAccessKeys(item->menu());
+    }
+}
+
+} // namespace
+
+TEST(VelkinCommands, FormatInsertAndExportItemsHaveAccessKeys)
+{
+    QMainWindow window;
+    VelkinCommands commands(&window);
+    for (QMenu* menu : {commands.formatMenu(), commands.insertMenu(), commands.exportMenu()})
+        expectAccessKeys(menu);
+}
+
+TEST(DocumentWindow, AltDPressesDontSave)
+{
+    CloseWindowsAfterwards cleanup;
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    window->contentView()->textView()->insertText(u"unsaved");
+    std::vector<QString> buttons;
+    // The question's buttons are pressed by their access keys: Alt+D does not save.
+    DialogAnswerer answer([&](QDialog& dialog) {
+        for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
+            buttons.push_back(button->text());
+        QTest::keyClick(&dialog, Qt::Key_D, Qt::AltModifier);
+    });
+    QPointer<DocumentWindow> guard(window);
+    window->close();
+    settle();
+    EXPECT_TRUE(guard.isNull() || !guard->isVisible());
+    std::set<QChar> keys;
+    for (const QString& title : buttons)
+        EXPECT_TRUE(keys.insert(accessKey(title)).second && !accessKey(title).isNull()) << title.toStdString();
+    EXPECT_EQ(buttons.size(), 3u);
+}
+
+TEST(DocumentWindow, SavingInAFolderThatTakesNoFilesOffersSaveAs)
+{
+    CloseWindowsAfterwards cleanup;
+    // No one may make files in /proc, whatever the permissions say: a file there can be
+    // read, and its folder refuses the new file saving writes.
+    QString error;
+    DocumentWindow* window = VelkinApp::shared().openDocument("/proc/version", &error);
+    ASSERT_NE(window, nullptr) << error.toStdString();
+    window->contentView()->textView()->insertText(u"edited ");
+    const U16String text = window->document().text;
+    QString shown;
+    QStringList offered;
+    DialogAnswerer answer([&](QDialog& dialog) {
+        if (auto* box = qobject_cast<QMessageBox*>(&dialog))
+            shown = box->text() + QStringLiteral("\n") + box->informativeText();
+        for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
+            offered << button->text().remove(QLatin1Char('&'));
+        // Cancel: the window stays as it was.
+        dialog.reject();
+    });
+    EXPECT_FALSE(window->save());
+    EXPECT_TRUE(shown.contains(QStringLiteral("/proc"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("version"))) << shown.toStdString();
+    EXPECT_TRUE(offered.contains(QStringLiteral("Save As\u2026"))) << offered.join(u',').toStdString();
+    EXPECT_EQ(window->document().text, text);
+    EXPECT_TRUE(window->isWindowModified());
 }

@@ -94,10 +94,13 @@ int exportMode(const std::vector<std::string>& arguments, const std::string& in,
                                                      : MarkdownFontFamily::sansSerif;
     options.baseURL = source;
     options.embedsImages = true;
-    if (const auto failure = Export::write(document->text, target.path(), *format, options)) {
+    std::string notice;
+    if (const auto failure = Export::write(document->text, target.path(), *format, options, &notice)) {
         message("Export failed: " + *failure);
         return 1;
     }
+    if (!notice.empty())
+        message(notice);
     message("Wrote " + target.path());
     return 0;
 }

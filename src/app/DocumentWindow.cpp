@@ -6,6 +6,7 @@
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/view/WindowFrame.h"
 #include "platform/text/QtString.h"
+#include "platform/text/Utf.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -15,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <QScreen>
 #include <QStyle>
 #include <QToolBar>
@@ -36,6 +38,17 @@ QString localized(const char16_t* key)
 QString localized(const char16_t* key, const QString& name)
 {
     return toQString(LocalizedStrings::format(LocalizedStrings::text(key), {fromQString(name)}));
+}
+
+// A dialog button's title with its access key; `english` when no table has the key.
+QString button(const char16_t* key, const char16_t* english)
+{
+    return toQString(LocalizedStrings::text(key, english));
+}
+
+QString cancelTitle()
+{
+    return button(u"buttonCancel", u"&Cancel");
 }
 
 // An alert with buttons titled `buttons`, the last of them the answer to Escape;
@@ -181,7 +194,7 @@ bool DocumentWindow::revertToSaved()
     if (!canRevert())
         return false;
     if (ask(this, displayName(), localized(u"revertPrompt", displayName()), localized(u"revertPromptDetail"),
-            {localized(u"Revert"), localized(u"Cancel")}, 0)
+            {button(u"buttonRevert", u"&Revert"), cancelTitle()}, 0)
         != 0)
         return false;
     QString error;
@@ -195,12 +208,12 @@ bool DocumentWindow::mayOverwriteNewerFile()
 {
     const size_t answer = ask(this, displayName(), localized(u"fileChangedPrompt", displayName()),
                               localized(u"fileChangedPromptDetail"),
-                              {localized(u"Overwrite"), localized(u"Reload\u2026"), localized(u"Cancel")});
+                              {button(u"buttonOverwrite", u"&Overwrite"), button(u"buttonReloadEllipsis", u"&Reload\u2026"), cancelTitle()});
     if (answer == 0)
         return true;
     if (answer == 1) {
         if (ask(this, displayName(), localized(u"reloadPrompt", displayName()), localized(u"reloadPromptDetail"),
-                {localized(u"Reload"), localized(u"Cancel")})
+                {button(u"buttonReload", u"&Reload"), cancelTitle()})
             == 0) {
             QString error;
             if (!reload(&error))
@@ -213,7 +226,7 @@ bool DocumentWindow::mayOverwriteNewerFile()
 bool DocumentWindow::mayReplaceOriginalBytes()
 {
     return ask(this, displayName(), localized(u"repairedSavePrompt", displayName()),
-               localized(u"repairedSavePromptDetail"), {localized(u"replaceOriginalButton"), localized(u"Cancel")})
+               localized(u"repairedSavePromptDetail"), {button(u"buttonReplace", u"&Replace"), cancelTitle()})
            == 0;
 }
 
@@ -271,8 +284,29 @@ bool DocumentWindow::save()
     QString error;
     if (writeTo(*file_, &error))
         return true;
+    // Saving writes a new file beside the old one: a folder that takes no new file
+    // stops it however writable the file is. Then the way on is another folder.
+    if (!folderTakesFiles(file_->parent_path()))
+        return offerSaveAs(file_->parent_path());
     QMessageBox::warning(this, displayName(), error);
     return false;
+}
+
+bool DocumentWindow::folderTakesFiles(const fs::path& folder)
+{
+    QTemporaryFile probe(QString::fromStdString((folder / ".velkin-XXXXXX").string()));
+    return probe.open();
+}
+
+bool DocumentWindow::offerSaveAs(const fs::path& folder)
+{
+    const QString message = toQString(LocalizedStrings::format(
+        LocalizedStrings::text(u"folderNotWritableMessage"), {fromQString(displayName()), u16(folder.string())}));
+    if (ask(this, displayName(), message, localized(u"folderNotWritableDetail"),
+            {button(u"buttonSaveAs", u"&Save As\u2026"), cancelTitle()}, 0)
+        != 0)
+        return false;
+    return saveAs();
 }
 
 bool DocumentWindow::saveAs()
@@ -300,9 +334,9 @@ bool DocumentWindow::maySaveChanges()
     QMessageBox prompt(QMessageBox::Warning, displayName(), localized(u"saveChangesPrompt", displayName()),
                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
     prompt.setInformativeText(localized(u"saveChangesPromptDetail"));
-    prompt.button(QMessageBox::Save)->setText(localized(u"Save"));
-    prompt.button(QMessageBox::Discard)->setText(localized(u"Don\u2019t Save"));
-    prompt.button(QMessageBox::Cancel)->setText(localized(u"Cancel"));
+    prompt.button(QMessageBox::Save)->setText(button(u"buttonSave", u"&Save"));
+    prompt.button(QMessageBox::Discard)->setText(button(u"buttonDontSave", u"&Don\u2019t Save"));
+    prompt.button(QMessageBox::Cancel)->setText(cancelTitle());
     prompt.setDefaultButton(QMessageBox::Save);
     prompt.setEscapeButton(QMessageBox::Cancel);
     switch (prompt.exec()) {

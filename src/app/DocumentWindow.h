@@ -94,6 +94,10 @@ private:
     bool mayOverwriteNewerFile();
     // Asks before a repaired text replaces the file's original bytes.
     bool mayReplaceOriginalBytes();
+    // Whether a new file can be made in a folder (tried, not read from its permissions).
+    static bool folderTakesFiles(const std::filesystem::path& folder);
+    // Says that the document's folder can't be written to and offers Save As; true when saved.
+    bool offerSaveAs(const std::filesystem::path& folder);
     void saveWindowState() const;
 
     ContentView* content_ = nullptr;

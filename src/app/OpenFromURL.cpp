@@ -239,10 +239,12 @@ void present(QWidget* parent)
     field->setPlaceholderText(QStringLiteral("https://\u2026"));
     field->setFixedSize(340, 24);
     auto* buttons = new QDialogButtonBox;
-    QPushButton* openButton = buttons->addButton(localized(u"Open"), QDialogButtonBox::AcceptRole);
+    QPushButton* openButton =
+        buttons->addButton(toQString(LocalizedStrings::text(u"buttonOpen", u"&Open")), QDialogButtonBox::AcceptRole);
     openButton->setObjectName(QStringLiteral("open"));
     openButton->setDefault(true);
-    buttons->addButton(localized(u"Cancel"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
+    buttons->addButton(toQString(LocalizedStrings::text(u"buttonCancel", u"&Cancel")), QDialogButtonBox::RejectRole)
+        ->setObjectName(QStringLiteral("cancel"));
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(title);

@@ -58,8 +58,9 @@ bool mayOpenBinary(const fs::path& file)
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Velkin"), localized(u"binaryFilePrompt", name),
                     QMessageBox::NoButton);
     box.setInformativeText(toQString(LocalizedStrings::text(u"binaryFilePromptDetail")));
-    QPushButton* open = box.addButton(toQString(LocalizedStrings::text(u"Open")), QMessageBox::AcceptRole);
-    QPushButton* cancel = box.addButton(toQString(LocalizedStrings::text(u"Cancel")), QMessageBox::RejectRole);
+    QPushButton* open = box.addButton(toQString(LocalizedStrings::text(u"buttonOpen", u"&Open")), QMessageBox::AcceptRole);
+    QPushButton* cancel =
+        box.addButton(toQString(LocalizedStrings::text(u"buttonCancel", u"&Cancel")), QMessageBox::RejectRole);
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);
     box.exec();

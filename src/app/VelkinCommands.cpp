@@ -12,10 +12,12 @@
 #include "help/view/HelpWindow.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/QtString.h"
+#include "platform/undo/UndoManager.h"
 #include "platform/view/TextView.h"
 
 #include <QActionGroup>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -50,9 +52,15 @@ QString menuTitle(const char16_t* key, const char16_t* english)
     return toQString(LocalizedStrings::text(key, english));
 }
 
+// A menu item's title with its access key; `english` when no table has the key.
+QString itemTitle(const char16_t* key, const char16_t* english)
+{
+    return toQString(LocalizedStrings::text(key, english));
+}
+
 QString heading(int level)
 {
-    return toQString(LocalizedStrings::format(LocalizedStrings::text(u"Heading %lld"), {level}));
+    return toQString(LocalizedStrings::format(LocalizedStrings::text(u"itemHeadingLevel", u"Heading &%lld"), {level}));
 }
 
 // The Edit menu's standard items reach text views through handlers; other
@@ -91,6 +99,12 @@ VelkinCommands::VelkinCommands(QMainWindow* host) : QObject(host), host_(host)
     buildHelp();
     for (QMenu* menu : {file_, edit_, view_, insert_, format_, help_})
         connect(menu, &QMenu::aboutToShow, this, [this, menu] { refresh(menu == view_); });
+    connect(edit_, &QMenu::aboutToShow, this, &VelkinCommands::refreshEdit);
+    // Closed, the items are enabled again: their keys reach the focused text, which decides.
+    connect(edit_, &QMenu::aboutToHide, this, [this] {
+        for (QAction* entry : editItems_)
+            entry->setEnabled(true);
+    });
     refresh();
     // F10 opens the first menu, as everywhere on this desktop.
     auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), host_, nullptr, nullptr, Qt::WindowShortcut);
@@ -180,8 +194,9 @@ void VelkinCommands::buildFile()
 
     export_ = file_->addMenu(localized(u"Export"));
     export_->setObjectName(QStringLiteral("exportMenu"));
-    const QString titles[] = {QStringLiteral("PDF\u2026"), QStringLiteral("HTML (Single File)\u2026"),
-                              QStringLiteral("Rich Text (RTF)\u2026")};
+    const QString titles[] = {itemTitle(u"itemExportPDF", u"&PDF\u2026"),
+                              itemTitle(u"itemExportHTML", u"&HTML (Single File)\u2026"),
+                              itemTitle(u"itemExportRTF", u"&Rich Text (RTF)\u2026")};
     const char* names[] = {"exportPDF", "exportHTML", "exportRTF"};
     for (ExportFormat::Value format : ExportFormat::allCases())
         editorItem(export_, titles[format], "mdExport", format, names[format]);
@@ -247,8 +262,12 @@ void VelkinCommands::buildEdit()
             edit_->addSeparator();
             continue;
         }
-        editorItem(edit_, QString::fromUtf8(s.title), s.action, 0, s.action)->setShortcut(s.key);
+        QAction* entry = editorItem(edit_, QString::fromUtf8(s.title), s.action, 0, s.action);
+        entry->setShortcut(s.key);
+        editItems_.push_back(entry);
     }
+    // Redo answers Ctrl+Y as well as Ctrl+Shift+Z, as on the rest of this desktop.
+    editItems_[1]->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     edit_->addSeparator();
     QMenu* find = edit_->addMenu(localized(u"Find"));
     find->setObjectName(QStringLiteral("findMenu"));
@@ -277,13 +296,15 @@ void VelkinCommands::buildView()
 
     QAction* zoomIn = item(view_, localized(u"Zoom In"), "zoomIn");
     // Ctrl++ and, for keyboards where "+" needs Shift, Ctrl+=.
-    zoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    // The keypad's plus and minus count too.
+    zoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
+                          QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Plus)});
     connect(zoomIn, &QAction::triggered, this, [this] {
         if (FocusedValuePublisher* v = values())
             v->setEditorZoom(zoomedIn(v->editorZoom()));
     });
     QAction* zoomOut = item(view_, localized(u"Zoom Out"), "zoomOut");
-    zoomOut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    zoomOut->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Minus)});
     connect(zoomOut, &QAction::triggered, this, [this] {
         if (FocusedValuePublisher* v = values())
             v->setEditorZoom(zoomedOut(v->editorZoom()));
@@ -318,11 +339,11 @@ void VelkinCommands::buildInsert()
 {
     insert_ = host_->menuBar()->addMenu(menuTitle(u"menuInsert", u"&Insert"));
     insert_->setObjectName(QStringLiteral("insertMenu"));
-    editorItem(insert_, localized(u"Link"), "mdLink", 0, "mdLink")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
-    editorItem(insert_, localized(u"Image"), "mdImage", 0, "mdImage")
+    editorItem(insert_, itemTitle(u"itemLink", u"&Link"), "mdLink", 0, "mdLink")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    editorItem(insert_, itemTitle(u"itemImage", u"&Image"), "mdImage", 0, "mdImage")
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
-    editorItem(insert_, localized(u"Table"), "mdInsertTable", 0, "mdInsertTable");
-    editorItem(insert_, localized(u"Horizontal Rule"), "mdInsertHorizontalRule", 0, "mdInsertHorizontalRule");
+    editorItem(insert_, itemTitle(u"itemInsertTable", u"&Table"), "mdInsertTable", 0, "mdInsertTable");
+    editorItem(insert_, itemTitle(u"itemHorizontalRule", u"&Horizontal Rule"), "mdInsertHorizontalRule", 0, "mdInsertHorizontalRule");
     collectItems(insert_, documentItems_);
 }
 
@@ -330,24 +351,24 @@ void VelkinCommands::buildFormat()
 {
     format_ = host_->menuBar()->addMenu(menuTitle(u"menuFormat", u"F&ormat"));
     format_->setObjectName(QStringLiteral("formatMenu"));
-    editorItem(format_, localized(u"Bold"), "mdBold", 0, "mdBold")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    editorItem(format_, localized(u"Italic"), "mdItalic", 0, "mdItalic")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-    editorItem(format_, localized(u"Underline"), "mdUnderline", 0, "mdUnderline")
+    editorItem(format_, itemTitle(u"itemBold", u"&Bold"), "mdBold", 0, "mdBold")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    editorItem(format_, itemTitle(u"itemItalic", u"&Italic"), "mdItalic", 0, "mdItalic")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    editorItem(format_, itemTitle(u"itemUnderline", u"&Underline"), "mdUnderline", 0, "mdUnderline")
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
-    editorItem(format_, localized(u"Strikethrough"), "mdStrikethrough", 0, "mdStrikethrough")
+    editorItem(format_, itemTitle(u"itemStrikethrough", u"&Strikethrough"), "mdStrikethrough", 0, "mdStrikethrough")
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X));
-    editorItem(format_, localized(u"Inline code"), "mdCode", 0, "mdCode");
+    editorItem(format_, itemTitle(u"itemInlineCode", u"Inline &code"), "mdCode", 0, "mdCode");
     format_->addSeparator();
     // Ctrl is the command key here, so the second modifier of these two is Alt.
-    editorItem(format_, localized(u"Subscript"), "mdSubscript", 0, "mdSubscript")
+    editorItem(format_, itemTitle(u"itemSubscript", u"Subsc&ript"), "mdSubscript", 0, "mdSubscript")
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Minus));
-    editorItem(format_, localized(u"Superscript"), "mdSuperscript", 0, "mdSuperscript")
+    editorItem(format_, itemTitle(u"itemSuperscript", u"Su&perscript"), "mdSuperscript", 0, "mdSuperscript")
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Plus));
     format_->addSeparator();
 
-    QMenu* headingMenu = format_->addMenu(localized(u"Heading"));
+    QMenu* headingMenu = format_->addMenu(itemTitle(u"itemHeading", u"&Heading"));
     headingMenu->setObjectName(QStringLiteral("headingMenu"));
-    editorItem(headingMenu, localized(u"Body Text"), "mdApplyHeading", 0, "heading0");
+    editorItem(headingMenu, itemTitle(u"itemBodyText", u"&Body Text"), "mdApplyHeading", 0, "heading0");
     headingMenu->addSeparator();
     static const char* levelNames[] = {"heading1", "heading2", "heading3", "heading4", "heading5", "heading6"};
     for (int level = 1; level <= 6; ++level)
@@ -355,16 +376,16 @@ void VelkinCommands::buildFormat()
             ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + level)));
     format_->addSeparator();
 
-    QMenu* table = format_->addMenu(localized(u"Table"));
+    QMenu* table = format_->addMenu(itemTitle(u"itemFormatTable", u"&Table"));
     table->setObjectName(QStringLiteral("tableMenu"));
-    editorItem(table, localized(u"Add Row"), "mdTableAddRow", 0, "mdTableAddRow");
-    editorItem(table, localized(u"Add Column"), "mdTableAddColumn", 0, "mdTableAddColumn");
+    editorItem(table, itemTitle(u"itemAddRow", u"&Add Row"), "mdTableAddRow", 0, "mdTableAddRow");
+    editorItem(table, itemTitle(u"itemAddColumn", u"Add &Column"), "mdTableAddColumn", 0, "mdTableAddColumn");
     table->addSeparator();
-    QMenu* alignment = table->addMenu(localized(u"Column Alignment"));
+    QMenu* alignment = table->addMenu(itemTitle(u"itemColumnAlignment", u"C&olumn Alignment"));
     alignment->setObjectName(QStringLiteral("alignmentMenu"));
-    editorItem(alignment, localized(u"Left"), "mdTableAlign", 0, "alignLeft");
-    editorItem(alignment, localized(u"Center"), "mdTableAlign", 1, "alignCenter");
-    editorItem(alignment, localized(u"Right"), "mdTableAlign", 2, "alignRight");
+    editorItem(alignment, itemTitle(u"itemLeft", u"&Left"), "mdTableAlign", 0, "alignLeft");
+    editorItem(alignment, itemTitle(u"itemCenter", u"&Center"), "mdTableAlign", 1, "alignCenter");
+    editorItem(alignment, itemTitle(u"itemRight", u"&Right"), "mdTableAlign", 2, "alignRight");
     collectItems(format_, documentItems_);
 }
 
@@ -383,6 +404,38 @@ void VelkinCommands::buildHelp()
     QAction* about = item(help_, localized(u"About Velkin"), "aboutVelkin");
     about->setMenuRole(QAction::AboutRole);
     connect(about, &QAction::triggered, this, [this] { AboutBox::show(host_); });
+}
+
+void VelkinCommands::refreshEdit()
+{
+    bool undo = false, redo = false, cut = false, copy = false, paste = false, all = false;
+    for (QWidget* w = host_->focusWidget(); w; w = w->parentWidget()) {
+        if (auto* view = qobject_cast<TextView*>(w)) {
+            const bool editable = view->isEditable();
+            const UndoManager* history = editable && view->allowsUndo() ? view->undoManager() : nullptr;
+            const bool selected = view->selectedRange().length > 0;
+            undo = history && history->canUndo();
+            redo = history && history->canRedo();
+            cut = editable && selected;
+            copy = selected;
+            paste = editable;
+            all = true;
+            break;
+        }
+        if (auto* field = qobject_cast<QLineEdit*>(w)) {
+            const bool secret = field->echoMode() != QLineEdit::Normal;
+            undo = field->isUndoAvailable();
+            redo = field->isRedoAvailable();
+            cut = !field->isReadOnly() && field->hasSelectedText() && !secret;
+            copy = field->hasSelectedText() && !secret;
+            paste = !field->isReadOnly();
+            all = true;
+            break;
+        }
+    }
+    const bool enabled[] = {undo, redo, cut, copy, paste, all};
+    for (size_t i = 0; i < editItems_.size(); ++i)
+        editItems_[i]->setEnabled(enabled[i]);
 }
 
 void VelkinCommands::refresh(bool statistics)

@@ -39,6 +39,7 @@ public:
     // The menus, by their place in the menu bar (for checks of their contents).
     QMenu* fileMenu() const { return file_; }
     QMenu* editMenu() const { return edit_; }
+    QMenu* viewMenu() const { return view_; }
     QMenu* helpMenu() const { return help_; }
     QMenu* insertMenu() const { return insert_; }
     QMenu* formatMenu() const { return format_; }
@@ -62,6 +63,8 @@ private:
     void buildInsert();
     void buildFormat();
     void buildHelp();
+    // Enables the Edit menu's items by what the focused text can do now.
+    void refreshEdit();
     void sendEditorAction(const char* action, int tag);
 
     QMainWindow* host_;
@@ -82,6 +85,8 @@ private:
     std::vector<QAction*> zoomItems_;
     std::vector<QAction*> fontItems_;
     std::vector<QAction*> fileItems_;
+    // Undo, Redo, Cut, Copy, Paste, Select All.
+    std::vector<QAction*> editItems_;
 };
 
 } // namespace velkin

@@ -17,16 +17,35 @@ const TextTable* tableAt(const AttributedString& text, int index)
     return block ? block->table().get() : nullptr;
 }
 
-// The grid holding the character at `index`: from its first cell to past its last line feed.
+// The grid holding the character at `index`: from its first cell to past its last
+// line feed, found a run (a cell) at a time.
 Range gridAround(const AttributedString& text, int index)
 {
     const TextTable* table = tableAt(text, index);
-    int start = index, end = index;
-    while (start > 0 && tableAt(text, start - 1) == table)
-        --start;
-    while (end < text.length() && tableAt(text, end) == table)
-        ++end;
-    return Range::fromTo(start, end);
+    Range run;
+    text.attribute(AttributeKey::ParagraphStyle, index, &run);
+    Range grid = run;
+    while (grid.location > 0 && tableAt(text, grid.location - 1) == table) {
+        text.attribute(AttributeKey::ParagraphStyle, grid.location - 1, &run);
+        grid = Range::fromTo(run.location, grid.end());
+    }
+    while (grid.end() < text.length() && tableAt(text, grid.end()) == table) {
+        text.attribute(AttributeKey::ParagraphStyle, grid.end(), &run);
+        grid = Range::fromTo(grid.location, run.end());
+    }
+    return grid;
+}
+
+// The cell runs of `text` within `range`, in text order.
+std::vector<Range> cellRuns(const AttributedString& text, Range range)
+{
+    std::vector<Range> runs;
+    text.enumerateAttribute(AttributeKey::ParagraphStyle, range, [&](const AttributeValue* value, Range run) {
+        const auto* style = value ? std::get_if<ParagraphStylePtr>(value) : nullptr;
+        if (style && *style && (*style)->tableBlock())
+            runs.push_back(run);
+    });
+    return runs;
 }
 
 // The part of `piece` left when `removed` is cut out of it.
@@ -178,9 +197,7 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
     if (range.length <= 0 || range.location < 0 || range.end() > n)
         return std::nullopt;
     // Within one cell's text, or in prose that stays apart from every grid, the edit is an ordinary one.
-    bool cells = false;
-    for (int i = range.location; i < range.end() && !cells; ++i)
-        cells = tableAt(text, i) != nullptr;
+    const bool cells = !cellRuns(text, range).empty();
     const int end = range.end();
     const bool gridFollows = end < n && tableAt(text, end) && (end == 0 || tableAt(text, end - 1) != tableAt(text, end));
     const bool joinsAbove = gridFollows
@@ -204,6 +221,8 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
     if (to < n && to > 0 && tableAt(text, to) && (tableAt(text, to) == tableAt(text, to - 1) || joinsAbove))
         to = gridAround(text, to).end();
 
+    const std::vector<Range> runs = cellRuns(text, Range::fromTo(from, to));
+    size_t nextRun = 0;
     std::vector<Piece> pieces;
     std::optional<int> caret;  // in the new text
     int written = 0;
@@ -222,10 +241,10 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
             p = grid.end();
             continue;
         }
-        int end = p;
-        while (end < to && !tableAt(text, end))
-            ++end;
-        const Range prose = Range::fromTo(p, end);
+        while (nextRun < runs.size() && runs[nextRun].location < p)
+            ++nextRun;
+        const int stop = nextRun < runs.size() ? std::max(p + 1, runs[nextRun].location) : to;
+        const Range prose = Range::fromTo(p, stop);
         AttributedString kept;
         if (range.location > prose.location)
             kept.append(text.attributedSubstring(Range::fromTo(prose.location, std::min(prose.end(), range.location))));
@@ -237,7 +256,7 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
             kept.append(text.attributedSubstring(Range::fromTo(std::max(prose.location, range.end()), prose.end())));
         written += kept.length();
         pieces.push_back({std::move(kept), false, prose});
-        p = end;
+        p = stop;
     }
 
     // Each grid left stays apart from the text around it, as far apart as it was

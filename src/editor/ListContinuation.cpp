@@ -105,7 +105,8 @@ std::optional<TextEdit> newline(U16View text, Range selection)
     return newline(text, selection, [text](Range line) { return isFenced(text, line); });
 }
 
-std::optional<TextEdit> newline(U16View text, Range selection, const std::function<bool(Range line)>& fenced)
+std::optional<TextEdit> newline(U16View text, Range selection, const std::function<bool(Range line)>& fenced,
+                                U16View lineEnd)
 {
     const int n = length(text);
     if (selection.location < 0 || selection.length < 0 || selection.location > n ||
@@ -140,7 +141,7 @@ std::optional<TextEdit> newline(U16View text, Range selection, const std::functi
         return TextEdit{Range::fromTo(from, sel.location), U16String(), {from, 0}};
     }
 
-    U16String replacement = MarkdownEditing::lineEnding(text);
+    U16String replacement = lineEnd.empty() ? MarkdownEditing::lineEnding(text) : U16String(lineEnd);
     replacement += leader->continuation;
     const int caret = sel.location + length(replacement);
     return TextEdit{sel, std::move(replacement), {caret, 0}};

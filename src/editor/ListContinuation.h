@@ -23,7 +23,9 @@ std::optional<Leader> parse(U16View line);
 // The edit for Return with `selection` in `text`, or nothing when Return is a plain line break.
 std::optional<TextEdit> newline(U16View text, Range selection);
 // The same with `fenced` telling whether a line (holding a character at least) of the text
-// lies in a fenced code block, for a caller that remembers the fences of a long text.
-std::optional<TextEdit> newline(U16View text, Range selection, const std::function<bool(Range line)>& fenced);
+// lies in a fenced code block, for a caller that remembers the fences of a long text, and
+// `lineEnd` the document's line end (the text's first one when empty).
+std::optional<TextEdit> newline(U16View text, Range selection, const std::function<bool(Range line)>& fenced,
+                                U16View lineEnd = {});
 
 } // namespace velkin::ListContinuation

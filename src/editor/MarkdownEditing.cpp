@@ -390,12 +390,12 @@ TextEdit image(U16View text, Range selection)
     return {sel, std::move(replacement), {sel.location + 2 + sel.length + 2, 3}};
 }
 
-TextEdit horizontalRule(U16View text, Range selection)
+TextEdit horizontalRule(U16View text, Range selection, U16View lineEnd)
 {
     const int p = normalized(text, selection).location;
-    U16String replacement = leadingBreaks(text, p);
+    U16String replacement = leadingBreaks(text, p, lineEnd);
     replacement += u"---";
-    replacement += lineEnding(text);
+    replacement += lineEnd.empty() ? lineEnding(text) : U16String(lineEnd);
     const int caret = p + length(replacement);
     return {{p, 0}, std::move(replacement), {caret, 0}};
 }
@@ -493,7 +493,7 @@ U16String lineEnding(U16View text)
     return u"\n";
 }
 
-U16String leadingBreaks(U16View text, int position)
+U16String leadingBreaks(U16View text, int position, U16View lineEnd)
 {
     const int p = std::clamp(position, 0, length(text));
     if (p == 0)
@@ -510,16 +510,18 @@ U16String leadingBreaks(U16View text, int position)
             break;
         ++breaks;
     }
-    return repeated(lineEnding(text), 2 - breaks);
+    return repeated(lineEnd.empty() ? lineEnding(text) : U16String(lineEnd), 2 - breaks);
 }
 
-U16String trailingBreak(U16View text, int position)
+U16String trailingBreak(U16View text, int position, U16View lineEnd)
 {
     const int p = std::clamp(position, 0, length(text));
     if (p == length(text))
         return {};
     const char16_t c = text[size_t(p)];
-    return c == u'\n' || c == u'\r' ? U16String() : lineEnding(text);
+    if (c == u'\n' || c == u'\r')
+        return {};
+    return lineEnd.empty() ? lineEnding(text) : U16String(lineEnd);
 }
 
 TableSize tableSize(int tag)

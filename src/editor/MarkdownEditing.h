@@ -23,7 +23,8 @@ U16String italicMarker(U16View text, Range selection);
 TextEdit italic(U16View text, Range selection);
 TextEdit link(U16View text, Range selection);
 TextEdit image(U16View text, Range selection);
-TextEdit horizontalRule(U16View text, Range selection);
+// `lineEnd`, here and below, is the document's line end; empty means the text's own (lineEnding()).
+TextEdit horizontalRule(U16View text, Range selection, U16View lineEnd = {});
 // Wraps the selection in <tag> ... </tag>, or unwraps it.
 TextEdit tagWrap(U16View text, Range selection, U16View tag);
 // Removes <u> or <ins> around the selection, else adds <u>.
@@ -40,9 +41,9 @@ std::optional<TextEdit> setTableAlignment(U16View text, Range selection, TableAl
 U16String lineEnding(U16View text);
 // The breaks to write before a block inserted at `position` so that it follows a blank line
 // or starts the text: none at the start or after two breaks, one after one break, else two.
-U16String leadingBreaks(U16View text, int position);
+U16String leadingBreaks(U16View text, int position, U16View lineEnd = {});
 // One break when the text goes on at `position` with something other than a line break.
-U16String trailingBreak(U16View text, int position);
+U16String trailingBreak(U16View text, int position, U16View lineEnd = {});
 
 // The size of a new table from the tag of the sized-table action (columns * 1000 + rows,
 // rows counting the header row).

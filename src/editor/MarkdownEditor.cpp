@@ -3,6 +3,7 @@
 #include "document/CodeBlockLayoutManager.h"
 #include "document/ImageCache.h"
 #include "document/LinkRouter.h"
+#include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
 #include "editor/RestyleWindow.h"
 #include "markdown/ImageBlock.h"
@@ -355,7 +356,7 @@ struct MarkdownEditorCoordinator::Kept {
             // too), and without the feed in the Markdown, where it parts the stretch from what follows.
             const bool closed = end < storage->length();
             const Range piece{changed.location, changed.length + (closed ? 1 : 0)};
-            markdown = TableGrid::serialize(storage->attributedSubstring(piece), &made);
+            markdown = TableGrid::serialize(storage->attributedSubstring(piece), &made, closed);
             if (closed) {
                 if (!made.empty() && made.back().text.end() == piece.length)
                     --made.back().text.length;
@@ -1089,7 +1090,10 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
     coordinator->styler = MarkdownStyler{size, fontFamily};
     view->gridBaseSize = size;
     view->fontFamily = fontFamily;
-    TextStorage rendered = TableGrid::grids(text.get ? text.get() : U16String(), size);
+    const U16String bound = text.get ? text.get() : U16String();
+    // What the document's first line ends with is what every line the editor writes ends with.
+    view->setLineEnding(MarkdownEditing::lineEnding(bound));
+    TextStorage rendered = TableGrid::grids(bound, size);
     if (stepwiseFrom > 0 && rendered.length() >= stepwiseFrom) {
         // A long text: its start styled now, the rest in idle time.
         coordinator->styler.applyBase(rendered);
@@ -1136,6 +1140,7 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
         const int location = view.selectedRange().location;
         coordinator.styler = MarkdownStyler{newSize, fontFamily};
         view.gridBaseSize = newSize;
+        view.setLineEnding(MarkdownEditing::lineEnding(bound));
         TextStorage rendered = TableGrid::grids(bound, newSize);
         // Styled by the restyle below; a long text only as far as the window shows at once.
         if (stepwiseFrom > 0 && rendered.length() >= stepwiseFrom)

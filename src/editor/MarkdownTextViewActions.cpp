@@ -6,6 +6,7 @@
 #include "markdown/TableGrid.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/Lines.h"
+#include "platform/text/TextOps.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -144,8 +145,9 @@ void MarkdownTextView::mdImage(const ActionSender*)
 
 void MarkdownTextView::mdInsertHorizontalRule(const ActionSender*)
 {
-    applyAtGridEnd(
-        [](U16View text, Range selection) { return std::optional(MarkdownEditing::horizontalRule(text, selection)); });
+    applyAtGridEnd([this](U16View text, Range selection) {
+        return std::optional(MarkdownEditing::horizontalRule(text, selection, lineEnding()));
+    });
 }
 
 void MarkdownTextView::mdInsertTable(const ActionSender*)
@@ -285,13 +287,25 @@ void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
         return;
     const U16View text = string();
     const int position = std::min(storage->length(), selectedRange().location);
-    const U16String leading = MarkdownEditing::leadingBreaks(text, position);
-    const U16String trailing = MarkdownEditing::trailingBreak(text, position);
+    const U16String& eol = lineEnding();
+    const U16String leading = MarkdownEditing::leadingBreaks(text, position, eol);
+    const U16String trailing = MarkdownEditing::trailingBreak(text, position, eol);
+    const int caret = position + int(leading.size());
+    if (eol == u"\r") {
+        // Rows parted by CR alone are no grid (a grid's rows are lines parted by line
+        // feeds), as the tables of such a document open: the table goes in as text.
+        const U16String rows = TextOps::replacingAll(PipeTable::markdown(table), u"\n", eol);
+        apply(TextEdit{{position, 0}, leading + rows + trailing, {caret, 0}});
+        return;
+    }
+    // A new grid's rows end as the document's lines do.
+    TableGrid::SourceTable lineEnds;
+    lineEnds.rowEnd = eol;
+    lineEnds.endsLikeRows = true;
     AttributedString piece{U16String(leading)};
-    piece.append(TableGrid::attributed(table, gridBaseSize));
+    piece.append(TableGrid::attributedReplacing(table, gridBaseSize, &lineEnds));
     if (!trailing.empty())
         piece.append(AttributedString(trailing));
-    const int caret = position + int(leading.size());
     if (replaceText({position, 0}, piece, Range{caret, 0}))
         scrollRangeToVisible(selectedRange());
 }

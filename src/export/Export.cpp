@@ -142,11 +142,25 @@ std::optional<std::string> writeBytes(const fs::path& to, const char* data, size
     return std::nullopt;
 }
 
-// The imported page with its pictures fitted to the printable width.
-std::unique_ptr<QTextDocument> importFitted(U16View page)
+QSizeF printedSize(const QImage& image)
 {
-    auto document = PageImport::load(page);
+    return ImageBlock::displaySize(&image, 468);
+}
+
+// The imported page with its pictures fitted to the printable width; pictures
+// past the budget show as the placeholder of a picture that failed to load.
+std::unique_ptr<QTextDocument> importFitted(U16View page, std::string* notice)
+{
+    RichTextImport::Pictures pictures;
+    pictures.drawnSize = printedSize;
+    pictures.budget = pictureBudget;
+    pictures.placeholder = ImageBlock::placeholderImage(u"", true, ImageBlock::displaySize(nullptr, 468),
+                                                        Appearance::Light, RichTextImport::Pictures::kPixelsPerPoint);
+    auto document = PageImport::load(page, &pictures);
     fitPictures(*document);
+    if (notice && pictures.leftOut > 0)
+        *notice = std::to_string(pictures.leftOut) + (pictures.leftOut == 1 ? " picture was" : " pictures were")
+                  + " left out: the pictures together need more memory than an export may use.";
     return document;
 }
 
@@ -154,12 +168,12 @@ std::unique_ptr<QTextDocument> importFitted(U16View page)
 
 void fitPictures(QTextDocument& document)
 {
-    RichTextImport::resizePictures(document, [](const QImage& image) { return ImageBlock::displaySize(&image, 468); });
+    RichTextImport::resizePictures(document, printedSize);
 }
 
-std::optional<QByteArray> richText(U16View page, std::string* error)
+std::optional<QByteArray> richText(U16View page, std::string* error, std::string* notice)
 {
-    const auto document = importFitted(page);
+    const auto document = importFitted(page, notice);
     QByteArray data = RichTextWriter::write(*document);
     if (data.isEmpty()) {
         if (error)
@@ -169,15 +183,15 @@ std::optional<QByteArray> richText(U16View page, std::string* error)
     return data;
 }
 
-std::optional<std::string> printPDF(U16View page, const fs::path& to)
+std::optional<std::string> printPDF(U16View page, const fs::path& to, std::string* notice)
 {
-    const auto document = importFitted(page);
+    const auto document = importFitted(page, notice);
     PDFPage::drawEmojiAsPictures(*document);
     return PDFPage::write(*document, to);
 }
 
 std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFormat format,
-                                 const MarkdownHTML::Options& options)
+                                 const MarkdownHTML::Options& options, std::string* notice)
 {
     // A pattern search that gave up would have left text out of the page unnoticed.
     const unsigned long abandoned = Regex::abandonedSearches();
@@ -191,13 +205,13 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
     }
     case ExportFormat::rtf: {
         std::string error;
-        const auto data = richText(page, &error);
+        const auto data = richText(page, &error, notice);
         if (!data)
             return couldNotSave(to, error);
         return writeBytes(to, data->constData(), size_t(data->size()));
     }
     case ExportFormat::pdf:
-        return printPDF(page, to);
+        return printPDF(page, to, notice);
     }
     return std::nullopt;
 }

@@ -41,14 +41,18 @@ namespace Export {
 
 // Writes the export of the Markdown text to the file; nothing on success, else
 // the error's description. A failed export may leave a partial file behind.
+// A successful export that had to leave something out says so in `notice`.
 std::optional<std::string> write(U16View markdown, const std::filesystem::path& to, ExportFormat format,
-                                 const MarkdownHTML::Options& options);
+                                 const MarkdownHTML::Options& options, std::string* notice = nullptr);
 
 // RTF of a page made by MarkdownHTML::document, its pictures fitted.
-std::optional<QByteArray> richText(U16View page, std::string* error = nullptr);
+std::optional<QByteArray> richText(U16View page, std::string* error = nullptr, std::string* notice = nullptr);
 
 // Prints a page made by MarkdownHTML::document into a PDF file.
-std::optional<std::string> printPDF(U16View page, const std::filesystem::path& to);
+std::optional<std::string> printPDF(U16View page, const std::filesystem::path& to, std::string* notice = nullptr);
+
+// The most bytes the decoded pictures of one PDF or RTF export may take together.
+inline constexpr long long pictureBudget = 512LL << 20;
 
 // Scales every picture of an imported page to at most 468 points wide and 320 high.
 void fitPictures(QTextDocument& document);

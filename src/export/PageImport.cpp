@@ -246,9 +246,9 @@ void unlistTaskItems(QTextDocument& document)
     cursor.endEditBlock();
 }
 
-std::unique_ptr<QTextDocument> load(U16View page)
+std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures)
 {
-    auto document = RichTextImport::load(importableHTML(page));
+    auto document = RichTextImport::load(importableHTML(page), pictures);
     unlistTaskItems(*document);
     return document;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A page of MarkdownHTML::document imported as a QTextDocument, in points.
 #include "platform/attributed/MarkdownFontFamily.h"
+#include "platform/richtext/RichTextImport.h"
 #include "platform/text/Range.h"
 
 #include <QTextDocument>
@@ -21,7 +22,8 @@ U16String importableHTML(U16View page);
 void unlistTaskItems(QTextDocument& document);
 
 // The imported page. Pictures come only from data addresses and readable local
-// picture files; nothing is fetched from the network.
-std::unique_ptr<QTextDocument> load(U16View page);
+// picture files; nothing is fetched from the network. `pictures` bounds what
+// the pictures may cost (see RichTextImport::Pictures).
+std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures = nullptr);
 
 } // namespace velkin::PageImport

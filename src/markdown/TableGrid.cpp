@@ -71,10 +71,11 @@ public:
     bool active() const { return table_ != nullptr; }
 
     // Writes the collected grid to `out` and forgets it.
-    void flush(std::vector<U16String>& out)
+    // `followed`: text comes after the grid.
+    void flush(std::vector<U16String>& out, bool followed)
     {
         if (table_ && !cells_.empty())
-            out.push_back(markdownOfGrid());
+            out.push_back(markdownOfGrid(followed));
         table_ = nullptr;
         cells_.clear();
         alignments_.clear();
@@ -88,7 +89,7 @@ private:
         bool operator==(const Cell&) const = default;
     };
 
-    U16String markdownOfGrid() const
+    U16String markdownOfGrid(bool followed) const
     {
         int columns = 0;
         for (const auto& [row, byColumn] : cells_)
@@ -121,6 +122,8 @@ private:
         // A changed table keeps its document's line ends, the final line feed among them.
         if (source->rowEnd != u"\n")
             md = TextOps::replacingAll(md, u"\n", source->rowEnd);
+        if (source->endsLikeRows)
+            return followed && source->rowEnd.size() > 1 ? md + source->rowEnd.substr(0, source->rowEnd.size() - 1) : md;
         return md + source->lastRowEnd;
     }
 
@@ -210,11 +213,12 @@ AttributedString attributedReplacing(const PipeTable::Parsed& table, double base
     if (const auto* typed = dynamic_cast<const SourceTable*>(replaced)) {
         grid->rowEnd = typed->rowEnd;
         grid->lastRowEnd = typed->lastRowEnd;
+        grid->endsLikeRows = typed->endsLikeRows;
     }
     return gridOf(table, baseSize, std::move(grid));
 }
 
-U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans)
+U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans, bool continues)
 {
     const U16View s = text.string();
     const int n = int(s.size());
@@ -223,9 +227,9 @@ U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans)
     // The grids written so far: their element of `out` and their text.
     std::vector<std::pair<size_t, Range>> written;
     Range current;
-    auto flush = [&] {
+    auto flush = [&](bool followed) {
         const size_t before = out.size();
-        table.flush(out);
+        table.flush(out, followed);
         if (out.size() > before)
             written.emplace_back(before, current);
     };
@@ -239,11 +243,11 @@ U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans)
         const ParagraphStyle* style = pos < n ? text.paragraphStyle(pos) : nullptr;
         const TextTableBlock* block = style ? style->tableBlock() : nullptr;
         if (!block) {
-            flush();
+            flush(true);
             out.emplace_back(paragraph);
         } else {
             if (!table.isCurrent(block->table().get())) {
-                flush();
+                flush(true);
                 table.start(block->table().get());
                 current = Range{pos, 0};
             }
@@ -262,7 +266,7 @@ U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans)
             break;
         }
     }
-    flush();
+    flush(continues);
     if (spans) {
         spans->clear();
         size_t element = 0;

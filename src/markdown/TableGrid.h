@@ -21,6 +21,10 @@ public:
     // "\r\n"; a line feed there is the document's final one).
     U16String rowEnd = u"\n";
     U16String lastRowEnd;
+    // A grid made in the editor rather than read: after its last row comes
+    // `rowEnd` when text follows the grid (the line feed that parts them
+    // completing it) and nothing at the end of the text; `lastRowEnd` is unused.
+    bool endsLikeRows = false;
 };
 
 // The text with every pipe table outside code turned into a grid, styled at
@@ -45,8 +49,9 @@ struct GridSpan {
 
 // The text as Markdown: prose verbatim, every grid as a pipe table (as typed
 // while its cells are unchanged, canonical once any cell differs). `spans`
-// receives where each grid went, in text order.
-U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans = nullptr);
+// receives where each grid went, in text order. `continues`: the text is a
+// piece that more text follows, after its final line feed.
+U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans = nullptr, bool continues = false);
 
 // The cell block of the paragraph at `index`, or null outside a grid or the text.
 const TextTableBlock* cellBlock(const AttributedString& text, int index);

@@ -377,8 +377,81 @@ def long_document(d):
     d.wait_title(wid, "long.md")
 
 
+def grids_in_flow(d):
+    """Down and Up carry the caret through two tables row by row and back out to the
+    prose; what is typed lands in the cells it should, text typed on the blank line
+    under a table keeps that line blank, and the saved bytes say so."""
+    d.write("grids.md", b"Prose above the first table.\n\n| Fruit | Colour | Count |\n| --- | --- | --- |\n"
+                        b"| apple | red | 3 |\n| pear | green | 5 |\n\nMiddle prose between tables.\n\n"
+                        b"| A | B |\n| --- | --- |\n| 1 | 2 |\n\nProse below the last table.\n")
+    d.start("grids.md")
+    wid = d.window("grids.md")
+    d.key("ctrl+Home")
+    # Home before each typing keeps the column the caret goes down or up in at the left.
+    for moves, text in [(["Down", "Down"], "Q"), (["Down"], "1"), (["Down"], "2"), (["Down"], "U1"),
+                        (["Down", "Down", "Down"], "3"), (["Down"], "4"), (["Down", "Down"], "E"),
+                        (["Up", "Up"], "5"), (["Up"], "6"), (["Up", "Up", "Up", "Up", "Up"], "7")]:
+        d.key(*moves)
+        d.key("Home")
+        d.type(text)
+    d.wait_title(wid, "grids.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("grids.md", b"Prose above the first table.\n\n| QFruit | Colour | Count |\n| --- | --- | --- |\n"
+                             b"| 1apple | red | 3 |\n| 72pear | green | 5 |\n\nU1\nMiddle prose between tables.\n\n"
+                             b"| 63A | B |\n| --- | --- |\n| 541 | 2 |\n\nEProse below the last table.\n")
+    d.wait_title(wid, "grids.md")
+
+
+def crlf_return(d):
+    """Return in a file with CRLF line ends writes CRLF, as does a continued list item."""
+    d.write("crlf.md", b"X\r\n- one\r\nY\r\n")
+    d.start("crlf.md")
+    wid = d.window("crlf.md")
+    d.key("ctrl+Home", "End", "Return")
+    d.type("New line")
+    d.key("Down", "End", "Return")
+    d.type("two")
+    d.wait_title(wid, "crlf.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("crlf.md", b"X\r\nNew line\r\n- one\r\n- two\r\nY\r\n")
+
+
+def redo_key(d):
+    """Ctrl+Y redoes what Ctrl+Z undid."""
+    d.write("redo.md", b"base\n")
+    d.start("redo.md")
+    wid = d.window("redo.md")
+    d.key("ctrl+End")
+    d.type("abc")
+    d.wait_title(wid, "redo.md*")
+    d.key("ctrl+z")
+    d.wait_title(wid, "redo.md")
+    d.key("ctrl+y")
+    d.wait_title(wid, "redo.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("redo.md", b"base\nabc")
+
+
+def html_paste(d):
+    """A clipboard that offers only HTML pastes the HTML's text, with the document's line ends."""
+    d.write("pasted.md", b"A\r\n")
+    d.start("pasted.md")
+    wid = d.window("pasted.md")
+    owner = subprocess.Popen(["xclip", "-selection", "clipboard", "-t", "text/html", "-i"], env=d.env,
+                             stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    owner.communicate(b"<p>Hello <b>bold</b></p><p>Next</p>", timeout=5)
+    wait_for("the clipboard to offer HTML alone",
+             lambda: d.x(["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"]).split().count("text/html") == 1
+             and "UTF8_STRING" not in d.x(["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"]))
+    d.key("ctrl+End", "ctrl+v")
+    d.wait_title(wid, "pasted.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("pasted.md", b"A\r\nHello bold\r\nNext")
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
-                                     open_recent, close_prompt, long_document]}
+                                     open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
+                                     html_paste]}
 
 
 def main():

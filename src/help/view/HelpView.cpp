@@ -6,6 +6,7 @@
 #include "platform/text/QtString.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QLabel>
@@ -213,6 +214,7 @@ void HelpView::buildSidebar(QSplitter* split)
         if (!updating_)
             navigator_.setQuery(fromQString(typed));
     });
+    search_->installEventFilter(this);
 
     sidebar_ = new QStackedWidget(sidebar);
     contents_ = makeList(sidebar_, "contents");
@@ -239,6 +241,13 @@ void HelpView::buildSidebar(QSplitter* split)
         });
         // A click on the row already selected chooses it again.
         connect(list, &QTreeWidget::itemClicked, this, [this, list](QTreeWidgetItem* item) { choose(list, item); });
+        // Return on a row opens it and gives the keyboard to the page.
+        connect(list, &QTreeWidget::itemActivated, this, [this, list](QTreeWidgetItem* item) {
+            choose(list, item);
+            refresh();
+            if (page_)
+                page_->setFocus(Qt::OtherFocusReason);
+        });
     }
 }
 
@@ -353,6 +362,33 @@ void HelpView::selectShownPage(QTreeWidget* list)
             break;
         }
     }
+}
+
+bool HelpView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == search_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier && focusList())
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool HelpView::focusList()
+{
+    auto* list = qobject_cast<QTreeWidget*>(sidebar_->currentWidget());
+    if (!list)
+        return false;
+    QTreeWidgetItem* row = list->selectedItems().isEmpty() ? nullptr : list->selectedItems().front();
+    for (int i = 0; !row && i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->data(0, pageRole).isValid())
+            row = list->topLevelItem(i);
+    if (!row)
+        return false;
+    list->setFocus(Qt::OtherFocusReason);
+    list->setCurrentItem(row);
+    row->setSelected(true);
+    return true;
 }
 
 void HelpView::choose(QTreeWidget* list, QTreeWidgetItem* item)

@@ -48,6 +48,10 @@ public:
     // The sidebar part shown now: the contents, the results or the no-results view.
     QWidget* sidebarContent() const;
 
+protected:
+    // Down in the search field goes on to the list below it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void scheduleRefresh();
     void buildSidebar(QSplitter* split);
@@ -56,6 +60,8 @@ private:
     void fillResults();
     void selectShownPage(QTreeWidget* list);
     void choose(QTreeWidget* list, QTreeWidgetItem* item);
+    // Gives the keyboard to the list the sidebar shows, on its selected row or else its first page.
+    bool focusList();
     void showPage();
 
     HelpNavigator& navigator_;

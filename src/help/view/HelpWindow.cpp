@@ -27,16 +27,17 @@ namespace velkin::HelpWindow {
 
 namespace {
 
-// The help window: Ctrl+[ and Ctrl+] move through the history; closing hides it.
+// The help window: Ctrl+[ and Ctrl+], Alt+Left and Alt+Right move through the history; closing hides it.
 class HelpMainWindow : public QMainWindow {
 public:
     explicit HelpMainWindow(HelpNavigator& navigator) : navigator_(navigator)
     {
-        // Only Ctrl: with Shift, Alt or Meta held as well the keys are left alone.
-        auto* back = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_BracketLeft), this);
-        connect(back, &QShortcut::activated, this, [this] { navigator_.goBack(); });
-        auto* forward = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_BracketRight), this);
-        connect(forward, &QShortcut::activated, this, [this] { navigator_.goForward(); });
+        // Ctrl+[ and Ctrl+] (only Ctrl: with Shift, Alt or Meta held as well the keys
+        // are left alone), and Alt+Left and Alt+Right as in the desktop's browsers.
+        for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_BracketLeft), QKeySequence(Qt::ALT | Qt::Key_Left)})
+            connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] { navigator_.goBack(); });
+        for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_BracketRight), QKeySequence(Qt::ALT | Qt::Key_Right)})
+            connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] { navigator_.goForward(); });
         frameSaver_.setSingleShot(true);
         frameSaver_.setInterval(300);
         connect(&frameSaver_, &QTimer::timeout, this, [this] { WindowFrame::save(this, frameName); });

@@ -2,7 +2,8 @@
 // The application's one help window: built on first use from the help book,
 // brought forward afterwards, hidden (never destroyed) when closed, so that its
 // page, history and search stay as they were left. Its frame is saved under
-// "VelkinHelpWindow"; Ctrl+[ and Ctrl+] go back and forward.
+// "VelkinHelpWindow"; Ctrl+[ and Ctrl+] (or Alt+Left and Alt+Right) go back
+// and forward.
 #include <functional>
 
 class QMainWindow;

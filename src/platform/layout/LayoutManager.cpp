@@ -811,7 +811,7 @@ double LayoutManager::usedHeight()
 LayoutManager::Anchor LayoutManager::anchorAt(double y)
 {
     if (blocks_.empty())
-        return {};
+        return {0, y};
     const size_t i = blockAtY(y);
     return {blocks_[i]->range.location, y - topOf(i)};
 }

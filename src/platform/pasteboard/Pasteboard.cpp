@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTextDocumentFragment>
 
 #include <memory>
 
@@ -53,11 +54,13 @@ bool Pasteboard::setString(const U16String& text, const std::string& type)
 std::optional<std::string> Pasteboard::data(const std::string& type) const
 {
     if (isGeneral() && QGuiApplication::clipboard()) {
+        // The desktop's clipboard alone: what this process wrote there last may
+        // have been replaced by another program since.
         const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
-        if (mime && mime->hasFormat(QString::fromStdString(type))) {
-            const QByteArray bytes = mime->data(QString::fromStdString(type));
-            return std::string(bytes.constData(), size_t(bytes.size()));
-        }
+        if (!mime || !mime->hasFormat(QString::fromStdString(type)))
+            return std::nullopt;
+        const QByteArray bytes = mime->data(QString::fromStdString(type));
+        return std::string(bytes.constData(), size_t(bytes.size()));
     }
     auto it = items_.find(type);
     if (it == items_.end())
@@ -71,6 +74,19 @@ std::optional<U16String> Pasteboard::string(const std::string& type) const
     if (!bytes)
         return std::nullopt;
     return u16(*bytes);
+}
+
+std::optional<U16String> Pasteboard::plainText() const
+{
+    if (std::optional<U16String> text = string(stringType))
+        return text;
+    const std::optional<std::string> html = data(htmlType);
+    if (!html)
+        return std::nullopt;
+    QString text = QTextDocumentFragment::fromHtml(QString::fromUtf8(html->data(), qsizetype(html->size()))).toPlainText();
+    // Pictures and other objects have no text.
+    text.remove(QChar::ObjectReplacementCharacter);
+    return text.toStdU16String();
 }
 
 std::vector<std::string> Pasteboard::types() const

@@ -27,6 +27,9 @@ public:
     bool setString(const U16String& text, const std::string& type = stringType);
     bool setData(const std::string& bytes, const std::string& type);
     std::optional<U16String> string(const std::string& type = stringType) const;
+    // The text a paste takes: the plain text, else the text of the HTML (a board
+    // that offers only HTML, as browsers and office programs may); none without either.
+    std::optional<U16String> plainText() const;
     std::optional<std::string> data(const std::string& type) const;
     std::vector<std::string> types() const;
 

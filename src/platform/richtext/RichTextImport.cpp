@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <QVariant>
 
+#include <algorithm>
+#include <map>
 #include <vector>
 
 namespace velkin::RichTextImport {
@@ -94,10 +96,28 @@ QImage pictureAt(const U16String& source)
     return picture ? std::move(picture->image) : QImage();
 }
 
+// The picture as it is kept: no larger than its drawn size asks. Its
+// device-independent size stays the decoded picture's, so that it is fitted
+// to the page as the decoded picture would be.
+QImage keptPicture(QImage image, const Pictures& pictures)
+{
+    if (!pictures.drawnSize)
+        return image;
+    const QSizeF drawn = pictures.drawnSize(image) * Pictures::kPixelsPerPoint;
+    const QSizeF original = image.deviceIndependentSize();
+    if (!(drawn.width() >= 1) || !(drawn.height() >= 1) || (image.width() <= drawn.width() && image.height() <= drawn.height()))
+        return image;
+    QImage scaled = image.scaled(drawn.toSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (scaled.isNull())
+        return image;
+    scaled.setDevicePixelRatio(scaled.width() / std::max(1.0, original.width()));
+    return scaled;
+}
+
 // The page with every <img> of the renderer pointing at a picture registered
 // in `document`; a picture that cannot be loaded gives way to its alt text
 // (or to nothing where a caption below already shows that text).
-U16String pictureSources(const U16String& html, QTextDocument& document)
+U16String pictureSources(const U16String& html, QTextDocument& document, Pictures* pictures)
 {
     static constexpr std::u16string_view open = u"<img src=\"";
     static constexpr std::u16string_view caption = u"</p>\n<p class=\"figcaption\"";
@@ -107,6 +127,9 @@ U16String pictureSources(const U16String& html, QTextDocument& document)
     out.reserve(html.size());
     size_t pos = 0;
     int count = 0;
+    std::map<U16String, QString> names;  // a source's registered name, or empty when it has none
+    QString placeholderName;
+    long long kept = 0;
     for (size_t at = html.find(open); at != U16String::npos; at = html.find(open, pos)) {
         const size_t valueStart = at + open.size();
         const size_t valueEnd = html.find(u'"', valueStart);
@@ -115,12 +138,34 @@ U16String pictureSources(const U16String& html, QTextDocument& document)
             break;
         out.append(html, pos, at - pos);
         const U16View tag(html.data() + at, tagEnd + 1 - at);
-        const QImage image = pictureAt(unescapedAttribute(U16View(html).substr(valueStart, valueEnd - valueStart)));
-        if (!image.isNull()) {
-            const QString name = QStringLiteral("velkin-picture:%1").arg(++count);
-            document.addResource(QTextDocument::ImageResource, QUrl(name), image);
+        const U16String source = unescapedAttribute(U16View(html).substr(valueStart, valueEnd - valueStart));
+        auto found = names.find(source);
+        if (found == names.end()) {
+            QString name;
+            const bool overBudget = pictures && kept > pictures->budget;
+            QImage image = overBudget ? QImage() : pictureAt(source);
+            if (!image.isNull() && pictures) {
+                image = keptPicture(std::move(image), *pictures);
+                kept += image.sizeInBytes();
+            }
+            if (pictures && (overBudget || kept > pictures->budget)) {
+                ++pictures->leftOut;
+                if (placeholderName.isEmpty() && !pictures->placeholder.isNull()) {
+                    placeholderName = QStringLiteral("velkin-picture:placeholder");
+                    document.addResource(QTextDocument::ImageResource, QUrl(placeholderName), pictures->placeholder);
+                }
+                found = names.emplace(source, placeholderName).first;
+            } else {
+                if (!image.isNull()) {
+                    name = QStringLiteral("velkin-picture:%1").arg(++count);
+                    document.addResource(QTextDocument::ImageResource, QUrl(name), image);
+                }
+                found = names.emplace(source, name).first;
+            }
+        }
+        if (!found->second.isEmpty()) {
             out += open;
-            out += U16View(reinterpret_cast<const char16_t*>(name.utf16()), size_t(name.size()));
+            out += U16View(reinterpret_cast<const char16_t*>(found->second.utf16()), size_t(found->second.size()));
             out += tag.substr(valueEnd - at);
         } else if (U16View(html).substr(tagEnd + 1, caption.size()) != caption) {
             const size_t alt = TextOps::find(tag, u" alt=\"") >= 0 ? size_t(TextOps::find(tag, u" alt=\"")) + 6 : tag.size();
@@ -136,12 +181,12 @@ U16String pictureSources(const U16String& html, QTextDocument& document)
 
 } // namespace
 
-std::unique_ptr<QTextDocument> load(U16View html)
+std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures)
 {
     auto document = std::make_unique<ImportedDocument>();
     document->setUseDesignMetrics(true);
     document->setDocumentMargin(0);
-    const U16String routed = pictureSources(U16String(html), *document);
+    const U16String routed = pictureSources(U16String(html), *document, pictures);
     document->setHtml(QString::fromUtf16(routed.data(), qsizetype(routed.size())));
     return document;
 }

@@ -6,6 +6,7 @@
 // picture that cannot be loaded gives way to its alt text.
 #include "platform/text/Range.h"
 
+#include <QImage>
 #include <QSizeF>
 #include <QTextDocument>
 
@@ -14,8 +15,22 @@
 
 namespace velkin::RichTextImport {
 
+// How the pictures of an imported page are kept: each distinct source is
+// decoded once, and kept at no more than kPixelsPerPoint pixels for every point
+// it is drawn at, so a huge picture costs what its printed size needs. The
+// kept pictures together stay within `budget` bytes; a picture past it is
+// replaced by `placeholder` and counted in `leftOut`.
+struct Pictures {
+    static constexpr double kPixelsPerPoint = 3;
+    std::function<QSizeF(const QImage&)> drawnSize;  // in points
+    QImage placeholder;  // its device-independent size is the size it is drawn at
+    long long budget = 512LL << 20;
+    int leftOut = 0;
+};
+
 // The document of an HTML text, laid out with design metrics and no margin.
-std::unique_ptr<QTextDocument> load(U16View html);
+// Without `pictures`, every picture is kept as decoded.
+std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures = nullptr);
 
 // Gives every picture of the document the size `sizeOf` picks for its image;
 // a picture whose image cannot be decoded keeps its size.

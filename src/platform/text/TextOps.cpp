@@ -204,6 +204,23 @@ U16String replacingAll(U16View text, U16View from, U16View to)
     return out;
 }
 
+U16String withLineEnds(U16View text, U16View ending)
+{
+    U16String out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            out.append(ending);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::vector<U16View> words(U16View text)
 {
     std::vector<U16View> result;

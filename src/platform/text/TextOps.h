@@ -36,6 +36,8 @@ bool contains(U16View text, U16View needle);
 bool containsUnit(U16View text, char16_t c);
 // Replaces every occurrence of `from` with `to`.
 U16String replacingAll(U16View text, U16View from, U16View to);
+// Every CRLF, lone CR and lone LF of the text written as `ending`.
+U16String withLineEnds(U16View text, U16View ending);
 // The pieces (strings or views) with the separator between each two.
 template <class Piece>
 U16String joined(const std::vector<Piece>& pieces, U16View separator)

@@ -3,6 +3,7 @@
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/CharacterClass.h"
+#include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 #include "platform/undo/UndoManager.h"
 
@@ -114,6 +115,10 @@ void TextView::setAttributedString(const AttributedString& text)
 
 void TextView::setTextContainerInset(QSizeF inset)
 {
+    // The place at the top of the view stays where it is: at first the top of the
+    // text, the inset above it, not the text's first line at the view's edge.
+    if (!correctingScroll_)
+        scrollAnchor_ = layout_->anchorAt(verticalScrollBar()->value() - inset.height());
     inset_ = inset;
     layoutDocument();
     viewport()->update();
@@ -656,7 +661,7 @@ void TextView::insertText(U16View text, std::optional<Range> replacementRange)
 
 void TextView::insertNewline()
 {
-    insertText(u"\n");
+    insertText(lineEnding_);
 }
 
 void TextView::selectAll()
@@ -710,13 +715,14 @@ void TextView::paste()
 {
     if (!editable_)
         return;
-    const std::optional<U16String> text = Pasteboard::general().string();
-    if (!text || text->empty())
+    const std::optional<U16String> pasted = Pasteboard::general().plainText();
+    if (!pasted || pasted->empty())
         return;
+    const U16String text = TextOps::withLineEnds(*pasted, lineEnding_);
     endTyping();
     unmarkText();
     const Range range = selection_;
-    replaceText(range, AttributedString(*text, typingAttributes_), Range{range.location + int(text->size()), 0});
+    replaceText(range, AttributedString(text, typingAttributes_), Range{range.location + int(text.size()), 0});
     scrollRangeToVisible(selection_);
 }
 
@@ -894,7 +900,7 @@ bool TextView::performDrop(const QMimeData& mime, int index)
 {
     if (!canAcceptDrop(mime))
         return false;
-    const U16String text = mime.text().toStdU16String();
+    const U16String text = TextOps::withLineEnds(mime.text().toStdU16String(), lineEnding_);
     index = std::clamp(index, 0, storage_->length());
     endTyping();
     return replaceText({index, 0}, AttributedString(text, typingAttributes_), Range{index, int(text.size())});

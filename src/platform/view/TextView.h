@@ -125,6 +125,7 @@ public:
     void setEditable(bool editable);
     void setSelectable(bool selectable);
     void setAllowsUndo(bool allows) { allowsUndo_ = allows; }
+    bool allowsUndo() const { return allowsUndo_; }
     // The background: drawn when asked, in a colour that follows the appearance.
     void setDrawsBackground(bool draws);
     const Color& backgroundColor() const { return background_; }
@@ -141,6 +142,10 @@ public:
     // Clamps the range to the text and keeps whole characters; tells the delegate.
     void setSelectedRange(Range range);
     void setTypingAttributes(const Attributes& attributes) { typingAttributes_ = attributes; }
+    // The line end the view writes ("\n", "\r\n" or "\r"): Return types it, and the
+    // line ends of pasted or dropped text become it.
+    const U16String& lineEnding() const { return lineEnding_; }
+    void setLineEnding(U16View ending) { lineEnding_ = U16String(ending); }
 
     // Text an input method is composing, kept in the storage until committed.
     bool hasMarkedText() const { return marked_.has_value(); }
@@ -336,6 +341,7 @@ private:
     int anchor_ = 0;
     std::optional<double> goalX_;
     Attributes typingAttributes_;
+    U16String lineEnding_ = u"\n";
     int changing_ = 0;                 // depth of changes on the road
     bool selectionPending_ = false;    // a selection change to report after the text change
     bool ownChange_ = false;           // the storage is being changed by the view itself

@@ -1,0 +1,184 @@
+// The line ends the editor writes: Return, list continuation, inserted blocks,
+// table commands and pasted text all end lines as the document already does.
+#include "EditorHarness.h"
+
+#include "app/MarkdownDocument.h"
+#include "platform/pasteboard/Pasteboard.h"
+#include "platform/text/Utf.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace velkin;
+using namespace velkin::testing_editor;
+
+namespace {
+
+// The text with every line end spelled out, for failure messages.
+std::string shown(U16View text)
+{
+    std::string out;
+    for (char c : u8(text))
+        out += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+    return out;
+}
+
+// Whether every CRLF, lone CR and lone LF of the text is `eol`.
+bool endsAllLinesWith(U16View text, U16View eol)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\r' && text[i] != u'\n')
+            continue;
+        const bool crlf = text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n';
+        if (text.substr(i, crlf ? 2 : 1) != eol)
+            return false;
+        i += crlf ? 1 : 0;
+    }
+    return true;
+}
+
+U16String withEol(U16View text, U16View eol)
+{
+    return TextOps::replacingAll(text, u"\n", eol);
+}
+
+void setClipboard(QMimeData* mime)
+{
+    QGuiApplication::clipboard()->setMimeData(mime);
+}
+
+void setClipboardText(const U16String& text)
+{
+    auto* mime = new QMimeData;
+    mime->setText(QString::fromStdU16String(text));
+    setClipboard(mime);
+}
+
+const U16String endings[] = {u"\r\n", u"\r", u"\n"};
+
+} // namespace
+
+TEST(LineEnds, ReturnAndListContinuationWriteTheDocumentsLineEnd)
+{
+    for (const U16String& eol : endings) {
+        SCOPED_TRACE(shown(eol));
+        Editor e(withEol(u"X\nY\n", eol));
+        e.caretAt(u"X", 1);
+        key(e.view(), Qt::Key_Return);
+        type(e.view(), QStringLiteral("New line"));
+        EXPECT_EQ(*e.document, withEol(u"X\nNew line\nY\n", eol)) << shown(*e.document);
+
+        Editor list(withEol(u"- one\n", eol));
+        list.caretAt(u"one", 3);
+        key(list.view(), Qt::Key_Return);
+        type(list.view(), QStringLiteral("two"));
+        EXPECT_EQ(*list.document, withEol(u"- one\n- two\n", eol)) << shown(*list.document);
+    }
+}
+
+TEST(LineEnds, InsertedBlocksAndTablesUseTheDocumentsLineEnd)
+{
+    // The document starts with a table: the first line break of the editor's
+    // text is a grid's own, yet what is inserted ends lines as the file does.
+    for (const U16String& eol : {U16String(u"\r\n"), U16String(u"\n")}) {
+        SCOPED_TRACE(shown(eol));
+        Editor e(withEol(u"| a | b |\n|---|---|\n| 1 | 2 |\n\nText\n", eol));
+        e.caretAt(u"Text", 4);
+        e.view().mdInsertHorizontalRule(nullptr);
+        e.view().mdInsertTable(nullptr);
+        type(e.view(), QStringLiteral("cell"));
+        e.view().mdTableAddRow(nullptr);
+        e.view().mdTableInsertColumnRight(nullptr);
+        EXPECT_TRUE(endsAllLinesWith(*e.document, eol)) << shown(*e.document);
+        EXPECT_NE(e.document->find(u"cell"), U16String::npos);
+    }
+    // Rows parted by CR alone make no grid: the new table is text with CR line ends.
+    Editor cr(u"Text\r");
+    cr.view().setSelectedRange({5, 0});
+    cr.view().mdInsertTable(nullptr);
+    cr.view().mdInsertHorizontalRule(nullptr);
+    EXPECT_TRUE(endsAllLinesWith(*cr.document, u"\r")) << shown(*cr.document);
+    EXPECT_NE(cr.document->find(u"| Column 1"), U16String::npos) << shown(*cr.document);
+}
+
+TEST(LineEnds, PastedLineEndsBecomeTheDocuments)
+{
+    const U16String pasted = u"CR1\r\nCR2\tTAB\rLONE_CR\r\n";
+    for (const U16String& eol : endings) {
+        SCOPED_TRACE(shown(eol));
+        Editor e(withEol(u"A\nB", eol));
+        e.caretAt(u"B");
+        setClipboardText(pasted);
+        e.view().paste();
+        EXPECT_EQ(*e.document, withEol(u"A\nCR1\nCR2\tTAB\nLONE_CR\nB", eol)) << shown(*e.document);
+    }
+}
+
+TEST(LineEnds, ClipboardOfHtmlAlonePastesItsText)
+{
+    Editor e(u"A\r\nB");
+    e.caretAt(u"B");
+    auto* mime = new QMimeData;
+    mime->setHtml(QStringLiteral("<p>Hello <b>bold</b> &amp; <i>more</i></p><p>Next</p>"));
+    setClipboard(mime);
+    ASSERT_FALSE(QGuiApplication::clipboard()->mimeData()->hasText());
+    e.view().paste();
+    EXPECT_EQ(*e.document, u"A\r\nHello bold & more\r\nNextB") << shown(*e.document);
+
+    // An HTML board with nothing to read pastes nothing and changes nothing.
+    auto* empty = new QMimeData;
+    empty->setHtml(QStringLiteral("<img src=\"x.png\">"));
+    setClipboard(empty);
+    e.view().paste();
+    EXPECT_EQ(*e.document, u"A\r\nHello bold & more\r\nNextB");
+}
+
+// Random typing, Return, deletions, pastes with every kind of line end, block
+// insertions and table commands, at random places: the text the window saves
+// never holds a line end other than the document's.
+TEST(LineEnds, RandomEditsKeepEveryLineEndTheDocuments)
+{
+    const U16String pieces[] = {u"a\r\nb", u"c\rd", u"e\nf", u"\r\n", u"\r", u"\n", u"- item\r\n- next", u"word"};
+    for (const U16String& eol : endings) {
+        for (unsigned seed = 1; seed <= 12; ++seed) {
+            SCOPED_TRACE(shown(eol) + " seed " + std::to_string(seed));
+            std::mt19937 random(seed);
+            auto pick = [&](int n) { return int(random() % unsigned(n)); };
+            Editor e(withEol(u"# Title\n\n- one\n- two\n\n| h | i |\n|---|---|\n| 1 | 2 |\n\nEnd\n", eol));
+            MarkdownTextView& view = e.view();
+            for (int step = 0; step < 50; ++step) {
+                const int n = view.textStorage()->length();
+                view.setSelectedRange({pick(n + 1), pick(3)});
+                const Range place = view.selectedRange();
+                // Text typed or pasted at a grid's edge can join a cell, a matter of
+                // grids rather than of line ends: there only the table commands run.
+                const bool atGrid = view.selectionSpansGrid(
+                    Range::fromTo(std::max(0, place.location - 1), std::min(n, place.end() + 1)));
+                std::string op;
+                switch (atGrid ? 4 + pick(5) : pick(9)) {
+                case 0: op = "type"; type(view, QStringLiteral("xy")); break;
+                case 1: op = "return"; key(view, Qt::Key_Return); break;
+                case 2: op = "backspace"; key(view, Qt::Key_Backspace); break;
+                case 3:
+                    op = "paste";
+                    setClipboardText(pieces[pick(8)]);
+                    view.paste();
+                    break;
+                case 4: op = "rule"; view.mdInsertHorizontalRule(nullptr); break;
+                case 5: op = "table"; view.mdInsertTable(nullptr); break;
+                case 6: op = "row"; view.mdTableAddRow(nullptr); break;
+                case 7: op = "column"; view.mdTableInsertColumnLeft(nullptr); break;
+                default: op = "delete row"; view.mdTableDeleteRow(nullptr); break;
+                }
+                const std::string saved = MarkdownDocument{*e.document}.data();
+                ASSERT_TRUE(endsAllLinesWith(u16(saved), eol)) << "after " << op << " at step " << step << ": "
+                                                                << shown(u16(saved));
+            }
+        }
+    }
+}
