@@ -103,6 +103,37 @@ TEST(AttributedString, EqualNeighboursMergeButMarkersKeepIdentity)
     EXPECT_EQ(s.marker<TestMark>(AttributeKey::EmojiShortcode, 6), nullptr);  // past the end
 }
 
+// A long text styled span by span holds few distinct dictionaries over many
+// runs: equal ones, wherever and in whichever string they were made, are one.
+TEST(AttributedString, EqualDictionariesAreOneWhereverTheyAreMade)
+{
+    AttributedString s(u"one two three four");
+    s.addAttribute(AttributeKey::Font, Font::boldSystem(14), {0, 3});
+    s.addAttribute(AttributeKey::Font, Font::boldSystem(14), {8, 5});
+    s.addAttribute(AttributeKey::Kern, 1.0, {14, 4});
+    s.addAttribute(AttributeKey::Font, Font::boldSystem(14), {14, 4});
+    s.removeAttribute(AttributeKey::Kern, {14, 4});
+    EXPECT_EQ(s.sharedAttributes(0), s.sharedAttributes(8));
+    EXPECT_EQ(s.sharedAttributes(0), s.sharedAttributes(14));
+    EXPECT_NE(s.sharedAttributes(0), s.sharedAttributes(4));
+
+    AttributedString other(u"x", Attributes{{AttributeKey::Font, Font::boldSystem(14)}});
+    EXPECT_EQ(other.sharedAttributes(0), s.sharedAttributes(8));
+    other.setAttributes(Attributes{}, {0, 1});
+    EXPECT_EQ(other.sharedAttributes(0), s.sharedAttributes(4));
+
+    // Equal paragraph styles from two objects make one dictionary; two fresh markers two.
+    auto style = std::make_shared<ParagraphStyle>();
+    style->headIndent = 12;
+    s.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(style), {4, 3});
+    other.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(std::make_shared<ParagraphStyle>(*style)), {0, 1});
+    EXPECT_EQ(other.sharedAttributes(0), s.sharedAttributes(4));
+    s.addAttribute(AttributeKey::EmojiShortcode, MarkerPtr(std::make_shared<TestMark>()), {0, 3});
+    s.addAttribute(AttributeKey::EmojiShortcode, MarkerPtr(std::make_shared<TestMark>()), {8, 3});
+    EXPECT_NE(s.sharedAttributes(0), s.sharedAttributes(8));
+    EXPECT_EQ(*s.sharedAttributes(0)->font(), Font::boldSystem(14));
+}
+
 TEST(AttributedString, ParagraphStylesCompareByValueTextBlocksByIdentity)
 {
     auto table = std::make_shared<TextTable>();

@@ -109,6 +109,44 @@ TEST(LazyLayout, PiecesAndIdleSlicesEndAsTheEagerLayout)
     EXPECT_EQ(difference(lazy, eager, text), "");
 }
 
+// Off screen, paragraphs keep their lines and heights but not their glyph
+// layouts: what the idle layout reaches lets them go at once, what is drawn or
+// asked lays out again, and every band draws as the eager layout draws it.
+TEST(LazyLayout, ParagraphsOffScreenLetTheirLayoutsGoAndDrawTheSame)
+{
+    const U16String text = longDocument(120'000);
+    TextStorage storage = styledStorage(text);
+    CodeBlockLayoutManager eager(&storage);
+    eager.setTextContainer({600, 1e12, 4});
+    eager.ensureLayout();
+    CodeBlockLayoutManager lazy(&storage);
+    lazy.setLaysOutLazily(true);
+    lazy.layoutCacheCharacters = 6000;
+    lazy.setTextContainer({600, 1e12, 4});
+    while (lazy.layoutSome(2)) {
+    }
+    EXPECT_LE(lazy.layoutCacheCharactersHeld(), lazy.layoutCacheCharacters);
+
+    auto band = [](LayoutManager& layout, double top) {
+        QImage image(600, 300, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        layout.draw(painter, QRectF(0, top, 600, 300), QPointF(0, -top));
+        return image;
+    };
+    const double height = eager.usedRect().height();
+    for (double top : {0.0, height * 0.8, height * 0.3, height * 0.8, height * 0.55, 0.0}) {
+        EXPECT_TRUE(band(lazy, top) == band(eager, top)) << "band at " << top;
+        EXPECT_LE(lazy.layoutCacheCharactersHeld(), lazy.layoutCacheCharacters + size_t(lazy.glyphRange(QRectF(0, top, 600, 300)).length));
+    }
+    EXPECT_EQ(difference(lazy, eager, text), "");
+    // An eager manager again holds every layout it answers from.
+    lazy.setLaysOutLazily(false);
+    lazy.ensureLayout();
+    EXPECT_EQ(lazy.layoutCacheCharactersHeld(), size_t(storage.length()));
+    EXPECT_TRUE(band(lazy, height / 2) == band(eager, height / 2));
+}
+
 TEST(LazyLayout, HitTestingAndDrawingLayOutWhatTheyMeet)
 {
     const U16String text = longDocument(80'000);

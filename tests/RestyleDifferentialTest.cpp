@@ -89,4 +89,22 @@ TEST(RestyleDifferential, NestedListsKeepTheirItemsAcrossEdits)
 }
 
 } // namespace
+// A fence that opens a list item's text runs on like any other: typing or
+// removing one far above code-shaped lines restyles everything it reaches.
+TEST(RestyleDifferential, AFenceOpeningAListItem)
+{
+    U16String text = u"- a\n- b\n";
+    for (int i = 0; i < 200; ++i)
+        text += u"  line *" + U16String(1, char16_t(u'a' + i % 26)) + u"* of text\n";
+    text += u"  ```\n- c\n\n[ref]: https://example.com\n";
+    differential::Editor e(text);
+    const int b = int(e.view().string().find(u"- b"));
+    e.view().setSelectedRange({b + 2, 1});
+    e.view().insertText(u"```");
+    EXPECT_EQ(differential::compareWithFresh(e), "");
+    e.view().setSelectedRange({b + 2, 3});
+    e.view().insertText(u"b");
+    EXPECT_EQ(differential::compareWithFresh(e), "");
+}
+
 } // namespace velkin

@@ -233,8 +233,19 @@ private:
     // hole, the farthest end of the markers that start at or before it.
     void findCoveredReach()
     {
+        // Only a delimiter that holds others (a label with a code span) can
+        // cover a span; most fragments have none and skip the look-ups.
         coveredReach_.clear();
         int reach = -1;
+        bool nested = false;
+        for (const Hole& hole : holes_) {
+            nested = nested || hole.range.location < reach;
+            if (hole.replacement.empty())
+                reach = std::max(reach, hole.range.end());
+        }
+        if (!nested)
+            return;
+        reach = -1;
         for (const Hole& hole : holes_) {
             if (hole.replacement.empty())
                 reach = std::max(reach, hole.range.end());
@@ -244,6 +255,8 @@ private:
 
     bool isCovered(Range r) const
     {
+        if (coveredReach_.empty())
+            return false;
         const auto after = std::upper_bound(holes_.begin(), holes_.end(), r.location,
                                             [](int at, const Hole& h) { return at < h.range.location; });
         if (after == holes_.begin())

@@ -382,6 +382,26 @@ std::optional<U16String> infoLanguage(U16View info)
 
 } // namespace
 
+namespace {
+
+// Whether only what a list marker is made of comes before the line's first
+// fence character ("- ```", "12. ~~~"): most lines with a backtick fail here.
+// Digits beyond the first plane pass as their surrogates.
+bool mayOpenItemFence(U16View line)
+{
+    for (const char16_t c : line) {
+        if (c == u'`' || c == u'~')
+            return true;
+        if (!(c == u' ' || c == u'\t' || c == u'-' || c == u'*' || c == u'+' || c == u'.' || c == u')'
+              || CharacterClass::isAsciiDigit(c) || (c >= 0xD800 && c <= 0xDFFF)
+              || (c >= 0x80 && CharacterClass::isDecimalDigit(c))))
+            return false;
+    }
+    return false;
+}
+
+} // namespace
+
 std::vector<FenceLine> fenceLines(const std::vector<U16View>& lines)
 {
     std::vector<FenceLine> out(lines.size());
@@ -402,7 +422,7 @@ std::vector<FenceLine> fenceLines(const std::vector<U16View>& lines)
         // A fence may open a list item's text: its lines are the item's. Only
         // a fence line of its own closes it, so fenced text keeps its items.
         bool listed = false;
-        if (!d && !open) {
+        if (!d && !open && mayOpenItemFence(rest)) {
             if (const auto item = matchList(rest)) {
                 d = fenceDelimiter(trimmed(substring(rest, item->text), TrimSet::WhitespaceAndNewlines));
                 listed = d.has_value();

@@ -22,6 +22,8 @@
 #include <array>
 #include <iterator>
 #include <map>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace velkin {
@@ -94,8 +96,37 @@ public:
 private:
     static constexpr size_t smallLimit = 32;
 
+    // The few runs of a usual line, kept in place: a line allocates nothing for them.
+    class FewRuns {
+    public:
+        using Run = std::pair<int, int>;
+        Run* begin() { return runs_.data(); }
+        Run* end() { return runs_.data() + count_; }
+        const Run* begin() const { return runs_.data(); }
+        const Run* end() const { return runs_.data() + count_; }
+        size_t size() const { return count_; }
+        void clear() { count_ = 0; }
+        Run* erase(Run* first, Run* last)
+        {
+            std::move(last, end(), first);
+            count_ -= size_t(last - first);
+            return first;
+        }
+        Run* insert(Run* at, Run run)
+        {
+            std::move_backward(at, end(), end() + 1);
+            *at = run;
+            ++count_;
+            return at;
+        }
+
+    private:
+        std::array<Run, 33> runs_;
+        size_t count_ = 0;
+    };
+
     // Every run that touches r merges into it.
-    static void addTo(std::vector<std::pair<int, int>>& runs, Range r)
+    static void addTo(FewRuns& runs, Range r)
     {
         int start = r.location;
         int stop = r.end();
@@ -128,7 +159,7 @@ private:
     }
 
     bool large_ = false;
-    std::vector<std::pair<int, int>> few_;  // start, end; while there are few
+    FewRuns few_;  // start, end; while there are few
     std::map<int, int> runs_;               // start -> end; once there are many
 };
 
@@ -436,11 +467,19 @@ private:
 
 // What one call scans, and where its spans go.
 struct Scan {
+    // Emphasis and strike matches: their whole range and their spans in `out`.
+    struct Delimited {
+        Range whole;
+        size_t firstSpan;
+        size_t spanCount;
+    };
+
     Scan(U16View s, int base, int start, int end, const Footnote::Labels& footnotes, const ReferenceLink::Table& links,
-         MarkdownSpans& out)
+         MarkdownSpans& out, std::vector<Delimited>& delimited)
         : s(s), base(base), start(start), end(end), footnotes(footnotes), links(links), out(out), firstSpan(out.size()),
-          stops(s, start, end, literal)
+          stops(s, start, end, literal), delimited(delimited)
     {
+        delimited.clear();
     }
 
     U16View s;
@@ -453,17 +492,12 @@ struct Scan {
     size_t firstSpan;      // this call's spans start here in `out`
     ConsumedSet consumed;  // every offset a pass took
     ConsumedSet literal;   // what code spans and escapes took: text inside link text
-    ConsumedSet later;     // what the passes after them took
+    ConsumedSet later;     // what the passes after them took, up to the reference links
     bool literalDone = false;
+    bool laterDone = false;
     Stops stops;
+    std::vector<Delimited>& delimited;  // kept between calls, so that a line does not allocate it
     std::optional<CodeRuns> codeRuns;
-    // Emphasis and strike matches: their whole range and their spans in `out`.
-    struct Delimited {
-        Range whole;
-        size_t firstSpan;
-        size_t spanCount;
-    };
-    std::vector<Delimited> delimited;
 
     const CodeRuns& backtickRuns()
     {
@@ -477,12 +511,16 @@ struct Scan {
 
     void span(Range r, MarkdownToken token, std::optional<U16String> url = std::nullopt)
     {
-        out.emplace_back(Range{base + r.location, r.length}, std::move(token), std::move(url));
+        // Braces: clang before 16 builds no aggregate from parentheses.
+        out.push_back(MarkdownSpan{Range{base + r.location, r.length}, std::move(token), std::move(url)});
     }
     void consume(Range r)
     {
         consumed.add(r);
-        (literalDone ? later : literal).add(r);
+        if (!literalDone)
+            literal.add(r);
+        else if (!laterDone)
+            later.add(r);
     }
 };
 
@@ -753,24 +791,33 @@ bool matchFootnoteReference(U16View s, int p, int end, Stops& stops, Hit& h)
     return true;
 }
 
+// Where a reference's text starts, given its close at j: a link at the
+// innermost "[" before j; an image whose text holds another "[" is none. The
+// whole match's start and the text's start, or nothing.
+std::optional<std::pair<int, int>> referenceText(int p, int openLength, int j, Stops& stops)
+{
+    const int opener = stops.innermostOpener(p + openLength - 1, j);
+    if (openLength == 2 && opener != p + 1)
+        return std::nullopt;
+    if (j == opener + 1)
+        return std::nullopt;
+    return std::pair{openLength == 2 ? p : opener, opener + 1};
+}
+
 // (!?\[)([^\]\n]+?)(\]\[)([^\]\n]*?)(\]), brackets in code spans and escapes
-// being text. A link starts at the innermost "[" before its text's close; an
-// image whose text holds another "[" leaves it to the links.
+// being text, the text starting as referenceText() says.
 bool matchFullReference(U16View s, int p, int openLength, int end, Stops& stops, Hit& h)
 {
     const int j = stops.closeBracket(p + openLength);
     if (j >= end || s[size_t(j)] != u']' || j + 1 >= end || s[size_t(j + 1)] != u'[')
         return false;
-    const int opener = stops.innermostOpener(p + openLength - 1, j);
-    if (openLength == 2 && opener != p + 1)
-        return false;
-    const int start = openLength == 2 ? p : opener;
-    const int c = opener + 1;
-    if (j == c)
+    const auto text = referenceText(p, openLength, j, stops);
+    if (!text)
         return false;
     const int k = stops.closeBracket(j + 2);
     if (k >= end || s[size_t(k)] != u']')
         return false;
+    const auto [start, c] = *text;
     h.reset();
     h.g[0] = Range::fromTo(start, k + 1);
     h.g[1] = Range::fromTo(start, c);
@@ -792,13 +839,10 @@ bool matchShortcutReference(U16View s, int p, int openLength, int end, int lookE
         if (next == u'(' || next == u'[' || next == u':')
             return false;
     }
-    const int opener = stops.innermostOpener(p + openLength - 1, j);
-    if (openLength == 2 && opener != p + 1)
+    const auto text = referenceText(p, openLength, j, stops);
+    if (!text)
         return false;
-    const int start = openLength == 2 ? p : opener;
-    const int c = opener + 1;
-    if (j == c)
-        return false;
+    const auto [start, c] = *text;
     h.reset();
     h.g[0] = Range::fromTo(start, j + 1);
     h.g[1] = Range::fromTo(start, c);
@@ -1117,6 +1161,19 @@ void dropCrossingDelimited(Scan& sc)
     auto& d = sc.delimited;
     if (d.size() < 2)
         return;
+    const auto crosses = [](Range a, Range b) {
+        return (a.location < b.location && b.location < a.end() && a.end() < b.end())
+            || (b.location < a.location && a.location < b.end() && b.end() < a.end());
+    };
+    // A line holds few: most often none cross, which a look at every pair tells.
+    if (d.size() <= 16) {
+        bool any = false;
+        for (size_t a = 0; a < d.size() && !any; ++a)
+            for (size_t b = a + 1; b < d.size() && !any; ++b)
+                any = crosses(d[a].whole, d[b].whole);
+        if (!any)
+            return;
+    }
     std::vector<size_t> order(d.size());
     for (size_t k = 0; k < order.size(); ++k)
         order[k] = k;
@@ -1251,8 +1308,9 @@ std::vector<Regex::Match> allMatches(U16View text, char16_t trigger, int groups,
     static const Footnote::Labels noFootnotes;
     static const ReferenceLink::Table noLinks;
     MarkdownSpans unused;
+    std::vector<Scan::Delimited> none;
     const int n = int(text.size());
-    Scan sc(text, 0, 0, n, noFootnotes, noLinks, unused);
+    Scan sc(text, 0, 0, n, noFootnotes, noLinks, unused, none);
     std::vector<Regex::Match> out;
     allMatchesPass(sc, trigger, [&](U16View s, int p, int end, int lookEnd, Hit& h) { return match(sc, s, p, end, lookEnd, h); },
                    [&](const Hit& h) {
@@ -1307,7 +1365,8 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
     if (!(t.backtick || t.backslash || t.bang || t.bracket || t.angle || t.star || t.underscore || t.tilde))
         return;
 
-    Scan sc(line, base, start, end, footnotes, links, into);
+    thread_local std::vector<Scan::Delimited> delimited;
+    Scan sc(line, base, start, end, footnotes, links, into, delimited);
     auto withStops = [&sc](auto match) {
         return [&sc, match](U16View s, int p, int end, int, Hit& h) { return match(s, p, end, sc.stops, h); };
     };
@@ -1362,6 +1421,7 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
         });
     if (t.bracket)
         appendReferences(sc);
+    sc.laterDone = true;  // no pass below asks what the passes above took
     if (t.angle) {
         auto tag = [](const char* open, const char* close) {
             return [open, close](U16View s, int p, int end, int, Hit& h) { return matchTag(s, p, end, open, close, h); };

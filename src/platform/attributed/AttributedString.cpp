@@ -8,7 +8,7 @@ namespace {
 
 const AttributesPtr& emptyAttributes()
 {
-    static const AttributesPtr empty = std::make_shared<const Attributes>();
+    static const AttributesPtr empty = internedAttributes({});
     return empty;
 }
 
@@ -60,7 +60,7 @@ AttributedString::AttributedString(U16String text, const Attributes& attributes)
     : text_(std::move(text))
 {
     if (!text_.empty())
-        runs_.push_back({0, attributes.empty() ? emptyAttributes() : std::make_shared<const Attributes>(attributes)});
+        runs_.push_back({0, internedAttributes(attributes)});
 }
 
 Range AttributedString::clamp(Range range) const
@@ -261,7 +261,7 @@ template <class F> void AttributedString::modifyRuns(Range range, F transform)
             lastOld = runs_[i].attributes.get();
             Attributes copy = *runs_[i].attributes;
             transform(copy);
-            lastNew = copy.empty() ? emptyAttributes() : std::make_shared<const Attributes>(std::move(copy));
+            lastNew = internedAttributes(std::move(copy));
         }
         runs_[i].attributes = lastNew;
     }
@@ -271,9 +271,7 @@ template <class F> void AttributedString::modifyRuns(Range range, F transform)
 
 void AttributedString::setAttributes(const Attributes& attributes, Range range)
 {
-    setAttributes(attributes.empty() || clamp(range).length == 0 ? emptyAttributes()
-                                                                  : std::make_shared<const Attributes>(attributes),
-                  range);
+    setAttributes(clamp(range).length == 0 ? emptyAttributes() : internedAttributes(attributes), range);
 }
 
 void AttributedString::setAttributes(const AttributesPtr& attributes, Range range)

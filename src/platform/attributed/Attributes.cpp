@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <functional>
+#include <mutex>
+#include <unordered_map>
 
 namespace velkin {
 
@@ -108,6 +111,118 @@ bool Attributes::operator==(const Attributes& other) const
             || !attributeValuesEqual(entries_[i].second, other.entries_[i].second))
             return false;
     return true;
+}
+
+namespace {
+
+void mix(size_t& seed, size_t value)
+{
+    seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+}
+
+size_t hashOf(double value) { return std::hash<double>()(value); }
+
+void mixColor(size_t& seed, const Color& c)
+{
+    mix(seed, size_t(c.roleKind()));
+    Color::RGBA rgba;
+    if (c.fixedComponents(rgba)) {
+        mix(seed, hashOf(rgba.red));
+        mix(seed, hashOf(rgba.green));
+        mix(seed, hashOf(rgba.blue));
+        mix(seed, hashOf(rgba.alpha));
+    }
+}
+
+// Consistent with attributeValuesEqual: paragraph styles by a few of their values.
+size_t hashOf(const AttributeValue& value)
+{
+    size_t seed = value.index();
+    std::visit([&](const auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, Font>) {
+            mix(seed, size_t(v.family) | size_t(v.bold) << 8 | size_t(v.italic) << 9);
+            mix(seed, hashOf(v.pointSize));
+        } else if constexpr (std::is_same_v<T, Color>) {
+            mixColor(seed, v);
+        } else if constexpr (std::is_same_v<T, ParagraphStylePtr>) {
+            if (v) {
+                mix(seed, hashOf(v->headIndent));
+                mix(seed, hashOf(v->firstLineHeadIndent));
+                mix(seed, hashOf(v->paragraphSpacing));
+                mix(seed, hashOf(v->minimumLineHeight));
+                for (const auto& block : v->textBlocks)
+                    mix(seed, std::hash<const void*>()(block.get()));
+            }
+        } else if constexpr (std::is_same_v<T, double>) {
+            mix(seed, hashOf(v));
+        } else if constexpr (std::is_same_v<T, int> || std::is_same_v<T, bool>) {
+            mix(seed, size_t(v));
+        } else if constexpr (std::is_same_v<T, U16String>) {
+            mix(seed, std::hash<U16String>()(v));
+        } else if constexpr (std::is_same_v<T, MarkerPtr>) {
+            mix(seed, std::hash<const void*>()(v.get()));
+        }
+    }, value);
+    return seed;
+}
+
+struct DictionaryHash {
+    size_t operator()(const Attributes* a) const
+    {
+        size_t seed = a->size();
+        for (const auto& [key, value] : a->entries()) {
+            mix(seed, size_t(key));
+            mix(seed, hashOf(value));
+        }
+        return seed;
+    }
+};
+
+struct DictionaryEqual {
+    bool operator()(const Attributes* a, const Attributes* b) const { return *a == *b; }
+};
+
+// Live dictionaries by value. Each leaves the pool as its last holder lets it go;
+// the pool itself is never destroyed, as dictionaries may outlive static destruction.
+struct DictionaryPool {
+    std::mutex mutex;
+    std::unordered_map<const Attributes*, std::weak_ptr<const Attributes>, DictionaryHash, DictionaryEqual> live;
+};
+
+DictionaryPool& dictionaryPool()
+{
+    static DictionaryPool* pool = new DictionaryPool;
+    return *pool;
+}
+
+void releaseDictionary(const Attributes* a)
+{
+    {
+        DictionaryPool& pool = dictionaryPool();
+        const std::lock_guard lock(pool.mutex);
+        auto it = pool.live.find(a);
+        if (it != pool.live.end() && it->first == a)
+            pool.live.erase(it);
+    }
+    delete a;
+}
+
+} // namespace
+
+AttributesPtr internedAttributes(Attributes attributes)
+{
+    DictionaryPool& pool = dictionaryPool();
+    const std::lock_guard lock(pool.mutex);
+    auto it = pool.live.find(&attributes);
+    if (it != pool.live.end()) {
+        if (AttributesPtr found = it->second.lock())
+            return found;
+        pool.live.erase(it);  // on its way out in another thread
+    }
+    AttributesPtr made(new Attributes(std::move(attributes)), releaseDictionary);
+    pool.live.emplace(made.get(), made);
+    return made;
 }
 
 } // namespace velkin

@@ -98,4 +98,9 @@ private:
 
 using AttributesPtr = std::shared_ptr<const Attributes>;
 
+// The one live dictionary equal to `attributes`: a long text styled span by span
+// holds a few hundred distinct dictionaries over hundreds of thousands of runs,
+// so equal ones are kept once. The empty dictionary is one value too.
+AttributesPtr internedAttributes(Attributes attributes);
+
 } // namespace velkin

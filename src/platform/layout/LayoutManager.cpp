@@ -302,7 +302,7 @@ struct LayoutManager::Block {
     };
     std::vector<Cell> cells;
     std::vector<SignatureRun> signature;
-    std::vector<ParagraphStyle> styles;
+    std::vector<ParagraphStylePtr> styles;  // shared with the storage's runs
     double height = 0;  // laid out, or estimated while not laid out
     // What the estimate of its height is made of, read once from its attributes.
     struct Metrics {
@@ -313,6 +313,10 @@ struct LayoutManager::Block {
     } metrics;
     bool laidOut = false;
     bool checkSignature = true;
+    // Whether its paragraphs hold their QTextLayouts: a laid-out block off screen
+    // lets them go and keeps its lines and height, and lays out again when used.
+    bool holdsLayouts = false;
+    mutable uint64_t usedAt = 0;  // when a query or a drawing last needed it (never, for idle layout)
     // The drawing of its lines, one entry a line (null until drawn), and when it was last drawn.
     mutable std::vector<std::unique_ptr<LinePaint>> paints;
     mutable size_t paintBytes = 0;
@@ -341,6 +345,7 @@ void LayoutManager::setTextStorage(TextStorage* storage)
         storage_->removeObserver(observer_);
     storage_ = storage;
     blocks_.clear();
+    heldCharacters_ = 0;
     hasDirty_ = true;
     dirty_ = {0, storage ? storage->length() : 0};
     positionsValid_ = false;
@@ -349,6 +354,19 @@ void LayoutManager::setTextStorage(TextStorage* storage)
         observer_ = storage_->addObserver([this](const TextStorage::Edit& e) { storageEdited(e); });
     if (storage_)
         rebuildBlocks({0, storage_->length()}, 0);
+}
+
+void LayoutManager::setLaysOutLazily(bool lazy)
+{
+    if (lazy_ && !lazy) {
+        // An eager manager answers from what it holds: blocks that let their layouts go lay out again.
+        for (size_t i = 0; i < blocks_.size(); ++i)
+            if (blocks_[i]->laidOut && !blocks_[i]->holdsLayouts) {
+                blocks_[i]->laidOut = false;
+                invalidateFrom(i);
+            }
+    }
+    lazy_ = lazy;
 }
 
 void LayoutManager::setTextContainer(const TextContainer& container)
@@ -428,6 +446,7 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
     if (!storage_) {
         positionsValid_ = false;
         blocks_.clear();
+        heldCharacters_ = 0;
         return;
     }
     const U16View text = storage_->string();
@@ -495,6 +514,9 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
 
     // Blocks outside the edit whose range and kind come back unchanged keep their layout.
     if (!blocks_.empty()) {
+        for (size_t i = i0; i <= i1; ++i)
+            if (blocks_[i]->holdsLayouts)
+                heldCharacters_ -= size_t(blocks_[i]->range.length);
         const int oldEnd = region.end() - delta;
         std::map<std::pair<int, int>, std::unique_ptr<Block>> reusable;
         for (size_t i = i0; i <= i1; ++i) {
@@ -527,6 +549,8 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
                 continue;
             b = std::move(it->second);
             b->checkSignature = true;
+            if (b->holdsLayouts)
+                heldCharacters_ += size_t(b->range.length);
             reusable.erase(it);
         }
     }
@@ -575,9 +599,11 @@ bool LayoutManager::needsLayout(const Block& b) const
     return !b.laidOut || b.checkSignature;
 }
 
-void LayoutManager::updateBlock(size_t index)
+void LayoutManager::updateBlock(size_t index, bool idle)
 {
     Block& b = *blocks_[index];
+    if (!idle)
+        b.usedAt = paintSerial_;
     if (b.laidOut && b.checkSignature) {
         // Only fonts, kerns, baseline offsets and paragraph styles change the layout;
         // colours and marks are drawn from the storage as it is.
@@ -585,7 +611,7 @@ void LayoutManager::updateBlock(size_t index)
         bool same = signatureMatches(*storage_, b.range, b.signature);
         for (size_t i = 0; same && i < b.paragraphs.size(); ++i) {
             const ParagraphStyle* s = storage_->paragraphStyle(b.paragraphs[i].range.location);
-            same = (s ? *s : *ParagraphStyle::defaultStyle()) == b.styles[i];
+            same = (s ? *s : *ParagraphStyle::defaultStyle()) == *b.styles[i];
         }
         if (!same)
             b.laidOut = false;
@@ -594,6 +620,9 @@ void LayoutManager::updateBlock(size_t index)
     if (!b.laidOut) {
         layoutBlock(b);
         ++lastRelayoutCount_;
+        setHeight(index, b.height);
+    } else if (!b.holdsLayouts && !idle) {
+        layoutBlock(b);  // the same lines and height as before it let its layouts go
         setHeight(index, b.height);
     }
 }
@@ -658,11 +687,12 @@ bool LayoutManager::layoutSome(double budgetMilliseconds)
     const auto budget = std::chrono::duration<double, std::milli>(budgetMilliseconds);
     advancePending();
     while (firstPending_ < blocks_.size()) {
-        updateBlock(firstPending_);
+        updateBlock(firstPending_, true);
         advancePending();
         if (std::chrono::steady_clock::now() - start >= budget)
             break;
     }
+    trimLayouts();
     return firstPending_ < blocks_.size();
 }
 
@@ -833,6 +863,9 @@ void LayoutManager::prepare(Range glyphs)
 
 void LayoutManager::layoutBlock(Block& b)
 {
+    if (!b.holdsLayouts)
+        heldCharacters_ += size_t(b.range.length);
+    b.holdsLayouts = true;
     b.forgetPaint();
     b.lines.clear();
     b.cells.clear();
@@ -841,8 +874,8 @@ void LayoutManager::layoutBlock(Block& b)
     b.signature = layoutSignature(*storage_, b.range);
     measureForEstimate(b);  // for when a new width makes its height an estimate again
     for (const auto& p : b.paragraphs) {
-        const ParagraphStyle* s = storage_->paragraphStyle(p.range.location);
-        b.styles.push_back(s ? *s : *ParagraphStyle::defaultStyle());
+        const ParagraphStylePtr* s = storage_->attributes(p.range.location).getAs<ParagraphStylePtr>(AttributeKey::ParagraphStyle);
+        b.styles.push_back(s && *s ? *s : ParagraphStyle::defaultStyle());
     }
     if (b.table) {
         layoutTable(b);
@@ -859,7 +892,7 @@ void LayoutManager::layoutBlock(Block& b)
 void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double width, double& y)
 {
     Paragraph& p = b.paragraphs[index];
-    const ParagraphStyle& style = b.styles[index];
+    const ParagraphStyle& style = *b.styles[index];
     const U16View text = storage_->string();
     // A copy: the layout outlives this call, and an edit can reallocate the storage's string.
     const QString content(reinterpret_cast<const QChar*>(text.data() + p.content.location), p.content.length);
@@ -1017,7 +1050,7 @@ void LayoutManager::layoutTable(Block& b)
     };
     std::map<std::pair<int, int>, CellPlan> cells;
     for (size_t i = 0; i < b.paragraphs.size(); ++i) {
-        const ParagraphStyle& style = b.styles[i];
+        const ParagraphStyle& style = *b.styles[i];
         const TextTableBlock* cell = style.tableBlock();
         if (!cell)
             continue;
@@ -1398,7 +1431,7 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
             if (right > 0)
                 painter.fillRect(QRectF(outer.right() - right, outer.top() + top, right, outer.height() - top - bottom), border);
         }
-        b.paintedAt = paintSerial_;
+        b.paintedAt = b.usedAt = paintSerial_;
         for (size_t li = 0; li < b.lines.size(); ++li) {
             const Line& l = b.lines[li];
             if (l.glyphs.end() <= glyphs.location || l.glyphs.location >= glyphs.end())
@@ -1442,7 +1475,7 @@ void LayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
         if (glyphs.length > 0 && b.range.location >= glyphs.end())
             break;
         const QPointF at = origin + QPointF(0, topOf(bi));
-        b.paintedAt = paintSerial_;
+        b.paintedAt = b.usedAt = paintSerial_;
         for (size_t li = 0; li < b.lines.size(); ++li) {
             const Line& l = b.lines[li];
             if (l.glyphs.end() <= glyphs.location || l.glyphs.location >= glyphs.end())
@@ -1560,6 +1593,7 @@ LayoutManager::LinePaint* LayoutManager::keptPaint(const Block& b, const Line& l
 
 void LayoutManager::trimPaints()
 {
+    trimLayouts();
     ++paintSerial_;
     if (paintBytes_ <= paintCacheBudget)
         return;
@@ -1582,6 +1616,45 @@ void LayoutManager::trimPaints()
         }
     }
     paintBytes_ = total;
+}
+
+void LayoutManager::trimLayouts()
+{
+    if (!lazy_ || heldCharacters_ <= std::max(layoutCacheCharacters, heldLimit_))
+        return;
+    // Counted exactly, and the least recently used blocks let go down to half the
+    // budget; what the present query or drawing uses stays, however long.
+    std::vector<std::pair<uint64_t, size_t>> held;
+    size_t total = 0;
+    for (size_t i = 0; i < blocks_.size(); ++i)
+        if (blocks_[i]->holdsLayouts) {
+            total += size_t(blocks_[i]->range.length);
+            held.push_back({blocks_[i]->usedAt, i});
+        }
+    if (total > layoutCacheCharacters) {
+        std::sort(held.begin(), held.end());
+        for (const auto& [stamp, i] : held) {
+            if (total <= layoutCacheCharacters / 2 || stamp >= paintSerial_)
+                break;
+            Block& b = *blocks_[i];
+            for (auto& p : b.paragraphs)
+                p.layout.reset();
+            b.forgetPaint();
+            b.holdsLayouts = false;
+            total -= size_t(b.range.length);
+        }
+    }
+    heldCharacters_ = total;
+    heldLimit_ = total + layoutCacheCharacters / 2;
+}
+
+size_t LayoutManager::layoutCacheCharactersHeld() const
+{
+    size_t total = 0;
+    for (const auto& b : blocks_)
+        if (b->holdsLayouts)
+            total += size_t(b->range.length);
+    return total;
 }
 
 size_t LayoutManager::paintCacheBytes() const

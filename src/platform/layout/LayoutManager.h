@@ -55,7 +55,7 @@ public:
     void ensureLayout(const QRectF& rect);
 
     bool laysOutLazily() const { return lazy_; }
-    void setLaysOutLazily(bool lazy) { lazy_ = lazy; }
+    void setLaysOutLazily(bool lazy);
     // Lays out the next paragraphs not laid out yet, front to back, for about
     // `budgetMilliseconds`; true when some remain.
     bool layoutSome(double budgetMilliseconds);
@@ -123,6 +123,11 @@ public:
     // recently drawn blocks let go of theirs.
     size_t paintCacheBytes() const;
     size_t paintCacheBudget = size_t(8) << 20;
+    // The characters whose paragraphs keep their glyph layouts, and the most a lazy
+    // manager lets keep them: beyond it, the least recently used blocks off screen
+    // let go of theirs (keeping their lines and heights) and lay out again when used.
+    size_t layoutCacheCharactersHeld() const;
+    size_t layoutCacheCharacters = size_t(1) << 18;
 
     struct Line;
     struct Block;
@@ -137,7 +142,8 @@ private:
     void layoutParagraph(Block& block, size_t paragraph, double x, double width, double& y);
     void layoutTable(Block& block);
     // Lays out one block when it needs it (its attributes may also only need a check).
-    void updateBlock(size_t index);
+    // Idle layout leaves a block that let go of its layouts as it is, and does not count as a use.
+    void updateBlock(size_t index, bool idle = false);
     bool needsLayout(const Block& block) const;
     void measureForEstimate(Block& block) const;
     double estimatedHeight(const Block& block) const;
@@ -167,6 +173,8 @@ private:
     LinePaint* keptPaint(const Block& block, const Line& line) const;
     // Ends a drawing: keeps the kept drawings within their budget.
     void trimPaints();
+    // Keeps the glyph layouts within their budget.
+    void trimLayouts();
 
     TextStorage* storage_ = nullptr;
     int observer_ = 0;
@@ -182,6 +190,8 @@ private:
     int lastRelayoutCount_ = 0;
     mutable size_t paintBytes_ = 0;     // at least what the kept drawings take (blocks let go of theirs unseen)
     uint64_t paintSerial_ = 1;  // counts drawings, to tell the least recently drawn blocks
+    size_t heldCharacters_ = 0;  // the characters of the blocks holding layouts
+    size_t heldLimit_ = 0;       // past which (and the budget) they are counted and trimmed again
 };
 
 } // namespace velkin

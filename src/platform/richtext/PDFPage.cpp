@@ -149,6 +149,65 @@ bool isPlainUriByte(unsigned char c)
     }
 }
 
+// Qt draws a paragraph by going over all of its text for every page it is on,
+// so a paragraph of many pages costs its length times its pages. A paragraph
+// of more than kLongParagraphLines lines becomes consecutive paragraphs of
+// kParagraphPartLines lines each, split where its lines start, with no space
+// between them and no first-line indent after the first: its lines, and so its
+// pages, stay as they were. Justified paragraphs, whose last line is set
+// differently, and paragraphs in lists or tables are left whole.
+constexpr int kLongParagraphLines = 240;
+constexpr int kParagraphPartLines = 120;
+
+void splitLongParagraphs(QTextDocument& document)
+{
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    std::vector<QTextBlock> longBlocks;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        // A line holds at least one character: a shorter paragraph cannot be long.
+        if (block.length() <= kLongParagraphLines || block.textList()
+            || document.frameAt(block.position()) != document.rootFrame()
+            || (block.blockFormat().alignment() & Qt::AlignJustify))
+            continue;
+        layout->blockBoundingRect(block);
+        if (block.layout() && block.layout()->lineCount() > kLongParagraphLines)
+            longBlocks.push_back(block);
+    }
+    if (longBlocks.empty())
+        return;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    // From the end, so that earlier positions stay where they are.
+    for (auto block = longBlocks.rbegin(); block != longBlocks.rend(); ++block) {
+        const QTextBlockFormat whole = block->blockFormat();
+        const QTextCharFormat characters = block->charFormat();
+        const int start = block->position();
+        const QTextLayout* lines = block->layout();
+        std::vector<int> splits;
+        for (int line = kParagraphPartLines; line + kParagraphPartLines / 2 < lines->lineCount(); line += kParagraphPartLines)
+            splits.push_back(lines->lineAt(line).textStart());
+        // Every part but the first starts flush with no space above; every
+        // part but the last ends with no space below.
+        QTextBlockFormat inner = whole;
+        inner.setTopMargin(0);
+        inner.setTextIndent(0);
+        inner.setPageBreakPolicy(whole.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysBefore);
+        QTextBlockFormat last = inner;
+        inner.setBottomMargin(0);
+        inner.setPageBreakPolicy(inner.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysAfter);
+        for (auto at = splits.rbegin(); at != splits.rend(); ++at) {
+            cursor.setPosition(start + *at);
+            cursor.insertBlock(at == splits.rbegin() ? last : inner, characters);
+        }
+        QTextBlockFormat first = whole;
+        first.setBottomMargin(0);
+        first.setPageBreakPolicy(whole.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysAfter);
+        cursor.setPosition(start);
+        cursor.setBlockFormat(first);
+    }
+    cursor.endEditBlock();
+}
+
 } // namespace
 
 QString plainLinkAddress(const QString& href)
@@ -291,6 +350,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         ~Detach() { document.documentLayout()->setPaintDevice(nullptr); }
     } detach{document};
     document.setPageSize(page);
+    splitLongParagraphs(document);
     keepTablesTogether(document, page.height());
     const int pages = std::max(1, document.pageCount());
 

@@ -1,0 +1,84 @@
+// Resident memory of a real document window on 1, 4 and 16 MB of Markdown:
+// the peak while it opens, styles and lays out, what it keeps once settled
+// (absolute, above an empty window's, and per byte of text), and what typing
+// adds beyond the characters typed.
+#include <benchmark/benchmark.h>
+
+#include "OpenWindow.h"
+
+#include <malloc.h>
+
+#include <fstream>
+#include <string>
+
+namespace {
+
+using namespace velkin;
+using bench::OpenWindow;
+
+// A field of /proc/self/status in bytes ("VmRSS", "VmHWM").
+double statusBytes(const std::string& field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stod(line.substr(field.size() + 1)) * 1024;
+    return 0;
+}
+
+// Starts a new peak from the present resident memory.
+void resetPeak()
+{
+    malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double megabytes(double bytes) { return bytes / 1e6; }
+
+double emptyWindowBytes()
+{
+    static const double bytes = [] {
+        resetPeak();
+        OpenWindow empty(U16String{});
+        return statusBytes("VmRSS");
+    }();
+    return bytes;
+}
+
+void windowMemory(benchmark::State& state, size_t bytes)
+{
+    const double empty = emptyWindowBytes();
+    U16String text = bench::document(bytes);
+    const double utf8 = double(u8(text).size());
+    for (auto _ : state) {
+        resetPeak();
+        OpenWindow open(std::move(text));
+        // Settled: the idle work done and a few turns of the event loop later.
+        for (int i = 0; i < 20; ++i)
+            QApplication::processEvents();
+        const double settled = statusBytes("VmRSS");
+        state.counters["peakMB"] = megabytes(statusBytes("VmHWM"));
+        state.counters["settledMB"] = megabytes(settled);
+        state.counters["aboveEmptyMB"] = megabytes(settled - empty);
+        state.counters["perByte"] = settled / utf8;
+        // Typing: 500 characters in one place, then as many other keys elsewhere.
+        constexpr int keys = 500;
+        for (int i = 0; i < keys; ++i)
+            open.press(Qt::Key_X, QStringLiteral("x"));
+        for (int i = 0; i < keys; ++i)
+            open.press(i % 2 ? Qt::Key_Backspace : Qt::Key_Y, i % 2 ? QString() : QStringLiteral("y"));
+        state.counters["typedKBPerKey"] = (statusBytes("VmRSS") - settled) / 1024 / (2 * keys);
+    }
+    state.counters["emptyMB"] = megabytes(empty);
+}
+
+void BM_WindowMemory1MB(benchmark::State& state) { windowMemory(state, 900'000); }
+BENCHMARK(BM_WindowMemory1MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_WindowMemory4MB(benchmark::State& state) { windowMemory(state, 4'000'000); }
+BENCHMARK(BM_WindowMemory4MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_WindowMemory16MB(benchmark::State& state) { windowMemory(state, 16'000'000); }
+BENCHMARK(BM_WindowMemory16MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
