@@ -136,10 +136,16 @@ void keepManyTablesTogether(QTextDocument& document, QPaintDevice* device, QSize
         keepTablesTogether(document, page.height());
         return;
     }
-    std::vector<QTextTable*> moved;
+    // Up to the first break, the document's own layout holds.
     size_t first = 0;  // the first table of the stretch
-    int start = 0;     // where the stretch begins, at the top of a page
-    for (size_t count = kFirstStretch; first < tables.size();) {
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    while (first < tables.size() && !straddles(layout, tables[first], page.height()))
+        ++first;
+    if (first == tables.size())
+        return;
+    std::vector<QTextTable*> moved{tables[first]};
+    int start = tables[first]->firstPosition() - 1;  // where the stretch begins, at the top of a page
+    for (size_t count = kFirstStretch + 1; first < tables.size();) {
         const size_t end = std::min(tables.size(), first + count);
         QTextCursor selection(&document);
         selection.setPosition(start);
@@ -154,8 +160,8 @@ void keepManyTablesTogether(QTextDocument& document, QPaintDevice* device, QSize
             keepTablesTogether(document, page.height());
             return;
         }
-        // A moved table heads its stretch: it is not moved again.
-        size_t k = first > 0 || start > 0 ? 1 : 0;
+        // The moved table heading the stretch is not moved again.
+        size_t k = 1;
         while (k < copies.size() && !straddles(stretch.documentLayout(), copies[k], page.height()))
             ++k;
         if (k < copies.size()) {
