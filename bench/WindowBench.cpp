@@ -5,6 +5,7 @@
 // benchmarks this takes in everything the window does per key.
 #include <benchmark/benchmark.h>
 
+#include "LongShapes.h"
 #include "OpenWindow.h"
 
 namespace {
@@ -14,9 +15,9 @@ using bench::document;
 using bench::OpenWindow;
 
 // A character typed, then deleted with Backspace, in turn; each is one keystroke.
-void keystroke(benchmark::State& state, size_t bytes)
+// The text is left as it was.
+void typeInTurn(benchmark::State& state, OpenWindow& open)
 {
-    OpenWindow open(bytes);
     bool insert = true;
     for (auto _ : state) {
         if (insert)
@@ -27,6 +28,12 @@ void keystroke(benchmark::State& state, size_t bytes)
     }
     if (!insert)
         open.press(Qt::Key_Backspace);
+}
+
+void keystroke(benchmark::State& state, size_t bytes)
+{
+    OpenWindow open(bytes);
+    typeInTurn(state, open);
     state.counters["bytes"] = double(open.window->contentView()->text().size()) * 2;
 }
 
@@ -64,6 +71,38 @@ void BM_WindowReturnInAList16MB(benchmark::State& state)
     }
 }
 BENCHMARK(BM_WindowReturnInAList16MB)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// A character typed, then deleted, at `fraction` of a text of one shape (0: after
+// its first word, 1: at its end).
+void keystrokeIn(benchmark::State& state, U16String text, double fraction)
+{
+    OpenWindow open(std::move(text));
+    const U16String& now = open.window->contentView()->text();
+    int at = int(now.size());
+    if (fraction < 1) {
+        const size_t space = now.find(u' ', size_t(double(now.size()) * fraction));
+        at = space == U16String::npos ? int(now.size()) : int(space);
+    }
+    open.view->setSelectedRange({at, 0});
+    open.view->scrollRangeToVisible({at, 0});
+    QApplication::processEvents();
+    typeInTurn(state, open);
+}
+
+void BM_WindowKeystrokeIn(benchmark::State& state, U16String (*shape)(size_t), size_t bytes)
+{
+    keystrokeIn(state, shape(bytes), state.range(0) / 2.0);
+}
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, LogParagraph2MB, &bench::logParagraph, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, LogParagraph16MB, &bench::logParagraph, 16'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(100);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, OneLine2MB, &bench::logOnOneLine, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, BulletedList2MB, &bench::bulletedList, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, ListWithContinuations2MB, &bench::listWithContinuations, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
 
 // The caret moved left, then right, in turn, by the arrow keys.
 void caretMove(benchmark::State& state, OpenWindow& open)

@@ -5,10 +5,14 @@
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 
+#include <QFontMetricsF>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextFrame>
 #include <QTextList>
+#include <QTextTable>
 
+#include <algorithm>
 #include <vector>
 
 namespace velkin::PageImport {
@@ -162,7 +166,271 @@ U16String listsForImport(const U16String& html)
     return out;
 }
 
+// Qt's table code costs more than in proportion to a table's rows (importing,
+// laying out and drawing each go over the rows already placed), so a table of
+// more than kTallTable rows is written as consecutive tables of about
+// kTablePart rows each. Only the first has the header; joinTableParts() makes
+// the parts read as one table.
+constexpr size_t kTallTable = 300;
+constexpr size_t kTablePart = 120;
+
+U16String tablesForImport(const U16String& html)
+{
+    static constexpr std::u16string_view bodyOpen = u"<tbody>\n";
+    static constexpr std::u16string_view bodyClose = u"</tbody>\n</table>";
+    static constexpr std::u16string_view partOpen = u"<table width=\"100%\" cellspacing=\"0\" border=\"0\">\n<tbody>\n";
+    U16String out;
+    size_t pos = 0;
+    for (size_t body = html.find(bodyOpen); body != U16String::npos; body = html.find(bodyOpen, pos)) {
+        const size_t end = html.find(bodyClose, body);
+        if (end == U16String::npos)
+            break;
+        std::vector<size_t> rowStarts;
+        for (size_t tr = html.find(u"<tr>", body); tr < end; tr = html.find(u"<tr>", tr + 4))
+            rowStarts.push_back(tr);
+        if (rowStarts.size() <= kTallTable) {
+            pos = end;
+            continue;
+        }
+        if (out.empty())
+            out.reserve(html.size() + html.size() / 16);
+        out.append(html, pos, rowStarts.front() - pos);
+        // Parts of even size, so that none is short enough to be kept whole on
+        // a page of its own.
+        const size_t parts = (rowStarts.size() + kTablePart - 1) / kTablePart;
+        for (size_t part = 0; part < parts; ++part) {
+            const size_t from = rowStarts[rowStarts.size() * part / parts];
+            const size_t to = part + 1 < parts ? rowStarts[rowStarts.size() * (part + 1) / parts] : end;
+            if (part > 0) {
+                out += bodyClose;
+                out += u'\n';
+                out += partOpen;
+            }
+            out.append(html, from, to - from);
+        }
+        pos = end;
+    }
+    if (out.empty())
+        return html;
+    out.append(html, pos, U16String::npos);
+    return out;
+}
+
+// The widest line of a cell's paragraphs, unwrapped, in the cell's fonts.
+double naturalWidth(const QTextTableCell& cell)
+{
+    double widest = 0;
+    for (auto it = cell.begin(); !it.atEnd(); ++it) {
+        double width = 0;
+        for (auto fragment = it.currentBlock().begin(); !fragment.atEnd(); ++fragment)
+            width += QFontMetricsF(fragment.fragment().charFormat().font()).horizontalAdvance(fragment.fragment().text());
+        widest = std::max(widest, width);
+    }
+    return widest;
+}
+
+// Consecutive parts of one tall table: every part takes the same column widths,
+// shared by the widest cell of each column over the whole table, and the parts
+// keep no space between them.
+void joinParts(QTextDocument& document, const std::vector<QTextTable*>& parts)
+{
+    const int columns = parts.front()->columns();
+    // A cell's padding and borders.
+    constexpr double kCellExtra = 10;
+    std::vector<double> widths(size_t(columns), kCellExtra);
+    for (QTextTable* part : parts)
+        for (int r = 0; r < part->rows(); ++r)
+            for (int c = 0; c < columns; ++c)
+                widths[size_t(c)] = std::max(widths[size_t(c)], naturalWidth(part->cellAt(r, c)) + kCellExtra);
+    double total = 0;
+    for (double width : widths)
+        total += width;
+    // No column narrower than a quarter of an even share.
+    const double least = total / columns / 4;
+    total = 0;
+    for (double& width : widths)
+        total += width = std::max(width, least);
+    QList<QTextLength> constraints;
+    for (double width : widths)
+        constraints.append(QTextLength(QTextLength::PercentageLength, 100 * width / total));
+
+    QTextCursor cursor(&document);
+    for (size_t k = 0; k < parts.size(); ++k) {
+        QTextTableFormat format = parts[k]->format();
+        format.setColumnWidthConstraints(constraints);
+        if (k > 0)
+            format.setTopMargin(0);
+        if (k + 1 < parts.size()) {
+            format.setBottomMargin(0);
+            // The paragraph that stands between two tables takes no room.
+            cursor.setPosition(parts[k]->lastPosition() + 1);
+            QTextBlockFormat between = cursor.blockFormat();
+            between.setTopMargin(0);
+            between.setBottomMargin(0);
+            between.setLineHeight(0, QTextBlockFormat::FixedHeight);
+            cursor.setBlockFormat(between);
+        }
+        parts[k]->setFormat(format);
+    }
+}
+
+// Qt's HTML parser keeps a node of some hundred bytes for every element and
+// text run until the whole page is imported, so a paragraph of many emphases
+// would take hundreds of times its text. A top-level paragraph of more than
+// kLongInline characters is imported apart, in pieces of about kInlinePiece
+// characters inserted one after another into its place.
+constexpr size_t kLongInline = 1 << 16;
+constexpr size_t kInlinePiece = 1 << 14;
+
+// What stands in the place of a paragraph imported apart.
+constexpr std::u16string_view kSetAside = u"\u2063velkin\u2063";
+
+bool isVoidElement(U16View tag)
+{
+    static constexpr std::u16string_view names[] = {u"<br", u"<img", u"<hr", u"<input", u"<meta", u"<link", u"<col", u"<wbr"};
+    return tag.ends_with(u"/>") || std::any_of(std::begin(names), std::end(names), [&](std::u16string_view name) {
+               return opens(tag, name);
+           });
+}
+
+struct LongParagraphs {
+    U16String context;                        // the page up to where its paragraphs stand
+    std::vector<std::vector<U16String>> pieces;  // each paragraph's inline HTML, in pieces
+};
+
+// The inline HTML cut before opening tags outside any element, where no blank
+// is lost at the cut, every kInlinePiece characters or so.
+std::vector<U16String> piecesOf(U16View inner)
+{
+    std::vector<U16String> pieces;
+    size_t from = 0;
+    int depth = 0;
+    for (size_t lt = inner.find(u'<'); lt != U16View::npos; lt = inner.find(u'<', lt + 1)) {
+        const size_t gt = inner.find(u'>', lt);
+        if (gt == U16View::npos)
+            break;
+        const U16View tag = inner.substr(lt, gt - lt + 1);
+        const bool closing = tag.size() > 1 && tag[1] == u'/';
+        if (!closing && depth == 0 && lt - from >= kInlinePiece && lt > 0
+            && !CharacterClass::isAsciiBlank(inner[lt - 1]) && inner[lt - 1] != u'\n') {
+            pieces.emplace_back(inner.substr(from, lt - from));
+            from = lt;
+        }
+        if (closing)
+            depth = std::max(0, depth - 1);
+        else if (!isVoidElement(tag))
+            ++depth;
+        lt = gt;
+    }
+    pieces.emplace_back(inner.substr(from));
+    return pieces;
+}
+
+// Takes every long top-level paragraph out of the page, leaving kSetAside.
+LongParagraphs setAsideLongParagraphs(U16String& html)
+{
+    LongParagraphs result;
+    static constexpr std::u16string_view article = u"<body>\n<div>\n";
+    const size_t start = html.find(article);
+    if (start == U16String::npos || html.size() < kLongInline)
+        return result;
+    const size_t body = start + article.size();
+    U16String out;
+    size_t copied = 0;
+    int depth = 0;
+    for (size_t lt = html.find(u'<', body); lt != U16String::npos; lt = html.find(u'<', lt + 1)) {
+        const size_t gt = html.find(u'>', lt);
+        if (gt == U16String::npos)
+            break;
+        const U16View tag(html.data() + lt, gt - lt + 1);
+        if (depth == 0 && tag == u"<p>") {
+            const size_t close = html.find(u"</p>", gt);
+            if (close == U16String::npos)
+                break;
+            const U16View inner(html.data() + gt + 1, close - gt - 1);
+            if (inner.size() > kLongInline && TextOps::find(inner, u"<img") < 0) {
+                if (result.pieces.empty())
+                    out.reserve(html.size());
+                out.append(html, copied, gt + 1 - copied);
+                out += kSetAside;
+                copied = close;
+                result.pieces.push_back(piecesOf(inner));
+            }
+            lt = close + 3;
+            continue;
+        }
+        if (tag.size() > 1 && tag[1] == u'/')
+            --depth;
+        else if (!isVoidElement(tag))
+            ++depth;
+        lt = gt;
+    }
+    if (result.pieces.empty())
+        return result;
+    out.append(html, copied, U16String::npos);
+    result.context = html.substr(0, body);
+    html = std::move(out);
+    return result;
+}
+
+// Each paragraph set aside inserted in its place, piece by piece, each piece
+// read in the page's context so that it takes the page's styles.
+void restoreLongParagraphs(QTextDocument& document, const LongParagraphs& paragraphs)
+{
+    if (paragraphs.pieces.empty())
+        return;
+    const QString marker = QString::fromUtf16(kSetAside.data(), qsizetype(kSetAside.size()));
+    std::vector<QTextBlock> places;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        if (block.text().startsWith(marker) && block.text().trimmed() == marker)
+            places.push_back(block);
+    if (places.size() != paragraphs.pieces.size())
+        return;
+    const QString before = QString::fromUtf16(paragraphs.context.data(), qsizetype(paragraphs.context.size()))
+                           + QStringLiteral("<p>");
+    const QString after = QStringLiteral("</p>\n</div>\n</body>\n</html>");
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    // From the end, so that earlier positions stay where they are.
+    for (size_t k = places.size(); k-- > 0;) {
+        cursor.setPosition(places[k].position());
+        // Only the marker: a blank after it is the page's own.
+        cursor.setPosition(places[k].position() + int(marker.size()), QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        for (const U16String& piece : paragraphs.pieces[k])
+            cursor.insertHtml(before + QString::fromUtf16(piece.data(), qsizetype(piece.size())) + after);
+    }
+    cursor.endEditBlock();
+}
+
 } // namespace
+
+void joinTableParts(QTextDocument& document)
+{
+    std::vector<QTextTable*> parts;
+    const auto join = [&] {
+        if (parts.size() > 1)
+            joinParts(document, parts);
+        parts.clear();
+    };
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        if (!table)
+            continue;
+        // A table of the page always has a header row: one without continues
+        // the table just before it.
+        const bool continues = table->format().headerRowCount() == 0 && !parts.empty()
+                               && table->columns() == parts.front()->columns()
+                               && table->firstPosition() <= parts.back()->lastPosition() + 3;
+        if (!continues)
+            join();
+        parts.push_back(table);
+    }
+    join();
+    cursor.endEditBlock();
+}
 
 MarkdownFontFamily familyOf(U16View page)
 {
@@ -212,7 +480,7 @@ U16String importableHTML(U16View page)
     };
     for (const auto& [from, to] : mapped)
         out = TextOps::replacingAll(out, from, to);
-    return listsForImport(out);
+    return tablesForImport(listsForImport(out));
 }
 
 void unlistTaskItems(QTextDocument& document)
@@ -248,8 +516,12 @@ void unlistTaskItems(QTextDocument& document)
 
 std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures)
 {
-    auto document = RichTextImport::load(importableHTML(page), pictures);
+    U16String html = importableHTML(page);
+    const LongParagraphs longParagraphs = setAsideLongParagraphs(html);
+    auto document = RichTextImport::load(html, pictures);
+    restoreLongParagraphs(*document, longParagraphs);
     unlistTaskItems(*document);
+    joinTableParts(*document);
     return document;
 }
 
