@@ -56,10 +56,9 @@ def frame_buffer_lightness(path, x, y, width, height):
 
 
 def run(velkin, portal_first):
-    processes = []
-    d = None
+    d = e2e.Desktop(velkin, xvfb_arguments=["-fbdir", "{home}"])
+    processes = d.processes  # ended with the desktop
     try:
-        d = e2e.Desktop(velkin, xvfb_arguments=["-fbdir", "{home}"])
         bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address",
                                 f"--address=unix:path={d.home}/bus"], stdout=subprocess.PIPE,
                                stderr=subprocess.DEVNULL, text=True)
@@ -125,15 +124,7 @@ def run(velkin, portal_first):
         if d.app.poll() is not None:
             raise e2e.Failure(f"velkin ended with status {d.app.returncode}")
     finally:
-        for p in processes:
-            if p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(3)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-        if d:
-            d.close()
+        d.close()
 
 
 def main():
