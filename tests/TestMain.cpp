@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QEvent>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -12,5 +14,14 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // Tests run no outer event loop, so replies a test finished with wait for
+    // deletion; delete them now and give the network manager's thread a moment
+    // to free its half of each download: the application's teardown stops that
+    // thread without letting it finish its queue.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    QThread::msleep(50);
+    QCoreApplication::processEvents();
+    return result;
 }

@@ -151,6 +151,19 @@ std::optional<QByteArray> readAddress(const Url& url)
     return std::nullopt;
 }
 
+// Takes a download down before a synchronous load returns. Left to a deferred
+// deletion, a reply would live on until the process ends (no event loop may
+// run again), and the manager's network thread stops then in the same breath,
+// before it can free its half of the download.
+void discard(const QPointer<QNetworkReply>& reply)
+{
+    if (!reply)
+        return;
+    if (reply->isRunning())
+        reply->abort();
+    delete reply.data();
+}
+
 } // namespace
 
 std::optional<QByteArray> readRegularFile(const std::string& path, long long limit)
@@ -259,13 +272,14 @@ void loadSynchronously(U16View source, const std::optional<Url>& base)
     } else if ((scheme == "http" || scheme == "https") && QCoreApplication::instance()) {
         QEventLoop loop;
         bool finished = false;
-        download(*url, [&](std::optional<QByteArray> body) {
+        const QPointer<QNetworkReply> reply = download(*url, [&](std::optional<QByteArray> body) {
             data = std::move(body);
             finished = true;
             loop.quit();
         });
         if (!finished)
             loop.exec(QEventLoop::ExcludeUserInputEvents);
+        discard(reply);
     }
     store(k, data ? decode(*data) : QImage());
 }
@@ -301,8 +315,8 @@ void loadAllSynchronously(const std::vector<U16String>& sources, const std::opti
         return;
     }
     // Every download starts at once; the budget is for all of them together.
-    // Results go straight into the cache, so one that ends after this call
-    // has returned (an abort reported late) still lands in the right place.
+    // Results go straight into the cache; the aborts at the end report theirs
+    // there too, after the loop has gone.
     struct Progress {
         int pending = 0;
         QEventLoop loop;
@@ -330,8 +344,7 @@ void loadAllSynchronously(const std::vector<U16String>& sources, const std::opti
             s.failed.insert(k);
     progress.reset();
     for (const QPointer<QNetworkReply>& reply : replies)
-        if (reply && reply->isRunning())
-            reply->abort();
+        discard(reply);
 }
 
 } // namespace velkin::ImageCache
