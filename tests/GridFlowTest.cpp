@@ -451,5 +451,32 @@ TEST(GridFlow, TheLineUnderAGridIsReadAsTheExportReadsIt)
     EXPECT_EQ(seen, (std::set<Block>{Block::paragraph, Block::list, Block::task, Block::footnote}));
 }
 
+// A grid too short to stand as a pipe table's two lines (a one-letter header, no
+// body) still has the line under it read as under that table, not as a paragraph's
+// next line: "---" is a rule, "===" is text, "    x" is no code.
+TEST(GridFlow, TheLineUnderAShortGridReadsAsUnderALongOne)
+{
+    const std::vector<U16String> lines{u"---", u"===", u"***", u"    qz code?", u"- qz", u"2. qz", u"qz words", u"-"};
+    for (const U16String& line : lines) {
+        auto document = [&](U16View header) { return u"Intro.\n\n| " + U16String(header) + u" |\n| --- |\n" + line + u"\n\nEnd.\n"; };
+        const U16String shortOne = document(u"a"), longOne = document(u"abcdefgh");
+        Editor s(shortOne), l(longOne);
+        s.host->coordinator().restyle(s.view());
+        l.host->coordinator().restyle(l.view());
+        s.caretAt(u"End."), l.caretAt(u"End.");
+        const TextStorage shortPage = PreviewRenderer::preparePage(shortOne, 600, 14, std::nullopt);
+        const TextStorage longPage = PreviewRenderer::preparePage(longOne, 600, 14, std::nullopt);
+        for (int k = 0; k < int(line.size()); ++k) {
+            const int inShort = s.find(line) + k, inLong = l.find(line) + k;
+            EXPECT_TRUE(s.storage().attributes(inShort) == l.storage().attributes(inLong)) << u8(line) << " at " << k;
+            const int onShortPage = int(shortPage.string().find(line)) + k, onLongPage = int(longPage.string().find(line)) + k;
+            EXPECT_TRUE(shortPage.attributes(onShortPage) == longPage.attributes(onLongPage)) << "page: " << u8(line);
+        }
+        EXPECT_EQ(exportedBlock(MarkdownHTML::body(shortOne), u"qz"), exportedBlock(MarkdownHTML::body(longOne), u"qz"));
+    }
+    // The export reads "---" right under the table as a rule.
+    EXPECT_NE(MarkdownHTML::body(u"| a |\n| --- |\n---\n").find(u"<hr"), U16String::npos);
+}
+
 } // namespace
 } // namespace velkin
