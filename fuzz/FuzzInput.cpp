@@ -1,6 +1,6 @@
 #include "FuzzInput.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 
 #include <clocale>
 #include <cstdio>
@@ -56,7 +56,7 @@ void ensureApplication()
     static int argc = 1;
     static char name[] = "velkin-fuzz";
     static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);  // lives for the whole run
+    new QGuiApplication(argc, argv);  // lives for the whole run
     std::setlocale(LC_NUMERIC, "C");
 }
 

@@ -7,12 +7,7 @@
 // report at every exit. ICU stays checked, so a matcher we fail to free shows.
 extern "C" __attribute__((used, visibility("default"))) const char* __lsan_default_suppressions()
 {
-    return "leak:libQt6Core.so\n"
-           "leak:libQt6Gui.so\n"
-           "leak:libQt6Widgets.so\n"
-           "leak:libQt6Network.so\n"
-           "leak:libQt6DBus.so\n"
-           "leak:libfontconfig.so\n";
+    return "leak:libfontconfig.so\n";
 }
 
 extern "C" __attribute__((used, visibility("default"))) const char* __asan_default_options()

@@ -1,4 +1,7 @@
 // Emoji shortcodes: names, completion ranking, finding them in text, collapsing and drawing.
+#include "EditorHarness.h"
+
+#include "document/CodeBlockLayoutManager.h"
 #include "markdown/EmojiShortcode.h"
 
 #include "platform/text/Utf.h"
@@ -10,6 +13,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <optional>
 #include <set>
 
 using namespace velkin;
@@ -337,4 +342,59 @@ TEST(EmojiDrawing, DrawsInColourWithinTheMarkRectangle)
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 20; ++x)
             ASSERT_EQ(blank.pixel(x, y), qRgb(255, 255, 255));
+}
+
+// A line of shortcodes without spaces wraps wherever the layout likes, inside a
+// shortcode too. Its emoji is drawn where the shortcode's width lies (on its last
+// character): at the start of the later line, not over the end of the earlier one.
+TEST(EmojiDrawing, AShortcodeWrappedInsideIsDrawnOnTheLineThatHoldsItsWidth)
+{
+    // One shortcode in a long word, so that no other emoji can hide a gap.
+    const U16String text = u"(((((((((((((((((((((((((((((((((((((((((:rocket:)";
+    velkin::testing_editor::Editor e(text + u"\n\nend");
+    e.caretAt(u"end");
+    e.host->coordinator().restyle(e.view());
+    TextStorage& storage = e.storage();
+    const int colon = int(text.find(u':'));
+    ASSERT_TRUE(storage.attribute(AttributeKey::EmojiShortcode, colon));
+    CodeBlockLayoutManager layout(&storage);
+    std::optional<Range> wrapped;
+    for (double width = 60; width < 600 && !wrapped; width += 1) {
+        layout.setTextContainer(TextContainer{width, std::numeric_limits<double>::max(), 5});
+        layout.ensureLayout();
+            Range run;
+        storage.attribute(AttributeKey::EmojiShortcode, colon, &run, {0, int(text.size())});
+        Range first, last;
+        layout.lineFragmentRect(run.location, &first);
+        layout.lineFragmentRect(run.end() - 1, &last);
+        if (first != last)
+            wrapped = run;
+    }
+    ASSERT_TRUE(wrapped) << "no width wraps inside a shortcode";
+    const QRectF rect(0, 0, layout.textContainer().width, layout.usedRect().height());
+    QImage image(rect.size().toSize() + QSize(1, 1), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    layout.draw(painter, rect, QPointF());
+    painter.end();
+    // The later line starts with the emoji's width: the emoji fills it.
+    Range line;
+    const QRectF fragment = layout.lineFragmentRect(wrapped->end() - 1, &line);
+    const double left = fragment.left() + layout.location(std::max(wrapped->location, line.location)).x();
+    const auto mark = storage.marker<EmojiMark>(AttributeKey::EmojiShortcode, wrapped->location);
+    ASSERT_TRUE(mark);
+    int inked = 0;
+    for (int y = int(fragment.top()); y < int(fragment.bottom()); ++y)
+        for (int x = int(left) + 2; x < int(left + mark->width) - 2; ++x)
+            inked += image.pixel(x, y) != qRgb(255, 255, 255);
+    EXPECT_GT(inked, int(mark->width * fragment.height() / 8)) << "no emoji at the start of the later line";
+    // And none over the parentheses of the line that holds the shortcode's first characters.
+    const QRectF earlier = layout.lineFragmentRect(wrapped->location);
+    int coloured = 0;
+    for (int y = int(earlier.top()); y < int(earlier.bottom()); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            coloured += std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)}) > 40;
+        }
+    EXPECT_EQ(coloured, 0) << "an emoji drawn over the earlier line";
 }

@@ -1,6 +1,7 @@
 // The window's text with its edits gathered before they are made: whatever the
 // order of edits and reads, it reads as the same edits made at once.
 #include "app/DocumentText.h"
+#include "platform/attributed/TextStorage.h"
 
 #include <gtest/gtest.h>
 
@@ -61,4 +62,21 @@ TEST(DocumentText, ALongRunOfTypingIsMadeBeforeItGrowsPastTheLimit)
     // Reading twice, and reading an unedited text, change nothing.
     EXPECT_EQ(text.string(), expected);
     EXPECT_EQ(DocumentText(u"same").string(), u"same");
+}
+
+// A keystroke in a long text grows its string by a small share, not to twice its
+// size: the storage's text and the window's copy alike.
+TEST(DocumentText, AKeystrokeInALongTextGrowsItByASmallShare)
+{
+    const U16String text(4'000'000, u'a');
+    TextStorage storage{U16String(text)};
+    DocumentText document{U16String(text)};
+    for (int key = 0; key < 3; ++key) {
+        storage.replaceCharacters({2'000'000, 0}, u"x");
+        document.replace({2'000'000, 0}, u"x");
+        EXPECT_EQ(document.string().size(), text.size() + size_t(key) + 1);
+        EXPECT_EQ(storage.string()[2'000'000], u'x');
+    }
+    EXPECT_LT(storage.string().capacity(), text.size() + text.size() / 16);
+    EXPECT_LT(document.string().capacity(), text.size() + text.size() / 16);
 }

@@ -1187,3 +1187,26 @@ TEST(EditorScrolling, TheScrollRangeCountsPicturesAsSoonAsTheyLoad)
 
 } // namespace
 } // namespace velkin
+
+TEST(EditorClicks, EscapeInTheColourDialogPutsBackTheColourTheTextHad)
+{
+    velkin::testing_editor::Editor e(u"brand `#f80`\n\ntail");
+    const int literal = e.find(u"#f80");
+    ASSERT_TRUE(e.view().beginColorEditing({literal, 4}, true));
+    QColorDialog* dialog = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<QColorDialog*>(top); found && found->isVisible())
+            dialog = found;
+    ASSERT_NE(dialog, nullptr);
+    // Picking goes through colours as the dialog's selection moves.
+    dialog->setCurrentColor(QColor(0, 0, 255));
+    dialog->setCurrentColor(QColor(0, 255, 0));
+    EXPECT_EQ(*e.document, u"brand `#0f0`\n\ntail");
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    EXPECT_EQ(*e.document, u"brand `#f80`\n\ntail");
+    EXPECT_FALSE(e.view().isEditingColor());
+    EXPECT_FALSE(dialog->isVisible());
+    // The pick and its cancelling are one undo step at most: undoing it changes nothing.
+    e.view().undo();
+    EXPECT_EQ(*e.document, u"brand `#f80`\n\ntail");
+}

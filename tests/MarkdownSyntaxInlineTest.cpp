@@ -1,8 +1,9 @@
 #include "MarkdownSyntaxTestSupport.h"
 
-#include <chrono>
 #include <cmath>
 #include <functional>
+
+#include <time.h>
 
 using namespace velkin;
 using namespace velkin::testing;
@@ -52,16 +53,21 @@ TEST(InlineScanner, CodeSpanClosingRuns)
 
 namespace {
 
-// The time the scanner takes over `text`: the best of three, so that a busy
-// machine does not pass for a slow scanner.
+// The processor time the scanner takes over `text`: this thread's alone and
+// the best of five, so that a busy machine does not pass for a slow scanner.
 double scanSeconds(const U16String& text)
 {
+    auto now = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+    };
     double best = 1e9;
     size_t spans = 0;
-    for (int i = 0; i < 3; ++i) {
-        const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 5; ++i) {
+        const double start = now();
         spans += MarkdownSyntax::spans(text).size();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        best = std::min(best, now() - start);
     }
     EXPECT_LT(spans, text.size());
     return best;
@@ -83,8 +89,14 @@ TEST(InlineScanner, UnclosedBacktickRunsTakeLinearTime)
         return text;
     };
     for (const auto& make : {std::function<U16String(size_t)>(runs), std::function<U16String(size_t)>(ladder)}) {
-        const double small = scanSeconds(make(20000));
-        const double large = scanSeconds(make(80000));
+        // Large enough that the sanitizer build's allocator is past its small
+        // sizes for both; a quadratic scan is caught before the larger one.
+        const double small = scanSeconds(make(200000));
+        if (small > 1) {
+            ADD_FAILURE() << "200000 units took " << small << " s";
+            continue;
+        }
+        const double large = scanSeconds(make(800000));
         EXPECT_LT(large, 6 * small + 0.01) << small << " s, then " << large << " s";
     }
 }

@@ -5,8 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include <sys/resource.h>
 
 using namespace velkin;
 
@@ -33,7 +39,49 @@ TEST(PngWriter, RefusesImpossibleSizesAndPlaces)
     auto draw = [](QPainter&, const QRectF&) {};
     EXPECT_FALSE(PngWriter::writeInBands("/tmp/velkin-never.png", 0, 10, 1, Qt::white, draw));
     EXPECT_FALSE(PngWriter::writeInBands("/tmp/velkin-never.png", 1e7, 1e7, 2, Qt::white, draw));
-    EXPECT_FALSE(PngWriter::writeInBands("/nonexistent-folder/x.png", 10, 10, 1, Qt::white, draw));
+    std::string error;
+    EXPECT_FALSE(PngWriter::writeInBands("/nonexistent-folder/x.png", 10, 10, 1, Qt::white, draw, &error));
+    EXPECT_EQ(error.rfind("cannot write the file (", 0), 0u) << error;
+    EXPECT_FALSE(PngWriter::write(QImage(), "/tmp/velkin-never.png", &error));
+    EXPECT_EQ(error, "out of memory");
+}
+
+namespace {
+
+// Writes a page of noise, which compresses to megabytes, under a 64 KB file
+// size limit, and ends the process: status 0 when the write failed with its
+// reason. Anything the failure left allocated is then a leak the sanitizer
+// build reports at exit.
+[[noreturn]] void writeNoiseUnderASizeLimit(const std::filesystem::path& path)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{64 * 1024, 64 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    QImage noise(400, 256, QImage::Format_ARGB32);
+    uint32_t state = 12345;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) {
+            state = state * 1664525u + 1013904223u;
+            noise.setPixel(x, y, state | 0xFF000000u);
+        }
+    std::string error;
+    const bool written = PngWriter::writeInBands(path, 200, 3000, 2, Qt::white, [&](QPainter& p, const QRectF& band) {
+        for (double y = std::floor(band.top() / 128) * 128; y < band.bottom(); y += 128)
+            p.drawImage(QRectF(0, y, 200, 128), noise);
+    }, &error);
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::exit(!written && !std::filesystem::exists(path) ? 0 : 1);
+}
+
+} // namespace
+
+TEST(PngWriter, AFullDiskFailsTheWriteAndFreesEverything)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto path = std::filesystem::temp_directory_path() / "velkin-pngwriter-full.png";
+    std::filesystem::remove(path);
+    EXPECT_EXIT(writeNoiseUnderASizeLimit(path), ::testing::ExitedWithCode(0), "cannot write the file \\(File too large\\)");
+    std::filesystem::remove(path);
 }
 
 TEST(PngWriter, WritesMoreRowsThanLibpngAllowsByDefault)

@@ -71,3 +71,22 @@ TEST(Blur, SpreadsAndKeepsTotalRoughly)
     EXPECT_LT(img.pixelColor(32, 32).alpha(), 255);  // softened inside
     EXPECT_EQ(img.pixelColor(0, 0).alpha(), 0);
 }
+
+TEST(WindowChrome, ALongTitleStopsShortOfTheToolbar)
+{
+    // Between the title's room and the toolbar's first item ("H", centred 135
+    // points left of the middle) the bar shows only its background.
+    auto inkBetween = [](const std::string& title, double from, double to) {
+        auto framed = WindowChrome::frame(whitePage(700, 200, 1), title);
+        int ink = 0;
+        for (int x = 40 + int(from); x < 40 + int(to); ++x)
+            for (int y = 28 + 10; y < 28 + 42; ++y)
+                ink += framed->pixelColor(x, y).red() < 0xC0;
+        return ink;
+    };
+    EXPECT_EQ(inkBetween("quarterly-planning-notes-2026-final-version.md", 84 + 106, 350 - 135 - 10), 0);
+    // The start of a long name and its extension still show; a short one is whole.
+    EXPECT_GT(inkBetween("quarterly-planning-notes-2026-final-version.md", 84, 84 + 100), 0);
+    EXPECT_EQ(inkBetween("demo.md", 84 + 80, 350 - 135 - 10), 0);
+    EXPECT_GT(inkBetween("demo.md", 84, 84 + 60), 0);
+}

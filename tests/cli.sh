@@ -56,10 +56,11 @@ expect "--render --bare writes a page" 0 $?
 case "$(png_size "$tmp/bare.png")" in 1520x*) ;; *) echo "FAIL: bare page size $(png_size "$tmp/bare.png")"; fail=1 ;; esac
 "$velkin" --render "$tmp/missing.md" "$tmp/missing.png" 2>"$tmp/err"
 expect "--render of a missing file fails" 1 $?
-grep -qx "Render failed" "$tmp/err" || { echo "FAIL: missing input message: $(cat "$tmp/err")"; fail=1; }
+grep -q "^Render failed: .*missing.md" "$tmp/err" || { echo "FAIL: missing input message: $(cat "$tmp/err")"; fail=1; }
 [ -e "$tmp/missing.png" ] && { echo "FAIL: a failed render left a file"; fail=1; }
 "$velkin" --render "$root/Samples/demo.md" "$tmp/no/such/folder/x.png" 2>"$tmp/err"
 expect "--render into a missing folder fails" 1 $?
+grep -qx "Render failed: cannot write the file (.*)" "$tmp/err" || { echo "FAIL: unwritable OUT message: $(cat "$tmp/err")"; fail=1; }
 printf '# Caf\xe9\n' > "$tmp/latin1.md"
 "$velkin" --render "$tmp/latin1.md" "$tmp/latin1.png" --bare 2>/dev/null
 expect "--render repairs invalid UTF-8" 0 $?
@@ -88,11 +89,44 @@ for out in out.pdf out.html out.rtf out.png; do
                  *) mode=(--export "$tmp/limit/long.md" "$tmp/limit/$out") ;; esac
     (trap '' XFSZ; ulimit -f 16; "$velkin" "${mode[@]}") 2>"$tmp/err"
     expect "$out: a failed write fails" 1 $?
-    case $out in *.png) grep -qx "Render failed" "$tmp/err" ;; *) grep -q "^Export failed: " "$tmp/err" ;; esac \
+    case $out in *.png) grep -q "^Render failed: " "$tmp/err" ;; *) grep -q "^Export failed: " "$tmp/err" ;; esac \
         || { echo "FAIL: $out failure message: $(cat "$tmp/err")"; fail=1; }
     [ "$(cat "$tmp/limit/$out")" = precious ] || { echo "FAIL: $out was overwritten by a failed write"; fail=1; }
 done
 [ "$(ls -A "$tmp/limit" | wc -l)" = 5 ] || { echo "FAIL: failed writes left files: $(ls -A "$tmp/limit")"; fail=1; }
+# The size limit's signal does not end the program: the failed write is reported.
+for out in small.pdf small.png; do
+    case $out in *.png) mode=(--render "$tmp/limit/long.md" "$tmp/limit/$out" --bare) ;;
+                 *) mode=(--export "$tmp/limit/long.md" "$tmp/limit/$out") ;; esac
+    (ulimit -f 1; "$velkin" "${mode[@]}") 2>"$tmp/err"
+    expect "$out: a file size limit fails the write" 1 $?
+    grep -q "^[A-Z][a-z]* failed: " "$tmp/err" || { echo "FAIL: $out size limit message: $(cat "$tmp/err")"; fail=1; }
+    [ -e "$tmp/limit/$out" ] && { echo "FAIL: $out left a partial file"; fail=1; }
+done
+
+# Exporting or rendering onto the input is refused, through links too, and leaves it as it was.
+mkdir "$tmp/same"
+printf '# Notes\n\nKeep me.\n' >"$tmp/same/notes.html"
+ln "$tmp/same/notes.html" "$tmp/same/hard.html"
+ln -s notes.html "$tmp/same/link.html"
+for pair in "notes.html notes.html" "notes.html hard.html" "link.html notes.html" "notes.html link.html"; do
+    set -- $pair
+    "$velkin" --export "$tmp/same/$1" "$tmp/same/$2" 2>"$tmp/err"
+    expect "--export $1 onto $2 is refused" 1 $?
+    grep -qx "Export failed: the output is the input file itself" "$tmp/err" \
+        || { echo "FAIL: export onto the input message: $(cat "$tmp/err")"; fail=1; }
+done
+"$velkin" --render "$tmp/same/notes.html" "$tmp/same/hard.html" 2>"$tmp/err"
+expect "--render onto the input is refused" 1 $?
+grep -qx "Render failed: the output is the input file itself" "$tmp/err" || { echo "FAIL: render onto the input: $(cat "$tmp/err")"; fail=1; }
+[ "$(cat "$tmp/same/notes.html")" = "$(printf '# Notes\n\nKeep me.\n')" ] || { echo "FAIL: the input was changed"; fail=1; }
+# An OUT that exists and is no regular file (a pipe would block for ever) is refused.
+mkfifo "$tmp/same/pipe.html"
+timeout 20 "$velkin" --export "$tmp/same/notes.html" "$tmp/same/pipe.html" 2>"$tmp/err"
+expect "--export into a pipe is refused" 1 $?
+grep -qx "Export failed: the output is not a regular file" "$tmp/err" || { echo "FAIL: pipe message: $(cat "$tmp/err")"; fail=1; }
+"$velkin" --export "$tmp/same/notes.html" "$tmp/same/new.html" 2>/dev/null
+expect "--export to a new name works" 0 $?
 "$velkin" --export "$tmp/limit/long.md" "$tmp/limit/out.pdf" 2>/dev/null
 expect "a successful export replaces the old file" 0 $?
 [ "$(head -c 4 "$tmp/limit/out.pdf")" = "%PDF" ] || { echo "FAIL: the PDF did not replace the old file"; fail=1; }

@@ -26,7 +26,11 @@ int renderMode(const std::vector<std::string>& arguments, const std::string& in,
     std::string error;
     const std::optional<MarkdownDocument> document = MarkdownDocument::read(in, &error);
     if (!document) {
-        message("Render failed");
+        message("Render failed: " + error);
+        return 1;
+    }
+    if (const auto refusal = outputRefusal(in, out)) {
+        message("Render failed: " + *refusal);
         return 1;
     }
     const bool bare = has(arguments, "--bare");
@@ -34,8 +38,8 @@ int renderMode(const std::vector<std::string>& arguments, const std::string& in,
     const bool ok = PreviewRenderer::renderPNG(
         document->text, Url::fileURL(out).path(), bare ? 760 : 700, 14, source,
         bare ? std::nullopt : std::optional<std::string>(std::filesystem::path(in).filename().string()),
-        bare ? std::nullopt : std::optional<double>(860));
-    message(ok ? "Wrote " + out : "Render failed");
+        bare ? std::nullopt : std::optional<double>(860), &error);
+    message(ok ? "Wrote " + out : "Render failed: " + error);
     return ok ? 0 : 1;
 }
 

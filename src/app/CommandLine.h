@@ -2,6 +2,7 @@
 // The program's entry: a batch mode chosen from the arguments, or the application.
 // The HTML export runs in the executable itself (CommandLineExport.cpp, which
 // needs no window system); everything else runs in the windows' library.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,15 @@ bool has(const std::vector<std::string>& arguments, const char* flag);
 int optionWithOperands(const std::vector<std::string>& arguments, const char* option);
 
 // Prepares the process before any application object exists: the offscreen
-// platform when no display is available (true then), and a private runtime
-// folder when the session has none.
+// platform when no display is available (true then), a private runtime
+// folder when the session has none, and a file-size limit that fails a write
+// instead of ending the process.
 bool prepareEnvironment();
+
+// Why a batch mode must not write OUT for IN, or nothing: OUT is IN itself
+// (the same file, through any link), or exists and is no regular file (a pipe
+// would block, a device take the bytes). A new name is always fine.
+std::optional<std::string> outputRefusal(const std::string& in, const std::string& out);
 
 // True when the arguments make an HTML export and nothing else.
 bool exportsHTMLOnly(const std::vector<std::string>& arguments);

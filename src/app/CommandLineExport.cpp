@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -50,6 +51,9 @@ bool prepareEnvironment()
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         withoutDisplay = true;
     }
+    // Past a file-size limit (ulimit -f) the system would end the process with
+    // SIGXFSZ and no word; ignored, the write fails and is reported like any other.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
         // A private runtime folder keeps Qt from warning on machines without a session.
         const std::string runtime = "/tmp/velkin-runtime-" + std::to_string(getuid());
@@ -57,6 +61,19 @@ bool prepareEnvironment()
         setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     }
     return withoutDisplay;
+}
+
+std::optional<std::string> outputRefusal(const std::string& in, const std::string& out)
+{
+    struct stat target {};
+    if (::stat(out.c_str(), &target) != 0)
+        return std::nullopt;  // a new name, or one the writing will report on
+    struct stat source {};
+    if (::stat(in.c_str(), &source) == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino)
+        return std::string("the output is the input file itself");
+    if (!S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode))
+        return std::string("the output is not a regular file");
+    return std::nullopt;
 }
 
 bool exportsHTMLOnly(const std::vector<std::string>& arguments)
@@ -78,6 +95,10 @@ int exportMode(const std::vector<std::string>& arguments, const std::string& in,
     const std::optional<ExportFormat> format = ExportFormat::named(extension);
     if (!format) {
         message("Unknown export format: ." + extension);
+        return 1;
+    }
+    if (const auto refusal = outputRefusal(in, out)) {
+        message("Export failed: " + *refusal);
         return 1;
     }
     std::string error;

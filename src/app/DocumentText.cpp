@@ -1,5 +1,7 @@
 #include "app/DocumentText.h"
 
+#include "platform/text/TextOps.h"
+
 #include <algorithm>
 
 namespace velkin {
@@ -14,6 +16,7 @@ void DocumentText::apply() const
 {
     if (!pending_)
         return;
+    TextOps::reserveLength(text_, text_.size() - (pending_->to - pending_->from) + pending_->by.size());
     text_.replace(pending_->from, pending_->to - pending_->from, pending_->by);
     pending_.reset();
 }

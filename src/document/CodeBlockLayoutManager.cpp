@@ -216,17 +216,24 @@ void CodeBlockLayoutManager::drawEmojiShortcodes(QPainter& painter, Range glyphs
         if (!mark || g.length == 0)
             return;
         Range line;
-        const QRectF lf = lineFragmentRect(g.location, &line);
-        const QPointF at = location(g.location);
+        QRectF lf = lineFragmentRect(g.location, &line);
+        QPointF at = location(g.location);
+        // Wrapped inside the shortcode: its width lies on its last character, so the
+        // emoji goes on that character's line, at the shortcode's first character there.
+        const bool wrapped = g.end() > line.end();
+        if (wrapped) {
+            lf = lineFragmentRect(g.end() - 1, &line);
+            at = location(std::max(g.location, line.location));
+        }
         if (line != checkedLine) {
             checkedLine = line;
             leftToRight = !mayReadRightToLeft(substring(storage->string(), line));
         }
         double left = lf.left() + at.x();
-        if (g.end() >= line.end())
+        if (!wrapped && g.end() >= line.end())
             left = boundingRect(g).left();
         else if (!leftToRight)
-            left = lf.left() + std::min(at.x(), location(g.end()).x());
+            left = lf.left() + std::min(at.x(), location(std::min(g.end(), line.end())).x());
         const double h = 1.2 * mark->size;
         const QRectF r(left, lf.top() + at.y() - mark->capHeight / 2 - h / 2, mark->width, h);
         EmojiShortcode::draw(painter, r.translated(origin), *mark, appearance);

@@ -67,8 +67,15 @@ void present(ExportFormat format, U16View markdown, const std::optional<fs::path
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const fs::path destination = dialog.selectedFiles().front().toStdString();
-    if (const auto failure = Export::write(text, destination, format, presentedOptions(document, family)))
+    std::string notice;
+    if (const auto failure = Export::write(text, destination, format, presentedOptions(document, family), &notice)) {
         showError(*failure);
+    } else if (!notice.empty()) {
+        // Written, with something left out: the user hears of it.
+        QMessageBox note(QMessageBox::Information, toQString(LocalizedStrings::text(u"Export")),
+                         QString::fromStdString(notice));
+        note.exec();
+    }
 }
 
 void showError(const std::string& message)

@@ -120,6 +120,9 @@ public:
     // Rewrites the literal being edited in the picked colour, in its own notation.
     void applyPickedColor(const Color& color);
     void endColorEditing();
+    // Escape in the colour dialog: the literal gets back the text it had when editing
+    // began (joining the pick's undo step), and editing ends.
+    void cancelColorEditing();
     // The view the colour dialog currently sends its colours to.
     static MarkdownTextView* colorPanelOwner();
 
@@ -237,6 +240,8 @@ private:
         bool open = false;
     };
     std::optional<FenceState> fenceState_;
+    // The colour literal being edited, as it was when editing began.
+    U16String colorOriginal_;
     int storageObserver_ = -1;
 };
 

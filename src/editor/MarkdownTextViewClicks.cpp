@@ -11,6 +11,7 @@
 #include "platform/text/Lines.h"
 
 #include <QColorDialog>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 #include <algorithm>
@@ -19,17 +20,36 @@ namespace velkin {
 
 namespace {
 
+QPointer<MarkdownTextView>& owner()
+{
+    static QPointer<MarkdownTextView> view;
+    return view;
+}
+
+// The colour dialog: Escape cancels the pick, putting the colour back.
+class ColorPicker : public QColorDialog {
+public:
+    using QColorDialog::QColorDialog;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+            if (MarkdownTextView* view = owner().data())
+                view->cancelColorEditing();
+            hide();
+            event->accept();
+            return;
+        }
+        QColorDialog::keyPressEvent(event);
+    }
+};
+
 // The one colour dialog of the process and the view it edits for.
 QPointer<QColorDialog>& sharedColorDialog()
 {
     static QPointer<QColorDialog> dialog;
     return dialog;
-}
-
-QPointer<MarkdownTextView>& owner()
-{
-    static QPointer<MarkdownTextView> view;
-    return view;
 }
 
 } // namespace
@@ -194,6 +214,7 @@ bool MarkdownTextView::beginColorEditing(Range range, bool showingPanel)
     if (!literal)
         return false;
     colorEditRange = range;
+    colorOriginal_ = U16String(substring(string(), range));
     // A pick session is one undo step, however many colours the dialog goes through.
     endJoiningUndo();
     if (!showingPanel)
@@ -201,7 +222,7 @@ bool MarkdownTextView::beginColorEditing(Range range, bool showingPanel)
     owner() = this;
     QPointer<QColorDialog>& dialog = sharedColorDialog();
     if (!dialog) {
-        dialog = new QColorDialog();
+        dialog = new ColorPicker();
         dialog->setOption(QColorDialog::ShowAlphaChannel, false);
         dialog->setOption(QColorDialog::NoButtons, true);
         dialog->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -240,6 +261,16 @@ void MarkdownTextView::applyPickedColor(const Color& color)
         return;
     if (replaceCharactersJoiningUndo(range, *text))
         colorEditRange = Range{range.location, int(text->size())};
+}
+
+void MarkdownTextView::cancelColorEditing()
+{
+    if (!colorEditRange || !textStorage())
+        return;
+    const Range range = *colorEditRange;
+    if (range.end() <= textStorage()->length() && substring(string(), range) != U16View(colorOriginal_))
+        replaceCharactersJoiningUndo(range, colorOriginal_);
+    endColorEditing();
 }
 
 void MarkdownTextView::endColorEditing()

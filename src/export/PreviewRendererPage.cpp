@@ -99,7 +99,7 @@ std::optional<QImage> pageBitmap(const AttributedString& attributed, double widt
 
 bool renderPNG(U16View markdown, const std::filesystem::path& destination, double width, double baseSize,
                const std::optional<Url>& baseURL, const std::optional<std::string>& windowTitle,
-               std::optional<double> pageHeight)
+               std::optional<double> pageHeight, std::string* error)
 {
     const TextStorage storage = preparePage(markdown, width, baseSize, baseURL);
     if (!windowTitle && !pageHeight) {
@@ -107,18 +107,14 @@ bool renderPNG(U16View markdown, const std::filesystem::path& destination, doubl
         Page page = layOut(storage, width, std::nullopt);
         const double scale = page.height > kDenseLimit ? 1 : 2;
         return PngWriter::writeInBands(destination, width, page.height, scale, pageBackground(),
-                                       [&](QPainter& painter, const QRectF& visible) { drawPage(page, painter, visible); });
+                                       [&](QPainter& painter, const QRectF& visible) { drawPage(page, painter, visible); },
+                                       error);
     }
-    auto bitmap = pageBitmap(storage, width, pageHeight);
-    if (!bitmap)
-        return false;
-    if (windowTitle) {
-        auto framed = WindowChrome::frame(*bitmap, *windowTitle);
-        if (!framed)
-            return false;
-        return PngWriter::write(*framed, destination);
-    }
-    return PngWriter::write(*bitmap, destination);
+    // Both fail only when the bitmap cannot be had.
+    std::optional<QImage> bitmap = pageBitmap(storage, width, pageHeight);
+    if (bitmap && windowTitle)
+        bitmap = WindowChrome::frame(*bitmap, *windowTitle);
+    return PngWriter::write(bitmap ? *bitmap : QImage(), destination, error);
 }
 
 } // namespace velkin::PreviewRenderer

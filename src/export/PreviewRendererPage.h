@@ -22,9 +22,10 @@ TextStorage preparePage(U16View markdown, double width, double baseSize, const s
 std::optional<QImage> pageBitmap(const AttributedString& attributed, double width, std::optional<double> pageHeight);
 
 // Renders Markdown to one PNG page image, framed in a drawn window when a title
-// is given and cut at `pageHeight` when one is given; true when the file was written.
+// is given and cut at `pageHeight` when one is given; true when the file was
+// written, else `error` (when given) says why.
 bool renderPNG(U16View markdown, const std::filesystem::path& destination, double width, double baseSize,
                const std::optional<Url>& baseURL, const std::optional<std::string>& windowTitle,
-               std::optional<double> pageHeight);
+               std::optional<double> pageHeight, std::string* error = nullptr);
 
 } // namespace velkin::PreviewRenderer

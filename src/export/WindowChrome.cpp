@@ -85,12 +85,18 @@ void drawTrafficLights(QPainter& p, const QRectF& bar)
     }
 }
 
+// Where the toolbar's first item is centred; its items stand 30 points apart.
+double toolbarStart(const QRectF& bar)
+{
+    return bar.center().x() - 135;
+}
+
 void drawToolbar(QPainter& p, const QRectF& bar)
 {
     static const char* items[] = {"H", "bold", "italic", "underline", "strikethrough",
                                   "chevron.left.forwardslash.chevron.right", "link", "photo", "minus", "tablecells"};
     const QColor label = Color::label().toQColor();
-    double x = bar.center().x() - 135;
+    double x = toolbarStart(bar);
     const double y = bar.center().y();
     for (const char* item : items) {
         if (QString(item) == "H") {
@@ -117,8 +123,14 @@ void drawTitleBar(QPainter& p, const QRectF& bar, const std::string& title)
     const QString text = QString::fromStdString(title);
     p.setFont(f);
     p.setPen(Color::label().toQColor());
-    // Not centred, truncated or clipped: a long title runs under the toolbar.
-    p.drawText(QPointF(bar.left() + 84, bar.center().y() - fm.height() / 2 + fm.ascent()), text);
+    // After the buttons, up to a gap before the toolbar's first item (half of
+    // its 30 points, and as much again): a longer title loses its middle,
+    // keeping the start of the name and its extension.
+    const double left = bar.left() + 84;
+    const double room = toolbarStart(bar) - 30 - left;
+    if (room > 0)
+        p.drawText(QPointF(left, bar.center().y() - fm.height() / 2 + fm.ascent()),
+                   fm.elidedText(text, Qt::ElideMiddle, room));
     drawToolbar(p, bar);
 }
 

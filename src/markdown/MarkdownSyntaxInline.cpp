@@ -511,7 +511,8 @@ struct Scan {
 
     void span(Range r, MarkdownToken token, std::optional<U16String> url = std::nullopt)
     {
-        out.emplace_back(Range{base + r.location, r.length}, std::move(token), std::move(url));
+        // Braces: clang before 16 builds no aggregate from parentheses.
+        out.push_back(MarkdownSpan{Range{base + r.location, r.length}, std::move(token), std::move(url)});
     }
     void consume(Range r)
     {

@@ -57,6 +57,11 @@ std::optional<std::string> OutputFile::commit()
         return std::nullopt;
     }
     auto* save = static_cast<QSaveFile*>(file_.get());
+    // A write the system cut short (a size limit, a full disk) can leave Qt
+    // without an error: the file must hold every byte written to it.
+    const qint64 written = save->pos();
+    if (save->error() == QFileDevice::NoError && (!save->flush() || save->size() < written))
+        return std::string("the disk refused the data");
     if (save->error() != QFileDevice::NoError || !save->commit()) {
         const std::string reason = save->errorString().toStdString();
         return reason.empty() ? std::string("the disk refused the data") : reason;

@@ -1,5 +1,7 @@
 #include "platform/attributed/AttributedString.h"
 
+#include "platform/text/TextOps.h"
+
 #include <vector>
 
 namespace velkin {
@@ -337,6 +339,7 @@ void AttributedString::replaceCharacters(Range range, const AttributedString& re
         const int at = range.location;
         if (!text_.empty() && at < length())
             splitAt(at);
+        TextOps::reserveLength(text_, text_.size() + size_t(added));
         text_.insert(size_t(at), replacement.text_);
         shiftRuns(at, added);
         size_t where = firstRunFrom(at);

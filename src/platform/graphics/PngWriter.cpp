@@ -8,21 +8,29 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <memory>
-#include <vector>
+#include <string>
 
 namespace velkin::PngWriter {
 
 namespace {
 
+// Where libpng writes, and the system's reason when a write was refused.
+struct Target {
+    OutputFile* file;
+    int refusal = 0;
+};
+
 // libpng writes through our file; a refused write ends the image at once.
 void writeData(png_structp png, png_bytep data, png_size_t length)
 {
-    auto* out = static_cast<OutputFile*>(png_get_io_ptr(png));
-    if (out->device().write(reinterpret_cast<const char*>(data), qint64(length)) != qint64(length))
+    auto* target = static_cast<Target*>(png_get_io_ptr(png));
+    if (target->file->device().write(reinterpret_cast<const char*>(data), qint64(length)) != qint64(length)) {
+        target->refusal = errno;
         png_error(png, "write failed");
+    }
 }
 
 void flushData(png_structp) {}
@@ -35,54 +43,115 @@ void quietError(png_structp png, png_const_charp)
 
 void quietWarning(png_structp, png_const_charp) {}
 
+// Runs libpng calls with its error jump landing here: the jump leaves only
+// this frame and libpng's own, never one that holds a C++ object (the band,
+// the file), which then end as usual.
+template <typename Context>
+bool pngCall(png_structp png, void (*call)(png_structp, png_infop, Context*), png_infop info, Context* context)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    call(png, info, context);
+    return true;
+}
+
+// libpng's structures, destroyed however the writing ends.
+struct PngStructs {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    PngStructs()
+    {
+        png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
+        if (png)
+            info = png_create_info_struct(png);
+    }
+    ~PngStructs() { png_destroy_write_struct(&png, info ? &info : nullptr); }
+    PngStructs(const PngStructs&) = delete;
+    PngStructs& operator=(const PngStructs&) = delete;
+};
+
+struct Header {
+    Target* target;
+    png_uint_32 width;
+    png_uint_32 height;
+};
+
+struct Rows {
+    const png_byte* first;
+    size_t stride;
+    int count;
+};
+
+void writeHeader(png_structp png, png_infop info, Header* header)
+{
+    png_set_write_fn(png, header->target, writeData, flushData);
+    // A page may be taller than libpng's default limit of a million rows.
+    png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+    png_set_IHDR(png, info, header->width, header->height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // Fast settings: a page image is mostly flat colour, which compresses well anyway.
+    png_set_compression_level(png, 2);
+    png_set_filter(png, 0, PNG_FILTER_SUB);
+    png_write_info(png, info);
+}
+
+void writeRows(png_structp png, png_infop, Rows* rows)
+{
+    for (int y = 0; y < rows->count; ++y)
+        png_write_row(png, rows->first + size_t(y) * rows->stride);
+}
+
+void writeEnd(png_structp png, png_infop, void*)
+{
+    png_write_end(png, nullptr);
+}
+
+bool fail(std::string* error, const std::string& reason)
+{
+    if (error)
+        *error = reason;
+    return false;
+}
+
+// Why writing to the file stopped: the system's reason when it gave one.
+std::string writeFailure(const Target& target)
+{
+    return std::string("cannot write the file (") +
+           (target.refusal ? std::strerror(target.refusal) : "the disk refused the data") + ")";
+}
+
 // Rows of pixels drawn at a time: about 16 MB of bitmap for a wide page.
 constexpr int kBandRows = 2048;
 
 } // namespace
 
 bool writeInBands(const std::filesystem::path& path, double widthPoints, double heightPoints, double scale,
-                  const QColor& background, const std::function<void(QPainter&, const QRectF&)>& draw)
+                  const QColor& background, const std::function<void(QPainter&, const QRectF&)>& draw,
+                  std::string* error)
 {
     const long long width = static_cast<long long>(std::floor(widthPoints * scale));
     const long long height = static_cast<long long>(std::floor(heightPoints * scale));
     if (width <= 0 || height <= 0 || width > 1'000'000 || height > 0x7FFFFFFFLL)
-        return false;
+        return fail(error, "the page has no size a picture can have");
     // The image is written beside its destination and takes its place only when
     // complete: a failure leaves an existing file as it was and no partial one.
     OutputFile file(path);
-    if (file.open())
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
-    if (!png)
-        return false;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
-    }
+    if (const auto reason = file.open())
+        return fail(error, "cannot write the file (" + *reason + ")");
+    PngStructs structs;
+    if (!structs.png || !structs.info)
+        return fail(error, "out of memory");
+    Target target{&file};
+    Header header{&target, png_uint_32(width), png_uint_32(height)};
+    if (!pngCall(structs.png, writeHeader, structs.info, &header))
+        return fail(error, writeFailure(target));
     QImage band;
-    std::vector<png_byte> row(size_t(width) * 4);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_set_write_fn(png, &file, writeData, flushData);
-    // A page may be taller than libpng's default limit of a million rows.
-    png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    // Fast settings: a page image is mostly flat colour, which compresses well anyway.
-    png_set_compression_level(png, 2);
-    png_set_filter(png, 0, PNG_FILTER_SUB);
-    png_write_info(png, info);
     for (long long top = 0; top < height; top += kBandRows) {
         const int rows = int(std::min<long long>(kBandRows, height - top));
         if (band.height() != rows)
             band = QImage(int(width), rows, QImage::Format_RGBA8888_Premultiplied);
-        if (band.isNull()) {
-            png_destroy_write_struct(&png, &info);
-            return false;
-        }
+        if (band.isNull())
+            return fail(error, "out of memory");
         band.fill(background);
         {
             QPainter painter(&band);
@@ -96,24 +165,31 @@ bool writeInBands(const std::filesystem::path& path, double widthPoints, double 
             draw(painter, visible);
         }
         const QImage straight = band.convertToFormat(QImage::Format_RGBA8888);
-        for (int y = 0; y < rows; ++y) {
-            std::memcpy(row.data(), straight.constScanLine(y), row.size());
-            png_write_row(png, row.data());
-        }
+        if (straight.isNull())
+            return fail(error, "out of memory");
+        Rows written{straight.constBits(), size_t(straight.bytesPerLine()), rows};
+        if (!pngCall(structs.png, writeRows, structs.info, &written))
+            return fail(error, writeFailure(target));
     }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return !file.commit();
+    if (!pngCall<void>(structs.png, writeEnd, structs.info, nullptr))
+        return fail(error, writeFailure(target));
+    if (const auto reason = file.commit())
+        return fail(error, "cannot write the file (" + *reason + ")");
+    return true;
 }
 
-bool write(const QImage& image, const std::filesystem::path& path)
+bool write(const QImage& image, const std::filesystem::path& path, std::string* error)
 {
     if (image.isNull())
-        return false;
+        return fail(error, "out of memory");
     OutputFile file(path);
-    if (file.open() || !image.save(&file.device(), "PNG"))
-        return false;
-    return !file.commit();
+    if (const auto reason = file.open())
+        return fail(error, "cannot write the file (" + *reason + ")");
+    if (!image.save(&file.device(), "PNG"))
+        return fail(error, writeFailure(Target{&file}));
+    if (const auto reason = file.commit())
+        return fail(error, "cannot write the file (" + *reason + ")");
+    return true;
 }
 
 std::optional<QByteArray> encode(const QImage& image)

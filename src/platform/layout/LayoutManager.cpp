@@ -171,7 +171,14 @@ bool isParagraphTerminator(char16_t c)
 // Qt fonts for our font values, with a kern as letter spacing; `emoji` puts the
 // colour emoji font first, for characters whose default presentation is emoji
 // (the text fonts have black-and-white glyphs for some of them).
-const QFont& qtFont(const Font& font, double kern, bool emoji = false)
+struct QtFormat {
+    QFont font;
+    // Formats share their data: one made per font keeps a paragraph of many runs
+    // in one font from holding a copy of it for each.
+    QTextCharFormat format;
+};
+
+const QtFormat& qtFormat(const Font& font, double kern, bool emoji)
 {
     struct Key {
         Font font;
@@ -183,17 +190,23 @@ const QFont& qtFont(const Font& font, double kern, bool emoji = false)
                 < std::tie(o.font.family, o.font.pointSize, o.font.bold, o.font.italic, o.kern, o.emoji);
         }
     };
-    static std::map<Key, QFont> cache;
+    static std::map<Key, QtFormat> cache;
     auto it = cache.find({font, kern, emoji});
     if (it == cache.end()) {
         if (cache.size() > 2048)
             cache.clear();
-        QFont q = font.toQFont(emoji);
+        QtFormat q{font.toQFont(emoji), {}};
         if (kern != 0)
-            q.setLetterSpacing(QFont::AbsoluteSpacing, kern);
+            q.font.setLetterSpacing(QFont::AbsoluteSpacing, kern);
+        q.format.setFont(q.font, QTextCharFormat::FontPropertiesAll);
         it = cache.emplace(Key{font, kern, emoji}, q).first;
     }
     return it->second;
+}
+
+const QFont& qtFont(const Font& font, double kern, bool emoji = false)
+{
+    return qtFormat(font, kern, emoji).font;
 }
 
 // Qt's word wrapping measures the whole of an unbreakable stretch again for
@@ -917,7 +930,7 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
             QTextLayout::FormatRange fr;
             fr.start = r.location - p.content.location;
             fr.length = r.length;
-            fr.format.setFont(qtFont(pendingFont, pendingKern, emoji), QTextCharFormat::FontPropertiesAll);
+            fr.format = qtFormat(pendingFont, pendingKern, emoji).format;
             formats.append(fr);
         };
         int cursor = pending.location;

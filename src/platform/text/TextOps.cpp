@@ -204,6 +204,17 @@ U16String replacingAll(U16View text, U16View from, U16View to)
     return out;
 }
 
+void reserveLength(U16String& text, size_t length)
+{
+    if (length <= text.capacity())
+        return;
+    // A fresh string is given exactly what it reserves (a full one at least doubles).
+    U16String grown;
+    grown.reserve(length + std::max<size_t>(length / 64, 1024));
+    grown.assign(text);
+    text.swap(grown);
+}
+
 U16String withLineEnds(U16View text, U16View ending)
 {
     U16String out;

@@ -50,6 +50,10 @@ U16String joined(const std::vector<Piece>& pieces, U16View separator)
     }
     return out;
 }
+// Makes room for `length` characters in `text`. A string grows to twice its size
+// when it runs out, which for a long document's text costs as much again as the
+// text for one keystroke; this grows it by a small share of its length instead.
+void reserveLength(U16String& text, size_t length);
 // Splits on any run of the given whitespace; empty pieces are dropped.
 std::vector<U16View> words(U16View text);
 
