@@ -7,12 +7,15 @@
 #include "markdown/TableGrid.h"
 #include "platform/text/Utf.h"
 
+#include "LongShapes.h"
+
 #include <QImage>
 #include <QPainter>
 
 #include <benchmark/benchmark.h>
 
 #include <fstream>
+#include <string>
 #include <sstream>
 
 namespace {
@@ -59,6 +62,8 @@ U16String withConstructs(U16View text)
     return out;
 }
 
+int caretAt(U16View text, double fraction);
+
 // A window-sized editor over the changelog, restyled and laid out, the caret
 // mid-document or just after `caretAfter`.
 struct Session {
@@ -66,7 +71,10 @@ struct Session {
     std::unique_ptr<MarkdownEditorView> host;
     QImage screen{900, 800, QImage::Format_ARGB32_Premultiplied};
 
-    explicit Session(U16View text = changelog(), U16View caretAfter = {})
+    explicit Session(U16View text = changelog(), U16View caretAfter = {}) : Session(text, caretAfter, -1) {}
+    // The caret at `fraction` of the text (0: after its first word, 1: at its end).
+    Session(U16View text, double fraction) : Session(text, {}, fraction) {}
+    Session(U16View text, U16View caretAfter, double fraction)
     {
         *document = U16String(text);
         auto doc = document;
@@ -79,6 +87,8 @@ struct Session {
         int middle = int(view().string().find(u'\n', view().string().size() / 2));
         if (!caretAfter.empty())
             middle = int(view().string().find(caretAfter)) + int(caretAfter.size());
+        if (fraction >= 0)
+            middle = caretAt(view().string(), fraction);
         view().setSelectedRange({middle, 0});
         host->coordinator().restyle(view());
         view().layoutDocument();
@@ -93,6 +103,15 @@ struct Session {
         view().drawContents(painter, visible, -visible.topLeft(), true);
     }
 };
+
+// A place to type at `fraction` of a text: after a word there, or at its end.
+int caretAt(U16View text, double fraction)
+{
+    if (fraction >= 1)
+        return int(text.size());
+    const size_t space = text.find(u' ', size_t(double(text.size()) * fraction));
+    return space == U16View::npos ? int(text.size()) : int(space);
+}
 
 // Typing and deleting in turn keeps the document the same size.
 void keystroke(Session& s, bool& inserting)
@@ -211,6 +230,52 @@ void BM_KeystrokeWholeCycleWithGrid1MB(benchmark::State& state)
     }
 }
 BENCHMARK(BM_KeystrokeWholeCycleWithGrid1MB)->Unit(benchmark::kMillisecond);
+
+// Texts of one shape throughout, where no blank line parts the text into short
+// paragraphs: a pasted log (one paragraph of many lines), the same log on one
+// line, and a bulleted list. The caret at their start, middle and end.
+void longShape(benchmark::State& state, U16String text, double fraction)
+{
+    Session s(text, fraction);
+    bool inserting = true;
+    for (auto _ : state) {
+        keystroke(s, inserting);
+        s.view().layoutDocument();
+        s.draw();
+        benchmark::DoNotOptimize(s.document->size());
+    }
+}
+
+void BM_KeystrokeInLogParagraph2MB(benchmark::State& state) { longShape(state, bench::logParagraph(2'000'000), state.range(0) / 2.0); }
+BENCHMARK(BM_KeystrokeInLogParagraph2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInLogParagraph16MB(benchmark::State& state) { longShape(state, bench::logParagraph(16'000'000), state.range(0) / 2.0); }
+BENCHMARK(BM_KeystrokeInLogParagraph16MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(100);
+
+void BM_KeystrokeInOneLine2MB(benchmark::State& state) { longShape(state, bench::logOnOneLine(2'000'000), state.range(0) / 2.0); }
+BENCHMARK(BM_KeystrokeInOneLine2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInBulletedList2MB(benchmark::State& state) { longShape(state, bench::bulletedList(2'000'000), state.range(0) / 2.0); }
+BENCHMARK(BM_KeystrokeInBulletedList2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInListWithContinuations2MB(benchmark::State& state)
+{
+    longShape(state, bench::listWithContinuations(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInListWithContinuations2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInItemContinuedByALog2MB(benchmark::State& state)
+{
+    longShape(state, bench::itemContinuedByALog(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInItemContinuedByALog2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInChangelogItems2MB(benchmark::State& state)
+{
+    if (!skipWithoutChangelog(state))
+        longShape(state, bench::changelogItems(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInChangelogItems2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 void BM_EditorRestyleAlone1MB(benchmark::State& state)
 {

@@ -5,6 +5,7 @@
 // benchmarks this takes in everything the window does per key.
 #include <benchmark/benchmark.h>
 
+#include "LongShapes.h"
 #include "OpenWindow.h"
 
 namespace {
@@ -64,6 +65,54 @@ void BM_WindowReturnInAList16MB(benchmark::State& state)
     }
 }
 BENCHMARK(BM_WindowReturnInAList16MB)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// A character typed, then deleted, at `fraction` of a text of one shape (0: after
+// its first word, 1: at its end).
+void keystrokeIn(benchmark::State& state, U16String text, double fraction)
+{
+    OpenWindow open(std::move(text));
+    const U16String& now = open.window->contentView()->text();
+    int at = int(now.size());
+    if (fraction < 1) {
+        const size_t space = now.find(u' ', size_t(double(now.size()) * fraction));
+        at = space == U16String::npos ? int(now.size()) : int(space);
+    }
+    open.view->setSelectedRange({at, 0});
+    open.view->scrollRangeToVisible({at, 0});
+    QApplication::processEvents();
+    bool insert = true;
+    for (auto _ : state) {
+        if (insert)
+            open.press(Qt::Key_X, QStringLiteral("x"));
+        else
+            open.press(Qt::Key_Backspace);
+        insert = !insert;
+    }
+}
+
+void BM_WindowKeystrokeInLogParagraph2MB(benchmark::State& state)
+{
+    keystrokeIn(state, bench::logParagraph(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_WindowKeystrokeInLogParagraph2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+void BM_WindowKeystrokeInLogParagraph16MB(benchmark::State& state)
+{
+    keystrokeIn(state, bench::logParagraph(16'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_WindowKeystrokeInLogParagraph16MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(100);
+
+void BM_WindowKeystrokeInOneLine2MB(benchmark::State& state)
+{
+    keystrokeIn(state, bench::logOnOneLine(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_WindowKeystrokeInOneLine2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+void BM_WindowKeystrokeInBulletedList2MB(benchmark::State& state)
+{
+    keystrokeIn(state, bench::bulletedList(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_WindowKeystrokeInBulletedList2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
 
 // The caret moved left, then right, in turn, by the arrow keys.
 void caretMove(benchmark::State& state, OpenWindow& open)

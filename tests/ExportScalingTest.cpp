@@ -7,7 +7,9 @@
 #include "platform/text/TextOps.h"
 
 #include <QTextBlock>
+#include <QTextFrame>
 #include <QTextList>
+#include <QTextTable>
 
 #include <gtest/gtest.h>
 
@@ -173,4 +175,71 @@ TEST(ExportScaling, FootnotesImportWithoutAnchorNames)
             backLinks += it.fragment().charFormat().anchorHref().startsWith(QStringLiteral("#fnref-"));
         }
     EXPECT_EQ(backLinks, 3);
+}
+
+U16String tallTable(size_t rows)
+{
+    U16String text = u"| a | b | c |\n|---|---|---|\n";
+    for (size_t i = 0; i < rows; ++i)
+        text += u"| " + TextOps::number((long long)i) + u" | cell | more text |\n";
+    return text + u"\nAfter the table.\n";
+}
+
+TEST(ExportScaling, ATallTablePrintsAndConvertsInProportion)
+{
+    expectLinear(tallTable, 600, pdfSecondsFor);
+    expectLinear(tallTable, 600);
+}
+
+std::vector<QTextTable*> tablesOf(QTextDocument& document)
+{
+    std::vector<QTextTable*> tables;
+    for (QTextFrame* frame : document.rootFrame()->childFrames())
+        if (auto* table = qobject_cast<QTextTable*>(frame))
+            tables.push_back(table);
+    return tables;
+}
+
+TEST(ExportScaling, ATallTableReadsAsOneTable)
+{
+    // Up to a few hundred rows a table stays whole.
+    EXPECT_EQ(tablesOf(*PageImport::load(MarkdownHTML::document(tallTable(300)))).size(), 1u);
+
+    const auto document = PageImport::load(MarkdownHTML::document(tallTable(1000)));
+    const std::vector<QTextTable*> parts = tablesOf(*document);
+    ASSERT_GT(parts.size(), 1u);
+    int rows = 0;
+    for (size_t k = 0; k < parts.size(); ++k) {
+        const QTextTableFormat format = parts[k]->format();
+        // The same columns everywhere, no space between parts, one header.
+        EXPECT_EQ(format.columnWidthConstraints(), parts[0]->format().columnWidthConstraints());
+        EXPECT_EQ(format.columnWidthConstraints().size(), 3);
+        EXPECT_EQ(format.headerRowCount(), k == 0 ? 1 : 0);
+        if (k > 0)
+            EXPECT_EQ(format.topMargin(), 0);
+        if (k + 1 < parts.size()) {
+            EXPECT_EQ(format.bottomMargin(), 0);
+            const QTextBlock between = document->findBlock(parts[k]->lastPosition() + 1);
+            EXPECT_TRUE(between.text().isEmpty());
+            EXPECT_EQ(between.blockFormat().lineHeight(), 0);
+            EXPECT_EQ(between.blockFormat().lineHeightType(), int(QTextBlockFormat::FixedHeight));
+        }
+        for (int r = 0; r < parts[k]->rows(); ++r, ++rows) {
+            const QString expected = rows == 0 ? QStringLiteral("a") : QString::number(rows - 1);
+            const QTextTableCell cell = parts[k]->cellAt(r, 0);
+            EXPECT_EQ(cell.firstCursorPosition().block().text(), expected);
+        }
+    }
+    EXPECT_EQ(rows, 1001);
+    // The last column, of the longest text, is the widest.
+    const auto widths = parts[0]->format().columnWidthConstraints();
+    EXPECT_GT(widths[2].rawValue(), widths[1].rawValue());
+
+    // In RTF the rows run on as one table: no paragraph between them.
+    const auto rtf = Export::richText(MarkdownHTML::document(tallTable(1000)));
+    ASSERT_TRUE(rtf.has_value());
+    const std::string text(rtf->begin(), rtf->end());
+    const size_t firstRow = text.find("\\row");
+    const size_t lastRow = text.rfind("\\row");
+    EXPECT_EQ(text.substr(firstRow, lastRow - firstRow).find("\\par\n"), std::string::npos);
 }

@@ -293,6 +293,16 @@ TEST(HelpWindow, BracketKeysGoBackAndForward)
     settle();
     ASSERT_NE(HelpWindow::view()->pageView(), nullptr);
     EXPECT_EQ(HelpWindow::view()->pageView()->pageID(), u"lists");
+    // Alt+Left and Alt+Right do the same, from the page and from the search field.
+    QWidget* page = HelpWindow::view()->pageView()->textView();
+    QWidget* search = HelpWindow::view()->searchField();
+    for (QWidget* from : {page, search}) {
+        from->setFocus();
+        pressKey(from, Qt::Key_Left, Qt::AltModifier);
+        EXPECT_EQ(navigator.pageID(), u"tables");
+        pressKey(from, Qt::Key_Right, Qt::AltModifier);
+        EXPECT_EQ(navigator.pageID(), u"lists");
+    }
 }
 
 TEST(HelpWindow, CarriesTheMenusAndItsPageAnswersFind)
@@ -328,32 +338,6 @@ TEST(HelpWindow, CarriesTheMenusAndItsPageAnswersFind)
     QTest::keyClick(bar->findField(), Qt::Key_Escape);
     EXPECT_FALSE(page->textView()->isFindBarVisible());
     EXPECT_EQ(page->textView()->string(), text);
-}
-
-TEST(HelpWindow, AltArrowsGoBackAndForwardFromThePageAndTheSearchField)
-{
-    HelpWindow::show();
-    QMainWindow* window = HelpWindow::window();
-    ASSERT_NE(window, nullptr);
-    HelpNavigator& navigator = *HelpWindow::navigator();
-    navigator.open(u"tables");
-    navigator.open(u"lists");
-    settle();
-    window->activateWindow();
-    QApplication::setActiveWindow(window);
-    ASSERT_NE(HelpWindow::view()->pageView(), nullptr);
-    QWidget* page = HelpWindow::view()->pageView()->textView();
-    page->setFocus();
-    pressKey(page, Qt::Key_Left, Qt::AltModifier);
-    EXPECT_EQ(navigator.pageID(), u"tables");
-    pressKey(page, Qt::Key_Right, Qt::AltModifier);
-    EXPECT_EQ(navigator.pageID(), u"lists");
-    QLineEdit* search = HelpWindow::view()->searchField();
-    search->setFocus();
-    pressKey(search, Qt::Key_Left, Qt::AltModifier);
-    EXPECT_EQ(navigator.pageID(), u"tables");
-    pressKey(search, Qt::Key_Right, Qt::AltModifier);
-    EXPECT_EQ(navigator.pageID(), u"lists");
 }
 
 TEST(HelpView, DownInTheSearchFieldReachesTheResultsAndReturnOpensOne)

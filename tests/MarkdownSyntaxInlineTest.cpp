@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <functional>
+#include <iterator>
+#include <random>
 
 #include <time.h>
 
@@ -201,6 +203,68 @@ TEST(InlineScanner, UnterminatedConstructsStopAtTheEnd)
         for (const auto& s : out)
             EXPECT_LE(s.range.end(), int(t.size())) << u8(t);
     }
+}
+
+// A paragraph cut at a line start where its scan is settled reads as its two
+// parts: every span of the whole lies in one part, as that part alone gives it.
+// Random paragraphs of delimiters that pair across lines, or wait for a partner.
+TEST(InlineScanner, ASettledParagraphReadsAsItsParts)
+{
+    const char16_t* const pieces[] = {u"*", u"**", u"***", u"_", u"__", u" _", u"~~", u"~", u"`", u"a", u"b ",
+                                      u" ", u"word", u"[x](y)", u"[", u"]", u"<u>", u"</u>", u"\\*", u"\n", u"\n"};
+    std::mt19937 rng(7);
+    MarkdownSyntax::Definitions definitions;
+    definitions.links[u"x"] = u"https://x.y";
+    int settledCuts = 0, unsettledCuts = 0;
+    for (int round = 0; round < 3000; ++round) {
+        U16String text = u"a";
+        for (int i = int(rng() % 24); i >= 0; --i)
+            text += pieces[rng() % std::size(pieces)];
+        text += u"z";
+        MarkdownSpans whole;
+        MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, definitions.footnotes, definitions.links,
+                                     whole);
+        for (size_t cut = text.find(u'\n'); cut != U16String::npos; cut = text.find(u'\n', cut + 1)) {
+            const int at = int(cut) + 1;
+            const U16View head = U16View(text).substr(0, cut);
+            if (MarkdownSyntax::inlineRunsOn(head, definitions)) {
+                ++unsettledCuts;
+                continue;
+            }
+            ++settledCuts;
+            MarkdownSpans parts;
+            MarkdownSyntax::appendInline(head, 0, Range{0, int(head.size())}, definitions.footnotes,
+                                         definitions.links, parts);
+            const U16View tail = U16View(text).substr(size_t(at));
+            MarkdownSyntax::appendInline(tail, at, Range{0, int(tail.size())}, definitions.footnotes,
+                                         definitions.links, parts);
+            MarkdownSpans before, after;
+            for (const MarkdownSpan& span : whole)
+                (span.range.location < at ? before : after).push_back(span);
+            before.insert(before.end(), after.begin(), after.end());
+            ASSERT_TRUE(before == parts) << u8(text) << " cut at " << at;
+        }
+    }
+    // Both kinds of line start turn up.
+    EXPECT_GT(settledCuts, 500);
+    EXPECT_GT(unsettledCuts, 500);
+}
+
+// The last paragraph of a text is asked about as the scan reads it: lines that
+// belong to other blocks part it from what stands above them.
+TEST(InlineScanner, OnlyTheLastParagraphOfATextIsAskedAbout)
+{
+    const MarkdownSyntax::Definitions none;
+    EXPECT_TRUE(MarkdownSyntax::paragraphRunsOn(u"a *b\nc\n", none));
+    EXPECT_FALSE(MarkdownSyntax::paragraphRunsOn(u"a *b\nc*\n", none));
+    EXPECT_FALSE(MarkdownSyntax::paragraphRunsOn(u"a *b\n\nc\n", none));
+    EXPECT_FALSE(MarkdownSyntax::paragraphRunsOn(u"a *b\n- item\nc\n", none));
+    EXPECT_FALSE(MarkdownSyntax::paragraphRunsOn(u"a *b\n# heading\n", none));
+    EXPECT_FALSE(MarkdownSyntax::paragraphRunsOn(u"```\na *b\n", none));
+    EXPECT_TRUE(MarkdownSyntax::paragraphRunsOn(u"- item\nc __d\n", none));
+    EXPECT_TRUE(MarkdownSyntax::paragraphRunsOn(u"x ~~y\n", none));
+    // Delimiters whose reading no later text can change leave it settled.
+    EXPECT_FALSE(MarkdownSyntax::paragraphRunsOn(u"snake_case, *a* and\n~~b~~ x_\n", none));
 }
 
 TEST(InlineScanner, ALinkStartsAtTheInnermostBracketThatMakesIt)

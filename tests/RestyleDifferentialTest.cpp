@@ -88,6 +88,72 @@ TEST(RestyleDifferential, NestedListsKeepTheirItemsAcrossEdits)
         EXPECT_EQ(differential::run(text, seed, 40), "") << "seed " << seed;
 }
 
+// Log lines of about 80 characters: emphasis, bold, strikethrough and code
+// within a line, and now and then a delimiter that waits lines for its partner.
+U16String logLines(int count, const char16_t* lineEnd = u"\n")
+{
+    static const char16_t* const messages[] = {
+        u"GET /api/items?id=7&sort=name_asc 200 in 12ms (cache *hit*)",
+        u"worker_3 finished job `reindex` after **3 retries**, queue ~~17~~ 16",
+        u"connection closed: peer reset [tls](https://x.y) <eof> _slow_ path",
+        u"user alice_b uploaded report.pdf to /srv/__incoming__ \\*raw\\*",
+        u"scheduler tick: 4 tasks due, *two skipped",
+        u"next run in 30s, the rest* waits",
+        u"plain words only, nothing marked up at all in this one",
+        u"a lone _ and a lone ~~ with ** here"};
+    U16String text;
+    for (int i = 0; i < count; ++i) {
+        text += u"2026-12-07T06:" + u16(std::to_string(10 + i % 50)) + u" INFO ";
+        text += messages[(i * 7 + i / 8) % 8];
+        text += lineEnd;
+    }
+    return text;
+}
+
+// Paragraphs of hundreds of lines without a blank line between (a pasted log)
+// are restyled in parts: edits anywhere in them, delimiters typed or deleted
+// that pair across many lines, and block structure typed into them.
+TEST(RestyleDifferential, LogsWithoutBlankLinesStayAsIfRestyledFromScratch)
+{
+    const U16String text = u"# Log\n\n" + logLines(500) + u"\n- an item\n- another\n\n" + logLines(200);
+    for (unsigned seed = 300; seed < 303; ++seed)
+        EXPECT_EQ(differential::run(text, seed, 30), "") << "seed " << seed;
+}
+
+// A delimiter typed far below a lone one pairs with it over the whole log
+// between them; deleting the lone one lets it go again; one typed far above pairs downwards.
+TEST(RestyleDifferential, ADelimiterPairsAcrossAPastedLog)
+{
+    U16String log = logLines(600);
+    std::erase_if(log, [](char16_t c) { return c == u'*' || c == u'_' || c == u'~'; });
+    for (const U16String lone : {u"*", u"_", u"~~"}) {
+        differential::Editor e(u"Start of a log with one lone " + lone + u" here\n" + log + u"Last line\n");
+        // The caret goes there first: the line it leaves is restyled apart from the typing.
+        e.view().setSelectedRange({int(e.view().string().find(u"Last")) + 4, 0});
+        e.host->coordinator().restyleChanges(e.view());
+        e.view().insertText(lone);
+        EXPECT_EQ(differential::compareWithFresh(e), "") << u8(lone);
+        e.view().setSelectedRange({int(e.view().string().find(u"lone ")) + 5, int(lone.size())});
+        e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+        EXPECT_EQ(differential::compareWithFresh(e), "") << u8(lone);
+        // Typed again far above the one left below, it pairs with it down there.
+        const int above = int(e.view().string().find(u" INFO ", 20'000));
+        e.view().setSelectedRange({above, 0});
+        e.host->coordinator().restyleChanges(e.view());
+        e.view().insertText(u" " + lone);
+        EXPECT_EQ(differential::compareWithFresh(e), "") << u8(lone);
+    }
+}
+
+// Very long lines, alone and in a paragraph: one line of a log's worth of words.
+TEST(RestyleDifferential, VeryLongLinesStayAsIfRestyledFromScratch)
+{
+    const U16String text = u"Intro.\n\n" + logLines(300, u" ") + u"\n\n" + logLines(150, u" ") + u"\n"
+        + logLines(150, u" ") + u"\n";
+    for (unsigned seed = 400; seed < 403; ++seed)
+        EXPECT_EQ(differential::run(text, seed, 25), "") << "seed " << seed;
+}
+
 } // namespace
 // A fence that opens a list item's text runs on like any other: typing or
 // removing one far above code-shaped lines restyles everything it reaches.

@@ -119,6 +119,35 @@ bool blockEdge(U16View text, int start)
         || MarkdownSyntax::matchHeading(line);
 }
 
+// Whether a line reads as a plain line of a paragraph wherever it stands: one
+// that neither opens nor ends a block, nor reads otherwise at a paragraph's start
+// (an indented line would be code there, a dashed one a break, a piped one a table row).
+bool plainWherever(U16View line)
+{
+    if (isBlank(line, TrimSet::WhitespaceAndNewlines))
+        return false;
+    const char16_t c = line.front();
+    if (c == u' ' || c == u'\t' || c == u'[' || c == u'<' || line.find(u'|') != U16View::npos)
+        return false;
+    return !RestyleWindow::looksLikeFence(line, 0) && !MarkdownSyntax::matchList(line)
+        && MarkdownSyntax::quoteLeader(line).depth == 0 && !MarkdownSyntax::matchHeading(line)
+        && !MarkdownSyntax::isThematicBreak(line) && !MarkdownSyntax::isSetextUnderline(line);
+}
+
+// Whether a paragraph may be cut at the line starting at `start` and read from
+// there as from a paragraph's start: the lines on both sides are plain wherever
+// they stand and outside code and grids. (Whether the scan is settled there is
+// asked apart.)
+bool paragraphCut(const AttributedString& storage, int start)
+{
+    const U16View text = storage.string();
+    if (start <= 0 || start >= int(text.size()) || opaqueAt(storage, start) || opaqueAt(storage, start - 1))
+        return false;
+    const int previous = RestyleWindow::lineStart(text, start - 1);
+    return plainWherever(substring(text, Range::fromTo(previous, start)))
+        && plainWherever(substring(text, Range::fromTo(start, RestyleWindow::nextLineStart(text, start))));
+}
+
 // Whether a line from `from` to `to` opens a block that runs on over lines
 // below it whatever they read as: a fence or an HTML block.
 bool runsOnWithin(U16View text, int from, int to)
@@ -264,6 +293,11 @@ struct MarkdownEditorCoordinator::Kept {
     std::optional<Range> island;
     // Whether `definitions` are the text's as it stands: no character changed since.
     bool definitionsCurrent = false;
+    // Line starts inside long paragraphs where a stretch may start: the scan of
+    // the paragraph up to each is settled (see MarkdownSyntax::inlineRunsOn), so the
+    // text after it reads as if the paragraph began there. Sorted; each holds
+    // while no character before it changes and the definitions stay.
+    std::vector<int> cuts;
 
     // Writing back through the binding's replace: while `written` holds, the
     // bound text is the storage's Markdown before the `unwritten` changes, and
@@ -404,6 +438,7 @@ struct MarkdownEditorCoordinator::Kept {
         }
         writeLater(e);
         definitionsCurrent = false;
+        cuts.erase(std::upper_bound(cuts.begin(), cuts.end(), e.range.location), cuts.end());
         if (unstyled)
             unstyled = map(*unstyled, e);
         if (island && e.range.location < island->location)
@@ -549,6 +584,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     const bool stepwise = !adopted && parent.stepwiseFrom > 0 && storage->length() >= parent.stepwiseFrom;
     kept.unstyled.reset();
     kept.island.reset();
+    kept.cuts.clear();
     if (stepwise) {
         // Styled in steps: at once up to the caret and past what the window shows.
         if (!kept.definitionsCurrent)
@@ -696,23 +732,37 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     const int last = changed.end() >= n ? n : std::min(n, nextLineStart(text, changed.end()));
     int from = std::max(lo, linesBack(text, first, 2));
     int to = std::min(n, linesForward(text, last, 2));
+    settleCuts(storage, lo, from);
+    auto isCut = [&](int at) {
+        return std::binary_search(kept.cuts.begin(), kept.cuts.end(), at) && paragraphCut(storage, at);
+    };
     bool grown = false;
     for (;;) {
         // The stretch starts and ends outside code as the storage holds it, so no
         // fence opened before it runs into it, and none it holds runs past it unseen.
+        // Inside a long paragraph it starts where the paragraph's scan is known to
+        // be settled, and ends where it is settled again (asked once styled).
         while (from > lo && (opaqueAt(storage, from) || opaqueAt(storage, from - 1) || looksLikeFence(text, from)
-                             || !blockEdge(text, from)))
+                             || !(blockEdge(text, from) || isCut(from))))
             from = std::max(lo, lineStart(text, from - 1));
         while (to < n && (opaqueAt(storage, to) || opaqueAt(storage, to - 1) || looksLikeFence(text, to)
-                          || !blockEdge(text, to)))
+                          || !(blockEdge(text, to) || paragraphCut(storage, to))))
             to = std::min(n, nextLineStart(text, to));
         const Range stretch = Range::fromTo(from, to);
         TextStorage piece(storage.attributedSubstring(stretch));
         stylePiece(piece, from, selection, view);
-        // At the text's ends the piece's own reading is the whole text's.
-        const bool headAgrees = from == lo || agrees(piece, from, storage, Range::fromTo(from, first));
+        // At the text's ends the piece's own reading is the whole text's. Elsewhere
+        // its two outer lines on each side must read as the storage has them (the
+        // lines next to the change may legitimately read anew, as an item's
+        // continuation does when its item line changes).
+        const bool headAgrees
+            = from == lo || agrees(piece, from, storage, Range::fromTo(from, std::min(first, linesForward(text, from, 2))));
         const bool fenceOpen = to < n && fenceOpenAtEnd(piece);
-        const bool tailAgrees = to == n || (agrees(piece, from, storage, Range::fromTo(last, to)) && !fenceOpen);
+        const bool runsOn = to < n && !blockEdge(text, to)
+            && MarkdownSyntax::paragraphRunsOn(substring(text, stretch), kept.definitions);
+        const bool tailAgrees
+            = to == n
+            || (agrees(piece, from, storage, Range::fromTo(std::max(last, linesBack(text, to, 2)), to)) && !fenceOpen && !runsOn);
         if (headAgrees && tailAgrees) {
             // Definitions give meaning to references anywhere: a change to one, or
             // to the fences around one, is checked against the whole text.
@@ -749,6 +799,49 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     }
 }
 
+void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, int at)
+{
+    using namespace RestyleWindow;
+    // About this many characters apart: a stretch inside a paragraph reads that much
+    // more than its lines, and finding the places reads the paragraph once.
+    constexpr int spacing = 4096;
+    Kept& kept = *kept_;
+    const U16View text = storage.string();
+    auto known = std::upper_bound(kept.cuts.begin(), kept.cuts.end(), at);
+    const int cut = known == kept.cuts.begin() ? -1 : *std::prev(known);
+    if (cut >= lo && at - cut <= 2 * spacing && paragraphCut(storage, cut))
+        return;
+    // From the last place known, or else from the paragraph's start.
+    int from = lineStart(text, at);
+    while (from > lo && !(from == cut && paragraphCut(storage, from))
+           && (opaqueAt(storage, from) || opaqueAt(storage, from - 1) || looksLikeFence(text, from)
+               || !blockEdge(text, from)))
+        from = std::max(lo, lineStart(text, from - 1));
+    // Each piece from one place to a line start about `spacing` on: when its last
+    // paragraph is settled there, that line start is a place too; else the piece
+    // grows, twice as long each time.
+    std::vector<int> found;
+    for (int length = spacing; at - from > spacing;) {
+        int to = nextLineStart(text, std::min(at, from + length));
+        while (to < at && !paragraphCut(storage, to))
+            to = nextLineStart(text, to);
+        if (to >= at)
+            break;
+        if (MarkdownSyntax::paragraphRunsOn(substring(text, Range::fromTo(from, to)), kept.definitions)) {
+            length *= 2;
+            continue;
+        }
+        found.push_back(to);
+        from = to;
+        length = spacing;
+    }
+    if (found.empty())
+        return;
+    kept.cuts.insert(kept.cuts.end(), found.begin(), found.end());
+    std::sort(kept.cuts.begin(), kept.cuts.end());
+    kept.cuts.erase(std::unique(kept.cuts.begin(), kept.cuts.end()), kept.cuts.end());
+}
+
 void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storage, int through)
 {
     using namespace RestyleWindow;
@@ -781,6 +874,8 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
             const bool same = now == kept.definitions;
             kept.definitions = std::move(now);
             kept.definitionsCurrent = true;
+            if (!same)
+                kept.cuts.clear();
             kept.unstyled = same ? std::nullopt : std::optional<int>(0);
             if (!same)
                 break;

@@ -126,6 +126,9 @@ private:
     // Restyles the lines around `changed` alone, reading `bounds` as the whole
     // text; false when the stretch must grow past them.
     bool restyleStretch(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);
+    // Finds places where a stretch may start inside a long paragraph, up to `at`,
+    // so that one lies not far before it when the paragraph reaches back that far.
+    void settleCuts(const TextStorage& storage, int lo, int at);
     // Styles from where styling stopped to a place past `through`, one step at a time.
     void styleThrough(TextView& view, TextStorage& storage, int through);
     // styleAround() without its checks, inside a restyle.

@@ -5,10 +5,14 @@
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 
+#include <QFontMetricsF>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextFrame>
 #include <QTextList>
+#include <QTextTable>
 
+#include <algorithm>
 #include <vector>
 
 namespace velkin::PageImport {
@@ -162,7 +166,142 @@ U16String listsForImport(const U16String& html)
     return out;
 }
 
+// Qt's table code costs more than in proportion to a table's rows (importing,
+// laying out and drawing each go over the rows already placed), so a table of
+// more than kTallTable rows is written as consecutive tables of about
+// kTablePart rows each. Only the first has the header; joinTableParts() makes
+// the parts read as one table.
+constexpr size_t kTallTable = 300;
+constexpr size_t kTablePart = 120;
+
+U16String tablesForImport(const U16String& html)
+{
+    static constexpr std::u16string_view bodyOpen = u"<tbody>\n";
+    static constexpr std::u16string_view bodyClose = u"</tbody>\n</table>";
+    static constexpr std::u16string_view partOpen = u"<table width=\"100%\" cellspacing=\"0\" border=\"0\">\n<tbody>\n";
+    U16String out;
+    size_t pos = 0;
+    for (size_t body = html.find(bodyOpen); body != U16String::npos; body = html.find(bodyOpen, pos)) {
+        const size_t end = html.find(bodyClose, body);
+        if (end == U16String::npos)
+            break;
+        std::vector<size_t> rowStarts;
+        for (size_t tr = html.find(u"<tr>", body); tr < end; tr = html.find(u"<tr>", tr + 4))
+            rowStarts.push_back(tr);
+        if (rowStarts.size() <= kTallTable) {
+            pos = end;
+            continue;
+        }
+        if (out.empty())
+            out.reserve(html.size() + html.size() / 16);
+        out.append(html, pos, rowStarts.front() - pos);
+        // Parts of even size, so that none is short enough to be kept whole on
+        // a page of its own.
+        const size_t parts = (rowStarts.size() + kTablePart - 1) / kTablePart;
+        for (size_t part = 0; part < parts; ++part) {
+            const size_t from = rowStarts[rowStarts.size() * part / parts];
+            const size_t to = part + 1 < parts ? rowStarts[rowStarts.size() * (part + 1) / parts] : end;
+            if (part > 0) {
+                out += bodyClose;
+                out += u'\n';
+                out += partOpen;
+            }
+            out.append(html, from, to - from);
+        }
+        pos = end;
+    }
+    if (out.empty())
+        return html;
+    out.append(html, pos, U16String::npos);
+    return out;
+}
+
+// The widest line of a cell's paragraphs, unwrapped, in the cell's fonts.
+double naturalWidth(const QTextTableCell& cell)
+{
+    double widest = 0;
+    for (auto it = cell.begin(); !it.atEnd(); ++it) {
+        double width = 0;
+        for (auto fragment = it.currentBlock().begin(); !fragment.atEnd(); ++fragment)
+            width += QFontMetricsF(fragment.fragment().charFormat().font()).horizontalAdvance(fragment.fragment().text());
+        widest = std::max(widest, width);
+    }
+    return widest;
+}
+
+// Consecutive parts of one tall table: every part takes the same column widths,
+// shared by the widest cell of each column over the whole table, and the parts
+// keep no space between them.
+void joinParts(QTextDocument& document, const std::vector<QTextTable*>& parts)
+{
+    const int columns = parts.front()->columns();
+    // A cell's padding and borders.
+    constexpr double kCellExtra = 10;
+    std::vector<double> widths(size_t(columns), kCellExtra);
+    for (QTextTable* part : parts)
+        for (int r = 0; r < part->rows(); ++r)
+            for (int c = 0; c < columns; ++c)
+                widths[size_t(c)] = std::max(widths[size_t(c)], naturalWidth(part->cellAt(r, c)) + kCellExtra);
+    double total = 0;
+    for (double width : widths)
+        total += width;
+    // No column narrower than a quarter of an even share.
+    const double least = total / columns / 4;
+    total = 0;
+    for (double& width : widths)
+        total += width = std::max(width, least);
+    QList<QTextLength> constraints;
+    for (double width : widths)
+        constraints.append(QTextLength(QTextLength::PercentageLength, 100 * width / total));
+
+    QTextCursor cursor(&document);
+    for (size_t k = 0; k < parts.size(); ++k) {
+        QTextTableFormat format = parts[k]->format();
+        format.setColumnWidthConstraints(constraints);
+        if (k > 0)
+            format.setTopMargin(0);
+        if (k + 1 < parts.size()) {
+            format.setBottomMargin(0);
+            // The paragraph that stands between two tables takes no room.
+            cursor.setPosition(parts[k]->lastPosition() + 1);
+            QTextBlockFormat between = cursor.blockFormat();
+            between.setTopMargin(0);
+            between.setBottomMargin(0);
+            between.setLineHeight(0, QTextBlockFormat::FixedHeight);
+            cursor.setBlockFormat(between);
+        }
+        parts[k]->setFormat(format);
+    }
+}
+
 } // namespace
+
+void joinTableParts(QTextDocument& document)
+{
+    std::vector<QTextTable*> parts;
+    const auto join = [&] {
+        if (parts.size() > 1)
+            joinParts(document, parts);
+        parts.clear();
+    };
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        if (!table)
+            continue;
+        // A table of the page always has a header row: one without continues
+        // the table just before it.
+        const bool continues = table->format().headerRowCount() == 0 && !parts.empty()
+                               && table->columns() == parts.front()->columns()
+                               && table->firstPosition() <= parts.back()->lastPosition() + 3;
+        if (!continues)
+            join();
+        parts.push_back(table);
+    }
+    join();
+    cursor.endEditBlock();
+}
 
 MarkdownFontFamily familyOf(U16View page)
 {
@@ -212,7 +351,7 @@ U16String importableHTML(U16View page)
     };
     for (const auto& [from, to] : mapped)
         out = TextOps::replacingAll(out, from, to);
-    return listsForImport(out);
+    return tablesForImport(listsForImport(out));
 }
 
 void unlistTaskItems(QTextDocument& document)
@@ -250,6 +389,7 @@ std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pict
 {
     auto document = RichTextImport::load(importableHTML(page), pictures);
     unlistTaskItems(*document);
+    joinTableParts(*document);
     return document;
 }
 

@@ -21,6 +21,11 @@ U16String importableHTML(U16View page);
 // that they show their box and no bullet; load() does this.
 void unlistTaskItems(QTextDocument& document);
 
+// The parts a tall table was written in joined into what reads as one table:
+// the same column widths in every part and no space between them; load() does
+// this.
+void joinTableParts(QTextDocument& document);
+
 // The imported page. Pictures come only from data addresses and readable local
 // picture files; nothing is fetched from the network. `pictures` bounds what
 // the pictures may cost (see RichTextImport::Pictures).

@@ -253,6 +253,21 @@ MarkdownSpans spans(const BlockLines& lines, const Definitions& definitions);
 void appendInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,
                   const ReferenceLink::Table& links, MarkdownSpans& into);
 
+// ---- Where a paragraph may be read in parts ----
+// A paragraph (plain lines scanned as one piece) reads as the concatenation of
+// its parts when it is cut at line starts where its scan so far is settled: no
+// emphasis, bold or strikethrough delimiter is still looking for its closing
+// one. These say whether a scan is settled at the end of a text.
+//
+// Whether `paragraph`, scanned as one, leaves a delimiter looking on past its end.
+bool inlineRunsOn(U16View paragraph, const Definitions& definitions);
+// Whether the plain lines that end `text` (read from its start as a whole text
+// is read) leave one; false when its last line belongs to any other block.
+bool paragraphRunsOn(U16View text, const Definitions& definitions);
+// Whether line `i` is a plain line: claimed by no block construct, it joins
+// the lines around it into one paragraph.
+bool isPlainLine(const BlockLines& lines, int i);
+
 } // namespace MarkdownSyntax
 
 } // namespace velkin

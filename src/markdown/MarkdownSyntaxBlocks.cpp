@@ -64,6 +64,34 @@ void appendHardBreaks(const BlockLines& b, MarkdownSpans& out)
 
 } // namespace
 
+bool isPlainLine(const BlockLines& b, int i)
+{
+    // The scan's order: fences, code, tables, setext headings, headings, breaks,
+    // definitions, then quotes and list items; what is left joins a paragraph.
+    const size_t k = size_t(i);
+    const U16View line = b.texts[k];
+    if (line.empty() || b.fences[k].isDelimiter || b.fenced[k] || b.code[k] || b.tables[k] || b.setext[k])
+        return false;
+    if (matchHeading(line) || isThematicBreak(line) || Footnote::parseDefinition(line)
+        || ReferenceLink::parseDefinition(line))
+        return false;
+    const QuoteLeader q = quoteLeader(line);
+    return (q.depth < 1 || q.offset == 0) && !matchList(line);
+}
+
+bool paragraphRunsOn(U16View text, const Definitions& definitions)
+{
+    const BlockLines b(text);
+    int last = b.count() - 1;
+    if (last < 0 || !isPlainLine(b, last))
+        return false;
+    int first = last;
+    while (first > 0 && isPlainLine(b, first - 1))
+        --first;
+    return inlineRunsOn(substring(text, Range::fromTo(b.line(first).content.location, b.line(last).content.end())),
+                        definitions);
+}
+
 MarkdownSpans spans(U16View text)
 {
     if (text.empty())

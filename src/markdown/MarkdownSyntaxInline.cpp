@@ -498,6 +498,9 @@ struct Scan {
     Stops stops;
     std::vector<Delimited>& delimited;  // kept between calls, so that a line does not allocate it
     std::optional<CodeRuns> codeRuns;
+    // Set when a delimiter pass's candidate looked for its closing delimiter
+    // up to the end: text after the end could still close it (see inlineRunsOn).
+    bool* runsOn = nullptr;
 
     const CodeRuns& backtickRuns()
     {
@@ -992,6 +995,25 @@ bool matchStrike(U16View s, int p, int end, Hit& h)
     return true;
 }
 
+// Whether a delimiter candidate at p that did not match searched for its
+// closing delimiter `c` up to `end` without deciding: the first `c` after the
+// opening run decides every delimiter pattern, and a line terminator (what
+// follows a paragraph's last line) never matches one. `opening` is the
+// opening run's length; a double run followed by two more fails at once.
+bool searchedToEnd(U16View s, int p, int end, int lookEnd, char16_t c, int opening)
+{
+    if (p + opening > end)
+        return false;
+    for (int i = p; i < p + opening; ++i)
+        if (s[size_t(i)] != c)
+            return false;
+    if (c == u'_' && opening == 1 && p > 0 && isAsciiWord(s[size_t(p - 1)]))
+        return false;
+    if (opening == 2 && c != u'~')
+        return !(p + 3 < lookEnd && s[size_t(p + 2)] == c && s[size_t(p + 3)] == c);
+    return indexOf(s, c, p + opening, end) < 0;
+}
+
 // ---- Pass drivers ----
 
 // Groups as bits: bit g stands for group g.
@@ -1351,8 +1373,10 @@ std::vector<Regex::Match> footnoteReferenceMatches(U16View text)
     });
 }
 
-void appendInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,
-                  const ReferenceLink::Table& links, MarkdownSpans& into)
+namespace {
+
+void scanInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,
+                const ReferenceLink::Table& links, MarkdownSpans& into, bool* runsOn)
 {
     if (within.length <= 0)
         return;
@@ -1367,6 +1391,7 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
 
     thread_local std::vector<Scan::Delimited> delimited;
     Scan sc(line, base, start, end, footnotes, links, into, delimited);
+    sc.runsOn = runsOn;
     auto withStops = [&sc](auto match) {
         return [&sc, match](U16View s, int p, int end, int, Hit& h) { return match(s, p, end, sc.stops, h); };
     };
@@ -1438,25 +1463,54 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
     auto dbl = [](char16_t c) {
         return [c](U16View s, int p, int end, int lookEnd, Hit& h) { return matchDouble(s, p, end, lookEnd, c, h); };
     };
+    // The delimiter passes are the ones whose matches may run over line ends.
+    auto watched = [&sc](char16_t c, int opening, auto match) {
+        return [&sc, c, opening, match](U16View s, int p, int end, int lookEnd, Hit& h) {
+            if (match(s, p, end, lookEnd, h))
+                return true;
+            if (sc.runsOn && !*sc.runsOn && searchedToEnd(s, p, end, lookEnd, c, opening))
+                *sc.runsOn = true;
+            return false;
+        };
+    };
     if (t.star)
-        firstMatchPass(sc, u'*', triple(u'*'), markersOnly(K::boldItalic));
+        firstMatchPass(sc, u'*', watched(u'*', 3, triple(u'*')), markersOnly(K::boldItalic));
     if (t.underscore)
-        firstMatchPass(sc, u'_', triple(u'_'), markersOnly(K::boldItalic));
+        firstMatchPass(sc, u'_', watched(u'_', 3, triple(u'_')), markersOnly(K::boldItalic));
     if (t.star)
-        firstMatchPass(sc, u'*', dbl(u'*'), markersOnly(K::bold));
+        firstMatchPass(sc, u'*', watched(u'*', 2, dbl(u'*')), markersOnly(K::bold));
     if (t.underscore)
-        firstMatchPass(sc, u'_', dbl(u'_'), markersOnly(K::bold));
+        firstMatchPass(sc, u'_', watched(u'_', 2, dbl(u'_')), markersOnly(K::bold));
     if (t.star)
-        firstMatchPass(sc, u'*', [](U16View s, int p, int end, int, Hit& h) { return matchSingle(s, p, end, u'*', h); },
+        firstMatchPass(sc, u'*',
+                       watched(u'*', 1,
+                               [](U16View s, int p, int end, int, Hit& h) { return matchSingle(s, p, end, u'*', h); }),
                        markersOnly(K::italic));
     if (t.underscore)
-        firstMatchPass(sc, u'_', matchItalicUnder, markersOnly(K::italic));
+        firstMatchPass(sc, u'_', watched(u'_', 1, matchItalicUnder), markersOnly(K::italic));
     if (t.tilde)
-        firstMatchPass(sc, u'~', [](U16View s, int p, int end, int, Hit& h) { return matchStrike(s, p, end, h); },
+        firstMatchPass(sc, u'~',
+                       watched(u'~', 2, [](U16View s, int p, int end, int, Hit& h) { return matchStrike(s, p, end, h); }),
                        markersOnly(K::strikethrough));
     if (t.backtick)
         appendColors(sc);
     dropCrossingDelimited(sc);
+}
+
+} // namespace
+
+void appendInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,
+                  const ReferenceLink::Table& links, MarkdownSpans& into)
+{
+    scanInline(line, base, within, footnotes, links, into, nullptr);
+}
+
+bool inlineRunsOn(U16View paragraph, const Definitions& definitions)
+{
+    MarkdownSpans spans;
+    bool runsOn = false;
+    scanInline(paragraph, 0, Range{0, int(paragraph.size())}, definitions.footnotes, definitions.links, spans, &runsOn);
+    return runsOn;
 }
 
 } // namespace MarkdownSyntax

@@ -128,20 +128,41 @@ private:
                       int(std::lround(c.blue() * a + 255 * (1 - a))));
     }
 
+    // An empty paragraph of no height, such as stands between the parts of
+    // a tall table, is not written: the parts' rows run on as one table.
+    static bool takesNoRoom(const QTextBlock& block)
+    {
+        const QTextBlockFormat format = block.blockFormat();
+        return block.length() == 1 && format.lineHeightType() == QTextBlockFormat::FixedHeight
+               && format.lineHeight() == 0;
+    }
+
     void writeFrame(QTextFrame* frame, int tableDepth)
     {
+        bool inTable = false;
+        const auto endTable = [&] {
+            if (inTable)
+                body_ += "\\pard\\plain\n";
+            inTable = false;
+        };
         for (auto it = frame->begin(); !it.atEnd(); ++it) {
             if (QTextFrame* child = it.currentFrame()) {
-                if (auto* table = qobject_cast<QTextTable*>(child); table && tableDepth == 0)
+                if (auto* table = qobject_cast<QTextTable*>(child); table && tableDepth == 0) {
                     writeTable(table);
-                else
+                    inTable = true;
+                } else {
+                    endTable();
                     writeFrame(child, tableDepth);
+                }
             } else {
                 const QTextBlock block = it.currentBlock();
-                if (block.isValid())
-                    writeBlock(block, tableDepth > 0);
+                if (!block.isValid() || (inTable && takesNoRoom(block)))
+                    continue;
+                endTable();
+                writeBlock(block, tableDepth > 0);
             }
         }
+        endTable();
     }
 
     void writeTable(QTextTable* table)
@@ -182,7 +203,6 @@ private:
             }
             body_ += "\\row\n";
         }
-        body_ += "\\pard\\plain\n";
     }
 
     void writeBlock(const QTextBlock& block, bool inTable)

@@ -1,0 +1,76 @@
+#pragma once
+// Texts of one shape throughout, where no blank line parts the text into short
+// paragraphs: a pasted log (one paragraph of many lines), the same log on one
+// line, a bulleted list.
+#include "platform/text/Utf.h"
+
+#include "Changelogs.h"
+
+#include <string>
+
+namespace velkin::bench {
+
+// Log lines of about 100 characters, each ended by `lineEnd`, until `bytes` (as a UTF-8 file).
+inline U16String logLines(size_t bytes, const char16_t* lineEnd)
+{
+    static const char16_t* const levels[] = {u"INFO", u"DEBUG", u"WARN", u"ERROR"};
+    static const char16_t* const messages[] = {
+        u"GET /api/v1/items?id=%d&sort=name_asc 200 in 12ms (cache *hit*)",
+        u"worker_%d finished job `reindex` after 3 retries, queue depth 17",
+        u"connection from 10.0.%d.4:51234 closed: peer reset [tls] <eof>",
+        u"user alice_b uploaded report_%d.pdf (2.3 MB) to /srv/share/__incoming__",
+        u"scheduler tick %d: 4 tasks due, ~2 skipped, next run in 30s"};
+    U16String text;
+    for (int i = 0; text.size() < bytes; ++i) {
+        U16String message = messages[i % 5];
+        message.replace(message.find(u"%d"), 2, u16(std::to_string(i % 997)));
+        text += u"2026-12-07T06:";
+        text += u16(std::to_string(10 + i % 50));
+        text += u":00.123Z ";
+        text += levels[i % 4];
+        text += u" ";
+        text += message;
+        text += lineEnd;
+    }
+    return text;
+}
+
+// The log as one paragraph of lines, as one line, and as a bulleted list.
+inline U16String logParagraph(size_t bytes) { return logLines(bytes, u"\n"); }
+inline U16String logOnOneLine(size_t bytes)
+{
+    U16String line = logLines(bytes, u" ");
+    line.back() = u'\n';
+    return line;
+}
+inline U16String bulletedList(size_t bytes)
+{
+    U16String list = u"- " + logLines(bytes, u"\n- ");
+    list.resize(list.size() - 2);
+    return list;
+}
+// A bulleted list whose items go on over an indented line each.
+inline U16String listWithContinuations(size_t bytes)
+{
+    return u"- " + logLines(bytes, u"\n  and a line more of the item\n- ") + u"last item\n";
+}
+// One item that a whole log continues, line after line, without indenting them.
+inline U16String itemContinuedByALog(size_t bytes) { return u"- " + logLines(bytes, u"\n"); }
+
+// The changelogs' list items ("* [hash](link) - **area**: text"), one after
+// another without a blank line, until `bytes`; empty without the changelogs.
+inline U16String changelogItems(size_t bytes)
+{
+    const std::string logs = changelogs(4 * bytes);
+    std::string items;
+    for (size_t at = 0; at < logs.size() && items.size() < bytes;) {
+        size_t end = logs.find('\n', at);
+        end = end == std::string::npos ? logs.size() : end + 1;
+        if (logs.compare(at, 2, "* ") == 0)
+            items.append(logs, at, end - at);
+        at = end;
+    }
+    return u16(items);
+}
+
+} // namespace velkin::bench
