@@ -5,11 +5,14 @@
 
 #include "export/MarkdownHTML.h"
 #include "export/PreviewRendererPage.h"
+#include "markdown/PipeTable.h"
 #include "markdown/TableGrid.h"
 #include "platform/pasteboard/Pasteboard.h"
 
 #include "platform/text/Utf.h"
 
+#include <QInputMethodEvent>
+#include <QMimeData>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -335,6 +338,128 @@ TEST(GridFlow, DeletingAnySelectionRemovesExactlyItsCharactersAndUndoRestoresThe
         ASSERT_EQ(u8(*e.document), u8(original)) << "undoing " << selection.location << "+" << selection.length;
         ASSERT_EQ(u8(e.view().string()), u8(model.text()));
     }
+}
+
+// Whether every table row of `md` has its table's column count, and every prose
+// line of `prose` still stands outside the tables.
+::testing::AssertionResult wellFormed(const U16String& md, const std::vector<U16View>& prose = {})
+{
+    int columns = -1;
+    for (U16View line : splitAt(md, u'\n')) {
+        if (line.empty() || line.front() != u'|') {
+            columns = -1;
+            continue;
+        }
+        const int count = int(PipeTable::cells(line).size());
+        if (columns < 0)
+            columns = count;
+        else if (count != columns)
+            return ::testing::AssertionFailure() << "row of " << count << " cells, not " << columns << ": " << u8(md);
+    }
+    for (U16View piece : prose) {
+        const size_t at = md.find(piece);
+        if (at == U16String::npos || (at > 0 && md[at - 1] != u'\n'))
+            return ::testing::AssertionFailure() << u8(piece) << " is not a line of its own in " << u8(md);
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(GridFlow, MovingTextAcrossAGridsEdgeRemovesItCellByCellAndDropsIntoACellAsOneLine)
+{
+    const U16String original(kTwoTables);
+    // Out of a cell into the prose below: the cells are emptied, the prose stays below, the text arrives at the end.
+    {
+        Editor e(original);
+        e.view().moveText(Range::fromTo(e.find(u"apple") + 2, e.find(u"se between")), e.find(u"table.\n") + 6);
+        EXPECT_TRUE(wellFormed(*e.document, {u"se between tables.", u"Prose below the last table."}));
+        EXPECT_NE(e.document->find(u"| ap |  |  |\n"), U16String::npos) << u8(*e.document);
+        EXPECT_EQ(*e.document, TableGrid::serialize(e.storage()));
+        QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(u8(*e.document), u8(original));
+    }
+    // Prose moved into a cell: text of that cell, the row keeps its shape.
+    {
+        Editor e(original);
+        e.view().moveText(Range{e.find(u"Middle prose"), 12}, e.find(u"red") + 1);
+        EXPECT_TRUE(wellFormed(*e.document, {u" between tables."}));
+        EXPECT_NE(e.document->find(u"| apple | rMiddle proseed | 3 |"), U16String::npos) << u8(*e.document);
+        QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(u8(*e.document), u8(original));
+    }
+    // A drop from elsewhere into a cell.
+    {
+        Editor e(original);
+        e.view().layoutDocument();
+        QMimeData mime;
+        mime.setText("two\nlines | here");
+        const QRectF caret = e.view().layoutManager()->caretRect(e.find(u"green") + 2);
+        const QPointF at = e.inViewport(QPointF(caret.left() + 0.5, caret.center().y()));
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(e.view().viewport(), &enter);
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(e.view().viewport(), &drop);
+        EXPECT_NE(e.document->find(u"| pear | grtwo lines \\| hereeen | 5 |"), U16String::npos) << u8(*e.document);
+        EXPECT_TRUE(wellFormed(*e.document));
+    }
+}
+
+TEST(GridFlow, ACompositionOverASelectionAcrossAGridsEdgeStartsInTheEmptiedCell)
+{
+    const U16String original(kTwoTables);
+    Editor e(original);
+    e.view().setSelectedRange(Range::fromTo(e.find(u"apple") + 2, e.find(u"se between")));
+    QInputMethodEvent compose(QStringLiteral("\u304B"), {});
+    QApplication::sendEvent(&e.view(), &compose);
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("\u304B"));
+    QApplication::sendEvent(&e.view(), &commit);
+    EXPECT_TRUE(wellFormed(*e.document, {u"se between tables."}));
+    EXPECT_NE(e.document->find(u"| ap\u304B |  |  |\n"), U16String::npos) << u8(*e.document);
+    QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(u8(*e.document), u8(original));
+}
+
+TEST(GridFlow, FormattingOverSeveralCellsOrAGridsEdgeChangesNothingAndInOneCellStaysInIt)
+{
+    const U16String original(kTwoTables);
+    Editor e(original);
+    using Action = void (MarkdownTextView::*)(const ActionSender*);
+    const std::vector<Action> actions{&MarkdownTextView::mdBold, &MarkdownTextView::mdItalic,
+                                      &MarkdownTextView::mdStrikethrough, &MarkdownTextView::mdCode,
+                                      &MarkdownTextView::mdLink, &MarkdownTextView::mdUnderline,
+                                      &MarkdownTextView::mdApplyHeading};
+    const std::vector<std::pair<U16View, U16View>> selections{
+        {u"table.\n", u"Fruit"}, {u"red", u"3\n"}, {u"5\n", u"iddle"}, {u"apple", u"pear"}, {u"Middle", u"A\n"}};
+    for (Action action : actions) {
+        for (const auto& [from, to] : selections) {
+            e.view().setSelectedRange(Range::fromTo(e.find(from) + 1, e.find(to) + 1));
+            const ActionSender heading = ActionSender::menuItem(2);
+            (e.view().*action)(&heading);
+            EXPECT_EQ(u8(*e.document), u8(original)) << u8(from) << " to " << u8(to);
+        }
+    }
+    e.view().setSelectedRange(Range{e.find(u"green"), 5});
+    e.view().mdBold(nullptr);
+    EXPECT_NE(e.document->find(u"| pear | **green** | 5 |"), U16String::npos) << u8(*e.document);
+}
+
+TEST(GridFlow, APipeTypedOrPastedInACellIsWrittenEscapedAndReadsBackAsTheSameCell)
+{
+    Editor e(kTwoTables);
+    e.caretAt(u"red", 1);
+    typeText(e, "|x");
+    Pasteboard::general().clearContents();
+    Pasteboard::general().setString(u"a|b", Pasteboard::stringType);
+    e.caretAt(u"pear", 4);
+    e.view().paste();
+    EXPECT_NE(e.document->find(u"| apple | r\\|xed | 3 |\n| peara\\|b | green | 5 |"), U16String::npos) << u8(*e.document);
+    EXPECT_TRUE(wellFormed(*e.document));
+    Editor reopened(*e.document);
+    reopened.caretAt(u"green");
+    typeText(reopened, "+");
+    EXPECT_NE(reopened.document->find(u"| apple | r\\|xed | 3 |\n| peara\\|b | +green | 5 |"), U16String::npos)
+        << u8(*reopened.document);
 }
 
 // ---- The line right under a grid ----

@@ -188,6 +188,16 @@ bool MarkdownTextView::performDrop(const QMimeData& mime, int index)
     case ImageDrop::Kind::refused:
         return true;
     case ImageDrop::Kind::none:
+        if (canAcceptDrop(mime) && (inCell(index) || crossesGridEdge(Range{index, 0}, u"x"))) {
+            // Dropped in a cell the text stays one line of it; right under a grid it keeps the blank line.
+            U16String text = TextOps::withLineEnds(mime.text().toStdU16String(), lineEnding());
+            if (inCell(index)) {
+                std::replace_if(text.begin(), text.end(), [](char16_t c) { return c == u'\n' || c == u'\r'; }, u' ');
+                return replaceText(Range{index, 0}, AttributedString(text, attributesForInsertion(Range{index, 0})),
+                                   Range{index, int(text.size())});
+            }
+            return replaceAtGridEdge(Range{index, 0}, text, false) || TextView::performDrop(mime, index);
+        }
         return TextView::performDrop(mime, index);
     case ImageDrop::Kind::failed:
         break;
