@@ -410,6 +410,10 @@ TEST(GridFlow, ACompositionOverASelectionAcrossAGridsEdgeStartsInTheEmptiedCell)
     e.view().setSelectedRange(Range::fromTo(e.find(u"apple") + 2, e.find(u"se between")));
     QInputMethodEvent compose(QStringLiteral("\u304B"), {});
     QApplication::sendEvent(&e.view(), &compose);
+    // While composing, the grid already has its shape and the prose stays below it.
+    const U16String composing = TableGrid::serialize(e.storage());
+    EXPECT_TRUE(wellFormed(composing, {u"se between tables."}));
+    EXPECT_NE(composing.find(u"| ap\u304B |  |  |\n"), U16String::npos) << u8(composing);
     QInputMethodEvent commit;
     commit.setCommitString(QStringLiteral("\u304B"));
     QApplication::sendEvent(&e.view(), &commit);
