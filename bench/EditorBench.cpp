@@ -132,11 +132,9 @@ bool skipWithoutChangelog(benchmark::State& state)
     return true;
 }
 
-void wholeCycle(benchmark::State& state, U16View text, U16View caretAfter = {})
+// Keystrokes in turn, each with the relayout and one screen drawn after it.
+void typeInTurn(benchmark::State& state, Session& s)
 {
-    if (skipWithoutChangelog(state))
-        return;
-    Session s(text, caretAfter);
     bool inserting = true;
     for (auto _ : state) {
         keystroke(s, inserting);
@@ -144,6 +142,14 @@ void wholeCycle(benchmark::State& state, U16View text, U16View caretAfter = {})
         s.draw();
         benchmark::DoNotOptimize(s.document->size());
     }
+}
+
+void wholeCycle(benchmark::State& state, U16View text, U16View caretAfter = {})
+{
+    if (skipWithoutChangelog(state))
+        return;
+    Session s(text, caretAfter);
+    typeInTurn(state, s);
 }
 
 void BM_KeystrokeWholeCycle1MB(benchmark::State& state) { wholeCycle(state, changelog()); }
@@ -237,13 +243,7 @@ BENCHMARK(BM_KeystrokeWholeCycleWithGrid1MB)->Unit(benchmark::kMillisecond);
 void longShape(benchmark::State& state, U16String text, double fraction)
 {
     Session s(text, fraction);
-    bool inserting = true;
-    for (auto _ : state) {
-        keystroke(s, inserting);
-        s.view().layoutDocument();
-        s.draw();
-        benchmark::DoNotOptimize(s.document->size());
-    }
+    typeInTurn(state, s);
 }
 
 void BM_KeystrokeInLogParagraph2MB(benchmark::State& state) { longShape(state, bench::logParagraph(2'000'000), state.range(0) / 2.0); }

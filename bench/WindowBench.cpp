@@ -15,9 +15,9 @@ using bench::document;
 using bench::OpenWindow;
 
 // A character typed, then deleted with Backspace, in turn; each is one keystroke.
-void keystroke(benchmark::State& state, size_t bytes)
+// The text is left as it was.
+void typeInTurn(benchmark::State& state, OpenWindow& open)
 {
-    OpenWindow open(bytes);
     bool insert = true;
     for (auto _ : state) {
         if (insert)
@@ -28,6 +28,12 @@ void keystroke(benchmark::State& state, size_t bytes)
     }
     if (!insert)
         open.press(Qt::Key_Backspace);
+}
+
+void keystroke(benchmark::State& state, size_t bytes)
+{
+    OpenWindow open(bytes);
+    typeInTurn(state, open);
     state.counters["bytes"] = double(open.window->contentView()->text().size()) * 2;
 }
 
@@ -80,39 +86,23 @@ void keystrokeIn(benchmark::State& state, U16String text, double fraction)
     open.view->setSelectedRange({at, 0});
     open.view->scrollRangeToVisible({at, 0});
     QApplication::processEvents();
-    bool insert = true;
-    for (auto _ : state) {
-        if (insert)
-            open.press(Qt::Key_X, QStringLiteral("x"));
-        else
-            open.press(Qt::Key_Backspace);
-        insert = !insert;
-    }
+    typeInTurn(state, open);
 }
 
-void BM_WindowKeystrokeInLogParagraph2MB(benchmark::State& state)
+void BM_WindowKeystrokeIn(benchmark::State& state, U16String (*shape)(size_t), size_t bytes)
 {
-    keystrokeIn(state, bench::logParagraph(2'000'000), state.range(0) / 2.0);
+    keystrokeIn(state, shape(bytes), state.range(0) / 2.0);
 }
-BENCHMARK(BM_WindowKeystrokeInLogParagraph2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
-
-void BM_WindowKeystrokeInLogParagraph16MB(benchmark::State& state)
-{
-    keystrokeIn(state, bench::logParagraph(16'000'000), state.range(0) / 2.0);
-}
-BENCHMARK(BM_WindowKeystrokeInLogParagraph16MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(100);
-
-void BM_WindowKeystrokeInOneLine2MB(benchmark::State& state)
-{
-    keystrokeIn(state, bench::logOnOneLine(2'000'000), state.range(0) / 2.0);
-}
-BENCHMARK(BM_WindowKeystrokeInOneLine2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
-
-void BM_WindowKeystrokeInBulletedList2MB(benchmark::State& state)
-{
-    keystrokeIn(state, bench::bulletedList(2'000'000), state.range(0) / 2.0);
-}
-BENCHMARK(BM_WindowKeystrokeInBulletedList2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, LogParagraph2MB, &bench::logParagraph, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, LogParagraph16MB, &bench::logParagraph, 16'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(100);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, OneLine2MB, &bench::logOnOneLine, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, BulletedList2MB, &bench::bulletedList, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, ListWithContinuations2MB, &bench::listWithContinuations, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
 
 // The caret moved left, then right, in turn, by the arrow keys.
 void caretMove(benchmark::State& state, OpenWindow& open)

@@ -7,6 +7,16 @@ set(VELKIN_HOMEPAGE "https://velkin.app" CACHE STRING "The project's home page, 
 install(TARGETS velkin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS velkin_gui LIBRARY DESTINATION ${VELKIN_PRIVATE_LIBDIR})
 install(DIRECTORY Help Samples Localization DESTINATION ${CMAKE_INSTALL_DATADIR}/velkin)
+# A stripped install (the package's) also drops the compiler's notes, as Debian's own packages do.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(file bin/velkin ${VELKIN_PRIVATE_LIBDIR}/libvelkin-gui.so)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                              \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${file}\")
+    endforeach()
+  endif()")
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME velkin)
 
 set(packaging ${CMAKE_SOURCE_DIR}/packaging)
 install(FILES ${packaging}/${VELKIN_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -52,4 +62,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core, fonts-noto-color-emoji")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${VELKIN_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# CPack adds maintainer scripts that run ldconfig for any library under /usr/lib,
+# but the windows' library is private to the program (loaded by path, never
+# linked against): the package is written again without them.
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/packaging/WithoutLdconfig.cmake)
 include(CPack)

@@ -145,6 +145,25 @@ TEST(RestyleDifferential, ADelimiterPairsAcrossAPastedLog)
     }
 }
 
+// A long list whose items go on over an indented line: an item line broken or
+// made again changes how the line under it reads, and an underline typed under
+// a line turns it into a heading; each is restyled as a whole restyle has it.
+TEST(RestyleDifferential, ItemsAndUnderlinesChangeTheLinesNextToThem)
+{
+    const U16String text = u"Intro.\n\n- " + logLines(400, u"\n  and a line more of the item\n- ") + u"last item\n";
+    differential::Editor e(text);
+    const int middle = int(e.view().string().find(u"\n- ", text.size() / 2)) + 2;
+    for (const auto& [at, typed] : std::vector<std::pair<int, U16String>>{
+             {middle, u"x"}, {middle - 1, u"\n"}, {middle + 1, u"---\n"}, {int(text.size()), u"-"}, {2, u"\n==="}}) {
+        e.view().setSelectedRange({at, 0});
+        e.host->coordinator().restyleChanges(e.view());
+        e.view().insertText(typed);
+        EXPECT_EQ(differential::compareWithFresh(e), "") << at << " " << u8(typed);
+        e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+        EXPECT_EQ(differential::compareWithFresh(e), "") << at << " " << u8(typed) << " deleted";
+    }
+}
+
 // Very long lines, alone and in a paragraph: one line of a log's worth of words.
 TEST(RestyleDifferential, VeryLongLinesStayAsIfRestyledFromScratch)
 {

@@ -5,8 +5,10 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QStyle>
+#include <QTimer>
 
 namespace velkin::DesktopAppearance {
 
@@ -73,17 +75,69 @@ Scheme schemeOf(const QVariant& value)
     }
 }
 
-// Receives the portal's change signal.
-class SchemeListener : public QObject {
+// Follows the portal: subscribes to its change signal, checking that the bus took
+// the subscription and trying again until it does, and reads the scheme now and
+// whenever the portal (re)appears on the bus, as one started after us does.
+class PortalFollower : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    explicit PortalFollower(QObject* parent)
+        : QObject(parent)
+        , appearance_(portalService, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForRegistration, this)
+    {
+        connect(&appearance_, &QDBusServiceWatcher::serviceRegistered, this, [this] {
+            subscribe();
+            read();
+        });
+        retry_.setInterval(1000);
+        connect(&retry_, &QTimer::timeout, this, [this] {
+            if (subscribe())
+                read();
+        });
+        subscribe();
+        read();
+    }
+
 public slots:
     void settingChanged(const QString& group, const QString& key, const QDBusVariant& value)
     {
         if (group == appearanceNamespace && key == schemeKey)
             apply(schemeOf(value.variant()));
     }
+
+private:
+    bool subscribe()
+    {
+        if (!subscribed_) {
+            subscribed_ = QDBusConnection::sessionBus().connect(
+                portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
+                SLOT(settingChanged(QString, QString, QDBusVariant)));
+            if (subscribed_)
+                retry_.stop();
+            else if (!retry_.isActive())
+                retry_.start();
+        }
+        return subscribed_;
+    }
+
+    void read()
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface,
+                                                              QStringLiteral("Read"));
+        message << appearanceNamespace << schemeKey;
+        // Asked without waiting: a slow or absent portal must not hold up the first window.
+        auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message, 2000), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher] {
+            QDBusPendingReply<QVariant> reply = *watcher;
+            if (!reply.isError())
+                apply(schemeOf(reply.value()));
+            watcher->deleteLater();
+        });
+    }
+
+    QDBusServiceWatcher appearance_;
+    QTimer retry_;
+    bool subscribed_ = false;
 };
 
 } // namespace
@@ -112,23 +166,8 @@ void apply(Scheme scheme)
 void follow()
 {
     (void)desktopPalette();
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return;
-    bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"),
-                new SchemeListener(QCoreApplication::instance()),
-                SLOT(settingChanged(QString, QString, QDBusVariant)));
-    QDBusMessage read = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface,
-                                                       QStringLiteral("Read"));
-    read << appearanceNamespace << schemeKey;
-    // Asked without waiting: a slow or absent portal must not hold up the first window.
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(read, 2000), QCoreApplication::instance());
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher] {
-        QDBusPendingReply<QVariant> reply = *watcher;
-        if (!reply.isError())
-            apply(schemeOf(reply.value()));
-        watcher->deleteLater();
-    });
+    if (QDBusConnection::sessionBus().isConnected())
+        new PortalFollower(QCoreApplication::instance());
 }
 
 } // namespace velkin::DesktopAppearance

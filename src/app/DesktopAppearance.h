@@ -17,7 +17,8 @@ QPalette palette(Scheme scheme);
 void apply(Scheme scheme);
 
 // Reads the preference from the session's settings portal, applies it and
-// follows its changes. Does nothing without a session bus or portal.
+// follows its changes, also of a portal that starts after the program. Does
+// nothing without a session bus.
 void follow();
 
 } // namespace velkin::DesktopAppearance

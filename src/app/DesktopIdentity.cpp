@@ -19,11 +19,12 @@ QIcon icon()
         const std::string name = std::string(applicationId) + ".png";
         const std::string square = std::to_string(size) + "x" + std::to_string(size);
         std::vector<fs::path> candidates;
-        // Installed under any prefix: <prefix>/share/velkin beside <prefix>/share/icons.
+        // Installed under any prefix: <prefix>/share/velkin beside <prefix>/share/icons;
+        // run from the build tree: the icons the package is made from.
         if (auto data = DataPaths::installedDataDirectory())
             candidates.push_back(data->parent_path() / "icons" / "hicolor" / square / "apps" / name);
-        candidates.push_back(DataPaths::sourceRoot() / "packaging" / "icons"
-                             / (std::string(applicationId) + "-" + std::to_string(size) + ".png"));
+        else if (auto icons = DataPaths::findFolder("packaging/icons"))
+            candidates.push_back(*icons / (std::string(applicationId) + "-" + std::to_string(size) + ".png"));
         for (const fs::path& candidate : candidates) {
             const QString file = QFile::decodeName(candidate.c_str());
             if (QFile::exists(file)) {

@@ -39,12 +39,12 @@ void UpdateDownload::cancel()
         fetch_->cancel();
 }
 
-void UpdateDownload::fetched(const QByteArray& body, const QString& error)
+void UpdateDownload::fetched(const QByteArray& body, const QString& error, const QString& detail)
 {
     if (fetch_)
         fetch_->deleteLater();
     if (!error.isEmpty()) {
-        emit finished({}, error);
+        emit finished({}, error, detail);
         return;
     }
     if (body.size() != enclosure_.length) {

@@ -33,11 +33,12 @@ public:
 
 signals:
     void progress(qint64 received, qint64 total);
-    // The saved file's path, or an error in words (and no file).
-    void finished(const QString& file, const QString& error);
+    // The saved file's path, or an error in words (and no file) with the
+    // network library's account of it as the detail.
+    void finished(const QString& file, const QString& error, const QString& detail = {});
 
 private:
-    void fetched(const QByteArray& body, const QString& error);
+    void fetched(const QByteArray& body, const QString& error, const QString& detail);
 
     UpdateFeed::Enclosure enclosure_;
     QString folder_;

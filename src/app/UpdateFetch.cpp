@@ -93,7 +93,7 @@ void UpdateFetch::cancel()
     fail(UpdateText::text(u"Cancelled."));
 }
 
-void UpdateFetch::fail(const QString& error)
+void UpdateFetch::fail(const QString& error, const QString& detail)
 {
     if (done_)
         return;
@@ -105,7 +105,7 @@ void UpdateFetch::fail(const QString& error)
         reply_->abort();
         reply_->deleteLater();
     }
-    emit finished({}, error_);
+    emit finished({}, error_, detail);
 }
 
 void UpdateFetch::finish()
@@ -116,19 +116,25 @@ void UpdateFetch::finish()
     done_ = true;
     reply->deleteLater();
     body_ += reply->readAll();
-    QString error;
+    QString error, detail;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() == QNetworkReply::OperationCanceledError || reply->error() == QNetworkReply::TimeoutError)
+    const QNetworkReply::NetworkError code = reply->error();
+    if (code == QNetworkReply::OperationCanceledError || code == QNetworkReply::TimeoutError) {
         error = UpdateText::text(u"The update server stopped answering.");
-    else if (reply->error() != QNetworkReply::NoError && status == 0)
-        error = UpdateText::text(u"The update server could not be reached (%@).", {fromQString(reply->errorString())});
-    else if (status != 200)
+    } else if (code == QNetworkReply::SslHandshakeFailedError) {
+        // Qt reports an untrusted, expired or mismatched certificate this way.
+        error = UpdateText::text(u"The update server\u2019s certificate is not trusted.");
+        detail = reply->errorString();
+    } else if (code != QNetworkReply::NoError && status == 0) {
+        error = UpdateText::text(u"The update server could not be reached.");
+        detail = reply->errorString();
+    } else if (status != 200)
         error = UpdateText::text(u"The update server answered with status %d.", {status});
     else if (body_.size() > rules_.maximumBytes)
         error = UpdateText::text(u"The update server sent more than Velkin expected.");
     if (!error.isEmpty())
         body_.clear();
-    emit finished(body_, error);
+    emit finished(body_, error, detail);
 }
 
 } // namespace velkin

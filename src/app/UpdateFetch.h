@@ -35,12 +35,13 @@ public:
     static void allowPlainHTTPForTesting(const QUrl& origin);
 
 signals:
-    // The body, or an error in words (empty on success).
-    void finished(const QByteArray& body, const QString& error);
+    // The body, or an error in the user's words (empty on success) with the
+    // network library's own account of it as the detail (often empty).
+    void finished(const QByteArray& body, const QString& error, const QString& detail);
     void progress(qint64 received, qint64 total);
 
 private:
-    void fail(const QString& error);
+    void fail(const QString& error, const QString& detail = {});
     void finish();
 
     QUrl url_;

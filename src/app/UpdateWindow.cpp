@@ -8,6 +8,7 @@
 
 #include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -55,6 +56,16 @@ UpdateWindow::UpdateWindow(QWidget* parent) : QDialog(parent)
     details_ = new QLabel;
     details_->setWordWrap(true);
     details_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The network library's own account, smaller and quieter below the user's words.
+    detail_ = new QLabel;
+    detail_->setWordWrap(true);
+    detail_->setTextFormat(Qt::PlainText);
+    detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    detail_->setForegroundRole(QPalette::PlaceholderText);
+    QFont small = detail_->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    detail_->setFont(small);
+    detail_->hide();
     notes_ = new NotesView;
     notes_->setOpenLinks(false);
     notes_->setMinimumHeight(180);
@@ -65,11 +76,15 @@ UpdateWindow::UpdateWindow(QWidget* parent) : QDialog(parent)
     progress_ = new QProgressBar;
     progress_->setTextVisible(false);
     download_ = new QPushButton(UpdateText::text(u"Download"));
+    tryAgain_ = new QPushButton(UpdateText::text(u"Try Again"));
+    tryAgain_->hide();
     close_ = new QPushButton(UpdateText::text(u"Close"));
     auto* buttons = new QDialogButtonBox;
     buttons->addButton(download_, QDialogButtonBox::AcceptRole);
+    buttons->addButton(tryAgain_, QDialogButtonBox::AcceptRole);
     buttons->addButton(close_, QDialogButtonBox::RejectRole);
     connect(download_, &QPushButton::clicked, this, &UpdateWindow::startDownload);
+    connect(tryAgain_, &QPushButton::clicked, this, &UpdateWindow::tryAgain);
     connect(close_, &QPushButton::clicked, this, &QDialog::close);
 
     auto* icon = new QLabel;
@@ -78,6 +93,7 @@ UpdateWindow::UpdateWindow(QWidget* parent) : QDialog(parent)
     auto* text = new QVBoxLayout;
     text->addWidget(headline_);
     text->addWidget(details_);
+    text->addWidget(detail_);
     text->addWidget(notes_, 1);
     text->addWidget(progress_);
     text->addStretch();
@@ -91,21 +107,26 @@ UpdateWindow::UpdateWindow(QWidget* parent) : QDialog(parent)
     resize(520, 200);
 }
 
-void UpdateWindow::say(const QString& headline, const QString& details)
+void UpdateWindow::say(const QString& headline, const QString& details, const QString& detail)
 {
     headline_->setText(headline);
     details_->setText(details);
+    detail_->setText(detail);
+    detail_->setVisible(!detail.isEmpty());
 }
 
 QString UpdateWindow::headline() const { return headline_->text(); }
 QString UpdateWindow::details() const { return details_->text(); }
+QString UpdateWindow::technicalDetail() const { return detail_->text(); }
 QString UpdateWindow::releaseNotesHTML() const { return notes_->isVisible() ? notes_->toHtml() : QString(); }
 
 void UpdateWindow::showChecking()
 {
+    checking_ = true;
     say(UpdateText::text(u"Checking for updates\u2026"), {});
     notes_->hide();
     download_->hide();
+    tryAgain_->hide();
     progress_->setRange(0, 0);
     progress_->show();
     show();
@@ -116,14 +137,18 @@ void UpdateWindow::showChecking()
 void UpdateWindow::showOutcome(const SoftwareUpdater::Outcome& outcome)
 {
     using Kind = SoftwareUpdater::Outcome::Kind;
+    checking_ = false;
     outcome_ = outcome;
     progress_->hide();
     notes_->hide();
     download_->hide();
+    tryAgain_->hide();
     const UpdateFeed::Item& item = outcome.item;
     switch (outcome.kind) {
     case Kind::Failed:
-        say(UpdateText::text(u"Velkin could not check for updates."), outcome.error);
+        say(UpdateText::text(u"Velkin could not check for updates."), outcome.error, outcome.detail);
+        tryAgain_->show();
+        tryAgain_->setDefault(true);
         break;
     case Kind::UpToDate:
         say(UpdateText::text(u"Velkin is up to date."),
@@ -157,8 +182,15 @@ void UpdateWindow::showOutcome(const SoftwareUpdater::Outcome& outcome)
             notes_->setMaximumHeight(60);
             notes_->show();
         }
-        download_->setEnabled(true);
-        download_->show();
+        // Without a key nothing downloaded could be verified: no download is offered.
+        if (publicKey.isEmpty()) {
+            details_->setText(details_->text() + QStringLiteral("\n\n")
+                              + UpdateText::text(u"This copy of Velkin can\u2019t verify downloads, so it offers none: "
+                                                 u"get the new version from your package manager."));
+        } else {
+            download_->setEnabled(true);
+            download_->show();
+        }
         break;
     }
     }
@@ -184,16 +216,19 @@ void UpdateWindow::startDownload()
             progress_->setValue(int(received * 1000 / total));
         }
     });
-    connect(running_, &UpdateDownload::finished, this, [this](const QString& file, const QString& error) {
+    connect(running_, &UpdateDownload::finished, this,
+            [this](const QString& file, const QString& error, const QString& detail) {
         running_->deleteLater();
         progress_->hide();
         if (!error.isEmpty()) {
-            say(UpdateText::text(u"The download failed."), error);
+            say(UpdateText::text(u"The download failed."), error, detail);
             download_->setEnabled(true);
             return;
         }
-        say(UpdateText::text(u"Downloaded \u201c%@\u201d.", {fromQString(QFileInfo(file).fileName())}),
-            UpdateText::text(u"Install it with your package manager."));
+        const QFileInfo saved(file);
+        say(UpdateText::text(u"Downloaded \u201c%@\u201d.", {fromQString(saved.fileName())}),
+            UpdateText::text(u"It is in the folder %@. Install it with your package manager.",
+                             {fromQString(QDir::toNativeSeparators(saved.absolutePath()))}));
         if (reveal)
             reveal(file);
     });

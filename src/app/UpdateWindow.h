@@ -25,12 +25,16 @@ public:
 
     void showChecking();
     void showOutcome(const SoftwareUpdater::Outcome& outcome);
+    // True while it shows a check in progress.
+    bool isChecking() const { return checking_; }
 
     // What the window says now (for tests).
     QString headline() const;
     QString details() const;
+    QString technicalDetail() const;
     QString releaseNotesHTML() const;
     QPushButton* downloadButton() const { return download_; }
+    QPushButton* tryAgainButton() const { return tryAgain_; }
 
     // Where downloads go (the user's download folder unless a test says otherwise),
     // the key they are verified with, and what shows a finished download.
@@ -38,16 +42,23 @@ public:
     QByteArray publicKey;
     std::function<void(const QString&)> reveal;
 
+signals:
+    // The user asked for the failed check to run again.
+    void tryAgain();
+
 private:
     void startDownload();
-    void say(const QString& headline, const QString& details);
+    void say(const QString& headline, const QString& details, const QString& detail = {});
 
     QLabel* headline_;
     QLabel* details_;
+    QLabel* detail_;
     QTextBrowser* notes_;
     QProgressBar* progress_;
     QPushButton* download_;
+    QPushButton* tryAgain_;
     QPushButton* close_;
+    bool checking_ = false;
     SoftwareUpdater::Outcome outcome_;
     QPointer<UpdateDownload> running_;
 };

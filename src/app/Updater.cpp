@@ -24,18 +24,20 @@ const QString automaticKey = QStringLiteral("Updates/CheckAutomatically");
 const QString lastCheckKey = QStringLiteral("Updates/LastCheck");
 constexpr qint64 secondsBetweenChecks = 24 * 60 * 60;
 
-SoftwareUpdater::Outcome outcomeOf(const QByteArray& feed, const QString& error)
+SoftwareUpdater::Outcome outcomeOf(const QByteArray& feed, const QString& error, const QString& detail)
 {
     using Kind = SoftwareUpdater::Outcome::Kind;
     SoftwareUpdater::Outcome outcome;
     if (!error.isEmpty()) {
         outcome.error = error;
+        outcome.detail = detail;
         return outcome;
     }
     QString why;
     const std::optional<std::vector<UpdateFeed::Item>> items = UpdateFeed::parse(feed, &why);
     if (!items) {
-        outcome.error = UpdateText::text(u"The update feed is not valid (%@).", {fromQString(why)});
+        outcome.error = UpdateText::text(u"The update feed could not be read.");
+        outcome.detail = why;
         return outcome;
     }
     const std::optional<UpdateFeed::Item> newest = UpdateFeed::newest(*items, QSysInfo::productVersion());
@@ -76,16 +78,28 @@ void SoftwareUpdater::check(std::function<void(const Outcome&)> done)
     if (!canCheckForUpdates())
         return;
     fetch_ = new UpdateFetch(feedURL(), {1024 * 1024, stallTimeoutMs}, this);
-    connect(fetch_, &UpdateFetch::finished, this, [this, done](const QByteArray& feed, const QString& error) {
+    connect(fetch_, &UpdateFetch::finished, this,
+            [this, done](const QByteArray& feed, const QString& error, const QString& detail) {
         fetch_->deleteLater();
         fetch_ = nullptr;
         Settings::open()->setValue(lastCheckKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
-        const Outcome outcome = outcomeOf(feed, error);
+        const Outcome outcome = outcomeOf(feed, error, detail);
         emit canCheckChanged(canCheckForUpdates());
         done(outcome);
     });
     fetch_->start();
     emit canCheckChanged(false);
+}
+
+void SoftwareUpdater::cancel()
+{
+    if (!fetch_)
+        return;
+    fetch_->disconnect(this);
+    fetch_->cancel();
+    fetch_->deleteLater();
+    fetch_ = nullptr;
+    emit canCheckChanged(canCheckForUpdates());
 }
 
 bool SoftwareUpdater::automaticCheckIsDue() const
@@ -156,21 +170,32 @@ UpdateWindow* UpdateController::window() const
     return window_;
 }
 
+UpdateWindow* UpdateController::openWindow()
+{
+    if (!window_) {
+        window_ = new UpdateWindow;
+        // Closing the window while it says "Checking…" gives the check up: no
+        // outcome comes back later in a window of its own.
+        connect(window_, &QDialog::finished, this, [this] {
+            if (window_ && window_->isChecking())
+                updater_->cancel();
+        });
+        connect(window_, &UpdateWindow::tryAgain, this, &UpdateController::checkForUpdates);
+    }
+    return window_;
+}
+
 void UpdateController::checkForUpdates()
 {
     if (!updater_->canCheckForUpdates())
         return;
-    if (!window_)
-        window_ = new UpdateWindow;
-    window_->showChecking();
+    openWindow()->showChecking();
     updater_->check([this](const SoftwareUpdater::Outcome& outcome) { show(outcome); });
 }
 
 void UpdateController::show(const SoftwareUpdater::Outcome& outcome)
 {
-    if (!window_)
-        window_ = new UpdateWindow;
-    window_->showOutcome(outcome);
+    openWindow()->showOutcome(outcome);
 }
 
 UpdateController& Updater::controller()

@@ -24,7 +24,8 @@ public:
     struct Outcome {
         enum class Kind { UpToDate, NewerVersion, Failed } kind = Kind::Failed;
         UpdateFeed::Item item;  // the newest release (for UpToDate and NewerVersion)
-        QString error;          // for Failed, in words
+        QString error;          // for Failed, in the user's words
+        QString detail;         // for Failed, the technical account below them (may be empty)
     };
 
     explicit SoftwareUpdater(QObject* parent = nullptr);
@@ -37,6 +38,8 @@ public:
     bool canCheckForUpdates() const;
     // Starts a check; `done` receives the outcome. Does nothing when no check can start.
     void check(std::function<void(const Outcome&)> done);
+    // Stops a running check; its `done` is never called.
+    void cancel();
 
     // Starts the scheduled side: counts the launch, asks once (on the second
     // launch) whether to check automatically, and when allowed checks at most
@@ -76,6 +79,7 @@ public:
 
 private:
     void show(const SoftwareUpdater::Outcome& outcome);
+    UpdateWindow* openWindow();
 
     SoftwareUpdater* updater_;
     QPointer<UpdateWindow> window_;

@@ -274,6 +274,135 @@ void joinParts(QTextDocument& document, const std::vector<QTextTable*>& parts)
     }
 }
 
+// Qt's HTML parser keeps a node of some hundred bytes for every element and
+// text run until the whole page is imported, so a paragraph of many emphases
+// would take hundreds of times its text. A top-level paragraph of more than
+// kLongInline characters is imported apart, in pieces of about kInlinePiece
+// characters inserted one after another into its place.
+constexpr size_t kLongInline = 1 << 16;
+constexpr size_t kInlinePiece = 1 << 14;
+
+// What stands in the place of a paragraph imported apart.
+constexpr std::u16string_view kSetAside = u"\u2063velkin\u2063";
+
+bool isVoidElement(U16View tag)
+{
+    static constexpr std::u16string_view names[] = {u"<br", u"<img", u"<hr", u"<input", u"<meta", u"<link", u"<col", u"<wbr"};
+    return tag.ends_with(u"/>") || std::any_of(std::begin(names), std::end(names), [&](std::u16string_view name) {
+               return opens(tag, name);
+           });
+}
+
+struct LongParagraphs {
+    U16String context;                        // the page up to where its paragraphs stand
+    std::vector<std::vector<U16String>> pieces;  // each paragraph's inline HTML, in pieces
+};
+
+// The inline HTML cut before opening tags outside any element, where no blank
+// is lost at the cut, every kInlinePiece characters or so.
+std::vector<U16String> piecesOf(U16View inner)
+{
+    std::vector<U16String> pieces;
+    size_t from = 0;
+    int depth = 0;
+    for (size_t lt = inner.find(u'<'); lt != U16View::npos; lt = inner.find(u'<', lt + 1)) {
+        const size_t gt = inner.find(u'>', lt);
+        if (gt == U16View::npos)
+            break;
+        const U16View tag = inner.substr(lt, gt - lt + 1);
+        const bool closing = tag.size() > 1 && tag[1] == u'/';
+        if (!closing && depth == 0 && lt - from >= kInlinePiece && lt > 0
+            && !CharacterClass::isAsciiBlank(inner[lt - 1]) && inner[lt - 1] != u'\n') {
+            pieces.emplace_back(inner.substr(from, lt - from));
+            from = lt;
+        }
+        if (closing)
+            depth = std::max(0, depth - 1);
+        else if (!isVoidElement(tag))
+            ++depth;
+        lt = gt;
+    }
+    pieces.emplace_back(inner.substr(from));
+    return pieces;
+}
+
+// Takes every long top-level paragraph out of the page, leaving kSetAside.
+LongParagraphs setAsideLongParagraphs(U16String& html)
+{
+    LongParagraphs result;
+    static constexpr std::u16string_view article = u"<body>\n<div>\n";
+    const size_t start = html.find(article);
+    if (start == U16String::npos || html.size() < kLongInline)
+        return result;
+    const size_t body = start + article.size();
+    U16String out;
+    size_t copied = 0;
+    int depth = 0;
+    for (size_t lt = html.find(u'<', body); lt != U16String::npos; lt = html.find(u'<', lt + 1)) {
+        const size_t gt = html.find(u'>', lt);
+        if (gt == U16String::npos)
+            break;
+        const U16View tag(html.data() + lt, gt - lt + 1);
+        if (depth == 0 && tag == u"<p>") {
+            const size_t close = html.find(u"</p>", gt);
+            if (close == U16String::npos)
+                break;
+            const U16View inner(html.data() + gt + 1, close - gt - 1);
+            if (inner.size() > kLongInline && TextOps::find(inner, u"<img") < 0) {
+                if (result.pieces.empty())
+                    out.reserve(html.size());
+                out.append(html, copied, gt + 1 - copied);
+                out += kSetAside;
+                copied = close;
+                result.pieces.push_back(piecesOf(inner));
+            }
+            lt = close + 3;
+            continue;
+        }
+        if (tag.size() > 1 && tag[1] == u'/')
+            --depth;
+        else if (!isVoidElement(tag))
+            ++depth;
+        lt = gt;
+    }
+    if (result.pieces.empty())
+        return result;
+    out.append(html, copied, U16String::npos);
+    result.context = html.substr(0, body);
+    html = std::move(out);
+    return result;
+}
+
+// Each paragraph set aside inserted in its place, piece by piece, each piece
+// read in the page's context so that it takes the page's styles.
+void restoreLongParagraphs(QTextDocument& document, const LongParagraphs& paragraphs)
+{
+    if (paragraphs.pieces.empty())
+        return;
+    const QString marker = QString::fromUtf16(kSetAside.data(), qsizetype(kSetAside.size()));
+    std::vector<QTextBlock> places;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        if (block.text().startsWith(marker) && block.text().trimmed() == marker)
+            places.push_back(block);
+    if (places.size() != paragraphs.pieces.size())
+        return;
+    const QString before = QString::fromUtf16(paragraphs.context.data(), qsizetype(paragraphs.context.size()))
+                           + QStringLiteral("<p>");
+    const QString after = QStringLiteral("</p>\n</div>\n</body>\n</html>");
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    // From the end, so that earlier positions stay where they are.
+    for (size_t k = places.size(); k-- > 0;) {
+        cursor.setPosition(places[k].position());
+        // Only the marker: a blank after it is the page's own.
+        cursor.setPosition(places[k].position() + int(marker.size()), QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        for (const U16String& piece : paragraphs.pieces[k])
+            cursor.insertHtml(before + QString::fromUtf16(piece.data(), qsizetype(piece.size())) + after);
+    }
+    cursor.endEditBlock();
+}
+
 } // namespace
 
 void joinTableParts(QTextDocument& document)
@@ -387,7 +516,10 @@ void unlistTaskItems(QTextDocument& document)
 
 std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures)
 {
-    auto document = RichTextImport::load(importableHTML(page), pictures);
+    U16String html = importableHTML(page);
+    const LongParagraphs longParagraphs = setAsideLongParagraphs(html);
+    auto document = RichTextImport::load(html, pictures);
+    restoreLongParagraphs(*document, longParagraphs);
     unlistTaskItems(*document);
     joinTableParts(*document);
     return document;

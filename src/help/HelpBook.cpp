@@ -65,17 +65,7 @@ HelpBook::HelpBook(std::vector<HelpPage> pageList, std::optional<fs::path> base)
 
 std::optional<fs::path> HelpBook::directoryURL()
 {
-    std::vector<fs::path> candidates;
-    if (auto installed = DataPaths::installedDataDirectory())
-        candidates.push_back(*installed / "Help");
-    candidates.push_back(fs::path("Help"));
-    candidates.push_back(DataPaths::sourceRoot() / "Help");
-    for (const fs::path& candidate : candidates) {
-        std::error_code ec;
-        if (fs::is_directory(candidate, ec))
-            return candidate;
-    }
-    return std::nullopt;
+    return DataPaths::findFolder("Help", DataPaths::Order::workingDirectoryFirst);
 }
 
 std::optional<HelpBook> HelpBook::load()

@@ -1,7 +1,5 @@
 #include "platform/DataPaths.h"
 
-#include <QCoreApplication>
-
 namespace velkin::DataPaths {
 
 namespace fs = std::filesystem;
@@ -14,36 +12,42 @@ const fs::path& sourceRoot()
 
 std::optional<fs::path> installedDataDirectory()
 {
-    // Installed layout: <prefix>/bin/velkin beside <prefix>/share/velkin.
-    std::error_code ec;
-    if (QCoreApplication::instance()) {
-        const fs::path beside = fs::path(QCoreApplication::applicationDirPath().toStdString()) / ".." / "share" / "velkin";
-        if (fs::is_directory(beside, ec))
-            return fs::weakly_canonical(beside, ec);
-    }
-    const fs::path configured(VELKIN_DATA_DIR);
-    if (fs::is_directory(configured, ec) && QCoreApplication::instance()
-        && fs::path(QCoreApplication::applicationDirPath().toStdString()) == configured.parent_path().parent_path() / "bin")
-        return configured;
-    return std::nullopt;
+    // The executable itself, not the application object: command-line modes may run
+    // before there is one, and a symbolic link to the program leads to where it is.
+    static const std::optional<fs::path> data = []() -> std::optional<fs::path> {
+        std::error_code ec;
+        const fs::path executable = fs::read_symlink("/proc/self/exe", ec);
+        if (ec)
+            return std::nullopt;
+        const fs::path beside = executable.parent_path().parent_path() / "share" / "velkin";
+        if (!fs::is_directory(beside, ec))
+            return std::nullopt;
+        return beside;
+    }();
+    return data;
 }
 
 bool isInstalled()
 {
-    static const bool installed = installedDataDirectory().has_value();
-    return installed;
+    return installedDataDirectory().has_value();
 }
 
-std::optional<fs::path> findFolder(const std::string& name)
+std::vector<fs::path> folderCandidates(const std::string& name, Order order)
 {
-    std::error_code ec;
     if (auto installed = installedDataDirectory())
-        if (fs::is_directory(*installed / name, ec))
-            return *installed / name;
-    if (fs::is_directory(sourceRoot() / name, ec))
-        return sourceRoot() / name;
-    if (fs::is_directory(fs::path(name), ec))
-        return fs::path(name);
+        return {*installed / name};
+    if (order == Order::workingDirectoryFirst)
+        return {fs::path(name), sourceRoot() / name};
+    return {sourceRoot() / name, fs::path(name)};
+}
+
+std::optional<fs::path> findFolder(const std::string& name, Order order)
+{
+    for (const fs::path& folder : folderCandidates(name, order)) {
+        std::error_code ec;
+        if (fs::is_directory(folder, ec))
+            return folder;
+    }
     return std::nullopt;
 }
 

@@ -26,13 +26,12 @@ struct SelfTestContext {
 };
 
 namespace SelfTestFiles {
-// The source tree the program was built from.
-const std::filesystem::path& sourceRoot();
 // True when the program runs from an installed copy rather than a build tree.
 bool isBundled();
-// The text of Samples/demo.md (working directory first, then the source root), or nothing.
+// The text of demo.md in samplesDirectory(), or nothing.
 std::optional<U16String> loadTestFile();
-// The first "Samples" folder (working directory, then source root) whose demo.md reads as UTF-8.
+// The first "Samples" folder whose demo.md reads as UTF-8: the installed one for an
+// installed program, else the working directory's, then the source root's.
 std::optional<std::filesystem::path> samplesDirectory();
 // The translation folders ("*.lproj") of the first candidate that has any, sorted by name.
 std::vector<std::filesystem::path> localizationDirectories();

@@ -23,24 +23,18 @@ std::optional<U16String> readUtf8(const fs::path& path)
 
 } // namespace
 
-const fs::path& sourceRoot() { return DataPaths::sourceRoot(); }
-
 bool isBundled() { return DataPaths::isInstalled(); }
 
 std::optional<U16String> loadTestFile()
 {
-    for (const fs::path& candidate : {fs::path("Samples/demo.md"), sourceRoot() / "Samples/demo.md"}) {
-        std::error_code ec;
-        if (fs::is_regular_file(candidate, ec))
-            if (auto text = readUtf8(candidate))
-                return text;
-    }
+    if (auto folder = samplesDirectory())
+        return readUtf8(*folder / "demo.md");
     return std::nullopt;
 }
 
 std::optional<fs::path> samplesDirectory()
 {
-    for (const fs::path& folder : {fs::path("Samples"), sourceRoot() / "Samples"}) {
+    for (const fs::path& folder : DataPaths::folderCandidates("Samples", DataPaths::Order::workingDirectoryFirst)) {
         std::error_code ec;
         if (fs::is_regular_file(folder / "demo.md", ec) && readUtf8(folder / "demo.md"))
             return folder;
@@ -50,12 +44,7 @@ std::optional<fs::path> samplesDirectory()
 
 std::vector<fs::path> localizationDirectories()
 {
-    std::vector<fs::path> candidates;
-    if (auto installed = DataPaths::installedDataDirectory())
-        candidates.push_back(*installed / "Localization");
-    candidates.push_back(sourceRoot() / "Localization");
-    candidates.push_back(fs::path("Localization"));
-    for (const fs::path& folder : candidates) {
+    for (const fs::path& folder : DataPaths::folderCandidates("Localization")) {
         std::vector<fs::path> found;
         std::error_code ec;
         for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))

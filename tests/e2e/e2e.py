@@ -46,7 +46,7 @@ def wait_for(what, check, timeout=TIMEOUT):
 class Desktop:
     """A private X display with a window manager, and the program on it."""
 
-    def __init__(self, velkin):
+    def __init__(self, velkin, xvfb_arguments=()):
         self.velkin = velkin
         self.home = tempfile.mkdtemp(prefix="velkin-e2e-")
         self.files = os.path.join(self.home, "files")
@@ -55,7 +55,8 @@ class Desktop:
         self.app = None
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
-                                      "-nolisten", "tcp", "-noreset"], pass_fds=[write],
+                                      "-nolisten", "tcp", "-noreset",
+                                      *[a.format(home=self.home) for a in xvfb_arguments]], pass_fds=[write],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         number = b""
