@@ -305,3 +305,42 @@ TEST(ExportScaling, ALongParagraphImportedInPiecesReadsAsImportedWhole)
         EXPECT_TRUE(x.atEnd() && y.atEnd());
     }
 }
+
+U16String headingsAndTables(size_t sections)
+{
+    U16String text;
+    for (size_t i = 0; i < sections; ++i) {
+        const U16String n = TextOps::number((long long)i);
+        text += u"## Heading " + n + u"\n\n| a | b |\n|---|---|\n| t" + n + u"top | x |\n| y | t" + n + u"last |\n\n";
+    }
+    return text;
+}
+
+TEST(ExportScaling, ManyTablesKeptTogetherPrintInProportion)
+{
+    expectLinear(headingsAndTables, 150, pdfSecondsFor);
+}
+
+TEST(ExportScaling, ManyTablesEachPrintOnOnePage)
+{
+    const auto file = std::filesystem::temp_directory_path() / ("velkin-tables-" + std::to_string(getpid()) + ".pdf");
+    ASSERT_EQ(Export::printPDF(MarkdownHTML::document(headingsAndTables(120)), file), std::nullopt);
+    const auto printed = velkin::testing::pdfText(file);
+    std::filesystem::remove(file);
+    if (!printed)
+        GTEST_SKIP() << "pdftotext is not installed";
+    int moved = 0;
+    for (int i = 0; i < 120; ++i) {
+        const std::string n = std::to_string(i);
+        const size_t first = printed->find("t" + n + "top");
+        const size_t last = printed->find("t" + n + "last");
+        ASSERT_NE(first, std::string::npos) << n;
+        ASSERT_LT(first, last) << n;
+        // pdftotext ends each page with a form feed.
+        EXPECT_EQ(printed->find('\f', first), printed->find('\f', last)) << "table " << n << " is split";
+        const size_t heading = printed->find("Heading " + n + "\n");
+        moved += printed->find('\f', heading) < first;
+    }
+    // Some tables did not fit at the foot of their page.
+    EXPECT_GT(moved, 0);
+}

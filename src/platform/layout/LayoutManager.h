@@ -127,7 +127,7 @@ public:
     // manager lets keep them: beyond it, the least recently used blocks off screen
     // let go of theirs (keeping their lines and heights) and lay out again when used.
     size_t layoutCacheCharactersHeld() const;
-    size_t layoutCacheCharacters = size_t(1) << 18;
+    size_t layoutCacheCharacters = size_t(1) << 17;
 
     struct Line;
     struct Block;

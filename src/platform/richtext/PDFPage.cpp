@@ -62,30 +62,127 @@ struct EmojiRun {
 // A table that would straddle a page boundary but fits on one page starts on
 // the next page, as the page's print style asks; Qt would otherwise split its
 // rows and leave a picture's cell empty on one page and full on the next.
+bool straddles(QAbstractTextDocumentLayout* layout, QTextTable* table, double pageHeight)
+{
+    const QRectF box = layout->frameBoundingRect(table);
+    if (box.height() >= pageHeight || box.height() <= 0)
+        return false;
+    return int(box.top() / pageHeight) != int((box.bottom() - 0.5) / pageHeight);
+}
+
+std::vector<QTextTable*> tablesOf(const QTextDocument& document)
+{
+    std::vector<QTextTable*> tables;
+    for (QTextFrame* frame : document.rootFrame()->childFrames())
+        if (auto* table = qobject_cast<QTextTable*>(frame))
+            tables.push_back(table);
+    return tables;
+}
+
+// The break goes after the block before the table, so that none of the
+// table's frame stays behind at the foot of the page.
+void breakBefore(QTextDocument& document, QTextTable* table)
+{
+    const QTextBlock before = document.findBlock(table->firstPosition() - 1);
+    if (!before.isValid() || before.position() >= table->firstPosition())
+        return;
+    QTextCursor cursor(before);
+    QTextBlockFormat format = before.blockFormat();
+    format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysAfter);
+    cursor.setBlockFormat(format);
+}
+
 void keepTablesTogether(QTextDocument& document, double pageHeight)
 {
     QAbstractTextDocumentLayout* layout = document.documentLayout();
-    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
-        auto* table = qobject_cast<QTextTable*>(frame);
-        if (!table)
-            continue;
-        const QRectF box = layout->frameBoundingRect(table);
-        if (box.height() >= pageHeight || box.height() <= 0)
-            continue;
-        const int firstPage = int(box.top() / pageHeight);
-        const int lastPage = int((box.bottom() - 0.5) / pageHeight);
-        if (firstPage == lastPage)
-            continue;
-        // The break goes after the block before the table, so that none of
-        // the table's frame stays behind at the foot of the page.
-        const QTextBlock before = document.findBlock(table->firstPosition() - 1);
-        if (!before.isValid() || before.position() >= table->firstPosition())
-            continue;
-        QTextCursor cursor(before);
-        QTextBlockFormat format = before.blockFormat();
-        format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysAfter);
-        cursor.setBlockFormat(format);
+    for (QTextTable* table : tablesOf(document))
+        if (straddles(layout, table, pageHeight))
+            breakBefore(document, table);
+}
+
+// A copy of part of a document, laid out as the document is, that takes its
+// pictures from the document.
+class Stretch : public QTextDocument {
+public:
+    explicit Stretch(const QTextDocument& source) : source_(source)
+    {
+        setUseDesignMetrics(source.useDesignMetrics());
+        setDocumentMargin(source.documentMargin());
+        setDefaultFont(source.defaultFont());
+        setIndentWidth(source.indentWidth());
+        setDefaultTextOption(source.defaultTextOption());
     }
+    ~Stretch() override { documentLayout()->setPaintDevice(nullptr); }
+
+protected:
+    QVariant loadResource(int type, const QUrl& name) override { return source_.resource(type, name); }
+
+private:
+    const QTextDocument& source_;
+};
+
+// Each break laid out the whole rest of the document again, which made a
+// document of many tables cost its tables times its length. After a break the
+// table starts a page, and what follows it lies as if the document began
+// there: so the next break is found in a copy of only the stretch from the
+// last break on, a few tables at a time, and all breaks are made at once.
+constexpr size_t kManyTables = 32;
+constexpr size_t kFirstStretch = 8;
+
+void keepManyTablesTogether(QTextDocument& document, QPaintDevice* device, QSizeF page)
+{
+    const std::vector<QTextTable*> tables = tablesOf(document);
+    if (tables.size() <= kManyTables) {
+        keepTablesTogether(document, page.height());
+        return;
+    }
+    // Up to the first break, the document's own layout holds.
+    size_t first = 0;  // the first table of the stretch
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    while (first < tables.size() && !straddles(layout, tables[first], page.height()))
+        ++first;
+    if (first == tables.size())
+        return;
+    std::vector<QTextTable*> moved{tables[first]};
+    int start = tables[first]->firstPosition() - 1;  // where the stretch begins, at the top of a page
+    for (size_t count = kFirstStretch + 1; first < tables.size();) {
+        const size_t end = std::min(tables.size(), first + count);
+        QTextCursor selection(&document);
+        selection.setPosition(start);
+        selection.setPosition(tables[end - 1]->lastPosition() + 1, QTextCursor::KeepAnchor);
+        Stretch stretch(document);
+        QTextCursor(&stretch).insertFragment(selection.selection());
+        stretch.documentLayout()->setPaintDevice(device);
+        stretch.setPageSize(page);
+        const std::vector<QTextTable*> copies = tablesOf(stretch);
+        if (copies.size() != end - first) {
+            // Not a faithful copy: find the breaks the slow way.
+            keepTablesTogether(document, page.height());
+            return;
+        }
+        // The moved table heading the stretch is not moved again.
+        size_t k = 1;
+        while (k < copies.size() && !straddles(stretch.documentLayout(), copies[k], page.height()))
+            ++k;
+        if (k < copies.size()) {
+            moved.push_back(tables[first + k]);
+            start = tables[first + k]->firstPosition() - 1;
+            first += k;
+            count = kFirstStretch + 1;
+        } else if (end == tables.size()) {
+            break;
+        } else {
+            count *= 2;
+        }
+    }
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextTable* table : moved)
+        breakBefore(document, table);
+    cursor.endEditBlock();
+    // Where a copy was laid out otherwise than the document, the slow way
+    // catches what is left.
+    keepTablesTogether(document, page.height());
 }
 
 // Qt's word wrapping measures an unbreakable stretch to its end for every line
@@ -351,7 +448,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     } detach{document};
     document.setPageSize(page);
     splitLongParagraphs(document);
-    keepTablesTogether(document, page.height());
+    keepManyTablesTogether(document, &writer, page);
     const int pages = std::max(1, document.pageCount());
 
     QPainter painter;

@@ -1,5 +1,7 @@
 #include "platform/view/TextView.h"
 
+#include <malloc.h>
+
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/CharacterClass.h"
@@ -814,8 +816,17 @@ void TextView::timerEvent(QTimerEvent* event)
     if (event->timerId() == idleLayout_.timerId()) {
         // A few milliseconds at a time, so that typing and scrolling never wait for it.
         textContainer();
-        if (!layout_->laysOutLazily() || !layout_->layoutSome(4))
+        if (!layout_->laysOutLazily() || !layout_->layoutSome(4)) {
             idleLayout_.stop();
+            // Laying out a long text made and let go of many layouts: the pages they
+            // left free go back to the system rather than wait in the allocator
+            // (not after the few slices an edit takes, which leave little).
+            if (idleSlices_ > 64)
+                malloc_trim(0);
+            idleSlices_ = 0;
+        } else {
+            ++idleSlices_;
+        }
         keepScrollAnchor();
         return;
     }

@@ -384,6 +384,7 @@ private:
     LayoutManager::Anchor scrollAnchor_;
     bool correctingScroll_ = false;
     QBasicTimer idleLayout_;
+    int idleSlices_ = 0;  // since the idle layout last ran to its end
 
     // Find bar.
     bool usesFindBar_ = false;
