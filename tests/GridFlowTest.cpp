@@ -2,6 +2,7 @@
 // selections that cross a grid's edge are edited cell by cell, and the line
 // right under a grid keeps its meaning.
 #include "EditorHarness.h"
+#include "RestyleDifferential.h"
 
 #include "export/MarkdownHTML.h"
 #include "export/PreviewRendererPage.h"
@@ -314,7 +315,10 @@ TEST(GridFlow, DeletingAnySelectionRemovesExactlyItsCharactersAndUndoRestoresThe
 {
     const TwoTables model;
     const U16String original(kTwoTables);
-    Editor e(original);
+    // Bound as a document window binds its text: each change is written back in place.
+    differential::Editor e(original);
+    e.view().resize(500, 400);
+    auto find = [&](U16View word) { return TextOps::find(e.view().string(), word); };
     ASSERT_EQ(u8(e.view().string()), u8(model.text()));
     const int n = e.storage().length();
     // Every kind of end: prose, cells, the edges of both grids, and selections over both.
@@ -325,7 +329,7 @@ TEST(GridFlow, DeletingAnySelectionRemovesExactlyItsCharactersAndUndoRestoresThe
     for (int round = 0; round < 400; ++round) {
         int a = ends[random() % ends.size()], b = ends[random() % ends.size()];
         if (round % 4 == 0)  // one end in each grid
-            a = e.find(u"Fruit") + int(random() % 45), b = e.find(u"A\n") + int(random() % 8);
+            a = find(u"Fruit") + int(random() % 45), b = find(u"A\n") + int(random() % 8);
         if (a == b)
             continue;
         const Range selection = Range::fromTo(std::min(a, b), std::max(a, b));
@@ -337,6 +341,52 @@ TEST(GridFlow, DeletingAnySelectionRemovesExactlyItsCharactersAndUndoRestoresThe
         QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
         ASSERT_EQ(u8(*e.document), u8(original)) << "undoing " << selection.location << "+" << selection.length;
         ASSERT_EQ(u8(e.view().string()), u8(model.text()));
+    }
+    // A grid that ends the text, with and without a final line feed, and with a cell
+    // emptied by an earlier edit: what is written back is what the grid writes.
+    for (const char16_t* last : {u"| A | B |\n| --- | --- |\n| 1 | 2 |", u"| A | B |\n| --- | --- |\n| 1 | 2 |\n",
+                                 u"| A | B |\n| --- | --- |\n| 1 | 2 |\n\nProse below.",
+                                 u"| A | B |\n| --- | --- |\n| 1 | 2 |\n\nProse below.\n"}) {
+        for (bool emptied : {false, true}) {
+            const U16String text = U16String(u"Prose above.\n\n") + last;
+            differential::Editor g(text);
+            if (emptied) {
+                g.view().setSelectedRange({int(TextOps::find(g.view().string(), u"2\n")), 1});
+                QTest::keyClick(&g.view(), Qt::Key_Delete);
+            }
+            const U16String before = *g.document;
+            const int m = g.storage().length();
+            for (int round = 0; round < 60; ++round) {
+                int a = int(random() % unsigned(m + 1)), b = int(random() % unsigned(m + 1));
+                if (round % 3 == 0)  // to the end of the text
+                    b = m;
+                if (a == b)
+                    continue;
+                const Range selection = Range::fromTo(std::min(a, b), std::max(a, b));
+                g.view().setSelectedRange(selection);
+                QTest::keyClick(&g.view(), round % 2 ? Qt::Key_Delete : Qt::Key_Backspace);
+                ASSERT_EQ(u8(*g.document), u8(TableGrid::serialize(g.storage())))
+                    << u8(text) << ": deleting " << selection.location << "+" << selection.length;
+                QTest::keyClick(&g.view(), Qt::Key_Z, Qt::ControlModifier);
+                ASSERT_EQ(u8(*g.document), u8(before)) << "undoing " << selection.location << "+" << selection.length;
+            }
+        }
+    }
+}
+
+TEST(GridFlow, DeletingAllTheTextUnderTheLastGridWritesTheGridAsItEndsTheText)
+{
+    for (const char16_t* end : {u"", u"\n"}) {
+        const U16String text = U16String(u"Prose above.\n\n| A | B |\n| --- | --- |\n| 1 |  |\n\nbelow") + end;
+        differential::Editor e(text);
+        // An edit first, so that the next is written back in place.
+        e.view().setSelectedRange({int(TextOps::find(e.view().string(), u"above")), 0});
+        e.view().insertText(u"x");
+        const int blank = int(TextOps::find(e.view().string(), u"below")) - 1;
+        e.view().setSelectedRange(Range::fromTo(blank, e.storage().length()));
+        e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+        EXPECT_EQ(u8(*e.document), u8(TableGrid::serialize(e.storage())));
+        EXPECT_EQ(u8(*e.document), "Prose xabove.\n\n| A | B |\n| --- | --- |\n| 1 |  |");
     }
 }
 
