@@ -516,6 +516,86 @@ TEST(GridFlow, APipeTypedOrPastedInACellIsWrittenEscapedAndReadsBackAsTheSameCel
         << u8(*reopened.document);
 }
 
+// Whether the words of the prose lines that `selection` leaves alone still stand outside the tables.
+::testing::AssertionResult proseStaysOut(Editor& edited, Editor& original, Range selection)
+{
+    for (U16View word : {u"Prose above", u"Middle prose", u"between tables.", u"Prose below"}) {
+        const int at = original.find(word);
+        if (at < selection.end() && selection.location < at + int(word.size()))
+            continue;
+        const int found = edited.find(word);
+        if (found < 0)
+            return ::testing::AssertionFailure() << u8(word) << " gone from " << u8(*edited.document);
+        if (TableGrid::cellBlock(edited.storage(), found))
+            return ::testing::AssertionFailure() << u8(word) << " in a table: " << u8(*edited.document);
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The end of the prose paragraph at or after `at`: text moved or pasted there stays
+// apart from what follows (table rows put in mid-line glue to the text after them).
+int paragraphEnd(Editor& e, int at)
+{
+    const U16View text = e.view().string();
+    const int n = int(text.size());
+    auto prose = [&](int i) { return text[size_t(i)] == u'\n' && !TableGrid::cellBlock(e.storage(), i); };
+    while (at < n && !(prose(at) && (at + 1 >= n || prose(at + 1))))
+        ++at;
+    return at;
+}
+
+TEST(GridFlow, RandomEditsOverRandomSelectionsKeepEveryRowsShapeAndUndoRestoresTheBytes)
+{
+    const U16String original(kTwoTables);
+    Editor reference(original);
+    const int n = reference.storage().length();
+    std::mt19937 random(2207);
+    for (int round = 0; round < 150; ++round) {
+        const int a = int(random() % unsigned(n + 1)), b = int(random() % unsigned(n + 1));
+        if (a == b)
+            continue;
+        Editor e(original);
+        const Range selection = Range::fromTo(std::min(a, b), std::max(a, b));
+        e.view().setSelectedRange(selection);
+        const int command = round % 5;
+        int undos = 1;
+        switch (command) {
+        case 0:
+            QTest::keyClick(&e.view(), Qt::Key_Delete);
+            break;
+        case 1: {
+            e.view().cut();
+            e.view().setSelectedRange(Range{paragraphEnd(e, int(random() % unsigned(e.storage().length() + 1))), 0});
+            e.view().paste();
+            undos = *e.document == original ? 0 : 2;
+            break;
+        }
+        case 2: {
+            const int to = paragraphEnd(e, int(random() % unsigned(n + 1)));
+            e.view().moveText(selection, to);
+            undos = to >= selection.location && to <= selection.end() ? 0 : 1;
+            break;
+        }
+        case 3:
+            e.view().mdBold(nullptr);
+            undos = *e.document == original ? 0 : 1;
+            break;
+        default:
+            typeText(e, "|");
+            break;
+        }
+        const std::string what = "command " + std::to_string(command) + " over " + std::to_string(selection.location)
+            + "+" + std::to_string(selection.length);
+        ASSERT_TRUE(wellFormed(*e.document)) << what;
+        ASSERT_EQ(*e.document, TableGrid::serialize(e.storage())) << what;
+        if (command != 1 && command != 2)
+            EXPECT_TRUE(proseStaysOut(e, reference, selection)) << what;
+        for (int k = 0; k < undos; ++k)
+            QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+        ASSERT_EQ(u8(*e.document), u8(original)) << "undoing " << what;
+    }
+}
+
 // ---- The line right under a grid ----
 
 enum class Block { paragraph, code, list, task, footnote };
