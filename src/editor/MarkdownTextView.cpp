@@ -284,9 +284,7 @@ void MarkdownTextView::relocateText(Range source, int index)
         return;
     }
     // In a cell the text stays one line of it; elsewhere it goes in as its Markdown.
-    U16String text = TextOps::withLineEnds(moved, lineEnding());
-    if (toCell)
-        std::replace_if(text.begin(), text.end(), [](char16_t c) { return c == u'\n' || c == u'\r'; }, u' ');
+    const U16String text = toCell ? GridEdges::asCellLine(moved) : TextOps::withLineEnds(moved, lineEnding());
     const int before = storage->length();
     if (toCell || !replaceAtGridEdge(Range{index, 0}, text, false))
         replaceText(Range{index, 0}, AttributedString(text, attributesForInsertion(Range{index, 0})), std::nullopt);
