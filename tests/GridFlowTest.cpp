@@ -427,6 +427,15 @@ TEST(GridFlow, MovingTextAcrossAGridsEdgeRemovesItCellByCellAndDropsIntoACellAsO
         QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
         EXPECT_EQ(u8(*e.document), u8(original));
     }
+    // Rows moved to the end of a line of prose: a block of their own.
+    {
+        Editor e(original);
+        e.view().moveText(Range::fromTo(e.find(u"pear") + 2, e.find(u"Middle") + 6), e.find(u" table.\n") + 7);
+        EXPECT_TRUE(wellFormed(*e.document, {u"Prose above the first table.", u"| ar | green | 5 |", u" prose between"}))
+            << u8(*e.document);
+        QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(u8(*e.document), u8(original));
+    }
     // Prose moved into a cell: text of that cell, the row keeps its shape.
     {
         Editor e(original);

@@ -3,6 +3,7 @@
 #include "editor/EmojiCompletionPicker.h"
 #include "editor/GridEdges.h"
 #include "editor/ListContinuation.h"
+#include "editor/MarkdownEditing.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/TableGrid.h"
@@ -284,7 +285,17 @@ void MarkdownTextView::relocateText(Range source, int index)
         return;
     }
     // In a cell the text stays one line of it; elsewhere it goes in as its Markdown.
-    const U16String text = toCell ? GridEdges::asCellLine(moved) : TextOps::withLineEnds(moved, lineEnding());
+    U16String text = toCell ? GridEdges::asCellLine(moved) : TextOps::withLineEnds(moved, lineEnding());
+    if (!toCell && selectionSpansGrid(source)) {
+        // Rows of a grid go in as a block of their own, a blank line from the text around.
+        const U16String eol = lineEnding();
+        const U16String after = MarkdownEditing::trailingBreak(string(), index, eol);
+        if (!text.ends_with(eol))
+            text += eol;
+        if (!after.empty())
+            text += eol;
+        text = MarkdownEditing::leadingBreaks(string(), index, eol) + text;
+    }
     const int before = storage->length();
     if (toCell || !replaceAtGridEdge(Range{index, 0}, text, false))
         replaceText(Range{index, 0}, AttributedString(text, attributesForInsertion(Range{index, 0})), std::nullopt);
