@@ -290,10 +290,8 @@ void MarkdownTextView::relocateText(Range source, int index)
         // Rows of a grid go in as a block of their own, a blank line from the text around.
         const U16String eol = lineEnding();
         const U16String after = MarkdownEditing::trailingBreak(string(), index, eol);
-        if (!text.ends_with(eol))
-            text += eol;
         if (!after.empty())
-            text += eol;
+            text += text.ends_with(eol) ? eol : eol + eol;
         text = MarkdownEditing::leadingBreaks(string(), index, eol) + text;
     }
     const int before = storage->length();
