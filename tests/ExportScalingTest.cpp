@@ -1,5 +1,6 @@
 // The rich text of long lists and of many footnotes costs in proportion to
-// the document: four times the input may cost at most six times as long.
+// the document: four times the input should cost at most six times as long.
+// The checks allow eight, since a busy machine is noisy; a quadratic cost is sixteen.
 // The PDF and RTF import of the page is where such documents went quadratic.
 #include "PdfText.h"
 #include "export/Export.h"
@@ -86,7 +87,7 @@ void expectLinear(const std::function<U16String(size_t)>& make, size_t n,
 {
     const double small = measure(make(n));
     const double large = measure(make(4 * n));
-    EXPECT_LE(large, 6 * std::max(small, 0.005)) << "n: " << small << " s, 4n: " << large << " s";
+    EXPECT_LE(large, 8 * std::max(small, 0.005)) << "n: " << small << " s, 4n: " << large << " s";
 }
 
 } // namespace

@@ -2,14 +2,18 @@
 // selections that cross a grid's edge are edited cell by cell, and the line
 // right under a grid keeps its meaning.
 #include "EditorHarness.h"
+#include "RestyleDifferential.h"
 
 #include "export/MarkdownHTML.h"
 #include "export/PreviewRendererPage.h"
+#include "markdown/PipeTable.h"
 #include "markdown/TableGrid.h"
 #include "platform/pasteboard/Pasteboard.h"
 
 #include "platform/text/Utf.h"
 
+#include <QInputMethodEvent>
+#include <QMimeData>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -311,7 +315,10 @@ TEST(GridFlow, DeletingAnySelectionRemovesExactlyItsCharactersAndUndoRestoresThe
 {
     const TwoTables model;
     const U16String original(kTwoTables);
-    Editor e(original);
+    // Bound as a document window binds its text: each change is written back in place.
+    differential::Editor e(original);
+    e.view().resize(500, 400);
+    auto find = [&](U16View word) { return TextOps::find(e.view().string(), word); };
     ASSERT_EQ(u8(e.view().string()), u8(model.text()));
     const int n = e.storage().length();
     // Every kind of end: prose, cells, the edges of both grids, and selections over both.
@@ -322,7 +329,7 @@ TEST(GridFlow, DeletingAnySelectionRemovesExactlyItsCharactersAndUndoRestoresThe
     for (int round = 0; round < 400; ++round) {
         int a = ends[random() % ends.size()], b = ends[random() % ends.size()];
         if (round % 4 == 0)  // one end in each grid
-            a = e.find(u"Fruit") + int(random() % 45), b = e.find(u"A\n") + int(random() % 8);
+            a = find(u"Fruit") + int(random() % 45), b = find(u"A\n") + int(random() % 8);
         if (a == b)
             continue;
         const Range selection = Range::fromTo(std::min(a, b), std::max(a, b));
@@ -334,6 +341,268 @@ TEST(GridFlow, DeletingAnySelectionRemovesExactlyItsCharactersAndUndoRestoresThe
         QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
         ASSERT_EQ(u8(*e.document), u8(original)) << "undoing " << selection.location << "+" << selection.length;
         ASSERT_EQ(u8(e.view().string()), u8(model.text()));
+    }
+    // A grid that ends the text, with and without a final line feed, and with a cell
+    // emptied by an earlier edit: what is written back is what the grid writes.
+    for (const char16_t* last : {u"| A | B |\n| --- | --- |\n| 1 | 2 |", u"| A | B |\n| --- | --- |\n| 1 | 2 |\n",
+                                 u"| A | B |\n| --- | --- |\n| 1 | 2 |\n\nProse below.",
+                                 u"| A | B |\n| --- | --- |\n| 1 | 2 |\n\nProse below.\n"}) {
+        for (bool emptied : {false, true}) {
+            const U16String text = U16String(u"Prose above.\n\n") + last;
+            differential::Editor g(text);
+            if (emptied) {
+                g.view().setSelectedRange({int(TextOps::find(g.view().string(), u"2\n")), 1});
+                QTest::keyClick(&g.view(), Qt::Key_Delete);
+            }
+            const U16String before = *g.document;
+            const int m = g.storage().length();
+            for (int round = 0; round < 60; ++round) {
+                int a = int(random() % unsigned(m + 1)), b = int(random() % unsigned(m + 1));
+                if (round % 3 == 0)  // to the end of the text
+                    b = m;
+                if (a == b)
+                    continue;
+                const Range selection = Range::fromTo(std::min(a, b), std::max(a, b));
+                g.view().setSelectedRange(selection);
+                QTest::keyClick(&g.view(), round % 2 ? Qt::Key_Delete : Qt::Key_Backspace);
+                ASSERT_EQ(u8(*g.document), u8(TableGrid::serialize(g.storage())))
+                    << u8(text) << ": deleting " << selection.location << "+" << selection.length;
+                QTest::keyClick(&g.view(), Qt::Key_Z, Qt::ControlModifier);
+                ASSERT_EQ(u8(*g.document), u8(before)) << "undoing " << selection.location << "+" << selection.length;
+            }
+        }
+    }
+}
+
+TEST(GridFlow, DeletingAllTheTextUnderTheLastGridWritesTheGridAsItEndsTheText)
+{
+    for (const char16_t* end : {u"", u"\n"}) {
+        const U16String text = U16String(u"Prose above.\n\n| A | B |\n| --- | --- |\n| 1 |  |\n\nbelow") + end;
+        differential::Editor e(text);
+        // An edit first, so that the next is written back in place.
+        e.view().setSelectedRange({int(TextOps::find(e.view().string(), u"above")), 0});
+        e.view().insertText(u"x");
+        const int blank = int(TextOps::find(e.view().string(), u"below")) - 1;
+        e.view().setSelectedRange(Range::fromTo(blank, e.storage().length()));
+        e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+        EXPECT_EQ(u8(*e.document), u8(TableGrid::serialize(e.storage())));
+        EXPECT_EQ(u8(*e.document), "Prose xabove.\n\n| A | B |\n| --- | --- |\n| 1 |  |");
+    }
+}
+
+// Whether every table row of `md` has its table's column count, and every prose
+// line of `prose` still stands outside the tables.
+::testing::AssertionResult wellFormed(const U16String& md, const std::vector<U16View>& prose = {})
+{
+    int columns = -1;
+    for (U16View line : splitAt(md, u'\n')) {
+        if (line.empty() || line.front() != u'|') {
+            columns = -1;
+            continue;
+        }
+        const int count = int(PipeTable::cells(line).size());
+        if (columns < 0)
+            columns = count;
+        else if (count != columns)
+            return ::testing::AssertionFailure() << "row of " << count << " cells, not " << columns << ": " << u8(md);
+    }
+    for (U16View piece : prose) {
+        const size_t at = md.find(piece);
+        if (at == U16String::npos || (at > 0 && md[at - 1] != u'\n'))
+            return ::testing::AssertionFailure() << u8(piece) << " is not a line of its own in " << u8(md);
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(GridFlow, MovingTextAcrossAGridsEdgeRemovesItCellByCellAndDropsIntoACellAsOneLine)
+{
+    const U16String original(kTwoTables);
+    // Out of a cell into the prose below: the cells are emptied, the prose stays below, the text arrives at the end.
+    {
+        Editor e(original);
+        e.view().moveText(Range::fromTo(e.find(u"apple") + 2, e.find(u"se between")), e.find(u"table.\n") + 6);
+        EXPECT_TRUE(wellFormed(*e.document, {u"se between tables.", u"Prose below the last table."}));
+        EXPECT_NE(e.document->find(u"| ap |  |  |\n"), U16String::npos) << u8(*e.document);
+        EXPECT_EQ(*e.document, TableGrid::serialize(e.storage()));
+        QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(u8(*e.document), u8(original));
+    }
+    // Rows moved to the end of a line of prose: a block of their own.
+    {
+        Editor e(original);
+        e.view().moveText(Range::fromTo(e.find(u"pear") + 2, e.find(u"Middle") + 6), e.find(u" table.\n") + 7);
+        EXPECT_TRUE(wellFormed(*e.document, {u"Prose above the first table.", u"| ar | green | 5 |", u" prose between"}))
+            << u8(*e.document);
+        EXPECT_NE(e.document->find(u"table.\n\n| ar | green | 5 |\n| --- | --- | --- |\n\nMiddle\n\n| Fruit"), U16String::npos) << u8(*e.document);
+        QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(u8(*e.document), u8(original));
+    }
+    // Prose moved into a cell: text of that cell, the row keeps its shape.
+    {
+        Editor e(original);
+        e.view().moveText(Range{e.find(u"Middle prose"), 12}, e.find(u"red") + 1);
+        EXPECT_TRUE(wellFormed(*e.document, {u" between tables."}));
+        EXPECT_NE(e.document->find(u"| apple | rMiddle proseed | 3 |"), U16String::npos) << u8(*e.document);
+        QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(u8(*e.document), u8(original));
+    }
+    // A drop from elsewhere into a cell.
+    {
+        Editor e(original);
+        e.view().layoutDocument();
+        QMimeData mime;
+        mime.setText("two\nlines | here");
+        const QRectF caret = e.view().layoutManager()->caretRect(e.find(u"green") + 2);
+        const QPointF at = e.inViewport(QPointF(caret.left() + 0.5, caret.center().y()));
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(e.view().viewport(), &enter);
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(e.view().viewport(), &drop);
+        EXPECT_NE(e.document->find(u"| pear | grtwo lines \\| hereeen | 5 |"), U16String::npos) << u8(*e.document);
+        EXPECT_TRUE(wellFormed(*e.document));
+    }
+}
+
+TEST(GridFlow, ACompositionOverASelectionAcrossAGridsEdgeStartsInTheEmptiedCell)
+{
+    const U16String original(kTwoTables);
+    Editor e(original);
+    e.view().setSelectedRange(Range::fromTo(e.find(u"apple") + 2, e.find(u"se between")));
+    QInputMethodEvent compose(QStringLiteral("\u304B"), {});
+    QApplication::sendEvent(&e.view(), &compose);
+    // While composing, the grid already has its shape and the prose stays below it.
+    const U16String composing = TableGrid::serialize(e.storage());
+    EXPECT_TRUE(wellFormed(composing, {u"se between tables."}));
+    EXPECT_NE(composing.find(u"| ap\u304B |  |  |\n"), U16String::npos) << u8(composing);
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("\u304B"));
+    QApplication::sendEvent(&e.view(), &commit);
+    EXPECT_TRUE(wellFormed(*e.document, {u"se between tables."}));
+    EXPECT_NE(e.document->find(u"| ap\u304B |  |  |\n"), U16String::npos) << u8(*e.document);
+    QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(u8(*e.document), u8(original));
+}
+
+TEST(GridFlow, FormattingOverSeveralCellsOrAGridsEdgeChangesNothingAndInOneCellStaysInIt)
+{
+    const U16String original(kTwoTables);
+    Editor e(original);
+    using Action = void (MarkdownTextView::*)(const ActionSender*);
+    const std::vector<Action> actions{&MarkdownTextView::mdBold, &MarkdownTextView::mdItalic,
+                                      &MarkdownTextView::mdStrikethrough, &MarkdownTextView::mdCode,
+                                      &MarkdownTextView::mdLink, &MarkdownTextView::mdUnderline,
+                                      &MarkdownTextView::mdApplyHeading};
+    const std::vector<std::pair<U16View, U16View>> selections{
+        {u"table.\n", u"Fruit"}, {u"red", u"3\n"}, {u"5\n", u"iddle"}, {u"apple", u"pear"}, {u"Middle", u"A\n"}};
+    for (Action action : actions) {
+        for (const auto& [from, to] : selections) {
+            e.view().setSelectedRange(Range::fromTo(e.find(from) + 1, e.find(to) + 1));
+            const ActionSender heading = ActionSender::menuItem(2);
+            (e.view().*action)(&heading);
+            EXPECT_EQ(u8(*e.document), u8(original)) << u8(from) << " to " << u8(to);
+        }
+    }
+    e.view().setSelectedRange(Range{e.find(u"green"), 5});
+    e.view().mdBold(nullptr);
+    EXPECT_NE(e.document->find(u"| pear | **green** | 5 |"), U16String::npos) << u8(*e.document);
+}
+
+TEST(GridFlow, APipeTypedOrPastedInACellIsWrittenEscapedAndReadsBackAsTheSameCell)
+{
+    Editor e(kTwoTables);
+    e.caretAt(u"red", 1);
+    typeText(e, "|x");
+    Pasteboard::general().clearContents();
+    Pasteboard::general().setString(u"a|b", Pasteboard::stringType);
+    e.caretAt(u"pear", 4);
+    e.view().paste();
+    EXPECT_NE(e.document->find(u"| apple | r\\|xed | 3 |\n| peara\\|b | green | 5 |"), U16String::npos) << u8(*e.document);
+    EXPECT_TRUE(wellFormed(*e.document));
+    Editor reopened(*e.document);
+    reopened.caretAt(u"green");
+    typeText(reopened, "+");
+    EXPECT_NE(reopened.document->find(u"| apple | r\\|xed | 3 |\n| peara\\|b | +green | 5 |"), U16String::npos)
+        << u8(*reopened.document);
+}
+
+// Whether the words of the prose lines that `selection` leaves alone still stand outside the tables.
+::testing::AssertionResult proseStaysOut(Editor& edited, Editor& original, Range selection)
+{
+    for (U16View word : {u"Prose above", u"Middle prose", u"between tables.", u"Prose below"}) {
+        const int at = original.find(word);
+        if (at < selection.end() && selection.location < at + int(word.size()))
+            continue;
+        const int found = edited.find(word);
+        if (found < 0)
+            return ::testing::AssertionFailure() << u8(word) << " gone from " << u8(*edited.document);
+        if (TableGrid::cellBlock(edited.storage(), found))
+            return ::testing::AssertionFailure() << u8(word) << " in a table: " << u8(*edited.document);
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The end of the prose paragraph at or after `at`: text moved or pasted there stays
+// apart from what follows (table rows put in mid-line glue to the text after them).
+int paragraphEnd(Editor& e, int at)
+{
+    const U16View text = e.view().string();
+    const int n = int(text.size());
+    auto prose = [&](int i) { return text[size_t(i)] == u'\n' && !TableGrid::cellBlock(e.storage(), i); };
+    while (at < n && !(prose(at) && (at + 1 >= n || prose(at + 1))))
+        ++at;
+    return at;
+}
+
+TEST(GridFlow, RandomEditsOverRandomSelectionsKeepEveryRowsShapeAndUndoRestoresTheBytes)
+{
+    const U16String original(kTwoTables);
+    Editor reference(original);
+    const int n = reference.storage().length();
+    std::mt19937 random(2207);
+    for (int round = 0; round < 150; ++round) {
+        const int a = int(random() % unsigned(n + 1)), b = int(random() % unsigned(n + 1));
+        if (a == b)
+            continue;
+        Editor e(original);
+        const Range selection = Range::fromTo(std::min(a, b), std::max(a, b));
+        e.view().setSelectedRange(selection);
+        const int command = round % 5;
+        int undos = 1;
+        switch (command) {
+        case 0:
+            QTest::keyClick(&e.view(), Qt::Key_Delete);
+            break;
+        case 1: {
+            e.view().cut();
+            e.view().setSelectedRange(Range{paragraphEnd(e, int(random() % unsigned(e.storage().length() + 1))), 0});
+            e.view().paste();
+            undos = *e.document == original ? 0 : 2;
+            break;
+        }
+        case 2: {
+            const int to = paragraphEnd(e, int(random() % unsigned(n + 1)));
+            e.view().moveText(selection, to);
+            undos = to >= selection.location && to <= selection.end() ? 0 : 1;
+            break;
+        }
+        case 3:
+            e.view().mdBold(nullptr);
+            undos = *e.document == original ? 0 : 1;
+            break;
+        default:
+            typeText(e, "|");
+            break;
+        }
+        const std::string what = "command " + std::to_string(command) + " over " + std::to_string(selection.location)
+            + "+" + std::to_string(selection.length);
+        ASSERT_TRUE(wellFormed(*e.document)) << what;
+        ASSERT_EQ(*e.document, TableGrid::serialize(e.storage())) << what;
+        if (command != 1 && command != 2)
+            EXPECT_TRUE(proseStaysOut(e, reference, selection)) << what;
+        for (int k = 0; k < undos; ++k)
+            QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+        ASSERT_EQ(u8(*e.document), u8(original)) << "undoing " << what;
     }
 }
 
@@ -449,6 +718,33 @@ TEST(GridFlow, TheLineUnderAGridIsReadAsTheExportReadsIt)
     }
     // Right under a table's last row no line starts indented code.
     EXPECT_EQ(seen, (std::set<Block>{Block::paragraph, Block::list, Block::task, Block::footnote}));
+}
+
+// A grid too short to stand as a pipe table's two lines (a one-letter header, no
+// body) still has the line under it read as under that table, not as a paragraph's
+// next line: "---" is a rule, "===" is text, "    x" is no code.
+TEST(GridFlow, TheLineUnderAShortGridReadsAsUnderALongOne)
+{
+    const std::vector<U16String> lines{u"---", u"===", u"***", u"    qz code?", u"- qz", u"2. qz", u"qz words", u"-"};
+    for (const U16String& line : lines) {
+        auto document = [&](U16View header) { return u"Intro.\n\n| " + U16String(header) + u" |\n| --- |\n" + line + u"\n\nEnd.\n"; };
+        const U16String shortOne = document(u"a"), longOne = document(u"abcdefgh");
+        Editor s(shortOne), l(longOne);
+        s.host->coordinator().restyle(s.view());
+        l.host->coordinator().restyle(l.view());
+        s.caretAt(u"End."), l.caretAt(u"End.");
+        const TextStorage shortPage = PreviewRenderer::preparePage(shortOne, 600, 14, std::nullopt);
+        const TextStorage longPage = PreviewRenderer::preparePage(longOne, 600, 14, std::nullopt);
+        for (int k = 0; k < int(line.size()); ++k) {
+            const int inShort = s.find(line) + k, inLong = l.find(line) + k;
+            EXPECT_TRUE(s.storage().attributes(inShort) == l.storage().attributes(inLong)) << u8(line) << " at " << k;
+            const int onShortPage = int(shortPage.string().find(line)) + k, onLongPage = int(longPage.string().find(line)) + k;
+            EXPECT_TRUE(shortPage.attributes(onShortPage) == longPage.attributes(onLongPage)) << "page: " << u8(line);
+        }
+        EXPECT_EQ(exportedBlock(MarkdownHTML::body(shortOne), u"qz"), exportedBlock(MarkdownHTML::body(longOne), u"qz"));
+    }
+    // The export reads "---" right under the table as a rule.
+    EXPECT_NE(MarkdownHTML::body(u"| a |\n| --- |\n---\n").find(u"<hr"), U16String::npos);
 }
 
 } // namespace

@@ -107,8 +107,7 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
         const bool start = range.location >= content.location && range.location <= content.end();
         U16String kept = without(s, content, range);
         if (start) {
-            U16String line(typed);
-            std::replace(line.begin(), line.end(), u'\n', u' ');
+            const U16String line = asCellLine(typed);
             const int before = std::max(0, range.location - content.location);
             kept.insert(size_t(before), line);
             cell.holdsStart = true;
@@ -293,6 +292,13 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
     if (afterGrid && to < n && (s[size_t(to)] != u'\n' || tableAt(text, to)))
         separate(tableAt(text, to) ? 1 : std::max(1, feedsAt(s, to, true)));
     return Replacement{Range::fromTo(from, to), std::move(out), from + caretAt + shift};
+}
+
+U16String asCellLine(U16View text)
+{
+    U16String line(text);
+    std::replace_if(line.begin(), line.end(), [](char16_t c) { return c == u'\n' || c == u'\r'; }, u' ');
+    return line;
 }
 
 bool gluesUnderGrid(const AttributedString& text, Range range, U16View replacement)

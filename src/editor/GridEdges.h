@@ -29,4 +29,7 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
 // grid's last row, where a blank line stood: such text then reads as a row.
 bool gluesUnderGrid(const AttributedString& text, Range range, U16View replacement);
 
+// `text` as it goes into a cell: one line, its line breaks spaces.
+U16String asCellLine(U16View text);
+
 } // namespace velkin::GridEdges

@@ -321,9 +321,11 @@ struct MarkdownEditorCoordinator::Kept {
             return;
         const int from = e.range.location;
         const int oldEnd = e.range.end() - e.delta;
-        // A change in a grid's paragraphs, or in the line feeds that part them from prose, reshapes it.
+        // A change in a grid's paragraphs, or in the line feeds that part them from prose, reshapes it;
+        // so does one that leaves it ending the text: its last line feed is then its own, written as the grid says.
+        const bool endsText = e.range.end() == storage->length();
         auto reaches = [&](const TableGrid::GridSpan& grid) {
-            return from <= grid.text.end() && std::max(oldEnd, from) >= grid.text.location;
+            return from <= grid.text.end() + (endsText ? 1 : 0) && std::max(oldEnd, from) >= grid.text.location;
         };
         // A paragraph is a grid's by its first character: the paragraphs the change
         // starts may begin with cell text that stood inside a paragraph before.

@@ -3,11 +3,14 @@
 #include "editor/EmojiCompletionPicker.h"
 #include "editor/GridEdges.h"
 #include "editor/ListContinuation.h"
+#include "editor/MarkdownEditing.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/TableGrid.h"
 #include "platform/text/Lines.h"
+#include "platform/text/TextOps.h"
 
+#include <QInputMethodEvent>
 #include <QPointer>
 
 #include <algorithm>
@@ -249,13 +252,68 @@ bool MarkdownTextView::replaceAtGridEdge(Range range, U16View text, bool typing)
     return true;
 }
 
+bool MarkdownTextView::inCell(int index) const
+{
+    const int n = textStorage()->length();
+    return (index < n && tableBlock(index)) || (index > 0 && index <= n && tableBlock(index - 1) && string()[size_t(index - 1)] != u'\n');
+}
+
+bool MarkdownTextView::crossesGridEdge(Range range, U16View replacement) const
+{
+    return GridEdges::replacingAcross(*textStorage(), range, replacement, gridBaseSize, {})
+        || GridEdges::gluesUnderGrid(*textStorage(), range, replacement);
+}
+
+void MarkdownTextView::inputMethodEvent(QInputMethodEvent* event)
+{
+    // A composition over a selection that crosses a grid's edge starts where the
+    // selection, taken out cell by cell, leaves the caret.
+    const Range selection = selectedRange();
+    if (isEditable() && !hasMarkedText() && !event->preeditString().isEmpty() && selection.length > 0
+        && GridEdges::replacingAcross(*textStorage(), selection, u"", gridBaseSize, {}))
+        replaceAtGridEdge(selection, u"", false);
+    TextView::inputMethodEvent(event);
+}
+
+void MarkdownTextView::relocateText(Range source, int index)
+{
+    TextStorage* storage = textStorage();
+    const U16String moved = TableGrid::serialize(storage->attributedSubstring(source));
+    const bool toCell = inCell(index);
+    if (!toCell && !crossesGridEdge(source, u"") && !crossesGridEdge(Range{index, 0}, moved)) {
+        TextView::relocateText(source, index);
+        return;
+    }
+    // In a cell the text stays one line of it; elsewhere it goes in as its Markdown.
+    U16String text = toCell ? GridEdges::asCellLine(moved) : TextOps::withLineEnds(moved, lineEnding());
+    if (!toCell && selectionSpansGrid(source)) {
+        // Rows of a grid go in as a block of their own, a blank line from the text around.
+        const U16String eol = lineEnding();
+        const U16String after = MarkdownEditing::trailingBreak(string(), index, eol);
+        if (!after.empty())
+            text += text.ends_with(eol) ? eol : eol + eol;
+        text = MarkdownEditing::leadingBreaks(string(), index, eol) + text;
+    }
+    const int before = storage->length();
+    if (toCell || !replaceAtGridEdge(Range{index, 0}, text, false))
+        replaceText(Range{index, 0}, AttributedString(text, attributesForInsertion(Range{index, 0})), std::nullopt);
+    const int added = storage->length() - before;
+    const Range shifted = index < source.location ? Range{source.location + added, source.length} : source;
+    const int beforeRemoval = storage->length();
+    if (!replaceAtGridEdge(shifted, u"", false))
+        replaceText(shifted, AttributedString(), std::nullopt);
+    // The moved text stays selected where it can be found again.
+    const int at = index < source.location ? index + added - int(text.size()) : index + added - int(text.size()) + storage->length() - beforeRemoval;
+    if (at >= 0 && at + int(text.size()) <= storage->length() && string().substr(size_t(at), text.size()) == text)
+        setSelectedRange(Range{at, int(text.size())});
+}
+
 void MarkdownTextView::cut()
 {
     const Range selection = selectedRange();
     if (selection.length == 0 || !isEditable())
         return;
-    if (GridEdges::replacingAcross(*textStorage(), selection, u"", gridBaseSize, {})
-        || GridEdges::gluesUnderGrid(*textStorage(), selection, u"")) {
+    if (crossesGridEdge(selection, u"")) {
         copy();
         replaceAtGridEdge(selection, u"", false);
         return;

@@ -103,7 +103,7 @@ public:
     void paste() override;
     void cut() override;
     bool writeSelection(Pasteboard& pasteboard, const std::string& type) override;
-
+    
     // ---- Clicks on decorations (points in container coordinates) ----
     std::optional<Range> colorSwatchRange(QPointF containerPoint);
     std::optional<Range> taskCheckboxRange(QPointF containerPoint);
@@ -209,6 +209,8 @@ protected:
     QMenu* menuForEvent(QContextMenuEvent* event) override;
     bool canAcceptDrop(const QMimeData& mime) const override;
     bool performDrop(const QMimeData& mime, int index) override;
+    void relocateText(Range source, int index) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
     void setUpView();
@@ -218,6 +220,12 @@ private:
     // cell), or when the text would land right under a grid (a blank line kept
     // between); false when neither applies and the ordinary road should take it.
     bool replaceAtGridEdge(Range range, U16View text, bool typing);
+    // Whether an edit of the text leaves every grid's cells and the text around it apart.
+    bool keepsGridsWhole(const TextEdit& edit) const;
+    // Whether the caret at `index` stands in a cell's text.
+    bool inCell(int index) const;
+    // Whether an edit of `range` would cross a grid's edge, or join text to the line under a grid.
+    bool crossesGridEdge(Range range, U16View replacement) const;
     // The index of the character whose glyph is nearest a container point, clamped to the text.
     std::optional<int> characterAt(QPointF containerPoint);
     // The run under `key` on the clicked line whose mark's box (from `boxOf(mark, layout, glyphs)`) holds the point.

@@ -8,6 +8,7 @@
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
 
@@ -70,7 +71,33 @@ QString localized(const char16_t* key)
 
 template <class Edit> void MarkdownTextView::applyCommand(Edit command)
 {
-    apply(command(string(), selectedRange()));
+    const std::optional<TextEdit> edit = command(string(), selectedRange());
+    if (edit && !keepsGridsWhole(*edit)) {
+        // Markup over several cells, or over a cell and the text around its grid,
+        // would break a row or move prose into a cell: nothing changes.
+        QApplication::beep();
+        return;
+    }
+    apply(edit);
+}
+
+bool MarkdownTextView::keepsGridsWhole(const TextEdit& edit) const
+{
+    const U16View text = string();
+    const Range range = edit.range;
+    if (range.location < 0 || range.end() > int(text.size()))
+        return true;
+    bool cells = inCell(range.location);
+    for (int i = range.location; i < range.end() && !cells; ++i)
+        cells = tableBlock(i) != nullptr;
+    if (!cells)
+        return true;
+    // Within one line of one cell, the edit stays that cell's text.
+    const TextTableBlock* cell = tableBlock(range.location) ? tableBlock(range.location) : tableBlock(range.location - 1);
+    for (int i = range.location; i < range.end(); ++i)
+        if (text[size_t(i)] == u'\n' || tableBlock(i) != cell)
+            return false;
+    return edit.replacement.find(u'\n') == U16String::npos && edit.replacement.find(u'\r') == U16String::npos;
 }
 
 void MarkdownTextView::applyAtGridEnd(const std::function<std::optional<TextEdit>(U16View, Range)>& command)

@@ -1,6 +1,7 @@
 // Pictures dragged or pasted into the editor become image lines, their files
 // stored beside the document; a selection that touches a grid copies as Markdown.
 #include "document/ImageInsertion.h"
+#include "editor/GridEdges.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
 #include "markdown/ImageBlock.h"
@@ -188,6 +189,17 @@ bool MarkdownTextView::performDrop(const QMimeData& mime, int index)
     case ImageDrop::Kind::refused:
         return true;
     case ImageDrop::Kind::none:
+        if (canAcceptDrop(mime) && (inCell(index) || crossesGridEdge(Range{index, 0}, u"x"))) {
+            // Dropped in a cell the text stays one line of it; right under a grid it keeps the blank line.
+            const U16String dropped = mime.text().toStdU16String();
+            if (inCell(index)) {
+                const U16String text = GridEdges::asCellLine(dropped);
+                return replaceText(Range{index, 0}, AttributedString(text, attributesForInsertion(Range{index, 0})),
+                                   Range{index, int(text.size())});
+            }
+            return replaceAtGridEdge(Range{index, 0}, TextOps::withLineEnds(dropped, lineEnding()), false)
+                || TextView::performDrop(mime, index);
+        }
         return TextView::performDrop(mime, index);
     case ImageDrop::Kind::failed:
         break;

@@ -1,5 +1,6 @@
 #include "markdown/GridCells.h"
 
+#include "markdown/MarkdownSyntax.h"
 #include "platform/text/Lines.h"
 
 #include <algorithm>
@@ -56,7 +57,7 @@ U16String GridCells::blanked(U16View text) const
             at(start + 2) = u'|';
             std::fill(out.begin() + start + 3, out.begin() + body, u'-');
         } else {
-            std::fill(out.begin() + start, out.begin() + body, u'|');
+            std::fill(out.begin() + start, out.begin() + body, MarkdownSyntax::gridRowStandIn);
         }
     };
     std::optional<Range> grid;

@@ -23,7 +23,7 @@ public:
 
     // `text` (the string the cells were read from) with every grid rewritten in
     // place as a pipe table of no cells: a line "|" and a delimiter line "|---".
-    // Offsets stay. A grid of fewer than five units reads as one line of pipes.
+    // Offsets stay. A grid of fewer than five units reads as one table row.
     U16String blanked(U16View text) const;
     // The same shape for a grid's lines taken one by one: each reads as "|".
     static U16View lineStandIn() { return u"|"; }

@@ -485,6 +485,9 @@ LineFlags detectTableLines(const std::vector<U16View>& lines, const LineFlags& f
     // Body rows end at the same line for every delimiter row of one table, so
     // each line is walked once however many delimiter rows a table holds.
     size_t walkedTo = 0;
+    for (size_t i = 0; i < n; ++i)
+        out[i] = !lines[i].empty() && !fenced[i]
+            && std::all_of(lines[i].begin(), lines[i].end(), [](char16_t c) { return c == gridRowStandIn; });
     for (size_t i = 1; i < n; ++i) {
         if (fenced[i] || !isDelimiterRow(lines[i]))
             continue;

@@ -199,6 +199,9 @@ QuoteLeader quoteLeader(U16View line);
 std::vector<FenceLine> fenceLines(const std::vector<U16View>& lines);
 LineFlags fenceFlags(const std::vector<U16View>& lines);
 bool isDelimiterRow(U16View line);
+// A grid too short to hold a pipe table's two lines stands as one line of this
+// character, read as a table's row: the line under it reads as under a table.
+constexpr char16_t gridRowStandIn = u'\uFDD0';
 LineFlags detectTableLines(const std::vector<U16View>& lines, const LineFlags& fenced);
 // Width of the leading blanks: a space adds 1, a tab advances to the next multiple of 4.
 int indentWidth(U16View line);

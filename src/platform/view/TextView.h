@@ -192,6 +192,8 @@ public:
 
     // Writes the selection to a pasteboard as the given type; false when there is nothing to write.
     virtual bool writeSelection(Pasteboard& pasteboard, const std::string& type);
+    // Moves the text of `source` to `index` (outside it) as one undo step, as a drag within the view does.
+    void moveText(Range source, int index);
 
     // ---- Find bar ----
     void setUsesFindBar(bool uses);
@@ -248,6 +250,8 @@ protected:
     // Whether a dragged or pasted payload can be taken, and taking it at a character index.
     virtual bool canAcceptDrop(const QMimeData& mime) const;
     virtual bool performDrop(const QMimeData& mime, int index);
+    // The two changes of moveText(): the text put in at `index`, then taken out of `source`.
+    virtual void relocateText(Range source, int index);
     // The character index under a point of the viewport (a glyph, not an insertion point).
     int glyphCharacterIndex(QPointF viewportPoint);
 

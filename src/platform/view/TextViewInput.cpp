@@ -6,6 +6,7 @@
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
+#include "platform/undo/UndoManager.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -725,16 +726,34 @@ bool TextView::moveDraggedText(int index)
     movedInside_ = true;
     if (index >= source.location && index <= source.end())
         return true;  // dropped onto itself
-    const AttributedString moved = storage_->attributedSubstring(source);
+    moveText(source, index);
+    return true;
+}
+
+void TextView::moveText(Range source, int index)
+{
+    if (source.location < 0 || source.end() > storage_->length() || index < 0 || index > storage_->length()
+        || (index >= source.location && index <= source.end()))
+        return;
     endTyping();
+    UndoManager* undo = allowsUndo_ ? undoManager() : nullptr;
+    if (undo)
+        undo->beginUndoGrouping();
+    relocateText(source, index);
+    if (undo)
+        undo->endUndoGrouping();
+}
+
+void TextView::relocateText(Range source, int index)
+{
+    const AttributedString moved = storage_->attributedSubstring(source);
     if (!replaceText({index, 0}, moved, std::nullopt))
-        return true;
+        return;
     const Range shifted = index < source.location ? Range{source.location + moved.length(), source.length} : source;
     replaceText(shifted, AttributedString(), std::nullopt);
     const int start = index < source.location ? index : index - source.length;
     anchor_ = start;
     setSelection({start, moved.length()}, false);
-    return true;
 }
 
 } // namespace velkin
