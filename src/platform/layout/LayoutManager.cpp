@@ -54,7 +54,7 @@ struct LayoutManager::LinePaint {
     struct Glyphs {
         QGlyphRun run;
         QColor color;
-        double offset;  // drawn this far above its place in its layout: a baseline offset, less the layout's top in the block
+        double offset;  // raised by a baseline offset
     };
     std::vector<Glyphs> glyphs;
     // Underlines and strikethroughs, each drawn after the first `after` glyph runs.
@@ -317,7 +317,7 @@ struct LayoutManager::Part {
     int end = 0;      // where its last line ends: the next part's start, or the content's end
     int textEnd = 0;  // where the text its layout holds ends
     size_t firstLine = 0;  // in the block's lines
-    double top = 0;   // its first line's top in the block; its layout places lines from there
+    double top = 0;   // its first line's top in the block
     bool dirty = false;  // its text changed since it was laid out
     std::vector<SignatureRun> signature;  // of the text its layout holds
     mutable std::unique_ptr<QTextLayout> layout;  // none once let go
@@ -332,7 +332,6 @@ struct LayoutManager::Stretch {
     int lines = -1;  // or after this many (laying out a part again)
     double x = 0;       // of the lines' box, and its width
     double width = 0;
-    double origin = 0;  // the top in the block that the layout places lines from
     std::optional<bool> rightToLeft;  // the whole paragraph's direction (else the text's own)
 };
 
@@ -340,7 +339,6 @@ struct LayoutManager::LineLayout {
     QTextLine line;
     int start = 0;   // where its layout's text starts in the storage
     int length = 0;  // how long that text is
-    double top = 0;  // the top in the block its layout places lines from
 };
 
 struct LayoutManager::Block {
@@ -1104,8 +1102,7 @@ void LayoutManager::layoutParts(Block& b)
             part.top = y;
             stretch.from = at;
             stretch.aim = aim;
-            stretch.origin = y;
-            for (int64_t extra = 2 * kPartMargin;; extra *= 2) {
+            for (int64_t extra = kPartMargin + kLongUnbreakable;; extra *= 2) {
                 stretch.to = int(std::min<int64_t>(length, aim + extra));
                 double bottom = y;
                 int end = at;
@@ -1121,7 +1118,6 @@ void LayoutManager::layoutParts(Block& b)
             part.held = size_t(part.textEnd - part.start);
             heldCharacters_ += part.held;
             part.signature = layoutSignature(*storage_, {p.content.location + part.start, part.textEnd - part.start});
-            part.usedAt = paintSerial_;
             at = part.end;
         }
         for (; next < b.parts.size() && b.parts[next].start < at; ++next)
@@ -1146,8 +1142,14 @@ void LayoutManager::layoutParts(Block& b)
         first += parts.size();
         const long shift = long(lineFrom + lines.size()) - long(lineTo);
         for (size_t k = first; k < b.parts.size(); ++k) {
-            b.parts[k].firstLine = size_t(long(b.parts[k].firstLine) + shift);
-            b.parts[k].top += dy;
+            Part& part = b.parts[k];
+            part.firstLine = size_t(long(part.firstLine) + shift);
+            part.top += dy;
+            if (dy != 0 && part.layout)
+                for (int i = 0; i < part.layout->lineCount(); ++i) {
+                    QTextLine line = part.layout->lineAt(i);
+                    line.setPosition(line.position() + QPointF(0, dy));
+                }
         }
         if (dy != 0) {
             moved = true;
@@ -1212,7 +1214,6 @@ void LayoutManager::restorePart(const Block& b, size_t index)
     stretch.to = part.textEnd;
     stretch.aim = part.end;
     stretch.lines = int(next - part.firstLine);
-    stretch.origin = part.top;
     std::vector<Line> lines;  // the same as the part's
     double y = part.top;
     int end = 0;
@@ -1225,7 +1226,7 @@ LayoutManager::LineLayout LayoutManager::lineLayout(const Block& b, const Line& 
 {
     const Paragraph& p = b.paragraphs[l.paragraph];
     if (b.parts.empty())
-        return {p.layout->lineAt(l.qtLine), p.content.location, p.content.length, 0};
+        return {p.layout->lineAt(l.qtLine), p.content.location, p.content.length};
     const int at = l.glyphs.location - p.content.location;
     const auto it = std::upper_bound(b.parts.begin(), b.parts.end(), at, [](int v, const Part& part) { return v < part.start; });
     const size_t index = it == b.parts.begin() ? 0 : size_t(it - b.parts.begin()) - 1;
@@ -1233,7 +1234,7 @@ LayoutManager::LineLayout LayoutManager::lineLayout(const Block& b, const Line& 
     if (!part.layout)
         restorePart(b, index);
     part.usedAt = paintSerial_;
-    return {part.layout->lineAt(l.qtLine), p.content.location + part.start, part.textEnd - part.start, part.top};
+    return {part.layout->lineAt(l.qtLine), p.content.location + part.start, part.textEnd - part.start};
 }
 
 void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double width, double& y)
@@ -1329,6 +1330,9 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
     const double baseLineHeight = baseFont.lineHeight();
     layout->beginLayout();
     int lineNumber = 0;
+    // Once the lines wanted are laid out, one more follows them unkept: Qt treats
+    // a layout's last line as the end of the text (where the caret goes past it).
+    bool done = false;
     for (;;) {
         QTextLine line = layout->createLine();
         if (!line.isValid())
@@ -1345,6 +1349,8 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
             layout->setTextOption(option);
         }
         line.setLineWidth(std::max(1.0, lineWidth));
+        if (done)
+            break;
         const int lineEnd = stretch.from + line.textStart() + line.textLength();
         const bool last = lineEnd >= p.content.length;
         if (cut && !last && stretch.lines < 0 && lineEnd > stretch.to - kPartMargin)
@@ -1376,7 +1382,7 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
         const double after = style.lineSpacing + (last ? style.paragraphSpacing : 0);
         const double top = y;
         const double baseline = before + h - descent;
-        line.setPosition(QPointF(x + indent, top - stretch.origin + baseline - line.ascent()));
+        line.setPosition(QPointF(x + indent, top + baseline - line.ascent()));
 
         Line l;
         l.glyphs = lineChars;
@@ -1398,8 +1404,9 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
         y = top + before + h + after;
         end = lineEnd;
         ++lineNumber;
-        if (last || (stretch.lines >= 0 ? lineNumber >= stretch.lines : lineEnd >= stretch.aim))
+        if (last)
             break;
+        done = stretch.lines >= 0 ? lineNumber >= stretch.lines : lineEnd >= stretch.aim;
     }
     layout->endLayout();
     return layout;
@@ -1878,8 +1885,11 @@ const LayoutManager::LinePaint& LayoutManager::linePaint(const Block& b, size_t 
     if (b.paints.size() != b.lines.size())
         b.paints.resize(b.lines.size());
     std::unique_ptr<LinePaint>& kept = b.paints[index];
-    if (kept && kept->appearance == appearance)
+    if (kept && kept->appearance == appearance) {
+        if (!b.parts.empty())
+            lineLayout(b, b.lines[index]);  // its part is in use: keep its layout for the places asked of the line
         return *kept;
+    }
     if (kept) {
         b.paintBytes -= kept->bytes;
         kept.reset();
@@ -1909,8 +1919,7 @@ const LayoutManager::LinePaint& LayoutManager::linePaint(const Block& b, size_t 
         const QColor color = fg ? resolve(*fg) : defaultColor;
         if (color.alpha() == 0)
             return;
-        const double raise = a.number(AttributeKey::BaselineOffset).value_or(0);
-        const double offset = raise - layout.top;
+        const double offset = a.number(AttributeKey::BaselineOffset).value_or(0);
         const int local = run.location - layout.start;
         if (!inkless(substring(storage_->string(), run)))
             for (const QGlyphRun& g : line.glyphRuns(local, run.length)) {
@@ -1934,7 +1943,7 @@ const LayoutManager::LinePaint& LayoutManager::linePaint(const Block& b, size_t 
             const QFontMetricsF fm(qtFont(f ? *f : defaultFont(), 0));
             const double x1 = line.cursorToX(local);
             const double x2 = line.cursorToX(local + run.length);
-            const double baseline = l.baseline + l.fragment.top() - raise;
+            const double baseline = l.baseline + l.fragment.top() - offset;
             const double thickness = std::max(1.0, fm.lineWidth());
             const size_t after = paint->glyphs.size();
             if (underline)
