@@ -1141,27 +1141,34 @@ void LayoutManager::layoutParts(Block& b)
         b.parts.insert(b.parts.begin() + long(first), std::make_move_iterator(parts.begin()), std::make_move_iterator(parts.end()));
         first += parts.size();
         const long shift = long(lineFrom + lines.size()) - long(lineTo);
-        for (size_t k = first; k < b.parts.size(); ++k) {
-            Part& part = b.parts[k];
-            part.firstLine = size_t(long(part.firstLine) + shift);
-            part.top += dy;
-            if (dy != 0 && part.layout)
-                for (int i = 0; i < part.layout->lineCount(); ++i) {
-                    QTextLine line = part.layout->lineAt(i);
-                    line.setPosition(line.position() + QPointF(0, dy));
-                }
-        }
+        for (size_t k = first; k < b.parts.size(); ++k)
+            b.parts[k].firstLine = size_t(long(b.parts[k].firstLine) + shift);
         if (dy != 0) {
+            // The lines after take their new places in the sums laying them out makes,
+            // to the same bits (their layouts too), as if laid out anew with the rest.
             moved = true;
-            for (size_t k = lineFrom + lines.size(); k < b.lines.size(); ++k) {
-                Line& l = b.lines[k];
-                l.fragment.translate(0, dy);
-                l.textTop += dy;
-                l.bandTop += dy;
-                l.bandBottom += dy;
+            const ParagraphStyle& style = *b.styles[0];
+            for (size_t k = first; k < b.parts.size(); ++k) {
+                Part& part = b.parts[k];
+                part.top = y;
+                const size_t stop = k + 1 < b.parts.size() ? b.parts[k + 1].firstLine : b.lines.size();
+                for (size_t i = part.firstLine; i < stop; ++i) {
+                    Line& l = b.lines[i];
+                    l.fragment.moveTop(y);
+                    l.textTop = y;
+                    l.bandTop = l.fragment.top();
+                    l.bandBottom = l.fragment.bottom();
+                    if (part.layout) {
+                        QTextLine line = part.layout->lineAt(l.qtLine);
+                        line.setPosition(QPointF(line.position().x(), y + l.baseline - line.ascent()));
+                    }
+                    const bool last = i + 1 == b.lines.size();
+                    y = y + l.textHeight + (style.lineSpacing + (last ? style.paragraphSpacing : 0));
+                }
             }
         }
-        b.height = first < b.parts.size() ? b.height + dy : y;
+        if (dy != 0 || first == b.parts.size())
+            b.height = y;
     }
     if (moved)
         b.forgetPaint();
