@@ -17,6 +17,7 @@
 #include <chrono>
 #include <map>
 #include <optional>
+#include <ranges>
 
 namespace velkin {
 
@@ -1519,6 +1520,12 @@ const LayoutManager::Line* LayoutManager::lineForGlyph(int glyph)
     return &*std::prev(it);
 }
 
+size_t LayoutManager::firstLineReaching(const Block& b, int glyph)
+{
+    return size_t(std::partition_point(b.lines.begin(), b.lines.end(), [&](const Line& l) { return l.glyphs.end() <= glyph; })
+                  - b.lines.begin());
+}
+
 static QRectF shifted(const QRectF& r, double dy)
 {
     return r.translated(0, dy);
@@ -1603,7 +1610,10 @@ QRectF LayoutManager::boundingRect(Range glyphs)
         if (b.range.location > last)
             break;
         const double top = topOf(bi);
-        for (const Line& l : b.lines) {
+        // Lines run in text order: those ending well before the range are skipped at once.
+        const auto from = std::partition_point(b.lines.begin(), b.lines.end(),
+                                               [&](const Line& l) { return l.glyphs.end() < glyphs.location; });
+        for (const Line& l : std::ranges::subrange(from, b.lines.end())) {
             if (l.glyphs.end() <= glyphs.location && !(glyphs.length == 0 && l.glyphs.location == glyphs.location))
                 continue;
             if (l.glyphs.location > last)
@@ -1818,10 +1828,10 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
                 painter.fillRect(QRectF(outer.right() - right, outer.top() + top, right, outer.height() - top - bottom), border);
         }
         b.paintedAt = b.usedAt = paintSerial_;
-        for (size_t li = 0; li < b.lines.size(); ++li) {
+        for (size_t li = firstLineReaching(b, glyphs.location); li < b.lines.size(); ++li) {
             const Line& l = b.lines[li];
-            if (l.glyphs.end() <= glyphs.location || l.glyphs.location >= glyphs.end())
-                continue;
+            if (l.glyphs.location >= glyphs.end())
+                break;
             const Paragraph& p = b.paragraphs[l.paragraph];
             for (const LinePaint::Fill& f : linePaint(b, li).fills)
                 painter.fillRect(f.rect.translated(at), f.color);
@@ -1862,10 +1872,10 @@ void LayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
             break;
         const QPointF at = origin + QPointF(0, topOf(bi));
         b.paintedAt = b.usedAt = paintSerial_;
-        for (size_t li = 0; li < b.lines.size(); ++li) {
+        for (size_t li = firstLineReaching(b, glyphs.location); li < b.lines.size(); ++li) {
             const Line& l = b.lines[li];
-            if (l.glyphs.end() <= glyphs.location || l.glyphs.location >= glyphs.end())
-                continue;
+            if (l.glyphs.location >= glyphs.end())
+                break;
             const LinePaint& paint = linePaint(b, li);
             auto stroke = paint.strokes.begin();
             for (; stroke != paint.strokes.end() && stroke->after == 0; ++stroke)

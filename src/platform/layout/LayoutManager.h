@@ -197,6 +197,8 @@ private:
     // Lays out what a query needs: everything, or, when lazy, the given glyphs.
     void prepare(Range glyphs);
     const Line* lineForGlyph(int glyph);
+    // The first line of a block that ends after a glyph (its lines run in text order).
+    static size_t firstLineReaching(const Block& block, int glyph);
     size_t blockIndexAt(int character) const;
     double lineX(const Line& line, int index);
     // What drawing a line of a block takes, kept from its first drawing.
