@@ -173,6 +173,31 @@ TEST(LayoutParts, LazyLayoutLetsPartsGoAndDrawsThemTheSame)
     EXPECT_EQ(difference(pair.parts, pair.whole), "");
 }
 
+TEST(LayoutParts, LazyLayoutGoesAsFarAsAskedAndTheRestInIdleSlices)
+{
+    Pair pair(240);
+    pair.parts.setLaysOutLazily(true);
+    auto drawTop = [&] {
+        QImage image(440, 300, QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&image);
+        pair.parts.draw(painter, QRectF(0, 0, 440, 300), {});
+    };
+    drawTop();
+    EXPECT_FALSE(pair.parts.isLayoutComplete());
+    // An edit near the top while the rest waits, and one in the part that waits next.
+    TextStorage& s = pair.storage;
+    const int start = int(s.string().find(u"entry"));
+    s.replaceCharacters({start + 5, 0}, u"wider words ");
+    drawTop();
+    s.replaceCharacters({start + 20 * kPart, 0}, u"far below ");
+    int slices = 0;
+    while (pair.parts.layoutSome(0.01))
+        ++slices;
+    EXPECT_GT(slices, 3);
+    EXPECT_TRUE(pair.parts.isLayoutComplete());
+    EXPECT_EQ(difference(pair.parts, pair.whole), "");
+}
+
 TEST(LayoutParts, CaretMovesByVisualLineOverPartEdges)
 {
     TextStorage storage = longLine();

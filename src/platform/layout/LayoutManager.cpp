@@ -75,6 +75,10 @@ namespace {
 // The most places a drawn line keeps.
 constexpr size_t kMaxLineXs = 256;
 
+// How far past a rectangle's lines drawing it reaches: ink can reach past its
+// line (tall emoji, descenders).
+constexpr double kInkMargin = 64;
+
 struct SignatureRun {
     int length;
     Font font;
@@ -350,6 +354,7 @@ struct LayoutManager::Block {
     // A long paragraph's parts, in order (none for any other block).
     std::vector<Part> parts;
     bool rightToLeft = false;  // of a paragraph laid out in parts
+    double partsBottom = 0;    // below the last part's lines
     // What of a long paragraph's content had attributes changed since its parts were
     // compared with their signatures, from its content's start (from > to: nothing).
     int checkFrom = 1, checkTo = 0;
@@ -638,7 +643,7 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
         std::map<std::pair<int, int>, std::unique_ptr<Block>> reusable;
         for (size_t i = i0; i <= i1; ++i) {
             auto& old = blocks_[i];
-            if (!old->laidOut)
+            if (!old->laidOut && old->parts.empty())
                 continue;
             int shift = 0;
             if (!charactersChanged || old->range.end() <= region.location)
@@ -664,7 +669,7 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
     }
 
     for (auto& b : fresh)
-        if (!b->laidOut) {
+        if (!b->laidOut && b->parts.empty()) {
             measureForEstimate(*b);
             b->height = estimatedHeight(*b);
         }
@@ -702,6 +707,11 @@ bool LayoutManager::needsLayout(const Block& b) const
 
 void LayoutManager::updateBlock(size_t index, bool idle)
 {
+    updateBlock(index, idle, Reach{});
+}
+
+void LayoutManager::updateBlock(size_t index, bool idle, const Reach& reach)
+{
     Block& b = *blocks_[index];
     if (!idle)
         b.usedAt = paintSerial_;
@@ -738,11 +748,11 @@ void LayoutManager::updateBlock(size_t index, bool idle)
         b.checkSignature = false;
     }
     if (!b.laidOut) {
-        layoutBlock(b);
+        layoutBlock(b, reach);
         ++lastRelayoutCount_;
         setHeight(index, b.height);
     } else if (!b.holdsLayouts && b.parts.empty() && !idle) {
-        layoutBlock(b);  // the same lines and height as before it let its layouts go
+        layoutBlock(b, reach);  // the same lines and height as before it let its layouts go
         setHeight(index, b.height);
     }
 }
@@ -773,10 +783,13 @@ void LayoutManager::ensureLayout(Range glyphs)
         return;
     glyphs = glyphRange(glyphs);
     const int last = std::max(glyphs.location, glyphs.end() - 1);
+    Reach reach;
+    reach.character = last;
+    reach.y = -HUGE_VAL;
     for (size_t i = blockIndexAt(glyphs.location); i < blocks_.size(); ++i) {
         if (i > 0 && blocks_[i]->range.location > last)
             break;
-        updateBlock(i);
+        updateBlock(i, false, reach);
     }
     advancePending();
 }
@@ -793,7 +806,10 @@ void LayoutManager::ensureLayout(const QRectF& rect)
     size_t i = std::min(blocksEndingBefore(rect.top(), false), blocks_.size() - 1);
     double y = topOf(i);
     for (; i < blocks_.size() && y <= rect.bottom(); ++i) {
-        updateBlock(i);
+        Reach reach;
+        reach.character = INT_MIN;
+        reach.y = rect.bottom() + kInkMargin - y;
+        updateBlock(i, false, reach);
         y += blocks_[i]->height;
     }
     advancePending();
@@ -806,8 +822,10 @@ bool LayoutManager::layoutSome(double budgetMilliseconds)
     const auto start = std::chrono::steady_clock::now();
     const auto budget = std::chrono::duration<double, std::milli>(budgetMilliseconds);
     advancePending();
+    Reach reach;
+    reach.deadline = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(budget);
     while (firstPending_ < blocks_.size()) {
-        updateBlock(firstPending_, true);
+        updateBlock(firstPending_, true, reach);
         advancePending();
         if (std::chrono::steady_clock::now() - start >= budget)
             break;
@@ -981,7 +999,7 @@ void LayoutManager::prepare(Range glyphs)
         ensureLayout();
 }
 
-void LayoutManager::layoutBlock(Block& b)
+void LayoutManager::layoutBlock(Block& b, const Reach& reach)
 {
     std::vector<ParagraphStylePtr> styles;
     for (const auto& p : b.paragraphs) {
@@ -995,8 +1013,9 @@ void LayoutManager::layoutBlock(Block& b)
             dropParts(b);
         b.styles = std::move(styles);
         b.signature.clear();
-        layoutParts(b);
-        b.laidOut = true;
+        layoutParts(b, reach);
+        b.laidOut = std::none_of(b.parts.begin(), b.parts.end(), [](const Part& part) { return part.dirty; })
+            && b.parts.back().end >= b.paragraphs[0].content.length;
         b.checkSignature = false;
         return;
     }
@@ -1047,7 +1066,7 @@ void LayoutManager::dropParts(Block& b)
     b.checkTo = 0;
 }
 
-void LayoutManager::layoutParts(Block& b)
+void LayoutManager::layoutParts(Block& b, const Reach& reach)
 {
     const Paragraph& p = b.paragraphs[0];
     const int length = p.content.length;
@@ -1057,11 +1076,10 @@ void LayoutManager::layoutParts(Block& b)
     if (rightToLeft != b.rightToLeft)
         dropParts(b);
     b.rightToLeft = rightToLeft;
-    bool whole = b.parts.empty();
-    if (whole) {
+    if (b.parts.empty()) {
         b.forgetPaint();
         b.lines.clear();
-        b.height = 0;
+        b.partsBottom = 0;
     }
     b.holdsLayouts = false;  // its parts hold theirs
     Stretch stretch;
@@ -1069,25 +1087,38 @@ void LayoutManager::layoutParts(Block& b)
     stretch.width = std::max(1.0, container_.width - 2 * container_.lineFragmentPadding);
     stretch.rightToLeft = rightToLeft;
     const int half = std::max(1, partLength / 2);
+    const int reachCharacter = reach.character == INT_MAX || reach.character == INT_MIN
+        ? reach.character : reach.character - p.content.location;
+    bool laidSome = false;
+    auto reached = [&](int at, double y) {
+        return (at > reachCharacter && y > reach.y)
+            || (laidSome && reach.deadline && std::chrono::steady_clock::now() >= *reach.deadline);
+    };
 
     bool moved = false;  // whether lines after the ones laid out anew moved
-    for (size_t first = 0;; whole = false) {
-        // From the next part that changed, parts are laid out anew until one ends
-        // where an unchanged part starts: the lines from there on are as before.
+    for (size_t first = 0;;) {
+        // From the next part that changed (or the end of those laid out), parts are
+        // laid out anew until one ends where an unchanged part starts: the lines
+        // from there on are as before.
         while (first < b.parts.size() && !b.parts[first].dirty)
             ++first;
-        if (first == b.parts.size() && !whole)
-            break;
         int at = first == 0 ? 0 : b.parts[first - 1].end;
-        double y = first == 0 ? 0 : b.parts[first].top;
+        if (first == b.parts.size() && at >= length)
+            break;
+        double y = first == 0 ? 0 : (first < b.parts.size() ? b.parts[first].top : b.partsBottom);
         size_t next = first;  // the first old part not passed
         std::vector<Part> parts;
         std::vector<Line> lines;
+        bool stopped = false;
         while (at < length) {
             for (; next < b.parts.size() && b.parts[next].start < at; ++next)
                 heldCharacters_ -= b.parts[next].held;
             if (next < b.parts.size() && b.parts[next].start == at && !b.parts[next].dirty)
                 break;
+            if (reached(at, y)) {
+                stopped = true;
+                break;
+            }
             // Each part aims at an unchanged part's start not far ahead, to meet its lines again.
             int aim = std::min(length, at + partLength);
             for (size_t j = next; j < b.parts.size() && b.parts[j].start <= at + 2 * partLength; ++j)
@@ -1120,6 +1151,7 @@ void LayoutManager::layoutParts(Block& b)
             heldCharacters_ += part.held;
             part.signature = layoutSignature(*storage_, {p.content.location + part.start, part.textEnd - part.start});
             at = part.end;
+            laidSome = true;
         }
         for (; next < b.parts.size() && b.parts[next].start < at; ++next)
             heldCharacters_ -= b.parts[next].held;
@@ -1144,7 +1176,25 @@ void LayoutManager::layoutParts(Block& b)
         const long shift = long(lineFrom + lines.size()) - long(lineTo);
         for (size_t k = first; k < b.parts.size(); ++k)
             b.parts[k].firstLine = size_t(long(b.parts[k].firstLine) + shift);
-        if (dy != 0) {
+        if (first == b.parts.size()) {
+            b.partsBottom = y;
+        } else if (stopped) {
+            // The rest waits for its turn: its old lines move along with the new ones
+            // above them, to stay in order, and it starts where these end.
+            moved = moved || dy != 0;
+            b.parts[first].dirty = true;
+            for (size_t k = first; k < b.parts.size(); ++k)
+                b.parts[k].top += dy;
+            b.parts[first].top = y;
+            for (size_t k = lineFrom + lines.size(); k < b.lines.size(); ++k) {
+                Line& l = b.lines[k];
+                l.fragment.translate(0, dy);
+                l.textTop += dy;
+                l.bandTop += dy;
+                l.bandBottom += dy;
+            }
+            b.partsBottom += dy;
+        } else if (dy != 0) {
             // The lines after take their new places in the sums laying them out makes,
             // to the same bits (their layouts too), as if laid out anew with the rest.
             moved = true;
@@ -1163,16 +1213,21 @@ void LayoutManager::layoutParts(Block& b)
                         QTextLine line = part.layout->lineAt(l.qtLine);
                         line.setPosition(QPointF(line.position().x(), y + l.baseline - line.ascent()));
                     }
-                    const bool last = i + 1 == b.lines.size();
+                    const bool last = i + 1 == b.lines.size() && part.end >= length;
                     y = y + l.textHeight + (style.lineSpacing + (last ? style.paragraphSpacing : 0));
                 }
             }
+            b.partsBottom = y;
         }
-        if (dy != 0 || first == b.parts.size())
-            b.height = y;
+        if (stopped)
+            break;
     }
     if (moved)
         b.forgetPaint();
+    // What is not laid out yet keeps the height per character of what is.
+    const int covered = b.parts.empty() ? 0 : b.parts.back().end;
+    b.height = covered >= length ? b.partsBottom
+                                 : b.partsBottom + (length - covered) * (b.partsBottom / std::max(1, covered));
 }
 
 void LayoutManager::editParts(Block& b, int editStart, int oldEditEnd, int delta)
@@ -1644,12 +1699,18 @@ int LayoutManager::glyphIndex(QPointF point, double* fraction)
     // The block at the point's height, else the nearest one; when lazy, laid out
     // where it lies (a few rounds: laying it out can bring another to that height).
     size_t bi = blockAtY(point.y());
+    auto reachPoint = [&] {
+        Reach reach;
+        reach.character = INT_MIN;
+        reach.y = point.y() - topOf(bi);
+        return reach;
+    };
     for (int round = 0; lazy_ && round < 8 && needsLayout(*blocks_[bi]); ++round) {
-        updateBlock(bi);
+        updateBlock(bi, false, reachPoint());
         bi = blockAtY(point.y());
     }
     if (lazy_) {
-        updateBlock(bi);
+        updateBlock(bi, false, reachPoint());
         advancePending();
     }
     const Block& b = *blocks_[bi];
@@ -1721,9 +1782,8 @@ Range LayoutManager::glyphRange(const QRectF& rect)
     const double firstTop = topOf(firstIndex), lastTop = topOf(lastIndex);
     int start = blocks_[firstIndex]->range.location;
     int stop = blocks_[lastIndex]->range.end();
-    // Inside a long paragraph or table only the lines (rows) near the rectangle
-    // count; the margin keeps ink that reaches past its line (tall emoji, descenders).
-    const double margin = 64;
+    // Inside a long paragraph or table only the lines (rows) near the rectangle count.
+    const double margin = kInkMargin;
     const Block& top = *blocks_[firstIndex];
     if (!top.lines.empty()) {
         const auto line = std::partition_point(top.lines.begin(), top.lines.end(), [&](const Line& l) {
@@ -1739,6 +1799,8 @@ Range LayoutManager::glyphRange(const QRectF& rect)
         });
         if (line != bottom.lines.end())
             stop = std::min(stop, line->glyphs.location);
+        else if (!bottom.laidOut && !bottom.parts.empty())
+            stop = std::min(stop, bottom.lines.back().glyphs.end());  // a long paragraph laid out only this far yet
     }
     return Range::fromTo(start, std::max(start, stop));
 }
@@ -1748,7 +1810,7 @@ QRectF LayoutManager::usedRect()
     const double height = usedHeight();
     double width = 0;
     for (const auto& b : blocks_)
-        if (b->laidOut)
+        if (b->laidOut || !b->parts.empty())
             for (const Line& l : b->lines)
             width = std::max(width, l.usedX + l.usedWidth);
     return QRectF(0, 0, std::max(width, container_.lineFragmentPadding), height);

@@ -19,8 +19,12 @@
 #include <QPointF>
 #include <QRectF>
 
+#include <chrono>
+#include <climits>
+#include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -147,7 +151,16 @@ private:
     void rebuildBlocks(Range region, int delta, bool charactersChanged = true);
     // Moves a block and its lines along the text.
     static void shiftBlock(Block& block, int delta);
-    void layoutBlock(Block& block);
+    // How far a paragraph laid out in parts must be laid out again for what asks
+    // (the rest waits, its old lines moved along): past a character and below a
+    // height in its block (INT_MIN, -HUGE_VAL: no need), or, once a part is done,
+    // as far as a deadline allows. By default, to its end.
+    struct Reach {
+        int character = INT_MAX;
+        double y = HUGE_VAL;
+        std::optional<std::chrono::steady_clock::time_point> deadline;
+    };
+    void layoutBlock(Block& block, const Reach& reach);
     void layoutParagraph(Block& block, size_t paragraph, double x, double width, double& y);
     // Which lines of a paragraph to lay out into one layout, and where.
     struct Stretch;
@@ -158,8 +171,9 @@ private:
                                              std::vector<Line>& lines, double& y, int& end);
     bool laysOutInParts(const Block& block) const;
     // Lays out a long paragraph's parts that changed, and the ones after them
-    // until a part's first line starts where it did before (all of them at first).
-    void layoutParts(Block& block);
+    // until a part's first line starts where it did before (all of them at first),
+    // or as far as asked.
+    void layoutParts(Block& block, const Reach& reach);
     // Moves the parts and lines of a block laid out in parts over an edit of its
     // text, marking the parts the edit touches for laying out again.
     void editParts(Block& block, int editStart, int oldEditEnd, int delta);
@@ -175,6 +189,7 @@ private:
     void layoutTable(Block& block);
     // Lays out one block when it needs it (its attributes may also only need a check).
     // Idle layout leaves a block that let go of its layouts as it is, and does not count as a use.
+    void updateBlock(size_t index, bool idle, const Reach& reach);
     void updateBlock(size_t index, bool idle = false);
     bool needsLayout(const Block& block) const;
     void measureForEstimate(Block& block) const;
