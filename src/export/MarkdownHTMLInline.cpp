@@ -110,14 +110,26 @@ struct Scratch {
     std::vector<int> stack;
     bool inUse = false;
 
+    // Emptied for the next fragment; the lists of a long paragraph are let go,
+    // or they would hold that paragraph's peak for the rest of the process.
     void clear()
     {
-        spans.clear();
-        holes.clear();
-        nodes.clear();
-        content.clear();
-        order.clear();
-        stack.clear();
+        release(spans);
+        release(holes);
+        release(nodes);
+        release(content);
+        release(order);
+        release(stack);
+    }
+
+private:
+    static constexpr size_t kKeptBytes = 64 * 1024;
+    template <typename List> static void release(List& list)
+    {
+        if (list.capacity() * sizeof(typename List::value_type) > kKeptBytes)
+            List().swap(list);
+        else
+            list.clear();
     }
 };
 
