@@ -303,6 +303,8 @@ TEST(ExportScaling, ALongParagraphImportedInPiecesReadsAsImportedWhole)
     }
     const U16String page = MarkdownHTML::document(text);
     const auto pieces = PageImport::load(page);
+    // Nothing of the import is kept for undoing: it would hold a command per fragment.
+    EXPECT_EQ(pieces->availableUndoSteps(), 0);
     auto whole = RichTextImport::load(PageImport::importableHTML(page));
     ASSERT_EQ(pieces->blockCount(), whole->blockCount());
     for (QTextBlock a = pieces->begin(), b = whole->begin(); a.isValid(); a = a.next(), b = b.next()) {

@@ -325,3 +325,40 @@ TEST(InlineScanner, BalancedParenthesesBelongToTheAddress)
     EXPECT_TRUE(only(inl(u"[a](b(c d))"), K::link).empty());
     EXPECT_EQ(only(inl(u"[a](b(c) \"t\")"), K::link), (Seen{{K::link, "a"}}));
 }
+
+// A long paragraph's scan holds a span per delimiter: a span stays small, its
+// payloads kept apart, and spans still compare by what they say.
+TEST(MarkdownSpanValue, SmallAndComparedByValue)
+{
+    static_assert(sizeof(MarkdownSpan) <= 48, "a span of a long paragraph's scan must stay small");
+    using K = MarkdownToken::Kind;
+    EXPECT_EQ(MarkdownToken::footnoteRef(u"note"), MarkdownToken::footnoteRef(U16String(u"note")));
+    EXPECT_NE(MarkdownToken::footnoteRef(u"note"), MarkdownToken::footnoteRef(u"other"));
+    EXPECT_NE(MarkdownToken::footnoteRef(u"note"), MarkdownToken::footnoteLabel(u"note"));
+    EXPECT_EQ(MarkdownToken::footnoteLabel(u"x").label(), u"x");
+    const auto red = ColorLiteral::parse(u"#ff0000");
+    const auto blue = ColorLiteral::parse(u"#0000ff");
+    ASSERT_TRUE(red && blue);
+    EXPECT_EQ(MarkdownToken::color(*red), MarkdownToken::color(*ColorLiteral::parse(u"#ff0000")));
+    EXPECT_NE(MarkdownToken::color(*red), MarkdownToken::color(*blue));
+    EXPECT_EQ(MarkdownToken::color(*blue).colorLiteral(), *blue);
+    EXPECT_EQ(MarkdownToken::heading(3).level(), 3);
+    EXPECT_NE(MarkdownToken::heading(3), MarkdownToken::heading(2));
+    EXPECT_EQ(MarkdownToken::alert(AlertKind::tip).alertKind(), AlertKind::tip);
+    EXPECT_NE(MarkdownToken::alert(AlertKind::tip), MarkdownToken::alertLabel(AlertKind::tip));
+    EXPECT_EQ(MarkdownToken::codeSyntax(CodeTokenKind::string).codeKind(), CodeTokenKind::string);
+    EXPECT_EQ(MarkdownToken(K::italic), MarkdownToken(K::italic));
+
+    const MarkdownSpan link{{0, 4}, MarkdownToken(K::link), U16String(u"http://a")};
+    MarkdownSpan copy = link;
+    EXPECT_EQ(copy, link);
+    EXPECT_EQ(copy, (MarkdownSpan{{0, 4}, MarkdownToken(K::link), std::optional<U16String>(u"http://a")}));
+    EXPECT_NE(copy, (MarkdownSpan{{0, 4}, MarkdownToken(K::link), U16String(u"http://b")}));
+    EXPECT_NE(copy, (MarkdownSpan{{0, 4}, MarkdownToken(K::link), std::nullopt}));
+    EXPECT_TRUE(copy.url == U16String(u"http://a"));
+    EXPECT_EQ(copy.url.value_or(u"none"), u"http://a");
+    copy.url = std::nullopt;
+    EXPECT_FALSE(copy.url);
+    EXPECT_EQ(copy.url.value_or(u"none"), u"none");
+    EXPECT_EQ(*link.url, u"http://a");  // a copy's change leaves the original alone
+}
