@@ -30,7 +30,7 @@ bool MarkdownToken::operator==(const MarkdownToken& other) const
 {
     if (kind_ != other.kind_ || small_ != other.small_)
         return false;
-    if (large_ == other.large_)
+    if (large_ == other.large_ || kind_ == Kind::link || kind_ == Kind::image)
         return true;
     if (!large_ || !other.large_)
         return false;
