@@ -670,17 +670,8 @@ int Renderer::footnoteDefinition(int i)
         return i + 1;
     const int count = int(lines_.size());
     int j = i + 1;
-    while (j < count) {
-        const U16View line = lines_[size_t(j)];
-        if (fenced_[size_t(j)] || isBlank(j))
-            break;
-        if (auto other = Footnote::parseDefinition(line); other && !Footnote::normalizedLabel(other->label).empty())
-            break;
-        if (MarkdownSyntax::matchHeading(line) || MarkdownSyntax::isThematicBreak(line)
-            || MarkdownSyntax::matchQuote(line) || MarkdownSyntax::matchList(line))
-            break;
+    while (j < count && !fenced_[size_t(j)] && Footnote::continuesNote(lines_[size_t(j)]))
         ++j;
-    }
     U16String note(substring(lines_[size_t(i)], definition->text));
     for (int k = i + 1; k < j; ++k) {
         note += u'\n';
