@@ -322,6 +322,15 @@ void splitLongParagraphs(QTextDocument& document)
     cursor.endEditBlock();
 }
 
+// Qt's relayout after an edit moves the paragraphs below it without laying
+// them out again, so they may cross page feet where a whole layout would not,
+// and after many splits it loses some: the document is laid out anew, whole.
+void layOutAfresh(QTextDocument& document)
+{
+    document.markContentsDirty(0, document.characterCount());
+    document.documentLayout()->documentSize();
+}
+
 // On each page Qt also draws the last line above the page of a paragraph that
 // goes on from the page before: unseen, clipped away, yet in the file, so a
 // reader who copies the text gets that line twice. A paragraph that runs over
@@ -354,9 +363,7 @@ bool splitAtPageFeet(QTextDocument& document, double pageHeight)
     for (auto it = crossing.rbegin(); it != crossing.rend(); ++it)
         splitBlock(cursor, it->first, it->second);
     cursor.endEditBlock();
-    // Qt's relayout after such edits moves later paragraphs without laying them
-    // out again, and so loses some: the whole document is laid out anew.
-    document.markContentsDirty(0, document.characterCount());
+    layOutAfresh(document);
     return true;
 }
 
@@ -526,11 +533,13 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         ~Detach() { document.documentLayout()->setPaintDevice(nullptr); }
     } detach{document};
     document.setPageSize(page);
+    const int unedited = document.revision();
     splitLongParagraphs(document);
     keepManyTablesTogether(document, &writer, page);
-    // A split can shift what follows by a fraction of a point, enough for
-    // another paragraph to reach over a foot; a few rounds settle it.
-    for (int round = 0; round < 4 && splitAtPageFeet(document, page.height()); ++round) {
+    if (document.revision() != unedited)
+        layOutAfresh(document);
+    // Once split, the parts lie as the paragraphs did; a second look only makes sure.
+    for (int round = 0; round < 2 && splitAtPageFeet(document, page.height()); ++round) {
     }
     const int pages = std::max(1, document.pageCount());
     std::multimap<int, QTextBlock> endingOnTop = endingOnPageTops(document, page.height());
