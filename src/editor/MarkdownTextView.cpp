@@ -165,16 +165,7 @@ bool MarkdownTextView::moveToAdjacentCell(bool forward)
     std::optional<Range> target;
     if (other && other->table() == block->table())
         target = cellRange(neighbour);
-    if (!target && forward && isEditable()) {
-        // Past the last cell the grid grows by an empty row, the caret in its first cell.
-        if (std::optional<Grid> grid = currentGrid()) {
-            grid->table.rows.emplace_back(size_t(grid->table.columnCount()), U16String());
-            endJoiningUndo();
-            replaceGrid(grid->range, grid->table, int(grid->table.rows.size()), 0, 0);
-            return true;
-        }
-    }
-    // At the first cell the caret stays where it is, in its cell.
+    // At the first or last cell the caret stays where it is, in its cell.
     const int to = target ? target->end() : selectedRange().location;
     setSelectedRange({to, 0});
     scrollRangeToVisible(selectedRange());
