@@ -1,6 +1,7 @@
 #include "platform/richtext/PDFPage.h"
 
 #include "platform/OutputFile.h"
+#include "platform/richtext/TableParts.h"
 #include "platform/text/TextOps.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -64,6 +65,9 @@ struct EmojiRun {
 // rows and leave a picture's cell empty on one page and full on the next.
 bool straddles(QAbstractTextDocumentLayout* layout, QTextTable* table, double pageHeight)
 {
+    // A part of a taller table breaks where the whole table would.
+    if (TableParts::isPart(*table))
+        return false;
     const QRectF box = layout->frameBoundingRect(table);
     if (box.height() >= pageHeight || box.height() <= 0)
         return false;
@@ -448,6 +452,13 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     } detach{document};
     document.setPageSize(page);
     splitLongParagraphs(document);
+    TableParts::matchColumns(document);
+    if (TableParts::cutAtPages(document)) {
+        // The layout was asked for piece by piece while the parts changed:
+        // lay the document out afresh.
+        document.setPageSize(QSizeF());
+        document.setPageSize(page);
+    }
     keepManyTablesTogether(document, &writer, page);
     const int pages = std::max(1, document.pageCount());
 

@@ -1,0 +1,328 @@
+#include "platform/richtext/TableParts.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextFrame>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace velkin::TableParts {
+
+namespace {
+
+int partIndex(const QTextTable& table)
+{
+    const QVariant index = table.format().property(kPartIndex);
+    return index.isValid() ? index.toInt() : -1;
+}
+
+// An empty document laid out as `source` is, which takes its pictures from it.
+class Scratch : public QTextDocument {
+public:
+    explicit Scratch(const QTextDocument& source) : source_(source)
+    {
+        setUseDesignMetrics(source.useDesignMetrics());
+        setDocumentMargin(source.documentMargin());
+        setDefaultFont(source.defaultFont());
+        setIndentWidth(source.indentWidth());
+        setDefaultTextOption(source.defaultTextOption());
+        rootFrame()->setFrameFormat(source.rootFrame()->frameFormat());
+        documentLayout()->setPaintDevice(source.documentLayout()->paintDevice());
+        setPageSize(source.pageSize());
+    }
+    ~Scratch() override { documentLayout()->setPaintDevice(nullptr); }
+
+protected:
+    QVariant loadResource(int type, const QUrl& name) override { return source_.resource(type, name); }
+
+private:
+    const QTextDocument& source_;
+};
+
+// The cell's paragraphs written into the empty cell `to`, with its formats.
+void copyCell(const QTextTableCell& from, QTextTableCell to)
+{
+    to.setFormat(from.format());
+    QTextCursor cursor = to.firstCursorPosition();
+    bool first = true;
+    for (auto it = from.begin(); !it.atEnd(); ++it) {
+        const QTextBlock block = it.currentBlock();
+        if (!block.isValid())
+            continue;
+        if (first) {
+            // The first paragraph's character format is the cell's own.
+            cursor.setBlockFormat(block.blockFormat());
+            first = false;
+        } else {
+            QTextCharFormat characters = block.charFormat();
+            characters.clearProperty(QTextFormat::ObjectIndex);
+            cursor.insertBlock(block.blockFormat(), characters);
+        }
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
+            if (fragment.fragment().isValid())
+                cursor.insertText(fragment.fragment().text(), fragment.fragment().charFormat());
+    }
+}
+
+void copyRow(const QTextTable& from, int fromRow, QTextTable& to, int toRow)
+{
+    const int columns = std::min(from.columns(), to.columns());
+    for (int c = 0; c < columns; ++c)
+        copyCell(from.cellAt(fromRow, c), to.cellAt(toRow, c));
+}
+
+// The least and the most room a cell's text takes: its widest word, and its
+// widest line unwrapped, in the fonts and on the device it is laid out with.
+struct Room {
+    double least = 0;
+    double most = 0;
+};
+
+double pictureWidth(const QTextImageFormat& picture, const QTextDocument& document)
+{
+    if (picture.width() > 0)
+        return picture.width();
+    return document.resource(QTextDocument::ImageResource, QUrl(picture.name())).value<QImage>().width();
+}
+
+Room roomOf(const QTextTableCell& cell, const QTextDocument& document)
+{
+    QPaintDevice* device = document.documentLayout()->paintDevice();
+    Room room;
+    for (auto it = cell.begin(); !it.atEnd(); ++it) {
+        const QTextBlock block = it.currentBlock();
+        if (!block.isValid())
+            continue;
+        const QTextBlockFormat format = block.blockFormat();
+        const double margins = format.leftMargin() + format.rightMargin() + format.indent() * document.indentWidth();
+        double word = 0;
+        double line = 0;
+        const auto endLine = [&] {
+            room.least = std::max(room.least, word + margins);
+            room.most = std::max(room.most, line + margins);
+            word = line = 0;
+        };
+        for (auto piece = block.begin(); !piece.atEnd(); ++piece) {
+            const QTextFragment fragment = piece.fragment();
+            if (!fragment.isValid())
+                continue;
+            const QTextCharFormat characters = fragment.charFormat();
+            if (characters.isImageFormat()) {
+                const double width = pictureWidth(characters.toImageFormat(), document) * fragment.length();
+                word += width;
+                line += width;
+                continue;
+            }
+            const QFontMetricsF metrics(characters.font().resolve(document.defaultFont()), device);
+            const QString text = fragment.text();
+            qsizetype from = 0;
+            for (qsizetype k = 0; k <= text.size(); ++k) {
+                const QChar c = k < text.size() ? text[k] : QChar();
+                const bool blank = c == u' ' || c == u'\t';
+                const bool lineBreak = c == QChar::LineSeparator;
+                if (k < text.size() && !blank && !lineBreak)
+                    continue;
+                const double width = metrics.horizontalAdvance(text.mid(from, k - from));
+                word += width;
+                line += width;
+                if (blank) {
+                    room.least = std::max(room.least, word + margins);
+                    word = 0;
+                    line += metrics.horizontalAdvance(c);
+                } else if (lineBreak) {
+                    endLine();
+                }
+                from = k + 1;
+            }
+        }
+        endLine();
+    }
+    return room;
+}
+
+// The column widths of the whole table, as shares of its width for all
+// columns but the last, which takes what is left.
+QList<QTextLength> wholeColumns(const QTextDocument& document, const std::vector<QTextTable*>& parts)
+{
+    QTextTable& header = *parts.front();
+    const int columns = header.columns();
+    struct Row {
+        QTextTable* table;
+        int row;
+    };
+    std::vector<Row> least(size_t(columns), Row{&header, 0});
+    std::vector<Row> most = least;
+    std::vector<Room> widest(static_cast<size_t>(columns));
+    for (QTextTable* part : parts)
+        for (int r = 0; r < part->rows(); ++r)
+            for (int c = 0; c < std::min(columns, part->columns()); ++c) {
+                const Room room = roomOf(part->cellAt(r, c), document);
+                if (room.least > widest[size_t(c)].least) {
+                    widest[size_t(c)].least = room.least;
+                    least[size_t(c)] = {part, r};
+                }
+                if (room.most > widest[size_t(c)].most) {
+                    widest[size_t(c)].most = room.most;
+                    most[size_t(c)] = {part, r};
+                }
+            }
+    std::vector<Row> rows{{&header, 0}};
+    for (const std::vector<Row>* set : {&least, &most})
+        for (const Row& row : *set)
+            if (std::none_of(rows.begin(), rows.end(),
+                             [&](const Row& kept) { return kept.table == row.table && kept.row == row.row; }))
+                rows.push_back(row);
+
+    Scratch scratch(document);
+    QTextTableFormat format = header.format();
+    format.clearColumnWidthConstraints();
+    format.clearProperty(kPartIndex);
+    QTextCursor cursor(&scratch);
+    QTextTable* table = cursor.insertTable(int(rows.size()), columns, format);
+    for (size_t r = 0; r < rows.size(); ++r)
+        copyRow(*rows[r].table, rows[r].row, *table, int(r));
+
+    // Each column's width is its text's width and the cell's padding, the
+    // same in every cell of the header row.
+    std::vector<QRectF> boxes;
+    for (int c = 0; c < columns; ++c)
+        boxes.push_back(scratch.documentLayout()->blockBoundingRect(table->cellAt(0, c).firstCursorPosition().block()));
+    const double padding = columns > 1 ? boxes[1].left() - boxes[0].left() - boxes[0].width() : 0;
+    double total = 0;
+    for (const QRectF& box : boxes)
+        total += box.width() + padding;
+    QList<QTextLength> constraints;
+    for (int c = 0; c + 1 < columns; ++c)
+        constraints.append(QTextLength(QTextLength::PercentageLength, 100 * (boxes[size_t(c)].width() + padding) / total));
+    constraints.append(QTextLength());
+    return total > 0 ? constraints : QList<QTextLength>();
+}
+
+double topOf(QAbstractTextDocumentLayout& layout, const QTextTable& table, int row)
+{
+    double top = std::numeric_limits<double>::max();
+    for (int c = 0; c < table.columns(); ++c)
+        top = std::min(top, layout.blockBoundingRect(table.cellAt(row, c).firstCursorPosition().block()).top());
+    return top;
+}
+
+double bottomOf(QAbstractTextDocumentLayout& layout, const QTextTable& table, int row)
+{
+    double bottom = 0;
+    for (int c = 0; c < table.columns(); ++c)
+        bottom = std::max(bottom, layout.blockBoundingRect(table.cellAt(row, c).lastCursorPosition().block()).bottom());
+    return bottom;
+}
+
+// The last row of the part that begins a page after the previous row ended on
+// an earlier one, or -1.
+int lastPageStart(QTextDocument& document, const QTextTable& part)
+{
+    const double pageHeight = document.pageSize().height();
+    QAbstractTextDocumentLayout& layout = *document.documentLayout();
+    const auto page = [&](double y) { return int(std::floor(y / pageHeight)); };
+    const int header = std::max(1, part.format().headerRowCount());
+    for (int r = part.rows() - 1; r > header; --r)
+        // Half a point short of the bottom: a border that ends on the page's edge is still on it.
+        if (page(topOf(layout, part, r)) > page(bottomOf(layout, part, r - 1) - 0.5))
+            return r;
+    return -1;
+}
+
+// The rows of `part` from its last page on move to the head of `next`, under
+// a copy of the header row.
+void cut(QTextDocument& document, const QTextTable& header, QTextTable& part, QTextTable& next)
+{
+    const int from = lastPageStart(document, part);
+    const int moved = from < 0 ? 0 : part.rows() - from;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    next.insertRows(0, 1 + moved);
+    copyRow(header, 0, next, 0);
+    for (int r = 0; r < moved; ++r)
+        copyRow(part, from + r, next, 1 + r);
+    if (moved > 0)
+        part.removeRows(from, moved);
+    QTextTableFormat format = next.format();
+    format.setHeaderRowCount(1);
+    next.setFormat(format);
+    cursor.endEditBlock();
+}
+
+} // namespace
+
+bool isPart(const QTextTable& table)
+{
+    return partIndex(table) >= 0;
+}
+
+std::vector<std::vector<QTextTable*>> tablesInParts(const QTextDocument& document)
+{
+    std::vector<std::vector<QTextTable*>> tables;
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        const int index = table ? partIndex(*table) : -1;
+        if (index == 0)
+            tables.push_back({table});
+        else if (index > 0 && !tables.empty() && partIndex(*tables.back().back()) == index - 1)
+            tables.back().push_back(table);
+    }
+    std::erase_if(tables, [](const std::vector<QTextTable*>& parts) { return parts.size() < 2; });
+    return tables;
+}
+
+void matchColumns(QTextDocument& document)
+{
+    const auto tables = tablesInParts(document);
+    std::vector<QList<QTextLength>> widths;
+    for (const std::vector<QTextTable*>& parts : tables)
+        widths.push_back(wholeColumns(document, parts));
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (size_t t = 0; t < tables.size(); ++t)
+        for (QTextTable* part : tables[t]) {
+            QTextTableFormat format = part->format();
+            format.setColumnWidthConstraints(widths[t]);
+            part->setFormat(format);
+        }
+    cursor.endEditBlock();
+}
+
+bool cutAtPages(QTextDocument& document)
+{
+    const auto tables = tablesInParts(document);
+    if (document.pageSize().height() <= 0 || tables.empty())
+        return false;
+    for (const std::vector<QTextTable*>& parts : tables) {
+        QTextTable& header = *parts.front();
+        if (header.format().headerRowCount() < 1 || header.rows() < 2)
+            continue;
+        // Rows meet the foot of a page where the whole table's would: Qt
+        // keeps the same room above and below a table's rows on each page,
+        // that of its top margin. A part other than the last ends a point
+        // short, so that one which fills its last page to the edge does not
+        // reach onto the next and repeat its header there.
+        const double top = header.format().topMargin();
+        QTextCursor cursor(&document);
+        cursor.beginEditBlock();
+        for (QTextTable* part : parts) {
+            QTextTableFormat format = part->format();
+            format.setTopMargin(top);
+            if (part != parts.back())
+                format.setBottomMargin(-1);
+            part->setFormat(format);
+        }
+        cursor.endEditBlock();
+        for (size_t k = 0; k + 1 < parts.size(); ++k)
+            cut(document, header, *parts[k], *parts[k + 1]);
+    }
+    return true;
+}
+
+} // namespace velkin::TableParts
