@@ -453,12 +453,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     document.setPageSize(page);
     splitLongParagraphs(document);
     TableParts::matchColumns(document);
-    if (TableParts::cutAtPages(document)) {
-        // The layout was asked for piece by piece while the parts changed:
-        // lay the document out afresh.
-        document.setPageSize(QSizeF());
-        document.setPageSize(page);
-    }
+    TableParts::cutAtPages(document);
     keepManyTablesTogether(document, &writer, page);
     const int pages = std::max(1, document.pageCount());
 

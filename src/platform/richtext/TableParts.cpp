@@ -146,8 +146,7 @@ Room roomOf(const QTextTableCell& cell, const QTextDocument& document)
     return room;
 }
 
-// The column widths of the whole table, as shares of its width for all
-// columns but the last, which takes what is left.
+// The column widths of the whole table, as shares of its width.
 QList<QTextLength> wholeColumns(const QTextDocument& document, const std::vector<QTextTable*>& parts)
 {
     QTextTable& header = *parts.front();
@@ -198,10 +197,10 @@ QList<QTextLength> wholeColumns(const QTextDocument& document, const std::vector
     for (const QRectF& box : boxes)
         total += box.width() + padding;
     QList<QTextLength> constraints;
-    for (int c = 0; c + 1 < columns; ++c)
-        constraints.append(QTextLength(QTextLength::PercentageLength, 100 * (boxes[size_t(c)].width() + padding) / total));
-    constraints.append(QTextLength());
-    return total > 0 ? constraints : QList<QTextLength>();
+    if (total > 0)
+        for (const QRectF& box : boxes)
+            constraints.append(QTextLength(QTextLength::PercentageLength, 100 * (box.width() + padding) / total));
+    return constraints;
 }
 
 double topOf(QAbstractTextDocumentLayout& layout, const QTextTable& table, int row)
@@ -255,6 +254,29 @@ void cut(QTextDocument& document, const QTextTable& header, QTextTable& part, QT
     cursor.endEditBlock();
 }
 
+// Qt's layout, asked for a piece at a time while a table changes, can leave
+// paragraphs after the table with no lines, and never lays them out again:
+// those between `from` and `to` are marked changed, which lays them out,
+// before anything further down is measured.
+void layOutForgotten(QTextDocument& document, int from, int to)
+{
+    QAbstractTextDocumentLayout& layout = *document.documentLayout();
+    int first = -1;
+    int last = -1;
+    for (QTextBlock block = document.findBlock(from); block.isValid() && block.position() < to; block = block.next()) {
+        if (!block.isVisible() || document.frameAt(block.position()) != document.rootFrame())
+            continue;
+        layout.blockBoundingRect(block);
+        if (block.layout()->lineCount() > 0)
+            continue;
+        if (first < 0)
+            first = block.position();
+        last = block.position() + block.length();
+    }
+    if (first >= 0)
+        document.markContentsDirty(first, last - first);
+}
+
 } // namespace
 
 bool isPart(const QTextTable& table)
@@ -294,12 +316,13 @@ void matchColumns(QTextDocument& document)
     cursor.endEditBlock();
 }
 
-bool cutAtPages(QTextDocument& document)
+void cutAtPages(QTextDocument& document)
 {
     const auto tables = tablesInParts(document);
     if (document.pageSize().height() <= 0 || tables.empty())
-        return false;
-    for (const std::vector<QTextTable*>& parts : tables) {
+        return;
+    for (size_t t = 0; t < tables.size(); ++t) {
+        const std::vector<QTextTable*>& parts = tables[t];
         QTextTable& header = *parts.front();
         if (header.format().headerRowCount() < 1 || header.rows() < 2)
             continue;
@@ -321,8 +344,9 @@ bool cutAtPages(QTextDocument& document)
         cursor.endEditBlock();
         for (size_t k = 0; k + 1 < parts.size(); ++k)
             cut(document, header, *parts[k], *parts[k + 1]);
+        layOutForgotten(document, parts.back()->lastPosition() + 1,
+                        t + 1 < tables.size() ? tables[t + 1].front()->firstPosition() : document.characterCount());
     }
-    return true;
 }
 
 } // namespace velkin::TableParts

@@ -30,9 +30,7 @@ void matchColumns(QTextDocument& document);
 // break, each part after the first with a copy of the header row and the
 // whole table's margins, so that every page the table runs over shows the
 // header on top, and none shows it lower down. The layout is asked for each
-// part in turn, so that it is laid out only as far as the cuts have come;
-// whether there was a table to cut, after which the layout is to be made
-// afresh.
-bool cutAtPages(QTextDocument& document);
+// part in turn, so that it is laid out only as far as the cuts have come.
+void cutAtPages(QTextDocument& document);
 
 } // namespace velkin::TableParts
