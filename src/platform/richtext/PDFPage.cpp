@@ -1,6 +1,7 @@
 #include "platform/richtext/PDFPage.h"
 
 #include "platform/OutputFile.h"
+#include "platform/richtext/DocumentCopy.h"
 #include "platform/richtext/TableParts.h"
 #include "platform/text/TextOps.h"
 
@@ -104,26 +105,6 @@ void keepTablesTogether(QTextDocument& document, double pageHeight)
             breakBefore(document, table);
 }
 
-// A copy of part of a document, laid out as the document is, that takes its
-// pictures from the document.
-class Stretch : public QTextDocument {
-public:
-    explicit Stretch(const QTextDocument& source) : source_(source)
-    {
-        setUseDesignMetrics(source.useDesignMetrics());
-        setDocumentMargin(source.documentMargin());
-        setDefaultFont(source.defaultFont());
-        setIndentWidth(source.indentWidth());
-        setDefaultTextOption(source.defaultTextOption());
-    }
-    ~Stretch() override { documentLayout()->setPaintDevice(nullptr); }
-
-protected:
-    QVariant loadResource(int type, const QUrl& name) override { return source_.resource(type, name); }
-
-private:
-    const QTextDocument& source_;
-};
 
 // Each break laid out the whole rest of the document again, which made a
 // document of many tables cost its tables times its length. After a break the
@@ -154,7 +135,7 @@ void keepManyTablesTogether(QTextDocument& document, QPaintDevice* device, QSize
         QTextCursor selection(&document);
         selection.setPosition(start);
         selection.setPosition(tables[end - 1]->lastPosition() + 1, QTextCursor::KeepAnchor);
-        Stretch stretch(document);
+        DocumentCopy stretch(document);
         QTextCursor(&stretch).insertFragment(selection.selection());
         stretch.documentLayout()->setPaintDevice(device);
         stretch.setPageSize(page);

@@ -1,11 +1,13 @@
 #include "platform/richtext/TableParts.h"
 
+#include "platform/richtext/DocumentCopy.h"
+
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QImage>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextFrame>
-#include <QFontMetricsF>
-#include <QImage>
 #include <QUrl>
 
 #include <algorithm>
@@ -22,28 +24,6 @@ int partIndex(const QTextTable& table)
     return index.isValid() ? index.toInt() : -1;
 }
 
-// An empty document laid out as `source` is, which takes its pictures from it.
-class Scratch : public QTextDocument {
-public:
-    explicit Scratch(const QTextDocument& source) : source_(source)
-    {
-        setUseDesignMetrics(source.useDesignMetrics());
-        setDocumentMargin(source.documentMargin());
-        setDefaultFont(source.defaultFont());
-        setIndentWidth(source.indentWidth());
-        setDefaultTextOption(source.defaultTextOption());
-        rootFrame()->setFrameFormat(source.rootFrame()->frameFormat());
-        documentLayout()->setPaintDevice(source.documentLayout()->paintDevice());
-        setPageSize(source.pageSize());
-    }
-    ~Scratch() override { documentLayout()->setPaintDevice(nullptr); }
-
-protected:
-    QVariant loadResource(int type, const QUrl& name) override { return source_.resource(type, name); }
-
-private:
-    const QTextDocument& source_;
-};
 
 // The cell's paragraphs written into the empty cell `to`, with its formats.
 void copyCell(const QTextTableCell& from, QTextTableCell to)
@@ -178,7 +158,9 @@ QList<QTextLength> wholeColumns(const QTextDocument& document, const std::vector
                              [&](const Row& kept) { return kept.table == row.table && kept.row == row.row; }))
                 rows.push_back(row);
 
-    Scratch scratch(document);
+    DocumentCopy scratch(document);
+    scratch.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
+    scratch.setPageSize(document.pageSize());
     QTextTableFormat format = header.format();
     format.clearColumnWidthConstraints();
     format.clearProperty(kPartIndex);
