@@ -217,19 +217,27 @@ int lastPageStart(QTextDocument& document, const QTextTable& part)
 }
 
 // The rows of `part` from its last page on move to the head of `next`, under
-// a copy of the header row.
+// a copy of the header row. A part whose every page break falls inside a row
+// has nowhere to be cut: `next` then runs on from it, as before, without a
+// header of its own, rather than show one lower down a page.
 void cut(QTextDocument& document, const QTextTable& header, QTextTable& part, QTextTable& next)
 {
     const int from = lastPageStart(document, part);
-    const int moved = from < 0 ? 0 : part.rows() - from;
     QTextCursor cursor(&document);
     cursor.beginEditBlock();
+    if (from < 0) {
+        QTextTableFormat format = part.format();
+        format.setBottomMargin(0);
+        part.setFormat(format);
+        cursor.endEditBlock();
+        return;
+    }
+    const int moved = part.rows() - from;
     next.insertRows(0, 1 + moved);
     copyRow(header, 0, next, 0);
     for (int r = 0; r < moved; ++r)
         copyRow(part, from + r, next, 1 + r);
-    if (moved > 0)
-        part.removeRows(from, moved);
+    part.removeRows(from, moved);
     QTextTableFormat format = next.format();
     format.setHeaderRowCount(1);
     next.setFormat(format);
