@@ -126,15 +126,17 @@ Room roomOf(const QTextTableCell& cell, const QTextDocument& document)
     return room;
 }
 
+// A row of the table as it was imported.
+struct Row {
+    const QTextTable* table;
+    int row;
+};
+
 // The column widths of the whole table, as shares of its width.
 QList<QTextLength> wholeColumns(const QTextDocument& document, const std::vector<QTextTable*>& parts)
 {
     QTextTable& header = *parts.front();
     const int columns = header.columns();
-    struct Row {
-        QTextTable* table;
-        int row;
-    };
     std::vector<Row> least(size_t(columns), Row{&header, 0});
     std::vector<Row> most = least;
     std::vector<Room> widest(static_cast<size_t>(columns));
@@ -159,8 +161,6 @@ QList<QTextLength> wholeColumns(const QTextDocument& document, const std::vector
                 rows.push_back(row);
 
     DocumentCopy scratch(document);
-    scratch.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
-    scratch.setPageSize(document.pageSize());
     QTextTableFormat format = header.format();
     format.clearColumnWidthConstraints();
     format.clearProperty(kPartIndex);
@@ -168,6 +168,8 @@ QList<QTextLength> wholeColumns(const QTextDocument& document, const std::vector
     QTextTable* table = cursor.insertTable(int(rows.size()), columns, format);
     for (size_t r = 0; r < rows.size(); ++r)
         copyRow(*rows[r].table, rows[r].row, *table, int(r));
+    scratch.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
+    scratch.setPageSize(document.pageSize());
 
     // Each column's width is its text's width and the cell's padding, the
     // same in every cell of the header row.
@@ -216,31 +218,106 @@ int lastPageStart(QTextDocument& document, const QTextTable& part)
     return -1;
 }
 
-// The rows of `part` from its last page on move to the head of `next`, under
-// a copy of the header row. A part whose every page break falls inside a row
-// has nowhere to be cut: `next` then runs on from it, as before, without a
-// header of its own, rather than show one lower down a page.
-void cut(QTextDocument& document, const QTextTable& header, QTextTable& part, QTextTable& next)
+// How one part is to be: the rows it takes at its head under a copy of the
+// header row, and how many of its own it keeps.
+struct Cut {
+    std::vector<Row> taken;
+    int kept = 0;
+    bool header = true;
+};
+
+// Where each part of `parts` is to be cut. The first part is measured where
+// it stands; each later one, which is to start a page, in a copy of it laid
+// out alone: a copy of the header row, the rows it takes from before, its
+// own rows. A part that has nowhere to be cut, every page break falling
+// inside a row, keeps all its rows, and the next runs on from it without a
+// header of its own, measured together with it; none at all when the first
+// part has nowhere to be cut.
+std::vector<Cut> cutsOf(QTextDocument& document, const std::vector<QTextTable*>& parts)
 {
-    const int from = lastPageStart(document, part);
+    const QTextTable& header = *parts.front();
+    std::vector<Cut> cuts(parts.size());
+    const int first = lastPageStart(document, header);
+    if (first < 0)
+        return {};
+    cuts[0].kept = first;
+    std::vector<Row> carried;
+    for (int r = cuts[0].kept; r < header.rows(); ++r)
+        carried.push_back({&header, r});
+    std::vector<Row> running;  // the rows a part without a header of its own runs on from
+    for (size_t k = 1; k < parts.size(); ++k) {
+        const QTextTable& part = *parts[k];
+        Cut& cut = cuts[k];
+        cut.taken = carried;
+        cut.kept = part.rows();
+        cut.header = running.empty();
+        if (k + 1 == parts.size())
+            break;
+        std::vector<Row> rows = running.empty() ? carried : running;
+        for (int r = 0; r < part.rows(); ++r)
+            rows.push_back({&part, r});
+        DocumentCopy copy(document);
+        QTextTableFormat format = part.format();
+        format.setHeaderRowCount(1);
+        QTextTable* laidOut = QTextCursor(&copy).insertTable(int(rows.size()) + 1, part.columns(), format);
+        copyRow(header, 0, *laidOut, 0);
+        for (size_t r = 0; r < rows.size(); ++r)
+            copyRow(*rows[r].table, rows[r].row, *laidOut, int(r) + 1);
+        // Laid out once it is whole.
+        copy.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
+        copy.setPageSize(document.pageSize());
+        // A cut among the rows from before would leave the part none of its own.
+        const size_t before = rows.size() - size_t(part.rows());
+        const int at = lastPageStart(copy, *laidOut);
+        carried.clear();
+        if (at < 0 || size_t(at - 1) <= before) {
+            running = std::move(rows);
+            continue;
+        }
+        running.clear();
+        // Row `at` of the copy and those after it go on to the next part.
+        carried.assign(rows.begin() + (at - 1), rows.end());
+        for (const Row& row : carried)
+            for (size_t j = 0; j <= k; ++j)
+                if (row.table == parts[j])
+                    cuts[j].kept = std::min(cuts[j].kept, row.row);
+    }
+    return cuts;
+}
+
+// The cuts made, from the last part to the first, so that the rows a part
+// takes are still where they were imported.
+void makeCuts(QTextDocument& document, const std::vector<QTextTable*>& parts, const std::vector<Cut>& cuts)
+{
+    if (cuts.empty())
+        return;
+    const QTextTable& header = *parts.front();
     QTextCursor cursor(&document);
     cursor.beginEditBlock();
-    if (from < 0) {
+    for (size_t k = parts.size(); k-- > 0;) {
+        QTextTable& part = *parts[k];
+        const Cut& cut = cuts[k];
+        const int own = part.rows();
+        if (cut.kept < own)
+            part.removeRows(cut.kept, own - cut.kept);
+        if (k == 0)
+            break;
+        if (!cut.header) {
+            // The part before runs on into this one.
+            QTextTableFormat before = parts[k - 1]->format();
+            before.setBottomMargin(0);
+            parts[k - 1]->setFormat(before);
+            continue;
+        }
+        const int added = 1 + int(cut.taken.size());
+        part.insertRows(0, added);
+        copyRow(header, 0, part, 0);
+        for (size_t r = 0; r < cut.taken.size(); ++r)
+            copyRow(*cut.taken[r].table, cut.taken[r].row, part, int(r) + 1);
         QTextTableFormat format = part.format();
-        format.setBottomMargin(0);
+        format.setHeaderRowCount(1);
         part.setFormat(format);
-        cursor.endEditBlock();
-        return;
     }
-    const int moved = part.rows() - from;
-    next.insertRows(0, 1 + moved);
-    copyRow(header, 0, next, 0);
-    for (int r = 0; r < moved; ++r)
-        copyRow(part, from + r, next, 1 + r);
-    part.removeRows(from, moved);
-    QTextTableFormat format = next.format();
-    format.setHeaderRowCount(1);
-    next.setFormat(format);
     cursor.endEditBlock();
 }
 
@@ -332,10 +409,10 @@ void cutAtPages(QTextDocument& document)
             part->setFormat(format);
         }
         cursor.endEditBlock();
-        for (size_t k = 0; k + 1 < parts.size(); ++k)
-            cut(document, header, *parts[k], *parts[k + 1]);
-        layOutForgotten(document, parts.back()->lastPosition() + 1,
-                        t + 1 < tables.size() ? tables[t + 1].front()->firstPosition() : document.characterCount());
+        makeCuts(document, parts, cutsOf(document, parts));
+        // A table further down is measured where it now stands.
+        if (t + 1 < tables.size())
+            layOutForgotten(document, parts.back()->lastPosition() + 1, tables[t + 1].front()->firstPosition());
     }
 }
 

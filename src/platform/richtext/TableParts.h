@@ -29,8 +29,9 @@ void matchColumns(QTextDocument& document);
 // For the document's pages: the parts cut again where the whole table's pages
 // break, each part after the first with a copy of the header row and the
 // whole table's margins, so that every page the table runs over shows the
-// header on top, and none shows it lower down. The layout is asked for each
-// part in turn, so that it is laid out only as far as the cuts have come.
+// header on top, and none shows it lower down. The first part is measured
+// where it stands, each later one in a copy laid out alone from the top of a
+// page. The document is to be laid out afresh afterwards, as after any edit.
 void cutAtPages(QTextDocument& document);
 
 } // namespace velkin::TableParts
