@@ -75,12 +75,13 @@ bool agrees(const AttributedString& piece, int offset, const AttributedString& s
     return true;
 }
 
-void copyBack(const AttributedString& piece, int offset, TextStorage& storage)
+void copyBack(const AttributedString& piece, int offset, TextStorage& storage, int skip)
 {
     const int n = piece.length();
-    for (int i = 0; i < n;) {
+    for (int i = skip; i < n;) {
         Range ours;
         const AttributesPtr& fresh = piece.sharedAttributes(i, &ours);
+        ours = Range::fromTo(std::max(ours.location, skip), ours.end());
         // Compared piecewise: the storage's runs may be split differently. The
         // storage takes the piece's dictionaries, shared, not copies of them.
         for (int j = i; j < ours.end();) {
