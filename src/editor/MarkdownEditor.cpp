@@ -93,6 +93,23 @@ using ParagraphCuts::blockEdge;
 using ParagraphCuts::opaqueAt;
 using ParagraphCuts::paragraphCut;
 
+// What a caret with no selection stands in: an image line, a task line, a shortcode.
+struct CaretMarks {
+    std::optional<Range> image, task, shortcode;
+};
+
+CaretMarks caretMarks(Range selection, const AttributedString& storage)
+{
+    if (selection.length != 0)
+        return {};
+    // The caret's line is read once for all three (it may be a long one).
+    const Range line = lineAt(storage, std::min(selection.location, storage.length()));
+    const U16View text = substring(storage.string(), line);
+    return {ImageBlock::parseBlockImage(text) ? std::optional<Range>(line) : std::nullopt,
+            TaskList::parse(text) ? std::optional<Range>(line) : std::nullopt,
+            MarkdownEditorCoordinator::shortcode(selection, storage)};
+}
+
 // The text after the last line feed of `text`: the part of its last line it holds.
 U16View lastLine(U16View text)
 {
@@ -497,8 +514,9 @@ void MarkdownEditorCoordinator::textViewDidChangeSelection(TextView& view)
     if (!storage || view.hasMarkedText())
         return;
     const Range selection = view.selectedRange();
-    if (!sameRange(imageLine(selection, *storage), caretImageLine) || !sameRange(taskLine(selection, *storage), caretTaskLine)
-        || !sameRange(shortcode(selection, *storage), caretShortcode))
+    const CaretMarks marks = caretMarks(selection, *storage);
+    if (!sameRange(marks.image, caretImageLine) || !sameRange(marks.task, caretTaskLine)
+        || !sameRange(marks.shortcode, caretShortcode))
         restyleChanges(view);
     if (selection.length > 0)
         return;
@@ -587,9 +605,10 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.definitionsTouched = false;
     if (kept.unstyled)
         scheduleStyleAhead(view);
-    caretImageLine = imageLine(selection, *storage);
-    caretTaskLine = taskLine(selection, *storage);
-    caretShortcode = shortcode(selection, *storage);
+    const CaretMarks marks = caretMarks(selection, *storage);
+    caretImageLine = marks.image;
+    caretTaskLine = marks.task;
+    caretShortcode = marks.shortcode;
     const ParagraphStyle* style = selection.location < storage->length() ? storage->paragraphStyle(selection.location)
                                                                          : nullptr;
     if (!(style && style->tableBlock()))
@@ -685,9 +704,10 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     if (kept.readsAsBefore)
         for (ParagraphCut& cut : kept.cuts)
             cut.stale = cut.stale && cut.at < *kept.readsAsBefore;
-    caretImageLine = imageLine(selection, *storage);
-    caretTaskLine = taskLine(selection, *storage);
-    caretShortcode = shortcode(selection, *storage);
+    const CaretMarks marks = caretMarks(selection, *storage);
+    caretImageLine = marks.image;
+    caretTaskLine = marks.task;
+    caretShortcode = marks.shortcode;
     const ParagraphStyle* style = selection.location < n ? storage->paragraphStyle(selection.location) : nullptr;
     if (!(style && style->tableBlock()))
         view.setTypingAttributes(styler.baseAttributes());
@@ -743,8 +763,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             --it;
         if (it != kept.cuts.begin()) {
             const int cut = std::prev(it)->at;
-            const size_t feed = text.find(u'\n', size_t(cut));
-            if (feed == U16View::npos || int(feed) >= at - 1)
+            if (text.substr(0, size_t(std::max(cut, at - 1))).find(u'\n', size_t(cut)) == U16View::npos)
                 return cut;
         }
         return lineStart(text, at - 1);
@@ -907,7 +926,8 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
     if (last && at - last->at <= 2 * spacing)
         return;
     // From the last place known, or else from the paragraph's start.
-    int begin = lineStart(text, at);
+    const bool sameLine = last && text.substr(0, size_t(at)).find(u'\n', size_t(last->at)) == U16View::npos;
+    int begin = sameLine ? last->at : lineStart(text, at);
     while (begin > lo && !(last && last->at >= begin)
            && (opaqueAt(storage, begin) || opaqueAt(storage, begin - 1) || looksLikeFence(text, begin)
                || !blockEdge(text, begin)))
@@ -1233,13 +1253,14 @@ std::optional<Range> MarkdownEditorCoordinator::shortcode(Range selection, const
     if (selection.length != 0)
         return std::nullopt;
     const int location = selection.location;
-    const Range line = lineAt(storage, std::min(location, storage.length()));
     // A shortcode holding the caret runs from a colon before it to one after it with only
     // name characters between: without such colons no match of the line can, and the
     // line (a paragraph, maybe of thousands of shortcodes) is not matched at every move.
     const U16View text = storage.string();
     if (location > int(text.size()))
         return std::nullopt;
+    // Name characters are no line feeds: the walks below stay in the line before it is looked for.
+    const Range line{0, int(text.size())};
     auto isName = [](char16_t c) {
         return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-'
             || c == u'+' || c == u'_';
@@ -1252,8 +1273,9 @@ std::optional<Range> MarkdownEditorCoordinator::shortcode(Range selection, const
         ++close;
     if (open < line.location || close >= line.end() || text[size_t(open)] != u':' || text[size_t(close)] != u':')
         return std::nullopt;
-    for (const EmojiShortcode::Match& match : EmojiShortcode::matches(substring(storage.string(), line))) {
-        const Range range{match.range.location + line.location, match.range.length};
+    const Range caretLine = lineAt(storage, std::min(location, storage.length()));
+    for (const EmojiShortcode::Match& match : EmojiShortcode::matches(substring(storage.string(), caretLine))) {
+        const Range range{match.range.location + caretLine.location, match.range.length};
         if (range.location < location && location < range.end())
             return range;
     }
