@@ -3,6 +3,7 @@
 #include "editor/RestyleWindow.h"
 #include "markdown/MarkdownSyntax.h"
 #include "platform/text/CharacterClass.h"
+#include "platform/text/TextOps.h"
 
 #include <algorithm>
 
@@ -31,7 +32,7 @@ bool plainWherever(U16View line)
     if (isBlank(line, TrimSet::WhitespaceAndNewlines))
         return false;
     const char16_t c = line.front();
-    if (c == u' ' || c == u'\t' || c == u'[' || c == u'<' || line.find(u'|') != U16View::npos)
+    if (c == u' ' || c == u'\t' || c == u'[' || c == u'<' || TextOps::containsUnit(line, u'|'))
         return false;
     return !RestyleWindow::looksLikeFence(line, 0) && !MarkdownSyntax::matchList(line)
         && MarkdownSyntax::quoteLeader(line).depth == 0 && !MarkdownSyntax::matchHeading(line)
@@ -137,8 +138,8 @@ const LineReader::Line& LineReader::lineAt(int at)
         return line_;
     const U16View text = storage_.string();
     line_.start = lineStart(text, at);
-    const size_t feed = text.find(u'\n', size_t(std::clamp(at, 0, int(text.size()))));
-    line_.end = feed == U16View::npos ? int(text.size()) : int(feed);
+    const int feed = TextOps::findUnit(text, u'\n', std::clamp(at, 0, int(text.size())));
+    line_.end = feed < 0 ? int(text.size()) : feed;
     line_.longPlain = line_.end - line_.start > longLine
         && plainWherever(substring(text, Range::fromTo(line_.start, line_.end)));
     return line_;
