@@ -294,23 +294,19 @@ void restyleAlone(benchmark::State& state, U16String text, double fraction)
     }
 }
 
-void BM_RestyleInOneLine2MB(benchmark::State& state)
+// The shapes at 2 MB, the caret at their start, middle and end.
+void BM_RestyleIn(benchmark::State& state, U16String (*shape)(size_t))
 {
-    restyleAlone(state, bench::logOnOneLine(2'000'000), state.range(0) / 2.0);
+    restyleAlone(state, shape(2'000'000), state.range(0) / 2.0);
 }
-BENCHMARK(BM_RestyleInOneLine2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
-
-void BM_RestyleInLogWithALoneStar2MB(benchmark::State& state)
-{
-    restyleAlone(state, bench::logWithALoneStar(2'000'000), state.range(0) / 2.0);
-}
-BENCHMARK(BM_RestyleInLogWithALoneStar2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
-
-void BM_RestyleInItemContinuedByALog2MB(benchmark::State& state)
-{
-    restyleAlone(state, bench::itemContinuedByALog(2'000'000), state.range(0) / 2.0);
-}
-BENCHMARK(BM_RestyleInItemContinuedByALog2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, OneLine2MB, &bench::logOnOneLine)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, LogWithALoneStar2MB, &bench::logWithALoneStar)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, ItemContinuedByALog2MB, &bench::itemContinuedByALog)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, LogParagraph2MB, &bench::logParagraph)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 void BM_KeystrokeInChangelogItems2MB(benchmark::State& state)
 {

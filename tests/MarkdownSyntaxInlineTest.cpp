@@ -206,6 +206,16 @@ TEST(InlineScanner, UnterminatedConstructsStopAtTheEnd)
     }
 }
 
+// "a", up to 24 random pieces, "z": a paragraph whose delimiters may pair across lines.
+template <size_t N>
+U16String randomParagraph(std::mt19937& rng, const char16_t* const (&pieces)[N])
+{
+    U16String text = u"a";
+    for (int i = int(rng() % 24); i >= 0; --i)
+        text += pieces[rng() % N];
+    return text + u"z";
+}
+
 // A paragraph cut at a line start where its scan is settled reads as its two
 // parts: every span of the whole lies in one part, as that part alone gives it.
 // Random paragraphs of delimiters that pair across lines, or wait for a partner.
@@ -218,10 +228,7 @@ TEST(InlineScanner, ASettledParagraphReadsAsItsParts)
     definitions.links[u"x"] = u"https://x.y";
     int settledCuts = 0, unsettledCuts = 0;
     for (int round = 0; round < 3000; ++round) {
-        U16String text = u"a";
-        for (int i = int(rng() % 24); i >= 0; --i)
-            text += pieces[rng() % std::size(pieces)];
-        text += u"z";
+        const U16String text = randomParagraph(rng, pieces);
         MarkdownSpans whole;
         MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, definitions.footnotes, definitions.links,
                                      whole);
@@ -390,10 +397,7 @@ TEST(InlineScanner, ADelimiterLeftOpenLetsWhatFollowsReadAfreshTillOneLikeItCome
     const MarkdownSyntax::Definitions definitions;
     int carried = 0;
     for (int round = 0; round < 3000; ++round) {
-        U16String text = u"a";
-        for (int i = int(rng() % 24); i >= 0; --i)
-            text += pieces[rng() % std::size(pieces)];
-        text += u"z";
+        const U16String text = randomParagraph(rng, pieces);
         MarkdownSpans whole;
         MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, {}, {}, whole);
         for (size_t cut = text.find(u'\n'); cut != U16String::npos; cut = text.find(u'\n', cut + 1)) {
