@@ -17,6 +17,7 @@
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
+#include "platform/text/TextOps.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -423,10 +424,17 @@ struct MarkdownEditorCoordinator::Kept {
             cut.stale = true;
             return false;
         });
-        // A pipe may make a table row of a line a place stands in.
-        if (storage && e.range.length > 0
-            && substring(storage->string(), e.range).find(u'|') != U16View::npos)
-            cuts.clear();
+        // A pipe may make a table row of a line a place stands in: one typed, or one
+        // that a deleted line feed brought into the line.
+        if (storage && !cuts.empty()) {
+            const U16View text = storage->string();
+            const bool deleted = e.range.end() - e.delta > e.range.location;
+            const Range touched = deleted ? Range::fromTo(RestyleWindow::lineStart(text, e.range.location),
+                                                          RestyleWindow::nextLineStart(text, e.range.end()))
+                                          : e.range;
+            if (TextOps::containsUnit(substring(text, touched), u'|'))
+                cuts.clear();
+        }
         if (unstyled)
             unstyled = map(*unstyled, e);
         if (island && e.range.location < island->location)
