@@ -5,6 +5,8 @@
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
+#include <QImage>
+
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -51,6 +53,28 @@ void BM_HTMLPage_FileSystemDocs(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size() * 2));
 }
 BENCHMARK(BM_HTMLPage_FileSystemDocs)->Unit(benchmark::kMillisecond);
+
+// One picture shown fifty times, embedded: the page reads and decodes it once.
+void BM_HTMLPage_OnePictureShownOften(benchmark::State& state)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("velkin-bench-picture-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    QImage picture(1600, 1000, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x * 7 % 256, y * 13 % 256, (x ^ y) % 256));
+    picture.save(QString::fromStdString((folder / "photo.png").string()), "PNG");
+    U16String text;
+    for (int i = 0; i < 50; ++i)
+        text += u"A line of words around ![photo](photo.png) in a paragraph.\n\n";
+    velkin::MarkdownHTML::Options options;
+    options.baseURL = velkin::Url::fileURL((folder / "doc.md").string());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(velkin::MarkdownHTML::document(text, options));
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_HTMLPage_OnePictureShownOften)->Unit(benchmark::kMillisecond);
 
 // ---- Hostile inputs: n is the input's length in UTF-16 units ----
 

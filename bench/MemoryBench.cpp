@@ -1,12 +1,15 @@
 // Resident memory of a real document window on 1, 4 and 16 MB of Markdown:
 // the peak while it opens, styles and lays out, what it keeps once settled
-// (absolute, above an empty window's, and per byte of text), and what typing
-// adds beyond the characters typed.
+// (absolute, above an empty window's, and per byte of text), what typing
+// adds beyond the characters typed, and what stays after typing at both ends
+// of the text and after saving it.
 #include <benchmark/benchmark.h>
 
 #include "OpenWindow.h"
 
 #include <malloc.h>
+
+#include <QTemporaryDir>
 
 #include <fstream>
 #include <string>
@@ -35,6 +38,14 @@ void resetPeak()
 
 double megabytes(double bytes) { return bytes / 1e6; }
 
+// Settled: the idle work done and a few turns of the event loop later.
+double settledBytes()
+{
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents();
+    return statusBytes("VmRSS");
+}
+
 double emptyWindowBytes()
 {
     static const double bytes = [] {
@@ -53,10 +64,7 @@ void windowMemory(benchmark::State& state, size_t bytes)
     for (auto _ : state) {
         resetPeak();
         OpenWindow open(std::move(text));
-        // Settled: the idle work done and a few turns of the event loop later.
-        for (int i = 0; i < 20; ++i)
-            QApplication::processEvents();
-        const double settled = statusBytes("VmRSS");
+        const double settled = settledBytes();
         state.counters["peakMB"] = megabytes(statusBytes("VmHWM"));
         state.counters["settledMB"] = megabytes(settled);
         state.counters["aboveEmptyMB"] = megabytes(settled - empty);
@@ -75,6 +83,21 @@ void windowMemory(benchmark::State& state, size_t bytes)
             open.press(i % 2 ? Qt::Key_Backspace : Qt::Key_Y, i % 2 ? QString() : QStringLiteral("y"));
         state.counters["typedKBPerKey"] = (statusBytes("VmRSS") - typedFrom) / 1024 / (2 * keys);
         state.counters["heapKBPerKey"] = (double(mallinfo2().uordblks) - double(heapBefore)) / 1024 / (2 * keys);
+        // Typing at both ends, where every edit reaches the text's first or last
+        // character, then a save, as an hour of editing goes.
+        constexpr int endKeys = 300;
+        open.view->setSelectedRange({0, 0});
+        for (int i = 0; i < endKeys; ++i)
+            open.press(Qt::Key_A, QStringLiteral("a"));
+        open.view->setSelectedRange({open.view->textStorage()->length(), 0});
+        for (int i = 0; i < endKeys; ++i)
+            open.press(Qt::Key_Z, QStringLiteral("z"));
+        state.counters["bothEndsMB"] = megabytes(settledBytes());
+        QTemporaryDir folder;
+        if (!open.window->writeTo((folder.path() + QStringLiteral("/saved.md")).toStdString()))
+            state.SkipWithError("the document could not be saved");
+        state.counters["savedMB"] = megabytes(settledBytes());
+        state.counters["endsPeakMB"] = megabytes(statusBytes("VmHWM"));
     }
     state.counters["emptyMB"] = megabytes(empty);
 }

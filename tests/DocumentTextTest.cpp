@@ -2,6 +2,7 @@
 // order of edits and reads, it reads as the same edits made at once.
 #include "app/DocumentText.h"
 #include "platform/attributed/TextStorage.h"
+#include "platform/text/Utf.h"
 
 #include <gtest/gtest.h>
 
@@ -79,4 +80,33 @@ TEST(DocumentText, AKeystrokeInALongTextGrowsItByASmallShare)
     }
     EXPECT_LT(storage.string().capacity(), text.size() + text.size() / 16);
     EXPECT_LT(document.string().capacity(), text.size() + text.size() / 16);
+}
+
+TEST(DocumentText, ATextWrittenBackWholeReplacesOnlyTheStretchThatDiffers)
+{
+    struct Case {
+        U16String before, after;
+        std::optional<Range> replaced;
+    };
+    const Case cases[] = {
+        {u"one two three", u"one two three", std::nullopt},
+        {u"one two three", u"one too three", Range{5, 1}},
+        {u"aaa", u"aa", Range{2, 1}},          // what the ends share never overlaps
+        {u"aa", u"aaaa", Range{2, 0}},
+        {u"abc", u"xabcx", Range{0, 3}},        // at both ends: the whole text between them
+        {u"abc", u"", Range{0, 3}},
+        {u"", u"\U0001F600", Range{0, 0}},
+        {u"a\U0001F600b", u"a\U0001F601b", Range{2, 1}},  // only the differing half of a pair
+    };
+    for (const Case& c : cases) {
+        DocumentText text(c.before);
+        // With a gathered edit still to make, and one more made on top.
+        text.replace({0, 0}, u"#");
+        text.replace({0, 1}, u"");
+        const uint64_t revision = text.revision();
+        EXPECT_EQ(text.replaceDiffering(c.after), c.replaced) << u8(c.before) << " to " << u8(c.after);
+        EXPECT_EQ(text.string(), c.after);
+        EXPECT_EQ(text.size(), c.after.size());
+        EXPECT_EQ(text.revision() == revision, !c.replaced);
+    }
 }

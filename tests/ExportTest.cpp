@@ -17,11 +17,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -152,6 +154,57 @@ TEST_F(ExportFolder, OnlyRegularFilesThatDecodeAsPicturesAreEmbedded)
     EXPECT_EQ(body.find("data:"), body.rfind("data:"));
     EXPECT_NE(body.find("<img src=\"data:image/png;base64,iVBOR"), std::string::npos);
     EXPECT_NE(body.find("width=\"620\" height=\"310\" alt=\"g\""), std::string::npos);
+}
+
+// How often `path` is opened while `work` runs (0 when it cannot be watched).
+int opensDuring(const fs::path& path, const std::function<void()>& work)
+{
+    const int fd = inotify_init1(IN_NONBLOCK);
+    // Opens and closes alternate, so the kernel never folds one open into the last.
+    if (fd < 0 || inotify_add_watch(fd, path.c_str(), IN_OPEN | IN_CLOSE_NOWRITE) < 0) {
+        if (fd >= 0)
+            close(fd);
+        work();
+        return 0;
+    }
+    work();
+    int opens = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+        for (char* at = buffer; at < buffer + n; at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len)
+            opens += (reinterpret_cast<inotify_event*>(at)->mask & IN_OPEN) ? 1 : 0;
+    close(fd);
+    return opens;
+}
+
+TEST_F(ExportFolder, APictureShownManyTimesIsReadOnceAndWrittenAlikeEachTime)
+{
+    const QByteArray png = pngOfSize(40, 20);
+    writeBytes(folder / "pic.png", std::string(png.constData(), size_t(png.size())));
+    U16String many;
+    for (int i = 0; i < 10; ++i)
+        many += u"![fig](pic.png)\n\nText ![in](./pic.png) text.\n\n- item ![li](pic.png)\n\n> ![q](pic.png)\n\n"
+                u"[^n" + TextOps::number(i) + u"]: note ![fn](pic.png)\n\n";
+    for (const bool embeds : {true, false}) {
+        SCOPED_TRACE(embeds ? "embedded" : "by address");
+        MarkdownHTML::Options options;
+        options.baseURL = Url::fileURL((folder / "doc.md").string());
+        options.embedsImages = embeds;
+        std::string once;
+        std::string body;
+        const int opensForOne = opensDuring(folder / "pic.png", [&] { once = u8(MarkdownHTML::body(u"![fig](pic.png)", options)); });
+        const int opens = opensDuring(folder / "pic.png", [&] { body = u8(MarkdownHTML::body(many, options)); });
+        if (opensForOne == 0)
+            GTEST_SKIP() << "the file's opens cannot be watched here";
+        EXPECT_EQ(opens, opensForOne);
+        // Every reference carries what a single one does.
+        const std::string source = once.substr(once.find("<img src=\""), once.find(" alt=") - once.find("<img src=\""));
+        EXPECT_NE(source.find(embeds ? "data:image/png;base64," : "pic.png\" width=\"40\" height=\"20\""), std::string::npos);
+        size_t count = 0;
+        for (size_t at = body.find(source); at != std::string::npos; at = body.find(source, at + 1))
+            ++count;
+        EXPECT_EQ(count, embeds ? 50u : 40u);  // by address, "./pic.png" keeps its own spelling
+    }
 }
 
 TEST_F(ExportFolder, PicturesKeepTheirAddressWhenNotEmbedded)

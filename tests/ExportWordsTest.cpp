@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -136,6 +137,34 @@ std::vector<std::string> missing(const std::vector<std::string>& words, const st
     return out;
 }
 
+// Word `n` of a run in which no word comes twice: "z" and n in syllables.
+std::string uniqueWord(int n)
+{
+    static const char consonants[] = "bdgklmnprstv";
+    std::string out = "zo";
+    do {
+        out += consonants[n % 12];
+        out += "aeiu"[(n / 12) % 4];
+        n /= 48;
+    } while (n > 0);
+    return out;
+}
+
+std::map<std::string, int> wordCounts(const std::string& text)
+{
+    std::map<std::string, int> out;
+    std::string current;
+    for (char c : text + " ") {
+        if (c >= 'a' && c <= 'z') {
+            current += c;
+        } else if (!current.empty()) {
+            ++out[current];
+            current.clear();
+        }
+    }
+    return out;
+}
+
 std::string readBytes(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -192,4 +221,43 @@ TEST(ExportWords, EveryWordReachesThePDFAndTheRTF)
     }
     if (!readPDF)
         GTEST_SKIP() << "pdftotext is not installed: only the RTF was read";
+}
+
+// Pages end inside paragraphs, quotes, list items and code: a line at a page
+// foot is printed on that page alone, and no line is left out. (A table that
+// runs over a page repeats its header there, so tables stay out of this.)
+TEST(ExportWords, EveryWordIsPrintedOnceAcrossPageBreaks)
+{
+    std::vector<std::string> words;
+    const auto run = [&](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) {
+            words.push_back(uniqueWord(int(words.size())));
+            out += (i ? " " : "") + words.back();
+        }
+        return out;
+    };
+    std::string text;
+    std::mt19937 rng(4711);
+    for (int block = 0; block < 90; ++block) {
+        switch (rng() % 4) {
+        case 0: text += "- " + run(30) + "\n- " + run(25) + "\n  1. " + run(30) + "\n\n"; break;
+        case 1: text += "```\n" + run(1) + "\n" + run(1) + "\n" + run(1) + "\n" + run(1) + "\n```\n\n"; break;
+        case 2: text += "## " + run(3) + "\n\n> " + run(40) + "\n\n"; break;
+        default: text += run(60 + int(rng() % 40)) + "\n\n"; break;
+        }
+    }
+    velkin::testing::TempDirectory folder;
+    const auto pdf = folder.path() / "pages.pdf";
+    ASSERT_FALSE(Export::write(u16(text), pdf, ExportFormat::pdf, MarkdownHTML::Options{}));
+    const auto printed = pdfText(pdf);
+    if (!printed)
+        GTEST_SKIP() << "pdftotext is not installed";
+    ASSERT_GT(std::count(printed->begin(), printed->end(), '\f'), 10);
+    const std::map<std::string, int> counts = wordCounts(*printed);
+    std::vector<std::string> wrong;
+    for (const std::string& w : words)
+        if (const auto found = counts.find(w); found == counts.end() || found->second != 1)
+            wrong.push_back(w + " x" + std::to_string(found == counts.end() ? 0 : found->second));
+    EXPECT_EQ(wrong, std::vector<std::string>());
 }

@@ -3,6 +3,7 @@
 #include "EditorHarness.h"
 
 #include "app/MarkdownDocument.h"
+#include "export/MarkdownHTML.h"
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/text/Utf.h"
 
@@ -116,6 +117,26 @@ TEST(LineEnds, PastedLineEndsBecomeTheDocuments)
         setClipboardText(pasted);
         e.view().paste();
         EXPECT_EQ(*e.document, withEol(u"A\nCR1\nCR2\tTAB\nLONE_CR\nB", eol)) << shown(*e.document);
+    }
+}
+
+TEST(LineEnds, ATablePastedMidLineStaysATableApartFromTheTextAfterIt)
+{
+    for (const U16String& eol : {U16String(u"\r\n"), U16String(u"\n")}) {
+        SCOPED_TRACE(shown(eol));
+        const U16String original = withEol(u"Hello world | more\nNext", eol);
+        Editor e(original);
+        e.caretAt(u"world");
+        setClipboardText(u"| a | b |\n| --- | --- |\n| 1 | 2 |");
+        e.view().paste();
+        EXPECT_EQ(*e.document, withEol(u"Hello \n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n\nworld | more\nNext", eol))
+            << shown(*e.document);
+        EXPECT_EQ(e.view().selectedRange(), (Range{e.find(u"world"), 0}));
+        const std::string html = u8(MarkdownHTML::body(*e.document));
+        EXPECT_NE(html.find("<td>1</td><td>2</td></tr>\n</tbody>"), std::string::npos) << html;
+        EXPECT_NE(html.find("<p>world | more"), std::string::npos) << html;
+        key(e.view(), Qt::Key_Z, {}, Qt::ControlModifier);
+        EXPECT_EQ(*e.document, original) << shown(*e.document);
     }
 }
 

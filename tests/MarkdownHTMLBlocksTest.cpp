@@ -154,6 +154,17 @@ TEST(MarkdownHTMLBlocks, Footnotes)
     EXPECT_NE(html(u"x[^a]\n\n> [^a]: inside").find("<span class=\"footnote-label\">a</span> inside"), std::string::npos);
 }
 
+TEST(MarkdownHTMLBlocks, LinkDefinitionsUnderANoteDefineLinksAndStayOutOfIt)
+{
+    const std::string out = html(u"See [x][] and[^1].\n\n[^1]: The note\n  goes on\n[x]: http://x.example\n[y]: <http://y>\n"
+                                 u"Use [y].");
+    EXPECT_NE(out.find("<span class=\"footnote-label\">1</span> The note\ngoes on <a"), std::string::npos);
+    EXPECT_EQ(out.find("]:"), std::string::npos);
+    EXPECT_NE(out.find("<a href=\"http://x.example\">x</a>"), std::string::npos);
+    // The line after the definitions is a paragraph of its own, not more note.
+    EXPECT_NE(out.find("<p>Use <a href=\"http://y\">y</a>.</p>"), std::string::npos);
+}
+
 TEST(MarkdownHTMLBlocks, FigureForALineThatIsOnePicture)
 {
     EXPECT_EQ(html(u"![alt](a.png)"), "<figure><img src=\"a.png\" alt=\"alt\"><figcaption>alt</figcaption></figure>\n");

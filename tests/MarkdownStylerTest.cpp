@@ -1,5 +1,6 @@
 #include "markdown/Alert.h"
 #include "markdown/ColorSwatch.h"
+#include "markdown/Footnote.h"
 #include "markdown/HardBreak.h"
 #include "markdown/MarkdownStyler.h"
 #include "markdown/TableGrid.h"
@@ -399,6 +400,17 @@ TEST(MarkdownStylerParagraphs, FootnoteDefinitionsHang)
     EXPECT_EQ(styleAt(s, u"[^1]:").firstLineHeadIndent, 0);
     EXPECT_DOUBLE_EQ(styleAt(s, u"second").firstLineHeadIndent, 1.7 * 14);
     EXPECT_DOUBLE_EQ(styleAt(s, u"second").paragraphSpacing, 0.15 * 14);
+}
+
+TEST(MarkdownStylerParagraphs, ALinkDefinitionEndsTheNoteAboveIt)
+{
+    const U16String text = u"x[^1]\n\n[^1]: first\nsecond\n[x]: http://x\nafter";
+    ASSERT_EQ(Footnote::definitions(text).size(), 1u);
+    EXPECT_EQ(substring(text, Footnote::definitions(text)[0].block), u"[^1]: first\nsecond\n");
+    const TextStorage s = styled(text);
+    EXPECT_DOUBLE_EQ(styleAt(s, u"second").firstLineHeadIndent, 1.7 * 14);
+    EXPECT_EQ(styleAt(s, u"[x]:").headIndent, 0);
+    EXPECT_EQ(styleAt(s, u"after").headIndent, 0);
 }
 
 TEST(MarkdownStylerParagraphs, AlertsAndQuotes)

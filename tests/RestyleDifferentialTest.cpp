@@ -164,6 +164,21 @@ TEST(RestyleDifferential, ItemsAndUnderlinesChangeTheLinesNextToThem)
     }
 }
 
+// A line of a note turned into a link definition ends the note: the lines below it
+// no longer hang under the note's label (and hang again once it is undone).
+TEST(RestyleDifferential, ALinkDefinitionTypedInANoteEndsIt)
+{
+    const U16String text = u"See [x] and[^1].\n\n[^1]: the note\nx]: http://x.example\nmore words\nand more\n";
+    differential::Editor e(text);
+    const int at = int(text.find(u"x]:"));
+    e.view().setSelectedRange({at, 0});
+    e.host->coordinator().restyleChanges(e.view());
+    e.view().insertText(u"[");
+    EXPECT_EQ(differential::compareWithFresh(e), "");
+    e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+    EXPECT_EQ(differential::compareWithFresh(e), "");
+}
+
 // Very long lines, alone and in a paragraph: one line of a log's worth of words.
 TEST(RestyleDifferential, VeryLongLinesStayAsIfRestyledFromScratch)
 {

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <random>
 
 using namespace velkin;
@@ -131,6 +133,95 @@ TEST(SavedText, RandomEditsAgreeWithComparingTheWholeTexts)
     }
 }
 
+TEST(SavedText, WideCharactersAndSurrogatePairsAreComparedWhole)
+{
+    // "ł" (U+0142) shares its low byte with "B", "Ж" (U+0416) with a line feed's
+    // neighbour "\x16", and the halves of a surrogate pair are characters of their own.
+    const U16String saved = u"B\u0142 \u0416 a\U0001F600b \u00E9";
+    Tracked t(saved);
+    EXPECT_EQ(t.saved.text(), saved);
+    t.replace(0, 1, u"\u0142");
+    EXPECT_TRUE(t.differs());
+    t.replace(0, 1, u"B");
+    EXPECT_FALSE(t.differs());
+    t.replace(1, 1, u"B");
+    EXPECT_TRUE(t.differs());
+    t.replace(1, 1, u"\u0142");
+    EXPECT_FALSE(t.differs());
+    t.replace(3, 1, u"\x16");
+    EXPECT_TRUE(t.differs());
+    t.replace(3, 1, u"\u0416");
+    EXPECT_FALSE(t.differs());
+    // Half a pair replaced, then the whole pair deleted and typed again.
+    t.replace(7, 1, u"\xDE01");
+    EXPECT_TRUE(t.differs());
+    t.replace(7, 1, u"\xDE00");
+    EXPECT_FALSE(t.differs());
+    t.replace(6, 2, u"");
+    EXPECT_TRUE(t.differs());
+    t.replace(6, 0, u"\U0001F600");
+    EXPECT_FALSE(t.differs());
+    // Edits at both ends, mended one after the other.
+    t.replace(0, 0, u"\u0416");
+    t.replace(int(t.text.size()), 0, u"\U0001F600");
+    EXPECT_TRUE(t.differs());
+    t.replace(0, 1, u"");
+    EXPECT_TRUE(t.differs());
+    t.replace(int(t.text.size()) - 2, 2, u"");
+    EXPECT_FALSE(t.differs());
+}
+
+TEST(SavedText, RandomEditsOfTextsInAnyScriptAgreeWithComparingTheWholeTexts)
+{
+    // Letters whose low bytes collide, both halves of a pair, in mixes from
+    // nearly all one byte to nearly all two, at both ends and in between.
+    std::mt19937 random(33);
+    const U16String letters = u"aB\n\u0142\u0416\u4E2D\xD83D\xDE00";
+    for (int round = 0; round < 40; ++round) {
+        const int wideShare = round % 4 == 0 ? 0 : round % 4 == 1 ? 2 : round % 4 == 2 ? 20 : 90;
+        auto snippet = [&](int most) {
+            U16String s(size_t(std::uniform_int_distribution<int>(0, most)(random)), u'a');
+            for (char16_t& c : s)
+                c = std::uniform_int_distribution<int>(0, 99)(random) < wideShare
+                        ? letters[size_t(std::uniform_int_distribution<int>(3, 7)(random))]
+                        : letters[size_t(std::uniform_int_distribution<int>(0, 2)(random))];
+            return s;
+        };
+        Tracked t(snippet(round % 2 ? 10 : 3000));
+        for (int step = 0; step < 300; ++step) {
+            const int n = int(t.text.size());
+            const int kind = std::uniform_int_distribution<int>(0, 9)(random);
+            const int at = kind < 4 ? 0 : kind < 8 ? n : std::uniform_int_distribution<int>(0, n)(random);
+            if (kind == 9) {
+                t.saved.save(t.text);
+            } else if (kind % 2 && at < n && size_t(at) < t.saved.size()) {
+                t.replace(at, 1, t.saved.text().substr(size_t(at), 1));
+            } else {
+                const int length = std::uniform_int_distribution<int>(0, std::min(2, n - std::min(at, n)))(random);
+                t.replace(kind < 8 && at == n ? n - length : at, length, snippet(2));
+            }
+            ASSERT_EQ(t.differs(), t.text != t.saved.text()) << "round " << round << " step " << step;
+        }
+        ASSERT_EQ(t.saved.size(), t.saved.text().size());
+    }
+}
+
+TEST(SavedText, MostlyOneByteTextIsKeptInAboutAByteACharacter)
+{
+    // Markdown in a Latin script with a few other characters here and there.
+    U16String text;
+    while (text.size() < 1'000'000) {
+        for (int line = 0; line < 10; ++line)
+            text += u"Some prose about a caf\u00E9 and its na\u00EFve menu, as a changelog or a note has it.\n";
+        text += u"A \u201Cquote\u201D and an emoji \U0001F600.\n";
+    }
+    const size_t before = mallinfo2().uordblks + mallinfo2().hblkhd;
+    const SavedText saved(text);
+    const size_t after = mallinfo2().uordblks + mallinfo2().hblkhd;
+    EXPECT_LE(after - before, text.size() * 12 / 10);
+    EXPECT_EQ(saved.text(), text);
+}
+
 namespace {
 
 struct CloseWindowsAfterwards {
@@ -211,5 +302,27 @@ TEST(DocumentWindowEdited, TypingDeletingUndoSaveAndRevertKeepTheModifiedStateRi
     QTest::keyClick(view, Qt::Key_N);
     EXPECT_TRUE(edited(*window));
     QTest::keyClick(view, Qt::Key_Backspace);
+    EXPECT_FALSE(edited(*window));
+}
+
+TEST(DocumentWindowEdited, TheEditorsFirstWriteBackReplacesOnlyWhatChanged)
+{
+    CloseWindowsAfterwards cleanup;
+    TempDirectory folder;
+    const std::filesystem::path path = folder.write("long.md", "# Long\n\n" + std::string(20000, 'w') + "\n\nEnd.\n");
+    DocumentWindow* window = VelkinApp::shared().openDocument(path);
+    ASSERT_NE(window, nullptr);
+    MarkdownTextView* view = window->contentView()->textView();
+    const char16_t* buffer = window->contentView()->text().data();
+
+    // One character typed over another: the editor writes its whole text back
+    // for the first time, yet the document's text is changed in place, not copied.
+    view->setSelectedRange({2, 1});
+    QTest::keyClicks(view, QStringLiteral("M"));
+    EXPECT_EQ(window->contentView()->text().data(), buffer);
+    EXPECT_EQ(window->document().text.substr(0, 7), u"# Mong\n");
+    EXPECT_TRUE(edited(*window));
+    view->setSelectedRange({2, 1});
+    QTest::keyClicks(view, QStringLiteral("L"));
     EXPECT_FALSE(edited(*window));
 }

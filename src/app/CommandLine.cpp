@@ -2,6 +2,7 @@
 
 #include "app/MarkdownDocument.h"
 #include "app/VelkinApp.h"
+#include "platform/LargeAllocations.h"
 #include "export/AppStoreShot.h"
 #include "export/PreviewRendererPage.h"
 #include "platform/url/Url.h"
@@ -95,6 +96,7 @@ int dispatch(const std::vector<std::string>& arguments, SelfTestRunner selfTest)
 
 int main(int argc, char** argv, SelfTestRunner selfTest)
 {
+    LargeAllocations::keepApart();
     startedWithoutDisplay = prepareEnvironment();
     const std::vector<std::string> arguments(argv, argv + argc);
     // (An HTML export alone never comes here: the executable runs it without this library.)

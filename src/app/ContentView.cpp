@@ -68,11 +68,12 @@ MarkdownEditor ContentView::editorValue()
     // The document's text, bound: the editor writes every change back through it.
     editor.text = TextBinding{[this] { return text_.string(); },
                               [this](const U16String& text) {
-                                  if (text == text_.string())
-                                      return;
-                                  text_.assign(text);
-                                  if (textChanged_)
-                                      textChanged_(std::nullopt);
+                                  // The editor writes its whole text back once after it
+                                  // starts: only what differs is replaced, told as an edit.
+                                  const size_t oldLength = text_.size();
+                                  const std::optional<Range> replaced = text_.replaceDiffering(text);
+                                  if (replaced && textChanged_)
+                                      textChanged_(Edit{oldLength, *replaced});
                               }};
     editor.text.replace = [this](Range range, U16View text) {
         const size_t oldLength = text_.size();

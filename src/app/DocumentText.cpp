@@ -29,6 +29,18 @@ void DocumentText::assign(U16String text)
     ++revision_;
 }
 
+std::optional<Range> DocumentText::replaceDiffering(U16View text)
+{
+    const U16View current = string();
+    const size_t start = TextOps::commonPrefixLength(current, text);
+    if (start == current.size() && start == text.size())
+        return std::nullopt;
+    const size_t end = TextOps::commonSuffixLength(current.substr(start), text.substr(start));
+    const Range replaced{int(start), int(current.size() - start - end)};
+    replace(replaced, text.substr(start, text.size() - start - end));
+    return replaced;
+}
+
 void DocumentText::replace(Range range, U16View by)
 {
     const size_t at = std::min(size_t(std::max(range.location, 0)), length_);

@@ -26,6 +26,11 @@ public:
     void assign(U16String text);
     // Replaces `range` (clipped to the text) with `by`.
     void replace(Range range, U16View by);
+    // Makes the text `text` by replacing only the stretch between what the two
+    // share at their start and at their end, so that a long text is not copied
+    // whole for a small change. Returns the range replaced (in the text before),
+    // none when the texts were equal. `text` is never this text's own string.
+    std::optional<Range> replaceDiffering(U16View text);
 
     // The most a pending replacement gathers before it is made.
     static constexpr size_t pendingLimit = 1 << 16;

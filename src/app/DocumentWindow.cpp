@@ -239,7 +239,8 @@ void DocumentWindow::updateTitle()
 
 bool DocumentWindow::writeTo(const fs::path& file, QString* error)
 {
-    const std::string bytes = document().data();
+    // Encoded straight from the window's text: a long document is not copied first.
+    const std::string bytes = u8(content_->text());
     QSaveFile out(QString::fromStdString(file.string()));
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())
         || !out.commit()) {

@@ -524,6 +524,24 @@ U16String trailingBreak(U16View text, int position, U16View lineEnd)
     return lineEnd.empty() ? lineEnding(text) : U16String(lineEnd);
 }
 
+TextEdit paste(U16View text, Range range, U16View pasted, U16View lineEnd)
+{
+    const Range r = normalized(text, range);
+    U16String replacement(pasted);
+    const std::vector<Line> ls = lines(pasted);
+    if (!ls.empty()) {
+        const std::vector<bool> fenced = fenceFlags(ls);
+        const int last = int(ls.size()) - 1;
+        const bool endsWithBreak = pasted.back() == u'\n' || pasted.back() == u'\r';
+        const char16_t before = r.location > 0 ? text[size_t(r.location) - 1] : u'\n';
+        if (before != u'\n' && before != u'\r' && tableBlock(0, ls, fenced))
+            replacement.insert(0, leadingBreaks(text, r.location, lineEnd));
+        if (!endsWithBreak && !trailingBreak(text, r.end(), lineEnd).empty() && tableBlock(last, ls, fenced))
+            replacement += repeated(lineEnd.empty() ? lineEnding(text) : U16String(lineEnd), 2);
+    }
+    return TextEdit{r, replacement, Range{r.location + length(replacement), 0}};
+}
+
 TableSize tableSize(int tag)
 {
     if (tag >= 1000) {

@@ -222,6 +222,16 @@ void MarkdownTextView::paste()
         const std::optional<U16String> text = isEditable() ? Pasteboard::general().string() : std::nullopt;
         if (text && !text->empty() && !hasMarkedText() && replaceAtGridEdge(selectedRange(), *text, false))
             return;
+        // A pipe table pasted in the middle of a line goes in as a block of its own.
+        const Range range = selectedRange();
+        if (text && !text->empty() && !hasMarkedText() && !inCell(range.location)) {
+            const U16String pasted = TextOps::withLineEnds(*text, lineEnding());
+            const TextEdit edit = MarkdownEditing::paste(string(), range, pasted, lineEnding());
+            if (edit.replacement.size() != pasted.size()) {
+                apply(edit);
+                return;
+            }
+        }
         TextView::paste();
         return;
     }

@@ -360,16 +360,16 @@ const U16String& Notes::anchorOf(U16View label)
 // ---- Renderer ----
 
 Renderer::Renderer(U16View markdown, const Options& options, const Footnote::Labels& footnoteLabels,
-                   const ReferenceLink::Table& linkDefinitions, Notes& notes)
+                   const ReferenceLink::Table& linkDefinitions, Notes& notes, Pictures& pictures)
     : options_(options), footnoteLabels_(footnoteLabels), linkDefinitions_(linkDefinitions), notes_(notes),
-      text_(markdown)
+      pictures_(pictures), text_(markdown)
 {
     classify();
 }
 
 Renderer::Renderer(U16String text, MarkdownSyntax::LineFlags definitions, const Renderer& parent)
     : options_(parent.options_), footnoteLabels_(parent.footnoteLabels_), linkDefinitions_(parent.linkDefinitions_),
-      notes_(parent.notes_), depth_(parent.depth_ + 1), text_(std::move(text)), definitions_(std::move(definitions))
+      notes_(parent.notes_), pictures_(parent.pictures_), depth_(parent.depth_ + 1), text_(std::move(text)), definitions_(std::move(definitions))
 {
     classify();
 }
@@ -670,17 +670,8 @@ int Renderer::footnoteDefinition(int i)
         return i + 1;
     const int count = int(lines_.size());
     int j = i + 1;
-    while (j < count) {
-        const U16View line = lines_[size_t(j)];
-        if (fenced_[size_t(j)] || isBlank(j))
-            break;
-        if (auto other = Footnote::parseDefinition(line); other && !Footnote::normalizedLabel(other->label).empty())
-            break;
-        if (MarkdownSyntax::matchHeading(line) || MarkdownSyntax::isThematicBreak(line)
-            || MarkdownSyntax::matchQuote(line) || MarkdownSyntax::matchList(line))
-            break;
+    while (j < count && !fenced_[size_t(j)] && Footnote::continuesNote(lines_[size_t(j)]))
         ++j;
-    }
     U16String note(substring(lines_[size_t(i)], definition->text));
     for (int k = i + 1; k < j; ++k) {
         note += u'\n';
@@ -877,26 +868,40 @@ int Renderer::paragraph(int i, U16String& out)
 U16String Renderer::image(U16View alt, U16View url) const
 {
     const std::optional<Url> resolved = LinkRouter::resolvePicture(url, options_.baseURL);
-    std::optional<PictureFile::Picture> picture;
+    const Pictures::Written* picture = nullptr;
     // Only local files are read, and only pictures are taken from them.
-    if (resolved && resolved->isFileURL())
-        picture = PictureFile::read(resolved->path());
-    U16String source(trimmed(url, TrimSet::Whitespace));
-    if (options_.embedsImages && picture) {
-        source = u"data:";
-        source += ImageInsertion::mimeType(u16(resolved->pathExtension()));
-        source += u";base64,";
-        source += base64(picture->data);
+    if (resolved && resolved->isFileURL()) {
+        const std::string path = resolved->path();
+        auto found = pictures_.byPath.find(path);
+        if (found == pictures_.byPath.end()) {
+            Pictures::Written written;
+            if (const std::optional<PictureFile::Picture> read = PictureFile::read(path)) {
+                if (options_.embedsImages) {
+                    written.source = u"data:";
+                    written.source += ImageInsertion::mimeType(u16(resolved->pathExtension()));
+                    written.source += u";base64,";
+                    written.source += base64(read->data);
+                }
+                const QSizeF size = ImageBlock::displaySize(&read->image, 620);
+                written.width = static_cast<long long>(size.width());
+                written.height = static_cast<long long>(size.height());
+            }
+            found = pictures_.byPath.emplace(path, std::move(written)).first;
+        }
+        if (found->second.width >= 0)
+            picture = &found->second;
     }
     U16String out = u"<img src=\"";
-    appendEscaped(out, source);
+    if (picture && !picture->source.empty())
+        appendEscaped(out, picture->source);
+    else
+        appendEscaped(out, trimmed(url, TrimSet::Whitespace));
     out += u'"';
     if (picture) {
-        const QSizeF size = ImageBlock::displaySize(&picture->image, 620);
         out += u" width=\""sv;
-        appendNumber(out, static_cast<long long>(size.width()));
+        appendNumber(out, picture->width);
         out += u"\" height=\""sv;
-        appendNumber(out, static_cast<long long>(size.height()));
+        appendNumber(out, picture->height);
         out += u'"';
     }
     out += u" alt=\""sv;
@@ -976,7 +981,8 @@ void appendBody(U16String& out, U16View markdown, const Options& options)
     const Footnote::Labels footnoteLabels = notes ? Footnote::definedLabels(markdown) : Footnote::Labels();
     const ReferenceLink::Table linkDefinitions = links ? ReferenceLink::definitions(markdown) : ReferenceLink::Table();
     Notes collected;
-    Renderer renderer(markdown, options, footnoteLabels, linkDefinitions, collected);
+    Pictures pictures;
+    Renderer renderer(markdown, options, footnoteLabels, linkDefinitions, collected, pictures);
     renderer.renderAll(out);
     out += renderer.notesHTML();
 }

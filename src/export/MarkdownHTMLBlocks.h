@@ -32,11 +32,22 @@ struct Notes {
     const U16String& anchorOf(U16View label);
 };
 
+// The pictures of one rendering: each file is read and decoded once, however
+// often the text shows it.
+struct Pictures {
+    struct Written {
+        U16String source;  // the data address when embedded, else empty
+        long long width = -1;  // the display size; -1 for a file that gave no picture
+        long long height = -1;
+    };
+    std::unordered_map<std::string, Written> byPath;  // resolved file path -> what the img element carries
+};
+
 class Renderer {
 public:
     // The top renderer of a document.
     Renderer(U16View markdown, const Options& options, const Footnote::Labels& footnoteLabels,
-             const ReferenceLink::Table& linkDefinitions, Notes& notes);
+             const ReferenceLink::Table& linkDefinitions, Notes& notes, Pictures& pictures);
 
     // Every block of the text.
     U16String renderAll();
@@ -91,6 +102,7 @@ private:
     const Footnote::Labels& footnoteLabels_;
     const ReferenceLink::Table& linkDefinitions_;
     Notes& notes_;
+    Pictures& pictures_;
     int depth_ = 0;
 
     U16String text_;

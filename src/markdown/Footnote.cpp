@@ -2,6 +2,7 @@
 
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/MarkdownSyntaxDetail.h"
+#include "markdown/ReferenceLink.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
@@ -52,6 +53,14 @@ std::optional<ParsedDefinition> parseDefinition(U16View line)
                             m->range(4)};
 }
 
+bool continuesNote(U16View line)
+{
+    return !isBlank(line, TrimSet::WhitespaceAndNewlines) && !parseDefinition(line)
+        && !ReferenceLink::parseDefinition(line) && !MarkdownSyntax::matchHeading(line)
+        && !MarkdownSyntax::isThematicBreak(line) && !MarkdownSyntax::matchQuote(line)
+        && !MarkdownSyntax::matchList(line);
+}
+
 namespace {
 
 std::vector<Definition> collectDefinitions(const std::vector<LineRange>& lines, const std::vector<U16View>& texts,
@@ -72,15 +81,8 @@ std::vector<Definition> collectDefinitions(const std::vector<LineRange>& lines, 
         def.labelRange = Range{s + d->labelRange.location, d->labelRange.length};
         def.line = lines[i].enclosing;
         int blockEnd = lines[i].enclosing.end();
-        for (size_t j = i + 1; j < n; ++j) {
-            const U16View t = texts[j];
-            if (fenced[j] || isBlank(t, TrimSet::WhitespaceAndNewlines) || parseDefinition(t))
-                break;
-            if (MarkdownSyntax::matchHeading(t) || MarkdownSyntax::isThematicBreak(t) ||
-                MarkdownSyntax::matchQuote(t) || MarkdownSyntax::matchList(t))
-                break;
+        for (size_t j = i + 1; j < n && !fenced[j] && continuesNote(texts[j]); ++j)
             blockEnd = lines[j].enclosing.end();
-        }
         def.block = Range::fromTo(s, blockEnd);
         out.push_back(std::move(def));
     }

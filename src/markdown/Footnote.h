@@ -46,6 +46,9 @@ const Regex& definitionRegex();
 U16String normalizedLabel(U16View label);
 
 std::optional<ParsedDefinition> parseDefinition(U16View line);
+// Whether a line outside fenced code goes on the note above it: a blank line, a
+// definition of a note or of a link, a heading, a rule, a quote or a list item ends it.
+bool continuesNote(U16View line);
 std::vector<Definition> definitions(U16View text);
 // The normalised labels of definitions().
 Labels definedLabels(U16View text);

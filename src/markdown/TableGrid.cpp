@@ -222,16 +222,29 @@ U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans, 
 {
     const U16View s = text.string();
     const int n = int(s.size());
-    std::vector<U16String> out;
+    // Written straight into one string: a long document's lines copied one by one
+    // would leave the heap strewn with as much again in small blocks.
+    U16String out;
+    out.reserve(s.size());
+    bool firstLine = true;
+    auto line = [&](U16View markdown) {
+        if (!firstLine)
+            out += lineFeed;
+        firstLine = false;
+        out.append(markdown);
+    };
+    if (spans)
+        spans->clear();
     PendingTable table;
-    // The grids written so far: their element of `out` and their text.
-    std::vector<std::pair<size_t, Range>> written;
     Range current;
     auto flush = [&](bool followed) {
-        const size_t before = out.size();
-        table.flush(out, followed);
-        if (out.size() > before)
-            written.emplace_back(before, current);
+        std::vector<U16String> grid;
+        table.flush(grid, followed);
+        for (const U16String& markdown : grid) {
+            line(markdown);
+            if (spans)
+                spans->push_back({current, Range{int(out.size() - markdown.size()), int(markdown.size())}});
+        }
     };
 
     int pos = 0;
@@ -244,7 +257,7 @@ U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans, 
         const TextTableBlock* block = style ? style->tableBlock() : nullptr;
         if (!block) {
             flush(true);
-            out.emplace_back(paragraph);
+            line(paragraph);
         } else {
             if (!table.isCurrent(block->table().get())) {
                 flush(true);
@@ -260,24 +273,14 @@ U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans, 
         pos = newline + 1;
         if (pos >= n) {
             if (!table.active())
-                out.emplace_back();
+                line(U16View());
             else
                 current = Range::fromTo(current.location, n);  // the grid's Markdown holds the final line feed
             break;
         }
     }
     flush(continues);
-    if (spans) {
-        spans->clear();
-        size_t element = 0;
-        int at = 0;
-        for (const auto& [index, range] : written) {
-            for (; element < index; ++element)
-                at += int(out[element].size()) + 1;
-            spans->push_back({range, Range{at, int(out[index].size())}});
-        }
-    }
-    return TextOps::joined(out, u"\n");
+    return out;
 }
 
 const TextTableBlock* cellBlock(const AttributedString& text, int index)

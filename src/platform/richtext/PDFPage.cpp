@@ -14,6 +14,7 @@
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QTextFrame>
+#include <QTextList>
 #include <QTextTable>
 
 #include <unicode/uchar.h>
@@ -246,13 +247,49 @@ bool isPlainUriByte(unsigned char c)
     }
 }
 
+// Splits `block` where each of `splits` (offsets in the block, ascending)
+// starts a line, so that its lines lie as they did: every part but the first
+// starts flush with no space above, every part but the last ends with no space
+// below, and the later parts of a list item stand at its text's indent without
+// a marker of their own.
+void splitBlock(QTextCursor& cursor, const QTextBlock& block, const std::vector<int>& splits)
+{
+    const QTextBlockFormat whole = block.blockFormat();
+    const QTextCharFormat characters = block.charFormat();
+    const QString text = block.text();
+    const int start = block.position();
+    QTextBlockFormat inner = whole;
+    inner.setTopMargin(0);
+    inner.setTextIndent(0);
+    inner.setPageBreakPolicy(whole.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysBefore);
+    if (const QTextList* list = block.textList()) {
+        inner.setObjectIndex(-1);
+        inner.setIndent(whole.indent() + list->format().indent());
+    }
+    QTextBlockFormat last = inner;
+    inner.setBottomMargin(0);
+    inner.setPageBreakPolicy(inner.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysAfter);
+    // From the end, so that earlier positions stay where they are.
+    for (auto at = splits.rbegin(); at != splits.rend(); ++at) {
+        cursor.setPosition(start + *at);
+        // A line break ending the line before gives way to the split, or the part would end in an empty line.
+        if (*at > 0 && text[*at - 1] == QChar::LineSeparator)
+            cursor.deletePreviousChar();
+        cursor.insertBlock(at == splits.rbegin() ? last : inner, characters);
+    }
+    QTextBlockFormat first = whole;
+    first.setBottomMargin(0);
+    first.setPageBreakPolicy(whole.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysAfter);
+    cursor.setPosition(start);
+    cursor.setBlockFormat(first);
+}
+
 // Qt draws a paragraph by going over all of its text for every page it is on,
 // so a paragraph of many pages costs its length times its pages. A paragraph
 // of more than kLongParagraphLines lines becomes consecutive paragraphs of
-// kParagraphPartLines lines each, split where its lines start, with no space
-// between them and no first-line indent after the first: its lines, and so its
-// pages, stay as they were. Justified paragraphs, whose last line is set
-// differently, and paragraphs in lists or tables are left whole.
+// kParagraphPartLines lines each, split where its lines start: its lines, and
+// so its pages, stay as they were. Justified paragraphs, whose last line is
+// set differently, and paragraphs in lists or tables are left whole.
 constexpr int kLongParagraphLines = 240;
 constexpr int kParagraphPartLines = 120;
 
@@ -276,33 +313,82 @@ void splitLongParagraphs(QTextDocument& document)
     cursor.beginEditBlock();
     // From the end, so that earlier positions stay where they are.
     for (auto block = longBlocks.rbegin(); block != longBlocks.rend(); ++block) {
-        const QTextBlockFormat whole = block->blockFormat();
-        const QTextCharFormat characters = block->charFormat();
-        const int start = block->position();
         const QTextLayout* lines = block->layout();
         std::vector<int> splits;
         for (int line = kParagraphPartLines; line + kParagraphPartLines / 2 < lines->lineCount(); line += kParagraphPartLines)
             splits.push_back(lines->lineAt(line).textStart());
-        // Every part but the first starts flush with no space above; every
-        // part but the last ends with no space below.
-        QTextBlockFormat inner = whole;
-        inner.setTopMargin(0);
-        inner.setTextIndent(0);
-        inner.setPageBreakPolicy(whole.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysBefore);
-        QTextBlockFormat last = inner;
-        inner.setBottomMargin(0);
-        inner.setPageBreakPolicy(inner.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysAfter);
-        for (auto at = splits.rbegin(); at != splits.rend(); ++at) {
-            cursor.setPosition(start + *at);
-            cursor.insertBlock(at == splits.rbegin() ? last : inner, characters);
-        }
-        QTextBlockFormat first = whole;
-        first.setBottomMargin(0);
-        first.setPageBreakPolicy(whole.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysAfter);
-        cursor.setPosition(start);
-        cursor.setBlockFormat(first);
+        splitBlock(cursor, *block, splits);
     }
     cursor.endEditBlock();
+}
+
+// Qt's relayout after an edit moves the paragraphs below it without laying
+// them out again, so they may cross page feet where a whole layout would not,
+// and after many splits it loses some: the document is laid out anew, whole.
+void layOutAfresh(QTextDocument& document)
+{
+    document.markContentsDirty(0, document.characterCount());
+    document.documentLayout()->documentSize();
+}
+
+// On each page Qt also draws the last line above the page of a paragraph that
+// goes on from the page before: unseen, clipped away, yet in the file, so a
+// reader who copies the text gets that line twice. A paragraph that runs over
+// a page foot is split where the next page begins, so that each line is drawn
+// on its own page only; justified paragraphs are left whole, as above.
+bool splitAtPageFeet(QTextDocument& document, double pageHeight)
+{
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    std::vector<std::pair<QTextBlock, std::vector<int>>> crossing;
+    // A page is drawn clipped a point short of its foot: a line that starts in that
+    // point is drawn on the next page alone.
+    const auto page = [pageHeight](double y) { return int(std::floor((y + 1) / pageHeight)); };
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* lines = block.layout();
+        if (!lines || lines->lineCount() < 2 || (block.blockFormat().alignment() & Qt::AlignJustify))
+            continue;
+        // Where the block's layout stands; its lines lie below that by their own y.
+        const double origin = layout->blockBoundingRect(block).top();
+        std::vector<int> splits;
+        for (int i = 1; i < lines->lineCount(); ++i)
+            if (page(origin + lines->lineAt(i).y()) > page(origin + lines->lineAt(i - 1).y()))
+                splits.push_back(lines->lineAt(i).textStart());
+        if (!splits.empty())
+            crossing.emplace_back(block, std::move(splits));
+    }
+    if (crossing.empty())
+        return false;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (auto it = crossing.rbegin(); it != crossing.rend(); ++it)
+        splitBlock(cursor, it->first, it->second);
+    cursor.endEditBlock();
+    layOutAfresh(document);
+    return true;
+}
+
+// A paragraph whose last line ends on a page foot, its box reaching at most a
+// point into the next page, would be drawn on that page too, above the
+// clipped area. Such paragraphs, by the page on whose top they touch.
+std::multimap<int, QTextBlock> endingOnPageTops(QTextDocument& document, double pageHeight)
+{
+    std::multimap<int, QTextBlock> out;
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* lines = block.layout();
+        if (!lines || lines->lineCount() == 0)
+            continue;
+        // The lines as drawn: the layout's place plus each line's own y.
+        const double origin = layout->blockBoundingRect(block).top();
+        const QTextLine last = lines->lineAt(lines->lineCount() - 1);
+        const double lastTop = origin + last.y();
+        const double bottom = origin + lines->boundingRect().bottom();
+        const int page = int(std::floor(lastTop / pageHeight)) + 1;
+        const double top = page * pageHeight;
+        if (bottom >= top && bottom < top + 1)
+            out.emplace(page, block);
+    }
+    return out;
 }
 
 } // namespace
@@ -447,9 +533,16 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         ~Detach() { document.documentLayout()->setPaintDevice(nullptr); }
     } detach{document};
     document.setPageSize(page);
+    const int unedited = document.revision();
     splitLongParagraphs(document);
     keepManyTablesTogether(document, &writer, page);
+    if (document.revision() != unedited)
+        layOutAfresh(document);
+    // Once split, the parts lie as the paragraphs did; a second look only makes sure.
+    for (int round = 0; round < 2 && splitAtPageFeet(document, page.height()); ++round) {
+    }
     const int pages = std::max(1, document.pageCount());
+    std::multimap<int, QTextBlock> endingOnTop = endingOnPageTops(document, page.height());
 
     QPainter painter;
     if (!painter.begin(&writer))
@@ -465,7 +558,13 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         // upper half must not show at the foot of this one.
         const QRectF clip(0, p * page.height(), page.width(), page.height() - 1);
         painter.translate(0, -clip.top());
+        // Text that ends on the page before is not drawn again, out of sight, above this one.
+        const auto [from, to] = endingOnTop.equal_range(p);
+        for (auto it = from; it != to; ++it)
+            it->second.setVisible(false);
         document.drawContents(&painter, clip);
+        for (auto it = from; it != to; ++it)
+            it->second.setVisible(true);
         painter.restore();
     }
     if (!painter.end() || out.failed())

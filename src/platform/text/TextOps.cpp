@@ -9,11 +9,12 @@
 #include <unicode/ustring.h>
 #include <unicode/utext.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
-#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -239,6 +240,33 @@ U16String replacingAll(U16View text, U16View from, U16View to)
     }
     out.append(text.substr(start));
     return out;
+}
+
+size_t commonPrefixLength(U16View a, U16View b)
+{
+    const size_t limit = std::min(a.size(), b.size());
+    // Whole blocks by memcmp first, which runs far faster than a unit loop.
+    constexpr size_t block = 256;
+    size_t i = 0;
+    while (limit - i >= block && std::memcmp(a.data() + i, b.data() + i, block * sizeof(char16_t)) == 0)
+        i += block;
+    while (i < limit && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+size_t commonSuffixLength(U16View a, U16View b)
+{
+    const size_t limit = std::min(a.size(), b.size());
+    const char16_t* endA = a.data() + a.size();
+    const char16_t* endB = b.data() + b.size();
+    constexpr size_t block = 256;
+    size_t i = 0;
+    while (limit - i >= block && std::memcmp(endA - i - block, endB - i - block, block * sizeof(char16_t)) == 0)
+        i += block;
+    while (i < limit && endA[-1 - std::ptrdiff_t(i)] == endB[-1 - std::ptrdiff_t(i)])
+        ++i;
+    return i;
 }
 
 void reserveLength(U16String& text, size_t length)

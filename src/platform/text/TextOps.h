@@ -54,6 +54,9 @@ U16String joined(const std::vector<Piece>& pieces, U16View separator)
     }
     return out;
 }
+// How many units `a` and `b` share from their starts, and from their ends.
+size_t commonPrefixLength(U16View a, U16View b);
+size_t commonSuffixLength(U16View a, U16View b);
 // Makes room for `length` characters in `text`. A string grows to twice its size
 // when it runs out, which for a long document's text costs as much again as the
 // text for one keystroke; this grows it by a small share of its length instead.
