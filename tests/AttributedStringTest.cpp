@@ -297,3 +297,28 @@ TEST(AttributedString, RaisingTheLineHeightKeepsEachRunsOwnStyle)
     EXPECT_FALSE(s.paragraphStyle(5)->tableBlock());
     EXPECT_EQ(s.paragraphStyle(5)->minimumLineHeight, 30);  // already taller: unchanged
 }
+
+// A page takes its text over by moving it; both sides stay whole, the moved-from
+// one empty and usable, even with a gap left in its runs by the last change.
+TEST(AttributedString, MovingTakesTextAndRunsAndLeavesAnEmptyString)
+{
+    TextStorage source(U16String(u"one two three four"));
+    for (int i = 0; i < 18; i += 2)
+        source.addAttribute(AttributeKey::Kern, double(i), {i, 1});
+    const TextStorage copy = source;
+    TextStorage moved(std::move(source));
+    EXPECT_TRUE(moved == copy);
+    EXPECT_EQ(moved.runCount(), copy.runCount());
+    EXPECT_EQ(kernAt(moved, 4), 4);
+
+    EXPECT_EQ(source.length(), 0);  // NOLINT(bugprone-use-after-move): moved-from state is specified
+    EXPECT_EQ(source.runCount(), 0);
+    source.append(u"again", {{AttributeKey::Kern, 3.0}});
+    EXPECT_EQ(source.runCount(), 1);
+    EXPECT_EQ(kernAt(source, 2), 3);
+
+    TextStorage assigned;
+    assigned = std::move(moved);
+    EXPECT_TRUE(assigned == copy);
+    EXPECT_EQ(moved.runCount(), 0);  // NOLINT(bugprone-use-after-move)
+}

@@ -265,33 +265,46 @@ bool resetPeak()
 
 TEST(ExportScaling, AParagraphOfManyEmphasesImportsInProportionToItsText)
 {
-    U16String emphases;
-    for (int i = 0; i < 100000; ++i)
-        emphases += u"*a";
-    const U16String page = MarkdownHTML::document(emphases + u"\n");
-    if (!resetPeak() || peakKilobytes() < 0)
-        GTEST_SKIP() << "the process's peak memory cannot be read";
-    const long before = peakKilobytes();
-    const auto document = PageImport::load(page);
-    const long grown = peakKilobytes() - before;
+    // Joined, and a blank apart: a piece may end in a blank.
+    for (const std::u16string_view unit : {u"*a", u"*a* "}) {
+        U16String emphases;
+        for (int i = 0; i < 100000; ++i)
+            emphases += unit;
+        const U16String page = MarkdownHTML::document(emphases + u"\n");
+        if (!resetPeak() || peakKilobytes() < 0)
+            GTEST_SKIP() << "the process's peak memory cannot be read";
+        const long before = peakKilobytes();
+        const auto document = PageImport::load(page);
+        const long grown = peakKilobytes() - before;
 #if defined(__SANITIZE_ADDRESS__)
-    // The sanitizer keeps freed memory aside: the peak says nothing here.
-    (void)grown;
+        // The sanitizer keeps freed memory aside: the peak says nothing here.
+        (void)grown;
 #else
-    // Whole, Qt's parser took over 100 MB for these 200 KB.
-    EXPECT_LT(grown, 40 * 1024) << "KB";
+        // Whole, Qt's parser took over 100 MB for 200 KB of "*a", 300 MB for 400 KB of "*a* ".
+        EXPECT_LT(grown, 40 * 1024) << "KB";
 #endif
-    EXPECT_EQ(document->begin().text().size(), 100001);
+        EXPECT_EQ(document->begin().text().count(u'a'), 100000);
+    }
 }
 
 TEST(ExportScaling, ALongParagraphImportedInPiecesReadsAsImportedWhole)
 {
     U16String text = u"Intro.\n\n";
     for (int i = 0; i < 3000; ++i)
-        text += u"w *em* **strong** `code` [link](http://example.com/" + TextOps::number(i) + u") ~~gone~~ ";
+        text += u"w *em* **strong** `code` [link](http://example.com/" + TextOps::number(i) + u") ~~gone~~"
+                + (i % 7 == 0 ? u"\n" : i % 11 == 0 ? u"  \n" : u" ");
     text += u"end.\n\n> quoted\n";
+    // Paragraphs cut only after blanks; the last, ending in a blank, ends the page.
+    for (const std::u16string_view unit : {u"**a** [x](y)", u"*a* "}) {
+        text += u"\n";
+        for (int i = 0; i < 7000; ++i)
+            text += unit;
+        text += u"\n";
+    }
     const U16String page = MarkdownHTML::document(text);
     const auto pieces = PageImport::load(page);
+    // Nothing of the import is kept for undoing: it would hold a command per fragment.
+    EXPECT_EQ(pieces->availableUndoSteps(), 0);
     auto whole = RichTextImport::load(PageImport::importableHTML(page));
     ASSERT_EQ(pieces->blockCount(), whole->blockCount());
     for (QTextBlock a = pieces->begin(), b = whole->begin(); a.isValid(); a = a.next(), b = b.next()) {

@@ -139,7 +139,7 @@ TEST(BlockScanner, DefinitionLinesGetLabelAndMarkers)
     const MarkdownSpans s = spans(ref);
     EXPECT_EQ(seen(ref, s), (Seen{{K::link, "Foo"}, {K::marker, "["}, {K::marker, "]:"}, {K::marker, "<a b>"},
                                   {K::marker, "\"t\""}}));
-    EXPECT_EQ(s[0].url, u"a b");
+    EXPECT_EQ(s[0].url(), U16String(u"a b"));
 }
 
 TEST(BlockScanner, AlertSpansCloseTheList)

@@ -134,7 +134,7 @@ TEST(InlineScanner, LinksAndImages)
     MarkdownSyntax::appendInline(link, 0, Range{0, int(link.size())}, {}, {}, out);
     EXPECT_EQ(seen(link, out), (Seen{{K::link, "text"}, {K::marker, "["}, {K::marker, "]("}, {K::marker, "<a b>"},
                                      {K::marker, " \"t\""}, {K::marker, ")"}}));
-    EXPECT_EQ(out[0].url, u"a b");
+    EXPECT_EQ(out[0].url(), u"a b");
     EXPECT_EQ(inl(u"![alt](pic.png)"), (Seen{{K::image, "alt"}, {K::marker, "!["}, {K::marker, "]("},
                                             {K::marker, "pic.png"}, {K::marker, ")"}}));
     EXPECT_EQ(inl(u"![](pic.png)").size(), 4u);
@@ -145,14 +145,14 @@ TEST(InlineScanner, LinksAndImages)
     EXPECT_TRUE(only(inl(u"[a `b](c)`"), K::link).empty());
     MarkdownSpans image;
     MarkdownSyntax::appendInline(u"![a](b.png)", 0, Range{0, 11}, {}, {}, image);
-    EXPECT_EQ(image[0].url, u"b.png");  // an image carries its source like a link
+    EXPECT_EQ(image[0].url(), u"b.png");  // an image carries its source like a link
     EXPECT_EQ(only(inl(u"[**x**](y)"), K::bold), Seen{});
     EXPECT_EQ(only(inl(u"**see [x](y)**"), K::bold), (Seen{{K::bold, "see [x](y)"}}));
 
     MarkdownSpans empty;
     MarkdownSyntax::appendInline(u"[text]()", 0, Range{0, 8}, {}, {}, empty);
     ASSERT_FALSE(empty.empty());
-    EXPECT_EQ(empty[0].url, std::nullopt);
+    EXPECT_EQ(empty[0].url(), std::nullopt);
 }
 
 TEST(InlineScanner, AutolinksCarryTheirAddress)
@@ -161,8 +161,8 @@ TEST(InlineScanner, AutolinksCarryTheirAddress)
     const U16String text = u"<https://example.com/a?b> <me@example.co.uk>";
     MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, {}, {}, out);
     ASSERT_EQ(count(out, K::link), 2);
-    EXPECT_EQ(out[0].url, u"https://example.com/a?b");
-    EXPECT_EQ(out[3].url, u"mailto:me@example.co.uk");
+    EXPECT_EQ(out[0].url(), u"https://example.com/a?b");
+    EXPECT_EQ(out[3].url(), u"mailto:me@example.co.uk");
     EXPECT_TRUE(only(inl(u"<me@example>"), K::link).empty());
     EXPECT_TRUE(only(inl(u"<a:b>"), K::link).empty());  // a scheme needs two characters
 }
@@ -325,8 +325,8 @@ TEST(InlineScanner, BalancedParenthesesBelongToTheAddress)
     MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, {}, {}, out);
     std::vector<std::string> urls;
     for (const auto& s : out)
-        if (s.url)
-            urls.push_back(u8(*s.url));
+        if (s.url())
+            urls.push_back(u8(*s.url()));
     EXPECT_EQ(urls, (std::vector<std::string>{"pic_(1).png", "https://en.wikipedia.org/wiki/Foo_(bar)", "a((b))c", "p"}));
     // Unbalanced: no link.
     EXPECT_TRUE(only(inl(u"[a](b(c)"), K::link).empty());
@@ -415,4 +415,46 @@ TEST(InlineScanner, ADelimiterLeftOpenLetsWhatFollowsReadAfreshTillOneLikeItCome
         }
     }
     EXPECT_GT(carried, 300);
+}
+
+// A long paragraph's scan holds a span per delimiter: a span stays small, its
+// payloads kept apart, and spans still compare by what they say.
+TEST(MarkdownSpanValue, SmallAndComparedByValue)
+{
+    static_assert(sizeof(MarkdownSpan) <= 32, "a span of a long paragraph's scan must stay small");
+    using K = MarkdownToken::Kind;
+    EXPECT_EQ(MarkdownToken::footnoteRef(u"note"), MarkdownToken::footnoteRef(U16String(u"note")));
+    EXPECT_NE(MarkdownToken::footnoteRef(u"note"), MarkdownToken::footnoteRef(u"other"));
+    EXPECT_NE(MarkdownToken::footnoteRef(u"note"), MarkdownToken::footnoteLabel(u"note"));
+    EXPECT_EQ(MarkdownToken::footnoteLabel(u"x").label(), u"x");
+    const auto red = ColorLiteral::parse(u"#ff0000");
+    const auto blue = ColorLiteral::parse(u"#0000ff");
+    ASSERT_TRUE(red && blue);
+    EXPECT_EQ(MarkdownToken::color(*red), MarkdownToken::color(*ColorLiteral::parse(u"#ff0000")));
+    EXPECT_NE(MarkdownToken::color(*red), MarkdownToken::color(*blue));
+    EXPECT_EQ(MarkdownToken::color(*blue).colorLiteral(), *blue);
+    EXPECT_EQ(MarkdownToken::heading(3).level(), 3);
+    EXPECT_NE(MarkdownToken::heading(3), MarkdownToken::heading(2));
+    EXPECT_EQ(MarkdownToken::alert(AlertKind::tip).alertKind(), AlertKind::tip);
+    EXPECT_NE(MarkdownToken::alert(AlertKind::tip), MarkdownToken::alertLabel(AlertKind::tip));
+    EXPECT_EQ(MarkdownToken::codeSyntax(CodeTokenKind::string).codeKind(), CodeTokenKind::string);
+    EXPECT_EQ(MarkdownToken(K::italic), MarkdownToken(K::italic));
+
+    const MarkdownSpan link{{0, 4}, MarkdownToken(K::link), U16String(u"http://a")};
+    MarkdownSpan copy = link;
+    EXPECT_EQ(copy, link);
+    EXPECT_EQ(copy, (MarkdownSpan{{0, 4}, MarkdownToken(K::link), std::optional<U16String>(u"http://a")}));
+    EXPECT_NE(copy, (MarkdownSpan{{0, 4}, MarkdownToken(K::link), U16String(u"http://b")}));
+    EXPECT_NE(copy, (MarkdownSpan{{0, 4}, MarkdownToken(K::link), std::nullopt}));
+    EXPECT_TRUE(copy.url() == U16String(u"http://a"));
+    EXPECT_EQ(copy.url().value_or(u"none"), u"http://a");
+    // The destination is the span's: tokens of links compare by kind alone.
+    EXPECT_EQ(copy.token, MarkdownToken(K::link));
+    copy = MarkdownSpan{{0, 4}, MarkdownToken(K::image), std::nullopt};
+    EXPECT_FALSE(copy.url());
+    EXPECT_EQ(copy.url().value_or(u"none"), u"none");
+    EXPECT_EQ(*link.url(), u"http://a");  // a copy's change leaves the original alone
+    // Only links and images take one.
+    EXPECT_FALSE((MarkdownSpan{{0, 1}, MarkdownToken(K::italic), U16String(u"x")}.url()));
+    EXPECT_EQ(MarkdownSpan({0, 1}, MarkdownToken::footnoteRef(u"n"), U16String(u"x")).token.label(), u"n");
 }

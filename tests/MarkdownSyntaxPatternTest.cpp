@@ -303,7 +303,7 @@ std::string describe(U16View text, const MarkdownSpans& spans)
     for (const auto& sp : spans)
         s << int(sp.token.kind()) << "@" << sp.range.location << "+" << sp.range.length << "["
           << u8(substring(text, Range{sp.range.location - 7, sp.range.length})) << "]"
-          << (sp.url ? " url=" + u8(*sp.url) : "") << "\n";
+          << (sp.url() ? " url=" + u8(*sp.url()) : "") << "\n";
     return s.str();
 }
 

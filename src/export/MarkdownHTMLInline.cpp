@@ -110,14 +110,26 @@ struct Scratch {
     std::vector<int> stack;
     bool inUse = false;
 
+    // Emptied for the next fragment; the lists of a long paragraph are let go,
+    // or they would hold that paragraph's peak for the rest of the process.
     void clear()
     {
-        spans.clear();
-        holes.clear();
-        nodes.clear();
-        content.clear();
-        order.clear();
-        stack.clear();
+        release(spans);
+        release(holes);
+        release(nodes);
+        release(content);
+        release(order);
+        release(stack);
+    }
+
+private:
+    static constexpr size_t kKeptBytes = 64 * 1024;
+    template <typename List> static void release(List& list)
+    {
+        if (list.capacity() * sizeof(typename List::value_type) > kKeptBytes)
+            List().swap(list);
+        else
+            list.clear();
     }
 };
 
@@ -347,9 +359,9 @@ private:
         case MarkdownToken::Kind::superscripted: wrapped(u"<sup>"sv, u"</sup>"sv); return;
         case MarkdownToken::Kind::code: wrapped(u"<code>"sv, u"</code>"sv, true); return;
         case MarkdownToken::Kind::link:
-            if (span.url && !isScriptAddress(*span.url)) {
+            if (const SpanText url = span.url(); url && !isScriptAddress(*url)) {
                 out += u"<a href=\""sv;
-                appendEscaped(out, trimmed(*span.url, TrimSet::Whitespace));
+                appendEscaped(out, trimmed(*url, TrimSet::Whitespace));
                 out += u"\">"sv;
                 writeNodes(out, children, span.range, inCode);
                 out += u"</a>"sv;
@@ -379,7 +391,10 @@ private:
             out += u"\">&#9632;</span>"sv;
             break;
         case MarkdownToken::Kind::image:
-            out += renderer_.image(substring(fragment_, span.range), span.url ? U16View(*span.url) : U16View());
+            if (const SpanText url = span.url())
+                out += renderer_.image(substring(fragment_, span.range), *url);
+            else
+                out += renderer_.image(substring(fragment_, span.range), U16View());
             return;
         default:
             break;

@@ -311,8 +311,7 @@ std::vector<U16String> piecesOf(U16View inner)
             break;
         const U16View tag = inner.substr(lt, gt - lt + 1);
         const bool closing = tag.size() > 1 && tag[1] == u'/';
-        if (!closing && depth == 0 && lt - from >= kInlinePiece && lt > 0
-            && !CharacterClass::isAsciiBlank(inner[lt - 1]) && inner[lt - 1] != u'\n') {
+        if (!closing && depth == 0 && lt - from >= kInlinePiece && lt > 0) {
             pieces.emplace_back(inner.substr(from, lt - from));
             from = lt;
         }
@@ -394,8 +393,12 @@ void restoreLongParagraphs(QTextDocument& document, const LongParagraphs& paragr
     // From the end, so that earlier positions stay where they are.
     for (size_t k = places.size(); k-- > 0;) {
         cursor.setPosition(places[k].position());
-        // Only the marker: a blank after it is the page's own.
-        cursor.setPosition(places[k].position() + int(marker.size()), QTextCursor::KeepAnchor);
+        // Only the marker: a blank after it is the page's own, unless the
+        // paragraph ends in a blank, which stands for that one.
+        const U16String& last = paragraphs.pieces[k].back();
+        const bool endsInBlank = !last.empty() && (CharacterClass::isAsciiBlank(last.back()) || last.back() == u'\n');
+        const int extra = endsInBlank && places[k].text().size() > marker.size() ? 1 : 0;
+        cursor.setPosition(places[k].position() + int(marker.size()) + extra, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
         for (const U16String& piece : paragraphs.pieces[k])
             cursor.insertHtml(before + QString::fromUtf16(piece.data(), qsizetype(piece.size())) + after);

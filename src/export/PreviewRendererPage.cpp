@@ -52,10 +52,10 @@ struct Page {
     double height = 0;
 };
 
-Page layOut(const AttributedString& attributed, double width, std::optional<double> pageHeight)
+Page layOut(std::unique_ptr<TextStorage> storage, double width, std::optional<double> pageHeight)
 {
     Page page;
-    page.storage = std::make_unique<TextStorage>(attributed);
+    page.storage = std::move(storage);
     page.layout = std::make_unique<CodeBlockLayoutManager>(page.storage.get());
     page.layout->appearance = Appearance::Light;
     page.layout->setTextContainer({std::max(1.0, width - 2 * kInset), 1e12, kPadding});
@@ -71,13 +71,11 @@ void drawPage(Page& page, QPainter& painter, const QRectF& visible)
     page.layout->draw(painter, visible.translated(-origin), origin);
 }
 
-} // namespace
-
-std::optional<QImage> pageBitmap(const AttributedString& attributed, double width, std::optional<double> pageHeight)
+std::optional<QImage> bitmapOf(std::unique_ptr<TextStorage> storage, double width, std::optional<double> pageHeight)
 {
     if (width <= 0)
         return std::nullopt;
-    Page page = layOut(attributed, width, pageHeight);
+    Page page = layOut(std::move(storage), width, pageHeight);
     const double scale = page.height > kDenseLimit ? 1 : 2;
     const long long pixels = static_cast<long long>(width * scale) * static_cast<long long>(page.height * scale);
     if (page.height <= 0 || pixels > 400'000'000LL)
@@ -97,21 +95,29 @@ std::optional<QImage> pageBitmap(const AttributedString& attributed, double widt
     return image;
 }
 
+} // namespace
+
+std::optional<QImage> pageBitmap(const AttributedString& attributed, double width, std::optional<double> pageHeight)
+{
+    return bitmapOf(std::make_unique<TextStorage>(attributed), width, pageHeight);
+}
+
 bool renderPNG(U16View markdown, const std::filesystem::path& destination, double width, double baseSize,
                const std::optional<Url>& baseURL, const std::optional<std::string>& windowTitle,
                std::optional<double> pageHeight, std::string* error)
 {
-    const TextStorage storage = preparePage(markdown, width, baseSize, baseURL);
+    // The page's layout takes the text over: a copy would double the runs of a long text.
+    auto storage = std::make_unique<TextStorage>(preparePage(markdown, width, baseSize, baseURL));
     if (!windowTitle && !pageHeight) {
         // A page as tall as its text may be very tall: draw and write it in bands.
-        Page page = layOut(storage, width, std::nullopt);
+        Page page = layOut(std::move(storage), width, std::nullopt);
         const double scale = page.height > kDenseLimit ? 1 : 2;
         return PngWriter::writeInBands(destination, width, page.height, scale, pageBackground(),
                                        [&](QPainter& painter, const QRectF& visible) { drawPage(page, painter, visible); },
                                        error);
     }
     // Both fail only when the bitmap cannot be had.
-    std::optional<QImage> bitmap = pageBitmap(storage, width, pageHeight);
+    std::optional<QImage> bitmap = bitmapOf(std::move(storage), width, pageHeight);
     if (bitmap && windowTitle)
         bitmap = WindowChrome::frame(*bitmap, *windowTitle);
     return PngWriter::write(bitmap ? *bitmap : QImage(), destination, error);

@@ -102,7 +102,7 @@ void MarkdownStyler::apply(TextStorage& storage, const MarkdownSyntax::Definitio
                 inCells.push_back(*it);
             if (!inCells.empty()) {
                 for (const Range& piece : complement(std::move(inCells), span.range))
-                    add(MarkdownSpan{piece, span.token, span.url});
+                    add(MarkdownSpan{piece, span.token, span.url()});
                 continue;
             }
         }

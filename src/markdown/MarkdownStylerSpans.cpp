@@ -97,8 +97,8 @@ void MarkdownStyler::apply(const MarkdownSpan& span, AttributedString& storage) 
         break;
     case Kind::link: {
         Attributes attributes{{Key::ForegroundColor, Color::link()}, {Key::Underline, 1}};
-        if (span.url)
-            attributes.set(Key::Link, *span.url);
+        if (const SpanText url = span.url())
+            attributes.set(Key::Link, *url);
         storage.addAttributes(attributes, r);
         break;
     }

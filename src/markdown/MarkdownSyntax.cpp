@@ -26,6 +26,17 @@ bool MarkdownToken::isInline() const
     }
 }
 
+bool MarkdownToken::operator==(const MarkdownToken& other) const
+{
+    if (kind_ != other.kind_ || small_ != other.small_)
+        return false;
+    if (large_ == other.large_ || kind_ == Kind::link || kind_ == Kind::image)
+        return true;
+    if (!large_ || !other.large_)
+        return false;
+    return kind_ == Kind::color ? colorLiteral() == other.colorLiteral() : label() == other.label();
+}
+
 namespace MarkdownSyntax {
 
 // ---- Patterns ----

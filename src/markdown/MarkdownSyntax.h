@@ -16,11 +16,42 @@
 #include "platform/text/Range.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <variant>
 #include <vector>
 
 namespace velkin {
+
+// The optional text of a span, shared by the span's copies and compared by value.
+class SpanText {
+public:
+    SpanText() = default;
+    SpanText(std::nullopt_t) {}
+    SpanText(U16String text) : text_(std::make_shared<const U16String>(std::move(text))) {}
+    SpanText(std::optional<U16String> text)
+    {
+        if (text)
+            text_ = std::make_shared<const U16String>(std::move(*text));
+    }
+    explicit SpanText(std::shared_ptr<const U16String> text) : text_(std::move(text)) {}
+    const std::shared_ptr<const U16String>& shared() const { return text_; }
+
+    explicit operator bool() const { return text_ != nullptr; }
+    bool has_value() const { return text_ != nullptr; }
+    const U16String& operator*() const { return *text_; }
+    const U16String* operator->() const { return text_.get(); }
+    U16String value_or(U16String fallback) const { return text_ ? *text_ : std::move(fallback); }
+
+    bool operator==(const SpanText& other) const
+    {
+        return text_ == other.text_ || (text_ && other.text_ && *text_ == *other.text_);
+    }
+    bool operator==(const U16String& text) const { return text_ && *text_ == text; }
+
+private:
+    std::shared_ptr<const U16String> text_;
+};
 
 class MarkdownToken {
 public:
@@ -52,49 +83,73 @@ public:
     constexpr MarkdownToken(Kind kind = Kind::marker) : kind_(kind) {}
 
     static MarkdownToken heading(int level) { return MarkdownToken(Kind::heading, level); }
-    static MarkdownToken color(const ColorLiteral& literal) { return MarkdownToken(Kind::color, literal); }
-    static MarkdownToken codeSyntax(CodeTokenKind kind) { return MarkdownToken(Kind::codeSyntax, kind); }
-    static MarkdownToken alert(AlertKind kind) { return MarkdownToken(Kind::alert, kind); }
-    static MarkdownToken alertLabel(AlertKind kind) { return MarkdownToken(Kind::alertLabel, kind); }
-    static MarkdownToken footnoteRef(U16String label) { return MarkdownToken(Kind::footnoteRef, std::move(label)); }
+    static MarkdownToken color(const ColorLiteral& literal)
+    {
+        return MarkdownToken(Kind::color, std::make_shared<const ColorLiteral>(literal));
+    }
+    static MarkdownToken codeSyntax(CodeTokenKind kind) { return MarkdownToken(Kind::codeSyntax, int(kind)); }
+    static MarkdownToken alert(AlertKind kind) { return MarkdownToken(Kind::alert, int(kind)); }
+    static MarkdownToken alertLabel(AlertKind kind) { return MarkdownToken(Kind::alertLabel, int(kind)); }
+    static MarkdownToken footnoteRef(U16String label) { return MarkdownToken(Kind::footnoteRef, shared(std::move(label))); }
     static MarkdownToken footnoteLabel(U16String label)
     {
-        return MarkdownToken(Kind::footnoteLabel, std::move(label));
+        return MarkdownToken(Kind::footnoteLabel, shared(std::move(label)));
     }
 
     Kind kind() const { return kind_; }
     bool is(Kind kind) const { return kind_ == kind; }
 
     // Payload accessors; each is valid only for its own kinds.
-    int level() const { return std::get<int>(payload_); }
-    const ColorLiteral& colorLiteral() const { return std::get<ColorLiteral>(payload_); }
-    CodeTokenKind codeKind() const { return std::get<CodeTokenKind>(payload_); }
-    AlertKind alertKind() const { return std::get<AlertKind>(payload_); }
-    const U16String& label() const { return std::get<U16String>(payload_); }
+    int level() const { return small_; }
+    const ColorLiteral& colorLiteral() const { return *static_cast<const ColorLiteral*>(large_.get()); }
+    CodeTokenKind codeKind() const { return CodeTokenKind(small_); }
+    AlertKind alertKind() const { return AlertKind(small_); }
+    const U16String& label() const { return *static_cast<const U16String*>(large_.get()); }
 
     // Character-level kinds that may be applied inside a rendered table cell.
     bool isInline() const;
 
-    bool operator==(const MarkdownToken&) const = default;
+    // Payloads compare by value; a link's or an image's destination is the span's, not the token's.
+    bool operator==(const MarkdownToken& other) const;
 
 private:
-    using Payload = std::variant<std::monostate, int, ColorLiteral, CodeTokenKind, AlertKind, U16String>;
-    template <typename T>
-    MarkdownToken(Kind kind, T&& value) : kind_(kind), payload_(std::forward<T>(value))
-    {
-    }
+    friend struct MarkdownSpan;
 
+    static std::shared_ptr<const void> shared(U16String text) { return std::make_shared<const U16String>(std::move(text)); }
+    MarkdownToken(Kind kind, int small) : kind_(kind), small_(small) {}
+    MarkdownToken(Kind kind, std::shared_ptr<const void> large) : kind_(kind), large_(std::move(large)) {}
+
+    // A long paragraph's scan holds a token per span: the few large payloads
+    // (colour literals, labels, destinations) are kept apart, shared by the token's copies.
     Kind kind_;
-    Payload payload_;
+    int small_ = 0;                      // a level, a CodeTokenKind or an AlertKind
+    std::shared_ptr<const void> large_;  // a ColorLiteral, a label or a link's destination
 };
 
 struct MarkdownSpan {
+    MarkdownSpan() = default;
+    // Only a link or an image span takes a destination.
+    MarkdownSpan(Range range, MarkdownToken token, const SpanText& url = {}) : range(range), token(std::move(token))
+    {
+        if (url && (this->token.is(MarkdownToken::Kind::link) || this->token.is(MarkdownToken::Kind::image)))
+            this->token.large_ = url.shared();
+    }
+
     Range range;  // UTF-16 units of the whole scanned text
     MarkdownToken token;
-    // The destination of a link or image span; no other span carries one.
-    std::optional<U16String> url;
 
-    bool operator==(const MarkdownSpan&) const = default;
+    // The destination of a link or image span; no other span carries one.
+    SpanText url() const
+    {
+        if (!token.is(MarkdownToken::Kind::link) && !token.is(MarkdownToken::Kind::image))
+            return {};
+        return SpanText(std::static_pointer_cast<const U16String>(token.large_));
+    }
+
+    bool operator==(const MarkdownSpan& other) const
+    {
+        return range == other.range && token == other.token && url() == other.url();
+    }
 };
 
 using MarkdownSpans = std::vector<MarkdownSpan>;

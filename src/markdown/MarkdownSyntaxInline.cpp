@@ -1496,6 +1496,9 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
     if (t.backtick)
         appendColors(sc);
     dropCrossingDelimited(sc);
+    // A long paragraph's list is let go, or the thread would hold its peak.
+    if (delimited.capacity() > 4096)
+        std::vector<Scan::Delimited>().swap(delimited);
 }
 
 } // namespace

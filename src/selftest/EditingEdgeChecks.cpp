@@ -39,7 +39,7 @@ void syntaxStatsRoutingChecks(SelfTestContext& t)
         std::vector<U16String> urls;
         for (const MarkdownSpan& s : spans)
             if (s.token.is(K::link))
-                urls.push_back(s.url.value_or(U16String()));
+                urls.push_back(s.url().value_or(U16String()));
         std::sort(urls.begin(), urls.end());
         t.check("each link on a line carries its own URL",
                 urls == std::vector<U16String>{u"https://example.com/a", u"https://example.org/b"});

@@ -41,7 +41,7 @@ std::optional<MarkdownSpan> firstLink(U16View text)
 bool firstLinkPointsTo(U16View text, const U16String& url)
 {
     const auto link = firstLink(text);
-    return link && link->url == url;
+    return link && link->url() == url;
 }
 
 // A list literal of the strings, line feeds and tabs written as escapes.

@@ -17,7 +17,7 @@ bool firstLinkPointsTo(U16View text, const U16String& url)
 {
     const MarkdownSpans spans = MarkdownSyntax::spans(text);
     const MarkdownSpan* link = firstOfKind(spans, K::link);
-    return link && link->url == url;
+    return link && link->url() == url;
 }
 
 bool none(U16View text, K kind)

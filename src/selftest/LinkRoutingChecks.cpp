@@ -22,7 +22,7 @@ void linkRoutingChecks(SelfTestContext& t)
                 link = &span;
                 break;
             }
-        t.check("link span carries its URL", link && link->url == readme);
+        t.check("link span carries its URL", link && link->url() == readme);
     }
     t.check("markdown URL opens as a document",
             LinkRouter::action(readme, std::nullopt) == Action::makeOpenDocument(*Url::parse(u8(readme))));

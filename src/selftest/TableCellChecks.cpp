@@ -76,7 +76,7 @@ void stylingCombinationChecks(SelfTestContext& t)
     t.check("code in a source table row is code", firstOfKind(grid, Kind::code) == U16String(u"b"));
     const MarkdownSpans spans = MarkdownSyntax::spans(grid);
     const auto link = std::find_if(spans.begin(), spans.end(), [](const MarkdownSpan& s) { return s.token.is(Kind::link); });
-    t.check("a link in a source table row is clickable", link != spans.end() && link->url == U16String(u"x"));
+    t.check("a link in a source table row is clickable", link != spans.end() && link->url() == U16String(u"x"));
     t.check("the row is still monospaced",
             std::any_of(spans.begin(), spans.end(), [](const MarkdownSpan& s) { return s.token.is(Kind::table); }));
     t.check("the delimiter row stays plain syntax", !firstOfKind(u"| a | b |\n| :-: | --: |", Kind::link));

@@ -7,6 +7,7 @@
 #include "platform/attributed/Attributes.h"
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace velkin {
@@ -17,6 +18,8 @@ public:
     explicit AttributedString(U16String text, const Attributes& attributes = {});
     AttributedString(const AttributedString&) = default;
     AttributedString& operator=(const AttributedString&) = default;
+    AttributedString(AttributedString&&) noexcept = default;
+    AttributedString& operator=(AttributedString&&) noexcept = default;
     virtual ~AttributedString() = default;
 
     const U16String& string() const { return text_; }
@@ -83,6 +86,23 @@ private:
     // A sorted array with a movable gap, indexed as if it had none.
     class RunArray {
     public:
+        RunArray() = default;
+        RunArray(const RunArray&) = default;
+        RunArray& operator=(const RunArray&) = default;
+        // The moved-from array is left empty, gap and all.
+        RunArray(RunArray&& other) noexcept
+            : runs_(std::move(other.runs_)), gapAt_(std::exchange(other.gapAt_, 0)), gap_(std::exchange(other.gap_, 0))
+        {
+            other.runs_.clear();
+        }
+        RunArray& operator=(RunArray&& other) noexcept
+        {
+            runs_ = std::move(other.runs_);
+            gapAt_ = std::exchange(other.gapAt_, 0);
+            gap_ = std::exchange(other.gap_, 0);
+            other.runs_.clear();
+            return *this;
+        }
         size_t size() const { return runs_.size() - gap_; }
         bool empty() const { return size() == 0; }
         Run& operator[](size_t i) { return runs_[i < gapAt_ ? i : i + gap_]; }

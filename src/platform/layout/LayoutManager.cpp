@@ -74,12 +74,40 @@ namespace {
 // The most places a drawn line keeps.
 constexpr size_t kMaxLineXs = 256;
 
-struct SignatureRun {
-    int length;
+// What of a run decides its layout.
+struct SignatureStyle {
     Font font;
     double kern;
     double baselineOffset;
-    bool operator==(const SignatureRun&) const = default;
+    bool operator==(const SignatureStyle&) const = default;
+};
+
+// Runs name their style by its index: a paragraph of alternating emphasis has
+// a run every few characters but only a few styles.
+struct Signature {
+    struct Run {
+        int length;
+        unsigned style;
+    };
+    std::vector<SignatureStyle> styles;
+    std::vector<Run> runs;
+
+    void clear()
+    {
+        styles.clear();
+        runs.clear();
+    }
+    void append(int length, const SignatureStyle& style)
+    {
+        if (!runs.empty() && styles[runs.back().style] == style) {
+            runs.back().length += length;
+            return;
+        }
+        const auto index = unsigned(std::find(styles.begin(), styles.end(), style) - styles.begin());
+        if (index == styles.size())
+            styles.push_back(style);
+        runs.push_back({length, index});
+    }
 };
 
 struct Paragraph {
@@ -115,25 +143,22 @@ Qt::Alignment qtAlignment(TextAlignment a)
 
 // What of a stretch of text decides its layout: fonts, kerns and baseline offsets, run by run
 // (neighbouring runs that differ only in colours or marks count as one).
-std::vector<SignatureRun> layoutSignature(const TextStorage& storage, Range range)
+Signature layoutSignature(const TextStorage& storage, Range range)
 {
-    std::vector<SignatureRun> sig;
+    Signature sig;
     storage.enumerateRuns(range, [&](const Attributes& a, Range run) {
         const Font* f = a.font();
-        SignatureRun r{run.length, f ? *f : defaultFont(), a.number(AttributeKey::Kern).value_or(0),
-                       a.number(AttributeKey::BaselineOffset).value_or(0)};
-        if (!sig.empty() && sig.back().font == r.font && sig.back().kern == r.kern
-            && sig.back().baselineOffset == r.baselineOffset)
-            sig.back().length += r.length;
-        else
-            sig.push_back(r);
+        sig.append(run.length, {f ? *f : defaultFont(), a.number(AttributeKey::Kern).value_or(0),
+                                a.number(AttributeKey::BaselineOffset).value_or(0)});
     });
+    sig.runs.shrink_to_fit();
     return sig;
 }
 
 // Whether a stretch still has the signature it was laid out with, without building a new one.
-bool signatureMatches(const TextStorage& storage, Range range, const std::vector<SignatureRun>& signature)
+bool signatureMatches(const TextStorage& storage, Range range, const Signature& sig)
 {
+    const std::vector<Signature::Run>& signature = sig.runs;
     size_t index = 0;
     int consumed = 0;  // of signature[index]
     bool same = true;
@@ -148,8 +173,9 @@ bool signatureMatches(const TextStorage& storage, Range range, const std::vector
             same = false;
             return;
         }
-        const SignatureRun& expected = signature[index];
-        if (!(expected.font == font) || expected.kern != kern || expected.baselineOffset != offset
+        const Signature::Run& expected = signature[index];
+        const SignatureStyle& style = sig.styles[expected.style];
+        if (!(style.font == font) || style.kern != kern || style.baselineOffset != offset
             || consumed + run.length > expected.length) {
             same = false;
             return;
@@ -314,7 +340,7 @@ struct LayoutManager::Block {
         std::shared_ptr<const TextBlock> block;
     };
     std::vector<Cell> cells;
-    std::vector<SignatureRun> signature;
+    Signature signature;
     std::vector<ParagraphStylePtr> styles;  // shared with the storage's runs
     double height = 0;  // laid out, or estimated while not laid out
     // What the estimate of its height is made of, read once from its attributes.

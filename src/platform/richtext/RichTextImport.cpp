@@ -186,6 +186,9 @@ std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures)
     auto document = std::make_unique<ImportedDocument>();
     document->setUseDesignMetrics(true);
     document->setDocumentMargin(0);
+    // Nobody undoes an import: recorded, each later insertion and format change
+    // would keep a command for every fragment it touched.
+    document->setUndoRedoEnabled(false);
     const U16String routed = pictureSources(U16String(html), *document, pictures);
     document->setHtml(QString::fromUtf16(routed.data(), qsizetype(routed.size())));
     return document;
