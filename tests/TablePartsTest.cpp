@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -151,4 +153,79 @@ TEST(TableParts, ATallTablesRichTextIsTheWholeTables)
     const QByteArray whole = RichTextWriter::write(*loadWhole(page));
     EXPECT_EQ(*rtf, whole);
     EXPECT_EQ(count(rtf->toStdString(), "Key"), 1u);
+}
+
+namespace {
+
+// Parts of one table built by hand, the first with a header row; the rows of
+// part k have `lines(k)` lines each.
+std::unique_ptr<QTextDocument> handMadeParts(int parts, int rowsPerPart, const std::function<int(int)>& lines)
+{
+    auto document = std::make_unique<QTextDocument>();
+    document->setDocumentMargin(0);
+    QTextCursor cursor(document.get());
+    int number = 0;
+    for (int k = 0; k < parts; ++k) {
+        QTextTableFormat format;
+        format.setHeaderRowCount(k == 0 ? 1 : 0);
+        format.setCellPadding(2);
+        format.setBorder(0);
+        format.setProperty(TableParts::kPartIndex, k);
+        QTextTable* table = cursor.insertTable(rowsPerPart + (k == 0 ? 1 : 0), 1, format);
+        for (int r = 0; r < table->rows(); ++r) {
+            QStringList text;
+            if (k == 0 && r == 0)
+                text << QStringLiteral("Header");
+            else
+                for (int l = 0; l < lines(k); ++l)
+                    text << QStringLiteral("row %1 line %2").arg(number).arg(l);
+            number += k > 0 || r > 0;
+            table->cellAt(r, 0).firstCursorPosition().insertText(text.join(QChar::LineSeparator));
+        }
+        cursor.movePosition(QTextCursor::End);
+        if (k + 1 < parts)
+            cursor.insertBlock();
+    }
+    return document;
+}
+
+} // namespace
+
+TEST(TableParts, CutsKeepEveryRowInOrderAndHeadersAtPageTops)
+{
+    QBuffer sink;
+    sink.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&sink);
+    writer.setResolution(72);
+    // Rows of one line, many to a page; then, after the first part, rows
+    // taller than a page, whose page breaks mostly fall inside a row.
+    for (const bool tallRows : {false, true}) {
+        const auto document = handMadeParts(4, 30, [&](int part) { return tallRows && part > 0 ? 40 : 1; });
+        document->documentLayout()->setPaintDevice(&writer);
+        document->setPageSize(QSizeF(300, 400));
+        TableParts::cutAtPages(*document);
+        document->markContentsDirty(0, document->characterCount());
+
+        const auto tables = TableParts::tablesInParts(*document);
+        ASSERT_EQ(tables.size(), 1u);
+        int next = 0;
+        for (size_t k = 0; k < tables.front().size(); ++k) {
+            QTextTable& part = *tables.front()[k];
+            const int header = part.format().headerRowCount();
+            // Where one part has nowhere to be cut, the next runs on without one.
+            if (!tallRows || k < 2) {
+                EXPECT_EQ(header, 1) << "part " << k;
+            }
+            if (header > 0 && k > 0) {
+                const QTextBlock top = part.cellAt(0, 0).firstCursorPosition().block();
+                EXPECT_EQ(top.text(), QStringLiteral("Header"));
+                EXPECT_LT(std::fmod(document->documentLayout()->blockBoundingRect(top).top(), 400.0), 10) << "part " << k;
+            }
+            for (int r = header; r < part.rows(); ++r, ++next)
+                EXPECT_TRUE(part.cellAt(r, 0).firstCursorPosition().block().text().startsWith(QStringLiteral("row %1 ").arg(next)))
+                    << "part " << k << " row " << r;
+        }
+        EXPECT_EQ(next, 120);
+        document->documentLayout()->setPaintDevice(nullptr);
+    }
 }
