@@ -196,6 +196,12 @@ TEST(LayoutParts, LazyLayoutGoesAsFarAsAskedAndTheRestInIdleSlices)
     EXPECT_GT(slices, 3);
     EXPECT_TRUE(pair.parts.isLayoutComplete());
     EXPECT_EQ(difference(pair.parts, pair.whole), "");
+    // Split in two long paragraphs (the first keeps its parts before the split), and joined again.
+    const int split = start + 15 * kPart;
+    s.replaceCharacters({split, 0}, u"\n");
+    EXPECT_EQ(difference(pair.parts, pair.whole), "") << "split";
+    s.replaceCharacters({split, 1}, u"");
+    EXPECT_EQ(difference(pair.parts, pair.whole), "") << "joined";
 }
 
 TEST(LayoutParts, CaretMovesByVisualLineOverPartEdges)

@@ -692,6 +692,38 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
             heldCharacters_ += heldBy(*b);
             reusable.erase(it);
         }
+        // A long paragraph that the edit splits or joins to another keeps, for the
+        // paragraph starting where it did, the parts whose text lies before the edit.
+        for (auto& b : fresh) {
+            if (b->laidOut || !b->parts.empty() || !laysOutInParts(*b))
+                continue;
+            for (size_t i = i0; i <= i1; ++i) {
+                Block* old = blocks_[i].get();
+                if (!old || old->parts.empty() || old->range.location != b->range.location)
+                    continue;
+                // (A part reaching its paragraph's end holds no text past its lines, which the join may change.)
+                const int before = region.location - old->paragraphs[0].content.location;
+                const int end = old->paragraphs[0].content.length;
+                size_t kept = 0;
+                while (kept < old->parts.size() && old->parts[kept].textEnd <= before && old->parts[kept].textEnd < end)
+                    ++kept;
+                if (kept == 0)
+                    break;
+                measureForEstimate(*b);
+                b->height = estimatedHeight(*b);
+                b->partsBottom = kept < old->parts.size() ? old->parts[kept].top : old->partsBottom;
+                old->lines.resize(kept < old->parts.size() ? old->parts[kept].firstLine : old->lines.size());
+                old->parts.resize(kept);
+                b->parts = std::move(old->parts);
+                b->lines = std::move(old->lines);
+                b->styles = old->styles;
+                b->rightToLeft = old->rightToLeft;
+                b->checkFrom = old->checkFrom;
+                b->checkTo = std::min(old->checkTo, before);
+                heldCharacters_ += heldBy(*b);
+                break;
+            }
+        }
     }
 
     for (auto& b : fresh)
