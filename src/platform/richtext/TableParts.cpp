@@ -161,15 +161,17 @@ QList<QTextLength> wholeColumns(const QTextDocument& document, const std::vector
                 rows.push_back(row);
 
     DocumentCopy scratch(document);
+    scratch.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
+    scratch.setPageSize(document.pageSize());
     QTextTableFormat format = header.format();
     format.clearColumnWidthConstraints();
     format.clearProperty(kPartIndex);
     QTextCursor cursor(&scratch);
+    cursor.beginEditBlock();
     QTextTable* table = cursor.insertTable(int(rows.size()), columns, format);
     for (size_t r = 0; r < rows.size(); ++r)
         copyRow(*rows[r].table, rows[r].row, *table, int(r));
-    scratch.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
-    scratch.setPageSize(document.pageSize());
+    cursor.endEditBlock();
 
     // Each column's width is its text's width and the cell's padding, the
     // same in every cell of the header row.
@@ -257,15 +259,18 @@ std::vector<Cut> cutsOf(QTextDocument& document, const std::vector<QTextTable*>&
         for (int r = 0; r < part.rows(); ++r)
             rows.push_back({&part, r});
         DocumentCopy copy(document);
+        copy.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
+        copy.setPageSize(document.pageSize());
         QTextTableFormat format = part.format();
         format.setHeaderRowCount(1);
-        QTextTable* laidOut = QTextCursor(&copy).insertTable(int(rows.size()) + 1, part.columns(), format);
+        // One edit, so that it is laid out once, whole.
+        QTextCursor cursor(&copy);
+        cursor.beginEditBlock();
+        QTextTable* laidOut = cursor.insertTable(int(rows.size()) + 1, part.columns(), format);
         copyRow(header, 0, *laidOut, 0);
         for (size_t r = 0; r < rows.size(); ++r)
             copyRow(*rows[r].table, rows[r].row, *laidOut, int(r) + 1);
-        // Laid out once it is whole.
-        copy.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
-        copy.setPageSize(document.pageSize());
+        cursor.endEditBlock();
         // A cut among the rows from before would leave the part none of its own.
         const size_t before = rows.size() - size_t(part.rows());
         const int at = lastPageStart(copy, *laidOut);
