@@ -276,6 +276,12 @@ void BM_KeystrokeInLogWithALoneStar2MB(benchmark::State& state)
 }
 BENCHMARK(BM_KeystrokeInLogWithALoneStar2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
+void BM_KeystrokeInLogWithRareGlobs2MB(benchmark::State& state)
+{
+    longShape(state, bench::logWithRareGlobs(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInLogWithRareGlobs2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
 // The restyle of those keystrokes alone, without the relayout and drawing after
 // them: a character typed into the storage and taken out again in turn.
 void restyleAlone(benchmark::State& state, U16String text, double fraction)

@@ -66,6 +66,26 @@ inline U16String logWithALoneStar(size_t bytes)
     return u"A lone * near the start\n" + log;
 }
 
+// The log after a line with a lone "*" and a lone "_" that nothing pairs with,
+// though a line in a hundred holds both characters: the "*" in code, the "_"
+// inside a word ("`*.log`", "old_logs").
+inline U16String logWithRareGlobs(size_t bytes)
+{
+    U16String log = logLines(bytes, u"\n");
+    std::erase_if(log, [](char16_t c) { return c == u'*' || c == u'_'; });
+    U16String text = u"A lone * and a lone _ near the start\n";
+    int line = 0;
+    for (size_t at = 0; at < log.size(); ++line) {
+        const size_t end = log.find(u'\n', at);
+        text.append(log, at, end - at);
+        if (line % 100 == 99)
+            text += u" rotated `*.log` to old_logs";
+        text += u'\n';
+        at = end + 1;
+    }
+    return text;
+}
+
 // The changelogs' list items ("* [hash](link) - **area**: text"), one after
 // another without a blank line, until `bytes`; empty without the changelogs.
 inline U16String changelogItems(size_t bytes)

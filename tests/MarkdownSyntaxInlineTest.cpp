@@ -417,6 +417,63 @@ TEST(InlineScanner, ADelimiterLeftOpenLetsWhatFollowsReadAfreshTillOneLikeItCome
     EXPECT_GT(carried, 300);
 }
 
+// A piece that holds delimiters like one left waiting before it, yet leaves that
+// one waiting (its own pair first, or are taken by code, bold or a link, or a
+// "_" is followed by a letter), reads on its own as in the whole paragraph, cut
+// at a line start or inside a line. Only paragraphs of plain lines, as the
+// editor cuts.
+TEST(InlineScanner, APieceThatLeavesAWaitingDelimiterAloneReadsAsInTheWhole)
+{
+    const char16_t* const pieces[] = {u"*",   u"**",     u"***",    u"_",  u"__",      u" _", u"~~",    u"~",
+                                      u"`",   u"`*`",    u"`_`",    u"a ", u"snake_case", u" ", u"word", u"[*](y)",
+                                      u"**b**", u"__c__", u"~~d~~", u"\\*", u"\n",      u"\n", u" x"};
+    std::mt19937 rng(17);
+    const MarkdownSyntax::Definitions definitions;
+    int kept = 0;
+    int refused = 0;
+    for (int round = 0; round < 6000; ++round) {
+        const U16String text = randomParagraph(rng, pieces);
+        const MarkdownSyntax::BlockLines lines(text);
+        bool plain = true;
+        for (int i = 0; i < lines.count(); ++i)
+            plain = plain && MarkdownSyntax::isPlainLine(lines, i);
+        if (!plain)
+            continue;
+        MarkdownSpans whole;
+        MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, {}, {}, whole);
+        for (int at = 1; at < int(text.size()); ++at) {
+            const bool lineStart = text[size_t(at - 1)] == u'\n';
+            const U16View head = U16View(text).substr(0, size_t(lineStart ? at - 1 : at));
+            if (!lineStart
+                && (text[size_t(at - 1)] != u' ' || !CharacterClass::isAsciiAlphanumeric(text[size_t(at)])
+                    || MarkdownSyntax::lineRunsOn(head)))
+                continue;
+            const U16View tail = U16View(text).substr(size_t(at));
+            const unsigned open = MarkdownSyntax::runningDelimiters(head, definitions);
+            if (!open || !MarkdownSyntax::holdsDelimiters(tail, open))
+                continue;
+            const U16String context = lineStart ? u"" : u"x ";
+            const std::optional<unsigned> waiting = MarkdownSyntax::waitingAfter(context, tail, open, definitions);
+            if (!waiting) {
+                ++refused;
+                continue;
+            }
+            ++kept;
+            // What is left waiting at the end is what the whole leaves.
+            const U16String read = context + U16String(tail);
+            ASSERT_EQ(*waiting | MarkdownSyntax::runningDelimiters(read, definitions),
+                      MarkdownSyntax::runningDelimiters(text, definitions))
+                << u8(text) << " cut at " << at;
+            MarkdownSpans parts;
+            MarkdownSyntax::appendInline(head, 0, Range{0, int(head.size())}, {}, {}, parts);
+            MarkdownSyntax::appendInline(read, at - int(context.size()), Range{0, int(read.size())}, {}, {}, parts);
+            ASSERT_TRUE(splitAt(whole, at) == parts) << u8(text) << " cut at " << at;
+        }
+    }
+    EXPECT_GT(kept, 300);
+    EXPECT_GT(refused, 300);
+}
+
 // A long paragraph's scan holds a span per delimiter: a span stays small, its
 // payloads kept apart, and spans still compare by what they say.
 TEST(MarkdownSpanValue, SmallAndComparedByValue)

@@ -316,6 +316,45 @@ TEST(RestyleDifferential, ALoneDelimiterEarlyInAPastedLogStaysOpenOrPairsAsAWhol
     EXPECT_EQ(editAtRandom(e, rng, 60, typed), "");
 }
 
+// A log paragraph with a lone "*" and a lone "_" near its start, whose later
+// lines hold those characters now and then where they cannot pair with them: the
+// "*" in code, bold or escaped, the "_" inside words. Typing near and far, each
+// edit compared with a whole restyle, delimiters and code or brackets among them.
+TEST(RestyleDifferential, LaterDelimitersThatLeaveALoneOneWaitingKeepItWaiting)
+{
+    U16String log = logLines(900);
+    std::erase_if(log, [](char16_t c) { return c == u'*' || c == u'_' || c == u'~'; });
+    U16String text = u"# Log\n\nA lone * and a lone _ near the start\n";
+    int line = 0;
+    for (size_t at = 0; at < log.size(); ++line) {
+        const size_t end = log.find(u'\n', at);
+        text.append(log, at, end - at);
+        if (line % 60 == 59)
+            text += line % 120 == 59 ? u" rotated `*.log` to old_logs" : u" **kept** old_logs \\*";
+        text += u'\n';
+        at = end + 1;
+    }
+    differential::Editor e(text + u"Last line\n");
+    const U16String& s = e.view().string();
+    const int middle = int(s.find(u" INFO ", s.size() / 2));
+    const int late = int(s.find(u" INFO ", s.size() - 3000));
+    for (const int at : {middle, late, 60, middle + 7})
+        ASSERT_EQ(typeAt(e, at, u"x"), "") << at;
+    // A bare one far below pairs with the lone one; a code span or a word takes it in.
+    for (const U16String typed : {u" * ", u" `*` ", u" a_b ", u" _ ", u" **b** ", u" ` ", u" [", u" \\*"}) {
+        ASSERT_EQ(typeAt(e, late, typed), "") << u8(typed);
+        ASSERT_EQ(typeAt(e, middle, u"y"), "") << u8(typed);
+        ASSERT_EQ(deleteAt(e, late, int(typed.size())), "") << u8(typed);
+        ASSERT_EQ(typeAt(e, middle + 3, typed), "") << u8(typed) << " near";
+        ASSERT_EQ(typeAt(e, late, u"z"), "") << u8(typed);
+        ASSERT_EQ(deleteAt(e, middle + 3, int(typed.size())), "") << u8(typed) << " near";
+    }
+    std::mt19937 rng(700);
+    const std::vector<U16String> typed{u"x", u" ", u"*", u"**", u"_", u"__", u" _", u"a_b", u"~~",
+                                       u"`",  u"``", u"[", u"]", u"](x)", u"\\", u"\n", u"\n\n"};
+    EXPECT_EQ(editAtRandom(e, rng, 80, typed), "");
+}
+
 // A delimiter typed far above a lone one pairs with it, though the places between
 // read as settled before: each is compared with what it read as before the edit.
 TEST(RestyleDifferential, ADelimiterTypedFarAboveALoneOnePairsWithIt)

@@ -835,16 +835,19 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // lines next to the change may legitimately read anew, as an item's
         // continuation does when its item line changes), and a delimiter held open
         // at its start must find none that could close it.
+        const std::optional<unsigned> carried
+            = start.open && MarkdownSyntax::holdsDelimiters(substring(text, stretch), start.open)
+                  ? MarkdownSyntax::waitingAfter(head, substring(text, stretch), start.open, kept.definitions)
+                  : std::optional<unsigned>(start.open);
         const bool headAgrees = from == lo
-            || (agrees(piece, offset, storage, Range::fromTo(from, std::min(first, forward(from, 2))))
-                && !(start.open && MarkdownSyntax::holdsDelimiters(substring(text, stretch), start.open)));
+            || (agrees(piece, offset, storage, Range::fromTo(from, std::min(first, forward(from, 2)))) && carried);
         const bool fenceOpen = to < n && fenceOpenAtEnd(piece);
         const bool midLine = to < n && text[size_t(to - 1)] != u'\n';
         const bool inParagraph = to < n && (midLine || !blockEdge(text, to));
         // Delimiters left looking on past the end leave what follows as it was when
         // the text read the same there before the edit; anything else open, never.
-        const unsigned open
-            = start.open | (inParagraph ? MarkdownSyntax::paragraphRunningDelimiters(piece.string(), kept.definitions) : 0);
+        const unsigned open = carried.value_or(start.open)
+            | (inParagraph ? MarkdownSyntax::paragraphRunningDelimiters(piece.string(), kept.definitions) : 0);
         const bool lineOpen = midLine && MarkdownSyntax::lineRunsOn(lastLine(piece.string()));
         const ParagraphCut* before = inParagraph ? cutAt(to) : nullptr;
         const bool asBefore = before && before->stale && before->open == open;
@@ -958,16 +961,21 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
             break;
         const U16View between = substring(text, Range::fromTo(from.at, to));
         // A delimiter carried open is closed by the next like it: no place after that is known.
-        if (from.open && MarkdownSyntax::holdsDelimiters(between, from.open))
+        const U16String head = context(text, from);
+        const std::optional<unsigned> carried
+            = from.open && MarkdownSyntax::holdsDelimiters(between, from.open)
+                  ? MarkdownSyntax::waitingAfter(head, between, from.open, kept.definitions)
+                  : std::optional<unsigned>(from.open);
+        if (!carried)
             break;
-        const U16String piece = context(text, from) + U16String(between);
+        const U16String piece = head + U16String(between);
         const unsigned open = MarkdownSyntax::paragraphRunningDelimiters(piece, kept.definitions);
         const bool lineOpen = text[size_t(to - 1)] != u'\n' && MarkdownSyntax::lineRunsOn(lastLine(piece));
         if (lineOpen || (open && length < carryFrom)) {
             length *= 2;
             continue;
         }
-        found.push_back(ParagraphCut{to, from.open | open, lazyItem(text, from.at, to, from.item)});
+        found.push_back(ParagraphCut{to, *carried | open, lazyItem(text, from.at, to, from.item)});
         from = found.back();
         length = spacing;
     }

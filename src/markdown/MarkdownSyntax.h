@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -320,14 +321,34 @@ bool inlineRunsOn(U16View paragraph, const Definitions& definitions);
 // is read) leave one; false when its last line belongs to any other block.
 bool paragraphRunsOn(U16View text, const Definitions& definitions);
 
-// The same as bits, one per delimiter character: a scan left with a "*" looking
-// on reads on as a fresh one as long as no "*" comes.
-enum DelimiterBit : unsigned { starBit = 1, underscoreBit = 2, tildeBit = 4 };
-unsigned delimiterBit(char16_t c);
+// The same as bits, one per delimiter character and run length: a scan left with
+// a "*" looking on reads on as a fresh one as long as no "*" comes.
+enum DelimiterBit : unsigned {
+    starBit = 1,
+    underscoreBit = 2,
+    tildeBit = 4,  // "~~", the only strikethrough run
+    doubleStarBit = 8,
+    tripleStarBit = 16,
+    doubleUnderscoreBit = 32,
+    tripleUnderscoreBit = 64
+};
+// The bit of an opening run of `c`, `length` long.
+unsigned delimiterBit(char16_t c, int length);
+// All the bits of `c`, whatever the run's length.
+unsigned delimiterBits(char16_t c);
 unsigned runningDelimiters(U16View paragraph, const Definitions& definitions);
 unsigned paragraphRunningDelimiters(U16View text, const Definitions& definitions);
 // Whether `text` holds any of the delimiter characters of `bits`.
 bool holdsDelimiters(U16View text, unsigned bits);
+// What becomes of delimiters of `bits` left waiting before `piece`: nothing when
+// one of them may pair with a delimiter of the piece, else those still waiting
+// after it (the others met the first like character, or pair, that decides them,
+// and it was taken). `head` is the context that stands for the text before the
+// piece, ending in a line feed, or in a blank when the piece starts inside a
+// line. The piece is read after openers that stand for the waiting ones (each
+// run length a delimiter can be read as), and must leave every one of them
+// alone. Not every piece that leaves the waiting ones alone passes.
+std::optional<unsigned> waitingAfter(U16View head, U16View piece, unsigned bits, const Definitions& definitions);
 
 // A line may be cut inside as well, after a blank and before an ASCII letter or
 // digit: what no construct but emphasis can reach over. Whether a code span, a

@@ -92,6 +92,55 @@ unsigned paragraphRunningDelimiters(U16View text, const Definitions& definitions
         substring(text, Range::fromTo(b.line(first).content.location, b.line(last).content.end())), definitions);
 }
 
+std::optional<unsigned> waitingAfter(U16View head, U16View piece, unsigned bits, const Definitions& definitions)
+{
+    // A waiting opener is decided by the first like character (or pair, or
+    // triple) after it, and pairs unless that one is taken by an earlier pass:
+    // an opener of the same run length just before the piece is decided the
+    // same way. Each stands for its own length only ("**x*x": the single pass
+    // takes the "*x*"; a "_" after another opens nothing), or for the shorter
+    // runs that the waiting one also is ("***x" is a double and a single too).
+    // Openers of one character would pair with each other: one read per length.
+    using K = MarkdownToken::Kind;
+    const bool lineStart = head.empty() || head.back() == u'\n';
+    auto leftAlone = [&](const U16String& openers) {
+        U16String text(head);
+        text += openers;
+        text += lineStart ? u'\n' : u' ';
+        const int boundary = int(text.size());
+        text += piece;
+        const BlockLines lines(text);
+        // A pair reaching into the piece covers its place, if only with the closing run.
+        for (const MarkdownSpan& span : spans(lines, definitions))
+            if (span.range.location < boundary && span.range.end() >= boundary
+                && (span.token.is(K::italic) || span.token.is(K::bold) || span.token.is(K::boldItalic)
+                    || span.token.is(K::strikethrough)))
+                return false;
+        return true;
+    };
+    static const std::pair<unsigned, const char16_t*> openers[3][3] = {
+        {{tripleStarBit, u"***x"}, {tripleUnderscoreBit, u"___x"}, {tildeBit, u"~~x"}},
+        {{doubleStarBit, u"**x*x"}, {doubleUnderscoreBit, u"__x"}, {0, u""}},
+        {{starBit, u"*x"}, {underscoreBit, u"_x"}, {0, u""}}};
+    for (const auto& read : openers) {
+        U16String line;
+        for (const auto& [bit, opener] : read)
+            if (bits & bit)
+                line += (line.empty() ? u"" : u" ") + U16String(opener);
+        if (!line.empty() && !leftAlone(line))
+            return std::nullopt;
+    }
+    // A double run is decided by the first pair after it, the others by the first like character.
+    unsigned decided = 0;
+    for (const char16_t c : {u'*', u'_', u'~'})
+        if (piece.find(c) != U16View::npos)
+            decided |= delimiterBits(c) & ~(c == u'~' ? 0 : delimiterBit(c, 2));
+    for (const char16_t* pair : {u"**", u"__"})
+        if (piece.find(pair) != U16View::npos)
+            decided |= delimiterBit(pair[0], 2);
+    return bits & ~decided;
+}
+
 bool paragraphRunsOn(U16View text, const Definitions& definitions)
 {
     return paragraphRunningDelimiters(text, definitions) != 0;

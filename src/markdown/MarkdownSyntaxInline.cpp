@@ -1468,7 +1468,7 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
         return [&sc, c, opening, match](U16View s, int p, int end, int lookEnd, Hit& h) {
             if (match(s, p, end, lookEnd, h))
                 return true;
-            const unsigned bit = delimiterBit(c);
+            const unsigned bit = delimiterBit(c, opening);
             if (sc.runsOn && !(*sc.runsOn & bit) && searchedToEnd(s, p, end, lookEnd, c, opening))
                 *sc.runsOn |= bit;
             return false;
@@ -1522,13 +1522,13 @@ bool inlineRunsOn(U16View paragraph, const Definitions& definitions)
     return runningDelimiters(paragraph, definitions) != 0;
 }
 
-unsigned delimiterBit(char16_t c)
+unsigned delimiterBit(char16_t c, int length)
 {
     switch (c) {
     case u'*':
-        return starBit;
+        return length >= 3 ? tripleStarBit : length == 2 ? doubleStarBit : starBit;
     case u'_':
-        return underscoreBit;
+        return length >= 3 ? tripleUnderscoreBit : length == 2 ? doubleUnderscoreBit : underscoreBit;
     case u'~':
         return tildeBit;
     default:
@@ -1536,10 +1536,15 @@ unsigned delimiterBit(char16_t c)
     }
 }
 
+unsigned delimiterBits(char16_t c)
+{
+    return delimiterBit(c, 1) | delimiterBit(c, 2) | delimiterBit(c, 3);
+}
+
 bool holdsDelimiters(U16View text, unsigned bits)
 {
     for (const char16_t c : {u'*', u'_', u'~'})
-        if ((bits & delimiterBit(c)) && indexOf(text, c, 0, int(text.size())) >= 0)
+        if ((bits & delimiterBits(c)) && indexOf(text, c, 0, int(text.size())) >= 0)
             return true;
     return false;
 }
