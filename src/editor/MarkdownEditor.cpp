@@ -834,7 +834,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // its two outer lines on each side must read as the storage has them (the
         // lines next to the change may legitimately read anew, as an item's
         // continuation does when its item line changes), and a delimiter held open
-        // at its start must find none that could close it.
+        // at its start must find none in it that pairs with it.
         const std::optional<unsigned> carried
             = start.open && MarkdownSyntax::holdsDelimiters(substring(text, stretch), start.open)
                   ? MarkdownSyntax::waitingAfter(head, substring(text, stretch), start.open, kept.definitions)

@@ -13,7 +13,8 @@ namespace velkin {
 struct ParagraphCut {
     int at = 0;
     // The delimiters (MarkdownSyntax::DelimiterBit) looking on past the place: the
-    // text after it reads as from a paragraph's start while it holds none of them.
+    // text after it reads as from a paragraph's start while none of its own pairs
+    // with them (see MarkdownSyntax::waitingAfter).
     unsigned open = 0;
     // The start of the list item line that the paragraph goes on from, or -1.
     int item = -1;
