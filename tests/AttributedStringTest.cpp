@@ -134,6 +134,27 @@ TEST(AttributedString, EqualDictionariesAreOneWhereverTheyAreMade)
     EXPECT_EQ(*s.sharedAttributes(0)->font(), Font::boldSystem(14));
 }
 
+// A long document keeps one dictionary per link address: each is kept at its
+// own size, however it grew while its keys were added one by one.
+TEST(AttributedString, KeptDictionariesHoldNoSpareRoom)
+{
+    AttributedString s(u"see the release notes");
+    U16String address = u"https://example.com/releases/2024/notes-for-the-long-term-support-line";
+    address.reserve(address.size() * 3);
+    s.addAttribute(AttributeKey::Font, Font::boldSystem(14), {4, 3});
+    s.addAttribute(AttributeKey::ForegroundColor, Color::link(), {4, 3});
+    s.addAttribute(AttributeKey::BackgroundColor, Color::white(), {4, 3});
+    s.addAttribute(AttributeKey::Underline, 1, {4, 3});
+    s.addAttribute(AttributeKey::Link, address, {4, 3});
+    const AttributesPtr kept = s.sharedAttributes(4);
+    ASSERT_EQ(kept->size(), 5u);
+    EXPECT_EQ(kept->entries().capacity(), kept->size());
+    const U16String* link = kept->string(AttributeKey::Link);
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(*link, address);
+    EXPECT_LT(link->capacity(), address.size() + 8);
+}
+
 TEST(AttributedString, ParagraphStylesCompareByValueTextBlocksByIdentity)
 {
     auto table = std::make_shared<TextTable>();
