@@ -322,3 +322,19 @@ TEST(AttributedString, MovingTakesTextAndRunsAndLeavesAnEmptyString)
     EXPECT_TRUE(assigned == copy);
     EXPECT_EQ(moved.runCount(), 0);  // NOLINT(bugprone-use-after-move)
 }
+
+// A page lets go of the room its runs kept for edits; the text reads and edits as before.
+TEST(AttributedString, ReleasingSpareRoomKeepsTextAndRuns)
+{
+    TextStorage text(U16String(u"abcdefghij"));
+    for (int i = 9; i >= 0; i -= 2)  // from the end, leaving the runs' gap mid-array
+        text.addAttribute(AttributeKey::Kern, double(i), {i, 1});
+    const TextStorage before = text;
+    text.releaseSpareRoom();
+    EXPECT_TRUE(text == before);
+    EXPECT_EQ(text.runCount(), before.runCount());
+    text.replaceCharacters({2, 1}, u"XY");
+    EXPECT_EQ(text.string(), u"abXYdefghij");
+    EXPECT_EQ(kernAt(text, 3), -1);
+    EXPECT_EQ(kernAt(text, 6), 5);
+}
