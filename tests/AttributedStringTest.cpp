@@ -311,7 +311,7 @@ TEST(AttributedString, MovingTakesTextAndRunsAndLeavesAnEmptyString)
     EXPECT_EQ(moved.runCount(), copy.runCount());
     EXPECT_EQ(kernAt(moved, 4), 4);
 
-    EXPECT_EQ(source.length(), 0);  // NOLINT(bugprone-use-after-move): moved-from state is specified
+    EXPECT_EQ(source.length(), 0);  // NOLINT(bugprone-use-after-move): what a move leaves is ours to say
     EXPECT_EQ(source.runCount(), 0);
     source.append(u"again", {{AttributeKey::Kern, 3.0}});
     EXPECT_EQ(source.runCount(), 1);
