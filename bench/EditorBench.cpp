@@ -270,6 +270,44 @@ void BM_KeystrokeInItemContinuedByALog2MB(benchmark::State& state)
 }
 BENCHMARK(BM_KeystrokeInItemContinuedByALog2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
+void BM_KeystrokeInLogWithALoneStar2MB(benchmark::State& state)
+{
+    longShape(state, bench::logWithALoneStar(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInLogWithALoneStar2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// The restyle of those keystrokes alone, without the relayout and drawing after
+// them: a character typed into the storage and taken out again in turn.
+void restyleAlone(benchmark::State& state, U16String text, double fraction)
+{
+    Session s(text, fraction);
+    TextStorage& storage = *s.view().textStorage();
+    const int at = s.view().selectedRange().location;
+    bool inserting = true;
+    for (auto _ : state) {
+        if (inserting)
+            storage.replaceCharacters({at, 0}, u"x");
+        else
+            storage.deleteCharacters({at, 1});
+        inserting = !inserting;
+        s.host->coordinator().restyleChanges(s.view());
+    }
+}
+
+// The shapes at 2 MB, the caret at their start, middle and end.
+void BM_RestyleIn(benchmark::State& state, U16String (*shape)(size_t))
+{
+    restyleAlone(state, shape(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK_CAPTURE(BM_RestyleIn, OneLine2MB, &bench::logOnOneLine)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, LogWithALoneStar2MB, &bench::logWithALoneStar)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, ItemContinuedByALog2MB, &bench::itemContinuedByALog)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, LogParagraph2MB, &bench::logParagraph)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
 void BM_KeystrokeInChangelogItems2MB(benchmark::State& state)
 {
     if (!skipWithoutChangelog(state))

@@ -3,6 +3,8 @@
 #include "platform/layout/LayoutManager.h"
 #include "platform/text/Utf.h"
 
+#include "LongShapes.h"
+
 #include <QImage>
 #include <QPainter>
 
@@ -86,5 +88,38 @@ void BM_KeystrokeStyledRelayoutAndDraw1MB(benchmark::State& state)
     keystroke<velkin::CodeBlockLayoutManager>(state, styledStorage());
 }
 BENCHMARK(BM_KeystrokeStyledRelayoutAndDraw1MB)->Unit(benchmark::kMillisecond);
+
+// One character typed and deleted in turn at the start, middle and end of a
+// styled 2 MB log on one line, laid out lazily as the editor does, then the
+// caret's screen drawn: the layout's share of a keystroke, without the restyle.
+void BM_KeystrokeRelayoutAndDrawOneLine2MB(benchmark::State& state)
+{
+    velkin::TextStorage storage(velkin::bench::logOnOneLine(2'000'000));
+    velkin::MarkdownStyler{14, velkin::MarkdownFontFamily::sansSerif}.apply(storage);
+    velkin::CodeBlockLayoutManager lm(&storage);
+    lm.setLaysOutLazily(true);
+    lm.setTextContainer({880, 1e12, 4});
+    const int at = std::min(storage.length() - 1, int(int64_t(storage.length()) * state.range(0) / 2));
+    QImage screen(900, 800, QImage::Format_ARGB32_Premultiplied);
+    auto drawScreen = [&] {
+        const QRectF caret = lm.caretRect(at);
+        const QRectF visible(0, std::max(0.0, caret.top() - 400), 900, 800);
+        lm.ensureLayout(visible);
+        screen.fill(Qt::white);
+        QPainter painter(&screen);
+        lm.draw(painter, visible, -visible.topLeft());
+    };
+    drawScreen();
+    bool insert = true;
+    for (auto _ : state) {
+        if (insert)
+            storage.replaceCharacters({at, 0}, u"x");
+        else
+            storage.replaceCharacters({at, 1}, u"");
+        insert = !insert;
+        drawScreen();
+    }
+}
+BENCHMARK(BM_KeystrokeRelayoutAndDrawOneLine2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 } // namespace

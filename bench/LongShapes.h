@@ -57,6 +57,15 @@ inline U16String listWithContinuations(size_t bytes)
 // One item that a whole log continues, line after line, without indenting them.
 inline U16String itemContinuedByALog(size_t bytes) { return u"- " + logLines(bytes, u"\n"); }
 
+// The log as one paragraph whose only "*" stands alone near its start: it opens
+// nothing, yet a "*" anywhere below would pair with it.
+inline U16String logWithALoneStar(size_t bytes)
+{
+    U16String log = logLines(bytes, u"\n");
+    std::erase(log, u'*');
+    return u"A lone * near the start\n" + log;
+}
+
 // The changelogs' list items ("* [hash](link) - **area**: text"), one after
 // another without a blank line, until `bytes`; empty without the changelogs.
 inline U16String changelogItems(size_t bytes)

@@ -8,6 +8,7 @@
 #include "platform/text/Utf.h"
 
 #include <QClipboard>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QMimeData>
 
@@ -137,6 +138,33 @@ TEST(LineEnds, ATablePastedMidLineStaysATableApartFromTheTextAfterIt)
         EXPECT_NE(html.find("<p>world | more"), std::string::npos) << html;
         key(e.view(), Qt::Key_Z, {}, Qt::ControlModifier);
         EXPECT_EQ(*e.document, original) << shown(*e.document);
+    }
+}
+
+// A table dragged in from another program takes the same road as one pasted.
+TEST(LineEnds, ATableDroppedMidLineStaysATableApartFromTheTextAfterIt)
+{
+    const U16String table = u"| a | b |\n| --- | --- |\n| 1 | 2 |";
+    for (const U16String& eol : {U16String(u"\r\n"), U16String(u"\n")}) {
+        SCOPED_TRACE(shown(eol));
+        const U16String original = withEol(u"Hello world | more\nNext", eol);
+        Editor e(original);
+        e.view().layoutDocument();
+        QMimeData mime;
+        mime.setText(QString::fromStdU16String(table));
+        const QRectF caret = e.view().layoutManager()->caretRect(e.find(u"world"));
+        const QPointF at = e.inViewport(QPointF(caret.left() + 0.5, caret.center().y()));
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(e.view().viewport(), &enter);
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(e.view().viewport(), &drop);
+        EXPECT_TRUE(drop.isAccepted());
+        EXPECT_EQ(MarkdownDocument{*e.document}.data(),
+                  u8(withEol(u"Hello \n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n\nworld | more\nNext", eol)))
+            << shown(*e.document);
+        EXPECT_EQ(e.view().selectedRange(), (Range{e.find(u"world"), 0}));
+        key(e.view(), Qt::Key_Z, {}, Qt::ControlModifier);
+        EXPECT_EQ(MarkdownDocument{*e.document}.data(), u8(original)) << shown(*e.document);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "MarkdownSyntaxTestSupport.h"
+#include "platform/text/CharacterClass.h"
 
 #include <cmath>
 #include <functional>
@@ -205,6 +206,16 @@ TEST(InlineScanner, UnterminatedConstructsStopAtTheEnd)
     }
 }
 
+// "a", up to 24 random pieces, "z": a paragraph whose delimiters may pair across lines.
+template <size_t N>
+U16String randomParagraph(std::mt19937& rng, const char16_t* const (&pieces)[N])
+{
+    U16String text = u"a";
+    for (int i = int(rng() % 24); i >= 0; --i)
+        text += pieces[rng() % N];
+    return text + u"z";
+}
+
 // A paragraph cut at a line start where its scan is settled reads as its two
 // parts: every span of the whole lies in one part, as that part alone gives it.
 // Random paragraphs of delimiters that pair across lines, or wait for a partner.
@@ -217,10 +228,7 @@ TEST(InlineScanner, ASettledParagraphReadsAsItsParts)
     definitions.links[u"x"] = u"https://x.y";
     int settledCuts = 0, unsettledCuts = 0;
     for (int round = 0; round < 3000; ++round) {
-        U16String text = u"a";
-        for (int i = int(rng() % 24); i >= 0; --i)
-            text += pieces[rng() % std::size(pieces)];
-        text += u"z";
+        const U16String text = randomParagraph(rng, pieces);
         MarkdownSpans whole;
         MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, definitions.footnotes, definitions.links,
                                      whole);
@@ -324,6 +332,89 @@ TEST(InlineScanner, BalancedParenthesesBelongToTheAddress)
     EXPECT_TRUE(only(inl(u"[a](b(c)"), K::link).empty());
     EXPECT_TRUE(only(inl(u"[a](b(c d))"), K::link).empty());
     EXPECT_EQ(only(inl(u"[a](b(c) \"t\")"), K::link), (Seen{{K::link, "a"}}));
+}
+
+// Spans of a scan split at `at`: those of the whole before it, then those after.
+MarkdownSpans splitAt(const MarkdownSpans& whole, int at)
+{
+    MarkdownSpans before, after;
+    for (const MarkdownSpan& span : whole)
+        (span.range.location < at ? before : after).push_back(span);
+    before.insert(before.end(), after.begin(), after.end());
+    return before;
+}
+
+// A line cut inside, after a blank and before a letter, where no construct of its
+// scan is open, reads as its two parts (the second after a word that makes it go
+// on a line): random lines of constructs that may reach over the place.
+TEST(InlineScanner, ALineCutWhereNothingIsOpenReadsAsItsParts)
+{
+    const char16_t* const pieces[] = {u"`", u"``", u"`a b`", u"[", u"]", u"[t](u)", u"](", u"[t](<a b>)",
+                                      u"[t](u \"a b\")", u"(", u")", u"\"", u"'", u"<", u">", u"<sub>", u"</sub>",
+                                      u"<u>a b</u>", u"<http://a.b>", u"<a@b.co>", u"*", u"**", u"_", u"~~", u"\\",
+                                      u"\\]", u"[^n]", u"[x]", u"![i](p.png)", u":smile:", u"word", u"b2", u"7",
+                                      u"alpha", u"beta", u"gamma", u"delta", u"one", u"two", u"three"};
+    std::mt19937 rng(11);
+    MarkdownSyntax::Definitions definitions;
+    definitions.links[u"x"] = u"https://x.y";
+    definitions.footnotes.insert(u"n");
+    int settled = 0, open = 0;
+    for (int round = 0; round < 3000; ++round) {
+        U16String text = u"a";
+        for (int i = int(rng() % 30); i >= 0; --i)
+            text += U16String(rng() % 3 ? u" " : u"") + pieces[rng() % std::size(pieces)];
+        MarkdownSpans whole;
+        MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, definitions.footnotes, definitions.links,
+                                     whole);
+        for (int at = 1; at < int(text.size()); ++at) {
+            if (text[size_t(at - 1)] != u' ' || !CharacterClass::isAsciiAlphanumeric(text[size_t(at)]))
+                continue;
+            const U16View head = U16View(text).substr(0, size_t(at));
+            if (MarkdownSyntax::lineRunsOn(head) || MarkdownSyntax::runningDelimiters(head, definitions)) {
+                ++open;
+                continue;
+            }
+            ++settled;
+            MarkdownSpans parts;
+            MarkdownSyntax::appendInline(head, 0, Range{0, at}, definitions.footnotes, definitions.links, parts);
+            const U16String tail = u"x " + text.substr(size_t(at));
+            MarkdownSyntax::appendInline(tail, at - 2, Range{0, int(tail.size())}, definitions.footnotes,
+                                         definitions.links, parts);
+            ASSERT_TRUE(splitAt(whole, at) == parts) << u8(text) << " cut at " << at;
+        }
+    }
+    EXPECT_GT(settled, 1000);
+    EXPECT_GT(open, 1000);
+}
+
+// A delimiter left looking on at a line start lets the lines after it read as a
+// fresh paragraph while no delimiter like it comes, whatever else is open.
+TEST(InlineScanner, ADelimiterLeftOpenLetsWhatFollowsReadAfreshTillOneLikeItComes)
+{
+    const char16_t* const pieces[] = {u"*", u"**", u"***", u"_", u"__", u" _", u"~~", u"~", u"`", u"a", u"b ",
+                                      u" ", u"word", u"[x](y)", u"<u>", u"</u>", u"\\*", u"\n", u"\n"};
+    std::mt19937 rng(13);
+    const MarkdownSyntax::Definitions definitions;
+    int carried = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const U16String text = randomParagraph(rng, pieces);
+        MarkdownSpans whole;
+        MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, {}, {}, whole);
+        for (size_t cut = text.find(u'\n'); cut != U16String::npos; cut = text.find(u'\n', cut + 1)) {
+            const int at = int(cut) + 1;
+            const U16View head = U16View(text).substr(0, cut);
+            const U16View tail = U16View(text).substr(size_t(at));
+            const unsigned open = MarkdownSyntax::runningDelimiters(head, definitions);
+            if (!open || MarkdownSyntax::holdsDelimiters(tail, open))
+                continue;
+            ++carried;
+            MarkdownSpans parts;
+            MarkdownSyntax::appendInline(head, 0, Range{0, int(head.size())}, {}, {}, parts);
+            MarkdownSyntax::appendInline(tail, at, Range{0, int(tail.size())}, {}, {}, parts);
+            ASSERT_TRUE(splitAt(whole, at) == parts) << u8(text) << " cut at " << at;
+        }
+    }
+    EXPECT_GT(carried, 300);
 }
 
 // A long paragraph's scan holds a span per delimiter: a span stays small, its

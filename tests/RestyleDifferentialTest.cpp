@@ -208,3 +208,152 @@ TEST(RestyleDifferential, AFenceOpeningAListItem)
 }
 
 } // namespace velkin
+
+namespace velkin {
+namespace {
+
+// Typing and deleting at random places of a text, one fragment or a few characters
+// at a time, each edit compared with a whole restyle. Returns the first difference.
+std::string editAtRandom(differential::Editor& e, std::mt19937& rng, int edits,
+                         const std::vector<U16String>& typed)
+{
+    for (int i = 0; i < edits; ++i) {
+        const int n = e.storage().length();
+        const int at = int(rng() % unsigned(n + 1));
+        std::string done;
+        if (rng() % 3 == 0 && at > 0) {
+            const int length = std::min(at, int(rng() % 3) + 1);
+            e.view().setSelectedRange({at - length, length});
+            e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+            done = "deleted " + std::to_string(at - length) + "+" + std::to_string(length);
+        } else {
+            const U16String& piece = typed[rng() % typed.size()];
+            e.view().setSelectedRange({at, 0});
+            e.view().insertText(piece);
+            done = "typed at " + std::to_string(at) + ": " + u8(piece);
+        }
+        if (std::string d = differential::compareWithFresh(e); !d.empty())
+            return "after edit " + std::to_string(i + 1) + " (" + done + "): " + d;
+    }
+    return {};
+}
+
+// At `at`, types `text` and compares; returns the difference or empty.
+std::string typeAt(differential::Editor& e, int at, U16View text)
+{
+    e.view().setSelectedRange({at, 0});
+    e.host->coordinator().restyleChanges(e.view());
+    e.view().insertText(U16String(text));
+    return differential::compareWithFresh(e);
+}
+
+// Deletes `length` characters at `at` and compares.
+std::string deleteAt(differential::Editor& e, int at, int length)
+{
+    e.view().setSelectedRange({at, length});
+    e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+    return differential::compareWithFresh(e);
+}
+
+// Openers typed into a long line, closers far after them, and each taken out again.
+const std::vector<std::pair<U16String, U16String>>& openersAndClosers()
+{
+    static const std::vector<std::pair<U16String, U16String>> pairs{
+        {u"`", u"`"},       {u"``", u"``"},     {u"[", u"](https://a.b)"}, {u"[t](<a ", u">)"},
+        {u"[t](u \"a ", u"\")"}, {u"<sub>", u"</sub>"}, {u"**", u"**"}, {u"~~", u"~~"},
+        {u" _", u"_ "},     {u"*", u"*"},       {u":smile", u":"},          {u"\\", u"*"}};
+    return pairs;
+}
+
+// A line tens of thousands of characters long is restyled in parts: whatever is
+// typed or deleted anywhere in it, and an opener typed far before its closer.
+TEST(RestyleDifferential, ALongLineIsRestyledAsAWholeWouldBeWhateverIsTypedInIt)
+{
+    // Plain words first, where nothing but the typed opener and closer can pair.
+    U16String plain = logLines(250, u" ");
+    std::erase_if(plain, [](char16_t c) { return U16View(u"`*_~[]()<>\\\"':!").find(c) != U16View::npos; });
+    const U16String line = plain + logLines(250, u" ");
+    differential::Editor e(u"Intro.\n\n" + line + u"\n\nAfter.\n");
+    const int start = 8;
+    for (const auto& [opener, closer] : openersAndClosers()) {
+        const int at = start + 3001;
+        const int far = start + int(plain.size()) - 3000 + int(opener.size());
+        ASSERT_EQ(typeAt(e, at, opener), "") << u8(opener);
+        ASSERT_EQ(typeAt(e, far, closer), "") << u8(closer);
+        ASSERT_EQ(deleteAt(e, at, int(opener.size())), "") << u8(opener) << " taken out";
+        ASSERT_EQ(typeAt(e, at, opener), "") << u8(opener) << " again";
+        ASSERT_EQ(deleteAt(e, far, int(closer.size())), "") << u8(closer) << " taken out";
+        ASSERT_EQ(deleteAt(e, at, int(opener.size())), "") << u8(opener) << " gone";
+        ASSERT_TRUE(e.view().string().substr(size_t(start), line.size()) == line) << u8(opener);
+    }
+    std::mt19937 rng(500);
+    const std::vector<U16String> typed{u"x",  u" ",   u"*",  u"**", u"_",  u"~~", u"`",     u"``",  u"[",  u"]",
+                                       u"(",  u")",   u"](", u"<",  u">",  u":",  u":+1:", u"\\", u"\"", u"#",
+                                       u"- ", u"<u>", u"</u>", u"[a](b)", u" 1. ", u"\n"};
+    EXPECT_EQ(editAtRandom(e, rng, 120, typed), "");
+}
+
+// A log paragraph with one lone "*" near its start: typing anywhere below leaves it
+// open; a "*" typed far below pairs with it, and taking either away undoes that.
+TEST(RestyleDifferential, ALoneDelimiterEarlyInAPastedLogStaysOpenOrPairsAsAWholeRestyleHasIt)
+{
+    U16String log = logLines(900);
+    std::erase_if(log, [](char16_t c) { return c == u'*'; });
+    differential::Editor e(u"# Log\n\nA lone * near the start\n" + log + u"Last line\n");
+    const int middle = int(e.view().string().find(u" INFO ", log.size() / 2));
+    const int late = int(e.view().string().find(u" INFO ", log.size() - 3000));
+    for (const int at : {middle, late, 30, middle + 7, late})
+        ASSERT_EQ(typeAt(e, at, u"x"), "") << at;
+    ASSERT_EQ(typeAt(e, late, u" *"), "");
+    ASSERT_EQ(typeAt(e, middle, u"y"), "");
+    ASSERT_EQ(deleteAt(e, late + 1, 2), "");
+    ASSERT_EQ(typeAt(e, middle, u"z"), "");
+    ASSERT_EQ(deleteAt(e, int(e.view().string().find(u"lone *")) + 5, 1), "");
+    ASSERT_EQ(typeAt(e, late, u"w"), "");
+    ASSERT_EQ(typeAt(e, int(e.view().string().find(u"lone ")) + 5, u"*"), "");
+    std::mt19937 rng(600);
+    const std::vector<U16String> typed{u"x", u" ", u"*", u"_", u"~~", u"`", u"[", u"]", u"\n", u"\n\n", u"- "};
+    EXPECT_EQ(editAtRandom(e, rng, 60, typed), "");
+}
+
+// A delimiter typed far above a lone one pairs with it, though the places between
+// read as settled before: each is compared with what it read as before the edit.
+TEST(RestyleDifferential, ADelimiterTypedFarAboveALoneOnePairsWithIt)
+{
+    U16String log = logLines(900);
+    std::erase_if(log, [](char16_t c) { return c == u'*' || c == u'_' || c == u'~'; });
+    for (const U16String lone : {u"*", u"_", u"~~"}) {
+        differential::Editor e(u"First line\n" + log + u"A lone " + lone + u" near the end\nLast line\n");
+        const int middle = int(e.view().string().find(u" INFO ", log.size() / 2));
+        const int late = int(e.view().string().find(u"Last"));
+        ASSERT_EQ(typeAt(e, late, u"x"), "") << u8(lone);
+        ASSERT_EQ(typeAt(e, middle, u" " + lone), "") << u8(lone);
+        ASSERT_EQ(typeAt(e, late + 2, u"y"), "") << u8(lone);
+        ASSERT_EQ(deleteAt(e, middle, int(lone.size()) + 1), "") << u8(lone);
+        ASSERT_EQ(typeAt(e, middle, u"z"), "") << u8(lone);
+    }
+}
+
+// One list item that a whole log goes on from without indenting its lines: its
+// lines take the item's indent wherever they are restyled.
+TEST(RestyleDifferential, AnItemContinuedByAPastedLogKeepsItsLinesInTheItem)
+{
+    differential::Editor e(u"Intro.\n\n- " + logLines(900) + u"\nAfter.\n");
+    const U16String& text = e.view().string();
+    const int middle = int(text.find(u" INFO ", text.size() / 2));
+    const int late = int(text.find(u" INFO ", text.size() - 3000));
+    for (const int at : {middle, late, middle + 3})
+        ASSERT_EQ(typeAt(e, at, u"x"), "") << at;
+    const int lineStart = int(text.find(u'\n', size_t(middle))) + 1;
+    for (const U16View typed : {U16View(u"- "), U16View(u"  "), U16View(u"\n"), U16View(u"# ")}) {
+        ASSERT_EQ(typeAt(e, lineStart, typed), "") << u8(typed);
+        ASSERT_EQ(typeAt(e, late, u"x"), "") << u8(typed);
+        ASSERT_EQ(deleteAt(e, lineStart, int(typed.size())), "") << u8(typed);
+    }
+    std::mt19937 rng(700);
+    const std::vector<U16String> typed{u"x", u" ", u"*", u"`", u"[", u"]", u"\n", u"- ", u"  ", u"1. "};
+    EXPECT_EQ(editAtRandom(e, rng, 60, typed), "");
+}
+
+} // namespace
+} // namespace velkin

@@ -128,3 +128,18 @@ TEST(TextOps, NumbersIgnoreTheProcessLocale)
     EXPECT_EQ(TextOps::formatDouble(0.5), "0.5");
     EXPECT_EQ(TextOps::formatDouble(2.0), "2");
 }
+
+// Units found by their low byte: a unit whose low byte is the same (U+010A for a
+// line feed) or a byte pair across two units is no hit.
+TEST(TextOps, FindsAUnitForwardAndBackWithoutTakingItsLowByteForIt)
+{
+    const U16String text = u"a\u010A\n\u0A00b\n";
+    EXPECT_EQ(TextOps::findUnit(text, u'\n'), 2);
+    EXPECT_EQ(TextOps::findUnit(text, u'\n', 3), 5);
+    EXPECT_EQ(TextOps::findUnit(text, u'\n', 6), -1);
+    EXPECT_EQ(TextOps::findUnitBefore(text, u'\n', 5), 2);
+    EXPECT_EQ(TextOps::findUnitBefore(text, u'\n', 2), -1);
+    EXPECT_EQ(TextOps::findUnitBefore(text, u'\n', 99), 5);
+    EXPECT_EQ(TextOps::findUnit(text, u'\u0A00'), 3);
+    EXPECT_EQ(TextOps::findUnitBefore(text, u'\u0A00', 6), 3);
+}

@@ -5,6 +5,7 @@
 #include "document/LinkRouter.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
+#include "editor/ParagraphCut.h"
 #include "editor/RestyleWindow.h"
 #include "markdown/ImageBlock.h"
 #include "markdown/EmojiShortcode.h"
@@ -16,6 +17,7 @@
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
+#include "platform/text/TextOps.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -70,82 +72,50 @@ std::vector<Range> definitionLines(U16View text, int from, int to)
 {
     std::vector<Range> out;
     for (int p = from; p < to;) {
-        const int next = RestyleWindow::nextLineStart(text, p);
         size_t q = size_t(p);
-        while (q < size_t(next) && q < size_t(p) + 3 && text[q] == u' ')
+        while (q < size_t(to) && q < size_t(p) + 3 && text[q] == u' ')
             ++q;
-        if (q < size_t(next) && text[q] == u'[') {
+        if (q < size_t(to) && text[q] == u'[') {
+            const int next = RestyleWindow::nextLineStart(text, p);
             const U16View line = substring(text, Range::fromTo(p, next));
             if (Footnote::parseDefinition(line) || ReferenceLink::parseDefinition(line))
                 out.push_back(Range::fromTo(p, next));
         }
-        if (next == p)
+        // On to the next line start, not past `to` (a line may be long).
+        const size_t feed = text.substr(0, size_t(to)).find(u'\n', size_t(p));
+        if (feed == U16View::npos)
             break;
-        p = next;
+        p = int(feed) + 1;
     }
     return out;
 }
 
-bool codeAt(const AttributedString& storage, int index)
+using ParagraphCuts::blockEdge;
+using ParagraphCuts::opaqueAt;
+using ParagraphCuts::paragraphCut;
+
+// What a caret with no selection stands in: an image line, a task line, a shortcode.
+struct CaretMarks {
+    std::optional<Range> image, task, shortcode;
+};
+
+CaretMarks caretMarks(Range selection, const AttributedString& storage)
 {
-    return index >= 0 && index < storage.length() && storage.attribute(AttributeKey::CodeBlockFill, index);
+    if (selection.length != 0)
+        return {};
+    // The caret's line is read once for all three (it may be a long one).
+    const Range line = lineAt(storage, std::min(selection.location, storage.length()));
+    const U16View text = substring(storage.string(), line);
+    return {ImageBlock::parseBlockImage(text) ? std::optional<Range>(line) : std::nullopt,
+            TaskList::parse(text) ? std::optional<Range>(line) : std::nullopt,
+            MarkdownEditorCoordinator::shortcode(selection, storage)};
 }
 
-// Code or a grid cell: text whose block reading a stretch edge must not cut into
-// (a cell shows neither fences nor lists opened in or around it).
-bool opaqueAt(const AttributedString& storage, int index)
+// The text after the last line feed of `text`: the part of its last line it holds.
+U16View lastLine(U16View text)
 {
-    if (codeAt(storage, index))
-        return true;
-    const ParagraphStyle* style = index >= 0 && index < storage.length() ? storage.paragraphStyle(index) : nullptr;
-    return style && style->tableBlock();
-}
-
-// Whether a stretch may start (or end) at the line starting at `start`: no run of
-// plain lines, scanned as one for emphasis, goes on across it, and the line is
-// not indented (an indented line's meaning, such as which list item it belongs
-// to, hangs on the lines above it).
-bool blockEdge(U16View text, int start)
-{
-    if (start <= 0 || start >= int(text.size()))
-        return true;
-    const U16View line = substring(text, Range::fromTo(start, RestyleWindow::nextLineStart(text, start)));
-    if (line.front() == u' ' || line.front() == u'\t')
-        return false;
-    const int previous = RestyleWindow::lineStart(text, start - 1);
-    if (isBlank(substring(text, Range::fromTo(previous, start)), TrimSet::WhitespaceAndNewlines))
-        return true;
-    return MarkdownSyntax::matchList(line) || MarkdownSyntax::quoteLeader(line).depth > 0
-        || MarkdownSyntax::matchHeading(line);
-}
-
-// Whether a line reads as a plain line of a paragraph wherever it stands: one
-// that neither opens nor ends a block, nor reads otherwise at a paragraph's start
-// (an indented line would be code there, a dashed one a break, a piped one a table row).
-bool plainWherever(U16View line)
-{
-    if (isBlank(line, TrimSet::WhitespaceAndNewlines))
-        return false;
-    const char16_t c = line.front();
-    if (c == u' ' || c == u'\t' || c == u'[' || c == u'<' || line.find(u'|') != U16View::npos)
-        return false;
-    return !RestyleWindow::looksLikeFence(line, 0) && !MarkdownSyntax::matchList(line)
-        && MarkdownSyntax::quoteLeader(line).depth == 0 && !MarkdownSyntax::matchHeading(line)
-        && !MarkdownSyntax::isThematicBreak(line) && !MarkdownSyntax::isSetextUnderline(line);
-}
-
-// Whether a paragraph may be cut at the line starting at `start` and read from
-// there as from a paragraph's start: the lines on both sides are plain wherever
-// they stand and outside code and grids. (Whether the scan is settled there is
-// asked apart.)
-bool paragraphCut(const AttributedString& storage, int start)
-{
-    const U16View text = storage.string();
-    if (start <= 0 || start >= int(text.size()) || opaqueAt(storage, start) || opaqueAt(storage, start - 1))
-        return false;
-    const int previous = RestyleWindow::lineStart(text, start - 1);
-    return plainWherever(substring(text, Range::fromTo(previous, start)))
-        && plainWherever(substring(text, Range::fromTo(start, RestyleWindow::nextLineStart(text, start))));
+    const size_t feed = text.rfind(u'\n');
+    return feed == U16View::npos ? text : text.substr(feed + 1);
 }
 
 // Whether a line from `from` to `to` opens a block that runs on over lines
@@ -293,11 +263,15 @@ struct MarkdownEditorCoordinator::Kept {
     std::optional<Range> island;
     // Whether `definitions` are the text's as it stands: no character changed since.
     bool definitionsCurrent = false;
-    // Line starts inside long paragraphs where a stretch may start: the scan of
-    // the paragraph up to each is settled (see MarkdownSyntax::inlineRunsOn), so the
-    // text after it reads as if the paragraph began there. Sorted; each holds
-    // while no character before it changes and the definitions stay.
-    std::vector<int> cuts;
+    // Places inside long paragraphs where a stretch may start: the scan of the
+    // paragraph up to each is settled but for the delimiters it holds open (see
+    // MarkdownSyntax::runningDelimiters), so the text after it reads, after its
+    // context, as if the paragraph began there. Sorted; each holds while no
+    // character before it changes, no "|" comes into its line, and the definitions stay.
+    std::vector<ParagraphCut> cuts;
+    // Where the last stretch restyled ended reading as before the edit, when it did:
+    // the places after it read as before too.
+    std::optional<int> readsAsBefore;
 
     // Writing back through the binding's replace: while `written` holds, the
     // bound text is the storage's Markdown before the `unwritten` changes, and
@@ -440,7 +414,27 @@ struct MarkdownEditorCoordinator::Kept {
         }
         writeLater(e);
         definitionsCurrent = false;
-        cuts.erase(std::upper_bound(cuts.begin(), cuts.end(), e.range.location), cuts.end());
+        // Places after the change keep what the text read as there, to compare with.
+        std::erase_if(cuts, [&](ParagraphCut& cut) {
+            if (cut.at <= e.range.location)
+                return false;
+            if (cut.at < e.range.end() - e.delta)
+                return true;
+            cut.at += e.delta;
+            cut.stale = true;
+            return false;
+        });
+        // A pipe may make a table row of a line a place stands in: one typed, or one
+        // that a deleted line feed brought into the line.
+        if (storage && !cuts.empty()) {
+            const U16View text = storage->string();
+            const bool deleted = e.range.end() - e.delta > e.range.location;
+            const Range touched = deleted ? Range::fromTo(RestyleWindow::lineStart(text, e.range.location),
+                                                          RestyleWindow::nextLineStart(text, e.range.end()))
+                                          : e.range;
+            if (TextOps::containsUnit(substring(text, touched), u'|'))
+                cuts.clear();
+        }
         if (unstyled)
             unstyled = map(*unstyled, e);
         if (island && e.range.location < island->location)
@@ -528,8 +522,9 @@ void MarkdownEditorCoordinator::textViewDidChangeSelection(TextView& view)
     if (!storage || view.hasMarkedText())
         return;
     const Range selection = view.selectedRange();
-    if (!sameRange(imageLine(selection, *storage), caretImageLine) || !sameRange(taskLine(selection, *storage), caretTaskLine)
-        || !sameRange(shortcode(selection, *storage), caretShortcode))
+    const CaretMarks marks = caretMarks(selection, *storage);
+    if (!sameRange(marks.image, caretImageLine) || !sameRange(marks.task, caretTaskLine)
+        || !sameRange(marks.shortcode, caretShortcode))
         restyleChanges(view);
     if (selection.length > 0)
         return;
@@ -618,9 +613,10 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.definitionsTouched = false;
     if (kept.unstyled)
         scheduleStyleAhead(view);
-    caretImageLine = imageLine(selection, *storage);
-    caretTaskLine = taskLine(selection, *storage);
-    caretShortcode = shortcode(selection, *storage);
+    const CaretMarks marks = caretMarks(selection, *storage);
+    caretImageLine = marks.image;
+    caretTaskLine = marks.task;
+    caretShortcode = marks.shortcode;
     const ParagraphStyle* style = selection.location < storage->length() ? storage->paragraphStyle(selection.location)
                                                                          : nullptr;
     if (!(style && style->tableBlock()))
@@ -679,6 +675,7 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     if (kept.island)
         parts.push_back(*kept.island);
     kept.restyling = true;
+    kept.readsAsBefore.reset();
     storage->beginEditing();
     bool done = true;
     for (const Range& part : parts) {
@@ -711,9 +708,14 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     }
     kept.dirty.reset();
     kept.selection = selection;
-    caretImageLine = imageLine(selection, *storage);
-    caretTaskLine = taskLine(selection, *storage);
-    caretShortcode = shortcode(selection, *storage);
+    // The last stretch ended reading as before: so does the text after it.
+    if (kept.readsAsBefore)
+        for (ParagraphCut& cut : kept.cuts)
+            cut.stale = cut.stale && cut.at < *kept.readsAsBefore;
+    const CaretMarks marks = caretMarks(selection, *storage);
+    caretImageLine = marks.image;
+    caretTaskLine = marks.task;
+    caretShortcode = marks.shortcode;
     const ParagraphStyle* style = selection.location < n ? storage->paragraphStyle(selection.location) : nullptr;
     if (!(style && style->tableBlock()))
         view.setTypingAttributes(styler.baseAttributes());
@@ -723,48 +725,132 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
                                                Range bounds)
 {
     using namespace RestyleWindow;
+    using namespace ParagraphCuts;
     Kept& kept = *kept_;
     const U16View text = storage.string();
     // Styling in steps: the part styled so far (or the island) reads as the whole
     // text; the next step starts before its end again, where the text starts afresh.
     const int lo = std::clamp(bounds.location, 0, int(text.size()));
     const int n = std::clamp(bounds.end(), lo, int(text.size()));
-    // The changed lines, then two lines of context each side that the edit left alone.
-    const int first = std::max(lo, lineStart(text, changed.location));
-    const int last = changed.end() >= n ? n : std::min(n, nextLineStart(text, changed.end()));
-    int from = std::max(lo, linesBack(text, first, 2));
-    int to = std::min(n, linesForward(text, last, 2));
+    // The changed lines, then two lines of context each side that the edit left
+    // alone; in a long line, parts of it in their place.
+    auto back = [&](int p, int count) {
+        for (; count > 0 && p > 0; --count)
+            p = partStart(text, p - 1);
+        return p;
+    };
+    auto forward = [&](int p, int count) {
+        for (; count > 0 && p < int(text.size()); --count)
+            p = partEnd(text, p);
+        return p;
+    };
+    const int first = std::max(lo, partStart(text, changed.location));
+    const int last = changed.end() >= n ? n : std::min(n, partEnd(text, changed.end()));
+    int from = std::max(lo, back(first, 2));
+    int to = std::min(n, forward(last, 2));
     settleCuts(storage, lo, from);
-    auto isCut = [&](int at) {
-        return std::binary_search(kept.cuts.begin(), kept.cuts.end(), at) && paragraphCut(storage, at);
+    LineReader lines(storage);
+    auto cutAt = [&](int at) -> const ParagraphCut* {
+        const auto it = std::lower_bound(kept.cuts.begin(), kept.cuts.end(), at,
+                                         [](const ParagraphCut& cut, int p) { return cut.at < p; });
+        return it == kept.cuts.end() || it->at != at ? nullptr : &*it;
+    };
+    auto keptCut = [&](int at) -> const ParagraphCut* {
+        const ParagraphCut* cut = cutAt(at);
+        if (!cut || cut->stale)
+            return nullptr;
+        const bool stands = text[size_t(at - 1)] == u'\n' ? paragraphCut(storage, at) : midLineCut(storage, at);
+        return stands ? cut : nullptr;
+    };
+    // Where a stretch starting at `at` may start instead, further back: the line's
+    // start, or a kept place between it and `at`.
+    auto earlier = [&](int at) {
+        auto it = std::lower_bound(kept.cuts.begin(), kept.cuts.end(), at,
+                                   [](const ParagraphCut& cut, int p) { return cut.at < p; });
+        while (it != kept.cuts.begin() && std::prev(it)->stale)
+            --it;
+        if (it != kept.cuts.begin()) {
+            const int cut = std::prev(it)->at;
+            if (text.substr(0, size_t(std::max(cut, at - 1))).find(u'\n', size_t(cut)) == U16View::npos)
+                return cut;
+        }
+        return lineStart(text, at - 1);
+    };
+    // The first place after `at` that read as it did before the edit, if any.
+    auto staleAfter = [&](int at) -> const ParagraphCut* {
+        for (auto it = std::upper_bound(kept.cuts.begin(), kept.cuts.end(), at,
+                                        [](int p, const ParagraphCut& cut) { return p < cut.at; });
+             it != kept.cuts.end() && it->at < n; ++it)
+            if (it->stale)
+                return &*it;
+        return nullptr;
+    };
+    ParagraphCut start{from};
+    auto startsAt = [&](int at) {
+        if (opaqueAt(storage, at) || opaqueAt(storage, at - 1) || looksLikeFence(text, at))
+            return false;
+        if (text[size_t(at - 1)] == u'\n' && blockEdge(text, at)) {
+            start = ParagraphCut{at};
+            return true;
+        }
+        const ParagraphCut* cut = keptCut(at);
+        if (cut)
+            start = *cut;
+        return cut != nullptr;
+    };
+    auto endsAt = [&](int at) {
+        if (opaqueAt(storage, at) || opaqueAt(storage, at - 1))
+            return false;
+        if (text[size_t(at - 1)] != u'\n')
+            return lines.cutsAt(at);
+        return !looksLikeFence(text, at) && (blockEdge(text, at) || paragraphCut(storage, at));
     };
     bool grown = false;
+    bool ranOn = false;
     for (;;) {
         // The stretch starts and ends outside code as the storage holds it, so no
         // fence opened before it runs into it, and none it holds runs past it unseen.
         // Inside a long paragraph it starts where the paragraph's scan is known to
         // be settled, and ends where it is settled again (asked once styled).
-        while (from > lo && (opaqueAt(storage, from) || opaqueAt(storage, from - 1) || looksLikeFence(text, from)
-                             || !(blockEdge(text, from) || isCut(from))))
-            from = std::max(lo, lineStart(text, from - 1));
-        while (to < n && (opaqueAt(storage, to) || opaqueAt(storage, to - 1) || looksLikeFence(text, to)
-                          || !(blockEdge(text, to) || paragraphCut(storage, to))))
-            to = std::min(n, nextLineStart(text, to));
+        while (from > lo && !startsAt(from))
+            from = std::max(lo, earlier(from));
+        if (from <= lo)
+            start = ParagraphCut{lo};
+        while (to < n && !endsAt(to))
+            to = std::min(n, lines.nextPlace(to));
         const Range stretch = Range::fromTo(from, to);
-        TextStorage piece(storage.attributedSubstring(stretch));
-        stylePiece(piece, from, selection, view);
+        // A piece starting inside a paragraph is read after what gives its first line its reading.
+        const U16String head = context(text, start);
+        const int offset = from - int(head.size());
+        TextStorage piece = [&] {
+            if (head.empty())
+                return TextStorage(storage.attributedSubstring(stretch));
+            AttributedString joined(head, styler.baseAttributes());
+            joined.append(storage.attributedSubstring(stretch));
+            return TextStorage(joined);
+        }();
+        stylePiece(piece, offset, selection, view);
         // At the text's ends the piece's own reading is the whole text's. Elsewhere
         // its two outer lines on each side must read as the storage has them (the
         // lines next to the change may legitimately read anew, as an item's
-        // continuation does when its item line changes).
-        const bool headAgrees
-            = from == lo || agrees(piece, from, storage, Range::fromTo(from, std::min(first, linesForward(text, from, 2))));
+        // continuation does when its item line changes), and a delimiter held open
+        // at its start must find none that could close it.
+        const bool headAgrees = from == lo
+            || (agrees(piece, offset, storage, Range::fromTo(from, std::min(first, forward(from, 2))))
+                && !(start.open && MarkdownSyntax::holdsDelimiters(substring(text, stretch), start.open)));
         const bool fenceOpen = to < n && fenceOpenAtEnd(piece);
-        const bool runsOn = to < n && !blockEdge(text, to)
-            && MarkdownSyntax::paragraphRunsOn(substring(text, stretch), kept.definitions);
-        const bool tailAgrees
-            = to == n
-            || (agrees(piece, from, storage, Range::fromTo(std::max(last, linesBack(text, to, 2)), to)) && !fenceOpen && !runsOn);
+        const bool midLine = to < n && text[size_t(to - 1)] != u'\n';
+        const bool inParagraph = to < n && (midLine || !blockEdge(text, to));
+        // Delimiters left looking on past the end leave what follows as it was when
+        // the text read the same there before the edit; anything else open, never.
+        const unsigned open
+            = start.open | (inParagraph ? MarkdownSyntax::paragraphRunningDelimiters(piece.string(), kept.definitions) : 0);
+        const bool lineOpen = midLine && MarkdownSyntax::lineRunsOn(lastLine(piece.string()));
+        const ParagraphCut* before = inParagraph ? cutAt(to) : nullptr;
+        const bool asBefore = before && before->stale && before->open == open;
+        const bool runsOn = lineOpen || (open != start.open && !asBefore);
+        const bool tailContextAgrees = to == n || agrees(piece, offset, storage, Range::fromTo(std::max(last, back(to, 2)), to));
+        const bool tailAgrees = to == n || (tailContextAgrees && !fenceOpen && !runsOn);
         if (headAgrees && tailAgrees) {
             // Definitions give meaning to references anywhere: a change to one, or
             // to the fences around one, is checked against the whole text.
@@ -786,62 +872,114 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
                 std::lower_bound(kept.definitionLines.begin(), kept.definitionLines.end(), from,
                                  [](Range line, int at) { return line.location < at; }),
                 found.begin(), found.end());
-            copyBack(piece, from, storage);
+            copyBack(piece, offset, storage, int(head.size()));
+            // Places in the stretch read anew; the one at its end reads as before
+            // (and those after it with it), or none after it can be trusted.
+            std::erase_if(kept.cuts, [&](const ParagraphCut& cut) {
+                return cut.stale && cut.at > from && (cut.at < to || !asBefore);
+            });
+            if (asBefore)
+                for (ParagraphCut& cut : kept.cuts)
+                    if (cut.at == to)
+                        cut = ParagraphCut{to, open, lazyItem(text, from, to, start.item)};
+            kept.readsAsBefore = asBefore ? std::optional<int>(to) : std::nullopt;
+            // A stretch that ran on with a delimiter looking on for its partner leaves
+            // places to compare the next edits' readings with.
+            if (ranOn && to - from > 16384)
+                settleCuts(storage, lo, std::max(from, to - 1));
             return true;
         }
         // Widen fourfold on the side that disagrees; a fence left open runs on to
         // the end or to a fence that turns its reading around, unknown before it is
         // read: to the end at once, each retry being a restyle of its own.
         grown = true;
+        ranOn = ranOn || (!tailAgrees && runsOn);
         const int width = to - from;
         if (!headAgrees)
-            from = std::max(lo, lineStart(text, std::max(0, from - 3 * width - 64)));
+            from = std::max(lo, partStart(text, std::max(0, from - 3 * width - 64)));
+        // Delimiters looking on past the end are compared at the next place known from before the edit.
+        const ParagraphCut* next = tailContextAgrees && !fenceOpen && !lineOpen ? staleAfter(to) : nullptr;
         if (!tailAgrees)
-            to = fenceOpen ? n : std::min(n, nextLineStart(text, std::min(n, to + 3 * width + 64)));
+            to = fenceOpen ? n : next ? next->at : std::min(n, partEnd(text, std::min(n, to + 3 * width + 64)));
     }
 }
 
 void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, int at)
 {
     using namespace RestyleWindow;
+    using namespace ParagraphCuts;
     // About this many characters apart: a stretch inside a paragraph reads that much
     // more than its lines, and finding the places reads the paragraph once.
     constexpr int spacing = 4096;
+    // A delimiter still looking on after a piece this long is carried past the
+    // place as open, rather than the piece growing on to close it.
+    constexpr int carryFrom = 4 * spacing;
     Kept& kept = *kept_;
     const U16View text = storage.string();
-    auto known = std::upper_bound(kept.cuts.begin(), kept.cuts.end(), at);
-    const int cut = known == kept.cuts.begin() ? -1 : *std::prev(known);
-    if (cut >= lo && at - cut <= 2 * spacing && paragraphCut(storage, cut))
+    auto known = std::upper_bound(kept.cuts.begin(), kept.cuts.end(), at,
+                                  [](int p, const ParagraphCut& cut) { return p < cut.at; });
+    while (known != kept.cuts.begin() && std::prev(known)->stale)
+        --known;
+    std::optional<ParagraphCut> last;
+    if (known != kept.cuts.begin()) {
+        const ParagraphCut& cut = *std::prev(known);
+        const bool stands = text[size_t(cut.at - 1)] == u'\n' ? paragraphCut(storage, cut.at) : midLineCut(storage, cut.at);
+        if (!stands) {
+            const int gone = cut.at;
+            std::erase_if(kept.cuts, [gone](const ParagraphCut& other) { return other.at >= gone; });
+        }
+        else if (cut.at >= lo)
+            last = cut;
+    }
+    if (last && at - last->at <= 2 * spacing)
         return;
     // From the last place known, or else from the paragraph's start.
-    int from = lineStart(text, at);
-    while (from > lo && !(from == cut && paragraphCut(storage, from))
-           && (opaqueAt(storage, from) || opaqueAt(storage, from - 1) || looksLikeFence(text, from)
-               || !blockEdge(text, from)))
-        from = std::max(lo, lineStart(text, from - 1));
-    // Each piece from one place to a line start about `spacing` on: when its last
-    // paragraph is settled there, that line start is a place too; else the piece
-    // grows, twice as long each time.
-    std::vector<int> found;
-    for (int length = spacing; at - from > spacing;) {
-        int to = nextLineStart(text, std::min(at, from + length));
-        while (to < at && !paragraphCut(storage, to))
-            to = nextLineStart(text, to);
+    const bool sameLine = last && text.substr(0, size_t(at)).find(u'\n', size_t(last->at)) == U16View::npos;
+    int begin = sameLine ? last->at : lineStart(text, at);
+    while (begin > lo && !(last && last->at >= begin)
+           && (opaqueAt(storage, begin) || opaqueAt(storage, begin - 1) || looksLikeFence(text, begin)
+               || !blockEdge(text, begin)))
+        begin = std::max(lo, lineStart(text, begin - 1));
+    ParagraphCut from{begin};
+    if (last && last->at >= begin)
+        from = *last;
+    else if (MarkdownSyntax::matchList(substring(text, Range::fromTo(begin, nextLineStart(text, begin)))))
+        from.item = begin;
+    // Each piece from one place to another about `spacing` on: when its scan is
+    // settled there (but for delimiters it carries), that is a place too; else the
+    // piece grows, twice as long each time.
+    LineReader lines(storage);
+    std::vector<ParagraphCut> found;
+    for (int length = spacing; at - from.at > spacing;) {
+        int to = lines.nextPlace(std::min(at, from.at + length) - 1);
+        while (to < at && !lines.cutsAt(to))
+            to = lines.nextPlace(to);
         if (to >= at)
             break;
-        if (MarkdownSyntax::paragraphRunsOn(substring(text, Range::fromTo(from, to)), kept.definitions)) {
+        const U16View between = substring(text, Range::fromTo(from.at, to));
+        // A delimiter carried open is closed by the next like it: no place after that is known.
+        if (from.open && MarkdownSyntax::holdsDelimiters(between, from.open))
+            break;
+        const U16String piece = context(text, from) + U16String(between);
+        const unsigned open = MarkdownSyntax::paragraphRunningDelimiters(piece, kept.definitions);
+        const bool lineOpen = text[size_t(to - 1)] != u'\n' && MarkdownSyntax::lineRunsOn(lastLine(piece));
+        if (lineOpen || (open && length < carryFrom)) {
             length *= 2;
             continue;
         }
-        found.push_back(to);
-        from = to;
+        found.push_back(ParagraphCut{to, from.open | open, lazyItem(text, from.at, to, from.item)});
+        from = found.back();
         length = spacing;
     }
     if (found.empty())
         return;
+    std::erase_if(kept.cuts, [&](const ParagraphCut& cut) { return cut.stale && cut.at <= found.back().at; });
     kept.cuts.insert(kept.cuts.end(), found.begin(), found.end());
-    std::sort(kept.cuts.begin(), kept.cuts.end());
-    kept.cuts.erase(std::unique(kept.cuts.begin(), kept.cuts.end()), kept.cuts.end());
+    std::sort(kept.cuts.begin(), kept.cuts.end(),
+              [](const ParagraphCut& a, const ParagraphCut& b) { return a.at < b.at; });
+    kept.cuts.erase(std::unique(kept.cuts.begin(), kept.cuts.end(),
+                                [](const ParagraphCut& a, const ParagraphCut& b) { return a.at == b.at; }),
+                    kept.cuts.end());
 }
 
 void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storage, int through)
@@ -1123,13 +1261,14 @@ std::optional<Range> MarkdownEditorCoordinator::shortcode(Range selection, const
     if (selection.length != 0)
         return std::nullopt;
     const int location = selection.location;
-    const Range line = lineAt(storage, std::min(location, storage.length()));
     // A shortcode holding the caret runs from a colon before it to one after it with only
     // name characters between: without such colons no match of the line can, and the
     // line (a paragraph, maybe of thousands of shortcodes) is not matched at every move.
     const U16View text = storage.string();
     if (location > int(text.size()))
         return std::nullopt;
+    // Name characters are no line feeds: the walks below stay in the line before it is looked for.
+    const Range line{0, int(text.size())};
     auto isName = [](char16_t c) {
         return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-'
             || c == u'+' || c == u'_';
@@ -1142,8 +1281,9 @@ std::optional<Range> MarkdownEditorCoordinator::shortcode(Range selection, const
         ++close;
     if (open < line.location || close >= line.end() || text[size_t(open)] != u':' || text[size_t(close)] != u':')
         return std::nullopt;
-    for (const EmojiShortcode::Match& match : EmojiShortcode::matches(substring(storage.string(), line))) {
-        const Range range{match.range.location + line.location, match.range.length};
+    const Range caretLine = lineAt(storage, std::min(location, storage.length()));
+    for (const EmojiShortcode::Match& match : EmojiShortcode::matches(substring(storage.string(), caretLine))) {
+        const Range range{match.range.location + caretLine.location, match.range.length};
         if (range.location < location && location < range.end())
             return range;
     }

@@ -1,24 +1,21 @@
 #include "editor/RestyleWindow.h"
 
+#include "platform/text/TextOps.h"
+
 #include <typeinfo>
 
 namespace velkin::RestyleWindow {
 
 int lineStart(U16View text, int position)
 {
-    int p = std::clamp(position, 0, int(text.size()));
-    while (p > 0 && text[size_t(p - 1)] != u'\n')
-        --p;
-    return p;
+    return TextOps::findUnitBefore(text, u'\n', std::clamp(position, 0, int(text.size()))) + 1;
 }
 
 int nextLineStart(U16View text, int position)
 {
     const int n = int(text.size());
-    for (int p = std::clamp(position, 0, n); p < n; ++p)
-        if (text[size_t(p)] == u'\n')
-            return p + 1;
-    return n;
+    const int feed = TextOps::findUnit(text, u'\n', std::clamp(position, 0, n));
+    return feed < 0 ? n : feed + 1;
 }
 
 int linesBack(U16View text, int start, int count)
@@ -75,12 +72,13 @@ bool agrees(const AttributedString& piece, int offset, const AttributedString& s
     return true;
 }
 
-void copyBack(const AttributedString& piece, int offset, TextStorage& storage)
+void copyBack(const AttributedString& piece, int offset, TextStorage& storage, int skip)
 {
     const int n = piece.length();
-    for (int i = 0; i < n;) {
+    for (int i = skip; i < n;) {
         Range ours;
         const AttributesPtr& fresh = piece.sharedAttributes(i, &ours);
+        ours = Range::fromTo(std::max(ours.location, skip), ours.end());
         // Compared piecewise: the storage's runs may be split differently. The
         // storage takes the piece's dictionaries, shared, not copies of them.
         for (int j = i; j < ours.end();) {

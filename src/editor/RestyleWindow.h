@@ -21,8 +21,9 @@ bool alike(const Attributes& a, const Attributes& b);
 // Whether `piece` (whose unit 0 is `offset` of `storage`) styles `range` (in the
 // storage's units) as the storage does.
 bool agrees(const AttributedString& piece, int offset, const AttributedString& storage, Range range);
-// Sets the piece's runs over the storage from `offset` on, only where they differ.
-void copyBack(const AttributedString& piece, int offset, TextStorage& storage);
+// Sets the piece's runs over the storage from `offset` on, only where they differ;
+// the piece's first `skip` units (a context read before it) are left out.
+void copyBack(const AttributedString& piece, int offset, TextStorage& storage, int skip = 0);
 // Whether the line starting at `start` reads as a fenced code delimiter.
 bool looksLikeFence(U16View text, int start);
 

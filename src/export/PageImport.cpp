@@ -2,10 +2,10 @@
 
 #include "export/MarkdownHTML.h"
 #include "platform/richtext/RichTextImport.h"
+#include "platform/richtext/TableParts.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 
-#include <QFontMetricsF>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextFrame>
@@ -170,7 +170,7 @@ U16String listsForImport(const U16String& html)
 // laying out and drawing each go over the rows already placed), so a table of
 // more than kTallTable rows is written as consecutive tables of about
 // kTablePart rows each. Only the first has the header; joinTableParts() makes
-// the parts read as one table.
+// the parts read as one table, and TableParts::cutAtPages() print as one.
 constexpr size_t kTallTable = 300;
 constexpr size_t kTablePart = 120;
 
@@ -216,48 +216,14 @@ U16String tablesForImport(const U16String& html)
     return out;
 }
 
-// The widest line of a cell's paragraphs, unwrapped, in the cell's fonts.
-double naturalWidth(const QTextTableCell& cell)
-{
-    double widest = 0;
-    for (auto it = cell.begin(); !it.atEnd(); ++it) {
-        double width = 0;
-        for (auto fragment = it.currentBlock().begin(); !fragment.atEnd(); ++fragment)
-            width += QFontMetricsF(fragment.fragment().charFormat().font()).horizontalAdvance(fragment.fragment().text());
-        widest = std::max(widest, width);
-    }
-    return widest;
-}
-
-// Consecutive parts of one tall table: every part takes the same column widths,
-// shared by the widest cell of each column over the whole table, and the parts
-// keep no space between them.
+// Consecutive parts of one tall table, marked as such, with no space between
+// them.
 void joinParts(QTextDocument& document, const std::vector<QTextTable*>& parts)
 {
-    const int columns = parts.front()->columns();
-    // A cell's padding and borders.
-    constexpr double kCellExtra = 10;
-    std::vector<double> widths(size_t(columns), kCellExtra);
-    for (QTextTable* part : parts)
-        for (int r = 0; r < part->rows(); ++r)
-            for (int c = 0; c < columns; ++c)
-                widths[size_t(c)] = std::max(widths[size_t(c)], naturalWidth(part->cellAt(r, c)) + kCellExtra);
-    double total = 0;
-    for (double width : widths)
-        total += width;
-    // No column narrower than a quarter of an even share.
-    const double least = total / columns / 4;
-    total = 0;
-    for (double& width : widths)
-        total += width = std::max(width, least);
-    QList<QTextLength> constraints;
-    for (double width : widths)
-        constraints.append(QTextLength(QTextLength::PercentageLength, 100 * width / total));
-
     QTextCursor cursor(&document);
     for (size_t k = 0; k < parts.size(); ++k) {
         QTextTableFormat format = parts[k]->format();
-        format.setColumnWidthConstraints(constraints);
+        format.setProperty(TableParts::kPartIndex, int(k));
         if (k > 0)
             format.setTopMargin(0);
         if (k + 1 < parts.size()) {
@@ -433,6 +399,7 @@ void joinTableParts(QTextDocument& document)
     }
     join();
     cursor.endEditBlock();
+    TableParts::matchColumns(document);
 }
 
 MarkdownFontFamily familyOf(U16View page)

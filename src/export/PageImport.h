@@ -22,8 +22,8 @@ U16String importableHTML(U16View page);
 void unlistTaskItems(QTextDocument& document);
 
 // The parts a tall table was written in joined into what reads as one table:
-// the same column widths in every part and no space between them; load() does
-// this.
+// marked as its parts (TableParts), the whole table's column widths in every
+// part and no space between them; load() does this.
 void joinTableParts(QTextDocument& document);
 
 // The imported page. Pictures come only from data addresses and readable local

@@ -17,7 +17,7 @@ namespace velkin::ImageBlock {
 std::optional<Parsed> parseBlockImage(U16View line)
 {
     const U16View trimmed = velkin::trimmed(line, TrimSet::Whitespace);
-    if (trimmed.empty() || trimmed.find(u"![") == U16View::npos)
+    if (!trimmed.starts_with(u"!["))
         return std::nullopt;
     // The line is one image when the pattern's match at its start covers it.
     const std::optional<Regex::Match> m = MarkdownSyntax::matchImageAt(trimmed, 0);

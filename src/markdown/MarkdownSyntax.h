@@ -319,6 +319,22 @@ bool inlineRunsOn(U16View paragraph, const Definitions& definitions);
 // Whether the plain lines that end `text` (read from its start as a whole text
 // is read) leave one; false when its last line belongs to any other block.
 bool paragraphRunsOn(U16View text, const Definitions& definitions);
+
+// The same as bits, one per delimiter character: a scan left with a "*" looking
+// on reads on as a fresh one as long as no "*" comes.
+enum DelimiterBit : unsigned { starBit = 1, underscoreBit = 2, tildeBit = 4 };
+unsigned delimiterBit(char16_t c);
+unsigned runningDelimiters(U16View paragraph, const Definitions& definitions);
+unsigned paragraphRunningDelimiters(U16View text, const Definitions& definitions);
+// Whether `text` holds any of the delimiter characters of `bits`.
+bool holdsDelimiters(U16View text, unsigned bits);
+
+// A line may be cut inside as well, after a blank and before an ASCII letter or
+// digit: what no construct but emphasis can reach over. Whether a code span, a
+// bracket, a link's destination or title, or a tag opened in `segment` (a
+// line's text from a settled place to such a point) may still be open at its
+// end; it may say so of some that are not.
+bool lineRunsOn(U16View segment);
 // Whether line `i` is a plain line: claimed by no block construct, it joins
 // the lines around it into one paragraph.
 bool isPlainLine(const BlockLines& lines, int i);

@@ -79,17 +79,22 @@ bool isPlainLine(const BlockLines& b, int i)
     return (q.depth < 1 || q.offset == 0) && !matchList(line);
 }
 
-bool paragraphRunsOn(U16View text, const Definitions& definitions)
+unsigned paragraphRunningDelimiters(U16View text, const Definitions& definitions)
 {
     const BlockLines b(text);
     int last = b.count() - 1;
     if (last < 0 || !isPlainLine(b, last))
-        return false;
+        return 0;
     int first = last;
     while (first > 0 && isPlainLine(b, first - 1))
         --first;
-    return inlineRunsOn(substring(text, Range::fromTo(b.line(first).content.location, b.line(last).content.end())),
-                        definitions);
+    return runningDelimiters(
+        substring(text, Range::fromTo(b.line(first).content.location, b.line(last).content.end())), definitions);
+}
+
+bool paragraphRunsOn(U16View text, const Definitions& definitions)
+{
+    return paragraphRunningDelimiters(text, definitions) != 0;
 }
 
 MarkdownSpans spans(U16View text)

@@ -498,9 +498,9 @@ struct Scan {
     Stops stops;
     std::vector<Delimited>& delimited;  // kept between calls, so that a line does not allocate it
     std::optional<CodeRuns> codeRuns;
-    // Set when a delimiter pass's candidate looked for its closing delimiter
-    // up to the end: text after the end could still close it (see inlineRunsOn).
-    bool* runsOn = nullptr;
+    // The delimiters (as DelimiterBits) of which a pass's candidate looked for its
+    // closing one up to the end: text after the end could still close it (see runningDelimiters).
+    unsigned* runsOn = nullptr;
 
     const CodeRuns& backtickRuns()
     {
@@ -1376,7 +1376,7 @@ std::vector<Regex::Match> footnoteReferenceMatches(U16View text)
 namespace {
 
 void scanInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,
-                const ReferenceLink::Table& links, MarkdownSpans& into, bool* runsOn)
+                const ReferenceLink::Table& links, MarkdownSpans& into, unsigned* runsOn)
 {
     if (within.length <= 0)
         return;
@@ -1468,8 +1468,9 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
         return [&sc, c, opening, match](U16View s, int p, int end, int lookEnd, Hit& h) {
             if (match(s, p, end, lookEnd, h))
                 return true;
-            if (sc.runsOn && !*sc.runsOn && searchedToEnd(s, p, end, lookEnd, c, opening))
-                *sc.runsOn = true;
+            const unsigned bit = delimiterBit(c);
+            if (sc.runsOn && !(*sc.runsOn & bit) && searchedToEnd(s, p, end, lookEnd, c, opening))
+                *sc.runsOn |= bit;
             return false;
         };
     };
@@ -1508,12 +1509,99 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
     scanInline(line, base, within, footnotes, links, into, nullptr);
 }
 
-bool inlineRunsOn(U16View paragraph, const Definitions& definitions)
+unsigned runningDelimiters(U16View paragraph, const Definitions& definitions)
 {
     MarkdownSpans spans;
-    bool runsOn = false;
+    unsigned runsOn = 0;
     scanInline(paragraph, 0, Range{0, int(paragraph.size())}, definitions.footnotes, definitions.links, spans, &runsOn);
     return runsOn;
+}
+
+bool inlineRunsOn(U16View paragraph, const Definitions& definitions)
+{
+    return runningDelimiters(paragraph, definitions) != 0;
+}
+
+unsigned delimiterBit(char16_t c)
+{
+    switch (c) {
+    case u'*':
+        return starBit;
+    case u'_':
+        return underscoreBit;
+    case u'~':
+        return tildeBit;
+    default:
+        return 0;
+    }
+}
+
+bool holdsDelimiters(U16View text, unsigned bits)
+{
+    for (const char16_t c : {u'*', u'_', u'~'})
+        if ((bits & delimiterBit(c)) && indexOf(text, c, 0, int(text.size())) >= 0)
+            return true;
+    return false;
+}
+
+bool lineRunsOn(U16View s)
+{
+    const int n = int(s.size());
+    // Code spans: every backtick closes or is closed within the segment. An
+    // opener left alone might find its closer past the end.
+    std::vector<Range> code;
+    if (indexOf(s, u'`', 0, n) >= 0) {
+        for (const Regex::Match& m : codeSpanMatches(s))
+            code.push_back(m.range());
+        int covered = 0;
+        for (const Range& r : code)
+            for (int i = r.location; i < r.end(); ++i)
+                covered += s[size_t(i)] == u'`' ? 1 : 0;
+        if (covered != int(std::count(s.begin(), s.end(), u'`')))
+            return true;
+    }
+    auto inCode = [&code](int i) {
+        const auto it = std::upper_bound(code.begin(), code.end(), i, [](int at, const Range& r) { return at < r.end(); });
+        return it != code.end() && it->location <= i;
+    };
+    auto last = [&](std::initializer_list<char16_t> units) {
+        for (int i = n - 1; i >= 0; --i)
+            for (const char16_t u : units)
+                if (s[size_t(i)] == u)
+                    return i;
+        return -1;
+    };
+    // Brackets: the text of every "[" ends at the first "]" that code and escapes
+    // leave alone; one such after the last "[" ends them all.
+    if (const int open = last({u'['}); open >= 0) {
+        bool closed = false;
+        for (int k = open + 1; k < n && !closed; ++k)
+            closed = s[size_t(k)] == u']' && s[size_t(k - 1)] != u'\\' && !inCode(k);
+        if (!closed)
+            return true;
+    }
+    // After "](" a destination ends at the first blank, but an angle-bracketed
+    // one and a title go on to their own closers.
+    if (const size_t tail = s.find(u"]("); tail != U16View::npos) {
+        auto opensAfterBlank = [&](int i) {
+            return i > int(tail) && CharacterClass::isAsciiBlank(s[size_t(i - 1)]);
+        };
+        if (const int quote = last({u'"'}); quote >= 0 && opensAfterBlank(quote))
+            return true;
+        if (const int quote = last({u'\''}); quote >= 0 && opensAfterBlank(quote))
+            return true;
+        if (const int paren = last({u'(', u')'}); paren >= 0 && s[size_t(paren)] == u'(' && opensAfterBlank(paren))
+            return true;
+        if (const int angle = last({u'<', u'>'}); angle >= 2 && s[size_t(angle)] == u'<' && s[size_t(angle - 2)] == u']'
+            && s[size_t(angle - 1)] == u'(')
+            return true;
+    }
+    // A tag's text runs to the next "<": the last "<" must open none.
+    if (const int angle = last({u'<'}); angle >= 0)
+        for (const char* tag : {"<sub>", "<sup>", "<u>", "<ins>"})
+            if (tagAt(s, angle, n, tag))
+                return true;
+    return false;
 }
 
 } // namespace MarkdownSyntax

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <map>
 #include <optional>
+#include <ranges>
 
 namespace velkin {
 
@@ -73,6 +74,10 @@ namespace {
 
 // The most places a drawn line keeps.
 constexpr size_t kMaxLineXs = 256;
+
+// How far past a rectangle's lines drawing it reaches: ink can reach past its
+// line (tall emoji, descenders).
+constexpr double kInkMargin = 64;
 
 // What of a run decides its layout.
 struct SignatureStyle {
@@ -328,13 +333,57 @@ std::vector<Range> emojiStretches(U16View text, Range range)
     return result;
 }
 
+// Past its last line, a part's layout holds at least this much more of the
+// text: no line break, nor the choice to wrap a long unbreakable stretch
+// anywhere, looks further ahead than that.
+constexpr int kPartMargin = 2 * kLongUnbreakable;
+
 } // namespace
+
+// A stretch of a long paragraph laid out on its own. It starts where a line of
+// the whole paragraph's layout starts and its layout holds some text past its
+// last line, so its lines are the ones that layout would give there.
+struct LayoutManager::Part {
+    int start = 0;    // where its first line starts, from the paragraph's content start
+    int end = 0;      // where its last line ends: the next part's start, or the content's end
+    int textEnd = 0;  // where the text its layout holds ends
+    size_t firstLine = 0;  // in the block's lines
+    double top = 0;   // its first line's top in the block
+    bool dirty = false;  // its text changed since it was laid out
+    Signature signature;  // of the text its layout holds
+    mutable std::unique_ptr<QTextLayout> layout;  // none once let go
+    mutable size_t held = 0;  // the characters its layout holds
+    mutable uint64_t usedAt = 0;
+};
+
+struct LayoutManager::Stretch {
+    int from = 0;   // where the layout's text starts, a line start, from the content's start
+    int to = 0;     // where it ends
+    int aim = 0;    // the lines stop at the first that ends here or past it
+    int lines = -1;  // or after this many (laying out a part again)
+    double x = 0;       // of the lines' box, and its width
+    double width = 0;
+    std::optional<bool> rightToLeft;  // the whole paragraph's direction (else the text's own)
+};
+
+struct LayoutManager::LineLayout {
+    QTextLine line;
+    int start = 0;   // where its layout's text starts in the storage
+    int length = 0;  // how long that text is
+};
 
 struct LayoutManager::Block {
     Range range;
     const TextTable* table = nullptr;
     std::vector<Paragraph> paragraphs;
     std::vector<Line> lines;
+    // A long paragraph's parts, in order (none for any other block).
+    std::vector<Part> parts;
+    bool rightToLeft = false;  // of a paragraph laid out in parts
+    double partsBottom = 0;    // below the last part's lines
+    // What of a long paragraph's content had attributes changed since its parts were
+    // compared with their signatures, from its content's start (from > to: nothing).
+    int checkFrom = 1, checkTo = 0;
     struct Cell {
         QRectF rect;  // relative to the block's top
         std::shared_ptr<const TextBlock> block;
@@ -364,6 +413,15 @@ struct LayoutManager::Block {
     {
         paints.clear();
         paintBytes = 0;
+    }
+    // Of the lines from `from` up to `to`.
+    void forgetPaint(size_t from, size_t to) const
+    {
+        for (size_t i = from; i < std::min(to, paints.size()); ++i)
+            if (paints[i]) {
+                paintBytes -= paints[i]->bytes;
+                paints[i].reset();
+            }
     }
 };
 
@@ -400,7 +458,7 @@ void LayoutManager::setLaysOutLazily(bool lazy)
     if (lazy_ && !lazy) {
         // An eager manager answers from what it holds: blocks that let their layouts go lay out again.
         for (size_t i = 0; i < blocks_.size(); ++i)
-            if (blocks_[i]->laidOut && !blocks_[i]->holdsLayouts) {
+            if (blocks_[i]->laidOut && !blocks_[i]->holdsLayouts && blocks_[i]->parts.empty()) {
                 blocks_[i]->laidOut = false;
                 invalidateFrom(i);
             }
@@ -414,8 +472,10 @@ void LayoutManager::setTextContainer(const TextContainer& container)
         || container.lineFragmentPadding != container_.lineFragmentPadding;
     container_ = container;
     if (widthChanged) {
-        for (auto& b : blocks_)
+        for (auto& b : blocks_) {
             b->laidOut = false;
+            dropParts(*b);
+        }
         estimateHeights(0, blocks_.size(), false);
         firstPending_ = 0;
     }
@@ -438,9 +498,27 @@ void LayoutManager::storageEdited(const TextStorage::Edit& edit)
     for (size_t i = first; i < blocks_.size(); ++i) {
         if (blocks_[i]->range.location > edit.range.end())
             break;
-        blocks_[i]->checkSignature = true;
-        blocks_[i]->forgetPaint();  // its colours may have changed
+        Block& b = *blocks_[i];
+        b.checkSignature = true;
         last = i + 1;
+        if (b.parts.empty()) {
+            b.forgetPaint();  // its colours may have changed
+            continue;
+        }
+        // A long paragraph compares only the parts the change meets, and draws anew only its lines.
+        const Range content = b.paragraphs[0].content;
+        const Range touched = intersection(edit.range, Range{content.location, content.length + 1});
+        const int from = std::clamp(touched.location - content.location, 0, content.length);
+        const int to = std::clamp(touched.end() - content.location, from, content.length);
+        b.checkFrom = b.checkFrom <= b.checkTo ? std::min(b.checkFrom, from) : from;
+        b.checkTo = std::max(b.checkTo, to);
+        auto line = std::upper_bound(b.lines.begin(), b.lines.end(), edit.range.location,
+                                     [](int at, const Line& l) { return at < l.glyphs.location; });
+        const size_t firstLine = line == b.lines.begin() ? 0 : size_t(line - b.lines.begin()) - 1;
+        size_t lastLine = firstLine;
+        while (lastLine < b.lines.size() && b.lines[lastLine].glyphs.location <= edit.range.end())
+            ++lastLine;
+        b.forgetPaint(firstLine, lastLine);
     }
     invalidateFrom(first);
     // Estimates follow the new fonts; laid-out blocks keep their height until checked.
@@ -471,6 +549,19 @@ bool LayoutManager::tablesChanged(Range range) const
     return false;
 }
 
+void LayoutManager::shiftBlock(Block& b, int delta)
+{
+    if (delta == 0)
+        return;
+    b.range.location += delta;
+    for (auto& p : b.paragraphs) {
+        p.range.location += delta;
+        p.content.location += delta;
+    }
+    for (auto& l : b.lines)
+        l.glyphs.location += delta;
+}
+
 size_t LayoutManager::blockIndexAt(int character) const
 {
     if (blocks_.empty())
@@ -490,6 +581,32 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
     }
     const U16View text = storage_->string();
     const int n = int(text.size());
+    auto tableOf = [&](int at) -> const TextTable* {
+        if (at >= n)
+            return nullptr;
+        const ParagraphStyle* style = storage_->paragraphStyle(at);
+        const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
+        return cell ? cell->table().get() : nullptr;
+    };
+
+    // An edit inside the text of a paragraph laid out in parts that adds no
+    // paragraph end leaves every block as it was but that one, which keeps the
+    // parts the edit does not touch.
+    if (charactersChanged && !blocks_.empty()) {
+        const size_t i = blockIndexAt(region.location);
+        Block& b = *blocks_[i];
+        const Range content = b.parts.empty() ? Range{} : b.paragraphs[0].content;
+        const U16View inserted = substring(text, glyphRange(region));
+        if (!b.parts.empty() && region.location >= content.location && region.end() - delta <= content.end()
+            && (content.length + delta) / 2 > partLength && !tableOf(b.range.location)
+            && std::none_of(inserted.begin(), inserted.end(), isParagraphTerminator)) {
+            editParts(b, region.location, region.end() - delta, delta);
+            for (size_t k = i + 1; k < blocks_.size(); ++k)
+                shiftBlock(*blocks_[k], delta);
+            invalidateFrom(i);
+            return;
+        }
+    }
 
     // Old blocks touched by the edit, in old coordinates; neighbours are included
     // because a changed terminator can join or split paragraphs and tables.
@@ -508,13 +625,6 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
 
     // Keep the laid-out blocks whose paragraphs come back unchanged in range and kind.
     std::vector<std::unique_ptr<Block>> fresh;
-    auto tableOf = [&](int at) -> const TextTable* {
-        if (at >= n)
-            return nullptr;
-        const ParagraphStyle* style = storage_->paragraphStyle(at);
-        const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
-        return cell ? cell->table().get() : nullptr;
-    };
     for (;;) {
         fresh.clear();
         const auto paragraphs = paragraphRanges(substring(text, Range::fromTo(start, stop)));
@@ -554,13 +664,12 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
     // Blocks outside the edit whose range and kind come back unchanged keep their layout.
     if (!blocks_.empty()) {
         for (size_t i = i0; i <= i1; ++i)
-            if (blocks_[i]->holdsLayouts)
-                heldCharacters_ -= size_t(blocks_[i]->range.length);
+            heldCharacters_ -= heldBy(*blocks_[i]);
         const int oldEnd = region.end() - delta;
         std::map<std::pair<int, int>, std::unique_ptr<Block>> reusable;
         for (size_t i = i0; i <= i1; ++i) {
             auto& old = blocks_[i];
-            if (!old->laidOut)
+            if (!old->laidOut && old->parts.empty())
                 continue;
             int shift = 0;
             if (!charactersChanged || old->range.end() <= region.location)
@@ -570,15 +679,7 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
             else
                 continue;
             const std::pair<int, int> key{old->range.location + shift, old->range.length};
-            if (shift != 0) {
-                old->range.location += shift;
-                for (auto& p : old->paragraphs) {
-                    p.range.location += shift;
-                    p.content.location += shift;
-                }
-                for (auto& l : old->lines)
-                    l.glyphs.location += shift;
-            }
+            shiftBlock(*old, shift);
             reusable[key] = std::move(old);
         }
         for (auto& b : fresh) {
@@ -588,14 +689,45 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
                 continue;
             b = std::move(it->second);
             b->checkSignature = true;
-            if (b->holdsLayouts)
-                heldCharacters_ += size_t(b->range.length);
+            heldCharacters_ += heldBy(*b);
             reusable.erase(it);
+        }
+        // A long paragraph that the edit splits or joins to another keeps, for the
+        // paragraph starting where it did, the parts whose text lies before the edit.
+        for (auto& b : fresh) {
+            if (b->laidOut || !b->parts.empty() || !laysOutInParts(*b))
+                continue;
+            for (size_t i = i0; i <= i1; ++i) {
+                Block* old = blocks_[i].get();
+                if (!old || old->parts.empty() || old->range.location != b->range.location)
+                    continue;
+                // (A part reaching its paragraph's end holds no text past its lines, which the join may change.)
+                const int before = region.location - old->paragraphs[0].content.location;
+                const int end = old->paragraphs[0].content.length;
+                size_t kept = 0;
+                while (kept < old->parts.size() && old->parts[kept].textEnd <= before && old->parts[kept].textEnd < end)
+                    ++kept;
+                if (kept == 0)
+                    break;
+                measureForEstimate(*b);
+                b->height = estimatedHeight(*b);
+                b->partsBottom = kept < old->parts.size() ? old->parts[kept].top : old->partsBottom;
+                old->lines.resize(kept < old->parts.size() ? old->parts[kept].firstLine : old->lines.size());
+                old->parts.resize(kept);
+                b->parts = std::move(old->parts);
+                b->lines = std::move(old->lines);
+                b->styles = old->styles;
+                b->rightToLeft = old->rightToLeft;
+                b->checkFrom = old->checkFrom;
+                b->checkTo = std::min(old->checkTo, before);
+                heldCharacters_ += heldBy(*b);
+                break;
+            }
         }
     }
 
     for (auto& b : fresh)
-        if (!b->laidOut) {
+        if (!b->laidOut && b->parts.empty()) {
             measureForEstimate(*b);
             b->height = estimatedHeight(*b);
         }
@@ -605,15 +737,8 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
         blocks_ = std::move(fresh);
         i0 = 0;
     } else {
-        for (size_t i = i1 + 1; i < blocks_.size(); ++i) {
-            blocks_[i]->range.location += delta;
-            for (auto& p : blocks_[i]->paragraphs) {
-                p.range.location += delta;
-                p.content.location += delta;
-            }
-            for (auto& l : blocks_[i]->lines)
-                l.glyphs.location += delta;
-        }
+        for (size_t i = i1 + 1; i < blocks_.size(); ++i)
+            shiftBlock(*blocks_[i], delta);
         blocks_.erase(blocks_.begin() + long(i0), blocks_.begin() + long(i1) + 1);
         blocks_.insert(blocks_.begin() + long(i0), std::make_move_iterator(fresh.begin()),
                        std::make_move_iterator(fresh.end()));
@@ -640,9 +765,33 @@ bool LayoutManager::needsLayout(const Block& b) const
 
 void LayoutManager::updateBlock(size_t index, bool idle)
 {
+    updateBlock(index, idle, Reach{});
+}
+
+void LayoutManager::updateBlock(size_t index, bool idle, const Reach& reach)
+{
     Block& b = *blocks_[index];
     if (!idle)
         b.usedAt = paintSerial_;
+    if (b.checkSignature && !b.parts.empty()) {
+        // A long paragraph compares the parts whose attributes changed (pending parts too:
+        // an edit can wait for its layout while a restyle goes on).
+        const ParagraphStyle* s = storage_->paragraphStyle(b.paragraphs[0].range.location);
+        if (b.styles.size() != 1 || !((s ? *s : *ParagraphStyle::defaultStyle()) == *b.styles[0])) {
+            dropParts(b);
+            b.laidOut = false;
+        }
+        const int content = b.paragraphs[0].content.location;
+        for (Part& part : b.parts)
+            if (!part.dirty && part.start <= b.checkTo && part.textEnd >= b.checkFrom
+                && !signatureMatches(*storage_, {content + part.start, part.textEnd - part.start}, part.signature)) {
+                part.dirty = true;
+                b.laidOut = false;
+            }
+        b.checkFrom = 1;
+        b.checkTo = 0;
+        b.checkSignature = false;
+    }
     if (b.laidOut && b.checkSignature) {
         // Only fonts, kerns, baseline offsets and paragraph styles change the layout;
         // colours and marks are drawn from the storage as it is.
@@ -657,11 +806,11 @@ void LayoutManager::updateBlock(size_t index, bool idle)
         b.checkSignature = false;
     }
     if (!b.laidOut) {
-        layoutBlock(b);
+        layoutBlock(b, reach);
         ++lastRelayoutCount_;
         setHeight(index, b.height);
-    } else if (!b.holdsLayouts && !idle) {
-        layoutBlock(b);  // the same lines and height as before it let its layouts go
+    } else if (!b.holdsLayouts && b.parts.empty() && !idle) {
+        layoutBlock(b, reach);  // the same lines and height as before it let its layouts go
         setHeight(index, b.height);
     }
 }
@@ -692,10 +841,13 @@ void LayoutManager::ensureLayout(Range glyphs)
         return;
     glyphs = glyphRange(glyphs);
     const int last = std::max(glyphs.location, glyphs.end() - 1);
+    Reach reach;
+    reach.character = last;
+    reach.y = -HUGE_VAL;
     for (size_t i = blockIndexAt(glyphs.location); i < blocks_.size(); ++i) {
         if (i > 0 && blocks_[i]->range.location > last)
             break;
-        updateBlock(i);
+        updateBlock(i, false, reach);
     }
     advancePending();
 }
@@ -712,7 +864,10 @@ void LayoutManager::ensureLayout(const QRectF& rect)
     size_t i = std::min(blocksEndingBefore(rect.top(), false), blocks_.size() - 1);
     double y = topOf(i);
     for (; i < blocks_.size() && y <= rect.bottom(); ++i) {
-        updateBlock(i);
+        Reach reach;
+        reach.character = INT_MIN;
+        reach.y = rect.bottom() + kInkMargin - y;
+        updateBlock(i, false, reach);
         y += blocks_[i]->height;
     }
     advancePending();
@@ -725,8 +880,10 @@ bool LayoutManager::layoutSome(double budgetMilliseconds)
     const auto start = std::chrono::steady_clock::now();
     const auto budget = std::chrono::duration<double, std::milli>(budgetMilliseconds);
     advancePending();
+    Reach reach;
+    reach.deadline = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(budget);
     while (firstPending_ < blocks_.size()) {
-        updateBlock(firstPending_, true);
+        updateBlock(firstPending_, true, reach);
         advancePending();
         if (std::chrono::steady_clock::now() - start >= budget)
             break;
@@ -779,8 +936,8 @@ void LayoutManager::estimateHeights(size_t from, size_t to, bool measure)
     bool changed = false;
     for (size_t i = from; i < to; ++i) {
         Block& b = *blocks_[i];
-        if (b.laidOut)
-            continue;
+        if (b.laidOut || !b.parts.empty())
+            continue;  // laid out, or parts waiting to be laid out again: its height holds till then
         if (measure)
             measureForEstimate(b);
         const double h = estimatedHeight(b);
@@ -900,22 +1057,35 @@ void LayoutManager::prepare(Range glyphs)
         ensureLayout();
 }
 
-void LayoutManager::layoutBlock(Block& b)
+void LayoutManager::layoutBlock(Block& b, const Reach& reach)
 {
+    std::vector<ParagraphStylePtr> styles;
+    for (const auto& p : b.paragraphs) {
+        const ParagraphStylePtr* s = storage_->attributes(p.range.location).getAs<ParagraphStylePtr>(AttributeKey::ParagraphStyle);
+        styles.push_back(s && *s ? *s : ParagraphStyle::defaultStyle());
+    }
+    measureForEstimate(b);  // for when a new width makes its height an estimate again
+    if (laysOutInParts(b)) {
+        // Its parts that did not change stay while its paragraph style does.
+        if (b.styles.size() != 1 || !(*b.styles[0] == *styles[0]))
+            dropParts(b);
+        b.styles = std::move(styles);
+        b.signature.clear();
+        layoutParts(b, reach);
+        b.laidOut = std::none_of(b.parts.begin(), b.parts.end(), [](const Part& part) { return part.dirty; })
+            && b.parts.back().end >= b.paragraphs[0].content.length;
+        b.checkSignature = false;
+        return;
+    }
+    dropParts(b);
     if (!b.holdsLayouts)
         heldCharacters_ += size_t(b.range.length);
     b.holdsLayouts = true;
     b.forgetPaint();
     b.lines.clear();
     b.cells.clear();
-    b.signature.clear();
-    b.styles.clear();
+    b.styles = std::move(styles);
     b.signature = layoutSignature(*storage_, b.range);
-    measureForEstimate(b);  // for when a new width makes its height an estimate again
-    for (const auto& p : b.paragraphs) {
-        const ParagraphStylePtr* s = storage_->attributes(p.range.location).getAs<ParagraphStylePtr>(AttributeKey::ParagraphStyle);
-        b.styles.push_back(s && *s ? *s : ParagraphStyle::defaultStyle());
-    }
     if (b.table) {
         layoutTable(b);
     } else {
@@ -928,24 +1098,301 @@ void LayoutManager::layoutBlock(Block& b)
     b.checkSignature = false;
 }
 
+bool LayoutManager::laysOutInParts(const Block& b) const
+{
+    return !b.table && b.paragraphs.size() == 1 && partLength > 0 && b.paragraphs[0].content.length / 2 > partLength;
+}
+
+size_t LayoutManager::heldBy(const Block& b) const
+{
+    if (b.parts.empty())
+        return b.holdsLayouts ? size_t(b.range.length) : 0;
+    size_t held = 0;
+    for (const Part& part : b.parts)
+        held += part.held;
+    return held;
+}
+
+void LayoutManager::dropParts(Block& b)
+{
+    if (b.parts.empty())
+        return;
+    for (const Part& part : b.parts)
+        heldCharacters_ -= part.held;
+    b.parts.clear();
+    b.checkFrom = 1;
+    b.checkTo = 0;
+}
+
+void LayoutManager::layoutParts(Block& b, const Reach& reach)
+{
+    const Paragraph& p = b.paragraphs[0];
+    const int length = p.content.length;
+    const U16View text = storage_->string();
+    // The parts lay out their lines in the whole paragraph's direction.
+    const bool rightToLeft = QStringView(text.data() + p.content.location, length).isRightToLeft();
+    if (rightToLeft != b.rightToLeft)
+        dropParts(b);
+    b.rightToLeft = rightToLeft;
+    if (b.parts.empty()) {
+        b.forgetPaint();
+        b.lines.clear();
+        b.partsBottom = 0;
+    }
+    b.holdsLayouts = false;  // its parts hold theirs
+    Stretch stretch;
+    stretch.x = container_.lineFragmentPadding;
+    stretch.width = std::max(1.0, container_.width - 2 * container_.lineFragmentPadding);
+    stretch.rightToLeft = rightToLeft;
+    const int half = std::max(1, partLength / 2);
+    const int reachCharacter = reach.character == INT_MAX || reach.character == INT_MIN
+        ? reach.character : reach.character - p.content.location;
+    bool laidSome = false;
+    auto reached = [&](int at, double y) {
+        return (at > reachCharacter && y > reach.y)
+            || (laidSome && reach.deadline && std::chrono::steady_clock::now() >= *reach.deadline);
+    };
+
+    bool moved = false;  // whether lines after the ones laid out anew moved
+    for (size_t first = 0;;) {
+        // From the next part that changed (or the end of those laid out), parts are
+        // laid out anew until one ends where an unchanged part starts: the lines
+        // from there on are as before.
+        while (first < b.parts.size() && !b.parts[first].dirty)
+            ++first;
+        int at = first == 0 ? 0 : b.parts[first - 1].end;
+        if (first == b.parts.size() && at >= length)
+            break;
+        double y = first == 0 ? 0 : (first < b.parts.size() ? b.parts[first].top : b.partsBottom);
+        size_t next = first;  // the first old part not passed
+        std::vector<Part> parts;
+        std::vector<Line> lines;
+        bool stopped = false;
+        while (at < length) {
+            for (; next < b.parts.size() && b.parts[next].start < at; ++next)
+                heldCharacters_ -= b.parts[next].held;
+            if (next < b.parts.size() && b.parts[next].start == at && !b.parts[next].dirty)
+                break;
+            if (reached(at, y)) {
+                stopped = true;
+                break;
+            }
+            // Each part aims at an unchanged part's start not far ahead, to meet its lines again.
+            int aim = std::min(length, at + partLength);
+            for (size_t j = next; j < b.parts.size() && b.parts[j].start <= at + 2 * partLength; ++j)
+                if (!b.parts[j].dirty && b.parts[j].start >= at + half) {
+                    aim = b.parts[j].start;
+                    break;
+                }
+            if (length - aim < half)
+                aim = length;
+            Part& part = parts.emplace_back();
+            part.start = at;
+            part.firstLine = lines.size();
+            part.top = y;
+            stretch.from = at;
+            stretch.aim = aim;
+            for (int64_t extra = kPartMargin + kLongUnbreakable;; extra *= 2) {
+                stretch.to = int(std::min<int64_t>(length, aim + extra));
+                double bottom = y;
+                int end = at;
+                part.layout = layoutLines(b, 0, stretch, lines, bottom, end);
+                if (end > at) {
+                    y = bottom;
+                    part.end = end;
+                    break;
+                }
+                lines.resize(part.firstLine);  // a line too long for the text after it
+            }
+            part.textEnd = stretch.to;
+            part.held = size_t(part.textEnd - part.start);
+            heldCharacters_ += part.held;
+            part.signature = layoutSignature(*storage_, {p.content.location + part.start, part.textEnd - part.start});
+            at = part.end;
+            laidSome = true;
+        }
+        for (; next < b.parts.size() && b.parts[next].start < at; ++next)
+            heldCharacters_ -= b.parts[next].held;
+
+        // The new parts and lines take the place of the old ones they passed.
+        const size_t lineFrom = first < b.parts.size() ? b.parts[first].firstLine : b.lines.size();
+        const size_t lineTo = next < b.parts.size() ? b.parts[next].firstLine : b.lines.size();
+        const double dy = next < b.parts.size() ? y - b.parts[next].top : 0;
+        if (lines.size() == lineTo - lineFrom) {
+            std::move(lines.begin(), lines.end(), b.lines.begin() + long(lineFrom));
+            b.forgetPaint(lineFrom, lineTo);
+        } else {
+            b.lines.erase(b.lines.begin() + long(lineFrom), b.lines.begin() + long(lineTo));
+            b.lines.insert(b.lines.begin() + long(lineFrom), lines.begin(), lines.end());
+            moved = true;
+        }
+        for (Part& part : parts)
+            part.firstLine += lineFrom;
+        b.parts.erase(b.parts.begin() + long(first), b.parts.begin() + long(next));
+        b.parts.insert(b.parts.begin() + long(first), std::make_move_iterator(parts.begin()), std::make_move_iterator(parts.end()));
+        first += parts.size();
+        const long shift = long(lineFrom + lines.size()) - long(lineTo);
+        for (size_t k = first; k < b.parts.size(); ++k)
+            b.parts[k].firstLine = size_t(long(b.parts[k].firstLine) + shift);
+        if (first == b.parts.size()) {
+            b.partsBottom = y;
+        } else if (stopped) {
+            // The rest waits for its turn: its old lines move along with the new ones
+            // above them, to stay in order, and it starts where these end.
+            moved = moved || dy != 0;
+            b.parts[first].dirty = true;
+            for (size_t k = first; k < b.parts.size(); ++k)
+                b.parts[k].top += dy;
+            b.parts[first].top = y;
+            for (size_t k = lineFrom + lines.size(); k < b.lines.size(); ++k) {
+                Line& l = b.lines[k];
+                l.fragment.translate(0, dy);
+                l.textTop += dy;
+                l.bandTop += dy;
+                l.bandBottom += dy;
+            }
+            b.partsBottom += dy;
+        } else if (dy != 0) {
+            // The lines after take their new places in the sums laying them out makes,
+            // to the same bits (their layouts too), as if laid out anew with the rest.
+            moved = true;
+            const ParagraphStyle& style = *b.styles[0];
+            for (size_t k = first; k < b.parts.size(); ++k) {
+                Part& part = b.parts[k];
+                part.top = y;
+                const size_t stop = k + 1 < b.parts.size() ? b.parts[k + 1].firstLine : b.lines.size();
+                for (size_t i = part.firstLine; i < stop; ++i) {
+                    Line& l = b.lines[i];
+                    l.fragment.moveTop(y);
+                    l.textTop = y;
+                    l.bandTop = l.fragment.top();
+                    l.bandBottom = l.fragment.bottom();
+                    if (part.layout) {
+                        QTextLine line = part.layout->lineAt(l.qtLine);
+                        line.setPosition(QPointF(line.position().x(), y + l.baseline - line.ascent()));
+                    }
+                    const bool last = i + 1 == b.lines.size() && part.end >= length;
+                    y = y + l.textHeight + (style.lineSpacing + (last ? style.paragraphSpacing : 0));
+                }
+            }
+            b.partsBottom = y;
+        }
+        if (stopped)
+            break;
+    }
+    if (moved)
+        b.forgetPaint();
+    // What is not laid out yet keeps the height per character of what is.
+    const int covered = b.parts.empty() ? 0 : b.parts.back().end;
+    b.height = covered >= length ? b.partsBottom
+                                 : b.partsBottom + (length - covered) * (b.partsBottom / std::max(1, covered));
+}
+
+void LayoutManager::editParts(Block& b, int editStart, int oldEditEnd, int delta)
+{
+    Paragraph& p = b.paragraphs[0];
+    const int c = p.content.location;
+    const int e = editStart - c, oe = oldEditEnd - c;
+    // Where a place ends up: before the edit it stays, after it it moves, inside it it goes to the edit's start.
+    auto moved = [&](int at) { return at < e ? at : (at >= oe ? at + delta : e); };
+    for (size_t k = 0; k < b.parts.size(); ++k) {
+        Part& part = b.parts[k];
+        if (part.start > oe || part.textEnd < e)
+            continue;
+        part.dirty = true;
+        // The first word of a part's first line may now fit on the line before it, the previous part's last.
+        if (k > 0 && part.start <= e && e <= b.lines[part.firstLine].glyphs.end() - c)
+            b.parts[k - 1].dirty = true;
+    }
+    for (Part& part : b.parts) {
+        part.start = moved(part.start);
+        part.end = moved(part.end);
+        part.textEnd = moved(part.textEnd);
+    }
+    auto line = std::lower_bound(b.lines.begin(), b.lines.end(), c + e,
+                                 [](const Line& l, int at) { return l.glyphs.location < at; });
+    for (; line != b.lines.end(); ++line)
+        line->glyphs.location = c + moved(line->glyphs.location - c);
+    if (b.checkFrom <= b.checkTo) {
+        b.checkFrom = moved(b.checkFrom);
+        b.checkTo = moved(b.checkTo);
+    }
+    b.range.length += delta;
+    p.range.length += delta;
+    p.content.length += delta;
+    b.laidOut = false;
+}
+
+void LayoutManager::restorePart(const Block& b, size_t index)
+{
+    const Part& part = b.parts[index];
+    const size_t next = index + 1 < b.parts.size() ? b.parts[index + 1].firstLine : b.lines.size();
+    Stretch stretch;
+    stretch.x = container_.lineFragmentPadding;
+    stretch.width = std::max(1.0, container_.width - 2 * container_.lineFragmentPadding);
+    stretch.rightToLeft = b.rightToLeft;
+    stretch.from = part.start;
+    stretch.to = part.textEnd;
+    stretch.aim = part.end;
+    stretch.lines = int(next - part.firstLine);
+    std::vector<Line> lines;  // the same as the part's
+    double y = part.top;
+    int end = 0;
+    part.layout = layoutLines(b, 0, stretch, lines, y, end);
+    part.held = size_t(part.textEnd - part.start);
+    heldCharacters_ += part.held;
+}
+
+LayoutManager::LineLayout LayoutManager::lineLayout(const Block& b, const Line& l)
+{
+    const Paragraph& p = b.paragraphs[l.paragraph];
+    if (b.parts.empty())
+        return {p.layout->lineAt(l.qtLine), p.content.location, p.content.length};
+    const int at = l.glyphs.location - p.content.location;
+    const auto it = std::upper_bound(b.parts.begin(), b.parts.end(), at, [](int v, const Part& part) { return v < part.start; });
+    const size_t index = it == b.parts.begin() ? 0 : size_t(it - b.parts.begin()) - 1;
+    const Part& part = b.parts[index];
+    if (!part.layout)
+        restorePart(b, index);
+    part.usedAt = paintSerial_;
+    return {part.layout->lineAt(l.qtLine), p.content.location + part.start, part.textEnd - part.start};
+}
+
 void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double width, double& y)
 {
     Paragraph& p = b.paragraphs[index];
+    Stretch whole;
+    whole.to = whole.aim = p.content.length;
+    whole.x = x;
+    whole.width = width;
+    int end = 0;
+    p.layout = layoutLines(b, index, whole, b.lines, y, end);
+}
+
+std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t index, const Stretch& stretch,
+                                                        std::vector<Line>& lines, double& y, int& end)
+{
+    const Paragraph& p = b.paragraphs[index];
     const ParagraphStyle& style = *b.styles[index];
     const U16View text = storage_->string();
+    const Range range{p.content.location + stretch.from, stretch.to - stretch.from};
     // A copy: the layout outlives this call, and an edit can reallocate the storage's string.
-    const QString content(reinterpret_cast<const QChar*>(text.data() + p.content.location), p.content.length);
+    const QString content(reinterpret_cast<const QChar*>(text.data() + range.location), range.length);
     const Font* firstFont = storage_->font(std::min(p.range.location, storage_->length() - 1));
     const Font baseFont = firstFont ? *firstFont : defaultFont();
+    // Only the whole paragraph's last part reaches its end; the others keep the
+    // lines that end far enough before the end of their text.
+    const bool cut = stretch.to < p.content.length;
+    const double x = stretch.x, width = stretch.width;
 
-    p.layout = std::make_unique<QTextLayout>(content, qtFont(baseFont, 0));
+    auto layout = std::make_unique<QTextLayout>(content, qtFont(baseFont, 0));
     QList<QTextLayout::FormatRange> formats;
     std::vector<std::pair<Range, double>> raised;  // runs with a baseline offset
     // Neighbouring runs that differ only in colours or marks share one format, and
     // text in the layout's own font needs none: formats are costly to build and shape.
     Font pendingFont = baseFont;
     double pendingKern = 0;
-    Range pending{p.content.location, 0};
+    Range pending{range.location, 0};
     auto flush = [&] {
         if (pending.length <= 0)
             return;
@@ -954,7 +1401,7 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
             if (r.length <= 0 || (plain && !emoji))
                 return;
             QTextLayout::FormatRange fr;
-            fr.start = r.location - p.content.location;
+            fr.start = r.location - range.location;
             fr.length = r.length;
             fr.format = qtFormat(pendingFont, pendingKern, emoji).format;
             formats.append(fr);
@@ -967,7 +1414,7 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
         }
         addFormat(Range::fromTo(cursor, pending.end()), false);
     };
-    storage_->enumerateRuns(p.content, [&](const Attributes& a, Range run) {
+    storage_->enumerateRuns(range, [&](const Attributes& a, Range run) {
         const Font* f = a.font();
         const Font& font = f ? *f : baseFont;
         const double kern = a.number(AttributeKey::Kern).value_or(0);
@@ -983,29 +1430,35 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
             raised.push_back({run, *offset});
     });
     flush();
-    p.layout->setFormats(formats);
+    layout->setFormats(formats);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option.setAlignment(qtAlignment(style.alignment));
+    if (stretch.rightToLeft)
+        option.setTextDirection(*stretch.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
     QList<QTextOption::Tab> tabs;
     for (const TabStop& t : style.tabStops)
         tabs.append(QTextOption::Tab(t.location, tabType(t.alignment)));
     option.setTabs(tabs);
     if (style.defaultTabInterval > 0)
         option.setTabStopDistance(style.defaultTabInterval);
-    p.layout->setTextOption(option);
-    p.layout->setCacheEnabled(true);
+    layout->setTextOption(option);
+    layout->setCacheEnabled(true);
     const std::vector<int> breaks = lineBreakOpportunities(content);
 
     const bool atTextStart = p.range.location == 0;
+    const bool empty = p.content.length == 0;
     const double baseLineHeight = baseFont.lineHeight();
-    p.layout->beginLayout();
+    layout->beginLayout();
     int lineNumber = 0;
+    // Once the lines wanted are laid out, one more follows them unkept: Qt treats
+    // a layout's last line as the end of the text (where the caret goes past it).
+    bool done = false;
     for (;;) {
-        QTextLine line = p.layout->createLine();
+        QTextLine line = layout->createLine();
         if (!line.isValid())
             break;
-        const bool first = lineNumber == 0;
+        const bool first = lineNumber == 0 && stretch.from == 0;
         double indent = first ? style.firstLineHeadIndent : style.headIndent;
         double lineWidth = width - indent;
         if (style.tailIndent > 0)
@@ -1014,18 +1467,23 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
             lineWidth += style.tailIndent;
         if (!breaks.empty() && wrapModeAt(breaks, line.textStart()) != option.wrapMode()) {
             option.setWrapMode(wrapModeAt(breaks, line.textStart()));
-            p.layout->setTextOption(option);
+            layout->setTextOption(option);
         }
         line.setLineWidth(std::max(1.0, lineWidth));
-        const bool last = line.textStart() + line.textLength() >= content.size();
+        if (done)
+            break;
+        const int lineEnd = stretch.from + line.textStart() + line.textLength();
+        const bool last = lineEnd >= p.content.length;
+        if (cut && !last && stretch.lines < 0 && lineEnd > stretch.to - kPartMargin)
+            break;  // the text after it, which its layout lacks, could have moved its end
 
         double ascent = line.ascent();
         double descent = line.descent();
-        if (content.isEmpty()) {
+        if (empty) {
             ascent = baseFont.ascender();
             descent = -baseFont.descender();
         }
-        const Range lineChars{p.content.location + line.textStart(), line.textLength()};
+        const Range lineChars{range.location + line.textStart(), line.textLength()};
         for (const auto& [run, offset] : raised) {
             if (!overlaps(run, lineChars))
                 continue;
@@ -1035,7 +1493,7 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
             descent = std::max(descent, -rf.descender() - offset);
         }
         const double natural = std::max(ascent + descent + std::max(0.0, line.leading()),
-                                        content.isEmpty() ? baseLineHeight : 0.0);
+                                        empty ? baseLineHeight : 0.0);
         double h = natural * (style.lineHeightMultiple > 0 ? style.lineHeightMultiple : 1);
         if (style.minimumLineHeight > 0)
             h = std::max(h, style.minimumLineHeight);
@@ -1063,13 +1521,16 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
         l.qtLine = lineNumber;
         l.bandTop = l.fragment.top();
         l.bandBottom = l.fragment.bottom();
-        b.lines.push_back(l);
+        lines.push_back(l);
         y = top + before + h + after;
+        end = lineEnd;
         ++lineNumber;
         if (last)
             break;
+        done = stretch.lines >= 0 ? lineNumber >= stretch.lines : lineEnd >= stretch.aim;
     }
-    p.layout->endLayout();
+    layout->endLayout();
+    return layout;
 }
 
 void LayoutManager::layoutTable(Block& b)
@@ -1172,6 +1633,12 @@ const LayoutManager::Line* LayoutManager::lineForGlyph(int glyph)
     return &*std::prev(it);
 }
 
+size_t LayoutManager::firstLineReaching(const Block& b, int glyph)
+{
+    return size_t(std::partition_point(b.lines.begin(), b.lines.end(), [&](const Line& l) { return l.glyphs.end() <= glyph; })
+                  - b.lines.begin());
+}
+
 static QRectF shifted(const QRectF& r, double dy)
 {
     return r.translated(0, dy);
@@ -1210,11 +1677,11 @@ QRectF LayoutManager::lineFragmentUsedRect(int glyph, Range* effectiveRange)
     return QRectF(l->usedX, top + l->textTop, l->usedWidth, l->textHeight + l->spacing);
 }
 
-double LayoutManager::lineX(const Line& l, int index) const
+double LayoutManager::lineX(const Line& l, int index)
 {
     const Block& b = *blocks_[blockIndexAt(l.glyphs.location)];
-    const Paragraph& p = b.paragraphs[l.paragraph];
-    const int local = std::clamp(index - p.content.location, 0, p.content.length);
+    const LineLayout layout = lineLayout(b, l);
+    const int local = std::clamp(index - layout.start, 0, layout.length);
     // A line that is drawn keeps the places asked of it: marks drawn over the
     // text ask the same ones on every paint, and Qt walks the line for each.
     LinePaint* paint = keptPaint(b, l);
@@ -1225,7 +1692,7 @@ double LayoutManager::lineX(const Line& l, int index) const
         if (it != paint->xs.end() && it->first == local)
             return it->second;
     }
-    const double x = p.layout->lineAt(l.qtLine).cursorToX(local);
+    const double x = layout.line.cursorToX(local);
     if (paint && paint->xs.size() < kMaxLineXs) {
         it = paint->xs.insert(it, {local, x});
         paint->bytes += sizeof(*it);
@@ -1256,7 +1723,10 @@ QRectF LayoutManager::boundingRect(Range glyphs)
         if (b.range.location > last)
             break;
         const double top = topOf(bi);
-        for (const Line& l : b.lines) {
+        // Lines run in text order: those ending well before the range are skipped at once.
+        const auto from = std::partition_point(b.lines.begin(), b.lines.end(),
+                                               [&](const Line& l) { return l.glyphs.end() < glyphs.location; });
+        for (const Line& l : std::ranges::subrange(from, b.lines.end())) {
             if (l.glyphs.end() <= glyphs.location && !(glyphs.length == 0 && l.glyphs.location == glyphs.location))
                 continue;
             if (l.glyphs.location > last)
@@ -1287,12 +1757,18 @@ int LayoutManager::glyphIndex(QPointF point, double* fraction)
     // The block at the point's height, else the nearest one; when lazy, laid out
     // where it lies (a few rounds: laying it out can bring another to that height).
     size_t bi = blockAtY(point.y());
+    auto reachPoint = [&] {
+        Reach reach;
+        reach.character = INT_MIN;
+        reach.y = point.y() - topOf(bi);
+        return reach;
+    };
     for (int round = 0; lazy_ && round < 8 && needsLayout(*blocks_[bi]); ++round) {
-        updateBlock(bi);
+        updateBlock(bi, false, reachPoint());
         bi = blockAtY(point.y());
     }
     if (lazy_) {
-        updateBlock(bi);
+        updateBlock(bi, false, reachPoint());
         advancePending();
     }
     const Block& b = *blocks_[bi];
@@ -1315,20 +1791,20 @@ int LayoutManager::glyphIndex(QPointF point, double* fraction)
     }
     if (!best)
         return b.range.location;
-    const Paragraph& p = b.paragraphs[best->paragraph];
-    QTextLine line = p.layout->lineAt(best->qtLine);
+    const LineLayout layout = lineLayout(b, *best);
+    const QTextLine& line = layout.line;
     const int start = line.textStart();
     const int stop = start + line.textLength();
     // Nearest glyph: the one whose box holds x, or the first/last of the line.
     int local = line.xToCursor(point.x(), QTextLine::CursorOnCharacter);
     local = std::clamp(local, start, std::max(start, stop - 1));
     if (stop == start)
-        return std::min(p.content.location + start, storage_->length() == 0 ? 0 : storage_->length() - 1);
+        return std::min(layout.start + start, storage_->length() == 0 ? 0 : storage_->length() - 1);
     const double x1 = line.cursorToX(local);
     const double x2 = line.cursorToX(local + 1);
     if (fraction && x2 > x1)
         *fraction = std::clamp((point.x() - x1) / (x2 - x1), 0.0, 1.0);
-    return p.content.location + local;
+    return layout.start + local;
 }
 
 int LayoutManager::characterIndex(QPointF point)
@@ -1346,9 +1822,9 @@ int LayoutManager::characterIndex(QPointF point)
         return glyph;
     const Block& b = *blocks_[blockIndexAt(glyph)];
     const Paragraph& p = b.paragraphs[l->paragraph];
-    QTextLine line = p.layout->lineAt(l->qtLine);
-    const int local = line.xToCursor(point.x(), QTextLine::CursorBetweenCharacters);
-    return std::clamp(p.content.location + local, l->glyphs.location, std::min(l->glyphs.end(), p.content.end()));
+    const LineLayout layout = lineLayout(b, *l);
+    const int local = layout.line.xToCursor(point.x(), QTextLine::CursorBetweenCharacters);
+    return std::clamp(layout.start + local, l->glyphs.location, std::min(l->glyphs.end(), p.content.end()));
 }
 
 Range LayoutManager::glyphRange(const QRectF& rect)
@@ -1364,9 +1840,8 @@ Range LayoutManager::glyphRange(const QRectF& rect)
     const double firstTop = topOf(firstIndex), lastTop = topOf(lastIndex);
     int start = blocks_[firstIndex]->range.location;
     int stop = blocks_[lastIndex]->range.end();
-    // Inside a long paragraph or table only the lines (rows) near the rectangle
-    // count; the margin keeps ink that reaches past its line (tall emoji, descenders).
-    const double margin = 64;
+    // Inside a long paragraph or table only the lines (rows) near the rectangle count.
+    const double margin = kInkMargin;
     const Block& top = *blocks_[firstIndex];
     if (!top.lines.empty()) {
         const auto line = std::partition_point(top.lines.begin(), top.lines.end(), [&](const Line& l) {
@@ -1382,6 +1857,8 @@ Range LayoutManager::glyphRange(const QRectF& rect)
         });
         if (line != bottom.lines.end())
             stop = std::min(stop, line->glyphs.location);
+        else if (!bottom.laidOut && !bottom.parts.empty())
+            stop = std::min(stop, bottom.lines.back().glyphs.end());  // a long paragraph laid out only this far yet
     }
     return Range::fromTo(start, std::max(start, stop));
 }
@@ -1391,7 +1868,7 @@ QRectF LayoutManager::usedRect()
     const double height = usedHeight();
     double width = 0;
     for (const auto& b : blocks_)
-        if (b->laidOut)
+        if (b->laidOut || !b->parts.empty())
             for (const Line& l : b->lines)
             width = std::max(width, l.usedX + l.usedWidth);
     return QRectF(0, 0, std::max(width, container_.lineFragmentPadding), height);
@@ -1471,10 +1948,10 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
                 painter.fillRect(QRectF(outer.right() - right, outer.top() + top, right, outer.height() - top - bottom), border);
         }
         b.paintedAt = b.usedAt = paintSerial_;
-        for (size_t li = 0; li < b.lines.size(); ++li) {
+        for (size_t li = firstLineReaching(b, glyphs.location); li < b.lines.size(); ++li) {
             const Line& l = b.lines[li];
-            if (l.glyphs.end() <= glyphs.location || l.glyphs.location >= glyphs.end())
-                continue;
+            if (l.glyphs.location >= glyphs.end())
+                break;
             const Paragraph& p = b.paragraphs[l.paragraph];
             for (const LinePaint::Fill& f : linePaint(b, li).fills)
                 painter.fillRect(f.rect.translated(at), f.color);
@@ -1515,10 +1992,10 @@ void LayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
             break;
         const QPointF at = origin + QPointF(0, topOf(bi));
         b.paintedAt = b.usedAt = paintSerial_;
-        for (size_t li = 0; li < b.lines.size(); ++li) {
+        for (size_t li = firstLineReaching(b, glyphs.location); li < b.lines.size(); ++li) {
             const Line& l = b.lines[li];
-            if (l.glyphs.end() <= glyphs.location || l.glyphs.location >= glyphs.end())
-                continue;
+            if (l.glyphs.location >= glyphs.end())
+                break;
             const LinePaint& paint = linePaint(b, li);
             auto stroke = paint.strokes.begin();
             for (; stroke != paint.strokes.end() && stroke->after == 0; ++stroke)
@@ -1545,8 +2022,11 @@ const LayoutManager::LinePaint& LayoutManager::linePaint(const Block& b, size_t 
     if (b.paints.size() != b.lines.size())
         b.paints.resize(b.lines.size());
     std::unique_ptr<LinePaint>& kept = b.paints[index];
-    if (kept && kept->appearance == appearance)
+    if (kept && kept->appearance == appearance) {
+        if (!b.parts.empty())
+            lineLayout(b, b.lines[index]);  // its part is in use: keep its layout for the places asked of the line
         return *kept;
+    }
     if (kept) {
         b.paintBytes -= kept->bytes;
         kept.reset();
@@ -1568,7 +2048,8 @@ const LayoutManager::LinePaint& LayoutManager::linePaint(const Block& b, size_t 
     });
 
     const QColor defaultColor = resolve(Color::text());
-    QTextLine line = p.layout->lineAt(l.qtLine);
+    const LineLayout layout = lineLayout(b, l);
+    const QTextLine& line = layout.line;
     const Range content = intersection(l.glyphs, p.content);
     storage_->enumerateRuns(content, [&](const Attributes& a, Range run) {
         const Color* fg = a.color(AttributeKey::ForegroundColor);
@@ -1576,7 +2057,7 @@ const LayoutManager::LinePaint& LayoutManager::linePaint(const Block& b, size_t 
         if (color.alpha() == 0)
             return;
         const double offset = a.number(AttributeKey::BaselineOffset).value_or(0);
-        const int local = run.location - p.content.location;
+        const int local = run.location - layout.start;
         if (!inkless(substring(storage_->string(), run)))
             for (const QGlyphRun& g : line.glyphRuns(local, run.length)) {
                 // Glyphs drawn one after another in one font, colour and place make one
@@ -1661,21 +2142,37 @@ void LayoutManager::trimLayouts()
 {
     if (!lazy_ || heldCharacters_ <= std::max(layoutCacheCharacters, heldLimit_))
         return;
-    // Counted exactly, and the least recently used blocks let go down to half the
-    // budget; what the present query or drawing uses stays, however long.
-    std::vector<std::pair<uint64_t, size_t>> held;
+    // Counted exactly, and the least recently used blocks (or parts of a long
+    // paragraph) let go down to half the budget; what the present query or
+    // drawing uses stays, however long.
+    constexpr size_t kWhole = SIZE_MAX;
+    std::vector<std::tuple<uint64_t, size_t, size_t>> held;  // when used, block, part (or the whole block)
     size_t total = 0;
-    for (size_t i = 0; i < blocks_.size(); ++i)
-        if (blocks_[i]->holdsLayouts) {
-            total += size_t(blocks_[i]->range.length);
-            held.push_back({blocks_[i]->usedAt, i});
+    for (size_t i = 0; i < blocks_.size(); ++i) {
+        const Block& b = *blocks_[i];
+        if (b.holdsLayouts && b.parts.empty()) {
+            total += size_t(b.range.length);
+            held.push_back({b.usedAt, i, kWhole});
         }
+        for (size_t k = 0; k < b.parts.size(); ++k)
+            if (b.parts[k].layout) {
+                total += b.parts[k].held;
+                held.push_back({b.parts[k].usedAt, i, k});
+            }
+    }
     if (total > layoutCacheCharacters) {
         std::sort(held.begin(), held.end());
-        for (const auto& [stamp, i] : held) {
+        for (const auto& [stamp, i, k] : held) {
             if (total <= layoutCacheCharacters / 2 || stamp >= paintSerial_)
                 break;
             Block& b = *blocks_[i];
+            if (k != kWhole) {
+                // Its lines and their kept drawings stay; the layout comes back when asked.
+                b.parts[k].layout.reset();
+                total -= b.parts[k].held;
+                b.parts[k].held = 0;
+                continue;
+            }
             for (auto& p : b.paragraphs)
                 p.layout.reset();
             b.forgetPaint();
@@ -1691,8 +2188,7 @@ size_t LayoutManager::layoutCacheCharactersHeld() const
 {
     size_t total = 0;
     for (const auto& b : blocks_)
-        if (b->holdsLayouts)
-            total += size_t(b->range.length);
+        total += heldBy(*b);
     return total;
 }
 

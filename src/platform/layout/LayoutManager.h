@@ -3,8 +3,10 @@
 //
 // Glyph index == UTF-16 index. Each paragraph (or each table grid) is laid out
 // with its own QTextLayout and laid out again only when its text or its
-// layout-affecting attributes change. Geometry is in container coordinates:
-// y grows downward from the container's top.
+// layout-affecting attributes change; a very long paragraph is laid out as
+// several layouts in sequence (parts), cut where its lines wrap anyway, so that
+// an edit lays out again only the part it falls in. Geometry is in container
+// coordinates: y grows downward from the container's top.
 //
 // A lazy manager lays out only what is asked of it: the paragraphs a query or a
 // drawing touches. The others keep an estimated height (from their length, font
@@ -17,8 +19,12 @@
 #include <QPointF>
 #include <QRectF>
 
+#include <chrono>
+#include <climits>
+#include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -128,8 +134,13 @@ public:
     // let go of theirs (keeping their lines and heights) and lay out again when used.
     size_t layoutCacheCharactersHeld() const;
     size_t layoutCacheCharacters = size_t(1) << 17;
+    // A paragraph longer than twice this many characters is laid out in parts of
+    // about this many each (taking effect at its next whole layout). Laying out
+    // a part again costs about a millisecond at this length.
+    int partLength = 1 << 13;
 
     struct Line;
+    struct Part;
     struct Block;
     struct LinePaint;
 
@@ -138,11 +149,47 @@ private:
     // Whether a paragraph touching the range has joined or left a table.
     bool tablesChanged(Range range) const;
     void rebuildBlocks(Range region, int delta, bool charactersChanged = true);
-    void layoutBlock(Block& block);
+    // Moves a block and its lines along the text.
+    static void shiftBlock(Block& block, int delta);
+    // How far a paragraph laid out in parts must be laid out again for what asks
+    // (the rest waits, its old lines moved along): past a character and below a
+    // height in its block (INT_MIN, -HUGE_VAL: no need), or, once a part is done,
+    // as far as a deadline allows. By default, to its end.
+    struct Reach {
+        int character = INT_MAX;
+        double y = HUGE_VAL;
+        std::optional<std::chrono::steady_clock::time_point> deadline;
+    };
+    void layoutBlock(Block& block, const Reach& reach);
     void layoutParagraph(Block& block, size_t paragraph, double x, double width, double& y);
+    // Which lines of a paragraph to lay out into one layout, and where.
+    struct Stretch;
+    // Lays out lines of a paragraph into a new layout holding a stretch of its
+    // text, appending them to `lines`; `y` goes from the first line's top to
+    // below the last, and `end` receives where the last line kept ends.
+    std::unique_ptr<QTextLayout> layoutLines(const Block& block, size_t paragraph, const Stretch& stretch,
+                                             std::vector<Line>& lines, double& y, int& end);
+    bool laysOutInParts(const Block& block) const;
+    // Lays out a long paragraph's parts that changed, and the ones after them
+    // until a part's first line starts where it did before (all of them at first),
+    // or as far as asked.
+    void layoutParts(Block& block, const Reach& reach);
+    // Moves the parts and lines of a block laid out in parts over an edit of its
+    // text, marking the parts the edit touches for laying out again.
+    void editParts(Block& block, int editStart, int oldEditEnd, int delta);
+    void dropParts(Block& block);
+    // Lays out again the layout a part let go, with the lines it had.
+    void restorePart(const Block& block, size_t part);
+    // The characters whose glyph layouts a block holds.
+    size_t heldBy(const Block& block) const;
+    // The Qt line a line was laid out as, with where its layout's text starts
+    // in the storage, how long that text is and the top its lines are placed from.
+    struct LineLayout;
+    LineLayout lineLayout(const Block& block, const Line& line);
     void layoutTable(Block& block);
     // Lays out one block when it needs it (its attributes may also only need a check).
     // Idle layout leaves a block that let go of its layouts as it is, and does not count as a use.
+    void updateBlock(size_t index, bool idle, const Reach& reach);
     void updateBlock(size_t index, bool idle = false);
     bool needsLayout(const Block& block) const;
     void measureForEstimate(Block& block) const;
@@ -165,8 +212,10 @@ private:
     // Lays out what a query needs: everything, or, when lazy, the given glyphs.
     void prepare(Range glyphs);
     const Line* lineForGlyph(int glyph);
+    // The first line of a block that ends after a glyph (its lines run in text order).
+    static size_t firstLineReaching(const Block& block, int glyph);
     size_t blockIndexAt(int character) const;
-    double lineX(const Line& line, int index) const;
+    double lineX(const Line& line, int index);
     // What drawing a line of a block takes, kept from its first drawing.
     const LinePaint& linePaint(const Block& block, size_t line);
     // The kept drawing of a line, if any.

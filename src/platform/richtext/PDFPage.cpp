@@ -1,6 +1,8 @@
 #include "platform/richtext/PDFPage.h"
 
 #include "platform/OutputFile.h"
+#include "platform/richtext/DocumentCopy.h"
+#include "platform/richtext/TableParts.h"
 #include "platform/text/TextOps.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -65,6 +67,9 @@ struct EmojiRun {
 // rows and leave a picture's cell empty on one page and full on the next.
 bool straddles(QAbstractTextDocumentLayout* layout, QTextTable* table, double pageHeight)
 {
+    // A part of a taller table breaks where the whole table would.
+    if (TableParts::isPart(*table))
+        return false;
     const QRectF box = layout->frameBoundingRect(table);
     if (box.height() >= pageHeight || box.height() <= 0)
         return false;
@@ -101,26 +106,6 @@ void keepTablesTogether(QTextDocument& document, double pageHeight)
             breakBefore(document, table);
 }
 
-// A copy of part of a document, laid out as the document is, that takes its
-// pictures from the document.
-class Stretch : public QTextDocument {
-public:
-    explicit Stretch(const QTextDocument& source) : source_(source)
-    {
-        setUseDesignMetrics(source.useDesignMetrics());
-        setDocumentMargin(source.documentMargin());
-        setDefaultFont(source.defaultFont());
-        setIndentWidth(source.indentWidth());
-        setDefaultTextOption(source.defaultTextOption());
-    }
-    ~Stretch() override { documentLayout()->setPaintDevice(nullptr); }
-
-protected:
-    QVariant loadResource(int type, const QUrl& name) override { return source_.resource(type, name); }
-
-private:
-    const QTextDocument& source_;
-};
 
 // Each break laid out the whole rest of the document again, which made a
 // document of many tables cost its tables times its length. After a break the
@@ -151,7 +136,7 @@ void keepManyTablesTogether(QTextDocument& document, QPaintDevice* device, QSize
         QTextCursor selection(&document);
         selection.setPosition(start);
         selection.setPosition(tables[end - 1]->lastPosition() + 1, QTextCursor::KeepAnchor);
-        Stretch stretch(document);
+        DocumentCopy stretch(document);
         QTextCursor(&stretch).insertFragment(selection.selection());
         stretch.documentLayout()->setPaintDevice(device);
         stretch.setPageSize(page);
@@ -535,6 +520,8 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     document.setPageSize(page);
     const int unedited = document.revision();
     splitLongParagraphs(document);
+    TableParts::matchColumns(document);
+    TableParts::cutAtPages(document);
     keepManyTablesTogether(document, &writer, page);
     if (document.revision() != unedited)
         layOutAfresh(document);

@@ -1,8 +1,28 @@
 #include "platform/text/Lines.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace velkin {
 
 namespace {
+
+// Whether none of the eight units at `p` can end a line: none is at or below
+// U+000D, U+0085 or U+2028/9. A long line is walked eight units at a time.
+inline bool noTerminatorInEight([[maybe_unused]] const char16_t* p)
+{
+#if defined(__SSE2__)
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i atOrBelow = _mm_cmpeq_epi16(_mm_subs_epu16(units, _mm_set1_epi16(0x0D)), _mm_setzero_si128());
+    const __m128i hits = _mm_or_si128(_mm_or_si128(atOrBelow, _mm_cmpeq_epi16(units, _mm_set1_epi16(short(0x85)))),
+                                      _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(short(0xFFFE))),
+                                                      _mm_set1_epi16(0x2028)));
+    return _mm_movemask_epi8(hits) == 0;
+#else
+    return false;
+#endif
+}
 
 // Length of the terminator starting at i (0 when none); `paragraphs` leaves LS and NEL inside.
 inline int terminatorLength(U16View text, size_t i, bool paragraphs)
@@ -50,6 +70,10 @@ Range blockRange(U16View text, Range range, bool paragraphs)
     int start = std::clamp(range.location, 0, n);
     // Back up to just after the previous terminator.
     while (start > 0) {
+        if (start >= 8 && noTerminatorInEight(text.data() + start - 8)) {
+            start -= 8;
+            continue;
+        }
         const char16_t c = text[size_t(start) - 1];
         const bool term = c == u'\n' || c == u'\r' || c == 0x2029 || (!paragraphs && (c == 0x2028 || c == 0x85));
         if (term)
@@ -67,6 +91,10 @@ Range blockRange(U16View text, Range range, bool paragraphs)
         }
     }
     while (stop < n) {
+        if (stop + 8 <= n && noTerminatorInEight(text.data() + stop)) {
+            stop += 8;
+            continue;
+        }
         const int t = terminatorLength(text, size_t(stop), paragraphs);
         if (t > 0)
             return Range::fromTo(start, stop + t);

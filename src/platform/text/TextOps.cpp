@@ -186,6 +186,42 @@ bool containsUnit(U16View text, char16_t c)
     return false;
 }
 
+int findUnit(U16View text, char16_t c, int from)
+{
+    // As containsUnit: memchr finds the low byte, a hit counts where it is c's.
+    constexpr size_t lowByte = std::endian::native == std::endian::little ? 0 : 1;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t size = text.size() * 2;
+    const unsigned char low = static_cast<unsigned char>(c & 0xFF);
+    for (size_t at = size_t(std::max(from, 0)) * 2; at < size;) {
+        const void* hit = std::memchr(bytes + at, low, size - at);
+        if (!hit)
+            return -1;
+        const size_t byte = size_t(static_cast<const unsigned char*>(hit) - bytes);
+        if (byte % 2 == lowByte && text[byte / 2] == c)
+            return int(byte / 2);
+        at = byte + 1;
+    }
+    return -1;
+}
+
+int findUnitBefore(U16View text, char16_t c, int before)
+{
+    constexpr size_t lowByte = std::endian::native == std::endian::little ? 0 : 1;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char low = static_cast<unsigned char>(c & 0xFF);
+    for (size_t end = size_t(std::clamp(before, 0, int(text.size()))) * 2; end > 0;) {
+        const void* hit = memrchr(bytes, low, end);
+        if (!hit)
+            return -1;
+        const size_t byte = size_t(static_cast<const unsigned char*>(hit) - bytes);
+        if (byte % 2 == lowByte && text[byte / 2] == c)
+            return int(byte / 2);
+        end = byte;
+    }
+    return -1;
+}
+
 bool contains(U16View text, U16View needle) { return text.find(needle) != U16View::npos; }
 
 U16String replacingAll(U16View text, U16View from, U16View to)

@@ -34,6 +34,10 @@ int find(U16View text, char16_t c, int from = 0);
 bool contains(U16View text, U16View needle);
 // Whether the text holds the unit c; quicker than find on long texts.
 bool containsUnit(U16View text, char16_t c);
+// The first unit c at or after `from`, and the last one before `before`, or -1;
+// quicker than find on long texts.
+int findUnit(U16View text, char16_t c, int from = 0);
+int findUnitBefore(U16View text, char16_t c, int before);
 // Replaces every occurrence of `from` with `to`.
 U16String replacingAll(U16View text, U16View from, U16View to);
 // Every CRLF, lone CR and lone LF of the text written as `ending`.

@@ -1,0 +1,182 @@
+#include "editor/ParagraphCut.h"
+
+#include "editor/RestyleWindow.h"
+#include "markdown/MarkdownSyntax.h"
+#include "platform/text/CharacterClass.h"
+#include "platform/text/TextOps.h"
+
+#include <algorithm>
+
+namespace velkin::ParagraphCuts {
+
+using RestyleWindow::lineStart;
+using RestyleWindow::nextLineStart;
+
+bool codeAt(const AttributedString& storage, int index)
+{
+    return index >= 0 && index < storage.length() && storage.attribute(AttributeKey::CodeBlockFill, index);
+}
+
+bool opaqueAt(const AttributedString& storage, int index)
+{
+    if (codeAt(storage, index))
+        return true;
+    const ParagraphStyle* style = index >= 0 && index < storage.length() ? storage.paragraphStyle(index) : nullptr;
+    return style && style->tableBlock();
+}
+
+bool plainWherever(U16View line)
+{
+    // One that neither opens nor ends a block, nor reads otherwise at a paragraph's
+    // start (an indented line would be code there, a dashed one a break, a piped one a table row).
+    if (isBlank(line, TrimSet::WhitespaceAndNewlines))
+        return false;
+    const char16_t c = line.front();
+    if (c == u' ' || c == u'\t' || c == u'[' || c == u'<' || TextOps::containsUnit(line, u'|'))
+        return false;
+    return !RestyleWindow::looksLikeFence(line, 0) && !MarkdownSyntax::matchList(line)
+        && MarkdownSyntax::quoteLeader(line).depth == 0 && !MarkdownSyntax::matchHeading(line)
+        && !MarkdownSyntax::isThematicBreak(line) && !MarkdownSyntax::isSetextUnderline(line);
+}
+
+bool blockEdge(U16View text, int start)
+{
+    // No run of plain lines, scanned as one for emphasis, goes on across it, and
+    // the line is not indented (an indented line's meaning, such as which list
+    // item it belongs to, hangs on the lines above it).
+    if (start <= 0 || start >= int(text.size()))
+        return true;
+    const U16View line = substring(text, Range::fromTo(start, nextLineStart(text, start)));
+    if (line.front() == u' ' || line.front() == u'\t')
+        return false;
+    const int previous = lineStart(text, start - 1);
+    if (isBlank(substring(text, Range::fromTo(previous, start)), TrimSet::WhitespaceAndNewlines))
+        return true;
+    return MarkdownSyntax::matchList(line) || MarkdownSyntax::quoteLeader(line).depth > 0
+        || MarkdownSyntax::matchHeading(line);
+}
+
+bool paragraphCut(const AttributedString& storage, int start)
+{
+    const U16View text = storage.string();
+    if (start <= 0 || start >= int(text.size()) || opaqueAt(storage, start) || opaqueAt(storage, start - 1))
+        return false;
+    const int previous = lineStart(text, start - 1);
+    return plainWherever(substring(text, Range::fromTo(previous, start)))
+        && plainWherever(substring(text, Range::fromTo(start, nextLineStart(text, start))));
+}
+
+bool midLineCut(const AttributedString& storage, int at)
+{
+    const U16View text = storage.string();
+    return at > 0 && at < int(text.size()) && text[size_t(at - 1)] == u' '
+        && CharacterClass::isAsciiAlphanumeric(text[size_t(at)]) && !opaqueAt(storage, at)
+        && !opaqueAt(storage, at - 1);
+}
+
+U16String context(U16View text, const ParagraphCut& cut)
+{
+    U16String out;
+    if (cut.item >= 0 && cut.item < cut.at) {
+        const int end = nextLineStart(text, cut.item);
+        if (end <= cut.at)
+            out = U16String(substring(text, Range::fromTo(cut.item, end)));
+    }
+    // A word before the piece: its first line goes on a line, and looks back on a blank.
+    if (cut.at > 0 && text[size_t(cut.at - 1)] != u'\n')
+        out += u"x ";
+    return out;
+}
+
+int lazyItem(U16View text, int from, int to, int inherited)
+{
+    int end = to;
+    if (end > from && text[size_t(end - 1)] == u'\n')
+        --end;
+    for (;;) {
+        int start = end;
+        while (start > from && text[size_t(start - 1)] != u'\n')
+            --start;
+        // The part of a line that a place inside it starts.
+        if (start == from && start > 0 && text[size_t(start - 1)] != u'\n')
+            return inherited;
+        const U16View line = substring(text, Range::fromTo(start, end));
+        if (MarkdownSyntax::matchList(line))
+            return MarkdownSyntax::indentWidth(line) < 4 ? start : -1;
+        if (!plainWherever(line))
+            return -1;
+        if (start == from)
+            return inherited;
+        end = start - 1;
+    }
+}
+
+int partStart(U16View text, int position)
+{
+    const int p = std::clamp(position, 0, int(text.size()));
+    const int floor = std::max(0, p - longLine);
+    for (int q = p; q > floor; --q)
+        if (text[size_t(q - 1)] == u'\n')
+            return q;
+    return floor == 0 ? 0 : p - linePart;
+}
+
+int partEnd(U16View text, int position)
+{
+    const int n = int(text.size());
+    const int p = std::clamp(position, 0, n);
+    const int ceiling = std::min(n, p + longLine);
+    for (int q = p; q < ceiling; ++q)
+        if (text[size_t(q)] == u'\n')
+            return q + 1;
+    return ceiling == n ? n : p + linePart;
+}
+
+const LineReader::Line& LineReader::lineAt(int at)
+{
+    if (line_.start >= 0 && at >= line_.start && at <= line_.end)
+        return line_;
+    const U16View text = storage_.string();
+    line_.start = lineStart(text, at);
+    const int feed = TextOps::findUnit(text, u'\n', std::clamp(at, 0, int(text.size())));
+    line_.end = feed < 0 ? int(text.size()) : feed;
+    line_.longPlain = line_.end - line_.start > longLine
+        && plainWherever(substring(text, Range::fromTo(line_.start, line_.end)));
+    return line_;
+}
+
+bool LineReader::longPlainLine(int at)
+{
+    return lineAt(at).longPlain;
+}
+
+bool LineReader::cutsAt(int at)
+{
+    const U16View text = storage_.string();
+    if (at <= 0 || at >= int(text.size()))
+        return false;
+    if (text[size_t(at - 1)] == u'\n')
+        return paragraphCut(storage_, at);
+    if (!midLineCut(storage_, at) || !longPlainLine(at))
+        return false;
+    // The line up to the place must not read as a break or an underline on its own.
+    const U16View before = substring(text, Range::fromTo(lineAt(at).start, at));
+    return !MarkdownSyntax::isThematicBreak(before) && !MarkdownSyntax::isSetextUnderline(before);
+}
+
+int LineReader::nextPlace(int at)
+{
+    const U16View text = storage_.string();
+    const int n = int(text.size());
+    if (at >= n)
+        return n;
+    const Line& line = lineAt(at);
+    if (line.end - line.start <= longLine)
+        return nextLineStart(text, at);
+    for (int q = at + 1; q < line.end; ++q)
+        if (text[size_t(q - 1)] == u' ' && CharacterClass::isAsciiAlphanumeric(text[size_t(q)]))
+            return q;
+    return std::min(n, line.end + 1);
+}
+
+} // namespace velkin::ParagraphCuts

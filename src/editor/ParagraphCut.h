@@ -1,0 +1,85 @@
+#pragma once
+// Places inside a long paragraph where a restyle may start or end: line starts
+// between plain lines, and inside a long plain line a place after a blank and
+// before an ASCII letter or digit. A piece of the paragraph starting at such a
+// place is read after a short context that gives its first line the reading it
+// has in the whole text: the list item the paragraph goes on from lazily, and
+// a word before it when the place is inside a line (so that "# x" there is no
+// heading). Whether the paragraph's scan is settled there is asked apart.
+#include "platform/attributed/AttributedString.h"
+
+namespace velkin {
+
+struct ParagraphCut {
+    int at = 0;
+    // The delimiters (MarkdownSyntax::DelimiterBit) looking on past the place: the
+    // text after it reads as from a paragraph's start while it holds none of them.
+    unsigned open = 0;
+    // The start of the list item line that the paragraph goes on from, or -1.
+    int item = -1;
+    // Whether the place stands after an edit not restyled yet: `open` is then what
+    // the text read as there before it, to compare the text's new reading with.
+    bool stale = false;
+};
+
+namespace ParagraphCuts {
+
+// Lines longer than this are cut inside as well.
+constexpr int longLine = 2048;
+// In a long line, a restyle takes this many characters as it takes a line elsewhere.
+constexpr int linePart = 512;
+
+bool codeAt(const AttributedString& storage, int index);
+// Code or a grid cell: text whose block reading a stretch edge must not cut into
+// (a cell shows neither fences nor lists opened in or around it).
+bool opaqueAt(const AttributedString& storage, int index);
+// Whether a line reads as a plain line of a paragraph wherever it stands.
+bool plainWherever(U16View line);
+// Whether a stretch may start (or end) at the line starting at `start` as at a block's edge.
+bool blockEdge(U16View text, int start);
+// Whether a paragraph may be cut at the line starting at `start` and read from
+// there as from a paragraph's start.
+bool paragraphCut(const AttributedString& storage, int start);
+// Whether `at` is inside a line, after a blank and before an ASCII letter or
+// digit, outside code and grids: what a place inside a line needs around it.
+bool midLineCut(const AttributedString& storage, int at);
+// The context read before a piece of the text starting at `cut`.
+U16String context(U16View text, const ParagraphCut& cut);
+// The list item line that the lines of `text` from `from` to `to` go on from
+// lazily: the last item among them when only plain lines follow it, else
+// `inherited` when all of them are plain; -1 otherwise.
+int lazyItem(U16View text, int from, int to, int inherited);
+
+// The start of the part of the text a restyle takes as the line holding
+// `position`: the line's start, or in a long line a place some way before it.
+int partStart(U16View text, int position);
+// The end of that part: the next line's start, or a place some way on in a long line.
+int partEnd(U16View text, int position);
+
+// What a restyle asks of the lines it cuts, each long line read once.
+class LineReader {
+public:
+    explicit LineReader(const AttributedString& storage) : storage_(storage) {}
+    // Whether the line holding `at` is long and plain.
+    bool longPlainLine(int at);
+    // Whether a paragraph may be cut at `at`: a line start between plain lines,
+    // or a place inside a long plain line (see midLineCut).
+    bool cutsAt(int at);
+    // The next place after `at` where cutsAt() may hold: inside a long line the
+    // next place after a blank, else the next line's start.
+    int nextPlace(int at);
+
+private:
+    struct Line {
+        int start = -1;
+        int end = -1;  // the line feed's index, or the text's end
+        bool longPlain = false;
+    };
+    const Line& lineAt(int at);
+    const AttributedString& storage_;
+    Line line_;
+};
+
+} // namespace ParagraphCuts
+
+} // namespace velkin

@@ -1,0 +1,37 @@
+#pragma once
+// A table of very many rows written as consecutive tables, its parts, since
+// Qt's table code costs more than in proportion to a table's rows. Each part
+// carries its index in kPartIndex; a part of a later index continues the table
+// of the part just before it. Made to read, and to print, as the one table.
+#include <QTextDocument>
+#include <QTextFormat>
+#include <QTextTable>
+
+#include <vector>
+
+namespace velkin::TableParts {
+
+inline constexpr int kPartIndex = QTextFormat::UserProperty + 0x7a1;
+
+// Whether a table is a part of a table written in parts.
+bool isPart(const QTextTable& table);
+
+// The parts of each table of the document written in parts, in order.
+std::vector<std::vector<QTextTable*>> tablesInParts(const QTextDocument& document);
+
+// Every part given the column widths the whole table gets in the document's
+// layout (its paint device and page width). Qt shares a table's width by the
+// least and the most room each column's cells take over all its rows, which
+// no part sees alone: the widths come from a table of the header row and the
+// rows that set those, laid out once.
+void matchColumns(QTextDocument& document);
+
+// For the document's pages: the parts cut again where the whole table's pages
+// break, each part after the first with a copy of the header row and the
+// whole table's margins, so that every page the table runs over shows the
+// header on top, and none shows it lower down. The first part is measured
+// where it stands, each later one in a copy laid out alone from the top of a
+// page. The document is to be laid out afresh afterwards, as after any edit.
+void cutAtPages(QTextDocument& document);
+
+} // namespace velkin::TableParts
