@@ -141,6 +141,24 @@ TEST(LineEnds, ATablePastedMidLineStaysATableApartFromTheTextAfterIt)
     }
 }
 
+// In a code block, fenced or indented, table text pasted mid-line is code like any other.
+TEST(LineEnds, ATablePastedMidLineInCodeGoesInAsItIs)
+{
+    const U16String table = u"| a | b |\n| --- | --- |\n| 1 | 2 |";
+    for (const U16String& eol : {U16String(u"\r\n"), U16String(u"\n")}) {
+        for (const U16String& doc : {U16String(u"Text\n\n```\nHello world\n```\n"), U16String(u"Text\n\n    Hello world\n")}) {
+            SCOPED_TRACE(shown(eol) + shown(doc));
+            const U16String original = withEol(doc, eol);
+            Editor e(original);
+            e.caretAt(u"world");
+            setClipboardText(table);
+            e.view().paste();
+            const size_t at = original.find(u"world");
+            EXPECT_EQ(*e.document, original.substr(0, at) + withEol(table, eol) + original.substr(at)) << shown(*e.document);
+        }
+    }
+}
+
 // A table dragged in from another program, or its lines moved out of a code block,
 // take the same road as one pasted.
 TEST(LineEnds, ATableDroppedOrMovedMidLineStaysATableApartFromTheTextAfterIt)
