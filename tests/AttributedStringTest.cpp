@@ -332,7 +332,7 @@ TEST(AttributedString, MovingTakesTextAndRunsAndLeavesAnEmptyString)
     EXPECT_EQ(moved.runCount(), copy.runCount());
     EXPECT_EQ(kernAt(moved, 4), 4);
 
-    EXPECT_EQ(source.length(), 0);  // NOLINT(bugprone-use-after-move): moved-from state is specified
+    EXPECT_EQ(source.length(), 0);  // NOLINT(bugprone-use-after-move): what a move leaves is ours to say
     EXPECT_EQ(source.runCount(), 0);
     source.append(u"again", {{AttributeKey::Kern, 3.0}});
     EXPECT_EQ(source.runCount(), 1);
@@ -342,4 +342,20 @@ TEST(AttributedString, MovingTakesTextAndRunsAndLeavesAnEmptyString)
     assigned = std::move(moved);
     EXPECT_TRUE(assigned == copy);
     EXPECT_EQ(moved.runCount(), 0);  // NOLINT(bugprone-use-after-move)
+}
+
+// A page lets go of the room its runs kept for edits; the text reads and edits as before.
+TEST(AttributedString, ReleasingSpareRoomKeepsTextAndRuns)
+{
+    TextStorage text(U16String(u"abcdefghij"));
+    for (int i = 9; i >= 0; i -= 2)  // from the end, leaving the runs' gap mid-array
+        text.addAttribute(AttributeKey::Kern, double(i), {i, 1});
+    const TextStorage before = text;
+    text.releaseSpareRoom();
+    EXPECT_TRUE(text == before);
+    EXPECT_EQ(text.runCount(), before.runCount());
+    text.replaceCharacters({2, 1}, u"XY");
+    EXPECT_EQ(text.string(), u"abXYdefghij");
+    EXPECT_EQ(kernAt(text, 3), -1);
+    EXPECT_EQ(kernAt(text, 6), 5);
 }

@@ -253,6 +253,12 @@ bool MarkdownTextView::insertTableApart(Range range, U16View text)
 {
     if (text.empty() || hasMarkedText() || inCell(range.location))
         return false;
+    // In a code block no table forms: the text goes in as it is, the code gaining no blank lines.
+    const Range line = lineRange(string(), Range{range.location, 0});
+    const TextStorage* storage = textStorage();
+    if ((line.location < storage->length() && storage->attribute(AttributeKey::CodeBlockFill, line.location))
+        || isFencedLine(line))
+        return false;
     const U16String inserted = TextOps::withLineEnds(text, lineEnding());
     const TextEdit edit = MarkdownEditing::paste(string(), range, inserted, lineEnding());
     if (edit.replacement.size() == inserted.size())
