@@ -56,10 +56,9 @@ double emptyWindowBytes()
     return bytes;
 }
 
-void windowMemory(benchmark::State& state, size_t bytes)
+void windowMemory(benchmark::State& state, U16String text)
 {
     const double empty = emptyWindowBytes();
-    U16String text = bench::document(bytes);
     const double utf8 = double(u8(text).size());
     for (auto _ : state) {
         resetPeak();
@@ -102,13 +101,25 @@ void windowMemory(benchmark::State& state, size_t bytes)
     state.counters["emptyMB"] = megabytes(empty);
 }
 
-void BM_WindowMemory1MB(benchmark::State& state) { windowMemory(state, 900'000); }
+void BM_WindowMemory1MB(benchmark::State& state) { windowMemory(state, bench::document(900'000)); }
 BENCHMARK(BM_WindowMemory1MB)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-void BM_WindowMemory4MB(benchmark::State& state) { windowMemory(state, 4'000'000); }
+void BM_WindowMemory4MB(benchmark::State& state) { windowMemory(state, bench::document(4'000'000)); }
 BENCHMARK(BM_WindowMemory4MB)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-void BM_WindowMemory16MB(benchmark::State& state) { windowMemory(state, 16'000'000); }
+void BM_WindowMemory16MB(benchmark::State& state) { windowMemory(state, bench::document(16'000'000)); }
 BENCHMARK(BM_WindowMemory16MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Every changelog of the folder in turn: more tables, link lists and old
+// release notes per byte than the four largest alone.
+void BM_WindowMemory16MBAllChangelogs(benchmark::State& state)
+{
+    std::string text = bench::allChangelogs(16'000'000);
+    if (text.empty())
+        state.SkipWithError("the changelogs are not installed");
+    else
+        windowMemory(state, u16(text));
+}
+BENCHMARK(BM_WindowMemory16MBAllChangelogs)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

@@ -134,6 +134,27 @@ TEST(AttributedString, EqualDictionariesAreOneWhereverTheyAreMade)
     EXPECT_EQ(*s.sharedAttributes(0)->font(), Font::boldSystem(14));
 }
 
+// A long document keeps one dictionary per link address: each is kept at its
+// own size, however it grew while its keys were added one by one.
+TEST(AttributedString, KeptDictionariesHoldNoSpareRoom)
+{
+    AttributedString s(u"see the release notes");
+    U16String address = u"https://example.com/releases/2024/notes-for-the-long-term-support-line";
+    address.reserve(address.size() * 3);
+    s.addAttribute(AttributeKey::Font, Font::boldSystem(14), {4, 3});
+    s.addAttribute(AttributeKey::ForegroundColor, Color::link(), {4, 3});
+    s.addAttribute(AttributeKey::BackgroundColor, Color::white(), {4, 3});
+    s.addAttribute(AttributeKey::Underline, 1, {4, 3});
+    s.addAttribute(AttributeKey::Link, address, {4, 3});
+    const AttributesPtr kept = s.sharedAttributes(4);
+    ASSERT_EQ(kept->size(), 5u);
+    EXPECT_EQ(kept->entries().capacity(), kept->size());
+    const U16String* link = kept->string(AttributeKey::Link);
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(*link, address);
+    EXPECT_LT(link->capacity(), address.size() + 8);
+}
+
 TEST(AttributedString, ParagraphStylesCompareByValueTextBlocksByIdentity)
 {
     auto table = std::make_shared<TextTable>();
@@ -311,7 +332,7 @@ TEST(AttributedString, MovingTakesTextAndRunsAndLeavesAnEmptyString)
     EXPECT_EQ(moved.runCount(), copy.runCount());
     EXPECT_EQ(kernAt(moved, 4), 4);
 
-    EXPECT_EQ(source.length(), 0);  // NOLINT(bugprone-use-after-move): moved-from state is specified
+    EXPECT_EQ(source.length(), 0);  // NOLINT(bugprone-use-after-move): what a move leaves is ours to say
     EXPECT_EQ(source.runCount(), 0);
     source.append(u"again", {{AttributeKey::Kern, 3.0}});
     EXPECT_EQ(source.runCount(), 1);
@@ -321,4 +342,20 @@ TEST(AttributedString, MovingTakesTextAndRunsAndLeavesAnEmptyString)
     assigned = std::move(moved);
     EXPECT_TRUE(assigned == copy);
     EXPECT_EQ(moved.runCount(), 0);  // NOLINT(bugprone-use-after-move)
+}
+
+// A page lets go of the room its runs kept for edits; the text reads and edits as before.
+TEST(AttributedString, ReleasingSpareRoomKeepsTextAndRuns)
+{
+    TextStorage text(U16String(u"abcdefghij"));
+    for (int i = 9; i >= 0; i -= 2)  // from the end, leaving the runs' gap mid-array
+        text.addAttribute(AttributeKey::Kern, double(i), {i, 1});
+    const TextStorage before = text;
+    text.releaseSpareRoom();
+    EXPECT_TRUE(text == before);
+    EXPECT_EQ(text.runCount(), before.runCount());
+    text.replaceCharacters({2, 1}, u"XY");
+    EXPECT_EQ(text.string(), u"abXYdefghij");
+    EXPECT_EQ(kernAt(text, 3), -1);
+    EXPECT_EQ(kernAt(text, 6), 5);
 }

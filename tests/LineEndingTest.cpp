@@ -8,6 +8,7 @@
 #include "platform/text/Utf.h"
 
 #include <QClipboard>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QMimeData>
 
@@ -137,6 +138,67 @@ TEST(LineEnds, ATablePastedMidLineStaysATableApartFromTheTextAfterIt)
         EXPECT_NE(html.find("<p>world | more"), std::string::npos) << html;
         key(e.view(), Qt::Key_Z, {}, Qt::ControlModifier);
         EXPECT_EQ(*e.document, original) << shown(*e.document);
+    }
+}
+
+// In a code block, fenced or indented, table text pasted mid-line is code like any other.
+TEST(LineEnds, ATablePastedMidLineInCodeGoesInAsItIs)
+{
+    const U16String table = u"| a | b |\n| --- | --- |\n| 1 | 2 |";
+    for (const U16String& eol : {U16String(u"\r\n"), U16String(u"\n")}) {
+        for (const U16String& doc : {U16String(u"Text\n\n```\nHello world\n```\n"), U16String(u"Text\n\n    Hello world\n")}) {
+            SCOPED_TRACE(shown(eol) + shown(doc));
+            const U16String original = withEol(doc, eol);
+            Editor e(original);
+            e.caretAt(u"world");
+            setClipboardText(table);
+            e.view().paste();
+            const size_t at = original.find(u"world");
+            EXPECT_EQ(*e.document, original.substr(0, at) + withEol(table, eol) + original.substr(at)) << shown(*e.document);
+        }
+    }
+}
+
+// A table dragged in from another program, or its lines moved out of a code block,
+// take the same road as one pasted.
+TEST(LineEnds, ATableDroppedOrMovedMidLineStaysATableApartFromTheTextAfterIt)
+{
+    const U16String table = u"| a | b |\n| --- | --- |\n| 1 | 2 |";
+    for (const U16String& eol : {U16String(u"\r\n"), U16String(u"\n")}) {
+        SCOPED_TRACE(shown(eol));
+        const U16String original = withEol(u"Hello world | more\nNext", eol);
+        Editor e(original);
+        e.view().layoutDocument();
+        QMimeData mime;
+        mime.setText(QString::fromStdU16String(table));
+        const QRectF caret = e.view().layoutManager()->caretRect(e.find(u"world"));
+        const QPointF at = e.inViewport(QPointF(caret.left() + 0.5, caret.center().y()));
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(e.view().viewport(), &enter);
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(e.view().viewport(), &drop);
+        EXPECT_TRUE(drop.isAccepted());
+        EXPECT_EQ(MarkdownDocument{*e.document}.data(),
+                  u8(withEol(u"Hello \n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n\nworld | more\nNext", eol)))
+            << shown(*e.document);
+        EXPECT_EQ(e.view().selectedRange(), (Range{e.find(u"world"), 0}));
+        key(e.view(), Qt::Key_Z, {}, Qt::ControlModifier);
+        EXPECT_EQ(MarkdownDocument{*e.document}.data(), u8(original)) << shown(*e.document);
+
+        const U16String fenced = withEol(u"Hello world\n\n```\n" + table + u"\nx = 1\n```\nNext", eol);
+        Editor moving(fenced);
+        const Range rows{moving.find(u"| a |"), int(withEol(table, eol).size())};
+        moving.view().moveText(rows, moving.find(u"world"));
+        EXPECT_EQ(MarkdownDocument{*moving.document}.data(),
+                  u8(withEol(u"Hello \n\n" + table + u"\n\nworld\n\n```\n\nx = 1\n```\nNext", eol)))
+            << shown(*moving.document);
+        key(moving.view(), Qt::Key_Z, {}, Qt::ControlModifier);
+        EXPECT_EQ(MarkdownDocument{*moving.document}.data(), u8(fenced)) << shown(*moving.document);
+        // Within the code block the lines move as they are: no table forms there.
+        moving.view().moveText(rows, moving.find(u"= 1"));
+        EXPECT_EQ(MarkdownDocument{*moving.document}.data(),
+                  u8(withEol(u"Hello world\n\n```\n\nx " + table + u"= 1\n```\nNext", eol)))
+            << shown(*moving.document);
     }
 }
 

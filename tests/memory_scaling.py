@@ -14,6 +14,9 @@ velkin = sys.argv[1]
 # then 200 to 240; a page's layout and Qt's rich-text import are most of what is left.
 PER_BYTE = 150
 SIZE = 256 * 1024
+# Over a tiny document's framed page (the shadow's buffers), for 1.3 MB of a
+# changelog's shape: it was 90 MB while the page's layout was still held.
+FRAMED_OVER_TINY_KB = 40 * 1024
 
 env = dict(os.environ)
 for name in ("DISPLAY", "WAYLAND_DISPLAY"):
@@ -62,6 +65,25 @@ def main():
                 failed |= verdict == "FAIL"
                 print("%s: %-4s of %r: %d / %d / %d KB (tiny, n, 4n), %.0f bytes a byte, %.1fx"
                       % (verdict, output, unit, base, n, n4, per_byte, ratio))
+        # A framed page shows one window's height of a long document: what the
+        # page's layout held must not add to what the frame's shadow takes after it.
+        lines = []
+        for release in range(40):
+            lines.append("## Version 12.%d.0\n\n### Commits\n" % release)
+            for i in range(200):
+                commit = "%07x" % (release * 1000 + i)
+                lines.append("* [[`%s`](https://example.org/commit/%s)] - **deps**: update to 1.%d (A Name) [#%d](https://example.org/pull/%d)"
+                             % (commit, commit, i, 20000 + i, 20000 + i))
+            lines.append("")
+        ordinary = os.path.join(tmp, "ordinary.md")
+        with open(ordinary, "w") as f:
+            f.write("\n".join(lines))
+        framed = lambda src: ["--render", src, os.path.join(tmp, "framed.png")]
+        base, long = peak_kb(framed(tiny)), peak_kb(framed(ordinary))
+        verdict = "ok" if long - base <= FRAMED_OVER_TINY_KB else "FAIL"
+        failed |= verdict == "FAIL"
+        print("%s: framed page of %d KB of text: %d KB, a tiny document's %d KB"
+              % (verdict, os.path.getsize(ordinary) // 1024, long, base))
     return 1 if failed else 0
 
 

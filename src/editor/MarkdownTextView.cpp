@@ -280,13 +280,19 @@ void MarkdownTextView::relocateText(Range source, int index)
     TextStorage* storage = textStorage();
     const U16String moved = TableGrid::serialize(storage->attributedSubstring(source));
     const bool toCell = inCell(index);
-    if (!toCell && !crossesGridEdge(source, u"") && !crossesGridEdge(Range{index, 0}, moved)) {
-        TextView::relocateText(source, index);
-        return;
-    }
     // In a cell the text stays one line of it; elsewhere it goes in as its Markdown.
     U16String text = toCell ? GridEdges::asCellLine(moved) : TextOps::withLineEnds(moved, lineEnding());
-    if (!toCell && selectionSpansGrid(source)) {
+    if (!toCell && !crossesGridEdge(source, u"") && !crossesGridEdge(Range{index, 0}, moved)) {
+        // Table lines that are no grid where they stand (in a fence, say) make one where they land outside
+        // a fence: they go apart from the line there, as pasted ones do. The source's removal leaves the
+        // characters on either side of `index` as they are, so the breaks hold after it.
+        U16String apart = MarkdownEditing::paste(string(), Range{index, 0}, text, lineEnding()).replacement;
+        if (apart.size() == text.size() || isFencedLine(lineRange(string(), Range{index, 0}))) {
+            TextView::relocateText(source, index);
+            return;
+        }
+        text = std::move(apart);
+    } else if (!toCell && selectionSpansGrid(source)) {
         // Rows of a grid go in as a block of their own, a blank line from the text around.
         const U16String eol = lineEnding();
         const U16String after = MarkdownEditing::trailingBreak(string(), index, eol);

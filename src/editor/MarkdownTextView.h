@@ -222,6 +222,9 @@ private:
     bool replaceAtGridEdge(Range range, U16View text, bool typing);
     // Whether an edit of the text leaves every grid's cells and the text around it apart.
     bool keepsGridsWhole(const TextEdit& edit) const;
+    // Puts text from outside in place of `range` when a pipe table starts or ends it: the table
+    // goes in as a block of its own, apart from the text around it. False when no break is needed.
+    bool insertTableApart(Range range, U16View text);
     // Whether the caret at `index` stands in a cell's text.
     bool inCell(int index) const;
     // Whether an edit of `range` would cross a grid's edge, or join text to the line under a grid.

@@ -189,16 +189,21 @@ bool MarkdownTextView::performDrop(const QMimeData& mime, int index)
     case ImageDrop::Kind::refused:
         return true;
     case ImageDrop::Kind::none:
-        if (canAcceptDrop(mime) && (inCell(index) || crossesGridEdge(Range{index, 0}, u"x"))) {
-            // Dropped in a cell the text stays one line of it; right under a grid it keeps the blank line.
+        if (canAcceptDrop(mime)) {
+            // Dropped in a cell the text stays one line of it; right under a grid it keeps the blank line;
+            // a table goes in as a block of its own.
             const U16String dropped = mime.text().toStdU16String();
+            index = std::clamp(index, 0, textStorage()->length());
             if (inCell(index)) {
                 const U16String text = GridEdges::asCellLine(dropped);
                 return replaceText(Range{index, 0}, AttributedString(text, attributesForInsertion(Range{index, 0})),
                                    Range{index, int(text.size())});
             }
-            return replaceAtGridEdge(Range{index, 0}, TextOps::withLineEnds(dropped, lineEnding()), false)
-                || TextView::performDrop(mime, index);
+            if (crossesGridEdge(Range{index, 0}, u"x")
+                && replaceAtGridEdge(Range{index, 0}, TextOps::withLineEnds(dropped, lineEnding()), false))
+                return true;
+            if (insertTableApart(Range{index, 0}, dropped))
+                return true;
         }
         return TextView::performDrop(mime, index);
     case ImageDrop::Kind::failed:
@@ -222,16 +227,8 @@ void MarkdownTextView::paste()
         const std::optional<U16String> text = isEditable() ? Pasteboard::general().string() : std::nullopt;
         if (text && !text->empty() && !hasMarkedText() && replaceAtGridEdge(selectedRange(), *text, false))
             return;
-        // A pipe table pasted in the middle of a line goes in as a block of its own.
-        const Range range = selectedRange();
-        if (text && !text->empty() && !hasMarkedText() && !inCell(range.location)) {
-            const U16String pasted = TextOps::withLineEnds(*text, lineEnding());
-            const TextEdit edit = MarkdownEditing::paste(string(), range, pasted, lineEnding());
-            if (edit.replacement.size() != pasted.size()) {
-                apply(edit);
-                return;
-            }
-        }
+        if (text && insertTableApart(selectedRange(), *text))
+            return;
         TextView::paste();
         return;
     }
@@ -250,6 +247,24 @@ void MarkdownTextView::paste()
         TextView::paste();
         break;
     }
+}
+
+bool MarkdownTextView::insertTableApart(Range range, U16View text)
+{
+    if (text.empty() || hasMarkedText() || inCell(range.location))
+        return false;
+    // In a code block no table forms: the text goes in as it is, the code gaining no blank lines.
+    const Range line = lineRange(string(), Range{range.location, 0});
+    const TextStorage* storage = textStorage();
+    if ((line.location < storage->length() && storage->attribute(AttributeKey::CodeBlockFill, line.location))
+        || isFencedLine(line))
+        return false;
+    const U16String inserted = TextOps::withLineEnds(text, lineEnding());
+    const TextEdit edit = MarkdownEditing::paste(string(), range, inserted, lineEnding());
+    if (edit.replacement.size() == inserted.size())
+        return false;
+    apply(edit);
+    return true;
 }
 
 bool MarkdownTextView::selectionSpansGrid(Range range) const

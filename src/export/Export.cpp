@@ -171,10 +171,11 @@ void fitPictures(QTextDocument& document)
     RichTextImport::resizePictures(document, printedSize);
 }
 
-std::optional<QByteArray> richText(U16View page, std::string* error, std::string* notice)
+namespace {
+
+std::optional<QByteArray> richTextOf(const QTextDocument& document, std::string* error)
 {
-    const auto document = importFitted(page, notice);
-    QByteArray data = RichTextWriter::write(*document);
+    QByteArray data = RichTextWriter::write(document);
     if (data.isEmpty()) {
         if (error)
             *error = "The rich text could not be made.";
@@ -183,11 +184,30 @@ std::optional<QByteArray> richText(U16View page, std::string* error, std::string
     return data;
 }
 
+std::optional<std::string> printed(QTextDocument& document, const fs::path& to)
+{
+    PDFPage::drawEmojiAsPictures(document);
+    return PDFPage::write(document, to);
+}
+
+// The page imported, and let go before the document is written or laid out in pages.
+std::unique_ptr<QTextDocument> importReleasing(U16String page, std::string* notice)
+{
+    auto document = importFitted(page, notice);
+    U16String().swap(page);
+    return document;
+}
+
+} // namespace
+
+std::optional<QByteArray> richText(U16View page, std::string* error, std::string* notice)
+{
+    return richTextOf(*importFitted(page, notice), error);
+}
+
 std::optional<std::string> printPDF(U16View page, const fs::path& to, std::string* notice)
 {
-    const auto document = importFitted(page, notice);
-    PDFPage::drawEmojiAsPictures(*document);
-    return PDFPage::write(*document, to);
+    return printed(*importFitted(page, notice), to);
 }
 
 std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFormat format,
@@ -195,7 +215,7 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
 {
     // A pattern search that gave up would have left text out of the page unnoticed.
     const unsigned long abandoned = Regex::abandonedSearches();
-    const U16String page = MarkdownHTML::document(markdown, options);
+    U16String page = MarkdownHTML::document(markdown, options);
     if (Regex::abandonedSearches() != abandoned)
         return couldNotSave(to, "a part of the document took too long to read");
     switch (format.value()) {
@@ -205,13 +225,13 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
     }
     case ExportFormat::rtf: {
         std::string error;
-        const auto data = richText(page, &error, notice);
+        const auto data = richTextOf(*importReleasing(std::move(page), notice), &error);
         if (!data)
             return couldNotSave(to, error);
         return writeBytes(to, data->constData(), size_t(data->size()));
     }
     case ExportFormat::pdf:
-        return printPDF(page, to, notice);
+        return printed(*importReleasing(std::move(page), notice), to);
     }
     return std::nullopt;
 }

@@ -142,6 +142,12 @@ public:
         MarkdownSyntax::appendInline(fragment, 0, Range{0, int(fragment.size())}, renderer.footnoteLabels(),
                                      renderer.linkDefinitions(), spans_);
         std::vector<int>& content = scratch_.content;
+        // Sized once: grown by doubling, a long paragraph's lists would reach twice their need.
+        const auto markers = size_t(std::count_if(spans_.begin(), spans_.end(), [](const MarkdownSpan& span) {
+            return span.token.is(MarkdownToken::Kind::marker);
+        }));
+        holes_.reserve(markers);
+        content.reserve(spans_.size() - markers);
         for (size_t k = 0; k < spans_.size(); ++k) {
             if (spans_[k].token.is(MarkdownToken::Kind::marker))
                 holes_.emplace_back().range = spans_[k].range;  // a marker is written as nothing
@@ -200,6 +206,7 @@ private:
     {
         std::vector<int>& order = scratch_.order;
         order.resize(content.size());
+        nodes_.reserve(content.size());
         std::iota(order.begin(), order.end(), 0);
         stableSort(order.begin(), order.end(), [&](int a, int b) {
             const Range ra = spans_[size_t(content[size_t(a)])].range;

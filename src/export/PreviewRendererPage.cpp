@@ -11,6 +11,8 @@
 
 #include <cmath>
 
+#include <malloc.h>
+
 namespace velkin::PreviewRenderer {
 
 namespace {
@@ -41,6 +43,7 @@ TextStorage preparePage(U16View markdown, double width, double baseSize, const s
     collapseAllImages(storage, baseURL, width - 2 * kInset - 2 * kPadding, &lines);
     collapseAllTasks(storage, checkboxSize(baseSize), &lines);
     collapseAllShortcodes(storage, &lines);
+    storage.releaseSpareRoom();
     return storage;
 }
 
@@ -118,6 +121,9 @@ bool renderPNG(U16View markdown, const std::filesystem::path& destination, doubl
     }
     // Both fail only when the bitmap cannot be had.
     std::optional<QImage> bitmap = bitmapOf(std::move(storage), width, pageHeight);
+    // The page's text and layout are gone: the many small blocks they held go back to
+    // the system before the frame's shadow takes its large ones, or both would count.
+    malloc_trim(0);
     if (bitmap && windowTitle)
         bitmap = WindowChrome::frame(*bitmap, *windowTitle);
     return PngWriter::write(bitmap ? *bitmap : QImage(), destination, error);

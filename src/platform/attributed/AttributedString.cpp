@@ -58,6 +58,20 @@ void AttributedString::RunArray::erase(size_t from, size_t to)
     gap_ += to - from;
 }
 
+void AttributedString::RunArray::shrinkToFit()
+{
+    moveGap(size());
+    runs_.resize(size());
+    runs_.shrink_to_fit();
+    gap_ = 0;
+}
+
+void AttributedString::releaseSpareRoom()
+{
+    runs_.shrinkToFit();
+    text_.shrink_to_fit();
+}
+
 AttributedString::AttributedString(U16String text, const Attributes& attributes)
     : text_(std::move(text))
 {

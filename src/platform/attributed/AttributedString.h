@@ -71,6 +71,8 @@ public:
     void append(U16View text, const Attributes& attributes);
 
     int runCount() const { return int(runs_.size()); }
+    // Lets go of the room kept for later changes, for text that stays as it is (a page's).
+    void releaseSpareRoom();
     bool operator==(const AttributedString& other) const;
 
 protected:
@@ -113,6 +115,7 @@ private:
         void insert(size_t at, Run run);
         // Removes [from, to).
         void erase(size_t from, size_t to);
+        void shrinkToFit();
 
     private:
         void moveGap(size_t at);

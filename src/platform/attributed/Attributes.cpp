@@ -220,7 +220,9 @@ AttributesPtr internedAttributes(Attributes attributes)
             return found;
         pool.live.erase(it);  // on its way out in another thread
     }
-    AttributesPtr made(new Attributes(std::move(attributes)), releaseDictionary);
+    // A copy, not a move: built key by key, the entries (and a link's address)
+    // carry spare room, and a long document keeps one dictionary per address.
+    AttributesPtr made(new Attributes(attributes), releaseDictionary);
     pool.live.emplace(made.get(), made);
     return made;
 }
