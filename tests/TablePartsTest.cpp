@@ -229,3 +229,15 @@ TEST(TableParts, CutsKeepEveryRowInOrderAndHeadersAtPageTops)
         document->documentLayout()->setPaintDevice(nullptr);
     }
 }
+
+TEST(TableParts, ADocumentWithoutPartsIsLeftUnedited)
+{
+    // An edited document is laid out afresh before it is printed: nothing to
+    // match must not count as an edit.
+    const auto document = PageImport::load(MarkdownHTML::document(u"Some text.\n\n| a | b |\n|---|---|\n| 1 | 2 |\n"));
+    ASSERT_TRUE(TableParts::tablesInParts(*document).empty());
+    const int revision = document->revision();
+    TableParts::matchColumns(*document);
+    TableParts::cutAtPages(*document);
+    EXPECT_EQ(document->revision(), revision);
+}

@@ -21,6 +21,7 @@
 
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <vector>
@@ -278,33 +279,19 @@ void splitBlock(QTextCursor& cursor, const QTextBlock& block, const std::vector<
 constexpr int kLongParagraphLines = 240;
 constexpr int kParagraphPartLines = 120;
 
-void splitLongParagraphs(QTextDocument& document)
+// Where a long paragraph, laid out, is to be split; nothing for any other.
+std::vector<int> longParagraphSplits(const QTextDocument& document, const QTextBlock& block)
 {
-    QAbstractTextDocumentLayout* layout = document.documentLayout();
-    std::vector<QTextBlock> longBlocks;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        // A line holds at least one character: a shorter paragraph cannot be long.
-        if (block.length() <= kLongParagraphLines || block.textList()
-            || document.frameAt(block.position()) != document.rootFrame()
-            || (block.blockFormat().alignment() & Qt::AlignJustify))
-            continue;
-        layout->blockBoundingRect(block);
-        if (block.layout() && block.layout()->lineCount() > kLongParagraphLines)
-            longBlocks.push_back(block);
-    }
-    if (longBlocks.empty())
-        return;
-    QTextCursor cursor(&document);
-    cursor.beginEditBlock();
-    // From the end, so that earlier positions stay where they are.
-    for (auto block = longBlocks.rbegin(); block != longBlocks.rend(); ++block) {
-        const QTextLayout* lines = block->layout();
-        std::vector<int> splits;
-        for (int line = kParagraphPartLines; line + kParagraphPartLines / 2 < lines->lineCount(); line += kParagraphPartLines)
-            splits.push_back(lines->lineAt(line).textStart());
-        splitBlock(cursor, *block, splits);
-    }
-    cursor.endEditBlock();
+    std::vector<int> splits;
+    const QTextLayout* lines = block.layout();
+    // A line holds at least one character: a shorter paragraph cannot be long.
+    if (block.length() <= kLongParagraphLines || !lines || lines->lineCount() <= kLongParagraphLines
+        || block.textList() || document.frameAt(block.position()) != document.rootFrame()
+        || (block.blockFormat().alignment() & Qt::AlignJustify))
+        return splits;
+    for (int line = kParagraphPartLines; line + kParagraphPartLines / 2 < lines->lineCount(); line += kParagraphPartLines)
+        splits.push_back(lines->lineAt(line).textStart());
+    return splits;
 }
 
 // Qt's relayout after an edit moves the paragraphs below it without laying
@@ -321,9 +308,14 @@ void layOutAfresh(QTextDocument& document)
 // reader who copies the text gets that line twice. A paragraph that runs over
 // a page foot is split where the next page begins, so that each line is drawn
 // on its own page only; justified paragraphs are left whole, as above.
-bool splitAtPageFeet(QTextDocument& document, double pageHeight)
+//
+// Long paragraphs are split in the same edit when `longParagraphs` is set:
+// their parts lie as they did, so one layout serves both.
+bool splitAtPageFeet(QTextDocument& document, double pageHeight, bool longParagraphs)
 {
     QAbstractTextDocumentLayout* layout = document.documentLayout();
+    // Every paragraph laid out, not only those asked for so far.
+    layout->documentSize();
     std::vector<std::pair<QTextBlock, std::vector<int>>> crossing;
     // A page is drawn clipped a point short of its foot: a line that starts in that
     // point is drawn on the next page alone.
@@ -338,6 +330,14 @@ bool splitAtPageFeet(QTextDocument& document, double pageHeight)
         for (int i = 1; i < lines->lineCount(); ++i)
             if (page(origin + lines->lineAt(i).y()) > page(origin + lines->lineAt(i - 1).y()))
                 splits.push_back(lines->lineAt(i).textStart());
+        if (longParagraphs) {
+            const std::vector<int> more = longParagraphSplits(document, block);
+            if (!more.empty()) {
+                splits.insert(splits.end(), more.begin(), more.end());
+                std::sort(splits.begin(), splits.end());
+                splits.erase(std::unique(splits.begin(), splits.end()), splits.end());
+            }
+        }
         if (!splits.empty())
             crossing.emplace_back(block, std::move(splits));
     }
@@ -519,14 +519,13 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     } detach{document};
     document.setPageSize(page);
     const int unedited = document.revision();
-    splitLongParagraphs(document);
     TableParts::matchColumns(document);
     TableParts::cutAtPages(document);
     keepManyTablesTogether(document, &writer, page);
     if (document.revision() != unedited)
         layOutAfresh(document);
     // Once split, the parts lie as the paragraphs did; a second look only makes sure.
-    for (int round = 0; round < 2 && splitAtPageFeet(document, page.height()); ++round) {
+    for (int round = 0; round < 2 && splitAtPageFeet(document, page.height(), round == 0); ++round) {
     }
     const int pages = std::max(1, document.pageCount());
     std::multimap<int, QTextBlock> endingOnTop = endingOnPageTops(document, page.height());

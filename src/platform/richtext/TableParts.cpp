@@ -374,6 +374,9 @@ std::vector<std::vector<QTextTable*>> tablesInParts(const QTextDocument& documen
 void matchColumns(QTextDocument& document)
 {
     const auto tables = tablesInParts(document);
+    // Even an empty edit counts as one, and an edited document is laid out afresh.
+    if (tables.empty())
+        return;
     std::vector<QList<QTextLength>> widths;
     for (const std::vector<QTextTable*>& parts : tables)
         widths.push_back(wholeColumns(document, parts));
