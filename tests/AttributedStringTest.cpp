@@ -155,6 +155,33 @@ TEST(AttributedString, KeptDictionariesHoldNoSpareRoom)
     EXPECT_LT(link->capacity(), address.size() + 8);
 }
 
+// A link whose text is partly code keeps two dictionaries; they hold one copy of
+// its address and of its colour, as do the links styled after it.
+TEST(AttributedString, DictionariesShareTheirColoursAndAddresses)
+{
+    AttributedString s(u"[`a1b2c3`](https://example.com/commit/a1b2c3) and [#42](https://example.com/pull/42)");
+    s.addAttribute(AttributeKey::Link, U16String(u"https://example.com/commit/a1b2c3"), {0, 45});
+    s.addAttribute(AttributeKey::ForegroundColor, Color::link(), {0, 45});
+    s.addAttribute(AttributeKey::BackgroundColor, Color::hex(0xf0f0f0), {1, 8});
+    s.addAttribute(AttributeKey::Link, U16String(u"https://example.com/pull/42"), {50, 33});
+    s.addAttribute(AttributeKey::ForegroundColor, Color::link(), {50, 33});
+    const AttributesPtr code = s.sharedAttributes(2);
+    const AttributesPtr rest = s.sharedAttributes(20);
+    const AttributesPtr other = s.sharedAttributes(60);
+    ASSERT_NE(code, rest);
+    ASSERT_TRUE(code->string(AttributeKey::Link) && rest->string(AttributeKey::Link));
+    EXPECT_EQ(*rest->string(AttributeKey::Link), u"https://example.com/commit/a1b2c3");
+    EXPECT_EQ(code->string(AttributeKey::Link), rest->string(AttributeKey::Link));
+    EXPECT_EQ(code->color(AttributeKey::ForegroundColor), rest->color(AttributeKey::ForegroundColor));
+    EXPECT_EQ(other->color(AttributeKey::ForegroundColor), rest->color(AttributeKey::ForegroundColor));
+    EXPECT_EQ(*code->color(AttributeKey::BackgroundColor), Color::hex(0xf0f0f0));
+    // Equal values from different places still make one dictionary.
+    AttributedString again(u"x");
+    again.addAttribute(AttributeKey::ForegroundColor, Color::link(), {0, 1});
+    again.addAttribute(AttributeKey::Link, U16String(u"https://example.com/pull/42"), {0, 1});
+    EXPECT_EQ(again.sharedAttributes(0), other);
+}
+
 TEST(AttributedString, ParagraphStylesCompareByValueTextBlocksByIdentity)
 {
     auto table = std::make_shared<TextTable>();

@@ -1,6 +1,7 @@
 #include "platform/attributed/Attributes.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <functional>
 #include <mutex>
@@ -33,6 +34,29 @@ const char* attributeKeyName(AttributeKey key)
     case AttributeKey::Count: break;
     }
     return "";
+}
+
+std::shared_ptr<const Color> sharedValue(const Color& value)
+{
+    // Styling sets the same few colours run after run: the last ones made are
+    // handed out again rather than held once per dictionary.
+    static std::mutex mutex;
+    static std::array<std::shared_ptr<const Color>, 8> recent;
+    static size_t next = 0;
+    const std::lock_guard lock(mutex);
+    for (const auto& c : recent)
+        if (c && *c == value)
+            return c;
+    auto made = std::make_shared<const Color>(value);
+    recent[next] = made;
+    next = (next + 1) % recent.size();
+    return made;
+}
+
+std::shared_ptr<const U16String> sharedValue(const U16String& value)
+{
+    // A copy, made to its size.
+    return std::make_shared<const U16String>(value);
 }
 
 bool attributeValuesEqual(const AttributeValue& a, const AttributeValue& b)
@@ -143,8 +167,8 @@ size_t hashOf(const AttributeValue& value)
         if constexpr (std::is_same_v<T, Font>) {
             mix(seed, size_t(v.family) | size_t(v.bold) << 8 | size_t(v.italic) << 9);
             mix(seed, hashOf(v.pointSize));
-        } else if constexpr (std::is_same_v<T, Color>) {
-            mixColor(seed, v);
+        } else if constexpr (std::is_same_v<T, SharedValue<Color>>) {
+            mixColor(seed, *v);
         } else if constexpr (std::is_same_v<T, ParagraphStylePtr>) {
             if (v) {
                 mix(seed, hashOf(v->headIndent));
@@ -158,8 +182,8 @@ size_t hashOf(const AttributeValue& value)
             mix(seed, hashOf(v));
         } else if constexpr (std::is_same_v<T, int> || std::is_same_v<T, bool>) {
             mix(seed, size_t(v));
-        } else if constexpr (std::is_same_v<T, U16String>) {
-            mix(seed, std::hash<U16String>()(v));
+        } else if constexpr (std::is_same_v<T, SharedValue<U16String>>) {
+            mix(seed, std::hash<U16String>()(*v));
         } else if constexpr (std::is_same_v<T, MarkerPtr>) {
             mix(seed, std::hash<const void*>()(v.get()));
         }

@@ -49,8 +49,25 @@ public:
 
 using MarkerPtr = std::shared_ptr<const Marker>;
 
-using AttributeValue = std::variant<std::monostate, Font, Color, ParagraphStylePtr, double, int, bool, U16String,
-                                    MarkerPtr>;
+std::shared_ptr<const Color> sharedValue(const Color& value);
+std::shared_ptr<const U16String> sharedValue(const U16String& value);
+
+// A colour or a text held once and shared by every dictionary that copies it:
+// held in place they would make each dictionary entry five times the size, and
+// a long document keeps a dictionary per link address. Compares by value.
+template <class T> class SharedValue {
+public:
+    SharedValue(const T& value) : value_(sharedValue(value)) {}
+    const T& operator*() const { return *value_; }
+    const T* get() const { return value_.get(); }
+    bool operator==(const SharedValue& other) const { return value_ == other.value_ || *value_ == *other.value_; }
+
+private:
+    std::shared_ptr<const T> value_;
+};
+
+using AttributeValue = std::variant<std::monostate, Font, SharedValue<Color>, ParagraphStylePtr, double, int, bool,
+                                    SharedValue<U16String>, MarkerPtr>;
 
 // Equality as attributed text compares values: paragraph styles by value, markers by identity.
 bool attributeValuesEqual(const AttributeValue& a, const AttributeValue& b);
@@ -71,10 +88,18 @@ public:
 
     // Typed reads: nothing when the key is absent or holds another type.
     const Font* font() const { return getAs<Font>(AttributeKey::Font); }
-    const Color* color(AttributeKey key) const { return getAs<Color>(key); }
+    const Color* color(AttributeKey key) const
+    {
+        const SharedValue<Color>* c = getAs<SharedValue<Color>>(key);
+        return c ? c->get() : nullptr;
+    }
     const ParagraphStyle* paragraphStyle() const;
     std::optional<double> number(AttributeKey key) const;
-    const U16String* string(AttributeKey key) const { return getAs<U16String>(key); }
+    const U16String* string(AttributeKey key) const
+    {
+        const SharedValue<U16String>* s = getAs<SharedValue<U16String>>(key);
+        return s ? s->get() : nullptr;
+    }
     template <class M> std::shared_ptr<const M> marker(AttributeKey key) const
     {
         if (const MarkerPtr* m = getAs<MarkerPtr>(key))

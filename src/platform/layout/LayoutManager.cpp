@@ -2037,7 +2037,8 @@ const LayoutManager::LinePaint& LayoutManager::linePaint(const Block& b, size_t 
     const Paragraph& p = b.paragraphs[l.paragraph];
 
     storage_->enumerateAttribute(AttributeKey::BackgroundColor, l.glyphs, [&](const AttributeValue* v, Range run) {
-        const Color* c = v ? std::get_if<Color>(v) : nullptr;
+        const SharedValue<Color>* shared = v ? std::get_if<SharedValue<Color>>(v) : nullptr;
+        const Color* c = shared ? shared->get() : nullptr;
         const int from = std::max(run.location, l.glyphs.location);
         const int to = std::min(run.end(), l.glyphs.end());
         if (!c || to <= from)
