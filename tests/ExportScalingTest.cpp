@@ -217,8 +217,9 @@ TEST(ExportScaling, ATallTableReadsAsOneTable)
         EXPECT_EQ(format.columnWidthConstraints(), parts[0]->format().columnWidthConstraints());
         EXPECT_EQ(format.columnWidthConstraints().size(), 3);
         EXPECT_EQ(format.headerRowCount(), k == 0 ? 1 : 0);
-        if (k > 0)
+        if (k > 0) {
             EXPECT_EQ(format.topMargin(), 0);
+        }
         if (k + 1 < parts.size()) {
             EXPECT_EQ(format.bottomMargin(), 0);
             const QTextBlock between = document->findBlock(parts[k]->lastPosition() + 1);
