@@ -1724,9 +1724,10 @@ QRectF LayoutManager::boundingRect(Range glyphs)
             break;
         const double top = topOf(bi);
         // Lines run in text order: those ending well before the range are skipped at once.
-        const auto from = std::partition_point(b.lines.begin(), b.lines.end(),
-                                               [&](const Line& l) { return l.glyphs.end() < glyphs.location; });
-        for (const Line& l : std::ranges::subrange(from, b.lines.end())) {
+        const auto first = std::partition_point(b.lines.begin(), b.lines.end(),
+                                                [&](const Line& l) { return l.glyphs.end() < glyphs.location; });
+        for (auto it = first; it != b.lines.end(); ++it) {
+            const Line& l = *it;
             if (l.glyphs.end() <= glyphs.location && !(glyphs.length == 0 && l.glyphs.location == glyphs.location))
                 continue;
             if (l.glyphs.location > last)
