@@ -46,14 +46,8 @@ void collectItems(QMenu* menu, std::vector<QAction*>& into)
     }
 }
 
-// A top-level menu's title, with the access key Alt opens it by.
+// A menu's or a menu item's title with its access key; `english` when no table has the key.
 QString menuTitle(const char16_t* key, const char16_t* english)
-{
-    return toQString(LocalizedStrings::text(key, english));
-}
-
-// A menu item's title with its access key; `english` when no table has the key.
-QString itemTitle(const char16_t* key, const char16_t* english)
 {
     return toQString(LocalizedStrings::text(key, english));
 }
@@ -194,9 +188,9 @@ void VelkinCommands::buildFile()
 
     export_ = file_->addMenu(localized(u"Export"));
     export_->setObjectName(QStringLiteral("exportMenu"));
-    const QString titles[] = {itemTitle(u"itemExportPDF", u"&PDF\u2026"),
-                              itemTitle(u"itemExportHTML", u"&HTML (Single File)\u2026"),
-                              itemTitle(u"itemExportRTF", u"&Rich Text (RTF)\u2026")};
+    const QString titles[] = {menuTitle(u"itemExportPDF", u"&PDF\u2026"),
+                              menuTitle(u"itemExportHTML", u"&HTML (Single File)\u2026"),
+                              menuTitle(u"itemExportRTF", u"&Rich Text (RTF)\u2026")};
     const char* names[] = {"exportPDF", "exportHTML", "exportRTF"};
     for (ExportFormat::Value format : ExportFormat::allCases())
         editorItem(export_, titles[format], "mdExport", format, names[format]);
@@ -339,11 +333,11 @@ void VelkinCommands::buildInsert()
 {
     insert_ = host_->menuBar()->addMenu(menuTitle(u"menuInsert", u"&Insert"));
     insert_->setObjectName(QStringLiteral("insertMenu"));
-    editorItem(insert_, itemTitle(u"itemLink", u"&Link"), "mdLink", 0, "mdLink")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
-    editorItem(insert_, itemTitle(u"itemImage", u"&Image"), "mdImage", 0, "mdImage")
+    editorItem(insert_, menuTitle(u"itemLink", u"&Link"), "mdLink", 0, "mdLink")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    editorItem(insert_, menuTitle(u"itemImage", u"&Image"), "mdImage", 0, "mdImage")
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
-    editorItem(insert_, itemTitle(u"itemInsertTable", u"&Table"), "mdInsertTable", 0, "mdInsertTable");
-    editorItem(insert_, itemTitle(u"itemHorizontalRule", u"&Horizontal Rule"), "mdInsertHorizontalRule", 0, "mdInsertHorizontalRule");
+    editorItem(insert_, menuTitle(u"itemInsertTable", u"&Table"), "mdInsertTable", 0, "mdInsertTable");
+    editorItem(insert_, menuTitle(u"itemHorizontalRule", u"&Horizontal Rule"), "mdInsertHorizontalRule", 0, "mdInsertHorizontalRule");
     collectItems(insert_, documentItems_);
 }
 
@@ -351,24 +345,24 @@ void VelkinCommands::buildFormat()
 {
     format_ = host_->menuBar()->addMenu(menuTitle(u"menuFormat", u"F&ormat"));
     format_->setObjectName(QStringLiteral("formatMenu"));
-    editorItem(format_, itemTitle(u"itemBold", u"&Bold"), "mdBold", 0, "mdBold")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    editorItem(format_, itemTitle(u"itemItalic", u"&Italic"), "mdItalic", 0, "mdItalic")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-    editorItem(format_, itemTitle(u"itemUnderline", u"&Underline"), "mdUnderline", 0, "mdUnderline")
+    editorItem(format_, menuTitle(u"itemBold", u"&Bold"), "mdBold", 0, "mdBold")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    editorItem(format_, menuTitle(u"itemItalic", u"&Italic"), "mdItalic", 0, "mdItalic")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    editorItem(format_, menuTitle(u"itemUnderline", u"&Underline"), "mdUnderline", 0, "mdUnderline")
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
-    editorItem(format_, itemTitle(u"itemStrikethrough", u"&Strikethrough"), "mdStrikethrough", 0, "mdStrikethrough")
+    editorItem(format_, menuTitle(u"itemStrikethrough", u"&Strikethrough"), "mdStrikethrough", 0, "mdStrikethrough")
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X));
-    editorItem(format_, itemTitle(u"itemInlineCode", u"Inline &code"), "mdCode", 0, "mdCode");
+    editorItem(format_, menuTitle(u"itemInlineCode", u"Inline &code"), "mdCode", 0, "mdCode");
     format_->addSeparator();
     // Ctrl is the command key here, so the second modifier of these two is Alt.
-    editorItem(format_, itemTitle(u"itemSubscript", u"Subsc&ript"), "mdSubscript", 0, "mdSubscript")
+    editorItem(format_, menuTitle(u"itemSubscript", u"Subsc&ript"), "mdSubscript", 0, "mdSubscript")
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Minus));
-    editorItem(format_, itemTitle(u"itemSuperscript", u"Su&perscript"), "mdSuperscript", 0, "mdSuperscript")
+    editorItem(format_, menuTitle(u"itemSuperscript", u"Su&perscript"), "mdSuperscript", 0, "mdSuperscript")
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Plus));
     format_->addSeparator();
 
-    QMenu* headingMenu = format_->addMenu(itemTitle(u"itemHeading", u"&Heading"));
+    QMenu* headingMenu = format_->addMenu(menuTitle(u"itemHeading", u"&Heading"));
     headingMenu->setObjectName(QStringLiteral("headingMenu"));
-    editorItem(headingMenu, itemTitle(u"itemBodyText", u"&Body Text"), "mdApplyHeading", 0, "heading0");
+    editorItem(headingMenu, menuTitle(u"itemBodyText", u"&Body Text"), "mdApplyHeading", 0, "heading0");
     headingMenu->addSeparator();
     static const char* levelNames[] = {"heading1", "heading2", "heading3", "heading4", "heading5", "heading6"};
     for (int level = 1; level <= 6; ++level)
@@ -376,16 +370,16 @@ void VelkinCommands::buildFormat()
             ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + level)));
     format_->addSeparator();
 
-    QMenu* table = format_->addMenu(itemTitle(u"itemFormatTable", u"&Table"));
+    QMenu* table = format_->addMenu(menuTitle(u"itemFormatTable", u"&Table"));
     table->setObjectName(QStringLiteral("tableMenu"));
-    editorItem(table, itemTitle(u"itemAddRow", u"&Add Row"), "mdTableAddRow", 0, "mdTableAddRow");
-    editorItem(table, itemTitle(u"itemAddColumn", u"Add &Column"), "mdTableAddColumn", 0, "mdTableAddColumn");
+    editorItem(table, menuTitle(u"itemAddRow", u"&Add Row"), "mdTableAddRow", 0, "mdTableAddRow");
+    editorItem(table, menuTitle(u"itemAddColumn", u"Add &Column"), "mdTableAddColumn", 0, "mdTableAddColumn");
     table->addSeparator();
-    QMenu* alignment = table->addMenu(itemTitle(u"itemColumnAlignment", u"C&olumn Alignment"));
+    QMenu* alignment = table->addMenu(menuTitle(u"itemColumnAlignment", u"C&olumn Alignment"));
     alignment->setObjectName(QStringLiteral("alignmentMenu"));
-    editorItem(alignment, itemTitle(u"itemLeft", u"&Left"), "mdTableAlign", 0, "alignLeft");
-    editorItem(alignment, itemTitle(u"itemCenter", u"&Center"), "mdTableAlign", 1, "alignCenter");
-    editorItem(alignment, itemTitle(u"itemRight", u"&Right"), "mdTableAlign", 2, "alignRight");
+    editorItem(alignment, menuTitle(u"itemLeft", u"&Left"), "mdTableAlign", 0, "alignLeft");
+    editorItem(alignment, menuTitle(u"itemCenter", u"&Center"), "mdTableAlign", 1, "alignCenter");
+    editorItem(alignment, menuTitle(u"itemRight", u"&Right"), "mdTableAlign", 2, "alignRight");
     collectItems(format_, documentItems_);
 }
 

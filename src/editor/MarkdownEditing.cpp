@@ -12,6 +12,12 @@ namespace velkin::MarkdownEditing {
 
 namespace {
 
+// The line end given, or without one the text's own.
+U16String lineEndOr(U16View text, U16View lineEnd)
+{
+    return lineEnd.empty() ? lineEnding(text) : U16String(lineEnd);
+}
+
 int length(U16View s) { return static_cast<int>(s.size()); }
 
 
@@ -395,7 +401,7 @@ TextEdit horizontalRule(U16View text, Range selection, U16View lineEnd)
     const int p = normalized(text, selection).location;
     U16String replacement = leadingBreaks(text, p, lineEnd);
     replacement += u"---";
-    replacement += lineEnd.empty() ? lineEnding(text) : U16String(lineEnd);
+    replacement += lineEndOr(text, lineEnd);
     const int caret = p + length(replacement);
     return {{p, 0}, std::move(replacement), {caret, 0}};
 }
@@ -510,7 +516,7 @@ U16String leadingBreaks(U16View text, int position, U16View lineEnd)
             break;
         ++breaks;
     }
-    return repeated(lineEnd.empty() ? lineEnding(text) : U16String(lineEnd), 2 - breaks);
+    return repeated(lineEndOr(text, lineEnd), 2 - breaks);
 }
 
 U16String trailingBreak(U16View text, int position, U16View lineEnd)
@@ -521,7 +527,7 @@ U16String trailingBreak(U16View text, int position, U16View lineEnd)
     const char16_t c = text[size_t(p)];
     if (c == u'\n' || c == u'\r')
         return {};
-    return lineEnd.empty() ? lineEnding(text) : U16String(lineEnd);
+    return lineEndOr(text, lineEnd);
 }
 
 TextEdit paste(U16View text, Range range, U16View pasted, U16View lineEnd)
@@ -537,7 +543,7 @@ TextEdit paste(U16View text, Range range, U16View pasted, U16View lineEnd)
         if (before != u'\n' && before != u'\r' && tableBlock(0, ls, fenced))
             replacement.insert(0, leadingBreaks(text, r.location, lineEnd));
         if (!endsWithBreak && !trailingBreak(text, r.end(), lineEnd).empty() && tableBlock(last, ls, fenced))
-            replacement += repeated(lineEnd.empty() ? lineEnding(text) : U16String(lineEnd), 2);
+            replacement += repeated(lineEndOr(text, lineEnd), 2);
     }
     return TextEdit{r, replacement, Range{r.location + length(replacement), 0}};
 }

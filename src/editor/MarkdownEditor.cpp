@@ -1244,26 +1244,6 @@ void MarkdownEditorCoordinator::restyleImageLines(TextView& view)
         restyle(view);
 }
 
-std::optional<Range> MarkdownEditorCoordinator::imageLine(Range selection, const AttributedString& storage)
-{
-    if (selection.length != 0)
-        return std::nullopt;
-    const Range line = lineAt(storage, std::min(selection.location, storage.length()));
-    if (ImageBlock::parseBlockImage(substring(storage.string(), line)))
-        return line;
-    return std::nullopt;
-}
-
-std::optional<Range> MarkdownEditorCoordinator::taskLine(Range selection, const AttributedString& storage)
-{
-    if (selection.length != 0)
-        return std::nullopt;
-    const Range line = lineAt(storage, std::min(selection.location, storage.length()));
-    if (TaskList::parse(substring(storage.string(), line)))
-        return line;
-    return std::nullopt;
-}
-
 std::optional<Range> MarkdownEditorCoordinator::shortcode(Range selection, const AttributedString& storage)
 {
     if (selection.length != 0)

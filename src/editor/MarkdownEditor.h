@@ -105,8 +105,6 @@ public:
     std::optional<Range> styledAhead() const;
 
     // The image line, task line or shortcode under a caret (none for a selection).
-    static std::optional<Range> imageLine(Range selection, const AttributedString& storage);
-    static std::optional<Range> taskLine(Range selection, const AttributedString& storage);
     static std::optional<Range> shortcode(Range selection, const AttributedString& storage);
     // The width pictures may take: the container's less its padding, at least 32 points.
     static double availableWidth(TextView& view);

@@ -332,14 +332,10 @@ void MarkdownTextView::insertNewline()
     // In a cell the line feed stays a line break of that cell: no list or quote
     // leader is ever continued there, whatever the cell holds.
     const Range selection = selectedRange();
-    const int n = textStorage()->length();
     // Over a selection that crosses a grid's edge the line feed replaces it cell by cell, continuing nothing.
     if (!hasMarkedText() && selection.length > 0 && replaceAtGridEdge(selection, u"\n", true))
         return;
-    const bool inCell = (selection.location < n && tableBlock(selection.location))
-        || (selection.location > 0 && selection.location <= n && tableBlock(selection.location - 1)
-            && string()[size_t(selection.location - 1)] != u'\n');
-    if (inCell) {
+    if (inCell(selection.location)) {
         // A cell's paragraphs are parted by line feeds whatever the document uses:
         // the cell writes them back as "<br>".
         TextView::insertText(u"\n");

@@ -18,20 +18,6 @@ int nextLineStart(U16View text, int position)
     return feed < 0 ? n : feed + 1;
 }
 
-int linesBack(U16View text, int start, int count)
-{
-    for (; count > 0 && start > 0; --count)
-        start = lineStart(text, start - 1);
-    return start;
-}
-
-int linesForward(U16View text, int start, int count)
-{
-    for (; count > 0 && start < int(text.size()); --count)
-        start = nextLineStart(text, start);
-    return start;
-}
-
 namespace {
 
 bool alikeValues(const AttributeValue& a, const AttributeValue& b)

@@ -11,9 +11,6 @@ namespace velkin::RestyleWindow {
 int lineStart(U16View text, int position);
 // The start of the line after the one holding `position`, or the text's length.
 int nextLineStart(U16View text, int position);
-// `count` lines before / after a line start (stopping at the text's ends).
-int linesBack(U16View text, int start, int count);
-int linesForward(U16View text, int start, int count);
 
 // Whether two dictionaries style text alike: markers by kind (each restyle makes
 // its own), everything else by value.

@@ -174,7 +174,7 @@ U16String listsForImport(const U16String& html)
 constexpr size_t kTallTable = 300;
 constexpr size_t kTablePart = 120;
 
-U16String tablesForImport(const U16String& html)
+U16String tablesForImport(U16String html)
 {
     static constexpr std::u16string_view bodyOpen = u"<tbody>\n";
     static constexpr std::u16string_view bodyClose = u"</tbody>\n</table>";

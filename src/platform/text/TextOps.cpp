@@ -168,27 +168,13 @@ int find(U16View text, char16_t c, int from)
 
 bool containsUnit(U16View text, char16_t c)
 {
-    // memchr finds the unit's low byte quickly; a hit counts only where that
-    // byte belongs to a unit equal to c.
-    constexpr size_t lowByte = std::endian::native == std::endian::little ? 0 : 1;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t size = text.size() * 2;
-    const unsigned char low = static_cast<unsigned char>(c & 0xFF);
-    for (size_t at = 0; at < size;) {
-        const void* hit = std::memchr(bytes + at, low, size - at);
-        if (!hit)
-            return false;
-        const size_t byte = size_t(static_cast<const unsigned char*>(hit) - bytes);
-        if (byte % 2 == lowByte && text[byte / 2] == c)
-            return true;
-        at = byte + 1;
-    }
-    return false;
+    return findUnit(text, c, 0) >= 0;
 }
 
 int findUnit(U16View text, char16_t c, int from)
 {
-    // As containsUnit: memchr finds the low byte, a hit counts where it is c's.
+    // memchr finds the unit's low byte quickly; a hit counts only where that
+    // byte belongs to a unit equal to c.
     constexpr size_t lowByte = std::endian::native == std::endian::little ? 0 : 1;
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const size_t size = text.size() * 2;
