@@ -255,6 +255,24 @@ BENCHMARK(BM_KeystrokeInLogParagraph16MB)->DenseRange(0, 2)->Unit(benchmark::kMi
 void BM_KeystrokeInOneLine2MB(benchmark::State& state) { longShape(state, bench::logOnOneLine(2'000'000), state.range(0) / 2.0); }
 BENCHMARK(BM_KeystrokeInOneLine2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
+void BM_KeystrokeInLineWithoutBlanks2MB(benchmark::State& state)
+{
+    longShape(state, bench::lineWithoutBlanks(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInLineWithoutBlanks2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInMinifiedJSONLine2MB(benchmark::State& state)
+{
+    longShape(state, bench::minifiedJSONLine(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInMinifiedJSONLine2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInLineWithALoneBacktick2MB(benchmark::State& state)
+{
+    longShape(state, bench::lineWithALoneBacktick(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInLineWithALoneBacktick2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
 void BM_KeystrokeInBulletedList2MB(benchmark::State& state) { longShape(state, bench::bulletedList(2'000'000), state.range(0) / 2.0); }
 BENCHMARK(BM_KeystrokeInBulletedList2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
@@ -306,6 +324,15 @@ void BM_RestyleIn(benchmark::State& state, U16String (*shape)(size_t))
     restyleAlone(state, shape(2'000'000), state.range(0) / 2.0);
 }
 BENCHMARK_CAPTURE(BM_RestyleIn, OneLine2MB, &bench::logOnOneLine)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, LineWithoutBlanks2MB, &bench::lineWithoutBlanks)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, MinifiedJSONLine2MB, &bench::minifiedJSONLine)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, LineWithALoneBacktick2MB, &bench::lineWithALoneBacktick)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RestyleIn, LogWithALoneStar2MB, &bench::logWithALoneStar)
     ->DenseRange(0, 2)
     ->Unit(benchmark::kMillisecond);

@@ -402,7 +402,8 @@ namespace {
 
 // Long lines without blanks are cut between characters that open nothing:
 // minified JSON whose "*" pair from record to record (and whose addresses no
-// blank ends), base64 with a lone "*" and a lone "`" near its start, and a log on
+// blank ends), base64 with a lone "*" and a lone "`" near its start or with
+// shortcodes between its words, and a log on
 // one line whose lone backtick pairs with every later one. Typing near the lone
 // ones and far from them, each edit compared with a whole restyle.
 TEST(RestyleDifferential, LongLinesWithoutBlanksStayAsIfRestyledFromScratch)
@@ -414,11 +415,15 @@ TEST(RestyleDifferential, LongLinesWithoutBlanksStayAsIfRestyledFromScratch)
     U16String base64 = u"QUJD*RGVm`Z2hp";
     while (base64.size() < 40000)
         base64 += u"QUJDRGVmZ2hpams0NTY3ODkrLw";
-    const U16String log = u"start ` here " + logLines(400, u" ");
+    U16String shortcodes;
+    while (shortcodes.size() < 20000)
+        shortcodes += u"QUJDRGVm,:rocket:,Z2hpams0,:smile:,";
+    U16String log = u"start ` here " + logLines(400, u" ");
+    std::erase_if(log, [](char16_t c) { return c == u'*' || c == u'_' || c == u'~'; });
     const std::vector<U16String> typed{u"*",  u"_",  u"`", u"[", u"]", u"(", u")",       u"<",       u":",
                                        u",",  u" ",  u"x", u"\"", u"**", u"http://", u"www.", u":smile:", u"a:b"};
     unsigned seed = 800;
-    for (const U16String& line : {json, base64, log}) {
+    for (const U16String& line : {json, base64, shortcodes, log}) {
         differential::Editor e(u"Intro.\n\n" + line + u"\n\nAfter.\n");
         const int near = 8 + 12;
         const int far = 8 + int(line.size()) - 3000;

@@ -957,7 +957,7 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
     LineReader lines(storage);
     std::vector<ParagraphCut> found;
     // Inside a line the scan settles again only past a character that may close
-    // what is open: the next few such are tried before the piece grows.
+    // what is open: a few such are tried for each place, before the piece grows.
     constexpr int closersTried = 8;
     int tries = 0;
     int to = -1;  // the place to try next, when one is chosen
@@ -986,7 +986,6 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
                 to = lines.nextPlace(closer);
                 continue;
             }
-            tries = 0;
             to = -1;
             length *= 2;
             continue;

@@ -1,7 +1,9 @@
 #include "editor/ParagraphCut.h"
 
 #include "editor/RestyleWindow.h"
+#include "markdown/Footnote.h"
 #include "markdown/MarkdownSyntax.h"
+#include "markdown/ReferenceLink.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 
@@ -153,8 +155,12 @@ const LineReader::Line& LineReader::lineAt(int at)
     line_.start = lineStart(text, at);
     const int feed = TextOps::findUnit(text, u'\n', std::clamp(at, 0, int(text.size())));
     line_.end = feed < 0 ? int(text.size()) : feed;
+    const U16View line = substring(text, Range::fromTo(line_.start, line_.end));
+    // One starting with "[" (minified JSON) is plain wherever it stands unless it defines a link or a note.
     line_.longPlain = line_.end - line_.start > longLine
-        && plainWherever(substring(text, Range::fromTo(line_.start, line_.end)));
+        && (plainWherever(line)
+            || (line.front() == u'[' && !TextOps::containsUnit(line, u'|') && !ReferenceLink::parseDefinition(line)
+                && !Footnote::parseDefinition(line)));
     return line_;
 }
 
