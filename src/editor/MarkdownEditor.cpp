@@ -901,12 +901,9 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (!headAgrees)
             from = std::max(lo, partStart(text, std::max(0, from - 3 * width - 64)));
         // Delimiters looking on past the end are compared at the next place known from before the edit.
-        // Something left open in the line is compared, once the stretch has grown
-        // as it would, at a place that read as settled before the edit.
-        const int wider = std::min(n, to + 3 * width + 64);
-        const ParagraphCut* next = tailContextAgrees && !fenceOpen ? staleAfter(lineOpen ? wider : to) : nullptr;
+        const ParagraphCut* next = tailContextAgrees && !fenceOpen && !lineOpen ? staleAfter(to) : nullptr;
         if (!tailAgrees)
-            to = fenceOpen ? n : next ? next->at : std::min(n, partEnd(text, wider));
+            to = fenceOpen ? n : next ? next->at : std::min(n, partEnd(text, std::min(n, to + 3 * width + 64)));
     }
 }
 
