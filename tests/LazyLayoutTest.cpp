@@ -251,6 +251,37 @@ TEST(LazyLayout, ShortTextsAreLaidOutWhole)
     view.setAttributedString(styledStorage(u"# Title\n\nA short text.\n"));
     EXPECT_FALSE(view.laysOutLazily());
     EXPECT_TRUE(view.layoutManager()->isLayoutComplete());
+
+    // A text that turns long in one edit (the undo of deleting everything, a long
+    // paste) is laid out lazily before anything asks, which then lays out only
+    // what it needs; and a text that turns short is laid out whole again.
+    view.textStorage()->replaceCharacters({0, view.textStorage()->length()}, styledStorage(longDocument(150'000)));
+    const int shown = view.characterIndexForPoint(QPointF(30, 10));
+    EXPECT_GE(shown, 0);
+    EXPECT_FALSE(view.layoutManager()->isLayoutComplete());
+    view.textStorage()->replaceCharacters({0, view.textStorage()->length()}, u"short again\n");
+    EXPECT_LT(view.characterIndexForPoint(QPointF(30, 10)), 12);
+    EXPECT_TRUE(view.layoutManager()->isLayoutComplete());
+}
+
+// Typing over all of a long text and undoing it brings the text back selected
+// and shown from its top, laying out only what shows.
+TEST(LazyLayout, UndoingAReplacementOfEverythingLaysOutOnlyWhatShows)
+{
+    MarkdownTextView view;
+    view.resize(520, 400);
+    view.setLaysOutLazily(true);
+    view.setAllowsUndo(true);
+    const TextStorage text = styledStorage(longDocument(150'000));
+    view.setAttributedString(text);
+    view.selectAll();
+    view.insertText(u"x");
+    ASSERT_EQ(view.string(), u"x");
+    view.undo();
+    ASSERT_EQ(view.string(), text.string());
+    EXPECT_EQ(view.selectedRange(), (Range{0, text.length()}));
+    EXPECT_EQ(view.verticalScrollBar()->value(), 0);
+    EXPECT_FALSE(view.layoutManager()->isLayoutComplete());
 }
 
 // Random edits (paragraphs joined, split, typed into, tables and headings made and
