@@ -300,6 +300,12 @@ void BM_KeystrokeInLogWithRareGlobs2MB(benchmark::State& state)
 }
 BENCHMARK(BM_KeystrokeInLogWithRareGlobs2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
+void BM_KeystrokeInALongCodeBlock2MB(benchmark::State& state)
+{
+    longShape(state, u"# Log\n\n```\n" + bench::logParagraph(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInALongCodeBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
 // The restyle of those keystrokes alone, without the relayout and drawing after
 // them: a character typed into the storage and taken out again in turn.
 void restyleAlone(benchmark::State& state, U16String text, double fraction)
@@ -391,6 +397,16 @@ void BM_EditorDrawOneScreen100KB(benchmark::State& state)
         s.draw();
 }
 BENCHMARK(BM_EditorDrawOneScreen100KB)->Unit(benchmark::kMillisecond);
+
+// One screen at the end, the middle and the start of a code block of 2 MB that
+// no fence closes: the card behind it is drawn from the visible lines alone.
+void BM_EditorDrawOneScreenInALongCodeBlock2MB(benchmark::State& state)
+{
+    Session s(u"# Log\n\n```\n" + bench::logParagraph(2'000'000), 1.0 - state.range(0) / 2.0);
+    for (auto _ : state)
+        s.draw();
+}
+BENCHMARK(BM_EditorDrawOneScreenInALongCodeBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 void BM_SerializeWithGrid1MB(benchmark::State& state)
 {

@@ -76,6 +76,15 @@ struct Editor {
         host->show();
         settle();
     }
+    // Shown in the active window with the view focused, so that keys sent to it reach it as a
+    // user's would rather than a shortcut of whichever other window is active.
+    void activate()
+    {
+        show();
+        host->activateWindow();
+        QApplication::setActiveWindow(host.get());
+        view().setFocus();
+    }
     int find(U16View text) const { return TextOps::find(view().string(), text); }
     void caretAt(U16View text, int offset = 0) { view().setSelectedRange({find(text) + offset, 0}); }
     // The viewport point at the centre of a container point.

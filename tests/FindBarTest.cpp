@@ -25,10 +25,7 @@ struct FindSession {
 
     FindSession(U16View text, const QString& needle) : e(text)
     {
-        e.show();
-        e.host->activateWindow();
-        QApplication::setActiveWindow(e.host.get());
-        e.view().setFocus();
+        e.activate();
         e.view().setSelectedRange({0, 0});
         e.view().performFindAction(int(FindAction::showFindInterface));
         bar = e.view().findBar();

@@ -12,6 +12,8 @@
 
 #include "platform/text/Utf.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QTest>
@@ -524,6 +526,51 @@ TEST(GridFlow, APipeTypedOrPastedInACellIsWrittenEscapedAndReadsBackAsTheSameCel
     typeText(reopened, "+");
     EXPECT_NE(reopened.document->find(u"| apple | r\\|xed | 3 |\n| peara\\|b | +green | 5 |"), U16String::npos)
         << u8(*reopened.document);
+}
+
+// A board of HTML alone, as browsers and office programs offer, pastes its text as that
+// text pasted plain does: one line of a cell, cell by cell over a grid's edge, a line apart
+// under a grid, and a table apart from the text after it.
+TEST(GridFlow, HtmlAlonePastesItsTextAsPlainTextWouldGo)
+{
+    struct Case {
+        const char* where;
+        U16View document;
+        U16View at;
+        int offset;
+        U16View to;  // the selection's end, or the caret alone when empty
+        QString html;
+        U16String text;
+    };
+    const QString lines = QStringLiteral("<p>x <b>y</b></p><p>z</p>");
+    const std::vector<Case> cases{
+        {"in a cell", kTwoTables, u"apple", 2, {}, lines, u"x y\nz"},
+        {"over a grid's edge", kTwoTables, u"pear", 2, u"Middle", lines, u"x y\nz"},
+        {"right under a grid", kTwoTables, u"Middle", -1, {}, lines, u"x y\nz"},
+        {"mid-line, a table", u"Hello world | more\nNext", u"world", 0, {},
+         QStringLiteral("<p>| a | b |</p><p>| --- | --- |</p><p>| 1 | 2 |</p>"), u"| a | b |\n| --- | --- |\n| 1 | 2 |"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        Editor plain(c.document), rich(c.document);
+        for (Editor* e : {&plain, &rich}) {
+            const int from = e->find(c.at) + c.offset;
+            e->view().setSelectedRange(c.to.empty() ? Range{from, 0} : Range::fromTo(from, e->find(c.to) + 3));
+        }
+        auto* text = new QMimeData;
+        text->setText(QString::fromStdU16String(c.text));
+        QGuiApplication::clipboard()->setMimeData(text);
+        plain.view().paste();
+        auto* html = new QMimeData;
+        html->setHtml(c.html);
+        QGuiApplication::clipboard()->setMimeData(html);
+        ASSERT_EQ(Pasteboard::general().plainText(), c.text);
+        rich.view().paste();
+        EXPECT_NE(*plain.document, U16String(c.document));
+        EXPECT_EQ(*rich.document, *plain.document);
+        EXPECT_EQ(rich.view().selectedRange(), plain.view().selectedRange());
+        EXPECT_TRUE(wellFormed(*rich.document)) << u8(*rich.document);
+    }
 }
 
 // Whether the words of the prose lines that `selection` leaves alone still stand outside the tables.

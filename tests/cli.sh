@@ -4,8 +4,11 @@ set -u
 velkin="$1"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 fail=0
-expect() { # description, expected status, actual status
-    if [ "$2" != "$3" ]; then echo "FAIL: $1 (status $3, expected $2)"; fail=1; else echo "ok: $1"; fi
+expect() { # description, expected status, actual status; on failure, what the program last said
+    if [ "$2" != "$3" ]; then
+        echo "FAIL: $1 (status $3, expected $2)"; fail=1
+        [ -s "$tmp/err" ] && sed 's/^/    /' "$tmp/err" | head -n 60
+    else echo "ok: $1"; fi
 }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -51,7 +54,7 @@ png_size() { python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); p
 expect "--render writes a page" 0 $?
 grep -qx "Wrote $tmp/demo.png" "$tmp/err" || { echo "FAIL: --render message: $(cat "$tmp/err")"; fail=1; }
 [ "$(png_size "$tmp/demo.png")" = "1560x1984" ] || { echo "FAIL: framed page size $(png_size "$tmp/demo.png")"; fail=1; }
-"$velkin" --render "$root/Samples/demo.md" "$tmp/bare.png" --bare 2>/dev/null
+"$velkin" --render "$root/Samples/demo.md" "$tmp/bare.png" --bare 2>"$tmp/err"
 expect "--render --bare writes a page" 0 $?
 case "$(png_size "$tmp/bare.png")" in 1520x*) ;; *) echo "FAIL: bare page size $(png_size "$tmp/bare.png")"; fail=1 ;; esac
 "$velkin" --render "$tmp/missing.md" "$tmp/missing.png" 2>"$tmp/err"
@@ -62,7 +65,7 @@ grep -q "^Render failed: .*missing.md" "$tmp/err" || { echo "FAIL: missing input
 expect "--render into a missing folder fails" 1 $?
 grep -qx "Render failed: cannot write the file (.*)" "$tmp/err" || { echo "FAIL: unwritable OUT message: $(cat "$tmp/err")"; fail=1; }
 printf '# Caf\xe9\n' > "$tmp/latin1.md"
-"$velkin" --render "$tmp/latin1.md" "$tmp/latin1.png" --bare 2>/dev/null
+"$velkin" --render "$tmp/latin1.md" "$tmp/latin1.png" --bare 2>"$tmp/err"
 expect "--render repairs invalid UTF-8" 0 $?
 
 # --appstore: eight shots, one line each; a missing sample fails only its own shot.
@@ -125,9 +128,9 @@ mkfifo "$tmp/same/pipe.html"
 timeout 20 "$velkin" --export "$tmp/same/notes.html" "$tmp/same/pipe.html" 2>"$tmp/err"
 expect "--export into a pipe is refused" 1 $?
 grep -qx "Export failed: the output is not a regular file" "$tmp/err" || { echo "FAIL: pipe message: $(cat "$tmp/err")"; fail=1; }
-"$velkin" --export "$tmp/same/notes.html" "$tmp/same/new.html" 2>/dev/null
+"$velkin" --export "$tmp/same/notes.html" "$tmp/same/new.html" 2>"$tmp/err"
 expect "--export to a new name works" 0 $?
-"$velkin" --export "$tmp/limit/long.md" "$tmp/limit/out.pdf" 2>/dev/null
+"$velkin" --export "$tmp/limit/long.md" "$tmp/limit/out.pdf" 2>"$tmp/err"
 expect "a successful export replaces the old file" 0 $?
 [ "$(head -c 4 "$tmp/limit/out.pdf")" = "%PDF" ] || { echo "FAIL: the PDF did not replace the old file"; fail=1; }
 

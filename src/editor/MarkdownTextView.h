@@ -225,6 +225,8 @@ private:
     // Puts text from outside in place of `range` when a pipe table starts or ends it: the table
     // goes in as a block of its own, apart from the text around it. False when no break is needed.
     bool insertTableApart(Range range, U16View text);
+    // Pastes the board's text (its plain text, else its HTML's), through the grid's road and a table's.
+    void pasteText();
     // Whether the caret at `index` stands in a cell's text.
     bool inCell(int index) const;
     // Whether an edit of `range` would cross a grid's edge, or join text to the line under a grid.

@@ -223,13 +223,7 @@ void MarkdownTextView::paste()
     const QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* mime = clipboard ? clipboard->mimeData() : nullptr;
     if (!mime || !isEditable() || carriesText(*mime)) {
-        // Text pasted over a grid's edge, or right under a grid, takes the grid's road.
-        const std::optional<U16String> text = isEditable() ? Pasteboard::general().string() : std::nullopt;
-        if (text && !text->empty() && !hasMarkedText() && replaceAtGridEdge(selectedRange(), *text, false))
-            return;
-        if (text && insertTableApart(selectedRange(), *text))
-            return;
-        TextView::paste();
+        pasteText();
         return;
     }
     const ImageDrop drop = imageMarkdown(*mime);
@@ -244,9 +238,24 @@ void MarkdownTextView::paste()
     case ImageDrop::Kind::refused:
         break;
     case ImageDrop::Kind::none:
-        TextView::paste();
+        // A board of HTML alone (as browsers and office programs offer) pastes its text as plain text.
+        if (mime->hasFormat(QString::fromLatin1(Pasteboard::stringType)))
+            TextView::paste();
+        else
+            pasteText();
         break;
     }
+}
+
+void MarkdownTextView::pasteText()
+{
+    // Text pasted over a grid's edge, or right under a grid, takes the grid's road.
+    const std::optional<U16String> text = isEditable() ? Pasteboard::general().plainText() : std::nullopt;
+    if (text && !text->empty() && !hasMarkedText() && replaceAtGridEdge(selectedRange(), *text, false))
+        return;
+    if (text && insertTableApart(selectedRange(), *text))
+        return;
+    TextView::paste();
 }
 
 bool MarkdownTextView::insertTableApart(Range range, U16View text)

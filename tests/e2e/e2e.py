@@ -433,20 +433,31 @@ def redo_key(d):
 
 
 def html_paste(d):
-    """A clipboard that offers only HTML pastes the HTML's text, with the document's line ends."""
+    """A clipboard that offers only HTML pastes the HTML's text, with the document's line ends;
+    a table in it goes in mid-line as a table apart, as pasted plain text does."""
+    def offer_html(markup):
+        owner = subprocess.Popen(["xclip", "-selection", "clipboard", "-t", "text/html", "-i"], env=d.env,
+                                 stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        owner.communicate(markup, timeout=5)
+        wait_for("the clipboard to offer HTML alone",
+                 lambda: d.x(["xclip", "-o", "-selection", "clipboard", "-t", "text/html"]).encode() == markup
+                 and d.x(["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"]).split().count("text/html") == 1
+                 and "UTF8_STRING" not in d.x(["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"]))
+
     d.write("pasted.md", b"A\r\n")
     d.start("pasted.md")
     wid = d.window("pasted.md")
-    owner = subprocess.Popen(["xclip", "-selection", "clipboard", "-t", "text/html", "-i"], env=d.env,
-                             stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    owner.communicate(b"<p>Hello <b>bold</b></p><p>Next</p>", timeout=5)
-    wait_for("the clipboard to offer HTML alone",
-             lambda: d.x(["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"]).split().count("text/html") == 1
-             and "UTF8_STRING" not in d.x(["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"]))
+    offer_html(b"<p>Hello <b>bold</b></p><p>Next</p>")
     d.key("ctrl+End", "ctrl+v")
     d.wait_title(wid, "pasted.md*")
     d.key("ctrl+s")
     d.wait_bytes("pasted.md", b"A\r\nHello bold\r\nNext")
+    d.wait_title(wid, "pasted.md")
+    offer_html(b"<p>| a | b |</p><p>| --- | --- |</p><p>| 1 | 2 |</p>")
+    d.key("Home", "Right", "Right", "ctrl+v")
+    d.wait_title(wid, "pasted.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("pasted.md", b"A\r\nHello bold\r\nNe\r\n\r\n| a | b |\r\n| --- | --- |\r\n| 1 | 2 |\r\n\r\nxt")
 
 
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
