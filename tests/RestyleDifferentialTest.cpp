@@ -403,8 +403,8 @@ namespace {
 // Long lines without blanks are cut between characters that open nothing:
 // minified JSON whose "*" pair from record to record (and whose addresses no
 // blank ends), base64 with a lone "*" and a lone "`" near its start or with
-// shortcodes between its words, and a log on
-// one line whose lone backtick pairs with every later one. Typing near the lone
+// shortcodes between its words, and a log on one line whose lone backtick pairs
+// with every later one, or whose lone "``" none closes. Typing near the lone
 // ones and far from them, each edit compared with a whole restyle.
 TEST(RestyleDifferential, LongLinesWithoutBlanksStayAsIfRestyledFromScratch)
 {
@@ -420,14 +420,15 @@ TEST(RestyleDifferential, LongLinesWithoutBlanksStayAsIfRestyledFromScratch)
         shortcodes += u"QUJDRGVm,:rocket:,Z2hpams0,:smile:,";
     U16String log = u"start ` here " + logLines(400, u" ");
     std::erase_if(log, [](char16_t c) { return c == u'*' || c == u'_' || c == u'~'; });
+    const U16String twoTicks = u"start `` here" + log.substr(12);
     const std::vector<U16String> typed{u"*",  u"_",  u"`", u"[", u"]", u"(", u")",       u"<",       u":",
                                        u",",  u" ",  u"x", u"\"", u"**", u"http://", u"www.", u":smile:", u"a:b"};
     unsigned seed = 800;
-    for (const U16String& line : {json, base64, shortcodes, log}) {
+    for (const U16String& line : {json, base64, shortcodes, log, twoTicks}) {
         differential::Editor e(u"Intro.\n\n" + line + u"\n\nAfter.\n");
         const int near = 8 + 12;
         const int far = 8 + int(line.size()) - 3000;
-        for (const U16String piece : {u"*", u"`", u"<", u"[", u"](", u":a", u"_"}) {
+        for (const U16String piece : {u"*", u"`", u"``", u"<", u"[", u"](", u":a", u"_"}) {
             ASSERT_EQ(typeAt(e, far, u"x"), "") << u8(piece);
             ASSERT_EQ(typeAt(e, near, piece), "") << u8(piece) << " near";
             ASSERT_EQ(typeAt(e, far + 7, u"y"), "") << u8(piece);
