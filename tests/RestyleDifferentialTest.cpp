@@ -436,6 +436,11 @@ TEST(RestyleDifferential, LongLinesWithoutBlanksStayAsIfRestyledFromScratch)
             ASSERT_EQ(deleteAt(e, near, int(piece.size())), "") << u8(piece) << " near, taken out";
             ASSERT_EQ(deleteAt(e, far, int(piece.size())), "") << u8(piece) << " far, taken out";
         }
+        // A closer typed far off and taken out again: the places after it read the lone run as open again.
+        ASSERT_EQ(typeAt(e, far - 9000, u"``"), "");
+        ASSERT_EQ(typeAt(e, far, u"x"), "");
+        ASSERT_EQ(deleteAt(e, far - 9000, 2), "");
+        ASSERT_EQ(typeAt(e, far + 50, u"``"), "");
         std::mt19937 rng(seed++);
         EXPECT_EQ(editAtRandom(e, rng, 50, typed), "") << u8(line.substr(0, 20));
     }

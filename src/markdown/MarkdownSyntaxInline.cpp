@@ -1571,17 +1571,14 @@ bool lineRunsOn(U16View s, int* waitingTicks)
         if (covered != int(std::count(s.begin(), s.end(), u'`'))) {
             if (!waitingTicks)
                 return true;
-            // An opener left alone is a whole run outside code; the rest of a
-            // closing run longer than its opener is none.
+            // A run that code leaves alone, or whose end alone closes a span, opens
+            // one only when a later run as long comes.
             for (int i = indexOf(s, u'`', 0, n); i >= 0; i = indexOf(s, u'`', i, n)) {
                 int e = i;
                 while (e < n && s[size_t(e)] == u'`')
                     ++e;
-                if (!inCode(i) || !inCode(e - 1)) {
-                    if (inCode(i) || inCode(e - 1))
-                        return true;
+                if (!inCode(i))
                     *waitingTicks = *waitingTicks ? std::min(*waitingTicks, e - i) : e - i;
-                }
                 i = e;
             }
         }
