@@ -191,7 +191,7 @@ bool LineReader::ticksStayOpen(int at, int ticks)
     lineAt(at);
     Line& line = line_;
     if (!line.ticks) {
-        const U16View text = storage_.string().substr(0, size_t(line.end));
+        const U16View text = U16View(storage_.string()).substr(0, size_t(line.end));
         std::vector<std::pair<int, int>> runs;
         for (int i = TextOps::findUnit(text, u'`', line.start); i >= 0; i = TextOps::findUnit(text, u'`', i)) {
             int e = i;
