@@ -409,16 +409,16 @@ namespace {
 TEST(RestyleDifferential, LongLinesWithoutBlanksStayAsIfRestyledFromScratch)
 {
     U16String json = u"[";
-    for (int i = 0; json.size() < 40000; ++i)
+    for (int i = 0; json.size() < 24000; ++i)
         json += u"{\"id\":" + u16(std::to_string(i)) + u",\"tags\":[\"a_b\",\"c*d\"],\"url\":\"http://x.y/z\"},";
     json += u"{}]";
     U16String base64 = u"QUJD*RGVm`Z2hp";
-    while (base64.size() < 40000)
+    while (base64.size() < 24000)
         base64 += u"QUJDRGVmZ2hpams0NTY3ODkrLw";
     U16String shortcodes;
-    while (shortcodes.size() < 20000)
+    while (shortcodes.size() < 14000)
         shortcodes += u"QUJDRGVm,:rocket:,Z2hpams0,:smile:,";
-    U16String log = u"start ` here " + logLines(400, u" ");
+    U16String log = u"start ` here " + logLines(250, u" ");
     std::erase_if(log, [](char16_t c) { return c == u'*' || c == u'_' || c == u'~'; });
     const U16String twoTicks = u"start `` here" + log.substr(12);
     const std::vector<U16String> typed{u"*",  u"_",  u"`", u"[", u"]", u"(", u")",       u"<",       u":",
@@ -436,11 +436,13 @@ TEST(RestyleDifferential, LongLinesWithoutBlanksStayAsIfRestyledFromScratch)
             ASSERT_EQ(deleteAt(e, near, int(piece.size())), "") << u8(piece) << " near, taken out";
             ASSERT_EQ(deleteAt(e, far, int(piece.size())), "") << u8(piece) << " far, taken out";
         }
-        // A closer typed far off and taken out again: the places after it read the lone run as open again.
+        // A closer typed far off and taken out again: the places after it read the
+        // lone run as open again. Then an opener for a run far below.
         ASSERT_EQ(typeAt(e, far - 9000, u"``"), "");
         ASSERT_EQ(typeAt(e, far, u"x"), "");
         ASSERT_EQ(deleteAt(e, far - 9000, 2), "");
         ASSERT_EQ(typeAt(e, far + 50, u"``"), "");
+        ASSERT_EQ(typeAt(e, far - 9000, u"``"), "") << "an opener for a run left alone far below";
         std::mt19937 rng(seed++);
         EXPECT_EQ(editAtRandom(e, rng, 50, typed), "") << u8(line.substr(0, 20));
     }
