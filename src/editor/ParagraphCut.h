@@ -80,7 +80,7 @@ public:
     // or a place inside a long plain line (see midLineCut).
     bool cutsAt(int at);
     // The next place after `at` where cutsAt() may hold: inside a long line the
-    // next place after a blank, else the next line's start.
+    // next one of MarkdownSyntax::linePlace(), else the next line's start.
     int nextPlace(int at);
     // Whether no backtick run at least `ticks` long follows `at` in its line
     // (always, for 0): a run of that length left open before it stays open.
