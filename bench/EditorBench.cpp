@@ -249,6 +249,13 @@ void longShape(benchmark::State& state, U16String text, double fraction)
 void BM_KeystrokeInLogParagraph2MB(benchmark::State& state) { longShape(state, bench::logParagraph(2'000'000), state.range(0) / 2.0); }
 BENCHMARK(BM_KeystrokeInLogParagraph2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
+// A log pasted into a fence nobody closed: the code block runs to the end.
+void BM_KeystrokeInALongCodeBlock2MB(benchmark::State& state)
+{
+    longShape(state, u"# Log\n\n```\n" + bench::logParagraph(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInALongCodeBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
 void BM_KeystrokeInLogParagraph16MB(benchmark::State& state) { longShape(state, bench::logParagraph(16'000'000), state.range(0) / 2.0); }
 BENCHMARK(BM_KeystrokeInLogParagraph16MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(100);
 
@@ -312,6 +319,11 @@ BENCHMARK_CAPTURE(BM_RestyleIn, LogWithALoneStar2MB, &bench::logWithALoneStar)
 BENCHMARK_CAPTURE(BM_RestyleIn, ItemContinuedByALog2MB, &bench::itemContinuedByALog)
     ->DenseRange(0, 2)
     ->Unit(benchmark::kMillisecond);
+U16String longCodeBlock(size_t bytes)
+{
+    return u"# Log\n\n```\n" + bench::logParagraph(bytes);
+}
+BENCHMARK_CAPTURE(BM_RestyleIn, LongCodeBlock2MB, &longCodeBlock)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RestyleIn, LogParagraph2MB, &bench::logParagraph)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 void BM_KeystrokeInChangelogItems2MB(benchmark::State& state)
