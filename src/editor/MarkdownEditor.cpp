@@ -3,6 +3,8 @@
 #include "document/CodeBlockLayoutManager.h"
 #include "document/ImageCache.h"
 #include "document/LinkRouter.h"
+#include "highlight/CodeHighlighter.h"
+#include "editor/CodeBody.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
 #include "editor/ParagraphCut.h"
@@ -272,6 +274,11 @@ struct MarkdownEditorCoordinator::Kept {
     // Where the last stretch restyled ended reading as before the edit, when it did:
     // the places after it read as before too.
     std::optional<int> readsAsBefore;
+    // The starts of the text's fence-like lines, kept through every edit, and
+    // whether an edit since the storage was last styled as a whole touched or made
+    // one: while none did, every fence reads as it did then.
+    std::vector<int> fenceLike;
+    bool fenceLikeEdited = true;
 
     // Writing back through the binding's replace: while `written` holds, the
     // bound text is the storage's Markdown before the `unwritten` changes, and
@@ -414,6 +421,8 @@ struct MarkdownEditorCoordinator::Kept {
         }
         writeLater(e);
         definitionsCurrent = false;
+        if (storage)
+            fenceLikeEdited = CodeBodies::update(fenceLike, storage->string(), e.range, e.delta) || fenceLikeEdited;
         // Places after the change keep what the text read as there, to compare with.
         std::erase_if(cuts, [&](ParagraphCut& cut) {
             if (cut.at <= e.range.location)
@@ -611,6 +620,8 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.width = availableWidth(view);
     kept.definitionLines = definitionLines(storage->string(), 0, storage->length());
     kept.definitionsTouched = false;
+    kept.fenceLike = CodeBodies::fenceLikeLines(storage->string(), 0, storage->length());
+    kept.fenceLikeEdited = false;
     if (kept.unstyled)
         scheduleStyleAhead(view);
     const CaretMarks marks = caretMarks(selection, *storage);
@@ -708,6 +719,7 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     }
     kept.dirty.reset();
     kept.selection = selection;
+    kept.fenceLikeEdited = false;
     // The last stretch ended reading as before: so does the text after it.
     if (kept.readsAsBefore)
         for (ParagraphCut& cut : kept.cuts)
@@ -726,6 +738,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
 {
     using namespace RestyleWindow;
     using namespace ParagraphCuts;
+    if (restyleCodeLines(view, storage, changed, selection, bounds))
+        return true;
     Kept& kept = *kept_;
     const U16View text = storage.string();
     // Styling in steps: the part styled so far (or the island) reads as the whole
@@ -904,6 +918,70 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const ParagraphCut* next = tailContextAgrees && !fenceOpen && !lineOpen ? staleAfter(to) : nullptr;
         if (!tailAgrees)
             to = fenceOpen ? n : next ? next->at : std::min(n, partEnd(text, std::min(n, to + 3 * width + 64)));
+    }
+}
+
+bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection,
+                                                 Range bounds)
+{
+    using namespace RestyleWindow;
+    Kept& kept = *kept_;
+    if (kept.fenceLikeEdited)
+        return false;
+    const U16View text = storage.string();
+    const int lo = std::clamp(bounds.location, 0, int(text.size()));
+    const int n = std::clamp(bounds.end(), lo, int(text.size()));
+    const int first = lineStart(text, std::clamp(changed.location, 0, int(text.size())));
+    const int last = nextLineStart(text, std::clamp(changed.end(), first, int(text.size())));
+    if (first <= lo || last > n)
+        return false;
+    // Grid cells read as blank lines, fences in them as nothing.
+    if (!kept.grids)
+        kept.grids = hasGrids(storage);
+    if (*kept.grids)
+        return false;
+    const std::optional<CodeBody> body = CodeBodies::around(text, kept.fenceLike, first, last);
+    if (!body || body->opener < lo
+        || (body->language && !CodeHighlighter::resumesAfterLineFeeds(*body->language)))
+        return false;
+    // The code's tokens start afresh after a line feed that none covers (its colour is
+    // the text's) and that no backslash comes before.
+    auto fresh = [&](const AttributedString& styled, int feed, int shift) {
+        if (feed >= 1 && text[size_t(feed - 1)] == u'\\')
+            return false;
+        const Color* color = styled.attributes(feed - shift).color(AttributeKey::ForegroundColor);
+        return color && *color == Color::text();
+    };
+    const int codeStart = nextLineStart(text, body->opener);
+    int from = first;
+    while (from > codeStart && !fresh(storage, from - 1, 0))
+        from = lineStart(text, from - 1);
+    // The lines read after their opening fence alone read as in the whole text:
+    // nothing in a fence's body hangs on the lines above it but the fence and the
+    // tokens going on over a line feed, nothing outside it on the body.
+    const U16String head(substring(text, Range::fromTo(body->opener, codeStart)));
+    const int offset = from - int(head.size());
+    for (int to = last;;) {
+        AttributedString joined(head, styler.baseAttributes());
+        joined.append(storage.attributedSubstring(Range::fromTo(from, to)));
+        TextStorage piece(joined);
+        stylePiece(piece, offset, selection, view);
+        // A list item the fence goes on gives its lines the item's indents: its opening
+        // line then reads otherwise alone.
+        const ParagraphStyle* before = storage.paragraphStyle(body->opener);
+        const ParagraphStyle* alone = piece.paragraphStyle(0);
+        if (!before || !alone || !(*before == *alone))
+            return false;
+        // Past the last line the tokens go on as before when they start afresh there
+        // both before the edit and after it.
+        if (to == body->end || (fresh(storage, to - 1, 0) && fresh(piece, to - 1, offset))) {
+            copyBack(piece, offset, storage, int(head.size()));
+            kept.readsAsBefore = to;
+            return true;
+        }
+        to = std::min(body->end, nextLineStart(text, std::min(int(text.size()), to + 3 * (to - from) + 64)));
+        if (to > n)
+            return false;
     }
 }
 
