@@ -78,8 +78,11 @@ void CodeBlockLayoutManager::drawCodeBlockCards(QPainter& painter, Range glyphs,
 {
     const QColor fill = resolve(codeBlockFillColor());
     forEachRun(AttributeKey::CodeBlockFill, glyphs, [&](const AttributeValue&, Range g) {
-        const QRectF b = boundingRect(g);
-        QRectF card = QRectF(0, b.top(), textContainer().width, b.height()).translated(origin);
+        // The card spans the width from its first line's top to its last line's
+        // bottom: lines lie in order, so a long block's lines between are not measured.
+        const QRectF top = boundingRect({g.location, 1});
+        const QRectF bottom = boundingRect({std::max(g.location, g.end() - 1), 1});
+        QRectF card = QRectF(0, top.top(), textContainer().width, bottom.bottom() - top.top()).translated(origin);
         card.adjust(0, -verticalPadding, 0, verticalPadding);
         const double r = std::min(card.height() / 2, cornerRadius);
         QPainterPath path;
