@@ -48,6 +48,21 @@ void moveTo(differential::Editor& e, Range selection)
     e.host->coordinator().restyleChanges(e.view());
 }
 
+// Types `typed` at `at`, or erases `length` units there, and compares with a whole restyle.
+std::string typeAt(differential::Editor& e, int at, U16View typed)
+{
+    moveTo(e, {at, 0});
+    e.view().insertText(U16String(typed));
+    return differential::compareWithFresh(e);
+}
+
+std::string eraseAt(differential::Editor& e, int at, int length)
+{
+    moveTo(e, {at, length});
+    e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+    return differential::compareWithFresh(e);
+}
+
 // Random edits, nine in ten of them inside [from, to) of the text as it stood
 // first (kept inside the block as it shifts), each compared with a whole restyle.
 std::string editInside(differential::Editor& e, std::mt19937& rng, int edits, int from, int to,
@@ -133,34 +148,24 @@ TEST(CodeBlockRestyle, ClosingAndReopeningABlockFromInsideIt)
     const U16String text = u"Before.\n\n```c\n" + body + u"```\n\nAfter *it*.\n";
     differential::Editor e(text);
     const int middle = int(text.find(u"EOF\n", text.size() / 2));
-    auto type = [&](int at, U16View typed) {
-        moveTo(e, {at, 0});
-        e.view().insertText(U16String(typed));
-        return differential::compareWithFresh(e);
-    };
-    auto erase = [&](int at, int length) {
-        moveTo(e, {at, length});
-        e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
-        return differential::compareWithFresh(e);
-    };
-    ASSERT_EQ(type(middle, u"``\n"), "");
-    ASSERT_EQ(type(middle + 2, u"`"), "") << "a body line made a fence";
-    ASSERT_EQ(type(middle + 6, u"x"), "") << "typing below it";
-    ASSERT_EQ(erase(middle, 1), "") << "the fence unmade";
-    ASSERT_EQ(type(middle + 6, u"y"), "");
-    ASSERT_EQ(type(middle, u"~"), "") << "a tilde before it";
-    ASSERT_EQ(erase(middle, 3), "");
+    ASSERT_EQ(typeAt(e, middle, u"``\n"), "");
+    ASSERT_EQ(typeAt(e, middle + 2, u"`"), "") << "a body line made a fence";
+    ASSERT_EQ(typeAt(e, middle + 6, u"x"), "") << "typing below it";
+    ASSERT_EQ(eraseAt(e, middle, 1), "") << "the fence unmade";
+    ASSERT_EQ(typeAt(e, middle + 6, u"y"), "");
+    ASSERT_EQ(typeAt(e, middle, u"~"), "") << "a tilde before it";
+    ASSERT_EQ(eraseAt(e, middle, 3), "");
     const int closer = int(e.view().string().rfind(u"```\n\nAfter"));
-    ASSERT_EQ(type(closer, u"    "), "") << "the closing fence indented";
-    ASSERT_EQ(type(closer - 1, u"z"), "") << "the last line before it";
-    ASSERT_EQ(erase(closer, 4), "") << "the closing fence back in place";
-    ASSERT_EQ(type(closer - 1, u"w"), "");
+    ASSERT_EQ(typeAt(e, closer, u"    "), "") << "the closing fence indented";
+    ASSERT_EQ(typeAt(e, closer - 1, u"z"), "") << "the last line before it";
+    ASSERT_EQ(eraseAt(e, closer, 4), "") << "the closing fence back in place";
+    ASSERT_EQ(typeAt(e, closer - 1, u"w"), "");
     const int opener = int(e.view().string().find(u"```c"));
-    ASSERT_EQ(erase(opener + 4, 1), "") << "the language taken away";
-    ASSERT_EQ(type(opener + 10, u"/*"), "");
-    ASSERT_EQ(type(opener + 3, u"python"), "") << "another language";
-    ASSERT_EQ(type(opener + 12, u"\"\"\""), "");
-    ASSERT_EQ(type(opener + 11, u"\n"), "") << "the block's first line";
+    ASSERT_EQ(eraseAt(e, opener + 4, 1), "") << "the language taken away";
+    ASSERT_EQ(typeAt(e, opener + 10, u"/*"), "");
+    ASSERT_EQ(typeAt(e, opener + 3, u"python"), "") << "another language";
+    ASSERT_EQ(typeAt(e, opener + 12, u"\"\"\""), "");
+    ASSERT_EQ(typeAt(e, opener + 11, u"\n"), "") << "the block's first line";
 }
 
 // Tokens that go on over line feeds: a comment opened and taken away far above
@@ -171,26 +176,16 @@ TEST(CodeBlockRestyle, TokensGoingOnOverLineFeedsAreFollowedToWhereTheyStop)
     const U16String text = u"```c\n" + filler + u"int a; /* open\n" + codeLines(60).substr(400) + u"end */ int b;\n"
         + filler + u"c = '\\\nx;\n" + filler + u"```\n";
     differential::Editor e(text);
-    auto type = [&](int at, U16View typed) {
-        moveTo(e, {at, 0});
-        e.view().insertText(U16String(typed));
-        return differential::compareWithFresh(e);
-    };
-    auto erase = [&](int at, int length) {
-        moveTo(e, {at, length});
-        e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
-        return differential::compareWithFresh(e);
-    };
     const int open = int(text.find(u"/* open"));
-    ASSERT_EQ(erase(open, 2), "") << "the comment's opener taken away";
-    ASSERT_EQ(type(open, u"/*"), "") << "and typed again";
-    ASSERT_EQ(type(open + 7, u" */"), "") << "closed on its own line";
-    ASSERT_EQ(erase(open + 7, 3), "");
+    ASSERT_EQ(eraseAt(e, open, 2), "") << "the comment's opener taken away";
+    ASSERT_EQ(typeAt(e, open, u"/*"), "") << "and typed again";
+    ASSERT_EQ(typeAt(e, open + 7, u" */"), "") << "closed on its own line";
+    ASSERT_EQ(eraseAt(e, open + 7, 3), "");
     const int literal = int(e.view().string().find(u"c = '\\\n")) + 7;
-    ASSERT_EQ(erase(literal, 1), "");
-    ASSERT_EQ(type(literal, u"'"), "") << "a literal closed on the next line";
-    ASSERT_EQ(erase(literal, 1), "");
-    ASSERT_EQ(type(literal, u"x"), "");
+    ASSERT_EQ(eraseAt(e, literal, 1), "");
+    ASSERT_EQ(typeAt(e, literal, u"'"), "") << "a literal closed on the next line";
+    ASSERT_EQ(eraseAt(e, literal, 1), "");
+    ASSERT_EQ(typeAt(e, literal, u"x"), "");
 }
 
 } // namespace
