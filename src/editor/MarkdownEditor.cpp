@@ -3,12 +3,12 @@
 #include "document/CodeBlockLayoutManager.h"
 #include "document/ImageCache.h"
 #include "document/LinkRouter.h"
-#include "highlight/CodeHighlighter.h"
 #include "editor/CodeBody.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
 #include "editor/ParagraphCut.h"
 #include "editor/RestyleWindow.h"
+#include "highlight/CodeHighlighter.h"
 #include "markdown/ImageBlock.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/Footnote.h"
@@ -952,6 +952,8 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
         const Color* color = styled.attributes(feed - shift).color(AttributeKey::ForegroundColor);
         return color && *color == Color::text();
     };
+    // Back to where they start afresh, as the storage shows the text above: as
+    // before the edits, or restyled already, both as they read now.
     const int codeStart = nextLineStart(text, body->opener);
     int from = first;
     while (from > codeStart && !fresh(storage, from - 1, 0))
@@ -973,8 +975,10 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
         if (!before || !alone || !(*before == *alone))
             return false;
         // Past the last line the tokens go on as before when they start afresh there
-        // both before the edit and after it.
-        if (to == body->end || (fresh(storage, to - 1, 0) && fresh(piece, to - 1, offset))) {
+        // both before the edits and after them (the storage shows the former where
+        // no edit came since).
+        const bool unedited = !kept.dirty || !kept.dirty->contains(to - 1);
+        if (to == body->end || (unedited && fresh(storage, to - 1, 0) && fresh(piece, to - 1, offset))) {
             copyBack(piece, offset, storage, int(head.size()));
             kept.readsAsBefore = to;
             return true;
