@@ -249,18 +249,29 @@ void longShape(benchmark::State& state, U16String text, double fraction)
 void BM_KeystrokeInLogParagraph2MB(benchmark::State& state) { longShape(state, bench::logParagraph(2'000'000), state.range(0) / 2.0); }
 BENCHMARK(BM_KeystrokeInLogParagraph2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
-// A log pasted into a fence nobody closed: the code block runs to the end.
-void BM_KeystrokeInALongCodeBlock2MB(benchmark::State& state)
-{
-    longShape(state, u"# Log\n\n```\n" + bench::logParagraph(2'000'000), state.range(0) / 2.0);
-}
-BENCHMARK(BM_KeystrokeInALongCodeBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
-
 void BM_KeystrokeInLogParagraph16MB(benchmark::State& state) { longShape(state, bench::logParagraph(16'000'000), state.range(0) / 2.0); }
 BENCHMARK(BM_KeystrokeInLogParagraph16MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(100);
 
 void BM_KeystrokeInOneLine2MB(benchmark::State& state) { longShape(state, bench::logOnOneLine(2'000'000), state.range(0) / 2.0); }
 BENCHMARK(BM_KeystrokeInOneLine2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInLineWithoutBlanks2MB(benchmark::State& state)
+{
+    longShape(state, bench::lineWithoutBlanks(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInLineWithoutBlanks2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInMinifiedJSONLine2MB(benchmark::State& state)
+{
+    longShape(state, bench::minifiedJSONLine(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInMinifiedJSONLine2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInLineWithALoneBacktick2MB(benchmark::State& state)
+{
+    longShape(state, bench::lineWithALoneBacktick(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInLineWithALoneBacktick2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 void BM_KeystrokeInBulletedList2MB(benchmark::State& state) { longShape(state, bench::bulletedList(2'000'000), state.range(0) / 2.0); }
 BENCHMARK(BM_KeystrokeInBulletedList2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
@@ -289,6 +300,12 @@ void BM_KeystrokeInLogWithRareGlobs2MB(benchmark::State& state)
 }
 BENCHMARK(BM_KeystrokeInLogWithRareGlobs2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
+void BM_KeystrokeInALongCodeBlock2MB(benchmark::State& state)
+{
+    longShape(state, u"# Log\n\n```\n" + bench::logParagraph(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInALongCodeBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
 // The restyle of those keystrokes alone, without the relayout and drawing after
 // them: a character typed into the storage and taken out again in turn.
 void restyleAlone(benchmark::State& state, U16String text, double fraction)
@@ -313,6 +330,15 @@ void BM_RestyleIn(benchmark::State& state, U16String (*shape)(size_t))
     restyleAlone(state, shape(2'000'000), state.range(0) / 2.0);
 }
 BENCHMARK_CAPTURE(BM_RestyleIn, OneLine2MB, &bench::logOnOneLine)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, LineWithoutBlanks2MB, &bench::lineWithoutBlanks)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, MinifiedJSONLine2MB, &bench::minifiedJSONLine)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, LineWithALoneBacktick2MB, &bench::lineWithALoneBacktick)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RestyleIn, LogWithALoneStar2MB, &bench::logWithALoneStar)
     ->DenseRange(0, 2)
     ->Unit(benchmark::kMillisecond);
@@ -376,6 +402,16 @@ void BM_EditorDrawOneScreen100KB(benchmark::State& state)
         s.draw();
 }
 BENCHMARK(BM_EditorDrawOneScreen100KB)->Unit(benchmark::kMillisecond);
+
+// One screen at the end, the middle and the start of a code block of 2 MB that
+// no fence closes: the card behind it is drawn from the visible lines alone.
+void BM_EditorDrawOneScreenInALongCodeBlock2MB(benchmark::State& state)
+{
+    Session s(u"# Log\n\n```\n" + bench::logParagraph(2'000'000), 1.0 - state.range(0) / 2.0);
+    for (auto _ : state)
+        s.draw();
+}
+BENCHMARK(BM_EditorDrawOneScreenInALongCodeBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 void BM_SerializeWithGrid1MB(benchmark::State& state)
 {

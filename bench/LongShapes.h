@@ -86,6 +86,26 @@ inline U16String logWithRareGlobs(size_t bytes)
     return text;
 }
 
+// Lines of `bytes` without a blank: base64-like text, and minified JSON whose
+// records each hold an address no blank ends and a "*" that pairs with the next record's.
+inline U16String lineWithoutBlanks(size_t bytes)
+{
+    U16String line;
+    while (line.size() < bytes)
+        line += u"QUJDRGVmZ2hpams0NTY3ODkrLw";
+    return line + u"\n";
+}
+inline U16String minifiedJSONLine(size_t bytes)
+{
+    U16String line = u"[";
+    while (line.size() < bytes)
+        line += u"{\"id\":12,\"tags\":[\"a_b\",\"c*d\"],\"url\":\"http://x.y/z\"},";
+    return line + u"{}]\n";
+}
+// The log on one line after a lone backtick, which pairs with the log's first one
+// and so shifts every code span of the line by one.
+inline U16String lineWithALoneBacktick(size_t bytes) { return u"start ` here " + logOnOneLine(bytes); }
+
 // The changelogs' list items ("* [hash](link) - **area**: text"), one after
 // another without a blank line, until `bytes`; empty without the changelogs.
 inline U16String changelogItems(size_t bytes)

@@ -171,6 +171,47 @@ TEST(LazyLayout, HitTestingAndDrawingLayOutWhatTheyMeet)
     EXPECT_FALSE(lazy.isLayoutComplete());
 }
 
+// A code card or an alert panel that runs far past the screen (a fence nobody
+// closed, a long pasted log) is drawn from the lines on screen: a band lays out
+// only what it shows, and looks as the same place in a taller drawing looks.
+TEST(LazyLayout, ABandOfALongCardOrPanelLaysOutOnlyWhatItShows)
+{
+    for (const char* opening : {"```\n", "> [!NOTE]\n"}) {
+        const bool quoted = opening[0] == '>';
+        U16String text = u16(opening);
+        for (int i = 0; i < 12'000; ++i)
+            text += u16((quoted ? "> line " : "line ") + std::to_string(i) + " of a long log\n");
+        TextStorage storage = styledStorage(text);
+        CodeBlockLayoutManager lazy(&storage);
+        lazy.setLaysOutLazily(true);
+        lazy.setTextContainer({500, 1e12, 4});
+        QImage image(500, 300, QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&image);
+        const double middle = lazy.usedHeight() / 2;
+        lazy.draw(painter, QRectF(0, middle, 500, 300), QPointF(0, -middle));
+        EXPECT_FALSE(lazy.isLayoutComplete()) << opening;
+
+        CodeBlockLayoutManager eager(&storage);
+        eager.setTextContainer({500, 1e12, 4});
+        eager.ensureLayout();
+        auto draw = [&](double top, double height) {
+            QImage band(500, int(height), QImage::Format_ARGB32_Premultiplied);
+            band.fill(Qt::white);
+            QPainter p(&band);
+            eager.draw(p, QRectF(0, top, 500, height), QPointF(0, -top));
+            return band;
+        };
+        // Bands at the card's top, in its middle and at its foot, each against a
+        // drawing three times as tall around it.
+        const double height = std::floor(eager.usedRect().height());
+        for (double top : {0.0, std::floor(height / 2), height - 300}) {
+            const double above = std::min(top, 300.0);
+            EXPECT_TRUE(draw(top, 300) == draw(top - above, 900).copy(0, int(above), 500, 300))
+                << opening << " band at " << top;
+        }
+    }
+}
+
 TEST(LazyLayout, CorrectedEstimatesLeaveTheFirstLineShownInPlace)
 {
     MarkdownTextView view;
@@ -210,6 +251,37 @@ TEST(LazyLayout, ShortTextsAreLaidOutWhole)
     view.setAttributedString(styledStorage(u"# Title\n\nA short text.\n"));
     EXPECT_FALSE(view.laysOutLazily());
     EXPECT_TRUE(view.layoutManager()->isLayoutComplete());
+
+    // A text that turns long in one edit (the undo of deleting everything, a long
+    // paste) is laid out lazily before anything asks, which then lays out only
+    // what it needs; and a text that turns short is laid out whole again.
+    view.textStorage()->replaceCharacters({0, view.textStorage()->length()}, styledStorage(longDocument(150'000)));
+    const int shown = view.characterIndexForPoint(QPointF(30, 10));
+    EXPECT_GE(shown, 0);
+    EXPECT_FALSE(view.layoutManager()->isLayoutComplete());
+    view.textStorage()->replaceCharacters({0, view.textStorage()->length()}, u"short again\n");
+    EXPECT_LT(view.characterIndexForPoint(QPointF(30, 10)), 12);
+    EXPECT_TRUE(view.layoutManager()->isLayoutComplete());
+}
+
+// Typing over all of a long text and undoing it brings the text back selected
+// and shown from its top, laying out only what shows.
+TEST(LazyLayout, UndoingAReplacementOfEverythingLaysOutOnlyWhatShows)
+{
+    MarkdownTextView view;
+    view.resize(520, 400);
+    view.setLaysOutLazily(true);
+    view.setAllowsUndo(true);
+    const TextStorage text = styledStorage(longDocument(150'000));
+    view.setAttributedString(text);
+    view.selectAll();
+    view.insertText(u"x");
+    ASSERT_EQ(view.string(), u"x");
+    view.undo();
+    ASSERT_EQ(view.string(), text.string());
+    EXPECT_EQ(view.selectedRange(), (Range{0, text.length()}));
+    EXPECT_EQ(view.verticalScrollBar()->value(), 0);
+    EXPECT_FALSE(view.layoutManager()->isLayoutComplete());
 }
 
 // Random edits (paragraphs joined, split, typed into, tables and headings made and

@@ -344,21 +344,23 @@ MarkdownSpans splitAt(const MarkdownSpans& whole, int at)
     return before;
 }
 
-// A line cut inside, after a blank and before a letter, where no construct of its
-// scan is open, reads as its two parts (the second after a word that makes it go
-// on a line): random lines of constructs that may reach over the place.
+// A line cut inside where no construct of its scan is open (after a blank and
+// before a letter, or between letters and inert marks) reads as its two parts
+// (the second after a word that makes it go on a line, and the character before
+// the place): random lines of constructs that may reach over the place.
 TEST(InlineScanner, ALineCutWhereNothingIsOpenReadsAsItsParts)
 {
     const char16_t* const pieces[] = {u"`", u"``", u"`a b`", u"[", u"]", u"[t](u)", u"](", u"[t](<a b>)",
                                       u"[t](u \"a b\")", u"(", u")", u"\"", u"'", u"<", u">", u"<sub>", u"</sub>",
                                       u"<u>a b</u>", u"<http://a.b>", u"<a@b.co>", u"*", u"**", u"_", u"~~", u"\\",
                                       u"\\]", u"[^n]", u"[x]", u"![i](p.png)", u":smile:", u"word", u"b2", u"7",
-                                      u"alpha", u"beta", u"gamma", u"delta", u"one", u"two", u"three"};
+                                      u"alpha", u"beta", u"gamma", u"delta", u"one", u"two", u"three", u",", u"},{",
+                                      u"\"k\":", u"a_b", u"c*d", u"x.y/z", u"[t](u/v,w)", u"<http://a.b/c,d>", u"`a,b`"};
     std::mt19937 rng(11);
     MarkdownSyntax::Definitions definitions;
     definitions.links[u"x"] = u"https://x.y";
     definitions.footnotes.insert(u"n");
-    int settled = 0, open = 0;
+    int settled = 0, open = 0, settledWithoutBlank = 0;
     for (int round = 0; round < 3000; ++round) {
         U16String text = u"a";
         for (int i = int(rng() % 30); i >= 0; --i)
@@ -367,7 +369,7 @@ TEST(InlineScanner, ALineCutWhereNothingIsOpenReadsAsItsParts)
         MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, definitions.footnotes, definitions.links,
                                      whole);
         for (int at = 1; at < int(text.size()); ++at) {
-            if (text[size_t(at - 1)] != u' ' || !CharacterClass::isAsciiAlphanumeric(text[size_t(at)]))
+            if (!MarkdownSyntax::linePlace(text, at))
                 continue;
             const U16View head = U16View(text).substr(0, size_t(at));
             if (MarkdownSyntax::lineRunsOn(head) || MarkdownSyntax::runningDelimiters(head, definitions)) {
@@ -375,16 +377,36 @@ TEST(InlineScanner, ALineCutWhereNothingIsOpenReadsAsItsParts)
                 continue;
             }
             ++settled;
+            const bool afterBlank = text[size_t(at - 1)] == u' ';
+            settledWithoutBlank += afterBlank ? 0 : 1;
             MarkdownSpans parts;
             MarkdownSyntax::appendInline(head, 0, Range{0, at}, definitions.footnotes, definitions.links, parts);
-            const U16String tail = u"x " + text.substr(size_t(at));
-            MarkdownSyntax::appendInline(tail, at - 2, Range{0, int(tail.size())}, definitions.footnotes,
-                                         definitions.links, parts);
+            const U16String context = afterBlank ? U16String(u"x ") : u"x " + text.substr(size_t(at - 1), 1);
+            const U16String tail = context + text.substr(size_t(at));
+            MarkdownSyntax::appendInline(tail, at - int(context.size()), Range{0, int(tail.size())},
+                                         definitions.footnotes, definitions.links, parts);
             ASSERT_TRUE(splitAt(whole, at) == parts) << u8(text) << " cut at " << at;
         }
     }
     EXPECT_GT(settled, 1000);
+    EXPECT_GT(settledWithoutBlank, 1000);
     EXPECT_GT(open, 1000);
+}
+
+// Places between two characters: where they open or join nothing, some way into
+// a line, and where no shortcode could take in both sides.
+TEST(InlineScanner, PlacesWithoutABlankStandBetweenCharactersThatOpenNothing)
+{
+    const U16String line = u"0123456789abcdefQUJDRGVm,{\"id\":12},a_b,c*d,[x]y:ab+cd:e`f";
+    auto at = [&](U16View before) { return int(line.find(before)) + int(before.size()); };
+    EXPECT_FALSE(MarkdownSyntax::linePlace(line, 3)) << "too near the line's start";
+    EXPECT_TRUE(MarkdownSyntax::linePlace(line, at(u"QUJD")));
+    EXPECT_TRUE(MarkdownSyntax::linePlace(line, at(u"RGVm,")));
+    EXPECT_TRUE(MarkdownSyntax::linePlace(line, at(u"\":1")));
+    for (const U16View before : {U16View(u"\"id\""), U16View(u"a"), U16View(u"c*"), U16View(u"[x"), U16View(u"[x]"),
+                                 U16View(u"y:a"), U16View(u",a"), U16View(u"e`")})
+        EXPECT_FALSE(MarkdownSyntax::linePlace(line, at(before))) << u8(before);
+    EXPECT_FALSE(MarkdownSyntax::linePlace(line, at(u"a_"))) << "an underscore flanks it";
 }
 
 // A delimiter left looking on at a line start lets the lines after it read as a

@@ -56,6 +56,59 @@ template <class Visit> void CodeBlockLayoutManager::forEachRun(AttributeKey key,
     }
 }
 
+namespace {
+
+// How far past the text being drawn a card or a panel is followed.
+constexpr int kMarkReach = 4096;
+// How far past the drawn area's edge a card that runs on is drawn: its rounded
+// corners stay out of sight.
+constexpr double kPastEdge = 64;
+
+} // namespace
+
+// Calls `visit(value, top, bottom)` for every card-like stretch of `key` that
+// meets the glyphs being drawn, with its height in container coordinates. While
+// draw() runs, a stretch is followed only a short way past the text being drawn:
+// one that runs on further (a code block of a million lines) is given an edge
+// past the drawn area there, which looks the same and costs what its visible
+// lines cost, instead of a layout of all of it at every paint.
+template <class Visit> void CodeBlockLayoutManager::forEachBlockMark(AttributeKey key, Range glyphs, Visit visit)
+{
+    TextStorage* storage = textStorage();
+    if (!storage || storage->length() == 0)
+        return;
+    const int n = storage->length();
+    const std::optional<QRectF>& area = drawingArea();
+    const Range characters = characterRange(glyphRange(glyphs));
+    const Range limit = area ? Range::fromTo(std::max(0, characters.location - kMarkReach),
+                                             std::min(n, characters.end() + kMarkReach))
+                             : Range{0, n};
+    std::vector<std::pair<const AttributeValue*, Range>> runs;
+    storage->enumerateAttribute(key, characters, [&](const AttributeValue* value, Range run) {
+        if (value)
+            runs.push_back({value, run});
+    }, true);
+    Range last{-1, 0};
+    for (const auto& [value, run] : runs) {
+        Range effective;
+        storage->attribute(key, run.location, &effective, limit);
+        if (effective == last)
+            continue;
+        last = effective;
+        const QRectF b = boundingRect(glyphRange(effective));
+        double top = b.top(), bottom = b.bottom();
+        auto runsOnAt = [&, value = value](int at) {
+            const AttributeValue* other = storage->attribute(key, at);
+            return other && attributeValuesEqual(*value, *other);
+        };
+        if (effective.location == limit.location && limit.location > 0 && runsOnAt(limit.location - 1))
+            top = std::min(top, area->top()) - kPastEdge;
+        if (effective.end() == limit.end() && limit.end() < n && runsOnAt(limit.end()))
+            bottom = std::max(bottom, area->bottom()) + kPastEdge;
+        visit(*value, top, bottom);
+    }
+}
+
 void CodeBlockLayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF origin)
 {
     drawCodeBlockCards(painter, glyphs, origin);
@@ -77,12 +130,8 @@ void CodeBlockLayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF
 void CodeBlockLayoutManager::drawCodeBlockCards(QPainter& painter, Range glyphs, QPointF origin)
 {
     const QColor fill = resolve(codeBlockFillColor());
-    forEachRun(AttributeKey::CodeBlockFill, glyphs, [&](const AttributeValue&, Range g) {
-        // The card spans the width from its first line's top to its last line's
-        // bottom: lines lie in order, so a long block's lines between are not measured.
-        const QRectF top = boundingRect({g.location, 1});
-        const QRectF bottom = boundingRect({std::max(g.location, g.end() - 1), 1});
-        QRectF card = QRectF(0, top.top(), textContainer().width, bottom.bottom() - top.top()).translated(origin);
+    forEachBlockMark(AttributeKey::CodeBlockFill, glyphs, [&](const AttributeValue&, double top, double bottom) {
+        QRectF card = QRectF(0, top, textContainer().width, bottom - top).translated(origin);
         card.adjust(0, -verticalPadding, 0, verticalPadding);
         const double r = std::min(card.height() / 2, cornerRadius);
         QPainterPath path;
@@ -96,13 +145,12 @@ void CodeBlockLayoutManager::drawCodeBlockCards(QPainter& painter, Range glyphs,
 
 void CodeBlockLayoutManager::drawAlertPanels(QPainter& painter, Range glyphs, QPointF origin)
 {
-    forEachRun(AttributeKey::AlertBlock, glyphs, [&](const AttributeValue& value, Range g) {
+    forEachBlockMark(AttributeKey::AlertBlock, glyphs, [&](const AttributeValue& value, double top, double bottom) {
         auto mark = std::get_if<MarkerPtr>(&value);
         auto alert = mark ? std::dynamic_pointer_cast<const AlertMark>(*mark) : nullptr;
         if (!alert)
             return;
-        const QRectF b = boundingRect(g);
-        const QRectF panel = QRectF(0, b.top(), textContainer().width, b.height()).translated(origin).adjusted(0, -4, 0, 4);
+        const QRectF panel = QRectF(0, top, textContainer().width, bottom - top).translated(origin).adjusted(0, -4, 0, 4);
         Alert::drawPanel(painter, panel, alert->kind, appearance);
     });
 }

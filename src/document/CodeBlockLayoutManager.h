@@ -24,6 +24,7 @@ public:
 
 private:
     template <class Visit> void forEachRun(AttributeKey key, Range glyphs, Visit visit);
+    template <class Visit> void forEachBlockMark(AttributeKey key, Range glyphs, Visit visit);
     void drawCodeBlockCards(QPainter& painter, Range glyphs, QPointF origin);
     void drawAlertPanels(QPainter& painter, Range glyphs, QPointF origin);
     void drawAlertIcons(QPainter& painter, Range glyphs, QPointF origin);

@@ -1035,8 +1035,14 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
     // piece grows, twice as long each time.
     LineReader lines(storage);
     std::vector<ParagraphCut> found;
+    // Inside a line the scan settles again only past a character that may close
+    // what is open: a few such are tried for each place, before the piece grows.
+    constexpr int closersTried = 8;
+    int tries = 0;
+    int to = -1;  // the place to try next, when one is chosen
     for (int length = spacing; at - from.at > spacing;) {
-        int to = lines.nextPlace(std::min(at, from.at + length) - 1);
+        if (to < 0)
+            to = lines.nextPlace(std::min(at, from.at + length) - 1);
         while (to < at && !lines.cutsAt(to))
             to = lines.nextPlace(to);
         if (to >= at)
@@ -1054,12 +1060,20 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
         const unsigned open = MarkdownSyntax::paragraphRunningDelimiters(piece, kept.definitions);
         const bool lineOpen = text[size_t(to - 1)] != u'\n' && MarkdownSyntax::lineRunsOn(lastLine(piece));
         if (lineOpen || (open && length < carryFrom)) {
+            const int closer = text[size_t(to - 1)] != u'\n' ? nextCloser(text, to, open, lineOpen) : -1;
+            if (closer >= 0 && ++tries <= closersTried) {
+                to = lines.nextPlace(closer);
+                continue;
+            }
+            to = -1;
             length *= 2;
             continue;
         }
         found.push_back(ParagraphCut{to, *carried | open, lazyItem(text, from.at, to, from.item)});
         from = found.back();
         length = spacing;
+        tries = 0;
+        to = -1;
     }
     if (found.empty())
         return;

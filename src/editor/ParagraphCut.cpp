@@ -1,7 +1,9 @@
 #include "editor/ParagraphCut.h"
 
 #include "editor/RestyleWindow.h"
+#include "markdown/Footnote.h"
 #include "markdown/MarkdownSyntax.h"
+#include "markdown/ReferenceLink.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 
@@ -69,9 +71,7 @@ bool paragraphCut(const AttributedString& storage, int start)
 bool midLineCut(const AttributedString& storage, int at)
 {
     const U16View text = storage.string();
-    return at > 0 && at < int(text.size()) && text[size_t(at - 1)] == u' '
-        && CharacterClass::isAsciiAlphanumeric(text[size_t(at)]) && !opaqueAt(storage, at)
-        && !opaqueAt(storage, at - 1);
+    return MarkdownSyntax::linePlace(text, at) && !opaqueAt(storage, at) && !opaqueAt(storage, at - 1);
 }
 
 U16String context(U16View text, const ParagraphCut& cut)
@@ -82,9 +82,13 @@ U16String context(U16View text, const ParagraphCut& cut)
         if (end <= cut.at)
             out = U16String(substring(text, Range::fromTo(cut.item, end)));
     }
-    // A word before the piece: its first line goes on a line, and looks back on a blank.
-    if (cut.at > 0 && text[size_t(cut.at - 1)] != u'\n')
+    // A word before the piece: its first line goes on a line, and looks back on a
+    // blank, or on the character before it as the whole does.
+    if (cut.at > 0 && text[size_t(cut.at - 1)] != u'\n') {
         out += u"x ";
+        if (text[size_t(cut.at - 1)] != u' ')
+            out += text[size_t(cut.at - 1)];
+    }
     return out;
 }
 
@@ -109,6 +113,17 @@ int lazyItem(U16View text, int from, int to, int inherited)
             return inherited;
         end = start - 1;
     }
+}
+
+int nextCloser(U16View text, int at, unsigned open, bool lineOpen)
+{
+    for (int q = std::max(at, 0); q < int(text.size()) && text[size_t(q)] != u'\n'; ++q) {
+        const char16_t c = text[size_t(q)];
+        if ((open & MarkdownSyntax::delimiterBits(c))
+            || (lineOpen && (c == u'`' || c == u']' || c == u'>' || c == u')')))
+            return q;
+    }
+    return -1;
 }
 
 int partStart(U16View text, int position)
@@ -140,8 +155,12 @@ const LineReader::Line& LineReader::lineAt(int at)
     line_.start = lineStart(text, at);
     const int feed = TextOps::findUnit(text, u'\n', std::clamp(at, 0, int(text.size())));
     line_.end = feed < 0 ? int(text.size()) : feed;
+    const U16View line = substring(text, Range::fromTo(line_.start, line_.end));
+    // One starting with "[" (minified JSON) is plain wherever it stands unless it defines a link or a note.
     line_.longPlain = line_.end - line_.start > longLine
-        && plainWherever(substring(text, Range::fromTo(line_.start, line_.end)));
+        && (plainWherever(line)
+            || (line.front() == u'[' && !TextOps::containsUnit(line, u'|') && !ReferenceLink::parseDefinition(line)
+                && !Footnote::parseDefinition(line)));
     return line_;
 }
 
@@ -174,7 +193,7 @@ int LineReader::nextPlace(int at)
     if (line.end - line.start <= longLine)
         return nextLineStart(text, at);
     for (int q = at + 1; q < line.end; ++q)
-        if (text[size_t(q - 1)] == u' ' && CharacterClass::isAsciiAlphanumeric(text[size_t(q)]))
+        if (MarkdownSyntax::linePlace(text, q))
             return q;
     return std::min(n, line.end + 1);
 }

@@ -1,11 +1,12 @@
 #pragma once
 // Places inside a long paragraph where a restyle may start or end: line starts
-// between plain lines, and inside a long plain line a place after a blank and
-// before an ASCII letter or digit. A piece of the paragraph starting at such a
+// between plain lines, and inside a long plain line the places of
+// MarkdownSyntax::linePlace(). A piece of the paragraph starting at such a
 // place is read after a short context that gives its first line the reading it
 // has in the whole text: the list item the paragraph goes on from lazily, and
 // a word before it when the place is inside a line (so that "# x" there is no
-// heading). Whether the paragraph's scan is settled there is asked apart.
+// heading), with the character before the place when that is no blank.
+// Whether the paragraph's scan is settled there is asked apart.
 #include "platform/attributed/AttributedString.h"
 
 namespace velkin {
@@ -41,8 +42,8 @@ bool blockEdge(U16View text, int start);
 // Whether a paragraph may be cut at the line starting at `start` and read from
 // there as from a paragraph's start.
 bool paragraphCut(const AttributedString& storage, int start);
-// Whether `at` is inside a line, after a blank and before an ASCII letter or
-// digit, outside code and grids: what a place inside a line needs around it.
+// Whether `at` is inside a line at one of MarkdownSyntax::linePlace(), outside
+// code and grids: what a place inside a line needs around it.
 bool midLineCut(const AttributedString& storage, int at);
 // The context read before a piece of the text starting at `cut`.
 U16String context(U16View text, const ParagraphCut& cut);
@@ -50,6 +51,11 @@ U16String context(U16View text, const ParagraphCut& cut);
 // lazily: the last item among them when only plain lines follow it, else
 // `inherited` when all of them are plain; -1 otherwise.
 int lazyItem(U16View text, int from, int to, int inherited);
+
+// In a line whose scan leaves something open at `at`, the first character from
+// `at` on that may close it: a delimiter of `open` (MarkdownSyntax::DelimiterBit),
+// or when `lineOpen` a backtick, "]", ">" or ")". -1 when the line ends first.
+int nextCloser(U16View text, int at, unsigned open, bool lineOpen);
 
 // The start of the part of the text a restyle takes as the line holding
 // `position`: the line's start, or in a long line a place some way before it.

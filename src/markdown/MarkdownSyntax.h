@@ -345,17 +345,23 @@ bool holdsDelimiters(U16View text, unsigned bits);
 // after it (the others met the first like character, or pair, that decides them,
 // and it was taken). `head` is the context that stands for the text before the
 // piece, ending in a line feed, or in a blank when the piece starts inside a
-// line. The piece is read after openers that stand for the waiting ones (each
+// line (and then the characters after it stay next to the piece). The piece is read after openers that stand for the waiting ones (each
 // run length a delimiter can be read as), and must leave every one of them
 // alone. Not every piece that leaves the waiting ones alone passes.
 std::optional<unsigned> waitingAfter(U16View head, U16View piece, unsigned bits, const Definitions& definitions);
 
 // A line may be cut inside as well, after a blank and before an ASCII letter or
 // digit: what no construct but emphasis can reach over. Whether a code span, a
-// bracket, a link's destination or title, or a tag opened in `segment` (a
-// line's text from a settled place to such a point) may still be open at its
-// end; it may say so of some that are not.
+// bracket, a link's destination or title, a tag or an autolink opened in
+// `segment` (a line's text from a settled place to such a point, or to one of
+// linePlace()) may still be open at its end; it may say so of some that are not.
 bool lineRunsOn(U16View segment);
+// Whether the characters around `at` let a line of `text` be cut there: after a
+// blank and before an ASCII letter or digit, or, some way into the line, between
+// two characters that open, close or join nothing (letters, digits and a few
+// marks such as "," "}" and quotes) where no shortcode could reach over the place.
+// The piece after such a place reads as in the whole after the character before it.
+bool linePlace(U16View text, int at);
 // Whether line `i` is a plain line: claimed by no block construct, it joins
 // the lines around it into one paragraph.
 bool isPlainLine(const BlockLines& lines, int i);

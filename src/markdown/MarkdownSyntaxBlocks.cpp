@@ -102,11 +102,16 @@ std::optional<unsigned> waitingAfter(U16View head, U16View piece, unsigned bits,
     // runs that the waiting one also is ("***x" is a double and a single too).
     // Openers of one character would pair with each other: one read per length.
     using K = MarkdownToken::Kind;
-    const bool lineStart = head.empty() || head.back() == u'\n';
+    // The characters the head ends in after its last blank stay next to the piece.
+    size_t near = head.size();
+    while (near > 0 && head[near - 1] != u' ' && head[near - 1] != u'\n')
+        --near;
+    const bool lineStart = near == 0 ? head.empty() : head[near - 1] == u'\n';
     auto leftAlone = [&](const U16String& openers) {
-        U16String text(head);
+        U16String text(head.substr(0, near));
         text += openers;
         text += lineStart ? u'\n' : u' ';
+        text += head.substr(near);
         const int boundary = int(text.size());
         text += piece;
         const BlockLines lines(text);

@@ -1602,11 +1602,74 @@ bool lineRunsOn(U16View s)
             return true;
     }
     // A tag's text runs to the next "<": the last "<" must open none.
-    if (const int angle = last({u'<'}); angle >= 0)
+    if (const int angle = last({u'<'}); angle >= 0) {
         for (const char* tag : {"<sub>", "<sup>", "<u>", "<ins>"})
             if (tagAt(s, angle, n, tag))
                 return true;
+        // An autolink or a tag holds no blank and ends at its ">": one of them must
+        // come after the last "<" (a segment ending in a blank always has one).
+        bool ended = false;
+        for (int k = angle + 1; k < n && !ended; ++k)
+            ended = s[size_t(k)] == u'>' || CharacterClass::isAsciiBlank(s[size_t(k)]);
+        if (!ended)
+            return true;
+    }
+    // A destination runs on to a blank: one must come after the last "](".
+    if (const size_t tail = s.rfind(u"]("); tail != U16View::npos
+        && std::none_of(s.begin() + std::ptrdiff_t(tail), s.end(), [](char16_t c) { return CharacterClass::isAsciiBlank(c); }))
+        return true;
     return false;
+}
+
+namespace {
+
+// Marks that open, close or join nothing a line's scan reads, nor a shortcode's name.
+bool inertMark(char16_t c)
+{
+    return c == u',' || c == u';' || c == u'{' || c == u'}' || c == u'"' || c == u'\'' || c == u'.' || c == u'/'
+        || c == u'%';
+}
+
+bool shortcodeNameUnit(char16_t c)
+{
+    return CharacterClass::isAsciiAlphanumeric(c) || c == u'_' || c == u'-' || c == u'+';
+}
+
+} // namespace
+
+bool linePlace(U16View text, int at)
+{
+    const int n = int(text.size());
+    if (at <= 0 || at >= n)
+        return false;
+    const char16_t before = text[size_t(at - 1)];
+    const char16_t after = text[size_t(at)];
+    if (before == u' ')
+        return CharacterClass::isAsciiAlphanumeric(after);
+    auto inert = [](char16_t c) { return CharacterClass::isAsciiAlphanumeric(c) || inertMark(c); };
+    if (!inert(before) || !inert(after))
+        return false;
+    // The line's start before the place must not read alone as a block's marker
+    // ("1." or "+" would end a piece as an empty list item), and none is this long.
+    constexpr int intoLine = 16;
+    if (at < intoLine)
+        return false;
+    for (int k = at - intoLine; k < at; ++k)
+        if (text[size_t(k)] == u'\n')
+            return false;
+    // A shortcode is a colon, up to 48 name characters and a colon.
+    if (!shortcodeNameUnit(before) || !shortcodeNameUnit(after))
+        return true;
+    constexpr int longestName = 48;
+    int back = at - 1;
+    while (back >= 0 && at - back <= longestName && shortcodeNameUnit(text[size_t(back)]))
+        --back;
+    if (back < 0 || text[size_t(back)] != u':')
+        return true;
+    int ahead = at;
+    while (ahead < n && ahead - back <= longestName && shortcodeNameUnit(text[size_t(ahead)]))
+        ++ahead;
+    return ahead >= n || text[size_t(ahead)] != u':';
 }
 
 } // namespace MarkdownSyntax

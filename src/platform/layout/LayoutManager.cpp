@@ -2205,8 +2205,10 @@ size_t LayoutManager::paintCacheBytes() const
 void LayoutManager::draw(QPainter& painter, const QRectF& rect, QPointF origin)
 {
     const Range glyphs = glyphRange(rect);
+    drawingArea_ = rect;
     drawBackground(painter, glyphs, origin);
     drawGlyphs(painter, glyphs, origin);
+    drawingArea_.reset();
 }
 
 } // namespace velkin

@@ -120,6 +120,8 @@ public:
     virtual void drawGlyphs(QPainter& painter, Range glyphRange, QPointF origin);
     // Both, for everything in `rect` (container coordinates).
     void draw(QPainter& painter, const QRectF& rect, QPointF origin);
+    // While draw() runs, the rect it was asked to draw; else nothing.
+    const std::optional<QRectF>& drawingArea() const { return drawingArea_; }
 
     // Resolves a colour for this manager's appearance.
     QColor resolve(const Color& color) const;
@@ -238,6 +240,7 @@ private:
     bool lazy_ = false;
     int lastRelayoutCount_ = 0;
     mutable size_t paintBytes_ = 0;     // at least what the kept drawings take (blocks let go of theirs unseen)
+    std::optional<QRectF> drawingArea_;
     uint64_t paintSerial_ = 1;  // counts drawings, to tell the least recently drawn blocks
     size_t heldCharacters_ = 0;  // the characters of the blocks holding layouts
     size_t heldLimit_ = 0;       // past which (and the budget) they are counted and trimmed again

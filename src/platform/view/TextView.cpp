@@ -282,6 +282,23 @@ QRect TextView::firstRectForCharacterRange(Range range)
     return QRect(viewport()->mapToGlobal(inView.topLeft().toPoint()), inView.size().toSize());
 }
 
+// The rectangle a range covers, as far as scrolling asks. A range of many screens
+// (all of a long text, selected or brought back by an undo) is measured by its
+// first and last lines: past two screens tall it is scrolled to its top whatever
+// lies between, which would otherwise be laid out whole to learn only that.
+QRectF TextView::rangeExtent(Range range)
+{
+    constexpr int measuredWhole = 1 << 14;
+    const Range glyphs = layout_->glyphRange(range);
+    if (glyphs.length <= measuredWhole)
+        return layout_->boundingRect(glyphs);
+    const QRectF first = layout_->boundingRect({glyphs.location, 1});
+    const QRectF last = layout_->boundingRect({glyphs.end() - 1, 1});
+    if (last.bottom() - first.top() < 2 * visibleHeight())
+        return layout_->boundingRect(glyphs);
+    return first.united(last);
+}
+
 void TextView::scrollRangeToVisible(Range range)
 {
     textContainer();
@@ -294,7 +311,7 @@ void TextView::scrollRangeToVisible(Range range)
             layout_->ensureLayout(at.adjusted(0, -visibleHeight(), 0, visibleHeight()));
         }
     }
-    QRectF rect = range.length > 0 ? layout_->boundingRect(layout_->glyphRange(range)) : layout_->caretRect(range.location);
+    QRectF rect = range.length > 0 ? rangeExtent(range) : layout_->caretRect(range.location);
     if (rect.isNull())
         rect = layout_->caretRect(std::min(range.location, storage_->length()));
     const double top = rect.top() + inset_.height();
@@ -408,6 +425,11 @@ void TextView::storageEdited(const TextStorage::Edit& edit)
     }
     findMatchesStale_ = true;
     scheduleFindRefresh();
+    // A text that turns long in one edit (a paste, the undo of deleting all of it)
+    // is laid out lazily at once: a question asked of the layout before the next
+    // layout pass would otherwise lay all of it out.
+    if (lazyLayout_)
+        layout_->setLaysOutLazily(storage_->length() >= lazyLayoutLength);
     if (!ownChange_ && !sameCharacters_) {
         // Someone else changed the characters: what the view remembered about them is gone.
         endTyping();

@@ -280,6 +280,7 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    QRectF rangeExtent(Range range);
     friend class FindBar;
     struct UndoRecord;
     enum class Granularity { character, word, paragraph };
