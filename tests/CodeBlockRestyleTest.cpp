@@ -188,5 +188,66 @@ TEST(CodeBlockRestyle, TokensGoingOnOverLineFeedsAreFollowedToWhereTheyStop)
     ASSERT_EQ(typeAt(e, literal, u"x"), "");
 }
 
+// Edits just above a long block and just below it restyle neither the block
+// nor what follows it, except where those read otherwise for them: a list item
+// the block or the text after it goes on, indented code after it.
+TEST(CodeBlockRestyle, EditsNextToALongBlockStayAsIfRestyledFromScratch)
+{
+    const U16String text = u"Intro *open\n\n```\n" + codeLines(80) + u"```\n\n    indented after\n\nclosed* here\n\n"
+        + u"- item\n```c\n" + codeLines(60) + u"```\n    indented\ntext\n| a | b |\n| - | - |\n\n"
+        + u"- item\n  ```\n" + codeLines(40, u"  ") + u"  ```\nafter the item's block\n\n"
+        + u"> [!NOTE]\n> ```\n" + codeLines(30) + u"> ```\n> more\nHeading\n===\n";
+    differential::Editor e(text);
+    std::vector<int> fences;
+    for (size_t at = text.find(u"```"); at != U16String::npos; at = text.find(u"```", text.find(u'\n', at)))
+        fences.push_back(int(at));
+    std::mt19937 rng(760);
+    const std::vector<U16String> typed{u"x",   u" ",   u"\n",   u"\n\n", u"- ",  u"* ",  u"1. ", u"    ", u"  ",
+                                       u"*",   u"_",   u"`",    u"> ",   u"#",   u"===\n", u"| c |", u"[^1]: n\n",
+                                       u"[ref]: https://x.y\n", u"> [!TIP]\n", u"~~"};
+    for (int i = 0; i < 150; ++i) {
+        const int n = e.storage().length();
+        const int fence = fences[rng() % fences.size()] + int(rng() % 240) - 120;
+        const int at = std::clamp(fence + (n - int(text.size())), 0, n);
+        std::string done;
+        if (rng() % 3 == 0 && at > 0) {
+            const int length = std::min(at, int(rng() % 3) + 1);
+            done = eraseAt(e, at - length, length);
+        } else {
+            done = typeAt(e, at, typed[rng() % typed.size()]);
+        }
+        ASSERT_EQ(done, "") << "edit " << i << " at " << at;
+    }
+}
+
+// The line above a block that a list item's indented code after the block hangs
+// on, and the line after a block in a list item, which the item goes on over.
+TEST(CodeBlockRestyle, ListItemsReachingOverABlock)
+{
+    const U16String text = u"Intro.\n\n- item\n```\n" + codeLines(40) + u"```\n\n    indented\n\n"
+        + u"- other\n  ```\n" + codeLines(40, u"  ") + u"  ```\ngoes on\n";
+    differential::Editor e(text);
+    const int item = int(text.find(u"- item"));
+    ASSERT_EQ(eraseAt(e, item, 2), "") << "the item made plain";
+    ASSERT_EQ(typeAt(e, item, u"- "), "") << "and an item again";
+    const int after = int(e.view().string().find(u"goes on"));
+    ASSERT_EQ(typeAt(e, after, u"x"), "") << "the line the item goes on to";
+    ASSERT_EQ(typeAt(e, after, u"\n"), "");
+    const int other = int(e.view().string().find(u"- other"));
+    ASSERT_EQ(eraseAt(e, other, 2), "") << "the item over an indented block made plain";
+    ASSERT_EQ(typeAt(e, other, u"- "), "");
+}
+
+// A fence taken away or typed above blocks turns every fence below around.
+TEST(CodeBlockRestyle, AFenceChangedAboveOtherBlocks)
+{
+    const U16String text = u"Intro.\n\n```\nfirst\n```\n\ntext\n\n```\n" + codeLines(40) + u"```\n\nend *x*\n";
+    differential::Editor e(text);
+    const int opener = int(text.find(u"```"));
+    ASSERT_EQ(eraseAt(e, opener, 4), "") << "the first opening fence taken away";
+    ASSERT_EQ(typeAt(e, opener, u"```\n"), "") << "and typed again";
+    ASSERT_EQ(typeAt(e, opener, u"~~~\n"), "") << "a fence of tildes above it";
+}
+
 } // namespace
 } // namespace velkin

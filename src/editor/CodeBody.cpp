@@ -53,50 +53,94 @@ bool update(std::vector<int>& starts, U16View text, Range range, int delta)
     return hadOne || !found.empty();
 }
 
+namespace {
+
+// The fence-like lines, each cut at every line end the block scanner knows (a
+// carriage return alone ends a line too), read in a row: the lines between them
+// change nothing.
+struct Reading {
+    std::vector<U16View> texts;
+    std::vector<int> owner;   // the fence-like line each piece belongs to
+    std::vector<bool> whole;  // whether that line is a single line to the scanner
+    std::vector<MarkdownSyntax::FenceLine> fences;
+
+    Reading(U16View text, const std::vector<int>& starts)
+    {
+        for (const int start : starts) {
+            const U16View line = substring(text, Range::fromTo(start, nextLineStart(text, start)));
+            const std::vector<LineRange> pieces = lineRanges(line);
+            for (const U16View piece : MarkdownSyntax::lineTexts(line, pieces)) {
+                texts.push_back(piece);
+                owner.push_back(start);
+                whole.push_back(pieces.size() == 1);
+            }
+        }
+        fences = MarkdownSyntax::fenceLines(texts);
+    }
+
+    // The first piece of the line starting at `start`, or the count when none.
+    size_t pieceAt(int start) const
+    {
+        return size_t(std::lower_bound(owner.begin(), owner.end(), start) - owner.begin());
+    }
+
+    // The block opened by the piece `open`, as long as its fences are single lines.
+    std::optional<CodeBody> block(size_t open, U16View text) const
+    {
+        if (!whole[open])
+            return std::nullopt;
+        size_t close = open + 1;
+        while (close < fences.size() && !fences[close].isDelimiter)
+            ++close;
+        if (close < fences.size() && !whole[close])
+            return std::nullopt;
+        const MarkdownSyntax::FenceLine& fence = fences[open];
+        return CodeBody{owner[open], close < fences.size() ? owner[close] : int(text.size()),
+                        fence.quoted ? std::nullopt : fence.language};
+    }
+};
+
+} // namespace
+
 std::optional<CodeBody> around(U16View text, const std::vector<int>& starts, int first, int last)
 {
     const auto after = std::lower_bound(starts.begin(), starts.end(), first);
     if (after != starts.end() && *after < last)
         return std::nullopt;
-    // The fence-like lines, each cut at every line end the block scanner knows
-    // (a carriage return alone ends a line too), read in a row: the lines
-    // between them change nothing.
-    std::vector<U16View> texts;
-    std::vector<int> owner;   // the fence-like line each piece belongs to
-    std::vector<bool> whole;  // whether that line is a single line to the scanner
-    size_t above = 0;         // the pieces before `first`
-    for (auto it = starts.begin(); it != starts.end(); ++it) {
-        if (it == after)
-            above = texts.size();
-        const U16View line = substring(text, Range::fromTo(*it, nextLineStart(text, *it)));
-        const std::vector<LineRange> pieces = lineRanges(line);
-        for (const U16View piece : MarkdownSyntax::lineTexts(line, pieces)) {
-            texts.push_back(piece);
-            owner.push_back(*it);
-            whole.push_back(pieces.size() == 1);
-        }
-    }
-    if (after == starts.end())
-        above = texts.size();
-    const std::vector<MarkdownSyntax::FenceLine> fences = MarkdownSyntax::fenceLines(texts);
+    const Reading reading(text, starts);
+    const size_t above = after == starts.end() ? reading.texts.size() : reading.pieceAt(*after);
     if (above == 0)
         return std::nullopt;
-    const MarkdownSyntax::FenceLine& before = fences[above - 1];
+    const MarkdownSyntax::FenceLine& before = reading.fences[above - 1];
     if (!before.isInside || (before.isDelimiter && !before.opens))
         return std::nullopt;
     size_t open = above - 1;
-    while (!fences[open].opens)
+    while (!reading.fences[open].opens)
         --open;
-    if (!whole[open])
+    return reading.block(open, text);
+}
+
+std::optional<CodeBody> openedAt(U16View text, const std::vector<int>& starts, int at)
+{
+    const Reading reading(text, starts);
+    const size_t piece = reading.pieceAt(at);
+    if (piece >= reading.texts.size() || reading.owner[piece] != at || !reading.fences[piece].opens)
         return std::nullopt;
-    size_t close = above;
-    while (close < fences.size() && !fences[close].isDelimiter)
-        ++close;
-    const int end = close < fences.size() ? owner[close] : int(text.size());
-    if (close < fences.size() && !whole[close])
+    return reading.block(piece, text);
+}
+
+std::optional<CodeBody> closedAt(U16View text, const std::vector<int>& starts, int at)
+{
+    const Reading reading(text, starts);
+    const size_t piece = reading.pieceAt(at);
+    if (piece >= reading.texts.size() || reading.owner[piece] != at || !reading.fences[piece].isDelimiter
+        || reading.fences[piece].opens)
         return std::nullopt;
-    const MarkdownSyntax::FenceLine& fence = fences[open];
-    return CodeBody{owner[open], end, fence.quoted ? std::nullopt : fence.language};
+    size_t open = piece;
+    while (open > 0 && !reading.fences[open].opens)
+        --open;
+    const std::optional<CodeBody> body = reading.block(open, text);
+    return body && body->end == at ? body : std::nullopt;
 }
 
 } // namespace velkin::CodeBodies

@@ -32,6 +32,10 @@ bool update(std::vector<int>& starts, U16View text, Range range, int delta);
 // starts, or the text's end), given the text's fence-like lines; none when one
 // of those lines is fence-like or they are outside a fence.
 std::optional<CodeBody> around(U16View text, const std::vector<int>& starts, int first, int last);
+// The block that the fence-like line at `at` opens, or closes; none when it does
+// not, or when its fences are not single lines.
+std::optional<CodeBody> openedAt(U16View text, const std::vector<int>& starts, int at);
+std::optional<CodeBody> closedAt(U16View text, const std::vector<int>& starts, int at);
 
 } // namespace CodeBodies
 

@@ -92,6 +92,13 @@ std::vector<Range> definitionLines(U16View text, int from, int to)
     return out;
 }
 
+// Whether `at` is in a grid cell, which the block scanner reads as blank lines.
+bool inCell(const AttributedString& storage, int at)
+{
+    const ParagraphStyle* style = at >= 0 && at < storage.length() ? storage.paragraphStyle(at) : nullptr;
+    return style && style->tableBlock();
+}
+
 using ParagraphCuts::blockEdge;
 using ParagraphCuts::opaqueAt;
 using ParagraphCuts::paragraphCut;
@@ -279,6 +286,19 @@ struct MarkdownEditorCoordinator::Kept {
     // one: while none did, every fence reads as it did then.
     std::vector<int> fenceLike;
     bool fenceLikeEdited = true;
+
+    // The fence-like lines the block scanner reads: those outside grid cells.
+    const std::vector<int>& readableFences(std::vector<int>& scratch)
+    {
+        if (!grids)
+            grids = hasGrids(*storage);
+        if (!*grids)
+            return fenceLike;
+        scratch.clear();
+        std::copy_if(fenceLike.begin(), fenceLike.end(), std::back_inserter(scratch),
+                     [&](int start) { return !inCell(*storage, start); });
+        return scratch;
+    }
 
     // Writing back through the binding's replace: while `written` holds, the
     // bound text is the storage's Markdown before the `unwritten` changes, and
@@ -762,6 +782,60 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     const int last = changed.end() >= n ? n : std::min(n, partEnd(text, changed.end()));
     int from = std::max(lo, back(first, 2));
     int to = std::min(n, forward(last, 2));
+    // While no fence has changed, the text past an unindented fence reads as
+    // before whatever the stretch holds: a stretch may end before one that opens
+    // a block and start after the block's closing one, rather than take in a long
+    // block whole (an indented fence, or one under a list item, may take the
+    // item's indents). Past the block the first line with text on it must not be
+    // indented code, which hangs on the last list item line above the block.
+    auto unindented = [&](int at) { return at < int(text.size()) && text[size_t(at)] != u' ' && text[size_t(at)] != u'\t'; };
+    std::vector<int> scratch;
+    const std::vector<int>* fences = nullptr;
+    auto readable = [&]() -> const std::vector<int>& {
+        if (!fences)
+            fences = &kept.readableFences(scratch);
+        return *fences;
+    };
+    auto fenceLine = [&](int at) {
+        return !kept.fenceLikeEdited && std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), at)
+            && std::binary_search(readable().begin(), readable().end(), at);
+    };
+    auto endsBeforeFence = [&](int at) {
+        if (at <= lo || at >= n || text[size_t(at - 1)] != u'\n' || !unindented(at) || !fenceLine(at))
+            return false;
+        const std::optional<CodeBody> block = CodeBodies::openedAt(text, readable(), at);
+        if (!block)
+            return false;
+        int next = nextLineStart(text, block->end);
+        while (next < int(text.size())
+               && isBlank(substring(text, Range::fromTo(next, nextLineStart(text, next))), TrimSet::WhitespaceAndNewlines))
+            next = nextLineStart(text, next);
+        if (block->end >= int(text.size()) || next >= int(text.size()))
+            return true;
+        return MarkdownSyntax::indentWidth(substring(text, Range::fromTo(next, nextLineStart(text, next)))) < 4
+            && !std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), next) && !inCell(storage, next);
+    };
+    auto startsAfterFence = [&](int at) {
+        if (at <= lo || at >= n || text[size_t(at - 1)] != u'\n' || !unindented(at)
+            || isBlank(substring(text, Range::fromTo(at, nextLineStart(text, at))), TrimSet::WhitespaceAndNewlines)
+            || std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), at) || inCell(storage, at))
+            return false;
+        const int closer = lineStart(text, at - 1);
+        if (!fenceLine(closer))
+            return false;
+        const std::optional<CodeBody> block = CodeBodies::closedAt(text, readable(), closer);
+        return block && unindented(block->opener);
+    };
+    for (int p = first; p > from; p = lineStart(text, p - 1))
+        if (startsAfterFence(p)) {
+            from = p;
+            break;
+        }
+    for (int p = last; p < to; p = nextLineStart(text, p))
+        if (endsBeforeFence(p)) {
+            to = p;
+            break;
+        }
     settleCuts(storage, lo, from);
     LineReader lines(storage);
     auto cutAt = [&](int at) -> const ParagraphCut* {
@@ -801,6 +875,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     };
     ParagraphCut start{from};
     auto startsAt = [&](int at) {
+        if (startsAfterFence(at)) {
+            start = ParagraphCut{at};
+            return true;
+        }
         if (opaqueAt(storage, at) || opaqueAt(storage, at - 1) || looksLikeFence(text, at))
             return false;
         if (text[size_t(at - 1)] == u'\n' && blockEdge(text, at)) {
@@ -813,6 +891,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         return cut != nullptr;
     };
     auto endsAt = [&](int at) {
+        if (endsBeforeFence(at))
+            return true;
         if (opaqueAt(storage, at) || opaqueAt(storage, at - 1))
             return false;
         if (text[size_t(at - 1)] != u'\n')
@@ -857,7 +937,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             || (agrees(piece, offset, storage, Range::fromTo(from, std::min(first, forward(from, 2)))) && carried);
         const bool fenceOpen = to < n && fenceOpenAtEnd(piece);
         const bool midLine = to < n && text[size_t(to - 1)] != u'\n';
-        const bool inParagraph = to < n && (midLine || !blockEdge(text, to));
+        const bool inParagraph = to < n && (midLine || !blockEdge(text, to)) && !endsBeforeFence(to);
         // Delimiters left looking on past the end leave what follows as it was when
         // the text read the same there before the edit; anything else open, never.
         const unsigned open = carried.value_or(start.open)
@@ -936,11 +1016,11 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
     if (first <= lo || last > n)
         return false;
     // Grid cells read as blank lines, fences in them as nothing.
-    if (!kept.grids)
-        kept.grids = hasGrids(storage);
-    if (*kept.grids)
+    std::vector<int> scratch;
+    const std::vector<int>& fences = kept.readableFences(scratch);
+    if (*kept.grids && hasGrids(storage, Range::fromTo(first, last)))
         return false;
-    const std::optional<CodeBody> body = CodeBodies::around(text, kept.fenceLike, first, last);
+    const std::optional<CodeBody> body = CodeBodies::around(text, fences, first, last);
     if (!body || body->opener < lo
         || (body->language && !CodeHighlighter::resumesAfterLineFeeds(*body->language)))
         return false;
