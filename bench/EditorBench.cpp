@@ -354,6 +354,18 @@ BENCHMARK_CAPTURE(BM_RestyleIn, LogWithALoneStar2MB, &bench::logWithALoneStar)
 BENCHMARK_CAPTURE(BM_RestyleIn, ItemContinuedByALog2MB, &bench::itemContinuedByALog)
     ->DenseRange(0, 2)
     ->Unit(benchmark::kMillisecond);
+// A keystroke in the paragraph after a long closed code block (caret at the text's end).
+void BM_KeystrokeAfterALongCodeBlock2MB(benchmark::State& state)
+{
+    longShape(state, u"# Log\n\n```\n" + bench::logParagraph(2'000'000) + u"```\nThe log ends here.\n", 1.0);
+}
+BENCHMARK(BM_KeystrokeAfterALongCodeBlock2MB)->Unit(benchmark::kMillisecond);
+
+U16String longCodeBlock(size_t bytes)
+{
+    return u"# Log\n\n```\n" + bench::logParagraph(bytes);
+}
+BENCHMARK_CAPTURE(BM_RestyleIn, LongCodeBlock2MB, &longCodeBlock)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RestyleIn, LogParagraph2MB, &bench::logParagraph)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 void BM_KeystrokeInChangelogItems2MB(benchmark::State& state)

@@ -3,10 +3,12 @@
 #include "document/CodeBlockLayoutManager.h"
 #include "document/ImageCache.h"
 #include "document/LinkRouter.h"
+#include "editor/CodeBody.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
 #include "editor/ParagraphCut.h"
 #include "editor/RestyleWindow.h"
+#include "highlight/CodeHighlighter.h"
 #include "markdown/ImageBlock.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/Footnote.h"
@@ -88,6 +90,13 @@ std::vector<Range> definitionLines(U16View text, int from, int to)
         p = int(feed) + 1;
     }
     return out;
+}
+
+// Whether `at` is in a grid cell, which the block scanner reads as blank lines.
+bool inCell(const AttributedString& storage, int at)
+{
+    const ParagraphStyle* style = at >= 0 && at < storage.length() ? storage.paragraphStyle(at) : nullptr;
+    return style && style->tableBlock();
 }
 
 using ParagraphCuts::blockEdge;
@@ -272,6 +281,24 @@ struct MarkdownEditorCoordinator::Kept {
     // Where the last stretch restyled ended reading as before the edit, when it did:
     // the places after it read as before too.
     std::optional<int> readsAsBefore;
+    // The starts of the text's fence-like lines, kept through every edit, and
+    // whether an edit since the storage was last styled as a whole touched or made
+    // one: while none did, every fence reads as it did then.
+    std::vector<int> fenceLike;
+    bool fenceLikeEdited = true;
+
+    // The fence-like lines the block scanner reads: those outside grid cells.
+    const std::vector<int>& readableFences(std::vector<int>& scratch)
+    {
+        if (!grids)
+            grids = hasGrids(*storage);
+        if (!*grids)
+            return fenceLike;
+        scratch.clear();
+        std::copy_if(fenceLike.begin(), fenceLike.end(), std::back_inserter(scratch),
+                     [&](int start) { return !inCell(*storage, start); });
+        return scratch;
+    }
 
     // Writing back through the binding's replace: while `written` holds, the
     // bound text is the storage's Markdown before the `unwritten` changes, and
@@ -414,6 +441,8 @@ struct MarkdownEditorCoordinator::Kept {
         }
         writeLater(e);
         definitionsCurrent = false;
+        if (storage)
+            fenceLikeEdited = CodeBodies::update(fenceLike, storage->string(), e.range, e.delta) || fenceLikeEdited;
         // Places after the change keep what the text read as there, to compare with.
         std::erase_if(cuts, [&](ParagraphCut& cut) {
             if (cut.at <= e.range.location)
@@ -611,6 +640,8 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.width = availableWidth(view);
     kept.definitionLines = definitionLines(storage->string(), 0, storage->length());
     kept.definitionsTouched = false;
+    kept.fenceLike = CodeBodies::fenceLikeLines(storage->string(), 0, storage->length());
+    kept.fenceLikeEdited = false;
     if (kept.unstyled)
         scheduleStyleAhead(view);
     const CaretMarks marks = caretMarks(selection, *storage);
@@ -708,6 +739,7 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     }
     kept.dirty.reset();
     kept.selection = selection;
+    kept.fenceLikeEdited = false;
     // The last stretch ended reading as before: so does the text after it.
     if (kept.readsAsBefore)
         for (ParagraphCut& cut : kept.cuts)
@@ -726,6 +758,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
 {
     using namespace RestyleWindow;
     using namespace ParagraphCuts;
+    if (restyleCodeLines(view, storage, changed, selection, bounds))
+        return true;
     Kept& kept = *kept_;
     const U16View text = storage.string();
     // Styling in steps: the part styled so far (or the island) reads as the whole
@@ -748,6 +782,60 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     const int last = changed.end() >= n ? n : std::min(n, partEnd(text, changed.end()));
     int from = std::max(lo, back(first, 2));
     int to = std::min(n, forward(last, 2));
+    // While no fence has changed, the text past an unindented fence reads as
+    // before whatever the stretch holds: a stretch may end before one that opens
+    // a block and start after the block's closing one, rather than take in a long
+    // block whole (an indented fence, or one under a list item, may take the
+    // item's indents). Past the block the first line with text on it must not be
+    // indented code, which hangs on the last list item line above the block.
+    auto unindented = [&](int at) { return at < int(text.size()) && text[size_t(at)] != u' ' && text[size_t(at)] != u'\t'; };
+    std::vector<int> scratch;
+    const std::vector<int>* fences = nullptr;
+    auto readable = [&]() -> const std::vector<int>& {
+        if (!fences)
+            fences = &kept.readableFences(scratch);
+        return *fences;
+    };
+    auto fenceLine = [&](int at) {
+        return !kept.fenceLikeEdited && std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), at)
+            && std::binary_search(readable().begin(), readable().end(), at);
+    };
+    auto endsBeforeFence = [&](int at) {
+        if (at <= lo || at >= n || text[size_t(at - 1)] != u'\n' || !unindented(at) || !fenceLine(at))
+            return false;
+        const std::optional<CodeBody> block = CodeBodies::openedAt(text, readable(), at);
+        if (!block)
+            return false;
+        int next = nextLineStart(text, block->end);
+        while (next < int(text.size())
+               && isBlank(substring(text, Range::fromTo(next, nextLineStart(text, next))), TrimSet::WhitespaceAndNewlines))
+            next = nextLineStart(text, next);
+        if (block->end >= int(text.size()) || next >= int(text.size()))
+            return true;
+        return MarkdownSyntax::indentWidth(substring(text, Range::fromTo(next, nextLineStart(text, next)))) < 4
+            && !std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), next) && !inCell(storage, next);
+    };
+    auto startsAfterFence = [&](int at) {
+        if (at <= lo || at >= n || text[size_t(at - 1)] != u'\n' || !unindented(at)
+            || isBlank(substring(text, Range::fromTo(at, nextLineStart(text, at))), TrimSet::WhitespaceAndNewlines)
+            || std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), at) || inCell(storage, at))
+            return false;
+        const int closer = lineStart(text, at - 1);
+        if (!fenceLine(closer))
+            return false;
+        const std::optional<CodeBody> block = CodeBodies::closedAt(text, readable(), closer);
+        return block && unindented(block->opener);
+    };
+    for (int p = first; p > from; p = lineStart(text, p - 1))
+        if (startsAfterFence(p)) {
+            from = p;
+            break;
+        }
+    for (int p = last; p < to; p = nextLineStart(text, p))
+        if (endsBeforeFence(p)) {
+            to = p;
+            break;
+        }
     settleCuts(storage, lo, from);
     LineReader lines(storage);
     auto cutAt = [&](int at) -> const ParagraphCut* {
@@ -787,6 +875,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     };
     ParagraphCut start{from};
     auto startsAt = [&](int at) {
+        if (startsAfterFence(at)) {
+            start = ParagraphCut{at};
+            return true;
+        }
         if (opaqueAt(storage, at) || opaqueAt(storage, at - 1) || looksLikeFence(text, at))
             return false;
         if (text[size_t(at - 1)] == u'\n' && blockEdge(text, at)) {
@@ -799,6 +891,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         return cut != nullptr;
     };
     auto endsAt = [&](int at) {
+        if (endsBeforeFence(at))
+            return true;
         if (opaqueAt(storage, at) || opaqueAt(storage, at - 1))
             return false;
         if (text[size_t(at - 1)] != u'\n')
@@ -843,7 +937,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             || (agrees(piece, offset, storage, Range::fromTo(from, std::min(first, forward(from, 2)))) && carried);
         const bool fenceOpen = to < n && fenceOpenAtEnd(piece);
         const bool midLine = to < n && text[size_t(to - 1)] != u'\n';
-        const bool inParagraph = to < n && (midLine || !blockEdge(text, to));
+        const bool inParagraph = to < n && (midLine || !blockEdge(text, to)) && !endsBeforeFence(to);
         // Delimiters left looking on past the end leave what follows as it was when
         // the text read the same there before the edit; anything else open, never.
         const unsigned open = carried.value_or(start.open)
@@ -912,6 +1006,74 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const ParagraphCut* next = tailContextAgrees && !fenceOpen && !lineOpen ? staleAfter(to) : nullptr;
         if (!tailAgrees)
             to = fenceOpen ? n : next ? next->at : std::min(n, partEnd(text, std::min(n, to + 3 * width + 64)));
+    }
+}
+
+bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection,
+                                                 Range bounds)
+{
+    using namespace RestyleWindow;
+    Kept& kept = *kept_;
+    if (kept.fenceLikeEdited)
+        return false;
+    const U16View text = storage.string();
+    const int lo = std::clamp(bounds.location, 0, int(text.size()));
+    const int n = std::clamp(bounds.end(), lo, int(text.size()));
+    const int first = lineStart(text, std::clamp(changed.location, 0, int(text.size())));
+    const int last = nextLineStart(text, std::clamp(changed.end(), first, int(text.size())));
+    if (first <= lo || last > n)
+        return false;
+    // Grid cells read as blank lines, fences in them as nothing.
+    std::vector<int> scratch;
+    const std::vector<int>& fences = kept.readableFences(scratch);
+    if (*kept.grids && hasGrids(storage, Range::fromTo(first, last)))
+        return false;
+    const std::optional<CodeBody> body = CodeBodies::around(text, fences, first, last);
+    if (!body || body->opener < lo
+        || (body->language && !CodeHighlighter::resumesAfterLineFeeds(*body->language)))
+        return false;
+    // The code's tokens start afresh after a line feed that none covers (its colour is
+    // the text's) and that no backslash comes before.
+    auto fresh = [&](const AttributedString& styled, int feed, int shift) {
+        if (feed >= 1 && text[size_t(feed - 1)] == u'\\')
+            return false;
+        const Color* color = styled.attributes(feed - shift).color(AttributeKey::ForegroundColor);
+        return color && *color == Color::text();
+    };
+    // Back to where they start afresh, as the storage shows the text above: as
+    // before the edits, or restyled already, both as they read now.
+    const int codeStart = nextLineStart(text, body->opener);
+    int from = first;
+    while (from > codeStart && !fresh(storage, from - 1, 0))
+        from = lineStart(text, from - 1);
+    // The lines read after their opening fence alone read as in the whole text:
+    // nothing in a fence's body hangs on the lines above it but the fence and the
+    // tokens going on over a line feed, nothing outside it on the body.
+    const U16String head(substring(text, Range::fromTo(body->opener, codeStart)));
+    const int offset = from - int(head.size());
+    for (int to = last;;) {
+        AttributedString joined(head, styler.baseAttributes());
+        joined.append(storage.attributedSubstring(Range::fromTo(from, to)));
+        TextStorage piece(joined);
+        stylePiece(piece, offset, selection, view);
+        // A list item the fence goes on gives its lines the item's indents: its opening
+        // line then reads otherwise alone.
+        const ParagraphStyle* before = storage.paragraphStyle(body->opener);
+        const ParagraphStyle* alone = piece.paragraphStyle(0);
+        if (!before || !alone || !(*before == *alone))
+            return false;
+        // Past the last line the tokens go on as before when they start afresh there
+        // both before the edits and after them (the storage shows the former where
+        // no edit came since).
+        const bool unedited = !kept.dirty || !kept.dirty->contains(to - 1);
+        if (to == body->end || (unedited && fresh(storage, to - 1, 0) && fresh(piece, to - 1, offset))) {
+            copyBack(piece, offset, storage, int(head.size()));
+            kept.readsAsBefore = to;
+            return true;
+        }
+        to = std::min(body->end, nextLineStart(text, std::min(int(text.size()), to + 3 * (to - from) + 64)));
+        if (to > n)
+            return false;
     }
 }
 

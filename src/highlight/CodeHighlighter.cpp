@@ -18,4 +18,12 @@ std::optional<CodeTokens> tokens(U16View code, U16View language)
     return std::nullopt;
 }
 
+bool resumesAfterLineFeeds(U16View language)
+{
+    // The rule-driven scanner keeps nothing from one token to the next, and a
+    // token looks past a line feed it does not cover only for a character
+    // literal's escaped unit (a backslash before the feed).
+    return !isSpecialName(canonicalName(language));
+}
+
 } // namespace velkin::CodeHighlighter

@@ -60,6 +60,13 @@ struct LanguageRules {
 // so does "markdown", which MarkdownCodeTokens tokenises above this layer.
 std::optional<CodeTokens> tokens(U16View code, U16View language);
 
+// Whether the tokens of a block in `language` start afresh after a line feed
+// that no token covers and no backslash comes before: the tokens of the text
+// after it are then those of that text alone, and those before it the same
+// whatever follows. True for the rule-driven languages and for unknown words
+// (no tokens at all), false for the tokenizers of their own.
+bool resumesAfterLineFeeds(U16View language);
+
 // The language word lower-cased and, when it is a known alias, replaced by its
 // canonical name; any other word comes back lower-cased.
 U16String canonicalName(U16View language);

@@ -1,0 +1,253 @@
+// Edits in the body of long fenced code blocks, each compared with a whole
+// restyle: only the lines an edit touches are restyled there, as long as no
+// fence changes and the highlighting goes line by line.
+#include "RestyleDifferential.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace velkin {
+namespace {
+
+// Lines of code in several languages at once: comments, strings and heredocs
+// that run over lines in some languages, and quotes and backticks that do not.
+U16String codeLines(int count, U16View indent = {})
+{
+    static const char16_t* const lines[] = {
+        u"int main(void) { return 0; } // done",
+        u"/* a comment that goes on",
+        u"   and ends here */ x = 1;",
+        u"name = \"a string\" + 'c' # trailing",
+        u"\"\"\"a docstring that",
+        u"runs on\"\"\"",
+        u"cat <<EOF",
+        u"heredoc text $HOME",
+        u"EOF",
+        u"    indented(by, four)",
+        u"\tafter a tab",
+        u"",
+        u"s = \"escaped \\",
+        u"`inline` and `` double `` ticks ~ and ~~ tildes",
+        u"- not a list, > not a quote, # not a heading",
+        u"[ref]: https://example.com"};
+    U16String text;
+    for (int i = 0; i < count; ++i) {
+        text += indent;
+        text += lines[(i * 5 + i / 16) % 16];
+        text += u'\n';
+    }
+    return text;
+}
+
+// The caret put at `selection` and the lines it left restyled: the next edit's
+// restyle then takes the lines it touches alone.
+void moveTo(differential::Editor& e, Range selection)
+{
+    e.view().setSelectedRange(selection);
+    e.host->coordinator().restyleChanges(e.view());
+}
+
+// Types `typed` at `at`, or erases `length` units there, and compares with a whole restyle.
+std::string typeAt(differential::Editor& e, int at, U16View typed)
+{
+    moveTo(e, {at, 0});
+    e.view().insertText(U16String(typed));
+    return differential::compareWithFresh(e);
+}
+
+std::string eraseAt(differential::Editor& e, int at, int length)
+{
+    moveTo(e, {at, length});
+    e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+    return differential::compareWithFresh(e);
+}
+
+// Random edits, nine in ten of them inside [from, to) of the text as it stood
+// first (kept inside the block as it shifts), each compared with a whole restyle.
+std::string editInside(differential::Editor& e, std::mt19937& rng, int edits, int from, int to,
+                       const std::vector<U16String>& typed)
+{
+    const int tail = e.storage().length() - to;
+    for (int i = 0; i < edits; ++i) {
+        const int n = e.storage().length();
+        const int end = std::max(from + 1, n - tail);
+        const int at = rng() % 10 == 0 ? int(rng() % unsigned(n + 1)) : from + int(rng() % unsigned(end - from));
+        std::string done;
+        if (rng() % 3 == 0 && at > 0) {
+            const int length = std::min(at, int(rng() % 4) + 1);
+            moveTo(e, {at - length, length});
+            e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+            done = "deleted " + std::to_string(at - length) + "+" + std::to_string(length);
+        } else {
+            const U16String& piece = typed[rng() % typed.size()];
+            moveTo(e, {at, 0});
+            e.view().insertText(piece);
+            done = "typed at " + std::to_string(at) + ": " + u8(piece);
+        }
+        e.view().layoutDocument();
+        if (std::string d = differential::compareWithFresh(e); !d.empty())
+            return "after edit " + std::to_string(i + 1) + " (" + done + "): " + d;
+    }
+    return {};
+}
+
+const std::vector<U16String>& typedInCode()
+{
+    static const std::vector<U16String> typed{
+        u"x",   u" ",    u"\n",  u"\n\n", u"`",   u"``",  u"```", u"```\n", u"~",    u"~~~",  u"~~~\n", u"/*",
+        u"*/",  u"\"",   u"'",   u"\"\"\"", u"\\", u"#",   u"//",  u"    ",  u"\t",   u"<<EOF\n", u"EOF\n", u"- ",
+        u"> ",  u"*",    u"_",   u"[ref]", u":smile:", u"```c\n", u"\n```\n", u"  "};
+    return typed;
+}
+
+// A long block in each language, typed into anywhere in its body and at its fences.
+TEST(CodeBlockRestyle, EditsInALongFencedBlockStayAsIfRestyledFromScratch)
+{
+    unsigned seed = 700;
+    for (const U16String language : {u"", u"c", u"python", u"sh", u"ini", u"log"}) {
+        const U16String opener = u"```" + language + u"\n";
+        const U16String text = u"Intro with [ref] and *a word*.\n\n" + opener + codeLines(160) + u"```\n\nAfter it.\n";
+        differential::Editor e(text);
+        const int from = int(text.find(opener));
+        std::mt19937 rng(seed++);
+        EXPECT_EQ(editInside(e, rng, 60, from, int(text.size()) - 12, typedInCode()), "")
+            << "language \"" << u8(language) << "\"";
+    }
+}
+
+// A fence nobody closed runs to the end of the text: edits at its last line too.
+TEST(CodeBlockRestyle, EditsInAFenceThatRunsToTheEndStayAsIfRestyledFromScratch)
+{
+    unsigned seed = 720;
+    for (const U16String language : {u"", u"python"}) {
+        const U16String text = u"# Log\n\n~~~~" + language + u"\n" + codeLines(150);
+        differential::Editor e(text);
+        std::mt19937 rng(seed++);
+        EXPECT_EQ(editInside(e, rng, 50, 8, int(text.size()), typedInCode()), "") << u8(language);
+    }
+}
+
+// Blocks in list items (their lines take the item's indents) and in quotations
+// (their lines keep the quote's), next to plain ones.
+TEST(CodeBlockRestyle, BlocksInItemsAndQuotationsStayAsIfRestyledFromScratch)
+{
+    const U16String text = u"- an item\n\n  ```\n" + codeLines(40, u"  ") + u"  ```\n\n- next item\n\n"
+        + u"> [!NOTE]\n> ```js\n> let a = 1\n> /* more\n> */\n" + codeLines(20) + u"> ```\n\n"
+        + u"1. first\n   ```\n" + codeLines(30, u"   ") + u"   ```\n2. second\n\n```\n" + codeLines(40) + u"```\n";
+    std::mt19937 rng(740);
+    differential::Editor e(text);
+    EXPECT_EQ(editInside(e, rng, 120, 0, int(text.size()), typedInCode()), "");
+}
+
+// A body line turned into a fence closes the block there, and one taken back
+// opens it again; so does the closing fence's indentation, and a fence's info string.
+TEST(CodeBlockRestyle, ClosingAndReopeningABlockFromInsideIt)
+{
+    const U16String body = codeLines(120);
+    const U16String text = u"Before.\n\n```c\n" + body + u"```\n\nAfter *it*.\n";
+    differential::Editor e(text);
+    const int middle = int(text.find(u"EOF\n", text.size() / 2));
+    ASSERT_EQ(typeAt(e, middle, u"``\n"), "");
+    ASSERT_EQ(typeAt(e, middle + 2, u"`"), "") << "a body line made a fence";
+    ASSERT_EQ(typeAt(e, middle + 6, u"x"), "") << "typing below it";
+    ASSERT_EQ(eraseAt(e, middle, 1), "") << "the fence unmade";
+    ASSERT_EQ(typeAt(e, middle + 6, u"y"), "");
+    ASSERT_EQ(typeAt(e, middle, u"~"), "") << "a tilde before it";
+    ASSERT_EQ(eraseAt(e, middle, 3), "");
+    const int closer = int(e.view().string().rfind(u"```\n\nAfter"));
+    ASSERT_EQ(typeAt(e, closer, u"    "), "") << "the closing fence indented";
+    ASSERT_EQ(typeAt(e, closer - 1, u"z"), "") << "the last line before it";
+    ASSERT_EQ(eraseAt(e, closer, 4), "") << "the closing fence back in place";
+    ASSERT_EQ(typeAt(e, closer - 1, u"w"), "");
+    const int opener = int(e.view().string().find(u"```c"));
+    ASSERT_EQ(eraseAt(e, opener + 4, 1), "") << "the language taken away";
+    ASSERT_EQ(typeAt(e, opener + 10, u"/*"), "");
+    ASSERT_EQ(typeAt(e, opener + 3, u"python"), "") << "another language";
+    ASSERT_EQ(typeAt(e, opener + 12, u"\"\"\""), "");
+    ASSERT_EQ(typeAt(e, opener + 11, u"\n"), "") << "the block's first line";
+}
+
+// Tokens that go on over line feeds: a comment opened and taken away far above
+// its end, and a character literal whose escaped unit is the line feed.
+TEST(CodeBlockRestyle, TokensGoingOnOverLineFeedsAreFollowedToWhereTheyStop)
+{
+    const U16String filler = codeLines(16).substr(0, 120) + u"\n";
+    const U16String text = u"```c\n" + filler + u"int a; /* open\n" + codeLines(60).substr(400) + u"end */ int b;\n"
+        + filler + u"c = '\\\nx;\n" + filler + u"```\n";
+    differential::Editor e(text);
+    const int open = int(text.find(u"/* open"));
+    ASSERT_EQ(eraseAt(e, open, 2), "") << "the comment's opener taken away";
+    ASSERT_EQ(typeAt(e, open, u"/*"), "") << "and typed again";
+    ASSERT_EQ(typeAt(e, open + 7, u" */"), "") << "closed on its own line";
+    ASSERT_EQ(eraseAt(e, open + 7, 3), "");
+    const int literal = int(e.view().string().find(u"c = '\\\n")) + 7;
+    ASSERT_EQ(eraseAt(e, literal, 1), "");
+    ASSERT_EQ(typeAt(e, literal, u"'"), "") << "a literal closed on the next line";
+    ASSERT_EQ(eraseAt(e, literal, 1), "");
+    ASSERT_EQ(typeAt(e, literal, u"x"), "");
+}
+
+// Edits just above a long block and just below it restyle neither the block
+// nor what follows it, except where those read otherwise for them: a list item
+// the block or the text after it goes on, indented code after it.
+TEST(CodeBlockRestyle, EditsNextToALongBlockStayAsIfRestyledFromScratch)
+{
+    const U16String text = u"Intro *open\n\n```\n" + codeLines(80) + u"```\n\n    indented after\n\nclosed* here\n\n"
+        + u"- item\n```c\n" + codeLines(60) + u"```\n    indented\ntext\n| a | b |\n| - | - |\n\n"
+        + u"- item\n  ```\n" + codeLines(40, u"  ") + u"  ```\nafter the item's block\n\n"
+        + u"> [!NOTE]\n> ```\n" + codeLines(30) + u"> ```\n> more\nHeading\n===\n";
+    differential::Editor e(text);
+    std::vector<int> fences;
+    for (size_t at = text.find(u"```"); at != U16String::npos; at = text.find(u"```", text.find(u'\n', at)))
+        fences.push_back(int(at));
+    std::mt19937 rng(760);
+    const std::vector<U16String> typed{u"x",   u" ",   u"\n",   u"\n\n", u"- ",  u"* ",  u"1. ", u"    ", u"  ",
+                                       u"*",   u"_",   u"`",    u"> ",   u"#",   u"===\n", u"| c |", u"[^1]: n\n",
+                                       u"[ref]: https://x.y\n", u"> [!TIP]\n", u"~~"};
+    for (int i = 0; i < 150; ++i) {
+        const int n = e.storage().length();
+        const int fence = fences[rng() % fences.size()] + int(rng() % 240) - 120;
+        const int at = std::clamp(fence + (n - int(text.size())), 0, n);
+        std::string done;
+        if (rng() % 3 == 0 && at > 0) {
+            const int length = std::min(at, int(rng() % 3) + 1);
+            done = eraseAt(e, at - length, length);
+        } else {
+            done = typeAt(e, at, typed[rng() % typed.size()]);
+        }
+        ASSERT_EQ(done, "") << "edit " << i << " at " << at;
+    }
+}
+
+// The line above a block that a list item's indented code after the block hangs
+// on, and the line after a block in a list item, which the item goes on over.
+TEST(CodeBlockRestyle, ListItemsReachingOverABlock)
+{
+    const U16String text = u"Intro.\n\n- item\n```\n" + codeLines(40) + u"```\n\n    indented\n\n"
+        + u"- other\n  ```\n" + codeLines(40, u"  ") + u"  ```\ngoes on\n";
+    differential::Editor e(text);
+    const int item = int(text.find(u"- item"));
+    ASSERT_EQ(eraseAt(e, item, 2), "") << "the item made plain";
+    ASSERT_EQ(typeAt(e, item, u"- "), "") << "and an item again";
+    const int after = int(e.view().string().find(u"goes on"));
+    ASSERT_EQ(typeAt(e, after, u"x"), "") << "the line the item goes on to";
+    ASSERT_EQ(typeAt(e, after, u"\n"), "");
+    const int other = int(e.view().string().find(u"- other"));
+    ASSERT_EQ(eraseAt(e, other, 2), "") << "the item over an indented block made plain";
+    ASSERT_EQ(typeAt(e, other, u"- "), "");
+}
+
+// A fence taken away or typed above blocks turns every fence below around.
+TEST(CodeBlockRestyle, AFenceChangedAboveOtherBlocks)
+{
+    const U16String text = u"Intro.\n\n```\nfirst\n```\n\ntext\n\n```\n" + codeLines(40) + u"```\n\nend *x*\n";
+    differential::Editor e(text);
+    const int opener = int(text.find(u"```"));
+    ASSERT_EQ(eraseAt(e, opener, 4), "") << "the first opening fence taken away";
+    ASSERT_EQ(typeAt(e, opener, u"```\n"), "") << "and typed again";
+    ASSERT_EQ(typeAt(e, opener, u"~~~\n"), "") << "a fence of tildes above it";
+}
+
+} // namespace
+} // namespace velkin
