@@ -944,13 +944,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             | (inParagraph ? MarkdownSyntax::paragraphRunningDelimiters(piece.string(), kept.definitions) : 0);
         // A backtick run left open in the line (there before the stretch, or in it)
         // leaves what follows alone while no run long enough to close it comes.
-        int ticks = 0;
-        bool lineOpen = midLine && MarkdownSyntax::lineRunsOn(lastLine(piece.string()), &ticks);
-        if (midLine && !lineOpen) {
-            if (start.ticks && text.substr(0, size_t(to)).find(u'\n', size_t(from)) == U16View::npos)
-                ticks = ticks ? std::min(ticks, start.ticks) : start.ticks;
-            lineOpen = !lines.ticksStayOpen(to, ticks);
-        }
+        int ticks = text.substr(0, size_t(to)).find(u'\n', size_t(from)) == U16View::npos ? start.ticks : 0;
+        const bool lineOpen = midLine && lines.runsOn(lastLine(piece.string()), to, ticks);
         const ParagraphCut* before = inParagraph ? cutAt(to) : nullptr;
         const bool asBefore = before && before->stale && before->open == open && before->ticks == ticks;
         const bool runsOn = lineOpen || (open != start.open && !asBefore);
@@ -1146,14 +1141,8 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
             break;
         const U16String piece = head + U16String(between);
         const unsigned open = MarkdownSyntax::paragraphRunningDelimiters(piece, kept.definitions);
-        const bool midLine = text[size_t(to - 1)] != u'\n';
-        int ticks = 0;
-        bool lineOpen = midLine && MarkdownSyntax::lineRunsOn(lastLine(piece), &ticks);
-        if (midLine && !lineOpen) {
-            if (from.ticks && between.find(u'\n') == U16View::npos)
-                ticks = ticks ? std::min(ticks, from.ticks) : from.ticks;
-            lineOpen = !lines.ticksStayOpen(to, ticks);
-        }
+        int ticks = between.find(u'\n') == U16View::npos ? from.ticks : 0;
+        const bool lineOpen = text[size_t(to - 1)] != u'\n' && lines.runsOn(lastLine(piece), to, ticks);
         if (lineOpen || (open && length < carryFrom)) {
             const int closer = text[size_t(to - 1)] != u'\n' ? nextCloser(text, to, open, lineOpen) : -1;
             if (closer >= 0 && ++tries <= closersTried) {

@@ -209,6 +209,15 @@ bool LineReader::ticksStayOpen(int at, int ticks)
     return next == line.ticks->end() || next->second < ticks;
 }
 
+bool LineReader::runsOn(U16View segment, int at, int& ticks)
+{
+    int own = 0;
+    if (MarkdownSyntax::lineRunsOn(segment, &own))
+        return true;
+    ticks = ticks && own ? std::min(ticks, own) : std::max(ticks, own);
+    return !ticksStayOpen(at, ticks);
+}
+
 int LineReader::nextPlace(int at)
 {
     const U16View text = storage_.string();

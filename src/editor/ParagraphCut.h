@@ -85,6 +85,11 @@ public:
     // Whether no backtick run at least `ticks` long follows `at` in its line
     // (always, for 0): a run of that length left open before it stays open.
     bool ticksStayOpen(int at, int ticks);
+    // Whether a piece whose last line `segment` ends at `at`, inside a line, leaves
+    // something open there (see MarkdownSyntax::lineRunsOn). `ticks`, the shortest
+    // backtick run left open before the piece in the line (or 0), becomes the
+    // shortest left open at `at`.
+    bool runsOn(U16View segment, int at, int& ticks);
 
 private:
     struct Line {
