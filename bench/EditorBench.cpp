@@ -273,6 +273,12 @@ void BM_KeystrokeInLineWithALoneBacktick2MB(benchmark::State& state)
 }
 BENCHMARK(BM_KeystrokeInLineWithALoneBacktick2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
+void BM_KeystrokeInLineWithAnUnclosedBacktickRun2MB(benchmark::State& state)
+{
+    longShape(state, bench::lineWithAnUnclosedBacktickRun(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInLineWithAnUnclosedBacktickRun2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
 void BM_KeystrokeInBulletedList2MB(benchmark::State& state) { longShape(state, bench::bulletedList(2'000'000), state.range(0) / 2.0); }
 BENCHMARK(BM_KeystrokeInBulletedList2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
@@ -337,6 +343,9 @@ BENCHMARK_CAPTURE(BM_RestyleIn, MinifiedJSONLine2MB, &bench::minifiedJSONLine)
     ->DenseRange(0, 2)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RestyleIn, LineWithALoneBacktick2MB, &bench::lineWithALoneBacktick)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RestyleIn, LineWithAnUnclosedBacktickRun2MB, &bench::lineWithAnUnclosedBacktickRun)
     ->DenseRange(0, 2)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RestyleIn, LogWithALoneStar2MB, &bench::logWithALoneStar)

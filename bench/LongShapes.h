@@ -105,6 +105,13 @@ inline U16String minifiedJSONLine(size_t bytes)
 // The log on one line after a lone backtick, which pairs with the log's first one
 // and so shifts every code span of the line by one.
 inline U16String lineWithALoneBacktick(size_t bytes) { return u"start ` here " + logOnOneLine(bytes); }
+// The log on one line, without backticks, after a "``" that nothing closes.
+inline U16String lineWithAnUnclosedBacktickRun(size_t bytes)
+{
+    U16String line = logOnOneLine(bytes);
+    std::erase(line, u'`');
+    return u"start `` here " + line;
+}
 
 // The changelogs' list items ("* [hash](link) - **area**: text"), one after
 // another without a blank line, until `bytes`; empty without the changelogs.

@@ -345,7 +345,8 @@ MarkdownSpans splitAt(const MarkdownSpans& whole, int at)
 }
 
 // A line cut inside where no construct of its scan is open (after a blank and
-// before a letter, or between letters and inert marks) reads as its two parts
+// before a letter, or between letters and inert marks), but for backtick runs
+// that no later one closes, reads as its two parts
 // (the second after a word that makes it go on a line, and the character before
 // the place): random lines of constructs that may reach over the place.
 TEST(InlineScanner, ALineCutWhereNothingIsOpenReadsAsItsParts)
@@ -360,7 +361,7 @@ TEST(InlineScanner, ALineCutWhereNothingIsOpenReadsAsItsParts)
     MarkdownSyntax::Definitions definitions;
     definitions.links[u"x"] = u"https://x.y";
     definitions.footnotes.insert(u"n");
-    int settled = 0, open = 0, settledWithoutBlank = 0;
+    int settled = 0, open = 0, settledWithoutBlank = 0, ticksWaiting = 0;
     for (int round = 0; round < 3000; ++round) {
         U16String text = u"a";
         for (int i = int(rng() % 30); i >= 0; --i)
@@ -372,10 +373,23 @@ TEST(InlineScanner, ALineCutWhereNothingIsOpenReadsAsItsParts)
             if (!MarkdownSyntax::linePlace(text, at))
                 continue;
             const U16View head = U16View(text).substr(0, size_t(at));
-            if (MarkdownSyntax::lineRunsOn(head) || MarkdownSyntax::runningDelimiters(head, definitions)) {
+            // Backtick runs left open may wait, while no run as long as the shortest of them follows.
+            int ticks = 0;
+            if (MarkdownSyntax::lineRunsOn(head, &ticks) || MarkdownSyntax::runningDelimiters(head, definitions)) {
                 ++open;
                 continue;
             }
+            int longest = 0;
+            for (size_t i = size_t(at), e; i < text.size(); i = std::max(e, i + 1)) {
+                for (e = i; e < text.size() && text[e] == u'`';)
+                    ++e;
+                longest = std::max(longest, int(e - i));
+            }
+            if (ticks && longest >= ticks) {
+                ++open;
+                continue;
+            }
+            ticksWaiting += ticks ? 1 : 0;
             ++settled;
             const bool afterBlank = text[size_t(at - 1)] == u' ';
             settledWithoutBlank += afterBlank ? 0 : 1;
@@ -390,6 +404,7 @@ TEST(InlineScanner, ALineCutWhereNothingIsOpenReadsAsItsParts)
     }
     EXPECT_GT(settled, 1000);
     EXPECT_GT(settledWithoutBlank, 1000);
+    EXPECT_GT(ticksWaiting, 300);
     EXPECT_GT(open, 1000);
 }
 

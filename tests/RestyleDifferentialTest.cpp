@@ -403,31 +403,32 @@ namespace {
 // Long lines without blanks are cut between characters that open nothing:
 // minified JSON whose "*" pair from record to record (and whose addresses no
 // blank ends), base64 with a lone "*" and a lone "`" near its start or with
-// shortcodes between its words, and a log on
-// one line whose lone backtick pairs with every later one. Typing near the lone
+// shortcodes between its words, and a log on one line whose lone backtick pairs
+// with every later one, or whose lone "``" none closes. Typing near the lone
 // ones and far from them, each edit compared with a whole restyle.
 TEST(RestyleDifferential, LongLinesWithoutBlanksStayAsIfRestyledFromScratch)
 {
     U16String json = u"[";
-    for (int i = 0; json.size() < 40000; ++i)
+    for (int i = 0; json.size() < 24000; ++i)
         json += u"{\"id\":" + u16(std::to_string(i)) + u",\"tags\":[\"a_b\",\"c*d\"],\"url\":\"http://x.y/z\"},";
     json += u"{}]";
     U16String base64 = u"QUJD*RGVm`Z2hp";
-    while (base64.size() < 40000)
+    while (base64.size() < 24000)
         base64 += u"QUJDRGVmZ2hpams0NTY3ODkrLw";
     U16String shortcodes;
-    while (shortcodes.size() < 20000)
+    while (shortcodes.size() < 14000)
         shortcodes += u"QUJDRGVm,:rocket:,Z2hpams0,:smile:,";
-    U16String log = u"start ` here " + logLines(400, u" ");
+    U16String log = u"start ` here " + logLines(250, u" ");
     std::erase_if(log, [](char16_t c) { return c == u'*' || c == u'_' || c == u'~'; });
+    const U16String twoTicks = u"start `` here" + log.substr(12);
     const std::vector<U16String> typed{u"*",  u"_",  u"`", u"[", u"]", u"(", u")",       u"<",       u":",
                                        u",",  u" ",  u"x", u"\"", u"**", u"http://", u"www.", u":smile:", u"a:b"};
     unsigned seed = 800;
-    for (const U16String& line : {json, base64, shortcodes, log}) {
+    for (const U16String& line : {json, base64, shortcodes, log, twoTicks}) {
         differential::Editor e(u"Intro.\n\n" + line + u"\n\nAfter.\n");
         const int near = 8 + 12;
         const int far = 8 + int(line.size()) - 3000;
-        for (const U16String piece : {u"*", u"`", u"<", u"[", u"](", u":a", u"_"}) {
+        for (const U16String piece : {u"*", u"`", u"``", u"<", u"[", u"](", u":a", u"_"}) {
             ASSERT_EQ(typeAt(e, far, u"x"), "") << u8(piece);
             ASSERT_EQ(typeAt(e, near, piece), "") << u8(piece) << " near";
             ASSERT_EQ(typeAt(e, far + 7, u"y"), "") << u8(piece);
@@ -435,6 +436,13 @@ TEST(RestyleDifferential, LongLinesWithoutBlanksStayAsIfRestyledFromScratch)
             ASSERT_EQ(deleteAt(e, near, int(piece.size())), "") << u8(piece) << " near, taken out";
             ASSERT_EQ(deleteAt(e, far, int(piece.size())), "") << u8(piece) << " far, taken out";
         }
+        // A closer typed far off and taken out again: the places after it read the
+        // lone run as open again. Then an opener for a run far below.
+        ASSERT_EQ(typeAt(e, far - 9000, u"``"), "");
+        ASSERT_EQ(typeAt(e, far, u"x"), "");
+        ASSERT_EQ(deleteAt(e, far - 9000, 2), "");
+        ASSERT_EQ(typeAt(e, far + 50, u"``"), "");
+        ASSERT_EQ(typeAt(e, far - 9000, u"``"), "") << "an opener for a run left alone far below";
         std::mt19937 rng(seed++);
         EXPECT_EQ(editAtRandom(e, rng, 50, typed), "") << u8(line.substr(0, 20));
     }

@@ -848,7 +848,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (!cut || cut->stale)
             return nullptr;
         const bool stands = text[size_t(at - 1)] == u'\n' ? paragraphCut(storage, at) : midLineCut(storage, at);
-        return stands ? cut : nullptr;
+        return stands && lines.ticksStayOpen(at, cut->ticks) ? cut : nullptr;
     };
     // Where a stretch starting at `at` may start instead, further back: the line's
     // start, or a kept place between it and `at`.
@@ -942,9 +942,17 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // the text read the same there before the edit; anything else open, never.
         const unsigned open = carried.value_or(start.open)
             | (inParagraph ? MarkdownSyntax::paragraphRunningDelimiters(piece.string(), kept.definitions) : 0);
-        const bool lineOpen = midLine && MarkdownSyntax::lineRunsOn(lastLine(piece.string()));
+        // A backtick run left open in the line (there before the stretch, or in it)
+        // leaves what follows alone while no run long enough to close it comes.
+        int ticks = 0;
+        bool lineOpen = midLine && MarkdownSyntax::lineRunsOn(lastLine(piece.string()), &ticks);
+        if (midLine && !lineOpen) {
+            if (start.ticks && text.substr(0, size_t(to)).find(u'\n', size_t(from)) == U16View::npos)
+                ticks = ticks ? std::min(ticks, start.ticks) : start.ticks;
+            lineOpen = !lines.ticksStayOpen(to, ticks);
+        }
         const ParagraphCut* before = inParagraph ? cutAt(to) : nullptr;
-        const bool asBefore = before && before->stale && before->open == open;
+        const bool asBefore = before && before->stale && before->open == open && before->ticks == ticks;
         const bool runsOn = lineOpen || (open != start.open && !asBefore);
         const bool tailContextAgrees = to == n || agrees(piece, offset, storage, Range::fromTo(std::max(last, back(to, 2)), to));
         const bool tailAgrees = to == n || (tailContextAgrees && !fenceOpen && !runsOn);
@@ -978,7 +986,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             if (asBefore)
                 for (ParagraphCut& cut : kept.cuts)
                     if (cut.at == to)
-                        cut = ParagraphCut{to, open, lazyItem(text, from, to, start.item)};
+                        cut = ParagraphCut{to, open, lazyItem(text, from, to, start.item), false, ticks};
             kept.readsAsBefore = asBefore ? std::optional<int>(to) : std::nullopt;
             // A stretch that ran on with a delimiter looking on for its partner leaves
             // places to compare the next edits' readings with.
@@ -1083,6 +1091,7 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
     constexpr int carryFrom = 4 * spacing;
     Kept& kept = *kept_;
     const U16View text = storage.string();
+    LineReader lines(storage);
     auto known = std::upper_bound(kept.cuts.begin(), kept.cuts.end(), at,
                                   [](int p, const ParagraphCut& cut) { return p < cut.at; });
     while (known != kept.cuts.begin() && std::prev(known)->stale)
@@ -1091,7 +1100,7 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
     if (known != kept.cuts.begin()) {
         const ParagraphCut& cut = *std::prev(known);
         const bool stands = text[size_t(cut.at - 1)] == u'\n' ? paragraphCut(storage, cut.at) : midLineCut(storage, cut.at);
-        if (!stands) {
+        if (!stands || !lines.ticksStayOpen(cut.at, cut.ticks)) {
             const int gone = cut.at;
             std::erase_if(kept.cuts, [gone](const ParagraphCut& other) { return other.at >= gone; });
         }
@@ -1115,7 +1124,6 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
     // Each piece from one place to another about `spacing` on: when its scan is
     // settled there (but for delimiters it carries), that is a place too; else the
     // piece grows, twice as long each time.
-    LineReader lines(storage);
     std::vector<ParagraphCut> found;
     // Inside a line the scan settles again only past a character that may close
     // what is open: a few such are tried for each place, before the piece grows.
@@ -1140,7 +1148,14 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
             break;
         const U16String piece = head + U16String(between);
         const unsigned open = MarkdownSyntax::paragraphRunningDelimiters(piece, kept.definitions);
-        const bool lineOpen = text[size_t(to - 1)] != u'\n' && MarkdownSyntax::lineRunsOn(lastLine(piece));
+        const bool midLine = text[size_t(to - 1)] != u'\n';
+        int ticks = 0;
+        bool lineOpen = midLine && MarkdownSyntax::lineRunsOn(lastLine(piece), &ticks);
+        if (midLine && !lineOpen) {
+            if (from.ticks && between.find(u'\n') == U16View::npos)
+                ticks = ticks ? std::min(ticks, from.ticks) : from.ticks;
+            lineOpen = !lines.ticksStayOpen(to, ticks);
+        }
         if (lineOpen || (open && length < carryFrom)) {
             const int closer = text[size_t(to - 1)] != u'\n' ? nextCloser(text, to, open, lineOpen) : -1;
             if (closer >= 0 && ++tries <= closersTried) {
@@ -1151,7 +1166,7 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
             length *= 2;
             continue;
         }
-        found.push_back(ParagraphCut{to, *carried | open, lazyItem(text, from.at, to, from.item)});
+        found.push_back(ParagraphCut{to, *carried | open, lazyItem(text, from.at, to, from.item), false, ticks});
         from = found.back();
         length = spacing;
         tries = 0;

@@ -152,6 +152,7 @@ const LineReader::Line& LineReader::lineAt(int at)
     if (line_.start >= 0 && at >= line_.start && at <= line_.end)
         return line_;
     const U16View text = storage_.string();
+    line_.ticks.reset();
     line_.start = lineStart(text, at);
     const int feed = TextOps::findUnit(text, u'\n', std::clamp(at, 0, int(text.size())));
     line_.end = feed < 0 ? int(text.size()) : feed;
@@ -181,6 +182,31 @@ bool LineReader::cutsAt(int at)
     // The line up to the place must not read as a break or an underline on its own.
     const U16View before = substring(text, Range::fromTo(lineAt(at).start, at));
     return !MarkdownSyntax::isThematicBreak(before) && !MarkdownSyntax::isSetextUnderline(before);
+}
+
+bool LineReader::ticksStayOpen(int at, int ticks)
+{
+    if (ticks <= 0)
+        return true;
+    lineAt(at);
+    Line& line = line_;
+    if (!line.ticks) {
+        const U16View text = U16View(storage_.string()).substr(0, size_t(line.end));
+        std::vector<std::pair<int, int>> runs;
+        for (int i = TextOps::findUnit(text, u'`', line.start); i >= 0; i = TextOps::findUnit(text, u'`', i)) {
+            int e = i;
+            while (e < line.end && text[size_t(e)] == u'`')
+                ++e;
+            runs.emplace_back(i, e - i);
+            i = e;
+        }
+        for (size_t k = runs.size(); k-- > 1;)
+            runs[k - 1].second = std::max(runs[k - 1].second, runs[k].second);
+        line.ticks = std::move(runs);
+    }
+    const auto next = std::lower_bound(line.ticks->begin(), line.ticks->end(), at,
+                                       [](const std::pair<int, int>& run, int p) { return run.first < p; });
+    return next == line.ticks->end() || next->second < ticks;
 }
 
 int LineReader::nextPlace(int at)

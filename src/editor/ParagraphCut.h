@@ -9,6 +9,10 @@
 // Whether the paragraph's scan is settled there is asked apart.
 #include "platform/attributed/AttributedString.h"
 
+#include <optional>
+#include <utility>
+#include <vector>
+
 namespace velkin {
 
 struct ParagraphCut {
@@ -22,6 +26,9 @@ struct ParagraphCut {
     // Whether the place stands after an edit not restyled yet: `open` is then what
     // the text read as there before it, to compare the text's new reading with.
     bool stale = false;
+    // Inside a line, the shortest backtick run before the place that nothing
+    // closes, or 0: the place holds while no run at least that long follows it in its line.
+    int ticks = 0;
 };
 
 namespace ParagraphCuts {
@@ -73,14 +80,20 @@ public:
     // or a place inside a long plain line (see midLineCut).
     bool cutsAt(int at);
     // The next place after `at` where cutsAt() may hold: inside a long line the
-    // next place after a blank, else the next line's start.
+    // next one of MarkdownSyntax::linePlace(), else the next line's start.
     int nextPlace(int at);
+    // Whether no backtick run at least `ticks` long follows `at` in its line
+    // (always, for 0): a run of that length left open before it stays open.
+    bool ticksStayOpen(int at, int ticks);
 
 private:
     struct Line {
         int start = -1;
         int end = -1;  // the line feed's index, or the text's end
         bool longPlain = false;
+        // The line's backtick runs, when asked for: each run's start, and the
+        // longest run from it on.
+        std::optional<std::vector<std::pair<int, int>>> ticks;
     };
     const Line& lineAt(int at);
     const AttributedString& storage_;

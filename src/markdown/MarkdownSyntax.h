@@ -355,7 +355,10 @@ std::optional<unsigned> waitingAfter(U16View head, U16View piece, unsigned bits,
 // bracket, a link's destination or title, a tag or an autolink opened in
 // `segment` (a line's text from a settled place to such a point, or to one of
 // linePlace()) may still be open at its end; it may say so of some that are not.
-bool lineRunsOn(U16View segment);
+// With `waitingTicks`, backtick runs that nothing in the segment closes are no
+// reason: the shortest such run's length goes there (0 for none), and only a later
+// run at least that long would close one.
+bool lineRunsOn(U16View segment, int* waitingTicks = nullptr);
 // Whether the characters around `at` let a line of `text` be cut there: after a
 // blank and before an ASCII letter or digit, or, some way into the line, between
 // two characters that open, close or join nothing (letters, digits and a few

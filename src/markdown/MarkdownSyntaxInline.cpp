@@ -1549,12 +1549,18 @@ bool holdsDelimiters(U16View text, unsigned bits)
     return false;
 }
 
-bool lineRunsOn(U16View s)
+bool lineRunsOn(U16View s, int* waitingTicks)
 {
     const int n = int(s.size());
+    if (waitingTicks)
+        *waitingTicks = 0;
     // Code spans: every backtick closes or is closed within the segment. An
     // opener left alone might find its closer past the end.
     std::vector<Range> code;
+    auto inCode = [&code](int i) {
+        const auto it = std::upper_bound(code.begin(), code.end(), i, [](int at, const Range& r) { return at < r.end(); });
+        return it != code.end() && it->location <= i;
+    };
     if (indexOf(s, u'`', 0, n) >= 0) {
         for (const Regex::Match& m : codeSpanMatches(s))
             code.push_back(m.range());
@@ -1562,13 +1568,21 @@ bool lineRunsOn(U16View s)
         for (const Range& r : code)
             for (int i = r.location; i < r.end(); ++i)
                 covered += s[size_t(i)] == u'`' ? 1 : 0;
-        if (covered != int(std::count(s.begin(), s.end(), u'`')))
-            return true;
+        if (covered != int(std::count(s.begin(), s.end(), u'`'))) {
+            if (!waitingTicks)
+                return true;
+            // A run that code leaves alone, or whose end alone closes a span, opens
+            // one only when a later run as long comes.
+            for (int i = indexOf(s, u'`', 0, n); i >= 0; i = indexOf(s, u'`', i, n)) {
+                int e = i;
+                while (e < n && s[size_t(e)] == u'`')
+                    ++e;
+                if (!inCode(i))
+                    *waitingTicks = *waitingTicks ? std::min(*waitingTicks, e - i) : e - i;
+                i = e;
+            }
+        }
     }
-    auto inCode = [&code](int i) {
-        const auto it = std::upper_bound(code.begin(), code.end(), i, [](int at, const Range& r) { return at < r.end(); });
-        return it != code.end() && it->location <= i;
-    };
     auto last = [&](std::initializer_list<char16_t> units) {
         for (int i = n - 1; i >= 0; --i)
             for (const char16_t u : units)
