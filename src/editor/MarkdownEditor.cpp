@@ -1016,7 +1016,9 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
     const int n = std::clamp(bounds.end(), lo, int(text.size()));
     const int first = lineStart(text, std::clamp(changed.location, 0, int(text.size())));
     const int last = nextLineStart(text, std::clamp(changed.end(), first, int(text.size())));
-    if (first <= lo || last > n)
+    // The line above is code as the storage shows it (the opening fence or the
+    // body) unless the lines are outside a block: most edits are.
+    if (first <= lo || last > n || !ParagraphCuts::codeAt(storage, first - 1))
         return false;
     // Grid cells read as blank lines, fences in them as nothing.
     std::vector<int> scratch;
