@@ -2,6 +2,7 @@
 // restyle: only the lines an edit touches are restyled there, as long as no
 // fence changes and the highlighting goes line by line.
 #include "RestyleDifferential.h"
+#include "editor/CodeBody.h"
 
 #include <gtest/gtest.h>
 
@@ -250,4 +251,26 @@ TEST(CodeBlockRestyle, AFenceChangedAboveOtherBlocks)
 }
 
 } // namespace
+// The list of fence-like lines, kept through random edits (runs made and broken
+// across the edit's edges, lines joined and split, long lines), equals the list
+// read from the whole text.
+TEST(CodeBlockRestyle, FenceLikeLinesKeptThroughEditsEqualThoseReadAfresh)
+{
+    std::mt19937 random(11);
+    const std::vector<U16String> pieces{u"`", u"~", u"``", u"```", u"x", u"\n", u"a`\n", u"~~\n`", u""};
+    U16String text;
+    for (int i = 0; i < 200; ++i)
+        text += i % 17 == 0 ? u"```c\n" : u"line `` of ~~ text\n";
+    std::vector<int> starts = CodeBodies::fenceLikeLines(text, 0, int(text.size()));
+    for (int step = 0; step < 3000; ++step) {
+        const int n = int(text.size());
+        const int at = std::uniform_int_distribution<int>(0, n)(random);
+        const int length = std::min(n - at, std::uniform_int_distribution<int>(0, 4)(random));
+        const U16String& piece = pieces[size_t(std::uniform_int_distribution<int>(0, int(pieces.size()) - 1)(random))];
+        text.replace(size_t(at), size_t(length), piece);
+        CodeBodies::update(starts, text, Range{at, int(piece.size())}, int(piece.size()) - length);
+        ASSERT_EQ(starts, CodeBodies::fenceLikeLines(text, 0, int(text.size()))) << "after step " << step;
+    }
+}
+
 } // namespace velkin

@@ -35,6 +35,26 @@ std::vector<int> fenceLikeLines(U16View text, int from, int to)
     return out;
 }
 
+namespace {
+
+// The starts of the lines where a run of ``` or ~~~ begins from `from` up to `to`.
+std::vector<int> linesWithRunsFrom(U16View text, int from, int to)
+{
+    const int n = int(text.size());
+    from = std::clamp(from, 0, n);
+    to = std::clamp(to, from, n);
+    const U16View span = text.substr(0, size_t(std::min(n, to + 2)));
+    std::vector<int> out;
+    for (const U16View run : {U16View(u"```"), U16View(u"~~~")})
+        for (size_t p = span.find(run, size_t(from)); p != U16View::npos && int(p) < to; p = span.find(run, p + 1))
+            out.push_back(lineStart(text, int(p)));
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+} // namespace
+
 bool update(std::vector<int>& starts, U16View text, Range range, int delta)
 {
     // The lines the change touched start from the one holding its start up to
@@ -48,7 +68,10 @@ bool update(std::vector<int>& starts, U16View text, Range range, int delta)
     const auto kept = starts.erase(first, last);
     for (auto it = kept; it != starts.end(); ++it)
         *it += delta;
-    const std::vector<int> found = fenceLikeLines(text, from, range.end());
+    // Where none of those lines held a run, a new one meets the new text: the
+    // rest of them, however long, was there before and held none.
+    const std::vector<int> found = hadOne ? fenceLikeLines(text, from, range.end())
+                                          : linesWithRunsFrom(text, range.location - 2, range.end());
     starts.insert(kept, found.begin(), found.end());
     return hadOne || !found.empty();
 }
