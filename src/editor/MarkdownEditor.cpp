@@ -92,13 +92,6 @@ std::vector<Range> definitionLines(U16View text, int from, int to)
     return out;
 }
 
-// Whether `at` is in a grid cell, which the block scanner reads as blank lines.
-bool inCell(const AttributedString& storage, int at)
-{
-    const ParagraphStyle* style = at >= 0 && at < storage.length() ? storage.paragraphStyle(at) : nullptr;
-    return style && style->tableBlock();
-}
-
 using ParagraphCuts::blockEdge;
 using ParagraphCuts::opaqueAt;
 using ParagraphCuts::paragraphCut;
@@ -296,7 +289,7 @@ struct MarkdownEditorCoordinator::Kept {
             return fenceLike;
         scratch.clear();
         std::copy_if(fenceLike.begin(), fenceLike.end(), std::back_inserter(scratch),
-                     [&](int start) { return !inCell(*storage, start); });
+                     [&](int start) { return !ParagraphCuts::cellAt(*storage, start); });
         return scratch;
     }
 
@@ -800,8 +793,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         return !kept.fenceLikeEdited && std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), at)
             && std::binary_search(readable().begin(), readable().end(), at);
     };
+    // Both need a fence line that reads as before: without one, nothing is searched.
+    const bool fencesAsBefore = !kept.fenceLikeEdited && !kept.fenceLike.empty();
     auto endsBeforeFence = [&](int at) {
-        if (at <= lo || at >= n || text[size_t(at - 1)] != u'\n' || !unindented(at) || !fenceLine(at))
+        if (!fencesAsBefore || at <= lo || at >= n || text[size_t(at - 1)] != u'\n' || !unindented(at) || !fenceLine(at))
             return false;
         const std::optional<CodeBody> block = CodeBodies::openedAt(text, readable(), at);
         if (!block)
@@ -813,12 +808,12 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (block->end >= int(text.size()) || next >= int(text.size()))
             return true;
         return MarkdownSyntax::indentWidth(substring(text, Range::fromTo(next, nextLineStart(text, next)))) < 4
-            && !std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), next) && !inCell(storage, next);
+            && !std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), next) && !cellAt(storage, next);
     };
     auto startsAfterFence = [&](int at) {
-        if (at <= lo || at >= n || text[size_t(at - 1)] != u'\n' || !unindented(at)
+        if (!fencesAsBefore || at <= lo || at >= n || text[size_t(at - 1)] != u'\n' || !unindented(at)
             || isBlank(substring(text, Range::fromTo(at, nextLineStart(text, at))), TrimSet::WhitespaceAndNewlines)
-            || std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), at) || inCell(storage, at))
+            || std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), at) || cellAt(storage, at))
             return false;
         const int closer = lineStart(text, at - 1);
         if (!fenceLine(closer))
@@ -1009,7 +1004,8 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
 {
     using namespace RestyleWindow;
     Kept& kept = *kept_;
-    if (kept.fenceLikeEdited)
+    // Without a fence there is no block to be in: a long line is not searched for its ends.
+    if (kept.fenceLikeEdited || kept.fenceLike.empty())
         return false;
     const U16View text = storage.string();
     const int lo = std::clamp(bounds.location, 0, int(text.size()));

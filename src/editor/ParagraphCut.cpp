@@ -19,12 +19,15 @@ bool codeAt(const AttributedString& storage, int index)
     return index >= 0 && index < storage.length() && storage.attribute(AttributeKey::CodeBlockFill, index);
 }
 
-bool opaqueAt(const AttributedString& storage, int index)
+bool cellAt(const AttributedString& storage, int index)
 {
-    if (codeAt(storage, index))
-        return true;
     const ParagraphStyle* style = index >= 0 && index < storage.length() ? storage.paragraphStyle(index) : nullptr;
     return style && style->tableBlock();
+}
+
+bool opaqueAt(const AttributedString& storage, int index)
+{
+    return codeAt(storage, index) || cellAt(storage, index);
 }
 
 bool plainWherever(U16View line)

@@ -39,6 +39,8 @@ constexpr int longLine = 2048;
 constexpr int linePart = 512;
 
 bool codeAt(const AttributedString& storage, int index);
+// Text of a grid cell, which the block scanner reads as blank lines.
+bool cellAt(const AttributedString& storage, int index);
 // Code or a grid cell: text whose block reading a stretch edge must not cut into
 // (a cell shows neither fences nor lists opened in or around it).
 bool opaqueAt(const AttributedString& storage, int index);

@@ -63,6 +63,8 @@ std::vector<Candidate> candidates(U16View query, int limit);
 const Regex& shortcodeRegex();
 // The longest name a shortcode may have.
 inline constexpr int maxNameLength = 48;
+// Whether a unit may stand in a shortcode's name: an ASCII letter or digit, "-", "+" or "_".
+bool isShortcodeNameUnit(char16_t c);
 // The pattern's matches in the text, found by hand: a colon that no ASCII word
 // character precedes, 1 to 48 name characters, a colon that none follows.
 std::vector<Range> ranges(U16View text);

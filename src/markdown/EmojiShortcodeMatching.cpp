@@ -22,11 +22,6 @@ bool isNameUnit(char16_t c)
     return !isSurrogate(c) && CharacterClass::isAlphanumeric(c);
 }
 
-bool isShortcodeNameUnit(char16_t c)
-{
-    return CharacterClass::isAsciiAlphanumeric(c) || c == u'-' || c == u'+' || c == u'_';
-}
-
 bool isAsciiWordUnit(char16_t c)
 {
     return CharacterClass::isAsciiAlphanumeric(c) || c == u'_';
@@ -41,6 +36,11 @@ bool sharesUnit(Range r, const std::vector<Range>& ranges)
 }
 
 } // namespace
+
+bool isShortcodeNameUnit(char16_t c)
+{
+    return CharacterClass::isAsciiAlphanumeric(c) || c == u'-' || c == u'+' || c == u'_';
+}
 
 const Regex& shortcodeRegex()
 {

@@ -6,6 +6,7 @@
 // keystroke, and a dozen regular-expression searches per line cost far more
 // than the walks below. Look-behind sees the characters before the scanned
 // part; look-ahead sees past its end only in first-match passes.
+#include "markdown/EmojiShortcode.h"
 #include "markdown/InlineHTML.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/MarkdownSyntaxDetail.h"
@@ -1644,11 +1645,6 @@ bool inertMark(char16_t c)
         || c == u'%';
 }
 
-bool shortcodeNameUnit(char16_t c)
-{
-    return CharacterClass::isAsciiAlphanumeric(c) || c == u'_' || c == u'-' || c == u'+';
-}
-
 } // namespace
 
 bool linePlace(U16View text, int at)
@@ -1672,16 +1668,16 @@ bool linePlace(U16View text, int at)
         if (text[size_t(k)] == u'\n')
             return false;
     // A shortcode is a colon, up to 48 name characters and a colon.
-    if (!shortcodeNameUnit(before) || !shortcodeNameUnit(after))
+    if (!EmojiShortcode::isShortcodeNameUnit(before) || !EmojiShortcode::isShortcodeNameUnit(after))
         return true;
-    constexpr int longestName = 48;
+    constexpr int longestName = EmojiShortcode::maxNameLength;
     int back = at - 1;
-    while (back >= 0 && at - back <= longestName && shortcodeNameUnit(text[size_t(back)]))
+    while (back >= 0 && at - back <= longestName && EmojiShortcode::isShortcodeNameUnit(text[size_t(back)]))
         --back;
     if (back < 0 || text[size_t(back)] != u':')
         return true;
     int ahead = at;
-    while (ahead < n && ahead - back <= longestName && shortcodeNameUnit(text[size_t(ahead)]))
+    while (ahead < n && ahead - back <= longestName && EmojiShortcode::isShortcodeNameUnit(text[size_t(ahead)]))
         ++ahead;
     return ahead >= n || text[size_t(ahead)] != u':';
 }
