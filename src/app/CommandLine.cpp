@@ -2,6 +2,7 @@
 
 #include "app/MarkdownDocument.h"
 #include "app/VelkinApp.h"
+#include "platform/BackgroundThreads.h"
 #include "platform/LargeAllocations.h"
 #include "export/AppStoreShot.h"
 #include "export/PreviewRendererPage.h"
@@ -100,11 +101,18 @@ int main(int argc, char** argv, SelfTestRunner selfTest)
     startedWithoutDisplay = prepareEnvironment();
     const std::vector<std::string> arguments(argv, argv + argc);
     // (An HTML export alone never comes here: the executable runs it without this library.)
-    QApplication app(argc, argv);
-    QCoreApplication::setApplicationName("Velkin");
-    // Qt takes the numeric locale from the environment; our number formatting expects C.
-    std::setlocale(LC_NUMERIC, "C");
-    return dispatch(arguments, selfTest);
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        QCoreApplication::setApplicationName("Velkin");
+        // Qt takes the numeric locale from the environment; our number formatting expects C.
+        std::setlocale(LC_NUMERIC, "C");
+        status = dispatch(arguments, selfTest);
+        BackgroundThreads::joinAll();
+    }
+    // No thread may still be ending when the process exits.
+    BackgroundThreads::awaitToolkitThreads();
+    return status;
 }
 
 } // namespace velkin::CommandLine

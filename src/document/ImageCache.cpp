@@ -1,6 +1,7 @@
 #include "document/ImageCache.h"
 
 #include "document/LinkRouter.h"
+#include "platform/BackgroundThreads.h"
 #include "platform/graphics/PictureFile.h"
 
 #include <QBuffer>
@@ -17,7 +18,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <thread>
 #include <unordered_map>
 
 #include <fcntl.h>
@@ -244,15 +244,15 @@ void ensureLoaded(U16View source, const std::optional<Url>& base, std::function<
     s.inFlight.insert(k);
     if (scheme == "file") {
         const std::string path = url->path();
-        std::thread([k, path, changed = std::move(changed)]() mutable {
+        BackgroundThreads::start([k, path, changed = std::move(changed)]() mutable {
             decodeAndApply(k, readRegularFile(path), std::move(changed));
-        }).detach();
+        });
         return;
     }
     download(*url, [k, changed = std::move(changed)](std::optional<QByteArray> body) mutable {
-        std::thread([k, body = std::move(body), changed = std::move(changed)]() mutable {
+        BackgroundThreads::start([k, body = std::move(body), changed = std::move(changed)]() mutable {
             decodeAndApply(k, body, std::move(changed));
-        }).detach();
+        });
     });
 }
 
