@@ -21,8 +21,11 @@ void start(std::function<void()> work);
 void joinAll();
 
 // Waits, at most `limit`, until the threads Qt ended as the application object
-// went have left the process. Called after that object is gone.
-void awaitToolkitThreads(std::chrono::milliseconds limit = std::chrono::milliseconds(2000));
+// went have left the process. Called after that object is gone. An ending
+// thread leaves within milliseconds; the limit only matters for pooled threads
+// of a pool that outlives the application (Qt's name lookups keep theirs idle
+// for half a minute), which must not hold up the exit for long.
+void awaitToolkitThreads(std::chrono::milliseconds limit = std::chrono::milliseconds(500));
 
 // How many of the process's threads carry one of the names Qt gives the
 // threads it ends with the application (its pooled threads, its X event reader).
