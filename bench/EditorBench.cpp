@@ -439,4 +439,16 @@ void BM_SerializeWithGrid1MB(benchmark::State& state)
 }
 BENCHMARK(BM_SerializeWithGrid1MB)->Unit(benchmark::kMillisecond);
 
+// A character typed in a cell mid-way down a table of `rows` rows.
+void BM_KeystrokeInALongTable(benchmark::State& state)
+{
+    U16String text = u"# Figures\n\nSome text.\n\n| Name | Value | Notes | More |\n| --- | --- | --- | --- |\n";
+    for (int64_t i = 0; i < state.range(0); ++i)
+        text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | some words here | more |\n";
+    text += u"\nAfter the table.\n";
+    Session s(text, u"| row" + u16(std::to_string(state.range(0) / 2)));
+    typeInTurn(state, s);
+}
+BENCHMARK(BM_KeystrokeInALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+
 } // namespace
