@@ -751,7 +751,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
 {
     using namespace RestyleWindow;
     using namespace ParagraphCuts;
-    if (restyleCodeLines(view, storage, changed, selection, bounds))
+    if (restyleCodeLines(view, storage, changed, selection, bounds) || restyleCells(view, storage, changed, selection, bounds))
         return true;
     Kept& kept = *kept_;
     const U16View text = storage.string();
@@ -1068,6 +1068,88 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
         if (to > n)
             return false;
     }
+}
+
+namespace {
+
+// The table of the grid cell at `index`, or null outside a grid.
+const TextTable* cellTable(const AttributedString& storage, int index)
+{
+    const TextTableBlock* cell = TableGrid::cellBlock(storage, index);
+    return cell ? cell->table().get() : nullptr;
+}
+
+// Whether every character of `range` lies in a cell of `table`.
+bool allCellsOf(const AttributedString& storage, Range range, const TextTable* table)
+{
+    for (int i = range.location; i < range.end();) {
+        Range run;
+        const ParagraphStyle* style = storage.attributes(i, &run).paragraphStyle();
+        const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
+        if (!cell || cell->table().get() != table)
+            return false;
+        i = run.end();
+    }
+    return true;
+}
+
+// Whether the cells of `table` around `range` (inclusive) come to `needed` units:
+// a grid that short stands in for its rows otherwise in the block scan.
+bool gridReaches(const AttributedString& storage, Range range, const TextTable* table, int needed)
+{
+    int units = range.length;
+    for (int i = range.location - 1; i >= 0 && units < needed;) {
+        Range run;
+        const ParagraphStyle* style = storage.attributes(i, &run).paragraphStyle();
+        const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
+        if (!cell || cell->table().get() != table)
+            break;
+        units += i + 1 - run.location;
+        i = run.location - 1;
+    }
+    for (int i = range.end(); i < storage.length() && units < needed;) {
+        Range run;
+        const ParagraphStyle* style = storage.attributes(i, &run).paragraphStyle();
+        const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
+        if (!cell || cell->table().get() != table)
+            break;
+        units += run.end() - i;
+        i = run.end();
+    }
+    return units >= needed;
+}
+
+} // namespace
+
+bool MarkdownEditorCoordinator::restyleCells(TextView& view, TextStorage& storage, Range changed, Range selection,
+                                             Range bounds)
+{
+    using namespace RestyleWindow;
+    Kept& kept = *kept_;
+    if (kept.grids == false)
+        return false;
+    const U16View text = storage.string();
+    const int lo = std::clamp(bounds.location, 0, int(text.size()));
+    const int n = std::clamp(bounds.end(), lo, int(text.size()));
+    const int first = lineStart(text, std::clamp(changed.location, 0, int(text.size())));
+    const int last = nextLineStart(text, std::clamp(changed.end(), first, int(text.size())));
+    // A cell is inline text of its own: the block scan reads its grid as the bare
+    // shape of a table, whatever the cells hold, and every cell's paragraphs are
+    // read alone with the text's definitions (which no cell holds). So cells
+    // between two unedited cells of one grid read as they would in the whole text,
+    // while the grid keeps its shape: it holds the same table's cells on both
+    // sides, and is long enough before the edit and after it to read as a table.
+    if (first <= lo || last >= n || first >= last)
+        return false;
+    const TextTable* table = cellTable(storage, first - 1);
+    if (!table || cellTable(storage, last) != table || !allCellsOf(storage, Range::fromTo(first, last), table)
+        || !gridReaches(storage, Range::fromTo(first - 1, last + 1), table, 8 + std::max(changed.length, last - first)))
+        return false;
+    TextStorage piece(storage.attributedSubstring(Range::fromTo(first, last)));
+    stylePiece(piece, first, selection, view);
+    copyBack(piece, first, storage, 0);
+    kept.readsAsBefore = last;
+    return true;
 }
 
 void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, int at)

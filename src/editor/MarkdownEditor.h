@@ -128,6 +128,9 @@ private:
     // fenced code block whose highlighting goes line by line, and no edit since
     // the last restyle touched a fence; false when that does not hold.
     bool restyleCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);
+    // Restyles the cell paragraphs around `changed` alone when they lie inside one
+    // grid, away from its edges; false when that does not hold.
+    bool restyleCells(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);
     // Finds places where a stretch may start inside a long paragraph, up to `at`,
     // so that one lies not far before it when the paragraph reaches back that far.
     void settleCuts(const TextStorage& storage, int lo, int at);
