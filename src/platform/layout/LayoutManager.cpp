@@ -2249,7 +2249,17 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
         // Table cells: background, then the border on each edge that has one;
         // only those that reach the painter's clip (a band of a long page).
         const QRectF clip = painter.hasClipping() ? painter.clipBoundingRect() : QRectF();
-        for (const auto& cell : b.cells) {
+        // Cells run down the table row by row: a drawing takes only the rows that reach its area.
+        auto cellsFrom = b.cells.begin();
+        const double blockTop = topOf(bi);
+        if (drawingArea_)
+            cellsFrom = std::partition_point(b.cells.begin(), b.cells.end(), [&](const Block::Cell& cell) {
+                return cell.rect.bottom() + blockTop < drawingArea_->top() - kInkMargin;
+            });
+        for (auto it = cellsFrom; it != b.cells.end(); ++it) {
+            const Block::Cell& cell = *it;
+            if (drawingArea_ && cell.rect.top() + blockTop > drawingArea_->bottom() + kInkMargin)
+                break;
             const auto* c = dynamic_cast<const TextTableBlock*>(cell.block.get());
             if (!c || (!clip.isEmpty() && !cell.rect.translated(at).intersects(clip)))
                 continue;
