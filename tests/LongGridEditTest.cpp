@@ -36,7 +36,8 @@ std::string bandsAndPicture(Editor& e, Editor& fresh)
     LayoutManager& a = *e.view().layoutManager();
     LayoutManager& b = *fresh.view().layoutManager();
     const U16String& text = e.view().string();
-    for (const LineRange& line : LineIndex(text).lines()) {
+    const LineIndex lines(text);
+    for (const LineRange& line : lines.lines()) {
         const int at = line.content.location;
         if (at >= int(text.size()))
             break;

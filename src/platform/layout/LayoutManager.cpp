@@ -33,6 +33,10 @@ struct LayoutManager::Line {
     double spacing = 0;   // line spacing below the text box
     size_t paragraph = 0;
     int qtLine = 0;
+    // The Qt line's ascent, and the y it stands at in its layout: a table row moved
+    // down by a row above it moves its Qt lines only when they are next used.
+    double ascent = 0;
+    double qtY = 0;
     // The extent the line belongs to from top to bottom: its own fragment, or
     // its table row; these never go back up the page from line to line.
     double bandTop = 0;
@@ -1323,6 +1327,7 @@ void LayoutManager::layoutParts(Block& b, const Reach& reach)
                     if (part.layout) {
                         QTextLine line = part.layout->lineAt(l.qtLine);
                         line.setPosition(QPointF(line.position().x(), y + l.baseline - line.ascent()));
+                        l.qtY = y + l.baseline - line.ascent();
                     }
                     const bool last = i + 1 == b.lines.size() && part.end >= length;
                     y = y + l.textHeight + (style.lineSpacing + (last ? style.paragraphSpacing : 0));
@@ -1399,8 +1404,12 @@ void LayoutManager::restorePart(const Block& b, size_t index)
 LayoutManager::LineLayout LayoutManager::lineLayout(const Block& b, const Line& l)
 {
     const Paragraph& p = b.paragraphs[l.paragraph];
-    if (b.parts.empty())
-        return {p.layout->lineAt(l.qtLine), p.content.location, p.content.length};
+    if (b.parts.empty()) {
+        QTextLine line = p.layout->lineAt(l.qtLine);
+        if (b.table)
+            line.setPosition(QPointF(line.position().x(), l.qtY));
+        return {line, p.content.location, p.content.length};
+    }
     const int at = l.glyphs.location - p.content.location;
     const auto it = std::upper_bound(b.parts.begin(), b.parts.end(), at, [](int v, const Part& part) { return v < part.start; });
     const size_t index = it == b.parts.begin() ? 0 : size_t(it - b.parts.begin()) - 1;
@@ -1577,6 +1586,8 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
         l.spacing = style.lineSpacing;
         l.paragraph = index;
         l.qtLine = lineNumber;
+        l.ascent = line.ascent();
+        l.qtY = top + baseline - line.ascent();
         l.bandTop = l.fragment.top();
         l.bandBottom = l.fragment.bottom();
         lines.push_back(l);
@@ -1764,8 +1775,7 @@ void LayoutManager::placeTableRow(Block& b, TableRow& row, const TableGeometry& 
                 const double before = (first && !atTextStart) ? style.paragraphSpacingBefore : 0;
                 const double after = style.lineSpacing + (last ? style.paragraphSpacing : 0);
                 const double top = y;
-                QTextLine line = p.layout->lineAt(l.qtLine);
-                line.setPosition(QPointF(line.position().x(), top + l.baseline - line.ascent()));
+                l.qtY = top + l.baseline - l.ascent;
                 l.fragment.moveTop(top);
                 l.textTop = top + before;
                 y = top + before + l.textHeight + after;
