@@ -455,4 +455,16 @@ void BM_KeystrokeInALongTable(benchmark::State& state)
 }
 BENCHMARK(BM_KeystrokeInALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 
+// The same table with the caret in the heading two paragraphs above it.
+void BM_KeystrokeAboveALongTable(benchmark::State& state)
+{
+    U16String text = u"# Figures\n\nSome text.\n\n| Name | Value | Notes | More |\n| --- | --- | --- | --- |\n";
+    for (int64_t i = 0; i < state.range(0); ++i)
+        text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | some words here | more |\n";
+    text += u"\nAfter the table.\n";
+    Session s(text, u"# Fig");
+    typeInTurn(state, s);
+}
+BENCHMARK(BM_KeystrokeAboveALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+
 } // namespace
