@@ -4,6 +4,8 @@
 // line, its row's band and the picture drawn.
 #include "RestyleDifferential.h"
 
+#include "platform/text/TextOps.h"
+
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -152,6 +154,8 @@ TEST(LongGridEdit, RandomEditsInALongGridEqualAWholeRestyleAndAFreshLayout)
     const U16String text = longTable(120);
     for (unsigned seed = 1; seed <= 4; ++seed)
         EXPECT_EQ(run(text, seed, 40), "") << "seed " << seed;
+    // Written back with the line ends it was typed with, a row at a time.
+    EXPECT_EQ(run(TextOps::replacingAll(longTable(40), u"\n", u"\r\n"), 5, 40), "");
 }
 
 // A grid in a list item and one under a quote: the rows still come out as a fresh layout has them.

@@ -311,7 +311,7 @@ struct MarkdownEditorCoordinator::Kept {
     // with every grid among them or next to them, written again when it reaches one.
     void writeLater(const TextStorage::Edit& e)
     {
-        if (!written)
+        if (!written || writeInRow(e))
             return;
         const int from = e.range.location;
         const int oldEnd = e.range.end() - e.delta;
@@ -411,6 +411,76 @@ struct MarkdownEditorCoordinator::Kept {
                 spans.push_back({Range{grid.text.location + e.delta, grid.text.length},
                                  Range{grid.markdown.location + markdownDelta, grid.markdown.length}});
         gridSpans = std::move(spans);
+    }
+
+    // A change inside the cells of one row of a grid written as its cells say:
+    // that row's line alone is written again. False when it does not apply.
+    bool writeInRow(const TextStorage::Edit& e)
+    {
+        const int from = e.range.location;
+        const int oldEnd = e.range.end() - e.delta;
+        auto grid = std::partition_point(gridSpans.begin(), gridSpans.end(),
+                                         [&](const TableGrid::GridSpan& g) { return g.text.end() <= from; });
+        if (grid == gridSpans.end() || grid->lines.empty() || from < grid->text.location || oldEnd >= grid->text.end())
+            return false;
+        const U16View text = storage->string();
+        const int gridEnd = grid->text.end() + e.delta;
+        const int first = RestyleWindow::lineStart(text, from);
+        const int last = int(std::min(text.find(u'\n', size_t(e.range.end())), size_t(gridEnd)));
+        if (last >= gridEnd)
+            return false;
+        // Every character from the first line to the last is of one cell, not in the header.
+        const TextTableBlock* cell = TableGrid::cellBlock(*storage, first);
+        if (!cell || cell->startingRow() < 1 || size_t(cell->startingRow()) + 1 >= grid->lines.size())
+            return false;
+        for (int i = first; i <= last;) {
+            Range run;
+            const ParagraphStyle* style = storage->attributes(i, &run).paragraphStyle();
+            if (!style || style->tableBlock() != cell)
+                return false;
+            i = run.end();
+        }
+        // No line feed went: the grid holds those it had and those typed.
+        const U16View inserted = substring(text, e.range);
+        const U16View cells = substring(text, Range::fromTo(grid->text.location, gridEnd));
+        const int feeds = int(std::count(cells.begin(), cells.end(), u'\n'));
+        if (feeds != grid->lineFeeds + int(std::count(inserted.begin(), inserted.end(), u'\n')))
+            return false;
+        // The row's paragraphs: those around of its row.
+        const TextTable* table = cell->table().get();
+        auto ofRow = [&](int at) {
+            const TextTableBlock* c = TableGrid::cellBlock(*storage, at);
+            return c && c->table().get() == table && c->startingRow() == cell->startingRow();
+        };
+        int rowStart = first;
+        while (rowStart > grid->text.location && ofRow(RestyleWindow::lineStart(text, rowStart - 1)))
+            rowStart = RestyleWindow::lineStart(text, rowStart - 1);
+        int rowEnd = last;
+        while (rowEnd + 1 < gridEnd && ofRow(rowEnd + 1))
+            rowEnd = int(std::min(text.find(u'\n', size_t(rowEnd + 1)), size_t(gridEnd)));
+        const U16String row = TableGrid::rowMarkdown(*storage, Range::fromTo(rowStart, rowEnd), grid->columns);
+        const size_t line = size_t(cell->startingRow()) + 1;
+        const int oldLength = grid->lines[line];
+        const int markdownDelta = int(row.size()) - oldLength;
+        // A grid whose Markdown comes back to the length it was typed with may read as typed again.
+        long long canonical = -1;
+        for (int length : grid->lines)
+            canonical += length + 1;
+        if (canonical + markdownDelta == grid->typedLength)
+            return false;
+        int at = grid->markdown.location;
+        for (size_t k = 0; k < line; ++k)
+            at += grid->lines[k] + grid->lineEnd;
+        unwritten.emplace_back(Range{at, oldLength}, row);
+        grid->lines[line] = int(row.size());
+        grid->lineFeeds = feeds;
+        grid->text.length += e.delta;
+        grid->markdown.length += markdownDelta;
+        for (auto next = std::next(grid); next != gridSpans.end(); ++next) {
+            next->text.location += e.delta;
+            next->markdown.location += markdownDelta;
+        }
+        return true;
     }
 
     // Where a position before an edit lies after it.
