@@ -1069,6 +1069,24 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     }
 }
 
+namespace {
+
+// The bounds of a restyle read as the whole text, and the whole lines of a change in them.
+struct ChangedLines {
+    int lo, n, first, last;
+};
+
+ChangedLines changedLines(U16View text, Range changed, Range bounds)
+{
+    using namespace RestyleWindow;
+    const int lo = std::clamp(bounds.location, 0, int(text.size()));
+    const int n = std::clamp(bounds.end(), lo, int(text.size()));
+    const int first = lineStart(text, std::clamp(changed.location, 0, int(text.size())));
+    return {lo, n, first, nextLineStart(text, std::clamp(changed.end(), first, int(text.size())))};
+}
+
+} // namespace
+
 bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection,
                                                  Range bounds)
 {
@@ -1078,10 +1096,7 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
     if (kept.fenceLikeEdited || kept.fenceLike.empty())
         return false;
     const U16View text = storage.string();
-    const int lo = std::clamp(bounds.location, 0, int(text.size()));
-    const int n = std::clamp(bounds.end(), lo, int(text.size()));
-    const int first = lineStart(text, std::clamp(changed.location, 0, int(text.size())));
-    const int last = nextLineStart(text, std::clamp(changed.end(), first, int(text.size())));
+    const auto [lo, n, first, last] = changedLines(text, changed, bounds);
     // The line above is code as the storage shows it (the opening fence or the
     // body) unless the lines are outside a block: most edits are.
     if (first <= lo || last > n || !ParagraphCuts::codeAt(storage, first - 1))
@@ -1199,10 +1214,7 @@ bool MarkdownEditorCoordinator::restyleCells(TextView& view, TextStorage& storag
     if (kept.grids == false)
         return false;
     const U16View text = storage.string();
-    const int lo = std::clamp(bounds.location, 0, int(text.size()));
-    const int n = std::clamp(bounds.end(), lo, int(text.size()));
-    const int first = lineStart(text, std::clamp(changed.location, 0, int(text.size())));
-    const int last = nextLineStart(text, std::clamp(changed.end(), first, int(text.size())));
+    const auto [lo, n, first, last] = changedLines(text, changed, bounds);
     // A cell is inline text of its own: the block scan reads its grid as the bare
     // shape of a table, whatever the cells hold, and every cell's paragraphs are
     // read alone with the text's definitions (which no cell holds). So cells
