@@ -454,8 +454,8 @@ TEST(RestyleDifferential, LongLinesWithoutBlanksStayAsIfRestyledFromScratch)
 namespace velkin {
 namespace {
 
-// The log quoted: each line after "> ", now and then nested, a list item, or a
-// fenced block of two lines in the quote; with `lazy`, now and then a line
+// The log quoted: each line after "> ", now and then nested or a list item, and
+// a fenced block of two lines in the quote near its end; with `lazy`, now and then a line
 // without a marker that goes on from the one above.
 U16String quotedLog(int count, bool lazy)
 {
@@ -469,7 +469,7 @@ U16String quotedLog(int count, bool lazy)
             text += content;
         else
             text += (line % 50 == 49 ? u"> > " : line % 70 == 69 ? u"> - " : u"> ") + U16String(content);
-        if (line % 150 == 149)
+        if (line == count * 5 / 6)
             text += u"> ```\n> code *in* the quote\n> ```\n";
         at = end;
     }
@@ -482,10 +482,10 @@ U16String quotedLog(int count, bool lazy)
 // restyle, and every alert panel drawn as one.
 TEST(RestyleDifferential, LongQuotesAndAlertsStayAsIfRestyledFromScratch)
 {
-    const U16String quote = quotedLog(900, false);
+    const U16String quote = quotedLog(600, false);
     const std::vector<U16String> texts{
         u"Intro.\n\n> [!NOTE]\n" + quote + u"\nAfter.\n",
-        u"Intro.\n\n" + quotedLog(900, true) + u"\nAfter.\n",
+        u"Intro.\n\n" + quotedLog(600, true) + u"\nAfter.\n",
         u"> [!WARNING]\n" + quote + u"\n> [!WARNING]\n" + quote,
     };
     unsigned seed = 900;
@@ -530,7 +530,7 @@ TEST(RestyleDifferential, LongQuotesAndAlertsStayAsIfRestyledFromScratch)
         const std::vector<U16String> typed{u"x",  u" ",     u">",    u"> ",         u">> ",  u"\n",
                                            u"\n\n", u"[!NOTE]", u"[!WARNING]", u"> [!TIP]\n", u"- ", u"```",
                                            u"*",  u"`",     u"    "};
-        EXPECT_EQ(editAtRandom(e, rng, 60, typed), "") << shape;
+        EXPECT_EQ(editAtRandom(e, rng, 50, typed), "") << shape;
     }
 }
 
