@@ -312,6 +312,33 @@ void BM_KeystrokeInALongCodeBlock2MB(benchmark::State& state)
 }
 BENCHMARK(BM_KeystrokeInALongCodeBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
+void BM_KeystrokeInALongQuote2MB(benchmark::State& state) { longShape(state, bench::longQuote(2'000'000), state.range(0) / 2.0); }
+BENCHMARK(BM_KeystrokeInALongQuote2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// At its start the caret is in the alert's first line of text, after its label.
+void BM_KeystrokeInALongAlert2MB(benchmark::State& state)
+{
+    const U16String text = bench::longAlert(2'000'000);
+    Session s = state.range(0) == 0 ? Session(text, u"> [!NOTE]\n> 2026") : Session(text, state.range(0) / 2.0);
+    typeInTurn(state, s);
+}
+BENCHMARK(BM_KeystrokeInALongAlert2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// A keystroke in the label that breaks it and the next that mends it: every line
+// of the alert changes, a panel's worth of restyling and layout each time.
+void BM_KeystrokeInALongAlertsLabel2MB(benchmark::State& state)
+{
+    Session s(bench::longAlert(2'000'000), u"> [!NO");
+    typeInTurn(state, s);
+}
+BENCHMARK(BM_KeystrokeInALongAlertsLabel2MB)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInQuoteContinuedByALog2MB(benchmark::State& state)
+{
+    longShape(state, bench::quoteContinuedByALog(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInQuoteContinuedByALog2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
 // The restyle of those keystrokes alone, without the relayout and drawing after
 // them: a character typed into the storage and taken out again in turn.
 void restyleAlone(benchmark::State& state, U16String text, double fraction)

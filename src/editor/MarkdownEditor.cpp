@@ -948,6 +948,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             return false;
         if (text[size_t(at - 1)] == u'\n' && blockEdge(text, at)) {
             start = ParagraphCut{at};
+            start.alert = alertGoingOn(storage, at);
             return true;
         }
         const ParagraphCut* cut = keptCut(at);
