@@ -4,6 +4,7 @@
 // line, its row's band and the picture drawn.
 #include "RestyleDifferential.h"
 
+#include "editor/RestyleWindow.h"
 #include "platform/text/TextOps.h"
 
 #include <QTest>
@@ -159,6 +160,37 @@ TEST(LongGridEdit, RandomEditsInALongGridEqualAWholeRestyleAndAFreshLayout)
 }
 
 // A grid in a list item and one under a quote: the rows still come out as a fresh layout has them.
+// Structure typed in the prose right above a grid and right under it: the grid
+// and what follows it still read as a whole restyle reads them.
+TEST(LongGridEdit, StructureTypedNextToAGridEqualsAWholeRestyle)
+{
+    static const std::vector<U16String> pieces{u"```\n", u"~~~", u"- ", u"> ", u"<!--", u"-->", u"|", u"| x |\n",
+                                               u"\n", u"    ", u"[ref]: https://a.b\n", u"*", u"`", u"<div>\n", u"x"};
+    const U16String text = longTable(30);
+    for (unsigned seed = 20; seed < 26; ++seed) {
+        Editor e(text);
+        std::mt19937 rng(seed);
+        for (int i = 1; i <= 30; ++i) {
+            // A line near the grid's first or last row, and a piece typed at its start or end.
+            const U16String& now = e.view().string();
+            const int grid = int(rng() % 2 ? now.find(u"Name\n") : now.find(u"Below the table."));
+            int at = grid < 0 ? 0 : std::max(0, grid - int(rng() % 40));
+            at = int(RestyleWindow::lineStart(now, std::min(at, int(now.size()))));
+            if (rng() % 2)
+                at = int(std::min(now.find(u'\n', size_t(at)), now.size()));
+            const U16String& piece = pieces[rng() % pieces.size()];
+            e.view().setSelectedRange({at, 0});
+            if (rng() % 4 == 0)
+                e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+            else
+                e.view().insertText(piece);
+            e.view().layoutDocument();
+            const std::string d = compare(e);
+            ASSERT_EQ(d, "") << "seed " << seed << " edit " << i << " at " << at << ": " << u8(piece);
+        }
+    }
+}
+
 TEST(LongGridEdit, GridsInsideListsAndQuotesEqualAFreshLayout)
 {
     U16String text = u"- item\n\n  | k | v |\n  | - | - |\n";

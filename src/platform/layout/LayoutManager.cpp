@@ -724,6 +724,9 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
                 shift = delta;
             else
                 continue;
+            // The text's first paragraph has no space above it: one that comes to or leaves the start is laid out anew.
+            if (shift != 0 && (old->range.location == 0) != (old->range.location + shift == 0))
+                continue;
             const std::pair<int, int> key{old->range.location + shift, old->range.length};
             shiftBlock(*old, shift);
             reusable[key] = std::move(old);
