@@ -956,8 +956,15 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             start = *cut;
         return cut != nullptr;
     };
+    // A grid after a blank line opens a block of its own: the block scan reads it as
+    // the bare shape of a table there whatever comes before the blank line, as it
+    // reads any unindented line, and its cells are inline text alone.
+    auto gridStartsAt = [&](int at) {
+        return at > lo && at < n && cellAt(storage, at) && !opaqueAt(storage, at - 1) && text[size_t(at - 1)] == u'\n'
+            && isBlank(substring(text, Range::fromTo(lineStart(text, at - 1), at)), TrimSet::WhitespaceAndNewlines);
+    };
     auto endsAt = [&](int at) {
-        if (endsBeforeFence(at))
+        if (endsBeforeFence(at) || gridStartsAt(at))
             return true;
         if (opaqueAt(storage, at) || opaqueAt(storage, at - 1))
             return false;
