@@ -3,9 +3,13 @@
 // fence changes and the highlighting goes line by line.
 #include "RestyleDifferential.h"
 #include "editor/CodeBody.h"
+#include "editor/CodeLineStates.h"
 
 #include <gtest/gtest.h>
 
+#include "editor/RestyleWindow.h"
+
+#include <map>
 #include <random>
 
 namespace velkin {
@@ -93,6 +97,44 @@ std::string editInside(differential::Editor& e, std::mt19937& rng, int edits, in
     return {};
 }
 
+// A shell session: commands and their output, strings over lines, command
+// substitutions, here-documents, comments, continued lines, and parentheses,
+// quotes and backquotes left open in the output for many lines.
+U16String shellLines(int count)
+{
+    static const char16_t* const lines[] = {
+        u"$ ls -la /tmp # list it",
+        u"total 48",
+        u"$ echo \"it's $(date) and ${HOME}\"",
+        u"$ cat <<EOF > out.txt",
+        u"body with $VAR and 'quotes",
+        u"EOF",
+        u"$ for f in *.md; do",
+        u"    wc -l \"$f\" \\",
+        u"      | sort",
+        u"done",
+        u"drwxr-xr-x  2 user user 4096 Jan  1 00:00 (unreachable",
+        u"$ x=`whoami` && echo '",
+        u"a string that goes on'",
+        u"-rw-r--r--  1 user user  220 it's here) ok",
+        u"$ (cd build && make -j4 2>&1) | tee log",
+        u"$ sed -e 's/a/b/' <<-'END' && echo ${open",
+        u"\tstripped END }",
+        u"\tEND",
+        u"",
+        u"make: *** [all] Error 1 `quoted'",
+        u"$ select x in a b; do echo \"$x",
+        u"\"; done",
+    };
+    constexpr int kinds = int(std::size(lines));
+    U16String text;
+    for (int i = 0; i < count; ++i) {
+        text += lines[(i * 7 + i / kinds) % kinds];
+        text += u'\n';
+    }
+    return text;
+}
+
 const std::vector<U16String>& typedInCode()
 {
     static const std::vector<U16String> typed{
@@ -115,6 +157,51 @@ TEST(CodeBlockRestyle, EditsInALongFencedBlockStayAsIfRestyledFromScratch)
         EXPECT_EQ(editInside(e, rng, 60, from, int(text.size()) - 12, typedInCode()), "")
             << "language \"" << u8(language) << "\"";
     }
+}
+
+// Edits in long shell blocks, whose tokenizer carries here-documents, strings,
+// nesting and backquotes from line to line, and in blocks read line by line.
+TEST(CodeBlockRestyle, EditsInLongBlocksOfTokenizersOfTheirOwnStayAsIfRestyledFromScratch)
+{
+    std::vector<U16String> typed = typedInCode();
+    for (const U16View more : {u"(", u")", u"$(", u"${", u"}", u"'", u"\"", u"`", u"<<EOF\n", u"<<-'X'\n", u"\tX\n",
+                               u"\\\n", u"for ", u"do\n", u"# ", u"EOF"})
+        typed.emplace_back(more);
+    unsigned seed = 800;
+    for (const U16String language : {u"console", u"bash"}) {
+        const U16String opener = u"```" + language + u"\n";
+        const U16String text = u"Intro with [ref].\n\n" + opener + shellLines(400) + u"```\n\nAfter it.\n";
+        differential::Editor e(text);
+        std::mt19937 rng(seed++);
+        EXPECT_EQ(editInside(e, rng, 150, int(text.find(opener)), int(text.size()) - 12, typed), "") << u8(language);
+    }
+    for (const U16String language : {u"diff", u"yaml", u"makefile", u"toml"}) {
+        const U16String opener = u"```" + language + u"\n";
+        const U16String text = u"Intro.\n\n" + opener + codeLines(160) + shellLines(40) + u"```\n\nAfter it.\n";
+        differential::Editor e(text);
+        std::mt19937 rng(seed++);
+        EXPECT_EQ(editInside(e, rng, 40, int(text.find(opener)), int(text.size()) - 12, typed), "") << u8(language);
+    }
+}
+
+// A here-document opened far above the lines it swallows and closed again, a
+// string left open, and nesting that ends only far below: each read on to where
+// the state after it is as before.
+TEST(CodeBlockRestyle, StatesCarriedOverLinesInAShellBlockAreFollowedToWhereTheyStop)
+{
+    const U16String text = u"```sh\n" + shellLines(120) + u"echo start\n" + shellLines(120) + u"```\n";
+    differential::Editor e(text);
+    const int start = int(text.find(u"echo start"));
+    for (const U16View typed : {u"<<EOF", u"'", u"(", u"`", u"\"", u"${", u"for"}) {
+        ASSERT_EQ(typeAt(e, start + 4, typed), "") << "typed " << u8(typed);
+        ASSERT_EQ(typeAt(e, start + 10, u"x"), "") << "after " << u8(typed);
+        ASSERT_EQ(eraseAt(e, start + 4, int(typed.size())), "") << "taken away: " << u8(typed);
+        ASSERT_EQ(typeAt(e, start + 10, u"\n"), "");
+    }
+    const int last = int(e.view().string().rfind(u"```")) - 1;
+    ASSERT_EQ(typeAt(e, last, u" <<EOF"), "") << "the last line";
+    ASSERT_EQ(typeAt(e, 6, u"'"), "") << "the first line";
+    ASSERT_EQ(typeAt(e, int(e.view().string().rfind(u"```")) - 1, u"'"), "");
 }
 
 // A fence nobody closed runs to the end of the text: edits at its last line too.
@@ -251,6 +338,69 @@ TEST(CodeBlockRestyle, AFenceChangedAboveOtherBlocks)
 }
 
 } // namespace
+// The states kept at line starts of a shell block, read again around random
+// edits from a kept line before them to one after them with the same state,
+// equal those read afresh from the block's start; the stretch read again stays
+// short for most edits that open and close nothing (while nothing left open
+// runs to the end).
+TEST(CodeBlockRestyle, LineStatesKeptThroughEditsEqualThoseReadAfresh)
+{
+    std::mt19937 random(12);
+    const std::vector<U16String> pieces{u"x", u"\n", u"'", u"\"", u"(", u")", u"`", u"<<EOF\n", u"EOF\n", u"${", u"}",
+                                        u"for ", u"# ", u""};
+    U16String text = u"```sh\n" + shellLines(600);
+    const int codeStart = 6;
+    CodeLineStates states;
+    states.read(text, 0, u"sh", codeStart, int(text.size()));
+    int plainEdits = 0;
+    int shortReads = 0;
+    // Replaces `length` units at `at` with `piece`, reads the lines again and
+    // compares every kept state with the state read afresh; the length read again.
+    auto edit = [&](int at, int length, U16View piece) {
+        text.replace(size_t(at), size_t(length), piece);
+        states.edited(Range{at, int(piece.size())}, int(piece.size()) - length);
+        const int first = RestyleWindow::lineStart(text, at);
+        const int last = RestyleWindow::nextLineStart(text, at + int(piece.size()));
+        const std::optional<CodeLineStates::Reading> reading = states.reread(text, first, last, int(text.size()));
+        if (!reading || reading->from > first || reading->to < last)
+            return std::string("no reading over the edit");
+        states.adopt(*reading, int(text.size()));
+        std::map<int, CodeHighlighter::LineState> fresh{{codeStart, 0}};
+        CodeHighlighter::tokensFrom(substring(text, Range::fromTo(codeStart, int(text.size()))), u"sh", 0,
+                                    [&](int p, CodeHighlighter::LineState state) {
+                                        fresh[codeStart + p] = state;
+                                        return true;
+                                    });
+        for (const CodeLineStates::Entry& entry : states.entries) {
+            const auto it = fresh.find(entry.at);
+            if (it == fresh.end() || it->second != entry.state)
+                return "the state at " + std::to_string(entry.at);
+        }
+        return std::to_string(reading->to - reading->from);
+    };
+    for (int step = 0; step < 400; ++step) {
+        const int n = int(text.size());
+        const int at = std::uniform_int_distribution<int>(codeStart, n)(random);
+        const int length = step % 2 ? 0 : std::min(n - at, std::uniform_int_distribution<int>(0, 3)(random));
+        const U16String& piece = pieces[size_t(std::uniform_int_distribution<int>(0, int(pieces.size()) - 1)(random))];
+        const U16String taken = text.substr(size_t(at), size_t(length));
+        const std::string made = edit(at, length, piece);
+        ASSERT_TRUE(!made.empty() && std::isdigit(made[0])) << "step " << step << ": " << made;
+        // Counted while no string or here-document left open runs to the end.
+        const bool open = states.entries.back().at < int(text.size()) - 4096;
+        if ((piece == u"x" || piece == u"\n") && !open && taken.find_first_of(u"'\"()`<${}#\\EOF") == U16String::npos) {
+            ++plainEdits;
+            shortReads += std::stoi(made) < 4096;
+        }
+        // And taken back, but one time in eight.
+        if (step % 8 != 0) {
+            const std::string undone = edit(at, int(piece.size()), taken);
+            ASSERT_TRUE(!undone.empty() && std::isdigit(undone[0])) << "step " << step << " undone: " << undone;
+        }
+    }
+    EXPECT_GT(shortReads, plainEdits * 4 / 5) << "of " << plainEdits;
+}
+
 // The list of fence-like lines, kept through random edits (runs made and broken
 // across the edit's edges, lines joined and split, long lines), equals the list
 // read from the whole text.

@@ -4,6 +4,7 @@
 #include "document/ImageCache.h"
 #include "document/LinkRouter.h"
 #include "editor/CodeBody.h"
+#include "editor/CodeLineStates.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
 #include "editor/ParagraphCut.h"
@@ -279,6 +280,8 @@ struct MarkdownEditorCoordinator::Kept {
     // one: while none did, every fence reads as it did then.
     std::vector<int> fenceLike;
     bool fenceLikeEdited = true;
+    // The states of the shell block edited last, while every change since is known.
+    CodeLineStates codeStates;
 
     // The fence-like lines the block scanner reads: those outside grid cells.
     const std::vector<int>& readableFences(std::vector<int>& scratch)
@@ -436,6 +439,7 @@ struct MarkdownEditorCoordinator::Kept {
         definitionsCurrent = false;
         if (storage)
             fenceLikeEdited = CodeBodies::update(fenceLike, storage->string(), e.range, e.delta) || fenceLikeEdited;
+        codeStates.edited(e.range, e.delta);
         // Places after the change keep what the text read as there, to compare with.
         std::erase_if(cuts, [&](ParagraphCut& cut) {
             if (cut.at <= e.range.location)
@@ -604,6 +608,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.unstyled.reset();
     kept.island.reset();
     kept.cuts.clear();
+    kept.codeStates.clear();
     if (stepwise) {
         // Styled in steps: at once up to the caret and past what the window shows.
         if (!kept.definitionsCurrent)
@@ -726,6 +731,9 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     }
     storage->endEditing();
     kept.restyling = false;
+    // States kept over an edit that was not read again, or over a changed fence, no longer hold.
+    if (kept.codeStates.changed || kept.fenceLikeEdited)
+        kept.codeStates.clear();
     if (!done) {
         restyle(view);
         return;
@@ -1022,12 +1030,18 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
     if (*kept.grids && hasGrids(storage, Range::fromTo(first, last)))
         return false;
     const std::optional<CodeBody> body = CodeBodies::around(text, fences, first, last);
-    if (!body || body->opener < lo
-        || (body->language && !CodeHighlighter::resumesAfterLineFeeds(*body->language)))
+    using CodeHighlighter::Resumption;
+    const Resumption resumes = body && body->language ? CodeHighlighter::resumption(*body->language)
+                                                      : Resumption::afterUncoveredFeeds;
+    if (!body || body->opener < lo || resumes == Resumption::blockStart)
         return false;
+    if (resumes == Resumption::carriedState)
+        return restyleCarriedCodeLines(view, storage, *body, Range::fromTo(first, last), selection, n);
     // The code's tokens start afresh after a line feed that none covers (its colour is
-    // the text's) and that no backslash comes before.
+    // the text's) and that no backslash comes before; in some languages after every one.
     auto fresh = [&](const AttributedString& styled, int feed, int shift) {
+        if (resumes == Resumption::everyLine)
+            return true;
         if (feed >= 1 && text[size_t(feed - 1)] == u'\\')
             return false;
         const Color* color = styled.attributes(feed - shift).color(AttributeKey::ForegroundColor);
@@ -1068,6 +1082,42 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
         if (to > n)
             return false;
     }
+}
+
+bool MarkdownEditorCoordinator::restyleCarriedCodeLines(TextView& view, TextStorage& storage, const CodeBody& body,
+                                                        Range lines, Range selection, int n)
+{
+    using namespace RestyleWindow;
+    Kept& kept = *kept_;
+    const U16View text = storage.string();
+    CodeLineStates& states = kept.codeStates;
+    // From the kept line before the edits to the first after them whose state is as
+    // before; the whole body while none are kept, reading its states as it goes.
+    std::optional<CodeLineStates::Reading> reading;
+    if (states.holds(body.opener, *body.language))
+        reading = states.reread(text, lines.location, lines.end(), body.end);
+    const int codeStart = nextLineStart(text, body.opener);
+    const int from = reading ? reading->from : codeStart;
+    const int to = reading ? reading->to : body.end;
+    if (to > n)
+        return false;
+    const U16String head(substring(text, Range::fromTo(body.opener, codeStart)));
+    const int offset = from - int(head.size());
+    AttributedString joined(head, styler.baseAttributes());
+    joined.append(storage.attributedSubstring(Range::fromTo(from, to)));
+    TextStorage piece(joined);
+    stylePiece(piece, offset, selection, view);
+    const ParagraphStyle* before = storage.paragraphStyle(body.opener);
+    const ParagraphStyle* alone = piece.paragraphStyle(0);
+    if (!before || !alone || !(*before == *alone))
+        return false;
+    copyBack(piece, offset, storage, int(head.size()));
+    if (reading)
+        states.adopt(*reading, body.end);
+    else
+        states.read(text, body.opener, *body.language, codeStart, body.end);
+    kept.readsAsBefore = to;
+    return true;
 }
 
 void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, int at)

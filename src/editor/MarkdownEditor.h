@@ -16,6 +16,7 @@
 namespace velkin {
 
 class MarkdownTextView;
+struct CodeBody;
 struct ProseLines;
 class MarkdownEditorCoordinator;
 
@@ -128,6 +129,10 @@ private:
     // fenced code block whose highlighting goes line by line, and no edit since
     // the last restyle touched a fence; false when that does not hold.
     bool restyleCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);
+    // restyleCodeLines() for a block whose tokenizer carries a state over lines: from a
+    // line before `lines` where that state is kept to one after them where it is as before.
+    bool restyleCarriedCodeLines(TextView& view, TextStorage& storage, const CodeBody& body, Range lines,
+                                 Range selection, int n);
     // Finds places where a stretch may start inside a long paragraph, up to `at`,
     // so that one lies not far before it when the paragraph reaches back that far.
     void settleCuts(const TextStorage& storage, int lo, int at);
