@@ -312,6 +312,20 @@ void BM_KeystrokeInALongCodeBlock2MB(benchmark::State& state)
 }
 BENCHMARK(BM_KeystrokeInALongCodeBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
+// The same in a pasted shell session, whose tokenizer carries its state over lines.
+void BM_KeystrokeInALongShellBlock2MB(benchmark::State& state)
+{
+    longShape(state, u"# Session\n\n```console\n" + bench::shellSession(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInALongShellBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// And in an indented code block (the log, each line indented by four spaces).
+void BM_KeystrokeInALongIndentedBlock2MB(benchmark::State& state)
+{
+    longShape(state, u"# Log\n\n    " + bench::logLines(2'000'000, u"\n    ") + u"\n", state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInALongIndentedBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
 // The restyle of those keystrokes alone, without the relayout and drawing after
 // them: a character typed into the storage and taken out again in turn.
 void restyleAlone(benchmark::State& state, U16String text, double fraction)

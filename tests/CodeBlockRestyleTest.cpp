@@ -204,6 +204,102 @@ TEST(CodeBlockRestyle, StatesCarriedOverLinesInAShellBlockAreFollowedToWhereThey
     ASSERT_EQ(typeAt(e, int(e.view().string().rfind(u"```")) - 1, u"'"), "");
 }
 
+// Lines of an indented block: four spaces or a tab, deeper ones, blank lines
+// inside it, and lines that would read otherwise outside code.
+U16String indentedLines(int count)
+{
+    static const char16_t* const lines[] = {
+        u"    int main(void) { return 0; }", u"\tafter a tab", u"", u"      deeper by two", u"    | a | b |",
+        u"    | - | - |", u"    - not an item", u"    ```", u"    [ref]: https://example.com", u"    <!-- not html",
+        u"    # not a heading", u"   ", u"    ===", u"    *not emphasis*", u"\t\tx"};
+    constexpr int kinds = int(std::size(lines));
+    U16String text;
+    for (int i = 0; i < count; ++i) {
+        text += lines[(i * 4 + i / kinds) % kinds];
+        text += u'\n';
+    }
+    return text;
+}
+
+// Edits inside long indented blocks: lines gaining and losing their indentation,
+// blank lines, pipes and fences typed into them; a list item before one (its lines
+// are the item's then), a quotation and a table after them.
+TEST(CodeBlockRestyle, EditsInALongIndentedBlockStayAsIfRestyledFromScratch)
+{
+    const std::vector<U16String> typed{u"x",    u" ",     u"\n",   u"\n\n", u"    ", u"\t",   u"- ",       u"> ",
+                                       u"|",    u"| - |", u"```",  u"~~~\n", u"[ref]: u\n", u"<!--", u"-->", u"# ",
+                                       u"===\n", u"  ",    u"1. ",  u"*",    u"\n    ", u"\nx\n"};
+    const U16String block = indentedLines(240);
+    const std::vector<U16String> texts{
+        u"Intro with [ref].\n\n" + block + u"After it, *closed.\n\n| a | b |\n| - | - |\n| 1 | 2 |\n",
+        u"- an item\n\n" + block + u"\n> quoted\n" + block + u"text* after\n",
+        u"# Head\n\n" + block + u"\n1. item\n\n" + block,
+    };
+    unsigned seed = 900;
+    for (const U16String& text : texts) {
+        differential::Editor e(text);
+        std::mt19937 rng(seed++);
+        const int from = int(text.find(u"\n\n")) + 2;
+        EXPECT_EQ(editInside(e, rng, 150, from, int(text.size()), typed), "") << "text " << seed;
+    }
+}
+
+// The first and last lines of an indented block, and the lines next to it.
+TEST(CodeBlockRestyle, TheEdgesOfALongIndentedBlock)
+{
+    const U16String text = u"Para *open\n\n" + indentedLines(100) + u"    last line\n\nclosed* here\n";
+    differential::Editor e(text);
+    const int opening = int(text.find(u"    int main"));
+    ASSERT_EQ(eraseAt(e, opening, 1), "") << "the first line losing a space";
+    ASSERT_EQ(typeAt(e, opening, u" "), "");
+    ASSERT_EQ(eraseAt(e, opening - 1, 1), "") << "the blank line above it taken away";
+    ASSERT_EQ(typeAt(e, opening - 1, u"\n"), "");
+    const int lastLine = int(e.view().string().find(u"    last line"));
+    ASSERT_EQ(eraseAt(e, lastLine, 4), "") << "the last line unindented";
+    ASSERT_EQ(typeAt(e, lastLine, u"    "), "");
+    ASSERT_EQ(typeAt(e, lastLine - 1, u"\n"), "") << "a blank line before the last";
+    ASSERT_EQ(typeAt(e, lastLine + 1, u"x"), "");
+    ASSERT_EQ(eraseAt(e, lastLine, 1), "");
+    const int middle = int(e.view().string().find(u"    | - | - |", text.size() / 2));
+    ASSERT_EQ(eraseAt(e, middle, 4), "") << "a line in the middle unindented";
+    ASSERT_EQ(typeAt(e, middle + 2, u"x"), "");
+    ASSERT_EQ(typeAt(e, middle, u"    "), "") << "and indented again";
+}
+
+// A delimiter row typed into a block turns the piped lines after it into table
+// rows, on past the block's end while each holds a pipe.
+TEST(CodeBlockRestyle, ATableRowRunOutOfAnIndentedBlock)
+{
+    U16String block;
+    for (int i = 0; i < 60; ++i)
+        block += i % 7 == 3 ? u"\n" : u"    a line of code\n";
+    const U16String text = u"Intro.\n\n" + block + u"    | h |\n    -x\n    | c |\n| b |\nafter\n";
+    differential::Editor e(text);
+    const int row = int(text.find(u"    -x")) + 5;
+    ASSERT_EQ(eraseAt(e, row, 1), "");
+    ASSERT_EQ(typeAt(e, row, u"|"), "") << "a delimiter row";
+    ASSERT_EQ(eraseAt(e, row, 1), "") << "and taken away";
+}
+
+// A definition typed over a blank line of a block ends it there and gives a link
+// far above its meaning; a line the list scanner reads as an item, typed into
+// the block, gives the lines after it the item's indents.
+TEST(CodeBlockRestyle, IndentedBlockLinesThatReadOtherwiseFarAway)
+{
+    U16String block;
+    for (int i = 0; i < 80; ++i)
+        block += i % 7 == 3 ? u"\n" : i % 2 ? u"      a deeper line\n" : u"    a line of code\n";
+    const U16String text = u"Intro with [ref].\n\n" + block + u"\nAfter.\n";
+    differential::Editor e(text);
+    const int blankLine = int(text.find(u"\n\n    a line", text.size() / 2)) + 1;
+    ASSERT_EQ(typeAt(e, blankLine, u"[ref]: /x\n"), "") << "a definition";
+    ASSERT_EQ(eraseAt(e, blankLine, 10), "");
+    const int line = int(e.view().string().find(u"    a line", text.size() / 2)) + 4;
+    ASSERT_EQ(typeAt(e, line, u"- "), "") << "an item to the list scanner";
+    ASSERT_EQ(typeAt(e, line + 40, u"x"), "");
+    ASSERT_EQ(eraseAt(e, line, 2), "");
+}
+
 // A fence nobody closed runs to the end of the text: edits at its last line too.
 TEST(CodeBlockRestyle, EditsInAFenceThatRunsToTheEndStayAsIfRestyledFromScratch)
 {

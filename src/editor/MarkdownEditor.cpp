@@ -759,7 +759,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
 {
     using namespace RestyleWindow;
     using namespace ParagraphCuts;
-    if (restyleCodeLines(view, storage, changed, selection, bounds))
+    if (restyleCodeLines(view, storage, changed, selection, bounds) || restyleIndentedCodeLines(view, storage, changed, selection, bounds))
         return true;
     Kept& kept = *kept_;
     const U16View text = storage.string();
@@ -1116,6 +1116,82 @@ bool MarkdownEditorCoordinator::restyleCarriedCodeLines(TextView& view, TextStor
         states.adopt(*reading, body.end);
     else
         states.read(text, body.opener, *body.language, codeStart, body.end);
+    kept.readsAsBefore = to;
+    return true;
+}
+
+bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextStorage& storage, Range changed,
+                                                         Range selection, Range bounds)
+{
+    using namespace RestyleWindow;
+    using ParagraphCuts::codeAt;
+    Kept& kept = *kept_;
+    // A fence changed, or a definition, reads otherwise far away.
+    if (kept.fenceLikeEdited || kept.definitionsTouched)
+        return false;
+    const U16View text = storage.string();
+    const int lo = std::clamp(bounds.location, 0, int(text.size()));
+    const int n = std::clamp(bounds.end(), lo, int(text.size()));
+    const int first = lineStart(text, std::clamp(changed.location, 0, int(text.size())));
+    const int last = nextLineStart(text, std::clamp(changed.end(), first, int(text.size())));
+    auto lineAt = [&](int start) { return substring(text, Range::fromTo(start, nextLineStart(text, start))); };
+    auto blank = [&](U16View line) { return isBlank(line, TrimSet::WhitespaceAndNewlines); };
+    auto indented = [&](U16View line) { return MarkdownSyntax::indentWidth(line) >= 4; };
+    // The lines the edits touched are all blank or indented: inside an indented
+    // block they neither end it nor start another.
+    if (first <= lo || last >= n || !codeAt(storage, first - 1))
+        return false;
+    for (int p = first; p < last; p = nextLineStart(text, p))
+        if (!blank(lineAt(p)) && !indented(lineAt(p)))
+            return false;
+    // Above them, over blank lines, an indented line the storage shows as code: it
+    // reads so whatever follows. Below them, over blank lines, another one, without a
+    // pipe (a table row run from above stops at it): the block goes on over both as
+    // before, and the text after it reads as before.
+    constexpr int reach = 64;
+    int from = lineStart(text, first - 1);
+    for (int count = 0; blank(lineAt(from)); from = lineStart(text, from - 1))
+        if (++count > reach || from <= lo || !codeAt(storage, from))
+            return false;
+    if (from < lo || !codeAt(storage, from) || !indented(lineAt(from)))
+        return false;
+    int end = last;
+    for (int count = 0; end < n && (blank(lineAt(end)) || lineAt(end).find(u'|') != U16View::npos);
+         end = nextLineStart(text, end))
+        if (++count > reach || !codeAt(storage, end))
+            return false;
+    const int to = nextLineStart(text, end);
+    if (end >= n || to > n || text[size_t(to - 1)] != u'\n' || !codeAt(storage, end) || !indented(lineAt(end)))
+        return false;
+    // The list scanner knows nothing of indented code: a line that reads as an item
+    // to it gives the lines after it the item's indents, as far as the item goes.
+    for (int p = from; p < to; p = nextLineStart(text, p))
+        if (MarkdownSyntax::matchList(lineAt(p)))
+            return false;
+    // Not the body of a fence: no fence-like line among them, and none open around them.
+    const auto fence = std::lower_bound(kept.fenceLike.begin(), kept.fenceLike.end(), from);
+    if (fence != kept.fenceLike.end() && *fence < to)
+        return false;
+    std::vector<int> scratch;
+    const std::vector<int>& fences = kept.readableFences(scratch);
+    if (*kept.grids && hasGrids(storage, Range::fromTo(from, to)))
+        return false;
+    if (!kept.fenceLike.empty() && CodeBodies::around(text, fences, from, to))
+        return false;
+    // Read between two more lines of the block, so that none of them is its first or
+    // last; the outer ones must read as the storage has them (not as a list item's
+    // lines, nor a heading's).
+    const U16String head = u"    x\n";
+    const int offset = from - int(head.size());
+    AttributedString joined(head, styler.baseAttributes());
+    joined.append(storage.attributedSubstring(Range::fromTo(from, to)));
+    joined.append(AttributedString(u"    x\n", styler.baseAttributes()));
+    TextStorage piece(joined);
+    stylePiece(piece, offset, selection, view);
+    if (!agrees(piece, offset, storage, Range::fromTo(from, nextLineStart(text, from)))
+        || !agrees(piece, offset, storage, Range::fromTo(end, to)))
+        return false;
+    copyBack(piece.attributedSubstring(Range{0, int(head.size()) + to - from}), offset, storage, int(head.size()));
     kept.readsAsBefore = to;
     return true;
 }

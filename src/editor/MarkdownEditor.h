@@ -133,6 +133,9 @@ private:
     // line before `lines` where that state is kept to one after them where it is as before.
     bool restyleCarriedCodeLines(TextView& view, TextStorage& storage, const CodeBody& body, Range lines,
                                  Range selection, int n);
+    // Restyles the lines around `changed` alone when they lie inside an indented code
+    // block, all blank or indented, between two of its lines that stay as they were.
+    bool restyleIndentedCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);
     // Finds places where a stretch may start inside a long paragraph, up to `at`,
     // so that one lies not far before it when the paragraph reaches back that far.
     void settleCuts(const TextStorage& storage, int lo, int at);
