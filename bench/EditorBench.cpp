@@ -319,10 +319,11 @@ void BM_KeystrokeInALongShellBlock2MB(benchmark::State& state)
 }
 BENCHMARK(BM_KeystrokeInALongShellBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
-// And in an indented code block (the log, each line indented by four spaces).
+// And in an indented code block (the log, each line indented by a tab): in its
+// first line, its middle and its last line.
 void BM_KeystrokeInALongIndentedBlock2MB(benchmark::State& state)
 {
-    longShape(state, u"# Log\n\n    " + bench::logLines(2'000'000, u"\n    ") + u"\n", state.range(0) / 2.0);
+    longShape(state, u"Log\n\n\t" + bench::logLines(2'000'000, u"\n\t"), state.range(0) / 2.0);
 }
 BENCHMARK(BM_KeystrokeInALongIndentedBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 

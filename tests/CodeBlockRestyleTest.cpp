@@ -266,6 +266,31 @@ TEST(CodeBlockRestyle, TheEdgesOfALongIndentedBlock)
     ASSERT_EQ(typeAt(e, middle, u"    "), "") << "and indented again";
 }
 
+// Typing in the first line of a block, after a paragraph, a list item or lines
+// the item goes on over, and in the last line of one that runs to the text's end.
+TEST(CodeBlockRestyle, TheFirstAndLastLinesOfIndentedBlocks)
+{
+    for (const U16View above : {u"Para\n\n", u"- item\n\n", u"- item\nlazy\n\n", u"> quote\n\n", u"# Head\n",
+                                u"```\nfenced\n```\n", u"Para\n    x\n\n", u"1. one\n   two\n\n"}) {
+        U16String block;
+        for (int i = 0; i < 60; ++i)
+            block += i % 7 == 3 ? u"\n" : i % 5 == 1 ? u"\ttabbed | piped\n" : u"    a line of code\n";
+        const U16String text = U16String(above) + (above.size() % 2 ? indentedLines(60) : block) + u"\tthe last line";
+        differential::Editor e(text);
+        const int opening = int(above.size());
+        ASSERT_EQ(typeAt(e, opening + 6, u"x"), "") << "the first line after " << u8(above);
+        ASSERT_EQ(typeAt(e, opening + 4, u"\n    "), "") << u8(above);
+        ASSERT_EQ(eraseAt(e, opening + 4, 5), "") << u8(above);
+        ASSERT_EQ(eraseAt(e, opening + 2, 2), "") << "unindented, after " << u8(above);
+        ASSERT_EQ(typeAt(e, opening + 2, u"  "), "") << u8(above);
+        const int end = int(e.view().string().size());
+        ASSERT_EQ(typeAt(e, end, u"y"), "") << "the last line after " << u8(above);
+        ASSERT_EQ(typeAt(e, end + 1, u"\n\n\tz"), "") << u8(above);
+        ASSERT_EQ(typeAt(e, end + 3, u"w"), "") << u8(above);
+        ASSERT_EQ(eraseAt(e, end + 2, 2), "") << u8(above);
+    }
+}
+
 // A delimiter row typed into a block turns the piped lines after it into table
 // rows, on past the block's end while each holds a pipe.
 TEST(CodeBlockRestyle, ATableRowRunOutOfAnIndentedBlock)

@@ -1139,29 +1139,43 @@ bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextSto
     auto indented = [&](U16View line) { return MarkdownSyntax::indentWidth(line) >= 4; };
     // The lines the edits touched are all blank or indented: inside an indented
     // block they neither end it nor start another.
-    if (first <= lo || last >= n || !codeAt(storage, first - 1))
+    if (first < lo || first >= last)
         return false;
     for (int p = first; p < last; p = nextLineStart(text, p))
         if (!blank(lineAt(p)) && !indented(lineAt(p)))
             return false;
     // Above them, over blank lines, an indented line the storage shows as code: it
-    // reads so whatever follows. Below them, over blank lines, another one, without a
-    // pipe (a table row run from above stops at it): the block goes on over both as
-    // before, and the text after it reads as before.
+    // reads so whatever follows. Or the block starts with them: the line above is
+    // blank and outside it, and their first line was code before the edits (its
+    // line feed, which they left, says so).
     constexpr int reach = 64;
-    int from = lineStart(text, first - 1);
-    for (int count = 0; blank(lineAt(from)); from = lineStart(text, from - 1))
-        if (++count > reach || from <= lo || !codeAt(storage, from))
+    int from = first;
+    const bool startsBlock = first == 0 || !codeAt(storage, first - 1);
+    if (startsBlock) {
+        const bool feedKept = text[size_t(last - 1)] == u'\n' && !(kept.dirty && kept.dirty->contains(last - 1));
+        if (blank(lineAt(first)) || !feedKept || !codeAt(storage, last - 1)
+            || (first > 0 && !blank(lineAt(lineStart(text, first - 1)))))
             return false;
-    if (from < lo || !codeAt(storage, from) || !indented(lineAt(from)))
-        return false;
+    } else {
+        from = lineStart(text, first - 1);
+        for (int count = 0; blank(lineAt(from)); from = lineStart(text, from - 1))
+            if (++count > reach || from <= lo || !codeAt(storage, from))
+                return false;
+        if (from < lo || !codeAt(storage, from) || !indented(lineAt(from)))
+            return false;
+    }
+    // Below them, over blank lines and piped ones, another indented line without a
+    // pipe (a table row run from above stops at it) that was code before: the block
+    // goes on over both as before, and the text after it reads as before. Or the
+    // block runs to the text's end.
     int end = last;
     for (int count = 0; end < n && (blank(lineAt(end)) || lineAt(end).find(u'|') != U16View::npos);
          end = nextLineStart(text, end))
-        if (++count > reach || !codeAt(storage, end))
+        if (++count > reach || !(blank(lineAt(end)) || indented(lineAt(end))))
             return false;
-    const int to = nextLineStart(text, end);
-    if (end >= n || to > n || text[size_t(to - 1)] != u'\n' || !codeAt(storage, end) || !indented(lineAt(end)))
+    const bool runsToEnd = end >= int(text.size());
+    const int to = runsToEnd ? int(text.size()) : nextLineStart(text, end);
+    if (to > n || (!runsToEnd && (text[size_t(to - 1)] != u'\n' || !codeAt(storage, end) || !indented(lineAt(end)))))
         return false;
     // The list scanner knows nothing of indented code: a line that reads as an item
     // to it gives the lines after it the item's indents, as far as the item goes.
@@ -1179,17 +1193,18 @@ bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextSto
     if (!kept.fenceLike.empty() && CodeBodies::around(text, fences, from, to))
         return false;
     // Read between two more lines of the block, so that none of them is its first or
-    // last; the outer ones must read as the storage has them (not as a list item's
-    // lines, nor a heading's).
-    const U16String head = u"    x\n";
+    // last where it is not; the outer ones must read as the storage has them (not as
+    // a list item's lines, nor a heading's).
+    const U16String head = startsBlock ? U16String() : U16String(u"    x\n");
     const int offset = from - int(head.size());
     AttributedString joined(head, styler.baseAttributes());
     joined.append(storage.attributedSubstring(Range::fromTo(from, to)));
-    joined.append(AttributedString(u"    x\n", styler.baseAttributes()));
+    if (!runsToEnd)
+        joined.append(AttributedString(u"    x\n", styler.baseAttributes()));
     TextStorage piece(joined);
     stylePiece(piece, offset, selection, view);
-    if (!agrees(piece, offset, storage, Range::fromTo(from, nextLineStart(text, from)))
-        || !agrees(piece, offset, storage, Range::fromTo(end, to)))
+    const Range above = startsBlock ? Range{last - 1, 1} : Range::fromTo(from, nextLineStart(text, from));
+    if (!agrees(piece, offset, storage, above) || (!runsToEnd && !agrees(piece, offset, storage, Range::fromTo(end, to))))
         return false;
     copyBack(piece.attributedSubstring(Range{0, int(head.size()) + to - from}), offset, storage, int(head.size()));
     kept.readsAsBefore = to;
