@@ -1129,6 +1129,10 @@ bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextSto
     // A fence changed, or a definition, reads otherwise far away.
     if (kept.fenceLikeEdited || kept.definitionsTouched)
         return false;
+    // Code next to the change as the storage shows it, or the edit is not in a block
+    // (nor is a long line searched for its ends).
+    if (!codeAt(storage, changed.location - 1) && !codeAt(storage, changed.end()))
+        return false;
     const U16View text = storage.string();
     const int lo = std::clamp(bounds.location, 0, int(text.size()));
     const int n = std::clamp(bounds.end(), lo, int(text.size()));
