@@ -45,9 +45,11 @@ struct CodeLineStates {
     // whose state is as before (or to `bodyEnd`). None when the tokens the block's
     // text read alone from there would have differ from those the state there gives.
     std::optional<Reading> reread(U16View text, int first, int last, int bodyEnd) const;
-    std::optional<Reading> rereadFrom(U16View text, std::vector<Entry>::const_iterator start, int last, int bodyEnd) const;
     // Takes a reading in: the states in its stretch are now those it found.
     void adopt(const Reading& reading, int bodyEnd);
+
+private:
+    std::optional<Reading> rereadFrom(U16View text, std::vector<Entry>::const_iterator start, int last, int bodyEnd) const;
 };
 
 } // namespace velkin

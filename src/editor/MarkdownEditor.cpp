@@ -280,7 +280,8 @@ struct MarkdownEditorCoordinator::Kept {
     // one: while none did, every fence reads as it did then.
     std::vector<int> fenceLike;
     bool fenceLikeEdited = true;
-    // The states of the shell block edited last, while every change since is known.
+    // The line states of the block edited last whose tokenizer carries a state over
+    // lines, while every change since is known.
     CodeLineStates codeStates;
 
     // The fence-like lines the block scanner reads: those outside grid cells.
@@ -759,7 +760,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
 {
     using namespace RestyleWindow;
     using namespace ParagraphCuts;
-    if (restyleCodeLines(view, storage, changed, selection, bounds) || restyleIndentedCodeLines(view, storage, changed, selection, bounds))
+    if (restyleCodeLines(view, storage, changed, selection, bounds)
+        || restyleIndentedCodeLines(view, storage, changed, selection, bounds))
         return true;
     Kept& kept = *kept_;
     const U16View text = storage.string();
@@ -1129,11 +1131,16 @@ bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextSto
     // A fence changed, or a definition, reads otherwise far away.
     if (kept.fenceLikeEdited || kept.definitionsTouched)
         return false;
-    // Code next to the change as the storage shows it, or the edit is not in a block
-    // (nor is a long line searched for its ends).
-    if (!codeAt(storage, changed.location - 1) && !codeAt(storage, changed.end()))
-        return false;
+    // Code next to the change as the storage shows it (before the indentation, when
+    // the edit follows it), or the edit is not in a block (nor is a long line searched
+    // for its ends).
     const U16View text = storage.string();
+    int before = std::min(changed.location, int(text.size())) - 1;
+    for (int count = 0; before >= 0 && count < 64 && (text[size_t(before)] == u' ' || text[size_t(before)] == u'\t');
+         ++count)
+        --before;
+    if (!codeAt(storage, before) && !codeAt(storage, changed.end()))
+        return false;
     const int lo = std::clamp(bounds.location, 0, int(text.size()));
     const int n = std::clamp(bounds.end(), lo, int(text.size()));
     const int first = lineStart(text, std::clamp(changed.location, 0, int(text.size())));
