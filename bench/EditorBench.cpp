@@ -327,6 +327,33 @@ void BM_KeystrokeInALongIndentedBlock2MB(benchmark::State& state)
 }
 BENCHMARK(BM_KeystrokeInALongIndentedBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
+void BM_KeystrokeInALongQuote2MB(benchmark::State& state) { longShape(state, bench::longQuote(2'000'000), state.range(0) / 2.0); }
+BENCHMARK(BM_KeystrokeInALongQuote2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// At its start the caret is in the alert's first line of text, after its label.
+void BM_KeystrokeInALongAlert2MB(benchmark::State& state)
+{
+    const U16String text = bench::longAlert(2'000'000);
+    Session s = state.range(0) == 0 ? Session(text, u"> [!NOTE]\n> 2026") : Session(text, state.range(0) / 2.0);
+    typeInTurn(state, s);
+}
+BENCHMARK(BM_KeystrokeInALongAlert2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// A keystroke in the label that breaks it and the next that mends it: every line
+// of the alert changes, a panel's worth of restyling and layout each time.
+void BM_KeystrokeInALongAlertsLabel2MB(benchmark::State& state)
+{
+    Session s(bench::longAlert(2'000'000), u"> [!NO");
+    typeInTurn(state, s);
+}
+BENCHMARK(BM_KeystrokeInALongAlertsLabel2MB)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInQuoteContinuedByALog2MB(benchmark::State& state)
+{
+    longShape(state, bench::quoteContinuedByALog(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInQuoteContinuedByALog2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
 // The restyle of those keystrokes alone, without the relayout and drawing after
 // them: a character typed into the storage and taken out again in turn.
 void restyleAlone(benchmark::State& state, U16String text, double fraction)
@@ -461,9 +488,25 @@ void BM_KeystrokeInALongTable(benchmark::State& state)
     for (int64_t i = 0; i < state.range(0); ++i)
         text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | some words here | more |\n";
     text += u"\nAfter the table.\n";
-    Session s(text, u"| row" + u16(std::to_string(state.range(0) / 2)));
+    // The editor shows the table as a grid: the caret goes after the text of a cell mid-table.
+    Session s(text, u"row" + u16(std::to_string(state.range(0) / 2)) + u"\n");
+    if (s.view().selectedRange().location < int(text.size()) / 4)
+        state.SkipWithError("the caret is not in the table");
+    s.view().setSelectedRange({s.view().selectedRange().location - 1, 0});
     typeInTurn(state, s);
 }
 BENCHMARK(BM_KeystrokeInALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+
+// The same table with the caret in the heading two paragraphs above it.
+void BM_KeystrokeAboveALongTable(benchmark::State& state)
+{
+    U16String text = u"# Figures\n\nSome text.\n\n| Name | Value | Notes | More |\n| --- | --- | --- | --- |\n";
+    for (int64_t i = 0; i < state.range(0); ++i)
+        text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | some words here | more |\n";
+    text += u"\nAfter the table.\n";
+    Session s(text, u"# Fig");
+    typeInTurn(state, s);
+}
+BENCHMARK(BM_KeystrokeAboveALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 
 } // namespace

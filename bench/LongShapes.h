@@ -134,6 +134,13 @@ inline U16String lineWithAnUnclosedBacktickRun(size_t bytes)
     return u"start `` here " + line;
 }
 
+// The log quoted, each line after "> ": a plain quote, an alert (drawn as a
+// panel) whose first line names its kind, and a quote whose first line alone
+// has the marker, the log going on from it lazily.
+inline U16String longQuote(size_t bytes) { return u"> " + logLines(bytes, u"\n> ") + u"end of the quote\n"; }
+inline U16String longAlert(size_t bytes) { return u"> [!NOTE]\n" + longQuote(bytes); }
+inline U16String quoteContinuedByALog(size_t bytes) { return u"> " + logLines(bytes, u"\n"); }
+
 // The changelogs' list items ("* [hash](link) - **area**: text"), one after
 // another without a blank line, until `bytes`; empty without the changelogs.
 inline U16String changelogItems(size_t bytes)

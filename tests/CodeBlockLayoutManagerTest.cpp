@@ -1,4 +1,5 @@
 #include "document/CodeBlockLayoutManager.h"
+#include "markdown/Alert.h"
 #include "markdown/MarkdownStyler.h"
 #include "markdown/TaskList.h"
 #include "markdown/TableGrid.h"
@@ -77,6 +78,28 @@ TEST(CodeBlockLayoutManager, AlertPanelReachesFourPointsBeyondItsText)
     const QColor bar = page.image.pixelColor(1, int(block.center().y()));
     EXPECT_GT(bar.green(), 150);
     EXPECT_LT(bar.red(), 120);
+}
+
+// A restyle of part of an alert marks that part anew: the panel is still drawn as
+// one, and two alerts of one kind a blank line apart are still two.
+TEST(CodeBlockLayoutManager, AnAlertMarkedInPartsIsOnePanel)
+{
+    const U16String text = u"Intro\n\n> [!NOTE]\n> one\n> two\n> three\n> four\n\n> [!NOTE]\n> five\n\nAfter\n";
+    Page whole = draw(text);
+    Page parts = draw(text);
+    const int half = int(text.find(u"> three"));
+    const int end = int(text.find(u"\n\n> [!NOTE]\n> five")) + 1;
+    parts.storage.addAttribute(AttributeKey::AlertBlock, MarkerPtr(std::make_shared<AlertMark>(AlertKind::note, 0, 0)),
+                               Range::fromTo(half, end));
+    parts.image.fill(Qt::white);
+    {
+        QPainter painter(&parts.image);
+        parts.layout->draw(painter, QRectF(0, 0, 400, 400), QPointF(0, 0));
+    }
+    EXPECT_EQ(parts.image, whole.image);
+    // White between the two alerts.
+    const QRectF gap = whole.layout->boundingRect({end, 1});
+    EXPECT_EQ(whole.image.pixelColor(380, int(gap.center().y())), QColor(Qt::white));
 }
 
 TEST(CodeBlockLayoutManager, CheckboxDrawnOverItsCollapsedBox)

@@ -5,6 +5,7 @@
 // (fixed seed, modest count) and the long run in the benchmark program.
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
+#include "markdown/Alert.h"
 #include "markdown/TableGrid.h"
 #include "platform/layout/LayoutManager.h"
 #include "platform/text/Lines.h"
@@ -71,13 +72,19 @@ inline bool sameCell(const TextBlock* a, const TextBlock* b)
         && x->backgroundColor == y->backgroundColor && x->table()->numberOfColumns == y->table()->numberOfColumns;
 }
 
-// Markers compare by identity in the storage; here by kind, since two restyles make two sets.
+// Most markers compare by identity in the storage; here by kind, since two
+// restyles make two sets. An alert's marks by what they show.
 inline bool sameValue(const AttributeValue& a, const AttributeValue& b)
 {
     const auto* ma = std::get_if<MarkerPtr>(&a);
     const auto* mb = std::get_if<MarkerPtr>(&b);
-    if (ma && mb)
+    if (ma && mb) {
+        const auto* x = dynamic_cast<const AlertMark*>(ma->get());
+        const auto* y = dynamic_cast<const AlertMark*>(mb->get());
+        if (x && y)
+            return x->kind == y->kind && x->size == y->size && x->gap == y->gap;
         return *ma && *mb ? typeid(**ma) == typeid(**mb) : *ma == *mb;
+    }
     const auto* pa = std::get_if<ParagraphStylePtr>(&a);
     const auto* pb = std::get_if<ParagraphStylePtr>(&b);
     if (pa && pb && *pa && *pb) {
@@ -127,6 +134,29 @@ inline std::string storageDifference(const AttributedString& kept, const Attribu
                 + " in line \"" + u8(substring(kept.string(), line)) + "\"";
         }
         i = std::min(a.end(), b.end());
+    }
+    return {};
+}
+
+// The first alert panel drawn otherwise in two storages of equal text (a panel is
+// a longest stretch of equal block marks, drawn as one), described; empty when equal.
+inline std::string panelDifference(const AttributedString& kept, const AttributedString& fresh)
+{
+    auto panels = [](const AttributedString& storage) {
+        std::vector<Range> out;
+        storage.enumerateAttribute(AttributeKey::AlertBlock, Range{0, storage.length()},
+                                   [&](const AttributeValue* value, Range run) {
+                                       if (value)
+                                           out.push_back(run);
+                                   }, true);
+        return out;
+    };
+    const std::vector<Range> a = panels(kept), b = panels(fresh);
+    for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const Range x = i < a.size() ? a[i] : Range{-1, 0}, y = i < b.size() ? b[i] : Range{-1, 0};
+        if (!(x == y))
+            return "alert panel " + std::to_string(i) + " is drawn over " + std::to_string(x.location) + "+"
+                + std::to_string(x.length) + " instead of " + std::to_string(y.location) + "+" + std::to_string(y.length);
     }
     return {};
 }
@@ -251,6 +281,8 @@ inline std::string compareWithFresh(Editor& e)
     Editor fresh(*e.document, e.view().selectedRange(), &e.storage());
     if (const std::string d = storageDifference(e.storage(), fresh.storage()); !d.empty())
         return "storage: " + d;
+    if (const std::string d = panelDifference(e.storage(), fresh.storage()); !d.empty())
+        return d;
     return layoutDifference(*e.view().layoutManager(), *fresh.view().layoutManager(), e.view().string());
 }
 

@@ -450,3 +450,89 @@ TEST(RestyleDifferential, LongLinesWithoutBlanksStayAsIfRestyledFromScratch)
 
 } // namespace
 } // namespace velkin
+
+namespace velkin {
+namespace {
+
+// The log quoted: each line after "> ", now and then nested or a list item, and
+// a fenced block of two lines in the quote near its end; with `lazy`, now and then a line
+// without a marker that goes on from the one above.
+U16String quotedLog(int count, bool lazy)
+{
+    const U16String log = logLines(count);
+    U16String text;
+    int line = 0;
+    for (size_t at = 0; at < log.size(); ++line) {
+        const size_t end = log.find(u'\n', at) + 1;
+        const U16View content = U16View(log).substr(at, end - at);
+        if (lazy && line % 37 == 36)
+            text += content;
+        else
+            text += (line % 50 == 49 ? u"> > " : line % 70 == 69 ? u"> - " : u"> ") + U16String(content);
+        if (line == count * 5 / 6)
+            text += u"> ```\n> code *in* the quote\n> ```\n";
+        at = end;
+    }
+    return text;
+}
+
+// Long quotes and alerts, and two alerts of one kind a blank line apart, edited
+// in their middle and at their first and last lines: markers typed and taken
+// out, the kind changed, blank and lazy lines, each edit compared with a whole
+// restyle, and every alert panel drawn as one.
+TEST(RestyleDifferential, LongQuotesAndAlertsStayAsIfRestyledFromScratch)
+{
+    const U16String quote = quotedLog(600, false);
+    const std::vector<U16String> texts{
+        u"Intro.\n\n> [!NOTE]\n" + quote + u"\nAfter.\n",
+        u"Intro.\n\n" + quotedLog(600, true) + u"\nAfter.\n",
+        u"> [!WARNING]\n" + quote + u"\n> [!WARNING]\n" + quote,
+    };
+    unsigned seed = 900;
+    for (const U16String& text : texts) {
+        differential::Editor e(text);
+        const U16String& s = e.view().string();
+        const std::string shape = u8(s.substr(0, 12));
+        const int middle = int(s.find(u"\n> 2026", s.size() / 2)) + 1;
+        const int late = int(s.find(u"\n> 2026", s.size() - 3000)) + 1;
+        for (const int at : {middle + 9, late + 9, 30, middle + 20})
+            ASSERT_EQ(typeAt(e, at, u"x"), "") << shape << " at " << at;
+        // Markers and lines typed at a line's start in the middle, and taken out again.
+        for (const U16View typed : {U16View(u">"), U16View(u"\n"), U16View(u"x"), U16View(u"> [!TIP]\n"),
+                                    U16View(u"\n> [!NOTE]\n"), U16View(u"- "), U16View(u"```\n")}) {
+            ASSERT_EQ(typeAt(e, middle, typed), "") << shape << " " << u8(typed);
+            ASSERT_EQ(typeAt(e, late + 9, u"y"), "") << shape << " " << u8(typed);
+            ASSERT_EQ(deleteAt(e, middle, int(typed.size())), "") << shape << " " << u8(typed) << " taken out";
+        }
+        // A line's marker taken out (it goes on lazily, or the alert ends there) and put back.
+        ASSERT_EQ(deleteAt(e, middle, 2), "") << shape;
+        ASSERT_EQ(typeAt(e, late + 9, u"z"), "") << shape;
+        ASSERT_EQ(typeAt(e, middle, u"> "), "") << shape;
+        // The first line: the kind changed, the label broken and mended.
+        if (const int kind = int(s.find(u"[!")) + 2; kind > 1) {
+            const int length = int(s.find(u']', size_t(kind))) - kind;
+            const U16String was = s.substr(size_t(kind), size_t(length));
+            e.view().setSelectedRange({kind, length});
+            e.view().insertText(u"CAUTION");
+            ASSERT_EQ(differential::compareWithFresh(e), "") << shape << " the kind changed";
+            ASSERT_EQ(typeAt(e, middle + 9, u"w"), "") << shape;
+            ASSERT_EQ(deleteAt(e, kind - 1, 1), "") << shape << " the label broken";
+            ASSERT_EQ(typeAt(e, kind - 1, u"!"), "") << shape << " the label mended";
+            ASSERT_EQ(deleteAt(e, kind, 7), "") << shape;
+            ASSERT_EQ(typeAt(e, kind, was), "") << shape;
+        }
+        // The last line of the quote.
+        const int last = int(s.rfind(u"\n> ")) + 1;
+        ASSERT_EQ(typeAt(e, int(s.find(u'\n', size_t(last))), u" end"), "") << shape;
+        ASSERT_EQ(deleteAt(e, last, 2), "") << shape;
+        ASSERT_EQ(typeAt(e, last, u"> "), "") << shape;
+        std::mt19937 rng(seed++);
+        const std::vector<U16String> typed{u"x",  u" ",     u">",    u"> ",         u">> ",  u"\n",
+                                           u"\n\n", u"[!NOTE]", u"[!WARNING]", u"> [!TIP]\n", u"- ", u"```",
+                                           u"*",  u"`",     u"    "};
+        EXPECT_EQ(editAtRandom(e, rng, 50, typed), "") << shape;
+    }
+}
+
+} // namespace
+} // namespace velkin

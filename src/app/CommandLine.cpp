@@ -12,6 +12,7 @@
 #include <QFile>
 
 #include <clocale>
+#include <cstdlib>
 #include <filesystem>
 
 namespace velkin::CommandLine {
@@ -98,6 +99,9 @@ int dispatch(const std::vector<std::string>& arguments, SelfTestRunner selfTest)
 int main(int argc, char** argv, SelfTestRunner selfTest)
 {
     LargeAllocations::keepApart();
+    // Registered before the toolkit's own teardown is, so it runs after it
+    // (the D-Bus thread, for one, is ended by a static object's destructor).
+    std::atexit([] { BackgroundThreads::awaitToolkitThreads(); });
     startedWithoutDisplay = prepareEnvironment();
     const std::vector<std::string> arguments(argv, argv + argc);
     // (An HTML export alone never comes here: the executable runs it without this library.)
@@ -110,8 +114,6 @@ int main(int argc, char** argv, SelfTestRunner selfTest)
         status = dispatch(arguments, selfTest);
         BackgroundThreads::joinAll();
     }
-    // No thread may still be ending when the process exits.
-    BackgroundThreads::awaitToolkitThreads();
     return status;
 }
 

@@ -315,7 +315,7 @@ struct MarkdownEditorCoordinator::Kept {
     // with every grid among them or next to them, written again when it reaches one.
     void writeLater(const TextStorage::Edit& e)
     {
-        if (!written)
+        if (!written || writeInRow(e))
             return;
         const int from = e.range.location;
         const int oldEnd = e.range.end() - e.delta;
@@ -415,6 +415,76 @@ struct MarkdownEditorCoordinator::Kept {
                 spans.push_back({Range{grid.text.location + e.delta, grid.text.length},
                                  Range{grid.markdown.location + markdownDelta, grid.markdown.length}});
         gridSpans = std::move(spans);
+    }
+
+    // A change inside the cells of one row of a grid written as its cells say:
+    // that row's line alone is written again. False when it does not apply.
+    bool writeInRow(const TextStorage::Edit& e)
+    {
+        const int from = e.range.location;
+        const int oldEnd = e.range.end() - e.delta;
+        auto grid = std::partition_point(gridSpans.begin(), gridSpans.end(),
+                                         [&](const TableGrid::GridSpan& g) { return g.text.end() <= from; });
+        if (grid == gridSpans.end() || grid->lines.empty() || from < grid->text.location || oldEnd >= grid->text.end())
+            return false;
+        const U16View text = storage->string();
+        const int gridEnd = grid->text.end() + e.delta;
+        const int first = RestyleWindow::lineStart(text, from);
+        const int last = int(std::min(text.find(u'\n', size_t(e.range.end())), size_t(gridEnd)));
+        if (last >= gridEnd)
+            return false;
+        // Every character from the first line to the last is of one cell, not in the header.
+        const TextTableBlock* cell = TableGrid::cellBlock(*storage, first);
+        if (!cell || cell->startingRow() < 1 || size_t(cell->startingRow()) + 1 >= grid->lines.size())
+            return false;
+        for (int i = first; i <= last;) {
+            Range run;
+            const ParagraphStyle* style = storage->attributes(i, &run).paragraphStyle();
+            if (!style || style->tableBlock() != cell)
+                return false;
+            i = run.end();
+        }
+        // No line feed went: the grid holds those it had and those typed.
+        const U16View inserted = substring(text, e.range);
+        const U16View cells = substring(text, Range::fromTo(grid->text.location, gridEnd));
+        const int feeds = int(std::count(cells.begin(), cells.end(), u'\n'));
+        if (feeds != grid->lineFeeds + int(std::count(inserted.begin(), inserted.end(), u'\n')))
+            return false;
+        // The row's paragraphs: those around of its row.
+        const TextTable* table = cell->table().get();
+        auto ofRow = [&](int at) {
+            const TextTableBlock* c = TableGrid::cellBlock(*storage, at);
+            return c && c->table().get() == table && c->startingRow() == cell->startingRow();
+        };
+        int rowStart = first;
+        while (rowStart > grid->text.location && ofRow(RestyleWindow::lineStart(text, rowStart - 1)))
+            rowStart = RestyleWindow::lineStart(text, rowStart - 1);
+        int rowEnd = last;
+        while (rowEnd + 1 < gridEnd && ofRow(rowEnd + 1))
+            rowEnd = int(std::min(text.find(u'\n', size_t(rowEnd + 1)), size_t(gridEnd)));
+        const U16String row = TableGrid::rowMarkdown(*storage, Range::fromTo(rowStart, rowEnd), grid->columns);
+        const size_t line = size_t(cell->startingRow()) + 1;
+        const int oldLength = grid->lines[line];
+        const int markdownDelta = int(row.size()) - oldLength;
+        // A grid whose Markdown comes back to the length it was typed with may read as typed again.
+        long long canonical = -1;
+        for (int length : grid->lines)
+            canonical += length + 1;
+        if (canonical + markdownDelta == grid->typedLength)
+            return false;
+        int at = grid->markdown.location;
+        for (size_t k = 0; k < line; ++k)
+            at += grid->lines[k] + grid->lineEnd;
+        unwritten.emplace_back(Range{at, oldLength}, row);
+        grid->lines[line] = int(row.size());
+        grid->lineFeeds = feeds;
+        grid->text.length += e.delta;
+        grid->markdown.length += markdownDelta;
+        for (auto next = std::next(grid); next != gridSpans.end(); ++next) {
+            next->text.location += e.delta;
+            next->markdown.location += markdownDelta;
+        }
+        return true;
     }
 
     // Where a position before an edit lies after it.
@@ -760,7 +830,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
 {
     using namespace RestyleWindow;
     using namespace ParagraphCuts;
-    if (restyleCodeLines(view, storage, changed, selection, bounds)
+    if (restyleCodeLines(view, storage, changed, selection, bounds) || restyleCells(view, storage, changed, selection, bounds)
         || restyleIndentedCodeLines(view, storage, changed, selection, bounds))
         return true;
     Kept& kept = *kept_;
@@ -888,6 +958,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             return false;
         if (text[size_t(at - 1)] == u'\n' && blockEdge(text, at)) {
             start = ParagraphCut{at};
+            start.alert = alertGoingOn(storage, at);
             return true;
         }
         const ParagraphCut* cut = keptCut(at);
@@ -1009,6 +1080,24 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     }
 }
 
+namespace {
+
+// The bounds of a restyle read as the whole text, and the whole lines of a change in them.
+struct ChangedLines {
+    int lo, n, first, last;
+};
+
+ChangedLines changedLines(U16View text, Range changed, Range bounds)
+{
+    using namespace RestyleWindow;
+    const int lo = std::clamp(bounds.location, 0, int(text.size()));
+    const int n = std::clamp(bounds.end(), lo, int(text.size()));
+    const int first = lineStart(text, std::clamp(changed.location, 0, int(text.size())));
+    return {lo, n, first, nextLineStart(text, std::clamp(changed.end(), first, int(text.size())))};
+}
+
+} // namespace
+
 bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection,
                                                  Range bounds)
 {
@@ -1018,10 +1107,7 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
     if (kept.fenceLikeEdited || kept.fenceLike.empty())
         return false;
     const U16View text = storage.string();
-    const int lo = std::clamp(bounds.location, 0, int(text.size()));
-    const int n = std::clamp(bounds.end(), lo, int(text.size()));
-    const int first = lineStart(text, std::clamp(changed.location, 0, int(text.size())));
-    const int last = nextLineStart(text, std::clamp(changed.end(), first, int(text.size())));
+    const auto [lo, n, first, last] = changedLines(text, changed, bounds);
     // The line above is code as the storage shows it (the opening fence or the
     // body) unless the lines are outside a block: most edits are.
     if (first <= lo || last > n || !ParagraphCuts::codeAt(storage, first - 1))
@@ -1141,10 +1227,7 @@ bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextSto
         --before;
     if (!codeAt(storage, before) && !codeAt(storage, changed.end()))
         return false;
-    const int lo = std::clamp(bounds.location, 0, int(text.size()));
-    const int n = std::clamp(bounds.end(), lo, int(text.size()));
-    const int first = lineStart(text, std::clamp(changed.location, 0, int(text.size())));
-    const int last = nextLineStart(text, std::clamp(changed.end(), first, int(text.size())));
+    const auto [lo, n, first, last] = changedLines(text, changed, bounds);
     auto lineAt = [&](int start) { return substring(text, Range::fromTo(start, nextLineStart(text, start))); };
     auto blank = [&](U16View line) { return isBlank(line, TrimSet::WhitespaceAndNewlines); };
     auto indented = [&](U16View line) { return MarkdownSyntax::indentWidth(line) >= 4; };
@@ -1219,6 +1302,85 @@ bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextSto
         return false;
     copyBack(piece.attributedSubstring(Range{0, int(head.size()) + to - from}), offset, storage, int(head.size()));
     kept.readsAsBefore = to;
+    return true;
+}
+
+namespace {
+
+// The table of the grid cell at `index`, or null outside a grid.
+const TextTable* cellTable(const AttributedString& storage, int index)
+{
+    const TextTableBlock* cell = TableGrid::cellBlock(storage, index);
+    return cell ? cell->table().get() : nullptr;
+}
+
+// Whether every character of `range` lies in a cell of `table`.
+bool allCellsOf(const AttributedString& storage, Range range, const TextTable* table)
+{
+    for (int i = range.location; i < range.end();) {
+        Range run;
+        const ParagraphStyle* style = storage.attributes(i, &run).paragraphStyle();
+        const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
+        if (!cell || cell->table().get() != table)
+            return false;
+        i = run.end();
+    }
+    return true;
+}
+
+// Whether the cells of `table` around `range` (inclusive) come to `needed` units:
+// a grid that short stands in for its rows otherwise in the block scan.
+bool gridReaches(const AttributedString& storage, Range range, const TextTable* table, int needed)
+{
+    int units = range.length;
+    for (int i = range.location - 1; i >= 0 && units < needed;) {
+        Range run;
+        const ParagraphStyle* style = storage.attributes(i, &run).paragraphStyle();
+        const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
+        if (!cell || cell->table().get() != table)
+            break;
+        units += i + 1 - run.location;
+        i = run.location - 1;
+    }
+    for (int i = range.end(); i < storage.length() && units < needed;) {
+        Range run;
+        const ParagraphStyle* style = storage.attributes(i, &run).paragraphStyle();
+        const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
+        if (!cell || cell->table().get() != table)
+            break;
+        units += run.end() - i;
+        i = run.end();
+    }
+    return units >= needed;
+}
+
+} // namespace
+
+bool MarkdownEditorCoordinator::restyleCells(TextView& view, TextStorage& storage, Range changed, Range selection,
+                                             Range bounds)
+{
+    using namespace RestyleWindow;
+    Kept& kept = *kept_;
+    if (kept.grids == false)
+        return false;
+    const U16View text = storage.string();
+    const auto [lo, n, first, last] = changedLines(text, changed, bounds);
+    // A cell is inline text of its own: the block scan reads its grid as the bare
+    // shape of a table, whatever the cells hold, and every cell's paragraphs are
+    // read alone with the text's definitions (which no cell holds). So cells
+    // between two unedited cells of one grid read as they would in the whole text,
+    // while the grid keeps its shape: it holds the same table's cells on both
+    // sides, and is long enough before the edit and after it to read as a table.
+    if (first <= lo || last >= n || first >= last)
+        return false;
+    const TextTable* table = cellTable(storage, first - 1);
+    if (!table || cellTable(storage, last) != table || !allCellsOf(storage, Range::fromTo(first, last), table)
+        || !gridReaches(storage, Range::fromTo(first - 1, last + 1), table, 8 + std::max(changed.length, last - first)))
+        return false;
+    TextStorage piece(storage.attributedSubstring(Range::fromTo(first, last)));
+    stylePiece(piece, first, selection, view);
+    copyBack(piece, first, storage, 0);
+    kept.readsAsBefore = last;
     return true;
 }
 

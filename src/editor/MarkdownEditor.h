@@ -136,6 +136,10 @@ private:
     // Restyles the lines around `changed` alone when they lie inside an indented code
     // block, all blank or indented, between two of its lines that stay as they were.
     bool restyleIndentedCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);
+
+    // Restyles the cell paragraphs around `changed` alone when they lie inside one
+    // grid, away from its edges; false when that does not hold.
+    bool restyleCells(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);
     // Finds places where a stretch may start inside a long paragraph, up to `at`,
     // so that one lies not far before it when the paragraph reaches back that far.
     void settleCuts(const TextStorage& storage, int lo, int at);

@@ -6,6 +6,7 @@
 #include "markdown/ReferenceLink.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
 
 #include <algorithm>
 
@@ -77,13 +78,29 @@ bool midLineCut(const AttributedString& storage, int at)
     return MarkdownSyntax::linePlace(text, at) && !opaqueAt(storage, at) && !opaqueAt(storage, at - 1);
 }
 
+std::optional<AlertKind> alertGoingOn(const AttributedString& storage, int start)
+{
+    if (start <= 0 || start >= storage.length())
+        return std::nullopt;
+    const AttributeValue* here = storage.attribute(AttributeKey::AlertBlock, start);
+    const AttributeValue* above = storage.attribute(AttributeKey::AlertBlock, start - 1);
+    const MarkerPtr* mark = here ? std::get_if<MarkerPtr>(here) : nullptr;
+    const auto* alert = mark ? dynamic_cast<const AlertMark*>(mark->get()) : nullptr;
+    if (!alert || !above || !attributeValuesEqual(*here, *above))
+        return std::nullopt;
+    return alert->kind;
+}
+
 U16String context(U16View text, const ParagraphCut& cut)
 {
     U16String out;
+    // The lines below an alert's label read as the alert's whatever its label's spelling.
+    if (cut.alert)
+        out = u"> [!" + TextOps::uppercased(u16(AlertKinds::rawValue(*cut.alert))) + u"]\n";
     if (cut.item >= 0 && cut.item < cut.at) {
         const int end = nextLineStart(text, cut.item);
         if (end <= cut.at)
-            out = U16String(substring(text, Range::fromTo(cut.item, end)));
+            out += substring(text, Range::fromTo(cut.item, end));
     }
     // A word before the piece: its first line goes on a line, and looks back on a
     // blank, or on the character before it as the whole does.

@@ -7,6 +7,9 @@
 // a word before it when the place is inside a line (so that "# x" there is no
 // heading), with the character before the place when that is no blank.
 // Whether the paragraph's scan is settled there is asked apart.
+// A quote line reads alone as it reads in the whole text, but in an alert below
+// its label: a piece starting there is read after a label of the alert's kind.
+#include "markdown/Alert.h"
 #include "platform/attributed/AttributedString.h"
 
 #include <optional>
@@ -29,6 +32,8 @@ struct ParagraphCut {
     // Inside a line, the shortest backtick run before the place that nothing
     // closes, or 0: the place holds while no run at least that long follows it in its line.
     int ticks = 0;
+    // At a line of an alert below its label: the alert's kind.
+    std::optional<AlertKind> alert;
 };
 
 namespace ParagraphCuts {
@@ -54,6 +59,9 @@ bool paragraphCut(const AttributedString& storage, int start);
 // Whether `at` is inside a line at one of MarkdownSyntax::linePlace(), outside
 // code and grids: what a place inside a line needs around it.
 bool midLineCut(const AttributedString& storage, int at);
+// The kind of the alert that the line at `start` goes on below its label, as
+// `storage` has it: the line and the one above it under one alert mark.
+std::optional<AlertKind> alertGoingOn(const AttributedString& storage, int start);
 // The context read before a piece of the text starting at `cut`.
 U16String context(U16View text, const ParagraphCut& cut);
 // The list item line that the lines of `text` from `from` to `to` go on from

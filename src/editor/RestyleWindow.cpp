@@ -24,7 +24,8 @@ bool alikeValues(const AttributeValue& a, const AttributeValue& b)
 {
     const auto* ma = std::get_if<MarkerPtr>(&a);
     const auto* mb = std::get_if<MarkerPtr>(&b);
-    if (ma && mb)
+    // Markers made anew by each restyle are alike by type; those that compare by value, by it.
+    if (ma && mb && !(*ma && (*ma)->comparesByValue()))
         return *ma && *mb ? typeid(**ma) == typeid(**mb) : *ma == *mb;
     return attributeValuesEqual(a, b);
 }

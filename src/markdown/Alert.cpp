@@ -4,6 +4,8 @@
 #include "markdown/MarkdownSyntaxDetail.h"
 #include "platform/text/TextOps.h"
 
+#include <functional>
+
 namespace velkin {
 
 namespace AlertKinds {
@@ -91,6 +93,17 @@ Color labelColor(AlertKind kind)
 }
 
 } // namespace AlertKinds
+
+bool AlertMark::sameFields(const Marker& other) const
+{
+    const auto* mark = dynamic_cast<const AlertMark*>(&other);
+    return mark && mark->kind == kind && mark->size == size && mark->gap == gap;
+}
+
+size_t AlertMark::fieldHash() const
+{
+    return std::hash<int>()(int(kind)) ^ (std::hash<double>()(size) << 1) ^ (std::hash<double>()(gap) << 2);
+}
 
 namespace Alert {
 

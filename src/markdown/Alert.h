@@ -35,9 +35,14 @@ Color labelColor(AlertKind kind);
 
 // The mark of an alert: under AlertBlock over the whole block (size and gap 0),
 // under AlertIcon over the label with the icon's size and the gap before the label.
+// Compares by its fields: two blocks never touch (a line outside both parts them),
+// so equal marks side by side are one block's, made by restyles of its parts.
 class AlertMark : public Marker {
 public:
     AlertMark(AlertKind kind, double size, double gap) : kind(kind), size(size), gap(gap) {}
+    bool comparesByValue() const override { return true; }
+    bool sameFields(const Marker& other) const override;
+    size_t fieldHash() const override;
     const AlertKind kind;
     const double size;  // side of the icon square; 0 for the block mark
     const double gap;   // space between the icon and the label

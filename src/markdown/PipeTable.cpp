@@ -192,20 +192,24 @@ U16View delimiterToken(TextAlignment alignment)
     }
 }
 
+U16String rowMarkdown(const std::vector<U16String>& row, size_t columns)
+{
+    U16String out = u"| ";
+    for (size_t c = 0; c < columns; ++c) {
+        if (c > 0)
+            out += u" | ";
+        if (c < row.size())
+            out += row[c];
+    }
+    out += u" |";
+    return out;
+}
+
 U16String markdown(const Parsed& table)
 {
     const size_t n = size_t(table.columnCount());
     U16String out;
-    auto appendRow = [&](const std::vector<U16String>& row) {
-        out += u"| ";
-        for (size_t c = 0; c < n; ++c) {
-            if (c > 0)
-                out += u" | ";
-            if (c < row.size())
-                out += row[c];
-        }
-        out += u" |";
-    };
+    auto appendRow = [&](const std::vector<U16String>& row) { out += rowMarkdown(row, n); };
     appendRow(table.header);
     out += u"\n| ";
     for (size_t c = 0; c < n; ++c) {

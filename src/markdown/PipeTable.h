@@ -41,6 +41,8 @@ std::optional<Parsed> parse(const std::vector<U16String>& lines);
 // Canonical Markdown: one space around every separator, short delimiter
 // tokens, every row padded to the column count; no final line feed.
 U16String markdown(const Parsed& table);
+// One row of it: `columns` cells.
+U16String rowMarkdown(const std::vector<U16String>& row, size_t columns);
 
 // The delimiter token of one alignment (":---", ":---:", "---:", "---").
 U16View delimiterToken(TextAlignment alignment);

@@ -3,6 +3,7 @@
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 
+#include <algorithm>
 #include <map>
 
 namespace velkin::TableGrid {
@@ -70,12 +71,12 @@ public:
 
     bool active() const { return table_ != nullptr; }
 
-    // Writes the collected grid to `out` and forgets it.
+    // Writes the collected grid to `out` and forgets it, with what `rows` keeps of its rows.
     // `followed`: text comes after the grid.
-    void flush(std::vector<U16String>& out, bool followed)
+    void flush(std::vector<U16String>& out, bool followed, GridSpan* rows = nullptr)
     {
         if (table_ && !cells_.empty())
-            out.push_back(markdownOfGrid(followed));
+            out.push_back(markdownOfGrid(followed, rows));
         table_ = nullptr;
         cells_.clear();
         alignments_.clear();
@@ -89,25 +90,36 @@ private:
         bool operator==(const Cell&) const = default;
     };
 
-    U16String markdownOfGrid(bool followed) const
+public:
+    // The one row collected, as a line of `columns` cells.
+    U16String onlyRow(int columns) const
+    {
+        return cells_.empty() ? PipeTable::rowMarkdown({}, size_t(columns))
+                              : PipeTable::rowMarkdown(values(cells_.begin()->second, columns), size_t(columns));
+    }
+
+private:
+    static std::vector<U16String> values(const std::map<int, U16String>& byColumn, int columns)
+    {
+        std::vector<U16String> result(static_cast<size_t>(columns));
+        for (const auto& [column, text] : byColumn)
+            if (column >= 0 && column < columns)
+                result[size_t(column)] = text;
+        return result;
+    }
+
+    U16String markdownOfGrid(bool followed, GridSpan* rows) const
     {
         int columns = 0;
         for (const auto& [row, byColumn] : cells_)
             if (!byColumn.empty())
                 columns = std::max(columns, byColumn.rbegin()->first + 1);
-        auto values = [&](const std::map<int, U16String>& byColumn) {
-            std::vector<U16String> result(static_cast<size_t>(columns));
-            for (const auto& [column, text] : byColumn)
-                if (column >= 0)
-                    result[size_t(column)] = text;
-            return result;
-        };
         PipeTable::Parsed table;
         for (auto it = cells_.begin(); it != cells_.end(); ++it) {
             if (it == cells_.begin())
-                table.header = values(it->second);
+                table.header = values(it->second, columns);
             else
-                table.rows.push_back(values(it->second));
+                table.rows.push_back(values(it->second, columns));
         }
         for (int c = 0; c < columns; ++c) {
             auto it = alignments_.find(c);
@@ -115,6 +127,8 @@ private:
         }
         U16String md = PipeTable::markdown(table);
         const auto* source = dynamic_cast<const SourceTable*>(table_);
+        if (rows && !(source && source->source && source->canonical && *source->canonical == md))
+            keepRows(md, columns, source, *rows);
         if (!source)
             return md;
         if (source->source && source->canonical && *source->canonical == md)
@@ -125,6 +139,30 @@ private:
         if (source->endsLikeRows)
             return followed && source->rowEnd.size() > 1 ? md + source->rowEnd.substr(0, source->rowEnd.size() - 1) : md;
         return md + source->lastRowEnd;
+    }
+
+    // What a grid written as its cells say keeps of its rows, when they are numbered
+    // from 0 and its header holds every column: then a row's line is the row's alone.
+    void keepRows(U16View md, int columns, const SourceTable* source, GridSpan& rows) const
+    {
+        const auto& header = cells_.begin()->second;
+        if (cells_.begin()->first != 0 || cells_.rbegin()->first != int(cells_.size()) - 1 || columns < 1
+            || int(header.size()) != columns || header.begin()->first != 0)
+            return;
+        for (size_t at = 0;;) {
+            const size_t feed = md.find(lineFeed, at);
+            rows.lines.push_back(int((feed == U16View::npos ? md.size() : feed) - at));
+            if (feed == U16View::npos)
+                break;
+            at = feed + 1;
+        }
+        if (rows.lines.size() != cells_.size() + 1) {
+            rows.lines.clear();
+            return;
+        }
+        rows.columns = columns;
+        rows.lineEnd = source ? int(source->rowEnd.size()) : 1;
+        rows.typedLength = source && source->canonical ? int(source->canonical->size()) : -1;
     }
 
     const TextTable* table_ = nullptr;
@@ -239,11 +277,17 @@ U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans, 
     Range current;
     auto flush = [&](bool followed) {
         std::vector<U16String> grid;
-        table.flush(grid, followed);
+        GridSpan rows;
+        table.flush(grid, followed, spans ? &rows : nullptr);
         for (const U16String& markdown : grid) {
             line(markdown);
-            if (spans)
-                spans->push_back({current, Range{int(out.size() - markdown.size()), int(markdown.size())}});
+            if (spans) {
+                rows.text = current;
+                rows.markdown = Range{int(out.size() - markdown.size()), int(markdown.size())};
+                const U16View cells = s.substr(size_t(current.location), size_t(current.length));
+                rows.lineFeeds = int(std::count(cells.begin(), cells.end(), lineFeed));
+                spans->push_back(std::move(rows));
+            }
         }
     };
 
@@ -281,6 +325,23 @@ U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans, 
     }
     flush(continues);
     return out;
+}
+
+U16String rowMarkdown(const AttributedString& text, Range paragraphs, int columns)
+{
+    const U16View s = text.string();
+    PendingTable row;
+    for (int pos = paragraphs.location; pos < paragraphs.end();) {
+        const int newline = TextOps::find(s, lineFeed, pos);
+        const int stop = newline < 0 || newline > paragraphs.end() ? paragraphs.end() : newline;
+        const ParagraphStyle* style = text.paragraphStyle(pos);
+        if (const TextTableBlock* block = style ? style->tableBlock() : nullptr) {
+            row.start(block->table().get());
+            row.addParagraph(*block, *style, s.substr(size_t(pos), size_t(stop - pos)));
+        }
+        pos = stop + 1;
+    }
+    return row.onlyRow(columns);
 }
 
 const TextTableBlock* cellBlock(const AttributedString& text, int index)

@@ -45,6 +45,16 @@ AttributedString attributedReplacing(const PipeTable::Parsed& table, double base
 struct GridSpan {
     Range text;      // its cell paragraphs, without the line feed after the last unless it ends the text
     Range markdown;  // the pipe table written for it
+    // While the grid is written as its cells say (not as it was typed), its rows
+    // numbered from 0 and its header holding every column: the length of each line
+    // of its Markdown (the header, the delimiter row, then the body rows), what
+    // parts them, its columns, the line feeds in its text, and the length its
+    // Markdown has when it reads as typed (or -1). Otherwise no lines.
+    std::vector<int> lines;
+    int lineEnd = 1;
+    int columns = 0;
+    int lineFeeds = 0;
+    int typedLength = -1;
 };
 
 // The text as Markdown: prose verbatim, every grid as a pipe table (as typed
@@ -52,6 +62,9 @@ struct GridSpan {
 // receives where each grid went, in text order. `continues`: the text is a
 // piece that more text follows, after its final line feed.
 U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans = nullptr, bool continues = false);
+
+// The Markdown line of one grid row of `columns` cells, from its cells' paragraphs, which `paragraphs` holds exactly.
+U16String rowMarkdown(const AttributedString& text, Range paragraphs, int columns);
 
 // The cell block of the paragraph at `index`, or null outside a grid or the text.
 const TextTableBlock* cellBlock(const AttributedString& text, int index);

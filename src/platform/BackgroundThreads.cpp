@@ -97,7 +97,7 @@ int toolkitThreadsAlive()
         if (entry->d_name[0] == '.')
             continue;
         const std::string name = threadName(entry->d_name);
-        if (name == "Thread (pooled)" || name == "QXcbEventQueue")
+        if (name == "Thread (pooled)" || name == "QXcbEventQueue" || name == "QDBusConnection")
             ++alive;
     }
     closedir(tasks);

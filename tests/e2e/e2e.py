@@ -188,7 +188,10 @@ class Desktop:
         return self.app
 
     def wait_exit(self, app):
+        """The program quits as a user quits it, with status 0 (in the sanitizer build, nothing reported at exit)."""
         wait_for("the program to end", lambda: app.poll() is not None)
+        if app.returncode != 0:
+            raise Failure(f"the program ended with status {app.returncode}: {app.stderr.read().decode()[-2000:]}")
 
 
 # ---- scenarios

@@ -59,10 +59,17 @@ std::shared_ptr<const U16String> sharedValue(const U16String& value)
     return std::make_shared<const U16String>(value);
 }
 
+bool markersEqual(const MarkerPtr& a, const MarkerPtr& b)
+{
+    return a == b || (a && b && a->comparesByValue() && a->sameFields(*b));
+}
+
 bool attributeValuesEqual(const AttributeValue& a, const AttributeValue& b)
 {
     if (a.index() != b.index())
         return false;
+    if (auto ma = std::get_if<MarkerPtr>(&a))
+        return markersEqual(*ma, std::get<MarkerPtr>(b));
     if (auto pa = std::get_if<ParagraphStylePtr>(&a)) {
         const auto& pb = std::get<ParagraphStylePtr>(b);
         if (*pa == pb)
@@ -185,7 +192,7 @@ size_t hashOf(const AttributeValue& value)
         } else if constexpr (std::is_same_v<T, SharedValue<U16String>>) {
             mix(seed, std::hash<U16String>()(*v));
         } else if constexpr (std::is_same_v<T, MarkerPtr>) {
-            mix(seed, std::hash<const void*>()(v.get()));
+            mix(seed, v && v->comparesByValue() ? v->fieldHash() : std::hash<const void*>()(v.get()));
         }
     }, value);
     return seed;

@@ -41,13 +41,22 @@ static_assert(unsigned(AttributeKey::Count) <= 32, "a dictionary marks its keys 
 const char* attributeKeyName(AttributeKey key);
 
 // An immutable decoration value. Markers compare by identity: two fresh
-// markers with equal fields are still two values.
+// markers with equal fields are still two values. One that stands for a value
+// wherever it is made (an alert panel's kind) says so, and then compares and
+// hashes by its fields: a panel restyled in parts is still one panel.
 class Marker {
 public:
     virtual ~Marker() = default;
+    virtual bool comparesByValue() const { return false; }
+    // For one that compares by value: whether `other` holds the same.
+    virtual bool sameFields(const Marker&) const { return false; }
+    virtual size_t fieldHash() const { return 0; }
 };
 
 using MarkerPtr = std::shared_ptr<const Marker>;
+
+// By identity, or by fields where the markers compare by value.
+bool markersEqual(const MarkerPtr& a, const MarkerPtr& b);
 
 std::shared_ptr<const Color> sharedValue(const Color& value);
 std::shared_ptr<const U16String> sharedValue(const U16String& value);
@@ -69,7 +78,7 @@ private:
 using AttributeValue = std::variant<std::monostate, Font, SharedValue<Color>, ParagraphStylePtr, double, int, bool,
                                     SharedValue<U16String>, MarkerPtr>;
 
-// Equality as attributed text compares values: paragraph styles by value, markers by identity.
+// Equality as attributed text compares values: paragraph styles by value, markers by markersEqual().
 bool attributeValuesEqual(const AttributeValue& a, const AttributeValue& b);
 
 // A small sorted dictionary from key to value.

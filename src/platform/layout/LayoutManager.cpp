@@ -33,6 +33,10 @@ struct LayoutManager::Line {
     double spacing = 0;   // line spacing below the text box
     size_t paragraph = 0;
     int qtLine = 0;
+    // The Qt line's ascent, and the y it stands at in its layout: a table row moved
+    // down by a row above it moves its Qt lines only when they are next used.
+    double ascent = 0;
+    double qtY = 0;
     // The extent the line belongs to from top to bottom: its own fragment, or
     // its table row; these never go back up the page from line to line.
     double bandTop = 0;
@@ -372,6 +376,23 @@ struct LayoutManager::LineLayout {
     int length = 0;  // how long that text is
 };
 
+// One row of a table laid out row by row: its paragraphs, lines and cells are
+// the block's from these indices up to the next row's.
+struct LayoutManager::TableRow {
+    size_t paragraph = 0;
+    size_t line = 0;
+    size_t cell = 0;
+    double top = 0;
+    double height = 0;
+    Signature signature;  // of its text
+    bool dirty = false;   // to be laid out again
+};
+
+struct LayoutManager::TableGeometry {
+    double padding = 0;
+    double columnWidth = 0;
+};
+
 struct LayoutManager::Block {
     Range range;
     const TextTable* table = nullptr;
@@ -389,6 +410,14 @@ struct LayoutManager::Block {
         std::shared_ptr<const TextBlock> block;
     };
     std::vector<Cell> cells;
+    // A table's rows while its paragraphs run row by row (else none), and each paragraph's cell.
+    std::vector<TableRow> rows;
+    std::vector<const TextTableBlock*> cellOf;
+    // Whether only the rows marked wait to be laid out again.
+    bool rowsOnly = false;
+    // While its signature waits for a check: the text whose attributes changed, from
+    // the block's start (none: all of it).
+    std::optional<std::pair<int, int>> rowCheck;
     Signature signature;
     std::vector<ParagraphStylePtr> styles;  // shared with the storage's runs
     double height = 0;  // laid out, or estimated while not laid out
@@ -460,6 +489,7 @@ void LayoutManager::setLaysOutLazily(bool lazy)
         for (size_t i = 0; i < blocks_.size(); ++i)
             if (blocks_[i]->laidOut && !blocks_[i]->holdsLayouts && blocks_[i]->parts.empty()) {
                 blocks_[i]->laidOut = false;
+                blocks_[i]->rowsOnly = false;
                 invalidateFrom(i);
             }
     }
@@ -474,6 +504,7 @@ void LayoutManager::setTextContainer(const TextContainer& container)
     if (widthChanged) {
         for (auto& b : blocks_) {
             b->laidOut = false;
+            b->rowsOnly = false;
             dropParts(*b);
         }
         estimateHeights(0, blocks_.size(), false);
@@ -499,6 +530,15 @@ void LayoutManager::storageEdited(const TextStorage::Edit& edit)
         if (blocks_[i]->range.location > edit.range.end())
             break;
         Block& b = *blocks_[i];
+        if (!b.rows.empty()) {
+            // A table compares only the rows the change meets.
+            const int from = std::max(edit.range.location - b.range.location, 0);
+            const int to = std::max(edit.range.end() - b.range.location, from);
+            if (!b.checkSignature)
+                b.rowCheck = std::pair{from, to};
+            else if (b.rowCheck)
+                b.rowCheck = std::pair{std::min(b.rowCheck->first, from), std::max(b.rowCheck->second, to)};
+        }
         b.checkSignature = true;
         last = i + 1;
         if (b.parts.empty()) {
@@ -539,8 +579,11 @@ bool LayoutManager::tablesChanged(Range range) const
         const Block& b = *blocks_[i];
         if (b.range.location > range.end())
             break;
-        for (const auto& p : b.paragraphs) {
-            const ParagraphStyle* style = p.range.location < n ? storage_->paragraphStyle(p.range.location) : nullptr;
+        // Only the paragraphs the change meets can have a new style.
+        auto p = std::partition_point(b.paragraphs.begin(), b.paragraphs.end(),
+                                      [&](const Paragraph& q) { return q.range.end() < range.location; });
+        for (; p != b.paragraphs.end() && p->range.location <= range.end(); ++p) {
+            const ParagraphStyle* style = p->range.location < n ? storage_->paragraphStyle(p->range.location) : nullptr;
             const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
             if ((cell ? cell->table().get() : nullptr) != b.table)
                 return true;
@@ -588,6 +631,9 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
         const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
         return cell ? cell->table().get() : nullptr;
     };
+
+    if (charactersChanged && !blocks_.empty() && editTableCell(blockIndexAt(region.location), region, delta))
+        return;
 
     // An edit inside the text of a paragraph laid out in parts that adds no
     // paragraph end leaves every block as it was but that one, which keeps the
@@ -689,6 +735,7 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
                 continue;
             b = std::move(it->second);
             b->checkSignature = true;
+            b->rowCheck.reset();
             heldCharacters_ += heldBy(*b);
             reusable.erase(it);
         }
@@ -792,6 +839,8 @@ void LayoutManager::updateBlock(size_t index, bool idle, const Reach& reach)
         b.checkTo = 0;
         b.checkSignature = false;
     }
+    if (b.checkSignature && !b.rows.empty() && (b.laidOut || b.rowsOnly))
+        checkTableRows(b);
     if (b.laidOut && b.checkSignature) {
         // Only fonts, kerns, baseline offsets and paragraph styles change the layout;
         // colours and marks are drawn from the storage as it is.
@@ -936,8 +985,8 @@ void LayoutManager::estimateHeights(size_t from, size_t to, bool measure)
     bool changed = false;
     for (size_t i = from; i < to; ++i) {
         Block& b = *blocks_[i];
-        if (b.laidOut || !b.parts.empty())
-            continue;  // laid out, or parts waiting to be laid out again: its height holds till then
+        if (b.laidOut || !b.parts.empty() || b.rowsOnly)
+            continue;  // laid out, or parts or rows waiting to be laid out again: its height holds till then
         if (measure)
             measureForEstimate(b);
         const double h = estimatedHeight(b);
@@ -1059,6 +1108,12 @@ void LayoutManager::prepare(Range glyphs)
 
 void LayoutManager::layoutBlock(Block& b, const Reach& reach)
 {
+    if (b.rowsOnly && b.holdsLayouts && layoutTableRows(b)) {
+        b.laidOut = true;
+        b.checkSignature = false;
+        return;
+    }
+    b.rowsOnly = false;
     std::vector<ParagraphStylePtr> styles;
     for (const auto& p : b.paragraphs) {
         const ParagraphStylePtr* s = storage_->attributes(p.range.location).getAs<ParagraphStylePtr>(AttributeKey::ParagraphStyle);
@@ -1085,10 +1140,12 @@ void LayoutManager::layoutBlock(Block& b, const Reach& reach)
     b.lines.clear();
     b.cells.clear();
     b.styles = std::move(styles);
-    b.signature = layoutSignature(*storage_, b.range);
+    b.rows.clear();
+    b.signature.clear();
     if (b.table) {
         layoutTable(b);
     } else {
+        b.signature = layoutSignature(*storage_, b.range);
         double y = 0;
         layoutParagraph(b, 0, container_.lineFragmentPadding,
                         std::max(1.0, container_.width - 2 * container_.lineFragmentPadding), y);
@@ -1270,6 +1327,7 @@ void LayoutManager::layoutParts(Block& b, const Reach& reach)
                     if (part.layout) {
                         QTextLine line = part.layout->lineAt(l.qtLine);
                         line.setPosition(QPointF(line.position().x(), y + l.baseline - line.ascent()));
+                        l.qtY = y + l.baseline - line.ascent();
                     }
                     const bool last = i + 1 == b.lines.size() && part.end >= length;
                     y = y + l.textHeight + (style.lineSpacing + (last ? style.paragraphSpacing : 0));
@@ -1346,8 +1404,12 @@ void LayoutManager::restorePart(const Block& b, size_t index)
 LayoutManager::LineLayout LayoutManager::lineLayout(const Block& b, const Line& l)
 {
     const Paragraph& p = b.paragraphs[l.paragraph];
-    if (b.parts.empty())
-        return {p.layout->lineAt(l.qtLine), p.content.location, p.content.length};
+    if (b.parts.empty()) {
+        QTextLine line = p.layout->lineAt(l.qtLine);
+        if (b.table)
+            line.setPosition(QPointF(line.position().x(), l.qtY));
+        return {line, p.content.location, p.content.length};
+    }
     const int at = l.glyphs.location - p.content.location;
     const auto it = std::upper_bound(b.parts.begin(), b.parts.end(), at, [](int v, const Part& part) { return v < part.start; });
     const size_t index = it == b.parts.begin() ? 0 : size_t(it - b.parts.begin()) - 1;
@@ -1360,13 +1422,18 @@ LayoutManager::LineLayout LayoutManager::lineLayout(const Block& b, const Line& 
 
 void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double width, double& y)
 {
+    layoutParagraph(b, index, x, width, y, b.lines);
+}
+
+void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double width, double& y, std::vector<Line>& lines)
+{
     Paragraph& p = b.paragraphs[index];
     Stretch whole;
     whole.to = whole.aim = p.content.length;
     whole.x = x;
     whole.width = width;
     int end = 0;
-    p.layout = layoutLines(b, index, whole, b.lines, y, end);
+    p.layout = layoutLines(b, index, whole, lines, y, end);
 }
 
 std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t index, const Stretch& stretch,
@@ -1519,6 +1586,8 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
         l.spacing = style.lineSpacing;
         l.paragraph = index;
         l.qtLine = lineNumber;
+        l.ascent = line.ascent();
+        l.qtY = top + baseline - line.ascent();
         l.bandTop = l.fragment.top();
         l.bandBottom = l.fragment.bottom();
         lines.push_back(l);
@@ -1535,6 +1604,19 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
 
 void LayoutManager::layoutTable(Block& b)
 {
+    b.cellOf.clear();
+    if (findTableRows(b)) {
+        const TableGeometry geometry = tableGeometry(b);
+        std::vector<Line> none;
+        double top = 0;
+        for (TableRow& row : b.rows) {
+            placeTableRow(b, row, geometry, top, none, b.lines);
+            top += row.height;
+        }
+        b.height = top;
+        return;
+    }
+    b.signature = layoutSignature(*storage_, b.range);
     using E = TextTableBlock::Edge;
     using L = TextTableBlock::Layer;
     const double padding = container_.lineFragmentPadding;
@@ -1608,6 +1690,257 @@ void LayoutManager::layoutTable(Block& b)
               [](const Line& x, const Line& y) { return x.glyphs.location < y.glyphs.location; });
     // Every line fragment of a row spans the row's height below its own top.
     b.height = rowTop;
+}
+
+LayoutManager::TableGeometry LayoutManager::tableGeometry(const Block& b) const
+{
+    const double padding = container_.lineFragmentPadding;
+    const double gridWidth = std::max(1.0, (container_.width - 2 * padding) * b.table->contentWidthPercent / 100.0);
+    const int columns = std::max(1, b.table->numberOfColumns);
+    return {padding, gridWidth / columns};
+}
+
+bool LayoutManager::findTableRows(Block& b) const
+{
+    // Row by row and, in a row, cell by cell in text order, each cell one row high:
+    // then a row's paragraphs, lines and cells each come together.
+    b.rows.clear();
+    b.cellOf.assign(b.paragraphs.size(), nullptr);
+    const TextTableBlock* previous = nullptr;
+    for (size_t i = 0; i < b.paragraphs.size(); ++i) {
+        const TextTableBlock* cell = b.styles[i]->tableBlock();
+        if (!cell || cell->table().get() != b.table || cell->rowSpan() != 1
+            || (previous && (cell->startingRow() < previous->startingRow()
+                             || (cell->startingRow() == previous->startingRow()
+                                 && cell->startingColumn() < previous->startingColumn())))) {
+            b.rows.clear();
+            b.cellOf.clear();
+            return false;
+        }
+        if (!previous || cell->startingRow() != previous->startingRow()) {
+            TableRow row;
+            row.paragraph = i;
+            row.dirty = true;
+            b.rows.push_back(std::move(row));
+        }
+        b.cellOf[i] = cell;
+        previous = cell;
+    }
+    return !b.rows.empty();
+}
+
+void LayoutManager::placeTableRow(Block& b, TableRow& row, const TableGeometry& geometry, double rowTop,
+                                  std::vector<Line>& oldLines, std::vector<Line>& lines)
+{
+    using E = TextTableBlock::Edge;
+    using L = TextTableBlock::Layer;
+    const size_t index = size_t(&row - b.rows.data());
+    const size_t end = index + 1 < b.rows.size() ? b.rows[index + 1].paragraph : b.paragraphs.size();
+    const size_t firstLine = lines.size();
+    size_t old = row.line;  // its kept lines in `oldLines`
+    double rowHeight = 0;
+    struct Placed {
+        const TextTableBlock* cell;
+        size_t paragraph;
+        double x;
+    };
+    std::vector<Placed> placed;
+    // The same sums in the same order as laying the row out anew, so a row
+    // placed from its kept lines lands where a fresh layout puts it, to the bit.
+    for (size_t i = row.paragraph; i < end;) {
+        const TextTableBlock& c = *b.cellOf[i];
+        size_t j = i + 1;
+        while (j < end && b.cellOf[j]->startingColumn() == c.startingColumn())
+            ++j;
+        const int span = std::max(1, c.columnSpan());
+        const double cellX = geometry.padding + c.startingColumn() * geometry.columnWidth;
+        const double insetLeft = c.width(L::Margin, E::MinX) + c.width(L::Border, E::MinX) + c.width(L::Padding, E::MinX);
+        const double insetRight = c.width(L::Margin, E::MaxX) + c.width(L::Border, E::MaxX) + c.width(L::Padding, E::MaxX);
+        const double insetTop = c.width(L::Margin, E::MinY) + c.width(L::Border, E::MinY) + c.width(L::Padding, E::MinY);
+        const double insetBottom = c.width(L::Margin, E::MaxY) + c.width(L::Border, E::MaxY) + c.width(L::Padding, E::MaxY);
+        const double contentWidth = std::max(1.0, geometry.columnWidth * span - insetLeft - insetRight);
+        double y = rowTop + insetTop;
+        for (size_t k = i; k < j; ++k) {
+            if (row.dirty) {
+                layoutParagraph(b, k, cellX + insetLeft, contentWidth, y, lines);
+                continue;
+            }
+            const Paragraph& p = b.paragraphs[k];
+            const ParagraphStyle& style = *b.styles[k];
+            const bool atTextStart = p.range.location == 0;
+            for (; old < oldLines.size() && oldLines[old].paragraph == k; ++old) {
+                Line l = oldLines[old];
+                const bool first = l.qtLine == 0;
+                const bool last = old + 1 == oldLines.size() || oldLines[old + 1].paragraph != k;
+                const double before = (first && !atTextStart) ? style.paragraphSpacingBefore : 0;
+                const double after = style.lineSpacing + (last ? style.paragraphSpacing : 0);
+                const double top = y;
+                l.qtY = top + l.baseline - l.ascent;
+                l.fragment.moveTop(top);
+                l.textTop = top + before;
+                y = top + before + l.textHeight + after;
+                lines.push_back(l);
+            }
+        }
+        rowHeight = std::max(rowHeight, y - rowTop + insetBottom);
+        placed.push_back({&c, i, cellX});
+        i = j;
+    }
+    row.cell = b.cells.size();
+    for (const Placed& cell : placed) {
+        std::shared_ptr<const TextBlock> owner;
+        for (const auto& tb : b.styles[cell.paragraph]->textBlocks)
+            if (tb.get() == cell.cell)
+                owner = tb;
+        const int span = std::max(1, cell.cell->columnSpan());
+        b.cells.push_back({QRectF(cell.x, rowTop, geometry.columnWidth * span, rowHeight), std::move(owner)});
+    }
+    for (size_t li = firstLine; li < lines.size(); ++li) {
+        lines[li].bandTop = rowTop;
+        lines[li].bandBottom = rowTop + rowHeight;
+    }
+    if (row.dirty) {
+        const Paragraph& from = b.paragraphs[row.paragraph];
+        row.signature = layoutSignature(*storage_, Range::fromTo(from.range.location, b.paragraphs[end - 1].range.end()));
+    }
+    row.line = firstLine;
+    row.top = rowTop;
+    row.height = rowHeight;
+    row.dirty = false;
+}
+
+bool LayoutManager::layoutTableRows(Block& b)
+{
+    const auto firstDirty = std::find_if(b.rows.begin(), b.rows.end(), [](const TableRow& r) { return r.dirty; });
+    if (firstDirty == b.rows.end() || b.cellOf.size() != b.paragraphs.size())
+        return false;
+    // The rows marked take their paragraphs' styles anew; their cells must still run in order.
+    for (size_t r = size_t(firstDirty - b.rows.begin()); r < b.rows.size(); ++r) {
+        if (!b.rows[r].dirty)
+            continue;
+        const size_t end = r + 1 < b.rows.size() ? b.rows[r + 1].paragraph : b.paragraphs.size();
+        const TextTableBlock* previous = b.rows[r].paragraph > 0 ? b.cellOf[b.rows[r].paragraph - 1] : nullptr;
+        for (size_t k = b.rows[r].paragraph; k < end; ++k) {
+            const ParagraphStylePtr* s = storage_->attributes(b.paragraphs[k].range.location).getAs<ParagraphStylePtr>(AttributeKey::ParagraphStyle);
+            const ParagraphStylePtr style = s && *s ? *s : ParagraphStyle::defaultStyle();
+            const TextTableBlock* cell = style->tableBlock();
+            const TextTableBlock* was = b.cellOf[k];
+            if (!cell || cell->table().get() != b.table || cell->rowSpan() != 1 || cell->startingRow() != was->startingRow()
+                || (k > b.rows[r].paragraph && cell->startingColumn() < previous->startingColumn()))
+                return false;
+            b.styles[k] = style;
+            b.cellOf[k] = cell;
+            previous = cell;
+        }
+        // The next row's first cell must still come after this row's last.
+        if (end < b.paragraphs.size() && b.cellOf[end]->startingRow() <= previous->startingRow())
+            return false;
+    }
+    const TableGeometry geometry = tableGeometry(b);
+    const size_t first = size_t(firstDirty - b.rows.begin());
+    const size_t keptLines = firstDirty->line;
+    std::vector<Line> oldLines(std::make_move_iterator(b.lines.begin() + long(keptLines)),
+                               std::make_move_iterator(b.lines.end()));
+    b.lines.resize(keptLines);
+    b.cells.resize(firstDirty->cell);
+    // Lines of the rows from the first marked on, relative to their old place.
+    std::vector<size_t> oldStarts;
+    for (size_t r = first; r < b.rows.size(); ++r)
+        oldStarts.push_back(b.rows[r].line - keptLines);
+    double top = firstDirty->top;
+    for (size_t r = first; r < b.rows.size(); ++r) {
+        TableRow& row = b.rows[r];
+        row.line = oldStarts[r - first];
+        placeTableRow(b, row, geometry, top, oldLines, b.lines);
+        top += row.height;
+    }
+    b.height = top;
+    b.forgetPaint();
+    return true;
+}
+
+bool LayoutManager::editTableCell(size_t index, Range region, int delta)
+{
+    Block& b = *blocks_[index];
+    if (b.rows.empty() || !b.holdsLayouts || !(b.laidOut || b.rowsOnly) || b.cellOf.size() != b.paragraphs.size())
+        return false;
+    const U16View text = storage_->string();
+    const auto it = std::partition_point(b.paragraphs.begin(), b.paragraphs.end(),
+                                         [&](const Paragraph& p) { return p.range.end() <= region.location; });
+    if (it == b.paragraphs.end())
+        return false;
+    Paragraph& p = *it;
+    const int oldEnd = region.end() - delta;
+    const U16View inserted = substring(text, glyphRange(region));
+    // Inside the paragraph's text, with no paragraph end made or taken, and the paragraph still a cell of the table.
+    if (region.location < p.content.location || oldEnd > p.content.end()
+        || std::any_of(inserted.begin(), inserted.end(), isParagraphTerminator))
+        return false;
+    const ParagraphStyle* style = storage_->paragraphStyle(p.range.location);
+    const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
+    if (!cell || cell->table().get() != b.table)
+        return false;
+    const size_t k = size_t(it - b.paragraphs.begin());
+    p.range.length += delta;
+    p.content.length += delta;
+    for (size_t i = k + 1; i < b.paragraphs.size(); ++i) {
+        b.paragraphs[i].range.location += delta;
+        b.paragraphs[i].content.location += delta;
+    }
+    for (Line& l : b.lines)
+        if (l.paragraph > k)
+            l.glyphs.location += delta;
+    b.range.length += delta;
+    const auto row = std::partition_point(b.rows.begin(), b.rows.end(), [&](const TableRow& r) { return r.paragraph <= k; });
+    std::prev(row)->dirty = true;
+    b.rowsOnly = true;
+    b.laidOut = false;
+    heldCharacters_ = size_t(std::max<long long>(0, (long long)heldCharacters_ + delta));
+    if (b.checkSignature && b.rowCheck) {
+        const int at = region.location - b.range.location;
+        b.rowCheck = std::pair{std::min(b.rowCheck->first, at), std::max(b.rowCheck->second, at) + std::max(delta, 0)};
+    }
+    for (size_t i = index + 1; i < blocks_.size(); ++i)
+        shiftBlock(*blocks_[i], delta);
+    invalidateFrom(index);
+    return true;
+}
+
+void LayoutManager::checkTableRows(Block& b)
+{
+    const int from = b.rowCheck ? b.range.location + b.rowCheck->first : b.range.location;
+    const int to = b.rowCheck ? b.range.location + b.rowCheck->second : b.range.end();
+    b.rowCheck.reset();
+    b.checkSignature = false;
+    bool changed = false;
+    auto row = std::partition_point(b.rows.begin(), b.rows.end(), [&](const TableRow& r) {
+        return r.paragraph == 0 || b.paragraphs[r.paragraph].range.location <= from;
+    });
+    if (row != b.rows.begin())
+        row = std::prev(row);
+    for (; row != b.rows.end(); ++row) {
+        const size_t r = size_t(row - b.rows.begin());
+        const size_t end = r + 1 < b.rows.size() ? b.rows[r + 1].paragraph : b.paragraphs.size();
+        const Range text = Range::fromTo(b.paragraphs[row->paragraph].range.location, b.paragraphs[end - 1].range.end());
+        if (text.location > to)
+            break;
+        if (row->dirty)
+            continue;
+        // Only fonts, kerns, baseline offsets and paragraph styles change the layout.
+        bool same = signatureMatches(*storage_, text, row->signature);
+        for (size_t k = row->paragraph; same && k < end; ++k) {
+            const ParagraphStyle* s = storage_->paragraphStyle(b.paragraphs[k].range.location);
+            same = (s ? *s : *ParagraphStyle::defaultStyle()) == *b.styles[k];
+        }
+        if (!same) {
+            row->dirty = true;
+            changed = true;
+        }
+    }
+    if (changed) {
+        b.rowsOnly = b.rowsOnly || b.laidOut;
+        b.laidOut = false;
+    }
 }
 
 Range LayoutManager::glyphRange(Range characterRange) const
@@ -1926,7 +2259,17 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
         // Table cells: background, then the border on each edge that has one;
         // only those that reach the painter's clip (a band of a long page).
         const QRectF clip = painter.hasClipping() ? painter.clipBoundingRect() : QRectF();
-        for (const auto& cell : b.cells) {
+        // Cells run down the table row by row: a drawing takes only the rows that reach its area.
+        auto cellsFrom = b.cells.begin();
+        const double blockTop = topOf(bi);
+        if (drawingArea_)
+            cellsFrom = std::partition_point(b.cells.begin(), b.cells.end(), [&](const Block::Cell& cell) {
+                return cell.rect.bottom() + blockTop < drawingArea_->top() - kInkMargin;
+            });
+        for (auto it = cellsFrom; it != b.cells.end(); ++it) {
+            const Block::Cell& cell = *it;
+            if (drawingArea_ && cell.rect.top() + blockTop > drawingArea_->bottom() + kInkMargin)
+                break;
             const auto* c = dynamic_cast<const TextTableBlock*>(cell.block.get());
             if (!c || (!clip.isEmpty() && !cell.rect.translated(at).intersects(clip)))
                 continue;

@@ -164,6 +164,7 @@ private:
     };
     void layoutBlock(Block& block, const Reach& reach);
     void layoutParagraph(Block& block, size_t paragraph, double x, double width, double& y);
+    void layoutParagraph(Block& block, size_t paragraph, double x, double width, double& y, std::vector<Line>& lines);
     // Which lines of a paragraph to lay out into one layout, and where.
     struct Stretch;
     // Lays out lines of a paragraph into a new layout holding a stretch of its
@@ -189,6 +190,25 @@ private:
     struct LineLayout;
     LineLayout lineLayout(const Block& block, const Line& line);
     void layoutTable(Block& block);
+    // A table whose paragraphs run row by row, cell by cell, keeps its rows: an
+    // edit inside one cell paragraph lays out again only the rows it touched, and
+    // places the rows after them anew from their kept lines.
+    struct TableRow;
+    struct TableGeometry;
+    TableGeometry tableGeometry(const Block& block) const;
+    // The rows of a table laid out whole, or false when its paragraphs do not run in order.
+    bool findTableRows(Block& block) const;
+    // Lays out a row's cells (anew, or placing the kept lines from `oldLines` at
+    // its top), appending its lines to `lines` and its cells to the block's.
+    void placeTableRow(Block& block, TableRow& row, const TableGeometry& geometry, double top,
+                       std::vector<Line>& oldLines, std::vector<Line>& lines);
+    // Lays out again the rows marked, false when the table must be laid out whole.
+    bool layoutTableRows(Block& block);
+    // An edit of characters inside one cell paragraph of a table that keeps its
+    // rows: the block stays, its row marked; false when it does not apply.
+    bool editTableCell(size_t index, Range region, int delta);
+    // Compares the attributes of the rows a change met with those they were laid out with.
+    void checkTableRows(Block& block);
     // Lays out one block when it needs it (its attributes may also only need a check).
     // Idle layout leaves a block that let go of its layouts as it is, and does not count as a use.
     void updateBlock(size_t index, bool idle, const Reach& reach);

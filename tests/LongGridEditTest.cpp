@@ -1,0 +1,207 @@
+// Edits in long grids: the editor keeps the styling and the rows of a grid that
+// an edit did not touch, and what it shows must equal a whole restyle and a
+// fresh layout of the same text after every edit: attributes run by run, every
+// line, its row's band and the picture drawn.
+#include "RestyleDifferential.h"
+
+#include "platform/text/TextOps.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace velkin {
+namespace {
+
+using differential::Editor;
+
+// A document with a long table, prose above and below it, and a short table after.
+U16String longTable(int rows)
+{
+    U16String text = u"# Figures\n\nSome *text* above [ref].\n\n| Name | Value | Notes |\n| :-- | --: | :-: |\n";
+    for (int i = 0; i < rows; ++i) {
+        const U16String n = u16(std::to_string(i));
+        U16String notes = i % 7 == 0 ? u"a `code | pipe` span" : i % 5 == 0 ? u"escaped \\| pipe and **bold**" : u"words";
+        if (i % 11 == 0)
+            notes += u" that run on long enough to wrap over a second line in a narrow column of the grid";
+        text += u"| row" + n + u" | " + u16(std::to_string(i * 7)) + u" | " + notes + u" |\n";
+    }
+    text += u"\nBelow the table.\n\n| a | b |\n| - | - |\n| 1 | 2 |\n\n[ref]: https://example.com\n";
+    return text;
+}
+
+// Every line's band (its row, in a grid) and a drawing of what the editor shows, against a fresh view.
+std::string bandsAndPicture(Editor& e, Editor& fresh)
+{
+    LayoutManager& a = *e.view().layoutManager();
+    LayoutManager& b = *fresh.view().layoutManager();
+    const U16String& text = e.view().string();
+    const LineIndex lines(text);
+    for (const LineRange& line : lines.lines()) {
+        const int at = line.content.location;
+        if (at >= int(text.size()))
+            break;
+        const QRectF x = a.lineBandRect(at), y = b.lineBandRect(at);
+        if (std::abs(x.top() - y.top()) > 0.01 || std::abs(x.height() - y.height()) > 0.01
+            || std::abs(x.left() - y.left()) > 0.01 || std::abs(x.width() - y.width()) > 0.01)
+            return "the band of line " + std::to_string(at) + " lies at y " + std::to_string(x.top()) + " h "
+                + std::to_string(x.height()) + " instead of y " + std::to_string(y.top()) + " h " + std::to_string(y.height());
+    }
+    const QRectF shown = e.view().visibleContainerRect();
+    QImage kept(shown.size().toSize(), QImage::Format_ARGB32_Premultiplied);
+    QImage made(kept.size(), kept.format());
+    for (auto [view, image] : {std::pair{&e.view(), &kept}, std::pair{&fresh.view(), &made}}) {
+        image->fill(Qt::white);
+        QPainter painter(image);
+        view->drawContents(painter, shown, -shown.topLeft(), false);
+    }
+    return kept == made ? std::string() : "the picture drawn differs";
+}
+
+std::string compare(Editor& e)
+{
+    if (std::string d = differential::compareWithFresh(e); !d.empty())
+        return d;
+    Editor fresh(*e.document, e.view().selectedRange(), &e.storage());
+    fresh.view().scrollRangeToVisible(e.view().selectedRange());
+    e.view().scrollRangeToVisible(e.view().selectedRange());
+    return bandsAndPicture(e, fresh);
+}
+
+// A random place in the text of a cell of the long table (its first grid), or -1.
+int placeInACell(Editor& e, std::mt19937& rng)
+{
+    const U16String& text = e.view().string();
+    for (int tries = 0; tries < 50; ++tries) {
+        const int at = int(rng() % unsigned(text.size()));
+        if (TableGrid::cellBlock(e.storage(), at))
+            return at;
+    }
+    return -1;
+}
+
+// One edit mostly inside the grid's cells, as a user makes them; returns what it did.
+std::string editInGrid(Editor& e, std::mt19937& rng)
+{
+    MarkdownTextView& view = e.view();
+    auto pick = [&](int bound) { return bound <= 0 ? 0 : int(rng() % unsigned(bound)); };
+    int at = placeInACell(e, rng);
+    if (at < 0 || pick(12) == 0)
+        at = pick(view.textStorage()->length() + 1);
+    view.setSelectedRange({at, 0});
+    std::string done = "at " + std::to_string(at) + ":";
+    switch (pick(9)) {
+    case 0:
+    case 1:
+    case 2: {  // characters typed one by one, structure among them
+        static const std::vector<U16String> pieces{u"x", u" ", u"|", u"\\", u"`", u"*", u"**", u"_", u"[ref]",
+                                                   u":smile:", u"a long run of words to wrap the cell again "};
+        for (int i = pick(3) + 1; i > 0; --i) {
+            const U16String& piece = pieces[size_t(pick(int(pieces.size())))];
+            done += " typed " + u8(piece);
+            view.insertText(piece);
+        }
+        break;
+    }
+    case 3:
+    case 4:
+        for (int i = pick(4) + 1; i > 0; --i)
+            view.doCommand(TextCommand{TextCommand::deleteBackward, false});
+        done += " deleted back";
+        break;
+    case 5:
+        QTest::keyClick(&view, Qt::Key_Return);
+        done += " return";
+        break;
+    case 6:
+        QTest::keyClick(&view, pick(2) ? Qt::Key_Tab : Qt::Key_Backtab);
+        view.insertText(u"t");
+        done += " tab, typed t";
+        break;
+    case 7: {  // a selection over a few cells or rows replaced
+        const int length = std::min(view.textStorage()->length() - at, pick(60) + 1);
+        view.setSelectedRange({at, length});
+        view.insertText(pick(2) ? u"y" : u"");
+        done += " replaced " + std::to_string(length);
+        break;
+    }
+    default:
+        QTest::keyClick(&view, pick(2) ? Qt::Key_Down : Qt::Key_Up);
+        view.insertText(u"d");
+        done += " arrow, typed d";
+        break;
+    }
+    return done;
+}
+
+std::string run(U16View text, unsigned seed, int edits)
+{
+    Editor e(text);
+    std::mt19937 rng(seed);
+    for (int i = 1; i <= edits; ++i) {
+        const std::string done = editInGrid(e, rng);
+        e.view().layoutDocument();
+        if (std::string d = compare(e); !d.empty())
+            return "after edit " + std::to_string(i) + " (" + done + "): " + d;
+    }
+    return {};
+}
+
+TEST(LongGridEdit, RandomEditsInALongGridEqualAWholeRestyleAndAFreshLayout)
+{
+    const U16String text = longTable(120);
+    for (unsigned seed = 1; seed <= 4; ++seed)
+        EXPECT_EQ(run(text, seed, 40), "") << "seed " << seed;
+    // Written back with the line ends it was typed with, a row at a time.
+    EXPECT_EQ(run(TextOps::replacingAll(longTable(40), u"\n", u"\r\n"), 5, 40), "");
+}
+
+// A grid in a list item and one under a quote: the rows still come out as a fresh layout has them.
+TEST(LongGridEdit, GridsInsideListsAndQuotesEqualAFreshLayout)
+{
+    U16String text = u"- item\n\n  | k | v |\n  | - | - |\n";
+    for (int i = 0; i < 40; ++i)
+        text += u"  | key" + u16(std::to_string(i)) + u" | value |\n";
+    text += u"\n> | q | r |\n> | - | - |\n> | 1 | 2 |\n> | 3 | 4 |\n\nEnd.\n";
+    EXPECT_EQ(run(text, 11, 30), "");
+}
+
+// Typing in one cell mid-table, then in the rows around it, then at the grid's
+// edges: each keystroke's rows come out where a fresh layout puts them, to the
+// pixel, and a cell that grows a line pushes every row below it down.
+TEST(LongGridEdit, ACellThatGrowsOrShrinksMovesTheRowsBelowItExactly)
+{
+    Editor e(longTable(60));
+    const int middle = int(e.view().string().find(u"row30\n")) + 5;
+    e.view().setSelectedRange({middle, 0});
+    const double below = e.view().layoutManager()->lineBandRect(int(e.view().string().find(u"row40\n"))).top();
+    for (int i = 0; i < 12; ++i)
+        e.view().insertText(u" more words");
+    e.view().layoutDocument();
+    EXPECT_GT(e.view().layoutManager()->lineBandRect(int(e.view().string().find(u"row40\n"))).top(), below);
+    EXPECT_EQ(compare(e), "");
+    for (int i = 0; i < 12 * 11; ++i)
+        e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+    e.view().layoutDocument();
+    EXPECT_DOUBLE_EQ(e.view().layoutManager()->lineBandRect(int(e.view().string().find(u"row40\n"))).top(), below);
+    EXPECT_EQ(compare(e), "");
+    // The header's first cell and the last row's last cell, where the grid meets the prose.
+    for (U16View cell : {U16View(u"Name\n"), U16View(u"2\n\n[ref]")}) {
+        e.view().setSelectedRange({int(e.view().string().rfind(cell)) + 1, 0});
+        e.view().insertText(u"**z**");
+        e.view().layoutDocument();
+        EXPECT_EQ(compare(e), "") << u8(cell);
+    }
+    // A new width lays the rows out anew, and the old width again.
+    e.view().resize(520, 600);
+    e.view().layoutDocument();
+    e.view().insertText(u"w");
+    e.view().resize(700, 600);
+    e.view().layoutDocument();
+    EXPECT_EQ(compare(e), "");
+}
+
+} // namespace
+} // namespace velkin
