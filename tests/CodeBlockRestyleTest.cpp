@@ -1,6 +1,7 @@
-// Edits in the body of long fenced code blocks, each compared with a whole
-// restyle: only the lines an edit touches are restyled there, as long as no
-// fence changes and the highlighting goes line by line.
+// Edits in the body of long code blocks, fenced and indented, each compared with
+// a whole restyle: only the lines around an edit are restyled there, as long as
+// no fence changes, from where the highlighting starts afresh (or its state is
+// known) to where it reads as before.
 #include "RestyleDifferential.h"
 #include "editor/CodeBody.h"
 #include "editor/CodeLineStates.h"
@@ -184,26 +185,6 @@ TEST(CodeBlockRestyle, EditsInLongBlocksOfTokenizersOfTheirOwnStayAsIfRestyledFr
     }
 }
 
-// A here-document opened far above the lines it swallows and closed again, a
-// string left open, and nesting that ends only far below: each read on to where
-// the state after it is as before.
-TEST(CodeBlockRestyle, StatesCarriedOverLinesInAShellBlockAreFollowedToWhereTheyStop)
-{
-    const U16String text = u"```sh\n" + shellLines(120) + u"echo start\n" + shellLines(120) + u"```\n";
-    differential::Editor e(text);
-    const int start = int(text.find(u"echo start"));
-    for (const U16View typed : {u"<<EOF", u"'", u"(", u"`", u"\"", u"${", u"for"}) {
-        ASSERT_EQ(typeAt(e, start + 4, typed), "") << "typed " << u8(typed);
-        ASSERT_EQ(typeAt(e, start + 10, u"x"), "") << "after " << u8(typed);
-        ASSERT_EQ(eraseAt(e, start + 4, int(typed.size())), "") << "taken away: " << u8(typed);
-        ASSERT_EQ(typeAt(e, start + 10, u"\n"), "");
-    }
-    const int last = int(e.view().string().rfind(u"```")) - 1;
-    ASSERT_EQ(typeAt(e, last, u" <<EOF"), "") << "the last line";
-    ASSERT_EQ(typeAt(e, 6, u"'"), "") << "the first line";
-    ASSERT_EQ(typeAt(e, int(e.view().string().rfind(u"```")) - 1, u"'"), "");
-}
-
 // Lines of an indented block: four spaces or a tab, deeper ones, blank lines
 // inside it, and lines that would read otherwise outside code.
 U16String indentedLines(int count)
@@ -291,31 +272,21 @@ TEST(CodeBlockRestyle, TheFirstAndLastLinesOfIndentedBlocks)
     }
 }
 
-// A delimiter row typed into a block turns the piped lines after it into table
-// rows, on past the block's end while each holds a pipe.
-TEST(CodeBlockRestyle, ATableRowRunOutOfAnIndentedBlock)
-{
-    U16String block;
-    for (int i = 0; i < 60; ++i)
-        block += i % 7 == 3 ? u"\n" : u"    a line of code\n";
-    const U16String text = u"Intro.\n\n" + block + u"    | h |\n    -x\n    | c |\n| b |\nafter\n";
-    differential::Editor e(text);
-    const int row = int(text.find(u"    -x")) + 5;
-    ASSERT_EQ(eraseAt(e, row, 1), "");
-    ASSERT_EQ(typeAt(e, row, u"|"), "") << "a delimiter row";
-    ASSERT_EQ(eraseAt(e, row, 1), "") << "and taken away";
-}
-
-// A definition typed over a blank line of a block ends it there and gives a link
-// far above its meaning; a line the list scanner reads as an item, typed into
-// the block, gives the lines after it the item's indents.
+// Lines typed into a block that read otherwise far away: a delimiter row turns
+// the piped lines after it into table rows, on past the block's end; a definition
+// over a blank line ends the block and gives a link far above its meaning; a line
+// the list scanner reads as an item gives the lines after it the item's indents.
 TEST(CodeBlockRestyle, IndentedBlockLinesThatReadOtherwiseFarAway)
 {
     U16String block;
     for (int i = 0; i < 80; ++i)
         block += i % 7 == 3 ? u"\n" : i % 2 ? u"      a deeper line\n" : u"    a line of code\n";
-    const U16String text = u"Intro with [ref].\n\n" + block + u"\nAfter.\n";
+    const U16String text = u"Intro with [ref].\n\n" + block + u"    | h |\n    -x\n    | c |\n| b |\nafter\n";
     differential::Editor e(text);
+    const int row = int(text.find(u"    -x")) + 5;
+    ASSERT_EQ(eraseAt(e, row, 1), "");
+    ASSERT_EQ(typeAt(e, row, u"|"), "") << "a delimiter row";
+    ASSERT_EQ(eraseAt(e, row, 1), "") << "and taken away";
     const int blankLine = int(text.find(u"\n\n    a line", text.size() / 2)) + 1;
     ASSERT_EQ(typeAt(e, blankLine, u"[ref]: /x\n"), "") << "a definition";
     ASSERT_EQ(eraseAt(e, blankLine, 10), "");
