@@ -98,6 +98,18 @@ std::string editInside(differential::Editor& e, std::mt19937& rng, int edits, in
     return {};
 }
 
+// `count` of `lines` in a mixed order, each `stride` on from the last.
+template <size_t N>
+U16String mixedLines(const char16_t* const (&lines)[N], int count, int stride)
+{
+    U16String text;
+    for (int i = 0; i < count; ++i) {
+        text += lines[size_t(i * stride + i / int(N)) % N];
+        text += u'\n';
+    }
+    return text;
+}
+
 // A shell session: commands and their output, strings over lines, command
 // substitutions, here-documents, comments, continued lines, and parentheses,
 // quotes and backquotes left open in the output for many lines.
@@ -127,13 +139,7 @@ U16String shellLines(int count)
         u"$ select x in a b; do echo \"$x",
         u"\"; done",
     };
-    constexpr int kinds = int(std::size(lines));
-    U16String text;
-    for (int i = 0; i < count; ++i) {
-        text += lines[(i * 7 + i / kinds) % kinds];
-        text += u'\n';
-    }
-    return text;
+    return mixedLines(lines, count, 7);
 }
 
 const std::vector<U16String>& typedInCode()
@@ -193,13 +199,7 @@ U16String indentedLines(int count)
         u"    int main(void) { return 0; }", u"\tafter a tab", u"", u"      deeper by two", u"    | a | b |",
         u"    | - | - |", u"    - not an item", u"    ```", u"    [ref]: https://example.com", u"    <!-- not html",
         u"    # not a heading", u"   ", u"    ===", u"    *not emphasis*", u"\t\tx"};
-    constexpr int kinds = int(std::size(lines));
-    U16String text;
-    for (int i = 0; i < count; ++i) {
-        text += lines[(i * 4 + i / kinds) % kinds];
-        text += u'\n';
-    }
-    return text;
+    return mixedLines(lines, count, 4);
 }
 
 // Edits inside long indented blocks: lines gaining and losing their indentation,
