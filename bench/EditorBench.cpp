@@ -312,6 +312,21 @@ void BM_KeystrokeInALongCodeBlock2MB(benchmark::State& state)
 }
 BENCHMARK(BM_KeystrokeInALongCodeBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
+// The same in a pasted shell session, whose tokenizer carries its state over lines.
+void BM_KeystrokeInALongShellBlock2MB(benchmark::State& state)
+{
+    longShape(state, u"# Session\n\n```console\n" + bench::shellSession(2'000'000), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInALongShellBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// And in an indented code block (the log, each line indented by a tab): in its
+// first line, its middle and its last line.
+void BM_KeystrokeInALongIndentedBlock2MB(benchmark::State& state)
+{
+    longShape(state, u"Log\n\n\t" + bench::logLines(2'000'000, u"\n\t"), state.range(0) / 2.0);
+}
+BENCHMARK(BM_KeystrokeInALongIndentedBlock2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
 void BM_KeystrokeInALongQuote2MB(benchmark::State& state) { longShape(state, bench::longQuote(2'000'000), state.range(0) / 2.0); }
 BENCHMARK(BM_KeystrokeInALongQuote2MB)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 

@@ -35,6 +35,27 @@ inline U16String logLines(size_t bytes, const char16_t* lineEnd)
     return text;
 }
 
+// A pasted shell session of about 80-character lines until `bytes`: commands with
+// quotes, expansions and comments, and their output.
+inline U16String shellSession(size_t bytes)
+{
+    static const char16_t* const lines[] = {
+        u"$ ls -la /var/log/app_%d",
+        u"-rw-r--r-- 1 root adm 48213 Dec  7 06:12 syslog.%d.gz",
+        u"$ grep -c \"ERROR\" /var/log/app/service_%d.log | sort -n > counts.txt",
+        u"$ export PATH=\"$HOME/bin:$PATH\"; echo $? # status %d",
+        u"Setting up libfoo%d (1.2.3-4) ...",
+        u"$ for f in *.log; do gzip -9 \"$f\"; done && echo done_%d"};
+    U16String text;
+    for (int i = 0; text.size() < bytes; ++i) {
+        U16String line = lines[i % 6];
+        line.replace(line.find(u"%d"), 2, u16(std::to_string(i % 997)));
+        text += line;
+        text += u'\n';
+    }
+    return text;
+}
+
 // The log as one paragraph of lines, as one line, and as a bulleted list.
 inline U16String logParagraph(size_t bytes) { return logLines(bytes, u"\n"); }
 inline U16String logOnOneLine(size_t bytes)

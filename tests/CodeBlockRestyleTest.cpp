@@ -1,11 +1,16 @@
-// Edits in the body of long fenced code blocks, each compared with a whole
-// restyle: only the lines an edit touches are restyled there, as long as no
-// fence changes and the highlighting goes line by line.
+// Edits in the body of long code blocks, fenced and indented, each compared with
+// a whole restyle: only the lines around an edit are restyled there, as long as
+// no fence changes, from where the highlighting starts afresh (or its state is
+// known) to where it reads as before.
 #include "RestyleDifferential.h"
 #include "editor/CodeBody.h"
+#include "editor/CodeLineStates.h"
 
 #include <gtest/gtest.h>
 
+#include "editor/RestyleWindow.h"
+
+#include <map>
 #include <random>
 
 namespace velkin {
@@ -93,6 +98,50 @@ std::string editInside(differential::Editor& e, std::mt19937& rng, int edits, in
     return {};
 }
 
+// `count` of `lines` in a mixed order, each `stride` on from the last.
+template <size_t N>
+U16String mixedLines(const char16_t* const (&lines)[N], int count, int stride)
+{
+    U16String text;
+    for (int i = 0; i < count; ++i) {
+        text += lines[size_t(i * stride + i / int(N)) % N];
+        text += u'\n';
+    }
+    return text;
+}
+
+// A shell session: commands and their output, strings over lines, command
+// substitutions, here-documents, comments, continued lines, and parentheses,
+// quotes and backquotes left open in the output for many lines.
+U16String shellLines(int count)
+{
+    static const char16_t* const lines[] = {
+        u"$ ls -la /tmp # list it",
+        u"total 48",
+        u"$ echo \"it's $(date) and ${HOME}\"",
+        u"$ cat <<EOF > out.txt",
+        u"body with $VAR and 'quotes",
+        u"EOF",
+        u"$ for f in *.md; do",
+        u"    wc -l \"$f\" \\",
+        u"      | sort",
+        u"done",
+        u"drwxr-xr-x  2 user user 4096 Jan  1 00:00 (unreachable",
+        u"$ x=`whoami` && echo '",
+        u"a string that goes on'",
+        u"-rw-r--r--  1 user user  220 it's here) ok",
+        u"$ (cd build && make -j4 2>&1) | tee log",
+        u"$ sed -e 's/a/b/' <<-'END' && echo ${open",
+        u"\tstripped END }",
+        u"\tEND",
+        u"",
+        u"make: *** [all] Error 1 `quoted'",
+        u"$ select x in a b; do echo \"$x",
+        u"\"; done",
+    };
+    return mixedLines(lines, count, 7);
+}
+
 const std::vector<U16String>& typedInCode()
 {
     static const std::vector<U16String> typed{
@@ -115,6 +164,136 @@ TEST(CodeBlockRestyle, EditsInALongFencedBlockStayAsIfRestyledFromScratch)
         EXPECT_EQ(editInside(e, rng, 60, from, int(text.size()) - 12, typedInCode()), "")
             << "language \"" << u8(language) << "\"";
     }
+}
+
+// Edits in long shell blocks, whose tokenizer carries here-documents, strings,
+// nesting and backquotes from line to line, and in blocks read line by line.
+TEST(CodeBlockRestyle, EditsInLongBlocksOfTokenizersOfTheirOwnStayAsIfRestyledFromScratch)
+{
+    std::vector<U16String> typed = typedInCode();
+    for (const U16View more : {u"(", u")", u"$(", u"${", u"}", u"'", u"\"", u"`", u"<<EOF\n", u"<<-'X'\n", u"\tX\n",
+                               u"\\\n", u"for ", u"do\n", u"# ", u"EOF"})
+        typed.emplace_back(more);
+    unsigned seed = 800;
+    for (const U16String language : {u"console", u"bash"}) {
+        const U16String opener = u"```" + language + u"\n";
+        const U16String text = u"Intro with [ref].\n\n" + opener + shellLines(400) + u"```\n\nAfter it.\n";
+        differential::Editor e(text);
+        std::mt19937 rng(seed++);
+        EXPECT_EQ(editInside(e, rng, 150, int(text.find(opener)), int(text.size()) - 12, typed), "") << u8(language);
+    }
+    for (const U16String language : {u"diff", u"yaml", u"makefile", u"toml"}) {
+        const U16String opener = u"```" + language + u"\n";
+        const U16String text = u"Intro.\n\n" + opener + codeLines(160) + shellLines(40) + u"```\n\nAfter it.\n";
+        differential::Editor e(text);
+        std::mt19937 rng(seed++);
+        EXPECT_EQ(editInside(e, rng, 40, int(text.find(opener)), int(text.size()) - 12, typed), "") << u8(language);
+    }
+}
+
+// Lines of an indented block: four spaces or a tab, deeper ones, blank lines
+// inside it, and lines that would read otherwise outside code.
+U16String indentedLines(int count)
+{
+    static const char16_t* const lines[] = {
+        u"    int main(void) { return 0; }", u"\tafter a tab", u"", u"      deeper by two", u"    | a | b |",
+        u"    | - | - |", u"    - not an item", u"    ```", u"    [ref]: https://example.com", u"    <!-- not html",
+        u"    # not a heading", u"   ", u"    ===", u"    *not emphasis*", u"\t\tx"};
+    return mixedLines(lines, count, 4);
+}
+
+// Edits inside long indented blocks: lines gaining and losing their indentation,
+// blank lines, pipes and fences typed into them; a list item before one (its lines
+// are the item's then), a quotation and a table after them.
+TEST(CodeBlockRestyle, EditsInALongIndentedBlockStayAsIfRestyledFromScratch)
+{
+    const std::vector<U16String> typed{u"x",    u" ",     u"\n",   u"\n\n", u"    ", u"\t",   u"- ",       u"> ",
+                                       u"|",    u"| - |", u"```",  u"~~~\n", u"[ref]: u\n", u"<!--", u"-->", u"# ",
+                                       u"===\n", u"  ",    u"1. ",  u"*",    u"\n    ", u"\nx\n"};
+    const U16String block = indentedLines(240);
+    const std::vector<U16String> texts{
+        u"Intro with [ref].\n\n" + block + u"After it, *closed.\n\n| a | b |\n| - | - |\n| 1 | 2 |\n",
+        u"- an item\n\n" + block + u"\n> quoted\n" + block + u"text* after\n",
+        u"# Head\n\n" + block + u"\n1. item\n\n" + block,
+    };
+    unsigned seed = 900;
+    for (const U16String& text : texts) {
+        differential::Editor e(text);
+        std::mt19937 rng(seed++);
+        const int from = int(text.find(u"\n\n")) + 2;
+        EXPECT_EQ(editInside(e, rng, 150, from, int(text.size()), typed), "") << "text " << seed;
+    }
+}
+
+// The first and last lines of an indented block, and the lines next to it.
+TEST(CodeBlockRestyle, TheEdgesOfALongIndentedBlock)
+{
+    const U16String text = u"Para *open\n\n" + indentedLines(100) + u"    last line\n\nclosed* here\n";
+    differential::Editor e(text);
+    const int opening = int(text.find(u"    int main"));
+    ASSERT_EQ(eraseAt(e, opening, 1), "") << "the first line losing a space";
+    ASSERT_EQ(typeAt(e, opening, u" "), "");
+    ASSERT_EQ(eraseAt(e, opening - 1, 1), "") << "the blank line above it taken away";
+    ASSERT_EQ(typeAt(e, opening - 1, u"\n"), "");
+    const int lastLine = int(e.view().string().find(u"    last line"));
+    ASSERT_EQ(eraseAt(e, lastLine, 4), "") << "the last line unindented";
+    ASSERT_EQ(typeAt(e, lastLine, u"    "), "");
+    ASSERT_EQ(typeAt(e, lastLine - 1, u"\n"), "") << "a blank line before the last";
+    ASSERT_EQ(typeAt(e, lastLine + 1, u"x"), "");
+    ASSERT_EQ(eraseAt(e, lastLine, 1), "");
+    const int middle = int(e.view().string().find(u"    | - | - |", text.size() / 2));
+    ASSERT_EQ(eraseAt(e, middle, 4), "") << "a line in the middle unindented";
+    ASSERT_EQ(typeAt(e, middle + 2, u"x"), "");
+    ASSERT_EQ(typeAt(e, middle, u"    "), "") << "and indented again";
+}
+
+// Typing in the first line of a block, after a paragraph, a list item or lines
+// the item goes on over, and in the last line of one that runs to the text's end.
+TEST(CodeBlockRestyle, TheFirstAndLastLinesOfIndentedBlocks)
+{
+    for (const U16View above : {u"Para\n\n", u"- item\n\n", u"- item\nlazy\n\n", u"> quote\n\n", u"# Head\n",
+                                u"```\nfenced\n```\n", u"Para\n    x\n\n", u"1. one\n   two\n\n"}) {
+        U16String block;
+        for (int i = 0; i < 60; ++i)
+            block += i % 7 == 3 ? u"\n" : i % 5 == 1 ? u"\ttabbed | piped\n" : u"    a line of code\n";
+        const U16String text = U16String(above) + (above.size() % 2 ? indentedLines(60) : block) + u"\tthe last line";
+        differential::Editor e(text);
+        const int opening = int(above.size());
+        ASSERT_EQ(typeAt(e, opening + 6, u"x"), "") << "the first line after " << u8(above);
+        ASSERT_EQ(typeAt(e, opening + 4, u"\n    "), "") << u8(above);
+        ASSERT_EQ(eraseAt(e, opening + 4, 5), "") << u8(above);
+        ASSERT_EQ(eraseAt(e, opening + 2, 2), "") << "unindented, after " << u8(above);
+        ASSERT_EQ(typeAt(e, opening + 2, u"  "), "") << u8(above);
+        const int end = int(e.view().string().size());
+        ASSERT_EQ(typeAt(e, end, u"y"), "") << "the last line after " << u8(above);
+        ASSERT_EQ(typeAt(e, end + 1, u"\n\n\tz"), "") << u8(above);
+        ASSERT_EQ(typeAt(e, end + 3, u"w"), "") << u8(above);
+        ASSERT_EQ(eraseAt(e, end + 2, 2), "") << u8(above);
+    }
+}
+
+// Lines typed into a block that read otherwise far away: a delimiter row turns
+// the piped lines after it into table rows, on past the block's end; a definition
+// over a blank line ends the block and gives a link far above its meaning; a line
+// the list scanner reads as an item gives the lines after it the item's indents.
+TEST(CodeBlockRestyle, IndentedBlockLinesThatReadOtherwiseFarAway)
+{
+    U16String block;
+    for (int i = 0; i < 80; ++i)
+        block += i % 7 == 3 ? u"\n" : i % 2 ? u"      a deeper line\n" : u"    a line of code\n";
+    const U16String text = u"Intro with [ref].\n\n" + block + u"    | h |\n    -x\n    | c |\n| b |\nafter\n";
+    differential::Editor e(text);
+    const int row = int(text.find(u"    -x")) + 5;
+    ASSERT_EQ(eraseAt(e, row, 1), "");
+    ASSERT_EQ(typeAt(e, row, u"|"), "") << "a delimiter row";
+    ASSERT_EQ(eraseAt(e, row, 1), "") << "and taken away";
+    const int blankLine = int(text.find(u"\n\n    a line", text.size() / 2)) + 1;
+    ASSERT_EQ(typeAt(e, blankLine, u"[ref]: /x\n"), "") << "a definition";
+    ASSERT_EQ(eraseAt(e, blankLine, 10), "");
+    const int line = int(e.view().string().find(u"    a line", text.size() / 2)) + 4;
+    ASSERT_EQ(typeAt(e, line, u"- "), "") << "an item to the list scanner";
+    ASSERT_EQ(typeAt(e, line + 40, u"x"), "");
+    ASSERT_EQ(eraseAt(e, line, 2), "");
 }
 
 // A fence nobody closed runs to the end of the text: edits at its last line too.
@@ -251,6 +430,69 @@ TEST(CodeBlockRestyle, AFenceChangedAboveOtherBlocks)
 }
 
 } // namespace
+// The states kept at line starts of a shell block, read again around random
+// edits from a kept line before them to one after them with the same state,
+// equal those read afresh from the block's start; the stretch read again stays
+// short for most edits that open and close nothing (while nothing left open
+// runs to the end).
+TEST(CodeBlockRestyle, LineStatesKeptThroughEditsEqualThoseReadAfresh)
+{
+    std::mt19937 random(12);
+    const std::vector<U16String> pieces{u"x", u"\n", u"'", u"\"", u"(", u")", u"`", u"<<EOF\n", u"EOF\n", u"${", u"}",
+                                        u"for ", u"# ", u""};
+    U16String text = u"```sh\n" + shellLines(600);
+    const int codeStart = 6;
+    CodeLineStates states;
+    states.read(text, 0, u"sh", codeStart, int(text.size()));
+    int plainEdits = 0;
+    int shortReads = 0;
+    // Replaces `length` units at `at` with `piece`, reads the lines again and
+    // compares every kept state with the state read afresh; the length read again.
+    auto edit = [&](int at, int length, U16View piece) {
+        text.replace(size_t(at), size_t(length), piece);
+        states.edited(Range{at, int(piece.size())}, int(piece.size()) - length);
+        const int first = RestyleWindow::lineStart(text, at);
+        const int last = RestyleWindow::nextLineStart(text, at + int(piece.size()));
+        const std::optional<CodeLineStates::Reading> reading = states.reread(text, first, last, int(text.size()));
+        if (!reading || reading->from > first || reading->to < last)
+            return std::string("no reading over the edit");
+        states.adopt(*reading, int(text.size()));
+        std::map<int, CodeHighlighter::LineState> fresh{{codeStart, 0}};
+        CodeHighlighter::tokensFrom(substring(text, Range::fromTo(codeStart, int(text.size()))), u"sh", 0,
+                                    [&](int p, CodeHighlighter::LineState state) {
+                                        fresh[codeStart + p] = state;
+                                        return true;
+                                    });
+        for (const CodeLineStates::Entry& entry : states.entries) {
+            const auto it = fresh.find(entry.at);
+            if (it == fresh.end() || it->second != entry.state)
+                return "the state at " + std::to_string(entry.at);
+        }
+        return std::to_string(reading->to - reading->from);
+    };
+    for (int step = 0; step < 400; ++step) {
+        const int n = int(text.size());
+        const int at = std::uniform_int_distribution<int>(codeStart, n)(random);
+        const int length = step % 2 ? 0 : std::min(n - at, std::uniform_int_distribution<int>(0, 3)(random));
+        const U16String& piece = pieces[size_t(std::uniform_int_distribution<int>(0, int(pieces.size()) - 1)(random))];
+        const U16String taken = text.substr(size_t(at), size_t(length));
+        const std::string made = edit(at, length, piece);
+        ASSERT_TRUE(!made.empty() && std::isdigit(made[0])) << "step " << step << ": " << made;
+        // Counted while no string or here-document left open runs to the end.
+        const bool open = states.entries.back().at < int(text.size()) - 4096;
+        if ((piece == u"x" || piece == u"\n") && !open && taken.find_first_of(u"'\"()`<${}#\\EOF") == U16String::npos) {
+            ++plainEdits;
+            shortReads += std::stoi(made) < 4096;
+        }
+        // And taken back, but one time in eight.
+        if (step % 8 != 0) {
+            const std::string undone = edit(at, int(piece.size()), taken);
+            ASSERT_TRUE(!undone.empty() && std::isdigit(undone[0])) << "step " << step << " undone: " << undone;
+        }
+    }
+    EXPECT_GT(shortReads, plainEdits * 4 / 5) << "of " << plainEdits;
+}
+
 // The list of fence-like lines, kept through random edits (runs made and broken
 // across the edit's edges, lines joined and split, long lines), equals the list
 // read from the whole text.

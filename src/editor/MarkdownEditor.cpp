@@ -4,6 +4,7 @@
 #include "document/ImageCache.h"
 #include "document/LinkRouter.h"
 #include "editor/CodeBody.h"
+#include "editor/CodeLineStates.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
 #include "editor/ParagraphCut.h"
@@ -279,6 +280,9 @@ struct MarkdownEditorCoordinator::Kept {
     // one: while none did, every fence reads as it did then.
     std::vector<int> fenceLike;
     bool fenceLikeEdited = true;
+    // The line states of the block edited last whose tokenizer carries a state over
+    // lines, while every change since is known.
+    CodeLineStates codeStates;
 
     // The fence-like lines the block scanner reads: those outside grid cells.
     const std::vector<int>& readableFences(std::vector<int>& scratch)
@@ -506,6 +510,7 @@ struct MarkdownEditorCoordinator::Kept {
         definitionsCurrent = false;
         if (storage)
             fenceLikeEdited = CodeBodies::update(fenceLike, storage->string(), e.range, e.delta) || fenceLikeEdited;
+        codeStates.edited(e.range, e.delta);
         // Places after the change keep what the text read as there, to compare with.
         std::erase_if(cuts, [&](ParagraphCut& cut) {
             if (cut.at <= e.range.location)
@@ -674,6 +679,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.unstyled.reset();
     kept.island.reset();
     kept.cuts.clear();
+    kept.codeStates.clear();
     if (stepwise) {
         // Styled in steps: at once up to the caret and past what the window shows.
         if (!kept.definitionsCurrent)
@@ -796,6 +802,9 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     }
     storage->endEditing();
     kept.restyling = false;
+    // States kept over an edit that was not read again, or over a changed fence, no longer hold.
+    if (kept.codeStates.changed || kept.fenceLikeEdited)
+        kept.codeStates.clear();
     if (!done) {
         restyle(view);
         return;
@@ -821,7 +830,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
 {
     using namespace RestyleWindow;
     using namespace ParagraphCuts;
-    if (restyleCodeLines(view, storage, changed, selection, bounds) || restyleCells(view, storage, changed, selection, bounds))
+    if (restyleCodeLines(view, storage, changed, selection, bounds) || restyleCells(view, storage, changed, selection, bounds)
+        || restyleIndentedCodeLines(view, storage, changed, selection, bounds))
         return true;
     Kept& kept = *kept_;
     const U16View text = storage.string();
@@ -1115,12 +1125,18 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
     if (*kept.grids && hasGrids(storage, Range::fromTo(first, last)))
         return false;
     const std::optional<CodeBody> body = CodeBodies::around(text, fences, first, last);
-    if (!body || body->opener < lo
-        || (body->language && !CodeHighlighter::resumesAfterLineFeeds(*body->language)))
+    using CodeHighlighter::Resumption;
+    const Resumption resumes = body && body->language ? CodeHighlighter::resumption(*body->language)
+                                                      : Resumption::afterUncoveredFeeds;
+    if (!body || body->opener < lo || resumes == Resumption::blockStart)
         return false;
+    if (resumes == Resumption::carriedState)
+        return restyleCarriedCodeLines(view, storage, *body, Range::fromTo(first, last), selection, n);
     // The code's tokens start afresh after a line feed that none covers (its colour is
-    // the text's) and that no backslash comes before.
+    // the text's) and that no backslash comes before; in some languages after every one.
     auto fresh = [&](const AttributedString& styled, int feed, int shift) {
+        if (resumes == Resumption::everyLine)
+            return true;
         if (feed >= 1 && text[size_t(feed - 1)] == u'\\')
             return false;
         const Color* color = styled.attributes(feed - shift).color(AttributeKey::ForegroundColor);
@@ -1161,6 +1177,139 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
         if (to > n)
             return false;
     }
+}
+
+bool MarkdownEditorCoordinator::restyleCarriedCodeLines(TextView& view, TextStorage& storage, const CodeBody& body,
+                                                        Range lines, Range selection, int n)
+{
+    using namespace RestyleWindow;
+    Kept& kept = *kept_;
+    const U16View text = storage.string();
+    CodeLineStates& states = kept.codeStates;
+    // From the kept line before the edits to the first after them whose state is as
+    // before; the whole body while none are kept, reading its states as it goes.
+    std::optional<CodeLineStates::Reading> reading;
+    if (states.holds(body.opener, *body.language))
+        reading = states.reread(text, lines.location, lines.end(), body.end);
+    const int codeStart = nextLineStart(text, body.opener);
+    const int from = reading ? reading->from : codeStart;
+    const int to = reading ? reading->to : body.end;
+    if (to > n)
+        return false;
+    const U16String head(substring(text, Range::fromTo(body.opener, codeStart)));
+    const int offset = from - int(head.size());
+    AttributedString joined(head, styler.baseAttributes());
+    joined.append(storage.attributedSubstring(Range::fromTo(from, to)));
+    TextStorage piece(joined);
+    stylePiece(piece, offset, selection, view);
+    const ParagraphStyle* before = storage.paragraphStyle(body.opener);
+    const ParagraphStyle* alone = piece.paragraphStyle(0);
+    if (!before || !alone || !(*before == *alone))
+        return false;
+    copyBack(piece, offset, storage, int(head.size()));
+    if (reading)
+        states.adopt(*reading, body.end);
+    else
+        states.read(text, body.opener, *body.language, codeStart, body.end);
+    kept.readsAsBefore = to;
+    return true;
+}
+
+bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextStorage& storage, Range changed,
+                                                         Range selection, Range bounds)
+{
+    using namespace RestyleWindow;
+    using ParagraphCuts::codeAt;
+    Kept& kept = *kept_;
+    // A fence changed, or a definition, reads otherwise far away.
+    if (kept.fenceLikeEdited || kept.definitionsTouched)
+        return false;
+    // Code next to the change as the storage shows it (before the indentation, when
+    // the edit follows it), or the edit is not in a block (nor is a long line searched
+    // for its ends).
+    const U16View text = storage.string();
+    int before = std::min(changed.location, int(text.size())) - 1;
+    for (int count = 0; before >= 0 && count < 64 && (text[size_t(before)] == u' ' || text[size_t(before)] == u'\t');
+         ++count)
+        --before;
+    if (!codeAt(storage, before) && !codeAt(storage, changed.end()))
+        return false;
+    const auto [lo, n, first, last] = changedLines(text, changed, bounds);
+    auto lineAt = [&](int start) { return substring(text, Range::fromTo(start, nextLineStart(text, start))); };
+    auto blank = [&](U16View line) { return isBlank(line, TrimSet::WhitespaceAndNewlines); };
+    auto indented = [&](U16View line) { return MarkdownSyntax::indentWidth(line) >= 4; };
+    // The lines the edits touched are all blank or indented: inside an indented
+    // block they neither end it nor start another.
+    if (first < lo || first >= last)
+        return false;
+    for (int p = first; p < last; p = nextLineStart(text, p))
+        if (!blank(lineAt(p)) && !indented(lineAt(p)))
+            return false;
+    // Above them, over blank lines, an indented line the storage shows as code: it
+    // reads so whatever follows. Or the block starts with them: the line above is
+    // blank and outside it, and their first line was code before the edits (its
+    // line feed, which they left, says so).
+    constexpr int reach = 64;
+    int from = first;
+    const bool startsBlock = first == 0 || !codeAt(storage, first - 1);
+    if (startsBlock) {
+        const bool feedKept = text[size_t(last - 1)] == u'\n' && !(kept.dirty && kept.dirty->contains(last - 1));
+        if (blank(lineAt(first)) || !feedKept || !codeAt(storage, last - 1)
+            || (first > 0 && !blank(lineAt(lineStart(text, first - 1)))))
+            return false;
+    } else {
+        from = lineStart(text, first - 1);
+        for (int count = 0; blank(lineAt(from)); from = lineStart(text, from - 1))
+            if (++count > reach || from <= lo || !codeAt(storage, from))
+                return false;
+        if (from < lo || !codeAt(storage, from) || !indented(lineAt(from)))
+            return false;
+    }
+    // Below them, over blank lines and piped ones, another indented line without a
+    // pipe (a table row run from above stops at it) that was code before: the block
+    // goes on over both as before, and the text after it reads as before. Or the
+    // block runs to the text's end.
+    int end = last;
+    for (int count = 0; end < n && (blank(lineAt(end)) || lineAt(end).find(u'|') != U16View::npos);
+         end = nextLineStart(text, end))
+        if (++count > reach || !(blank(lineAt(end)) || indented(lineAt(end))))
+            return false;
+    const bool runsToEnd = end >= int(text.size());
+    const int to = runsToEnd ? int(text.size()) : nextLineStart(text, end);
+    if (to > n || (!runsToEnd && (text[size_t(to - 1)] != u'\n' || !codeAt(storage, end) || !indented(lineAt(end)))))
+        return false;
+    // The list scanner knows nothing of indented code: a line that reads as an item
+    // to it gives the lines after it the item's indents, as far as the item goes.
+    for (int p = from; p < to; p = nextLineStart(text, p))
+        if (MarkdownSyntax::matchList(lineAt(p)))
+            return false;
+    // Not the body of a fence: no fence-like line among them, and none open around them.
+    const auto fence = std::lower_bound(kept.fenceLike.begin(), kept.fenceLike.end(), from);
+    if (fence != kept.fenceLike.end() && *fence < to)
+        return false;
+    std::vector<int> scratch;
+    const std::vector<int>& fences = kept.readableFences(scratch);
+    if (*kept.grids && hasGrids(storage, Range::fromTo(from, to)))
+        return false;
+    if (!kept.fenceLike.empty() && CodeBodies::around(text, fences, from, to))
+        return false;
+    // Read between two more lines of the block, so that none of them is its first or
+    // last where it is not; the outer ones must read as the storage has them (not as
+    // a list item's lines, nor a heading's).
+    const U16String head = startsBlock ? U16String() : U16String(u"    x\n");
+    const int offset = from - int(head.size());
+    AttributedString joined(head, styler.baseAttributes());
+    joined.append(storage.attributedSubstring(Range::fromTo(from, to)));
+    if (!runsToEnd)
+        joined.append(AttributedString(u"    x\n", styler.baseAttributes()));
+    TextStorage piece(joined);
+    stylePiece(piece, offset, selection, view);
+    const Range above = startsBlock ? Range{last - 1, 1} : Range::fromTo(from, nextLineStart(text, from));
+    if (!agrees(piece, offset, storage, above) || (!runsToEnd && !agrees(piece, offset, storage, Range::fromTo(end, to))))
+        return false;
+    copyBack(piece.attributedSubstring(Range{0, int(head.size()) + to - from}), offset, storage, int(head.size()));
+    kept.readsAsBefore = to;
+    return true;
 }
 
 namespace {

@@ -16,6 +16,7 @@
 namespace velkin {
 
 class MarkdownTextView;
+struct CodeBody;
 struct ProseLines;
 class MarkdownEditorCoordinator;
 
@@ -128,6 +129,14 @@ private:
     // fenced code block whose highlighting goes line by line, and no edit since
     // the last restyle touched a fence; false when that does not hold.
     bool restyleCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);
+    // restyleCodeLines() for a block whose tokenizer carries a state over lines: from a
+    // line before `lines` where that state is kept to one after them where it is as before.
+    bool restyleCarriedCodeLines(TextView& view, TextStorage& storage, const CodeBody& body, Range lines,
+                                 Range selection, int n);
+    // Restyles the lines around `changed` alone when they lie inside an indented code
+    // block, all blank or indented, between two of its lines that stay as they were.
+    bool restyleIndentedCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);
+
     // Restyles the cell paragraphs around `changed` alone when they lie inside one
     // grid, away from its edges; false when that does not hold.
     bool restyleCells(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);

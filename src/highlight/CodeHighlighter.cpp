@@ -18,12 +18,29 @@ std::optional<CodeTokens> tokens(U16View code, U16View language)
     return std::nullopt;
 }
 
-bool resumesAfterLineFeeds(U16View language)
+Resumption resumption(U16View language)
 {
+    const U16String name = canonicalName(language);
     // The rule-driven scanner keeps nothing from one token to the next, and a
     // token looks past a line feed it does not cover only for a character
     // literal's escaped unit (a backslash before the feed).
-    return !isSpecialName(canonicalName(language));
+    if (!isSpecialName(name))
+        return Resumption::afterUncoveredFeeds;
+    // These read line by line and keep nothing from one line to the next.
+    for (const U16View lineByLine : {u"diff", u"ini", u"toml", u"makefile", u"yaml", u"log"})
+        if (name == lineByLine)
+            return Resumption::everyLine;
+    // The shell scanner carries here-documents, strings and nesting over line
+    // feeds; the others look ahead over lines (a title's underline, a key's
+    // colon), carry a header row or a subject, or nest tags and braces.
+    return name == u"shell" ? Resumption::carriedState : Resumption::blockStart;
+}
+
+std::optional<CodeTokens> tokensFrom(U16View code, U16View language, LineState state, const LineVisitor& onLine)
+{
+    if (resumption(language) != Resumption::carriedState)
+        return std::nullopt;
+    return shellTokensFrom(code, state, onLine);
 }
 
 } // namespace velkin::CodeHighlighter

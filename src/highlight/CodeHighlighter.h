@@ -4,6 +4,7 @@
 #include "highlight/CodeToken.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -60,12 +61,33 @@ struct LanguageRules {
 // so does "markdown", which MarkdownCodeTokens tokenises above this layer.
 std::optional<CodeTokens> tokens(U16View code, U16View language);
 
-// Whether the tokens of a block in `language` start afresh after a line feed
-// that no token covers and no backslash comes before: the tokens of the text
-// after it are then those of that text alone, and those before it the same
-// whatever follows. True for the rule-driven languages and for unknown words
-// (no tokens at all), false for the tokenizers of their own.
-bool resumesAfterLineFeeds(U16View language);
+// Where the tokens of a block in `language` start afresh: the tokens of the text
+// after such a line start are those of that text alone, and those before it the
+// same whatever follows.
+enum class Resumption {
+    // After a line feed that no token covers and no backslash comes before: the
+    // rule-driven languages and unknown words (no tokens at all).
+    afterUncoveredFeeds,
+    // At every line start: the tokens of a line are its own.
+    everyLine,
+    // At a line start the tokenizer reaches between tokens, read on with the state
+    // it carries there (see tokensFrom).
+    carriedState,
+    // At the block's start alone.
+    blockStart,
+};
+Resumption resumption(U16View language);
+
+// The state a tokenizer carries to a line start it reaches between tokens: 0
+// there is the state at the text's start.
+using LineState = uint64_t;
+// Told a line start and the state there; false ends the reading.
+using LineVisitor = std::function<bool(int, LineState)>;
+// The tokens of `code` in a carriedState language, read from a line start with
+// `state`; `onLine` is told each later line start reached between tokens and
+// may end the reading there (the tokens before it are those of the whole text).
+// Nothing for the other languages.
+std::optional<CodeTokens> tokensFrom(U16View code, U16View language, LineState state, const LineVisitor& onLine);
 
 // The language word lower-cased and, when it is a known alias, replaced by its
 // canonical name; any other word comes back lower-cased.

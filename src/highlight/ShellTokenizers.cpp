@@ -60,14 +60,30 @@ bool isName(U16View word)
 
 class ShellScanner {
 public:
-    explicit ShellScanner(U16View code) : code_(code), L_(int(code.size())), add_(out_) {}
+    ShellScanner(U16View code, LineState state) : code_(code), L_(int(code.size())), add_(out_)
+    {
+        loopVariablePending_ = (state & 1) != 0;
+        insideBackquotes_ = (state & 2) != 0;
+        parenDepth_ = int(state >> 2);
+    }
 
-    CodeTokens run()
+    CodeTokens run(const LineVisitor* onLine = nullptr)
     {
         int p = 0;
-        while (p < L_)
+        while (p < L_) {
+            // A line start is reached between tokens only through its line feed's
+            // own step: no here-document waits and a command word comes next, so
+            // the rest of the state says all.
+            if (onLine && p > 0 && code_[size_t(p) - 1] == u'\n' && !(*onLine)(p, state()))
+                break;
             p = step(p);
+        }
         return std::move(out_);
+    }
+
+    LineState state() const
+    {
+        return LineState(parenDepth_) << 2 | (insideBackquotes_ ? 2 : 0) | (loopVariablePending_ ? 1 : 0);
     }
 
 private:
@@ -402,7 +418,12 @@ constexpr std::array<DiffPrefix, 11> diffPrefixes{{
 
 CodeTokens shellTokens(U16View code)
 {
-    return ShellScanner(code).run();
+    return ShellScanner(code, 0).run();
+}
+
+CodeTokens shellTokensFrom(U16View code, LineState state, const LineVisitor& onLine)
+{
+    return ShellScanner(code, state).run(&onLine);
 }
 
 CodeTokens makefileTokens(U16View code)

@@ -6,6 +6,7 @@
 // Every tokenizer takes the code text and returns its tokens, positions in
 // UTF-16 units from the start of that text. None fails; empty text gives an
 // empty list. Character classes are ASCII unless a tokenizer says otherwise.
+#include "highlight/CodeHighlighter.h"
 #include "highlight/CodeToken.h"
 
 #include <optional>
@@ -38,6 +39,10 @@ CodeTokens keyValueTokens(U16View code, U16View commentChars);
 // strings, comments and here-document bodies. Expansion tokens inside a
 // double-quoted string follow the string's token and lie inside it.
 CodeTokens shellTokens(U16View code);
+// The same read from a line start the scanner reached between tokens with
+// `state` (0 at the text's start); `onLine` is told each later such line start
+// and its state, and ends the reading there by returning false.
+CodeTokens shellTokensFrom(U16View code, LineState state, const LineVisitor& onLine);
 // Makefiles, line by line: targets, variable definitions, references, comments.
 CodeTokens makefileTokens(U16View code);
 // Unified diffs: one token per recognised line.
