@@ -167,7 +167,9 @@ TEST(CodeBlockRestyle, EditsInALongFencedBlockStayAsIfRestyledFromScratch)
 }
 
 // Edits in long shell blocks, whose tokenizer carries here-documents, strings,
-// nesting and backquotes from line to line, and in blocks read line by line.
+// nesting and backquotes from line to line; in commit messages and tables, which
+// carry the subject and the header row still to come (and quoted cells over
+// lines); and in blocks read line by line.
 TEST(CodeBlockRestyle, EditsInLongBlocksOfTokenizersOfTheirOwnStayAsIfRestyledFromScratch)
 {
     std::vector<U16String> typed = typedInCode();
@@ -181,6 +183,13 @@ TEST(CodeBlockRestyle, EditsInLongBlocksOfTokenizersOfTheirOwnStayAsIfRestyledFr
         differential::Editor e(text);
         std::mt19937 rng(seed++);
         EXPECT_EQ(editInside(e, rng, 150, int(text.find(opener)), int(text.size()) - 12, typed), "") << u8(language);
+    }
+    for (const U16String language : {u"git", u"csv", u"tsv"}) {
+        const U16String opener = u"```" + language + u"\n";
+        const U16String text = u"Intro.\n\n" + opener + u"\n# a comment\n" + codeLines(100) + shellLines(200) + u"```\n";
+        differential::Editor e(text);
+        std::mt19937 rng(seed++);
+        EXPECT_EQ(editInside(e, rng, 60, int(text.find(opener)), int(text.size()) - 4, typed), "") << u8(language);
     }
     for (const U16String language : {u"diff", u"yaml", u"makefile", u"toml"}) {
         const U16String opener = u"```" + language + u"\n";

@@ -31,16 +31,25 @@ Resumption resumption(U16View language)
         if (name == lineByLine)
             return Resumption::everyLine;
     // The shell scanner carries here-documents, strings and nesting over line
-    // feeds; the others look ahead over lines (a title's underline, a key's
-    // colon), carry a header row or a subject, or nest tags and braces.
-    return name == u"shell" ? Resumption::carriedState : Resumption::blockStart;
+    // feeds, the commit reader whether the subject is still to come, the table
+    // reader the header row (and quoted cells run over lines); the others look
+    // ahead over lines (a title's underline, a key's colon) or nest tags and braces.
+    for (const U16View carried : {u"shell", u"git", u"csv", u"tsv"})
+        if (name == carried)
+            return Resumption::carriedState;
+    return Resumption::blockStart;
 }
 
 std::optional<CodeTokens> tokensFrom(U16View code, U16View language, LineState state, const LineVisitor& onLine)
 {
-    if (resumption(language) != Resumption::carriedState)
-        return std::nullopt;
-    return shellTokensFrom(code, state, onLine);
+    const U16String name = canonicalName(language);
+    if (name == u"shell")
+        return shellTokensFrom(code, state, onLine);
+    if (name == u"git")
+        return gitTokensFrom(code, state, &onLine);
+    if (name == u"csv" || name == u"tsv")
+        return csvTokensFrom(code, name == u"csv" ? u',' : u'\t', state, &onLine);
+    return std::nullopt;
 }
 
 } // namespace velkin::CodeHighlighter

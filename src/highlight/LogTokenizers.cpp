@@ -133,12 +133,20 @@ CodeTokens logTokens(U16View code)
 
 CodeTokens gitTokens(U16View code)
 {
+    return gitTokensFrom(code, 0, nullptr);
+}
+
+CodeTokens gitTokensFrom(U16View code, LineState state, const LineVisitor* onLine)
+{
     CodeTokens out;
     TokenAppender add(out);
     const int L = int(code.size());
-    bool subjectPending = true;
+    // Lines are read alone but for whether the subject is still to come.
+    bool subjectPending = state == 0;
     int s = 0;
     while (s < L) {
+        if (onLine && s > 0 && !(*onLine)(s, subjectPending ? 0 : 1))
+            break;
         int e = TextOps::find(code, u'\n', s);
         if (e < 0)
             e = L;
@@ -170,12 +178,20 @@ CodeTokens gitTokens(U16View code)
 
 CodeTokens csvTokens(U16View code, char16_t separator)
 {
+    return csvTokensFrom(code, separator, 0, nullptr);
+}
+
+CodeTokens csvTokensFrom(U16View code, char16_t separator, LineState state, const LineVisitor* onLine)
+{
     CodeTokens out;
     TokenAppender add(out);
     const int L = int(code.size());
-    bool headerRow = true;
+    // Rows are read alone but for whether the header row is still to come.
+    bool headerRow = state == 0;
     int start = 0;
     while (start < L) {
+        if (onLine && start > 0 && code[size_t(start) - 1] == u'\n' && !(*onLine)(start, headerRow ? 0 : 1))
+            break;
         bool quoted = false;
         int q = start;
         while (q < L) {

@@ -68,7 +68,13 @@ CodeTokens templateTokens(U16View code);
 CodeTokens logTokens(U16View code);
 // Commit messages and rebase command lists.
 CodeTokens gitTokens(U16View code);
+// The same read from a line start with `state` (0 while the subject is to come),
+// telling `onLine`, when given, each later line start as shellTokensFrom does.
+CodeTokens gitTokensFrom(U16View code, LineState state, const LineVisitor* onLine);
 // Delimited tables: header cells `type`, quoted cells `string`, numeric cells `number`.
 CodeTokens csvTokens(U16View code, char16_t separator);
+// The same read from a row's start with `state` (0 while the header row is to
+// come), telling `onLine`, when given, each later row start.
+CodeTokens csvTokensFrom(U16View code, char16_t separator, LineState state, const LineVisitor* onLine);
 
 } // namespace velkin::CodeHighlighter
