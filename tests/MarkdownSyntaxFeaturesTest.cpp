@@ -167,11 +167,18 @@ TEST(ListStructure, ItemsContinuationsAndLooseness)
     EXPECT_EQ(m[1]->textIndent, u"  - ");
     EXPECT_TRUE(m[2]->isItemStart);
     EXPECT_EQ(m[2]->textIndent, u"- ");
-    m = listOf(u"\t- a");
-    EXPECT_EQ(m[0]->textIndent, u"\t- ");
+    m = listOf(u"- a\n\t- b");
+    EXPECT_EQ(m[1]->textIndent, u"\t- ");
     m = listOf(u"- a\n  ```\n  - x\n  ```");
     EXPECT_FALSE(m[2]->isItemStart);
     EXPECT_EQ(m[2]->textIndent, u"- ");
+    // A marker four columns in starts no list: in an indented code block, or
+    // continuing a paragraph, it and the lines after it are no list's.
+    m = listOf(u"Text\n\n    code\n    - x\n    more");
+    EXPECT_FALSE(m[3] || m[4]);
+    EXPECT_FALSE(listOf(u"Text\n    - x\n    more")[1]);
+    EXPECT_FALSE(listOf(u"\t- x")[0]);
+    EXPECT_TRUE(listOf(u"   - x")[0]);
 }
 
 TEST(ListStructure, DifferentMarkersStartNewLists)

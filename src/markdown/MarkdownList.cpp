@@ -97,7 +97,9 @@ LineMap lines(const std::vector<U16View>& lineTexts, const std::vector<bool>& fe
         }
         const U16View lineIndent = leadingWhitespace(line);
         const int w = indentWidth(lineIndent);
-        if (!fenced[i]) {
+        // Outside a list, a marker indented four columns or more is code or a
+        // paragraph's continuation, never an item.
+        if (!fenced[i] && (!stack.empty() || w < 4)) {
             if (const auto m = MarkdownSyntax::matchList(line)) {
                 const U16View prefix = line.substr(0, size_t(m->blanks.end()));
                 const int width = indentWidth(prefix);
