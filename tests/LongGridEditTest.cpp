@@ -165,7 +165,7 @@ TEST(LongGridEdit, RandomEditsInALongGridEqualAWholeRestyleAndAFreshLayout)
 TEST(LongGridEdit, StructureTypedNextToAGridEqualsAWholeRestyle)
 {
     static const std::vector<U16String> pieces{u"```\n", u"~~~", u"- ", u"> ", u"<!--", u"-->", u"|", u"| x |\n",
-                                               u"\n", u"    ", u"[ref]: https://a.b\n", u"*", u"`", u"<div>\n", u"x"};
+                                               u"\n", u"    ", u"[ref]: https://a.b\n", u"*", u"`", u"<div>\n", u"x", u"# "};
     const U16String text = longTable(30);
     for (unsigned seed = 20; seed < 26; ++seed) {
         Editor e(text);

@@ -70,6 +70,27 @@ TEST(RestyleDifferential, ClosingAFenceFarBelowBringsBackTheDefinitionsItHid)
     EXPECT_EQ(differential::compareWithFresh(e), "");
 }
 
+// A fence or an HTML block unmade right above a definition frees it, with the
+// reference on the edited line or far from it; made again, it takes it back.
+TEST(RestyleDifferential, UnmakingTheBlockAboveADefinitionGivesItsReferencesTheirMeaning)
+{
+    const std::vector<std::pair<U16String, U16String>> cases{
+        {u"~~~# Title [ref] | x\n[ref]: https://example.com", u"-->"},
+        {u"See [ref] here.\n\n~~~ info\n[ref]: https://example.com\n", u"x"},
+        {u"See [ref] here.\n\n<div>\n[ref]: https://example.com\n\n[^n]: a note [^n]\n", u"x"},
+    };
+    for (const auto& [text, typed] : cases) {
+        differential::Editor e(text);
+        const int line = text[0] == u'~' ? 0 : int(text.find(u"\n\n")) + 2;
+        e.view().setSelectedRange({line, 0});
+        e.view().insertText(typed);
+        EXPECT_EQ(differential::compareWithFresh(e), "") << u8(text);
+        e.view().setSelectedRange({line, int(typed.size())});
+        e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+        EXPECT_EQ(differential::compareWithFresh(e), "") << u8(text);
+    }
+}
+
 // Nested list items and lines indented less than their item's text: which item
 // a line belongs to is decided by items far above an edit.
 TEST(RestyleDifferential, NestedListsKeepTheirItemsAcrossEdits)

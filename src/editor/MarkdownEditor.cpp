@@ -1039,8 +1039,11 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             // to the fences around one, is checked against the whole text.
             const std::vector<Range> found = definitionLines(text, from, to);
             bool mayChange = kept.definitionsTouched || grown;
+            // A definition line that reads otherwise than before (a code or HTML
+            // block's line once, or now) gains or loses its definition.
             for (const Range& line : found)
-                mayChange = mayChange || overlaps(line, Range::fromTo(first, std::max(first + 1, last)));
+                mayChange = mayChange || overlaps(line, Range::fromTo(first, std::max(first + 1, last)))
+                    || !agrees(piece, offset, storage, line);
             // A stretch that reached past its context on its own (over code) may hold a
             // fence or an HTML block that now takes its definitions in.
             if (!mayChange && !found.empty())
