@@ -33,7 +33,7 @@ struct ParagraphCut {
     // closes, or 0: the place holds while no run at least that long follows it in its line.
     int ticks = 0;
     // At a line of an alert below its label: the alert's kind.
-    std::optional<AlertKind> alert;
+    std::optional<AlertKind> alert = std::nullopt;
 };
 
 namespace ParagraphCuts {

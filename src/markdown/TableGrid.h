@@ -50,7 +50,7 @@ struct GridSpan {
     // of its Markdown (the header, the delimiter row, then the body rows), what
     // parts them, its columns, the line feeds in its text, and the length its
     // Markdown has when it reads as typed (or -1). Otherwise no lines.
-    std::vector<int> lines;
+    std::vector<int> lines = {};
     int lineEnd = 1;
     int columns = 0;
     int lineFeeds = 0;
