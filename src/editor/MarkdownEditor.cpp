@@ -1154,25 +1154,18 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
     // The lines read after their opening fence alone read as in the whole text:
     // nothing in a fence's body hangs on the lines above it but the fence and the
     // tokens going on over a line feed, nothing outside it on the body.
-    const U16String head(substring(text, Range::fromTo(body->opener, codeStart)));
-    const int offset = from - int(head.size());
+    const int headLength = codeStart - body->opener;
+    const int offset = from - headLength;
     for (int to = last;;) {
-        AttributedString joined(head, styler.baseAttributes());
-        joined.append(storage.attributedSubstring(Range::fromTo(from, to)));
-        TextStorage piece(joined);
-        stylePiece(piece, offset, selection, view);
-        // A list item the fence goes on gives its lines the item's indents: its opening
-        // line then reads otherwise alone.
-        const ParagraphStyle* before = storage.paragraphStyle(body->opener);
-        const ParagraphStyle* alone = piece.paragraphStyle(0);
-        if (!before || !alone || !(*before == *alone))
+        const std::optional<TextStorage> piece = styledCodeLines(view, storage, body->opener, Range::fromTo(from, to), selection);
+        if (!piece)
             return false;
         // Past the last line the tokens go on as before when they start afresh there
         // both before the edits and after them (the storage shows the former where
         // no edit came since).
         const bool unedited = !kept.dirty || !kept.dirty->contains(to - 1);
-        if (to == body->end || (unedited && fresh(storage, to - 1, 0) && fresh(piece, to - 1, offset))) {
-            copyBack(piece, offset, storage, int(head.size()));
+        if (to == body->end || (unedited && fresh(storage, to - 1, 0) && fresh(*piece, to - 1, offset))) {
+            copyBack(*piece, offset, storage, headLength);
             kept.readsAsBefore = to;
             return true;
         }
@@ -1180,6 +1173,24 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
         if (to > n)
             return false;
     }
+}
+
+std::optional<TextStorage> MarkdownEditorCoordinator::styledCodeLines(TextView& view, const TextStorage& storage,
+                                                                       int opener, Range lines, Range selection)
+{
+    const U16View text = storage.string();
+    const U16String head(substring(text, Range::fromTo(opener, RestyleWindow::nextLineStart(text, opener))));
+    AttributedString joined(head, styler.baseAttributes());
+    joined.append(storage.attributedSubstring(lines));
+    TextStorage piece(joined);
+    stylePiece(piece, lines.location - int(head.size()), selection, view);
+    // A list item the fence goes on gives its lines the item's indents: its opening
+    // line then reads otherwise alone.
+    const ParagraphStyle* before = storage.paragraphStyle(opener);
+    const ParagraphStyle* alone = piece.paragraphStyle(0);
+    if (!before || !alone || !(*before == *alone))
+        return std::nullopt;
+    return piece;
 }
 
 bool MarkdownEditorCoordinator::restyleCarriedCodeLines(TextView& view, TextStorage& storage, const CodeBody& body,
@@ -1199,17 +1210,11 @@ bool MarkdownEditorCoordinator::restyleCarriedCodeLines(TextView& view, TextStor
     const int to = reading ? reading->to : body.end;
     if (to > n)
         return false;
-    const U16String head(substring(text, Range::fromTo(body.opener, codeStart)));
-    const int offset = from - int(head.size());
-    AttributedString joined(head, styler.baseAttributes());
-    joined.append(storage.attributedSubstring(Range::fromTo(from, to)));
-    TextStorage piece(joined);
-    stylePiece(piece, offset, selection, view);
-    const ParagraphStyle* before = storage.paragraphStyle(body.opener);
-    const ParagraphStyle* alone = piece.paragraphStyle(0);
-    if (!before || !alone || !(*before == *alone))
+    const int headLength = codeStart - body.opener;
+    const std::optional<TextStorage> piece = styledCodeLines(view, storage, body.opener, Range::fromTo(from, to), selection);
+    if (!piece)
         return false;
-    copyBack(piece, offset, storage, int(head.size()));
+    copyBack(*piece, from - headLength, storage, headLength);
     if (reading)
         states.adopt(*reading, body.end);
     else

@@ -129,6 +129,11 @@ private:
     // fenced code block whose highlighting goes line by line, and no edit since
     // the last restyle touched a fence; false when that does not hold.
     bool restyleCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);
+    // The body lines `lines` of the fenced block opened on the line at `opener`,
+    // styled after that line alone (the piece holds it first); none when that line
+    // then reads otherwise than in the storage, as under a list item.
+    std::optional<TextStorage> styledCodeLines(TextView& view, const TextStorage& storage, int opener, Range lines,
+                                               Range selection);
     // restyleCodeLines() for a block whose tokenizer carries a state over lines: from a
     // line before `lines` where that state is kept to one after them where it is as before.
     bool restyleCarriedCodeLines(TextView& view, TextStorage& storage, const CodeBody& body, Range lines,

@@ -76,6 +76,22 @@ struct LayoutManager::LinePaint {
 
 namespace {
 
+// What a table cell's margin, border and padding take on each side of its text.
+struct CellInsets {
+    double left, right, top, bottom;
+};
+
+CellInsets insetsOf(const TextTableBlock& c)
+{
+    using E = TextTableBlock::Edge;
+    using L = TextTableBlock::Layer;
+    return {c.width(L::Margin, E::MinX) + c.width(L::Border, E::MinX) + c.width(L::Padding, E::MinX),
+            c.width(L::Margin, E::MaxX) + c.width(L::Border, E::MaxX) + c.width(L::Padding, E::MaxX),
+            c.width(L::Margin, E::MinY) + c.width(L::Border, E::MinY) + c.width(L::Padding, E::MinY),
+            c.width(L::Margin, E::MaxY) + c.width(L::Border, E::MaxY) + c.width(L::Padding, E::MaxY)};
+}
+
+
 // The most places a drawn line keeps.
 constexpr size_t kMaxLineXs = 256;
 
@@ -1620,12 +1636,7 @@ void LayoutManager::layoutTable(Block& b)
         return;
     }
     b.signature = layoutSignature(*storage_, b.range);
-    using E = TextTableBlock::Edge;
-    using L = TextTableBlock::Layer;
-    const double padding = container_.lineFragmentPadding;
-    const double gridWidth = std::max(1.0, (container_.width - 2 * padding) * b.table->contentWidthPercent / 100.0);
-    const int columns = std::max(1, b.table->numberOfColumns);
-    const double columnWidth = gridWidth / columns;
+    const auto [padding, columnWidth] = tableGeometry(b);
 
     // Paragraphs of one cell (same row and column) are stacked in that cell.
     struct CellPlan {
@@ -1666,15 +1677,12 @@ void LayoutManager::layoutTable(Block& b)
             const TextTableBlock& c = *plan.cell;
             const int span = std::max(1, c.columnSpan());
             const double cellX = padding + c.startingColumn() * columnWidth;
-            const double insetLeft = c.width(L::Margin, E::MinX) + c.width(L::Border, E::MinX) + c.width(L::Padding, E::MinX);
-            const double insetRight = c.width(L::Margin, E::MaxX) + c.width(L::Border, E::MaxX) + c.width(L::Padding, E::MaxX);
-            const double insetTop = c.width(L::Margin, E::MinY) + c.width(L::Border, E::MinY) + c.width(L::Padding, E::MinY);
-            const double insetBottom = c.width(L::Margin, E::MaxY) + c.width(L::Border, E::MaxY) + c.width(L::Padding, E::MaxY);
-            const double contentWidth = std::max(1.0, columnWidth * span - insetLeft - insetRight);
-            double y = rowTop + insetTop;
+            const CellInsets inset = insetsOf(c);
+            const double contentWidth = std::max(1.0, columnWidth * span - inset.left - inset.right);
+            double y = rowTop + inset.top;
             for (size_t pi : plan.paragraphs)
-                layoutParagraph(b, pi, cellX + insetLeft, contentWidth, y);
-            rowHeight = std::max(rowHeight, y - rowTop + insetBottom);
+                layoutParagraph(b, pi, cellX + inset.left, contentWidth, y);
+            rowHeight = std::max(rowHeight, y - rowTop + inset.bottom);
             rowCells.push_back({&plan, cellX});
         }
         for (auto& [plan, cellX] : rowCells) {
@@ -1735,8 +1743,6 @@ bool LayoutManager::findTableRows(Block& b) const
 void LayoutManager::placeTableRow(Block& b, TableRow& row, const TableGeometry& geometry, double rowTop,
                                   std::vector<Line>& oldLines, std::vector<Line>& lines)
 {
-    using E = TextTableBlock::Edge;
-    using L = TextTableBlock::Layer;
     const size_t index = size_t(&row - b.rows.data());
     const size_t end = index + 1 < b.rows.size() ? b.rows[index + 1].paragraph : b.paragraphs.size();
     const size_t firstLine = lines.size();
@@ -1757,15 +1763,12 @@ void LayoutManager::placeTableRow(Block& b, TableRow& row, const TableGeometry& 
             ++j;
         const int span = std::max(1, c.columnSpan());
         const double cellX = geometry.padding + c.startingColumn() * geometry.columnWidth;
-        const double insetLeft = c.width(L::Margin, E::MinX) + c.width(L::Border, E::MinX) + c.width(L::Padding, E::MinX);
-        const double insetRight = c.width(L::Margin, E::MaxX) + c.width(L::Border, E::MaxX) + c.width(L::Padding, E::MaxX);
-        const double insetTop = c.width(L::Margin, E::MinY) + c.width(L::Border, E::MinY) + c.width(L::Padding, E::MinY);
-        const double insetBottom = c.width(L::Margin, E::MaxY) + c.width(L::Border, E::MaxY) + c.width(L::Padding, E::MaxY);
-        const double contentWidth = std::max(1.0, geometry.columnWidth * span - insetLeft - insetRight);
-        double y = rowTop + insetTop;
+        const CellInsets inset = insetsOf(c);
+        const double contentWidth = std::max(1.0, geometry.columnWidth * span - inset.left - inset.right);
+        double y = rowTop + inset.top;
         for (size_t k = i; k < j; ++k) {
             if (row.dirty) {
-                layoutParagraph(b, k, cellX + insetLeft, contentWidth, y, lines);
+                layoutParagraph(b, k, cellX + inset.left, contentWidth, y, lines);
                 continue;
             }
             const Paragraph& p = b.paragraphs[k];
@@ -1785,7 +1788,7 @@ void LayoutManager::placeTableRow(Block& b, TableRow& row, const TableGeometry& 
                 lines.push_back(l);
             }
         }
-        rowHeight = std::max(rowHeight, y - rowTop + insetBottom);
+        rowHeight = std::max(rowHeight, y - rowTop + inset.bottom);
         placed.push_back({&c, i, cellX});
         i = j;
     }
