@@ -557,3 +557,98 @@ TEST(RestyleDifferential, LongQuotesAndAlertsStayAsIfRestyledFromScratch)
 
 } // namespace
 } // namespace velkin
+
+namespace velkin {
+namespace {
+
+// A step of a replayed edit: the selection it starts from, then what is typed
+// there (a character at a time, "\b" a Backspace); nothing for a selection alone.
+struct Step {
+    Range at;
+    U16String typed;
+};
+
+// Opens `text` with the caret at `caret`, replays `steps` and compares with a
+// whole restyle after each; returns the first difference, or empty.
+std::string replay(U16View text, int caret, const std::vector<Step>& steps)
+{
+    differential::Editor e(text, Range{caret, 0});
+    for (size_t i = 0; i < steps.size(); ++i) {
+        e.view().setSelectedRange(steps[i].at);
+        for (const char16_t c : steps[i].typed) {
+            if (c == u'\b')
+                e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+            else
+                e.view().insertText(U16String(1, c));
+        }
+        e.view().layoutDocument();
+        if (std::string d = differential::compareWithFresh(e); !d.empty())
+            return "step " + std::to_string(i + 1) + ": " + d;
+    }
+    return {};
+}
+
+struct Replayed {
+    U16String text;
+    int caret;
+    std::vector<Step> steps;
+};
+
+// A line of blanks is a line of a paragraph, not the empty line that ends one:
+// a delimiter typed far above pairs with one below it.
+TEST(RestyleDifferential, ALineOfBlanksGoesOnAParagraph)
+{
+    const std::vector<Replayed> cases{
+        {u"\ne\n \n*", 0, {{{0, 0}, u"*"}}},
+        {u"\ne\n\t\n*", 0, {{{0, 0}, u"*"}}},
+        {u"*\n \n#\n]\n", 0, {{{8, 0}, u"| *\n"}}},
+        {u"x\n\n*\n  \n\n*", 0, {{{5, 0}, u"a"}, {{4, 0}, u"\b"}}},
+    };
+    for (const Replayed& c : cases)
+        EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text);
+}
+
+// Which list a line is in, and whether its list is loose, are decided by lines
+// away from an edit: over empty lines, and past the lines restyled.
+TEST(RestyleDifferential, AListReadsAsOneAcrossTheLinesAroundAnEdit)
+{
+    const std::vector<Replayed> cases{
+        // Indented code after an empty item's lazy line is in the item.
+        {u"- \nx\n\n    ma\n", 10, {{{10, 0}, u"x"}}},
+        {u"- \nx\n\n    ma\n", 10, {{{12, 0}, u"\b"}}},
+        {u"* \n~\n\n    ma\n", 10, {{{10, 0}, u"x"}}},
+        // Empty lines between two items make the list loose, both items.
+        {u"* \n\n\n\n* ", 6, {{{8, 0}, u"\n_"}}},
+        {u"* \n\n\n* [ ]", 10, {{{2, 0}, u"1. "}}},
+        // A paragraph taken out joins two lists into one, loose over an empty line below.
+        {u"* a\n* b\n\nP\n  - v\n\n* f\n* g\n", 0, {{{7, 3}, u"\b"}}},
+        {u"* a\n* b\n\nP\n  - v\n\n* f\n* g\n", 0, {{{7, 3}, u"\b"}, {{7, 0}, u"\n\nQ"}}},
+    };
+    for (const Replayed& c : cases)
+        EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text);
+}
+
+// A selection shows the source of the task boxes, picture lines and shortcodes
+// it touches, as a caret does of those it stands in: as it grows, shrinks,
+// moves and goes, what it touched and touches reads as in a whole restyle.
+TEST(RestyleDifferential, ASelectionShowsTheSourceItTouches)
+{
+    const U16String text = u"Intro :smile: here\n\n* [ ] a task \U0001F600\n* [x] done\n\n![pic](images/none.png)\n\nEnd :+1:\n";
+    const int task = int(text.find(u"* [ ]")), done = int(text.find(u"* [x]")), pic = int(text.find(u"![")),
+              end = int(text.find(u"End"));
+    EXPECT_EQ(replay(text, 0,
+                     {{{task + 3, 1}, u""}, {{task + 3, done - task}, u""}, {{2, pic - 2}, u""}, {{done + 2, 40}, u""},
+                      {{end + 5, 0}, u""}, {{0, int(text.size())}, u""}, {{task + 12, 0}, u""}, {{0, 8}, u""}, {{7, 0}, u""}}),
+              "");
+}
+
+// A fence typed over the text before a one-column grid, and edits around it.
+TEST(RestyleDifferential, AFenceTypedAboveAOneColumnGrid)
+{
+    EXPECT_EQ(replay(u"\nywhere el`\n*|\n-|\n\n", 10,
+                     {{{1, 9}, u"```js\n"}, {{0, 0}, u"[["}, {{19, 0}, u"\b"}, {{13, 0}, u"!\n"}}),
+              "");
+}
+
+} // namespace
+} // namespace velkin

@@ -153,7 +153,7 @@ bool fenceOpenAtEnd(const AttributedString& text)
 }
 
 // Whether the line at `start` begins the text afresh for the block scanner, as
-// the start of the text does: not blank, not indented, after a blank line, and
+// the start of the text does: not blank, not indented, after an empty line, and
 // opening nothing that a line above could continue or be part of (a list, a
 // quotation, a fence). Styling in steps starts and ends its pieces only there.
 bool freshStart(U16View text, int start)
@@ -165,8 +165,7 @@ bool freshStart(U16View text, int start)
     const U16View line = substring(text, Range::fromTo(start, RestyleWindow::nextLineStart(text, start)));
     if (line.front() == u' ' || line.front() == u'\t' || isBlank(line, TrimSet::WhitespaceAndNewlines))
         return false;
-    const int previous = RestyleWindow::lineStart(text, start - 1);
-    if (!isBlank(substring(text, Range::fromTo(previous, start)), TrimSet::WhitespaceAndNewlines))
+    if (!ParagraphCuts::emptyLineBefore(text, start))
         return false;
     return !RestyleWindow::looksLikeFence(text, start) && !MarkdownSyntax::matchList(line)
         && MarkdownSyntax::quoteLeader(line).depth == 0;
@@ -620,7 +619,11 @@ void MarkdownEditorCoordinator::textViewDidChangeSelection(TextView& view)
         return;
     const Range selection = view.selectedRange();
     const CaretMarks marks = caretMarks(selection, *storage);
-    if (!sameRange(marks.image, caretImageLine) || !sameRange(marks.task, caretTaskLine)
+    // A selection shows the source of every picture line, task box and shortcode it
+    // touches: one that grows, shrinks or goes restyles what it touched or touches.
+    const bool selecting = kept_ && kept_->storage == storage && !(selection == kept_->selection)
+        && (selection.length > 0 || kept_->selection.length > 0);
+    if (selecting || !sameRange(marks.image, caretImageLine) || !sameRange(marks.task, caretTaskLine)
         || !sameRange(marks.shortcode, caretShortcode))
         restyleChanges(view);
     if (selection.length > 0)
@@ -765,8 +768,16 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     Kept& kept = *kept_;
     const Range selection = view.selectedRange();
     const int n = storage->length();
-    // The changed stretches: the edits, and the lines the caret left and entered.
+    // The changed stretches: the edits, and the lines the caret left and entered;
+    // between two selections, the lines where one reaches and the other does not.
     std::vector<Range> zones{kept.selection, selection};
+    if (kept.selection.length > 0 && selection.length > 0) {
+        zones.clear();
+        for (const auto& [a, b] : {std::pair{kept.selection.location, selection.location},
+                                   std::pair{kept.selection.end(), selection.end()}})
+            if (a != b)
+                zones.push_back(Range::fromTo(std::min(a, b), std::max(a, b)));
+    }
     if (kept.dirty)
         zones.push_back(*kept.dirty);
     // While styling goes in steps, changes are restyled in the styled part and
@@ -995,7 +1006,14 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             start = ParagraphCut{lo};
         while (to < n && !endsAt(to))
             to = std::min(n, lines.nextPlace(to));
-        const Range stretch = Range::fromTo(from, to);
+        // A list item after the stretch may go on a list the stretch leaves open, and
+        // a list's looseness is the whole list's: it is read with the stretch, and
+        // must read as the storage has it.
+        const int ahead = to < n && text[size_t(to - 1)] == u'\n'
+                && MarkdownSyntax::matchList(substring(text, Range::fromTo(to, nextLineStart(text, to))))
+            ? std::min(n, partEnd(text, to))
+            : to;
+        const Range stretch = Range::fromTo(from, ahead);
         // A piece starting inside a paragraph is read after what gives its first line its reading.
         const U16String head = context(text, start);
         const int offset = from - int(head.size());
@@ -1012,12 +1030,20 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // lines next to the change may legitimately read anew, as an item's
         // continuation does when its item line changes), and a delimiter held open
         // at its start must find none in it that pairs with it.
+        const U16View own = substring(text, Range::fromTo(from, to));
         const std::optional<unsigned> carried
-            = start.open && MarkdownSyntax::holdsDelimiters(substring(text, stretch), start.open)
-                  ? MarkdownSyntax::waitingAfter(head, substring(text, stretch), start.open, kept.definitions)
+            = start.open && MarkdownSyntax::holdsDelimiters(own, start.open)
+                  ? MarkdownSyntax::waitingAfter(head, own, start.open, kept.definitions)
                   : std::optional<unsigned>(start.open);
+        // Context lines witness the reading around the piece only with text on them:
+        // blank ones carry no style, and a list goes on over them (its looseness
+        // is the whole list's).
+        auto witnesses = [&](Range context) {
+            return context.length <= 0 || !isBlank(substring(text, context), TrimSet::WhitespaceAndNewlines);
+        };
+        const Range headContext = Range::fromTo(from, std::max(from, std::min(first, forward(from, 2))));
         const bool headAgrees = from == lo
-            || (agrees(piece, offset, storage, Range::fromTo(from, std::min(first, forward(from, 2)))) && carried);
+            || (agrees(piece, offset, storage, headContext) && witnesses(headContext) && carried);
         const bool fenceOpen = to < n && fenceOpenAtEnd(piece);
         const bool midLine = to < n && text[size_t(to - 1)] != u'\n';
         const bool inParagraph = to < n && (midLine || !blockEdge(text, to)) && !endsBeforeFence(to);
@@ -1032,7 +1058,9 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const ParagraphCut* before = inParagraph ? cutAt(to) : nullptr;
         const bool asBefore = before && before->stale && before->open == open && before->ticks == ticks;
         const bool runsOn = lineOpen || (open != start.open && !asBefore);
-        const bool tailContextAgrees = to == n || agrees(piece, offset, storage, Range::fromTo(std::max(last, back(to, 2)), to));
+        const Range tailContext = Range::fromTo(std::min(to, std::max(last, back(to, 2))), ahead);
+        const bool tailContextAgrees
+            = to == n || (agrees(piece, offset, storage, tailContext) && witnesses(tailContext));
         const bool tailAgrees = to == n || (tailContextAgrees && !fenceOpen && !runsOn);
         if (headAgrees && tailAgrees) {
             // Definitions give meaning to references anywhere: a change to one, or
@@ -1058,7 +1086,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
                 std::lower_bound(kept.definitionLines.begin(), kept.definitionLines.end(), from,
                                  [](Range line, int at) { return line.location < at; }),
                 found.begin(), found.end());
-            copyBack(piece, offset, storage, int(head.size()));
+            copyBack(piece, offset, storage, int(head.size()), to - offset);
             // Places in the stretch read anew; the one at its end reads as before
             // (and those after it with it), or none after it can be trusted.
             std::erase_if(kept.cuts, [&](const ParagraphCut& cut) {
@@ -1137,9 +1165,13 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
         return restyleCarriedCodeLines(view, storage, *body, Range::fromTo(first, last), selection, n);
     // The code's tokens start afresh after a line feed that none covers (its colour is
     // the text's) and that no backslash comes before; in some languages after every one.
+    // A grid cell's line feed says nothing: its colour is the cell's, and the block
+    // reads the grid as a table's lines, which the tokens may go on over.
     auto fresh = [&](const AttributedString& styled, int feed, int shift) {
         if (resumes == Resumption::everyLine)
             return true;
+        if (*kept.grids && ParagraphCuts::cellAt(storage, feed))
+            return false;
         if (feed >= 1 && text[size_t(feed - 1)] == u'\\')
             return false;
         const Color* color = styled.attributes(feed - shift).color(AttributeKey::ForegroundColor);
@@ -1210,6 +1242,10 @@ bool MarkdownEditorCoordinator::restyleCarriedCodeLines(TextView& view, TextStor
     const int to = reading ? reading->to : body.end;
     if (to > n)
         return false;
+    // The states are read from the text as it stands: a grid in the block reads
+    // otherwise (as a table's lines), and none is in the lines read before.
+    if (*kept.grids && hasGrids(storage, Range::fromTo(from, to)))
+        return false;
     const int headLength = codeStart - body.opener;
     const std::optional<TextStorage> piece = styledCodeLines(view, storage, body.opener, Range::fromTo(from, to), selection);
     if (!piece)
@@ -1259,12 +1295,25 @@ bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextSto
     // line feed, which they left, says so).
     constexpr int reach = 64;
     int from = first;
+    // Where the block starts with them, the last line with text above the blank
+    // lines over it is read first, as the whole text reads it: a list item it goes
+    // on from would take the block in.
+    int above = -1;
     const bool startsBlock = first == 0 || !codeAt(storage, first - 1);
     if (startsBlock) {
         const bool feedKept = text[size_t(last - 1)] == u'\n' && !(kept.dirty && kept.dirty->contains(last - 1));
         if (blank(lineAt(first)) || !feedKept || !codeAt(storage, last - 1)
             || (first > 0 && !blank(lineAt(lineStart(text, first - 1)))))
             return false;
+        for (int p = first, count = 0; p > 0 && above < 0; ++count) {
+            p = lineStart(text, p - 1);
+            if (count > reach || p < lo)
+                return false;
+            if (!blank(lineAt(p)))
+                above = p;
+        }
+        if (above >= 0)
+            from = above;
     } else {
         from = lineStart(text, first - 1);
         for (int count = 0; blank(lineAt(from)); from = lineStart(text, from - 1))
@@ -1312,10 +1361,13 @@ bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextSto
         joined.append(AttributedString(u"    x\n", styler.baseAttributes()));
     TextStorage piece(joined);
     stylePiece(piece, offset, selection, view);
-    const Range above = startsBlock ? Range{last - 1, 1} : Range::fromTo(from, nextLineStart(text, from));
-    if (!agrees(piece, offset, storage, above) || (!runsToEnd && !agrees(piece, offset, storage, Range::fromTo(end, to))))
+    const bool headAgrees = startsBlock ? agrees(piece, offset, storage, Range{last - 1, 1})
+            && (above < 0 || agrees(piece, offset, storage, Range::fromTo(above, nextLineStart(text, above))))
+                                        : agrees(piece, offset, storage, Range::fromTo(from, nextLineStart(text, from)));
+    if (!headAgrees || (!runsToEnd && !agrees(piece, offset, storage, Range::fromTo(end, to))))
         return false;
-    copyBack(piece.attributedSubstring(Range{0, int(head.size()) + to - from}), offset, storage, int(head.size()));
+    const int skip = int(head.size()) + (startsBlock ? first - from : 0);
+    copyBack(piece.attributedSubstring(Range{0, int(head.size()) + to - from}), offset, storage, skip);
     kept.readsAsBefore = to;
     return true;
 }

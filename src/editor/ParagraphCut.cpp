@@ -45,18 +45,31 @@ bool plainWherever(U16View line)
         && !MarkdownSyntax::isThematicBreak(line) && !MarkdownSyntax::isSetextUnderline(line);
 }
 
+bool emptyLineBefore(U16View text, int start)
+{
+    if (start <= 0 || start > int(text.size()))
+        return false;
+    auto terminator = [](char16_t c) { return c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029 || c == 0x85; };
+    int p = start - 1;
+    if (!terminator(text[size_t(p)]))
+        return false;
+    if (text[size_t(p)] == u'\n' && p > 0 && text[size_t(p - 1)] == u'\r')
+        --p;
+    return p == 0 || terminator(text[size_t(p - 1)]);
+}
+
 bool blockEdge(U16View text, int start)
 {
     // No run of plain lines, scanned as one for emphasis, goes on across it, and
     // the line is not indented (an indented line's meaning, such as which list
-    // item it belongs to, hangs on the lines above it).
+    // item it belongs to, hangs on the lines above it). Only an empty line ends a
+    // run: one of blanks is a plain line of it.
     if (start <= 0 || start >= int(text.size()))
         return true;
     const U16View line = substring(text, Range::fromTo(start, nextLineStart(text, start)));
     if (line.front() == u' ' || line.front() == u'\t')
         return false;
-    const int previous = lineStart(text, start - 1);
-    if (isBlank(substring(text, Range::fromTo(previous, start)), TrimSet::WhitespaceAndNewlines))
+    if (emptyLineBefore(text, start))
         return true;
     return MarkdownSyntax::matchList(line) || MarkdownSyntax::quoteLeader(line).depth > 0
         || MarkdownSyntax::matchHeading(line);

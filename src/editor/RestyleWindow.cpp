@@ -59,13 +59,13 @@ bool agrees(const AttributedString& piece, int offset, const AttributedString& s
     return true;
 }
 
-void copyBack(const AttributedString& piece, int offset, TextStorage& storage, int skip)
+void copyBack(const AttributedString& piece, int offset, TextStorage& storage, int skip, int end)
 {
-    const int n = piece.length();
+    const int n = end < 0 ? piece.length() : std::min(end, piece.length());
     for (int i = skip; i < n;) {
         Range ours;
         const AttributesPtr& fresh = piece.sharedAttributes(i, &ours);
-        ours = Range::fromTo(std::max(ours.location, skip), ours.end());
+        ours = Range::fromTo(std::max(ours.location, skip), std::min(ours.end(), n));
         // Compared piecewise: the storage's runs may be split differently. The
         // storage takes the piece's dictionaries, shared, not copies of them.
         for (int j = i; j < ours.end();) {

@@ -19,8 +19,9 @@ bool alike(const Attributes& a, const Attributes& b);
 // storage's units) as the storage does.
 bool agrees(const AttributedString& piece, int offset, const AttributedString& storage, Range range);
 // Sets the piece's runs over the storage from `offset` on, only where they differ;
-// the piece's first `skip` units (a context read before it) are left out.
-void copyBack(const AttributedString& piece, int offset, TextStorage& storage, int skip = 0);
+// the piece's first `skip` units (a context read before it) are left out, and
+// with `end`, those from it on (a context read after it).
+void copyBack(const AttributedString& piece, int offset, TextStorage& storage, int skip = 0, int end = -1);
 // Whether the line starting at `start` reads as a fenced code delimiter.
 bool looksLikeFence(U16View text, int start);
 
