@@ -111,6 +111,48 @@ TEST(TextViewTyping, ASelectionNeverSplitsASurrogatePair)
     EXPECT_EQ(view.selectedRange(), (Range{0, 4}));
 }
 
+// Whatever puts it there (code, typing, find, a change behind the view's back), a
+// caret rests between characters as the user sees them, and a selection holds
+// whole ones: never inside a surrogate pair, a CR LF, a letter with its mark or
+// an emoji sequence.
+TEST(TextViewTyping, NoCaretOrSelectionEdgeRestsInsideACharacter)
+{
+    TextView view(QRectF(0, 0, 400, 300));
+    view.setString(u"\n* [ ] a\U0001F600 cafe\u0301 \U0001F469\u200D\U0001F4BB\r\nz");
+    const U16String& text = view.string();
+    const int emoji = int(text.find(u"\U0001F600")), mark = int(text.find(u"\u0301")),
+              sequence = int(text.find(u"\U0001F469")), feed = int(text.find(u"\r\n"));
+    view.setSelectedRange({emoji + 1, 0});
+    EXPECT_EQ(view.selectedRange(), (Range{emoji, 0})) << "a caret stays a caret";
+    view.setSelectedRange({mark, 0});
+    EXPECT_EQ(view.selectedRange(), (Range{mark - 1, 0}));
+    view.setSelectedRange({sequence + 3, 0});
+    EXPECT_EQ(view.selectedRange(), (Range{sequence, 0}));
+    view.setSelectedRange({feed + 1, 0});
+    EXPECT_EQ(view.selectedRange(), (Range{feed, 0}));
+    view.setSelectedRange({mark, sequence + 2 - mark});
+    EXPECT_EQ(view.selectedRange(), Range::fromTo(mark - 1, sequence + 5));
+
+    view.setUsesFindBar(true);
+    view.setFindString(u"e");
+    view.setSelectedRange({0, 0});
+    view.performFindAction(int(FindAction::nextMatch));
+    EXPECT_EQ(view.selectedRange(), (Range{mark - 1, 2})) << "a match in a letter with its mark takes both";
+
+    // Typed before a mark, a letter takes it: the caret goes after both.
+    view.setString(u"\u0301x");
+    view.setSelectedRange({0, 0});
+    type(view, "e");
+    EXPECT_EQ(view.string(), u"e\u0301x");
+    EXPECT_EQ(view.selectedRange(), (Range{2, 0}));
+    // The letter after the caret taken out behind the view's back leaves its mark to
+    // the letter before the caret: the caret goes before both.
+    view.setString(u"eX\u0301");
+    view.setSelectedRange({1, 0});
+    view.textStorage()->replaceCharacters({1, 1}, AttributedString());
+    EXPECT_EQ(view.selectedRange(), (Range{0, 0}));
+}
+
 TEST(TextViewTyping, ReadOnlyViewsTakeNoTyping)
 {
     TextView view(QRectF(0, 0, 400, 300));

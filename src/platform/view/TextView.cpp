@@ -98,7 +98,7 @@ void TextView::setString(U16View text)
     ownChange_ = true;
     storage_->replaceCharacters({0, storage_->length()}, AttributedString(U16String(text), typingAttributes_));
     ownChange_ = false;
-    selection_ = {std::min(selection_.location, storage_->length()), 0};
+    selection_ = wholeCharacters({std::min(selection_.location, storage_->length()), 0});
     anchor_ = selection_.location;
     layoutDocument();
 }
@@ -362,17 +362,13 @@ void TextView::setBackgroundColor(const Color& color)
 void TextView::setSelectedRange(Range range)
 {
     const int n = storage_->length();
-    int start = std::clamp(range.location, 0, n);
-    int stop = std::clamp(range.location + std::max(range.length, 0), start, n);
-    // Never between the halves of a surrogate pair.
-    const U16View text = storage_->string();
-    if (splitsCharacter(text, start))
-        --start;
-    if (splitsCharacter(text, stop))
-        ++stop;
-    anchor_ = start;
-    const bool changed = Range::fromTo(start, stop) != selection_;
-    setSelection(Range::fromTo(start, stop), false);
+    const int start = std::clamp(range.location, 0, n);
+    const int stop = std::clamp(range.location + std::max(range.length, 0), start, n);
+    // Never inside a character: a caret stays a caret.
+    const Range whole = wholeCharacters(Range::fromTo(start, stop));
+    anchor_ = whole.location;
+    const bool changed = whole != selection_;
+    setSelection(whole, false);
     if (!changed) {
         // Asked for explicitly: the delegate hears of it even when nothing moved.
         if (changing_ > 0)
@@ -387,6 +383,7 @@ void TextView::setSelection(Range range, bool keepTyping, bool keepGoalX)
     const int n = storage_->length();
     range.location = std::clamp(range.location, 0, n);
     range.length = std::clamp(range.length, 0, n - range.location);
+    range = wholeCharacters(range);
     if (!keepGoalX)
         goalX_.reset();
     if (!keepTyping)
@@ -453,7 +450,8 @@ void TextView::storageEdited(const TextStorage::Edit& edit)
     const int n = storage_->length();
     start = std::clamp(start, 0, n);
     stop = std::clamp(stop, start, n);
-    const Range moved = Range::fromTo(start, stop);
+    // An edit next to the selection may have made a character of its edge and what it put there.
+    const Range moved = wholeCharacters(Range::fromTo(start, stop));
     anchor_ = std::clamp(anchor_ >= oldEnd ? anchor_ + edit.delta : std::min(anchor_, n), 0, n);
     // The place shown at the top stays on its text; a change right there (or of everything) leaves it.
     if (scrollAnchor_.character > edit.range.location)
@@ -641,7 +639,8 @@ bool TextView::typeReplacing(Range range, U16View text, Typing kind)
     ownChange_ = true;
     storage_->replaceCharacters(range, AttributedString(U16String(text), typingAttributes_));
     ownChange_ = false;
-    const int caret = range.location + int(text.size());
+    // After what was typed, also where it makes one character with what follows.
+    const int caret = characterBoundary(range.location + int(text.size()), true);
     anchor_ = caret;
     setSelection({caret, 0}, true);
     --changing_;

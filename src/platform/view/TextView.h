@@ -295,7 +295,15 @@ private:
     void endTyping() { typing_ = Typing::none; }
     bool typeReplacing(Range range, U16View text, Typing kind);
     void deleteRange(Range range, Typing kind);
+    // Sets the selection widened to whole characters (see wholeCharacters).
     void setSelection(Range range, bool keepTyping, bool keepGoalX = false);
+    // The nearest boundary of a user-perceived character (a grapheme cluster: a
+    // surrogate pair, a CR LF, a letter with its marks, an emoji sequence) at or
+    // before `index`, or at or after it with `forward`.
+    int characterBoundary(int index, bool forward) const;
+    // `range` with its start moved back and its end on to such boundaries; a caret
+    // inside a character goes to its start.
+    Range wholeCharacters(Range range) const;
     void updateTypingAttributes();
     void restartBlink();
     void moveCaret(int to, bool extend, bool keepGoalX = false);

@@ -201,6 +201,41 @@ int TextView::nextCharacter(int index) const
     return std::min(n, index + 1);
 }
 
+int TextView::characterBoundary(int index, bool forward) const
+{
+    const U16View text = storage_->string();
+    const int n = int(text.size());
+    index = std::clamp(index, 0, n);
+    if (index == 0 || index == n)
+        return index;
+    // Two ASCII characters but a CR and its LF are two characters.
+    const char16_t before = text[size_t(index - 1)], at = text[size_t(index)];
+    if (before < 0x7F && at < 0x7F && !(before == u'\r' && at == u'\n'))
+        return index;
+    // Within a window around the index, as previousCharacter() looks.
+    int from = std::max(0, index - 256);
+    if (splitsCharacter(text, from))
+        ++from;
+    int to = std::min(n, index + 256);
+    if (splitsCharacter(text, to))
+        --to;
+    const std::vector<int> bounds = TextOps::graphemeBoundaries(text.substr(size_t(from), size_t(to - from)));
+    const auto next = std::lower_bound(bounds.begin(), bounds.end(), index - from);
+    if (next != bounds.end() && *next == index - from)
+        return index;
+    if (forward)
+        return next == bounds.end() ? to : from + *next;
+    return next == bounds.begin() ? from : from + *std::prev(next);
+}
+
+Range TextView::wholeCharacters(Range range) const
+{
+    const int start = characterBoundary(range.location, false);
+    if (range.length <= 0)
+        return {start, 0};
+    return Range::fromTo(start, std::max(start, characterBoundary(range.end(), true)));
+}
+
 int TextView::wordBoundary(int index, bool forward) const
 {
     const U16View text = storage_->string();
