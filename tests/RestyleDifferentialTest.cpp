@@ -628,6 +628,15 @@ TEST(RestyleDifferential, AListReadsAsOneAcrossTheLinesAroundAnEdit)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text);
 }
 
+// A line under a table row that reads as a quote, a heading or an item alone is
+// a row of the table when it holds a pipe: the table's columns line up over it.
+TEST(RestyleDifferential, APipedLineUnderATableRowIsARowWhateverItReadsAsAlone)
+{
+    for (const U16String row : {u"> 1 | 2 |", u"# 1 | 2 |", u"- 1 | 2 |"})
+        EXPECT_EQ(replay(u"", 0, {{{0, 0}, u"aaaa | b |\n| --- | --- |\n" + row + u"\n| --\n| 1 | 2 |\nx\ny\nz\n"}}), "")
+            << u8(row);
+}
+
 // A selection shows the source of the task boxes, picture lines and shortcodes
 // it touches, as a caret does of those it stands in: as it grows, shrinks,
 // moves and goes, what it touched and touches reads as in a whole restyle.

@@ -71,6 +71,11 @@ bool blockEdge(U16View text, int start)
         return false;
     if (emptyLineBefore(text, start))
         return true;
+    // A piped line under a piped one may be a row of the table above, whose columns
+    // line up over all its rows.
+    const int previous = lineStart(text, start - 1);
+    if (TextOps::containsUnit(line, u'|') && TextOps::containsUnit(substring(text, Range::fromTo(previous, start)), u'|'))
+        return false;
     return MarkdownSyntax::matchList(line) || MarkdownSyntax::quoteLeader(line).depth > 0
         || MarkdownSyntax::matchHeading(line);
 }
