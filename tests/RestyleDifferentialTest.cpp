@@ -394,6 +394,24 @@ TEST(RestyleDifferential, ADelimiterTypedFarAboveALoneOnePairsWithIt)
     }
 }
 
+// A log that goes on from a nested item, then a line indented as the outer item's
+// text: the outer item takes it in, however far above it stands, and a list ended
+// above the items gives it to no item.
+TEST(RestyleDifferential, ALineUnderALogGoingOnFromANestedItemFindsItsItem)
+{
+    differential::Editor e(u"Intro.\n\n* outer\n  * inner\n" + logLines(900) + u"  indented\nlast\n");
+    const U16String& text = e.view().string();
+    const int middle = int(text.find(u" INFO ", text.size() / 2));
+    const int indented = int(text.find(u"  indented"));
+    ASSERT_EQ(typeAt(e, middle, u"x"), "");
+    ASSERT_EQ(typeAt(e, indented - 5, u"y"), "");
+    ASSERT_EQ(typeAt(e, indented + 4, u"z"), "");
+    ASSERT_EQ(typeAt(e, int(text.find(u"  * inner")), u"===\n"), "");
+    ASSERT_EQ(typeAt(e, int(text.find(u"  indented")) - 5, u"w"), "");
+    ASSERT_EQ(deleteAt(e, int(text.find(u"===")), 4), "");
+    ASSERT_EQ(typeAt(e, int(text.find(u"  indented")) - 5, u"v"), "");
+}
+
 // One list item that a whole log goes on from without indenting its lines: its
 // lines take the item's indent wherever they are restyled.
 TEST(RestyleDifferential, AnItemContinuedByAPastedLogKeepsItsLinesInTheItem)
@@ -620,6 +638,10 @@ TEST(RestyleDifferential, AListReadsAsOneAcrossTheLinesAroundAnEdit)
         // Empty lines between two items make the list loose, both items.
         {u"* \n\n\n\n* ", 6, {{{8, 0}, u"\n_"}}},
         {u"* \n\n\n* [ ]", 10, {{{2, 0}, u"1. "}}},
+        // A list ended above nested items leaves the lazy lines after them under the
+        // inner item alone, and a line indented as the outer item's text with it.
+        {u"* a\n  * b\n  * c\nlazy one\nlazy two\nlazy three\nlazy four\n  indented\n", 0, {{{4, 0}, u"===\n"}}},
+        {u"* a\n===\n  * b\n  * c\nlazy one\nlazy two\nlazy three\nlazy four\n  indented\n", 0, {{{8, 0}, u"\b\b\b\b"}}},
         // A paragraph taken out joins two lists into one, loose over an empty line below.
         {u"* a\n* b\n\nP\n  - v\n\n* f\n* g\n", 0, {{{7, 3}, u"\b"}}},
         {u"* a\n* b\n\nP\n  - v\n\n* f\n* g\n", 0, {{{7, 3}, u"\b"}, {{7, 0}, u"\n\nQ"}}},

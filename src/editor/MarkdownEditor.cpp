@@ -934,7 +934,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (!cut || cut->stale)
             return nullptr;
         const bool stands = text[size_t(at - 1)] == u'\n' ? paragraphCut(storage, at) : midLineCut(storage, at);
-        return stands && lines.ticksStayOpen(at, cut->ticks) ? cut : nullptr;
+        return stands && itemStandsAlone(text, *cut) && lines.ticksStayOpen(at, cut->ticks) ? cut : nullptr;
     };
     // Where a stretch starting at `at` may start instead, further back: the line's
     // start, or a kept place between it and `at`.
@@ -1061,7 +1061,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const Range tailContext = Range::fromTo(std::min(to, std::max(last, back(to, 2))), ahead);
         const bool tailContextAgrees
             = to == n || (agrees(piece, offset, storage, tailContext) && witnesses(tailContext));
-        const bool tailAgrees = to == n || (tailContextAgrees && !fenceOpen && !runsOn);
+        // Inside a paragraph under a nested item, the items around it decide how the
+        // lines after the end read, and no line read shows them.
+        const bool nested = inParagraph && underNestedItem(piece, to - offset);
+        const bool tailAgrees = to == n || (tailContextAgrees && !fenceOpen && !runsOn && !nested);
         if (headAgrees && tailAgrees) {
             // Definitions give meaning to references anywhere: a change to one, or
             // to the fences around one, is checked against the whole text.

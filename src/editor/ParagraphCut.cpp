@@ -2,6 +2,8 @@
 
 #include "editor/RestyleWindow.h"
 #include "markdown/Footnote.h"
+#include "markdown/GridCells.h"
+#include "markdown/MarkdownList.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/ReferenceLink.h"
 #include "platform/text/CharacterClass.h"
@@ -107,6 +109,21 @@ std::optional<AlertKind> alertGoingOn(const AttributedString& storage, int start
     if (!alert || !above || !attributeValuesEqual(*here, *above))
         return std::nullopt;
     return alert->kind;
+}
+
+bool underNestedItem(const AttributedString& piece, int at)
+{
+    if (at <= 0 || at > piece.length())
+        return false;
+    const U16String text = blockText(piece);
+    const MarkdownList::OffsetMap lists = MarkdownList::lines(U16View(text));
+    const MarkdownList::Line* line = lists.find(lineRange(text, Range{at - 1, 0}).location);
+    return line && !line->textIndent.empty() && CharacterClass::isAsciiBlank(line->textIndent.front());
+}
+
+bool itemStandsAlone(U16View text, const ParagraphCut& cut)
+{
+    return cut.item < 0 || cut.item >= int(text.size()) || !CharacterClass::isAsciiBlank(text[size_t(cut.item)]);
 }
 
 U16String context(U16View text, const ParagraphCut& cut)

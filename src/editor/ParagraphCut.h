@@ -65,6 +65,14 @@ bool midLineCut(const AttributedString& storage, int at);
 // The kind of the alert that the line at `start` goes on below its label, as
 // `storage` has it: the line and the one above it under one alert mark.
 std::optional<AlertKind> alertGoingOn(const AttributedString& storage, int start);
+// Whether the line holding the character before `at` in `piece`, read as a whole
+// text, goes on from a list item that is itself indented: the items it is nested
+// in, which no line read shows, decide how the lines after `at` read.
+bool underNestedItem(const AttributedString& piece, int at);
+// Whether a piece starting at `cut` reads its first line under the items the whole
+// text reads it under: it goes on from no item, or from an unindented one, which
+// closes every item before it.
+bool itemStandsAlone(U16View text, const ParagraphCut& cut);
 // The context read before a piece of the text starting at `cut`.
 U16String context(U16View text, const ParagraphCut& cut);
 // The list item line that the lines of `text` from `from` to `to` go on from
