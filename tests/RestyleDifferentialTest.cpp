@@ -7,7 +7,9 @@
 #include "platform/DataPaths.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <iostream>
 
 namespace velkin {
 namespace {
@@ -679,6 +681,66 @@ TEST(RestyleDifferential, AFenceTypedAboveAOneColumnGrid)
     EXPECT_EQ(replay(u"\nywhere el`\n*|\n-|\n\n", 10,
                      {{{1, 9}, u"```js\n"}, {{0, 0}, u"[["}, {{19, 0}, u"\b"}, {{13, 0}, u"!\n"}}),
               "");
+}
+
+} // namespace
+} // namespace velkin
+
+namespace velkin {
+namespace {
+
+// The Markdown files under 64 KB in the machine's documentation folder, in an
+// order fixed by their paths (a hash of each, so that a cut-short run still
+// reaches across the packages), with the hash.
+std::vector<std::pair<uint32_t, std::string>> machineDocuments()
+{
+    std::vector<std::pair<uint32_t, std::string>> out;
+    std::error_code error;
+    const auto options = std::filesystem::directory_options::skip_permission_denied;
+    for (std::filesystem::recursive_directory_iterator it("/usr/share/doc", options, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::filesystem::path& path = it->path();
+        std::error_code ignored;
+        if (path.extension() != ".md" || !std::filesystem::is_regular_file(path, ignored)
+            || std::filesystem::file_size(path, ignored) >= 65536)
+            continue;
+        uint32_t hash = 2166136261u;  // FNV-1a
+        for (const char c : path.string())
+            hash = (hash ^ uint8_t(c)) * 16777619u;
+        out.emplace_back(hash, path.string());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Random edits over the machine's Markdown documents, each compared with a whole
+// restyle, with seeds used nowhere else. Documents are started while a time budget
+// lasts (a slower machine, or the sanitizer build, reaches fewer of them); only the
+// invariant is asserted, and a difference names what replays it.
+TEST(RestyleDifferential, TheMachinesMarkdownDocumentsStayAsIfRestyledFromScratch)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr int edits = 25;
+    constexpr std::chrono::seconds budget{60};
+#else
+    constexpr int edits = 60;
+    constexpr std::chrono::seconds budget{110};
+#endif
+    const auto documents = machineDocuments();
+    if (documents.empty())
+        GTEST_SKIP() << "no Markdown documents under /usr/share/doc";
+    const auto started = std::chrono::steady_clock::now();
+    size_t done = 0;
+    for (const auto& [hash, path] : documents) {
+        if (std::chrono::steady_clock::now() - started > budget)
+            break;
+        const U16String text = differential::readFile(path);
+        const unsigned seed = 6101 + hash % 3;
+        EXPECT_EQ(differential::run(text, seed, edits), "")
+            << path << ", seed " << seed << " (replay: differential::run(readFile(path), " << seed << ", " << edits << "))";
+        ++done;
+    }
+    std::cout << "[ info     ] " << done << " of " << documents.size() << " documents, " << edits << " edits each\n";
 }
 
 } // namespace
