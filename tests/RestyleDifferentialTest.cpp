@@ -652,6 +652,15 @@ TEST(RestyleDifferential, AListReadsAsOneAcrossTheLinesAroundAnEdit)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text);
 }
 
+// A delimiter whose pair was dropped (it crossed another) still took its closer
+// lines below: one typed that pairs with it frees that closer for another pair,
+// and taking it out again ties it up once more; nothing between shows it.
+TEST(RestyleDifferential, ADelimiterPairedByAnEditFreesTheCloserItHeldBelow)
+{
+    const U16String text = u"x *-_!>*a\nb\nc\nd\ne _[ f_# g.\n";
+    EXPECT_EQ(replay(text, 0, {{{7, 0}, u"_"}, {{8, 0}, u"\b"}}), "");
+}
+
 // A line under a table row that reads as a quote, a heading or an item alone is
 // a row of the table when it holds a pipe: the table's columns line up over it.
 TEST(RestyleDifferential, APipedLineUnderATableRowIsARowWhateverItReadsAsAlone)

@@ -626,6 +626,7 @@ void MarkdownEditorCoordinator::textViewDidChangeSelection(TextView& view)
     if (selecting || !sameRange(marks.image, caretImageLine) || !sameRange(marks.task, caretTaskLine)
         || !sameRange(marks.shortcode, caretShortcode))
         restyleChanges(view);
+    settleCutsAhead(*storage, selection);
     if (selection.length > 0)
         return;
     const int n = storage->length();
@@ -714,6 +715,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.definitionsTouched = false;
     kept.fenceLike = CodeBodies::fenceLikeLines(storage->string(), 0, storage->length());
     kept.fenceLikeEdited = false;
+    settleCutsAhead(*storage, selection);
     if (kept.unstyled)
         scheduleStyleAhead(view);
     const CaretMarks marks = caretMarks(selection, *storage);
@@ -995,6 +997,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     };
     bool grown = false;
     bool ranOn = false;
+    // Where the first stretch ended inside a paragraph, and what the text reads as
+    // there: kept once a longer stretch holds, for the next edit to compare with.
+    std::optional<ParagraphCut> natural;
+    int naturalFrom = -1;
     for (;;) {
         // The stretch starts and ends outside code as the storage holds it, so no
         // fence opened before it runs into it, and none it holds runs past it unseen.
@@ -1057,7 +1063,16 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const bool lineOpen = midLine && lines.runsOn(lastLine(piece.string()), to, ticks);
         const ParagraphCut* before = inParagraph ? cutAt(to) : nullptr;
         const bool asBefore = before && before->stale && before->open == open && before->ticks == ticks;
-        const bool runsOn = lineOpen || (open != start.open && !asBefore);
+        // What the text read as at the end before an edit in the stretch is known only
+        // from a place kept there: a delimiter then waiting on past the end may have
+        // taken a partner after it that now pairs otherwise, with no style showing it
+        // (a pair dropped for crossing another still took its closer).
+        const bool editedBefore = kept.dirty && kept.dirty->location < to;
+        const bool runsOn = lineOpen || (inParagraph && editedBefore ? !asBefore : open != start.open && !asBefore);
+        if (!grown && inParagraph && !lineOpen && !asBefore && headAgrees) {
+            natural = ParagraphCut{to, open, lazyItem(text, from, to, start.item), false, ticks};
+            naturalFrom = from;
+        }
         const Range tailContext = Range::fromTo(std::min(to, std::max(last, back(to, 2))), ahead);
         const bool tailContextAgrees
             = to == n || (agrees(piece, offset, storage, tailContext) && witnesses(tailContext));
@@ -1099,6 +1114,14 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
                 for (ParagraphCut& cut : kept.cuts)
                     if (cut.at == to)
                         cut = ParagraphCut{to, open, lazyItem(text, from, to, start.item), false, ticks};
+            if (natural && naturalFrom == from && natural->at > from && natural->at < to) {
+                const auto at = std::lower_bound(kept.cuts.begin(), kept.cuts.end(), natural->at,
+                                                 [](const ParagraphCut& cut, int p) { return cut.at < p; });
+                if (at != kept.cuts.end() && at->at == natural->at)
+                    *at = *natural;
+                else
+                    kept.cuts.insert(at, *natural);
+            }
             kept.readsAsBefore = asBefore ? std::optional<int>(to) : std::nullopt;
             // A stretch that ran on with a delimiter looking on for its partner leaves
             // places to compare the next edits' readings with.
@@ -1550,6 +1573,15 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
     kept.cuts.erase(std::unique(kept.cuts.begin(), kept.cuts.end(),
                                 [](const ParagraphCut& a, const ParagraphCut& b) { return a.at == b.at; }),
                     kept.cuts.end());
+}
+
+void MarkdownEditorCoordinator::settleCutsAhead(const TextStorage& storage, Range selection)
+{
+    // Only over a text styled whole as it stands: places read now are what the
+    // text read as before the next edit.
+    if (!kept_ || !kept_->valid || kept_->storage != &storage || kept_->dirty || kept_->unstyled)
+        return;
+    settleCuts(storage, 0, std::min(storage.length(), selection.end() + 16384));
 }
 
 void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storage, int through)

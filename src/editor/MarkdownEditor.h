@@ -148,6 +148,10 @@ private:
     // Finds places where a stretch may start inside a long paragraph, up to `at`,
     // so that one lies not far before it when the paragraph reaches back that far.
     void settleCuts(const TextStorage& storage, int lo, int at);
+    // Finds such places a way past the caret too, where the text is styled as it
+    // stands: a stretch after the next edit there ends at one, whose reading
+    // before the edit is then known.
+    void settleCutsAhead(const TextStorage& storage, Range selection);
     // Styles from where styling stopped to a place past `through`, one step at a time.
     void styleThrough(TextView& view, TextStorage& storage, int through);
     // styleAround() without its checks, inside a restyle.
