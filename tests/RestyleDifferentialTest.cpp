@@ -608,31 +608,22 @@ std::string replay(U16View text, int caret, const std::vector<Step>& steps)
     return {};
 }
 
-struct Replayed {
-    U16String text;
-    int caret;
-    std::vector<Step> steps;
-};
-
-// A line of blanks is a line of a paragraph, not the empty line that ends one:
-// a delimiter typed far above pairs with one below it.
-TEST(RestyleDifferential, ALineOfBlanksGoesOnAParagraph)
+// Edits whose reading reaches past the lines around them, each replayed on a
+// fresh editor opened with the caret where given.
+TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
 {
+    struct Replayed {
+        U16String text;
+        int caret;
+        std::vector<Step> steps;
+    };
     const std::vector<Replayed> cases{
+        // A line of blanks goes on a paragraph (only an empty line ends one): a
+        // delimiter typed above it pairs with one below.
         {u"\ne\n \n*", 0, {{{0, 0}, u"*"}}},
         {u"\ne\n\t\n*", 0, {{{0, 0}, u"*"}}},
         {u"*\n \n#\n]\n", 0, {{{8, 0}, u"| *\n"}}},
         {u"x\n\n*\n  \n\n*", 0, {{{5, 0}, u"a"}, {{4, 0}, u"\b"}}},
-    };
-    for (const Replayed& c : cases)
-        EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text);
-}
-
-// Which list a line is in, and whether its list is loose, are decided by lines
-// away from an edit: over empty lines, and past the lines restyled.
-TEST(RestyleDifferential, AListReadsAsOneAcrossTheLinesAroundAnEdit)
-{
-    const std::vector<Replayed> cases{
         // Indented code after an empty item's lazy line is in the item.
         {u"- \nx\n\n    ma\n", 10, {{{10, 0}, u"x"}}},
         {u"- \nx\n\n    ma\n", 10, {{{12, 0}, u"\b"}}},
@@ -645,29 +636,20 @@ TEST(RestyleDifferential, AListReadsAsOneAcrossTheLinesAroundAnEdit)
         {u"* a\n  * b\n  * c\nlazy one\nlazy two\nlazy three\nlazy four\n  indented\n", 0, {{{4, 0}, u"===\n"}}},
         {u"* a\n===\n  * b\n  * c\nlazy one\nlazy two\nlazy three\nlazy four\n  indented\n", 0, {{{8, 0}, u"\b\b\b\b"}}},
         // A paragraph taken out joins two lists into one, loose over an empty line below.
-        {u"* a\n* b\n\nP\n  - v\n\n* f\n* g\n", 0, {{{7, 3}, u"\b"}}},
         {u"* a\n* b\n\nP\n  - v\n\n* f\n* g\n", 0, {{{7, 3}, u"\b"}, {{7, 0}, u"\n\nQ"}}},
+        // A piped line under a table row is a row whatever it reads as alone: the
+        // table's columns line up over it.
+        {u"", 0, {{{0, 0}, u"aaaa | b |\n| --- | --- |\n> 1 | 2 |\n| --\n| 1 | 2 |\nx\ny\nz\n"}}},
+        {u"", 0, {{{0, 0}, u"aaaa | b |\n| --- | --- |\n# 1 | 2 |\n| --\n| 1 | 2 |\nx\ny\nz\n"}}},
+        // A delimiter whose pair was dropped (it crossed another) still took its closer
+        // lines below; one typed that pairs with it frees that closer, which no style
+        // between shows.
+        {u"x *-_!>*a\nb\nc\nd\ne _[ f_# g.\n", 0, {{{7, 0}, u"_"}, {{8, 0}, u"\b"}}},
+        // A fence typed over the text before a one-column grid, and edits around it.
+        {u"\nywhere el`\n*|\n-|\n\n", 10, {{{1, 9}, u"```js\n"}, {{0, 0}, u"[["}, {{19, 0}, u"\b"}, {{13, 0}, u"!\n"}}},
     };
     for (const Replayed& c : cases)
-        EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text);
-}
-
-// A delimiter whose pair was dropped (it crossed another) still took its closer
-// lines below: one typed that pairs with it frees that closer for another pair,
-// and taking it out again ties it up once more; nothing between shows it.
-TEST(RestyleDifferential, ADelimiterPairedByAnEditFreesTheCloserItHeldBelow)
-{
-    const U16String text = u"x *-_!>*a\nb\nc\nd\ne _[ f_# g.\n";
-    EXPECT_EQ(replay(text, 0, {{{7, 0}, u"_"}, {{8, 0}, u"\b"}}), "");
-}
-
-// A line under a table row that reads as a quote, a heading or an item alone is
-// a row of the table when it holds a pipe: the table's columns line up over it.
-TEST(RestyleDifferential, APipedLineUnderATableRowIsARowWhateverItReadsAsAlone)
-{
-    for (const U16String row : {u"> 1 | 2 |", u"# 1 | 2 |", u"- 1 | 2 |"})
-        EXPECT_EQ(replay(u"", 0, {{{0, 0}, u"aaaa | b |\n| --- | --- |\n" + row + u"\n| --\n| 1 | 2 |\nx\ny\nz\n"}}), "")
-            << u8(row);
+        EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text) << u8(c.steps.front().typed);
 }
 
 // A selection shows the source of the task boxes, picture lines and shortcodes
@@ -681,14 +663,6 @@ TEST(RestyleDifferential, ASelectionShowsTheSourceItTouches)
     EXPECT_EQ(replay(text, 0,
                      {{{task + 3, 1}, u""}, {{task + 3, done - task}, u""}, {{2, pic - 2}, u""}, {{done + 2, 40}, u""},
                       {{end + 5, 0}, u""}, {{0, int(text.size())}, u""}, {{task + 12, 0}, u""}, {{0, 8}, u""}, {{7, 0}, u""}}),
-              "");
-}
-
-// A fence typed over the text before a one-column grid, and edits around it.
-TEST(RestyleDifferential, AFenceTypedAboveAOneColumnGrid)
-{
-    EXPECT_EQ(replay(u"\nywhere el`\n*|\n-|\n\n", 10,
-                     {{{1, 9}, u"```js\n"}, {{0, 0}, u"[["}, {{19, 0}, u"\b"}, {{13, 0}, u"!\n"}}),
               "");
 }
 
