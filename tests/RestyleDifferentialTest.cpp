@@ -645,6 +645,9 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         // lines below; one typed that pairs with it frees that closer, which no style
         // between shows.
         {u"x *-_!>*a\nb\nc\nd\ne _[ f_# g.\n", 0, {{{7, 0}, u"_"}, {{8, 0}, u"\b"}}},
+        // A delimiter in a code span waits for nothing; once the span is undone it
+        // waits, and pairs far below.
+        {u"```\nb\nc\n***_d", 0, {{{2, 0}, u"*"}, {{3, 0}, u"`"}, {{4, 0}, u"!"}}},
         // A fence typed over the text before a one-column grid, and edits around it.
         {u"\nywhere el`\n*|\n-|\n\n", 10, {{{1, 9}, u"```js\n"}, {{0, 0}, u"[["}, {{19, 0}, u"\b"}, {{13, 0}, u"!\n"}}},
     };

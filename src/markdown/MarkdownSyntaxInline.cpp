@@ -1469,8 +1469,11 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
         return [&sc, c, opening, match](U16View s, int p, int end, int lookEnd, Hit& h) {
             if (match(s, p, end, lookEnd, h))
                 return true;
+            // One whose opening run an earlier pass took (in a code span) would be
+            // turned down whatever closes it: it waits for nothing.
             const unsigned bit = delimiterBit(c, opening);
-            if (sc.runsOn && !(*sc.runsOn & bit) && searchedToEnd(s, p, end, lookEnd, c, opening))
+            if (sc.runsOn && !(*sc.runsOn & bit) && searchedToEnd(s, p, end, lookEnd, c, opening)
+                && !sc.consumed.intersects(Range{p, opening}))
                 *sc.runsOn |= bit;
             return false;
         };
