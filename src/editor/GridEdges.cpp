@@ -306,8 +306,12 @@ bool gluesUnderGrid(const AttributedString& text, Range range, U16View replaceme
     const U16View s = text.string();
     const int n = text.length();
     const int p = range.location;
-    if (p <= 0 || p >= n || range.end() > n || s[size_t(p - 1)] != u'\n' || !tableAt(text, p - 1) || tableAt(text, p))
+    if (p <= 0 || p > n || range.end() > n || s[size_t(p - 1)] != u'\n' || !tableAt(text, p - 1) || tableAt(text, p))
         return false;
+    // Under a grid that ends the text, text typed or pasted there would be its next row:
+    // it goes a line apart, as under a grid followed by a blank line.
+    if (p == n)
+        return !replacement.empty() && replacement.front() != u'\n' && replacement.front() != u'\r';
     // Only where a blank line stood under the grid.
     if (s[size_t(p)] != u'\n')
         return false;

@@ -625,19 +625,37 @@ void MarkdownEditorCoordinator::textViewDidChangeSelection(TextView& view)
         restyleChanges(view);
     if (selection.length > 0)
         return;
-    const int n = storage->length();
+    view.setTypingAttributes(caretAttributes(*storage, selection.location));
+}
+
+Attributes MarkdownEditorCoordinator::caretAttributes(const AttributedString& storage, int location) const
+{
     Attributes attributes = styler.baseAttributes();
-    if (selection.location < n) {
-        const ParagraphStyle* style = storage->paragraphStyle(selection.location);
-        if (style && style->tableBlock()) {
-            // In a grid cell typing continues the cell.
-            attributes.set(AttributeKey::ParagraphStyle,
-                           ParagraphStylePtr(std::make_shared<ParagraphStyle>(*style)));
-            if (const Font* font = storage->font(selection.location))
-                attributes.set(AttributeKey::Font, *font);
-        }
+    if (location < 0 || location >= storage.length())
+        return attributes;
+    const ParagraphStyle* style = storage.paragraphStyle(location);
+    if (style && style->tableBlock()) {
+        // In a grid cell typing continues the cell.
+        attributes.set(AttributeKey::ParagraphStyle, ParagraphStylePtr(std::make_shared<ParagraphStyle>(*style)));
+        if (const Font* font = storage.font(location))
+            attributes.set(AttributeKey::Font, *font);
     }
-    view.setTypingAttributes(attributes);
+    return attributes;
+}
+
+void MarkdownEditorCoordinator::settleTypingAttributes(TextView& view)
+{
+    const TextStorage& storage = *view.textStorage();
+    const Range selection = view.selectedRange();
+    // A caret wherever the editor put it types as one a click put there; a selection
+    // in a grid keeps what the view gave it.
+    if (selection.length == 0) {
+        view.setTypingAttributes(caretAttributes(storage, selection.location));
+        return;
+    }
+    const ParagraphStyle* style = selection.location < storage.length() ? storage.paragraphStyle(selection.location) : nullptr;
+    if (!(style && style->tableBlock()))
+        view.setTypingAttributes(styler.baseAttributes());
 }
 
 bool MarkdownEditorCoordinator::textViewClickedOnLink(TextView& view, const U16String& link, int)
@@ -717,10 +735,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     caretImageLine = marks.image;
     caretTaskLine = marks.task;
     caretShortcode = marks.shortcode;
-    const ParagraphStyle* style = selection.location < storage->length() ? storage->paragraphStyle(selection.location)
-                                                                         : nullptr;
-    if (!(style && style->tableBlock()))
-        view.setTypingAttributes(styler.baseAttributes());
+    settleTypingAttributes(view);
 }
 
 void MarkdownEditorCoordinator::adoptStyled(TextView& view, MarkdownSyntax::Definitions definitions)
@@ -820,9 +835,7 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     caretImageLine = marks.image;
     caretTaskLine = marks.task;
     caretShortcode = marks.shortcode;
-    const ParagraphStyle* style = selection.location < n ? storage->paragraphStyle(selection.location) : nullptr;
-    if (!(style && style->tableBlock()))
-        view.setTypingAttributes(styler.baseAttributes());
+    settleTypingAttributes(view);
 }
 
 bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& storage, Range changed, Range selection,
@@ -1838,7 +1851,7 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
         coordinator->styler.apply(rendered, nullptr, &definitions);
         view->setAttributedString(rendered);
         view->setSelectedRange({0, 0});
-        view->setTypingAttributes(coordinator->styler.baseAttributes());
+        view->setTypingAttributes(coordinator->caretAttributes(*view->textStorage(), 0));
         coordinator->adoptStyled(*view, std::move(definitions));
     }
 
@@ -1881,11 +1894,9 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
             coordinator.styler.apply(rendered);
         view.setAttributedString(rendered);
         view.setSelectedRange({std::min(location, storage->length()), 0});
-        view.setTypingAttributes(coordinator.styler.baseAttributes());
         coordinator.restyle(view);
     } else if (oldFamily != fontFamily) {
         coordinator.styler = MarkdownStyler{newSize, fontFamily};
-        view.setTypingAttributes(coordinator.styler.baseAttributes());
         coordinator.restyle(view);
     }
     // The document's text may have changed without the view: the next change is written whole.

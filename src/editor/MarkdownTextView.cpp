@@ -241,7 +241,7 @@ bool MarkdownTextView::replaceAtGridEdge(Range range, U16View text, bool typing)
     if (!GridEdges::gluesUnderGrid(*textStorage(), range, text))
         return false;
     // The blank line under the grid stays; what is typed or pasted goes on a line of its own below it.
-    const U16String apart = u"\n" + U16String(text);
+    const U16String apart = lineEnding() + U16String(text);
     if (typing) {
         TextView::insertText(apart, range);
         return true;

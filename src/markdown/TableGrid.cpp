@@ -131,14 +131,22 @@ private:
             keepRows(md, columns, source, *rows);
         if (!source)
             return md;
-        if (source->source && source->canonical && *source->canonical == md)
-            return *source->source;
+        // Text after the grid is a line of its own: the line feed that parts them ends the
+        // last row, so the last row ends as the others do, less that line feed. The final
+        // line feed of a table that ended the document is no longer the document's.
+        const U16View between = U16View(source->rowEnd).substr(0, source->rowEnd.size() - 1);
+        if (source->source && source->canonical && *source->canonical == md) {
+            if (!followed)
+                return *source->source;
+            const U16View typed = U16View(*source->source).substr(0, source->source->size() - source->lastRowEnd.size());
+            return U16String(typed) + U16String(between);
+        }
         // A changed table keeps its document's line ends, the final line feed among them.
         if (source->rowEnd != u"\n")
             md = TextOps::replacingAll(md, u"\n", source->rowEnd);
-        if (source->endsLikeRows)
-            return followed && source->rowEnd.size() > 1 ? md + source->rowEnd.substr(0, source->rowEnd.size() - 1) : md;
-        return md + source->lastRowEnd;
+        if (followed)
+            return md + U16String(between);
+        return source->endsLikeRows ? md : md + source->lastRowEnd;
     }
 
     // What a grid written as its cells say keeps of its rows, when they are numbered
