@@ -181,9 +181,10 @@ std::optional<MarkdownTextView::Grid> MarkdownTextView::gridAt(int index) const
 {
     const TextStorage* storage = textStorage();
     const int n = storage ? storage->length() : 0;
-    if (n == 0)
+    // The text's end lies on the line under a grid that ends it, as under one in the middle.
+    if (n == 0 || index >= n)
         return std::nullopt;
-    const int caret = std::min(n - 1, std::max(index, 0));
+    const int caret = std::max(index, 0);
     const TextTableBlock* block = tableBlock(caret);
     if (!block)
         return std::nullopt;
