@@ -117,11 +117,12 @@ public:
     // ---- Colour editing ----
     // Starts editing the colour literal at the range (showing the colour dialog when asked).
     bool beginColorEditing(Range range, bool showingPanel);
-    // Rewrites the literal being edited in the picked colour, in its own notation.
-    void applyPickedColor(const Color& color);
+    // Rewrites the literal being edited in the picked colour, in its own notation: one
+    // undo step, or part of the step before while one pick runs on (a drag through colours).
+    void applyPickedColor(const Color& color, bool continuingPick = false);
     void endColorEditing();
     // Escape in the colour dialog: the literal gets back the text it had when editing
-    // began (joining the pick's undo step), and editing ends.
+    // began (the picks undone while they are the latest steps), and editing ends.
     void cancelColorEditing();
     // The view the colour dialog currently sends its colours to.
     static MarkdownTextView* colorPanelOwner();
@@ -255,6 +256,9 @@ private:
     std::optional<FenceState> fenceState_;
     // The colour literal being edited, as it was when editing began.
     U16String colorOriginal_;
+    // The undo steps there were when editing began, and after the latest pick.
+    size_t pickBase_ = 0;
+    size_t pickUndoCount_ = 0;
     int storageObserver_ = -1;
 };
 
