@@ -237,6 +237,8 @@ private:
     // The run under `key` on the clicked line whose mark's box (from `boxOf(mark, layout, glyphs)`) holds the point.
     template <class Mark, class BoxOf>
     std::optional<Range> markRunAt(QPointF containerPoint, AttributeKey key, BoxOf boxOf);
+    // The line breaks that put a block inserted at `position` a blank line below what stands before it.
+    U16String breaksBefore(int position) const;
     void insertGrid(const PipeTable::Parsed& table);
     // Replaces a grid and puts the caret into the cell at (row, column) of the new one,
     // `offset` characters in (clamped to the cell).
