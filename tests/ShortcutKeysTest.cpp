@@ -131,25 +131,5 @@ TEST(ShortcutKeys, EveryShortcutRunsItsItemFromTheMainKeysAndTheKeypadAndTypesNo
     }
 }
 
-TEST(ShortcutKeys, SubscriptAndSuperscriptKeysWrapTheSelection)
-{
-    WindowForKeys w;
-    struct Case {
-        Qt::Key key;
-        bool keypad;
-        const char16_t* expected;
-    };
-    for (const Case& c : {Case{Qt::Key_Minus, false, u"H<sub>2</sub>O and x2"},
-                          Case{Qt::Key_Minus, true, u"H<sub>2</sub>O and x2"},
-                          Case{Qt::Key_Plus, false, u"H<sup>2</sup>O and x2"},
-                          Case{Qt::Key_Plus, true, u"H<sup>2</sup>O and x2"}}) {
-        w.select(u"H2O and x2", u"2");
-        press(w.view, QKeyCombination(Qt::ControlModifier | Qt::AltModifier, c.key), c.keypad);
-        settle();
-        EXPECT_EQ(w.text(), c.expected) << c.keypad;
-        w.focus();
-    }
-}
-
 } // namespace
 } // namespace velkin
