@@ -123,20 +123,29 @@ std::vector<Reference> references(U16View text)
         if (const auto m = definitionRegex().firstMatch(line); m && !normalizedLabel(m->text(line, 2)).empty())
             skip = m->range(3).end();
         const auto codeSpans = MarkdownSyntax::codeSpanMatches(line);
-        for (const auto& m : MarkdownSyntax::footnoteReferenceMatches(line)) {
-            const Range whole = m.range(0);
-            if (whole.location < skip)
-                continue;
-            bool inCode = false;
+        auto inCode = [&](Range r) {
             for (const auto& c : codeSpans)
-                if (overlaps(c.range(0), whole)) {
-                    inCode = true;
-                    break;
-                }
-            if (inCode || !defined.count(normalizedLabel(m.text(line, 2))))
+                if (overlaps(c.range(0), r))
+                    return true;
+            return false;
+        };
+        // As the inline scanner reads them: a match that reaches into a code
+        // span is none, and hides no reference that starts inside it.
+        for (size_t p = line.find(u"[^"); p != U16View::npos;) {
+            const size_t close = line.find_first_of(u"]\n", p + 2);
+            if (close == U16View::npos || close == p + 2 || line[close] != u']') {
+                p = line.find(u"[^", p + 1);
                 continue;
-            out.push_back(Reference{U16String(m.text(line, 2)),
-                                    Range{lines[i].content.location + whole.location, whole.length}});
+            }
+            const Range whole = Range::fromTo(int(p), int(close) + 1);
+            if (inCode(whole)) {
+                p = line.find(u"[^", p + 1);
+                continue;
+            }
+            const U16View label = line.substr(p + 2, close - p - 2);
+            if (whole.location >= skip && defined.count(normalizedLabel(label)))
+                out.push_back(Reference{U16String(label), Range{lines[i].content.location + whole.location, whole.length}});
+            p = line.find(u"[^", close + 1);
         }
     }
     return out;
