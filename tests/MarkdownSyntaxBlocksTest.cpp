@@ -186,9 +186,10 @@ TEST(LineClassifiers, FencesCloseOnlyOnTheSameLongEnoughBareRun)
     EXPECT_FALSE(fenceLines(split(u"``` a`b"))[0].isDelimiter);
     EXPECT_EQ(fenceLines(split(u"~~~ a`b c"))[0].language, u"a`b");
     EXPECT_EQ(fenceFlags(split(u"```\n``` x\nmore")), (LineFlags{true, true, true}));
-    const auto quoted = fenceLines(split(u"> ```\ninside\n> ```"));
+    const auto quoted = fenceLines(split(u"> ```\n> inside\n```"));
     EXPECT_TRUE(quoted[0].quoted);
     EXPECT_TRUE(quoted[1].isInside);
+    EXPECT_TRUE(quoted[2].isDelimiter && !quoted[2].opens) << "a closing fence closes wherever it stands";
     EXPECT_TRUE(fenceLines(split(u"      ```"))[0].opens);
 }
 
