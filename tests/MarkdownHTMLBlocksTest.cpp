@@ -290,6 +290,26 @@ TEST(MarkdownHTMLBlocks, AFenceOpeningAnItemStaysInIt)
     EXPECT_EQ(html(u"```\n- ```\n```\nx"), "<pre><code>- ```</code></pre>\n<p>x</p>\n");
 }
 
+// An unclosed fence in an item or a quotation ends with it; the lines after
+// it are the document's, not code, and none is lost.
+TEST(MarkdownHTMLBlocks, AnUnclosedFenceEndsWithItsItemOrQuotation)
+{
+    EXPECT_EQ(html(u"- ```\n  code\n\nafter\n\n# Heading"),
+              "<ul>\n<li><pre><code>code</code></pre>\n</li>\n</ul>\n<p>after</p>\n<h1>Heading</h1>\n");
+    EXPECT_EQ(html(u"1. ```\n   code\n  after\n2. next"),
+              "<ol>\n<li><pre><code>code</code></pre>\n</li>\n</ol>\n<p>  after</p>\n<ol start=\"2\">\n<li>next</li>\n</ol>\n");
+    EXPECT_EQ(html(u"- a\n  - ~~~\n    x\n  back in a"),
+              "<ul>\n<li>a\n<ul>\n<li><pre><code>x</code></pre>\n</li>\n</ul>\n<p>back in a</p></li>\n</ul>\n");
+    EXPECT_EQ(html(u"- a\n\n  ```\n  x\nafter"),
+              "<ul>\n<li><p>a</p>\n<pre><code>x</code></pre>\n</li>\n</ul>\n<p>after</p>\n");
+    EXPECT_EQ(html(u"> ```\n> code\n\nafter"), "<pre><code>code</code></pre>\n<p>after</p>\n");
+    EXPECT_EQ(html(u"> - ```\n>   x\n\nafter"),
+              "<blockquote>\n<ul>\n<li><pre><code>x</code></pre>\n</li>\n</ul>\n</blockquote>\n<p>after</p>\n");
+    // A closing fence left of the item still closes it; the document's own fence runs to the end.
+    EXPECT_EQ(html(u"- ```\n  x\n```\nafter"), "<ul>\n<li><pre><code>x</code></pre>\n</li>\n</ul>\n<p>after</p>\n");
+    EXPECT_EQ(html(u"```\nx\n\n- a"), "<pre><code>x\n\n- a</code></pre>\n");
+}
+
 TEST(MarkdownHTMLBlocks, NestedItemsTakeDigitsOfAnyScript)
 {
     EXPECT_EQ(html(u"- \u0661. x"), "<ul>\n<li><ol>\n<li>x</li>\n</ol>\n</li>\n</ul>\n");

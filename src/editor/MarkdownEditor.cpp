@@ -557,8 +557,11 @@ struct MarkdownEditorCoordinator::Kept {
             island.reset();
         else if (island && e.range.location <= island->end())
             island = Range::fromTo(island->location, map(island->end(), e));
-        if (grids == false && e.range.length > 0 && storage && hasGrids(*storage, e.range))
+        if (grids == false && e.range.length > 0 && storage && hasGrids(*storage, e.range)) {
             grids = true;
+            fencesRead = false;  // read again with the cells blanked
+            fenceLikeEdited = true;
+        }
         dirty = dirty ? unionRange(Range::fromTo(map(dirty->location, e), map(dirty->end(), e)), e.range) : e.range;
         selection = Range::fromTo(map(selection.location, e), map(selection.end(), e));
         const int oldEnd = e.range.end() - e.delta;
@@ -901,7 +904,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (!fencesAsBefore || at <= lo || at >= n || text[size_t(at - 1)] != u'\n' || !unindented(at) || !fenceLine(at))
             return false;
         const std::optional<CodeBody> block = CodeBodies::openedAt(kept.fences, at);
-        if (!block || block->contained())
+        if (!block)
             return false;
         int next = nextLineStart(text, block->end);
         while (next < int(text.size())
@@ -921,7 +924,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (!fenceLine(closer))
             return false;
         const std::optional<CodeBody> block = CodeBodies::closedAt(kept.fences, closer);
-        return block && !block->contained() && unindented(block->opener);
+        return block && unindented(block->opener);
     };
     for (int p = first; p > from; p = lineStart(text, p - 1))
         if (startsAfterFence(p)) {
