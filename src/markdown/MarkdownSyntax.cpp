@@ -448,6 +448,16 @@ int columnsOf(U16View prefix)
     return w;
 }
 
+// Whether a line holds nothing but white space: most lines say so, or not, by
+// their first unit that is no ASCII blank.
+bool blankLine(U16View line)
+{
+    size_t i = 0;
+    while (i < line.size() && CharacterClass::isAsciiBlank(line[i]))
+        ++i;
+    return i == line.size() || (line[i] >= 0x80 || line[i] < 0x20 ? isBlank(line.substr(i), TrimSet::WhitespaceAndNewlines) : false);
+}
+
 // A line that ends a list rather than going on as an item's lazy line.
 bool interruptsItem(U16View line)
 {
@@ -485,7 +495,7 @@ FenceLine FenceReader::read(U16View line)
         }
         if (!leavesContainer(line, q)) {
             rec.isInside = true;
-            if (isBlank(rest, TrimSet::WhitespaceAndNewlines)) {
+            if (blankLine(rest)) {
                 sawBlank_ = sawBlank_ || !items_.empty();
             } else {
                 sawBlank_ = false;
@@ -495,11 +505,13 @@ FenceLine FenceReader::read(U16View line)
         }
         // The fence ended with its item or quotation: the line reads afresh.
         open_ = false;
-        readAfresh(q, rest, rec);
+        readAfresh(q, rest, fenceCharacter, rec);
         return rec;
     }
     // Outside fences only a line that may start or go on a list item matters,
     // or one holding a fence character.
+    if (!fenceCharacter && !readsItems_)
+        return rec;
     if (!fenceCharacter && items_.empty()) {
         size_t i = 0;
         while (i < line.size() && CharacterClass::isAsciiBlank(line[i]))
@@ -513,7 +525,7 @@ FenceLine FenceReader::read(U16View line)
         }
     }
     const QuoteLeader q = quoteLeader(line);
-    readAfresh(q, q.offset >= 1 ? line.substr(size_t(q.offset)) : line, rec);
+    readAfresh(q, q.offset >= 1 ? line.substr(size_t(q.offset)) : line, fenceCharacter, rec);
     return rec;
 }
 
@@ -528,14 +540,14 @@ bool FenceReader::leavesContainer(U16View line, const QuoteLeader& q) const
     if (!start)
         return true;
     const U16View content = line.substr(size_t(*start));
-    return !isBlank(content, TrimSet::WhitespaceAndNewlines) && indentWidth(content) < column_;
+    return indentWidth(content) < column_ && !blankLine(content);
 }
 
-void FenceReader::readAfresh(const QuoteLeader& q, U16View rest, FenceLine& rec)
+void FenceReader::readAfresh(const QuoteLeader& q, U16View rest, bool fenceCharacter, FenceLine& rec)
 {
     std::optional<FenceDelimiter> d;
     std::optional<ListMatch> item;
-    if (holdsFenceCharacter(rest)) {
+    if (fenceCharacter) {
         d = fenceDelimiter(trimmed(rest, TrimSet::WhitespaceAndNewlines));
         // A fence may open a list item's text ("- ```"): its lines are the item's.
         if (!d && mayOpenItemFence(rest)) {
@@ -578,6 +590,8 @@ void FenceReader::readAfresh(const QuoteLeader& q, U16View rest, FenceLine& rec)
 
 void FenceReader::trackItems(U16View rest, bool quoted, bool fenceLine)
 {
+    if (!readsItems_)
+        return;
     // As the list lines are read (see MarkdownList): a quoted line ends them.
     if (quoted) {
         items_.clear();
@@ -585,25 +599,27 @@ void FenceReader::trackItems(U16View rest, bool quoted, bool fenceLine)
         afterFence_ = false;
         return;
     }
-    if (isBlank(rest, TrimSet::WhitespaceAndNewlines)) {
+    if (blankLine(rest)) {
         sawBlank_ = sawBlank_ || !items_.empty();
         return;
     }
     const bool afterFence = afterFence_;
     afterFence_ = false;
     const int w = indentWidth(rest);
-    if (!items_.empty() || w < 4) {
-        if (const auto m = matchList(rest)) {
-            while (!items_.empty() && items_.back() > w)
-                items_.pop_back();
-            items_.push_back(columnsOf(rest.substr(0, size_t(m->blanks.end()))));
-            sawBlank_ = false;
-            return;
-        }
+    // Outside a list, a marker indented four columns or more starts no item.
+    if (items_.empty() && w >= 4)
+        return;
+    if (const auto m = matchList(rest)) {
+        while (!items_.empty() && items_.back() > w)
+            items_.pop_back();
+        items_.push_back(columnsOf(rest.substr(0, size_t(m->blanks.end()))));
+        sawBlank_ = false;
+        return;
     }
     if (items_.empty())
         return;
-    const bool found = std::any_of(items_.begin(), items_.end(), [w](int column) { return column <= w; });
+    // The columns grow from the outermost item in.
+    const bool found = items_.front() <= w;
     // Left of every item's text: a lazy line of the last item's paragraph, unless
     // a blank line, a fence or a block that interrupts a paragraph comes between.
     if (!found && (sawBlank_ || fenceLine || afterFence || interruptsItem(rest)))
@@ -614,7 +630,16 @@ void FenceReader::trackItems(U16View rest, bool quoted, bool fenceLine)
 std::vector<FenceLine> fenceLines(const std::vector<U16View>& lines)
 {
     std::vector<FenceLine> out(lines.size());
-    FenceReader reader;
+    // List items matter only to a fence indented under one; most texts hold none.
+    const bool indentedFence = std::any_of(lines.begin(), lines.end(), [](U16View line) {
+        if (line.empty() || !CharacterClass::isAsciiBlank(line[0]))
+            return false;
+        size_t i = 1;
+        while (i < line.size() && CharacterClass::isAsciiBlank(line[i]))
+            ++i;
+        return i < line.size() && (line[i] == u'`' || line[i] == u'~');
+    });
+    FenceReader reader(indentedFence);
     for (size_t i = 0; i < lines.size(); ++i)
         out[i] = reader.read(lines[i]);
     return out;

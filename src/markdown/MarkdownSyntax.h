@@ -264,6 +264,9 @@ std::optional<int> quoteLevelsEnd(U16View line, int levels);
 // a copy reads on from the same line.
 class FenceReader {
 public:
+    // Without `readsItems`, no fence is taken for one indented under a list
+    // item's text: for lines that hold no indented fence, which need no list read.
+    explicit FenceReader(bool readsItems = true) : readsItems_(readsItems) {}
     FenceLine read(U16View line);
     // Whether a fence is open after the lines read so far.
     bool isOpen() const { return open_; }
@@ -274,11 +277,12 @@ public:
     int openColumn() const { return column_; }
 
 private:
-    void readAfresh(const QuoteLeader& q, U16View rest, FenceLine& rec);
+    void readAfresh(const QuoteLeader& q, U16View rest, bool fenceCharacter, FenceLine& rec);
     bool leavesContainer(U16View line, const QuoteLeader& q) const;
     // The list items a line outside fences opens, goes on or ends.
     void trackItems(U16View rest, bool quoted, bool fenceLine);
 
+    bool readsItems_ = true;
     bool open_ = false;
     char16_t character_ = 0;
     int run_ = 0;
