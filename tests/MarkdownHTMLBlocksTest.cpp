@@ -310,6 +310,27 @@ TEST(MarkdownHTMLBlocks, AnUnclosedFenceEndsWithItsItemOrQuotation)
     EXPECT_EQ(html(u"```\nx\n\n- a"), "<pre><code>x\n\n- a</code></pre>\n");
 }
 
+// Fences, items and quotations in any order: whichever block ends where, no line's text is left off the page.
+TEST(MarkdownHTMLBlocks, EveryLineOfFencesItemsAndQuotationsIsOnThePage)
+{
+    const std::vector<std::string> shapes{"- ```", "- ~~~", "1. ```", "  ```", "```", "~~~", "> ```", "> - ```", "  - ```",
+                                          "  w", "    w", "w", "> w", ">   w", "- w", "1. w", "", "  ", "> ", "# w", "\tw"};
+    std::mt19937 random(17);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        int words = 0;
+        for (int line = 1 + int(random() % 12); line > 0; --line) {
+            std::string shape = shapes[random() % shapes.size()];
+            if (const size_t w = shape.find('w'); w != std::string::npos)
+                shape.replace(w, 1, "q" + std::to_string(words++) + "z");
+            text += shape + "\n";
+        }
+        const std::string out = html(u16(text));
+        for (int k = 0; k < words; ++k)
+            ASSERT_NE(out.find("q" + std::to_string(k) + "z"), std::string::npos) << text << "---\n" << out;
+    }
+}
+
 TEST(MarkdownHTMLBlocks, NestedItemsTakeDigitsOfAnyScript)
 {
     EXPECT_EQ(html(u"- \u0661. x"), "<ul>\n<li><ol>\n<li>x</li>\n</ol>\n</li>\n</ul>\n");

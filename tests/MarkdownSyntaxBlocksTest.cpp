@@ -238,6 +238,8 @@ TEST(LineClassifiers, AFenceInAnItemOrAQuotationEndsWithIt)
     ASSERT_FALSE(code.empty());
     EXPECT_EQ(code.front().second, "let");
     EXPECT_EQ(only(seen(text), K::codeBlock).back().second, "  let x\n");
+    // So is it where the line that ends it opens another.
+    EXPECT_EQ(only(seen(u"- ```js\n  let x\n```js\nlet y"), K::codeSyntax).size(), 2u);
 }
 
 TEST(LineClassifiers, TablesNeedAPipedHeaderAboveADelimiterRow)

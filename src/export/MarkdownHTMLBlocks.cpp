@@ -527,10 +527,11 @@ int Renderer::fencedCode(int i, U16String& out)
 {
     const int count = int(lines_.size());
     int end = i + 1;
-    // To its closing fence, or to the end of the quotation or item it opened in.
+    // To its closing fence, or to the end of the quotation or item it opened in
+    // (where another fence may open at once).
     while (end < count && fences_[size_t(end)].isInside && !fences_[size_t(end)].isDelimiter)
         ++end;
-    const bool closed = end < count && fences_[size_t(end)].isDelimiter;
+    const bool closed = end < count && fences_[size_t(end)].isDelimiter && !fences_[size_t(end)].opens;
     const bool quoted = fences_[size_t(i)].quoted;
     U16String code;
     for (int k = i + 1; k < end; ++k) {
@@ -730,7 +731,8 @@ int Renderer::list(int i, U16String& out)
     int itemColumn = 0;
     auto fenceEndsAt = [&](int j) {
         const MarkdownSyntax::FenceLine& before = fences_[size_t(j - 1)];
-        return before.isInside && !(before.isDelimiter && !before.opens) && !fences_[size_t(j)].isInside;
+        const MarkdownSyntax::FenceLine& at = fences_[size_t(j)];
+        return before.isInside && !(before.isDelimiter && !before.opens) && (!at.isInside || at.opens);
     };
     int j = i;
     while (j < count) {

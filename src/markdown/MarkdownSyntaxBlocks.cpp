@@ -222,8 +222,9 @@ MarkdownSpans spans(const BlockLines& b, const Definitions& definitions)
         const int start = lr.content.location;
         const int length = lr.content.length;
 
-        // A fence in a list item or a quotation ends with it, before this line.
-        if (fenceOpen && !b.fences[k].isInside) {
+        // A fence in a list item or a quotation ends with it, before this line
+        // (which may open another).
+        if (fenceOpen && (!b.fences[k].isInside || b.fences[k].opens)) {
             if (language && codeStart < start)
                 appendCodeSyntax(text, codeStart, start, *language, out);
             language.reset();
