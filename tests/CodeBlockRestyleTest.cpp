@@ -444,7 +444,8 @@ TEST(CodeBlockRestyle, AFenceChangedAboveOtherBlocks)
 TEST(CodeBlockRestyle, FencesThatEndWithTheirItemOrQuotation)
 {
     U16String quoted;
-    for (const U16View line : splitAt(codeLines(30), u'\n'))
+    const U16String lines = codeLines(30);
+    for (const U16View line : splitAt(lines, u'\n'))
         quoted += u"> " + U16String(line) + u"\n";
     const U16String text = u"Intro *a\nword*.\n\n- ```js\n" + codeLines(40, u"  ") + u"after the item\n\n# Heading\n\n"
         + u"1. step\n   ```\n" + codeLines(40, u"   ") + u"  two spaces\n2. next\n\n> ```\n" + quoted
