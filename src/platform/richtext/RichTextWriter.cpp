@@ -217,7 +217,8 @@ private:
         body_ += "\\pard\\plain";
         if (inTable)
             body_ += "\\intbl";
-        switch (format.alignment() & Qt::AlignHorizontal_Mask) {
+        // Qt marks right alignment from HTML as absolute too; RTF has no such distinction.
+        switch (format.alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute) {
         case Qt::AlignHCenter: body_ += "\\qc"; break;
         case Qt::AlignRight: body_ += "\\qr"; break;
         case Qt::AlignJustify: body_ += "\\qj"; break;
