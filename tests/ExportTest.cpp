@@ -354,7 +354,7 @@ TEST_F(ExportFolder, EveryConstructSurvivesTheThreeFormats)
     EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
     for (const char* piece : {"Every construct", "\\b", "\\i", "\\strike", "\\ul", "\\sub", "\\super", "Quoted words",
                               "Careful now", "alpha", "nested", "\\trowd", "Apples", "\\pict\\pngblip", "\\picwgoal9360",
-                              "\\pichgoal3120", "HYPERLINK \"https://example.com\"", "The footnote text.", "3. third",
+                              "\\pichgoal3120", "HYPERLINK \"https://example.com\"", "The footnote text.", "3.\\tab}", "third",
                               "answer = ", "\\u9745?"})
         EXPECT_NE(rtf.find(piece), std::string::npos) << piece;
     // Braces balance, so readers see one group.

@@ -2,6 +2,7 @@
 
 #include "platform/OutputFile.h"
 #include "platform/richtext/DocumentCopy.h"
+#include "platform/richtext/ItemNumbers.h"
 #include "platform/richtext/TableParts.h"
 #include "platform/text/TextOps.h"
 
@@ -511,6 +512,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     document.setUndoRedoEnabled(false);
     plainLinkAddresses(document);
     breakLongStretches(document);
+    ItemNumbers::hang(document, &writer);
     document.documentLayout()->setPaintDevice(&writer);
     // The layout must not keep the writer once it is gone.
     struct Detach {
