@@ -5,17 +5,22 @@
 #include "export/PageImport.h"
 #include "platform/richtext/ItemNumbers.h"
 #include "platform/richtext/PDFPage.h"
+#include "platform/richtext/TableParts.h"
+#include "platform/richtext/WideTables.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
 #include <QTextBlock>
+#include <QTextFrame>
 #include <QTextLayout>
+#include <QTextTable>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -146,5 +151,105 @@ TEST_F(ExportedFile, AWrappedItemOfALongListHangsUnderItsText)
         EXPECT_LT(lines->lineAt(0).x(), text - 10);
         EXPECT_NEAR(lines->lineAt(1).x(), text, 0.01);
         EXPECT_NEAR(lines->lineAt(2).x(), text, 0.01);
+    }
+}
+
+namespace {
+
+// A table of `columns` columns headed "H0", "H1", ..., its cells "r0c0", "r0c1", ...
+std::string tableOf(int columns, int rows, const std::string& word = {})
+{
+    std::string text = "|";
+    for (int c = 0; c < columns; ++c)
+        text += " H" + std::to_string(c) + " |";
+    text += "\n|";
+    for (int c = 0; c < columns; ++c)
+        text += "---|";
+    for (int r = 0; r < rows; ++r) {
+        text += "\n|";
+        for (int c = 0; c < columns; ++c)
+            text += " " + (word.empty() ? "r" + std::to_string(r) + "c" + std::to_string(c) : word) + " |";
+    }
+    return text + "\n";
+}
+
+std::vector<QTextTable*> tablesOf(const QTextDocument& document)
+{
+    std::vector<QTextTable*> tables;
+    for (QTextFrame* frame : document.rootFrame()->childFrames())
+        if (auto* table = qobject_cast<QTextTable*>(frame))
+            tables.push_back(table);
+    return tables;
+}
+
+QString cellText(const QTextTable& table, int row, int column)
+{
+    return table.cellAt(row, column).firstCursorPosition().block().text();
+}
+
+} // namespace
+
+TEST_F(ExportedFile, EveryCellOfATableWiderThanThePageIsPrinted)
+{
+    for (const int columns : {32, 40, 100}) {
+        SCOPED_TRACE(columns);
+        ASSERT_FALSE(Export::write(u16(tableOf(columns, 2)), file, ExportFormat::pdf, {}));
+        const auto text = velkin::testing::pdfText(file);
+        if (!text)
+            GTEST_SKIP() << "pdftotext is not installed";
+        std::istringstream words(*text);
+        std::set<std::string> found;
+        for (std::string word; words >> word;)
+            found.insert(word);
+        for (int c = 0; c < columns; ++c)
+            for (const std::string& cell : {"H" + std::to_string(c), "r0c" + std::to_string(c), "r1c" + std::to_string(c)})
+                EXPECT_TRUE(found.count(cell)) << cell;
+    }
+}
+
+// A table of more rows than one part holds is cut into the same columns in
+// each part, every row whole and in order across the cuts.
+TEST(WideTables, ATallTableIsCutAlikeInEveryPart)
+{
+    const int columns = 40;
+    const int rows = 301;
+    auto document = PageImport::load(MarkdownHTML::document(u16(tableOf(columns, rows))));
+    ASSERT_GT(TableParts::tablesInParts(*document).size(), 0u);
+    document->setPageSize(QSizeF(487, 700));
+    ASSERT_TRUE(WideTables::cut(*document));
+    const auto groups = TableParts::tablesInParts(*document);
+    ASSERT_GT(groups.size(), 1u);
+    std::vector<QStringList> lines(size_t(rows) + 1);  // every row's cells, as printed in order
+    for (const auto& parts : groups) {
+        const int width = parts.front()->columns();
+        size_t row = 0;
+        for (const QTextTable* part : parts) {
+            EXPECT_EQ(part->columns(), width);
+            for (int r = 0; r < part->rows(); ++r, ++row)
+                for (int c = 0; c < width; ++c)
+                    lines[row] << cellText(*part, r, c);
+        }
+        EXPECT_EQ(row, lines.size());
+    }
+    for (int r = 0; r <= rows; ++r)
+        for (int c = 0; c < columns; ++c)
+            ASSERT_EQ(lines[size_t(r)].value(c), r == 0 ? QStringLiteral("H%1").arg(c) : QStringLiteral("r%1c%2").arg(r - 1).arg(c));
+}
+
+// What fits the page with its words wrapped, or overruns it only by its last
+// border (the layout's rounding), stays one table.
+TEST_F(ExportedFile, ATableThatFitsThePageIsLeftWhole)
+{
+    const std::string rounded = "| Key Type | `'enclose'` | `'declose'` | `'sign'` | `'verify'` | `'deriveKey'` | `'deriveBits'` "
+                                "| `'wrapKey'` | `'unwrapKey'` |\n|---|---|---|---|---|---|---|---|---|\n"
+                                "| `'ABC-CBC'` | \u2714 | \u2714 | | | | | \u2714 | \u2714 |\n"
+                                "| `'ABC-CTR'` | \u2714 | \u2714 | | | | | \u2714 | \u2714 |\n"
+                                "| `'ABC-GCM'` | \u2714 | \u2714 | | | | | \u2714 | \u2714 |\n"
+                                "| `'ABC-KW'` | | | | | | | \u2714 | \u2714 |\n"
+                                "| `'ECDH'` | | | | | \u2714 | \u2714 | | |\n";
+    for (const std::string& markdown : {tableOf(6, 2, "averyveryverylongwordthatwraps"), rounded}) {
+        auto document = PageImport::load(MarkdownHTML::document(u16(markdown)));
+        ASSERT_FALSE(PDFPage::write(*document, file));
+        EXPECT_EQ(tablesOf(*document).size(), 1u);
     }
 }

@@ -4,6 +4,7 @@
 #include "platform/richtext/DocumentCopy.h"
 #include "platform/richtext/ItemNumbers.h"
 #include "platform/richtext/TableParts.h"
+#include "platform/richtext/WideTables.h"
 #include "platform/text/TextOps.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -522,6 +523,8 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     document.setPageSize(page);
     const int unedited = document.revision();
     TableParts::matchColumns(document);
+    if (WideTables::cut(document))
+        layOutAfresh(document);
     TableParts::cutAtPages(document);
     keepManyTablesTogether(document, &writer, page);
     if (document.revision() != unedited)
