@@ -23,6 +23,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <malloc.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -429,6 +430,23 @@ TEST_F(ExportFolder, CommandLineMessagesAndStatuses)
 
 namespace {
 
+// A PNG of noise, the same for the same size, that compresses to about its pixels' bytes.
+QByteArray noisePng(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    uint32_t state = uint32_t(width * 7919 + height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            image.setPixel(x, y, 0xff000000u | (state >> 8));
+        }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
 QString dataImage(const QByteArray& png)
 {
     return QStringLiteral("<img src=\"data:image/png;base64,") + QString::fromLatin1(png.toBase64())
@@ -457,7 +475,7 @@ TEST(RichTextImport, APictureIsDecodedOnceAndKeptAtTheSizeItIsDrawn)
     const QString html = QStringLiteral("<p>") + dataImage(big) + dataImage(small) + dataImage(big) + dataImage(big)
                          + QStringLiteral("</p>");
     RichTextImport::Pictures pictures;
-    pictures.drawnSize = [](const QImage& image) { return image.deviceIndependentSize().scaled(300, 300, Qt::KeepAspectRatio); };
+    pictures.drawnSize = [](QSizeF picture) { return picture.scaled(300, 300, Qt::KeepAspectRatio); };
     const auto document = RichTextImport::load(U16View(reinterpret_cast<const char16_t*>(html.utf16()), size_t(html.size())), &pictures);
     const auto drawn = drawnPictures(*document);
     ASSERT_EQ(drawn.size(), 2u);
@@ -477,13 +495,16 @@ TEST(RichTextImport, PicturesPastTheBudgetShowThePlaceholder)
     QImage placeholder(30, 10, QImage::Format_RGB32);
     placeholder.fill(Qt::gray);
     RichTextImport::Pictures pictures;
-    pictures.drawnSize = [](const QImage&) { return QSizeF(100, 100); };
+    pictures.drawnSize = [](QSizeF) { return QSizeF(100, 100); };
     pictures.placeholder = placeholder;
-    // Each picture is kept at 300 by 300 pixels, 360,000 bytes: two fit, the third does not.
-    pictures.budget = 800000;
+    // Pictures are held as their bytes: two fit, the third does not.
+    std::map<int, QByteArray> pngs;
+    for (int size : {400, 401, 402, 403})
+        pngs[size] = noisePng(size, size);
+    pictures.budget = pngs[400].size() + pngs[401].size() + pngs[402].size() / 2;
     QString html = QStringLiteral("<p>");
     for (int size : {400, 401, 402, 400, 403})
-        html += dataImage(pngOfSize(size, size));
+        html += dataImage(pngs[size]);
     html += QStringLiteral("</p>");
     const auto document = RichTextImport::load(U16View(reinterpret_cast<const char16_t*>(html.utf16()), size_t(html.size())), &pictures);
     int placeholders = 0;
@@ -518,4 +539,105 @@ TEST_F(ExportFolder, AHugePictureShownManyTimesIsPrintedFromOneSmallCopy)
     }
     EXPECT_EQ(pictures, 3u);
     ASSERT_EQ(run({"--export", (folder / "doc.md").string(), (folder / "doc.pdf").string()}, message), 0) << message;
+}
+
+namespace {
+
+// Peak memory of the process from now on, by the kernel's tally: the peak is
+// reset to the present use. Nothing where the kernel cannot be asked, or
+// where the sanitizer's allocator keeps freed memory aside.
+class PeakMemory {
+public:
+    PeakMemory()
+    {
+#if !defined(__SANITIZE_ADDRESS__)
+        // Freed memory that the heap still holds would be taken again unseen.
+        malloc_trim(0);
+        std::ofstream reset("/proc/self/clear_refs");
+        reset << "5";
+        reset.close();
+        if (reset.good())
+            start_ = status("VmRSS:");
+#endif
+    }
+    // The most the process took above its use at the start, in bytes; -1 when unknown.
+    long long growth() const { return start_ < 0 ? -1 : (status("VmHWM:") - start_) * 1024; }
+
+private:
+    static long long status(const std::string& key)
+    {
+        std::ifstream in("/proc/self/status");
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(key, 0) == 0)
+                return std::stoll(line.substr(key.size()));
+        return -1;
+    }
+    long long start_ = -1;
+};
+
+// A photo of coarse random noise (blocks of 8 pixels), distinct for each seed.
+void writeNoisePhoto(const fs::path& path, int width, int height, uint32_t seed)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            uint32_t state = seed * 2654435761u ^ uint32_t(x / 8) * 40503u ^ uint32_t(y / 8) * 2246822519u;
+            state ^= state >> 15;
+            state *= 2654435761u;
+            line[x] = 0xff000000u | (state & 0xffffffu);
+        }
+    }
+    ASSERT_TRUE(image.save(QString::fromStdString(path.string()), "JPEG", 80));
+}
+
+size_t occurrences(const std::string& text, const std::string& piece)
+{
+    size_t count = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+// Two hundred photos whose decoded pictures together need more than the budget
+// print whole: each is held compressed and decoded as its page is drawn.
+TEST_F(ExportFolder, HundredsOfPhotosPrintWholeWithinTheBudget)
+{
+    std::string markdown;
+    for (int k = 0; k < 200; ++k) {
+        const std::string name = "photo" + std::to_string(k) + ".jpg";
+        writeNoisePhoto(folder / name, 1024, 768, uint32_t(k + 1));
+        markdown += "![Photo " + std::to_string(k) + "](" + name + ")\n\n";
+    }
+    writeBytes(folder / "album.md", markdown);
+    std::string message;
+    const PeakMemory peak;
+    ASSERT_EQ(run({"--export", (folder / "album.md").string(), (folder / "album.pdf").string()}, message), 0) << message;
+    const long long growth = peak.growth();
+    EXPECT_EQ(message.find("left out"), std::string::npos) << message;
+    EXPECT_EQ(occurrences(readBytes(folder / "album.pdf"), "/Subtype /Image"), 200u);
+    if (growth >= 0)
+        EXPECT_LT(growth, Export::pictureBudget / 2);
+}
+
+// The RTF of many pictures is written as it is made, never held whole: a
+// picture shown fifty times is held once and written fifty times.
+TEST_F(ExportFolder, TheRichTextOfManyPicturesIsNotHeldWhole)
+{
+    const QByteArray png = noisePng(400, 400);
+    writeBytes(folder / "noise.png", png.toStdString());
+    std::string markdown;
+    for (int k = 0; k < 50; ++k)
+        markdown += "![Noise " + std::to_string(k) + "](noise.png)\n\n";
+    writeBytes(folder / "album.md", markdown);
+    std::string message;
+    const PeakMemory peak;
+    ASSERT_EQ(run({"--export", (folder / "album.md").string(), (folder / "album.rtf").string()}, message), 0) << message;
+    const long long growth = peak.growth();
+    const std::string rtf = readBytes(folder / "album.rtf");
+    EXPECT_EQ(occurrences(rtf, "{\\pict\\pngblip"), 50u);
+    if (growth >= 0)
+        EXPECT_LT(growth, (long long)rtf.size() / 4);
 }

@@ -3,6 +3,7 @@
 #include "platform/graphics/PngWriter.h"
 #include "platform/richtext/ItemNumbers.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QTextBlock>
 #include <QTextFrame>
@@ -27,7 +28,9 @@ class Writer {
 public:
     explicit Writer(const QTextDocument& document) : document_(document) {}
 
-    QByteArray run()
+    // Writes the RTF to `device`; whether every write succeeded. The pictures
+    // are encoded one at a time as they are written, so that only one is ever held.
+    bool run(QIODevice& device)
     {
         colours_.push_back(QColor(0, 0, 0)); // index 1 is the default text colour
         writeFrame(document_.rootFrame(), 0);
@@ -47,9 +50,15 @@ public:
         out += "}\n";
         // A4 (or Letter) is the reader's choice; margins match the PDF's 54 points.
         out += "\\margl1080\\margr1080\\margt1080\\margb1080\\widowctrl\n";
-        out += body_;
-        out += "}\n";
-        return out;
+        bool written = device.write(out) == out.size();
+        qsizetype from = 0;
+        for (const Picture& picture : pictures_) {
+            written = written && device.write(body_.constData() + from, picture.at - from) == picture.at - from;
+            written = written && writePicture(device, picture.format);
+            from = picture.at;
+        }
+        written = written && device.write(body_.constData() + from, body_.size() - from) == body_.size() - from;
+        return written && device.write("}\n", 2) == 2;
     }
 
 private:
@@ -270,7 +279,10 @@ private:
             }
             const QTextCharFormat charFormat = fragment.charFormat();
             if (charFormat.isImageFormat()) {
-                writePicture(charFormat.toImageFormat());
+                // One picture for each of the fragment's characters.
+                for (int k = skipped; k < fragment.length(); ++k)
+                    pictures_.push_back({body_.size(), charFormat.toImageFormat()});
+                skipped = 0;
                 continue;
             }
             const QString href = charFormat.isAnchor() ? charFormat.anchorHref() : QString();
@@ -330,41 +342,64 @@ private:
         return out;
     }
 
-    void writePicture(const QTextImageFormat& format)
+    // The picture's group, written as PNG, or nothing for a picture that does not decode.
+    bool writePicture(QIODevice& out, const QTextImageFormat& format)
     {
         const QVariant resource = document_.resource(QTextDocument::ImageResource, QUrl(format.name()));
         QImage image;
         if (resource.canConvert<QImage>())
             image = resource.value<QImage>();
         if (image.isNull())
-            return;
+            return true;
         const auto png = PngWriter::encode(image);
         if (!png)
-            return;
+            return true;
         const double width = format.width() > 0 ? format.width() : image.width();
         const double height = format.height() > 0 ? format.height() : image.height();
-        body_ += "{\\pict\\pngblip\\picw" + QByteArray::number(image.width()) + "\\pich"
-                 + QByteArray::number(image.height()) + "\\picwgoal" + QByteArray::number(twips(width))
-                 + "\\pichgoal" + QByteArray::number(twips(height)) + "\n";
-        const QByteArray hex = png->toHex();
-        for (qsizetype i = 0; i < hex.size(); i += 128) {
-            body_ += hex.mid(i, 128);
-            body_ += "\n";
+        QByteArray text = "{\\pict\\pngblip\\picw" + QByteArray::number(image.width()) + "\\pich"
+                          + QByteArray::number(image.height()) + "\\picwgoal" + QByteArray::number(twips(width))
+                          + "\\pichgoal" + QByteArray::number(twips(height)) + "\n";
+        // Hexadecimal lines of 128 digits.
+        for (qsizetype i = 0; i < png->size(); i += 64) {
+            text += png->mid(i, 64).toHex();
+            text += "\n";
+            if (text.size() >= (1 << 16)) {
+                if (out.write(text) != text.size())
+                    return false;
+                text.clear();
+            }
         }
-        body_ += "}";
+        text += "}";
+        return out.write(text) == text.size();
     }
+
+    // A picture of the body, written at offset `at` of the body's text.
+    struct Picture {
+        qsizetype at;
+        QTextImageFormat format;
+    };
 
     const QTextDocument& document_;
     std::vector<QString> fonts_;
     std::vector<QColor> colours_;
     QByteArray body_;
+    std::vector<Picture> pictures_;
 };
 
 } // namespace
 
 QByteArray write(const QTextDocument& document)
 {
-    return Writer(document).run();
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    Writer(document).run(buffer);
+    return data;
+}
+
+bool write(const QTextDocument& document, QIODevice& out)
+{
+    return Writer(document).run(out);
 }
 
 } // namespace velkin::RichTextWriter
