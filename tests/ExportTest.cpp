@@ -522,6 +522,28 @@ TEST(RichTextImport, PicturesPastTheBudgetShowThePlaceholder)
     EXPECT_EQ(pictures.leftOut, 2);
 }
 
+// A picture file is read again when its picture is drawn: one that is gone by
+// then shows the placeholder, and one that is there its picture.
+TEST_F(ExportFolder, APictureFileGoneBeforeItIsDrawnShowsThePlaceholder)
+{
+    QImage placeholder(30, 10, QImage::Format_RGB32);
+    placeholder.fill(Qt::gray);
+    RichTextImport::Pictures pictures;
+    pictures.placeholder = placeholder;
+    pictures.budget = 0;  // nothing at hand: every picture is read when drawn
+    writeBytes(folder / "gone.png", pngOfSize(40, 20).toStdString());
+    writeBytes(folder / "kept.png", pngOfSize(50, 20).toStdString());
+    const std::string html = "<p><img src=\"" + (folder / "gone.png").string() + "\" alt=\"g\"><img src=\""
+                             + (folder / "kept.png").string() + "\" alt=\"k\"></p>";
+    const auto document = RichTextImport::load(u16(html), &pictures);
+    EXPECT_EQ(pictures.leftOut, 0);
+    fs::remove(folder / "gone.png");
+    std::vector<QSize> sizes;
+    for (const auto& [name, image] : drawnPictures(*document))
+        sizes.push_back(image.size());
+    EXPECT_EQ(sizes, (std::vector<QSize>{QSize(30, 10), QSize(50, 20)}));
+}
+
 TEST_F(ExportFolder, AHugePictureShownManyTimesIsPrintedFromOneSmallCopy)
 {
     const QByteArray png = pngOfSize(4000, 4000);

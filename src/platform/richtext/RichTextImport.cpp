@@ -47,6 +47,11 @@ QImage scaledTo(const QImage& image, QSize kept)
     return scaled;
 }
 
+QByteArray bytesOfFile(const std::string& path)
+{
+    return PictureFile::readRegularFile(path, (long long)PictureFile::maximumBytes).value_or(QByteArray());
+}
+
 // Every picture of the page is loaded by pictureSources() before import and
 // registered under a name of ours. Qt's importer loads a source that its
 // document does not answer by itself (as a file relative to the working
@@ -55,8 +60,10 @@ QImage scaledTo(const QImage& image, QSize kept)
 // (style sheets, remote addresses) with nothing.
 class ImportedDocument : public QTextDocument {
 public:
-    // A picture held as its compressed bytes until it is drawn.
+    // A picture held until it is drawn: a file's path, or the compressed
+    // bytes of a picture the page itself carries.
     struct Held {
+        std::string path;
         QByteArray bytes;
         QSizeF size;  // the decoded picture's device-independent size
         QSize kept;   // the pixels it is kept at, or empty for as decoded
@@ -71,6 +78,8 @@ public:
     }
 
     void setAtHandLimit(long long bytes) { atHandLimit_ = bytes; }
+    // What stands for a file that no longer gives its picture when drawn.
+    void setFailed(const QImage& image) { failed_ = image; }
 
     // Whether a picture of `bytes` would stay at hand with all those at hand now.
     bool hasRoomFor(long long bytes) const { return atHandBytes_ + bytes <= atHandLimit_; }
@@ -106,9 +115,10 @@ protected:
         for (const auto& [known, image] : atHand_)
             if (known == name)
                 return image;
-        const QImage image = scaledTo(PictureFile::decode(picture->bytes), picture->kept);
+        const QByteArray bytes = picture->path.empty() ? picture->bytes : bytesOfFile(picture->path);
+        const QImage image = scaledTo(PictureFile::decode(bytes), picture->kept);
         if (image.isNull())
-            return nothing();
+            return failed_.isNull() ? nothing() : failed_;
         keepAtHand(name, image);
         return image;
     }
@@ -118,6 +128,7 @@ private:
     std::list<std::pair<QString, QImage>> atHand_;  // the most recently decoded first
     long long atHandBytes_ = 0;
     long long atHandLimit_ = 0;
+    QImage failed_;
 };
 
 U16String unescapedAttribute(U16View value)
@@ -142,10 +153,15 @@ U16String unescapedAttribute(U16View value)
     return out;
 }
 
-// The bytes of an image source of the page: a base64 data address, or a
-// local file read by our rules (regular files only, size cap). Relative and
-// remote sources are never read here.
-QByteArray bytesAt(const U16String& source)
+// An image source of the page: a base64 data address, with its bytes, or a
+// local file read by our rules (regular files only, size cap), with its path
+// and bytes. Relative and remote sources are never read here.
+struct Source {
+    std::string path;  // empty for a data address
+    QByteArray bytes;
+};
+
+Source sourceAt(const U16String& source)
 {
     const U16View text(source);
     if (TextOps::hasPrefix(text, u"data:")) {
@@ -157,7 +173,7 @@ QByteArray bytesAt(const U16String& source)
         for (size_t i = comma + 1; i < text.size(); ++i)
             if (text[i] < 0x80)
                 encoded += char(text[i]);
-        return QByteArray::fromBase64(encoded);
+        return {{}, QByteArray::fromBase64(encoded)};
     }
     std::string path;
     if (TextOps::hasPrefix(text, u"file:")) {
@@ -169,7 +185,8 @@ QByteArray bytesAt(const U16String& source)
     }
     if (path.empty())
         return {};
-    return PictureFile::readRegularFile(path, (long long)PictureFile::maximumBytes).value_or(QByteArray());
+    QByteArray bytes = bytesOfFile(path);
+    return {std::move(path), std::move(bytes)};
 }
 
 // The pixels a picture is kept at: no more than its drawn size asks; empty for as decoded.
@@ -211,10 +228,13 @@ U16String pictureSources(const U16String& html, ImportedDocument& document, Pict
         auto found = names.find(source);
         if (found == names.end()) {
             QString name;
+            // A file is read again when its picture is drawn: only the bytes
+            // of a picture the page carries are held, and count.
             const bool overBudget = pictures && held > pictures->budget;
-            const QByteArray bytes = overBudget ? QByteArray() : bytesAt(source);
-            const QImage image = PictureFile::decode(bytes);
-            if (pictures && (overBudget || (!image.isNull() && held + bytes.size() > pictures->budget))) {
+            Source read = overBudget ? Source() : sourceAt(source);
+            const QImage image = PictureFile::decode(read.bytes);
+            const long long holds = read.path.empty() ? read.bytes.size() : 0;
+            if (pictures && (overBudget || (!image.isNull() && held + holds > pictures->budget))) {
                 ++pictures->leftOut;
                 if (placeholderName.isEmpty() && !pictures->placeholder.isNull()) {
                     placeholderName = QStringLiteral("velkin-picture:placeholder");
@@ -225,8 +245,10 @@ U16String pictureSources(const U16String& html, ImportedDocument& document, Pict
                 name = QStringLiteral("velkin-picture:%1").arg(++count);
                 if (pictures) {
                     const QSize kept = keptSize(image, *pictures);
-                    held += bytes.size();
-                    document.hold(name, {bytes, image.deviceIndependentSize(), kept});
+                    held += holds;
+                    if (!read.path.empty())
+                        read.bytes.clear();
+                    document.hold(name, {std::move(read.path), std::move(read.bytes), image.deviceIndependentSize(), kept});
                     // The first pictures stay at hand for the first pages; scaling the
                     // others now would only be undone.
                     const long long keptBytes = kept.isEmpty() ? image.sizeInBytes()
@@ -260,8 +282,10 @@ U16String pictureSources(const U16String& html, ImportedDocument& document, Pict
 std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures)
 {
     auto document = std::make_unique<ImportedDocument>();
-    if (pictures)
+    if (pictures) {
         document->setAtHandLimit(pictures->budget / 8);
+        document->setFailed(pictures->placeholder);
+    }
     document->setUseDesignMetrics(true);
     document->setDocumentMargin(0);
     // Nobody undoes an import: recorded, each later insertion and format change

@@ -17,12 +17,14 @@ namespace velkin::RichTextImport {
 
 // How the pictures of an imported page are kept: each distinct source is
 // read and decoded once at import, to know that it is a picture and its size,
-// and then held as its compressed bytes only. It is decoded again when it is
-// drawn or written, kept at no more than kPixelsPerPoint pixels for every
-// point it is drawn at, so a huge picture costs what its printed size needs;
-// the pictures so decoded last stay at hand within an eighth of `budget`.
-// The bytes held together stay within `budget`; a picture past it is
-// replaced by `placeholder` and counted in `leftOut`.
+// and then held as its file's path, or as its compressed bytes when the page
+// carries it. It is decoded again when it is drawn or written, kept at no
+// more than kPixelsPerPoint pixels for every point it is drawn at, so a huge
+// picture costs what its printed size needs; the pictures so decoded last
+// stay at hand within an eighth of `budget`. The bytes held together stay
+// within `budget`; a picture past it is replaced by `placeholder` and counted
+// in `leftOut`. A file that no longer gives its picture when it is drawn
+// shows `placeholder` too.
 struct Pictures {
     static constexpr double kPixelsPerPoint = 3;
     std::function<QSizeF(QSizeF)> drawnSize;  // in points, of the picture's device-independent size
