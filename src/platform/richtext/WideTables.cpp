@@ -102,11 +102,11 @@ std::vector<Cut> cutsOf(const QTextDocument& document, const Group& group)
     // The room between one cell's text and the next one's: padding and
     // borders, half of it before the first cell's text and after the last's.
     const double between = textOf(layout, first, 1).left() - textOf(layout, first, 0).right();
-    // A table that only its last border overruns, by the layout's rounding, loses nothing.
-    const bool tooWide = std::any_of(group.begin(), group.end(), [&](const QTextTable* table) {
-        return table->columns() == columns && textOf(layout, *table, columns - 1).right() > page + 0.5;
-    });
-    if (!tooWide)
+    // A table that only its last border overruns, by the layout's rounding,
+    // loses nothing. The parts of a table share its column widths, so its first
+    // part tells: asking for the others would lay them out before they are cut
+    // at pages, for nothing.
+    if (!(textOf(layout, first, columns - 1).right() > page + 0.5))
         return {};
     const double room = page - (textOf(layout, first, 0).left() - between / 2);
 
