@@ -228,8 +228,8 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
         return writeBytes(to, bytes.data(), bytes.size());
     }
     case ExportFormat::rtf: {
-        // Written as it is made: the RTF of many pictures is never held whole.
         const auto document = importReleasing(std::move(page), notice);
+        // Written as it is made: a long document's RTF need not be held whole.
         OutputFile out(to);
         if (auto failure = out.open())
             return couldNotSave(to, *failure);

@@ -11,7 +11,9 @@
 #include <QTextTable>
 
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace velkin::RichTextWriter {
@@ -24,41 +26,94 @@ int twips(double points)
     return int(std::lround(points * 20));
 }
 
+// Where the body goes. It is kept while it is short; a longer one would cost
+// its whole length in memory (an RTF table cell takes some hundred bytes), so
+// once past kKeptBody the sink only lets the writing go on to gather the fonts
+// and colours the header needs, and the body is written again straight to the
+// file after the header.
+class Sink {
+public:
+    static constexpr qsizetype kKeptBody = 4 << 20;
+    static constexpr qsizetype kChunk = 64 << 10;
+
+    // Kept, up to the limit.
+    Sink() = default;
+    // Written to the device as it comes.
+    explicit Sink(QIODevice& device) : device_(&device) {}
+
+    Sink& operator+=(const QByteArray& bytes) { return append(bytes.constData(), bytes.size()); }
+    Sink& operator+=(const char* text) { return append(text, qsizetype(std::strlen(text))); }
+
+    // Whether what is added goes anywhere.
+    bool keeps() const { return !dropped_; }
+    bool dropped() const { return dropped_; }
+    const QByteArray& kept() const { return buffer_; }
+
+    // False when the device refused some of the body.
+    bool flush()
+    {
+        if (device_ && !buffer_.isEmpty()) {
+            failed_ |= device_->write(buffer_) != buffer_.size();
+            buffer_.clear();
+        }
+        return !failed_;
+    }
+
+private:
+    Sink& append(const char* data, qsizetype size)
+    {
+        if (dropped_)
+            return *this;
+        buffer_.append(data, size);
+        if (device_ && buffer_.size() >= kChunk) {
+            flush();
+        } else if (!device_ && buffer_.size() > kKeptBody) {
+            dropped_ = true;
+            buffer_ = QByteArray();
+        }
+        return *this;
+    }
+
+    QIODevice* device_ = nullptr;
+    QByteArray buffer_;
+    bool dropped_ = false;
+    bool failed_ = false;
+};
+
 class Writer {
 public:
     explicit Writer(const QTextDocument& document) : document_(document) {}
 
-    // Writes the RTF to `device`; whether every write succeeded. The pictures
-    // are encoded one at a time as they are written, so that only one is ever held.
-    bool run(QIODevice& device)
+    bool run(QIODevice& out)
     {
         colours_.push_back(QColor(0, 0, 0)); // index 1 is the default text colour
         writeFrame(document_.rootFrame(), 0);
-        QByteArray out;
-        out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl";
+        QByteArray head;
+        head += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl";
         for (size_t i = 0; i < fonts_.size(); ++i) {
-            out += "{\\f" + QByteArray::number(qsizetype(i)) + fontFamilyClass(fonts_[i]) + " ";
-            out += escapedText(fonts_[i]);
-            out += ";}";
+            head += "{\\f" + QByteArray::number(qsizetype(i)) + fontFamilyClass(fonts_[i]) + " ";
+            head += escapedText(fonts_[i]);
+            head += ";}";
         }
         if (fonts_.empty())
-            out += "{\\f0\\fswiss DejaVu Sans;}";
-        out += "}\n{\\colortbl;";
+            head += "{\\f0\\fswiss DejaVu Sans;}";
+        head += "}\n{\\colortbl;";
         for (const QColor& c : colours_)
-            out += "\\red" + QByteArray::number(c.red()) + "\\green" + QByteArray::number(c.green()) + "\\blue"
-                   + QByteArray::number(c.blue()) + ";";
-        out += "}\n";
+            head += "\\red" + QByteArray::number(c.red()) + "\\green" + QByteArray::number(c.green()) + "\\blue"
+                    + QByteArray::number(c.blue()) + ";";
+        head += "}\n";
         // A4 (or Letter) is the reader's choice; margins match the PDF's 54 points.
-        out += "\\margl1080\\margr1080\\margt1080\\margb1080\\widowctrl\n";
-        bool written = device.write(out) == out.size();
-        qsizetype from = 0;
-        for (const Picture& picture : pictures_) {
-            written = written && device.write(body_.constData() + from, picture.at - from) == picture.at - from;
-            written = written && writePicture(device, picture.format);
-            from = picture.at;
+        head += "\\margl1080\\margr1080\\margt1080\\margb1080\\widowctrl\n";
+        Sink kept = std::exchange(body_, Sink(out));
+        body_ += head;
+        if (kept.dropped()) {
+            // Every font and colour is known now: the same body again, as it comes.
+            writeFrame(document_.rootFrame(), 0);
+        } else {
+            body_ += kept.kept();
         }
-        written = written && device.write(body_.constData() + from, body_.size() - from) == body_.size() - from;
-        return written && device.write("}\n", 2) == 2;
+        body_ += "}\n";
+        return body_.flush();
     }
 
 private:
@@ -279,10 +334,7 @@ private:
             }
             const QTextCharFormat charFormat = fragment.charFormat();
             if (charFormat.isImageFormat()) {
-                // One picture for each of the fragment's characters.
-                for (int k = skipped; k < fragment.length(); ++k)
-                    pictures_.push_back({body_.size(), charFormat.toImageFormat()});
-                skipped = 0;
+                writePicture(charFormat.toImageFormat());
                 continue;
             }
             const QString href = charFormat.isAnchor() ? charFormat.anchorHref() : QString();
@@ -295,7 +347,8 @@ private:
             body_ += "{";
             body_ += runAttributes(charFormat);
             body_ += " ";
-            body_ += escapedText(QStringView(fragment.text()).mid(skipped));
+            if (body_.keeps())
+                body_ += escapedText(QStringView(fragment.text()).mid(skipped));
             skipped = 0;
             body_ += "}";
             if (link)
@@ -342,64 +395,53 @@ private:
         return out;
     }
 
-    // The picture's group, written as PNG, or nothing for a picture that does not decode.
-    bool writePicture(QIODevice& out, const QTextImageFormat& format)
+    void writePicture(const QTextImageFormat& format)
     {
+        // A picture adds no font or colour: nothing to gather, nor to decode.
+        if (!body_.keeps())
+            return;
         const QVariant resource = document_.resource(QTextDocument::ImageResource, QUrl(format.name()));
         QImage image;
         if (resource.canConvert<QImage>())
             image = resource.value<QImage>();
         if (image.isNull())
-            return true;
+            return;
         const auto png = PngWriter::encode(image);
         if (!png)
-            return true;
+            return;
         const double width = format.width() > 0 ? format.width() : image.width();
         const double height = format.height() > 0 ? format.height() : image.height();
-        QByteArray text = "{\\pict\\pngblip\\picw" + QByteArray::number(image.width()) + "\\pich"
-                          + QByteArray::number(image.height()) + "\\picwgoal" + QByteArray::number(twips(width))
-                          + "\\pichgoal" + QByteArray::number(twips(height)) + "\n";
-        // Hexadecimal lines of 128 digits.
-        for (qsizetype i = 0; i < png->size(); i += 64) {
-            text += png->mid(i, 64).toHex();
-            text += "\n";
-            if (text.size() >= (1 << 16)) {
-                if (out.write(text) != text.size())
-                    return false;
-                text.clear();
-            }
+        body_ += "{\\pict\\pngblip\\picw" + QByteArray::number(image.width()) + "\\pich"
+                 + QByteArray::number(image.height()) + "\\picwgoal" + QByteArray::number(twips(width))
+                 + "\\pichgoal" + QByteArray::number(twips(height)) + "\n";
+        const QByteArray hex = png->toHex();
+        for (qsizetype i = 0; i < hex.size(); i += 128) {
+            body_ += hex.mid(i, 128);
+            body_ += "\n";
         }
-        text += "}";
-        return out.write(text) == text.size();
+        body_ += "}";
     }
-
-    // A picture of the body, written at offset `at` of the body's text.
-    struct Picture {
-        qsizetype at;
-        QTextImageFormat format;
-    };
 
     const QTextDocument& document_;
     std::vector<QString> fonts_;
     std::vector<QColor> colours_;
-    QByteArray body_;
-    std::vector<Picture> pictures_;
+    Sink body_;
 };
 
 } // namespace
+
+bool write(const QTextDocument& document, QIODevice& out)
+{
+    return Writer(document).run(out);
+}
 
 QByteArray write(const QTextDocument& document)
 {
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
-    Writer(document).run(buffer);
+    write(document, buffer);
     return data;
-}
-
-bool write(const QTextDocument& document, QIODevice& out)
-{
-    return Writer(document).run(out);
 }
 
 } // namespace velkin::RichTextWriter

@@ -9,9 +9,8 @@ namespace velkin::RichTextWriter {
 
 // The document as RTF (7-bit text; every other character as a Unicode escape).
 QByteArray write(const QTextDocument& document);
-
-// The same written to `out` as it is made, its pictures one at a time, so
-// that the RTF is never held whole; whether every write succeeded.
+// The same written to a device, with no more than a few megabytes of it in
+// memory at a time; false when the device refused some of it.
 bool write(const QTextDocument& document, QIODevice& out);
 
 } // namespace velkin::RichTextWriter
