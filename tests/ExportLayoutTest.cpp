@@ -134,7 +134,7 @@ TEST_F(ExportedFile, AWrappedItemOfALongListHangsUnderItsText)
     std::string words;
     for (int k = 0; k < 40; ++k)
         words += " wrapped" + std::to_string(k);
-    for (const int start : {1, 3}) {
+    for (const int start : {1, 3, 99990}) {
         SCOPED_TRACE(start);
         auto document = PageImport::load(MarkdownHTML::document(u16(orderedList(201, start, false, words.substr(1)))));
         ASSERT_FALSE(PDFPage::write(*document, file));
@@ -146,11 +146,16 @@ TEST_F(ExportedFile, AWrappedItemOfALongListHangsUnderItsText)
         EXPECT_EQ(item.text().left(number), QString::number(start + 5) + QStringLiteral(". "));
         const QTextLayout* lines = item.layout();
         ASSERT_GE(lines->lineCount(), 3);
-        // The number stands out to the left; the lines below start where the text does.
+        // The number stands out to the left, never past the page's edge; the
+        // lines below start where the text does, unless the number is wider
+        // than the list's indentation.
         const double text = lines->lineAt(0).cursorToX(number);
         EXPECT_LT(lines->lineAt(0).x(), text - 10);
-        EXPECT_NEAR(lines->lineAt(1).x(), text, 0.01);
-        EXPECT_NEAR(lines->lineAt(2).x(), text, 0.01);
+        EXPECT_GE(lines->lineAt(0).x(), 0);
+        if (start < 99990) {
+            EXPECT_NEAR(lines->lineAt(1).x(), text, 0.01);
+            EXPECT_NEAR(lines->lineAt(2).x(), text, 0.01);
+        }
     }
 }
 

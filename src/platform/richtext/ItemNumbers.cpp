@@ -2,10 +2,14 @@
 
 #include <QTextCursor>
 #include <QTextLayout>
+#include <QPaintDevice>
 #include <QTextList>
 
 #include <algorithm>
 #include <vector>
+
+// Qt lays block indents out at the device's DPI over this one.
+Q_GUI_EXPORT int qt_defaultDpiY();
 
 namespace velkin::ItemNumbers {
 
@@ -38,6 +42,7 @@ void hang(QTextDocument& document, QPaintDevice* device)
             items.push_back({block, n});
     if (items.empty())
         return;
+    const double indentScale = device ? double(device->logicalDpiY()) / std::max(1, qt_defaultDpiY()) : 1;
     QTextOption option = document.defaultTextOption();
     option.setUseDesignMetrics(document.useDesignMetrics());
     QTextCursor cursor(&document);
@@ -51,8 +56,9 @@ void hang(QTextDocument& document, QPaintDevice* device)
         number.endLayout();
         const double width = line.isValid() ? line.cursorToX(item.length) : 0;
         QTextBlockFormat format = item.block.blockFormat();
-        const double indentation = format.leftMargin() + format.indent() * document.indentWidth()
-                                   + item.block.textList()->format().indent() * document.indentWidth();
+        const double indentation = format.leftMargin()
+                                   + (format.indent() + item.block.textList()->format().indent()) * document.indentWidth()
+                                         * indentScale;
         format.setTextIndent(-std::min(width, std::max(0.0, indentation)));
         cursor.setPosition(item.block.position());
         cursor.setBlockFormat(format);
