@@ -7,7 +7,6 @@
 #include "platform/richtext/PDFPage.h"
 #include "platform/richtext/TableParts.h"
 #include "platform/richtext/WideTables.h"
-#include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
 #include <QTextBlock>
@@ -18,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <set>
 #include <string>
@@ -70,19 +68,6 @@ std::string orderedList(int items, int start, bool loose, const std::string& wra
     return text;
 }
 
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        // A page's first line follows its form feed.
-        if (!line.empty() && line.front() == '\f')
-            line.erase(0, 1);
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 class ExportedFile : public ::testing::Test {
 protected:
     void SetUp() override
@@ -110,9 +95,10 @@ TEST_F(ExportedFile, EveryListNumberSharesItsLineWithItsText)
                 std::vector<std::string> expected, found;
                 for (int n = start; n < start + items; ++n)
                     expected.push_back(std::to_string(n) + ". item " + std::to_string(n));
-                for (const std::string& line : linesOf(*text))
+                std::istringstream lines(*text);
+                for (std::string line; std::getline(lines, line);)
                     if (line.find("item") != std::string::npos)
-                        found.push_back(line);
+                        found.push_back(line.substr(line.front() == '\f'));  // a page's first line follows a form feed
                 EXPECT_EQ(found, expected);
             }
             const std::string rtf = rtfOf(u8(markdown));
@@ -187,11 +173,6 @@ std::vector<QTextTable*> tablesOf(const QTextDocument& document)
     return tables;
 }
 
-QString cellText(const QTextTable& table, int row, int column)
-{
-    return table.cellAt(row, column).firstCursorPosition().block().text();
-}
-
 } // namespace
 
 TEST_F(ExportedFile, EveryCellOfATableWiderThanThePageIsPrinted)
@@ -232,7 +213,7 @@ TEST(WideTables, ATallTableIsCutAlikeInEveryPart)
             EXPECT_EQ(part->columns(), width);
             for (int r = 0; r < part->rows(); ++r, ++row)
                 for (int c = 0; c < width; ++c)
-                    lines[row] << cellText(*part, r, c);
+                    lines[row] << part->cellAt(r, c).firstCursorPosition().block().text();
         }
         EXPECT_EQ(row, lines.size());
     }

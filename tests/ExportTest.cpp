@@ -430,20 +430,28 @@ TEST_F(ExportFolder, CommandLineMessagesAndStatuses)
 
 namespace {
 
+// Random noise in blocks of `block` pixels, the same for the same seed.
+QImage noise(int width, int height, uint32_t seed, int block = 1)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            uint32_t state = seed * 2654435761u ^ uint32_t(x / block) * 40503u ^ uint32_t(y / block) * 2246822519u;
+            state ^= state >> 15;
+            line[x] = 0xff000000u | ((state * 2654435761u) & 0xffffffu);
+        }
+    }
+    return image;
+}
+
 // A PNG of noise, the same for the same size, that compresses to about its pixels' bytes.
 QByteArray noisePng(int width, int height)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    uint32_t state = uint32_t(width * 7919 + height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            state = state * 1664525u + 1013904223u;
-            image.setPixel(x, y, 0xff000000u | (state >> 8));
-        }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    noise(width, height, uint32_t(width * 7919 + height)).save(&buffer, "PNG");
     return bytes;
 }
 
@@ -600,17 +608,7 @@ private:
 // A photo of coarse random noise (blocks of 8 pixels), distinct for each seed.
 void writeNoisePhoto(const fs::path& path, int width, int height, uint32_t seed)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            uint32_t state = seed * 2654435761u ^ uint32_t(x / 8) * 40503u ^ uint32_t(y / 8) * 2246822519u;
-            state ^= state >> 15;
-            state *= 2654435761u;
-            line[x] = 0xff000000u | (state & 0xffffffu);
-        }
-    }
-    ASSERT_TRUE(image.save(QString::fromStdString(path.string()), "JPEG", 80));
+    ASSERT_TRUE(noise(width, height, seed, 8).save(QString::fromStdString(path.string()), "JPEG", 80));
 }
 
 size_t occurrences(const std::string& text, const std::string& piece)
@@ -640,8 +638,9 @@ TEST_F(ExportFolder, HundredsOfPhotosPrintWholeWithinTheBudget)
     const long long growth = peak.growth();
     EXPECT_EQ(message.find("left out"), std::string::npos) << message;
     EXPECT_EQ(occurrences(readBytes(folder / "album.pdf"), "/Subtype /Image"), 200u);
-    if (growth >= 0)
+    if (growth >= 0) {
         EXPECT_LT(growth, Export::pictureBudget / 2);
+    }
 }
 
 // The RTF of many pictures is written as it is made, never held whole: a
@@ -660,6 +659,7 @@ TEST_F(ExportFolder, TheRichTextOfManyPicturesIsNotHeldWhole)
     const long long growth = peak.growth();
     const std::string rtf = readBytes(folder / "album.rtf");
     EXPECT_EQ(occurrences(rtf, "{\\pict\\pngblip"), 100u);
-    if (growth >= 0)
+    if (growth >= 0) {
         EXPECT_LT(growth, (long long)rtf.size() / 3);
+    }
 }
