@@ -891,7 +891,9 @@ U16String Renderer::image(U16View alt, U16View url) const
         if (found == pictures_.byPath.end()) {
             Pictures::Written written;
             if (const std::optional<PictureFile::Picture> read = PictureFile::read(path)) {
-                if (options_.embedsImages) {
+                if (options_.picturesByPath) {
+                    written.source = u16(path);
+                } else if (options_.embedsImages) {
                     written.source = u"data:";
                     written.source += ImageInsertion::mimeType(u16(resolved->pathExtension()));
                     written.source += u";base64,";
