@@ -12,7 +12,8 @@ namespace velkin::TableGrid {
 // unchanged grid is written back exactly as it was typed.
 class SourceTable : public TextTable {
 public:
-    // The table's lines as they stood in the document, joined by "\n".
+    // The table's lines as they stood in the document, joined by "\n"; the line break
+    // after the last row is the document's final one or, when text follows, not the table's.
     std::optional<U16String> source;
     // markdown() of the table as parsed when the grid was made.
     std::optional<U16String> canonical;
