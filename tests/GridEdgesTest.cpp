@@ -1,11 +1,15 @@
-// Edits next to a grid, in LF and CRLF documents: the keys that delete line breaks take the
-// blank line under a grid without ever changing a cell or bringing text up against the grid.
+// Edits next to a grid, in LF and CRLF documents: what a command puts under a grid goes a
+// blank line below its last row, and the keys that delete line breaks take the blank line
+// under a grid without ever changing a cell or bringing text up against the grid.
 #include "EditorHarness.h"
 #include "RestyleDifferential.h"
 
 #include "platform/text/Utf.h"
 
 #include <QTest>
+
+#include <functional>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +29,39 @@ int gridEnd(const MarkdownTextView& view)
     while (end > 0 && !view.tableBlock(end - 1))
         --end;
     return end;
+}
+
+// Whether every line break of the text is `eol`.
+bool endsLinesWith(const U16String& text, U16View eol)
+{
+    return TextOps::replacingAll(text, eol, u"").find_first_of(u"\r\n") == U16String::npos;
+}
+
+TEST(GridEdgeEdits, WhatACommandOrAKeyPutsInAGridOrUnderItGoesABlankLineBelowTheLastRow)
+{
+    using View = MarkdownTextView;
+    const std::vector<std::tuple<const char*, bool, std::function<void(View&)>>> edits{
+        {"image", true, [](View& v) { v.mdImage(0); }},   {"rule", true, [](View& v) { v.mdInsertHorizontalRule(0); }},
+        {"image", false, [](View& v) { v.mdImage(0); }},  {"rule", false, [](View& v) { v.mdInsertHorizontalRule(0); }},
+        {"link", false, [](View& v) { v.mdLink(0); }},    {"bold", false, [](View& v) { v.mdBold(0); }},
+        {"heading", false, [](View& v) { v.mdApplyHeading(2); }},
+        {"typed", false, [](View& v) { QTest::keyClicks(&v, QStringLiteral("T")); }}};
+    for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")})
+        for (const U16View last : {U16View(u"| 1 | 2 |"), U16View(u"| 1 |  |")})
+            for (const U16View tail : {U16View(u"\n\nText\n"), U16View(u"\n"), U16View(), U16View(u"\nUnder\n")})
+                for (const auto& [name, fromCell, edit] : edits) {
+                    // A line right under a grid is the caret's own line; from a cell a block goes below the grid.
+                    if (!fromCell && tail == u"\nUnder\n")
+                        continue;
+                    const U16String text = document(last, tail, eol);
+                    differential::Editor e(text);
+                    e.view().setSelectedRange({gridEnd(e.view()) - (fromCell ? 2 : 0), 0});
+                    edit(e.view());
+                    const U16String head = document(last, u"\n\n", eol);
+                    EXPECT_EQ(u8(e.document->substr(0, head.size())), u8(head)) << name << fromCell << " in " << u8(text);
+                    EXPECT_TRUE(endsLinesWith(*e.document, eol)) << u8(*e.document);
+                    EXPECT_EQ(differential::compareWithFresh(e), "") << name << " in " << u8(text);
+                }
 }
 
 TEST(GridEdgeEdits, BackspaceAndDeleteTakeABlankLineUnderAGridButNoCellsTextNorTheLineThatKeepsTextApart)

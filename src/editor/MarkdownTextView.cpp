@@ -88,17 +88,25 @@ void MarkdownTextView::focusOutEvent(QFocusEvent* event)
 
 // ---- Edits ----
 
-void MarkdownTextView::apply(const std::optional<TextEdit>& edit)
+void MarkdownTextView::apply(const std::optional<TextEdit>& command)
 {
-    if (!edit)
+    if (!command)
         return;
     const int n = textStorage()->length();
-    if (edit->range.location < 0 || edit->range.length < 0 || edit->range.end() > n)
+    if (command->range.location < 0 || command->range.length < 0 || command->range.end() > n)
         return;
-    const int newLength = n - edit->range.length + int(edit->replacement.size());
-    const int location = std::min(std::max(edit->selection.location, 0), newLength);
-    const int length = std::min(std::max(edit->selection.length, 0), newLength - location);
-    if (replaceCharacters(edit->range, edit->replacement, Range{location, length}))
+    TextEdit edit = *command;
+    if (GridEdges::gluesUnderGrid(*textStorage(), edit.range, edit.replacement)) {
+        // What a command puts right under a grid goes a blank line below it, as typed text does.
+        const U16String apart = breaksBefore(edit.range.location);
+        edit.replacement.insert(0, apart);
+        if (edit.selection.location >= edit.range.location)
+            edit.selection.location += int(apart.size());
+    }
+    const int newLength = n - edit.range.length + int(edit.replacement.size());
+    const int location = std::min(std::max(edit.selection.location, 0), newLength);
+    const int length = std::min(std::max(edit.selection.length, 0), newLength - location);
+    if (replaceCharacters(edit.range, edit.replacement, Range{location, length}))
         scrollRangeToVisible(selectedRange());
 }
 
