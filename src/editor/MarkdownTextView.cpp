@@ -289,8 +289,8 @@ void MarkdownTextView::relocateText(Range source, int index)
     TextStorage* storage = textStorage();
     const U16String moved = TableGrid::serialize(storage->attributedSubstring(source));
     const bool toCell = inCell(index);
-    // In a cell the text stays one line of it; elsewhere it goes in as its Markdown.
-    U16String text = toCell ? GridEdges::asCellLine(moved) : TextOps::withLineEnds(moved, lineEnding());
+    // It goes in as its Markdown, as pasted: in a cell its lines become the cell's lines.
+    U16String text = TextOps::withLineEnds(moved, lineEnding());
     if (!toCell && !crossesGridEdge(source, u"") && !crossesGridEdge(Range{index, 0}, moved)) {
         // Table lines that are no grid where they stand (in a fence, say) make one where they land outside
         // a fence: they go apart from the line there, as pasted ones do. The source's removal leaves the
