@@ -498,9 +498,40 @@ def format_keys(d):
     d.wait_bytes("keys.md", b"H<sub>2</sub>O and x<sup>2</sup>\n")
 
 
+def grid_neighbours(d):
+    """Insert > Image from a cell and Insert > Horizontal Rule from the blank line under a table go a
+    blank line below it; text typed on that line of a CRLF file keeps it, in CRLF; Backspace on a
+    blank line under a table takes that line, in the middle and at the end of the text."""
+    cases = [
+        ("image.md", b"| a | b |\n| --- | --- |\n| 1 | 2 |\n\nText\n", [["alt+i"], ["i"]], "pic",
+         b"| a | b |\n| --- | --- |\n| 1 | 2 |\n\n![pic](url)\n\nText\n"),
+        ("rule.md", b"Intro\r\n\r\n| a | b |\r\n| --- | --- |\r\n| 1 |  |\r\n\r\nText\r\n",
+         [["ctrl+End", "Up", "Up", "alt+i"], ["h"]], "",
+         b"Intro\r\n\r\n| a | b |\r\n| --- | --- |\r\n| 1 |  |\r\n\r\n---\r\n\r\nText\r\n"),
+        ("crlf.md", b"Intro\r\n\r\n| a | b |\r\n| --- | --- |\r\n| 1 | 2 |\r\n\r\nText\r\n", [["ctrl+End", "Up", "Up"]],
+         "Typed", b"Intro\r\n\r\n| a | b |\r\n| --- | --- |\r\n| 1 | 2 |\r\n\r\nTyped\r\nText\r\n"),
+        ("blank.md", b"Intro\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n\n\nText\n", [["ctrl+End", "Up", "Up", "Up", "BackSpace"]],
+         "X", b"Intro\n\n| a | b |\n| --- | --- |\n| 1 | 2X |\n\nText\n"),
+        ("end.md", b"Intro\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n\n\n", [["ctrl+End", "Up", "Up", "BackSpace"]],
+         "Y", b"Intro\n\n| a | b |\n| --- | --- |\n| 1 | 2Y |\n\n"),
+    ]
+    for name, data, keys, typed, expected in cases:
+        d.write(name, data)
+        d.start(name)
+        wid = d.window(name)
+        for i, group in enumerate(keys):
+            if i:
+                wait_for("the Insert menu", d.menus, timeout=5)
+            d.key(*group)
+        d.type(typed)
+        d.wait_title(wid, name + "*")
+        d.key("ctrl+s")
+        d.wait_bytes(name, expected)
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
-                                     html_paste, table_edges, format_keys]}
+                                     html_paste, table_edges, format_keys, grid_neighbours]}
 
 
 def main():
