@@ -285,7 +285,9 @@ TEST(EditorCompletion, TheRememberedFenceStateAgreesWithReadingTheWholeText)
     };
     const Step steps[] = {{{0, 0}, u"```\n"}, {{0, 4}, u""},       {{2, 0}, u"> "},  {{9, 0}, u"\r\n"},
                           {{5, 2}, u"~~"},     {{12, 0}, u"````\n"}, {{3, 6}, u""},    {{0, 0}, u"\n\n"},
-                          {{20, 1}, u"`"},     {{1, 0}, u"```"},      {{4, 3}, u"x"}};
+                          {{20, 1}, u"`"},     {{1, 0}, u"```"},      {{4, 3}, u"x"},
+                          // Fences that end with their item or quotation, at the line that leaves it.
+                          {{0, 0}, u"- ```\n  k :ab\nout :cd\n"}, {{0, 0}, u"> ```\n> q :ef\n"}, {{2, 0}, u"  "}};
     auto check = [&](const char* after) {
         const U16String text = e.view().string();
         for (size_t start = 0; start <= text.size();) {

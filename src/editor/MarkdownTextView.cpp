@@ -518,20 +518,20 @@ bool MarkdownTextView::isFencedLine(Range line)
     const U16View text = string();
     const int start = std::clamp(line.location, 0, int(text.size()));
     if (!fenceState_ || fenceState_->lineStart != start) {
-        // The fence state after the lines before this one: inside a block, unless the last of them closed it.
+        // The fences as the lines before this one leave them.
         const U16View before = text.substr(0, size_t(start));
-        const std::vector<MarkdownSyntax::FenceLine> records
-            = MarkdownSyntax::fenceLines(MarkdownSyntax::lineTexts(before, lineRanges(before)));
-        const bool open = !records.empty() && records.back().isInside
-            && !(records.back().isDelimiter && !records.back().opens);
-        fenceState_ = FenceState{start, open};
+        MarkdownSyntax::FenceReader reader;
+        for (const U16View l : MarkdownSyntax::lineTexts(before, lineRanges(before)))
+            reader.read(l);
+        fenceState_ = FenceState{start, std::move(reader)};
     }
-    if (fenceState_->open)
-        return true;
-    // Outside a block the line is fenced only when it opens one itself.
+    // The line's own reading: it may open a fence, or end one with its item or quotation.
     const U16View own = substring(text, Range::fromTo(start, std::clamp(line.end(), start, int(text.size()))));
-    const MarkdownSyntax::LineFlags flags = MarkdownSyntax::fenceFlags(MarkdownSyntax::lineTexts(own, lineRanges(own)));
-    return !flags.empty() && flags[0];
+    const std::vector<U16View> texts = MarkdownSyntax::lineTexts(own, lineRanges(own));
+    if (texts.empty())
+        return fenceState_->reader.isOpen();
+    MarkdownSyntax::FenceReader reader = fenceState_->reader;
+    return reader.read(texts.front()).isInside;
 }
 
 } // namespace velkin

@@ -5,6 +5,7 @@
 // (task boxes, colour swatches, emoji, footnotes, links), and pictures dropped
 // or pasted are stored beside the document.
 #include "editor/TextEdit.h"
+#include "markdown/MarkdownSyntax.h"
 #include "markdown/PipeTable.h"
 #include "platform/attributed/MarkdownFontFamily.h"
 #include "platform/url/Url.h"
@@ -252,10 +253,10 @@ private:
     void applyAtGridEnd(const std::function<std::optional<TextEdit>(U16View, Range)>& command);
 
     std::unique_ptr<EmojiCompletionPicker> picker_;
-    // Whether a fence is open at the start of the line at `lineStart`.
+    // The fences as read up to the line at `lineStart`.
     struct FenceState {
         int lineStart = 0;
-        bool open = false;
+        MarkdownSyntax::FenceReader reader;
     };
     std::optional<FenceState> fenceState_;
     // The colour literal being edited, as it was when editing began.
