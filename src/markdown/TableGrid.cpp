@@ -141,8 +141,14 @@ private:
         if (source->source && source->canonical && *source->canonical == md) {
             if (!followed)
                 return *source->source;
-            const U16View typed = U16View(*source->source).substr(0, source->source->size() - source->lastRowEnd.size());
-            return U16String(typed) + U16String(between);
+            // A table read with text after it is unchanged, its last row's own line end
+            // included (a document may mix them).
+            const U16View typed = *source->source;
+            if (!source->endedText)
+                return U16String(typed);
+            if (!typed.empty() && typed.back() == lineFeed)
+                return U16String(typed.substr(0, typed.size() - 1));
+            return U16String(typed.substr(0, typed.size() - source->lastRowEnd.size())) + U16String(between);
         }
         // A changed table keeps its document's line ends, the final line feed among them.
         if (source->rowEnd != u"\n")
@@ -256,9 +262,11 @@ AttributedString gridOf(const PipeTable::Parsed& table, double baseSize, std::sh
 
 } // namespace
 
-AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std::optional<U16String> source)
+AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std::optional<U16String> source,
+                            bool endsText)
 {
     auto grid = std::make_shared<SourceTable>();
+    grid->endedText = endsText;
     if (source) {
         grid->canonical = PipeTable::markdown(table);
         grid->rowEnd = TextOps::contains(*source, u"\r\n") ? u"\r\n" : u"\n";
@@ -275,6 +283,7 @@ AttributedString attributedReplacing(const PipeTable::Parsed& table, double base
         grid->rowEnd = typed->rowEnd;
         grid->lastRowEnd = typed->lastRowEnd;
         grid->endsLikeRows = typed->endsLikeRows;
+        grid->endedText = typed->endedText;
     }
     return gridOf(table, baseSize, std::move(grid));
 }
