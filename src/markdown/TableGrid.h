@@ -12,8 +12,7 @@ namespace velkin::TableGrid {
 // unchanged grid is written back exactly as it was typed.
 class SourceTable : public TextTable {
 public:
-    // The table's lines as they stood in the document, joined by "\n"; the line break
-    // after the last row is the document's final one or, when text follows, not the table's.
+    // The table's lines as they stood in the document, joined by "\n".
     std::optional<U16String> source;
     // markdown() of the table as parsed when the grid was made.
     std::optional<U16String> canonical;
@@ -40,9 +39,9 @@ TextStorage grids(U16View markdownText, double baseSize);
 
 // One grid: a paragraph per cell, header row first, each carrying its own cell
 // block of one new SourceTable (which keeps `source` when given; `endsText`: the
-// table's lines end the text).
+// table's lines end the text, as a source given alone is taken to).
 AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std::optional<U16String> source = std::nullopt,
-                            bool endsText = false);
+                            bool endsText = true);
 // A grid that takes the place of an edited one whose table is `replaced`: it is
 // written with the line ends the replaced table was typed with.
 AttributedString attributedReplacing(const PipeTable::Parsed& table, double baseSize, const TextTable* replaced);

@@ -125,8 +125,6 @@ TextStorage grids(U16View text, double baseSize)
         const bool endsText = end == count || (end == count - 1 && lines[end].empty());
         if (end == count - 1 && lines[end].empty())
             source += lineFeed;
-        else if (end < count && source.back() == u'\r')
-            source.pop_back();  // a CRLF's carriage return after the last row: the line break is the text's after it
         flushPlain(i);
         built.append(attributed(*table, baseSize, std::move(source), endsText));
         plainFrom = end;
