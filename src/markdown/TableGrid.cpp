@@ -139,11 +139,13 @@ private:
         // line feed of a table that ended the document is no longer the document's.
         const U16View between = U16View(source->rowEnd).substr(0, source->rowEnd.size() - 1);
         if (source->source && source->canonical && *source->canonical == md) {
+            const U16View typed = *source->source;
+            // A table read with text after it that now ends the text ends with its last
+            // row: the line end after that row parted it from the text.
             if (!followed)
-                return *source->source;
+                return U16String(source->endedText ? typed : typed.substr(0, typed.size() - source->lastRowEnd.size()));
             // A table read with text after it is unchanged, its last row's own line end
             // included (a document may mix them).
-            const U16View typed = *source->source;
             if (!source->endedText)
                 return U16String(typed);
             if (!typed.empty() && typed.back() == lineFeed)
@@ -155,7 +157,7 @@ private:
             md = TextOps::replacingAll(md, u"\n", source->rowEnd);
         if (followed)
             return md + U16String(between);
-        return source->endsLikeRows ? md : md + source->lastRowEnd;
+        return source->endsLikeRows || !source->endedText ? md : md + source->lastRowEnd;
     }
 
     // What a grid written as its cells say keeps of its rows, when they are numbered

@@ -39,9 +39,9 @@ TextStorage grids(U16View markdownText, double baseSize);
 
 // One grid: a paragraph per cell, header row first, each carrying its own cell
 // block of one new SourceTable (which keeps `source` when given; `endsText`: the
-// table's lines end the text).
+// table's lines end the text, as a source given alone is taken to).
 AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std::optional<U16String> source = std::nullopt,
-                            bool endsText = false);
+                            bool endsText = true);
 // A grid that takes the place of an edited one whose table is `replaced`: it is
 // written with the line ends the replaced table was typed with.
 AttributedString attributedReplacing(const PipeTable::Parsed& table, double baseSize, const TextTable* replaced);
