@@ -5,6 +5,7 @@
 #include "PdfText.h"
 #include "export/Export.h"
 #include "export/PageImport.h"
+#include "platform/richtext/RichTextWriter.h"
 #include "platform/text/TextOps.h"
 
 #include <QTextBlock>
@@ -358,4 +359,84 @@ TEST(ExportScaling, ManyTablesEachPrintOnOnePage)
     }
     // Some tables did not fit at the foot of their page.
     EXPECT_GT(moved, 0);
+}
+
+namespace {
+
+// A colour unlike any before it, as a code span shows it (with a swatch).
+U16String colourSpan(size_t i)
+{
+    static const char digits[] = "0123456789abcdef";
+    const unsigned value = unsigned(i * 2654435761u) & 0xFFFFFF;
+    U16String out = u"`#";
+    for (int shift = 20; shift >= 0; shift -= 4)
+        out += char16_t(digits[(value >> shift) & 0xF]);
+    return out + u"`";
+}
+
+// One line of n code spans of distinct colours.
+U16String colourLine(size_t n)
+{
+    U16String text;
+    for (size_t i = 0; i < n; ++i)
+        text += colourSpan(i) + u" ";
+    return text + u"\n";
+}
+
+// One colour literal a paragraph, hex, rgb() and hsl() in turn, all distinct.
+U16String colourParagraphs(size_t n)
+{
+    U16String text;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned value = unsigned(i * 2654435761u) & 0xFFFFFF;
+        const auto number = [](unsigned v) { return TextOps::number((long long)v); };
+        switch (i % 3) {
+        case 0: text += colourSpan(i); break;
+        case 1:
+            text += u"`rgb(" + number(value >> 16) + u", " + number((value >> 8) & 0xFF) + u", " + number(value & 0xFF) + u")`";
+            break;
+        default:
+            text += u"`hsl(" + number(value % 360) + u", " + number((value >> 9) % 100) + u"%, " + number((value >> 3) % 100)
+                    + u"%)`";
+            break;
+        }
+        text += u"\n\n";
+    }
+    return text;
+}
+
+} // namespace
+
+// The RTF writer alone, in processor seconds, the least of three runs: the
+// import around it costs the same for any colours.
+double writerSecondsFor(const U16String& markdown)
+{
+    const auto document = PageImport::load(MarkdownHTML::document(markdown));
+    double best = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        const double start = processSeconds();
+        EXPECT_FALSE(RichTextWriter::write(*document).isEmpty());
+        best = std::min(best, processSeconds() - start);
+    }
+    return best;
+}
+
+TEST(ExportScaling, ManyDistinctColoursConvertInProportion)
+{
+    // Each run's colour was looked up by a walk over the colour table.
+    expectLinear(colourLine, 5000);
+    expectLinear(colourLine, 5000, writerSecondsFor);
+    expectLinear(colourParagraphs, 3000, writerSecondsFor);
+    // Every colour in the table once, and the runs name theirs.
+    const auto rtf = Export::richText(MarkdownHTML::document(colourLine(300)));
+    ASSERT_TRUE(rtf.has_value());
+    const std::string text(rtf->begin(), rtf->end());
+    const size_t table = text.find("{\\colortbl;");
+    ASSERT_NE(table, std::string::npos);
+    const std::string colours = text.substr(table, text.find('}', table) - table);
+    EXPECT_EQ(std::count(colours.begin(), colours.end(), ';'), 1 + 1 + 300 + 1) << "none, black, the colours, the code background";
+    const unsigned last = unsigned(299 * 2654435761u) & 0xFFFFFF;
+    const std::string entry = "\\red" + std::to_string(last >> 16) + "\\green" + std::to_string((last >> 8) & 0xFF) + "\\blue"
+                              + std::to_string(last & 0xFF) + ";";
+    EXPECT_NE(colours.find(entry), std::string::npos);
 }

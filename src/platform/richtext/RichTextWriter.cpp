@@ -9,7 +9,7 @@
 #include <QTextTable>
 
 #include <cmath>
-#include <map>
+#include <unordered_map>
 #include <vector>
 
 namespace velkin::RichTextWriter {
@@ -28,7 +28,7 @@ public:
 
     QByteArray run()
     {
-        colours_.push_back(QColor(0, 0, 0)); // index 1 is the default text colour
+        colourIndex(QColor(0, 0, 0)); // index 1 is the default text colour
         writeFrame(document_.rootFrame(), 0);
         QByteArray out;
         out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl";
@@ -111,14 +111,15 @@ private:
         return int(fonts_.size() - 1);
     }
 
+    // A colour's number in the colour table, found by its value: a document of
+    // many colours must not search the whole table for every run.
     int colourIndex(const QColor& colour)
     {
         const QColor opaque = colour.alpha() == 255 ? colour : blendedOverWhite(colour);
-        for (size_t i = 0; i < colours_.size(); ++i)
-            if (colours_[i].rgb() == opaque.rgb())
-                return int(i) + 1;
-        colours_.push_back(opaque);
-        return int(colours_.size());
+        const auto [at, added] = colourNumbers_.try_emplace(opaque.rgb(), int(colours_.size()) + 1);
+        if (added)
+            colours_.push_back(opaque);
+        return at->second;
     }
 
     static QColor blendedOverWhite(const QColor& c)
@@ -249,7 +250,7 @@ private:
         body_ += " ";
         if (list) {
             body_ += "{";
-            body_ += runAttributes(block.charFormat());
+            body_ += attributesOf(block.charFormatIndex(), block.charFormat());
             body_ += " ";
             body_ += escapedText(listMarker(list, block));
             body_ += "\\tab}";
@@ -271,7 +272,7 @@ private:
                 body_ += "\"}{\\fldrslt ";
             }
             body_ += "{";
-            body_ += runAttributes(charFormat);
+            body_ += attributesOf(fragment.charFormatIndex(), charFormat);
             body_ += " ";
             body_ += escapedText(fragment.text());
             body_ += "}";
@@ -289,6 +290,15 @@ private:
         default: break;
         }
         return list->itemText(block);
+    }
+
+    // A run's attributes, made once for each character format of the document.
+    const QByteArray& attributesOf(int formatIndex, const QTextCharFormat& format)
+    {
+        const auto [at, added] = attributes_.try_emplace(formatIndex);
+        if (added)
+            at->second = runAttributes(format);
+        return at->second;
     }
 
     QByteArray runAttributes(const QTextCharFormat& format)
@@ -346,6 +356,8 @@ private:
     const QTextDocument& document_;
     std::vector<QString> fonts_;
     std::vector<QColor> colours_;
+    std::unordered_map<QRgb, int> colourNumbers_;
+    std::unordered_map<int, QByteArray> attributes_;
     QByteArray body_;
 };
 
