@@ -405,6 +405,21 @@ U16String colourParagraphs(size_t n)
     return text;
 }
 
+// Line i is i quote markers, i mod 3 list markers and a word: each line
+// opens deeper quotes than the line before.
+U16String nestedQuotes(size_t lines)
+{
+    U16String text;
+    for (size_t i = 0; i < lines; ++i) {
+        for (size_t k = 0; k < i; ++k)
+            text += u"> ";
+        for (size_t k = 0; k < i % 3; ++k)
+            text += u"- ";
+        text += u"x\n";
+    }
+    return text;
+}
+
 } // namespace
 
 // The RTF writer alone, in processor seconds, the least of three runs: the
@@ -439,4 +454,13 @@ TEST(ExportScaling, ManyDistinctColoursConvertInProportion)
     const std::string entry = "\\red" + std::to_string(last >> 16) + "\\green" + std::to_string((last >> 8) & 0xFF) + "\\blue"
                               + std::to_string(last & 0xFF) + ";";
     EXPECT_NE(colours.find(entry), std::string::npos);
+}
+
+TEST(ExportScaling, DeeplyNestedQuotesWithListMarkersPrintInProportion)
+{
+    // Twice the lines, four times the text. A paragraph of many pages was split
+    // where its pages and parts begin, and each split went over all its lines.
+    const double small = pdfSecondsFor(nestedQuotes(500));
+    const double large = pdfSecondsFor(nestedQuotes(1000));
+    EXPECT_LE(large, 8 * std::max(small, 0.005)) << "n: " << small << " s, 4n: " << large << " s";
 }

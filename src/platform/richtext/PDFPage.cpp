@@ -254,6 +254,11 @@ void splitBlock(QTextCursor& cursor, const QTextBlock& block, const std::vector<
     }
     QTextBlockFormat last = inner;
     inner.setBottomMargin(0);
+    // Each split lets go of the block's layout, which goes over all of its old
+    // lines: let go of them once, here, or a paragraph of many pages costs its
+    // lines times its pages. The whole document is laid out afresh afterwards.
+    if (QTextLayout* layout = block.layout())
+        layout->clearLayout();
     inner.setPageBreakPolicy(inner.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysAfter);
     // From the end, so that earlier positions stay where they are.
     for (auto at = splits.rbegin(); at != splits.rend(); ++at) {
