@@ -7,6 +7,7 @@
 #include "export/PageImport.h"
 #include "platform/richtext/RichTextWriter.h"
 #include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
 
 #include <QTextBlock>
 #include <QTextFrame>
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -363,46 +365,24 @@ TEST(ExportScaling, ManyTablesEachPrintOnOnePage)
 
 namespace {
 
-// A colour unlike any before it, as a code span shows it (with a swatch).
-U16String colourSpan(size_t i)
+// Code spans of distinct colours: n on one line, or one a paragraph, as hex,
+// rgb() and hsl() in turn.
+U16String colours(size_t n, bool paragraphs)
 {
-    static const char digits[] = "0123456789abcdef";
-    const unsigned value = unsigned(i * 2654435761u) & 0xFFFFFF;
-    U16String out = u"`#";
-    for (int shift = 20; shift >= 0; shift -= 4)
-        out += char16_t(digits[(value >> shift) & 0xF]);
-    return out + u"`";
-}
-
-// One line of n code spans of distinct colours.
-U16String colourLine(size_t n)
-{
-    U16String text;
-    for (size_t i = 0; i < n; ++i)
-        text += colourSpan(i) + u" ";
-    return text + u"\n";
-}
-
-// One colour literal a paragraph, hex, rgb() and hsl() in turn, all distinct.
-U16String colourParagraphs(size_t n)
-{
-    U16String text;
+    std::string text;
+    char span[64];
     for (size_t i = 0; i < n; ++i) {
-        const unsigned value = unsigned(i * 2654435761u) & 0xFFFFFF;
-        const auto number = [](unsigned v) { return TextOps::number((long long)v); };
-        switch (i % 3) {
-        case 0: text += colourSpan(i); break;
-        case 1:
-            text += u"`rgb(" + number(value >> 16) + u", " + number((value >> 8) & 0xFF) + u", " + number(value & 0xFF) + u")`";
-            break;
-        default:
-            text += u"`hsl(" + number(value % 360) + u", " + number((value >> 9) % 100) + u"%, " + number((value >> 3) % 100)
-                    + u"%)`";
-            break;
-        }
-        text += u"\n\n";
+        const unsigned v = unsigned(i * 2654435761u) & 0xFFFFFF;
+        if (!paragraphs || i % 3 == 0)
+            std::snprintf(span, sizeof span, "`#%06x`", v);
+        else if (i % 3 == 1)
+            std::snprintf(span, sizeof span, "`rgb(%u, %u, %u)`", v >> 16, (v >> 8) & 0xFF, v & 0xFF);
+        else
+            std::snprintf(span, sizeof span, "`hsl(%u, %u%%, %u%%)`", v % 360, (v >> 9) % 100, (v >> 3) % 100);
+        text += span;
+        text += paragraphs ? "\n\n" : " ";
     }
-    return text;
+    return u16(text + "\n");
 }
 
 // Line i is i quote markers, i mod 3 list markers and a word: each line
@@ -439,21 +419,22 @@ double writerSecondsFor(const U16String& markdown)
 TEST(ExportScaling, ManyDistinctColoursConvertInProportion)
 {
     // Each run's colour was looked up by a walk over the colour table.
-    expectLinear(colourLine, 5000);
-    expectLinear(colourLine, 5000, writerSecondsFor);
-    expectLinear(colourParagraphs, 3000, writerSecondsFor);
-    // Every colour in the table once, and the runs name theirs.
-    const auto rtf = Export::richText(MarkdownHTML::document(colourLine(300)));
+    const auto line = [](size_t n) { return colours(n, false); };
+    expectLinear(line, 5000);
+    expectLinear(line, 5000, writerSecondsFor);
+    expectLinear([](size_t n) { return colours(n, true); }, 3000, writerSecondsFor);
+    // Every colour in the table once: none, black, the 300, the code's background.
+    const auto rtf = Export::richText(MarkdownHTML::document(colours(300, false)));
     ASSERT_TRUE(rtf.has_value());
     const std::string text(rtf->begin(), rtf->end());
     const size_t table = text.find("{\\colortbl;");
     ASSERT_NE(table, std::string::npos);
-    const std::string colours = text.substr(table, text.find('}', table) - table);
-    EXPECT_EQ(std::count(colours.begin(), colours.end(), ';'), 1 + 1 + 300 + 1) << "none, black, the colours, the code background";
+    const std::string entries = text.substr(table, text.find('}', table) - table);
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), ';'), 1 + 1 + 300 + 1);
     const unsigned last = unsigned(299 * 2654435761u) & 0xFFFFFF;
-    const std::string entry = "\\red" + std::to_string(last >> 16) + "\\green" + std::to_string((last >> 8) & 0xFF) + "\\blue"
-                              + std::to_string(last & 0xFF) + ";";
-    EXPECT_NE(colours.find(entry), std::string::npos);
+    char entry[64];
+    std::snprintf(entry, sizeof entry, "\\red%u\\green%u\\blue%u;", last >> 16, (last >> 8) & 0xFF, last & 0xFF);
+    EXPECT_NE(entries.find(entry), std::string::npos);
 }
 
 TEST(ExportScaling, DeeplyNestedQuotesWithListMarkersPrintInProportion)

@@ -165,6 +165,17 @@ std::map<std::string, int> wordCounts(const std::string& text)
     return out;
 }
 
+// The words not read exactly once in `printed`, each with its count.
+std::vector<std::string> notPrintedOnce(const std::vector<std::string>& words, const std::string& printed)
+{
+    const std::map<std::string, int> counts = wordCounts(printed);
+    std::vector<std::string> wrong;
+    for (const std::string& w : words)
+        if (const auto found = counts.find(w); found == counts.end() || found->second != 1)
+            wrong.push_back(w + " x" + std::to_string(found == counts.end() ? 0 : found->second));
+    return wrong;
+}
+
 std::string readBytes(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -254,12 +265,7 @@ TEST(ExportWords, EveryWordIsPrintedOnceAcrossPageBreaks)
     if (!printed)
         GTEST_SKIP() << "pdftotext is not installed";
     ASSERT_GT(std::count(printed->begin(), printed->end(), '\f'), 10);
-    const std::map<std::string, int> counts = wordCounts(*printed);
-    std::vector<std::string> wrong;
-    for (const std::string& w : words)
-        if (const auto found = counts.find(w); found == counts.end() || found->second != 1)
-            wrong.push_back(w + " x" + std::to_string(found == counts.end() ? 0 : found->second));
-    EXPECT_EQ(wrong, std::vector<std::string>());
+    EXPECT_EQ(notPrintedOnce(words, *printed), std::vector<std::string>());
 }
 
 // A paragraph in a table cell that runs over a page foot is printed, like any
@@ -287,12 +293,7 @@ TEST(ExportWords, CellsRunningOverPageFeetPrintEachWordOnce)
     if (!printed)
         GTEST_SKIP() << "pdftotext is not installed";
     ASSERT_GT(std::count(printed->begin(), printed->end(), '\f'), 5);
-    const std::map<std::string, int> counts = wordCounts(*printed);
-    std::vector<std::string> wrong;
-    for (const std::string& w : words)
-        if (const auto found = counts.find(w); found == counts.end() || found->second != 1)
-            wrong.push_back(w + " x" + std::to_string(found == counts.end() ? 0 : found->second));
-    EXPECT_EQ(wrong, std::vector<std::string>());
+    EXPECT_EQ(notPrintedOnce(words, *printed), std::vector<std::string>());
 }
 
 namespace {
