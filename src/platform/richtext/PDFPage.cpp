@@ -2,7 +2,9 @@
 
 #include "platform/OutputFile.h"
 #include "platform/richtext/DocumentCopy.h"
+#include "platform/richtext/ItemNumbers.h"
 #include "platform/richtext/TableParts.h"
+#include "platform/richtext/WideTables.h"
 #include "platform/text/TextOps.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -639,6 +641,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     document.setUndoRedoEnabled(false);
     plainLinkAddresses(document);
     breakLongStretches(document);
+    ItemNumbers::hang(document, &writer);
     keepShapedText(document);
     // Nothing is laid out without a page size: the layout has its device
     // before it lays anything out, and the whole table's column widths are
@@ -652,6 +655,8 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     } detach{document};
     TableParts::matchColumns(document, page);
     document.setPageSize(page);
+    if (WideTables::cut(document))
+        layOutAfresh(document);
     TableParts::cutAtPages(document);
     keepManyTablesTogether(document, &writer, page);
     splitLongParagraphs(document);
