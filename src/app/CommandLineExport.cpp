@@ -5,6 +5,7 @@
 
 #include "app/MarkdownDocument.h"
 #include "export/Export.h"
+#include "platform/BackgroundThreads.h"
 #include "platform/text/Utf.h"
 #include "platform/url/Url.h"
 
@@ -128,6 +129,7 @@ int exportMode(const std::vector<std::string>& arguments, const std::string& in,
 
 int exportHTML(int argc, char** argv)
 {
+    BackgroundThreads::awaitToolkitThreadsAtExit();
     prepareEnvironment();
     const std::vector<std::string> arguments(argv, argv + argc);
     // An HTML export draws nothing: it needs no window system, whose start-up

@@ -102,9 +102,26 @@ bool MarkdownTextView::keepsGridsWhole(const TextEdit& edit) const
 
 void MarkdownTextView::applyAtGridEnd(const std::function<std::optional<TextEdit>(U16View, Range)>& command)
 {
-    // In a grid the insertion goes after the grid, not into the cell.
     const std::optional<Grid> grid = currentGrid();
-    apply(command(string(), grid ? Range{grid->range.end(), 0} : selectedRange()));
+    if (!grid) {
+        apply(command(string(), selectedRange()));
+        return;
+    }
+    // In a grid the insertion goes after the grid, not into the cell: on a line of its own, a blank
+    // line below the grid, whatever stands under the grid.
+    const int end = grid->range.end();
+    std::optional<TextEdit> edit = command(string(), Range{end, 0});
+    if (!edit || edit->replacement.empty())
+        return apply(edit);
+    auto isBreak = [](char16_t c) { return c == u'\n' || c == u'\r'; };
+    if (!isBreak(edit->replacement.front())) {
+        const U16String apart = breaksBefore(end);
+        edit->replacement.insert(0, apart);
+        edit->selection.location += int(apart.size());
+    }
+    if (!isBreak(edit->replacement.back()))
+        edit->replacement += lineEnding();
+    apply(edit);
 }
 
 void MarkdownTextView::mdExport(const ActionSender* sender)
@@ -307,6 +324,14 @@ VELKIN_MENU_ACTION(mdTableDeleteColumn)
 
 // ---- Grids ----
 
+U16String MarkdownTextView::breaksBefore(int position) const
+{
+    // A grid's last line feed ends its last row, whatever its empty cells' line feeds look like.
+    if (position > 0 && tableBlock(position - 1))
+        return lineEnding();
+    return MarkdownEditing::leadingBreaks(string(), position, lineEnding());
+}
+
 void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
 {
     TextStorage* storage = textStorage();
@@ -315,7 +340,7 @@ void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
     const U16View text = string();
     const int position = std::min(storage->length(), selectedRange().location);
     const U16String& eol = lineEnding();
-    const U16String leading = MarkdownEditing::leadingBreaks(text, position, eol);
+    const U16String leading = breaksBefore(position);
     const U16String trailing = MarkdownEditing::trailingBreak(text, position, eol);
     const int caret = position + int(leading.size());
     if (eol == u"\r") {

@@ -154,9 +154,7 @@ bool MarkdownTextView::insertImageBlock(U16View line, int index)
     // A picture line cannot live in a table cell: it goes after the grid.
     if (const std::optional<Grid> grid = tableBlock(position) ? gridAt(position) : std::nullopt)
         position = grid->range.end();
-    const U16View text = string();
-    const U16String inserted = MarkdownEditing::leadingBreaks(text, position, lineEnding()) + U16String(line)
-        + lineEnding();
+    const U16String inserted = breaksBefore(position) + U16String(line) + lineEnding();
     const int newLength = storage->length() + int(inserted.size());
     if (!replaceCharacters({position, 0}, inserted, Range{std::min(newLength, position + int(inserted.size())), 0}))
         return false;
@@ -190,12 +188,13 @@ bool MarkdownTextView::performDrop(const QMimeData& mime, int index)
         return true;
     case ImageDrop::Kind::none:
         if (canAcceptDrop(mime)) {
-            // Dropped in a cell the text stays one line of it; right under a grid it keeps the blank line;
-            // a table goes in as a block of its own.
+            // Dropped text goes where pasted text goes: in a cell its lines become the cell's lines; right
+            // under a grid it keeps the blank line; a table goes in as a block of its own.
             const U16String dropped = mime.text().toStdU16String();
             index = std::clamp(index, 0, textStorage()->length());
             if (inCell(index)) {
-                const U16String text = GridEdges::asCellLine(dropped);
+                // Inserted with the cell's own attributes, wherever the caret stands.
+                const U16String text = TextOps::withLineEnds(dropped, lineEnding());
                 return replaceText(Range{index, 0}, AttributedString(text, attributesForInsertion(Range{index, 0})),
                                    Range{index, int(text.size())});
             }

@@ -142,21 +142,24 @@ std::optional<std::string> writeBytes(const fs::path& to, const char* data, size
     return std::nullopt;
 }
 
-QSizeF printedSize(const QImage& image)
+QSizeF printedSize(QSizeF picture)
 {
-    return ImageBlock::displaySize(&image, 468);
+    return ImageBlock::displaySize(picture, 468);
 }
 
 // The imported page with its pictures fitted to the printable width; pictures
 // past the budget show as the placeholder of a picture that failed to load.
+// The pictures are held compressed and decoded as they are printed or written.
 std::unique_ptr<QTextDocument> importFitted(U16View page, std::string* notice)
 {
     RichTextImport::Pictures pictures;
     pictures.drawnSize = printedSize;
     pictures.budget = pictureBudget;
-    pictures.placeholder = ImageBlock::placeholderImage(u"", true, ImageBlock::displaySize(nullptr, 468),
-                                                        Appearance::Light, RichTextImport::Pictures::kPixelsPerPoint);
-    auto document = PageImport::load(page, &pictures);
+    // Drawn only for a page that shows pictures at all.
+    if (TextOps::find(page, u"<img src=\"") >= 0)
+        pictures.placeholder = ImageBlock::placeholderImage(u"", true, ImageBlock::displaySize(nullptr, 468),
+                                                            Appearance::Light, RichTextImport::Pictures::kPixelsPerPoint);
+    auto document = PageImport::load(page, &pictures, false);
     fitPictures(*document);
     if (notice && pictures.leftOut > 0)
         *notice = std::to_string(pictures.leftOut) + (pictures.leftOut == 1 ? " picture was" : " pictures were")
@@ -215,7 +218,10 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
 {
     // A pattern search that gave up would have left text out of the page unnoticed.
     const unsigned long abandoned = Regex::abandonedSearches();
-    U16String page = MarkdownHTML::document(markdown, options);
+    // PDF and RTF read the pictures from their files as they import the page.
+    MarkdownHTML::Options pageOptions = options;
+    pageOptions.picturesByPath = format.value() != ExportFormat::html;
+    U16String page = MarkdownHTML::document(markdown, pageOptions);
     if (Regex::abandonedSearches() != abandoned)
         return couldNotSave(to, "a part of the document took too long to read");
     switch (format.value()) {
@@ -224,11 +230,16 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
         return writeBytes(to, bytes.data(), bytes.size());
     }
     case ExportFormat::rtf: {
-        std::string error;
-        const auto data = richTextOf(*importReleasing(std::move(page), notice), &error);
-        if (!data)
-            return couldNotSave(to, error);
-        return writeBytes(to, data->constData(), size_t(data->size()));
+        const auto document = importReleasing(std::move(page), notice);
+        // Written as it is made: a long document's RTF need not be held whole.
+        OutputFile out(to);
+        if (auto failure = out.open())
+            return couldNotSave(to, *failure);
+        if (!RichTextWriter::write(*document, out.device()) || out.failed())
+            return couldNotSave(to, "the disk refused the data");
+        if (auto failure = out.commit())
+            return couldNotSave(to, *failure);
+        return std::nullopt;
     }
     case ExportFormat::pdf:
         return printed(*importReleasing(std::move(page), notice), to);

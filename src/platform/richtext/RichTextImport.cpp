@@ -10,6 +10,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <list>
 #include <map>
 #include <vector>
 
@@ -22,6 +23,35 @@ QString qstring(U16View text)
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }
 
+QImage nothing()
+{
+    static const QImage none = [] {
+        QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        return image;
+    }();
+    return none;
+}
+
+// The picture scaled to `kept` pixels, when it is to be. Its device-independent
+// size stays the decoded picture's, so that it is fitted to the page as the
+// decoded picture would be.
+QImage scaledTo(const QImage& image, QSize kept)
+{
+    if (kept.isEmpty() || image.isNull())
+        return image;
+    QImage scaled = image.scaled(kept, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (scaled.isNull())
+        return image;
+    scaled.setDevicePixelRatio(scaled.width() / std::max(1.0, image.deviceIndependentSize().width()));
+    return scaled;
+}
+
+QByteArray bytesOfFile(const std::string& path)
+{
+    return PictureFile::readRegularFile(path, (long long)PictureFile::maximumBytes).value_or(QByteArray());
+}
+
 // Every picture of the page is loaded by pictureSources() before import and
 // registered under a name of ours. Qt's importer loads a source that its
 // document does not answer by itself (as a file relative to the working
@@ -29,18 +59,76 @@ QString qstring(U16View text)
 // every picture request: an unknown one with an empty picture, other resources
 // (style sheets, remote addresses) with nothing.
 class ImportedDocument : public QTextDocument {
+public:
+    // A picture held until it is drawn: a file's path, or the compressed
+    // bytes of a picture the page itself carries.
+    struct Held {
+        std::string path;
+        QByteArray bytes;
+        QSizeF size;  // the decoded picture's device-independent size
+        QSize kept;   // the pixels it is kept at, or empty for as decoded
+    };
+
+    void hold(const QString& name, Held picture) { held_.insert_or_assign(name, std::move(picture)); }
+
+    const Held* held(const QString& name) const
+    {
+        const auto found = held_.find(name);
+        return found == held_.end() ? nullptr : &found->second;
+    }
+
+    void setAtHandLimit(long long bytes) { atHandLimit_ = bytes; }
+    // What stands for a file that no longer gives its picture when drawn.
+    void setFailed(const QImage& image) { failed_ = image; }
+
+    // Whether a picture of `bytes` would stay at hand with all those at hand now.
+    bool hasRoomFor(long long bytes) const { return atHandBytes_ + bytes <= atHandLimit_; }
+
+    // The picture decoded last stays at hand, and as many before it as the limit allows.
+    void keepAtHand(const QString& name, const QImage& image)
+    {
+        std::erase_if(atHand_, [&](const auto& entry) {
+            if (entry.first != name)
+                return false;
+            atHandBytes_ -= entry.second.sizeInBytes();
+            return true;
+        });
+        if (image.sizeInBytes() > atHandLimit_)
+            return;
+        atHand_.emplace_front(name, image);
+        atHandBytes_ += image.sizeInBytes();
+        while (atHandBytes_ > atHandLimit_) {
+            atHandBytes_ -= atHand_.back().second.sizeInBytes();
+            atHand_.pop_back();
+        }
+    }
+
 protected:
-    QVariant loadResource(int type, const QUrl&) override
+    QVariant loadResource(int type, const QUrl& url) override
     {
         if (type != QTextDocument::ImageResource)
             return {};
-        static const QImage none = [] {
-            QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
-            image.fill(Qt::transparent);
-            return image;
-        }();
-        return none;
+        const QString name = url.toString();
+        const Held* picture = held(name);
+        if (!picture)
+            return nothing();
+        for (const auto& [known, image] : atHand_)
+            if (known == name)
+                return image;
+        const QByteArray bytes = picture->path.empty() ? picture->bytes : bytesOfFile(picture->path);
+        const QImage image = scaledTo(PictureFile::decode(bytes), picture->kept);
+        if (image.isNull())
+            return failed_.isNull() ? nothing() : failed_;
+        keepAtHand(name, image);
+        return image;
     }
+
+private:
+    std::map<QString, Held> held_;
+    std::list<std::pair<QString, QImage>> atHand_;  // the most recently decoded first
+    long long atHandBytes_ = 0;
+    long long atHandLimit_ = 0;
+    QImage failed_;
 };
 
 U16String unescapedAttribute(U16View value)
@@ -65,10 +153,15 @@ U16String unescapedAttribute(U16View value)
     return out;
 }
 
-// The picture of an image source of the page: a base64 data address, or a
-// local file read by our rules (regular files only, size cap, decodable).
-// Relative and remote sources are never loaded here.
-QImage pictureAt(const U16String& source)
+// An image source of the page: a base64 data address, with its bytes, or a
+// local file read by our rules (regular files only, size cap), with its path
+// and bytes. Relative and remote sources are never read here.
+struct Source {
+    std::string path;  // empty for a data address
+    QByteArray bytes;
+};
+
+Source sourceAt(const U16String& source)
 {
     const U16View text(source);
     if (TextOps::hasPrefix(text, u"data:")) {
@@ -80,7 +173,7 @@ QImage pictureAt(const U16String& source)
         for (size_t i = comma + 1; i < text.size(); ++i)
             if (text[i] < 0x80)
                 encoded += char(text[i]);
-        return PictureFile::decode(QByteArray::fromBase64(encoded));
+        return {{}, QByteArray::fromBase64(encoded)};
     }
     std::string path;
     if (TextOps::hasPrefix(text, u"file:")) {
@@ -92,32 +185,25 @@ QImage pictureAt(const U16String& source)
     }
     if (path.empty())
         return {};
-    auto picture = PictureFile::read(path);
-    return picture ? std::move(picture->image) : QImage();
+    QByteArray bytes = bytesOfFile(path);
+    return {std::move(path), std::move(bytes)};
 }
 
-// The picture as it is kept: no larger than its drawn size asks. Its
-// device-independent size stays the decoded picture's, so that it is fitted
-// to the page as the decoded picture would be.
-QImage keptPicture(QImage image, const Pictures& pictures)
+// The pixels a picture is kept at: no more than its drawn size asks; empty for as decoded.
+QSize keptSize(const QImage& image, const Pictures& pictures)
 {
     if (!pictures.drawnSize)
-        return image;
-    const QSizeF drawn = pictures.drawnSize(image) * Pictures::kPixelsPerPoint;
-    const QSizeF original = image.deviceIndependentSize();
+        return {};
+    const QSizeF drawn = pictures.drawnSize(image.deviceIndependentSize()) * Pictures::kPixelsPerPoint;
     if (!(drawn.width() >= 1) || !(drawn.height() >= 1) || (image.width() <= drawn.width() && image.height() <= drawn.height()))
-        return image;
-    QImage scaled = image.scaled(drawn.toSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    if (scaled.isNull())
-        return image;
-    scaled.setDevicePixelRatio(scaled.width() / std::max(1.0, original.width()));
-    return scaled;
+        return {};
+    return drawn.toSize();
 }
 
 // The page with every <img> of the renderer pointing at a picture registered
 // in `document`; a picture that cannot be loaded gives way to its alt text
 // (or to nothing where a caption below already shows that text).
-U16String pictureSources(const U16String& html, QTextDocument& document, Pictures* pictures)
+U16String pictureSources(const U16String& html, ImportedDocument& document, Pictures* pictures)
 {
     static constexpr std::u16string_view open = u"<img src=\"";
     static constexpr std::u16string_view caption = u"</p>\n<p class=\"figcaption\"";
@@ -129,7 +215,7 @@ U16String pictureSources(const U16String& html, QTextDocument& document, Picture
     int count = 0;
     std::map<U16String, QString> names;  // a source's registered name, or empty when it has none
     QString placeholderName;
-    long long kept = 0;
+    long long held = 0;  // the bytes of the pictures held
     for (size_t at = html.find(open); at != U16String::npos; at = html.find(open, pos)) {
         const size_t valueStart = at + open.size();
         const size_t valueEnd = html.find(u'"', valueStart);
@@ -142,26 +228,38 @@ U16String pictureSources(const U16String& html, QTextDocument& document, Picture
         auto found = names.find(source);
         if (found == names.end()) {
             QString name;
-            const bool overBudget = pictures && kept > pictures->budget;
-            QImage image = overBudget ? QImage() : pictureAt(source);
-            if (!image.isNull() && pictures) {
-                image = keptPicture(std::move(image), *pictures);
-                kept += image.sizeInBytes();
-            }
-            if (pictures && (overBudget || kept > pictures->budget)) {
+            // A file is read again when its picture is drawn: only the bytes
+            // of a picture the page carries are held, and count.
+            const bool overBudget = pictures && held > pictures->budget;
+            Source read = overBudget ? Source() : sourceAt(source);
+            const QImage image = PictureFile::decode(read.bytes);
+            const long long holds = read.path.empty() ? read.bytes.size() : 0;
+            if (pictures && (overBudget || (!image.isNull() && held + holds > pictures->budget))) {
                 ++pictures->leftOut;
                 if (placeholderName.isEmpty() && !pictures->placeholder.isNull()) {
                     placeholderName = QStringLiteral("velkin-picture:placeholder");
                     document.addResource(QTextDocument::ImageResource, QUrl(placeholderName), pictures->placeholder);
                 }
-                found = names.emplace(source, placeholderName).first;
-            } else {
-                if (!image.isNull()) {
-                    name = QStringLiteral("velkin-picture:%1").arg(++count);
+                name = placeholderName;
+            } else if (!image.isNull()) {
+                name = QStringLiteral("velkin-picture:%1").arg(++count);
+                if (pictures) {
+                    const QSize kept = keptSize(image, *pictures);
+                    held += holds;
+                    if (!read.path.empty())
+                        read.bytes.clear();
+                    document.hold(name, {std::move(read.path), std::move(read.bytes), image.deviceIndependentSize(), kept});
+                    // The first pictures stay at hand for the first pages; scaling the
+                    // others now would only be undone.
+                    const long long keptBytes = kept.isEmpty() ? image.sizeInBytes()
+                                                               : (long long)kept.width() * kept.height() * image.depth() / 8;
+                    if (document.hasRoomFor(keptBytes))
+                        document.keepAtHand(name, scaledTo(image, kept));
+                } else {
                     document.addResource(QTextDocument::ImageResource, QUrl(name), image);
                 }
-                found = names.emplace(source, name).first;
             }
+            found = names.emplace(source, name).first;
         }
         if (!found->second.isEmpty()) {
             out += open;
@@ -184,6 +282,10 @@ U16String pictureSources(const U16String& html, QTextDocument& document, Picture
 std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures)
 {
     auto document = std::make_unique<ImportedDocument>();
+    if (pictures) {
+        document->setAtHandLimit(pictures->budget / 8);
+        document->setFailed(pictures->placeholder);
+    }
     document->setUseDesignMetrics(true);
     document->setDocumentMargin(0);
     // Nobody undoes an import: recorded, each later insertion and format change
@@ -194,7 +296,16 @@ std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures)
     return document;
 }
 
-void resizePictures(QTextDocument& document, const std::function<QSizeF(const QImage&)>& sizeOf)
+QSizeF pictureSize(const QTextDocument& document, const QString& name)
+{
+    if (const auto* imported = dynamic_cast<const ImportedDocument*>(&document))
+        if (const ImportedDocument::Held* picture = imported->held(name))
+            return picture->size;
+    const QImage image = document.resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
+    return image.isNull() ? QSizeF() : image.deviceIndependentSize();
+}
+
+void resizePictures(QTextDocument& document, const std::function<QSizeF(QSizeF)>& sizeOf)
 {
     struct Picture {
         int position;
@@ -210,12 +321,11 @@ void resizePictures(QTextDocument& document, const std::function<QSizeF(const QI
         }
     QTextCursor cursor(&document);
     for (Picture& picture : pictures) {
-        const QVariant resource = document.resource(QTextDocument::ImageResource, QUrl(picture.format.name()));
-        const QImage image = resource.value<QImage>();
+        const QSizeF original = pictureSize(document, picture.format.name());
         // An attachment without a decodable picture is left as it is.
-        if (image.isNull())
+        if (original.isEmpty())
             continue;
-        const QSizeF size = sizeOf(image);
+        const QSizeF size = sizeOf(original);
         picture.format.setWidth(size.width());
         picture.format.setHeight(size.height());
         cursor.setPosition(picture.position);

@@ -1,7 +1,9 @@
 #include "platform/richtext/RichTextWriter.h"
 
 #include "platform/graphics/PngWriter.h"
+#include "platform/richtext/ItemNumbers.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QTextBlock>
 #include <QTextFrame>
@@ -9,7 +11,10 @@
 #include <QTextTable>
 
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace velkin::RichTextWriter {
@@ -22,33 +27,94 @@ int twips(double points)
     return int(std::lround(points * 20));
 }
 
+// Where the body goes. It is kept while it is short; a longer one would cost
+// its whole length in memory (an RTF table cell takes some hundred bytes), so
+// once past kKeptBody the sink only lets the writing go on to gather the fonts
+// and colours the header needs, and the body is written again straight to the
+// file after the header.
+class Sink {
+public:
+    static constexpr qsizetype kKeptBody = 4 << 20;
+    static constexpr qsizetype kChunk = 64 << 10;
+
+    // Kept, up to the limit.
+    Sink() = default;
+    // Written to the device as it comes.
+    explicit Sink(QIODevice& device) : device_(&device) {}
+
+    Sink& operator+=(const QByteArray& bytes) { return append(bytes.constData(), bytes.size()); }
+    Sink& operator+=(const char* text) { return append(text, qsizetype(std::strlen(text))); }
+
+    // Whether what is added goes anywhere.
+    bool keeps() const { return !dropped_; }
+    bool dropped() const { return dropped_; }
+    const QByteArray& kept() const { return buffer_; }
+
+    // False when the device refused some of the body.
+    bool flush()
+    {
+        if (device_ && !buffer_.isEmpty()) {
+            failed_ |= device_->write(buffer_) != buffer_.size();
+            buffer_.clear();
+        }
+        return !failed_;
+    }
+
+private:
+    Sink& append(const char* data, qsizetype size)
+    {
+        if (dropped_)
+            return *this;
+        buffer_.append(data, size);
+        if (device_ && buffer_.size() >= kChunk) {
+            flush();
+        } else if (!device_ && buffer_.size() > kKeptBody) {
+            dropped_ = true;
+            buffer_ = QByteArray();
+        }
+        return *this;
+    }
+
+    QIODevice* device_ = nullptr;
+    QByteArray buffer_;
+    bool dropped_ = false;
+    bool failed_ = false;
+};
+
 class Writer {
 public:
     explicit Writer(const QTextDocument& document) : document_(document) {}
 
-    QByteArray run()
+    bool run(QIODevice& out)
     {
-        colours_.push_back(QColor(0, 0, 0)); // index 1 is the default text colour
+        colourIndex(QColor(0, 0, 0)); // index 1 is the default text colour
         writeFrame(document_.rootFrame(), 0);
-        QByteArray out;
-        out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl";
+        QByteArray head;
+        head += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl";
         for (size_t i = 0; i < fonts_.size(); ++i) {
-            out += "{\\f" + QByteArray::number(qsizetype(i)) + fontFamilyClass(fonts_[i]) + " ";
-            out += escapedText(fonts_[i]);
-            out += ";}";
+            head += "{\\f" + QByteArray::number(qsizetype(i)) + fontFamilyClass(fonts_[i]) + " ";
+            head += escapedText(fonts_[i]);
+            head += ";}";
         }
         if (fonts_.empty())
-            out += "{\\f0\\fswiss DejaVu Sans;}";
-        out += "}\n{\\colortbl;";
+            head += "{\\f0\\fswiss DejaVu Sans;}";
+        head += "}\n{\\colortbl;";
         for (const QColor& c : colours_)
-            out += "\\red" + QByteArray::number(c.red()) + "\\green" + QByteArray::number(c.green()) + "\\blue"
-                   + QByteArray::number(c.blue()) + ";";
-        out += "}\n";
+            head += "\\red" + QByteArray::number(c.red()) + "\\green" + QByteArray::number(c.green()) + "\\blue"
+                    + QByteArray::number(c.blue()) + ";";
+        head += "}\n";
         // A4 (or Letter) is the reader's choice; margins match the PDF's 54 points.
-        out += "\\margl1080\\margr1080\\margt1080\\margb1080\\widowctrl\n";
-        out += body_;
-        out += "}\n";
-        return out;
+        head += "\\margl1080\\margr1080\\margt1080\\margb1080\\widowctrl\n";
+        Sink kept = std::exchange(body_, Sink(out));
+        body_ += head;
+        if (kept.dropped()) {
+            // Every font and colour is known now: the same body again, as it comes.
+            writeFrame(document_.rootFrame(), 0);
+        } else {
+            body_ += kept.kept();
+        }
+        body_ += "}\n";
+        return body_.flush();
     }
 
 private:
@@ -111,14 +177,15 @@ private:
         return int(fonts_.size() - 1);
     }
 
+    // A colour's number in the colour table, found by its value: a document of
+    // many colours must not search the whole table for every run.
     int colourIndex(const QColor& colour)
     {
         const QColor opaque = colour.alpha() == 255 ? colour : blendedOverWhite(colour);
-        for (size_t i = 0; i < colours_.size(); ++i)
-            if (colours_[i].rgb() == opaque.rgb())
-                return int(i) + 1;
-        colours_.push_back(opaque);
-        return int(colours_.size());
+        const auto [at, added] = colourNumbers_.try_emplace(opaque.rgb(), int(colours_.size()) + 1);
+        if (added)
+            colours_.push_back(opaque);
+        return at->second;
     }
 
     static QColor blendedOverWhite(const QColor& c)
@@ -217,7 +284,8 @@ private:
         body_ += "\\pard\\plain";
         if (inTable)
             body_ += "\\intbl";
-        switch (format.alignment() & Qt::AlignHorizontal_Mask) {
+        // Qt marks right alignment from HTML as absolute too; RTF has no such distinction.
+        switch (format.alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute) {
         case Qt::AlignHCenter: body_ += "\\qc"; break;
         case Qt::AlignRight: body_ += "\\qr"; break;
         case Qt::AlignJustify: body_ += "\\qj"; break;
@@ -227,14 +295,17 @@ private:
         const QTextList* list = block.textList();
         if (list)
             left += list->format().indent() * document_.indentWidth();
-        // An unmarked list (one that carries its numbers as text) keeps only its indentation.
-        if (list && list->format().style() == QTextListFormat::ListStyleUndefined)
-            list = nullptr;
+        // An item that carries its number as text has it written as its marker.
+        const int numberLength = ItemNumbers::length(block);
+        const QString marker = numberLength > 0 ? block.text().left(numberLength).trimmed()
+                               : list && list->format().style() != QTextListFormat::ListStyleUndefined
+                                   ? listMarker(list, block)
+                                   : QString();
         if (format.topMargin() > 0)
             body_ += "\\sb" + QByteArray::number(twips(format.topMargin()));
         if (format.bottomMargin() > 0)
             body_ += "\\sa" + QByteArray::number(twips(format.bottomMargin()));
-        if (list)
+        if (!marker.isEmpty())
             body_ += "\\fi-" + QByteArray::number(twips(18));
         else if (format.textIndent() != 0)
             body_ += "\\fi" + QByteArray::number(twips(format.textIndent()));
@@ -247,17 +318,22 @@ private:
         if (format.hasProperty(QTextFormat::BlockTrailingHorizontalRulerWidth))
             body_ += "\\brdrb\\brdrs\\brdrw10\\brsp20";
         body_ += " ";
-        if (list) {
+        if (!marker.isEmpty()) {
             body_ += "{";
-            body_ += runAttributes(block.charFormat());
+            body_ += attributesOf(block.charFormatIndex(), block.charFormat());
             body_ += " ";
-            body_ += escapedText(listMarker(list, block));
+            body_ += escapedText(marker);
             body_ += "\\tab}";
         }
+        int skipped = numberLength;  // the number's text, written above
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid())
                 continue;
+            if (skipped >= fragment.length()) {
+                skipped -= fragment.length();
+                continue;
+            }
             const QTextCharFormat charFormat = fragment.charFormat();
             if (charFormat.isImageFormat()) {
                 writePicture(charFormat.toImageFormat());
@@ -271,9 +347,11 @@ private:
                 body_ += "\"}{\\fldrslt ";
             }
             body_ += "{";
-            body_ += runAttributes(charFormat);
+            body_ += attributesOf(fragment.charFormatIndex(), charFormat);
             body_ += " ";
-            body_ += escapedText(fragment.text());
+            if (body_.keeps())
+                body_ += escapedText(QStringView(fragment.text()).mid(skipped));
+            skipped = 0;
             body_ += "}";
             if (link)
                 body_ += "}}";
@@ -289,6 +367,15 @@ private:
         default: break;
         }
         return list->itemText(block);
+    }
+
+    // A run's attributes, made once for each character format of the document.
+    const QByteArray& attributesOf(int formatIndex, const QTextCharFormat& format)
+    {
+        const auto [at, added] = attributes_.try_emplace(formatIndex);
+        if (added)
+            at->second = runAttributes(format);
+        return at->second;
     }
 
     QByteArray runAttributes(const QTextCharFormat& format)
@@ -321,6 +408,9 @@ private:
 
     void writePicture(const QTextImageFormat& format)
     {
+        // A picture adds no font or colour: nothing to gather, nor to decode.
+        if (!body_.keeps())
+            return;
         const QVariant resource = document_.resource(QTextDocument::ImageResource, QUrl(format.name()));
         QImage image;
         if (resource.canConvert<QImage>())
@@ -346,14 +436,25 @@ private:
     const QTextDocument& document_;
     std::vector<QString> fonts_;
     std::vector<QColor> colours_;
-    QByteArray body_;
+    std::unordered_map<QRgb, int> colourNumbers_;
+    std::unordered_map<int, QByteArray> attributes_;
+    Sink body_;
 };
 
 } // namespace
 
+bool write(const QTextDocument& document, QIODevice& out)
+{
+    return Writer(document).run(out);
+}
+
 QByteArray write(const QTextDocument& document)
 {
-    return Writer(document).run();
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    write(document, buffer);
+    return data;
 }
 
 } // namespace velkin::RichTextWriter

@@ -13,6 +13,17 @@ namespace velkin::TableParts {
 
 inline constexpr int kPartIndex = QTextFormat::UserProperty + 0x7a1;
 
+// The cell's paragraphs written into the empty cell `to`, with its formats.
+void copyCell(const QTextTableCell& from, QTextTableCell to);
+
+// The least and the most room a cell's text takes: its widest word, and its
+// widest line unwrapped, in the fonts and on the device it is laid out with.
+struct Room {
+    double least = 0;
+    double most = 0;
+};
+Room roomOf(const QTextTableCell& cell, const QTextDocument& document);
+
 // Whether a table is a part of a table written in parts.
 bool isPart(const QTextTable& table);
 
@@ -23,8 +34,10 @@ std::vector<std::vector<QTextTable*>> tablesInParts(const QTextDocument& documen
 // layout (its paint device and page width). Qt shares a table's width by the
 // least and the most room each column's cells take over all its rows, which
 // no part sees alone: the widths come from a table of the header row and the
-// rows that set those, laid out once.
-void matchColumns(QTextDocument& document);
+// rows that set those, laid out once. `page` stands for the document's page
+// size, which may not be given yet: the widths need no layout of the
+// document, and an edit before its layout lays nothing out again.
+void matchColumns(QTextDocument& document, QSizeF page = QSizeF());
 
 // For the document's pages: the parts cut again where the whole table's pages
 // break, each part after the first with a copy of the header row and the
