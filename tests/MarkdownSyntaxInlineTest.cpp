@@ -477,6 +477,20 @@ TEST(InlineScanner, ADelimiterLeftOpenLetsWhatFollowsReadAfreshTillOneLikeItCome
     EXPECT_GT(carried, 300);
 }
 
+// An opening run inside a code span pairs with nothing, so it waits for nothing:
+// counted as waiting, an edit undoing the span would read the same past it.
+TEST(InlineScanner, ADelimiterInACodeSpanWaitsForNothing)
+{
+    const MarkdownSyntax::Definitions definitions;
+    const unsigned star = MarkdownSyntax::delimiterBit(u'*', 1), under = MarkdownSyntax::delimiterBit(u'_', 2);
+    const std::pair<const char16_t*, unsigned> cases[] = {
+        {u"a `*` b", 0u},     {u"``*``", 0u},      {u"``*``\nx", 0u},        {u"a ``__x`` b", 0u},
+        {u"a *b", star},      {u"`*` *b", star},   {u"``*`!`\nx", star},     {u"`x` __y", under},
+    };
+    for (const auto& [text, waiting] : cases)
+        EXPECT_EQ(MarkdownSyntax::runningDelimiters(text, definitions), waiting) << u8(text);
+}
+
 // A piece that holds delimiters like one left waiting before it, yet leaves that
 // one waiting (its own pair first, or are taken by code, bold or a link, or a
 // "_" is followed by a letter), reads on its own as in the whole paragraph, cut

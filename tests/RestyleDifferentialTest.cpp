@@ -631,6 +631,12 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         // Empty lines between two items make the list loose, both items.
         {u"* \n\n\n\n* ", 6, {{{8, 0}, u"\n_"}}},
         {u"* \n\n\n* [ ]", 10, {{{2, 0}, u"1. "}}},
+        // An edit in the first item of a list that more than one empty line or a
+        // line of blanks made loose: the item stays spaced as a loose one.
+        {u"- a b\n\n\n- c\n", 0, {{{3, 0}, u"x"}}},
+        {u"- a b\n\n\n- c\n", 0, {{{3, 0}, u"\t"}}},
+        {u"1. a b\n\n\n2. c\n", 0, {{{4, 0}, u"x"}}},
+        {u"- a b\n \n \n- c\n", 0, {{{3, 0}, u"x"}}},
         // A list ended above nested items leaves the lazy lines after them under the
         // inner item alone, and a line indented as the outer item's text with it.
         {u"* a\n  * b\n  * c\nlazy one\nlazy two\nlazy three\nlazy four\n  indented\n", 0, {{{4, 0}, u"===\n"}}},
@@ -650,6 +656,9 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         {u"```\nb\nc\n***_d", 0, {{{2, 0}, u"*"}, {{3, 0}, u"`"}, {{4, 0}, u"!"}}},
         // A fence typed over the text before a one-column grid, and edits around it.
         {u"\nywhere el`\n*|\n-|\n\n", 10, {{{1, 9}, u"```js\n"}, {{0, 0}, u"[["}, {{19, 0}, u"\b"}, {{13, 0}, u"!\n"}}},
+        // A caret asked for inside an emoji rests before it: the task line shows its
+        // source as for any caret there, and typing goes in before the emoji.
+        {u"\n* [ ] a\U0001F600", 0, {{{9, 0}, u""}, {{9, 0}, u"x"}, {{3, 0}, u""}}},
     };
     for (const Replayed& c : cases)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text) << u8(c.steps.front().typed);

@@ -153,6 +153,47 @@ TEST(TextViewTyping, NoCaretOrSelectionEdgeRestsInsideACharacter)
     EXPECT_EQ(view.selectedRange(), (Range{0, 0}));
 }
 
+// Clicks and drags at every point across a line of wide characters, and the
+// vertical arrows carrying a place under them to the lines around: the caret
+// and both selection edges land between whole characters.
+TEST(TextViewTyping, MouseAndArrowsNeverStopInsideACharacter)
+{
+    TextView view(QRectF(0, 0, 400, 300));
+    view.setString(u"abcdefghijklmnop\n* [ ] a\U0001F600\U0001F469\u200D\U0001F4BBe\u0301\U0001F1E9\U0001F1EA!\nabcdefghijklmnop");
+    const U16String& text = view.string();
+    const int line = int(text.find(u"* [ ]")), end = int(text.find(u'!'));
+    // The places inside a character of the middle line.
+    const std::vector<int> inside{line + 8, line + 10, line + 11, line + 12, line + 13, line + 15, line + 17, line + 18, line + 19};
+    auto between = [&](Range r) {
+        for (const int i : inside)
+            if (r.location == i || r.end() == i)
+                return false;
+        return true;
+    };
+    const double left = pointAt(view, line).x(), right = pointAt(view, end).x(), y = pointAt(view, line).y();
+    qint64 time = 0;  // far enough apart that no two clicks make a double click
+    for (double x = left; x <= right; x += 1) {
+        click(view, {x, y}, Qt::NoModifier, time += 5000);
+        ASSERT_TRUE(between(view.selectedRange())) << "click at x " << x << ": " << view.selectedRange().location;
+        click(view, {left, y}, Qt::ShiftModifier, time += 5000);
+        ASSERT_TRUE(between(view.selectedRange())) << "shift-click from x " << x;
+        click(view, pointAt(view, 3), Qt::NoModifier, time += 5000);
+        click(view, {x, y}, Qt::ShiftModifier, time += 5000);
+        ASSERT_TRUE(between(view.selectedRange())) << "shift-click to x " << x;
+        click(view, {x, pointAt(view, 3).y()}, Qt::NoModifier, time += 5000);
+        key(view, Qt::Key_Down);
+        ASSERT_TRUE(between(view.selectedRange())) << "down from x " << x;
+        key(view, Qt::Key_Down, {}, Qt::ShiftModifier);
+        key(view, Qt::Key_Up, {}, Qt::ShiftModifier);
+        ASSERT_TRUE(between(view.selectedRange())) << "shift-down and up from x " << x;
+    }
+    view.setSelectedRange({end, 0});
+    for (int i = 0; i < 6; ++i) {
+        key(view, Qt::Key_Left, {}, i % 2 ? Qt::ShiftModifier : Qt::NoModifier);
+        ASSERT_TRUE(between(view.selectedRange())) << "left " << i;
+    }
+}
+
 TEST(TextViewTyping, ReadOnlyViewsTakeNoTyping)
 {
     TextView view(QRectF(0, 0, 400, 300));
