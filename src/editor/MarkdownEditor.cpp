@@ -1112,8 +1112,18 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             naturalFrom = from;
         }
         const Range tailContext = Range::fromTo(std::min(to, std::max(last, back(to, 2))), ahead);
-        const bool tailContextAgrees
-            = to == n || (agrees(piece, offset, storage, tailContext) && witnesses(tailContext));
+        // After an empty line, a line with text that is neither indented nor an item
+        // nor quoted ends every list and paragraph above it: blank lines before it
+        // witness enough.
+        auto startsAfresh = [&](int at) {
+            if (at >= n || !ParagraphCuts::emptyLineBefore(text, at))
+                return false;
+            const U16View line = substring(text, Range::fromTo(at, nextLineStart(text, at)));
+            return !isBlank(line, TrimSet::WhitespaceAndNewlines) && line.front() != u' ' && line.front() != u'\t'
+                && !MarkdownSyntax::matchList(line) && MarkdownSyntax::quoteLeader(line).depth == 0;
+        };
+        const bool tailContextAgrees = to == n
+            || (agrees(piece, offset, storage, tailContext) && (witnesses(tailContext) || startsAfresh(ahead)));
         // Inside a paragraph under a nested item, the items around it decide how the
         // lines after the end read, and no line read shows them.
         const bool nested = inParagraph && underNestedItem(piece, to - offset);
@@ -1619,7 +1629,24 @@ void MarkdownEditorCoordinator::settleCutsAhead(const TextStorage& storage, Rang
     // text read as before the next edit.
     if (!kept_ || !kept_->valid || kept_->storage != &storage || kept_->dirty || kept_->unstyled)
         return;
-    settleCuts(storage, 0, std::min(storage.length(), selection.end() + 16384));
+    // Within the caret's paragraph only, and not from code or a grid: a stretch after
+    // an edit there ends inside no other, and the way back from a place in a long
+    // block would cost as much as the block.
+    using namespace RestyleWindow;
+    const U16View text = storage.string();
+    const int n = int(text.size());
+    const int caret = std::min(selection.end(), n);
+    if (n == 0 || ParagraphCuts::opaqueAt(storage, std::min(caret, n - 1)))
+        return;
+    const int limit = std::min(n, caret + 16384);
+    int end = nextLineStart(text, caret);
+    while (end < limit && !ParagraphCuts::opaqueAt(storage, end) && !looksLikeFence(text, end)
+           && !ParagraphCuts::blockEdge(text, end))
+        end = nextLineStart(text, end);
+    // A paragraph ending this near is read to its end at little cost.
+    if (std::min(end, limit) - caret <= 8192)
+        return;
+    settleCuts(storage, 0, std::min(end, limit));
 }
 
 void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storage, int through)
