@@ -166,6 +166,42 @@ TEST(MarkdownHTMLInline, EveryReferenceToANoteHasItsOwnId)
     EXPECT_EQ(MarkdownHTML::body(u"a[^n]\n\n[^n]: x"), MarkdownHTML::body(u"a[^n]\n\n[^n]: x"));
 }
 
+// A note's back link leads to a reference on the page, or there is none: its
+// only reference in code or a link's address, none at all, or one in another
+// note's text, set above or below it.
+TEST(MarkdownHTMLInline, EveryBackLinkMeetsAReference)
+{
+    struct Case {
+        const char16_t* text;
+        const char* linkedBack;  // the labels whose notes link back, in order
+    };
+    const Case cases[] = {
+        {u"Type `[^a]` for a note.\n\n[^a]: A", ""},
+        {u"No reference.\n\n[^a]: A", ""},
+        {u"[see](p[^a].html)\n\n[^a]: A", ""},
+        {u"x[^a]\n\n[^b]: B\n[^a]: A[^b]", "b a"},
+        {u"x[^a]\n\n[^a]: A[^b]\n[^b]: B", "a b"},
+        {u"`[^a]` [^b]\n\n[^a]: A\n[^b]: B", "b"},
+        {u"- [^a]\n\n> [^b]\n\n[^a]: A\n[^b]: B", "a b"},
+    };
+    for (const Case& c : cases) {
+        const std::string out = u8(MarkdownHTML::body(c.text));
+        std::string linked;
+        for (size_t at = out.find("<a class=\"footnote-back\" href=\"#"); at != std::string::npos;
+             at = out.find("<a class=\"footnote-back\" href=\"#", at + 1)) {
+            const size_t from = at + 32;
+            const std::string id = out.substr(from, out.find('"', from) - from);
+            EXPECT_NE(out.find(" id=\"" + id + "\""), std::string::npos) << id << " in\n" << out;
+            linked += (linked.empty() ? "" : " ") + id.substr(6);
+        }
+        EXPECT_EQ(linked, c.linkedBack) << out;
+        // Each note is still on the page, linked or not.
+        EXPECT_NE(out.find("<p class=\"footnote\" id=\"fn-a\"><span class=\"footnote-label\">a</span> A"),
+                  std::string::npos)
+            << out;
+    }
+}
+
 TEST(MarkdownHTMLInline, InlinePicturesAndTheirSources)
 {
     EXPECT_EQ(inlineHTML(u"a ![alt](a.png) b"), "a <img src=\"a.png\" alt=\"alt\"> b");

@@ -931,20 +931,31 @@ U16String Renderer::notesHTML() const
 {
     if (notes_.order.empty())
         return {};
-    U16String out = u"<section class=\"footnotes\">\n<hr>\n";
+    // The notes' texts first: a reference in one of them may be a note's only one.
+    std::vector<U16String> texts;
+    texts.reserve(notes_.order.size());
     for (const U16String& label : notes_.order) {
         const auto found = notes_.markdown.find(Footnote::normalizedLabel(label));
-        const U16String text = found == notes_.markdown.end() ? U16String() : found->second;
+        texts.push_back(found == notes_.markdown.end() ? U16String() : inlineHTML(found->second));
+    }
+    U16String out = u"<section class=\"footnotes\">\n<hr>\n";
+    for (size_t k = 0; k < notes_.order.size(); ++k) {
+        const U16String& label = notes_.order[k];
         const U16String a = notes_.anchorOf(label);
         out += u"<p class=\"footnote\" id=\"fn-"sv;
         out += a;
         out += u"\"><span class=\"footnote-label\">"sv;
         appendEscaped(out, label);
         out += u"</span> "sv;
-        appendInlineHTML(out, text);
-        out += u" <a class=\"footnote-back\" href=\"#fnref-"sv;
-        out += a;
-        out += u"\">&#8617;</a></p>\n"sv;
+        out += texts[k];
+        // A back link only to a reference the page holds: none where every one
+        // stands in code or a link's address, or there is none.
+        if (notes_.references.count(Footnote::normalizedLabel(label))) {
+            out += u" <a class=\"footnote-back\" href=\"#fnref-"sv;
+            out += a;
+            out += u"\">&#8617;</a>"sv;
+        }
+        out += u"</p>\n"sv;
     }
     out += u"</section>\n"sv;
     return out;
