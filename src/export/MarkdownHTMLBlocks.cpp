@@ -474,12 +474,16 @@ int Renderer::block(int i, U16String& out)
 {
     const U16View line = lines_[size_t(i)];
     const MarkdownSyntax::FenceLine& fence = fences_[size_t(i)];
-    // A fence that opens an item's text ("- ```") belongs to the item's list (or quote).
-    const bool itemFence = fence.isDelimiter && fence.opens && fence.listed;
-    if (fence.isDelimiter && fence.opens && !fence.listed)
-        return fencedCode(i, out);
-    if (fence.isInside && !itemFence)
+    if (fence.isDelimiter && fence.opens) {
+        // A fence that opens a quotation's text ("> ```") is the quotation's
+        // first block, and one that opens an item's ("- ```") the list's.
+        if (fence.quoted)
+            return blockquote(i, out);
+        if (!fence.listed)
+            return fencedCode(i, out);
+    } else if (fence.isInside) {
         return i + 1;
+    }
     if (indentedCode_[size_t(i)])
         return indentedCodeBlock(i, out);
     if (isBlank(i))
@@ -532,13 +536,12 @@ int Renderer::fencedCode(int i, U16String& out)
     while (end < count && fences_[size_t(end)].isInside && !fences_[size_t(end)].isDelimiter)
         ++end;
     const bool closed = end < count && fences_[size_t(end)].isDelimiter && !fences_[size_t(end)].opens;
-    const bool quoted = fences_[size_t(i)].quoted;
+    // A quoted fence is read in its quotation, whose leaders are gone by then.
     U16String code;
     for (int k = i + 1; k < end; ++k) {
         if (k > i + 1)
             code += u'\n';
-        const U16View line = lines_[size_t(k)];
-        code += quoted ? quotedText(line) : line;
+        code += lines_[size_t(k)];
     }
     out += codeBlock(code, fences_[size_t(i)].language);
     return closed ? end + 1 : end;
