@@ -1,3 +1,4 @@
+#include "export/MarkdownHTML.h"
 #include "markdown/Alert.h"
 #include "markdown/ColorSwatch.h"
 #include "markdown/Footnote.h"
@@ -482,6 +483,33 @@ TEST(MarkdownStylerSpans, AReferenceAfterACodeSpanAndAFenceEndingWithItsItem)
     EXPECT_TRUE(item.attribute(AttributeKey::CodeBlockFill, find(item, u"code")));
     EXPECT_FALSE(item.attribute(AttributeKey::CodeBlockFill, find(item, u"after")));
     EXPECT_DOUBLE_EQ(styleAt(item, u"# Heading").paragraphSpacingBefore, 0.6 * 14);
+}
+
+// The line after an item's code block hangs under the item only where the export
+// keeps it in the item: no lazy line goes on from code.
+TEST(MarkdownStylerParagraphs, TheLineAfterAnItemsCodeBlockEndsTheListAsInTheExport)
+{
+    const double dash = TextMeasure::width(u"- ", at14.baseFont());
+    struct Case {
+        const char16_t* text;
+        bool inItem;
+    };
+    const Case cases[] = {
+        {u"- a\n  ```\n  code\n  ```\nafter\n", false},  // at the list's indentation, after the closing fence
+        {u"- ```\n  code\nafter\n", false},               // where the block ended for standing left of the item
+        {u"- ```\n  code\n after\n", false},
+        {u"- a\n  - ~~~\n    x\n  after\n", true},         // under the outer item's text
+        {u"- a\n  ```\n  code\n  ```\n after\n", true},    // indented past the list, after the closing fence
+    };
+    for (const Case& c : cases) {
+        const TextStorage s = styled(c.text);
+        EXPECT_EQ(styleAt(s, u"after").headIndent > 0, c.inItem) << u8(c.text);
+        EXPECT_TRUE(!c.inItem || styleAt(s, u"after").headIndent >= dash) << u8(c.text);
+        const std::string html = u8(MarkdownHTML::body(c.text));
+        EXPECT_EQ(html.find("after") < html.rfind("</li>"), c.inItem) << html;
+    }
+    // A lazy line after the item's text still hangs under it.
+    EXPECT_DOUBLE_EQ(styleAt(styled(u"- a\nafter\n"), u"after").headIndent, dash);
 }
 
 TEST(MarkdownStylerParagraphs, CrlfDocumentsStyleLikeLf)
