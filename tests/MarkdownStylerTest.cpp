@@ -512,6 +512,26 @@ TEST(MarkdownStylerParagraphs, TheLineAfterAnItemsCodeBlockEndsTheListAsInTheExp
     EXPECT_DOUBLE_EQ(styleAt(styled(u"- a\nafter\n"), u"after").headIndent, dash);
 }
 
+// A fence indented under an item in a quotation ends with the item, as it does in
+// the export; with no item above it, with the quotation.
+TEST(MarkdownStylerSpans, AFenceUnderAnItemInAQuotationEndsWithTheItem)
+{
+    auto code = [](const TextStorage& s, U16View needle) {
+        return s.attribute(AttributeKey::CodeBlockFill, find(s, needle)) != nullptr;
+    };
+    const TextStorage item = styled(u"> - a\n>\n>   ```js\n>   let x\n>\n>   y\n> after\n> more\n\nout\n");
+    EXPECT_TRUE(code(item, u"let x") && code(item, u"y\n"));
+    EXPECT_FALSE(code(item, u"after") || code(item, u"more") || code(item, u"a\n"));
+    EXPECT_FALSE(code(styled(u">> - a\n>>   ```\n>>   b\n>> after\n"), u"after")) << "two leaders";
+    EXPECT_TRUE(code(styled(u"> text\n>   ```\n>   b\n> more\n"), u"more")) << "no item";
+    EXPECT_TRUE(code(styled(u"> - a\n\n>   ```\n>   b\n> more\n"), u"more")) << "the quotation ended before it";
+    EXPECT_TRUE(code(styled(u"> - a\n> > q\n>   ```\n>   b\n> more\n"), u"more")) << "a deeper quotation ended the list";
+    for (const U16View text : {U16View(u"> - a\n>   ```\n>   b\n> more\n"), U16View(u"> text\n>   ```\n>   b\n> more\n")}) {
+        const std::string html = u8(MarkdownHTML::body(text));
+        EXPECT_EQ(html.find("more") < html.find("</code>"), code(styled(text), u"more")) << html;
+    }
+}
+
 TEST(MarkdownStylerParagraphs, CrlfDocumentsStyleLikeLf)
 {
     const TextStorage s = styled(u"# Head\r\n- one\r\n- two\r\n> quote\r\n");
@@ -605,4 +625,35 @@ TEST(MarkdownStylerTables, EscapedPipesAndCodeSpansDoNotSeparate)
     const std::vector<double> k = kerns(s);
     // Cells: "a \| b" (6) and "`x|y`" (5): the second row's first cell gets 1.
     EXPECT_EQ(k[TextOps::find(s.string(), u"`|c")], 1);
+}
+// Fences, items and quotations in any order: each line is code in the editor
+// where it is code in the export. (Quote leaders written as one run, ">>", and
+// indented code in items are read otherwise by the two, and are left out.)
+TEST(MarkdownStylerSpans, CodeBlocksStandWhereTheExportPutsThem)
+{
+    const std::vector<std::string> shapes{"- ```", "- ~~~", "1. ```", "  ```", "```", "~~~", "> ```", "> - ```",
+                                          "  - ```", ">   ```", "> > ```", "> >   ```", "\t- ```", ">\t```", "  w",
+                                          "w", "> w", ">   w", ">    w", "> - w", "> 1. w", "> > - w", "- w", "# w", "", "> "};
+    std::mt19937 random(19);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        int words = 0;
+        for (int line = 1 + int(random() % 10); line > 0; --line) {
+            std::string shape = shapes[random() % shapes.size()];
+            if (const size_t w = shape.find('w'); w != std::string::npos)
+                shape.replace(w, 1, "q" + std::to_string(words++) + "z");
+            text += shape + "\n";
+        }
+        const std::string html = u8(MarkdownHTML::body(u16(text)));
+        const TextStorage s = styled(u16(text));
+        for (int k = 0; k < words; ++k) {
+            const std::string word = "q" + std::to_string(k) + "z";
+            const size_t at = html.find(word);
+            const size_t open = html.rfind("<pre><code", at);
+            const size_t close = html.rfind("</code></pre>", at);
+            const bool exported = open != std::string::npos && (close == std::string::npos || close < open);
+            ASSERT_EQ(s.attribute(AttributeKey::CodeBlockFill, find(s, u16(word))) != nullptr, exported)
+                << word << " in\n" << text << "---\n" << html;
+        }
+    }
 }
