@@ -498,7 +498,8 @@ TEST(CodeBlockRestyle, RandomEditsAroundFencesInItemsAndQuotations)
 TEST(CodeBlockRestyle, BlocksUnderItemsInQuotationsAndTheLinesAfterItemBlocks)
 {
     U16String quoted;
-    for (const U16View line : splitAt(codeLines(30, u"  "), u'\n'))
+    const U16String lines = codeLines(30, u"  ");
+    for (const U16View line : splitAt(lines, u'\n'))
         quoted += u"> " + U16String(line) + u"\n";
     const U16String text = u"Intro *a\nword*.\n\n> - item\n>   ```c\n" + quoted + u"> after the item\n> more\n\n- a\n  ```\n"
         + codeLines(30, u"  ") + u"  ```\nafter the list\n\n- b\n  ~~~\n" + codeLines(20, u"  ") + u"  ~~~\n and after\n\nEnd *x*.\n";
