@@ -65,6 +65,37 @@ def main():
                 failed |= verdict == "FAIL"
                 print("%s: %-4s of %r: %d / %d / %d KB (tiny, n, 4n), %.0f bytes a byte, %.1fx"
                       % (verdict, output, unit, base, n, n4, per_byte, ratio))
+        # Shapes whose PDF or RTF once cost more than in proportion to the text:
+        # a line of code spans of distinct colours, and quotes nested one level
+        # deeper on each line (twice the lines, four times the text).
+        def written(name, text):
+            path = os.path.join(tmp, name + ".md")
+            with open(path, "w") as f:
+                f.write(text)
+            return path
+
+        def colours(count):
+            return " ".join("`#%06x`" % (i * 2654435761 % 0xffffff) for i in range(count)) + "\n"
+
+        def nested(lines):
+            return "".join("> " * i + "- " * (i % 3) + "x\n" for i in range(lines))
+
+        shapes = (("distinct colours", colours(SIZE // 20), colours(SIZE // 5)),
+                  ("nested quotes", nested(350), nested(700)))
+        for shape, small_text, large_text in shapes:
+            small = written("small", small_text)
+            large = written("large", large_text)
+            for output in ("rtf", "pdf"):
+                args = outputs[output]
+                base = bases[output]
+                n = peak_kb(args(small))
+                n4 = peak_kb(args(large))
+                per_byte = (n4 - n) * 1024 / (os.path.getsize(large) - os.path.getsize(small))
+                ratio = (n4 - base) / max(n - base, 1)
+                verdict = "ok" if per_byte <= PER_BYTE and ratio <= 6 else "FAIL"
+                failed |= verdict == "FAIL"
+                print("%s: %-4s of %s: %d / %d / %d KB (tiny, n, 4n), %.0f bytes a byte, %.1fx"
+                      % (verdict, output, shape, base, n, n4, per_byte, ratio))
         # A framed page shows one window's height of a long document: what the
         # page's layout held must not add to what the frame's shadow takes after it.
         lines = []

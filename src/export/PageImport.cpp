@@ -387,9 +387,7 @@ void restoreLongParagraphs(QTextDocument& document, const LongParagraphs& paragr
     cursor.endEditBlock();
 }
 
-} // namespace
-
-void joinTableParts(QTextDocument& document)
+void markTableParts(QTextDocument& document)
 {
     std::vector<QTextTable*> parts;
     const auto join = [&] {
@@ -414,6 +412,13 @@ void joinTableParts(QTextDocument& document)
     }
     join();
     cursor.endEditBlock();
+}
+
+} // namespace
+
+void joinTableParts(QTextDocument& document)
+{
+    markTableParts(document);
     TableParts::matchColumns(document);
 }
 
@@ -499,14 +504,17 @@ void unlistTaskItems(QTextDocument& document)
     cursor.endEditBlock();
 }
 
-std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures)
+std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures, bool columnWidths)
 {
     U16String html = importableHTML(page);
     const LongParagraphs longParagraphs = setAsideLongParagraphs(html);
     auto document = RichTextImport::load(html, pictures);
     restoreLongParagraphs(*document, longParagraphs);
     unlistTaskItems(*document);
-    joinTableParts(*document);
+    if (columnWidths)
+        joinTableParts(*document);
+    else
+        markTableParts(*document);
     return document;
 }
 
