@@ -154,6 +154,36 @@ TEST(MarkdownHTMLInline, AReferenceAfterACodeSpanHoldingReferenceSyntax)
     }
 }
 
+// A label may hold "[": a match whose label no note has hides no reference
+// that starts inside it, while one whose label is a note's stays whole.
+TEST(MarkdownHTMLInline, AReferenceInsideABrokenOneIsStillOne)
+{
+    struct Case {
+        const char16_t* line;
+        const char* linked;  // the labels of the references, in order
+    };
+    const Case cases[] = {
+        {u"A [^x [^b] and [^b].", "b b"},
+        {u"[^ [^b]", "b"},
+        {u"[^[^b]]", "b"},
+        {u"[^x] [^b] [^x", "b"},
+        {u"[^a [^b] c", "a [^b"},      // a note's label holding "[^"
+        {u"[^x `[^b]` [^b]", "b"},     // the one in code is none
+        {u"[^x [^b](p.html)", ""},     // a link's text
+        {u"[link [^b]", "b"},
+    };
+    for (const Case& c : cases) {
+        const std::string out = u8(MarkdownHTML::body(U16String(c.line) + u"\n\n[^b]: B\n[^a [^b]: AB"));
+        std::string linked;
+        for (size_t at = out.find("<sup class=\"footnote-ref\""); at != std::string::npos;
+             at = out.find("<sup class=\"footnote-ref\"", at + 1)) {
+            const size_t from = out.find("\">", out.find("<a href=", at)) + 2;
+            linked += (linked.empty() ? "" : " ") + out.substr(from, out.find("</a>", from) - from);
+        }
+        EXPECT_EQ(linked, c.linked) << u8(c.line) << "\n" << out;
+    }
+}
+
 TEST(MarkdownHTMLInline, EveryReferenceToANoteHasItsOwnId)
 {
     const std::string out = u8(MarkdownHTML::body(u"a[^note] b[^Note]\n\n> c[^note]\n\n[^note]: x"));

@@ -485,6 +485,42 @@ TEST(MarkdownStylerSpans, AReferenceAfterACodeSpanAndAFenceEndingWithItsItem)
     EXPECT_DOUBLE_EQ(styleAt(item, u"# Heading").paragraphSpacingBefore, 0.6 * 14);
 }
 
+// A reference inside a broken one ("[^x [^b]" with no note x) is styled as one
+// and is where a click on the note's label jumps: the editor reads such a line
+// as the export does.
+TEST(MarkdownStylerSpans, AReferenceInsideABrokenOneIsStillOne)
+{
+    struct Case {
+        const char16_t* line;
+        std::vector<const char16_t*> refs;  // each reference as written, in order
+    };
+    const Case cases[] = {
+        {u"A [^x [^b] and [^b].", {u"[^b]", u"[^b]"}},
+        {u"[^[^b]]", {u"[^b]"}},
+        {u"[^a [^b] c", {u"[^a [^b]"}},
+        {u"[^x `[^b]` [^b]", {u"[^b]"}},
+        {u"[^b]: B [^x [^b]", {u"[^b]"}},  // on a definition line, after its label
+    };
+    for (const Case& c : cases) {
+        const U16String text = U16String(c.line) + u"\n\n[^b]: B\n[^a [^b]: AB\n";
+        const TextStorage s = styled(text);
+        std::vector<U16String> styledRefs;
+        s.enumerateAttribute(AttributeKey::FootnoteReference, Range{0, int(U16View(c.line).size())},
+                             [&](const AttributeValue* value, Range run) {
+                                 if (value)
+                                     styledRefs.push_back(U16String(substring(text, run)));
+                             }, true);
+        std::vector<U16String> clicked, expected;
+        for (const auto& r : Footnote::references(text))
+            if (r.range.end() <= int(U16View(c.line).size()))
+                clicked.push_back(U16String(substring(text, r.range)));
+        for (const char16_t* r : c.refs)
+            expected.push_back(r);
+        EXPECT_EQ(styledRefs, expected) << u8(c.line);
+        EXPECT_EQ(clicked, expected) << u8(c.line);
+    }
+}
+
 // The line after an item's code block hangs under the item only where the export
 // keeps it in the item: no lazy line goes on from code.
 TEST(MarkdownStylerParagraphs, TheLineAfterAnItemsCodeBlockEndsTheListAsInTheExport)

@@ -147,8 +147,12 @@ std::vector<Reference> references(U16View text)
                 continue;
             }
             const U16View label = line.substr(p + 2, close - p - 2);
-            if (whole.location >= skip && defined.count(normalizedLabel(label)))
-                out.push_back(Reference{U16String(label), Range{lines[i].content.location + whole.location, whole.length}});
+            if (whole.location < skip || !defined.count(normalizedLabel(label))) {
+                // As the inline scanner reads it: a refused match hides no reference that starts inside it.
+                p = line.find(u"[^", p + 1);
+                continue;
+            }
+            out.push_back(Reference{U16String(label), Range{lines[i].content.location + whole.location, whole.length}});
             p = line.find(u"[^", close + 1);
         }
     }
