@@ -1460,7 +1460,7 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
                 return Visited::covered;
             // "[^x [^b]" with no note x still refers to b.
             const U16View label = substring(line, h.g[2]);
-            if (!footnotes.count(Footnote::normalizedLabel(label)))
+            if (!footnotes.names(label))
                 return Visited::covered;
             sc.span(h.g[0], MarkdownToken::footnoteRef(U16String(label)));
             sc.span(h.g[1], MarkdownToken());
