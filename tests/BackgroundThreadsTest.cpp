@@ -34,11 +34,6 @@ std::set<long> threadsInProcess()
     return ids;
 }
 
-bool isToolkitThread(long thread)
-{
-    return std::ranges::count(BackgroundThreads::toolkitThreads(), thread) > 0;
-}
-
 TEST(BackgroundThreads, OwnThreadsAreJoined)
 {
     const std::set<long> before = threadsInProcess();
@@ -73,15 +68,15 @@ TEST(BackgroundThreads, AToolkitThreadIsAwaitedUntilItsLastStepIsOver)
             worker = gettid();
         });
     }
-    EXPECT_TRUE(threadsInProcess().count(worker));
-    EXPECT_TRUE(isToolkitThread(worker));
+    EXPECT_TRUE(threadsInProcess().count(worker.load()));
+    EXPECT_EQ(std::ranges::count(BackgroundThreads::toolkitThreads(), worker.load()), 1);
     const auto releaser = std::async(std::launch::async, [&letGo] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         letGo.set_value();
     });
     BackgroundThreads::awaitEnd({worker});
     EXPECT_TRUE(lastStepOver);
-    EXPECT_FALSE(threadsInProcess().count(worker));
+    EXPECT_FALSE(threadsInProcess().count(worker.load()));
 }
 
 // Every thread Qt starts for us (a download and its system-proxy lookup, pooled work as
@@ -108,7 +103,7 @@ TEST(BackgroundThreads, EveryThreadQtStartsForUsIsOneTheExitAwaits)
     for (const long thread : threadsInProcess())
         if (!before.count(thread)) {
             ++started;
-            EXPECT_TRUE(isToolkitThread(thread)) << "thread " << thread << " is not one the exit waits for";
+            EXPECT_EQ(std::ranges::count(BackgroundThreads::toolkitThreads(), thread), 1) << "thread " << thread << " is not one the exit waits for";
         }
     EXPECT_GE(started, 3);
 }
