@@ -48,8 +48,7 @@ TEST(BackgroundThreads, OwnThreadsAreJoined)
     EXPECT_EQ(threadsInProcess(), before);
 }
 
-// Qt's wait for a thread it ends returns once the thread says it is done, before its last
-// steps (here a thread_local's destructor, held until let go from beside); the exit's waits for them.
+// Qt's wait for a thread returns before the thread's last steps (here a held thread_local's destructor).
 TEST(BackgroundThreads, AToolkitThreadIsAwaitedUntilItsLastStepIsOver)
 {
     std::promise<void> letGo;  // gone or set, it lets the thread go
@@ -79,8 +78,7 @@ TEST(BackgroundThreads, AToolkitThreadIsAwaitedUntilItsLastStepIsOver)
     EXPECT_FALSE(threadsInProcess().count(worker.load()));
 }
 
-// Every thread Qt starts for us (a download and its system-proxy lookup, pooled work as
-// picture conversion and name lookups do) carries a name the exit waits for.
+// Threads Qt starts for downloads, their proxy lookups and pooled work bear names the exit awaits.
 TEST(BackgroundThreads, EveryThreadQtStartsForUsIsOneTheExitAwaits)
 {
     const std::set<long> before = threadsInProcess();

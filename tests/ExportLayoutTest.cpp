@@ -1,5 +1,4 @@
-// What PDF and RTF show of a document's tables and lists: every cell, each
-// column's alignment, every list number beside its item's text.
+// PDF and RTF show every cell of a table, each column's alignment, each list number beside its item.
 #include "PdfText.h"
 #include "TempDirectory.h"
 #include "export/Export.h"
@@ -77,8 +76,7 @@ TEST(RichTextExport, TableColumnsKeepTheirAlignment)
     EXPECT_EQ(found, (std::vector<std::string>{"\\ql", "\\qc", "\\qr", "\\ql", "\\ql", "\\qc", "\\qr", "\\ql"}));
 }
 
-// Qt numbers lists itself only up to 200 items and only from 1; the others
-// carry their numbers as text, which must read the same.
+// Qt numbers lists only up to 200 items and from 1; the others carry their numbers as text.
 TEST_F(ExportedFile, EveryListNumberSharesItsLineWithItsText)
 {
     for (const auto& [items, start] : {std::pair{200, 1}, {201, 1}, {201, 3}})
@@ -125,8 +123,7 @@ TEST_F(ExportedFile, AWrappedItemOfALongListHangsUnderItsText)
         EXPECT_EQ(item.text().left(number), QString::number(start + 5) + QStringLiteral(". "));
         const QTextLayout* lines = item.layout();
         ASSERT_GE(lines->lineCount(), 3);
-        // The number stands out to the left, never past the page's edge; the lines below
-        // start where the text does, unless the number is wider than the list's indentation.
+        // The number left of the text, inside the page; wrapped lines under the text unless the number is wider.
         const double text = lines->lineAt(0).cursorToX(number);
         EXPECT_LT(lines->lineAt(0).x(), text - 10);
         EXPECT_GE(lines->lineAt(0).x(), 0);
@@ -151,12 +148,10 @@ TEST_F(ExportedFile, EveryCellOfATableWiderThanThePageIsPrinted)
     }
 }
 
-// A table of more rows than one part holds is cut into the same columns in
-// each part, every row whole and in order across the cuts.
+// A table of more rows than one part holds is cut alike in every part, every row whole and in order.
 TEST(WideTables, ATallTableIsCutAlikeInEveryPart)
 {
-    const int columns = 40;
-    const int rows = 301;
+    const int columns = 40, rows = 301;
     auto document = PageImport::load(MarkdownHTML::document(u16(tableOf(columns, rows))));
     ASSERT_GT(TableParts::tablesInParts(*document).size(), 0u);
     document->setPageSize(QSizeF(487, 700));
@@ -180,8 +175,7 @@ TEST(WideTables, ATallTableIsCutAlikeInEveryPart)
             ASSERT_EQ(lines[size_t(r)].value(c), r == 0 ? QStringLiteral("H%1").arg(c) : QStringLiteral("r%1c%2").arg(r - 1).arg(c));
 }
 
-// What fits the page with its words wrapped, or overruns it only by its last
-// border (the layout's rounding), stays one table.
+// A table that fits with its words wrapped, or overruns only by its last border (rounding), stays whole.
 TEST_F(ExportedFile, ATableThatFitsThePageIsLeftWhole)
 {
     std::string rounded = "| Key Type | `'enclose'` | `'declose'` | `'sign'` | `'verify'` | `'deriveKey'` | `'deriveBits'` "

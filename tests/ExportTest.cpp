@@ -570,8 +570,7 @@ TEST_F(ExportFolder, AHugePictureShownManyTimesIsPrintedFromOneSmallCopy)
 
 namespace {
 
-// How much more memory the process took at its peak while `work` ran, in bytes by the kernel's
-// tally; -1 where the kernel cannot be asked or the sanitizer's allocator keeps freed memory aside.
+// The peak memory growth while `work` ran, in bytes; -1 where unknown or under the sanitizer's allocator.
 long long peakGrowth(const std::function<void()>& work)
 {
     const auto status = [](const std::string& key) {
@@ -596,9 +595,8 @@ long long peakGrowth(const std::function<void()>& work)
 
 } // namespace
 
-// Two hundred photos whose decoded pictures together pass the budget print whole, each held
-// compressed and decoded as its page is drawn; the RTF of a picture shown a hundred times is
-// written as it is made, the picture held once.
+// Photos that decoded together pass the budget print whole, each decoded as drawn; the RTF of
+// a picture shown a hundred times is written as it is made, the picture held once.
 TEST_F(ExportFolder, ManyPicturesExportWholeAndAreNeverHeldAllAtOnce)
 {
     writeBytes(folder / "noise.png", noisePng(400, 400).toStdString());

@@ -298,8 +298,7 @@ TEST(ExportWords, EveryWordIsPrintedOnceAcrossPageBreaks)
     EXPECT_EQ(notPrintedOnce(words, *printed), std::vector<std::string>());
 }
 
-// A paragraph of a cell that runs over a page foot prints each line on one page: no word of
-// the cells comes twice or goes missing (the header row repeats on every page, uncounted).
+// A cell's paragraph over a page foot prints each word once (the repeated header row is not counted).
 TEST(ExportWords, CellsRunningOverPageFeetPrintEachWordOnce)
 {
     std::vector<std::string> words;
@@ -320,9 +319,8 @@ TEST(ExportWords, CellsRunningOverPageFeetPrintEachWordOnce)
     EXPECT_EQ(notPrintedOnce(words, *printed), std::vector<std::string>());
 }
 
-// Qt's first layout of a document can leave a line across a page foot, cut off there and not
-// printed on the next page. No word of these documents, some of which Qt lays out so, reaches
-// past the printable area of its page.
+// Qt's first layout can leave a line across a page foot, cut off there and missing from the next
+// page: no word of these documents (some Qt lays out so) reaches past its page's printable area.
 TEST(ExportWords, NoLineRunsOverAPageFoot)
 {
     int words = 0;

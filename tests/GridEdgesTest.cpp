@@ -1,5 +1,4 @@
-// Edits next to a grid, in LF and CRLF documents: what goes under a grid goes a blank line below
-// it, and deleting line breaks there never changes a cell nor brings text up against the grid.
+// Edits under a grid, LF and CRLF: what goes there stays a blank line apart; no cell changes.
 #include "EditorHarness.h"
 #include "RestyleDifferential.h"
 

@@ -1,5 +1,4 @@
-// Every menu shortcut of a document window, pressed over a selection from the main keys and
-// the keypad, runs its item and types nothing over the selection.
+// Every menu shortcut, from the main keys and the keypad, runs its item and types nothing over the selection.
 #include "ShellTestSupport.h"
 
 #include "app/ContentView.h"
@@ -65,9 +64,8 @@ TEST(ShortcutKeys, EveryShortcutRunsItsItemFromTheMainKeysAndTheKeypadAndTypesNo
 {
     WindowForKeys w;
     // Items that open dialogs or windows, or close this one, are only counted.
-    const std::set<QString> countedOnly = {u"newDocument"_qs,    u"openDocument"_qs, u"openFromURL"_qs,
-                                           u"closeWindow"_qs,    u"saveDocument"_qs, u"saveDocumentAs"_qs,
-                                           u"quit"_qs,           u"velkinHelp"_qs};
+    const std::set<QString> countedOnly = {u"newDocument"_qs,  u"openDocument"_qs,   u"openFromURL"_qs, u"closeWindow"_qs,
+                                           u"saveDocument"_qs, u"saveDocumentAs"_qs, u"quit"_qs,        u"velkinHelp"_qs};
     std::map<QAction*, int> ran;
     std::vector<QAction*> items;
     for (QAction* item : w.window->findChildren<QAction*>()) {
