@@ -206,6 +206,10 @@ void BM_KeystrokeInContainedFence(benchmark::State& state, const char16_t* opene
 }
 BENCHMARK_CAPTURE(BM_KeystrokeInContainedFence, ListItem1MB, u"- ```js", u"  ")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_KeystrokeInContainedFence, Quotation1MB, u"> ```js", u"> ")->Unit(benchmark::kMillisecond);
+// Indented under an item in a quotation: the editor cannot tell the item's text
+// column from the block's lines, which keep to the block's own indent.
+BENCHMARK_CAPTURE(BM_KeystrokeInContainedFence, ItemInQuotation1MB, u"> - a step\n>   ```js", u">   ")
+    ->Unit(benchmark::kMillisecond);
 
 // A fence opened and closed in turn mid-document: everything after it changes.
 // Compare with BM_EditorRestyleAlone1MB.

@@ -67,4 +67,20 @@ void BM_SpansUnclosedBackticks(benchmark::State& state)
 }
 BENCHMARK(BM_SpansUnclosedBackticks)->Arg(30000)->Arg(120000)->Unit(benchmark::kMillisecond)->Complexity();
 
+// n references to no note ("[^x "), each one's label running to the one "]" at
+// the line's end, then blanks: each may hide a reference, and none is one.
+void BM_SpansBrokenReferences(benchmark::State& state)
+{
+    velkin::U16String text;
+    for (int64_t i = 0; i < state.range(0); ++i)
+        text += u"[^x ";
+    text += velkin::U16String(size_t(state.range(0)), u' ') + u"]\n\n[^b]: The note.\n";
+    for (auto _ : state) {
+        const auto list = velkin::MarkdownSyntax::spans(text);
+        benchmark::DoNotOptimize(list.data());
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_SpansBrokenReferences)->Arg(25000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity();
+
 } // namespace

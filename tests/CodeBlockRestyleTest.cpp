@@ -491,13 +491,46 @@ TEST(CodeBlockRestyle, RandomEditsAroundFencesInItemsAndQuotations)
     EXPECT_EQ(editInside(e, rng, 150, 0, int(text.size()), typedInCode()), "");
 }
 
-// The map of blocks kept through random edits, while each says it may be, equals
-// the one read afresh, and both read as the block scanner reads the text.
-TEST(CodeBlockRestyle, TheFenceMapKeptThroughEditsEqualsTheOneReadAfresh)
+// Blocks under items in quotations, which end with the item, and the lines after
+// an item's block, which no item goes on over: the item's bullet taken away and
+// typed again, a body line moved left of the item's text, a line after a block
+// indented into the item and back.
+TEST(CodeBlockRestyle, BlocksUnderItemsInQuotationsAndTheLinesAfterItemBlocks)
 {
-    std::mt19937 random(13);
+    U16String quoted;
+    const U16String lines = codeLines(30, u"  ");
+    for (const U16View line : splitAt(lines, u'\n'))
+        quoted += u"> " + U16String(line) + u"\n";
+    const U16String text = u"Intro *a\nword*.\n\n> - item\n>   ```c\n" + quoted + u"> after the item\n> more\n\n- a\n  ```\n"
+        + codeLines(30, u"  ") + u"  ```\nafter the list\n\n- b\n  ~~~\n" + codeLines(20, u"  ") + u"  ~~~\n and after\n\nEnd *x*.\n";
+    differential::Editor e(text);
+    auto at = [&](U16View needle) { return int(e.view().string().find(needle)); };
+    ASSERT_EQ(eraseAt(e, at(u"- item"), 2), "") << "the item in the quotation made text";
+    ASSERT_EQ(typeAt(e, at(u"> item") + 2, u"- "), "") << "and an item again";
+    const int body = at(u">   int main") + 2;
+    ASSERT_EQ(eraseAt(e, body, 2), "") << "a body line left of the item's text";
+    ASSERT_EQ(typeAt(e, body, u"  "), "") << "and back under it";
+    ASSERT_EQ(typeAt(e, at(u"> after the item"), u"x"), "");
+    ASSERT_EQ(eraseAt(e, at(u"> after the item"), 2), "") << "the line after the block unquoted";
+    ASSERT_EQ(typeAt(e, at(u"after the item"), u">   "), "") << "and taken into the block";
+    ASSERT_EQ(eraseAt(e, at(u">   after the item"), 4), "");
+    ASSERT_EQ(typeAt(e, at(u"after the list"), u"  "), "") << "the line after an item's block indented into it";
+    ASSERT_EQ(typeAt(e, at(u"after the list") + 3, u"x"), "");
+    ASSERT_EQ(eraseAt(e, at(u"  after the list"), 2), "");
+    ASSERT_EQ(typeAt(e, at(u"after the list"), u"y"), "");
+    ASSERT_EQ(eraseAt(e, at(u" and after"), 1), "") << "a line indented past the list made unindented";
+    ASSERT_EQ(typeAt(e, at(u"and after"), u" "), "");
+    std::mt19937 rng(790);
+    EXPECT_EQ(editInside(e, rng, 150, 0, e.storage().length(), typedInCode()), "");
+}
+
+// The map of blocks kept through random edits, while each says it may be, equals
+// the one read afresh, and both read as the block scanner reads the text: fences
+// in items and quotations, and under items in quotations.
+void keepFenceMapThroughEdits(U16String text, unsigned seed)
+{
+    std::mt19937 random(seed);
     const std::vector<U16String> pieces{u"x", u"\n", u"  ", u" ", u"> ", u"- ", u"```\n", u"~", u"\n\n", u""};
-    U16String text = u"- ```\n  a\n  b\nc\n> ```\n> d\n\n1. e\n   ```\n   f\n```\ng\n";
     for (int i = 0; i < 4; ++i)
         text += text;
     std::vector<int> starts = CodeBodies::fenceLikeLines(text, 0, int(text.size()));
@@ -535,6 +568,12 @@ TEST(CodeBlockRestyle, TheFenceMapKeptThroughEditsEqualsTheOneReadAfresh)
             }
     }
     EXPECT_GT(kept, 500);
+}
+
+TEST(CodeBlockRestyle, TheFenceMapKeptThroughEditsEqualsTheOneReadAfresh)
+{
+    keepFenceMapThroughEdits(u"- ```\n  a\n  b\nc\n> ```\n> d\n\n1. e\n   ```\n   f\n```\ng\n", 13);
+    keepFenceMapThroughEdits(u"> - a\n>   ```\n>   b\n> c\n>\n> 1. d\n>\n>    ~~~\n>    e\n>   f\n> > ```\n> g\n", 14);
 }
 
 } // namespace

@@ -1,7 +1,4 @@
-// Tables on a document's first and last lines, and the carets the editor places
-// by itself: typing there goes where it goes after a click at the same place, a
-// table that ends the text is left and written as one in the middle, a cell's
-// lines read back as written, and the view's ends show as the text opens.
+// Tables on a document's first and last lines, a cell's lines, the view's ends, the editor's own carets.
 #include "EditorHarness.h"
 #include "RestyleDifferential.h"
 
@@ -36,30 +33,24 @@ void expectTypesAsAfterClick(Editor& e, U16View text, const char* how)
 
 TEST(EditorCaret, EveryCaretTheEditorPlacesTypesAsOneAClickPlaces)
 {
-    auto key = [](Editor& e, Qt::Key k, Qt::KeyboardModifiers mods = Qt::ControlModifier) { QTest::keyClick(&e.view(), k, mods); };
-    for (const U16String& text : {U16String(kTableFirst), U16String(u"| a | b |\n| --- | --- |\n| 1 | 2 |")}) {
-        Editor opened(text);
-        opened.show();
-        expectTypesAsAfterClick(opened, text, "opened");
-        EXPECT_EQ(opened.document->substr(0, 10), u"| Ta | b |");
-        // Reverted, or reloaded after a change from outside: the text comes anew.
-        Editor reloaded(u"Other\n");
-        reloaded.show();
-        *reloaded.document = text;
-        reloaded.host->setEditor(reloaded.editor());
-        expectTypesAsAfterClick(reloaded, text, "reloaded");
-        Editor home(text);
-        home.show();
-        key(home, Qt::Key_End);
-        key(home, Qt::Key_Home);
-        expectTypesAsAfterClick(home, text, "Ctrl+End, Ctrl+Home");
-        Editor undone(text);
-        undone.show();
-        QTest::keyClicks(&undone.view(), QStringLiteral("Q"));
-        key(undone, Qt::Key_Z);
-        ASSERT_EQ(*undone.document, text);
-        expectTypesAsAfterClick(undone, text, "undone");
-    }
+    for (const U16String& text : {U16String(kTableFirst), U16String(u"| a | b |\n| --- | --- |\n| 1 | 2 |")})
+        for (const std::string way : {"opened", "reloaded", "Ctrl+End, Ctrl+Home", "undone"}) {
+            Editor e(way == "reloaded" ? U16View(u"Other\n") : U16View(text));
+            e.show();
+            if (way == "reloaded") {  // reverted, or changed from outside: the text comes anew
+                *e.document = text;
+                e.host->setEditor(e.editor());
+            } else if (way == "undone") {
+                QTest::keyClicks(&e.view(), QStringLiteral("Q"));
+                QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
+                ASSERT_EQ(*e.document, text);
+            } else if (way != "opened") {
+                QTest::keyClick(&e.view(), Qt::Key_End, Qt::ControlModifier);
+                QTest::keyClick(&e.view(), Qt::Key_Home, Qt::ControlModifier);
+            }
+            expectTypesAsAfterClick(e, text, way.c_str());
+            EXPECT_EQ(e.document->substr(0, 10), u"| Ta | b |") << way;
+        }
     // Pasted right after opening, and over a match Find selected in the first cell.
     Editor e(kTableFirst);
     e.show();
@@ -72,8 +63,6 @@ TEST(EditorCaret, EveryCaretTheEditorPlacesTypesAsOneAClickPlaces)
     QTest::keyClicks(&e.view(), QStringLiteral("F"));
     EXPECT_EQ(e.document->substr(0, 13), u"| XYZa | F |\n");
 }
-
-// ---- A table that ends the text ----
 
 TEST(GridAtTheEnd, DownAndShiftDownLeaveTheLastRowAndTextBelowGoesALineApart)
 {
@@ -91,38 +80,32 @@ TEST(GridAtTheEnd, DownAndShiftDownLeaveTheLastRowAndTextBelowGoesALineApart)
         QTest::keyClicks(&e.view(), QStringLiteral("Tail"));
         EXPECT_EQ(u8(*e.document), u8(table + u"\n\nTail"));
         EXPECT_EQ(differential::compareWithFresh(e), "");
-        // Taken away again, the table ends the text as it did.
         e.view().setSelectedRange(Range::fromTo(two + 2, e.storage().length()));
         QTest::keyClick(&e.view(), Qt::Key_Backspace);
         EXPECT_EQ(u8(*e.document), u8(text));
-        // Return there, then text, keeps one blank line; a table inserted there goes under it.
+        // Return there, then text, keeps one blank line.
         e.view().setSelectedRange({e.storage().length(), 0});
         QTest::keyClick(&e.view(), Qt::Key_Return);
         QTest::keyClicks(&e.view(), QStringLiteral("Below"));
         EXPECT_EQ(u8(*e.document), u8(table + u"\n\nBelow"));
     }
-    // Under a table inserted at the end, text typed or pasted.
+    // Under a table inserted at the end (the caret then under the grid, not in it), text typed or pasted.
+    const U16String grid = u"| Column 1 | Column 2 |\n| --- | --- |\n|  |  |";
     for (const bool pasted : {false, true}) {
         differential::Editor e(u"Intro");
         e.view().show();
-        e.view().setSelectedRange({5, 0});
-        e.view().mdInsertTable(0);
-        e.view().setSelectedRange({e.storage().length(), 0});
-        e.view().mdInsertTable(0);  // the caret is under the grid, not in it
+        for (int k = 0; k < 2; ++k) {
+            e.view().setSelectedRange({e.storage().length(), 0});
+            e.view().mdInsertTable(0);
+        }
         e.view().setSelectedRange({e.storage().length(), 0});
         Pasteboard::general().clearContents();
         Pasteboard::general().setString(u"Below", Pasteboard::stringType);
-        if (pasted)
-            e.view().paste();
-        else
-            QTest::keyClicks(&e.view(), QStringLiteral("Below"));
-        const U16String grid = u"| Column 1 | Column 2 |\n| --- | --- |\n|  |  |";
+        pasted ? e.view().paste() : QTest::keyClicks(&e.view(), QStringLiteral("Below"));
         EXPECT_EQ(u8(*e.document), u8(u"Intro\n\n" + grid + u"\n\n" + grid + u"\n\nBelow")) << pasted;
         EXPECT_EQ(differential::compareWithFresh(e), "");
     }
 }
-
-// ---- A cell's lines ----
 
 TEST(GridCellLines, WhatTheEditorWritesIntoACellReadsBackTheSame)
 {
@@ -136,12 +119,9 @@ TEST(GridCellLines, WhatTheEditorWritesIntoACellReadsBackTheSame)
     QTest::keyClick(&e.view(), Qt::Key_Return);
     QTest::keyClicks(&e.view(), QStringLiteral(" y"));
     EXPECT_EQ(u8(*e.document), "| a | b |\n| --- | --- |\n| 25line1<br>line2 | x<br> y |\n\nText\n");
-    // Opened again: the same cells with the same lines.
-    differential::Editor again(*e.document);
+    differential::Editor again(*e.document);  // opened again: the same cells with the same lines
     EXPECT_EQ(u8(again.view().string()), u8(e.view().string()));
 }
-
-// ---- The view's ends ----
 
 TEST(EditorScrolling, CtrlHomeShowsTheTopAsOpeningDoesAndCtrlEndTheBottom)
 {
@@ -160,33 +140,27 @@ TEST(EditorScrolling, CtrlHomeShowsTheTopAsOpeningDoesAndCtrlEndTheBottom)
     }
 }
 
-// ---- The gap under a grid ----
-
 TEST(GridGap, ALineRightUnderAGridKeepsTheGapALineRightAboveItKeeps)
 {
     for (const U16View under : {U16View(u"Under"), U16View(u"    :smile: here"), U16View(u"- item")}) {
-        const U16String text = u"Above\n| a | b |\n| --- | --- |\n| 1 | 2 |\n" + U16String(under) + u"\n\nEnd";
-        differential::Editor e(text);
+        SCOPED_TRACE(u8(under));
+        differential::Editor e(u"Above\n| a | b |\n| --- | --- |\n| 1 | 2 |\n" + U16String(under) + u"\n\nEnd");
         LayoutManager& layout = *e.view().layoutManager();
-        const int a = int(TextOps::find(e.view().string(), u"a\n"));
         const int below = int(TextOps::find(e.view().string(), u"2\n")) + 2;
-        const double gridTop = layout.lineBandRect(a).top();
-        const double gridBottom = layout.lineBandRect(below - 1).bottom();
         // From the text's own box, as the eye measures.
-        const double aboveGap = gridTop - layout.caretRect(0).bottom();
-        const double underGap = layout.caretRect(below).top() - gridBottom;
-        EXPECT_GT(underGap, 2) << u8(under);
-        EXPECT_NEAR(underGap, aboveGap, 0.5) << u8(under);
+        const double gridTop = layout.lineBandRect(int(TextOps::find(e.view().string(), u"a\n"))).top();
+        const double underGap = layout.caretRect(below).top() - layout.lineBandRect(below - 1).bottom();
+        EXPECT_GT(underGap, 2);
+        EXPECT_NEAR(underGap, gridTop - layout.caretRect(0).bottom(), 0.5);
         // Made and unmade by edits, the gap is what a whole restyle gives.
-        const int blank = int(TextOps::find(e.view().string(), u"\n\nEnd")) + 1;
-        e.view().setSelectedRange({blank, 1});
+        e.view().setSelectedRange({int(TextOps::find(e.view().string(), u"\n\nEnd")) + 1, 1});
         e.view().insertText(u"");
-        EXPECT_EQ(differential::compareWithFresh(e), "") << u8(under);
+        EXPECT_EQ(differential::compareWithFresh(e), "");
         e.view().setSelectedRange({below, 0});
         e.view().insertText(u"\n");
-        EXPECT_EQ(differential::compareWithFresh(e), "") << u8(under);
+        EXPECT_EQ(differential::compareWithFresh(e), "");
         e.view().undo();
-        EXPECT_EQ(differential::compareWithFresh(e), "") << u8(under);
+        EXPECT_EQ(differential::compareWithFresh(e), "");
     }
 }
 

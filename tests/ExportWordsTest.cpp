@@ -195,6 +195,36 @@ const std::vector<std::pair<const char*, std::vector<U16String>>>& lineEndKinds(
     return kinds;
 }
 
+// The PDF of `markdown` as pdftotext reads it (with `boxes`, its words' boxes); nothing without pdftotext.
+std::optional<std::string> printedPDF(const std::string& markdown, bool boxes = false)
+{
+    velkin::testing::TempDirectory folder;
+    const auto pdf = folder.path() / "out.pdf";
+    EXPECT_FALSE(Export::write(u16(markdown), pdf, ExportFormat::pdf, MarkdownHTML::Options{}));
+    return pdfText(pdf, boxes);
+}
+
+// Release notes: headings, a paragraph, and commit lists whose items run over one or two lines.
+std::string releaseNotes(unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::string text;
+    for (int release = 0; release < 40; ++release) {
+        text += "## Version " + std::to_string(release) + "\n\n";
+        for (int i = 0, n = 10 + int(rng() % 50); i < n; ++i)
+            text += word(rng) + " ";
+        text += "\n\n### Commits\n\n";
+        for (int item = 0, items = 5 + int(rng() % 55); item < items; ++item) {
+            text += "* [`" + std::to_string(rng() % 100000000) + "`] -";
+            for (int i = 0, n = 4 + int(rng() % 21); i < n; ++i)
+                text += " " + word(rng);
+            text += "\n";
+        }
+        text += "\n";
+    }
+    return text;
+}
+
 } // namespace
 
 TEST(ExportWords, EveryWordReachesTheHTMLPage)
@@ -268,71 +298,35 @@ TEST(ExportWords, EveryWordIsPrintedOnceAcrossPageBreaks)
     EXPECT_EQ(notPrintedOnce(words, *printed), std::vector<std::string>());
 }
 
-// A paragraph in a table cell that runs over a page foot is printed, like any
-// other, each line on its own page: no word of the cells comes twice or goes
-// missing. (The header row repeats on every page and stays out of the count.)
+// A cell's paragraph over a page foot prints each word once (the repeated header row is not counted).
 TEST(ExportWords, CellsRunningOverPageFeetPrintEachWordOnce)
 {
     std::vector<std::string> words;
-    const auto run = [&](int n) {
+    const auto run = [&words](int n) {
         std::string out;
-        for (int i = 0; i < n; ++i) {
-            words.push_back(uniqueWord(int(words.size())));
-            out += (i ? " " : "") + words.back();
-        }
+        for (int i = 0; i < n; ++i)
+            out += (i ? " " : "") + words.emplace_back(uniqueWord(int(words.size())));
         return out;
     };
     // Rows taller than a page break inside their cells; shorter ones move whole.
     std::string text = "| head | more |\n|---|---|\n";
     for (int row = 0; row < 14; ++row)
         text += "| " + run(row % 3 == 0 ? 420 : 30) + " | " + run(row % 2 == 0 ? 12 : 90) + " |\n";
-    velkin::testing::TempDirectory folder;
-    const auto pdf = folder.path() / "cells.pdf";
-    ASSERT_FALSE(Export::write(u16(text), pdf, ExportFormat::pdf, MarkdownHTML::Options{}));
-    const auto printed = pdfText(pdf);
+    const auto printed = printedPDF(text);
     if (!printed)
         GTEST_SKIP() << "pdftotext is not installed";
     ASSERT_GT(std::count(printed->begin(), printed->end(), '\f'), 5);
     EXPECT_EQ(notPrintedOnce(words, *printed), std::vector<std::string>());
 }
 
-namespace {
-
-// Release notes of the changelog kind: headings, a paragraph, and commit
-// lists whose items run over one or two lines.
-std::string releaseNotes(unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::string text;
-    for (int release = 0; release < 40; ++release) {
-        text += "## Version " + std::to_string(release) + "\n\n";
-        for (int i = 0, n = 10 + int(rng() % 50); i < n; ++i)
-            text += word(rng) + " ";
-        text += "\n\n### Commits\n\n";
-        for (int item = 0, items = 5 + int(rng() % 55); item < items; ++item) {
-            text += "* [`" + std::to_string(rng() % 100000000) + "`] -";
-            for (int i = 0, n = 4 + int(rng() % 21); i < n; ++i)
-                text += " " + word(rng);
-            text += "\n";
-        }
-        text += "\n";
-    }
-    return text;
-}
-
-} // namespace
-
-// Qt's first layout of a document can leave a line across a page foot, cut
-// off there and not printed on the next page. No word of these documents,
-// some of which Qt lays out so, reaches past the printable area of its page.
+// Qt's first layout can leave a line across a page foot, cut off there and missing from the next
+// page: no word of these documents (some Qt lays out so) reaches past its page's printable area.
 TEST(ExportWords, NoLineRunsOverAPageFoot)
 {
-    velkin::testing::TempDirectory folder;
-    const auto pdf = folder.path() / "notes.pdf";
     int words = 0;
     for (unsigned seed = 0; seed < 6; ++seed) {
-        ASSERT_FALSE(Export::write(u16(releaseNotes(seed)), pdf, ExportFormat::pdf, MarkdownHTML::Options{}));
-        const auto boxes = pdfText(pdf, true);
+        SCOPED_TRACE(seed);
+        const auto boxes = printedPDF(releaseNotes(seed), true);
         if (!boxes)
             GTEST_SKIP() << "pdftotext is not installed";
         // <page width="595" height="842"> ... <word xMin=".." yMin=".." xMax=".." yMax="..">w</word>
@@ -340,20 +334,15 @@ TEST(ExportWords, NoLineRunsOverAPageFoot)
         int page = 0;
         std::istringstream lines(*boxes);
         for (std::string line; std::getline(lines, line);) {
-            if (const size_t at = line.find("<page "); at != std::string::npos) {
-                pageHeight = std::atof(line.c_str() + line.find("height=\"") + 8);
-                ++page;
-                continue;
+            const auto number = [&line](const std::string& key) { return std::atof(line.c_str() + line.find(key) + key.size()); };
+            if (line.find("<page ") != std::string::npos) {
+                pageHeight = number("height=\""), ++page;
+            } else if (line.find("<word ") != std::string::npos) {
+                ++words;
+                // 54-point margins; a glyph's box may reach a little past its line.
+                EXPECT_GE(number("yMin=\""), 54 - 3) << "page " << page << ": " << line;
+                EXPECT_LE(number("yMax=\""), pageHeight - 54 + 1) << "page " << page << ": " << line;
             }
-            const size_t at = line.find("<word ");
-            if (at == std::string::npos)
-                continue;
-            const double top = std::atof(line.c_str() + line.find("yMin=\"") + 6);
-            const double bottom = std::atof(line.c_str() + line.find("yMax=\"") + 6);
-            ++words;
-            // 54-point margins; a glyph's box may reach a little past its line.
-            EXPECT_GE(top, 54 - 3) << "seed " << seed << ", page " << page << ": " << line;
-            EXPECT_LE(bottom, pageHeight - 54 + 1) << "seed " << seed << ", page " << page << ": " << line;
         }
     }
     EXPECT_GT(words, 10000);

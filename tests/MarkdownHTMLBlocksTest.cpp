@@ -57,9 +57,16 @@ TEST(MarkdownHTMLBlocks, FencedCode)
     EXPECT_EQ(html(u"```a\"b\nx\n```").find("a\"b"), std::string::npos);
 }
 
+// A fence that opens a quotation is code in the quotation, its lines without their leaders.
 TEST(MarkdownHTMLBlocks, FenceInsideAQuoteLosesItsLeaders)
 {
-    EXPECT_EQ(html(u"> ```\n> code\n> more\n> ```"), "<pre><code>code\nmore</code></pre>\n");
+    EXPECT_EQ(html(u"> ```\n> code\n> more\n> ```"), "<blockquote>\n<pre><code>code\nmore</code></pre>\n</blockquote>\n");
+    // The quotation goes on after the block as one, as it does after a first line of text.
+    EXPECT_EQ(html(u"> ```\n> code\n> ```\n> more"), "<blockquote>\n<pre><code>code</code></pre>\n<p>more</p>\n</blockquote>\n");
+    EXPECT_EQ(html(u"> text\n> ```\n> code\n> ```"), "<blockquote>\n<p>text</p>\n<pre><code>code</code></pre>\n</blockquote>\n");
+    EXPECT_EQ(html(u"> > ~~~\n> > code\n> after"),
+              "<blockquote>\n<blockquote>\n<pre><code>code</code></pre>\n</blockquote>\n<p>after</p>\n</blockquote>\n");
+    EXPECT_EQ(html(u"- > ```\n  > code"), "<ul>\n<li><blockquote>\n<pre><code>code</code></pre>\n</blockquote>\n</li>\n</ul>\n");
 }
 
 TEST(MarkdownHTMLBlocks, IndentedCodeIsEscapedNotHighlighted)
@@ -302,7 +309,7 @@ TEST(MarkdownHTMLBlocks, AnUnclosedFenceEndsWithItsItemOrQuotation)
               "<ul>\n<li>a\n<ul>\n<li><pre><code>x</code></pre>\n</li>\n</ul>\n<p>back in a</p></li>\n</ul>\n");
     EXPECT_EQ(html(u"- a\n\n  ```\n  x\nafter"),
               "<ul>\n<li><p>a</p>\n<pre><code>x</code></pre>\n</li>\n</ul>\n<p>after</p>\n");
-    EXPECT_EQ(html(u"> ```\n> code\n\nafter"), "<pre><code>code</code></pre>\n<p>after</p>\n");
+    EXPECT_EQ(html(u"> ```\n> code\n\nafter"), "<blockquote>\n<pre><code>code</code></pre>\n</blockquote>\n<p>after</p>\n");
     EXPECT_EQ(html(u"> - ```\n>   x\n\nafter"),
               "<blockquote>\n<ul>\n<li><pre><code>x</code></pre>\n</li>\n</ul>\n</blockquote>\n<p>after</p>\n");
     // A closing fence left of the item still closes it; the document's own fence runs to the end.

@@ -154,6 +154,36 @@ TEST(MarkdownHTMLInline, AReferenceAfterACodeSpanHoldingReferenceSyntax)
     }
 }
 
+// A label may hold "[": a match whose label no note has hides no reference
+// that starts inside it, while one whose label is a note's stays whole.
+TEST(MarkdownHTMLInline, AReferenceInsideABrokenOneIsStillOne)
+{
+    struct Case {
+        const char16_t* line;
+        const char* linked;  // the labels of the references, in order
+    };
+    const Case cases[] = {
+        {u"A [^x [^b] and [^b].", "b b"},
+        {u"[^ [^b]", "b"},
+        {u"[^[^b]]", "b"},
+        {u"[^x] [^b] [^x", "b"},
+        {u"[^a [^b] c", "a [^b"},      // a note's label holding "[^"
+        {u"[^x `[^b]` [^b]", "b"},     // the one in code is none
+        {u"[^x [^b](p.html)", ""},     // a link's text
+        {u"[link [^b]", "b"},
+    };
+    for (const Case& c : cases) {
+        const std::string out = u8(MarkdownHTML::body(U16String(c.line) + u"\n\n[^b]: B\n[^a [^b]: AB"));
+        std::string linked;
+        for (size_t at = out.find("<sup class=\"footnote-ref\""); at != std::string::npos;
+             at = out.find("<sup class=\"footnote-ref\"", at + 1)) {
+            const size_t from = out.find("\">", out.find("<a href=", at)) + 2;
+            linked += (linked.empty() ? "" : " ") + out.substr(from, out.find("</a>", from) - from);
+        }
+        EXPECT_EQ(linked, c.linked) << u8(c.line) << "\n" << out;
+    }
+}
+
 TEST(MarkdownHTMLInline, EveryReferenceToANoteHasItsOwnId)
 {
     const std::string out = u8(MarkdownHTML::body(u"a[^note] b[^Note]\n\n> c[^note]\n\n[^note]: x"));
@@ -164,6 +194,42 @@ TEST(MarkdownHTMLInline, EveryReferenceToANoteHasItsOwnId)
     EXPECT_NE(out.find("<a class=\"footnote-back\" href=\"#fnref-note\">"), std::string::npos);
     // Each rendering counts afresh.
     EXPECT_EQ(MarkdownHTML::body(u"a[^n]\n\n[^n]: x"), MarkdownHTML::body(u"a[^n]\n\n[^n]: x"));
+}
+
+// A note's back link leads to a reference on the page, or there is none: its
+// only reference in code or a link's address, none at all, or one in another
+// note's text, set above or below it.
+TEST(MarkdownHTMLInline, EveryBackLinkMeetsAReference)
+{
+    struct Case {
+        const char16_t* text;
+        const char* linkedBack;  // the labels whose notes link back, in order
+    };
+    const Case cases[] = {
+        {u"Type `[^a]` for a note.\n\n[^a]: A", ""},
+        {u"No reference.\n\n[^a]: A", ""},
+        {u"[see](p[^a].html)\n\n[^a]: A", ""},
+        {u"x[^a]\n\n[^b]: B\n[^a]: A[^b]", "b a"},
+        {u"x[^a]\n\n[^a]: A[^b]\n[^b]: B", "a b"},
+        {u"`[^a]` [^b]\n\n[^a]: A\n[^b]: B", "b"},
+        {u"- [^a]\n\n> [^b]\n\n[^a]: A\n[^b]: B", "a b"},
+    };
+    for (const Case& c : cases) {
+        const std::string out = u8(MarkdownHTML::body(c.text));
+        std::string linked;
+        for (size_t at = out.find("<a class=\"footnote-back\" href=\"#"); at != std::string::npos;
+             at = out.find("<a class=\"footnote-back\" href=\"#", at + 1)) {
+            const size_t from = at + 32;
+            const std::string id = out.substr(from, out.find('"', from) - from);
+            EXPECT_NE(out.find(" id=\"" + id + "\""), std::string::npos) << id << " in\n" << out;
+            linked += (linked.empty() ? "" : " ") + id.substr(6);
+        }
+        EXPECT_EQ(linked, c.linkedBack) << out;
+        // Each note is still on the page, linked or not.
+        EXPECT_NE(out.find("<p class=\"footnote\" id=\"fn-a\"><span class=\"footnote-label\">a</span> A"),
+                  std::string::npos)
+            << out;
+    }
 }
 
 TEST(MarkdownHTMLInline, InlinePicturesAndTheirSources)

@@ -1,3 +1,4 @@
+#include "export/MarkdownHTML.h"
 #include "markdown/Alert.h"
 #include "markdown/ColorSwatch.h"
 #include "markdown/Footnote.h"
@@ -484,6 +485,89 @@ TEST(MarkdownStylerSpans, AReferenceAfterACodeSpanAndAFenceEndingWithItsItem)
     EXPECT_DOUBLE_EQ(styleAt(item, u"# Heading").paragraphSpacingBefore, 0.6 * 14);
 }
 
+// A reference inside a broken one ("[^x [^b]" with no note x) is styled as one
+// and is where a click on the note's label jumps: the editor reads such a line
+// as the export does.
+TEST(MarkdownStylerSpans, AReferenceInsideABrokenOneIsStillOne)
+{
+    struct Case {
+        const char16_t* line;
+        std::vector<const char16_t*> refs;  // each reference as written, in order
+    };
+    const Case cases[] = {
+        {u"A [^x [^b] and [^b].", {u"[^b]", u"[^b]"}},
+        {u"[^[^b]]", {u"[^b]"}},
+        {u"[^a [^b] c", {u"[^a [^b]"}},
+        {u"[^x `[^b]` [^b]", {u"[^b]"}},
+        {u"[^b]: B [^x [^b]", {u"[^b]"}},  // on a definition line, after its label
+    };
+    for (const Case& c : cases) {
+        const U16String text = U16String(c.line) + u"\n\n[^b]: B\n[^a [^b]: AB\n";
+        const TextStorage s = styled(text);
+        std::vector<U16String> styledRefs;
+        s.enumerateAttribute(AttributeKey::FootnoteReference, Range{0, int(U16View(c.line).size())},
+                             [&](const AttributeValue* value, Range run) {
+                                 if (value)
+                                     styledRefs.push_back(U16String(substring(text, run)));
+                             }, true);
+        std::vector<U16String> clicked, expected;
+        for (const auto& r : Footnote::references(text))
+            if (r.range.end() <= int(U16View(c.line).size()))
+                clicked.push_back(U16String(substring(text, r.range)));
+        for (const char16_t* r : c.refs)
+            expected.push_back(r);
+        EXPECT_EQ(styledRefs, expected) << u8(c.line);
+        EXPECT_EQ(clicked, expected) << u8(c.line);
+    }
+}
+
+// The line after an item's code block hangs under the item only where the export
+// keeps it in the item: no lazy line goes on from code.
+TEST(MarkdownStylerParagraphs, TheLineAfterAnItemsCodeBlockEndsTheListAsInTheExport)
+{
+    const double dash = TextMeasure::width(u"- ", at14.baseFont());
+    struct Case {
+        const char16_t* text;
+        bool inItem;
+    };
+    const Case cases[] = {
+        {u"- a\n  ```\n  code\n  ```\nafter\n", false},  // at the list's indentation, after the closing fence
+        {u"- ```\n  code\nafter\n", false},               // where the block ended for standing left of the item
+        {u"- ```\n  code\n after\n", false},
+        {u"- a\n  - ~~~\n    x\n  after\n", true},         // under the outer item's text
+        {u"- a\n  ```\n  code\n  ```\n after\n", true},    // indented past the list, after the closing fence
+    };
+    for (const Case& c : cases) {
+        const TextStorage s = styled(c.text);
+        EXPECT_EQ(styleAt(s, u"after").headIndent > 0, c.inItem) << u8(c.text);
+        EXPECT_TRUE(!c.inItem || styleAt(s, u"after").headIndent >= dash) << u8(c.text);
+        const std::string html = u8(MarkdownHTML::body(c.text));
+        EXPECT_EQ(html.find("after") < html.rfind("</li>"), c.inItem) << html;
+    }
+    // A lazy line after the item's text still hangs under it.
+    EXPECT_DOUBLE_EQ(styleAt(styled(u"- a\nafter\n"), u"after").headIndent, dash);
+}
+
+// A fence indented under an item in a quotation ends with the item, as it does in
+// the export; with no item above it, with the quotation.
+TEST(MarkdownStylerSpans, AFenceUnderAnItemInAQuotationEndsWithTheItem)
+{
+    auto code = [](const TextStorage& s, U16View needle) {
+        return s.attribute(AttributeKey::CodeBlockFill, find(s, needle)) != nullptr;
+    };
+    const TextStorage item = styled(u"> - a\n>\n>   ```js\n>   let x\n>\n>   y\n> after\n> more\n\nout\n");
+    EXPECT_TRUE(code(item, u"let x") && code(item, u"y\n"));
+    EXPECT_FALSE(code(item, u"after") || code(item, u"more") || code(item, u"a\n"));
+    EXPECT_FALSE(code(styled(u">> - a\n>>   ```\n>>   b\n>> after\n"), u"after")) << "two leaders";
+    EXPECT_TRUE(code(styled(u"> text\n>   ```\n>   b\n> more\n"), u"more")) << "no item";
+    EXPECT_TRUE(code(styled(u"> - a\n\n>   ```\n>   b\n> more\n"), u"more")) << "the quotation ended before it";
+    EXPECT_TRUE(code(styled(u"> - a\n> > q\n>   ```\n>   b\n> more\n"), u"more")) << "a deeper quotation ended the list";
+    for (const U16View text : {U16View(u"> - a\n>   ```\n>   b\n> more\n"), U16View(u"> text\n>   ```\n>   b\n> more\n")}) {
+        const std::string html = u8(MarkdownHTML::body(text));
+        EXPECT_EQ(html.find("more") < html.find("</code>"), code(styled(text), u"more")) << html;
+    }
+}
+
 TEST(MarkdownStylerParagraphs, CrlfDocumentsStyleLikeLf)
 {
     const TextStorage s = styled(u"# Head\r\n- one\r\n- two\r\n> quote\r\n");
@@ -577,4 +661,35 @@ TEST(MarkdownStylerTables, EscapedPipesAndCodeSpansDoNotSeparate)
     const std::vector<double> k = kerns(s);
     // Cells: "a \| b" (6) and "`x|y`" (5): the second row's first cell gets 1.
     EXPECT_EQ(k[TextOps::find(s.string(), u"`|c")], 1);
+}
+// Fences, items and quotations in any order: each line is code in the editor
+// where it is code in the export. (Quote leaders written as one run, ">>", and
+// indented code in items are read otherwise by the two, and are left out.)
+TEST(MarkdownStylerSpans, CodeBlocksStandWhereTheExportPutsThem)
+{
+    const std::vector<std::string> shapes{"- ```", "- ~~~", "1. ```", "  ```", "```", "~~~", "> ```", "> - ```",
+                                          "  - ```", ">   ```", "> > ```", "> >   ```", "\t- ```", ">\t```", "  w",
+                                          "w", "> w", ">   w", ">    w", "> - w", "> 1. w", "> > - w", "- w", "# w", "", "> "};
+    std::mt19937 random(19);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        int words = 0;
+        for (int line = 1 + int(random() % 10); line > 0; --line) {
+            std::string shape = shapes[random() % shapes.size()];
+            if (const size_t w = shape.find('w'); w != std::string::npos)
+                shape.replace(w, 1, "q" + std::to_string(words++) + "z");
+            text += shape + "\n";
+        }
+        const std::string html = u8(MarkdownHTML::body(u16(text)));
+        const TextStorage s = styled(u16(text));
+        for (int k = 0; k < words; ++k) {
+            const std::string word = "q" + std::to_string(k) + "z";
+            const size_t at = html.find(word);
+            const size_t open = html.rfind("<pre><code", at);
+            const size_t close = html.rfind("</code></pre>", at);
+            const bool exported = open != std::string::npos && (close == std::string::npos || close < open);
+            ASSERT_EQ(s.attribute(AttributeKey::CodeBlockFill, find(s, u16(word))) != nullptr, exported)
+                << word << " in\n" << text << "---\n" << html;
+        }
+    }
 }

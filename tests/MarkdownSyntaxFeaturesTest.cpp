@@ -22,7 +22,7 @@ std::vector<U16View> split(U16View text)
 MarkdownList::LineMap listOf(U16View text)
 {
     const auto lines = split(text);
-    return MarkdownList::lines(lines, MarkdownSyntax::fenceFlags(lines));
+    return MarkdownList::lines(lines, MarkdownSyntax::fenceLines(lines));
 }
 
 } // namespace

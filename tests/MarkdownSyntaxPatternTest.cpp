@@ -217,18 +217,17 @@ struct Reference {
         first(linkRegex(), 2, MarkdownToken(K::link), {1, 3, 4, 5, 6}, 4, u"", true, true);
         first(autolinkRegex(), 2, MarkdownToken(K::link), {1, 3}, 2, u"", true);
         first(emailAutolinkRegex(), 2, MarkdownToken(K::link), {1, 3}, 2, u"mailto:", true);
-        // A reference reaching into what an earlier pass took hides none after its start.
+        // A reference reaching into what an earlier pass took, or whose label no
+        // note has, hides none after its start.
         for (int at = within.location; at < within.end();) {
             const auto m = Footnote::referenceRegex().firstMatch(line, Range::fromTo(at, within.end()));
             if (!m)
                 break;
-            if (anyConsumed(m->range(0))) {
+            if (anyConsumed(m->range(0)) || !footnotes.count(Footnote::normalizedLabel(m->text(line, 2)))) {
                 at = m->range(0).location + 1;
                 continue;
             }
             at = m->range(0).end();
-            if (!footnotes.count(Footnote::normalizedLabel(m->text(line, 2))))
-                continue;
             span(m->range(0), MarkdownToken::footnoteRef(U16String(m->text(line, 2))));
             span(m->range(1), MarkdownToken());
             span(m->range(3), MarkdownToken());

@@ -575,6 +575,23 @@ TEST(RestyleDifferential, LongQuotesAndAlertsStayAsIfRestyledFromScratch)
     }
 }
 
+// The shapes where code, notes and containers meet: a reference after a code
+// span holding one, a broken reference before a good one, fences under items
+// and in quotations (closed, left open, under an item in a quotation) with
+// lines after them at and left of the item's text.
+TEST(RestyleDifferential, NotesAfterCodeAndFencesInItemsAndQuotations)
+{
+    const U16String text = u"Type `[^note]` to get one like this[^note]. `[^a]` [^b] and [^x [^b] and [^ [^note].\n\n"
+                           u"- item\n  ```\n  code *a*\n  ```\nlazy after the block\n\n"
+                           u"- open\n  ~~~\n  code\nafter the open block\n\n"
+                           u"> ```\n> quoted code\n> ```\n> text after\n\n"
+                           u"> - item\n>   ```\n>   code\n> after the item\n> more\n\n"
+                           u"> > ```\n> > deep\n\nOut.\n\n"
+                           u"[^note]: The note.\n[^b]: B.\n[^x [^y]: odd label.\n";
+    for (unsigned seed = 700; seed < 712; ++seed)
+        EXPECT_EQ(differential::run(text, seed, 40), "") << "seed " << seed;
+}
+
 } // namespace
 } // namespace velkin
 

@@ -94,6 +94,17 @@ bool keepsOpen(U16View line, int depth, int column)
     return column < 0 || blank(content) || MarkdownSyntax::indentWidth(content) >= column;
 }
 
+// Whether a line's text after `depth` quote leaders starts left of `column`; a
+// line with fewer leaders, which ends a block in a quotation, does not.
+bool leftOf(U16View line, int depth, int column)
+{
+    const std::optional<int> start = depth >= 1 ? MarkdownSyntax::quoteLevelsEnd(line, depth) : std::optional<int>(0);
+    if (!start)
+        return false;
+    const U16View content = line.substr(size_t(*start));
+    return !blank(content) && MarkdownSyntax::indentWidth(content) < column;
+}
+
 // The lines of `text` from `from` to `to` as the block scanner cuts them, each
 // with where it starts, until `visit` says stop; false then.
 template <typename Visit>
@@ -116,9 +127,9 @@ FenceMap read(U16View text, const std::vector<int>& starts)
     const int n = int(text.size());
     MarkdownSyntax::FenceReader reader;
     std::optional<CodeBody> open;
-    // An indented fence outside quotations may stand in a list item, whose text
-    // column the lines read here do not tell: while none of its lines stands left
-    // of the fence, it reads the same in an item or not.
+    // An indented fence (after its quote leaders) may stand in a list item, whose
+    // text column the lines read here do not tell: while none of its lines stands
+    // left of the fence, it reads the same in an item or not.
     bool undecided = false;
     auto finish = [&](int end, bool closed, bool whole) {
         open->end = end;
@@ -131,19 +142,28 @@ FenceMap read(U16View text, const std::vector<int>& starts)
     auto readBody = [&](int from, int to) {
         if (!open)
             return true;
-        if (undecided)
-            return eachLine(text, from, to, [&](U16View line, int) {
-                return blank(line) || MarkdownSyntax::indentWidth(line) >= open->column;
+        if (undecided && open->depth == 0)
+            return eachLine(text, from, to, [&](U16View line, int at) {
+                if (blank(line) || MarkdownSyntax::indentWidth(line) >= open->column)
+                    return true;
+                map.unknownFrom = at;
+                return false;
             });
         if (!open->contained())
             return true;
+        bool known = true;
         eachLine(text, from, to, [&](U16View line, int at) {
+            if (undecided && leftOf(line, open->depth, open->column)) {
+                map.unknownFrom = at;
+                known = false;
+                return false;
+            }
             if (reader.read(line).isInside)
                 return true;
             finish(at, false, at > 0 && text[size_t(at - 1)] == u'\n');
             return false;
         });
-        return true;
+        return known;
     };
     int readTo = 0;
     for (const int start : starts) {
@@ -162,9 +182,9 @@ FenceMap read(U16View text, const std::vector<int>& starts)
             if (open && undecided) {
                 MarkdownSyntax::FenceReader ahead = reader;
                 const MarkdownSyntax::FenceLine rec = ahead.read(piece);
-                if (!(rec.isDelimiter && !rec.opens) && !blank(piece)
-                    && MarkdownSyntax::indentWidth(piece) < open->column) {
+                if (!(rec.isDelimiter && !rec.opens) && leftOf(piece, open->depth, open->column)) {
                     map.known = open->opener;
+                    map.unknownFrom = start + pieces[k].content.location;
                     return map;
                 }
             }
@@ -181,9 +201,11 @@ FenceMap read(U16View text, const std::vector<int>& starts)
             if (rec.opens) {
                 open = CodeBody{start, n, rec.quoted ? std::nullopt : rec.language, reader.openDepth(),
                                 rec.listed ? reader.openColumn() : -1, false, single};
-                undecided = !rec.quoted && !rec.listed && MarkdownSyntax::indentWidth(piece) >= 2;
+                const int indent = MarkdownSyntax::indentWidth(
+                    piece.substr(size_t(MarkdownSyntax::quoteLevelsEnd(piece, open->depth).value_or(0))));
+                undecided = !rec.listed && indent >= 2;
                 if (undecided)
-                    open->column = MarkdownSyntax::indentWidth(piece);
+                    open->column = indent;
             }
         }
         readTo = next;
@@ -202,10 +224,13 @@ bool keep(FenceMap& map, U16View text, Range range, int delta)
     const int oldEnd = range.end() - delta;
     const int from = lineStart(text, std::clamp(range.location, 0, int(text.size())));
     if (map.known != std::numeric_limits<int>::max()) {
-        if (map.known >= oldEnd)
+        if (map.known >= oldEnd) {
             map.known += delta;
-        else if (map.known > from)
-            map.known = from;
+            map.unknownFrom += delta;
+        } else if (from <= map.unknownFrom) {
+            // The lines from the block's fence to the one left of it changed.
+            return false;
+        }
     }
     auto first = std::partition_point(map.blocks.begin(), map.blocks.end(),
                                       [&](const CodeBody& b) { return b.end < from; });

@@ -36,6 +36,8 @@ struct FenceMap {
     // From here on nothing is known: a fence indented as in a list item with a
     // line left of it, which ends it or not as the list items above say.
     int known = std::numeric_limits<int>::max();
+    // The start of that line: an edit there or above it may let the map know more.
+    int unknownFrom = std::numeric_limits<int>::max();
 };
 
 namespace CodeBodies {

@@ -474,12 +474,16 @@ int Renderer::block(int i, U16String& out)
 {
     const U16View line = lines_[size_t(i)];
     const MarkdownSyntax::FenceLine& fence = fences_[size_t(i)];
-    // A fence that opens an item's text ("- ```") belongs to the item's list (or quote).
-    const bool itemFence = fence.isDelimiter && fence.opens && fence.listed;
-    if (fence.isDelimiter && fence.opens && !fence.listed)
-        return fencedCode(i, out);
-    if (fence.isInside && !itemFence)
+    if (fence.isDelimiter && fence.opens) {
+        // A fence that opens a quotation's text ("> ```") is the quotation's
+        // first block, and one that opens an item's ("- ```") the list's.
+        if (fence.quoted)
+            return blockquote(i, out);
+        if (!fence.listed)
+            return fencedCode(i, out);
+    } else if (fence.isInside) {
         return i + 1;
+    }
     if (indentedCode_[size_t(i)])
         return indentedCodeBlock(i, out);
     if (isBlank(i))
@@ -532,13 +536,12 @@ int Renderer::fencedCode(int i, U16String& out)
     while (end < count && fences_[size_t(end)].isInside && !fences_[size_t(end)].isDelimiter)
         ++end;
     const bool closed = end < count && fences_[size_t(end)].isDelimiter && !fences_[size_t(end)].opens;
-    const bool quoted = fences_[size_t(i)].quoted;
+    // A quoted fence is read in its quotation, whose leaders are gone by then.
     U16String code;
     for (int k = i + 1; k < end; ++k) {
         if (k > i + 1)
             code += u'\n';
-        const U16View line = lines_[size_t(k)];
-        code += quoted ? quotedText(line) : line;
+        code += lines_[size_t(k)];
     }
     out += codeBlock(code, fences_[size_t(i)].language);
     return closed ? end + 1 : end;
@@ -931,20 +934,31 @@ U16String Renderer::notesHTML() const
 {
     if (notes_.order.empty())
         return {};
-    U16String out = u"<section class=\"footnotes\">\n<hr>\n";
+    // The notes' texts first: a reference in one of them may be a note's only one.
+    std::vector<U16String> texts;
+    texts.reserve(notes_.order.size());
     for (const U16String& label : notes_.order) {
         const auto found = notes_.markdown.find(Footnote::normalizedLabel(label));
-        const U16String text = found == notes_.markdown.end() ? U16String() : found->second;
+        texts.push_back(found == notes_.markdown.end() ? U16String() : inlineHTML(found->second));
+    }
+    U16String out = u"<section class=\"footnotes\">\n<hr>\n";
+    for (size_t k = 0; k < notes_.order.size(); ++k) {
+        const U16String& label = notes_.order[k];
         const U16String a = notes_.anchorOf(label);
         out += u"<p class=\"footnote\" id=\"fn-"sv;
         out += a;
         out += u"\"><span class=\"footnote-label\">"sv;
         appendEscaped(out, label);
         out += u"</span> "sv;
-        appendInlineHTML(out, text);
-        out += u" <a class=\"footnote-back\" href=\"#fnref-"sv;
-        out += a;
-        out += u"\">&#8617;</a></p>\n"sv;
+        out += texts[k];
+        // A back link only to a reference the page holds: none where every one
+        // stands in code or a link's address, or there is none.
+        if (notes_.references.count(Footnote::normalizedLabel(label))) {
+            out += u" <a class=\"footnote-back\" href=\"#fnref-"sv;
+            out += a;
+            out += u"\">&#8617;</a>"sv;
+        }
+        out += u"</p>\n"sv;
     }
     out += u"</section>\n"sv;
     return out;

@@ -37,6 +37,19 @@ U16String normalizedLabel(U16View label)
     return ascii ? TextOps::asciiLowercased(t) : TextOps::lowercased(t);
 }
 
+bool Labels::names(U16View label) const
+{
+    // Text beyond the longest label's length from the first non-blank makes it
+    // too long: a line of broken references costs in proportion to its length.
+    size_t i = 0;
+    while (i < label.size() && isInTrimSet(label[i], TrimSet::Whitespace))
+        ++i;
+    for (i += longest_; i < label.size(); ++i)
+        if (!isInTrimSet(label[i], TrimSet::Whitespace))
+            return false;
+    return !set_.empty() && set_.count(normalizedLabel(label)) > 0;
+}
+
 std::optional<ParsedDefinition> parseDefinition(U16View line)
 {
     // Cheap refusal: up to three spaces, then "[^".
@@ -147,8 +160,12 @@ std::vector<Reference> references(U16View text)
                 continue;
             }
             const U16View label = line.substr(p + 2, close - p - 2);
-            if (whole.location >= skip && defined.count(normalizedLabel(label)))
-                out.push_back(Reference{U16String(label), Range{lines[i].content.location + whole.location, whole.length}});
+            if (whole.location < skip || !defined.names(label)) {
+                // As the inline scanner reads it: a refused match hides no reference that starts inside it.
+                p = line.find(u"[^", p + 1);
+                continue;
+            }
+            out.push_back(Reference{U16String(label), Range{lines[i].content.location + whole.location, whole.length}});
             p = line.find(u"[^", close + 1);
         }
     }

@@ -3,6 +3,8 @@
 #include "platform/regex/Regex.h"
 #include "platform/text/Range.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <unordered_set>
 #include <vector>
@@ -35,7 +37,32 @@ struct ParsedDefinition {
     bool operator==(const ParsedDefinition&) const = default;
 };
 
-using Labels = std::unordered_set<U16String>;
+// The normalised labels of a text's notes. It keeps the length of the longest,
+// so that a long label as written is found to be none of them without
+// lower-casing it (lower-casing never shortens a text).
+class Labels {
+public:
+    Labels() = default;
+    Labels(std::initializer_list<U16String> normalized)
+    {
+        for (const U16String& label : normalized)
+            insert(label);
+    }
+    void insert(U16String normalized)
+    {
+        longest_ = std::max(longest_, normalized.size());
+        set_.insert(std::move(normalized));
+    }
+    bool empty() const { return set_.empty(); }
+    size_t count(const U16String& normalized) const { return set_.count(normalized); }
+    // Whether `label`, as written, is one of them once normalised.
+    bool names(U16View label) const;
+    bool operator==(const Labels& other) const { return set_ == other.set_; }
+
+private:
+    std::unordered_set<U16String> set_;
+    size_t longest_ = 0;
+};
 
 // "(\[\^)([^\]\n]+?)(\])".
 const Regex& referenceRegex();

@@ -18,6 +18,7 @@ struct Item {
     int indent;
     U16View textIndent;
     char16_t marker;
+    int bullet;  // the indent width of the item's line, where its bullet stands
 };
 
 U16View leadingWhitespace(U16View s)
@@ -61,9 +62,19 @@ const Line* OffsetMap::find(int offset) const
     return it != entries.end() && it->first == offset ? &it->second : nullptr;
 }
 
-LineMap lines(const std::vector<U16View>& lineTexts, const std::vector<bool>& fenced)
+LineMap lines(const std::vector<U16View>& lineTexts, const std::vector<MarkdownSyntax::FenceLine>& fences)
 {
     const size_t n = lineTexts.size();
+    auto fenced = [&](size_t i) { return i < fences.size() && fences[i].isInside; };
+    // No lazy line goes on from code: a line left of every item's text right
+    // after a fenced block ends the list where that block ended for standing
+    // there, or where the line stands at the list's own indentation or left of it.
+    auto endsAfterBlock = [&](size_t i, int w, const Item& outermost) {
+        if (i == 0 || !fenced(i - 1))
+            return false;
+        const MarkdownSyntax::FenceLine& before = fences[i - 1];
+        return w <= outermost.bullet || !(before.isDelimiter && !before.opens);
+    };
     LineMap out(n);
     std::vector<Item> stack;
     std::vector<size_t> block;
@@ -99,7 +110,7 @@ LineMap lines(const std::vector<U16View>& lineTexts, const std::vector<bool>& fe
         const int w = indentWidth(lineIndent);
         // Outside a list, a marker indented four columns or more is code or a
         // paragraph's continuation, never an item.
-        if (!fenced[i] && (!stack.empty() || w < 4)) {
+        if (!fenced(i) && (!stack.empty() || w < 4)) {
             if (const auto m = MarkdownSyntax::matchList(line)) {
                 const U16View prefix = line.substr(0, size_t(m->blanks.end()));
                 const int width = indentWidth(prefix);
@@ -113,7 +124,7 @@ LineMap lines(const std::vector<U16View>& lineTexts, const std::vector<bool>& fe
                     if (stack.empty() && popped && popped->marker != marker)
                         endList();
                 }
-                stack.push_back(Item{width, prefix, marker});
+                stack.push_back(Item{width, prefix, marker, w});
                 give(i, prefix, lineIndent, true);
                 loose = loose || sawBlank;
                 sawBlank = false;
@@ -132,7 +143,7 @@ LineMap lines(const std::vector<U16View>& lineTexts, const std::vector<bool>& fe
             give(i, owner->textIndent, lineIndent, false);
             loose = loose || sawBlank;
             sawBlank = false;
-        } else if (sawBlank || fenced[i] || interrupts(line)) {
+        } else if (sawBlank || fenced(i) || interrupts(line) || endsAfterBlock(i, w, stack.front())) {
             endList();
         } else {
             give(i, stack.back().textIndent, lineIndent, false);
@@ -162,12 +173,12 @@ OffsetMap lines(U16View text)
 {
     const auto ranges = lineRanges(text);
     const auto texts = MarkdownSyntax::lineTexts(text, ranges);
-    return keyedByOffset(ranges, lines(texts, MarkdownSyntax::fenceFlags(texts)));
+    return keyedByOffset(ranges, lines(texts, MarkdownSyntax::fenceLines(texts)));
 }
 
 OffsetMap lines(const MarkdownSyntax::BlockLines& b)
 {
-    return keyedByOffset(b.index.lines(), lines(b.texts, b.fenced));
+    return keyedByOffset(b.index.lines(), lines(b.texts, b.fences));
 }
 
 } // namespace MarkdownList

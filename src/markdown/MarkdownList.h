@@ -10,6 +10,7 @@ namespace velkin {
 
 namespace MarkdownSyntax {
 struct BlockLines;
+struct FenceLine;
 }
 
 namespace MarkdownList {
@@ -32,7 +33,8 @@ struct OffsetMap {
     const Line* find(int offset) const;
 };
 
-LineMap lines(const std::vector<U16View>& lineTexts, const std::vector<bool>& fenced);
+// `fences`: the lines' fence records (MarkdownSyntax::fenceLines).
+LineMap lines(const std::vector<U16View>& lineTexts, const std::vector<MarkdownSyntax::FenceLine>& fences);
 OffsetMap lines(U16View text);
 // The same from a classification of the text that the caller already holds.
 OffsetMap lines(const MarkdownSyntax::BlockLines& blockLines);

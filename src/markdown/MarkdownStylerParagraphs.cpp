@@ -75,7 +75,7 @@ void MarkdownStyler::applyParagraphStyles(AttributedString& storage, U16View tex
 
     const std::vector<Alert::Block> alerts = Alert::blocks(text);
     const std::vector<Footnote::Definition> footnotes = Footnote::definitions(text);
-    const MarkdownList::LineMap lists = MarkdownList::lines(lines.texts, lines.fenced);
+    const MarkdownList::LineMap lists = MarkdownList::lines(lines.texts, lines.fences);
 
     // Lines of a fenced block opened by a quoted fence line keep their quote indents;
     // other fenced lines are code, never headings or quotes.

@@ -486,7 +486,7 @@ FenceLine FenceReader::read(U16View line)
                 rec.quoted = q.depth >= 1;
                 open_ = false;
                 // A closing line left of every item's text ends their list.
-                if (!items_.empty() && (q.depth >= 1 || indentWidth(rest) < items_.front()))
+                if (!items_.empty() && (q.depth != itemsDepth_ || indentWidth(rest) < items_.front()))
                     items_.clear();
                 sawBlank_ = false;
                 afterFence_ = true;
@@ -519,7 +519,8 @@ FenceLine FenceReader::read(U16View line)
         if (i == line.size())
             return rec;
         const char16_t c = line[i];
-        if (c != u'-' && c != u'*' && c != u'+' && !CharacterClass::isAsciiDigit(c) && c < 0x80) {
+        // A quoted line may open an item in its quotation.
+        if (c != u'-' && c != u'*' && c != u'+' && c != u'>' && !CharacterClass::isAsciiDigit(c) && c < 0x80) {
             afterFence_ = false;
             return rec;
         }
@@ -556,7 +557,7 @@ void FenceReader::readAfresh(const QuoteLeader& q, U16View rest, bool fenceChara
         }
     }
     if (!d) {
-        trackItems(rest, q.depth >= 1, false);
+        trackItems(rest, q.depth, false);
         return;
     }
     rec.isDelimiter = rec.isInside = rec.opens = true;
@@ -571,10 +572,11 @@ void FenceReader::readAfresh(const QuoteLeader& q, U16View rest, bool fenceChara
     column_ = -1;
     if (item) {
         column_ = columnsOf(rest.substr(0, size_t(item->blanks.end())));
-        trackItems(rest, q.depth >= 1, false);
+        trackItems(rest, q.depth, false);
     } else {
-        // An indented fence belongs to the innermost item whose text it stands under.
-        if (q.depth == 0) {
+        // An indented fence belongs to the innermost item whose text it stands
+        // under, in the quotation it stands in.
+        if (q.depth == itemsDepth_) {
             const int w = indentWidth(rest);
             for (size_t k = items_.size(); k-- > 0;)
                 if (items_[k] <= w) {
@@ -582,22 +584,23 @@ void FenceReader::readAfresh(const QuoteLeader& q, U16View rest, bool fenceChara
                     break;
                 }
         }
-        trackItems(rest, q.depth >= 1, true);
+        trackItems(rest, q.depth, true);
     }
     sawBlank_ = false;
     afterFence_ = true;
 }
 
-void FenceReader::trackItems(U16View rest, bool quoted, bool fenceLine)
+void FenceReader::trackItems(U16View rest, int depth, bool fenceLine)
 {
     if (!readsItems_)
         return;
-    // As the list lines are read (see MarkdownList): a quoted line ends them.
-    if (quoted) {
+    // A line with more or fewer quote leaders ends the list, as the export reads
+    // a quotation (its lines without their leaders) and what stands around it.
+    if (depth != itemsDepth_) {
         items_.clear();
         sawBlank_ = false;
         afterFence_ = false;
-        return;
+        itemsDepth_ = depth;
     }
     if (blankLine(rest)) {
         sawBlank_ = sawBlank_ || !items_.empty();
@@ -630,11 +633,16 @@ void FenceReader::trackItems(U16View rest, bool quoted, bool fenceLine)
 std::vector<FenceLine> fenceLines(const std::vector<U16View>& lines)
 {
     std::vector<FenceLine> out(lines.size());
-    // List items matter only to a fence indented under one; most texts hold none.
+    // List items matter only to a fence indented under one (after its quote
+    // leaders); most texts hold none.
     const bool indentedFence = std::any_of(lines.begin(), lines.end(), [](U16View line) {
-        if (line.empty() || !CharacterClass::isAsciiBlank(line[0]))
+        size_t i = 0;
+        while (i < 3 && i < line.size() && line[i] == u' ')
+            ++i;
+        i = i < line.size() && line[i] == u'>' ? size_t(quoteLeader(line).offset) : 0;
+        if (i >= line.size() || !CharacterClass::isAsciiBlank(line[i]))
             return false;
-        size_t i = 1;
+        ++i;
         while (i < line.size() && CharacterClass::isAsciiBlank(line[i]))
             ++i;
         return i < line.size() && (line[i] == u'`' || line[i] == u'~');

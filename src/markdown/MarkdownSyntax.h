@@ -279,8 +279,9 @@ public:
 private:
     void readAfresh(const QuoteLeader& q, U16View rest, bool fenceCharacter, FenceLine& rec);
     bool leavesContainer(U16View line, const QuoteLeader& q) const;
-    // The list items a line outside fences opens, goes on or ends.
-    void trackItems(U16View rest, bool quoted, bool fenceLine);
+    // The list items a line outside fences opens, goes on or ends; `rest` is the
+    // line after its `depth` quote leaders.
+    void trackItems(U16View rest, int depth, bool fenceLine);
 
     bool readsItems_ = true;
     bool open_ = false;
@@ -288,10 +289,12 @@ private:
     int run_ = 0;
     int depth_ = 0;    // the quote leaders of its opening line
     int column_ = -1;  // the column where the text of the item it opened in starts; -1 in none
-    // The columns where the texts of the open list items start, innermost last
-    // (lists are read outside quotations only, as the paragraph styles read
-    // them), and what came since the last of their lines.
+    // The columns where the texts of the open list items start, innermost last,
+    // counted after the quote leaders of their lines (`itemsDepth_` of them, as
+    // the export reads a quotation's lines), and what came since the last of
+    // their lines. A line with another number of leaders ends them.
     std::vector<int> items_;
+    int itemsDepth_ = 0;
     bool sawBlank_ = false;
     bool afterFence_ = false;  // the last line with text was a fence's: no lazy line goes on from it
 };

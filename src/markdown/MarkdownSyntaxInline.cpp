@@ -1104,7 +1104,8 @@ void firstMatchPass(Scan& sc, char16_t trigger, Matcher match, const PassSpec& p
 enum class Visited {
     read,     // taken, or left as text: the next match starts after it
     covered,  // refused for reaching into text an earlier pass took (a code span
-              // holding "[^a"): it hides nothing, the next may start one further on
+              // holding "[^a") or for a label no note has: it hides nothing, the
+              // next may start one further on
 };
 
 // An all-matches pass: every match inside the scanned part, left to right and
@@ -1457,9 +1458,10 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
         allMatchesPass(sc, u'[', withStops(matchFootnoteReference), [&](const Hit& h) {
             if (sc.consumed.intersects(h.g[0]))
                 return Visited::covered;
+            // "[^x [^b]" with no note x still refers to b.
             const U16View label = substring(line, h.g[2]);
-            if (!footnotes.count(Footnote::normalizedLabel(label)))
-                return Visited::read;
+            if (!footnotes.names(label))
+                return Visited::covered;
             sc.span(h.g[0], MarkdownToken::footnoteRef(U16String(label)));
             sc.span(h.g[1], MarkdownToken());
             sc.span(h.g[3], MarkdownToken());
