@@ -321,6 +321,96 @@ TEST(ExportScaling, ALongParagraphImportedInPiecesReadsAsImportedWhole)
     }
 }
 
+// Two imports hold the same text in the same blocks and frames with the same
+// formats. A format's properties are compared as a set: the order Qt happened
+// to set them in is no difference.
+void expectSameDocument(QTextDocument& pieces, QTextDocument& whole, const char* shape)
+{
+    SCOPED_TRACE(shape);
+    // As text, so that a failure says which differ.
+    const auto properties = [](QTextFormat format) {
+        format.clearProperty(QTextFormat::ObjectIndex);
+        const QMap<int, QVariant> map = format.properties();
+        std::string out;
+        for (auto it = map.begin(); it != map.end(); ++it)
+            out += std::to_string(it.key()) + "=" + it.value().toString().toStdString() + " ";
+        return out;
+    };
+    ASSERT_EQ(pieces.blockCount(), whole.blockCount());
+    for (QTextBlock a = pieces.begin(), b = whole.begin(); a.isValid(); a = a.next(), b = b.next()) {
+        ASSERT_EQ(a.text(), b.text()) << "block " << a.blockNumber();
+        EXPECT_EQ(properties(a.blockFormat()), properties(b.blockFormat())) << a.text().left(40).toStdString();
+        EXPECT_EQ(properties(a.charFormat()), properties(b.charFormat())) << a.text().left(40).toStdString();
+        EXPECT_EQ(a.textList() != nullptr, b.textList() != nullptr) << a.text().left(40).toStdString();
+        EXPECT_EQ(pieces.frameAt(a.position())->firstPosition(), whole.frameAt(b.position())->firstPosition());
+        auto x = a.begin();
+        auto y = b.begin();
+        for (; !x.atEnd() && !y.atEnd(); ++x, ++y) {
+            ASSERT_EQ(x.fragment().text(), y.fragment().text());
+            EXPECT_EQ(properties(x.fragment().charFormat()), properties(y.fragment().charFormat()))
+                << x.fragment().text().toStdString();
+        }
+        EXPECT_TRUE(x.atEnd() && y.atEnd());
+    }
+    const QList<QTextFrame*> a = pieces.rootFrame()->childFrames();
+    const QList<QTextFrame*> b = whole.rootFrame()->childFrames();
+    ASSERT_EQ(a.size(), b.size());
+    for (qsizetype k = 0; k < a.size(); ++k)
+        EXPECT_EQ(properties(a[k]->frameFormat()), properties(b[k]->frameFormat()));
+}
+
+TEST(ExportScaling, APageImportedInPiecesReadsAsImportedWhole)
+{
+    // Each long enough to be imported in many pieces, cut inside its elements too.
+    std::vector<std::pair<const char*, U16String>> shapes;
+    U16String code = u"Intro.\n\n```json\n";
+    for (int i = 0; i < 4000; ++i)
+        code += u"  {\"key" + TextOps::number(i) + u"\": [1, true, null, \"v\"]},\n" + (i % 50 == 0 ? u"\n" : u"");
+    shapes.emplace_back("a code block with empty lines", code + u"```\n\nAfter.\n");
+    U16String markup = u"```html\n";
+    for (int i = 0; i < 2000; ++i)
+        markup += u"<div class=\"c\"><!-- a\ncomment over " + TextOps::number(i) + u"\nlines --><span>t</span></div>\n";
+    shapes.emplace_back("tokens over lines", markup + u"```\n");
+    U16String quote;
+    for (int i = 0; i < 2000; ++i) {
+        quote += u"> paragraph " + TextOps::number(i) + u" with *emphasis*\n>\n";
+        if (i % 100 == 0)
+            quote += u"> ```c\n> int x = 1;\n> ```\n>\n> > nested " + TextOps::number(i) + u"\n>\n";
+        if (i % 150 == 0)
+            quote += u"> - a\n> - b\n>\n";
+        if (i == 1000) {
+            quote += u"> ```c\n";
+            for (int line = 0; line < 3000; ++line)
+                quote += u"> int x" + TextOps::number(line) + u" = 1;\n";
+            quote += u"> ```\n>\n";
+        }
+    }
+    shapes.emplace_back("a long quote", quote + u"\nAfter.\n");
+    U16String alert = u"> [!NOTE]\n";
+    for (int i = 0; i < 2000; ++i)
+        alert += u"> line " + TextOps::number(i) + u" of the note\n>\n";
+    shapes.emplace_back("a long alert", alert + u"\nAfter.\n");
+    shapes.emplace_back("many footnotes", footnotes(2500));
+    U16String tables;
+    for (int i = 0; i < 2500; ++i)
+        tables += u"| a | b |\n|---|---|\n| " + TextOps::number(i) + u" | " + (i % 2 ? u"x" : u"") + u" |\n\n"
+                  + (i % 3 ? u"para\n\n" : u"");
+    shapes.emplace_back("tables, some ending in an empty cell", tables);
+    U16String mixed;
+    for (int i = 0; i < 800; ++i)
+        mixed += u"# H" + TextOps::number(i)
+                 + u"\n\n- [ ] task\n- [x] done\n\n1. one\n2. two\n\n---\n\n![alt](nothing.png)\n\n    indented\n\n";
+    shapes.emplace_back("pictures with captions, tasks, rules", mixed);
+    for (const auto& [shape, markdown] : shapes) {
+        const U16String page = MarkdownHTML::document(markdown);
+        const auto pieces = PageImport::load(page);
+        const auto whole = RichTextImport::load(PageImport::importableHTML(page));
+        PageImport::unlistTaskItems(*whole);
+        PageImport::joinTableParts(*whole);
+        expectSameDocument(*pieces, *whole, shape);
+    }
+}
+
 U16String headingsAndTables(size_t sections)
 {
     U16String text;

@@ -6,6 +6,7 @@
 
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 #include <QUrl>
 #include <QVariant>
 
@@ -41,6 +42,19 @@ protected:
         }();
         return none;
     }
+};
+
+// A piece of a page, imported apart: its pictures are those registered in
+// the page's document.
+class PieceDocument : public QTextDocument {
+public:
+    explicit PieceDocument(const QTextDocument& page) : page_(page) {}
+
+protected:
+    QVariant loadResource(int type, const QUrl& name) override { return page_.resource(type, name); }
+
+private:
+    const QTextDocument& page_;
 };
 
 U16String unescapedAttribute(U16View value)
@@ -114,10 +128,28 @@ QImage keptPicture(QImage image, const Pictures& pictures)
     return scaled;
 }
 
-// The page with every <img> of the renderer pointing at a picture registered
-// in `document`; a picture that cannot be loaded gives way to its alt text
-// (or to nothing where a caption below already shows that text).
-U16String pictureSources(const U16String& html, QTextDocument& document, Pictures* pictures)
+} // namespace
+
+// Every <img> of the renderer pointed at a picture registered in the document;
+// a picture that cannot be loaded gives way to its alt text (or to nothing
+// where a caption below already shows that text). Kept over the pieces of a
+// page, so that each source is decoded once and the budget holds for all.
+class PictureRouter {
+public:
+    PictureRouter(QTextDocument& document, Pictures* pictures) : document_(document), pictures_(pictures) {}
+
+    U16String route(U16String html);
+
+private:
+    QTextDocument& document_;
+    Pictures* pictures_;
+    int count_ = 0;
+    std::map<U16String, QString> names_;  // a source's registered name, or empty when it has none
+    QString placeholderName_;
+    long long kept_ = 0;
+};
+
+U16String PictureRouter::route(U16String html)
 {
     static constexpr std::u16string_view open = u"<img src=\"";
     static constexpr std::u16string_view caption = u"</p>\n<p class=\"figcaption\"";
@@ -126,10 +158,6 @@ U16String pictureSources(const U16String& html, QTextDocument& document, Picture
     U16String out;
     out.reserve(html.size());
     size_t pos = 0;
-    int count = 0;
-    std::map<U16String, QString> names;  // a source's registered name, or empty when it has none
-    QString placeholderName;
-    long long kept = 0;
     for (size_t at = html.find(open); at != U16String::npos; at = html.find(open, pos)) {
         const size_t valueStart = at + open.size();
         const size_t valueEnd = html.find(u'"', valueStart);
@@ -139,28 +167,28 @@ U16String pictureSources(const U16String& html, QTextDocument& document, Picture
         out.append(html, pos, at - pos);
         const U16View tag(html.data() + at, tagEnd + 1 - at);
         const U16String source = unescapedAttribute(U16View(html).substr(valueStart, valueEnd - valueStart));
-        auto found = names.find(source);
-        if (found == names.end()) {
+        auto found = names_.find(source);
+        if (found == names_.end()) {
             QString name;
-            const bool overBudget = pictures && kept > pictures->budget;
+            const bool overBudget = pictures_ && kept_ > pictures_->budget;
             QImage image = overBudget ? QImage() : pictureAt(source);
-            if (!image.isNull() && pictures) {
-                image = keptPicture(std::move(image), *pictures);
-                kept += image.sizeInBytes();
+            if (!image.isNull() && pictures_) {
+                image = keptPicture(std::move(image), *pictures_);
+                kept_ += image.sizeInBytes();
             }
-            if (pictures && (overBudget || kept > pictures->budget)) {
-                ++pictures->leftOut;
-                if (placeholderName.isEmpty() && !pictures->placeholder.isNull()) {
-                    placeholderName = QStringLiteral("velkin-picture:placeholder");
-                    document.addResource(QTextDocument::ImageResource, QUrl(placeholderName), pictures->placeholder);
+            if (pictures_ && (overBudget || kept_ > pictures_->budget)) {
+                ++pictures_->leftOut;
+                if (placeholderName_.isEmpty() && !pictures_->placeholder.isNull()) {
+                    placeholderName_ = QStringLiteral("velkin-picture:placeholder");
+                    document_.addResource(QTextDocument::ImageResource, QUrl(placeholderName_), pictures_->placeholder);
                 }
-                found = names.emplace(source, placeholderName).first;
+                found = names_.emplace(source, placeholderName_).first;
             } else {
                 if (!image.isNull()) {
-                    name = QStringLiteral("velkin-picture:%1").arg(++count);
-                    document.addResource(QTextDocument::ImageResource, QUrl(name), image);
+                    name = QStringLiteral("velkin-picture:%1").arg(++count_);
+                    document_.addResource(QTextDocument::ImageResource, QUrl(name), image);
                 }
-                found = names.emplace(source, name).first;
+                found = names_.emplace(source, name).first;
             }
         }
         if (!found->second.isEmpty()) {
@@ -179,9 +207,9 @@ U16String pictureSources(const U16String& html, QTextDocument& document, Picture
     return out;
 }
 
-} // namespace
+namespace {
 
-std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures)
+std::unique_ptr<QTextDocument> newDocument()
 {
     auto document = std::make_unique<ImportedDocument>();
     document->setUseDesignMetrics(true);
@@ -189,9 +217,68 @@ std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures)
     // Nobody undoes an import: recorded, each later insertion and format change
     // would keep a command for every fragment it touched.
     document->setUndoRedoEnabled(false);
-    const U16String routed = pictureSources(U16String(html), *document, pictures);
-    document->setHtml(QString::fromUtf16(routed.data(), qsizetype(routed.size())));
     return document;
+}
+
+void setHtml(QTextDocument& document, const U16String& html)
+{
+    document.setHtml(QString::fromUtf16(html.data(), qsizetype(html.size())));
+}
+
+} // namespace
+
+std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures)
+{
+    auto document = newDocument();
+    PictureRouter router(*document, pictures);
+    setHtml(*document, router.route(U16String(html)));
+    return document;
+}
+
+PieceImport::PieceImport(Pictures* pictures) : document_(newDocument()), router_(std::make_unique<PictureRouter>(*document_, pictures))
+{
+}
+
+PieceImport::~PieceImport() = default;
+
+QTextBlock PieceImport::add(U16String html)
+{
+    html = router_->route(std::move(html));
+    if (!started_) {
+        setHtml(*document_, html);
+        started_ = true;
+        return document_->begin();
+    }
+    // Imported as the whole page would be, in a document of its own that
+    // takes its pictures from this one, then copied to the end of this one.
+    PieceDocument piece(*document_);
+    piece.setUndoRedoEnabled(false);
+    setHtml(piece, html);
+    html = U16String();
+    const QTextBlock mark = piece.begin();
+    QTextCursor from(&piece);
+    // The piece's first paragraph stands for what precedes it: from its end on,
+    // every block comes with its own format, as it did in the whole page.
+    if (mark.text().trimmed() == QString::fromUtf16(kPieceMark.data(), qsizetype(kPieceMark.size())))
+        from.setPosition(mark.position() + mark.length() - 1);
+    QTextCursor to(document_.get());
+    to.movePosition(QTextCursor::End);
+    // Between two tables the paragraph that stands after the first takes no
+    // format of the closing tags that ended the piece before.
+    const int end = to.position();
+    // (U+FDD0 and U+FDD1 are the characters Qt begins and ends a frame with.)
+    if (end > 0 && to.block().length() == 1 && document_->characterAt(end - 1) == QChar(0xFDD1)
+        && piece.characterAt(from.position()) == QChar(0xFDD0))
+        to.setBlockFormat(QTextBlockFormat());
+    from.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    to.insertFragment(QTextDocumentFragment(from));
+    return document_->findBlock(end).next();
+}
+
+std::unique_ptr<QTextDocument> PieceImport::take()
+{
+    router_.reset();
+    return std::move(document_);
 }
 
 void resizePictures(QTextDocument& document, const std::function<QSizeF(const QImage&)>& sizeOf)
