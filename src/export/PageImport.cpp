@@ -520,7 +520,7 @@ void forEachElement(U16View html, Each&& each)
 // closing what it opened and the next opening it again, the cut ones without
 // space below and the continued ones without space above, so that they lay
 // out as the one element they are.
-constexpr size_t kPiece = 1 << 15;
+constexpr size_t kPiece = 1 << 17;
 
 class Pieces {
 public:

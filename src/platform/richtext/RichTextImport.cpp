@@ -247,6 +247,11 @@ QTextBlock PieceImport::add(U16String html)
     if (!started_) {
         setHtml(*document_, html);
         started_ = true;
+        // One edit for all the pieces: each edit that ends makes Qt go over the
+        // whole document for its frames, and a cursor outside one lays out the
+        // paragraph it stands in.
+        edit_ = QTextCursor(document_.get());
+        edit_.beginEditBlock();
         return document_->begin();
     }
     // Imported as the whole page would be, in a document of its own that
@@ -277,6 +282,8 @@ QTextBlock PieceImport::add(U16String html)
 
 std::unique_ptr<QTextDocument> PieceImport::take()
 {
+    if (started_)
+        edit_.endEditBlock();
     router_.reset();
     return std::move(document_);
 }

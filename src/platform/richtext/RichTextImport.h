@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QSizeF>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <functional>
@@ -58,6 +59,7 @@ public:
 private:
     std::unique_ptr<QTextDocument> document_;
     std::unique_ptr<PictureRouter> router_;
+    QTextCursor edit_;
     bool started_ = false;
 };
 
