@@ -247,6 +247,37 @@ TEST(ExportScaling, ATallTableReadsAsOneTable)
     EXPECT_EQ(text.substr(firstRow, lastRow - firstRow).find("\\par\n"), std::string::npos);
 }
 
+TEST(ExportScaling, ALongRichTextHasOneHeadWithEveryColourAndEveryRowOnce)
+{
+    // Megabytes of table rows before a colour first shows: the RTF is made in
+    // two goes, the second after the head that names every colour.
+    U16String text = u"|" + U16String(12, u'a') + u"|\n|" + U16String(12, u'-') + u"|\n";
+    for (int i = 0; i < 5000; ++i)
+        text += u"| | | | | | | | | | | |\n";
+    text += u"\n```c\nint x = 1;\n```\n";
+    const auto rtf = Export::richText(MarkdownHTML::document(text));
+    ASSERT_TRUE(rtf.has_value());
+    const std::string data(rtf->begin(), rtf->end());
+    EXPECT_GT(data.size(), size_t(4) << 20);
+    EXPECT_EQ(data.rfind("{\\rtf1"), 0u);
+    size_t rows = 0;
+    for (size_t at = data.find("\\row\n"); at != std::string::npos; at = data.find("\\row\n", at + 1))
+        ++rows;
+    EXPECT_EQ(rows, 5001u);
+    // The keyword's colour is in the table, and the keyword written in it.
+    const size_t table = data.find("{\\colortbl;");
+    const size_t keyword = data.find("\\red207\\green34\\blue46;", table);
+    ASSERT_NE(keyword, std::string::npos);
+    int index = 0;
+    for (size_t at = data.find(';', table); at <= keyword; at = data.find(';', at + 1))
+        ++index;
+    const size_t run = data.find(" int}");
+    ASSERT_NE(run, std::string::npos);
+    const std::string attributes = data.substr(data.rfind('{', run), run - data.rfind('{', run)) + "\\";
+    EXPECT_NE(attributes.find("\\cf" + std::to_string(index) + "\\"), std::string::npos) << attributes;
+    EXPECT_EQ(data.substr(data.size() - 2), "}\n");
+}
+
 // The most memory this process has held since the last reset, in kilobytes.
 long peakKilobytes()
 {
@@ -372,13 +403,13 @@ TEST(ExportScaling, APageImportedInPiecesReadsAsImportedWhole)
         markup += u"<div class=\"c\"><!-- a\ncomment over " + TextOps::number(i) + u"\nlines --><span>t</span></div>\n";
     shapes.emplace_back("tokens over lines", markup + u"```\n");
     U16String quote;
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < 6000; ++i) {
         quote += u"> paragraph " + TextOps::number(i) + u" with *emphasis*\n>\n";
         if (i % 100 == 0)
             quote += u"> ```c\n> int x = 1;\n> ```\n>\n> > nested " + TextOps::number(i) + u"\n>\n";
         if (i % 150 == 0)
             quote += u"> - a\n> - b\n>\n";
-        if (i == 1000) {
+        if (i == 3000) {
             quote += u"> ```c\n";
             for (int line = 0; line < 3000; ++line)
                 quote += u"> int x" + TextOps::number(line) + u" = 1;\n";
@@ -387,7 +418,7 @@ TEST(ExportScaling, APageImportedInPiecesReadsAsImportedWhole)
     }
     shapes.emplace_back("a long quote", quote + u"\nAfter.\n");
     U16String alert = u"> [!NOTE]\n";
-    for (int i = 0; i < 2000; ++i)
+    for (int i = 0; i < 6000; ++i)
         alert += u"> line " + TextOps::number(i) + u" of the note\n>\n";
     shapes.emplace_back("a long alert", alert + u"\nAfter.\n");
     shapes.emplace_back("many footnotes", footnotes(2500));

@@ -224,11 +224,16 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
         return writeBytes(to, bytes.data(), bytes.size());
     }
     case ExportFormat::rtf: {
-        std::string error;
-        const auto data = richTextOf(*importReleasing(std::move(page), notice), &error);
-        if (!data)
-            return couldNotSave(to, error);
-        return writeBytes(to, data->constData(), size_t(data->size()));
+        const auto document = importReleasing(std::move(page), notice);
+        // Written as it is made: a long document's RTF need not be held whole.
+        OutputFile out(to);
+        if (auto failure = out.open())
+            return couldNotSave(to, *failure);
+        if (!RichTextWriter::write(*document, out.device()) || out.failed())
+            return couldNotSave(to, "the disk refused the data");
+        if (auto failure = out.commit())
+            return couldNotSave(to, *failure);
+        return std::nullopt;
     }
     case ExportFormat::pdf:
         return printed(*importReleasing(std::move(page), notice), to);

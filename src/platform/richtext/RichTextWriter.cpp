@@ -2,6 +2,7 @@
 
 #include "platform/graphics/PngWriter.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QTextBlock>
 #include <QTextFrame>
@@ -9,7 +10,9 @@
 #include <QTextTable>
 
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace velkin::RichTextWriter {
@@ -22,33 +25,94 @@ int twips(double points)
     return int(std::lround(points * 20));
 }
 
+// Where the body goes. It is kept while it is short; a longer one would cost
+// its whole length in memory (an RTF table cell takes some hundred bytes), so
+// once past kKeptBody the sink only lets the writing go on to gather the fonts
+// and colours the header needs, and the body is written again straight to the
+// file after the header.
+class Sink {
+public:
+    static constexpr qsizetype kKeptBody = 4 << 20;
+    static constexpr qsizetype kChunk = 64 << 10;
+
+    // Kept, up to the limit.
+    Sink() = default;
+    // Written to the device as it comes.
+    explicit Sink(QIODevice& device) : device_(&device) {}
+
+    Sink& operator+=(const QByteArray& bytes) { return append(bytes.constData(), bytes.size()); }
+    Sink& operator+=(const char* text) { return append(text, qsizetype(std::strlen(text))); }
+
+    // Whether what is added goes anywhere.
+    bool keeps() const { return !dropped_; }
+    bool dropped() const { return dropped_; }
+    const QByteArray& kept() const { return buffer_; }
+
+    // False when the device refused some of the body.
+    bool flush()
+    {
+        if (device_ && !buffer_.isEmpty()) {
+            failed_ |= device_->write(buffer_) != buffer_.size();
+            buffer_.clear();
+        }
+        return !failed_;
+    }
+
+private:
+    Sink& append(const char* data, qsizetype size)
+    {
+        if (dropped_)
+            return *this;
+        buffer_.append(data, size);
+        if (device_ && buffer_.size() >= kChunk) {
+            flush();
+        } else if (!device_ && buffer_.size() > kKeptBody) {
+            dropped_ = true;
+            buffer_ = QByteArray();
+        }
+        return *this;
+    }
+
+    QIODevice* device_ = nullptr;
+    QByteArray buffer_;
+    bool dropped_ = false;
+    bool failed_ = false;
+};
+
 class Writer {
 public:
     explicit Writer(const QTextDocument& document) : document_(document) {}
 
-    QByteArray run()
+    bool run(QIODevice& out)
     {
         colours_.push_back(QColor(0, 0, 0)); // index 1 is the default text colour
         writeFrame(document_.rootFrame(), 0);
-        QByteArray out;
-        out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl";
+        QByteArray head;
+        head += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl";
         for (size_t i = 0; i < fonts_.size(); ++i) {
-            out += "{\\f" + QByteArray::number(qsizetype(i)) + fontFamilyClass(fonts_[i]) + " ";
-            out += escapedText(fonts_[i]);
-            out += ";}";
+            head += "{\\f" + QByteArray::number(qsizetype(i)) + fontFamilyClass(fonts_[i]) + " ";
+            head += escapedText(fonts_[i]);
+            head += ";}";
         }
         if (fonts_.empty())
-            out += "{\\f0\\fswiss DejaVu Sans;}";
-        out += "}\n{\\colortbl;";
+            head += "{\\f0\\fswiss DejaVu Sans;}";
+        head += "}\n{\\colortbl;";
         for (const QColor& c : colours_)
-            out += "\\red" + QByteArray::number(c.red()) + "\\green" + QByteArray::number(c.green()) + "\\blue"
-                   + QByteArray::number(c.blue()) + ";";
-        out += "}\n";
+            head += "\\red" + QByteArray::number(c.red()) + "\\green" + QByteArray::number(c.green()) + "\\blue"
+                    + QByteArray::number(c.blue()) + ";";
+        head += "}\n";
         // A4 (or Letter) is the reader's choice; margins match the PDF's 54 points.
-        out += "\\margl1080\\margr1080\\margt1080\\margb1080\\widowctrl\n";
-        out += body_;
-        out += "}\n";
-        return out;
+        head += "\\margl1080\\margr1080\\margt1080\\margb1080\\widowctrl\n";
+        Sink kept = std::exchange(body_, Sink(out));
+        body_ += head;
+        if (kept.dropped()) {
+            // Every font and colour is known now: the same body again, as it comes.
+            writeFrame(document_.rootFrame(), 0);
+        } else {
+            body_ += kept.kept();
+        }
+        body_ += "}\n";
+        return body_.flush();
     }
 
 private:
@@ -273,7 +337,8 @@ private:
             body_ += "{";
             body_ += runAttributes(charFormat);
             body_ += " ";
-            body_ += escapedText(fragment.text());
+            if (body_.keeps())
+                body_ += escapedText(fragment.text());
             body_ += "}";
             if (link)
                 body_ += "}}";
@@ -325,7 +390,8 @@ private:
         QImage image;
         if (resource.canConvert<QImage>())
             image = resource.value<QImage>();
-        if (image.isNull())
+        // A picture adds no font or colour: nothing to gather.
+        if (image.isNull() || !body_.keeps())
             return;
         const auto png = PngWriter::encode(image);
         if (!png)
@@ -346,14 +412,23 @@ private:
     const QTextDocument& document_;
     std::vector<QString> fonts_;
     std::vector<QColor> colours_;
-    QByteArray body_;
+    Sink body_;
 };
 
 } // namespace
 
+bool write(const QTextDocument& document, QIODevice& out)
+{
+    return Writer(document).run(out);
+}
+
 QByteArray write(const QTextDocument& document)
 {
-    return Writer(document).run();
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    write(document, buffer);
+    return data;
 }
 
 } // namespace velkin::RichTextWriter
