@@ -55,13 +55,23 @@ struct Page {
     double height = 0;
 };
 
-Page layOut(std::unique_ptr<TextStorage> storage, double width, std::optional<double> pageHeight)
+// A page drawn in bands is laid out as the editor lays out a long text: a
+// block lets go of its glyph layouts once others are used, and lays out again
+// when drawn, so that what the layout holds does not grow with the page.
+Page layOut(std::unique_ptr<TextStorage> storage, double width, std::optional<double> pageHeight, bool inBands = false)
 {
     Page page;
     page.storage = std::move(storage);
     page.layout = std::make_unique<CodeBlockLayoutManager>(page.storage.get());
     page.layout->appearance = Appearance::Light;
     page.layout->setTextContainer({std::max(1.0, width - 2 * kInset), 1e12, kPadding});
+    if (inBands) {
+        // Drawn once: a line is shaped again when it is drawn.
+        page.layout->keepsGlyphs = false;
+        page.layout->setLaysOutLazily(true);
+        while (page.layout->layoutSome(1e9)) {
+        }
+    }
     page.layout->ensureLayout();
     const double used = page.layout->usedRect().height();
     page.height = pageHeight ? *pageHeight : std::ceil(used) + 2 * kInset;
@@ -113,7 +123,7 @@ bool renderPNG(U16View markdown, const std::filesystem::path& destination, doubl
     auto storage = std::make_unique<TextStorage>(preparePage(markdown, width, baseSize, baseURL));
     if (!windowTitle && !pageHeight) {
         // A page as tall as its text may be very tall: draw and write it in bands.
-        Page page = layOut(std::move(storage), width, std::nullopt);
+        Page page = layOut(std::move(storage), width, std::nullopt, true);
         const double scale = page.height > kDenseLimit ? 1 : 2;
         return PngWriter::writeInBands(destination, width, page.height, scale, pageBackground(),
                                        [&](QPainter& painter, const QRectF& visible) { drawPage(page, painter, visible); },

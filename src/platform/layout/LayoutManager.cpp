@@ -156,6 +156,21 @@ QTextOption::TabType tabType(TextAlignment a)
     }
 }
 
+QList<QTextOption::Tab> tabsOf(const TabStops& stops)
+{
+    QList<QTextOption::Tab> tabs;
+    for (const TabStop& t : stops)
+        tabs.append(QTextOption::Tab(t.location, tabType(t.alignment)));
+    return tabs;
+}
+
+// The tabs of a paragraph's layout; the default ones one shared list for all.
+QList<QTextOption::Tab> qtTabs(const TabStops& stops)
+{
+    static const QList<QTextOption::Tab> defaults = tabsOf(TabStops());
+    return stops.isDefault() ? defaults : tabsOf(stops);
+}
+
 Qt::Alignment qtAlignment(TextAlignment a)
 {
     switch (a) {
@@ -1522,14 +1537,11 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
     option.setAlignment(qtAlignment(style.alignment));
     if (stretch.rightToLeft)
         option.setTextDirection(*stretch.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
-    QList<QTextOption::Tab> tabs;
-    for (const TabStop& t : style.tabStops)
-        tabs.append(QTextOption::Tab(t.location, tabType(t.alignment)));
-    option.setTabs(tabs);
+    option.setTabs(qtTabs(style.tabStops));
     if (style.defaultTabInterval > 0)
         option.setTabStopDistance(style.defaultTabInterval);
     layout->setTextOption(option);
-    layout->setCacheEnabled(true);
+    layout->setCacheEnabled(keepsGlyphs);
     const std::vector<int> breaks = lineBreakOpportunities(content);
 
     const bool atTextStart = p.range.location == 0;

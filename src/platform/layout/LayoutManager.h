@@ -136,6 +136,10 @@ public:
     // let go of theirs (keeping their lines and heights) and lay out again when used.
     size_t layoutCacheCharactersHeld() const;
     size_t layoutCacheCharacters = size_t(1) << 17;
+    // Whether a paragraph's layout keeps its shaped glyphs (some hundred bytes
+    // a character) for drawing and queries; without, they are shaped again
+    // when asked, as a page drawn once can afford.
+    bool keepsGlyphs = true;
     // A paragraph longer than twice this many characters is laid out in parts of
     // about this many each (taking effect at its next whole layout). Laying out
     // a part again costs about a millisecond at this length.
