@@ -55,23 +55,21 @@ struct Page {
     double height = 0;
 };
 
-// A page drawn in bands is laid out as the editor lays out a long text: a
-// block lets go of its glyph layouts once others are used, and lays out again
-// when drawn, so that what the layout holds does not grow with the page.
+// A page drawn in bands keeps its paragraphs' lines and heights, not their
+// layouts: each band lays out again what it draws and lets go of it, and a
+// line is shaped when it is drawn, so that what the layout holds does not
+// grow with the page.
 Page layOut(std::unique_ptr<TextStorage> storage, double width, std::optional<double> pageHeight, bool inBands = false)
 {
     Page page;
     page.storage = std::move(storage);
     page.layout = std::make_unique<CodeBlockLayoutManager>(page.storage.get());
     page.layout->appearance = Appearance::Light;
+    page.layout->keepsGlyphs = !inBands;
+    page.layout->keepsLayouts = !inBands;
+    if (inBands)
+        page.layout->paintCacheBudget = size_t(1) << 20;  // for the lines two bands share
     page.layout->setTextContainer({std::max(1.0, width - 2 * kInset), 1e12, kPadding});
-    if (inBands) {
-        // Drawn once: a line is shaped again when it is drawn.
-        page.layout->keepsGlyphs = false;
-        page.layout->setLaysOutLazily(true);
-        while (page.layout->layoutSome(1e9)) {
-        }
-    }
     page.layout->ensureLayout();
     const double used = page.layout->usedRect().height();
     page.height = pageHeight ? *pageHeight : std::ceil(used) + 2 * kInset;
