@@ -5,6 +5,7 @@
 #include "PdfText.h"
 #include "export/Export.h"
 #include "export/PageImport.h"
+#include "export/PreviewRendererPage.h"
 #include "platform/text/TextOps.h"
 
 #include <QTextBlock>
@@ -276,6 +277,79 @@ TEST(ExportScaling, ALongRichTextHasOneHeadWithEveryColourAndEveryRowOnce)
     const std::string attributes = data.substr(data.rfind('{', run), run - data.rfind('{', run)) + "\\";
     EXPECT_NE(attributes.find("\\cf" + std::to_string(index) + "\\"), std::string::npos) << attributes;
     EXPECT_EQ(data.substr(data.size() - 2), "}\n");
+}
+
+// The shapes that once cost hundreds of bytes of memory a byte of text cost
+// time in proportion too.
+U16String jsonBlock(size_t lines)
+{
+    U16String text = u"```json\n";
+    for (size_t i = 0; i < lines; ++i)
+        text += u"  {\"key" + TextOps::number((long long)i) + u"\": [1, 2.5, true, null, \"value\"]},\n";
+    return text + u"```\n";
+}
+
+U16String linesWithNul(size_t lines)
+{
+    U16String text;
+    for (size_t i = 0; i < lines; ++i)
+        text += u"a" + U16String(1, u'\0') + u"b text " + TextOps::number((long long)i) + u"\n\n";
+    return text;
+}
+
+U16String smallTables(size_t tables)
+{
+    U16String text;
+    for (size_t i = 0; i < tables; ++i)
+        text += u"| a | b |\n|---|---|\n| " + TextOps::number((long long)i) + u" | x |\n\n";
+    return text;
+}
+
+// A table of empty cells, `columns` wide and `rows` deep.
+U16String emptyCells(size_t columns, size_t rows)
+{
+    U16String row = u"|";
+    U16String rule = u"|";
+    for (size_t c = 0; c < columns; ++c) {
+        row += u" |";
+        rule += u"-|";
+    }
+    U16String text = row + u"\n" + rule + u"\n";
+    for (size_t r = 0; r < rows; ++r)
+        text += row + u"\n";
+    return text;
+}
+
+// A bare page image, in processor seconds, the least of two runs.
+double pageSecondsFor(const U16String& markdown)
+{
+    const auto file = std::filesystem::temp_directory_path() / ("velkin-scaling-" + std::to_string(getpid()) + ".png");
+    double best = 1e9;
+    for (int run = 0; run < 2; ++run) {
+        const double start = processSeconds();
+        EXPECT_TRUE(PreviewRenderer::renderPNG(markdown, file, 760, 14, std::nullopt, std::nullopt, std::nullopt));
+        best = std::min(best, processSeconds() - start);
+    }
+    std::filesystem::remove(file);
+    return best;
+}
+
+TEST(ExportScaling, CodeBlocksNulLinesAndTablesCostInProportion)
+{
+    const auto check = [](const char* shape, const std::function<U16String(size_t)>& make, size_t n,
+                          const std::function<double(const U16String&)>& measure) {
+        SCOPED_TRACE(shape);
+        expectLinear(make, n, measure);
+    };
+    check("RTF of a code block", jsonBlock, 500, secondsFor);
+    check("PDF of a code block", jsonBlock, 500, pdfSecondsFor);
+    check("RTF of lines with NUL", linesWithNul, 2000, secondsFor);
+    check("RTF of small tables", smallTables, 200, secondsFor);
+    // (Past 300 rows a table is written in parts: both sizes are.)
+    check("RTF of empty cells", [](size_t rows) { return emptyCells(5, rows); }, 400, secondsFor);
+    // Wide: its PDF once took half a minute for 4,000 columns.
+    check("PDF of a wide table", [](size_t columns) { return emptyCells(columns, 2); }, 250, pdfSecondsFor);
+    check("page image of a tall table", tallTable, 300, pageSecondsFor);
 }
 
 // The most memory this process has held since the last reset, in kilobytes.

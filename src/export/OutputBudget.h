@@ -7,14 +7,15 @@
 // page imported as a QTextDocument and its layout, and a page image the styled
 // text and its layout (the bitmap is drawn in bands of fixed height).
 //
-// Tables are the exception: Qt keeps a block, a fragment, a cell format and
-// (while it parses) an element node for every cell, and a page image a cell
-// block, a paragraph style and a layout, which a short cell's text cannot pay
-// for. Tables of empty cells ("| |", two bytes a cell) cost up to perCell(output)
-// bytes a cell instead, whatever their text: about 1.4 KB measured in PDF and
-// RTF, 1.7 KB in a page image. Only the text's length is known before it is
-// read, so the refusal goes by the text; an export that runs past the memory
-// all the same ends in an allocation that fails, which is reported.
+// Tables are the exception: Qt keeps a block, a fragment, formats tied to the
+// table and (while it parses) an element node for every cell, and a page image
+// a cell block, a paragraph style and lines, which a short cell's text cannot
+// pay for. A table costs up to perCell(output) bytes a cell, its own share
+// included, whatever its text: measured about 1.4 KB for empty cells in PDF and
+// RTF and 1.7 KB in a page image, 1.7 KB and 1.6 KB a cell for tables of two
+// rows of two cells. Only the text's length is known before it is read, so
+// the refusal goes by the text; an export that runs past the memory all the
+// same ends in an allocation that fails, which is reported.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,12 +28,12 @@ inline constexpr uint64_t kBase = uint64_t(256) << 20;
 
 constexpr uint64_t perByte(Output output)
 {
-    return output == Output::html ? 64 : 150;
+    return output == Output::html ? 100 : 150;
 }
 
 constexpr uint64_t perCell(Output output)
 {
-    return output == Output::html ? 128 : output == Output::png ? 2048 : 1536;
+    return output == Output::html ? 256 : 2048;
 }
 
 // The longest text, in bytes, that `memory` bytes take for the output.
