@@ -177,6 +177,36 @@ BENCHMARK_CAPTURE(BM_KeystrokeIn, CodeBlock4MB, 4'000'000, u"const answer")->Uni
 BENCHMARK_CAPTURE(BM_KeystrokeIn, TableCell4MB, 4'000'000, u"tablecell")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_KeystrokeIn, ListItem4MB, 4'000'000, u"- first")->Unit(benchmark::kMillisecond);
 
+// A character typed in a long fenced block in a list item and in a quotation,
+// mid-document: a fence that ends with its container, whose lines the editor
+// watches for leaving it.
+U16String withContainedBlock(U16View opener, U16View indent)
+{
+    U16String block = u"\n\n";
+    block += opener;
+    block += u"\n";
+    for (int i = 0; i < 300; ++i) {
+        block += indent;
+        block += i == 150 ? u"const contained = 42; // the line typed in" : u"let value = compute(i, \"text\"); // more";
+        block += u"\n";
+    }
+    block += indent;
+    block += u"```\nafter the block\n\n";
+    U16String out(changelog());
+    const size_t middle = out.find(u'\n', out.size() / 2);
+    out.insert(middle == U16String::npos ? out.size() : middle, block);
+    return out;
+}
+
+void BM_KeystrokeInContainedFence(benchmark::State& state, const char16_t* opener, const char16_t* indent)
+{
+    if (skipWithoutChangelog(state))
+        return;
+    wholeCycle(state, withContainedBlock(opener, indent), u"const contained");
+}
+BENCHMARK_CAPTURE(BM_KeystrokeInContainedFence, ListItem1MB, u"- ```js", u"  ")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KeystrokeInContainedFence, Quotation1MB, u"> ```js", u"> ")->Unit(benchmark::kMillisecond);
+
 // A fence opened and closed in turn mid-document: everything after it changes.
 // Compare with BM_EditorRestyleAlone1MB.
 void BM_KeystrokeFenceToggle1MB(benchmark::State& state)

@@ -438,6 +438,105 @@ TEST(CodeBlockRestyle, AFenceChangedAboveOtherBlocks)
     ASSERT_EQ(typeAt(e, opener, u"~~~\n"), "") << "a fence of tildes above it";
 }
 
+// Fences that end with their list item or quotation: the fence typed and taken
+// away, a body line's indentation or quote leader, the line after the block
+// indented into it, and closing fences typed at and left of the item's text.
+TEST(CodeBlockRestyle, FencesThatEndWithTheirItemOrQuotation)
+{
+    U16String quoted;
+    const U16String lines = codeLines(30);
+    for (const U16View line : splitAt(lines, u'\n'))
+        quoted += u"> " + U16String(line) + u"\n";
+    const U16String text = u"Intro *a\nword*.\n\n- ```js\n" + codeLines(40, u"  ") + u"after the item\n\n# Heading\n\n"
+        + u"1. step\n   ```\n" + codeLines(40, u"   ") + u"  two spaces\n2. next\n\n> ```\n" + quoted
+        + u"\nafter the quote\n\n```\n" + codeLines(30) + u"```\n\nEnd *x*.\n";
+    differential::Editor e(text);
+    auto at = [&](U16View needle) { return int(e.view().string().find(needle)); };
+    ASSERT_EQ(eraseAt(e, at(u"```js"), 5), "") << "the item's fence taken away";
+    ASSERT_EQ(typeAt(e, at(u"- \n") + 2, u"```js"), "") << "and typed again";
+    const int body = at(u"  int main");
+    ASSERT_EQ(eraseAt(e, body, 2), "") << "a body line left of the item's text";
+    ASSERT_EQ(typeAt(e, body, u"x"), "");
+    ASSERT_EQ(typeAt(e, body, u"  "), "") << "and back under it";
+    ASSERT_EQ(typeAt(e, body + 6, u"z"), "") << "typed in the body";
+    ASSERT_EQ(typeAt(e, body + 6, u"\n"), "") << "a line of the body split";
+    ASSERT_EQ(typeAt(e, at(u"after the item"), u"  "), "") << "the line after the block taken in";
+    ASSERT_EQ(eraseAt(e, at(u"  after the item"), 2), "");
+    ASSERT_EQ(typeAt(e, at(u"after the item"), u"  ```\n"), "") << "a closing fence under the item";
+    ASSERT_EQ(eraseAt(e, at(u"  ```\nafter"), 6), "");
+    ASSERT_EQ(typeAt(e, at(u"after the item"), u"```\n"), "") << "a closing fence left of the item's text";
+    ASSERT_EQ(eraseAt(e, at(u"```\nafter"), 4), "");
+    ASSERT_EQ(eraseAt(e, at(u"- ```js"), 2), "") << "the item's bullet taken away";
+    ASSERT_EQ(typeAt(e, at(u"```js"), u"- "), "");
+    ASSERT_EQ(eraseAt(e, at(u"1. step"), 3), "") << "the item an indented fence stands under taken away";
+    ASSERT_EQ(typeAt(e, at(u"step\n"), u"1. "), "");
+    ASSERT_EQ(typeAt(e, at(u"  two spaces"), u"x"), "") << "a line left of the fence, in the item";
+    ASSERT_EQ(eraseAt(e, at(u"  two spaces"), 2), "");
+    const int line = at(u"> int main");
+    ASSERT_EQ(eraseAt(e, line, 2), "") << "a quote leader taken away";
+    ASSERT_EQ(typeAt(e, line, u"> "), "");
+    ASSERT_EQ(typeAt(e, line + 4, u"q"), "") << "typed in the quotation's block";
+    ASSERT_EQ(typeAt(e, at(u"\nafter the quote") + 1, u"> "), "") << "the line after it quoted";
+    ASSERT_EQ(eraseAt(e, at(u"> after the quote"), 2), "");
+}
+
+// Random edits in and around such blocks, with the pieces that open, close,
+// indent and quote.
+TEST(CodeBlockRestyle, RandomEditsAroundFencesInItemsAndQuotations)
+{
+    const U16String text = u"- a\n- ```\n" + codeLines(20, u"  ") + u"after\n\n- b\n\n  ~~~\n" + codeLines(20, u"  ")
+        + u"\n> - ```\n>   x\n> y\nz\n\n```\n" + codeLines(20) + u"```\n";
+    std::mt19937 rng(780);
+    differential::Editor e(text);
+    EXPECT_EQ(editInside(e, rng, 150, 0, int(text.size()), typedInCode()), "");
+}
+
+// The map of blocks kept through random edits, while each says it may be, equals
+// the one read afresh, and both read as the block scanner reads the text.
+TEST(CodeBlockRestyle, TheFenceMapKeptThroughEditsEqualsTheOneReadAfresh)
+{
+    std::mt19937 random(13);
+    const std::vector<U16String> pieces{u"x", u"\n", u"  ", u" ", u"> ", u"- ", u"```\n", u"~", u"\n\n", u""};
+    U16String text = u"- ```\n  a\n  b\nc\n> ```\n> d\n\n1. e\n   ```\n   f\n```\ng\n";
+    for (int i = 0; i < 4; ++i)
+        text += text;
+    std::vector<int> starts = CodeBodies::fenceLikeLines(text, 0, int(text.size()));
+    FenceMap map = CodeBodies::read(text, starts);
+    int kept = 0;
+    for (int step = 0; step < 1500; ++step) {
+        const int n = int(text.size());
+        const int at = std::uniform_int_distribution<int>(0, n)(random);
+        const int length = std::min(n - at, std::uniform_int_distribution<int>(0, 3)(random));
+        const U16String& piece = pieces[size_t(std::uniform_int_distribution<int>(0, int(pieces.size()) - 1)(random))];
+        text.replace(size_t(at), size_t(length), piece);
+        const Range range{at, int(piece.size())};
+        const bool touched = CodeBodies::update(starts, text, range, int(piece.size()) - length);
+        const FenceMap fresh = CodeBodies::read(text, starts);
+        if (!touched && CodeBodies::keep(map, text, range, int(piece.size()) - length)) {
+            ++kept;
+            ASSERT_EQ(map.known, fresh.known) << "after step " << step;
+            ASSERT_EQ(map.blocks.size(), fresh.blocks.size()) << "after step " << step;
+            for (size_t b = 0; b < map.blocks.size(); ++b)
+                ASSERT_TRUE(map.blocks[b].opener == fresh.blocks[b].opener && map.blocks[b].end == fresh.blocks[b].end
+                            && map.blocks[b].closed == fresh.blocks[b].closed)
+                    << "block " << b << " after step " << step;
+        }
+        map = fresh;
+        // Every line of a known block is inside a fence, the line it ended at is not.
+        const std::vector<LineRange> lines = lineRanges(text);
+        const std::vector<MarkdownSyntax::FenceLine> records = MarkdownSyntax::fenceLines(MarkdownSyntax::lineTexts(text, lines));
+        for (const CodeBody& block : map.blocks)
+            for (size_t i = 0; i < lines.size(); ++i) {
+                const int start = lines[i].content.location;
+                if (start >= block.opener && (start < block.end || (block.closed && start == block.end)))
+                    ASSERT_TRUE(records[i].isInside) << "line " << i << " after step " << step;
+                if (start == block.end && !block.closed)
+                    ASSERT_FALSE(records[i].isInside && !records[i].opens) << "line " << i << " after step " << step;
+            }
+    }
+    EXPECT_GT(kept, 500);
+}
+
 } // namespace
 // The states kept at line starts of a shell block, read again around random
 // edits from a kept line before them to one after them with the same state,

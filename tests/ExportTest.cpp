@@ -23,6 +23,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <malloc.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -354,7 +355,7 @@ TEST_F(ExportFolder, EveryConstructSurvivesTheThreeFormats)
     EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
     for (const char* piece : {"Every construct", "\\b", "\\i", "\\strike", "\\ul", "\\sub", "\\super", "Quoted words",
                               "Careful now", "alpha", "nested", "\\trowd", "Apples", "\\pict\\pngblip", "\\picwgoal9360",
-                              "\\pichgoal3120", "HYPERLINK \"https://example.com\"", "The footnote text.", "3. third",
+                              "\\pichgoal3120", "HYPERLINK \"https://example.com\"", "The footnote text.", "3.\\tab}", "third",
                               "answer = ", "\\u9745?"})
         EXPECT_NE(rtf.find(piece), std::string::npos) << piece;
     // Braces balance, so readers see one group.
@@ -429,6 +430,31 @@ TEST_F(ExportFolder, CommandLineMessagesAndStatuses)
 
 namespace {
 
+// Random noise in blocks of `block` pixels, the same for the same seed.
+QImage noise(int width, int height, uint32_t seed, int block = 1)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            uint32_t state = seed * 2654435761u ^ uint32_t(x / block) * 40503u ^ uint32_t(y / block) * 2246822519u;
+            state ^= state >> 15;
+            line[x] = 0xff000000u | ((state * 2654435761u) & 0xffffffu);
+        }
+    }
+    return image;
+}
+
+// A PNG of noise, the same for the same size, that compresses to about its pixels' bytes.
+QByteArray noisePng(int width, int height)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    noise(width, height, uint32_t(width * 7919 + height)).save(&buffer, "PNG");
+    return bytes;
+}
+
 QString dataImage(const QByteArray& png)
 {
     return QStringLiteral("<img src=\"data:image/png;base64,") + QString::fromLatin1(png.toBase64())
@@ -457,7 +483,7 @@ TEST(RichTextImport, APictureIsDecodedOnceAndKeptAtTheSizeItIsDrawn)
     const QString html = QStringLiteral("<p>") + dataImage(big) + dataImage(small) + dataImage(big) + dataImage(big)
                          + QStringLiteral("</p>");
     RichTextImport::Pictures pictures;
-    pictures.drawnSize = [](const QImage& image) { return image.deviceIndependentSize().scaled(300, 300, Qt::KeepAspectRatio); };
+    pictures.drawnSize = [](QSizeF picture) { return picture.scaled(300, 300, Qt::KeepAspectRatio); };
     const auto document = RichTextImport::load(U16View(reinterpret_cast<const char16_t*>(html.utf16()), size_t(html.size())), &pictures);
     const auto drawn = drawnPictures(*document);
     ASSERT_EQ(drawn.size(), 2u);
@@ -477,13 +503,16 @@ TEST(RichTextImport, PicturesPastTheBudgetShowThePlaceholder)
     QImage placeholder(30, 10, QImage::Format_RGB32);
     placeholder.fill(Qt::gray);
     RichTextImport::Pictures pictures;
-    pictures.drawnSize = [](const QImage&) { return QSizeF(100, 100); };
+    pictures.drawnSize = [](QSizeF) { return QSizeF(100, 100); };
     pictures.placeholder = placeholder;
-    // Each picture is kept at 300 by 300 pixels, 360,000 bytes: two fit, the third does not.
-    pictures.budget = 800000;
+    // Pictures are held as their bytes: two fit, the third does not.
+    std::map<int, QByteArray> pngs;
+    for (int size : {400, 401, 402, 403})
+        pngs[size] = noisePng(size, size);
+    pictures.budget = pngs[400].size() + pngs[401].size() + pngs[402].size() / 2;
     QString html = QStringLiteral("<p>");
     for (int size : {400, 401, 402, 400, 403})
-        html += dataImage(pngOfSize(size, size));
+        html += dataImage(pngs[size]);
     html += QStringLiteral("</p>");
     const auto document = RichTextImport::load(U16View(reinterpret_cast<const char16_t*>(html.utf16()), size_t(html.size())), &pictures);
     int placeholders = 0;
@@ -499,6 +528,28 @@ TEST(RichTextImport, PicturesPastTheBudgetShowThePlaceholder)
     EXPECT_EQ(kept, 3);  // the first two, and the first again
     EXPECT_EQ(placeholders, 2);
     EXPECT_EQ(pictures.leftOut, 2);
+}
+
+// A picture file is read again when its picture is drawn: one that is gone by
+// then shows the placeholder, and one that is there its picture.
+TEST_F(ExportFolder, APictureFileGoneBeforeItIsDrawnShowsThePlaceholder)
+{
+    QImage placeholder(30, 10, QImage::Format_RGB32);
+    placeholder.fill(Qt::gray);
+    RichTextImport::Pictures pictures;
+    pictures.placeholder = placeholder;
+    pictures.budget = 0;  // nothing at hand: every picture is read when drawn
+    writeBytes(folder / "gone.png", pngOfSize(40, 20).toStdString());
+    writeBytes(folder / "kept.png", pngOfSize(50, 20).toStdString());
+    const std::string html = "<p><img src=\"" + (folder / "gone.png").string() + "\" alt=\"g\"><img src=\""
+                             + (folder / "kept.png").string() + "\" alt=\"k\"></p>";
+    const auto document = RichTextImport::load(u16(html), &pictures);
+    EXPECT_EQ(pictures.leftOut, 0);
+    fs::remove(folder / "gone.png");
+    std::vector<QSize> sizes;
+    for (const auto& [name, image] : drawnPictures(*document))
+        sizes.push_back(image.size());
+    EXPECT_EQ(sizes, (std::vector<QSize>{QSize(30, 10), QSize(50, 20)}));
 }
 
 TEST_F(ExportFolder, AHugePictureShownManyTimesIsPrintedFromOneSmallCopy)
@@ -518,4 +569,97 @@ TEST_F(ExportFolder, AHugePictureShownManyTimesIsPrintedFromOneSmallCopy)
     }
     EXPECT_EQ(pictures, 3u);
     ASSERT_EQ(run({"--export", (folder / "doc.md").string(), (folder / "doc.pdf").string()}, message), 0) << message;
+}
+
+namespace {
+
+// Peak memory of the process from now on, by the kernel's tally: the peak is
+// reset to the present use. Nothing where the kernel cannot be asked, or
+// where the sanitizer's allocator keeps freed memory aside.
+class PeakMemory {
+public:
+    PeakMemory()
+    {
+#if !defined(__SANITIZE_ADDRESS__)
+        // Freed memory that the heap still holds would be taken again unseen.
+        malloc_trim(0);
+        std::ofstream reset("/proc/self/clear_refs");
+        reset << "5";
+        reset.close();
+        if (reset.good())
+            start_ = status("VmRSS:");
+#endif
+    }
+    // The most the process took above its use at the start, in bytes; -1 when unknown.
+    long long growth() const { return start_ < 0 ? -1 : (status("VmHWM:") - start_) * 1024; }
+
+private:
+    static long long status(const std::string& key)
+    {
+        std::ifstream in("/proc/self/status");
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(key, 0) == 0)
+                return std::stoll(line.substr(key.size()));
+        return -1;
+    }
+    long long start_ = -1;
+};
+
+// A photo of coarse random noise (blocks of 8 pixels), distinct for each seed.
+void writeNoisePhoto(const fs::path& path, int width, int height, uint32_t seed)
+{
+    ASSERT_TRUE(noise(width, height, seed, 8).save(QString::fromStdString(path.string()), "JPEG", 80));
+}
+
+size_t occurrences(const std::string& text, const std::string& piece)
+{
+    size_t count = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+// Two hundred photos whose decoded pictures together need more than the budget
+// print whole: each is held compressed and decoded as its page is drawn.
+TEST_F(ExportFolder, HundredsOfPhotosPrintWholeWithinTheBudget)
+{
+    std::string markdown;
+    for (int k = 0; k < 200; ++k) {
+        const std::string name = "photo" + std::to_string(k) + ".jpg";
+        writeNoisePhoto(folder / name, 1024, 768, uint32_t(k + 1));
+        markdown += "![Photo " + std::to_string(k) + "](" + name + ")\n\n";
+    }
+    writeBytes(folder / "album.md", markdown);
+    std::string message;
+    const PeakMemory peak;
+    ASSERT_EQ(run({"--export", (folder / "album.md").string(), (folder / "album.pdf").string()}, message), 0) << message;
+    const long long growth = peak.growth();
+    EXPECT_EQ(message.find("left out"), std::string::npos) << message;
+    EXPECT_EQ(occurrences(readBytes(folder / "album.pdf"), "/Subtype /Image"), 200u);
+    if (growth >= 0) {
+        EXPECT_LT(growth, Export::pictureBudget / 2);
+    }
+}
+
+// The RTF of many pictures is written as it is made, never held whole: a
+// picture shown a hundred times is held once and written a hundred times.
+TEST_F(ExportFolder, TheRichTextOfManyPicturesIsNotHeldWhole)
+{
+    const QByteArray png = noisePng(400, 400);
+    writeBytes(folder / "noise.png", png.toStdString());
+    std::string markdown;
+    for (int k = 0; k < 100; ++k)
+        markdown += "![Noise " + std::to_string(k) + "](noise.png)\n\n";
+    writeBytes(folder / "album.md", markdown);
+    std::string message;
+    const PeakMemory peak;
+    ASSERT_EQ(run({"--export", (folder / "album.md").string(), (folder / "album.rtf").string()}, message), 0) << message;
+    const long long growth = peak.growth();
+    const std::string rtf = readBytes(folder / "album.rtf");
+    EXPECT_EQ(occurrences(rtf, "{\\pict\\pngblip"), 100u);
+    if (growth >= 0) {
+        EXPECT_LT(growth, (long long)rtf.size() / 3);
+    }
 }

@@ -285,7 +285,9 @@ TEST(EditorCompletion, TheRememberedFenceStateAgreesWithReadingTheWholeText)
     };
     const Step steps[] = {{{0, 0}, u"```\n"}, {{0, 4}, u""},       {{2, 0}, u"> "},  {{9, 0}, u"\r\n"},
                           {{5, 2}, u"~~"},     {{12, 0}, u"````\n"}, {{3, 6}, u""},    {{0, 0}, u"\n\n"},
-                          {{20, 1}, u"`"},     {{1, 0}, u"```"},      {{4, 3}, u"x"}};
+                          {{20, 1}, u"`"},     {{1, 0}, u"```"},      {{4, 3}, u"x"},
+                          // Fences that end with their item or quotation, at the line that leaves it.
+                          {{0, 0}, u"- ```\n  k :ab\nout :cd\n"}, {{0, 0}, u"> ```\n> q :ef\n"}, {{2, 0}, u"  "}};
     auto check = [&](const char* after) {
         const U16String text = e.view().string();
         for (size_t start = 0; start <= text.size();) {
@@ -1065,7 +1067,7 @@ QColorDialog* shownColorDialog()
     return nullptr;
 }
 
-TEST(EditorClicks, OnePickSessionIsOneUndoStep)
+TEST(EditorClicks, EachPickIsOneUndoStepAndADragThroughColoursIsOne)
 {
     Editor e(u"brand `#f80`\n\ntail");
     e.caretAt(u"tail");
@@ -1083,23 +1085,42 @@ TEST(EditorClicks, OnePickSessionIsOneUndoStep)
     clickSwatch();
     QColorDialog* dialog = shownColorDialog();
     ASSERT_NE(dialog, nullptr);
-    // A drag through the dialog: every colour shows in the text at once.
-    for (int step = 0; step < 9; ++step)
-        dialog->setCurrentColor(QColor(step * 20, 0, 255 - step * 20));
-    EXPECT_EQ(*e.document, u"brand `#a0005f`\n\ntail");
-    // A click elsewhere ends the session; the next session is a step of its own.
-    click(e.view(), e.inViewport(e.view().layoutManager()->boundingRect({e.find(u"tail"), 1}).center()));
-    clickSwatch();
-    ASSERT_EQ(shownColorDialog(), dialog);
+    // A drag through the dialog's colour field: every colour shows in the text at once.
+    QWidget* field = nullptr;
+    for (QWidget* child : dialog->findChildren<QWidget*>())
+        if (QByteArray(child->metaObject()->className()).endsWith("QColorPicker"))
+            field = child;
+    ASSERT_NE(field, nullptr);
+    field->resize(200, 200);
+    auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent event(type, at, field->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(field, &event);
+    };
+    mouse(QEvent::MouseButtonPress, {20, 20}, Qt::LeftButton);
+    const U16String first = *e.document;
+    for (int step = 1; step < 6; ++step)
+        mouse(QEvent::MouseMove, {20 + 30 * step, 20 + 20 * step}, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, {170, 120}, Qt::NoButton);
+    const U16String dragged = *e.document;
+    EXPECT_NE(first, u"brand `#f80`\n\ntail");
+    EXPECT_NE(dragged, first);
+    // Two picks after it, then a click elsewhere and a pick in a new session.
     dialog->setCurrentColor(QColor(0, 255, 0));
     dialog->setCurrentColor(QColor(255, 255, 255));
     EXPECT_EQ(*e.document, u"brand `#ffffff`\n\ntail");
-    e.view().undo();
-    EXPECT_EQ(*e.document, u"brand `#a0005f`\n\ntail");
-    e.view().undo();
-    EXPECT_EQ(*e.document, u"brand `#f80`\n\ntail");
+    click(e.view(), e.inViewport(e.view().layoutManager()->boundingRect({e.find(u"tail"), 1}).center()));
+    clickSwatch();
+    ASSERT_EQ(shownColorDialog(), dialog);
+    dialog->setCurrentColor(QColor(0, 0, 255));
+    EXPECT_EQ(*e.document, u"brand `#0000ff`\n\ntail");
+    // Undo takes back one pick at a time, the drag as one.
+    for (const U16String& back : {U16String(u"brand `#ffffff`\n\ntail"), U16String(u"brand `#00ff00`\n\ntail"), dragged,
+                                  U16String(u"brand `#f80`\n\ntail")}) {
+        e.view().undo();
+        EXPECT_EQ(*e.document, back);
+    }
     e.view().redo();
-    EXPECT_EQ(*e.document, u"brand `#a0005f`\n\ntail");
+    EXPECT_EQ(*e.document, dragged);
     e.view().endColorEditing();
 }
 

@@ -290,6 +290,47 @@ TEST(MarkdownHTMLBlocks, AFenceOpeningAnItemStaysInIt)
     EXPECT_EQ(html(u"```\n- ```\n```\nx"), "<pre><code>- ```</code></pre>\n<p>x</p>\n");
 }
 
+// An unclosed fence in an item or a quotation ends with it; the lines after
+// it are the document's, not code, and none is lost.
+TEST(MarkdownHTMLBlocks, AnUnclosedFenceEndsWithItsItemOrQuotation)
+{
+    EXPECT_EQ(html(u"- ```\n  code\n\nafter\n\n# Heading"),
+              "<ul>\n<li><pre><code>code</code></pre>\n</li>\n</ul>\n<p>after</p>\n<h1>Heading</h1>\n");
+    EXPECT_EQ(html(u"1. ```\n   code\n  after\n2. next"),
+              "<ol>\n<li><pre><code>code</code></pre>\n</li>\n</ol>\n<p>  after</p>\n<ol start=\"2\">\n<li>next</li>\n</ol>\n");
+    EXPECT_EQ(html(u"- a\n  - ~~~\n    x\n  back in a"),
+              "<ul>\n<li>a\n<ul>\n<li><pre><code>x</code></pre>\n</li>\n</ul>\n<p>back in a</p></li>\n</ul>\n");
+    EXPECT_EQ(html(u"- a\n\n  ```\n  x\nafter"),
+              "<ul>\n<li><p>a</p>\n<pre><code>x</code></pre>\n</li>\n</ul>\n<p>after</p>\n");
+    EXPECT_EQ(html(u"> ```\n> code\n\nafter"), "<pre><code>code</code></pre>\n<p>after</p>\n");
+    EXPECT_EQ(html(u"> - ```\n>   x\n\nafter"),
+              "<blockquote>\n<ul>\n<li><pre><code>x</code></pre>\n</li>\n</ul>\n</blockquote>\n<p>after</p>\n");
+    // A closing fence left of the item still closes it; the document's own fence runs to the end.
+    EXPECT_EQ(html(u"- ```\n  x\n```\nafter"), "<ul>\n<li><pre><code>x</code></pre>\n</li>\n</ul>\n<p>after</p>\n");
+    EXPECT_EQ(html(u"```\nx\n\n- a"), "<pre><code>x\n\n- a</code></pre>\n");
+}
+
+// Fences, items and quotations in any order: whichever block ends where, no line's text is left off the page.
+TEST(MarkdownHTMLBlocks, EveryLineOfFencesItemsAndQuotationsIsOnThePage)
+{
+    const std::vector<std::string> shapes{"- ```", "- ~~~", "1. ```", "  ```", "```", "~~~", "> ```", "> - ```", "  - ```",
+                                          "  w", "    w", "w", "> w", ">   w", "- w", "1. w", "", "  ", "> ", "# w", "\tw"};
+    std::mt19937 random(17);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        int words = 0;
+        for (int line = 1 + int(random() % 12); line > 0; --line) {
+            std::string shape = shapes[random() % shapes.size()];
+            if (const size_t w = shape.find('w'); w != std::string::npos)
+                shape.replace(w, 1, "q" + std::to_string(words++) + "z");
+            text += shape + "\n";
+        }
+        const std::string out = html(u16(text));
+        for (int k = 0; k < words; ++k)
+            ASSERT_NE(out.find("q" + std::to_string(k) + "z"), std::string::npos) << text << "---\n" << out;
+    }
+}
+
 TEST(MarkdownHTMLBlocks, NestedItemsTakeDigitsOfAnyScript)
 {
     EXPECT_EQ(html(u"- \u0661. x"), "<ul>\n<li><ol>\n<li>x</li>\n</ol>\n</li>\n</ul>\n");

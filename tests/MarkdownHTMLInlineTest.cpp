@@ -139,6 +139,21 @@ TEST(MarkdownHTMLInline, FootnoteReferences)
               std::string::npos);
 }
 
+// What a code span holds never changes how the rest of its line reads.
+TEST(MarkdownHTMLInline, AReferenceAfterACodeSpanHoldingReferenceSyntax)
+{
+    const std::string out = u8(MarkdownHTML::body(u"Type `[^note]` to get a footnote like this[^note].\n\n[^note]: The note."));
+    EXPECT_NE(out.find("<code>[^note]</code> to get a footnote like this<sup class=\"footnote-ref\" id=\"fnref-note\">"
+                       "<a href=\"#fn-note\">note</a></sup>."),
+              std::string::npos);
+    EXPECT_NE(out.find("href=\"#fnref-note\">&#8617;"), std::string::npos);
+    for (const U16View line : {U16View(u"`[^a]` [^b]"), U16View(u"`[^a` [^b]"), U16View(u"[^a `]` [^b]")}) {
+        const U16String text = U16String(line) + u"\n\n[^a]: A\n[^b]: B";
+        EXPECT_NE(u8(MarkdownHTML::body(text)).find("id=\"fnref-b\"><a href=\"#fn-b\">b</a></sup>"), std::string::npos)
+            << u8(line);
+    }
+}
+
 TEST(MarkdownHTMLInline, EveryReferenceToANoteHasItsOwnId)
 {
     const std::string out = u8(MarkdownHTML::body(u"a[^note] b[^Note]\n\n> c[^note]\n\n[^note]: x"));

@@ -470,6 +470,20 @@ TEST(MarkdownStylerParagraphs, FencedCodeIsNeitherHeadingNorQuote)
     EXPECT_DOUBLE_EQ(styleAt(quoted, u"code").headIndent, 1.1 * 14);
 }
 
+// The editor's styling of the shapes the exports got wrong: a reference after
+// a code span holding reference syntax, and an unclosed fence opening an item.
+TEST(MarkdownStylerSpans, AReferenceAfterACodeSpanAndAFenceEndingWithItsItem)
+{
+    const TextStorage notes = styled(u"Type `[^note]` like this[^note].\n\n[^note]: The note.");
+    EXPECT_FALSE(notes.attributes(find(notes, u"[^note]`")).string(AttributeKey::FootnoteReference));
+    EXPECT_EQ(*notes.attributes(find(notes, u"[^note].")).string(AttributeKey::FootnoteReference), u"note");
+
+    const TextStorage item = styled(u"- ```\n  code\n\nafter\n\n# Heading\n");
+    EXPECT_TRUE(item.attribute(AttributeKey::CodeBlockFill, find(item, u"code")));
+    EXPECT_FALSE(item.attribute(AttributeKey::CodeBlockFill, find(item, u"after")));
+    EXPECT_DOUBLE_EQ(styleAt(item, u"# Heading").paragraphSpacingBefore, 0.6 * 14);
+}
+
 TEST(MarkdownStylerParagraphs, CrlfDocumentsStyleLikeLf)
 {
     const TextStorage s = styled(u"# Head\r\n- one\r\n- two\r\n> quote\r\n");

@@ -186,9 +186,10 @@ TEST(LineClassifiers, FencesCloseOnlyOnTheSameLongEnoughBareRun)
     EXPECT_FALSE(fenceLines(split(u"``` a`b"))[0].isDelimiter);
     EXPECT_EQ(fenceLines(split(u"~~~ a`b c"))[0].language, u"a`b");
     EXPECT_EQ(fenceFlags(split(u"```\n``` x\nmore")), (LineFlags{true, true, true}));
-    const auto quoted = fenceLines(split(u"> ```\ninside\n> ```"));
+    const auto quoted = fenceLines(split(u"> ```\n> inside\n```"));
     EXPECT_TRUE(quoted[0].quoted);
     EXPECT_TRUE(quoted[1].isInside);
+    EXPECT_TRUE(quoted[2].isDelimiter && !quoted[2].opens) << "a closing fence closes wherever it stands";
     EXPECT_TRUE(fenceLines(split(u"      ```"))[0].opens);
 }
 
@@ -206,6 +207,39 @@ TEST(LineClassifiers, AFenceMayOpenAListItemsText)
     EXPECT_EQ(code.back().second, "  ```\n");
     // In an open fence an item-shaped fence line is code, and closes nothing.
     EXPECT_EQ(fenceFlags(split(u"```\n- ```\n```\nx")), (LineFlags{true, true, true, false}));
+}
+
+// A fence in a list item or a quotation ends with it; one at the document's
+// level runs to its closing fence or the end. (Lines: 1 inside, 0 not.)
+TEST(LineClassifiers, AFenceInAnItemOrAQuotationEndsWithIt)
+{
+    auto flags = [](U16View text) {
+        std::string out;
+        for (const bool inside : fenceFlags(split(text)))
+            out += inside ? '1' : '0';
+        return out;
+    };
+    EXPECT_EQ(flags(u"- ```\n  code\n\nafter\n\n# Heading"), "111000");
+    EXPECT_EQ(flags(u"1. ~~~\n   x\n  y\n2. z"), "1100") << "left of the item's text";
+    EXPECT_EQ(flags(u"- a\n  - ```\n    x\n  back in a\nout"), "01100") << "a nested item";
+    EXPECT_EQ(flags(u"- a\n\n  ```\n  x\n\n  y\nafter\n  z"), "00111100") << "indented under its item";
+    EXPECT_EQ(flags(u"- a\nlazy\n  ```\n  x\nafter"), "00110") << "the item goes on over its lazy line";
+    EXPECT_EQ(flags(u"- a\n\nb\n  ```\nx"), "00011") << "the list ended before it";
+    EXPECT_EQ(flags(u"   ```\ncode\nmore"), "111") << "no list above";
+    EXPECT_EQ(flags(u"> ```\n> code\n>\n\nafter"), "11100");
+    EXPECT_EQ(flags(u"> - ```\n>   x\n> y\nz"), "1100") << "an item in a quotation";
+    // A closing fence closes wherever it stands; one after the end opens anew.
+    EXPECT_EQ(flags(u"- ```\n  x\n```\nafter"), "1110");
+    EXPECT_EQ(flags(u"- ```\n  x\nafter\n```\ny"), "11011");
+    EXPECT_EQ(flags(u"```\nx\n\n- a\nend"), "11111") << "the document's own fence";
+    // The body of a fence that ends with its item is highlighted up to there.
+    const U16String text = u"- ```js\n  let x\nlet after";
+    const Seen code = only(seen(text), K::codeSyntax);
+    ASSERT_FALSE(code.empty());
+    EXPECT_EQ(code.front().second, "let");
+    EXPECT_EQ(only(seen(text), K::codeBlock).back().second, "  let x\n");
+    // So is it where the line that ends it opens another.
+    EXPECT_EQ(only(seen(u"- ```js\n  let x\n```js\nlet y"), K::codeSyntax).size(), 2u);
 }
 
 TEST(LineClassifiers, TablesNeedAPipedHeaderAboveADelimiterRow)

@@ -77,6 +77,11 @@ TEST(Footnotes, DefinitionBlocksAndReferences)
     EXPECT_EQ(Footnote::definition(text, u" A ")->label, u"a");
     EXPECT_EQ(Footnote::firstReference(text, u"A")->range, (Range{4, 4}));
     EXPECT_FALSE(Footnote::firstReference(text, u"b"));
+    // A reference after a code span that holds half of one is found, as it is styled.
+    const U16String after = u"`[^a` then [^a].\n\n[^a]: x";
+    const auto found = Footnote::firstReference(after, u"a");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->range, (Range{11, 4}));
     EXPECT_FALSE(Footnote::parseDefinition(u"    [^1]: four spaces"));
     EXPECT_EQ(Footnote::parseDefinition(u"   [^1]: x")->marker, (Range{3, 5}));
     EXPECT_FALSE(Footnote::parseDefinition(u"[^ ]: blank"));

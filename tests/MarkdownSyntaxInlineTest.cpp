@@ -177,6 +177,29 @@ TEST(InlineScanner, FootnoteReferencesNeedADefinition)
     EXPECT_TRUE(inl(u"[^x]").empty());
 }
 
+// What a code span holds never changes how the rest of its line reads: each
+// construct after a code span holding some of any construct's syntax reads as
+// it reads alone.
+TEST(InlineScanner, TheTextAfterACodeSpanReadsAsItReadsAlone)
+{
+    const Footnote::Labels notes{u"a", u"b"};
+    const ReferenceLink::Table links{{u"ref", u"/r"}};
+    const std::vector<U16String> held{u"[^a", u"[^a]", u"[ref", u"[ref]", u"![ref", u"]", u"[x](", u"<http://x",
+                                      u"<sub>", u"<a@b", u"**", u"_", u"~~"};
+    const std::vector<U16String> after{u"[^b]", u"[ref]", u"![ref]", u"[t][ref]", u"[t](/u)", u"<https://e.org>",
+                                       u"<me@e.org>", u"<sub>2</sub>", u"**bold**", u"_it_", u"~~gone~~"};
+    for (const U16String& code : held)
+        for (const U16String& construct : after) {
+            const U16String text = u"`" + code + u"` " + construct;
+            MarkdownSpans whole, alone;
+            MarkdownSyntax::appendInline(text, 0, Range{0, int(text.size())}, notes, links, whole);
+            const U16String rest = u" " + construct;
+            MarkdownSyntax::appendInline(rest, int(code.size()) + 2, Range{0, int(rest.size())}, notes, links, alone);
+            alone.insert(alone.begin(), whole.begin(), whole.begin() + 3);  // the code span and its backticks
+            EXPECT_EQ(seen(text, whole), seen(text, alone)) << u8(text);
+        }
+}
+
 TEST(InlineScanner, InlineTags)
 {
     EXPECT_EQ(only(inl(u"<SUB>2</SUB>"), K::subscripted), (Seen{{K::subscripted, "2"}}));

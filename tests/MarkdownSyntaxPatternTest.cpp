@@ -217,15 +217,22 @@ struct Reference {
         first(linkRegex(), 2, MarkdownToken(K::link), {1, 3, 4, 5, 6}, 4, u"", true, true);
         first(autolinkRegex(), 2, MarkdownToken(K::link), {1, 3}, 2, u"", true);
         first(emailAutolinkRegex(), 2, MarkdownToken(K::link), {1, 3}, 2, u"mailto:", true);
-        for (const auto& m : Footnote::referenceRegex().matches(line, within)) {
-            if (anyConsumed(m.range(0)))
+        // A reference reaching into what an earlier pass took hides none after its start.
+        for (int at = within.location; at < within.end();) {
+            const auto m = Footnote::referenceRegex().firstMatch(line, Range::fromTo(at, within.end()));
+            if (!m)
+                break;
+            if (anyConsumed(m->range(0))) {
+                at = m->range(0).location + 1;
                 continue;
-            if (!footnotes.count(Footnote::normalizedLabel(m.text(line, 2))))
+            }
+            at = m->range(0).end();
+            if (!footnotes.count(Footnote::normalizedLabel(m->text(line, 2))))
                 continue;
-            span(m.range(0), MarkdownToken::footnoteRef(U16String(m.text(line, 2))));
-            span(m.range(1), MarkdownToken());
-            span(m.range(3), MarkdownToken());
-            consume(m.range(0));
+            span(m->range(0), MarkdownToken::footnoteRef(U16String(m->text(line, 2))));
+            span(m->range(1), MarkdownToken());
+            span(m->range(3), MarkdownToken());
+            consume(m->range(0));
         }
         references();
         first(InlineHTML::subscriptRegex(), 2, MarkdownToken(K::subscripted), {1, 3}, 0, u"", true);

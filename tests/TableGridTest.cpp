@@ -521,3 +521,41 @@ TEST(TableGridRender, ManyTablesRoundTrip)
     EXPECT_EQ(gridParagraphs(storage), 200 * 9);
     EXPECT_EQ(serialize(storage), text);
 }
+
+TEST(TableGridRender, ACellsLineBreaksBecomeItsLinesAndComeBackAsTyped)
+{
+    const std::pair<const char16_t*, const char16_t*> cells[] = {
+        {u"x<br>y", u"x\ny"},          {u"a <br> b", u"a \n b"},   {u"x<br>", u"x\n"},
+        {u"<br>x", u"\nx"},            {u"x<br><br>y", u"x\n\ny"}, {u"`c<br>d` e<br>f", u"`c<br>d` e\nf"},
+        {u"x\\<br>y", u"x\\<br>y"},    {u"x<BR>y", u"x<BR>y"},     {u"x<br/>y", u"x<br/>y"},
+    };
+    for (const auto& [cell, lines] : cells) {
+        const U16String text = u"| A | B |\n| - | - |\n| " + U16String(cell) + u" | z |\n";
+        TextStorage storage = render(text, 13);
+        EXPECT_EQ(u8(storage.string()), u8(u"A\nB\n" + U16String(lines) + u"\nz\n")) << u8(cell);
+        EXPECT_EQ(u8(serialize(storage)), u8(text)) << u8(cell);
+        // Written as its cells say, the cell keeps its lines too.
+        replaceFirst(storage, u"z", u"w");
+        EXPECT_EQ(u8(serialize(storage)), u8(u"| A | B |\n| --- | --- |\n| " + U16String(cell) + u" | w |\n")) << u8(cell);
+    }
+}
+
+TEST(TableGridRender, AFinalTableFollowedByTextNoLongerEndsWithTheDocumentsLineEnd)
+{
+    // Text put after the grid's last line feed is the next line; a blank line before it comes from the text.
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"| A |\n| - |\n| 1 |\n", u"| A |\n| - |\n| 1 |\nBelow"},
+        {u"| A |\n| - |\n| 1 |", u"| A |\n| - |\n| 1 |\nBelow"},
+        {u"| A |\r\n| - |\r\n| 1 |\r\n", u"| A |\r\n| - |\r\n| 1 |\r\nBelow"},
+        {u"| A |\r\n| - |\r\n| 1 |", u"| A |\r\n| - |\r\n| 1 |\r\nBelow"},
+    };
+    for (const auto& [typed, followed] : cases) {
+        TextStorage storage = render(typed, 13);
+        storage.replaceCharacters(Range{storage.length(), 0}, AttributedString(u"Below"));
+        EXPECT_EQ(u8(serialize(storage)), u8(followed)) << u8(typed);
+        // Edited, the same ends.
+        replaceFirst(storage, u"1", u"2");
+        EXPECT_EQ(u8(serialize(storage)), u8(TextOps::replacingAll(TextOps::replacingAll(followed, u"| 1 |", u"| 2 |"), u"| - |", u"| --- |")))
+            << u8(typed);
+    }
+}

@@ -14,7 +14,7 @@ int main(int argc, char** argv)
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     // As the program does: after the toolkit's own teardown, no thread of it is still ending.
-    std::atexit([] { velkin::BackgroundThreads::awaitToolkitThreads(); });
+    velkin::BackgroundThreads::awaitToolkitThreadsAtExit();
     int result = 0;
     {
         QApplication app(argc, argv);

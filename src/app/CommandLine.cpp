@@ -117,9 +117,7 @@ int dispatch(const std::vector<std::string>& arguments, SelfTestRunner selfTest)
 int main(int argc, char** argv, SelfTestRunner selfTest)
 {
     LargeAllocations::keepApart();
-    // Registered before the toolkit's own teardown is, so it runs after it
-    // (the D-Bus thread, for one, is ended by a static object's destructor).
-    std::atexit([] { BackgroundThreads::awaitToolkitThreads(); });
+    BackgroundThreads::awaitToolkitThreadsAtExit();
     startedWithoutDisplay = prepareEnvironment();
     const std::vector<std::string> arguments(argv, argv + argc);
     // (An HTML export alone never comes here: the executable runs it without this library.)

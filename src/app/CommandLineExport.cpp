@@ -6,6 +6,7 @@
 #include "app/MarkdownDocument.h"
 #include "export/Export.h"
 #include "export/OutputBudget.h"
+#include "platform/BackgroundThreads.h"
 #include "platform/MachineMemory.h"
 #include "platform/text/Utf.h"
 #include "platform/url/Url.h"
@@ -181,6 +182,7 @@ int exportChecked(const std::vector<std::string>& arguments, const std::string& 
 
 int exportHTML(int argc, char** argv)
 {
+    BackgroundThreads::awaitToolkitThreadsAtExit();
     prepareEnvironment();
     const std::vector<std::string> arguments(argv, argv + argc);
     // An HTML export draws nothing: it needs no window system, whose start-up

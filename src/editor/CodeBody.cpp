@@ -2,6 +2,7 @@
 
 #include "editor/RestyleWindow.h"
 #include "markdown/MarkdownSyntax.h"
+#include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 
 #include <algorithm>
@@ -78,92 +79,199 @@ bool update(std::vector<int>& starts, U16View text, Range range, int delta)
 
 namespace {
 
-// The fence-like lines, each cut at every line end the block scanner knows (a
-// carriage return alone ends a line too), read in a row: the lines between them
-// change nothing.
-struct Reading {
-    std::vector<U16View> texts;
-    std::vector<int> owner;   // the fence-like line each piece belongs to
-    std::vector<bool> whole;  // whether that line is a single line to the scanner
-    std::vector<MarkdownSyntax::FenceLine> fences;
+bool blank(U16View line)
+{
+    return isBlank(line, TrimSet::WhitespaceAndNewlines);
+}
 
-    Reading(U16View text, const std::vector<int>& starts)
-    {
-        for (const int start : starts) {
-            const U16View line = substring(text, Range::fromTo(start, nextLineStart(text, start)));
-            const std::vector<LineRange> pieces = lineRanges(line);
-            for (const U16View piece : MarkdownSyntax::lineTexts(line, pieces)) {
-                texts.push_back(piece);
-                owner.push_back(start);
-                whole.push_back(pieces.size() == 1);
-            }
-        }
-        fences = MarkdownSyntax::fenceLines(texts);
-    }
+// Whether a line keeps a block that ends with its item or quotation open.
+bool keepsOpen(U16View line, int depth, int column)
+{
+    const std::optional<int> start = depth >= 1 ? MarkdownSyntax::quoteLevelsEnd(line, depth) : std::optional<int>(0);
+    if (!start)
+        return false;
+    const U16View content = line.substr(size_t(*start));
+    return column < 0 || blank(content) || MarkdownSyntax::indentWidth(content) >= column;
+}
 
-    // The first piece of the line starting at `start`, or the count when none.
-    size_t pieceAt(int start) const
-    {
-        return size_t(std::lower_bound(owner.begin(), owner.end(), start) - owner.begin());
-    }
-
-    // The block opened by the piece `open`, as long as its fences are single lines.
-    std::optional<CodeBody> block(size_t open, U16View text) const
-    {
-        if (!whole[open])
-            return std::nullopt;
-        size_t close = open + 1;
-        while (close < fences.size() && !fences[close].isDelimiter)
-            ++close;
-        if (close < fences.size() && !whole[close])
-            return std::nullopt;
-        const MarkdownSyntax::FenceLine& fence = fences[open];
-        return CodeBody{owner[open], close < fences.size() ? owner[close] : int(text.size()),
-                        fence.quoted ? std::nullopt : fence.language};
-    }
-};
+// The lines of `text` from `from` to `to` as the block scanner cuts them, each
+// with where it starts, until `visit` says stop; false then.
+template <typename Visit>
+bool eachLine(U16View text, int from, int to, Visit visit)
+{
+    if (from >= to)
+        return true;
+    const U16View part = substring(text, Range::fromTo(from, to));
+    for (const LineRange& line : lineRanges(part))
+        if (!visit(substring(part, line.content), from + line.content.location))
+            return false;
+    return true;
+}
 
 } // namespace
 
-std::optional<CodeBody> around(U16View text, const std::vector<int>& starts, int first, int last)
+FenceMap read(U16View text, const std::vector<int>& starts)
 {
+    FenceMap map;
+    const int n = int(text.size());
+    MarkdownSyntax::FenceReader reader;
+    std::optional<CodeBody> open;
+    // An indented fence outside quotations may stand in a list item, whose text
+    // column the lines read here do not tell: while none of its lines stands left
+    // of the fence, it reads the same in an item or not.
+    bool undecided = false;
+    auto finish = [&](int end, bool closed, bool whole) {
+        open->end = end;
+        open->closed = closed;
+        open->whole = open->whole && whole;
+        map.blocks.push_back(std::move(*open));
+        open.reset();
+    };
+    // The body lines from `from` to `to`, which can only end the open block.
+    auto readBody = [&](int from, int to) {
+        if (!open)
+            return true;
+        if (undecided)
+            return eachLine(text, from, to, [&](U16View line, int) {
+                return blank(line) || MarkdownSyntax::indentWidth(line) >= open->column;
+            });
+        if (!open->contained())
+            return true;
+        eachLine(text, from, to, [&](U16View line, int at) {
+            if (reader.read(line).isInside)
+                return true;
+            finish(at, false, at > 0 && text[size_t(at - 1)] == u'\n');
+            return false;
+        });
+        return true;
+    };
+    int readTo = 0;
+    for (const int start : starts) {
+        if (start < readTo)
+            continue;
+        if (!readBody(readTo, start)) {
+            map.known = open->opener;
+            return map;
+        }
+        const int next = nextLineStart(text, start);
+        const U16View line = substring(text, Range::fromTo(start, next));
+        const std::vector<LineRange> pieces = lineRanges(line);
+        const bool single = pieces.size() == 1;
+        for (size_t k = 0; k < pieces.size(); ++k) {
+            const U16View piece = substring(line, pieces[k].content);
+            if (open && undecided) {
+                MarkdownSyntax::FenceReader ahead = reader;
+                const MarkdownSyntax::FenceLine rec = ahead.read(piece);
+                if (!(rec.isDelimiter && !rec.opens) && !blank(piece)
+                    && MarkdownSyntax::indentWidth(piece) < open->column) {
+                    map.known = open->opener;
+                    return map;
+                }
+            }
+            const MarkdownSyntax::FenceLine rec = reader.read(piece);
+            if (open) {
+                if (rec.isDelimiter && !rec.opens) {
+                    finish(start, true, single);
+                    continue;
+                }
+                if (rec.isInside && !rec.opens)
+                    continue;
+                finish(start + pieces[k].content.location, false, single);
+            }
+            if (rec.opens) {
+                open = CodeBody{start, n, rec.quoted ? std::nullopt : rec.language, reader.openDepth(),
+                                rec.listed ? reader.openColumn() : -1, false, single};
+                undecided = !rec.quoted && !rec.listed && MarkdownSyntax::indentWidth(piece) >= 2;
+                if (undecided)
+                    open->column = MarkdownSyntax::indentWidth(piece);
+            }
+        }
+        readTo = next;
+    }
+    if (!readBody(readTo, n)) {
+        map.known = open->opener;
+        return map;
+    }
+    if (open)
+        finish(n, false, true);
+    return map;
+}
+
+bool keep(FenceMap& map, U16View text, Range range, int delta)
+{
+    const int oldEnd = range.end() - delta;
+    const int from = lineStart(text, std::clamp(range.location, 0, int(text.size())));
+    if (map.known != std::numeric_limits<int>::max()) {
+        if (map.known >= oldEnd)
+            map.known += delta;
+        else if (map.known > from)
+            map.known = from;
+    }
+    auto first = std::partition_point(map.blocks.begin(), map.blocks.end(),
+                                      [&](const CodeBody& b) { return b.end < from; });
+    for (auto it = first; it != map.blocks.end(); ++it) {
+        CodeBody& block = *it;
+        if (block.opener > oldEnd) {
+            block.opener += delta;
+            block.end += delta;
+            continue;
+        }
+        // The change is in the block, or on its last line: past its opening line (a
+        // fence-like line, which the caller watches), before the line it ended at.
+        const bool toTheEnd = !block.closed && block.end == int(text.size()) - delta;
+        if (block.contained()) {
+            if (from <= block.opener || (!toTheEnd && oldEnd >= block.end))
+                return false;
+            // Every line the change made keeps it open.
+            const bool keeps = eachLine(text, from, nextLineStart(text, range.end()), [&](U16View line, int) {
+                return keepsOpen(line, block.depth, block.column);
+            });
+            if (!keeps)
+                return false;
+        }
+        block.end += delta;
+    }
+    return true;
+}
+
+bool knows(const FenceMap& map, int at)
+{
+    return at < map.known;
+}
+
+std::optional<CodeBody> around(const FenceMap& map, const std::vector<int>& starts, int first, int last)
+{
+    if (!knows(map, last))
+        return std::nullopt;
     const auto after = std::lower_bound(starts.begin(), starts.end(), first);
     if (after != starts.end() && *after < last)
         return std::nullopt;
-    const Reading reading(text, starts);
-    const size_t above = after == starts.end() ? reading.texts.size() : reading.pieceAt(*after);
-    if (above == 0)
+    auto block = std::partition_point(map.blocks.begin(), map.blocks.end(),
+                                      [&](const CodeBody& b) { return b.opener < first; });
+    if (block == map.blocks.begin())
         return std::nullopt;
-    const MarkdownSyntax::FenceLine& before = reading.fences[above - 1];
-    if (!before.isInside || (before.isDelimiter && !before.opens))
+    --block;
+    if (!block->whole || first >= block->end || last > block->end)
         return std::nullopt;
-    size_t open = above - 1;
-    while (!reading.fences[open].opens)
-        --open;
-    return reading.block(open, text);
+    return *block;
 }
 
-std::optional<CodeBody> openedAt(U16View text, const std::vector<int>& starts, int at)
+std::optional<CodeBody> openedAt(const FenceMap& map, int at)
 {
-    const Reading reading(text, starts);
-    const size_t piece = reading.pieceAt(at);
-    if (piece >= reading.texts.size() || reading.owner[piece] != at || !reading.fences[piece].opens)
+    const auto block = std::partition_point(map.blocks.begin(), map.blocks.end(),
+                                            [&](const CodeBody& b) { return b.opener < at; });
+    if (block == map.blocks.end() || block->opener != at || !block->whole)
         return std::nullopt;
-    return reading.block(piece, text);
+    return *block;
 }
 
-std::optional<CodeBody> closedAt(U16View text, const std::vector<int>& starts, int at)
+std::optional<CodeBody> closedAt(const FenceMap& map, int at)
 {
-    const Reading reading(text, starts);
-    const size_t piece = reading.pieceAt(at);
-    if (piece >= reading.texts.size() || reading.owner[piece] != at || !reading.fences[piece].isDelimiter
-        || reading.fences[piece].opens)
+    const auto block = std::partition_point(map.blocks.begin(), map.blocks.end(),
+                                            [&](const CodeBody& b) { return b.end < at; });
+    if (block == map.blocks.end() || block->end != at || !block->closed || !block->whole)
         return std::nullopt;
-    size_t open = piece;
-    while (open > 0 && !reading.fences[open].opens)
-        --open;
-    const std::optional<CodeBody> body = reading.block(open, text);
-    return body && body->end == at ? body : std::nullopt;
+    return *block;
 }
 
 } // namespace velkin::CodeBodies

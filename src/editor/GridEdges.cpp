@@ -78,6 +78,16 @@ struct Piece {
     Range original;  // where the piece stood
 };
 
+// The offset in a grid cell of offset `at` of its text: each line break there is one character.
+int inGrid(U16View cell, int at)
+{
+    int offset = at;
+    for (int b : PipeTable::cellBreaks(cell))
+        if (b + int(PipeTable::cellBreak.size()) <= at)
+            offset -= int(PipeTable::cellBreak.size()) - 1;
+    return offset;
+}
+
 // One grid with the selected cell text cut out, rows wholly selected removed; none
 // when nothing of it is left. `caret` receives the start cell's caret when it holds `range`'s start.
 std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid, Range range, U16View typed,
@@ -85,9 +95,10 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
 {
     const U16View s = text.string();
     struct Cell {
-        U16String text;
+        U16String text;  // its paragraphs parted by line breaks, as a grid reads them
+        bool started = false;
         bool holdsStart = false;
-        int caretOffset = 0;
+        int caretOffset = 0;  // in `text`
     };
     std::map<int, std::map<int, Cell>> rows;
     std::map<int, Range> rowRanges;
@@ -104,6 +115,10 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
         const int column = block ? block->startingColumn() : 0;
         columns = std::max(columns, column + 1);
         Cell& cell = rows[row][column];
+        // The cell's next paragraph stays a line of its own.
+        if (cell.started)
+            cell.text += PipeTable::cellBreak;
+        cell.started = true;
         const bool start = range.location >= content.location && range.location <= content.end();
         U16String kept = without(s, content, range);
         if (start) {
@@ -111,10 +126,10 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
             const int before = std::max(0, range.location - content.location);
             kept.insert(size_t(before), line);
             cell.holdsStart = true;
-            cell.caretOffset = before + int(line.size());
+            cell.caretOffset = int(cell.text.size()) + before + int(line.size());
         }
         changed = changed || kept != substring(s, content);
-        cell.text = cell.text.empty() ? kept : cell.text + u" " + kept;
+        cell.text += kept;
         if (!alignments.count(column)) {
             const ParagraphStyle* style = text.paragraphStyle(p);
             alignments[column] = style ? style->alignment : TextAlignment::Natural;
@@ -165,9 +180,9 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
             const auto it = rows[kept[k]].find(c);
             const U16String value = it == rows[kept[k]].end() ? U16String() : it->second.text;
             if (it != rows[kept[k]].end() && it->second.holdsStart && kept[k] == startRow && !caret)
-                caret = offset + it->second.caretOffset;
+                caret = offset + inGrid(value, it->second.caretOffset);
             values.push_back(value);
-            offset += int(value.size()) + 1;
+            offset += inGrid(value, int(value.size())) + 1;
         }
         if (k == 0)
             table.header = std::move(values);
@@ -306,8 +321,12 @@ bool gluesUnderGrid(const AttributedString& text, Range range, U16View replaceme
     const U16View s = text.string();
     const int n = text.length();
     const int p = range.location;
-    if (p <= 0 || p >= n || range.end() > n || s[size_t(p - 1)] != u'\n' || !tableAt(text, p - 1) || tableAt(text, p))
+    if (p <= 0 || p > n || range.end() > n || s[size_t(p - 1)] != u'\n' || !tableAt(text, p - 1) || tableAt(text, p))
         return false;
+    // Under a grid that ends the text, text typed or pasted there would be its next row:
+    // it goes a line apart, as under a grid followed by a blank line.
+    if (p == n)
+        return !replacement.empty() && replacement.front() != u'\n' && replacement.front() != u'\r';
     // Only where a blank line stood under the grid.
     if (s[size_t(p)] != u'\n')
         return false;

@@ -280,6 +280,11 @@ struct MarkdownEditorCoordinator::Kept {
     // one: while none did, every fence reads as it did then.
     std::vector<int> fenceLike;
     bool fenceLikeEdited = true;
+    // The text's fenced blocks, read from those lines (and the bodies of blocks
+    // that end with their item or quotation), kept through every edit that
+    // leaves them as they were; an edit that may not counts as touching a fence.
+    FenceMap fences;
+    bool fencesRead = false;
     // The line states of the block edited last whose tokenizer carries a state over
     // lines, while every change since is known.
     CodeLineStates codeStates;
@@ -295,6 +300,15 @@ struct MarkdownEditorCoordinator::Kept {
         std::copy_if(fenceLike.begin(), fenceLike.end(), std::back_inserter(scratch),
                      [&](int start) { return !ParagraphCuts::cellAt(*storage, start); });
         return scratch;
+    }
+
+    // Reads the fenced blocks afresh, as the block scanner reads the text.
+    void readFences()
+    {
+        std::vector<int> scratch;
+        const std::vector<int>& starts = readableFences(scratch);
+        fences = *grids ? CodeBodies::read(blockText(*storage), starts) : CodeBodies::read(storage->string(), starts);
+        fencesRead = true;
     }
 
     // Writing back through the binding's replace: while `written` holds, the
@@ -508,8 +522,13 @@ struct MarkdownEditorCoordinator::Kept {
         }
         writeLater(e);
         definitionsCurrent = false;
-        if (storage)
-            fenceLikeEdited = CodeBodies::update(fenceLike, storage->string(), e.range, e.delta) || fenceLikeEdited;
+        if (storage) {
+            // A fence that ends with its item or quotation ends elsewhere when a line of it no longer keeps it open.
+            const bool lines = CodeBodies::update(fenceLike, storage->string(), e.range, e.delta);
+            const bool ends = !fencesRead || !CodeBodies::keep(fences, storage->string(), e.range, e.delta);
+            fencesRead = fencesRead && !lines && !ends;
+            fenceLikeEdited = lines || ends || fenceLikeEdited;
+        }
         codeStates.edited(e.range, e.delta);
         // Places after the change keep what the text read as there, to compare with.
         std::erase_if(cuts, [&](ParagraphCut& cut) {
@@ -538,8 +557,11 @@ struct MarkdownEditorCoordinator::Kept {
             island.reset();
         else if (island && e.range.location <= island->end())
             island = Range::fromTo(island->location, map(island->end(), e));
-        if (grids == false && e.range.length > 0 && storage && hasGrids(*storage, e.range))
+        if (grids == false && e.range.length > 0 && storage && hasGrids(*storage, e.range)) {
             grids = true;
+            fencesRead = false;  // read again with the cells blanked
+            fenceLikeEdited = true;
+        }
         dirty = dirty ? unionRange(Range::fromTo(map(dirty->location, e), map(dirty->end(), e)), e.range) : e.range;
         selection = Range::fromTo(map(selection.location, e), map(selection.end(), e));
         const int oldEnd = e.range.end() - e.delta;
@@ -625,19 +647,37 @@ void MarkdownEditorCoordinator::textViewDidChangeSelection(TextView& view)
         restyleChanges(view);
     if (selection.length > 0)
         return;
-    const int n = storage->length();
+    view.setTypingAttributes(caretAttributes(*storage, selection.location));
+}
+
+Attributes MarkdownEditorCoordinator::caretAttributes(const AttributedString& storage, int location) const
+{
     Attributes attributes = styler.baseAttributes();
-    if (selection.location < n) {
-        const ParagraphStyle* style = storage->paragraphStyle(selection.location);
-        if (style && style->tableBlock()) {
-            // In a grid cell typing continues the cell.
-            attributes.set(AttributeKey::ParagraphStyle,
-                           ParagraphStylePtr(std::make_shared<ParagraphStyle>(*style)));
-            if (const Font* font = storage->font(selection.location))
-                attributes.set(AttributeKey::Font, *font);
-        }
+    if (location < 0 || location >= storage.length())
+        return attributes;
+    const ParagraphStyle* style = storage.paragraphStyle(location);
+    if (style && style->tableBlock()) {
+        // In a grid cell typing continues the cell.
+        attributes.set(AttributeKey::ParagraphStyle, ParagraphStylePtr(std::make_shared<ParagraphStyle>(*style)));
+        if (const Font* font = storage.font(location))
+            attributes.set(AttributeKey::Font, *font);
     }
-    view.setTypingAttributes(attributes);
+    return attributes;
+}
+
+void MarkdownEditorCoordinator::settleTypingAttributes(TextView& view)
+{
+    const TextStorage& storage = *view.textStorage();
+    const Range selection = view.selectedRange();
+    // A caret wherever the editor put it types as one a click put there; a selection
+    // in a grid keeps what the view gave it.
+    if (selection.length == 0) {
+        view.setTypingAttributes(caretAttributes(storage, selection.location));
+        return;
+    }
+    const ParagraphStyle* style = selection.location < storage.length() ? storage.paragraphStyle(selection.location) : nullptr;
+    if (!(style && style->tableBlock()))
+        view.setTypingAttributes(styler.baseAttributes());
 }
 
 bool MarkdownEditorCoordinator::textViewClickedOnLink(TextView& view, const U16String& link, int)
@@ -711,16 +751,14 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.definitionsTouched = false;
     kept.fenceLike = CodeBodies::fenceLikeLines(storage->string(), 0, storage->length());
     kept.fenceLikeEdited = false;
+    kept.readFences();
     if (kept.unstyled)
         scheduleStyleAhead(view);
     const CaretMarks marks = caretMarks(selection, *storage);
     caretImageLine = marks.image;
     caretTaskLine = marks.task;
     caretShortcode = marks.shortcode;
-    const ParagraphStyle* style = selection.location < storage->length() ? storage->paragraphStyle(selection.location)
-                                                                         : nullptr;
-    if (!(style && style->tableBlock()))
-        view.setTypingAttributes(styler.baseAttributes());
+    settleTypingAttributes(view);
 }
 
 void MarkdownEditorCoordinator::adoptStyled(TextView& view, MarkdownSyntax::Definitions definitions)
@@ -812,6 +850,8 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     kept.dirty.reset();
     kept.selection = selection;
     kept.fenceLikeEdited = false;
+    if (!kept.fencesRead)
+        kept.readFences();
     // The last stretch ended reading as before: so does the text after it.
     if (kept.readsAsBefore)
         for (ParagraphCut& cut : kept.cuts)
@@ -820,9 +860,7 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     caretImageLine = marks.image;
     caretTaskLine = marks.task;
     caretShortcode = marks.shortcode;
-    const ParagraphStyle* style = selection.location < n ? storage->paragraphStyle(selection.location) : nullptr;
-    if (!(style && style->tableBlock()))
-        view.setTypingAttributes(styler.baseAttributes());
+    settleTypingAttributes(view);
 }
 
 bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& storage, Range changed, Range selection,
@@ -878,7 +916,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     auto endsBeforeFence = [&](int at) {
         if (!fencesAsBefore || at <= lo || at >= n || text[size_t(at - 1)] != u'\n' || !unindented(at) || !fenceLine(at))
             return false;
-        const std::optional<CodeBody> block = CodeBodies::openedAt(text, readable(), at);
+        const std::optional<CodeBody> block = CodeBodies::openedAt(kept.fences, at);
         if (!block)
             return false;
         int next = nextLineStart(text, block->end);
@@ -898,7 +936,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const int closer = lineStart(text, at - 1);
         if (!fenceLine(closer))
             return false;
-        const std::optional<CodeBody> block = CodeBodies::closedAt(text, readable(), closer);
+        const std::optional<CodeBody> block = CodeBodies::closedAt(kept.fences, closer);
         return block && unindented(block->opener);
     };
     for (int p = first; p > from; p = lineStart(text, p - 1))
@@ -1127,7 +1165,7 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
     const std::vector<int>& fences = kept.readableFences(scratch);
     if (*kept.grids && hasGrids(storage, Range::fromTo(first, last)))
         return false;
-    const std::optional<CodeBody> body = CodeBodies::around(text, fences, first, last);
+    const std::optional<CodeBody> body = CodeBodies::around(kept.fences, fences, first, last);
     using CodeHighlighter::Resumption;
     const Resumption resumes = body && body->language ? CodeHighlighter::resumption(*body->language)
                                                       : Resumption::afterUncoveredFeeds;
@@ -1299,7 +1337,7 @@ bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextSto
     const std::vector<int>& fences = kept.readableFences(scratch);
     if (*kept.grids && hasGrids(storage, Range::fromTo(from, to)))
         return false;
-    if (!kept.fenceLike.empty() && CodeBodies::around(text, fences, from, to))
+    if (!kept.fenceLike.empty() && (!CodeBodies::knows(kept.fences, to) || CodeBodies::around(kept.fences, fences, from, to)))
         return false;
     // Read between two more lines of the block, so that none of them is its first or
     // last where it is not; the outer ones must read as the storage has them (not as
@@ -1838,7 +1876,7 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
         coordinator->styler.apply(rendered, nullptr, &definitions);
         view->setAttributedString(rendered);
         view->setSelectedRange({0, 0});
-        view->setTypingAttributes(coordinator->styler.baseAttributes());
+        view->setTypingAttributes(coordinator->caretAttributes(*view->textStorage(), 0));
         coordinator->adoptStyled(*view, std::move(definitions));
     }
 
@@ -1881,11 +1919,9 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
             coordinator.styler.apply(rendered);
         view.setAttributedString(rendered);
         view.setSelectedRange({std::min(location, storage->length()), 0});
-        view.setTypingAttributes(coordinator.styler.baseAttributes());
         coordinator.restyle(view);
     } else if (oldFamily != fontFamily) {
         coordinator.styler = MarkdownStyler{newSize, fontFamily};
-        view.setTypingAttributes(coordinator.styler.baseAttributes());
         coordinator.restyle(view);
     }
     // The document's text may have changed without the view: the next change is written whole.

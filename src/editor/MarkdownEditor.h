@@ -77,6 +77,10 @@ public:
     void textViewDidChangeSelection(TextView& view) override;
     bool textViewClickedOnLink(TextView& view, const U16String& link, int index) override;
 
+    // What typing at `location` puts in: a grid cell's paragraph style and font in a
+    // cell, the styler's base attributes elsewhere.
+    Attributes caretAttributes(const AttributedString& storage, int location) const;
+
     // Restyles the whole storage and collapses what is not under the caret.
     void restyle(TextView& view);
     // Takes the view's storage as styled whole by `styler` just now, with
@@ -115,6 +119,9 @@ private:
     void applyTaskCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
     void applyEmojiCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
     void scheduleReload(TextView& view);
+    // The typing attributes for the selection after a restyle: a caret's as caretAttributes()
+    // says; a selection's the base ones, unless it starts in a grid cell.
+    void settleTypingAttributes(TextView& view);
     // Restyles the lines that show pictures, once one has loaded.
     void restyleImageLines(TextView& view);
     void collapse(TextStorage& storage, Range selection, TextView& view);

@@ -181,9 +181,10 @@ std::optional<MarkdownTextView::Grid> MarkdownTextView::gridAt(int index) const
 {
     const TextStorage* storage = textStorage();
     const int n = storage ? storage->length() : 0;
-    if (n == 0)
+    // The text's end lies on the line under a grid that ends it, as under one in the middle.
+    if (n == 0 || index >= n)
         return std::nullopt;
-    const int caret = std::min(n - 1, std::max(index, 0));
+    const int caret = std::max(index, 0);
     const TextTableBlock* block = tableBlock(caret);
     if (!block)
         return std::nullopt;
@@ -241,7 +242,7 @@ bool MarkdownTextView::replaceAtGridEdge(Range range, U16View text, bool typing)
     if (!GridEdges::gluesUnderGrid(*textStorage(), range, text))
         return false;
     // The blank line under the grid stays; what is typed or pasted goes on a line of its own below it.
-    const U16String apart = u"\n" + U16String(text);
+    const U16String apart = lineEnding() + U16String(text);
     if (typing) {
         TextView::insertText(apart, range);
         return true;
@@ -480,20 +481,20 @@ bool MarkdownTextView::isFencedLine(Range line)
     const U16View text = string();
     const int start = std::clamp(line.location, 0, int(text.size()));
     if (!fenceState_ || fenceState_->lineStart != start) {
-        // The fence state after the lines before this one: inside a block, unless the last of them closed it.
+        // The fences as the lines before this one leave them.
         const U16View before = text.substr(0, size_t(start));
-        const std::vector<MarkdownSyntax::FenceLine> records
-            = MarkdownSyntax::fenceLines(MarkdownSyntax::lineTexts(before, lineRanges(before)));
-        const bool open = !records.empty() && records.back().isInside
-            && !(records.back().isDelimiter && !records.back().opens);
-        fenceState_ = FenceState{start, open};
+        MarkdownSyntax::FenceReader reader;
+        for (const U16View l : MarkdownSyntax::lineTexts(before, lineRanges(before)))
+            reader.read(l);
+        fenceState_ = FenceState{start, std::move(reader)};
     }
-    if (fenceState_->open)
-        return true;
-    // Outside a block the line is fenced only when it opens one itself.
+    // The line's own reading: it may open a fence, or end one with its item or quotation.
     const U16View own = substring(text, Range::fromTo(start, std::clamp(line.end(), start, int(text.size()))));
-    const MarkdownSyntax::LineFlags flags = MarkdownSyntax::fenceFlags(MarkdownSyntax::lineTexts(own, lineRanges(own)));
-    return !flags.empty() && flags[0];
+    const std::vector<U16View> texts = MarkdownSyntax::lineTexts(own, lineRanges(own));
+    if (texts.empty())
+        return fenceState_->reader.isOpen();
+    MarkdownSyntax::FenceReader reader = fenceState_->reader;
+    return reader.read(texts.front()).isInside;
 }
 
 } // namespace velkin

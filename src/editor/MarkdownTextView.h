@@ -5,6 +5,7 @@
 // (task boxes, colour swatches, emoji, footnotes, links), and pictures dropped
 // or pasted are stored beside the document.
 #include "editor/TextEdit.h"
+#include "markdown/MarkdownSyntax.h"
 #include "markdown/PipeTable.h"
 #include "platform/attributed/MarkdownFontFamily.h"
 #include "platform/url/Url.h"
@@ -117,11 +118,12 @@ public:
     // ---- Colour editing ----
     // Starts editing the colour literal at the range (showing the colour dialog when asked).
     bool beginColorEditing(Range range, bool showingPanel);
-    // Rewrites the literal being edited in the picked colour, in its own notation.
-    void applyPickedColor(const Color& color);
+    // Rewrites the literal being edited in the picked colour, in its own notation: one
+    // undo step, or part of the step before while one pick runs on (a drag through colours).
+    void applyPickedColor(const Color& color, bool continuingPick = false);
     void endColorEditing();
     // Escape in the colour dialog: the literal gets back the text it had when editing
-    // began (joining the pick's undo step), and editing ends.
+    // began (the picks undone while they are the latest steps), and editing ends.
     void cancelColorEditing();
     // The view the colour dialog currently sends its colours to.
     static MarkdownTextView* colorPanelOwner();
@@ -236,6 +238,8 @@ private:
     // The run under `key` on the clicked line whose mark's box (from `boxOf(mark, layout, glyphs)`) holds the point.
     template <class Mark, class BoxOf>
     std::optional<Range> markRunAt(QPointF containerPoint, AttributeKey key, BoxOf boxOf);
+    // The line breaks that put a block inserted at `position` a blank line below what stands before it.
+    U16String breaksBefore(int position) const;
     void insertGrid(const PipeTable::Parsed& table);
     // Replaces a grid and puts the caret into the cell at (row, column) of the new one,
     // `offset` characters in (clamped to the cell).
@@ -247,14 +251,17 @@ private:
     void applyAtGridEnd(const std::function<std::optional<TextEdit>(U16View, Range)>& command);
 
     std::unique_ptr<EmojiCompletionPicker> picker_;
-    // Whether a fence is open at the start of the line at `lineStart`.
+    // The fences as read up to the line at `lineStart`.
     struct FenceState {
         int lineStart = 0;
-        bool open = false;
+        MarkdownSyntax::FenceReader reader;
     };
     std::optional<FenceState> fenceState_;
     // The colour literal being edited, as it was when editing began.
     U16String colorOriginal_;
+    // The undo steps there were when editing began, and after the latest pick.
+    size_t pickBase_ = 0;
+    size_t pickUndoCount_ = 0;
     int storageObserver_ = -1;
 };
 

@@ -307,6 +307,14 @@ VELKIN_MENU_ACTION(mdTableDeleteColumn)
 
 // ---- Grids ----
 
+U16String MarkdownTextView::breaksBefore(int position) const
+{
+    // A grid's last line feed ends its last row, whatever its empty cells' line feeds look like.
+    if (position > 0 && tableBlock(position - 1))
+        return lineEnding();
+    return MarkdownEditing::leadingBreaks(string(), position, lineEnding());
+}
+
 void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
 {
     TextStorage* storage = textStorage();
@@ -315,7 +323,7 @@ void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
     const U16View text = string();
     const int position = std::min(storage->length(), selectedRange().location);
     const U16String& eol = lineEnding();
-    const U16String leading = MarkdownEditing::leadingBreaks(text, position, eol);
+    const U16String leading = breaksBefore(position);
     const U16String trailing = MarkdownEditing::trailingBreak(text, position, eol);
     const int caret = position + int(leading.size());
     if (eol == u"\r") {

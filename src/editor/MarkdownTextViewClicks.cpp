@@ -9,6 +9,7 @@
 #include "markdown/TaskList.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
+#include "platform/undo/UndoManager.h"
 
 #include <QColorDialog>
 #include <QKeyEvent>
@@ -26,12 +27,34 @@ QPointer<MarkdownTextView>& owner()
     return view;
 }
 
-// The colour dialog: Escape cancels the pick, putting the colour back.
+// The colour dialog: Escape cancels the pick, putting the colour back. Each pick is
+// one undo step: a click, a typed value, or a drag through the colours (with the
+// mouse held, or while picking from the screen), however many colours it passes.
 class ColorPicker : public QColorDialog {
 public:
-    using QColorDialog::QColorDialog;
+    ColorPicker()
+    {
+        installEventFilter(this);
+        for (QWidget* child : findChildren<QWidget*>())
+            child->installEventFilter(this);
+    }
+
+    // Whether a change of the colour continues the pick before it.
+    bool dragging() const { return pressed_ || QWidget::mouseGrabber() == this; }
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick || type == QEvent::MouseButtonRelease) {
+            // A press starts a pick and a release ends it.
+            pressed_ = type != QEvent::MouseButtonRelease;
+            if (MarkdownTextView* view = owner().data())
+                view->endJoiningUndo();
+        }
+        return QColorDialog::eventFilter(watched, event);
+    }
+
     void keyPressEvent(QKeyEvent* event) override
     {
         if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
@@ -43,6 +66,9 @@ protected:
         }
         QColorDialog::keyPressEvent(event);
     }
+
+private:
+    bool pressed_ = false;
 };
 
 // The one colour dialog of the process and the view it edits for.
@@ -215,8 +241,9 @@ bool MarkdownTextView::beginColorEditing(Range range, bool showingPanel)
         return false;
     colorEditRange = range;
     colorOriginal_ = U16String(substring(string(), range));
-    // A pick session is one undo step, however many colours the dialog goes through.
+    // The first pick is a step of its own.
     endJoiningUndo();
+    pickBase_ = pickUndoCount_ = allowsUndo() ? undoManager()->undoCount() : 0;
     if (!showingPanel)
         return true;
     owner() = this;
@@ -227,9 +254,12 @@ bool MarkdownTextView::beginColorEditing(Range range, bool showingPanel)
         dialog->setOption(QColorDialog::NoButtons, true);
         dialog->setAttribute(Qt::WA_DeleteOnClose, false);
         // Every colour the user settles on goes to the view that owns the dialog at that moment.
-        QObject::connect(dialog, &QColorDialog::currentColorChanged, dialog, [](const QColor& color) {
-            if (MarkdownTextView* view = owner().data())
-                view->applyPickedColor(Color::srgb(color.redF(), color.greenF(), color.blueF()));
+        QObject::connect(dialog, &QColorDialog::currentColorChanged, dialog, [picker = dialog.data()](const QColor& color) {
+            MarkdownTextView* view = owner().data();
+            if (!view)
+                return;
+            view->applyPickedColor(Color::srgb(color.redF(), color.greenF(), color.blueF()),
+                                   static_cast<ColorPicker*>(picker)->dragging());
         });
     }
     dialog->blockSignals(true);
@@ -240,7 +270,7 @@ bool MarkdownTextView::beginColorEditing(Range range, bool showingPanel)
     return true;
 }
 
-void MarkdownTextView::applyPickedColor(const Color& color)
+void MarkdownTextView::applyPickedColor(const Color& color, bool continuingPick)
 {
     if (!colorEditRange || !textStorage())
         return;
@@ -259,8 +289,13 @@ void MarkdownTextView::applyPickedColor(const Color& color)
     }
     if (*text == current)
         return;
-    if (replaceCharactersJoiningUndo(range, *text))
-        colorEditRange = Range{range.location, int(text->size())};
+    if (!continuingPick)
+        endJoiningUndo();
+    if (!replaceCharactersJoiningUndo(range, *text))
+        return;
+    colorEditRange = Range{range.location, int(text->size())};
+    if (UndoManager* undo = allowsUndo() ? undoManager() : nullptr)
+        pickUndoCount_ = undo->undoCount();
 }
 
 void MarkdownTextView::cancelColorEditing()
@@ -268,8 +303,23 @@ void MarkdownTextView::cancelColorEditing()
     if (!colorEditRange || !textStorage())
         return;
     const Range range = *colorEditRange;
-    if (range.end() <= textStorage()->length() && substring(string(), range) != U16View(colorOriginal_))
-        replaceCharactersJoiningUndo(range, colorOriginal_);
+    UndoManager* undo = allowsUndo() ? undoManager() : nullptr;
+    auto changed = [&] {
+        return range.end() <= textStorage()->length() && substring(string(), range) != U16View(colorOriginal_);
+    };
+    if (changed() && undo && pickUndoCount_ > pickBase_ && undo->undoCount() == pickUndoCount_) {
+        // The picks are the latest steps: taken back, they leave none behind. The
+        // selection stays on its text.
+        const Range selection = selectedRange();
+        const int delta = int(colorOriginal_.size()) - range.length;
+        for (size_t steps = pickUndoCount_ - pickBase_; steps > 0 && undo->undoCount() > pickBase_; --steps)
+            this->undo();
+        auto moved = [&](int p) { return p >= range.end() ? p + delta : std::min(p, range.location + int(colorOriginal_.size())); };
+        setSelectedRange(Range::fromTo(moved(selection.location), moved(selection.end())));
+    } else if (changed()) {
+        endJoiningUndo();
+        replaceCharacters(range, colorOriginal_);
+    }
     endColorEditing();
 }
 

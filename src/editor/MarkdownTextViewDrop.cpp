@@ -154,9 +154,7 @@ bool MarkdownTextView::insertImageBlock(U16View line, int index)
     // A picture line cannot live in a table cell: it goes after the grid.
     if (const std::optional<Grid> grid = tableBlock(position) ? gridAt(position) : std::nullopt)
         position = grid->range.end();
-    const U16View text = string();
-    const U16String inserted = MarkdownEditing::leadingBreaks(text, position, lineEnding()) + U16String(line)
-        + lineEnding();
+    const U16String inserted = breaksBefore(position) + U16String(line) + lineEnding();
     const int newLength = storage->length() + int(inserted.size());
     if (!replaceCharacters({position, 0}, inserted, Range{std::min(newLength, position + int(inserted.size())), 0}))
         return false;

@@ -142,13 +142,14 @@ std::optional<std::string> writeBytes(const fs::path& to, const char* data, size
     return std::nullopt;
 }
 
-QSizeF printedSize(const QImage& image)
+QSizeF printedSize(QSizeF picture)
 {
-    return ImageBlock::displaySize(&image, 468);
+    return ImageBlock::displaySize(picture, 468);
 }
 
 // The imported page with its pictures fitted to the printable width; pictures
 // past the budget show as the placeholder of a picture that failed to load.
+// The pictures are held compressed and decoded as they are printed or written.
 std::unique_ptr<QTextDocument> importFitted(U16View page, std::string* notice)
 {
     RichTextImport::Pictures pictures;
@@ -215,7 +216,10 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
 {
     // A pattern search that gave up would have left text out of the page unnoticed.
     const unsigned long abandoned = Regex::abandonedSearches();
-    U16String page = MarkdownHTML::document(markdown, options);
+    // PDF and RTF read the pictures from their files as they import the page.
+    MarkdownHTML::Options pageOptions = options;
+    pageOptions.picturesByPath = format.value() != ExportFormat::html;
+    U16String page = MarkdownHTML::document(markdown, pageOptions);
     if (Regex::abandonedSearches() != abandoned)
         return couldNotSave(to, "a part of the document took too long to read");
     switch (format.value()) {

@@ -51,7 +51,8 @@ std::optional<QByteArray> richText(U16View page, std::string* error = nullptr, s
 // Prints a page made by MarkdownHTML::document into a PDF file.
 std::optional<std::string> printPDF(U16View page, const std::filesystem::path& to, std::string* notice = nullptr);
 
-// The most bytes the decoded pictures of one PDF or RTF export may take together.
+// The most bytes the pictures of one PDF or RTF export may hold together: their
+// compressed bytes, and an eighth more for the pictures decoded last.
 inline constexpr long long pictureBudget = 512LL << 20;
 
 // Scales every picture of an imported page to at most 468 points wide and 320 high.

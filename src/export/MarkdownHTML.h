@@ -19,6 +19,9 @@ struct Options {
     std::optional<Url> baseURL;
     // Whether readable local pictures are written into the page as data addresses.
     bool embedsImages = true;
+    // Readable local pictures written as their file's absolute path instead (the
+    // PDF and RTF import reads them itself, so the page need not hold them).
+    bool picturesByPath = false;
 };
 
 // Escapes "&", "<", ">" and the double quote for element content and attribute

@@ -527,8 +527,11 @@ int Renderer::fencedCode(int i, U16String& out)
 {
     const int count = int(lines_.size());
     int end = i + 1;
-    while (end < count && !fences_[size_t(end)].isDelimiter)
+    // To its closing fence, or to the end of the quotation or item it opened in
+    // (where another fence may open at once).
+    while (end < count && fences_[size_t(end)].isInside && !fences_[size_t(end)].isDelimiter)
         ++end;
+    const bool closed = end < count && fences_[size_t(end)].isDelimiter && !fences_[size_t(end)].opens;
     const bool quoted = fences_[size_t(i)].quoted;
     U16String code;
     for (int k = i + 1; k < end; ++k) {
@@ -538,7 +541,7 @@ int Renderer::fencedCode(int i, U16String& out)
         code += quoted ? quotedText(line) : line;
     }
     out += codeBlock(code, fences_[size_t(i)].language);
-    return std::min(end + 1, count);
+    return closed ? end + 1 : end;
 }
 
 U16String Renderer::codeBlock(U16View code, const std::optional<U16String>& language) const
@@ -724,6 +727,13 @@ int Renderer::list(int i, U16String& out)
     bool loose = false;
     // The list pattern's match of each line the scan looked at, for the items below.
     std::vector<std::optional<MarkdownSyntax::ListMatch>> matches;
+    // Where the text of the item read last starts: a fence in it ends with it.
+    int itemColumn = 0;
+    auto fenceEndsAt = [&](int j) {
+        const MarkdownSyntax::FenceLine& before = fences_[size_t(j - 1)];
+        const MarkdownSyntax::FenceLine& at = fences_[size_t(j)];
+        return before.isInside && !(before.isDelimiter && !before.opens) && (!at.isInside || at.opens);
+    };
     int j = i;
     while (j < count) {
         const U16View line = lines_[size_t(j)];
@@ -740,13 +750,18 @@ int Renderer::list(int i, U16String& out)
         if (fenced_[size_t(j)] && match && !(fences_[size_t(j)].opens && fences_[size_t(j)].listed))
             matches.back().reset();
         const bool sibling = match && w == base && markerKind(substring(line, match->bullet)) == kind;
-        if (!sibling) {
+        if (sibling) {
+            itemColumn = 0;
+            for (const char16_t c : line.substr(0, size_t(match->blanks.end())))
+                itemColumn = c == u'\t' ? (itemColumn / 4 + 1) * 4 : itemColumn + 1;
+        } else {
             // A fence that opens at the list's own indentation or left of it
             // starts a block of its own; the lines of a fence opened inside an
-            // item belong to that item.
+            // item belong to that item, and a line where that fence ended for
+            // standing left of the item's text ends the item.
             const MarkdownSyntax::FenceLine& fence = fences_[size_t(j)];
             const bool opensOutside = fence.isDelimiter && fence.opens && w <= base;
-            if (opensOutside || !(fence.isInside || w > base))
+            if (opensOutside || !(fence.isInside || w > base) || (j > i && w < itemColumn && fenceEndsAt(j)))
                 break;
         }
         if (pendingBlank)
@@ -876,7 +891,9 @@ U16String Renderer::image(U16View alt, U16View url) const
         if (found == pictures_.byPath.end()) {
             Pictures::Written written;
             if (const std::optional<PictureFile::Picture> read = PictureFile::read(path)) {
-                if (options_.embedsImages) {
+                if (options_.picturesByPath) {
+                    written.source = u16(path);
+                } else if (options_.embedsImages) {
                     written.source = u"data:";
                     written.source += ImageInsertion::mimeType(u16(resolved->pathExtension()));
                     written.source += u";base64,";

@@ -36,7 +36,7 @@ struct Notes {
 // often the text shows it.
 struct Pictures {
     struct Written {
-        U16String source;  // the data address when embedded, else empty
+        U16String source;  // the data address when embedded, the path when written by path, else empty
         long long width = -1;  // the display size; -1 for a file that gave no picture
         long long height = -1;
     };

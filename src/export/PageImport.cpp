@@ -100,10 +100,20 @@ void appendListOpening(U16String& out, const OpenList& list, bool continued)
     out += u"\">";
 }
 
+// The length of the paragraph or heading tag that `start` begins with, or 0.
+size_t leadingTextBlock(U16View start)
+{
+    if (start.starts_with(u"<p>"))
+        return 3;
+    if (start.size() == 4 && start[0] == u'<' && start[1] == u'h' && start[2] >= u'1' && start[2] <= u'6' && start[3] == u'>')
+        return 4;
+    return 0;
+}
+
 // Qt's importer numbers every ordered list from 1, and registering an item
 // with a list costs as much as the items already in it. So a list that starts
 // elsewhere, or a very long ordered one, becomes an unmarked list whose items
-// carry their numbers as text; and a very long list is written as consecutive
+// carry their numbers as text (see ItemNumbers); and a very long list is written as consecutive
 // lists of at most kListPart items each, with no space between them, which
 // lays out as the one list it is.
 U16String listsForImport(const U16String& html)
@@ -157,6 +167,11 @@ U16String listsForImport(const U16String& html)
             --list.remaining;
             out += tag;
             if (list.number >= 0) {
+                // Inside the item's first paragraph or heading, so that the
+                // number shares its line, as a list's own marker would.
+                const size_t opening = leadingTextBlock(U16View(html).substr(pos, 4));
+                out.append(html, pos, opening);
+                pos += opening;
                 out += TextOps::number(list.number++);
                 out += u". ";
             }

@@ -7,6 +7,8 @@
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 
+#include <algorithm>
+
 namespace velkin {
 
 namespace Footnote {
@@ -123,20 +125,31 @@ std::vector<Reference> references(U16View text)
         if (const auto m = definitionRegex().firstMatch(line); m && !normalizedLabel(m->text(line, 2)).empty())
             skip = m->range(3).end();
         const auto codeSpans = MarkdownSyntax::codeSpanMatches(line);
-        for (const auto& m : MarkdownSyntax::footnoteReferenceMatches(line)) {
-            const Range whole = m.range(0);
-            if (whole.location < skip)
+        // The code spans come in order, apart: the first ending past r's start is the only one that may reach into r.
+        auto inCode = [&](Range r) {
+            const auto it = std::upper_bound(codeSpans.begin(), codeSpans.end(), r.location,
+                                             [](int at, const Regex::Match& c) { return at < c.range(0).end(); });
+            return it != codeSpans.end() && it->range(0).location < r.end();
+        };
+        // As the inline scanner reads them: a match that reaches into a code
+        // span is none, and hides no reference that starts inside it.
+        size_t close = 0;  // the first "]" or line feed from the last place looked, which later looks share
+        for (size_t p = line.find(u"[^"); p != U16View::npos;) {
+            if (close < p + 2)
+                close = line.find_first_of(u"]\n", p + 2);
+            if (close == U16View::npos || close == p + 2 || line[close] != u']') {
+                p = line.find(u"[^", p + 1);
                 continue;
-            bool inCode = false;
-            for (const auto& c : codeSpans)
-                if (overlaps(c.range(0), whole)) {
-                    inCode = true;
-                    break;
-                }
-            if (inCode || !defined.count(normalizedLabel(m.text(line, 2))))
+            }
+            const Range whole = Range::fromTo(int(p), int(close) + 1);
+            if (inCode(whole)) {
+                p = line.find(u"[^", p + 1);
                 continue;
-            out.push_back(Reference{U16String(m.text(line, 2)),
-                                    Range{lines[i].content.location + whole.location, whole.length}});
+            }
+            const U16View label = line.substr(p + 2, close - p - 2);
+            if (whole.location >= skip && defined.count(normalizedLabel(label)))
+                out.push_back(Reference{U16String(label), Range{lines[i].content.location + whole.location, whole.length}});
+            p = line.find(u"[^", close + 1);
         }
     }
     return out;

@@ -57,8 +57,12 @@ bool showsSource(Range line, Range enclosing, Range selection)
 
 QSizeF displaySize(const QImage* image, double available)
 {
+    return displaySize(image ? image->deviceIndependentSize() : QSizeF(), available);
+}
+
+QSizeF displaySize(QSizeF picture, double available)
+{
     const double space = std::isnan(available) ? minimumAvailableWidth : std::max(available, minimumAvailableWidth);
-    const QSizeF picture = image ? image->deviceIndependentSize() : QSizeF();
     if (!(picture.width() > 0) || !(picture.height() > 0))
         return {space, placeholderHeight};
     const double w = std::min(space, picture.width());

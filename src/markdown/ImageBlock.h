@@ -55,6 +55,8 @@ bool showsSource(Range line, Range enclosing, Range selection);
 // The size a picture (or, without one, its placeholder) is shown at in `available` points:
 // never wider than the picture or the space, at most 320 high, whole points.
 QSizeF displaySize(const QImage* image, double available);
+// The same for a picture of `picture` device-independent pixels (none when empty).
+QSizeF displaySize(QSizeF picture, double available);
 
 // Shows an image line as its picture: the line's characters are hidden and
 // carry a CollapsedImage with `key` and `alt`, and the line (with its

@@ -107,6 +107,10 @@ void MarkdownStyler::applyParagraphStyles(AttributedString& storage, U16View tex
         ParagraphStyle style;
         style.lineSpacing = 0.08 * b;
         style.paragraphSpacing = 0.35 * b;
+        // A line right under a grid keeps the gap a grid keeps from a line right above it
+        // (that line's spacing after it): it does not touch the grid's border.
+        if (cell > 0 && cells[cell - 1].end() == r.location)
+            style.paragraphSpacingBefore = style.lineSpacing + style.paragraphSpacing;
 
         if (const Footnote::Definition* definition = footnoteAt.at(r.location)) {
             style.headIndent = 1.7 * b;

@@ -413,53 +413,235 @@ bool mayOpenItemFence(U16View line)
 
 } // namespace
 
+std::optional<int> quoteLevelsEnd(U16View line, int levels)
+{
+    const int n = int(line.size());
+    int pos = 0;
+    for (int level = 0; level < levels; ++level) {
+        int p = pos;
+        while (p - pos < 3 && p < n && line[size_t(p)] == u' ')
+            ++p;
+        if (p >= n || line[size_t(p)] != u'>')
+            return std::nullopt;
+        ++p;
+        if (p < n && CharacterClass::isAsciiBlank(line[size_t(p)]))
+            ++p;
+        pos = p;
+    }
+    return pos;
+}
+
+namespace {
+
+bool holdsFenceCharacter(U16View line)
+{
+    return line.find(u'`') != U16View::npos || line.find(u'~') != U16View::npos;
+}
+
+// The columns a line's start takes (an item's bullet and blanks): a tab
+// advances to the next multiple of four, anything else counts one.
+int columnsOf(U16View prefix)
+{
+    int w = 0;
+    for (const char16_t c : prefix)
+        w = c == u'\t' ? (w / 4 + 1) * 4 : w + 1;
+    return w;
+}
+
+// Whether a line holds nothing but white space: most lines say so, or not, by
+// their first unit that is no ASCII blank.
+bool blankLine(U16View line)
+{
+    size_t i = 0;
+    while (i < line.size() && CharacterClass::isAsciiBlank(line[i]))
+        ++i;
+    return i == line.size() || (line[i] >= 0x80 || line[i] < 0x20 ? isBlank(line.substr(i), TrimSet::WhitespaceAndNewlines) : false);
+}
+
+// A line that ends a list rather than going on as an item's lazy line.
+bool interruptsItem(U16View line)
+{
+    return matchHeading(line) || isThematicBreak(line) || isSetextUnderline(line) || Footnote::parseDefinition(line)
+        || ReferenceLink::parseDefinition(line);
+}
+
+} // namespace
+
+FenceLine FenceReader::read(U16View line)
+{
+    FenceLine rec;
+    const bool fenceCharacter = holdsFenceCharacter(line);
+    if (open_) {
+        // The usual inside line: no fence character in a fence that only its closing line ends.
+        if (!fenceCharacter && depth_ == 0 && column_ < 0) {
+            rec.isInside = true;
+            return rec;
+        }
+        const QuoteLeader q = quoteLeader(line);
+        const U16View rest = q.offset >= 1 ? line.substr(size_t(q.offset)) : line;
+        if (fenceCharacter) {
+            const auto d = fenceDelimiter(trimmed(rest, TrimSet::WhitespaceAndNewlines));
+            if (d && d->character == character_ && d->run >= run_ && !d->info) {
+                rec.isDelimiter = rec.isInside = true;
+                rec.quoted = q.depth >= 1;
+                open_ = false;
+                // A closing line left of every item's text ends their list.
+                if (!items_.empty() && (q.depth >= 1 || indentWidth(rest) < items_.front()))
+                    items_.clear();
+                sawBlank_ = false;
+                afterFence_ = true;
+                return rec;
+            }
+        }
+        if (!leavesContainer(line, q)) {
+            rec.isInside = true;
+            if (blankLine(rest)) {
+                sawBlank_ = sawBlank_ || !items_.empty();
+            } else {
+                sawBlank_ = false;
+                afterFence_ = true;
+            }
+            return rec;
+        }
+        // The fence ended with its item or quotation: the line reads afresh.
+        open_ = false;
+        readAfresh(q, rest, fenceCharacter, rec);
+        return rec;
+    }
+    // Outside fences only a line that may start or go on a list item matters,
+    // or one holding a fence character.
+    if (!fenceCharacter && !readsItems_)
+        return rec;
+    if (!fenceCharacter && items_.empty()) {
+        size_t i = 0;
+        while (i < line.size() && CharacterClass::isAsciiBlank(line[i]))
+            ++i;
+        if (i == line.size())
+            return rec;
+        const char16_t c = line[i];
+        if (c != u'-' && c != u'*' && c != u'+' && !CharacterClass::isAsciiDigit(c) && c < 0x80) {
+            afterFence_ = false;
+            return rec;
+        }
+    }
+    const QuoteLeader q = quoteLeader(line);
+    readAfresh(q, q.offset >= 1 ? line.substr(size_t(q.offset)) : line, fenceCharacter, rec);
+    return rec;
+}
+
+bool FenceReader::leavesContainer(U16View line, const QuoteLeader& q) const
+{
+    if (q.depth < depth_)
+        return true;
+    if (column_ < 0)
+        return false;
+    // The item's text columns count after the quote leaders the fence opened under.
+    const std::optional<int> start = depth_ >= 1 ? quoteLevelsEnd(line, depth_) : std::optional<int>(0);
+    if (!start)
+        return true;
+    const U16View content = line.substr(size_t(*start));
+    return indentWidth(content) < column_ && !blankLine(content);
+}
+
+void FenceReader::readAfresh(const QuoteLeader& q, U16View rest, bool fenceCharacter, FenceLine& rec)
+{
+    std::optional<FenceDelimiter> d;
+    std::optional<ListMatch> item;
+    if (fenceCharacter) {
+        d = fenceDelimiter(trimmed(rest, TrimSet::WhitespaceAndNewlines));
+        // A fence may open a list item's text ("- ```"): its lines are the item's.
+        if (!d && mayOpenItemFence(rest)) {
+            if ((item = matchList(rest)))
+                d = fenceDelimiter(trimmed(substring(rest, item->text), TrimSet::WhitespaceAndNewlines));
+        }
+    }
+    if (!d) {
+        trackItems(rest, q.depth >= 1, false);
+        return;
+    }
+    rec.isDelimiter = rec.isInside = rec.opens = true;
+    if (d->info)
+        rec.language = infoLanguage(*d->info);
+    rec.quoted = q.depth >= 1;
+    rec.listed = item.has_value();
+    open_ = true;
+    character_ = d->character;
+    run_ = d->run;
+    depth_ = q.depth;
+    column_ = -1;
+    if (item) {
+        column_ = columnsOf(rest.substr(0, size_t(item->blanks.end())));
+        trackItems(rest, q.depth >= 1, false);
+    } else {
+        // An indented fence belongs to the innermost item whose text it stands under.
+        if (q.depth == 0) {
+            const int w = indentWidth(rest);
+            for (size_t k = items_.size(); k-- > 0;)
+                if (items_[k] <= w) {
+                    column_ = items_[k];
+                    break;
+                }
+        }
+        trackItems(rest, q.depth >= 1, true);
+    }
+    sawBlank_ = false;
+    afterFence_ = true;
+}
+
+void FenceReader::trackItems(U16View rest, bool quoted, bool fenceLine)
+{
+    if (!readsItems_)
+        return;
+    // As the list lines are read (see MarkdownList): a quoted line ends them.
+    if (quoted) {
+        items_.clear();
+        sawBlank_ = false;
+        afterFence_ = false;
+        return;
+    }
+    if (blankLine(rest)) {
+        sawBlank_ = sawBlank_ || !items_.empty();
+        return;
+    }
+    const bool afterFence = afterFence_;
+    afterFence_ = false;
+    const int w = indentWidth(rest);
+    // Outside a list, a marker indented four columns or more starts no item.
+    if (items_.empty() && w >= 4)
+        return;
+    if (const auto m = matchList(rest)) {
+        while (!items_.empty() && items_.back() > w)
+            items_.pop_back();
+        items_.push_back(columnsOf(rest.substr(0, size_t(m->blanks.end()))));
+        sawBlank_ = false;
+        return;
+    }
+    if (items_.empty())
+        return;
+    // The columns grow from the outermost item in.
+    const bool found = items_.front() <= w;
+    // Left of every item's text: a lazy line of the last item's paragraph, unless
+    // a blank line, a fence or a block that interrupts a paragraph comes between.
+    if (!found && (sawBlank_ || fenceLine || afterFence || interruptsItem(rest)))
+        items_.clear();
+    sawBlank_ = false;
+}
+
 std::vector<FenceLine> fenceLines(const std::vector<U16View>& lines)
 {
     std::vector<FenceLine> out(lines.size());
-    bool open = false;
-    char16_t openChar = 0;
-    int openRun = 0;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const U16View line = lines[i];
-        FenceLine& rec = out[i];
-        // Cheap refusal before the quote leader and the trim: no fence character at all.
-        if (line.find(u'`') == U16View::npos && line.find(u'~') == U16View::npos) {
-            rec.isInside = open;
-            continue;
-        }
-        const QuoteLeader q = quoteLeader(line);
-        U16View rest = q.offset >= 1 ? line.substr(size_t(q.offset)) : line;
-        auto d = fenceDelimiter(trimmed(rest, TrimSet::WhitespaceAndNewlines));
-        // A fence may open a list item's text: its lines are the item's. Only
-        // a fence line of its own closes it, so fenced text keeps its items.
-        bool listed = false;
-        if (!d && !open && mayOpenItemFence(rest)) {
-            if (const auto item = matchList(rest)) {
-                d = fenceDelimiter(trimmed(substring(rest, item->text), TrimSet::WhitespaceAndNewlines));
-                listed = d.has_value();
-            }
-        }
-        if (!d) {
-            rec.isInside = open;
-            continue;
-        }
-        if (!open) {
-            rec.isDelimiter = rec.isInside = rec.opens = true;
-            if (d->info)
-                rec.language = infoLanguage(*d->info);
-            rec.quoted = q.depth >= 1;
-            rec.listed = listed;
-            open = true;
-            openChar = d->character;
-            openRun = d->run;
-        } else if (d->character == openChar && d->run >= openRun && !d->info) {
-            rec.isDelimiter = rec.isInside = true;
-            rec.quoted = q.depth >= 1;
-            open = false;
-        } else {
-            rec.isInside = true;
-        }
-    }
+    // List items matter only to a fence indented under one; most texts hold none.
+    const bool indentedFence = std::any_of(lines.begin(), lines.end(), [](U16View line) {
+        if (line.empty() || !CharacterClass::isAsciiBlank(line[0]))
+            return false;
+        size_t i = 1;
+        while (i < line.size() && CharacterClass::isAsciiBlank(line[i]))
+            ++i;
+        return i < line.size() && (line[i] == u'`' || line[i] == u'~');
+    });
+    FenceReader reader(indentedFence);
+    for (size_t i = 0; i < lines.size(); ++i)
+        out[i] = reader.read(lines[i]);
     return out;
 }
 

@@ -252,6 +252,50 @@ struct SetextHeading {
 std::vector<U16View> lineTexts(U16View text, const std::vector<LineRange>& lines);
 
 QuoteLeader quoteLeader(U16View line);
+// Where a line's text starts after at most `levels` of its quote leaders, or
+// nothing when it has fewer.
+std::optional<int> quoteLevelsEnd(U16View line, int levels);
+
+// Reads a text's lines one after another as fenceLines() reads them. A fence
+// opened in a list item's text or in a quotation ends with it, where a line
+// with text is indented left of the item's text or has fewer quote leaders
+// (what a closing fence line closes, it closes wherever it stands); one opened
+// in neither runs to its closing fence or the text's end. Its state is small:
+// a copy reads on from the same line.
+class FenceReader {
+public:
+    // Without `readsItems`, no fence is taken for one indented under a list
+    // item's text: for lines that hold no indented fence, which need no list read.
+    explicit FenceReader(bool readsItems = true) : readsItems_(readsItems) {}
+    FenceLine read(U16View line);
+    // Whether a fence is open after the lines read so far.
+    bool isOpen() const { return open_; }
+    // What ends the open fence besides its closing line: a line with fewer
+    // quote leaders than the depth, or one whose text after them starts left
+    // of the column (-1: none).
+    int openDepth() const { return depth_; }
+    int openColumn() const { return column_; }
+
+private:
+    void readAfresh(const QuoteLeader& q, U16View rest, bool fenceCharacter, FenceLine& rec);
+    bool leavesContainer(U16View line, const QuoteLeader& q) const;
+    // The list items a line outside fences opens, goes on or ends.
+    void trackItems(U16View rest, bool quoted, bool fenceLine);
+
+    bool readsItems_ = true;
+    bool open_ = false;
+    char16_t character_ = 0;
+    int run_ = 0;
+    int depth_ = 0;    // the quote leaders of its opening line
+    int column_ = -1;  // the column where the text of the item it opened in starts; -1 in none
+    // The columns where the texts of the open list items start, innermost last
+    // (lists are read outside quotations only, as the paragraph styles read
+    // them), and what came since the last of their lines.
+    std::vector<int> items_;
+    bool sawBlank_ = false;
+    bool afterFence_ = false;  // the last line with text was a fence's: no lazy line goes on from it
+};
+
 std::vector<FenceLine> fenceLines(const std::vector<U16View>& lines);
 LineFlags fenceFlags(const std::vector<U16View>& lines);
 bool isDelimiterRow(U16View line);

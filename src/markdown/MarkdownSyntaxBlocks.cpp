@@ -222,6 +222,15 @@ MarkdownSpans spans(const BlockLines& b, const Definitions& definitions)
         const int start = lr.content.location;
         const int length = lr.content.length;
 
+        // A fence in a list item or a quotation ends with it, before this line
+        // (which may open another).
+        if (fenceOpen && (!b.fences[k].isInside || b.fences[k].opens)) {
+            if (language && codeStart < start)
+                appendCodeSyntax(text, codeStart, start, *language, out);
+            language.reset();
+            fenceOpen = false;
+        }
+
         // 1. Fence lines.
         if (b.fences[k].isDelimiter) {
             closeRun();

@@ -24,6 +24,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -1099,8 +1100,17 @@ void firstMatchPass(Scan& sc, char16_t trigger, Matcher match, const PassSpec& p
     }
 }
 
+// What a visit of an all-matches pass made of a match.
+enum class Visited {
+    read,     // taken, or left as text: the next match starts after it
+    covered,  // refused for reaching into text an earlier pass took (a code span
+              // holding "[^a"): it hides nothing, the next may start one further on
+};
+
 // An all-matches pass: every match inside the scanned part, left to right and
-// not overlapping, look-ahead stopping at its end.
+// not overlapping, look-ahead stopping at its end. What an earlier pass took
+// never changes how the rest of the text reads: a match refused for reaching
+// into it is no match.
 template <typename Matcher, typename Visit>
 void allMatchesPass(const Scan& sc, char16_t trigger, Matcher match, Visit visit)
 {
@@ -1111,8 +1121,16 @@ void allMatchesPass(const Scan& sc, char16_t trigger, Matcher match, Visit visit
         if (p < 0)
             return;
         if (match(sc.s, p, sc.end, sc.end, h)) {
-            visit(h);
-            p = std::max(h.g[0].end(), p + 1);
+            const Range whole = h.g[0];
+            if constexpr (std::is_same_v<decltype(visit(h)), Visited>) {
+                if (visit(h) == Visited::covered) {
+                    p = whole.location + 1;
+                    continue;
+                }
+            } else {
+                visit(h);
+            }
+            p = std::max(whole.end(), p + 1);
         } else {
             ++p;
         }
@@ -1128,6 +1146,8 @@ void appendReferences(Scan& sc)
         auto matcher = [&](U16View s, int p, int end, int lookEnd, Hit& h) {
             return match(s, p, end, lookEnd, sc.stops, h);
         };
+        // A match starts at the innermost free "[" before its close, so none
+        // that a refused one covers could start another: it is passed over whole.
         allMatchesPass(sc, trigger, matcher, [&](const Hit& h) {
             // As in an inline link, the text (and the label) may hold code
             // spans and escapes; the brackets must be free.
@@ -1436,14 +1456,15 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
     if (t.bracket && !footnotes.empty())
         allMatchesPass(sc, u'[', withStops(matchFootnoteReference), [&](const Hit& h) {
             if (sc.consumed.intersects(h.g[0]))
-                return;
+                return Visited::covered;
             const U16View label = substring(line, h.g[2]);
             if (!footnotes.count(Footnote::normalizedLabel(label)))
-                return;
+                return Visited::read;
             sc.span(h.g[0], MarkdownToken::footnoteRef(U16String(label)));
             sc.span(h.g[1], MarkdownToken());
             sc.span(h.g[3], MarkdownToken());
             sc.consume(h.g[0]);
+            return Visited::read;
         });
     if (t.bracket)
         appendReferences(sc);

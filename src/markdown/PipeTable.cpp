@@ -69,9 +69,12 @@ int Parsed::columnCount() const
     return int(n);
 }
 
-std::vector<int> separatorPipes(U16View row)
+namespace {
+
+// Calls `visit` with the offset of every unit of `row` that is neither escaped by a
+// backslash (nor the backslash itself) nor inside a code span.
+template <class Visit> void visitOutsideCode(U16View row, Visit visit)
 {
-    std::vector<int> pipes;
     std::optional<BacktickRuns> runs;
     size_t i = 0;
     while (i < row.size()) {
@@ -86,12 +89,32 @@ std::vector<int> separatorPipes(U16View row)
             const int close = runs->next(n, int(i) + n);
             i = close >= 0 ? size_t(close + n) : i + size_t(n);
         } else {
-            if (c == pipe)
-                pipes.push_back(int(i));
+            visit(i);
             ++i;
         }
     }
+}
+
+} // namespace
+
+std::vector<int> separatorPipes(U16View row)
+{
+    std::vector<int> pipes;
+    visitOutsideCode(row, [&](size_t i) {
+        if (row[i] == pipe)
+            pipes.push_back(int(i));
+    });
     return pipes;
+}
+
+std::vector<int> cellBreaks(U16View cell)
+{
+    std::vector<int> breaks;
+    visitOutsideCode(cell, [&](size_t i) {
+        if (cell.substr(i, cellBreak.size()) == cellBreak)
+            breaks.push_back(int(i));
+    });
+    return breaks;
 }
 
 std::vector<U16String> cells(U16View row)

@@ -25,6 +25,11 @@ struct Parsed {
 // Offsets of the pipes that separate cells: escaped pipes and pipes inside a
 // code span do not.
 std::vector<int> separatorPipes(U16View row);
+// A line break inside a cell, as the editor writes a cell of several lines.
+inline constexpr U16View cellBreak = u"<br>";
+// Offsets of the line breaks (exactly "<br>") of a cell's text: escaped ones and
+// those inside a code span are text.
+std::vector<int> cellBreaks(U16View cell);
 // The row's cell texts, trimmed; outer pipes are optional, blank inner cells stay.
 std::vector<U16String> cells(U16View row);
 // The line contains a pipe and is not blank.

@@ -13,11 +13,15 @@ namespace {
 constexpr char16_t lineFeed = u'\n';
 constexpr char16_t carriageReturn = u'\r';
 
-// A grid cell's Markdown: its paragraph trimmed, any line break inside it
-// written as "<br>" and every pipe that would split the row escaped.
-U16String cellMarkdown(U16View paragraph)
+// A grid cell's Markdown: its paragraphs (parted by line feeds) trimmed of blanks
+// at both ends, every line break written as "<br>" (as a grid reads it back) and
+// every pipe that would split the row escaped.
+U16String cellMarkdown(U16View paragraphs)
 {
-    const U16View text = trimmed(paragraph, TrimSet::WhitespaceAndNewlines);
+    U16View text = trimmed(paragraphs, TrimSet::Whitespace);
+    // A carriage return that ends the cell's last paragraph ends no line of the cell.
+    if (!text.empty() && text.back() == carriageReturn)
+        text = trimmed(text.substr(0, text.size() - 1), TrimSet::Whitespace);
     U16String flat;
     flat.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -55,15 +59,14 @@ public:
     void addParagraph(const TextTableBlock& block, const ParagraphStyle& style, U16View paragraph)
     {
         const Cell cell{block.startingRow(), block.startingColumn()};
-        U16String text = cellMarkdown(paragraph);
         auto& row = cells_[cell.row];
         auto it = row.find(cell.column);
         if (it != row.end() && lastCell_ == cell) {
             // A cell split into several paragraphs (Return or a multi-line paste) keeps them all.
-            it->second += u"<br>";
-            it->second += text;
+            it->second += lineFeed;
+            it->second += paragraph;
         } else {
-            row[cell.column] = std::move(text);
+            row[cell.column] = U16String(paragraph);
         }
         lastCell_ = cell;
         alignments_.emplace(cell.column, style.alignment);
@@ -104,7 +107,7 @@ private:
         std::vector<U16String> result(static_cast<size_t>(columns));
         for (const auto& [column, text] : byColumn)
             if (column >= 0 && column < columns)
-                result[size_t(column)] = text;
+                result[size_t(column)] = cellMarkdown(text);
         return result;
     }
 
@@ -131,14 +134,22 @@ private:
             keepRows(md, columns, source, *rows);
         if (!source)
             return md;
-        if (source->source && source->canonical && *source->canonical == md)
-            return *source->source;
+        // Text after the grid is a line of its own: the line feed that parts them ends the
+        // last row, so the last row ends as the others do, less that line feed. The final
+        // line feed of a table that ended the document is no longer the document's.
+        const U16View between = U16View(source->rowEnd).substr(0, source->rowEnd.size() - 1);
+        if (source->source && source->canonical && *source->canonical == md) {
+            if (!followed)
+                return *source->source;
+            const U16View typed = U16View(*source->source).substr(0, source->source->size() - source->lastRowEnd.size());
+            return U16String(typed) + U16String(between);
+        }
         // A changed table keeps its document's line ends, the final line feed among them.
         if (source->rowEnd != u"\n")
             md = TextOps::replacingAll(md, u"\n", source->rowEnd);
-        if (source->endsLikeRows)
-            return followed && source->rowEnd.size() > 1 ? md + source->rowEnd.substr(0, source->rowEnd.size() - 1) : md;
-        return md + source->lastRowEnd;
+        if (followed)
+            return md + U16String(between);
+        return source->endsLikeRows ? md : md + source->lastRowEnd;
     }
 
     // What a grid written as its cells say keeps of its rows, when they are numbered
@@ -166,7 +177,7 @@ private:
     }
 
     const TextTable* table_ = nullptr;
-    std::map<int, std::map<int, U16String>> cells_;  // grid row -> column -> cell Markdown
+    std::map<int, std::map<int, U16String>> cells_;  // grid row -> column -> the cell's paragraphs
     std::map<int, TextAlignment> alignments_;
     Cell lastCell_;
 };
@@ -180,6 +191,18 @@ U16String lineEndAtEnd(U16View typed)
     if (n < typed.size() && typed[typed.size() - 1 - n] == carriageReturn)
         ++n;
     return U16String(typed.substr(typed.size() - n));
+}
+
+// A cell's text as its paragraphs: each line break ("<br>") of it parts two.
+void appendCellLines(U16String& text, U16View cell)
+{
+    size_t from = 0;
+    for (int at : PipeTable::cellBreaks(cell)) {
+        text.append(cell.substr(from, size_t(at) - from));
+        text += lineFeed;
+        from = size_t(at) + PipeTable::cellBreak.size();
+    }
+    text.append(cell.substr(from));
 }
 
 // One grid of `table` whose cells all belong to `grid`.
@@ -214,7 +237,7 @@ AttributedString gridOf(const PipeTable::Parsed& table, double baseSize, std::sh
                                                                     : TextAlignment::Natural;
             const int start = int(text.size());
             if (size_t(c) < row.size())
-                text += row[size_t(c)];
+                appendCellLines(text, row[size_t(c)]);
             text += lineFeed;
             paragraphs.push_back({Range::fromTo(start, int(text.size())),
                                   Attributes{{AttributeKey::Font, gridRow == 0 ? bold : regular},

@@ -1,12 +1,18 @@
 #include "platform/BackgroundThreads.h"
 
+#include <QCoreApplication>
+
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -87,28 +93,61 @@ void joinAll()
         each.thread.join();
 }
 
-int toolkitThreadsAlive()
+std::vector<long> toolkitThreads()
 {
+    // Every kind of thread the Qt modules and plugins the program loads start,
+    // by the name Qt gives it (of which the kernel keeps the first 15 bytes).
+    static constexpr std::string_view names[] = {
+        "Thread (pooled)",               // any QThreadPool's: image conversion and scaling, name lookups
+        "QNetworkAccessManager thread",  // a network access manager's
+        "QLibProxyWrapper",              // the system-proxy lookups of downloads, ended by a static object
+        "QFileInfoGatherer",             // a file dialog's
+        "QXcbEventQueue",                // the X event reader
+        "QDBusConnection",               // the D-Bus connections', ended by a static object
+    };
+    std::vector<long> found;
     DIR* tasks = opendir("/proc/self/task");
     if (!tasks)
-        return 0;
-    int alive = 0;
+        return found;
     while (const dirent* entry = readdir(tasks)) {
         if (entry->d_name[0] == '.')
             continue;
         const std::string name = threadName(entry->d_name);
-        if (name == "Thread (pooled)" || name == "QXcbEventQueue" || name == "QDBusConnection")
-            ++alive;
+        for (std::string_view known : names) {
+            if (!name.empty() && name == known.substr(0, 15)) {
+                found.push_back(std::strtol(entry->d_name, nullptr, 10));
+                break;
+            }
+        }
     }
     closedir(tasks);
-    return alive;
+    return found;
 }
 
-void awaitToolkitThreads(std::chrono::milliseconds limit)
+void awaitEnd(const std::vector<long>& threads)
 {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (toolkitThreadsAlive() > 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (const long thread : threads) {
+        // The entry goes when the kernel lets the thread go: after it cleared
+        // the id that pthread_join waits on, so after the thread's last step.
+        const std::string path = "/proc/self/task/" + std::to_string(thread);
+        struct stat entry {};
+        while (::stat(path.c_str(), &entry) == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+void awaitToolkitThreadsAtExit()
+{
+    static std::once_flag registered;
+    std::call_once(registered, [] {
+        // Registered before Qt's statics are made, so that it runs after their teardown.
+        std::atexit([] {
+            if (QCoreApplication::instance())
+                return;
+            for (auto threads = toolkitThreads(); !threads.empty(); threads = toolkitThreads())
+                awaitEnd(threads);
+        });
+    });
 }
 
 } // namespace velkin::BackgroundThreads

@@ -3,13 +3,17 @@
 //
 // A thread still in its last steps when the process exits races with whatever
 // runs at exit (the leak checker of the sanitizer build stops every thread and
-// reads its stack and thread-local storage; one that is tearing those down makes
-// it crash). Qt ends its pooled threads, its X event reader and its D-Bus
-// thread as the application object and its own statics go, but only waits
-// until they say they are done: the threads themselves still run for a moment
-// after. Our own background work is joined, which waits for the real end.
-#include <chrono>
+// reads its stack and thread-local storage). Our own background work is joined,
+// which waits for the real end. Qt ends its threads as their owners go: the
+// pooled ones (the global pool that converts and scales images, the pool of
+// name lookups) and a network access manager's with the application object, a
+// file dialog's with the dialog, the X event reader with the window system,
+// the D-Bus thread and the system-proxy lookup thread with static objects at
+// exit. Qt's own wait for them ends when they say they are done; the threads
+// still run for a moment after, and under load that moment has no bound. So
+// the exit waits until the kernel has let each of them go.
 #include <functional>
+#include <vector>
 
 namespace velkin::BackgroundThreads {
 
@@ -20,16 +24,19 @@ void start(std::function<void()> work);
 // before the application object goes, since the work posts its results there.
 void joinAll();
 
-// Waits, at most `limit`, until the threads Qt ended as the application object
-// and its statics went have left the process; called at exit. An ending
-// thread leaves within milliseconds; the limit only matters for pooled threads
-// of a pool that outlives the application (Qt's name lookups keep theirs idle
-// for half a minute), which must not hold up the exit for long.
-void awaitToolkitThreads(std::chrono::milliseconds limit = std::chrono::milliseconds(500));
+// Makes the process's exit wait, however long it takes, until no thread Qt
+// ends with the application and its statics is left. Called first thing in
+// main, before Qt is used, so that the wait comes after Qt's own teardown at
+// exit. An exit from inside the event loop, with the application object still
+// there, does not wait: its threads are not ending.
+void awaitToolkitThreadsAtExit();
 
-// How many of the process's threads carry one of the names Qt gives the
-// threads it ends with the application (its pooled threads, its X event reader,
-// its D-Bus thread).
-int toolkitThreadsAlive();
+// The kernel's ids of the process's threads that carry a name Qt gives the
+// threads listed above.
+std::vector<long> toolkitThreads();
+
+// Waits, without a time limit, until none of `threads` is in the process any
+// more: until the kernel has let each go, which comes after its last step.
+void awaitEnd(const std::vector<long>& threads);
 
 } // namespace velkin::BackgroundThreads

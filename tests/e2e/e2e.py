@@ -463,9 +463,44 @@ def html_paste(d):
     d.wait_bytes("pasted.md", b"A\r\nHello bold\r\nNe\r\n\r\n| a | b |\r\n| --- | --- |\r\n| 1 | 2 |\r\n\r\nxt")
 
 
+def table_edges(d):
+    """A key typed right after opening a file that starts with a table goes into its first cell;
+    text typed under a table that ends a file, with and without a final line feed, is saved a
+    blank line apart from it (reached by Down from the last row, or by Ctrl+End)."""
+    d.write("first.md", b"| a | b |\n| --- | --- |\n| 1 | 2 |\n\nText\n")
+    d.start("first.md")
+    wid = d.window("first.md")
+    d.type("T")
+    d.wait_title(wid, "first.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("first.md", b"| Ta | b |\n| --- | --- |\n| 1 | 2 |\n\nText\n")
+    table = b"Intro\n\n| a | b |\n| --- | --- |\n| 1 | 2 |"
+    for name, end, keys in [("last.md", b"\n", ["ctrl+End", "Up", "End", "Down"]), ("bare.md", b"", ["ctrl+End"])]:
+        d.write(name, table + end)
+        d.start(name)
+        wid = d.window(name)
+        d.key(*keys)
+        d.type("Below")
+        d.wait_title(wid, name + "*")
+        d.key("ctrl+s")
+        d.wait_bytes(name, table + b"\n\nBelow")
+
+
+def format_keys(d):
+    """Ctrl+Alt+minus and Ctrl+Alt+plus over a selection run Subscript and Superscript; they type nothing."""
+    d.write("keys.md", b"H2O and x2\n")
+    d.start("keys.md")
+    wid = d.window("keys.md")
+    d.key("ctrl+Home", "Right", "shift+Right", "ctrl+alt+minus")
+    d.key("End", "shift+Left", "ctrl+alt+plus")
+    d.wait_title(wid, "keys.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("keys.md", b"H<sub>2</sub>O and x<sup>2</sup>\n")
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
-                                     html_paste]}
+                                     html_paste, table_edges, format_keys]}
 
 
 def main():

@@ -2207,7 +2207,8 @@ int LayoutManager::characterIndex(QPointF point)
         ensureLayout();
     if (blocks_.empty())
         return 0;
-    if (point.y() >= usedHeight() && !extraLineFragmentRect().isNull())
+    // The empty line after a final line break lies below every other line (a grid's last row too).
+    if (const QRectF extra = extraLineFragmentRect(); !extra.isNull() && point.y() >= extra.top())
         return storage_->length();
     double fraction = 0;
     const int glyph = glyphIndex(point, &fraction);

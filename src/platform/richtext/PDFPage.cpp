@@ -2,7 +2,9 @@
 
 #include "platform/OutputFile.h"
 #include "platform/richtext/DocumentCopy.h"
+#include "platform/richtext/ItemNumbers.h"
 #include "platform/richtext/TableParts.h"
+#include "platform/richtext/WideTables.h"
 #include "platform/text/TextOps.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -511,6 +513,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     document.setUndoRedoEnabled(false);
     plainLinkAddresses(document);
     breakLongStretches(document);
+    ItemNumbers::hang(document, &writer);
     document.documentLayout()->setPaintDevice(&writer);
     // The layout must not keep the writer once it is gone.
     struct Detach {
@@ -520,6 +523,8 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     document.setPageSize(page);
     const int unedited = document.revision();
     TableParts::matchColumns(document);
+    if (WideTables::cut(document))
+        layOutAfresh(document);
     TableParts::cutAtPages(document);
     keepManyTablesTogether(document, &writer, page);
     if (document.revision() != unedited)

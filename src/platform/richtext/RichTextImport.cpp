@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <list>
 #include <map>
 #include <vector>
 
@@ -23,6 +24,35 @@ QString qstring(U16View text)
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }
 
+QImage nothing()
+{
+    static const QImage none = [] {
+        QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        return image;
+    }();
+    return none;
+}
+
+// The picture scaled to `kept` pixels, when it is to be. Its device-independent
+// size stays the decoded picture's, so that it is fitted to the page as the
+// decoded picture would be.
+QImage scaledTo(const QImage& image, QSize kept)
+{
+    if (kept.isEmpty() || image.isNull())
+        return image;
+    QImage scaled = image.scaled(kept, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (scaled.isNull())
+        return image;
+    scaled.setDevicePixelRatio(scaled.width() / std::max(1.0, image.deviceIndependentSize().width()));
+    return scaled;
+}
+
+QByteArray bytesOfFile(const std::string& path)
+{
+    return PictureFile::readRegularFile(path, (long long)PictureFile::maximumBytes).value_or(QByteArray());
+}
+
 // Every picture of the page is loaded by pictureSources() before import and
 // registered under a name of ours. Qt's importer loads a source that its
 // document does not answer by itself (as a file relative to the working
@@ -30,18 +60,76 @@ QString qstring(U16View text)
 // every picture request: an unknown one with an empty picture, other resources
 // (style sheets, remote addresses) with nothing.
 class ImportedDocument : public QTextDocument {
+public:
+    // A picture held until it is drawn: a file's path, or the compressed
+    // bytes of a picture the page itself carries.
+    struct Held {
+        std::string path;
+        QByteArray bytes;
+        QSizeF size;  // the decoded picture's device-independent size
+        QSize kept;   // the pixels it is kept at, or empty for as decoded
+    };
+
+    void hold(const QString& name, Held picture) { held_.insert_or_assign(name, std::move(picture)); }
+
+    const Held* held(const QString& name) const
+    {
+        const auto found = held_.find(name);
+        return found == held_.end() ? nullptr : &found->second;
+    }
+
+    void setAtHandLimit(long long bytes) { atHandLimit_ = bytes; }
+    // What stands for a file that no longer gives its picture when drawn.
+    void setFailed(const QImage& image) { failed_ = image; }
+
+    // Whether a picture of `bytes` would stay at hand with all those at hand now.
+    bool hasRoomFor(long long bytes) const { return atHandBytes_ + bytes <= atHandLimit_; }
+
+    // The picture decoded last stays at hand, and as many before it as the limit allows.
+    void keepAtHand(const QString& name, const QImage& image)
+    {
+        std::erase_if(atHand_, [&](const auto& entry) {
+            if (entry.first != name)
+                return false;
+            atHandBytes_ -= entry.second.sizeInBytes();
+            return true;
+        });
+        if (image.sizeInBytes() > atHandLimit_)
+            return;
+        atHand_.emplace_front(name, image);
+        atHandBytes_ += image.sizeInBytes();
+        while (atHandBytes_ > atHandLimit_) {
+            atHandBytes_ -= atHand_.back().second.sizeInBytes();
+            atHand_.pop_back();
+        }
+    }
+
 protected:
-    QVariant loadResource(int type, const QUrl&) override
+    QVariant loadResource(int type, const QUrl& url) override
     {
         if (type != QTextDocument::ImageResource)
             return {};
-        static const QImage none = [] {
-            QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
-            image.fill(Qt::transparent);
-            return image;
-        }();
-        return none;
+        const QString name = url.toString();
+        const Held* picture = held(name);
+        if (!picture)
+            return nothing();
+        for (const auto& [known, image] : atHand_)
+            if (known == name)
+                return image;
+        const QByteArray bytes = picture->path.empty() ? picture->bytes : bytesOfFile(picture->path);
+        const QImage image = scaledTo(PictureFile::decode(bytes), picture->kept);
+        if (image.isNull())
+            return failed_.isNull() ? nothing() : failed_;
+        keepAtHand(name, image);
+        return image;
     }
+
+private:
+    std::map<QString, Held> held_;
+    std::list<std::pair<QString, QImage>> atHand_;  // the most recently decoded first
+    long long atHandBytes_ = 0;
+    long long atHandLimit_ = 0;
+    QImage failed_;
 };
 
 // A piece of a page, imported apart: its pictures are those registered in
@@ -79,10 +167,15 @@ U16String unescapedAttribute(U16View value)
     return out;
 }
 
-// The picture of an image source of the page: a base64 data address, or a
-// local file read by our rules (regular files only, size cap, decodable).
-// Relative and remote sources are never loaded here.
-QImage pictureAt(const U16String& source)
+// An image source of the page: a base64 data address, with its bytes, or a
+// local file read by our rules (regular files only, size cap), with its path
+// and bytes. Relative and remote sources are never read here.
+struct Source {
+    std::string path;  // empty for a data address
+    QByteArray bytes;
+};
+
+Source sourceAt(const U16String& source)
 {
     const U16View text(source);
     if (TextOps::hasPrefix(text, u"data:")) {
@@ -94,7 +187,7 @@ QImage pictureAt(const U16String& source)
         for (size_t i = comma + 1; i < text.size(); ++i)
             if (text[i] < 0x80)
                 encoded += char(text[i]);
-        return PictureFile::decode(QByteArray::fromBase64(encoded));
+        return {{}, QByteArray::fromBase64(encoded)};
     }
     std::string path;
     if (TextOps::hasPrefix(text, u"file:")) {
@@ -106,26 +199,19 @@ QImage pictureAt(const U16String& source)
     }
     if (path.empty())
         return {};
-    auto picture = PictureFile::read(path);
-    return picture ? std::move(picture->image) : QImage();
+    QByteArray bytes = bytesOfFile(path);
+    return {std::move(path), std::move(bytes)};
 }
 
-// The picture as it is kept: no larger than its drawn size asks. Its
-// device-independent size stays the decoded picture's, so that it is fitted
-// to the page as the decoded picture would be.
-QImage keptPicture(QImage image, const Pictures& pictures)
+// The pixels a picture is kept at: no more than its drawn size asks; empty for as decoded.
+QSize keptSize(const QImage& image, const Pictures& pictures)
 {
     if (!pictures.drawnSize)
-        return image;
-    const QSizeF drawn = pictures.drawnSize(image) * Pictures::kPixelsPerPoint;
-    const QSizeF original = image.deviceIndependentSize();
+        return {};
+    const QSizeF drawn = pictures.drawnSize(image.deviceIndependentSize()) * Pictures::kPixelsPerPoint;
     if (!(drawn.width() >= 1) || !(drawn.height() >= 1) || (image.width() <= drawn.width() && image.height() <= drawn.height()))
-        return image;
-    QImage scaled = image.scaled(drawn.toSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    if (scaled.isNull())
-        return image;
-    scaled.setDevicePixelRatio(scaled.width() / std::max(1.0, original.width()));
-    return scaled;
+        return {};
+    return drawn.toSize();
 }
 
 } // namespace
@@ -133,9 +219,10 @@ QImage keptPicture(QImage image, const Pictures& pictures)
 // Every <img> of the renderer pointed at a picture registered in the document;
 // a picture that cannot be loaded gives way to its alt text (or to nothing
 // where a caption below already shows that text). Kept over the pieces of a
-// page, so that each source is decoded once and the budget holds for all.
+// page, so that each source is read once and the budget holds for all.
 class PictureRouter {
 public:
+    // (`document` is an ImportedDocument.)
     PictureRouter(QTextDocument& document, Pictures* pictures) : document_(document), pictures_(pictures) {}
 
     U16String route(U16String html);
@@ -146,11 +233,12 @@ private:
     int count_ = 0;
     std::map<U16String, QString> names_;  // a source's registered name, or empty when it has none
     QString placeholderName_;
-    long long kept_ = 0;
+    long long held_ = 0;  // the bytes of the pictures held
 };
 
 U16String PictureRouter::route(U16String html)
 {
+    ImportedDocument& document = static_cast<ImportedDocument&>(document_);
     static constexpr std::u16string_view open = u"<img src=\"";
     static constexpr std::u16string_view caption = u"</p>\n<p class=\"figcaption\"";
     if (html.find(open) == U16String::npos)
@@ -170,26 +258,38 @@ U16String PictureRouter::route(U16String html)
         auto found = names_.find(source);
         if (found == names_.end()) {
             QString name;
-            const bool overBudget = pictures_ && kept_ > pictures_->budget;
-            QImage image = overBudget ? QImage() : pictureAt(source);
-            if (!image.isNull() && pictures_) {
-                image = keptPicture(std::move(image), *pictures_);
-                kept_ += image.sizeInBytes();
-            }
-            if (pictures_ && (overBudget || kept_ > pictures_->budget)) {
+            // A file is read again when its picture is drawn: only the bytes
+            // of a picture the page carries are held, and count.
+            const bool overBudget = pictures_ && held_ > pictures_->budget;
+            Source read = overBudget ? Source() : sourceAt(source);
+            const QImage image = PictureFile::decode(read.bytes);
+            const long long holds = read.path.empty() ? read.bytes.size() : 0;
+            if (pictures_ && (overBudget || (!image.isNull() && held_ + holds > pictures_->budget))) {
                 ++pictures_->leftOut;
                 if (placeholderName_.isEmpty() && !pictures_->placeholder.isNull()) {
                     placeholderName_ = QStringLiteral("velkin-picture:placeholder");
-                    document_.addResource(QTextDocument::ImageResource, QUrl(placeholderName_), pictures_->placeholder);
+                    document.addResource(QTextDocument::ImageResource, QUrl(placeholderName_), pictures_->placeholder);
                 }
-                found = names_.emplace(source, placeholderName_).first;
-            } else {
-                if (!image.isNull()) {
-                    name = QStringLiteral("velkin-picture:%1").arg(++count_);
-                    document_.addResource(QTextDocument::ImageResource, QUrl(name), image);
+                name = placeholderName_;
+            } else if (!image.isNull()) {
+                name = QStringLiteral("velkin-picture:%1").arg(++count_);
+                if (pictures_) {
+                    const QSize kept = keptSize(image, *pictures_);
+                    held_ += holds;
+                    if (!read.path.empty())
+                        read.bytes.clear();
+                    document.hold(name, {std::move(read.path), std::move(read.bytes), image.deviceIndependentSize(), kept});
+                    // The first pictures stay at hand for the first pages; scaling the
+                    // others now would only be undone.
+                    const long long keptBytes = kept.isEmpty() ? image.sizeInBytes()
+                                                               : (long long)kept.width() * kept.height() * image.depth() / 8;
+                    if (document.hasRoomFor(keptBytes))
+                        document.keepAtHand(name, scaledTo(image, kept));
+                } else {
+                    document.addResource(QTextDocument::ImageResource, QUrl(name), image);
                 }
-                found = names_.emplace(source, name).first;
             }
+            found = names_.emplace(source, name).first;
         }
         if (!found->second.isEmpty()) {
             out += open;
@@ -209,9 +309,13 @@ U16String PictureRouter::route(U16String html)
 
 namespace {
 
-std::unique_ptr<QTextDocument> newDocument()
+std::unique_ptr<ImportedDocument> newDocument(Pictures* pictures)
 {
     auto document = std::make_unique<ImportedDocument>();
+    if (pictures) {
+        document->setAtHandLimit(pictures->budget / 8);
+        document->setFailed(pictures->placeholder);
+    }
     document->setUseDesignMetrics(true);
     document->setDocumentMargin(0);
     // Nobody undoes an import: recorded, each later insertion and format change
@@ -229,14 +333,17 @@ void setHtml(QTextDocument& document, const U16String& html)
 
 std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures)
 {
-    auto document = newDocument();
+    auto document = newDocument(pictures);
     PictureRouter router(*document, pictures);
     setHtml(*document, router.route(U16String(html)));
     return document;
 }
 
-PieceImport::PieceImport(Pictures* pictures) : document_(newDocument()), router_(std::make_unique<PictureRouter>(*document_, pictures))
+PieceImport::PieceImport(Pictures* pictures)
 {
+    auto document = newDocument(pictures);
+    router_ = std::make_unique<PictureRouter>(*document, pictures);
+    document_ = std::move(document);
 }
 
 PieceImport::~PieceImport() = default;
@@ -288,7 +395,16 @@ std::unique_ptr<QTextDocument> PieceImport::take()
     return std::move(document_);
 }
 
-void resizePictures(QTextDocument& document, const std::function<QSizeF(const QImage&)>& sizeOf)
+QSizeF pictureSize(const QTextDocument& document, const QString& name)
+{
+    if (const auto* imported = dynamic_cast<const ImportedDocument*>(&document))
+        if (const ImportedDocument::Held* picture = imported->held(name))
+            return picture->size;
+    const QImage image = document.resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
+    return image.isNull() ? QSizeF() : image.deviceIndependentSize();
+}
+
+void resizePictures(QTextDocument& document, const std::function<QSizeF(QSizeF)>& sizeOf)
 {
     struct Picture {
         int position;
@@ -304,12 +420,11 @@ void resizePictures(QTextDocument& document, const std::function<QSizeF(const QI
         }
     QTextCursor cursor(&document);
     for (Picture& picture : pictures) {
-        const QVariant resource = document.resource(QTextDocument::ImageResource, QUrl(picture.format.name()));
-        const QImage image = resource.value<QImage>();
+        const QSizeF original = pictureSize(document, picture.format.name());
         // An attachment without a decodable picture is left as it is.
-        if (image.isNull())
+        if (original.isEmpty())
             continue;
-        const QSizeF size = sizeOf(image);
+        const QSizeF size = sizeOf(original);
         picture.format.setWidth(size.width());
         picture.format.setHeight(size.height());
         cursor.setPosition(picture.position);

@@ -18,13 +18,18 @@
 namespace velkin::RichTextImport {
 
 // How the pictures of an imported page are kept: each distinct source is
-// decoded once, and kept at no more than kPixelsPerPoint pixels for every point
-// it is drawn at, so a huge picture costs what its printed size needs. The
-// kept pictures together stay within `budget` bytes; a picture past it is
-// replaced by `placeholder` and counted in `leftOut`.
+// read and decoded once at import, to know that it is a picture and its size,
+// and then held as its file's path, or as its compressed bytes when the page
+// carries it. It is decoded again when it is drawn or written, kept at no
+// more than kPixelsPerPoint pixels for every point it is drawn at, so a huge
+// picture costs what its printed size needs; the pictures so decoded last
+// stay at hand within an eighth of `budget`. The bytes held together stay
+// within `budget`; a picture past it is replaced by `placeholder` and counted
+// in `leftOut`. A file that no longer gives its picture when it is drawn
+// shows `placeholder` too.
 struct Pictures {
     static constexpr double kPixelsPerPoint = 3;
-    std::function<QSizeF(const QImage&)> drawnSize;  // in points
+    std::function<QSizeF(QSizeF)> drawnSize;  // in points, of the picture's device-independent size
     QImage placeholder;  // its device-independent size is the size it is drawn at
     long long budget = 512LL << 20;
     int leftOut = 0;
@@ -63,8 +68,13 @@ private:
     bool started_ = false;
 };
 
-// Gives every picture of the document the size `sizeOf` picks for its image;
-// a picture whose image cannot be decoded keeps its size.
-void resizePictures(QTextDocument& document, const std::function<QSizeF(const QImage&)>& sizeOf);
+// The device-independent size of a picture of the document (by its name),
+// without decoding it; empty when it has none.
+QSizeF pictureSize(const QTextDocument& document, const QString& name);
+
+// Gives every picture of the document the size `sizeOf` picks for its
+// device-independent size; a picture whose image cannot be decoded keeps its
+// size.
+void resizePictures(QTextDocument& document, const std::function<QSizeF(QSizeF)>& sizeOf);
 
 } // namespace velkin::RichTextImport

@@ -1,6 +1,7 @@
 #include "platform/richtext/RichTextWriter.h"
 
 #include "platform/graphics/PngWriter.h"
+#include "platform/richtext/ItemNumbers.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -281,7 +282,8 @@ private:
         body_ += "\\pard\\plain";
         if (inTable)
             body_ += "\\intbl";
-        switch (format.alignment() & Qt::AlignHorizontal_Mask) {
+        // Qt marks right alignment from HTML as absolute too; RTF has no such distinction.
+        switch (format.alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute) {
         case Qt::AlignHCenter: body_ += "\\qc"; break;
         case Qt::AlignRight: body_ += "\\qr"; break;
         case Qt::AlignJustify: body_ += "\\qj"; break;
@@ -291,14 +293,17 @@ private:
         const QTextList* list = block.textList();
         if (list)
             left += list->format().indent() * document_.indentWidth();
-        // An unmarked list (one that carries its numbers as text) keeps only its indentation.
-        if (list && list->format().style() == QTextListFormat::ListStyleUndefined)
-            list = nullptr;
+        // An item that carries its number as text has it written as its marker.
+        const int numberLength = ItemNumbers::length(block);
+        const QString marker = numberLength > 0 ? block.text().left(numberLength).trimmed()
+                               : list && list->format().style() != QTextListFormat::ListStyleUndefined
+                                   ? listMarker(list, block)
+                                   : QString();
         if (format.topMargin() > 0)
             body_ += "\\sb" + QByteArray::number(twips(format.topMargin()));
         if (format.bottomMargin() > 0)
             body_ += "\\sa" + QByteArray::number(twips(format.bottomMargin()));
-        if (list)
+        if (!marker.isEmpty())
             body_ += "\\fi-" + QByteArray::number(twips(18));
         else if (format.textIndent() != 0)
             body_ += "\\fi" + QByteArray::number(twips(format.textIndent()));
@@ -311,17 +316,22 @@ private:
         if (format.hasProperty(QTextFormat::BlockTrailingHorizontalRulerWidth))
             body_ += "\\brdrb\\brdrs\\brdrw10\\brsp20";
         body_ += " ";
-        if (list) {
+        if (!marker.isEmpty()) {
             body_ += "{";
             body_ += runAttributes(block.charFormat());
             body_ += " ";
-            body_ += escapedText(listMarker(list, block));
+            body_ += escapedText(marker);
             body_ += "\\tab}";
         }
+        int skipped = numberLength;  // the number's text, written above
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid())
                 continue;
+            if (skipped >= fragment.length()) {
+                skipped -= fragment.length();
+                continue;
+            }
             const QTextCharFormat charFormat = fragment.charFormat();
             if (charFormat.isImageFormat()) {
                 writePicture(charFormat.toImageFormat());
@@ -338,7 +348,8 @@ private:
             body_ += runAttributes(charFormat);
             body_ += " ";
             if (body_.keeps())
-                body_ += escapedText(fragment.text());
+                body_ += escapedText(QStringView(fragment.text()).mid(skipped));
+            skipped = 0;
             body_ += "}";
             if (link)
                 body_ += "}}";
@@ -386,12 +397,14 @@ private:
 
     void writePicture(const QTextImageFormat& format)
     {
+        // A picture adds no font or colour: nothing to gather, nor to decode.
+        if (!body_.keeps())
+            return;
         const QVariant resource = document_.resource(QTextDocument::ImageResource, QUrl(format.name()));
         QImage image;
         if (resource.canConvert<QImage>())
             image = resource.value<QImage>();
-        // A picture adds no font or colour: nothing to gather.
-        if (image.isNull() || !body_.keeps())
+        if (image.isNull())
             return;
         const auto png = PngWriter::encode(image);
         if (!png)

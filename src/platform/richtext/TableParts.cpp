@@ -24,8 +24,8 @@ int partIndex(const QTextTable& table)
     return index.isValid() ? index.toInt() : -1;
 }
 
+} // namespace
 
-// The cell's paragraphs written into the empty cell `to`, with its formats.
 void copyCell(const QTextTableCell& from, QTextTableCell to)
 {
     to.setFormat(from.format());
@@ -50,6 +50,8 @@ void copyCell(const QTextTableCell& from, QTextTableCell to)
     }
 }
 
+namespace {
+
 void copyRow(const QTextTable& from, int fromRow, QTextTable& to, int toRow)
 {
     const int columns = std::min(from.columns(), to.columns());
@@ -57,19 +59,14 @@ void copyRow(const QTextTable& from, int fromRow, QTextTable& to, int toRow)
         copyCell(from.cellAt(fromRow, c), to.cellAt(toRow, c));
 }
 
-// The least and the most room a cell's text takes: its widest word, and its
-// widest line unwrapped, in the fonts and on the device it is laid out with.
-struct Room {
-    double least = 0;
-    double most = 0;
-};
-
 double pictureWidth(const QTextImageFormat& picture, const QTextDocument& document)
 {
     if (picture.width() > 0)
         return picture.width();
     return document.resource(QTextDocument::ImageResource, QUrl(picture.name())).value<QImage>().width();
 }
+
+} // namespace
 
 Room roomOf(const QTextTableCell& cell, const QTextDocument& document)
 {
@@ -125,6 +122,8 @@ Room roomOf(const QTextTableCell& cell, const QTextDocument& document)
     }
     return room;
 }
+
+namespace {
 
 // A row of the table as it was imported.
 struct Row {

@@ -13,6 +13,17 @@ namespace velkin::TableParts {
 
 inline constexpr int kPartIndex = QTextFormat::UserProperty + 0x7a1;
 
+// The cell's paragraphs written into the empty cell `to`, with its formats.
+void copyCell(const QTextTableCell& from, QTextTableCell to);
+
+// The least and the most room a cell's text takes: its widest word, and its
+// widest line unwrapped, in the fonts and on the device it is laid out with.
+struct Room {
+    double least = 0;
+    double most = 0;
+};
+Room roomOf(const QTextTableCell& cell, const QTextDocument& document);
+
 // Whether a table is a part of a table written in parts.
 bool isPart(const QTextTable& table);
 

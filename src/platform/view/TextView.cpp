@@ -314,8 +314,17 @@ void TextView::scrollRangeToVisible(Range range)
     QRectF rect = range.length > 0 ? rangeExtent(range) : layout_->caretRect(range.location);
     if (rect.isNull())
         rect = layout_->caretRect(std::min(range.location, storage_->length()));
-    const double top = rect.top() + inset_.height();
-    const double bottom = rect.bottom() + inset_.height();
+    double top = rect.top() + inset_.height();
+    double bottom = rect.bottom() + inset_.height();
+    // On the first line (or row) the inset above it shows too, as when the text opens;
+    // on the last, the inset below.
+    const int n = storage_->length();
+    if (n > 0 && range.location < n && layout_->lineBandRect(range.location).top() <= 0)
+        top = 0;
+    const bool onExtraLine = range.end() >= n && !layout_->extraLineFragmentRect().isNull();
+    const int last = std::clamp(range.end() - (range.length > 0 ? 1 : 0), 0, std::max(0, n - 1));
+    if (onExtraLine || (n > 0 && layout_->lineBandRect(last).bottom() >= layout_->usedHeight() - 0.5))
+        bottom = documentHeight();
     QScrollBar* bar = verticalScrollBar();
     const int height = visibleHeight();
     int value = bar->value();

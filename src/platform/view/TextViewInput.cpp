@@ -110,9 +110,12 @@ bool TextView::keyFromChild() const
 bool TextView::event(QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride && editable_ && !keyFromChild()) {
-        // Keys that edit the text belong to the view, not to a menu shortcut.
+        // Keys that edit the text belong to the view, not to a menu shortcut. A
+        // character with Control and Alt is a shortcut's first (Ctrl+Alt+- and the
+        // like): it types (as AltGr does on some keyboards) only when no shortcut takes it.
         auto* key = static_cast<QKeyEvent*>(event);
-        if (typesText(*key) || commandForKey(*key)) {
+        const bool chord = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
+        if ((typesText(*key) && !chord) || commandForKey(*key)) {
             event->accept();
             return true;
         }

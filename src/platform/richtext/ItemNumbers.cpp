@@ -1,0 +1,69 @@
+#include "platform/richtext/ItemNumbers.h"
+
+#include <QTextCursor>
+#include <QTextLayout>
+#include <QPaintDevice>
+#include <QTextList>
+
+#include <algorithm>
+#include <vector>
+
+// Qt lays block indents out at the device's DPI over this one.
+Q_GUI_EXPORT int qt_defaultDpiY();
+
+namespace velkin::ItemNumbers {
+
+int length(const QTextBlock& block)
+{
+    const QTextList* list = block.textList();
+    if (!list || list->format().style() != QTextListFormat::ListStyleUndefined)
+        return 0;
+    const QString text = block.text();
+    int k = 0;
+    while (k < text.size() && text[k] >= u'0' && text[k] <= u'9')
+        ++k;
+    if (k == 0 || k >= text.size() || text[k] != u'.')
+        return 0;
+    ++k;
+    if (k < text.size() && text[k] == u' ')
+        return k + 1;
+    return k == text.size() ? k : 0;
+}
+
+void hang(QTextDocument& document, QPaintDevice* device)
+{
+    struct Item {
+        QTextBlock block;
+        int length;
+    };
+    std::vector<Item> items;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        if (const int n = length(block))
+            items.push_back({block, n});
+    if (items.empty())
+        return;
+    const double indentScale = device ? double(device->logicalDpiY()) / std::max(1, qt_defaultDpiY()) : 1;
+    QTextOption option = document.defaultTextOption();
+    option.setUseDesignMetrics(document.useDesignMetrics());
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (const Item& item : items) {
+        const QTextCharFormat characters = item.block.begin().fragment().charFormat();
+        QTextLayout number(item.block.text().left(item.length), characters.font().resolve(document.defaultFont()), device);
+        number.setTextOption(option);
+        number.beginLayout();
+        const QTextLine line = number.createLine();
+        number.endLayout();
+        const double width = line.isValid() ? line.cursorToX(item.length) : 0;
+        QTextBlockFormat format = item.block.blockFormat();
+        const double indentation = format.leftMargin()
+                                   + (format.indent() + item.block.textList()->format().indent()) * document.indentWidth()
+                                         * indentScale;
+        format.setTextIndent(-std::min(width, std::max(0.0, indentation)));
+        cursor.setPosition(item.block.position());
+        cursor.setBlockFormat(format);
+    }
+    cursor.endEditBlock();
+}
+
+} // namespace velkin::ItemNumbers

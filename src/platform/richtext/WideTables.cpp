@@ -1,0 +1,199 @@
+#include "platform/richtext/WideTables.h"
+
+#include "platform/richtext/TableParts.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextFrame>
+#include <QTextTable>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace velkin::WideTables {
+
+namespace {
+
+// Room allowed above a cell's widest word as measured, for the layout's own
+// measure of it: a column a hair narrower would break that word.
+constexpr double kSlack = 1;
+
+using Group = std::vector<QTextTable*>;  // a table, or the parts of one
+
+// Every table of the document, the parts of one together.
+std::vector<Group> groupsOf(const QTextDocument& document)
+{
+    const std::vector<Group> parted = TableParts::tablesInParts(document);
+    std::vector<Group> groups;
+    size_t next = 0;  // the next group of parts
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        if (!table)
+            continue;
+        if (next < parted.size() && parted[next].front() == table)
+            groups.push_back(parted[next++]);
+        else if (std::none_of(parted.begin(), parted.end(), [&](const Group& parts) {
+                     return std::find(parts.begin(), parts.end(), table) != parts.end();
+                 }))
+            groups.push_back({table});
+    }
+    return groups;
+}
+
+QRectF textOf(QAbstractTextDocumentLayout& layout, const QTextTable& table, int column)
+{
+    return layout.blockBoundingRect(table.cellAt(0, column).firstCursorPosition().block());
+}
+
+// One table to be made of a range of the group's columns, with the shares of
+// its width they take.
+struct Cut {
+    int from;
+    int to;
+    QList<QTextLength> widths;
+};
+
+// The widths of columns `from` to `to`: each its widest word at least, what
+// room is left shared by how much more its longest line wants, each with the
+// room between two cells' text; as shares of the table's width.
+QList<QTextLength> shares(const std::vector<TableParts::Room>& rooms, int from, int to, double room, double between)
+{
+    double least = 0;
+    double most = 0;
+    for (int c = from; c < to; ++c) {
+        least += rooms[size_t(c)].least;
+        most += std::max(rooms[size_t(c)].most, rooms[size_t(c)].least);
+    }
+    const double text = room - (to - from) * between;
+    std::vector<double> widths;
+    for (int c = from; c < to; ++c) {
+        const TableParts::Room& r = rooms[size_t(c)];
+        const double wanted = std::max(r.most, r.least);
+        if (most <= text || most <= least)
+            widths.push_back(wanted);
+        else if (least < text)
+            widths.push_back(r.least + (text - least) * (wanted - r.least) / (most - least));
+        else
+            widths.push_back(r.least);
+    }
+    double total = 0;
+    for (double& width : widths)
+        total += width += between;
+    QList<QTextLength> out;
+    for (double width : widths)
+        out.append(QTextLength(QTextLength::PercentageLength, 100 * width / total));
+    return out;
+}
+
+// How the group is to be cut; nothing when it fits the page. A table fits
+// when its last column's text ends inside the page; else its columns are taken in
+// order, as many to a table as fit with each column as wide as its widest
+// word, and at least one.
+std::vector<Cut> cutsOf(const QTextDocument& document, const Group& group)
+{
+    QAbstractTextDocumentLayout& layout = *document.documentLayout();
+    const double page = document.pageSize().width();
+    const QTextTable& first = *group.front();
+    const int columns = first.columns();
+    if (columns < 2)
+        return {};
+    // The room between one cell's text and the next one's: padding and
+    // borders, half of it before the first cell's text and after the last's.
+    const double between = textOf(layout, first, 1).left() - textOf(layout, first, 0).right();
+    // A table that only its last border overruns, by the layout's rounding,
+    // loses nothing. The parts of a table share its column widths, so its first
+    // part tells: asking for the others would lay them out before they are cut
+    // at pages, for nothing.
+    if (!(textOf(layout, first, columns - 1).right() > page + 0.5))
+        return {};
+    const double room = page - (textOf(layout, first, 0).left() - between / 2);
+
+    std::vector<TableParts::Room> rooms(static_cast<size_t>(columns));
+    for (const QTextTable* table : group)
+        for (int r = 0; r < table->rows(); ++r)
+            for (int c = 0; c < std::min(columns, table->columns()); ++c) {
+                const TableParts::Room cell = TableParts::roomOf(table->cellAt(r, c), document);
+                rooms[size_t(c)].least = std::max(rooms[size_t(c)].least, cell.least + kSlack);
+                rooms[size_t(c)].most = std::max(rooms[size_t(c)].most, cell.most + kSlack);
+            }
+    std::vector<Cut> cuts;
+    int from = 0;
+    double used = 0;
+    for (int c = 0; c <= columns; ++c) {
+        const double need = c < columns ? rooms[size_t(c)].least + between : 0;
+        if (c == columns || (c > from && used + need > room)) {
+            cuts.push_back({from, c, shares(rooms, from, c, room, between)});
+            from = c;
+            used = 0;
+        }
+        used += need;
+    }
+    return cuts;
+}
+
+// The paragraph after `table` takes no room: what follows it reads on as the
+// next part of the table, or as the table's next columns.
+void takeNoRoomAfter(QTextDocument& document, const QTextTable& table)
+{
+    QTextCursor cursor(&document);
+    cursor.setPosition(table.lastPosition() + 1);
+    QTextBlockFormat format = cursor.blockFormat();
+    format.setTopMargin(0);
+    format.setBottomMargin(0);
+    format.setLineHeight(0, QTextBlockFormat::FixedHeight);
+    cursor.setBlockFormat(format);
+}
+
+// The group cut: a copy of its columns of each further cut after it, part by
+// part, and its own tables left with the first cut's columns.
+void cutGroup(QTextDocument& document, const Group& group, const std::vector<Cut>& cuts)
+{
+    QTextCursor at(&document);
+    at.setPosition(group.back()->lastPosition() + 1);
+    const QTextTable* last = group.back();
+    for (size_t k = 1; k < cuts.size(); ++k) {
+        const Cut& cut = cuts[k];
+        for (const QTextTable* part : group) {
+            QTextTableFormat format = part->format();
+            format.setColumnWidthConstraints(cut.widths);
+            QTextTable* copy = at.insertTable(part->rows(), cut.to - cut.from, format);
+            for (int r = 0; r < part->rows(); ++r)
+                for (int c = cut.from; c < cut.to; ++c)
+                    TableParts::copyCell(part->cellAt(r, c), copy->cellAt(r, c - cut.from));
+            takeNoRoomAfter(document, *last);
+            last = copy;
+            at.setPosition(copy->lastPosition() + 1);
+        }
+    }
+    for (QTextTable* part : group) {
+        part->removeColumns(cuts.front().to, part->columns() - cuts.front().to);
+        QTextTableFormat format = part->format();
+        format.setColumnWidthConstraints(cuts.front().widths);
+        part->setFormat(format);
+    }
+}
+
+} // namespace
+
+bool cut(QTextDocument& document)
+{
+    std::vector<std::pair<Group, std::vector<Cut>>> wide;
+    for (const Group& group : groupsOf(document)) {
+        std::vector<Cut> cuts = cutsOf(document, group);
+        if (cuts.size() > 1)
+            wide.emplace_back(group, std::move(cuts));
+    }
+    if (wide.empty())
+        return false;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    // From the last, so that the tables before stay where they were measured.
+    for (auto it = wide.rbegin(); it != wide.rend(); ++it)
+        cutGroup(document, it->first, it->second);
+    cursor.endEditBlock();
+    return true;
+}
+
+} // namespace velkin::WideTables
