@@ -6,7 +6,9 @@
 #include "export/Export.h"
 #include "export/PageImport.h"
 #include "export/PreviewRendererPage.h"
+#include "platform/richtext/RichTextWriter.h"
 #include "platform/text/TextOps.h"
+#include "platform/text/Utf.h"
 
 #include <QTextBlock>
 #include <QTextFrame>
@@ -16,12 +18,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <string>
-
 #include <fstream>
 #include <functional>
+#include <string>
+
 #include <unistd.h>
 
 using namespace velkin;
@@ -553,4 +556,87 @@ TEST(ExportScaling, ManyTablesEachPrintOnOnePage)
     }
     // Some tables did not fit at the foot of their page.
     EXPECT_GT(moved, 0);
+}
+
+namespace {
+
+// Code spans of distinct colours: n on one line, or one a paragraph, as hex,
+// rgb() and hsl() in turn.
+U16String colours(size_t n, bool paragraphs)
+{
+    std::string text;
+    char span[64];
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned v = unsigned(i * 2654435761u) & 0xFFFFFF;
+        if (!paragraphs || i % 3 == 0)
+            std::snprintf(span, sizeof span, "`#%06x`", v);
+        else if (i % 3 == 1)
+            std::snprintf(span, sizeof span, "`rgb(%u, %u, %u)`", v >> 16, (v >> 8) & 0xFF, v & 0xFF);
+        else
+            std::snprintf(span, sizeof span, "`hsl(%u, %u%%, %u%%)`", v % 360, (v >> 9) % 100, (v >> 3) % 100);
+        text += span;
+        text += paragraphs ? "\n\n" : " ";
+    }
+    return u16(text + "\n");
+}
+
+// Line i is i quote markers, i mod 3 list markers and a word: each line
+// opens deeper quotes than the line before.
+U16String nestedQuotes(size_t lines)
+{
+    U16String text;
+    for (size_t i = 0; i < lines; ++i) {
+        for (size_t k = 0; k < i; ++k)
+            text += u"> ";
+        for (size_t k = 0; k < i % 3; ++k)
+            text += u"- ";
+        text += u"x\n";
+    }
+    return text;
+}
+
+} // namespace
+
+// The RTF writer alone, in processor seconds, the least of three runs: the
+// import around it costs the same for any colours.
+double writerSecondsFor(const U16String& markdown)
+{
+    const auto document = PageImport::load(MarkdownHTML::document(markdown));
+    double best = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        const double start = processSeconds();
+        EXPECT_FALSE(RichTextWriter::write(*document).isEmpty());
+        best = std::min(best, processSeconds() - start);
+    }
+    return best;
+}
+
+TEST(ExportScaling, ManyDistinctColoursConvertInProportion)
+{
+    // Each run's colour was looked up by a walk over the colour table.
+    const auto line = [](size_t n) { return colours(n, false); };
+    expectLinear(line, 5000);
+    expectLinear(line, 5000, writerSecondsFor);
+    expectLinear([](size_t n) { return colours(n, true); }, 3000, writerSecondsFor);
+    // Every colour in the table once: none, black, the 300, the code's background.
+    const auto rtf = Export::richText(MarkdownHTML::document(colours(300, false)));
+    ASSERT_TRUE(rtf.has_value());
+    const std::string text(rtf->begin(), rtf->end());
+    const size_t table = text.find("{\\colortbl;");
+    ASSERT_NE(table, std::string::npos);
+    const std::string entries = text.substr(table, text.find('}', table) - table);
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), ';'), 1 + 1 + 300 + 1);
+    const unsigned last = unsigned(299 * 2654435761u) & 0xFFFFFF;
+    char entry[64];
+    std::snprintf(entry, sizeof entry, "\\red%u\\green%u\\blue%u;", last >> 16, (last >> 8) & 0xFF, last & 0xFF);
+    EXPECT_NE(entries.find(entry), std::string::npos);
+}
+
+TEST(ExportScaling, DeeplyNestedQuotesWithListMarkersPrintInProportion)
+{
+    // Twice the lines, four times the text. A paragraph of many pages was split
+    // where its pages and parts begin, and each split went over all its lines.
+    const double small = pdfSecondsFor(nestedQuotes(500));
+    const double large = pdfSecondsFor(nestedQuotes(1000));
+    EXPECT_LE(large, 8 * std::max(small, 0.005)) << "n: " << small << " s, 4n: " << large << " s";
 }

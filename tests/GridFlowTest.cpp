@@ -416,7 +416,7 @@ TEST(GridFlow, DeletingAllTheTextUnderTheLastGridWritesTheGridAsItEndsTheText)
     return ::testing::AssertionSuccess();
 }
 
-TEST(GridFlow, MovingTextAcrossAGridsEdgeRemovesItCellByCellAndDropsIntoACellAsOneLine)
+TEST(GridFlow, MovingTextAcrossAGridsEdgeRemovesItCellByCellAndDropsIntoACellAsAPasteGoes)
 {
     const U16String original(kTwoTables);
     // Out of a cell into the prose below: the cells are emptied, the prose stays below, the text arrives at the end.
@@ -448,7 +448,7 @@ TEST(GridFlow, MovingTextAcrossAGridsEdgeRemovesItCellByCellAndDropsIntoACellAsO
         QTest::keyClick(&e.view(), Qt::Key_Z, Qt::ControlModifier);
         EXPECT_EQ(u8(*e.document), u8(original));
     }
-    // A drop from elsewhere into a cell.
+    // A drop from elsewhere into a cell: its lines are the cell's lines, as pasted ones are.
     {
         Editor e(original);
         e.view().layoutDocument();
@@ -460,9 +460,14 @@ TEST(GridFlow, MovingTextAcrossAGridsEdgeRemovesItCellByCellAndDropsIntoACellAsO
         QApplication::sendEvent(e.view().viewport(), &enter);
         QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(e.view().viewport(), &drop);
-        EXPECT_NE(e.document->find(u"| pear | grtwo lines \\| hereeen | 5 |"), U16String::npos) << u8(*e.document);
+        EXPECT_NE(e.document->find(u"| pear | grtwo<br>lines \\| hereeen | 5 |"), U16String::npos) << u8(*e.document);
         EXPECT_TRUE(wellFormed(*e.document));
     }
+    // Lines dragged into a cell from the same document, in one with CRLF line ends: the same.
+    differential::Editor e(u"Two\r\nlines\r\n\r\n| a | b |\r\n| --- | --- |\r\n| 25 | x |\r\n");
+    e.view().moveText(Range{0, 10}, int(TextOps::find(e.view().string(), u"25")) + 2);
+    EXPECT_EQ(u8(*e.document), "\r\n\r\n| a | b |\r\n| --- | --- |\r\n| 25Two<br>lines | x |\r\n");
+    EXPECT_EQ(differential::compareWithFresh(e), "");
 }
 
 TEST(GridFlow, ACompositionOverASelectionAcrossAGridsEdgeStartsInTheEmptiedCell)

@@ -7,10 +7,12 @@
 
 namespace velkin::testing {
 
-// The text pdftotext reads from a PDF, or nothing when the tool is missing.
-inline std::optional<std::string> pdfText(const std::filesystem::path& pdf)
+// The text pdftotext reads from a PDF, or nothing when the tool is missing;
+// with `boxes`, its pages and words with their boxes (pdftotext -bbox).
+inline std::optional<std::string> pdfText(const std::filesystem::path& pdf, bool boxes = false)
 {
-    const std::string command = "pdftotext -q '" + pdf.string() + "' - 2>/dev/null";
+    const std::string command =
+        std::string("pdftotext -q ") + (boxes ? "-bbox '" : "'") + pdf.string() + "' - 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
         return std::nullopt;

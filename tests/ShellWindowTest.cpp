@@ -665,6 +665,10 @@ TEST(DocumentWindow, AltDPressesDontSave)
     DialogAnswerer answer([&](QDialog& dialog) {
         for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
             buttons.push_back(button->text());
+        // Access keys reach only the active window, which a busy machine may make of the
+        // question a moment after showing it.
+        dialog.activateWindow();
+        QTest::qWaitFor([&] { return QApplication::activeWindow() == &dialog; }, 5000);
         QTest::keyClick(&dialog, Qt::Key_D, Qt::AltModifier);
     });
     QPointer<DocumentWindow> guard(window);

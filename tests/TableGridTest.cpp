@@ -384,8 +384,10 @@ TEST(TableGridRender, TableBecomesAGridAndComesBackAsTyped)
 
 TEST(TableGridRender, FinalLineFeedsAreKept)
 {
+    // Mixed line ends too: an unedited table followed by text keeps each row's own.
     for (const char16_t* text : {u"| A |\n| - |\n| 1 |", u"| A |\n| - |\n| 1 |\n", u"| A |\n| - |\n| 1 |\n\n",
-                                 u"| A |\n| - |\n| 1 |\n\n\n", u"x\n| A |\n| - |\n"})
+                                 u"| A |\n| - |\n| 1 |\n\n\n", u"x\n| A |\n| - |\n", u"| A |\r\n| - |\r\n| 1 |\n\nx",
+                                 u"| A |\n| - |\r\n| 1 |\r\n\nx", u"| A |\r\n| - |\n| 1 |\n"})
         EXPECT_EQ(roundTrip(text), text);
 }
 

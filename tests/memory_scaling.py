@@ -5,7 +5,8 @@ document's, and each added byte of text a bounded number of bytes (the bounds
 the program refuses too long a text by). Paragraphs dense with inline markup,
 and the shapes that once cost hundreds of bytes a byte: long code blocks of
 many tokens, lines holding NUL characters, many small tables, many table
-rows. Tables are bounded per cell (small tables and empty cells). Each run is a child process
+rows, code spans of distinct colours and deeply nested quotes. Tables are
+bounded per cell (small tables and empty cells). Each run is a child process
 measured alone (wait4)."""
 import os
 import subprocess
@@ -125,8 +126,6 @@ def main():
                                            64 * 1024), everything, lambda path: 4 * open(path).read().count("|---|---|"), PER_CELL)
 
         def empty_cells(rows):
-        # Tables of empty cells, 20 columns wide. (The PDF's cells cost as the RTF's,
-        # its layout of them half a millisecond each: a shorter table serves.)
             path = os.path.join(tmp, "cells-%d.md" % rows)
             with open(path, "w") as f:
                 f.write("|" + " |" * 20 + "\n|" + "-|" * 20 + "\n" + ("|" + " |" * 20 + "\n") * rows)
@@ -135,6 +134,25 @@ def main():
         cells = lambda path: 20 * (int(os.path.basename(path)[6:-3]) + 1)
         compare("tables of empty cells", empty_cells(800), empty_cells(3200), ["render", "rtf", "html"], cells, PER_CELL)
         compare("a table of empty cells", empty_cells(200), empty_cells(800), ["pdf"], cells, PER_CELL)
+        # Shapes whose PDF or RTF once cost more than in proportion to the text:
+        # a line of code spans of distinct colours, and quotes nested one level
+        # deeper on each line (twice the lines, four times the text).
+        def written(name, text):
+            path = os.path.join(tmp, name + ".md")
+            with open(path, "w") as f:
+                f.write(text)
+            return path
+
+        def colours(count):
+            return " ".join("`#%06x`" % (i * 2654435761 % 0xffffff) for i in range(count)) + "\n"
+
+        def nested(lines):
+            return "".join("> " * i + "- " * (i % 3) + "x\n" for i in range(lines))
+
+        compare("distinct colours", written("colours-small", colours(SIZE // 20)),
+                written("colours-large", colours(SIZE // 5)), ["rtf", "pdf"], os.path.getsize, PER_BYTE)
+        compare("nested quotes", written("nested-small", nested(350)), written("nested-large", nested(700)),
+                ["rtf", "pdf"], os.path.getsize, PER_BYTE)
         # A framed page shows one window's height of a long document: what the
         # page's layout held must not add to what the frame's shadow takes after it.
         lines = []

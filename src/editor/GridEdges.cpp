@@ -323,16 +323,18 @@ bool gluesUnderGrid(const AttributedString& text, Range range, U16View replaceme
     const int p = range.location;
     if (p <= 0 || p > n || range.end() > n || s[size_t(p - 1)] != u'\n' || !tableAt(text, p - 1) || tableAt(text, p))
         return false;
+    // A line break of the document: a line feed, or a CRLF's carriage return.
+    auto isBreak = [](char16_t c) { return c == u'\n' || c == u'\r'; };
     // Under a grid that ends the text, text typed or pasted there would be its next row:
     // it goes a line apart, as under a grid followed by a blank line.
     if (p == n)
-        return !replacement.empty() && replacement.front() != u'\n' && replacement.front() != u'\r';
+        return !replacement.empty() && !isBreak(replacement.front());
     // Only where a blank line stood under the grid.
-    if (s[size_t(p)] != u'\n')
+    if (!isBreak(s[size_t(p)]))
         return false;
     if (!replacement.empty())
-        return replacement.front() != u'\n';
-    return range.end() < n && s[size_t(range.end())] != u'\n';
+        return !isBreak(replacement.front());
+    return range.end() < n && !isBreak(s[size_t(range.end())]);
 }
 
 } // namespace velkin::GridEdges

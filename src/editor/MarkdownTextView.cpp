@@ -88,17 +88,25 @@ void MarkdownTextView::focusOutEvent(QFocusEvent* event)
 
 // ---- Edits ----
 
-void MarkdownTextView::apply(const std::optional<TextEdit>& edit)
+void MarkdownTextView::apply(const std::optional<TextEdit>& command)
 {
-    if (!edit)
+    if (!command)
         return;
     const int n = textStorage()->length();
-    if (edit->range.location < 0 || edit->range.length < 0 || edit->range.end() > n)
+    if (command->range.location < 0 || command->range.length < 0 || command->range.end() > n)
         return;
-    const int newLength = n - edit->range.length + int(edit->replacement.size());
-    const int location = std::min(std::max(edit->selection.location, 0), newLength);
-    const int length = std::min(std::max(edit->selection.length, 0), newLength - location);
-    if (replaceCharacters(edit->range, edit->replacement, Range{location, length}))
+    TextEdit edit = *command;
+    if (GridEdges::gluesUnderGrid(*textStorage(), edit.range, edit.replacement)) {
+        // What a command puts right under a grid goes a blank line below it, as typed text does.
+        const U16String apart = breaksBefore(edit.range.location);
+        edit.replacement.insert(0, apart);
+        if (edit.selection.location >= edit.range.location)
+            edit.selection.location += int(apart.size());
+    }
+    const int newLength = n - edit.range.length + int(edit.replacement.size());
+    const int location = std::min(std::max(edit.selection.location, 0), newLength);
+    const int length = std::min(std::max(edit.selection.length, 0), newLength - location);
+    if (replaceCharacters(edit.range, edit.replacement, Range{location, length}))
         scrollRangeToVisible(selectedRange());
 }
 
@@ -281,8 +289,8 @@ void MarkdownTextView::relocateText(Range source, int index)
     TextStorage* storage = textStorage();
     const U16String moved = TableGrid::serialize(storage->attributedSubstring(source));
     const bool toCell = inCell(index);
-    // In a cell the text stays one line of it; elsewhere it goes in as its Markdown.
-    U16String text = toCell ? GridEdges::asCellLine(moved) : TextOps::withLineEnds(moved, lineEnding());
+    // It goes in as its Markdown, as pasted: in a cell its lines become the cell's lines.
+    U16String text = TextOps::withLineEnds(moved, lineEnding());
     if (!toCell && !crossesGridEdge(source, u"") && !crossesGridEdge(Range{index, 0}, moved)) {
         // Table lines that are no grid where they stand (in a fence, say) make one where they land outside
         // a fence: they go apart from the line there, as pasted ones do. The source's removal leaves the
@@ -354,32 +362,67 @@ void MarkdownTextView::insertNewline()
     TextView::insertNewline();
 }
 
-bool MarkdownTextView::joinsGridParagraphs(const TextCommand& command) const
+namespace {
+
+bool isLineBreak(char16_t c)
 {
-    // Deleting the line feed between two cells, between a cell and the text around
-    // its grid, or of the blank line that ends a grid, would move text across the
-    // grid's edge (a line right under a table reads as one of its rows).
-    using C = TextCommand;
-    const Range selection = selectedRange();
-    if (selection.length != 0)
-        return false;
-    const U16View text = string();
+    return c == u'\n' || c == u'\r';
+}
+
+// The line break (a CRLF as one) ending at `at` or, forward, starting there; none when there is none.
+std::optional<Range> lineBreakAt(U16View text, int at, bool backward)
+{
     const int n = int(text.size());
-    const int caret = selection.location;
-    auto touchesGrid = [&](int feed) {
-        return feed >= 0 && feed < n && text[size_t(feed)] == u'\n'
-            && (tableBlock(feed) || tableBlock(feed + 1) || tableBlock(feed - 1));
-    };
-    switch (command.kind) {
-    case C::deleteBackward:
-    case C::deleteWordBackward:
-        return touchesGrid(caret - 1);
-    case C::deleteForward:
-    case C::deleteWordForward:
-        return touchesGrid(caret);
-    default:
-        return false;
+    if (backward) {
+        if (at <= 0 || at > n || !isLineBreak(text[size_t(at - 1)]))
+            return std::nullopt;
+        const bool crlf = text[size_t(at - 1)] == u'\n' && at >= 2 && text[size_t(at - 2)] == u'\r';
+        return crlf ? Range{at - 2, 2} : Range{at - 1, 1};
     }
+    if (at < 0 || at >= n || !isLineBreak(text[size_t(at)]))
+        return std::nullopt;
+    const bool crlf = text[size_t(at)] == u'\r' && at + 1 < n && text[size_t(at + 1)] == u'\n';
+    return Range{at, crlf ? 2 : 1};
+}
+
+} // namespace
+
+bool MarkdownTextView::deleteAtGridEdge(const TextCommand& command)
+{
+    // A line break at a grid's edge that a deletion key would take: between two cells, between a
+    // cell and the text around its grid, or under a grid with text right below it. Taking it would
+    // move text across the grid's edge (a line right under a table reads as one of its rows), so
+    // the caret steps over it instead.
+    using C = TextCommand;
+    const bool backward = command.kind == C::deleteBackward || command.kind == C::deleteWordBackward;
+    if ((!backward && command.kind != C::deleteForward && command.kind != C::deleteWordForward)
+        || selectedRange().length != 0 || !isEditable())
+        return false;
+    const std::optional<Range> feed = lineBreakAt(string(), selectedRange().location, backward);
+    if (!feed)
+        return false;
+    const TextTableBlock* above = tableBlock(feed->location);
+    const TextTableBlock* below = tableBlock(feed->end());
+    if (above && sameCell(above, below))
+        return false;  // two lines of one cell join as any two lines do
+    if (!above && !below && !GridEdges::gluesUnderGrid(*textStorage(), *feed, u""))
+        return false;
+    if (above && !below) {
+        // The grid's last line feed, with the caret on the blank line under the grid (Backspace) or at the
+        // end of its last cell (Delete): that blank line goes, unless it is all that keeps text below apart.
+        if (const std::optional<Range> blank = lineBreakAt(string(), feed->end(), false);
+            blank && !GridEdges::gluesUnderGrid(*textStorage(), *blank, u"")) {
+            if (picker_)
+                picker_->hide();
+            replaceText(*blank, AttributedString(), Range{feed->location, 0});
+            scrollRangeToVisible(selectedRange());
+            return true;
+        }
+    }
+    TextView::doCommand(TextCommand{backward ? C::moveLeft : C::moveRight, false});
+    if (picker_)
+        picker_->hide();
+    return true;
 }
 
 void MarkdownTextView::doCommand(const TextCommand& command)
@@ -392,14 +435,8 @@ void MarkdownTextView::doCommand(const TextCommand& command)
             picker_->hide();
         return;
     }
-    if (joinsGridParagraphs(command)) {
-        // The caret steps over the line feed instead.
-        const bool back = command.kind == TextCommand::deleteBackward || command.kind == TextCommand::deleteWordBackward;
-        TextView::doCommand(TextCommand{back ? TextCommand::moveLeft : TextCommand::moveRight, false});
-        if (picker_)
-            picker_->hide();
+    if (deleteAtGridEdge(command))
         return;
-    }
     if (!picker_ || !picker_->isVisible()) {
         // Tab and Shift+Tab move between the cells of a grid instead of typing a tab into one.
         if ((command.kind == TextCommand::insertTab || command.kind == TextCommand::insertBacktab)

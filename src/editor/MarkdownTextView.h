@@ -216,8 +216,10 @@ protected:
 
 private:
     void setUpView();
-    // Whether a deletion would join a grid cell's paragraph to its neighbour.
-    bool joinsGridParagraphs(const TextCommand& command) const;
+    // A deletion key with an empty selection at a line break on a grid's edge: the caret steps over
+    // a break whose removal would move text across the edge, and a blank line under a grid goes
+    // in place of the grid's last line feed. False when the key deletes as it does elsewhere.
+    bool deleteAtGridEdge(const TextCommand& command);
     // Puts `text` in place of `range` when the range crosses a grid's edge (cell by
     // cell), or when the text would land right under a grid (a blank line kept
     // between); false when neither applies and the ordinary road should take it.

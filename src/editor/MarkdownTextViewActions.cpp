@@ -102,9 +102,26 @@ bool MarkdownTextView::keepsGridsWhole(const TextEdit& edit) const
 
 void MarkdownTextView::applyAtGridEnd(const std::function<std::optional<TextEdit>(U16View, Range)>& command)
 {
-    // In a grid the insertion goes after the grid, not into the cell.
     const std::optional<Grid> grid = currentGrid();
-    apply(command(string(), grid ? Range{grid->range.end(), 0} : selectedRange()));
+    if (!grid) {
+        apply(command(string(), selectedRange()));
+        return;
+    }
+    // In a grid the insertion goes after the grid, not into the cell: on a line of its own, a blank
+    // line below the grid, whatever stands under the grid.
+    const int end = grid->range.end();
+    std::optional<TextEdit> edit = command(string(), Range{end, 0});
+    if (!edit || edit->replacement.empty())
+        return apply(edit);
+    auto isBreak = [](char16_t c) { return c == u'\n' || c == u'\r'; };
+    if (!isBreak(edit->replacement.front())) {
+        const U16String apart = breaksBefore(end);
+        edit->replacement.insert(0, apart);
+        edit->selection.location += int(apart.size());
+    }
+    if (!isBreak(edit->replacement.back()))
+        edit->replacement += lineEnding();
+    apply(edit);
 }
 
 void MarkdownTextView::mdExport(const ActionSender* sender)

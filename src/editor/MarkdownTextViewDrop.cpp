@@ -188,12 +188,13 @@ bool MarkdownTextView::performDrop(const QMimeData& mime, int index)
         return true;
     case ImageDrop::Kind::none:
         if (canAcceptDrop(mime)) {
-            // Dropped in a cell the text stays one line of it; right under a grid it keeps the blank line;
-            // a table goes in as a block of its own.
+            // Dropped text goes where pasted text goes: in a cell its lines become the cell's lines; right
+            // under a grid it keeps the blank line; a table goes in as a block of its own.
             const U16String dropped = mime.text().toStdU16String();
             index = std::clamp(index, 0, textStorage()->length());
             if (inCell(index)) {
-                const U16String text = GridEdges::asCellLine(dropped);
+                // Inserted with the cell's own attributes, wherever the caret stands.
+                const U16String text = TextOps::withLineEnds(dropped, lineEnding());
                 return replaceText(Range{index, 0}, AttributedString(text, attributesForInsertion(Range{index, 0})),
                                    Range{index, int(text.size())});
             }

@@ -155,9 +155,11 @@ std::unique_ptr<QTextDocument> importFitted(U16View page, std::string* notice)
     RichTextImport::Pictures pictures;
     pictures.drawnSize = printedSize;
     pictures.budget = pictureBudget;
-    pictures.placeholder = ImageBlock::placeholderImage(u"", true, ImageBlock::displaySize(nullptr, 468),
-                                                        Appearance::Light, RichTextImport::Pictures::kPixelsPerPoint);
-    auto document = PageImport::load(page, &pictures);
+    // Drawn only for a page that shows pictures at all.
+    if (TextOps::find(page, u"<img src=\"") >= 0)
+        pictures.placeholder = ImageBlock::placeholderImage(u"", true, ImageBlock::displaySize(nullptr, 468),
+                                                            Appearance::Light, RichTextImport::Pictures::kPixelsPerPoint);
+    auto document = PageImport::load(page, &pictures, false);
     fitPictures(*document);
     if (notice && pictures.leftOut > 0)
         *notice = std::to_string(pictures.leftOut) + (pictures.leftOut == 1 ? " picture was" : " pictures were")

@@ -388,9 +388,7 @@ void restoreLongParagraphs(QTextDocument& document, const LongParagraphs& paragr
     cursor.endEditBlock();
 }
 
-} // namespace
-
-void joinTableParts(QTextDocument& document)
+void markTableParts(QTextDocument& document)
 {
     std::vector<QTextTable*> parts;
     const auto join = [&] {
@@ -415,6 +413,13 @@ void joinTableParts(QTextDocument& document)
     }
     join();
     cursor.endEditBlock();
+}
+
+} // namespace
+
+void joinTableParts(QTextDocument& document)
+{
+    markTableParts(document);
     TableParts::matchColumns(document);
 }
 
@@ -802,7 +807,7 @@ void unlistTaskItems(QTextDocument& document)
     cursor.endEditBlock();
 }
 
-std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures)
+std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures, bool columnWidths)
 {
     const int article = TextOps::find(page, kArticleOpen);
     std::unique_ptr<QTextDocument> document;
@@ -861,7 +866,10 @@ std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pict
     }
     restoreLongParagraphs(*document, longParagraphs);
     unlistTaskItems(*document);
-    joinTableParts(*document);
+    if (columnWidths)
+        joinTableParts(*document);
+    else
+        markTableParts(*document);
     return document;
 }
 

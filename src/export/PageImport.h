@@ -28,7 +28,10 @@ void joinTableParts(QTextDocument& document);
 
 // The imported page. Pictures come only from data addresses and readable local
 // picture files; nothing is fetched from the network. `pictures` bounds what
-// the pictures may cost (see RichTextImport::Pictures).
-std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures = nullptr);
+// the pictures may cost (see RichTextImport::Pictures). Without
+// `columnWidths`, the parts of a tall table are joined but not measured: the
+// PDF measures them on its paper, and RTF shares the width evenly.
+std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures = nullptr,
+                                    bool columnWidths = true);
 
 } // namespace velkin::PageImport

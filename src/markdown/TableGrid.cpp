@@ -139,17 +139,25 @@ private:
         // line feed of a table that ended the document is no longer the document's.
         const U16View between = U16View(source->rowEnd).substr(0, source->rowEnd.size() - 1);
         if (source->source && source->canonical && *source->canonical == md) {
+            const U16View typed = *source->source;
+            // A table read with text after it that now ends the text ends with its last
+            // row: the line end after that row parted it from the text.
             if (!followed)
-                return *source->source;
-            const U16View typed = U16View(*source->source).substr(0, source->source->size() - source->lastRowEnd.size());
-            return U16String(typed) + U16String(between);
+                return U16String(source->endedText ? typed : typed.substr(0, typed.size() - source->lastRowEnd.size()));
+            // A table read with text after it is unchanged, its last row's own line end
+            // included (a document may mix them).
+            if (!source->endedText)
+                return U16String(typed);
+            if (!typed.empty() && typed.back() == lineFeed)
+                return U16String(typed.substr(0, typed.size() - 1));
+            return U16String(typed.substr(0, typed.size() - source->lastRowEnd.size())) + U16String(between);
         }
         // A changed table keeps its document's line ends, the final line feed among them.
         if (source->rowEnd != u"\n")
             md = TextOps::replacingAll(md, u"\n", source->rowEnd);
         if (followed)
             return md + U16String(between);
-        return source->endsLikeRows ? md : md + source->lastRowEnd;
+        return source->endsLikeRows || !source->endedText ? md : md + source->lastRowEnd;
     }
 
     // What a grid written as its cells say keeps of its rows, when they are numbered
@@ -256,9 +264,11 @@ AttributedString gridOf(const PipeTable::Parsed& table, double baseSize, std::sh
 
 } // namespace
 
-AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std::optional<U16String> source)
+AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std::optional<U16String> source,
+                            bool endsText)
 {
     auto grid = std::make_shared<SourceTable>();
+    grid->endedText = endsText;
     if (source) {
         grid->canonical = PipeTable::markdown(table);
         grid->rowEnd = TextOps::contains(*source, u"\r\n") ? u"\r\n" : u"\n";
@@ -275,6 +285,7 @@ AttributedString attributedReplacing(const PipeTable::Parsed& table, double base
         grid->rowEnd = typed->rowEnd;
         grid->lastRowEnd = typed->lastRowEnd;
         grid->endsLikeRows = typed->endsLikeRows;
+        grid->endedText = typed->endedText;
     }
     return gridOf(table, baseSize, std::move(grid));
 }

@@ -25,6 +25,9 @@ public:
     // `rowEnd` when text follows the grid (the line feed that parts them
     // completing it) and nothing at the end of the text; `lastRowEnd` is unused.
     bool endsLikeRows = false;
+    // The table was read from the end of the text (`source` then holds the text's
+    // final line feed, if it has one).
+    bool endedText = false;
 };
 
 // The text with every pipe table outside code turned into a grid, styled at
@@ -35,8 +38,10 @@ TextStorage render(U16View markdownText, double baseSize);
 TextStorage grids(U16View markdownText, double baseSize);
 
 // One grid: a paragraph per cell, header row first, each carrying its own cell
-// block of one new SourceTable (which keeps `source` when given).
-AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std::optional<U16String> source = std::nullopt);
+// block of one new SourceTable (which keeps `source` when given; `endsText`: the
+// table's lines end the text, as a source given alone is taken to).
+AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std::optional<U16String> source = std::nullopt,
+                            bool endsText = true);
 // A grid that takes the place of an edited one whose table is `replaced`: it is
 // written with the line ends the replaced table was typed with.
 AttributedString attributedReplacing(const PipeTable::Parsed& table, double baseSize, const TextTable* replaced);

@@ -122,10 +122,11 @@ TextStorage grids(U16View text, double baseSize)
                 source += lineFeed;
             source += lines[k];
         }
+        const bool endsText = end == count || (end == count - 1 && lines[end].empty());
         if (end == count - 1 && lines[end].empty())
             source += lineFeed;
         flushPlain(i);
-        built.append(attributed(*table, baseSize, std::move(source)));
+        built.append(attributed(*table, baseSize, std::move(source), endsText));
         plainFrom = end;
         i = end - 1;
     }

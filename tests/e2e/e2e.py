@@ -498,9 +498,33 @@ def format_keys(d):
     d.wait_bytes("keys.md", b"H<sub>2</sub>O and x<sup>2</sup>\n")
 
 
+def grid_neighbours(d):
+    """Insert > Image from a cell goes a blank line below the table; text typed on the blank line
+    under a table in a CRLF file keeps it, in CRLF; Backspace on a blank line under a table takes it."""
+    table = b"| a | b |\n| --- | --- |\n| 1 | 2 |\n"
+    crlf = table.replace(b"\n", b"\r\n")
+    for name, data, keys, typed, expected in [
+            ("image.md", table + b"\nText\n", ["alt+i", d.menus, "i"], "pic", table + b"\n![pic](url)\n\nText\n"),
+            ("crlf.md", crlf + b"\r\nText\r\n", ["ctrl+End", "Up", "Up"], "Typed", crlf + b"\r\nTyped\r\nText\r\n"),
+            ("blank.md", table + b"\n\nText\n", ["ctrl+End", "Up", "Up", "Up", "BackSpace"], "X",
+             table.replace(b"2 |", b"2X |") + b"\nText\n")]:
+        d.write(name, data)
+        d.start(name)
+        wid = d.window(name)
+        for key in keys:
+            if callable(key):
+                wait_for("a menu", key, timeout=5)
+            else:
+                d.key(key)
+        d.type(typed)
+        d.wait_title(wid, name + "*")
+        d.key("ctrl+s")
+        d.wait_bytes(name, expected)
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
-                                     html_paste, table_edges, format_keys]}
+                                     html_paste, table_edges, format_keys, grid_neighbours]}
 
 
 def main():

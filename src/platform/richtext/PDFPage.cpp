@@ -256,6 +256,11 @@ void splitBlock(QTextCursor& cursor, const QTextBlock& block, const std::vector<
     }
     QTextBlockFormat last = inner;
     inner.setBottomMargin(0);
+    // Each split lets go of the block's layout, which goes over all of its old
+    // lines: let go of them once, here, or a paragraph of many pages costs its
+    // lines times its pages. The whole document is laid out afresh afterwards.
+    if (QTextLayout* layout = block.layout())
+        layout->clearLayout();
     inner.setPageBreakPolicy(inner.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysAfter);
     // From the end, so that earlier positions stay where they are.
     for (auto at = splits.rbegin(); at != splits.rend(); ++at) {
@@ -305,77 +310,191 @@ void layOutAfresh(QTextDocument& document)
     document.documentLayout()->documentSize();
 }
 
-// On each page Qt also draws the last line above the page of a paragraph that
-// goes on from the page before: unseen, clipped away, yet in the file, so a
-// reader who copies the text gets that line twice. A paragraph that runs over
-// a page foot is split where the next page begins, so that each line is drawn
-// on its own page only; justified paragraphs are left whole, as above.
-//
-// Long paragraphs are split in the same edit when `longParagraphs` is set:
-// their parts lie as they did, so one layout serves both.
-bool splitAtPageFeet(QTextDocument& document, double pageHeight, bool longParagraphs)
+// Every paragraph keeps the glyphs its layouts shape, so that printing does
+// not shape each line again. They go with the document.
+void keepShapedText(QTextDocument& document)
 {
-    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        block.layout()->setCacheEnabled(true);
+}
+
+// Long paragraphs split where their lines start, in one edit; the parts lie as
+// the paragraphs did. False when there is none.
+bool splitLongParagraphs(QTextDocument& document)
+{
     // Every paragraph laid out, not only those asked for so far.
-    layout->documentSize();
-    std::vector<std::pair<QTextBlock, std::vector<int>>> crossing;
-    // A page is drawn clipped a point short of its foot: a line that starts in that
-    // point is drawn on the next page alone.
-    const auto page = [pageHeight](double y) { return int(std::floor((y + 1) / pageHeight)); };
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        const QTextLayout* lines = block.layout();
-        if (!lines || lines->lineCount() < 2 || (block.blockFormat().alignment() & Qt::AlignJustify))
-            continue;
-        // Where the block's layout stands; its lines lie below that by their own y.
-        const double origin = layout->blockBoundingRect(block).top();
-        std::vector<int> splits;
-        for (int i = 1; i < lines->lineCount(); ++i)
-            if (page(origin + lines->lineAt(i).y()) > page(origin + lines->lineAt(i - 1).y()))
-                splits.push_back(lines->lineAt(i).textStart());
-        if (longParagraphs) {
-            const std::vector<int> more = longParagraphSplits(document, block);
-            if (!more.empty()) {
-                splits.insert(splits.end(), more.begin(), more.end());
-                std::sort(splits.begin(), splits.end());
-                splits.erase(std::unique(splits.begin(), splits.end()), splits.end());
-            }
-        }
-        if (!splits.empty())
-            crossing.emplace_back(block, std::move(splits));
-    }
-    if (crossing.empty())
+    document.documentLayout()->documentSize();
+    std::vector<std::pair<QTextBlock, std::vector<int>>> longOnes;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        if (std::vector<int> splits = longParagraphSplits(document, block); !splits.empty())
+            longOnes.emplace_back(block, std::move(splits));
+    if (longOnes.empty())
         return false;
     QTextCursor cursor(&document);
     cursor.beginEditBlock();
-    for (auto it = crossing.rbegin(); it != crossing.rend(); ++it)
+    for (auto it = longOnes.rbegin(); it != longOnes.rend(); ++it)
         splitBlock(cursor, it->first, it->second);
     cursor.endEditBlock();
     layOutAfresh(document);
     return true;
 }
 
-// A paragraph whose last line ends on a page foot, its box reaching at most a
-// point into the next page, would be drawn on that page too, above the
-// clipped area. Such paragraphs, by the page on whose top they touch.
-std::multimap<int, QTextBlock> endingOnPageTops(QTextDocument& document, double pageHeight)
+// A line of a paragraph that starts on one page and ends on the next.
+bool crossesFoot(double top, double height, double pageHeight)
 {
-    std::multimap<int, QTextBlock> out;
+    // A line taller than a page crosses a foot wherever it stands: it is let be.
+    if (height >= pageHeight)
+        return false;
+    const double foot = (std::floor(top / pageHeight) + 1) * pageHeight;
+    return top + height > foot + 0.01;
+}
+
+// A laid-out paragraph and where its layout stands on the pages' canvas; its
+// lines lie below that by their own y.
+struct Placed {
+    QTextBlock block;
+    QPointF origin;
+};
+
+// Every visible paragraph with lines from `from` on, placed, added to `placed`.
+void place(QTextDocument& document, QTextBlock from, std::vector<Placed>& placed)
+{
     QAbstractTextDocumentLayout* layout = document.documentLayout();
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        const QTextLayout* lines = block.layout();
-        if (!lines || lines->lineCount() == 0)
-            continue;
-        // The lines as drawn: the layout's place plus each line's own y.
-        const double origin = layout->blockBoundingRect(block).top();
-        const QTextLine last = lines->lineAt(lines->lineCount() - 1);
-        const double lastTop = origin + last.y();
-        const double bottom = origin + lines->boundingRect().bottom();
-        const int page = int(std::floor(lastTop / pageHeight)) + 1;
-        const double top = page * pageHeight;
-        if (bottom >= top && bottom < top + 1)
-            out.emplace(page, block);
+    for (QTextBlock block = from; block.isValid(); block = block.next())
+        if (block.isVisible() && block.layout() && block.layout()->lineCount() > 0)
+            placed.push_back({block, layout->blockBoundingRect(block).topLeft()});
+}
+
+// The first of the placed paragraphs from `from` on with a line across a page
+// foot, or their count.
+size_t firstAcrossFoot(const std::vector<Placed>& placed, size_t from, double pageHeight)
+{
+    for (size_t k = from; k < placed.size(); ++k) {
+        const QTextLayout* lines = placed[k].block.layout();
+        for (int i = 0; i < lines->lineCount(); ++i)
+            if (crossesFoot(placed[k].origin.y() + lines->lineAt(i).y(), lines->lineAt(i).height(), pageHeight))
+                return k;
     }
-    return out;
+    return placed.size();
+}
+
+// Qt's first layout of a document, and its relayout after an edit, can
+// leave a line across a page foot, where laying the document out again moves
+// it to the next page. Each such paragraph is laid out again where it stands,
+// which moves what follows it; past a few, the document is laid out anew,
+// whole. Either way the lines lie as in a whole layout of the document.
+// The paragraphs as they are then placed.
+constexpr int kFewFeetCrossed = 8;
+
+std::vector<Placed> layOutOverFeet(QTextDocument& document, double pageHeight)
+{
+    document.documentLayout()->documentSize();
+    std::vector<Placed> placed;
+    place(document, document.begin(), placed);
+    size_t crossing = firstAcrossFoot(placed, 0, pageHeight);
+    for (int round = 0; crossing < placed.size(); ++round) {
+        if (round == kFewFeetCrossed) {
+            layOutAfresh(document);
+            placed.clear();
+            place(document, document.begin(), placed);
+            break;
+        }
+        const QTextBlock block = placed[crossing].block;
+        document.markContentsDirty(block.position(), block.length());
+        document.documentLayout()->documentSize();
+        // What stands above the paragraph stays where it was.
+        placed.resize(crossing);
+        place(document, block, placed);
+        crossing = firstAcrossFoot(placed, crossing, pageHeight);
+    }
+    return placed;
+}
+
+// Lines of a paragraph that this page draws itself: [from, to) of its layout.
+struct OwnLines {
+    QTextBlock block;
+    QPointF origin;  // where the block's layout stands on the page's canvas
+    int from;
+    int to;
+};
+
+// What a page draws otherwise than Qt would: paragraphs hidden from Qt's
+// drawing, and the lines it draws of them itself.
+struct PageFeet {
+    std::vector<QTextBlock> hidden;
+    std::vector<OwnLines> lines;
+};
+
+// On each page Qt also draws the last line above the page of a paragraph that
+// goes on from the page before, and the last line of one whose box reaches a
+// point into the page: unseen, clipped away, yet in the file, so a reader who
+// copies the text gets that line twice. So on every page but its first, such
+// a paragraph is hidden from Qt and its lines on that page are drawn here.
+// A page is drawn clipped a point short of its foot: a line that starts in
+// that point belongs to the next page.
+std::vector<PageFeet> pageFeet(const std::vector<Placed>& placed, double pageHeight, int pages)
+{
+    std::vector<PageFeet> feet(size_t(std::max(pages, 0)));
+    const auto page = [pageHeight](double y) { return int(std::floor((y + 1) / pageHeight)); };
+    for (const auto& [block, origin] : placed) {
+        const QTextLayout* lines = block.layout();
+        const int count = lines->lineCount();
+        const int first = page(origin.y() + lines->lineAt(0).y());
+        const int last = page(origin.y() + lines->lineAt(count - 1).y());
+        // Qt draws the block on every page whose clipped area its box meets.
+        const QRectF box = lines->boundingRect().translated(origin);
+        const int drawnFrom = int(std::floor((box.top() + 1) / pageHeight));
+        const int drawnTo = int(std::floor(box.bottom() / pageHeight));
+        if (last == first && drawnFrom >= first && drawnTo <= first)
+            continue;
+        int line = 0;
+        for (int p = std::max(0, std::min(first, drawnFrom)); p <= std::max(last, drawnTo) && p < pages; ++p) {
+            const int from = line;
+            while (line < count && page(origin.y() + lines->lineAt(line).y()) <= p)
+                ++line;
+            if (p == first)
+                continue;
+            PageFeet& here = feet[size_t(p)];
+            here.hidden.push_back(block);
+            if (line > from)
+                here.lines.push_back({block, origin, from, line});
+        }
+    }
+    return feet;
+}
+
+// The lines a page draws itself, with their paragraph's background, as Qt
+// would draw them, minus the line above the page.
+void drawOwnLines(QPainter& painter, const std::vector<OwnLines>& own)
+{
+    const QColor text = QAbstractTextDocumentLayout::PaintContext().palette.color(QPalette::Text);
+    for (const OwnLines& part : own) {
+        const QTextLayout* lines = part.block.layout();
+        const QBrush background = part.block.blockFormat().background();
+        if (background.style() != Qt::NoBrush) {
+            const QRectF box = lines->boundingRect().translated(part.origin);
+            painter.save();
+            painter.setBrushOrigin(box.topLeft());
+            painter.fillRect(box, background);
+            painter.restore();
+        }
+        painter.setPen(text);
+        for (int i = part.from; i < part.to; ++i)
+            lines->lineAt(i).draw(&painter, part.origin);
+    }
+}
+
+// Whether an address is already as plainLinkAddress() would write it; most are.
+bool isPlainLinkAddress(const QString& href)
+{
+    const qsizetype n = href.size();
+    const auto isHex = [&](qsizetype k) { return k < n && href[k].unicode() < 0x80 && std::isxdigit(href[k].unicode()); };
+    for (qsizetype k = 0; k < n; ++k) {
+        const char16_t c = href[k].unicode();
+        if (c >= 0x80 || !isPlainUriByte(static_cast<unsigned char>(c)) || (c == u'%' && !(isHex(k + 1) && isHex(k + 2))))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -415,9 +534,9 @@ void plainLinkAddresses(QTextDocument& document)
             if (!fragment.isValid() || !fragment.charFormat().isAnchor())
                 continue;
             const QString href = fragment.charFormat().anchorHref();
-            const QString plain = plainLinkAddress(href);
-            if (plain != href)
-                changes.push_back({fragment.position(), fragment.length(), plain});
+            if (isPlainLinkAddress(href))
+                continue;
+            changes.push_back({fragment.position(), fragment.length(), plainLinkAddress(href)});
         }
     }
     if (changes.empty())
@@ -434,10 +553,19 @@ void plainLinkAddresses(QTextDocument& document)
     cursor.endEditBlock();
 }
 
+// No colour emoji starts below U+231A, and the emoji presentation selector lies
+// above it: a paragraph of lower units alone has none.
+bool mayHoldColourEmoji(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x231A; });
+}
+
 void drawEmojiAsPictures(QTextDocument& document)
 {
     std::vector<EmojiRun> runs;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (!mayHoldColourEmoji(block.text()))
+            continue;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid() || fragment.charFormat().isImageFormat())
@@ -514,26 +642,27 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     plainLinkAddresses(document);
     breakLongStretches(document);
     ItemNumbers::hang(document, &writer);
+    keepShapedText(document);
+    // Nothing is laid out without a page size: the layout has its device
+    // before it lays anything out, and the whole table's column widths are
+    // given to its parts before they are laid out.
+    document.setPageSize(QSizeF(0, 0));
     document.documentLayout()->setPaintDevice(&writer);
     // The layout must not keep the writer once it is gone.
     struct Detach {
         QTextDocument& document;
         ~Detach() { document.documentLayout()->setPaintDevice(nullptr); }
     } detach{document};
+    TableParts::matchColumns(document, page);
     document.setPageSize(page);
-    const int unedited = document.revision();
-    TableParts::matchColumns(document);
     if (WideTables::cut(document))
         layOutAfresh(document);
     TableParts::cutAtPages(document);
     keepManyTablesTogether(document, &writer, page);
-    if (document.revision() != unedited)
-        layOutAfresh(document);
-    // Once split, the parts lie as the paragraphs did; a second look only makes sure.
-    for (int round = 0; round < 2 && splitAtPageFeet(document, page.height(), round == 0); ++round) {
-    }
+    splitLongParagraphs(document);
+    const std::vector<Placed> placed = layOutOverFeet(document, page.height());
     const int pages = std::max(1, document.pageCount());
-    std::multimap<int, QTextBlock> endingOnTop = endingOnPageTops(document, page.height());
+    const std::vector<PageFeet> feet = pageFeet(placed, page.height(), pages);
 
     QPainter painter;
     if (!painter.begin(&writer))
@@ -549,13 +678,15 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         // upper half must not show at the foot of this one.
         const QRectF clip(0, p * page.height(), page.width(), page.height() - 1);
         painter.translate(0, -clip.top());
-        // Text that ends on the page before is not drawn again, out of sight, above this one.
-        const auto [from, to] = endingOnTop.equal_range(p);
-        for (auto it = from; it != to; ++it)
-            it->second.setVisible(false);
+        // Text of the page before is not drawn again, out of sight, above this one.
+        const PageFeet& here = feet[size_t(p)];
+        for (QTextBlock block : here.hidden)
+            block.setVisible(false);
         document.drawContents(&painter, clip);
-        for (auto it = from; it != to; ++it)
-            it->second.setVisible(true);
+        for (QTextBlock block : here.hidden)
+            block.setVisible(true);
+        painter.setClipRect(clip);
+        drawOwnLines(painter, here.lines);
         painter.restore();
     }
     if (!painter.end() || out.failed())

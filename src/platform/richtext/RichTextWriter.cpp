@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -86,7 +87,7 @@ public:
 
     bool run(QIODevice& out)
     {
-        colours_.push_back(QColor(0, 0, 0)); // index 1 is the default text colour
+        colourIndex(QColor(0, 0, 0)); // index 1 is the default text colour
         writeFrame(document_.rootFrame(), 0);
         QByteArray head;
         head += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl";
@@ -176,14 +177,15 @@ private:
         return int(fonts_.size() - 1);
     }
 
+    // A colour's number in the colour table, found by its value: a document of
+    // many colours must not search the whole table for every run.
     int colourIndex(const QColor& colour)
     {
         const QColor opaque = colour.alpha() == 255 ? colour : blendedOverWhite(colour);
-        for (size_t i = 0; i < colours_.size(); ++i)
-            if (colours_[i].rgb() == opaque.rgb())
-                return int(i) + 1;
-        colours_.push_back(opaque);
-        return int(colours_.size());
+        const auto [at, added] = colourNumbers_.try_emplace(opaque.rgb(), int(colours_.size()) + 1);
+        if (added)
+            colours_.push_back(opaque);
+        return at->second;
     }
 
     static QColor blendedOverWhite(const QColor& c)
@@ -318,7 +320,7 @@ private:
         body_ += " ";
         if (!marker.isEmpty()) {
             body_ += "{";
-            body_ += runAttributes(block.charFormat());
+            body_ += attributesOf(block.charFormatIndex(), block.charFormat());
             body_ += " ";
             body_ += escapedText(marker);
             body_ += "\\tab}";
@@ -345,7 +347,7 @@ private:
                 body_ += "\"}{\\fldrslt ";
             }
             body_ += "{";
-            body_ += runAttributes(charFormat);
+            body_ += attributesOf(fragment.charFormatIndex(), charFormat);
             body_ += " ";
             if (body_.keeps())
                 body_ += escapedText(QStringView(fragment.text()).mid(skipped));
@@ -365,6 +367,15 @@ private:
         default: break;
         }
         return list->itemText(block);
+    }
+
+    // A run's attributes, made once for each character format of the document.
+    const QByteArray& attributesOf(int formatIndex, const QTextCharFormat& format)
+    {
+        const auto [at, added] = attributes_.try_emplace(formatIndex);
+        if (added)
+            at->second = runAttributes(format);
+        return at->second;
     }
 
     QByteArray runAttributes(const QTextCharFormat& format)
@@ -425,6 +436,8 @@ private:
     const QTextDocument& document_;
     std::vector<QString> fonts_;
     std::vector<QColor> colours_;
+    std::unordered_map<QRgb, int> colourNumbers_;
+    std::unordered_map<int, QByteArray> attributes_;
     Sink body_;
 };
 

@@ -132,7 +132,7 @@ struct Row {
 };
 
 // The column widths of the whole table, as shares of its width.
-QList<QTextLength> wholeColumns(const QTextDocument& document, const std::vector<QTextTable*>& parts)
+QList<QTextLength> wholeColumns(const QTextDocument& document, const std::vector<QTextTable*>& parts, QSizeF page)
 {
     QTextTable& header = *parts.front();
     const int columns = header.columns();
@@ -161,7 +161,7 @@ QList<QTextLength> wholeColumns(const QTextDocument& document, const std::vector
 
     DocumentCopy scratch(document);
     scratch.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
-    scratch.setPageSize(document.pageSize());
+    scratch.setPageSize(page);
     QTextTableFormat format = header.format();
     format.clearColumnWidthConstraints();
     format.clearProperty(kPartIndex);
@@ -320,6 +320,10 @@ void makeCuts(QTextDocument& document, const std::vector<QTextTable*>& parts, co
             copyRow(*cut.taken[r].table, cut.taken[r].row, part, int(r) + 1);
         QTextTableFormat format = part.format();
         format.setHeaderRowCount(1);
+        // It starts a page. Said so, Qt lays it out there once; else it lays
+        // it out at the foot of the page before, finds its first row below
+        // that page, and lays it out again on the next.
+        format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
         part.setFormat(format);
     }
     cursor.endEditBlock();
@@ -348,6 +352,25 @@ void layOutForgotten(QTextDocument& document, int from, int to)
         document.markContentsDirty(first, last - first);
 }
 
+// Whether cutAtPages() cuts the table of these parts on pages of that size.
+bool cutsAtPages(QSizeF page, const std::vector<QTextTable*>& parts)
+{
+    const QTextTable& header = *parts.front();
+    return page.height() > 0 && header.format().headerRowCount() >= 1 && header.rows() >= 2;
+}
+
+// Rows meet the foot of a page where the whole table's would: Qt keeps the
+// same room above and below a table's rows on each page, that of its top
+// margin. A part other than the last ends a point short, so that one which
+// fills its last page to the edge does not reach onto the next and repeat its
+// header there.
+void withPageMargins(QTextTableFormat& format, const QTextTable& header, bool last)
+{
+    format.setTopMargin(header.format().topMargin());
+    if (!last)
+        format.setBottomMargin(-1);
+}
+
 } // namespace
 
 bool isPart(const QTextTable& table)
@@ -370,21 +393,27 @@ std::vector<std::vector<QTextTable*>> tablesInParts(const QTextDocument& documen
     return tables;
 }
 
-void matchColumns(QTextDocument& document)
+void matchColumns(QTextDocument& document, QSizeF page)
 {
     const auto tables = tablesInParts(document);
     // Even an empty edit counts as one, and an edited document is laid out afresh.
     if (tables.empty())
         return;
+    if (!page.isValid())
+        page = document.pageSize();
     std::vector<QList<QTextLength>> widths;
     for (const std::vector<QTextTable*>& parts : tables)
-        widths.push_back(wholeColumns(document, parts));
+        widths.push_back(wholeColumns(document, parts, page));
     QTextCursor cursor(&document);
     cursor.beginEditBlock();
     for (size_t t = 0; t < tables.size(); ++t)
         for (QTextTable* part : tables[t]) {
             QTextTableFormat format = part->format();
             format.setColumnWidthConstraints(widths[t]);
+            // The margins cutAtPages() gives the parts, in the same edit:
+            // each edit of a table lays it out again.
+            if (cutsAtPages(page, tables[t]))
+                withPageMargins(format, *tables[t].front(), part == tables[t].back());
             part->setFormat(format);
         }
     cursor.endEditBlock();
@@ -398,22 +427,15 @@ void cutAtPages(QTextDocument& document)
     for (size_t t = 0; t < tables.size(); ++t) {
         const std::vector<QTextTable*>& parts = tables[t];
         QTextTable& header = *parts.front();
-        if (header.format().headerRowCount() < 1 || header.rows() < 2)
+        if (!cutsAtPages(document.pageSize(), parts))
             continue;
-        // Rows meet the foot of a page where the whole table's would: Qt
-        // keeps the same room above and below a table's rows on each page,
-        // that of its top margin. A part other than the last ends a point
-        // short, so that one which fills its last page to the edge does not
-        // reach onto the next and repeat its header there.
-        const double top = header.format().topMargin();
         QTextCursor cursor(&document);
         cursor.beginEditBlock();
         for (QTextTable* part : parts) {
             QTextTableFormat format = part->format();
-            format.setTopMargin(top);
-            if (part != parts.back())
-                format.setBottomMargin(-1);
-            part->setFormat(format);
+            withPageMargins(format, header, part == parts.back());
+            if (format != part->format())
+                part->setFormat(format);
         }
         cursor.endEditBlock();
         makeCuts(document, parts, cutsOf(document, parts));

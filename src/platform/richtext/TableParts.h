@@ -34,8 +34,10 @@ std::vector<std::vector<QTextTable*>> tablesInParts(const QTextDocument& documen
 // layout (its paint device and page width). Qt shares a table's width by the
 // least and the most room each column's cells take over all its rows, which
 // no part sees alone: the widths come from a table of the header row and the
-// rows that set those, laid out once.
-void matchColumns(QTextDocument& document);
+// rows that set those, laid out once. `page` stands for the document's page
+// size, which may not be given yet: the widths need no layout of the
+// document, and an edit before its layout lays nothing out again.
+void matchColumns(QTextDocument& document, QSizeF page = QSizeF());
 
 // For the document's pages: the parts cut again where the whole table's pages
 // break, each part after the first with a copy of the header row and the
