@@ -310,12 +310,24 @@ void layOutAfresh(QTextDocument& document)
     document.documentLayout()->documentSize();
 }
 
-// Every paragraph keeps the glyphs its layouts shape, so that printing does
-// not shape each line again. They go with the document.
+// Every paragraph outside tables keeps the glyphs its layouts shape, so that
+// printing does not shape each line again. They go with the document. A table
+// cell's few glyphs would hold a shaping's whole bookkeeping, hundreds of bytes
+// a cell, until the last page is printed: cells are shaped again when drawn.
 void keepShapedText(QTextDocument& document)
 {
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
-        block.layout()->setCacheEnabled(true);
+    // The tables' spans, in document order (a nested table lies in its table's).
+    std::vector<std::pair<int, int>> tables;
+    for (QTextFrame* frame : document.rootFrame()->childFrames())
+        if (qobject_cast<QTextTable*>(frame))
+            tables.emplace_back(frame->firstPosition(), frame->lastPosition());
+    auto table = tables.begin();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        while (table != tables.end() && table->second < block.position())
+            ++table;
+        if (table == tables.end() || block.position() < table->first)
+            block.layout()->setCacheEnabled(true);
+    }
 }
 
 // Long paragraphs split where their lines start, in one edit; the parts lie as
