@@ -361,29 +361,51 @@ QTextBlock PieceImport::add(U16String html)
         edit_.beginEditBlock();
         return document_->begin();
     }
-    // Imported as the whole page would be, in a document of its own that
-    // takes its pictures from this one, then copied to the end of this one.
-    PieceDocument piece(*document_);
-    piece.setUndoRedoEnabled(false);
-    setHtml(piece, html);
-    html = U16String();
-    const QTextBlock mark = piece.begin();
-    QTextCursor from(&piece);
-    // The piece's first paragraph stands for what precedes it: from its end on,
-    // every block comes with its own format, as it did in the whole page.
-    if (mark.text().trimmed() == QString::fromUtf16(kPieceMark.data(), qsizetype(kPieceMark.size())))
-        from.setPosition(mark.position() + mark.length() - 1);
     QTextCursor to(document_.get());
     to.movePosition(QTextCursor::End);
+    const int end = to.position();
     // Between two tables the paragraph that stands after the first takes no
     // format of the closing tags that ended the piece before.
-    const int end = to.position();
     // (U+FDD0 and U+FDD1 are the characters Qt begins and ends a frame with.)
-    if (end > 0 && to.block().length() == 1 && document_->characterAt(end - 1) == QChar(0xFDD1)
-        && piece.characterAt(from.position()) == QChar(0xFDD0))
-        to.setBlockFormat(QTextBlockFormat());
-    from.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    to.insertFragment(QTextDocumentFragment(from));
+    const bool afterTable = end > 0 && to.block().length() == 1 && document_->characterAt(end - 1) == QChar(0xFDD1);
+    const QString mark = QString::fromUtf16(kPieceMark.data(), qsizetype(kPieceMark.size()));
+    // A rule that opens a division is its division's first paragraph in a
+    // page, a paragraph after it in a fragment: such a piece is imported as a
+    // page, in a document of its own, and copied from there.
+    if (html.find(u"<hr") != U16String::npos) {
+        PieceDocument piece(*document_);
+        piece.setUndoRedoEnabled(false);
+        setHtml(piece, html);
+        html = U16String();
+        const QTextBlock first = piece.begin();
+        QTextCursor from(&piece);
+        // The piece's first paragraph stands for what precedes it: from its end on,
+        // every block comes with its own format, as it did in the whole page.
+        if (first.text().trimmed() == mark)
+            from.setPosition(first.position() + first.length() - 1);
+        if (afterTable && piece.characterAt(from.position()) == QChar(0xFDD0))
+            to.setBlockFormat(QTextBlockFormat());
+        from.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        to.insertFragment(QTextDocumentFragment(from));
+        return document_->findBlock(end).next();
+    }
+    // Otherwise read straight into a fragment, which is what a page's import
+    // makes of the same text, copied once to the end of the document; its
+    // first paragraph, the mark, goes into the last one here and is taken out.
+    QTextDocumentFragment piece = QTextDocumentFragment::fromHtml(QString::fromUtf16(html.data(), qsizetype(html.size())),
+                                                                 document_.get());
+    html = U16String();
+    to.insertFragment(piece);
+    piece = QTextDocumentFragment();
+    const QTextBlock last = document_->findBlock(end);
+    const int markEnd = last.position() + last.length() - 1;
+    if (last.text().mid(end - last.position()).trimmed() == mark) {
+        to.setPosition(end);
+        if (afterTable && document_->characterAt(markEnd) == QChar(0xFDD0))
+            to.setBlockFormat(QTextBlockFormat());
+        to.setPosition(markEnd, QTextCursor::KeepAnchor);
+        to.removeSelectedText();
+    }
     return document_->findBlock(end).next();
 }
 
