@@ -484,10 +484,23 @@ U16String importableElements(U16View elements)
         {u"<table>", u"<table width=\"100%\" cellspacing=\"0\" border=\"0\">"},
         {u"</del>", u"</s>"},
     };
-    U16String out(elements);
-    for (const auto& [from, to] : mapped)
-        if (TextOps::contains(out, from))
-            out = TextOps::replacingAll(out, from, to);
+    // One pass from tag to tag: no spelling a mapping gives starts another,
+    // and the longer spelling of a pair comes first.
+    U16String out;
+    out.reserve(elements.size() + elements.size() / 8);
+    size_t copied = 0;
+    for (size_t lt = elements.find(u'<'); lt != U16View::npos; lt = elements.find(u'<', lt + 1)) {
+        const U16View rest = elements.substr(lt);
+        for (const auto& [from, to] : mapped)
+            if (TextOps::hasPrefix(rest, from)) {
+                out.append(elements.substr(copied, lt - copied));
+                out.append(to);
+                copied = lt + from.size();
+                lt = copied - 1;
+                break;
+            }
+    }
+    out.append(elements.substr(copied));
     return tablesForImport(listsForImport(out));
 }
 
