@@ -43,7 +43,7 @@ TEST(PngWriter, RefusesImpossibleSizesAndPlaces)
     EXPECT_FALSE(PngWriter::writeInBands("/nonexistent-folder/x.png", 10, 10, 1, Qt::white, draw, &error));
     EXPECT_EQ(error.rfind("cannot write the file (", 0), 0u) << error;
     EXPECT_FALSE(PngWriter::write(QImage(), "/tmp/velkin-never.png", &error));
-    EXPECT_EQ(error, "out of memory");
+    EXPECT_EQ(error, "not enough memory");
 }
 
 namespace {

@@ -119,6 +119,47 @@ for out in small.pdf small.png; do
     [ -e "$tmp/limit/$out" ] && { echo "FAIL: $out left a partial file"; fail=1; }
 done
 
+# Memory: a text too long for the memory at hand is refused before it is read, naming the
+# limit; an allocation that fails anyway is reported, and OUT is left as it was. An address-space
+# limit stands for a smaller machine. The sanitizer reserves terabytes of address space for its
+# shadow memory and cannot run under such a limit: there the checks are skipped.
+if ldd "$velkin" 2>/dev/null | grep -q libasan; then
+    echo "skip: memory limits (the sanitizer build cannot run under an address-space limit)"
+else
+    mkdir "$tmp/memory"
+    # Several hundred megabytes of text, sparse on disk: nothing of it is read.
+    printf '# Huge\n\nText.\n' >"$tmp/memory/huge.md"
+    truncate -s 400M "$tmp/memory/huge.md"
+    for out in huge.pdf huge.html huge.rtf huge.png; do
+        printf 'precious' >"$tmp/memory/$out"
+        case $out in *.png) mode=(--render "$tmp/memory/huge.md" "$tmp/memory/$out" --bare); verb="Render failed: the document is too large to render" ;;
+                     *) mode=(--export "$tmp/memory/huge.md" "$tmp/memory/$out"); verb="Export failed: the document is too large to export as ${out##*.}" ;; esac
+        (ulimit -v 4000000; "$velkin" "${mode[@]}") 2>"$tmp/err"
+        expect "$out: a text too long for the memory is refused" 1 $?
+        grep -qix "$verb with the [0-9.]* GB of memory at hand: at most [0-9]* MB of text, and it has 419 MB" "$tmp/err" \
+            || { echo "FAIL: $out refusal message: $(cat "$tmp/err")"; fail=1; }
+        [ "$(cat "$tmp/memory/$out")" = precious ] || { echo "FAIL: a refused $out was written"; fail=1; }
+    done
+    # Pictures cost more than their text: eight names of one 48 MB picture, each embedded in
+    # the HTML page, need more than a smaller machine has.
+    python3 -c "
+import struct, sys
+w, h = 4000, 3000
+with open(sys.argv[1], 'wb') as f:
+    f.write(b'BM' + struct.pack('<IHHI', 54 + w * h * 4, 0, 0, 54))
+    f.write(struct.pack('<IiiHHIIiiII', 40, w, h, 1, 32, 0, w * h * 4, 2835, 2835, 0, 0))
+    f.truncate(54 + w * h * 4)" "$tmp/memory/p0.bmp"
+    for i in $(seq 1 8); do ln "$tmp/memory/p0.bmp" "$tmp/memory/p$i.bmp"; printf '![p](p%d.bmp)\n\n' "$i"; done >"$tmp/memory/pictures.md"
+    for out in pictures.html; do
+        printf 'precious' >"$tmp/memory/$out"
+        (ulimit -v 1200000; "$velkin" --export "$tmp/memory/pictures.md" "$tmp/memory/$out") 2>"$tmp/err"
+        expect "$out: running out of memory fails the export" 1 $?
+        grep -qx "Export failed: not enough memory" "$tmp/err" || { echo "FAIL: $out out of memory message: $(cat "$tmp/err")"; fail=1; }
+        [ "$(cat "$tmp/memory/$out")" = precious ] || { echo "FAIL: $out was overwritten by a failed export"; fail=1; }
+    done
+    [ "$(ls -A "$tmp/memory" | grep -vc '\.bmp$')" = 7 ] || { echo "FAIL: failed exports left files: $(ls -A "$tmp/memory")"; fail=1; }
+fi
+
 # Exporting or rendering onto the input is refused, through links too, and leaves it as it was.
 mkdir "$tmp/same"
 printf '# Notes\n\nKeep me.\n' >"$tmp/same/notes.html"

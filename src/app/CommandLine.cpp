@@ -14,6 +14,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 
 namespace velkin::CommandLine {
 
@@ -23,7 +24,24 @@ namespace {
 bool startedWithoutDisplay = false;
 
 // --render IN OUT [--bare]: one PNG page image, framed in a drawn window unless bare.
+int renderChecked(const std::vector<std::string>& arguments, const std::string& in, const std::string& out);
+
 int renderMode(const std::vector<std::string>& arguments, const std::string& in, const std::string& out)
+{
+    if (const auto refusal = memoryRefusal(in, OutputBudget::Output::png)) {
+        message("Render failed: " + *refusal);
+        return 1;
+    }
+    try {
+        return renderChecked(arguments, in, out);
+    } catch (const std::bad_alloc&) {
+        // What was written so far went with its temporary file.
+        message("Render failed: not enough memory");
+        return 1;
+    }
+}
+
+int renderChecked(const std::vector<std::string>& arguments, const std::string& in, const std::string& out)
 {
     // A missing or unreadable input is a failure, not an empty page; invalid UTF-8 is repaired.
     std::string error;

@@ -2,6 +2,8 @@
 // The program's entry: a batch mode chosen from the arguments, or the application.
 // The HTML export runs in the executable itself (CommandLineExport.cpp, which
 // needs no window system); everything else runs in the windows' library.
+#include "export/OutputBudget.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +40,12 @@ bool prepareEnvironment();
 // (the same file, through any link), or exists and is no regular file (a pipe
 // would block, a device take the bytes). A new name is always fine.
 std::optional<std::string> outputRefusal(const std::string& in, const std::string& out);
+
+// Why IN is too long a text for the output with this machine's memory, or
+// nothing; when it is not, the process's data limit is lowered to that memory,
+// so that running out of it is an allocation that fails, not the end of the
+// process at the system's hands.
+std::optional<std::string> memoryRefusal(const std::string& in, OutputBudget::Output output);
 
 // True when the arguments make an HTML export and nothing else.
 bool exportsHTMLOnly(const std::vector<std::string>& arguments);

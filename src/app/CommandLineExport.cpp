@@ -5,7 +5,9 @@
 
 #include "app/MarkdownDocument.h"
 #include "export/Export.h"
+#include "export/OutputBudget.h"
 #include "platform/BackgroundThreads.h"
+#include "platform/MachineMemory.h"
 #include "platform/text/Utf.h"
 #include "platform/url/Url.h"
 
@@ -16,6 +18,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,6 +92,37 @@ bool exportsHTMLOnly(const std::vector<std::string>& arguments)
     return format && *format == ExportFormat::html;
 }
 
+std::optional<std::string> memoryRefusal(const std::string& in, OutputBudget::Output output)
+{
+    struct stat source {};
+    if (::stat(in.c_str(), &source) != 0 || !S_ISREG(source.st_mode))
+        return std::nullopt;  // the reading will report on it
+    const std::optional<std::string> refusal =
+        OutputBudget::refusal(output, uint64_t(source.st_size), MachineMemory::available());
+#if !defined(__SANITIZE_ADDRESS__)
+    // (The sanitizer's allocator maps its own memory, past any such limit.)
+    if (!refusal)
+        MachineMemory::capData();
+#endif
+    return refusal;
+}
+
+namespace {
+
+OutputBudget::Output outputOf(ExportFormat format)
+{
+    switch (format.value()) {
+    case ExportFormat::pdf: return OutputBudget::Output::pdf;
+    case ExportFormat::html: return OutputBudget::Output::html;
+    case ExportFormat::rtf: return OutputBudget::Output::rtf;
+    }
+    return OutputBudget::Output::pdf;
+}
+
+int exportChecked(const std::vector<std::string>& arguments, const std::string& in, const Url& target, ExportFormat format);
+
+} // namespace
+
 int exportMode(const std::vector<std::string>& arguments, const std::string& in, const std::string& out)
 {
     const Url target = Url::fileURL(out);
@@ -102,6 +136,23 @@ int exportMode(const std::vector<std::string>& arguments, const std::string& in,
         message("Export failed: " + *refusal);
         return 1;
     }
+    if (const auto refusal = memoryRefusal(in, outputOf(*format))) {
+        message("Export failed: " + *refusal);
+        return 1;
+    }
+    try {
+        return exportChecked(arguments, in, target, *format);
+    } catch (const std::bad_alloc&) {
+        // What was written so far went with its temporary file.
+        message("Export failed: not enough memory");
+        return 1;
+    }
+}
+
+namespace {
+
+int exportChecked(const std::vector<std::string>& arguments, const std::string& in, const Url& target, ExportFormat format)
+{
     std::string error;
     const std::optional<MarkdownDocument> document = MarkdownDocument::read(in, &error);
     if (!document) {
@@ -117,7 +168,7 @@ int exportMode(const std::vector<std::string>& arguments, const std::string& in,
     options.baseURL = source;
     options.embedsImages = true;
     std::string notice;
-    if (const auto failure = Export::write(document->text, target.path(), *format, options, &notice)) {
+    if (const auto failure = Export::write(document->text, target.path(), format, options, &notice)) {
         message("Export failed: " + *failure);
         return 1;
     }
@@ -126,6 +177,8 @@ int exportMode(const std::vector<std::string>& arguments, const std::string& in,
     message("Wrote " + target.path());
     return 0;
 }
+
+} // namespace
 
 int exportHTML(int argc, char** argv)
 {

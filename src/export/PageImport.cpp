@@ -13,6 +13,7 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace velkin::PageImport {
@@ -435,19 +436,34 @@ MarkdownFontFamily familyOf(U16View page)
     return MarkdownFontFamily::sansSerif;
 }
 
-U16String importableHTML(U16View page)
+namespace {
+
+// What comes before the page's elements and after them.
+constexpr std::u16string_view kArticleOpen = u"<body>\n<article class=\"velkin\">\n";
+constexpr std::u16string_view kArticleClose = u"\n</article>\n</body>\n</html>";
+
+// The page up to its elements, with the style sheet Qt's importer understands.
+U16String importableHead(U16View head)
 {
     U16String out;
-    const int open = TextOps::find(page, u"<style>\n");
-    const int close = open < 0 ? -1 : TextOps::find(page, u"\n</style>", open);
+    const int open = TextOps::find(head, u"<style>\n");
+    const int close = open < 0 ? -1 : TextOps::find(head, u"\n</style>", open);
     if (open >= 0 && close >= 0) {
-        out.reserve(page.size());
-        out += page.substr(0, size_t(open) + 8);
-        out += MarkdownHTML::importStyleSheet(familyOf(page));
-        out += page.substr(size_t(close));
+        out.reserve(head.size());
+        out += head.substr(0, size_t(open) + 8);
+        out += MarkdownHTML::importStyleSheet(familyOf(head));
+        out += head.substr(size_t(close));
     } else {
-        out = U16String(page);
+        out = U16String(head);
     }
+    return out;
+}
+
+// Elements of the page, and what stands around them, with the element
+// spellings Qt's importer does not know mapped to ones it does, and lists and
+// tables written for import.
+U16String importableElements(U16View elements)
+{
     // Every text of the document is escaped in the page, so these element
     // spellings can only be the renderer's own.
     static const std::pair<std::u16string_view, std::u16string_view> mapped[] = {
@@ -468,9 +484,309 @@ U16String importableHTML(U16View page)
         {u"<table>", u"<table width=\"100%\" cellspacing=\"0\" border=\"0\">"},
         {u"</del>", u"</s>"},
     };
-    for (const auto& [from, to] : mapped)
-        out = TextOps::replacingAll(out, from, to);
+    // One pass from tag to tag: no spelling a mapping gives starts another,
+    // and the longer spelling of a pair comes first.
+    U16String out;
+    out.reserve(elements.size() + elements.size() / 8);
+    size_t copied = 0;
+    for (size_t lt = elements.find(u'<'); lt != U16View::npos; lt = elements.find(u'<', lt + 1)) {
+        const U16View rest = elements.substr(lt);
+        for (const auto& [from, to] : mapped)
+            if (TextOps::hasPrefix(rest, from)) {
+                out.append(elements.substr(copied, lt - copied));
+                out.append(to);
+                copied = lt + from.size();
+                lt = copied - 1;
+                break;
+            }
+    }
+    out.append(elements.substr(copied));
     return tablesForImport(listsForImport(out));
+}
+
+// The end of the element whose opening tag starts at `from`: just past its
+// closing tag (the page's elements are all closed, and its text all escaped).
+size_t elementEnd(U16View html, size_t from)
+{
+    int depth = 0;
+    for (size_t lt = from; lt < html.size(); lt = html.find(u'<', lt + 1)) {
+        const size_t gt = html.find(u'>', lt);
+        if (gt == U16View::npos)
+            break;
+        const U16View tag = html.substr(lt, gt - lt + 1);
+        if (tag.size() > 1 && tag[1] == u'/')
+            --depth;
+        else if (!isVoidElement(tag))
+            ++depth;
+        if (depth <= 0)
+            return gt + 1;
+        lt = gt;
+    }
+    return html.size();
+}
+
+// Calls `each` with every element of `html` and the blanks after it, in order
+// (and with what comes before the first element, when anything does). Qt puts
+// a blank line before a closing </div> into the paragraph above it as a space:
+// blanks stay with the element before them, as in the page.
+template<typename Each>
+void forEachElement(U16View html, Each&& each)
+{
+    size_t from = html.find(u'<');
+    if (from == U16View::npos) {
+        each(html);
+        return;
+    }
+    if (from > 0)
+        each(html.substr(0, from));
+    while (from < html.size()) {
+        const size_t end = elementEnd(html, from);
+        const size_t next = std::min(html.find(u'<', end), html.size());
+        each(html.substr(from, next - from));
+        from = next;
+    }
+}
+
+// The page's elements, in pieces of about kPiece characters that Qt's
+// importer reads one at a time. Elements go whole into a piece where they fit;
+// a longer code block, quote or division is cut into consecutive ones, each
+// closing what it opened and the next opening it again, the cut ones without
+// space below and the continued ones without space above, so that they lay
+// out as the one element they are.
+constexpr size_t kPiece = 1 << 17;
+
+class Pieces {
+public:
+    // How a piece goes on from the one before it.
+    struct Continuation {
+        enum Kind {
+            none,     // after a whole element
+            element,  // in a quote or division, after one of its elements
+            line,     // in a code block, after one of its lines
+        } kind = none;
+        size_t lines = 0;  // for a line: the code block's lines the piece holds
+    };
+    explicit Pieces(std::function<void(U16String, Continuation)> done) : done_(std::move(done)) {}
+
+    // An element and the blanks after it.
+    void add(U16View element)
+    {
+        const size_t end = element.rfind(u'>') + 1;
+        if (element.empty() || element[0] != u'<' || end == 0) {
+            current_ += element;
+            return;
+        }
+        const U16View tag = element.substr(0, end);
+        const U16View blanks = element.substr(end);
+        // A quote that opens a continued one is its own first block, as in the whole page.
+        if (firstAfterCut_ && continuation_.kind == Continuation::element && opens(tag, u"<blockquote"))
+            continuation_ = {};
+        firstAfterCut_ = false;
+        if (tag.size() > kPiece && (opens(tag, u"<blockquote") || opens(tag, u"<div")) && addCut(tag)) {
+            current_ += blanks;
+            return;
+        }
+        if (tag.size() > kPiece && opens(tag, u"<pre") && addCutCode(tag)) {
+            current_ += blanks;
+            return;
+        }
+        // After a table Qt may put what follows into the block after the
+        // table, or not, as the table ended: only another table starts a
+        // piece there. A picture's caption shares the picture's paragraph.
+        if ((!afterTable_ || opens(tag, u"<table")) && !TextOps::hasPrefix(tag, u"<p class=\"figcaption\""))
+            cutWhenFull();
+        current_ += element;
+        afterTable_ = TextOps::hasSuffix(tag, u"</table>");
+    }
+
+    void finish()
+    {
+        if (current_.find_first_not_of(u" \n") != U16String::npos)
+            done_(std::move(current_), continuation_);
+        current_.clear();
+        start_ = inner_ = 0;
+    }
+
+private:
+    struct Open {
+        U16View opening;
+        U16View closing;
+        bool block;          // takes the margins of a cut
+        size_t at = 0;       // where its opening tag's name ends in the piece being written
+        bool continued = false;
+    };
+
+    static size_t nameEnd(U16View opening)
+    {
+        size_t k = 1;
+        while (k < opening.size() && opening[k] != u' ' && opening[k] != u'>')
+            ++k;
+        return k;
+    }
+
+    void push(U16View opening, U16View closing, bool block)
+    {
+        open_.push_back({opening, closing, block, current_.size() + nameEnd(opening)});
+        current_ += opening;
+        inner_ = current_.size();
+    }
+
+    void pop()
+    {
+        const Open element = open_.back();
+        open_.pop_back();
+        current_ += element.closing;
+        inner_ = 0;
+        if (element.continued && element.block)
+            current_.insert(element.at, u" style=\"margin-top: 0\"");
+    }
+
+    void cutWhenFull(Continuation::Kind next = Continuation::element)
+    {
+        if (current_.size() < start_ + kPiece || current_.find_first_not_of(u" \n", inner_) == U16String::npos)
+            return;
+        U16String part = std::move(current_);
+        current_.clear();
+        // A code block's margin below is on its last line, so a cut one has
+        // none; a quote's or division's is taken over by its last element.
+        for (auto it = open_.rbegin(); it != open_.rend(); ++it) {
+            part += it->closing;
+            if (it->block && opens(it->opening, u"<pre"))
+                part.insert(it->at, it->continued ? U16View(u" style=\"margin-top: 0; margin-bottom: 0\"")
+                                                  : U16View(u" style=\"margin-bottom: 0\""));
+            else if (it->block && it->continued)
+                part.insert(it->at, u" style=\"margin-top: 0\"");
+        }
+        for (Open& element : open_) {
+            element.at = current_.size() + nameEnd(element.opening);
+            element.continued = true;
+            current_ += element.opening;
+        }
+        start_ = inner_ = current_.size();
+        afterTable_ = false;
+        const Continuation continuation = continuation_;
+        continuation_ = {open_.empty() ? Continuation::none : next, 1};
+        firstAfterCut_ = true;
+        done_(std::move(part), continuation);
+    }
+
+    // A quote or division: its elements one by one.
+    bool addCut(U16View tag)
+    {
+        const size_t openingEnd = tag.find(u'>') + 1;
+        const size_t closingStart = tag.rfind(u"</");
+        if (TextOps::contains(tag.substr(0, openingEnd), u" style=") || closingStart < openingEnd)
+            return false;
+        if (!afterTable_)
+            cutWhenFull();
+        push(tag.substr(0, openingEnd), tag.substr(closingStart), true);
+        forEachElement(tag.substr(openingEnd, closingStart - openingEnd), [&](U16View child) { add(child); });
+        pop();
+        afterTable_ = false;
+        return true;
+    }
+
+    // A code block: cut between lines, where no token runs on.
+    bool addCutCode(U16View tag)
+    {
+        static constexpr std::u16string_view closing = u"</code></pre>";
+        const size_t preEnd = tag.find(u'>') + 1;
+        if (!TextOps::hasPrefix(tag.substr(preEnd), u"<code") || !TextOps::hasSuffix(tag, closing))
+            return false;
+        const size_t codeEnd = tag.find(u'>', preEnd) + 1;
+        if (tag.size() < codeEnd + closing.size())
+            return false;
+        if (!afterTable_)
+            cutWhenFull();
+        push(tag.substr(0, preEnd), u"</pre>", true);
+        push(tag.substr(preEnd, codeEnd - preEnd), u"</code>", false);
+        const U16View code = tag.substr(codeEnd, tag.size() - closing.size() - codeEnd);
+        size_t from = 0;
+        int tokens = 0;
+        for (size_t k = 0; k < code.size(); ++k) {
+            if (code[k] == u'<')
+                tokens += k + 1 < code.size() && code[k + 1] == u'/' ? -1 : 1;
+            // An empty line after the cut would start the next block as the
+            // last one ended; a line of text starts it anew.
+            else if (code[k] == u'\n' && tokens == 0 && k + 1 < code.size() && code[k + 1] != u'\n'
+                     && current_.size() + (k - from) >= start_ + kPiece) {
+                appendLines(code.substr(from, k - from));
+                cutWhenFull(Continuation::line);
+                from = k + 1;
+            }
+        }
+        appendLines(code.substr(from));
+        pop();
+        pop();
+        afterTable_ = false;
+        return true;
+    }
+
+    // Lines of a code block, counted when the piece began inside it.
+    void appendLines(U16View code)
+    {
+        if (continuation_.kind == Continuation::line)
+            continuation_.lines += size_t(std::count(code.begin(), code.end(), u'\n'));
+        current_ += code;
+    }
+
+    std::function<void(U16String, Continuation)> done_;
+    U16String current_;
+    Continuation continuation_;  // of the piece being written
+    bool firstAfterCut_ = false;
+    size_t start_ = 0;  // where the piece's own content starts, after what it opens again
+    size_t inner_ = 0;  // where the innermost open element's content starts: no cut before some
+    std::vector<Open> open_;
+    bool afterTable_ = false;
+};
+
+// The first blocks of a piece that goes on with an element of the one before
+// given the formats they have in the whole page. Opened again, a quote gives
+// the first block of the piece its mark of a quote's first block, which a
+// later element of the quote does not have. The lines of a code block each
+// take the format of the line before, all but their margins as the block's
+// first line has it.
+void continuePiece(QTextBlock first, const Pieces::Continuation& continuation)
+{
+    if (!first.isValid() || continuation.kind == Pieces::Continuation::none)
+        return;
+    QTextCursor cursor(first);
+    if (continuation.kind == Pieces::Continuation::element) {
+        QTextBlockFormat format = first.blockFormat();
+        if (format.hasProperty(QTextFormat::BlockQuoteLevel)) {
+            format.clearProperty(QTextFormat::BlockQuoteLevel);
+            cursor.setBlockFormat(format);
+        }
+        return;
+    }
+    const QTextBlock previous = first.previous();
+    if (!previous.isValid())
+        return;
+    // The margin below is the last line's, and a cut has none.
+    QTextBlockFormat line = previous.blockFormat();
+    line.clearProperty(QTextFormat::BlockBottomMargin);
+    cursor.setPosition(previous.position());
+    cursor.setBlockFormat(line);
+    line.clearProperty(QTextFormat::BlockTopMargin);
+    size_t count = 0;
+    for (QTextBlock block = first; block.isValid() && count < continuation.lines; block = block.next(), ++count) {
+        QTextBlockFormat format = line;
+        if (block.blockFormat().bottomMargin() > 0)
+            format.setBottomMargin(block.blockFormat().bottomMargin());
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+    }
+}
+
+} // namespace
+
+U16String importableHTML(U16View page)
+{
+    const int at = TextOps::find(page, kArticleOpen);
+    const size_t start = at < 0 ? 0 : size_t(at);
+    U16String out = importableHead(page.substr(0, start));
+    out += importableElements(page.substr(start));
+    return out;
 }
 
 void unlistTaskItems(QTextDocument& document)
@@ -506,9 +822,61 @@ void unlistTaskItems(QTextDocument& document)
 
 std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures, bool columnWidths)
 {
-    U16String html = importableHTML(page);
-    const LongParagraphs longParagraphs = setAsideLongParagraphs(html);
-    auto document = RichTextImport::load(html, pictures);
+    const int article = TextOps::find(page, kArticleOpen);
+    std::unique_ptr<QTextDocument> document;
+    LongParagraphs longParagraphs;
+    if (article < 0 || !TextOps::hasSuffix(page, kArticleClose)) {
+        // Not a page of ours: whole.
+        U16String html = importableHTML(page);
+        longParagraphs = setAsideLongParagraphs(html);
+        document = RichTextImport::load(html, pictures);
+    } else {
+        const U16String head = importableHead(page.substr(0, size_t(article))) + u"<body>\n<div>\n";
+        // Each piece ends as the page does, after the blanks of its last element.
+        static constexpr std::u16string_view closing = u"</div>\n</body>\n</html>";
+        const U16String mark = u"<p>" + U16String(RichTextImport::PieceImport::kPieceMark) + u"</p>";
+        RichTextImport::PieceImport pieces(pictures);
+        bool first = true;
+        Pieces cutter([&](U16String part, Pieces::Continuation continuation) {
+            U16String html;
+            html.reserve(head.size() + mark.size() + part.size() + closing.size());
+            html += head;
+            if (!first)
+                html += mark;
+            html += part;
+            html += closing;
+            part = U16String();
+            LongParagraphs more = setAsideLongParagraphs(html);
+            if (!more.pieces.empty()) {
+                longParagraphs.context = std::move(more.context);
+                for (auto& paragraph : more.pieces)
+                    longParagraphs.pieces.push_back(std::move(paragraph));
+            }
+            continuePiece(pieces.add(std::move(html)), continuation);
+            first = false;
+        });
+        // Consecutive elements made importable together, a few pieces' worth
+        // at a time: a list or a table is always whole in one such group.
+        const U16View elements = page.substr(size_t(article) + kArticleOpen.size(),
+                                             page.size() - kArticleClose.size() + 1 - size_t(article) - kArticleOpen.size());
+        size_t groupStart = 0;
+        size_t groupEnd = 0;
+        const auto importGroup = [&] {
+            if (groupEnd > groupStart) {
+                const U16String group = importableElements(elements.substr(groupStart, groupEnd - groupStart));
+                forEachElement(group, [&](U16View element) { cutter.add(element); });
+            }
+            groupStart = groupEnd;
+        };
+        forEachElement(elements, [&](U16View element) {
+            if (groupEnd - groupStart >= 4 * kPiece)
+                importGroup();
+            groupEnd += element.size();
+        });
+        importGroup();
+        cutter.finish();
+        document = pieces.take();
+    }
     restoreLongParagraphs(*document, longParagraphs);
     unlistTaskItems(*document);
     if (columnWidths)

@@ -55,12 +55,20 @@ struct Page {
     double height = 0;
 };
 
-Page layOut(std::unique_ptr<TextStorage> storage, double width, std::optional<double> pageHeight)
+// A page drawn in bands keeps its paragraphs' lines and heights, not their
+// layouts: each band lays out again what it draws and lets go of it, and a
+// line is shaped when it is drawn, so that what the layout holds does not
+// grow with the page.
+Page layOut(std::unique_ptr<TextStorage> storage, double width, std::optional<double> pageHeight, bool inBands = false)
 {
     Page page;
     page.storage = std::move(storage);
     page.layout = std::make_unique<CodeBlockLayoutManager>(page.storage.get());
     page.layout->appearance = Appearance::Light;
+    page.layout->keepsGlyphs = !inBands;
+    page.layout->keepsLayouts = !inBands;
+    if (inBands)
+        page.layout->paintCacheBudget = size_t(1) << 20;  // for the lines two bands share
     page.layout->setTextContainer({std::max(1.0, width - 2 * kInset), 1e12, kPadding});
     page.layout->ensureLayout();
     const double used = page.layout->usedRect().height();
@@ -113,7 +121,7 @@ bool renderPNG(U16View markdown, const std::filesystem::path& destination, doubl
     auto storage = std::make_unique<TextStorage>(preparePage(markdown, width, baseSize, baseURL));
     if (!windowTitle && !pageHeight) {
         // A page as tall as its text may be very tall: draw and write it in bands.
-        Page page = layOut(std::move(storage), width, std::nullopt);
+        Page page = layOut(std::move(storage), width, std::nullopt, true);
         const double scale = page.height > kDenseLimit ? 1 : 2;
         return PngWriter::writeInBands(destination, width, page.height, scale, pageBackground(),
                                        [&](QPainter& painter, const QRectF& visible) { drawPage(page, painter, visible); },

@@ -18,6 +18,25 @@ std::vector<TabStop> ParagraphStyle::defaultTabStops()
     return stops;
 }
 
+namespace {
+
+const std::shared_ptr<const std::vector<TabStop>>& sharedDefaultStops()
+{
+    static const auto stops = std::make_shared<const std::vector<TabStop>>(ParagraphStyle::defaultTabStops());
+    return stops;
+}
+
+} // namespace
+
+TabStops::TabStops() : stops_(sharedDefaultStops()) {}
+
+TabStops::TabStops(std::vector<TabStop> stops) : stops_(std::make_shared<const std::vector<TabStop>>(std::move(stops))) {}
+
+bool TabStops::isDefault() const
+{
+    return stops_ == sharedDefaultStops();
+}
+
 const std::shared_ptr<const ParagraphStyle>& ParagraphStyle::defaultStyle()
 {
     static const std::shared_ptr<const ParagraphStyle> style = std::make_shared<const ParagraphStyle>();

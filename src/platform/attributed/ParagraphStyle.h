@@ -17,6 +17,26 @@ struct TabStop {
     bool operator==(const TabStop&) const = default;
 };
 
+// The tab stops of a paragraph style. Every style that keeps the default
+// twelve shares one list of them: a long table has a style for every cell.
+class TabStops {
+public:
+    // The default twelve, 28 points apart.
+    TabStops();
+    TabStops(std::vector<TabStop> stops);
+
+    std::vector<TabStop>::const_iterator begin() const { return stops_->begin(); }
+    std::vector<TabStop>::const_iterator end() const { return stops_->end(); }
+    size_t size() const { return stops_->size(); }
+    // Whether these are the shared default stops.
+    bool isDefault() const;
+
+    bool operator==(const TabStops& other) const { return stops_ == other.stops_ || *stops_ == *other.stops_; }
+
+private:
+    std::shared_ptr<const std::vector<TabStop>> stops_;
+};
+
 // A block that a paragraph's text is laid out in. Blocks compare by identity.
 class TextBlock {
 public:
@@ -74,7 +94,7 @@ struct ParagraphStyle {
     double maximumLineHeight = 0;
     double lineHeightMultiple = 0;
     double defaultTabInterval = 0;
-    std::vector<TabStop> tabStops = defaultTabStops();
+    TabStops tabStops;
     std::vector<std::shared_ptr<const TextBlock>> textBlocks;
 
     // The first table cell block among the text blocks, if any.

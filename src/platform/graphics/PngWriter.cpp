@@ -140,7 +140,7 @@ bool writeInBands(const std::filesystem::path& path, double widthPoints, double 
         return fail(error, "cannot write the file (" + *reason + ")");
     PngStructs structs;
     if (!structs.png || !structs.info)
-        return fail(error, "out of memory");
+        return fail(error, "not enough memory");
     Target target{&file};
     Header header{&target, png_uint_32(width), png_uint_32(height)};
     if (!pngCall(structs.png, writeHeader, structs.info, &header))
@@ -151,7 +151,7 @@ bool writeInBands(const std::filesystem::path& path, double widthPoints, double 
         if (band.height() != rows)
             band = QImage(int(width), rows, QImage::Format_RGBA8888_Premultiplied);
         if (band.isNull())
-            return fail(error, "out of memory");
+            return fail(error, "not enough memory");
         band.fill(background);
         {
             QPainter painter(&band);
@@ -166,7 +166,7 @@ bool writeInBands(const std::filesystem::path& path, double widthPoints, double 
         }
         const QImage straight = band.convertToFormat(QImage::Format_RGBA8888);
         if (straight.isNull())
-            return fail(error, "out of memory");
+            return fail(error, "not enough memory");
         Rows written{straight.constBits(), size_t(straight.bytesPerLine()), rows};
         if (!pngCall(structs.png, writeRows, structs.info, &written))
             return fail(error, writeFailure(target));
@@ -181,7 +181,7 @@ bool writeInBands(const std::filesystem::path& path, double widthPoints, double 
 bool write(const QImage& image, const std::filesystem::path& path, std::string* error)
 {
     if (image.isNull())
-        return fail(error, "out of memory");
+        return fail(error, "not enough memory");
     OutputFile file(path);
     if (const auto reason = file.open())
         return fail(error, "cannot write the file (" + *reason + ")");

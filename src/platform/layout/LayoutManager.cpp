@@ -138,7 +138,8 @@ struct Signature {
 struct Paragraph {
     Range range;    // with terminator
     Range content;  // without terminator
-    std::unique_ptr<QTextLayout> layout;
+    // None while it is let go: laid out again, as it was, when a line asks for it.
+    mutable std::unique_ptr<QTextLayout> layout;
 };
 
 const Font& defaultFont()
@@ -154,6 +155,21 @@ QTextOption::TabType tabType(TextAlignment a)
     case TextAlignment::Center: return QTextOption::CenterTab;
     default: return QTextOption::LeftTab;
     }
+}
+
+QList<QTextOption::Tab> tabsOf(const TabStops& stops)
+{
+    QList<QTextOption::Tab> tabs;
+    for (const TabStop& t : stops)
+        tabs.append(QTextOption::Tab(t.location, tabType(t.alignment)));
+    return tabs;
+}
+
+// The tabs of a paragraph's layout; the default ones one shared list for all.
+QList<QTextOption::Tab> qtTabs(const TabStops& stops)
+{
+    static const QList<QTextOption::Tab> defaults = tabsOf(TabStops());
+    return stops.isDefault() ? defaults : tabsOf(stops);
 }
 
 Qt::Alignment qtAlignment(TextAlignment a)
@@ -1283,6 +1299,11 @@ void LayoutManager::layoutParts(Block& b, const Reach& reach)
             part.textEnd = stretch.to;
             part.held = size_t(part.textEnd - part.start);
             heldCharacters_ += part.held;
+            if (!keepsLayouts) {
+                part.layout.reset();
+                heldCharacters_ -= part.held;
+                part.held = 0;
+            }
             part.signature = layoutSignature(*storage_, {p.content.location + part.start, part.textEnd - part.start});
             at = part.end;
             laidSome = true;
@@ -1420,10 +1441,41 @@ void LayoutManager::restorePart(const Block& b, size_t index)
     heldCharacters_ += part.held;
 }
 
+void LayoutManager::restoreParagraph(const Block& b, const Line& l)
+{
+    // Its first line, whose box the paragraph was laid out from: the line
+    // qtLine places before this one in the block's lines, else the first
+    // line found of the paragraph.
+    const Line* first = &l;
+    const std::less<const Line*> before;
+    const bool inBlock = !b.lines.empty() && !before(&l, b.lines.data()) && before(&l, b.lines.data() + b.lines.size());
+    const size_t at = inBlock ? size_t(&l - b.lines.data()) : 0;
+    if (inBlock && at >= size_t(l.qtLine) && b.lines[at - size_t(l.qtLine)].paragraph == l.paragraph)
+        first = &b.lines[at - size_t(l.qtLine)];
+    else
+        for (const Line& line : b.lines)
+            if (line.paragraph == l.paragraph) {
+                first = &line;
+                break;
+            }
+    Stretch whole;
+    whole.to = whole.aim = b.paragraphs[l.paragraph].content.length;
+    whole.x = b.table ? first->fragment.x() : container_.lineFragmentPadding;
+    whole.width = b.table ? first->fragment.width() : std::max(1.0, container_.width - 2 * container_.lineFragmentPadding);
+    std::vector<Line> lines;  // the same as the paragraph's
+    double y = first->fragment.top();
+    int end = 0;
+    b.paragraphs[l.paragraph].layout = layoutLines(b, l.paragraph, whole, lines, y, end);
+    if (!keepsLayouts)
+        restored_.push_back(&b.paragraphs[l.paragraph].layout);
+}
+
 LayoutManager::LineLayout LayoutManager::lineLayout(const Block& b, const Line& l)
 {
     const Paragraph& p = b.paragraphs[l.paragraph];
     if (b.parts.empty()) {
+        if (!p.layout)
+            restoreParagraph(b, l);
         QTextLine line = p.layout->lineAt(l.qtLine);
         if (b.table)
             line.setPosition(QPointF(line.position().x(), l.qtY));
@@ -1433,8 +1485,11 @@ LayoutManager::LineLayout LayoutManager::lineLayout(const Block& b, const Line& 
     const auto it = std::upper_bound(b.parts.begin(), b.parts.end(), at, [](int v, const Part& part) { return v < part.start; });
     const size_t index = it == b.parts.begin() ? 0 : size_t(it - b.parts.begin()) - 1;
     const Part& part = b.parts[index];
-    if (!part.layout)
+    if (!part.layout) {
         restorePart(b, index);
+        if (!keepsLayouts)
+            restored_.push_back(&part.layout);
+    }
     part.usedAt = paintSerial_;
     return {part.layout->lineAt(l.qtLine), p.content.location + part.start, part.textEnd - part.start};
 }
@@ -1453,6 +1508,8 @@ void LayoutManager::layoutParagraph(Block& b, size_t index, double x, double wid
     whole.width = width;
     int end = 0;
     p.layout = layoutLines(b, index, whole, lines, y, end);
+    if (!keepsLayouts)
+        p.layout.reset();
 }
 
 std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t index, const Stretch& stretch,
@@ -1522,14 +1579,11 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
     option.setAlignment(qtAlignment(style.alignment));
     if (stretch.rightToLeft)
         option.setTextDirection(*stretch.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
-    QList<QTextOption::Tab> tabs;
-    for (const TabStop& t : style.tabStops)
-        tabs.append(QTextOption::Tab(t.location, tabType(t.alignment)));
-    option.setTabs(tabs);
+    option.setTabs(qtTabs(style.tabStops));
     if (style.defaultTabInterval > 0)
         option.setTabStopDistance(style.defaultTabInterval);
     layout->setTextOption(option);
-    layout->setCacheEnabled(true);
+    layout->setCacheEnabled(keepsGlyphs);
     const std::vector<int> breaks = lineBreakOpportunities(content);
 
     const bool atTextStart = p.range.location == 0;
@@ -2536,6 +2590,15 @@ void LayoutManager::trimLayouts()
     heldLimit_ = total + layoutCacheCharacters / 2;
 }
 
+void LayoutManager::letGoOfRestored()
+{
+    if (keepsLayouts)
+        return;
+    for (std::unique_ptr<QTextLayout>* layout : restored_)
+        layout->reset();
+    restored_.clear();
+}
+
 size_t LayoutManager::layoutCacheCharactersHeld() const
 {
     size_t total = 0;
@@ -2559,6 +2622,7 @@ void LayoutManager::draw(QPainter& painter, const QRectF& rect, QPointF origin)
     drawBackground(painter, glyphs, origin);
     drawGlyphs(painter, glyphs, origin);
     drawingArea_.reset();
+    letGoOfRestored();
 }
 
 } // namespace velkin

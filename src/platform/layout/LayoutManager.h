@@ -136,6 +136,16 @@ public:
     // let go of theirs (keeping their lines and heights) and lay out again when used.
     size_t layoutCacheCharactersHeld() const;
     size_t layoutCacheCharacters = size_t(1) << 17;
+    // Whether a paragraph's layout keeps its shaped glyphs (some hundred bytes
+    // a character) for drawing and queries; without, they are shaped again
+    // when asked, as a page drawn once can afford.
+    bool keepsGlyphs = true;
+    // Whether paragraphs keep their layouts once laid out. Without, a
+    // paragraph keeps its lines and heights only, is laid out again as it was
+    // when drawn or asked about, and lets go again at the end of a drawing: a
+    // page drawn in bands holds the layouts of one band, however long it is.
+    // (Set before the first layout.)
+    bool keepsLayouts = true;
     // A paragraph longer than twice this many characters is laid out in parts of
     // about this many each (taking effect at its next whole layout). Laying out
     // a part again costs about a millisecond at this length.
@@ -183,6 +193,10 @@ private:
     void dropParts(Block& block);
     // Lays out again the layout a part let go, with the lines it had.
     void restorePart(const Block& block, size_t part);
+    // Lays out again the layout a paragraph let go, with the lines it had.
+    void restoreParagraph(const Block& block, const Line& line);
+    // Without keepsLayouts: lets go of the layouts laid out again since the last drawing.
+    void letGoOfRestored();
     // The characters whose glyph layouts a block holds.
     size_t heldBy(const Block& block) const;
     // The Qt line a line was laid out as, with where its layout's text starts
@@ -264,6 +278,7 @@ private:
     uint64_t paintSerial_ = 1;  // counts drawings, to tell the least recently drawn blocks
     size_t heldCharacters_ = 0;  // the characters of the blocks holding layouts
     size_t heldLimit_ = 0;       // past which (and the budget) they are counted and trimmed again
+    std::vector<std::unique_ptr<QTextLayout>*> restored_;  // laid out again, to let go after drawing
 };
 
 } // namespace velkin

@@ -311,11 +311,31 @@ void layOutAfresh(QTextDocument& document)
 }
 
 // Every paragraph keeps the glyphs its layouts shape, so that printing does
-// not shape each line again. They go with the document.
+// not shape each line again. They go with the document. A table cell's few
+// glyphs hold a shaping's whole bookkeeping, hundreds of bytes a cell, until
+// the last page is printed: past kShapedCells cells in all, which hold at most
+// a few megabytes, cells are shaped again when drawn instead.
+constexpr long long kShapedCells = 4096;
+
 void keepShapedText(QTextDocument& document)
 {
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
-        block.layout()->setCacheEnabled(true);
+    // The tables' spans, in document order (a nested table lies in its table's).
+    std::vector<std::pair<int, int>> tables;
+    long long cells = 0;
+    for (QTextFrame* frame : document.rootFrame()->childFrames())
+        if (auto* table = qobject_cast<QTextTable*>(frame)) {
+            tables.emplace_back(frame->firstPosition(), frame->lastPosition());
+            cells += (long long)table->rows() * table->columns();
+        }
+    if (cells <= kShapedCells)
+        tables.clear();
+    auto table = tables.begin();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        while (table != tables.end() && table->second < block.position())
+            ++table;
+        if (table == tables.end() || block.position() < table->first)
+            block.layout()->setCacheEnabled(true);
+    }
 }
 
 // Long paragraphs split where their lines start, in one edit; the parts lie as

@@ -6,6 +6,7 @@
 
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 #include <QUrl>
 #include <QVariant>
 
@@ -131,6 +132,19 @@ private:
     QImage failed_;
 };
 
+// A piece of a page, imported apart: its pictures are those registered in
+// the page's document.
+class PieceDocument : public QTextDocument {
+public:
+    explicit PieceDocument(const QTextDocument& page) : page_(page) {}
+
+protected:
+    QVariant loadResource(int type, const QUrl& name) override { return page_.resource(type, name); }
+
+private:
+    const QTextDocument& page_;
+};
+
 U16String unescapedAttribute(U16View value)
 {
     static const std::pair<std::u16string_view, char16_t> entities[] = {
@@ -200,11 +214,31 @@ QSize keptSize(const QImage& image, const Pictures& pictures)
     return drawn.toSize();
 }
 
-// The page with every <img> of the renderer pointing at a picture registered
-// in `document`; a picture that cannot be loaded gives way to its alt text
-// (or to nothing where a caption below already shows that text).
-U16String pictureSources(const U16String& html, ImportedDocument& document, Pictures* pictures)
+} // namespace
+
+// Every <img> of the renderer pointed at a picture registered in the document;
+// a picture that cannot be loaded gives way to its alt text (or to nothing
+// where a caption below already shows that text). Kept over the pieces of a
+// page, so that each source is read once and the budget holds for all.
+class PictureRouter {
+public:
+    // (`document` is an ImportedDocument.)
+    PictureRouter(QTextDocument& document, Pictures* pictures) : document_(document), pictures_(pictures) {}
+
+    U16String route(U16String html);
+
+private:
+    QTextDocument& document_;
+    Pictures* pictures_;
+    int count_ = 0;
+    std::map<U16String, QString> names_;  // a source's registered name, or empty when it has none
+    QString placeholderName_;
+    long long held_ = 0;  // the bytes of the pictures held
+};
+
+U16String PictureRouter::route(U16String html)
 {
+    ImportedDocument& document = static_cast<ImportedDocument&>(document_);
     static constexpr std::u16string_view open = u"<img src=\"";
     static constexpr std::u16string_view caption = u"</p>\n<p class=\"figcaption\"";
     if (html.find(open) == U16String::npos)
@@ -212,10 +246,6 @@ U16String pictureSources(const U16String& html, ImportedDocument& document, Pict
     U16String out;
     out.reserve(html.size());
     size_t pos = 0;
-    int count = 0;
-    std::map<U16String, QString> names;  // a source's registered name, or empty when it has none
-    QString placeholderName;
-    long long held = 0;  // the bytes of the pictures held
     for (size_t at = html.find(open); at != U16String::npos; at = html.find(open, pos)) {
         const size_t valueStart = at + open.size();
         const size_t valueEnd = html.find(u'"', valueStart);
@@ -225,27 +255,27 @@ U16String pictureSources(const U16String& html, ImportedDocument& document, Pict
         out.append(html, pos, at - pos);
         const U16View tag(html.data() + at, tagEnd + 1 - at);
         const U16String source = unescapedAttribute(U16View(html).substr(valueStart, valueEnd - valueStart));
-        auto found = names.find(source);
-        if (found == names.end()) {
+        auto found = names_.find(source);
+        if (found == names_.end()) {
             QString name;
             // A file is read again when its picture is drawn: only the bytes
             // of a picture the page carries are held, and count.
-            const bool overBudget = pictures && held > pictures->budget;
+            const bool overBudget = pictures_ && held_ > pictures_->budget;
             Source read = overBudget ? Source() : sourceAt(source);
             const QImage image = PictureFile::decode(read.bytes);
             const long long holds = read.path.empty() ? read.bytes.size() : 0;
-            if (pictures && (overBudget || (!image.isNull() && held + holds > pictures->budget))) {
-                ++pictures->leftOut;
-                if (placeholderName.isEmpty() && !pictures->placeholder.isNull()) {
-                    placeholderName = QStringLiteral("velkin-picture:placeholder");
-                    document.addResource(QTextDocument::ImageResource, QUrl(placeholderName), pictures->placeholder);
+            if (pictures_ && (overBudget || (!image.isNull() && held_ + holds > pictures_->budget))) {
+                ++pictures_->leftOut;
+                if (placeholderName_.isEmpty() && !pictures_->placeholder.isNull()) {
+                    placeholderName_ = QStringLiteral("velkin-picture:placeholder");
+                    document.addResource(QTextDocument::ImageResource, QUrl(placeholderName_), pictures_->placeholder);
                 }
-                name = placeholderName;
+                name = placeholderName_;
             } else if (!image.isNull()) {
-                name = QStringLiteral("velkin-picture:%1").arg(++count);
-                if (pictures) {
-                    const QSize kept = keptSize(image, *pictures);
-                    held += holds;
+                name = QStringLiteral("velkin-picture:%1").arg(++count_);
+                if (pictures_) {
+                    const QSize kept = keptSize(image, *pictures_);
+                    held_ += holds;
                     if (!read.path.empty())
                         read.bytes.clear();
                     document.hold(name, {std::move(read.path), std::move(read.bytes), image.deviceIndependentSize(), kept});
@@ -259,7 +289,7 @@ U16String pictureSources(const U16String& html, ImportedDocument& document, Pict
                     document.addResource(QTextDocument::ImageResource, QUrl(name), image);
                 }
             }
-            found = names.emplace(source, name).first;
+            found = names_.emplace(source, name).first;
         }
         if (!found->second.isEmpty()) {
             out += open;
@@ -277,9 +307,9 @@ U16String pictureSources(const U16String& html, ImportedDocument& document, Pict
     return out;
 }
 
-} // namespace
+namespace {
 
-std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures)
+std::unique_ptr<ImportedDocument> newDocument(Pictures* pictures)
 {
     auto document = std::make_unique<ImportedDocument>();
     if (pictures) {
@@ -291,9 +321,100 @@ std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures)
     // Nobody undoes an import: recorded, each later insertion and format change
     // would keep a command for every fragment it touched.
     document->setUndoRedoEnabled(false);
-    const U16String routed = pictureSources(U16String(html), *document, pictures);
-    document->setHtml(QString::fromUtf16(routed.data(), qsizetype(routed.size())));
     return document;
+}
+
+void setHtml(QTextDocument& document, const U16String& html)
+{
+    document.setHtml(QString::fromUtf16(html.data(), qsizetype(html.size())));
+}
+
+} // namespace
+
+std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures)
+{
+    auto document = newDocument(pictures);
+    PictureRouter router(*document, pictures);
+    setHtml(*document, router.route(U16String(html)));
+    return document;
+}
+
+PieceImport::PieceImport(Pictures* pictures)
+{
+    auto document = newDocument(pictures);
+    router_ = std::make_unique<PictureRouter>(*document, pictures);
+    document_ = std::move(document);
+}
+
+PieceImport::~PieceImport() = default;
+
+QTextBlock PieceImport::add(U16String html)
+{
+    html = router_->route(std::move(html));
+    if (!started_) {
+        setHtml(*document_, html);
+        started_ = true;
+        // One edit for all the pieces: each edit that ends makes Qt go over the
+        // whole document for its frames, and a cursor outside one lays out the
+        // paragraph it stands in.
+        edit_ = QTextCursor(document_.get());
+        edit_.beginEditBlock();
+        return document_->begin();
+    }
+    QTextCursor to(document_.get());
+    to.movePosition(QTextCursor::End);
+    const int end = to.position();
+    // Between two tables the paragraph that stands after the first takes no
+    // format of the closing tags that ended the piece before.
+    // (U+FDD0 and U+FDD1 are the characters Qt begins and ends a frame with.)
+    const bool afterTable = end > 0 && to.block().length() == 1 && document_->characterAt(end - 1) == QChar(0xFDD1);
+    const QString mark = QString::fromUtf16(kPieceMark.data(), qsizetype(kPieceMark.size()));
+    // A rule that opens a division is its division's first paragraph in a
+    // page, a paragraph after it in a fragment: such a piece is imported as a
+    // page, in a document of its own, and copied from there.
+    if (html.find(u"<hr") != U16String::npos) {
+        PieceDocument piece(*document_);
+        piece.setUndoRedoEnabled(false);
+        setHtml(piece, html);
+        html = U16String();
+        const QTextBlock first = piece.begin();
+        QTextCursor from(&piece);
+        // The piece's first paragraph stands for what precedes it: from its end on,
+        // every block comes with its own format, as it did in the whole page.
+        if (first.text().trimmed() == mark)
+            from.setPosition(first.position() + first.length() - 1);
+        if (afterTable && piece.characterAt(from.position()) == QChar(0xFDD0))
+            to.setBlockFormat(QTextBlockFormat());
+        from.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        to.insertFragment(QTextDocumentFragment(from));
+        return document_->findBlock(end).next();
+    }
+    // Otherwise read straight into a fragment, which is what a page's import
+    // makes of the same text, copied once to the end of the document; its
+    // first paragraph, the mark, goes into the last one here and is taken out.
+    QTextDocumentFragment piece = QTextDocumentFragment::fromHtml(QString::fromUtf16(html.data(), qsizetype(html.size())),
+                                                                 document_.get());
+    html = U16String();
+    to.insertFragment(piece);
+    piece = QTextDocumentFragment();
+    const QTextBlock last = document_->findBlock(end);
+    const int markEnd = last.position() + last.length() - 1;
+    if (last.text().mid(end - last.position()).trimmed() == mark) {
+        to.setPosition(end);
+        if (afterTable && document_->characterAt(markEnd) == QChar(0xFDD0))
+            to.setBlockFormat(QTextBlockFormat());
+        to.setPosition(markEnd, QTextCursor::KeepAnchor);
+        to.removeSelectedText();
+    }
+    return document_->findBlock(end).next();
+}
+
+std::unique_ptr<QTextDocument> PieceImport::take()
+{
+    if (started_)
+        edit_.endEditBlock();
+    router_.reset();
+    return std::move(document_);
 }
 
 QSizeF pictureSize(const QTextDocument& document, const QString& name)

@@ -8,6 +8,8 @@
 
 #include <QImage>
 #include <QSizeF>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <functional>
@@ -36,6 +38,35 @@ struct Pictures {
 // The document of an HTML text, laid out with design metrics and no margin.
 // Without `pictures`, every picture is kept as decoded.
 std::unique_ptr<QTextDocument> load(U16View html, Pictures* pictures = nullptr);
+
+// A page imported in pieces, each a whole HTML page holding the next of its
+// top-level elements: Qt's parser keeps a node of some hundred bytes for every
+// element and text run until its whole input is imported, so one piece at a
+// time costs what a piece does, not what the page does. The first piece makes
+// the document as load() would; every later one begins its body with a
+// paragraph holding kPieceMark alone, which stands for what came before it and
+// is left out, and is appended. Pictures are registered once for all pieces.
+class PictureRouter;
+class PieceImport {
+public:
+    static constexpr std::u16string_view kPieceMark = u"\u2063velkin-piece\u2063";
+
+    explicit PieceImport(Pictures* pictures = nullptr);
+    ~PieceImport();
+    PieceImport(const PieceImport&) = delete;
+    PieceImport& operator=(const PieceImport&) = delete;
+
+    // Adds a piece; its first block, or an invalid one when it made none.
+    QTextBlock add(U16String html);
+    // The document of every piece added.
+    std::unique_ptr<QTextDocument> take();
+
+private:
+    std::unique_ptr<QTextDocument> document_;
+    std::unique_ptr<PictureRouter> router_;
+    QTextCursor edit_;
+    bool started_ = false;
+};
 
 // The device-independent size of a picture of the document (by its name),
 // without decoding it; empty when it has none.
