@@ -561,10 +561,12 @@ void keepFenceMapThroughEdits(U16String text, unsigned seed)
         for (const CodeBody& block : map.blocks)
             for (size_t i = 0; i < lines.size(); ++i) {
                 const int start = lines[i].content.location;
-                if (start >= block.opener && (start < block.end || (block.closed && start == block.end)))
+                if (start >= block.opener && (start < block.end || (block.closed && start == block.end))) {
                     ASSERT_TRUE(records[i].isInside) << "line " << i << " after step " << step;
-                if (start == block.end && !block.closed)
+                }
+                if (start == block.end && !block.closed) {
                     ASSERT_FALSE(records[i].isInside && !records[i].opens) << "line " << i << " after step " << step;
+                }
             }
     }
     EXPECT_GT(kept, 500);

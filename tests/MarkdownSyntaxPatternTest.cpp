@@ -290,7 +290,7 @@ MarkdownSpans referenceInline(U16View line, Range within, const Footnote::Labels
                               const ReferenceLink::Table& links)
 {
     MarkdownSpans out;
-    Reference r{line, 7, within, footnotes, links, out, {}};
+    Reference r{line, 7, within, footnotes, links, out, {}, {}, {}, {}, {}};
     r.run();
     return out;
 }

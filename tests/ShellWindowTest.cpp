@@ -586,8 +586,12 @@ TEST(DocumentWindow, CtrlYRedoesAndTheKeypadsPlusAndMinusZoom)
     QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(window->document().text, u"abc");
 
-    EXPECT_TRUE(action(*window, "zoomIn")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Plus)));
-    EXPECT_TRUE(action(*window, "zoomOut")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Minus)));
+    EXPECT_TRUE(action(*window, "zoomIn")
+                    ->shortcuts()
+                    .contains(QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Plus))));
+    EXPECT_TRUE(action(*window, "zoomOut")
+                    ->shortcuts()
+                    .contains(QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Minus))));
     ContentView* content = window->contentView();
     QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
     EXPECT_DOUBLE_EQ(content->editorZoom(), 1.1);
@@ -668,7 +672,7 @@ TEST(DocumentWindow, AltDPressesDontSave)
         // Access keys reach only the active window, which a busy machine may make of the
         // question a moment after showing it.
         dialog.activateWindow();
-        QTest::qWaitFor([&] { return QApplication::activeWindow() == &dialog; }, 5000);
+        (void)QTest::qWaitFor([&] { return QApplication::activeWindow() == &dialog; }, 5000);
         QTest::keyClick(&dialog, Qt::Key_D, Qt::AltModifier);
     });
     QPointer<DocumentWindow> guard(window);

@@ -292,13 +292,14 @@ void VelkinCommands::buildView()
     // Ctrl++ and, for keyboards where "+" needs Shift, Ctrl+=.
     // The keypad's plus and minus count too.
     zoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
-                          QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Plus)});
+                          QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Plus))});
     connect(zoomIn, &QAction::triggered, this, [this] {
         if (FocusedValuePublisher* v = values())
             v->setEditorZoom(zoomedIn(v->editorZoom()));
     });
     QAction* zoomOut = item(view_, localized(u"Zoom Out"), "zoomOut");
-    zoomOut->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Minus)});
+    zoomOut->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Minus),
+                           QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Minus))});
     connect(zoomOut, &QAction::triggered, this, [this] {
         if (FocusedValuePublisher* v = values())
             v->setEditorZoom(zoomedOut(v->editorZoom()));
