@@ -84,25 +84,26 @@ bool blank(U16View line)
     return isBlank(line, TrimSet::WhitespaceAndNewlines);
 }
 
+// The line's text after `depth` quote leaders; nothing when it has fewer.
+std::optional<U16View> afterLeaders(U16View line, int depth)
+{
+    const std::optional<int> start = MarkdownSyntax::quoteLevelsEnd(line, depth);
+    return start ? std::optional<U16View>(line.substr(size_t(*start))) : std::nullopt;
+}
+
 // Whether a line keeps a block that ends with its item or quotation open.
 bool keepsOpen(U16View line, int depth, int column)
 {
-    const std::optional<int> start = depth >= 1 ? MarkdownSyntax::quoteLevelsEnd(line, depth) : std::optional<int>(0);
-    if (!start)
-        return false;
-    const U16View content = line.substr(size_t(*start));
-    return column < 0 || blank(content) || MarkdownSyntax::indentWidth(content) >= column;
+    const std::optional<U16View> content = afterLeaders(line, depth);
+    return content && (column < 0 || blank(*content) || MarkdownSyntax::indentWidth(*content) >= column);
 }
 
 // Whether a line's text after `depth` quote leaders starts left of `column`; a
 // line with fewer leaders, which ends a block in a quotation, does not.
 bool leftOf(U16View line, int depth, int column)
 {
-    const std::optional<int> start = depth >= 1 ? MarkdownSyntax::quoteLevelsEnd(line, depth) : std::optional<int>(0);
-    if (!start)
-        return false;
-    const U16View content = line.substr(size_t(*start));
-    return !blank(content) && MarkdownSyntax::indentWidth(content) < column;
+    const std::optional<U16View> content = afterLeaders(line, depth);
+    return content && !blank(*content) && MarkdownSyntax::indentWidth(*content) < column;
 }
 
 // The lines of `text` from `from` to `to` as the block scanner cuts them, each
@@ -144,7 +145,7 @@ FenceMap read(U16View text, const std::vector<int>& starts)
             return true;
         if (undecided && open->depth == 0)
             return eachLine(text, from, to, [&](U16View line, int at) {
-                if (blank(line) || MarkdownSyntax::indentWidth(line) >= open->column)
+                if (!leftOf(line, 0, open->column))
                     return true;
                 map.unknownFrom = at;
                 return false;
@@ -201,8 +202,7 @@ FenceMap read(U16View text, const std::vector<int>& starts)
             if (rec.opens) {
                 open = CodeBody{start, n, rec.quoted ? std::nullopt : rec.language, reader.openDepth(),
                                 rec.listed ? reader.openColumn() : -1, false, single};
-                const int indent = MarkdownSyntax::indentWidth(
-                    piece.substr(size_t(MarkdownSyntax::quoteLevelsEnd(piece, open->depth).value_or(0))));
+                const int indent = MarkdownSyntax::indentWidth(afterLeaders(piece, open->depth).value_or(piece));
                 undecided = !rec.listed && indent >= 2;
                 if (undecided)
                     open->column = indent;

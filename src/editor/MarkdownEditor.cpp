@@ -152,23 +152,23 @@ bool fenceOpenAtEnd(const AttributedString& text)
     return cells.empty() ? fenceOpenAtEnd(text.string()) : fenceOpenAtEnd(cells.blanked(text.string()));
 }
 
-// Whether the line at `start` begins the text afresh for the block scanner, as
-// the start of the text does: not blank, not indented, after an empty line, and
-// opening nothing that a line above could continue or be part of (a list, a
-// quotation, a fence). Styling in steps starts and ends its pieces only there.
-bool freshStart(U16View text, int start)
+// Whether the line at `start` ends every list and paragraph above it: text on
+// it, neither indented, nor an item, nor quoted, after an empty line.
+bool endsBlocksAbove(U16View text, int start)
 {
-    if (start <= 0)
-        return true;
-    if (start >= int(text.size()))
+    if (start <= 0 || start >= int(text.size()) || !ParagraphCuts::emptyLineBefore(text, start))
         return false;
     const U16View line = substring(text, Range::fromTo(start, RestyleWindow::nextLineStart(text, start)));
-    if (line.front() == u' ' || line.front() == u'\t' || isBlank(line, TrimSet::WhitespaceAndNewlines))
-        return false;
-    if (!ParagraphCuts::emptyLineBefore(text, start))
-        return false;
-    return !RestyleWindow::looksLikeFence(text, start) && !MarkdownSyntax::matchList(line)
-        && MarkdownSyntax::quoteLeader(line).depth == 0;
+    return line.front() != u' ' && line.front() != u'\t' && !isBlank(line, TrimSet::WhitespaceAndNewlines)
+        && !MarkdownSyntax::matchList(line) && MarkdownSyntax::quoteLeader(line).depth == 0;
+}
+
+// Whether the line at `start` begins the text afresh for the block scanner, as
+// the start of the text does: one that ends every block above it and opens no
+// fence. Styling in steps starts and ends its pieces only there.
+bool freshStart(U16View text, int start)
+{
+    return start <= 0 || (endsBlocksAbove(text, start) && !RestyleWindow::looksLikeFence(text, start));
 }
 
 // The first place after the line holding `at` where the text starts afresh outside
@@ -1112,22 +1112,15 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             naturalFrom = from;
         }
         const Range tailContext = Range::fromTo(std::min(to, std::max(last, back(to, 2))), ahead);
-        // After an empty line, a line with text that is neither indented nor an item
-        // nor quoted ends every list and paragraph above it: blank lines before it
-        // witness enough.
-        auto startsAfresh = [&](int at) {
-            if (at >= n || !ParagraphCuts::emptyLineBefore(text, at))
-                return false;
-            const U16View line = substring(text, Range::fromTo(at, nextLineStart(text, at)));
-            return !isBlank(line, TrimSet::WhitespaceAndNewlines) && line.front() != u' ' && line.front() != u'\t'
-                && !MarkdownSyntax::matchList(line) && MarkdownSyntax::quoteLeader(line).depth == 0;
-        };
+        // A line that ends every list and paragraph above it: the blank lines before
+        // it witness enough.
         const bool tailContextAgrees = to == n
-            || (agrees(piece, offset, storage, tailContext) && (witnesses(tailContext) || startsAfresh(ahead)));
+            || (agrees(piece, offset, storage, tailContext) && (witnesses(tailContext) || endsBlocksAbove(text, ahead)));
         // Inside a paragraph under a nested item, the items around it decide how the
-        // lines after the end read, and no line read shows them.
-        const bool nested = inParagraph && underNestedItem(piece, to - offset);
-        const bool tailAgrees = to == n || (tailContextAgrees && !fenceOpen && !runsOn && !nested);
+        // lines after the end read, and no line read shows them; asked last, as it
+        // reads the piece's lists.
+        const bool tailAgrees = to == n
+            || (tailContextAgrees && !fenceOpen && !runsOn && !(inParagraph && underNestedItem(piece, to - offset)));
         if (headAgrees && tailAgrees) {
             // Definitions give meaning to references anywhere: a change to one, or
             // to the fences around one, is checked against the whole text.

@@ -304,10 +304,8 @@ void MarkdownTextView::cancelColorEditing()
         return;
     const Range range = *colorEditRange;
     UndoManager* undo = allowsUndo() ? undoManager() : nullptr;
-    auto changed = [&] {
-        return range.end() <= textStorage()->length() && substring(string(), range) != U16View(colorOriginal_);
-    };
-    if (changed() && undo && pickUndoCount_ > pickBase_ && undo->undoCount() == pickUndoCount_) {
+    const bool changed = range.end() <= textStorage()->length() && substring(string(), range) != U16View(colorOriginal_);
+    if (changed && undo && pickUndoCount_ > pickBase_ && undo->undoCount() == pickUndoCount_) {
         // The picks are the latest steps: taken back, they leave none behind. The
         // selection stays on its text.
         const Range selection = selectedRange();
@@ -316,7 +314,7 @@ void MarkdownTextView::cancelColorEditing()
             this->undo();
         auto moved = [&](int p) { return p >= range.end() ? p + delta : std::min(p, range.location + int(colorOriginal_.size())); };
         setSelectedRange(Range::fromTo(moved(selection.location), moved(selection.end())));
-    } else if (changed()) {
+    } else if (changed) {
         endJoiningUndo();
         replaceCharacters(range, colorOriginal_);
     }

@@ -130,16 +130,22 @@ std::string utf8(U16View text)
 }
 
 // The whole file or none: a failed write leaves an existing file as it was.
-std::optional<std::string> writeBytes(const fs::path& to, const char* data, size_t size)
+template<typename Write>
+std::optional<std::string> writeFile(const fs::path& to, Write&& write)
 {
     OutputFile out(to);
     if (auto failure = out.open())
         return couldNotSave(to, *failure);
-    if (out.device().write(data, qint64(size)) != qint64(size) || out.failed())
+    if (!write(out.device()) || out.failed())
         return couldNotSave(to, "the disk refused the data");
     if (auto failure = out.commit())
         return couldNotSave(to, *failure);
     return std::nullopt;
+}
+
+std::optional<std::string> writeBytes(const fs::path& to, const char* data, size_t size)
+{
+    return writeFile(to, [&](QIODevice& device) { return device.write(data, qint64(size)) == qint64(size); });
 }
 
 QSizeF printedSize(QSizeF picture)
@@ -232,14 +238,7 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
     case ExportFormat::rtf: {
         const auto document = importReleasing(std::move(page), notice);
         // Written as it is made: a long document's RTF need not be held whole.
-        OutputFile out(to);
-        if (auto failure = out.open())
-            return couldNotSave(to, *failure);
-        if (!RichTextWriter::write(*document, out.device()) || out.failed())
-            return couldNotSave(to, "the disk refused the data");
-        if (auto failure = out.commit())
-            return couldNotSave(to, *failure);
-        return std::nullopt;
+        return writeFile(to, [&](QIODevice& device) { return RichTextWriter::write(*document, device); });
     }
     case ExportFormat::pdf:
         return printed(*importReleasing(std::move(page), notice), to);

@@ -1297,11 +1297,11 @@ void LayoutManager::layoutParts(Block& b, const Reach& reach)
                 lines.resize(part.firstLine);  // a line too long for the text after it
             }
             part.textEnd = stretch.to;
-            part.held = size_t(part.textEnd - part.start);
-            heldCharacters_ += part.held;
-            if (!keepsLayouts) {
+            if (keepsLayouts) {
+                part.held = size_t(part.textEnd - part.start);
+                heldCharacters_ += part.held;
+            } else {
                 part.layout.reset();
-                heldCharacters_ -= part.held;
                 part.held = 0;
             }
             part.signature = layoutSignature(*storage_, {p.content.location + part.start, part.textEnd - part.start});

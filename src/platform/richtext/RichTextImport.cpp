@@ -326,7 +326,7 @@ std::unique_ptr<ImportedDocument> newDocument(Pictures* pictures)
 
 void setHtml(QTextDocument& document, const U16String& html)
 {
-    document.setHtml(QString::fromUtf16(html.data(), qsizetype(html.size())));
+    document.setHtml(qstring(html));
 }
 
 } // namespace
@@ -368,7 +368,7 @@ QTextBlock PieceImport::add(U16String html)
     // format of the closing tags that ended the piece before.
     // (U+FDD0 and U+FDD1 are the characters Qt begins and ends a frame with.)
     const bool afterTable = end > 0 && to.block().length() == 1 && document_->characterAt(end - 1) == QChar(0xFDD1);
-    const QString mark = QString::fromUtf16(kPieceMark.data(), qsizetype(kPieceMark.size()));
+    const QString mark = qstring(kPieceMark);
     // A rule that opens a division is its division's first paragraph in a
     // page, a paragraph after it in a fragment: such a piece is imported as a
     // page, in a document of its own, and copied from there.
@@ -392,8 +392,7 @@ QTextBlock PieceImport::add(U16String html)
     // Otherwise read straight into a fragment, which is what a page's import
     // makes of the same text, copied once to the end of the document; its
     // first paragraph, the mark, goes into the last one here and is taken out.
-    QTextDocumentFragment piece = QTextDocumentFragment::fromHtml(QString::fromUtf16(html.data(), qsizetype(html.size())),
-                                                                 document_.get());
+    QTextDocumentFragment piece = QTextDocumentFragment::fromHtml(qstring(html), document_.get());
     html = U16String();
     to.insertFragment(piece);
     piece = QTextDocumentFragment();

@@ -9,6 +9,7 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -26,6 +27,9 @@ using Group = std::vector<QTextTable*>;  // a table, or the parts of one
 std::vector<Group> groupsOf(const QTextDocument& document)
 {
     const std::vector<Group> parted = TableParts::tablesInParts(document);
+    std::unordered_set<const QTextTable*> inParts;
+    for (const Group& parts : parted)
+        inParts.insert(parts.begin(), parts.end());
     std::vector<Group> groups;
     size_t next = 0;  // the next group of parts
     for (QTextFrame* frame : document.rootFrame()->childFrames()) {
@@ -34,9 +38,7 @@ std::vector<Group> groupsOf(const QTextDocument& document)
             continue;
         if (next < parted.size() && parted[next].front() == table)
             groups.push_back(parted[next++]);
-        else if (std::none_of(parted.begin(), parted.end(), [&](const Group& parts) {
-                     return std::find(parts.begin(), parts.end(), table) != parts.end();
-                 }))
+        else if (!inParts.count(table))
             groups.push_back({table});
     }
     return groups;
