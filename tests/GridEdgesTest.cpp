@@ -90,5 +90,39 @@ TEST(GridEdgeEdits, BackspaceAndDeleteTakeABlankLineUnderAGridButNoCellsTextNorT
     EXPECT_EQ(u8(*e.document), "| a | b |\n| --- | --- |\n| xz | y |\n");
 }
 
+TEST(GridCellReturn, AReturnAtARowsEndAfterTypingInTheTableIsWrittenAsALineBreakOfTheCell)
+{
+    // The caret after the given text, "y" typed there, then each Return: the row written after each key.
+    const U16String head = u"| a | b |\n| --- | --- |\n";
+    const std::tuple<U16String, U16View, std::vector<U16View>> cases[] = {
+        {head + u"| c | x |\n", u"x", {u"| c | xy |", u"| c | xy<br> |", u"| c | xy<br><br> |"}},
+        {head + u"| c | x |", u"x", {u"| c | xy |", u"| c | xy<br> |", u"| c | xy<br><br> |"}},
+        {head + u"| c | x |\n| d | e |\n\nText\n", u"x", {u"| c | xy |", u"| c | xy<br> |", u"| c | xy<br><br> |"}},
+        {head + u"| c | x |\n| d | e |\n", u"c", {u"| cy | x |", u"| cy<br> | x |"}},
+        {head + u"| c |  |\n", u"c", {u"| cy |  |", u"| cy<br> |  |"}},
+        {u"| a |\n| --- |\n| x |\n| d |\n", u"x", {u"| xy |", u"| xy<br> |", u"| xy<br><br> |"}},
+    };
+    for (const auto& [document, caretAfter, rows] : cases)
+        for (const bool crlf : {false, true}) {
+            const U16String text = crlf ? TextOps::replacingAll(document, u"\n", u"\r\n") : document;
+            SCOPED_TRACE(u8(text));
+            differential::Editor e(text);
+            e.view().setSelectedRange({int(e.view().string().find(caretAfter)) + 1, 0});
+            for (size_t k = 0; k < rows.size(); ++k) {
+                if (k == 0)
+                    QTest::keyClicks(&e.view(), QStringLiteral("y"));
+                else
+                    QTest::keyClick(&e.view(), Qt::Key_Return);
+                EXPECT_NE(e.document->find(rows[k]), U16String::npos) << u8(*e.document) << " lacks " << u8(rows[k]);
+                EXPECT_EQ(u8(*e.document), u8(TableGrid::serialize(e.storage())));
+            }
+            EXPECT_EQ(differential::compareWithFresh(e), "");
+            // Undone key by key, the text comes back as it was.
+            for (size_t k = 0; k < rows.size(); ++k)
+                e.view().undo();
+            EXPECT_EQ(u8(*e.document), u8(text));
+        }
+}
+
 } // namespace
 } // namespace velkin

@@ -365,7 +365,9 @@ U16String rowMarkdown(const AttributedString& text, Range paragraphs, int column
 {
     const U16View s = text.string();
     PendingTable row;
-    for (int pos = paragraphs.location; pos < paragraphs.end();) {
+    // Every line feed in the range parts two paragraphs: a cell's Return at its row's end leaves
+    // an empty last paragraph starting where the range ends, which is a line break of that cell.
+    for (int pos = paragraphs.location; pos < text.length();) {
         const int newline = TextOps::find(s, lineFeed, pos);
         const int stop = newline < 0 || newline > paragraphs.end() ? paragraphs.end() : newline;
         const ParagraphStyle* style = text.paragraphStyle(pos);
@@ -373,6 +375,8 @@ U16String rowMarkdown(const AttributedString& text, Range paragraphs, int column
             row.start(block->table().get());
             row.addParagraph(*block, *style, s.substr(size_t(pos), size_t(stop - pos)));
         }
+        if (stop >= paragraphs.end())
+            break;
         pos = stop + 1;
     }
     return row.onlyRow(columns);

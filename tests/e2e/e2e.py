@@ -522,9 +522,84 @@ def grid_neighbours(d):
         d.wait_bytes(name, expected)
 
 
+def offer_text(d, text):
+    """Puts plain text on the clipboard, as another program's copy does."""
+    owner = subprocess.Popen(["xclip", "-selection", "clipboard", "-i"], env=d.env, stdin=subprocess.PIPE,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    owner.communicate(text, timeout=5)
+    wait_for("the clipboard to offer the text",
+             lambda: subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=d.env, capture_output=True,
+                                    timeout=5).stdout == text)
+
+
+def whole_text_over_grid(d):
+    """A selection from a table's first cell past the table is replaced as text, not inside that cell:
+    Select All then a letter, Select All then a pasted document (its table a table again, typing in
+    its first cell), Ctrl+Shift+End from the first cell then a letter, Select All then Return."""
+    table = b"| a | b |\n| --- | --- |\n| 1 | 2 |\n"
+    pasted = b"# New doc\n\n| x | y |\n| --- | --- |\n| 3 | 4 |\n\nEnd\n"
+    for name, data, keys, expected in [
+            ("typed.md", table + b"\nText here.\n", ["ctrl+a", "X"], b"X"),
+            ("pasted.md", table + b"\nText here.\n", ["ctrl+a", "ctrl+v"], pasted),
+            ("crlf.md", (table + b"\nText here.\n").replace(b"\n", b"\r\n"), ["ctrl+a", "X"], b"X"),
+            ("intro.md", b"Intro\n\n" + table + b"\nText\n", ["ctrl+Home", "Down", "Down", "ctrl+shift+End", "X"],
+             b"Intro\n\nX"),
+            ("return.md", table + b"\nText here.\n", ["ctrl+a", "Return", "Y"], b"\nY")]:
+        d.write(name, data)
+        if name == "pasted.md":
+            offer_text(d, pasted)
+        d.start(name)
+        wid = d.window(name)
+        for key in keys:
+            if len(key) == 1:
+                d.type(key)
+            else:
+                d.key(key)
+        d.wait_title(wid, name + "*")
+        d.key("ctrl+s")
+        d.wait_bytes(name, expected)
+        if name == "pasted.md":
+            # The pasted table is a grid again: a key at its first cell's end types into that cell.
+            d.key("ctrl+Home", "Down", "Down", "End")
+            d.type("Z")
+            d.key("ctrl+s")
+            d.wait_bytes(name, pasted.replace(b"| x |", b"| xZ |"))
+
+
+def return_at_row_end(d):
+    """Return at the end of a row's last cell, after typing in that cell or another row, is saved as a
+    line break of the cell at once, as many as typed; the title marks each change."""
+    table = b"| a | b |\n| --- | --- |\n"
+    for name, data, keys, rows in [
+            ("end.md", table + b"| c | x |\n", ["ctrl+End", "Left", "y"],
+             [b"| c | xy |", b"| c | xy<br> |", b"| c | xy<br><br> |"]),
+            ("mid.md", table + b"| c | x |\n| d | e |\n\nText\n", ["ctrl+Home", "Down", "Tab", "y"],
+             [b"| c | xy |", b"| c | xy<br> |"]),
+            ("other.md", table + b"| c | x |\n| d | e |\n", ["ctrl+End", "Left", "y", "Up"],
+             [b"| d | ey |", b"| c | x<br> |"])]:
+        d.write(name, data)
+        d.start(name)
+        wid = d.window(name)
+        for key in keys:
+            if len(key) == 1:
+                d.type(key)
+            else:
+                d.key(key)
+        for k, row in enumerate(rows):
+            if k > 0:
+                d.key("Return")
+            d.wait_title(wid, name + "*")
+            d.key("ctrl+s")
+            d.wait_title(wid, name)
+            saved = d.read(name)
+            if row not in saved:
+                raise Failure(f"{name} holds {saved!r}, without {row!r}")
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
-                                     html_paste, table_edges, format_keys, grid_neighbours]}
+                                     html_paste, table_edges, format_keys, grid_neighbours,
+                                     whole_text_over_grid, return_at_row_end]}
 
 
 def main():
