@@ -97,6 +97,7 @@ TEST(GridCellReturn, AReturnAtARowsEndAfterTypingInTheTableIsWrittenAsALineBreak
     const std::tuple<U16String, U16View, std::vector<U16View>> cases[] = {
         {head + u"| c | x |\n", u"x", {u"| c | xy |", u"| c | xy<br> |", u"| c | xy<br><br> |"}},
         {head + u"| c | x |", u"x", {u"| c | xy |", u"| c | xy<br> |", u"| c | xy<br><br> |"}},
+        {head + u"| c | x |\n\nText\n", u"x", {u"| c | xy |", u"| c | xy<br> |", u"| c | xy<br><br> |"}},
         {head + u"| c | x |\n| d | e |\n\nText\n", u"x", {u"| c | xy |", u"| c | xy<br> |", u"| c | xy<br><br> |"}},
         {head + u"| c | x |\n| d | e |\n", u"c", {u"| cy | x |", u"| cy<br> | x |"}},
         {head + u"| c |  |\n", u"c", {u"| cy |  |", u"| cy<br> |  |"}},
@@ -116,12 +117,30 @@ TEST(GridCellReturn, AReturnAtARowsEndAfterTypingInTheTableIsWrittenAsALineBreak
                 EXPECT_NE(e.document->find(rows[k]), U16String::npos) << u8(*e.document) << " lacks " << u8(rows[k]);
                 EXPECT_EQ(u8(*e.document), u8(TableGrid::serialize(e.storage())));
             }
+            // Typed before those line breaks, the letter goes into the same line of the cell.
+            e.view().setSelectedRange({int(e.view().string().find(u'y')) + 1, 0});
+            QTest::keyClicks(&e.view(), QStringLiteral("z"));
+            U16String row(rows.back());
+            row.insert(row.find(u'y') + 1, u"z");
+            EXPECT_NE(e.document->find(row), U16String::npos) << u8(*e.document) << " lacks " << u8(row);
             EXPECT_EQ(differential::compareWithFresh(e), "");
             // Undone key by key, the text comes back as it was.
-            for (size_t k = 0; k < rows.size(); ++k)
+            for (size_t k = 0; k <= rows.size(); ++k)
                 e.view().undo();
             EXPECT_EQ(u8(*e.document), u8(text));
         }
+    // A Return as the table's first edit, then a letter typed before the line break it made.
+    for (const U16View tail : {U16View(u"\n\nText\n"), U16View(u"\n"), U16View()}) {
+        const U16String text = head + u"| c | x |" + U16String(tail);
+        SCOPED_TRACE(u8(text));
+        differential::Editor e(text);
+        const int x = int(e.view().string().find(u'x')) + 1;
+        e.view().setSelectedRange({x, 0});
+        QTest::keyClick(&e.view(), Qt::Key_Return);
+        e.view().setSelectedRange({x, 0});
+        QTest::keyClicks(&e.view(), QStringLiteral("z"));
+        EXPECT_EQ(u8(*e.document), u8(head + u"| c | xz<br> |" + U16String(tail)));
+    }
 }
 
 } // namespace

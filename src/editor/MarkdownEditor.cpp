@@ -472,8 +472,9 @@ struct MarkdownEditorCoordinator::Kept {
         int rowStart = first;
         while (rowStart > grid->text.location && ofRow(RestyleWindow::lineStart(text, rowStart - 1)))
             rowStart = RestyleWindow::lineStart(text, rowStart - 1);
+        // An empty paragraph ending the grid starts at its end, its line feed being the one that parts it from what follows.
         int rowEnd = last;
-        while (rowEnd + 1 < gridEnd && ofRow(rowEnd + 1))
+        while (rowEnd + 1 <= gridEnd && ofRow(rowEnd + 1))
             rowEnd = int(std::min(text.find(u'\n', size_t(rowEnd + 1)), size_t(gridEnd)));
         const U16String row = TableGrid::rowMarkdown(*storage, Range::fromTo(rowStart, rowEnd), grid->columns);
         const size_t line = size_t(cell->startingRow()) + 1;
