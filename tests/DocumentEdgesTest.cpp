@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <tuple>
+
 namespace velkin {
 namespace {
 
@@ -162,6 +165,83 @@ TEST(GridGap, ALineRightUnderAGridKeepsTheGapALineRightAboveItKeeps)
         e.view().undo();
         EXPECT_EQ(differential::compareWithFresh(e), "");
     }
+}
+
+// Where `text` first stands in the editor's storage.
+int at(const differential::Editor& e, U16View text)
+{
+    return int(TextOps::find(e.view().string(), text));
+}
+
+TEST(GridSelections, SelectAllOverATableFirstTextIsReplacedAsTextByTypingReturnOrAPastedDocument)
+{
+    const U16String pasted = u"# New doc\n\n| x | y |\n| --- | --- |\n| 3 | 4 |\n\nEnd\n";
+    const U16View texts[] = {kTableFirst, u"| a | b |\n| --- | --- |\n| 1 | 2 |", u"| a |\n| --- |\n| 1 |\n",
+                             u"| a | b |\n| --- | --- |\n| 1 | 2 |\n\n| c |\n| --- |\n| 3 |\n"};
+    for (const U16View original : texts)
+        for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")}) {
+            const U16String text = TextOps::replacingAll(original, u"\n", eol);
+            for (const int way : {0, 1, 2}) {
+                SCOPED_TRACE(u8(text) + " way " + std::to_string(way));
+                differential::Editor e(text);
+                QTest::keyClick(&e.view(), Qt::Key_A, Qt::ControlModifier);
+                U16String expected;
+                if (way == 0) {
+                    QTest::keyClicks(&e.view(), QStringLiteral("X"));
+                    expected = u"X";
+                } else if (way == 1) {
+                    QTest::keyClick(&e.view(), Qt::Key_Return);
+                    expected = U16String(eol);
+                } else {
+                    Pasteboard::general().clearContents();
+                    Pasteboard::general().setString(pasted, Pasteboard::stringType);
+                    e.view().paste();
+                    expected = TextOps::replacingAll(pasted, u"\n", eol);
+                    // Its table is a grid again, as when the document is opened.
+                    EXPECT_NE(e.view().tableBlock(at(e, u"x")), nullptr);
+                }
+                EXPECT_EQ(u8(*e.document), u8(expected));
+                EXPECT_EQ(e.view().selectedRange(), (Range{e.storage().length(), 0}));
+                EXPECT_EQ(differential::compareWithFresh(e), "");
+                e.view().undo();
+                EXPECT_EQ(u8(*e.document), u8(text));
+            }
+        }
+}
+
+TEST(GridSelections, ASelectionFromACellPastItsGridTakesTheRowsItHoldsWholeAndWhatIsTypedGoesAsText)
+{
+    const U16String text = u"Intro\n\n| ab | c |\n| --- | --- |\n| 1 | 2 |\n\nText\n";
+    // Where the selection starts and ends (none: Ctrl+Shift+End), then what the file holds after "X".
+    const std::tuple<U16View, int, std::optional<U16View>, U16View> cases[] = {
+        {u"ab", 0, std::nullopt, u"Intro\n\nX"},
+        {u"1\n", 0, std::nullopt, u"Intro\n\n| ab | c |\n| --- | --- |\n\nX"},
+        // Started inside a row, the selection leaves that row, and typing goes into its cell.
+        {u"ab", 1, std::nullopt, u"Intro\n\n| aX |  |\n| --- | --- |"},
+        // Stopped at the end of the last cell, it leaves the line break after it.
+        {u"ab", 0, u"2", u"Intro\n\nX\n\nText\n"},
+        {u"1\n", 0, u"2", u"Intro\n\n| ab | c |\n| --- | --- |\n\nX\n\nText\n"},
+    };
+    for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")})
+        for (const auto& [start, offset, end, expected] : cases) {
+            SCOPED_TRACE(u8(expected) + (eol.size() > 1 ? " CRLF" : ""));
+            differential::Editor e(TextOps::replacingAll(text, u"\n", eol));
+            e.view().setSelectedRange({at(e, start) + offset, 0});
+            if (end)
+                e.view().setSelectedRange(Range::fromTo(at(e, start) + offset, at(e, *end) + 1));
+            else
+                QTest::keyClick(&e.view(), Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+            QTest::keyClicks(&e.view(), QStringLiteral("X"));
+            const U16String written = TextOps::replacingAll(expected, u"\n", eol);
+            EXPECT_EQ(u8(e.document->substr(0, written.size())), u8(written));
+            EXPECT_EQ(e.document->find(end ? u"2" : u"Text"), U16String::npos);
+            EXPECT_EQ(differential::compareWithFresh(e), "");
+        }
+    // A selection inside one cell is still replaced inside it.
+    differential::Editor e(text);
+    e.view().setSelectedRange({at(e, u"ab"), 2});
+    QTest::keyClicks(&e.view(), QStringLiteral("X"));
+    EXPECT_EQ(u8(*e.document), u8(TextOps::replacingAll(text, u"ab", u"X")));
 }
 
 } // namespace

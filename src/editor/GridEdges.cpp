@@ -59,17 +59,30 @@ U16String without(U16View text, Range piece, Range removed)
     return out;
 }
 
-// Line feeds from `at` on (or, backwards, before it), within `bounds`.
+// Line breaks (a CRLF as one) from `at` on or, backwards, before it.
 int feedsAt(U16View text, int at, bool forward)
 {
+    const int n = int(text.size());
     int count = 0;
-    if (forward)
-        while (at + count < int(text.size()) && text[size_t(at + count)] == u'\n')
-            ++count;
-    else
-        while (at - count > 0 && text[size_t(at - count - 1)] == u'\n')
-            ++count;
+    if (forward) {
+        for (int p = at; p < n; ++count) {
+            if (text[size_t(p)] == u'\r' && p + 1 < n && text[size_t(p + 1)] == u'\n')
+                p += 2;
+            else if (text[size_t(p)] == u'\n')
+                ++p;
+            else
+                break;
+        }
+    } else {
+        for (int p = at; p > 0 && text[size_t(p - 1)] == u'\n'; ++count)
+            p -= p >= 2 && text[size_t(p - 2)] == u'\r' ? 2 : 1;
+    }
     return count;
+}
+
+bool isBreak(char16_t c)
+{
+    return c == u'\n' || c == u'\r';
 }
 
 struct Piece {
@@ -89,10 +102,12 @@ int inGrid(U16View cell, int at)
 }
 
 // One grid with the selected cell text cut out, rows wholly selected removed; none
-// when nothing of it is left. `caret` receives the start cell's caret when it holds `range`'s start.
+// when nothing of it is left. `caret` receives the start cell's caret when it holds `range`'s start;
+// `typedIn` whether `typed` went into that cell (not when the selection takes its row and runs past the grid).
 std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid, Range range, U16View typed,
-                                        double baseSize, std::optional<int>& caret)
+                                        double baseSize, std::optional<int>& caret, bool& typedIn)
 {
+    typedIn = false;
     const U16View s = text.string();
     struct Cell {
         U16String text;  // its paragraphs parted by line breaks, as a grid reads them
@@ -141,13 +156,16 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
             rowRanges.emplace(row, line);
         p = end + 1;
     }
-    // A row goes when the selection holds all of it but, at most, its last line feed.
+    // A row goes when the selection holds all of it but, at most, its last line feed. Within the
+    // grid, the row where typing starts stays to take it; a selection that runs past the grid
+    // takes that row too, and what is typed goes in its place as text.
+    const bool runsPast = range.end() >= grid.end() - 1;
     std::vector<int> kept;
     for (const auto& [row, cells] : rows) {
         const Range r = rowRanges[row];
         bool holdsStart = false;
         for (const auto& [column, cell] : cells)
-            holdsStart = holdsStart || (cell.holdsStart && !typed.empty());
+            holdsStart = holdsStart || (cell.holdsStart && !typed.empty() && !runsPast);
         if (range.location <= r.location && range.end() >= r.end() - 1 && !holdsStart)
             changed = true;
         else
@@ -179,8 +197,10 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
         for (int c = 0; c < columns; ++c) {
             const auto it = rows[kept[k]].find(c);
             const U16String value = it == rows[kept[k]].end() ? U16String() : it->second.text;
-            if (it != rows[kept[k]].end() && it->second.holdsStart && kept[k] == startRow && !caret)
+            if (it != rows[kept[k]].end() && it->second.holdsStart && kept[k] == startRow && !caret) {
                 caret = offset + inGrid(value, it->second.caretOffset);
+                typedIn = true;
+            }
             values.push_back(value);
             offset += inGrid(value, int(value.size())) + 1;
         }
@@ -200,7 +220,7 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
 } // namespace
 
 std::optional<Replacement> replacingAcross(const AttributedString& text, Range range, U16View typed, double baseSize,
-                                           const Attributes& typingIn)
+                                           const Attributes& typingIn, U16View lineEnd)
 {
     // What is put in outside the grids belongs to no cell.
     Attributes typing = typingIn;
@@ -212,6 +232,24 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
         return std::nullopt;
     // Within one cell's text, or in prose that stays apart from every grid, the edit is an ordinary one.
     const bool cells = !cellRuns(text, range).empty();
+    // The whole text holding a grid, replaced: the new text reads as a document opened with it, its tables grids.
+    if (cells && range.location == 0 && range.end() == n && !typed.empty()) {
+        AttributedString opened = TableGrid::grids(typed, baseSize);
+        const int caret = opened.length();
+        // Its prose takes the typing attributes, as typed text does.
+        std::vector<Range> prose;
+        int at = 0;
+        for (const Range& cell : cellRuns(opened, Range{0, caret})) {
+            if (cell.location > at)
+                prose.push_back(Range::fromTo(at, cell.location));
+            at = cell.end();
+        }
+        if (at < caret)
+            prose.push_back(Range::fromTo(at, caret));
+        for (const Range& r : prose)
+            opened.setAttributes(typing, r);
+        return Replacement{range, std::move(opened), caret};
+    }
     const int end = range.end();
     const bool gridFollows = end < n && tableAt(text, end) && (end == 0 || tableAt(text, end - 1) != tableAt(text, end));
     const bool joinsAbove = gridFollows
@@ -244,13 +282,27 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
         if (tableAt(text, p)) {
             const Range grid = Range::fromTo(p, std::min(to, gridAround(text, p).end()));
             std::optional<int> inGrid;
-            if (auto kept = cutGrid(text, grid, range, typed, baseSize, inGrid)) {
+            bool typedIn = false;
+            if (auto kept = cutGrid(text, grid, range, typed, baseSize, inGrid, typedIn)) {
                 if (inGrid)
                     caret = written + *inGrid;
                 written += kept->length();
                 pieces.push_back({std::move(*kept), true, grid});
             } else if (range.location >= grid.location && range.location <= grid.end() && !caret) {
                 caret = written;
+            }
+            // Typed over the selection's start rows and past the grid, the text goes where those rows stood.
+            if (!typed.empty() && !typedIn && range.location >= grid.location && range.location < grid.end()) {
+                pieces.push_back({AttributedString(U16String(typed), typing), false, Range{grid.end(), 0}});
+                written += int(typed.size());
+                caret = written;
+            }
+            // A selection that stops at the last line feed of a grid it takes whole leaves that line's end
+            // (which a grid that ends the text writes only when its file ends so).
+            if (!typed.empty() && range.end() == grid.end() - 1 && grid.end() == to && !pieces.back().grid
+                && (grid.end() < n || TableGrid::serialize(text.attributedSubstring(grid)).ends_with(u'\n'))) {
+                pieces.push_back({AttributedString(U16String(lineEnd), typing), false, Range{grid.end(), 0}});
+                written += int(lineEnd.size());
             }
             p = grid.end();
             continue;
@@ -276,14 +328,17 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
     // Each grid left stays apart from the text around it, as far apart as it was
     // (one blank line from another grid).
     AttributedString out;
-    int shift = 0;  // line feeds put in before the caret
+    int shift = 0;  // line ends put in before the caret, in characters
     const int caretAt = caret.value_or(0);
     int at = 0;     // where the pieces so far end in the new text, line feeds put in not counted
     bool afterGrid = from > 0 && tableAt(text, from - 1);  // what the new text has last is a grid
     auto separate = [&](int feeds) {
-        out.append(U16String(size_t(feeds), u'\n'), typing);
+        U16String ends;
+        for (int k = 0; k < feeds; ++k)
+            ends += lineEnd;
+        out.append(ends, typing);
         if (at < caretAt)
-            shift += feeds;
+            shift += int(ends.size());
         afterGrid = false;
     };
     for (const Piece& piece : pieces) {
@@ -296,7 +351,7 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
                 separate(1);
             else if (textBefore)
                 separate(std::max(1, feedsAt(s, piece.original.location, false)));
-        } else if (afterGrid && first != u'\n') {
+        } else if (afterGrid && !isBreak(first)) {
             separate(std::max(1, feedsAt(s, piece.original.location, true)));
         }
         out.append(piece.text);
@@ -304,15 +359,21 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
         afterGrid = piece.grid;
     }
     // The text after the change, under the last grid left.
-    if (afterGrid && to < n && (s[size_t(to)] != u'\n' || tableAt(text, to)))
+    if (afterGrid && to < n && (!isBreak(s[size_t(to)]) || tableAt(text, to)))
         separate(tableAt(text, to) ? 1 : std::max(1, feedsAt(s, to, true)));
     return Replacement{Range::fromTo(from, to), std::move(out), from + caretAt + shift};
 }
 
 U16String asCellLine(U16View text)
 {
-    U16String line(text);
-    std::replace_if(line.begin(), line.end(), [](char16_t c) { return c == u'\n' || c == u'\r'; }, u' ');
+    // Each line break, a CRLF too, is one space.
+    U16String line;
+    line.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            continue;
+        line += text[i] == u'\n' || text[i] == u'\r' ? u' ' : text[i];
+    }
     return line;
 }
 
@@ -323,8 +384,6 @@ bool gluesUnderGrid(const AttributedString& text, Range range, U16View replaceme
     const int p = range.location;
     if (p <= 0 || p > n || range.end() > n || s[size_t(p - 1)] != u'\n' || !tableAt(text, p - 1) || tableAt(text, p))
         return false;
-    // A line break of the document: a line feed, or a CRLF's carriage return.
-    auto isBreak = [](char16_t c) { return c == u'\n' || c == u'\r'; };
     // Under a grid that ends the text, text typed or pasted there would be its next row:
     // it goes a line apart, as under a grid followed by a blank line.
     if (p == n)

@@ -20,10 +20,13 @@ struct Replacement {
 // (it holds cell text and does not lie in one cell): the selected prose goes,
 // the selected cell text goes from its cell (typed text goes into the cell where
 // the range starts), rows wholly selected go (a wholly selected grid goes), and
-// the text around each grid stays outside it, a line apart. Grids are rebuilt at
-// `baseSize`; typed prose takes `typing`. None when the range crosses no edge.
+// the text around each grid stays outside it, a line apart. A range from a row's
+// start past its grid takes that row too, and what is typed goes in its place as
+// text; over the whole text, the typed text is read as a document, its tables grids.
+// Grids are rebuilt at `baseSize`; typed prose takes `typing`; `lineEnd` is the
+// document's. None when the range crosses no edge.
 std::optional<Replacement> replacingAcross(const AttributedString& text, Range range, U16View typed,
-                                           double baseSize, const Attributes& typing);
+                                           double baseSize, const Attributes& typing, U16View lineEnd = u"\n");
 
 // Whether putting `replacement` in place of `range` would bring text right under a
 // grid's last row, where a blank line stood or where the grid ends the text: such

@@ -241,7 +241,8 @@ bool MarkdownTextView::replaceAtGridEdge(Range range, U16View text, bool typing)
     const int n = textStorage()->length();
     if (range.location < 0 || range.length < 0 || range.end() > n)
         return false;
-    if (auto edit = GridEdges::replacingAcross(*textStorage(), range, text, gridBaseSize, attributesForInsertion(range))) {
+    if (auto edit = GridEdges::replacingAcross(*textStorage(), range, text, gridBaseSize, attributesForInsertion(range),
+                                               lineEnding())) {
         endJoiningUndo();
         replaceText(edit->range, edit->text, Range{edit->caret, 0});
         scrollRangeToVisible(selectedRange());
@@ -342,7 +343,7 @@ void MarkdownTextView::insertNewline()
     // leader is ever continued there, whatever the cell holds.
     const Range selection = selectedRange();
     // Over a selection that crosses a grid's edge the line feed replaces it cell by cell, continuing nothing.
-    if (!hasMarkedText() && selection.length > 0 && replaceAtGridEdge(selection, u"\n", true))
+    if (!hasMarkedText() && selection.length > 0 && replaceAtGridEdge(selection, lineEnding(), true))
         return;
     if (inCell(selection.location)) {
         // A cell's paragraphs are parted by line feeds whatever the document uses:

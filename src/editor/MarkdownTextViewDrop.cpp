@@ -250,7 +250,8 @@ void MarkdownTextView::pasteText()
 {
     // Text pasted over a grid's edge, or right under a grid, takes the grid's road.
     const std::optional<U16String> text = isEditable() ? Pasteboard::general().plainText() : std::nullopt;
-    if (text && !text->empty() && !hasMarkedText() && replaceAtGridEdge(selectedRange(), *text, false))
+    if (text && !text->empty() && !hasMarkedText()
+        && replaceAtGridEdge(selectedRange(), TextOps::withLineEnds(*text, lineEnding()), false))
         return;
     if (text && insertTableApart(selectedRange(), *text))
         return;
