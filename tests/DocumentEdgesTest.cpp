@@ -237,6 +237,15 @@ TEST(GridSelections, ASelectionFromACellPastItsGridTakesTheRowsItHoldsWholeAndWh
             EXPECT_EQ(e.document->find(end ? u"2" : u"Text"), U16String::npos);
             EXPECT_EQ(differential::compareWithFresh(e), "");
         }
+    // Return over list text up to a grid's first cell continues no list into that cell.
+    for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")}) {
+        const U16String item = TextOps::replacingAll(u"- item\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n", u"\n", eol);
+        differential::Editor e(item);
+        e.view().setSelectedRange(Range::fromTo(at(e, u"tem"), at(e, u"a\n")));
+        QTest::keyClick(&e.view(), Qt::Key_Return);
+        EXPECT_EQ(u8(*e.document), u8(TextOps::replacingAll(u"- i\n| a | b |\n| --- | --- |\n| 1 | 2 |\n", u"\n", eol)));
+        EXPECT_EQ(differential::compareWithFresh(e), "");
+    }
     // A selection inside one cell is still replaced inside it.
     differential::Editor e(text);
     e.view().setSelectedRange({at(e, u"ab"), 2});

@@ -351,7 +351,8 @@ void MarkdownTextView::insertNewline()
         TextView::insertText(u"\n");
         return;
     }
-    if (hasMarkedText() || currentGrid()) {
+    // Over a selection that ends where a grid starts, a continued leader would go into its first cell.
+    if (hasMarkedText() || currentGrid() || (selection.length > 0 && tableBlock(selection.end()))) {
         TextView::insertNewline();
         return;
     }
