@@ -297,9 +297,9 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
                 written += int(typed.size());
                 caret = written;
             }
-            // A selection that stops at the last line feed of a grid it takes whole leaves that line's end
-            // (which a grid that ends the text writes only when its file ends so).
-            if (!typed.empty() && range.end() == grid.end() - 1 && grid.end() == to && !pieces.back().grid
+            // A selection that stops at the last line feed of a grid whose last rows it takes leaves that
+            // line's end (which a grid that ends the text writes only when its file ends so).
+            if (!typed.empty() && range.end() == grid.end() - 1 && grid.end() == to && !pieces.empty() && !pieces.back().grid
                 && (grid.end() < n || TableGrid::serialize(text.attributedSubstring(grid)).ends_with(u'\n'))) {
                 pieces.push_back({AttributedString(U16String(lineEnd), typing), false, Range{grid.end(), 0}});
                 written += int(lineEnd.size());

@@ -522,20 +522,16 @@ def grid_neighbours(d):
         d.wait_bytes(name, expected)
 
 
-def offer_text(d, text):
-    """Puts plain text on the clipboard, as another program's copy does."""
-    owner = subprocess.Popen(["xclip", "-selection", "clipboard", "-i"], env=d.env, stdin=subprocess.PIPE,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    owner.communicate(text, timeout=5)
-    wait_for("the clipboard to offer the text",
-             lambda: subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=d.env, capture_output=True,
-                                    timeout=5).stdout == text)
-
-
 def whole_text_over_grid(d):
     """A selection from a table's first cell past the table is replaced as text, not inside that cell:
     Select All then a letter, Select All then a pasted document (its table a table again, typing in
     its first cell), Ctrl+Shift+End from the first cell then a letter, Select All then Return."""
+    def offer_text(text):
+        owner = subprocess.Popen(["xclip", "-selection", "clipboard", "-i"], env=d.env, stdin=subprocess.PIPE,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        owner.communicate(text, timeout=5)
+        wait_for("the clipboard to offer the text", lambda: d.x(["xclip", "-o", "-selection", "clipboard"]).encode() == text)
+
     table = b"| a | b |\n| --- | --- |\n| 1 | 2 |\n"
     pasted = b"# New doc\n\n| x | y |\n| --- | --- |\n| 3 | 4 |\n\nEnd\n"
     for name, data, keys, expected in [
@@ -547,7 +543,7 @@ def whole_text_over_grid(d):
             ("return.md", table + b"\nText here.\n", ["ctrl+a", "Return", "Y"], b"\nY")]:
         d.write(name, data)
         if name == "pasted.md":
-            offer_text(d, pasted)
+            offer_text(pasted)
         d.start(name)
         wid = d.window(name)
         for key in keys:
