@@ -90,5 +90,39 @@ TEST(GridEdgeEdits, BackspaceAndDeleteTakeABlankLineUnderAGridButNoCellsTextNorT
     EXPECT_EQ(u8(*e.document), "| a | b |\n| --- | --- |\n| xz | y |\n");
 }
 
+TEST(GridEdgeEdits, ATableInAListItemStaysInItThroughTypingBackspaceUnderItARowCommandAndUndo)
+{
+    for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")})
+        for (const auto& [marker, next, leader] :
+             {std::tuple<U16View, U16View, U16View>{u"- ", u"- ", u"  "}, {u"1. ", u"2. ", u"   "}}) {
+            auto doc = [&](U16View cell, U16View delimiter, U16View extraRow) {
+                const U16String l(leader);
+                return TextOps::replacingAll(U16String(marker) + u"item\n\n" + l + u"| a | b |\n" + l + U16String(delimiter)
+                                                 + u"\n" + l + u"| " + U16String(cell) + u" | 2 |\n" + U16String(extraRow)
+                                                 + u"\n" + U16String(next) + u"next\n",
+                                             u"\n", eol);
+            };
+            const U16String text = doc(u"x", u"|---|---|", u"");
+            SCOPED_TRACE(u8(text));
+            differential::Editor e(text);
+            const int x = int(e.view().string().find(u'x'));
+            e.view().setSelectedRange({x + 1, 0});
+            QTest::keyClicks(&e.view(), QStringLiteral("yz"));
+            EXPECT_EQ(u8(*e.document), u8(doc(u"xyz", u"| --- | --- |", u"")));
+            EXPECT_EQ(differential::compareWithFresh(e), "");
+            // Backspace on the blank line under the grid keeps it, and the rows with it.
+            e.view().setSelectedRange({gridEnd(e.view()), 0});
+            QTest::keyClick(&e.view(), Qt::Key_Backspace);
+            EXPECT_EQ(u8(*e.document), u8(doc(u"xyz", u"| --- | --- |", u"")));
+            e.view().setSelectedRange({x + 1, 0});
+            e.view().mdTableInsertRowBelow(nullptr);
+            EXPECT_EQ(u8(*e.document), u8(doc(u"xyz", u"| --- | --- |", U16String(leader) + u"|  |  |\n")));
+            EXPECT_EQ(differential::compareWithFresh(e), "");
+            e.view().undo();
+            e.view().undo();
+            EXPECT_EQ(u8(*e.document), u8(text));
+        }
+}
+
 } // namespace
 } // namespace velkin
