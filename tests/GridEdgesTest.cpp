@@ -126,5 +126,74 @@ TEST(GridCellReturn, AReturnAtARowsEndIsWrittenAsALineBreakOfTheCellAfterEveryKe
             }
 }
 
+TEST(GridEdgeEdits, ATableInAListItemStaysInItThroughTypingBackspaceUnderItARowCommandAndUndo)
+{
+    for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")})
+        for (const auto& [marker, next, leader] :
+             {std::tuple<U16View, U16View, U16View>{u"- ", u"- ", u"  "}, {u"1. ", u"2. ", u"   "}}) {
+            auto doc = [&](U16View cell, U16View delimiter, U16View extraRow) {
+                const U16String l(leader);
+                return TextOps::replacingAll(U16String(marker) + u"item\n\n" + l + u"| a | b |\n" + l + U16String(delimiter)
+                                                 + u"\n" + l + u"| " + U16String(cell) + u" | 2 |\n" + U16String(extraRow)
+                                                 + u"\n" + U16String(next) + u"next\n",
+                                             u"\n", eol);
+            };
+            const U16String text = doc(u"x", u"|---|---|", u"");
+            SCOPED_TRACE(u8(text));
+            differential::Editor e(text);
+            const int x = int(e.view().string().find(u'x'));
+            e.view().setSelectedRange({x + 1, 0});
+            QTest::keyClicks(&e.view(), QStringLiteral("yz"));
+            EXPECT_EQ(u8(*e.document), u8(doc(u"xyz", u"| --- | --- |", u"")));
+            EXPECT_EQ(differential::compareWithFresh(e), "");
+            // Backspace on the blank line under the grid keeps it, and the rows with it.
+            e.view().setSelectedRange({gridEnd(e.view()), 0});
+            QTest::keyClick(&e.view(), Qt::Key_Backspace);
+            EXPECT_EQ(u8(*e.document), u8(doc(u"xyz", u"| --- | --- |", u"")));
+            e.view().setSelectedRange({x + 1, 0});
+            e.view().mdTableInsertRowBelow(nullptr);
+            EXPECT_EQ(u8(*e.document), u8(doc(u"xyz", u"| --- | --- |", U16String(leader) + u"|  |  |\n")));
+            EXPECT_EQ(differential::compareWithFresh(e), "");
+            e.view().undo();
+            e.view().undo();
+            EXPECT_EQ(u8(*e.document), u8(text));
+        }
+}
+
+TEST(GridEdgeEdits, ALineOfSpacesOrTabsUnderAGridKeepsTextApartAsABlankLineDoes)
+{
+    for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")})
+        for (const U16View blanks : {U16View(u"   "), U16View(u"\t"), U16View(u" \t ")}) {
+            const U16String spaces(blanks);
+            const auto typing = [&](U16View tail, int column, const char* keys, U16View left) {
+                const U16String text = document(u"| 1 | 2 |", tail, eol);
+                SCOPED_TRACE(u8(text) + " typing " + keys + " at column " + std::to_string(column));
+                differential::Editor e(text);
+                e.view().setSelectedRange({gridEnd(e.view()) + column, 0});
+                QTest::keyClicks(&e.view(), QString::fromUtf8(keys));
+                EXPECT_EQ(u8(*e.document), u8(document(u"| 1 | 2 |", left, eol)));
+                EXPECT_EQ(differential::compareWithFresh(e), "");
+            };
+            const int width = int(spaces.size());
+            // The line ends the text: at its end or its start, what is typed goes a line below it.
+            typing(u"\n" + spaces, width, "Below", u"\n" + spaces + u"\nBelow");
+            typing(u"\n" + spaces, 0, "Below", u"\n\nBelow" + spaces);
+            // Followed by an empty last line, or by text a blank line below.
+            typing(u"\n" + spaces + u"\n", 0, "X", u"\n\nX" + spaces + u"\n");
+            typing(u"\n" + spaces + u"\n", 1, "X", u"\n" + spaces.substr(0, 1) + u"\nX" + spaces.substr(1) + u"\n");
+            typing(u"\n" + spaces + u"\n\nText\n", width, "X", u"\n" + spaces + u"\nX\n\nText\n");
+            // More spaces keep the line blank; Return makes another blank line.
+            typing(u"\n" + spaces + u"\n", width, " ", u"\n" + spaces + u" \n");
+            // Backspace at the start of a line right under it steps over the line break instead of taking it.
+            const U16String text = document(u"| 1 | 2 |", u"\n" + spaces + u"\nText\n", eol);
+            differential::Editor e(text);
+            const int at = int(e.view().string().find(u"Text"));
+            e.view().setSelectedRange({at, 0});
+            QTest::keyClick(&e.view(), Qt::Key_Backspace);
+            EXPECT_EQ(u8(*e.document), u8(text));
+            EXPECT_LT(e.view().selectedRange().location, at);
+        }
+}
+
 } // namespace
 } // namespace velkin

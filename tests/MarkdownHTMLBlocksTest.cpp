@@ -148,6 +148,18 @@ TEST(MarkdownHTMLBlocks, Tables)
     EXPECT_EQ(html(u"|\n|---|\n|\nafter"), "<p>|\n|---|\n|\nafter</p>\n");
 }
 
+TEST(MarkdownHTMLBlocks, ATableInAListItemOrOnItsMarkersLineStaysInTheItem)
+{
+    const std::string table = "<table>\n<thead>\n<tr><th>a</th><th>b</th></tr>\n</thead>\n<tbody>\n"
+                              "<tr><td>1</td><td>2</td></tr>\n</tbody>\n</table>\n";
+    EXPECT_EQ(html(u"- | a | b |\n  |---|---|\n  | 1 | 2 |\n"), "<ul>\n<li>" + table + "</li>\n</ul>\n");
+    EXPECT_EQ(html(u"1. | a | b |\n   |---|---|\n   | 1 | 2 |"), "<ol>\n<li>" + table + "</li>\n</ol>\n");
+    EXPECT_EQ(html(u"- item\n\n  | a | b |\n  |---|---|\n  | 1 | 2 |\n\n- next\n"),
+              "<ul>\n<li><p>item</p>\n" + table + "</li>\n<li><p>next</p>\n</li>\n</ul>\n");
+    // A dash with no space after it opens no item: the table is the page's.
+    EXPECT_EQ(html(u"-| a | b |\n|---|---|\n| 1 | 2 |").rfind("<table>", 0), 0u);
+}
+
 TEST(MarkdownHTMLBlocks, Footnotes)
 {
     const std::string out = html(u"A marker[^why].\n\n[^why]: Because.\n[^why]: Again.");

@@ -111,6 +111,16 @@ TEST(RestyleDifferential, NestedListsKeepTheirItemsAcrossEdits)
         EXPECT_EQ(differential::run(text, seed, 40), "") << "seed " << seed;
 }
 
+TEST(RestyleDifferential, TablesInListItemsOnMarkerLinesAndOverBlankLinesStayInStep)
+{
+    const U16String text = u"- item\n\n  | a | b |\n  |---|---|\n  | 1 | 2 |\n\n- next\n\n"
+                           u"1. one\n\n   | c | d |\n   |:-|-:|\n   | 3 | 4 |\n   \n2. two\n\n"
+                           u"- | e | f |\n  |---|---|\n  | 5 | 6 |\n\n> | g |\n|---|\n| 7 |\n\n"
+                           u"| h | i |\n|---|---|\n| 8 | 9 |\n\t\n   ";
+    for (unsigned seed = 300; seed < 316; ++seed)
+        EXPECT_EQ(differential::run(text, seed, 40), "") << "seed " << seed;
+}
+
 // Log lines of about 80 characters: emphasis, bold, strikethrough and code
 // within a line, and now and then a delimiter that waits lines for its partner.
 U16String logLines(int count, const char16_t* lineEnd = u"\n")

@@ -5,6 +5,7 @@
 #include "platform/text/Utf.h"
 
 #include <cstdio>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -560,4 +561,53 @@ TEST(TableGridRender, AFinalTableFollowedByTextNoLongerEndsWithTheDocumentsLineE
         EXPECT_EQ(u8(serialize(storage)), u8(TextOps::replacingAll(TextOps::replacingAll(followed, u"| 1 |", u"| 2 |"), u"| - |", u"| --- |")))
             << u8(typed);
     }
+}
+
+TEST(TableGridRender, ATableIndentedIntoAListItemKeepsItsLeaderOnEveryRowWrittenAgain)
+{
+    // Spaces or a tab before the first row, CRLF, the final line: every canonical row starts as the first did.
+    const std::tuple<const char16_t*, const char16_t*, const char16_t*> cases[] = {
+        {u"- item\n\n  | a | b |\n  |---|---|\n  | x | 2 |\n\n- next\n", u"  ",
+         u"- item\n\n  | a | b |\n  | --- | --- |\n  | y | 2 |\n\n- next\n"},
+        {u"1. item\n\n   | a | b |\n   |---|---|\n   | x | 2 |\n\n2. next", u"   ",
+         u"1. item\n\n   | a | b |\n   | --- | --- |\n   | y | 2 |\n\n2. next"},
+        {u"- item\r\n\r\n  | a | b |\r\n|---|---|\r\n    | x | 2 |\r\n", u"  ",
+         u"- item\r\n\r\n  | a | b |\r\n  | --- | --- |\r\n  | y | 2 |\r\n"},
+        {u"-\titem\n\n\t| a | b |\n\t|---|---|\n\t| x | 2 |", u"\t", u"-\titem\n\n\t| a | b |\n\t| --- | --- |\n\t| y | 2 |"},
+        {u"| a | b |\n|---|---|\n  | x | 2 |", u"", u"| a | b |\n| --- | --- |\n| y | 2 |"},
+    };
+    for (const auto& [typed, leader, edited] : cases) {
+        TextStorage storage = render(typed, 13);
+        ASSERT_EQ(gridParagraphs(storage), 4) << u8(typed);
+        EXPECT_EQ(u8(serialize(storage)), u8(typed));
+        replaceFirst(storage, u"x", u"y");
+        std::vector<GridSpan> spans;
+        EXPECT_EQ(u8(serialize(storage, &spans)), u8(edited));
+        // A row written alone is that row's whole line, as long as the span says.
+        ASSERT_EQ(spans.size(), 1u);
+        ASSERT_EQ(spans[0].lines.size(), 3u);
+        const U16String row = rowMarkdown(storage, Range{spans[0].text.location + 4, 3}, 2);
+        EXPECT_EQ(u8(row), u8(U16String(leader) + u"| y | 2 |"));
+        EXPECT_EQ(int(row.size()), spans[0].lines[2]);
+        // A grid rebuilt by a row or column command keeps the leader.
+        const Parsed wider = insertingColumn(*parseText(u"| a | b |\n|-|-|\n| y | 2 |"), 2);
+        const AttributedString rebuilt =
+            attributedReplacing(wider, 13, cellBlock(storage, spans[0].text.location)->table().get());
+        const U16String eol = U16View(typed).find(u'\r') == U16View::npos ? u"\n" : u"\r\n";
+        const U16String start = U16String(leader) + u"| a | b |  |" + eol + U16String(leader) + u"|";
+        EXPECT_EQ(u8(serialize(rebuilt).substr(0, start.size())), u8(start));
+    }
+}
+
+TEST(TableGridRender, ATableOnAListMarkersOrAQuotesLineIsNoGrid)
+{
+    for (const char16_t* text : {u"- | a | b |\n  |---|---|\n  | 1 | 2 |\n", u"1. | a | b |\n   |---|---|\n   | 1 | 2 |",
+                                 u"* a | b\n  --|--\n", u"> | a | b |\n|---|---|\n| 1 | 2 |\n", u"  - | a |\n    | - |"}) {
+        const TextStorage storage = render(text, 13);
+        EXPECT_EQ(gridParagraphs(storage), 0) << u8(text);
+        EXPECT_EQ(serialize(storage), text);
+    }
+    // A dash or a number that opens no item still starts a table.
+    for (const char16_t* text : {u"-| a | b |\n|---|---|\n| 1 | 2 |", u"1.5 | b\n--|--\n3 | 4", u"*x* | b\n--|--"})
+        EXPECT_GT(gridParagraphs(render(text, 13)), 0) << u8(text);
 }

@@ -382,18 +382,42 @@ bool gluesUnderGrid(const AttributedString& text, Range range, U16View replaceme
     const U16View s = text.string();
     const int n = text.length();
     const int p = range.location;
-    if (p <= 0 || p > n || range.end() > n || s[size_t(p - 1)] != u'\n' || !tableAt(text, p - 1) || tableAt(text, p))
+    if (p < 0 || p > n || range.end() > n || (p < n && tableAt(text, p)))
         return false;
-    // Under a grid that ends the text, text typed or pasted there would be its next row:
-    // it goes a line apart, as under a grid followed by a blank line.
-    if (p == n)
-        return !replacement.empty() && !isBreak(replacement.front());
-    // Only where a blank line stood under the grid.
-    if (!isBreak(s[size_t(p)]))
+    // A line of spaces and tabs is as blank as an empty one: the edit is on the line
+    // under the grid when only such characters stand between them.
+    auto isBlank = [](char16_t c) { return c == u' ' || c == u'\t'; };
+    int lineStart = p;
+    while (lineStart > 0 && isBlank(s[size_t(lineStart - 1)]))
+        --lineStart;
+    if (lineStart <= 0 || s[size_t(lineStart - 1)] != u'\n' || !tableAt(text, lineStart - 1)
+        || (lineStart < n && tableAt(text, lineStart)))
         return false;
-    if (!replacement.empty())
-        return !isBreak(replacement.front());
-    return range.end() < n && !isBreak(s[size_t(range.end())]);
+    auto pastBlanks = [&](int at) {
+        while (at < n && isBlank(s[size_t(at)]))
+            ++at;
+        return at;
+    };
+    const int lineEnd = pastBlanks(p);
+    // Only where a blank line stood under the grid, or where the grid ends the text (modulo
+    // blanks): text typed or pasted there would be its next row.
+    if (lineEnd < n && !isBreak(s[size_t(lineEnd)]))
+        return false;
+    // What is put there glues when its first line holds more than blanks: it goes a line apart.
+    if (!replacement.empty()) {
+        for (char16_t c : replacement) {
+            if (isBreak(c))
+                return false;
+            if (!isBlank(c))
+                return true;
+        }
+        return false;
+    }
+    if (lineEnd == n)
+        return false;
+    // A deletion glues what it brings up onto that line.
+    const int after = pastBlanks(range.end());
+    return after < n && !isBreak(s[size_t(after)]);
 }
 
 } // namespace velkin::GridEdges

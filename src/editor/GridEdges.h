@@ -29,8 +29,8 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
                                            double baseSize, const Attributes& typing, U16View lineEnd = u"\n");
 
 // Whether putting `replacement` in place of `range` would bring text right under a
-// grid's last row, where a blank line stood or where the grid ends the text: such
-// text then reads as a row.
+// grid's last row, where a blank line (empty, or of spaces and tabs) stood or where
+// the grid ends the text: such text then reads as a row. Blanks alone keep the line blank.
 bool gluesUnderGrid(const AttributedString& text, Range range, U16View replacement);
 
 // `text` as it goes into a cell: one line, its line breaks spaces.

@@ -264,7 +264,8 @@ LineFlags tableRows(const std::vector<U16View>& lines, const LineFlags& fenced)
         if (i == 0 || fenced[size_t(i - 1)])
             continue;
         const U16View header = lines[size_t(i - 1)];
-        if (TextOps::find(header, u'|') < 0 || blank(header))
+        // A table on a list marker's or a quote's line is that container's, read with its text.
+        if (TextOps::find(header, u'|') < 0 || blank(header) || PipeTable::opensContainer(header))
             continue;
         rows[size_t(i - 1)] = true;
         rows[size_t(i)] = true;

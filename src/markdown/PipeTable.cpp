@@ -1,5 +1,6 @@
 #include "markdown/PipeTable.h"
 
+#include "markdown/MarkdownSyntax.h"
 #include "platform/text/CharacterClass.h"
 
 #include <algorithm>
@@ -159,6 +160,11 @@ bool isDelimiterRow(U16View line)
     return std::all_of(t.begin(), t.end(), [](char16_t c) {
         return c == pipe || c == u':' || c == u'-' || c == u' ' || c == u'\t';
     });
+}
+
+bool opensContainer(U16View line)
+{
+    return MarkdownSyntax::matchList(line) || MarkdownSyntax::quoteLeader(line).depth > 0;
 }
 
 std::vector<TextAlignment> delimiterAlignments(U16View line)

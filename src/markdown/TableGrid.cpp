@@ -49,6 +49,23 @@ U16String cellMarkdown(U16View paragraphs)
     return escaped;
 }
 
+// The spaces and tabs a table's first line starts with.
+U16View leaderOf(U16View firstLine)
+{
+    size_t n = 0;
+    while (n < firstLine.size() && (firstLine[n] == u' ' || firstLine[n] == u'\t'))
+        ++n;
+    return firstLine.substr(0, n);
+}
+
+// Canonical Markdown of a table with every line after `leader`.
+U16String withLeader(U16String md, U16View leader)
+{
+    if (leader.empty())
+        return md;
+    return U16String(leader) + TextOps::replacingAll(md, u"\n", u"\n" + U16String(leader));
+}
+
 // The grid being collected while serialising.
 class PendingTable {
 public:
@@ -97,8 +114,10 @@ public:
     // The one row collected, as a line of `columns` cells.
     U16String onlyRow(int columns) const
     {
-        return cells_.empty() ? PipeTable::rowMarkdown({}, size_t(columns))
-                              : PipeTable::rowMarkdown(values(cells_.begin()->second, columns), size_t(columns));
+        const auto* source = dynamic_cast<const SourceTable*>(table_);
+        return (source ? source->leader : U16String())
+            + (cells_.empty() ? PipeTable::rowMarkdown({}, size_t(columns))
+                              : PipeTable::rowMarkdown(values(cells_.begin()->second, columns), size_t(columns)));
     }
 
 private:
@@ -128,8 +147,8 @@ private:
             auto it = alignments_.find(c);
             table.alignments.push_back(it == alignments_.end() ? TextAlignment::Natural : it->second);
         }
-        U16String md = PipeTable::markdown(table);
         const auto* source = dynamic_cast<const SourceTable*>(table_);
+        U16String md = withLeader(PipeTable::markdown(table), source ? U16View(source->leader) : U16View());
         if (rows && !(source && source->source && source->canonical && *source->canonical == md))
             keepRows(md, columns, source, *rows);
         if (!source)
@@ -270,7 +289,8 @@ AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std
     auto grid = std::make_shared<SourceTable>();
     grid->endedText = endsText;
     if (source) {
-        grid->canonical = PipeTable::markdown(table);
+        grid->leader = U16String(leaderOf(*source));
+        grid->canonical = withLeader(PipeTable::markdown(table), grid->leader);
         grid->rowEnd = TextOps::contains(*source, u"\r\n") ? u"\r\n" : u"\n";
         grid->lastRowEnd = lineEndAtEnd(*source);
         grid->source = std::move(source);
@@ -286,6 +306,7 @@ AttributedString attributedReplacing(const PipeTable::Parsed& table, double base
         grid->lastRowEnd = typed->lastRowEnd;
         grid->endsLikeRows = typed->endsLikeRows;
         grid->endedText = typed->endedText;
+        grid->leader = typed->leader;
     }
     return gridOf(table, baseSize, std::move(grid));
 }

@@ -28,6 +28,9 @@ public:
     // The table was read from the end of the text (`source` then holds the text's
     // final line feed, if it has one).
     bool endedText = false;
+    // The blanks the table's first row was typed after (a table indented into a list
+    // item): every row written canonically starts with them, so the table stays in its item.
+    U16String leader;
 };
 
 // The text with every pipe table outside code turned into a grid, styled at
@@ -38,12 +41,13 @@ TextStorage render(U16View markdownText, double baseSize);
 TextStorage grids(U16View markdownText, double baseSize);
 
 // One grid: a paragraph per cell, header row first, each carrying its own cell
-// block of one new SourceTable (which keeps `source` when given; `endsText`: the
-// table's lines end the text, as a source given alone is taken to).
+// block of one new SourceTable (which keeps `source` when given, and the blanks
+// its first line starts with as its leader; `endsText`: the table's lines end the
+// text, as a source given alone is taken to).
 AttributedString attributed(const PipeTable::Parsed& table, double baseSize, std::optional<U16String> source = std::nullopt,
                             bool endsText = true);
 // A grid that takes the place of an edited one whose table is `replaced`: it is
-// written with the line ends the replaced table was typed with.
+// written with the line ends and the leader the replaced table was typed with.
 AttributedString attributedReplacing(const PipeTable::Parsed& table, double baseSize, const TextTable* replaced);
 
 // Where one grid stands in the text and in its Markdown.
@@ -68,7 +72,8 @@ struct GridSpan {
 // piece that more text follows, after its final line feed.
 U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans = nullptr, bool continues = false);
 
-// The Markdown line of one grid row of `columns` cells, from its cells' paragraphs, which `paragraphs` holds exactly.
+// The Markdown line of one grid row of `columns` cells, from its cells' paragraphs, which `paragraphs` holds exactly;
+// its grid's leader comes first.
 U16String rowMarkdown(const AttributedString& text, Range paragraphs, int columns);
 
 // The cell block of the paragraph at `index`, or null outside a grid or the text.

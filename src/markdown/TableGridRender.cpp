@@ -76,9 +76,11 @@ TextStorage grids(U16View text, double baseSize)
     const size_t count = lines.size();
     // Where a header and its delimiter row could start a table, before the code
     // classification that costs a pass over the whole text, needed only then.
+    // A header on a list marker's or a quote's line stays text: its grid would take the marker for a cell.
     auto mayStartTable = [&](size_t i) {
         return i + 1 < count && lines[i].find(u'|') != U16View::npos
-            && PipeTable::isDelimiterRow(withoutCarriageReturn(lines[i + 1]));
+            && PipeTable::isDelimiterRow(withoutCarriageReturn(lines[i + 1]))
+            && !PipeTable::opensContainer(withoutCarriageReturn(lines[i]));
     };
     const std::vector<bool> code = codeFlags(text, lines);
     // A row that holds another line break (a lone CR, a Unicode separator) stays

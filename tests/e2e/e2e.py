@@ -592,10 +592,69 @@ def return_at_row_end(d):
                 raise Failure(f"{name} holds {saved!r}, without {row!r}")
 
 
+def table_in_list_item(d):
+    """A cell edited in a table indented under a list item ("- ", "1. ") is saved with the rows'
+    indent, and Backspace on the blank line under that table keeps the rows in the item too."""
+    for name, marker, after, leader in [("bullet.md", b"- ", b"- ", b"  "), ("ordered.md", b"1. ", b"2. ", b"   ")]:
+        def doc(header, delimiter, last):
+            return (marker + b"item\n\n" + leader + header + b"\n" + leader + delimiter + b"\n" + leader + last
+                    + b"\n\n" + after + b"next\n")
+        d.write(name, doc(b"| a | b |", b"|---|---|", b"| 1 | 2 |"))
+        d.start(name)
+        wid = d.window(name)
+        d.key("ctrl+Home", "Down", "Down", "End")
+        d.type("Z")
+        d.wait_title(wid, name + "*")
+        d.key("ctrl+s")
+        d.wait_bytes(name, doc(b"| aZ | b |", b"| --- | --- |", b"| 1 | 2 |"))
+        d.wait_title(wid, name)
+        d.key("ctrl+End", "Up", "Up", "BackSpace")
+        d.type("Y")
+        d.wait_title(wid, name + "*")
+        d.key("ctrl+s")
+        d.wait_bytes(name, doc(b"| aZ | b |", b"| --- | --- |", b"| 1 | 2Y |"))
+
+
+def marker_table_line(d):
+    """A table written on a list marker's line stays the item's text: a key typed right after opening
+    the file goes before the marker, and typing elsewhere saves the item unchanged."""
+    item = b"- | a | b |\n  |---|---|\n  | 1 | 2 |\n"
+    d.write("marker.md", item + b"\nEnd\n")
+    d.start("marker.md")
+    wid = d.window("marker.md")
+    d.type("T")
+    d.key("ctrl+End")
+    d.type("X")
+    d.wait_title(wid, "marker.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("marker.md", b"T" + item + b"\nEnd\nX")
+    d.wait_title(wid, "marker.md")
+    d.key("ctrl+Home", "Delete", "ctrl+s")
+    d.wait_bytes("marker.md", item + b"\nEnd\nX")
+
+
+def blank_line_under_table(d):
+    """Text typed on a line of spaces or a tab under a table (the file's last line, or one above its
+    final empty line) is saved a line below it, not as the table's next row."""
+    table = b"Intro\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n"
+    for name, tail, keys, typed, expected in [
+            ("spaces.md", b"   ", ["ctrl+End"], "Below", b"   \nBelow"),
+            ("tab.md", b"\t", ["ctrl+End"], "Below", b"\t\nBelow"),
+            ("above.md", b"   \n", ["ctrl+End", "Up"], "X", b"\nX   \n")]:
+        d.write(name, table + tail)
+        d.start(name)
+        wid = d.window(name)
+        d.key(*keys)
+        d.type(typed)
+        d.wait_title(wid, name + "*")
+        d.key("ctrl+s")
+        d.wait_bytes(name, table + expected)
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
-                                     html_paste, table_edges, format_keys, grid_neighbours,
-                                     whole_text_over_grid, return_at_row_end]}
+                                     html_paste, table_edges, format_keys, grid_neighbours, whole_text_over_grid,
+                                     return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table]}
 
 
 def main():
