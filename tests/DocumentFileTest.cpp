@@ -457,6 +457,50 @@ TEST(DocumentWindow, RepairedTextIsShownAndItsFirstSaveAsks)
     EXPECT_TRUE(none.texts.empty());
 }
 
+TEST(DocumentWindow, AByteOrderMarkStaysOutOfTheTextAndInTheFile)
+{
+    CloseWindowsAfterwards cleanup;
+    TempDirectory folder;
+    const std::string mark = "\xEF\xBB\xBF";
+    const fs::path path = folder.write("bom.md", mark + "# Title\r\n\r\nText\r\n");
+    DocumentWindow* window = VelkinApp::shared().openDocument(path);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->document().text, u"# Title\r\n\r\nText\r\n");
+    EXPECT_FALSE(window->isDocumentEdited());
+    EXPECT_EQ(window->diskFile().check(), DocumentFile::DiskState::same);
+
+    typeAtEnd(*window, u"x");
+    ASSERT_TRUE(window->save());
+    EXPECT_EQ(bytesOf(path), mark + "# Title\r\n\r\nText\r\nx");
+    EXPECT_FALSE(window->isDocumentEdited());
+
+    const fs::path copy = folder.path() / "copy.md";
+    {
+        DialogAnswerer answer(choose(copy));
+        ASSERT_TRUE(window->saveAs());
+    }
+    EXPECT_EQ(bytesOf(copy), mark + "# Title\r\n\r\nText\r\nx");
+
+    // Another program drops the mark, then writes it back with new text: the
+    // window follows the file, unmodified, and saves what it last read.
+    replaceByRename(copy, "# Title\r\n\r\nText\r\nx");
+    ASSERT_TRUE(waitUntil([&] { return !window->document().byteOrderMark; }));
+    EXPECT_FALSE(window->isDocumentEdited());
+    replaceByRename(copy, mark + "y");
+    ASSERT_TRUE(waitUntil([&] { return window->document().text == u"y"; }));
+    EXPECT_TRUE(window->document().byteOrderMark);
+    typeAtEnd(*window, u"z");
+    ASSERT_TRUE(window->save());
+    EXPECT_EQ(bytesOf(copy), mark + "yz");
+    typeAtEnd(*window, u"w");
+    {
+        DialogAnswerer yes(DialogAnswerer::press(QStringLiteral("Revert")));
+        ASSERT_TRUE(window->revertToSaved());
+    }
+    EXPECT_EQ(window->document(), (MarkdownDocument{u"yz", true}));
+    EXPECT_FALSE(window->isDocumentEdited());
+}
+
 TEST(DocumentWindow, ABinaryLookingFileAsksBeforeItOpens)
 {
     CloseWindowsAfterwards cleanup;

@@ -340,6 +340,37 @@ TEST(HelpWindow, CarriesTheMenusAndItsPageAnswersFind)
     EXPECT_EQ(page->textView()->string(), text);
 }
 
+TEST(HelpWindow, FormatKeysTypeNothingIntoItsFields)
+{
+    VelkinApp::shared();  // gives help windows their menus
+    HelpWindow::show();
+    QMainWindow* window = HelpWindow::window();
+    ASSERT_NE(window, nullptr);
+    settle();
+    HelpPageView* page = HelpWindow::view()->pageView();
+    ASSERT_NE(page, nullptr);
+    page->textView()->setFocus();
+    window->findChild<QAction*>(QStringLiteral("findShow"))->trigger();
+    ASSERT_NE(page->textView()->findBar(), nullptr);
+    // Subscript and Superscript are disabled here; their keys still belong to them,
+    // from the main keys and the keypad, "+" with and without Shift.
+    for (QLineEdit* field : {HelpWindow::view()->searchField(), page->textView()->findBar()->findField()}) {
+        field->setFocus();
+        field->setText(QStringLiteral("table"));
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Minus, Qt::ControlModifier | Qt::AltModifier);
+        QTest::keyClick(field, Qt::Key_Minus, Qt::ControlModifier | Qt::AltModifier | Qt::KeypadModifier);
+        QTest::keyClick(field, Qt::Key_Plus, Qt::ControlModifier | Qt::AltModifier);
+        QTest::keyClick(field, Qt::Key_Plus, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+        EXPECT_EQ(field->text(), QStringLiteral("table")) << field->objectName().toStdString();
+        EXPECT_EQ(field->selectedText(), QStringLiteral("table"));
+        QTest::keyClick(field, Qt::Key_Minus);
+        EXPECT_EQ(field->text(), QStringLiteral("-"));
+    }
+    page->textView()->closeFindBar();
+    HelpWindow::view()->searchField()->clear();
+}
+
 TEST(HelpView, DownInTheSearchFieldReachesTheResultsAndReturnOpensOne)
 {
     HelpNavigator navigator(smallBook());

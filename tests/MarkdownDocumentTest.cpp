@@ -26,6 +26,39 @@ TEST(MarkdownDocument, InvalidBytesAreRepairedNotDropped)
     EXPECT_EQ(MarkdownDocument::fromData("\xFF\xFE").text, u"\uFFFD\uFFFD");
 }
 
+TEST(MarkdownDocument, AByteOrderMarkIsSetApartFromTheTextAndWrittenBack)
+{
+    const std::string mark = "\xEF\xBB\xBF";
+    struct Case {
+        std::string bytes;
+        U16String text;
+        bool repaired;
+    };
+    const Case cases[] = {
+        {mark + "# Title\r\n\r\n| a | b |\r\n", u"# Title\r\n\r\n| a | b |\r\n", false},
+        {mark, u"", false},
+        {mark + "caf\xE9", u"caf\uFFFD", true},
+        // Only the first is a mark; a second is the text's own character.
+        {mark + mark + "x", u"\uFEFFx", false},
+        {"a" + mark, u"a\uFEFF", false},
+    };
+    for (const Case& c : cases) {
+        bool repaired = false;
+        const MarkdownDocument document = MarkdownDocument::fromData(c.bytes, &repaired);
+        EXPECT_EQ(document.text, c.text) << c.bytes;
+        EXPECT_EQ(document.byteOrderMark, c.bytes.starts_with(mark)) << c.bytes;
+        EXPECT_EQ(repaired, c.repaired) << c.bytes;
+        if (!c.repaired) {
+            EXPECT_EQ(document.data(), c.bytes);
+        }
+    }
+    EXPECT_EQ(MarkdownDocument::fromData(mark + "caf\xE9").data(), mark + "caf\xEF\xBF\xBD");
+    // A mark cut short is not one: its bytes are repaired like any others.
+    const MarkdownDocument cut = MarkdownDocument::fromData("\xEF\xBB# T");
+    EXPECT_FALSE(cut.byteOrderMark);
+    EXPECT_EQ(cut.text, u"\uFFFD# T");
+}
+
 TEST(MarkdownDocument, DecodingAgreesWithThePlatformOnEveryEdge)
 {
     const std::string cases[] = {

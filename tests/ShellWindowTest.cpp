@@ -14,6 +14,7 @@
 #include "editor/MarkdownTextView.h"
 #include "platform/view/WindowFrame.h"
 #include "platform/pasteboard/Pasteboard.h"
+#include "platform/text/Utf.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
@@ -421,6 +422,35 @@ TEST(DocumentWindow, ZoomAndFamilyReachTheEditor)
     DocumentWindow* other = VelkinApp::shared().newDocument();
     EXPECT_EQ(other->contentView()->editorZoom(), 1.0);
     EXPECT_EQ(other->contentView()->editorFontFamily(), MarkdownFontFamily::sansSerif);
+}
+
+TEST(DocumentWindow, ZoomKeepsTheSelectionAndTheLineAtTheTop)
+{
+    CloseWindowsAfterwards cleanup;
+    // Laid out whole, and long enough to be laid out as it shows.
+    for (int lines : {300, 6000}) {
+        DocumentWindow* window = VelkinApp::shared().newDocument();
+        window->resize(700, 500);
+        ContentView* content = window->contentView();
+        MarkdownTextView* view = content->textView();
+        U16String text;
+        for (int i = 0; i < lines; ++i)
+            text += u"line " + u16(std::to_string(i)) + u" with *some* words\n";
+        view->selectAll();
+        view->insertText(text);
+        const Range words{int(text.find(u"line " + u16(std::to_string(lines / 2)) + u" ")), 8};
+        view->setSelectedRange(words);
+        view->scrollRangeToVisible(words);
+        const int top = view->characterIndexForPoint({0, 0});
+        for (double zoom : {1.5, 0.9, 1.0}) {
+            content->setEditorZoom(zoom);
+            EXPECT_EQ(view->selectedRange(), words) << zoom;
+            // Within a line of where it was.
+            const int shown = view->characterIndexForPoint({0, 0});
+            EXPECT_LT(std::abs(shown - top), 40) << zoom << ": " << shown << " shown at the top, not " << top;
+        }
+        EXPECT_EQ(window->document().text, text);
+    }
 }
 
 TEST(DocumentWindow, ClosingAsksAboutUnsavedChanges)

@@ -4,6 +4,7 @@
 #include "app/TableSizePicker.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
+#include "platform/layout/LayoutManager.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/symbols/SymbolIcon.h"
 #include "platform/text/QtString.h"
@@ -17,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace velkin {
 
@@ -125,8 +127,15 @@ void ContentView::setEditorZoom(double zoom)
 {
     if (zoom == zoom_)
         return;
+    // The paragraph at the top of the view stays there, the way into it scaled with the text.
+    MarkdownTextView* view = textView();
+    const double inset = view->textContainerInset().height();
+    LayoutManager::Anchor top = view->layoutManager()->anchorAt(view->verticalScrollBar()->value() - inset);
+    top.offset *= zoom / zoom_;
     zoom_ = zoom;
     editor_->setEditor(editorValue());
+    const double y = view->layoutManager()->anchorY(top) + view->textContainerInset().height();
+    view->verticalScrollBar()->setValue(int(std::lround(y)));
     if (stateChanged_)
         stateChanged_();
 }

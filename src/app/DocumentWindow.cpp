@@ -78,6 +78,7 @@ DocumentWindow::DocumentWindow(MarkdownDocument document, std::optional<fs::path
     setAttribute(Qt::WA_DeleteOnClose);
     const std::string bytes = reading ? reading->bytes : document.data();
     repaired_ = reading && reading->repaired;
+    byteOrderMark_ = document.byteOrderMark;
     const std::optional<RecentDocuments::WindowState> saved = file_ ? RecentDocuments::windowState(*file_) : std::nullopt;
     content_ = new ContentView(
         std::move(document.text),
@@ -104,7 +105,7 @@ DocumentWindow::~DocumentWindow() = default;
 
 MarkdownDocument DocumentWindow::document() const
 {
-    return MarkdownDocument{content_->text()};
+    return MarkdownDocument{content_->text(), byteOrderMark_};
 }
 
 bool DocumentWindow::isDocumentEdited() const
@@ -178,6 +179,7 @@ bool DocumentWindow::reload(QString* error)
     disk_.setFile(*file_, reading.bytes);
     fileMissing_ = false;
     repaired_ = reading.repaired;
+    byteOrderMark_ = document->byteOrderMark;
     updateTitle();
     updateNotice();
     return true;
@@ -240,7 +242,7 @@ void DocumentWindow::updateTitle()
 bool DocumentWindow::writeTo(const fs::path& file, QString* error)
 {
     // Encoded straight from the window's text: a long document is not copied first.
-    const std::string bytes = u8(content_->text());
+    const std::string bytes = MarkdownDocument::encode(content_->text(), byteOrderMark_);
     QSaveFile out(QString::fromStdString(file.string()));
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())
         || !out.commit()) {

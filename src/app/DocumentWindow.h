@@ -108,6 +108,8 @@ private:
     mutable SavedText saved_;
     bool fileMissing_ = false;
     bool repaired_ = false;
+    // The file began with a byte-order mark: kept out of the text, written back on save.
+    bool byteOrderMark_ = false;
     QTimer frameSaver_;
     bool configured_ = false;
 };

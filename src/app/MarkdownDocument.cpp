@@ -25,6 +25,8 @@ std::vector<ContentType> MarkdownDocument::writableContentTypes()
 
 namespace {
 
+constexpr std::string_view byteOrderMarkBytes = "\xEF\xBB\xBF";
+
 // Strict UTF-8 to UTF-16 in one pass, quick over ASCII; nothing at the first
 // ill-formed sequence (overlong forms, surrogates, values past U+10FFFF,
 // truncated sequences).
@@ -96,12 +98,13 @@ std::optional<U16String> decodeStrict(std::string_view bytes)
 
 MarkdownDocument MarkdownDocument::fromData(std::string_view bytes, bool* repaired)
 {
+    const bool mark = bytes.starts_with(byteOrderMarkBytes);
+    if (mark)
+        bytes.remove_prefix(byteOrderMarkBytes.size());
     auto strict = decodeStrict(bytes);
     if (repaired)
         *repaired = !strict;
-    if (strict)
-        return {std::move(*strict)};
-    return {u16(bytes)};
+    return {strict ? std::move(*strict) : u16(bytes), mark};
 }
 
 bool MarkdownDocument::looksBinary(std::string_view bytes)
@@ -150,7 +153,15 @@ std::optional<MarkdownDocument> MarkdownDocument::read(const fs::path& path, std
 
 std::string MarkdownDocument::data() const
 {
-    return u8(text);
+    return encode(text, byteOrderMark);
+}
+
+std::string MarkdownDocument::encode(U16View text, bool byteOrderMark)
+{
+    std::string bytes = u8(text);
+    if (byteOrderMark)
+        bytes.insert(0, byteOrderMarkBytes);
+    return bytes;
 }
 
 } // namespace velkin

@@ -12,7 +12,11 @@
 namespace velkin {
 
 struct MarkdownDocument {
+    // The text after any byte-order mark: headings, tables and front lines
+    // are read from its first character.
     U16String text;
+    // The file began with a UTF-8 byte-order mark, which a save writes back.
+    bool byteOrderMark = false;
 
     // The types a document is read as and written as, the Markdown type first.
     static std::vector<ContentType> readableContentTypes();
@@ -25,7 +29,8 @@ struct MarkdownDocument {
     };
 
     // The document held by a file's bytes: strict UTF-8, else with every
-    // ill-formed sequence repaired to U+FFFD (`repaired` then says so). Never fails.
+    // ill-formed sequence repaired to U+FFFD (`repaired` then says so), one
+    // leading byte-order mark set apart. Never fails.
     static MarkdownDocument fromData(std::string_view bytes, bool* repaired = nullptr);
     // Reads a regular file; nothing, with the reason in `error`, when it cannot.
     static std::optional<MarkdownDocument> read(const std::filesystem::path& path, std::string* error = nullptr,
@@ -33,8 +38,10 @@ struct MarkdownDocument {
     // Whether bytes look like a binary file rather than text: a NUL among the first 8 KB.
     static bool looksBinary(std::string_view bytes);
 
-    // The text as UTF-8 bytes, without a byte-order mark.
+    // The text as UTF-8 bytes, after a byte-order mark when the document has one.
     std::string data() const;
+    // The same for any text, encoded straight from it.
+    static std::string encode(U16View text, bool byteOrderMark);
 
     bool operator==(const MarkdownDocument&) const = default;
 };

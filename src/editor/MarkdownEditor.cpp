@@ -2014,8 +2014,10 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
     const MarkdownFontFamily oldFamily = coordinator.styler.family;
     view.fontFamily = fontFamily;
     const U16String bound = text.get ? text.get() : U16String();
-    if (markdownOf(*storage) != bound || oldSize != newSize) {
-        const int location = view.selectedRange().location;
+    const bool sameText = markdownOf(*storage) == bound;
+    if (!sameText || oldSize != newSize) {
+        // A new size alone keeps the selection whole; a new text keeps only the caret's place.
+        const Range selected = sameText ? view.selectedRange() : Range{view.selectedRange().location, 0};
         coordinator.styler = MarkdownStyler{newSize, fontFamily};
         view.gridBaseSize = newSize;
         view.setLineEnding(MarkdownEditing::lineEnding(bound));
@@ -2026,7 +2028,7 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
         else
             coordinator.styler.apply(rendered);
         view.setAttributedString(rendered);
-        view.setSelectedRange({std::min(location, storage->length()), 0});
+        view.setSelectedRange(selected);
         coordinator.restyle(view);
     } else if (oldFamily != fontFamily) {
         coordinator.styler = MarkdownStyler{newSize, fontFamily};

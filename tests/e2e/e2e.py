@@ -651,10 +651,56 @@ def blank_line_under_table(d):
         d.wait_bytes(name, table + expected)
 
 
+def byte_order_mark(d):
+    """A file that begins with a byte order mark opens unmodified, takes a first key in its
+    first-line table's first cell and saves the mark once in front of the same columns; a
+    heading after the mark exports as a heading."""
+    mark = b"\xef\xbb\xbf"
+    d.write("bom.md", mark + b"| a | b |\r\n| --- | --- |\r\n| 1 | 2 |\r\n\r\nText\r\n")
+    d.start("bom.md")
+    wid = d.window("bom.md")
+    d.type("T")
+    d.wait_title(wid, "bom.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("bom.md", mark + b"| Ta | b |\r\n| --- | --- |\r\n| 1 | 2 |\r\n\r\nText\r\n")
+    d.wait_title(wid, "bom.md")
+    source = d.write("title.md", mark + b"# Title\n\nText\n")
+    html = os.path.join(d.files, "title.html")
+    done = subprocess.run([d.velkin, "--export", source, html], env=d.env, capture_output=True, timeout=30)
+    if done.returncode != 0:
+        raise Failure(f"--export failed: {done.stderr.decode()[-2000:]}")
+    with open(html, encoding="utf-8") as f:
+        page = f.read()
+    if not re.search(r"<h1[^>]*>Title</h1>", page) or "\ufeff" in page:
+        raise Failure("the exported page has no heading Title, or keeps the mark as text")
+
+
+def zoom_keeps_selection(d):
+    """Zooming in, out and back to the actual size keeps the selection: a command after it applies
+    to the same words."""
+    d.write("zoom.md", b"alpha beta gamma\n")
+    d.start("zoom.md")
+    wid = d.window("zoom.md")
+    d.key("ctrl+Home", "ctrl+Right", "Right", "ctrl+shift+Right")
+    d.key("ctrl+plus")
+    d.key("ctrl+b")
+    d.wait_title(wid, "zoom.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("zoom.md", b"alpha **beta** gamma\n")
+    d.key("ctrl+Home", "End", "ctrl+shift+Left")
+    d.key("ctrl+minus")
+    d.key("ctrl+0")
+    d.key("ctrl+i")
+    d.wait_title(wid, "zoom.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("zoom.md", b"alpha **beta** _gamma_\n")
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
                                      html_paste, table_edges, format_keys, grid_neighbours, whole_text_over_grid,
-                                     return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table]}
+                                     return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table,
+                                     byte_order_mark, zoom_keeps_selection]}
 
 
 def main():

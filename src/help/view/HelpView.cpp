@@ -4,6 +4,7 @@
 #include "help/HelpStrings.h"
 #include "platform/symbols/SymbolIcon.h"
 #include "platform/text/QtString.h"
+#include "platform/view/MenuChord.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -369,6 +370,8 @@ bool HelpView::eventFilter(QObject* watched, QEvent* event)
     if (watched == search_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier && focusList())
+            return true;
+        if (MenuChord::isHeldByMenu(*key, *window()))
             return true;
     }
     return QWidget::eventFilter(watched, event);

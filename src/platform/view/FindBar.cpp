@@ -1,6 +1,7 @@
 #include "platform/view/FindBar.h"
 
 #include "platform/strings/LocalizedStrings.h"
+#include "platform/view/MenuChord.h"
 #include "platform/view/TextView.h"
 
 #include <QApplication>
@@ -101,6 +102,8 @@ FindBar::FindBar(TextView& view) : QWidget(&view), view_(view)
     replaceRow_ = replaceButtons;
     replaceField_->hide();
     replaceButtons->hide();
+    findField_->installEventFilter(this);
+    replaceField_->installEventFilter(this);
 
     connect(findField_, &QLineEdit::textEdited, this, [this](const QString& text) {
         view_.findIncrementally(text.toStdU16String());
@@ -176,6 +179,8 @@ void FindBar::keyPressEvent(QKeyEvent* event)
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event)
 {
+    if ((watched == findField_ || watched == replaceField_) && event->type() == QEvent::KeyPress)
+        return MenuChord::isHeldByMenu(*static_cast<QKeyEvent*>(event), *window());
     switch (event->type()) {
     case QEvent::Show:
     case QEvent::Hide:

@@ -32,7 +32,8 @@ protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
-    // Follows the view's vertical scroll bar, which must not cover the buttons.
+    // Follows the view's vertical scroll bar, which must not cover the buttons;
+    // keeps a menu item's Control+Alt key from typing into the fields.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
