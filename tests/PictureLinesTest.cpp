@@ -1,0 +1,202 @@
+// Picture lines in a live editor follow what they are drawn for: the document's
+// folder when its file changes, the view's width after a resize, and a picture
+// that arrives while more than one window waits for it.
+#include "EditorHarness.h"
+#include "TempDirectory.h"
+
+#include "document/ImageCache.h"
+#include "markdown/ImageBlock.h"
+#include "platform/text/Utf.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QScrollBar>
+
+#include <gtest/gtest.h>
+
+namespace velkin {
+namespace {
+
+using namespace testing_editor;
+using testing::TempDirectory;
+
+std::string png(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return data.toStdString();
+}
+
+bool waitUntil(const std::function<bool()>& done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+void placeIn(Editor& e, const TempDirectory& folder)
+{
+    e.host->setWindowFilePath(QString::fromStdString((folder.path() / "note.md").string()));
+}
+
+std::string keyIn(const TempDirectory& folder, U16View source)
+{
+    return ImageCache::key(source, Url::fileURL((folder.path() / "note.md").string())).value_or("");
+}
+
+// The picture key the line at `at` shows, or "" when it shows its source.
+std::string shownKey(const Editor& e, int at)
+{
+    const auto mark = e.storage().marker<CollapsedImage>(AttributeKey::CollapsedImage, at);
+    return mark ? mark->key : std::string();
+}
+
+double lineHeight(const Editor& e, int at)
+{
+    const ParagraphStyle* style = e.storage().paragraphStyle(at);
+    return style ? style->minimumLineHeight : -1;
+}
+
+// The heights of the picture lines, in order.
+std::vector<double> pictureHeights(const Editor& e)
+{
+    std::vector<double> heights;
+    ImageBlock::enumerateImageLines(e.storage(), [&](Range line, Range, const U16String&, const U16String&) {
+        heights.push_back(shownKey(e, line.location).empty() ? -1 : lineHeight(e, line.location));
+    });
+    return heights;
+}
+
+TEST(PictureLines, TheyResolveAgainstTheFolderTheDocumentIsSavedIn)
+{
+    TempDirectory without, with;
+    with.write("images/p.png", png(200, 100));
+    const U16String text = u"intro\n\n![p](images/p.png)\r\n\nout";
+    Editor e(text);
+    e.caretAt(u"out");
+    e.show();
+    const int at = e.find(u"![p]");
+    // Never saved: a relative picture has nothing to resolve against and shows its source.
+    EXPECT_EQ(shownKey(e, at), "");
+
+    auto saveInto = [&](const TempDirectory& folder) {
+        placeIn(e, folder);
+        e.host->documentURLChanged();
+    };
+    saveInto(without);
+    EXPECT_EQ(shownKey(e, at), keyIn(without, u"images/p.png"));
+    ASSERT_TRUE(waitUntil([&] { return ImageCache::hasFailed(keyIn(without, u"images/p.png")); }));
+    saveInto(with);
+    EXPECT_EQ(shownKey(e, at), keyIn(with, u"images/p.png"));
+    ASSERT_TRUE(waitUntil([&] { return lineHeight(e, at) == 100; }));
+    // Back into a folder without the picture: it is unavailable again, at the placeholder's height.
+    saveInto(without);
+    EXPECT_EQ(shownKey(e, at), keyIn(without, u"images/p.png"));
+    EXPECT_EQ(lineHeight(e, at), ImageBlock::placeholderHeight);
+    // The caret's line keeps showing its source through a move.
+    e.caretAt(u"![p]", 2);
+    saveInto(with);
+    EXPECT_EQ(shownKey(e, at), "");
+    EXPECT_EQ(*e.document, text);
+}
+
+TEST(PictureLines, TheyTakeTheHeightANewWidthGivesThem)
+{
+    TempDirectory folder;
+    folder.write("images/wide.png", png(1600, 400));  // as high as a quarter of the width it gets
+    folder.write("images/small.png", png(40, 20));    // narrower than any width
+    const U16String text = u"![w](images/wide.png)\n\ntext\n\n| A | B |\n| --- | --- |\n| ![c](images/wide.png) | b |\n\n"
+                           u"![s](images/small.png)\r\n![w](images/wide.png)\r\n\r\n    ![w](images/wide.png)";
+    Editor e(text);
+    placeIn(e, folder);
+    e.caretAt(u"text");
+    e.show();
+    const int first = 0;
+    ASSERT_TRUE(waitUntil([&] { return ImageCache::cachedImage(keyIn(folder, u"images/wide.png")) && lineHeight(e, first) < 120; }));
+    settle();
+    auto wholeRestyle = [&] {
+        Editor fresh(text);
+        placeIn(fresh, folder);
+        fresh.caretAt(u"text");
+        fresh.host->resize(e.host->size());
+        fresh.view().resize(e.view().size());
+        fresh.show();
+        return pictureHeights(fresh);
+    };
+    const std::vector<double> before = pictureHeights(e);
+    ASSERT_EQ(before.size(), 4u);  // the indented one is code
+    for (const QSize size : {QSize(300, 400), QSize(900, 400), QSize(301, 400)}) {
+        e.host->resize(size);
+        settle();
+        const std::vector<double> heights = pictureHeights(e);
+        EXPECT_EQ(heights, wholeRestyle()) << size.width();
+        EXPECT_EQ(heights[2], 20) << size.width();
+        EXPECT_EQ(shownKey(e, e.find(u"    ![w]") + 4), "") << size.width();
+        EXPECT_EQ(lineHeight(e, first),
+                  ImageBlock::displaySize(QSizeF(1600, 400), MarkdownEditorCoordinator::availableWidth(e.view())).height());
+    }
+    EXPECT_NE(pictureHeights(e)[0], before[0]);
+    // Typing afterwards restyles only what it reaches: the heights stay.
+    const std::vector<double> resized = pictureHeights(e);
+    type(e.view(), "x");
+    EXPECT_EQ(pictureHeights(e), resized);
+    EXPECT_EQ(*e.document, U16String(text).insert(text.find(u"text"), u"x"));
+}
+
+TEST(PictureLines, AScrollBarThatPicturesBringAndSendAwaySettles)
+{
+    // A square picture as wide as the view: the scroll bar's width decides whether
+    // the text is taller than the view.
+    TempDirectory folder;
+    folder.write("images/square.png", png(2000, 2000));
+    const U16String text = u"![q](images/square.png)\n\nx";
+    for (int height = 280; height <= 340; height += 4) {
+        Editor e(text);
+        placeIn(e, folder);
+        e.caretAt(u"x");
+        e.host->resize(300, height);
+        e.show();
+        ASSERT_TRUE(waitUntil([&] { return ImageCache::cachedImage(keyIn(folder, u"images/square.png")) != nullptr; }));
+        settle();
+        // However it ends, it ends: a few turns more change nothing.
+        const std::vector<double> heights = pictureHeights(e);
+        const bool bar = e.view().verticalScrollBar()->isVisible();
+        for (int i = 0; i < 20; ++i)
+            QApplication::processEvents();
+        EXPECT_EQ(pictureHeights(e), heights) << height;
+        EXPECT_EQ(e.view().verticalScrollBar()->isVisible(), bar) << height;
+        EXPECT_EQ(*e.document, text);
+    }
+}
+
+TEST(PictureLines, TwoWindowsOnOneLoadingPictureBothShowIt)
+{
+    TempDirectory folder;
+    folder.write("images/big.png", png(1200, 900));
+    const U16String text = u"intro\n\n![b](images/big.png)\n\nout";
+    Editor one(text), two(text);
+    for (Editor* e : {&one, &two}) {
+        placeIn(*e, folder);
+        e->caretAt(u"out");
+    }
+    // Both ask on the same turn, before the first load can end.
+    one.host->show();
+    two.host->show();
+    const std::string key = keyIn(folder, u"images/big.png");
+    ASSERT_TRUE(waitUntil([&] { return ImageCache::cachedImage(key) && !ImageCache::isLoading(key); }));
+    const int at = one.find(u"![b]");
+    for (const Editor* e : {&one, &two}) {
+        const double expected = ImageBlock::displaySize(QSizeF(1200, 900), MarkdownEditorCoordinator::availableWidth(e->view())).height();
+        EXPECT_TRUE(waitUntil([&] { return lineHeight(*e, at) == expected; })) << lineHeight(*e, at);
+    }
+}
+
+} // namespace
+} // namespace velkin
