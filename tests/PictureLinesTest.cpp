@@ -2,6 +2,7 @@
 // folder when its file changes, the view's width after a resize, and a picture
 // that arrives while more than one window waits for it.
 #include "EditorHarness.h"
+#include "RestyleDifferential.h"
 #include "TempDirectory.h"
 
 #include "document/ImageCache.h"
@@ -197,6 +198,43 @@ TEST(PictureLines, TwoWindowsOnOneLoadingPictureBothShowIt)
         const double expected = ImageBlock::displaySize(QSizeF(1200, 900), MarkdownEditorCoordinator::availableWidth(e->view())).height();
         EXPECT_TRUE(waitUntil([&] { return lineHeight(*e, at) == expected; })) << lineHeight(*e, at);
     }
+}
+
+// A long document styled in steps: the pictures in the part styled so far take
+// the new folder at once, those after it when the steps reach them.
+TEST(PictureLines, ALongDocumentStyledInStepsResolvesEveryPictureAfterAMove)
+{
+    TempDirectory folder;
+    folder.write("images/p.png", png(200, 100));
+    U16String text;
+    for (int i = 0; i < 600; ++i) {
+        text += u"Paragraph " + u16(std::to_string(i)) + u" has a few words so that it takes some room.\n\n";
+        if (i % 60 == 0)
+            text += u"![p](images/p.png)\n\n";
+    }
+    differential::Editor e(text, {int(text.size()) - 1, 0}, nullptr, 4096);
+    MarkdownEditorCoordinator& coordinator = e.host->coordinator();
+    ASSERT_TRUE(coordinator.unstyledFrom());
+    e.host->setWindowFilePath(QString::fromStdString((folder.path() / "note.md").string()));
+    e.host->documentURLChanged();
+    const int first = int(e.view().string().find(u"![p]"));
+    const std::string key = keyIn(folder, u"images/p.png");
+    const auto shown = e.storage().marker<CollapsedImage>(AttributeKey::CollapsedImage, first);
+    EXPECT_EQ(shown ? shown->key : "", key);
+    ASSERT_TRUE(waitUntil([&] {
+        const ParagraphStyle* style = e.storage().paragraphStyle(first);
+        return style && style->minimumLineHeight == 100;
+    }));
+    while (!coordinator.styleAhead(e.view(), 1000)) {
+    }
+    int pictures = 0;
+    ImageBlock::enumerateImageLines(e.storage(), [&](Range line, Range, const U16String&, const U16String&) {
+        ++pictures;
+        const auto mark = e.storage().marker<CollapsedImage>(AttributeKey::CollapsedImage, line.location);
+        EXPECT_EQ(mark ? mark->key : "", key) << line.location;
+        EXPECT_EQ(e.storage().paragraphStyle(line.location)->minimumLineHeight, 100) << line.location;
+    });
+    EXPECT_EQ(pictures, 10);
 }
 
 } // namespace
