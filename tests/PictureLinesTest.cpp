@@ -12,6 +12,7 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPainter>
 #include <QScrollBar>
 
 #include <gtest/gtest.h>
@@ -235,6 +236,35 @@ TEST(PictureLines, ALongDocumentStyledInStepsResolvesEveryPictureAfterAMove)
         EXPECT_EQ(e.storage().paragraphStyle(line.location)->minimumLineHeight, 100) << line.location;
     });
     EXPECT_EQ(pictures, 10);
+}
+
+// A line still as high as another width made it shows its picture whole and
+// smaller, in proportion.
+TEST(PictureLines, ALineLowerThanItsPictureShowsItSmallerNotSquashed)
+{
+    TempDirectory folder;
+    folder.write("images/square.png", png(200, 200));
+    Editor e(u"![q](images/square.png)\n\nx");
+    placeIn(e, folder);
+    e.caretAt(u"x");
+    e.show();
+    ASSERT_TRUE(waitUntil([&] { return lineHeight(e, 0) == 200; }));
+    ImageBlock::setCollapsedHeight(e.storage(), Range{0, 24}, 150);
+    e.view().layoutDocument();
+    QImage screen(e.view().viewport()->size(), QImage::Format_ARGB32);
+    screen.fill(Qt::white);
+    {
+        QPainter painter(&screen);
+        const QRectF visible = e.view().visibleContainerRect();
+        e.view().drawContents(painter, visible, -visible.topLeft(), true);
+    }
+    QRect drawn;
+    for (int y = 0; y < screen.height(); ++y)
+        for (int x = 0; x < screen.width(); ++x)
+            if (screen.pixel(x, y) == QColor(Qt::darkCyan).rgb())
+                drawn |= QRect(x, y, 1, 1);
+    EXPECT_NEAR(drawn.height(), 150, 1);
+    EXPECT_NEAR(drawn.width(), 150, 1);
 }
 
 } // namespace
