@@ -1,6 +1,6 @@
 // Picture lines in a live editor follow what they are drawn for: the document's
-// folder when its file changes, the view's width after a resize, and a picture
-// that arrives while more than one window waits for it.
+// folder when its file changes and the view's width after a resize. (Two windows
+// waiting for one picture: ImageCacheTest.)
 #include "EditorHarness.h"
 #include "RestyleDifferential.h"
 #include "TempDirectory.h"
@@ -176,28 +176,6 @@ TEST(PictureLines, AScrollBarThatPicturesBringAndSendAwaySettles)
             EXPECT_EQ(e.view().verticalScrollBar()->isVisible(), bar) << height << " " << turn;
         }
         EXPECT_EQ(*e.document, text);
-    }
-}
-
-TEST(PictureLines, TwoWindowsOnOneLoadingPictureBothShowIt)
-{
-    TempDirectory folder;
-    folder.write("images/big.png", png(1200, 900));
-    const U16String text = u"intro\n\n![b](images/big.png)\n\nout";
-    Editor one(text), two(text);
-    for (Editor* e : {&one, &two}) {
-        placeIn(*e, folder);
-        e->caretAt(u"out");
-    }
-    // Both ask on the same turn, before the first load can end.
-    one.host->show();
-    two.host->show();
-    const std::string key = keyIn(folder, u"images/big.png");
-    ASSERT_TRUE(waitUntil([&] { return ImageCache::cachedImage(key) && !ImageCache::isLoading(key); }));
-    const int at = one.find(u"![b]");
-    for (const Editor* e : {&one, &two}) {
-        const double expected = ImageBlock::displaySize(QSizeF(1200, 900), MarkdownEditorCoordinator::availableWidth(e->view())).height();
-        EXPECT_TRUE(waitUntil([&] { return lineHeight(*e, at) == expected; })) << lineHeight(*e, at);
     }
 }
 
