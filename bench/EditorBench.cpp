@@ -2,6 +2,7 @@
 // character goes in, the text is written back to the document, the storage is
 // restyled with its collapses, laid out again and one screen is drawn. The
 // parts are measured alone as well, to show where the time goes.
+#include "document/ImageCache.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
 #include "markdown/TableGrid.h"
@@ -14,6 +15,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <sstream>
@@ -542,5 +544,40 @@ void BM_KeystrokeAboveALongTable(benchmark::State& state)
     typeInTurn(state, s);
 }
 BENCHMARK(BM_KeystrokeAboveALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+
+// The window resized in turn between two widths over the 1 MB changelog, with
+// (1) or without (0) a wide picture every 20 KB: the picture lines take their
+// new heights, the text is laid out again and one screen is drawn.
+void BM_ResizeWithPictures1MB(benchmark::State& state)
+{
+    if (skipWithoutChangelog(state))
+        return;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "velkin-bench-pictures";
+    std::filesystem::create_directories(folder);
+    QImage picture(1600, 400, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    picture.save(QString::fromStdString((folder / "wide.png").string()), "PNG");
+    U16String text = changelog();
+    int pictures = 0;
+    if (state.range(0)) {
+        for (size_t at = text.find(u'\n', 20000); at != U16String::npos; at = text.find(u'\n', at + 20000), ++pictures)
+            text.insert(at, u"\n\n![a picture](wide.png)\n");
+    }
+    Session s(text);
+    s.host->setWindowFilePath(QString::fromStdString((folder / "note.md").string()));
+    ImageCache::loadSynchronously(u"wide.png", Url::fileURL((folder / "note.md").string()));
+    s.host->documentURLChanged();
+    s.view().layoutDocument();
+    bool narrow = true;
+    for (auto _ : state) {
+        s.view().resize(narrow ? 860 : 900, 800);  // hidden: the resize is told as a window tells it
+        s.host->coordinator().textViewDidResize(s.view());
+        s.view().layoutDocument();
+        s.draw();
+        narrow = !narrow;
+    }
+    state.counters["pictures"] = pictures;
+}
+BENCHMARK(BM_ResizeWithPictures1MB)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 } // namespace

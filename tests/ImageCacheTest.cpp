@@ -206,7 +206,6 @@ TEST(ImageCacheLoad, BackgroundLoadCallsBackOnceOnTheMainThread)
         onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
     };
     ImageCache::ensureLoaded(u"bg.png", doc, changed);
-    ImageCache::ensureLoaded(u"bg.png", doc, changed);  // one load for one key
     EXPECT_TRUE(ImageCache::isLoading(key));
     ASSERT_TRUE(waitFor([&] { return calls > 0 && !ImageCache::isLoading(key); }));
     QCoreApplication::processEvents();
@@ -216,6 +215,34 @@ TEST(ImageCacheLoad, BackgroundLoadCallsBackOnceOnTheMainThread)
     EXPECT_EQ(ImageCache::cachedImage(key)->size(), QSize(6, 6));
     ImageCache::ensureLoaded(u"bg.png", doc, changed);  // already loaded
     EXPECT_EQ(calls, 1);
+}
+
+// Two windows on one picture: the second asks while the first load runs. The
+// key is read once, and each caller hears when it ends, the picture already stored.
+TEST(ImageCacheLoad, EveryCallerWhileALoadRunsIsAnsweredOnce)
+{
+    TempFolder dir;
+    write(dir / "shared.png", pngBytes(640, 480));
+    write(dir / "broken.png", QByteArray("not a picture"));
+    const Url doc = dir.document();
+    for (const char* name : {"shared.png", "broken.png"}) {
+        const std::string key = keyOf(name, doc);
+        std::vector<int> calls(3, 0);
+        std::vector<bool> settled(3, false);
+        for (size_t i = 0; i < calls.size(); ++i)
+            ImageCache::ensureLoaded(u16(name), doc, [&, i, key] {
+                ++calls[i];
+                settled[i] = !ImageCache::isLoading(key)
+                    && (ImageCache::cachedImage(key) != nullptr || ImageCache::hasFailed(key));
+            });
+        EXPECT_TRUE(ImageCache::isLoading(key)) << name;
+        ASSERT_TRUE(waitFor([&] { return !ImageCache::isLoading(key); })) << name;
+        QCoreApplication::processEvents();
+        EXPECT_EQ(calls, (std::vector<int>{1, 1, 1})) << name;
+        EXPECT_EQ(settled, (std::vector<bool>{true, true, true})) << name;
+    }
+    EXPECT_EQ(ImageCache::cachedImage(keyOf("shared.png", doc))->size(), QSize(640, 480));
+    EXPECT_TRUE(ImageCache::hasFailed(keyOf("broken.png", doc)));
 }
 
 TEST(ImageCacheLoad, BackgroundFailuresAreRecordedAndNeverRetried)

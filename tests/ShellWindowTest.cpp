@@ -10,8 +10,10 @@
 #include "app/VelkinApp.h"
 #include "app/VelkinCommands.h"
 #include "app/WindowCascade.h"
+#include "document/ImageCache.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
+#include "markdown/ImageBlock.h"
 #include "platform/view/WindowFrame.h"
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/text/Utf.h"
@@ -202,6 +204,41 @@ TEST(DocumentWindow, OpenAndSaveKeepLineEndsAndRepairInvalidBytes)
     EXPECT_EQ(window->fileURL(), copy);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("copy.md[*]"));
     EXPECT_EQ(bytesOf(copy), bytesOf(file));
+}
+
+// Saved into another folder, and back: the pictures the document names beside
+// it are looked for in the folder it is saved in, without an edit reaching them.
+TEST(DocumentWindow, SavingIntoAnotherFolderShowsThePicturesBesideItThere)
+{
+    CloseWindowsAfterwards cleanup;
+    velkin::testing::TempDirectory first, second;
+    const auto file = first.write("trip.md", "# Trip\n\n![the river](images/river.png)\n\nThe end.\n");
+    QImage river(300, 150, QImage::Format_RGB32);
+    river.fill(Qt::darkBlue);
+    std::filesystem::create_directories(second.path() / "images");
+    ASSERT_TRUE(river.save(QString::fromStdString((second.path() / "images" / "river.png").string()), "PNG"));
+    DocumentWindow* window = VelkinApp::shared().openDocument(file);
+    ASSERT_NE(window, nullptr);
+    settle();
+    TextStorage& storage = *window->contentView()->textView()->textStorage();
+    const int at = int(storage.string().find(u"![the river]"));
+    auto shownKey = [&] {
+        const auto mark = storage.marker<CollapsedImage>(AttributeKey::CollapsedImage, at);
+        return mark ? mark->key : std::string();
+    };
+    auto keyBeside = [](const std::filesystem::path& document) {
+        return ImageCache::key(u"images/river.png", Url::fileURL(document.string())).value_or("");
+    };
+    ASSERT_EQ(shownKey(), keyBeside(file));
+    ASSERT_TRUE(window->writeTo(second.path() / "trip.md"));
+    EXPECT_EQ(shownKey(), keyBeside(second.path() / "trip.md"));
+    EXPECT_TRUE(velkin::testing::waitUntil([&] {
+        const ParagraphStyle* style = storage.paragraphStyle(at);
+        return style && style->minimumLineHeight == 150;
+    }));
+    ASSERT_TRUE(window->writeTo(first.path() / "again.md"));
+    EXPECT_EQ(shownKey(), keyBeside(first.path() / "again.md"));
+    EXPECT_FALSE(window->isDocumentEdited());
 }
 
 TEST(DocumentWindow, FilesThatCannotBeReadOrWrittenAreReported)

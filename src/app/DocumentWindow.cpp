@@ -3,6 +3,7 @@
 #include "app/ContentView.h"
 #include "app/RecentDocuments.h"
 #include "app/VelkinCommands.h"
+#include "editor/MarkdownEditor.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/view/WindowFrame.h"
 #include "platform/text/QtString.h"
@@ -252,7 +253,9 @@ bool DocumentWindow::writeTo(const fs::path& file, QString* error)
                 {fromQString(QString::fromStdString(file.filename().string())), fromQString(out.errorString())}));
         return false;
     }
-    file_ = fs::absolute(file).lexically_normal();
+    const fs::path written = fs::absolute(file).lexically_normal();
+    const bool moved = file_ != written;
+    file_ = written;
     saved_.save(content_->text());
     disk_.setFile(*file_, bytes);
     fileMissing_ = false;
@@ -261,6 +264,9 @@ bool DocumentWindow::writeTo(const fs::path& file, QString* error)
     saveWindowState();
     updateTitle();
     updateNotice();
+    // Pictures written relative to the document now resolve against its new folder.
+    if (moved)
+        content_->editor()->documentURLChanged();
     return true;
 }
 

@@ -209,7 +209,11 @@ void CodeBlockLayoutManager::drawCollapsedImages(QPainter& painter, Range glyphs
         const double q = cell ? 0 : p;
         const QRectF area(line.left() + q, line.top(), std::max(line.width() - 2 * q, 1.0), line.height());
         const double limit = cell ? TableGrid::cellContentWidth(*cell, usable) : usable;
-        const QSizeF size = ImageBlock::displaySize(image, std::min(area.width(), limit));
+        QSizeF size = ImageBlock::displaySize(image, std::min(area.width(), limit));
+        // A line still as high as another width made it (the scroll bar came or went
+        // after the pictures were sized) shows the picture smaller, never squashed.
+        if (image && size.height() > area.height() && area.height() > 0)
+            size = QSizeF(size.width() * area.height() / size.height(), area.height());
         double x = area.left();
         switch (alignment(*storage, g.location)) {
         case TextAlignment::Right: x = area.right() - size.width(); break;

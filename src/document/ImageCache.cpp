@@ -32,7 +32,8 @@ namespace {
 struct State {
     std::unordered_map<std::string, QImage> cache;
     std::unordered_set<std::string> failed;
-    std::unordered_set<std::string> inFlight;
+    // The keys being loaded, each with the callbacks of every caller that asked meanwhile.
+    std::unordered_map<std::string, std::vector<std::function<void()>>> inFlight;
 };
 
 State& state()
@@ -73,26 +74,31 @@ void store(const std::string& key, const QImage& image)
     }
 }
 
-// Records a load's result, calls back and ends the load (main thread).
-void apply(const std::string& key, const QImage& image, const std::function<void()>& changed)
+// Records a load's result, ends the load and calls back every caller that waited
+// for it (main thread). A callback may ask for the key again: it finds it settled.
+void finishLoad(const std::string& key, const QImage& image)
 {
     store(key, image);
-    if (changed)
-        changed();
-    state().inFlight.erase(key);
+    State& s = state();
+    std::vector<std::function<void()>> waiting;
+    if (auto it = s.inFlight.find(key); it != s.inFlight.end()) {
+        waiting = std::move(it->second);
+        s.inFlight.erase(it);
+    }
+    for (const std::function<void()>& changed : waiting)
+        if (changed)
+            changed();
 }
 
 // On a worker thread: decodes, then hands the result to the main thread. When the
 // application has gone away meanwhile, the result is dropped with the process.
-void decodeAndApply(const std::string& key, const std::optional<QByteArray>& data, std::function<void()> changed)
+void decodeAndApply(const std::string& key, const std::optional<QByteArray>& data)
 {
     QImage image = data ? decode(*data) : QImage();
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)
         return;
-    QMetaObject::invokeMethod(
-        app, [key, image = std::move(image), changed = std::move(changed)] { apply(key, image, changed); },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(app, [key, image = std::move(image)] { finishLoad(key, image); }, Qt::QueuedConnection);
 }
 
 QNetworkAccessManager& network()
@@ -234,25 +240,24 @@ void ensureLoaded(U16View source, const std::optional<Url>& base, std::function<
             changed();
         return;
     }
-    if (s.inFlight.count(k))
+    // A second caller while the key loads (another window on the same picture) is answered with the first.
+    if (auto it = s.inFlight.find(k); it != s.inFlight.end()) {
+        it->second.push_back(std::move(changed));
         return;
+    }
+    s.inFlight[k].push_back(std::move(changed));
     if (!QCoreApplication::instance()) {  // no event loop to come back on: load at once
         std::optional<QByteArray> data = scheme == "file" ? readRegularFile(url->path()) : std::nullopt;
-        apply(k, data ? decode(*data) : QImage(), changed);
+        finishLoad(k, data ? decode(*data) : QImage());
         return;
     }
-    s.inFlight.insert(k);
     if (scheme == "file") {
         const std::string path = url->path();
-        BackgroundThreads::start([k, path, changed = std::move(changed)]() mutable {
-            decodeAndApply(k, readRegularFile(path), std::move(changed));
-        });
+        BackgroundThreads::start([k, path] { decodeAndApply(k, readRegularFile(path)); });
         return;
     }
-    download(*url, [k, changed = std::move(changed)](std::optional<QByteArray> body) mutable {
-        BackgroundThreads::start([k, body = std::move(body), changed = std::move(changed)]() mutable {
-            decodeAndApply(k, body, std::move(changed));
-        });
+    download(*url, [k](std::optional<QByteArray> body) mutable {
+        BackgroundThreads::start([k, body = std::move(body)] { decodeAndApply(k, body); });
     });
 }
 

@@ -42,8 +42,9 @@ bool isLoading(const std::string& key);
 const std::unordered_set<std::string>& failedKeys();
 
 // Starts loading the source's picture unless it is loaded, failed or loading.
-// `changed` runs on the main thread when this call's load ends, or at once for
-// an address that cannot be loaded (any scheme but file, http and https).
+// `changed` runs on the main thread when the load ends, for every call made
+// while the key was loading (each window asking for the same picture), or at
+// once for an address that cannot be loaded (any scheme but file, http and https).
 void ensureLoaded(U16View source, const std::optional<Url>& base, std::function<void()> changed);
 
 // Loads the picture before returning (page rendering), trying again a key that

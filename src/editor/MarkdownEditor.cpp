@@ -248,6 +248,12 @@ struct MarkdownEditorCoordinator::Kept {
     std::optional<Range> dirty;
     Range selection;         // the selection the collapses were made around
     double width = 0;        // the width pictures were sized for
+    // The last resize of the pictures alone: the width they had before it, and the
+    // view's own width then (see textViewDidResize()).
+    struct Fit {
+        double from = -1;
+        int viewWidth = -1;
+    } fit;
     MarkdownSyntax::Definitions definitions;
     std::vector<Range> definitionLines;
     bool definitionsTouched = false;
@@ -1878,23 +1884,82 @@ void MarkdownEditorCoordinator::restyleImageLines(TextView& view)
         restyle(view);
         return;
     }
-    // A long one only where pictures stand, as far as it is styled.
+    // A long one only where pictures stand, as far as it is styled, and in the
+    // stretch styled ahead of the steps.
     Kept& kept = *kept_;
     const U16View text = storage->string();
-    const int end = kept.unstyled.value_or(int(text.size()));
+    std::vector<Range> parts{Range{0, kept.unstyled.value_or(int(text.size()))}};
+    if (kept.island)
+        parts.push_back(*kept.island);
     const Range selection = view.selectedRange();
     kept.restyling = true;
     storage->beginEditing();
     bool done = true;
-    for (size_t at = text.find(u"!["); done && at != U16View::npos && int(at) < end;) {
-        const Range line = lineAt(*storage, int(at));
-        done = restyleStretch(view, *storage, line, selection, Range{0, end});
-        at = text.find(u"![", size_t(RestyleWindow::nextLineStart(text, line.end())));
+    for (const Range& part : parts) {
+        for (size_t at = text.find(u"![", size_t(part.location)); done && at != U16View::npos && int(at) < part.end();) {
+            const Range line = lineAt(*storage, int(at));
+            done = restyleStretch(view, *storage, line, selection, part);
+            at = text.find(u"![", size_t(RestyleWindow::nextLineStart(text, line.end())));
+        }
     }
     storage->endEditing();
     kept.restyling = false;
     if (!done)
         restyle(view);
+}
+
+void MarkdownEditorCoordinator::textViewDidResize(TextView& view)
+{
+    TextStorage* storage = view.textStorage();
+    // Without a restyle settled, the one to come sizes the pictures for the width.
+    if (!storage || !kept_ || kept_->storage != storage || !kept_->valid || kept_->dirty || view.hasMarkedText())
+        return;
+    Kept& kept = *kept_;
+    const double width = availableWidth(view);
+    if (width == kept.width)
+        return;
+    const U16View text = storage->string();
+    if (text.find(u"![") == U16View::npos) {
+        kept.width = width;
+        return;
+    }
+    // Pictures that grow can bring the scroll bar, whose width shrinks them, which
+    // sends it away again, and so on: when the bar alone took the width back to
+    // where the last resize of the pictures started, they keep their size.
+    const bool barAlone = view.width() == kept.fit.viewWidth && width == kept.fit.from;
+    if (!barAlone)
+        kept.fit = {kept.width, view.width()};
+    kept.width = width;
+    if (barAlone)
+        return;
+    // Only the collapsed lines' heights depend on the width: their paragraph
+    // styles change where the height does, as a restyle would set them.
+    kept.restyling = true;
+    storage->beginEditing();
+    for (size_t at = text.find(u"!["); at != U16View::npos;) {
+        const Range line = lineRange(text, Range{int(at), 0});  // with its terminator
+        if (auto mark = storage->marker<CollapsedImage>(AttributeKey::CollapsedImage, line.location)) {
+            double available = width;
+            if (const TextTableBlock* cell = TableGrid::cellBlock(*storage, line.location))
+                available = TableGrid::cellContentWidth(*cell, width);
+            const double height = ImageBlock::displaySize(ImageCache::cachedImage(mark->key), available).height();
+            const ParagraphStyle* style = storage->paragraphStyle(line.location);
+            if (!style || style->minimumLineHeight != height || style->maximumLineHeight != height)
+                ImageBlock::setCollapsedHeight(*storage, line, height);
+        }
+        at = line.end() < int(text.size()) ? text.find(u"![", size_t(line.end())) : U16View::npos;
+    }
+    storage->endEditing();
+    kept.restyling = false;
+}
+
+void MarkdownEditorCoordinator::documentURLDidChange(TextView& view)
+{
+    TextStorage* storage = view.textStorage();
+    // Before the first restyle nothing is resolved yet; it resolves against the new file.
+    if (!storage || !kept_ || kept_->storage != storage || storage->string().find(u"![") == U16String::npos)
+        return;
+    restyleImageLines(view);
 }
 
 std::optional<Range> MarkdownEditorCoordinator::shortcode(Range selection, const AttributedString& storage)
@@ -2061,6 +2126,11 @@ MarkdownEditorView::~MarkdownEditorView()
 void MarkdownEditorView::setEditor(MarkdownEditor editor)
 {
     editor.updateView(*view_, *coordinator_);
+}
+
+void MarkdownEditorView::documentURLChanged()
+{
+    coordinator_->documentURLDidChange(*view_);
 }
 
 } // namespace velkin

@@ -90,6 +90,13 @@ public:
     // have changed, with the same result as restyle(); the whole text when unsure.
     void restyleChanges(TextView& view);
 
+    // Shows the picture lines again after the document's file changed (Save As, a
+    // moved file saved elsewhere): their sources resolve against its new folder.
+    void documentURLDidChange(TextView& view);
+    // Sizes the collapsed picture lines to the view's width after a resize; the
+    // rest of the styling does not depend on it.
+    void textViewDidResize(TextView& view) override;
+
     // ---- Styling in steps (texts of parent.stepwiseFrom characters or more) ----
     // restyle() then styles up to the caret and the visible text at once and leaves
     // the rest to styleAhead(), which runs in idle time until the whole text is
@@ -182,6 +189,8 @@ public:
 
     // Takes a new editor value (text, zoom, family).
     void setEditor(MarkdownEditor editor);
+    // The window's file changed: pictures resolve against its folder.
+    void documentURLChanged();
     MarkdownTextView* textView() const { return view_; }
     MarkdownEditor::Coordinator& coordinator() const { return *coordinator_; }
 

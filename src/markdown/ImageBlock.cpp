@@ -143,7 +143,12 @@ void collapseLine(AttributedString& storage, Range line, Range enclosing, const 
                                      {AttributeKey::CollapsedImage,
                                       MarkerPtr(std::make_shared<CollapsedImage>(key, U16String(alt)))}},
                           line);
-    const ParagraphStyle* found = storage.paragraphStyle(line.location);
+    setCollapsedHeight(storage, enclosing, height);
+}
+
+void setCollapsedHeight(AttributedString& storage, Range enclosing, double height)
+{
+    const ParagraphStyle* found = storage.paragraphStyle(enclosing.location);
     auto style = std::make_shared<ParagraphStyle>(found ? *found : ParagraphStyle());
     style->lineSpacing = 0;
     style->paragraphSpacing = 0;

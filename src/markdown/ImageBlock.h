@@ -64,6 +64,10 @@ QSizeF displaySize(QSizeF picture, double available);
 void collapseLine(AttributedString& storage, Range line, Range enclosing, const std::string& key, U16View alt,
                   double height);
 
+// Gives a line collapsed by collapseLine() (`enclosing`: with its terminator)
+// the height `height`, as collapseLine() would at another width.
+void setCollapsedHeight(AttributedString& storage, Range enclosing, double height);
+
 // Paints the box that stands in for a picture that is loading or failed to load.
 void drawPlaceholder(QPainter& painter, const QRectF& rect, U16View alt, bool failed,
                      Appearance appearance = Appearance::Light);

@@ -17,10 +17,12 @@ import os
 import re
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 SKIPPED = 77
 TIMEOUT = 15.0
@@ -696,11 +698,51 @@ def zoom_keeps_selection(d):
     d.wait_bytes("zoom.md", b"alpha **beta** _gamma_\n")
 
 
+def png(width, height):
+    """A picture of one colour, as a PNG file's bytes."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = (b"\0" + b"\x20\x60\xa0" * width) * height
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def pictures_resize_save_as(d):
+    """A window on a wide picture narrowed and widened while typing, then saved with Save As into
+    the folder that holds the picture, and saved again there: every save holds what was typed."""
+    os.makedirs(os.path.join(d.files, "a"))
+    os.makedirs(os.path.join(d.files, "b", "images"))
+    with open(os.path.join(d.files, "b", "images", "wide.png"), "wb") as f:
+        f.write(png(1600, 400))
+    d.write("a/trip.md", b"# Trip\n\n![wide](images/wide.png)\n\nEnd\n")
+    d.start("a/trip.md")
+    wid = d.window("trip.md")
+    for width in ("420", "900", "437"):
+        d.xdotool("windowsize", wid, width, "600")
+    d.key("ctrl+End", "Left")
+    d.type("ed")
+    d.wait_title(wid, "trip.md*")
+    d.key("ctrl+shift+s")
+    d.wait_dialog()
+    d.key("ctrl+a")
+    d.type(os.path.join(d.files, "b", "trip.md"))
+    d.key("Return")
+    d.wait_bytes("b/trip.md", b"# Trip\n\n![wide](images/wide.png)\n\nEnded\n")
+    d.wait_title(wid, "trip.md")
+    d.xdotool("windowsize", wid, "700", "500")
+    d.key("ctrl+Home")
+    d.type("The ")
+    d.key("ctrl+s")
+    d.wait_bytes("b/trip.md", b"The # Trip\n\n![wide](images/wide.png)\n\nEnded\n")
+    if d.read("a/trip.md") != b"# Trip\n\n![wide](images/wide.png)\n\nEnd\n":
+        raise Failure(f"the first file changed: {d.read('a/trip.md')!r}")
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
                                      html_paste, table_edges, format_keys, grid_neighbours, whole_text_over_grid,
                                      return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table,
-                                     byte_order_mark, zoom_keeps_selection]}
+                                     byte_order_mark, zoom_keeps_selection, pictures_resize_save_as]}
 
 
 def main():

@@ -817,6 +817,9 @@ void TextView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     layoutFindBar();
+    // Text sized to the width (pictures) follows it before the layout does.
+    if (delegate_)
+        delegate_->textViewDidResize(*this);
     layoutDocument();
 }
 

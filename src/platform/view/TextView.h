@@ -42,6 +42,8 @@ public:
     virtual UndoManager* undoManagerForTextView(TextView&) { return nullptr; }
     // A click on a link; true when the delegate handled it.
     virtual bool textViewClickedOnLink(TextView&, const U16String& /*link*/, int /*index*/) { return false; }
+    // After the view or its viewport changed size, before the text is laid out for it.
+    virtual void textViewDidResize(TextView&) {}
 };
 
 // The commands keys turn into.
