@@ -76,6 +76,24 @@ TEST(RichTextExport, TableColumnsKeepTheirAlignment)
     EXPECT_EQ(found, (std::vector<std::string>{"\\ql", "\\qc", "\\qr", "\\ql", "\\ql", "\\qc", "\\qr", "\\ql"}));
 }
 
+// A cell's "<br>" is a line break in print, as the editor shows it; escaped or in code it is text.
+TEST_F(ExportedFile, ALineBreakInACellBreaksTheLine)
+{
+    const std::string markdown = "| head<br>zhb |\n|---|\n| zone<br>ztwo<br>zthree |\n| zesc \\<br> zx |\n| `zc<br>zd` |\n";
+    const std::string rtf = rtfOf(markdown);
+    for (const char* cell : {"\\line zhb}", " zone\\line ztwo\\line zthree}", " zesc <br> zx}", " zc<br>zd}"})
+        EXPECT_NE(rtf.find(cell), std::string::npos) << cell << "\n" << rtf;
+    ASSERT_FALSE(Export::write(u16(markdown), file, ExportFormat::pdf, {}));
+    if (const auto text = velkin::testing::pdfText(file)) {
+        std::vector<std::string> lines;
+        std::istringstream in(*text);
+        for (std::string line; std::getline(in, line);)
+            if (line.find('z') != std::string::npos)
+                lines.push_back(line);
+        EXPECT_EQ(lines, (std::vector<std::string>{"zhb", "zone", "ztwo", "zthree", "zesc <br> zx", "zc<br>zd"})) << *text;
+    }
+}
+
 // Qt numbers lists only up to 200 items and from 1; the others carry their numbers as text.
 TEST_F(ExportedFile, EveryListNumberSharesItsLineWithItsText)
 {

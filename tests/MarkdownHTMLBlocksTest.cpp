@@ -148,6 +148,18 @@ TEST(MarkdownHTMLBlocks, Tables)
     EXPECT_EQ(html(u"|\n|---|\n|\nafter"), "<p>|\n|---|\n|\nafter</p>\n");
 }
 
+TEST(MarkdownHTMLBlocks, ALineBreakInACellIsOneOnThePage)
+{
+    const std::string cells = html(u"| a<br>b | c |\n|---|---|\n| one<br>two<br> | `x<br>y` |\n| \\<br> | **p<br>q** |");
+    EXPECT_NE(cells.find("<tr><th>a<br>b</th><th>c</th></tr>"), std::string::npos) << cells;
+    EXPECT_NE(cells.find("<td>one<br>two<br></td><td><code>x&lt;br&gt;y</code></td>"), std::string::npos) << cells;
+    // An escaped break is text; emphasis does not reach over a break, as each line is its own paragraph in the editor.
+    EXPECT_NE(cells.find("<td>&lt;br&gt;</td><td>**p<br>q**</td>"), std::string::npos) << cells;
+    // Outside a table the tag stays text.
+    EXPECT_EQ(html(u"a<br>b"), "<p>a&lt;br&gt;b</p>\n");
+    EXPECT_EQ(html(u"- a<br>b"), "<ul>\n<li>a&lt;br&gt;b</li>\n</ul>\n");
+}
+
 TEST(MarkdownHTMLBlocks, Footnotes)
 {
     const std::string out = html(u"A marker[^why].\n\n[^why]: Because.\n[^why]: Again.");

@@ -609,13 +609,24 @@ int Renderer::table(int i, U16String& out)
         default: return u"";
         }
     };
+    // A cell's lines, as the editor writes and reads them, parted by "<br>"
+    // (not escaped, not in a code span); each line's spans are its own.
+    const auto appendCell = [&](U16View cell) {
+        size_t from = 0;
+        for (int at : PipeTable::cellBreaks(cell)) {
+            appendInlineHTML(out, cell.substr(from, size_t(at) - from));
+            out += u"<br>"sv;
+            from = size_t(at) + PipeTable::cellBreak.size();
+        }
+        appendInlineHTML(out, cell.substr(from));
+    };
     out += u"<table>\n<thead>\n<tr>"sv;
     for (int c = 0; c < columns; ++c) {
         out += u"<th"sv;
         out += alignment(c);
         out += u'>';
         if (c < int(parsed->header.size()))
-            appendInlineHTML(out, parsed->header[size_t(c)]);
+            appendCell(parsed->header[size_t(c)]);
         out += u"</th>"sv;
     }
     out += u"</tr>\n</thead>\n<tbody>\n"sv;
@@ -626,7 +637,7 @@ int Renderer::table(int i, U16String& out)
             out += alignment(c);
             out += u'>';
             if (c < int(row.size()))
-                appendInlineHTML(out, row[size_t(c)]);
+                appendCell(row[size_t(c)]);
             out += u"</td>"sv;
         }
         out += u"</tr>\n"sv;
