@@ -173,6 +173,26 @@ TEST(MarkdownHTMLBlocks, Footnotes)
     EXPECT_NE(html(u"x[^a]\n\n> [^a]: inside").find("<span class=\"footnote-label\">a</span> inside"), std::string::npos);
 }
 
+// A reference links to its note wherever the note is defined, above or below
+// the reference, at any depth.
+TEST(MarkdownHTMLBlocks, ANoteDefinedInAQuotationOrItemIsReferenced)
+{
+    const auto linked = [](const std::string& page, const std::string& label) {
+        return page.find("<a href=\"#fn-" + label + "\">") != std::string::npos
+               && page.find("id=\"fn-" + label + "\"") != std::string::npos && page.find("[^") == std::string::npos;
+    };
+    for (const char16_t* text : {u"> Quote[^q2].\n>\n> [^q2]: Defined in quote.", u"Before[^q2].\n\n> [^q2]: In quote.",
+                                 u"> > [^q2]: Deep.\n\nAfter[^Q2].", u"- [^q2]: In an item.\n\nText[^q2]",
+                                 u"1. item\n\n   [^q2]: Under it.\n2. Cited[^q2]\r\n", u"| a |\n|---|\n| c[^q2] |\n\n> [^q2]: x"})
+        EXPECT_TRUE(linked(html(text), "q2")) << u8(text) << "\n" << html(text);
+    // A note's text may point to a note defined in a quote; a first definition wins over a later top-level one.
+    const std::string chain = html(u"A[^a]\n\n> [^a]: See[^b].\n\n- [^b]: B.\n\n[^a]: Later.");
+    EXPECT_TRUE(linked(chain, "a") && linked(chain, "b")) << chain;
+    EXPECT_EQ(chain.find("Later"), std::string::npos);
+    // Still nothing for a label no line defines, nor inside code.
+    EXPECT_NE(html(u"> [^q]: x\n\n`[^q]` [^r]").find("<code>[^q]</code> [^r]"), std::string::npos);
+}
+
 TEST(MarkdownHTMLBlocks, LinkDefinitionsUnderANoteDefineLinksAndStayOutOfIt)
 {
     const std::string out = html(u"See [x][] and[^1].\n\n[^1]: The note\n  goes on\n[x]: http://x.example\n[y]: <http://y>\n"

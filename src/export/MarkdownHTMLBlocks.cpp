@@ -1020,12 +1020,28 @@ void appendBody(U16String& out, U16View markdown, const Options& options)
     // without them has no definitions to look for.
     const bool links = mayHoldDefinition(markdown, false);
     const bool notes = links && mayHoldDefinition(markdown, true);
-    const Footnote::Labels footnoteLabels = notes ? Footnote::definedLabels(markdown) : Footnote::Labels();
+    Footnote::Labels footnoteLabels = notes ? Footnote::definedLabels(markdown) : Footnote::Labels();
     const ReferenceLink::Table linkDefinitions = links ? ReferenceLink::definitions(markdown) : ReferenceLink::Table();
     Notes collected;
     Pictures pictures;
+    const size_t start = out.size();
     Renderer renderer(markdown, options, footnoteLabels, linkDefinitions, collected, pictures);
     renderer.renderAll(out);
+    // A note defined in a quotation or a list item is met only while its block
+    // is written, after references above it were written as text: the text is
+    // written once more with its label known (the renderer reads the labels
+    // through its reference; pictures already read are kept).
+    bool unknown = false;
+    for (const U16String& label : collected.order)
+        if (!footnoteLabels.names(label)) {
+            footnoteLabels.insert(Footnote::normalizedLabel(label));
+            unknown = true;
+        }
+    if (unknown) {
+        out.resize(start);
+        collected = Notes();
+        renderer.renderAll(out);
+    }
     out += renderer.notesHTML();
 }
 
