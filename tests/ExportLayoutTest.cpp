@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <iterator>
 #include <sstream>
 #include <set>
@@ -122,6 +123,62 @@ TEST_F(ExportedFile, EveryListNumberSharesItsLineWithItsText)
             }
             EXPECT_EQ(paragraphs, size_t(items));
         }
+}
+
+// Items that open with a list, a quotation, a code block or text, in turn; the
+// items' texts name their numbers ("zk7", "zq8", "zc9", "zp10").
+std::string itemsOpeningWithBlocks(int items)
+{
+    std::string text;
+    for (int n = 1; n <= items; ++n) {
+        const std::string number = std::to_string(n), indent(number.size() + 2, ' ');
+        switch (n % 4) {
+        case 1: text += number + ". - zk" + number + "\n" + indent + "- zsub\n\n"; break;
+        case 2: text += number + ". > zq" + number + "\n\n"; break;
+        case 3: text += number + ". ```\n" + indent + "zc" + number + "\n" + indent + "```\n\n"; break;
+        default: text += number + ". zp" + number + "\n\n"; break;
+        }
+    }
+    return text;
+}
+
+TEST_F(ExportedFile, AnItemOpeningWithAListQuoteOrCodeShowsItsNumberBesideIt)
+{
+    for (const int items : {3, 4, 201}) {
+        SCOPED_TRACE(std::to_string(items) + " items");
+        const std::string markdown = itemsOpeningWithBlocks(items);
+        const auto expected = [&](int n, const std::string& bullet) {
+            const std::string number = std::to_string(n);
+            const char* kind[] = {"zp", "zk", "zq", "zc"};
+            return number + "." + (n % 4 == 1 ? " " + bullet : "") + (bullet.empty() ? "" : " ") + kind[n % 4] + number;
+        };
+        ASSERT_FALSE(Export::write(u16(markdown), file, ExportFormat::pdf, {}));
+        if (const auto text = velkin::testing::pdfText(file)) {
+            std::vector<std::string> found, wanted;
+            std::istringstream lines(*text);
+            for (std::string line; std::getline(lines, line);)
+                if (line.find("z") != std::string::npos && line.find("zsub") == std::string::npos)
+                    found.push_back(line.substr(line.front() == '\f'));
+            for (int n = 1; n <= items; ++n)
+                wanted.push_back(expected(n, "\u2022"));
+            EXPECT_EQ(found, wanted);
+        }
+        // In RTF the number (with the inner list's bullet) is the paragraph's marker.
+        const std::string rtf = rtfOf(markdown);
+        for (int n = 1; n <= items; ++n) {
+            const std::string line = expected(n, "\\u8226?");
+            const std::string marker = line.substr(0, line.rfind(' ')), item = line.substr(line.rfind(' ') + 1);
+            size_t at = rtf.find(" " + item);
+            while (at != std::string::npos && std::isdigit(static_cast<unsigned char>(rtf[at + item.size() + 1])))
+                at = rtf.find(" " + item, at + 1);
+            ASSERT_NE(at, std::string::npos) << item;
+            const std::string paragraph = rtf.substr(rtf.rfind("\\pard", at), at - rtf.rfind("\\pard", at));
+            EXPECT_NE(paragraph.find(" " + marker + "\\tab}"), std::string::npos) << paragraph;
+        }
+    }
+    // A code span that opens an item's text is not where its number goes.
+    const std::string page = u8(PageImport::importableHTML(MarkdownHTML::document(u16(orderedList(201, 1, false, "`zcode` x")))));
+    EXPECT_NE(page.find("<li>6. <code>zcode</code> x"), std::string::npos);
 }
 
 TEST_F(ExportedFile, AWrappedItemOfALongListHangsUnderItsText)
