@@ -176,6 +176,12 @@ TEST_F(ExportedFile, AnItemOpeningWithAListQuoteOrCodeShowsItsNumberBesideIt)
             EXPECT_NE(paragraph.find(" " + marker + "\\tab}"), std::string::npos) << paragraph;
         }
     }
+    // A task item shows its box and no number, as on the page, and still counts.
+    ASSERT_FALSE(Export::write(u"1. [ ] ztask\n2. - [x] zdone\n3. zlast\n", file, ExportFormat::pdf, {}));
+    if (const auto text = velkin::testing::pdfText(file)) {
+        EXPECT_NE(text->find("\u2610 ztask\n2. \u2611 zdone\n3. zlast"), std::string::npos) << *text;
+        EXPECT_EQ(text->find("1."), std::string::npos) << *text;
+    }
     // A code span that opens an item's text is not where its number goes.
     const std::string page = u8(PageImport::importableHTML(MarkdownHTML::document(u16(orderedList(201, 1, false, "`zcode` x")))));
     EXPECT_NE(page.find("<li>6. <code>zcode</code> x"), std::string::npos);

@@ -228,10 +228,16 @@ U16String listsForImport(const U16String& html)
             ++list.inPart;
             --list.remaining;
             out += tag;
+            // A task item shows its box instead of a marker, as on the page
+            // (and as unlistTaskItems() makes a marked list's), yet counts.
+            const bool task = TextOps::find(tag, u"class=\"task-item\"") >= 0;
             if (list.number >= 0) {
-                pending += TextOps::number(list.number++);
-                pending += u". ";
-            } else if (list.textMarkers) {
+                const long long number = list.number++;
+                if (!task) {
+                    pending += TextOps::number(number);
+                    pending += u". ";
+                }
+            } else if (list.textMarkers && !task) {
                 pending += kBulletText;
             }
         } else {
