@@ -84,7 +84,7 @@ bool opensWithList(U16View html, size_t pos)
 }
 
 struct ListShape {
-    size_t items = 0;         // items directly in the list
+    size_t items = 0;            // items directly in the list
     bool itemOpensList = false;  // one of them begins with a list
 };
 
@@ -171,7 +171,7 @@ U16String listsForImport(const U16String& html)
         pending.clear();
     };
     while (pos < html.size()) {
-        size_t lt = html.find(u'<', pos);
+        const size_t lt = html.find(u'<', pos);
         if (!pending.empty()) {
             size_t text = pos;
             // After the line ends between elements, not after a code line's own blanks.
