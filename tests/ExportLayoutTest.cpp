@@ -17,7 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <set>
 #include <string>
@@ -76,6 +78,33 @@ TEST(RichTextExport, TableColumnsKeepTheirAlignment)
     EXPECT_EQ(found, (std::vector<std::string>{"\\ql", "\\qc", "\\qr", "\\ql", "\\ql", "\\qc", "\\qr", "\\ql"}));
 }
 
+// The printed lines that hold a "z", a page's form feed left out.
+std::optional<std::vector<std::string>> printedLines(const std::filesystem::path& pdf)
+{
+    const auto text = velkin::testing::pdfText(pdf);
+    if (!text)
+        return std::nullopt;
+    std::vector<std::string> lines;
+    std::istringstream in(*text);
+    for (std::string line; std::getline(in, line);)
+        if (line.find('z') != std::string::npos)
+            lines.push_back(line.substr(line.front() == '\f'));
+    return lines;
+}
+
+// A cell's "<br>" is a line break in print, as the editor shows it; escaped or in code it is text.
+TEST_F(ExportedFile, ALineBreakInACellBreaksTheLine)
+{
+    const std::string markdown = "| head<br>zhb |\n|---|\n| zone<br>ztwo<br>zthree |\n| zesc \\<br> zx |\n| `zc<br>zd` |\n";
+    const std::string rtf = rtfOf(markdown);
+    for (const char* cell : {"\\line zhb}", " zone\\line ztwo\\line zthree}", " zesc <br> zx}", " zc<br>zd}"})
+        EXPECT_NE(rtf.find(cell), std::string::npos) << cell << "\n" << rtf;
+    ASSERT_FALSE(Export::write(u16(markdown), file, ExportFormat::pdf, {}));
+    if (const auto lines = printedLines(file)) {
+        EXPECT_EQ(*lines, (std::vector<std::string>{"zhb", "zone", "ztwo", "zthree", "zesc <br> zx", "zc<br>zd"}));
+    }
+}
+
 // Qt numbers lists only up to 200 items and from 1; the others carry their numbers as text.
 TEST_F(ExportedFile, EveryListNumberSharesItsLineWithItsText)
 {
@@ -104,6 +133,58 @@ TEST_F(ExportedFile, EveryListNumberSharesItsLineWithItsText)
             }
             EXPECT_EQ(paragraphs, size_t(items));
         }
+}
+
+// Items that open with a list, a quotation, a code block or text, in turn,
+// each naming its number ("zk5", "zq6", "zc7", "zp8"); printed with its number and the list's bullet.
+std::string itemsOpeningWithBlocks(int items, std::vector<std::string>& printed)
+{
+    std::string text;
+    for (int n = 1; n <= items; ++n) {
+        const std::string number = std::to_string(n), indent(number.size() + 2, ' ');
+        static const char* const kinds[] = {"zp", "zk", "zq", "zc"};
+        printed.push_back(number + ". " + (n % 4 == 1 ? "\u2022 " : "") + kinds[n % 4] + number);
+        switch (n % 4) {
+        case 1: text += number + ". - zk" + number + "\n" + indent + "- more\n\n"; break;
+        case 2: text += number + ". > zq" + number + "\n\n"; break;
+        case 3: text += number + ". ```\n" + indent + "zc" + number + "\n" + indent + "```\n\n"; break;
+        default: text += number + ". zp" + number + "\n\n"; break;
+        }
+    }
+    return text;
+}
+
+TEST_F(ExportedFile, AnItemOpeningWithAListQuoteOrCodeShowsItsNumberBesideIt)
+{
+    for (const int items : {3, 4, 201}) {
+        SCOPED_TRACE(std::to_string(items) + " items");
+        std::vector<std::string> printed;
+        const std::string markdown = itemsOpeningWithBlocks(items, printed);
+        ASSERT_FALSE(Export::write(u16(markdown), file, ExportFormat::pdf, {}));
+        if (const auto lines = printedLines(file)) {
+            EXPECT_EQ(*lines, printed);
+        }
+        // In RTF the number (with the inner list's bullet) is the paragraph's marker.
+        const std::string rtf = rtfOf(markdown);
+        for (const std::string& line : printed) {
+            const std::string item = " " + line.substr(line.rfind(' ') + 1);
+            size_t at = rtf.find(item);
+            while (at != std::string::npos && std::isdigit(static_cast<unsigned char>(rtf[at + item.size()])))
+                at = rtf.find(item, at + 1);
+            ASSERT_NE(at, std::string::npos) << item;
+            const std::string marker = line.substr(0, line.find(' ')) + (line.find("\u2022") != std::string::npos ? " \\u8226?" : "");
+            EXPECT_NE(rtf.substr(rtf.rfind("\\pard", at), at - rtf.rfind("\\pard", at)).find(" " + marker + "\\tab}"),
+                      std::string::npos) << line;
+        }
+    }
+    // A task item shows its box and no number, as on the page, and still counts.
+    ASSERT_FALSE(Export::write(u"1. [ ] ztask\n2. - [x] zdone\n3. zlast\n", file, ExportFormat::pdf, {}));
+    if (const auto lines = printedLines(file)) {
+        EXPECT_EQ(*lines, (std::vector<std::string>{"\u2610 ztask", "2. \u2611 zdone", "3. zlast"}));
+    }
+    // A code span that opens an item's text is not where its number goes.
+    const std::string page = u8(PageImport::importableHTML(MarkdownHTML::document(u16(orderedList(201, 1, false, "`zcode` x")))));
+    EXPECT_NE(page.find("<li>6. <code>zcode</code> x"), std::string::npos);
 }
 
 TEST_F(ExportedFile, AWrappedItemOfALongListHangsUnderItsText)

@@ -160,6 +160,18 @@ TEST(MarkdownHTMLBlocks, ATableInAListItemOrOnItsMarkersLineStaysInTheItem)
     EXPECT_EQ(html(u"-| a | b |\n|---|---|\n| 1 | 2 |").rfind("<table>", 0), 0u);
 }
 
+TEST(MarkdownHTMLBlocks, ALineBreakInACellIsOneOnThePage)
+{
+    const std::string cells = html(u"| a<br>b | c |\n|---|---|\n| one<br>two<br> | `x<br>y` |\n| \\<br> | **p<br>q** |");
+    EXPECT_NE(cells.find("<tr><th>a<br>b</th><th>c</th></tr>"), std::string::npos) << cells;
+    EXPECT_NE(cells.find("<td>one<br>two<br></td><td><code>x&lt;br&gt;y</code></td>"), std::string::npos) << cells;
+    // An escaped break is text; emphasis does not reach over a break, as each line is its own paragraph in the editor.
+    EXPECT_NE(cells.find("<td>&lt;br&gt;</td><td>**p<br>q**</td>"), std::string::npos) << cells;
+    // Outside a table the tag stays text.
+    EXPECT_EQ(html(u"a<br>b"), "<p>a&lt;br&gt;b</p>\n");
+    EXPECT_EQ(html(u"- a<br>b"), "<ul>\n<li>a&lt;br&gt;b</li>\n</ul>\n");
+}
+
 TEST(MarkdownHTMLBlocks, Footnotes)
 {
     const std::string out = html(u"A marker[^why].\n\n[^why]: Because.\n[^why]: Again.");
@@ -171,6 +183,26 @@ TEST(MarkdownHTMLBlocks, Footnotes)
     EXPECT_EQ(html(u"Plain text.").find("footnotes"), std::string::npos);
     // A note defined inside a quote is still set at the foot.
     EXPECT_NE(html(u"x[^a]\n\n> [^a]: inside").find("<span class=\"footnote-label\">a</span> inside"), std::string::npos);
+}
+
+// A reference links to its note wherever the note is defined, above or below
+// the reference, at any depth.
+TEST(MarkdownHTMLBlocks, ANoteDefinedInAQuotationOrItemIsReferenced)
+{
+    const auto linked = [](const std::string& page, const std::string& label) {
+        return page.find("<a href=\"#fn-" + label + "\">") != std::string::npos
+               && page.find("id=\"fn-" + label + "\"") != std::string::npos && page.find("[^") == std::string::npos;
+    };
+    for (const char16_t* text : {u"> Quote[^q2].\n>\n> [^q2]: Defined in quote.", u"Before[^q2].\n\n> [^q2]: In quote.",
+                                 u"> > [^q2]: Deep.\n\nAfter[^Q2].", u"- [^q2]: In an item.\n\nText[^q2]",
+                                 u"1. item\n\n   [^q2]: Under it.\n2. Cited[^q2]\r\n", u"| a |\n|---|\n| c[^q2] |\n\n> [^q2]: x"})
+        EXPECT_TRUE(linked(html(text), "q2")) << u8(text) << "\n" << html(text);
+    // A note's text may point to a note defined in a quote; a first definition wins over a later top-level one.
+    const std::string chain = html(u"A[^a]\n\n> [^a]: See[^b].\n\n- [^b]: B.\n\n[^a]: Later.");
+    EXPECT_TRUE(linked(chain, "a") && linked(chain, "b")) << chain;
+    EXPECT_EQ(chain.find("Later"), std::string::npos);
+    // Still nothing for a label no line defines, nor inside code.
+    EXPECT_NE(html(u"> [^q]: x\n\n`[^q]` [^r]").find("<code>[^q]</code> [^r]"), std::string::npos);
 }
 
 TEST(MarkdownHTMLBlocks, LinkDefinitionsUnderANoteDefineLinksAndStayOutOfIt)

@@ -610,13 +610,24 @@ int Renderer::table(int i, U16String& out)
         default: return u"";
         }
     };
+    // A cell's lines, as the editor writes and reads them, parted by "<br>"
+    // (not escaped, not in a code span); each line's spans are its own.
+    const auto appendCell = [&](U16View cell) {
+        size_t from = 0;
+        for (int at : PipeTable::cellBreaks(cell)) {
+            appendInlineHTML(out, cell.substr(from, size_t(at) - from));
+            out += u"<br>"sv;
+            from = size_t(at) + PipeTable::cellBreak.size();
+        }
+        appendInlineHTML(out, cell.substr(from));
+    };
     out += u"<table>\n<thead>\n<tr>"sv;
     for (int c = 0; c < columns; ++c) {
         out += u"<th"sv;
         out += alignment(c);
         out += u'>';
         if (c < int(parsed->header.size()))
-            appendInlineHTML(out, parsed->header[size_t(c)]);
+            appendCell(parsed->header[size_t(c)]);
         out += u"</th>"sv;
     }
     out += u"</tr>\n</thead>\n<tbody>\n"sv;
@@ -627,7 +638,7 @@ int Renderer::table(int i, U16String& out)
             out += alignment(c);
             out += u'>';
             if (c < int(row.size()))
-                appendInlineHTML(out, row[size_t(c)]);
+                appendCell(row[size_t(c)]);
             out += u"</td>"sv;
         }
         out += u"</tr>\n"sv;
@@ -1010,12 +1021,28 @@ void appendBody(U16String& out, U16View markdown, const Options& options)
     // without them has no definitions to look for.
     const bool links = mayHoldDefinition(markdown, false);
     const bool notes = links && mayHoldDefinition(markdown, true);
-    const Footnote::Labels footnoteLabels = notes ? Footnote::definedLabels(markdown) : Footnote::Labels();
+    Footnote::Labels footnoteLabels = notes ? Footnote::definedLabels(markdown) : Footnote::Labels();
     const ReferenceLink::Table linkDefinitions = links ? ReferenceLink::definitions(markdown) : ReferenceLink::Table();
     Notes collected;
     Pictures pictures;
+    const size_t start = out.size();
     Renderer renderer(markdown, options, footnoteLabels, linkDefinitions, collected, pictures);
     renderer.renderAll(out);
+    // A note defined in a quotation or a list item is met only while its block
+    // is written, after references above it were written as text: the text is
+    // written once more with its label known (the renderer reads the labels
+    // through its reference; pictures already read are kept).
+    bool unknown = false;
+    for (const U16String& label : collected.order)
+        if (!footnoteLabels.names(label)) {
+            footnoteLabels.insert(Footnote::normalizedLabel(label));
+            unknown = true;
+        }
+    if (unknown) {
+        out.resize(start);
+        collected = Notes();
+        renderer.renderAll(out);
+    }
     out += renderer.notesHTML();
 }
 

@@ -51,23 +51,65 @@ void appendWithoutId(U16String& out, U16View tag)
     out += tag.substr(end + 1);
 }
 
-// The number of items directly in each list, in the order the lists open.
-std::vector<size_t> itemCounts(const U16String& html)
+// An element that may stand before an item's first text (a paragraph, a
+// heading, a quotation, an alert, a code block, after `previous`): an item
+// that begins with one shows its marker beside that text. A code span that
+// begins a paragraph does not take the marker in.
+bool leadsToText(U16View tag, U16View previous)
 {
-    std::vector<size_t> counts;
+    static constexpr std::u16string_view names[] = {u"<p", u"<h1", u"<h2", u"<h3", u"<h4", u"<h5", u"<h6",
+                                                    u"<blockquote", u"<div", u"<pre"};
+    return std::any_of(std::begin(names), std::end(names), [&](std::u16string_view name) { return opens(tag, name); })
+           || (opens(tag, u"<code") && opens(previous, u"<pre"));
+}
+
+// Whether what follows an item's opening tag at `pos` is a list before any text.
+bool opensWithList(U16View html, size_t pos)
+{
+    for (;;) {
+        while (pos < html.size() && html[pos] == u'\n')
+            ++pos;
+        if (pos >= html.size() || html[pos] != u'<')
+            return false;
+        const size_t gt = html.find(u'>', pos);
+        if (gt == U16View::npos)
+            return false;
+        const U16View tag = html.substr(pos, gt - pos + 1);
+        if (opensList(tag))
+            return true;
+        if (!leadsToText(tag, {}))
+            return false;
+        pos = gt + 1;
+    }
+}
+
+struct ListShape {
+    size_t items = 0;            // items directly in the list
+    bool itemOpensList = false;  // one of them begins with a list
+};
+
+// The shape of each list, in the order the lists open.
+std::vector<ListShape> listShapes(const U16String& html)
+{
+    std::vector<ListShape> shapes;
     std::vector<size_t> open;
     for (size_t lt = html.find(u'<'); lt != U16String::npos; lt = html.find(u'<', lt + 1)) {
         const U16View rest = U16View(html).substr(lt, 4);
         if (opensList(rest)) {
-            open.push_back(counts.size());
-            counts.push_back(0);
+            open.push_back(shapes.size());
+            shapes.emplace_back();
         } else if ((rest == u"</ul" || rest == u"</ol") && !open.empty()) {
             open.pop_back();
         } else if (opens(rest, u"<li") && !open.empty()) {
-            ++counts[open.back()];
+            ListShape& shape = shapes[open.back()];
+            ++shape.items;
+            if (!shape.itemOpensList) {
+                const size_t gt = html.find(u'>', lt);
+                shape.itemOpensList = gt != U16String::npos && opensWithList(html, gt + 1);
+            }
         }
     }
-    return counts;
+    return shapes;
 }
 
 struct OpenList {
@@ -75,21 +117,21 @@ struct OpenList {
     size_t remaining;   // items still to come
     size_t inPart;      // items in the part written so far
     bool bullets;       // written as <ul>
+    bool textMarkers;   // its items carry their numbers or bullets as text
 };
 
 // The list's opening for a part of it: a part that more parts follow keeps no
 // space below it, one that follows another none above it.
 void appendListOpening(U16String& out, const OpenList& list, bool continued)
 {
-    const bool textNumbers = list.number >= 0;
     const bool more = list.remaining > kListPart;
-    out += list.bullets || textNumbers ? U16View(u"<ul") : U16View(u"<ol");
-    if (!textNumbers && !more && !continued) {
+    out += list.bullets || list.textMarkers ? U16View(u"<ul") : U16View(u"<ol");
+    if (!list.textMarkers && !more && !continued) {
         out += u'>';
         return;
     }
     out += u" style=\"";
-    if (textNumbers)
+    if (list.textMarkers)
         out += u"list-style-type: none; ";
     if (continued)
         out += u"margin-top: 0; ";
@@ -100,32 +142,47 @@ void appendListOpening(U16String& out, const OpenList& list, bool continued)
     out += u"\">";
 }
 
-// The length of the paragraph or heading tag that `start` begins with, or 0.
-size_t leadingTextBlock(U16View start)
-{
-    if (start.starts_with(u"<p>"))
-        return 3;
-    if (start.size() == 4 && start[0] == u'<' && start[1] == u'h' && start[2] >= u'1' && start[2] <= u'6' && start[3] == u'>')
-        return 4;
-    return 0;
-}
+// The bullet Qt draws for a bullet list at any depth.
+constexpr std::u16string_view kBulletText = u"\u2022 ";
 
 // Qt's importer numbers every ordered list from 1, and registering an item
 // with a list costs as much as the items already in it. So a list that starts
 // elsewhere, or a very long ordered one, becomes an unmarked list whose items
 // carry their numbers as text (see ItemNumbers); and a very long list is written as consecutive
 // lists of at most kListPart items each, with no space between them, which
-// lays out as the one list it is.
+// lays out as the one list it is. A number goes where the item's text begins,
+// inside a leading paragraph, quotation or code block, so that it shares that
+// line. An item that begins with a list has no line of its own in Qt, which
+// would drop its marker and number the items after it wrongly: its list
+// carries its numbers as text too, and so does the inner list, whose first
+// item begins with both markers ("1. \u2022 ").
 U16String listsForImport(const U16String& html)
 {
-    const std::vector<size_t> counts = itemCounts(html);
+    const std::vector<ListShape> shapes = listShapes(html);
     U16String out;
     out.reserve(html.size() + 256);
     std::vector<OpenList> lists;
+    U16String pending;  // markers written as text, waiting for the item's text
+    U16View previous;   // the tag before this one
     size_t listIndex = 0;
     size_t pos = 0;
+    const auto placePending = [&] {
+        out += pending;
+        pending.clear();
+    };
     while (pos < html.size()) {
         const size_t lt = html.find(u'<', pos);
+        if (!pending.empty()) {
+            size_t text = pos;
+            // After the line ends between elements, not after a code line's own blanks.
+            while (text < std::min(lt, html.size()) && html[text] == u'\n')
+                ++text;
+            if (text < std::min(lt, html.size())) {
+                out.append(html, pos, text - pos);
+                placePending();
+                pos = text;
+            }
+        }
         if (lt == U16String::npos) {
             out.append(html, pos, U16String::npos);
             break;
@@ -139,46 +196,60 @@ U16String listsForImport(const U16String& html)
         const U16View tag(html.data() + lt, gt - lt + 1);
         pos = gt + 1;
         if (opensList(tag)) {
-            OpenList list{-1, counts[listIndex++], 0, opens(tag, u"<ul")};
+            const ListShape& shape = shapes[listIndex++];
+            OpenList list{-1, shape.items, 0, opens(tag, u"<ul"), false};
             if (TextOps::hasPrefix(tag, u"<ol start=\"")) {
                 list.number = 0;
                 for (size_t k = 11; k < tag.size() && CharacterClass::isAsciiDigit(tag[k]) && list.number < 1000000000LL; ++k)
                     list.number = list.number * 10 + (tag[k] - u'0');
-            } else if (!list.bullets && list.remaining > kListPart) {
+            } else if (!list.bullets && (list.remaining > kListPart || shape.itemOpensList || !pending.empty())) {
                 list.number = 1;
             }
-            if (list.number < 0 && list.remaining <= kListPart)
+            list.textMarkers = list.number >= 0 || (list.bullets && !pending.empty());
+            if (!list.textMarkers && list.remaining <= kListPart)
                 out += tag;
             else
                 appendListOpening(out, list, false);
             lists.push_back(list);
         } else if ((tag == u"</ol>" || tag == u"</ul>") && !lists.empty()) {
+            if (!pending.empty())
+                placePending();
             const OpenList& list = lists.back();
-            out += list.number >= 0 || list.bullets ? U16View(u"</ul>") : U16View(u"</ol>");
+            out += list.textMarkers || list.bullets ? U16View(u"</ul>") : U16View(u"</ol>");
             lists.pop_back();
         } else if (opens(tag, u"<li") && !lists.empty()) {
+            // Markers pending here are those of the item this list opens.
             OpenList& list = lists.back();
             if (list.inPart == kListPart) {
-                out += list.number >= 0 || list.bullets ? U16View(u"</ul>\n") : U16View(u"</ol>\n");
+                out += list.textMarkers || list.bullets ? U16View(u"</ul>\n") : U16View(u"</ol>\n");
                 appendListOpening(out, list, true);
                 list.inPart = 0;
             }
             ++list.inPart;
             --list.remaining;
             out += tag;
+            // A task item shows its box instead of a marker, as on the page
+            // (and as unlistTaskItems() makes a marked list's), yet counts.
+            const bool task = TextOps::find(tag, u"class=\"task-item\"") >= 0;
             if (list.number >= 0) {
-                // Inside the item's first paragraph or heading, so that the
-                // number shares its line, as a list's own marker would.
-                const size_t opening = leadingTextBlock(U16View(html).substr(pos, 4));
-                out.append(html, pos, opening);
-                pos += opening;
-                out += TextOps::number(list.number++);
-                out += u". ";
+                const long long number = list.number++;
+                if (!task) {
+                    pending += TextOps::number(number);
+                    pending += u". ";
+                }
+            } else if (list.textMarkers && !task) {
+                pending += kBulletText;
             }
         } else {
+            // Markers go before the first thing that is not a leading block's opening.
+            if (!pending.empty() && !leadsToText(tag, previous))
+                placePending();
             appendWithoutId(out, tag);
         }
+        previous = tag;
     }
+    if (!pending.empty())
+        placePending();
     return out;
 }
 

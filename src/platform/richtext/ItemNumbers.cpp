@@ -18,16 +18,27 @@ int length(const QTextBlock& block)
     const QTextList* list = block.textList();
     if (!list || list->format().style() != QTextListFormat::ListStyleUndefined)
         return 0;
+    // One marker or more, each followed by a blank: "12. ", or the bullet of
+    // a list that opens a numbered item ("3. \u2022 ", "\u2022 ").
     const QString text = block.text();
-    int k = 0;
-    while (k < text.size() && text[k] >= u'0' && text[k] <= u'9')
-        ++k;
-    if (k == 0 || k >= text.size() || text[k] != u'.')
-        return 0;
-    ++k;
-    if (k < text.size() && text[k] == u' ')
-        return k + 1;
-    return k == text.size() ? k : 0;
+    int end = 0;
+    for (int k = 0;;) {
+        if (k < text.size() && text[k] == QChar(0x2022)) {
+            ++k;
+        } else {
+            const int digits = k;
+            while (k < text.size() && text[k] >= u'0' && text[k] <= u'9')
+                ++k;
+            if (k == digits || k >= text.size() || text[k] != u'.')
+                return end;
+            ++k;
+        }
+        if (k == text.size())
+            return k;
+        if (text[k] != u' ')
+            return end;
+        end = ++k;
+    }
 }
 
 void hang(QTextDocument& document, QPaintDevice* device)

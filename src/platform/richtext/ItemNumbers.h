@@ -11,7 +11,8 @@
 namespace velkin::ItemNumbers {
 
 // The length of the number text ("12. ", the blank included) that begins an
-// item of an unmarked list; 0 for any other block.
+// item of an unmarked list, with the bullet of a list that the item opens
+// with ("12. \u2022 "), or a bullet alone; 0 for any other block.
 int length(const QTextBlock& block);
 
 // Every such item given a hanging first line: the number stands out to the
