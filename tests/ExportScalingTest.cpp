@@ -10,6 +10,7 @@
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
+#include <QImage>
 #include <QTextBlock>
 #include <QTextFrame>
 #include <QTextList>
@@ -639,4 +640,62 @@ TEST(ExportScaling, DeeplyNestedQuotesWithListMarkersPrintInProportion)
     const double small = pdfSecondsFor(nestedQuotes(500));
     const double large = pdfSecondsFor(nestedQuotes(1000));
     EXPECT_LE(large, 8 * std::max(small, 0.005)) << "n: " << small << " s, 4n: " << large << " s";
+}
+
+namespace {
+
+// A folder of `count` small pictures, each its own size and colour, and
+// paragraphs showing the first n of them.
+struct PictureAlbum {
+    std::filesystem::path folder;
+
+    explicit PictureAlbum(int count)
+        : folder(std::filesystem::temp_directory_path() / ("velkin-album-" + std::to_string(getpid())))
+    {
+        std::filesystem::create_directories(folder);
+        for (int i = 0; i < count; ++i) {
+            QImage picture(16 + i % 33, 12 + i % 17, QImage::Format_RGB32);
+            picture.fill(QColor::fromRgb(QRgb(0xFF000000u | unsigned(i) * 2654435761u)));
+            EXPECT_TRUE(picture.save(QString::fromStdString(pathOf(i)), "PNG"));
+        }
+    }
+    ~PictureAlbum() { std::filesystem::remove_all(folder); }
+
+    std::string pathOf(int i) const { return (folder / ("pic_" + std::to_string(i) + ".png")).string(); }
+
+    U16String paragraphs(size_t n) const
+    {
+        U16String text;
+        for (size_t i = 0; i < n; ++i)
+            text += u"![alt " + TextOps::number((long long)i) + u"](" + u16(pathOf(int(i))) + u")\n\n";
+        return text;
+    }
+};
+
+// The whole export as the command line makes it, in processor seconds, the least of two runs.
+std::function<double(const U16String&)> exportSeconds(ExportFormat format)
+{
+    return [format](const U16String& markdown) {
+        const auto file = std::filesystem::temp_directory_path()
+                          / ("velkin-album-" + std::to_string(getpid()) + "." + format.fileExtension());
+        double best = 1e9;
+        for (int run = 0; run < 2; ++run) {
+            const double start = processSeconds();
+            EXPECT_EQ(Export::write(markdown, file, format, MarkdownHTML::Options{}), std::nullopt);
+            best = std::min(best, processSeconds() - start);
+        }
+        std::filesystem::remove(file);
+        return best;
+    };
+}
+
+} // namespace
+
+TEST(ExportScaling, ManyDistinctPicturesExportInProportion)
+{
+    // Each picture drawn or written was looked for among all those decoded before it.
+    const PictureAlbum album(8000);
+    const auto make = [&](size_t n) { return album.paragraphs(n); };
+    for (const ExportFormat format : {ExportFormat::pdf, ExportFormat::rtf, ExportFormat::html})
+        expectLinear(make, 2000, exportSeconds(format));
 }
