@@ -248,6 +248,41 @@ void BM_PDF_TallTable(benchmark::State& state)
 }
 LONG_DOCUMENT(BM_PDF_TallTable, 1 << 9, 1 << 13);
 
+// n paragraphs, each showing a small picture of its own, exported as the
+// command line does (the pictures by their absolute paths).
+void distinctPictures(benchmark::State& state, velkin::ExportFormat format)
+{
+    const int n = int(state.range(0));
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("velkin-bench-album-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    U16String text;
+    for (int i = 0; i < n; ++i) {
+        const std::string path = (folder / ("pic_" + std::to_string(i) + ".png")).string();
+        QImage picture(16 + i % 33, 12 + i % 17, QImage::Format_RGB32);
+        picture.fill(QColor::fromRgb(QRgb(0xFF000000u | unsigned(i) * 2654435761u)));
+        picture.save(QString::fromStdString(path), "PNG");
+        text += u"![alt " + velkin::TextOps::number((long long)i) + u"](" + velkin::u16(path) + u")\n\n";
+    }
+    const auto file = folder / (std::string("out.") + format.fileExtension());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(velkin::Export::write(text, file, format, velkin::MarkdownHTML::Options{}));
+    std::filesystem::remove_all(folder);
+    state.SetComplexityN(n);
+}
+
+void BM_PDF_DistinctPictures(benchmark::State& state)
+{
+    distinctPictures(state, velkin::ExportFormat::pdf);
+}
+LONG_DOCUMENT(BM_PDF_DistinctPictures, 1 << 10, 1 << 14);
+
+void BM_RTF_DistinctPictures(benchmark::State& state)
+{
+    distinctPictures(state, velkin::ExportFormat::rtf);
+}
+LONG_DOCUMENT(BM_RTF_DistinctPictures, 1 << 10, 1 << 14);
+
 } // namespace
 
 #ifdef VELKIN_BENCH_OTHER_RENDERERS
