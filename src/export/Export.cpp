@@ -295,6 +295,7 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
     MarkdownHTML::Options pageOptions = options;
     pageOptions.picturesByPath = format.value() != ExportFormat::html;
     if (format.value() == ExportFormat::html) {
+        // Each picture's data is read and written as the page is: only one is held at a time.
         const MarkdownHTML::PageApart page = MarkdownHTML::documentApart(markdown, pageOptions);
         if (Regex::abandonedSearches() != abandoned)
             return couldNotSave(to, "a part of the document took too long to read");
@@ -305,7 +306,7 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
         return couldNotSave(to, "a part of the document took too long to read");
     switch (format.value()) {
     case ExportFormat::html:
-        break;
+        break;  // written above, its pictures one at a time
     case ExportFormat::rtf: {
         const auto document = importReleasing(std::move(page), notice);
         // Written as it is made: a long document's RTF need not be held whole.
