@@ -265,11 +265,46 @@ void distinctPictures(benchmark::State& state, velkin::ExportFormat format)
         text += u"![alt " + velkin::TextOps::number((long long)i) + u"](" + velkin::u16(path) + u")\n\n";
     }
     const auto file = folder / (std::string("out.") + format.fileExtension());
+    velkin::MarkdownHTML::Options options;
+    options.baseURL = velkin::Url::fileURL((folder / "album.md").string());
     for (auto _ : state)
-        benchmark::DoNotOptimize(velkin::Export::write(text, file, format, velkin::MarkdownHTML::Options{}));
+        benchmark::DoNotOptimize(velkin::Export::write(text, file, format, options));
     std::filesystem::remove_all(folder);
     state.SetComplexityN(n);
 }
+
+// An HTML page of n photos of noise (about 2 MB each as JPEG), each embedded.
+void BM_HTML_Photos(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("velkin-bench-photos-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    U16String text;
+    for (int k = 0; k < n; ++k) {
+        QImage photo(1600, 1200, QImage::Format_RGB32);
+        for (int y = 0; y < photo.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
+            for (int x = 0; x < photo.width(); ++x) {
+                uint32_t bits = uint32_t(k + 1) * 2654435761u ^ uint32_t(x) * 40503u ^ uint32_t(y) * 2246822519u;
+                bits ^= bits >> 15;
+                line[x] = 0xff000000u | ((bits * 2654435761u) & 0xffffffu);
+            }
+        }
+        const std::string path = (folder / ("photo" + std::to_string(k) + ".jpg")).string();
+        photo.save(QString::fromStdString(path), "JPEG", 95);
+        text += u"Day " + velkin::TextOps::number((long long)k) + u"\n\n![photo](" + velkin::u16(path) + u")\n\n";
+    }
+    const auto file = folder / "album.html";
+    velkin::MarkdownHTML::Options options;
+    options.baseURL = velkin::Url::fileURL((folder / "album.md").string());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(velkin::Export::write(text, file, velkin::ExportFormat::html, options));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(std::filesystem::file_size(file)));
+    std::filesystem::remove_all(folder);
+    state.SetComplexityN(n);
+}
+BENCHMARK(BM_HTML_Photos)->RangeMultiplier(4)->Range(4, 16)->Unit(benchmark::kMillisecond)->Complexity();
 
 void BM_PDF_DistinctPictures(benchmark::State& state)
 {

@@ -667,21 +667,24 @@ struct PictureAlbum {
     {
         U16String text;
         for (size_t i = 0; i < n; ++i)
-            text += u"![alt " + TextOps::number((long long)i) + u"](" + u16(pathOf(int(i))) + u")\n\n";
+            text += u"![alt " + TextOps::number((long long)i) + u"](pic_" + TextOps::number((long long)i) + u".png)\n\n";
         return text;
     }
 };
 
-// The whole export as the command line makes it, in processor seconds, the least of two runs.
-std::function<double(const U16String&)> exportSeconds(ExportFormat format)
+// The whole export as the command line makes it of a document in `folder`, in
+// processor seconds, the least of two runs.
+std::function<double(const U16String&)> exportSeconds(ExportFormat format, const std::filesystem::path& folder)
 {
-    return [format](const U16String& markdown) {
+    MarkdownHTML::Options options;
+    options.baseURL = Url::fileURL((folder / "album.md").string());
+    return [format, options](const U16String& markdown) {
         const auto file = std::filesystem::temp_directory_path()
                           / ("velkin-album-" + std::to_string(getpid()) + "." + format.fileExtension());
         double best = 1e9;
         for (int run = 0; run < 2; ++run) {
             const double start = processSeconds();
-            EXPECT_EQ(Export::write(markdown, file, format, MarkdownHTML::Options{}), std::nullopt);
+            EXPECT_EQ(Export::write(markdown, file, format, options), std::nullopt);
             best = std::min(best, processSeconds() - start);
         }
         std::filesystem::remove(file);
@@ -697,5 +700,13 @@ TEST(ExportScaling, ManyDistinctPicturesExportInProportion)
     const PictureAlbum album(8000);
     const auto make = [&](size_t n) { return album.paragraphs(n); };
     for (const ExportFormat format : {ExportFormat::pdf, ExportFormat::rtf, ExportFormat::html})
-        expectLinear(make, 2000, exportSeconds(format));
+        expectLinear(make, 2000, exportSeconds(format, album.folder));
+    // The pictures were found: the page carries each one.
+    MarkdownHTML::Options options;
+    options.baseURL = Url::fileURL((album.folder / "album.md").string());
+    const std::string page = u8(MarkdownHTML::document(album.paragraphs(3), options));
+    size_t embedded = 0;
+    for (size_t at = page.find("src=\"data:image/png;base64,"); at != std::string::npos; at = page.find("src=\"data:", at + 1))
+        ++embedded;
+    EXPECT_EQ(embedded, 3u);
 }
