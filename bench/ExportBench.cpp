@@ -248,6 +248,76 @@ void BM_PDF_TallTable(benchmark::State& state)
 }
 LONG_DOCUMENT(BM_PDF_TallTable, 1 << 9, 1 << 13);
 
+// n paragraphs, each showing a small picture of its own, exported as the
+// command line does (the pictures by their absolute paths).
+void distinctPictures(benchmark::State& state, velkin::ExportFormat format)
+{
+    const int n = int(state.range(0));
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("velkin-bench-album-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    U16String text;
+    for (int i = 0; i < n; ++i) {
+        const std::string path = (folder / ("pic_" + std::to_string(i) + ".png")).string();
+        QImage picture(16 + i % 33, 12 + i % 17, QImage::Format_RGB32);
+        picture.fill(QColor::fromRgb(QRgb(0xFF000000u | unsigned(i) * 2654435761u)));
+        picture.save(QString::fromStdString(path), "PNG");
+        text += u"![alt " + velkin::TextOps::number((long long)i) + u"](" + velkin::u16(path) + u")\n\n";
+    }
+    const auto file = folder / (std::string("out.") + format.fileExtension());
+    velkin::MarkdownHTML::Options options;
+    options.baseURL = velkin::Url::fileURL((folder / "album.md").string());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(velkin::Export::write(text, file, format, options));
+    std::filesystem::remove_all(folder);
+    state.SetComplexityN(n);
+}
+
+// An HTML page of n photos of noise (about 2 MB each as JPEG), each embedded.
+void BM_HTML_Photos(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("velkin-bench-photos-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    U16String text;
+    for (int k = 0; k < n; ++k) {
+        QImage photo(1600, 1200, QImage::Format_RGB32);
+        for (int y = 0; y < photo.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
+            for (int x = 0; x < photo.width(); ++x) {
+                uint32_t bits = uint32_t(k + 1) * 2654435761u ^ uint32_t(x) * 40503u ^ uint32_t(y) * 2246822519u;
+                bits ^= bits >> 15;
+                line[x] = 0xff000000u | ((bits * 2654435761u) & 0xffffffu);
+            }
+        }
+        const std::string path = (folder / ("photo" + std::to_string(k) + ".jpg")).string();
+        photo.save(QString::fromStdString(path), "JPEG", 95);
+        text += u"Day " + velkin::TextOps::number((long long)k) + u"\n\n![photo](" + velkin::u16(path) + u")\n\n";
+    }
+    const auto file = folder / "album.html";
+    velkin::MarkdownHTML::Options options;
+    options.baseURL = velkin::Url::fileURL((folder / "album.md").string());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(velkin::Export::write(text, file, velkin::ExportFormat::html, options));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(std::filesystem::file_size(file)));
+    std::filesystem::remove_all(folder);
+    state.SetComplexityN(n);
+}
+BENCHMARK(BM_HTML_Photos)->RangeMultiplier(4)->Range(4, 16)->Unit(benchmark::kMillisecond)->Complexity();
+
+void BM_PDF_DistinctPictures(benchmark::State& state)
+{
+    distinctPictures(state, velkin::ExportFormat::pdf);
+}
+LONG_DOCUMENT(BM_PDF_DistinctPictures, 1 << 10, 1 << 14);
+
+void BM_RTF_DistinctPictures(benchmark::State& state)
+{
+    distinctPictures(state, velkin::ExportFormat::rtf);
+}
+LONG_DOCUMENT(BM_RTF_DistinctPictures, 1 << 10, 1 << 14);
+
 } // namespace
 
 #ifdef VELKIN_BENCH_OTHER_RENDERERS

@@ -10,6 +10,7 @@
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
+#include <QImage>
 #include <QTextBlock>
 #include <QTextFrame>
 #include <QTextList>
@@ -639,4 +640,63 @@ TEST(ExportScaling, DeeplyNestedQuotesWithListMarkersPrintInProportion)
     const double small = pdfSecondsFor(nestedQuotes(500));
     const double large = pdfSecondsFor(nestedQuotes(1000));
     EXPECT_LE(large, 8 * std::max(small, 0.005)) << "n: " << small << " s, 4n: " << large << " s";
+}
+
+namespace {
+
+// A folder of `count` small pictures, each its own size and colour; its
+// document shows the first n of them, a paragraph each.
+struct PictureAlbum {
+    std::filesystem::path folder = std::filesystem::temp_directory_path() / ("velkin-album-" + std::to_string(getpid()));
+    MarkdownHTML::Options options;
+
+    explicit PictureAlbum(int count)
+    {
+        std::filesystem::create_directories(folder);
+        options.baseURL = Url::fileURL((folder / "album.md").string());
+        for (int i = 0; i < count; ++i) {
+            QImage picture(16 + i % 33, 12 + i % 17, QImage::Format_RGB32);
+            picture.fill(QColor::fromRgb(QRgb(0xFF000000u | unsigned(i) * 2654435761u)));
+            EXPECT_TRUE(picture.save(QString::fromStdString((folder / ("pic_" + std::to_string(i) + ".png")).string())));
+        }
+    }
+    ~PictureAlbum() { std::filesystem::remove_all(folder); }
+
+    U16String document(size_t n) const
+    {
+        U16String text;
+        for (size_t i = 0; i < n; ++i)
+            text += u"![alt " + TextOps::number((long long)i) + u"](pic_" + TextOps::number((long long)i) + u".png)\n\n";
+        return text;
+    }
+
+    // The whole export as the command line makes it, in processor seconds, the least of two runs.
+    double exportSeconds(const U16String& markdown, ExportFormat format) const
+    {
+        const auto file = folder / (std::string("album.") + format.fileExtension());
+        double best = 1e9;
+        for (int run = 0; run < 2; ++run) {
+            const double start = processSeconds();
+            EXPECT_EQ(Export::write(markdown, file, format, options), std::nullopt);
+            best = std::min(best, processSeconds() - start);
+        }
+        return best;
+    }
+};
+
+} // namespace
+
+TEST(ExportScaling, ManyDistinctPicturesExportInProportion)
+{
+    // Each picture drawn or written was looked for among all those decoded before it.
+    const PictureAlbum album(8000);
+    const auto make = [&](size_t n) { return album.document(n); };
+    for (const ExportFormat format : {ExportFormat::pdf, ExportFormat::rtf, ExportFormat::html})
+        expectLinear(make, 2000, [&](const U16String& markdown) { return album.exportSeconds(markdown, format); });
+    // The pictures were found: the page carries each one.
+    const std::string page = u8(MarkdownHTML::document(album.document(3), album.options));
+    size_t embedded = 0;
+    for (size_t at = page.find("src=\"data:image/png;base64,"); at != std::string::npos; at = page.find("src=\"data:", at + 1))
+        ++embedded;
+    EXPECT_EQ(embedded, 3u);
 }

@@ -1,6 +1,7 @@
 #include "PdfText.h"
 #include "app/CommandLine.h"
 #include "export/Export.h"
+#include "export/OutputBudget.h"
 #include "export/PageImport.h"
 #include "platform/graphics/PictureFile.h"
 #include "platform/richtext/RichTextImport.h"
@@ -623,5 +624,68 @@ TEST_F(ExportFolder, ManyPicturesExportWholeAndAreNeverHeldAllAtOnce)
         EXPECT_EQ(pictures, count);
         const long long most = out == std::string("album.pdf") ? Export::pictureBudget / 2 : (long long)bytes.size() / 3;
         EXPECT_TRUE(growth < 0 || growth < most) << growth << " bytes, at most " << most;  // < 0: not known here
+    }
+}
+
+// The HTML page holds each photo's data only while writing it: twenty photos of
+// 2 MB cost what one does, not the six times their bytes that a page holding
+// them all as text did, and the file is the page byte for byte.
+TEST_F(ExportFolder, AnHTMLPageOfPhotosHoldsOnePictureAtATime)
+{
+    std::string markdown = "# Album\n\n";
+    long long pictureBytes = 0;
+    for (int k = 0; k < 20; ++k) {
+        const fs::path photo = folder / ("photo" + std::to_string(k) + ".jpg");
+        ASSERT_TRUE(noise(1600, 1200, uint32_t(k + 1)).save(QString::fromStdString(photo.string()), "JPEG", 95));
+        pictureBytes += (long long)fs::file_size(photo);
+        markdown += "![Photo " + std::to_string(k) + "](" + photo.filename().string() + ")\n\n";
+    }
+    MarkdownHTML::Options options;
+    options.baseURL = Url::fileURL((folder / "album.md").string());
+    const long long growth = peakGrowth([&] {
+        ASSERT_EQ(Export::write(u16(markdown), folder / "album.html", ExportFormat::html, options), std::nullopt);
+    });
+    // Within the promise for a text this short, and nowhere near the pictures' bytes.
+    EXPECT_TRUE(growth < 0 || growth < (long long)OutputBudget::kBase) << growth << " bytes";
+    EXPECT_TRUE(growth < 0 || growth < pictureBytes / 3) << growth << " bytes for " << pictureBytes << " of pictures";
+    const std::string written = readBytes(folder / "album.html");
+    EXPECT_EQ(written, u8(MarkdownHTML::document(u16(markdown), options)));
+    EXPECT_GT((long long)written.size(), pictureBytes * 4 / 3);
+}
+
+// Every place a picture can stand, and the text around it, comes out as the page
+// has it; a text holding the character that marks a picture's place is written whole.
+TEST_F(ExportFolder, AnHTMLPageWritesItsPicturesWhereverTheyStand)
+{
+    const QByteArray png = pngOfSize(40, 20);
+    writeBytes(folder / "pic.png", std::string(png.constData(), size_t(png.size())));
+    writeBytes(folder / "other.png", noisePng(30, 30).toStdString());
+    writeBytes(folder / "text.png", "not a picture");
+    const U16String shapes = u"\uFEFF![a](pic.png) and ![b](other.png)\r\n\r\n> ![q](pic.png)\r\n\r\n"
+                             u"- item ![li](other.png)\n  > ![deep](pic.png)\n\n"
+                             u"| cell | ![c](pic.png) |\n|---|---|\n| ![d](other.png) | x |\n\n"
+                             u"Note[^n] ![gone](missing.png) ![t](text.png) `![code](pic.png)`\n\n"
+                             u"[^n]: ![fn](pic.png) &#xFFFF; &#65535;\n\n![end](other.png)";
+    MarkdownHTML::Options options;
+    options.baseURL = Url::fileURL((folder / "doc.md").string());
+    const auto expectPage = [&](const U16String& markdown, const MarkdownHTML::Options& with) {
+        ASSERT_EQ(Export::write(markdown, folder / "out.html", ExportFormat::html, with), std::nullopt);
+        EXPECT_EQ(readBytes(folder / "out.html"), u8(MarkdownHTML::document(markdown, with)));
+    };
+    expectPage(shapes, options);
+    expectPage(shapes + u" \uFFFF1\uFFFF", options);
+    MarkdownHTML::Options marked = options;
+    marked.title = u"\uFFFF0\uFFFF";
+    expectPage(shapes, marked);
+    MarkdownHTML::Options byAddress = options;
+    byAddress.embedsImages = false;
+    expectPage(shapes, byAddress);
+    // A long page is written in pieces: a pair of surrogates on either side of
+    // a piece's end, whatever the head's length, stays one character.
+    for (const char16_t* lead : {u"", u"a"}) {
+        U16String emoji = lead;
+        for (int i = 0; i < 600000; ++i)
+            emoji += u"\U0001F600";
+        expectPage(emoji + u"\n\n![a](pic.png)", options);
     }
 }

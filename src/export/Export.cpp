@@ -3,6 +3,7 @@
 #include "export/PageImport.h"
 #include "markdown/ImageBlock.h"
 #include "platform/OutputFile.h"
+#include "platform/graphics/PictureFile.h"
 #include "platform/regex/Regex.h"
 #include "platform/richtext/PDFPage.h"
 #include "platform/richtext/RichTextImport.h"
@@ -12,6 +13,7 @@
 
 #include <QTextDocument>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -130,22 +132,87 @@ std::string utf8(U16View text)
 }
 
 // The whole file or none: a failed write leaves an existing file as it was.
+// `write` gives the reason it failed, if it did.
 template<typename Write>
 std::optional<std::string> writeFile(const fs::path& to, Write&& write)
 {
     OutputFile out(to);
     if (auto failure = out.open())
         return couldNotSave(to, *failure);
-    if (!write(out.device()) || out.failed())
+    if (auto failure = write(out.device()))
+        return couldNotSave(to, *failure);
+    if (out.failed())
         return couldNotSave(to, "the disk refused the data");
     if (auto failure = out.commit())
         return couldNotSave(to, *failure);
     return std::nullopt;
 }
 
-std::optional<std::string> writeBytes(const fs::path& to, const char* data, size_t size)
+bool writeAll(QIODevice& device, const char* data, size_t size)
 {
-    return writeFile(to, [&](QIODevice& device) { return device.write(data, qint64(size)) == qint64(size); });
+    return device.write(data, qint64(size)) == qint64(size);
+}
+
+// The text in UTF-8, a piece at a time: a long page's UTF-8 need not be held whole.
+bool writeText(QIODevice& device, U16View text)
+{
+    constexpr size_t kPiece = size_t(1) << 20;
+    while (!text.empty()) {
+        size_t n = std::min(text.size(), kPiece);
+        // A surrogate pair stays in one piece.
+        if (n < text.size() && isHighSurrogate(text[n - 1]))
+            ++n;
+        const std::string bytes = utf8(text.substr(0, n));
+        if (!writeAll(device, bytes.data(), bytes.size()))
+            return false;
+        text.remove_prefix(n);
+    }
+    return true;
+}
+
+// A picture's file in base64, read again now, the whole file or an error:
+// it must still be the file the page was made with.
+std::optional<std::string> writePicture(QIODevice& device, const MarkdownHTML::PageApart::Picture& picture)
+{
+    const std::optional<QByteArray> data = PictureFile::readRegularFile(picture.path, (long long)PictureFile::maximumBytes);
+    if (!data || data->size() != picture.bytes)
+        return "the picture \u201C" + fs::path(picture.path).filename().string() + "\u201D changed while it was exported";
+    // Whole groups of three bytes encode alone as they do within the whole.
+    constexpr qsizetype kPiece = 3 << 16;
+    for (qsizetype at = 0; at < data->size(); at += kPiece) {
+        const QByteArray encoded = data->mid(at, kPiece).toBase64();
+        if (!writeAll(device, encoded.constData(), size_t(encoded.size())))
+            return "the disk refused the data";
+    }
+    return std::nullopt;
+}
+
+// The page with each picture set apart put in where its mark stands, so that
+// only one picture's data is held at a time.
+std::optional<std::string> writePage(QIODevice& device, const MarkdownHTML::PageApart& page)
+{
+    constexpr char16_t mark = MarkdownHTML::PageApart::kPictureMark;
+    const U16View text(page.text);
+    size_t pos = 0;
+    for (size_t at = page.pictures.empty() ? U16View::npos : text.find(mark); at != U16View::npos;
+         at = text.find(mark, pos)) {
+        const size_t end = text.find(mark, at + 1);
+        if (end == U16View::npos)
+            break;
+        size_t index = 0;
+        for (size_t k = at + 1; k < end; ++k)
+            index = index * 10 + size_t(text[k] - u'0');
+        if (!writeText(device, text.substr(pos, at - pos)))
+            return "the disk refused the data";
+        if (index >= page.pictures.size())
+            return "the page lost one of its pictures";
+        if (auto failure = writePicture(device, page.pictures[index]))
+            return failure;
+        pos = end + 1;
+    }
+    if (!writeText(device, text.substr(pos)))
+        return "the disk refused the data";
+    return std::nullopt;
 }
 
 QSizeF printedSize(QSizeF picture)
@@ -227,18 +294,26 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
     // PDF and RTF read the pictures from their files as they import the page.
     MarkdownHTML::Options pageOptions = options;
     pageOptions.picturesByPath = format.value() != ExportFormat::html;
+    if (format.value() == ExportFormat::html) {
+        // Each picture's data is read and written as the page is: only one is held at a time.
+        const MarkdownHTML::PageApart page = MarkdownHTML::documentApart(markdown, pageOptions);
+        if (Regex::abandonedSearches() != abandoned)
+            return couldNotSave(to, "a part of the document took too long to read");
+        return writeFile(to, [&](QIODevice& device) { return writePage(device, page); });
+    }
     U16String page = MarkdownHTML::document(markdown, pageOptions);
     if (Regex::abandonedSearches() != abandoned)
         return couldNotSave(to, "a part of the document took too long to read");
     switch (format.value()) {
-    case ExportFormat::html: {
-        const std::string bytes = utf8(page);
-        return writeBytes(to, bytes.data(), bytes.size());
-    }
+    case ExportFormat::html:
+        break;  // written above, its pictures one at a time
     case ExportFormat::rtf: {
         const auto document = importReleasing(std::move(page), notice);
         // Written as it is made: a long document's RTF need not be held whole.
-        return writeFile(to, [&](QIODevice& device) { return RichTextWriter::write(*document, device); });
+        return writeFile(to, [&](QIODevice& device) {
+            return RichTextWriter::write(*document, device) ? std::nullopt
+                                                            : std::optional<std::string>("the disk refused the data");
+        });
     }
     case ExportFormat::pdf:
         return printed(*importReleasing(std::move(page), notice), to);

@@ -102,7 +102,9 @@ U16String anchor(U16View label)
     return out;
 }
 
-U16String document(U16View markdown, const Options& options)
+namespace {
+
+U16String page(U16View markdown, const Options& options, std::vector<PageApart::Picture>* apart)
 {
     U16String out;
     out.reserve(markdown.size() * 2 + 6000);
@@ -113,9 +115,26 @@ U16String document(U16View markdown, const Options& options)
     out += u"</title>\n<style>\n"sv;
     out += styleSheet(options.family);
     out += u"\n</style>\n</head>\n<body>\n<article class=\"velkin\">\n"sv;
-    appendBody(out, markdown, options);
+    appendBody(out, markdown, options, apart);
     out += u"\n</article>\n</body>\n</html>"sv;
     return out;
+}
+
+} // namespace
+
+U16String document(U16View markdown, const Options& options)
+{
+    return page(markdown, options, nullptr);
+}
+
+PageApart documentApart(U16View markdown, const Options& options)
+{
+    PageApart result;
+    // The title is the only other text the page takes from outside the Markdown.
+    const bool marked = markdown.find(PageApart::kPictureMark) != U16View::npos
+                        || options.title.find(PageApart::kPictureMark) != U16String::npos;
+    result.text = page(markdown, options, marked ? nullptr : &result.pictures);
+    return result;
 }
 
 } // namespace velkin::MarkdownHTML

@@ -6,6 +6,7 @@
 #include "platform/url/Url.h"
 
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace velkin::MarkdownHTML {
@@ -53,6 +54,22 @@ U16String body(U16View markdown, const Options& options = Options{});
 
 // The complete page.
 U16String document(U16View markdown, const Options& options = Options{});
+
+// The complete page without its embedded pictures' data, which a writer puts
+// in as it writes the page to a file, one picture at a time: where document()
+// has a picture's base64 data, `text` has kPictureMark, the picture's index in
+// `pictures` and kPictureMark again. A text that holds the mark itself has no
+// picture set apart: its page is document()'s.
+struct PageApart {
+    static constexpr char16_t kPictureMark = u'\uFFFF';
+    struct Picture {
+        std::string path;
+        long long bytes = 0;  // the file's size when the page was made
+    };
+    U16String text;
+    std::vector<Picture> pictures;
+};
+PageApart documentApart(U16View markdown, const Options& options = Options{});
 
 // Code as escaped HTML with class-named spans for the highlighter's tokens;
 // plain escaped code for a language the highlighter does not know.

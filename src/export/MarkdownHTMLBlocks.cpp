@@ -912,7 +912,15 @@ U16String Renderer::image(U16View alt, U16View url) const
                     written.source = u"data:";
                     written.source += ImageInsertion::mimeType(u16(resolved->pathExtension()));
                     written.source += u";base64,";
-                    written.source += base64(read->data);
+                    if (pictures_.apart) {
+                        // The page's writer reads the file again as it writes it.
+                        written.source += PageApart::kPictureMark;
+                        written.source += TextOps::number((long long)pictures_.apart->size());
+                        written.source += PageApart::kPictureMark;
+                        pictures_.apart->push_back({path, (long long)read->data.size()});
+                    } else {
+                        written.source += base64(read->data);
+                    }
                 }
                 const QSizeF size = ImageBlock::displaySize(&read->image, 620);
                 written.width = static_cast<long long>(size.width());
@@ -1015,7 +1023,7 @@ bool mayHoldDefinition(U16View text, bool footnote)
 
 } // namespace
 
-void appendBody(U16String& out, U16View markdown, const Options& options)
+void appendBody(U16String& out, U16View markdown, const Options& options, std::vector<PageApart::Picture>* apart)
 {
     // A footnote definition holds "[^" and "]:", a link definition "]:"; a text
     // without them has no definitions to look for.
@@ -1026,6 +1034,7 @@ void appendBody(U16String& out, U16View markdown, const Options& options)
     Notes collected;
     Pictures pictures;
     const size_t start = out.size();
+    pictures.apart = apart;
     Renderer renderer(markdown, options, footnoteLabels, linkDefinitions, collected, pictures);
     renderer.renderAll(out);
     // A note defined in a quotation or a list item is met only while its block

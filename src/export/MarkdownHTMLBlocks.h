@@ -41,6 +41,7 @@ struct Pictures {
         long long height = -1;
     };
     std::unordered_map<std::string, Written> byPath;  // resolved file path -> what the img element carries
+    std::vector<PageApart::Picture>* apart = nullptr;  // where embedded data is set apart to, if it is
 };
 
 class Renderer {
@@ -115,8 +116,9 @@ private:
     MarkdownSyntax::LineFlags definitions_;  // a child's lines that are definitions of the document
 };
 
-// The body appended to `out`.
-void appendBody(U16String& out, U16View markdown, const Options& options);
+// The body appended to `out`; with `apart`, embedded pictures are set apart as documentApart() says.
+void appendBody(U16String& out, U16View markdown, const Options& options,
+                std::vector<PageApart::Picture>* apart = nullptr);
 
 namespace RendererText {
 // Whether the text holds a line end the renderer splits lines at.

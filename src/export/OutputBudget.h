@@ -3,7 +3,8 @@
 // document this machine can take for each.
 //
 // Peak memory is at most about kBase and perByte(output) for every byte of the
-// document's text. HTML holds the text and the page; PDF and RTF also hold the
+// document's text. HTML holds the text and the page, and one picture at a time
+// as it writes them into the file; PDF and RTF also hold the
 // page imported as a QTextDocument and its layout, and a page image the styled
 // text and its layout (the bitmap is drawn in bands of fixed height).
 //

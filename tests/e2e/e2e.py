@@ -13,6 +13,7 @@ Without the X tools the scenario is skipped (exit status 77) and says why; with
 CI=true in the environment that is a failure instead.
 """
 
+import base64
 import os
 import re
 import shutil
@@ -738,11 +739,46 @@ def pictures_resize_save_as(d):
         raise Failure(f"the first file changed: {d.read('a/trip.md')!r}")
 
 
+def export_pictures(d):
+    """File > Export > HTML of a document of pictures (in a quote, a list item and a table too)
+    writes the page the command line writes for it, byte for byte, every picture embedded."""
+    def png(width, height, seed):
+        rows = b"".join(b"\0" + bytes((x * 7 + y * 13 + seed) % 256 for x in range(width * 3)) for y in range(height))
+        def chunk(kind, data):
+            return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+        return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+    pictures = [png(300 + k, 200, k) for k in range(4)]
+    for k, data in enumerate(pictures):
+        d.write("pic%d.png" % k, data)
+    d.write("album.md", b"# Album\r\n\r\n![zero](pic0.png)\r\n\r\n> ![one](pic1.png)\r\n\r\n- ![two](pic2.png)\r\n\r\n"
+                        b"| a | ![three](pic3.png) |\r\n|---|---|\r\n| ![zero again](pic0.png) | x |")
+    d.start("album.md")
+    wid = d.window("album.md")
+    # The Export submenu stands right above the separator before Quit, the menu's last item.
+    d.key("alt+f")
+    wait_for("the File menu", d.menus, timeout=5)
+    d.key("Up", "Up", "Right", "Down", "Return")
+    d.wait_dialog()
+    d.key("Return")  # the dialog proposes album.html beside the document
+    exported = os.path.join(d.files, "album.html")
+    wait_for("album.html", lambda: os.path.exists(exported))
+    subprocess.run([d.velkin, "--export", os.path.join(d.files, "album.md"), os.path.join(d.files, "cli.html")],
+                   env=d.env, check=True, capture_output=True, timeout=30)
+    page = d.read("cli.html")
+    for data in pictures:
+        if base64.b64encode(data) not in page:
+            raise Failure("a picture is missing from the page")
+    d.wait_bytes("album.html", page)
+    d.wait_title(wid, "album.md")
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
                                      html_paste, table_edges, format_keys, grid_neighbours, whole_text_over_grid,
                                      return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table,
-                                     byte_order_mark, zoom_keeps_selection, pictures_resize_save_as]}
+                                     byte_order_mark, zoom_keeps_selection, pictures_resize_save_as, export_pictures]}
 
 
 def main():

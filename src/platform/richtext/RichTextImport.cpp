@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <list>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 namespace velkin::RichTextImport {
@@ -88,20 +89,15 @@ public:
     // The picture decoded last stays at hand, and as many before it as the limit allows.
     void keepAtHand(const QString& name, const QImage& image)
     {
-        std::erase_if(atHand_, [&](const auto& entry) {
-            if (entry.first != name)
-                return false;
-            atHandBytes_ -= entry.second.sizeInBytes();
-            return true;
-        });
+        if (const auto found = atHandByName_.find(name); found != atHandByName_.end())
+            dropAtHand(found->second);
         if (image.sizeInBytes() > atHandLimit_)
             return;
         atHand_.emplace_front(name, image);
+        atHandByName_.insert_or_assign(name, atHand_.begin());
         atHandBytes_ += image.sizeInBytes();
-        while (atHandBytes_ > atHandLimit_) {
-            atHandBytes_ -= atHand_.back().second.sizeInBytes();
-            atHand_.pop_back();
-        }
+        while (atHandBytes_ > atHandLimit_)
+            dropAtHand(std::prev(atHand_.end()));
     }
 
 protected:
@@ -113,9 +109,9 @@ protected:
         const Held* picture = held(name);
         if (!picture)
             return nothing();
-        for (const auto& [known, image] : atHand_)
-            if (known == name)
-                return image;
+        // Looked up by name: a page of thousands of small pictures keeps them all at hand.
+        if (const auto found = atHandByName_.find(name); found != atHandByName_.end())
+            return found->second->second;
         const QByteArray bytes = picture->path.empty() ? picture->bytes : bytesOfFile(picture->path);
         const QImage image = scaledTo(PictureFile::decode(bytes), picture->kept);
         if (image.isNull())
@@ -125,8 +121,18 @@ protected:
     }
 
 private:
+    using AtHand = std::list<std::pair<QString, QImage>>;
+
+    void dropAtHand(AtHand::iterator entry)
+    {
+        atHandBytes_ -= entry->second.sizeInBytes();
+        atHandByName_.erase(entry->first);
+        atHand_.erase(entry);
+    }
+
     std::map<QString, Held> held_;
-    std::list<std::pair<QString, QImage>> atHand_;  // the most recently decoded first
+    AtHand atHand_;  // the most recently decoded first
+    std::unordered_map<QString, AtHand::iterator> atHandByName_;
     long long atHandBytes_ = 0;
     long long atHandLimit_ = 0;
     QImage failed_;
