@@ -1081,7 +1081,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // lines next to the change may legitimately read anew, as an item's
         // continuation does when its item line changes), and a delimiter held open
         // at its start must find none in it that pairs with it.
-        const U16View own = substring(text, Range::fromTo(from, to));
+        // Read as the block scanner reads the piece: a grid's cells are no lines (a
+        // cell's "```" opens no fence that would hide what waits in the text below).
+        const U16String blocks = blockText(piece);
+        const U16View own = U16View(blocks).substr(head.size(), size_t(to - from));
         const std::optional<unsigned> carried
             = start.open && MarkdownSyntax::holdsDelimiters(own, start.open)
                   ? MarkdownSyntax::waitingAfter(head, own, start.open, kept.definitions)
@@ -1095,13 +1098,13 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const Range headContext = Range::fromTo(from, std::max(from, std::min(first, forward(from, 2))));
         const bool headAgrees = from == lo
             || (agrees(piece, offset, storage, headContext) && witnesses(headContext) && carried);
-        const bool fenceOpen = to < n && fenceOpenAtEnd(piece);
+        const bool fenceOpen = to < n && fenceOpenAtEnd(U16View(blocks));
         const bool midLine = to < n && text[size_t(to - 1)] != u'\n';
         const bool inParagraph = to < n && (midLine || !blockEdge(text, to)) && !endsBeforeFence(to);
         // Delimiters left looking on past the end leave what follows as it was when
         // the text read the same there before the edit; anything else open, never.
         const unsigned open = carried.value_or(start.open)
-            | (inParagraph ? MarkdownSyntax::paragraphRunningDelimiters(piece.string(), kept.definitions) : 0);
+            | (inParagraph ? MarkdownSyntax::paragraphRunningDelimiters(blocks, kept.definitions) : 0);
         // A backtick run left open in the line (there before the stretch, or in it)
         // leaves what follows alone while no run long enough to close it comes.
         int ticks = text.substr(0, size_t(to)).find(u'\n', size_t(from)) == U16View::npos ? start.ticks : 0;
