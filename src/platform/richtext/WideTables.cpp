@@ -140,10 +140,11 @@ std::vector<Cut> cutsOf(const QTextDocument& document, const Group& group, QSize
             }
     // A word wider than the page breaks wherever it stands: its column asks
     // for no width of its own, and Qt gives it what the others leave. A table
-    // whose other columns fit so is printed whole.
+    // whose other columns fit so is printed whole, by Qt, which needs no
+    // slack to give a column its widest word.
     double wanted = 0;
     for (const TableParts::Room& r : rooms)
-        wanted += (r.least + between <= room ? r.least : 0) + between;
+        wanted += (r.least + between <= room ? r.least - kSlack : 0) + between;
     if (wanted <= room)
         return {};
     std::vector<Cut> cuts;
