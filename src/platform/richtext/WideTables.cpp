@@ -19,8 +19,9 @@ namespace velkin::WideTables {
 namespace {
 
 // Room allowed above a cell's widest word as measured, for the layout's own
-// measure of it: a column a hair narrower would break that word.
-constexpr double kSlack = 1;
+// measure of it: a column a hair narrower would break that word. Qt sets a
+// column's edges on whole points, which takes up to a point more.
+constexpr double kSlack = 2;
 
 using Group = std::vector<QTextTable*>;  // a table, or the parts of one
 
