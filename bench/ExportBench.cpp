@@ -318,6 +318,37 @@ void BM_RTF_DistinctPictures(benchmark::State& state)
 }
 LONG_DOCUMENT(BM_RTF_DistinctPictures, 1 << 10, 1 << 14);
 
+// A table of empty cells n columns wide and 20 rows tall, printed in groups of columns.
+U16String wideTable(size_t n)
+{
+    const U16String bars(n, u'|');
+    U16String delimiter;
+    for (size_t i = 0; i < n; ++i)
+        delimiter += u"|-";
+    U16String text = bars + u"\n" + delimiter + u"\n";
+    for (int row = 0; row < 20; ++row)
+        text += bars + u"\n";
+    return text;
+}
+
+void BM_PDF_WideTable(benchmark::State& state)
+{
+    pdf(state, wideTable);
+}
+LONG_DOCUMENT(BM_PDF_WideTable, 1 << 7, 1 << 11);
+
+// A table of 14 columns of words and figures, its rows n.
+void BM_PDF_SalesTable(benchmark::State& state)
+{
+    pdf(state, [](size_t n) {
+        return u"| Region | January | February | March | April | May | June | July | August | September | October "
+               u"| November | December | Total |\n|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n"
+               + numbered(u"| North | 1000 | 1037 | 1074 | 1111 | 1148 | 1185 | 1222 | 1259 | 1296 | 1333 | 1370 | 1407 | ",
+                          u" |\n", n);
+    });
+}
+LONG_DOCUMENT(BM_PDF_SalesTable, 1 << 4, 1 << 8);
+
 } // namespace
 
 #ifdef VELKIN_BENCH_OTHER_RENDERERS

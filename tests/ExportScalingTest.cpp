@@ -700,3 +700,24 @@ TEST(ExportScaling, ManyDistinctPicturesExportInProportion)
         ++embedded;
     EXPECT_EQ(embedded, 3u);
 }
+
+// A table of empty cells n columns wide and 20 rows tall: its PDF prints it in
+// groups of columns, each group a table of its own kept on one page. Each group
+// kept together laid out the rest of the document again, and cutting the
+// groups from the table took Qt's removal of each cell from the whole table.
+U16String wideEmptyTable(size_t bars)
+{
+    U16String text(bars, u'|');
+    text += u"\n";
+    for (size_t i = 0; i < bars; ++i)
+        text += u"|-";
+    for (int row = 0; row < 20; ++row)
+        text += u"\n" + U16String(bars, u'|');
+    return text + u"\n";
+}
+
+TEST(ExportScaling, AWideTablePrintsAndConvertsInProportion)
+{
+    expectLinear(wideEmptyTable, 100, pdfSecondsFor);
+    expectLinear(wideEmptyTable, 250);
+}

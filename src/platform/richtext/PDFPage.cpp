@@ -89,12 +89,22 @@ std::vector<QTextTable*> tablesOf(const QTextDocument& document)
 }
 
 // The break goes after the block before the table, so that none of the
-// table's frame stays behind at the foot of the page.
+// table's frame stays behind at the foot of the page. Qt lays out an empty
+// block right after a table as nothing, its break too: a table just below
+// another (the next columns of a wide one) takes the break itself.
 void breakBefore(QTextDocument& document, QTextTable* table)
 {
     const QTextBlock before = document.findBlock(table->firstPosition() - 1);
     if (!before.isValid() || before.position() >= table->firstPosition())
         return;
+    QTextCursor above(&document);
+    above.setPosition(std::max(0, before.position() - 1));
+    if (before.length() == 1 && above.currentTable() && above.currentTable()->lastPosition() == before.position() - 1) {
+        QTextTableFormat format = table->format();
+        format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        table->setFormat(format);
+        return;
+    }
     QTextCursor cursor(before);
     QTextBlockFormat format = before.blockFormat();
     format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysAfter);
@@ -115,13 +125,20 @@ void keepTablesTogether(QTextDocument& document, double pageHeight)
 // table starts a page, and what follows it lies as if the document began
 // there: so the next break is found in a copy of only the stretch from the
 // last break on, a few tables at a time, and all breaks are made at once.
+// A few large tables (the column groups of a wide one) cost so as much as many
+// small ones. The stretch starts at two tables and doubles until one moves:
+// a table that fills most of a page moves the next.
 constexpr size_t kManyTables = 32;
-constexpr size_t kFirstStretch = 8;
+constexpr long long kManyCells = 4096;
+constexpr size_t kFirstStretch = 1;
 
 void keepManyTablesTogether(QTextDocument& document, QPaintDevice* device, QSizeF page)
 {
     const std::vector<QTextTable*> tables = tablesOf(document);
-    if (tables.size() <= kManyTables) {
+    long long cells = 0;
+    for (const QTextTable* table : tables)
+        cells += (long long)table->rows() * table->columns();
+    if (tables.size() <= kManyTables && cells <= kManyCells) {
         keepTablesTogether(document, page.height());
         return;
     }
@@ -139,9 +156,11 @@ void keepManyTablesTogether(QTextDocument& document, QPaintDevice* device, QSize
         QTextCursor selection(&document);
         selection.setPosition(start);
         selection.setPosition(tables[end - 1]->lastPosition() + 1, QTextCursor::KeepAnchor);
+        // Laid out once, on the page: a copy without a page size is not laid out.
         DocumentCopy stretch(document);
-        QTextCursor(&stretch).insertFragment(selection.selection());
+        stretch.setPageSize(QSizeF(0, 0));
         stretch.documentLayout()->setPaintDevice(device);
+        QTextCursor(&stretch).insertFragment(selection.selection());
         stretch.setPageSize(page);
         const std::vector<QTextTable*> copies = tablesOf(stretch);
         if (copies.size() != end - first) {
@@ -664,8 +683,8 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     ItemNumbers::hang(document, &writer);
     keepShapedText(document);
     // Nothing is laid out without a page size: the layout has its device
-    // before it lays anything out, and the whole table's column widths are
-    // given to its parts before they are laid out.
+    // before it lays anything out, the whole table's column widths are given
+    // to its parts and wide tables are cut before they are laid out.
     document.setPageSize(QSizeF(0, 0));
     document.documentLayout()->setPaintDevice(&writer);
     // The layout must not keep the writer once it is gone.
@@ -674,9 +693,8 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         ~Detach() { document.documentLayout()->setPaintDevice(nullptr); }
     } detach{document};
     TableParts::matchColumns(document, page);
+    WideTables::cut(document, page);
     document.setPageSize(page);
-    if (WideTables::cut(document))
-        layOutAfresh(document);
     TableParts::cutAtPages(document);
     keepManyTablesTogether(document, &writer, page);
     splitLongParagraphs(document);

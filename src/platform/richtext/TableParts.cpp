@@ -4,6 +4,8 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QImage>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -59,11 +61,16 @@ void copyRow(const QTextTable& from, int fromRow, QTextTable& to, int toRow)
         copyCell(from.cellAt(fromRow, c), to.cellAt(toRow, c));
 }
 
+// As Qt draws it: its size scaled by the device's resolution over the screen's.
 double pictureWidth(const QTextImageFormat& picture, const QTextDocument& document)
 {
-    if (picture.width() > 0)
-        return picture.width();
-    return document.resource(QTextDocument::ImageResource, QUrl(picture.name())).value<QImage>().width();
+    const double width = picture.width() > 0
+                             ? picture.width()
+                             : document.resource(QTextDocument::ImageResource, QUrl(picture.name())).value<QImage>().width();
+    const QPaintDevice* device = document.documentLayout()->paintDevice();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double screenDpi = screen ? std::round(screen->logicalDotsPerInchY()) : 96;
+    return device && screenDpi > 0 ? width * device->logicalDpiY() / screenDpi : width;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/richtext/WideTables.h"
 
+#include "platform/richtext/DocumentCopy.h"
 #include "platform/richtext/TableParts.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -18,8 +19,9 @@ namespace velkin::WideTables {
 namespace {
 
 // Room allowed above a cell's widest word as measured, for the layout's own
-// measure of it: a column a hair narrower would break that word.
-constexpr double kSlack = 1;
+// measure of it: a column a hair narrower would break that word. Qt sets a
+// column's edges on whole points, which takes up to a point more.
+constexpr double kSlack = 2;
 
 using Group = std::vector<QTextTable*>;  // a table, or the parts of one
 
@@ -47,6 +49,33 @@ std::vector<Group> groupsOf(const QTextDocument& document)
 QRectF textOf(QAbstractTextDocumentLayout& layout, const QTextTable& table, int column)
 {
     return layout.blockBoundingRect(table.cellAt(0, column).firstCursorPosition().block());
+}
+
+// Where the table's first cell's text starts, and the room between one
+// cell's text and the next one's (padding and borders, half of it before the
+// first cell's text and after the last's): neither depends on the columns'
+// widths, so a copy of the first row's first two cells laid out alone on the
+// page tells, and the document itself need not be laid out before it is cut.
+struct Edges {
+    double left;
+    double between;
+};
+Edges edgesOf(const QTextDocument& document, const QTextTable& table, QSizeF page)
+{
+    DocumentCopy scratch(document);
+    scratch.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
+    QTextTableFormat format = table.format();
+    format.clearColumnWidthConstraints();
+    QTextCursor cursor(&scratch);
+    cursor.beginEditBlock();
+    QTextTable* copy = cursor.insertTable(1, 2, format);
+    for (int c = 0; c < 2; ++c)
+        TableParts::copyCell(table.cellAt(0, c), copy->cellAt(0, c));
+    cursor.endEditBlock();
+    scratch.setPageSize(page);
+    QAbstractTextDocumentLayout& layout = *scratch.documentLayout();
+    const QRectF first = textOf(layout, *copy, 0);
+    return {first.left(), textOf(layout, *copy, 1).left() - first.right()};
 }
 
 // One table to be made of a range of the group's columns, with the shares of
@@ -90,27 +119,17 @@ QList<QTextLength> shares(const std::vector<TableParts::Room>& rooms, int from, 
 }
 
 // How the group is to be cut; nothing when it fits the page. A table fits
-// when its last column's text ends inside the page; else its columns are taken in
-// order, as many to a table as fit with each column as wide as its widest
-// word, and at least one.
-std::vector<Cut> cutsOf(const QTextDocument& document, const Group& group)
+// when every column can be as wide as its widest word, but for words wider
+// than the page; else its columns are taken in order, as many to a table as
+// fit so, and at least one.
+std::vector<Cut> cutsOf(const QTextDocument& document, const Group& group, QSizeF page)
 {
-    QAbstractTextDocumentLayout& layout = *document.documentLayout();
-    const double page = document.pageSize().width();
     const QTextTable& first = *group.front();
     const int columns = first.columns();
     if (columns < 2)
         return {};
-    // The room between one cell's text and the next one's: padding and
-    // borders, half of it before the first cell's text and after the last's.
-    const double between = textOf(layout, first, 1).left() - textOf(layout, first, 0).right();
-    // A table that only its last border overruns, by the layout's rounding,
-    // loses nothing. The parts of a table share its column widths, so its first
-    // part tells: asking for the others would lay them out before they are cut
-    // at pages, for nothing.
-    if (!(textOf(layout, first, columns - 1).right() > page + 0.5))
-        return {};
-    const double room = page - (textOf(layout, first, 0).left() - between / 2);
+    const auto [left, between] = edgesOf(document, first, page);
+    const double room = page.width() - (left - between / 2);
 
     std::vector<TableParts::Room> rooms(static_cast<size_t>(columns));
     for (const QTextTable* table : group)
@@ -120,6 +139,15 @@ std::vector<Cut> cutsOf(const QTextDocument& document, const Group& group)
                 rooms[size_t(c)].least = std::max(rooms[size_t(c)].least, cell.least + kSlack);
                 rooms[size_t(c)].most = std::max(rooms[size_t(c)].most, cell.most + kSlack);
             }
+    // A word wider than the page breaks wherever it stands: its column asks
+    // for no width of its own, and Qt gives it what the others leave. A table
+    // whose other columns fit so is printed whole, by Qt, which needs no
+    // slack to give a column its widest word.
+    double wanted = 0;
+    for (const TableParts::Room& r : rooms)
+        wanted += (r.least + between <= room ? r.least - kSlack : 0) + between;
+    if (wanted <= room)
+        return {};
     std::vector<Cut> cuts;
     int from = 0;
     double used = 0;
@@ -179,11 +207,13 @@ void cutGroup(QTextDocument& document, const Group& group, const std::vector<Cut
 
 } // namespace
 
-bool cut(QTextDocument& document)
+bool cut(QTextDocument& document, QSizeF page)
 {
+    if (!page.isValid())
+        page = document.pageSize();
     std::vector<std::pair<Group, std::vector<Cut>>> wide;
     for (const Group& group : groupsOf(document)) {
-        std::vector<Cut> cuts = cutsOf(document, group);
+        std::vector<Cut> cuts = cutsOf(document, group, page);
         if (cuts.size() > 1)
             wide.emplace_back(group, std::move(cuts));
     }

@@ -1,6 +1,7 @@
 #pragma once
-// A table whose columns do not fit the page even with every cell wrapped would
-// lose the columns past the right margin in print. It is printed as
+// A table whose columns cannot all be as wide as their widest word would have
+// Qt squeeze them, breaking words and numbers in its cells, or, with more
+// columns still, lose those past the right margin in print. It is printed as
 // consecutive tables of its columns instead: as many columns in each as fit
 // with no word broken, in order, each with its part of the header row and all
 // the rows, one below the other; a table written in parts (TableParts) is cut
@@ -9,11 +10,14 @@
 
 namespace velkin::WideTables {
 
-// Cuts every table of the document that the layout (its paint device and page
-// width) makes wider than the page; whether it cut any. Each table cut from
-// one gives every column its widest word at least (Qt's own sharing of a
-// table's width would not), the same in every part. The document is to be
-// laid out afresh afterwards.
-bool cut(QTextDocument& document);
+// Cuts every table of the document whose widest words, in the fonts of the
+// layout's paint device, do not fit beside each other across the page;
+// whether it cut any. Each table cut from one gives every column its widest
+// word at least (Qt's own sharing of a table's width would not), the same in
+// every part. `page` stands for the document's page size, which may not be
+// given yet: nothing of the document need be laid out, and cutting a document
+// not yet laid out spares laying out its wide tables whole. A document laid
+// out before is to be laid out afresh afterwards.
+bool cut(QTextDocument& document, QSizeF page = QSizeF());
 
 } // namespace velkin::WideTables
