@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <tuple>
 
 namespace velkin {
@@ -193,6 +194,37 @@ TEST(GridEdgeEdits, ALineOfSpacesOrTabsUnderAGridKeepsTextApartAsABlankLineDoes)
             EXPECT_EQ(u8(*e.document), u8(text));
             EXPECT_LT(e.view().selectedRange().location, at);
         }
+}
+
+TEST(GridEdgeEdits, TextPutUnderATableInAListItemFromItsIndentedBlankLineStaysInTheItem)
+{
+    for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")}) {
+        // "- item", a table indented two spaces, the line `blank`, then "- next".
+        const auto doc = [&](U16View blank) {
+            return TextOps::replacingAll(u"- item\n\n  | a | b |\n  | --- | --- |\n  | 1 | 2 |\n" + U16String(blank)
+                                             + u"\n- next\n",
+                                         u"\n", eol);
+        };
+        const auto put = [&](U16View blank, int column, const std::function<void(MarkdownTextView&)>& edit,
+                             U16View left) {
+            const U16String text = doc(blank);
+            SCOPED_TRACE(u8(text) + " at column " + std::to_string(column));
+            differential::Editor e(text);
+            e.view().setSelectedRange({gridEnd(e.view()) + column, 0});
+            edit(e.view());
+            EXPECT_EQ(u8(*e.document), u8(doc(left)));
+            EXPECT_EQ(differential::compareWithFresh(e), "");
+        };
+        const auto typeX = [](MarkdownTextView& v) { QTest::keyClicks(&v, QStringLiteral("X")); };
+        // At the rows' indent the text keeps it; short of it, as far as the caret stood; past it, no deeper.
+        put(u"  ", 2, typeX, u"  \n  X");
+        put(u"  ", 1, typeX, u" \n X ");
+        put(u"  ", 0, typeX, u"\nX  ");
+        put(u"      ", 6, typeX, u"      \n  X");
+        put(u"\t", 1, typeX, u"\t\n X");
+        // A command's line goes there alike.
+        put(u"  ", 2, [](MarkdownTextView& v) { v.mdLink(nullptr); }, u"  \n\n  [text](url)");
+    }
 }
 
 } // namespace

@@ -158,6 +158,12 @@ TEST(MarkdownHTMLBlocks, ATableInAListItemOrOnItsMarkersLineStaysInTheItem)
               "<ul>\n<li><p>item</p>\n" + table + "</li>\n<li><p>next</p>\n</li>\n</ul>\n");
     // A dash with no space after it opens no item: the table is the page's.
     EXPECT_EQ(html(u"-| a | b |\n|---|---|\n| 1 | 2 |").rfind("<table>", 0), 0u);
+    // A row on a marker's line opens the item and ends the table, the marker kept.
+    const std::string ended = html(u"| a | b |\n|---|---|\n| 1 | 2 |\n- | 3 | 4 |\n> | 5 | 6 |");
+    EXPECT_EQ(ended.rfind(table, 0), 0u) << ended;
+    EXPECT_NE(ended.find("</table>\n<ul>\n<li>"), std::string::npos) << ended;
+    EXPECT_NE(ended.find("<blockquote>"), std::string::npos) << ended;
+    EXPECT_EQ(ended.find("<td>-</td>"), std::string::npos) << ended;
 }
 
 TEST(MarkdownHTMLBlocks, ALineBreakInACellIsOneOnThePage)

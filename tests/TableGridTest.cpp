@@ -611,3 +611,24 @@ TEST(TableGridRender, ATableOnAListMarkersOrAQuotesLineIsNoGrid)
     for (const char16_t* text : {u"-| a | b |\n|---|---|\n| 1 | 2 |", u"1.5 | b\n--|--\n3 | 4", u"*x* | b\n--|--"})
         EXPECT_GT(gridParagraphs(render(text, 13)), 0) << u8(text);
 }
+
+TEST(TableGridRender, ARowOnAListMarkersOrAQuotesLineEndsTheTableAboveIt)
+{
+    // The line opens its item or quotation, as it does for every other reader; an edited cell leaves it as typed.
+    for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")})
+        for (const U16View opener : {U16View(u"- | 3 | 4 |"), U16View(u"> | 3 | 4 |"), U16View(u"1. | 3 | 4 |"),
+                                     U16View(u"  * 3 | 4")}) {
+            const auto doc = [&](U16View cell) {
+                return TextOps::replacingAll(u"| a | b |\n| --- | --- |\n| " + U16String(cell) + u" | 2 |\n"
+                                                 + U16String(opener) + u"\n",
+                                             u"\n", eol);
+            };
+            TextStorage storage = render(doc(u"x"), 13);
+            EXPECT_EQ(gridParagraphs(storage), 4) << u8(doc(u"x"));
+            EXPECT_EQ(u8(serialize(storage)), u8(doc(u"x")));
+            replaceFirst(storage, u"x", u"y");
+            EXPECT_EQ(u8(serialize(storage)), u8(doc(u"y")));
+        }
+    // A pipe first, or a dash with no space after it, opens nothing: the row is the table's.
+    EXPECT_GT(gridParagraphs(render(u"| a | b |\n|---|---|\n| 1 | 2 |\n-| 3 | 4 |", 13)), 4);
+}

@@ -420,4 +420,20 @@ bool gluesUnderGrid(const AttributedString& text, Range range, U16View replaceme
     return after < n && !isBreak(s[size_t(after)]);
 }
 
+U16String leaderUnderGrid(const AttributedString& text, int position)
+{
+    const U16View s = text.string();
+    if (position <= 0 || position > text.length())
+        return {};
+    int lineStart = position;
+    while (lineStart > 0 && (s[size_t(lineStart - 1)] == u' ' || s[size_t(lineStart - 1)] == u'\t'))
+        --lineStart;
+    if (lineStart == position || lineStart == 0 || s[size_t(lineStart - 1)] != u'\n')
+        return {};
+    const auto* grid = dynamic_cast<const TableGrid::SourceTable*>(tableAt(text, lineStart - 1));
+    if (!grid)
+        return {};
+    return grid->leader.substr(0, std::min(grid->leader.size(), size_t(position - lineStart)));
+}
+
 } // namespace velkin::GridEdges

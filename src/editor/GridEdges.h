@@ -32,6 +32,11 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
 // grid's last row, where a blank line (empty, or of spaces and tabs) stood or where
 // the grid ends the text: such text then reads as a row. Blanks alone keep the line blank.
 bool gluesUnderGrid(const AttributedString& text, Range range, U16View replacement);
+// What the line such text goes to starts with when it is put at `position`: as much of
+// the grid's row leader as the blanks before `position` reach, so that text typed on
+// the indented blank line under a table in a list item stays in that item (and never
+// goes deeper than the rows, where it would read as code).
+U16String leaderUnderGrid(const AttributedString& text, int position);
 
 // `text` as it goes into a cell: one line, its line breaks spaces.
 U16String asCellLine(U16View text);

@@ -98,7 +98,7 @@ void MarkdownTextView::apply(const std::optional<TextEdit>& command)
     TextEdit edit = *command;
     if (GridEdges::gluesUnderGrid(*textStorage(), edit.range, edit.replacement)) {
         // What a command puts right under a grid goes a blank line below it, as typed text does.
-        const U16String apart = breaksBefore(edit.range.location);
+        const U16String apart = breaksBefore(edit.range.location) + GridEdges::leaderUnderGrid(*textStorage(), edit.range.location);
         edit.replacement.insert(0, apart);
         if (edit.selection.location >= edit.range.location)
             edit.selection.location += int(apart.size());
@@ -251,7 +251,7 @@ bool MarkdownTextView::replaceAtGridEdge(Range range, U16View text, bool typing)
     if (!GridEdges::gluesUnderGrid(*textStorage(), range, text))
         return false;
     // The blank line under the grid stays; what is typed or pasted goes on a line of its own below it.
-    const U16String apart = lineEnding() + U16String(text);
+    const U16String apart = lineEnding() + GridEdges::leaderUnderGrid(*textStorage(), range.location) + U16String(text);
     if (typing) {
         TextView::insertText(apart, range);
         return true;

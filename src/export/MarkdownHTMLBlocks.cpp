@@ -274,7 +274,7 @@ LineFlags tableRows(const std::vector<U16View>& lines, const LineFlags& fenced)
         int j = i + 1;
         for (; j < count; ++j) {
             const U16View row = lines[size_t(j)];
-            if (fenced[size_t(j)] || TextOps::find(row, u'|') < 0 || blank(row))
+            if (fenced[size_t(j)] || TextOps::find(row, u'|') < 0 || blank(row) || PipeTable::opensContainer(row))
                 break;
             rows[size_t(j)] = true;
         }

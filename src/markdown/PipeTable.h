@@ -37,7 +37,7 @@ bool isTableRow(U16View line);
 // The trimmed line holds a pipe and a dash and only "|", ":", "-", spaces and tabs.
 bool isDelimiterRow(U16View line);
 // The line opens a list item or a quotation ("- | a |", "> | a |"): a table written
-// on it is that container's, so no table of the lines around starts there.
+// on it is that container's, so no table of the lines around starts or goes on there.
 bool opensContainer(U16View line);
 // Alignment of each cell of a delimiter row.
 std::vector<TextAlignment> delimiterAlignments(U16View line);

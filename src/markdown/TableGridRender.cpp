@@ -107,8 +107,9 @@ TextStorage grids(U16View text, double baseSize)
     for (size_t i = 0; i < count; ++i) {
         if (!mayStartTable(i) || !isRow(i) || !isRow(i + 1))
             continue;
+        // A row on a list marker's or a quote's line opens that container: the table ends above it.
         size_t end = i + 2;
-        while (end < count && isRow(end))
+        while (end < count && isRow(end) && !PipeTable::opensContainer(withoutCarriageReturn(lines[end])))
             ++end;
         std::vector<U16View> tableLines;
         tableLines.reserve(end - i);

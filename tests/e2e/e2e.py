@@ -774,11 +774,39 @@ def export_pictures(d):
     d.wait_title(wid, "album.md")
 
 
+def blank_line_in_list_item(d):
+    """Text typed at the end of the indented blank line under a table in a list item is saved a
+    line below it at the rows' indent, so the item keeps it and the list stays one list."""
+    item = b"- item\n\n  | a | b |\n  | --- | --- |\n  | 1 | 2 |\n  "
+    d.write("indented.md", item + b"\n- next\n")
+    d.start("indented.md")
+    wid = d.window("indented.md")
+    d.key("ctrl+End", "Up", "Up", "End")
+    d.type("Note")
+    d.wait_title(wid, "indented.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("indented.md", item + b"\n  Note\n- next\n")
+
+
+def marker_row_under_table(d):
+    """A line on a list marker or a quote right under a table's rows stays that item's or quotation's
+    text: a key typed in a cell saves the table with its two columns and that line as it was."""
+    rows = b"- | 3 | 4 |\n> | 5 | 6 |\n"
+    d.write("opener.md", b"| a | b |\n|---|---|\n| 1 | 2 |\n" + rows)
+    d.start("opener.md")
+    wid = d.window("opener.md")
+    d.type("T")
+    d.wait_title(wid, "opener.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("opener.md", b"| Ta | b |\n| --- | --- |\n| 1 | 2 |\n" + rows)
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
                                      html_paste, table_edges, format_keys, grid_neighbours, whole_text_over_grid,
                                      return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table,
-                                     byte_order_mark, zoom_keeps_selection, pictures_resize_save_as, export_pictures]}
+                                     byte_order_mark, zoom_keeps_selection, pictures_resize_save_as, export_pictures,
+                                     blank_line_in_list_item, marker_row_under_table]}
 
 
 def main():
