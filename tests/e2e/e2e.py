@@ -107,6 +107,14 @@ class Desktop:
     def type(self, text):
         self.xdotool("type", "--delay", "8", "--", text)
 
+    def press(self, keys):
+        """Each of `keys` in turn: a single character is typed, anything longer is a key name."""
+        for key in keys:
+            if len(key) == 1:
+                self.type(key)
+            else:
+                self.key(key)
+
     def windows(self):
         """The program's visible windows: (id, title, types)."""
         found = []
@@ -549,11 +557,7 @@ def whole_text_over_grid(d):
             offer_text(pasted)
         d.start(name)
         wid = d.window(name)
-        for key in keys:
-            if len(key) == 1:
-                d.type(key)
-            else:
-                d.key(key)
+        d.press(keys)
         d.wait_title(wid, name + "*")
         d.key("ctrl+s")
         d.wait_bytes(name, expected)
@@ -579,11 +583,7 @@ def return_at_row_end(d):
         d.write(name, data)
         d.start(name)
         wid = d.window(name)
-        for key in keys:
-            if len(key) == 1:
-                d.type(key)
-            else:
-                d.key(key)
+        d.press(keys)
         for k, row in enumerate(rows):
             if k > 0:
                 d.key("Return")
