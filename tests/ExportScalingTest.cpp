@@ -718,6 +718,10 @@ U16String wideEmptyTable(size_t bars)
 
 TEST(ExportScaling, AWideTablePrintsAndConvertsInProportion)
 {
+#if !defined(__SANITIZE_ADDRESS__)
+    // Under the sanitizer Qt's removal of each cut cell weighs several times
+    // more than the layout, and the ratio says nothing of our own work.
     expectLinear(wideEmptyTable, 100, pdfSecondsFor);
+#endif
     expectLinear(wideEmptyTable, 250);
 }
