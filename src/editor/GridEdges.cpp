@@ -85,6 +85,20 @@ bool isBreak(char16_t c)
     return c == u'\n' || c == u'\r';
 }
 
+// What a blank line under a grid may hold.
+bool isSpaceOrTab(char16_t c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+// Where the run of spaces and tabs that ends at `at` starts.
+int blanksStart(U16View text, int at)
+{
+    while (at > 0 && isSpaceOrTab(text[size_t(at - 1)]))
+        --at;
+    return at;
+}
+
 struct Piece {
     AttributedString text;
     bool grid = false;
@@ -386,15 +400,12 @@ bool gluesUnderGrid(const AttributedString& text, Range range, U16View replaceme
         return false;
     // A line of spaces and tabs is as blank as an empty one: the edit is on the line
     // under the grid when only such characters stand between them.
-    auto isBlank = [](char16_t c) { return c == u' ' || c == u'\t'; };
-    int lineStart = p;
-    while (lineStart > 0 && isBlank(s[size_t(lineStart - 1)]))
-        --lineStart;
+    const int lineStart = blanksStart(s, p);
     if (lineStart <= 0 || s[size_t(lineStart - 1)] != u'\n' || !tableAt(text, lineStart - 1)
         || (lineStart < n && tableAt(text, lineStart)))
         return false;
     auto pastBlanks = [&](int at) {
-        while (at < n && isBlank(s[size_t(at)]))
+        while (at < n && isSpaceOrTab(s[size_t(at)]))
             ++at;
         return at;
     };
@@ -408,7 +419,7 @@ bool gluesUnderGrid(const AttributedString& text, Range range, U16View replaceme
         for (char16_t c : replacement) {
             if (isBreak(c))
                 return false;
-            if (!isBlank(c))
+            if (!isSpaceOrTab(c))
                 return true;
         }
         return false;
@@ -425,9 +436,7 @@ U16String leaderUnderGrid(const AttributedString& text, int position)
     const U16View s = text.string();
     if (position <= 0 || position > text.length())
         return {};
-    int lineStart = position;
-    while (lineStart > 0 && (s[size_t(lineStart - 1)] == u' ' || s[size_t(lineStart - 1)] == u'\t'))
-        --lineStart;
+    const int lineStart = blanksStart(s, position);
     if (lineStart == position || lineStart == 0 || s[size_t(lineStart - 1)] != u'\n')
         return {};
     const auto* grid = dynamic_cast<const TableGrid::SourceTable*>(tableAt(text, lineStart - 1));
