@@ -606,6 +606,23 @@ TEST(EditorTables, CopyingAGridPutsMarkdownOnTheClipboard)
     EXPECT_EQ(Pasteboard::general().string(), std::optional<U16String>(u"Intro"));
 }
 
+TEST(EditorTables, CuttingToTheLineUnderAGridAndPastingBackKeepsTheFile)
+{
+    // The selection ends with the grid's last line feed: the clipboard holds that line end.
+    for (const U16String& eol : {U16String(u"\n"), U16String(u"\r\n")})
+        for (const U16String& below : {U16String(u"\nBot"), U16String(u"Bot"), U16String(u"\n")}) {
+            const U16String text = TextOps::replacingAll(u"Top\n\n| a | b |\n|---|---|\n| 1 | 2 |\n" + below + u"\n", u"\n", eol);
+            SCOPED_TRACE(u8(text));
+            Editor e(text);
+            const int end = e.find(u"2") + 2;  // past the last cell's paragraph
+            e.view().setSelectedRange({0, end});
+            e.view().cut();
+            EXPECT_EQ(Pasteboard::general().string(), text.substr(0, text.find(u"2 |") + 3 + eol.size()));
+            e.view().paste();
+            EXPECT_EQ(u8(*e.document), u8(text));
+        }
+}
+
 // ---- Pictures ----
 
 QImage picture()

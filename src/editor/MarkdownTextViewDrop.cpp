@@ -298,8 +298,17 @@ bool MarkdownTextView::writeSelection(Pasteboard& pasteboard, const std::string&
     if (!grid)
         return TextView::writeSelection(pasteboard, type);
     std::vector<U16String> pieces;
-    for (const Range& r : ranges)
-        pieces.push_back(TableGrid::serialize(textStorage()->attributedSubstring(r)));
+    const int n = textStorage()->length();
+    for (const Range& r : ranges) {
+        // A range that ends with a grid's last line feed, text following it, holds that
+        // line's end, which a grid ending the piece would not write: the piece is read
+        // with the next character (prose, written as it stands) and without it again.
+        const bool gridEnds = r.length > 0 && r.end() < n && tableBlock(r.end() - 1) && !tableBlock(r.end());
+        U16String markdown = TableGrid::serialize(textStorage()->attributedSubstring(gridEnds ? Range{r.location, r.length + 1} : r));
+        if (gridEnds)
+            markdown.pop_back();
+        pieces.push_back(std::move(markdown));
+    }
     return pasteboard.setString(TextOps::joined(pieces, u"\n"), type);
 }
 
