@@ -78,6 +78,30 @@ TEST(ListContinuation, QuotesRepeatEveryLevel)
     });
 }
 
+TEST(ListContinuation, FencedCodeKeepsItsQuotationAndItem)
+{
+    // No marker, no box, and an empty code line ends nothing: only the container's leader goes on.
+    expectReturns({
+        {"alert", u"> [!NOTE]\n> ```sh\n> ls\n> ```", {22, 0}, u"> [!NOTE]\n> ```sh\n> ls\n> \n> ```", 25},
+        {"a marker in the code", u"> ```\n> - code", {14, 0}, u"> ```\n> - code\n> ", 17},
+        {"nested quote", u"> > ```\n> > code", {16, 0}, u"> > ```\n> > code\n> > ", 21},
+        {"tight quote", u">```\n>code", {10, 0}, u">```\n>code\n> ", 13},
+        {"deeper leaders are code", u"> ```\n> > x", {11, 0}, u"> ```\n> > x\n> ", 14},
+        {"empty code line", u"> ```\n>", {7, 0}, u"> ```\n>\n> ", 10},
+        {"closing fence", u"> ```\n> x\n> ```", {15, 0}, u"> ```\n> x\n> ```\n> ", 18},
+        {"mid-line", u"> ```\n> ab", {9, 0}, u"> ```\n> a\n> b", 12},
+        {"CRLF", u"> ```\r\n> x", {10, 0}, u"> ```\r\n> x\r\n> ", 14},
+        {"ordered item", u"1. Run:\n   ```\n   cmd\n   ```\n2. Next", {21, 0},
+         u"1. Run:\n   ```\n   cmd\n   \n   ```\n2. Next", 25},
+        {"fence on the item's line", u"- ```\n  code", {12, 0}, u"- ```\n  code\n  ", 15},
+        {"opening line of an item", u"10. ```sh", {9, 0}, u"10. ```sh\n    ", 14},
+        {"tab under the item", u"- x\n\t```\n\tcode", {14, 0}, u"- x\n\t```\n\tcode\n\t", 16},
+        {"blank code line in an item", u"1. a\n   ```\n\n   x", {12, 0}, u"1. a\n   ```\n\n   \n   x", 16},
+        {"quoted item", u"> - ```\n>   code", {16, 0}, u"> - ```\n>   code\n>   ", 21},
+        {"quoted item, tight leader", u">- ```\n>   code", {15, 0}, u">- ```\n>   code\n>   ", 20},
+    });
+}
+
 TEST(ListContinuation, EmptyItemsEndTheList)
 {
     expectReturns({
@@ -138,7 +162,6 @@ TEST(ListContinuation, PlainLineBreakCases)
         {u"> - item", {3, 0}},
         {u"```\n- code\n```", {10, 0}},
         {u"~~~\n- code", {10, 0}},
-        {u"> ```\n> - code", {14, 0}},
         {u"- a\n", {4, 0}},
         {u"    > four spaces is no quote", {29, 0}},
         {u"", {0, 0}},

@@ -7,6 +7,8 @@
 #include "platform/text/Lines.h"
 #include "platform/text/Utf.h"
 
+#include <algorithm>
+
 namespace velkin::ListContinuation {
 
 namespace {
@@ -46,17 +48,69 @@ U16String nextMarker(U16View marker)
     return out;
 }
 
-// A fence line or a line inside a fenced block. A line's fence state depends only on the lines
-// before it, so the scan stops at the line itself.
-bool isFenced(U16View text, Range line)
+// Whether a line may stand in a fenced block of a quotation or a list item: such a line
+// carries quote leaders, starts with a blank (it is indented under an item's text) or
+// opens an item ("- ```"). Other lines hold their leader alone, and no fence need be read.
+bool mayBeContained(U16View line)
 {
-    const U16View upTo = text.substr(0, size_t(line.end()));
-    const std::vector<LineRange> lines = lineRanges(upTo);
-    if (lines.empty() || lines.back().content.location != line.location)
-        return false;
-    return MarkdownSyntax::fenceFlags(MarkdownSyntax::lineTexts(upTo, lines)).back();
+    return line.empty() || CharacterClass::isAsciiBlank(line.front()) || line.front() == u'>' || parse(line);
 }
 
+// A blank line goes with the nearest line above it that holds text.
+bool mayBeContained(U16View text, Range content)
+{
+    U16View line = substring(text, content);
+    int start = content.location;
+    while (isBlank(line, TrimSet::AsciiBlanks) && start > 0) {
+        const Range above = lineContentRange(text, start - 1 - (start >= 2 && text[size_t(start) - 1] == u'\n'
+                                                                   && text[size_t(start) - 2] == u'\r'));
+        line = substring(text, above);
+        start = above.location;
+    }
+    return mayBeContained(line);
+}
+
+// What a new line in fenced code starts with: the line's quote leaders down to the fence's
+// depth and the indentation of the item the fence stands in, and where the caret must stand
+// for it (past the quote leaders, and past an opening line's marker). Nothing for a fence
+// in neither, or for a line outside its container (a closing fence line left of the item).
+struct CodeLeader {
+    int length = 0;
+    U16String continuation;
+};
+
+std::optional<CodeLeader> codeLeader(U16View line, const Fence& fence)
+{
+    if (fence.depth <= 0 && fence.column < 0)
+        return std::nullopt;
+    const std::optional<int> quoteEnd = MarkdownSyntax::quoteLevelsEnd(line, fence.depth);
+    if (!quoteEnd)
+        return std::nullopt;
+    CodeLeader leader{*quoteEnd, U16String(line.substr(0, size_t(*quoteEnd)))};
+    // The item's columns count from past the leaders' optional blank: the new line has one.
+    if (!leader.continuation.empty() && !CharacterClass::isAsciiBlank(leader.continuation.back()))
+        leader.continuation += u' ';
+    if (fence.column < 0)
+        return leader;
+    const U16View content = line.substr(size_t(*quoteEnd));
+    // A line indented as far as the item's text gives its own blanks up to there, tabs and all.
+    int width = 0;
+    size_t blanks = 0;
+    while (width < fence.column && blanks < content.size() && CharacterClass::isAsciiBlank(content[blanks]))
+        width = content[blanks++] == u'\t' ? (width / 4 + 1) * 4 : width + 1;
+    if (width >= fence.column) {
+        leader.continuation += content.substr(0, blanks);
+        leader.length += int(blanks);
+    } else if (blanks == content.size() || fence.opens) {
+        // A blank line, or the item's own line ("1. ```"): spaces up to the item's text.
+        leader.continuation.append(size_t(fence.column), u' ');
+        if (fence.opens)
+            leader.length += int(std::min(content.find_first_of(u"`~"), content.size()));
+    } else if (fence.depth <= 0) {
+        return std::nullopt;
+    }
+    return leader;
+}
 
 } // namespace
 
@@ -100,13 +154,29 @@ std::optional<Leader> parse(U16View line)
     return leader;
 }
 
-std::optional<TextEdit> newline(U16View text, Range selection)
+std::optional<Fence> fenceOf(U16View text, Range line)
 {
-    return newline(text, selection, [text](Range line) { return isFenced(text, line); });
+    const int start = std::clamp(line.location, 0, length(text));
+    const U16View before = text.substr(0, size_t(start));
+    MarkdownSyntax::FenceReader reader;
+    for (const U16View l : MarkdownSyntax::lineTexts(before, lineRanges(before)))
+        reader.read(l);
+    const U16View own = substring(text, Range::fromTo(start, std::clamp(line.end(), start, length(text))));
+    const std::vector<LineRange> ranges = lineRanges(own);
+    if (ranges.empty())
+        return reader.isOpen() ? std::optional<Fence>(Fence{reader.openDepth(), reader.openColumn(), false}) : std::nullopt;
+    const MarkdownSyntax::FenceLine reading = reader.read(substring(own, ranges.front().content));
+    if (!reading.isInside)
+        return std::nullopt;
+    return Fence{reader.openDepth(), reader.openColumn(), reading.opens};
 }
 
-std::optional<TextEdit> newline(U16View text, Range selection, const std::function<bool(Range line)>& fenced,
-                                U16View lineEnd)
+std::optional<TextEdit> newline(U16View text, Range selection)
+{
+    return newline(text, selection, [text](Range line) { return fenceOf(text, line); });
+}
+
+std::optional<TextEdit> newline(U16View text, Range selection, const FenceOfLine& fenced, U16View lineEnd)
 {
     const int n = length(text);
     if (selection.location < 0 || selection.length < 0 || selection.location > n ||
@@ -126,11 +196,23 @@ std::optional<TextEdit> newline(U16View text, Range selection, const std::functi
     // The caret's line without its terminator, whichever line break the document uses.
     const Range content = lineContentRange(text, sel.location);
     const int lineStart = content.location;
+    const U16View line = substring(text, content);
+    U16String replacement = lineEnd.empty() ? MarkdownEditing::lineEnding(text) : U16String(lineEnd);
+
     // The line's own leader first: the fence state reads the lines above it.
-    const auto leader = parse(substring(text, content));
-    if (!leader || fenced(content))
-        return std::nullopt;
-    if (sel.location < lineStart + leader->length)
+    const auto leader = parse(line);
+    if (leader || mayBeContained(text, content)) {
+        if (const std::optional<Fence> fence = fenced(content)) {
+            // In code the line goes on inside the fence's quotation or item, with no marker.
+            const std::optional<CodeLeader> code = codeLeader(line, *fence);
+            if (!code || sel.location < lineStart + code->length)
+                return std::nullopt;
+            replacement += code->continuation;
+            const int caret = sel.location + length(replacement);
+            return TextEdit{sel, std::move(replacement), {caret, 0}};
+        }
+    }
+    if (!leader || sel.location < lineStart + leader->length)
         return std::nullopt;
 
     const int leaderEnd = lineStart + leader->length;
@@ -141,7 +223,6 @@ std::optional<TextEdit> newline(U16View text, Range selection, const std::functi
         return TextEdit{Range::fromTo(from, sel.location), U16String(), {from, 0}};
     }
 
-    U16String replacement = lineEnd.empty() ? MarkdownEditing::lineEnding(text) : U16String(lineEnd);
     replacement += leader->continuation;
     const int caret = sel.location + length(replacement);
     return TextEdit{sel, std::move(replacement), {caret, 0}};

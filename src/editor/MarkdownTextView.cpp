@@ -357,7 +357,7 @@ void MarkdownTextView::insertNewline()
         return;
     }
     if (const auto edit = ListContinuation::newline(
-            string(), selectedRange(), [this](Range line) { return isFencedLine(line); }, lineEnding())) {
+            string(), selectedRange(), [this](Range line) { return fenceOfLine(line); }, lineEnding())) {
         apply(edit);
         return;
     }
@@ -517,6 +517,11 @@ void MarkdownTextView::completeShortcode(U16View name)
 
 bool MarkdownTextView::isFencedLine(Range line)
 {
+    return fenceOfLine(line).has_value();
+}
+
+std::optional<ListContinuation::Fence> MarkdownTextView::fenceOfLine(Range line)
+{
     const U16View text = string();
     const int start = std::clamp(line.location, 0, int(text.size()));
     if (!fenceState_ || fenceState_->lineStart != start) {
@@ -530,10 +535,14 @@ bool MarkdownTextView::isFencedLine(Range line)
     // The line's own reading: it may open a fence, or end one with its item or quotation.
     const U16View own = substring(text, Range::fromTo(start, std::clamp(line.end(), start, int(text.size()))));
     const std::vector<U16View> texts = MarkdownSyntax::lineTexts(own, lineRanges(own));
-    if (texts.empty())
-        return fenceState_->reader.isOpen();
     MarkdownSyntax::FenceReader reader = fenceState_->reader;
-    return reader.read(texts.front()).isInside;
+    if (texts.empty())
+        return reader.isOpen() ? std::optional(ListContinuation::Fence{reader.openDepth(), reader.openColumn(), false})
+                               : std::nullopt;
+    const MarkdownSyntax::FenceLine reading = reader.read(texts.front());
+    if (!reading.isInside)
+        return std::nullopt;
+    return ListContinuation::Fence{reader.openDepth(), reader.openColumn(), reading.opens};
 }
 
 } // namespace velkin

@@ -4,6 +4,7 @@
 // table grids take the table commands, clicks act on the drawn decorations
 // (task boxes, colour swatches, emoji, footnotes, links), and pictures dropped
 // or pasted are stored beside the document.
+#include "editor/ListContinuation.h"
 #include "editor/TextEdit.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/PipeTable.h"
@@ -96,6 +97,8 @@ public:
     // starts is remembered until an edit reaches the text before it, so typing
     // a shortcode's name does not read the document's lines again at every key.
     bool isFencedLine(Range line);
+    // The same with what the fence opened in (as ListContinuation::fenceOf tells).
+    std::optional<ListContinuation::Fence> fenceOfLine(Range line);
 
     // ---- Typing ----
     void insertText(U16View text, std::optional<Range> replacementRange = std::nullopt) override;
