@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace velkin;
@@ -66,6 +69,41 @@ TEST_F(ImageInsertionFolder, PastedPicturesAreNumbered)
     EXPECT_EQ(ImageInsertion::materialize("c", u"gif", document), U16String(u"images/image.gif"));
 }
 
+// A write that fails half way (a full disk, here a file-size limit of 0 in a child process)
+// leaves neither a file nor the folder made for it.
+TEST_F(ImageInsertionFolder, AFailedWriteLeavesNothingBehind)
+{
+    const fs::path photo = write("photo.png", "picture bytes");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit none{0, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &none);
+        const bool pasted = ImageInsertion::materialize("picture bytes", u"png", document).has_value();
+        const bool copied = ImageInsertion::copyBesideDocument(Url::fileURL(photo.string()), document).has_value();
+        _exit(pasted || copied ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_FALSE(fs::exists(folder / "images"));
+    // A folder that was there stays.
+    fs::create_directories(folder / "images");
+    const pid_t again = fork();
+    ASSERT_GE(again, 0);
+    if (again == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit none{0, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &none);
+        _exit(ImageInsertion::materialize("picture bytes", u"png", document) ? 1 : 0);
+    }
+    ASSERT_EQ(waitpid(again, &status, 0), again);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(fs::is_directory(folder / "images"));
+    EXPECT_TRUE(fs::is_empty(folder / "images"));
+}
+
 TEST_F(ImageInsertionFolder, NothingIsPlacedForAnUnsavedDocument)
 {
     const fs::path photo = write("photo.png", "p");
@@ -109,6 +147,44 @@ TEST(PngWriter, EncodesAPictureInMemory)
 
 namespace velkin {
 namespace {
+
+// A picture goes into the container of the line it is put on, a paragraph of its own; what
+// followed the position keeps its leader below it. "|" marks the position and the caret.
+TEST(ImageInsertion, PicturesTakeTheLeaderOfTheirQuotationOrItem)
+{
+    struct Row {
+        const char* name;
+        U16String before;
+        U16String after;
+        U16String lineEnd = u"\n";
+    };
+    const std::vector<Row> rows = {
+        {"end of an item", u"- item|\n- two", u"- item\n\n  ![](i.png)\n|\n- two"},
+        {"end of a quote", u"> quote|", u"> quote\n>\n> ![](i.png)\n|"},
+        {"middle of a line", u"ab|cd", u"ab\n\n![](i.png)\n\n|cd"},
+        {"blanks at the position go", u"ab|  cd", u"ab\n\n![](i.png)\n\n|cd"},
+        {"middle of a quoted item", u"> - ab|cd", u"> - ab\n>\n>   ![](i.png)\n>\n>   |cd"},
+        {"tab after the marker", u"1.\tx|", u"1.\tx\n\n    ![](i.png)\n|"},
+        {"nested quote", u"> > a|\n> > b", u"> > a\n> >\n> > ![](i.png)\n|> >\n> > b"},
+        {"line under an item's text", u"- a\n  b|", u"- a\n  b\n\n  ![](i.png)\n|"},
+        {"start of the text", u"|abcd", u"![](i.png)\n\n|abcd"},
+        {"in the leader: above the line", u">| quote", u"> ![](i.png)\n>\n|> quote"},
+        {"a blank quote line becomes the picture's", u"> a\n>|\n> b", u"> a\n>\n> ![](i.png)\n|>\n> b"},
+        {"CRLF", u"- a|\r\n- b", u"- a\r\n\r\n  ![](i.png)\r\n|\r\n- b", u"\r\n"},
+        {"lone CR", u"> a|\r> b", u"> a\r>\r> ![](i.png)\r|>\r> b", u"\r"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        U16String text = row.before;
+        const int position = int(text.find(u'|'));
+        text.erase(size_t(position), 1);
+        const ImageInsertion::Placement placed = ImageInsertion::placement(text, position, u"![](i.png)", row.lineEnd);
+        U16String result = text;
+        result.replace(size_t(placed.range.location), size_t(placed.range.length), placed.replacement);
+        result.insert(size_t(placed.caret), u"|");
+        EXPECT_EQ(u8(result), u8(row.after));
+    }
+}
 
 // An image line must read back as the path it was written for, whatever the file is called.
 TEST(ImageInsertion, ImageLinesReadBackAsTheirPath)

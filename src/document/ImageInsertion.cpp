@@ -1,8 +1,13 @@
 #include "document/ImageInsertion.h"
 
 #include "markdown/ImageBlock.h"
+#include "markdown/MarkdownSyntax.h"
+#include "platform/text/CharacterClass.h"
+#include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
+
+#include <algorithm>
 
 #include <filesystem>
 #include <fstream>
@@ -28,21 +33,37 @@ U16String fromPath(const fs::path& path)
     return u16(path.string());
 }
 
-// A free file in the images folder: base.ext, else base-1.ext, base-2.ext and so on.
-std::optional<fs::path> destinationURL(const std::string& baseName, const std::string& extension,
-                                       const std::optional<Url>& documentURL)
+// A free file in the images folder: base.ext, else base-1.ext, base-2.ext and so on; and
+// whether the folder was made for it.
+struct Destination {
+    fs::path file;
+    bool madeFolder = false;
+};
+
+std::optional<Destination> destinationURL(const std::string& baseName, const std::string& extension,
+                                          const std::optional<Url>& documentURL)
 {
     const auto document = documentPath(documentURL);
     if (!document)
         return std::nullopt;
     const fs::path folder = document->parent_path() / "images";
     std::error_code ec;
-    fs::create_directories(folder, ec);
+    const bool made = fs::create_directories(folder, ec) && !ec;
     const std::string base = baseName.empty() ? std::string("image") : baseName;
     fs::path candidate = folder / (base + "." + extension);
     for (long n = 1; fs::exists(fs::symlink_status(candidate, ec)); ++n)
         candidate = folder / (base + "-" + std::to_string(n) + "." + extension);
-    return candidate;
+    return Destination{candidate, made};
+}
+
+// A picture that could not be written whole leaves nothing behind: neither its file
+// nor the folder made for it.
+void discard(const Destination& destination)
+{
+    std::error_code ignored;
+    fs::remove(destination.file, ignored);
+    if (destination.madeFolder)
+        fs::remove(destination.file.parent_path(), ignored);  // only while empty
 }
 
 U16String markdownPath(const fs::path& destination)
@@ -73,9 +94,13 @@ std::optional<U16String> copyBesideDocument(const Url& source, const std::option
     if (!destination)
         return std::nullopt;
     std::error_code ec;
-    if (!fs::copy_file(from, *destination, fs::copy_options::none, ec) || ec)
+    if (!fs::copy_file(from, destination->file, fs::copy_options::none, ec) || ec) {
+        // A file that came in the meantime under that name is not ours to remove.
+        if (ec != std::errc::file_exists)
+            discard(*destination);
         return std::nullopt;
-    return markdownPath(*destination);
+    }
+    return markdownPath(destination->file);
 }
 
 std::optional<U16String> materialize(const QByteArray& data, U16View preferredExtension,
@@ -85,14 +110,18 @@ std::optional<U16String> materialize(const QByteArray& data, U16View preferredEx
     const auto destination = destinationURL("image", extension, documentURL);
     if (!destination)
         return std::nullopt;
-    std::ofstream out(*destination, std::ios::binary | std::ios::trunc);
-    if (!out)
+    std::ofstream out(destination->file, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        discard(*destination);
         return std::nullopt;
+    }
     out.write(data.constData(), data.size());
     out.close();
-    if (!out)
+    if (!out) {
+        discard(*destination);
         return std::nullopt;
-    return markdownPath(*destination);
+    }
+    return markdownPath(destination->file);
 }
 
 std::optional<U16String> relativePath(const Url& file, const std::optional<Url>& documentURL)
@@ -140,6 +169,124 @@ U16String mimeType(U16View extension)
     if (ext == u"tif" || ext == u"tiff")
         return u"image/tiff";
     return u"image/png";
+}
+
+namespace {
+
+int length(U16View s) { return int(s.size()); }
+
+// What a line's container puts before a paragraph in it: the quote leaders with their blank,
+// and the item's text column in spaces (or the line's own indentation under an item's text).
+struct Container {
+    U16String leader;
+    U16String blankLine;  // a blank line of the container: its quote leaders alone
+    int leaderEnd = 0;    // where the line's text starts after its leaders and marker
+};
+
+Container containerOf(U16View line)
+{
+    const MarkdownSyntax::QuoteLeader quote = MarkdownSyntax::quoteLeader(line);
+    const U16View leaders = line.substr(0, size_t(quote.offset));
+    Container c{U16String(leaders), U16String(trimmedTrailing(leaders, TrimSet::AsciiBlanks)), quote.offset};
+    if (!leaders.empty() && !CharacterClass::isAsciiBlank(leaders.back()))
+        c.leader += u' ';
+    const U16View rest = line.substr(size_t(quote.offset));
+    const auto item = MarkdownSyntax::isThematicBreak(rest) ? std::nullopt : MarkdownSyntax::matchList(rest);
+    if (item) {
+        int columns = 0;
+        for (const char16_t ch : rest.substr(0, size_t(item->blanks.end())))
+            columns = ch == u'\t' ? (columns / 4 + 1) * 4 : columns + 1;
+        c.leader.append(size_t(columns), u' ');
+        c.leaderEnd += item->blanks.end();
+    } else if (!isBlank(rest, TrimSet::AsciiBlanks)) {
+        size_t blanks = 0;
+        while (blanks < rest.size() && CharacterClass::isAsciiBlank(rest[blanks]))
+            ++blanks;
+        c.leader += rest.substr(0, blanks);
+        c.leaderEnd += int(blanks);
+    }
+    return c;
+}
+
+// Whether a line holds nothing but its quote leaders and blanks.
+bool blankInContainer(U16View line)
+{
+    return isBlank(line.substr(size_t(MarkdownSyntax::quoteLeader(line).offset)), TrimSet::AsciiBlanks);
+}
+
+// The length of the line break at `at`: a CRLF counts as one.
+int breakLength(U16View text, int at)
+{
+    if (at >= length(text))
+        return 0;
+    return text[size_t(at)] == u'\r' && at + 1 < length(text) && text[size_t(at) + 1] == u'\n' ? 2 : 1;
+}
+
+} // namespace
+
+Placement placement(U16View text, int position, U16View line, U16View lineEnd)
+{
+    const int n = length(text);
+    int p = std::clamp(position, 0, n);
+    if (splitsCharacter(text, p))
+        --p;
+    const Range content = lineContentRange(text, p);
+    p = std::min(p, content.end());
+    const U16View own = substring(text, content);
+    const Container c = containerOf(own);
+    const U16String apart = U16String(lineEnd) + c.blankLine + U16String(lineEnd);
+    const int offset = p - content.location;
+
+    Range range{p, 0};
+    U16String head;
+    U16View after;  // what follows the picture on the line
+    if (offset <= c.leaderEnd || isBlank(own.substr(0, size_t(offset)), TrimSet::AsciiBlanks)) {
+        // The picture takes a line of its own above this one, a blank line under the text above.
+        range = {content.location, 0};
+        if (content.location > 0) {
+            const int aboveEnd = content.location - 1 - (content.location >= 2 && text[size_t(content.location) - 1] == u'\n'
+                                                          && text[size_t(content.location) - 2] == u'\r');
+            if (!blankInContainer(substring(text, lineContentRange(text, aboveEnd))))
+                head = c.blankLine + U16String(lineEnd);
+        }
+        if (blankInContainer(own))
+            range = content;  // a blank line becomes the picture's
+        else
+            after = own;
+    } else {
+        head = apart;
+        // Blanks at the position would indent the text that follows: they go.
+        int from = p;
+        while (from < content.end() && CharacterClass::isAsciiBlank(text[size_t(from)]))
+            ++from;
+        after = substring(text, Range::fromTo(from, content.end()));
+        range = Range::fromTo(p, after.empty() ? content.end() : from);
+    }
+    head += c.leader;
+    head += line;
+
+    Placement placed{range, head, 0};
+    if (!after.empty()) {
+        // The line's text goes on after the picture; a text after a leader of its own keeps it.
+        placed.replacement += apart;
+        if (range.location > content.location)
+            placed.replacement += c.leader;
+        placed.caret = range.location + length(placed.replacement);
+    } else if (content.end() == n) {
+        placed.replacement += lineEnd;
+        placed.caret = range.location + length(placed.replacement);
+    } else {
+        // The caret goes past the picture's line end, off the picture's line.
+        const int next = content.end() + breakLength(text, content.end());
+        if (next < n && !blankInContainer(substring(text, lineContentRange(text, next)))) {
+            placed.replacement += lineEnd;
+            placed.replacement += c.blankLine;
+            placed.caret = range.location + length(head) + length(lineEnd);
+        } else {
+            placed.caret = range.location + length(head) + breakLength(text, content.end());
+        }
+    }
+    return placed;
 }
 
 std::optional<U16String> imageLine(U16View path)

@@ -34,6 +34,22 @@ std::optional<U16String> relativePath(const Url& file, const std::optional<Url>&
 // hold as it stands (angle brackets or a line break in a file name).
 std::optional<U16String> imageLine(U16View path);
 
+// An image line put into a text: the range replaced, by what, and where the caret goes.
+struct Placement {
+    Range range;
+    U16String replacement;
+    int caret = 0;
+    bool operator==(const Placement&) const = default;
+};
+
+// The image line `line` put into `text` at `position` as a paragraph of its own, a blank
+// line apart from the text around it: in a quotation after its quote leaders, in a list
+// item indented as the item's text. What follows the position on its line goes on after
+// the picture, a blank line below it, with the same leader; a position in the leader or
+// before the line's text puts the picture above the line. `lineEnd` is the document's line
+// end.
+Placement placement(U16View text, int position, U16View line, U16View lineEnd);
+
 // The image type of an extension, "image/png" for anything unknown.
 U16String mimeType(U16View extension);
 

@@ -9,6 +9,7 @@
 #include "platform/graphics/PngWriter.h"
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/strings/LocalizedStrings.h"
+#include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
@@ -152,12 +153,24 @@ bool MarkdownTextView::insertImageBlock(U16View line, int index)
         return false;
     int position = std::clamp(index, 0, storage->length());
     // A picture line cannot live in a table cell: it goes after the grid.
-    if (const std::optional<Grid> grid = tableBlock(position) ? gridAt(position) : std::nullopt)
+    bool afterGrid = false;
+    if (const std::optional<Grid> grid = tableBlock(position) ? gridAt(position) : std::nullopt) {
         position = grid->range.end();
-    const U16String inserted = breaksBefore(position) + U16String(line) + lineEnding();
-    const int newLength = storage->length() + int(inserted.size());
-    if (!replaceCharacters({position, 0}, inserted, Range{std::min(newLength, position + int(inserted.size())), 0}))
-        return false;
+        afterGrid = true;
+    }
+    const int lineStart = lineContentRange(string(), position).location;
+    if (afterGrid || (lineStart > 0 && tableBlock(lineStart - 1))) {
+        // After a grid, or on the line right under one: a blank line apart from it.
+        const U16String inserted = breaksBefore(position) + U16String(line) + lineEnding();
+        const int newLength = storage->length() + int(inserted.size());
+        if (!replaceCharacters({position, 0}, inserted, Range{std::min(newLength, position + int(inserted.size())), 0}))
+            return false;
+    } else {
+        // In a quotation or a list item the picture takes the leader of the line it goes into.
+        const ImageInsertion::Placement placed = ImageInsertion::placement(string(), position, line, lineEnding());
+        if (!replaceCharacters(placed.range, placed.replacement, Range{placed.caret, 0}))
+            return false;
+    }
     scrollRangeToVisible(selectedRange());
     return true;
 }
