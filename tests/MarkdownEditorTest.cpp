@@ -701,11 +701,11 @@ TEST(EditorPictures, DroppedFilesTakeTheFirstPictureAndKeepRelativePaths)
     EXPECT_FALSE(e.view().pasteboardHasImage(pdf));
     EXPECT_EQ(e.view().imageMarkdown(pdf).kind, MarkdownTextView::ImageDrop::Kind::none);
 
-    // Dropped mid-paragraph: the paragraph is split around the picture line.
+    // Dropped mid-paragraph: the paragraph is split around the picture line, a blank line on either side.
     e.view().insertImageBlock(u"![](pics/cat.png)", 3);
-    EXPECT_EQ(*e.document, u"one\n\n![](pics/cat.png)\n two");
+    EXPECT_EQ(*e.document, u"one\n\n![](pics/cat.png)\n\ntwo");
     e.view().insertImageBlock(u"not an image", 0);
-    EXPECT_EQ(*e.document, u"one\n\n![](pics/cat.png)\n two");
+    EXPECT_EQ(*e.document, u"one\n\n![](pics/cat.png)\n\ntwo");
 }
 
 TEST(EditorPictures, APictureDroppedOnACellGoesAfterTheGrid)
