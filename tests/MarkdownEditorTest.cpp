@@ -713,6 +713,10 @@ TEST(EditorPictures, APictureDroppedOnACellGoesAfterTheGrid)
     Editor e(u"| A |\n| --- |\n| 1 |");
     e.view().insertImageBlock(u"![](x.png)", e.find(u"1"));
     EXPECT_EQ(*e.document, u"| A |\n| --- |\n| 1 |\n\n![](x.png)\n");
+    // A grid in a list item: the picture stays in the item, indented as the rows are.
+    Editor item(u"- item\n\n  | A |\n  | --- |\n  | 1 |\n\n- next");
+    item.view().insertImageBlock(u"![](x.png)", item.find(u"1"));
+    EXPECT_EQ(*item.document, u"- item\n\n  | A |\n  | --- |\n  | 1 |\n\n  ![](x.png)\n\n- next");
 }
 
 } // namespace

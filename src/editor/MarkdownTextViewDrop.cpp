@@ -160,8 +160,12 @@ bool MarkdownTextView::insertImageBlock(U16View line, int index)
     }
     const int lineStart = lineContentRange(string(), position).location;
     if (afterGrid || (lineStart > 0 && tableBlock(lineStart - 1))) {
-        // After a grid, or on the line right under one: a blank line apart from it.
-        const U16String inserted = breaksBefore(position) + U16String(line) + lineEnding();
+        // After a grid, or on the line right under one: a blank line apart from it, indented
+        // as its rows are (a table in a list item keeps the picture in the item).
+        const TextTableBlock* block = TableGrid::cellBlock(*storage, afterGrid ? position - 1 : lineStart - 1);
+        const auto* table = block ? dynamic_cast<const TableGrid::SourceTable*>(block->table().get()) : nullptr;
+        const U16String inserted = breaksBefore(position) + (table ? table->leader : U16String()) + U16String(line)
+            + lineEnding();
         const int newLength = storage->length() + int(inserted.size());
         if (!replaceCharacters({position, 0}, inserted, Range{std::min(newLength, position + int(inserted.size())), 0}))
             return false;
