@@ -963,6 +963,31 @@ TEST(EditorGridKeys, RowAndColumnCommandsKeepTheCaretInItsCell)
     EXPECT_TRUE(TextOps::contains(*e.document, u"|  | C | B |  |\n")) << u8(*e.document);
 }
 
+TEST(EditorGridKeys, UndoAndRedoOfATableCommandPutBackTheCaretEachFound)
+{
+    const U16String text = u"Intro\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n\nText\n";
+    for (const char* command : {"mdTableAddRow", "mdTableAddColumn", "mdTableAlign", "mdTableInsertRowAbove",
+                                "mdTableInsertRowBelow", "mdTableInsertColumnLeft", "mdTableInsertColumnRight",
+                                "mdTableDeleteRow", "mdTableDeleteColumn"}) {
+        SCOPED_TRACE(command);
+        Editor e(text);
+        e.caretAt(u"1", 1);
+        const int caret = e.view().selectedRange().location;
+        QMetaObject::invokeMethod(&e.view(), command, Q_ARG(int, 1));
+        ASSERT_NE(*e.document, text);
+        const U16String changed = *e.document;
+        const Range after = e.view().selectedRange();
+        e.view().undo();
+        EXPECT_EQ(e.view().selectedRange(), (Range{caret, 0}));
+        e.view().redo();
+        EXPECT_EQ(*e.document, changed);
+        EXPECT_EQ(e.view().selectedRange(), after);
+        e.view().undo();
+        type(e.view(), "Q");
+        EXPECT_EQ(u8(*e.document), u8(TextOps::replacingAll(text, u"| 1 |", u"| 1Q |")));
+    }
+}
+
 TEST(EditorGridKeys, ReturnInAListLikeCellWritesNoLeader)
 {
     for (const U16String cell : {u"- x", u"1. x", u"> x", u"* [ ] x", u"+ x"}) {

@@ -358,7 +358,7 @@ void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
     piece.append(TableGrid::attributedReplacing(table, gridBaseSize, &lineEnds));
     if (!trailing.empty())
         piece.append(AttributedString(trailing));
-    if (replaceText({position, 0}, piece, Range{caret, 0}))
+    if (replaceTextKeepingSelection({position, 0}, piece, Range{caret, 0}))
         scrollRangeToVisible(selectedRange());
 }
 
@@ -371,7 +371,8 @@ void MarkdownTextView::replaceGrid(Range range, const PipeTable::Parsed& table, 
     // restyle that follows sees it where it belongs.
     const std::optional<Range> cell = cellContentRange(grid, row, column);
     const int caret = range.location + (cell ? cell->location + std::clamp(offset, 0, cell->length) : 0);
-    if (replaceText(range, grid, Range{caret, 0}))
+    // Undo and redo put back the caret each found, not the rewritten grid selected.
+    if (replaceTextKeepingSelection(range, grid, Range{caret, 0}))
         scrollRangeToVisible(selectedRange());
 }
 
