@@ -59,6 +59,27 @@ bool mayHoldTable(U16View text)
     return false;
 }
 
+// The indent of the list marker whose item holds a table starting at line `header`, or -1
+// outside a list: the nearest line above standing left of every line between, when it is
+// an item's. A row at or left of that marker ends the item, and with it the table, as the
+// export reads it.
+int itemMarkerIndent(const std::vector<U16View>& lines, const std::vector<bool>& code, size_t header)
+{
+    int limit = MarkdownSyntax::indentWidth(withoutCarriageReturn(lines[header]));
+    for (size_t k = header; k-- > 0 && limit > 0;) {
+        const U16View line = withoutCarriageReturn(lines[k]);
+        if (code[k] || isBlank(line, TrimSet::AsciiBlanks))
+            continue;
+        const int indent = MarkdownSyntax::indentWidth(line);
+        if (indent >= limit)
+            continue;
+        if (MarkdownSyntax::matchList(line))
+            return indent;
+        limit = indent;
+    }
+    return -1;
+}
+
 } // namespace
 
 TextStorage render(U16View text, double baseSize)
@@ -107,9 +128,14 @@ TextStorage grids(U16View text, double baseSize)
     for (size_t i = 0; i < count; ++i) {
         if (!mayStartTable(i) || !isRow(i) || !isRow(i + 1))
             continue;
+        // A row at or left of the marker of the list item holding the table ends that item, and the table.
+        const int marker = itemMarkerIndent(lines, code, i);
+        auto inItem = [&](size_t k) { return MarkdownSyntax::indentWidth(withoutCarriageReturn(lines[k])) > marker; };
+        if (!inItem(i + 1))
+            continue;
         // A row on a list marker's or a quote's line opens that container: the table ends above it.
         size_t end = i + 2;
-        while (end < count && isRow(end) && !PipeTable::opensContainer(withoutCarriageReturn(lines[end])))
+        while (end < count && isRow(end) && inItem(end) && !PipeTable::opensContainer(withoutCarriageReturn(lines[end])))
             ++end;
         std::vector<U16View> tableLines;
         tableLines.reserve(end - i);
