@@ -1034,6 +1034,16 @@ TEST(EditorGridKeys, UndoAndRedoOfATableCommandPutBackTheCaretEachFound)
         type(e.view(), "Q");
         EXPECT_EQ(u8(*e.document), u8(TextOps::replacingAll(text, u"| 1 |", u"| 1Q |")));
     }
+    // Redo of Insert ▸ Table, as a grid or as a quotation's text, leaves the caret in the first cell.
+    for (const char16_t* text : {u"Intro\n", u"> Intro\n"}) {
+        Editor e(text);
+        e.view().setSelectedRange({int(std::u16string_view(text).size()) - 1, 0});
+        e.view().mdInsertTable(nullptr);
+        const Range inCell = e.view().selectedRange();
+        e.view().undo();
+        e.view().redo();
+        EXPECT_EQ(e.view().selectedRange(), inCell) << u8(text);
+    }
 }
 
 TEST(EditorGridKeys, ReturnInAListLikeCellWritesNoLeader)

@@ -423,7 +423,10 @@ void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
         // feeds), as the tables of such a document open, nor rows after quote leaders:
         // the table goes in as text.
         const U16String rows = TextOps::replacingAll(PipeTable::markdown(table), u"\n", eol);
-        apply(MarkdownEditing::placingLines(place, rows, eol));
+        const TextEdit edit = MarkdownEditing::placingLines(place, rows, eol);
+        if (replaceTextKeepingSelection(edit.range, AttributedString(edit.replacement, attributesForInsertion(edit.range)),
+                                        edit.selection))
+            scrollRangeToVisible(selectedRange());
         return;
     }
     // A new grid's rows end as the document's lines do, after the leader of the item it is in; at
