@@ -221,9 +221,22 @@ TEST(GridEdgeEdits, TextPutUnderATableInAListItemFromItsIndentedBlankLineStaysIn
         put(u"  ", 1, typeX, u" \n X ");
         put(u"  ", 0, typeX, u"\nX  ");
         put(u"      ", 6, typeX, u"      \n  X");
-        put(u"\t", 1, typeX, u"\t\n X");
+        // Blanks are measured in columns, a tab reaching the next multiple of four.
+        put(u"\t", 1, typeX, u"\t\n  X");
+        put(u" \t", 2, typeX, u" \t\n  X");
         // A command's line goes there alike.
         put(u"  ", 2, [](MarkdownTextView& v) { v.mdLink(nullptr); }, u"  \n\n  [text](url)");
+        // Under an ordered item's table, three columns in.
+        for (const U16View blank : {U16View(u"\t"), U16View(u" \t")}) {
+            const auto ordered = [&](U16View under) {
+                return TextOps::replacingAll(u"1. item\n\n   | a |\n   | --- |\n   | 1 |\n" + U16String(blank) + U16String(under)
+                                                 + u"\n2. next\n", u"\n", eol);
+            };
+            differential::Editor e(ordered(u""));
+            e.view().setSelectedRange({gridEnd(e.view()) + int(blank.size()), 0});
+            typeX(e.view());
+            EXPECT_EQ(u8(*e.document), u8(ordered(u"\n   X")));
+        }
     }
 }
 

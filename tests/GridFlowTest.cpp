@@ -85,6 +85,26 @@ TEST(GridFlow, DownAndUpWalkThroughEveryRowOfBothTablesAndOut)
     EXPECT_EQ(e.view().selectedRange().location, 0);
 }
 
+TEST(GridFlow, DownAndUpStepThroughEveryLineOfACellOfSeveralLines)
+{
+    // From a line's start too, where the line below starts right at the line's end.
+    for (const char16_t* text : {u"| ab<br>cd<br>ef | x |\n| --- | --- |\n| gh | yz |\n\nProse\n",
+                                 u"| h | x |\n| --- | --- |\n| ab<br>cd<br>ef | x |\n| gh | yz |\n"})
+        for (const int offset : {0, 1}) {
+            SCOPED_TRACE(u8(text) + " from " + std::to_string(offset));
+            Editor e(text);
+            e.caretAt(u"ab", offset);
+            walk(e, Qt::Key_Down, {{1, u"cd"}, {1, u"ef"}, {1, u"gh"}});
+            e.caretAt(u"gh", offset);
+            walk(e, Qt::Key_Up, {{1, u"ef"}, {1, u"cd"}, {1, u"ab"}});
+            e.caretAt(u"ab", offset);
+            press(e, Qt::Key_Down);
+            typeText(e, "Z");
+            EXPECT_NE(e.document->find(offset ? u"| ab<br>cZd<br>ef |" : u"| ab<br>Zcd<br>ef |"), U16String::npos)
+                << u8(*e.document);
+        }
+}
+
 // The line of the document holding `needle`.
 U16String lineWith(const U16String& document, U16View needle)
 {

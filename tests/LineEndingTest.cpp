@@ -109,8 +109,8 @@ TEST(LineEnds, InsertedBlocksAndTablesUseTheDocumentsLineEnd)
     // Rows parted by CR alone make no grid: the new table is text with CR line ends.
     Editor cr(u"Text\r");
     cr.view().setSelectedRange({5, 0});
-    cr.view().mdInsertTable(nullptr);
     cr.view().mdInsertHorizontalRule(nullptr);
+    cr.view().mdInsertTable(nullptr);
     EXPECT_TRUE(endsAllLinesWith(*cr.document, u"\r")) << shown(*cr.document);
     EXPECT_NE(cr.document->find(u"| Column 1"), U16String::npos) << shown(*cr.document);
 }

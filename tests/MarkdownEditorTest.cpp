@@ -519,7 +519,55 @@ TEST(EditorTables, InsertedTablesStartAfterABlankLine)
     Editor blank(u"a\n\n");
     blank.view().setSelectedRange({3, 0});
     blank.view().mdInsertTable(nullptr);
-    EXPECT_EQ(*blank.document, u"a\n\n| Column 1 | Column 2 |\n| --- | --- |\n|  |  |");
+    // The text's final line feed stays its last character.
+    EXPECT_EQ(*blank.document, u"a\n\n| Column 1 | Column 2 |\n| --- | --- |\n|  |  |\n");
+}
+
+TEST(EditorTables, AnInsertedTableGoesBelowCodeTakesItsItemOrQuotationAndKeepsTheLineEnds)
+{
+    // "^" marks the caret; the table's rows in the result are "@", after the leader before it.
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"```\nco^de\n```\n\nAfter\n", u"```\ncode\n```\n\n@\n\nAfter\n"},
+        {u"- item\n\n  ~~~\n  co^de\n  ~~~\n\n# After\n\nPara.\n", u"- item\n\n  ~~~\n  code\n  ~~~\n\n  @\n\n# After\n\nPara.\n"},
+        {u"Text\n\n    co^de\n\nAfter", u"Text\n\n    code\n\n@\n\nAfter"},
+        {u"- A^\n- B\n", u"- A\n\n  @\n\n- B\n"},
+        {u"Intro\n\n1. A^", u"Intro\n\n1. A\n\n   @"},
+        {u"> A^\n\nText\n", u"> A\n>\n> @\n\nText\n"},
+        {u"A^\n", u"A\n\n@\n"},
+        {u"A^\nB\n", u"A\n\n@\n\nB\n"},
+        {u"A\n^", u"A\n\n@\n"},
+        {u"```\nco^de\n", u"```\ncode\n"},  // nothing can go below a fence that never closes
+    };
+    for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n"), U16View(u"\r")})
+        for (const auto& [before, after] : cases) {
+            const U16String typed = TextOps::replacingAll(before, u"\n", eol);
+            SCOPED_TRACE(u8(typed));
+            U16String text = typed;
+            const size_t caret = text.find(u'^');
+            text.erase(caret, 1);
+            Editor e(text);
+            e.view().setSelectedRange({int(caret), 0});
+            e.view().mdInsertTable(nullptr);
+            const U16String expected = TextOps::replacingAll(after, u"\n", eol);
+            const size_t t = expected.find(u'@');
+            if (t == U16String::npos) {
+                EXPECT_EQ(u8(*e.document), u8(expected));
+                continue;
+            }
+            const U16String leader = expected.substr(expected.rfind(eol.back(), t) + 1, t - expected.rfind(eol.back(), t) - 1);
+            type(e.view(), "X");
+            const U16String rows = TextOps::replacingAll(u"| XColumn 1 | Column 2 |\n| --- | --- |\n|  |  |", u"\n", U16String(eol) + leader);
+            EXPECT_EQ(u8(*e.document), u8(expected.substr(0, t) + rows + expected.substr(t + 1)));
+            // A table pasted at the end of an item's or a quotation's line goes in alike.
+            if (leader.empty() || TextOps::contains(before, u"co^de"))
+                continue;
+            Editor pasted(text);
+            pasted.view().setSelectedRange({int(caret), 0});
+            Pasteboard::general().setString(u"| a |\n| - |", Pasteboard::stringType);
+            pasted.view().paste();
+            const U16String table = TextOps::replacingAll(u"| a |\n| - |", u"\n", U16String(eol) + leader);
+            EXPECT_EQ(u8(*pasted.document), u8(expected.substr(0, t) + table + expected.substr(t + 1)));
+        }
 }
 
 TEST(EditorTables, HeaderRowRefusesRowCommandsAndOneColumnRefusesDeletion)
@@ -965,6 +1013,41 @@ TEST(EditorGridKeys, RowAndColumnCommandsKeepTheCaretInItsCell)
     v.mdTableDeleteColumn(0);
     type(v, "C");
     EXPECT_TRUE(TextOps::contains(*e.document, u"|  | C | B |  |\n")) << u8(*e.document);
+}
+
+TEST(EditorGridKeys, UndoAndRedoOfATableCommandPutBackTheCaretEachFound)
+{
+    const U16String text = u"Intro\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n\nText\n";
+    for (const char* command : {"mdTableAddRow", "mdTableAddColumn", "mdTableAlign", "mdTableInsertRowAbove",
+                                "mdTableInsertRowBelow", "mdTableInsertColumnLeft", "mdTableInsertColumnRight",
+                                "mdTableDeleteRow", "mdTableDeleteColumn"}) {
+        SCOPED_TRACE(command);
+        Editor e(text);
+        e.caretAt(u"1", 1);
+        const int caret = e.view().selectedRange().location;
+        QMetaObject::invokeMethod(&e.view(), command, Q_ARG(int, 1));
+        ASSERT_NE(*e.document, text);
+        const U16String changed = *e.document;
+        const Range after = e.view().selectedRange();
+        e.view().undo();
+        EXPECT_EQ(e.view().selectedRange(), (Range{caret, 0}));
+        e.view().redo();
+        EXPECT_EQ(*e.document, changed);
+        EXPECT_EQ(e.view().selectedRange(), after);
+        e.view().undo();
+        type(e.view(), "Q");
+        EXPECT_EQ(u8(*e.document), u8(TextOps::replacingAll(text, u"| 1 |", u"| 1Q |")));
+    }
+    // Redo of Insert ▸ Table, as a grid or as a quotation's text, leaves the caret in the first cell.
+    for (const char16_t* text : {u"Intro\n", u"> Intro\n"}) {
+        Editor e(text);
+        e.view().setSelectedRange({int(std::u16string_view(text).size()) - 1, 0});
+        e.view().mdInsertTable(nullptr);
+        const Range inCell = e.view().selectedRange();
+        e.view().undo();
+        e.view().redo();
+        EXPECT_EQ(e.view().selectedRange(), inCell) << u8(text);
+    }
 }
 
 TEST(EditorGridKeys, ReturnInAListLikeCellWritesNoLeader)

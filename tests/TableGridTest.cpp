@@ -571,7 +571,7 @@ TEST(TableGridRender, ATableIndentedIntoAListItemKeepsItsLeaderOnEveryRowWritten
          u"- item\n\n  | a | b |\n  | --- | --- |\n  | y | 2 |\n\n- next\n"},
         {u"1. item\n\n   | a | b |\n   |---|---|\n   | x | 2 |\n\n2. next", u"   ",
          u"1. item\n\n   | a | b |\n   | --- | --- |\n   | y | 2 |\n\n2. next"},
-        {u"- item\r\n\r\n  | a | b |\r\n|---|---|\r\n    | x | 2 |\r\n", u"  ",
+        {u"- item\r\n\r\n  | a | b |\r\n |---|---|\r\n    | x | 2 |\r\n", u"  ",
          u"- item\r\n\r\n  | a | b |\r\n  | --- | --- |\r\n  | y | 2 |\r\n"},
         {u"-\titem\n\n\t| a | b |\n\t|---|---|\n\t| x | 2 |", u"\t", u"-\titem\n\n\t| a | b |\n\t| --- | --- |\n\t| y | 2 |"},
         {u"| a | b |\n|---|---|\n  | x | 2 |", u"", u"| a | b |\n| --- | --- |\n| y | 2 |"},
@@ -597,6 +597,31 @@ TEST(TableGridRender, ATableIndentedIntoAListItemKeepsItsLeaderOnEveryRowWritten
         const U16String start = U16String(leader) + u"| a | b |  |" + eol + U16String(leader) + u"|";
         EXPECT_EQ(u8(serialize(rebuilt).substr(0, start.size())), u8(start));
     }
+}
+
+TEST(TableGridRender, ARowAtOrLeftOfItsListItemsMarkerIsNoRowOfTheItemsTable)
+{
+    // The row ends the item, and the table with it, as the export reads it; an edited cell leaves it as typed.
+    const std::pair<const char16_t*, int> cases[] = {
+        {u"- i\n\n  | a | b |\n  |---|---|\n  | x | 2 |\n| 3 | 4 |\n", 4},
+        {u"- a\n  - b\n\n    | a | b |\n    |---|---|\n    | x | 2 |\n  | 3 | 4 |\n", 4},
+        {u"1. i\n\n   | a | b |\n|---|---|\n   | x | 2 |\n", 0},
+        // Right of the marker the row is still the item's, and the table's.
+        {u"- i\n\n  | a | b |\n  |---|---|\n  | x | 2 |\n | 3 | 4 |\n", 6},
+        {u"Text\n\n  | a | b |\n  |---|---|\n  | x | 2 |\n| 3 | 4 |\n", 6},
+    };
+    for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")})
+        for (const auto& [typed, cells] : cases) {
+            const U16String text = TextOps::replacingAll(typed, u"\n", eol);
+            TextStorage storage = render(text, 13);
+            EXPECT_EQ(gridParagraphs(storage), cells) << u8(text);
+            if (cells != 4)
+                continue;
+            replaceFirst(storage, u"x", u"y");
+            const size_t row = text.find(u"| 3");
+            const U16String line = text.substr(text.rfind(u'\n', row) + 1, text.find(eol, row) - text.rfind(u'\n', row) - 1);
+            EXPECT_TRUE(TextOps::contains(serialize(storage), U16String(eol) + line + U16String(eol))) << u8(text);
+        }
 }
 
 TEST(TableGridRender, ATableOnAListMarkersOrAQuotesLineIsNoGrid)

@@ -442,7 +442,28 @@ U16String leaderUnderGrid(const AttributedString& text, int position)
     const auto* grid = dynamic_cast<const TableGrid::SourceTable*>(tableAt(text, lineStart - 1));
     if (!grid)
         return {};
-    return grid->leader.substr(0, std::min(grid->leader.size(), size_t(position - lineStart)));
+    // Measured in columns, a tab reaching the next multiple of four, as a list item's text is:
+    // a tab on the line reaches past a two-space leader, one space of it does not.
+    auto nextColumn = [](int column, char16_t c) { return c == u'\t' ? (column / 4 + 1) * 4 : column + 1; };
+    int reach = 0;
+    for (int p = lineStart; p < position; ++p)
+        reach = nextColumn(reach, s[size_t(p)]);
+    int leaderWidth = 0;
+    for (const char16_t c : grid->leader)
+        leaderWidth = nextColumn(leaderWidth, c);
+    reach = std::min(reach, leaderWidth);
+    U16String leader;
+    int column = 0;
+    for (const char16_t c : grid->leader) {
+        const int next = nextColumn(column, c);
+        if (next > reach)
+            break;
+        leader += c;
+        column = next;
+    }
+    // A tab of the leader that would reach past the blanks gives way to spaces up to them.
+    leader.append(size_t(reach - column), u' ');
+    return leader;
 }
 
 } // namespace velkin::GridEdges

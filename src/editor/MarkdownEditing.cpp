@@ -1,5 +1,7 @@
 #include "editor/MarkdownEditing.h"
 
+#include "markdown/MarkdownSyntax.h"
+
 #include "platform/regex/Regex.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
@@ -546,6 +548,72 @@ TextEdit paste(U16View text, Range range, U16View pasted, U16View lineEnd)
             replacement += repeated(lineEndOr(text, lineEnd), 2);
     }
     return TextEdit{r, replacement, Range{r.location + length(replacement), 0}};
+}
+
+BlockPlacement blockPlacement(U16View text, int position, Range leaderLine, U16View lineEnd)
+{
+    const int n = length(text);
+    const U16String eol = lineEndOr(text, lineEnd);
+    auto isBreak = [](char16_t c) { return c == u'\n' || c == u'\r'; };
+    BlockPlacement place;
+    U16View line = substring(text, Range::fromTo(std::clamp(leaderLine.location, 0, n), std::clamp(leaderLine.end(), 0, n)));
+    while (!line.empty() && isBreak(line.back()))
+        line.remove_suffix(1);
+    const MarkdownSyntax::QuoteLeader quote = MarkdownSyntax::quoteLeader(line);
+    const U16View quoted = line.substr(0, size_t(quote.offset));
+    const U16View rest = line.substr(size_t(quote.offset));
+    place.quoted = quote.depth > 0;
+    place.leader = U16String(quoted);
+    if (const auto item = MarkdownSyntax::matchList(rest)) {
+        // The item's text column, tabs kept where they stand.
+        for (const char16_t c : rest.substr(0, size_t(std::clamp(item->text.location, 0, length(rest)))))
+            place.leader += c == u'\t' ? u'\t' : u' ';
+    } else {
+        for (size_t i = 0; i < rest.size() && (rest[i] == u' ' || rest[i] == u'\t'); ++i)
+            place.leader += rest[i];
+    }
+    place.blank = U16String(trimmed(quoted, TrimSet::AsciiBlanks));
+    // A line is blank when nothing but quote leaders and blanks stand on it.
+    auto blankLine = [&](int at) {
+        U16View l = substring(text, lineRange(text, Range{at, 0}));
+        while (!l.empty() && isBreak(l.back()))
+            l.remove_suffix(1);
+        return isBlank(l.substr(size_t(MarkdownSyntax::quoteLeader(l).offset)), TrimSet::AsciiBlanks);
+    };
+    int at = std::clamp(position, 0, n);
+    if (at < n && isBreak(text[size_t(at)]))
+        at += text[size_t(at)] == u'\r' && at + 1 < n && text[size_t(at + 1)] == u'\n' ? 2 : 1;
+    const bool lineStart = at == 0 || isBreak(text[size_t(at - 1)]);
+    if (!lineStart)
+        place.before = eol + place.blank + eol;
+    else if (at > 0 && !blankLine(at - (at >= 2 && text[size_t(at - 1)] == u'\n' && text[size_t(at - 2)] == u'\r' ? 2 : 1)))
+        place.before = place.blank + eol;
+    if (at < n && !blankLine(at))
+        place.after = place.blank + eol + (lineStart ? U16String() : place.leader);
+    place.at = at;
+    // At the end of the text the block keeps the final line break the text had.
+    place.lastLineEnd = at < n || (n > 0 && isBreak(text[size_t(n - 1)]));
+    return place;
+}
+
+TextEdit placingLines(const BlockPlacement& placement, U16View lines, U16View lineEnd)
+{
+    U16String body;
+    size_t from = 0;
+    for (;;) {
+        const size_t end = lines.find(lineEnd, from);
+        const U16View line = lines.substr(from, end == U16View::npos ? U16View::npos : end - from);
+        body += isBlank(line, TrimSet::AsciiBlanks) ? placement.blank : placement.leader + U16String(line);
+        if (end == U16View::npos)
+            break;
+        body += lineEnd;
+        from = end + lineEnd.size();
+    }
+    if (placement.lastLineEnd)
+        body += lineEnd;
+    const int caret = placement.at + length(placement.before) + length(placement.leader)
+        + (lines.starts_with(u"| ") ? 2 : lines.starts_with(u"|") ? 1 : 0);
+    return TextEdit{{placement.at, 0}, placement.before + body + placement.after, {caret, 0}};
 }
 
 TableSize tableSize(int tag)

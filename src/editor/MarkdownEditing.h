@@ -50,6 +50,25 @@ U16String trailingBreak(U16View text, int position, U16View lineEnd = {});
 // `pasted` already ends its lines with `lineEnd`; the caret ends up after the insertion.
 TextEdit paste(U16View text, Range range, U16View pasted, U16View lineEnd);
 
+// Where a block of lines (a table) put in at `position` goes: a caret at a line's end puts it
+// under that line, elsewhere it splits the line; a blank line parts it from text on either side.
+// Its lines start with the leader of `leaderLine` (a line of the text): a list item's text
+// indent, a quotation's leaders, or the line's own indent, so the block stays in the item or
+// quotation it is put in.
+struct BlockPlacement {
+    int at = 0;              // where it goes in
+    U16String before;        // the breaks, and a blank line, that part it from the text above
+    U16String after;         // what comes after its last line's own break, when text follows there
+    U16String leader;        // what each of its lines starts with
+    U16String blank;         // a blank line there: empty, or the quotation's leaders
+    bool quoted = false;     // the leader holds quote leaders
+    bool lastLineEnd = true; // its last line ends with a break (not where it ends a text that had none)
+};
+BlockPlacement blockPlacement(U16View text, int position, Range leaderLine, U16View lineEnd = {});
+// `lines` (parted by `lineEnd`, without a final break) put in as `placement` says, each after its
+// leader; the caret goes to the first line's first cell.
+TextEdit placingLines(const BlockPlacement& placement, U16View lines, U16View lineEnd);
+
 // The size of a new table from the tag of the sized-table action (columns * 1000 + rows,
 // rows counting the header row).
 struct TableSize {

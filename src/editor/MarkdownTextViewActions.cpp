@@ -3,8 +3,10 @@
 #include "editor/ExportPanel.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
+#include "markdown/MarkdownSyntax.h"
 #include "markdown/TableGrid.h"
 #include "platform/strings/LocalizedStrings.h"
+#include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 
@@ -332,33 +334,115 @@ U16String MarkdownTextView::breaksBefore(int position) const
     return MarkdownEditing::leadingBreaks(string(), position, lineEnding());
 }
 
+namespace {
+
+// Where a block put in at `position` goes when the caret stands in code: the end of the code
+// block's last line, and the line whose leader the block takes (a fence's opening line, or the
+// text line above indented code, for the item or quotation the code is in). The position itself
+// outside code; none when the code runs to the text's end, where nothing can go below it.
+std::optional<std::pair<int, Range>> belowCode(U16View text, int position)
+{
+    const std::vector<LineRange> ranges = lineRanges(text);
+    if (ranges.empty())
+        return std::pair{position, Range{0, 0}};
+    const std::vector<U16View> lines = MarkdownSyntax::lineTexts(text, ranges);
+    const std::vector<MarkdownSyntax::FenceLine> fences = MarkdownSyntax::fenceLines(lines);
+    MarkdownSyntax::LineFlags fenced(fences.size());
+    for (size_t j = 0; j < fences.size(); ++j)
+        fenced[j] = fences[j].isInside;
+    const MarkdownSyntax::LineFlags indented = MarkdownSyntax::indentedCodeLines(lines, fenced);
+    const int count = int(std::min(ranges.size(), fences.size()));
+    auto code = [&](int j) { return j >= 0 && j < count && (fenced[size_t(j)] || indented[size_t(j)]); };
+    int k = 0;
+    while (k + 1 < count && ranges[size_t(k)].enclosing.end() <= position)
+        ++k;
+    if (!code(k))
+        return std::pair{position, k < count ? ranges[size_t(k)].enclosing : Range{position, 0}};
+    const bool isFence = fenced[size_t(k)];
+    int first = k;
+    if (isFence) {
+        while (first > 0 && !(fences[size_t(first)].isDelimiter && fences[size_t(first)].opens))
+            --first;
+    } else {
+        while (first > 0 && (code(first - 1) || isBlank(lines[size_t(first - 1)], TrimSet::AsciiBlanks)))
+            --first;
+        while (first < k && !code(first))
+            ++first;
+    }
+    int last = k;
+    for (int j = k + 1; j < count; ++j) {
+        if (isFence ? fenced[size_t(j)] : code(j))
+            last = j;
+        else if (isFence || !isBlank(lines[size_t(j)], TrimSet::AsciiBlanks))
+            break;
+    }
+    // A fence that never closes holds whatever goes below it.
+    if (isFence && last == count - 1 && !(last > first && fences[size_t(last)].isDelimiter && !fences[size_t(last)].opens))
+        return std::nullopt;
+    // Indented code takes the indent of the text above it; a fence that of its opening line.
+    Range leaderLine = ranges[size_t(first)].enclosing;
+    if (!isFence) {
+        int above = first - 1;
+        while (above >= 0 && isBlank(lines[size_t(above)], TrimSet::AsciiBlanks))
+            --above;
+        leaderLine = above >= 0 ? ranges[size_t(above)].enclosing : Range{0, 0};
+    }
+    return std::pair{ranges[size_t(last)].content.end(), leaderLine};
+}
+
+} // namespace
+
 void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
 {
     TextStorage* storage = textStorage();
     if (!storage)
         return;
     const U16View text = string();
-    const int position = std::min(storage->length(), selectedRange().location);
     const U16String& eol = lineEnding();
-    const U16String leading = breaksBefore(position);
-    const U16String trailing = MarkdownEditing::trailingBreak(text, position, eol);
-    const int caret = position + int(leading.size());
-    if (eol == u"\r") {
-        // Rows parted by CR alone are no grid (a grid's rows are lines parted by line
-        // feeds), as the tables of such a document open: the table goes in as text.
-        const U16String rows = TextOps::replacingAll(PipeTable::markdown(table), u"\n", eol);
-        apply(TextEdit{{position, 0}, leading + rows + trailing, {caret, 0}});
+    // In code a table would be code: it goes below the code block, taking the block's item or quotation.
+    const auto below = belowCode(text, std::min(storage->length(), selectedRange().location));
+    if (!below) {
+        QApplication::beep();
         return;
     }
-    // A new grid's rows end as the document's lines do.
+    MarkdownEditing::BlockPlacement place = MarkdownEditing::blockPlacement(text, below->first, below->second, eol);
+    // A grid's cells are no lines of the text: an empty one beside the table is no blank line
+    // parting them, and the line feed after a grid that ends the text is the document's only when
+    // its table was read with one.
+    const int n = storage->length();
+    if (place.before.empty() && place.at > 0 && tableBlock(place.at - 1))
+        place.before = place.blank + eol;
+    if (place.after.empty() && place.at < n && tableBlock(place.at))
+        place.after = place.blank + eol;
+    if (place.at == n && n > 0 && tableBlock(n - 1)) {
+        const auto* above = dynamic_cast<const TableGrid::SourceTable*>(tableBlock(n - 1)->table().get());
+        place.lastLineEnd = above && !above->endsLikeRows && !above->lastRowEnd.empty();
+    }
+    if (eol == u"\r" || place.quoted) {
+        // Rows parted by CR alone are no grid (a grid's rows are lines parted by line
+        // feeds), as the tables of such a document open, nor rows after quote leaders:
+        // the table goes in as text.
+        const U16String rows = TextOps::replacingAll(PipeTable::markdown(table), u"\n", eol);
+        const TextEdit edit = MarkdownEditing::placingLines(place, rows, eol);
+        if (replaceTextKeepingSelection(edit.range, AttributedString(edit.replacement, attributesForInsertion(edit.range)),
+                                        edit.selection))
+            scrollRangeToVisible(selectedRange());
+        return;
+    }
+    // A new grid's rows end as the document's lines do, after the leader of the item it is in; at
+    // the end of the text it keeps the final line break the text had.
     TableGrid::SourceTable lineEnds;
     lineEnds.rowEnd = eol;
-    lineEnds.endsLikeRows = true;
-    AttributedString piece{U16String(leading)};
+    lineEnds.leader = place.leader;
+    lineEnds.endsLikeRows = !place.lastLineEnd;
+    lineEnds.endedText = place.lastLineEnd;
+    lineEnds.lastRowEnd = place.lastLineEnd ? eol : U16String();
+    AttributedString piece{U16String(place.before)};
     piece.append(TableGrid::attributedReplacing(table, gridBaseSize, &lineEnds));
-    if (!trailing.empty())
-        piece.append(AttributedString(trailing));
-    if (replaceText({position, 0}, piece, Range{caret, 0}))
+    if (!place.after.empty())
+        piece.append(AttributedString(place.after));
+    const int caret = place.at + int(place.before.size());
+    if (replaceTextKeepingSelection({place.at, 0}, piece, Range{caret, 0}))
         scrollRangeToVisible(selectedRange());
 }
 
@@ -371,7 +455,8 @@ void MarkdownTextView::replaceGrid(Range range, const PipeTable::Parsed& table, 
     // restyle that follows sees it where it belongs.
     const std::optional<Range> cell = cellContentRange(grid, row, column);
     const int caret = range.location + (cell ? cell->location + std::clamp(offset, 0, cell->length) : 0);
-    if (replaceText(range, grid, Range{caret, 0}))
+    // Undo and redo put back the caret each found, not the rewritten grid selected.
+    if (replaceTextKeepingSelection(range, grid, Range{caret, 0}))
         scrollRangeToVisible(selectedRange());
 }
 

@@ -286,9 +286,26 @@ bool MarkdownTextView::insertTableApart(Range range, U16View text)
         || isFencedLine(line))
         return false;
     const U16String inserted = TextOps::withLineEnds(text, lineEnding());
-    const TextEdit edit = MarkdownEditing::paste(string(), range, inserted, lineEnding());
+    TextEdit edit = MarkdownEditing::paste(string(), range, inserted, lineEnding());
     if (edit.replacement.size() == inserted.size())
         return false;
+    const int n = storage->length();
+    const int at = std::clamp(range.location, 0, n);
+    if (range.length == 0 && (at == n || string()[size_t(at)] == u'\n' || string()[size_t(at)] == u'\r')) {
+        // At the end of a list item's or a quotation's line the table goes in as Insert ▸ Table
+        // puts one there: its lines after the item's indent or the quote leaders.
+        const U16String& eol = lineEnding();
+        const MarkdownEditing::BlockPlacement place = MarkdownEditing::blockPlacement(string(), at, line, eol);
+        if (!place.leader.empty()) {
+            U16View lines = inserted;
+            if (lines.ends_with(eol))
+                lines.remove_suffix(eol.size());
+            edit = MarkdownEditing::placingLines(place, lines, eol);
+            const int end = edit.range.location + int(edit.replacement.size() - place.after.size())
+                - (place.lastLineEnd ? int(eol.size()) : 0);
+            edit.selection = Range{end, 0};
+        }
+    }
     apply(edit);
     return true;
 }

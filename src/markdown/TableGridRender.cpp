@@ -59,6 +59,45 @@ bool mayHoldTable(U16View text)
     return false;
 }
 
+// The lines above a place in the text that stand left of every line after them, read
+// top down a line at a time: the nearest line left of the place, the nearest left of that,
+// and so on. The list marker whose item holds a table is the first of them, going out from
+// the table's first row, that opens an item: a row at or left of it ends the item, and with it
+// the table, as the export reads it.
+class LinesOnTheLeft {
+public:
+    LinesOnTheLeft(const std::vector<U16View>& lines, const std::vector<bool>& code) : lines_(lines), code_(code) {}
+
+    // The indent of the marker of the item holding line `header`, or -1 outside a list.
+    int itemMarkerIndent(size_t header)
+    {
+        for (; read_ < header; ++read_) {
+            const U16View line = withoutCarriageReturn(lines_[read_]);
+            if (code_[read_] || isBlank(line, TrimSet::AsciiBlanks))
+                continue;
+            const int indent = MarkdownSyntax::indentWidth(line);
+            while (!left_.empty() && left_.back().indent >= indent)
+                left_.pop_back();
+            left_.push_back({read_, indent});
+        }
+        const int indent = MarkdownSyntax::indentWidth(withoutCarriageReturn(lines_[header]));
+        for (auto it = left_.rbegin(); it != left_.rend(); ++it)
+            if (it->indent < indent && MarkdownSyntax::matchList(withoutCarriageReturn(lines_[it->line])))
+                return it->indent;
+        return -1;
+    }
+
+private:
+    struct Left {
+        size_t line;
+        int indent;
+    };
+    const std::vector<U16View>& lines_;
+    const std::vector<bool>& code_;
+    std::vector<Left> left_;  // indents rising from the first
+    size_t read_ = 0;
+};
+
 } // namespace
 
 TextStorage render(U16View text, double baseSize)
@@ -93,6 +132,7 @@ TextStorage grids(U16View text, double baseSize)
         return !code[k] && PipeTable::isTableRow(line) && isSingleLine(line);
     };
 
+    LinesOnTheLeft onTheLeft(lines, code);
     AttributedString built;
     // The plain text since the last grid: from the start of line `plainFrom` to the start of line `upTo`.
     size_t plainFrom = 0;
@@ -107,9 +147,14 @@ TextStorage grids(U16View text, double baseSize)
     for (size_t i = 0; i < count; ++i) {
         if (!mayStartTable(i) || !isRow(i) || !isRow(i + 1))
             continue;
+        // A row at or left of the marker of the list item holding the table ends that item, and the table.
+        const int marker = onTheLeft.itemMarkerIndent(i);
+        auto inItem = [&](size_t k) { return MarkdownSyntax::indentWidth(withoutCarriageReturn(lines[k])) > marker; };
+        if (!inItem(i + 1))
+            continue;
         // A row on a list marker's or a quote's line opens that container: the table ends above it.
         size_t end = i + 2;
-        while (end < count && isRow(end) && !PipeTable::opensContainer(withoutCarriageReturn(lines[end])))
+        while (end < count && isRow(end) && inItem(end) && !PipeTable::opensContainer(withoutCarriageReturn(lines[end])))
             ++end;
         std::vector<U16View> tableLines;
         tableLines.reserve(end - i);

@@ -511,14 +511,22 @@ def format_keys(d):
 
 def grid_neighbours(d):
     """Insert > Image from a cell goes a blank line below the table; text typed on the blank line
-    under a table in a CRLF file keeps it, in CRLF; Backspace on a blank line under a table takes it."""
+    under a table in a CRLF file keeps it, in CRLF; Backspace on a blank line under a table takes it;
+    undo of a table command keeps the caret; Insert > Table in a fence goes below it."""
     table = b"| a | b |\n| --- | --- |\n| 1 | 2 |\n"
     crlf = table.replace(b"\n", b"\r\n")
     for name, data, keys, typed, expected in [
             ("image.md", table + b"\nText\n", ["alt+i", d.menus, "i"], "pic", table + b"\n![pic](url)\n\nText\n"),
             ("crlf.md", crlf + b"\r\nText\r\n", ["ctrl+End", "Up", "Up"], "Typed", crlf + b"\r\nTyped\r\nText\r\n"),
             ("blank.md", table + b"\n\nText\n", ["ctrl+End", "Up", "Up", "Up", "BackSpace"], "X",
-             table.replace(b"2 |", b"2X |") + b"\nText\n")]:
+             table.replace(b"2 |", b"2X |") + b"\nText\n"),
+            # Format > Table > Add Row undone leaves the caret in its cell, not the grid selected.
+            ("undo.md", b"Intro\n\n" + table + b"\nText\n",
+             ["ctrl+Home", "Down", "Down", "Down", "alt+o", d.menus, "t", lambda: len(d.menus()) > 1, "a", "ctrl+z"], "Q",
+             b"Intro\n\n" + table.replace(b"| 1 |", b"| Q1 |") + b"\nText\n"),
+            # Insert > Table from a code block's line goes below the block.
+            ("fence.md", b"```\ncode\n```\n\nAfter\n", ["ctrl+Home", "Down", "alt+i", d.menus, "t"], "X",
+             b"```\ncode\n```\n\n| XColumn 1 | Column 2 |\n| --- | --- |\n|  |  |\n\nAfter\n")]:
         d.write(name, data)
         d.start(name)
         wid = d.window(name)

@@ -31,6 +31,8 @@ struct TextView::UndoRecord {
     Range range;
     AttributedString text;
     unsigned generation = 0;  // undo steps from before a change behind the view's back are void
+    // What taking the step back selects: the selection the change found, or (none) the restored text.
+    std::optional<Range> selection;
 };
 
 namespace {
@@ -507,7 +509,9 @@ void TextView::registerUndo(Range range, int replacementLength)
         return;
     }
     auto record = std::make_shared<UndoRecord>(
-        UndoRecord{{range.location, replacementLength}, storage_->attributedSubstring(range), generation_});
+        UndoRecord{{range.location, replacementLength}, storage_->attributedSubstring(range), generation_, {}});
+    if (undoKeepsSelection_)
+        record->selection = selection_;
     lastRecord_ = record;
     QPointer<TextView> view(this);
     manager->registerUndo([view, record] {
@@ -524,7 +528,14 @@ void TextView::undoChange(const std::shared_ptr<UndoRecord>& record)
         return;  // the text changed behind the view's back: nothing safe to restore
     const AttributedString restored = record->text;
     const Range at = record->range;
-    replaceText(at, restored, Range{at.location, restored.length()});
+    if (record->selection) {
+        // The step puts back the selection its change found, and taking it forward again
+        // the one found now.
+        const Range selection = *record->selection;
+        replaceTextKeepingSelection(at, restored, selection);
+    } else {
+        replaceText(at, restored, Range{at.location, restored.length()});
+    }
     scrollRangeToVisible(selection_);
 }
 
@@ -565,6 +576,15 @@ bool TextView::replaceText(Range range, const AttributedString& text, std::optio
     --changing_;
     didChangeText();
     return true;
+}
+
+bool TextView::replaceTextKeepingSelection(Range range, const AttributedString& text, Range selectionAfter)
+{
+    const bool keeps = undoKeepsSelection_;
+    undoKeepsSelection_ = true;
+    const bool changed = replaceText(range, text, selectionAfter);
+    undoKeepsSelection_ = keeps;
+    return changed;
 }
 
 bool TextView::replaceCharacters(Range range, U16View text, std::optional<Range> selectionAfter)

@@ -164,6 +164,9 @@ public:
     bool replaceText(Range range, const AttributedString& text);
     // The same, putting the selection (clamped) in place before the delegate hears of the change.
     bool replaceText(Range range, const AttributedString& text, std::optional<Range> selectionAfter);
+    // The same for a command that rewrites a whole block around the selection: undo and
+    // redo of the change put back the selection each found, not the rewritten block selected.
+    bool replaceTextKeepingSelection(Range range, const AttributedString& text, Range selectionAfter);
     // The road for plain text that takes its attributes from the text it goes into (see below).
     bool replaceCharacters(Range range, U16View text, std::optional<Range> selectionAfter = std::nullopt);
     // The same road for a change that continues the previous joined change: when `range`
@@ -361,6 +364,7 @@ private:
     bool selectionPending_ = false;    // a selection change to report after the text change
     bool ownChange_ = false;           // the storage is being changed by the view itself
     bool suppressUndo_ = false;        // the change joins an undo step already registered
+    bool undoKeepsSelection_ = false;  // the change's undo step puts back the selection it found
     bool sameCharacters_ = false;      // a change of the contents that keeps every character
     unsigned generation_ = 0;          // counts changes made behind the view's back
     bool layoutScheduled_ = false;

@@ -333,9 +333,13 @@ int TextView::verticalTarget(int index, int lines)
         return target;
     // Past the first or last line of a table cell the caret leaves the cell's row,
     // for the row above or below (or the text around the table), not the cell's padding.
-    Range line;
+    // (The start of the line below is where this line ends: the target's own line tells them apart.)
+    Range line, targetLine;
     layout_->lineFragmentRect(index, &line);
-    if (target < line.location || target > line.end())
+    if (target >= n)
+        return target;
+    layout_->lineFragmentRect(target, &targetLine);
+    if (targetLine != line)
         return target;
     const QRectF band = layout_->lineBandRect(index);
     const double beyond = lines < 0 ? band.top() - 0.5 : band.bottom() + 0.5;
