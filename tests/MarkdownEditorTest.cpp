@@ -623,6 +623,61 @@ TEST(EditorTables, CuttingToTheLineUnderAGridAndPastingBackKeepsTheFile)
         }
 }
 
+TEST(EditorTables, CopyCutAndPasteBackOfPartsOfAGrid)
+{
+    // A typed table: a cut rebuilds the grid, a paste back gives its own bytes again.
+    const U16String text = u"Prose.\n\n| abc | def |\n|---|:-:|\n| 1 | 2 |\n| 3<br>7 | 4 |\n| 5 | 6 |\n\nAfter.\n";
+    struct Case {
+        const char16_t* from;
+        int fromOffset;
+        const char16_t* to;  // the selection ends at its start
+        int toOffset;
+        const char16_t* copied;
+    };
+    // Where selections start and end, in the view's text (a cell a paragraph, its lines paragraphs too).
+    const Case cases[] = {
+        {u"abc", 1, u"abc", 3, u"bc"},                                          // inside a cell
+        {u"3\n7", 0, u"3\n7", 3, u"3\n7"},                                      // a cell's lines
+        {u"abc", 1, u"def", 1, u"bc | d"},                                      // across cells
+        {u"2\n3", 0, u"2\n3", 3, u"2 |\n| 3"},                                  // across rows
+        {u"3\n7", 0, u"5\n6", 0, u"| 3<br>7 | 4 |\n"},                           // one body row
+        {u"5\n6", 0, u"After", 0, u"| 5 | 6 |\n\n"},                             // the last row and the blank line
+        {u"abc", 0, u"1\n2", 1, u"| abc | def |\n| --- | :---: |\n| 1"},         // the whole header
+        {u"5\n6", 1, u"5\n6", 3, u" | 6 |"},                                     // a cell's end to its row's
+        {u"6\n\nAfter", 1, u"After", 0, u"\n\n"},                                // the grid's end to the text's
+        {u"ose", 0, u"After", 3, u"ose.\n\n| abc | def |\n|---|:-:|\n| 1 | 2 |\n| 3<br>7 | 4 |\n| 5 | 6 |\n\nAft"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(u8(c.copied));
+        Editor e(text);
+        const int from = e.find(c.from) + c.fromOffset, to = e.find(c.to) + c.toOffset;
+        e.view().setSelectedRange(Range::fromTo(from, to));
+        e.view().copy();
+        EXPECT_EQ(u8(Pasteboard::general().string().value_or(u"")), u8(c.copied));
+        e.view().paste();
+        EXPECT_EQ(u8(*e.document), u8(text));
+        e.view().setSelectedRange(Range::fromTo(from, to));
+        e.view().cut();
+        e.view().paste();
+        EXPECT_EQ(u8(*e.document), u8(text));
+    }
+    // Elsewhere: a cell's text goes into prose as typed text; whole rows go in as rows.
+    Editor e(text);
+    e.view().setSelectedRange({e.find(u"abc") + 1, 2});
+    e.view().copy();
+    e.caretAt(u".\n\nabc");
+    e.view().paste();
+    EXPECT_EQ(e.document->substr(0, 9), u"Prosebc.\n");
+    e.view().setSelectedRange(Range::fromTo(e.find(u"3\n7"), e.find(u"5\n6")));
+    e.view().copy();
+    e.caretAt(u"1\n2");
+    e.view().paste();
+    e.caretAt(u"def", 3);
+    e.view().paste();
+    EXPECT_NE(e.document->find(u"| abc | def |\n| --- | :---: |\n| 3<br>7 | 4 |\n| 3<br>7 | 4 |\n| 1 | 2 |\n| 3<br>7 | 4 |\n"),
+              U16String::npos) << u8(*e.document);
+}
+
 // ---- Pictures ----
 
 QImage picture()
