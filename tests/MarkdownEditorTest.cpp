@@ -676,6 +676,14 @@ TEST(EditorTables, CopyCutAndPasteBackOfPartsOfAGrid)
     e.view().paste();
     EXPECT_NE(e.document->find(u"| abc | def |\n| --- | :---: |\n| 3<br>7 | 4 |\n| 3<br>7 | 4 |\n| 1 | 2 |\n| 3<br>7 | 4 |\n"),
               U16String::npos) << u8(*e.document);
+    // Dragged: a header cell's word goes into another cell or into prose as that word.
+    for (const bool toCell : {true, false}) {
+        Editor d(text);
+        d.view().moveText(Range{d.find(u"def"), 3}, toCell ? d.find(u"4\n5") + 1 : d.find(u"After") + 5);
+        EXPECT_NE(d.document->find(toCell ? u"| abc |  |\n| --- | :---: |\n| 1 | 2 |\n| 3<br>7 | 4def |\n"
+                                          : u"| abc |  |\n| --- | :---: |\n| 1 | 2 |\n| 3<br>7 | 4 |\n| 5 | 6 |\n\nAfterdef.\n"),
+                  U16String::npos) << u8(*d.document);
+    }
 }
 
 // ---- Pictures ----
