@@ -676,6 +676,18 @@ TEST(EditorTables, CopyCutAndPasteBackOfPartsOfAGrid)
     e.view().paste();
     EXPECT_NE(e.document->find(u"| abc | def |\n| --- | :---: |\n| 3<br>7 | 4 |\n| 3<br>7 | 4 |\n| 1 | 2 |\n| 3<br>7 | 4 |\n"),
               U16String::npos) << u8(*e.document);
+    e.view().setSelectedRange({e.find(u"3\n7"), 3});
+    e.view().copy();
+    e.caretAt(u"def", 1);
+    e.view().paste();
+    EXPECT_NE(e.document->find(u"| abc | d3<br>7ef |\n"), U16String::npos) << u8(*e.document);
+    // Deleted, the cell's lines go with their break; pasted back, they stand as they stood.
+    Editor lines(text);
+    lines.view().setSelectedRange({lines.find(u"3\n7"), 3});
+    lines.view().copy();
+    QTest::keyClick(&lines.view(), Qt::Key_Delete);
+    lines.view().paste();
+    EXPECT_EQ(u8(*lines.document), u8(TextOps::replacingAll(text, u"|---|:-:|", u"| --- | :---: |")));
     // Dragged: a header cell's word goes into another cell or into prose as that word.
     for (const bool toCell : {true, false}) {
         Editor d(text);

@@ -200,8 +200,10 @@ U16String copiedText(const AttributedString& text, Range range, bool* partialGri
         }
         out += tablesText(text, Range::fromTo(chunk, p));
         const Range part = Range::fromTo(p, std::min(range.end(), grid.end()));
-        out += rowsText(text, grid, part);
-        if (partialGrid)
+        const U16String rows = rowsText(text, grid, part);
+        out += rows;
+        // Rows with a cell's text at least (not a grid's last line end alone).
+        if (partialGrid && TextOps::contains(rows, u"|"))
             *partialGrid = true;
         p = chunk = part.end();
     }
@@ -229,10 +231,7 @@ std::optional<RowLine> readRowLine(U16View line)
     const std::vector<int> pipes = PipeTable::separatorPipes(line);
     if (pipes.empty())
         return std::nullopt;
-    size_t lead = 0;
-    while (lead < line.size() && (line[lead] == u' ' || line[lead] == u'\t'))
-        ++lead;
-    row.start = int(lead) == pipes.front();
+    row.start = pipes.front() == 0;
     row.end = pipes.back() == int(line.size()) - 1;
     std::vector<int> cuts;
     if (!row.start)

@@ -258,7 +258,7 @@ void MarkdownTextView::pasteText()
     if (!hasMarkedText() && pasteGridText(*text, selectedRange()))
         return;
     // Rows of a grid copied here go anywhere else as the tables they make.
-    if (Pasteboard::general().string(GridClipboard::rowsType) == text)
+    if (!inCell(selectedRange().location) && Pasteboard::general().string(GridClipboard::rowsType) == text)
         if (std::optional<U16String> tables = Pasteboard::general().string(GridClipboard::tablesType))
             text = std::move(tables);
     if (!hasMarkedText() && replaceAtGridEdge(selectedRange(), TextOps::withLineEnds(*text, lineEnding()), false))
