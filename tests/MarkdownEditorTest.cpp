@@ -681,6 +681,16 @@ TEST(EditorTables, CopyCutAndPasteBackOfPartsOfAGrid)
     e.caretAt(u"def", 1);
     e.view().paste();
     EXPECT_NE(e.document->find(u"| abc | d3<br>7ef |\n"), U16String::npos) << u8(*e.document);
+    // Over a selection in a cell, rows go in where its removal leaves the caret, as one undo step.
+    Editor over(text);
+    over.view().setSelectedRange(Range::fromTo(over.find(u"3\n7"), over.find(u"5\n6")));
+    over.view().copy();
+    over.view().setSelectedRange({over.find(u"1\n2"), 1});
+    over.view().paste();
+    EXPECT_NE(over.document->find(u"| --- | :---: |\n| 3<br>7 | 4 |\n|  | 2 |\n| 3<br>7 | 4 |\n"), U16String::npos)
+        << u8(*over.document);
+    over.view().undo();
+    EXPECT_EQ(u8(*over.document), u8(text));
     // Deleted, the cell's lines go with their break; pasted back, they stand as they stood.
     Editor lines(text);
     lines.view().setSelectedRange({lines.find(u"3\n7"), 3});
@@ -695,6 +705,26 @@ TEST(EditorTables, CopyCutAndPasteBackOfPartsOfAGrid)
         EXPECT_NE(d.document->find(toCell ? u"| abc |  |\n| --- | :---: |\n| 1 | 2 |\n| 3<br>7 | 4def |\n"
                                           : u"| abc |  |\n| --- | :---: |\n| 1 | 2 |\n| 3<br>7 | 4 |\n| 5 | 6 |\n\nAfterdef.\n"),
                   U16String::npos) << u8(*d.document);
+    }
+}
+
+TEST(EditorTables, CutThenPasteOfAnySelectionGivesBackTheFile)
+{
+    // Copy then Paste over the same selection changes nothing either.
+    for (const U16View text : {U16View(u"Top\n\n| a | b |\n|---|---|\n| 1 | 2 |\n| 3<br>x | 4 |\n\nEnd\n"),
+                               U16View(u"\xFEFFTop\r\n\r\n| a | b |\r\n|---|---|\r\n| 1 | 2 |\r\n\r\n| c |\r\n|-|\r\n| 3 |"),
+                               U16View(u"- i\n\n  | a | b |\n  |---|---|\n  | 1 | 2 |\n\n- j\n")}) {
+        Editor e(text);
+        const int n = e.storage().length();
+        for (int from = 0; from < n; ++from)
+            for (int to = from + 1; to <= n; ++to) {
+                for (const bool cut : {false, true}) {
+                    e.view().setSelectedRange(Range::fromTo(from, to));
+                    cut ? e.view().cut() : e.view().copy();
+                    e.view().paste();
+                    ASSERT_EQ(u8(*e.document), u8(text)) << (cut ? "cut " : "copied ") << from << "+" << to - from;
+                }
+            }
     }
 }
 

@@ -357,23 +357,28 @@ void MarkdownTextView::cut()
     const Range selection = selectedRange();
     if (selection.length == 0 || !isEditable())
         return;
-    if (crossesGridEdge(selection, u"")) {
-        // The cut changes the selection grown to the whole grids at its ends, at most.
-        TextStorage* storage = textStorage();
-        Range changed = selection;
+    // The cut changes the selection, grown over a grid's edge to the whole grids at its ends, at most.
+    TextStorage* storage = textStorage();
+    const bool acrossGrids = crossesGridEdge(selection, u"");
+    Range changed = selection;
+    if (acrossGrids)
         for (const int end : {selection.location, selection.end()})
             if (const std::optional<Range> grid = GridClipboard::gridAround(*storage, end))
                 changed = unionRange(changed, *grid);
-        AttributedString before = storage->attributedSubstring(changed);
-        const int length = storage->length();
+    AttributedString before = storage->attributedSubstring(changed);
+    const int length = storage->length();
+    if (acrossGrids) {
         copy();
-        const std::optional<U16String> copied = Pasteboard::general().plainText();
-        if (replaceAtGridEdge(selection, u"", false) && copied)
-            cutRecord_ = CutRecord{Range{changed.location, changed.length + storage->length() - length}, std::move(before),
-                                   selectedRange().location, selection.end(), *copied};
-        return;
+        if (!replaceAtGridEdge(selection, u"", false))
+            return;
+    } else {
+        TextView::cut();
+        if (storage->length() == length)
+            return;
     }
-    TextView::cut();
+    if (const std::optional<U16String> copied = Pasteboard::general().plainText())
+        cutRecord_ = CutRecord{Range{changed.location, changed.length + storage->length() - length}, std::move(before),
+                               selectedRange().location, selection.end(), *copied};
 }
 
 void MarkdownTextView::insertNewline()

@@ -268,9 +268,10 @@ private:
     size_t pickBase_ = 0;
     size_t pickUndoCount_ = 0;
     int storageObserver_ = -1;
-    // What the latest Cut over a grid's edge took out, kept until the text changes again: the text
-    // it left cannot always tell (the cut keeps grids a line apart from the text around them), so
-    // Paste at the caret the cut left, with the cut text still on the clipboard, puts back what stood there.
+    // What the latest Cut took out, kept until the text changes again. The text it leaves cannot always
+    // tell (a cut keeps grids a line apart from the text around them; one of the lines above a grid leaves
+    // the caret in its first cell), so Paste at the caret the cut left, with the cut text still on the
+    // clipboard, puts back what stood there.
     struct CutRecord {
         Range changed;            // the part of the text the cut changed, as it stands since
         AttributedString before;  // what stood there before

@@ -11,6 +11,7 @@
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/TextOps.h"
+#include "platform/undo/UndoManager.h"
 #include "platform/text/Utf.h"
 
 #include <QApplication>
@@ -288,14 +289,32 @@ bool MarkdownTextView::pasteGridText(const U16String& text, Range selection)
         return true;
     }
     // Rows copied from a grid, pasted into one or right under one, go in cell by cell.
-    if (selection.length == 0 && Pasteboard::general().string(GridClipboard::rowsType) == text)
-        if (const auto edit = GridClipboard::pastingRows(*storage, selection.location, text, gridBaseSize)) {
-            endJoiningUndo();
-            replaceText(edit->range, edit->text, Range{edit->caret, 0});
-            scrollRangeToVisible(selectedRange());
-            return true;
-        }
-    return false;
+    if (Pasteboard::general().string(GridClipboard::rowsType) != text)
+        return false;
+    if (selection.length == 0) {
+        const auto edit = GridClipboard::pastingRows(*storage, selection.location, text, gridBaseSize);
+        if (!edit)
+            return false;
+        endJoiningUndo();
+        replaceText(edit->range, edit->text, Range{edit->caret, 0});
+        scrollRangeToVisible(selectedRange());
+        return true;
+    }
+    // Over a selection that starts in a cell they go where its removal leaves the caret: one undo step.
+    if (!inCell(selection.location))
+        return false;
+    UndoManager* undo = allowsUndo() ? undoManager() : nullptr;
+    if (undo)
+        undo->beginUndoGrouping();
+    endJoiningUndo();
+    if (!replaceAtGridEdge(selection, u"", false))
+        replaceText(selection, AttributedString(), Range{selection.location, 0});
+    if (!pasteGridText(text, selectedRange()))
+        pasteString(inCell(selectedRange().location) ? text
+                                                     : Pasteboard::general().string(GridClipboard::tablesType).value_or(text));
+    if (undo)
+        undo->endUndoGrouping();
+    return true;
 }
 
 bool MarkdownTextView::insertTableApart(Range range, U16View text)
