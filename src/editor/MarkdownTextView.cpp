@@ -373,7 +373,9 @@ void MarkdownTextView::cut()
             return;
     } else {
         TextView::cut();
-        if (storage->length() == length)
+        // Away from grids a paste puts the text back as it stood: nothing to keep.
+        const int caret = selectedRange().location;
+        if (storage->length() == length || !(tableBlock(caret) || tableBlock(caret - 1)))
             return;
     }
     if (const std::optional<U16String> copied = Pasteboard::general().plainText())
