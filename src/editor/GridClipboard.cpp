@@ -284,7 +284,8 @@ std::optional<GridEdges::Replacement> pastingRows(const AttributedString& text, 
         texts.pop_back();
     std::vector<RowLine> lines;
     for (size_t k = 0; k < texts.size(); ++k) {
-        if (PipeTable::isDelimiterRow(texts[k]) && k > 0)
+        // The delimiter row under a whole header row.
+        if (k == 1 && lines.size() == 1 && lines.front().start && lines.front().end && PipeTable::isDelimiterRow(texts[k]))
             continue;
         std::optional<RowLine> line = readRowLine(texts[k]);
         if (!line || (line->empty && k > 0))
