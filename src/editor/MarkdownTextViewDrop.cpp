@@ -1,5 +1,6 @@
 // Pictures dragged or pasted into the editor become image lines, their files
-// stored beside the document; a selection that touches a grid copies as Markdown.
+// stored beside the document; a selection that touches a grid copies as the text of
+// its cell, as row text or as Markdown tables (GridClipboard).
 #include "document/ImageInsertion.h"
 #include "editor/GridClipboard.h"
 #include "editor/GridEdges.h"
@@ -11,8 +12,8 @@
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/TextOps.h"
-#include "platform/undo/UndoManager.h"
 #include "platform/text/Utf.h"
+#include "platform/undo/UndoManager.h"
 
 #include <QApplication>
 #include <QClipboard>
