@@ -671,6 +671,111 @@ TEST(EditorTables, CuttingToTheLineUnderAGridAndPastingBackKeepsTheFile)
         }
 }
 
+TEST(EditorTables, CopyCutAndPasteBackOfPartsOfAGrid)
+{
+    // A typed table: a cut rebuilds the grid, a paste back gives its own bytes again.
+    const U16String text = u"Prose.\n\n| abc | def |\n|---|:-:|\n| 1 | 2 |\n| 3<br>7 | 4 |\n| 5 | 6 |\n\nAfter.\n";
+    struct Case {
+        const char16_t* from;
+        int fromOffset;
+        const char16_t* to;  // the selection ends at its start
+        int toOffset;
+        const char16_t* copied;
+    };
+    // Where selections start and end, in the view's text (a cell a paragraph, its lines paragraphs too).
+    const Case cases[] = {
+        {u"abc", 1, u"abc", 3, u"bc"},                                          // inside a cell
+        {u"3\n7", 0, u"3\n7", 3, u"3\n7"},                                      // a cell's lines
+        {u"abc", 1, u"def", 1, u"bc | d"},                                      // across cells
+        {u"2\n3", 0, u"2\n3", 3, u"2 |\n| 3"},                                  // across rows
+        {u"3\n7", 0, u"5\n6", 0, u"| 3<br>7 | 4 |\n"},                           // one body row
+        {u"5\n6", 0, u"After", 0, u"| 5 | 6 |\n\n"},                             // the last row and the blank line
+        {u"abc", 0, u"1\n2", 1, u"| abc | def |\n| --- | :---: |\n| 1"},         // the whole header
+        {u"5\n6", 1, u"5\n6", 3, u" | 6 |"},                                     // a cell's end to its row's
+        {u"6\n\nAfter", 1, u"After", 0, u"\n\n"},                                // the grid's end to the text's
+        {u"ose", 0, u"After", 3, u"ose.\n\n| abc | def |\n|---|:-:|\n| 1 | 2 |\n| 3<br>7 | 4 |\n| 5 | 6 |\n\nAft"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(u8(c.copied));
+        Editor e(text);
+        const int from = e.find(c.from) + c.fromOffset, to = e.find(c.to) + c.toOffset;
+        e.view().setSelectedRange(Range::fromTo(from, to));
+        e.view().copy();
+        EXPECT_EQ(u8(Pasteboard::general().string().value_or(u"")), u8(c.copied));
+        e.view().paste();
+        EXPECT_EQ(u8(*e.document), u8(text));
+        e.view().setSelectedRange(Range::fromTo(from, to));
+        e.view().cut();
+        e.view().paste();
+        EXPECT_EQ(u8(*e.document), u8(text));
+    }
+    // Elsewhere: a cell's text goes into prose as typed text; whole rows go in as rows.
+    Editor e(text);
+    e.view().setSelectedRange({e.find(u"abc") + 1, 2});
+    e.view().copy();
+    e.caretAt(u".\n\nabc");
+    e.view().paste();
+    EXPECT_EQ(e.document->substr(0, 9), u"Prosebc.\n");
+    e.view().setSelectedRange(Range::fromTo(e.find(u"3\n7"), e.find(u"5\n6")));
+    e.view().copy();
+    e.caretAt(u"1\n2");
+    e.view().paste();
+    e.caretAt(u"def", 3);
+    e.view().paste();
+    EXPECT_NE(e.document->find(u"| abc | def |\n| --- | :---: |\n| 3<br>7 | 4 |\n| 3<br>7 | 4 |\n| 1 | 2 |\n| 3<br>7 | 4 |\n"),
+              U16String::npos) << u8(*e.document);
+    e.view().setSelectedRange({e.find(u"3\n7"), 3});
+    e.view().copy();
+    e.caretAt(u"def", 1);
+    e.view().paste();
+    EXPECT_NE(e.document->find(u"| abc | d3<br>7ef |\n"), U16String::npos) << u8(*e.document);
+    // Over a selection in a cell, rows go in where its removal leaves the caret, as one undo step.
+    Editor over(text);
+    over.view().setSelectedRange(Range::fromTo(over.find(u"3\n7"), over.find(u"5\n6")));
+    over.view().copy();
+    over.view().setSelectedRange({over.find(u"1\n2"), 1});
+    over.view().paste();
+    EXPECT_NE(over.document->find(u"| --- | :---: |\n| 3<br>7 | 4 |\n|  | 2 |\n| 3<br>7 | 4 |\n"), U16String::npos)
+        << u8(*over.document);
+    over.view().undo();
+    EXPECT_EQ(u8(*over.document), u8(text));
+    // Deleted, the cell's lines go with their break; pasted back, they stand as they stood.
+    Editor lines(text);
+    lines.view().setSelectedRange({lines.find(u"3\n7"), 3});
+    lines.view().copy();
+    QTest::keyClick(&lines.view(), Qt::Key_Delete);
+    lines.view().paste();
+    EXPECT_EQ(u8(*lines.document), u8(TextOps::replacingAll(text, u"|---|:-:|", u"| --- | :---: |")));
+    // Dragged: a header cell's word goes into another cell or into prose as that word.
+    for (const bool toCell : {true, false}) {
+        Editor d(text);
+        d.view().moveText(Range{d.find(u"def"), 3}, toCell ? d.find(u"4\n5") + 1 : d.find(u"After") + 5);
+        EXPECT_NE(d.document->find(toCell ? u"| abc |  |\n| --- | :---: |\n| 1 | 2 |\n| 3<br>7 | 4def |\n"
+                                          : u"| abc |  |\n| --- | :---: |\n| 1 | 2 |\n| 3<br>7 | 4 |\n| 5 | 6 |\n\nAfterdef.\n"),
+                  U16String::npos) << u8(*d.document);
+    }
+}
+
+TEST(EditorTables, CutThenPasteOfAnySelectionGivesBackTheFile)
+{
+    // Copy then Paste over the same selection changes nothing either.
+    for (const U16View text : {U16View(u"Top\n\n| a | b |\n|---|---|\n| 1 | 2 |\n| 3<br>x | 4 |\n\nEnd\n"),
+                               U16View(u"\xFEFFTop\r\n\r\n| a | b |\r\n|---|---|\r\n| 1 | 2 |\r\n\r\n| c |\r\n|-|\r\n| 3 |"),
+                               U16View(u"- i\n\n  | a | b |\n  |---|---|\n  | 1 | 2 |\n\n- j\n")}) {
+        Editor e(text);
+        const int n = e.storage().length();
+        for (int from = 0; from < n; ++from)
+            for (int to = from + 1; to <= n; ++to) {
+                for (const bool cut : {false, true}) {
+                    e.view().setSelectedRange(Range::fromTo(from, to));
+                    cut ? e.view().cut() : e.view().copy();
+                    e.view().paste();
+                    ASSERT_EQ(u8(*e.document), u8(text)) << (cut ? "cut " : "copied ") << from << "+" << to - from;
+                }
+            }
+    }
+}
+
 // ---- Pictures ----
 
 QImage picture()

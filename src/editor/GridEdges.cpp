@@ -144,8 +144,8 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
         const int column = block ? block->startingColumn() : 0;
         columns = std::max(columns, column + 1);
         Cell& cell = rows[row][column];
-        // The cell's next paragraph stays a line of its own.
-        if (cell.started)
+        // The cell's next paragraph stays a line of its own, unless the selection takes the break before it.
+        if (cell.started && !(range.location < p && p <= range.end()))
             cell.text += PipeTable::cellBreak;
         cell.started = true;
         const bool start = range.location >= content.location && range.location <= content.end();

@@ -1,12 +1,14 @@
 #include "editor/MarkdownTextView.h"
 
 #include "editor/EmojiCompletionPicker.h"
+#include "editor/GridClipboard.h"
 #include "editor/GridEdges.h"
 #include "editor/ListContinuation.h"
 #include "editor/MarkdownEditing.h"
 #include "markdown/EmojiShortcode.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/TableGrid.h"
+#include "platform/pasteboard/Pasteboard.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 
@@ -42,6 +44,8 @@ void MarkdownTextView::setUpView()
     storageObserver_ = textStorage()->addObserver([this](const TextStorage::Edit& edit) {
         if (edit.charactersChanged && fenceState_ && edit.range.location < fenceState_->lineStart)
             fenceState_.reset();
+        if (edit.charactersChanged)
+            cutRecord_.reset();
     });
 }
 
@@ -288,21 +292,45 @@ void MarkdownTextView::inputMethodEvent(QInputMethodEvent* event)
 void MarkdownTextView::relocateText(Range source, int index)
 {
     TextStorage* storage = textStorage();
-    const U16String moved = TableGrid::serialize(storage->attributedSubstring(source));
+    // It goes in as it would be copied and pasted: text of one cell as that text, in a cell its lines
+    // becoming the cell's lines; rows of a grid into another grid as its rows.
+    bool rows = false;
+    U16String moved = GridClipboard::copiedText(*storage, source, &rows);
     const bool toCell = inCell(index);
-    // It goes in as its Markdown, as pasted: in a cell its lines become the cell's lines.
+    if (rows && !toCell)
+        moved = GridClipboard::tablesText(*storage, source);
     U16String text = TextOps::withLineEnds(moved, lineEnding());
+    const bool fromCell = selectionSpansGrid(source) && !crossesGridEdge(source, u"");
+    if (toCell && rows) {
+        const std::optional<Range> into = GridClipboard::gridAround(*storage, std::min(index, storage->length() - 1));
+        if (into && into->location <= source.location && source.location < into->end())
+            return;  // rows dropped into the grid they come from stay where they are
+        const auto edit = GridClipboard::pastingRows(*storage, index, moved, gridBaseSize);
+        if (!edit)
+            return;
+        const int before = storage->length();
+        replaceText(edit->range, edit->text, Range{edit->caret, 0});
+        const int added = storage->length() - before;
+        const Range shifted = index < source.location ? Range{source.location + added, source.length} : source;
+        if (!replaceAtGridEdge(shifted, u"", false))
+            replaceText(shifted, AttributedString(), std::nullopt);
+        return;
+    }
     if (!toCell && !crossesGridEdge(source, u"") && !crossesGridEdge(Range{index, 0}, moved)) {
         // Table lines that are no grid where they stand (in a fence, say) make one where they land outside
         // a fence: they go apart from the line there, as pasted ones do. The source's removal leaves the
         // characters on either side of `index` as they are, so the breaks hold after it.
         U16String apart = MarkdownEditing::paste(string(), Range{index, 0}, text, lineEnding()).replacement;
         if (apart.size() == text.size() || isFencedLine(lineRange(string(), Range{index, 0}))) {
-            TextView::relocateText(source, index);
-            return;
+            // Text of a cell goes in as the text it is, without the cell's paragraph attributes.
+            if (!fromCell) {
+                TextView::relocateText(source, index);
+                return;
+            }
+        } else {
+            text = std::move(apart);
         }
-        text = std::move(apart);
-    } else if (!toCell && selectionSpansGrid(source)) {
+    } else if (!toCell && selectionSpansGrid(source) && !fromCell) {
         // Rows of a grid go in as a block of their own, a blank line from the text around.
         const U16String eol = lineEnding();
         const U16String after = MarkdownEditing::trailingBreak(string(), index, eol);
@@ -329,12 +357,30 @@ void MarkdownTextView::cut()
     const Range selection = selectedRange();
     if (selection.length == 0 || !isEditable())
         return;
-    if (crossesGridEdge(selection, u"")) {
+    // The cut changes the selection, grown over a grid's edge to the whole grids at its ends, at most.
+    TextStorage* storage = textStorage();
+    const bool acrossGrids = crossesGridEdge(selection, u"");
+    Range changed = selection;
+    if (acrossGrids)
+        for (const int end : {selection.location, selection.end()})
+            if (const std::optional<Range> grid = GridClipboard::gridAround(*storage, end))
+                changed = unionRange(changed, *grid);
+    AttributedString before = storage->attributedSubstring(changed);
+    const int length = storage->length();
+    if (acrossGrids) {
         copy();
-        replaceAtGridEdge(selection, u"", false);
-        return;
+        if (!replaceAtGridEdge(selection, u"", false))
+            return;
+    } else {
+        TextView::cut();
+        // Away from grids a paste puts the text back as it stood: nothing to keep.
+        const int caret = selectedRange().location;
+        if (storage->length() == length || !(tableBlock(caret) || tableBlock(caret - 1)))
+            return;
     }
-    TextView::cut();
+    if (const std::optional<U16String> copied = Pasteboard::general().plainText())
+        cutRecord_ = CutRecord{Range{changed.location, changed.length + storage->length() - length}, std::move(before),
+                               selectedRange().location, selection.end(), *copied};
 }
 
 void MarkdownTextView::insertNewline()

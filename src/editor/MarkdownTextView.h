@@ -234,6 +234,9 @@ private:
     bool insertTableApart(Range range, U16View text);
     // Pastes the board's text (its plain text, else its HTML's), through the grid's road and a table's.
     void pasteText();
+    // Text pasted back where a Cut left the caret, over the selection it was copied from, or rows of a
+    // grid pasted into one: true when it went in so.
+    bool pasteGridText(const U16String& text, Range selection);
     // Whether the caret at `index` stands in a cell's text.
     bool inCell(int index) const;
     // Whether an edit of `range` would cross a grid's edge, or join text to the line under a grid.
@@ -268,6 +271,18 @@ private:
     size_t pickBase_ = 0;
     size_t pickUndoCount_ = 0;
     int storageObserver_ = -1;
+    // What the latest Cut took out, kept until the text changes again. The text it leaves cannot always
+    // tell (a cut keeps grids a line apart from the text around them; one of the lines above a grid leaves
+    // the caret in its first cell), so Paste at the caret the cut left, with the cut text still on the
+    // clipboard, puts back what stood there.
+    struct CutRecord {
+        Range changed;            // the part of the text the cut changed, as it stands since
+        AttributedString before;  // what stood there before
+        int caret = 0;            // where the cut left the caret
+        int end = 0;              // where the cut selection ended: the caret after the paste
+        U16String clipboard;
+    };
+    std::optional<CutRecord> cutRecord_;
 };
 
 } // namespace velkin

@@ -1,6 +1,8 @@
 // Pictures dragged or pasted into the editor become image lines, their files
-// stored beside the document; a selection that touches a grid copies as Markdown.
+// stored beside the document; a selection that touches a grid copies as the text of
+// its cell, as row text or as Markdown tables (GridClipboard).
 #include "document/ImageInsertion.h"
+#include "editor/GridClipboard.h"
 #include "editor/GridEdges.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
@@ -12,6 +14,7 @@
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
+#include "platform/undo/UndoManager.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -266,13 +269,70 @@ void MarkdownTextView::paste()
 void MarkdownTextView::pasteText()
 {
     // Text pasted over a grid's edge, or right under a grid, takes the grid's road.
-    const std::optional<U16String> text = isEditable() ? Pasteboard::general().plainText() : std::nullopt;
-    if (text && !text->empty() && !hasMarkedText()
-        && replaceAtGridEdge(selectedRange(), TextOps::withLineEnds(*text, lineEnding()), false))
+    std::optional<U16String> text = isEditable() ? Pasteboard::general().plainText() : std::nullopt;
+    if (!text || text->empty()) {
+        TextView::paste();
         return;
-    if (text && insertTableApart(selectedRange(), *text))
+    }
+    if (!hasMarkedText() && pasteGridText(*text, selectedRange()))
         return;
-    TextView::paste();
+    // Rows of a grid copied here go anywhere else as the tables they make.
+    if (!inCell(selectedRange().location) && Pasteboard::general().string(GridClipboard::rowsType) == text)
+        if (std::optional<U16String> tables = Pasteboard::general().string(GridClipboard::tablesType))
+            text = std::move(tables);
+    if (!hasMarkedText() && replaceAtGridEdge(selectedRange(), TextOps::withLineEnds(*text, lineEnding()), false))
+        return;
+    if (insertTableApart(selectedRange(), *text))
+        return;
+    pasteString(*text);
+}
+
+bool MarkdownTextView::pasteGridText(const U16String& text, Range selection)
+{
+    TextStorage* storage = textStorage();
+    // Cut, then Paste where the cut left the caret: what was cut stands there again, as it stood.
+    if (cutRecord_ && selection == Range{cutRecord_->caret, 0} && text == cutRecord_->clipboard
+        && cutRecord_->changed.end() <= storage->length()) {
+        const CutRecord record = std::move(*cutRecord_);
+        cutRecord_.reset();
+        endJoiningUndo();
+        replaceText(record.changed, record.before, Range{std::min(record.end, storage->length()), 0});
+        scrollRangeToVisible(selectedRange());
+        return true;
+    }
+    // Over the selection it was copied from, the text is what stands there already.
+    if (selection.length > 0 && selectionSpansGrid(selection) && text == GridClipboard::copiedText(*storage, selection)) {
+        setSelectedRange(Range{selection.end(), 0});
+        scrollRangeToVisible(selectedRange());
+        return true;
+    }
+    // Rows copied from a grid, pasted into one or right under one, go in cell by cell.
+    if (Pasteboard::general().string(GridClipboard::rowsType) != text)
+        return false;
+    if (selection.length == 0) {
+        const auto edit = GridClipboard::pastingRows(*storage, selection.location, text, gridBaseSize);
+        if (!edit)
+            return false;
+        endJoiningUndo();
+        replaceText(edit->range, edit->text, Range{edit->caret, 0});
+        scrollRangeToVisible(selectedRange());
+        return true;
+    }
+    // Over a selection that starts in a cell they go where its removal leaves the caret: one undo step.
+    if (!inCell(selection.location))
+        return false;
+    UndoManager* undo = allowsUndo() ? undoManager() : nullptr;
+    if (undo)
+        undo->beginUndoGrouping();
+    endJoiningUndo();
+    if (!replaceAtGridEdge(selection, u"", false))
+        replaceText(selection, AttributedString(), Range{selection.location, 0});
+    if (!pasteGridText(text, selectedRange()))
+        pasteString(inCell(selectedRange().location) ? text
+                                                     : Pasteboard::general().string(GridClipboard::tablesType).value_or(text));
+    if (undo)
+        undo->endUndoGrouping();
+    return true;
 }
 
 bool MarkdownTextView::insertTableApart(Range range, U16View text)
@@ -332,18 +392,24 @@ bool MarkdownTextView::writeSelection(Pasteboard& pasteboard, const std::string&
     if (!grid)
         return TextView::writeSelection(pasteboard, type);
     std::vector<U16String> pieces;
-    const int n = textStorage()->length();
+    bool rows = false;
     for (const Range& r : ranges) {
-        // A range that ends with a grid's last line feed, text following it, holds that
-        // line's end, which a grid ending the piece would not write: the piece is read
-        // with the next character (prose, written as it stands) and without it again.
-        const bool gridEnds = r.length > 0 && r.end() < n && tableBlock(r.end() - 1) && !tableBlock(r.end());
-        U16String markdown = TableGrid::serialize(textStorage()->attributedSubstring(gridEnds ? Range{r.location, r.length + 1} : r));
-        if (gridEnds)
-            markdown.pop_back();
-        pieces.push_back(std::move(markdown));
+        bool partial = false;
+        pieces.push_back(GridClipboard::copiedText(*textStorage(), r, &partial));
+        rows = rows || partial;
     }
-    return pasteboard.setString(TextOps::joined(pieces, u"\n"), type);
+    const U16String text = TextOps::joined(pieces, u"\n");
+    if (!pasteboard.setString(text, type))
+        return false;
+    // Rows of a grid are marked as such, for a paste into a grid; prose takes them as tables.
+    if (rows) {
+        pasteboard.setString(text, GridClipboard::rowsType);
+        std::vector<U16String> tables;
+        for (const Range& r : ranges)
+            tables.push_back(GridClipboard::tablesText(*textStorage(), r));
+        pasteboard.setString(TextOps::joined(tables, u"\n"), GridClipboard::tablesType);
+    }
+    return true;
 }
 
 } // namespace velkin

@@ -809,12 +809,48 @@ def marker_row_under_table(d):
     d.wait_bytes("opener.md", b"| Ta | b |\n| --- | --- |\n| 1 | 2 |\n" + rows)
 
 
+
+def cut_in_cells(d):
+    """Cut from a table, then Paste at once, gives back the file byte for byte: two letters of a cell
+    (the clipboard holds them alone), a row, rows across, the last row with the blank line under it."""
+    rows = b"| abc | b |\n|---|---|\n| 1 | 2 |\n| 3 | 4 |\n| 5 | 6 |\n\nProse.\n"
+    for name, keys, clipboard in [
+            ("letters.md", ["ctrl+Home", "End", "shift+Left", "shift+Left"], b"bc"),
+            ("row.md", ["ctrl+Home", "Down", "Home", "shift+Down"], b"| 1 | 2 |\n"),
+            ("across.md", ["ctrl+Home", "End", "Left", "shift+Down", "shift+Down"], b"c | b |\n| 1 | 2 |\n| 3"),
+            ("last.md", ["ctrl+Home", "Down", "Down", "Down", "Home", "shift+Down", "shift+Down"], b"| 5 | 6 |\n\nP")]:
+        d.write(name, rows)
+        d.start(name)
+        wid = d.window(name)
+        d.key(*keys, "ctrl+x")
+        d.wait_title(wid, name + "*")
+        got = d.x(["xclip", "-o", "-selection", "clipboard"]).encode()
+        if got != clipboard:
+            raise Failure(f"{name}: the clipboard holds {got!r}, not {clipboard!r}")
+        # A letter typed at the end after the paste: the saved file shows the paste went in first.
+        d.key("ctrl+v", "ctrl+End")
+        d.type("!")
+        d.key("ctrl+s")
+        d.wait_bytes(name, rows + b"!")
+
+
+def copy_cell_into_prose(d):
+    """Two letters of a header cell, copied, go into a paragraph as the letters alone."""
+    d.write("copy.md", b"| abc | b |\n| --- | --- |\n| 1 | 2 |\n\nProse.\n")
+    d.start("copy.md")
+    wid = d.window("copy.md")
+    d.key("ctrl+Home", "End", "shift+Left", "shift+Left", "ctrl+c", "ctrl+End", "Left", "Left", "ctrl+v")
+    d.wait_title(wid, "copy.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("copy.md", b"| abc | b |\n| --- | --- |\n| 1 | 2 |\n\nProsebc.\n")
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
                                      html_paste, table_edges, format_keys, grid_neighbours, whole_text_over_grid,
                                      return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table,
                                      byte_order_mark, zoom_keeps_selection, pictures_resize_save_as, export_pictures,
-                                     blank_line_in_list_item, marker_row_under_table]}
+                                     blank_line_in_list_item, marker_row_under_table, cut_in_cells,
+                                     copy_cell_into_prose]}
 
 
 def main():

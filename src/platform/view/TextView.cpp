@@ -767,10 +767,15 @@ void TextView::paste()
 {
     if (!editable_)
         return;
-    const std::optional<U16String> pasted = Pasteboard::general().plainText();
-    if (!pasted || pasted->empty())
+    if (const std::optional<U16String> pasted = Pasteboard::general().plainText())
+        pasteString(*pasted);
+}
+
+void TextView::pasteString(U16View pasted)
+{
+    if (!editable_ || pasted.empty())
         return;
-    const U16String text = TextOps::withLineEnds(*pasted, lineEnding_);
+    const U16String text = TextOps::withLineEnds(pasted, lineEnding_);
     endTyping();
     unmarkText();
     const Range range = selection_;

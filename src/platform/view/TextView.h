@@ -189,6 +189,8 @@ public:
     virtual void copy();
     virtual void cut();
     virtual void paste();
+    // Puts `pasted` in place of the selection as Paste puts the board's plain text.
+    void pasteString(U16View pasted);
     void selectAll();
     void undo();
     void redo();
