@@ -324,6 +324,25 @@ U16String emptyCells(size_t columns, size_t rows)
     return text;
 }
 
+// One cell of a two-column table, n lines tall: lines parted by "<br>", or
+// words wrapped at the cell's width. A page image drew every line of a row in
+// every band the row reached, and laid a cell's paragraph out again for each.
+U16String tallCell(size_t lines)
+{
+    U16String text = u"| A | B |\n|---|---|\n| ";
+    for (size_t i = 0; i < lines; ++i)
+        text += (i > 0 ? u"<br>l" : u"l") + TextOps::number((long long)i);
+    return text + u" | b |\n";
+}
+
+U16String wrappedCell(size_t lines)
+{
+    U16String text = u"| A | B |\n|---|---|\n| ";
+    for (size_t i = 0; i < 5 * lines; ++i)
+        text += i % 3 == 0 ? u"alpha " : u"word ";
+    return text + u"| b |\n";
+}
+
 // A bare page image, in processor seconds, the least of two runs.
 double pageSecondsFor(const U16String& markdown)
 {
@@ -354,6 +373,8 @@ TEST(ExportScaling, CodeBlocksNulLinesAndTablesCostInProportion)
     // Wide: its PDF once took half a minute for 4,000 columns.
     check("PDF of a wide table", [](size_t columns) { return emptyCells(columns, 2); }, 250, pdfSecondsFor);
     check("page image of a tall table", tallTable, 300, pageSecondsFor);
+    check("page image of a tall cell", tallCell, 1500, pageSecondsFor);
+    check("page image of a cell of wrapped words", wrappedCell, 1500, pageSecondsFor);
 }
 
 // The most memory this process has held since the last reset, in kilobytes.

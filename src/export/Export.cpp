@@ -1,7 +1,9 @@
 #include "export/Export.h"
 
+#include "export/OutputBudget.h"
 #include "export/PageImport.h"
 #include "markdown/ImageBlock.h"
+#include "platform/MachineMemory.h"
 #include "platform/OutputFile.h"
 #include "platform/graphics/PictureFile.h"
 #include "platform/regex/Regex.h"
@@ -304,6 +306,12 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
     U16String page = MarkdownHTML::document(markdown, pageOptions);
     if (Regex::abandonedSearches() != abandoned)
         return couldNotSave(to, "a part of the document took too long to read");
+    // Qt's importer cannot survive running out of memory: a page whose tables
+    // would take more than there is goes no further.
+    if (auto refusal = OutputBudget::tableRefusal(
+            format.value() == ExportFormat::rtf ? OutputBudget::Output::rtf : OutputBudget::Output::pdf,
+            markdown.size(), OutputBudget::tableCells(page), MachineMemory::available()))
+        return refusal;
     switch (format.value()) {
     case ExportFormat::html:
         break;  // written above, its pictures one at a time
