@@ -248,6 +248,13 @@ void BM_PDF_TallTable(benchmark::State& state)
 }
 LONG_DOCUMENT(BM_PDF_TallTable, 1 << 9, 1 << 13);
 
+// One cell of n lines parted by "<br>", beside a cell of one.
+void BM_PDF_TallCell(benchmark::State& state)
+{
+    pdf(state, [](size_t n) { return u"| A | B |\n|---|---|\n| " + numbered(u"<br>l", u"", n).substr(4) + u" | b |\n"; });
+}
+LONG_DOCUMENT(BM_PDF_TallCell, 1 << 11, 1 << 15);
+
 // n paragraphs, each showing a small picture of its own, exported as the
 // command line does (the pictures by their absolute paths).
 void distinctPictures(benchmark::State& state, velkin::ExportFormat format)

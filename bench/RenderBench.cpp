@@ -72,6 +72,24 @@ BENCHMARK(BM_RenderCodeSpans)->RangeMultiplier(2)->Range(2000, 16000)->Unit(benc
 void BM_RenderTableRows(benchmark::State& state) { renderPage(state, "| a | b |\n" + repeated("|-|\n", state.range(0))); }
 BENCHMARK(BM_RenderTableRows)->RangeMultiplier(2)->Range(1000, 8000)->Unit(benchmark::kMillisecond)->Complexity();
 
+// One cell of n lines parted by "<br>", and one of words wrapped to about n lines.
+std::string tallCell(int64_t lines)
+{
+    std::string cell = "l0";
+    for (int64_t i = 1; i < lines; ++i)
+        cell += "<br>l" + std::to_string(i);
+    return "| A | B |\n|---|---|\n| " + cell + " | b |\n";
+}
+
+void BM_RenderTallCell(benchmark::State& state) { renderPage(state, tallCell(state.range(0))); }
+BENCHMARK(BM_RenderTallCell)->RangeMultiplier(4)->Range(2500, 40000)->Unit(benchmark::kMillisecond)->Complexity();
+
+void BM_RenderWrappedCell(benchmark::State& state)
+{
+    renderPage(state, "| A | B |\n|---|---|\n| " + repeated("alpha word word ", state.range(0) * 2) + "| b |\n");
+}
+BENCHMARK(BM_RenderWrappedCell)->RangeMultiplier(4)->Range(2500, 40000)->Unit(benchmark::kMillisecond)->Complexity();
+
 void BM_RenderWideTable(benchmark::State& state) { renderPage(state, wideTable(state.range(0))); }
 BENCHMARK(BM_RenderWideTable)->RangeMultiplier(2)->Range(125, 1000)->Unit(benchmark::kMillisecond)->Complexity();
 

@@ -324,6 +324,25 @@ U16String emptyCells(size_t columns, size_t rows)
     return text;
 }
 
+// One cell of a two-column table, n lines tall: lines parted by "<br>", or
+// words wrapped at the cell's width. A page image drew every line of a row in
+// every band the row reached, and laid a cell's paragraph out again for each.
+U16String tallCell(size_t lines)
+{
+    U16String text = u"| A | B |\n|---|---|\n| ";
+    for (size_t i = 0; i < lines; ++i)
+        text += (i > 0 ? u"<br>l" : u"l") + TextOps::number((long long)i);
+    return text + u" | b |\n";
+}
+
+U16String wrappedCell(size_t lines)
+{
+    U16String text = u"| A | B |\n|---|---|\n| ";
+    for (size_t i = 0; i < 5 * lines; ++i)
+        text += i % 3 == 0 ? u"alpha " : u"word ";
+    return text + u"| b |\n";
+}
+
 // A bare page image, in processor seconds, the least of two runs.
 double pageSecondsFor(const U16String& markdown)
 {
@@ -354,6 +373,51 @@ TEST(ExportScaling, CodeBlocksNulLinesAndTablesCostInProportion)
     // Wide: its PDF once took half a minute for 4,000 columns.
     check("PDF of a wide table", [](size_t columns) { return emptyCells(columns, 2); }, 250, pdfSecondsFor);
     check("page image of a tall table", tallTable, 300, pageSecondsFor);
+    check("PDF of a tall cell", tallCell, 2500, pdfSecondsFor);
+    check("page image of a tall cell", tallCell, 1500, pageSecondsFor);
+    check("page image of a cell of wrapped words", wrappedCell, 1500, pageSecondsFor);
+}
+
+// For print, a tall cell's row is written as rows of a few lines, which must
+// read as the one cell: every line once and in order, and no border or
+// padding between the rows.
+TEST(ExportScaling, ATallCellPrintsAsRowsThatReadAsTheCell)
+{
+    U16String text = u"| A | B |\n|---|---|\n| ";
+    for (int i = 0; i < 100; ++i)
+        text += (i == 0 ? u"l" : u"<br>l") + TextOps::number(i);
+    text += u" | b |\n";
+    const U16String page = MarkdownHTML::document(text);
+    const auto document = PageImport::load(page, nullptr, false, true);
+    const auto* table = qobject_cast<QTextTable*>(document->rootFrame()->childFrames().value(0));
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->rows(), 1 + 5);
+    QString lines;
+    for (int row = 1; row < table->rows(); ++row) {
+        const QTextTableCellFormat cell = table->cellAt(row, 1).format().toTableCellFormat();
+        EXPECT_EQ(cell.topBorder() == 0, row > 1) << row;
+        EXPECT_EQ(cell.bottomPadding() == 0, row + 1 < table->rows()) << row;
+        QTextCursor cursor = table->cellAt(row, 0).firstCursorPosition();
+        cursor.setPosition(table->cellAt(row, 0).lastCursorPosition().position(), QTextCursor::KeepAnchor);
+        lines += (row > 1 ? QStringLiteral("|") : QString()) + cursor.selectedText().replace(QChar(0x2028), u'|');
+    }
+    QStringList expected;
+    for (int i = 0; i < 100; ++i)
+        expected << QStringLiteral("l%1").arg(i);
+    EXPECT_EQ(lines.toStdString(), expected.join(u'|').toStdString());
+    // The RTF keeps the one row.
+    EXPECT_EQ(qobject_cast<QTextTable*>(PageImport::load(page, nullptr, false)->rootFrame()->childFrames().value(0))->rows(), 2);
+    const auto file = std::filesystem::temp_directory_path() / ("velkin-cell-" + std::to_string(getpid()) + ".pdf");
+    ASSERT_EQ(Export::printPDF(page, file), std::nullopt);
+    const auto printed = velkin::testing::pdfText(file);
+    std::filesystem::remove(file);
+    if (!printed)
+        GTEST_SKIP() << "pdftotext is not installed";
+    int next = 0;
+    for (size_t at = printed->find('l'); at != std::string::npos; at = printed->find('l', at + 1))
+        if (std::atoi(printed->c_str() + at + 1) == next && std::isdigit((unsigned char)(*printed)[at + 1]))
+            ++next;
+    EXPECT_EQ(next, 100);
 }
 
 // The most memory this process has held since the last reset, in kilobytes.

@@ -140,6 +140,36 @@ else
             || { echo "FAIL: $out refusal message: $(cat "$tmp/err")"; fail=1; }
         [ "$(cat "$tmp/memory/$out")" = precious ] || { echo "FAIL: a refused $out was written"; fail=1; }
     done
+    # A table's cells and the lines of its cells cost more than their text: a million lines in
+    # one cell, or 100,000 columns of 21 rows, are refused once counted, before Qt imports them
+    # (which cannot survive running out of memory) or a page image is laid out; never a signal.
+    python3 -c "
+import sys
+open(sys.argv[1], 'w').write('| A |\n|---|\n| ' + 'a<br>' * 1000000 + 'a |\n')
+open(sys.argv[2], 'w').write('|' + ' |' * 100000 + '\n|' + '-|' * 100000 + '\n' + ('|' + ' |' * 100000 + '\n') * 20)" \
+        "$tmp/memory/tall.md" "$tmp/memory/wide.md"
+    for shape in tall wide; do
+        for out in $shape.pdf $shape.rtf $shape.png; do
+            printf 'precious' >"$tmp/memory/$out"
+            # (A page image may run out of memory while it makes the grids it counts.)
+            case $out in *.png) mode=(--render "$tmp/memory/$shape.md" "$tmp/memory/$out" --bare); verb="Render failed: \(not enough memory\|" ;;
+                         *) mode=(--export "$tmp/memory/$shape.md" "$tmp/memory/$out"); verb="Export failed: \(" ;; esac
+            (ulimit -v 1400000; "$velkin" "${mode[@]}") 2>"$tmp/err"
+            expect "$out: too many cells and cell lines for the memory are refused" 1 $?
+            grep -qx "${verb}the document's tables are too large to .* of memory at hand: at most [0-9,]* table cells and lines of cells beside its [0-9]* MB of text, and it has [0-9,]*\)" "$tmp/err" \
+                || { echo "FAIL: $out refusal message: $(cat "$tmp/err")"; fail=1; }
+            [ "$(cat "$tmp/memory/$out")" = precious ] || { echo "FAIL: a refused $out was written"; fail=1; }
+            rm -f "$tmp/memory/$out"
+        done
+        rm -f "$tmp/memory/$shape.md"
+    done
+    # Below a megabyte, sizes are given in KB, and a memory smaller than what any text takes says so.
+    python3 -c "import sys; open(sys.argv[1], 'w').write('word ' * 40000)" "$tmp/memory/small.md"
+    (ulimit -v 350000; "$velkin" --export "$tmp/memory/small.md" "$tmp/memory/small.pdf") 2>"$tmp/err"
+    expect "a text refused by a small memory" 1 $?
+    grep -qx "Export failed: the document is too large to export as PDF with the [0-9]* MB of memory at hand\(: at most [0-9]* KB of text, and it has 200 KB\|, less than the 268 MB it takes before any text; the document has 200 KB of text\)" "$tmp/err" \
+        || { echo "FAIL: small memory refusal message: $(cat "$tmp/err")"; fail=1; }
+    rm -f "$tmp/memory/small.md"
     # Pictures cost more than their text, but an HTML page takes them one at a time: eight
     # names of one 48 MB picture, each embedded, once needed more than this smaller machine
     # has, and now cost what one does.

@@ -22,7 +22,8 @@ PER_BYTE = {"render": 150, "rtf": 150, "pdf": 150, "html": 100}
 # Bytes one more table cell may cost, its table's share included: Qt's blocks,
 # formats and element nodes in PDF and RTF, the cell's block, style and lines in
 # a page image.
-PER_CELL = {"render": 2048, "rtf": 2048, "pdf": 2048, "html": 256}
+# A line of a cell after its first ("<br>") costs as much: 2.2 KB in PDF and RTF.
+PER_CELL = {"render": 2304, "rtf": 2304, "pdf": 2304, "html": 256}
 SIZE = 256 * 1024
 # Over a tiny document's framed page (the shadow's buffers), for 1.3 MB of a
 # changelog's shape: it was 90 MB while the page's layout was still held.
@@ -120,6 +121,14 @@ def main():
         cells = lambda path: 20 * (int(os.path.basename(path)[6:-3]) + 1)
         compare("tables of empty cells", empty_cells(800), empty_cells(3200), ["render", "rtf", "html"], cells, PER_CELL)
         compare("a table of empty cells", empty_cells(200), empty_cells(800), ["pdf"], cells, PER_CELL)
+        # One cell of many lines: each line counts as a cell. (Its PDF lays out the
+        # same import: a shorter cell serves.)
+        def tall_cell(lines):
+            return written("tall-%d" % lines, "| A |\n|---|\n| " + "a<br>" * lines + "a |\n")
+
+        lines = lambda path: int(os.path.basename(path)[5:-3]) + 1
+        compare("a cell of many lines", tall_cell(20000), tall_cell(80000), ["render", "rtf", "html"], lines, PER_CELL)
+        compare("a cell of many lines", tall_cell(5000), tall_cell(20000), ["pdf"], lines, PER_CELL)
         # Shapes whose PDF or RTF once cost more than in proportion to the text:
         # a line of code spans of distinct colours, and quotes nested one level
         # deeper on each line (twice the lines, four times the text).

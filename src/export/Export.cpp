@@ -1,7 +1,9 @@
 #include "export/Export.h"
 
+#include "export/OutputBudget.h"
 #include "export/PageImport.h"
 #include "markdown/ImageBlock.h"
+#include "platform/MachineMemory.h"
 #include "platform/OutputFile.h"
 #include "platform/graphics/PictureFile.h"
 #include "platform/regex/Regex.h"
@@ -223,7 +225,7 @@ QSizeF printedSize(QSizeF picture)
 // The imported page with its pictures fitted to the printable width; pictures
 // past the budget show as the placeholder of a picture that failed to load.
 // The pictures are held compressed and decoded as they are printed or written.
-std::unique_ptr<QTextDocument> importFitted(U16View page, std::string* notice)
+std::unique_ptr<QTextDocument> importFitted(U16View page, std::string* notice, bool forPrint = false)
 {
     RichTextImport::Pictures pictures;
     pictures.drawnSize = printedSize;
@@ -232,7 +234,7 @@ std::unique_ptr<QTextDocument> importFitted(U16View page, std::string* notice)
     if (TextOps::find(page, u"<img src=\"") >= 0)
         pictures.placeholder = ImageBlock::placeholderImage(u"", true, ImageBlock::displaySize(nullptr, 468),
                                                             Appearance::Light, RichTextImport::Pictures::kPixelsPerPoint);
-    auto document = PageImport::load(page, &pictures, false);
+    auto document = PageImport::load(page, &pictures, false, forPrint);
     fitPictures(*document);
     if (notice && pictures.leftOut > 0)
         *notice = std::to_string(pictures.leftOut) + (pictures.leftOut == 1 ? " picture was" : " pictures were")
@@ -267,9 +269,9 @@ std::optional<std::string> printed(QTextDocument& document, const fs::path& to)
 }
 
 // The page imported, and let go before the document is written or laid out in pages.
-std::unique_ptr<QTextDocument> importReleasing(U16String page, std::string* notice)
+std::unique_ptr<QTextDocument> importReleasing(U16String page, std::string* notice, bool forPrint)
 {
-    auto document = importFitted(page, notice);
+    auto document = importFitted(page, notice, forPrint);
     U16String().swap(page);
     return document;
 }
@@ -283,7 +285,7 @@ std::optional<QByteArray> richText(U16View page, std::string* error, std::string
 
 std::optional<std::string> printPDF(U16View page, const fs::path& to, std::string* notice)
 {
-    return printed(*importFitted(page, notice), to);
+    return printed(*importFitted(page, notice, true), to);
 }
 
 std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFormat format,
@@ -304,11 +306,17 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
     U16String page = MarkdownHTML::document(markdown, pageOptions);
     if (Regex::abandonedSearches() != abandoned)
         return couldNotSave(to, "a part of the document took too long to read");
+    // Qt's importer cannot survive running out of memory: a page whose tables
+    // would take more than there is goes no further.
+    if (auto refusal = OutputBudget::tableRefusal(
+            format.value() == ExportFormat::rtf ? OutputBudget::Output::rtf : OutputBudget::Output::pdf,
+            markdown.size(), OutputBudget::tableCells(page), MachineMemory::available()))
+        return refusal;
     switch (format.value()) {
     case ExportFormat::html:
         break;  // written above, its pictures one at a time
     case ExportFormat::rtf: {
-        const auto document = importReleasing(std::move(page), notice);
+        const auto document = importReleasing(std::move(page), notice, false);
         // Written as it is made: a long document's RTF need not be held whole.
         return writeFile(to, [&](QIODevice& device) {
             return RichTextWriter::write(*document, device) ? std::nullopt
@@ -316,7 +324,7 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
         });
     }
     case ExportFormat::pdf:
-        return printed(*importReleasing(std::move(page), notice), to);
+        return printed(*importReleasing(std::move(page), notice, true), to);
     }
     return std::nullopt;
 }

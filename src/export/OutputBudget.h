@@ -12,12 +12,20 @@
 // table and (while it parses) an element node for every cell, and a page image
 // a cell block, a paragraph style and lines, which a short cell's text cannot
 // pay for. A table costs up to perCell(output) bytes a cell, its own share
-// included, whatever its text. Measured for tables of empty cells: 1.6 KB a
-// cell in PDF (its layout), 0.3 KB in RTF, 1.3 KB in a page image; for many
-// tables of two rows of two cells: 2.0 KB, 1.3 KB and 1.6 KB. Only the text's
-// length is known before it is read, so the refusal goes by the text; an
-// export that runs past the memory all the same ends in an allocation that
-// fails, which is reported.
+// included, whatever its text, and as much for every line of a cell after its
+// first (each line break, "<br>", makes an element node and a line of its own).
+// Measured for tables of empty cells: 1.6 KB a cell in PDF (its layout), 0.3 KB
+// in RTF, 1.3 KB in a page image; for many tables of two rows of two cells:
+// 2.0 KB, 1.3 KB and 1.6 KB; for one cell of many lines "a<br>": 2.2 KB a line
+// in PDF and RTF, 0.3 KB in a page image.
+//
+// Only the text's length is known before it is read, so the first refusal goes
+// by the text; once the page is made and before Qt imports it, or before a
+// page image is laid out, its cells and cell lines are counted and a page that
+// would take more than the memory is refused too. Qt's importer cannot survive
+// an allocation that fails; an allocation of ours that fails is reported.
+#include "platform/text/Range.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,7 +43,7 @@ constexpr uint64_t perByte(Output output)
 
 constexpr uint64_t perCell(Output output)
 {
-    return output == Output::html ? 256 : 2048;
+    return output == Output::html ? 256 : 2304;
 }
 
 // The longest text, in bytes, that `memory` bytes take for the output.
@@ -44,5 +52,13 @@ uint64_t largestText(Output output, uint64_t memory);
 // Why a text of `textBytes` bytes is too long for the output with `memory`
 // bytes of memory, naming the limit; nothing when it is not.
 std::optional<std::string> refusal(Output output, uint64_t textBytes, uint64_t memory);
+
+// The cells of a page's tables (MarkdownHTML::document), and the lines of
+// those cells after each one's first.
+uint64_t tableCells(U16View page);
+
+// Why a text of `textBytes` bytes whose tables hold `cells` cells and cell
+// lines is too large for the output with `memory` bytes; nothing when it is not.
+std::optional<std::string> tableRefusal(Output output, uint64_t textBytes, uint64_t cells, uint64_t memory);
 
 } // namespace velkin::OutputBudget

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace velkin::PageImport {
@@ -303,6 +304,125 @@ U16String tablesForImport(U16String html)
     return out;
 }
 
+// Qt lays out and draws a table cell whole on every page it reaches, so a
+// cell taller than a page costs its height for every page it runs over. For
+// print, a body row whose cells run to more than kTallCell lines ("<br>")
+// becomes consecutive rows of kCellLines lines of each cell, the cells of
+// each without the border and padding between them: the lines stand as they
+// did, and each row is a page or less. Lines are parted only where no inline
+// element is open. A cell of long wrapped text, without line breaks, stays as
+// it is.
+constexpr size_t kTallCell = 40;
+constexpr size_t kCellLines = 20;
+
+bool isVoidElement(U16View tag);
+
+// The places of a cell's line breaks outside any inline element.
+std::vector<size_t> cellBreaks(U16View cell)
+{
+    std::vector<size_t> breaks;
+    int depth = 0;
+    for (size_t lt = cell.find(u'<'); lt != U16View::npos; lt = cell.find(u'<', lt + 1)) {
+        const size_t gt = cell.find(u'>', lt);
+        if (gt == U16View::npos)
+            break;
+        const U16View tag = cell.substr(lt, gt - lt + 1);
+        if (tag == u"<br>") {
+            if (depth == 0)
+                breaks.push_back(lt);
+        } else if (tag.size() > 1 && tag[1] == u'/') {
+            depth = std::max(0, depth - 1);
+        } else if (!isVoidElement(tag)) {
+            ++depth;
+        }
+        lt = gt;
+    }
+    return breaks;
+}
+
+// A row's cells cut into rows of kCellLines lines; nothing when none is tall.
+std::optional<U16String> tallRowInRows(U16View row)
+{
+    struct Cell {
+        U16View opening;  // "<td" and its attributes, without the ">"
+        U16View content;
+        std::vector<size_t> breaks;
+    };
+    std::vector<Cell> cells;
+    size_t lines = 0;
+    for (size_t at = row.find(u"<td"); at != U16View::npos; at = row.find(u"<td", at)) {
+        const size_t gt = row.find(u'>', at);
+        const size_t close = gt == U16View::npos ? U16View::npos : row.find(u"</td>", gt);
+        if (close == U16View::npos)
+            return std::nullopt;
+        Cell cell{row.substr(at, gt - at), row.substr(gt + 1, close - gt - 1), {}};
+        cell.breaks = cellBreaks(cell.content);
+        lines = std::max(lines, cell.breaks.size() + 1);
+        cells.push_back(std::move(cell));
+        at = close + 5;
+    }
+    if (lines <= kTallCell || cells.empty())
+        return std::nullopt;
+    const size_t rows = (lines + kCellLines - 1) / kCellLines;
+    U16String out;
+    out.reserve(row.size() + rows * cells.size() * 200);
+    for (size_t r = 0; r < rows; ++r) {
+        out += u"<tr>";
+        for (const Cell& cell : cells) {
+            out += cell.opening;
+            // The sheet's border and padding, but where the cell goes on in the next row or came from the last.
+            out += u" style=\"border: 1px solid #d2d2d7; padding: 4px";
+            if (r > 0)
+                out += u"; border-top-width: 0px; border-top-style: none; padding-top: 0px";
+            if (r + 1 < rows)
+                out += u"; border-bottom-width: 0px; border-bottom-style: none; padding-bottom: 0px";
+            out += u"\">";
+            const size_t first = r * kCellLines;
+            if (first <= cell.breaks.size()) {
+                const size_t from = first == 0 ? 0 : cell.breaks[first - 1] + 4;
+                const size_t last = first + kCellLines;
+                const size_t to = last <= cell.breaks.size() ? cell.breaks[last - 1] : cell.content.size();
+                out += cell.content.substr(from, to - from);
+            }
+            out += u"</td>";
+        }
+        out += u"</tr>\n";
+    }
+    out.pop_back();
+    return out;
+}
+
+// Every tall body row of the tables cut into rows of kCellLines lines.
+U16String tallCellsInRows(U16String html)
+{
+    U16String out;
+    size_t copied = 0;
+    for (size_t body = html.find(u"<tbody>"); body != U16String::npos; body = html.find(u"<tbody>", body + 1)) {
+        const size_t end = html.find(u"</tbody>", body);
+        if (end == U16String::npos)
+            break;
+        for (size_t tr = html.find(u"<tr>", body); tr < end; tr = html.find(u"<tr>", tr + 4)) {
+            const size_t trEnd = html.find(u"</tr>", tr);
+            if (trEnd == U16String::npos || trEnd > end)
+                break;
+            // A row of fewer characters than a tall cell's breaks cannot hold one.
+            if (trEnd - tr < kTallCell * 4)
+                continue;
+            std::optional<U16String> rows = tallRowInRows(U16View(html).substr(tr, trEnd + 5 - tr));
+            if (!rows)
+                continue;
+            out.append(html, copied, tr - copied);
+            out += *rows;
+            copied = trEnd + 5;
+        }
+        body = end;
+    }
+    if (copied == 0)
+        return html;
+    out.append(html, copied, U16String::npos);
+    return out;
+}
+
 // Consecutive parts of one tall table, marked as such, with no space between
 // them.
 void joinParts(QTextDocument& document, const std::vector<QTextTable*>& parts)
@@ -533,7 +653,7 @@ U16String importableHead(U16View head)
 // Elements of the page, and what stands around them, with the element
 // spellings Qt's importer does not know mapped to ones it does, and lists and
 // tables written for import.
-U16String importableElements(U16View elements)
+U16String importableElements(U16View elements, bool forPrint = false)
 {
     // Every text of the document is escaped in the page, so these element
     // spellings can only be the renderer's own.
@@ -572,7 +692,7 @@ U16String importableElements(U16View elements)
             }
     }
     out.append(elements.substr(copied));
-    return tablesForImport(listsForImport(out));
+    return tablesForImport(forPrint ? tallCellsInRows(listsForImport(out)) : listsForImport(out));
 }
 
 // The end of the element whose opening tag starts at `from`: just past its
@@ -891,7 +1011,7 @@ void unlistTaskItems(QTextDocument& document)
     cursor.endEditBlock();
 }
 
-std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures, bool columnWidths)
+std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures, bool columnWidths, bool forPrint)
 {
     const int article = TextOps::find(page, kArticleOpen);
     std::unique_ptr<QTextDocument> document;
@@ -934,7 +1054,7 @@ std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pict
         size_t groupEnd = 0;
         const auto importGroup = [&] {
             if (groupEnd > groupStart) {
-                const U16String group = importableElements(elements.substr(groupStart, groupEnd - groupStart));
+                const U16String group = importableElements(elements.substr(groupStart, groupEnd - groupStart), forPrint);
                 forEachElement(group, [&](U16View element) { cutter.add(element); });
             }
             groupStart = groupEnd;

@@ -30,8 +30,10 @@ void joinTableParts(QTextDocument& document);
 // picture files; nothing is fetched from the network. `pictures` bounds what
 // the pictures may cost (see RichTextImport::Pictures). Without
 // `columnWidths`, the parts of a tall table are joined but not measured: the
-// PDF measures them on its paper, and RTF shares the width evenly.
+// PDF measures them on its paper, and RTF shares the width evenly. `forPrint`:
+// a table row whose cells run to many lines is written as consecutive rows
+// that print as the one (Qt lays a cell out whole on every page it reaches).
 std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pictures = nullptr,
-                                    bool columnWidths = true);
+                                    bool columnWidths = true, bool forPrint = false);
 
 } // namespace velkin::PageImport

@@ -2,9 +2,11 @@
 #include "export/PreviewRendererPage.h"
 
 #include "document/CodeBlockLayoutManager.h"
+#include "export/OutputBudget.h"
 #include "export/WindowChrome.h"
 #include "markdown/TableGrid.h"
 #include "markdown/TaskList.h"
+#include "platform/MachineMemory.h"
 #include "platform/graphics/PngWriter.h"
 
 #include <QPainter>
@@ -48,6 +50,21 @@ TextStorage preparePage(U16View markdown, double width, double baseSize, const s
 }
 
 namespace {
+
+// The paragraphs of the text that stand in table cells.
+uint64_t cellParagraphs(const TextStorage& storage)
+{
+    const U16View text = storage.string();
+    uint64_t cells = 0;
+    for (size_t at = 0; at < text.size();) {
+        const ParagraphStyle* style = storage.paragraphStyle(int(at));
+        if (style && style->tableBlock())
+            ++cells;
+        const size_t end = text.find(u'\n', at);
+        at = end == U16View::npos ? text.size() : end + 1;
+    }
+    return cells;
+}
 
 struct Page {
     std::unique_ptr<TextStorage> storage;
@@ -119,6 +136,14 @@ bool renderPNG(U16View markdown, const std::filesystem::path& destination, doubl
 {
     // The page's layout takes the text over: a copy would double the runs of a long text.
     auto storage = std::make_unique<TextStorage>(preparePage(markdown, width, baseSize, baseURL));
+    // A grid's cell paragraphs (a paragraph for each line of a cell) cost more
+    // than their text: a page that would take more than there is is not laid out.
+    if (auto refusal = OutputBudget::tableRefusal(OutputBudget::Output::png, markdown.size(), cellParagraphs(*storage),
+                                                  MachineMemory::available())) {
+        if (error)
+            *error = *refusal;
+        return false;
+    }
     if (!windowTitle && !pageHeight) {
         // A page as tall as its text may be very tall: draw and write it in bands.
         Page page = layOut(std::move(storage), width, std::nullopt, true);

@@ -551,6 +551,7 @@ QColor LayoutManager::resolve(const Color& color) const
 
 void LayoutManager::storageEdited(const TextStorage::Edit& edit)
 {
+    letGoOfRestored();
     if (edit.charactersChanged) {
         rebuildBlocks(edit.range, edit.delta);
         return;
@@ -1467,7 +1468,7 @@ void LayoutManager::restoreParagraph(const Block& b, const Line& l)
     int end = 0;
     b.paragraphs[l.paragraph].layout = layoutLines(b, l.paragraph, whole, lines, y, end);
     if (!keepsLayouts)
-        restored_.push_back(&b.paragraphs[l.paragraph].layout);
+        restored_.push_back({&b.paragraphs[l.paragraph].layout, topOf(blockIndexAt(b.range.location)) + y});
 }
 
 LayoutManager::LineLayout LayoutManager::lineLayout(const Block& b, const Line& l)
@@ -1488,7 +1489,7 @@ LayoutManager::LineLayout LayoutManager::lineLayout(const Block& b, const Line& 
     if (!part.layout) {
         restorePart(b, index);
         if (!keepsLayouts)
-            restored_.push_back(&part.layout);
+            restored_.push_back({&part.layout, -HUGE_VAL});
     }
     part.usedAt = paintSerial_;
     return {part.layout->lineAt(l.qtLine), p.content.location + part.start, part.textEnd - part.start};
@@ -2032,6 +2033,47 @@ size_t LayoutManager::firstLineReaching(const Block& b, int glyph)
                   - b.lines.begin());
 }
 
+size_t LayoutManager::lineToDraw(const Block& b, size_t li, double blockTop) const
+{
+    if (!drawingArea_ || !b.table)
+        return li;
+    const double top = drawingArea_->top() - kInkMargin - blockTop;
+    const double bottom = drawingArea_->bottom() + kInkMargin - blockTop;
+    // While the table keeps its rows, each paragraph knows its cell, and a row's
+    // paragraphs (and so its lines) run cell by cell, each cell's down the cell.
+    const bool rows = !b.rows.empty() && b.cellOf.size() == b.paragraphs.size();
+    while (li < b.lines.size()) {
+        const Line& l = b.lines[li];
+        const bool above = l.fragment.bottom() < top;
+        if (!above && l.fragment.top() <= bottom)
+            return li;
+        if (!rows) {
+            ++li;
+            continue;
+        }
+        // The end of the cell's lines: its paragraphs end where the row's next column starts.
+        const size_t k = l.paragraph;
+        const auto row = std::partition_point(b.rows.begin(), b.rows.end(), [&](const TableRow& r) { return r.paragraph <= k; });
+        const size_t rowEnd = row == b.rows.end() ? b.paragraphs.size() : row->paragraph;
+        const int column = b.cellOf[k]->startingColumn();
+        size_t cellEnd = k + 1;
+        if (cellEnd < rowEnd)
+            cellEnd = size_t(std::partition_point(b.cellOf.begin() + long(cellEnd), b.cellOf.begin() + long(rowEnd),
+                                                  [&](const TextTableBlock* c) { return c->startingColumn() == column; })
+                             - b.cellOf.begin());
+        const auto linesEnd = std::partition_point(b.lines.begin() + long(li), b.lines.end(),
+                                                   [&](const Line& line) { return line.paragraph < cellEnd; });
+        if (!above) {
+            li = size_t(linesEnd - b.lines.begin());
+            continue;
+        }
+        const auto reaching = std::partition_point(b.lines.begin() + long(li) + 1, linesEnd,
+                                                   [&](const Line& line) { return line.fragment.bottom() < top; });
+        li = size_t(reaching - b.lines.begin());
+    }
+    return li;
+}
+
 static QRectF shifted(const QRectF& r, double dy)
 {
     return r.translated(0, dy);
@@ -2353,7 +2395,8 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
                 painter.fillRect(QRectF(outer.right() - right, outer.top() + top, right, outer.height() - top - bottom), border);
         }
         b.paintedAt = b.usedAt = paintSerial_;
-        for (size_t li = firstLineReaching(b, glyphs.location); li < b.lines.size(); ++li) {
+        for (size_t li = lineToDraw(b, firstLineReaching(b, glyphs.location), blockTop); li < b.lines.size();
+             li = lineToDraw(b, li + 1, blockTop)) {
             const Line& l = b.lines[li];
             if (l.glyphs.location >= glyphs.end())
                 break;
@@ -2397,7 +2440,9 @@ void LayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
             break;
         const QPointF at = origin + QPointF(0, topOf(bi));
         b.paintedAt = b.usedAt = paintSerial_;
-        for (size_t li = firstLineReaching(b, glyphs.location); li < b.lines.size(); ++li) {
+        const double blockTop = topOf(bi);
+        for (size_t li = lineToDraw(b, firstLineReaching(b, glyphs.location), blockTop); li < b.lines.size();
+             li = lineToDraw(b, li + 1, blockTop)) {
             const Line& l = b.lines[li];
             if (l.glyphs.location >= glyphs.end())
                 break;
@@ -2590,13 +2635,20 @@ void LayoutManager::trimLayouts()
     heldLimit_ = total + layoutCacheCharacters / 2;
 }
 
-void LayoutManager::letGoOfRestored()
+void LayoutManager::letGoOfRestored(const std::optional<QRectF>& area)
 {
     if (keepsLayouts)
         return;
-    for (std::unique_ptr<QTextLayout>* layout : restored_)
-        layout->reset();
-    restored_.clear();
+    // A paragraph that runs on below the area drawn keeps its layout for the
+    // next band down: a tall table cell's one paragraph would be laid out again,
+    // whole, for every band it reaches.
+    const double below = area ? area->bottom() + kInkMargin : -HUGE_VAL;
+    std::erase_if(restored_, [&](const Restored& restored) {
+        if (restored.bottom > below)
+            return false;
+        restored.layout->reset();
+        return true;
+    });
 }
 
 size_t LayoutManager::layoutCacheCharactersHeld() const
@@ -2622,7 +2674,7 @@ void LayoutManager::draw(QPainter& painter, const QRectF& rect, QPointF origin)
     drawBackground(painter, glyphs, origin);
     drawGlyphs(painter, glyphs, origin);
     drawingArea_.reset();
-    letGoOfRestored();
+    letGoOfRestored(rect);
 }
 
 } // namespace velkin

@@ -195,8 +195,9 @@ private:
     void restorePart(const Block& block, size_t part);
     // Lays out again the layout a paragraph let go, with the lines it had.
     void restoreParagraph(const Block& block, const Line& line);
-    // Without keepsLayouts: lets go of the layouts laid out again since the last drawing.
-    void letGoOfRestored();
+    // Without keepsLayouts: lets go of the layouts laid out again since the last
+    // drawing, but for those of paragraphs that run on below `area`, just drawn.
+    void letGoOfRestored(const std::optional<QRectF>& area = std::nullopt);
     // The characters whose glyph layouts a block holds.
     size_t heldBy(const Block& block) const;
     // The Qt line a line was laid out as, with where its layout's text starts
@@ -250,6 +251,11 @@ private:
     const Line* lineForGlyph(int glyph);
     // The first line of a block that ends after a glyph (its lines run in text order).
     static size_t firstLineReaching(const Block& block, int glyph);
+    // The first line from `line` on that reaches the area being drawn (all of
+    // them without one): in a table, the lines of a cell that lie above or below
+    // it are passed over by a search, not one by one, so that a band of a tall
+    // row costs its own lines.
+    size_t lineToDraw(const Block& block, size_t line, double blockTop) const;
     size_t blockIndexAt(int character) const;
     double lineX(const Line& line, int index);
     // What drawing a line of a block takes, kept from its first drawing.
@@ -278,7 +284,12 @@ private:
     uint64_t paintSerial_ = 1;  // counts drawings, to tell the least recently drawn blocks
     size_t heldCharacters_ = 0;  // the characters of the blocks holding layouts
     size_t heldLimit_ = 0;       // past which (and the budget) they are counted and trimmed again
-    std::vector<std::unique_ptr<QTextLayout>*> restored_;  // laid out again, to let go after drawing
+    // Laid out again, to let go after drawing, with the bottom of their lines on the page.
+    struct Restored {
+        std::unique_ptr<QTextLayout>* layout;
+        double bottom;
+    };
+    std::vector<Restored> restored_;
 };
 
 } // namespace velkin
