@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace velkin;
@@ -73,6 +76,23 @@ TEST_F(ImageInsertionFolder, NothingIsPlacedForAnUnsavedDocument)
     EXPECT_FALSE(ImageInsertion::materialize("x", u"png", std::nullopt));
     EXPECT_FALSE(ImageInsertion::materialize("x", u"png", *Url::parse("https://x.org/doc.md")));
     EXPECT_FALSE(fs::exists(folder / "images"));
+}
+
+// A picture that cannot be written whole (here past a file size limit, in a child process) is not
+// placed, and no part of it is left beside the document.
+TEST_F(ImageInsertionFolder, APictureWrittenShortIsNotPlaced)
+{
+    const std::string bytes(100000, 'p');
+    const fs::path photo = write("src/photo.png", bytes);
+    const auto placedPastLimit = [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16384, 16384};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const bool placed = ImageInsertion::materialize(QByteArray::fromStdString(bytes), u"png", document)
+                            || ImageInsertion::copyBesideDocument(Url::fileURL(photo.string()), document);
+        return placed || !fs::is_empty(folder / "images");
+    };
+    EXPECT_EXIT(std::_Exit(placedPastLimit() ? 1 : 0), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(ImageInsertion, RelativePathsOnlyInsideTheDocumentFolder)

@@ -1,11 +1,13 @@
 #include "document/ImageInsertion.h"
 
 #include "markdown/ImageBlock.h"
+#include "platform/OutputFile.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
+#include <QFile>
+
 #include <filesystem>
-#include <fstream>
 
 namespace velkin::ImageInsertion {
 
@@ -50,6 +52,15 @@ U16String markdownPath(const fs::path& destination)
     return u"images/" + fromPath(destination.filename());
 }
 
+// The picture's file in full, or none: a write cut short (a full disk, a file
+// size limit) leaves no partial picture beside the document.
+template <typename Write>
+bool writeWhole(const fs::path& destination, Write&& write)
+{
+    OutputFile out(destination);
+    return !out.open() && write(out.device()) && !out.failed() && !out.commit();
+}
+
 } // namespace
 
 const std::set<U16String>& imageExtensions()
@@ -72,8 +83,20 @@ std::optional<U16String> copyBesideDocument(const Url& source, const std::option
     const auto destination = destinationURL(from.stem().string(), extension, documentURL);
     if (!destination)
         return std::nullopt;
-    std::error_code ec;
-    if (!fs::copy_file(from, *destination, fs::copy_options::none, ec) || ec)
+    QFile in(QString::fromStdString(from.string()));
+    if (!in.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const bool copied = writeWhole(*destination, [&](QIODevice& out) {
+        constexpr qint64 kPiece = 1 << 20;
+        while (true) {
+            const QByteArray piece = in.read(kPiece);
+            if (piece.isEmpty())
+                return in.error() == QFileDevice::NoError && in.atEnd();
+            if (out.write(piece) != piece.size())
+                return false;
+        }
+    });
+    if (!copied)
         return std::nullopt;
     return markdownPath(*destination);
 }
@@ -85,12 +108,7 @@ std::optional<U16String> materialize(const QByteArray& data, U16View preferredEx
     const auto destination = destinationURL("image", extension, documentURL);
     if (!destination)
         return std::nullopt;
-    std::ofstream out(*destination, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return std::nullopt;
-    out.write(data.constData(), data.size());
-    out.close();
-    if (!out)
+    if (!writeWhole(*destination, [&](QIODevice& out) { return out.write(data) == data.size(); }))
         return std::nullopt;
     return markdownPath(*destination);
 }
