@@ -14,6 +14,8 @@
 #include <QTextLayout>
 #include <QTextTable>
 
+#include <QImage>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -96,13 +98,18 @@ std::optional<std::vector<std::string>> printedLines(const std::filesystem::path
 // A cell's "<br>" is a line break in print, as the editor shows it; escaped or in code it is text.
 TEST_F(ExportedFile, ALineBreakInACellBreaksTheLine)
 {
-    const std::string markdown = "| head<br>zhb |\n|---|\n| zone<br>ztwo<br>zthree |\n| zesc \\<br> zx |\n| `zc<br>zd` |\n";
+    // A break in a link's text or a picture's title keeps the link and the picture.
+    const std::string picture = (folder.path() / "pic.png").string();
+    QImage(8, 8, QImage::Format_RGB32).save(QString::fromStdString(picture));
+    const std::string markdown = "| head<br>zhb |\n|---|\n| zone<br>ztwo<br>zthree |\n| zesc \\<br> zx |\n| `zc<br>zd` |\n"
+                                 "| [zread<br>zmore](https://e.org/a) ![zpic](" + picture + " \"zporto<br>zdusk\") |\n";
     const std::string rtf = rtfOf(markdown);
-    for (const char* cell : {"\\line zhb}", " zone\\line ztwo\\line zthree}", " zesc <br> zx}", " zc<br>zd}"})
+    for (const char* cell : {"\\line zhb}", " zone\\line ztwo\\line zthree}", " zesc <br> zx}", " zc<br>zd}",
+                             "HYPERLINK \"https://e.org/a\"}", "zread\\line zmore}", "\\pngblip"})
         EXPECT_NE(rtf.find(cell), std::string::npos) << cell << "\n" << rtf;
     ASSERT_FALSE(Export::write(u16(markdown), file, ExportFormat::pdf, {}));
     if (const auto lines = printedLines(file)) {
-        EXPECT_EQ(*lines, (std::vector<std::string>{"zhb", "zone", "ztwo", "zthree", "zesc <br> zx", "zc<br>zd"}));
+        EXPECT_EQ(*lines, (std::vector<std::string>{"zhb", "zone", "ztwo", "zthree", "zesc <br> zx", "zc<br>zd", "zread", "zmore"}));
     }
 }
 
