@@ -185,10 +185,15 @@ TEST_F(ExportedFile, AnItemOpeningWithAListQuoteOrCodeShowsItsNumberBesideIt)
                       std::string::npos) << line;
         }
     }
-    // A task item shows its box and no number, as on the page, and still counts.
-    ASSERT_FALSE(Export::write(u"1. [ ] ztask\n2. - [x] zdone\n3. zlast\n", file, ExportFormat::pdf, {}));
-    if (const auto lines = printedLines(file)) {
-        EXPECT_EQ(*lines, (std::vector<std::string>{"\u2610 ztask", "2. \u2611 zdone", "3. zlast"}));
+    // A task item shows its number, then its box, and the count goes on, from 1 and from elsewhere.
+    for (const int start : {1, 7}) {
+        const std::string n[] = {std::to_string(start), std::to_string(start + 1), std::to_string(start + 2)};
+        const std::string markdown = n[0] + ". zopen\n" + n[1] + ". [ ] ztask\n" + n[2] + ". - [x] zdone\n";
+        ASSERT_FALSE(Export::write(u16(markdown), file, ExportFormat::pdf, {}));
+        if (const auto lines = printedLines(file)) {
+            EXPECT_EQ(*lines, (std::vector<std::string>{n[0] + ". zopen", n[1] + ". \u2610 ztask", n[2] + ". \u2611 zdone"}));
+        }
+        EXPECT_NE(rtfOf(markdown).find(" " + n[1] + ".\\tab}{\\f0\\fs24\\cf3 \\u9744?}"), std::string::npos) << markdown;
     }
     // A code span that opens an item's text is not where its number goes.
     const std::string page = u8(PageImport::importableHTML(MarkdownHTML::document(u16(orderedList(201, 1, false, "`zcode` x")))));
