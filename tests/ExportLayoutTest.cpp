@@ -24,6 +24,7 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -283,8 +284,8 @@ TEST_F(ExportedFile, ATableThatFitsThePageIsLeftWhole)
     }
 }
 
-// Tables too wide for their words to stand whole side by side: every word and number of every cell
-// is printed once and whole, at the top level, in a list item and in a quote.
+// Tables too wide for their lines, or for their words, to stand whole side by side: every word and
+// number of every cell is printed once and whole, at the top level, in a list item and in a quote.
 TEST_F(ExportedFile, NoWordOrNumberOfATableCellIsBroken)
 {
     // Words of 4 to 11 letters and figures of 4 to 6 digits, unique over the document.
@@ -298,15 +299,23 @@ TEST_F(ExportedFile, NoWordOrNumberOfATableCellIsBroken)
         return out;
     };
     std::vector<std::string> cells;
+    std::mt19937 rng(11);
+    // Up to 8 columns, the cells hold one to four words of 4 to 14 letters: their longest
+    // lines do not fit side by side, their widest words do.
     const auto table = [&](int columns, const std::string& indent, bool code) {
         std::string text = indent;
         const auto row = [&](bool figures) {
             text += "|";
             for (int c = 0; c < columns; ++c) {
-                const std::string cell = figures && c % 2 ? std::to_string((c % 3 == 0 ? 1000 : c % 3 == 1 ? 10000 : 100000) + 3 * made++)
-                                                          : wordOf(3 + (made * 5 + c) % 8);
-                cells.push_back(cell);
-                text += code && !figures ? " `" + cell + "` |" : " " + cell + " |";
+                std::string cell;
+                for (int w = 0, words = columns <= 8 ? 1 + int(rng() % 4) : 1; w < words; ++w) {
+                    const std::string word = figures && c % 2 ? std::to_string((c % 3 == 0 ? 1000 : c % 3 == 1 ? 10000 : 100000) + 3 * made++)
+                                             : columns <= 8 ? wordOf(4 + int(rng() % 11))
+                                                            : wordOf(3 + (made * 5 + c) % 8);
+                    cells.push_back(word);
+                    cell += (w ? " " : "") + (code && !figures ? "`" + word + "`" : word);
+                }
+                text += " " + cell + " |";
             }
             text += "\n" + indent;
         };
@@ -319,11 +328,13 @@ TEST_F(ExportedFile, NoWordOrNumberOfATableCellIsBroken)
         text += "\n";
         return text;
     };
-    for (const int columns : {10, 14, 20, 29}) {
+    for (const int columns : {3, 4, 5, 6, 7, 8, 10, 14, 20, 29}) {
         SCOPED_TRACE(columns);
         cells.clear();
-        const std::string markdown = table(columns, "", false) + table(columns, "", true) + "- item\n\n"
-                                     + table(columns, "  ", false) + "> quoted\n>\n" + table(columns, "> ", true);
+        std::string markdown;
+        for (int k = 0; k < (columns <= 8 ? 3 : 1); ++k)
+            markdown += table(columns, "", false) + table(columns, "", true) + "- item\n\n" + table(columns, "  ", false)
+                        + "> quoted\n>\n" + table(columns, "> ", true) + "\n";
         ASSERT_FALSE(Export::write(u16(markdown), file, ExportFormat::pdf, {}));
         const auto text = velkin::testing::pdfText(file);
         if (!text)

@@ -118,10 +118,10 @@ QList<QTextLength> shares(const std::vector<TableParts::Room>& rooms, int from, 
     return out;
 }
 
-// How the group is to be cut; nothing when it fits the page. A table fits
-// when every column can be as wide as its widest word, but for words wider
-// than the page; else its columns are taken in order, as many to a table as
-// fit so, and at least one.
+// How the group is to be cut: nothing when its longest lines fit the page, one
+// cut of all its columns when every column can be as wide as its widest word,
+// but for words wider than the page; else its columns are taken in order, as
+// many to a table as fit so, and at least one.
 std::vector<Cut> cutsOf(const QTextDocument& document, const Group& group, QSizeF page)
 {
     const QTextTable& first = *group.front();
@@ -140,14 +140,23 @@ std::vector<Cut> cutsOf(const QTextDocument& document, const Group& group, QSize
                 rooms[size_t(c)].most = std::max(rooms[size_t(c)].most, cell.most + kSlack);
             }
     // A word wider than the page breaks wherever it stands: its column asks
-    // for no width of its own, and Qt gives it what the others leave. A table
-    // whose other columns fit so is printed whole, by Qt, which needs no
-    // slack to give a column its widest word.
+    // for no width of its own, and gets what the others leave. A table whose
+    // other columns fit so is printed whole. Qt would share its width by its
+    // columns' longest lines and squeeze a column below its widest word: when
+    // those lines do not all fit, the table is given its columns' widths here.
+    std::vector<TableParts::Room> whole = rooms;
     double wanted = 0;
-    for (const TableParts::Room& r : rooms)
-        wanted += (r.least + between <= room ? r.least - kSlack : 0) + between;
-    if (wanted <= room)
+    double longest = 0;
+    for (TableParts::Room& r : whole) {
+        if (r.least + between > room)
+            r.least = 0;
+        wanted += r.least + between;
+        longest += std::max(r.most, r.least) + between;
+    }
+    if (longest <= room)
         return {};
+    if (wanted <= room)
+        return {{0, columns, shares(whole, 0, columns, room, between)}};
     std::vector<Cut> cuts;
     int from = 0;
     double used = 0;
@@ -212,11 +221,20 @@ bool cut(QTextDocument& document, QSizeF page)
     if (!page.isValid())
         page = document.pageSize();
     std::vector<std::pair<Group, std::vector<Cut>>> wide;
+    std::vector<std::pair<Group, QList<QTextLength>>> whole;  // tables that fit, with their columns' widths
     for (const Group& group : groupsOf(document)) {
         std::vector<Cut> cuts = cutsOf(document, group, page);
         if (cuts.size() > 1)
             wide.emplace_back(group, std::move(cuts));
+        else if (cuts.size() == 1)
+            whole.emplace_back(group, std::move(cuts.front().widths));
     }
+    for (const auto& [group, widths] : whole)
+        for (QTextTable* part : group) {
+            QTextTableFormat format = part->format();
+            format.setColumnWidthConstraints(widths);
+            part->setFormat(format);
+        }
     if (wide.empty())
         return false;
     QTextCursor cursor(&document);
