@@ -348,18 +348,25 @@ TEST_F(ExportedFile, NoWordOrNumberOfATableCellIsBroken)
     }
 }
 
-// A word wider than the page breaks; the words beside it do not.
+// A word wider than the page breaks; the words beside it, and below it in its column, do not.
 TEST_F(ExportedFile, OnlyAWordWiderThanThePageBreaks)
 {
-    const std::string giant(200, 'm');
-    ASSERT_FALSE(Export::write(u16("| Region | " + giant + " | Total |\n|---|---|---|\n| North | 14442 | 1037 |\n"), file,
-                               ExportFormat::pdf, {}));
-    const auto text = velkin::testing::pdfText(file);
-    if (!text)
-        GTEST_SKIP() << "pdftotext is not installed";
-    std::istringstream words(*text);
-    const std::set<std::string> found{std::istream_iterator<std::string>(words), {}};
-    for (const std::string cell : {"Region", "Total", "North", "14442", "1037"})
-        EXPECT_TRUE(found.count(cell)) << cell << " in\n" << *text;
-    EXPECT_EQ(std::count(text->begin(), text->end(), 'm'), 200);
+    const std::string giant(200, 'm'), wide = "Longword Longword Longword Longword Longword Longword Long";
+    std::string wideWord = wide;
+    wideWord.erase(std::remove(wideWord.begin(), wideWord.end(), ' '), wideWord.end());
+    for (const auto& [markdown, cells] : {
+             std::pair<std::string, std::vector<std::string>>{"| Region | " + giant + " | Total |\n|---|---|---|\n| North | 14442 | 1037 |\n",
+                                                              {"Region", "Total", "North", "14442", "1037"}},
+             {"| " + wideWord + " | " + giant + " |\n|---|---|\n| North | Quarterly totals |\n",
+              {wideWord, "North", "Quarterly", "totals"}}}) {
+        ASSERT_FALSE(Export::write(u16(markdown), file, ExportFormat::pdf, {}));
+        const auto text = velkin::testing::pdfText(file);
+        if (!text)
+            GTEST_SKIP() << "pdftotext is not installed";
+        std::istringstream words(*text);
+        const std::set<std::string> found{std::istream_iterator<std::string>(words), {}};
+        for (const std::string& cell : cells)
+            EXPECT_TRUE(found.count(cell)) << cell << " in\n" << *text;
+        EXPECT_EQ(std::count(text->begin(), text->end(), 'm'), 200);
+    }
 }
