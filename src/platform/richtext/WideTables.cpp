@@ -188,7 +188,7 @@ std::vector<Cut> cutsOf(const QTextDocument& document, const Group& group, QSize
     double longest = 0;
     for (const TableParts::Room& r : whole) {
         wanted += r.least + between;
-        longest += std::max(r.most, r.least) + between;
+        longest += std::max(r.most, r.least) - kSlack + between;
     }
     if (longest <= room)
         return {};
