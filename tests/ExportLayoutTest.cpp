@@ -14,6 +14,8 @@
 #include <QTextLayout>
 #include <QTextTable>
 
+#include <QImage>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,6 +24,7 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -96,13 +99,18 @@ std::optional<std::vector<std::string>> printedLines(const std::filesystem::path
 // A cell's "<br>" is a line break in print, as the editor shows it; escaped or in code it is text.
 TEST_F(ExportedFile, ALineBreakInACellBreaksTheLine)
 {
-    const std::string markdown = "| head<br>zhb |\n|---|\n| zone<br>ztwo<br>zthree |\n| zesc \\<br> zx |\n| `zc<br>zd` |\n";
+    // A break in a link's text or a picture's title keeps the link and the picture.
+    const std::string picture = (folder.path() / "pic.png").string();
+    QImage(8, 8, QImage::Format_RGB32).save(QString::fromStdString(picture));
+    const std::string markdown = "| head<br>zhb |\n|---|\n| zone<br>ztwo<br>zthree |\n| zesc \\<br> zx |\n| `zc<br>zd` |\n"
+                                 "| [zread<br>zmore](https://e.org/a) ![zpic](" + picture + " \"zporto<br>zdusk\") |\n";
     const std::string rtf = rtfOf(markdown);
-    for (const char* cell : {"\\line zhb}", " zone\\line ztwo\\line zthree}", " zesc <br> zx}", " zc<br>zd}"})
+    for (const char* cell : {"\\line zhb}", " zone\\line ztwo\\line zthree}", " zesc <br> zx}", " zc<br>zd}",
+                             "HYPERLINK \"https://e.org/a\"}", "zread\\line zmore}", "\\pngblip"})
         EXPECT_NE(rtf.find(cell), std::string::npos) << cell << "\n" << rtf;
     ASSERT_FALSE(Export::write(u16(markdown), file, ExportFormat::pdf, {}));
     if (const auto lines = printedLines(file)) {
-        EXPECT_EQ(*lines, (std::vector<std::string>{"zhb", "zone", "ztwo", "zthree", "zesc <br> zx", "zc<br>zd"}));
+        EXPECT_EQ(*lines, (std::vector<std::string>{"zhb", "zone", "ztwo", "zthree", "zesc <br> zx", "zc<br>zd", "zread", "zmore"}));
     }
 }
 
@@ -178,10 +186,15 @@ TEST_F(ExportedFile, AnItemOpeningWithAListQuoteOrCodeShowsItsNumberBesideIt)
                       std::string::npos) << line;
         }
     }
-    // A task item shows its box and no number, as on the page, and still counts.
-    ASSERT_FALSE(Export::write(u"1. [ ] ztask\n2. - [x] zdone\n3. zlast\n", file, ExportFormat::pdf, {}));
-    if (const auto lines = printedLines(file)) {
-        EXPECT_EQ(*lines, (std::vector<std::string>{"\u2610 ztask", "2. \u2611 zdone", "3. zlast"}));
+    // A task item shows its number, then its box, and the count goes on, from 1 and from elsewhere.
+    for (const int start : {1, 7}) {
+        const std::string n[] = {std::to_string(start), std::to_string(start + 1), std::to_string(start + 2)};
+        const std::string markdown = n[0] + ". zopen\n" + n[1] + ". [ ] ztask\n" + n[2] + ". - [x] zdone\n";
+        ASSERT_FALSE(Export::write(u16(markdown), file, ExportFormat::pdf, {}));
+        if (const auto lines = printedLines(file)) {
+            EXPECT_EQ(*lines, (std::vector<std::string>{n[0] + ". zopen", n[1] + ". \u2610 ztask", n[2] + ". \u2611 zdone"}));
+        }
+        EXPECT_NE(rtfOf(markdown).find(" " + n[1] + ".\\tab}{\\f0\\fs24\\cf3 \\u9744?}"), std::string::npos) << markdown;
     }
     // A code span that opens an item's text is not where its number goes.
     const std::string page = u8(PageImport::importableHTML(MarkdownHTML::document(u16(orderedList(201, 1, false, "`zcode` x")))));
@@ -271,8 +284,8 @@ TEST_F(ExportedFile, ATableThatFitsThePageIsLeftWhole)
     }
 }
 
-// Tables too wide for their words to stand whole side by side: every word and number of every cell
-// is printed once and whole, at the top level, in a list item and in a quote.
+// Tables too wide for their lines, or for their words, to stand whole side by side: every word and
+// number of every cell is printed once and whole, at the top level, in a list item and in a quote.
 TEST_F(ExportedFile, NoWordOrNumberOfATableCellIsBroken)
 {
     // Words of 4 to 11 letters and figures of 4 to 6 digits, unique over the document.
@@ -286,15 +299,23 @@ TEST_F(ExportedFile, NoWordOrNumberOfATableCellIsBroken)
         return out;
     };
     std::vector<std::string> cells;
+    std::mt19937 rng(11);
+    // Up to 8 columns, the cells hold one to four words of 4 to 14 letters: their longest
+    // lines do not fit side by side, their widest words do.
     const auto table = [&](int columns, const std::string& indent, bool code) {
         std::string text = indent;
         const auto row = [&](bool figures) {
             text += "|";
             for (int c = 0; c < columns; ++c) {
-                const std::string cell = figures && c % 2 ? std::to_string((c % 3 == 0 ? 1000 : c % 3 == 1 ? 10000 : 100000) + 3 * made++)
-                                                          : wordOf(3 + (made * 5 + c) % 8);
-                cells.push_back(cell);
-                text += code && !figures ? " `" + cell + "` |" : " " + cell + " |";
+                std::string cell;
+                for (int w = 0, words = columns <= 8 ? 1 + int(rng() % 4) : 1; w < words; ++w) {
+                    const std::string word = figures && c % 2 ? std::to_string((c % 3 == 0 ? 1000 : c % 3 == 1 ? 10000 : 100000) + 3 * made++)
+                                             : columns <= 8 ? wordOf(4 + int(rng() % 11))
+                                                            : wordOf(3 + (made * 5 + c) % 8);
+                    cells.push_back(word);
+                    cell += (w ? " " : "") + (code && !figures ? "`" + word + "`" : word);
+                }
+                text += " " + cell + " |";
             }
             text += "\n" + indent;
         };
@@ -307,11 +328,13 @@ TEST_F(ExportedFile, NoWordOrNumberOfATableCellIsBroken)
         text += "\n";
         return text;
     };
-    for (const int columns : {10, 14, 20, 29}) {
+    for (const int columns : {3, 4, 5, 6, 7, 8, 10, 14, 20, 29}) {
         SCOPED_TRACE(columns);
         cells.clear();
-        const std::string markdown = table(columns, "", false) + table(columns, "", true) + "- item\n\n"
-                                     + table(columns, "  ", false) + "> quoted\n>\n" + table(columns, "> ", true);
+        std::string markdown;
+        for (int k = 0; k < (columns <= 8 ? 3 : 1); ++k)
+            markdown += table(columns, "", false) + table(columns, "", true) + "- item\n\n" + table(columns, "  ", false)
+                        + "> quoted\n>\n" + table(columns, "> ", true) + "\n";
         ASSERT_FALSE(Export::write(u16(markdown), file, ExportFormat::pdf, {}));
         const auto text = velkin::testing::pdfText(file);
         if (!text)
@@ -325,18 +348,25 @@ TEST_F(ExportedFile, NoWordOrNumberOfATableCellIsBroken)
     }
 }
 
-// A word wider than the page breaks; the words beside it do not.
+// A word wider than the page breaks; the words beside it, and below it in its column, do not.
 TEST_F(ExportedFile, OnlyAWordWiderThanThePageBreaks)
 {
-    const std::string giant(200, 'm');
-    ASSERT_FALSE(Export::write(u16("| Region | " + giant + " | Total |\n|---|---|---|\n| North | 14442 | 1037 |\n"), file,
-                               ExportFormat::pdf, {}));
-    const auto text = velkin::testing::pdfText(file);
-    if (!text)
-        GTEST_SKIP() << "pdftotext is not installed";
-    std::istringstream words(*text);
-    const std::set<std::string> found{std::istream_iterator<std::string>(words), {}};
-    for (const std::string cell : {"Region", "Total", "North", "14442", "1037"})
-        EXPECT_TRUE(found.count(cell)) << cell << " in\n" << *text;
-    EXPECT_EQ(std::count(text->begin(), text->end(), 'm'), 200);
+    const std::string giant(200, 'm'), wide = "Longword Longword Longword Longword Longword Longword Long";
+    std::string wideWord = wide;
+    wideWord.erase(std::remove(wideWord.begin(), wideWord.end(), ' '), wideWord.end());
+    for (const auto& [markdown, cells] : {
+             std::pair<std::string, std::vector<std::string>>{"| Region | " + giant + " | Total |\n|---|---|---|\n| North | 14442 | 1037 |\n",
+                                                              {"Region", "Total", "North", "14442", "1037"}},
+             {"| " + wideWord + " | " + giant + " |\n|---|---|\n| North | Quarterly totals |\n",
+              {wideWord, "North", "Quarterly", "totals"}}}) {
+        ASSERT_FALSE(Export::write(u16(markdown), file, ExportFormat::pdf, {}));
+        const auto text = velkin::testing::pdfText(file);
+        if (!text)
+            GTEST_SKIP() << "pdftotext is not installed";
+        std::istringstream words(*text);
+        const std::set<std::string> found{std::istream_iterator<std::string>(words), {}};
+        for (const std::string& cell : cells)
+            EXPECT_TRUE(found.count(cell)) << cell << " in\n" << *text;
+        EXPECT_EQ(std::count(text->begin(), text->end(), 'm'), 200);
+    }
 }

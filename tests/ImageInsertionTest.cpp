@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include <signal.h>
+#include <csignal>
+
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace velkin;
@@ -69,41 +69,6 @@ TEST_F(ImageInsertionFolder, PastedPicturesAreNumbered)
     EXPECT_EQ(ImageInsertion::materialize("c", u"gif", document), U16String(u"images/image.gif"));
 }
 
-// A write that fails half way (a full disk, here a file-size limit of 0 in a child process)
-// leaves neither a file nor the folder made for it.
-TEST_F(ImageInsertionFolder, AFailedWriteLeavesNothingBehind)
-{
-    const fs::path photo = write("photo.png", "picture bytes");
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit none{0, RLIM_INFINITY};
-        setrlimit(RLIMIT_FSIZE, &none);
-        const bool pasted = ImageInsertion::materialize("picture bytes", u"png", document).has_value();
-        const bool copied = ImageInsertion::copyBesideDocument(Url::fileURL(photo.string()), document).has_value();
-        _exit(pasted || copied ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_FALSE(fs::exists(folder / "images"));
-    // A folder that was there stays.
-    fs::create_directories(folder / "images");
-    const pid_t again = fork();
-    ASSERT_GE(again, 0);
-    if (again == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit none{0, RLIM_INFINITY};
-        setrlimit(RLIMIT_FSIZE, &none);
-        _exit(ImageInsertion::materialize("picture bytes", u"png", document) ? 1 : 0);
-    }
-    ASSERT_EQ(waitpid(again, &status, 0), again);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_TRUE(fs::is_directory(folder / "images"));
-    EXPECT_TRUE(fs::is_empty(folder / "images"));
-}
-
 TEST_F(ImageInsertionFolder, NothingIsPlacedForAnUnsavedDocument)
 {
     const fs::path photo = write("photo.png", "p");
@@ -111,6 +76,30 @@ TEST_F(ImageInsertionFolder, NothingIsPlacedForAnUnsavedDocument)
     EXPECT_FALSE(ImageInsertion::materialize("x", u"png", std::nullopt));
     EXPECT_FALSE(ImageInsertion::materialize("x", u"png", *Url::parse("https://x.org/doc.md")));
     EXPECT_FALSE(fs::exists(folder / "images"));
+}
+
+// A picture that cannot be written whole (here past a file size limit, in a child process) is not
+// placed, and no part of it is left beside the document: neither its file nor the folder made
+// for it. A folder that was there stays.
+TEST_F(ImageInsertionFolder, APictureWrittenShortIsNotPlaced)
+{
+    const std::string bytes(100000, 'p');
+    const fs::path photo = write("src/photo.png", bytes);
+    const auto placedPastLimit = [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16384, 16384};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const bool pasted = ImageInsertion::materialize(QByteArray::fromStdString(bytes), u"png", document).has_value();
+        const bool copied = ImageInsertion::copyBesideDocument(Url::fileURL(photo.string()), document).has_value();
+        return pasted || copied || fs::exists(folder / "images");
+    };
+    EXPECT_EXIT(std::_Exit(placedPastLimit() ? 1 : 0), ::testing::ExitedWithCode(0), "");
+    EXPECT_FALSE(fs::exists(folder / "images"));
+    fs::create_directories(folder / "images");
+    EXPECT_EXIT(std::_Exit(placedPastLimit() && !fs::is_empty(folder / "images") ? 1 : 0),
+                ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(fs::is_directory(folder / "images"));
+    EXPECT_TRUE(fs::is_empty(folder / "images"));
 }
 
 TEST(ImageInsertion, RelativePathsOnlyInsideTheDocumentFolder)

@@ -168,11 +168,15 @@ TEST(MarkdownHTMLBlocks, ATableInAListItemOrOnItsMarkersLineStaysInTheItem)
 
 TEST(MarkdownHTMLBlocks, ALineBreakInACellIsOneOnThePage)
 {
-    const std::string cells = html(u"| a<br>b | c |\n|---|---|\n| one<br>two<br> | `x<br>y` |\n| \\<br> | **p<br>q** |");
+    const std::string cells = html(u"| a<br>b | c |\n|---|---|\n| one<br>two<br> | `x<br>y` |\n| \\<br> | **p<br>q** |\n"
+                                   u"| [Read<br>more](https://e.org/a) | ![Harbour](p.png \"Porto<br>at dusk\") ![a<br>b](q.png) |");
     EXPECT_NE(cells.find("<tr><th>a<br>b</th><th>c</th></tr>"), std::string::npos) << cells;
     EXPECT_NE(cells.find("<td>one<br>two<br></td><td><code>x&lt;br&gt;y</code></td>"), std::string::npos) << cells;
-    // An escaped break is text; emphasis does not reach over a break, as each line is its own paragraph in the editor.
-    EXPECT_NE(cells.find("<td>&lt;br&gt;</td><td>**p<br>q**</td>"), std::string::npos) << cells;
+    // An escaped break is text; a break inside emphasis, a link or a picture is one inside it.
+    EXPECT_NE(cells.find("<td>&lt;br&gt;</td><td><strong>p<br>q</strong></td>"), std::string::npos) << cells;
+    EXPECT_NE(cells.find("<td><a href=\"https://e.org/a\">Read<br>more</a></td>"
+                         "<td><img src=\"p.png\" alt=\"Harbour\"> <img src=\"q.png\" alt=\"a\nb\"></td>"),
+              std::string::npos) << cells;
     // Outside a table the tag stays text.
     EXPECT_EQ(html(u"a<br>b"), "<p>a&lt;br&gt;b</p>\n");
     EXPECT_EQ(html(u"- a<br>b"), "<ul>\n<li>a&lt;br&gt;b</li>\n</ul>\n");

@@ -2,15 +2,17 @@
 
 #include "markdown/ImageBlock.h"
 #include "markdown/MarkdownSyntax.h"
+#include "platform/OutputFile.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
+#include <QFile>
+
 #include <algorithm>
 
 #include <filesystem>
-#include <fstream>
 
 namespace velkin::ImageInsertion {
 
@@ -56,19 +58,35 @@ std::optional<Destination> destinationURL(const std::string& baseName, const std
     return Destination{candidate, made};
 }
 
-// A picture that could not be written whole leaves nothing behind: neither its file
-// nor the folder made for it.
-void discard(const Destination& destination)
+// The picture's file in full, or none: a write cut short (a full disk, a file size
+// limit) leaves no partial picture beside the document, nor the folder made for it.
+template <typename Write>
+bool writeWhole(const Destination& destination, Write&& write)
 {
-    std::error_code ignored;
-    fs::remove(destination.file, ignored);
-    if (destination.madeFolder)
+    bool written = false;
+    {
+        OutputFile out(destination.file);
+        written = !out.open() && write(out.device()) && !out.failed() && !out.commit();
+    }
+    if (!written && destination.madeFolder) {
+        std::error_code ignored;
         fs::remove(destination.file.parent_path(), ignored);  // only while empty
+    }
+    return written;
 }
 
 U16String markdownPath(const fs::path& destination)
 {
     return u"images/" + fromPath(destination.filename());
+}
+
+// The picture's file in full, or none: a write cut short (a full disk, a file
+// size limit) leaves no partial picture beside the document.
+template <typename Write>
+bool writeWhole(const fs::path& destination, Write&& write)
+{
+    OutputFile out(destination);
+    return !out.open() && write(out.device()) && !out.failed() && !out.commit();
 }
 
 } // namespace
@@ -90,16 +108,24 @@ std::optional<U16String> copyBesideDocument(const Url& source, const std::option
         extension.erase(0, 1);
     else
         extension = "png";
+    QFile in(QString::fromStdString(from.string()));
+    if (!in.open(QIODevice::ReadOnly))
+        return std::nullopt;
     const auto destination = destinationURL(from.stem().string(), extension, documentURL);
     if (!destination)
         return std::nullopt;
-    std::error_code ec;
-    if (!fs::copy_file(from, destination->file, fs::copy_options::none, ec) || ec) {
-        // A file that came in the meantime under that name is not ours to remove.
-        if (ec != std::errc::file_exists)
-            discard(*destination);
+    const bool copied = writeWhole(*destination, [&](QIODevice& out) {
+        constexpr qint64 kPiece = 1 << 20;
+        while (true) {
+            const QByteArray piece = in.read(kPiece);
+            if (piece.isEmpty())
+                return in.error() == QFileDevice::NoError && in.atEnd();
+            if (out.write(piece) != piece.size())
+                return false;
+        }
+    });
+    if (!copied)
         return std::nullopt;
-    }
     return markdownPath(destination->file);
 }
 
@@ -110,17 +136,8 @@ std::optional<U16String> materialize(const QByteArray& data, U16View preferredEx
     const auto destination = destinationURL("image", extension, documentURL);
     if (!destination)
         return std::nullopt;
-    std::ofstream out(destination->file, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        discard(*destination);
+    if (!writeWhole(*destination, [&](QIODevice& out) { return out.write(data) == data.size(); }))
         return std::nullopt;
-    }
-    out.write(data.constData(), data.size());
-    out.close();
-    if (!out) {
-        discard(*destination);
-        return std::nullopt;
-    }
     return markdownPath(destination->file);
 }
 

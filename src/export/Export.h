@@ -40,7 +40,8 @@ private:
 namespace Export {
 
 // Writes the export of the Markdown text to the file; nothing on success, else
-// the error's description. A failed export may leave a partial file behind.
+// the error's description. A failed export, a write cut short too, leaves an
+// existing file as it was and no partial one.
 // A successful export that had to leave something out says so in `notice`.
 std::optional<std::string> write(U16View markdown, const std::filesystem::path& to, ExportFormat format,
                                  const MarkdownHTML::Options& options, std::string* notice = nullptr);

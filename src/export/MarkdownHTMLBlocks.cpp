@@ -610,17 +610,7 @@ int Renderer::table(int i, U16String& out)
         default: return u"";
         }
     };
-    // A cell's lines, as the editor writes and reads them, parted by "<br>"
-    // (not escaped, not in a code span); each line's spans are its own.
-    const auto appendCell = [&](U16View cell) {
-        size_t from = 0;
-        for (int at : PipeTable::cellBreaks(cell)) {
-            appendInlineHTML(out, cell.substr(from, size_t(at) - from));
-            out += u"<br>"sv;
-            from = size_t(at) + PipeTable::cellBreak.size();
-        }
-        appendInlineHTML(out, cell.substr(from));
-    };
+    const auto appendCell = [&](U16View cell) { appendCellHTML(out, cell); };
     out += u"<table>\n<thead>\n<tr>"sv;
     for (int c = 0; c < columns; ++c) {
         out += u"<th"sv;

@@ -59,6 +59,9 @@ public:
     // The inline HTML of a fragment: its spans as elements, its text escaped.
     U16String inlineHTML(U16View fragment) const;
     void appendInlineHTML(U16String& out, U16View fragment) const;
+    // A table cell's inline HTML: each of its lines' breaks ("<br>", not
+    // escaped, not in a code span) a line break inside whatever holds it.
+    void appendCellHTML(U16String& out, U16View cell) const;
     // An img element; local readable pictures are sized and, when the options
     // say so, embedded as data addresses.
     U16String image(U16View alt, U16View url) const;

@@ -2,6 +2,7 @@
 
 #include "markdown/EmojiShortcode.h"
 #include "markdown/MarkdownCodeTokens.h"
+#include "markdown/PipeTable.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 
@@ -135,8 +136,9 @@ private:
 
 class InlineWriter {
 public:
-    InlineWriter(const Renderer& renderer, U16View fragment)
-        : renderer_(renderer), fragment_(fragment), scratch_(acquire()), spans_(scratch_.spans),
+    // `lineBreaks`: where a table cell's line breaks ("<br>") stand in the fragment.
+    InlineWriter(const Renderer& renderer, U16View fragment, const std::vector<int>& lineBreaks = {})
+        : renderer_(renderer), fragment_(fragment), lineBreaks_(lineBreaks), scratch_(acquire()), spans_(scratch_.spans),
           holes_(scratch_.holes), nodes_(scratch_.nodes)
     {
         MarkdownSyntax::appendInline(fragment, 0, Range{0, int(fragment.size())}, renderer.footnoteLabels(),
@@ -156,6 +158,9 @@ public:
         }
         if (TextOps::containsUnit(fragment, u'\n'))
             findHardBreaks();
+        // A cell's line break is one inside whatever span holds it.
+        for (const int at : lineBreaks)
+            holes_.push_back({Range{at, int(PipeTable::cellBreak.size())}, PipeTable::cellBreak});
         // Of holes at one place the longer goes first: it takes those inside it.
         stableSort(holes_.begin(), holes_.end(), [](const Hole& a, const Hole& b) {
             return a.range.location != b.range.location ? a.range.location < b.range.location
@@ -397,20 +402,33 @@ private:
             out += hex(span.token.colorLiteral());
             out += u"\">&#9632;</span>"sv;
             break;
-        case MarkdownToken::Kind::image:
+        case MarkdownToken::Kind::image: {
+            const U16String alt = withLineBreaks(span.range);
             if (const SpanText url = span.url())
-                out += renderer_.image(substring(fragment_, span.range), *url);
+                out += renderer_.image(alt, *url);
             else
-                out += renderer_.image(substring(fragment_, span.range), U16View());
+                out += renderer_.image(alt, U16View());
             return;
+        }
         default:
             break;
         }
         writeNodes(out, children, span.range, inCode);
     }
 
+    // The text of `range`, a cell's line breaks in it as line feeds.
+    U16String withLineBreaks(Range range) const
+    {
+        U16String text(substring(fragment_, range));
+        for (auto at = lineBreaks_.rbegin(); at != lineBreaks_.rend(); ++at)
+            if (*at >= range.location && *at + int(PipeTable::cellBreak.size()) <= range.end())
+                text.replace(size_t(*at - range.location), PipeTable::cellBreak.size(), 1, u'\n');
+        return text;
+    }
+
     const Renderer& renderer_;
     U16View fragment_;
+    const std::vector<int> lineBreaks_;
     Scratch& scratch_;
     MarkdownSpans& spans_;
     std::vector<Hole>& holes_;
@@ -434,6 +452,13 @@ void Renderer::appendInlineHTML(U16String& out, U16View fragment) const
     if (fragment.empty())
         return;
     InlineWriter(*this, fragment).write(out);
+}
+
+void Renderer::appendCellHTML(U16String& out, U16View cell) const
+{
+    if (cell.empty())
+        return;
+    InlineWriter(*this, cell, PipeTable::cellBreaks(cell)).write(out);
 }
 
 U16String substitutingEmoji(U16View text)

@@ -87,7 +87,13 @@ bool opensWithList(U16View html, size_t pos)
 struct ListShape {
     size_t items = 0;            // items directly in the list
     bool itemOpensList = false;  // one of them begins with a list
+    bool tasks = false;          // some of them are task items
 };
+
+bool isTaskItem(U16View tag)
+{
+    return TextOps::find(tag, u"class=\"task-item\"") >= 0;
+}
 
 // The shape of each list, in the order the lists open.
 std::vector<ListShape> listShapes(const U16String& html)
@@ -104,10 +110,11 @@ std::vector<ListShape> listShapes(const U16String& html)
         } else if (opens(rest, u"<li") && !open.empty()) {
             ListShape& shape = shapes[open.back()];
             ++shape.items;
-            if (!shape.itemOpensList) {
-                const size_t gt = html.find(u'>', lt);
+            const size_t gt = html.find(u'>', lt);
+            if (!shape.itemOpensList)
                 shape.itemOpensList = gt != U16String::npos && opensWithList(html, gt + 1);
-            }
+            if (!shape.tasks && gt != U16String::npos)
+                shape.tasks = isTaskItem(U16View(html).substr(lt, gt - lt + 1));
         }
     }
     return shapes;
@@ -148,7 +155,8 @@ constexpr std::u16string_view kBulletText = u"\u2022 ";
 
 // Qt's importer numbers every ordered list from 1, and registering an item
 // with a list costs as much as the items already in it. So a list that starts
-// elsewhere, or a very long ordered one, becomes an unmarked list whose items
+// elsewhere, a very long ordered one, or one with task items (whose number
+// goes before the box, where Qt would leave it out), becomes an unmarked list whose items
 // carry their numbers as text (see ItemNumbers); and a very long list is written as consecutive
 // lists of at most kListPart items each, with no space between them, which
 // lays out as the one list it is. A number goes where the item's text begins,
@@ -203,7 +211,8 @@ U16String listsForImport(const U16String& html)
                 list.number = 0;
                 for (size_t k = 11; k < tag.size() && CharacterClass::isAsciiDigit(tag[k]) && list.number < 1000000000LL; ++k)
                     list.number = list.number * 10 + (tag[k] - u'0');
-            } else if (!list.bullets && (list.remaining > kListPart || shape.itemOpensList || !pending.empty())) {
+            } else if (!list.bullets
+                       && (list.remaining > kListPart || shape.itemOpensList || shape.tasks || !pending.empty())) {
                 list.number = 1;
             }
             list.textMarkers = list.number >= 0 || (list.bullets && !pending.empty());
@@ -229,15 +238,13 @@ U16String listsForImport(const U16String& html)
             ++list.inPart;
             --list.remaining;
             out += tag;
-            // A task item shows its box instead of a marker, as on the page
-            // (and as unlistTaskItems() makes a marked list's), yet counts.
-            const bool task = TextOps::find(tag, u"class=\"task-item\"") >= 0;
+            // A task item shows its box instead of a bullet, as on the page
+            // (and as unlistTaskItems() makes a marked list's); in a numbered
+            // list its number, then its box.
+            const bool task = isTaskItem(tag);
             if (list.number >= 0) {
-                const long long number = list.number++;
-                if (!task) {
-                    pending += TextOps::number(number);
-                    pending += u". ";
-                }
+                pending += TextOps::number(list.number++);
+                pending += u". ";
             } else if (list.textMarkers && !task) {
                 pending += kBulletText;
             }

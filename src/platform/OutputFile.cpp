@@ -9,6 +9,40 @@ namespace velkin {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// A file that remembers a write the system cut short. A large write goes to
+// the system at once, and one that ends at a size limit or on a full disk
+// part-way comes back short with no error set: a writer that stops there
+// (Qt's PDF engine stops writing at its first short write, without a word)
+// would leave a file that only looks whole.
+template <typename File>
+class Checked final : public File {
+public:
+    using File::File;
+    bool cutShort = false;
+
+protected:
+    qint64 writeData(const char* data, qint64 length) override
+    {
+        const qint64 written = File::writeData(data, length);
+        if (written != length)
+            cutShort = true;
+        return written;
+    }
+};
+
+bool cutShort(const QFileDevice* file)
+{
+    if (const auto* save = dynamic_cast<const Checked<QSaveFile>*>(file))
+        return save->cutShort;
+    if (const auto* direct = dynamic_cast<const Checked<QFile>*>(file))
+        return direct->cutShort;
+    return false;
+}
+
+} // namespace
+
 OutputFile::OutputFile(const fs::path& destination) : destination_(destination) {}
 
 OutputFile::~OutputFile()
@@ -27,9 +61,9 @@ std::optional<std::string> OutputFile::open()
     const QString name = QString::fromStdString(destination_.string());
     direct_ = fs::exists(status) && !fs::is_regular_file(status);
     if (direct_)
-        file_ = std::make_unique<QFile>(name);
+        file_ = std::make_unique<Checked<QFile>>(name);
     else
-        file_ = std::make_unique<QSaveFile>(name);
+        file_ = std::make_unique<Checked<QSaveFile>>(name);
     if (!file_->open(QIODevice::WriteOnly | (direct_ ? QIODevice::Unbuffered : QIODevice::NotOpen)))
         return file_->errorString().toStdString();
     return std::nullopt;
@@ -42,7 +76,7 @@ QFileDevice& OutputFile::device()
 
 bool OutputFile::failed() const
 {
-    return !file_ || file_->error() != QFileDevice::NoError;
+    return !file_ || file_->error() != QFileDevice::NoError || cutShort(file_.get());
 }
 
 std::optional<std::string> OutputFile::commit()
@@ -52,6 +86,8 @@ std::optional<std::string> OutputFile::commit()
     if (direct_) {
         const bool flushed = file_->flush();
         file_->close();
+        if (cutShort(file_.get()))
+            return std::string("the disk refused the data");
         if (!flushed || file_->error() != QFileDevice::NoError)
             return file_->errorString().toStdString();
         return std::nullopt;
@@ -60,7 +96,7 @@ std::optional<std::string> OutputFile::commit()
     // A write the system cut short (a size limit, a full disk) can leave Qt
     // without an error: the file must hold every byte written to it.
     const qint64 written = save->pos();
-    if (save->error() == QFileDevice::NoError && (!save->flush() || save->size() < written))
+    if (cutShort(save) || (save->error() == QFileDevice::NoError && (!save->flush() || save->size() < written)))
         return std::string("the disk refused the data");
     if (save->error() != QFileDevice::NoError || !save->commit()) {
         const std::string reason = save->errorString().toStdString();

@@ -22,7 +22,8 @@ public:
 
     // Opens for writing; the reason on failure.
     std::optional<std::string> open();
-    // The open file; writes that fail are remembered and reported by commit().
+    // The open file; writes that fail or come back short are remembered and
+    // reported by failed() and commit().
     QFileDevice& device();
     // Whether a write has failed already (a full disk, a size limit).
     bool failed() const;

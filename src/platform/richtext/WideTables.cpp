@@ -118,10 +118,45 @@ QList<QTextLength> shares(const std::vector<TableParts::Room>& rooms, int from, 
     return out;
 }
 
-// How the group is to be cut; nothing when it fits the page. A table fits
-// when every column can be as wide as its widest word, but for words wider
-// than the page; else its columns are taken in order, as many to a table as
-// fit so, and at least one.
+// The widths of a table left whole, as Qt shares a table's width but from
+// each column's widest word: each column that much, and what room is left
+// shared evenly by the columns whose longest lines want more, up to those
+// lines; as shares of the table's width.
+QList<QTextLength> evenShares(const std::vector<TableParts::Room>& rooms, double room, double between)
+{
+    std::vector<double> widths;
+    double left = room;
+    for (const TableParts::Room& r : rooms) {
+        widths.push_back(r.least);
+        left -= r.least + between;
+    }
+    for (bool grown = true; left > 0.01 && grown;) {
+        grown = false;
+        size_t wanting = 0;
+        for (size_t c = 0; c < rooms.size(); ++c)
+            wanting += widths[c] < rooms[c].most;
+        for (size_t c = 0; c < rooms.size() && wanting > 0; ++c) {
+            if (widths[c] >= rooms[c].most)
+                continue;
+            const double more = std::min(rooms[c].most - widths[c], left / double(wanting--));
+            widths[c] += more;
+            left -= more;
+            grown = grown || more > 0;
+        }
+    }
+    double total = 0;
+    for (double& width : widths)
+        total += width += between;
+    QList<QTextLength> out;
+    for (double width : widths)
+        out.append(QTextLength(QTextLength::PercentageLength, 100 * width / total));
+    return out;
+}
+
+// How the group is to be cut: nothing when its longest lines fit the page, one
+// cut of all its columns when every column can be as wide as its widest word,
+// but for words wider than the page; else its columns are taken in order, as
+// many to a table as fit so, and at least one.
 std::vector<Cut> cutsOf(const QTextDocument& document, const Group& group, QSizeF page)
 {
     const QTextTable& first = *group.front();
@@ -132,22 +167,33 @@ std::vector<Cut> cutsOf(const QTextDocument& document, const Group& group, QSize
     const double room = page.width() - (left - between / 2);
 
     std::vector<TableParts::Room> rooms(static_cast<size_t>(columns));
+    std::vector<TableParts::Room> whole(static_cast<size_t>(columns));  // but for cells of words wider than the page
     for (const QTextTable* table : group)
         for (int r = 0; r < table->rows(); ++r)
             for (int c = 0; c < std::min(columns, table->columns()); ++c) {
                 const TableParts::Room cell = TableParts::roomOf(table->cellAt(r, c), document);
                 rooms[size_t(c)].least = std::max(rooms[size_t(c)].least, cell.least + kSlack);
                 rooms[size_t(c)].most = std::max(rooms[size_t(c)].most, cell.most + kSlack);
+                if (cell.least + kSlack + between <= room)
+                    whole[size_t(c)].least = std::max(whole[size_t(c)].least, cell.least + kSlack);
+                whole[size_t(c)].most = rooms[size_t(c)].most;
             }
     // A word wider than the page breaks wherever it stands: its column asks
-    // for no width of its own, and Qt gives it what the others leave. A table
-    // whose other columns fit so is printed whole, by Qt, which needs no
-    // slack to give a column its widest word.
+    // for the widest of its other cells' words, and gets what the others
+    // leave. A table whose columns fit so is printed whole. Qt would share its
+    // width by its columns' longest lines and squeeze a column below its
+    // widest word: when those lines do not all fit, the table is given its
+    // columns' widths here.
     double wanted = 0;
-    for (const TableParts::Room& r : rooms)
-        wanted += (r.least + between <= room ? r.least - kSlack : 0) + between;
-    if (wanted <= room)
+    double longest = 0;
+    for (const TableParts::Room& r : whole) {
+        wanted += r.least + between;
+        longest += std::max(r.most, r.least) - kSlack + between;
+    }
+    if (longest <= room)
         return {};
+    if (wanted <= room)
+        return {{0, columns, evenShares(whole, room, between)}};
     std::vector<Cut> cuts;
     int from = 0;
     double used = 0;
@@ -212,11 +258,20 @@ bool cut(QTextDocument& document, QSizeF page)
     if (!page.isValid())
         page = document.pageSize();
     std::vector<std::pair<Group, std::vector<Cut>>> wide;
+    std::vector<std::pair<Group, QList<QTextLength>>> whole;  // tables that fit, with their columns' widths
     for (const Group& group : groupsOf(document)) {
         std::vector<Cut> cuts = cutsOf(document, group, page);
         if (cuts.size() > 1)
             wide.emplace_back(group, std::move(cuts));
+        else if (cuts.size() == 1)
+            whole.emplace_back(group, std::move(cuts.front().widths));
     }
+    for (const auto& [group, widths] : whole)
+        for (QTextTable* part : group) {
+            QTextTableFormat format = part->format();
+            format.setColumnWidthConstraints(widths);
+            part->setFormat(format);
+        }
     if (wide.empty())
         return false;
     QTextCursor cursor(&document);

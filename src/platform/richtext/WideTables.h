@@ -14,7 +14,8 @@ namespace velkin::WideTables {
 // layout's paint device, do not fit beside each other across the page;
 // whether it cut any. Each table cut from one gives every column its widest
 // word at least (Qt's own sharing of a table's width would not), the same in
-// every part. `page` stands for the document's page size, which may not be
+// every part; so does a table left whole whose longest lines do not fit
+// beside each other. `page` stands for the document's page size, which may not be
 // given yet: nothing of the document need be laid out, and cutting a document
 // not yet laid out spares laying out its wide tables whole. A document laid
 // out before is to be laid out afresh afterwards.
