@@ -7,10 +7,12 @@
 #include "app/VelkinCommands.h"
 #include "editor/MarkdownTextView.h"
 #include "platform/pasteboard/Pasteboard.h"
+#include "platform/view/FindBar.h"
 #include "platform/text/Utf.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -104,6 +106,36 @@ TEST(ShortcutKeys, EveryShortcutRunsItsItemFromTheMainKeysAndTheKeypadAndTypesNo
                 w.window->contentView()->setEditorZoom(1.0);
                 w.focus();
             }
+}
+
+// The same keys pressed in the find field leave the document as it is: the items that edit
+// it do not reach the text under the bar, whose match is selected.
+TEST(ShortcutKeys, NoKeyPressedInTheFindFieldEditsTheDocument)
+{
+    WindowForKeys w;
+    const std::set<QString> opensWindows = {u"newDocument"_qs,  u"openDocument"_qs,   u"openFromURL"_qs, u"closeWindow"_qs,
+                                            u"saveDocument"_qs, u"saveDocumentAs"_qs, u"quit"_qs,        u"velkinHelp"_qs};
+    const U16String text = u"alpha beta gamma\n";
+    for (QAction* item : w.window->findChildren<QAction*>())
+        for (const QKeySequence& sequence : item->shortcuts()) {
+            if (opensWindows.count(item->objectName()))
+                continue;
+            SCOPED_TRACE(item->objectName().toStdString() + " " + sequence.toString().toStdString());
+            w.view->selectAll();
+            w.view->insertText(text);
+            w.view->performFindAction(int(FindAction::showFindInterface));
+            QLineEdit* field = w.view->findBar()->findField();
+            QTest::keyClicks(field, "beta");
+            ASSERT_EQ(w.view->selectedRange(), (Range{6, 4}));
+            const QKeyCombination key = sequence[0];
+            QTest::sendKeyEvent(QTest::Press, field, key.key(), keyText(key), key.keyboardModifiers());
+            QTest::sendKeyEvent(QTest::Release, field, key.key(), keyText(key), key.keyboardModifiers());
+            settle();
+            EXPECT_EQ(w.window->document().text, text);
+            w.view->closeFindBar();
+            w.window->contentView()->setEditorZoom(1.0);
+            w.focus();
+        }
 }
 
 } // namespace
