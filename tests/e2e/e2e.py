@@ -801,12 +801,41 @@ def marker_row_under_table(d):
     d.wait_bytes("opener.md", b"| Ta | b |\n| --- | --- |\n| 1 | 2 |\n" + rows)
 
 
+def save_as_existing(d):
+    """Save As with a name typed without its extension, over a file that exists under the name with it:
+    the question comes first; Escape there and at the panel keeps the file byte for byte, and the
+    Replace button writes the document under the name with the extension."""
+    d.write("exist.md", b"precious\r\nbytes")
+    d.write("other.md", b"other\n")
+    d.start("other.md")
+    wid = d.window("other.md")
+    d.type("new ")
+    d.wait_title(wid, "other.md*")
+    for answer in ("Escape", "alt+r"):
+        d.key("ctrl+shift+s")
+        d.wait_dialog()
+        d.key("ctrl+a")
+        d.type(os.path.join(d.files, "exist"))
+        d.key("Return")
+        wait_for("the question over the panel", lambda: len(d.dialogs()) == 2)
+        d.key(answer)
+        if answer == "Escape":
+            wait_for("the question to close", lambda: len(d.dialogs()) == 1)
+            d.key("Escape")
+            wait_for("the panel to close", lambda: not d.dialogs())
+            if d.read("exist.md") != b"precious\r\nbytes":
+                raise Failure(f"exist.md was replaced: {d.read('exist.md')!r}")
+            d.wait_title(wid, "other.md*")
+    d.wait_bytes("exist.md", b"new other\n")
+    d.wait_title(wid, "exist.md")
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
                                      html_paste, table_edges, format_keys, grid_neighbours, whole_text_over_grid,
                                      return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table,
                                      byte_order_mark, zoom_keeps_selection, pictures_resize_save_as, export_pictures,
-                                     blank_line_in_list_item, marker_row_under_table]}
+                                     blank_line_in_list_item, marker_row_under_table, save_as_existing]}
 
 
 def main():
