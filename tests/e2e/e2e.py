@@ -14,6 +14,7 @@ CI=true in the environment that is a failure instead.
 """
 
 import base64
+import ctypes
 import os
 import re
 import shutil
@@ -166,6 +167,52 @@ class Desktop:
         """A click on the menu bar's first title."""
         self.xdotool("mousemove", "--window", wid, "20", "10", "click", "1")
         wait_for("the File menu", self.menus)
+
+    def pixels(self, wid):
+        """The window's picture as rows of (red, green, blue), read from the X server (libX11)."""
+        class Image(ctypes.Structure):
+            _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                        ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+                        ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
+                        ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int)]
+        x11 = ctypes.CDLL("libX11.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XGetImage.restype = ctypes.POINTER(Image)
+        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                  ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        geometry = dict(line.split("=") for line in self.x(["xdotool", "getwindowgeometry", "--shell", wid]).split())
+        width, height = int(geometry["WIDTH"]), int(geometry["HEIGHT"])
+        display = x11.XOpenDisplay(self.env["DISPLAY"].encode())
+        try:
+            image = x11.XGetImage(display, int(wid), 0, 0, width, height, 0xFFFFFFFF, 2).contents  # ZPixmap
+            if image.bits_per_pixel != 32:
+                raise Failure(f"a {image.bits_per_pixel}-bit picture")
+            data = ctypes.string_at(image.data, image.bytes_per_line * image.height)
+            return [[(data[y * image.bytes_per_line + 4 * i + 2], data[y * image.bytes_per_line + 4 * i + 1],
+                      data[y * image.bytes_per_line + 4 * i]) for i in range(image.width)] for y in range(image.height)]
+        finally:
+            x11.XCloseDisplay(display)
+
+    def click_beside_focus(self, wid, nth):
+        """Clicks the `nth` widget from the right on the row of the focused text field (the one drawn
+        with the saturated blue focus frame), as counted over the row's background."""
+        def focused_row():
+            rows = self.pixels(wid)
+            framed = [y for y, row in enumerate(rows) if any(r < 80 and b > 140 and b - r > 80 for r, g, b in row)]
+            return (rows, (framed[0] + framed[-1]) // 2) if framed else None
+        rows, y = wait_for("a focused field", focused_row)
+        row = rows[y]
+        background = row[-1]
+        spans, x = [], len(row) - 1
+        while x >= 0 and len(spans) < nth:
+            while x >= 0 and row[x] == background:
+                x -= 1
+            end = x
+            while x >= 0 and row[x] != background:
+                x -= 1
+            spans.append((x + 1 + end) // 2)
+        self.xdotool("mousemove", "--window", wid, str(spans[-1]), str(y), "click", "1")
 
     # ---- files and the program
 
@@ -830,12 +877,44 @@ def save_as_existing(d):
     d.wait_title(wid, "exist.md")
 
 
+def find_bar_buttons(d):
+    """A click on a find bar button leaves the keys in the field that had them: letters typed after
+    Find Next or Replace, and Return after Replace All found nothing, never reach the text."""
+    d.write("buttons.md", b"alpha beta alpha\n")
+    d.start("buttons.md")
+    wid = d.window("buttons.md")
+    d.key("ctrl+f")
+    d.type("alpha")
+    d.click_beside_focus(wid, 2)  # Find Next, left of Done
+    d.type("gamma")
+    d.key("ctrl+a")
+    d.type("alpha")
+    d.key("Tab")
+    d.type("X")
+    d.click_beside_focus(wid, 2)  # Replace, left of Replace All
+    d.type("Y")
+    d.key("Escape")
+    d.wait_title(wid, "buttons.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("buttons.md", b"alpha beta X\n")
+    d.wait_title(wid, "buttons.md")
+    d.key("ctrl+f")
+    d.type("none")
+    d.key("Tab")
+    d.type("Z")
+    d.click_beside_focus(wid, 1)  # Replace All
+    d.key("Return", "Escape")
+    d.wait_text(b"alpha beta X\n")
+    d.wait_title(wid, "buttons.md")
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
                                      html_paste, table_edges, format_keys, grid_neighbours, whole_text_over_grid,
                                      return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table,
                                      byte_order_mark, zoom_keeps_selection, pictures_resize_save_as, export_pictures,
-                                     blank_line_in_list_item, marker_row_under_table, save_as_existing]}
+                                     blank_line_in_list_item, marker_row_under_table, save_as_existing,
+                                     find_bar_buttons]}
 
 
 def main():
