@@ -144,35 +144,6 @@ TEST(FindBar, ReplaceAndReplaceAllKeepGridsAndUndoInOneStep)
     EXPECT_EQ(*s.e.document, text);
 }
 
-// A click on a button of the bar leaves the keys in the field that had them: what is
-// typed next, Return included, goes there and never into the text.
-TEST(FindBar, ClickedButtonsLeaveTheKeysInTheField)
-{
-    const U16String text = u"alpha beta alpha";
-    struct Case {
-        const char* button;
-        bool inReplace;
-        const char* needle;
-        U16View after;  // Return in the replace field replaces the next match
-    };
-    for (const Case& c : {Case{"findNext", false, "alpha", text}, Case{"findPrevious", false, "alpha", text},
-                          Case{"replaceButton", true, "alpha", u"X beta XY"},
-                          Case{"replaceAllButton", true, "none", text}}) {
-        SCOPED_TRACE(c.button);
-        FindSession s(text, c.needle);
-        QLineEdit* field = c.inReplace ? s.bar->replaceField() : s.field();
-        field->setFocus();
-        if (c.inReplace)
-            QTest::keyClicks(field, "X");
-        QTest::mouseClick(s.bar->findChild<QToolButton*>(c.button), Qt::LeftButton);
-        settle();
-        EXPECT_EQ(QApplication::focusWidget(), field);
-        QTest::keyClicks(QApplication::focusWidget(), "Y");
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        EXPECT_EQ(*s.e.document, c.after);
-    }
-}
-
 // Replace and Replace All write the replacement's line breaks as the document's line end.
 TEST(FindBar, ReplacementsTakeTheDocumentsLineEnds)
 {

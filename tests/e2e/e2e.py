@@ -168,51 +168,38 @@ class Desktop:
         self.xdotool("mousemove", "--window", wid, "20", "10", "click", "1")
         wait_for("the File menu", self.menus)
 
-    def pixels(self, wid):
-        """The window's picture as rows of (red, green, blue), read from the X server (libX11)."""
+    def click_beside_focus(self, wid, nth):
+        """Clicks the `nth` control from the right on the row of the focused field (the one drawn in a
+        saturated blue focus frame), in the window's picture as the X server has it (through libX11)."""
         class Image(ctypes.Structure):
-            _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
-                        ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
-                        ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
-                        ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int)]
+            _fields_ = ([(n, ctypes.c_int) for n in ("width", "height", "xoffset", "format")] + [("data", ctypes.c_void_p)]
+                        + [(n, ctypes.c_int) for n in ("order", "unit", "bit_order", "pad", "depth", "stride", "bpp")])
         x11 = ctypes.CDLL("libX11.so.6")
         x11.XOpenDisplay.restype = ctypes.c_void_p
         x11.XGetImage.restype = ctypes.POINTER(Image)
-        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
-                                  ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
-        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        geometry = dict(line.split("=") for line in self.x(["xdotool", "getwindowgeometry", "--shell", wid]).split())
-        width, height = int(geometry["WIDTH"]), int(geometry["HEIGHT"])
-        display = x11.XOpenDisplay(self.env["DISPLAY"].encode())
-        try:
-            image = x11.XGetImage(display, int(wid), 0, 0, width, height, 0xFFFFFFFF, 2).contents  # ZPixmap
-            if image.bits_per_pixel != 32:
-                raise Failure(f"a {image.bits_per_pixel}-bit picture")
-            data = ctypes.string_at(image.data, image.bytes_per_line * image.height)
-            return [[(data[y * image.bytes_per_line + 4 * i + 2], data[y * image.bytes_per_line + 4 * i + 1],
-                      data[y * image.bytes_per_line + 4 * i]) for i in range(image.width)] for y in range(image.height)]
-        finally:
-            x11.XCloseDisplay(display)
+        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + [ctypes.c_uint] * 2 + [ctypes.c_ulong, ctypes.c_int]
+        size = dict(line.split("=") for line in self.x(["xdotool", "getwindowgeometry", "--shell", wid]).split())
 
-    def click_beside_focus(self, wid, nth):
-        """Clicks the `nth` widget from the right on the row of the focused text field (the one drawn
-        with the saturated blue focus frame), as counted over the row's background."""
         def focused_row():
-            rows = self.pixels(wid)
+            display = ctypes.c_void_p(x11.XOpenDisplay(self.env["DISPLAY"].encode()))
+            image = x11.XGetImage(display, int(wid), 0, 0, int(size["WIDTH"]), int(size["HEIGHT"]), 0xFFFFFFFF, 2).contents
+            data = ctypes.string_at(image.data, image.stride * image.height)  # 32-bit BGRX pixels
+            rows = [[tuple(data[y * image.stride + 4 * x + 2 - c] for c in range(3)) for x in range(image.width)]
+                    for y in range(image.height)]
+            x11.XCloseDisplay(display)
             framed = [y for y, row in enumerate(rows) if any(r < 80 and b > 140 and b - r > 80 for r, g, b in row)]
-            return (rows, (framed[0] + framed[-1]) // 2) if framed else None
-        rows, y = wait_for("a focused field", focused_row)
-        row = rows[y]
-        background = row[-1]
-        spans, x = [], len(row) - 1
-        while x >= 0 and len(spans) < nth:
-            while x >= 0 and row[x] == background:
+            return (rows[(framed[0] + framed[-1]) // 2], (framed[0] + framed[-1]) // 2) if framed else None
+
+        row, y = wait_for("a focused field", focused_row)
+        x, centres = len(row) - 1, []
+        while len(centres) < nth:  # each control is a run of pixels off the row's background
+            while row[x] == row[-1]:
                 x -= 1
             end = x
-            while x >= 0 and row[x] != background:
+            while row[x] != row[-1]:
                 x -= 1
-            spans.append((x + 1 + end) // 2)
-        self.xdotool("mousemove", "--window", wid, str(spans[-1]), str(y), "click", "1")
+            centres.append((x + 1 + end) // 2)
+        self.xdotool("mousemove", "--window", wid, str(centres[-1]), str(y), "click", "1")
 
     # ---- files and the program
 
@@ -870,8 +857,7 @@ def save_as_existing(d):
             wait_for("the question to close", lambda: len(d.dialogs()) == 1)
             d.key("Escape")
             wait_for("the panel to close", lambda: not d.dialogs())
-            if d.read("exist.md") != b"precious\r\nbytes":
-                raise Failure(f"exist.md was replaced: {d.read('exist.md')!r}")
+            d.wait_bytes("exist.md", b"precious\r\nbytes")
             d.wait_title(wid, "other.md*")
     d.wait_bytes("exist.md", b"new other\n")
     d.wait_title(wid, "exist.md")
@@ -883,27 +869,22 @@ def find_bar_buttons(d):
     d.write("buttons.md", b"alpha beta alpha\n")
     d.start("buttons.md")
     wid = d.window("buttons.md")
-    d.key("ctrl+f")
-    d.type("alpha")
-    d.click_beside_focus(wid, 2)  # Find Next, left of Done
-    d.type("gamma")
-    d.key("ctrl+a")
-    d.type("alpha")
-    d.key("Tab")
-    d.type("X")
-    d.click_beside_focus(wid, 2)  # Replace, left of Replace All
-    d.type("Y")
+    # Find Next (left of Done) selects the second alpha; Replace (left of Replace All) replaces it;
+    # Replace All finds no "none", and Return follows.
+    for key, search, then, button, typed in [("ctrl+f", "alpha", "", 2, "gamma"), ("ctrl+a", "alpha", "X", 2, "Y"),
+                                             ("ctrl+f", "none", "Z", 1, "\n")]:
+        d.key(key)
+        d.type(search)
+        if then:
+            d.key("Tab")
+            d.type(then)
+        d.click_beside_focus(wid, button)
+        d.type(typed)
+        if typed == "Y":
+            d.key("Escape", "ctrl+s")
+            d.wait_bytes("buttons.md", b"alpha beta X\n")
+            d.wait_title(wid, "buttons.md")
     d.key("Escape")
-    d.wait_title(wid, "buttons.md*")
-    d.key("ctrl+s")
-    d.wait_bytes("buttons.md", b"alpha beta X\n")
-    d.wait_title(wid, "buttons.md")
-    d.key("ctrl+f")
-    d.type("none")
-    d.key("Tab")
-    d.type("Z")
-    d.click_beside_focus(wid, 1)  # Replace All
-    d.key("Return", "Escape")
     d.wait_text(b"alpha beta X\n")
     d.wait_title(wid, "buttons.md")
 
