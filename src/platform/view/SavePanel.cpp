@@ -93,9 +93,12 @@ void SavePanel::accept()
         QFileDialog::accept();
         return;
     }
-    // The name field holds the name to save under: a row of the list selected before
-    // another name was put in the field does not stand for it.
-    if (!findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text().isEmpty())
+    // The name field holds the name to save under: a file of the list selected before
+    // another name was put in the field does not stand for it (a folder opens, as ever).
+    const QString typed = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+    const QStringList selected = selectedFiles();
+    if (!typed.isEmpty() && selected.size() == 1 && !QFileInfo(selected.front()).isDir()
+        && QFileInfo(selected.front()).fileName() != typed)
         for (const char* name : {"listView", "treeView"})
             if (auto* files = findChild<QAbstractItemView*>(QLatin1String(name)); files && files->selectionModel())
                 files->selectionModel()->clearSelection();
