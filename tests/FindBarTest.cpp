@@ -144,6 +144,21 @@ TEST(FindBar, ReplaceAndReplaceAllKeepGridsAndUndoInOneStep)
     EXPECT_EQ(*s.e.document, text);
 }
 
+// Replace and Replace All write the replacement's line breaks as the document's line end.
+TEST(FindBar, ReplacementsTakeTheDocumentsLineEnds)
+{
+    for (const U16String end : {u"\n", u"\r\n", u"\r"})
+        for (const U16String typed : {u"\n", u"\r\n", u"\r"})
+            for (const bool all : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << "line end " << end.size() << int(end.back()) << ", typed " << typed.size() << int(typed.back()) << (all ? ", all" : ""));
+                FindSession s(u"alpha" + end + u"beta alpha" + end, "alpha");
+                s.bar->replaceField()->setText(QString::fromStdU16String(u"x" + typed + u"y"));
+                QTest::mouseClick(s.bar->findChild<QToolButton*>(all ? "replaceAllButton" : "replaceButton"), Qt::LeftButton);
+                const U16String with = u"x" + end + u"y";
+                EXPECT_EQ(*s.e.document, with + end + u"beta " + (all ? with : u"alpha") + end);
+            }
+}
+
 TEST(FindBar, ButtonsStayClearOfTheScrollBar)
 {
     U16String text;

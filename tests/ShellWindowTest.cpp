@@ -571,6 +571,32 @@ TEST(DocumentWindow, ExportFromTheMenuWritesTheChosenFormat)
     EXPECT_NE(page.find("<table"), std::string::npos);
 }
 
+// The document's own file, by its name or through a link, is refused in the command line's
+// words and the panel stays open; the file keeps its bytes.
+TEST(DocumentWindow, ExportRefusesTheDocumentsOwnFile)
+{
+    CloseWindowsAfterwards cleanup;
+    velkin::testing::TempDirectory folder;
+    const auto file = folder.write("Report.md", "# Report\n");
+    std::filesystem::create_symlink(file, folder.path() / "link.md");
+    DocumentWindow* window = VelkinApp::shared().openDocument(file);
+    ASSERT_NE(window, nullptr);
+    window->contentView()->textView()->setFocus();
+    for (const char* name : {"Report.md", "link.md"}) {
+        int panels = 0;
+        DialogAnswerer answerer([&](QDialog& dialog) {
+            if (!qobject_cast<QFileDialog*>(&dialog) || panels++ > 0)
+                return dialog.reject();
+            dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromLatin1(name));
+            QMetaObject::invokeMethod(&dialog, "accept", Qt::QueuedConnection);  // so that its alert is answered
+        });
+        action(*window, "exportHTML")->trigger();
+        ASSERT_EQ(answerer.texts.size(), 3u) << name;
+        EXPECT_TRUE(answerer.texts[1].contains(QStringLiteral("the output is the input file itself"))) << name;
+        EXPECT_EQ(bytesOf(file), "# Report\n");
+    }
+}
+
 #include "ShellWindowTest.moc"
 
 // ---- The keyboard and the menu bar ----

@@ -1,4 +1,5 @@
-// Every menu shortcut, from the main keys and the keypad, runs its item and types nothing over the selection.
+// Every menu shortcut, from the main keys and the keypad, runs its item and types nothing over the selection;
+// from the find field it edits nothing.
 #include "ShellTestSupport.h"
 
 #include "app/ContentView.h"
@@ -7,10 +8,12 @@
 #include "app/VelkinCommands.h"
 #include "editor/MarkdownTextView.h"
 #include "platform/pasteboard/Pasteboard.h"
+#include "platform/view/FindBar.h"
 #include "platform/text/Utf.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -98,6 +101,14 @@ TEST(ShortcutKeys, EveryShortcutRunsItsItemFromTheMainKeysAndTheKeypadAndTypesNo
                 settle();
                 EXPECT_EQ(ran[item], before + 1);
                 EXPECT_NE(w.window->document().text, u"alpha " + keyText(key).toStdU16String() + u" gamma\n");
+                // Pressed in the find field, the match selected under it, the key leaves the text alone.
+                w.view->selectAll();
+                w.view->insertText(u"alpha beta gamma\n");
+                w.view->performFindAction(int(FindAction::showFindInterface));
+                QTest::keyClicks(w.view->findBar()->findField(), "beta");
+                QTest::sendKeyEvent(QTest::Press, w.view->findBar()->findField(), key.key(), keyText(key), mods);
+                settle();
+                EXPECT_EQ(w.window->document().text, u"alpha beta gamma\n");
                 // The find bar takes the keys after its own; the zoom goes back for the next.
                 if (w.view->isFindBarVisible())
                     w.view->closeFindBar();

@@ -5,6 +5,7 @@
 #include "platform/BackgroundThreads.h"
 #include "platform/LargeAllocations.h"
 #include "export/AppStoreShot.h"
+#include "export/Export.h"
 #include "export/PreviewRendererPage.h"
 #include "platform/url/Url.h"
 
@@ -50,7 +51,7 @@ int renderChecked(const std::vector<std::string>& arguments, const std::string& 
         message("Render failed: " + error);
         return 1;
     }
-    if (const auto refusal = outputRefusal(in, out)) {
+    if (const auto refusal = Export::outputRefusal(in, out)) {
         message("Render failed: " + *refusal);
         return 1;
     }

@@ -36,11 +36,6 @@ int optionWithOperands(const std::vector<std::string>& arguments, const char* op
 // instead of ending the process.
 bool prepareEnvironment();
 
-// Why a batch mode must not write OUT for IN, or nothing: OUT is IN itself
-// (the same file, through any link), or exists and is no regular file (a pipe
-// would block, a device take the bytes). A new name is always fine.
-std::optional<std::string> outputRefusal(const std::string& in, const std::string& out);
-
 // Why IN is too long a text for the output with this machine's memory, or
 // nothing; when it is not, the process's data limit is lowered to that memory,
 // so that running out of it is an allocation that fails, not the end of the

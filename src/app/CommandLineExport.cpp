@@ -67,19 +67,6 @@ bool prepareEnvironment()
     return withoutDisplay;
 }
 
-std::optional<std::string> outputRefusal(const std::string& in, const std::string& out)
-{
-    struct stat target {};
-    if (::stat(out.c_str(), &target) != 0)
-        return std::nullopt;  // a new name, or one the writing will report on
-    struct stat source {};
-    if (::stat(in.c_str(), &source) == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino)
-        return std::string("the output is the input file itself");
-    if (!S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode))
-        return std::string("the output is not a regular file");
-    return std::nullopt;
-}
-
 bool exportsHTMLOnly(const std::vector<std::string>& arguments)
 {
     // The modes that come before the export in the dispatch.
@@ -132,7 +119,7 @@ int exportMode(const std::vector<std::string>& arguments, const std::string& in,
         message("Unknown export format: ." + extension);
         return 1;
     }
-    if (const auto refusal = outputRefusal(in, out)) {
+    if (const auto refusal = Export::outputRefusal(in, out)) {
         message("Export failed: " + *refusal);
         return 1;
     }

@@ -5,13 +5,12 @@
 #include "app/VelkinCommands.h"
 #include "editor/MarkdownEditor.h"
 #include "platform/strings/LocalizedStrings.h"
+#include "platform/view/SavePanel.h"
 #include "platform/view/WindowFrame.h"
 #include "platform/text/QtString.h"
 #include "platform/text/Utf.h"
 
 #include <QCloseEvent>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -320,17 +319,17 @@ bool DocumentWindow::offerSaveAs(const fs::path& folder)
 
 bool DocumentWindow::saveAs()
 {
-    const QString proposed = file_ ? QString::fromStdString(file_->string()) : localized(u"Untitled") + QStringLiteral(".md");
-    const QString chosen = QFileDialog::getSaveFileName(this, localized(u"Save As"), proposed,
-                                                        localized(u"filterMarkdown") + QStringLiteral(" (*.md);;")
-                                                            + localized(u"filterText") + QStringLiteral(" (*.txt)"));
-    if (chosen.isEmpty())
+    SavePanel panel(this, localized(u"Save As"), QStringLiteral("md"));
+    panel.setNameFilters({localized(u"filterMarkdown") + QStringLiteral(" (*.md)"),
+                          localized(u"filterText") + QStringLiteral(" (*.txt)")});
+    if (file_)
+        panel.setDirectory(QString::fromStdString(file_->parent_path().string()));
+    panel.selectFile(file_ ? QString::fromStdString(file_->filename().string()) : localized(u"Untitled") + QStringLiteral(".md"));
+    const std::optional<fs::path> chosen = panel.run();
+    if (!chosen)
         return false;
-    QString path = chosen;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".md");
     QString error;
-    if (writeTo(fs::path(path.toStdString()), &error))
+    if (writeTo(*chosen, &error))
         return true;
     QMessageBox::warning(this, displayName(), error);
     return false;

@@ -1,9 +1,12 @@
 #include "app/EditorAction.h"
 
+#include "platform/view/FindBar.h"
+
 #include <QApplication>
 #include <QMetaMethod>
 #include <QWidget>
 
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -32,6 +35,14 @@ bool invoke(QObject* object, const char* action, int tag)
     return false;
 }
 
+// A find bar's fields hold text of their own: of the actions that start in them, the
+// view under the bar takes only those that leave its text as it is (finding,
+// exporting); the others pass over it to its parents.
+bool passesFindBar(const char* action)
+{
+    return std::strcmp(action, "performTextFinderAction") == 0 || std::strcmp(action, "mdExport") == 0;
+}
+
 } // namespace
 
 void addHandler(const std::string& action, Handler handler)
@@ -48,6 +59,12 @@ bool sendTo(QObject* first, const char* action, int tag)
 {
     const auto registered = handlers().find(action);
     for (QObject* object = first; object; object = object->parent()) {
+        if (qobject_cast<FindBar*>(object) && !passesFindBar(action)) {
+            object = object->parent();  // the view; the loop goes on from its parent
+            if (!object)
+                return false;
+            continue;
+        }
         if (registered != handlers().end())
             for (const Handler& handler : registered->second)
                 if (handler(object, tag))

@@ -3,8 +3,8 @@
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/QtString.h"
 #include "platform/text/Utf.h"
+#include "platform/view/SavePanel.h"
 
-#include <QFileDialog>
 #include <QMessageBox>
 
 namespace velkin::ExportPanel {
@@ -54,19 +54,24 @@ void present(ExportFormat format, U16View markdown, const std::optional<fs::path
     // The text is copied before the dialog runs its own event loop: the export
     // writes what was asked for whatever happens to the caller's text meanwhile.
     const U16String text(markdown);
-    QFileDialog dialog(window);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(nameFilter(format));
-    dialog.setDefaultSuffix(QString::fromLatin1(format.fileExtension()));
-    dialog.setLabelText(QFileDialog::Accept, toQString(LocalizedStrings::text(u"Export")));
+    SavePanel panel(window, toQString(LocalizedStrings::text(u"Export")), QString::fromLatin1(format.fileExtension()));
+    panel.setNameFilter(nameFilter(format));
+    panel.setLabelText(QFileDialog::Accept, toQString(LocalizedStrings::text(u"Export")));
     if (document)
-        dialog.setDirectory(QString::fromStdString(document->parent_path().string()));
-    dialog.selectFile(QString::fromStdString(proposedFileName(format, document)));
-    dialog.setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        panel.setDirectory(QString::fromStdString(document->parent_path().string()));
+    panel.selectFile(QString::fromStdString(proposedFileName(format, document)));
+    panel.setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+    // Never over the document's own file, whatever name or link leads to it.
+    const std::string source = document ? document->string() : std::string();
+    panel.setRefusal([source](const fs::path& to) -> std::optional<QString> {
+        if (const auto refusal = Export::outputRefusal(source, to.string()))
+            return QString::fromStdString(*refusal);
+        return std::nullopt;
+    }, toQString(LocalizedStrings::text(u"exportErrorTitle")));
+    const std::optional<fs::path> chosen = panel.run();
+    if (!chosen)
         return;
-    const fs::path destination = dialog.selectedFiles().front().toStdString();
+    const fs::path destination = *chosen;
     std::string notice;
     if (const auto failure = Export::write(text, destination, format, presentedOptions(document, family), &notice)) {
         showError(*failure);

@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include <sys/stat.h>
+
 namespace velkin {
 
 namespace fs = std::filesystem;
@@ -286,6 +288,19 @@ std::optional<QByteArray> richText(U16View page, std::string* error, std::string
 std::optional<std::string> printPDF(U16View page, const fs::path& to, std::string* notice)
 {
     return printed(*importFitted(page, notice, true), to);
+}
+
+std::optional<std::string> outputRefusal(const std::string& in, const std::string& out)
+{
+    struct stat target {};
+    if (::stat(out.c_str(), &target) != 0)
+        return std::nullopt;  // a new name, or one the writing will report on
+    struct stat source {};
+    if (!in.empty() && ::stat(in.c_str(), &source) == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino)
+        return std::string("the output is the input file itself");
+    if (!S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode))
+        return std::string("the output is not a regular file");
+    return std::nullopt;
 }
 
 std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFormat format,

@@ -39,6 +39,12 @@ private:
 
 namespace Export {
 
+// Why the export of the file `in` must not write `out`, or nothing: `out` is
+// `in` itself (the same file, through any link), or exists and is no regular
+// file (a pipe would block, a device take the bytes). A new name is always
+// fine, and so is any name when `in` is empty (a text never saved).
+std::optional<std::string> outputRefusal(const std::string& in, const std::string& out);
+
 // Writes the export of the Markdown text to the file; nothing on success, else
 // the error's description. A failed export, a write cut short too, leaves an
 // existing file as it was and no partial one.

@@ -14,6 +14,7 @@ CI=true in the environment that is a failure instead.
 """
 
 import base64
+import ctypes
 import os
 import re
 import shutil
@@ -166,6 +167,39 @@ class Desktop:
         """A click on the menu bar's first title."""
         self.xdotool("mousemove", "--window", wid, "20", "10", "click", "1")
         wait_for("the File menu", self.menus)
+
+    def click_beside_focus(self, wid, nth):
+        """Clicks the `nth` control from the right on the row of the focused field (the one drawn in a
+        saturated blue focus frame), in the window's picture as the X server has it (through libX11)."""
+        class Image(ctypes.Structure):
+            _fields_ = ([(n, ctypes.c_int) for n in ("width", "height", "xoffset", "format")] + [("data", ctypes.c_void_p)]
+                        + [(n, ctypes.c_int) for n in ("order", "unit", "bit_order", "pad", "depth", "stride", "bpp")])
+        x11 = ctypes.CDLL("libX11.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XGetImage.restype = ctypes.POINTER(Image)
+        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + [ctypes.c_uint] * 2 + [ctypes.c_ulong, ctypes.c_int]
+        size = dict(line.split("=") for line in self.x(["xdotool", "getwindowgeometry", "--shell", wid]).split())
+
+        def focused_row():
+            display = ctypes.c_void_p(x11.XOpenDisplay(self.env["DISPLAY"].encode()))
+            image = x11.XGetImage(display, int(wid), 0, 0, int(size["WIDTH"]), int(size["HEIGHT"]), 0xFFFFFFFF, 2).contents
+            data = ctypes.string_at(image.data, image.stride * image.height)  # 32-bit BGRX pixels
+            rows = [[tuple(data[y * image.stride + 4 * x + 2 - c] for c in range(3)) for x in range(image.width)]
+                    for y in range(image.height)]
+            x11.XCloseDisplay(display)
+            framed = [y for y, row in enumerate(rows) if any(r < 80 and b > 140 and b - r > 80 for r, g, b in row)]
+            return (rows[(framed[0] + framed[-1]) // 2], (framed[0] + framed[-1]) // 2) if framed else None
+
+        row, y = wait_for("a focused field", focused_row)
+        x, centres = len(row) - 1, []
+        while len(centres) < nth:  # each control is a run of pixels off the row's background
+            while row[x] == row[-1]:
+                x -= 1
+            end = x
+            while row[x] != row[-1]:
+                x -= 1
+            centres.append((x + 1 + end) // 2)
+        self.xdotool("mousemove", "--window", wid, str(centres[-1]), str(y), "click", "1")
 
     # ---- files and the program
 
@@ -843,6 +877,59 @@ def copy_cell_into_prose(d):
     d.wait_title(wid, "copy.md*")
     d.key("ctrl+s")
     d.wait_bytes("copy.md", b"| abc | b |\n| --- | --- |\n| 1 | 2 |\n\nProsebc.\n")
+def save_as_existing(d):
+    """Save As with a name typed without its extension, over a file that exists under the name with it:
+    the question comes first; Escape there and at the panel keeps the file byte for byte, and the
+    Replace button writes the document under the name with the extension."""
+    d.write("exist.md", b"precious\r\nbytes")
+    d.write("other.md", b"other\n")
+    d.start("other.md")
+    wid = d.window("other.md")
+    d.type("new ")
+    d.wait_title(wid, "other.md*")
+    for answer in ("Escape", "alt+r"):
+        d.key("ctrl+shift+s")
+        d.wait_dialog()
+        d.key("ctrl+a")
+        d.type(os.path.join(d.files, "exist"))
+        d.key("Return")
+        wait_for("the question over the panel", lambda: len(d.dialogs()) == 2)
+        d.key(answer)
+        if answer == "Escape":
+            wait_for("the question to close", lambda: len(d.dialogs()) == 1)
+            d.key("Escape")
+            wait_for("the panel to close", lambda: not d.dialogs())
+            d.wait_bytes("exist.md", b"precious\r\nbytes")
+            d.wait_title(wid, "other.md*")
+    d.wait_bytes("exist.md", b"new other\n")
+    d.wait_title(wid, "exist.md")
+
+
+def find_bar_buttons(d):
+    """A click on a find bar button leaves the keys in the field that had them: letters typed after
+    Find Next or Replace, and Return after Replace All found nothing, never reach the text."""
+    d.write("buttons.md", b"alpha beta alpha\n")
+    d.start("buttons.md")
+    wid = d.window("buttons.md")
+    # Find Next (left of Done) selects the second alpha; Replace (left of Replace All) replaces it;
+    # Replace All finds no "none", and Return follows.
+    for key, search, then, button, typed in [("ctrl+f", "alpha", "", 2, "gamma"), ("ctrl+a", "alpha", "X", 2, "Y"),
+                                             ("ctrl+f", "none", "Z", 1, "\n")]:
+        d.key(key)
+        d.type(search)
+        if then:
+            d.key("Tab")
+            d.type(then)
+        d.click_beside_focus(wid, button)
+        d.type(typed)
+        if typed == "Y":
+            d.key("Escape", "ctrl+s")
+            d.wait_bytes("buttons.md", b"alpha beta X\n")
+            d.wait_title(wid, "buttons.md")
+    d.key("Escape")
+    d.wait_text(b"alpha beta X\n")
+    d.wait_title(wid, "buttons.md")
+
 
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
@@ -850,7 +937,7 @@ SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key
                                      return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table,
                                      byte_order_mark, zoom_keeps_selection, pictures_resize_save_as, export_pictures,
                                      blank_line_in_list_item, marker_row_under_table, cut_in_cells,
-                                     copy_cell_into_prose]}
+                                     copy_cell_into_prose, save_as_existing, find_bar_buttons]}
 
 
 def main():

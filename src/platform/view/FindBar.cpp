@@ -181,6 +181,11 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event)
 {
     if ((watched == findField_ || watched == replaceField_) && event->type() == QEvent::KeyPress)
         return MenuChord::isHeldByMenu(*static_cast<QKeyEvent*>(event), *window());
+    // A click that no widget takes goes up to the first parent that takes focus on a
+    // click, unless one on the way has it: the view would take it from a field when a
+    // button of the bar is clicked. The bar stands for the field that has the keys.
+    if ((watched == findField_ || watched == replaceField_) && event->type() == QEvent::FocusIn)
+        setFocusProxy(static_cast<QWidget*>(watched));
     switch (event->type()) {
     case QEvent::Show:
     case QEvent::Hide:

@@ -33,7 +33,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
     // Follows the view's vertical scroll bar, which must not cover the buttons;
-    // keeps a menu item's Control+Alt key from typing into the fields.
+    // keeps a menu item's Control+Alt key from typing into the fields; keeps the
+    // keys in the field that has them when a button is clicked.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

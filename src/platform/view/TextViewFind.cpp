@@ -2,6 +2,7 @@
 // and replacing.
 #include "platform/view/TextView.h"
 
+#include "platform/text/TextOps.h"
 #include "platform/view/FindBar.h"
 
 #include <QApplication>
@@ -178,7 +179,9 @@ void TextView::replaceFoundMatch(U16View replacement)
     if (it != matches.end() && *it == selection_) {
         endTyping();
         const Range at = selection_;
-        replaceCharacters(at, replacement, Range{at.location + int(replacement.size()), 0});
+        // The replacement's line ends are written as the document's, as a paste's are.
+        const U16String text = TextOps::withLineEnds(replacement, lineEnding_);
+        replaceCharacters(at, text, Range{at.location + int(text.size()), 0});
         findMatchesStale_ = true;
     }
     findNextMatch(true);
@@ -197,12 +200,13 @@ int TextView::replaceAllMatches(U16View replacement)
     // notice to the delegate. The text between the matches keeps its attributes (grid
     // cells stay cells); each replacement takes those of the text it replaces.
     const Range span = Range::fromTo(matches.front().location, matches.back().end());
+    const U16String text = TextOps::withLineEnds(replacement, lineEnding_);
     AttributedString replaced;
     int from = span.location;
     for (const Range& match : matches) {
         if (match.location > from)
             replaced.append(storage_->attributedSubstring(Range::fromTo(from, match.location)));
-        replaced.append(AttributedString(U16String(replacement), attributesForInsertion(match)));
+        replaced.append(AttributedString(text, attributesForInsertion(match)));
         from = match.end();
     }
     endTyping();
