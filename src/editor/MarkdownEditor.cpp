@@ -454,7 +454,8 @@ struct MarkdownEditorCoordinator::Kept {
             return false;
         // Every character from the first line to the last is of one cell, not in the header.
         const TextTableBlock* cell = TableGrid::cellBlock(*storage, first);
-        if (!cell || cell->startingRow() < 1 || size_t(cell->startingRow()) + 1 >= grid->lines.size())
+        if (!cell || cell->startingRow() < 1 || size_t(cell->startingRow()) + 1 >= grid->lines.size()
+            || size_t(cell->startingRow()) >= grid->rowTexts.size())
             return false;
         for (int i = first; i <= last;) {
             Range run;
@@ -463,12 +464,6 @@ struct MarkdownEditorCoordinator::Kept {
                 return false;
             i = run.end();
         }
-        // No line feed went: the grid holds those it had and those typed.
-        const U16View inserted = substring(text, e.range);
-        const U16View cells = substring(text, Range::fromTo(grid->text.location, gridEnd));
-        const int feeds = int(std::count(cells.begin(), cells.end(), u'\n'));
-        if (feeds != grid->lineFeeds + int(std::count(inserted.begin(), inserted.end(), u'\n')))
-            return false;
         // The row's paragraphs: those around of its row.
         const TextTable* table = cell->table().get();
         auto ofRow = [&](int at) {
@@ -482,22 +477,28 @@ struct MarkdownEditorCoordinator::Kept {
         int rowEnd = last;
         while (rowEnd + 1 <= gridEnd && ofRow(rowEnd + 1))
             rowEnd = int(std::min(text.find(u'\n', size_t(rowEnd + 1)), size_t(gridEnd)));
+        // Nothing went but from the row: its paragraphs hold what they held and what came.
+        int& rowText = grid->rowTexts[size_t(cell->startingRow())];
+        if (rowEnd - rowStart != rowText + e.delta)
+            return false;
         const U16String row = TableGrid::rowMarkdown(*storage, Range::fromTo(rowStart, rowEnd), grid->columns);
         const size_t line = size_t(cell->startingRow()) + 1;
         const int oldLength = grid->lines[line];
         const int markdownDelta = int(row.size()) - oldLength;
         // A grid whose Markdown comes back to the length it was typed with may read as typed again.
-        long long canonical = -1;
-        for (int length : grid->lines)
-            canonical += length + 1;
-        if (canonical + markdownDelta == grid->typedLength)
-            return false;
+        if (grid->typedLength >= 0) {
+            long long canonical = -1;
+            for (int length : grid->lines)
+                canonical += length + 1;
+            if (canonical + markdownDelta == grid->typedLength)
+                return false;
+        }
         int at = grid->markdown.location;
         for (size_t k = 0; k < line; ++k)
             at += grid->lines[k] + grid->lineEnd;
         unwritten.emplace_back(Range{at, oldLength}, row);
         grid->lines[line] = int(row.size());
-        grid->lineFeeds = feeds;
+        rowText = rowEnd - rowStart;
         grid->text.length += e.delta;
         grid->markdown.length += markdownDelta;
         for (auto next = std::next(grid); next != gridSpans.end(); ++next) {
