@@ -64,6 +64,24 @@ bool hasGrids(const AttributedString& storage, std::optional<Range> within = std
     return found;
 }
 
+// The table of the grid cell at `index`, or null outside a grid.
+const TextTable* cellTable(const AttributedString& storage, int index)
+{
+    const TextTableBlock* cell = TableGrid::cellBlock(storage, index);
+    return cell ? cell->table().get() : nullptr;
+}
+
+// Whether a grid reached at `at` opens a block of its own: the block scan reads it
+// as the bare shape of a table there whatever comes before the blank line above
+// it, as it reads any unindented line (code aside), and its cells are inline text alone.
+bool gridAfterBlankLine(const AttributedString& storage, int at)
+{
+    const U16View text = storage.string();
+    return at > 0 && at < int(text.size()) && ParagraphCuts::cellAt(storage, at) && !ParagraphCuts::opaqueAt(storage, at - 1)
+        && text[size_t(at - 1)] == u'\n'
+        && isBlank(substring(text, Range::fromTo(RestyleWindow::lineStart(text, at - 1), at)), TrimSet::WhitespaceAndNewlines);
+}
+
 // The document's Markdown as the storage holds it.
 U16String markdownOf(const AttributedString& storage)
 {
@@ -293,6 +311,52 @@ struct MarkdownEditorCoordinator::Kept {
     // The line states of the block edited last whose tokenizer carries a state over
     // lines, while every change since is known.
     CodeLineStates codeStates;
+    // Where the grid looked up last starts (see gridTailAt()): moved with the edits
+    // before it, and checked before each use.
+    const TextTable* gridTable = nullptr;
+    int gridStart = -1;
+
+    // Whether a stretch read as a whole text from `lo` may start at `at`, a cell
+    // paragraph of a grid below its first: the grid opens a block of its own there
+    // (it starts the text read, or a blank line outside code comes before it), and
+    // its cells from `at` on are long enough to read as a table's shape too (see
+    // GridCells::blanked). The text under the grid then reads after those cells as
+    // it reads after the whole grid, and no cell reads otherwise for the cells
+    // around it. The grid's start is found once, not at every keystroke under it.
+    bool gridTailAt(int at, int lo)
+    {
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        if (at <= lo || at >= n || text[size_t(at - 1)] != u'\n')
+            return false;
+        const TextTable* table = cellTable(*storage, at);
+        if (!table || cellTable(*storage, at - 1) != table)
+            return false;
+        int units = 0;
+        for (int i = at; i < n && units < 8;) {
+            Range run;
+            const ParagraphStyle* style = storage->attributes(i, &run).paragraphStyle();
+            if (!style || !style->tableBlock())
+                break;
+            units += run.end() - i;
+            i = run.end();
+        }
+        if (units < 8)
+            return false;
+        const bool known = gridTable == table && gridStart >= 0 && gridStart < at && cellTable(*storage, gridStart) == table
+            && (gridStart == 0 || cellTable(*storage, gridStart - 1) != table);
+        if (!known) {
+            int g = at;
+            while (g > 0 && cellTable(*storage, g - 1) == table) {
+                Range run;
+                storage->attributes(g - 1, &run);
+                g = run.location;
+            }
+            gridTable = table;
+            gridStart = g;
+        }
+        return gridStart >= lo && (gridStart == lo || gridAfterBlankLine(*storage, gridStart));
+    }
 
     // The fence-like lines the block scanner reads: those outside grid cells.
     const std::vector<int>& readableFences(std::vector<int>& scratch)
@@ -537,6 +601,12 @@ struct MarkdownEditorCoordinator::Kept {
             fenceLikeEdited = lines || ends || fenceLikeEdited;
         }
         codeStates.edited(e.range, e.delta);
+        if (gridTable && e.range.location < gridStart) {
+            if (e.range.end() - e.delta <= gridStart)
+                gridStart += e.delta;
+            else
+                gridTable = nullptr;
+        }
         // Places after the change keep what the text read as there, to compare with.
         std::erase_if(cuts, [&](ParagraphCut& cut) {
             if (cut.at <= e.range.location)
@@ -1013,6 +1083,11 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             start = ParagraphCut{at};
             return true;
         }
+        // Under a grid's first row, the stretch takes in a few of its cells, not the whole grid.
+        if (kept.gridTailAt(at, lo)) {
+            start = ParagraphCut{at};
+            return true;
+        }
         if (opaqueAt(storage, at) || opaqueAt(storage, at - 1) || looksLikeFence(text, at))
             return false;
         if (text[size_t(at - 1)] == u'\n' && blockEdge(text, at)) {
@@ -1028,10 +1103,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     // A grid after a blank line opens a block of its own: the block scan reads it as
     // the bare shape of a table there whatever comes before the blank line, as it
     // reads any unindented line, and its cells are inline text alone.
-    auto gridStartsAt = [&](int at) {
-        return at > lo && at < n && cellAt(storage, at) && !opaqueAt(storage, at - 1) && text[size_t(at - 1)] == u'\n'
-            && isBlank(substring(text, Range::fromTo(lineStart(text, at - 1), at)), TrimSet::WhitespaceAndNewlines);
-    };
+    auto gridStartsAt = [&](int at) { return at > lo && at < n && gridAfterBlankLine(storage, at); };
     auto endsAt = [&](int at) {
         if (endsBeforeFence(at) || gridStartsAt(at))
             return true;
@@ -1452,13 +1524,6 @@ bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextSto
 
 namespace {
 
-// The table of the grid cell at `index`, or null outside a grid.
-const TextTable* cellTable(const AttributedString& storage, int index)
-{
-    const TextTableBlock* cell = TableGrid::cellBlock(storage, index);
-    return cell ? cell->table().get() : nullptr;
-}
-
 // Whether every character of `range` lies in a cell of `table`.
 bool allCellsOf(const AttributedString& storage, Range range, const TextTable* table)
 {
@@ -1564,8 +1629,12 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
     int begin = sameLine ? last->at : lineStart(text, at);
     while (begin > lo && !(last && last->at >= begin)
            && (opaqueAt(storage, begin) || opaqueAt(storage, begin - 1) || looksLikeFence(text, begin)
-               || !blockEdge(text, begin)))
+               || !blockEdge(text, begin))) {
+        // A stretch there starts in the grid above, after a few of its cells: no place is needed.
+        if (kept.gridTailAt(begin, lo))
+            return;
         begin = std::max(lo, lineStart(text, begin - 1));
+    }
     ParagraphCut from{begin};
     if (last && last->at >= begin)
         from = *last;
