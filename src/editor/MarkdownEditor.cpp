@@ -484,19 +484,23 @@ struct MarkdownEditorCoordinator::Kept {
             markdown = storage->string().substr(size_t(changed.location), size_t(changed.length));
         const int markdownDelta = int(markdown.size()) - changedMarkdownLength;
         unwritten.emplace_back(Range{start + shift, changedMarkdownLength}, std::move(markdown));
-        // The grids after the stretch move; those in it are made again.
+        // The grids after the stretch move, keeping their rows; those in it are made again.
         std::vector<TableGrid::GridSpan> spans;
         spans.reserve(gridSpans.size() + made.size());
-        for (const TableGrid::GridSpan& grid : gridSpans)
+        for (TableGrid::GridSpan& grid : gridSpans)
             if (grid.text.end() < start)
-                spans.push_back(grid);
-        for (const TableGrid::GridSpan& grid : made)
-            spans.push_back({Range{grid.text.location + start, grid.text.length},
-                             Range{grid.markdown.location + start + shift, grid.markdown.length}});
-        for (const TableGrid::GridSpan& grid : gridSpans)
-            if (grid.text.location > oldStop)
-                spans.push_back({Range{grid.text.location + e.delta, grid.text.length},
-                                 Range{grid.markdown.location + markdownDelta, grid.markdown.length}});
+                spans.push_back(std::move(grid));
+        for (TableGrid::GridSpan& grid : made) {
+            grid.text.location += start;
+            grid.markdown.location += start + shift;
+            spans.push_back(std::move(grid));
+        }
+        for (TableGrid::GridSpan& grid : gridSpans)
+            if (grid.text.location > oldStop) {
+                grid.text.location += e.delta;
+                grid.markdown.location += markdownDelta;
+                spans.push_back(std::move(grid));
+            }
         gridSpans = std::move(spans);
     }
 
