@@ -1973,9 +1973,10 @@ bool LayoutManager::editTableCell(size_t index, Range region, int delta)
         b.paragraphs[i].range.location += delta;
         b.paragraphs[i].content.location += delta;
     }
-    for (Line& l : b.lines)
-        if (l.paragraph > k)
-            l.glyphs.location += delta;
+    // The lines of a table that keeps its rows run in paragraph order: those after the paragraph move.
+    for (auto l = std::partition_point(b.lines.begin(), b.lines.end(), [&](const Line& x) { return x.paragraph <= k; });
+         l != b.lines.end(); ++l)
+        l->glyphs.location += delta;
     b.range.length += delta;
     const auto row = std::partition_point(b.rows.begin(), b.rows.end(), [&](const TableRow& r) { return r.paragraph <= k; });
     std::prev(row)->dirty = true;
