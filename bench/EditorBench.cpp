@@ -543,12 +543,13 @@ void BM_KeystrokeAboveALongTable(benchmark::State& state)
     Session s(text, u"# Fig");
     typeInTurn(state, s);
 }
-BENCHMARK(BM_KeystrokeAboveALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KeystrokeAboveALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Arg(40000)->Unit(benchmark::kMillisecond);
 
-// A table of `rows` rows of four columns between a heading and a paragraph.
-U16String longTable(int64_t rows)
+// A table of `rows` rows of four columns between a heading and a paragraph,
+// after `above`.
+U16String longTable(int64_t rows, U16View above = u"# Figures\n\nSome text.\n\n")
 {
-    U16String text = u"# Figures\n\nSome text.\n\n| Name | Value | Notes | More |\n| --- | --- | --- | --- |\n";
+    U16String text = U16String(above) + u"| Name | Value | Notes | More |\n| --- | --- | --- | --- |\n";
     for (int64_t i = 0; i < rows; ++i)
         text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | some words here | more |\n";
     return text + u"\nAfter the table.\n";
@@ -574,6 +575,14 @@ void BM_KeystrokeUnderALongTable(benchmark::State& state)
     typeInTurnAfterAFirst(state, s);
 }
 BENCHMARK(BM_KeystrokeUnderALongTable)->Arg(2500)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
+
+// The same with the table right under a heading.
+void BM_KeystrokeUnderALongTableUnderAHeading(benchmark::State& state)
+{
+    Session s(longTable(state.range(0), u"# Figures\n"), u"After");
+    typeInTurnAfterAFirst(state, s);
+}
+BENCHMARK(BM_KeystrokeUnderALongTableUnderAHeading)->Arg(2500)->Arg(40000)->Unit(benchmark::kMillisecond);
 
 void BM_KeystrokeInACellOfALongTable(benchmark::State& state)
 {

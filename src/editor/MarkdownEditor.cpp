@@ -318,7 +318,7 @@ struct MarkdownEditorCoordinator::Kept {
 
     // Whether a stretch read as a whole text from `lo` may start at `at`, a cell
     // paragraph of a grid below its first: the grid opens a block of its own there
-    // (it starts the text read, or a blank line outside code comes before it), and
+    // (it starts the text read, or a blank line or a heading outside code comes before it), and
     // its cells from `at` on are long enough to read as a table's shape too (see
     // GridCells::blanked). The text under the grid then reads after those cells as
     // it reads after the whole grid, and no cell reads otherwise for the cells
@@ -355,7 +355,15 @@ struct MarkdownEditorCoordinator::Kept {
             gridTable = table;
             gridStart = g;
         }
-        return gridStart >= lo && (gridStart == lo || gridAfterBlankLine(*storage, gridStart));
+        if (gridStart < lo)
+            return false;
+        if (gridStart == lo || gridAfterBlankLine(*storage, gridStart))
+            return true;
+        // Or a heading at the line's start, outside code, comes right before it: a block of one line.
+        const int above = RestyleWindow::lineStart(text, gridStart - 1);
+        return text[size_t(gridStart - 1)] == u'\n' && text[size_t(above)] == u'#'
+            && !ParagraphCuts::opaqueAt(*storage, gridStart - 1)
+            && MarkdownSyntax::matchHeading(substring(text, Range::fromTo(above, gridStart - 1)));
     }
 
     // The fence-like lines the block scanner reads: those outside grid cells.
