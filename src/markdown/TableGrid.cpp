@@ -158,13 +158,15 @@ private:
         const auto* source = dynamic_cast<const SourceTable*>(table_);
         U16String md = withLeader(PipeTable::markdown(table), source ? U16View(source->leader) : U16View());
         const bool typed = source && source->source && source->canonical;
-        const U16String written = typed && *source->canonical == md ? asTyped(*source, followed) : asSaid(md, source, followed);
+        const bool unchanged = typed && *source->canonical == md;
+        const U16String written = unchanged ? asTyped(*source, followed) : asSaid(md, source, followed);
         if (rows) {
             // A table typed as it would be written reads alike either way: its rows are
             // kept while it reads as typed too, and its Markdown coming back to the
             // canonical form's length asks for no second look.
-            const bool typedAsSaid = typed && asTyped(*source, followed) == asSaid(*source->canonical, source, followed);
-            if (!(typed && *source->canonical == md) || typedAsSaid)
+            const bool typedAsSaid
+                = typed && (unchanged ? written : asTyped(*source, followed)) == asSaid(*source->canonical, source, followed);
+            if (!unchanged || typedAsSaid)
                 keepRows(md, columns, source, typedAsSaid, *rows);
         }
         return written;
