@@ -543,7 +543,57 @@ void BM_KeystrokeAboveALongTable(benchmark::State& state)
     Session s(text, u"# Fig");
     typeInTurn(state, s);
 }
-BENCHMARK(BM_KeystrokeAboveALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KeystrokeAboveALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Arg(40000)->Unit(benchmark::kMillisecond);
+
+// A table of `rows` rows of four columns between a heading and a paragraph,
+// after `above`.
+U16String longTable(int64_t rows, U16View above = u"# Figures\n\nSome text.\n\n")
+{
+    U16String text = U16String(above) + u"| Name | Value | Notes | More |\n| --- | --- | --- | --- |\n";
+    for (int64_t i = 0; i < rows; ++i)
+        text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | some words here | more |\n";
+    return text + u"\nAfter the table.\n";
+}
+
+// Keystrokes in turn after a first one and its undoing: the first change after
+// opening writes the whole text back, once.
+void typeInTurnAfterAFirst(benchmark::State& state, Session& s)
+{
+    bool inserting = true;
+    keystroke(s, inserting);
+    keystroke(s, inserting);
+    s.view().layoutDocument();
+    typeInTurn(state, s);
+}
+
+// A character typed in the paragraph right under a long table, and in a cell in
+// the middle of it: neither should cost more as the table grows (2,500, 10,000
+// and 40,000 rows).
+void BM_KeystrokeUnderALongTable(benchmark::State& state)
+{
+    Session s(longTable(state.range(0)), u"After");
+    typeInTurnAfterAFirst(state, s);
+}
+BENCHMARK(BM_KeystrokeUnderALongTable)->Arg(2500)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
+
+// The same with the table right under a heading.
+void BM_KeystrokeUnderALongTableUnderAHeading(benchmark::State& state)
+{
+    Session s(longTable(state.range(0), u"# Figures\n"), u"After");
+    typeInTurnAfterAFirst(state, s);
+}
+BENCHMARK(BM_KeystrokeUnderALongTableUnderAHeading)->Arg(2500)->Arg(40000)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeInACellOfALongTable(benchmark::State& state)
+{
+    const U16String text = longTable(state.range(0));
+    Session s(text, u"row" + u16(std::to_string(state.range(0) / 2)) + u"\n");
+    if (s.view().selectedRange().location < int(text.size()) / 4)
+        state.SkipWithError("the caret is not in the table");
+    s.view().setSelectedRange({s.view().selectedRange().location - 1, 0});
+    typeInTurnAfterAFirst(state, s);
+}
+BENCHMARK(BM_KeystrokeInACellOfALongTable)->Arg(2500)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
 
 // The window resized in turn between two widths over the 1 MB changelog, with
 // (1) or without (0) a wide picture every 20 KB: the picture lines take their

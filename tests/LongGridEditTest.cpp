@@ -235,5 +235,50 @@ TEST(LongGridEdit, ACellThatGrowsOrShrinksMovesTheRowsBelowItExactly)
     EXPECT_EQ(compare(e), "");
 }
 
+// A keystroke in a cell writes back its row's line alone: also when deleting what
+// was typed brings a table typed as the editor writes it back to its typed text,
+// after an edit in the prose above it, and after one in its header.
+TEST(LongGridEdit, AKeystrokeInACellWritesBackItsRowAlone)
+{
+    U16String text = u"Intro.\n\n| Name | Value |\n| --- | --- |\n";
+    for (int i = 0; i < 200; ++i)
+        text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" |\n";
+    text += u"\nAfter.\n";
+    auto document = std::make_shared<U16String>(text);
+    int longest = 0;
+    MarkdownEditorView host(MarkdownEditor{
+        {[document] { return *document; }, [document](const U16String& t) { *document = t; },
+         [document, &longest](Range r, U16View t) {
+             longest = std::max({longest, r.length, int(t.size())});
+             document->replace(size_t(r.location), size_t(r.length), t);
+         }},
+        1.0, MarkdownFontFamily::sansSerif});
+    MarkdownTextView& view = *host.textView();
+    view.resize(700, 600);
+    host.coordinator().restyle(view);
+    auto typeInCell = [&](U16View after) {
+        view.setSelectedRange({int(view.string().find(after)) + int(after.size()), 0});
+        for (int i = 0; i < 3; ++i) {
+            view.insertText(u"x");
+            view.doCommand(TextCommand{TextCommand::deleteBackward, false});
+        }
+    };
+    view.setSelectedRange({2, 0});
+    view.insertText(u"y");  // the first change writes the whole text
+    typeInCell(u"row100");
+    EXPECT_LE(longest, 20);
+    EXPECT_EQ(*document, TableGrid::serialize(*view.textStorage()));
+    view.setSelectedRange({3, 0});
+    view.insertText(u"z");
+    longest = 0;
+    typeInCell(u"row150");
+    EXPECT_LE(longest, 20);
+    typeInCell(u"Name");  // the header's line is written with the whole grid
+    longest = 0;
+    typeInCell(u"row50");
+    EXPECT_LE(longest, 20);
+    EXPECT_EQ(*document, TableGrid::serialize(*view.textStorage()));
+}
+
 } // namespace
 } // namespace velkin

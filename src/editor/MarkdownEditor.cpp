@@ -64,6 +64,24 @@ bool hasGrids(const AttributedString& storage, std::optional<Range> within = std
     return found;
 }
 
+// The table of the grid cell at `index`, or null outside a grid.
+const TextTable* cellTable(const AttributedString& storage, int index)
+{
+    const TextTableBlock* cell = TableGrid::cellBlock(storage, index);
+    return cell ? cell->table().get() : nullptr;
+}
+
+// Whether a grid reached at `at` opens a block of its own: the block scan reads it
+// as the bare shape of a table there whatever comes before the blank line above
+// it, as it reads any unindented line (code aside), and its cells are inline text alone.
+bool gridAfterBlankLine(const AttributedString& storage, int at)
+{
+    const U16View text = storage.string();
+    return at > 0 && at < int(text.size()) && ParagraphCuts::cellAt(storage, at) && !ParagraphCuts::opaqueAt(storage, at - 1)
+        && text[size_t(at - 1)] == u'\n'
+        && isBlank(substring(text, Range::fromTo(RestyleWindow::lineStart(text, at - 1), at)), TrimSet::WhitespaceAndNewlines);
+}
+
 // The document's Markdown as the storage holds it.
 U16String markdownOf(const AttributedString& storage)
 {
@@ -293,6 +311,60 @@ struct MarkdownEditorCoordinator::Kept {
     // The line states of the block edited last whose tokenizer carries a state over
     // lines, while every change since is known.
     CodeLineStates codeStates;
+    // Where the grid looked up last starts (see gridTailAt()): moved with the edits
+    // before it, and checked before each use.
+    const TextTable* gridTable = nullptr;
+    int gridStart = -1;
+
+    // Whether a stretch read as a whole text from `lo` may start at `at`, a cell
+    // paragraph of a grid below its first: the grid opens a block of its own there
+    // (it starts the text read, or a blank line or a heading outside code comes before it), and
+    // its cells from `at` on are long enough to read as a table's shape too (see
+    // GridCells::blanked). The text under the grid then reads after those cells as
+    // it reads after the whole grid, and no cell reads otherwise for the cells
+    // around it. The grid's start is found once, not at every keystroke under it.
+    bool gridTailAt(int at, int lo)
+    {
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        if (at <= lo || at >= n || text[size_t(at - 1)] != u'\n')
+            return false;
+        const TextTable* table = cellTable(*storage, at);
+        if (!table || cellTable(*storage, at - 1) != table)
+            return false;
+        int units = 0;
+        for (int i = at; i < n && units < 8;) {
+            Range run;
+            const ParagraphStyle* style = storage->attributes(i, &run).paragraphStyle();
+            if (!style || !style->tableBlock())
+                break;
+            units += run.end() - i;
+            i = run.end();
+        }
+        if (units < 8)
+            return false;
+        const bool known = gridTable == table && gridStart >= 0 && gridStart < at && cellTable(*storage, gridStart) == table
+            && (gridStart == 0 || cellTable(*storage, gridStart - 1) != table);
+        if (!known) {
+            int g = at;
+            while (g > 0 && cellTable(*storage, g - 1) == table) {
+                Range run;
+                storage->attributes(g - 1, &run);
+                g = run.location;
+            }
+            gridTable = table;
+            gridStart = g;
+        }
+        if (gridStart < lo)
+            return false;
+        if (gridStart == lo || gridAfterBlankLine(*storage, gridStart))
+            return true;
+        // Or a heading at the line's start, outside code, comes right before it: a block of one line.
+        const int above = RestyleWindow::lineStart(text, gridStart - 1);
+        return text[size_t(gridStart - 1)] == u'\n' && text[size_t(above)] == u'#'
+            && !ParagraphCuts::opaqueAt(*storage, gridStart - 1)
+            && MarkdownSyntax::matchHeading(substring(text, Range::fromTo(above, gridStart - 1)));
+    }
 
     // The fence-like lines the block scanner reads: those outside grid cells.
     const std::vector<int>& readableFences(std::vector<int>& scratch)
@@ -420,19 +492,23 @@ struct MarkdownEditorCoordinator::Kept {
             markdown = storage->string().substr(size_t(changed.location), size_t(changed.length));
         const int markdownDelta = int(markdown.size()) - changedMarkdownLength;
         unwritten.emplace_back(Range{start + shift, changedMarkdownLength}, std::move(markdown));
-        // The grids after the stretch move; those in it are made again.
+        // The grids after the stretch move, keeping their rows; those in it are made again.
         std::vector<TableGrid::GridSpan> spans;
         spans.reserve(gridSpans.size() + made.size());
-        for (const TableGrid::GridSpan& grid : gridSpans)
+        for (TableGrid::GridSpan& grid : gridSpans)
             if (grid.text.end() < start)
-                spans.push_back(grid);
-        for (const TableGrid::GridSpan& grid : made)
-            spans.push_back({Range{grid.text.location + start, grid.text.length},
-                             Range{grid.markdown.location + start + shift, grid.markdown.length}});
-        for (const TableGrid::GridSpan& grid : gridSpans)
-            if (grid.text.location > oldStop)
-                spans.push_back({Range{grid.text.location + e.delta, grid.text.length},
-                                 Range{grid.markdown.location + markdownDelta, grid.markdown.length}});
+                spans.push_back(std::move(grid));
+        for (TableGrid::GridSpan& grid : made) {
+            grid.text.location += start;
+            grid.markdown.location += start + shift;
+            spans.push_back(std::move(grid));
+        }
+        for (TableGrid::GridSpan& grid : gridSpans)
+            if (grid.text.location > oldStop) {
+                grid.text.location += e.delta;
+                grid.markdown.location += markdownDelta;
+                spans.push_back(std::move(grid));
+            }
         gridSpans = std::move(spans);
     }
 
@@ -454,7 +530,8 @@ struct MarkdownEditorCoordinator::Kept {
             return false;
         // Every character from the first line to the last is of one cell, not in the header.
         const TextTableBlock* cell = TableGrid::cellBlock(*storage, first);
-        if (!cell || cell->startingRow() < 1 || size_t(cell->startingRow()) + 1 >= grid->lines.size())
+        if (!cell || cell->startingRow() < 1 || size_t(cell->startingRow()) + 1 >= grid->lines.size()
+            || size_t(cell->startingRow()) >= grid->rowTexts.size())
             return false;
         for (int i = first; i <= last;) {
             Range run;
@@ -463,12 +540,6 @@ struct MarkdownEditorCoordinator::Kept {
                 return false;
             i = run.end();
         }
-        // No line feed went: the grid holds those it had and those typed.
-        const U16View inserted = substring(text, e.range);
-        const U16View cells = substring(text, Range::fromTo(grid->text.location, gridEnd));
-        const int feeds = int(std::count(cells.begin(), cells.end(), u'\n'));
-        if (feeds != grid->lineFeeds + int(std::count(inserted.begin(), inserted.end(), u'\n')))
-            return false;
         // The row's paragraphs: those around of its row.
         const TextTable* table = cell->table().get();
         auto ofRow = [&](int at) {
@@ -482,22 +553,28 @@ struct MarkdownEditorCoordinator::Kept {
         int rowEnd = last;
         while (rowEnd + 1 <= gridEnd && ofRow(rowEnd + 1))
             rowEnd = int(std::min(text.find(u'\n', size_t(rowEnd + 1)), size_t(gridEnd)));
+        // Nothing went but from the row: its paragraphs hold what they held and what came.
+        int& rowText = grid->rowTexts[size_t(cell->startingRow())];
+        if (rowEnd - rowStart != rowText + e.delta)
+            return false;
         const U16String row = TableGrid::rowMarkdown(*storage, Range::fromTo(rowStart, rowEnd), grid->columns);
         const size_t line = size_t(cell->startingRow()) + 1;
         const int oldLength = grid->lines[line];
         const int markdownDelta = int(row.size()) - oldLength;
         // A grid whose Markdown comes back to the length it was typed with may read as typed again.
-        long long canonical = -1;
-        for (int length : grid->lines)
-            canonical += length + 1;
-        if (canonical + markdownDelta == grid->typedLength)
-            return false;
+        if (grid->typedLength >= 0) {
+            long long canonical = -1;
+            for (int length : grid->lines)
+                canonical += length + 1;
+            if (canonical + markdownDelta == grid->typedLength)
+                return false;
+        }
         int at = grid->markdown.location;
         for (size_t k = 0; k < line; ++k)
             at += grid->lines[k] + grid->lineEnd;
         unwritten.emplace_back(Range{at, oldLength}, row);
         grid->lines[line] = int(row.size());
-        grid->lineFeeds = feeds;
+        rowText = rowEnd - rowStart;
         grid->text.length += e.delta;
         grid->markdown.length += markdownDelta;
         for (auto next = std::next(grid); next != gridSpans.end(); ++next) {
@@ -536,6 +613,12 @@ struct MarkdownEditorCoordinator::Kept {
             fenceLikeEdited = lines || ends || fenceLikeEdited;
         }
         codeStates.edited(e.range, e.delta);
+        if (gridTable && e.range.location < gridStart) {
+            if (e.range.end() - e.delta <= gridStart)
+                gridStart += e.delta;
+            else
+                gridTable = nullptr;
+        }
         // Places after the change keep what the text read as there, to compare with.
         std::erase_if(cuts, [&](ParagraphCut& cut) {
             if (cut.at <= e.range.location)
@@ -1012,6 +1095,11 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             start = ParagraphCut{at};
             return true;
         }
+        // Under a grid's first row, the stretch takes in a few of its cells, not the whole grid.
+        if (kept.gridTailAt(at, lo)) {
+            start = ParagraphCut{at};
+            return true;
+        }
         if (opaqueAt(storage, at) || opaqueAt(storage, at - 1) || looksLikeFence(text, at))
             return false;
         if (text[size_t(at - 1)] == u'\n' && blockEdge(text, at)) {
@@ -1027,10 +1115,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     // A grid after a blank line opens a block of its own: the block scan reads it as
     // the bare shape of a table there whatever comes before the blank line, as it
     // reads any unindented line, and its cells are inline text alone.
-    auto gridStartsAt = [&](int at) {
-        return at > lo && at < n && cellAt(storage, at) && !opaqueAt(storage, at - 1) && text[size_t(at - 1)] == u'\n'
-            && isBlank(substring(text, Range::fromTo(lineStart(text, at - 1), at)), TrimSet::WhitespaceAndNewlines);
-    };
+    auto gridStartsAt = [&](int at) { return at > lo && at < n && gridAfterBlankLine(storage, at); };
     auto endsAt = [&](int at) {
         if (endsBeforeFence(at) || gridStartsAt(at))
             return true;
@@ -1451,13 +1536,6 @@ bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextSto
 
 namespace {
 
-// The table of the grid cell at `index`, or null outside a grid.
-const TextTable* cellTable(const AttributedString& storage, int index)
-{
-    const TextTableBlock* cell = TableGrid::cellBlock(storage, index);
-    return cell ? cell->table().get() : nullptr;
-}
-
 // Whether every character of `range` lies in a cell of `table`.
 bool allCellsOf(const AttributedString& storage, Range range, const TextTable* table)
 {
@@ -1563,8 +1641,12 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
     int begin = sameLine ? last->at : lineStart(text, at);
     while (begin > lo && !(last && last->at >= begin)
            && (opaqueAt(storage, begin) || opaqueAt(storage, begin - 1) || looksLikeFence(text, begin)
-               || !blockEdge(text, begin)))
+               || !blockEdge(text, begin))) {
+        // A stretch there starts in the grid above, after a few of its cells: no place is needed.
+        if (kept.gridTailAt(begin, lo))
+            return;
         begin = std::max(lo, lineStart(text, begin - 1));
+    }
     ParagraphCut from{begin};
     if (last && last->at >= begin)
         from = *last;

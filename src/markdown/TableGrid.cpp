@@ -73,9 +73,16 @@ public:
 
     void start(const TextTable* table) { table_ = table; }
 
-    void addParagraph(const TextTableBlock& block, const ParagraphStyle& style, U16View paragraph)
+    // `at`: where the paragraph stands in the text, when its row's extent is wanted.
+    void addParagraph(const TextTableBlock& block, const ParagraphStyle& style, U16View paragraph, int at = -1)
     {
         const Cell cell{block.startingRow(), block.startingColumn()};
+        if (at >= 0) {
+            const Range here{at, int(paragraph.size())};
+            const auto [extent, added] = extents_.emplace(cell.row, here);
+            if (!added)
+                extent->second = unionRange(extent->second, here);
+        }
         auto& row = cells_[cell.row];
         auto it = row.find(cell.column);
         if (it != row.end() && lastCell_ == cell) {
@@ -99,6 +106,7 @@ public:
             out.push_back(markdownOfGrid(followed, rows));
         table_ = nullptr;
         cells_.clear();
+        extents_.clear();
         alignments_.clear();
         lastCell_ = Cell{};
     }
@@ -149,28 +157,48 @@ private:
         }
         const auto* source = dynamic_cast<const SourceTable*>(table_);
         U16String md = withLeader(PipeTable::markdown(table), source ? U16View(source->leader) : U16View());
-        if (rows && !(source && source->source && source->canonical && *source->canonical == md))
-            keepRows(md, columns, source, *rows);
+        const bool typed = source && source->source && source->canonical;
+        const bool unchanged = typed && *source->canonical == md;
+        const U16String written = unchanged ? asTyped(*source, followed) : asSaid(md, source, followed);
+        if (rows) {
+            // A table typed as it would be written reads alike either way: its rows are
+            // kept while it reads as typed too, and its Markdown coming back to the
+            // canonical form's length asks for no second look.
+            const bool typedAsSaid
+                = typed && (unchanged ? written : asTyped(*source, followed)) == asSaid(*source->canonical, source, followed);
+            if (!unchanged || typedAsSaid)
+                keepRows(md, columns, source, typedAsSaid, *rows);
+        }
+        return written;
+    }
+
+    // The Markdown of a table read from the document and unchanged since: as it was typed.
+    static U16String asTyped(const SourceTable& source, bool followed)
+    {
+        const U16View typed = *source.source;
+        const U16View between = U16View(source.rowEnd).substr(0, source.rowEnd.size() - 1);
+        // A table read with text after it that now ends the text ends with its last
+        // row: the line end after that row parted it from the text.
+        if (!followed)
+            return U16String(source.endedText ? typed : typed.substr(0, typed.size() - source.lastRowEnd.size()));
+        // A table read with text after it is unchanged, its last row's own line end
+        // included (a document may mix them).
+        if (!source.endedText)
+            return U16String(typed);
+        if (!typed.empty() && typed.back() == lineFeed)
+            return U16String(typed.substr(0, typed.size() - 1));
+        return U16String(typed.substr(0, typed.size() - source.lastRowEnd.size())) + U16String(between);
+    }
+
+    // The Markdown of a table as its cells say, `md` being its canonical lines.
+    static U16String asSaid(U16String md, const SourceTable* source, bool followed)
+    {
         if (!source)
             return md;
         // Text after the grid is a line of its own: the line feed that parts them ends the
         // last row, so the last row ends as the others do, less that line feed. The final
         // line feed of a table that ended the document is no longer the document's.
         const U16View between = U16View(source->rowEnd).substr(0, source->rowEnd.size() - 1);
-        if (source->source && source->canonical && *source->canonical == md) {
-            const U16View typed = *source->source;
-            // A table read with text after it that now ends the text ends with its last
-            // row: the line end after that row parted it from the text.
-            if (!followed)
-                return U16String(source->endedText ? typed : typed.substr(0, typed.size() - source->lastRowEnd.size()));
-            // A table read with text after it is unchanged, its last row's own line end
-            // included (a document may mix them).
-            if (!source->endedText)
-                return U16String(typed);
-            if (!typed.empty() && typed.back() == lineFeed)
-                return U16String(typed.substr(0, typed.size() - 1));
-            return U16String(typed.substr(0, typed.size() - source->lastRowEnd.size())) + U16String(between);
-        }
         // A changed table keeps its document's line ends, the final line feed among them.
         if (source->rowEnd != u"\n")
             md = TextOps::replacingAll(md, u"\n", source->rowEnd);
@@ -181,7 +209,8 @@ private:
 
     // What a grid written as its cells say keeps of its rows, when they are numbered
     // from 0 and its header holds every column: then a row's line is the row's alone.
-    void keepRows(U16View md, int columns, const SourceTable* source, GridSpan& rows) const
+    // `typedAsSaid`: the table was typed as it would be written.
+    void keepRows(U16View md, int columns, const SourceTable* source, bool typedAsSaid, GridSpan& rows) const
     {
         const auto& header = cells_.begin()->second;
         if (cells_.begin()->first != 0 || cells_.rbegin()->first != int(cells_.size()) - 1 || columns < 1
@@ -198,13 +227,23 @@ private:
             rows.lines.clear();
             return;
         }
+        // Each row's extent in the text, when every row's paragraphs were seen where they stand.
+        for (int row = 0; row < int(cells_.size()); ++row) {
+            const auto extent = extents_.find(row);
+            if (extent == extents_.end()) {
+                rows.rowTexts.clear();
+                break;
+            }
+            rows.rowTexts.push_back(extent->second.length);
+        }
         rows.columns = columns;
         rows.lineEnd = source ? int(source->rowEnd.size()) : 1;
-        rows.typedLength = source && source->canonical ? int(source->canonical->size()) : -1;
+        rows.typedLength = source && source->canonical && !typedAsSaid ? int(source->canonical->size()) : -1;
     }
 
     const TextTable* table_ = nullptr;
     std::map<int, std::map<int, U16String>> cells_;  // grid row -> column -> the cell's paragraphs
+    std::map<int, Range> extents_;                   // grid row -> from its first paragraph to its last
     std::map<int, TextAlignment> alignments_;
     Cell lastCell_;
 };
@@ -339,8 +378,6 @@ U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans, 
             if (spans) {
                 rows.text = current;
                 rows.markdown = Range{int(out.size() - markdown.size()), int(markdown.size())};
-                const U16View cells = s.substr(size_t(current.location), size_t(current.length));
-                rows.lineFeeds = int(std::count(cells.begin(), cells.end(), lineFeed));
                 spans->push_back(std::move(rows));
             }
         }
@@ -363,7 +400,7 @@ U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans, 
                 table.start(block->table().get());
                 current = Range{pos, 0};
             }
-            table.addParagraph(*block, *style, paragraph);
+            table.addParagraph(*block, *style, paragraph, spans ? pos : -1);
             current = Range::fromTo(current.location, stop);
         }
 

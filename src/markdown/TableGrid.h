@@ -54,15 +54,17 @@ AttributedString attributedReplacing(const PipeTable::Parsed& table, double base
 struct GridSpan {
     Range text;      // its cell paragraphs, without the line feed after the last unless it ends the text
     Range markdown;  // the pipe table written for it
-    // While the grid is written as its cells say (not as it was typed), its rows
-    // numbered from 0 and its header holding every column: the length of each line
-    // of its Markdown (the header, the delimiter row, then the body rows), what
-    // parts them, its columns, the line feeds in its text, and the length its
-    // Markdown has when it reads as typed (or -1). Otherwise no lines.
+    // While the grid is written as its cells say (not as it was typed, unless it
+    // was typed so), its rows numbered from 0 and its header holding every column:
+    // the length of each line of its Markdown (the header, the delimiter row, then
+    // the body rows), what parts them, its columns, the length of each row's text
+    // (from its first paragraph to the end of its last, header first; none when a
+    // row's paragraphs were not seen in place), and the length its Markdown has when
+    // it reads as typed otherwise than as its cells say (or -1). Otherwise no lines.
     std::vector<int> lines = {};
     int lineEnd = 1;
     int columns = 0;
-    int lineFeeds = 0;
+    std::vector<int> rowTexts = {};
     int typedLength = -1;
 };
 

@@ -1899,6 +1899,32 @@ bool LayoutManager::layoutTableRows(Block& b)
     }
     const TableGeometry geometry = tableGeometry(b);
     const size_t first = size_t(firstDirty - b.rows.begin());
+    // One row laid out again that keeps its height, its lines' count and its cells'
+    // count: the rows below stay as they were placed, and only its own lines and
+    // cells are put in place of the old ones.
+    if (std::none_of(firstDirty + 1, b.rows.end(), [](const TableRow& r) { return r.dirty; })) {
+        TableRow& row = *firstDirty;
+        const TableRow kept = row;
+        const bool last = first + 1 == b.rows.size();
+        const size_t lineEnd = last ? b.lines.size() : b.rows[first + 1].line;
+        const size_t cellEnd = last ? b.cells.size() : b.rows[first + 1].cell;
+        const size_t cellsBefore = b.cells.size();
+        std::vector<Line> none, fresh;
+        placeTableRow(b, row, geometry, kept.top, none, fresh);
+        if (row.height == kept.height && fresh.size() == lineEnd - kept.line
+            && b.cells.size() - cellsBefore == cellEnd - kept.cell) {
+            std::move(fresh.begin(), fresh.end(), b.lines.begin() + long(kept.line));
+            std::move(b.cells.begin() + long(cellsBefore), b.cells.end(), b.cells.begin() + long(kept.cell));
+            b.cells.resize(cellsBefore);
+            row.line = kept.line;
+            row.cell = kept.cell;
+            b.forgetPaint(kept.line, lineEnd);
+            return true;
+        }
+        // Laid out again with the rows below it.
+        b.cells.resize(cellsBefore);
+        row = kept;
+    }
     const size_t keptLines = firstDirty->line;
     std::vector<Line> oldLines(std::make_move_iterator(b.lines.begin() + long(keptLines)),
                                std::make_move_iterator(b.lines.end()));
@@ -1948,9 +1974,10 @@ bool LayoutManager::editTableCell(size_t index, Range region, int delta)
         b.paragraphs[i].range.location += delta;
         b.paragraphs[i].content.location += delta;
     }
-    for (Line& l : b.lines)
-        if (l.paragraph > k)
-            l.glyphs.location += delta;
+    // The lines of a table that keeps its rows run in paragraph order: those after the paragraph move.
+    for (auto l = std::partition_point(b.lines.begin(), b.lines.end(), [&](const Line& x) { return x.paragraph <= k; });
+         l != b.lines.end(); ++l)
+        l->glyphs.location += delta;
     b.range.length += delta;
     const auto row = std::partition_point(b.rows.begin(), b.rows.end(), [&](const TableRow& r) { return r.paragraph <= k; });
     std::prev(row)->dirty = true;
