@@ -1,5 +1,7 @@
 #include "editor/MarkdownEditing.h"
 
+#include "editor/ListContinuation.h"
+
 #include "platform/regex/Regex.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
@@ -305,6 +307,26 @@ std::optional<TextEdit> unwrap(U16View text, Range selection, U16View open, U16V
 
 namespace {
 
+// What a wrapping command wraps of a selection: not its final line end (LF, CRLF
+// or CR), which the markers would hold apart from its line, nor the leader of a
+// list item or quote line it starts at (the markers would end the item or quote).
+Range wrapped(U16View text, Range selection)
+{
+    Range sel = normalized(text, selection);
+    int end = sel.end();
+    if (end > sel.location && text[size_t(end - 1)] == u'\n')
+        --end;
+    if (end > sel.location && text[size_t(end - 1)] == u'\r')
+        --end;
+    if (end == sel.location)
+        return sel;
+    const Range line = lineContentRange(text, sel.location);
+    if (const auto leader = ListContinuation::parse(substring(text, line));
+        leader && sel.location < line.location + leader->length && end > line.location + leader->length)
+        sel.location = line.location + leader->length;
+    return Range::fromTo(sel.location, end);
+}
+
 TextEdit enclose(U16View text, Range sel, U16View open, U16View close)
 {
     U16String replacement(open);
@@ -317,7 +339,7 @@ TextEdit enclose(U16View text, Range sel, U16View open, U16View close)
 
 TextEdit wrap(U16View text, Range selection, U16View marker)
 {
-    const Range sel = normalized(text, selection);
+    const Range sel = wrapped(text, selection);
     if (sel.empty())
         return {sel, U16String(marker) + U16String(marker), {sel.location + length(marker), 0}};
     if (auto edit = unwrap(text, sel, marker, marker))
@@ -341,7 +363,7 @@ U16String italicMarker(U16View text, Range selection)
 
 TextEdit italic(U16View text, Range selection)
 {
-    const Range sel = normalized(text, selection);
+    const Range sel = wrapped(text, selection);
     if (!sel.empty()) {
         if (auto edit = unwrap(text, sel, u"_", u"_"))
             return *edit;
@@ -355,7 +377,7 @@ TextEdit tagWrap(U16View text, Range selection, U16View tag)
 {
     const U16String open = u"<" + U16String(tag) + u">";
     const U16String close = u"</" + U16String(tag) + u">";
-    const Range sel = normalized(text, selection);
+    const Range sel = wrapped(text, selection);
     if (sel.empty())
         return {sel, open + close, {sel.location + length(open), 0}};
     if (auto edit = unwrap(text, sel, open, close))
@@ -365,18 +387,19 @@ TextEdit tagWrap(U16View text, Range selection, U16View tag)
 
 TextEdit underline(U16View text, Range selection)
 {
-    if (auto edit = unwrap(text, selection, u"<u>", u"</u>"))
+    const Range sel = wrapped(text, selection);
+    if (auto edit = unwrap(text, sel, u"<u>", u"</u>"))
         return *edit;
-    if (auto edit = unwrap(text, selection, u"<ins>", u"</ins>"))
+    if (auto edit = unwrap(text, sel, u"<ins>", u"</ins>"))
         return *edit;
-    return tagWrap(text, selection, u"u");
+    return tagWrap(text, sel, u"u");
 }
 
 // ----- links, images, rules ----------------------------------------------------------------
 
 TextEdit link(U16View text, Range selection)
 {
-    const Range sel = normalized(text, selection);
+    const Range sel = wrapped(text, selection);
     if (sel.empty())
         return {sel, u"[text](url)", {sel.location + 1, 4}};
     U16String replacement = u"[";
@@ -387,7 +410,7 @@ TextEdit link(U16View text, Range selection)
 
 TextEdit image(U16View text, Range selection)
 {
-    const Range sel = normalized(text, selection);
+    const Range sel = wrapped(text, selection);
     if (sel.empty())
         return {sel, u"![alt](url)", {sel.location + 2, 3}};
     U16String replacement = u"![";
