@@ -120,7 +120,7 @@ TEST(Wrap, NeverCutsACharacterInTwo)
 }
 
 // A triple-clicked line holds its line end: the markers go around its text alone,
-// after its item or quote leader, and come off it again.
+// after its item, quote or heading leader, and come off it again.
 TEST(Wrap, ASelectionsFinalLineEndAndLeaderStayOutside)
 {
     const auto bold = wrapWith(u"**");
@@ -140,6 +140,7 @@ TEST(Wrap, ASelectionsFinalLineEndAndLeaderStayOutside)
         {bold, {"list item", u"- alpha\n- two\n", {0, 8}, u"- **alpha**\n- two\n", {4, 5}}},
         {bold, {"task in a quote", u"> - [ ] do\r\n", {0, 12}, u"> - [ ] **do**\r\n", {10, 2}}},
         {bold, {"the leader alone", u"- a\n", {0, 2}, u"**- **a\n", {2, 2}}},
+        {bold, {"heading", u"## Title\n", {0, 9}, u"## **Title**\n", {5, 5}}},
         {italics, {"italic", u"1. word\n", {0, 8}, u"1. _word_\n", {4, 4}}},
         {sub, {"tag", u"> x\n", {0, 4}, u"> <sub>x</sub>\n", {7, 1}}},
         {under, {"underline off", u"<u>x</u>\n", {0, 9}, u"x\n", {0, 1}}},

@@ -309,7 +309,7 @@ namespace {
 
 // What a wrapping command wraps of a selection: not its final line end (LF, CRLF
 // or CR), which the markers would hold apart from its line, nor the leader of a
-// list item or quote line it starts at (the markers would end the item or quote).
+// list item, quote or heading line it starts at (the markers would end the block).
 Range wrapped(U16View text, Range selection)
 {
     Range sel = normalized(text, selection);
@@ -321,9 +321,10 @@ Range wrapped(U16View text, Range selection)
     if (end == sel.location)
         return sel;
     const Range line = lineContentRange(text, sel.location);
-    if (const auto leader = ListContinuation::parse(substring(text, line));
-        leader && sel.location < line.location + leader->length && end > line.location + leader->length)
-        sel.location = line.location + leader->length;
+    const auto leader = ListContinuation::parse(substring(text, line));
+    const int after = line.location + (leader ? leader->length : headingPrefixLength(substring(text, line)));
+    if (sel.location < after && end > after)
+        sel.location = after;
     return Range::fromTo(sel.location, end);
 }
 
