@@ -1,5 +1,7 @@
 #include "document/LinkRouter.h"
 
+#include "TempDirectory.h"
+
 #include <gtest/gtest.h>
 
 using namespace velkin;
@@ -58,4 +60,33 @@ TEST(LinkRouter, EmptyBlankAndAnchorTargetsDoNothing)
     // Blanks around a name are trimmed, so the file beside the document is found.
     EXPECT_EQ(LinkRouter::action(u"  other.md\t", document),
               Action::makeOpenDocument(url("file:///home/me/notes/other.md")));
+}
+
+// Links to files beside the document: the address percent-decoded when only that
+// names a file, and a "#" starting a fragment unless a file is named with it.
+TEST(LinkRouter, LocalFilesAreFoundDecodedAndPastAFragment)
+{
+    const velkin::testing::TempDirectory dir;
+    for (const char* name : {"my file.md", "b.md", "a%20b.md", "c#d.md"})
+        dir.write(name, "x");
+    const Url index = Url::fileURL((dir.path() / "index.md").string());
+    const struct {
+        const char16_t* target;
+        const char* file;
+        std::optional<std::string> fragment;
+    } cases[] = {
+        {u"my%20file.md", "my file.md", std::nullopt},
+        {u"b.md#x", "b.md", "x"},
+        {u"my%20file.md#part-two", "my file.md", "part-two"},
+        {u"a%20b.md", "a%20b.md", std::nullopt},
+        {u"c#d.md", "c#d.md", std::nullopt},
+        {u"gone.md#x", "gone.md", "x"},
+    };
+    for (const auto& c : cases) {
+        const Action action = LinkRouter::action(c.target, index);
+        ASSERT_EQ(action.kind, Action::openDocument) << c.file;
+        EXPECT_EQ(action.url->path(), (dir.path() / c.file).string());
+        EXPECT_EQ(action.url->fragment(), c.fragment) << c.file;
+    }
+    EXPECT_EQ(LinkRouter::action(u"b.md#x", Url::parse("https://x.org/d/i.md")), Action::makeOpenDocument(url("https://x.org/d/b.md#x")));
 }

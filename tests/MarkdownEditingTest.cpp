@@ -119,6 +119,37 @@ TEST(Wrap, NeverCutsACharacterInTwo)
     });
 }
 
+// A triple-clicked line holds its line end: the markers go around its text alone,
+// after its item, quote or heading leader, and come off it again.
+TEST(Wrap, ASelectionsFinalLineEndAndLeaderStayOutside)
+{
+    const auto bold = wrapWith(u"**");
+    const auto italics = [](U16View t, Range s) { return std::optional(italic(t, s)); };
+    const auto sub = [](U16View t, Range s) { return std::optional(tagWrap(t, s, u"sub")); };
+    const auto under = [](U16View t, Range s) { return std::optional(underline(t, s)); };
+    const auto linked = [](U16View t, Range s) { return std::optional(link(t, s)); };
+    const struct {
+        Command command;
+        Case c;
+    } cases[] = {
+        {bold, {"LF", u"alpha beta\n\nnext", {0, 11}, u"**alpha beta**\n\nnext", {2, 10}}},
+        {bold, {"CRLF", u"a b\r\nc", {0, 5}, u"**a b**\r\nc", {2, 3}}},
+        {bold, {"lone CR", u"a b\rc", {0, 4}, u"**a b**\rc", {2, 3}}},
+        {bold, {"the line end alone", u"a\nb", {1, 1}, u"a**\n**b", {3, 1}}},
+        {bold, {"unwraps", u"**a**\nb", {0, 6}, u"a\nb", {0, 1}}},
+        {bold, {"list item", u"- alpha\n- two\n", {0, 8}, u"- **alpha**\n- two\n", {4, 5}}},
+        {bold, {"task in a quote", u"> - [ ] do\r\n", {0, 12}, u"> - [ ] **do**\r\n", {10, 2}}},
+        {bold, {"the leader alone", u"- a\n", {0, 2}, u"**- **a\n", {2, 2}}},
+        {bold, {"heading", u"## Title\n", {0, 9}, u"## **Title**\n", {5, 5}}},
+        {italics, {"italic", u"1. word\n", {0, 8}, u"1. _word_\n", {4, 4}}},
+        {sub, {"tag", u"> x\n", {0, 4}, u"> <sub>x</sub>\n", {7, 1}}},
+        {under, {"underline off", u"<u>x</u>\n", {0, 9}, u"x\n", {0, 1}}},
+        {linked, {"link", u"- go\n", {0, 5}, u"- [go](url)\n", {7, 3}}},
+    };
+    for (const auto& [command, c] : cases)
+        runCases(command, {c});
+}
+
 TEST(Unwrap, OnlyForNonEmptySelections)
 {
     EXPECT_FALSE(unwrap(u"****", {2, 0}, u"**", u"**"));

@@ -194,6 +194,38 @@ TEST(EditorCompletion, TypingAColonOffersShortcodesAndReturnChoosesOne)
     EXPECT_EQ(e.view().selectedRange().location, int(e.view().string().size()));
 }
 
+// A colon with no name after it (French puts a blank before every colon): Return
+// and Tab do what they do without the list, but after the arrow keys chose a row.
+TEST(EditorCompletion, AfterALoneColonReturnAndTabKeepTheirMeaning)
+{
+    const U16String second = EmojiShortcode::candidates(u"", EmojiCompletionPicker::limit).at(1).name;
+    struct Case {
+        const char16_t* text;
+        std::vector<int> keys;  // pressed after a colon typed at the text's end
+        U16String expected;     // after "x" typed
+    };
+    const std::vector<Case> cases{
+        {u"Voici la liste ", {Qt::Key_Return}, u"Voici la liste :\nx"},
+        {u"- un ", {Qt::Key_Return}, u"- un :\n- x"},
+        {u"> cite ", {Qt::Key_Return}, u"> cite :\n> x"},
+        {u"a ", {Qt::Key_Tab}, u"a :\tx"},
+        {u"a ", {Qt::Key_Down, Qt::Key_Return}, u"a :" + second + u":x"},
+        {u"a ", {Qt::Key_Down, Qt::Key_Up, Qt::Key_Tab}, u"a :+1:x"},
+    };
+    for (const Case& c : cases) {
+        Editor e(c.text);
+        e.show();
+        e.view().setSelectedRange({int(e.view().string().size()), 0});
+        type(e.view(), ":");
+        ASSERT_TRUE(e.view().hasEmojiPicker() && e.view().emojiPicker().isVisible()) << u8(c.text);
+        for (const int k : c.keys)
+            key(e.view(), k);
+        EXPECT_FALSE(e.view().emojiPicker().isVisible()) << u8(c.text);
+        type(e.view(), "x");
+        EXPECT_EQ(*e.document, c.expected) << u8(c.text);
+    }
+}
+
 TEST(EditorCompletion, EscapeClosesAndBackspaceOverTheColonCloses)
 {
     Editor e(u"");

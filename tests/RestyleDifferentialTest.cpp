@@ -690,6 +690,9 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         // grid, and a delimiter typed there pairs with one past the place kept below.
         {u"| ``` |\n|-|\n\na\nb\nc\nd_", 0, {{{6, 0}, u"y"}, {{5, 0}, u"_"}}},
         {u"Intro\n\n| ~~~ |\r\n|-|\r\n\r\na\r\nb\r\nc\r\nd*", 0, {{{14, 0}, u"y"}, {{13, 0}, u"*"}}},
+        // A "*" waiting past a place kept below, inside a pair that an edit undoes:
+        // its partner after the place, dropped for crossing that pair, now pairs with it.
+        {u"_d\n_\nt\n*", 1, {{{1, 0}, u"**_a"}}},
     };
     for (const Replayed& c : cases)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text) << u8(c.steps.front().typed);

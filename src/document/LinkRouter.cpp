@@ -44,12 +44,39 @@ std::optional<Url> resolvePicture(U16View target, const std::optional<Url>& base
     return url;
 }
 
+namespace {
+
+bool isLocalFile(const std::optional<Url>& url)
+{
+    std::error_code error;
+    return url && url->isFileURL() && std::filesystem::exists(std::filesystem::path(url->path()), error);
+}
+
+// A link's address: a relative target names a local file as a picture's does,
+// percent-decoded when only that names one, and a "#" in it starts a fragment
+// unless a file is named with it.
+std::optional<Url> linkTarget(U16View target, const std::optional<Url>& base)
+{
+    if (auto direct = Url::parse(u8(target)); direct && direct->hasScheme())
+        return direct;
+    std::optional<Url> url = resolvePicture(target, base);
+    const size_t hash = target.find(u'#');
+    if (hash == U16View::npos || isLocalFile(url))
+        return url;
+    const std::optional<Url> file = resolvePicture(target.substr(0, hash), base);
+    if (!file)
+        return url;
+    return Url::parse(file->string() + "#" + Url::percentEncode(u8(target.substr(hash + 1))));
+}
+
+} // namespace
+
 Action action(U16View target, const std::optional<Url>& base)
 {
     const U16View t = trimmed(target, TrimSet::Whitespace);
     if (t.empty() || t.front() == u'#')
         return Action::makeNone();
-    const std::optional<Url> url = resolve(t, base);
+    const std::optional<Url> url = linkTarget(t, base);
     if (!url)
         return Action::makeNone();
     std::string ext = url->pathExtension();

@@ -34,6 +34,8 @@ std::optional<Url> resolvePicture(U16View target, const std::optional<Url>& base
 
 // Trims the target; an empty target or an anchor within the document does
 // nothing; a Markdown document opens in the program; anything else in the browser.
+// A relative target is looked up as resolvePicture() does, and what follows a "#"
+// in it is a fragment, unless a file is named with the "#" ("b.md#x" opens b.md).
 Action action(U16View target, const std::optional<Url>& base);
 
 } // namespace velkin::LinkRouter

@@ -165,6 +165,7 @@ bool EmojiCompletionPicker::show(U16View query, const QRect& under, QWidget* win
             table_->addItem(item);
         }
         select(0);
+        steered_ = false;
     } else {
         matches_ = std::move(candidates);
     }
@@ -186,6 +187,7 @@ void EmojiCompletionPicker::hide()
     panel_->hide();
     panel_->setParent(nullptr, panelFlags);
     matches_.clear();
+    steered_ = false;
 }
 
 void EmojiCompletionPicker::select(int row)
@@ -202,6 +204,7 @@ void EmojiCompletionPicker::moveSelection(int offset)
         return;
     const int row = std::clamp(selectedRow() + offset, 0, int(matches_.size()) - 1);
     select(row);
+    steered_ = true;
 }
 
 void EmojiCompletionPicker::chooseSelected()

@@ -45,6 +45,8 @@ public:
     void moveSelection(int offset);
     // Hands the highlighted row's name to onChoose; nothing without one.
     void chooseSelected();
+    // Whether the highlight was moved by moveSelection() since the rows were last made anew.
+    bool steered() const { return steered_; }
 
     bool isVisible() const;
     int selectedRow() const;
@@ -65,6 +67,7 @@ private:
     std::vector<EmojiShortcode::Candidate> matches_;
     QPointer<QWidget> panel_;
     QListWidget* table_ = nullptr;
+    bool steered_ = false;
 };
 
 } // namespace velkin

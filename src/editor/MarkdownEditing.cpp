@@ -1,5 +1,6 @@
 #include "editor/MarkdownEditing.h"
 
+#include "editor/ListContinuation.h"
 #include "markdown/MarkdownSyntax.h"
 
 #include "platform/regex/Regex.h"
@@ -307,6 +308,27 @@ std::optional<TextEdit> unwrap(U16View text, Range selection, U16View open, U16V
 
 namespace {
 
+// What a wrapping command wraps of a selection: not its final line end (LF, CRLF
+// or CR), which the markers would hold apart from its line, nor the leader of a
+// list item, quote or heading line it starts at (the markers would end the block).
+Range wrapped(U16View text, Range selection)
+{
+    Range sel = normalized(text, selection);
+    int end = sel.end();
+    if (end > sel.location && text[size_t(end - 1)] == u'\n')
+        --end;
+    if (end > sel.location && text[size_t(end - 1)] == u'\r')
+        --end;
+    if (end == sel.location)
+        return sel;
+    const Range line = lineContentRange(text, sel.location);
+    const auto leader = ListContinuation::parse(substring(text, line));
+    const int after = line.location + (leader ? leader->length : headingPrefixLength(substring(text, line)));
+    if (sel.location < after && end > after)
+        sel.location = after;
+    return Range::fromTo(sel.location, end);
+}
+
 TextEdit enclose(U16View text, Range sel, U16View open, U16View close)
 {
     U16String replacement(open);
@@ -319,7 +341,7 @@ TextEdit enclose(U16View text, Range sel, U16View open, U16View close)
 
 TextEdit wrap(U16View text, Range selection, U16View marker)
 {
-    const Range sel = normalized(text, selection);
+    const Range sel = wrapped(text, selection);
     if (sel.empty())
         return {sel, U16String(marker) + U16String(marker), {sel.location + length(marker), 0}};
     if (auto edit = unwrap(text, sel, marker, marker))
@@ -343,7 +365,7 @@ U16String italicMarker(U16View text, Range selection)
 
 TextEdit italic(U16View text, Range selection)
 {
-    const Range sel = normalized(text, selection);
+    const Range sel = wrapped(text, selection);
     if (!sel.empty()) {
         if (auto edit = unwrap(text, sel, u"_", u"_"))
             return *edit;
@@ -357,7 +379,7 @@ TextEdit tagWrap(U16View text, Range selection, U16View tag)
 {
     const U16String open = u"<" + U16String(tag) + u">";
     const U16String close = u"</" + U16String(tag) + u">";
-    const Range sel = normalized(text, selection);
+    const Range sel = wrapped(text, selection);
     if (sel.empty())
         return {sel, open + close, {sel.location + length(open), 0}};
     if (auto edit = unwrap(text, sel, open, close))
@@ -367,18 +389,19 @@ TextEdit tagWrap(U16View text, Range selection, U16View tag)
 
 TextEdit underline(U16View text, Range selection)
 {
-    if (auto edit = unwrap(text, selection, u"<u>", u"</u>"))
+    const Range sel = wrapped(text, selection);
+    if (auto edit = unwrap(text, sel, u"<u>", u"</u>"))
         return *edit;
-    if (auto edit = unwrap(text, selection, u"<ins>", u"</ins>"))
+    if (auto edit = unwrap(text, sel, u"<ins>", u"</ins>"))
         return *edit;
-    return tagWrap(text, selection, u"u");
+    return tagWrap(text, sel, u"u");
 }
 
 // ----- links, images, rules ----------------------------------------------------------------
 
 TextEdit link(U16View text, Range selection)
 {
-    const Range sel = normalized(text, selection);
+    const Range sel = wrapped(text, selection);
     if (sel.empty())
         return {sel, u"[text](url)", {sel.location + 1, 4}};
     U16String replacement = u"[";
@@ -389,7 +412,7 @@ TextEdit link(U16View text, Range selection)
 
 TextEdit image(U16View text, Range selection)
 {
-    const Range sel = normalized(text, selection);
+    const Range sel = wrapped(text, selection);
     if (sel.empty())
         return {sel, u"![alt](url)", {sel.location + 2, 3}};
     U16String replacement = u"![";

@@ -1188,14 +1188,19 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const bool inParagraph = to < n && (midLine || !blockEdge(text, to)) && !endsBeforeFence(to);
         // Delimiters left looking on past the end leave what follows as it was when
         // the text read the same there before the edit; anything else open, never.
+        unsigned opened = 0;
         const unsigned open = carried.value_or(start.open)
-            | (inParagraph ? MarkdownSyntax::paragraphRunningDelimiters(blocks, kept.definitions) : 0);
+            | (inParagraph ? MarkdownSyntax::paragraphRunningDelimiters(blocks, kept.definitions, &opened) : 0);
+        const unsigned unenclosed = (carried.value_or(start.open) & start.unenclosed) | opened;
         // A backtick run left open in the line (there before the stretch, or in it)
         // leaves what follows alone while no run long enough to close it comes.
         int ticks = text.substr(0, size_t(to)).find(u'\n', size_t(from)) == U16View::npos ? start.ticks : 0;
         const bool lineOpen = midLine && lines.runsOn(lastLine(piece.string()), to, ticks);
         const ParagraphCut* before = inParagraph ? cutAt(to) : nullptr;
-        const bool asBefore = before && before->stale && before->open == open && before->ticks == ticks;
+        // A delimiter inside a pair before the place may have waited there as one now
+        // outside it: its partner after the place, dropped then, now makes a pair.
+        const bool asBefore = before && before->stale && before->open == open && before->ticks == ticks
+            && (unenclosed & ~before->unenclosed) == 0;
         // What the text read as at the end before an edit in the stretch is known only
         // from a place kept there: a delimiter then waiting on past the end may have
         // taken a partner after it that now pairs otherwise, with no style showing it
@@ -1203,7 +1208,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const bool editedBefore = kept.dirty && kept.dirty->location < to;
         const bool runsOn = lineOpen || (inParagraph && editedBefore ? !asBefore : open != start.open && !asBefore);
         if (!grown && inParagraph && !lineOpen && !asBefore && headAgrees) {
-            natural = ParagraphCut{to, open, lazyItem(text, from, to, start.item), false, ticks};
+            natural = ParagraphCut{to, open, unenclosed, lazyItem(text, from, to, start.item), false, ticks};
             naturalFrom = from;
         }
         const Range tailContext = Range::fromTo(std::min(to, std::max(last, back(to, 2))), ahead);
@@ -1249,7 +1254,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             if (asBefore)
                 for (ParagraphCut& cut : kept.cuts)
                     if (cut.at == to)
-                        cut = ParagraphCut{to, open, lazyItem(text, from, to, start.item), false, ticks};
+                        cut = ParagraphCut{to, open, unenclosed, lazyItem(text, from, to, start.item), false, ticks};
             if (natural && naturalFrom == from && natural->at > from && natural->at < to) {
                 const auto at = std::lower_bound(kept.cuts.begin(), kept.cuts.end(), natural->at,
                                                  [](const ParagraphCut& cut, int p) { return cut.at < p; });
@@ -1678,7 +1683,8 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
         if (!carried)
             break;
         const U16String piece = head + U16String(between);
-        const unsigned open = MarkdownSyntax::paragraphRunningDelimiters(piece, kept.definitions);
+        unsigned opened = 0;
+        const unsigned open = MarkdownSyntax::paragraphRunningDelimiters(piece, kept.definitions, &opened);
         int ticks = between.find(u'\n') == U16View::npos ? from.ticks : 0;
         const bool lineOpen = text[size_t(to - 1)] != u'\n' && lines.runsOn(lastLine(piece), to, ticks);
         if (lineOpen || (open && length < carryFrom)) {
@@ -1691,7 +1697,8 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
             length *= 2;
             continue;
         }
-        found.push_back(ParagraphCut{to, *carried | open, lazyItem(text, from.at, to, from.item), false, ticks});
+        found.push_back(ParagraphCut{to, *carried | open, (*carried & from.unenclosed) | opened,
+                                     lazyItem(text, from.at, to, from.item), false, ticks});
         from = found.back();
         length = spacing;
         tries = 0;

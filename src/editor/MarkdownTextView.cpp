@@ -512,6 +512,13 @@ void MarkdownTextView::doCommand(const TextCommand& command)
         break;
     case C::insertNewline:
     case C::insertTab:
+        // After a lone colon (a colon ends many a sentence) they keep their own
+        // meaning, unless the arrow keys chose a row.
+        if (!picker_->steered() && !shortcodeQueried()) {
+            picker_->hide();
+            doCommand(command);
+            return;
+        }
         picker_->chooseSelected();
         return;
     case C::cancelOperation:
@@ -547,6 +554,13 @@ void MarkdownTextView::updateShortcodeCompletion()
     const QRect anchor = firstRectForCharacterRange({typing->location, 0});
     if (!emojiPicker().show(query, anchor, window()))
         hide();
+}
+
+bool MarkdownTextView::shortcodeQueried()
+{
+    const std::optional<Range> typing = EmojiShortcode::typingRange(string(), selectedRange().location,
+                                                                    [this](Range line) { return isFencedLine(line); });
+    return typing && typing->length > 1;
 }
 
 void MarkdownTextView::completeShortcode(U16View name)

@@ -91,6 +91,8 @@ public:
     void completeShortcode(U16View name);
     // Shows, refreshes or hides the completion list for the caret.
     void updateShortcodeCompletion();
+    // Whether a name is typed after the colon at the caret.
+    bool shortcodeQueried();
     // Whether `line`, a whole line of the text holding a character at least (the
     // line of a name being typed), lies in a fenced code block (as
     // EmojiShortcode::isFenced tells). Whether a fence is open where the line

@@ -24,6 +24,10 @@ struct ParagraphCut {
     // text after it reads as from a paragraph's start while none of its own pairs
     // with them (see MarkdownSyntax::waitingAfter).
     unsigned open = 0;
+    // Of `open`, those whose opener no pair closed before the place encloses: a
+    // partner after the place makes a pair that stands and shows before it. The
+    // others would cross such a pair and be dropped, which shows nothing.
+    unsigned unenclosed = 0;
     // The start of the list item line that the paragraph goes on from, or -1.
     int item = -1;
     // Whether the place stands after an edit not restyled yet: `open` is then what

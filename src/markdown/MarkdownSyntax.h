@@ -383,8 +383,11 @@ enum DelimiterBit : unsigned {
 unsigned delimiterBit(char16_t c, int length);
 // All the bits of `c`, whatever the run's length.
 unsigned delimiterBits(char16_t c);
-unsigned runningDelimiters(U16View paragraph, const Definitions& definitions);
-unsigned paragraphRunningDelimiters(U16View text, const Definitions& definitions);
+// With `unenclosed`, the bits of those no pair closed in the text encloses go
+// there too: a partner after the end would make a pair that stands, where an
+// enclosing pair would cross it, and the one that starts later is dropped.
+unsigned runningDelimiters(U16View paragraph, const Definitions& definitions, unsigned* unenclosed = nullptr);
+unsigned paragraphRunningDelimiters(U16View text, const Definitions& definitions, unsigned* unenclosed = nullptr);
 // Whether `text` holds any of the delimiter characters of `bits`.
 bool holdsDelimiters(U16View text, unsigned bits);
 // What becomes of delimiters of `bits` left waiting before `piece`: nothing when

@@ -79,7 +79,7 @@ bool isPlainLine(const BlockLines& b, int i)
     return (q.depth < 1 || q.offset == 0) && !matchList(line);
 }
 
-unsigned paragraphRunningDelimiters(U16View text, const Definitions& definitions)
+unsigned paragraphRunningDelimiters(U16View text, const Definitions& definitions, unsigned* unenclosed)
 {
     const BlockLines b(text);
     int last = b.count() - 1;
@@ -89,7 +89,8 @@ unsigned paragraphRunningDelimiters(U16View text, const Definitions& definitions
     while (first > 0 && isPlainLine(b, first - 1))
         --first;
     return runningDelimiters(
-        substring(text, Range::fromTo(b.line(first).content.location, b.line(last).content.end())), definitions);
+        substring(text, Range::fromTo(b.line(first).content.location, b.line(last).content.end())), definitions,
+        unenclosed);
 }
 
 std::optional<unsigned> waitingAfter(U16View head, U16View piece, unsigned bits, const Definitions& definitions)

@@ -503,6 +503,8 @@ struct Scan {
     // The delimiters (as DelimiterBits) of which a pass's candidate looked for its
     // closing one up to the end: text after the end could still close it (see runningDelimiters).
     unsigned* runsOn = nullptr;
+    // When asked, every such candidate's place and bit, each length apart.
+    std::vector<std::pair<int, unsigned>>* waiting = nullptr;
 
     const CodeRuns& backtickRuns()
     {
@@ -1254,6 +1256,14 @@ void dropCrossingDelimited(Scan& sc)
             ++kept;
         }
     sc.out.erase(sc.out.begin() + std::ptrdiff_t(kept), sc.out.end());
+    // The matches that stay, for the waiting candidates to be read against.
+    if (sc.waiting) {
+        size_t stays = 0;
+        for (size_t k = 0; k < d.size(); ++k)
+            if (!dropped[k])
+                d[stays++] = d[k];
+        d.resize(stays);
+    }
 }
 
 // Which trigger characters the scanned part holds: passes without theirs are skipped.
@@ -1398,7 +1408,8 @@ std::vector<Regex::Match> footnoteReferenceMatches(U16View text)
 namespace {
 
 void scanInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,
-                const ReferenceLink::Table& links, MarkdownSpans& into, unsigned* runsOn)
+                const ReferenceLink::Table& links, MarkdownSpans& into, unsigned* runsOn,
+                unsigned* unenclosed = nullptr)
 {
     if (within.length <= 0)
         return;
@@ -1414,6 +1425,9 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
     thread_local std::vector<Scan::Delimited> delimited;
     Scan sc(line, base, start, end, footnotes, links, into, delimited);
     sc.runsOn = runsOn;
+    std::vector<std::pair<int, unsigned>> waiting;
+    if (runsOn && unenclosed)
+        sc.waiting = &waiting;
     auto withStops = [&sc](auto match) {
         return [&sc, match](U16View s, int p, int end, int, Hit& h) { return match(s, p, end, sc.stops, h); };
     };
@@ -1495,9 +1509,12 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
             // One whose opening run an earlier pass took (in a code span) would be
             // turned down whatever closes it: it waits for nothing.
             const unsigned bit = delimiterBit(c, opening);
-            if (sc.runsOn && !(*sc.runsOn & bit) && searchedToEnd(s, p, end, lookEnd, c, opening)
-                && !sc.consumed.intersects(Range{p, opening}))
+            if (sc.runsOn && (!(*sc.runsOn & bit) || sc.waiting) && searchedToEnd(s, p, end, lookEnd, c, opening)
+                && !sc.consumed.intersects(Range{p, opening})) {
                 *sc.runsOn |= bit;
+                if (sc.waiting)
+                    sc.waiting->emplace_back(p, bit);
+            }
             return false;
         };
     };
@@ -1523,6 +1540,13 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
     if (t.backtick)
         appendColors(sc);
     dropCrossingDelimited(sc);
+    // A waiting candidate inside a pair that stands (one closed before the end)
+    // would cross that pair with any partner after the end, and so be dropped.
+    if (sc.waiting)
+        for (const auto& [p, bit] : waiting)
+            if (std::none_of(delimited.begin(), delimited.end(),
+                             [p = p](const Scan::Delimited& d) { return d.whole.location < p && p < d.whole.end(); }))
+                *unenclosed |= bit;
     // A long paragraph's list is let go, or the thread would hold its peak.
     if (delimited.capacity() > 4096)
         std::vector<Scan::Delimited>().swap(delimited);
@@ -1536,11 +1560,12 @@ void appendInline(U16View line, int base, Range within, const Footnote::Labels& 
     scanInline(line, base, within, footnotes, links, into, nullptr);
 }
 
-unsigned runningDelimiters(U16View paragraph, const Definitions& definitions)
+unsigned runningDelimiters(U16View paragraph, const Definitions& definitions, unsigned* unenclosed)
 {
     MarkdownSpans spans;
     unsigned runsOn = 0;
-    scanInline(paragraph, 0, Range{0, int(paragraph.size())}, definitions.footnotes, definitions.links, spans, &runsOn);
+    scanInline(paragraph, 0, Range{0, int(paragraph.size())}, definitions.footnotes, definitions.links, spans, &runsOn,
+               unenclosed);
     return runsOn;
 }
 
