@@ -255,6 +255,13 @@ void BM_PDF_TallCell(benchmark::State& state)
 }
 LONG_DOCUMENT(BM_PDF_TallCell, 1 << 11, 1 << 15);
 
+// One cell of n words wrapped at its width, over many pages.
+void BM_PDF_WrappedCell(benchmark::State& state)
+{
+    pdf(state, [](size_t n) { return u"| A | B |\n|---|---|\n| " + numbered(u"word", u" ", n) + u" | b |\n"; });
+}
+LONG_DOCUMENT(BM_PDF_WrappedCell, 1 << 14, 1 << 17);
+
 // n paragraphs, each showing a small picture of its own, exported as the
 // command line does (the pictures by their absolute paths).
 void distinctPictures(benchmark::State& state, velkin::ExportFormat format)

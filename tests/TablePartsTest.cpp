@@ -10,6 +10,7 @@
 #include "platform/richtext/RichTextImport.h"
 #include "platform/richtext/RichTextWriter.h"
 #include "platform/richtext/TableParts.h"
+#include "platform/richtext/WideTables.h"
 #include "platform/text/TextOps.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -240,4 +241,74 @@ TEST(TableParts, ADocumentWithoutPartsIsLeftUnedited)
     TableParts::matchColumns(*document);
     TableParts::cutAtPages(*document);
     EXPECT_EQ(document->revision(), revision);
+}
+
+// A row over many pages is cut at them for print: each line of its cells,
+// wrapped words and line breaks alike, is to stand where it stood, with the
+// same text, and no border is to be drawn between the rows it became.
+TEST(TableParts, ATallRowCutAtItsPagesKeepsEveryLineWhereItWas)
+{
+    U16String text = u"Above.\n\n| Words | More |\n|---|---|\n| ";
+    for (int i = 0; i < 3000; ++i)
+        text += i % 250 == 249 ? u"**bold**<br>" : i % 3 == 0 ? u"alpha " : u"word ";
+    text += u" | ";
+    for (int i = 0; i < 400; ++i)
+        text += u"other ";
+    text += u" |\n| last | row |\n";
+    const auto document = PageImport::load(MarkdownHTML::document(text), nullptr, false, true);
+    QBuffer sink;
+    sink.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&sink);
+    writer.setResolution(72);
+    document->documentLayout()->setPaintDevice(&writer);
+    // Its columns' widths set as for print: the text wraps.
+    document->setPageSize(QSizeF(0, 0));
+    WideTables::cut(*document, QSizeF(300, 400));
+    document->setPageSize(QSizeF(300, 400));
+    auto* table = qobject_cast<QTextTable*>(document->rootFrame()->childFrames().value(0));
+    ASSERT_NE(table, nullptr);
+    // Each column's lines: their text, and where they stand.
+    const auto linesOf = [&](int column) {
+        std::vector<std::pair<std::string, int>> lines;
+        for (int row = 1; row < table->rows(); ++row) {
+            const QTextBlock block = table->cellAt(row, column).firstCursorPosition().block();
+            const double top = document->documentLayout()->blockBoundingRect(block).top();
+            for (int i = 0; i < block.layout()->lineCount(); ++i) {
+                const QTextLine line = block.layout()->lineAt(i);
+                QString words = block.text().mid(line.textStart(), line.textLength());
+                words.remove(QChar::LineSeparator);
+                if (!words.isEmpty())
+                    lines.emplace_back(words.toStdString(), int(std::lround(4 * (top + line.y()))));
+            }
+        }
+        return lines;
+    };
+    document->documentLayout()->documentSize();
+    const auto words = linesOf(0);
+    const auto more = linesOf(1);
+    ASSERT_GT(words.size(), 300u);
+    ASSERT_TRUE(TableParts::cutTallRows(*document));
+    document->markContentsDirty(0, document->characterCount());
+    document->documentLayout()->documentSize();
+    EXPECT_GT(table->rows(), 10);
+    const auto same = [](const auto& after, const auto& before) {
+        EXPECT_EQ(after.size(), before.size());
+        for (size_t i = 0; i < std::min(after.size(), before.size()); ++i)
+            if (after[i] != before[i]) {
+                ADD_FAILURE() << "line " << i << ": " << after[i].first << " at " << after[i].second << ", was "
+                              << before[i].first << " at " << before[i].second;
+                return;
+            }
+    };
+    same(linesOf(0), words);
+    same(linesOf(1), more);
+    for (int row = 1; row + 2 < table->rows(); ++row)
+        for (int column = 0; column < 2; ++column) {
+            EXPECT_EQ(table->cellAt(row, column).format().toTableCellFormat().bottomBorder(), 0) << row;
+            EXPECT_GT(table->cellAt(row + 1, column).format().toTableCellFormat().topPadding(), 0) << row;
+        }
+    // Cut once, nothing is left to cut.
+    document->documentLayout()->documentSize();
+    EXPECT_FALSE(TableParts::cutTallRows(*document));
+    document->documentLayout()->setPaintDevice(nullptr);
 }

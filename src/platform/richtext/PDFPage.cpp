@@ -697,6 +697,11 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     document.setPageSize(page);
     TableParts::cutAtPages(document);
     keepManyTablesTogether(document, &writer, page);
+    // Where the tables now stand, a row over many pages is cut at them.
+    if (TableParts::cutTallRows(document)) {
+        keepShapedText(document);
+        layOutAfresh(document);
+    }
     splitLongParagraphs(document);
     const std::vector<Placed> placed = layOutOverFeet(document, page.height());
     const int pages = std::max(1, document.pageCount());

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace velkin::TableParts {
 
@@ -209,6 +210,199 @@ double bottomOf(QAbstractTextDocumentLayout& layout, const QTextTable& table, in
     for (int c = 0; c < table.columns(); ++c)
         bottom = std::max(bottom, layout.blockBoundingRect(table.cellAt(row, c).lastCursorPosition().block()).bottom());
     return bottom;
+}
+
+// A row cut at the pages it runs over: for each of its cells, where its lines
+// on each page after the row's first start (the end of its text where it has
+// none there). Only a cell of one plain paragraph is cut; a cell that ends on
+// the row's first page stays whole.
+struct RowCut {
+    QTextTable* table;
+    int row;
+    std::vector<std::vector<int>> starts;  // [column][page after the first - 1]
+};
+
+constexpr int kTallRowPages = 2;
+
+int pageOf(double y, double pageHeight)
+{
+    return int(std::floor(y / pageHeight));
+}
+
+std::optional<RowCut> rowCutOf(QAbstractTextDocumentLayout& layout, QTextTable* table, int row, double pageHeight)
+{
+    const int columns = table->columns();
+    // Cheaply first: a row on few pages is left as it is.
+    const int firstPage = pageOf(topOf(layout, *table, row), pageHeight);
+    if (pageOf(bottomOf(layout, *table, row), pageHeight) - firstPage < kTallRowPages)
+        return std::nullopt;
+    RowCut cut{table, row, std::vector<std::vector<int>>(size_t(columns))};
+    int lastPage = firstPage;
+    for (int c = 0; c < columns; ++c) {
+        const QTextTableCell cell = table->cellAt(row, c);
+        const QTextCharFormat::VerticalAlignment alignment = cell.format().verticalAlignment();
+        if (cell.rowSpan() != 1 || cell.columnSpan() != 1
+            || (alignment != QTextCharFormat::AlignNormal && alignment != QTextCharFormat::AlignTop))
+            return std::nullopt;
+        auto it = cell.begin();
+        const QTextBlock block = it.currentBlock();
+        const bool single = !it.currentFrame() && block.isValid() && (++it).atEnd();
+        const QTextLayout* lines = block.isValid() ? block.layout() : nullptr;
+        if (!single || !lines || lines->lineCount() == 0) {
+            // Left whole: it must end on the row's first page.
+            if (pageOf(layout.blockBoundingRect(cell.lastCursorPosition().block()).bottom() - 1, pageHeight) > firstPage)
+                return std::nullopt;
+            continue;
+        }
+        const double top = layout.blockBoundingRect(block).top();
+        const int count = lines->lineCount();
+        const int last = pageOf(top + lines->lineAt(count - 1).y(), pageHeight);
+        if (last == firstPage && pageOf(top + lines->lineAt(0).y(), pageHeight) == firstPage)
+            continue;
+        // Justified lines but the last stretch to the edge: a part's last line would not.
+        if (block.textList() || (block.blockFormat().alignment() & Qt::AlignJustify))
+            return std::nullopt;
+        std::vector<int>& starts = cut.starts[size_t(c)];
+        int line = 0;
+        for (int page = firstPage + 1; page <= last; ++page) {
+            while (line < count && pageOf(top + lines->lineAt(line).y(), pageHeight) < page)
+                ++line;
+            starts.push_back(block.position() + lines->lineAt(line).textStart());
+        }
+        lastPage = std::max(lastPage, last);
+    }
+    if (lastPage - firstPage < kTallRowPages)
+        return std::nullopt;
+    // Cells that end sooner have nothing on the later pages.
+    for (int c = 0; c < columns; ++c) {
+        const QTextTableCell cell = table->cellAt(row, c);
+        std::vector<int>& starts = cut.starts[size_t(c)];
+        starts.resize(size_t(lastPage - firstPage), cell.lastPosition());
+    }
+    return cut;
+}
+
+struct Run {
+    QString text;
+    QTextCharFormat format;
+};
+
+// The row cut: a row for each page after its first, each cell holding its
+// lines of that page. The cells keep their padding, so that every line stays
+// where it was, but for the borders between them; the paragraphs their
+// format, but for the margins and indent between them. A line break ending
+// a part gives way to the cut, or the part would end in an empty line.
+void cutRow(const RowCut& cut)
+{
+    QTextTable& table = *cut.table;
+    const int columns = table.columns();
+    const int added = int(cut.starts.front().size());
+    using Parts = std::vector<std::vector<Run>>;  // each part's runs
+    std::vector<Parts> moved(size_t(columns), Parts{});
+    for (Parts& parts : moved)
+        parts.resize(size_t(added));
+    std::vector<QTextBlock> blocks;
+    for (int c = 0; c < columns; ++c) {
+        const QTextBlock block = table.cellAt(cut.row, c).firstCursorPosition().block();
+        blocks.push_back(block);
+        const std::vector<int>& starts = cut.starts[size_t(c)];
+        const int end = block.position() + block.length() - 1;
+        if (starts.front() >= end)
+            continue;
+        const QString text = block.text();
+        // Where part k ends: where the next starts, less a line break before it.
+        const auto partEnd = [&](size_t k) {
+            const int next = k + 1 < starts.size() ? starts[k + 1] : end;
+            return next > block.position() && next < end && text[next - 1 - block.position()] == QChar::LineSeparator
+                       ? next - 1
+                       : next;
+        };
+        size_t k = 0;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid())
+                continue;
+            const int from = fragment.position();
+            const int to = from + fragment.length();
+            while (k < starts.size()) {
+                const int a = std::max(from, starts[k]);
+                const int b = std::min(to, partEnd(k));
+                if (a < b)
+                    moved[size_t(c)][k].push_back({text.mid(a - block.position(), b - a), fragment.charFormat()});
+                if (partEnd(k) > to)
+                    break;
+                ++k;
+            }
+        }
+    }
+    // A row that starts a page under a repeated header row leaves its top
+    // border out, as a cell that runs on there does, and meets the header's
+    // borders as that cell would: kept, the part's top border is so drawn
+    // only where the cell's would be.
+    const bool keepsTop = table.format().borderCollapse() && table.format().headerRowCount() > 0
+                          && cut.row >= table.format().headerRowCount();
+    table.insertRows(cut.row + 1, added);
+    for (int c = 0; c < columns; ++c) {
+        const QTextBlock& block = blocks[size_t(c)];
+        const QTextBlockFormat whole = block.blockFormat();
+        QTextBlockFormat inner = whole;
+        inner.setTopMargin(0);
+        inner.setTextIndent(0);
+        inner.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+        if (whole.layoutDirection() == Qt::LayoutDirectionAuto)
+            inner.setLayoutDirection(block.textDirection());
+        const QTextTableCellFormat own = table.cellAt(cut.row, c).format().toTableCellFormat();
+        for (int k = 1; k <= added; ++k) {
+            QTextTableCell cell = table.cellAt(cut.row + k, c);
+            // The cell's format is its first paragraph's character format too.
+            QTextTableCellFormat format = own;
+            if (!keepsTop)
+                format.setTopBorder(0);
+            QTextBlockFormat paragraph = inner;
+            if (k < added) {
+                paragraph.setBottomMargin(0);
+                format.setBottomBorder(0);
+            }
+            cell.setFormat(format);
+            QTextCursor cursor = cell.firstCursorPosition();
+            cursor.setBlockFormat(paragraph);
+            for (const Run& run : moved[size_t(c)][size_t(k - 1)])
+                cursor.insertText(run.text, run.format);
+        }
+    }
+    // From the last cell, so that the earlier cells' text stays where it was measured.
+    for (int c = columns; c-- > 0;) {
+        QTextTableCell cell = table.cellAt(cut.row, c);
+        QTextTableCellFormat format = cell.format().toTableCellFormat();
+        format.setBottomBorder(0);
+        cell.setFormat(format);
+        const QTextBlock& block = blocks[size_t(c)];
+        const int start = cut.starts[size_t(c)].front();
+        const int end = block.position() + block.length() - 1;
+        if (start >= end)
+            continue;
+        QTextCursor cursor(block);
+        QTextBlockFormat first = block.blockFormat();
+        first.setBottomMargin(0);
+        first.setPageBreakPolicy(first.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysAfter);
+        if (first.layoutDirection() == Qt::LayoutDirectionAuto)
+            first.setLayoutDirection(block.textDirection());
+        cursor.setBlockFormat(first);
+        const bool lineBreakBefore = start > block.position() && block.text()[start - 1 - block.position()] == QChar::LineSeparator;
+        cursor.setPosition(lineBreakBefore ? start - 1 : start);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+}
+
+void tablesIn(const QTextFrame& frame, std::vector<QTextTable*>& tables)
+{
+    for (QTextFrame* child : frame.childFrames()) {
+        if (auto* table = qobject_cast<QTextTable*>(child))
+            tables.push_back(table);
+        else
+            tablesIn(*child, tables);
+    }
 }
 
 // The last row of the part that begins a page after the previous row ended on
@@ -450,6 +644,38 @@ void cutAtPages(QTextDocument& document)
         if (t + 1 < tables.size())
             layOutForgotten(document, parts.back()->lastPosition() + 1, tables[t + 1].front()->firstPosition());
     }
+}
+
+bool cutTallRows(QTextDocument& document)
+{
+    const double pageHeight = document.pageSize().height();
+    if (pageHeight <= 0)
+        return false;
+    QAbstractTextDocumentLayout& layout = *document.documentLayout();
+    layout.documentSize();
+    std::vector<QTextTable*> tables;
+    tablesIn(*document.rootFrame(), tables);
+    std::vector<RowCut> cuts;
+    for (QTextTable* table : tables) {
+        // Columns Qt shares by their longest lines would be shared otherwise once cut.
+        if (table->format().columnWidthConstraints().size() != table->columns())
+            continue;
+        const QRectF box = layout.frameBoundingRect(table);
+        if (pageOf(box.bottom(), pageHeight) - pageOf(box.top(), pageHeight) < kTallRowPages)
+            continue;
+        for (int row = 0; row < table->rows(); ++row)
+            if (std::optional<RowCut> cut = rowCutOf(layout, table, row, pageHeight))
+                cuts.push_back(std::move(*cut));
+    }
+    if (cuts.empty())
+        return false;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    // From the last, so that the rows and text before stay where they were measured.
+    for (auto it = cuts.rbegin(); it != cuts.rend(); ++it)
+        cutRow(*it);
+    cursor.endEditBlock();
+    return true;
 }
 
 } // namespace velkin::TableParts

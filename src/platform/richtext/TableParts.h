@@ -47,4 +47,14 @@ void matchColumns(QTextDocument& document, QSizeF page = QSizeF());
 // page. The document is to be laid out afresh afterwards, as after any edit.
 void cutAtPages(QTextDocument& document);
 
+// For the document's pages, laid out: a table row whose cells run over more
+// than two pages becomes a row for each page it runs over, each holding the
+// lines its cells have on that page, with no border between them. Every line
+// stays where it was: Qt draws a cell's borders for every page the cell runs
+// over on each page it draws, so a tall row cost its pages times its pages.
+// Only cells of one plain paragraph are cut (a row with another that runs
+// past its first page is left whole). True when a row was cut: the document
+// is then to be laid out afresh.
+bool cutTallRows(QTextDocument& document);
+
 } // namespace velkin::TableParts
