@@ -22,6 +22,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <map>
+#include <sstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -248,7 +251,7 @@ TEST(TableParts, ADocumentWithoutPartsIsLeftUnedited)
 // same text, and no border is to be drawn between the rows it became.
 TEST(TableParts, ATallRowCutAtItsPagesKeepsEveryLineWhereItWas)
 {
-    U16String text = u"Above.\n\n| Words | More |\n|---|---|\n| ";
+    U16String text = u"Above.\n\n| Words | More |\n|---|---:|\n| ";
     for (int i = 0; i < 3000; ++i)
         text += i % 250 == 249 ? u"**bold**<br>" : i % 3 == 0 ? u"alpha " : u"word ";
     text += u" | ";
@@ -267,9 +270,10 @@ TEST(TableParts, ATallRowCutAtItsPagesKeepsEveryLineWhereItWas)
     document->setPageSize(QSizeF(300, 400));
     auto* table = qobject_cast<QTextTable*>(document->rootFrame()->childFrames().value(0));
     ASSERT_NE(table, nullptr);
-    // Each column's lines: their text, and where they stand.
+    // Each column's lines: their text, and where they stand (the right
+    // aligned column's last line of a page too).
     const auto linesOf = [&](int column) {
-        std::vector<std::pair<std::string, int>> lines;
+        std::vector<std::pair<std::string, std::pair<int, int>>> lines;
         for (int row = 1; row < table->rows(); ++row) {
             const QTextBlock block = table->cellAt(row, column).firstCursorPosition().block();
             const double top = document->documentLayout()->blockBoundingRect(block).top();
@@ -277,8 +281,9 @@ TEST(TableParts, ATallRowCutAtItsPagesKeepsEveryLineWhereItWas)
                 const QTextLine line = block.layout()->lineAt(i);
                 QString words = block.text().mid(line.textStart(), line.textLength());
                 words.remove(QChar::LineSeparator);
-                if (!words.isEmpty())
-                    lines.emplace_back(words.toStdString(), int(std::lround(4 * (top + line.y()))));
+                if (!words.trimmed().isEmpty())
+                    lines.emplace_back(words.trimmed().toStdString(),
+                                       std::pair(int(std::lround(4 * line.naturalTextRect().left())), int(std::lround(4 * (top + line.y())))));
             }
         }
         return lines;
@@ -295,8 +300,9 @@ TEST(TableParts, ATallRowCutAtItsPagesKeepsEveryLineWhereItWas)
         EXPECT_EQ(after.size(), before.size());
         for (size_t i = 0; i < std::min(after.size(), before.size()); ++i)
             if (after[i] != before[i]) {
-                ADD_FAILURE() << "line " << i << ": " << after[i].first << " at " << after[i].second << ", was "
-                              << before[i].first << " at " << before[i].second;
+                ADD_FAILURE() << "line " << i << ": " << after[i].first << " at " << after[i].second.first << ","
+                              << after[i].second.second << ", was " << before[i].first << " at "
+                              << before[i].second.first << "," << before[i].second.second;
                 return;
             }
     };
@@ -307,6 +313,38 @@ TEST(TableParts, ATallRowCutAtItsPagesKeepsEveryLineWhereItWas)
             EXPECT_EQ(table->cellAt(row, column).format().toTableCellFormat().bottomBorder(), 0) << row;
             EXPECT_GT(table->cellAt(row + 1, column).format().toTableCellFormat().topPadding(), 0) << row;
         }
+    // Printed, each full line of a right-aligned column ends at its edge, the
+    // last of each page too (a space ending a part's line would count there).
+    U16String right = u"| A | B |\n|---|---:|\n| a | ";
+    for (int i = 0; i < 3000; ++i)
+        right += i % 97 == 0 ? u"other **bold** [link](http://example.org) " : u"other ";
+    velkin::testing::TempDirectory folder;
+    const auto file = folder.path() / "right.pdf";
+    ASSERT_EQ(Export::printPDF(MarkdownHTML::document(right + u" |\n"), file), std::nullopt);
+    const auto boxes = velkin::testing::pdfText(file, true);
+    if (!boxes)
+        GTEST_SKIP() << "pdftotext is not installed";
+    std::map<std::pair<int, double>, double> lineEnds;  // (page, top) -> right end
+    int page = 0;
+    std::istringstream in(*boxes);
+    for (std::string line; std::getline(in, line);) {
+        double x0, y0, x1, y1;
+        if (line.find("<page ") != std::string::npos)
+            ++page;
+        else if ((line.find(">other<") != std::string::npos || line.find(">bold<") != std::string::npos
+                  || line.find(">link<") != std::string::npos)
+                 && std::sscanf(line.c_str(), " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"", &x0, &y0, &x1, &y1) == 4)
+            lineEnds[{page, y0}] = std::max(lineEnds[{page, y0}], x1);
+    }
+    ASSERT_GT(page, 3);
+    ASSERT_GT(lineEnds.size(), 100u);
+    const double edge = lineEnds.begin()->second;
+    int pageEnds = 0;
+    for (auto it = lineEnds.begin(); std::next(it) != lineEnds.end(); ++it) {
+        EXPECT_NEAR(it->second, edge, 0.01) << "page " << it->first.first << " at " << it->first.second;
+        pageEnds += std::next(it)->first.first != it->first.first;
+    }
+    EXPECT_GT(pageEnds, 2);
     // Cut once, nothing is left to cut.
     document->documentLayout()->documentSize();
     EXPECT_FALSE(TableParts::cutTallRows(*document));

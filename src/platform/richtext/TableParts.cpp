@@ -282,6 +282,19 @@ std::optional<RowCut> rowCutOf(QAbstractTextDocumentLayout& layout, QTextTable* 
     return cut;
 }
 
+// Where a part of a paragraph from `from` ends when the next starts at `next`
+// (positions in the document, the paragraph's text starting at `start`): a
+// line break ending it gives way to the cut, or the part would end in an
+// empty line, and so do spaces, which would count in a last line's alignment.
+int endBefore(const QString& text, int start, int from, int next)
+{
+    if (next > from && text[next - 1 - start] == QChar::LineSeparator)
+        return next - 1;
+    while (next > from && text[next - 1 - start].isSpace() && text[next - 1 - start] != QChar::LineSeparator)
+        --next;
+    return next;
+}
+
 struct Run {
     QString text;
     QTextCharFormat format;
@@ -290,8 +303,7 @@ struct Run {
 // The row cut: a row for each page after its first, each cell holding its
 // lines of that page. The cells keep their padding, so that every line stays
 // where it was, but for the borders between them; the paragraphs their
-// format, but for the margins and indent between them. A line break ending
-// a part gives way to the cut, or the part would end in an empty line.
+// format, but for the margins and indent between them.
 void cutRow(const RowCut& cut)
 {
     QTextTable& table = *cut.table;
@@ -310,12 +322,8 @@ void cutRow(const RowCut& cut)
         if (starts.front() >= end)
             continue;
         const QString text = block.text();
-        // Where part k ends: where the next starts, less a line break before it.
         const auto partEnd = [&](size_t k) {
-            const int next = k + 1 < starts.size() ? starts[k + 1] : end;
-            return next > block.position() && next < end && text[next - 1 - block.position()] == QChar::LineSeparator
-                       ? next - 1
-                       : next;
+            return k + 1 < starts.size() ? endBefore(text, block.position(), starts[k], starts[k + 1]) : end;
         };
         size_t k = 0;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
@@ -388,8 +396,7 @@ void cutRow(const RowCut& cut)
         if (first.layoutDirection() == Qt::LayoutDirectionAuto)
             first.setLayoutDirection(block.textDirection());
         cursor.setBlockFormat(first);
-        const bool lineBreakBefore = start > block.position() && block.text()[start - 1 - block.position()] == QChar::LineSeparator;
-        cursor.setPosition(lineBreakBefore ? start - 1 : start);
+        cursor.setPosition(endBefore(block.text(), block.position(), block.position(), start));
         cursor.setPosition(end, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
     }
