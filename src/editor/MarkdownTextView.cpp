@@ -511,6 +511,11 @@ void MarkdownTextView::doCommand(const TextCommand& command)
         });
         return;
     }
+    if (deletes && isEditable() && selection.length > 0 && replaceAtGridEdge(selection, u"", false)) {
+        if (picker_)
+            picker_->hide();
+        return;
+    }
     if (deleteAtGridEdge(command))
         return;
     if (!picker_ || !picker_->isVisible()) {
