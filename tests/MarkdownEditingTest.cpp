@@ -398,14 +398,18 @@ TEST(BlockInsertion, APastedTableKeepsApartFromTheTextAroundIt)
              {{"mid-line", u"Hello world", {6, 0}, u"Hello \n\n| a |\n| - |\n| 1 |\n\nworld", {27, 0}},
               {"over a selection", u"Hello big world", {6, 3}, u"Hello \n\n| a |\n| - |\n| 1 |\n\n world", {27, 0}},
               {"line start", u"x\ny", {2, 0}, u"x\n| a |\n| - |\n| 1 |\n\ny", {21, 0}},
-              {"line end", u"x\ny", {1, 0}, u"x\n\n| a |\n| - |\n| 1 |\ny", {20, 0}},
+              {"line end", u"x\ny", {1, 0}, u"x\n\n| a |\n| - |\n| 1 |\n\ny", {21, 0}},
+              {"line end, blank line under", u"x\n\ny", {1, 0}, u"x\n\n| a |\n| - |\n| 1 |\n\ny", {20, 0}},
               {"text end", u"x", {1, 0}, u"x\n\n| a |\n| - |\n| 1 |", {20, 0}}});
     runCases(pasting(TextOps::withLineEnds(table, u"\r\n"), u"\r\n"),
              {{"CRLF", u"Hello world\r\nNext", {6, 0},
                u"Hello \r\n\r\n| a |\r\n| - |\r\n| 1 |\r\n\r\nworld\r\nNext", {33, 0}}});
     // Only a table's own first and last rows ask for breaks.
     runCases(pasting(u"see:\n" + table + u"\n", u"\n"),
-             {{"prose first, break last", u"x y", {2, 0}, u"x see:\n| a |\n| - |\n| 1 |\ny", {25, 0}}});
+             {{"prose first, break last", u"x y", {2, 0}, u"x see:\n| a |\n| - |\n| 1 |\n\ny", {26, 0}},
+              {"break last, line start", u"x\n\ny\n", {3, 0}, u"x\n\nsee:\n| a |\n| - |\n| 1 |\n\ny\n", {27, 0}}});
+    runCases(pasting(TextOps::withLineEnds(table, u"\r") + u"\r", u"\r"),
+             {{"lone CR", u"x\r\ry\r", {3, 0}, u"x\r\r| a |\r| - |\r| 1 |\r\ry\r", {22, 0}}});
     for (const U16String& plain : {U16String(u"a | b"), U16String(u"```\n| a |\n| - |\n```"), U16String(u"| a |\n| 1 |")})
         runCases(pasting(plain, u"\n"), {{"no table", u"ab", {1, 0}, u"a" + plain + u"b", {1 + int(plain.size()), 0}}});
 }

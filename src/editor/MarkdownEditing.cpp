@@ -567,8 +567,18 @@ TextEdit paste(U16View text, Range range, U16View pasted, U16View lineEnd)
         const char16_t before = r.location > 0 ? text[size_t(r.location) - 1] : u'\n';
         if (before != u'\n' && before != u'\r' && tableBlock(0, ls, fenced))
             replacement.insert(0, leadingBreaks(text, r.location, lineEnd));
-        if (!endsWithBreak && !trailingBreak(text, r.end(), lineEnd).empty() && tableBlock(last, ls, fenced))
-            replacement += repeated(lineEndOr(text, lineEnd), 2);
+        // Text right under the table's last row, the rest of the caret's line or the line below it, would
+        // read as one of its rows: a blank line parts them.
+        if (tableBlock(last, ls, fenced)) {
+            const U16String eol = lineEndOr(text, lineEnd);
+            if (!trailingBreak(text, r.end(), lineEnd).empty())
+                replacement += repeated(eol, endsWithBreak ? 1 : 2);
+            else if (!endsWithBreak && r.end() < length(text)) {
+                const Range next = lineRange(text, Range{lineRange(text, Range{r.end(), 0}).end(), 0});
+                if (!isBlank(substring(text, next), TrimSet::WhitespaceAndNewlines))
+                    replacement += eol;
+            }
+        }
     }
     return TextEdit{r, replacement, Range{r.location + length(replacement), 0}};
 }

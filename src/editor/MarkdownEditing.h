@@ -46,7 +46,8 @@ U16String leadingBreaks(U16View text, int position, U16View lineEnd = {});
 U16String trailingBreak(U16View text, int position, U16View lineEnd = {});
 // Text pasted over `range`: a pipe table that starts or ends the pasted text goes in as
 // a block of its own, a blank line apart from text that stands before or after it on
-// the caret's line, so that neither its header nor its last row takes that text in.
+// the caret's line or right under it, so that neither its header nor its last row takes
+// that text in.
 // `pasted` already ends its lines with `lineEnd`; the caret ends up after the insertion.
 TextEdit paste(U16View text, Range range, U16View pasted, U16View lineEnd);
 

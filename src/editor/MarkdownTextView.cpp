@@ -357,7 +357,20 @@ void MarkdownTextView::cut()
     const Range selection = selectedRange();
     if (selection.length == 0 || !isEditable())
         return;
-    // The cut changes the selection, grown over a grid's edge to the whole grids at its ends, at most.
+    removeRecorded(selection, std::nullopt, [this](bool acrossGrids) {
+        if (!acrossGrids) {
+            TextView::cut();
+            return true;
+        }
+        copy();
+        return replaceAtGridEdge(selectedRange(), u"", false);
+    });
+}
+
+void MarkdownTextView::removeRecorded(Range selection, std::optional<U16String> copied,
+                                      const std::function<bool(bool acrossGrids)>& remove)
+{
+    // The removal changes the selection, grown over a grid's edge to the whole grids at its ends, at most.
     TextStorage* storage = textStorage();
     const bool acrossGrids = crossesGridEdge(selection, u"");
     Range changed = selection;
@@ -367,20 +380,17 @@ void MarkdownTextView::cut()
                 changed = unionRange(changed, *grid);
     AttributedString before = storage->attributedSubstring(changed);
     const int length = storage->length();
-    if (acrossGrids) {
-        copy();
-        if (!replaceAtGridEdge(selection, u"", false))
-            return;
-    } else {
-        TextView::cut();
-        // Away from grids a paste puts the text back as it stood: nothing to keep.
-        const int caret = selectedRange().location;
-        if (storage->length() == length || !(tableBlock(caret) || tableBlock(caret - 1)))
-            return;
-    }
-    if (const std::optional<U16String> copied = Pasteboard::general().plainText())
-        cutRecord_ = CutRecord{Range{changed.location, changed.length + storage->length() - length}, std::move(before),
-                               selectedRange().location, selection.end(), *copied};
+    if (!remove(acrossGrids) || (!acrossGrids && storage->length() == length))
+        return;
+    if (!copied)
+        copied = Pasteboard::general().plainText();
+    // Away from grids a paste puts the text back as it stood, unless it holds a table's line that the
+    // paste sets apart from the text around it: nothing to keep.
+    const int caret = selectedRange().location;
+    if (!copied || (!acrossGrids && !(tableBlock(caret) || tableBlock(caret - 1)) && !TextOps::contains(*copied, u"|")))
+        return;
+    cutRecord_ = CutRecord{Range{changed.location, changed.length + storage->length() - length}, std::move(before),
+                           caret, selection.end(), std::move(*copied)};
 }
 
 void MarkdownTextView::insertNewline()
@@ -478,7 +488,30 @@ void MarkdownTextView::doCommand(const TextCommand& command)
     using K = TextCommand::Kind;
     const bool deletes = command.kind == K::deleteBackward || command.kind == K::deleteForward
         || command.kind == K::deleteWordBackward || command.kind == K::deleteWordForward;
-    if (deletes && isEditable() && selectedRange().length > 0 && replaceAtGridEdge(selectedRange(), u"", false)) {
+    const Range selection = selectedRange();
+    if (deletes && isEditable() && selection.length > 0 && !hasMarkedText()
+        && (selectionSpansGrid(selection) || tableBlock(selection.location - 1) || tableBlock(selection.end())
+            || TextOps::contains(substring(string(), selection), u"|"))) {
+        // At a grid or with a table's line, taken out as Cut takes it but for the clipboard: a paste of
+        // what Copy took of it puts it back.
+        Pasteboard& board = Pasteboard::named("org.velkin.removed");
+        board.clearContents();
+        std::optional<U16String> copied = writeSelection(board, Pasteboard::stringType) ? board.string() : std::nullopt;
+        board.clearContents();
+        removeRecorded(selection, std::move(copied), [this, &command](bool acrossGrids) {
+            if (acrossGrids && replaceAtGridEdge(selectedRange(), u"", false)) {
+                if (picker_)
+                    picker_->hide();
+                return true;
+            }
+            TextView::doCommand(command);
+            if (picker_ && picker_->isVisible())
+                updateShortcodeCompletion();
+            return true;
+        });
+        return;
+    }
+    if (deletes && isEditable() && selection.length > 0 && replaceAtGridEdge(selection, u"", false)) {
         if (picker_)
             picker_->hide();
         return;

@@ -225,6 +225,10 @@ private:
     // a break whose removal would move text across the edge, and a blank line under a grid goes
     // in place of the grid's last line feed. False when the key deletes as it does elsewhere.
     bool deleteAtGridEdge(const TextCommand& command);
+    // Takes `selection` out with `remove` (told whether it crosses a grid's edge; false when nothing
+    // went), keeping a record for a paste back of `copied` (else the clipboard's text) where needed.
+    void removeRecorded(Range selection, std::optional<U16String> copied,
+                        const std::function<bool(bool acrossGrids)>& remove);
     // Puts `text` in place of `range` when the range crosses a grid's edge (cell by
     // cell), or when the text would land right under a grid (a blank line kept
     // between); false when neither applies and the ordinary road should take it.
@@ -273,10 +277,11 @@ private:
     size_t pickBase_ = 0;
     size_t pickUndoCount_ = 0;
     int storageObserver_ = -1;
-    // What the latest Cut took out, kept until the text changes again. The text it leaves cannot always
-    // tell (a cut keeps grids a line apart from the text around them; one of the lines above a grid leaves
-    // the caret in its first cell), so Paste at the caret the cut left, with the cut text still on the
-    // clipboard, puts back what stood there.
+    // What the latest Cut (or Delete over a selection) took out, kept until the text changes again. The
+    // text it leaves cannot always tell (a cut keeps grids a line apart from the text around them; one of
+    // the lines above a grid leaves the caret in its first cell; a paste sets a table's lines apart from
+    // the text around them), so Paste at the caret the cut left, with the cut text (or what Copy took of
+    // the deleted one) on the clipboard, puts back what stood there.
     struct CutRecord {
         Range changed;            // the part of the text the cut changed, as it stands since
         AttributedString before;  // what stood there before

@@ -349,6 +349,12 @@ bool MarkdownTextView::insertTableApart(Range range, U16View text)
     TextEdit edit = MarkdownEditing::paste(string(), range, inserted, lineEnding());
     if (edit.replacement.size() == inserted.size())
         return false;
+    // Over the selection it was copied from, the text is what stands there already.
+    if (range.length > 0 && substring(string(), range) == U16View(inserted)) {
+        setSelectedRange(Range{range.end(), 0});
+        scrollRangeToVisible(selectedRange());
+        return true;
+    }
     const int n = storage->length();
     const int at = std::clamp(range.location, 0, n);
     if (range.length == 0 && (at == n || string()[size_t(at)] == u'\n' || string()[size_t(at)] == u'\r')) {

@@ -846,17 +846,27 @@ def marker_row_under_table(d):
 
 def cut_in_cells(d):
     """Cut from a table, then Paste at once, gives back the file byte for byte: two letters of a cell
-    (the clipboard holds them alone), a row, rows across, the last row with the blank line under it."""
+    (the clipboard holds them alone), a row, rows across, the last row with the blank line under it;
+    so do a whole table copied, deleted and pasted above a paragraph, and a cut from the line above a
+    table to its delimiter row in a file of lone CR line ends."""
     rows = b"| abc | b |\n|---|---|\n| 1 | 2 |\n| 3 | 4 |\n| 5 | 6 |\n\nProse.\n"
-    for name, keys, clipboard in [
-            ("letters.md", ["ctrl+Home", "End", "shift+Left", "shift+Left"], b"bc"),
-            ("row.md", ["ctrl+Home", "Down", "Home", "shift+Down"], b"| 1 | 2 |\n"),
-            ("across.md", ["ctrl+Home", "End", "Left", "shift+Down", "shift+Down"], b"c | b |\n| 1 | 2 |\n| 3"),
-            ("last.md", ["ctrl+Home", "Down", "Down", "Down", "Home", "shift+Down", "shift+Down"], b"| 5 | 6 |\n\nP")]:
-        d.write(name, rows)
+    table = b"Top\n\n| a | b |\n| --- | --- |\n| 1 | 2 |\n\nText\n"
+    lone = b"Top\r\r| a | b |\r|---|---|\r| 1 | 2 |\r"
+    for name, text, keys, clipboard in [
+            ("letters.md", rows, ["ctrl+Home", "End", "shift+Left", "shift+Left", "ctrl+x"], b"bc"),
+            ("row.md", rows, ["ctrl+Home", "Down", "Home", "shift+Down", "ctrl+x"], b"| 1 | 2 |\n"),
+            ("across.md", rows, ["ctrl+Home", "End", "Left", "shift+Down", "shift+Down", "ctrl+x"],
+             b"c | b |\n| 1 | 2 |\n| 3"),
+            ("last.md", rows, ["ctrl+Home", "Down", "Down", "Down", "Home", "shift+Down", "shift+Down", "ctrl+x"],
+             b"| 5 | 6 |\n\nP"),
+            ("whole.md", table, ["ctrl+Home", "Down", "Down", "shift+Down", "shift+Down", "shift+End", "shift+Left",
+                                 "ctrl+c", "Delete"], b"| a | b |\n| --- | --- |\n| 1 | 2 |"),
+            ("lone.md", lone, ["ctrl+Home", "Right", "shift+Down", "shift+Down", "shift+Down", "shift+Right", "ctrl+x"],
+             b"op\n\n| a | b |\n|-")]:
+        d.write(name, text)
         d.start(name)
         wid = d.window(name)
-        d.key(*keys, "ctrl+x")
+        d.key(*keys)
         d.wait_title(wid, name + "*")
         got = d.x(["xclip", "-o", "-selection", "clipboard"]).encode()
         if got != clipboard:
@@ -865,7 +875,7 @@ def cut_in_cells(d):
         d.key("ctrl+v", "ctrl+End")
         d.type("!")
         d.key("ctrl+s")
-        d.wait_bytes(name, rows + b"!")
+        d.wait_bytes(name, text + b"!")
 
 
 def copy_cell_into_prose(d):
