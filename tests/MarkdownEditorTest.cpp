@@ -569,6 +569,9 @@ TEST(EditorTables, AnInsertedTableGoesBelowCodeTakesItsItemOrQuotationAndKeepsTh
         {u"A^\nB\n", u"A\n\n@\n\nB\n"},
         {u"A\n^", u"A\n\n@\n"},
         {u"```\nco^de\n", u"```\ncode\n"},  // nothing can go below a fence that never closes
+        // Within an item's or a quotation's line, the line's rest follows the table in it.
+        {u"- A^B\n- C\n", u"- A\n\n  @\n\n  B\n- C\n"},
+        {u"> A^B\n> C\n", u"> A\n>\n> @\n>\n> B\n> C\n"},
     };
     for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n"), U16View(u"\r")})
         for (const auto& [before, after] : cases) {
@@ -593,12 +596,15 @@ TEST(EditorTables, AnInsertedTableGoesBelowCodeTakesItsItemOrQuotationAndKeepsTh
             // A table pasted at the end of an item's or a quotation's line goes in alike.
             if (leader.empty() || TextOps::contains(before, u"co^de"))
                 continue;
-            Editor pasted(text);
-            pasted.view().setSelectedRange({int(caret), 0});
-            Pasteboard::general().setString(u"| a |\n| - |", Pasteboard::stringType);
-            pasted.view().paste();
-            const U16String table = TextOps::replacingAll(u"| a |\n| - |", u"\n", U16String(eol) + leader);
-            EXPECT_EQ(u8(*pasted.document), u8(expected.substr(0, t) + table + expected.substr(t + 1)));
+            // Rows copied from a table in an item bring its indent, which the leader replaces.
+            for (const char16_t* copied : {u"| a |\n| - |", u"  | a |\n  | - |"}) {
+                Editor pasted(text);
+                pasted.view().setSelectedRange({int(caret), 0});
+                Pasteboard::general().setString(copied, Pasteboard::stringType);
+                pasted.view().paste();
+                const U16String table = TextOps::replacingAll(u"| a |\n| - |", u"\n", U16String(eol) + leader);
+                EXPECT_EQ(u8(*pasted.document), u8(expected.substr(0, t) + table + expected.substr(t + 1)));
+            }
         }
 }
 

@@ -639,6 +639,31 @@ TextEdit placingLines(const BlockPlacement& placement, U16View lines, U16View li
     return TextEdit{{placement.at, 0}, placement.before + body + placement.after, {caret, 0}};
 }
 
+U16String withoutCommonIndent(U16View lines, U16View lineEnd)
+{
+    std::vector<U16View> parts;
+    for (size_t from = 0;;) {
+        const size_t end = lineEnd.empty() ? U16View::npos : lines.find(lineEnd, from);
+        parts.push_back(lines.substr(from, end == U16View::npos ? U16View::npos : end - from));
+        if (end == U16View::npos)
+            break;
+        from = end + lineEnd.size();
+    }
+    size_t common = U16View::npos;
+    for (const U16View line : parts)
+        if (!isBlank(line, TrimSet::AsciiBlanks))
+            common = std::min(common, std::min(line.find_first_not_of(u' '), line.size()));
+    if (common == U16View::npos || common == 0)
+        return U16String(lines);
+    U16String out;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            out += lineEnd;
+        out += parts[i].substr(std::min(common, parts[i].size()));
+    }
+    return out;
+}
+
 TableSize tableSize(int tag)
 {
     if (tag >= 1000) {

@@ -68,6 +68,8 @@ BlockPlacement blockPlacement(U16View text, int position, Range leaderLine, U16V
 // `lines` (parted by `lineEnd`, without a final break) put in as `placement` says, each after its
 // leader; the caret goes to the first line's first cell.
 TextEdit placingLines(const BlockPlacement& placement, U16View lines, U16View lineEnd);
+// `lines` (parted by `lineEnd`) less the spaces that open every one of them that is not blank.
+U16String withoutCommonIndent(U16View lines, U16View lineEnd);
 
 // The size of a new table from the tag of the sized-table action (columns * 1000 + rows,
 // rows counting the header row).

@@ -351,18 +351,23 @@ bool MarkdownTextView::insertTableApart(Range range, U16View text)
         return false;
     const int n = storage->length();
     const int at = std::clamp(range.location, 0, n);
-    if (range.length == 0 && (at == n || string()[size_t(at)] == u'\n' || string()[size_t(at)] == u'\r')) {
+    const bool lineEnd = at == n || string()[size_t(at)] == u'\n' || string()[size_t(at)] == u'\r';
+    if (range.length == 0) {
         // At the end of a list item's or a quotation's line the table goes in as Insert ▸ Table
-        // puts one there: its lines after the item's indent or the quote leaders.
+        // puts one there: its lines after the item's indent or the quote leaders. Within a line it
+        // splits it so: the line's rest follows a blank line, after the same leader.
         const U16String& eol = lineEnding();
         const MarkdownEditing::BlockPlacement place = MarkdownEditing::blockPlacement(string(), at, line, eol);
-        if (!place.leader.empty()) {
+        if (!place.leader.empty() || !lineEnd) {
             U16View lines = inserted;
             if (lines.ends_with(eol))
                 lines.remove_suffix(eol.size());
-            edit = MarkdownEditing::placingLines(place, lines, eol);
-            const int end = edit.range.location + int(edit.replacement.size() - place.after.size())
-                - (place.lastLineEnd ? int(eol.size()) : 0);
+            // Rows copied from a table in an item bring its indent, which the leader stands for now.
+            const U16String flush = place.leader.empty() ? U16String(lines) : MarkdownEditing::withoutCommonIndent(lines, eol);
+            edit = MarkdownEditing::placingLines(place, flush, eol);
+            // The caret goes where the line's rest now starts, or at the end of the table's last line.
+            const int end = edit.range.location + int(edit.replacement.size())
+                - (lineEnd ? int(place.after.size()) + (place.lastLineEnd ? int(eol.size()) : 0) : 0);
             edit.selection = Range{end, 0};
         }
     }
