@@ -606,6 +606,19 @@ TEST(EditorTables, AnInsertedTableGoesBelowCodeTakesItsItemOrQuotationAndKeepsTh
                 EXPECT_EQ(u8(*pasted.document), u8(expected.substr(0, t) + table + expected.substr(t + 1)));
             }
         }
+    // Typing after a table pasted at an item's line end goes on in its last cell; within a line, before the line's rest.
+    for (const auto& [before, after] : {std::pair{u"- A^\n- B\n", u"- A\n\n  | a |\n  | --- |\n  | 1Z |\n\n- B\n"},
+                                        std::pair{u"- A^B\n", u"- A\n\n  | a |\n  | --- |\n  | 1 |\n\n  ZB\n"}}) {
+        U16String text = before;
+        const size_t caret = text.find(u'^');
+        text.erase(caret, 1);
+        Editor e(text);
+        e.view().setSelectedRange({int(caret), 0});
+        Pasteboard::general().setString(u"| a |\n| --- |\n| 1 |", Pasteboard::stringType);
+        e.view().paste();
+        type(e.view(), "Z");
+        EXPECT_EQ(u8(*e.document), u8(after));
+    }
 }
 
 TEST(EditorTables, HeaderRowRefusesRowCommandsAndOneColumnRefusesDeletion)

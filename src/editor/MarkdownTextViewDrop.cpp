@@ -365,9 +365,11 @@ bool MarkdownTextView::insertTableApart(Range range, U16View text)
             // Rows copied from a table in an item bring its indent, which the leader stands for now.
             const U16String flush = place.leader.empty() ? U16String(lines) : MarkdownEditing::withoutCommonIndent(lines, eol);
             edit = MarkdownEditing::placingLines(place, flush, eol);
-            // The caret goes where the line's rest now starts, or at the end of the table's last line.
+            // The caret goes where the line's rest now starts, or into the last cell of the table's
+            // last row, before its closing pipe (after it, typing would make a cell of its own).
+            const int closing = flush.ends_with(u" |") ? 2 : flush.ends_with(u"|") ? 1 : 0;
             const int end = edit.range.location + int(edit.replacement.size())
-                - (lineEnd ? int(place.after.size()) + (place.lastLineEnd ? int(eol.size()) : 0) : 0);
+                - (lineEnd ? int(place.after.size()) + (place.lastLineEnd ? int(eol.size()) : 0) + closing : 0);
             edit.selection = Range{end, 0};
         }
     }
