@@ -923,6 +923,27 @@ TEST(EditorPictures, APictureDroppedOnACellGoesAfterTheGrid)
     EXPECT_EQ(*item.document, u"- item\n\n  | A |\n  | --- |\n  | 1 |\n\n  ![](x.png)\n\n- next");
 }
 
+TEST(EditorPictures, APictureDroppedInCodeGoesBelowTheCodeBlock)
+{
+    // "^" marks the drop; a fence that never closes refuses the picture.
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"```\na^b\n```\n\nAfter\n", u"```\nab\n```\n\n![](x.png)\n\nAfter\n"},
+        {u"- item\n  ~~~\n  co^de\n  ~~~\n- next\n", u"- item\n  ~~~\n  code\n  ~~~\n\n  ![](x.png)\n\n- next\n"},
+        {u"> ```\n> co^de\n> ```\n", u"> ```\n> code\n> ```\n>\n> ![](x.png)\n"},
+        {u"Text\n\n    co^de\n", u"Text\n\n    code\n\n![](x.png)\n"},
+        {u"```\nco^de\n", u"```\ncode\n"},
+    };
+    for (const auto& [before, after] : cases) {
+        U16String text = before;
+        const size_t at = text.find(u'^');
+        text.erase(at, 1);
+        SCOPED_TRACE(u8(text));
+        Editor e(text);
+        e.view().insertImageBlock(u"![](x.png)", int(at));
+        EXPECT_EQ(u8(*e.document), u8(after));
+    }
+}
+
 } // namespace
 } // namespace velkin
 

@@ -155,6 +155,21 @@ bool MarkdownTextView::insertImageBlock(U16View line, int index)
     if (!storage || !ImageBlock::parseBlockImage(line))
         return false;
     int position = std::clamp(index, 0, storage->length());
+    // In code a picture line would be code: it goes below the code block, as a table does.
+    const std::optional<std::pair<int, Range>> below = MarkdownEditing::belowCode(string(), position);
+    if (!below)
+        return false;
+    if (below->first != position || below->second != lineRange(string(), Range{position, 0})) {
+        // Below the code, apart from it, after the leader of the item or quotation the code is in.
+        const U16String& eol = lineEnding();
+        const MarkdownEditing::BlockPlacement place = MarkdownEditing::blockPlacement(string(), below->first, below->second, eol);
+        TextEdit edit = MarkdownEditing::placingLines(place, line, eol);
+        edit.selection = Range{edit.range.location + int(edit.replacement.size() - place.after.size()), 0};
+        if (!replaceCharacters(edit.range, edit.replacement, edit.selection))
+            return false;
+        scrollRangeToVisible(selectedRange());
+        return true;
+    }
     // A picture line cannot live in a table cell: it goes after the grid.
     bool afterGrid = false;
     if (const std::optional<Grid> grid = tableBlock(position) ? gridAt(position) : std::nullopt) {
