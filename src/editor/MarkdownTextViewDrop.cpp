@@ -164,7 +164,8 @@ bool MarkdownTextView::insertImageBlock(U16View line, int index)
         const U16String& eol = lineEnding();
         const MarkdownEditing::BlockPlacement place = MarkdownEditing::blockPlacement(string(), below->first, below->second, eol);
         TextEdit edit = MarkdownEditing::placingLines(place, line, eol);
-        edit.selection = Range{edit.range.location + int(edit.replacement.size() - place.after.size()), 0};
+        edit.selection = Range{edit.range.location + int(edit.replacement.size() - place.after.size())
+                                   - (place.lastLineEnd ? int(eol.size()) : 0), 0};
         if (!replaceCharacters(edit.range, edit.replacement, edit.selection))
             return false;
         scrollRangeToVisible(selectedRange());
