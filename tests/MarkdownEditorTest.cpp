@@ -619,6 +619,17 @@ TEST(EditorTables, AnInsertedTableGoesBelowCodeTakesItsItemOrQuotationAndKeepsTh
         type(e.view(), "Z");
         EXPECT_EQ(u8(*e.document), u8(after));
     }
+    // A selection within an item's line goes, and the table goes in as at a caret there.
+    for (const auto& [selected, after] : {std::pair{Range{4, 2}, u"- Pr\n\n  | a |\n  | --- |\n  | 1 |\n\n  e.\n- next\n"},
+                                          std::pair{Range{6, 2}, u"- Pros\n\n  | a |\n  | --- |\n  | 1 |\n\n- next\n"}}) {
+        Editor e(u"- Prose.\n- next\n");
+        e.view().setSelectedRange(selected);
+        Pasteboard::general().setString(u"| a |\n| --- |\n| 1 |", Pasteboard::stringType);
+        e.view().paste();
+        EXPECT_EQ(u8(*e.document), u8(after));
+        e.view().undo();
+        EXPECT_EQ(u8(*e.document), u8(u"- Prose.\n- next\n"));
+    }
 }
 
 TEST(EditorTables, HeaderRowRefusesRowCommandsAndOneColumnRefusesDeletion)

@@ -367,13 +367,23 @@ bool MarkdownTextView::insertTableApart(Range range, U16View text)
         return false;
     const int n = storage->length();
     const int at = std::clamp(range.location, 0, n);
-    const bool lineEnd = at == n || string()[size_t(at)] == u'\n' || string()[size_t(at)] == u'\r';
-    if (range.length == 0) {
+    const Range selected = Range::fromTo(at, std::clamp(range.end(), at, n));
+    // A selection within one line goes first: the table is placed in the text without it.
+    const U16View whole = string();
+    const U16View taken = substring(whole, selected);
+    if (taken.find_first_of(u"\n\r") == U16View::npos) {
+        U16String kept;
+        if (selected.length > 0) {
+            kept = U16String(whole.substr(0, size_t(at)));
+            kept += whole.substr(size_t(selected.end()));
+        }
+        const U16View base = selected.length > 0 ? U16View(kept) : whole;
+        const bool lineEnd = at == int(base.size()) || base[size_t(at)] == u'\n' || base[size_t(at)] == u'\r';
         // At the end of a list item's or a quotation's line the table goes in as Insert ▸ Table
         // puts one there: its lines after the item's indent or the quote leaders. Within a line it
         // splits it so: the line's rest follows a blank line, after the same leader.
         const U16String& eol = lineEnding();
-        const MarkdownEditing::BlockPlacement place = MarkdownEditing::blockPlacement(string(), at, line, eol);
+        const MarkdownEditing::BlockPlacement place = MarkdownEditing::blockPlacement(base, at, lineRange(base, Range{at, 0}), eol);
         if (!place.leader.empty() || !lineEnd) {
             U16View lines = inserted;
             if (lines.ends_with(eol))
@@ -387,6 +397,9 @@ bool MarkdownTextView::insertTableApart(Range range, U16View text)
             const int end = edit.range.location + int(edit.replacement.size())
                 - (lineEnd ? int(place.after.size()) + (place.lastLineEnd ? int(eol.size()) : 0) + closing : 0);
             edit.selection = Range{end, 0};
+            // In the text as it stands: the selection goes, and the line break the table goes below with it.
+            edit.replacement.insert(0, whole.substr(size_t(selected.end()), size_t(place.at - at)));
+            edit.range = Range{at, selected.length + (place.at - at)};
         }
     }
     apply(edit);
