@@ -569,6 +569,9 @@ TEST(EditorTables, AnInsertedTableGoesBelowCodeTakesItsItemOrQuotationAndKeepsTh
         {u"A^\nB\n", u"A\n\n@\n\nB\n"},
         {u"A\n^", u"A\n\n@\n"},
         {u"```\nco^de\n", u"```\ncode\n"},  // nothing can go below a fence that never closes
+        // Within an item's or a quotation's line, the line's rest follows the table in it.
+        {u"- A^B\n- C\n", u"- A\n\n  @\n\n  B\n- C\n"},
+        {u"> A^B\n> C\n", u"> A\n>\n> @\n>\n> B\n> C\n"},
     };
     for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n"), U16View(u"\r")})
         for (const auto& [before, after] : cases) {
@@ -593,13 +596,40 @@ TEST(EditorTables, AnInsertedTableGoesBelowCodeTakesItsItemOrQuotationAndKeepsTh
             // A table pasted at the end of an item's or a quotation's line goes in alike.
             if (leader.empty() || TextOps::contains(before, u"co^de"))
                 continue;
-            Editor pasted(text);
-            pasted.view().setSelectedRange({int(caret), 0});
-            Pasteboard::general().setString(u"| a |\n| - |", Pasteboard::stringType);
-            pasted.view().paste();
-            const U16String table = TextOps::replacingAll(u"| a |\n| - |", u"\n", U16String(eol) + leader);
-            EXPECT_EQ(u8(*pasted.document), u8(expected.substr(0, t) + table + expected.substr(t + 1)));
+            // Rows copied from a table in an item bring its indent, which the leader replaces.
+            for (const char16_t* copied : {u"| a |\n| - |", u"  | a |\n  | - |"}) {
+                Editor pasted(text);
+                pasted.view().setSelectedRange({int(caret), 0});
+                Pasteboard::general().setString(copied, Pasteboard::stringType);
+                pasted.view().paste();
+                const U16String table = TextOps::replacingAll(u"| a |\n| - |", u"\n", U16String(eol) + leader);
+                EXPECT_EQ(u8(*pasted.document), u8(expected.substr(0, t) + table + expected.substr(t + 1)));
+            }
         }
+    // Typing after a table pasted at an item's line end goes on in its last cell; within a line, before the line's rest.
+    for (const auto& [before, after] : {std::pair{u"- A^\n- B\n", u"- A\n\n  | a |\n  | --- |\n  | 1Z |\n\n- B\n"},
+                                        std::pair{u"- A^B\n", u"- A\n\n  | a |\n  | --- |\n  | 1 |\n\n  ZB\n"}}) {
+        U16String text = before;
+        const size_t caret = text.find(u'^');
+        text.erase(caret, 1);
+        Editor e(text);
+        e.view().setSelectedRange({int(caret), 0});
+        Pasteboard::general().setString(u"| a |\n| --- |\n| 1 |", Pasteboard::stringType);
+        e.view().paste();
+        type(e.view(), "Z");
+        EXPECT_EQ(u8(*e.document), u8(after));
+    }
+    // A selection within an item's line goes, and the table goes in as at a caret there.
+    for (const auto& [selected, after] : {std::pair{Range{4, 2}, u"- Pr\n\n  | a |\n  | --- |\n  | 1 |\n\n  e.\n- next\n"},
+                                          std::pair{Range{6, 2}, u"- Pros\n\n  | a |\n  | --- |\n  | 1 |\n\n- next\n"}}) {
+        Editor e(u"- Prose.\n- next\n");
+        e.view().setSelectedRange(selected);
+        Pasteboard::general().setString(u"| a |\n| --- |\n| 1 |", Pasteboard::stringType);
+        e.view().paste();
+        EXPECT_EQ(u8(*e.document), u8(after));
+        e.view().undo();
+        EXPECT_EQ(u8(*e.document), u8(u"- Prose.\n- next\n"));
+    }
 }
 
 TEST(EditorTables, HeaderRowRefusesRowCommandsAndOneColumnRefusesDeletion)
@@ -915,6 +945,30 @@ TEST(EditorPictures, APictureDroppedOnACellGoesAfterTheGrid)
     Editor item(u"- item\n\n  | A |\n  | --- |\n  | 1 |\n\n- next");
     item.view().insertImageBlock(u"![](x.png)", item.find(u"1"));
     EXPECT_EQ(*item.document, u"- item\n\n  | A |\n  | --- |\n  | 1 |\n\n  ![](x.png)\n\n- next");
+}
+
+TEST(EditorPictures, APictureDroppedInCodeGoesBelowTheCodeBlock)
+{
+    // "^" marks the drop; a fence that never closes refuses the picture.
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"```\na^b\n```\n\nAfter\n", u"```\nab\n```\n\n![](x.png)\n\nAfter\n"},
+        {u"- item\n  ~~~\n  co^de\n  ~~~\n- next\n", u"- item\n  ~~~\n  code\n  ~~~\n\n  ![](x.png)\n\n- next\n"},
+        {u"> ```\n> co^de\n> ```\n", u"> ```\n> code\n> ```\n>\n> ![](x.png)\n"},
+        {u"Text\n\n    co^de\n", u"Text\n\n    code\n\n![](x.png)\n"},
+        {u"```\nco^de\n", u"```\ncode\n"},
+    };
+    for (const auto& [before, after] : cases) {
+        U16String text = before;
+        const size_t at = text.find(u'^');
+        text.erase(at, 1);
+        SCOPED_TRACE(u8(text));
+        Editor e(text);
+        e.view().insertImageBlock(u"![](x.png)", int(at));
+        EXPECT_EQ(u8(*e.document), u8(after));
+        // The caret ends the picture's line.
+        if (*e.document != text)
+            EXPECT_EQ(e.view().selectedRange(), (Range{int(e.document->find(u".png)") + 5), 0}));
+    }
 }
 
 } // namespace

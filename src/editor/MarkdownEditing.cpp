@@ -649,6 +649,82 @@ TextEdit placingLines(const BlockPlacement& placement, U16View lines, U16View li
     return TextEdit{{placement.at, 0}, placement.before + body + placement.after, {caret, 0}};
 }
 
+U16String withoutCommonIndent(U16View lines, U16View lineEnd)
+{
+    std::vector<U16View> parts;
+    for (size_t from = 0;;) {
+        const size_t end = lineEnd.empty() ? U16View::npos : lines.find(lineEnd, from);
+        parts.push_back(lines.substr(from, end == U16View::npos ? U16View::npos : end - from));
+        if (end == U16View::npos)
+            break;
+        from = end + lineEnd.size();
+    }
+    size_t common = U16View::npos;
+    for (const U16View line : parts)
+        if (!isBlank(line, TrimSet::AsciiBlanks))
+            common = std::min(common, std::min(line.find_first_not_of(u' '), line.size()));
+    if (common == U16View::npos || common == 0)
+        return U16String(lines);
+    U16String out;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            out += lineEnd;
+        out += parts[i].substr(std::min(common, parts[i].size()));
+    }
+    return out;
+}
+
+std::optional<std::pair<int, Range>> belowCode(U16View text, int position)
+{
+    const std::vector<LineRange> ranges = lineRanges(text);
+    if (ranges.empty())
+        return std::pair{position, Range{0, 0}};
+    const std::vector<U16View> lines = MarkdownSyntax::lineTexts(text, ranges);
+    const std::vector<MarkdownSyntax::FenceLine> fences = MarkdownSyntax::fenceLines(lines);
+    MarkdownSyntax::LineFlags fenced(fences.size());
+    for (size_t j = 0; j < fences.size(); ++j)
+        fenced[j] = fences[j].isInside;
+    const MarkdownSyntax::LineFlags indented = MarkdownSyntax::indentedCodeLines(lines, fenced);
+    const int count = int(std::min(ranges.size(), fences.size()));
+    auto code = [&](int j) { return j >= 0 && j < count && (fenced[size_t(j)] || indented[size_t(j)]); };
+    int k = 0;
+    while (k + 1 < count && ranges[size_t(k)].enclosing.end() <= position)
+        ++k;
+    if (!code(k))
+        return std::pair{position, k < count ? ranges[size_t(k)].enclosing : Range{position, 0}};
+    const bool isFence = fenced[size_t(k)];
+    int first = k;
+    if (isFence) {
+        while (first > 0 && !(fences[size_t(first)].isDelimiter && fences[size_t(first)].opens))
+            --first;
+    } else {
+        while (first > 0 && (code(first - 1) || isBlank(lines[size_t(first - 1)], TrimSet::AsciiBlanks)))
+            --first;
+        while (first < k && !code(first))
+            ++first;
+    }
+    int last = k;
+    for (int j = k + 1; j < count; ++j) {
+        if (isFence ? fenced[size_t(j)] : code(j))
+            last = j;
+        else if (isFence || !isBlank(lines[size_t(j)], TrimSet::AsciiBlanks))
+            break;
+    }
+    // A fence that never closes holds whatever goes below it.
+    if (isFence && last == count - 1 && !(last > first && fences[size_t(last)].isDelimiter && !fences[size_t(last)].opens))
+        return std::nullopt;
+    // Indented code takes the indent of the text above it; a fence that of its opening line.
+    Range leaderLine = ranges[size_t(first)].enclosing;
+    if (!isFence) {
+        int above = first - 1;
+        while (above >= 0 && isBlank(lines[size_t(above)], TrimSet::AsciiBlanks))
+            --above;
+        leaderLine = above >= 0 ? ranges[size_t(above)].enclosing : Range{0, 0};
+    }
+    return std::pair{ranges[size_t(last)].content.end(), leaderLine};
+}
+
+
 TableSize tableSize(int tag)
 {
     if (tag >= 1000) {

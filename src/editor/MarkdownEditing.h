@@ -69,6 +69,14 @@ BlockPlacement blockPlacement(U16View text, int position, Range leaderLine, U16V
 // `lines` (parted by `lineEnd`, without a final break) put in as `placement` says, each after its
 // leader; the caret goes to the first line's first cell.
 TextEdit placingLines(const BlockPlacement& placement, U16View lines, U16View lineEnd);
+// `lines` (parted by `lineEnd`) less the spaces that open every one of them that is not blank.
+U16String withoutCommonIndent(U16View lines, U16View lineEnd);
+
+// Where a block put in at `position` goes when the caret stands in code: the end of the code
+// block's last line, and the line whose leader the block takes (a fence's opening line, or the
+// text line above indented code, for the item or quotation the code is in). The position itself
+// outside code; none when the code runs to the text's end, where nothing can go below it.
+std::optional<std::pair<int, Range>> belowCode(U16View text, int position);
 
 // The size of a new table from the tag of the sized-table action (columns * 1000 + rows,
 // rows counting the header row).

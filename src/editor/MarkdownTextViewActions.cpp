@@ -334,64 +334,6 @@ U16String MarkdownTextView::breaksBefore(int position) const
     return MarkdownEditing::leadingBreaks(string(), position, lineEnding());
 }
 
-namespace {
-
-// Where a block put in at `position` goes when the caret stands in code: the end of the code
-// block's last line, and the line whose leader the block takes (a fence's opening line, or the
-// text line above indented code, for the item or quotation the code is in). The position itself
-// outside code; none when the code runs to the text's end, where nothing can go below it.
-std::optional<std::pair<int, Range>> belowCode(U16View text, int position)
-{
-    const std::vector<LineRange> ranges = lineRanges(text);
-    if (ranges.empty())
-        return std::pair{position, Range{0, 0}};
-    const std::vector<U16View> lines = MarkdownSyntax::lineTexts(text, ranges);
-    const std::vector<MarkdownSyntax::FenceLine> fences = MarkdownSyntax::fenceLines(lines);
-    MarkdownSyntax::LineFlags fenced(fences.size());
-    for (size_t j = 0; j < fences.size(); ++j)
-        fenced[j] = fences[j].isInside;
-    const MarkdownSyntax::LineFlags indented = MarkdownSyntax::indentedCodeLines(lines, fenced);
-    const int count = int(std::min(ranges.size(), fences.size()));
-    auto code = [&](int j) { return j >= 0 && j < count && (fenced[size_t(j)] || indented[size_t(j)]); };
-    int k = 0;
-    while (k + 1 < count && ranges[size_t(k)].enclosing.end() <= position)
-        ++k;
-    if (!code(k))
-        return std::pair{position, k < count ? ranges[size_t(k)].enclosing : Range{position, 0}};
-    const bool isFence = fenced[size_t(k)];
-    int first = k;
-    if (isFence) {
-        while (first > 0 && !(fences[size_t(first)].isDelimiter && fences[size_t(first)].opens))
-            --first;
-    } else {
-        while (first > 0 && (code(first - 1) || isBlank(lines[size_t(first - 1)], TrimSet::AsciiBlanks)))
-            --first;
-        while (first < k && !code(first))
-            ++first;
-    }
-    int last = k;
-    for (int j = k + 1; j < count; ++j) {
-        if (isFence ? fenced[size_t(j)] : code(j))
-            last = j;
-        else if (isFence || !isBlank(lines[size_t(j)], TrimSet::AsciiBlanks))
-            break;
-    }
-    // A fence that never closes holds whatever goes below it.
-    if (isFence && last == count - 1 && !(last > first && fences[size_t(last)].isDelimiter && !fences[size_t(last)].opens))
-        return std::nullopt;
-    // Indented code takes the indent of the text above it; a fence that of its opening line.
-    Range leaderLine = ranges[size_t(first)].enclosing;
-    if (!isFence) {
-        int above = first - 1;
-        while (above >= 0 && isBlank(lines[size_t(above)], TrimSet::AsciiBlanks))
-            --above;
-        leaderLine = above >= 0 ? ranges[size_t(above)].enclosing : Range{0, 0};
-    }
-    return std::pair{ranges[size_t(last)].content.end(), leaderLine};
-}
-
-} // namespace
-
 void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
 {
     TextStorage* storage = textStorage();
@@ -400,7 +342,7 @@ void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
     const U16View text = string();
     const U16String& eol = lineEnding();
     // In code a table would be code: it goes below the code block, taking the block's item or quotation.
-    const auto below = belowCode(text, std::min(storage->length(), selectedRange().location));
+    const auto below = MarkdownEditing::belowCode(text, std::min(storage->length(), selectedRange().location));
     if (!below) {
         QApplication::beep();
         return;

@@ -155,6 +155,22 @@ bool MarkdownTextView::insertImageBlock(U16View line, int index)
     if (!storage || !ImageBlock::parseBlockImage(line))
         return false;
     int position = std::clamp(index, 0, storage->length());
+    // In code a picture line would be code: it goes below the code block, as a table does.
+    const std::optional<std::pair<int, Range>> below = MarkdownEditing::belowCode(string(), position);
+    if (!below)
+        return false;
+    if (below->first != position || below->second != lineRange(string(), Range{position, 0})) {
+        // Below the code, apart from it, after the leader of the item or quotation the code is in.
+        const U16String& eol = lineEnding();
+        const MarkdownEditing::BlockPlacement place = MarkdownEditing::blockPlacement(string(), below->first, below->second, eol);
+        TextEdit edit = MarkdownEditing::placingLines(place, line, eol);
+        edit.selection = Range{edit.range.location + int(edit.replacement.size() - place.after.size())
+                                   - (place.lastLineEnd ? int(eol.size()) : 0), 0};
+        if (!replaceCharacters(edit.range, edit.replacement, edit.selection))
+            return false;
+        scrollRangeToVisible(selectedRange());
+        return true;
+    }
     // A picture line cannot live in a table cell: it goes after the grid.
     bool afterGrid = false;
     if (const std::optional<Grid> grid = tableBlock(position) ? gridAt(position) : std::nullopt) {
@@ -357,19 +373,39 @@ bool MarkdownTextView::insertTableApart(Range range, U16View text)
     }
     const int n = storage->length();
     const int at = std::clamp(range.location, 0, n);
-    if (range.length == 0 && (at == n || string()[size_t(at)] == u'\n' || string()[size_t(at)] == u'\r')) {
+    const Range selected = Range::fromTo(at, std::clamp(range.end(), at, n));
+    // A selection within one line goes first: the table is placed in the text without it.
+    const U16View whole = string();
+    const U16View taken = substring(whole, selected);
+    if (taken.find_first_of(u"\n\r") == U16View::npos) {
+        U16String kept;
+        if (selected.length > 0) {
+            kept = U16String(whole.substr(0, size_t(at)));
+            kept += whole.substr(size_t(selected.end()));
+        }
+        const U16View base = selected.length > 0 ? U16View(kept) : whole;
+        const bool lineEnd = at == int(base.size()) || base[size_t(at)] == u'\n' || base[size_t(at)] == u'\r';
         // At the end of a list item's or a quotation's line the table goes in as Insert ▸ Table
-        // puts one there: its lines after the item's indent or the quote leaders.
+        // puts one there: its lines after the item's indent or the quote leaders. Within a line it
+        // splits it so: the line's rest follows a blank line, after the same leader.
         const U16String& eol = lineEnding();
-        const MarkdownEditing::BlockPlacement place = MarkdownEditing::blockPlacement(string(), at, line, eol);
-        if (!place.leader.empty()) {
+        const MarkdownEditing::BlockPlacement place = MarkdownEditing::blockPlacement(base, at, lineRange(base, Range{at, 0}), eol);
+        if (!place.leader.empty() || !lineEnd) {
             U16View lines = inserted;
             if (lines.ends_with(eol))
                 lines.remove_suffix(eol.size());
-            edit = MarkdownEditing::placingLines(place, lines, eol);
-            const int end = edit.range.location + int(edit.replacement.size() - place.after.size())
-                - (place.lastLineEnd ? int(eol.size()) : 0);
+            // Rows copied from a table in an item bring its indent, which the leader stands for now.
+            const U16String flush = place.leader.empty() ? U16String(lines) : MarkdownEditing::withoutCommonIndent(lines, eol);
+            edit = MarkdownEditing::placingLines(place, flush, eol);
+            // The caret goes where the line's rest now starts, or into the last cell of the table's
+            // last row, before its closing pipe (after it, typing would make a cell of its own).
+            const int closing = flush.ends_with(u" |") ? 2 : flush.ends_with(u"|") ? 1 : 0;
+            const int end = edit.range.location + int(edit.replacement.size())
+                - (lineEnd ? int(place.after.size()) + (place.lastLineEnd ? int(eol.size()) : 0) + closing : 0);
             edit.selection = Range{end, 0};
+            // In the text as it stands: the selection goes, and the line break the table goes below with it.
+            edit.replacement.insert(0, whole.substr(size_t(selected.end()), size_t(place.at - at)));
+            edit.range = Range{at, selected.length + (place.at - at)};
         }
     }
     apply(edit);
