@@ -86,6 +86,18 @@ struct Cut {
     QList<QTextLength> widths;
 };
 
+// Column widths, each with the room between columns, as shares of their sum.
+QList<QTextLength> percentages(std::vector<double> widths, double between)
+{
+    double total = 0;
+    for (double& width : widths)
+        total += width += between;
+    QList<QTextLength> out;
+    for (double width : widths)
+        out.append(QTextLength(QTextLength::PercentageLength, 100 * width / total));
+    return out;
+}
+
 // The widths of columns `from` to `to`: each its widest word at least, what
 // room is left shared by how much more its longest line wants, each with the
 // room between two cells' text; as shares of the table's width.
@@ -109,13 +121,7 @@ QList<QTextLength> shares(const std::vector<TableParts::Room>& rooms, int from, 
         else
             widths.push_back(r.least);
     }
-    double total = 0;
-    for (double& width : widths)
-        total += width += between;
-    QList<QTextLength> out;
-    for (double width : widths)
-        out.append(QTextLength(QTextLength::PercentageLength, 100 * width / total));
-    return out;
+    return percentages(widths, between);
 }
 
 // The widths of a table left whole, as Qt shares a table's width but from
@@ -144,13 +150,7 @@ QList<QTextLength> evenShares(const std::vector<TableParts::Room>& rooms, double
             grown = grown || more > 0;
         }
     }
-    double total = 0;
-    for (double& width : widths)
-        total += width += between;
-    QList<QTextLength> out;
-    for (double width : widths)
-        out.append(QTextLength(QTextLength::PercentageLength, 100 * width / total));
-    return out;
+    return percentages(widths, between);
 }
 
 // How the group is to be cut: nothing when its longest lines fit the page, one
