@@ -276,6 +276,23 @@ TEST(Export, FittingPicturesForThePrintedPage)
     EXPECT_EQ(sizes[3].width(), 11);  // a picture that does not decode is left as it is
 }
 
+// A refusal names figures that mean something: a count of cells there is room for, or, when the
+// text alone fills the memory (measured again once the page is made), that it leaves no room.
+TEST(OutputBudget, TableRefusalsNameTheRoomLeft)
+{
+    using namespace OutputBudget;
+    const uint64_t mb = 1000000;
+    const auto some = tableRefusal(Output::pdf, 100000, 10000000, 400 * mb);
+    ASSERT_TRUE(some);
+    EXPECT_EQ(*some, "the document's tables are too large to export as PDF with the 400 MB of memory at hand: at most "
+                     "50,592 table cells and lines of cells beside its 100 KB of text, and it has 10,000,000");
+    const auto none = tableRefusal(Output::rtf, 4400000, 2100000, 927 * mb);
+    ASSERT_TRUE(none);
+    EXPECT_EQ(*none, "the document's tables are too large to export as RTF with the 927 MB of memory at hand: its 4 MB "
+                     "of text leave no room for table cells, and it has 2,100,000");
+    EXPECT_FALSE(tableRefusal(Output::png, 100000, 1000, 400 * mb));
+}
+
 TEST(PageImport, ElementsQtDoesNotKnowAreMapped)
 {
     const U16String page = MarkdownHTML::document(u"![a](x.png)\n\n~~s~~\n\n3. c\n4. d\n\nx[^n]\n\n[^n]: note",

@@ -91,8 +91,11 @@ std::optional<std::string> tableRefusal(Output output, uint64_t textBytes, uint6
     if (need <= memory)
         return std::nullopt;
     const uint64_t largest = memory > text ? (memory - text) / perCell(output) : 0;
-    return std::string("the document's tables are too large to ") + verbOf(output) + " with the " + size(memory)
-           + " of memory at hand: at most " + count(largest) + " table cells and lines of cells beside its " + size(textBytes)
+    const std::string start = std::string("the document's tables are too large to ") + verbOf(output) + " with the "
+                              + size(memory) + " of memory at hand";
+    if (largest == 0)
+        return start + ": its " + size(textBytes) + " of text leave no room for table cells, and it has " + count(cells);
+    return start + ": at most " + count(largest) + " table cells and lines of cells beside its " + size(textBytes)
            + " of text, and it has " + count(cells);
 }
 
