@@ -2060,7 +2060,7 @@ size_t LayoutManager::firstLineReaching(const Block& b, int glyph)
                   - b.lines.begin());
 }
 
-size_t LayoutManager::lineToDraw(const Block& b, size_t li, double blockTop) const
+size_t LayoutManager::lineToDraw(const Block& b, size_t li, double blockTop, int glyphEnd) const
 {
     if (!drawingArea_ || !b.table)
         return li;
@@ -2071,6 +2071,9 @@ size_t LayoutManager::lineToDraw(const Block& b, size_t li, double blockTop) con
     const bool rows = !b.rows.empty() && b.cellOf.size() == b.paragraphs.size();
     while (li < b.lines.size()) {
         const Line& l = b.lines[li];
+        // Past the glyphs drawn the caller stops: no walk on through the rest of the table.
+        if (l.glyphs.location >= glyphEnd)
+            return li;
         const bool above = l.fragment.bottom() < top;
         if (!above && l.fragment.top() <= bottom)
             return li;
@@ -2422,8 +2425,8 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
                 painter.fillRect(QRectF(outer.right() - right, outer.top() + top, right, outer.height() - top - bottom), border);
         }
         b.paintedAt = b.usedAt = paintSerial_;
-        for (size_t li = lineToDraw(b, firstLineReaching(b, glyphs.location), blockTop); li < b.lines.size();
-             li = lineToDraw(b, li + 1, blockTop)) {
+        for (size_t li = lineToDraw(b, firstLineReaching(b, glyphs.location), blockTop, glyphs.end()); li < b.lines.size();
+             li = lineToDraw(b, li + 1, blockTop, glyphs.end())) {
             const Line& l = b.lines[li];
             if (l.glyphs.location >= glyphs.end())
                 break;
@@ -2468,8 +2471,8 @@ void LayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
         const QPointF at = origin + QPointF(0, topOf(bi));
         b.paintedAt = b.usedAt = paintSerial_;
         const double blockTop = topOf(bi);
-        for (size_t li = lineToDraw(b, firstLineReaching(b, glyphs.location), blockTop); li < b.lines.size();
-             li = lineToDraw(b, li + 1, blockTop)) {
+        for (size_t li = lineToDraw(b, firstLineReaching(b, glyphs.location), blockTop, glyphs.end()); li < b.lines.size();
+             li = lineToDraw(b, li + 1, blockTop, glyphs.end())) {
             const Line& l = b.lines[li];
             if (l.glyphs.location >= glyphs.end())
                 break;

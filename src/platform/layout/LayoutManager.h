@@ -254,8 +254,8 @@ private:
     // The first line from `line` on that reaches the area being drawn (all of
     // them without one): in a table, the lines of a cell that lie above or below
     // it are passed over by a search, not one by one, so that a band of a tall
-    // row costs its own lines.
-    size_t lineToDraw(const Block& block, size_t line, double blockTop) const;
+    // row costs its own lines. It stops at the first line at or past `glyphEnd`.
+    size_t lineToDraw(const Block& block, size_t line, double blockTop, int glyphEnd) const;
     size_t blockIndexAt(int character) const;
     double lineX(const Line& line, int index);
     // What drawing a line of a block takes, kept from its first drawing.
