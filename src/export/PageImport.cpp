@@ -324,26 +324,34 @@ constexpr size_t kCellLines = 20;
 
 bool isVoidElement(U16View tag);
 
+// Calls `visit(position, tag, depth)` for each tag of inline HTML, with the
+// number of elements open before it.
+template <typename Visit>
+void walkTags(U16View html, Visit&& visit)
+{
+    int depth = 0;
+    for (size_t lt = html.find(u'<'); lt != U16View::npos; lt = html.find(u'<', lt + 1)) {
+        const size_t gt = html.find(u'>', lt);
+        if (gt == U16View::npos)
+            break;
+        const U16View tag = html.substr(lt, gt - lt + 1);
+        visit(lt, tag, depth);
+        if (tag.size() > 1 && tag[1] == u'/')
+            depth = std::max(0, depth - 1);
+        else if (!isVoidElement(tag))
+            ++depth;
+        lt = gt;
+    }
+}
+
 // The places of a cell's line breaks outside any inline element.
 std::vector<size_t> cellBreaks(U16View cell)
 {
     std::vector<size_t> breaks;
-    int depth = 0;
-    for (size_t lt = cell.find(u'<'); lt != U16View::npos; lt = cell.find(u'<', lt + 1)) {
-        const size_t gt = cell.find(u'>', lt);
-        if (gt == U16View::npos)
-            break;
-        const U16View tag = cell.substr(lt, gt - lt + 1);
-        if (tag == u"<br>") {
-            if (depth == 0)
-                breaks.push_back(lt);
-        } else if (tag.size() > 1 && tag[1] == u'/') {
-            depth = std::max(0, depth - 1);
-        } else if (!isVoidElement(tag)) {
-            ++depth;
-        }
-        lt = gt;
-    }
+    walkTags(cell, [&](size_t at, U16View tag, int depth) {
+        if (tag == u"<br>" && depth == 0)
+            breaks.push_back(at);
+    });
     return breaks;
 }
 
@@ -484,23 +492,13 @@ std::vector<U16String> piecesOf(U16View inner)
 {
     std::vector<U16String> pieces;
     size_t from = 0;
-    int depth = 0;
-    for (size_t lt = inner.find(u'<'); lt != U16View::npos; lt = inner.find(u'<', lt + 1)) {
-        const size_t gt = inner.find(u'>', lt);
-        if (gt == U16View::npos)
-            break;
-        const U16View tag = inner.substr(lt, gt - lt + 1);
+    walkTags(inner, [&](size_t lt, U16View tag, int depth) {
         const bool closing = tag.size() > 1 && tag[1] == u'/';
         if (!closing && depth == 0 && lt - from >= kInlinePiece && lt > 0) {
             pieces.emplace_back(inner.substr(from, lt - from));
             from = lt;
         }
-        if (closing)
-            depth = std::max(0, depth - 1);
-        else if (!isVoidElement(tag))
-            ++depth;
-        lt = gt;
-    }
+    });
     pieces.emplace_back(inner.substr(from));
     return pieces;
 }
