@@ -1,5 +1,6 @@
 #include "document/ImageInsertion.h"
 #include "markdown/ImageBlock.h"
+#include "platform/OutputFile.h"
 #include "platform/graphics/PngWriter.h"
 #include "platform/text/Utf.h"
 
@@ -7,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include <csignal>
 
@@ -100,6 +103,33 @@ TEST_F(ImageInsertionFolder, APictureWrittenShortIsNotPlaced)
                 ::testing::ExitedWithCode(0), "");
     EXPECT_TRUE(fs::is_directory(folder / "images"));
     EXPECT_TRUE(fs::is_empty(folder / "images"));
+}
+
+// Every file Velkin writes goes through one writer, which fails a write the system cut
+// short: one the size limit cuts at its last flush (under the write buffer's 16 KB) as well
+// as one cut on the way. The old file stays byte for byte, and no temporary file is left.
+TEST_F(ImageInsertionFolder, AFileWrittenShortLeavesTheOldOneAsItWas)
+{
+    const std::string old = "the saved text\n";
+    const fs::path file = write("doc.md", old);
+    const auto writtenPastLimit = [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{8192, 8192};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const bool lastFlush = !OutputFile::writeWhole(file, std::string(12370, 'x'));
+        const bool onTheWay = !OutputFile::writeWhole(file, std::string(100000, 'x'));
+        const bool picture = ImageInsertion::materialize(QByteArray(12000, 'p'), u"png", document).has_value();
+        const bool whole = !OutputFile::writeWhole(folder / "small.md", std::string(8000, 's'));
+        return !lastFlush && !onTheWay && !picture && whole;
+    };
+    EXPECT_EXIT(std::_Exit(writtenPastLimit() ? 0 : 1), ::testing::ExitedWithCode(0), "");
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), old);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(folder))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"doc.md", "small.md"}));
 }
 
 TEST(ImageInsertion, RelativePathsOnlyInsideTheDocumentFolder)

@@ -4,6 +4,7 @@
 #include "app/RecentDocuments.h"
 #include "app/VelkinCommands.h"
 #include "editor/MarkdownEditor.h"
+#include "platform/OutputFile.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/view/SavePanel.h"
 #include "platform/view/WindowFrame.h"
@@ -15,7 +16,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTemporaryFile>
 #include <QScreen>
 #include <QStyle>
@@ -243,13 +243,11 @@ bool DocumentWindow::writeTo(const fs::path& file, QString* error)
 {
     // Encoded straight from the window's text: a long document is not copied first.
     const std::string bytes = MarkdownDocument::encode(content_->text(), byteOrderMark_);
-    QSaveFile out(QString::fromStdString(file.string()));
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())
-        || !out.commit()) {
+    if (const auto failure = OutputFile::writeWhole(file, bytes)) {
         if (error)
             *error = toQString(LocalizedStrings::format(
                 LocalizedStrings::text(u"saveErrorMessage"),
-                {fromQString(QString::fromStdString(file.filename().string())), fromQString(out.errorString())}));
+                {fromQString(QString::fromStdString(file.filename().string())), u16(*failure)}));
         return false;
     }
     const fs::path written = fs::absolute(file).lexically_normal();

@@ -1,6 +1,7 @@
 #include "app/OpenFromURL.h"
 
 #include "app/VelkinApp.h"
+#include "platform/OutputFile.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/QtString.h"
 #include "platform/text/Utf.h"
@@ -19,7 +20,6 @@
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
 #include <QUuid>
 #include <QVBoxLayout>
@@ -188,17 +188,15 @@ std::optional<fs::path> writeTemporaryFile(U16View text, const QUrl& from, QStri
         return std::nullopt;
     }
     const QString path = QDir(folder).filePath(QString::fromStdString(temporaryFileName(from)));
-    QSaveFile file(path);
-    const std::string bytes = u8(text);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())
-        || !file.commit()) {
+    const fs::path file(path.toStdString());
+    if (const auto failure = OutputFile::writeWhole(file, u8(text))) {
+        QDir().rmdir(folder);  // made for this copy alone
         if (error)
             *error = toQString(LocalizedStrings::format(LocalizedStrings::text(u"saveErrorMessage"),
-                                                        {fromQString(QFileInfo(path).fileName()),
-                                                         fromQString(file.errorString())}));
+                                                        {fromQString(QFileInfo(path).fileName()), u16(*failure)}));
         return std::nullopt;
     }
-    return fs::path(path.toStdString());
+    return file;
 }
 
 void download(const QUrl& address, std::function<void(Download)> done)

@@ -3,13 +3,14 @@
 #include "app/UpdateFetch.h"
 #include "app/UpdateSignature.h"
 #include "app/UpdateText.h"
+#include "platform/OutputFile.h"
+#include "platform/text/Utf.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace velkin {
 
@@ -60,9 +61,8 @@ void UpdateDownload::fetched(const QByteArray& body, const QString& error, const
         return;
     }
     const QString path = QDir(folder_).filePath(safeFileName(enclosure_.url, folder_));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit()) {
-        emit finished({}, UpdateText::text(u"The download could not be saved (%@).", {fromQString(file.errorString())}));
+    if (const auto failure = OutputFile::writeWhole(path.toStdString(), std::string_view(body.constData(), size_t(body.size())))) {
+        emit finished({}, UpdateText::text(u"The download could not be saved (%@).", {u16(*failure)}));
         return;
     }
     emit finished(path, {});

@@ -60,14 +60,9 @@ std::optional<Destination> destinationURL(const std::string& baseName, const std
 
 // The picture's file in full, or none: a write cut short (a full disk, a file size
 // limit) leaves no partial picture beside the document, nor the folder made for it.
-template <typename Write>
-bool writeWhole(const Destination& destination, Write&& write)
+bool writeWhole(const Destination& destination, const std::function<bool(QIODevice&)>& write)
 {
-    bool written = false;
-    {
-        OutputFile out(destination.file);
-        written = !out.open() && write(out.device()) && !out.failed() && !out.commit();
-    }
+    const bool written = !OutputFile::writeWhole(destination.file, write);
     if (!written && destination.madeFolder) {
         std::error_code ignored;
         fs::remove(destination.file.parent_path(), ignored);  // only while empty
@@ -78,15 +73,6 @@ bool writeWhole(const Destination& destination, Write&& write)
 U16String markdownPath(const fs::path& destination)
 {
     return u"images/" + fromPath(destination.filename());
-}
-
-// The picture's file in full, or none: a write cut short (a full disk, a file
-// size limit) leaves no partial picture beside the document.
-template <typename Write>
-bool writeWhole(const fs::path& destination, Write&& write)
-{
-    OutputFile out(destination);
-    return !out.open() && write(out.device()) && !out.failed() && !out.commit();
 }
 
 } // namespace

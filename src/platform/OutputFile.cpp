@@ -105,4 +105,25 @@ std::optional<std::string> OutputFile::commit()
     return std::nullopt;
 }
 
+std::optional<std::string> OutputFile::writeWhole(const fs::path& destination,
+                                                  const std::function<bool(QIODevice&)>& write)
+{
+    OutputFile out(destination);
+    if (auto failure = out.open())
+        return failure;
+    const bool gave = write(out.device());
+    if (out.failed())
+        return std::string("the disk refused the data");
+    if (!gave)
+        return std::string("not every byte could be written");
+    return out.commit();
+}
+
+std::optional<std::string> OutputFile::writeWhole(const fs::path& destination, std::string_view bytes)
+{
+    return writeWhole(destination, [bytes](QIODevice& out) {
+        return out.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
+    });
+}
+
 } // namespace velkin

@@ -7,9 +7,11 @@
 #include <QFileDevice>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace velkin {
 
@@ -29,6 +31,13 @@ public:
     bool failed() const;
     // Puts the written file in place; the reason on failure, when nothing is left behind.
     std::optional<std::string> commit();
+
+    // The one way Velkin writes a file: opens, lets `write` give the bytes (false
+    // when it could not give them all), and puts the file in place only when the
+    // system took every byte. The reason on failure, the old file left as it was.
+    static std::optional<std::string> writeWhole(const std::filesystem::path& destination,
+                                                  const std::function<bool(QIODevice&)>& write);
+    static std::optional<std::string> writeWhole(const std::filesystem::path& destination, std::string_view bytes);
 
 private:
     std::filesystem::path destination_;
