@@ -311,6 +311,8 @@ namespace {
 // What a wrapping command wraps of a selection: not its final line end (LF, CRLF
 // or CR), which the markers would hold apart from its line, nor the leader of a
 // list item, quote or heading line it starts at (the markers would end the block).
+// A selection of line ends alone wraps nothing: the markers go in at its start and
+// its line ends stay, as the command never removes what it leaves outside them.
 Range wrapped(U16View text, Range selection)
 {
     Range sel = normalized(text, selection);
@@ -319,8 +321,9 @@ Range wrapped(U16View text, Range selection)
         --end;
     if (end > sel.location && text[size_t(end - 1)] == u'\r')
         --end;
-    if (end == sel.location)
-        return sel;
+    const U16View kept = substring(text, Range::fromTo(sel.location, end));
+    if (std::all_of(kept.begin(), kept.end(), [](char16_t c) { return c == u'\n' || c == u'\r'; }))
+        return {sel.location, 0};
     const Range line = lineContentRange(text, sel.location);
     const auto leader = ListContinuation::parse(substring(text, line));
     const int after = line.location + (leader ? leader->length : headingPrefixLength(substring(text, line)));
