@@ -45,8 +45,9 @@ void SavePanel::setRefusal(Refusal refusal, const QString& title)
 fs::path SavePanel::withExtension(const QString& chosen, const QString& extension)
 {
     QString path = chosen;
+    // "notes." already has the dot the extension goes after.
     if (!extension.isEmpty() && QFileInfo(path).suffix().isEmpty())
-        path += QLatin1Char('.') + extension;
+        path += (path.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral(".")) + extension;
     return fs::path(path.toStdString());
 }
 
@@ -59,6 +60,15 @@ bool SavePanel::showsOwnWidgets() const
 
 bool SavePanel::mayWrite(const fs::path& file)
 {
+    std::error_code error;
+    // A folder in the way is said to be one before anything else is asked.
+    if (fs::is_directory(fs::status(file, error))) {
+        QMessageBox alert(QMessageBox::Warning, windowTitle(),
+                          localized(u"folderInTheWayMessage", u"\u201C%@\u201D is a folder. Choose another name.", nameOf(file)),
+                          QMessageBox::Ok, this);
+        alert.exec();
+        return false;
+    }
     if (refusal_) {
         if (const std::optional<QString> reason = refusal_(file)) {
             QMessageBox alert(QMessageBox::Warning, refusalTitle_, refusalTitle_, QMessageBox::Ok, this);
@@ -67,7 +77,6 @@ bool SavePanel::mayWrite(const fs::path& file)
             return false;
         }
     }
-    std::error_code error;
     if (!fs::exists(fs::symlink_status(file, error)))
         return true;
     QMessageBox question(QMessageBox::Warning, windowTitle(),
