@@ -30,9 +30,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 #include <set>
 #include <sstream>
+
+#include <sys/resource.h>
 
 using namespace velkin;
 using velkin::testing::DialogAnswerer;
@@ -546,6 +549,79 @@ TEST(DocumentWindow, SaveAsAsksForAFileAndAddsTheExtension)
         EXPECT_FALSE(window->saveAs());
     }
     EXPECT_EQ(window->fileURL(), folder.path() / "fresh.md");
+}
+
+// A save the system cuts short (here a file-size limit, in a child process, that the
+// last flush of a 12,370-byte document runs into) says so, leaves the file as it was and
+// the window marked as changed; Save As to a new name leaves no file.
+TEST(DocumentWindow, ASaveCutShortKeepsTheFileAndTheChangeMark)
+{
+    CloseWindowsAfterwards cleanup;
+    velkin::testing::TempDirectory folder;
+    std::string text;
+    for (int n = 1; text.size() < 12369; ++n)
+        text += "line " + std::to_string(n) + " of a longer text\n";
+    text.resize(12369);
+    text += '\n';
+    const auto file = folder.write("long.md", text);
+    DocumentWindow* window = VelkinApp::shared().openDocument(file);
+    ASSERT_NE(window, nullptr);
+    window->contentView()->textView()->setSelectedRange({int(text.size()), 0});
+    window->contentView()->textView()->insertText(u"X");
+    const auto savedPastLimit = [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{8192, 8192};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        DialogAnswerer answer(DialogAnswerer::reject());
+        const bool saved = window->save();
+        QString error;
+        const bool savedAs = window->writeTo(folder.path() / "new.md", &error);
+        const bool kept = !saved && !savedAs && window->isWindowModified() && window->fileURL() == file
+                          && answer.texts.size() == 1 && answer.texts[0].contains(QStringLiteral("long.md"))
+                          && error.contains(QStringLiteral("new.md")) && bytesOf(file) == text
+                          && std::distance(std::filesystem::directory_iterator(folder.path()), {}) == 1;
+        std::filesystem::remove_all(folder.path());
+        return kept;
+    };
+    // A child started afresh (this test alone, up to here): a forked one would lack the
+    // painting threads the message needs.
+    const std::string style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::_Exit(savedPastLimit() ? 0 : 1), ::testing::ExitedWithCode(0), "");
+    GTEST_FLAG_SET(death_test_style, style);
+}
+
+// A name that is a folder once the extension is added is refused as a folder before
+// any question about replacing it; a name typed with a final dot gets one dot.
+TEST(DocumentWindow, SaveAsRefusesAFolderFirstAndAddsTheExtensionOnce)
+{
+    CloseWindowsAfterwards cleanup;
+    velkin::testing::TempDirectory folder;
+    std::filesystem::create_directories(folder.path() / "sub.md");
+    DocumentWindow* window = VelkinApp::shared().newDocument();
+    window->contentView()->textView()->insertText(u"text\n");
+    {
+        int panels = 0;
+        DialogAnswerer answer([&](QDialog& dialog) {
+            // Chosen from the event loop: the refusal it brings up is answered in turn.
+            if (qobject_cast<QFileDialog*>(&dialog) && panels++ == 0)
+                QTimer::singleShot(0, &dialog, [&dialog, &folder] { choose(folder.path() / "sub")(dialog); });
+            else
+                dialog.reject();
+        });
+        EXPECT_FALSE(window->saveAs());
+        ASSERT_GE(answer.texts.size(), 2u);
+        EXPECT_TRUE(answer.texts[1].contains(QStringLiteral("\u201Csub.md\u201D is a folder"))) << answer.texts[1].toStdString();
+        EXPECT_FALSE(answer.texts[1].contains(QStringLiteral("replace"))) << answer.texts[1].toStdString();
+        EXPECT_EQ(panels, 2);
+    }
+    EXPECT_FALSE(window->fileURL());
+    {
+        DialogAnswerer named(choose(folder.path() / "notes."));
+        ASSERT_TRUE(window->saveAs());
+    }
+    EXPECT_EQ(window->fileURL(), folder.path() / "notes.md");
+    EXPECT_EQ(bytesOf(folder.path() / "notes.md"), "text\n");
 }
 
 TEST(DocumentWindow, ExportFromTheMenuWritesTheChosenFormat)

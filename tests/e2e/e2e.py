@@ -226,8 +226,9 @@ class Desktop:
         except Failure:
             raise Failure(f"{name} holds {self.read(name)!r}, not {expected!r}")
 
-    def start(self, *names):
-        self.app = subprocess.Popen([self.velkin, *[os.path.join(self.files, n) for n in names]], env=self.env,
+    def start(self, *names, under=()):
+        """Starts the program on `names`, through the command `under` (such as prlimit) when given."""
+        self.app = subprocess.Popen([*under, self.velkin, *[os.path.join(self.files, n) for n in names]], env=self.env,
                                     cwd=self.files, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         self.processes.append(self.app)
         return self.app
@@ -915,6 +916,32 @@ def save_as_existing(d):
     d.wait_title(wid, "exist.md")
 
 
+def save_past_size_limit(d):
+    """A save that a file-size limit cuts short at its last write: an error is shown, the file holds
+    its old bytes and no temporary file is left beside it, the title keeps its change mark, and
+    closing asks."""
+    text = b"".join(b"line %d of a longer text\n" % n for n in range(1, 481))
+    text = text[:12369] + b"\n"
+    d.write("long.md", text)
+    d.start("long.md", under=["prlimit", "--fsize=8192", "--"])
+    wid = d.window("long.md")
+    d.key("ctrl+End")
+    d.type("X")
+    d.wait_title(wid, "long.md*")
+    d.key("ctrl+s")
+    d.wait_dialog()
+    d.key("Return")
+    wait_for("the message to close", lambda: not d.dialogs())
+    d.wait_title(wid, "long.md*")
+    if d.read("long.md") != text or os.listdir(d.files) != ["long.md"]:
+        raise Failure(f"the save left {os.listdir(d.files)} and changed the file")
+    d.key("ctrl+w")
+    d.wait_dialog()
+    d.key("Escape")
+    wait_for("the question to close", lambda: not d.dialogs())
+    d.window("long.md*")
+
+
 def find_bar_buttons(d):
     """A click on a find bar button leaves the keys in the field that had them: letters typed after
     Find Next or Replace, and Return after Replace All found nothing, never reach the text."""
@@ -947,7 +974,7 @@ SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key
                                      return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table,
                                      byte_order_mark, zoom_keeps_selection, pictures_resize_save_as, export_pictures,
                                      blank_line_in_list_item, marker_row_under_table, cut_in_cells,
-                                     copy_cell_into_prose, save_as_existing, find_bar_buttons]}
+                                     copy_cell_into_prose, save_as_existing, find_bar_buttons, save_past_size_limit]}
 
 
 def main():
