@@ -551,6 +551,17 @@ TEST(GridFlow, APipeTypedOrPastedInACellIsWrittenEscapedAndReadsBackAsTheSameCel
     typeText(reopened, "+");
     EXPECT_NE(reopened.document->find(u"| apple | r\\|xed | 3 |\n| peara\\|b | +green | 5 |"), U16String::npos)
         << u8(*reopened.document);
+
+    // Backticks that would pair across a separator, and a "<br>" typed as text, alike;
+    // a copy of the row gives the row as written.
+    e.caretAt(u"1\n", 1);
+    typeText(e, "`");
+    e.caretAt(u"2\n", 1);
+    typeText(e, "`<br>");
+    EXPECT_NE(e.document->find(u"| 1\\` | 2`\\<br> |\n"), U16String::npos) << u8(*e.document);
+    e.view().setSelectedRange(Range{e.find(u"1`"), 9});
+    e.view().copy();
+    EXPECT_EQ(u8(Pasteboard::general().string(Pasteboard::stringType).value_or(u"")), "| 1\\` | 2`\\<br> |");
 }
 
 // A board of HTML alone, as browsers and office programs offer, pastes its text as that

@@ -693,6 +693,9 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         // A "*" waiting past a place kept below, inside a pair that an edit undoes:
         // its partner after the place, dropped for crossing that pair, now pairs with it.
         {u"_d\n_\nt\n*", 1, {{{1, 0}, u"**_a"}}},
+        // Spaces taken from a line under a nested item, past an empty line, make it a
+        // paragraph of the outer item (caret after the third space, two Backspaces).
+        {u"* \n\n\n  * \n    [\n\n* ", 13, {{{13, 0}, u"\b\b"}}},
     };
     for (const Replayed& c : cases)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text) << u8(c.steps.front().typed);

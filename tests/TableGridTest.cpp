@@ -543,6 +543,49 @@ TEST(TableGridRender, ACellsLineBreaksBecomeItsLinesAndComeBackAsTyped)
     }
 }
 
+// Text typed into the cells of a row (a line feed parts a cell's lines) is written so
+// that the row reads back as those cells and lines: escapes go in only where the row
+// would read otherwise, so a cell that reads back as typed is written as typed.
+TEST(TableGridRender, TypedCellsReadBackAsTheCellsTyped)
+{
+    struct Typed {
+        std::vector<const char16_t*> cells;
+        const char16_t* row;
+    };
+    const Typed cases[] = {
+        // A backtick closed by one in a later cell would make one code span of both.
+        {{u"a1x`", u"b1x`", u"words 1y", u"d1x"}, u"| a1x\\` | b1x` | words 1y | d1x |"},
+        {{u"a`", u"b", u"c", u"d"}, u"| a` | b | c | d |"},
+        {{u"``a", u"b``", u"c", u"d"}, u"| \\`\\`a | b`` | c | d |"},
+        // Escaped backticks are single runs: one left open before them is escaped too.
+        {{u"a`", u"b``", u"c``", u"d"}, u"| a\\` | b\\`\\` | c`` | d |"},
+        // Code spans written whole keep their pipes and breaks; a pipe outside is escaped.
+        {{u"`p|q`", u"`<br>`", u"x|y`", u"`"}, u"| `p|q` | `<br>` | x\\|y\\` | ` |"},
+        // A break typed as text stays text; one already escaped is kept as typed.
+        {{u"a<br>b", u"a\\<br>b", u"`x` <br>", u"d"}, u"| a\\<br>b | a\\<br>b | `x` \\<br> | d |"},
+        // Lines: a backtick closed on the next line, a backslash before a break.
+        {{u"`a\nb`", u"x\\\ny", u"x\\\\\ny\\", u"\\"}, u"| \\`a<br>b` | x\\\\<br>y | x\\\\<br>y\\ | \\ |"},
+    };
+    for (const Typed& c : cases) {
+        const U16String source = u"| A | B | C | D |\n| - | - | - | - |\n| @0 | @1 | @2 | @3 |\n";
+        AttributedString grid = render(source, 13);
+        for (size_t k = 0; k < c.cells.size(); ++k)
+            replaceFirst(grid, u"@" + TextOps::number(int(k)), c.cells[k]);
+        const U16String written = serialize(grid);
+        EXPECT_EQ(u8(written), u8(u"| A | B | C | D |\n| --- | --- | --- | --- |\n" + U16String(c.row) + u"\n"));
+        // Read again, the row has the cells and lines typed, each escape showing as typed.
+        const TextStorage again = render(written, 13);
+        EXPECT_EQ(serialize(again), written);
+        const auto table = parseText(written);
+        ASSERT_TRUE(table && table->rows.size() == 1) << u8(written);
+        ASSERT_EQ(table->rows[0].size(), c.cells.size()) << u8(written);
+        for (size_t k = 0; k < c.cells.size(); ++k)
+            EXPECT_EQ(int(cellBreaks(table->rows[0][k]).size()),
+                      int(std::count(c.cells[k], c.cells[k] + std::char_traits<char16_t>::length(c.cells[k]), u'\n')))
+                << u8(c.cells[k]);
+    }
+}
+
 TEST(TableGridRender, AFinalTableFollowedByTextNoLongerEndsWithTheDocumentsLineEnd)
 {
     // Text put after the grid's last line feed is the next line; a blank line before it comes from the text.

@@ -59,20 +59,13 @@ std::vector<Cell> cellsOf(const AttributedString& text, Range grid)
     return cells;
 }
 
-// Part of a cell as a table writes it: each line break "<br>", each pipe that would part cells escaped.
-U16String cellPart(U16View part)
+// The lines of part of a cell (a carriage return before a line feed ends no line of it).
+std::vector<U16View> cellPartLines(U16View part)
 {
-    U16String flat;
-    for (char16_t c : part) {
-        if (c == u'\n')
-            flat += PipeTable::cellBreak;
-        else if (c != u'\r')
-            flat += c;
-    }
-    const std::vector<int> pipes = PipeTable::separatorPipes(flat);
-    for (auto it = pipes.rbegin(); it != pipes.rend(); ++it)
-        flat.insert(size_t(*it), 1, u'\\');
-    return flat;
+    std::vector<U16View> lines;
+    for (const U16View line : splitAt(part, u'\n'))
+        lines.push_back(!line.empty() && line.back() == u'\r' ? line.substr(0, line.size() - 1) : line);
+    return lines;
 }
 
 // The line ends of the grid a cell block belongs to: between its rows and after its last row
@@ -116,13 +109,15 @@ U16String rowsText(const AttributedString& text, Range grid, Range part)
         const bool rowStart = (lo == 0 || cells[size_t(lo - 1)].row != row) && (lo != first || startOffset == 0);
         const bool rowEnds = (hi + 1 == count || cells[size_t(hi + 1)].row != row)
             && (hi != last || endOffset == cells[size_t(last)].content.length);
-        std::vector<U16String> parts;
+        // Written as a table writes a row, so that it reads back as these cells when pasted.
+        std::vector<std::vector<U16View>> partLines;
         for (int k = lo; k <= hi; ++k) {
             const Range content = cells[size_t(k)].content;
             const int from = k == first ? startOffset : 0;
             const int to = k == last ? endOffset : content.length;
-            parts.push_back(cellPart(s.substr(size_t(content.location + from), size_t(std::max(0, to - from)))));
+            partLines.push_back(cellPartLines(s.substr(size_t(content.location + from), size_t(std::max(0, to - from)))));
         }
+        const std::vector<U16String> parts = PipeTable::writtenCells(partLines);
         // Nothing of the row but its end (the range starts there) or its start (the range ends there).
         const bool nothing = lo == hi && parts.front().empty() && rowStart != rowEnds;
         lines.push_back(nothing ? U16String()

@@ -60,6 +60,25 @@ bool emptyLineBefore(U16View text, int start)
     return p == 0 || terminator(text[size_t(p - 1)]);
 }
 
+namespace {
+
+// Whether the line at `start` is empty and the first line after it with text on
+// it is indented (or none is found within a few): what such a line means hangs on
+// the lines above the empty ones, as a list item's lines after empty lines do.
+bool indentedAfterEmptyLines(U16View text, int start)
+{
+    auto empty = [&](int at) {
+        return text[size_t(at)] == u'\n' || (text.substr(size_t(at), 2) == U16View(u"\r\n"));
+    };
+    int at = start;
+    for (int count = 0; at < int(text.size()) && empty(at); at = nextLineStart(text, at))
+        if (++count > 64)
+            return true;
+    return at > start && at < int(text.size()) && (text[size_t(at)] == u' ' || text[size_t(at)] == u'\t');
+}
+
+} // namespace
+
 bool blockEdge(U16View text, int start)
 {
     // No run of plain lines, scanned as one for emphasis, goes on across it, and
@@ -69,7 +88,7 @@ bool blockEdge(U16View text, int start)
     if (start <= 0 || start >= int(text.size()))
         return true;
     const U16View line = substring(text, Range::fromTo(start, nextLineStart(text, start)));
-    if (line.front() == u' ' || line.front() == u'\t')
+    if (line.front() == u' ' || line.front() == u'\t' || indentedAfterEmptyLines(text, start))
         return false;
     if (emptyLineBefore(text, start))
         return true;

@@ -73,14 +73,18 @@ int Parsed::columnCount() const
 namespace {
 
 // Calls `visit` with the offset of every unit of `row` that is neither escaped by a
-// backslash (nor the backslash itself) nor inside a code span.
-template <class Visit> void visitOutsideCode(U16View row, Visit visit)
+// backslash (nor the backslash itself) nor inside a code span, and `unclosed` with the
+// start and length of every backtick run that no later run closes. Returns whether
+// the row ends with a backslash that escapes nothing.
+template <class Visit, class Unclosed> bool walkOutsideCode(U16View row, Visit visit, Unclosed unclosed)
 {
     std::optional<BacktickRuns> runs;
     size_t i = 0;
     while (i < row.size()) {
         const char16_t c = row[i];
         if (c == backslash) {
+            if (i + 1 == row.size())
+                return true;
             i += 2;
         } else if (c == backtick) {
             const int n = runLength(row, i, backtick);
@@ -88,12 +92,20 @@ template <class Visit> void visitOutsideCode(U16View row, Visit visit)
                 runs.emplace(row);
             // The opening run ends a maximal run, so any later run starts past it.
             const int close = runs->next(n, int(i) + n);
+            if (close < 0)
+                unclosed(i, n);
             i = close >= 0 ? size_t(close + n) : i + size_t(n);
         } else {
             visit(i);
             ++i;
         }
     }
+    return false;
+}
+
+template <class Visit> void visitOutsideCode(U16View row, Visit visit)
+{
+    walkOutsideCode(row, visit, [](size_t, int) {});
 }
 
 } // namespace
@@ -116,6 +128,85 @@ std::vector<int> cellBreaks(U16View cell)
             breaks.push_back(int(i));
     });
     return breaks;
+}
+
+namespace {
+
+// The lengths of the backtick runs of a text, counted as a row's closing search counts them.
+void addRunLengths(U16View text, std::vector<int>& lengths)
+{
+    for (size_t i = text.find(backtick); i != U16View::npos; i = text.find(backtick, i)) {
+        const int n = runLength(text, i, backtick);
+        if (std::find(lengths.begin(), lengths.end(), n) == lengths.end())
+            lengths.push_back(n);
+        i += size_t(n);
+    }
+}
+
+// One line of a cell as written, `later` holding the lengths of the backtick runs
+// written after it in its row (which it adds its own to). `last`: no break follows.
+U16String writtenLine(U16View line, bool last, std::vector<int>& later)
+{
+    std::vector<size_t> escapes;
+    std::vector<std::pair<size_t, int>> unclosed;
+    const bool dangling = walkOutsideCode(
+        line,
+        [&](size_t i) {
+            if (line[i] == pipe || line.substr(i, cellBreak.size()) == cellBreak)
+                escapes.push_back(i);
+        },
+        [&](size_t i, int n) { unclosed.emplace_back(i, n); });
+    // A backslash before the break would escape it.
+    if (dangling && !last)
+        escapes.push_back(line.size() - 1);
+    // A run no later run of the line closes is closed by one of the same length further
+    // along the row; escaped backticks there are single runs, as are those escaped here.
+    bool escapedAfter = false;
+    for (auto it = unclosed.rbegin(); it != unclosed.rend(); ++it) {
+        const auto [at, n] = *it;
+        if (!(n == 1 && escapedAfter) && std::find(later.begin(), later.end(), n) == later.end())
+            continue;
+        escapedAfter = true;
+        for (int k = 0; k < n; ++k)
+            escapes.push_back(at + size_t(k));
+    }
+    U16String out;
+    if (escapes.empty()) {
+        out = U16String(line);
+    } else {
+        std::sort(escapes.begin(), escapes.end());
+        out.reserve(line.size() + escapes.size());
+        size_t from = 0;
+        for (size_t at : escapes) {
+            out.append(line.substr(from, at - from));
+            out += backslash;
+            from = at;
+        }
+        out.append(line.substr(from));
+    }
+    if (out.find(backtick) != U16String::npos)
+        addRunLengths(out, later);
+    return out;
+}
+
+} // namespace
+
+std::vector<U16String> writtenCells(const std::vector<std::vector<U16View>>& cellLines)
+{
+    std::vector<U16String> out(cellLines.size());
+    std::vector<int> later;
+    for (size_t c = cellLines.size(); c-- > 0;) {
+        const std::vector<U16View>& lines = cellLines[c];
+        std::vector<U16String> written(lines.size());
+        for (size_t k = lines.size(); k-- > 0;)
+            written[k] = writtenLine(lines[k], k + 1 == lines.size(), later);
+        for (size_t k = 0; k < written.size(); ++k) {
+            if (k > 0)
+                out[c] += cellBreak;
+            out[c] += written[k];
+        }
+    }
+    return out;
 }
 
 std::vector<U16String> cells(U16View row)

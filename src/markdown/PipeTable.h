@@ -30,6 +30,13 @@ inline constexpr U16View cellBreak = u"<br>";
 // Offsets of the line breaks (exactly "<br>") of a cell's text: escaped ones and
 // those inside a code span are text.
 std::vector<int> cellBreaks(U16View cell);
+// The Markdown of a row's cells, each given as its lines: the lines joined by "<br>",
+// a backslash added only where the row would otherwise read back as other cells or
+// lines: before a pipe that would part the row, a "<br>" typed as text, a backslash
+// that ends a line before a break, and each backtick of a run that its line leaves
+// open and a run further along the row would close. Code spans written whole in a
+// line keep what they hold.
+std::vector<U16String> writtenCells(const std::vector<std::vector<U16View>>& cellLines);
 // The row's cell texts, trimmed; outer pipes are optional, blank inner cells stay.
 std::vector<U16String> cells(U16View row);
 // The line contains a pipe and is not blank.

@@ -13,40 +13,27 @@ namespace {
 constexpr char16_t lineFeed = u'\n';
 constexpr char16_t carriageReturn = u'\r';
 
-// A grid cell's Markdown: its paragraphs (parted by line feeds) trimmed of blanks
-// at both ends, every line break written as "<br>" (as a grid reads it back) and
-// every pipe that would split the row escaped.
-U16String cellMarkdown(U16View paragraphs)
+// The lines of a grid cell: its paragraphs (parted by line feeds) trimmed of blanks
+// at both ends, parted at every line break.
+std::vector<U16View> cellLines(U16View paragraphs)
 {
     U16View text = trimmed(paragraphs, TrimSet::Whitespace);
     // A carriage return that ends the cell's last paragraph ends no line of the cell.
     if (!text.empty() && text.back() == carriageReturn)
         text = trimmed(text.substr(0, text.size() - 1), TrimSet::Whitespace);
-    U16String flat;
-    flat.reserve(text.size());
+    std::vector<U16View> lines;
+    size_t from = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (CharacterClass::isNewline(c)) {
-            if (c == carriageReturn && i + 1 < text.size() && text[i + 1] == lineFeed)
-                ++i;
-            flat += u"<br>";
-        } else {
-            flat += c;
-        }
+        if (!CharacterClass::isNewline(c))
+            continue;
+        lines.push_back(text.substr(from, i - from));
+        if (c == carriageReturn && i + 1 < text.size() && text[i + 1] == lineFeed)
+            ++i;
+        from = i + 1;
     }
-    const std::vector<int> pipes = PipeTable::separatorPipes(flat);
-    if (pipes.empty())
-        return flat;
-    U16String escaped;
-    escaped.reserve(flat.size() + pipes.size());
-    size_t from = 0;
-    for (int p : pipes) {
-        escaped.append(flat, from, size_t(p) - from);
-        escaped += u"\\|";
-        from = size_t(p) + 1;
-    }
-    escaped.append(flat, from, U16String::npos);
-    return escaped;
+    lines.push_back(text.substr(from));
+    return lines;
 }
 
 // The spaces and tabs a table's first line starts with.
@@ -131,11 +118,12 @@ public:
 private:
     static std::vector<U16String> values(const std::map<int, U16String>& byColumn, int columns)
     {
-        std::vector<U16String> result(static_cast<size_t>(columns));
+        // Written as one row: what a cell needs escaped depends on the cells after it.
+        std::vector<std::vector<U16View>> lines(static_cast<size_t>(columns), std::vector<U16View>{U16View()});
         for (const auto& [column, text] : byColumn)
             if (column >= 0 && column < columns)
-                result[size_t(column)] = cellMarkdown(text);
-        return result;
+                lines[size_t(column)] = cellLines(text);
+        return PipeTable::writtenCells(lines);
     }
 
     U16String markdownOfGrid(bool followed, GridSpan* rows) const
