@@ -1,6 +1,7 @@
 #include "document/ImageInsertion.h"
 #include "markdown/ImageBlock.h"
 #include "platform/OutputFile.h"
+#include "platform/Settings.h"
 #include "platform/graphics/PngWriter.h"
 #include "platform/text/Utf.h"
 
@@ -121,6 +122,34 @@ TEST_F(ImageInsertionFolder, AFileWrittenShortLeavesTheOldOneAsItWas)
     std::ifstream in(file, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
+}
+
+// The settings file too: a change that cannot be written whole leaves the file as it was
+// (window frames, recent files, each document's zoom), and one that can is kept.
+TEST_F(ImageInsertionFolder, TheSettingsFileWrittenShortStaysAsItWas)
+{
+    const char* home = std::getenv("XDG_CONFIG_HOME");
+    const std::string previous = home ? home : "";
+    setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+    for (int i = 0; i < 400; ++i)
+        Settings::open()->setValue(QStringLiteral("files/%1").arg(i), QStringLiteral("recent document number %1").arg(i));
+    std::ifstream in(folder / "config/Velkin/Velkin.ini", std::ios::binary);
+    const std::string old(std::istreambuf_iterator<char>(in), {});
+    ASSERT_GT(old.size(), 8192u);
+    const auto changedPastLimit = [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{8192, 8192};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        Settings::open()->setValue(QStringLiteral("zoom"), 2);
+    };
+    EXPECT_EXIT((changedPastLimit(), std::_Exit(0)), ::testing::ExitedWithCode(0), "");
+    std::ifstream after(folder / "config/Velkin/Velkin.ini", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "config/Velkin"), {}), 1);
+    Settings::open()->setValue(QStringLiteral("zoom"), 2);
+    EXPECT_EQ(Settings::open()->value(QStringLiteral("zoom")).toInt(), 2);
+    EXPECT_EQ(Settings::open()->value(QStringLiteral("files/399")).toString(), QStringLiteral("recent document number 399"));
+    home ? setenv("XDG_CONFIG_HOME", previous.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(ImageInsertion, RelativePathsOnlyInsideTheDocumentFolder)
