@@ -27,6 +27,12 @@ bool takesLineUnder(U16View line)
         || MarkdownSyntax::matchList(line).has_value();
 }
 
+// Where the line break that ends at `at` starts (a CRLF as one).
+int lineBreakStart(U16View text, int at)
+{
+    return at >= 2 && text[size_t(at - 1)] == u'\n' && text[size_t(at - 2)] == u'\r' ? at - 2 : at - 1;
+}
+
 // The line end given, or without one the text's own.
 U16String lineEndOr(U16View text, U16View lineEnd)
 {
@@ -580,7 +586,8 @@ TextEdit paste(U16View text, Range range, U16View pasted, U16View lineEnd)
         if (tableBlock(0, ls, fenced)) {
             if (before != u'\n' && before != u'\r')
                 replacement.insert(0, leadingBreaks(text, r.location, lineEnd));
-            else if (const U16View above = r.location > 0 ? substring(text, lineRange(text, Range{r.location - 1, 0})) : U16View();
+            else if (const U16View above = r.location > 0 ? substring(text, lineRange(text, Range{lineBreakStart(text, r.location), 0}))
+                                                          : U16View();
                      !isBlank(above, TrimSet::WhitespaceAndNewlines)
                      && (takesLineUnder(above) || trailingBreak(text, r.end(), lineEnd).empty()))
                 // On an empty line right under text, or at the start of the line under a list item's or a
