@@ -338,7 +338,8 @@ void MarkdownTextView::pasteOverRemoval(const PastedText& pasted, Range selectio
     endJoiningUndo();
     if (!replaceAtGridEdge(selection, u"", false))
         replaceText(selection, AttributedString(), Range{selection.location, 0});
-    pasteText(pasted);
+    if (selectedRange().length == 0)
+        pasteText(pasted);
     if (undo)
         undo->endUndoGrouping();
 }
