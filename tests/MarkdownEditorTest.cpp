@@ -756,20 +756,65 @@ TEST(EditorTables, CopyCutAndPasteBackOfPartsOfAGrid)
         {u"5\n6", 1, u"5\n6", 3, u" | 6 |"},                                     // a cell's end to its row's
         {u"6\n\nAfter", 1, u"After", 0, u"\n\n"},                                // the grid's end to the text's
         {u"ose", 0, u"After", 3, u"ose.\n\n| abc | def |\n|---|:-:|\n| 1 | 2 |\n| 3<br>7 | 4 |\n| 5 | 6 |\n\nAft"},
+        {u"1\n2", 0, u"After", 2, u"| 1 | 2 |\n| 3<br>7 | 4 |\n| 5 | 6 |\n\nAf"},  // nearer the end than its length
     };
+    // Cut, Delete or a letter typed over the selection, in a fresh editor.
+    using Edit = std::function<void(Editor&)>;
+    const std::vector<std::pair<const char*, Edit>> edits{
+        {"cut", [](Editor& e) { e.view().cut(); }},
+        {"deleted", [](Editor& e) { QTest::keyClick(&e.view(), Qt::Key_Delete); }},
+        {"typed over", [](Editor& e) { type(e.view(), "x"); }}};
     for (const Case& c : cases) {
         SCOPED_TRACE(u8(c.copied));
         Editor e(text);
         const int from = e.find(c.from) + c.fromOffset, to = e.find(c.to) + c.toOffset;
-        e.view().setSelectedRange(Range::fromTo(from, to));
+        const Range selection = Range::fromTo(from, to);
+        e.view().setSelectedRange(selection);
         e.view().copy();
         EXPECT_EQ(u8(Pasteboard::general().string().value_or(u"")), u8(c.copied));
         e.view().paste();
         EXPECT_EQ(u8(*e.document), u8(text));
-        e.view().setSelectedRange(Range::fromTo(from, to));
+        e.view().setSelectedRange(selection);
         e.view().cut();
+        const Range cutCaret = e.view().selectedRange();
         e.view().paste();
         EXPECT_EQ(u8(*e.document), u8(text));
+        // The paste back leaves the caret where the cut selection ended; its undo and redo, each where it found it.
+        EXPECT_EQ(e.view().selectedRange(), (Range{to, 0}));
+        e.view().undo();
+        EXPECT_EQ(e.view().selectedRange(), cutCaret);
+        e.view().redo();
+        EXPECT_EQ(e.view().selectedRange(), (Range{to, 0}));
+        // Undo of an edit over the selection selects it again and redo leaves the caret where the edit did,
+        // never a whole grid: a letter then goes where it goes after the edit or over the selection.
+        for (const auto& [name, edit] : edits) {
+            SCOPED_TRACE(name);
+            auto edited = [&](bool redone) {
+                Editor r(text);
+                r.view().setSelectedRange(selection);
+                if (redone)
+                    edit(r);
+                type(r.view(), "Q");
+                return *r.document;
+            };
+            for (const bool redone : {false, true}) {
+                Editor u(text);
+                u.view().setSelectedRange(selection);
+                edit(u);
+                const U16String after = *u.document;
+                const Range caret = u.view().selectedRange();
+                u.view().undo();
+                EXPECT_EQ(u8(*u.document), u8(text));
+                EXPECT_EQ(u.view().selectedRange(), selection);
+                if (redone) {
+                    u.view().redo();
+                    EXPECT_EQ(u8(*u.document), u8(after));
+                    EXPECT_EQ(u.view().selectedRange(), caret);
+                }
+                type(u.view(), "Q");
+                EXPECT_EQ(u8(*u.document), u8(edited(redone))) << (redone ? "redone" : "undone");
+            }
+        }
     }
     // Elsewhere: a cell's text goes into prose as typed text; whole rows go in as rows.
     Editor e(text);
@@ -816,6 +861,119 @@ TEST(EditorTables, CopyCutAndPasteBackOfPartsOfAGrid)
                                           : u"| abc |  |\n| --- | :---: |\n| 1 | 2 |\n| 3<br>7 | 4 |\n| 5 | 6 |\n\nAfterdef.\n"),
                   U16String::npos) << u8(*d.document);
     }
+}
+
+// A drop of what Copy put on the clipboard, as a drag from another window brings it, at `index`.
+void dropClipboard(Editor& e, int index)
+{
+    const QMimeData* board = QGuiApplication::clipboard()->mimeData();
+    QMimeData mime;
+    for (const QString& format : board->formats())
+        mime.setData(format, board->data(format));
+    e.view().layoutDocument();
+    const QRectF caret = e.view().layoutManager()->caretRect(index);
+    const QPointF at = e.inViewport(QPointF(caret.left() + 0.5, caret.center().y()));
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(e.view().viewport(), &enter);
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(e.view().viewport(), &drop);
+}
+
+TEST(EditorTables, PastedOrDroppedTablesEndWithTheBlankLineBeforeTheTextBelowAndTakeThePlacesIndent)
+{
+    const U16String grid = u"Top\n\n| a | b |\n|---|---|\n| 1 | 2 |\n| 3 | 4 |\n\nProse.\n";
+    const U16String own = u"Top line here\n\n| abc | bee |\n|---|---|\n| one | two |\n| three | four |\n\nEnd | line.\n";
+    const U16String nested = u"- outer\n  - inner\n\n    | a | b |\n    |---|---|\n    | 1 | 2 |\n\nProse here.\n";
+    const U16String item = u"- item\n\nEnd.\n";
+    const U16String foreign = u"| x | y |\n| --- | --- |\n| 1 | 2 |\n";
+    enum class Way { pasteRows, pasteForeign, dropRowsHere, dropRowsThere };
+    // Texts found in the view's text, where each cell is a paragraph.
+    struct Case {
+        const char* name;
+        const U16String& text;
+        Way way;
+        U16View from, to;  // the selection (or the dragged text): from the start of `from` to the start of `to`
+        int toOffset;
+        U16View at;   // where the caret stands or the text is dropped: `atOffset` from the start of this; with
+        int atOffset; // -1, the start of the line above it; nothing, the text's end
+        U16String expected;
+    };
+    const U16String rows12 = u"| 1 | 2 |\n| --- | --- |\n";
+    const Case cases[] = {
+        {"rows over the grid to the blank line", grid, Way::pasteRows, u"a\n", u"Prose", -1, {}, 0,
+         u"Top\n\n" + rows12 + u"\nProse.\n"},
+        {"rows over the grid and the blank line", grid, Way::pasteRows, u"a\n", u"Prose", 0, {}, 0,
+         u"Top\n\n" + rows12 + u"\nProse.\n"},
+        {"rows over the grid to the next line's first letter", grid, Way::pasteRows, u"a\n", u"Prose", 1, {}, 0,
+         u"Top\n\n" + rows12 + u"\nrose.\n"},
+        {"a table over the grid and the blank line", grid, Way::pasteForeign, u"a\n", u"Prose", 0, {}, 0,
+         u"Top\n\n" + foreign + u"\nProse.\n"},
+        {"a table over the grid to the next line's first letter", grid, Way::pasteForeign, u"a\n", u"Prose", 1, {}, 0,
+         u"Top\n\n" + foreign + u"\nrose.\n"},
+        {"rows dropped onto the blank line under their grid", own, Way::dropRowsHere, u"one", u"four", 4, u"End", -1,
+         u"Top line here\n\n| abc | bee |\n| --- | --- |\n\n| one | two |\n| --- | --- |\n| three | four |\n\nEnd | line.\n"},
+        {"part of two rows dropped there", own, Way::dropRowsHere, u"ne\n", u"four", 2, u"End", -1,
+         u"Top line here\n\n| abc | bee |\n| --- | --- |\n| o |  |\n|  | ur |\n\n"
+         u"| ne | two |\n| --- | --- |\n| three | fo |\n\nEnd | line.\n"},
+        {"a paragraph's end and a cell dropped there", own, Way::dropRowsHere, u"here", u"one", 1, u"End", -1,
+         u"Top line \n\n|  |  |\n| --- | --- |\n| ne | two |\n| three | four |\n\n"
+         u"here\n\n| abc | bee |\n| --- | --- |\n| o |  |\n\nEnd | line.\n"},
+        {"a row of a nested item's table pasted after a paragraph", nested, Way::pasteRows, u"1\n", u"2\n", 2, u"here.", 5, nested + u"\n" + rows12 + u"\n"},
+        {"the same on the empty last line", nested, Way::pasteRows, u"1\n", u"2\n", 2, {}, 0,
+         nested + u"\n" + rows12},
+        {"the same dropped from another window", nested, Way::dropRowsThere, u"1\n", u"2\n", 2, u"here.", 5,
+         nested + u"\n" + rows12 + u"\n"},
+        {"a table on the empty line after a list item", item, Way::pasteForeign, {}, {}, 0, u"End.", -1,
+         u"- item\n\n" + foreign + u"\nEnd.\n"},
+    };
+    for (const Case& c : cases) {
+        for (const U16View variant : {U16View(u"LF"), U16View(u"CRLF"), U16View(u"BOM")}) {
+            SCOPED_TRACE(std::string(c.name) + " in " + u8(variant));
+            auto form = [&](const U16String& text) {
+                if (variant == u"CRLF")
+                    return TextOps::replacingAll(text, u"\n", u"\r\n");
+                return variant == u"BOM" ? u"\xFEFF" + text : text;
+            };
+            const U16String text = form(c.text);
+            Editor e(text);
+            const U16String eol = variant == u"CRLF" ? u"\r\n" : u"\n";
+            // Over the grid: body row "1 2" copied (another program's table is on the board already).
+            Pasteboard::general().clearContents();
+            Pasteboard::general().setString(foreign, Pasteboard::stringType);
+            if (c.way == Way::pasteRows && &c.text == &grid) {
+                e.view().setSelectedRange({e.find(u"1\n2"), 4});
+                e.view().copy();
+            }
+            const Range selection = c.from.empty() ? Range{} : Range::fromTo(e.find(c.from), e.find(c.to) + c.toOffset);
+            e.view().setSelectedRange(selection);
+            if (&c.text == &nested)
+                e.view().copy();
+            const int at = c.at.empty() ? e.storage().length()
+                : c.atOffset < 0      ? e.find(c.at) - int(eol.size())
+                                      : e.find(c.at) + c.atOffset;
+            if (c.way == Way::dropRowsHere) {
+                e.view().moveText(selection, at);
+            } else if (c.way == Way::dropRowsThere) {
+                dropClipboard(e, at);
+            } else {
+                if (&c.text != &grid)
+                    e.view().setSelectedRange({at, 0});
+                e.view().paste();
+            }
+            EXPECT_EQ(u8(*e.document), u8(form(c.expected)));
+            e.view().undo();
+            EXPECT_EQ(u8(*e.document), u8(text));
+        }
+    }
+    // Part of two rows dragged from another window onto a cell goes into the cells as Paste puts it there.
+    Editor from(own), cells(u"| abc | bee |\n|---|---|\n| 7 | 8 |\n"), pastedCells(u"| abc | bee |\n|---|---|\n| 7 | 8 |\n");
+    from.view().setSelectedRange(Range::fromTo(from.find(u"bc"), from.find(u"two") + 2));
+    from.view().copy();
+    pastedCells.caretAt(u"7\n", 1);
+    pastedCells.view().paste();
+    dropClipboard(cells, cells.find(u"7\n") + 1);
+    EXPECT_EQ(u8(*cells.document), u8(*pastedCells.document));
+    EXPECT_EQ(u8(*cells.document), "| abc | bee |\n| --- | --- |\n| 7bc | bee8 |\n| one | tw |\n");
 }
 
 TEST(EditorTables, CutThenPasteOfAnySelectionGivesBackTheFile)

@@ -15,6 +15,24 @@ namespace velkin::MarkdownEditing {
 
 namespace {
 
+// Whether `line` (a line of a text) takes the line under it into its block when that line is no
+// block's start of its own: a list item's or a quotation's text does (a table's rows too).
+bool takesLineUnder(U16View line)
+{
+    while (!line.empty() && (line.back() == u'\n' || line.back() == u'\r'))
+        line.remove_suffix(1);
+    if (isBlank(line, TrimSet::AsciiBlanks))
+        return false;
+    return MarkdownSyntax::quoteLeader(line).depth > 0 || line.front() == u' ' || line.front() == u'\t'
+        || MarkdownSyntax::matchList(line).has_value();
+}
+
+// Where the line break that ends at `at` starts (a CRLF as one).
+int lineBreakStart(U16View text, int at)
+{
+    return at >= 2 && text[size_t(at - 1)] == u'\n' && text[size_t(at - 2)] == u'\r' ? at - 2 : at - 1;
+}
+
 // The line end given, or without one the text's own.
 U16String lineEndOr(U16View text, U16View lineEnd)
 {
@@ -568,8 +586,17 @@ TextEdit paste(U16View text, Range range, U16View pasted, U16View lineEnd)
         const int last = int(ls.size()) - 1;
         const bool endsWithBreak = pasted.back() == u'\n' || pasted.back() == u'\r';
         const char16_t before = r.location > 0 ? text[size_t(r.location) - 1] : u'\n';
-        if (before != u'\n' && before != u'\r' && tableBlock(0, ls, fenced))
-            replacement.insert(0, leadingBreaks(text, r.location, lineEnd));
+        if (tableBlock(0, ls, fenced)) {
+            if (before != u'\n' && before != u'\r')
+                replacement.insert(0, leadingBreaks(text, r.location, lineEnd));
+            else if (const U16View above = r.location > 0 ? substring(text, lineRange(text, Range{lineBreakStart(text, r.location), 0}))
+                                                          : U16View();
+                     !isBlank(above, TrimSet::WhitespaceAndNewlines)
+                     && (takesLineUnder(above) || trailingBreak(text, r.end(), lineEnd).empty()))
+                // On an empty line right under text, or at the start of the line under a list item's or a
+                // quotation's text (which would take its rows in), a blank line parts them.
+                replacement.insert(0, lineEndOr(text, lineEnd));
+        }
         // Text right under the table's last row, the rest of the caret's line or the line below it, would
         // read as one of its rows: a blank line parts them.
         if (tableBlock(last, ls, fenced)) {

@@ -9,6 +9,7 @@
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/TableGrid.h"
 #include "platform/pasteboard/Pasteboard.h"
+#include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 
@@ -334,8 +335,14 @@ void MarkdownTextView::relocateText(Range source, int index)
         // Rows of a grid go in as a block of their own, a blank line from the text around.
         const U16String eol = lineEnding();
         const U16String after = MarkdownEditing::trailingBreak(string(), index, eol);
+        const int below = lineRange(string(), Range{index, 0}).end();
         if (!after.empty())
             text += text.ends_with(eol) ? eol : eol + eol;
+        else if (!text.ends_with(eol) && below < storage->length()
+                 && !isBlank(substring(string(), lineRange(string(), Range{below, 0})), TrimSet::WhitespaceAndNewlines))
+            // Dropped on a blank line (under their own grid, say), the rows end that line: the blank
+            // line after them keeps the text below out of their table.
+            text += eol;
         text = MarkdownEditing::leadingBreaks(string(), index, eol) + text;
     }
     const int before = storage->length();

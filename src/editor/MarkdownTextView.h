@@ -238,11 +238,22 @@ private:
     // Puts text from outside in place of `range` when a pipe table starts or ends it: the table
     // goes in as a block of its own, apart from the text around it. False when no break is needed.
     bool insertTableApart(Range range, U16View text);
-    // Pastes the board's text (its plain text, else its HTML's), through the grid's road and a table's.
+    // What a paste or a drop brings: its text, and whether that text is rows of a grid copied in this
+    // program, with the tables those rows make outside a grid.
+    struct PastedText {
+        U16String text;
+        bool rows = false;
+        std::optional<U16String> tables;
+    };
+    // Pastes the board's text (its plain text, else its HTML's).
     void pasteText();
+    // Puts pasted or dropped text in place of the selection, through the grid's road and a table's.
+    void pasteText(const PastedText& pasted);
+    // Takes `selection` out (cell by cell over a grid's edge), then pastes at the caret that leaves: one undo step.
+    void pasteOverRemoval(const PastedText& pasted, Range selection);
     // Text pasted back where a Cut left the caret, over the selection it was copied from, or rows of a
     // grid pasted into one: true when it went in so.
-    bool pasteGridText(const U16String& text, Range selection);
+    bool pasteGridText(const PastedText& pasted, Range selection);
     // Whether the caret at `index` stands in a cell's text.
     bool inCell(int index) const;
     // Whether an edit of `range` would cross a grid's edge, or join text to the line under a grid.

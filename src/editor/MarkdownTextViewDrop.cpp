@@ -7,6 +7,7 @@
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
 #include "markdown/ImageBlock.h"
+#include "markdown/PipeTable.h"
 #include "markdown/TableGrid.h"
 #include "platform/graphics/PngWriter.h"
 #include "platform/pasteboard/Pasteboard.h"
@@ -223,22 +224,19 @@ bool MarkdownTextView::performDrop(const QMimeData& mime, int index)
     case ImageDrop::Kind::refused:
         return true;
     case ImageDrop::Kind::none:
-        if (canAcceptDrop(mime)) {
-            // Dropped text goes where pasted text goes: in a cell its lines become the cell's lines; right
-            // under a grid it keeps the blank line; a table goes in as a block of its own.
+        if (canAcceptDrop(mime) && mime.hasText() && !mime.text().isEmpty()) {
+            // Dropped text goes where pasted text goes, rows of a grid dragged from a window of this
+            // program as those rows copied and pasted go.
             const U16String dropped = mime.text().toStdU16String();
-            index = std::clamp(index, 0, textStorage()->length());
-            if (inCell(index)) {
-                // Inserted with the cell's own attributes, wherever the caret stands.
-                const U16String text = TextOps::withLineEnds(dropped, lineEnding());
-                return replaceText(Range{index, 0}, AttributedString(text, attributesForInsertion(Range{index, 0})),
-                                   Range{index, int(text.size())});
-            }
-            if (crossesGridEdge(Range{index, 0}, u"x")
-                && replaceAtGridEdge(Range{index, 0}, TextOps::withLineEnds(dropped, lineEnding()), false))
-                return true;
-            if (insertTableApart(Range{index, 0}, dropped))
-                return true;
+            const QString rowsType = QString::fromLatin1(GridClipboard::rowsType);
+            const QString tablesType = QString::fromLatin1(GridClipboard::tablesType);
+            const bool rows = mime.hasFormat(rowsType) && QString::fromUtf8(mime.data(rowsType)).toStdU16String() == dropped;
+            std::optional<U16String> tables;
+            if (mime.hasFormat(tablesType))
+                tables = QString::fromUtf8(mime.data(tablesType)).toStdU16String();
+            setSelectedRange(Range{std::clamp(index, 0, textStorage()->length()), 0});
+            pasteText(PastedText{dropped, rows, std::move(tables)});
+            return true;
         }
         return TextView::performDrop(mime, index);
     case ImageDrop::Kind::failed:
@@ -284,35 +282,81 @@ void MarkdownTextView::paste()
 
 void MarkdownTextView::pasteText()
 {
-    // Text pasted over a grid's edge, or right under a grid, takes the grid's road.
-    std::optional<U16String> text = isEditable() ? Pasteboard::general().plainText() : std::nullopt;
+    const Pasteboard& board = Pasteboard::general();
+    const std::optional<U16String> text = isEditable() ? board.plainText() : std::nullopt;
     if (!text || text->empty()) {
         TextView::paste();
         return;
     }
-    if (!hasMarkedText() && pasteGridText(*text, selectedRange()))
-        return;
-    // Rows of a grid copied here go anywhere else as the tables they make.
-    if (!inCell(selectedRange().location) && Pasteboard::general().string(GridClipboard::rowsType) == text)
-        if (std::optional<U16String> tables = Pasteboard::general().string(GridClipboard::tablesType))
-            text = std::move(tables);
-    if (!hasMarkedText() && replaceAtGridEdge(selectedRange(), TextOps::withLineEnds(*text, lineEnding()), false))
-        return;
-    if (insertTableApart(selectedRange(), *text))
-        return;
-    pasteString(*text);
+    pasteText(PastedText{*text, board.string(GridClipboard::rowsType) == text, board.string(GridClipboard::tablesType)});
 }
 
-bool MarkdownTextView::pasteGridText(const U16String& text, Range selection)
+namespace {
+
+// Whether pasted text holds a pipe table: a delimiter row among its lines.
+bool holdsTable(U16View text)
+{
+    const U16String lines = TextOps::withLineEnds(text, u"\n");
+    for (const U16View line : splitAt(lines, u'\n'))
+        if (PipeTable::isDelimiterRow(line))
+            return true;
+    return false;
+}
+
+} // namespace
+
+void MarkdownTextView::pasteText(const PastedText& pasted)
+{
+    // Text pasted over a grid's edge, or right under a grid, takes the grid's road.
+    const Range selection = selectedRange();
+    if (!hasMarkedText() && pasteGridText(pasted, selection))
+        return;
+    // Rows of a grid copied here go anywhere else as the tables they make, without the indent of the
+    // list item they come from: they take the place's own (where they would otherwise read as code).
+    const bool asTables = pasted.rows && pasted.tables && !inCell(selection.location);
+    const U16String text = asTables ? MarkdownEditing::withoutCommonIndent(TextOps::withLineEnds(*pasted.tables, u"\n"), u"\n")
+                                    : pasted.text;
+    if (!hasMarkedText() && selection.length > 0 && selection.length < textStorage()->length() && holdsTable(text)
+        && crossesGridEdge(selection, u"")) {
+        // A table goes where the selection, taken out cell by cell, leaves the caret: apart from the
+        // text around it there as anywhere else, never glued to the line below.
+        pasteOverRemoval(PastedText{text, false, std::nullopt}, selection);
+        return;
+    }
+    if (!hasMarkedText() && replaceAtGridEdge(selection, TextOps::withLineEnds(text, lineEnding()), false))
+        return;
+    if (insertTableApart(selection, text))
+        return;
+    pasteString(text);
+}
+
+void MarkdownTextView::pasteOverRemoval(const PastedText& pasted, Range selection)
+{
+    UndoManager* undo = allowsUndo() ? undoManager() : nullptr;
+    if (undo)
+        undo->beginUndoGrouping();
+    endJoiningUndo();
+    if (!replaceAtGridEdge(selection, u"", false))
+        replaceText(selection, AttributedString(), Range{selection.location, 0});
+    if (selectedRange().length == 0)
+        pasteText(pasted);
+    if (undo)
+        undo->endUndoGrouping();
+}
+
+bool MarkdownTextView::pasteGridText(const PastedText& pasted, Range selection)
 {
     TextStorage* storage = textStorage();
+    const U16String& text = pasted.text;
     // Cut, then Paste where the cut left the caret: what was cut stands there again, as it stood.
     if (cutRecord_ && selection == Range{cutRecord_->caret, 0} && text == cutRecord_->clipboard
         && cutRecord_->changed.end() <= storage->length()) {
         const CutRecord record = std::move(*cutRecord_);
         cutRecord_.reset();
         endJoiningUndo();
-        replaceText(record.changed, record.before, Range{std::min(record.end, storage->length()), 0});
+        // The text is the one the cut found again: its selection's end is the caret.
+        replaceText(record.changed, record.before,
+                    Range{std::min(record.end, storage->length() - record.changed.length + record.before.length()), 0});
         scrollRangeToVisible(selectedRange());
         return true;
     }
@@ -323,7 +367,7 @@ bool MarkdownTextView::pasteGridText(const U16String& text, Range selection)
         return true;
     }
     // Rows copied from a grid, pasted into one or right under one, go in cell by cell.
-    if (Pasteboard::general().string(GridClipboard::rowsType) != text)
+    if (!pasted.rows)
         return false;
     if (selection.length == 0) {
         const auto edit = GridClipboard::pastingRows(*storage, selection.location, text, gridBaseSize);
@@ -337,17 +381,7 @@ bool MarkdownTextView::pasteGridText(const U16String& text, Range selection)
     // Over a selection that starts in a cell they go where its removal leaves the caret: one undo step.
     if (!inCell(selection.location))
         return false;
-    UndoManager* undo = allowsUndo() ? undoManager() : nullptr;
-    if (undo)
-        undo->beginUndoGrouping();
-    endJoiningUndo();
-    if (!replaceAtGridEdge(selection, u"", false))
-        replaceText(selection, AttributedString(), Range{selection.location, 0});
-    if (!pasteGridText(text, selectedRange()))
-        pasteString(inCell(selectedRange().location) ? text
-                                                     : Pasteboard::general().string(GridClipboard::tablesType).value_or(text));
-    if (undo)
-        undo->endUndoGrouping();
+    pasteOverRemoval(pasted, selection);
     return true;
 }
 

@@ -168,9 +168,8 @@ class Desktop:
         self.xdotool("mousemove", "--window", wid, "20", "10", "click", "1")
         wait_for("the File menu", self.menus)
 
-    def click_beside_focus(self, wid, nth):
-        """Clicks the `nth` control from the right on the row of the focused field (the one drawn in a
-        saturated blue focus frame), in the window's picture as the X server has it (through libX11)."""
+    def pixels(self, wid):
+        """The window's picture as the X server has it (through libX11): rows of (r, g, b)."""
         class Image(ctypes.Structure):
             _fields_ = ([(n, ctypes.c_int) for n in ("width", "height", "xoffset", "format")] + [("data", ctypes.c_void_p)]
                         + [(n, ctypes.c_int) for n in ("order", "unit", "bit_order", "pad", "depth", "stride", "bpp")])
@@ -179,14 +178,19 @@ class Desktop:
         x11.XGetImage.restype = ctypes.POINTER(Image)
         x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + [ctypes.c_uint] * 2 + [ctypes.c_ulong, ctypes.c_int]
         size = dict(line.split("=") for line in self.x(["xdotool", "getwindowgeometry", "--shell", wid]).split())
+        display = ctypes.c_void_p(x11.XOpenDisplay(self.env["DISPLAY"].encode()))
+        image = x11.XGetImage(display, int(wid), 0, 0, int(size["WIDTH"]), int(size["HEIGHT"]), 0xFFFFFFFF, 2).contents
+        data = ctypes.string_at(image.data, image.stride * image.height)  # 32-bit BGRX pixels
+        rows = [[tuple(data[y * image.stride + 4 * x + 2 - c] for c in range(3)) for x in range(image.width)]
+                for y in range(image.height)]
+        x11.XCloseDisplay(display)
+        return rows
 
+    def click_beside_focus(self, wid, nth):
+        """Clicks the `nth` control from the right on the row of the focused field (the one drawn in a
+        saturated blue focus frame), in the window's picture."""
         def focused_row():
-            display = ctypes.c_void_p(x11.XOpenDisplay(self.env["DISPLAY"].encode()))
-            image = x11.XGetImage(display, int(wid), 0, 0, int(size["WIDTH"]), int(size["HEIGHT"]), 0xFFFFFFFF, 2).contents
-            data = ctypes.string_at(image.data, image.stride * image.height)  # 32-bit BGRX pixels
-            rows = [[tuple(data[y * image.stride + 4 * x + 2 - c] for c in range(3)) for x in range(image.width)]
-                    for y in range(image.height)]
-            x11.XCloseDisplay(display)
+            rows = self.pixels(wid)
             framed = [y for y, row in enumerate(rows) if any(r < 80 and b > 140 and b - r > 80 for r, g, b in row)]
             return (rows[(framed[0] + framed[-1]) // 2], (framed[0] + framed[-1]) // 2) if framed else None
 
@@ -968,13 +972,53 @@ def find_bar_buttons(d):
     d.wait_title(wid, "buttons.md")
 
 
+def drag_rows_between_windows(d):
+    """Rows of a table dragged with the mouse from one window onto the end of a paragraph in another go
+    in as Paste puts them there: a table on lines of its own, with a delimiter row, a blank line below
+    the paragraph; the window they come from keeps them."""
+    source = b"| h | i |\n|---|---|\n| one0 | two |\n| one1 | two |\n| one2 | two |\n| one3 | two |\n\nEnd.\n"
+    d.write("source.md", source)
+    d.write("target.md", b"Last.")
+    d.start("source.md", "target.md")
+    target = d.window("target.md")
+    d.xdotool("windowmove", target, "660", "0", "windowsize", target, "560", "500")
+    wid = d.window("source.md")
+    d.xdotool("windowmove", wid, "0", "0", "windowsize", wid, "620", "600")
+    d.key("ctrl+Home", "Down", "Home", "shift+Down", "shift+Down", "shift+Down")
+
+    def selected():
+        """A point in the middle of the selection's highlight, once it is drawn."""
+        rows = d.pixels(wid)
+        marked = [(x, y) for y, row in enumerate(rows) for x, (r, g, b) in enumerate(row)
+                  if b > 220 and 160 < r < 215 and 190 < g < 235]
+        if len(marked) < 500:
+            return None
+        # Over the first letter of a selected cell in the middle row: a press there starts a drag.
+        middle = marked[len(marked) // 2][1]
+        return min(x for x, y in marked if y == middle) + 6, middle
+
+    x, y = wait_for("the selected rows to be drawn", selected)
+    d.xdotool("mousemove", "--window", wid, str(x), str(y), "mousedown", "1")
+    # Out of the selection, across to the other window, over the empty space under its paragraph.
+    for to in [(x + 10, y + 10), (x + 40, y + 20), (x + 200, y + 40), (800, 300), (900, 350), (905, 352)]:
+        d.xdotool("mousemove", "--sync", *map(str, to))
+    d.xdotool("mouseup", "1")
+    d.wait_title(target, "target.md*")
+    d.window("target.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("target.md", b"Last.\n\n| one0 | two |\n| --- | --- |\n| one1 | two |\n| one2 | two |")
+    d.wait_title(wid, "source.md")
+    d.wait_bytes("source.md", source)
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
                                      html_paste, table_edges, format_keys, grid_neighbours, whole_text_over_grid,
                                      return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table,
                                      byte_order_mark, zoom_keeps_selection, pictures_resize_save_as, export_pictures,
                                      blank_line_in_list_item, marker_row_under_table, cut_in_cells,
-                                     copy_cell_into_prose, save_as_existing, find_bar_buttons, save_past_size_limit]}
+                                     copy_cell_into_prose, save_as_existing, find_bar_buttons, save_past_size_limit,
+                                     drag_rows_between_windows]}
 
 
 def main():

@@ -510,7 +510,9 @@ void TextView::registerUndo(Range range, int replacementLength)
     }
     auto record = std::make_shared<UndoRecord>(
         UndoRecord{{range.location, replacementLength}, storage_->attributedSubstring(range), generation_, {}});
-    if (undoKeepsSelection_)
+    // A change in or beside a table grid rewrites whole grids: selecting what its undo puts back
+    // would select those grids, and the next key would replace them.
+    if (undoKeepsSelection_ || touchesTable(range))
         record->selection = selection_;
     lastRecord_ = record;
     QPointer<TextView> view(this);
@@ -518,6 +520,18 @@ void TextView::registerUndo(Range range, int replacementLength)
         if (view)
             view->undoChange(record);
     });
+}
+
+bool TextView::touchesTable(Range range) const
+{
+    const int n = storage_->length();
+    const Range around = Range::fromTo(std::max(0, range.location - 1), std::min(n, range.end() + 1));
+    bool found = false;
+    storage_->enumerateAttribute(AttributeKey::ParagraphStyle, around, [&](const AttributeValue* value, Range) {
+        if (const auto* style = value && !found ? std::get_if<ParagraphStylePtr>(value) : nullptr)
+            found = *style && (*style)->tableBlock();
+    });
+    return found;
 }
 
 void TextView::undoChange(const std::shared_ptr<UndoRecord>& record)

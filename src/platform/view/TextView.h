@@ -298,6 +298,8 @@ private:
     void scheduleLayout();
     void storageEdited(const TextStorage::Edit& edit);
     void registerUndo(Range range, int replacementLength);
+    // Whether `range`, or a character on either side of it, lies in a table grid's cell.
+    bool touchesTable(Range range) const;
     void undoChange(const std::shared_ptr<UndoRecord>& record);
     void endTyping() { typing_ = Typing::none; }
     bool typeReplacing(Range range, U16View text, Typing kind);

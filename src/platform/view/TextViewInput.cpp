@@ -744,6 +744,11 @@ void TextView::startDrag()
         return;
     auto* mime = new QMimeData;
     mime->setText(asQString(*text));
+    // The other types the selection wrote go along: a drop in another view reads them as a paste does.
+    for (const std::string& type : board.types())
+        if (type != Pasteboard::stringType)
+            if (const std::optional<std::string> bytes = board.data(type))
+                mime->setData(QString::fromStdString(type), QByteArray::fromStdString(*bytes));
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
     dragSource_ = selection_;
