@@ -562,6 +562,13 @@ TEST(GridFlow, APipeTypedOrPastedInACellIsWrittenEscapedAndReadsBackAsTheSameCel
     e.view().setSelectedRange(Range{e.find(u"1`"), 9});
     e.view().copy();
     EXPECT_EQ(u8(Pasteboard::general().string(Pasteboard::stringType).value_or(u"")), "| 1\\` | 2`\\<br> |");
+
+    // A cut across cells keeps such text as it was typed, in the cells it leaves.
+    e.caretAt(u"B\n", 1);
+    typeText(e, "<br>");
+    e.view().setSelectedRange(Range{e.find(u"1`") + 1, 4});
+    e.view().cut();
+    EXPECT_NE(e.document->find(u"| A | B\\<br> |\n| --- | --- |\n| 1 | \\<br> |\n"), U16String::npos) << u8(*e.document);
 }
 
 // A board of HTML alone, as browsers and office programs offer, pastes its text as that

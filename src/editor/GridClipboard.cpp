@@ -255,12 +255,6 @@ std::optional<RowLine> readRowLine(U16View line)
     return row;
 }
 
-// The table cells of a grid in its own form ("<br>" for a line break).
-U16String asTableCell(U16View value)
-{
-    return TextOps::replacingAll(value, u"\n", PipeTable::cellBreak);
-}
-
 } // namespace
 
 std::optional<GridEdges::Replacement> pastingRows(const AttributedString& text, int caret, U16View pasted,
@@ -375,14 +369,24 @@ std::optional<GridEdges::Replacement> pastingRows(const AttributedString& text, 
         columns = std::max(columns, int(values.size()));
     int caretAt = 0;
     for (size_t r = 0; r < rows.size(); ++r) {
-        std::vector<U16String> values(static_cast<size_t>(columns));
+        // Written as the grid writes a row, so that pasted text reads back as the same cells.
+        std::vector<std::vector<U16View>> cellLines(static_cast<size_t>(columns), std::vector<U16View>{U16View()});
+        for (size_t c = 0; c < rows[r].size(); ++c)
+            cellLines[c] = splitAt(rows[r][c], u'\n');
+        std::vector<U16String> values = PipeTable::writtenCells(cellLines);
         for (int c = 0; c < columns; ++c) {
-            const U16String value = size_t(c) < rows[r].size() ? rows[r][size_t(c)] : U16String();
-            if (int(r) < caretRow || (int(r) == caretRow && c < caretColumn))
-                caretAt += int(value.size()) + 1;
-            else if (int(r) == caretRow && c == caretColumn)
-                caretAt += std::min(caretOffset, int(value.size()));
-            values[size_t(c)] = asTableCell(value);
+            const U16String& value = values[size_t(c)];
+            if (int(r) < caretRow || (int(r) == caretRow && c < caretColumn)) {
+                caretAt += GridEdges::inGrid(value, int(value.size())) + 1;
+            } else if (int(r) == caretRow && c == caretColumn) {
+                // The caret's line and place in the cell as typed.
+                const U16View typed = size_t(c) < rows[r].size() ? U16View(rows[r][size_t(c)]) : U16View();
+                const size_t upTo = size_t(std::clamp(caretOffset, 0, int(typed.size())));
+                const size_t line = size_t(std::count(typed.begin(), typed.begin() + upTo, u'\n'));
+                const size_t lineStart = typed.rfind(u'\n', upTo == 0 ? 0 : upTo - 1);
+                const int inLine = int(upTo - (line == 0 ? 0 : lineStart + 1));
+                caretAt += GridEdges::inGrid(value, PipeTable::writtenOffset(value, cellLines[size_t(c)], line, inLine));
+            }
         }
         if (r == 0)
             table.header = std::move(values);

@@ -9,6 +9,15 @@
 
 namespace velkin::GridEdges {
 
+int inGrid(U16View cell, int at)
+{
+    int offset = at;
+    for (int b : PipeTable::cellBreaks(cell))
+        if (b + int(PipeTable::cellBreak.size()) <= at)
+            offset -= int(PipeTable::cellBreak.size()) - 1;
+    return offset;
+}
+
 namespace {
 
 const TextTable* tableAt(const AttributedString& text, int index)
@@ -105,15 +114,6 @@ struct Piece {
     Range original;  // where the piece stood
 };
 
-// The offset in a grid cell of offset `at` of its text: each line break there is one character.
-int inGrid(U16View cell, int at)
-{
-    int offset = at;
-    for (int b : PipeTable::cellBreaks(cell))
-        if (b + int(PipeTable::cellBreak.size()) <= at)
-            offset -= int(PipeTable::cellBreak.size()) - 1;
-    return offset;
-}
 
 // One grid with the selected cell text cut out, rows wholly selected removed; none
 // when nothing of it is left. `caret` receives the start cell's caret when it holds `range`'s start;
@@ -124,10 +124,10 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
     typedIn = false;
     const U16View s = text.string();
     struct Cell {
-        U16String text;  // its paragraphs parted by line breaks, as a grid reads them
-        bool started = false;
+        std::vector<U16String> lines;  // its paragraphs, as typed
         bool holdsStart = false;
-        int caretOffset = 0;  // in `text`
+        size_t caretLine = 0;
+        int caretOffset = 0;  // in that line
     };
     std::map<int, std::map<int, Cell>> rows;
     std::map<int, Range> rowRanges;
@@ -145,9 +145,8 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
         columns = std::max(columns, column + 1);
         Cell& cell = rows[row][column];
         // The cell's next paragraph stays a line of its own, unless the selection takes the break before it.
-        if (cell.started && !(range.location < p && p <= range.end()))
-            cell.text += PipeTable::cellBreak;
-        cell.started = true;
+        if (cell.lines.empty() || !(range.location < p && p <= range.end()))
+            cell.lines.emplace_back();
         const bool start = range.location >= content.location && range.location <= content.end();
         U16String kept = without(s, content, range);
         if (start) {
@@ -155,10 +154,11 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
             const int before = std::max(0, range.location - content.location);
             kept.insert(size_t(before), line);
             cell.holdsStart = true;
-            cell.caretOffset = int(cell.text.size()) + before + int(line.size());
+            cell.caretLine = cell.lines.size() - 1;
+            cell.caretOffset = int(cell.lines.back().size()) + before + int(line.size());
         }
         changed = changed || kept != substring(s, content);
-        cell.text += kept;
+        cell.lines.back() += kept;
         if (!alignments.count(column)) {
             const ParagraphStyle* style = text.paragraphStyle(p);
             alignments[column] = style ? style->alignment : TextAlignment::Natural;
@@ -207,15 +207,20 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
         // A removed start row leaves the caret at the start of the next row left.
         if (startRow && !caret && kept[k] > *startRow)
             caret = offset;
-        std::vector<U16String> values;
+        // Written as the grid writes a row, so that typed text reads back as the same cells.
+        std::vector<std::vector<U16View>> cellLines(size_t(columns), std::vector<U16View>{U16View()});
+        for (const auto& [c, cell] : rows[kept[k]])
+            cellLines[size_t(c)].assign(cell.lines.begin(), cell.lines.end());
+        std::vector<U16String> values = PipeTable::writtenCells(cellLines);
         for (int c = 0; c < columns; ++c) {
+            const U16String& value = values[size_t(c)];
             const auto it = rows[kept[k]].find(c);
-            const U16String value = it == rows[kept[k]].end() ? U16String() : it->second.text;
             if (it != rows[kept[k]].end() && it->second.holdsStart && kept[k] == startRow && !caret) {
-                caret = offset + inGrid(value, it->second.caretOffset);
+                const int at = PipeTable::writtenOffset(value, cellLines[size_t(c)], it->second.caretLine,
+                                                        it->second.caretOffset);
+                caret = offset + inGrid(value, at);
                 typedIn = true;
             }
-            values.push_back(value);
             offset += inGrid(value, int(value.size())) + 1;
         }
         if (k == 0)

@@ -40,5 +40,7 @@ U16String leaderUnderGrid(const AttributedString& text, int position);
 
 // `text` as it goes into a cell: one line, its line breaks spaces.
 U16String asCellLine(U16View text);
+// The offset in a grid cell of offset `at` of its Markdown: each line break ("<br>") there is one character.
+int inGrid(U16View cell, int at);
 
 } // namespace velkin::GridEdges

@@ -209,6 +209,20 @@ std::vector<U16String> writtenCells(const std::vector<std::vector<U16View>>& cel
     return out;
 }
 
+int writtenOffset(U16View written, const std::vector<U16View>& lines, size_t line, int offset)
+{
+    const std::vector<int> breaks = cellBreaks(written);
+    if (line >= lines.size() || line > breaks.size())
+        return int(written.size());
+    size_t j = line == 0 ? 0 : size_t(breaks[line - 1]) + cellBreak.size();
+    const size_t end = line < breaks.size() ? size_t(breaks[line]) : written.size();
+    // The written line is the line with backslashes put in: step over those.
+    for (size_t i = 0; i < size_t(std::max(0, offset)) && i < lines[line].size() && j < end; ++j)
+        if (written[j] == lines[line][i])
+            ++i;
+    return int(j);
+}
+
 std::vector<U16String> cells(U16View row)
 {
     const std::vector<int> pipes = separatorPipes(row);

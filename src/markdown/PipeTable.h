@@ -37,6 +37,9 @@ std::vector<int> cellBreaks(U16View cell);
 // open and a run further along the row would close. Code spans written whole in a
 // line keep what they hold.
 std::vector<U16String> writtenCells(const std::vector<std::vector<U16View>>& cellLines);
+// Where a place in a cell's lines (`offset` in line `line`) stands in the Markdown that
+// writtenCells made of them: past the breaks before it and the backslashes it added.
+int writtenOffset(U16View written, const std::vector<U16View>& lines, size_t line, int offset);
 // The row's cell texts, trimmed; outer pipes are optional, blank inner cells stay.
 std::vector<U16String> cells(U16View row);
 // The line contains a pipe and is not blank.
