@@ -29,6 +29,9 @@ public:
     bool failed() const;
     // Puts the written file in place; the reason on failure, when nothing is left behind.
     std::optional<std::string> commit();
+    // Why the system took fewer bytes than were written (a write cut short
+    // sets no error): the file size limit, a full disk, or the system's reason.
+    std::string refusal() const;
 
 private:
     std::filesystem::path destination_;

@@ -695,6 +695,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     TableParts::matchColumns(document, page);
     WideTables::cut(document, page);
     document.setPageSize(page);
+    TableParts::printTallHeadersOnce(document);
     TableParts::cutAtPages(document);
     keepManyTablesTogether(document, &writer, page);
     // Where the tables now stand, a row over many pages is cut at them.
@@ -703,6 +704,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         layOutAfresh(document);
     }
     splitLongParagraphs(document);
+    TableParts::endHeadersWithTheirRows(document);
     const std::vector<Placed> placed = layOutOverFeet(document, page.height());
     const int pages = std::max(1, document.pageCount());
     const std::vector<PageFeet> feet = pageFeet(placed, page.height(), pages);
@@ -713,7 +715,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     for (int p = 0; p < pages; ++p) {
         if (p > 0 && (!writer.newPage() || out.failed())) {
             painter.end();
-            return couldNotSave(out.failed() ? "the disk refused the data"
+            return couldNotSave(out.failed() ? out.refusal()
                                              : "page " + std::to_string(p + 1) + " could not be started");
         }
         painter.save();
@@ -733,7 +735,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         painter.restore();
     }
     if (!painter.end() || out.failed())
-        return couldNotSave(out.failed() ? "the disk refused the data" : "the PDF could not be finished");
+        return couldNotSave(out.failed() ? out.refusal() : "the PDF could not be finished");
     if (auto failure = out.commit())
         return couldNotSave(*failure);
     return std::nullopt;

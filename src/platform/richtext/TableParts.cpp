@@ -685,4 +685,89 @@ bool cutTallRows(QTextDocument& document)
     return true;
 }
 
+namespace {
+
+// A half page of header rows leaves the rows under them half of every page.
+constexpr double kRepeatedHeaderShare = 0.5;
+
+int headerRows(const QTextTable& table)
+{
+    return std::min(table.format().headerRowCount(), table.rows() - 1);
+}
+
+} // namespace
+
+bool printTallHeadersOnce(QTextDocument& document)
+{
+    const double pageHeight = document.pageSize().height();
+    if (pageHeight <= 0)
+        return false;
+    std::vector<QTextTable*> tables;
+    tablesIn(*document.rootFrame(), tables);
+    std::erase_if(tables, [](const QTextTable* table) { return headerRows(*table) <= 0; });
+    if (tables.empty())
+        return false;
+    QAbstractTextDocumentLayout& layout = *document.documentLayout();
+    std::vector<QTextTable*> tall;
+    for (QTextTable* table : tables)
+        if (bottomOf(layout, *table, headerRows(*table) - 1) - topOf(layout, *table, 0) > kRepeatedHeaderShare * pageHeight)
+            tall.push_back(table);
+    if (tall.empty())
+        return false;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextTable* table : tall) {
+        QTextTableFormat format = table->format();
+        format.setHeaderRowCount(0);
+        table->setFormat(format);
+    }
+    cursor.endEditBlock();
+    return true;
+}
+
+bool endHeadersWithTheirRows(QTextDocument& document)
+{
+    const double pageHeight = document.pageSize().height();
+    if (pageHeight <= 0)
+        return false;
+    QAbstractTextDocumentLayout& layout = *document.documentLayout();
+    std::vector<QTextTable*> late;
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        // Qt draws the header on every page after the first that the box reaches.
+        if (table && headerRows(*table) > 0
+            && pageOf(layout.frameBoundingRect(table).bottom(), pageHeight)
+                   > pageOf(bottomOf(layout, *table, table->rows() - 1), pageHeight))
+            late.push_back(table);
+    }
+    if (late.empty())
+        return false;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextTable* table : late) {
+        // The room Qt keeps below the rows on each page is that of the top
+        // margin: the rows stay where they are.
+        QTextTableFormat format = table->format();
+        format.setBottomMargin(-1);
+        table->setFormat(format);
+        const QTextBlock after = document.findBlock(table->lastPosition() + 1);
+        if (!after.isValid() || (after.length() == 1 && !after.next().isValid()))
+            continue;
+        QTextCursor next(after);
+        // Qt lays out an empty paragraph between two tables as nothing, its break too.
+        if (after.length() == 1 && next.movePosition(QTextCursor::NextBlock) && next.currentTable()
+            && next.currentTable()->firstPosition() == after.position() + 1) {
+            QTextTableFormat below = next.currentTable()->format();
+            below.setPageBreakPolicy(below.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+            next.currentTable()->setFormat(below);
+            continue;
+        }
+        QTextBlockFormat paragraph = after.blockFormat();
+        paragraph.setPageBreakPolicy(paragraph.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        QTextCursor(after).setBlockFormat(paragraph);
+    }
+    cursor.endEditBlock();
+    return true;
+}
+
 } // namespace velkin::TableParts
