@@ -238,6 +238,39 @@ void breakLongStretches(QTextDocument& document)
         cursor.endEditBlock();
 }
 
+// Qt may end a line after a slash within a word ("bugs/" above "reviews"),
+// which in a table cell breaks a word the column was made wide enough to
+// hold. An invisible word joiner (U+FEFF, which the fonts carry) after each
+// such slash keeps the word whole; a word wider than its column still
+// breaks, anywhere.
+void keepCellWordsWhole(QTextDocument& document)
+{
+    QTextCursor cursor(&document);
+    bool editing = false;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        if (!text.contains(u'/') || !qobject_cast<QTextTable*>(document.frameAt(block.position())))
+            continue;
+        std::vector<int> after;
+        for (int k = 1; k + 1 < int(text.size()); ++k)
+            if (text[k] == u'/' && !text[k - 1].isSpace() && !text[k + 1].isSpace() && text[k + 1] != u'/')
+                after.push_back(k + 1);
+        if (after.empty())
+            continue;
+        if (!editing) {
+            cursor.beginEditBlock();
+            editing = true;
+        }
+        // From the end, so that the earlier positions stay where they are.
+        for (auto at = after.rbegin(); at != after.rend(); ++at) {
+            cursor.setPosition(block.position() + *at);
+            cursor.insertText(QString(QChar(0xFEFF)));
+        }
+    }
+    if (editing)
+        cursor.endEditBlock();
+}
+
 // A PDF link's address is written into the file as it stands: every byte
 // outside plain URI characters (parentheses, backslashes, blanks, anything
 // beyond ASCII) is percent-encoded, so that no address can break the file.
@@ -694,6 +727,8 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     } detach{document};
     TableParts::matchColumns(document, page);
     WideTables::cut(document, page);
+    // After the widths are shared out, which count a word's room from blank to blank anyway.
+    keepCellWordsWhole(document);
     document.setPageSize(page);
     TableParts::printTallHeadersOnce(document);
     TableParts::cutAtPages(document);
