@@ -554,6 +554,18 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
             else
                 EXPECT_NE(std::find(line.begin(), line.end(), neighbour), line.end()) << word << " beside " << neighbour;
         }
+        // Where rows of lines meet on a page, the lines keep their pitch.
+        if (shape.name == "a span across the split") {
+            const auto boxes = velkin::testing::pdfText(file, true);
+            ASSERT_TRUE(boxes);
+            std::map<std::string, double> top;
+            for (size_t at = boxes->find("yMin=\""); at != std::string::npos; at = boxes->find("yMin=\"", at + 1)) {
+                const size_t word = boxes->find('>', at) + 1;
+                top[boxes->substr(word, boxes->find('<', word) - word)] = std::atof(boxes->c_str() + at + 6);
+            }
+            for (const char* join : {"a21", "a41"})
+                EXPECT_NEAR(top[join] - top["a" + std::to_string(std::atoi(join + 1) - 1)], top["a2"] - top["a1"], 0.01) << join;
+        }
     }
     std::filesystem::remove(file);
 }

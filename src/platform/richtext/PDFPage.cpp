@@ -271,6 +271,36 @@ void keepCellWordsWhole(QTextDocument& document)
         cursor.endEditBlock();
 }
 
+// Qt sets a table's rows on whole points of the device, and a cell's text
+// half its top border below its top padding, as it does on a new page under
+// the header's border. The parts of a row cut at its lines after the first
+// (see PageImport), with no border above, would so stand higher by that
+// fraction of a point than their first lines should, closer to the lines
+// above them than a line's height: they keep its room.
+void continuedPartsUnderHalfABorder(QTextDocument& document)
+{
+    QTextCursor cursor(&document);
+    bool editing = false;
+    for (QTextTable* table : tablesOf(document))
+        for (int r = 1; r < table->rows(); ++r) {
+            const QTextTableCellFormat first = table->cellAt(r, 0).format().toTableCellFormat();
+            if (first.hasProperty(QTextFormat::TableCellTopBorder) || first.topPadding() != 0)
+                continue;
+            if (!editing) {
+                cursor.beginEditBlock();
+                editing = true;
+            }
+            for (int c = 0; c < table->columns(); ++c) {
+                QTextTableCell cell = table->cellAt(r, c);
+                QTextTableCellFormat format = cell.format().toTableCellFormat();
+                format.setTopPadding(format.leftBorder() / 2);
+                cell.setFormat(format);
+            }
+        }
+    if (editing)
+        cursor.endEditBlock();
+}
+
 // A PDF link's address is written into the file as it stands: every byte
 // outside plain URI characters (parentheses, backslashes, blanks, anything
 // beyond ASCII) is percent-encoded, so that no address can break the file.
@@ -729,6 +759,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     WideTables::cut(document, page);
     // After the widths are shared out, which count a word's room from blank to blank anyway.
     keepCellWordsWhole(document);
+    continuedPartsUnderHalfABorder(document);
     document.setPageSize(page);
     TableParts::printTallHeadersOnce(document);
     TableParts::cutAtPages(document);
