@@ -687,12 +687,53 @@ bool cutTallRows(QTextDocument& document)
 
 namespace {
 
+// The most a row's padding and border below its last line take, in points.
+constexpr double kRowEdge = 16;
+
 // A half page of header rows leaves the rows under them half of every page.
 constexpr double kRepeatedHeaderShare = 0.5;
 
 int headerRows(const QTextTable& table)
 {
     return std::min(table.format().headerRowCount(), table.rows() - 1);
+}
+
+// Whether the header rows may take more than `height`, told without laying
+// anything out: a line holds a character at least, and no taller than its
+// font's line spacing but for a picture. (A document of many small tables is
+// laid out a piece at a time.)
+bool mayTakeMoreThan(const QTextTable& table, double height, const QTextDocument& document)
+{
+    const QPaintDevice* device = document.documentLayout()->paintDevice();
+    double total = 0;
+    for (int r = 0; r < headerRows(table); ++r) {
+        double row = 0;
+        for (int c = 0; c < table.columns(); ++c) {
+            const QTextTableCell cell = table.cellAt(r, c);
+            const QTextTableCellFormat format = cell.format().toTableCellFormat();
+            double tallest = format.topPadding() + format.bottomPadding() + format.topBorder() + format.bottomBorder();
+            for (auto it = cell.begin(); !it.atEnd(); ++it) {
+                const QTextBlock block = it.currentBlock();
+                if (it.currentFrame() || !block.isValid())
+                    return true;
+                const QTextBlockFormat paragraph = block.blockFormat();
+                double spacing = 0;
+                for (auto piece = block.begin(); !piece.atEnd(); ++piece) {
+                    const QTextCharFormat characters = piece.fragment().charFormat();
+                    if (characters.isImageFormat())
+                        return true;
+                    spacing = std::max(spacing, QFontMetricsF(characters.font(), device).lineSpacing());
+                }
+                tallest += paragraph.topMargin() + paragraph.bottomMargin()
+                           + std::max(1, block.length() - 1) * std::max(spacing, QFontMetricsF(block.charFormat().font(), device).lineSpacing());
+            }
+            row = std::max(row, tallest);
+        }
+        total += row;
+        if (total > height)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -704,7 +745,9 @@ bool printTallHeadersOnce(QTextDocument& document)
         return false;
     std::vector<QTextTable*> tables;
     tablesIn(*document.rootFrame(), tables);
-    std::erase_if(tables, [](const QTextTable* table) { return headerRows(*table) <= 0; });
+    std::erase_if(tables, [&](const QTextTable* table) {
+        return headerRows(*table) <= 0 || !mayTakeMoreThan(*table, kRepeatedHeaderShare * pageHeight, document);
+    });
     if (tables.empty())
         return false;
     QAbstractTextDocumentLayout& layout = *document.documentLayout();
@@ -734,10 +777,17 @@ bool endHeadersWithTheirRows(QTextDocument& document)
     std::vector<QTextTable*> late;
     for (QTextFrame* frame : document.rootFrame()->childFrames()) {
         auto* table = qobject_cast<QTextTable*>(frame);
-        // Qt draws the header on every page after the first that the box reaches.
-        if (table && headerRows(*table) > 0
-            && pageOf(layout.frameBoundingRect(table).bottom(), pageHeight)
-                   > pageOf(bottomOf(layout, *table, table->rows() - 1), pageHeight))
+        if (!table || headerRows(*table) <= 0)
+            continue;
+        // Qt draws the header on every page after the first that the box
+        // reaches. Only a box that ends within its margin and its last row's
+        // padding below a page's top may do so past its rows: the others'
+        // cells are not asked, which would shape them all at once.
+        const QRectF box = layout.frameBoundingRect(table);
+        const double below = table->format().bottomMargin() + kRowEdge;
+        const int last = pageOf(box.bottom(), pageHeight);
+        if (last > pageOf(box.top(), pageHeight) && pageOf(box.bottom() - below, pageHeight) < last
+            && last > pageOf(bottomOf(layout, *table, table->rows() - 1), pageHeight))
             late.push_back(table);
     }
     if (late.empty())
