@@ -770,8 +770,10 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         layOutAfresh(document);
     }
     splitLongParagraphs(document);
-    TableParts::endHeadersWithTheirRows(document);
-    const std::vector<Placed> placed = layOutOverFeet(document, page.height());
+    std::vector<Placed> placed = layOutOverFeet(document, page.height());
+    // Asked of the document as it is to be printed, which it then is again.
+    if (TableParts::endHeadersWithTheirRows(document))
+        placed = layOutOverFeet(document, page.height());
     const int pages = std::max(1, document.pageCount());
     const std::vector<PageFeet> feet = pageFeet(placed, page.height(), pages);
 

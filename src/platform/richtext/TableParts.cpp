@@ -699,12 +699,13 @@ int headerRows(const QTextTable& table)
 }
 
 // Whether the header rows may take more than `height`, told without laying
-// anything out: a line holds a character at least, and no taller than its
-// font's line spacing but for a picture. (A document of many small tables is
-// laid out a piece at a time.)
+// anything out: a line holds a character at least, and no cell's text is set
+// in a font of more than twice the document's line spacing; a picture may be
+// as tall as it likes. (A document of many small tables is laid out a piece at
+// a time, and each font's metrics cost a lookup.)
 bool mayTakeMoreThan(const QTextTable& table, double height, const QTextDocument& document)
 {
-    const QPaintDevice* device = document.documentLayout()->paintDevice();
+    const double line = 2 * QFontMetricsF(document.defaultFont(), document.documentLayout()->paintDevice()).lineSpacing();
     double total = 0;
     for (int r = 0; r < headerRows(table); ++r) {
         double row = 0;
@@ -716,16 +717,11 @@ bool mayTakeMoreThan(const QTextTable& table, double height, const QTextDocument
                 const QTextBlock block = it.currentBlock();
                 if (it.currentFrame() || !block.isValid())
                     return true;
-                const QTextBlockFormat paragraph = block.blockFormat();
-                double spacing = 0;
-                for (auto piece = block.begin(); !piece.atEnd(); ++piece) {
-                    const QTextCharFormat characters = piece.fragment().charFormat();
-                    if (characters.isImageFormat())
+                for (auto piece = block.begin(); !piece.atEnd(); ++piece)
+                    if (piece.fragment().charFormat().isImageFormat())
                         return true;
-                    spacing = std::max(spacing, QFontMetricsF(characters.font(), device).lineSpacing());
-                }
-                tallest += paragraph.topMargin() + paragraph.bottomMargin()
-                           + std::max(1, block.length() - 1) * std::max(spacing, QFontMetricsF(block.charFormat().font(), device).lineSpacing());
+                const QTextBlockFormat paragraph = block.blockFormat();
+                tallest += paragraph.topMargin() + paragraph.bottomMargin() + std::max(1, block.length() - 1) * line;
             }
             row = std::max(row, tallest);
         }
@@ -781,13 +777,20 @@ bool endHeadersWithTheirRows(QTextDocument& document)
             continue;
         // Qt draws the header on every page after the first that the box
         // reaches. Only a box that ends within its margin and its last row's
-        // padding below a page's top may do so past its rows: the others'
-        // cells are not asked, which would shape them all at once.
+        // padding below a page's top may do so past its rows. The paragraph
+        // after the table stands its margin above where the box ends: the box
+        // is asked for only near a page's top, since asking has the layout
+        // finish the whole document again.
+        const QTextBlock after = document.findBlock(table->lastPosition() + 1);
+        if (!after.isValid())
+            continue;
+        const double margin = std::max(0.0, table->format().bottomMargin());
+        const double near = layout.blockBoundingRect(after).top() + margin;
+        if (pageOf(near + 1, pageHeight) == pageOf(near - margin - kRowEdge, pageHeight))
+            continue;
         const QRectF box = layout.frameBoundingRect(table);
-        const double below = table->format().bottomMargin() + kRowEdge;
         const int last = pageOf(box.bottom(), pageHeight);
-        if (last > pageOf(box.top(), pageHeight) && pageOf(box.bottom() - below, pageHeight) < last
-            && last > pageOf(bottomOf(layout, *table, table->rows() - 1), pageHeight))
+        if (last > pageOf(box.top(), pageHeight) && last > pageOf(bottomOf(layout, *table, table->rows() - 1), pageHeight))
             late.push_back(table);
     }
     if (late.empty())
