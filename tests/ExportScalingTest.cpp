@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 
 #include <unistd.h>
@@ -418,6 +419,155 @@ TEST(ExportScaling, ATallCellPrintsAsRowsThatReadAsTheCell)
         if (std::atoi(printed->c_str() + at + 1) == next && std::isdigit((unsigned char)(*printed)[at + 1]))
             ++next;
     EXPECT_EQ(next, 100);
+}
+
+namespace {
+
+std::u16string labels(const char16_t* prefix, int count, int emphasisFrom = -1)
+{
+    std::u16string text;
+    for (int i = 1; i <= count; ++i) {
+        if (i > 1)
+            text += u"<br>";
+        if (i == emphasisFrom)
+            text += u"*";
+        text += prefix + TextOps::number((long long)i);
+        if (i == emphasisFrom + 1)
+            text += u"*";
+    }
+    return text;
+}
+
+std::vector<std::string> words(const std::string& prefix, int count)
+{
+    std::vector<std::string> out;
+    for (int i = 1; i <= count; ++i)
+        out.push_back(prefix + std::to_string(i));
+    return out;
+}
+
+} // namespace
+
+// However tall a row, of the header or the body, every line of every cell is
+// printed once, in order, beside the lines it stands beside in the cell next
+// to it, and a header row repeated on a new page heads rows of its table, never
+// the text after it.
+TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
+{
+    struct Shape {
+        std::string name;
+        U16String markdown;
+        std::vector<std::string> once;  // words printed once each, in this order
+        std::vector<std::pair<std::string, std::string>> beside;  // words on one line ("" for any other word)
+        std::vector<std::string> end;  // the words the text ends with: no header row under the table
+    };
+    std::vector<Shape> shapes;
+    for (int lines : {50, 200, 1000}) {
+        Shape shape{"header of " + std::to_string(lines) + " lines", u"# Doc\n\npara before\n\n| " + labels(u"h", lines)
+                    + u" | B |\n|---|---|\n| r1 | x |\n| r2 | y |\n\npara after\n", {"Doc", "before"}, {{"h1", "B"}},
+                    {"r1", "x", "r2", "y", "para", "after"}};
+        for (const std::string& word : words("h", lines))
+            shape.once.push_back(word);
+        shape.once.insert(shape.once.end(), {"r1", "x", "r2", "y", "after"});
+        shapes.push_back(shape);
+    }
+    // Tables that end at a page's foot (each of these heights ended one there).
+    for (int lines : {49, 99, 146})
+        for (const bool last : {false, true}) {
+            Shape shape{std::to_string(lines) + "-line row" + (last ? " ending the document" : " before a paragraph"),
+                        u"| A | B |\n|---|---|\n| " + labels(u"a", lines) + u" | " + labels(u"b", 5)
+                            + u" |\n| last | row |\n" + (last ? u"" : u"\npara after\n"),
+                        {}, {{"a1", "b1"}, {"a5", "b5"}, {"last", "row"}}, {"last", "row"}};
+            for (const std::string& word : words("a", lines))
+                shape.once.push_back(word);
+            shape.once.insert(shape.once.end(), {"last", "row"});
+            if (!last) {
+                shape.once.push_back("after");
+                shape.end.insert(shape.end.end(), {"para", "after"});
+            }
+            shapes.push_back(shape);
+        }
+    Shape span{"a span across the split", u"| A | B |\n|---|---|\n| " + labels(u"a", 60, 20) + u" | " + labels(u"b", 60)
+                                              + u" |\n\nafter\n", {}, {}, {"a60", "b60", "after"}};
+    for (int i = 1; i <= 60; ++i) {
+        span.once.push_back("a" + std::to_string(i));
+        span.beside.push_back({"a" + std::to_string(i), "b" + std::to_string(i)});
+    }
+    shapes.push_back(span);
+    U16String wrapped = u"| A | B |\n|---|---|\n| ";
+    Shape beside{"a wrapped cell beside a 41-line one", {}, {}, {}, {}};
+    for (int i = 0; i < 700; ++i) {
+        const std::string word = (i % 3 == 0 ? "alpha" : "word") + std::to_string(i);
+        wrapped += u16(word) + u" ";
+        beside.once.push_back(word);
+    }
+    beside.markdown = wrapped + u"| " + labels(u"b", 41) + u" |\n";
+    for (int i = 1; i <= 41; ++i)
+        beside.beside.push_back({"b" + std::to_string(i), ""});
+    shapes.push_back(beside);
+
+    const auto file = std::filesystem::temp_directory_path() / ("velkin-tall-rows-" + std::to_string(getpid()) + ".pdf");
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        ASSERT_EQ(Export::printPDF(MarkdownHTML::document(shape.markdown), file), std::nullopt);
+        const auto printed = velkin::testing::pdfText(file, false, true);
+        if (!printed)
+            GTEST_SKIP() << "pdftotext is not installed";
+        // Each word's lines: the page's lines, in order.
+        std::map<std::string, std::vector<size_t>> at;
+        std::vector<std::vector<std::string>> lines(1);
+        std::vector<std::string> order;
+        for (size_t k = 0, n = 0; k <= printed->size(); ++k) {
+            const char c = k < printed->size() ? (*printed)[k] : '\n';
+            if (c == ' ' || c == '\n' || c == '\f') {
+                if (n > 0) {
+                    const std::string word = printed->substr(k - n, n);
+                    at[word].push_back(lines.size() - 1);
+                    lines.back().push_back(word);
+                    order.push_back(word);
+                }
+                n = 0;
+                if (c != ' ')
+                    lines.emplace_back();
+            } else {
+                ++n;
+            }
+        }
+        size_t next = 0;
+        for (const std::string& word : shape.once) {
+            EXPECT_EQ(at[word].size(), 1u) << word;
+            const auto found = std::find(order.begin() + std::ptrdiff_t(std::min(next, order.size())), order.end(), word);
+            EXPECT_NE(found, order.end()) << word << " out of order";
+            if (found != order.end())
+                next = size_t(found - order.begin()) + 1;
+        }
+        EXPECT_TRUE(order.size() >= shape.end.size()
+                    && std::equal(shape.end.begin(), shape.end.end(), order.end() - std::ptrdiff_t(shape.end.size())))
+            << "the text ends otherwise";
+        for (const auto& [word, neighbour] : shape.beside) {
+            EXPECT_EQ(at[word].size(), 1u) << word;
+            if (at[word].size() != 1)
+                continue;
+            const std::vector<std::string>& line = lines[at[word].front()];
+            if (neighbour.empty())
+                EXPECT_GE(line.size(), 2u) << word << " stands alone";
+            else
+                EXPECT_NE(std::find(line.begin(), line.end(), neighbour), line.end()) << word << " beside " << neighbour;
+        }
+        // Where rows of lines meet on a page, the lines keep their pitch.
+        if (shape.name == "a span across the split") {
+            const auto boxes = velkin::testing::pdfText(file, true);
+            ASSERT_TRUE(boxes);
+            std::map<std::string, double> top;
+            for (size_t at = boxes->find("yMin=\""); at != std::string::npos; at = boxes->find("yMin=\"", at + 1)) {
+                const size_t word = boxes->find('>', at) + 1;
+                top[boxes->substr(word, boxes->find('<', word) - word)] = std::atof(boxes->c_str() + at + 6);
+            }
+            for (const char* join : {"a21", "a41"})
+                EXPECT_NEAR(top[join] - top["a" + std::to_string(std::atoi(join + 1) - 1)], top["a2"] - top["a1"], 0.01) << join;
+        }
+    }
+    std::filesystem::remove(file);
 }
 
 // The most memory this process has held since the last reset, in kilobytes.

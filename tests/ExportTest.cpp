@@ -567,6 +567,26 @@ TEST_F(ExportFolder, APictureFileGoneBeforeItIsDrawnShowsThePlaceholder)
     EXPECT_EQ(sizes, (std::vector<QSize>{QSize(30, 10), QSize(50, 20)}));
 }
 
+// A picture file too large to be read gives way to its alt text, and PDF and
+// RTF say so, as they do for pictures left out for memory.
+TEST_F(ExportFolder, APictureFileTooLargeToReadIsLeftOutWithANotice)
+{
+    // Sparse, so it costs no disk.
+    std::ofstream(folder / "huge.png").close();
+    fs::resize_file(folder / "huge.png", PictureFile::maximumBytes + 1);
+    writeBytes(folder / "doc.md", "![the alt](huge.png)\n\n![gone](missing.png)\n");
+    for (const char* format : {"pdf", "rtf"}) {
+        SCOPED_TRACE(format);
+        std::string message;
+        const fs::path out = folder / (std::string("doc.") + format);
+        ASSERT_EQ(run({"--export", (folder / "doc.md").string(), out.string()}, message), 0) << message;
+        EXPECT_NE(message.find("1 picture was left out: its file is larger than 50 MB."), std::string::npos) << message;
+        const auto text = std::string(format) == "pdf" ? pdfText(out) : std::optional<std::string>(readBytes(out));
+        if (text)
+            EXPECT_NE(text->find("the alt"), std::string::npos);
+    }
+}
+
 TEST_F(ExportFolder, AHugePictureShownManyTimesIsPrintedFromOneSmallCopy)
 {
     const QByteArray png = pngOfSize(4000, 4000);

@@ -8,11 +8,12 @@
 namespace velkin::testing {
 
 // The text pdftotext reads from a PDF, or nothing when the tool is missing;
-// with `boxes`, its pages and words with their boxes (pdftotext -bbox).
-inline std::optional<std::string> pdfText(const std::filesystem::path& pdf, bool boxes = false)
+// with `boxes`, its pages and words with their boxes (pdftotext -bbox); with
+// `layout`, its lines as they stand across the page (pdftotext -layout).
+inline std::optional<std::string> pdfText(const std::filesystem::path& pdf, bool boxes = false, bool layout = false)
 {
-    const std::string command =
-        std::string("pdftotext -q ") + (boxes ? "-bbox '" : "'") + pdf.string() + "' - 2>/dev/null";
+    const std::string command = std::string("pdftotext -q ") + (boxes ? "-bbox " : "") + (layout ? "-layout " : "")
+                                + "'" + pdf.string() + "' - 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
         return std::nullopt;

@@ -73,6 +73,27 @@ namespace {
     std::exit(!written && !std::filesystem::exists(path) ? 0 : 1);
 }
 
+// Writes a picture under a file size limit a kilobyte short of its size, and
+// ends the process: status 0 when the write failed naming the limit.
+[[noreturn]] void writeAKilobyteShort(const std::filesystem::path& path)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    QImage picture(300, 300, QImage::Format_ARGB32);
+    uint32_t state = 54321;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            state = state * 1664525u + 1013904223u;
+            picture.setPixel(x, y, state | 0xFF000000u);
+        }
+    const rlim_t size = rlim_t(PngWriter::encode(picture).value_or(QByteArray()).size()) - 1024;
+    const rlimit limit{size, size};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::string error;
+    const bool written = PngWriter::write(picture, path, &error);
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::exit(!written && !std::filesystem::exists(path) ? 0 : 1);
+}
+
 } // namespace
 
 TEST(PngWriter, AFullDiskFailsTheWriteAndFreesEverything)
@@ -81,6 +102,8 @@ TEST(PngWriter, AFullDiskFailsTheWriteAndFreesEverything)
     const auto path = std::filesystem::temp_directory_path() / "velkin-pngwriter-full.png";
     std::filesystem::remove(path);
     EXPECT_EXIT(writeNoiseUnderASizeLimit(path), ::testing::ExitedWithCode(0), "cannot write the file \\(File too large\\)");
+    // A write cut short near the end sets no error of its own: the limit is named all the same.
+    EXPECT_EXIT(writeAKilobyteShort(path), ::testing::ExitedWithCode(0), "cannot write the file \\(File too large\\)");
     std::filesystem::remove(path);
 }
 

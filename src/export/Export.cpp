@@ -144,9 +144,9 @@ std::optional<std::string> writeFile(const fs::path& to, Write&& write)
     if (auto failure = out.open())
         return couldNotSave(to, *failure);
     if (auto failure = write(out.device()))
-        return couldNotSave(to, *failure);
+        return couldNotSave(to, out.failed() ? out.refusal() : *failure);
     if (out.failed())
-        return couldNotSave(to, "the disk refused the data");
+        return couldNotSave(to, out.refusal());
     if (auto failure = out.commit())
         return couldNotSave(to, *failure);
     return std::nullopt;
@@ -241,6 +241,10 @@ std::unique_ptr<QTextDocument> importFitted(U16View page, std::string* notice, b
     if (notice && pictures.leftOut > 0)
         *notice = std::to_string(pictures.leftOut) + (pictures.leftOut == 1 ? " picture was" : " pictures were")
                   + " left out: the pictures together need more memory than an export may use.";
+    if (notice && pictures.tooLarge > 0)
+        *notice += (notice->empty() ? "" : " ") + std::to_string(pictures.tooLarge)
+                   + (pictures.tooLarge == 1 ? " picture was left out: its file is" : " pictures were left out: their files are")
+                   + " larger than " + std::to_string(PictureFile::maximumBytes >> 20) + " MB.";
     return document;
 }
 

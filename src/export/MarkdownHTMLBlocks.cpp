@@ -17,6 +17,7 @@
 #include <unicode/uchar.h>
 
 #include <cstring>
+#include <filesystem>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -889,6 +890,7 @@ U16String Renderer::image(U16View alt, U16View url) const
 {
     const std::optional<Url> resolved = LinkRouter::resolvePicture(url, options_.baseURL);
     const Pictures::Written* picture = nullptr;
+    const U16String* source = nullptr;
     // Only local files are read, and only pictures are taken from them.
     if (resolved && resolved->isFileURL()) {
         const std::string path = resolved->path();
@@ -915,15 +917,21 @@ U16String Renderer::image(U16View alt, U16View url) const
                 const QSizeF size = ImageBlock::displaySize(&read->image, 620);
                 written.width = static_cast<long long>(size.width());
                 written.height = static_cast<long long>(size.height());
+            } else if (std::error_code error; options_.picturesByPath && std::filesystem::is_regular_file(path, error)
+                                              && std::filesystem::file_size(path, error) > PictureFile::maximumBytes && !error) {
+                // Too large to be read: the import finds it so by its path, and says so.
+                written.source = u16(path);
             }
             found = pictures_.byPath.emplace(path, std::move(written)).first;
         }
         if (found->second.width >= 0)
             picture = &found->second;
+        if (!found->second.source.empty())
+            source = &found->second.source;
     }
     U16String out = u"<img src=\"";
-    if (picture && !picture->source.empty())
-        appendEscaped(out, picture->source);
+    if (source)
+        appendEscaped(out, *source);
     else
         appendEscaped(out, trimmed(url, TrimSet::Whitespace));
     out += u'"';

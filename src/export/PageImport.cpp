@@ -313,14 +313,21 @@ U16String tablesForImport(U16String html)
 
 // Qt lays out and draws a table cell whole on every page it reaches, so a
 // cell taller than a page costs its height for every page it runs over. For
-// print, a body row whose cells run to more than kTallCell lines ("<br>")
-// becomes consecutive rows of kCellLines lines of each cell, the cells of
-// each without the border and padding between them: the lines stand as they
-// did, and each row is a page or less. Lines are parted only where no inline
-// element is open. A cell of long wrapped text, without line breaks, stays as
-// it is.
+// print, a row (of the header or the body) whose cells run to more than
+// kTallCell lines ("<br>") becomes consecutive rows of kCellLines lines of
+// each cell, the cells of each without the border and padding between them:
+// every column is parted at the same lines, so each line stays beside the
+// lines it stood beside, and each row is a page or less. An inline element
+// open at a part's end is closed there and opened again in the next part.
+// Only a row whose lines all fit their columns is cut: a line that wraps, or
+// a picture, would make one part of a column taller than the others' and
+// move the next part's lines away from their neighbours. Any other tall row
+// is cut where the pages break once laid out (TableParts::cutTallRows).
 constexpr size_t kTallCell = 40;
 constexpr size_t kCellLines = 20;
+// The most characters the longest lines of a row's cells hold together for
+// the row to be cut here: so many fit across the page, whatever the columns.
+constexpr size_t kRowLineCharacters = 48;
 
 bool isVoidElement(U16View tag);
 
@@ -344,46 +351,97 @@ void walkTags(U16View html, Visit&& visit)
     }
 }
 
-// The places of a cell's line breaks outside any inline element.
-std::vector<size_t> cellBreaks(U16View cell)
+// A cell of a row, with its line breaks and what is open at every
+// kCellLines-th of them.
+struct RowCell {
+    U16View opening;  // "<td" or "<th" and its attributes, without the ">"
+    U16View name;     // "td" or "th"
+    U16View content;
+    std::vector<size_t> breaks;            // every "<br>", at any depth
+    std::vector<std::vector<U16View>> open;  // the opening tags open at break kCellLines * (k + 1) - 1
+    size_t longestLine = 0;                // in characters, an entity counting one
+    bool plain = true;                     // no picture nor other element of its own height
+};
+
+void readCell(RowCell& cell)
 {
-    std::vector<size_t> breaks;
-    walkTags(cell, [&](size_t at, U16View tag, int depth) {
-        if (tag == u"<br>" && depth == 0)
-            breaks.push_back(at);
+    std::vector<U16View> open;
+    size_t line = 0;
+    size_t text = 0;  // where text outside tags resumes
+    const auto countText = [&](size_t to) {
+        for (size_t k = text; k < to; ++k, ++line)
+            if (cell.content[k] == u'&') {
+                const size_t semicolon = cell.content.find(u';', k);
+                if (semicolon < to && semicolon - k <= 10)
+                    k = semicolon;
+            }
+    };
+    walkTags(cell.content, [&](size_t at, U16View tag, int) {
+        countText(at);
+        text = at + tag.size();
+        if (tag == u"<br>") {
+            cell.longestLine = std::max(cell.longestLine, line);
+            line = 0;
+            if (cell.breaks.size() % kCellLines == kCellLines - 1)
+                cell.open.push_back(open);
+            cell.breaks.push_back(at);
+        } else if (tag.size() > 1 && tag[1] == u'/') {
+            if (!open.empty())
+                open.pop_back();
+        } else if (isVoidElement(tag)) {
+            cell.plain = false;
+        } else {
+            open.push_back(tag);
+        }
     });
-    return breaks;
+    countText(cell.content.size());
+    cell.longestLine = std::max(cell.longestLine, line);
 }
 
-// A row's cells cut into rows of kCellLines lines; nothing when none is tall.
+// The closing tag of an opening one.
+void appendClosing(U16String& out, U16View opening)
+{
+    size_t end = 1;
+    while (end < opening.size() && opening[end] != u' ' && opening[end] != u'>')
+        ++end;
+    out += u"</";
+    out += opening.substr(1, end - 1);
+    out += u'>';
+}
+
+// A row's cells cut into rows of kCellLines lines; nothing when it is not
+// tall or cannot be cut so.
 std::optional<U16String> tallRowInRows(U16View row)
 {
-    struct Cell {
-        U16View opening;  // "<td" and its attributes, without the ">"
-        U16View content;
-        std::vector<size_t> breaks;
-    };
-    std::vector<Cell> cells;
+    std::vector<RowCell> cells;
     size_t lines = 0;
-    for (size_t at = row.find(u"<td"); at != U16View::npos; at = row.find(u"<td", at)) {
+    size_t rowLine = 0;
+    bool plain = true;
+    for (size_t at = row.find(u"<t"); at != U16View::npos; at = row.find(u"<t", at + 1)) {
+        const U16View name = row.substr(at + 1, 2);
+        if ((name != u"td" && name != u"th") || at + 3 >= row.size() || (row[at + 3] != u' ' && row[at + 3] != u'>'))
+            continue;
         const size_t gt = row.find(u'>', at);
-        const size_t close = gt == U16View::npos ? U16View::npos : row.find(u"</td>", gt);
+        const U16String closing = u"</" + U16String(name) + u">";
+        const size_t close = gt == U16View::npos ? U16View::npos : row.find(closing, gt);
         if (close == U16View::npos)
             return std::nullopt;
-        Cell cell{row.substr(at, gt - at), row.substr(gt + 1, close - gt - 1), {}};
-        cell.breaks = cellBreaks(cell.content);
+        RowCell cell{row.substr(at, gt - at), name, row.substr(gt + 1, close - gt - 1), {}, {}, 0, true};
+        readCell(cell);
         lines = std::max(lines, cell.breaks.size() + 1);
+        rowLine += cell.longestLine;
+        plain = plain && cell.plain;
         cells.push_back(std::move(cell));
-        at = close + 5;
+        at = close + closing.size() - 1;
     }
-    if (lines <= kTallCell || cells.empty())
+    if (lines <= kTallCell || cells.empty() || !plain || rowLine > kRowLineCharacters)
         return std::nullopt;
     const size_t rows = (lines + kCellLines - 1) / kCellLines;
     U16String out;
     out.reserve(row.size() + rows * cells.size() * 200);
     for (size_t r = 0; r < rows; ++r) {
         out += u"<tr>";
-        for (const Cell& cell : cells) {
+        for (const RowCell& cell : cells) {
             out += cell.opening;
             // The sheet's border and padding, but where the cell goes on in the next row or came from the last.
             out += u" style=\"border: 1px solid #d2d2d7; padding: 4px";
@@ -394,12 +452,22 @@ std::optional<U16String> tallRowInRows(U16View row)
             out += u"\">";
             const size_t first = r * kCellLines;
             if (first <= cell.breaks.size()) {
+                // What was open where the part before ended opens again.
+                if (r > 0)
+                    for (U16View opening : cell.open[r - 1])
+                        out += opening;
                 const size_t from = first == 0 ? 0 : cell.breaks[first - 1] + 4;
                 const size_t last = first + kCellLines;
-                const size_t to = last <= cell.breaks.size() ? cell.breaks[last - 1] : cell.content.size();
+                const bool ends = last > cell.breaks.size();
+                const size_t to = ends ? cell.content.size() : cell.breaks[last - 1];
                 out += cell.content.substr(from, to - from);
+                if (!ends)
+                    for (auto it = cell.open[r].rbegin(); it != cell.open[r].rend(); ++it)
+                        appendClosing(out, *it);
             }
-            out += u"</td>";
+            out += u"</";
+            out += cell.name;
+            out += u'>';
         }
         out += u"</tr>\n";
     }
@@ -407,16 +475,20 @@ std::optional<U16String> tallRowInRows(U16View row)
     return out;
 }
 
-// Every tall body row of the tables cut into rows of kCellLines lines.
+// Every tall row of the tables, header and body, cut into rows of kCellLines lines.
 U16String tallCellsInRows(U16String html)
 {
     U16String out;
     size_t copied = 0;
-    for (size_t body = html.find(u"<tbody>"); body != U16String::npos; body = html.find(u"<tbody>", body + 1)) {
-        const size_t end = html.find(u"</tbody>", body);
+    const auto nextSection = [&](size_t from) {
+        return std::min(html.find(u"<thead>", from), html.find(u"<tbody>", from));
+    };
+    for (size_t section = nextSection(0); section != U16String::npos; section = nextSection(section + 1)) {
+        const bool head = html.compare(section, 7, u"<thead>") == 0;
+        const size_t end = html.find(head ? u"</thead>" : u"</tbody>", section);
         if (end == U16String::npos)
             break;
-        for (size_t tr = html.find(u"<tr>", body); tr < end; tr = html.find(u"<tr>", tr + 4)) {
+        for (size_t tr = html.find(u"<tr>", section); tr < end; tr = html.find(u"<tr>", tr + 4)) {
             const size_t trEnd = html.find(u"</tr>", tr);
             if (trEnd == U16String::npos || trEnd > end)
                 break;
@@ -430,7 +502,7 @@ U16String tallCellsInRows(U16String html)
             out += *rows;
             copied = trEnd + 5;
         }
-        body = end;
+        section = end;
     }
     if (copied == 0)
         return html;
@@ -608,6 +680,28 @@ void markTableParts(QTextDocument& document)
         parts.push_back(table);
     }
     join();
+    cursor.endEditBlock();
+}
+
+// A page's table has one header row: one of more is a tall header row cut
+// into rows, which is printed once, where it stands, as a body row is (see
+// TableParts::printTallHeadersOnce). Told after the parts are marked, which
+// tells a part that continues a table by its having no header row.
+void printCutHeadersOnce(QTextDocument& document)
+{
+    std::vector<QTextTable*> cut;
+    for (QTextFrame* frame : document.rootFrame()->childFrames())
+        if (auto* table = qobject_cast<QTextTable*>(frame); table && table->format().headerRowCount() > 1)
+            cut.push_back(table);
+    if (cut.empty())
+        return;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextTable* table : cut) {
+        QTextTableFormat format = table->format();
+        format.setHeaderRowCount(0);
+        table->setFormat(format);
+    }
     cursor.endEditBlock();
 }
 
@@ -1079,6 +1173,8 @@ std::unique_ptr<QTextDocument> load(U16View page, RichTextImport::Pictures* pict
         joinTableParts(*document);
     else
         markTableParts(*document);
+    if (forPrint)
+        printCutHeadersOnce(*document);
     return document;
 }
 

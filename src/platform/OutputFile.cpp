@@ -3,7 +3,12 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
 #include <system_error>
+
+#include <sys/resource.h>
+#include <sys/statvfs.h>
 
 namespace velkin {
 
@@ -87,9 +92,9 @@ std::optional<std::string> OutputFile::commit()
         const bool flushed = file_->flush();
         file_->close();
         if (cutShort(file_.get()))
-            return std::string("the disk refused the data");
+            return refusal();
         if (!flushed || file_->error() != QFileDevice::NoError)
-            return file_->errorString().toStdString();
+            return refusal();
         return std::nullopt;
     }
     auto* save = static_cast<QSaveFile*>(file_.get());
@@ -97,12 +102,28 @@ std::optional<std::string> OutputFile::commit()
     // without an error: the file must hold every byte written to it.
     const qint64 written = save->pos();
     if (cutShort(save) || (save->error() == QFileDevice::NoError && (!save->flush() || save->size() < written)))
-        return std::string("the disk refused the data");
-    if (save->error() != QFileDevice::NoError || !save->commit()) {
-        const std::string reason = save->errorString().toStdString();
-        return reason.empty() ? std::string("the disk refused the data") : reason;
-    }
+        return refusal();
+    if (save->error() != QFileDevice::NoError || !save->commit())
+        return refusal();
     return std::nullopt;
+}
+
+std::string OutputFile::refusal() const
+{
+    // Qt reports a write the system cut short as an unknown error.
+    const bool known = file_ && file_->error() != QFileDevice::NoError
+                       && file_->errorString() != QLatin1String("Unknown error") && !cutShort(file_.get());
+    if (known && !file_->errorString().isEmpty())
+        return file_->errorString().toStdString();
+    rlimit limit{};
+    if (file_ && getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+        && static_cast<unsigned long long>(file_->pos()) >= limit.rlim_cur)
+        return std::strerror(EFBIG);
+    struct statvfs disk {};
+    const fs::path folder = destination_.has_parent_path() ? destination_.parent_path() : fs::path(".");
+    if (statvfs(folder.c_str(), &disk) == 0 && disk.f_bavail == 0)
+        return std::strerror(ENOSPC);
+    return "the disk refused the data";
 }
 
 std::optional<std::string> OutputFile::writeWhole(const fs::path& destination,
@@ -113,7 +134,7 @@ std::optional<std::string> OutputFile::writeWhole(const fs::path& destination,
         return failure;
     const bool gave = write(out.device());
     if (out.failed())
-        return std::string("the disk refused the data");
+        return out.refusal();
     if (!gave)
         return std::string("not every byte could be written");
     return out.commit();

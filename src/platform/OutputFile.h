@@ -31,6 +31,9 @@ public:
     bool failed() const;
     // Puts the written file in place; the reason on failure, when nothing is left behind.
     std::optional<std::string> commit();
+    // Why the system took fewer bytes than were written (a write cut short
+    // sets no error): the file size limit, a full disk, or the system's reason.
+    std::string refusal() const;
 
     // The one way Velkin writes a file: opens, lets `write` give the bytes (false
     // when it could not give them all), and puts the file in place only when the

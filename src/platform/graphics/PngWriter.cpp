@@ -117,7 +117,7 @@ bool fail(std::string* error, const std::string& reason)
 std::string writeFailure(const Target& target)
 {
     return std::string("cannot write the file (") +
-           (target.refusal ? std::strerror(target.refusal) : "the disk refused the data") + ")";
+           (target.refusal ? std::strerror(target.refusal) : target.file->refusal()) + ")";
 }
 
 // Rows of pixels drawn at a time: about 16 MB of bitmap for a wide page.

@@ -238,6 +238,69 @@ void breakLongStretches(QTextDocument& document)
         cursor.endEditBlock();
 }
 
+// Qt may end a line after a slash within a word ("bugs/" above "reviews"),
+// which in a table cell breaks a word the column was made wide enough to
+// hold. An invisible word joiner (U+FEFF, which the fonts carry) after each
+// such slash keeps the word whole; a word wider than its column still
+// breaks, anywhere.
+void keepCellWordsWhole(QTextDocument& document)
+{
+    QTextCursor cursor(&document);
+    bool editing = false;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        if (!text.contains(u'/') || !qobject_cast<QTextTable*>(document.frameAt(block.position())))
+            continue;
+        std::vector<int> after;
+        for (int k = 1; k + 1 < int(text.size()); ++k)
+            if (text[k] == u'/' && !text[k - 1].isSpace() && !text[k + 1].isSpace() && text[k + 1] != u'/')
+                after.push_back(k + 1);
+        if (after.empty())
+            continue;
+        if (!editing) {
+            cursor.beginEditBlock();
+            editing = true;
+        }
+        // From the end, so that the earlier positions stay where they are.
+        for (auto at = after.rbegin(); at != after.rend(); ++at) {
+            cursor.setPosition(block.position() + *at);
+            cursor.insertText(QString(QChar(0xFEFF)));
+        }
+    }
+    if (editing)
+        cursor.endEditBlock();
+}
+
+// Qt sets a table's rows on whole points of the device, and a cell's text
+// half its top border below its top padding, as it does on a new page under
+// the header's border. The parts of a row cut at its lines after the first
+// (see PageImport), with no border above, would so stand higher by that
+// fraction of a point than their first lines should, closer to the lines
+// above them than a line's height: they keep its room.
+void continuedPartsUnderHalfABorder(QTextDocument& document)
+{
+    QTextCursor cursor(&document);
+    bool editing = false;
+    for (QTextTable* table : tablesOf(document))
+        for (int r = 1; r < table->rows(); ++r) {
+            const QTextTableCellFormat first = table->cellAt(r, 0).format().toTableCellFormat();
+            if (first.hasProperty(QTextFormat::TableCellTopBorder) || first.topPadding() != 0)
+                continue;
+            if (!editing) {
+                cursor.beginEditBlock();
+                editing = true;
+            }
+            for (int c = 0; c < table->columns(); ++c) {
+                QTextTableCell cell = table->cellAt(r, c);
+                QTextTableCellFormat format = cell.format().toTableCellFormat();
+                format.setTopPadding(format.leftBorder() / 2);
+                cell.setFormat(format);
+            }
+        }
+    if (editing)
+        cursor.endEditBlock();
+}
+
 // A PDF link's address is written into the file as it stands: every byte
 // outside plain URI characters (parentheses, backslashes, blanks, anything
 // beyond ASCII) is percent-encoded, so that no address can break the file.
@@ -694,7 +757,11 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     } detach{document};
     TableParts::matchColumns(document, page);
     WideTables::cut(document, page);
+    // After the widths are shared out, which count a word's room from blank to blank anyway.
+    keepCellWordsWhole(document);
+    continuedPartsUnderHalfABorder(document);
     document.setPageSize(page);
+    TableParts::printTallHeadersOnce(document);
     TableParts::cutAtPages(document);
     keepManyTablesTogether(document, &writer, page);
     // Where the tables now stand, a row over many pages is cut at them.
@@ -703,7 +770,10 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         layOutAfresh(document);
     }
     splitLongParagraphs(document);
-    const std::vector<Placed> placed = layOutOverFeet(document, page.height());
+    std::vector<Placed> placed = layOutOverFeet(document, page.height());
+    // Asked of the document as it is to be printed, which it then is again.
+    if (TableParts::endHeadersWithTheirRows(document))
+        placed = layOutOverFeet(document, page.height());
     const int pages = std::max(1, document.pageCount());
     const std::vector<PageFeet> feet = pageFeet(placed, page.height(), pages);
 
@@ -713,7 +783,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     for (int p = 0; p < pages; ++p) {
         if (p > 0 && (!writer.newPage() || out.failed())) {
             painter.end();
-            return couldNotSave(out.failed() ? "the disk refused the data"
+            return couldNotSave(out.failed() ? out.refusal()
                                              : "page " + std::to_string(p + 1) + " could not be started");
         }
         painter.save();
@@ -733,7 +803,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
         painter.restore();
     }
     if (!painter.end() || out.failed())
-        return couldNotSave(out.failed() ? "the disk refused the data" : "the PDF could not be finished");
+        return couldNotSave(out.failed() ? out.refusal() : "the PDF could not be finished");
     if (auto failure = out.commit())
         return couldNotSave(*failure);
     return std::nullopt;

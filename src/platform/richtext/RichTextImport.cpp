@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <filesystem>
 #include <list>
 #include <map>
 #include <unordered_map>
@@ -179,6 +180,7 @@ U16String unescapedAttribute(U16View value)
 struct Source {
     std::string path;  // empty for a data address
     QByteArray bytes;
+    bool tooLarge = false;  // a file past PictureFile::maximumBytes, left unread
 };
 
 Source sourceAt(const U16String& source)
@@ -206,7 +208,10 @@ Source sourceAt(const U16String& source)
     if (path.empty())
         return {};
     QByteArray bytes = bytesOfFile(path);
-    return {std::move(path), std::move(bytes)};
+    std::error_code error;
+    const bool tooLarge = bytes.isEmpty() && std::filesystem::is_regular_file(path, error)
+                          && std::filesystem::file_size(path, error) > PictureFile::maximumBytes && !error;
+    return {std::move(path), std::move(bytes), tooLarge};
 }
 
 // The pixels a picture is kept at: no more than its drawn size asks; empty for as decoded.
@@ -270,6 +275,8 @@ U16String PictureRouter::route(U16String html)
             Source read = overBudget ? Source() : sourceAt(source);
             const QImage image = PictureFile::decode(read.bytes);
             const long long holds = read.path.empty() ? read.bytes.size() : 0;
+            if (pictures_ && read.tooLarge)
+                ++pictures_->tooLarge;
             if (pictures_ && (overBudget || (!image.isNull() && held_ + holds > pictures_->budget))) {
                 ++pictures_->leftOut;
                 if (placeholderName_.isEmpty() && !pictures_->placeholder.isNull()) {

@@ -26,13 +26,16 @@ namespace velkin::RichTextImport {
 // stay at hand within an eighth of `budget`. The bytes held together stay
 // within `budget`; a picture past it is replaced by `placeholder` and counted
 // in `leftOut`. A file that no longer gives its picture when it is drawn
-// shows `placeholder` too.
+// shows `placeholder` too. A file too large to be read is counted in
+// `tooLarge`, and gives way to its alt text as any picture that cannot be
+// loaded does.
 struct Pictures {
     static constexpr double kPixelsPerPoint = 3;
     std::function<QSizeF(QSizeF)> drawnSize;  // in points, of the picture's device-independent size
     QImage placeholder;  // its device-independent size is the size it is drawn at
     long long budget = 512LL << 20;
     int leftOut = 0;
+    int tooLarge = 0;
 };
 
 // The document of an HTML text, laid out with design metrics and no margin.

@@ -685,4 +685,142 @@ bool cutTallRows(QTextDocument& document)
     return true;
 }
 
+namespace {
+
+// The most a row's padding and border below its last line take, in points.
+constexpr double kRowEdge = 16;
+
+// A half page of header rows leaves the rows under them half of every page.
+constexpr double kRepeatedHeaderShare = 0.5;
+
+int headerRows(const QTextTable& table)
+{
+    return std::min(table.format().headerRowCount(), table.rows() - 1);
+}
+
+// Whether the header rows may take more than `height`, told without laying
+// anything out: a line holds a character at least, and no cell's text is set
+// in a font of more than twice the document's line spacing; a picture may be
+// as tall as it likes. (A document of many small tables is laid out a piece at
+// a time, and each font's metrics cost a lookup.)
+bool mayTakeMoreThan(const QTextTable& table, double height, const QTextDocument& document)
+{
+    const double line = 2 * QFontMetricsF(document.defaultFont(), document.documentLayout()->paintDevice()).lineSpacing();
+    double total = 0;
+    for (int r = 0; r < headerRows(table); ++r) {
+        double row = 0;
+        for (int c = 0; c < table.columns(); ++c) {
+            const QTextTableCell cell = table.cellAt(r, c);
+            const QTextTableCellFormat format = cell.format().toTableCellFormat();
+            double tallest = format.topPadding() + format.bottomPadding() + format.topBorder() + format.bottomBorder();
+            for (auto it = cell.begin(); !it.atEnd(); ++it) {
+                const QTextBlock block = it.currentBlock();
+                if (it.currentFrame() || !block.isValid())
+                    return true;
+                for (auto piece = block.begin(); !piece.atEnd(); ++piece)
+                    if (piece.fragment().charFormat().isImageFormat())
+                        return true;
+                const QTextBlockFormat paragraph = block.blockFormat();
+                tallest += paragraph.topMargin() + paragraph.bottomMargin() + std::max(1, block.length() - 1) * line;
+            }
+            row = std::max(row, tallest);
+        }
+        total += row;
+        if (total > height)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool printTallHeadersOnce(QTextDocument& document)
+{
+    const double pageHeight = document.pageSize().height();
+    if (pageHeight <= 0)
+        return false;
+    std::vector<QTextTable*> tables;
+    tablesIn(*document.rootFrame(), tables);
+    std::erase_if(tables, [&](const QTextTable* table) {
+        return headerRows(*table) <= 0 || !mayTakeMoreThan(*table, kRepeatedHeaderShare * pageHeight, document);
+    });
+    if (tables.empty())
+        return false;
+    QAbstractTextDocumentLayout& layout = *document.documentLayout();
+    std::vector<QTextTable*> tall;
+    for (QTextTable* table : tables)
+        if (bottomOf(layout, *table, headerRows(*table) - 1) - topOf(layout, *table, 0) > kRepeatedHeaderShare * pageHeight)
+            tall.push_back(table);
+    if (tall.empty())
+        return false;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextTable* table : tall) {
+        QTextTableFormat format = table->format();
+        format.setHeaderRowCount(0);
+        table->setFormat(format);
+    }
+    cursor.endEditBlock();
+    return true;
+}
+
+bool endHeadersWithTheirRows(QTextDocument& document)
+{
+    const double pageHeight = document.pageSize().height();
+    if (pageHeight <= 0)
+        return false;
+    QAbstractTextDocumentLayout& layout = *document.documentLayout();
+    std::vector<QTextTable*> late;
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        if (!table || headerRows(*table) <= 0)
+            continue;
+        // Qt draws the header on every page after the first that the box
+        // reaches. Only a box that ends within its margin and its last row's
+        // padding below a page's top may do so past its rows. The paragraph
+        // after the table stands its margin above where the box ends: the box
+        // is asked for only near a page's top, since asking has the layout
+        // finish the whole document again.
+        const QTextBlock after = document.findBlock(table->lastPosition() + 1);
+        if (!after.isValid())
+            continue;
+        const double margin = std::max(0.0, table->format().bottomMargin());
+        const double near = layout.blockBoundingRect(after).top() + margin;
+        if (pageOf(near + 1, pageHeight) == pageOf(near - margin - kRowEdge, pageHeight))
+            continue;
+        const QRectF box = layout.frameBoundingRect(table);
+        const int last = pageOf(box.bottom(), pageHeight);
+        if (last > pageOf(box.top(), pageHeight) && last > pageOf(bottomOf(layout, *table, table->rows() - 1), pageHeight))
+            late.push_back(table);
+    }
+    if (late.empty())
+        return false;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextTable* table : late) {
+        // The room Qt keeps below the rows on each page is that of the top
+        // margin: the rows stay where they are.
+        QTextTableFormat format = table->format();
+        format.setBottomMargin(-1);
+        table->setFormat(format);
+        const QTextBlock after = document.findBlock(table->lastPosition() + 1);
+        if (!after.isValid() || (after.length() == 1 && !after.next().isValid()))
+            continue;
+        QTextCursor next(after);
+        // Qt lays out an empty paragraph between two tables as nothing, its break too.
+        if (after.length() == 1 && next.movePosition(QTextCursor::NextBlock) && next.currentTable()
+            && next.currentTable()->firstPosition() == after.position() + 1) {
+            QTextTableFormat below = next.currentTable()->format();
+            below.setPageBreakPolicy(below.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+            next.currentTable()->setFormat(below);
+            continue;
+        }
+        QTextBlockFormat paragraph = after.blockFormat();
+        paragraph.setPageBreakPolicy(paragraph.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        QTextCursor(after).setBlockFormat(paragraph);
+    }
+    cursor.endEditBlock();
+    return true;
+}
+
 } // namespace velkin::TableParts

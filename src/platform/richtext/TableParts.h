@@ -57,4 +57,21 @@ void cutAtPages(QTextDocument& document);
 // is then to be laid out afresh.
 bool cutTallRows(QTextDocument& document);
 
+// For the document's pages, laid out: header rows that take more than half a
+// page are printed once, where they stand, as body rows are. Qt repeats a
+// table's header rows on every page the table runs over, whatever their
+// height: a header of most of a page leaves the rows under it no room, and
+// one past a page is drawn over the text above the table. True when a table
+// was changed: the document is then to be laid out afresh.
+bool printTallHeadersOnce(QTextDocument& document);
+
+// For the document's pages, laid out: a table whose header rows repeat ends on
+// the page of its last row. Qt repeats them on every page the table's box
+// reaches, its margin below included, so a table ending at a page's foot had
+// its header drawn over what follows it on the next page (or on a page of
+// its own at the document's end). Such a table's box ends a point short of
+// its last row instead, and what follows it starts the next page, where it
+// stood. True when a table was changed.
+bool endHeadersWithTheirRows(QTextDocument& document);
+
 } // namespace velkin::TableParts
