@@ -62,7 +62,11 @@ std::optional<Destination> destinationURL(const std::string& baseName, const std
 // limit) leaves no partial picture beside the document, nor the folder made for it.
 bool writeWhole(const Destination& destination, const std::function<bool(QIODevice&)>& write)
 {
-    const bool written = !OutputFile::writeWhole(destination.file, write);
+    const bool written = !OutputFile::writeWhole(destination.file, [&](QIODevice& out) -> std::optional<std::string> {
+        if (!write(out))
+            return std::string("not every byte could be written");
+        return std::nullopt;
+    });
     if (!written && destination.madeFolder) {
         std::error_code ignored;
         fs::remove(destination.file.parent_path(), ignored);  // only while empty

@@ -137,17 +137,9 @@ std::string utf8(U16View text)
 
 // The whole file or none: a failed write leaves an existing file as it was.
 // `write` gives the reason it failed, if it did.
-template<typename Write>
-std::optional<std::string> writeFile(const fs::path& to, Write&& write)
+std::optional<std::string> writeFile(const fs::path& to, const OutputFile::Writer& write)
 {
-    OutputFile out(to);
-    if (auto failure = out.open())
-        return couldNotSave(to, *failure);
-    if (auto failure = write(out.device()))
-        return couldNotSave(to, out.failed() ? out.refusal() : *failure);
-    if (out.failed())
-        return couldNotSave(to, out.refusal());
-    if (auto failure = out.commit())
+    if (auto failure = OutputFile::writeWhole(to, write))
         return couldNotSave(to, *failure);
     return std::nullopt;
 }

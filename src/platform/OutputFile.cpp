@@ -126,24 +126,25 @@ std::string OutputFile::refusal() const
     return "the disk refused the data";
 }
 
-std::optional<std::string> OutputFile::writeWhole(const fs::path& destination,
-                                                  const std::function<bool(QIODevice&)>& write)
+std::optional<std::string> OutputFile::writeWhole(const fs::path& destination, const Writer& write)
 {
     OutputFile out(destination);
     if (auto failure = out.open())
         return failure;
-    const bool gave = write(out.device());
+    // A write the system cut short is named for its cause, whatever the writer made of it.
+    if (auto failure = write(out.device()))
+        return out.failed() ? out.refusal() : *failure;
     if (out.failed())
         return out.refusal();
-    if (!gave)
-        return std::string("not every byte could be written");
     return out.commit();
 }
 
 std::optional<std::string> OutputFile::writeWhole(const fs::path& destination, std::string_view bytes)
 {
-    return writeWhole(destination, [bytes](QIODevice& out) {
-        return out.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
+    return writeWhole(destination, [bytes](QIODevice& out) -> std::optional<std::string> {
+        if (out.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
+            return std::string("not every byte could be written");
+        return std::nullopt;
     });
 }
 

@@ -35,11 +35,11 @@ public:
     // sets no error): the file size limit, a full disk, or the system's reason.
     std::string refusal() const;
 
-    // The one way Velkin writes a file: opens, lets `write` give the bytes (false
-    // when it could not give them all), and puts the file in place only when the
-    // system took every byte. The reason on failure, the old file left as it was.
-    static std::optional<std::string> writeWhole(const std::filesystem::path& destination,
-                                                  const std::function<bool(QIODevice&)>& write);
+    // The one way Velkin writes a file: opens, lets `write` give the bytes (the
+    // reason when it could not give them all), and puts the file in place only when
+    // the system took every byte. The reason on failure, the old file left as it was.
+    using Writer = std::function<std::optional<std::string>(QIODevice&)>;
+    static std::optional<std::string> writeWhole(const std::filesystem::path& destination, const Writer& write);
     static std::optional<std::string> writeWhole(const std::filesystem::path& destination, std::string_view bytes);
 
 private:
