@@ -689,14 +689,25 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
 
     // Old blocks touched by the edit, in old coordinates; neighbours are included
     // because a changed terminator can join or split paragraphs and tables.
+    // An edit inside one paragraph's text that makes no paragraph end and keeps the
+    // one it had touches that paragraph alone: a table next to it stays as it was.
     size_t i0 = 0, i1 = 0;
     if (!blocks_.empty()) {
-        i0 = blockIndexAt(std::max(0, region.location - 1));
         const int oldEnd = region.end() - delta;
-        i1 = blockIndexAt(oldEnd);
-        if (i1 + 1 < blocks_.size())
-            ++i1;
-        i1 = std::min(i1, blocks_.size() - 1);
+        const size_t at = blockIndexAt(region.location);
+        const Block& b = *blocks_[at];
+        const U16View inserted = substring(text, glyphRange(region));
+        if (charactersChanged && !b.table && b.paragraphs.size() == 1 && region.location >= b.range.location
+            && oldEnd <= b.paragraphs[0].content.end()
+            && std::none_of(inserted.begin(), inserted.end(), isParagraphTerminator) && !tableOf(region.location)) {
+            i0 = i1 = at;
+        } else {
+            i0 = blockIndexAt(std::max(0, region.location - 1));
+            i1 = blockIndexAt(oldEnd);
+            if (i1 + 1 < blocks_.size())
+                ++i1;
+            i1 = std::min(i1, blocks_.size() - 1);
+        }
     }
     int start = blocks_.empty() ? 0 : blocks_[i0]->range.location;
     int stop = blocks_.empty() ? n : blocks_[i1]->range.end() + delta;
