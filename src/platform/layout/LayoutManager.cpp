@@ -1942,22 +1942,35 @@ bool LayoutManager::layoutTableRows(Block& b)
             const long more = long(made) - long(lineEnd - kept.line);
             std::move(b.cells.begin() + long(cellsBefore), b.cells.end(), b.cells.begin() + long(kept.cell));
             b.cells.resize(cellsBefore);
-            b.lines.erase(b.lines.begin() + long(kept.line), b.lines.begin() + long(lineEnd));
-            b.lines.insert(b.lines.begin() + long(kept.line), std::make_move_iterator(fresh.begin()),
-                           std::make_move_iterator(fresh.end()));
+            // The lines below move once, down or up the vector by the difference and
+            // down or up the page by what the row gained, in one pass.
+            auto lower = [moved](Line& l) {
+                l.fragment.translate(0, moved);
+                l.textTop += moved;
+                l.qtY += moved;
+                l.bandTop += moved;
+                l.bandBottom += moved;
+            };
+            const size_t count = b.lines.size();
+            if (more > 0) {
+                b.lines.resize(count + size_t(more));
+                for (size_t i = count; i-- > lineEnd;) {
+                    b.lines[i + size_t(more)] = b.lines[i];
+                    lower(b.lines[i + size_t(more)]);
+                }
+            } else {
+                for (size_t i = lineEnd; i < count; ++i) {
+                    b.lines[size_t(long(i) + more)] = b.lines[i];
+                    lower(b.lines[size_t(long(i) + more)]);
+                }
+                b.lines.resize(size_t(long(count) + more));
+            }
+            std::move(fresh.begin(), fresh.end(), b.lines.begin() + long(kept.line));
             row.line = kept.line;
             row.cell = kept.cell;
-            if (moved != 0) {
-                for (auto l = b.lines.begin() + long(kept.line + made); l != b.lines.end(); ++l) {
-                    l->fragment.translate(0, moved);
-                    l->textTop += moved;
-                    l->qtY += moved;
-                    l->bandTop += moved;
-                    l->bandBottom += moved;
-                }
+            if (moved != 0)
                 for (size_t c = cellEnd; c < b.cells.size(); ++c)
                     b.cells[c].rect.translate(0, moved);
-            }
             for (size_t r = first + 1; r < b.rows.size(); ++r) {
                 b.rows[r].line = size_t(long(b.rows[r].line) + more);
                 b.rows[r].top += moved;
@@ -2041,17 +2054,28 @@ bool LayoutManager::editTableCell(size_t index, Range region, int delta)
     } else {
         // The row's paragraphs, styles, cells and lines are put in place of the old ones.
         const long count = long(made.size()) - long(end - first);
+        // What follows the row moves once, by the difference.
         auto replace = [&](auto& items, auto& fresh) {
-            items.erase(items.begin() + long(first), items.begin() + long(end));
-            items.insert(items.begin() + long(first), std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()));
+            if (count > 0) {
+                std::decay_t<decltype(items)> room(static_cast<size_t>(count));
+                items.insert(items.begin() + long(end), std::make_move_iterator(room.begin()), std::make_move_iterator(room.end()));
+            } else
+                items.erase(items.begin() + long(end) + count, items.begin() + long(end));
+            std::move(fresh.begin(), fresh.end(), items.begin() + long(first));
         };
         replace(b.paragraphs, made);
         replace(b.styles, styles);
         replace(b.cellOf, cells);
         for (auto r = std::next(row); r != b.rows.end(); ++r)
             r->paragraph = size_t(long(r->paragraph) + count);
-        for (auto l = b.lines.begin() + long(row->line); l != b.lines.end(); ++l)
-            l->paragraph = l->paragraph < end ? first : size_t(long(l->paragraph) + count);
+        // The row's own lines wait for its layout; those below move along in one pass.
+        const size_t below = std::next(row) != b.rows.end() ? std::next(row)->line : b.lines.size();
+        for (auto l = b.lines.begin() + long(row->line); l != b.lines.begin() + long(below); ++l)
+            l->paragraph = first;
+        for (auto l = b.lines.begin() + long(below); l != b.lines.end(); ++l) {
+            l->paragraph = size_t(long(l->paragraph) + count);
+            l->glyphs.location += delta;
+        }
     }
     const size_t next = first + (within ? end - first : made.size());
     for (size_t i = within ? k + 1 : next; i < b.paragraphs.size(); ++i) {
@@ -2059,10 +2083,10 @@ bool LayoutManager::editTableCell(size_t index, Range region, int delta)
         b.paragraphs[i].content.location += delta;
     }
     // The lines of a table that keeps its rows run in paragraph order: those after the edit move.
-    const size_t moved = within ? k : next - 1;
-    for (auto l = std::partition_point(b.lines.begin(), b.lines.end(), [&](const Line& x) { return x.paragraph <= moved; });
-         l != b.lines.end(); ++l)
-        l->glyphs.location += delta;
+    if (within)
+        for (auto l = std::partition_point(b.lines.begin(), b.lines.end(), [&](const Line& x) { return x.paragraph <= k; });
+             l != b.lines.end(); ++l)
+            l->glyphs.location += delta;
     b.range.length += delta;
     row->dirty = true;
     b.rowsOnly = true;
