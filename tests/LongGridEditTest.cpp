@@ -237,7 +237,7 @@ TEST(LongGridEdit, ACellThatGrowsOrShrinksMovesTheRowsBelowItExactly)
 
 // A keystroke in a cell writes back its row's line alone: also when deleting what
 // was typed brings a table typed as the editor writes it back to its typed text,
-// after an edit in the prose above it, and after one in its header.
+// after an edit in the prose above it, after one in its header, and in its last cell.
 TEST(LongGridEdit, AKeystrokeInACellWritesBackItsRowAlone)
 {
     U16String text = u"Intro.\n\n| Name | Value |\n| --- | --- |\n";
@@ -276,6 +276,11 @@ TEST(LongGridEdit, AKeystrokeInACellWritesBackItsRowAlone)
     typeInCell(u"Name");  // the header's line is written with the whole grid
     longest = 0;
     typeInCell(u"row50");
+    EXPECT_LE(longest, 20);
+    EXPECT_EQ(*document, TableGrid::serialize(*view.textStorage()));
+    // The last row's last cell, where the grid ends and the prose under it starts.
+    longest = 0;
+    typeInCell(u"1393");
     EXPECT_LE(longest, 20);
     EXPECT_EQ(*document, TableGrid::serialize(*view.textStorage()));
 }
