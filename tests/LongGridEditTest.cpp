@@ -308,12 +308,20 @@ TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
         {u"Some text.\n\n", u"row2\n", 1},           {u"Some text.\n\n", u"row20\n", 1},
         {u"Some text.\n\n", u"more", 0},             {u"- an item\n", u"more", 0},
     };
+    // Styled at once, and in steps as a long document is (then typed in once styled through).
+    for (const bool steps : {false, true})
     for (const Spot& spot : spots) {
         U16String text = U16String(spot.above) + u"| Name | Value | Notes | More |\n| --- | --- | --- | --- |\n";
         for (int i = 0; i < 40; ++i)
             text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | some *words* | more |\n";
         text += u"\nBelow the table.\n\n[ref]: https://example.com\n";
-        Editor e(text);
+        Editor e(text, {0, 0}, nullptr, steps ? 1 : 0);
+        if (steps) {
+            e.host->coordinator().stepLength = 256;
+            e.host->coordinator().restyle(e.view());
+            while (!e.host->coordinator().styleAhead(e.view(), 0)) {
+            }
+        }
         const int at = int(e.view().string().rfind(spot.caretAfter)) + int(std::u16string_view(spot.caretAfter).size()) - spot.back;
         e.view().setSelectedRange({at, 0});
         const std::vector<std::pair<const char*, std::function<void()>>> keys{
@@ -338,7 +346,7 @@ TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
             key();
             e.view().layoutDocument();
             ASSERT_EQ(compare(e), "") << "after " << name << " with the caret after " << u8(spot.caretAfter)
-                                      << " under " << u8(spot.above);
+                                      << " under " << u8(spot.above) << (steps ? " styled in steps" : "");
         }
     }
 }
