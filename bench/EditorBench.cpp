@@ -676,6 +676,7 @@ KEYS_BESIDE_A_LONG_TABLE(AboveListItemNextToIt, u"- an item\n", u"- an it", 0, K
 KEYS_BESIDE_A_LONG_TABLE(UnderUnderAParagraphLine, u"Some text.\n", u"After", 0, Key::character);
 KEYS_BESIDE_A_LONG_TABLE(UnderUnderASetextHeading, u"Figures\n=======\n", u"After", 0, Key::character);
 KEYS_BESIDE_A_LONG_TABLE(UnderUnderAClosingFence, u"```\ncode\n```\n", u"After", 0, Key::character);
+KEYS_BESIDE_A_LONG_TABLE(UnderUnderAListItem, u"- an item\n", u"After", 0, Key::character);
 // In a cell: the third row's, a middle row's, the last row's last.
 KEYS_BESIDE_A_LONG_TABLE(InThirdRow, headingAbove, u"row2\n", 1, Key::character);
 KEYS_BESIDE_A_LONG_TABLE(InLastCell, headingAbove, u"more", 0, Key::character);

@@ -345,7 +345,42 @@ struct MarkdownEditorCoordinator::Kept {
         if (units < 8)
             return false;
         findGrid(table, at);
-        return gridStart >= lo && standsAlone(gridStart, lo);
+        return gridStart >= lo && (standsAlone(gridStart, lo) || endsAfresh());
+    }
+
+    // The first line after the grid looked up last that ends every list and paragraph
+    // above it, after a blank line (or the text's end): what follows the grid reads
+    // from there as after a grid that starts the text; -1 when there is none.
+    int freshAfterGrid()
+    {
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        const int end = findGridEnd();
+        if (end < n && text[size_t(end - 1)] != u'\n')
+            return -1;
+        int q = end;
+        while (q < n && isBlank(substring(text, Range::fromTo(q, RestyleWindow::nextLineStart(text, q))), TrimSet::WhitespaceAndNewlines))
+            q = RestyleWindow::nextLineStart(text, q);
+        return q >= n || (q > end && endsBlocksAbove(text, q) && !ParagraphCuts::opaqueAt(*storage, q)) ? q : -1;
+    }
+
+    // Whether the grid looked up last, whatever holds it above, is followed by such a
+    // line that no change since the last restyle reached up to its first character, and
+    // that read as a line of no list or quotation then too (as that character, unchanged,
+    // is styled): a list or quotation that holds the grid ended there before the changes and after.
+    bool endsAfresh()
+    {
+        const int q = freshAfterGrid();
+        if (q < 0)
+            return false;
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        if (q >= n || !dirty)
+            return true;
+        if (dirty->location <= q)
+            return false;
+        const ParagraphStyle* style = storage->paragraphStyle(q);
+        return style && style->headIndent == 0 && style->firstLineHeadIndent == 0 && style->textBlocks.empty();
     }
 
     // Makes `table`, which holds `at`, the grid looked up last: finds its start unless known.
@@ -444,13 +479,7 @@ struct MarkdownEditorCoordinator::Kept {
         findGrid(table, at);
         if (gridStart < from || at - gridStart < 8 || runsOnWithin(text, from, gridStart))
             return false;
-        const int end = findGridEnd();
-        if (end < n && text[size_t(end - 1)] != u'\n')
-            return false;
-        int q = end;
-        while (q < n && isBlank(substring(text, Range::fromTo(q, RestyleWindow::nextLineStart(text, q))), TrimSet::WhitespaceAndNewlines))
-            q = RestyleWindow::nextLineStart(text, q);
-        return q >= n || (q > end && endsBlocksAbove(text, q) && !ParagraphCuts::opaqueAt(*storage, q));
+        return freshAfterGrid() >= 0;
     }
 
     // The fence-like lines the block scanner reads: those outside grid cells.
