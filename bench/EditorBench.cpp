@@ -533,18 +533,6 @@ void BM_KeystrokeInALongTable(benchmark::State& state)
 }
 BENCHMARK(BM_KeystrokeInALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 
-// The same table with the caret in the heading two paragraphs above it.
-void BM_KeystrokeAboveALongTable(benchmark::State& state)
-{
-    U16String text = u"# Figures\n\nSome text.\n\n| Name | Value | Notes | More |\n| --- | --- | --- | --- |\n";
-    for (int64_t i = 0; i < state.range(0); ++i)
-        text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | some words here | more |\n";
-    text += u"\nAfter the table.\n";
-    Session s(text, u"# Fig");
-    typeInTurn(state, s);
-}
-BENCHMARK(BM_KeystrokeAboveALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Arg(40000)->Unit(benchmark::kMillisecond);
-
 // A table of `rows` rows of four columns between a heading and a paragraph,
 // after `above`.
 U16String longTable(int64_t rows, U16View above = u"# Figures\n\nSome text.\n\n")
@@ -565,6 +553,15 @@ void typeInTurnAfterAFirst(benchmark::State& state, Session& s)
     s.view().layoutDocument();
     typeInTurn(state, s);
 }
+
+// The same table with the caret in the heading two paragraphs above it. The
+// first key, which writes the whole text back, is not timed.
+void BM_KeystrokeAboveALongTable(benchmark::State& state)
+{
+    Session s(longTable(state.range(0)), u"# Fig");
+    typeInTurnAfterAFirst(state, s);
+}
+BENCHMARK(BM_KeystrokeAboveALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Arg(40000)->Unit(benchmark::kMillisecond);
 
 // A character typed in the paragraph right under a long table, and in a cell in
 // the middle of it: neither should cost more as the table grows (2,500, 10,000
@@ -594,6 +591,100 @@ void BM_KeystrokeInACellOfALongTable(benchmark::State& state)
     typeInTurnAfterAFirst(state, s);
 }
 BENCHMARK(BM_KeystrokeInACellOfALongTable)->Arg(2500)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
+
+// What a key does beside a long table: a character typed and taken back; Return
+// and the Backspace that joins the lines again; a pasted line break and its
+// undoing; the undoing and redoing of a Return.
+enum class Key { character, lineBreak, pastedLineBreak, undoRedo };
+
+void press(Session& s, Key key, bool& first)
+{
+    TextView& view = s.view();
+    switch (key) {
+    case Key::character:
+        if (first)
+            view.insertText(u"x");
+        else
+            view.doCommand(TextCommand{TextCommand::deleteBackward, false});
+        break;
+    case Key::lineBreak:
+        if (first)
+            view.insertNewline();
+        else
+            view.doCommand(TextCommand{TextCommand::deleteBackward, false});
+        break;
+    case Key::pastedLineBreak:
+        if (first)
+            view.pasteString(u"\n");
+        else
+            view.undo();
+        break;
+    case Key::undoRedo:
+        if (first)
+            view.undo();
+        else
+            view.redo();
+        break;
+    }
+    first = !first;
+}
+
+// Keys at a spot of a table of `rows` rows (2,500, 10,000 and 40,000) after
+// `above`: the caret after the last `caretAfter` there, `back` units before it. Only
+// the keys are timed, after a first pair that writes the whole text back once.
+void keysBesideALongTable(benchmark::State& state, U16View above, U16View caretAfter, int back, Key key)
+{
+    const U16String text = longTable(state.range(0), above);
+    Session s(text);
+    const size_t at = s.view().string().rfind(caretAfter);
+    if (at == U16String::npos) {
+        state.SkipWithError("no place to type");
+        return;
+    }
+    s.view().setSelectedRange({int(at + caretAfter.size()) - back, 0});
+    s.view().scrollRangeToVisible(s.view().selectedRange());
+    bool first = true;
+    press(s, Key::character, first);
+    press(s, Key::character, first);
+    if (key == Key::undoRedo) {
+        s.view().insertNewline();
+        first = true;
+    }
+    s.view().layoutDocument();
+    s.draw();
+    for (auto _ : state) {
+        press(s, key, first);
+        s.view().layoutDocument();
+        s.draw();
+        benchmark::DoNotOptimize(s.document->size());
+    }
+}
+
+const char16_t* const headingAbove = u"# Figures\n\nSome text.\n\n";
+#define KEYS_BESIDE_A_LONG_TABLE(name, above, caretAfter, back, key)                                          \
+    BENCHMARK_CAPTURE(keysBesideALongTable, name, above, caretAfter, back, key)                                 \
+        ->Arg(2500)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond)
+
+// In the block right above the table, a blank line between or none.
+KEYS_BESIDE_A_LONG_TABLE(AboveParagraph, u"Some text.\n\n", u"Some text", 0, Key::character);
+KEYS_BESIDE_A_LONG_TABLE(AboveParagraphNextToIt, u"Some text.\n", u"Some text", 0, Key::character);
+KEYS_BESIDE_A_LONG_TABLE(AboveHeading, u"# Figures\n\n", u"# Fig", 0, Key::character);
+KEYS_BESIDE_A_LONG_TABLE(AboveHeadingNextToIt, u"# Figures\n", u"# Fig", 0, Key::character);
+KEYS_BESIDE_A_LONG_TABLE(AboveListItem, u"- an item\n\n", u"- an it", 0, Key::character);
+KEYS_BESIDE_A_LONG_TABLE(AboveListItemNextToIt, u"- an item\n", u"- an it", 0, Key::character);
+// Under the table, whatever stands right above it.
+KEYS_BESIDE_A_LONG_TABLE(UnderUnderAParagraphLine, u"Some text.\n", u"After", 0, Key::character);
+KEYS_BESIDE_A_LONG_TABLE(UnderUnderASetextHeading, u"Figures\n=======\n", u"After", 0, Key::character);
+KEYS_BESIDE_A_LONG_TABLE(UnderUnderAClosingFence, u"```\ncode\n```\n", u"After", 0, Key::character);
+KEYS_BESIDE_A_LONG_TABLE(UnderUnderAListItem, u"- an item\n", u"After", 0, Key::character);
+// In a cell: the third row's, a middle row's, the last row's last.
+KEYS_BESIDE_A_LONG_TABLE(InThirdRow, headingAbove, u"row2\n", 1, Key::character);
+KEYS_BESIDE_A_LONG_TABLE(InLastCell, headingAbove, u"more", 0, Key::character);
+// Return and Backspace in a middle cell, a pasted line break, undo and redo.
+KEYS_BESIDE_A_LONG_TABLE(ReturnInACell, headingAbove, u"row1250\n", 1, Key::lineBreak);
+KEYS_BESIDE_A_LONG_TABLE(PastedLineBreakInACell, headingAbove, u"row1250\n", 1, Key::pastedLineBreak);
+KEYS_BESIDE_A_LONG_TABLE(UndoRedoReturnInACell, headingAbove, u"row1250\n", 1, Key::undoRedo);
+KEYS_BESIDE_A_LONG_TABLE(ReturnInLastCell, headingAbove, u"more", 0, Key::lineBreak);
 
 // The window resized in turn between two widths over the 1 MB changelog, with
 // (1) or without (0) a wide picture every 20 KB: the picture lines take their

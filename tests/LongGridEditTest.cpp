@@ -237,7 +237,7 @@ TEST(LongGridEdit, ACellThatGrowsOrShrinksMovesTheRowsBelowItExactly)
 
 // A keystroke in a cell writes back its row's line alone: also when deleting what
 // was typed brings a table typed as the editor writes it back to its typed text,
-// after an edit in the prose above it, and after one in its header.
+// after an edit in the prose above it, after one in its header, and in its last cell.
 TEST(LongGridEdit, AKeystrokeInACellWritesBackItsRowAlone)
 {
     U16String text = u"Intro.\n\n| Name | Value |\n| --- | --- |\n";
@@ -278,6 +278,77 @@ TEST(LongGridEdit, AKeystrokeInACellWritesBackItsRowAlone)
     typeInCell(u"row50");
     EXPECT_LE(longest, 20);
     EXPECT_EQ(*document, TableGrid::serialize(*view.textStorage()));
+    // The last row's last cell, where the grid ends and the prose under it starts.
+    longest = 0;
+    typeInCell(u"1393");
+    EXPECT_LE(longest, 20);
+    EXPECT_EQ(*document, TableGrid::serialize(*view.textStorage()));
+}
+
+// Keys at every spot beside a grid whose edits the editor restyles, writes back and
+// lays out in part: in the block right above it (a blank line between or none), under
+// it whatever stands above it, in its third row, its middle and its last cell, and
+// Return, Backspace, a pasted line break, undo and redo in a cell. After each key the
+// editor shows what a whole restyle and a fresh layout show, and the document holds
+// the storage's Markdown.
+TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
+{
+    struct Spot {
+        const char16_t* above;
+        const char16_t* caretAfter;  // its last occurrence
+        int back;
+    };
+    const Spot spots[] = {
+        {u"Some text.\n\n", u"Some text", 0},       {u"Some text.\n", u"Some text", 0},
+        {u"# Figures\n\n", u"# Fig", 0},             {u"# Figures\n", u"# Fig", 0},
+        {u"- an item\n\n", u"- an it", 0},           {u"- an item\n", u"- an it", 0},
+        {u"Intro.\n\nTwo lines\nof text.\n", u"of te", 0}, {u"> quoted\n", u"quot", 0},
+        {u"Some text.\n", u"Below", 0},               {u"Figures\n=======\n", u"Below", 0},
+        {u"```\ncode\n```\n", u"Below", 0},          {u"- an item\n", u"Below", 0},
+        {u"Some text.\n\n", u"row2\n", 1},           {u"Some text.\n\n", u"row20\n", 1},
+        {u"Some text.\n\n", u"more", 0},             {u"- an item\n", u"more", 0},
+    };
+    // Styled at once, and in steps as a long document is (then typed in once styled through).
+    for (const bool steps : {false, true})
+    for (const Spot& spot : spots) {
+        U16String text = U16String(spot.above) + u"| Name | Value | Notes | More |\n| --- | --- | --- | --- |\n";
+        for (int i = 0; i < 40; ++i)
+            text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | some *words* | more |\n";
+        text += u"\nBelow the table.\n\n[ref]: https://example.com\n";
+        Editor e(text, {0, 0}, nullptr, steps ? 1 : 0);
+        if (steps) {
+            e.host->coordinator().stepLength = 256;
+            e.host->coordinator().restyle(e.view());
+            while (!e.host->coordinator().styleAhead(e.view(), 0)) {
+            }
+        }
+        const int at = int(e.view().string().rfind(spot.caretAfter)) + int(std::u16string_view(spot.caretAfter).size()) - spot.back;
+        e.view().setSelectedRange({at, 0});
+        const std::vector<std::pair<const char*, std::function<void()>>> keys{
+            {"x", [&] { e.view().insertText(u"x"); }},
+            {"`", [&] { e.view().insertText(u"`"); }},
+            {"backspace", [&] { e.view().doCommand(TextCommand{TextCommand::deleteBackward, false}); }},
+            {"return", [&] { e.view().insertNewline(); }},
+            {"backspace", [&] { e.view().doCommand(TextCommand{TextCommand::deleteBackward, false}); }},
+            {"[ref]", [&] { e.view().insertText(u" [ref]"); }},
+            {"pasted line break", [&] { e.view().pasteString(u"\n"); }},
+            {"undo", [&] { e.view().undo(); }},
+            {"redo", [&] { e.view().redo(); }},
+            {"undo", [&] { e.view().undo(); }},
+            {"- ", [&] {
+                 e.view().setSelectedRange({RestyleWindow::lineStart(e.view().string(), e.view().selectedRange().location), 0});
+                 e.view().insertText(u"- ");
+             }},
+            {"backspace", [&] { e.view().doCommand(TextCommand{TextCommand::deleteBackward, false}); }},
+            {"backspace", [&] { e.view().doCommand(TextCommand{TextCommand::deleteBackward, false}); }},
+        };
+        for (const auto& [name, key] : keys) {
+            key();
+            e.view().layoutDocument();
+            ASSERT_EQ(compare(e), "") << "after " << name << " with the caret after " << u8(spot.caretAfter)
+                                      << " under " << u8(spot.above) << (steps ? " styled in steps" : "");
+        }
+    }
 }
 
 } // namespace

@@ -315,6 +315,7 @@ struct MarkdownEditorCoordinator::Kept {
     // before it, and checked before each use.
     const TextTable* gridTable = nullptr;
     int gridStart = -1;
+    int gridEnd = -1;  // and where it ends, once asked (see findGridEnd())
 
     // Whether a stretch read as a whole text from `lo` may start at `at`, a cell
     // paragraph of a grid below its first: the grid opens a block of its own there
@@ -343,27 +344,142 @@ struct MarkdownEditorCoordinator::Kept {
         }
         if (units < 8)
             return false;
+        findGrid(table, at);
+        return gridStart >= lo && (standsAlone(gridStart, lo) || endsAfresh());
+    }
+
+    // The first line after the grid looked up last that ends every list and paragraph
+    // above it, after a blank line (or the text's end): what follows the grid reads
+    // from there as after a grid that starts the text; -1 when there is none.
+    int freshAfterGrid()
+    {
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        const int end = findGridEnd();
+        if (end < n && text[size_t(end - 1)] != u'\n')
+            return -1;
+        int q = end;
+        while (q < n && isBlank(substring(text, Range::fromTo(q, RestyleWindow::nextLineStart(text, q))), TrimSet::WhitespaceAndNewlines))
+            q = RestyleWindow::nextLineStart(text, q);
+        return q >= n || (q > end && endsBlocksAbove(text, q) && !ParagraphCuts::opaqueAt(*storage, q)) ? q : -1;
+    }
+
+    // Whether the grid looked up last, whatever holds it above, is followed by such a
+    // line that no change since the last restyle reached up to its first character, and
+    // that read as a line of no list or quotation then too (as that character, unchanged,
+    // is styled): a list or quotation that holds the grid ended there before the changes and after.
+    bool endsAfresh()
+    {
+        const int q = freshAfterGrid();
+        if (q < 0)
+            return false;
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        if (q >= n || !dirty)
+            return true;
+        if (dirty->location <= q)
+            return false;
+        const ParagraphStyle* style = storage->paragraphStyle(q);
+        return style && style->headIndent == 0 && style->firstLineHeadIndent == 0 && style->textBlocks.empty();
+    }
+
+    // Makes `table`, which holds `at`, the grid looked up last: finds its start unless known.
+    void findGrid(const TextTable* table, int at)
+    {
         const bool known = gridTable == table && gridStart >= 0 && gridStart < at && cellTable(*storage, gridStart) == table
             && (gridStart == 0 || cellTable(*storage, gridStart - 1) != table);
-        if (!known) {
-            int g = at;
-            while (g > 0 && cellTable(*storage, g - 1) == table) {
-                Range run;
-                storage->attributes(g - 1, &run);
-                g = run.location;
-            }
-            gridTable = table;
-            gridStart = g;
+        if (known)
+            return;
+        int g = at;
+        while (g > 0 && cellTable(*storage, g - 1) == table) {
+            Range run;
+            storage->attributes(g - 1, &run);
+            g = run.location;
         }
-        if (gridStart < lo)
-            return false;
-        if (gridStart == lo || gridAfterBlankLine(*storage, gridStart))
+        gridTable = table;
+        gridStart = g;
+        gridEnd = -1;
+    }
+
+    // Where the grid looked up last ends (after its last paragraph's terminator),
+    // found once and then moved with the edits.
+    int findGridEnd()
+    {
+        const int n = storage->length();
+        const bool known = gridEnd > gridStart && gridEnd <= n && cellTable(*storage, gridEnd - 1) == gridTable
+            && (gridEnd == n || cellTable(*storage, gridEnd) != gridTable);
+        if (!known) {
+            int g = gridStart;
+            while (g < n && cellTable(*storage, g) == gridTable) {
+                Range run;
+                storage->attributes(g, &run);
+                g = run.end();
+            }
+            gridEnd = g;
+        }
+        return gridEnd;
+    }
+
+    // Whether the grid starting at `gridStart` opens a block that no list item or
+    // quotation above holds, so that what follows it reads as after a grid that starts
+    // the text: it starts the text read from `lo`, or comes after a blank line, a
+    // heading, a top-level closing fence, or lines of a paragraph (a setext heading
+    // too) that start the text afresh so, none of them an item, quoted, indented,
+    // fence-like or HTML.
+    bool standsAlone(int start, int lo)
+    {
+        const U16View text = storage->string();
+        if (start == lo || gridAfterBlankLine(*storage, start))
             return true;
-        // Or a heading at the line's start, outside code, comes right before it: a block of one line.
-        const int above = RestyleWindow::lineStart(text, gridStart - 1);
-        return text[size_t(gridStart - 1)] == u'\n' && text[size_t(above)] == u'#'
-            && !ParagraphCuts::opaqueAt(*storage, gridStart - 1)
-            && MarkdownSyntax::matchHeading(substring(text, Range::fromTo(above, gridStart - 1)));
+        int p = start;
+        for (int count = 0; count < 32 && p > lo && text[size_t(p - 1)] == u'\n'; ++count) {
+            const int above = RestyleWindow::lineStart(text, p - 1);
+            const U16View line = substring(text, Range::fromTo(above, p - 1));
+            if (ParagraphCuts::opaqueAt(*storage, p - 1))
+                return closesTopLevelFence(above);
+            if (isBlank(line, TrimSet::WhitespaceAndNewlines))
+                return p < start;
+            if (line.front() == u' ' || line.front() == u'\t' || line.front() == u'<' || MarkdownSyntax::matchList(line)
+                || MarkdownSyntax::quoteLeader(line).depth > 0 || RestyleWindow::looksLikeFence(text, above))
+                return false;
+            if (line.front() == u'#' && MarkdownSyntax::matchHeading(line))
+                return true;
+            p = above;
+        }
+        return p == lo && p < start;
+    }
+
+    // Whether the line at `at` closes a fenced block opened at a line's start, as the fences were read.
+    bool closesTopLevelFence(int at)
+    {
+        const U16View text = storage->string();
+        if (fenceLikeEdited || !fencesRead || !std::binary_search(fenceLike.begin(), fenceLike.end(), at)
+            || text[size_t(at)] == u' ' || text[size_t(at)] == u'\t')
+            return false;
+        const std::optional<CodeBody> block = CodeBodies::closedAt(fences, at);
+        return block && block->opener < int(text.size()) && text[size_t(block->opener)] != u' '
+            && text[size_t(block->opener)] != u'\t';
+    }
+
+    // Whether a stretch read from `from` may end at `at`, a cell paragraph of a grid
+    // below its first cells that the stretch holds: the rest of the grid is cells
+    // alone, and the text after the grid starts afresh (it ends the text, or after a
+    // blank line a line comes that ends every list and paragraph above it), so it reads
+    // as before whatever the stretch holds above the grid, while every fence reads as
+    // before and no line of the stretch opens an HTML block.
+    bool gridHeadAt(int at, int from)
+    {
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        if (fenceLikeEdited || at <= from || at >= n || text[size_t(at - 1)] != u'\n')
+            return false;
+        const TextTable* table = cellTable(*storage, at);
+        if (!table || cellTable(*storage, at - 1) != table)
+            return false;
+        findGrid(table, at);
+        if (gridStart < from || at - gridStart < 8 || runsOnWithin(text, from, gridStart))
+            return false;
+        return freshAfterGrid() >= 0;
     }
 
     // The fence-like lines the block scanner reads: those outside grid cells.
@@ -518,22 +634,23 @@ struct MarkdownEditorCoordinator::Kept {
     {
         const int from = e.range.location;
         const int oldEnd = e.range.end() - e.delta;
+        // The grid's last cell ends at its end: a change there is the last row's.
         auto grid = std::partition_point(gridSpans.begin(), gridSpans.end(),
-                                         [&](const TableGrid::GridSpan& g) { return g.text.end() <= from; });
-        if (grid == gridSpans.end() || grid->lines.empty() || from < grid->text.location || oldEnd >= grid->text.end())
+                                         [&](const TableGrid::GridSpan& g) { return g.text.end() < from; });
+        if (grid == gridSpans.end() || grid->lines.empty() || from < grid->text.location || oldEnd > grid->text.end())
             return false;
         const U16View text = storage->string();
         const int gridEnd = grid->text.end() + e.delta;
         const int first = RestyleWindow::lineStart(text, from);
         const int last = int(std::min(text.find(u'\n', size_t(e.range.end())), size_t(gridEnd)));
-        if (last >= gridEnd)
+        if (last > gridEnd || first >= gridEnd)
             return false;
         // Every character from the first line to the last is of one cell, not in the header.
         const TextTableBlock* cell = TableGrid::cellBlock(*storage, first);
         if (!cell || cell->startingRow() < 1 || size_t(cell->startingRow()) + 1 >= grid->lines.size()
             || size_t(cell->startingRow()) >= grid->rowTexts.size())
             return false;
-        for (int i = first; i <= last;) {
+        for (int i = first; i <= std::min(last, gridEnd - 1);) {
             Range run;
             const ParagraphStyle* style = storage->attributes(i, &run).paragraphStyle();
             if (!style || style->tableBlock() != cell)
@@ -613,6 +730,27 @@ struct MarkdownEditorCoordinator::Kept {
             fenceLikeEdited = lines || ends || fenceLikeEdited;
         }
         codeStates.edited(e.range, e.delta);
+        if (gridTable && gridEnd >= 0) {
+            // The grid's end moves with an edit before it, and with one inside it that leaves cells alone.
+            const int oldEnd = e.range.end() - e.delta;
+            auto cellsOfGrid = [&] {
+                for (int i = e.range.location; i < e.range.end();) {
+                    Range run;
+                    const ParagraphStyle* style = storage->attributes(i, &run).paragraphStyle();
+                    if (!style || !style->tableBlock() || style->tableBlock()->table().get() != gridTable)
+                        return false;
+                    i = run.end();
+                }
+                return true;
+            };
+            if (oldEnd <= gridStart && e.range.location < gridStart)
+                gridEnd += e.delta;
+            else if (e.range.location >= gridStart && oldEnd <= gridEnd && (e.range.location < gridEnd || e.range.length == 0)
+                     && cellsOfGrid())
+                gridEnd += e.delta;
+            else if (e.range.location < gridEnd || (e.range.location == gridEnd && e.range.length > 0))
+                gridEnd = -1;
+        }
         if (gridTable && e.range.location < gridStart) {
             if (e.range.end() - e.delta <= gridStart)
                 gridStart += e.delta;
@@ -1116,8 +1254,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     // the bare shape of a table there whatever comes before the blank line, as it
     // reads any unindented line, and its cells are inline text alone.
     auto gridStartsAt = [&](int at) { return at > lo && at < n && gridAfterBlankLine(storage, at); };
+    // Past a grid's first cells, when what follows the grid starts afresh, the stretch
+    // takes in a few of its cells, not the whole grid.
     auto endsAt = [&](int at) {
-        if (endsBeforeFence(at) || gridStartsAt(at))
+        if (endsBeforeFence(at) || gridStartsAt(at) || kept.gridHeadAt(at, from))
             return true;
         if (opaqueAt(storage, at) || opaqueAt(storage, at - 1))
             return false;
@@ -1185,7 +1325,9 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             || (agrees(piece, offset, storage, headContext) && witnesses(headContext) && carried);
         const bool fenceOpen = to < n && fenceOpenAtEnd(U16View(blocks));
         const bool midLine = to < n && text[size_t(to - 1)] != u'\n';
-        const bool inParagraph = to < n && (midLine || !blockEdge(text, to)) && !endsBeforeFence(to);
+        // Ended among a grid's cells, it ends no paragraph: each cell is one of its own.
+        const bool inGrid = to < n && cellAt(storage, to) && cellAt(storage, to - 1);
+        const bool inParagraph = to < n && !inGrid && (midLine || !blockEdge(text, to)) && !endsBeforeFence(to);
         // Delimiters left looking on past the end leave what follows as it was when
         // the text read the same there before the edit; anything else open, never.
         unsigned opened = 0;

@@ -689,14 +689,25 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
 
     // Old blocks touched by the edit, in old coordinates; neighbours are included
     // because a changed terminator can join or split paragraphs and tables.
+    // An edit inside one paragraph's text that makes no paragraph end and keeps the
+    // one it had touches that paragraph alone: a table next to it stays as it was.
     size_t i0 = 0, i1 = 0;
     if (!blocks_.empty()) {
-        i0 = blockIndexAt(std::max(0, region.location - 1));
         const int oldEnd = region.end() - delta;
-        i1 = blockIndexAt(oldEnd);
-        if (i1 + 1 < blocks_.size())
-            ++i1;
-        i1 = std::min(i1, blocks_.size() - 1);
+        const size_t at = blockIndexAt(region.location);
+        const Block& b = *blocks_[at];
+        const U16View inserted = substring(text, glyphRange(region));
+        if (charactersChanged && !b.table && b.paragraphs.size() == 1 && region.location >= b.range.location
+            && oldEnd <= b.paragraphs[0].content.end()
+            && std::none_of(inserted.begin(), inserted.end(), isParagraphTerminator) && !tableOf(region.location)) {
+            i0 = i1 = at;
+        } else {
+            i0 = blockIndexAt(std::max(0, region.location - 1));
+            i1 = blockIndexAt(oldEnd);
+            if (i1 + 1 < blocks_.size())
+                ++i1;
+            i1 = std::min(i1, blocks_.size() - 1);
+        }
     }
     int start = blocks_.empty() ? 0 : blocks_[i0]->range.location;
     int stop = blocks_.empty() ? n : blocks_[i1]->range.end() + delta;
@@ -1921,6 +1932,53 @@ bool LayoutManager::layoutTableRows(Block& b)
             b.forgetPaint(kept.line, lineEnd);
             return true;
         }
+        // A row that grows or shrinks, or gains or loses lines, with the same cells: its lines
+        // take the old ones' place, and the rows below move down or up by what it gained.
+        // Their heights are sums of the same line heights either way, so they land where a
+        // fresh layout puts them.
+        if (b.cells.size() - cellsBefore == cellEnd - kept.cell) {
+            const double moved = row.height - kept.height;
+            const size_t made = fresh.size();
+            const long more = long(made) - long(lineEnd - kept.line);
+            std::move(b.cells.begin() + long(cellsBefore), b.cells.end(), b.cells.begin() + long(kept.cell));
+            b.cells.resize(cellsBefore);
+            // The lines below move once, down or up the vector by the difference and
+            // down or up the page by what the row gained, in one pass.
+            auto lower = [moved](Line& l) {
+                l.fragment.translate(0, moved);
+                l.textTop += moved;
+                l.qtY += moved;
+                l.bandTop += moved;
+                l.bandBottom += moved;
+            };
+            const size_t count = b.lines.size();
+            if (more > 0) {
+                b.lines.resize(count + size_t(more));
+                for (size_t i = count; i-- > lineEnd;) {
+                    b.lines[i + size_t(more)] = b.lines[i];
+                    lower(b.lines[i + size_t(more)]);
+                }
+            } else {
+                for (size_t i = lineEnd; i < count; ++i) {
+                    b.lines[size_t(long(i) + more)] = b.lines[i];
+                    lower(b.lines[size_t(long(i) + more)]);
+                }
+                b.lines.resize(size_t(long(count) + more));
+            }
+            std::move(fresh.begin(), fresh.end(), b.lines.begin() + long(kept.line));
+            row.line = kept.line;
+            row.cell = kept.cell;
+            if (moved != 0)
+                for (size_t c = cellEnd; c < b.cells.size(); ++c)
+                    b.cells[c].rect.translate(0, moved);
+            for (size_t r = first + 1; r < b.rows.size(); ++r) {
+                b.rows[r].line = size_t(long(b.rows[r].line) + more);
+                b.rows[r].top += moved;
+            }
+            b.height += moved;
+            b.forgetPaint();
+            return true;
+        }
         // Laid out again with the rows below it.
         b.cells.resize(cellsBefore);
         row = kept;
@@ -1956,31 +2014,81 @@ bool LayoutManager::editTableCell(size_t index, Range region, int delta)
                                          [&](const Paragraph& p) { return p.range.end() <= region.location; });
     if (it == b.paragraphs.end())
         return false;
-    Paragraph& p = *it;
+    const size_t k = size_t(it - b.paragraphs.begin());
+    const auto row = std::prev(std::partition_point(b.rows.begin(), b.rows.end(), [&](const TableRow& r) { return r.paragraph <= k; }));
+    const size_t first = row->paragraph;
+    const size_t end = std::next(row) != b.rows.end() ? std::next(row)->paragraph : b.paragraphs.size();
     const int oldEnd = region.end() - delta;
     const U16View inserted = substring(text, glyphRange(region));
-    // Inside the paragraph's text, with no paragraph end made or taken, and the paragraph still a cell of the table.
-    if (region.location < p.content.location || oldEnd > p.content.end()
-        || std::any_of(inserted.begin(), inserted.end(), isParagraphTerminator))
+    const bool within = region.location >= it->content.location && oldEnd <= it->content.end()
+        && std::none_of(inserted.begin(), inserted.end(), isParagraphTerminator);
+    // Otherwise inside the text of one row, from its first paragraph's start to its
+    // last one's end, which still parts it from what follows: the row's paragraphs are read anew.
+    if (!within && (region.location < b.paragraphs[first].range.location || oldEnd > b.paragraphs[end - 1].content.end()))
         return false;
-    const ParagraphStyle* style = storage_->paragraphStyle(p.range.location);
-    const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
-    if (!cell || cell->table().get() != b.table)
-        return false;
-    const size_t k = size_t(it - b.paragraphs.begin());
-    p.range.length += delta;
-    p.content.length += delta;
-    for (size_t i = k + 1; i < b.paragraphs.size(); ++i) {
+    std::vector<Paragraph> made;
+    std::vector<ParagraphStylePtr> styles;
+    std::vector<const TextTableBlock*> cells;
+    const int rowStart = b.paragraphs[first].range.location;
+    const Range rowText = Range::fromTo(rowStart, b.paragraphs[end - 1].range.end() + delta);
+    for (const LineRange& line : within ? std::vector<LineRange>{} : paragraphRanges(substring(text, rowText))) {
+        const Range range{line.enclosing.location + rowStart, line.enclosing.length};
+        const ParagraphStylePtr* s = storage_->attributes(range.location).getAs<ParagraphStylePtr>(AttributeKey::ParagraphStyle);
+        const ParagraphStylePtr style = s && *s ? *s : ParagraphStyle::defaultStyle();
+        const TextTableBlock* cell = style->tableBlock();
+        // Still cells of the row, in column order.
+        if (!cell || cell->table().get() != b.table || cell->rowSpan() != 1 || cell->startingRow() != b.cellOf[k]->startingRow()
+            || (!cells.empty() && cell->startingColumn() < cells.back()->startingColumn()))
+            return false;
+        made.push_back({range, Range{line.content.location + rowStart, line.content.length}, nullptr});
+        styles.push_back(style);
+        cells.push_back(cell);
+    }
+    if (within) {
+        const ParagraphStyle* style = storage_->paragraphStyle(it->range.location);
+        const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
+        if (!cell || cell->table().get() != b.table)
+            return false;
+        it->range.length += delta;
+        it->content.length += delta;
+    } else {
+        // The row's paragraphs, styles, cells and lines are put in place of the old ones.
+        const long count = long(made.size()) - long(end - first);
+        // What follows the row moves once, by the difference.
+        auto replace = [&](auto& items, auto& fresh) {
+            if (count > 0) {
+                std::decay_t<decltype(items)> room(static_cast<size_t>(count));
+                items.insert(items.begin() + long(end), std::make_move_iterator(room.begin()), std::make_move_iterator(room.end()));
+            } else
+                items.erase(items.begin() + long(end) + count, items.begin() + long(end));
+            std::move(fresh.begin(), fresh.end(), items.begin() + long(first));
+        };
+        replace(b.paragraphs, made);
+        replace(b.styles, styles);
+        replace(b.cellOf, cells);
+        for (auto r = std::next(row); r != b.rows.end(); ++r)
+            r->paragraph = size_t(long(r->paragraph) + count);
+        // The row's own lines wait for its layout; those below move along in one pass.
+        const size_t below = std::next(row) != b.rows.end() ? std::next(row)->line : b.lines.size();
+        for (auto l = b.lines.begin() + long(row->line); l != b.lines.begin() + long(below); ++l)
+            l->paragraph = first;
+        for (auto l = b.lines.begin() + long(below); l != b.lines.end(); ++l) {
+            l->paragraph = size_t(long(l->paragraph) + count);
+            l->glyphs.location += delta;
+        }
+    }
+    const size_t next = first + (within ? end - first : made.size());
+    for (size_t i = within ? k + 1 : next; i < b.paragraphs.size(); ++i) {
         b.paragraphs[i].range.location += delta;
         b.paragraphs[i].content.location += delta;
     }
-    // The lines of a table that keeps its rows run in paragraph order: those after the paragraph move.
-    for (auto l = std::partition_point(b.lines.begin(), b.lines.end(), [&](const Line& x) { return x.paragraph <= k; });
-         l != b.lines.end(); ++l)
-        l->glyphs.location += delta;
+    // The lines of a table that keeps its rows run in paragraph order: those after the edit move.
+    if (within)
+        for (auto l = std::partition_point(b.lines.begin(), b.lines.end(), [&](const Line& x) { return x.paragraph <= k; });
+             l != b.lines.end(); ++l)
+            l->glyphs.location += delta;
     b.range.length += delta;
-    const auto row = std::partition_point(b.rows.begin(), b.rows.end(), [&](const TableRow& r) { return r.paragraph <= k; });
-    std::prev(row)->dirty = true;
+    row->dirty = true;
     b.rowsOnly = true;
     b.laidOut = false;
     heldCharacters_ = size_t(std::max<long long>(0, (long long)heldCharacters_ + delta));
