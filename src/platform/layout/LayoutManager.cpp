@@ -1806,6 +1806,52 @@ bool LayoutManager::findTableRows(Block& b) const
     return !b.rows.empty();
 }
 
+// A kept line of a cell placed at `y`, which then moves below it, with the sums laying the cell out makes.
+static void placeKeptLine(LayoutManager::Line& l, const ParagraphStyle& style, bool atTextStart, bool last, double& y)
+{
+    const double before = (l.qtLine == 0 && !atTextStart) ? style.paragraphSpacingBefore : 0;
+    const double after = style.lineSpacing + (last ? style.paragraphSpacing : 0);
+    const double top = y;
+    l.qtY = top + l.baseline - l.ascent;
+    l.fragment.moveTop(top);
+    l.textTop = top + before;
+    y = top + before + l.textHeight + after;
+}
+
+void LayoutManager::restackTableRow(Block& b, TableRow& row, double rowTop, size_t lineEnd, size_t cellEnd)
+{
+    const size_t index = size_t(&row - b.rows.data());
+    const size_t end = index + 1 < b.rows.size() ? b.rows[index + 1].paragraph : b.paragraphs.size();
+    double rowHeight = 0;
+    size_t li = row.line;
+    for (size_t i = row.paragraph; i < end;) {
+        const TextTableBlock& c = *b.cellOf[i];
+        size_t j = i + 1;
+        while (j < end && b.cellOf[j]->startingColumn() == c.startingColumn())
+            ++j;
+        const CellInsets inset = insetsOf(c);
+        double y = rowTop + inset.top;
+        for (size_t k = i; k < j; ++k) {
+            const ParagraphStyle& style = *b.styles[k];
+            const bool atTextStart = b.paragraphs[k].range.location == 0;
+            for (; li < lineEnd && b.lines[li].paragraph == k; ++li)
+                placeKeptLine(b.lines[li], style, atTextStart, li + 1 == b.lines.size() || b.lines[li + 1].paragraph != k, y);
+        }
+        rowHeight = std::max(rowHeight, y - rowTop + inset.bottom);
+        i = j;
+    }
+    for (size_t c = row.cell; c < cellEnd; ++c) {
+        QRectF& rect = b.cells[c].rect;
+        rect = QRectF(rect.x(), rowTop, rect.width(), rowHeight);
+    }
+    for (size_t l = row.line; l < lineEnd; ++l) {
+        b.lines[l].bandTop = rowTop;
+        b.lines[l].bandBottom = rowTop + rowHeight;
+    }
+    row.top = rowTop;
+    row.height = rowHeight;
+}
+
 void LayoutManager::placeTableRow(Block& b, TableRow& row, const TableGeometry& geometry, double rowTop,
                                   std::vector<Line>& oldLines, std::vector<Line>& lines)
 {
@@ -1842,15 +1888,7 @@ void LayoutManager::placeTableRow(Block& b, TableRow& row, const TableGeometry& 
             const bool atTextStart = p.range.location == 0;
             for (; old < oldLines.size() && oldLines[old].paragraph == k; ++old) {
                 Line l = oldLines[old];
-                const bool first = l.qtLine == 0;
-                const bool last = old + 1 == oldLines.size() || oldLines[old + 1].paragraph != k;
-                const double before = (first && !atTextStart) ? style.paragraphSpacingBefore : 0;
-                const double after = style.lineSpacing + (last ? style.paragraphSpacing : 0);
-                const double top = y;
-                l.qtY = top + l.baseline - l.ascent;
-                l.fragment.moveTop(top);
-                l.textTop = top + before;
-                y = top + before + l.textHeight + after;
+                placeKeptLine(l, style, atTextStart, old + 1 == oldLines.size() || oldLines[old + 1].paragraph != k, y);
                 lines.push_back(l);
             }
         }
@@ -1933,49 +1971,38 @@ bool LayoutManager::layoutTableRows(Block& b)
             return true;
         }
         // A row that grows or shrinks, or gains or loses lines, with the same cells: its lines
-        // take the old ones' place, and the rows below move down or up by what it gained.
-        // Their heights are sums of the same line heights either way, so they land where a
-        // fresh layout puts them.
+        // take the old ones' place, and the rows below are placed again from their kept
+        // lines, each from the one above's bottom. Not moved by what the row gained: a
+        // line's place is a sum of tops and heights, and adding the difference to the old
+        // sum rounds otherwise than summing anew, which can move a line's glyphs to the
+        // next sub-pixel step from where a fresh layout draws them.
         if (b.cells.size() - cellsBefore == cellEnd - kept.cell) {
-            const double moved = row.height - kept.height;
             const size_t made = fresh.size();
             const long more = long(made) - long(lineEnd - kept.line);
             std::move(b.cells.begin() + long(cellsBefore), b.cells.end(), b.cells.begin() + long(kept.cell));
             b.cells.resize(cellsBefore);
-            // The lines below move once, down or up the vector by the difference and
-            // down or up the page by what the row gained, in one pass.
-            auto lower = [moved](Line& l) {
-                l.fragment.translate(0, moved);
-                l.textTop += moved;
-                l.qtY += moved;
-                l.bandTop += moved;
-                l.bandBottom += moved;
-            };
+            // The lines below move once down or up the vector by the difference.
             const size_t count = b.lines.size();
             if (more > 0) {
                 b.lines.resize(count + size_t(more));
-                for (size_t i = count; i-- > lineEnd;) {
-                    b.lines[i + size_t(more)] = b.lines[i];
-                    lower(b.lines[i + size_t(more)]);
-                }
-            } else {
-                for (size_t i = lineEnd; i < count; ++i) {
-                    b.lines[size_t(long(i) + more)] = b.lines[i];
-                    lower(b.lines[size_t(long(i) + more)]);
-                }
+                std::move_backward(b.lines.begin() + long(lineEnd), b.lines.begin() + long(count), b.lines.end());
+            } else if (more < 0) {
+                std::move(b.lines.begin() + long(lineEnd), b.lines.end(), b.lines.begin() + long(lineEnd) + more);
                 b.lines.resize(size_t(long(count) + more));
             }
             std::move(fresh.begin(), fresh.end(), b.lines.begin() + long(kept.line));
             row.line = kept.line;
             row.cell = kept.cell;
-            if (moved != 0)
-                for (size_t c = cellEnd; c < b.cells.size(); ++c)
-                    b.cells[c].rect.translate(0, moved);
-            for (size_t r = first + 1; r < b.rows.size(); ++r) {
+            for (size_t r = first + 1; r < b.rows.size(); ++r)
                 b.rows[r].line = size_t(long(b.rows[r].line) + more);
-                b.rows[r].top += moved;
+            double top = row.top + row.height;
+            for (size_t r = first + 1; r < b.rows.size(); ++r) {
+                const bool lastRow = r + 1 == b.rows.size();
+                restackTableRow(b, b.rows[r], top, lastRow ? b.lines.size() : b.rows[r + 1].line,
+                                lastRow ? b.cells.size() : b.rows[r + 1].cell);
+                top += b.rows[r].height;
             }
-            b.height += moved;
+            b.height = top;
             b.forgetPaint();
             return true;
         }

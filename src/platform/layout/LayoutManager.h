@@ -217,6 +217,9 @@ private:
     // its top), appending its lines to `lines` and its cells to the block's.
     void placeTableRow(Block& block, TableRow& row, const TableGeometry& geometry, double top,
                        std::vector<Line>& oldLines, std::vector<Line>& lines);
+    // Places a row's kept lines and cells at `top` in place (its lines up to `lineEnd`,
+    // its cells up to `cellEnd`), with the sums placeTableRow makes.
+    void restackTableRow(Block& block, TableRow& row, double top, size_t lineEnd, size_t cellEnd);
     // Lays out again the rows marked, false when the table must be laid out whole.
     bool layoutTableRows(Block& block);
     // An edit of characters inside one cell paragraph of a table that keeps its
