@@ -693,16 +693,8 @@ void printCutHeadersOnce(QTextDocument& document)
     for (QTextFrame* frame : document.rootFrame()->childFrames())
         if (auto* table = qobject_cast<QTextTable*>(frame); table && table->format().headerRowCount() > 1)
             cut.push_back(table);
-    if (cut.empty())
-        return;
-    QTextCursor cursor(&document);
-    cursor.beginEditBlock();
-    for (QTextTable* table : cut) {
-        QTextTableFormat format = table->format();
-        format.setHeaderRowCount(0);
-        table->setFormat(format);
-    }
-    cursor.endEditBlock();
+    if (!cut.empty())
+        TableParts::stopRepeatingHeaders(document, cut);
 }
 
 } // namespace

@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -200,15 +201,38 @@ void keepManyTablesTogether(QTextDocument& document, QPaintDevice* device, QSize
 constexpr int kLongUnbreakable = 512;
 constexpr int kBreakEvery = 8;
 
-void breakLongStretches(QTextDocument& document)
+// Puts `mark` in at the places `placesIn` names in each paragraph, all in one
+// edit: the layout looks at the document once, afterwards.
+void insertInParagraphs(QTextDocument& document, QChar mark,
+                        const std::function<std::vector<int>(const QTextBlock&)>& placesIn)
 {
     QTextCursor cursor(&document);
     bool editing = false;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const std::vector<int> places = placesIn(block);
+        if (places.empty())
+            continue;
+        if (!editing) {
+            cursor.beginEditBlock();
+            editing = true;
+        }
+        // From the end, so that the earlier places stay where they are.
+        for (auto at = places.rbegin(); at != places.rend(); ++at) {
+            cursor.setPosition(block.position() + *at);
+            cursor.insertText(QString(mark));
+        }
+    }
+    if (editing)
+        cursor.endEditBlock();
+}
+
+void breakLongStretches(QTextDocument& document)
+{
+    insertInParagraphs(document, QChar(0x200B), [](const QTextBlock& block) {
+        std::vector<int> inserts;
         const QString text = block.text();
         if (text.size() <= kLongUnbreakable)
-            continue;
-        std::vector<int> inserts;
+            return inserts;
         QTextBoundaryFinder lines(QTextBoundaryFinder::Line, text);
         QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
         int from = 0;
@@ -221,21 +245,8 @@ void breakLongStretches(QTextDocument& document)
                 if (++count % kBreakEvery == 0)
                     inserts.push_back(int(at));
         }
-        if (inserts.empty())
-            continue;
-        if (!editing) {
-            // One edit for all: the layout looks at the document once, afterwards.
-            cursor.beginEditBlock();
-            editing = true;
-        }
-        // From the end, so that the earlier positions stay where they are.
-        for (auto at = inserts.rbegin(); at != inserts.rend(); ++at) {
-            cursor.setPosition(block.position() + *at);
-            cursor.insertText(QString(QChar(0x200B)));
-        }
-    }
-    if (editing)
-        cursor.endEditBlock();
+        return inserts;
+    });
 }
 
 // Qt may end a line after a slash within a word ("bugs/" above "reviews"),
@@ -245,30 +256,16 @@ void breakLongStretches(QTextDocument& document)
 // breaks, anywhere.
 void keepCellWordsWhole(QTextDocument& document)
 {
-    QTextCursor cursor(&document);
-    bool editing = false;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    insertInParagraphs(document, QChar(0xFEFF), [&document](const QTextBlock& block) {
+        std::vector<int> after;
         const QString text = block.text();
         if (!text.contains(u'/') || !qobject_cast<QTextTable*>(document.frameAt(block.position())))
-            continue;
-        std::vector<int> after;
+            return after;
         for (int k = 1; k + 1 < int(text.size()); ++k)
             if (text[k] == u'/' && !text[k - 1].isSpace() && !text[k + 1].isSpace() && text[k + 1] != u'/')
                 after.push_back(k + 1);
-        if (after.empty())
-            continue;
-        if (!editing) {
-            cursor.beginEditBlock();
-            editing = true;
-        }
-        // From the end, so that the earlier positions stay where they are.
-        for (auto at = after.rbegin(); at != after.rend(); ++at) {
-            cursor.setPosition(block.position() + *at);
-            cursor.insertText(QString(QChar(0xFEFF)));
-        }
-    }
-    if (editing)
-        cursor.endEditBlock();
+        return after;
+    });
 }
 
 // Qt sets a table's rows on whole points of the device, and a cell's text

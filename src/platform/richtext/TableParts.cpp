@@ -753,15 +753,20 @@ bool printTallHeadersOnce(QTextDocument& document)
             tall.push_back(table);
     if (tall.empty())
         return false;
+    stopRepeatingHeaders(document, tall);
+    return true;
+}
+
+void stopRepeatingHeaders(QTextDocument& document, const std::vector<QTextTable*>& tables)
+{
     QTextCursor cursor(&document);
     cursor.beginEditBlock();
-    for (QTextTable* table : tall) {
+    for (QTextTable* table : tables) {
         QTextTableFormat format = table->format();
         format.setHeaderRowCount(0);
         table->setFormat(format);
     }
     cursor.endEditBlock();
-    return true;
 }
 
 bool endHeadersWithTheirRows(QTextDocument& document)

@@ -64,6 +64,8 @@ bool cutTallRows(QTextDocument& document);
 // one past a page is drawn over the text above the table. True when a table
 // was changed: the document is then to be laid out afresh.
 bool printTallHeadersOnce(QTextDocument& document);
+// Has `tables` print their header rows once, where they stand, in one edit.
+void stopRepeatingHeaders(QTextDocument& document, const std::vector<QTextTable*>& tables);
 
 // For the document's pages, laid out: a table whose header rows repeat ends on
 // the page of its last row. Qt repeats them on every page the table's box
