@@ -146,6 +146,19 @@ TEST(LayoutManager, TableCellsLayOutAsAGrid)
     EXPECT_NEAR(a.width(), 100 - 11, 0.01);
     EXPECT_GT(lm.lineFragmentRect(8).top(), c.bottom());
     EXPECT_EQ(lm.glyphIndex(QPointF(b.left() + 2, b.center().y())), 2);
+
+    // Cut into blocks of a row each: a cell restyled into the row above joins that row's block.
+    lm.tableBlockRows = 1;
+    lm.invalidateLayout({0, s.length()});
+    EXPECT_DOUBLE_EQ(lm.lineFragmentRect(4).top(), c.top());
+    auto moved = std::make_shared<ParagraphStyle>();
+    moved->textBlocks.push_back(std::make_shared<TextTableBlock>(table, 0, 1, 1, 1));
+    s.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(moved), {4, 2});
+    LayoutManager fresh(&s);
+    fresh.tableBlockRows = 1;
+    fresh.setTextContainer({210, 1e9, 5});
+    for (int at : {0, 2, 4, 6, 8})
+        EXPECT_EQ(lm.lineFragmentRect(at), fresh.lineFragmentRect(at)) << at;
 }
 
 TEST(LayoutManager, DrawsTextSelectionAndBackgrounds)

@@ -18,6 +18,13 @@ namespace {
 
 using differential::Editor;
 
+// The grids here are cut into layout blocks of a few rows each, as long ones are,
+// so that edits meet the blocks' joins and move the blocks below.
+struct ShortTableBlocks {
+    ShortTableBlocks() { differential::tableBlockRows = 7; }
+    ~ShortTableBlocks() { differential::tableBlockRows = 0; }
+};
+
 // A document with a long table, prose above and below it, and a short table after.
 U16String longTable(int rows)
 {
@@ -156,6 +163,7 @@ std::string run(U16View text, unsigned seed, int edits)
 
 TEST(LongGridEdit, RandomEditsInALongGridEqualAWholeRestyleAndAFreshLayout)
 {
+    const ShortTableBlocks blocks;
     const U16String text = longTable(120);
     for (unsigned seed = 1; seed <= 4; ++seed)
         EXPECT_EQ(run(text, seed, 40), "") << "seed " << seed;
@@ -168,6 +176,7 @@ TEST(LongGridEdit, RandomEditsInALongGridEqualAWholeRestyleAndAFreshLayout)
 // and what follows it still read as a whole restyle reads them.
 TEST(LongGridEdit, StructureTypedNextToAGridEqualsAWholeRestyle)
 {
+    const ShortTableBlocks blocks;
     static const std::vector<U16String> pieces{u"```\n", u"~~~", u"- ", u"> ", u"<!--", u"-->", u"|", u"| x |\n",
                                                u"\n", u"    ", u"[ref]: https://a.b\n", u"*", u"`", u"<div>\n", u"x", u"# "};
     const U16String text = longTable(30);
@@ -197,6 +206,7 @@ TEST(LongGridEdit, StructureTypedNextToAGridEqualsAWholeRestyle)
 
 TEST(LongGridEdit, GridsInsideListsAndQuotesEqualAFreshLayout)
 {
+    const ShortTableBlocks blocks;
     U16String text = u"- item\n\n  | k | v |\n  | - | - |\n";
     for (int i = 0; i < 40; ++i)
         text += u"  | key" + u16(std::to_string(i)) + u" | value |\n";
@@ -209,6 +219,7 @@ TEST(LongGridEdit, GridsInsideListsAndQuotesEqualAFreshLayout)
 // pixel, and a cell that grows a line pushes every row below it down.
 TEST(LongGridEdit, ACellThatGrowsOrShrinksMovesTheRowsBelowItExactly)
 {
+    const ShortTableBlocks blocks;
     Editor e(longTable(60));
     const int middle = int(e.view().string().find(u"row30\n")) + 5;
     e.view().setSelectedRange({middle, 0});
@@ -297,6 +308,7 @@ TEST(LongGridEdit, AKeystrokeInACellWritesBackItsRowAlone)
 // the storage's Markdown.
 TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
 {
+    const ShortTableBlocks blocks;
     struct Spot {
         const char16_t* above;
         const char16_t* caretAfter;  // its last occurrence

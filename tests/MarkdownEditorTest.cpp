@@ -1124,8 +1124,9 @@ TEST(EditorPictures, APictureDroppedInCodeGoesBelowTheCodeBlock)
         e.view().insertImageBlock(u"![](x.png)", int(at));
         EXPECT_EQ(u8(*e.document), u8(after));
         // The caret ends the picture's line.
-        if (*e.document != text)
+        if (*e.document != text) {
             EXPECT_EQ(e.view().selectedRange(), (Range{int(e.document->find(u".png)") + 5), 0}));
+        }
     }
 }
 

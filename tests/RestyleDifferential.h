@@ -34,6 +34,9 @@ inline U16String readFile(const std::string& path)
 }
 
 // An editor window's view over its own copy of a document.
+// When set, the rows a long table's layout blocks hold (see LayoutManager), so that short tables are cut too.
+inline int tableBlockRows = 0;
+
 struct Editor {
     std::shared_ptr<U16String> document = std::make_shared<U16String>();
     std::unique_ptr<MarkdownEditorView> host;
@@ -49,6 +52,10 @@ struct Editor {
             {[doc] { return *doc; }, [doc](const U16String& t) { *doc = t; },
              [doc](Range r, U16View t) { doc->replace(size_t(r.location), size_t(r.length), t); }},
             1.0, MarkdownFontFamily::sansSerif, stepwiseFrom});
+        if (tableBlockRows > 0) {
+            view().layoutManager()->tableBlockRows = tableBlockRows;
+            view().layoutManager()->invalidateLayout({0, storage().length()});
+        }
         view().resize(700, 600);
         if (styled)
             view().setAttributedString(*styled);

@@ -601,6 +601,35 @@ void LayoutManager::storageEdited(const TextStorage::Edit& edit)
         rebuildBlocks(edit.range, 0, false);
 }
 
+// Follows a table's cells paragraph by paragraph to tell where a long one is cut into blocks.
+struct LayoutManager::TableRun {
+    const TextTableBlock* previous = nullptr;
+    int rows = 0;          // in the block so far
+    bool inOrder = false;  // whether the table's cells so far run row by row, each one row high
+    // Takes the next paragraph's cell (null outside a table) and whether it belongs to
+    // the table of the paragraph before; true when the paragraph starts a block.
+    bool next(const TextTableBlock* cell, bool sameTable, int rowsPerBlock)
+    {
+        if (!sameTable) {
+            inOrder = cell && cell->rowSpan() == 1;
+            rows = 1;
+            previous = cell;
+            return true;
+        }
+        const bool newRow = cell->startingRow() != previous->startingRow();
+        inOrder = inOrder && cell->rowSpan() == 1
+            && (cell->startingRow() > previous->startingRow()
+                || (!newRow && cell->startingColumn() >= previous->startingColumn()));
+        previous = cell;
+        if (inOrder && newRow && rowsPerBlock > 0 && rows >= rowsPerBlock) {
+            rows = 1;
+            return true;
+        }
+        rows += newRow;
+        return false;
+    }
+};
+
 bool LayoutManager::tablesChanged(Range range) const
 {
     // The blocks stay as they are while every paragraph keeps the table it had:
@@ -621,8 +650,43 @@ bool LayoutManager::tablesChanged(Range range) const
             if ((cell ? cell->table().get() : nullptr) != b.table)
                 return true;
         }
+        if (b.table && !tableBlockHolds(i))
+            return true;
     }
     return false;
+}
+
+bool LayoutManager::tableBlockHolds(size_t index) const
+{
+    const Block& b = *blocks_[index];
+    const bool hasPrevious = index > 0 && blocks_[index - 1]->table == b.table;
+    const bool hasNext = index + 1 < blocks_.size() && blocks_[index + 1]->table == b.table;
+    if (!hasPrevious && !hasNext)
+        return true;  // a table in one block: nothing of it is cut
+    const int n = storage_->length();
+    auto cellAt = [&](const Paragraph& p) -> const TextTableBlock* {
+        const ParagraphStyle* style = p.range.location < n ? storage_->paragraphStyle(p.range.location) : nullptr;
+        return style ? style->tableBlock() : nullptr;
+    };
+    // Counted again as a whole layout counts them: the block starts where it is cut,
+    // holds no cut, and the next block of its table starts at one.
+    TableRun run;
+    if (hasPrevious) {
+        run.previous = cellAt(blocks_[index - 1]->paragraphs.back());
+        if (!run.previous || run.previous->table().get() != b.table)
+            return false;
+        run.inOrder = true;
+        run.rows = tableBlockRows;
+    }
+    auto cuts = [&](const Paragraph& p, bool first) {
+        const TextTableBlock* cell = cellAt(p);
+        const bool same = (!first || hasPrevious) && cell && cell->table().get() == b.table;
+        return run.next(cell, same, tableBlockRows);
+    };
+    for (size_t k = 0; k < b.paragraphs.size(); ++k)
+        if (cuts(b.paragraphs[k], k == 0) != (k == 0))
+            return false;
+    return !hasNext || cuts(blocks_[index + 1]->paragraphs.front(), false);
 }
 
 void LayoutManager::shiftBlock(Block& b, int delta)
@@ -657,11 +721,14 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
     }
     const U16View text = storage_->string();
     const int n = int(text.size());
-    auto tableOf = [&](int at) -> const TextTable* {
+    auto cellAt = [&](int at) -> const TextTableBlock* {
         if (at >= n)
             return nullptr;
         const ParagraphStyle* style = storage_->paragraphStyle(at);
-        const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
+        return style ? style->tableBlock() : nullptr;
+    };
+    auto tableOf = [&](int at) -> const TextTable* {
+        const TextTableBlock* cell = cellAt(at);
         return cell ? cell->table().get() : nullptr;
     };
 
@@ -718,11 +785,16 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
     for (;;) {
         fresh.clear();
         const auto paragraphs = paragraphRanges(substring(text, Range::fromTo(start, stop)));
+        // The region holds every block of a table it meets, so a long table is cut
+        // into blocks of rows from its first row, as a whole layout cuts it.
+        TableRun run;
         for (const auto& p : paragraphs) {
             const Range range{p.enclosing.location + start, p.enclosing.length};
             const Range content{p.content.location + start, p.content.length};
-            const TextTable* table = tableOf(range.location);
-            if (table && !fresh.empty() && fresh.back()->table == table) {
+            const TextTableBlock* cell = cellAt(range.location);
+            const TextTable* table = cell ? cell->table().get() : nullptr;
+            const bool sameTable = table && !fresh.empty() && fresh.back()->table == table;
+            if (!run.next(cell, sameTable, tableBlockRows)) {
                 Block& b = *fresh.back();
                 b.range.length = range.end() - b.range.location;
                 b.paragraphs.push_back({range, content, nullptr});
@@ -1072,12 +1144,19 @@ void LayoutManager::setHeight(size_t index, double height)
 {
     if (!positionsValid_ || tree_.size() != blocks_.size())
         return;  // built anew when next asked
-    const double delta = height - heights_[index];
-    if (delta == 0)
+    if (height == heights_[index])
         return;
     heights_[index] = height;
-    for (size_t k = index + 1; k <= tree_.size(); k += k & (~k + 1))
-        tree_[k - 1] += delta;
+    // Each sum on the way up is made again from its parts in the order position()
+    // adds them, not moved by the difference: a top is then the same to the bit
+    // as after a whole layout, and no line's glyphs land a sub-pixel step away.
+    for (size_t k = index + 1; k <= tree_.size(); k += k & (~k + 1)) {
+        const size_t low = k & (~k + 1);
+        double sum = 0;
+        for (size_t step = low / 2; step > 0; step /= 2)
+            sum += tree_[k - step - 1];
+        tree_[k - 1] = sum + heights_[k - 1];
+    }
 }
 
 double LayoutManager::topOf(size_t index)
@@ -2843,3 +2922,4 @@ void LayoutManager::draw(QPainter& painter, const QRectF& rect, QPointF origin)
 }
 
 } // namespace velkin
+

@@ -150,6 +150,12 @@ public:
     // about this many each (taking effect at its next whole layout). Laying out
     // a part again costs about a millisecond at this length.
     int partLength = 1 << 13;
+    // A long table whose rows are each one line of cells, in order, is kept as
+    // blocks of this many rows each, counted from its first: an edit that adds
+    // or takes a line in a cell then lays out and places again only the rows
+    // of its own block, and the blocks below move as wholes. (Set before the
+    // first layout.)
+    int tableBlockRows = 256;
 
     struct Line;
     struct Part;
@@ -160,6 +166,9 @@ private:
     void storageEdited(const TextStorage::Edit& edit);
     // Whether a paragraph touching the range has joined or left a table.
     bool tablesChanged(Range range) const;
+    struct TableRun;
+    // Whether a block of a table cut into blocks still starts and ends where a whole layout cuts it.
+    bool tableBlockHolds(size_t index) const;
     void rebuildBlocks(Range region, int delta, bool charactersChanged = true);
     // Moves a block and its lines along the text.
     static void shiftBlock(Block& block, int delta);
