@@ -430,6 +430,23 @@ struct LayoutManager::Block {
     const TextTable* table = nullptr;
     std::vector<Paragraph> paragraphs;
     std::vector<Line> lines;
+    // How far behind `range` its paragraphs' and lines' places are: an edit above
+    // moves a block at once but them only when the block is next used, so that a
+    // keystroke does not touch every line below it.
+    int lag = 0;
+    Block& caughtUp()
+    {
+        if (lag != 0) {
+            for (auto& p : paragraphs) {
+                p.range.location += lag;
+                p.content.location += lag;
+            }
+            for (auto& l : lines)
+                l.glyphs.location += lag;
+            lag = 0;
+        }
+        return *this;
+    }
     // A long paragraph's parts, in order (none for any other block).
     std::vector<Part> parts;
     bool rightToLeft = false;  // of a paragraph laid out in parts
@@ -562,7 +579,7 @@ void LayoutManager::storageEdited(const TextStorage::Edit& edit)
     for (size_t i = first; i < blocks_.size(); ++i) {
         if (blocks_[i]->range.location > edit.range.end())
             break;
-        Block& b = *blocks_[i];
+        Block& b = blocks_[i]->caughtUp();
         if (!b.rows.empty()) {
             // A table compares only the rows the change meets.
             const int from = std::max(edit.range.location - b.range.location, 0);
@@ -638,7 +655,7 @@ bool LayoutManager::tablesChanged(Range range) const
         return true;
     const int n = storage_->length();
     for (size_t i = blockIndexAt(range.location); i < blocks_.size(); ++i) {
-        const Block& b = *blocks_[i];
+        const Block& b = blocks_[i]->caughtUp();
         if (b.range.location > range.end())
             break;
         // Only the paragraphs the change meets can have a new style.
@@ -658,7 +675,7 @@ bool LayoutManager::tablesChanged(Range range) const
 
 bool LayoutManager::tableBlockHolds(size_t index) const
 {
-    const Block& b = *blocks_[index];
+    const Block& b = blocks_[index]->caughtUp();
     const bool hasPrevious = index > 0 && blocks_[index - 1]->table == b.table;
     const bool hasNext = index + 1 < blocks_.size() && blocks_[index + 1]->table == b.table;
     if (!hasPrevious && !hasNext)
@@ -672,7 +689,7 @@ bool LayoutManager::tableBlockHolds(size_t index) const
     // holds no cut, and the next block of its table starts at one.
     TableRun run;
     if (hasPrevious) {
-        run.previous = cellAt(blocks_[index - 1]->paragraphs.back());
+        run.previous = cellAt(blocks_[index - 1]->caughtUp().paragraphs.back());
         if (!run.previous || run.previous->table().get() != b.table)
             return false;
         run.inOrder = true;
@@ -686,7 +703,7 @@ bool LayoutManager::tableBlockHolds(size_t index) const
     for (size_t k = 0; k < b.paragraphs.size(); ++k)
         if (cuts(b.paragraphs[k], k == 0) != (k == 0))
             return false;
-    return !hasNext || cuts(blocks_[index + 1]->paragraphs.front(), false);
+    return !hasNext || cuts(blocks_[index + 1]->caughtUp().paragraphs.front(), false);
 }
 
 void LayoutManager::shiftBlock(Block& b, int delta)
@@ -694,12 +711,7 @@ void LayoutManager::shiftBlock(Block& b, int delta)
     if (delta == 0)
         return;
     b.range.location += delta;
-    for (auto& p : b.paragraphs) {
-        p.range.location += delta;
-        p.content.location += delta;
-    }
-    for (auto& l : b.lines)
-        l.glyphs.location += delta;
+    b.lag += delta;
 }
 
 size_t LayoutManager::blockIndexAt(int character) const
@@ -740,7 +752,7 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
     // parts the edit does not touch.
     if (charactersChanged && !blocks_.empty()) {
         const size_t i = blockIndexAt(region.location);
-        Block& b = *blocks_[i];
+        Block& b = blocks_[i]->caughtUp();
         const Range content = b.parts.empty() ? Range{} : b.paragraphs[0].content;
         const U16View inserted = substring(text, glyphRange(region));
         if (!b.parts.empty() && region.location >= content.location && region.end() - delta <= content.end()
@@ -762,7 +774,7 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
     if (!blocks_.empty()) {
         const int oldEnd = region.end() - delta;
         const size_t at = blockIndexAt(region.location);
-        const Block& b = *blocks_[at];
+        const Block& b = blocks_[at]->caughtUp();
         const U16View inserted = substring(text, glyphRange(region));
         if (charactersChanged && !b.table && b.paragraphs.size() == 1 && region.location >= b.range.location
             && oldEnd <= b.paragraphs[0].content.end()
@@ -867,6 +879,7 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
                 Block* old = blocks_[i].get();
                 if (!old || old->parts.empty() || old->range.location != b->range.location)
                     continue;
+                old->caughtUp();
                 // (A part reaching its paragraph's end holds no text past its lines, which the join may change.)
                 const int before = region.location - old->paragraphs[0].content.location;
                 const int end = old->paragraphs[0].content.length;
@@ -936,7 +949,7 @@ void LayoutManager::updateBlock(size_t index, bool idle)
 
 void LayoutManager::updateBlock(size_t index, bool idle, const Reach& reach)
 {
-    Block& b = *blocks_[index];
+    Block& b = blocks_[index]->caughtUp();
     if (!idle)
         b.usedAt = paintSerial_;
     if (b.checkSignature && !b.parts.empty()) {
@@ -2112,7 +2125,7 @@ bool LayoutManager::layoutTableRows(Block& b)
 
 bool LayoutManager::editTableCell(size_t index, Range region, int delta)
 {
-    Block& b = *blocks_[index];
+    Block& b = blocks_[index]->caughtUp();
     if (b.rows.empty() || !b.holdsLayouts || !(b.laidOut || b.rowsOnly) || b.cellOf.size() != b.paragraphs.size())
         return false;
     const U16View text = storage_->string();
@@ -2260,7 +2273,7 @@ const LayoutManager::Line* LayoutManager::lineForGlyph(int glyph)
     prepare({glyph, 0});
     if (blocks_.empty())
         return nullptr;
-    const Block& b = *blocks_[blockIndexAt(glyph)];
+    const Block& b = blocks_[blockIndexAt(glyph)]->caughtUp();
     auto it = std::upper_bound(b.lines.begin(), b.lines.end(), glyph,
                                [](int g, const Line& l) { return g < l.glyphs.location; });
     if (it == b.lines.begin())
@@ -2358,7 +2371,7 @@ QRectF LayoutManager::lineFragmentUsedRect(int glyph, Range* effectiveRange)
 
 double LayoutManager::lineX(const Line& l, int index)
 {
-    const Block& b = *blocks_[blockIndexAt(l.glyphs.location)];
+    const Block& b = blocks_[blockIndexAt(l.glyphs.location)]->caughtUp();
     const LineLayout layout = lineLayout(b, l);
     const int local = std::clamp(index - layout.start, 0, layout.length);
     // A line that is drawn keeps the places asked of it: marks drawn over the
@@ -2398,7 +2411,7 @@ QRectF LayoutManager::boundingRect(Range glyphs)
         return result;
     const int last = std::max(glyphs.location, glyphs.end() - 1);
     for (size_t bi = blockIndexAt(glyphs.location); bi < blocks_.size(); ++bi) {
-        const Block& b = *blocks_[bi];
+        const Block& b = blocks_[bi]->caughtUp();
         if (b.range.location > last)
             break;
         const double top = topOf(bi);
@@ -2451,7 +2464,7 @@ int LayoutManager::glyphIndex(QPointF point, double* fraction)
         updateBlock(bi, false, reachPoint());
         advancePending();
     }
-    const Block& b = *blocks_[bi];
+    const Block& b = blocks_[bi]->caughtUp();
     const double blockTop = topOf(bi);
     // The nearest line: first by its band (a table row holds every line of its
     // cells, so a point in a cell's padding stays in that row), then across, then
@@ -2501,7 +2514,7 @@ int LayoutManager::characterIndex(QPointF point)
     const Line* l = lineForGlyph(glyph);
     if (!l)
         return glyph;
-    const Block& b = *blocks_[blockIndexAt(glyph)];
+    const Block& b = blocks_[blockIndexAt(glyph)]->caughtUp();
     const Paragraph& p = b.paragraphs[l->paragraph];
     const LineLayout layout = lineLayout(b, *l);
     const int local = layout.line.xToCursor(point.x(), QTextLine::CursorBetweenCharacters);
@@ -2523,7 +2536,7 @@ Range LayoutManager::glyphRange(const QRectF& rect)
     int stop = blocks_[lastIndex]->range.end();
     // Inside a long paragraph or table only the lines (rows) near the rectangle count.
     const double margin = kInkMargin;
-    const Block& top = *blocks_[firstIndex];
+    const Block& top = blocks_[firstIndex]->caughtUp();
     if (!top.lines.empty()) {
         const auto line = std::partition_point(top.lines.begin(), top.lines.end(), [&](const Line& l) {
             return firstTop + l.bandBottom < rect.top() - margin;
@@ -2531,7 +2544,7 @@ Range LayoutManager::glyphRange(const QRectF& rect)
         if (line != top.lines.end())
             start = std::max(start, line->glyphs.location);
     }
-    const Block& bottom = *blocks_[lastIndex];
+    const Block& bottom = blocks_[lastIndex]->caughtUp();
     if (!bottom.lines.empty()) {
         const auto line = std::partition_point(bottom.lines.begin(), bottom.lines.end(), [&](const Line& l) {
             return lastTop + l.bandTop <= rect.bottom() + margin;
@@ -2599,7 +2612,7 @@ void LayoutManager::drawBackground(QPainter& painter, Range glyphs, QPointF orig
     glyphs = glyphRange(glyphs);
     prepare(glyphs);
     for (size_t bi = blockIndexAt(glyphs.location); bi < blocks_.size(); ++bi) {
-        const Block& b = *blocks_[bi];
+        const Block& b = blocks_[bi]->caughtUp();
         if (b.range.location > glyphs.end() || (glyphs.length > 0 && b.range.location >= glyphs.end()))
             break;
         const QPointF at = origin + QPointF(0, topOf(bi));
@@ -2679,7 +2692,7 @@ void LayoutManager::drawGlyphs(QPainter& painter, Range glyphs, QPointF origin)
     // The pen changes only where the colour does.
     std::optional<QColor> pen;
     for (size_t bi = blockIndexAt(glyphs.location); bi < blocks_.size(); ++bi) {
-        const Block& b = *blocks_[bi];
+        const Block& b = blocks_[bi]->caughtUp();
         if (glyphs.length > 0 && b.range.location >= glyphs.end())
             break;
         const QPointF at = origin + QPointF(0, topOf(bi));
