@@ -5,7 +5,8 @@
 // with its own QTextLayout and laid out again only when its text or its
 // layout-affecting attributes change; a very long paragraph is laid out as
 // several layouts in sequence (parts), cut where its lines wrap anyway, so that
-// an edit lays out again only the part it falls in. Geometry is in container
+// an edit lays out again only the part it falls in; a long table, likewise, is
+// kept as several blocks of rows. Geometry is in container
 // coordinates: y grows downward from the container's top.
 //
 // A lazy manager lays out only what is asked of it: the paragraphs a query or a
@@ -153,8 +154,9 @@ public:
     // A long table whose rows are each one line of cells, in order, is kept as
     // blocks of this many rows each, counted from its first: an edit that adds
     // or takes a line in a cell then lays out and places again only the rows
-    // of its own block, and the blocks below move as wholes. (Set before the
-    // first layout.)
+    // of its own block, and the blocks below move as wholes. (It takes effect
+    // where blocks are made anew: set it before the storage, or invalidate the
+    // layout of everything.)
     int tableBlockRows = 256;
 
     struct Line;
