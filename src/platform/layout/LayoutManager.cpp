@@ -2935,4 +2935,3 @@ void LayoutManager::draw(QPainter& painter, const QRectF& rect, QPointF origin)
 }
 
 } // namespace velkin
-
