@@ -173,6 +173,17 @@ open(sys.argv[2], 'w').write('|' + ' |' * 100000 + '\n|' + '-|' * 100000 + '\n' 
     grep -qx "Export failed: the document is too large to export as PDF with the [0-9]* MB of memory at hand\(: at most [0-9]* KB of text, and it has 200 KB\|, less than the 268 MB it takes before any text; the document has 200 KB of text\)" "$tmp/err" \
         || { echo "FAIL: small memory refusal message: $(cat "$tmp/err")"; fail=1; }
     rm -f "$tmp/memory/small.md"
+    # Qt cuts a large image's conversion and fills into pieces for pooled threads and waits for
+    # each: under a limit that leaves no room to start a thread, a page image still ends, with
+    # the picture or a refusal (it once waited for ever).
+    python3 -c "import sys; open(sys.argv[1], 'w').write('| Name | Value | Notes |\n| --- | --- | --- |\n' + ''.join('| row%d | %d | words here |\n' % (i, i * 7) for i in range(3000)))" "$tmp/memory/rows.md"
+    for limit in 450000 500000 600000; do
+        (ulimit -v $limit; timeout 120 "$velkin" --render "$tmp/memory/rows.md" "$tmp/memory/rows.png" --bare) >/dev/null 2>"$tmp/err"
+        status=$?
+        [ $status -le 1 ] || { echo "FAIL: a page image under a $limit KB limit ended with $status: $(tail -c 300 "$tmp/err")"; fail=1; }
+        rm -f "$tmp/memory/rows.png"
+    done
+    rm -f "$tmp/memory/rows.md"
     # Pictures cost more than their text, but an HTML page takes them one at a time: eight
     # names of one 48 MB picture, each embedded, once needed more than this smaller machine
     # has, and now cost what one does.

@@ -119,6 +119,7 @@ int main(int argc, char** argv, SelfTestRunner selfTest)
 {
     LargeAllocations::keepApart();
     BackgroundThreads::awaitToolkitThreadsAtExit();
+    BackgroundThreads::keepToolkitPoolStarted();
     startedWithoutDisplay = prepareEnvironment();
     const std::vector<std::string> arguments(argv, argv + argc);
     // (An HTML export alone never comes here: the executable runs it without this library.)

@@ -1,6 +1,8 @@
 #include "platform/BackgroundThreads.h"
 
 #include <QCoreApplication>
+#include <QSemaphore>
+#include <QThreadPool>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -148,6 +150,26 @@ void awaitToolkitThreadsAtExit()
                 awaitEnd(threads);
         });
     });
+}
+
+void keepToolkitPoolStarted()
+{
+    QThreadPool* pool = QThreadPool::globalInstance();
+    pool->setStackSize(1 << 20);  // for pixel loops
+    pool->setExpiryTimeout(-1);
+    // Each task holds its thread until every task has one, so each starts a thread of its own.
+    struct Gate {
+        QSemaphore started, go;
+    };
+    const auto gate = std::make_shared<Gate>();
+    const int count = pool->maxThreadCount();
+    for (int i = 0; i < count; ++i)
+        pool->start([gate] {
+            gate->started.release();
+            gate->go.acquire();
+        });
+    gate->started.tryAcquire(count, 10000);
+    gate->go.release(count);
 }
 
 } // namespace velkin::BackgroundThreads

@@ -31,6 +31,13 @@ void joinAll();
 // there, does not wait: its threads are not ending.
 void awaitToolkitThreadsAtExit();
 
+// Starts every thread of Qt's global pool and keeps them. Qt cuts a large image
+// conversion or fill into pieces for that pool and waits for each piece; a
+// piece given to a thread the system cannot start any more (its address space
+// used up) is never run, and the wait never ends. Started first thing in main,
+// while memory is plentiful, the threads are there when it runs low.
+void keepToolkitPoolStarted();
+
 // The kernel's ids of the process's threads that carry a name Qt gives the
 // threads listed above.
 std::vector<long> toolkitThreads();
