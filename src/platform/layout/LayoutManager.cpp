@@ -653,7 +653,6 @@ bool LayoutManager::tablesChanged(Range range) const
     // paragraphs are grouped by table alone, and attributes move no paragraph end.
     if (blocks_.empty() || !storage_)
         return true;
-    const int n = storage_->length();
     for (size_t i = blockIndexAt(range.location); i < blocks_.size(); ++i) {
         const Block& b = blocks_[i]->caughtUp();
         if (b.range.location > range.end())
@@ -662,8 +661,7 @@ bool LayoutManager::tablesChanged(Range range) const
         auto p = std::partition_point(b.paragraphs.begin(), b.paragraphs.end(),
                                       [&](const Paragraph& q) { return q.range.end() < range.location; });
         for (; p != b.paragraphs.end() && p->range.location <= range.end(); ++p) {
-            const ParagraphStyle* style = p->range.location < n ? storage_->paragraphStyle(p->range.location) : nullptr;
-            const TextTableBlock* cell = style ? style->tableBlock() : nullptr;
+            const TextTableBlock* cell = cellAt(p->range.location);
             if ((cell ? cell->table().get() : nullptr) != b.table)
                 return true;
         }
@@ -673,6 +671,12 @@ bool LayoutManager::tablesChanged(Range range) const
     return false;
 }
 
+const TextTableBlock* LayoutManager::cellAt(int character) const
+{
+    const ParagraphStyle* style = character < storage_->length() ? storage_->paragraphStyle(character) : nullptr;
+    return style ? style->tableBlock() : nullptr;
+}
+
 bool LayoutManager::tableBlockHolds(size_t index) const
 {
     const Block& b = blocks_[index]->caughtUp();
@@ -680,23 +684,18 @@ bool LayoutManager::tableBlockHolds(size_t index) const
     const bool hasNext = index + 1 < blocks_.size() && blocks_[index + 1]->table == b.table;
     if (!hasPrevious && !hasNext)
         return true;  // a table in one block: nothing of it is cut
-    const int n = storage_->length();
-    auto cellAt = [&](const Paragraph& p) -> const TextTableBlock* {
-        const ParagraphStyle* style = p.range.location < n ? storage_->paragraphStyle(p.range.location) : nullptr;
-        return style ? style->tableBlock() : nullptr;
-    };
     // Counted again as a whole layout counts them: the block starts where it is cut,
     // holds no cut, and the next block of its table starts at one.
     TableRun run;
     if (hasPrevious) {
-        run.previous = cellAt(blocks_[index - 1]->caughtUp().paragraphs.back());
+        run.previous = cellAt(blocks_[index - 1]->caughtUp().paragraphs.back().range.location);
         if (!run.previous || run.previous->table().get() != b.table)
             return false;
         run.inOrder = true;
         run.rows = tableBlockRows;
     }
     auto cuts = [&](const Paragraph& p, bool first) {
-        const TextTableBlock* cell = cellAt(p);
+        const TextTableBlock* cell = cellAt(p.range.location);
         const bool same = (!first || hasPrevious) && cell && cell->table().get() == b.table;
         return run.next(cell, same, tableBlockRows);
     };
@@ -733,12 +732,6 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
     }
     const U16View text = storage_->string();
     const int n = int(text.size());
-    auto cellAt = [&](int at) -> const TextTableBlock* {
-        if (at >= n)
-            return nullptr;
-        const ParagraphStyle* style = storage_->paragraphStyle(at);
-        return style ? style->tableBlock() : nullptr;
-    };
     auto tableOf = [&](int at) -> const TextTable* {
         const TextTableBlock* cell = cellAt(at);
         return cell ? cell->table().get() : nullptr;

@@ -168,6 +168,8 @@ private:
     void storageEdited(const TextStorage::Edit& edit);
     // Whether a paragraph touching the range has joined or left a table.
     bool tablesChanged(Range range) const;
+    // The table cell of the paragraph holding a character (none past the text's end).
+    const TextTableBlock* cellAt(int character) const;
     struct TableRun;
     // Whether a block of a table cut into blocks still starts and ends where a whole layout cuts it.
     bool tableBlockHolds(size_t index) const;
