@@ -1,11 +1,13 @@
 #include "document/ImageInsertion.h"
 #include "markdown/ImageBlock.h"
+#include "platform/IniText.h"
 #include "platform/OutputFile.h"
 #include "platform/Settings.h"
 #include "platform/graphics/PngWriter.h"
 #include "platform/text/Utf.h"
 
 #include <QImage>
+#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -150,6 +152,37 @@ TEST_F(ImageInsertionFolder, TheSettingsFileWrittenShortStaysAsItWas)
     EXPECT_EQ(Settings::open()->value(QStringLiteral("zoom")).toInt(), 2);
     EXPECT_EQ(Settings::open()->value(QStringLiteral("files/399")).toString(), QStringLiteral("recent document number 399"));
     home ? setenv("XDG_CONFIG_HOME", previous.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+}
+
+// The settings text is the one QSettings writes, byte for byte, and reads back as the same values.
+TEST_F(ImageInsertionFolder, TheSettingsTextIsTheOneQSettingsWrites)
+{
+    QByteArray binary("\x01\xd9\xd0\x00\x03)(\\\"a,;=\n\x7f\xff", 16);
+    const QMap<QString, QVariant> values{
+        {"General/x", "a section named General"},
+        {"RecentDocuments/files", QStringList{"/home/a b/notes, v2.md", " lead", "@home", "caf\u00e9 \U0001F600.md"}},
+        {"RecentDocuments/none", QStringList{}},
+        {"RecentDocuments/one", QStringList{"only"}},
+        {"DocumentState/%2Fhome%2Fa.md", QStringList{"1.2", "serif"}},
+        {"WindowFrames/VelkinDocumentWindow", binary},
+        {"Updates/Automatic", true},
+        {"Updates/Launches", 7},
+        {"Updates/Zoom", 1.25},
+        {"escapes", QString("tab\there\nline \\ \"q\" \x01" "abc end ")},
+        {"k\u00e9y with/slash and %", "="},
+    };
+    const fs::path file = folder / "qt.ini";
+    {
+        QSettings qt(QString::fromStdString(file.string()), QSettings::IniFormat);
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            qt.setValue(it.key(), it.value());
+    }
+    std::ifstream in(file, std::ios::binary);
+    const std::string written(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(IniText::text(values).toStdString(), written);
+    QSettings back(QString::fromStdString(file.string()), QSettings::IniFormat);
+    EXPECT_EQ(back.value("WindowFrames/VelkinDocumentWindow").toByteArray(), binary);
+    EXPECT_EQ(back.value("RecentDocuments/files").toStringList(), values["RecentDocuments/files"].toStringList());
 }
 
 TEST(ImageInsertion, RelativePathsOnlyInsideTheDocumentFolder)
