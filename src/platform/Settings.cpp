@@ -3,11 +3,13 @@
 #include "platform/IniText.h"
 #include "platform/OutputFile.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <system_error>
 
@@ -60,14 +62,14 @@ void remember(const fs::path& file, const QMap<QString, QVariant>& values)
         known.reset();
 }
 
-// The file's values, read without writing anything; whether it could be read (a missing
-// file holds nothing yet; a folder in its place holds nothing, and a write names it).
-QMap<QString, QVariant> read(const fs::path& file, bool& whole)
+// The file's values, read without writing anything; why it could not be read, if so (a
+// missing file holds nothing yet; a folder in its place holds nothing, and a write names it).
+QMap<QString, QVariant> read(const fs::path& file, std::string& unreadable)
 {
-    whole = true;
     const auto version = signature(file);
     if (!version) {
-        whole = errno == ENOENT || errno == ENOTDIR;
+        if (errno != ENOENT && errno != ENOTDIR)
+            unreadable = std::strerror(errno);
         return {};
     }
     {
@@ -81,7 +83,8 @@ QMap<QString, QVariant> read(const fs::path& file, bool& whole)
     QMap<QString, QVariant> values;
     QSettings reader(QString::fromStdString(file.string()), QSettings::IniFormat);
     if (reader.status() == QSettings::AccessError) {
-        whole = false;
+        QFile attempt(QString::fromStdString(file.string()));
+        unreadable = attempt.open(QIODevice::ReadOnly) ? "access refused" : attempt.errorString().toStdString();
         return {};
     }
     for (const QString& key : reader.allKeys())
@@ -108,7 +111,7 @@ void report(const fs::path& file, const std::string& reason)
 
 Store::Store(fs::path file) : file_(std::move(file))
 {
-    read_ = read(file_, readWhole_);
+    read_ = read(file_, unreadable_);
     values_ = read_;
 }
 
@@ -172,9 +175,9 @@ std::optional<std::string> Store::write()
     if (text == IniText::text(read_))
         return std::nullopt;
     std::optional<std::string> failure;
-    if (!readWhole_) {
+    if (!unreadable_.empty()) {
         // What could not be read is not replaced by the little that was set.
-        failure = "it could not be read";
+        failure = "it could not be read: " + unreadable_;
     } else {
         std::error_code ignored;
         fs::create_directories(file_.parent_path(), ignored);

@@ -43,7 +43,7 @@ private:
     QMap<QString, QVariant> read_;
     QMap<QString, QVariant> values_;
     QString group_;
-    bool readWhole_ = true;
+    std::string unreadable_;  // why the file could not be read, if so
 };
 
 // The settings file, opened for one use.
