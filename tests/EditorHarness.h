@@ -59,8 +59,9 @@ struct Editor {
         host = std::make_unique<MarkdownEditorView>(editor(zoom, family));
         host->resize(500, 400);
         view().resize(500, 400);  // a hidden host lays out nothing
-        view().showAlert = [this](const U16String& title, const U16String&, bool warning) {
+        view().showAlert = [this](const U16String& title, const U16String& message, bool warning) {
             alerts.push_back(title);
+            alertMessages.push_back(message);
             alertWarnings.push_back(warning);
         };
     }
@@ -92,6 +93,7 @@ struct Editor {
 
     std::vector<U16String> alerts;
     std::vector<bool> alertWarnings;
+    std::vector<U16String> alertMessages;
 };
 
 } // namespace velkin::testing_editor

@@ -1,11 +1,13 @@
 #include "document/ImageInsertion.h"
 #include "markdown/ImageBlock.h"
+#include "platform/IniText.h"
 #include "platform/OutputFile.h"
 #include "platform/Settings.h"
 #include "platform/graphics/PngWriter.h"
 #include "platform/text/Utf.h"
 
 #include <QImage>
+#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -115,8 +117,10 @@ TEST_F(ImageInsertionFolder, AFileWrittenShortLeavesTheOldOneAsItWas)
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{8192, 8192};
         setrlimit(RLIMIT_FSIZE, &limit);
+        ImageInsertion::Failure failure;
         return OutputFile::writeWhole(file, std::string(12370, 'x')) && OutputFile::writeWhole(file, std::string(100000, 'x'))
-               && !ImageInsertion::materialize(QByteArray(12000, 'p'), u"png", document);
+               && !ImageInsertion::materialize(QByteArray(12000, 'p'), u"png", document, &failure)
+               && failure.file == "image.png" && failure.reason == "File too large";
     };
     EXPECT_EXIT(std::_Exit(writtenPastLimit() ? 0 : 1), ::testing::ExitedWithCode(0), "");
     std::ifstream in(file, std::ios::binary);
@@ -125,31 +129,94 @@ TEST_F(ImageInsertionFolder, AFileWrittenShortLeavesTheOldOneAsItWas)
 }
 
 // The settings file too: a change that cannot be written whole leaves the file as it was
-// (window frames, recent files, each document's zoom), and one that can is kept.
+// (window frames, recent files, each document's zoom) and is named; one the limit lets
+// through (at the new file's size and above) is kept. Reading needs no writing at all.
 TEST_F(ImageInsertionFolder, TheSettingsFileWrittenShortStaysAsItWas)
 {
     const char* home = std::getenv("XDG_CONFIG_HOME");
     const std::string previous = home ? home : "";
     setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+    const fs::path ini = folder / "config/Velkin/Velkin.ini";
+    const auto contents = [](const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
     for (int i = 0; i < 400; ++i)
         Settings::open()->setValue(QStringLiteral("files/%1").arg(i), QStringLiteral("recent document number %1").arg(i));
-    std::ifstream in(folder / "config/Velkin/Velkin.ini", std::ios::binary);
-    const std::string old(std::istreambuf_iterator<char>(in), {});
+    const std::string old = contents(ini);
     ASSERT_GT(old.size(), 8192u);
-    const auto changedPastLimit = [&] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{8192, 8192};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        Settings::open()->setValue(QStringLiteral("zoom"), 2);
-    };
-    EXPECT_EXIT((changedPastLimit(), std::_Exit(0)), ::testing::ExitedWithCode(0), "");
-    std::ifstream after(folder / "config/Velkin/Velkin.ini", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), old);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "config/Velkin"), {}), 1);
     Settings::open()->setValue(QStringLiteral("zoom"), 2);
+    const std::string changed = contents(ini);
+    const auto changeUnder = [&](rlim_t size) {
+        std::ofstream(ini, std::ios::binary | std::ios::trunc) << old;
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{size, size};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const bool read = Settings::open()->value(QStringLiteral("files/399")).toString() == "recent document number 399";
+        Settings::open()->setValue(QStringLiteral("zoom"), 2);
+        std::_Exit(read ? 0 : 1);
+    };
+    for (const rlim_t limit : {rlim_t(0), rlim_t(8192), rlim_t(changed.size() - 1), rlim_t(changed.size()), rlim_t(changed.size() + 1)}) {
+        SCOPED_TRACE(limit);
+        const bool whole = limit >= changed.size();
+        // Under a limit of 0 not even the death test's record of standard error can be written.
+        EXPECT_EXIT(changeUnder(limit), ::testing::ExitedWithCode(0),
+                    whole ? "^$" : limit == 0 ? "" : "Settings not saved: cannot write .*Velkin.ini \\(File too large\\)");
+        EXPECT_EQ(contents(ini), whole ? changed : old);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder / "config/Velkin"), {}), 1);
+    }
     EXPECT_EQ(Settings::open()->value(QStringLiteral("zoom")).toInt(), 2);
-    EXPECT_EQ(Settings::open()->value(QStringLiteral("files/399")).toString(), QStringLiteral("recent document number 399"));
+
+    // A folder that cannot be written to (root writes anywhere: there the size limit of 0
+    // above stood for it) is read all the same.
+    if (geteuid() != 0) {
+        fs::permissions(folder / "config/Velkin", fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_EQ(Settings::open()->value(QStringLiteral("files/0")).toString(), QStringLiteral("recent document number 0"));
+        Settings::open()->setValue(QStringLiteral("zoom"), 4);
+        EXPECT_EQ(Settings::open()->value(QStringLiteral("zoom")).toInt(), 2);
+        fs::permissions(folder / "config/Velkin", fs::perms::owner_all);
+    }
+
+    // A linked file stays a link, and the file it points to takes the change.
+    fs::create_directories(folder / "dotfiles");
+    fs::rename(ini, folder / "dotfiles/Velkin.ini");
+    fs::create_symlink(folder / "dotfiles/Velkin.ini", ini);
+    Settings::open()->setValue(QStringLiteral("zoom"), 3);
+    EXPECT_TRUE(fs::is_symlink(ini));
+    EXPECT_NE(contents(folder / "dotfiles/Velkin.ini").find("zoom=3\n"), std::string::npos);
+    EXPECT_EQ(Settings::open()->value(QStringLiteral("zoom")).toInt(), 3);
     home ? setenv("XDG_CONFIG_HOME", previous.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+}
+
+// The settings text is the one QSettings writes, byte for byte, and reads back as the same values.
+TEST_F(ImageInsertionFolder, TheSettingsTextIsTheOneQSettingsWrites)
+{
+    QByteArray binary("\x01\xd9\xd0\x00\x03)(\\\"a,;=\n\x7f\xff", 16);
+    const QMap<QString, QVariant> values{
+        {"General/x", "a section named General"},
+        {"RecentDocuments/files", QStringList{"/home/a b/notes, v2.md", " lead", "@home", "caf\u00e9 \U0001F600.md"}},
+        {"RecentDocuments/none", QStringList{}},
+        {"RecentDocuments/one", QStringList{"only"}},
+        {"DocumentState/%2Fhome%2Fa.md", QStringList{"1.2", "serif"}},
+        {"WindowFrames/VelkinDocumentWindow", binary},
+        {"Updates/Automatic", true},
+        {"Updates/Launches", 7},
+        {"Updates/Zoom", 1.25},
+        {"escapes", QString("tab\there\nline \\ \"q\" \x01" "abc end ")},
+        {"k\u00e9y with/slash and %", "="},
+    };
+    const fs::path file = folder / "qt.ini";
+    {
+        QSettings qt(QString::fromStdString(file.string()), QSettings::IniFormat);
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            qt.setValue(it.key(), it.value());
+    }
+    std::ifstream in(file, std::ios::binary);
+    const std::string written(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(IniText::text(values).toStdString(), written);
+    QSettings back(QString::fromStdString(file.string()), QSettings::IniFormat);
+    EXPECT_EQ(back.value("WindowFrames/VelkinDocumentWindow").toByteArray(), binary);
+    EXPECT_EQ(back.value("RecentDocuments/files").toStringList(), values["RecentDocuments/files"].toStringList());
 }
 
 TEST(ImageInsertion, RelativePathsOnlyInsideTheDocumentFolder)

@@ -1045,6 +1045,22 @@ TEST(EditorPictures, AnUnsavedDocumentRefusesAPicture)
     EXPECT_FALSE(e.alertWarnings.front());
 }
 
+// A picture that cannot be written is refused with its file and the system's reason, as a
+// save is: here a file named "images" is in the way of the folder.
+TEST(EditorPictures, APictureThatCannotBeWrittenNamesTheCause)
+{
+    TempDirectory folder;
+    folder.write("images", "not a folder");
+    Editor e(u"para");
+    e.host->setWindowFilePath(QString::fromStdString((folder.path() / "note.md").string()));
+    QApplication::clipboard()->setImage(picture());
+    e.view().paste();
+    EXPECT_EQ(*e.document, u"para");
+    ASSERT_EQ(e.alertMessages.size(), 1u);
+    EXPECT_EQ(u8(e.alertMessages.front()), "The picture \u201Cimage.png\u201D couldn't be written to the \u201Cimages\u201D "
+                                            "folder beside this document: Not a directory.");
+}
+
 TEST(EditorPictures, TextOnTheClipboardWinsOverAPicture)
 {
     Editor e(u"");

@@ -90,6 +90,16 @@ mkdir "$tmp/samples" && cp -r "$root/Samples/." "$tmp/samples/" && rm "$tmp/samp
 expect "--appstore without a sample fails" 1 $?
 [ "$(sed -n 6p "$tmp/err")" = "Failed on journal.md" ] || { echo "FAIL: sixth line: $(sed -n 6p "$tmp/err")"; fail=1; }
 [ "$(ls "$tmp/shots2" | wc -l)" = 7 ] || { echo "FAIL: seven shots expected"; fail=1; }
+# A shot that cannot be written is named with its file and the cause, in our words only; a
+# framed page the same.
+(trap '' XFSZ; ulimit -f 16; "$velkin" --appstore "$root/Samples" "$tmp/shots3") 2>"$tmp/err"
+expect "--appstore under a file size limit fails" 1 $?
+[ "$(sed -n 4p "$tmp/err")" = "Failed on code.md ($tmp/shots3/04-code.png: cannot write the file (File too large))" ] \
+    || { echo "FAIL: fourth line: $(sed -n 4p "$tmp/err")"; fail=1; }
+[ "$(wc -l <"$tmp/err")" = 8 ] || { echo "FAIL: --appstore under a limit said: $(cat "$tmp/err")"; fail=1; }
+(trap '' XFSZ; ulimit -f 16; "$velkin" --render "$root/Samples/demo.md" "$tmp/framed.png") 2>"$tmp/err"
+[ "$(cat "$tmp/err")" = "Render failed: cannot write the file (File too large)" ] \
+    || { echo "FAIL: framed page under a limit said: $(cat "$tmp/err")"; fail=1; }
 # A write that fails part-way (here a file size limit) is reported and leaves an existing
 # OUT as it was, with nothing beside it; the pictures of a page are only ever regular files.
 mkdir "$tmp/limit"

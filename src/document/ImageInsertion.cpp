@@ -60,18 +60,24 @@ std::optional<Destination> destinationURL(const std::string& baseName, const std
 
 // The picture's file in full, or none: a write cut short (a full disk, a file size
 // limit) leaves no partial picture beside the document, nor the folder made for it.
-bool writeWhole(const Destination& destination, const std::function<bool(QIODevice&)>& write)
+bool writeWhole(const Destination& destination, const std::function<std::optional<std::string>(QIODevice&)>& write,
+                Failure* failure)
 {
-    const bool written = !OutputFile::writeWhole(destination.file, [&](QIODevice& out) -> std::optional<std::string> {
-        if (!write(out))
-            return std::string("not every byte could be written");
-        return std::nullopt;
-    });
-    if (!written && destination.madeFolder) {
+    const auto refusal = OutputFile::writeWhole(destination.file, write);
+    if (refusal && destination.madeFolder) {
         std::error_code ignored;
         fs::remove(destination.file.parent_path(), ignored);  // only while empty
     }
-    return written;
+    if (refusal && failure)
+        *failure = {destination.file.filename().string(), *refusal};
+    return !refusal;
+}
+
+std::optional<std::string> writeAll(QIODevice& out, const QByteArray& bytes)
+{
+    if (out.write(bytes) != bytes.size())
+        return std::string("not every byte could be written");
+    return std::nullopt;
 }
 
 U16String markdownPath(const fs::path& destination)
@@ -88,7 +94,7 @@ const std::set<U16String>& imageExtensions()
     return extensions;
 }
 
-std::optional<U16String> copyBesideDocument(const Url& source, const std::optional<Url>& documentURL)
+std::optional<U16String> copyBesideDocument(const Url& source, const std::optional<Url>& documentURL, Failure* failure)
 {
     if (!source.isFileURL())
         return std::nullopt;
@@ -99,34 +105,40 @@ std::optional<U16String> copyBesideDocument(const Url& source, const std::option
     else
         extension = "png";
     QFile in(QString::fromStdString(from.string()));
-    if (!in.open(QIODevice::ReadOnly))
+    if (!in.open(QIODevice::ReadOnly)) {
+        if (failure)
+            *failure = {from.filename().string(), in.errorString().toStdString()};
         return std::nullopt;
+    }
     const auto destination = destinationURL(from.stem().string(), extension, documentURL);
     if (!destination)
         return std::nullopt;
-    const bool copied = writeWhole(*destination, [&](QIODevice& out) {
+    const bool copied = writeWhole(*destination, [&](QIODevice& out) -> std::optional<std::string> {
         constexpr qint64 kPiece = 1 << 20;
         while (true) {
             const QByteArray piece = in.read(kPiece);
-            if (piece.isEmpty())
-                return in.error() == QFileDevice::NoError && in.atEnd();
-            if (out.write(piece) != piece.size())
-                return false;
+            if (piece.isEmpty()) {
+                if (in.error() != QFileDevice::NoError || !in.atEnd())
+                    return "cannot read " + from.filename().string() + " (" + in.errorString().toStdString() + ")";
+                return std::nullopt;
+            }
+            if (auto refusal = writeAll(out, piece))
+                return refusal;
         }
-    });
+    }, failure);
     if (!copied)
         return std::nullopt;
     return markdownPath(destination->file);
 }
 
 std::optional<U16String> materialize(const QByteArray& data, U16View preferredExtension,
-                                     const std::optional<Url>& documentURL)
+                                     const std::optional<Url>& documentURL, Failure* failure)
 {
     const std::string extension = preferredExtension.empty() ? std::string("png") : u8(preferredExtension);
     const auto destination = destinationURL("image", extension, documentURL);
     if (!destination)
         return std::nullopt;
-    if (!writeWhole(*destination, [&](QIODevice& out) { return out.write(data) == data.size(); }))
+    if (!writeWhole(*destination, [&](QIODevice& out) { return writeAll(out, data); }, failure))
         return std::nullopt;
     return markdownPath(destination->file);
 }

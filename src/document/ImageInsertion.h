@@ -15,15 +15,22 @@ namespace velkin::ImageInsertion {
 // The path extensions that count as picture files.
 const std::set<U16String>& imageExtensions();
 
+// Why a picture could not be stored: the file it was to be, and the reason.
+struct Failure {
+    std::string file;
+    std::string reason;
+};
+
 // Copies a picture file into the images folder beside the document; the
 // Markdown path of the copy ("images/" + file name), or nothing when the
-// document was never saved or the copy failed.
-std::optional<U16String> copyBesideDocument(const Url& source, const std::optional<Url>& documentURL);
+// document was never saved or the copy failed (then `failure`, when given, says why).
+std::optional<U16String> copyBesideDocument(const Url& source, const std::optional<Url>& documentURL,
+                                            Failure* failure = nullptr);
 
 // Writes picture bytes into the images folder under the name "image"; the
-// Markdown path of the new file, or nothing.
+// Markdown path of the new file, or nothing (and why, in `failure`).
 std::optional<U16String> materialize(const QByteArray& data, U16View preferredExtension,
-                                     const std::optional<Url>& documentURL);
+                                     const std::optional<Url>& documentURL, Failure* failure = nullptr);
 
 // The path of a file relative to the document's folder, for a file inside that
 // folder or below it; nothing otherwise.

@@ -271,7 +271,8 @@ private:
     void replaceGrid(Range range, const PipeTable::Parsed& table, int row, int column, int offset);
     // The caret's offset into its cell.
     int offsetInCell() const;
-    ImageDrop refuse(const std::optional<Url>& documentURL);
+    // `failure`: the picture's file and why it could not be written, for a saved document.
+    ImageDrop refuse(const std::optional<Url>& documentURL, const std::string& file = {}, const std::string& reason = {});
     template <class Edit> void applyCommand(Edit command);
     void applyAtGridEnd(const std::function<std::optional<TextEdit>(U16View, Range)>& command);
 

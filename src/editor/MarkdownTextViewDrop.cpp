@@ -93,14 +93,15 @@ MarkdownTextView::ImageDrop MarkdownTextView::imageMarkdown(const QMimeData& mim
         }
         if (!ImageInsertion::imageLine(u"images/" + u16(file.lastPathComponent())))
             return {ImageDrop::Kind::failed, {}, std::nullopt};  // checked before anything is copied
-        if (const auto copied = ImageInsertion::copyBesideDocument(file, document)) {
+        ImageInsertion::Failure failure;
+        if (const auto copied = ImageInsertion::copyBesideDocument(file, document, &failure)) {
             if (const auto line = ImageInsertion::imageLine(*copied))
                 return {ImageDrop::Kind::markdown, *line, storedFile(document, *copied)};
             std::error_code ignored;
             std::filesystem::remove(storedFile(document, *copied), ignored);
             return {ImageDrop::Kind::failed, {}, std::nullopt};
         }
-        return refuse(document);
+        return refuse(document, failure.file, failure.reason);
     }
     if (!mime.hasImage())
         return {};
@@ -108,17 +109,19 @@ MarkdownTextView::ImageDrop MarkdownTextView::imageMarkdown(const QMimeData& mim
     const std::optional<QByteArray> png = image.isNull() ? std::nullopt : PngWriter::encode(image);
     if (!png)
         return {};
-    if (const auto path = ImageInsertion::materialize(*png, u"png", document)) {
+    ImageInsertion::Failure failure;
+    if (const auto path = ImageInsertion::materialize(*png, u"png", document, &failure)) {
         if (const auto line = ImageInsertion::imageLine(*path))
             return {ImageDrop::Kind::markdown, *line, storedFile(document, *path)};
         std::error_code ignored;
         std::filesystem::remove(storedFile(document, *path), ignored);
         return {ImageDrop::Kind::failed, {}, std::nullopt};
     }
-    return refuse(document);
+    return refuse(document, failure.file, failure.reason);
 }
 
-MarkdownTextView::ImageDrop MarkdownTextView::refuse(const std::optional<Url>& document)
+MarkdownTextView::ImageDrop MarkdownTextView::refuse(const std::optional<Url>& document, const std::string& file,
+                                                     const std::string& reason)
 {
     const bool unsaved = !document;
     const U16String title = unsaved
@@ -129,9 +132,10 @@ MarkdownTextView::ImageDrop MarkdownTextView::refuse(const std::optional<Url>& d
                                  u"Velkin keeps pictures in an \u201Cimages\u201D folder beside the document, so this "
                                  u"document needs a place on disk before it can hold one. Save it, then add the "
                                  u"picture again.")
-        : LocalizedStrings::text(u"imageWriteFailedMessage",
-                                 u"Velkin couldn't write to the \u201Cimages\u201D folder beside this document. The disk "
-                                 u"may be full, or the document may be somewhere you can't write to.");
+        : LocalizedStrings::format(LocalizedStrings::text(u"imageWriteFailedMessage",
+                                                          u"The picture \u201C%1$@\u201D couldn't be written to the "
+                                                          u"\u201Cimages\u201D folder beside this document: %2$@."),
+                                   {u16(file), u16(reason)});
     if (showAlert) {
         showAlert(title, message, !unsaved);
     } else {

@@ -94,10 +94,10 @@ std::optional<QImage> canvas(U16View markdown, const std::string& title, const s
 }
 
 bool renderPNG(U16View markdown, const std::string& title, const std::optional<Url>& baseURL,
-               const std::filesystem::path& destination)
+               const std::filesystem::path& destination, std::string* error)
 {
     auto image = canvas(markdown, title, baseURL);
-    return image && PngWriter::write(*image, destination);
+    return PngWriter::write(image ? *image : QImage(), destination, error);
 }
 
 bool renderAll(const std::filesystem::path& samples, const std::filesystem::path& output)
@@ -111,16 +111,19 @@ bool renderAll(const std::filesystem::path& samples, const std::filesystem::path
         const std::filesystem::path destination = output / outputName(number, shot);
         const std::filesystem::path sample = samples / shot.file;
         bool written = false;
+        std::string error;
         if (auto text = FileRead::utf8Text(sample)) {
             const std::optional<U16String> from = shot.from ? std::optional<U16String>(u16(*shot.from)) : std::nullopt;
             if (auto part = excerpt(*text, from))
                 written = renderPNG(*part, shot.file, Url::fileURL(std::filesystem::absolute(sample, ignored).string()),
-                                    destination);
+                                    destination, &error);
         }
         if (written) {
             report("Wrote " + destination.string());
         } else {
-            report("Failed on " + shot.file);
+            // A shot that could not be written names its file and why; a sample that is
+            // missing, or lacks its heading, is named alone.
+            report("Failed on " + shot.file + (error.empty() ? "" : " (" + destination.string() + ": " + error + ")"));
             ok = false;
         }
     }

@@ -27,7 +27,7 @@ std::optional<U16String> excerpt(U16View document, const std::optional<U16String
 // One screenshot in memory.
 std::optional<QImage> canvas(U16View markdown, const std::string& title, const std::optional<Url>& baseURL);
 bool renderPNG(U16View markdown, const std::string& title, const std::optional<Url>& baseURL,
-               const std::filesystem::path& destination);
+               const std::filesystem::path& destination, std::string* error = nullptr);
 // All eight into `output` (created when missing), reporting each on standard error; true only when all were written.
 bool renderAll(const std::filesystem::path& samples, const std::filesystem::path& output);
 

@@ -1,12 +1,19 @@
 #include "platform/Settings.h"
 
-#include <QFile>
-#include <QStandardPaths>
-#include <QTemporaryFile>
+#include "platform/IniText.h"
+#include "platform/OutputFile.h"
 
-#include <algorithm>
-#include <filesystem>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
 #include <system_error>
+
+#include <sys/stat.h>
 
 namespace velkin::Settings {
 
@@ -14,84 +21,183 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// QSettings writes its file through a buffered temporary file whose last flush the
-// system may cut short without an error (a full disk, a file-size limit), and then puts
-// the cut-down file in place of the whole one. So each use works on a scratch copy
-// beside the file, and the copy takes the file's place only once it reads back as
-// everything that was set; otherwise the file stays as it was.
-class CheckedSettings final : public QSettings {
-public:
-    // Without a whole copy (a full disk, an unreadable file) nothing set can be kept.
-    CheckedSettings(const QString& scratch, QString file, QByteArray before, bool keepable)
-        : QSettings(scratch, QSettings::IniFormat), file_(std::move(file)), before_(std::move(before)),
-          keepable_(keepable)
-    {
-    }
-
-    ~CheckedSettings() override
-    {
-        sync();
-        const QString scratch = fileName();
-        QFile written(scratch);
-        const bool changed = !written.open(QIODevice::ReadOnly) || written.readAll() != before_;
-        written.close();
-        std::error_code ignored;
-        if (keepable_ && changed && status() == QSettings::NoError && readsBackWhole())
-            fs::rename(fs::path(scratch.toStdString()), fs::path(file_.toStdString()), ignored);
-        fs::remove(fs::path(scratch.toStdString()), ignored);
-    }
-
-private:
-    // Values read back from the file are text where they were set as numbers or flags.
-    static bool same(const QVariant& set, const QVariant& read)
-    {
-        return set == read || (set.canConvert<QString>() && read.canConvert<QString>() && set.toString() == read.toString());
-    }
-
-    bool readsBackWhole()
-    {
-        QSettings back(fileName(), QSettings::IniFormat);
-        QStringList keys = allKeys();
-        QStringList readKeys = back.allKeys();
-        std::sort(keys.begin(), keys.end());
-        std::sort(readKeys.begin(), readKeys.end());
-        if (keys != readKeys)
-            return false;
-        return std::all_of(keys.begin(), keys.end(), [&](const QString& key) { return same(value(key), back.value(key)); });
-    }
-
-    QString file_;
-    QByteArray before_;
-    bool keepable_;
+// Which version of the file was read: a file put in place of another is a new one.
+struct Signature {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    long long seconds = 0;
+    long nanoseconds = 0;
+    bool operator==(const Signature&) const = default;
 };
 
-// A copy of the file's bytes beside it, and whether it is whole.
-std::pair<QString, bool> scratchCopy(const QString& file, const QByteArray& bytes)
+std::optional<Signature> signature(const fs::path& file)
 {
-    std::error_code ignored;
-    fs::create_directories(fs::path(file.toStdString()).parent_path(), ignored);
-    QTemporaryFile scratch(file + QStringLiteral(".XXXXXX"));
-    scratch.setAutoRemove(false);
-    if (!scratch.open())
-        return {file + QStringLiteral(".unwritable"), false};
-    const bool whole = scratch.write(bytes) == bytes.size() && scratch.flush() && scratch.size() == bytes.size();
-    scratch.close();
-    return {scratch.fileName(), whole};
+    struct stat s {};
+    if (::stat(file.c_str(), &s) != 0)
+        return std::nullopt;
+    return Signature{s.st_dev, s.st_ino, s.st_size, s.st_mtim.tv_sec, s.st_mtim.tv_nsec};
+}
+
+// The values of the version last read or written here. QSettings keeps each file it
+// parsed and parses it again only when its size or time in milliseconds changed, so a
+// file written here twice within a millisecond at the same size would read as the
+// older one; this version, known by its inode too, is taken as it is.
+struct Known {
+    fs::path file;
+    Signature version;
+    QMap<QString, QVariant> values;
+};
+
+std::mutex knownMutex;
+std::optional<Known> known;
+
+void remember(const fs::path& file, const QMap<QString, QVariant>& values)
+{
+    const auto version = signature(file);
+    std::lock_guard lock(knownMutex);
+    if (version)
+        known = Known{file, *version, values};
+    else
+        known.reset();
+}
+
+// The file's values, read without writing anything; why it could not be read, if so (a
+// missing file holds nothing yet; a folder in its place holds nothing, and a write names it).
+QMap<QString, QVariant> read(const fs::path& file, std::string& unreadable)
+{
+    const auto version = signature(file);
+    if (!version) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            unreadable = std::strerror(errno);
+        return {};
+    }
+    {
+        std::lock_guard lock(knownMutex);
+        if (known && known->file == file && known->version == *version)
+            return known->values;
+    }
+    std::error_code ec;
+    if (fs::is_directory(file, ec))
+        return {};
+    QMap<QString, QVariant> values;
+    QSettings reader(QString::fromStdString(file.string()), QSettings::IniFormat);
+    if (reader.status() == QSettings::AccessError) {
+        QFile attempt(QString::fromStdString(file.string()));
+        unreadable = attempt.open(QIODevice::ReadOnly) ? "access refused" : attempt.errorString().toStdString();
+        return {};
+    }
+    for (const QString& key : reader.allKeys())
+        values.insert(key, reader.value(key));
+    std::lock_guard lock(knownMutex);
+    known = Known{file, *version, values};
+    return values;
+}
+
+// A failed write is said once for each cause, not at every window that closes.
+void report(const fs::path& file, const std::string& reason)
+{
+    static std::mutex mutex;
+    static std::string reported;
+    std::lock_guard lock(mutex);
+    if (reason == reported)
+        return;
+    reported = reason;
+    std::fprintf(stderr, "Settings not saved: cannot write %s (%s)\n", file.c_str(), reason.c_str());
+    std::fflush(stderr);
 }
 
 } // namespace
 
-std::unique_ptr<QSettings> open()
+Store::Store(fs::path file) : file_(std::move(file))
 {
-    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                         + QStringLiteral("/Velkin/Velkin.ini");
-    QByteArray before;
-    QFile current(file);
-    const bool readable =
-        !current.exists() || (current.open(QIODevice::ReadOnly) && (before = current.readAll(), current.error() == QFile::NoError));
-    current.close();
-    auto [scratch, whole] = scratchCopy(file, before);
-    return std::make_unique<CheckedSettings>(scratch, file, std::move(before), readable && whole);
+    read_ = read(file_, unreadable_);
+    values_ = read_;
+}
+
+Store::~Store()
+{
+    write();
+}
+
+QString Store::full(const QString& key) const
+{
+    return group_.isEmpty() ? key : group_ + u'/' + key;
+}
+
+QVariant Store::value(const QString& key, const QVariant& fallback) const
+{
+    return values_.value(full(key), fallback);
+}
+
+bool Store::contains(const QString& key) const
+{
+    return values_.contains(full(key));
+}
+
+void Store::setValue(const QString& key, const QVariant& value)
+{
+    values_.insert(full(key), value);
+}
+
+void Store::remove(const QString& key)
+{
+    const QString name = full(key);
+    const QString below = name + u'/';
+    for (auto it = values_.begin(); it != values_.end();)
+        it = it.key() == name || it.key().startsWith(below) ? values_.erase(it) : std::next(it);
+}
+
+void Store::beginGroup(const QString& group)
+{
+    group_ = full(group);
+}
+
+void Store::endGroup()
+{
+    const qsizetype slash = group_.lastIndexOf(u'/');
+    group_ = slash < 0 ? QString() : group_.left(slash);
+}
+
+QStringList Store::childKeys() const
+{
+    const QString prefix = group_.isEmpty() ? QString() : group_ + u'/';
+    QStringList keys;
+    for (auto it = values_.lowerBound(prefix); it != values_.end() && it.key().startsWith(prefix); ++it)
+        if (!it.key().mid(prefix.size()).contains(u'/'))
+            keys.append(it.key().mid(prefix.size()));
+    return keys;
+}
+
+std::optional<std::string> Store::write()
+{
+    const QByteArray text = IniText::text(values_);
+    if (text == IniText::text(read_))
+        return std::nullopt;
+    std::optional<std::string> failure;
+    if (!unreadable_.empty()) {
+        // What could not be read is not replaced by the little that was set.
+        failure = "it could not be read: " + unreadable_;
+    } else {
+        std::error_code ignored;
+        fs::create_directories(file_.parent_path(), ignored);
+        failure = OutputFile::writeWhole(file_, std::string_view(text.constData(), size_t(text.size())));
+    }
+    if (failure) {
+        report(file_, *failure);
+        // Said once: the change is dropped, and the file keeps what it held.
+        values_ = read_;
+        return failure;
+    }
+    read_ = values_;
+    remember(file_, values_);
+    return std::nullopt;
+}
+
+std::unique_ptr<Store> open()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return std::make_unique<Store>(fs::path(folder.toStdString()) / "Velkin" / "Velkin.ini");
 }
 
 } // namespace velkin::Settings

@@ -74,6 +74,7 @@ struct Header {
     Target* target;
     png_uint_32 width;
     png_uint_32 height;
+    bool alpha = true;
 };
 
 struct Rows {
@@ -87,7 +88,8 @@ void writeHeader(png_structp png, png_infop info, Header* header)
     png_set_write_fn(png, header->target, writeData, flushData);
     // A page may be taller than libpng's default limit of a million rows.
     png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
-    png_set_IHDR(png, info, header->width, header->height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, header->width, header->height, 8, header->alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     // Fast settings: a page image is mostly flat colour, which compresses well anyway.
     png_set_compression_level(png, 2);
@@ -182,11 +184,33 @@ bool write(const QImage& image, const std::filesystem::path& path, std::string* 
 {
     if (image.isNull())
         return fail(error, "not enough memory");
+    // Through libpng with our own error handling, as the page in bands: Qt's PNG writer
+    // would print libpng's own "Write Error" line before the reason is reported.
     OutputFile file(path);
     if (const auto reason = file.open())
         return fail(error, "cannot write the file (" + *reason + ")");
-    if (!image.save(&file.device(), "PNG"))
-        return fail(error, writeFailure(Target{&file}));
+    PngStructs structs;
+    if (!structs.png || !structs.info)
+        return fail(error, "not enough memory");
+    Target target{&file};
+    const bool alpha = image.hasAlphaChannel();
+    Header header{&target, png_uint_32(image.width()), png_uint_32(image.height()), alpha};
+    if (!pngCall(structs.png, writeHeader, structs.info, &header))
+        return fail(error, writeFailure(target));
+    const QImage::Format format = alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888;
+    // A band at a time, so that the picture is not held twice.
+    constexpr int kCopiedRows = 256;
+    for (int top = 0; top < image.height(); top += kCopiedRows) {
+        const int rows = std::min(kCopiedRows, image.height() - top);
+        const QImage band = image.copy(0, top, image.width(), rows).convertToFormat(format);
+        if (band.isNull())
+            return fail(error, "not enough memory");
+        Rows written{band.constBits(), size_t(band.bytesPerLine()), rows};
+        if (!pngCall(structs.png, writeRows, structs.info, &written))
+            return fail(error, writeFailure(target));
+    }
+    if (!pngCall<void>(structs.png, writeEnd, structs.info, nullptr))
+        return fail(error, writeFailure(target));
     if (const auto reason = file.commit())
         return fail(error, "cannot write the file (" + *reason + ")");
     return true;
