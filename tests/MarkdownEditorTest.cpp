@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
+#include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QImage>
 #include <QInputMethodEvent>
@@ -30,6 +31,7 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -649,6 +651,31 @@ TEST(EditorTables, HeaderRowRefusesRowCommandsAndOneColumnRefusesDeletion)
     const ActionSender seven = ActionSender::menuItem(7);
     e.view().mdTableAlign(&seven);
     EXPECT_EQ(*e.document, u"| A |\n| :--- |\n| 1 |");
+}
+
+TEST(EditorTables, TheMenuKeyInACellOpensTheTableMenuAndLeavesTheCaretWhereItIs)
+{
+    Editor e(u"| ha | hb |\n|---|---|\n| one | two |\n");
+    e.caretAt(u"one", 3);
+    // Qt places a keyboard menu at the caret's middle, which lies in the character before it.
+    QWidget& view = e.view();
+    const QPoint at = view.inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QString shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            if (auto* menu = qobject_cast<QMenu*>(popup); menu && !menu->actions().isEmpty())
+                shown = menu->actions().front()->text();
+            popup->close();
+        }
+    });
+    closer.start(0);
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, view.mapToGlobal(at));
+    QApplication::sendEvent(&view, &menu);
+    closer.stop();
+    EXPECT_EQ(shown, QStringLiteral("Insert Row Above"));
+    type(e.view(), "X");
+    EXPECT_EQ(u8(*e.document), "| ha | hb |\n| --- | --- |\n| oneX | two |\n");
 }
 
 TEST(EditorTables, TableActionsAtTheEndOfTheFileKeepItsFinalLineFeed)
