@@ -366,8 +366,7 @@ void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
         // the table goes in as text.
         const U16String rows = TextOps::replacingAll(PipeTable::markdown(table), u"\n", eol);
         const TextEdit edit = MarkdownEditing::placingLines(place, rows, eol);
-        if (replaceText(edit.range, AttributedString(edit.replacement, attributesForInsertion(edit.range)),
-                                        edit.selection))
+        if (replaceText(edit.range, AttributedString(edit.replacement, attributesForInsertion(edit.range)), edit.selection))
             scrollRangeToVisible(selectedRange());
         return;
     }

@@ -557,8 +557,7 @@ void TextView::undoChange(const std::shared_ptr<UndoRecord>& record)
         return;  // the text changed behind the view's back: nothing safe to restore
     // The text and the selection as they were before the change; its redo, as they were after it.
     reversing_ = std::pair{record->selectionAfter, record->selectionBefore};
-    const Range selection = record->selectionBefore;
-    replaceText(record->range, record->text, Range{selection});
+    replaceText(record->range, record->text, record->selectionBefore);
     reversing_.reset();
     scrollRangeToVisible(selection_);
 }
