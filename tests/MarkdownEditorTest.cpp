@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
+#include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QImage>
 #include <QInputMethodEvent>
@@ -30,6 +31,7 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -651,6 +653,31 @@ TEST(EditorTables, HeaderRowRefusesRowCommandsAndOneColumnRefusesDeletion)
     EXPECT_EQ(*e.document, u"| A |\n| :--- |\n| 1 |");
 }
 
+TEST(EditorTables, TheMenuKeyInACellOpensTheTableMenuAndLeavesTheCaretWhereItIs)
+{
+    Editor e(u"| ha | hb |\n|---|---|\n| one | two |\n");
+    e.caretAt(u"one", 3);
+    // Qt places a keyboard menu at the caret's middle, which lies in the character before it.
+    QWidget& view = e.view();
+    const QPoint at = view.inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QString shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            if (auto* menu = qobject_cast<QMenu*>(popup); menu && !menu->actions().isEmpty())
+                shown = menu->actions().front()->text();
+            popup->close();
+        }
+    });
+    closer.start(0);
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, view.mapToGlobal(at));
+    QApplication::sendEvent(&view, &menu);
+    closer.stop();
+    EXPECT_EQ(shown, QStringLiteral("Insert Row Above"));
+    type(e.view(), "X");
+    EXPECT_EQ(u8(*e.document), "| ha | hb |\n| --- | --- |\n| oneX | two |\n");
+}
+
 TEST(EditorTables, TableActionsAtTheEndOfTheFileKeepItsFinalLineFeed)
 {
     Editor e(u"intro\n\n| A |\n| - |\n| 1 |\n");
@@ -733,6 +760,41 @@ TEST(EditorTables, CuttingToTheLineUnderAGridAndPastingBackKeepsTheFile)
         }
 }
 
+// Undo returns the text and the selection to what they were just before `edit` (made after `setup`), Redo
+// to what they were just after it: a letter or Backspace then does what it does there, and nothing else.
+void expectUndoAndRedoThenKeys(const U16String& text, const std::function<void(Editor&)>& setup,
+                               const std::function<void(Editor&)>& edit)
+{
+    using Step = std::function<void(Editor&)>;
+    const std::pair<const char*, Step> keys[] = {{"a letter", [](Editor& e) { type(e.view(), "Q"); }},
+                                                 {"Backspace", [](Editor& e) { key(e.view(), Qt::Key_Backspace); }}};
+    for (const auto& [name, press] : keys)
+        for (const bool redone : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (redone ? " after Undo and Redo" : " after Undo"));
+            Editor r(text);
+            setup(r);
+            if (redone)
+                edit(r);
+            press(r);
+            Editor u(text);
+            setup(u);
+            const Range before = u.view().selectedRange();
+            edit(u);
+            const U16String after = *u.document;
+            const Range caret = u.view().selectedRange();
+            u.view().undo();
+            EXPECT_EQ(u8(*u.document), u8(text));
+            EXPECT_EQ(u.view().selectedRange(), before);
+            if (redone) {
+                u.view().redo();
+                EXPECT_EQ(u8(*u.document), u8(after));
+                EXPECT_EQ(u.view().selectedRange(), caret);
+            }
+            press(u);
+            EXPECT_EQ(u8(*u.document), u8(*r.document));
+        }
+}
+
 TEST(EditorTables, CopyCutAndPasteBackOfPartsOfAGrid)
 {
     // A typed table: a cut rebuilds the grid, a paste back gives its own bytes again.
@@ -789,31 +851,7 @@ TEST(EditorTables, CopyCutAndPasteBackOfPartsOfAGrid)
         // never a whole grid: a letter then goes where it goes after the edit or over the selection.
         for (const auto& [name, edit] : edits) {
             SCOPED_TRACE(name);
-            auto edited = [&](bool redone) {
-                Editor r(text);
-                r.view().setSelectedRange(selection);
-                if (redone)
-                    edit(r);
-                type(r.view(), "Q");
-                return *r.document;
-            };
-            for (const bool redone : {false, true}) {
-                Editor u(text);
-                u.view().setSelectedRange(selection);
-                edit(u);
-                const U16String after = *u.document;
-                const Range caret = u.view().selectedRange();
-                u.view().undo();
-                EXPECT_EQ(u8(*u.document), u8(text));
-                EXPECT_EQ(u.view().selectedRange(), selection);
-                if (redone) {
-                    u.view().redo();
-                    EXPECT_EQ(u8(*u.document), u8(after));
-                    EXPECT_EQ(u.view().selectedRange(), caret);
-                }
-                type(u.view(), "Q");
-                EXPECT_EQ(u8(*u.document), u8(edited(redone))) << (redone ? "redone" : "undone");
-            }
+            expectUndoAndRedoThenKeys(text, [&](Editor& u) { u.view().setSelectedRange(selection); }, edit);
         }
     }
     // Elsewhere: a cell's text goes into prose as typed text; whole rows go in as rows.
@@ -1272,6 +1310,82 @@ TEST(EditorActions, MenuActionsArriveAsInvokableMethods)
 
 namespace velkin {
 namespace {
+
+TEST(EditorUndo, EveryEditsUndoAndRedoPutBackTheSelectionOfTheirMoment)
+{
+    const U16String table = u"| ha | hb |\n|---|---|\n| one | two |\n| three | four |\n";
+    const U16String quoted = u"> Quote\n>\n> | ha | hb |\n> |---|---|\n> | one | two |\n> | three | four |\n\nText\n";
+    const U16String prose = u"alpha one\nbeta two\ngamma three\n";
+    const U16String item = u"- item\n\n  | ha | hb |\n  |---|---|\n  | one | two |\n\n- after\n";
+    using Step = std::function<void(Editor&)>;
+    auto caret = [](U16View at, int offset) { return Step([at, offset](Editor& e) { e.caretAt(at, offset); }); };
+    auto select = [](U16View at, int offset, int length) {
+        return Step([=](Editor& e) { e.view().setSelectedRange({e.find(at) + offset, length}); });
+    };
+    // The grid's two body rows copied as a user selects them, then the caret `offset` into `at`.
+    auto rowsCopied = [](U16View at, int offset) {
+        return Step([=](Editor& e) {
+            key(e.view(), Qt::Key_Home, {}, Qt::ControlModifier);
+            key(e.view(), Qt::Key_Down);
+            key(e.view(), Qt::Key_Home);
+            key(e.view(), Qt::Key_Down, {}, Qt::ShiftModifier);
+            key(e.view(), Qt::Key_Down, {}, Qt::ShiftModifier);
+            e.view().copy();
+            ASSERT_EQ(Pasteboard::general().string().value_or(u"").find(u"| one | two |"), 0u);
+            e.caretAt(at, offset);
+        });
+    };
+    const Step paste = [](Editor& e) { e.view().paste(); };
+    const Step cut = [](Editor& e) { e.view().cut(); };
+    const Step newline = [](Editor& e) { key(e.view(), Qt::Key_Return); };
+    const Step typing = [](Editor& e) { type(e.view(), "abc"); };
+    // The caret at `at`, then `found` typed into the find bar (which selects its first match) or only set.
+    auto find = [](U16View at, U16View found, bool typed) {
+        return Step([=](Editor& e) {
+            e.caretAt(at);
+            if (typed)
+                e.view().findIncrementally(found);
+            else
+                e.view().setFindString(found);
+        });
+    };
+    auto replaceAll = [](U16View by) { return Step([=](Editor& e) { e.view().replaceAllMatches(by); }); };
+    auto drop = [](U16View at, int offset) {
+        return Step([=](Editor& e) { e.view().moveText(e.view().selectedRange(), e.find(at) + offset); });
+    };
+    struct Row {
+        const char* name;
+        U16String text;
+        Step setup;
+        Step edit;
+    };
+    const Row rows[] = {
+        {"typing", prose, caret(u" two", 0), typing},
+        {"typing in a cell of an item", item, caret(u"one", 3), typing},
+        {"Return in an item", u"- next\n- after\n", caret(u"next", 4), newline},
+        {"Return in a cell", table, caret(u"one", 3), newline},
+        {"Return in a quoted row", quoted, caret(u"two |", 5), newline},
+        {"rows pasted at an item's end", table + u"\n- next\n- after\n", rowsCopied(u"next", 4), paste},
+        {"rows pasted at a quote's line end", table + u"\n> Quote\n> more\n", rowsCopied(u"Quote", 5), paste},
+        {"rows pasted at the last line's end", table + u"\n- next\n- after\n", rowsCopied(u"after", 5), paste},
+        {"rows pasted at a caret in prose", table + u"\nSome words\n", rowsCopied(u" words", 0), paste},
+        {"a cut", prose, select(u"beta", 0, 4), cut},
+        {"a cut in a cell", table, select(u"three", 1, 3), cut},
+        {"Replace All from a match", prose, find(u"alpha", u"a", true), replaceAll(u"4")},
+        {"Replace All from a caret", prose, find(u" two", u"a", false), replaceAll(u"4")},
+        {"Replace All in a grid", table, find(u"ha", u"o", true), replaceAll(u"0")},
+        {"Replace All in a quote", quoted, find(u"Quote", u"e", true), replaceAll(u"E")},
+        {"a drop", prose, select(u"beta", 0, 5), drop(u"three", 5)},
+        {"a drop backwards", prose, select(u"three", 0, 5), drop(u"alpha", 0)},
+        {"a drop of a cell's text", table + u"\nText\n", select(u"three", 0, 5), drop(u"Text", 4)},
+    };
+    for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")})
+        for (const Row& row : rows) {
+            const U16String text = TextOps::replacingAll(row.text, u"\n", eol);
+            SCOPED_TRACE(std::string(row.name) + (eol.size() > 1 ? ", CRLF" : ""));
+            expectUndoAndRedoThenKeys(text, row.setup, row.edit);
+        }
+}
 
 TEST(EditorUndo, AZoomKeepsTheHistoryAndANewTextFromOutsideDropsIt)
 {

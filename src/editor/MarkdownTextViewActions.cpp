@@ -366,8 +366,7 @@ void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
         // the table goes in as text.
         const U16String rows = TextOps::replacingAll(PipeTable::markdown(table), u"\n", eol);
         const TextEdit edit = MarkdownEditing::placingLines(place, rows, eol);
-        if (replaceTextKeepingSelection(edit.range, AttributedString(edit.replacement, attributesForInsertion(edit.range)),
-                                        edit.selection))
+        if (replaceText(edit.range, AttributedString(edit.replacement, attributesForInsertion(edit.range)), edit.selection))
             scrollRangeToVisible(selectedRange());
         return;
     }
@@ -384,7 +383,7 @@ void MarkdownTextView::insertGrid(const PipeTable::Parsed& table)
     if (!place.after.empty())
         piece.append(AttributedString(place.after));
     const int caret = place.at + int(place.before.size());
-    if (replaceTextKeepingSelection({place.at, 0}, piece, Range{caret, 0}))
+    if (replaceText({place.at, 0}, piece, Range{caret, 0}))
         scrollRangeToVisible(selectedRange());
 }
 
@@ -398,7 +397,7 @@ void MarkdownTextView::replaceGrid(Range range, const PipeTable::Parsed& table, 
     const std::optional<Range> cell = cellContentRange(grid, row, column);
     const int caret = range.location + (cell ? cell->location + std::clamp(offset, 0, cell->length) : 0);
     // Undo and redo put back the caret each found, not the rewritten grid selected.
-    if (replaceTextKeepingSelection(range, grid, Range{caret, 0}))
+    if (replaceText(range, grid, Range{caret, 0}))
         scrollRangeToVisible(selectedRange());
 }
 
@@ -432,6 +431,10 @@ QMenu* MarkdownTextView::tableContextMenu()
 
 QMenu* MarkdownTextView::menuForEvent(QContextMenuEvent* event)
 {
+    // The Menu key opens the menu of the caret's place, where the caret stays (the point Qt gives
+    // for it, the caret's middle, lies in the character before it).
+    if (event->reason() != QContextMenuEvent::Mouse)
+        return currentGrid() ? tableContextMenu() : TextView::menuForEvent(event);
     const QPointF at = viewport()->mapFromGlobal(event->globalPos());
     if (const std::optional<int> index = characterAt(containerPoint(at)); index && tableBlock(*index)) {
         setSelectedRange({*index, 0});

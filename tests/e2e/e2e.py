@@ -970,6 +970,16 @@ def find_bar_buttons(d):
     d.key("Escape")
     d.wait_text(b"alpha beta X\n")
     d.wait_title(wid, "buttons.md")
+    # Replace All undone gives back the match the search selected, nothing more: a letter replaces only it.
+    d.key("ctrl+Home", "ctrl+f", "ctrl+a")
+    d.type("a")
+    d.key("Tab", "ctrl+a")
+    d.type("4")
+    d.click_beside_focus(wid, 1)
+    d.key("Escape", "ctrl+z")
+    d.type("Q")
+    d.key("ctrl+s")
+    d.wait_bytes("buttons.md", b"Qlpha beta X\n")
 
 
 def drag_rows_between_windows(d):

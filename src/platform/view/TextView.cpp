@@ -31,8 +31,10 @@ struct TextView::UndoRecord {
     Range range;
     AttributedString text;
     unsigned generation = 0;  // undo steps from before a change behind the view's back are void
-    // What taking the step back selects: the selection the change found, or (none) the restored text.
-    std::optional<Range> selection;
+    // The selection the change found, which taking it back puts back, and the one it left, which
+    // taking it forward again puts back: each in the text of its moment.
+    Range selectionBefore;
+    Range selectionAfter;
 };
 
 namespace {
@@ -503,17 +505,23 @@ void TextView::registerUndo(Range range, int replacementLength)
     UndoManager* manager = undoManager();
     if (!manager)
         return;
+    // A change before this one (of the same command, or of one whose event is not done) ends with the selection now.
+    settleUndoSelection();
     if (joinPending_) {
         // This change belongs to the joined step: its record already restores the text before both.
         joinPending_ = false;
+        settleUndoSelectionLater(joinRecord_);
         return;
     }
-    auto record = std::make_shared<UndoRecord>(
-        UndoRecord{{range.location, replacementLength}, storage_->attributedSubstring(range), generation_, {}});
-    // A change in or beside a table grid rewrites whole grids: selecting what its undo puts back
-    // would select those grids, and the next key would replace them.
-    if (undoKeepsSelection_ || touchesTable(range))
-        record->selection = selection_;
+    auto record = std::make_shared<UndoRecord>(UndoRecord{
+        {range.location, replacementLength}, storage_->attributedSubstring(range), generation_, selection_, selection_});
+    if (reversing_) {
+        // The redo of an undone change: it puts back the selections of the change it repeats.
+        record->selectionBefore = reversing_->first;
+        record->selectionAfter = reversing_->second;
+    } else {
+        settleUndoSelectionLater(record);
+    }
     lastRecord_ = record;
     QPointer<TextView> view(this);
     manager->registerUndo([view, record] {
@@ -522,16 +530,23 @@ void TextView::registerUndo(Range range, int replacementLength)
     });
 }
 
-bool TextView::touchesTable(Range range) const
+void TextView::settleUndoSelection()
 {
-    const int n = storage_->length();
-    const Range around = Range::fromTo(std::max(0, range.location - 1), std::min(n, range.end() + 1));
-    bool found = false;
-    storage_->enumerateAttribute(AttributeKey::ParagraphStyle, around, [&](const AttributeValue* value, Range) {
-        if (const auto* style = value && !found ? std::get_if<ParagraphStylePtr>(value) : nullptr)
-            found = *style && (*style)->tableBlock();
+    if (unsettled_)
+        unsettled_->selectionAfter = selection_;
+    unsettled_.reset();
+}
+
+void TextView::settleUndoSelectionLater(const std::shared_ptr<UndoRecord>& record)
+{
+    unsettled_ = record;
+    if (settleScheduled_ || !record)
+        return;
+    settleScheduled_ = true;
+    QTimer::singleShot(0, this, [this] {
+        settleScheduled_ = false;
+        settleUndoSelection();
     });
-    return found;
 }
 
 void TextView::undoChange(const std::shared_ptr<UndoRecord>& record)
@@ -540,16 +555,10 @@ void TextView::undoChange(const std::shared_ptr<UndoRecord>& record)
     unmarkText();
     if (record->generation != generation_ || record->range.location < 0 || record->range.end() > storage_->length())
         return;  // the text changed behind the view's back: nothing safe to restore
-    const AttributedString restored = record->text;
-    const Range at = record->range;
-    if (record->selection) {
-        // The step puts back the selection its change found, and taking it forward again
-        // the one found now.
-        const Range selection = *record->selection;
-        replaceTextKeepingSelection(at, restored, selection);
-    } else {
-        replaceText(at, restored, Range{at.location, restored.length()});
-    }
+    // The text and the selection as they were before the change; its redo, as they were after it.
+    reversing_ = std::pair{record->selectionAfter, record->selectionBefore};
+    replaceText(record->range, record->text, record->selectionBefore);
+    reversing_.reset();
     scrollRangeToVisible(selection_);
 }
 
@@ -590,15 +599,6 @@ bool TextView::replaceText(Range range, const AttributedString& text, std::optio
     --changing_;
     didChangeText();
     return true;
-}
-
-bool TextView::replaceTextKeepingSelection(Range range, const AttributedString& text, Range selectionAfter)
-{
-    const bool keeps = undoKeepsSelection_;
-    undoKeepsSelection_ = true;
-    const bool changed = replaceText(range, text, selectionAfter);
-    undoKeepsSelection_ = keeps;
-    return changed;
 }
 
 bool TextView::replaceCharacters(Range range, U16View text, std::optional<Range> selectionAfter)
@@ -669,6 +669,7 @@ bool TextView::typeReplacing(Range range, U16View text, Typing kind)
     if (!allowed)
         return false;
     if (coalesce) {
+        settleUndoSelectionLater(typingRecord_);
         UndoRecord& r = *typingRecord_;
         if (kind == Typing::inserting) {
             r.range.length += int(text.size());
@@ -740,6 +741,7 @@ void TextView::selectAll()
 
 void TextView::undo()
 {
+    settleUndoSelection();
     endTyping();
     if (UndoManager* manager = undoManager(); manager && allowsUndo_)
         manager->undo();
@@ -747,6 +749,7 @@ void TextView::undo()
 
 void TextView::redo()
 {
+    settleUndoSelection();
     endTyping();
     if (UndoManager* manager = undoManager(); manager && allowsUndo_)
         manager->redo();

@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QMenu;
@@ -163,10 +164,9 @@ public:
     bool replaceText(Range range, U16View text);
     bool replaceText(Range range, const AttributedString& text);
     // The same, putting the selection (clamped) in place before the delegate hears of the change.
+    // Whatever a change rewrites (a whole grid around the caret, say), its undo puts back the
+    // selection the change found and its redo the one the change left: nothing more is selected.
     bool replaceText(Range range, const AttributedString& text, std::optional<Range> selectionAfter);
-    // The same for a command that rewrites a whole block around the selection: undo and
-    // redo of the change put back the selection each found, not the rewritten block selected.
-    bool replaceTextKeepingSelection(Range range, const AttributedString& text, Range selectionAfter);
     // The road for plain text that takes its attributes from the text it goes into (see below).
     bool replaceCharacters(Range range, U16View text, std::optional<Range> selectionAfter = std::nullopt);
     // The same road for a change that continues the previous joined change: when `range`
@@ -298,9 +298,11 @@ private:
     void scheduleLayout();
     void storageEdited(const TextStorage::Edit& edit);
     void registerUndo(Range range, int replacementLength);
-    // Whether `range`, or a character on either side of it, lies in a table grid's cell.
-    bool touchesTable(Range range) const;
     void undoChange(const std::shared_ptr<UndoRecord>& record);
+    // The latest change's step ends: what its redo selects is the selection now.
+    void settleUndoSelection();
+    // The same once the event that made the change is done (the command may still move the selection).
+    void settleUndoSelectionLater(const std::shared_ptr<UndoRecord>& record);
     void endTyping() { typing_ = Typing::none; }
     bool typeReplacing(Range range, U16View text, Typing kind);
     void deleteRange(Range range, Typing kind);
@@ -368,11 +370,15 @@ private:
     bool selectionPending_ = false;    // a selection change to report after the text change
     bool ownChange_ = false;           // the storage is being changed by the view itself
     bool suppressUndo_ = false;        // the change joins an undo step already registered
-    bool undoKeepsSelection_ = false;  // the change's undo step puts back the selection it found
     bool sameCharacters_ = false;      // a change of the contents that keeps every character
     unsigned generation_ = 0;          // counts changes made behind the view's back
     bool layoutScheduled_ = false;
     std::shared_ptr<UndoRecord> lastRecord_;
+    // The change whose selection afterwards is not known yet: it follows the selection until settled.
+    std::shared_ptr<UndoRecord> unsettled_;
+    bool settleScheduled_ = false;
+    // While undoing a change: the selections its redo puts back before and after it.
+    std::optional<std::pair<Range, Range>> reversing_;
     // The change later ones may join (replaceCharactersJoiningUndo).
     std::shared_ptr<UndoRecord> joinRecord_;
     size_t joinUndoCount_ = 0;

@@ -135,6 +135,8 @@ void TextView::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    // A key starts a command of its own: the one before it has left its selection.
+    settleUndoSelection();
     if (event == QKeySequence::SelectAll) {
         selectAll();
     } else if (event == QKeySequence::Copy) {
@@ -537,6 +539,7 @@ void TextView::inputMethodEvent(QInputMethodEvent* event)
         event->ignore();
         return;
     }
+    settleUndoSelection();
     const U16String commit = fromQString(event->commitString());
     const U16String preedit = fromQString(event->preeditString());
     if (!commit.empty()) {
@@ -622,6 +625,7 @@ Range TextView::selectionForGranularity(int anchor, int index) const
 
 void TextView::mousePressEvent(QMouseEvent* event)
 {
+    settleUndoSelection();
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
