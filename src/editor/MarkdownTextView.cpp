@@ -381,10 +381,15 @@ void MarkdownTextView::removeRecorded(Range selection, std::optional<U16String> 
     TextStorage* storage = textStorage();
     const bool acrossGrids = crossesGridEdge(selection, u"");
     Range changed = selection;
-    if (acrossGrids)
+    if (acrossGrids) {
         for (const int end : {selection.location, selection.end()})
             if (const std::optional<Range> grid = GridClipboard::gridAround(*storage, end))
                 changed = unionRange(changed, *grid);
+        // And the text's final line end right after it, which a grid left ending the text takes as its own.
+        const U16View rest = substring(string(), Range::fromTo(changed.end(), storage->length()));
+        if (rest == u"\n" || rest == u"\r\n")
+            changed = Range::fromTo(changed.location, storage->length());
+    }
     AttributedString before = storage->attributedSubstring(changed);
     const int length = storage->length();
     if (!remove(acrossGrids) || (!acrossGrids && storage->length() == length))

@@ -77,6 +77,10 @@ struct GridSpan {
     int typedLength = -1;
 };
 
+// `grid` (one whole grid) ending the text, after it the text's final line end `lineEnd`, which is
+// then its last row's own: the grid written as it then reads when opened (its cells unchanged).
+AttributedString endingText(const AttributedString& grid, U16View lineEnd);
+
 // The text as Markdown: prose verbatim, every grid as a pipe table (as typed
 // while its cells are unchanged, canonical once any cell differs). `spans`
 // receives where each grid went, in text order. `continues`: the text is a
