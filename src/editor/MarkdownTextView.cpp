@@ -346,8 +346,16 @@ void MarkdownTextView::relocateText(Range source, int index)
         text = MarkdownEditing::leadingBreaks(string(), index, eol) + text;
     }
     const int before = storage->length();
-    if (toCell || !replaceAtGridEdge(Range{index, 0}, text, false))
-        replaceText(Range{index, 0}, AttributedString(text, attributesForInsertion(Range{index, 0})), std::nullopt);
+    if (toCell || !replaceAtGridEdge(Range{index, 0}, text, false)) {
+        // Its tables become grids where a fresh open shows them so, as pasted ones do.
+        const auto grids = toCell ? std::nullopt
+            : GridClipboard::withOpenedGrids(*storage, TextEdit{Range{index, 0}, text, Range{index, 0}}, gridBaseSize,
+                                             attributesForInsertion(Range{index, 0}));
+        if (grids && (grids->range.length == 0 || grids->range.end() <= source.location || grids->range.location >= source.end()))
+            replaceText(grids->range, grids->text, std::nullopt);
+        else
+            replaceText(Range{index, 0}, AttributedString(text, attributesForInsertion(Range{index, 0})), std::nullopt);
+    }
     const int added = storage->length() - before;
     const Range shifted = index < source.location ? Range{source.location + added, source.length} : source;
     const int beforeRemoval = storage->length();

@@ -455,7 +455,8 @@ bool MarkdownTextView::applyOpeningGrids(const TextEdit& edit)
     if (!grids)
         return false;
     endJoiningUndo();
-    if (replaceText(grids->range, grids->text, Range{grids->caret, 0}))
+    // Undo and redo put back the caret each found, not the line end the grid took selected.
+    if (replaceTextKeepingSelection(grids->range, grids->text, Range{grids->caret, 0}))
         scrollRangeToVisible(selectedRange());
     return true;
 }
