@@ -212,7 +212,8 @@ TEST(GridSelections, SelectAllOverATableFirstTextIsReplacedAsTextByTypingReturnO
 TEST(GridSelections, ASelectionFromACellPastItsGridTakesTheRowsItHoldsWholeAndWhatIsTypedGoesAsText)
 {
     const U16String text = u"Intro\n\n| ab | c |\n| --- | --- |\n| 1 | 2 |\n\nText\n";
-    // Where the selection starts and ends (none: Ctrl+Shift+End), then what the file holds after "X".
+    // Where the selection starts and ends (at the end of the given text; none: Ctrl+Shift+End), then
+    // the file after "X".
     const std::tuple<U16View, int, std::optional<U16View>, U16View> cases[] = {
         {u"ab", 0, std::nullopt, u"Intro\n\nX"},
         {u"1\n", 0, std::nullopt, u"Intro\n\n| ab | c |\n| --- | --- |\n\nX"},
@@ -221,6 +222,8 @@ TEST(GridSelections, ASelectionFromACellPastItsGridTakesTheRowsItHoldsWholeAndWh
         // Stopped at the end of the last cell, it leaves the line break after it.
         {u"ab", 0, u"2", u"Intro\n\nX\n\nText\n"},
         {u"1\n", 0, u"2", u"Intro\n\n| ab | c |\n| --- | --- |\n\nX\n\nText\n"},
+        // Stopped before the text's final line end, it leaves that line end the row's own, no empty line.
+        {u"1\n", 1, u"Text", u"Intro\n\n| ab | c |\n| --- | --- |\n| 1X |  |\n"},
     };
     for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")})
         for (const auto& [start, offset, end, expected] : cases) {
@@ -228,12 +231,12 @@ TEST(GridSelections, ASelectionFromACellPastItsGridTakesTheRowsItHoldsWholeAndWh
             differential::Editor e(TextOps::replacingAll(text, u"\n", eol));
             e.view().setSelectedRange({at(e, start) + offset, 0});
             if (end)
-                e.view().setSelectedRange(Range::fromTo(at(e, start) + offset, at(e, *end) + 1));
+                e.view().setSelectedRange(Range::fromTo(at(e, start) + offset, at(e, *end) + int(end->size())));
             else
                 QTest::keyClick(&e.view(), Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
             QTest::keyClicks(&e.view(), QStringLiteral("X"));
             const U16String written = TextOps::replacingAll(expected, u"\n", eol);
-            EXPECT_EQ(u8(e.document->substr(0, written.size())), u8(written));
+            EXPECT_EQ(u8(*e.document), u8(written));
             EXPECT_EQ(e.document->find(end ? u"2" : u"Text"), U16String::npos);
             EXPECT_EQ(differential::compareWithFresh(e), "");
         }

@@ -275,13 +275,17 @@ struct TwoTables {
         auto gone = [&](int at) { return at >= range.location && at < range.end(); };
         U16String out;
         bool afterTable = false;
-        int at = 0;
+        int at = 0, tableEnd = 0;
         for (const Block& b : blocks) {
             if (b.rows.empty()) {
                 U16String kept;
                 for (char16_t c : b.prose)
                     if (!gone(at++))
                         kept += c;
+                // Taken from the last table to the text's final line end, which is then its last row's.
+                if (afterTable && kept == u"\n" && !gone(at - 1) && &b == &blocks.back() && range.location < tableEnd
+                    && range.end() >= tableEnd)
+                    return out + kept;
                 if (afterTable && !kept.empty()) {
                     out += kept.front() == u'\n' ? u"\n" : u"\n\n";
                     afterTable = false;
@@ -328,6 +332,7 @@ struct TwoTables {
                 }
             }
             afterTable = true;
+            tableEnd = at;
         }
         return out;
     }

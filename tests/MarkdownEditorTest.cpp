@@ -1,6 +1,7 @@
 // The editor as a window uses it: events sent to the text view and its
 // viewport, the document text read back through the binding.
 #include "EditorHarness.h"
+#include "RestyleDifferential.h"
 #include "TempDirectory.h"
 
 #include "editor/EmojiCompletionPicker.h"
@@ -924,6 +925,8 @@ TEST(EditorTables, PastedOrDroppedTablesEndWithTheBlankLineBeforeTheTextBelowAnd
     const U16String nested = u"- outer\n  - inner\n\n    | a | b |\n    |---|---|\n    | 1 | 2 |\n\nProse here.\n";
     const U16String item = u"- item\n\nEnd.\n";
     const U16String foreign = u"| x | y |\n| --- | --- |\n| 1 | 2 |\n";
+    const U16String places = u"Top line here\n\n| abc | bee |\n|---|---|\n| one | two |\n| three | four |\n\n"
+                             u"- item\n- next\n\n> Quote\n> more\n\nPara\n\n\n\nLast";
     enum class Way { pasteRows, pasteForeign, dropRowsHere, dropRowsThere };
     // Texts found in the view's text, where each cell is a paragraph.
     struct Case {
@@ -935,8 +938,18 @@ TEST(EditorTables, PastedOrDroppedTablesEndWithTheBlankLineBeforeTheTextBelowAnd
         U16View at;   // where the caret stands or the text is dropped: `atOffset` from the start of this; with
         int atOffset; // -1, the start of the line above it; nothing, the text's end
         U16String expected;
+        U16String typed = {};  // what "X" typed then makes of it, when asked
     };
     const U16String rows12 = u"| 1 | 2 |\n| --- | --- |\n";
+    // The body rows of `places` as a table, after `leader`, `typed` at the end of the last cell; `places`
+    // with `inserted` right after `after`.
+    auto rows = [](U16View leader, U16View typed) {
+        const U16String l(leader);
+        return l + u"| one | two |\n" + l + u"| --- | --- |\n" + l + u"| three | four" + U16String(typed) + u" |";
+    };
+    auto pastedAt = [&](U16View after, const U16String& inserted) {
+        return U16String(places).insert(places.find(after) + after.size(), inserted);
+    };
     const Case cases[] = {
         {"rows over the grid to the blank line", grid, Way::pasteRows, u"a\n", u"Prose", -1, {}, 0,
          u"Top\n\n" + rows12 + u"\nProse.\n"},
@@ -963,6 +976,19 @@ TEST(EditorTables, PastedOrDroppedTablesEndWithTheBlankLineBeforeTheTextBelowAnd
          nested + u"\n" + rows12 + u"\n"},
         {"a table on the empty line after a list item", item, Way::pasteForeign, {}, {}, 0, u"End.", -1,
          u"- item\n\n" + foreign + u"\nEnd.\n"},
+        // Pasted rows are the grid a fresh open shows, the caret at the end of their last cell (as text, in a quote).
+        {"rows at a paragraph's end", places, Way::pasteRows, u"one", u"four", 4, u"Top line here", 13,
+         pastedAt(u"Top line here", u"\n\n" + rows(u"", u"")), pastedAt(u"Top line here", u"\n\n" + rows(u"", u"X"))},
+        {"rows at a list item's end", places, Way::pasteRows, u"one", u"four", 4, u"item", 4,
+         pastedAt(u"- item", u"\n\n" + rows(u"  ", u"") + u"\n"), pastedAt(u"- item", u"\n\n" + rows(u"  ", u"X") + u"\n")},
+        {"rows at a quote line's end", places, Way::pasteRows, u"one", u"four", 4, u"Quote", 5,
+         pastedAt(u"> Quote", u"\n>\n" + rows(u"> ", u"") + u"\n>"), pastedAt(u"> Quote", u"\n>\n" + rows(u"> ", u"X") + u"\n>")},
+        {"rows on a blank line between blank lines", places, Way::pasteRows, u"one", u"four", 4, u"\n\nLast", 0,
+         pastedAt(u"Para\n\n", rows(u"", u"")), pastedAt(u"Para\n\n", rows(u"", u"X"))},
+        {"rows at the end of the last line", places, Way::pasteRows, u"one", u"four", 4, {}, 0,
+         places + u"\n\n" + rows(u"", u""), places + u"\n\n" + rows(u"", u"X")},
+        {"rows at a line's start", places, Way::pasteRows, u"one", u"four", 4, u"Para", 0,
+         pastedAt(u"more\n\n", rows(u"", u"") + u"\n\n"), pastedAt(u"more\n\n", rows(u"", u"") + u"\n\nX")},
     };
     for (const Case& c : cases) {
         for (const U16View variant : {U16View(u"LF"), U16View(u"CRLF"), U16View(u"BOM")}) {
@@ -984,11 +1010,12 @@ TEST(EditorTables, PastedOrDroppedTablesEndWithTheBlankLineBeforeTheTextBelowAnd
             }
             const Range selection = c.from.empty() ? Range{} : Range::fromTo(e.find(c.from), e.find(c.to) + c.toOffset);
             e.view().setSelectedRange(selection);
-            if (&c.text == &nested)
+            if (&c.text == &nested || &c.text == &places)
                 e.view().copy();
+            const U16String atText = TextOps::replacingAll(U16String(c.at), u"\n", eol);
             const int at = c.at.empty() ? e.storage().length()
-                : c.atOffset < 0      ? e.find(c.at) - int(eol.size())
-                                      : e.find(c.at) + c.atOffset;
+                : c.atOffset < 0      ? e.find(atText) - int(eol.size())
+                                      : e.find(atText) + c.atOffset;
             if (c.way == Way::dropRowsHere) {
                 e.view().moveText(selection, at);
             } else if (c.way == Way::dropRowsThere) {
@@ -999,6 +1026,12 @@ TEST(EditorTables, PastedOrDroppedTablesEndWithTheBlankLineBeforeTheTextBelowAnd
                 e.view().paste();
             }
             EXPECT_EQ(u8(*e.document), u8(form(c.expected)));
+            EXPECT_EQ(differential::compareWithOpened(e.storage(), *e.document), "");
+            if (!c.typed.empty()) {
+                type(e.view(), "X");
+                EXPECT_EQ(u8(*e.document), u8(form(c.typed)));
+                e.view().undo();
+            }
             e.view().undo();
             EXPECT_EQ(u8(*e.document), u8(text));
         }

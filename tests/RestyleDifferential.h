@@ -293,6 +293,14 @@ inline std::string compareWithFresh(Editor& e)
     return layoutDifference(*e.view().layoutManager(), *fresh.view().layoutManager(), e.view().string());
 }
 
+// The difference between `storage` and that of an editor opened on `document` anew, its tables made
+// grids again from the text (as a restyle does not), or empty.
+inline std::string compareWithOpened(const AttributedString& storage, const U16String& document)
+{
+    const Editor opened(document);
+    return storageDifference(storage, opened.storage());
+}
+
 // Runs `edits` random edits over `text`, comparing after every `every` edits.
 // Returns the first difference with the edit it followed, or empty.
 inline std::string run(U16View text, unsigned seed, int edits, int every = 1)

@@ -1,5 +1,6 @@
 #include "editor/GridClipboard.h"
 
+#include "editor/RestyleWindow.h"
 #include "markdown/PipeTable.h"
 #include "markdown/TableGrid.h"
 #include "platform/text/Lines.h"
@@ -399,6 +400,106 @@ std::optional<GridEdges::Replacement> pastingRows(const AttributedString& text, 
     AttributedString rebuilt = TableGrid::attributedReplacing(table, baseSize, first ? first->table().get() : nullptr);
     caretAt = std::min(caretAt, rebuilt.length());
     return GridEdges::Replacement{grid, std::move(rebuilt), grid.location + caretAt};
+}
+
+namespace {
+
+// Where a reading of the lines for their tables may start, above `at`, and read them as a reading
+// from the text's start does: a line flush left with text on it, outside code and grids, and no
+// fence's line. Every line above it reads nothing into the lines after it (no list item, code
+// block or fence holds them), nor does a reading from its start.
+int readingStart(const AttributedString& text, int at)
+{
+    const U16View s = text.string();
+    const int n = text.length();
+    int start = lineRange(s, Range{std::min(at, n), 0}).location;
+    for (;;) {
+        if (start < n && s[size_t(start)] != u' ' && s[size_t(start)] != u'\t' && s[size_t(start)] != u'\n'
+            && s[size_t(start)] != u'\r' && !tableAt(text, start) && !text.attribute(AttributeKey::CodeBlockFill, start)
+            && !RestyleWindow::looksLikeFence(s, start))
+            return start;
+        if (start == 0)
+            return 0;
+        start = lineRange(s, Range{start - 1, 0}).location;
+    }
+}
+
+int lineEndLength(U16View text)
+{
+    return text.starts_with(u"\r\n") ? 2 : text.starts_with(u"\n") ? 1 : 0;
+}
+
+} // namespace
+
+std::optional<GridEdges::Replacement> withOpenedGrids(const AttributedString& text, const TextEdit& edit,
+                                                      double baseSize, const Attributes& typing)
+{
+    const U16View s = text.string();
+    const int n = text.length();
+    const Range r = edit.range;
+    const U16View pasted = edit.replacement;
+    if (r.location < 0 || r.length < 0 || r.end() > n || pasted.find(u'|') == U16View::npos)
+        return std::nullopt;
+    // The edit stays out of cells: on a cell's line, or in one, it is a grid's own.
+    const bool underGrid = r.location > 0 && tableAt(text, r.location - 1);
+    if ((underGrid && s[size_t(r.location - 1)] != u'\n') || (r.end() < n && tableAt(text, r.end()) && !pasted.ends_with(u'\n')))
+        return std::nullopt;
+    for (int p = r.location; p < r.end(); ++p)
+        if (tableAt(text, p))
+            return std::nullopt;
+
+    // The lines around the edit as the document has them: from where a reading may start to the
+    // second line after it (a table's rows go on into the next line when it is one), short of a grid.
+    const int from = readingStart(text, r.location);
+    const AttributedString above = text.attributedSubstring(Range::fromTo(from, r.location));
+    U16String markdown = TableGrid::serialize(above, nullptr, true);
+    if (underGrid)
+        markdown += u'\n';  // the line end after the grid's last row, which serialize leaves to the text after it
+    const int start = int(markdown.size());
+    markdown += pasted;
+    int to = r.end();
+    for (int line = 0; line < 2 && to < n; ++line)
+        to = lineRange(s, Range{to, 0}).end();
+    for (int p = r.end(); p < to; ++p)
+        if (tableAt(text, p)) {
+            to = p;
+            break;
+        }
+    markdown += substring(s, Range::fromTo(r.end(), to));
+    const int following = lineEndLength(substring(s, Range::fromTo(r.end(), to)));
+    // Text goes on below: a line that no table takes keeps a table ending here from ending the text.
+    if (to < n) {
+        if (!markdown.ends_with(u'\n'))
+            return std::nullopt;
+        markdown += u'x';
+    }
+
+    const int stop = start + int(pasted.size());
+    const int caretIn = start + edit.selection.location - r.location;  // where the caret would stand
+    AttributedString out;
+    int copied = start;  // how far the pasted text is in `out`
+    int caret = -1;      // in `out`, when the caret goes to a grid
+    int shift = 0;       // what the grids before the caret add
+    for (TableGrid::OpenedTable& table : TableGrid::openedTables(markdown, baseSize)) {
+        // Only a table of the pasted lines (its last row's line end may follow them).
+        const Range m = table.markdown;
+        if (m.location < start || m.location >= stop || m.end() > stop + (pasted.ends_with(u'\n') ? 0 : following))
+            continue;
+        out.append(AttributedString(markdown.substr(size_t(copied), size_t(m.location - copied)), typing));
+        if (caretIn > m.location && caretIn <= m.end())
+            caret = out.length() + table.grid.length() - 1;
+        else if (caretIn > m.end())
+            shift += table.grid.length() - m.length;
+        out.append(table.grid);
+        copied = m.end();
+    }
+    if (copied == start)
+        return std::nullopt;
+    if (copied < stop)
+        out.append(AttributedString(markdown.substr(size_t(copied), size_t(stop - copied)), typing));
+    const int end = r.end() + std::max(0, copied - stop);
+    const int at = caret >= 0 ? r.location + caret : edit.selection.location + shift;
+    return GridEdges::Replacement{Range::fromTo(r.location, end), std::move(out), at};
 }
 
 } // namespace velkin::GridClipboard

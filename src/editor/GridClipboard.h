@@ -2,6 +2,7 @@
 // What Copy, Cut and a drag put on the clipboard from a selection that touches a
 // grid, and how such text is pasted back into a grid.
 #include "editor/GridEdges.h"
+#include "editor/TextEdit.h"
 #include "platform/attributed/AttributedString.h"
 
 #include <optional>
@@ -38,5 +39,13 @@ U16String tablesText(const AttributedString& text, Range range);
 // a later line's cells go at the start of the next row's cells. None for other text or elsewhere.
 std::optional<GridEdges::Replacement> pastingRows(const AttributedString& text, int caret, U16View pasted,
                                                   double baseSize);
+
+// `edit` (pasted text put in as Markdown) with each pipe table among its lines that a fresh open of
+// the text it leaves shows as a grid made that grid, as the open makes it: the range replaced (grown
+// over the line end after a last row, which the grid holds), the text (its prose in `typing`) and
+// the caret (from within such a table's text or the line end after it, to the end of its last cell).
+// None when no such table is there, or the edit touches a cell.
+std::optional<GridEdges::Replacement> withOpenedGrids(const AttributedString& text, const TextEdit& edit,
+                                                      double baseSize, const Attributes& typing);
 
 } // namespace velkin::GridClipboard

@@ -344,6 +344,16 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
         p = stop;
     }
 
+    // A selection past the last grid left, taking its last line end and all the text after it but the
+    // text's final line end, leaves that line end its last row's: the grid ends the text with it, as
+    // the text then opens, and no empty line stays after it.
+    const U16View finalEnd = s.substr(size_t(to));
+    auto last = std::find_if(pieces.rbegin(), pieces.rend(), [](const Piece& piece) { return piece.text.length() > 0; });
+    if (last != pieces.rend() && last->grid && range.end() >= last->original.end() && (finalEnd == u"\n" || finalEnd == u"\r\n")) {
+        last->text = TableGrid::endingText(last->text, finalEnd);
+        to = n;
+    }
+
     // Each grid left stays apart from the text around it, as far apart as it was
     // (one blank line from another grid).
     AttributedString out;

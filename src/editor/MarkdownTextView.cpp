@@ -346,8 +346,16 @@ void MarkdownTextView::relocateText(Range source, int index)
         text = MarkdownEditing::leadingBreaks(string(), index, eol) + text;
     }
     const int before = storage->length();
-    if (toCell || !replaceAtGridEdge(Range{index, 0}, text, false))
-        replaceText(Range{index, 0}, AttributedString(text, attributesForInsertion(Range{index, 0})), std::nullopt);
+    if (toCell || !replaceAtGridEdge(Range{index, 0}, text, false)) {
+        // Its tables become grids where a fresh open shows them so, as pasted ones do.
+        const auto grids = toCell ? std::nullopt
+            : GridClipboard::withOpenedGrids(*storage, TextEdit{Range{index, 0}, text, Range{index, 0}}, gridBaseSize,
+                                             attributesForInsertion(Range{index, 0}));
+        if (grids && (grids->range.length == 0 || grids->range.end() <= source.location || grids->range.location >= source.end()))
+            replaceText(grids->range, grids->text, std::nullopt);
+        else
+            replaceText(Range{index, 0}, AttributedString(text, attributesForInsertion(Range{index, 0})), std::nullopt);
+    }
     const int added = storage->length() - before;
     const Range shifted = index < source.location ? Range{source.location + added, source.length} : source;
     const int beforeRemoval = storage->length();
@@ -381,10 +389,15 @@ void MarkdownTextView::removeRecorded(Range selection, std::optional<U16String> 
     TextStorage* storage = textStorage();
     const bool acrossGrids = crossesGridEdge(selection, u"");
     Range changed = selection;
-    if (acrossGrids)
+    if (acrossGrids) {
         for (const int end : {selection.location, selection.end()})
             if (const std::optional<Range> grid = GridClipboard::gridAround(*storage, end))
                 changed = unionRange(changed, *grid);
+        // And the text's final line end right after it, which a grid left ending the text takes as its own.
+        const U16View rest = substring(string(), Range::fromTo(changed.end(), storage->length()));
+        if (rest == u"\n" || rest == u"\r\n")
+            changed = Range::fromTo(changed.location, storage->length());
+    }
     AttributedString before = storage->attributedSubstring(changed);
     const int length = storage->length();
     if (!remove(acrossGrids) || (!acrossGrids && storage->length() == length))

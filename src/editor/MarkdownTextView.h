@@ -238,6 +238,9 @@ private:
     // Puts text from outside in place of `range` when a pipe table starts or ends it: the table
     // goes in as a block of its own, apart from the text around it. False when no break is needed.
     bool insertTableApart(Range range, U16View text);
+    // Puts a paste's `edit` in with the tables it brings made grids where a fresh open of the text
+    // shows them so, the caret after the last cell of such a table it ends in; false when it brings none.
+    bool applyOpeningGrids(const TextEdit& edit);
     // What a paste or a drop brings: its text, and whether that text is rows of a grid copied in this
     // program, with the tables those rows make outside a grid.
     struct PastedText {

@@ -402,7 +402,7 @@ bool MarkdownTextView::insertTableApart(Range range, U16View text)
     const U16String inserted = TextOps::withLineEnds(text, lineEnding());
     TextEdit edit = MarkdownEditing::paste(string(), range, inserted, lineEnding());
     if (edit.replacement.size() == inserted.size())
-        return false;
+        return applyOpeningGrids(edit);
     // Over the selection it was copied from, the text is what stands there already.
     if (range.length > 0 && substring(string(), range) == U16View(inserted)) {
         setSelectedRange(Range{range.end(), 0});
@@ -446,7 +446,22 @@ bool MarkdownTextView::insertTableApart(Range range, U16View text)
             edit.range = Range{at, selected.length + (place.at - at)};
         }
     }
-    apply(edit);
+    if (!applyOpeningGrids(edit))
+        apply(edit);
+    return true;
+}
+
+bool MarkdownTextView::applyOpeningGrids(const TextEdit& edit)
+{
+    if (GridEdges::gluesUnderGrid(*textStorage(), edit.range, edit.replacement))
+        return false;
+    const auto grids = GridClipboard::withOpenedGrids(*textStorage(), edit, gridBaseSize, attributesForInsertion(edit.range));
+    if (!grids)
+        return false;
+    endJoiningUndo();
+    // Undo and redo put back the caret each found, not the line end the grid took selected.
+    if (replaceTextKeepingSelection(grids->range, grids->text, Range{grids->caret, 0}))
+        scrollRangeToVisible(selectedRange());
     return true;
 }
 

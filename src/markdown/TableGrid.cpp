@@ -338,6 +338,40 @@ AttributedString attributedReplacing(const PipeTable::Parsed& table, double base
     return gridOf(table, baseSize, std::move(grid));
 }
 
+AttributedString endingText(const AttributedString& grid, U16View lineEnd)
+{
+    const TextTableBlock* first = cellBlock(grid, 0);
+    const auto* table = first ? dynamic_cast<const SourceTable*>(first->table().get()) : nullptr;
+    if (!table)
+        return grid;
+    auto ending = std::make_shared<SourceTable>(*table);
+    if (ending->source)
+        *ending->source = ending->source->substr(0, ending->source->size() - ending->lastRowEnd.size()) + U16String(lineEnd);
+    ending->lastRowEnd = U16String(lineEnd);
+    ending->endedText = true;
+    ending->endsLikeRows = false;
+    const std::shared_ptr<const TextTable> shared = ending;
+    // Each cell the same, of the new table.
+    AttributedString out = grid;
+    grid.enumerateAttribute(AttributeKey::ParagraphStyle, Range{0, grid.length()}, [&](const AttributeValue* value, Range run) {
+        const auto* style = value ? std::get_if<ParagraphStylePtr>(value) : nullptr;
+        const TextTableBlock* cell = style && *style ? (*style)->tableBlock() : nullptr;
+        if (!cell)
+            return;
+        auto block = std::make_shared<TextTableBlock>(shared, cell->startingRow(), cell->rowSpan(), cell->startingColumn(),
+                                                      cell->columnSpan());
+        for (const auto layer : {TextTableBlock::Layer::Padding, TextTableBlock::Layer::Border, TextTableBlock::Layer::Margin})
+            for (const auto edge : {TextTableBlock::MinX, TextTableBlock::MinY, TextTableBlock::MaxX, TextTableBlock::MaxY})
+                block->setWidth(cell->width(layer, edge), layer, edge);
+        block->backgroundColor = cell->backgroundColor;
+        block->borderColor = cell->borderColor;
+        auto copy = std::make_shared<ParagraphStyle>(**style);
+        copy->textBlocks = {block};
+        out.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(copy), run);
+    });
+    return out;
+}
+
 U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans, bool continues)
 {
     const U16View s = text.string();

@@ -40,6 +40,15 @@ TextStorage render(U16View markdownText, double baseSize);
 // styles the whole text itself.
 TextStorage grids(U16View markdownText, double baseSize);
 
+// One pipe table that grids() makes a grid: the text it takes (from its header's line
+// start to the next line's, or the text's end) and the grid, unstyled around it.
+struct OpenedTable {
+    Range markdown;
+    AttributedString grid;
+};
+// Those tables of the text, in text order.
+std::vector<OpenedTable> openedTables(U16View markdownText, double baseSize);
+
 // One grid: a paragraph per cell, header row first, each carrying its own cell
 // block of one new SourceTable (which keeps `source` when given, and the blanks
 // its first line starts with as its leader; `endsText`: the table's lines end the
@@ -67,6 +76,10 @@ struct GridSpan {
     std::vector<int> rowTexts = {};
     int typedLength = -1;
 };
+
+// `grid` (one whole grid) ending the text, after it the text's final line end `lineEnd`, which is
+// then its last row's own: the grid written as it then reads when opened (its cells unchanged).
+AttributedString endingText(const AttributedString& grid, U16View lineEnd);
 
 // The text as Markdown: prose verbatim, every grid as a pipe table (as typed
 // while its cells are unchanged, canonical once any cell differs). `spans`

@@ -107,10 +107,11 @@ TextStorage render(U16View text, double baseSize)
     return storage;
 }
 
-TextStorage grids(U16View text, double baseSize)
+std::vector<OpenedTable> openedTables(U16View text, double baseSize)
 {
+    std::vector<OpenedTable> tables;
     if (!mayHoldTable(text))
-        return TextStorage(U16String(text));
+        return tables;
     const std::vector<U16View> lines = splitAt(text, lineFeed);
     const size_t count = lines.size();
     // Where a header and its delimiter row could start a table, before the code
@@ -133,17 +134,7 @@ TextStorage grids(U16View text, double baseSize)
     };
 
     LinesOnTheLeft onTheLeft(lines, code);
-    AttributedString built;
-    // The plain text since the last grid: from the start of line `plainFrom` to the start of line `upTo`.
-    size_t plainFrom = 0;
-    auto offsetOf = [&](size_t k) { return k < count ? size_t(lines[k].data() - text.data()) : text.size(); };
-    auto flushPlain = [&](size_t upTo) {
-        const size_t from = offsetOf(plainFrom);
-        const size_t to = offsetOf(upTo);
-        if (to > from)
-            built.append(U16String(text.substr(from, to - from)), Attributes());
-    };
-
+    auto offsetOf = [&](size_t k) { return k < count ? int(lines[k].data() - text.data()) : int(text.size()); };
     for (size_t i = 0; i < count; ++i) {
         if (!mayStartTable(i) || !isRow(i) || !isRow(i + 1))
             continue;
@@ -173,12 +164,28 @@ TextStorage grids(U16View text, double baseSize)
         const bool endsText = end == count || (end == count - 1 && lines[end].empty());
         if (end == count - 1 && lines[end].empty())
             source += lineFeed;
-        flushPlain(i);
-        built.append(attributed(*table, baseSize, std::move(source), endsText));
-        plainFrom = end;
+        // The grid takes the text from its header's line to the next line after its last row.
+        tables.push_back({Range::fromTo(offsetOf(i), endsText ? int(text.size()) : offsetOf(end)),
+                          attributed(*table, baseSize, std::move(source), endsText)});
         i = end - 1;
     }
-    flushPlain(count);
+    return tables;
+}
+
+TextStorage grids(U16View text, double baseSize)
+{
+    AttributedString built;
+    int plain = 0;  // where the text since the last grid starts
+    for (OpenedTable& table : openedTables(text, baseSize)) {
+        if (table.markdown.location > plain)
+            built.append(U16String(substring(text, Range::fromTo(plain, table.markdown.location))), Attributes());
+        built.append(table.grid);
+        plain = table.markdown.end();
+    }
+    if (plain == 0)
+        return TextStorage(U16String(text));
+    if (plain < int(text.size()))
+        built.append(U16String(text.substr(size_t(plain))), Attributes());
     return TextStorage(built);
 }
 
