@@ -459,8 +459,7 @@ bool MarkdownTextView::applyOpeningGrids(const TextEdit& edit)
     if (!grids)
         return false;
     endJoiningUndo();
-    // Undo and redo put back the caret each found, not the line end the grid took selected.
-    if (replaceTextKeepingSelection(grids->range, grids->text, Range{grids->caret, 0}))
+    if (replaceText(grids->range, grids->text, Range{grids->caret, 0}))
         scrollRangeToVisible(selectedRange());
     return true;
 }
