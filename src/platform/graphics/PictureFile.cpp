@@ -64,8 +64,9 @@ QImage decode(const QByteArray& data)
     QImageReader reader(&buffer);
     // The format is told by the bytes, never by a file name.
     reader.setDecideFormatFromContent(true);
-    // Header-declared sizes bigger than this would allocate gigabytes.
-    reader.setAllocationLimit(256);
+    reader.setAllocationLimit(decodeLimitMegabytes);
+    // Upright as the file says (a photo's stored orientation), as it is shown.
+    reader.setAutoTransform(true);
     return reader.read();
 }
 
