@@ -25,6 +25,11 @@ struct Picture {
 // readable regular file of at most maximumBytes that decodes as an image.
 std::optional<Picture> read(const std::filesystem::path& path);
 
+// The pixel size of a JPEG that any reader shows as decode() does, so that its
+// bytes can be written as they are: upright as stored (no orientation to
+// apply), grey or RGB, baseline or progressive. Nothing for any other bytes.
+std::optional<QSize> jpegShownAsStored(const QByteArray& data);
+
 // The whole contents of a regular file of at most `limit` bytes; nothing for a
 // missing or unreadable file, a folder, FIFO, socket or device (looked at
 // before and after opening, never waited on), or a larger file.
