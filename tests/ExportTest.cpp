@@ -1,10 +1,12 @@
 #include "PdfText.h"
 #include "app/CommandLine.h"
+#include "document/ImageCache.h"
 #include "export/Export.h"
 #include "export/OutputBudget.h"
 #include "export/PageImport.h"
 #include "platform/graphics/PictureFile.h"
 #include "platform/richtext/RichTextImport.h"
+#include "platform/richtext/RichTextWriter.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
@@ -43,6 +45,15 @@ std::string readBytes(const fs::path& path)
     return bytes.str();
 }
 
+// How often `piece` occurs in `text`.
+size_t occurrences(const std::string& text, const std::string& piece)
+{
+    size_t count = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++count;
+    return count;
+}
+
 void writeBytes(const fs::path& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -56,6 +67,26 @@ QByteArray pngOfSize(int width, int height)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A JPEG stored `width` x `height` that its EXIF orientation (1 to 8) turns
+// when it is shown, as phones write them; 0 writes none.
+QByteArray photo(int width, int height, int orientation)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 90);
+    if (orientation > 0) {
+        // APP1 "Exif": a big-endian TIFF header and one entry, the orientation (0x0112) as a SHORT.
+        const QByteArray exif = QByteArray("Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 25)
+                                + char(orientation) + QByteArray(6, '\0');
+        const int length = int(exif.size()) + 2;
+        bytes.insert(2, QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + exif);
+    }
     return bytes;
 }
 
@@ -208,6 +239,24 @@ TEST_F(ExportFolder, APictureShownManyTimesIsReadOnceAndWrittenAlikeEachTime)
             ++count;
         EXPECT_EQ(count, embeds ? 50u : 40u);  // by address, "./pic.png" keeps its own spelling
     }
+    // Every export reads the file as often for all those uses as for one (a
+    // photo's bytes are carried into the RTF as they are).
+    writeBytes(folder / "photo.jpg", photo(40, 20, 0).toStdString());
+    MarkdownHTML::Options options;
+    options.baseURL = Url::fileURL((folder / "doc.md").string());
+    for (const char16_t* name : {u"pic.png", u"photo.jpg"})
+        for (ExportFormat::Value format : ExportFormat::allCases()) {
+            SCOPED_TRACE(ExportFormat(format).fileExtension() + u8(name));
+            U16String uses = many;
+            for (size_t at = uses.find(u"pic.png"); at != U16String::npos; at = uses.find(u"pic.png", at + 1))
+                uses.replace(at, 7, name);
+            const fs::path out = folder / (std::string("out.") + ExportFormat(format).fileExtension());
+            const int one = opensDuring(folder / u8(name), [&] { Export::write(u"![p](" + U16String(name) + u")", out, format, options); });
+            const int all = opensDuring(folder / u8(name), [&] { Export::write(uses, out, format, options); });
+            EXPECT_EQ(all, one);
+            const char* piece = format == ExportFormat::pdf ? "/Subtype /Image" : format == ExportFormat::rtf ? "{\\pict" : "<img";
+            EXPECT_EQ(occurrences(readBytes(out), piece), format == ExportFormat::pdf ? 1u : 50u);
+        }
 }
 
 TEST_F(ExportFolder, PicturesKeepTheirAddressWhenNotEmbedded)
@@ -399,6 +448,75 @@ TEST_F(ExportFolder, EveryConstructSurvivesTheThreeFormats)
     }
 }
 
+// A picture comes out of every format as the editor shows it: without a
+// description wherever it stands, upright as its file says, however thin, and
+// once in the PDF however often it is shown.
+TEST_F(ExportFolder, EveryPictureComesOutAsTheEditorShowsIt)
+{
+    writeBytes(folder / "pic.png", pngOfSize(40, 20).toStdString());
+    writeBytes(folder / "turned.jpg", photo(80, 40, 6).toStdString());
+    writeBytes(folder / "upright.jpg", photo(80, 40, 1).toStdString());
+    writeBytes(folder / "thin.png", pngOfSize(1000, 1).toStdString());
+    struct Row {
+        const char* name;
+        const char16_t* markdown;
+        const char* html;      // a piece of the page
+        const char* rtf;       // a piece of the RTF, shown `shown` times
+        size_t shown;
+        const char* pdf;       // a piece of the PDF's one picture
+    };
+    const Row rows[] = {
+        {"inline", u"See ![](pic.png) here.", "width=\"40\" height=\"20\" alt=\"\"> here.</p>",
+         "{\\pict\\pngblip\\picw40\\pich20\\picwgoal800\\pichgoal400", 1, "/Width 40\n/Height 20"},
+        {"in a cell", u"| a | b |\n|---|---|\n| x ![](pic.png) | y |", "alt=\"\"></td><td>y</td>", "\\pngblip\\picw40", 1,
+         "/Width 40"},
+        {"in an item", u"- item ![](pic.png) z", "alt=\"\"> z</li>", "\\pngblip\\picw40", 1, "/Width 40"},
+        {"in a quote", u"> ![](pic.png) q", "alt=\"\"> q</p>", "\\pngblip\\picw40", 1, "/Width 40"},
+        {"turned photo", u"A ![](turned.jpg) photo", "width=\"40\" height=\"80\" alt=\"\">",
+         "{\\pict\\jpegblip\\picw40\\pich80\\picwgoal800\\pichgoal1600", 1, "/Width 40\n/Height 80"},
+        {"turned figure", u"![t](turned.jpg)", "width=\"40\" height=\"80\" alt=\"t\">", "\\jpegblip\\picw40\\pich80", 1,
+         "/Width 40\n/Height 80"},
+        {"upright photo", u"![u](upright.jpg)", "width=\"80\" height=\"40\"", "\\jpegblip\\picw80\\pich40", 1,
+         "/Width 80\n/Height 40"},
+        {"thin", u"![](thin.png)", "width=\"620\" height=\"1\"", "\\picwgoal9360\\pichgoal20\n", 1,
+         "/Width 1000\n/Height 1"},
+        {"repeated", u"![](pic.png) ![](pic.png)![](pic.png)\n\n![r](pic.png)\n\n| ![](pic.png) |\n|---|\n| ![c](pic.png) |",
+         "alt=\"\"> <img", "{\\pict\\pngblip\\picw40", 6, "/Width 40"},
+    };
+    MarkdownHTML::Options options;
+    options.baseURL = Url::fileURL((folder / "doc.md").string());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_FALSE(Export::write(row.markdown, folder / "out.html", ExportFormat::html, options));
+        const std::string html = readBytes(folder / "out.html");
+        EXPECT_NE(html.find(row.html), std::string::npos) << html.substr(html.find("<article"));
+        ASSERT_FALSE(Export::write(row.markdown, folder / "out.rtf", ExportFormat::rtf, options));
+        const std::string rtf = readBytes(folder / "out.rtf");
+        EXPECT_EQ(occurrences(rtf, row.rtf), row.shown);
+        EXPECT_EQ(occurrences(rtf, "{\\pict"), row.shown);
+        ASSERT_FALSE(Export::write(row.markdown, folder / "out.pdf", ExportFormat::pdf, options));
+        const std::string pdf = readBytes(folder / "out.pdf");
+        EXPECT_EQ(occurrences(pdf, "/Subtype /Image"), 1u);
+        EXPECT_NE(pdf.find(row.pdf), std::string::npos);
+    }
+    // A photo kept at its own pixels is carried as its file's bytes; a turned one cannot be.
+    ASSERT_FALSE(Export::write(u"![u](upright.jpg)", folder / "out.rtf", ExportFormat::rtf, options));
+    std::string hex = readBytes(folder / "out.rtf");
+    hex = hex.substr(hex.find("\\pichgoal800\n") + 13);
+    hex = hex.substr(0, hex.find('}'));
+    hex.erase(std::remove(hex.begin(), hex.end(), '\n'), hex.end());
+    EXPECT_EQ(hex, photo(80, 40, 1).toHex().toStdString());
+    EXPECT_EQ(PictureFile::jpegShownAsStored(photo(80, 40, 1)), QSize(80, 40));
+    EXPECT_EQ(PictureFile::jpegShownAsStored(photo(80, 40, 0)), QSize(80, 40));
+    for (int orientation = 2; orientation <= 8; ++orientation)
+        EXPECT_FALSE(PictureFile::jpegShownAsStored(photo(80, 40, orientation))) << orientation;
+    EXPECT_FALSE(PictureFile::jpegShownAsStored(pngOfSize(8, 4)));
+    EXPECT_FALSE(PictureFile::jpegShownAsStored(photo(80, 40, 1).left(20)));
+    // The editor's pictures are turned by the same reading.
+    EXPECT_EQ(ImageCache::decode(photo(80, 40, 6)).size(), QSize(40, 80));
+    EXPECT_EQ(ImageCache::decode(photo(80, 40, 3)).size(), QSize(80, 40));
+}
+
 TEST_F(ExportFolder, WritingIntoAMissingFolderReportsTheFile)
 {
     for (ExportFormat::Value value : ExportFormat::allCases()) {
@@ -514,6 +632,48 @@ TEST(RichTextImport, APictureIsDecodedOnceAndKeptAtTheSizeItIsDrawn)
     std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
     EXPECT_EQ(sizes, (std::vector<QSize>{QSize(200, 100), QSize(900, 450)}));
     EXPECT_EQ(pictures.leftOut, 0);
+}
+
+// Each picture of a document is asked for and encoded once however often it
+// is shown, also when the RTF is long enough to be written twice over.
+TEST(RichTextImport, APictureShownManyTimesIsEncodedOnceIntoTheRichText)
+{
+    class Counting : public QTextDocument {
+    public:
+        explicit Counting(int side) : side_(side) {}
+        std::map<QString, int> asked;
+
+    protected:
+        QVariant loadResource(int, const QUrl& name) override
+        {
+            ++asked[name.toString()];
+            return noise(side_, side_, name.toString() == QStringLiteral("a") ? 1 : 2);
+        }
+
+    private:
+        int side_;
+    };
+    // Small pictures keep the whole RTF at hand; large ones have it written twice over.
+    for (const int side : {20, 400}) {
+        SCOPED_TRACE(side);
+        Counting document(side);
+        QTextCursor cursor(&document);
+        QTextImageFormat a, b;
+        a.setName(QStringLiteral("a"));
+        b.setName(QStringLiteral("b"));
+        for (int k = 0; k < 20; ++k) {
+            cursor.insertImage(a);
+            cursor.insertImage(a);  // two in a row: one fragment
+            cursor.insertText(QStringLiteral(" "));
+            cursor.insertImage(k % 2 ? a : b);
+        }
+        QByteArray rtf;
+        QBuffer out(&rtf);
+        out.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(RichTextWriter::write(document, out));
+        EXPECT_EQ(document.asked, (std::map<QString, int>{{QStringLiteral("a"), 1}, {QStringLiteral("b"), 1}}));
+        EXPECT_EQ(rtf.count("{\\pict\\pngblip\\picw" + QByteArray::number(side)), 60);
+    }
 }
 
 TEST(RichTextImport, PicturesPastTheBudgetShowThePlaceholder)
