@@ -430,10 +430,11 @@ private:
             if (picture.image.isNull())
                 return std::nullopt;
             pixels = picture.image.size();
-            // A photo stays a photo: as a PNG it would take several times the room.
+            // A photo stays a photo: as a PNG it would take several times the
+            // room. (What stands for a photo gone meanwhile may be transparent.)
             QBuffer buffer(&bytes);
             buffer.open(QIODevice::WriteOnly);
-            if (!picture.photo || !picture.image.convertToFormat(QImage::Format_RGB32).save(&buffer, "JPEG", 90)) {
+            if (!picture.photo || picture.image.hasAlphaChannel() || !picture.image.save(&buffer, "JPEG", 90)) {
                 const std::optional<QByteArray> png = PngWriter::encode(picture.image);
                 if (!png)
                     return std::nullopt;
