@@ -81,14 +81,9 @@ QByteArray photo(int width, int height, int orientation)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "JPEG", 90);
-    if (orientation > 0) {
-        // APP1 "Exif": a big-endian TIFF header and one entry, the orientation (0x0112) as a SHORT.
-        const QByteArray exif = QByteArray("Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 25)
-                                + char(orientation) + QByteArray(6, '\0');
-        const int length = int(exif.size()) + 2;
-        bytes.insert(2, QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + exif);
-    }
-    return bytes;
+    // APP1: "Exif", a big-endian TIFF header and one entry, the orientation (0x0112) as a SHORT.
+    const QByteArray exif("\xFF\xE1\0\x22" "Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 29);
+    return orientation > 0 ? bytes.insert(2, exif + char(orientation) + QByteArray(6, '\0')) : bytes;
 }
 
 using velkin::testing::pdfText;
