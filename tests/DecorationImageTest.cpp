@@ -92,6 +92,10 @@ TEST(ImageSize, PicturesFitTheSpaceAndAreCappedInHeight)
     EXPECT_EQ(ImageBlock::displaySize(&small, 600), QSizeF(200, 100));
     const QImage odd(3, 3, QImage::Format_ARGB32);
     EXPECT_EQ(ImageBlock::displaySize(&odd, 2.5), QSizeF(3, 3));  // at least 32 points of space
+    // However thin, a picture keeps a point of each side.
+    EXPECT_EQ(ImageBlock::displaySize(QSizeF(1000, 1), 468), QSizeF(468, 1));
+    EXPECT_EQ(ImageBlock::displaySize(QSizeF(20000, 20), 620), QSizeF(620, 1));
+    EXPECT_EQ(ImageBlock::displaySize(QSizeF(1, 20000), 468), QSizeF(1, 320));
 }
 
 TEST(ImageSize, WithoutAPictureThePlaceholderTakesTheWidth)

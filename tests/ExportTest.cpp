@@ -1,10 +1,12 @@
 #include "PdfText.h"
 #include "app/CommandLine.h"
+#include "document/ImageCache.h"
 #include "export/Export.h"
 #include "export/OutputBudget.h"
 #include "export/PageImport.h"
 #include "platform/graphics/PictureFile.h"
 #include "platform/richtext/RichTextImport.h"
+#include "platform/richtext/RichTextWriter.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
 
@@ -22,6 +24,7 @@
 #include <map>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <tuple>
 
@@ -43,6 +46,15 @@ std::string readBytes(const fs::path& path)
     return bytes.str();
 }
 
+// How often `piece` occurs in `text`.
+size_t occurrences(const std::string& text, const std::string& piece)
+{
+    size_t count = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++count;
+    return count;
+}
+
 void writeBytes(const fs::path& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -57,6 +69,21 @@ QByteArray pngOfSize(int width, int height)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
+}
+
+// A JPEG stored `width` x `height` that its EXIF orientation (1 to 8) turns
+// when it is shown, as phones write them; 0 writes none.
+QByteArray photo(int width, int height, int orientation)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 90);
+    // APP1: "Exif", a big-endian TIFF header and one entry, the orientation (0x0112) as a SHORT.
+    const QByteArray exif("\xFF\xE1\0\x22" "Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 29);
+    return orientation > 0 ? bytes.insert(2, exif + char(orientation) + QByteArray(6, '\0')) : bytes;
 }
 
 using velkin::testing::pdfText;
@@ -208,6 +235,20 @@ TEST_F(ExportFolder, APictureShownManyTimesIsReadOnceAndWrittenAlikeEachTime)
             ++count;
         EXPECT_EQ(count, embeds ? 50u : 40u);  // by address, "./pic.png" keeps its own spelling
     }
+    // Every export reads the file as often for all those uses as for one (a
+    // photo's bytes are carried into the RTF as they are).
+    writeBytes(folder / "photo.jpg", photo(40, 20, 0).toStdString());
+    MarkdownHTML::Options options;
+    options.baseURL = Url::fileURL((folder / "doc.md").string());
+    for (const std::string name : {"pic.png", "photo.jpg"})
+        for (const char* format : {"html", "rtf", "pdf"}) {
+            const std::string uses = std::regex_replace(u8(many), std::regex("pic\\.png"), name);
+            const fs::path out = folder / (std::string("out.") + format);
+            const auto exported = [&](const std::string& markdown) {
+                return opensDuring(folder / name, [&] { Export::write(u16(markdown), out, *ExportFormat::named(format), options); });
+            };
+            EXPECT_EQ(exported(uses), exported("![p](" + name + ")")) << name << " " << format;
+        }
 }
 
 TEST_F(ExportFolder, PicturesKeepTheirAddressWhenNotEmbedded)
@@ -399,6 +440,55 @@ TEST_F(ExportFolder, EveryConstructSurvivesTheThreeFormats)
     }
 }
 
+// A picture comes out of every format as the editor shows it: without a
+// description wherever it stands, upright as its file says, however thin, and
+// once in the PDF however often it is shown.
+TEST_F(ExportFolder, EveryPictureComesOutAsTheEditorShowsIt)
+{
+    writeBytes(folder / "pic.png", pngOfSize(40, 20).toStdString());
+    writeBytes(folder / "turned.jpg", photo(80, 40, 6).toStdString());
+    writeBytes(folder / "upright.jpg", photo(80, 40, 1).toStdString());
+    writeBytes(folder / "thin.png", pngOfSize(1000, 1).toStdString());
+    // The markdown; a piece of the page, of each picture of the RTF and of the PDF's one picture.
+    const std::tuple<const char16_t*, const char*, const char*, const char*> rows[] = {
+        {u"See ![](pic.png) here.", "height=\"20\" alt=\"\"> here.</p>", "\\pngblip\\picw40\\pich20\\picwgoal800", "/Width 40"},
+        {u"| a | b |\n|---|---|\n| x ![](pic.png) | y |", "alt=\"\"></td><td>y</td>", "\\pngblip\\picw40", "/Width 40"},
+        {u"- item ![](pic.png) z", "alt=\"\"> z</li>", "\\pngblip\\picw40", "/Width 40"},
+        {u"> ![](pic.png) q", "alt=\"\"> q</p>", "\\pngblip\\picw40", "/Width 40"},
+        {u"A ![](turned.jpg) photo", "width=\"40\" height=\"80\"", "\\jpegblip\\picw40\\pich80\\picwgoal800\\pichgoal1600",
+         "/Width 40\n/Height 80"},
+        // Carried as its own bytes: the file's EXIF segment, not a new encoding's JFIF one.
+        {u"![u](upright.jpg)", "width=\"80\" height=\"40\"", "\\jpegblip\\picw80\\pich40\\picwgoal1600\\pichgoal800\n"
+         "ffd8ffe1", "/Width 80\n/Height 40"},
+        {u"![](thin.png)", "width=\"620\" height=\"1\"", "\\picwgoal9360\\pichgoal20\n", "/Width 1000\n/Height 1"},
+        {u"![](pic.png) ![](pic.png)![](pic.png)\n\n![r](pic.png)\n\n| ![](pic.png) |\n|---|\n| ![c](pic.png) |",
+         "alt=\"\"> <img", "\\pngblip\\picw40", "/Width 40"},
+    };
+    MarkdownHTML::Options options;
+    options.baseURL = Url::fileURL((folder / "doc.md").string());
+    for (const auto& [markdown, html, rtf, pdf] : rows) {
+        SCOPED_TRACE(u8(markdown));
+        const size_t shown = occurrences(u8(markdown), "![");
+        for (const char* format : {"html", "rtf", "pdf"}) {
+            const fs::path out = folder / (std::string("out.") + format);
+            ASSERT_FALSE(Export::write(markdown, out, *ExportFormat::named(format), options));
+            const std::string written = readBytes(out);
+            if (format == std::string("html"))
+                EXPECT_NE(written.find(html), std::string::npos) << written.substr(written.find("<article"));
+            else if (format == std::string("rtf"))
+                EXPECT_TRUE(occurrences(written, rtf) == shown && occurrences(written, "{\\pict") == shown);
+            else
+                EXPECT_TRUE(occurrences(written, "/Subtype /Image") == 1 && written.find(pdf) != std::string::npos);
+        }
+    }
+    // Only a photo shown upright as stored is carried as its file's bytes.
+    for (int orientation = 0; orientation <= 8; ++orientation)
+        EXPECT_EQ(PictureFile::jpegShownAsStored(photo(80, 40, orientation)).has_value(), orientation <= 1) << orientation;
+    EXPECT_FALSE(PictureFile::jpegShownAsStored(pngOfSize(8, 4)) || PictureFile::jpegShownAsStored(photo(8, 4, 0).left(20)));
+    // The editor's pictures are turned by the same reading.
+    EXPECT_EQ(ImageCache::decode(photo(80, 40, 6)).size(), QSize(40, 80));
+}
+
 TEST_F(ExportFolder, WritingIntoAMissingFolderReportsTheFile)
 {
     for (ExportFormat::Value value : ExportFormat::allCases()) {
@@ -514,6 +604,38 @@ TEST(RichTextImport, APictureIsDecodedOnceAndKeptAtTheSizeItIsDrawn)
     std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
     EXPECT_EQ(sizes, (std::vector<QSize>{QSize(200, 100), QSize(900, 450)}));
     EXPECT_EQ(pictures.leftOut, 0);
+}
+
+// Each picture of a document is asked for and encoded once however often it
+// is shown, also when the RTF is long enough to be written twice over.
+TEST(RichTextImport, APictureShownManyTimesIsEncodedOnceIntoTheRichText)
+{
+    struct Counting : QTextDocument {
+        int side = 0;
+        std::map<QString, int> asked;
+        QVariant loadResource(int, const QUrl& name) override
+        {
+            return noise(side, side, uint32_t(++asked[name.toString()] + name.toString().size()));
+        }
+    };
+    // Small pictures keep the whole RTF at hand; large ones have it written twice over.
+    for (const int side : {20, 400}) {
+        Counting document;
+        document.side = side;
+        QTextCursor cursor(&document);
+        QTextImageFormat a, b;
+        a.setName(QStringLiteral("a"));
+        b.setName(QStringLiteral("bb"));
+        for (int k = 0; k < 20; ++k) {
+            cursor.insertImage(a);
+            cursor.insertImage(a);  // two in a row: one fragment
+            cursor.insertText(QStringLiteral(" "));
+            cursor.insertImage(k % 2 ? a : b);
+        }
+        const QByteArray rtf = RichTextWriter::write(document);
+        EXPECT_EQ(document.asked, (std::map<QString, int>{{QStringLiteral("a"), 1}, {QStringLiteral("bb"), 1}})) << side;
+        EXPECT_EQ(rtf.count("{\\pict\\pngblip\\picw" + QByteArray::number(side)), 60) << side;
+    }
 }
 
 TEST(RichTextImport, PicturesPastTheBudgetShowThePlaceholder)

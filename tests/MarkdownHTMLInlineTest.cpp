@@ -237,6 +237,18 @@ TEST(MarkdownHTMLInline, InlinePicturesAndTheirSources)
     EXPECT_EQ(inlineHTML(u"a ![alt](a.png) b"), "a <img src=\"a.png\" alt=\"alt\"> b");
     EXPECT_EQ(inlineHTML(u"a ![alt][p] b\n\n[p]: pics/p.png"), "a <img src=\"pics/p.png\" alt=\"alt\"> b");
     EXPECT_EQ(inlineHTML(u"a ![P] b\n\n[p]: pics/p.png"), "a <img src=\"pics/p.png\" alt=\"P\"> b");
+    // A picture without a description is a picture wherever it stands.
+    const std::pair<const char16_t*, const char*> empty[] = {
+        {u"See ![](p.png) here.", "<p>See <img src=\"p.png\" alt=\"\"> here.</p>"},
+        {u"**b ![](p.png)**![](q.png)", "<strong>b <img src=\"p.png\" alt=\"\"></strong><img src=\"q.png\" alt=\"\">"},
+        {u"# Head ![](p.png)", "<h1>Head <img src=\"p.png\" alt=\"\"></h1>"},
+        {u"a[^n]\n\n[^n]: note ![](p.png)", "note <img src=\"p.png\" alt=\"\">"},
+        // With a delimiter holding another (code in a reference's label) beside it.
+        {u"[t][`a`] ![](p.png)\n\n[`a`]: u", "<a href=\"u\">t</a> <img src=\"p.png\" alt=\"\">"},
+        {u"![](<a b.png> \"t\") ![]()", "<img src=\"a b.png\" alt=\"\"> <img src=\"\" alt=\"\">"},
+    };
+    for (const auto& [markdown, expected] : empty)
+        EXPECT_NE(u8(MarkdownHTML::body(markdown)).find(expected), std::string::npos) << u8(MarkdownHTML::body(markdown));
 }
 
 TEST(MarkdownHTMLInline, AttributeInjectionThroughACombiningMarkIsEscaped)

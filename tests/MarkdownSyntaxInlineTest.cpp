@@ -137,7 +137,9 @@ TEST(InlineScanner, LinksAndImages)
     EXPECT_EQ(out[0].url(), u"a b");
     EXPECT_EQ(inl(u"![alt](pic.png)"), (Seen{{K::image, "alt"}, {K::marker, "!["}, {K::marker, "]("},
                                             {K::marker, "pic.png"}, {K::marker, ")"}}));
-    EXPECT_EQ(inl(u"![](pic.png)").size(), 4u);
+    // Without a description the picture is still one, keyed where the description would stand.
+    EXPECT_EQ(inl(u"![](pic.png)"), (Seen{{K::image, ""}, {K::marker, "!["}, {K::marker, "]("}, {K::marker, "pic.png"},
+                                         {K::marker, ")"}}));
     // Code in a link's text stays code inside the link; code over a link's marker keeps it from being one.
     EXPECT_EQ(only(inl(u"[`code`](target)"), K::link), (Seen{{K::link, "`code`"}}));
     EXPECT_EQ(only(inl(u"[`code`](target)"), K::code), (Seen{{K::code, "code"}}));
@@ -146,6 +148,9 @@ TEST(InlineScanner, LinksAndImages)
     MarkdownSpans image;
     MarkdownSyntax::appendInline(u"![a](b.png)", 0, Range{0, 11}, {}, {}, image);
     EXPECT_EQ(image[0].url(), u"b.png");  // an image carries its source like a link
+    image.clear();
+    MarkdownSyntax::appendInline(u"a ![](b.png)", 0, Range{0, 12}, {}, {}, image);
+    EXPECT_EQ(image[0].url(), u"b.png");
     EXPECT_EQ(only(inl(u"[**x**](y)"), K::bold), Seen{});
     EXPECT_EQ(only(inl(u"**see [x](y)**"), K::bold), (Seen{{K::bold, "see [x](y)"}}));
 

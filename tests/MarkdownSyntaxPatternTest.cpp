@@ -113,7 +113,8 @@ struct Reference {
                 continue;
             }
             const size_t before = out.size();
-            if (m->has(content) && m->range(content).length >= 1) {
+            // A picture's span stands for it even without a description.
+            if (m->has(content) && (m->range(content).length >= 1 || token.is(K::image))) {
                 std::optional<U16String> url;
                 if (urlGroup && m->has(urlGroup))
                     url = MarkdownSyntax::linkDestination(m->text(line, urlGroup), prefix);

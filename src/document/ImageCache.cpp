@@ -4,10 +4,8 @@
 #include "platform/BackgroundThreads.h"
 #include "platform/graphics/PictureFile.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QImageReader>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -179,15 +177,7 @@ std::optional<QByteArray> readRegularFile(const std::string& path, long long lim
 
 QImage decode(const QByteArray& data)
 {
-    if (data.isEmpty())
-        return {};
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAllocationLimit(decodeLimitMegabytes);
-    reader.setAutoTransform(true);
-    QImage image = reader.read();
+    QImage image = PictureFile::decode(data);
     if (image.isNull() || image.width() <= 0 || image.height() <= 0)
         return {};
     return image;

@@ -9,6 +9,7 @@
 // Only regular files are read (never a FIFO or a device), up to maxBytes; a
 // download stops at maxBytes or after the timeout; decoding has an allocation
 // limit. Whatever cannot be read or decoded is a failed load.
+#include "platform/graphics/PictureFile.h"
 #include "platform/text/Range.h"
 #include "platform/url/Url.h"
 
@@ -25,7 +26,7 @@ namespace velkin::ImageCache {
 // Largest file or download read for a picture.
 inline constexpr long long maxBytes = 50LL * 1024 * 1024;
 // Largest allocation decoding may make, in megabytes.
-inline constexpr int decodeLimitMegabytes = 256;
+inline constexpr int decodeLimitMegabytes = PictureFile::decodeLimitMegabytes;
 // How long a download may stall before it fails, in milliseconds.
 inline constexpr int downloadTimeoutMs = 30000;
 
@@ -65,7 +66,8 @@ void loadAllSynchronously(const std::vector<U16String>& sources, const std::opti
 // The whole contents of a regular file of at most `limit` bytes; nothing for a
 // missing or unreadable file, a directory, FIFO, socket or device, or a larger file.
 std::optional<QByteArray> readRegularFile(const std::string& path, long long limit = maxBytes);
-// The picture in `data`, or a null image when it is none or would need more than the decoding limit.
+// The picture in `data` as PictureFile::decode gives it (upright as the file says), or a
+// null image when it is none or would need more than the decoding limit.
 QImage decode(const QByteArray& data);
 
 } // namespace velkin::ImageCache

@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -166,45 +168,92 @@ bool writeText(QIODevice& device, U16View text)
     return true;
 }
 
-// A picture's file in base64, read again now, the whole file or an error:
-// it must still be the file the page was made with.
-std::optional<std::string> writePicture(QIODevice& device, const MarkdownHTML::PageApart::Picture& picture)
+// A picture's file read again now, the whole file or an error: it must still
+// be the file the page was made with.
+std::optional<std::string> readPicture(const MarkdownHTML::PageApart::Picture& picture, QByteArray& data)
 {
-    const std::optional<QByteArray> data = PictureFile::readRegularFile(picture.path, (long long)PictureFile::maximumBytes);
-    if (!data || data->size() != picture.bytes)
+    std::optional<QByteArray> read = PictureFile::readRegularFile(picture.path, (long long)PictureFile::maximumBytes);
+    if (!read || read->size() != picture.bytes)
         return "the picture \u201C" + fs::path(picture.path).filename().string() + "\u201D changed while it was exported";
-    // Whole groups of three bytes encode alone as they do within the whole.
-    constexpr qsizetype kPiece = 3 << 16;
-    for (qsizetype at = 0; at < data->size(); at += kPiece) {
-        const QByteArray encoded = data->mid(at, kPiece).toBase64();
-        if (!writeAll(device, encoded.constData(), size_t(encoded.size())))
-            return "the disk refused the data";
-    }
+    data = std::move(*read);
     return std::nullopt;
 }
 
+// The file's data in base64, a piece at a time.
+bool writeBase64(QIODevice& device, const QByteArray& data)
+{
+    // Whole groups of three bytes encode alone as they do within the whole.
+    constexpr qsizetype kPiece = 3 << 16;
+    for (qsizetype at = 0; at < data.size(); at += kPiece) {
+        const QByteArray encoded = data.mid(at, kPiece).toBase64();
+        if (!writeAll(device, encoded.constData(), size_t(encoded.size())))
+            return false;
+    }
+    return true;
+}
+
 // The page with each picture set apart put in where its mark stands, so that
-// only one picture's data is held at a time.
+// only one picture's data is held at a time, but for a picture shown again
+// further on: its base64 is kept, within kKeptPictures, until its last use,
+// so that each file is read and encoded once.
 std::optional<std::string> writePage(QIODevice& device, const MarkdownHTML::PageApart& page)
 {
     constexpr char16_t mark = MarkdownHTML::PageApart::kPictureMark;
+    constexpr long long kKeptPictures = 64LL << 20;
     const U16View text(page.text);
-    size_t pos = 0;
+    // Each mark's picture, in page order.
+    std::vector<std::pair<size_t, size_t>> marks;  // (where, end)
+    std::vector<size_t> indices;
     for (size_t at = page.pictures.empty() ? U16View::npos : text.find(mark); at != U16View::npos;
-         at = text.find(mark, pos)) {
+         at = text.find(mark, marks.back().second + 1)) {
         const size_t end = text.find(mark, at + 1);
         if (end == U16View::npos)
             break;
         size_t index = 0;
         for (size_t k = at + 1; k < end; ++k)
             index = index * 10 + size_t(text[k] - u'0');
+        marks.emplace_back(at, end);
+        indices.push_back(index);
+    }
+    std::vector<int> usesLeft(page.pictures.size(), 0);
+    for (const size_t index : indices)
+        if (index < usesLeft.size())
+            ++usesLeft[index];
+    std::unordered_map<size_t, QByteArray> kept;  // base64 by picture
+    long long keptBytes = 0;
+    size_t pos = 0;
+    for (size_t m = 0; m < marks.size(); ++m) {
+        const auto [at, end] = marks[m];
+        const size_t index = indices[m];
         if (!writeText(device, text.substr(pos, at - pos)))
             return "the disk refused the data";
         if (index >= page.pictures.size())
             return "the page lost one of its pictures";
-        if (auto failure = writePicture(device, page.pictures[index]))
-            return failure;
         pos = end + 1;
+        --usesLeft[index];
+        if (const auto found = kept.find(index); found != kept.end()) {
+            if (!writeAll(device, found->second.constData(), size_t(found->second.size())))
+                return "the disk refused the data";
+            if (usesLeft[index] == 0) {
+                keptBytes -= found->second.size();
+                kept.erase(found);
+            }
+            continue;
+        }
+        QByteArray data;
+        if (auto failure = readPicture(page.pictures[index], data))
+            return failure;
+        const long long encodedSize = (data.size() + 2) / 3 * 4;
+        if (usesLeft[index] > 0 && keptBytes + encodedSize <= kKeptPictures) {
+            QByteArray encoded = data.toBase64();
+            data = QByteArray();
+            if (!writeAll(device, encoded.constData(), size_t(encoded.size())))
+                return "the disk refused the data";
+            keptBytes += encoded.size();
+            kept.emplace(index, std::move(encoded));
+        } else if (!writeBase64(device, data)) {
+            return "the disk refused the data";
+        }
     }
     if (!writeText(device, text.substr(pos)))
         return "the disk refused the data";

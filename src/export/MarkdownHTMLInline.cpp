@@ -281,11 +281,16 @@ private:
     {
         if (coveredReach_.empty())
             return false;
-        const auto after = std::upper_bound(holes_.begin(), holes_.end(), r.location,
+        // An empty span (a picture without a description) lies between the
+        // delimiters on either side of it: only one that starts before it and
+        // ends after it holds it.
+        const bool empty = r.length == 0;
+        const auto after = std::upper_bound(holes_.begin(), holes_.end(), r.location - (empty ? 1 : 0),
                                             [](int at, const Hole& h) { return at < h.range.location; });
         if (after == holes_.begin())
             return false;
-        return coveredReach_[size_t(after - holes_.begin()) - 1] >= r.end();
+        const int reach = coveredReach_[size_t(after - holes_.begin()) - 1];
+        return empty ? reach > r.location : reach >= r.end();
     }
 
     // The break at the end of every line but the last that ends in two or

@@ -10,6 +10,7 @@
 #include <QPainterPath>
 #include <QPen>
 
+#include <algorithm>
 #include <cmath>
 
 namespace velkin::ImageBlock {
@@ -65,11 +66,14 @@ QSizeF displaySize(QSizeF picture, double available)
     const double space = std::isnan(available) ? minimumAvailableWidth : std::max(available, minimumAvailableWidth);
     if (!(picture.width() > 0) || !(picture.height() > 0))
         return {space, placeholderHeight};
+    // Whole points, but a side of a picture never rounds away: a picture
+    // thinner than half a point still shows, one point thick.
+    const auto whole = [](double side) { return std::max(1.0, std::round(side)); };
     const double w = std::min(space, picture.width());
     const double h = picture.height() * w / picture.width();
     if (h > maximumHeight)
-        return {std::round(picture.width() * maximumHeight / picture.height()), maximumHeight};
-    return {std::round(w), std::round(h)};
+        return {whole(picture.width() * maximumHeight / picture.height()), maximumHeight};
+    return {whole(w), whole(h)};
 }
 
 void drawPlaceholder(QPainter& painter, const QRectF& rect, U16View alt, bool failed, Appearance appearance)

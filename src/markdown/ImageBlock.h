@@ -53,7 +53,8 @@ void enumerateImageLines(const ProseLines& lines, const ImageLineVisitor& body);
 bool showsSource(Range line, Range enclosing, Range selection);
 
 // The size a picture (or, without one, its placeholder) is shown at in `available` points:
-// never wider than the picture or the space, at most 320 high, whole points.
+// never wider than the picture or the space, at most 320 high, whole points (at
+// least one, however thin the picture).
 QSizeF displaySize(const QImage* image, double available);
 // The same for a picture of `picture` device-independent pixels (none when empty).
 QSizeF displaySize(QSizeF picture, double available);

@@ -353,6 +353,8 @@ MarkdownSpans spans(const BlockLines& lines);
 MarkdownSpans spans(const BlockLines& lines, const Definitions& definitions);
 
 // Inline spans of the part `within` of `line`, whose first unit sits at `base` of the text.
+// An inline picture's span covers its description, and is empty where the
+// picture has none: it stands for the picture all the same.
 void appendInline(U16View line, int base, Range within, const Footnote::Labels& footnotes,
                   const ReferenceLink::Table& links, MarkdownSpans& into);
 

@@ -1039,6 +1039,10 @@ struct PassSpec {
     // Whether earlier spans may stand inside the content (code in a link's
     // text): only the markers must then be free.
     bool nestsContent = false;
+    // Whether the content span stands for the whole construct, so that it is
+    // made where the content would be even when that is empty: a picture
+    // without a description is still a picture.
+    bool keyedByContent = false;
 };
 
 // A first-match pass: the pattern's first match from `start` (look-ahead past
@@ -1081,7 +1085,7 @@ void firstMatchPass(Scan& sc, char16_t trigger, Matcher match, const PassSpec& p
         }
         const size_t spansBefore = sc.out.size();
         const Range content = h.g[size_t(pass.contentGroup)];
-        if (content.found() && content.length >= 1) {
+        if (content.found() && (content.length >= 1 || pass.keyedByContent)) {
             std::optional<U16String> url;
             if (pass.urlGroup && h.g[size_t(pass.urlGroup)].found())
                 url = linkDestination(substring(sc.s, h.g[size_t(pass.urlGroup)]), pass.urlPrefix);
@@ -1460,7 +1464,7 @@ void scanInline(U16View line, int base, Range within, const Footnote::Labels& fo
     sc.literalDone = true;
     if (t.bang && t.bracket)
         firstMatchPass(sc, u'!', withStops(matchImage),
-                       PassSpec{2, MarkdownToken(K::image), groups({1, 3, 4, 5, 6}), 4, u""});
+                       PassSpec{2, MarkdownToken(K::image), groups({1, 3, 4, 5, 6}), 4, u"", true, false, true});
     if (t.bracket)
         firstMatchPass(sc, u'[', withStops(matchLink),
                        PassSpec{2, MarkdownToken(K::link), groups({1, 3, 4, 5, 6}), 4, u"", true, true});

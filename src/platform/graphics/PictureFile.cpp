@@ -5,6 +5,7 @@
 #include <QImageReader>
 
 #include <cerrno>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -64,9 +65,61 @@ QImage decode(const QByteArray& data)
     QImageReader reader(&buffer);
     // The format is told by the bytes, never by a file name.
     reader.setDecideFormatFromContent(true);
-    // Header-declared sizes bigger than this would allocate gigabytes.
-    reader.setAllocationLimit(256);
+    reader.setAllocationLimit(decodeLimitMegabytes);
+    // Upright as the file says (a photo's stored orientation), as it is shown.
+    reader.setAutoTransform(true);
     return reader.read();
+}
+
+namespace {
+
+// The frame header's marker and component count of a JPEG, read from its
+// segments; {0, 0} when the bytes are no JPEG or end before it.
+std::pair<int, int> jpegFrame(const QByteArray& data)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
+    const qsizetype n = data.size();
+    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8)
+        return {0, 0};
+    for (qsizetype at = 2; at + 4 <= n;) {
+        if (p[at] != 0xFF)
+            return {0, 0};
+        const int marker = p[at + 1];
+        if (marker == 0xFF) {  // a fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length follows
+            at += 2;
+            continue;
+        }
+        // Start of frame: every 0xCn but the tables (C4, CC) and the reserved C8.
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
+            return at + 9 < n ? std::pair{marker, int(p[at + 9])} : std::pair{0, 0};
+        if (marker == 0xD9 || marker == 0xDA)  // the end, or the scan, before any frame
+            return {0, 0};
+        at += 2 + (p[at + 2] << 8 | p[at + 3]);
+    }
+    return {0, 0};
+}
+
+} // namespace
+
+std::optional<QSize> jpegShownAsStored(const QByteArray& data)
+{
+    // Huffman-coded baseline, extended or progressive frames of one or three
+    // components; arithmetic coding and CMYK are not read everywhere.
+    const auto [frame, components] = jpegFrame(data);
+    if (frame < 0xC0 || frame > 0xC2 || (components != 1 && components != 3))
+        return std::nullopt;
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    if (!reader.canRead() || reader.transformation() != QImageIOHandler::TransformationNone)
+        return std::nullopt;
+    const QSize size = reader.size();
+    return size.isEmpty() ? std::nullopt : std::optional<QSize>(size);
 }
 
 std::optional<Picture> read(const fs::path& path)

@@ -70,6 +70,7 @@ public:
         QByteArray bytes;
         QSizeF size;  // the decoded picture's device-independent size
         QSize kept;   // the pixels it is kept at, or empty for as decoded
+        bool photo = false;  // a JPEG
     };
 
     void hold(const QString& name, Held picture) { held_.insert_or_assign(name, std::move(picture)); }
@@ -289,9 +290,10 @@ U16String PictureRouter::route(U16String html)
                 if (pictures_) {
                     const QSize kept = keptSize(image, *pictures_);
                     held_ += holds;
+                    const bool photo = read.bytes.startsWith("\xFF\xD8\xFF");
                     if (!read.path.empty())
                         read.bytes.clear();
-                    document.hold(name, {std::move(read.path), std::move(read.bytes), image.deviceIndependentSize(), kept});
+                    document.hold(name, {std::move(read.path), std::move(read.bytes), image.deviceIndependentSize(), kept, photo});
                     // The first pictures stay at hand for the first pages; scaling the
                     // others now would only be undone.
                     const long long keptBytes = kept.isEmpty() ? image.sizeInBytes()
@@ -427,6 +429,29 @@ std::unique_ptr<QTextDocument> PieceImport::take()
         edit_.endEditBlock();
     router_.reset();
     return std::move(document_);
+}
+
+PictureToWrite pictureToWrite(const QTextDocument& document, const QString& name)
+{
+    PictureToWrite out;
+    const auto* imported = dynamic_cast<const ImportedDocument*>(&document);
+    if (const ImportedDocument::Held* picture = imported ? imported->held(name) : nullptr; picture && picture->photo) {
+        out.photo = true;
+        if (picture->kept.isEmpty()) {
+            QByteArray bytes = picture->path.empty() ? picture->bytes : bytesOfFile(picture->path);
+            // A file changed since it was imported is drawn as the document has it now.
+            if (const std::optional<QSize> pixels = PictureFile::jpegShownAsStored(bytes);
+                pixels && QSizeF(*pixels) == picture->size) {
+                out.jpeg = std::move(bytes);
+                out.pixels = *pixels;
+                return out;
+            }
+        }
+    }
+    const QVariant resource = document.resource(QTextDocument::ImageResource, QUrl(name));
+    if (resource.canConvert<QImage>())
+        out.image = resource.value<QImage>();
+    return out;
 }
 
 QSizeF pictureSize(const QTextDocument& document, const QString& name)

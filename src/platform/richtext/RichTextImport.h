@@ -75,6 +75,18 @@ private:
 // without decoding it; empty when it has none.
 QSizeF pictureSize(const QTextDocument& document, const QString& name);
 
+// A picture of the document (by its name) as a file is to carry it: a JPEG
+// kept at its own pixels whose stored bytes show it as it is drawn comes as
+// those bytes, neither decoded nor encoded again; any other picture as it is
+// drawn, with whether it came from a JPEG (a photo, best carried as one).
+struct PictureToWrite {
+    QByteArray jpeg;  // the stored bytes, or empty
+    QSize pixels;     // their size
+    QImage image;     // without them, the picture as drawn; null when there is none
+    bool photo = false;
+};
+PictureToWrite pictureToWrite(const QTextDocument& document, const QString& name);
+
 // Gives every picture of the document the size `sizeOf` picks for its
 // device-independent size; a picture whose image cannot be decoded keeps its
 // size.

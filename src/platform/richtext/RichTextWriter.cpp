@@ -2,6 +2,7 @@
 
 #include "platform/graphics/PngWriter.h"
 #include "platform/richtext/ItemNumbers.h"
+#include "platform/richtext/RichTextImport.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -108,7 +110,9 @@ public:
         Sink kept = std::exchange(body_, Sink(out));
         body_ += head;
         if (kept.dropped()) {
-            // Every font and colour is known now: the same body again, as it comes.
+            // Every font and colour is known now: the same body again, as it
+            // comes, each picture let go after its last use.
+            usesLeft_ = pictureUses(document_);
             writeFrame(document_.rootFrame(), 0);
         } else {
             body_ += kept.kept();
@@ -336,7 +340,9 @@ private:
             }
             const QTextCharFormat charFormat = fragment.charFormat();
             if (charFormat.isImageFormat()) {
-                writePicture(charFormat.toImageFormat());
+                // The same picture twice in a row is one fragment of two characters.
+                for (int k = 0; k < fragment.length(); ++k)
+                    writePicture(charFormat.toImageFormat());
                 continue;
             }
             const QString href = charFormat.isAnchor() ? charFormat.anchorHref() : QString();
@@ -406,34 +412,106 @@ private:
         return out;
     }
 
+    // A picture's data as the file carries it: its kind and pixels, then its
+    // bytes in hexadecimal lines.
+    struct Encoded {
+        QByteArray head;
+        QByteArray hex;
+        QSize pixels;
+    };
+
+    static std::optional<Encoded> encoded(const QTextDocument& document, const QString& name)
+    {
+        RichTextImport::PictureToWrite picture = RichTextImport::pictureToWrite(document, name);
+        QByteArray bytes = std::move(picture.jpeg);
+        QSize pixels = picture.pixels;
+        const char* kind = "\\jpegblip";
+        if (bytes.isEmpty()) {
+            if (picture.image.isNull())
+                return std::nullopt;
+            pixels = picture.image.size();
+            // A photo stays a photo: as a PNG it would take several times the
+            // room. (What stands for a photo gone meanwhile may be transparent.)
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            if (!picture.photo || picture.image.hasAlphaChannel() || !picture.image.save(&buffer, "JPEG", 90)) {
+                const std::optional<QByteArray> png = PngWriter::encode(picture.image);
+                if (!png)
+                    return std::nullopt;
+                bytes = *png;
+                kind = "\\pngblip";
+            }
+        }
+        Encoded out;
+        out.pixels = pixels;
+        out.head = QByteArray("{\\pict") + kind + "\\picw" + QByteArray::number(pixels.width()) + "\\pich"
+                   + QByteArray::number(pixels.height());
+        const QByteArray hex = bytes.toHex();
+        bytes = QByteArray();
+        out.hex.reserve(hex.size() + hex.size() / 128 + 1);
+        for (qsizetype i = 0; i < hex.size(); i += 128) {
+            out.hex += hex.mid(i, 128);
+            out.hex += '\n';
+        }
+        return out;
+    }
+
     void writePicture(const QTextImageFormat& format)
     {
         // A picture adds no font or colour: nothing to gather, nor to decode.
         if (!body_.keeps())
             return;
-        const QVariant resource = document_.resource(QTextDocument::ImageResource, QUrl(format.name()));
-        QImage image;
-        if (resource.canConvert<QImage>())
-            image = resource.value<QImage>();
-        if (image.isNull())
-            return;
-        const auto png = PngWriter::encode(image);
-        if (!png)
-            return;
-        const double width = format.width() > 0 ? format.width() : image.width();
-        const double height = format.height() > 0 ? format.height() : image.height();
-        body_ += "{\\pict\\pngblip\\picw" + QByteArray::number(image.width()) + "\\pich"
-                 + QByteArray::number(image.height()) + "\\picwgoal" + QByteArray::number(twips(width))
-                 + "\\pichgoal" + QByteArray::number(twips(height)) + "\n";
-        const QByteArray hex = png->toHex();
-        for (qsizetype i = 0; i < hex.size(); i += 128) {
-            body_ += hex.mid(i, 128);
-            body_ += "\n";
+        // Each picture is read and encoded once however often it is shown; it
+        // is kept while uses of it are still to be written (all of them when
+        // the writing may have to start again) and there is room.
+        const QString name = format.name();
+        auto found = encoded_.find(name);
+        std::optional<Encoded> once;
+        if (found == encoded_.end()) {
+            once = encoded(document_, name);
+            if (!once)
+                return;
+            const long long bytes = once->head.size() + once->hex.size();
+            if (encodedBytes_ + bytes <= kEncodedLimit) {
+                encodedBytes_ += bytes;
+                found = encoded_.emplace(name, std::move(*once)).first;
+                once.reset();
+            }
         }
+        const Encoded& picture = once ? *once : found->second;
+        const double width = format.width() > 0 ? format.width() : picture.pixels.width();
+        const double height = format.height() > 0 ? format.height() : picture.pixels.height();
+        body_ += picture.head;
+        body_ += "\\picwgoal" + QByteArray::number(twips(width)) + "\\pichgoal" + QByteArray::number(twips(height)) + "\n";
+        body_ += picture.hex;
         body_ += "}";
+        if (!once && usesLeft_) {
+            const auto left = usesLeft_->find(name);
+            if (left != usesLeft_->end() && --left->second <= 0) {
+                encodedBytes_ -= found->second.head.size() + found->second.hex.size();
+                encoded_.erase(found);
+            }
+        }
     }
 
+    // How often each picture is shown, by its name.
+    static std::unordered_map<QString, int> pictureUses(const QTextDocument& document)
+    {
+        std::unordered_map<QString, int> uses;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+            for (auto it = block.begin(); !it.atEnd(); ++it)
+                if (const QTextFragment fragment = it.fragment(); fragment.isValid() && fragment.charFormat().isImageFormat())
+                    uses[fragment.charFormat().toImageFormat().name()] += fragment.length();
+        return uses;
+    }
+
+    // What the encoded pictures kept for their later uses may take.
+    static constexpr long long kEncodedLimit = 64LL << 20;
+
     const QTextDocument& document_;
+    std::unordered_map<QString, Encoded> encoded_;
+    long long encodedBytes_ = 0;
+    std::optional<std::unordered_map<QString, int>> usesLeft_;  // while the body is written the last time
     std::vector<QString> fonts_;
     std::vector<QColor> colours_;
     std::unordered_map<QRgb, int> colourNumbers_;

@@ -1,6 +1,7 @@
 #pragma once
 // RTF from an imported page: fonts, colours, bold, italic, underline and
-// strikethrough, paragraphs with their spacing, lists, tables and pictures (PNG).
+// strikethrough, paragraphs with their spacing, lists, tables and pictures (a
+// photo as JPEG, any other picture as PNG; each encoded once however often shown).
 #include <QByteArray>
 #include <QIODevice>
 #include <QTextDocument>
