@@ -477,6 +477,34 @@ size_t firstAcrossFoot(const std::vector<Placed>& placed, size_t from, double pa
     return placed.size();
 }
 
+// Qt can set the first line of a paragraph right after a table across a
+// page foot, where a fresh layout leaves it too, and count the page after it
+// as one the document takes: the line is then drawn cut at the foot, and that
+// page is left empty. Such a paragraph is given the room above it that starts
+// it on the next page, as any other paragraph whose first line would cross
+// the foot starts there. True when it was.
+bool startsNextPage(QTextDocument& document, const Placed& paragraph, double pageHeight)
+{
+    const QTextBlock& block = paragraph.block;
+    const QTextLine first = block.layout()->lineAt(0);
+    const double top = paragraph.origin.y() + first.y();
+    if (!crossesFoot(top, first.height(), pageHeight) || document.frameAt(block.position()) != document.rootFrame())
+        return false;
+    // Qt counts the larger of this paragraph's top margin and the one above's
+    // bottom margin, scaled as a length in pixels.
+    const QTextBlock above = block.previous();
+    const double collapsed = std::max(
+        block.blockFormat().topMargin(),
+        above.isValid() && document.frameAt(above.position()) == document.rootFrame() ? above.blockFormat().bottomMargin() : 0);
+    const QPaintDevice* device = document.documentLayout()->paintDevice();
+    const double scale = device ? device->logicalDpiY() / 96.0 : 1;
+    const double foot = (std::floor(top / pageHeight) + 1) * pageHeight;
+    QTextBlockFormat format = block.blockFormat();
+    format.setTopMargin(std::max(0.0, collapsed) + (foot - top + 0.05) / scale);
+    QTextCursor(block).setBlockFormat(format);
+    return true;
+}
+
 // Qt's first layout of a document, and its relayout after an edit, can
 // leave a line across a page foot, where laying the document out again moves
 // it to the next page. Each such paragraph is laid out again where it stands,
@@ -499,7 +527,8 @@ std::vector<Placed> layOutOverFeet(QTextDocument& document, double pageHeight)
             break;
         }
         const QTextBlock block = placed[crossing].block;
-        document.markContentsDirty(block.position(), block.length());
+        if (!startsNextPage(document, placed[crossing], pageHeight))
+            document.markContentsDirty(block.position(), block.length());
         document.documentLayout()->documentSize();
         // What stands above the paragraph stays where it was.
         placed.resize(crossing);

@@ -690,6 +690,9 @@ namespace {
 // The most a row's padding and border below its last line take, in points.
 constexpr double kRowEdge = 16;
 
+// The room kept between a table's box and the foot of its last page.
+constexpr double kFootRoom = 4;
+
 // A half page of header rows leaves the rows under them half of every page.
 constexpr double kRepeatedHeaderShare = 0.5;
 
@@ -767,6 +770,14 @@ void stopRepeatingHeaders(QTextDocument& document, const std::vector<QTextTable*
         table->setFormat(format);
     }
     cursor.endEditBlock();
+    // Asked for a piece at a time, the layout forgets the paragraphs after
+    // such a table (a document not laid out yet has none to forget).
+    if (document.pageSize().height() > 0 && !tables.empty()) {
+        int from = document.characterCount();
+        for (const QTextTable* table : tables)
+            from = std::min(from, table->lastPosition() + 1);
+        layOutForgotten(document, from, document.characterCount());
+    }
 }
 
 bool endHeadersWithTheirRows(QTextDocument& document)
@@ -775,7 +786,7 @@ bool endHeadersWithTheirRows(QTextDocument& document)
     if (pageHeight <= 0)
         return false;
     QAbstractTextDocumentLayout& layout = *document.documentLayout();
-    std::vector<QTextTable*> late;
+    std::vector<std::pair<QTextTable*, double>> late;  // and the bottom margin that ends it
     for (QTextFrame* frame : document.rootFrame()->childFrames()) {
         auto* table = qobject_cast<QTextTable*>(frame);
         if (!table || headerRows(*table) <= 0)
@@ -795,18 +806,30 @@ bool endHeadersWithTheirRows(QTextDocument& document)
             continue;
         const QRectF box = layout.frameBoundingRect(table);
         const int last = pageOf(box.bottom(), pageHeight);
-        if (last > pageOf(box.top(), pageHeight) && last > pageOf(bottomOf(layout, *table, table->rows() - 1), pageHeight))
-            late.push_back(table);
+        const double rowsBottom = bottomOf(layout, *table, table->rows() - 1);
+        const int rowsEnd = pageOf(rowsBottom, pageHeight);
+        if (last <= pageOf(box.top(), pageHeight) || last <= rowsEnd)
+            continue;
+        // The box ends by its last row's text, a few points above the foot
+        // of that row's page: a box that ends nearer has Qt take the page
+        // after for the next one, and the paragraph after the table then
+        // leaves a page empty. Qt scales a table's margins as it does
+        // lengths in pixels, and sets its height on whole points.
+        const double foot = (rowsEnd + 1) * pageHeight;
+        const double end = std::max(foot - pageHeight + 1, std::min(rowsBottom, foot - kFootRoom));
+        const QPaintDevice* device = layout.paintDevice();
+        const double scale = device ? device->logicalDpiY() / 96.0 : 1;
+        late.emplace_back(table, std::min(-1.0, table->format().bottomMargin() - (box.bottom() - end) / scale));
     }
     if (late.empty())
         return false;
     QTextCursor cursor(&document);
     cursor.beginEditBlock();
-    for (QTextTable* table : late) {
+    for (const auto& [table, bottomMargin] : late) {
         // The room Qt keeps below the rows on each page is that of the top
         // margin: the rows stay where they are.
         QTextTableFormat format = table->format();
-        format.setBottomMargin(-1);
+        format.setBottomMargin(bottomMargin);
         table->setFormat(format);
         const QTextBlock after = document.findBlock(table->lastPosition() + 1);
         if (!after.isValid() || (after.length() == 1 && !after.next().isValid()))
