@@ -462,6 +462,8 @@ std::optional<U16String> tallRowInRows(U16View row)
                 const size_t to = ends ? cell.content.size() : cell.breaks[last - 1];
                 out += cell.content.substr(from, to - from);
                 if (!ends)
+                    out += u"&#8203;";
+                if (!ends)
                     for (auto it = cell.open[r].rbegin(); it != cell.open[r].rend(); ++it)
                         appendClosing(out, *it);
             }

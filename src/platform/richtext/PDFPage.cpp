@@ -291,6 +291,7 @@ void continuedPartsUnderHalfABorder(QTextDocument& document)
                 QTextTableCell cell = table->cellAt(r, c);
                 QTextTableCellFormat format = cell.format().toTableCellFormat();
                 format.setTopPadding(format.leftBorder() / 2);
+                format.setProperty(TableParts::kRowPart, true);
                 cell.setFormat(format);
             }
         }
@@ -455,12 +456,30 @@ struct Placed {
     QPointF origin;
 };
 
+// Whether Qt lays the paragraph out as nothing: an empty one right before or
+// after a table, which it sets inside the table's box, across a page foot as
+// like as not, whatever is done to it.
+bool laidOutAsNothing(QTextDocument& document, const QTextBlock& block)
+{
+    if (block.length() != 1)
+        return false;
+    QTextCursor around(&document);
+    around.setPosition(block.position() + 1);
+    if (const QTextTable* below = around.currentTable(); below && below->firstPosition() == block.position() + 1)
+        return true;
+    if (block.position() == 0)
+        return false;
+    around.setPosition(block.position() - 1);
+    const QTextTable* above = around.currentTable();
+    return above && above->lastPosition() == block.position() - 1;
+}
+
 // Every visible paragraph with lines from `from` on, placed, added to `placed`.
 void place(QTextDocument& document, QTextBlock from, std::vector<Placed>& placed)
 {
     QAbstractTextDocumentLayout* layout = document.documentLayout();
     for (QTextBlock block = from; block.isValid(); block = block.next())
-        if (block.isVisible() && block.layout() && block.layout()->lineCount() > 0)
+        if (block.isVisible() && block.layout() && block.layout()->lineCount() > 0 && !laidOutAsNothing(document, block))
             placed.push_back({block, layout->blockBoundingRect(block).topLeft()});
 }
 
@@ -787,6 +806,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     keepCellWordsWhole(document);
     continuedPartsUnderHalfABorder(document);
     document.setPageSize(page);
+    TableParts::joinUnevenRowParts(document);
     TableParts::printTallHeadersOnce(document);
     TableParts::cutAtPages(document);
     keepManyTablesTogether(document, &writer, page);

@@ -653,6 +653,115 @@ void cutAtPages(QTextDocument& document)
     }
 }
 
+namespace {
+
+bool isRowPart(const QTextTable& table, int row)
+{
+    return row > 0 && table.cellAt(row, 0).format().hasProperty(kRowPart);
+}
+
+// Whether the parts of the row from `first` to `last` meet level: each
+// column that goes on past a part fills that part's whole height.
+bool partsMeetLevel(QAbstractTextDocumentLayout& layout, const QTextTable& table, int first, int last)
+{
+    // Within a line's rounding: Qt sets a row's height on whole points.
+    constexpr double kLevel = 0.5;
+    const auto height = [&](int row, int column) {
+        const QTextTableCell cell = table.cellAt(row, column);
+        return layout.blockBoundingRect(cell.lastCursorPosition().block()).bottom()
+               - layout.blockBoundingRect(cell.firstCursorPosition().block()).top();
+    };
+    const auto empty = [&](int row, int column) {
+        const QTextTableCell cell = table.cellAt(row, column);
+        return cell.firstPosition() == cell.lastPosition();
+    };
+    for (int row = first; row < last; ++row) {
+        double tallest = 0;
+        for (int c = 0; c < table.columns(); ++c)
+            tallest = std::max(tallest, height(row, c));
+        for (int c = 0; c < table.columns(); ++c)
+            if (!empty(row + 1, c) && height(row, c) < tallest - kLevel)
+                return false;
+    }
+    return true;
+}
+
+// The parts from `first` to `last` of a row made one row again, its cells'
+// lines parted by line breaks as they were.
+void joinRow(QTextTable& table, int first, int last)
+{
+    for (int c = 0; c < table.columns(); ++c) {
+        QTextTableCell whole = table.cellAt(first, c);
+        for (int row = first + 1; row <= last; ++row) {
+            const QTextTableCell part = table.cellAt(row, c);
+            if (part.firstPosition() == part.lastPosition())
+                continue;
+            QTextCursor cursor = whole.lastCursorPosition();
+            bool firstBlock = true;
+            for (auto it = part.begin(); !it.atEnd(); ++it) {
+                const QTextBlock block = it.currentBlock();
+                if (!block.isValid())
+                    continue;
+                if (firstBlock) {
+                    // The break the cut took out, in the format of the text before it.
+                    if (cursor.position() > whole.firstPosition())
+                        cursor.insertText(QString(QChar::LineSeparator));
+                    firstBlock = false;
+                } else {
+                    cursor.insertBlock(block.blockFormat(), block.charFormat());
+                }
+                for (auto piece = block.begin(); !piece.atEnd(); ++piece)
+                    if (piece.fragment().isValid())
+                        cursor.insertText(piece.fragment().text(), piece.fragment().charFormat());
+            }
+        }
+        // The cell's foot is the last part's.
+        QTextTableCellFormat format = whole.format().toTableCellFormat();
+        const QTextTableCellFormat foot = table.cellAt(last, c).format().toTableCellFormat();
+        for (const int property : {int(QTextFormat::TableCellBottomPadding), int(QTextFormat::TableCellBottomBorder),
+                                   int(QTextFormat::TableCellBottomBorderStyle), int(QTextFormat::TableCellBottomBorderBrush)}) {
+            if (foot.hasProperty(property))
+                format.setProperty(property, foot.property(property));
+            else
+                format.clearProperty(property);
+        }
+        whole.setFormat(format);
+    }
+    table.removeRows(first + 1, last - first);
+}
+
+} // namespace
+
+bool joinUnevenRowParts(QTextDocument& document)
+{
+    if (document.pageSize().height() <= 0)
+        return false;
+    std::vector<QTextTable*> tables;
+    tablesIn(*document.rootFrame(), tables);
+    std::vector<std::pair<QTextTable*, std::pair<int, int>>> uneven;  // each row's first and last part
+    QAbstractTextDocumentLayout& layout = *document.documentLayout();
+    for (QTextTable* table : tables)
+        for (int row = 1; row < table->rows(); ++row) {
+            if (!isRowPart(*table, row))
+                continue;
+            int last = row;
+            while (last + 1 < table->rows() && isRowPart(*table, last + 1))
+                ++last;
+            if (!partsMeetLevel(layout, *table, row - 1, last))
+                uneven.push_back({table, {row - 1, last}});
+            row = last;
+        }
+    if (uneven.empty())
+        return false;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    // From the last, so that the rows and text before stay where they were.
+    for (auto it = uneven.rbegin(); it != uneven.rend(); ++it)
+        joinRow(*it->first, it->second.first, it->second.second);
+    cursor.endEditBlock();
+    return true;
+}
+
 bool cutTallRows(QTextDocument& document)
 {
     const double pageHeight = document.pageSize().height();
