@@ -6,6 +6,7 @@
 #include "export/Export.h"
 #include "export/PageImport.h"
 #include "export/PreviewRendererPage.h"
+#include "platform/richtext/PDFPage.h"
 #include "platform/richtext/RichTextWriter.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
@@ -461,7 +462,68 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
         std::vector<std::pair<std::string, std::string>> beside;  // words on one line ("" for any other word)
         std::vector<std::string> end;  // the words the text ends with: no header row under the table
     };
+    // Words of a prefix and a number that keep one pitch down a page.
+    const std::map<std::string, std::string> level{{"a row of wide letters", "b"}, {"a row of code spans", "c"}};
     std::vector<Shape> shapes;
+    // Header rows cut at the pages, not into parts: what follows the table is printed.
+    const auto lorem = [](const char16_t* prefix, int count) {
+        std::u16string text;
+        for (int i = 1; i <= count; ++i)
+            text += (i > 1 ? u"<br>" : u"") + (prefix + TextOps::number((long long)i)) + u" lorem ipsum dolor sit";
+        return text;
+    };
+    const U16String wrapping = u"| " + lorem(u"a", 60) + u" | " + lorem(u"b", 60) + u" |\n|---|---|\n| r1 | s1 |\n| r2 | s2 |\n";
+    for (const auto& [name, lead] : {std::pair<std::string, U16String>{"", u""}, {" in a list item", u"- "}, {" in a quote", u"> "}}) {
+        U16String markdown = u"Before\n\n" + lead + u"item\n" + (lead == u"> " ? u">\n" : u"\n");
+        for (size_t at = 0, next; at < wrapping.size(); at = next + 1) {
+            next = wrapping.find(u'\n', at);
+            markdown += (lead.empty() ? U16String() : lead == u"- " ? U16String(u"  ") : lead) + wrapping.substr(at, next - at) + u"\n";
+        }
+        Shape shape{"a header of wrapped lines" + name, markdown + u"\npara after\n\nlast para\n",
+                    {"a1", "b1", "a60", "b60", "r1", "s2", "after", "last"}, {{"a1", "b1"}}, {"last", "para"}};
+        shapes.push_back(shape);
+    }
+    U16String tenColumns = u"| ";
+    for (const char16_t* column : {u"a", u"b", u"c", u"d", u"e", u"f", u"g", u"h", u"i", u"j"})
+        tenColumns += labels(column, 30) + u" | ";
+    tenColumns += u"\n|" + [] { U16String bars; for (int c = 0; c < 10; ++c) bars += u"---|"; return bars; }() + u"\n";
+    for (int r = 1; r <= 50; ++r)
+        tenColumns += u"| r" + TextOps::number((long long)r) + u" | | | | | | | | | |\n";
+    shapes.push_back({"ten columns of 30-line header cells", tenColumns + u"\npara after\n",
+                      {"a1", "j30", "r1", "r50", "after"}, {{"a1", "b1"}, {"a30", "j30"}}, {"para", "after"}});
+    U16String essay = u"| ";
+    for (int i = 0; i < 700; ++i)
+        essay += (i % 7 == 0 ? u"lorem " : u"ipsum ");
+    essay += u"| x |\n|---|---|\n| r | s |\n";
+    Shape paragraphs{"a header of one long paragraph", essay, {"r", "s"}, {}, {"p80", "end"}};
+    for (int i = 1; i <= 80; ++i) {
+        paragraphs.markdown += u"\np" + TextOps::number((long long)i) + u" end\n";
+        paragraphs.once.push_back("p" + std::to_string(i));
+    }
+    shapes.push_back(paragraphs);
+    // A row of letters too wide for its column's lines, beside one that fits.
+    U16String wide = u"| A | B |\n|---|---|\n| ";
+    for (int i = 1; i <= 50; ++i)
+        wide += (i > 1 ? u"<br>a" : u"a") + TextOps::number((long long)i) + u" MMMM MMMM MMMM MMMM MMMM MMMM MMMM MMMM";
+    shapes.push_back({"a row of wide letters", wide + u" | " + labels(u"b", 50) + u" |\n\nafter\n", {"b1", "b20", "b21", "b50", "after"},
+                      {}, {"after"}});
+    // Each part of a row of code spans ends in a line as high as the others.
+    U16String code = u"| A | B |\n|---|---|\n| ";
+    for (int i = 1; i <= 60; ++i)
+        code += u"`c" + TextOps::number((long long)i) + u"`<br>";
+    shapes.push_back({"a row of code spans", code + u"tail | " + labels(u"d", 61) + u" |\n", {"c1", "c60", "tail"}, {{"c1", "d1"}}, {"tail", "d61"}});
+    // A row at a page's foot, and a paragraph right under a table there.
+    shapes.push_back({"a 146-line row under three lines", u"pre\\\npre\\\npre\n\n| A | B |\n|---|---|\n| " + labels(u"a", 146)
+                                                         + u" | x |\n| last | row |\n\npara after\n",
+                      {"a1", "a146", "last", "row", "after"}, {{"a1", "x"}, {"last", "row"}}, {"para", "after"}});
+    U16String clipped;
+    for (int i = 1; i <= 49; ++i)
+        clipped += u"pre\\\n";
+    clipped += u"pre\n\n";
+    for (int i = 1; i <= 47; ++i)
+        clipped += u"line\\\n";
+    clipped += u"end\n\n| h |\n|---|\n| first |\n| " + labels(u"x", 50) + u" |\n| last |\n\nAFTERPARA\n";
+    shapes.push_back({"a paragraph right under a table at a page's foot", clipped, {"x1", "x50", "last", "AFTERPARA"}, {}, {"AFTERPARA"}});
     for (int lines : {50, 200, 1000}) {
         Shape shape{"header of " + std::to_string(lines) + " lines", u"# Doc\n\npara before\n\n| " + labels(u"h", lines)
                     + u" | B |\n|---|---|\n| r1 | x |\n| r2 | y |\n\npara after\n", {"Doc", "before"}, {{"h1", "B"}},
@@ -554,17 +616,42 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
             else
                 EXPECT_NE(std::find(line.begin(), line.end(), neighbour), line.end()) << word << " beside " << neighbour;
         }
+        // Every word inside its page's text area, no page without one.
+        const auto boxes = velkin::testing::pdfText(file, true);
+        ASSERT_TRUE(boxes);
+        std::map<std::string, std::pair<int, double>> top;  // page and top of each word
+        int page = -1;
+        double foot = 0;
+        bool pageHasWords = true;
+        for (size_t at = boxes->find('<'); at != std::string::npos; at = boxes->find('<', at + 1)) {
+            if (boxes->compare(at, 6, "<page ") == 0) {
+                EXPECT_TRUE(pageHasWords) << "page " << page + 1 << " is empty";
+                ++page;
+                pageHasWords = false;
+                foot = std::atof(boxes->c_str() + boxes->find("height=\"", at) + 8) - PDFPage::margin;
+            } else if (boxes->compare(at, 6, "<word ") == 0) {
+                pageHasWords = true;
+                const size_t word = boxes->find('>', at) + 1;
+                const std::string text = boxes->substr(word, boxes->find('<', word) - word);
+                const double y = std::atof(boxes->c_str() + boxes->find("yMin=\"", at) + 6);
+                top[text] = {page, y};
+                EXPECT_LE(std::atof(boxes->c_str() + boxes->find("yMax=\"", at) + 6), foot + 0.5) << text << " under the text area";
+            }
+        }
+        EXPECT_TRUE(pageHasWords) << "the last page is empty";
         // Where rows of lines meet on a page, the lines keep their pitch.
         if (shape.name == "a span across the split") {
-            const auto boxes = velkin::testing::pdfText(file, true);
-            ASSERT_TRUE(boxes);
-            std::map<std::string, double> top;
-            for (size_t at = boxes->find("yMin=\""); at != std::string::npos; at = boxes->find("yMin=\"", at + 1)) {
-                const size_t word = boxes->find('>', at) + 1;
-                top[boxes->substr(word, boxes->find('<', word) - word)] = std::atof(boxes->c_str() + at + 6);
-            }
             for (const char* join : {"a21", "a41"})
-                EXPECT_NEAR(top[join] - top["a" + std::to_string(std::atoi(join + 1) - 1)], top["a2"] - top["a1"], 0.01) << join;
+                EXPECT_NEAR(top[join].second - top["a" + std::to_string(std::atoi(join + 1) - 1)].second,
+                            top["a2"].second - top["a1"].second, 0.01) << join;
+        }
+        const std::string prefix = level.count(shape.name) ? level.at(shape.name) : "";
+        for (int i = 2; !prefix.empty() && top.count(prefix + std::to_string(i)); ++i) {
+            const auto& [abovePage, above] = top[prefix + std::to_string(i - 1)];
+            const auto& [herePage, here] = top[prefix + std::to_string(i)];
+            if (herePage == abovePage) {
+                EXPECT_NEAR(here - above, top[prefix + "2"].second - top[prefix + "1"].second, 0.01) << prefix << i;
+            }
         }
     }
     std::filesystem::remove(file);

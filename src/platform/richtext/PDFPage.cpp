@@ -464,9 +464,11 @@ bool laidOutAsNothing(QTextDocument& document, const QTextBlock& block)
     if (block.length() != 1)
         return false;
     QTextCursor around(&document);
-    around.setPosition(block.position() + 1);
-    if (const QTextTable* below = around.currentTable(); below && below->firstPosition() == block.position() + 1)
-        return true;
+    if (block.position() + 1 < document.characterCount()) {
+        around.setPosition(block.position() + 1);
+        if (const QTextTable* below = around.currentTable(); below && below->firstPosition() == block.position() + 1)
+            return true;
+    }
     if (block.position() == 0)
         return false;
     around.setPosition(block.position() - 1);
