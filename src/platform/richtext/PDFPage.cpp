@@ -521,7 +521,7 @@ bool startsNextPage(QTextDocument& document, const Placed& paragraph, double pag
     const double scale = device ? device->logicalDpiY() / 96.0 : 1;
     const double foot = (std::floor(top / pageHeight) + 1) * pageHeight;
     QTextBlockFormat format = block.blockFormat();
-    format.setTopMargin(std::max(0.0, collapsed) + (foot - top + 0.05) / scale);
+    format.setTopMargin(std::max(0.0, collapsed) + (foot - top) / scale);
     QTextCursor(block).setBlockFormat(format);
     return true;
 }
@@ -540,6 +540,7 @@ std::vector<Placed> layOutOverFeet(QTextDocument& document, double pageHeight)
     std::vector<Placed> placed;
     place(document, document.begin(), placed);
     size_t crossing = firstAcrossFoot(placed, 0, pageHeight);
+    int laidOutAgain = -1;  // the paragraph last laid out again where it stands
     for (int round = 0; crossing < placed.size(); ++round) {
         if (round == kFewFeetCrossed) {
             layOutAfresh(document);
@@ -548,8 +549,10 @@ std::vector<Placed> layOutOverFeet(QTextDocument& document, double pageHeight)
             break;
         }
         const QTextBlock block = placed[crossing].block;
-        if (!startsNextPage(document, placed[crossing], pageHeight))
+        // One that stays across the foot when laid out again is moved.
+        if (block.position() != laidOutAgain || !startsNextPage(document, placed[crossing], pageHeight))
             document.markContentsDirty(block.position(), block.length());
+        laidOutAgain = block.position();
         document.documentLayout()->documentSize();
         // What stands above the paragraph stays where it was.
         placed.resize(crossing);
