@@ -461,6 +461,7 @@ std::optional<U16String> tallRowInRows(U16View row)
                 const bool ends = last > cell.breaks.size();
                 const size_t to = ends ? cell.content.size() : cell.breaks[last - 1];
                 out += cell.content.substr(from, to - from);
+                // The break's mark (TableParts::kCutBreak), so that the last line keeps its height.
                 if (!ends)
                     out += u"&#8203;";
                 if (!ends)

@@ -688,7 +688,7 @@ bool partsMeetLevel(QAbstractTextDocumentLayout& layout, const QTextTable& table
 
 // The parts from `first` to `last` of a row made one row again, its cells'
 // lines parted by line breaks as they were.
-void joinRow(QTextTable& table, int first, int last)
+void joinRow(QTextDocument& document, QTextTable& table, int first, int last)
 {
     for (int c = 0; c < table.columns(); ++c) {
         QTextTableCell whole = table.cellAt(first, c);
@@ -703,9 +703,13 @@ void joinRow(QTextTable& table, int first, int last)
                 if (!block.isValid())
                     continue;
                 if (firstBlock) {
-                    // The break the cut took out, in the format of the text before it.
-                    if (cursor.position() > whole.firstPosition())
+                    // The break the cut took out, in the format of the text
+                    // before it, in place of the mark that stood for it.
+                    if (cursor.position() > whole.firstPosition()) {
+                        if (document.characterAt(cursor.position() - 1) == kCutBreak)
+                            cursor.deletePreviousChar();
                         cursor.insertText(QString(QChar::LineSeparator));
+                    }
                     firstBlock = false;
                 } else {
                     cursor.insertBlock(block.blockFormat(), block.charFormat());
@@ -757,7 +761,7 @@ bool joinUnevenRowParts(QTextDocument& document)
     cursor.beginEditBlock();
     // From the last, so that the rows and text before stay where they were.
     for (auto it = uneven.rbegin(); it != uneven.rend(); ++it)
-        joinRow(*it->first, it->second.first, it->second.second);
+        joinRow(document, *it->first, it->second.first, it->second.second);
     cursor.endEditBlock();
     return true;
 }

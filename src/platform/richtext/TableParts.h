@@ -50,6 +50,10 @@ void cutAtPages(QTextDocument& document);
 // Marks the cells of a row that goes on from the row above it: a part after
 // the first of a row cut at its lines for print (see PageImport).
 inline constexpr int kRowPart = QTextFormat::UserProperty + 0x7a2;
+// Ends each part but the last of such a row, where its line break was, in that
+// break's format: an invisible mark that gives the part's last line the height
+// and baseline the break gave it.
+inline constexpr QChar kCutBreak = QChar(0x200B);
 
 // For the document's pages, laid out: a row cut at its lines into parts is
 // made one row again where its lines did not meet level at a cut, where a
