@@ -430,7 +430,7 @@ TEST(ExportScaling, ATallCellPrintsAsRowsThatReadAsTheCell)
 
 namespace {
 
-std::u16string labels(const char16_t* prefix, int count, int emphasisFrom = -1)
+std::u16string labels(const char16_t* prefix, int count, int emphasisFrom = -1, const char16_t* suffix = u"")
 {
     std::u16string text;
     for (int i = 1; i <= count; ++i) {
@@ -438,7 +438,7 @@ std::u16string labels(const char16_t* prefix, int count, int emphasisFrom = -1)
             text += u"<br>";
         if (i == emphasisFrom)
             text += u"*";
-        text += prefix + TextOps::number((long long)i);
+        text += prefix + TextOps::number((long long)i) + suffix;
         if (i == emphasisFrom + 1)
             text += u"*";
     }
@@ -472,22 +472,16 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
     const std::map<std::string, std::string> level{{"a row of wide letters", "b"}, {"a row of code spans", "c"}};
     std::vector<Shape> shapes;
     // Header rows cut at the pages, not into parts: what follows the table is printed.
-    const auto lorem = [](const char16_t* prefix, int count) {
-        std::u16string text;
-        for (int i = 1; i <= count; ++i)
-            text += (i > 1 ? u"<br>" : u"") + (prefix + TextOps::number((long long)i)) + u" lorem ipsum dolor sit";
-        return text;
-    };
-    const U16String wrapping = u"| " + lorem(u"a", 60) + u" | " + lorem(u"b", 60) + u" |\n|---|---|\n| r1 | s1 |\n| r2 | s2 |\n";
+    const U16String wrapping = u"| " + labels(u"a", 60, -1, u" lorem ipsum dolor sit") + u" | "
+                               + labels(u"b", 60, -1, u" lorem ipsum dolor sit") + u" |\n|---|---|\n| r1 | s1 |\n| r2 | s2 |\n";
     for (const auto& [name, lead] : {std::pair<std::string, U16String>{"", u""}, {" in a list item", u"- "}, {" in a quote", u"> "}}) {
         U16String markdown = u"Before\n\n" + lead + u"item\n" + (lead == u"> " ? u">\n" : u"\n");
         for (size_t at = 0, next; at < wrapping.size(); at = next + 1) {
             next = wrapping.find(u'\n', at);
             markdown += (lead.empty() ? U16String() : lead == u"- " ? U16String(u"  ") : lead) + wrapping.substr(at, next - at) + u"\n";
         }
-        Shape shape{"a header of wrapped lines" + name, markdown + u"\npara after\n\nlast para\n",
-                    {"a1", "b1", "a60", "b60", "r1", "s2", "after", "last"}, {{"a1", "b1"}}, {"last", "para"}};
-        shapes.push_back(shape);
+        shapes.push_back({"a header of wrapped lines" + name, markdown + u"\npara after\n\nlast para\n",
+                          {"a1", "b1", "a60", "b60", "r1", "s2", "after", "last"}, {{"a1", "b1"}}, {"last", "para"}});
     }
     U16String tenColumns = u"| ";
     for (const char16_t* column : {u"a", u"b", u"c", u"d", u"e", u"f", u"g", u"h", u"i", u"j"})
@@ -508,28 +502,20 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
     }
     shapes.push_back(paragraphs);
     // A row of letters too wide for its column's lines, beside one that fits.
-    U16String wide = u"| A | B |\n|---|---|\n| ";
-    for (int i = 1; i <= 50; ++i)
-        wide += (i > 1 ? u"<br>a" : u"a") + TextOps::number((long long)i) + u" MMMM MMMM MMMM MMMM MMMM MMMM MMMM MMMM";
-    shapes.push_back({"a row of wide letters", wide + u" | " + labels(u"b", 50) + u" |\n\nafter\n", {"b1", "b20", "b21", "b50", "after"},
-                      {}, {"after"}});
+    shapes.push_back({"a row of wide letters", u"| A | B |\n|---|---|\n| " + labels(u"a", 50, -1, u" MMMM MMMM MMMM MMMM MMMM MMMM MMMM MMMM")
+                                                   + u" | " + labels(u"b", 50) + u" |\n\nafter\n",
+                      {"b1", "b20", "b21", "b50", "after"}, {}, {"after"}});
     // Each part of a row of code spans ends in a line as high as the others.
-    U16String code = u"| A | B |\n|---|---|\n| ";
-    for (int i = 1; i <= 60; ++i)
-        code += u"`c" + TextOps::number((long long)i) + u"`<br>";
-    shapes.push_back({"a row of code spans", code + u"tail | " + labels(u"d", 61) + u" |\n", {"c1", "c60", "tail"}, {{"c1", "d1"}}, {"tail", "d61"}});
+    shapes.push_back({"a row of code spans", u"| A | B |\n|---|---|\n| " + labels(u"`c", 60, -1, u"`") + u"<br>tail | " + labels(u"d", 61) + u" |\n",
+                      {"c1", "c60", "tail"}, {{"c1", "d1"}}, {"tail", "d61"}});
     // A row at a page's foot, and a paragraph right under a table there.
     shapes.push_back({"a 146-line row under three lines", u"pre\\\npre\\\npre\n\n| A | B |\n|---|---|\n| " + labels(u"a", 146)
                                                          + u" | x |\n| last | row |\n\npara after\n",
                       {"a1", "a146", "last", "row", "after"}, {{"a1", "x"}, {"last", "row"}}, {"para", "after"}});
-    U16String clipped;
-    for (int i = 1; i <= 49; ++i)
-        clipped += u"pre\\\n";
-    clipped += u"pre\n\n";
-    for (int i = 1; i <= 47; ++i)
-        clipped += u"line\\\n";
-    clipped += u"end\n\n| h |\n|---|\n| first |\n| " + labels(u"x", 50) + u" |\n| last |\n\nAFTERPARA\n";
-    shapes.push_back({"a paragraph right under a table at a page's foot", clipped, {"x1", "x50", "last", "AFTERPARA"}, {}, {"AFTERPARA"}});
+    const U16String lines = labels(u"pre", 49, -1, u"\\") + u"<br>pre\n\n" + labels(u"line", 47, -1, u"\\") + u"<br>end\n\n";
+    shapes.push_back({"a paragraph right under a table at a page's foot",
+                      TextOps::replacingAll(lines, u"<br>", u"\n") + u"| h |\n|---|\n| first |\n| " + labels(u"x", 50) + u" |\n| last |\n\nAFTERPARA\n",
+                      {"x1", "x50", "last", "AFTERPARA"}, {}, {"AFTERPARA"}});
     for (int lines : {50, 200, 1000}) {
         Shape shape{"header of " + std::to_string(lines) + " lines", u"# Doc\n\npara before\n\n| " + labels(u"h", lines)
                     + u" | B |\n|---|---|\n| r1 | x |\n| r2 | y |\n\npara after\n", {"Doc", "before"}, {{"h1", "B"}},
