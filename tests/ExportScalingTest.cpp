@@ -469,7 +469,8 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
         std::vector<std::string> end;  // the words the text ends with: no header row under the table
     };
     // Words of a prefix and a number that keep one pitch down a page.
-    const std::map<std::string, std::string> level{{"a row of wide letters", "b"}, {"a row of code spans", "c"}};
+    const std::map<std::string, std::string> level{
+        {"a span across the split", "a"}, {"a row of wide letters", "b"}, {"a row of code spans", "c"}};
     std::vector<Shape> shapes;
     // Header rows cut at the pages, not into parts: what follows the table is printed.
     const U16String wrapping = u"| " + labels(u"a", 60, -1, u" lorem ipsum dolor sit") + u" | "
@@ -632,11 +633,6 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
         }
         EXPECT_TRUE(pageHasWords) << "the last page is empty";
         // Where rows of lines meet on a page, the lines keep their pitch.
-        if (shape.name == "a span across the split") {
-            for (const char* join : {"a21", "a41"})
-                EXPECT_NEAR(top[join].second - top["a" + std::to_string(std::atoi(join + 1) - 1)].second,
-                            top["a2"].second - top["a1"].second, 0.01) << join;
-        }
         const std::string prefix = level.count(shape.name) ? level.at(shape.name) : "";
         for (int i = 2; !prefix.empty() && top.count(prefix + std::to_string(i)); ++i) {
             const auto& [abovePage, above] = top[prefix + std::to_string(i - 1)];
