@@ -319,14 +319,17 @@ U16String tablesForImport(U16String html)
 // every column is parted at the same lines, so each line stays beside the
 // lines it stood beside, and each row is a page or less. An inline element
 // open at a part's end is closed there and opened again in the next part.
-// Only a row whose lines all fit their columns is cut: a line that wraps, or
-// a picture, would make one part of a column taller than the others' and
-// move the next part's lines away from their neighbours. Any other tall row
-// is cut where the pages break once laid out (TableParts::cutTallRows).
+// Only a row whose lines all fit their columns may stay so cut: a line that
+// wraps, or a picture, would make one part of a column taller than the
+// others' and move the next part's lines away from their neighbours. Once
+// laid out, the parts are measured, and a row whose parts do not meet level
+// is made one row again (TableParts::joinUnevenRowParts); it and any other
+// tall row are cut where the pages break (TableParts::cutTallRows).
 constexpr size_t kTallCell = 40;
 constexpr size_t kCellLines = 20;
 // The most characters the longest lines of a row's cells hold together for
-// the row to be cut here: so many fit across the page, whatever the columns.
+// the row to be cut here at all: more would wrap in most fonts, and a row cut
+// only to be joined again costs its layout twice.
 constexpr size_t kRowLineCharacters = 48;
 
 bool isVoidElement(U16View tag);
@@ -461,6 +464,9 @@ std::optional<U16String> tallRowInRows(U16View row)
                 const bool ends = last > cell.breaks.size();
                 const size_t to = ends ? cell.content.size() : cell.breaks[last - 1];
                 out += cell.content.substr(from, to - from);
+                // The break's mark (TableParts::kCutBreak), so that the last line keeps its height.
+                if (!ends)
+                    out += u"&#8203;";
                 if (!ends)
                     for (auto it = cell.open[r].rbegin(); it != cell.open[r].rend(); ++it)
                         appendClosing(out, *it);

@@ -291,6 +291,7 @@ void continuedPartsUnderHalfABorder(QTextDocument& document)
                 QTextTableCell cell = table->cellAt(r, c);
                 QTextTableCellFormat format = cell.format().toTableCellFormat();
                 format.setTopPadding(format.leftBorder() / 2);
+                format.setProperty(TableParts::kRowPart, true);
                 cell.setFormat(format);
             }
         }
@@ -455,12 +456,32 @@ struct Placed {
     QPointF origin;
 };
 
+// Whether Qt lays the paragraph out as nothing: an empty one right before or
+// after a table, which it sets inside the table's box, across a page foot as
+// like as not, whatever is done to it.
+bool laidOutAsNothing(QTextDocument& document, const QTextBlock& block)
+{
+    if (block.length() != 1)
+        return false;
+    QTextCursor around(&document);
+    if (block.position() + 1 < document.characterCount()) {
+        around.setPosition(block.position() + 1);
+        if (const QTextTable* below = around.currentTable(); below && below->firstPosition() == block.position() + 1)
+            return true;
+    }
+    if (block.position() == 0)
+        return false;
+    around.setPosition(block.position() - 1);
+    const QTextTable* above = around.currentTable();
+    return above && above->lastPosition() == block.position() - 1;
+}
+
 // Every visible paragraph with lines from `from` on, placed, added to `placed`.
 void place(QTextDocument& document, QTextBlock from, std::vector<Placed>& placed)
 {
     QAbstractTextDocumentLayout* layout = document.documentLayout();
     for (QTextBlock block = from; block.isValid(); block = block.next())
-        if (block.isVisible() && block.layout() && block.layout()->lineCount() > 0)
+        if (block.isVisible() && block.layout() && block.layout()->lineCount() > 0 && !laidOutAsNothing(document, block))
             placed.push_back({block, layout->blockBoundingRect(block).topLeft()});
 }
 
@@ -477,6 +498,34 @@ size_t firstAcrossFoot(const std::vector<Placed>& placed, size_t from, double pa
     return placed.size();
 }
 
+// Qt can set the first line of a paragraph right after a table across a
+// page foot, where a fresh layout leaves it too, and count the page after it
+// as one the document takes: the line is then drawn cut at the foot, and that
+// page is left empty. Such a paragraph is given the room above it that starts
+// it on the next page, as any other paragraph whose first line would cross
+// the foot starts there. True when it was.
+bool startsNextPage(QTextDocument& document, const Placed& paragraph, double pageHeight)
+{
+    const QTextBlock& block = paragraph.block;
+    const QTextLine first = block.layout()->lineAt(0);
+    const double top = paragraph.origin.y() + first.y();
+    if (!crossesFoot(top, first.height(), pageHeight) || document.frameAt(block.position()) != document.rootFrame())
+        return false;
+    // Qt counts the larger of this paragraph's top margin and the one above's
+    // bottom margin, scaled as a length in pixels.
+    const QTextBlock above = block.previous();
+    const double collapsed = std::max(
+        block.blockFormat().topMargin(),
+        above.isValid() && document.frameAt(above.position()) == document.rootFrame() ? above.blockFormat().bottomMargin() : 0);
+    const QPaintDevice* device = document.documentLayout()->paintDevice();
+    const double scale = device ? device->logicalDpiY() / 96.0 : 1;
+    const double foot = (std::floor(top / pageHeight) + 1) * pageHeight;
+    QTextBlockFormat format = block.blockFormat();
+    format.setTopMargin(std::max(0.0, collapsed) + (foot - top) / scale);
+    QTextCursor(block).setBlockFormat(format);
+    return true;
+}
+
 // Qt's first layout of a document, and its relayout after an edit, can
 // leave a line across a page foot, where laying the document out again moves
 // it to the next page. Each such paragraph is laid out again where it stands,
@@ -491,6 +540,7 @@ std::vector<Placed> layOutOverFeet(QTextDocument& document, double pageHeight)
     std::vector<Placed> placed;
     place(document, document.begin(), placed);
     size_t crossing = firstAcrossFoot(placed, 0, pageHeight);
+    int laidOutAgain = -1;  // the paragraph last laid out again where it stands
     for (int round = 0; crossing < placed.size(); ++round) {
         if (round == kFewFeetCrossed) {
             layOutAfresh(document);
@@ -499,7 +549,10 @@ std::vector<Placed> layOutOverFeet(QTextDocument& document, double pageHeight)
             break;
         }
         const QTextBlock block = placed[crossing].block;
-        document.markContentsDirty(block.position(), block.length());
+        // One that stays across the foot when laid out again is moved.
+        if (block.position() != laidOutAgain || !startsNextPage(document, placed[crossing], pageHeight))
+            document.markContentsDirty(block.position(), block.length());
+        laidOutAgain = block.position();
         document.documentLayout()->documentSize();
         // What stands above the paragraph stays where it was.
         placed.resize(crossing);
@@ -758,6 +811,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     keepCellWordsWhole(document);
     continuedPartsUnderHalfABorder(document);
     document.setPageSize(page);
+    TableParts::joinUnevenRowParts(document);
     TableParts::printTallHeadersOnce(document);
     TableParts::cutAtPages(document);
     keepManyTablesTogether(document, &writer, page);

@@ -653,6 +653,119 @@ void cutAtPages(QTextDocument& document)
     }
 }
 
+namespace {
+
+bool isRowPart(const QTextTable& table, int row)
+{
+    return row > 0 && table.cellAt(row, 0).format().hasProperty(kRowPart);
+}
+
+// Whether the parts of the row from `first` to `last` meet level: each
+// column that goes on past a part fills that part's whole height.
+bool partsMeetLevel(QAbstractTextDocumentLayout& layout, const QTextTable& table, int first, int last)
+{
+    // Within a line's rounding: Qt sets a row's height on whole points.
+    constexpr double kLevel = 0.5;
+    const auto height = [&](int row, int column) {
+        const QTextTableCell cell = table.cellAt(row, column);
+        return layout.blockBoundingRect(cell.lastCursorPosition().block()).bottom()
+               - layout.blockBoundingRect(cell.firstCursorPosition().block()).top();
+    };
+    const auto empty = [&](int row, int column) {
+        const QTextTableCell cell = table.cellAt(row, column);
+        return cell.firstPosition() == cell.lastPosition();
+    };
+    for (int row = first; row < last; ++row) {
+        double tallest = 0;
+        for (int c = 0; c < table.columns(); ++c)
+            tallest = std::max(tallest, height(row, c));
+        for (int c = 0; c < table.columns(); ++c)
+            if (!empty(row + 1, c) && height(row, c) < tallest - kLevel)
+                return false;
+    }
+    return true;
+}
+
+// The parts from `first` to `last` of a row made one row again, its cells'
+// lines parted by line breaks as they were.
+void joinRow(QTextDocument& document, QTextTable& table, int first, int last)
+{
+    for (int c = 0; c < table.columns(); ++c) {
+        QTextTableCell whole = table.cellAt(first, c);
+        for (int row = first + 1; row <= last; ++row) {
+            const QTextTableCell part = table.cellAt(row, c);
+            if (part.firstPosition() == part.lastPosition())
+                continue;
+            QTextCursor cursor = whole.lastCursorPosition();
+            bool firstBlock = true;
+            for (auto it = part.begin(); !it.atEnd(); ++it) {
+                const QTextBlock block = it.currentBlock();
+                if (!block.isValid())
+                    continue;
+                if (firstBlock) {
+                    // The break the cut took out, in the format of the text
+                    // before it, in place of the mark that stood for it.
+                    if (cursor.position() > whole.firstPosition()) {
+                        if (document.characterAt(cursor.position() - 1) == kCutBreak)
+                            cursor.deletePreviousChar();
+                        cursor.insertText(QString(QChar::LineSeparator));
+                    }
+                    firstBlock = false;
+                } else {
+                    cursor.insertBlock(block.blockFormat(), block.charFormat());
+                }
+                for (auto piece = block.begin(); !piece.atEnd(); ++piece)
+                    if (piece.fragment().isValid())
+                        cursor.insertText(piece.fragment().text(), piece.fragment().charFormat());
+            }
+        }
+        // The cell's foot is the last part's.
+        QTextTableCellFormat format = whole.format().toTableCellFormat();
+        const QTextTableCellFormat foot = table.cellAt(last, c).format().toTableCellFormat();
+        for (const int property : {int(QTextFormat::TableCellBottomPadding), int(QTextFormat::TableCellBottomBorder),
+                                   int(QTextFormat::TableCellBottomBorderStyle), int(QTextFormat::TableCellBottomBorderBrush)}) {
+            if (foot.hasProperty(property))
+                format.setProperty(property, foot.property(property));
+            else
+                format.clearProperty(property);
+        }
+        whole.setFormat(format);
+    }
+    table.removeRows(first + 1, last - first);
+}
+
+} // namespace
+
+bool joinUnevenRowParts(QTextDocument& document)
+{
+    if (document.pageSize().height() <= 0)
+        return false;
+    std::vector<QTextTable*> tables;
+    tablesIn(*document.rootFrame(), tables);
+    std::vector<std::pair<QTextTable*, std::pair<int, int>>> uneven;  // each row's first and last part
+    QAbstractTextDocumentLayout& layout = *document.documentLayout();
+    for (QTextTable* table : tables)
+        for (int row = 1; row < table->rows(); ++row) {
+            if (!isRowPart(*table, row))
+                continue;
+            int last = row;
+            while (last + 1 < table->rows() && isRowPart(*table, last + 1))
+                ++last;
+            if (!partsMeetLevel(layout, *table, row - 1, last))
+                uneven.push_back({table, {row - 1, last}});
+            row = last;
+        }
+    if (uneven.empty())
+        return false;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    // From the last, so that the rows and text before stay where they were.
+    for (auto it = uneven.rbegin(); it != uneven.rend(); ++it)
+        joinRow(document, *it->first, it->second.first, it->second.second);
+    cursor.endEditBlock();
+    return true;
+}
+
 bool cutTallRows(QTextDocument& document)
 {
     const double pageHeight = document.pageSize().height();
@@ -689,6 +802,9 @@ namespace {
 
 // The most a row's padding and border below its last line take, in points.
 constexpr double kRowEdge = 16;
+
+// The room kept between a table's box and the foot of its last page.
+constexpr double kFootRoom = 4;
 
 // A half page of header rows leaves the rows under them half of every page.
 constexpr double kRepeatedHeaderShare = 0.5;
@@ -767,6 +883,14 @@ void stopRepeatingHeaders(QTextDocument& document, const std::vector<QTextTable*
         table->setFormat(format);
     }
     cursor.endEditBlock();
+    // Asked for a piece at a time, the layout forgets the paragraphs after
+    // such a table (a document not laid out yet has none to forget).
+    if (document.pageSize().height() > 0 && !tables.empty()) {
+        int from = document.characterCount();
+        for (const QTextTable* table : tables)
+            from = std::min(from, table->lastPosition() + 1);
+        layOutForgotten(document, from, document.characterCount());
+    }
 }
 
 bool endHeadersWithTheirRows(QTextDocument& document)
@@ -775,7 +899,7 @@ bool endHeadersWithTheirRows(QTextDocument& document)
     if (pageHeight <= 0)
         return false;
     QAbstractTextDocumentLayout& layout = *document.documentLayout();
-    std::vector<QTextTable*> late;
+    std::vector<std::pair<QTextTable*, double>> late;  // and the bottom margin that ends it
     for (QTextFrame* frame : document.rootFrame()->childFrames()) {
         auto* table = qobject_cast<QTextTable*>(frame);
         if (!table || headerRows(*table) <= 0)
@@ -795,18 +919,30 @@ bool endHeadersWithTheirRows(QTextDocument& document)
             continue;
         const QRectF box = layout.frameBoundingRect(table);
         const int last = pageOf(box.bottom(), pageHeight);
-        if (last > pageOf(box.top(), pageHeight) && last > pageOf(bottomOf(layout, *table, table->rows() - 1), pageHeight))
-            late.push_back(table);
+        const double rowsBottom = bottomOf(layout, *table, table->rows() - 1);
+        const int rowsEnd = pageOf(rowsBottom, pageHeight);
+        if (last <= pageOf(box.top(), pageHeight) || last <= rowsEnd)
+            continue;
+        // The box ends by its last row's text, a few points above the foot
+        // of that row's page: a box that ends nearer has Qt take the page
+        // after for the next one, and the paragraph after the table then
+        // leaves a page empty. Qt scales a table's margins as it does
+        // lengths in pixels, and sets its height on whole points.
+        const double foot = (rowsEnd + 1) * pageHeight;
+        const double end = std::max(foot - pageHeight + 1, std::min(rowsBottom, foot - kFootRoom));
+        const QPaintDevice* device = layout.paintDevice();
+        const double scale = device ? device->logicalDpiY() / 96.0 : 1;
+        late.emplace_back(table, std::min(-1.0, table->format().bottomMargin() - (box.bottom() - end) / scale));
     }
     if (late.empty())
         return false;
     QTextCursor cursor(&document);
     cursor.beginEditBlock();
-    for (QTextTable* table : late) {
+    for (const auto& [table, bottomMargin] : late) {
         // The room Qt keeps below the rows on each page is that of the top
         // margin: the rows stay where they are.
         QTextTableFormat format = table->format();
-        format.setBottomMargin(-1);
+        format.setBottomMargin(bottomMargin);
         table->setFormat(format);
         const QTextBlock after = document.findBlock(table->lastPosition() + 1);
         if (!after.isValid() || (after.length() == 1 && !after.next().isValid()))

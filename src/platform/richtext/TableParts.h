@@ -47,6 +47,23 @@ void matchColumns(QTextDocument& document, QSizeF page = QSizeF());
 // page. The document is to be laid out afresh afterwards, as after any edit.
 void cutAtPages(QTextDocument& document);
 
+// Marks the cells of a row that goes on from the row above it: a part after
+// the first of a row cut at its lines for print (see PageImport).
+inline constexpr int kRowPart = QTextFormat::UserProperty + 0x7a2;
+// Ends each part but the last of such a row, where its line break was, in that
+// break's format: an invisible mark that gives the part's last line the height
+// and baseline the break gave it.
+inline constexpr QChar kCutBreak = QChar(0x200B);
+
+// For the document's pages, laid out: a row cut at its lines into parts is
+// made one row again where its lines did not meet level at a cut, where a
+// column going on past it took more room than another above it (a line that
+// wraps, or is set taller). Each part starts level in every column, so its
+// lines would stand away from those beside them; the whole row is cut where
+// the pages break instead (cutTallRows). True when a row was joined: the
+// document is then to be laid out afresh.
+bool joinUnevenRowParts(QTextDocument& document);
+
 // For the document's pages, laid out: a table row whose cells run over more
 // than two pages becomes a row for each page it runs over, each holding the
 // lines its cells have on that page, with no border between them. Every line
