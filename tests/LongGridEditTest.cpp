@@ -313,6 +313,7 @@ TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
         const char16_t* above;
         const char16_t* caretAfter;  // its last occurrence
         int back;
+        const char16_t* under = u"\nBelow the table.\n";
     };
     const Spot spots[] = {
         {u"Some text.\n\n", u"Some text", 0},       {u"Some text.\n", u"Some text", 0},
@@ -323,6 +324,18 @@ TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
         {u"```\ncode\n```\n", u"Below", 0},          {u"- an item\n", u"Below", 0},
         {u"Some text.\n\n", u"row2\n", 1},           {u"Some text.\n\n", u"row20\n", 1},
         {u"Some text.\n\n", u"more", 0},             {u"- an item\n", u"more", 0},
+        // The header row; the block above when text follows the table closely; a
+        // quotation right under it.
+        {u"Some text.\n\n", u"Name", 0},             {u"# Figures\n", u"Value", 1},
+        {u"Some text.\n", u"Some text.", 0, u"Below the table.\n"},
+        {u"# Figures\n", u"# Fig", 0, u"```\ncode\n```\n"},
+        {u"# Figures\n\n", u"# Fig", 0, u"Below\n=====\n"},
+        {u"- an item\n", u"- an it", 0, u"Below the table.\n"},
+        {u"- an item\n\n", u"- an it", 0, u"Below the table.\n"},
+        {u"> quoted\n", u"quot", 0, u"Below the table.\n"},
+        {u"Some text.\n\n", u"a quote", 0, u"> a quote\n"},
+        {u"Some text.\n", u"a quote", 0, u"> a quote\n> more\n"},
+        {u"Some text.\n\n", u"more", 0, u"> a quote\n"},
     };
     // Styled at once, and in steps as a long document is (then typed in once styled through).
     for (const bool steps : {false, true})
@@ -330,7 +343,7 @@ TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
         U16String text = U16String(spot.above) + u"| Name | Value | Notes | More |\n| --- | --- | --- | --- |\n";
         for (int i = 0; i < 40; ++i)
             text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | some *words* | more |\n";
-        text += u"\nBelow the table.\n\n[ref]: https://example.com\n";
+        text += U16String(spot.under) + u"\n[ref]: https://example.com\n";
         Editor e(text, {0, 0}, nullptr, steps ? 1 : 0);
         if (steps) {
             e.host->coordinator().stepLength = 256;
@@ -362,7 +375,7 @@ TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
             key();
             e.view().layoutDocument();
             ASSERT_EQ(compare(e), "") << "after " << name << " with the caret after " << u8(spot.caretAfter)
-                                      << " under " << u8(spot.above) << (steps ? " styled in steps" : "");
+                                      << " under " << u8(spot.above) << " over " << u8(spot.under) << (steps ? " styled in steps" : "");
         }
     }
 }
