@@ -645,9 +645,10 @@ struct MarkdownEditorCoordinator::Kept {
         const int last = int(std::min(text.find(u'\n', size_t(e.range.end())), size_t(gridEnd)));
         if (last > gridEnd || first >= gridEnd)
             return false;
-        // Every character from the first line to the last is of one cell, not in the header.
+        // Every character from the first line to the last is of one cell. The header's
+        // line is the first, the delimiter row's (which its cells do not change) the second.
         const TextTableBlock* cell = TableGrid::cellBlock(*storage, first);
-        if (!cell || cell->startingRow() < 1 || size_t(cell->startingRow()) + 1 >= grid->lines.size()
+        if (!cell || cell->startingRow() < 0 || size_t(cell->startingRow()) + 1 >= grid->lines.size()
             || size_t(cell->startingRow()) >= grid->rowTexts.size())
             return false;
         for (int i = first; i <= std::min(last, gridEnd - 1);) {
@@ -675,7 +676,7 @@ struct MarkdownEditorCoordinator::Kept {
         if (rowEnd - rowStart != rowText + e.delta)
             return false;
         const U16String row = TableGrid::rowMarkdown(*storage, Range::fromTo(rowStart, rowEnd), grid->columns);
-        const size_t line = size_t(cell->startingRow()) + 1;
+        const size_t line = cell->startingRow() == 0 ? 0 : size_t(cell->startingRow()) + 1;
         const int oldLength = grid->lines[line];
         const int markdownDelta = int(row.size()) - oldLength;
         // A grid whose Markdown comes back to the length it was typed with may read as typed again.
