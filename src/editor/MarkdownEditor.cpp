@@ -482,6 +482,35 @@ struct MarkdownEditorCoordinator::Kept {
         return freshAfterGrid() >= 0;
     }
 
+    // Where a stretch that reached `at`, a cell paragraph past the first cells of a
+    // grid, may read on after leaving out the grid's middle rows: the first cell
+    // paragraph of a row near the grid's end; -1 when there is no middle to leave out.
+    // The block scanner reads a grid of any length as the same two lines and each cell
+    // as inline text alone, so the cells kept on either side read as they do in the
+    // whole grid, and what follows the grid as it follows the whole grid.
+    int gridMiddleEnd(int at, int from)
+    {
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        if (at <= from || at >= n || text[size_t(at - 1)] != u'\n')
+            return -1;
+        const TextTable* table = cellTable(*storage, at);
+        if (!table || cellTable(*storage, at - 1) != table
+            || TableGrid::cellBlock(*storage, at - 1) == TableGrid::cellBlock(*storage, at))
+            return -1;
+        findGrid(table, at);
+        if (at - std::max(gridStart, from) < 8)
+            return -1;
+        const int end = findGridEnd();
+        // A few rows before the end: the cells left after it still read as the grid's last lines.
+        for (int p = RestyleWindow::lineStart(text, std::max(at, end - 64)), tries = 0; p > at && tries < 8;
+             p = RestyleWindow::lineStart(text, p - 1), ++tries)
+            if (end - p >= 8 && cellTable(*storage, p) == table && cellTable(*storage, p - 1) == table
+                && TableGrid::cellBlock(*storage, p - 1) != TableGrid::cellBlock(*storage, p))
+                return p;
+        return -1;
+    }
+
     // The fence-like lines the block scanner reads: those outside grid cells.
     const std::vector<int>& readableFences(std::vector<int>& scratch)
     {
@@ -1281,8 +1310,23 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             from = std::max(lo, earlier(from));
         if (from <= lo)
             start = ParagraphCut{lo};
-        while (to < n && !endsAt(to))
-            to = std::min(n, lines.nextPlace(to));
+        // A long grid the stretch runs into is read without its middle rows, which
+        // the edit leaves as they are: the stretch goes on a few rows before its end.
+        Range elided{to, 0};
+        while (to < n && !endsAt(to)) {
+            const int past = elided.length == 0 ? kept.gridMiddleEnd(to, from) : -1;
+            const bool away = past > to && (selection.end() < to || selection.location > past)
+                && !(kept.dirty && overlaps(*kept.dirty, Range::fromTo(to, past)));
+            if (!away) {
+                to = std::min(n, lines.nextPlace(to));
+                continue;
+            }
+            // Two lines of the rows kept under the middle witness their reading.
+            elided = Range::fromTo(to, past);
+            to = std::min(n, lines.nextPlace(std::min(n, lines.nextPlace(past))));
+        }
+        if (elided.length == 0)
+            elided.location = to;
         // A list item after the stretch may go on a list the stretch leaves open, and
         // a list's looseness is the whole list's: it is read with the stretch, and
         // must read as the storage has it.
@@ -1294,14 +1338,22 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // A piece starting inside a paragraph is read after what gives its first line its reading.
         const U16String head = context(text, start);
         const int offset = from - int(head.size());
+        // Past the left-out middle of a grid, the piece stands that much nearer its start.
+        const int tailOffset = offset + elided.length;
+        auto offsetAt = [&](int at) { return at >= elided.end() && elided.length > 0 ? tailOffset : offset; };
         TextStorage piece = [&] {
-            if (head.empty())
+            if (head.empty() && elided.length == 0)
                 return TextStorage(storage.attributedSubstring(stretch));
             AttributedString joined(head, styler.baseAttributes());
-            joined.append(storage.attributedSubstring(stretch));
+            if (elided.length == 0)
+                joined.append(storage.attributedSubstring(stretch));
+            else {
+                joined.append(storage.attributedSubstring(Range::fromTo(from, elided.location)));
+                joined.append(storage.attributedSubstring(Range::fromTo(elided.end(), ahead)));
+            }
             return TextStorage(joined);
         }();
-        stylePiece(piece, offset, selection, view);
+        stylePiece(piece, offsetAt(selection.location), selection, view);
         // At the text's ends the piece's own reading is the whole text's. Elsewhere
         // its two outer lines on each side must read as the storage has them (the
         // lines next to the change may legitimately read anew, as an item's
@@ -1310,7 +1362,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // Read as the block scanner reads the piece: a grid's cells are no lines (a
         // cell's "```" opens no fence that would hide what waits in the text below).
         const U16String blocks = blockText(piece);
-        const U16View own = U16View(blocks).substr(head.size(), size_t(to - from));
+        const U16View own = U16View(blocks).substr(head.size(), size_t(to - from - elided.length));
         const std::optional<unsigned> carried
             = start.open && MarkdownSyntax::holdsDelimiters(own, start.open)
                   ? MarkdownSyntax::waitingAfter(head, own, start.open, kept.definitions)
@@ -1350,30 +1402,32 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // (a pair dropped for crossing another still took its closer).
         const bool editedBefore = kept.dirty && kept.dirty->location < to;
         const bool runsOn = lineOpen || (inParagraph && editedBefore ? !asBefore : open != start.open && !asBefore);
-        if (!grown && inParagraph && !lineOpen && !asBefore && headAgrees) {
+        if (!grown && inParagraph && !lineOpen && !asBefore && headAgrees && elided.length == 0) {
             natural = ParagraphCut{to, open, unenclosed, lazyItem(text, from, to, start.item), false, ticks};
             naturalFrom = from;
         }
-        const Range tailContext = Range::fromTo(std::min(to, std::max(last, back(to, 2))), ahead);
+        const Range tailContext = Range::fromTo(std::min(to, std::max({last, back(to, 2), elided.end()})), ahead);
         // A line that ends every list and paragraph above it: the blank lines before
         // it witness enough.
         const bool tailContextAgrees = to == n
-            || (agrees(piece, offset, storage, tailContext) && (witnesses(tailContext) || endsBlocksAbove(text, ahead)));
+            || (agrees(piece, tailOffset, storage, tailContext) && (witnesses(tailContext) || endsBlocksAbove(text, ahead)));
         // Inside a paragraph under a nested item, the items around it decide how the
         // lines after the end read, and no line read shows them; asked last, as it
         // reads the piece's lists.
         const bool tailAgrees = to == n
-            || (tailContextAgrees && !fenceOpen && !runsOn && !(inParagraph && underNestedItem(piece, to - offset)));
+            || (tailContextAgrees && !fenceOpen && !runsOn && !(inParagraph && underNestedItem(piece, to - tailOffset)));
         if (headAgrees && tailAgrees) {
             // Definitions give meaning to references anywhere: a change to one, or
             // to the fences around one, is checked against the whole text.
-            const std::vector<Range> found = definitionLines(text, from, to);
+            std::vector<Range> found = definitionLines(text, from, elided.location);
+            if (elided.length > 0)
+                std::ranges::copy(definitionLines(text, elided.end(), to), std::back_inserter(found));
             bool mayChange = kept.definitionsTouched || grown;
             // A definition line that reads otherwise than before (a code or HTML
             // block's line once, or now) gains or loses its definition.
             for (const Range& line : found)
                 mayChange = mayChange || overlaps(line, Range::fromTo(first, std::max(first + 1, last)))
-                    || !agrees(piece, offset, storage, line);
+                    || !agrees(piece, offsetAt(line.location), storage, line);
             // A stretch that reached past its context on its own (over code) may hold a
             // fence or an HTML block that now takes its definitions in.
             if (!mayChange && !found.empty())
@@ -1383,12 +1437,16 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
                     return false;
                 kept.definitionsTouched = false;
             }
-            std::erase_if(kept.definitionLines, [&](Range line) { return line.location >= from && line.location < to; });
+            std::erase_if(kept.definitionLines, [&](Range line) {
+                return line.location >= from && line.location < to && !elided.contains(line.location);
+            });
             kept.definitionLines.insert(
                 std::lower_bound(kept.definitionLines.begin(), kept.definitionLines.end(), from,
                                  [](Range line, int at) { return line.location < at; }),
                 found.begin(), found.end());
-            copyBack(piece, offset, storage, int(head.size()), to - offset);
+            copyBack(piece, offset, storage, int(head.size()), elided.location - offset);
+            if (elided.length > 0)
+                copyBack(piece, tailOffset, storage, elided.location - offset, to - tailOffset);
             // Places in the stretch read anew; the one at its end reads as before
             // (and those after it with it), or none after it can be trusted.
             std::erase_if(kept.cuts, [&](const ParagraphCut& cut) {
@@ -1409,7 +1467,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             kept.readsAsBefore = asBefore ? std::optional<int>(to) : std::nullopt;
             // A stretch that ran on with a delimiter looking on for its partner leaves
             // places to compare the next edits' readings with.
-            if (ranOn && to - from > 16384)
+            if (ranOn && to - from - elided.length > 16384)
                 settleCuts(storage, lo, std::max(from, to - 1));
             return true;
         }
@@ -1418,7 +1476,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // read: to the end at once, each retry being a restyle of its own.
         grown = true;
         ranOn = ranOn || (!tailAgrees && runsOn);
-        const int width = to - from;
+        const int width = to - from - elided.length;
         if (!headAgrees)
             from = std::max(lo, partStart(text, std::max(0, from - 3 * width - 64)));
         // Delimiters looking on past the end are compared at the next place known from before the edit.
