@@ -77,6 +77,8 @@ std::string compare(Editor& e)
     if (std::string d = differential::compareWithFresh(e); !d.empty())
         return d;
     Editor fresh(*e.document, e.view().selectedRange(), &e.storage());
+    if (e.view().layoutManager()->blockStarts() != fresh.view().layoutManager()->blockStarts())
+        return "the layout's blocks are cut otherwise than a fresh layout's";
     fresh.view().scrollRangeToVisible(e.view().selectedRange());
     e.view().scrollRangeToVisible(e.view().selectedRange());
     return bandsAndPicture(e, fresh);

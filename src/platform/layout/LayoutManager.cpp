@@ -647,6 +647,15 @@ struct LayoutManager::TableRun {
     }
 };
 
+std::vector<int> LayoutManager::blockStarts() const
+{
+    std::vector<int> out;
+    out.reserve(blocks_.size());
+    for (const auto& b : blocks_)
+        out.push_back(b->range.location);
+    return out;
+}
+
 bool LayoutManager::tablesChanged(Range range) const
 {
     // The blocks stay as they are while every paragraph keeps the table it had:
