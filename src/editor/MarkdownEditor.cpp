@@ -316,6 +316,12 @@ struct MarkdownEditorCoordinator::Kept {
     const TextTable* gridTable = nullptr;
     int gridStart = -1;
     int gridEnd = -1;  // and where it ends, once asked (see findGridEnd())
+    // The one looked up before it, kept alike: a key between two grids asks for both.
+    struct LookedUp {
+        const TextTable* table = nullptr;
+        int start = -1;
+        int end = -1;
+    } gridBefore;
 
     // Whether a stretch read as a whole text from `lo` may start at `at`, a cell
     // paragraph of a grid below its first: the grid opens a block of its own there
@@ -386,10 +392,20 @@ struct MarkdownEditorCoordinator::Kept {
     // Makes `table`, which holds `at`, the grid looked up last: finds its start unless known.
     void findGrid(const TextTable* table, int at)
     {
-        const bool known = gridTable == table && gridStart >= 0 && gridStart < at && cellTable(*storage, gridStart) == table
-            && (gridStart == 0 || cellTable(*storage, gridStart - 1) != table);
-        if (known)
+        auto known = [&] {
+            return gridTable == table && gridStart >= 0 && gridStart < at && cellTable(*storage, gridStart) == table
+                && (gridStart == 0 || cellTable(*storage, gridStart - 1) != table);
+        };
+        if (known())
             return;
+        if (gridTable != table) {
+            // The one looked up before comes back, or the last one becomes it.
+            std::swap(gridTable, gridBefore.table);
+            std::swap(gridStart, gridBefore.start);
+            std::swap(gridEnd, gridBefore.end);
+            if (known())
+                return;
+        }
         int g = at;
         while (g > 0 && cellTable(*storage, g - 1) == table) {
             Range run;
@@ -760,32 +776,38 @@ struct MarkdownEditorCoordinator::Kept {
             fenceLikeEdited = lines || ends || fenceLikeEdited;
         }
         codeStates.edited(e.range, e.delta);
-        if (gridTable && gridEnd >= 0) {
-            // The grid's end moves with an edit before it, and with one inside it that leaves cells alone.
-            const int oldEnd = e.range.end() - e.delta;
-            auto cellsOfGrid = [&] {
-                for (int i = e.range.location; i < e.range.end();) {
-                    Range run;
-                    const ParagraphStyle* style = storage->attributes(i, &run).paragraphStyle();
-                    if (!style || !style->tableBlock() || style->tableBlock()->table().get() != gridTable)
-                        return false;
-                    i = run.end();
-                }
-                return true;
-            };
-            if (oldEnd <= gridStart && e.range.location < gridStart)
-                gridEnd += e.delta;
-            else if (e.range.location >= gridStart && oldEnd <= gridEnd && (e.range.location < gridEnd || e.range.length == 0)
-                     && cellsOfGrid())
-                gridEnd += e.delta;
-            else if (e.range.location < gridEnd || (e.range.location == gridEnd && e.range.length > 0))
-                gridEnd = -1;
-        }
-        if (gridTable && e.range.location < gridStart) {
-            if (e.range.end() - e.delta <= gridStart)
-                gridStart += e.delta;
-            else
-                gridTable = nullptr;
+        // Both grids looked up move with the edit.
+        for (int slot = 0; slot < 2; ++slot) {
+            std::swap(gridTable, gridBefore.table);
+            std::swap(gridStart, gridBefore.start);
+            std::swap(gridEnd, gridBefore.end);
+            if (gridTable && gridEnd >= 0) {
+                // The grid's end moves with an edit before it, and with one inside it that leaves cells alone.
+                const int oldEnd = e.range.end() - e.delta;
+                auto cellsOfGrid = [&] {
+                    for (int i = e.range.location; i < e.range.end();) {
+                        Range run;
+                        const ParagraphStyle* style = storage->attributes(i, &run).paragraphStyle();
+                        if (!style || !style->tableBlock() || style->tableBlock()->table().get() != gridTable)
+                            return false;
+                        i = run.end();
+                    }
+                    return true;
+                };
+                if (oldEnd <= gridStart && e.range.location < gridStart)
+                    gridEnd += e.delta;
+                else if (e.range.location >= gridStart && oldEnd <= gridEnd && (e.range.location < gridEnd || e.range.length == 0)
+                         && cellsOfGrid())
+                    gridEnd += e.delta;
+                else if (e.range.location < gridEnd || (e.range.location == gridEnd && e.range.length > 0))
+                    gridEnd = -1;
+            }
+            if (gridTable && e.range.location < gridStart) {
+                if (e.range.end() - e.delta <= gridStart)
+                    gridStart += e.delta;
+                else
+                    gridTable = nullptr;
+            }
         }
         // Places after the change keep what the text read as there, to compare with.
         std::erase_if(cuts, [&](ParagraphCut& cut) {
