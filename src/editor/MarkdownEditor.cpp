@@ -1428,7 +1428,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             natural = ParagraphCut{to, open, unenclosed, lazyItem(text, from, to, start.item), false, ticks};
             naturalFrom = from;
         }
-        const Range tailContext = Range::fromTo(std::min(to, std::max({last, back(to, 2), elided.end()})), ahead);
+        const Range tailContext = Range::fromTo(
+            std::min(to, std::max({last, back(to, 2), elided.length > 0 ? elided.end() : from})), ahead);
         // A line that ends every list and paragraph above it: the blank lines before
         // it witness enough.
         const bool tailContextAgrees = to == n
