@@ -535,12 +535,12 @@ BENCHMARK(BM_KeystrokeInALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchm
 
 // A table of `rows` rows of four columns between a heading and a paragraph,
 // after `above`.
-U16String longTable(int64_t rows, U16View above = u"# Figures\n\nSome text.\n\n")
+U16String longTable(int64_t rows, U16View above = u"# Figures\n\nSome text.\n\n", U16View under = u"\nAfter the table.\n")
 {
     U16String text = U16String(above) + u"| Name | Value | Notes | More |\n| --- | --- | --- | --- |\n";
     for (int64_t i = 0; i < rows; ++i)
         text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | some words here | more |\n";
-    return text + u"\nAfter the table.\n";
+    return text + U16String(under);
 }
 
 // Keystrokes in turn after a first one and its undoing: the first change after
@@ -629,14 +629,25 @@ void press(Session& s, Key key, bool& first)
     first = !first;
 }
 
-// Keys at a spot of a table of `rows` rows (2,500, 10,000 and 40,000) after
-// `above`: the caret after the last `caretAfter` there, `back` units before it. Only
-// the keys are timed, after a first pair that writes the whole text back once.
-void keysBesideALongTable(benchmark::State& state, U16View above, U16View caretAfter, int back, Key key)
+// Keys at a spot of a table of `rows` rows (2,500, 10,000 and 40,000) between
+// `above` and `under`: the caret after the last `caretAfter` there, `back` units
+// before it. Only the keys are timed, after a first pair that writes the whole
+// text back once. With `tables` above 1 the document holds that many tables of
+// `rows` / `tables` rows, each after `above`, and the caret goes to the middle one.
+void keysBesideALongTable(benchmark::State& state, U16View above, U16View under, U16View caretAfter, int back, Key key,
+                          int tables = 1)
 {
-    const U16String text = longTable(state.range(0), above);
+    U16String text;
+    for (int i = 0; i < tables; ++i)
+        text += longTable(state.range(0) / tables, above, under);
     Session s(text);
-    const size_t at = s.view().string().rfind(caretAfter);
+    const U16String& shown = s.view().string();
+    size_t at = shown.rfind(caretAfter);
+    if (tables > 1) {
+        at = U16String::npos;
+        for (size_t from = 0, seen = 0; seen <= size_t(tables / 2); ++seen, from = at + 1)
+            at = shown.find(caretAfter, from);
+    }
     if (at == U16String::npos) {
         state.SkipWithError("no place to type");
         return;
@@ -661,9 +672,12 @@ void keysBesideALongTable(benchmark::State& state, U16View above, U16View caretA
 }
 
 const char16_t* const headingAbove = u"# Figures\n\nSome text.\n\n";
-#define KEYS_BESIDE_A_LONG_TABLE(name, above, caretAfter, back, key)                                          \
-    BENCHMARK_CAPTURE(keysBesideALongTable, name, above, caretAfter, back, key)                                 \
+const char16_t* const blankAndAfter = u"\nAfter the table.\n";
+#define KEYS_AROUND_A_LONG_TABLE(name, above, under, caretAfter, back, key)                                   \
+    BENCHMARK_CAPTURE(keysBesideALongTable, name, above, under, caretAfter, back, key)                          \
         ->Arg(2500)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond)
+#define KEYS_BESIDE_A_LONG_TABLE(name, above, caretAfter, back, key)                                          \
+    KEYS_AROUND_A_LONG_TABLE(name, above, blankAndAfter, caretAfter, back, key)
 
 // In the block right above the table, a blank line between or none.
 KEYS_BESIDE_A_LONG_TABLE(AboveParagraph, u"Some text.\n\n", u"Some text", 0, Key::character);
@@ -672,11 +686,35 @@ KEYS_BESIDE_A_LONG_TABLE(AboveHeading, u"# Figures\n\n", u"# Fig", 0, Key::chara
 KEYS_BESIDE_A_LONG_TABLE(AboveHeadingNextToIt, u"# Figures\n", u"# Fig", 0, Key::character);
 KEYS_BESIDE_A_LONG_TABLE(AboveListItem, u"- an item\n\n", u"- an it", 0, Key::character);
 KEYS_BESIDE_A_LONG_TABLE(AboveListItemNextToIt, u"- an item\n", u"- an it", 0, Key::character);
+// The same with text right under the table, no blank line between.
+KEYS_AROUND_A_LONG_TABLE(AboveParagraphTextClose, u"Some text.\n", u"After the table.\n", u"Some text.", 0,
+                         Key::character);
+KEYS_AROUND_A_LONG_TABLE(ReturnAboveParagraphTextClose, u"Some text.\n", u"After the table.\n", u"Some text.", 0,
+                         Key::lineBreak);
+KEYS_AROUND_A_LONG_TABLE(PasteAboveParagraphTextClose, u"Some text.\n", u"After the table.\n", u"Some text.", 0,
+                         Key::pastedLineBreak);
+KEYS_AROUND_A_LONG_TABLE(UndoRedoAboveParagraphTextClose, u"Some text.\n", u"After the table.\n", u"Some text.", 0,
+                         Key::undoRedo);
+KEYS_AROUND_A_LONG_TABLE(AboveHeadingFenceUnder, u"# Figures\n", u"```\ncode\n```\n", u"# Fig", 0, Key::character);
+KEYS_AROUND_A_LONG_TABLE(AboveHeadingSetextUnder, u"# Figures\n\n", u"After\n=====\n", u"# Fig", 0,
+                         Key::character);
+KEYS_AROUND_A_LONG_TABLE(AboveListItemTextClose, u"- an item\n", u"After the table.\n", u"- an it", 0,
+                         Key::character);
+KEYS_AROUND_A_LONG_TABLE(AboveListItemBlankTextClose, u"- an item\n\n", u"After the table.\n", u"- an it", 0,
+                         Key::character);
 // Under the table, whatever stands right above it.
 KEYS_BESIDE_A_LONG_TABLE(UnderUnderAParagraphLine, u"Some text.\n", u"After", 0, Key::character);
 KEYS_BESIDE_A_LONG_TABLE(UnderUnderASetextHeading, u"Figures\n=======\n", u"After", 0, Key::character);
 KEYS_BESIDE_A_LONG_TABLE(UnderUnderAClosingFence, u"```\ncode\n```\n", u"After", 0, Key::character);
 KEYS_BESIDE_A_LONG_TABLE(UnderUnderAListItem, u"- an item\n", u"After", 0, Key::character);
+// In a quotation right under the table, no blank line between.
+KEYS_AROUND_A_LONG_TABLE(InQuotationUnder, headingAbove, u"> a quote\n", u"a quote", 0, Key::character);
+KEYS_AROUND_A_LONG_TABLE(ReturnInQuotationUnder, headingAbove, u"> a quote\n", u"a quote", 0, Key::lineBreak);
+// In the header row: letters, Return, a pasted line break, undo and redo.
+KEYS_BESIDE_A_LONG_TABLE(InHeaderRow, headingAbove, u"Name", 0, Key::character);
+KEYS_BESIDE_A_LONG_TABLE(ReturnInHeaderRow, headingAbove, u"Name", 0, Key::lineBreak);
+KEYS_BESIDE_A_LONG_TABLE(PastedLineBreakInHeaderRow, headingAbove, u"Name", 0, Key::pastedLineBreak);
+KEYS_BESIDE_A_LONG_TABLE(UndoRedoInHeaderRow, headingAbove, u"Name", 0, Key::undoRedo);
 // In a cell: the third row's, a middle row's, the last row's last.
 KEYS_BESIDE_A_LONG_TABLE(InThirdRow, headingAbove, u"row2\n", 1, Key::character);
 KEYS_BESIDE_A_LONG_TABLE(InLastCell, headingAbove, u"more", 0, Key::character);
@@ -685,6 +723,17 @@ KEYS_BESIDE_A_LONG_TABLE(ReturnInACell, headingAbove, u"row1250\n", 1, Key::line
 KEYS_BESIDE_A_LONG_TABLE(PastedLineBreakInACell, headingAbove, u"row1250\n", 1, Key::pastedLineBreak);
 KEYS_BESIDE_A_LONG_TABLE(UndoRedoReturnInACell, headingAbove, u"row1250\n", 1, Key::undoRedo);
 KEYS_BESIDE_A_LONG_TABLE(ReturnInLastCell, headingAbove, u"more", 0, Key::lineBreak);
+
+// Ten tables of a tenth of the rows each, a key in the paragraph between the
+// fifth and the sixth.
+void keysBetweenTenTables(benchmark::State& state, Key key)
+{
+    keysBesideALongTable(state, u"Some text.\n\n", blankAndAfter, u"Some text", 0, key, 10);
+}
+BENCHMARK_CAPTURE(keysBetweenTenTables, Letter, Key::character)
+    ->Arg(2500)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(keysBetweenTenTables, Return, Key::lineBreak)
+    ->Arg(2500)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
 
 // The window resized in turn between two widths over the 1 MB changelog, with
 // (1) or without (0) a wide picture every 20 KB: the picture lines take their

@@ -66,6 +66,8 @@ std::string difference(LayoutManager& a, LayoutManager& b, const U16String& text
             return "line at " + std::to_string(at) + ": y " + std::to_string(fa.top()) + " instead of "
                 + std::to_string(fb.top());
     }
+    if (a.blockStarts() != b.blockStarts())
+        return "the blocks are cut otherwise";
     if (std::abs(a.usedRect().height() - b.usedRect().height()) > 0.01
         || std::abs(a.usedRect().width() - b.usedRect().width()) > 0.01)
         return "used rectangles differ";

@@ -316,6 +316,12 @@ struct MarkdownEditorCoordinator::Kept {
     const TextTable* gridTable = nullptr;
     int gridStart = -1;
     int gridEnd = -1;  // and where it ends, once asked (see findGridEnd())
+    // The one looked up before it, kept alike: a key between two grids asks for both.
+    struct LookedUp {
+        const TextTable* table = nullptr;
+        int start = -1;
+        int end = -1;
+    } gridBefore;
 
     // Whether a stretch read as a whole text from `lo` may start at `at`, a cell
     // paragraph of a grid below its first: the grid opens a block of its own there
@@ -386,10 +392,20 @@ struct MarkdownEditorCoordinator::Kept {
     // Makes `table`, which holds `at`, the grid looked up last: finds its start unless known.
     void findGrid(const TextTable* table, int at)
     {
-        const bool known = gridTable == table && gridStart >= 0 && gridStart < at && cellTable(*storage, gridStart) == table
-            && (gridStart == 0 || cellTable(*storage, gridStart - 1) != table);
-        if (known)
+        auto known = [&] {
+            return gridTable == table && gridStart >= 0 && gridStart < at && cellTable(*storage, gridStart) == table
+                && (gridStart == 0 || cellTable(*storage, gridStart - 1) != table);
+        };
+        if (known())
             return;
+        if (gridTable != table) {
+            // The one looked up before comes back, or the last one becomes it.
+            std::swap(gridTable, gridBefore.table);
+            std::swap(gridStart, gridBefore.start);
+            std::swap(gridEnd, gridBefore.end);
+            if (known())
+                return;
+        }
         int g = at;
         while (g > 0 && cellTable(*storage, g - 1) == table) {
             Range run;
@@ -480,6 +496,35 @@ struct MarkdownEditorCoordinator::Kept {
         if (gridStart < from || at - gridStart < 8 || runsOnWithin(text, from, gridStart))
             return false;
         return freshAfterGrid() >= 0;
+    }
+
+    // Where a stretch that reached `at`, a cell paragraph past the first cells of a
+    // grid, may read on after leaving out the grid's middle rows: the first cell
+    // paragraph of a row near the grid's end; -1 when there is no middle to leave out.
+    // The block scanner reads a grid of any length as the same two lines and each cell
+    // as inline text alone, so the cells kept on either side read as they do in the
+    // whole grid, and what follows the grid as it follows the whole grid.
+    int gridMiddleEnd(int at, int from)
+    {
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        if (at <= from || at >= n || text[size_t(at - 1)] != u'\n')
+            return -1;
+        const TextTable* table = cellTable(*storage, at);
+        if (!table || cellTable(*storage, at - 1) != table
+            || TableGrid::cellBlock(*storage, at - 1) == TableGrid::cellBlock(*storage, at))
+            return -1;
+        findGrid(table, at);
+        if (at - std::max(gridStart, from) < 8)
+            return -1;
+        const int end = findGridEnd();
+        // A few rows before the end: the cells left after it still read as the grid's last lines.
+        for (int p = RestyleWindow::lineStart(text, std::max(at, end - 64)), tries = 0; p > at && tries < 8;
+             p = RestyleWindow::lineStart(text, p - 1), ++tries)
+            if (end - p >= 8 && cellTable(*storage, p) == table && cellTable(*storage, p - 1) == table
+                && TableGrid::cellBlock(*storage, p - 1) != TableGrid::cellBlock(*storage, p))
+                return p;
+        return -1;
     }
 
     // The fence-like lines the block scanner reads: those outside grid cells.
@@ -645,9 +690,10 @@ struct MarkdownEditorCoordinator::Kept {
         const int last = int(std::min(text.find(u'\n', size_t(e.range.end())), size_t(gridEnd)));
         if (last > gridEnd || first >= gridEnd)
             return false;
-        // Every character from the first line to the last is of one cell, not in the header.
+        // Every character from the first line to the last is of one cell. The header's
+        // line is the first, the delimiter row's (which its cells do not change) the second.
         const TextTableBlock* cell = TableGrid::cellBlock(*storage, first);
-        if (!cell || cell->startingRow() < 1 || size_t(cell->startingRow()) + 1 >= grid->lines.size()
+        if (!cell || cell->startingRow() < 0 || size_t(cell->startingRow()) + 1 >= grid->lines.size()
             || size_t(cell->startingRow()) >= grid->rowTexts.size())
             return false;
         for (int i = first; i <= std::min(last, gridEnd - 1);) {
@@ -675,7 +721,7 @@ struct MarkdownEditorCoordinator::Kept {
         if (rowEnd - rowStart != rowText + e.delta)
             return false;
         const U16String row = TableGrid::rowMarkdown(*storage, Range::fromTo(rowStart, rowEnd), grid->columns);
-        const size_t line = size_t(cell->startingRow()) + 1;
+        const size_t line = cell->startingRow() == 0 ? 0 : size_t(cell->startingRow()) + 1;
         const int oldLength = grid->lines[line];
         const int markdownDelta = int(row.size()) - oldLength;
         // A grid whose Markdown comes back to the length it was typed with may read as typed again.
@@ -730,32 +776,38 @@ struct MarkdownEditorCoordinator::Kept {
             fenceLikeEdited = lines || ends || fenceLikeEdited;
         }
         codeStates.edited(e.range, e.delta);
-        if (gridTable && gridEnd >= 0) {
-            // The grid's end moves with an edit before it, and with one inside it that leaves cells alone.
-            const int oldEnd = e.range.end() - e.delta;
-            auto cellsOfGrid = [&] {
-                for (int i = e.range.location; i < e.range.end();) {
-                    Range run;
-                    const ParagraphStyle* style = storage->attributes(i, &run).paragraphStyle();
-                    if (!style || !style->tableBlock() || style->tableBlock()->table().get() != gridTable)
-                        return false;
-                    i = run.end();
-                }
-                return true;
-            };
-            if (oldEnd <= gridStart && e.range.location < gridStart)
-                gridEnd += e.delta;
-            else if (e.range.location >= gridStart && oldEnd <= gridEnd && (e.range.location < gridEnd || e.range.length == 0)
-                     && cellsOfGrid())
-                gridEnd += e.delta;
-            else if (e.range.location < gridEnd || (e.range.location == gridEnd && e.range.length > 0))
-                gridEnd = -1;
-        }
-        if (gridTable && e.range.location < gridStart) {
-            if (e.range.end() - e.delta <= gridStart)
-                gridStart += e.delta;
-            else
-                gridTable = nullptr;
+        // Both grids looked up move with the edit.
+        for (int slot = 0; slot < 2; ++slot) {
+            std::swap(gridTable, gridBefore.table);
+            std::swap(gridStart, gridBefore.start);
+            std::swap(gridEnd, gridBefore.end);
+            if (gridTable && gridEnd >= 0) {
+                // The grid's end moves with an edit before it, and with one inside it that leaves cells alone.
+                const int oldEnd = e.range.end() - e.delta;
+                auto cellsOfGrid = [&] {
+                    for (int i = e.range.location; i < e.range.end();) {
+                        Range run;
+                        const ParagraphStyle* style = storage->attributes(i, &run).paragraphStyle();
+                        if (!style || !style->tableBlock() || style->tableBlock()->table().get() != gridTable)
+                            return false;
+                        i = run.end();
+                    }
+                    return true;
+                };
+                if (oldEnd <= gridStart && e.range.location < gridStart)
+                    gridEnd += e.delta;
+                else if (e.range.location >= gridStart && oldEnd <= gridEnd && (e.range.location < gridEnd || e.range.length == 0)
+                         && cellsOfGrid())
+                    gridEnd += e.delta;
+                else if (e.range.location < gridEnd || (e.range.location == gridEnd && e.range.length > 0))
+                    gridEnd = -1;
+            }
+            if (gridTable && e.range.location < gridStart) {
+                if (e.range.end() - e.delta <= gridStart)
+                    gridStart += e.delta;
+                else
+                    gridTable = nullptr;
+            }
         }
         // Places after the change keep what the text read as there, to compare with.
         std::erase_if(cuts, [&](ParagraphCut& cut) {
@@ -1280,8 +1332,23 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             from = std::max(lo, earlier(from));
         if (from <= lo)
             start = ParagraphCut{lo};
-        while (to < n && !endsAt(to))
-            to = std::min(n, lines.nextPlace(to));
+        // A long grid the stretch runs into is read without its middle rows, which
+        // the edit leaves as they are: the stretch goes on a few rows before its end.
+        Range elided{to, 0};
+        while (to < n && !endsAt(to)) {
+            const int past = elided.length == 0 ? kept.gridMiddleEnd(to, from) : -1;
+            const bool away = past > to && (selection.end() < to || selection.location > past)
+                && !(kept.dirty && overlaps(*kept.dirty, Range::fromTo(to, past)));
+            if (!away) {
+                to = std::min(n, lines.nextPlace(to));
+                continue;
+            }
+            // Two lines of the rows kept under the middle witness their reading.
+            elided = Range::fromTo(to, past);
+            to = std::min(n, lines.nextPlace(std::min(n, lines.nextPlace(past))));
+        }
+        if (elided.length == 0)
+            elided.location = to;
         // A list item after the stretch may go on a list the stretch leaves open, and
         // a list's looseness is the whole list's: it is read with the stretch, and
         // must read as the storage has it.
@@ -1293,14 +1360,22 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // A piece starting inside a paragraph is read after what gives its first line its reading.
         const U16String head = context(text, start);
         const int offset = from - int(head.size());
+        // Past the left-out middle of a grid, the piece stands that much nearer its start.
+        const int tailOffset = offset + elided.length;
+        auto offsetAt = [&](int at) { return at >= elided.end() && elided.length > 0 ? tailOffset : offset; };
         TextStorage piece = [&] {
-            if (head.empty())
+            if (head.empty() && elided.length == 0)
                 return TextStorage(storage.attributedSubstring(stretch));
             AttributedString joined(head, styler.baseAttributes());
-            joined.append(storage.attributedSubstring(stretch));
+            if (elided.length == 0)
+                joined.append(storage.attributedSubstring(stretch));
+            else {
+                joined.append(storage.attributedSubstring(Range::fromTo(from, elided.location)));
+                joined.append(storage.attributedSubstring(Range::fromTo(elided.end(), ahead)));
+            }
             return TextStorage(joined);
         }();
-        stylePiece(piece, offset, selection, view);
+        stylePiece(piece, offsetAt(selection.location), selection, view);
         // At the text's ends the piece's own reading is the whole text's. Elsewhere
         // its two outer lines on each side must read as the storage has them (the
         // lines next to the change may legitimately read anew, as an item's
@@ -1309,7 +1384,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // Read as the block scanner reads the piece: a grid's cells are no lines (a
         // cell's "```" opens no fence that would hide what waits in the text below).
         const U16String blocks = blockText(piece);
-        const U16View own = U16View(blocks).substr(head.size(), size_t(to - from));
+        const U16View own = U16View(blocks).substr(head.size(), size_t(to - from - elided.length));
         const std::optional<unsigned> carried
             = start.open && MarkdownSyntax::holdsDelimiters(own, start.open)
                   ? MarkdownSyntax::waitingAfter(head, own, start.open, kept.definitions)
@@ -1349,30 +1424,33 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // (a pair dropped for crossing another still took its closer).
         const bool editedBefore = kept.dirty && kept.dirty->location < to;
         const bool runsOn = lineOpen || (inParagraph && editedBefore ? !asBefore : open != start.open && !asBefore);
-        if (!grown && inParagraph && !lineOpen && !asBefore && headAgrees) {
+        if (!grown && inParagraph && !lineOpen && !asBefore && headAgrees && elided.length == 0) {
             natural = ParagraphCut{to, open, unenclosed, lazyItem(text, from, to, start.item), false, ticks};
             naturalFrom = from;
         }
-        const Range tailContext = Range::fromTo(std::min(to, std::max(last, back(to, 2))), ahead);
+        const Range tailContext = Range::fromTo(
+            std::min(to, std::max({last, back(to, 2), elided.length > 0 ? elided.end() : from})), ahead);
         // A line that ends every list and paragraph above it: the blank lines before
         // it witness enough.
         const bool tailContextAgrees = to == n
-            || (agrees(piece, offset, storage, tailContext) && (witnesses(tailContext) || endsBlocksAbove(text, ahead)));
+            || (agrees(piece, tailOffset, storage, tailContext) && (witnesses(tailContext) || endsBlocksAbove(text, ahead)));
         // Inside a paragraph under a nested item, the items around it decide how the
         // lines after the end read, and no line read shows them; asked last, as it
         // reads the piece's lists.
         const bool tailAgrees = to == n
-            || (tailContextAgrees && !fenceOpen && !runsOn && !(inParagraph && underNestedItem(piece, to - offset)));
+            || (tailContextAgrees && !fenceOpen && !runsOn && !(inParagraph && underNestedItem(piece, to - tailOffset)));
         if (headAgrees && tailAgrees) {
             // Definitions give meaning to references anywhere: a change to one, or
             // to the fences around one, is checked against the whole text.
-            const std::vector<Range> found = definitionLines(text, from, to);
+            std::vector<Range> found = definitionLines(text, from, elided.location);
+            if (elided.length > 0)
+                std::ranges::copy(definitionLines(text, elided.end(), to), std::back_inserter(found));
             bool mayChange = kept.definitionsTouched || grown;
             // A definition line that reads otherwise than before (a code or HTML
             // block's line once, or now) gains or loses its definition.
             for (const Range& line : found)
                 mayChange = mayChange || overlaps(line, Range::fromTo(first, std::max(first + 1, last)))
-                    || !agrees(piece, offset, storage, line);
+                    || !agrees(piece, offsetAt(line.location), storage, line);
             // A stretch that reached past its context on its own (over code) may hold a
             // fence or an HTML block that now takes its definitions in.
             if (!mayChange && !found.empty())
@@ -1382,12 +1460,16 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
                     return false;
                 kept.definitionsTouched = false;
             }
-            std::erase_if(kept.definitionLines, [&](Range line) { return line.location >= from && line.location < to; });
+            std::erase_if(kept.definitionLines, [&](Range line) {
+                return line.location >= from && line.location < to && !elided.contains(line.location);
+            });
             kept.definitionLines.insert(
                 std::lower_bound(kept.definitionLines.begin(), kept.definitionLines.end(), from,
                                  [](Range line, int at) { return line.location < at; }),
                 found.begin(), found.end());
-            copyBack(piece, offset, storage, int(head.size()), to - offset);
+            copyBack(piece, offset, storage, int(head.size()), elided.location - offset);
+            if (elided.length > 0)
+                copyBack(piece, tailOffset, storage, elided.location - offset, to - tailOffset);
             // Places in the stretch read anew; the one at its end reads as before
             // (and those after it with it), or none after it can be trusted.
             std::erase_if(kept.cuts, [&](const ParagraphCut& cut) {
@@ -1408,7 +1490,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             kept.readsAsBefore = asBefore ? std::optional<int>(to) : std::nullopt;
             // A stretch that ran on with a delimiter looking on for its partner leaves
             // places to compare the next edits' readings with.
-            if (ranOn && to - from > 16384)
+            if (ranOn && to - from - elided.length > 16384)
                 settleCuts(storage, lo, std::max(from, to - 1));
             return true;
         }
@@ -1417,7 +1499,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // read: to the end at once, each retry being a restyle of its own.
         grown = true;
         ranOn = ranOn || (!tailAgrees && runsOn);
-        const int width = to - from;
+        const int width = to - from - elided.length;
         if (!headAgrees)
             from = std::max(lo, partStart(text, std::max(0, from - 3 * width - 64)));
         // Delimiters looking on past the end are compared at the next place known from before the edit.

@@ -638,9 +638,11 @@ std::optional<ListContinuation::Fence> MarkdownTextView::fenceOfLine(Range line)
     const U16View text = string();
     const int start = std::clamp(line.location, 0, int(text.size()));
     if (!fenceState_ || fenceState_->lineStart != start) {
-        // The fences as the lines before this one leave them.
-        const U16View before = text.substr(0, size_t(start));
-        MarkdownSyntax::FenceReader reader;
+        // The fences as the lines before this one leave them: read on from the line
+        // read last when it comes before (no edit before it since), else from the start.
+        const int from = fenceState_ && fenceState_->lineStart < start ? fenceState_->lineStart : 0;
+        MarkdownSyntax::FenceReader reader = from > 0 ? fenceState_->reader : MarkdownSyntax::FenceReader{};
+        const U16View before = substring(text, Range::fromTo(from, start));
         for (const U16View l : MarkdownSyntax::lineTexts(before, lineRanges(before)))
             reader.read(l);
         fenceState_ = FenceState{start, std::move(reader)};

@@ -647,6 +647,15 @@ struct LayoutManager::TableRun {
     }
 };
 
+std::vector<int> LayoutManager::blockStarts() const
+{
+    std::vector<int> out;
+    out.reserve(blocks_.size());
+    for (const auto& b : blocks_)
+        out.push_back(b->range.location);
+    return out;
+}
+
 bool LayoutManager::tablesChanged(Range range) const
 {
     // The blocks stay as they are while every paragraph keeps the table it had:
@@ -790,14 +799,35 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
     for (;;) {
         fresh.clear();
         const auto paragraphs = paragraphRanges(substring(text, Range::fromTo(start, stop)));
-        // The region holds every block of a table it meets, so a long table is cut
-        // into blocks of rows from its first row, as a whole layout cuts it.
+        // A long table is cut into blocks of rows from its first row, as a whole
+        // layout cuts it. A region starting where an untouched block of a table was
+        // cut from the one above goes on counting from that cut; otherwise it holds
+        // the table from its first row.
         TableRun run;
+        const TextTable* above = nullptr;
+        if (i0 > 0 && i0 < blocks_.size() && blocks_[i0 - 1]->table && blocks_[i0 - 1]->table == blocks_[i0]->table) {
+            run.previous = cellAt(blocks_[i0 - 1]->caughtUp().paragraphs.back().range.location);
+            if (run.previous && run.previous->table().get() == blocks_[i0 - 1]->table) {
+                above = blocks_[i0 - 1]->table;
+                run.inOrder = true;
+                run.rows = tableBlockRows;
+            }
+        }
+        bool cutAtStart = false;
         for (const auto& p : paragraphs) {
             const Range range{p.enclosing.location + start, p.enclosing.length};
             const Range content{p.content.location + start, p.content.length};
             const TextTableBlock* cell = cellAt(range.location);
             const TextTable* table = cell ? cell->table().get() : nullptr;
+            if (fresh.empty() && table && table == above) {
+                cutAtStart = run.next(cell, true, tableBlockRows);
+                auto b = std::make_unique<Block>();
+                b->range = range;
+                b->table = table;
+                b->paragraphs.push_back({range, content, nullptr});
+                fresh.push_back(std::move(b));
+                continue;
+            }
             const bool sameTable = table && !fresh.empty() && fresh.back()->table == table;
             if (!run.next(cell, sameTable, tableBlockRows)) {
                 Block& b = *fresh.back();
@@ -811,15 +841,23 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
             b->paragraphs.push_back({range, content, nullptr});
             fresh.push_back(std::move(b));
         }
-        // A table that continues into an untouched neighbour joins the region.
+        // A table that continues into an untouched neighbour joins the region, unless
+        // the region meets it where a whole layout cuts it into blocks anyway.
         bool extended = false;
-        if (!fresh.empty() && fresh.front()->table && i0 > 0 && blocks_[i0 - 1]->table == fresh.front()->table) {
+        if (!fresh.empty() && fresh.front()->table && i0 > 0 && blocks_[i0 - 1]->table == fresh.front()->table
+            && !cutAtStart) {
             --i0;
             start = blocks_[i0]->range.location;
             extended = true;
         }
+        auto cutAtStop = [&] {
+            TableRun next = run;
+            const TextTableBlock* cell = cellAt(stop);
+            return stop < n && cell && cell->table().get() == fresh.back()->table
+                && next.next(cell, true, tableBlockRows);
+        };
         if (!fresh.empty() && fresh.back()->table && i1 + 1 < blocks_.size()
-            && blocks_[i1 + 1]->table == fresh.back()->table) {
+            && blocks_[i1 + 1]->table == fresh.back()->table && !cutAtStop()) {
             ++i1;
             stop = blocks_[i1]->range.end() + delta;
             extended = true;

@@ -158,6 +158,8 @@ public:
     // where blocks are made anew: set it before the storage, or invalidate the
     // layout of everything.)
     int tableBlockRows = 256;
+    // Where each block starts: a layout kept through edits holds the blocks a whole layout makes.
+    std::vector<int> blockStarts() const;
 
     struct Line;
     struct Part;
