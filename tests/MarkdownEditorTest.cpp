@@ -979,6 +979,9 @@ TEST(EditorTables, PastedOrDroppedTablesEndWithTheBlankLineBeforeTheTextBelowAnd
         // Pasted rows are the grid a fresh open shows, the caret at the end of their last cell (as text, in a quote).
         {"rows at a paragraph's end", places, Way::pasteRows, u"one", u"four", 4, u"Top line here", 13,
          pastedAt(u"Top line here", u"\n\n" + rows(u"", u"")), pastedAt(u"Top line here", u"\n\n" + rows(u"", u"X"))},
+        {"rows with their line end at a paragraph's end above a blank line", places, Way::pasteRows, u"one", u"four", 5,
+         u"Top line here", 13, pastedAt(u"Top line here", u"\n\n" + rows(u"", u"")),
+         pastedAt(u"Top line here", u"\n\n" + rows(u"", u"X"))},
         {"rows at a list item's end", places, Way::pasteRows, u"one", u"four", 4, u"item", 4,
          pastedAt(u"- item", u"\n\n" + rows(u"  ", u"") + u"\n"), pastedAt(u"- item", u"\n\n" + rows(u"  ", u"X") + u"\n")},
         {"rows at a quote line's end", places, Way::pasteRows, u"one", u"four", 4, u"Quote", 5,

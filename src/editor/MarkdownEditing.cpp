@@ -603,7 +603,14 @@ TextEdit paste(U16View text, Range range, U16View pasted, U16View lineEnd)
             const U16String eol = lineEndOr(text, lineEnd);
             if (!trailingBreak(text, r.end(), lineEnd).empty())
                 replacement += repeated(eol, endsWithBreak ? 1 : 2);
-            else if (!endsWithBreak && r.end() < length(text)) {
+            else if (endsWithBreak && r.end() < length(text)
+                     && isBlank(substring(text, lineRange(text, Range{lineRange(text, Range{r.end(), 0}).end(), 0})),
+                                TrimSet::WhitespaceAndNewlines)
+                     && lineRange(text, Range{r.end(), 0}).end() < length(text)) {
+                // At a line's end above a blank line, the line's own break ends the table's last row
+                // and the blank line parts it from what follows: the pasted break would be a second one.
+                replacement.resize(replacement.size() - (pasted.ends_with(u"\r\n") ? 2 : 1));
+            } else if (!endsWithBreak && r.end() < length(text)) {
                 const Range next = lineRange(text, Range{lineRange(text, Range{r.end(), 0}).end(), 0});
                 if (!isBlank(substring(text, next), TrimSet::WhitespaceAndNewlines))
                     replacement += eol;
