@@ -578,12 +578,12 @@ struct PageFeet {
     std::vector<OwnLines> lines;
 };
 
-// Where a frame stands, to within whole points. Qt gives a table's box from
-// its first cell's text, which stands the cell's padding and, where borders
-// collapse, half its border inside the table's first row. The rows stand on
-// whole points of the table, and a row Qt moves to a page's top on whole
-// points of the page: where the first row was so moved, the table's height,
-// which ends on its rows, is what shows the table's fraction of a point.
+// Where a frame stands, but for whole points. Qt gives a table's box from its
+// first cell's text, which stands the cell's padding and, where borders
+// collapse, half its border below the table's first row. Its rows stand on
+// whole points from the table's top, or, once Qt has moved one to a page's
+// top, from the page's: where the first row was so moved, the table's height,
+// which ends with its rows, shows the table's fraction of a point instead.
 QPointF frameOrigin(QTextFrame* frame, QAbstractTextDocumentLayout& layout)
 {
     const QRectF box = layout.frameBoundingRect(frame);
