@@ -470,7 +470,8 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
     };
     // Words of a prefix and a number that keep one pitch down a page.
     const std::map<std::string, std::string> level{
-        {"a span across the split", "a"}, {"a row of wide letters", "b"}, {"a row of code spans", "c"}};
+        {"a span across the split", "a"}, {"a row of wide letters", "b"}, {"a row of code spans", "c"},
+        {"a 100-line row on a page's top", "a"}, {"a 100-line row under headings", "a"}, {"a 100-line row moved to the next page", "a"}};
     std::vector<Shape> shapes;
     // Header rows cut at the pages, not into parts: what follows the table is printed.
     const U16String wrapping = u"| " + labels(u"a", 60, -1, u" lorem ipsum dolor sit") + u" | "
@@ -549,6 +550,25 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
         span.beside.push_back({"a" + std::to_string(i), "b" + std::to_string(i)});
     }
     shapes.push_back(span);
+    // Parts that run over a page's foot meet the next part at the pitch: a table
+    // on whole points, one off them under headings, one Qt moves to the next page.
+    U16String paragraphs18, paragraphs30;
+    for (int i = 1; i <= 30; ++i)
+        (i <= 18 ? paragraphs18 : paragraphs30) += u"pre" + TextOps::number((long long)i) + u"\n\n";
+    const U16String hundred = u"| A | B |\n|---|---|\n| " + labels(u"a", 100) + u" | " + labels(u"b", 57) + u" |\n| y | z |\n";
+    U16String quoted;
+    for (size_t at = 0, next; at < hundred.size(); at = next + 1) {
+        next = hundred.find(u'\n', at);
+        quoted += u"> " + hundred.substr(at, next - at) + u"\n";
+    }
+    for (const auto& [where, markdown] : {std::pair<std::string, U16String>{"on a page's top", hundred},
+                                          {"under headings", u"# Title\n\n## Sub\n\n" + paragraphs18 + hundred},
+                                          {"moved to the next page", u"## H\n\n" + paragraphs18 + paragraphs30 + u"> quote\n>\n" + quoted}}) {
+        Shape shape{"a 100-line row " + where, markdown + u"\nAFTER\n", words("a", 100), {}, {"AFTER"}};
+        for (int i = 1; i <= 57; ++i)
+            shape.beside.push_back({"a" + std::to_string(i), "b" + std::to_string(i)});
+        shapes.push_back(shape);
+    }
     U16String wrapped = u"| A | B |\n|---|---|\n| ";
     Shape beside{"a wrapped cell beside a 41-line one", {}, {}, {}, {}};
     for (int i = 0; i < 700; ++i) {

@@ -27,6 +27,7 @@
 #include <cctype>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace velkin::PDFPage {
@@ -577,6 +578,98 @@ struct PageFeet {
     std::vector<OwnLines> lines;
 };
 
+// Where a frame stands, but for whole points. Qt gives a table's box from its
+// first cell's text, which stands the cell's padding and, where borders
+// collapse, half its border below the table's first row. Its rows stand on
+// whole points from the table's top, or, once Qt has moved one to a page's
+// top, from the page's: where the first row was so moved, the table's height,
+// which ends with its rows, shows the table's fraction of a point instead.
+QPointF frameOrigin(QTextFrame* frame, QAbstractTextDocumentLayout& layout)
+{
+    const QRectF box = layout.frameBoundingRect(frame);
+    const auto* table = qobject_cast<QTextTable*>(frame);
+    if (!table || table->rows() == 0 || table->columns() == 0)
+        return box.topLeft();
+    const QTextTableCellFormat cell = table->cellAt(0, 0).format().toTableCellFormat();
+    const bool collapse = table->format().borderCollapse();
+    const auto inset = [&](QTextFormat::Property padding, QTextFormat::Property border, QTextFormat::Property style) {
+        const double room = cell.hasProperty(padding) ? cell.doubleProperty(padding) : table->format().cellPadding();
+        const bool drawn = collapse && cell.intProperty(style) != QTextFrameFormat::BorderStyle_None;
+        return room + (drawn ? cell.doubleProperty(border) / 2 : 0);
+    };
+    const QPaintDevice* device = layout.paintDevice();
+    const double scale = device ? device->logicalDpiY() / 96.0 : 1;
+    const double left = box.left() - scale * inset(QTextFormat::TableCellLeftPadding, QTextFormat::TableCellLeftBorder,
+                                                   QTextFormat::TableCellLeftBorderStyle);
+    double top = box.top() - scale * inset(QTextFormat::TableCellTopPadding, QTextFormat::TableCellTopBorder,
+                                           QTextFormat::TableCellTopBorderStyle);
+    const auto fraction = [](double y) { return y - std::floor(y); };
+    if (fraction(top) < 0.001 || fraction(top) > 0.999)
+        top -= fraction(box.height());
+    return {left, top};
+}
+
+// Where Qt draws a paragraph laid out at `origin`: it draws each frame at its
+// place rounded to whole points from where the frame around it is drawn, so a
+// paragraph of a table cell may be drawn up to half a point off its layout.
+QPointF drawnOrigin(const QTextBlock& block, QPointF origin)
+{
+    const QTextDocument& document = *block.document();
+    QAbstractTextDocumentLayout& layout = *document.documentLayout();
+    std::vector<QTextFrame*> frames;
+    for (QTextFrame* frame = document.frameAt(block.position()); frame; frame = frame->parentFrame())
+        frames.push_back(frame);
+    QPointF laid;
+    QPointF drawn;
+    for (auto frame = frames.rbegin(); frame != frames.rend(); ++frame) {
+        const QPointF at = frameOrigin(*frame, layout);
+        drawn = QPointF((drawn + at - laid).toPoint());
+        laid = at;
+    }
+    return origin + drawn - laid;
+}
+
+// Where a part of a row cut at its lines (see PageImport) is followed by
+// another part: the next part's first line's top, and how far the lines the
+// part carried onto that page are to be drawn below where Qt sets them. Qt
+// sets lines carried onto a new page from the page's top, and the next part's
+// from the table's rows, which stand on whole points: the two would meet up to
+// a point off the lines' pitch. The carried lines are drawn so that the part's
+// last line ends where the next part's first line starts, as the cut mark's
+// height has it where the two meet on one page. Every column of the row is
+// moved alike, so that its lines stay level.
+struct PartJoin {
+    double top = 0;
+    double shift = 0;
+};
+
+std::optional<PartJoin> joinToNextPart(const QTextBlock& block)
+{
+    auto* table = qobject_cast<QTextTable*>(block.document()->frameAt(block.position()));
+    if (!table)
+        return std::nullopt;
+    const int row = table->cellAt(block.position()).row();
+    if (row < 0 || row + 1 >= table->rows() || !table->cellAt(row + 1, 0).format().hasProperty(TableParts::kRowPart))
+        return std::nullopt;
+    QAbstractTextDocumentLayout& layout = *block.document()->documentLayout();
+    // Measured in a column that goes on into the next part.
+    for (int c = 0; c < table->columns(); ++c) {
+        const QTextBlock last = table->cellAt(row, c).lastCursorPosition().block();
+        const QTextBlock next = table->cellAt(row + 1, c).firstCursorPosition().block();
+        if (!last.text().endsWith(TableParts::kCutBreak) || !last.layout() || last.layout()->lineCount() == 0
+            || !next.layout() || next.layout()->lineCount() == 0)
+            continue;
+        const QTextLine end = last.layout()->lineAt(last.layout()->lineCount() - 1);
+        const double bottom = layout.blockBoundingRect(last).top() + end.y() + end.height();
+        const double top = layout.blockBoundingRect(next).top() + next.layout()->lineAt(0).y();
+        // Off by Qt's rounding, or not at all; a next part set elsewhere is not followed.
+        if (std::abs(top - bottom) < 0.001 || std::abs(top - bottom) >= 1)
+            return std::nullopt;
+        return PartJoin{top, top - bottom};
+    }
+    return std::nullopt;
+}
+
 // On each page Qt also draws the last line above the page of a paragraph that
 // goes on from the page before, and the last line of one whose box reaches a
 // point into the page: unseen, clipped away, yet in the file, so a reader who
@@ -597,19 +690,23 @@ std::vector<PageFeet> pageFeet(const std::vector<Placed>& placed, double pageHei
         const QRectF box = lines->boundingRect().translated(origin);
         const int drawnFrom = int(std::floor((box.top() + 1) / pageHeight));
         const int drawnTo = int(std::floor(box.bottom() / pageHeight));
-        if (last == first && drawnFrom >= first && drawnTo <= first)
+        // A part's lines set from a page's top are drawn here, where they meet the next part.
+        const std::optional<PartJoin> join = joinToNextPart(block);
+        const int joinPage = join ? page(join->top) : -1;
+        if (last == first && drawnFrom >= first && drawnTo <= first && first != joinPage)
             continue;
         int line = 0;
+        const QPointF drawn = drawnOrigin(block, origin);
         for (int p = std::max(0, std::min(first, drawnFrom)); p <= std::max(last, drawnTo) && p < pages; ++p) {
             const int from = line;
             while (line < count && page(origin.y() + lines->lineAt(line).y()) <= p)
                 ++line;
-            if (p == first)
+            if (p == first && p != joinPage)
                 continue;
             PageFeet& here = feet[size_t(p)];
             here.hidden.push_back(block);
             if (line > from)
-                here.lines.push_back({block, origin, from, line});
+                here.lines.push_back({block, drawn + QPointF(0, p == joinPage ? join->shift : 0), from, line});
         }
     }
     return feet;
