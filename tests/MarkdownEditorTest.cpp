@@ -5,6 +5,7 @@
 #include "TempDirectory.h"
 
 #include "editor/EmojiCompletionPicker.h"
+#include "editor/FenceMarks.h"
 #include "document/ImageCache.h"
 #include "document/LinkRouter.h"
 #include "editor/MarkdownEditor.h"
@@ -343,6 +344,53 @@ TEST(EditorCompletion, TheRememberedFenceStateAgreesWithReadingTheWholeText)
         e.view().isFencedLine(lineRange(text, {int(text.size()) - 1, 0}));
         e.view().replaceCharacters(step.range, step.text);
         check(u8(step.text).c_str());
+    }
+}
+
+TEST(EditorCompletion, FenceMarksAgreeWithReadingFromTheStartAfterEveryEdit)
+{
+    // A mark every two lines, so that edits fall between, on and after marks that
+    // are checked again, found the same or not; every line asked bottom up, then
+    // top down, after each edit.
+    U16String text;
+    for (int i = 0; i < 6; ++i)
+        text += u"para\n- item\n  ```\n  code\nout\n> q\n> ~~~\n> z\n\n| a |\n|---|\n| 1 |\r";
+    FenceMarks marks(2);
+    struct Step {
+        int at, length;
+        const char16_t* text;
+        bool checked = true;  // else the next edit comes first
+    };
+    const Step steps[] = {{62, 0, u"\n"},  {0, 0, u"```\n"}, {0, 4, u""},   {7, 0, u"x"},         {30, 0, u"\r\n"},
+                          {40, 3, u"~~~"}, {66, 0, u"\n"},    {2, 20, u""},  {50, 0, u"> ```\n"}, {0, 0, u"\n\n"},
+                          {90, 9, u"> "},  {3, 0, u"`"},       {3, 1, u""},   {200, 0, u"```"},
+                          // Two edits before the next key: a mark after the first holds, one after the second not.
+                          {150, 0, u"x", false}, {300, 0, u"```\n"}, {40, 0, u"y", false}, {120, 0, u"> "},
+                          {10, 1, u"", false},   {280, 4, u""}};
+    auto check = [&](const char* after) {
+        std::vector<int> starts;
+        for (const LineRange& l : lineRanges(text))
+            starts.push_back(l.enclosing.location);
+        starts.push_back(int(text.size()));
+        auto agree = [&](int start) {
+            MarkdownSyntax::FenceReader fresh;
+            const U16View before = U16View(text).substr(0, size_t(start));
+            for (const U16View l : MarkdownSyntax::lineTexts(before, lineRanges(before)))
+                fresh.read(l);
+            EXPECT_TRUE(marks.readerAt(text, start) == fresh) << after << ": line at " << start << " of " << u8(text);
+        };
+        std::for_each(starts.rbegin(), starts.rend(), agree);
+        std::for_each(starts.begin(), starts.end(), agree);
+    };
+    check("at first");
+    for (const Step& step : steps) {
+        const int at = std::min(step.at, int(text.size()));
+        const int length = std::min(step.length, int(text.size()) - at);
+        text.replace(size_t(at), size_t(length), step.text);
+        const int added = int(U16View(step.text).size());
+        marks.edited({at, added}, added - length);
+        if (step.checked)
+            check(u8(step.text).c_str());
     }
 }
 

@@ -43,10 +43,10 @@ void MarkdownTextView::setUpView()
     setAcceptDrops(true);
     // The storage lives as long as the view; the observer goes in the destructor.
     storageObserver_ = textStorage()->addObserver([this](const TextStorage::Edit& edit) {
-        if (edit.charactersChanged && fenceState_ && edit.range.location < fenceState_->lineStart)
-            fenceState_.reset();
-        if (edit.charactersChanged)
+        if (edit.charactersChanged) {
+            fenceMarks_.edited(edit.range, edit.delta);
             cutRecord_.reset();
+        }
     });
 }
 
@@ -637,20 +637,10 @@ std::optional<ListContinuation::Fence> MarkdownTextView::fenceOfLine(Range line)
 {
     const U16View text = string();
     const int start = std::clamp(line.location, 0, int(text.size()));
-    if (!fenceState_ || fenceState_->lineStart != start) {
-        // The fences as the lines before this one leave them: read on from the line
-        // read last when it comes before (no edit before it since), else from the start.
-        const int from = fenceState_ && fenceState_->lineStart < start ? fenceState_->lineStart : 0;
-        MarkdownSyntax::FenceReader reader = from > 0 ? fenceState_->reader : MarkdownSyntax::FenceReader{};
-        const U16View before = substring(text, Range::fromTo(from, start));
-        for (const U16View l : MarkdownSyntax::lineTexts(before, lineRanges(before)))
-            reader.read(l);
-        fenceState_ = FenceState{start, std::move(reader)};
-    }
+    MarkdownSyntax::FenceReader reader = fenceMarks_.readerAt(text, start);
     // The line's own reading: it may open a fence, or end one with its item or quotation.
     const U16View own = substring(text, Range::fromTo(start, std::clamp(line.end(), start, int(text.size()))));
     const std::vector<U16View> texts = MarkdownSyntax::lineTexts(own, lineRanges(own));
-    MarkdownSyntax::FenceReader reader = fenceState_->reader;
     if (texts.empty())
         return reader.isOpen() ? std::optional(ListContinuation::Fence{reader.openDepth(), reader.openColumn(), false})
                                : std::nullopt;

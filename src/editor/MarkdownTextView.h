@@ -4,6 +4,7 @@
 // table grids take the table commands, clicks act on the drawn decorations
 // (task boxes, colour swatches, emoji, footnotes, links), and pictures dropped
 // or pasted are stored beside the document.
+#include "editor/FenceMarks.h"
 #include "editor/ListContinuation.h"
 #include "editor/TextEdit.h"
 #include "markdown/MarkdownSyntax.h"
@@ -280,12 +281,7 @@ private:
     void applyAtGridEnd(const std::function<std::optional<TextEdit>(U16View, Range)>& command);
 
     std::unique_ptr<EmojiCompletionPicker> picker_;
-    // The fences as read up to the line at `lineStart`.
-    struct FenceState {
-        int lineStart = 0;
-        MarkdownSyntax::FenceReader reader;
-    };
-    std::optional<FenceState> fenceState_;
+    FenceMarks fenceMarks_;
     // The colour literal being edited, as it was when editing began.
     U16String colorOriginal_;
     // The undo steps there were when editing began, and after the latest pick.

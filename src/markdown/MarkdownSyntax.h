@@ -275,6 +275,7 @@ public:
     // of the column (-1: none).
     int openDepth() const { return depth_; }
     int openColumn() const { return column_; }
+    bool operator==(const FenceReader&) const = default;
 
 private:
     void readAfresh(const QuoteLeader& q, U16View rest, bool fenceCharacter, FenceLine& rec);
