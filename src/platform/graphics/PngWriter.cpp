@@ -125,6 +125,39 @@ std::string writeFailure(const Target& target)
 // Rows of pixels drawn at a time: about 16 MB of bitmap for a wide page.
 constexpr int kBandRows = 2048;
 
+// Writes a picture of `width` by `height` pixels whose rows `band` gives a band at
+// a time (straight RGBA, or RGB without `alpha`; a null image when memory ran out).
+// The picture is written beside its destination and takes its place only when
+// complete: a failure leaves an existing file as it was and no partial one.
+bool writeBands(const std::filesystem::path& path, long long width, long long height, bool alpha, int bandRows,
+                const std::function<QImage(long long top, int rows)>& band, std::string* error)
+{
+    OutputFile file(path);
+    if (const auto reason = file.open())
+        return fail(error, "cannot write the file (" + *reason + ")");
+    PngStructs structs;
+    if (!structs.png || !structs.info)
+        return fail(error, "not enough memory");
+    Target target{&file};
+    Header header{&target, png_uint_32(width), png_uint_32(height), alpha};
+    if (!pngCall(structs.png, writeHeader, structs.info, &header))
+        return fail(error, writeFailure(target));
+    for (long long top = 0; top < height; top += bandRows) {
+        const int rows = int(std::min<long long>(bandRows, height - top));
+        const QImage pixels = band(top, rows);
+        if (pixels.isNull())
+            return fail(error, "not enough memory");
+        Rows written{pixels.constBits(), size_t(pixels.bytesPerLine()), rows};
+        if (!pngCall(structs.png, writeRows, structs.info, &written))
+            return fail(error, writeFailure(target));
+    }
+    if (!pngCall<void>(structs.png, writeEnd, structs.info, nullptr))
+        return fail(error, writeFailure(target));
+    if (const auto reason = file.commit())
+        return fail(error, "cannot write the file (" + *reason + ")");
+    return true;
+}
+
 } // namespace
 
 bool writeInBands(const std::filesystem::path& path, double widthPoints, double heightPoints, double scale,
@@ -135,25 +168,12 @@ bool writeInBands(const std::filesystem::path& path, double widthPoints, double 
     const long long height = static_cast<long long>(std::floor(heightPoints * scale));
     if (width <= 0 || height <= 0 || width > 1'000'000 || height > 0x7FFFFFFFLL)
         return fail(error, "the page has no size a picture can have");
-    // The image is written beside its destination and takes its place only when
-    // complete: a failure leaves an existing file as it was and no partial one.
-    OutputFile file(path);
-    if (const auto reason = file.open())
-        return fail(error, "cannot write the file (" + *reason + ")");
-    PngStructs structs;
-    if (!structs.png || !structs.info)
-        return fail(error, "not enough memory");
-    Target target{&file};
-    Header header{&target, png_uint_32(width), png_uint_32(height)};
-    if (!pngCall(structs.png, writeHeader, structs.info, &header))
-        return fail(error, writeFailure(target));
     QImage band;
-    for (long long top = 0; top < height; top += kBandRows) {
-        const int rows = int(std::min<long long>(kBandRows, height - top));
+    return writeBands(path, width, height, true, kBandRows, [&](long long top, int rows) {
         if (band.height() != rows)
             band = QImage(int(width), rows, QImage::Format_RGBA8888_Premultiplied);
         if (band.isNull())
-            return fail(error, "not enough memory");
+            return QImage();
         band.fill(background);
         {
             QPainter painter(&band);
@@ -166,18 +186,8 @@ bool writeInBands(const std::filesystem::path& path, double widthPoints, double 
             painter.setClipRect(visible);
             draw(painter, visible);
         }
-        const QImage straight = band.convertToFormat(QImage::Format_RGBA8888);
-        if (straight.isNull())
-            return fail(error, "not enough memory");
-        Rows written{straight.constBits(), size_t(straight.bytesPerLine()), rows};
-        if (!pngCall(structs.png, writeRows, structs.info, &written))
-            return fail(error, writeFailure(target));
-    }
-    if (!pngCall<void>(structs.png, writeEnd, structs.info, nullptr))
-        return fail(error, writeFailure(target));
-    if (const auto reason = file.commit())
-        return fail(error, "cannot write the file (" + *reason + ")");
-    return true;
+        return band.convertToFormat(QImage::Format_RGBA8888);
+    }, error);
 }
 
 bool write(const QImage& image, const std::filesystem::path& path, std::string* error)
@@ -186,34 +196,13 @@ bool write(const QImage& image, const std::filesystem::path& path, std::string* 
         return fail(error, "not enough memory");
     // Through libpng with our own error handling, as the page in bands: Qt's PNG writer
     // would print libpng's own "Write Error" line before the reason is reported.
-    OutputFile file(path);
-    if (const auto reason = file.open())
-        return fail(error, "cannot write the file (" + *reason + ")");
-    PngStructs structs;
-    if (!structs.png || !structs.info)
-        return fail(error, "not enough memory");
-    Target target{&file};
     const bool alpha = image.hasAlphaChannel();
-    Header header{&target, png_uint_32(image.width()), png_uint_32(image.height()), alpha};
-    if (!pngCall(structs.png, writeHeader, structs.info, &header))
-        return fail(error, writeFailure(target));
     const QImage::Format format = alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888;
     // A band at a time, so that the picture is not held twice.
     constexpr int kCopiedRows = 256;
-    for (int top = 0; top < image.height(); top += kCopiedRows) {
-        const int rows = std::min(kCopiedRows, image.height() - top);
-        const QImage band = image.copy(0, top, image.width(), rows).convertToFormat(format);
-        if (band.isNull())
-            return fail(error, "not enough memory");
-        Rows written{band.constBits(), size_t(band.bytesPerLine()), rows};
-        if (!pngCall(structs.png, writeRows, structs.info, &written))
-            return fail(error, writeFailure(target));
-    }
-    if (!pngCall<void>(structs.png, writeEnd, structs.info, nullptr))
-        return fail(error, writeFailure(target));
-    if (const auto reason = file.commit())
-        return fail(error, "cannot write the file (" + *reason + ")");
-    return true;
+    return writeBands(path, image.width(), image.height(), alpha, kCopiedRows, [&](long long top, int rows) {
+        return image.copy(0, int(top), image.width(), rows).convertToFormat(format);
+    }, error);
 }
 
 std::optional<QByteArray> encode(const QImage& image)
