@@ -471,6 +471,7 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
     // Words of a prefix and a number that keep one pitch down a page.
     const std::map<std::string, std::string> level{
         {"a span across the split", "a"}, {"a row of wide letters", "b"}, {"a row of code spans", "c"},
+        {"a row of code spans to its last line", "e"}, {"ten lines of code spans", "e"}, {"a row of code spans cut at the pages", "e"},
         {"a 100-line row on a page's top", "a"}, {"a 100-line row under headings", "a"}, {"a 100-line row moved to the next page", "a"}};
     std::vector<Shape> shapes;
     // Header rows cut at the pages, not into parts: what follows the table is printed.
@@ -510,6 +511,19 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
     // Each part of a row of code spans ends in a line as high as the others.
     shapes.push_back({"a row of code spans", u"| A | B |\n|---|---|\n| " + labels(u"`c", 60, -1, u"`") + u"<br>tail | " + labels(u"d", 61) + u" |\n",
                       {"c1", "c60", "tail"}, {{"c1", "d1"}}, {"tail", "d61"}});
+    // The last line of a cell of code spans, whole or in a part of its own, or
+    // of one cut where the pages break beside lines that wrap unevenly.
+    for (const auto& [name, lines] : {std::pair<std::string, int>{"a row of code spans to its last line", 41}, {"ten lines of code spans", 10}})
+        shapes.push_back({name, u"| A | B |\n|---|---|\n| " + labels(u"`e", lines, -1, u"`") + u" | " + labels(u"f", lines) + u" |\n\nafter\n",
+                          words("e", lines), {{"e1", "f1"}}, {"after"}});
+    U16String uneven;
+    for (int i = 1; i <= 150; ++i) {
+        uneven += (i > 1 ? u"<br>g" : u"g") + TextOps::number((long long)i);
+        for (int word = 0; word <= i * 5 % 17; ++word)
+            uneven += u" lorem";
+    }
+    shapes.push_back({"a row of code spans cut at the pages", u"| A | B |\n|---|---|\n| " + labels(u"`e", 150, -1, u"`") + u" | " + uneven + u" |\n\nafter\n",
+                      words("e", 150), {{"e1", "g1"}}, {"after"}});
     // A row at a page's foot, and a paragraph right under a table there.
     shapes.push_back({"a 146-line row under three lines", u"pre\\\npre\\\npre\n\n| A | B |\n|---|---|\n| " + labels(u"a", 146)
                                                          + u" | x |\n| last | row |\n\npara after\n",
