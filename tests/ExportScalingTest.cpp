@@ -524,6 +524,31 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
     }
     shapes.push_back({"a row of code spans cut at the pages", u"| A | B |\n|---|---|\n| " + labels(u"`e", 150, -1, u"`") + u" | " + uneven + u" |\n\nafter\n",
                       words("e", 150), {{"e1", "g1"}}, {"after"}});
+    // A row joined again, its columns' lines wrapping unevenly, down a page:
+    // what follows the table is printed, in a list item and a quote too.
+    const std::vector<U16String> tails{u" ipsum dolor sit amet consectetur adipiscing", u" **bold**", u" `x`", u""};
+    U16String joined[4];
+    for (int i = 1; i <= 41; ++i) {
+        const U16String n = TextOps::number((long long)i), br = i > 1 ? u"<br>" : u"";
+        joined[0] += br + u"a" + n;
+        joined[1] += br + u"b" + n + tails[size_t(i % 4)];
+        if (i <= 17)
+            joined[2] += br + u"c" + n + tails[size_t((i + 1) % 4)];
+        joined[3] += br + u"d" + n + u" ";
+        for (int k = 0; k <= i * 5 % 6; ++k)
+            joined[3] += u"\u6F22\u5B57\u4EEE\u540D";
+    }
+    for (const auto& [name, lead] : {std::pair<std::string, U16String>{"", u""}, {" in a list item", u"- "}, {" in a quote", u"> "}}) {
+        const U16String indent = lead == u"- " ? u"  " : lead;
+        U16String markdown;
+        for (int i = 0; i < 30; ++i)
+            markdown += u"pre" + TextOps::number((long long)i) + u"\n\n";
+        if (!lead.empty())
+            markdown += lead + u"item\n" + (lead == u"> " ? u">\n" : u"\n");
+        markdown += indent + u"| h0 | h1 | h2 | h3 |\n" + indent + u"|---|---|---|---|\n" + indent + u"| " + joined[0] + u" | " + joined[1]
+                    + u" | " + joined[2] + u" | " + joined[3] + u" |\n" + indent + u"| z0 | z1 | z2 | z3 |\n\nAFTERPARA one.\n\nAFTERTWO two.\n";
+        shapes.push_back({"a row joined again" + name, markdown, {"a1", "a41", "z0", "AFTERPARA", "AFTERTWO"}, {}, {"AFTERTWO", "two."}});
+    }
     // A row at a page's foot, and a paragraph right under a table there.
     shapes.push_back({"a 146-line row under three lines", u"pre\\\npre\\\npre\n\n| A | B |\n|---|---|\n| " + labels(u"a", 146)
                                                          + u" | x |\n| last | row |\n\npara after\n",

@@ -786,6 +786,8 @@ bool joinUnevenRowParts(QTextDocument& document)
     for (auto it = uneven.rbegin(); it != uneven.rend(); ++it)
         joinRow(document, *it->first, it->second.first, it->second.second);
     cursor.endEditBlock();
+    // As after any change to a table laid out a piece at a time.
+    layOutForgotten(document, uneven.front().first->lastPosition() + 1, document.characterCount());
     return true;
 }
 
