@@ -467,6 +467,7 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
         std::vector<std::string> once;  // words printed once each, in this order
         std::vector<std::pair<std::string, std::string>> beside;  // words on one line ("" for any other word)
         std::vector<std::string> end;  // the words the text ends with: no header row under the table
+        std::pair<std::string, std::string> under{};  // a word, and one of the next row less than two lines lower
     };
     // Words of a prefix and a number that keep one pitch down a page.
     const std::map<std::string, std::string> level{
@@ -549,6 +550,15 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
                     + u" | " + joined[2] + u" | " + joined[3] + u" |\n" + indent + u"| z0 | z1 | z2 | z3 |\n\nAFTERPARA one.\n\nAFTERTWO two.\n";
         shapes.push_back({"a row joined again" + name, markdown, {"a1", "a41", "z0", "AFTERPARA", "AFTERTWO"}, {}, {"AFTERTWO", "two."}});
     }
+    // A table too wide for the page, printed as tables of its columns: those
+    // whose lines end sooner leave no empty lines under them.
+    U16String columns[4];
+    for (int c = 0; c < 4; ++c)
+        for (int i = 1, lines = c < 2 ? 45 : c == 2 ? 10 : 20; i <= lines; ++i)
+            columns[c] += (i > 1 ? u"<br>" : u"") + U16String(1, char16_t(u'a' + c)) + TextOps::number((long long)i) + u"-" + U16String(24, u'x');
+    shapes.push_back({"a wide table's short columns", u"| A | B | C | D |\n|---|---|---|---|\n| " + columns[0] + u" | " + columns[1] + u" | "
+                      + columns[2] + u" | " + columns[3] + u" |\n| r0 | r1 | r2 | r3 |\n\nafter\n", {"r0", "r1", "r2", "r3", "after"}, {}, {"after"},
+                      {"d20-" + std::string(24, 'x'), "r3"}});
     // A row at a page's foot, and a paragraph right under a table there.
     shapes.push_back({"a 146-line row under three lines", u"pre\\\npre\\\npre\n\n| A | B |\n|---|---|\n| " + labels(u"a", 146)
                                                          + u" | x |\n| last | row |\n\npara after\n",
@@ -691,6 +701,11 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
             }
         }
         EXPECT_TRUE(pageHasWords) << "the last page is empty";
+        if (const auto& [word, below] = shape.under; !word.empty()) {
+            EXPECT_EQ(top[word].first, top[below].first) << below << " on another page";
+            EXPECT_GT(top[below].second - top[word].second, 0) << below;
+            EXPECT_LT(top[below].second - top[word].second, 28) << below << " under empty lines";
+        }
         // Where rows of lines meet on a page, the lines keep their pitch.
         const std::string prefix = level.count(shape.name) ? level.at(shape.name) : "";
         for (int i = 2; !prefix.empty() && top.count(prefix + std::to_string(i)); ++i) {

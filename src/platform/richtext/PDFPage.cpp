@@ -965,6 +965,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     // After the widths are shared out, which count a word's room from blank to blank anyway.
     keepCellWordsWhole(document);
     continuedPartsUnderHalfABorder(document);
+    TableParts::dropEmptyRowParts(document);
     lastLinesAsTallAsTheirBreaks(document);
     document.setPageSize(page);
     TableParts::joinUnevenRowParts(document);

@@ -759,6 +759,40 @@ void joinRow(QTextDocument& document, QTextTable& table, int first, int last)
 
 } // namespace
 
+void dropEmptyRowParts(QTextDocument& document)
+{
+    std::vector<QTextTable*> tables;
+    tablesIn(*document.rootFrame(), tables);
+    const auto empty = [](const QTextTable& table, int row) {
+        for (int c = 0; c < table.columns(); ++c)
+            if (const QTextTableCell cell = table.cellAt(row, c); cell.firstPosition() != cell.lastPosition())
+                return false;
+        return true;
+    };
+    QTextCursor cursor(&document);
+    bool editing = false;
+    // From the last, so that the rows and text before stay where they were.
+    for (auto table = tables.rbegin(); table != tables.rend(); ++table)
+        for (int last = (*table)->rows() - 1; last >= 1; --last) {
+            if (!isRowPart(**table, last) || (last + 1 < (*table)->rows() && isRowPart(**table, last + 1)))
+                continue;
+            // Only a row's last parts can be empty: a column's lines start at its top.
+            int first = last;
+            while (first >= 1 && isRowPart(**table, first) && empty(**table, first))
+                --first;
+            if (first < last) {
+                if (!editing) {
+                    cursor.beginEditBlock();
+                    editing = true;
+                }
+                joinRow(document, **table, first, last);
+            }
+            last = first;
+        }
+    if (editing)
+        cursor.endEditBlock();
+}
+
 bool joinUnevenRowParts(QTextDocument& document)
 {
     if (document.pageSize().height() <= 0)
