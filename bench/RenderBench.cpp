@@ -84,6 +84,31 @@ std::string tallCell(int64_t lines)
 void BM_RenderTallCell(benchmark::State& state) { renderPage(state, tallCell(state.range(0))); }
 BENCHMARK(BM_RenderTallCell)->RangeMultiplier(4)->Range(2500, 40000)->Unit(benchmark::kMillisecond)->Complexity();
 
+// A table of one row of `columns` cells of `lines` lines each, short ones
+// ("c3x41") or ones that wrap alike in every column ("lorem ipsum ...").
+std::string tallRow(int64_t columns, int64_t lines, bool wrapping)
+{
+    std::string head = "|", rule = "|", row = "|";
+    for (int64_t c = 0; c < columns; ++c) {
+        head += " h" + std::to_string(c) + " |";
+        rule += "---|";
+        row += " ";
+        for (int64_t i = 0; i < lines; ++i) {
+            row += i > 0 ? "<br>" : "";
+            row += (wrapping ? std::string(1, char('a' + c % 26)) : "c" + std::to_string(c) + "x") + std::to_string(i);
+            row += wrapping ? " lorem ipsum dolor sit amet consectetur" : "";
+        }
+        row += " |";
+    }
+    return "Intro\n\n" + head + "\n" + rule + "\n" + row + "\n\nAfter.\n";
+}
+
+void BM_PDFTallRowOfShortLines(benchmark::State& state) { printPDF(state, tallRow(20, state.range(0), false)); }
+BENCHMARK(BM_PDFTallRowOfShortLines)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond)->Complexity();
+
+void BM_PDFTallRowOfWrappedLines(benchmark::State& state) { printPDF(state, tallRow(2, state.range(0), true)); }
+BENCHMARK(BM_PDFTallRowOfWrappedLines)->Arg(1250)->Arg(2500)->Unit(benchmark::kMillisecond)->Complexity();
+
 void BM_RenderWrappedCell(benchmark::State& state)
 {
     renderPage(state, "| A | B |\n|---|---|\n| " + repeated("alpha word word ", state.range(0) * 2) + "| b |\n");

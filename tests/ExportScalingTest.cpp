@@ -467,10 +467,12 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
         std::vector<std::string> once;  // words printed once each, in this order
         std::vector<std::pair<std::string, std::string>> beside;  // words on one line ("" for any other word)
         std::vector<std::string> end;  // the words the text ends with: no header row under the table
+        std::pair<std::string, std::string> under{};  // a word, and one of the next row less than two lines lower
     };
     // Words of a prefix and a number that keep one pitch down a page.
     const std::map<std::string, std::string> level{
         {"a span across the split", "a"}, {"a row of wide letters", "b"}, {"a row of code spans", "c"},
+        {"a row of code spans to its last line", "e"}, {"ten lines of code spans", "e"}, {"a row of code spans cut at the pages", "e"},
         {"a 100-line row on a page's top", "a"}, {"a 100-line row under headings", "a"}, {"a 100-line row moved to the next page", "a"}};
     std::vector<Shape> shapes;
     // Header rows cut at the pages, not into parts: what follows the table is printed.
@@ -510,6 +512,53 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
     // Each part of a row of code spans ends in a line as high as the others.
     shapes.push_back({"a row of code spans", u"| A | B |\n|---|---|\n| " + labels(u"`c", 60, -1, u"`") + u"<br>tail | " + labels(u"d", 61) + u" |\n",
                       {"c1", "c60", "tail"}, {{"c1", "d1"}}, {"tail", "d61"}});
+    // The last line of a cell of code spans, whole or in a part of its own, or
+    // of one cut where the pages break beside lines that wrap unevenly.
+    for (const auto& [name, lines] : {std::pair<std::string, int>{"a row of code spans to its last line", 41}, {"ten lines of code spans", 10}})
+        shapes.push_back({name, u"| A | B |\n|---|---|\n| " + labels(u"`e", lines, -1, u"`") + u" | " + labels(u"f", lines) + u" |\n\nafter\n",
+                          words("e", lines), {{"e1", "f1"}}, {"after"}});
+    U16String uneven;
+    for (int i = 1; i <= 150; ++i) {
+        uneven += (i > 1 ? u"<br>g" : u"g") + TextOps::number((long long)i);
+        for (int word = 0; word <= i * 5 % 17; ++word)
+            uneven += u" lorem";
+    }
+    shapes.push_back({"a row of code spans cut at the pages", u"| A | B |\n|---|---|\n| " + labels(u"`e", 150, -1, u"`") + u" | " + uneven + u" |\n\nafter\n",
+                      words("e", 150), {{"e1", "g1"}}, {"after"}});
+    // A row joined again, its columns' lines wrapping unevenly, down a page:
+    // what follows the table is printed, in a list item and a quote too.
+    const std::vector<U16String> tails{u" ipsum dolor sit amet consectetur adipiscing", u" **bold**", u" `x`", u""};
+    U16String joined[4];
+    for (int i = 1; i <= 41; ++i) {
+        const U16String n = TextOps::number((long long)i), br = i > 1 ? u"<br>" : u"";
+        joined[0] += br + u"a" + n;
+        joined[1] += br + u"b" + n + tails[size_t(i % 4)];
+        if (i <= 17)
+            joined[2] += br + u"c" + n + tails[size_t((i + 1) % 4)];
+        joined[3] += br + u"d" + n + u" ";
+        for (int k = 0; k <= i * 5 % 6; ++k)
+            joined[3] += u"\u6F22\u5B57\u4EEE\u540D";
+    }
+    for (const auto& [name, lead] : {std::pair<std::string, U16String>{"", u""}, {" in a list item", u"- "}, {" in a quote", u"> "}}) {
+        const U16String indent = lead == u"- " ? u"  " : lead;
+        U16String markdown;
+        for (int i = 0; i < 30; ++i)
+            markdown += u"pre" + TextOps::number((long long)i) + u"\n\n";
+        if (!lead.empty())
+            markdown += lead + u"item\n" + (lead == u"> " ? u">\n" : u"\n");
+        markdown += indent + u"| h0 | h1 | h2 | h3 |\n" + indent + u"|---|---|---|---|\n" + indent + u"| " + joined[0] + u" | " + joined[1]
+                    + u" | " + joined[2] + u" | " + joined[3] + u" |\n" + indent + u"| z0 | z1 | z2 | z3 |\n\nAFTERPARA one.\n\nAFTERTWO two.\n";
+        shapes.push_back({"a row joined again" + name, markdown, {"a1", "a41", "z0", "AFTERPARA", "AFTERTWO"}, {}, {"AFTERTWO", "two."}});
+    }
+    // A table too wide for the page, printed as tables of its columns: those
+    // whose lines end sooner leave no empty lines under them.
+    U16String columns[4];
+    for (int c = 0; c < 4; ++c)
+        for (int i = 1, lines = c < 2 ? 45 : c == 2 ? 10 : 20; i <= lines; ++i)
+            columns[c] += (i > 1 ? u"<br>" : u"") + U16String(1, char16_t(u'a' + c)) + TextOps::number((long long)i) + u"-" + U16String(24, u'x');
+    shapes.push_back({"a wide table's short columns", u"| A | B | C | D |\n|---|---|---|---|\n| " + columns[0] + u" | " + columns[1] + u" | "
+                      + columns[2] + u" | " + columns[3] + u" |\n| r0 | r1 | r2 | r3 |\n\nafter\n", {"r0", "r1", "r2", "r3", "after"}, {}, {"after"},
+                      {"d20-" + std::string(24, 'x'), "r3"}});
     // A row at a page's foot, and a paragraph right under a table there.
     shapes.push_back({"a 146-line row under three lines", u"pre\\\npre\\\npre\n\n| A | B |\n|---|---|\n| " + labels(u"a", 146)
                                                          + u" | x |\n| last | row |\n\npara after\n",
@@ -652,6 +701,11 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
             }
         }
         EXPECT_TRUE(pageHasWords) << "the last page is empty";
+        if (const auto& [word, below] = shape.under; !word.empty()) {
+            EXPECT_EQ(top[word].first, top[below].first) << below << " on another page";
+            EXPECT_GT(top[below].second - top[word].second, 0) << below;
+            EXPECT_LT(top[below].second - top[word].second, 28) << below << " under empty lines";
+        }
         // Where rows of lines meet on a page, the lines keep their pitch.
         const std::string prefix = level.count(shape.name) ? level.at(shape.name) : "";
         for (int i = 2; !prefix.empty() && top.count(prefix + std::to_string(i)); ++i) {

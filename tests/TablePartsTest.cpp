@@ -280,7 +280,7 @@ TEST(TableParts, ATallRowCutAtItsPagesKeepsEveryLineWhereItWas)
             for (int i = 0; i < block.layout()->lineCount(); ++i) {
                 const QTextLine line = block.layout()->lineAt(i);
                 QString words = block.text().mid(line.textStart(), line.textLength());
-                words.remove(QChar::LineSeparator);
+                words.remove(QChar::LineSeparator).remove(TableParts::kCutBreak);
                 if (!words.trimmed().isEmpty())
                     lines.emplace_back(words.trimmed().toStdString(),
                                        std::pair(int(std::lround(4 * line.naturalTextRect().left())), int(std::lround(4 * (top + line.y())))));

@@ -319,18 +319,17 @@ U16String tablesForImport(U16String html)
 // every column is parted at the same lines, so each line stays beside the
 // lines it stood beside, and each row is a page or less. An inline element
 // open at a part's end is closed there and opened again in the next part.
-// Only a row whose lines all fit their columns may stay so cut: a line that
-// wraps, or a picture, would make one part of a column taller than the
-// others' and move the next part's lines away from their neighbours. Once
-// laid out, the parts are measured, and a row whose parts do not meet level
-// is made one row again (TableParts::joinUnevenRowParts); it and any other
-// tall row are cut where the pages break (TableParts::cutTallRows).
+// Only a row whose parts meet level may stay so cut: a line that wraps in
+// one column more than beside it, or a picture, would make one part of a
+// column taller than the others' and move the next part's lines away from
+// their neighbours. Whether a line wraps is known only once its column's
+// width is, so every row of plain lines is cut here; once laid out, the parts
+// are measured, and a row whose parts do not meet level is made one row again
+// (TableParts::joinUnevenRowParts); it and any other tall row are cut where
+// the pages break (TableParts::cutTallRows). A row cut here and joined again
+// costs about what it costs laid out whole; one that stays cut, much less.
 constexpr size_t kTallCell = 40;
 constexpr size_t kCellLines = 20;
-// The most characters the longest lines of a row's cells hold together for
-// the row to be cut here at all: more would wrap in most fonts, and a row cut
-// only to be joined again costs its layout twice.
-constexpr size_t kRowLineCharacters = 48;
 
 bool isVoidElement(U16View tag);
 
@@ -362,29 +361,14 @@ struct RowCell {
     U16View content;
     std::vector<size_t> breaks;            // every "<br>", at any depth
     std::vector<std::vector<U16View>> open;  // the opening tags open at break kCellLines * (k + 1) - 1
-    size_t longestLine = 0;                // in characters, an entity counting one
     bool plain = true;                     // no picture nor other element of its own height
 };
 
 void readCell(RowCell& cell)
 {
     std::vector<U16View> open;
-    size_t line = 0;
-    size_t text = 0;  // where text outside tags resumes
-    const auto countText = [&](size_t to) {
-        for (size_t k = text; k < to; ++k, ++line)
-            if (cell.content[k] == u'&') {
-                const size_t semicolon = cell.content.find(u';', k);
-                if (semicolon < to && semicolon - k <= 10)
-                    k = semicolon;
-            }
-    };
     walkTags(cell.content, [&](size_t at, U16View tag, int) {
-        countText(at);
-        text = at + tag.size();
         if (tag == u"<br>") {
-            cell.longestLine = std::max(cell.longestLine, line);
-            line = 0;
             if (cell.breaks.size() % kCellLines == kCellLines - 1)
                 cell.open.push_back(open);
             cell.breaks.push_back(at);
@@ -397,8 +381,6 @@ void readCell(RowCell& cell)
             open.push_back(tag);
         }
     });
-    countText(cell.content.size());
-    cell.longestLine = std::max(cell.longestLine, line);
 }
 
 // The closing tag of an opening one.
@@ -418,7 +400,6 @@ std::optional<U16String> tallRowInRows(U16View row)
 {
     std::vector<RowCell> cells;
     size_t lines = 0;
-    size_t rowLine = 0;
     bool plain = true;
     for (size_t at = row.find(u"<t"); at != U16View::npos; at = row.find(u"<t", at + 1)) {
         const U16View name = row.substr(at + 1, 2);
@@ -429,15 +410,14 @@ std::optional<U16String> tallRowInRows(U16View row)
         const size_t close = gt == U16View::npos ? U16View::npos : row.find(closing, gt);
         if (close == U16View::npos)
             return std::nullopt;
-        RowCell cell{row.substr(at, gt - at), name, row.substr(gt + 1, close - gt - 1), {}, {}, 0, true};
+        RowCell cell{row.substr(at, gt - at), name, row.substr(gt + 1, close - gt - 1), {}, {}, true};
         readCell(cell);
         lines = std::max(lines, cell.breaks.size() + 1);
-        rowLine += cell.longestLine;
         plain = plain && cell.plain;
         cells.push_back(std::move(cell));
         at = close + closing.size() - 1;
     }
-    if (lines <= kTallCell || cells.empty() || !plain || rowLine > kRowLineCharacters)
+    if (lines <= kTallCell || cells.empty() || !plain)
         return std::nullopt;
     const size_t rows = (lines + kCellLines - 1) / kCellLines;
     U16String out;

@@ -300,6 +300,64 @@ void continuedPartsUnderHalfABorder(QTextDocument& document)
         cursor.endEditBlock();
 }
 
+// Qt sets each line as tall as the fonts on it, and a line that ends in a
+// line break holds the break. The last line of a paragraph parted by breaks
+// holds none: a line of code spans there was set by its own smaller font,
+// most of a point higher and closer to the line above than the lines above
+// are to each other. An invisible mark in the last break's format starts such
+// a line, so that it is set as those above it; and the one line of a row's
+// last part, in the format of the mark that ended the part before
+// (TableParts::kCutBreak).
+void lastLinesAsTallAsTheirBreaks(QTextDocument& document)
+{
+    const auto formatAt = [](const QTextBlock& block, int offset) {
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (const QTextFragment piece = it.fragment();
+                piece.isValid() && piece.position() + piece.length() > block.position() + offset)
+                return piece.charFormat();
+        return QTextCharFormat();
+    };
+    // The format the block's last line is to be set in, and where the line starts.
+    const auto breakBefore = [&](const QTextBlock& block) -> std::optional<std::pair<QTextCharFormat, int>> {
+        const QString text = block.text();
+        if (const qsizetype lastBreak = text.lastIndexOf(QChar::LineSeparator); lastBreak >= 0)
+            return std::pair{formatAt(block, int(lastBreak)), int(lastBreak) + 1};
+        auto* table = qobject_cast<QTextTable*>(document.frameAt(block.position()));
+        const QTextTableCell cell = table ? table->cellAt(block.position()) : QTextTableCell();
+        if (!cell.isValid() || cell.row() == 0 || cell.firstPosition() != block.position()
+            || !cell.format().hasProperty(TableParts::kRowPart))
+            return std::nullopt;
+        const QTextBlock above = table->cellAt(cell.row() - 1, cell.column()).lastCursorPosition().block();
+        if (!above.text().endsWith(TableParts::kCutBreak))
+            return std::nullopt;
+        return std::pair{formatAt(above, above.length() - 2), 0};
+    };
+    QTextCursor cursor(&document);
+    bool editing = false;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const auto line = breakBefore(block);
+        if (!line)
+            continue;
+        const auto& [format, start] = *line;
+        bool held = false;
+        for (auto it = block.begin(); !it.atEnd() && !held; ++it) {
+            const QTextFragment piece = it.fragment();
+            held = piece.isValid() && piece.position() + piece.length() > block.position() + start
+                   && piece.charFormat() == format;
+        }
+        if (held || block.length() - 1 == start)
+            continue;
+        if (!editing) {
+            cursor.beginEditBlock();
+            editing = true;
+        }
+        cursor.setPosition(block.position() + start);
+        cursor.insertText(QString(QChar(0x200B)), format);
+    }
+    if (editing)
+        cursor.endEditBlock();
+}
+
 // A PDF link's address is written into the file as it stands: every byte
 // outside plain URI characters (parentheses, backslashes, blanks, anything
 // beyond ASCII) is percent-encoded, so that no address can break the file.
@@ -907,6 +965,8 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     // After the widths are shared out, which count a word's room from blank to blank anyway.
     keepCellWordsWhole(document);
     continuedPartsUnderHalfABorder(document);
+    TableParts::dropEmptyRowParts(document);
+    lastLinesAsTallAsTheirBreaks(document);
     document.setPageSize(page);
     TableParts::joinUnevenRowParts(document);
     TableParts::printTallHeadersOnce(document);

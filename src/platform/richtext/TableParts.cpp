@@ -300,6 +300,15 @@ struct Run {
     QTextCharFormat format;
 };
 
+// The format of the character at `position` of the block.
+QTextCharFormat formatAt(const QTextBlock& block, int position)
+{
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+        if (const QTextFragment piece = it.fragment(); piece.isValid() && piece.position() + piece.length() > position)
+            return piece.charFormat();
+    return block.charFormat();
+}
+
 // The row cut: a row for each page after its first, each cell holding its
 // lines of that page. The cells keep their padding, so that every line stays
 // where it was, but for the borders between them; the paragraphs their
@@ -342,6 +351,11 @@ void cutRow(const RowCut& cut)
                 ++k;
             }
         }
+        // A part that ended in a line break ends in its mark, so that its
+        // last line keeps the height and baseline the break gave it.
+        for (size_t part = 0; part + 1 < starts.size(); ++part)
+            if (const int at = partEnd(part); at < end && text[at - block.position()] == QChar::LineSeparator)
+                moved[size_t(c)][part].push_back({QString(kCutBreak), formatAt(block, at)});
     }
     // A row that starts a page under a repeated header row leaves its top
     // border out, as a cell that runs on there does, and meets the header's
@@ -396,9 +410,17 @@ void cutRow(const RowCut& cut)
         if (first.layoutDirection() == Qt::LayoutDirectionAuto)
             first.setLayoutDirection(block.textDirection());
         cursor.setBlockFormat(first);
-        cursor.setPosition(endBefore(block.text(), block.position(), block.position(), start));
+        const int cut = endBefore(block.text(), block.position(), block.position(), start);
+        const bool atBreak = block.text()[cut - block.position()] == QChar::LineSeparator;
+        cursor.setPosition(cut + (atBreak ? 1 : 0));
         cursor.setPosition(end, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
+        if (atBreak) {
+            const QTextCharFormat format = formatAt(block, cut);
+            cursor.setPosition(cut);
+            cursor.setPosition(cut + 1, QTextCursor::KeepAnchor);
+            cursor.insertText(QString(kCutBreak), format);
+        }
     }
 }
 
@@ -706,9 +728,10 @@ void joinRow(QTextDocument& document, QTextTable& table, int first, int last)
                     // The break the cut took out, in the format of the text
                     // before it, in place of the mark that stood for it.
                     if (cursor.position() > whole.firstPosition()) {
+                        const QTextCharFormat format = cursor.charFormat();
                         if (document.characterAt(cursor.position() - 1) == kCutBreak)
                             cursor.deletePreviousChar();
-                        cursor.insertText(QString(QChar::LineSeparator));
+                        cursor.insertText(QString(QChar::LineSeparator), format);
                     }
                     firstBlock = false;
                 } else {
@@ -735,6 +758,40 @@ void joinRow(QTextDocument& document, QTextTable& table, int first, int last)
 }
 
 } // namespace
+
+void dropEmptyRowParts(QTextDocument& document)
+{
+    std::vector<QTextTable*> tables;
+    tablesIn(*document.rootFrame(), tables);
+    const auto empty = [](const QTextTable& table, int row) {
+        for (int c = 0; c < table.columns(); ++c)
+            if (const QTextTableCell cell = table.cellAt(row, c); cell.firstPosition() != cell.lastPosition())
+                return false;
+        return true;
+    };
+    QTextCursor cursor(&document);
+    bool editing = false;
+    // From the last, so that the rows and text before stay where they were.
+    for (auto table = tables.rbegin(); table != tables.rend(); ++table)
+        for (int last = (*table)->rows() - 1; last >= 1; --last) {
+            if (!isRowPart(**table, last) || (last + 1 < (*table)->rows() && isRowPart(**table, last + 1)))
+                continue;
+            // Only a row's last parts can be empty: a column's lines start at its top.
+            int first = last;
+            while (first >= 1 && isRowPart(**table, first) && empty(**table, first))
+                --first;
+            if (first < last) {
+                if (!editing) {
+                    cursor.beginEditBlock();
+                    editing = true;
+                }
+                joinRow(document, **table, first, last);
+            }
+            last = first;
+        }
+    if (editing)
+        cursor.endEditBlock();
+}
 
 bool joinUnevenRowParts(QTextDocument& document)
 {
@@ -763,6 +820,8 @@ bool joinUnevenRowParts(QTextDocument& document)
     for (auto it = uneven.rbegin(); it != uneven.rend(); ++it)
         joinRow(document, *it->first, it->second.first, it->second.second);
     cursor.endEditBlock();
+    // As after any change to a table laid out a piece at a time.
+    layOutForgotten(document, uneven.front().first->lastPosition() + 1, document.characterCount());
     return true;
 }
 

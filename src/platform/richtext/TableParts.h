@@ -64,6 +64,12 @@ inline constexpr QChar kCutBreak = QChar(0x200B);
 // document is then to be laid out afresh.
 bool joinUnevenRowParts(QTextDocument& document);
 
+// For print, before the document is laid out: the last parts of a row cut at
+// its lines that hold nothing, as the parts of a table of some of its columns
+// may (see WideTables), are taken out, their foot given to the part above
+// them: each would print as an empty line.
+void dropEmptyRowParts(QTextDocument& document);
+
 // For the document's pages, laid out: a table row whose cells run over more
 // than two pages becomes a row for each page it runs over, each holding the
 // lines its cells have on that page, with no border between them. Every line
