@@ -310,18 +310,11 @@ void continuedPartsUnderHalfABorder(QTextDocument& document)
 // (TableParts::kCutBreak).
 void lastLinesAsTallAsTheirBreaks(QTextDocument& document)
 {
-    const auto formatAt = [](const QTextBlock& block, int offset) {
-        for (auto it = block.begin(); !it.atEnd(); ++it)
-            if (const QTextFragment piece = it.fragment();
-                piece.isValid() && piece.position() + piece.length() > block.position() + offset)
-                return piece.charFormat();
-        return QTextCharFormat();
-    };
     // The format the block's last line is to be set in, and where the line starts.
     const auto breakBefore = [&](const QTextBlock& block) -> std::optional<std::pair<QTextCharFormat, int>> {
         const QString text = block.text();
         if (const qsizetype lastBreak = text.lastIndexOf(QChar::LineSeparator); lastBreak >= 0)
-            return std::pair{formatAt(block, int(lastBreak)), int(lastBreak) + 1};
+            return std::pair{TableParts::formatAt(block, block.position() + int(lastBreak)), int(lastBreak) + 1};
         auto* table = qobject_cast<QTextTable*>(document.frameAt(block.position()));
         const QTextTableCell cell = table ? table->cellAt(block.position()) : QTextTableCell();
         if (!cell.isValid() || cell.row() == 0 || cell.firstPosition() != block.position()
@@ -330,7 +323,7 @@ void lastLinesAsTallAsTheirBreaks(QTextDocument& document)
         const QTextBlock above = table->cellAt(cell.row() - 1, cell.column()).lastCursorPosition().block();
         if (!above.text().endsWith(TableParts::kCutBreak))
             return std::nullopt;
-        return std::pair{formatAt(above, above.length() - 2), 0};
+        return std::pair{TableParts::formatAt(above, above.position() + above.length() - 2), 0};
     };
     QTextCursor cursor(&document);
     bool editing = false;

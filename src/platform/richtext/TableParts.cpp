@@ -76,6 +76,14 @@ double pictureWidth(const QTextImageFormat& picture, const QTextDocument& docume
 
 } // namespace
 
+QTextCharFormat formatAt(const QTextBlock& block, int position)
+{
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+        if (const QTextFragment piece = it.fragment(); piece.isValid() && piece.position() + piece.length() > position)
+            return piece.charFormat();
+    return block.charFormat();
+}
+
 Room roomOf(const QTextTableCell& cell, const QTextDocument& document)
 {
     QPaintDevice* device = document.documentLayout()->paintDevice();
@@ -300,15 +308,6 @@ struct Run {
     QTextCharFormat format;
 };
 
-// The format of the character at `position` of the block.
-QTextCharFormat formatAt(const QTextBlock& block, int position)
-{
-    for (auto it = block.begin(); !it.atEnd(); ++it)
-        if (const QTextFragment piece = it.fragment(); piece.isValid() && piece.position() + piece.length() > position)
-            return piece.charFormat();
-    return block.charFormat();
-}
-
 // The row cut: a row for each page after its first, each cell holding its
 // lines of that page. The cells keep their padding, so that every line stays
 // where it was, but for the borders between them; the paragraphs their
@@ -410,8 +409,9 @@ void cutRow(const RowCut& cut)
         if (first.layoutDirection() == Qt::LayoutDirectionAuto)
             first.setLayoutDirection(block.textDirection());
         cursor.setBlockFormat(first);
-        const int cut = endBefore(block.text(), block.position(), block.position(), start);
-        const bool atBreak = block.text()[cut - block.position()] == QChar::LineSeparator;
+        const QString text = block.text();
+        const int cut = endBefore(text, block.position(), block.position(), start);
+        const bool atBreak = text[cut - block.position()] == QChar::LineSeparator;
         cursor.setPosition(cut + (atBreak ? 1 : 0));
         cursor.setPosition(end, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
@@ -725,8 +725,8 @@ void joinRow(QTextDocument& document, QTextTable& table, int first, int last)
                 if (!block.isValid())
                     continue;
                 if (firstBlock) {
-                    // The break the cut took out, in the format of the text
-                    // before it, in place of the mark that stood for it.
+                    // The break the cut took out, in the format of the mark
+                    // that stood for it (the break's own), in its place.
                     if (cursor.position() > whole.firstPosition()) {
                         const QTextCharFormat format = cursor.charFormat();
                         if (document.characterAt(cursor.position() - 1) == kCutBreak)

@@ -3,6 +3,7 @@
 // Qt's table code costs more than in proportion to a table's rows. Each part
 // carries its index in kPartIndex; a part of a later index continues the table
 // of the part just before it. Made to read, and to print, as the one table.
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFormat>
 #include <QTextTable>
@@ -12,6 +13,9 @@
 namespace velkin::TableParts {
 
 inline constexpr int kPartIndex = QTextFormat::UserProperty + 0x7a1;
+
+// The format of the character at `position` (in the document) of the block.
+QTextCharFormat formatAt(const QTextBlock& block, int position);
 
 // The cell's paragraphs written into the empty cell `to`, with its formats.
 void copyCell(const QTextTableCell& from, QTextTableCell to);
