@@ -1,8 +1,8 @@
 #pragma once
 // Qt's layout of rich text takes a picture's size, a margin, a padding or an
-// indent as a length in screen pixels, and scales it by the device's
-// resolution over the screen's: on a device of one point a unit, a length
-// meant in points is given as this many pixels.
+// indent as a length in screen pixels, and lays it out scaled by the device's
+// resolution over the screen's (three quarters on a PDF page of one point a
+// unit, beside a screen of 96 dots an inch).
 #include <QPaintDevice>
 
 namespace velkin::PixelLengths {
