@@ -46,7 +46,9 @@ add_custom_target(velkin_manual ALL DEPENDS ${manual})
 install(FILES ${manual} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # cpack -G DEB in the build folder makes the package; dependencies come from
-# the program's shared libraries through dpkg-shlibdeps.
+# the program's shared libraries through dpkg-shlibdeps. Qt loads its plugins
+# by itself, so those are named here: the platform's, and the picture readers
+# (WebP, TIFF and the others; SVG) without which such pictures show nowhere.
 set(CPACK_PACKAGE_NAME velkin)
 set(CPACK_PACKAGE_VENDOR "The Velkin developers")
 set(CPACK_PACKAGE_CONTACT "The Velkin developers <developers@velkin.app>")
@@ -59,7 +61,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION editors)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core, fonts-noto-color-emoji")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, qt6-image-formats-plugins, libqt6svg6, fonts-dejavu-core, fonts-noto-color-emoji")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${VELKIN_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # CPack adds maintainer scripts that run ldconfig for any library under /usr/lib,

@@ -629,6 +629,12 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
     for (int i = 1; i <= 41; ++i)
         beside.beside.push_back({"b" + std::to_string(i), ""});
     shapes.push_back(beside);
+    // Lines parted only by line breaks, in a paragraph and in a cell, each over
+    // 512 characters: every line is read as the word it is.
+    Shape broken{"200 lines parted by line breaks", TextOps::replacingAll(labels(u"w", 200), u"<br>", u"\\\n") + u"\n\nafter\n", words("w", 200), {}, {"after"}};
+    shapes.push_back(broken);
+    shapes.push_back({"a cell of 150 lines parted by line breaks", u"| A | B |\n|---|---|\n| " + labels(u"c", 150) + u" | x |\n\nafter\n",
+                      words("c", 150), {{"c1", "x"}}, {"after"}});
 
     const auto file = std::filesystem::temp_directory_path() / ("velkin-tall-rows-" + std::to_string(getpid()) + ".pdf");
     for (const Shape& shape : shapes) {
@@ -701,6 +707,9 @@ TEST(ExportScaling, ATallRowPrintsEveryLineOnceInOrderBesideItsNeighbour)
             }
         }
         EXPECT_TRUE(pageHasWords) << "the last page is empty";
+        // Read word by word, as a viewer's search and selection do, each word is whole.
+        for (const std::string& word : shape.once)
+            EXPECT_EQ(top.count(word), 1u) << word << " is not read whole word by word";
         if (const auto& [word, below] = shape.under; !word.empty()) {
             EXPECT_EQ(top[word].first, top[below].first) << below << " on another page";
             EXPECT_GT(top[below].second - top[word].second, 0) << below;

@@ -58,6 +58,8 @@ if [ "${3:-}" = package ]; then
     (cd "$build" && cpack -G DEB >"$root/cpack.log" 2>&1) || { echo "FAIL: cpack: $(tail -5 "$root/cpack.log")"; exit 1; }
     deb=$(ls "$build"/velkin_*.deb | head -1)
     check "the package depends on the Qt libraries it links" "dpkg-deb -f '$deb' Depends | grep -q libqt6widgets6"
+    check "the package depends on the Qt plugins it loads (platform, picture readers, SVG)" \
+        "dpkg-deb -f '$deb' Depends | grep -q qt6-qpa-plugins && dpkg-deb -f '$deb' Depends | grep -q qt6-image-formats-plugins && dpkg-deb -f '$deb' Depends | grep -q libqt6svg6"
     check "the package holds the program and its desktop file" \
         "dpkg-deb -c '$deb' | grep -q './usr/bin/velkin\$' && dpkg-deb -c '$deb' | grep -q '$id.desktop'"
     check "the package runs no maintainer script (its private library needs no ldconfig)" \

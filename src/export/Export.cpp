@@ -289,6 +289,22 @@ std::unique_ptr<QTextDocument> importFitted(U16View page, std::string* notice, b
     return document;
 }
 
+// Names, in `notice`, the pictures whose files hold no picture this program
+// can read; past a score, the rest are counted.
+void noteUnreadable(const std::vector<U16String>& addresses, std::string* notice)
+{
+    constexpr size_t kNamed = 20;
+    if (!notice || addresses.empty())
+        return;
+    std::string names;
+    for (size_t k = 0; k < addresses.size() && k < kNamed; ++k)
+        names += (k > 0 ? ", \u201C" : "\u201C") + u8(addresses[k]) + "\u201D";
+    if (addresses.size() > kNamed)
+        names += " and " + std::to_string(addresses.size() - kNamed) + " more";
+    *notice += (notice->empty() ? "" : " ") + std::to_string(addresses.size())
+               + (addresses.size() == 1 ? " picture could not be read: " : " pictures could not be read: ") + names + ".";
+}
+
 } // namespace
 
 void fitPictures(QTextDocument& document)
@@ -361,9 +377,11 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
         const MarkdownHTML::PageApart page = MarkdownHTML::documentApart(markdown, pageOptions);
         if (Regex::abandonedSearches() != abandoned)
             return couldNotSave(to, "a part of the document took too long to read");
+        noteUnreadable(page.unreadable, notice);
         return writeFile(to, [&](QIODevice& device) { return writePage(device, page); });
     }
-    U16String page = MarkdownHTML::document(markdown, pageOptions);
+    std::vector<U16String> unreadable;
+    U16String page = MarkdownHTML::document(markdown, pageOptions, &unreadable);
     if (Regex::abandonedSearches() != abandoned)
         return couldNotSave(to, "a part of the document took too long to read");
     // Qt's importer cannot survive running out of memory: a page whose tables
@@ -377,14 +395,18 @@ std::optional<std::string> write(U16View markdown, const fs::path& to, ExportFor
         break;  // written above, its pictures one at a time
     case ExportFormat::rtf: {
         const auto document = importReleasing(std::move(page), notice, false);
+        noteUnreadable(unreadable, notice);
         // Written as it is made: a long document's RTF need not be held whole.
         return writeFile(to, [&](QIODevice& device) {
             return RichTextWriter::write(*document, device) ? std::nullopt
                                                             : std::optional<std::string>("the disk refused the data");
         });
     }
-    case ExportFormat::pdf:
-        return printed(*importReleasing(std::move(page), notice, true), to);
+    case ExportFormat::pdf: {
+        const auto document = importReleasing(std::move(page), notice, true);
+        noteUnreadable(unreadable, notice);
+        return printed(*document, to);
+    }
     }
     return std::nullopt;
 }

@@ -104,7 +104,8 @@ U16String anchor(U16View label)
 
 namespace {
 
-U16String page(U16View markdown, const Options& options, std::vector<PageApart::Picture>* apart)
+U16String page(U16View markdown, const Options& options, std::vector<PageApart::Picture>* apart,
+               std::vector<U16String>* unreadable)
 {
     U16String out;
     out.reserve(markdown.size() * 2 + 6000);
@@ -115,16 +116,16 @@ U16String page(U16View markdown, const Options& options, std::vector<PageApart::
     out += u"</title>\n<style>\n"sv;
     out += styleSheet(options.family);
     out += u"\n</style>\n</head>\n<body>\n<article class=\"velkin\">\n"sv;
-    appendBody(out, markdown, options, apart);
+    appendBody(out, markdown, options, apart, unreadable);
     out += u"\n</article>\n</body>\n</html>"sv;
     return out;
 }
 
 } // namespace
 
-U16String document(U16View markdown, const Options& options)
+U16String document(U16View markdown, const Options& options, std::vector<U16String>* unreadable)
 {
-    return page(markdown, options, nullptr);
+    return page(markdown, options, nullptr, unreadable);
 }
 
 PageApart documentApart(U16View markdown, const Options& options)
@@ -133,7 +134,7 @@ PageApart documentApart(U16View markdown, const Options& options)
     // The title is the only other text the page takes from outside the Markdown.
     const bool marked = markdown.find(PageApart::kPictureMark) != U16View::npos
                         || options.title.find(PageApart::kPictureMark) != U16String::npos;
-    result.text = page(markdown, options, marked ? nullptr : &result.pictures);
+    result.text = page(markdown, options, marked ? nullptr : &result.pictures, &result.unreadable);
     return result;
 }
 

@@ -52,8 +52,11 @@ U16String substitutingEmoji(U16View text);
 // The HTML that goes inside the page's article element.
 U16String body(U16View markdown, const Options& options = Options{});
 
-// The complete page.
-U16String document(U16View markdown, const Options& options = Options{});
+// The complete page. `unreadable`, when given, receives the address, as the
+// text writes it, of each local file a picture shows that holds no picture
+// this program can decode (which the page leaves as its description), once
+// each, in text order.
+U16String document(U16View markdown, const Options& options = Options{}, std::vector<U16String>* unreadable = nullptr);
 
 // The complete page without its embedded pictures' data, which a writer puts
 // in as it writes the page to a file, one picture at a time: where document()
@@ -68,6 +71,7 @@ struct PageApart {
     };
     U16String text;
     std::vector<Picture> pictures;
+    std::vector<U16String> unreadable;  // as document() gives them
 };
 PageApart documentApart(U16View markdown, const Options& options = Options{});
 

@@ -902,7 +902,9 @@ U16String Renderer::image(U16View alt, U16View url) const
                     written.source = u16(path);
                 } else if (options_.embedsImages) {
                     written.source = u"data:";
-                    written.source += ImageInsertion::mimeType(u16(resolved->pathExtension()));
+                    // Browsers take an SVG only under its own type, whatever the file's name says.
+                    written.source += read->format == "svg" ? U16String(u"image/svg+xml")
+                                                            : ImageInsertion::mimeType(u16(resolved->pathExtension()));
                     written.source += u";base64,";
                     if (pictures_.apart) {
                         // The page's writer reads the file again as it writes it.
@@ -917,10 +919,16 @@ U16String Renderer::image(U16View alt, U16View url) const
                 const QSizeF size = ImageBlock::displaySize(&read->image, 620);
                 written.width = static_cast<long long>(size.width());
                 written.height = static_cast<long long>(size.height());
-            } else if (std::error_code error; options_.picturesByPath && std::filesystem::is_regular_file(path, error)
-                                              && std::filesystem::file_size(path, error) > PictureFile::maximumBytes && !error) {
-                // Too large to be read: the import finds it so by its path, and says so.
-                written.source = u16(path);
+            } else if (std::error_code error; std::filesystem::is_regular_file(path, error)) {
+                if (std::filesystem::file_size(path, error) > PictureFile::maximumBytes && !error) {
+                    // Too large to be read: the import finds it so by its path, and says so.
+                    if (options_.picturesByPath)
+                        written.source = u16(path);
+                } else if (!error) {
+                    // A file that holds no picture this program can read: every format
+                    // shows it as its description, and the export names it.
+                    pictures_.unreadable.emplace_back(trimmed(url, TrimSet::Whitespace));
+                }
             }
             found = pictures_.byPath.emplace(path, std::move(written)).first;
         }
@@ -1021,7 +1029,8 @@ bool mayHoldDefinition(U16View text, bool footnote)
 
 } // namespace
 
-void appendBody(U16String& out, U16View markdown, const Options& options, std::vector<PageApart::Picture>* apart)
+void appendBody(U16String& out, U16View markdown, const Options& options, std::vector<PageApart::Picture>* apart,
+                std::vector<U16String>* unreadable)
 {
     // A footnote definition holds "[^" and "]:", a link definition "]:"; a text
     // without them has no definitions to look for.
@@ -1051,6 +1060,8 @@ void appendBody(U16String& out, U16View markdown, const Options& options, std::v
         renderer.renderAll(out);
     }
     out += renderer.notesHTML();
+    if (unreadable)
+        *unreadable = std::move(pictures.unreadable);
 }
 
 U16String body(U16View markdown, const Options& options)

@@ -42,6 +42,7 @@ struct Pictures {
     };
     std::unordered_map<std::string, Written> byPath;  // resolved file path -> what the img element carries
     std::vector<PageApart::Picture>* apart = nullptr;  // where embedded data is set apart to, if it is
+    std::vector<U16String> unreadable;  // the addresses of files that hold no picture, as written, each once
 };
 
 class Renderer {
@@ -119,9 +120,10 @@ private:
     MarkdownSyntax::LineFlags definitions_;  // a child's lines that are definitions of the document
 };
 
-// The body appended to `out`; with `apart`, embedded pictures are set apart as documentApart() says.
+// The body appended to `out`; with `apart`, embedded pictures are set apart as
+// documentApart() says; `unreadable` as document() says.
 void appendBody(U16String& out, U16View markdown, const Options& options,
-                std::vector<PageApart::Picture>* apart = nullptr);
+                std::vector<PageApart::Picture>* apart = nullptr, std::vector<U16String>* unreadable = nullptr);
 
 namespace RendererText {
 // Whether the text holds a line end the renderer splits lines at.

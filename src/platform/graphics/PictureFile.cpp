@@ -3,6 +3,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QXmlStreamReader>
 
 #include <cerrno>
 #include <utility>
@@ -55,7 +56,47 @@ std::optional<QByteArray> readRegularFile(const std::string& path, long long lim
     return data;
 }
 
-QImage decode(const QByteArray& data)
+namespace {
+
+// Whether SVG text names no file outside itself. Qt's reader opens a file a
+// picture element or a style sheet instruction names, where a pipe or a
+// device would block it for ever; a browser shows a page's SVG picture
+// without them anyway. A link's address is never opened.
+bool standsAlone(const QByteArray& svg)
+{
+    QXmlStreamReader xml(svg);
+    // As Qt's reader takes the names: as written, prefix and all.
+    xml.setNamespaceProcessing(false);
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::ProcessingInstruction:
+            if (xml.processingInstructionTarget() == u"xml-stylesheet")
+                return false;
+            break;
+        case QXmlStreamReader::StartElement:
+            if (xml.qualifiedName() == u"a")
+                break;
+            for (const QXmlStreamAttribute& attribute : xml.attributes()) {
+                const QString value = attribute.value().trimmed().toString();
+                if (attribute.qualifiedName().endsWith(u"href") && !value.startsWith(u'#')
+                    && !value.startsWith(u"data:", Qt::CaseInsensitive))
+                    return false;
+            }
+            break;
+        case QXmlStreamReader::Characters:
+            if (xml.text().contains(u"@import", Qt::CaseInsensitive))
+                return false;
+            break;
+        default:
+            break;
+        }
+    }
+    return !xml.hasError();
+}
+
+} // namespace
+
+QImage decode(const QByteArray& data, QByteArray* format)
 {
     if (data.isEmpty() || std::uintmax_t(data.size()) > maximumBytes)
         return {};
@@ -68,7 +109,15 @@ QImage decode(const QByteArray& data)
     reader.setAllocationLimit(decodeLimitMegabytes);
     // Upright as the file says (a photo's stored orientation), as it is shown.
     reader.setAutoTransform(true);
-    return reader.read();
+    // Asked before reading: some readers forget it once they have read.
+    const QByteArray kind = reader.format();
+    // A compressed SVG cannot be looked into before Qt reads it.
+    if (kind == "svgz" || (kind == "svg" && !standsAlone(data)))
+        return {};
+    QImage image = reader.read();
+    if (format)
+        *format = image.isNull() ? QByteArray() : kind;
+    return image;
 }
 
 namespace {
@@ -129,10 +178,11 @@ std::optional<Picture> read(const fs::path& path)
     std::optional<QByteArray> data = readRegularFile(path.string(), (long long)maximumBytes);
     if (!data || data->isEmpty())
         return std::nullopt;
-    QImage image = decode(*data);
+    QByteArray format;
+    QImage image = decode(*data, &format);
     if (image.isNull())
         return std::nullopt;
-    return Picture{std::move(*data), std::move(image)};
+    return Picture{std::move(*data), std::move(image), std::move(format)};
 }
 
 } // namespace velkin::PictureFile

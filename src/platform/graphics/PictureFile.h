@@ -19,6 +19,7 @@ inline constexpr int decodeLimitMegabytes = 256;
 struct Picture {
     QByteArray data;
     QImage image;
+    QByteArray format;  // its kind as the bytes tell it: "png", "jpeg", "svg"...
 };
 
 // The file's bytes and decoded image; nothing for anything that is not a
@@ -37,7 +38,8 @@ std::optional<QByteArray> readRegularFile(const std::string& path, long long lim
 
 // The decoded image of bytes of at most maximumBytes, or a null image; turned
 // upright as the file's stored orientation says, so that every view, page and
-// export shows the picture, and measures it, alike.
-QImage decode(const QByteArray& data);
+// export shows the picture, and measures it, alike. `format` receives the
+// kind the bytes were read as.
+QImage decode(const QByteArray& data, QByteArray* format = nullptr);
 
 } // namespace velkin::PictureFile

@@ -1,5 +1,7 @@
 #include "platform/richtext/ItemNumbers.h"
 
+#include "platform/richtext/PixelLengths.h"
+
 #include <QTextCursor>
 #include <QTextLayout>
 #include <QPaintDevice>
@@ -7,9 +9,6 @@
 
 #include <algorithm>
 #include <vector>
-
-// Qt lays block indents out at the device's DPI over this one.
-Q_GUI_EXPORT int qt_defaultDpiY();
 
 namespace velkin::ItemNumbers {
 
@@ -53,7 +52,7 @@ void hang(QTextDocument& document, QPaintDevice* device)
             items.push_back({block, n});
     if (items.empty())
         return;
-    const double indentScale = device ? double(device->logicalDpiY()) / std::max(1, qt_defaultDpiY()) : 1;
+    const double indentScale = PixelLengths::scale(device);
     QTextOption option = document.defaultTextOption();
     option.setUseDesignMetrics(document.useDesignMetrics());
     QTextCursor cursor(&document);

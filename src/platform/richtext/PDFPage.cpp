@@ -3,6 +3,8 @@
 #include "platform/OutputFile.h"
 #include "platform/richtext/DocumentCopy.h"
 #include "platform/richtext/ItemNumbers.h"
+#include "platform/richtext/PixelLengths.h"
+#include "platform/richtext/RichTextImport.h"
 #include "platform/richtext/TableParts.h"
 #include "platform/richtext/WideTables.h"
 #include "platform/text/TextOps.h"
@@ -59,6 +61,11 @@ QImage emojiPicture(const QString& cluster)
     painter.end();
     return image;
 }
+
+// An emoji's height in points for each point of its text's size: its picture
+// (the emoji font's ascent and descent) stands on the baseline, and at this
+// height reaches no higher than the text does, leaving the line as tall.
+constexpr double kEmojiHeight = 0.8775;
 
 struct EmojiRun {
     int position;
@@ -236,18 +243,74 @@ void breakLongStretches(QTextDocument& document)
             return inserts;
         QTextBoundaryFinder lines(QTextBoundaryFinder::Line, text);
         QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
-        int from = 0;
-        for (qsizetype to = lines.toNextBoundary(); to >= 0; from = int(to), to = lines.toNextBoundary()) {
+        const auto breakUp = [&](qsizetype from, qsizetype to) {
             if (to - from <= kLongUnbreakable)
-                continue;
+                return;
             graphemes.setPosition(from);
             int count = 0;
             for (qsizetype at = graphemes.toNextBoundary(); at >= 0 && at < to; at = graphemes.toNextBoundary())
                 if (++count % kBreakEvery == 0)
                     inserts.push_back(int(at));
+        };
+        // Qt's finder gives no boundary after a line break, which ends a
+        // stretch all the same: lines parted only by breaks are no stretch.
+        qsizetype from = 0;
+        qsizetype lineBreak = text.indexOf(QChar::LineSeparator);
+        for (qsizetype to = lines.toNextBoundary(); to >= 0; from = to, to = lines.toNextBoundary()) {
+            for (; lineBreak >= 0 && lineBreak < to; lineBreak = text.indexOf(QChar::LineSeparator, from)) {
+                breakUp(from, lineBreak + 1);
+                from = lineBreak + 1;
+            }
+            breakUp(from, to);
         }
         return inserts;
     });
+}
+
+// The document sizes its pictures in points, as RTF carries them; Qt lays a
+// picture out at its format's size taken as a length in pixels, which on the
+// page is three quarters as many points. Each picture is given the pixel size
+// that the page lays out as its size in points (one without a size, its
+// picture's), before anything measures rows or pages.
+void picturesInPoints(QTextDocument& document, const QPaintDevice* device)
+{
+    struct Picture {
+        int position;
+        int length;
+        QTextImageFormat format;
+    };
+    std::vector<Picture> pictures;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (const QTextFragment fragment = it.fragment(); fragment.isValid() && fragment.charFormat().isImageFormat())
+                pictures.push_back({fragment.position(), fragment.length(), fragment.charFormat().toImageFormat()});
+    if (pictures.empty())
+        return;
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (Picture& picture : pictures) {
+        QSizeF size(picture.format.width(), picture.format.height());
+        const bool wide = picture.format.hasProperty(QTextFormat::ImageWidth);
+        const bool high = picture.format.hasProperty(QTextFormat::ImageHeight);
+        if (!wide || !high) {
+            const QSizeF own = RichTextImport::pictureSize(document, picture.format.name());
+            if (own.isEmpty())
+                continue;
+            // As Qt fills in a missing side: by the picture's proportions.
+            if (!wide && !high)
+                size = own;
+            else if (!wide)
+                size.setWidth(size.height() * own.width() / own.height());
+            else
+                size.setHeight(size.width() * own.height() / own.width());
+        }
+        picture.format.setWidth(PixelLengths::forUnits(size.width(), device));
+        picture.format.setHeight(PixelLengths::forUnits(size.height(), device));
+        cursor.setPosition(picture.position);
+        cursor.setPosition(picture.position + picture.length, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(picture.format);
+    }
+    cursor.endEditBlock();
 }
 
 // Qt may end a line after a slash within a word ("bugs/" above "reviews"),
@@ -569,8 +632,7 @@ bool startsNextPage(QTextDocument& document, const Placed& paragraph, double pag
     const double collapsed = std::max(
         block.blockFormat().topMargin(),
         above.isValid() && document.frameAt(above.position()) == document.rootFrame() ? above.blockFormat().bottomMargin() : 0);
-    const QPaintDevice* device = document.documentLayout()->paintDevice();
-    const double scale = device ? device->logicalDpiY() / 96.0 : 1;
+    const double scale = PixelLengths::scale(document.documentLayout()->paintDevice());
     const double foot = (std::floor(top / pageHeight) + 1) * pageHeight;
     QTextBlockFormat format = block.blockFormat();
     format.setTopMargin(std::max(0.0, collapsed) + (foot - top) / scale);
@@ -648,8 +710,7 @@ QPointF frameOrigin(QTextFrame* frame, QAbstractTextDocumentLayout& layout)
         const bool drawn = collapse && cell.intProperty(style) != QTextFrameFormat::BorderStyle_None;
         return room + (drawn ? cell.doubleProperty(border) / 2 : 0);
     };
-    const QPaintDevice* device = layout.paintDevice();
-    const double scale = device ? device->logicalDpiY() / 96.0 : 1;
+    const double scale = PixelLengths::scale(layout.paintDevice());
     const double left = box.left() - scale * inset(QTextFormat::TableCellLeftPadding, QTextFormat::TableCellLeftBorder,
                                                    QTextFormat::TableCellLeftBorderStyle);
     double top = box.top() - scale * inset(QTextFormat::TableCellTopPadding, QTextFormat::TableCellTopBorder,
@@ -907,7 +968,7 @@ void drawEmojiAsPictures(QTextDocument& document)
         cursor.setPosition(run->position + run->length, QTextCursor::KeepAnchor);
         QTextImageFormat image;
         image.setName(found->second);
-        const double height = run->size * 1.17;
+        const double height = run->size * kEmojiHeight;
         image.setHeight(height);
         image.setWidth(picture.height() > 0 ? height * picture.width() / picture.height() : height);
         image.setVerticalAlignment(QTextCharFormat::AlignBaseline);
@@ -939,6 +1000,7 @@ std::optional<std::string> write(QTextDocument& document, const std::filesystem:
     const QSizeF page(printable.width(), printable.height());
 
     document.setUndoRedoEnabled(false);
+    picturesInPoints(document, &writer);
     plainLinkAddresses(document);
     breakLongStretches(document);
     ItemNumbers::hang(document, &writer);

@@ -23,7 +23,8 @@ void plainLinkAddresses(QTextDocument& document);
 
 // Lays the document out on the locale's paper (A4, or Letter where the locale
 // measures in inches) inside the margins and paints every page; nothing on
-// success, else the error's description.
+// success, else the error's description. Pictures are drawn at their sizes in
+// points (as RTF carries them), one without a size at its own.
 std::optional<std::string> write(QTextDocument& document, const std::filesystem::path& to);
 
 } // namespace velkin::PDFPage

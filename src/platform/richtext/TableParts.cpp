@@ -1,11 +1,10 @@
 #include "platform/richtext/TableParts.h"
 
 #include "platform/richtext/DocumentCopy.h"
+#include "platform/richtext/PixelLengths.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QImage>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -62,16 +61,13 @@ void copyRow(const QTextTable& from, int fromRow, QTextTable& to, int toRow)
         copyCell(from.cellAt(fromRow, c), to.cellAt(toRow, c));
 }
 
-// As Qt draws it: its size scaled by the device's resolution over the screen's.
+// As Qt draws it: its size taken as a length in pixels.
 double pictureWidth(const QTextImageFormat& picture, const QTextDocument& document)
 {
     const double width = picture.width() > 0
                              ? picture.width()
                              : document.resource(QTextDocument::ImageResource, QUrl(picture.name())).value<QImage>().width();
-    const QPaintDevice* device = document.documentLayout()->paintDevice();
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const double screenDpi = screen ? std::round(screen->logicalDotsPerInchY()) : 96;
-    return device && screenDpi > 0 ? width * device->logicalDpiY() / screenDpi : width;
+    return width * PixelLengths::scale(document.documentLayout()->paintDevice());
 }
 
 } // namespace
@@ -989,8 +985,7 @@ bool endHeadersWithTheirRows(QTextDocument& document)
         // lengths in pixels, and sets its height on whole points.
         const double foot = (rowsEnd + 1) * pageHeight;
         const double end = std::max(foot - pageHeight + 1, std::min(rowsBottom, foot - kFootRoom));
-        const QPaintDevice* device = layout.paintDevice();
-        const double scale = device ? device->logicalDpiY() / 96.0 : 1;
+        const double scale = PixelLengths::scale(layout.paintDevice());
         late.emplace_back(table, std::min(-1.0, table->format().bottomMargin() - (box.bottom() - end) / scale));
     }
     if (late.empty())
