@@ -2384,6 +2384,25 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
     return view;
 }
 
+namespace {
+
+// Where a place of `before` stands in `after`: on the same text when the text on its side of the
+// change is unchanged (before the change or after it), else within what replaced it.
+int placeThroughChange(U16View before, U16View after, int at)
+{
+    const int prefix = int(TextOps::commonPrefixLength(before, after));
+    const int suffix = int(TextOps::commonSuffixLength(before.substr(size_t(prefix)), after.substr(size_t(prefix))));
+    const int oldEnd = int(before.size()) - suffix;
+    const int newEnd = int(after.size()) - suffix;
+    if (at <= prefix)
+        return at;
+    if (at >= oldEnd)
+        return at - oldEnd + newEnd;
+    return std::min(at, newEnd);
+}
+
+} // namespace
+
 void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator) const
 {
     coordinator.parent = *this;
@@ -2397,12 +2416,13 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
     const U16String bound = text.get ? text.get() : U16String();
     const bool sameText = markdownOf(*storage) == bound;
     if (!sameText || oldSize != newSize) {
-        // A new size alone keeps the selection whole; a new text keeps only the caret's place.
-        const Range selected = sameText ? view.selectedRange() : Range{view.selectedRange().location, 0};
+        // A new size alone keeps the selection whole; a new text keeps only the caret, on the text it stood at.
+        TextStorage rendered = TableGrid::grids(bound, newSize);
+        const Range selected =
+            sameText ? view.selectedRange() : Range{placeThroughChange(view.string(), rendered.string(), view.selectedRange().location), 0};
         coordinator.styler = MarkdownStyler{newSize, fontFamily};
         view.gridBaseSize = newSize;
         view.setLineEnding(MarkdownEditing::lineEnding(bound));
-        TextStorage rendered = TableGrid::grids(bound, newSize);
         // Styled by the restyle below; a long text only as far as the window shows at once.
         if (stepwiseFrom > 0 && rendered.length() >= stepwiseFrom)
             coordinator.styler.applyBase(rendered);

@@ -464,11 +464,12 @@ void TextView::doCommand(const TextCommand& command)
     case C::deleteForward:
         if (!editable_)
             break;
-        endTyping();
-        if (selection_.length > 0)
+        if (selection_.length > 0) {
+            endTyping();
             deleteRange(selection_, Typing::none);
-        else if (selection_.location < n)
-            deleteRange(Range::fromTo(selection_.location, nextCharacter(selection_.location)), Typing::none);
+        } else if (selection_.location < n) {
+            deleteRange(Range::fromTo(selection_.location, nextCharacter(selection_.location)), Typing::deletingForward);
+        }
         break;
     case C::deleteWordBackward:
     case C::deleteWordForward: {
