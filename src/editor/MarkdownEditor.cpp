@@ -574,8 +574,15 @@ struct MarkdownEditorCoordinator::Kept {
         // A change in a grid's paragraphs, or in the line feeds that part them from prose, reshapes it;
         // so does one that leaves it ending the text: its last line feed is then its own, written as the grid says.
         const bool endsText = e.range.end() == storage->length();
+        // So does one that leaves a blank line alone under a grid at the text's end: a table read
+        // ending the text without a line end takes that line as its own (see TableGrid::serialize).
+        auto blankLineUnder = [&](const TableGrid::GridSpan& grid) {
+            const U16View rest = storage->string().substr(std::min(size_t(grid.text.end() + 1), size_t(storage->length())));
+            return rest == u"\n" || rest == u"\r\n";
+        };
         auto reaches = [&](const TableGrid::GridSpan& grid) {
-            return from <= grid.text.end() + (endsText ? 1 : 0) && std::max(oldEnd, from) >= grid.text.location;
+            return (from <= grid.text.end() + (endsText ? 1 : 0) || (endsText && blankLineUnder(grid)))
+                && std::max(oldEnd, from) >= grid.text.location;
         };
         // A paragraph is a grid's by its first character: the paragraphs the change
         // starts may begin with cell text that stood inside a paragraph before.
@@ -2386,10 +2393,16 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
 
 namespace {
 
-// Where a place of `before` stands in `after`: on the same text when the text on its side of the
-// change is unchanged (before the change or after it), else within what replaced it.
+// Where a place of `before` stands in `after`: before the same text when all that follows it is
+// unchanged, else after the same text when all that precedes it is; otherwise on the same text
+// when the change is wholly on one side of it, or at the end of what replaced it.
 int placeThroughChange(U16View before, U16View after, int at)
 {
+    at = std::clamp(at, 0, int(before.size()));
+    if (const U16View tail = before.substr(size_t(at)); after.ends_with(tail))
+        return int(after.size() - tail.size());
+    if (after.starts_with(before.substr(0, size_t(at))))
+        return at;
     const int prefix = int(TextOps::commonPrefixLength(before, after));
     const int suffix = int(TextOps::commonSuffixLength(before.substr(size_t(prefix)), after.substr(size_t(prefix))));
     const int oldEnd = int(before.size()) - suffix;
@@ -2398,7 +2411,7 @@ int placeThroughChange(U16View before, U16View after, int at)
         return at;
     if (at >= oldEnd)
         return at - oldEnd + newEnd;
-    return std::min(at, newEnd);
+    return newEnd;
 }
 
 } // namespace
