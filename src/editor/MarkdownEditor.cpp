@@ -2394,24 +2394,33 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
 namespace {
 
 // Where a place of `before` stands in `after`: before the same text when all that follows it is
-// unchanged, else after the same text when all that precedes it is; otherwise on the same text
-// when the change is wholly on one side of it, or at the end of what replaced it.
+// unchanged, else after the same text when all that precedes it is. Otherwise, of the places as
+// far from the start or from the end as it was and its place through the one changed stretch
+// between the texts' common start and end, the one the most of the text after it still follows.
 int placeThroughChange(U16View before, U16View after, int at)
 {
-    at = std::clamp(at, 0, int(before.size()));
-    if (const U16View tail = before.substr(size_t(at)); after.ends_with(tail))
-        return int(after.size() - tail.size());
+    const int oldLength = int(before.size());
+    const int newLength = int(after.size());
+    at = std::clamp(at, 0, oldLength);
+    const U16View tail = before.substr(size_t(at));
+    if (after.ends_with(tail))
+        return newLength - int(tail.size());
     if (after.starts_with(before.substr(0, size_t(at))))
         return at;
     const int prefix = int(TextOps::commonPrefixLength(before, after));
     const int suffix = int(TextOps::commonSuffixLength(before.substr(size_t(prefix)), after.substr(size_t(prefix))));
-    const int oldEnd = int(before.size()) - suffix;
-    const int newEnd = int(after.size()) - suffix;
-    if (at <= prefix)
-        return at;
-    if (at >= oldEnd)
-        return at - oldEnd + newEnd;
-    return newEnd;
+    const int oldEnd = oldLength - suffix;
+    const int newEnd = newLength - suffix;
+    int best = at <= prefix ? at : at >= oldEnd ? at - oldEnd + newEnd : newEnd;
+    size_t kept = TextOps::commonPrefixLength(tail, after.substr(size_t(best)));
+    for (const int place : {std::min(at, newLength), std::clamp(at + newLength - oldLength, 0, newLength)}) {
+        const size_t following = TextOps::commonPrefixLength(tail, after.substr(size_t(place)));
+        if (following > kept) {
+            best = place;
+            kept = following;
+        }
+    }
+    return best;
 }
 
 } // namespace
