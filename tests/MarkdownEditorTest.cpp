@@ -1449,6 +1449,13 @@ TEST(EditorUndo, EveryEditsUndoAndRedoPutBackTheSelectionOfTheirMoment)
             key(e.view(), Qt::Key_Delete);
     };
     const Step all = [](Editor& e) { e.view().selectAll(); };
+    const Step composed = [](Editor& e) {
+        QInputMethodEvent composing("k", {});
+        QApplication::sendEvent(&e.view(), &composing);
+        QInputMethodEvent commit;
+        commit.setCommitString(QString::fromUtf8("か"));
+        QApplication::sendEvent(&e.view(), &commit);
+    };
     // From the text's start, `lines` lines down with Shift held.
     auto selectDown = [](int lines) {
         return Step([=](Editor& e) {
@@ -1507,6 +1514,7 @@ TEST(EditorUndo, EveryEditsUndoAndRedoPutBackTheSelectionOfTheirMoment)
         {"a word over all of a text with a grid", u"Title\n\n" + table + u"\nEnd\n", all, word},
         {"a word from the first line into the header", u"Title\n\n" + table + u"\nEnd\n", selectDown(3), word},
         {"a word from a cell to the text under its grid", table + u"\nEnd\n", select(u"four", 2, 6), word},
+        {"a composition over all of a text with a grid", u"Title\n\n" + table + u"\nEnd\n", all, composed},
         {"a run of Delete", prose, caret(u"beta", 0), deletes},
         {"a run of Delete in a cell", table, caret(u"three", 1), deletes},
         {"bold over a leftwards selection", u"Hello world here\n", selectLeftwards(u"world", 5), bold},

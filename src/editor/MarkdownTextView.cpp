@@ -290,7 +290,7 @@ void MarkdownTextView::inputMethodEvent(QInputMethodEvent* event)
     const Range selection = selectedRange();
     if (isEditable() && !hasMarkedText() && !event->preeditString().isEmpty() && selection.length > 0
         && GridEdges::replacingAcross(*textStorage(), selection, u"", gridBaseSize, {}))
-        replaceAtGridEdge(selection, u"", false);
+        replaceAtGridEdge(selection, u"", true);
     TextView::inputMethodEvent(event);
 }
 

@@ -513,7 +513,8 @@ void TextView::setMarkedText(const U16String& text, int caret)
     marked_ = Range{range.location, int(text.size())};
     const int at = range.location + std::clamp(caret, 0, int(text.size()));
     anchor_ = at;
-    setSelection({at, 0}, false);
+    // A run of typing goes on through a composition: the text committed joins it where the composition began.
+    setSelection({at, 0}, true);
     --changing_;
     didChangeText();
 }
