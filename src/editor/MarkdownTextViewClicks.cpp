@@ -13,8 +13,8 @@
 
 #include <QAbstractSpinBox>
 #include <QColorDialog>
-#include <QLineEdit>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 
 #include <algorithm>
