@@ -128,17 +128,13 @@ TEST(EditorRestyle, AnOutsideTextRebuildsAndKeepsTheCaretInRange)
     EXPECT_EQ(e.view().string(), u"short");
     // Inside what changed: at the end of what replaced it, before the text that stayed ("t").
     EXPECT_EQ(e.view().selectedRange(), (Range{4, 0}));
-    // A revert of words typed before the caret: the caret stays before the text it stood at.
-    for (const auto& [edited, saved, at, back] : {std::tuple{u"two one three", u"one three", 4, 0},
-                                                 std::tuple{u"one two three", u"one three", 8, 4},
-                                                 std::tuple{u"one three", u"one two three", 4, 8}}) {
-        *e.document = edited;
-        e.host->setEditor(e.editor());
-        e.view().setSelectedRange({at, 0});
-        *e.document = saved;
-        e.host->setEditor(e.editor());
-        EXPECT_EQ(e.view().selectedRange(), (Range{back, 0})) << u8(edited);
-    }
+    // A revert of a word typed before the caret: the caret stays before the text it stood at.
+    *e.document = u"one two three";
+    e.host->setEditor(e.editor());
+    e.view().setSelectedRange({8, 0});
+    *e.document = u"one three";
+    e.host->setEditor(e.editor());
+    EXPECT_EQ(e.view().selectedRange(), (Range{4, 0}));
 }
 
 TEST(EditorRestyle, ZoomRebuildsAtTheNewSizeAndFamilyOnlyRestyles)
