@@ -577,7 +577,7 @@ struct MarkdownEditorCoordinator::Kept {
         // So does one that leaves a blank line alone under a grid at the text's end: a table read
         // ending the text without a line end takes that line as its own (see TableGrid::serialize).
         auto blankLineUnder = [&](const TableGrid::GridSpan& grid) {
-            const U16View rest = storage->string().substr(std::min(size_t(grid.text.end() + 1), size_t(storage->length())));
+            const U16View rest = U16View(storage->string()).substr(std::min(size_t(grid.text.end() + 1), size_t(storage->length())));
             return rest == u"\n" || rest == u"\r\n";
         };
         auto reaches = [&](const TableGrid::GridSpan& grid) {
