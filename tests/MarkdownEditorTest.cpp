@@ -22,7 +22,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QAbstractSpinBox>
 #include <QColorDialog>
+#include <QLineEdit>
 #include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QImage>
@@ -124,7 +126,15 @@ TEST(EditorRestyle, AnOutsideTextRebuildsAndKeepsTheCaretInRange)
     *e.document = u"short";
     e.host->setEditor(e.editor());
     EXPECT_EQ(e.view().string(), u"short");
-    EXPECT_EQ(e.view().selectedRange(), (Range{5, 0}));
+    // Inside what changed: at the end of what replaced it, before the text that stayed ("t").
+    EXPECT_EQ(e.view().selectedRange(), (Range{4, 0}));
+    // A revert of a word typed before the caret: the caret stays before the text it stood at.
+    *e.document = u"one two three";
+    e.host->setEditor(e.editor());
+    e.view().setSelectedRange({8, 0});
+    *e.document = u"one three";
+    e.host->setEditor(e.editor());
+    EXPECT_EQ(e.view().selectedRange(), (Range{4, 0}));
 }
 
 TEST(EditorRestyle, ZoomRebuildsAtTheNewSizeAndFamilyOnlyRestyles)
@@ -815,8 +825,13 @@ void expectUndoAndRedoThenKeys(const U16String& text, const std::function<void(E
                                const std::function<void(Editor&)>& edit)
 {
     using Step = std::function<void(Editor&)>;
+    // Shift+Left grows or shrinks the selection by the end it was made from: the anchor must come back too.
     const std::pair<const char*, Step> keys[] = {{"a letter", [](Editor& e) { type(e.view(), "Q"); }},
-                                                 {"Backspace", [](Editor& e) { key(e.view(), Qt::Key_Backspace); }}};
+                                                 {"Backspace", [](Editor& e) { key(e.view(), Qt::Key_Backspace); }},
+                                                 {"Shift+Left and a letter", [](Editor& e) {
+                                                      key(e.view(), Qt::Key_Left, {}, Qt::ShiftModifier);
+                                                      type(e.view(), "Q");
+                                                  }}};
     for (const auto& [name, press] : keys)
         for (const bool redone : {false, true}) {
             SCOPED_TRACE(std::string(name) + (redone ? " after Undo and Redo" : " after Undo"));
@@ -1423,6 +1438,36 @@ TEST(EditorUndo, EveryEditsUndoAndRedoPutBackTheSelectionOfTheirMoment)
     const Step cut = [](Editor& e) { e.view().cut(); };
     const Step newline = [](Editor& e) { key(e.view(), Qt::Key_Return); };
     const Step typing = [](Editor& e) { type(e.view(), "abc"); };
+    const Step word = [](Editor& e) { type(e.view(), "new"); };
+    const Step bold = [](Editor& e) { e.view().mdBold(nullptr); };
+    const Step deletes = [](Editor& e) {
+        for (int i = 0; i < 3; ++i)
+            key(e.view(), Qt::Key_Delete);
+    };
+    const Step all = [](Editor& e) { e.view().selectAll(); };
+    const Step composed = [](Editor& e) {
+        QInputMethodEvent composing("k", {});
+        QApplication::sendEvent(&e.view(), &composing);
+        QInputMethodEvent commit;
+        commit.setCommitString(QString::fromUtf8("か"));
+        QApplication::sendEvent(&e.view(), &commit);
+    };
+    // From the text's start, `lines` lines down with Shift held.
+    auto selectDown = [](int lines) {
+        return Step([=](Editor& e) {
+            key(e.view(), Qt::Key_Home, {}, Qt::ControlModifier);
+            for (int i = 0; i < lines; ++i)
+                key(e.view(), Qt::Key_Down, {}, Qt::ShiftModifier);
+        });
+    };
+    // `length` characters before the end of `at` selected leftwards, as Shift+Left makes it.
+    auto selectLeftwards = [](U16View at, int length) {
+        return Step([=](Editor& e) {
+            e.caretAt(at, int(at.size()));
+            for (int i = 0; i < length; ++i)
+                key(e.view(), Qt::Key_Left, {}, Qt::ShiftModifier);
+        });
+    };
     // The caret at `at`, then `found` typed into the find bar (which selects its first match) or only set.
     auto find = [](U16View at, U16View found, bool typed) {
         return Step([=](Editor& e) {
@@ -1462,6 +1507,15 @@ TEST(EditorUndo, EveryEditsUndoAndRedoPutBackTheSelectionOfTheirMoment)
         {"a drop", prose, select(u"beta", 0, 5), drop(u"three", 5)},
         {"a drop backwards", prose, select(u"three", 0, 5), drop(u"alpha", 0)},
         {"a drop of a cell's text", table + u"\nText\n", select(u"three", 0, 5), drop(u"Text", 4)},
+        {"a word over all of a text with a grid", u"Title\n\n" + table + u"\nEnd\n", all, word},
+        {"a word from the first line into the header", u"Title\n\n" + table + u"\nEnd\n", selectDown(3), word},
+        {"a word from a cell to the text under its grid", table + u"\nEnd\n", select(u"four", 2, 6), word},
+        {"a composition over all of a text with a grid", u"Title\n\n" + table + u"\nEnd\n", all, composed},
+        {"a run of Delete", prose, caret(u"beta", 0), deletes},
+        {"a run of Delete in a cell", table, caret(u"three", 1), deletes},
+        {"bold over a leftwards selection", u"Hello world here\n", selectLeftwards(u"world", 5), bold},
+        {"typing over a leftwards selection", u"Hello world here\n", selectLeftwards(u"world", 5), typing},
+        {"a cut of a leftwards selection", u"Hello world here\n", selectLeftwards(u"world", 5), cut},
     };
     for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")})
         for (const Row& row : rows) {
@@ -1794,14 +1848,36 @@ TEST(EditorClicks, EachPickIsOneUndoStepAndADragThroughColoursIsOne)
     ASSERT_EQ(shownColorDialog(), dialog);
     dialog->setCurrentColor(QColor(0, 0, 255));
     EXPECT_EQ(*e.document, u"brand `#0000ff`\n\ntail");
+    // A value typed into the dialog's field passes colours on the way ("#112", "#1122"): one pick, given with Return.
+    QLineEdit* hex = nullptr;
+    for (QLineEdit* edit : dialog->findChildren<QLineEdit*>())
+        if (!qobject_cast<QAbstractSpinBox*>(edit->parentWidget()))
+            hex = edit;
+    ASSERT_NE(hex, nullptr);
+    hex->selectAll();
+    QTest::keyClicks(hex, "#112233");
+    QTest::keyClick(hex, Qt::Key_Return);
+    EXPECT_EQ(*e.document, u"brand `#112233`\n\ntail");
     // Undo takes back one pick at a time, the drag as one.
-    for (const U16String& back : {U16String(u"brand `#ffffff`\n\ntail"), U16String(u"brand `#00ff00`\n\ntail"), dragged,
-                                  U16String(u"brand `#f80`\n\ntail")}) {
+    for (const U16String& back : {U16String(u"brand `#0000ff`\n\ntail"), U16String(u"brand `#ffffff`\n\ntail"),
+                                  U16String(u"brand `#00ff00`\n\ntail"), dragged, U16String(u"brand `#f80`\n\ntail")}) {
         e.view().undo();
         EXPECT_EQ(*e.document, back);
     }
     e.view().redo();
     EXPECT_EQ(*e.document, dragged);
+    e.view().endColorEditing();
+    // A second value typed after the first is a pick of its own.
+    const int literal = e.find(u"#");
+    ASSERT_TRUE(e.view().beginColorEditing(Range::fromTo(literal, e.find(u"`\n")), true));
+    for (const char* typed : {"#112233", "#445566"}) {
+        hex->selectAll();
+        QTest::keyClicks(hex, typed);
+        QTest::keyClick(hex, Qt::Key_Return);
+    }
+    EXPECT_EQ(*e.document, u"brand `#445566`\n\ntail");
+    e.view().undo();
+    EXPECT_EQ(*e.document, u"brand `#112233`\n\ntail");
     e.view().endColorEditing();
 }
 

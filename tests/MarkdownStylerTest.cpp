@@ -456,6 +456,19 @@ TEST(MarkdownStylerParagraphs, Lists)
     EXPECT_EQ(styleAt(tight, u"one").firstLineHeadIndent, 0);
     const TextStorage loose = styled(u"- one\n\n- two\n");
     EXPECT_DOUBLE_EQ(styleAt(loose, u"one").paragraphSpacing, 0.35 * 14);
+    // Blanks after the marker reaching five columns belong to the text: its lines hang one blank
+    // after the marker, however many tabs were typed (never past the view's width). Four columns hang under all.
+    const Font font = at14.baseFont();
+    const std::pair<U16String, U16String> hangs[] = {
+        {u"- \t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\titem\n- two\n", u"- "},
+        {u"-      item\n", u"- "},
+        {u"-   item\n", u"-   "},
+        {u"> - \t\t\t\titem\n", u"- "},
+    };
+    for (const auto& [text, prefix] : hangs) {
+        const double quote = text[0] == u'>' ? 1.1 * 14 : 0;
+        EXPECT_DOUBLE_EQ(styleAt(styled(text), u"item").headIndent, quote + TextMeasure::width(prefix, font)) << u8(text);
+    }
 }
 
 TEST(MarkdownStylerParagraphs, FencedCodeIsNeitherHeadingNorQuote)

@@ -326,3 +326,26 @@ TEST(DocumentWindowEdited, TheEditorsFirstWriteBackReplacesOnlyWhatChanged)
     QTest::keyClicks(view, QStringLiteral("L"));
     EXPECT_FALSE(edited(*window));
 }
+
+TEST(DocumentWindowEdited, TextTypedUnderATableEndingTheFileAndDeletedAgainLeavesItAsItWas)
+{
+    CloseWindowsAfterwards cleanup;
+    TempDirectory folder;
+    for (const char* eol : {"\n", "\r\n"}) {
+        SCOPED_TRACE(eol[1] ? "CRLF" : "LF");
+        const std::string saved = std::string("Title") + eol + eol + "| a | b |" + eol + "|---|---|" + eol + "| 1 | 2 |";
+        const std::filesystem::path path = folder.write(eol[1] ? "crlf.md" : "lf.md", saved);
+        DocumentWindow* window = VelkinApp::shared().openDocument(path);
+        ASSERT_NE(window, nullptr);
+        MarkdownTextView* view = window->contentView()->textView();
+        const U16String text = window->document().text;
+        // Under the table, typed and deleted again: no line end is left behind.
+        QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(view, QStringLiteral("xyz"));
+        EXPECT_TRUE(edited(*window));
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(view, Qt::Key_Backspace);
+        EXPECT_EQ(window->document().text, text);
+        EXPECT_FALSE(edited(*window));
+    }
+}

@@ -574,8 +574,15 @@ struct MarkdownEditorCoordinator::Kept {
         // A change in a grid's paragraphs, or in the line feeds that part them from prose, reshapes it;
         // so does one that leaves it ending the text: its last line feed is then its own, written as the grid says.
         const bool endsText = e.range.end() == storage->length();
+        // So does one that leaves a blank line alone under a grid at the text's end: a table read
+        // ending the text without a line end takes that line as its own (see TableGrid::serialize).
+        auto blankLineUnder = [&](const TableGrid::GridSpan& grid) {
+            const U16View rest = U16View(storage->string()).substr(std::min(size_t(grid.text.end() + 1), size_t(storage->length())));
+            return rest == u"\n" || rest == u"\r\n";
+        };
         auto reaches = [&](const TableGrid::GridSpan& grid) {
-            return from <= grid.text.end() + (endsText ? 1 : 0) && std::max(oldEnd, from) >= grid.text.location;
+            return (from <= grid.text.end() + (endsText ? 1 : 0) || (endsText && blankLineUnder(grid)))
+                && std::max(oldEnd, from) >= grid.text.location;
         };
         // A paragraph is a grid's by its first character: the paragraphs the change
         // starts may begin with cell text that stood inside a paragraph before.
@@ -2384,6 +2391,40 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
     return view;
 }
 
+namespace {
+
+// Where a place of `before` stands in `after`: before the same text when all that follows it is
+// unchanged, else after the same text when all that precedes it is. Otherwise, of the places as
+// far from the start or from the end as it was and its place through the one changed stretch
+// between the texts' common start and end, the one the most of the text after it still follows.
+int placeThroughChange(U16View before, U16View after, int at)
+{
+    const int oldLength = int(before.size());
+    const int newLength = int(after.size());
+    at = std::clamp(at, 0, oldLength);
+    const U16View tail = before.substr(size_t(at));
+    if (after.ends_with(tail))
+        return newLength - int(tail.size());
+    if (after.starts_with(before.substr(0, size_t(at))))
+        return at;
+    const int prefix = int(TextOps::commonPrefixLength(before, after));
+    const int suffix = int(TextOps::commonSuffixLength(before.substr(size_t(prefix)), after.substr(size_t(prefix))));
+    const int oldEnd = oldLength - suffix;
+    const int newEnd = newLength - suffix;
+    int best = at <= prefix ? at : at >= oldEnd ? at - oldEnd + newEnd : newEnd;
+    size_t kept = TextOps::commonPrefixLength(tail, after.substr(size_t(best)));
+    for (const int place : {std::min(at, newLength), std::clamp(at + newLength - oldLength, 0, newLength)}) {
+        const size_t following = TextOps::commonPrefixLength(tail, after.substr(size_t(place)));
+        if (following > kept) {
+            best = place;
+            kept = following;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
 void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator) const
 {
     coordinator.parent = *this;
@@ -2397,12 +2438,13 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
     const U16String bound = text.get ? text.get() : U16String();
     const bool sameText = markdownOf(*storage) == bound;
     if (!sameText || oldSize != newSize) {
-        // A new size alone keeps the selection whole; a new text keeps only the caret's place.
-        const Range selected = sameText ? view.selectedRange() : Range{view.selectedRange().location, 0};
+        // A new size alone keeps the selection whole; a new text keeps only the caret, on the text it stood at.
+        TextStorage rendered = TableGrid::grids(bound, newSize);
+        const Range selected =
+            sameText ? view.selectedRange() : Range{placeThroughChange(view.string(), rendered.string(), view.selectedRange().location), 0};
         coordinator.styler = MarkdownStyler{newSize, fontFamily};
         view.gridBaseSize = newSize;
         view.setLineEnding(MarkdownEditing::lineEnding(bound));
-        TextStorage rendered = TableGrid::grids(bound, newSize);
         // Styled by the restyle below; a long text only as far as the window shows at once.
         if (stepwiseFrom > 0 && rendered.length() >= stepwiseFrom)
             coordinator.styler.applyBase(rendered);

@@ -249,7 +249,11 @@ bool MarkdownTextView::replaceAtGridEdge(Range range, U16View text, bool typing)
     if (auto edit = GridEdges::replacingAcross(*textStorage(), range, text, gridBaseSize, attributesForInsertion(range),
                                                lineEnding())) {
         endJoiningUndo();
-        replaceText(edit->range, edit->text, Range{edit->caret, 0});
+        // A key typed over the edge starts a run: the rest of the word joins its undo step.
+        if (typing)
+            typeReplacingText(edit->range, edit->text, edit->caret);
+        else
+            replaceText(edit->range, edit->text, Range{edit->caret, 0});
         scrollRangeToVisible(selectedRange());
         return true;
     }
@@ -286,7 +290,7 @@ void MarkdownTextView::inputMethodEvent(QInputMethodEvent* event)
     const Range selection = selectedRange();
     if (isEditable() && !hasMarkedText() && !event->preeditString().isEmpty() && selection.length > 0
         && GridEdges::replacingAcross(*textStorage(), selection, u"", gridBaseSize, {}))
-        replaceAtGridEdge(selection, u"", false);
+        replaceAtGridEdge(selection, u"", true);
     TextView::inputMethodEvent(event);
 }
 

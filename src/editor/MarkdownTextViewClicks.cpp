@@ -11,8 +11,10 @@
 #include "platform/text/Lines.h"
 #include "platform/undo/UndoManager.h"
 
+#include <QAbstractSpinBox>
 #include <QColorDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 
 #include <algorithm>
@@ -28,8 +30,9 @@ QPointer<MarkdownTextView>& owner()
 }
 
 // The colour dialog: Escape cancels the pick, putting the colour back. Each pick is
-// one undo step: a click, a typed value, or a drag through the colours (with the
-// mouse held, or while picking from the screen), however many colours it passes.
+// one undo step: a click, a value typed into one of its fields (the colours it passes
+// on the way count once the value is given with Return or by leaving the field), or a
+// drag through the colours (with the mouse held, or while picking from the screen).
 class ColorPicker : public QColorDialog {
 public:
     ColorPicker()
@@ -40,7 +43,7 @@ public:
     }
 
     // Whether a change of the colour continues the pick before it.
-    bool dragging() const { return pressed_ || QWidget::mouseGrabber() == this; }
+    bool picking() const { return pressed_ || typing_ || QWidget::mouseGrabber() == this; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -49,8 +52,19 @@ protected:
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick || type == QEvent::MouseButtonRelease) {
             // A press starts a pick and a release ends it.
             pressed_ = type != QEvent::MouseButtonRelease;
-            if (MarkdownTextView* view = owner().data())
-                view->endJoiningUndo();
+            typing_ = false;
+            endPick();
+        } else if (type == QEvent::KeyPress && isField(watched)) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            const bool gives = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Backtab
+                || key == Qt::Key_Escape;
+            // The first key of a value starts a pick; Return or Tab gives the value and ends it.
+            if (gives || !typing_)
+                endPick();
+            typing_ = !gives;
+        } else if (type == QEvent::FocusOut && typing_ && isField(watched)) {
+            typing_ = false;
+            endPick();
         }
         return QColorDialog::eventFilter(watched, event);
     }
@@ -68,7 +82,23 @@ protected:
     }
 
 private:
+    // A field a value is typed into: a line of text or a number box (or the line inside it).
+    static bool isField(QObject* watched)
+    {
+        for (QObject* at = watched; at; at = at->parent())
+            if (qobject_cast<QLineEdit*>(at) || qobject_cast<QAbstractSpinBox*>(at))
+                return true;
+        return false;
+    }
+
+    static void endPick()
+    {
+        if (MarkdownTextView* view = owner().data())
+            view->endJoiningUndo();
+    }
+
     bool pressed_ = false;
+    bool typing_ = false;
 };
 
 // The one colour dialog of the process and the view it edits for.
@@ -259,7 +289,7 @@ bool MarkdownTextView::beginColorEditing(Range range, bool showingPanel)
             if (!view)
                 return;
             view->applyPickedColor(Color::srgb(color.redF(), color.greenF(), color.blueF()),
-                                   static_cast<ColorPicker*>(picker)->dragging());
+                                   static_cast<ColorPicker*>(picker)->picking());
         });
     }
     dialog->blockSignals(true);

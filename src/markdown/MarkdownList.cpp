@@ -169,6 +169,19 @@ OffsetMap keyedByOffset(const std::vector<LineRange>& ranges, LineMap map)
 
 } // namespace
 
+U16View hangingPrefix(U16View textIndent)
+{
+    size_t marker = textIndent.size();
+    while (marker > 0 && CharacterClass::isAsciiBlank(textIndent[marker - 1]))
+        --marker;
+    if (marker == 0 || marker == textIndent.size())
+        return textIndent;
+    const U16View upToMarker = textIndent.substr(0, marker);
+    if (indentWidth(textIndent) - indentWidth(upToMarker) < 5)
+        return textIndent;
+    return textIndent.substr(0, marker + 1);
+}
+
 OffsetMap lines(U16View text)
 {
     const auto ranges = lineRanges(text);

@@ -39,6 +39,11 @@ OffsetMap lines(U16View text);
 // The same from a classification of the text that the caller already holds.
 OffsetMap lines(const MarkdownSyntax::BlockLines& blockLines);
 
+// The part of an item's prefix its lines hang under: all of it, unless the blanks after the
+// marker reach five columns; then the text starts one blank after the marker and the rest is
+// the text's own indent, so a run of tabs never hangs the lines past the view's width.
+U16View hangingPrefix(U16View textIndent);
+
 } // namespace MarkdownList
 
 } // namespace velkin

@@ -130,9 +130,9 @@ void MarkdownStyler::applyParagraphStyles(AttributedString& storage, U16View tex
         } else if (!codeOnly[size_t(line)] && MarkdownSyntax::matchHeading(p)) {
             style.paragraphSpacingBefore = 0.6 * b;
         } else if (const auto& item = lists[size_t(line)]) {
-            style.headIndent = width(item->textIndent);
-            style.firstLineHeadIndent =
-                item->isItemStart ? 0 : std::max(0.0, width(item->textIndent) - width(item->lineIndent));
+            const double hanging = width(MarkdownList::hangingPrefix(item->textIndent));
+            style.headIndent = hanging;
+            style.firstLineHeadIndent = item->isItemStart ? 0 : std::max(0.0, hanging - width(item->lineIndent));
             style.paragraphSpacing = item->isLoose ? 0.35 * b : 0.15 * b;
         } else if (!codeOnly[size_t(line)]) {
             const MarkdownSyntax::QuoteLeader leader = MarkdownSyntax::quoteLeader(p);
@@ -141,7 +141,7 @@ void MarkdownStyler::applyParagraphStyles(AttributedString& storage, U16View tex
                 style.firstLineHeadIndent = style.headIndent = indent;
                 const U16View rest = p.substr(std::min(size_t(leader.offset), p.size()));
                 if (auto item = MarkdownSyntax::matchList(rest)) {
-                    style.headIndent = indent + width(rest.substr(0, size_t(item->blanks.end())));
+                    style.headIndent = indent + width(MarkdownList::hangingPrefix(rest.substr(0, size_t(item->blanks.end()))));
                     style.paragraphSpacing = 0.15 * b;
                 }
             }

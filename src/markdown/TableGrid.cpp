@@ -85,6 +85,13 @@ public:
 
     bool active() const { return table_ != nullptr; }
 
+    // Whether the table was read ending the text without a line end after its last row.
+    bool endedTextBare() const
+    {
+        const auto* source = dynamic_cast<const SourceTable*>(table_);
+        return source && source->endedText && source->lastRowEnd.empty() && !source->endsLikeRows;
+    }
+
     // Writes the collected grid to `out` and forgets it, with what `rows` keeps of its rows.
     // `followed`: text comes after the grid.
     void flush(std::vector<U16String>& out, bool followed, GridSpan* rows = nullptr)
@@ -413,6 +420,15 @@ U16String serialize(const AttributedString& text, std::vector<GridSpan>* spans, 
 
         const ParagraphStyle* style = pos < n ? text.paragraphStyle(pos) : nullptr;
         const TextTableBlock* block = style ? style->tableBlock() : nullptr;
+        if (!block && !continues && table.endedTextBare()) {
+            // One empty line under a table that ended the text without a line end (left by text
+            // typed under it and deleted again): the text ends with the table, as it did.
+            const U16View rest = s.substr(size_t(pos));
+            if (rest == u"\n" || rest == u"\r\n") {
+                current = Range::fromTo(current.location, n);
+                break;
+            }
+        }
         if (!block) {
             flush(true);
             line(paragraph);

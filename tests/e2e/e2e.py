@@ -237,6 +237,17 @@ class Desktop:
         self.processes.append(self.app)
         return self.app
 
+    def edit(self, name, data, keys, typed):
+        """Starts the program on a file `name` holding `data`, presses `keys` and types `typed` there;
+        waits for the title to show it modified and gives the window."""
+        self.write(name, data)
+        self.start(name)
+        wid = self.window(name)
+        self.key(*keys)
+        self.type(typed)
+        self.wait_title(wid, name + "*")
+        return wid
+
     def wait_exit(self, app):
         """The program quits as a user quits it, with status 0 (in the sanitizer build, nothing reported at exit)."""
         wait_for("the program to end", lambda: app.poll() is not None)
@@ -526,12 +537,7 @@ def table_edges(d):
     d.wait_bytes("first.md", b"| Ta | b |\n| --- | --- |\n| 1 | 2 |\n\nText\n")
     table = b"Intro\n\n| a | b |\n| --- | --- |\n| 1 | 2 |"
     for name, end, keys in [("last.md", b"\n", ["ctrl+End", "Up", "End", "Down"]), ("bare.md", b"", ["ctrl+End"])]:
-        d.write(name, table + end)
-        d.start(name)
-        wid = d.window(name)
-        d.key(*keys)
-        d.type("Below")
-        d.wait_title(wid, name + "*")
+        d.edit(name, table + end, keys, "Below")
         d.key("ctrl+s")
         d.wait_bytes(name, table + b"\n\nBelow")
 
@@ -1021,6 +1027,22 @@ def drag_rows_between_windows(d):
     d.wait_bytes("source.md", source)
 
 
+def word_over_table_edge(d):
+    """A word typed over a selection that crosses a table's edge is one undo step: one Ctrl+Z gives the
+    file's bytes back (the title unmarked), and a letter typed then is saved where it was typed."""
+    data = b"Title\n\n| a | b |\n|---|---|\n| 1 | 2 |\n\nEnd\n"
+    for name, select in [("all.md", ["ctrl+a"]), ("header.md", ["ctrl+Home"] + ["shift+Down"] * 3)]:
+        wid = d.edit(name, data, select, "new")
+        d.key("ctrl+z")
+        d.wait_title(wid, name)
+        d.key("ctrl+End")
+        d.type("Z")
+        d.key("ctrl+s")
+        d.wait_bytes(name, data + b"Z")
+        d.key("ctrl+q")
+        d.wait_exit(d.app)
+
+
 SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
                                      html_paste, table_edges, format_keys, grid_neighbours, whole_text_over_grid,
@@ -1028,7 +1050,7 @@ SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key
                                      byte_order_mark, zoom_keeps_selection, pictures_resize_save_as, export_pictures,
                                      blank_line_in_list_item, marker_row_under_table, cut_in_cells,
                                      copy_cell_into_prose, save_as_existing, find_bar_buttons, save_past_size_limit,
-                                     drag_rows_between_windows]}
+                                     drag_rows_between_windows, word_over_table_edge]}
 
 
 def main():

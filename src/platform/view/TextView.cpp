@@ -33,8 +33,8 @@ struct TextView::UndoRecord {
     unsigned generation = 0;  // undo steps from before a change behind the view's back are void
     // The selection the change found, which taking it back puts back, and the one it left, which
     // taking it forward again puts back: each in the text of its moment.
-    Range selectionBefore;
-    Range selectionAfter;
+    Selected selectionBefore;
+    Selected selectionAfter;
 };
 
 namespace {
@@ -513,8 +513,9 @@ void TextView::registerUndo(Range range, int replacementLength)
         settleUndoSelectionLater(joinRecord_);
         return;
     }
-    auto record = std::make_shared<UndoRecord>(UndoRecord{
-        {range.location, replacementLength}, storage_->attributedSubstring(range), generation_, selection_, selection_});
+    const Selected now{selection_, anchor_};
+    auto record = std::make_shared<UndoRecord>(
+        UndoRecord{{range.location, replacementLength}, storage_->attributedSubstring(range), generation_, now, now});
     if (reversing_) {
         // The redo of an undone change: it puts back the selections of the change it repeats.
         record->selectionBefore = reversing_->first;
@@ -533,7 +534,7 @@ void TextView::registerUndo(Range range, int replacementLength)
 void TextView::settleUndoSelection()
 {
     if (unsettled_)
-        unsettled_->selectionAfter = selection_;
+        unsettled_->selectionAfter = Selected{selection_, anchor_};
     unsettled_.reset();
 }
 
@@ -557,7 +558,10 @@ void TextView::undoChange(const std::shared_ptr<UndoRecord>& record)
         return;  // the text changed behind the view's back: nothing safe to restore
     // The text and the selection as they were before the change; its redo, as they were after it.
     reversing_ = std::pair{record->selectionAfter, record->selectionBefore};
-    replaceText(record->range, record->text, record->selectionBefore);
+    const Selected& back = record->selectionBefore;
+    // The selection comes back with its anchor: made leftwards, it extends leftwards again.
+    if (replaceText(record->range, record->text, back.range))
+        anchor_ = back.anchor == back.range.location ? selection_.location : selection_.end();
     reversing_.reset();
     scrollRangeToVisible(selection_);
 }
@@ -654,13 +658,19 @@ bool TextView::typeReplacing(Range range, U16View text, Typing kind)
     if (manager && kind != Typing::none && typing_ == kind && typingRecord_ && manager->undoCount() == typingUndoCount_
         && !manager->isUndoing() && !manager->isRedoing()) {
         const UndoRecord& r = *typingRecord_;
+        // Typing goes on at the caret the run left, inside what the run put in place (a run
+        // begun over a grid's edge rewrote the cells after its caret too); Backspace takes
+        // the character before the run's removal, Delete the one after.
         if (kind == Typing::inserting)
-            coalesce = range.length == 0 && range.location == r.range.end();
-        else
+            coalesce = range.length == 0 && range.location >= r.range.location && range.location <= r.range.end()
+                && range.location == typingCaret_;
+        else if (kind == Typing::deleting)
             coalesce = text.empty() && r.range.length == 0 && range.end() == r.range.location;
+        else
+            coalesce = text.empty() && r.range.length == 0 && range.location == r.range.location;
     }
     AttributedString removed;
-    if (coalesce && kind == Typing::deleting)
+    if (coalesce && kind != Typing::inserting)
         removed = storage_->attributedSubstring(range);
     suppressUndo_ = coalesce;
     lastRecord_.reset();
@@ -673,10 +683,12 @@ bool TextView::typeReplacing(Range range, U16View text, Typing kind)
         UndoRecord& r = *typingRecord_;
         if (kind == Typing::inserting) {
             r.range.length += int(text.size());
-        } else {
+        } else if (kind == Typing::deleting) {
             removed.append(r.text);
             r.text = std::move(removed);
             r.range.location = range.location;
+        } else {
+            r.text.append(removed);
         }
     }
     ++changing_;
@@ -692,8 +704,25 @@ bool TextView::typeReplacing(Range range, U16View text, Typing kind)
         typingRecord_ = kind == Typing::none ? nullptr : lastRecord_;
         typing_ = typingRecord_ ? kind : Typing::none;
     }
+    typingCaret_ = caret;
     typingUndoCount_ = manager ? manager->undoCount() : 0;
     didChangeText();
+    return true;
+}
+
+bool TextView::typeReplacingText(Range range, const AttributedString& text, int caret)
+{
+    endTyping();
+    lastRecord_.reset();
+    if (!replaceText(range, text, Range{caret, 0}))
+        return false;
+    UndoManager* manager = allowsUndo_ ? undoManager() : nullptr;
+    if (manager && lastRecord_ && lastRecord_->generation == generation_) {
+        typingRecord_ = lastRecord_;
+        typing_ = Typing::inserting;
+        typingCaret_ = selection_.location;
+        typingUndoCount_ = manager->undoCount();
+    }
     return true;
 }
 

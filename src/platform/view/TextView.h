@@ -175,6 +175,9 @@ public:
     // starts a step of its own. endJoiningUndo() makes the next one start afresh.
     bool replaceCharactersJoiningUndo(Range range, U16View text);
     void endJoiningUndo() { joinRecord_.reset(); }
+    // The road for a typed key that rewrites more than the selection (cell by cell over a
+    // grid's edge): the keys typed after it at the caret it leaves join its undo step.
+    bool typeReplacingText(Range range, const AttributedString& text, int caret);
     // What text put in place of `range` is dressed in: the first replaced character's
     // attributes; at the start of a paragraph that paragraph's own; else the character
     // before's. Text after a table at the end of the text does not join the table.
@@ -290,8 +293,14 @@ private:
     QRectF rangeExtent(Range range);
     friend class FindBar;
     struct UndoRecord;
+    // A selection with the end it was made from, which keeps its direction.
+    struct Selected {
+        Range range;
+        int anchor = 0;
+    };
     enum class Granularity { character, word, paragraph };
-    enum class Typing { none, inserting, deleting };
+    // A run of typing, of Backspace or of Delete: each coalesces into one undo step.
+    enum class Typing { none, inserting, deleting, deletingForward };
 
     void setUp();
     bool keyFromChild() const;
@@ -378,7 +387,7 @@ private:
     std::shared_ptr<UndoRecord> unsettled_;
     bool settleScheduled_ = false;
     // While undoing a change: the selections its redo puts back before and after it.
-    std::optional<std::pair<Range, Range>> reversing_;
+    std::optional<std::pair<Selected, Selected>> reversing_;
     // The change later ones may join (replaceCharactersJoiningUndo).
     std::shared_ptr<UndoRecord> joinRecord_;
     size_t joinUndoCount_ = 0;
@@ -388,6 +397,7 @@ private:
     Typing typing_ = Typing::none;
     std::shared_ptr<UndoRecord> typingRecord_;
     size_t typingUndoCount_ = 0;
+    int typingCaret_ = 0;  // where the run left the caret
 
     // Input-method composition.
     std::optional<Range> marked_;

@@ -464,11 +464,12 @@ void TextView::doCommand(const TextCommand& command)
     case C::deleteForward:
         if (!editable_)
             break;
-        endTyping();
-        if (selection_.length > 0)
+        if (selection_.length > 0) {
+            endTyping();
             deleteRange(selection_, Typing::none);
-        else if (selection_.location < n)
-            deleteRange(Range::fromTo(selection_.location, nextCharacter(selection_.location)), Typing::none);
+        } else if (selection_.location < n) {
+            deleteRange(Range::fromTo(selection_.location, nextCharacter(selection_.location)), Typing::deletingForward);
+        }
         break;
     case C::deleteWordBackward:
     case C::deleteWordForward: {
@@ -512,7 +513,8 @@ void TextView::setMarkedText(const U16String& text, int caret)
     marked_ = Range{range.location, int(text.size())};
     const int at = range.location + std::clamp(caret, 0, int(text.size()));
     anchor_ = at;
-    setSelection({at, 0}, false);
+    // A run of typing goes on through a composition: the text committed joins it where the composition began.
+    setSelection({at, 0}, true);
     --changing_;
     didChangeText();
 }
