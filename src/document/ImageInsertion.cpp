@@ -55,7 +55,7 @@ std::optional<Destination> destinationURL(const std::string& baseName, const std
     if (ec) {
         // The folder's own reason (a read-only document folder), not the picture's missing folder.
         if (failure)
-            *failure = {base + "." + extension, "cannot make the \u201Cimages\u201D folder (" + ec.message() + ")"};
+            *failure = {base + "." + extension, ec.message()};
         return std::nullopt;
     }
     fs::path candidate = folder / (base + "." + extension);
