@@ -557,6 +557,8 @@ TEST(DocumentWindow, AWindowSavesTheFileItShows)
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(u8(window->document().text), before);
         EXPECT_EQ(window->diskFile().check(), DocumentFile::DiskState::same);
+        // Pictures go beside the file it is, however its name is spelt.
+        EXPECT_EQ(window->contentView()->textView()->documentURL()->path(), fs::canonical(form.file).string());
         typeAtEnd(*window, u"!");
         DialogAnswerer none(DialogAnswerer::reject());
         ASSERT_TRUE(window->save());

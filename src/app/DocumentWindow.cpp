@@ -4,6 +4,7 @@
 #include "app/RecentDocuments.h"
 #include "app/VelkinCommands.h"
 #include "editor/MarkdownEditor.h"
+#include "editor/MarkdownTextView.h"
 #include "platform/FilePath.h"
 #include "platform/OutputFile.h"
 #include "platform/strings/LocalizedStrings.h"
@@ -239,6 +240,7 @@ void DocumentWindow::updateTitle()
 {
     setWindowTitle(displayName() + QStringLiteral("[*]"));
     setWindowFilePath(file_ ? QString::fromStdString(file_->string()) : QString());
+    setProperty(MarkdownTextView::documentPathProperty, QByteArray::fromStdString(file_ ? file_->string() : std::string()));
     setWindowModified(isDocumentEdited());
 }
 

@@ -165,7 +165,8 @@ std::optional<std::string> OutputFile::commit()
     if (failed() || !file_->flush() || failed() || ::fstat(fd_, &made) != 0 || made.st_size < written)
         return refusal();
     // A disk that takes the bytes only when they are put down says so now, while the old file stands.
-    if (::fdatasync(fd_) != 0 && errno != EINVAL) {
+    // (A file system that cannot sync says so otherwise; that is no failure.)
+    if (::fdatasync(fd_) != 0 && (errno == EIO || errno == ENOSPC || errno == EDQUOT)) {
         error_ = errno;
         return refusal();
     }
