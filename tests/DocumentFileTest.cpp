@@ -10,6 +10,7 @@
 #include "app/VelkinApp.h"
 #include "app/VelkinCommands.h"
 #include "editor/MarkdownTextView.h"
+#include "platform/text/Utf.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
@@ -21,6 +22,8 @@
 
 #include <fstream>
 #include <sstream>
+
+#include <sys/stat.h>
 
 using namespace velkin;
 using velkin::testing::DialogAnswerer;
@@ -522,4 +525,58 @@ TEST(DocumentWindow, ABinaryLookingFileAsksBeforeItOpens)
     DocumentWindow* window = VelkinApp::shared().openDocument(path, &error);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->document().text, (U16String{u'P', u'K', 0, 0, 1, 2}));
+}
+
+// A window shows and saves the file the system names, whatever the path says: a ".."
+// after a linked folder, a name that is not UTF-8, a file only its owner may write. Saving
+// over a pipe or a device is refused at once with the reason.
+TEST(DocumentWindow, AWindowSavesTheFileItShows)
+{
+    CloseWindowsAfterwards cleanup;
+    TempDirectory folder;
+    folder.write("real/deep/.keep", "");
+    fs::create_symlink(folder.path() / "real/deep", folder.path() / "lnk");
+    folder.write("real/doc.md", "real");
+    folder.write("doc.md", "decoy");
+    const fs::path readOnly = folder.write("read-only.md", "kept");
+    ::chmod(readOnly.c_str(), 0444);
+    folder.write("bad\xFF.md", "bytes");
+    struct Form {
+        const char* form;
+        fs::path opened;
+        fs::path file;  // the file it is
+    };
+    const Form forms[] = {
+        {"link through ..", folder.path() / "lnk/../doc.md", folder.path() / "real/doc.md"},
+        {"name not UTF-8", folder.path() / "bad\xFF.md", folder.path() / "bad\xFF.md"},
+        {"read-only file", readOnly, readOnly},
+    };
+    for (const Form& form : forms) {
+        SCOPED_TRACE(form.form);
+        const std::string before = bytesOf(form.file);
+        DocumentWindow* window = VelkinApp::shared().openDocument(form.opened);
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(u8(window->document().text), before);
+        EXPECT_EQ(window->diskFile().check(), DocumentFile::DiskState::same);
+        // Pictures go beside the file it is, however its name is spelt.
+        EXPECT_EQ(window->contentView()->textView()->documentURL()->path(), fs::canonical(form.file).string());
+        typeAtEnd(*window, u"!");
+        DialogAnswerer none(DialogAnswerer::reject());
+        ASSERT_TRUE(window->save());
+        EXPECT_TRUE(none.texts.empty()) << "no question, no false outside change";
+        EXPECT_EQ(bytesOf(form.file), before + "!");
+    }
+    EXPECT_EQ(bytesOf(folder.path() / "doc.md"), "decoy");
+    EXPECT_EQ(fs::status(readOnly).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+    ASSERT_EQ(::mkfifo((folder.path() / "pipe.md").c_str(), 0600), 0);
+    fs::create_symlink("/dev/full", folder.path() / "full.md");
+    DocumentWindow* window = VelkinApp::shared().openDocument(folder.path() / "doc.md");
+    ASSERT_NE(window, nullptr);
+    for (const char* target : {"pipe.md", "full.md"}) {
+        QString error;
+        EXPECT_FALSE(window->writeTo(folder.path() / target, &error));
+        EXPECT_TRUE(error.endsWith(QStringLiteral("it is not a regular file."))) << error.toStdString();
+    }
+    EXPECT_EQ(*window->fileURL(), fs::canonical(folder.path()) / "doc.md");
 }

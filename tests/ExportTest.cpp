@@ -605,6 +605,59 @@ TEST_F(ExportFolder, CommandLineMessagesAndStatuses)
     EXPECT_EQ(message, "Wrote " + (folder / "rel.rtf").string() + "\n");
 }
 
+// The command line's files by what a path names and how it is written: OUT is written
+// where the system says (".." after a linked folder, names of any bytes) and printed as
+// given; an IN or OUT that is no regular file, or an IN that is no text, is refused with
+// the reason, and nothing waits.
+TEST_F(ExportFolder, CommandLineFilesAreWhatTheSystemSays)
+{
+    writeBytes(folder / "in.md", "# In\n");
+    fs::create_directories(folder / "real/deep");
+    fs::create_symlink(folder / "real/deep", folder / "lnk");
+    ASSERT_EQ(::mkfifo((folder / "pipe.md").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", folder / "zero.md");
+    fs::create_symlink("/dev/full", folder / "full.html");
+    writeBytes(folder / "utf16.md", std::string("\xFF\xFE#\0 \0U\0T\0F\0\n\0", 14));
+    const std::string in = (folder / "in.md").string();
+    const std::string opened = "Export failed: The file \u201C";
+    struct Case {
+        const char* form;
+        std::vector<std::string> arguments;
+        std::string message;  // what standard error says, up to its end
+        fs::path written;     // the file written, if any
+    };
+    const Case cases[] = {
+        {"link through ..", {"--export", in, (folder / "lnk/../in.html").string()},
+         "Wrote " + (folder / "lnk/../in.html").string() + "\n", folder / "real/in.html"},
+        {"page through ..", {"--render", in, (folder / "lnk/../in.md").string(), "--bare"},
+         "Wrote " + (folder / "lnk/../in.md").string() + "\n", folder / "real/in.md"},
+        {"name not UTF-8", {"--export", in, (folder / "bad\xFF.html").string()},
+         "Wrote " + (folder / "bad\xFF.html").string() + "\n", folder / "bad\xFF.html"},
+        {"page name not UTF-8", {"--render", in, (folder / "bad\xFF.png").string()},
+         "Wrote " + (folder / "bad\xFF.png").string() + "\n", folder / "bad\xFF.png"},
+        {"input a pipe", {"--export", (folder / "pipe.md").string(), (folder / "p.html").string()},
+         opened + "pipe.md\u201D couldn\u2019t be opened: it is not a regular file.\n", {}},
+        {"input a link to a device", {"--render", (folder / "zero.md").string(), (folder / "z.png").string()},
+         "Render failed: The file \u201Czero.md\u201D couldn\u2019t be opened: it is not a regular file.\n", {}},
+        {"output a link to a device", {"--export", in, (folder / "full.html").string()},
+         "Export failed: the output is not a regular file\n", {}},
+        {"input UTF-16", {"--export", (folder / "utf16.md").string(), (folder / "u.html").string()},
+         opened + "utf16.md\u201D couldn\u2019t be opened: it contains NUL bytes, so it is not UTF-8 text (it may be "
+                  "UTF-16 or a binary file).\n", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.form);
+        std::string message;
+        EXPECT_EQ(run(c.arguments, message), c.written.empty() ? 1 : 0);
+        EXPECT_EQ(message, c.message);
+        if (!c.written.empty())
+            EXPECT_GT(fs::file_size(c.written), 0u);
+    }
+    EXPECT_EQ(readBytes(folder / "in.md"), "# In\n") << "the input is never written over";
+    EXPECT_FALSE(fs::exists(folder / "in.html"));
+    EXPECT_FALSE(fs::exists(folder / "u.html"));
+}
+
 namespace {
 
 // Random noise in blocks of `block` pixels, the same for the same seed.

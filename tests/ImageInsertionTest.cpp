@@ -1,5 +1,6 @@
 #include "document/ImageInsertion.h"
 #include "markdown/ImageBlock.h"
+#include "platform/FileRead.h"
 #include "platform/IniText.h"
 #include "platform/OutputFile.h"
 #include "platform/Settings.h"
@@ -16,7 +17,10 @@
 
 #include <csignal>
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace velkin;
@@ -126,6 +130,108 @@ TEST_F(ImageInsertionFolder, AFileWrittenShortLeavesTheOldOneAsItWas)
     std::ifstream in(file, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
+}
+
+// The one writer and the one reader, by what a path names and how it is written: a
+// ".." after a linked folder is where the link leads, a link is written through, a name
+// is bytes; a pipe, a device or a folder is refused at once, never waited on or replaced.
+TEST_F(ImageInsertionFolder, FilesAreWrittenAndReadWhereTheSystemSays)
+{
+    write("real/deep/.keep", "");
+    fs::create_symlink(folder / "real/deep", folder / "lnk");
+    write("doc.md", "mine");
+    write("target.md", "old");
+    fs::create_symlink("target.md", folder / "link.md");
+    ASSERT_EQ(::mkfifo((folder / "pipe.md").c_str(), 0600), 0);
+    fs::create_symlink("/dev/full", folder / "full.md");
+    fs::create_symlink("/dev/zero", folder / "zero.md");
+    fs::create_directory(folder / "folder.md");
+    struct Target {
+        const char* form;
+        fs::path path;
+        std::optional<std::string> refusal;  // the writer's
+        FileRead::Failure::Kind unread;      // the reader's, when refused
+        fs::path lands;                      // where the bytes go
+    };
+    using Kind = FileRead::Failure::Kind;
+    const Target targets[] = {
+        {"link through ..", folder / "lnk/../doc.md", std::nullopt, {}, folder / "real/doc.md"},
+        {"link to a file", folder / "link.md", std::nullopt, {}, folder / "target.md"},
+        {"name not UTF-8", folder / "bad\xFF.md", std::nullopt, {}, folder / "bad\xFF.md"},
+        {"pipe", folder / "pipe.md", "it is not a regular file", Kind::notRegular, {}},
+        {"link to a device that takes nothing", folder / "full.md", "it is not a regular file", Kind::notRegular, {}},
+        {"link to an endless device", folder / "zero.md", "it is not a regular file", Kind::notRegular, {}},
+        {"folder", folder / "folder.md", "a folder has that name", Kind::folder, {}},
+    };
+    for (const Target& target : targets) {
+        SCOPED_TRACE(target.form);
+        EXPECT_EQ(OutputFile::writeWhole(target.path, "new"), target.refusal);
+        FileRead::Failure failure;
+        const auto read = FileRead::bytes(target.path, 1 << 20, &failure);
+        if (target.refusal) {
+            EXPECT_FALSE(read);
+            EXPECT_EQ(failure.kind, target.unread);
+            continue;
+        }
+        EXPECT_EQ(read, "new");
+        std::ifstream in(target.lands, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
+    }
+    std::ifstream mine(folder / "doc.md", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(mine), {}), "mine");
+    EXPECT_TRUE(fs::is_symlink(folder / "link.md"));
+    EXPECT_TRUE(fs::is_fifo(folder / "pipe.md"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 10) << "no temporary file is left behind";
+
+    // A replaced file keeps its mode, and its owner and group where the user may set them
+    // (only the administrator gives a file away).
+    const fs::path readOnly = write("read-only.md", "old");
+    ::chmod(readOnly.c_str(), 0444);
+    EXPECT_EQ(OutputFile::writeWhole(readOnly, "new"), std::nullopt);
+    struct stat info {};
+    ASSERT_EQ(::stat(readOnly.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || !nobody)
+        return;
+    const fs::path theirs = write("theirs.md", "old");
+    ASSERT_EQ(::chown(theirs.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    ::chmod(theirs.c_str(), 0640);
+    EXPECT_EQ(OutputFile::writeWhole(theirs, "new"), std::nullopt);
+    ASSERT_EQ(::stat(theirs.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, nobody->pw_uid);
+    EXPECT_EQ(info.st_gid, nobody->pw_gid);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+// A picture copied in comes only from a regular file no larger than a picture read; a
+// folder that cannot take it is named for its own reason.
+TEST_F(ImageInsertionFolder, CopiesComeOnlyFromRegularFilesAndFailuresSayWhy)
+{
+    ASSERT_EQ(::mkfifo((folder / "pipe.png").c_str(), 0600), 0);
+    for (const char* source : {"pipe.png", "/dev/zero"}) {
+        ImageInsertion::Failure failure;
+        EXPECT_FALSE(ImageInsertion::copyBesideDocument(Url::fileURL((folder / source).string()), document, &failure));
+        EXPECT_EQ(failure.reason, "it is not a regular file") << source;
+    }
+    EXPECT_FALSE(fs::exists(folder / "images"));
+    // (Root makes folders anywhere.)
+    if (::geteuid() != 0) {
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+        ImageInsertion::Failure failure;
+        EXPECT_FALSE(ImageInsertion::materialize(QByteArray("png"), u"png", document, &failure));
+        EXPECT_EQ(failure.reason, "Permission denied");
+        fs::permissions(folder, fs::perms::owner_all);
+    }
+
+    // A settings file that is a pipe is not read, nor written over: nothing waits.
+    Settings::Store settings(folder / "pipe.png");
+    EXPECT_FALSE(settings.contains(QStringLiteral("zoom")));
+    settings.setValue(QStringLiteral("zoom"), 2);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(settings.write(), "it could not be read: it is not a regular file");
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(fs::is_fifo(folder / "pipe.png"));
 }
 
 // The settings file too: a change that cannot be written whole leaves the file as it was

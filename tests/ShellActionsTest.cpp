@@ -109,8 +109,15 @@ TEST(CommandLine, OpensTheArgumentsThatAreNeitherOptionsNorOperands)
     // Options are not files, and neither are the operands of a mode that had too few to run.
     EXPECT_EQ(CommandLine::documentArguments({"velkin", "--render", "only-one"}), Args{});
     EXPECT_EQ(CommandLine::documentArguments({"velkin", "a.md", "--export", "x"}), Args{"a.md"});
-    EXPECT_EQ(CommandLine::documentArguments({"velkin", "-reverse", "a.md", "--bare"}), Args{"a.md"});
+    EXPECT_EQ(CommandLine::documentArguments({"velkin", "--serif", "a.md", "--bare"}), Args{"a.md"});
     EXPECT_EQ(CommandLine::documentArguments({"velkin", "./-dash.md"}), Args{"./-dash.md"});
+    // Qt has taken its own options (-reverse) out by then: a name with a dash is a file, and
+    // "--" ends the options, so nothing after it is one.
+    EXPECT_EQ(CommandLine::documentArguments({"velkin", "-dash.md"}), Args{"-dash.md"});
+    EXPECT_EQ(CommandLine::documentArguments({"velkin", "--", "-dash.md", "--bare", "--"}), (Args{"-dash.md", "--bare", "--"}));
+    EXPECT_EQ(CommandLine::options({"velkin", "--", "--selftest"}), Args{"velkin"});
+    // A "--" that is a mode's operand is its operand.
+    EXPECT_EQ(CommandLine::options({"velkin", "--export", "--", "x.html", "--", "y"}), (Args{"velkin", "--export", "--", "x.html"}));
 }
 
 #include "ShellActionsTest.moc"

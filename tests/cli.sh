@@ -90,6 +90,25 @@ mkdir "$tmp/samples" && cp -r "$root/Samples/." "$tmp/samples/" && rm "$tmp/samp
 expect "--appstore without a sample fails" 1 $?
 [ "$(sed -n 6p "$tmp/err")" = "Failed on journal.md" ] || { echo "FAIL: sixth line: $(sed -n 6p "$tmp/err")"; fail=1; }
 [ "$(ls "$tmp/shots2" | wc -l)" = 7 ] || { echo "FAIL: seven shots expected"; fail=1; }
+# An OUTDIR that cannot be made is named once with its reason; a sample that is no regular
+# file or no UTF-8 text, and a shot whose name is a pipe, name the file and the cause. Nothing waits.
+printf 'x' >"$tmp/plain"
+timeout 60 "$velkin" --appstore "$root/Samples" "$tmp/plain/shots" 2>"$tmp/err"
+expect "--appstore into a folder that cannot be made fails" 1 $?
+[ "$(head -n 1 "$tmp/err")" = "Cannot make the folder $tmp/plain/shots (Not a directory)" ] \
+    && [ "$(grep -cx 'Failed on [a-z]*\.md' "$tmp/err")" = 8 ] && [ "$(wc -l <"$tmp/err")" = 9 ] \
+    || { echo "FAIL: a folder that cannot be made: $(cat "$tmp/err")"; fail=1; }
+mkdir "$tmp/odd" "$tmp/oddshots" && cp -r "$root/Samples/." "$tmp/odd/"
+rm "$tmp/odd/code.md" "$tmp/odd/prd.md" && mkfifo "$tmp/odd/code.md" && ln -s /dev/zero "$tmp/odd/prd.md"
+printf '\xff\xfe#\0 \0' >"$tmp/odd/api.md"
+mkfifo "$tmp/oddshots/01-styled-source.png"
+timeout 60 "$velkin" --appstore "$tmp/odd" "$tmp/oddshots" 2>"$tmp/err"
+expect "--appstore with odd samples and targets fails" 1 $?
+for line in "1:demo.md ($tmp/oddshots/01-styled-source.png: cannot write the file (it is not a regular file))" \
+            "4:code.md ($tmp/odd/code.md: it is not a regular file)" "5:prd.md ($tmp/odd/prd.md: it is not a regular file)" \
+            "7:api.md ($tmp/odd/api.md: it is not UTF-8 text)"; do
+    [ "$(sed -n "${line%%:*}p" "$tmp/err")" = "Failed on ${line#*:}" ] || { echo "FAIL: line ${line%%:*}: $(sed -n "${line%%:*}p" "$tmp/err")"; fail=1; }
+done
 # A shot that cannot be written is named with its file and the cause, in our words only; a
 # framed page the same.
 (trap '' XFSZ; ulimit -f 16; "$velkin" --appstore "$root/Samples" "$tmp/shots3") 2>"$tmp/err"

@@ -3,6 +3,7 @@
 #include "app/MarkdownDocument.h"
 #include "app/VelkinApp.h"
 #include "platform/BackgroundThreads.h"
+#include "platform/FilePath.h"
 #include "platform/LargeAllocations.h"
 #include "export/AppStoreShot.h"
 #include "export/Export.h"
@@ -10,7 +11,6 @@
 #include "platform/url/Url.h"
 
 #include <QApplication>
-#include <QFile>
 
 #include <clocale>
 #include <cstdlib>
@@ -23,6 +23,8 @@ namespace {
 
 // Set when the offscreen platform was chosen because no display is available.
 bool startedWithoutDisplay = false;
+// The arguments Qt left when it took its own options, as the bytes given; none when it never ran.
+std::vector<std::string> leftByToolkit;
 
 // --render IN OUT [--bare]: one PNG page image, framed in a drawn window unless bare.
 int renderChecked(const std::vector<std::string>& arguments, const std::string& in, const std::string& out);
@@ -44,9 +46,10 @@ int renderMode(const std::vector<std::string>& arguments, const std::string& in,
 
 int renderChecked(const std::vector<std::string>& arguments, const std::string& in, const std::string& out)
 {
-    // A missing or unreadable input is a failure, not an empty page; invalid UTF-8 is repaired.
+    // A missing or unreadable input is a failure, not an empty page; invalid UTF-8 is
+    // repaired, and a file the window would ask about first is refused.
     std::string error;
-    const std::optional<MarkdownDocument> document = MarkdownDocument::read(in, &error);
+    const std::optional<MarkdownDocument> document = MarkdownDocument::readUnattended(in, &error);
     if (!document) {
         message("Render failed: " + error);
         return 1;
@@ -56,9 +59,10 @@ int renderChecked(const std::vector<std::string>& arguments, const std::string& 
         return 1;
     }
     const bool bare = has(arguments, "--bare");
-    const Url source = Url::fileURL(in);
+    // Pictures are found beside the input where the system finds its folder; OUT is written as given.
+    const Url source = Url::fileURL(FilePath::resolvedFolder(in).string());
     const bool ok = PreviewRenderer::renderPNG(
-        document->text, Url::fileURL(out).path(), bare ? 760 : 700, 14, source,
+        document->text, out, bare ? 760 : 700, 14, source,
         bare ? std::nullopt : std::optional<std::string>(std::filesystem::path(in).filename().string()),
         bare ? std::nullopt : std::optional<double>(860), &error);
     message(ok ? "Wrote " + out : "Render failed: " + error);
@@ -70,8 +74,9 @@ int renderChecked(const std::vector<std::string>& arguments, const std::string& 
 std::vector<std::string> documentArguments(const std::vector<std::string>& arguments)
 {
     std::vector<std::string> files;
+    const size_t end = optionsEnd(arguments);
     size_t skip = 0;  // operands of a mode option that had too few to run
-    for (size_t i = 1; i < arguments.size(); ++i) {
+    for (size_t i = 1; i < end; ++i) {
         const std::string& argument = arguments[i];
         if (argument == "--render" || argument == "--export" || argument == "--appstore") {
             skip = 2;
@@ -81,14 +86,17 @@ std::vector<std::string> documentArguments(const std::vector<std::string>& argum
             --skip;
             continue;
         }
-        if (!argument.empty() && argument[0] != '-')
+        if (argument != "--selftest" && argument != "--bare" && argument != "--serif" && argument != "--monospace")
             files.push_back(argument);
     }
+    if (end < arguments.size())
+        files.insert(files.end(), arguments.begin() + long(end) + 1, arguments.end());
     return files;
 }
 
-int dispatch(const std::vector<std::string>& arguments, SelfTestRunner selfTest)
+int dispatch(const std::vector<std::string>& all, SelfTestRunner selfTest)
 {
+    const std::vector<std::string> arguments = options(all);
     if (selfTest && has(arguments, "--selftest"))
         return selfTest() ? 0 : 1;
     if (const int i = optionWithOperands(arguments, "--render"); i >= 0)
@@ -108,10 +116,7 @@ int dispatch(const std::vector<std::string>& arguments, SelfTestRunner selfTest)
         return 0;
     }
     // Qt has taken its own options (such as -platform NAME) out of the application's arguments.
-    std::vector<std::string> remaining;
-    for (const QString& argument : QCoreApplication::arguments())
-        remaining.push_back(QFile::encodeName(argument).toStdString());
-    VelkinApp::shared().run(documentArguments(remaining.empty() ? arguments : remaining));
+    VelkinApp::shared().run(documentArguments(leftByToolkit.empty() ? all : leftByToolkit));
     return 0;
 }
 
@@ -125,7 +130,14 @@ int main(int argc, char** argv, SelfTestRunner selfTest)
     // (An HTML export alone never comes here: the executable runs it without this library.)
     int status = 0;
     {
-        QApplication app(argc, argv);
+        // Qt takes its own options out of what it is given, never out of the file
+        // names after "--"; what it leaves is kept as the bytes given (Qt's own copy
+        // is decoded text, which a name that is not UTF-8 does not survive).
+        const size_t end = optionsEnd(arguments);
+        int toolkitArguments = int(end);
+        QApplication app(toolkitArguments, argv);
+        leftByToolkit.assign(argv, argv + toolkitArguments);
+        leftByToolkit.insert(leftByToolkit.end(), arguments.begin() + long(end), arguments.end());
         QCoreApplication::setApplicationName("Velkin");
         // Qt takes the numeric locale from the environment; our number formatting expects C.
         std::setlocale(LC_NUMERIC, "C");

@@ -18,9 +18,16 @@ using SelfTestRunner = bool (*)();
 // application object, dispatches, and returns the process's exit status.
 int main(int argc, char** argv, SelfTestRunner selfTest);
 
+// Where the options end: at the first "--" that is no mode's operand, or at the
+// end of the list. What follows it is file names, whatever they spell.
+size_t optionsEnd(const std::vector<std::string>& arguments);
+// The arguments that may be options: those before optionsEnd.
+std::vector<std::string> options(const std::vector<std::string>& arguments);
+
 // The files to open when the application starts: every argument after the
-// program's path that is not an option ("-" first) nor an operand of a mode
-// option.
+// program's path that is none of our options or flags nor an operand of a mode
+// option (a name that starts with a dash is a file), and every one after "--".
+// (Qt has taken its own options out by then.)
 std::vector<std::string> documentArguments(const std::vector<std::string>& arguments);
 
 // A line on standard error.
@@ -46,7 +53,8 @@ std::optional<std::string> memoryRefusal(const std::string& in, OutputBudget::Ou
 bool exportsHTMLOnly(const std::vector<std::string>& arguments);
 
 // --export IN OUT [--serif | --monospace]: the format comes from OUT's
-// extension. Reports on standard error and returns the exit status.
+// extension. `arguments` are the options (as options() gives them). Reports on
+// standard error and returns the exit status.
 int exportMode(const std::vector<std::string>& arguments, const std::string& in, const std::string& out);
 
 // A whole process of HTML export (exportsHTMLOnly holds): its application

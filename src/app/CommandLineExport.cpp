@@ -7,6 +7,7 @@
 #include "export/Export.h"
 #include "export/OutputBudget.h"
 #include "platform/BackgroundThreads.h"
+#include "platform/FilePath.h"
 #include "platform/MachineMemory.h"
 #include "platform/text/Utf.h"
 #include "platform/url/Url.h"
@@ -46,6 +47,30 @@ int optionWithOperands(const std::vector<std::string>& arguments, const char* op
     return i + 2 < arguments.size() ? static_cast<int>(i) : -1;
 }
 
+size_t optionsEnd(const std::vector<std::string>& arguments)
+{
+    bool seen[3] = {false, false, false};
+    static const char* const modes[3] = {"--render", "--export", "--appstore"};
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == "--")
+            return i;
+        // The two operands after a mode's first occurrence are its own, whatever they spell.
+        for (int m = 0; m < 3; ++m)
+            if (arguments[i] == modes[m] && !seen[m]) {
+                seen[m] = true;
+                if (i + 2 < arguments.size())
+                    i += 2;
+                break;
+            }
+    }
+    return arguments.size();
+}
+
+std::vector<std::string> options(const std::vector<std::string>& arguments)
+{
+    return std::vector<std::string>(arguments.begin(), arguments.begin() + long(optionsEnd(arguments)));
+}
+
 bool prepareEnvironment()
 {
     bool withoutDisplay = false;
@@ -67,8 +92,9 @@ bool prepareEnvironment()
     return withoutDisplay;
 }
 
-bool exportsHTMLOnly(const std::vector<std::string>& arguments)
+bool exportsHTMLOnly(const std::vector<std::string>& all)
 {
+    const std::vector<std::string> arguments = options(all);
     // The modes that come before the export in the dispatch.
     if (has(arguments, "--selftest") || optionWithOperands(arguments, "--render") >= 0)
         return false;
@@ -106,7 +132,8 @@ OutputBudget::Output outputOf(ExportFormat format)
     return OutputBudget::Output::pdf;
 }
 
-int exportChecked(const std::vector<std::string>& arguments, const std::string& in, const Url& target, ExportFormat format);
+int exportChecked(const std::vector<std::string>& arguments, const std::string& in, const std::string& out,
+                  ExportFormat format);
 
 } // namespace
 
@@ -128,7 +155,7 @@ int exportMode(const std::vector<std::string>& arguments, const std::string& in,
         return 1;
     }
     try {
-        return exportChecked(arguments, in, target, *format);
+        return exportChecked(arguments, in, out, *format);
     } catch (const std::bad_alloc&) {
         // What was written so far went with its temporary file.
         message("Export failed: not enough memory");
@@ -138,10 +165,11 @@ int exportMode(const std::vector<std::string>& arguments, const std::string& in,
 
 namespace {
 
-int exportChecked(const std::vector<std::string>& arguments, const std::string& in, const Url& target, ExportFormat format)
+int exportChecked(const std::vector<std::string>& arguments, const std::string& in, const std::string& out,
+                  ExportFormat format)
 {
     std::string error;
-    const std::optional<MarkdownDocument> document = MarkdownDocument::read(in, &error);
+    const std::optional<MarkdownDocument> document = MarkdownDocument::readUnattended(in, &error);
     if (!document) {
         message("Export failed: " + error);
         return 1;
@@ -152,16 +180,18 @@ int exportChecked(const std::vector<std::string>& arguments, const std::string& 
     options.family = has(arguments, "--serif")       ? MarkdownFontFamily::serif
                      : has(arguments, "--monospace") ? MarkdownFontFamily::monospace
                                                      : MarkdownFontFamily::sansSerif;
-    options.baseURL = source;
+    // Pictures beside the input are where the system finds its folder.
+    options.baseURL = Url::fileURL(FilePath::resolvedFolder(in).string());
     options.embedsImages = true;
     std::string notice;
-    if (const auto failure = Export::write(document->text, target.path(), format, options, &notice)) {
+    // OUT is written as given: its name as bytes, its ".." and links left to the system.
+    if (const auto failure = Export::write(document->text, out, format, options, &notice)) {
         message("Export failed: " + *failure);
         return 1;
     }
     if (!notice.empty())
         message(notice);
-    message("Wrote " + target.path());
+    message("Wrote " + Url::fileURL(out).path());
     return 0;
 }
 
@@ -171,7 +201,7 @@ int exportHTML(int argc, char** argv)
 {
     BackgroundThreads::awaitToolkitThreadsAtExit();
     prepareEnvironment();
-    const std::vector<std::string> arguments(argv, argv + argc);
+    const std::vector<std::string> arguments = options(std::vector<std::string>(argv, argv + argc));
     // An HTML export draws nothing: it needs no window system, whose start-up
     // would cost more than the export of a long document.
     QCoreApplication app(argc, argv);

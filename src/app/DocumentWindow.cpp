@@ -4,6 +4,8 @@
 #include "app/RecentDocuments.h"
 #include "app/VelkinCommands.h"
 #include "editor/MarkdownEditor.h"
+#include "editor/MarkdownTextView.h"
+#include "platform/FilePath.h"
 #include "platform/OutputFile.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/view/SavePanel.h"
@@ -16,12 +18,14 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryFile>
 #include <QScreen>
 #include <QStyle>
 #include <QToolBar>
 
 #include <algorithm>
+#include <cstdlib>
+
+#include <unistd.h>
 
 namespace velkin {
 
@@ -236,6 +240,7 @@ void DocumentWindow::updateTitle()
 {
     setWindowTitle(displayName() + QStringLiteral("[*]"));
     setWindowFilePath(file_ ? QString::fromStdString(file_->string()) : QString());
+    setProperty(MarkdownTextView::documentPathProperty, QByteArray::fromStdString(file_ ? file_->string() : std::string()));
     setWindowModified(isDocumentEdited());
 }
 
@@ -250,7 +255,7 @@ bool DocumentWindow::writeTo(const fs::path& file, QString* error)
                 {fromQString(QString::fromStdString(file.filename().string())), u16(*failure)}));
         return false;
     }
-    const fs::path written = fs::absolute(file).lexically_normal();
+    const fs::path written = FilePath::resolvedFolder(file);
     const bool moved = file_ != written;
     file_ = written;
     saved_.save(content_->text());
@@ -300,8 +305,14 @@ bool DocumentWindow::save()
 
 bool DocumentWindow::folderTakesFiles(const fs::path& folder)
 {
-    QTemporaryFile probe(QString::fromStdString((folder / ".velkin-XXXXXX").string()));
-    return probe.open();
+    // Tried with the folder's name as bytes (a name need not be UTF-8).
+    std::string probe = (folder / ".velkin-XXXXXX").string();
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
 }
 
 bool DocumentWindow::offerSaveAs(const fs::path& folder)

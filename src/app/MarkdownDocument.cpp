@@ -1,13 +1,13 @@
 #include "app/MarkdownDocument.h"
 
+#include "platform/FileRead.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/Utf.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <limits>
 
 namespace velkin {
 
@@ -112,38 +112,48 @@ bool MarkdownDocument::looksBinary(std::string_view bytes)
     return bytes.substr(0, 8192).find('\0') != std::string_view::npos;
 }
 
+namespace {
+
+std::string openError(const fs::path& path, const U16String& reason)
+{
+    return u8(LocalizedStrings::format(LocalizedStrings::text(u"openErrorMessage"), {u16(path.filename().string()), reason}));
+}
+
+} // namespace
+
+std::optional<MarkdownDocument> MarkdownDocument::readUnattended(const fs::path& path, std::string* error)
+{
+    Reading reading;
+    std::optional<MarkdownDocument> document = read(path, error, &reading);
+    if (document && looksBinary(reading.bytes)) {
+        if (error)
+            *error = openError(path, LocalizedStrings::text(u"openErrorBinary"));
+        return std::nullopt;
+    }
+    return document;
+}
+
 std::optional<MarkdownDocument> MarkdownDocument::read(const fs::path& path, std::string* error, Reading* reading)
 {
     const auto fail = [&](const U16String& reason) -> std::optional<MarkdownDocument> {
         if (error)
-            *error = u8(LocalizedStrings::format(LocalizedStrings::text(u"openErrorMessage"),
-                                                 {u16(path.filename().string()), reason}));
+            *error = openError(path, reason);
         return std::nullopt;
     };
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (ec || !fs::exists(status))
-        return fail(LocalizedStrings::text(u"openErrorNoSuchFile"));
-    if (fs::is_directory(status))
-        return fail(LocalizedStrings::text(u"openErrorFolder"));
-    if (!fs::is_regular_file(status))
-        return fail(LocalizedStrings::text(u"openErrorNotRegular"));
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return fail(u16(std::strerror(errno)));
-    const std::uintmax_t size = fs::file_size(path, ec);
-    std::string bytes;
-    if (!ec && size > 0) {
-        bytes.resize(size_t(size));
-        in.read(bytes.data(), std::streamsize(size));
-        bytes.resize(size_t(in.gcount()));
+    // Only a regular file, never waited on (a pipe, a device); one that grows while it is read is read to its end.
+    FileRead::Failure failure;
+    std::optional<std::string> read = FileRead::bytes(path, std::numeric_limits<long long>::max(), &failure);
+    if (!read) {
+        switch (failure.kind) {
+        case FileRead::Failure::Kind::missing: return fail(LocalizedStrings::text(u"openErrorNoSuchFile"));
+        case FileRead::Failure::Kind::folder: return fail(LocalizedStrings::text(u"openErrorFolder"));
+        case FileRead::Failure::Kind::notRegular: return fail(LocalizedStrings::text(u"openErrorNotRegular"));
+        case FileRead::Failure::Kind::tooLarge:
+        case FileRead::Failure::Kind::unreadable: break;
+        }
+        return fail(u16(FileRead::describe(failure)));
     }
-    // A file that grew while it was read, or whose size is not told, is read to its end.
-    std::ostringstream rest;
-    rest << in.rdbuf();
-    bytes += rest.str();
-    if (in.bad())
-        return fail(LocalizedStrings::text(u"openErrorUnreadable"));
+    std::string bytes = std::move(*read);
     bool repaired = false;
     MarkdownDocument document = fromData(bytes, &repaired);
     if (reading)

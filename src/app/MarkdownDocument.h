@@ -37,6 +37,10 @@ struct MarkdownDocument {
                                                 Reading* reading = nullptr);
     // Whether bytes look like a binary file rather than text: a NUL among the first 8 KB.
     static bool looksBinary(std::string_view bytes);
+    // Reads a file as a document that nobody can be asked about: as read() does, but a
+    // file that looks binary (a window asks before it opens one; UTF-16 text is one) is
+    // refused with the reason in `error`.
+    static std::optional<MarkdownDocument> readUnattended(const std::filesystem::path& path, std::string* error = nullptr);
 
     // The text as UTF-8 bytes, after a byte-order mark when the document has one.
     std::string data() const;

@@ -1,6 +1,7 @@
 #include "app/OpenFromURL.h"
 
 #include "app/VelkinApp.h"
+#include "platform/FileRead.h"
 #include "platform/OutputFile.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/QtString.h"
@@ -77,19 +78,18 @@ void readFile(const QUrl& address, std::function<void(Download)> done)
                                                   {fromQString(name), fromQString(reason)}))});
     };
     // Only regular files: a pipe or a device could block the interface forever.
-    if (!info.exists())
-        return failed(toQString(LocalizedStrings::text(u"openErrorNoSuchFile")));
-    if (!info.isFile())
-        return failed(toQString(LocalizedStrings::text(u"openErrorNotRegular")));
-    if (info.size() > maximumBytes)
-        return later(std::move(done), {std::nullopt, tooLargeMessage()});
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failed(file.errorString());
-    const QByteArray bytes = file.read(maximumBytes + 1);
-    if (bytes.size() > maximumBytes)
-        return later(std::move(done), {std::nullopt, tooLargeMessage()});
-    later(std::move(done), {u16(std::string_view(bytes.constData(), size_t(bytes.size()))), QString()});
+    FileRead::Failure failure;
+    const auto bytes = FileRead::bytes(QFile::encodeName(path).toStdString(), maximumBytes, &failure);
+    if (bytes)
+        return later(std::move(done), {u16(*bytes), QString()});
+    switch (failure.kind) {
+    case FileRead::Failure::Kind::missing: return failed(toQString(LocalizedStrings::text(u"openErrorNoSuchFile")));
+    case FileRead::Failure::Kind::folder:
+    case FileRead::Failure::Kind::notRegular: return failed(toQString(LocalizedStrings::text(u"openErrorNotRegular")));
+    case FileRead::Failure::Kind::tooLarge: return later(std::move(done), {std::nullopt, tooLargeMessage()});
+    case FileRead::Failure::Kind::unreadable: break;
+    }
+    failed(QString::fromStdString(FileRead::describe(failure)));
 }
 
 void fetch(const QUrl& address, std::function<void(Download)> done)

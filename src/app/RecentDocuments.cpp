@@ -23,7 +23,8 @@ constexpr int stateLimit = 200;
 
 QString pathText(const fs::path& file)
 {
-    return QString::fromStdString(fs::absolute(file).lexically_normal().string());
+    // As the window keeps it: nothing tidied by its letters.
+    return QString::fromStdString(fs::absolute(file).string());
 }
 
 // A path as one settings key: its slashes would otherwise open groups.

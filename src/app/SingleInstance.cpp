@@ -4,11 +4,13 @@
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+
+#include <filesystem>
+#include <system_error>
 
 #include <unistd.h>
 
@@ -19,7 +21,8 @@ namespace {
 constexpr int answerTimeoutMs = 3000;
 constexpr char accepted = '1';
 
-QByteArray encoded(const QStringList& files)
+// File names go as the bytes they are (a name need not be UTF-8).
+QByteArray encoded(const QList<QByteArray>& files)
 {
     QByteArray message;
     QDataStream out(&message, QIODevice::WriteOnly);
@@ -54,9 +57,13 @@ bool handOver(const std::vector<std::string>& files)
     socket.connectToServer(name);
     if (!socket.waitForConnected(answerTimeoutMs))
         return false;
-    QStringList absolute;
-    for (const std::string& file : files)
-        absolute << QFileInfo(QFile::decodeName(file.c_str())).absoluteFilePath();
+    // Absolute, for an editor with another working folder, and nothing tidied: "lnk/.." is the system's to resolve.
+    QList<QByteArray> absolute;
+    for (const std::string& file : files) {
+        std::error_code ec;
+        const std::string path = std::filesystem::absolute(file, ec).string();
+        absolute << QByteArray::fromStdString(ec ? file : path);
+    }
     const QByteArray message = encoded(absolute);
     QByteArray framed;
     QDataStream(&framed, QIODevice::WriteOnly) << quint32(message.size());
@@ -104,7 +111,7 @@ bool listen(std::function<void(const std::vector<std::string>&)> open)
                 if (quint64(buffer.size()) < 4 + quint64(length))
                     return;
                 socket->read(4);
-                QStringList files;
+                QList<QByteArray> files;
                 QDataStream in(socket->read(length));
                 in >> files;
                 if (in.status() != QDataStream::Ok) {
@@ -114,8 +121,8 @@ bool listen(std::function<void(const std::vector<std::string>&)> open)
                 socket->putChar(accepted);
                 socket->flush();
                 std::vector<std::string> paths;
-                for (const QString& file : files)
-                    paths.push_back(QFile::encodeName(file).toStdString());
+                for (const QByteArray& file : files)
+                    paths.push_back(file.toStdString());
                 open(paths);
             });
         }

@@ -11,6 +11,7 @@
 #include "app/VelkinCommands.h"
 #include "app/WindowCascade.h"
 #include "help/view/HelpWindow.h"
+#include "platform/FilePath.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/QtString.h"
 
@@ -30,12 +31,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Two paths name one file when they resolve to it (links and ".." included).
+// Two paths name one file when the system resolves them to it (links and ".."
+// included); a file that is gone is known by the path its window kept.
 bool sameFile(const fs::path& a, const fs::path& b)
 {
-    std::error_code ec;
-    const bool same = fs::equivalent(a, b, ec);
-    return ec ? fs::absolute(a).lexically_normal() == fs::absolute(b).lexically_normal() : same;
+    return FilePath::sameFile(a, b) || FilePath::resolvedFolder(a) == FilePath::resolvedFolder(b);
 }
 
 QString localized(const char16_t* key, const QString& name)
@@ -147,7 +147,8 @@ DocumentWindow* VelkinApp::openDocument(const fs::path& file, QString* error)
             error->clear();
         return nullptr;
     }
-    const fs::path absolute = fs::absolute(file).lexically_normal();
+    // The window keeps the file it shows: its folder as the system resolved it.
+    const fs::path absolute = FilePath::resolvedFolder(file);
     RecentDocuments::note(absolute);
     return show(new DocumentWindow(std::move(*document), absolute, std::move(reading)));
 }

@@ -2,13 +2,13 @@
 
 #include "markdown/ImageBlock.h"
 #include "markdown/MarkdownSyntax.h"
+#include "platform/FileRead.h"
 #include "platform/OutputFile.h"
+#include "platform/graphics/PictureFile.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
-
-#include <QFile>
 
 #include <algorithm>
 
@@ -43,15 +43,21 @@ struct Destination {
 };
 
 std::optional<Destination> destinationURL(const std::string& baseName, const std::string& extension,
-                                          const std::optional<Url>& documentURL)
+                                          const std::optional<Url>& documentURL, Failure* failure)
 {
     const auto document = documentPath(documentURL);
     if (!document)
         return std::nullopt;
     const fs::path folder = document->parent_path() / "images";
+    const std::string base = baseName.empty() ? std::string("image") : baseName;
     std::error_code ec;
     const bool made = fs::create_directories(folder, ec) && !ec;
-    const std::string base = baseName.empty() ? std::string("image") : baseName;
+    if (ec) {
+        // The folder's own reason (a read-only document folder), not the picture's missing folder.
+        if (failure)
+            *failure = {base + "." + extension, ec.message()};
+        return std::nullopt;
+    }
     fs::path candidate = folder / (base + "." + extension);
     for (long n = 1; fs::exists(fs::symlink_status(candidate, ec)); ++n)
         candidate = folder / (base + "-" + std::to_string(n) + "." + extension);
@@ -104,28 +110,20 @@ std::optional<U16String> copyBesideDocument(const Url& source, const std::option
         extension.erase(0, 1);
     else
         extension = "png";
-    QFile in(QString::fromStdString(from.string()));
-    if (!in.open(QIODevice::ReadOnly)) {
+    // Only a regular file no larger than a picture that is read, never waited on (a pipe,
+    // a device such as /dev/zero): a file reference is copied only when it is a picture's.
+    FileRead::Failure refused;
+    auto in = FileRead::Regular::open(from, (long long)PictureFile::maximumBytes, &refused);
+    QByteArray bytes;
+    if (!in || !in->readAll(bytes, (long long)PictureFile::maximumBytes, &refused)) {
         if (failure)
-            *failure = {from.filename().string(), in.errorString().toStdString()};
+            *failure = {from.filename().string(), FileRead::describe(refused)};
         return std::nullopt;
     }
-    const auto destination = destinationURL(from.stem().string(), extension, documentURL);
+    const auto destination = destinationURL(from.stem().string(), extension, documentURL, failure);
     if (!destination)
         return std::nullopt;
-    const bool copied = writeWhole(*destination, [&](QIODevice& out) -> std::optional<std::string> {
-        constexpr qint64 kPiece = 1 << 20;
-        while (true) {
-            const QByteArray piece = in.read(kPiece);
-            if (piece.isEmpty()) {
-                if (in.error() != QFileDevice::NoError || !in.atEnd())
-                    return "cannot read " + from.filename().string() + " (" + in.errorString().toStdString() + ")";
-                return std::nullopt;
-            }
-            if (auto refusal = writeAll(out, piece))
-                return refusal;
-        }
-    }, failure);
+    const bool copied = writeWhole(*destination, [&](QIODevice& out) { return writeAll(out, bytes); }, failure);
     if (!copied)
         return std::nullopt;
     return markdownPath(destination->file);
@@ -135,7 +133,7 @@ std::optional<U16String> materialize(const QByteArray& data, U16View preferredEx
                                      const std::optional<Url>& documentURL, Failure* failure)
 {
     const std::string extension = preferredExtension.empty() ? std::string("png") : u8(preferredExtension);
-    const auto destination = destinationURL("image", extension, documentURL);
+    const auto destination = destinationURL("image", extension, documentURL, failure);
     if (!destination)
         return std::nullopt;
     if (!writeWhole(*destination, [&](QIODevice& out) { return writeAll(out, data); }, failure))
@@ -148,9 +146,14 @@ std::optional<U16String> relativePath(const Url& file, const std::optional<Url>&
     const auto document = documentPath(documentURL);
     if (!document || !file.isFileURL())
         return std::nullopt;
-    // Dot segments go; symbolic links are not followed.
-    const fs::path folder = document->lexically_normal().parent_path();
-    const fs::path target = fs::path(file.path()).lexically_normal();
+    // Both folders as the system resolves them (a ".." after a link goes where the link
+    // leads; only what does not exist is taken by its letters); a linked file stays itself.
+    std::error_code folderError, targetError;
+    const fs::path folder = fs::weakly_canonical(document->parent_path(), folderError);
+    const fs::path given(file.path());
+    const fs::path target = fs::weakly_canonical(given.parent_path(), targetError) / given.filename();
+    if (folderError || targetError)
+        return std::nullopt;
     std::vector<fs::path> d(folder.begin(), folder.end());
     std::vector<fs::path> f(target.begin(), target.end());
     // A trailing separator leaves an empty last component; it names no file.

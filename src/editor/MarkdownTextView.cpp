@@ -66,7 +66,11 @@ EmojiCompletionPicker& MarkdownTextView::emojiPicker()
 std::optional<Url> MarkdownTextView::documentURL() const
 {
     const QWidget* top = window();
-    const QString path = top ? top->windowFilePath() : QString();
+    if (!top)
+        return std::nullopt;
+    if (const QVariant bytes = top->property(documentPathProperty); bytes.isValid())
+        return bytes.toByteArray().isEmpty() ? std::nullopt : std::optional<Url>(Url::fileURL(bytes.toByteArray().toStdString()));
+    const QString path = top->windowFilePath();
     if (path.isEmpty())
         return std::nullopt;
     return Url::fileURL(path.toStdString());

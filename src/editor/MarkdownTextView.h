@@ -63,6 +63,9 @@ public:
 
     // The document's file address: that of the window the view is in, none when never saved.
     std::optional<Url> documentURL() const;
+    // The window property that holds its document's path as bytes (a name need not be
+    // UTF-8, which the window's file path, a text, cannot keep); the file path stands in without it.
+    static constexpr const char* documentPathProperty = "velkinDocumentPath";
 
     // ---- Edits ----
     // Applies an editing command's result as one undoable change; nothing without an

@@ -2,6 +2,7 @@
 
 #include "export/PreviewRendererPage.h"
 #include "export/WindowChrome.h"
+#include "platform/FilePath.h"
 #include "platform/FileRead.h"
 #include "platform/graphics/PngWriter.h"
 #include "platform/text/Lines.h"
@@ -100,10 +101,34 @@ bool renderPNG(U16View markdown, const std::string& title, const std::optional<U
     return PngWriter::write(image ? *image : QImage(), destination, error);
 }
 
+namespace {
+
+// A sample's text; nothing when it is missing (`reason` left empty: the shot is
+// named alone) or cannot be read as UTF-8 text (`reason` says why).
+std::optional<U16String> sampleText(const std::filesystem::path& sample, std::string& reason)
+{
+    FileRead::Failure failure;
+    const auto bytes = FileRead::bytes(sample, 256LL << 20, &failure);
+    if (!bytes) {
+        if (failure.kind != FileRead::Failure::Kind::missing)
+            reason = FileRead::describe(failure);
+        return std::nullopt;
+    }
+    auto text = decodeUtf8Strict(*bytes);
+    if (!text)
+        reason = "it is not UTF-8 text";
+    return text;
+}
+
+} // namespace
+
 bool renderAll(const std::filesystem::path& samples, const std::filesystem::path& output)
 {
-    std::error_code ignored;
-    std::filesystem::create_directories(output, ignored);
+    std::error_code made;
+    std::filesystem::create_directories(output, made);
+    // A folder that cannot be made fails every shot for one reason, said once.
+    if (made)
+        report("Cannot make the folder " + output.string() + " (" + made.message() + ")");
     bool ok = true;
     int number = 0;
     for (const Shot& shot : shots()) {
@@ -111,19 +136,26 @@ bool renderAll(const std::filesystem::path& samples, const std::filesystem::path
         const std::filesystem::path destination = output / outputName(number, shot);
         const std::filesystem::path sample = samples / shot.file;
         bool written = false;
+        std::string failed;  // the file that failed and why
         std::string error;
-        if (auto text = FileRead::utf8Text(sample)) {
+        if (auto text = made ? std::nullopt : sampleText(sample, error)) {
             const std::optional<U16String> from = shot.from ? std::optional<U16String>(u16(*shot.from)) : std::nullopt;
-            if (auto part = excerpt(*text, from))
-                written = renderPNG(*part, shot.file, Url::fileURL(std::filesystem::absolute(sample, ignored).string()),
+            if (auto part = excerpt(*text, from)) {
+                // Pictures are found beside the sample where the system finds its folder.
+                written = renderPNG(*part, shot.file, Url::fileURL(FilePath::resolvedFolder(sample).string()),
                                     destination, &error);
+                if (!error.empty())
+                    failed = destination.string() + ": " + error;
+            }
+        } else if (!error.empty()) {
+            failed = sample.string() + ": " + error;
         }
         if (written) {
             report("Wrote " + destination.string());
         } else {
-            // A shot that could not be written names its file and why; a sample that is
+            // A shot that could not be made names the file and why; a sample that is
             // missing, or lacks its heading, is named alone.
-            report("Failed on " + shot.file + (error.empty() ? "" : " (" + destination.string() + ": " + error + ")"));
+            report("Failed on " + shot.file + (failed.empty() ? "" : " (" + failed + ")"));
             ok = false;
         }
     }

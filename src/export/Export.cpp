@@ -4,6 +4,7 @@
 #include "export/PageImport.h"
 #include "markdown/ImageBlock.h"
 #include "platform/MachineMemory.h"
+#include "platform/FilePath.h"
 #include "platform/OutputFile.h"
 #include "platform/graphics/PictureFile.h"
 #include "platform/regex/Regex.h"
@@ -356,8 +357,7 @@ std::optional<std::string> outputRefusal(const std::string& in, const std::strin
     struct stat target {};
     if (::stat(out.c_str(), &target) != 0)
         return std::nullopt;  // a new name, or one the writing will report on
-    struct stat source {};
-    if (!in.empty() && ::stat(in.c_str(), &source) == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino)
+    if (!in.empty() && FilePath::sameFile(in, out))
         return std::string("the output is the input file itself");
     if (!S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode))
         return std::string("the output is not a regular file");

@@ -2,27 +2,87 @@
 
 #include "platform/text/Utf.h"
 
-#include <fstream>
-#include <sstream>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace velkin::FileRead {
 
-std::optional<std::string> bytes(const std::filesystem::path& path, long long maxBytes)
+namespace {
+
+// Whether `info` is a regular file of at most `maxBytes`; else why not.
+std::optional<Failure> refusal(const struct stat& info, long long maxBytes)
 {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    if (S_ISDIR(info.st_mode))
+        return Failure{Failure::Kind::folder, EISDIR};
+    if (!S_ISREG(info.st_mode))
+        return Failure{Failure::Kind::notRegular, 0};
+    if (info.st_size > maxBytes)
+        return Failure{Failure::Kind::tooLarge, EFBIG};
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string describe(const Failure& failure)
+{
+    switch (failure.kind) {
+    case Failure::Kind::folder: return "it is a folder";
+    case Failure::Kind::notRegular: return "it is not a regular file";
+    case Failure::Kind::tooLarge: return "it is too large";
+    case Failure::Kind::missing:
+    case Failure::Kind::unreadable: break;
+    }
+    return std::strerror(failure.error ? failure.error : EIO);
+}
+
+bool Regular::refuse(Failure::Kind kind, int error, Failure* failure)
+{
+    if (failure)
+        *failure = Failure{kind, error};
+    return false;
+}
+
+std::optional<Regular> Regular::open(const std::filesystem::path& path, long long maxBytes, Failure* failure)
+{
+    const auto fail = [&](Failure why) -> std::optional<Regular> {
+        if (failure)
+            *failure = why;
         return std::nullopt;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec || static_cast<long long>(size) > maxBytes)
+    };
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return fail({errno == ENOENT ? Failure::Kind::missing : Failure::Kind::unreadable, errno});
+    if (auto why = refusal(info, maxBytes))
+        return fail(*why);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return fail({errno == ENOENT ? Failure::Kind::missing : Failure::Kind::unreadable, errno});
+    Regular file(fd, 0);
+    if (::fstat(fd, &info) != 0)
+        return fail({Failure::Kind::unreadable, errno});
+    if (auto why = refusal(info, maxBytes))
+        return fail(*why);
+    // Reads of a regular file never wait anyway; the flag only kept the opening from it.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    file.size_ = info.st_size;
+    return file;
+}
+
+Regular::~Regular()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::optional<std::string> bytes(const std::filesystem::path& path, long long maxBytes, Failure* failure)
+{
+    auto file = Regular::open(path, maxBytes, failure);
+    std::string contents;
+    if (!file || !file->readAll(contents, maxBytes, failure))
         return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return contents.str();
+    return contents;
 }
 
 std::optional<U16String> utf8Text(const std::filesystem::path& path)

@@ -1,14 +1,18 @@
 #include "platform/OutputFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
+#include <random>
 #include <system_error>
+#include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace velkin {
 
@@ -21,16 +25,14 @@ namespace {
 // part-way comes back short with no error set: a writer that stops there
 // (Qt's PDF engine stops writing at its first short write, without a word)
 // would leave a file that only looks whole.
-template <typename File>
-class Checked final : public File {
+class Checked final : public QFile {
 public:
-    using File::File;
     bool cutShort = false;
 
 protected:
     qint64 writeData(const char* data, qint64 length) override
     {
-        const qint64 written = File::writeData(data, length);
+        const qint64 written = QFile::writeData(data, length);
         if (written != length)
             cutShort = true;
         return written;
@@ -39,11 +41,42 @@ protected:
 
 bool cutShort(const QFileDevice* file)
 {
-    if (const auto* save = dynamic_cast<const Checked<QSaveFile>*>(file))
-        return save->cutShort;
-    if (const auto* direct = dynamic_cast<const Checked<QFile>*>(file))
-        return direct->cutShort;
-    return false;
+    const auto* checked = dynamic_cast<const Checked*>(file);
+    return checked && checked->cutShort;
+}
+
+// The folder a path names its file in, as written: "" (the working folder) for a bare name.
+fs::path folderOf(const fs::path& path)
+{
+    return path.has_parent_path() ? path.parent_path() : fs::path();
+}
+
+// The file a path leads to through links, each link's text taken as the system
+// takes it (relative to the folder the link is in, ".." and all): the path
+// itself when it is no link; the missing file a dangling link names.
+fs::path linkEnd(fs::path path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return path;
+        std::vector<char> target(size_t(info.st_size > 0 ? info.st_size : 255) + 1);
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0 || size_t(n) >= target.size())
+            return path;
+        const fs::path next(std::string(target.data(), size_t(n)));
+        path = next.is_absolute() ? next : folderOf(path) / next;
+    }
+    return path;
+}
+
+std::optional<std::string> refusalOf(const struct stat& info)
+{
+    if (S_ISDIR(info.st_mode))
+        return std::string("a folder has that name");
+    if (!S_ISREG(info.st_mode))
+        return std::string("it is not a regular file");
+    return std::nullopt;
 }
 
 } // namespace
@@ -52,25 +85,62 @@ OutputFile::OutputFile(const fs::path& destination) : destination_(destination) 
 
 OutputFile::~OutputFile()
 {
-    // An uncommitted temporary file is removed with its QSaveFile.
-    if (auto* save = dynamic_cast<QSaveFile*>(file_.get()))
-        save->cancelWriting();
+    discard();
+}
+
+void OutputFile::discard()
+{
+    file_.reset();
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty())
+        ::unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+std::optional<std::string> OutputFile::replaceRefusal(const fs::path& destination)
+{
+    struct stat info {};
+    if (::stat(destination.c_str(), &info) != 0)
+        return std::nullopt;
+    return refusalOf(info);
 }
 
 std::optional<std::string> OutputFile::open()
 {
-    std::error_code ec;
-    const fs::file_status status = fs::status(destination_, ec);
-    if (fs::is_directory(status))
-        return "a folder has that name";
-    const QString name = QString::fromStdString(destination_.string());
-    direct_ = fs::exists(status) && !fs::is_regular_file(status);
-    if (direct_)
-        file_ = std::make_unique<Checked<QFile>>(name);
-    else
-        file_ = std::make_unique<Checked<QSaveFile>>(name);
-    if (!file_->open(QIODevice::WriteOnly | (direct_ ? QIODevice::Unbuffered : QIODevice::NotOpen)))
-        return file_->errorString().toStdString();
+    discard();
+    // A pipe or a device is never opened: opening a pipe waits for a reader.
+    if (auto refusal = replaceRefusal(destination_))
+        return refusal;
+    final_ = linkEnd(destination_);
+    // A name the system cannot hold fails here with its own reason, not at the temporary file.
+    if (struct stat info {}; ::stat(final_.c_str(), &info) != 0 && errno != ENOENT)
+        return std::string(std::strerror(errno));
+    static std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, ".velkin-%012llx", (unsigned long long)(random() & 0xFFFFFFFFFFFFULL));
+        temporary_ = folderOf(final_) / name;
+        // Made with the user's file-creation mask, as any new file.
+        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST) {
+            const int error = errno;
+            temporary_.clear();
+            return std::string(std::strerror(error));
+        }
+    }
+    if (fd_ < 0) {
+        temporary_.clear();
+        return std::string(std::strerror(EEXIST));
+    }
+    auto file = std::make_unique<Checked>();
+    if (!file->open(fd_, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+        const std::string reason = file->errorString().toStdString();
+        discard();
+        return reason;
+    }
+    file_ = std::move(file);
     return std::nullopt;
 }
 
@@ -88,28 +158,48 @@ std::optional<std::string> OutputFile::commit()
 {
     if (!file_ || !file_->isOpen())
         return std::string("the file was not open");
-    if (direct_) {
-        const bool flushed = file_->flush();
-        file_->close();
-        if (cutShort(file_.get()))
-            return refusal();
-        if (!flushed || file_->error() != QFileDevice::NoError)
-            return refusal();
-        return std::nullopt;
-    }
-    auto* save = static_cast<QSaveFile*>(file_.get());
     // A write the system cut short (a size limit, a full disk) can leave Qt
     // without an error: the file must hold every byte written to it.
-    const qint64 written = save->pos();
-    if (cutShort(save) || (save->error() == QFileDevice::NoError && (!save->flush() || save->size() < written)))
+    const qint64 written = file_->pos();
+    struct stat made {};
+    if (failed() || !file_->flush() || failed() || ::fstat(fd_, &made) != 0 || made.st_size < written)
         return refusal();
-    if (save->error() != QFileDevice::NoError || !save->commit())
+    // A disk that takes the bytes only when they are put down says so now, while the old file stands.
+    // (A file system that cannot sync says so otherwise; that is no failure.)
+    if (::fdatasync(fd_) != 0 && (errno == EIO || errno == ENOSPC || errno == EDQUOT)) {
+        error_ = errno;
         return refusal();
+    }
+    struct stat old {};
+    if (::stat(final_.c_str(), &old) == 0) {
+        if (auto refusal = refusalOf(old))
+            return refusal;
+        // The owner first, which may clear the set-user bits; the mode after. Giving a
+        // file away is for the administrator alone: a user keeps the group if it is theirs.
+        if (::fchown(fd_, old.st_uid, old.st_gid) != 0)
+            (void)::fchown(fd_, uid_t(-1), old.st_gid);
+        (void)::fchmod(fd_, old.st_mode & 07777);
+    }
+    file_->close();
+    if (::close(fd_) != 0) {
+        fd_ = -1;
+        error_ = errno;
+        return refusal();
+    }
+    fd_ = -1;
+    if (::rename(temporary_.c_str(), final_.c_str()) != 0) {
+        const int error = errno;
+        discard();
+        return std::string(std::strerror(error));
+    }
+    temporary_.clear();
     return std::nullopt;
 }
 
 std::string OutputFile::refusal() const
 {
+    if (error_)
+        return std::strerror(error_);
     // Qt reports a write the system cut short as an unknown error.
     const bool known = file_ && file_->error() != QFileDevice::NoError
                        && file_->errorString() != QLatin1String("Unknown error") && !cutShort(file_.get());
@@ -120,7 +210,7 @@ std::string OutputFile::refusal() const
         && static_cast<unsigned long long>(file_->pos()) >= limit.rlim_cur)
         return std::strerror(EFBIG);
     struct statvfs disk {};
-    const fs::path folder = destination_.has_parent_path() ? destination_.parent_path() : fs::path(".");
+    const fs::path folder = folderOf(final_).empty() ? fs::path(".") : folderOf(final_);
     if (statvfs(folder.c_str(), &disk) == 0 && disk.f_bavail == 0)
         return std::strerror(ENOSPC);
     return "the disk refused the data";

@@ -31,11 +31,13 @@ struct Signature {
     bool operator==(const Signature&) const = default;
 };
 
-std::optional<Signature> signature(const fs::path& file)
+std::optional<Signature> signature(const fs::path& file, mode_t* type = nullptr)
 {
     struct stat s {};
     if (::stat(file.c_str(), &s) != 0)
         return std::nullopt;
+    if (type)
+        *type = s.st_mode & S_IFMT;
     return Signature{s.st_dev, s.st_ino, s.st_size, s.st_mtim.tv_sec, s.st_mtim.tv_nsec};
 }
 
@@ -66,10 +68,16 @@ void remember(const fs::path& file, const QMap<QString, QVariant>& values)
 // missing file holds nothing yet; a folder in its place holds nothing, and a write names it).
 QMap<QString, QVariant> read(const fs::path& file, std::string& unreadable)
 {
-    const auto version = signature(file);
+    mode_t type = 0;
+    const auto version = signature(file, &type);
     if (!version) {
         if (errno != ENOENT && errno != ENOTDIR)
             unreadable = std::strerror(errno);
+        return {};
+    }
+    // A pipe or a device in its place is never opened (a pipe would wait for a writer).
+    if (type != S_IFREG && type != S_IFDIR) {
+        unreadable = "it is not a regular file";
         return {};
     }
     {

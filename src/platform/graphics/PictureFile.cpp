@@ -1,5 +1,7 @@
 #include "platform/graphics/PictureFile.h"
 
+#include "platform/FileRead.h"
+
 
 #include <QBuffer>
 #include <QImageReader>
@@ -8,9 +10,6 @@
 #include <cerrno>
 #include <utility>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 
 namespace velkin::PictureFile {
@@ -21,38 +20,10 @@ std::optional<QByteArray> readRegularFile(const std::string& path, long long lim
 {
     if (path.empty())
         return std::nullopt;
-    // Look before opening: opening a FIFO would wait for a writer, a device may act on being opened.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit)
-        return std::nullopt;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return std::nullopt;
-    // The path may have been replaced between the two looks.
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit) {
-        ::close(fd);
-        return std::nullopt;
-    }
+    auto file = FileRead::Regular::open(path, limit);
     QByteArray data;
-    data.reserve(qsizetype(info.st_size));
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        if (data.size() + n > limit) {  // the file grew past the limit while being read
-            ::close(fd);
-            return std::nullopt;
-        }
-        data.append(buffer, qsizetype(n));
-    }
-    ::close(fd);
+    if (!file || !file->readAll(data, limit))
+        return std::nullopt;
     return data;
 }
 

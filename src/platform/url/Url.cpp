@@ -245,7 +245,8 @@ Url Url::fileURL(const std::string& path, bool isDirectory)
         std::error_code ec;
         p = std::filesystem::current_path(ec) / p;
     }
-    std::string absolute = p.lexically_normal().string();
+    // Nothing is tidied: ".." after a link is the system's to resolve.
+    std::string absolute = p.string();
     if (isDirectory && (absolute.empty() || absolute.back() != '/'))
         absolute += '/';
     Url url;

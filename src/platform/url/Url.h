@@ -15,6 +15,7 @@ public:
     // Parses `text` relative to `base` and resolves it (standard reference resolution).
     static std::optional<Url> parse(std::string_view text, const Url& base);
     // The file address of a path; a relative path is taken from the working directory.
+    // Its steps stay as written ("." and ".." too): only the system knows where they lead.
     static Url fileURL(const std::string& path, bool isDirectory = false);
 
     // The whole address, or the relative reference as written.

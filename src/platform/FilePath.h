@@ -1,0 +1,18 @@
+#pragma once
+// Paths the user gave, taken as the system takes them. A path is bytes and is
+// never tidied by its letters: "lnk/.." is the folder above the one the link
+// leads to, not the folder "lnk" stands in, and only the system can tell that.
+#include <filesystem>
+
+namespace velkin::FilePath {
+
+// The path with its folder as the system resolves it (links and ".." followed),
+// its last name as given (a link there stays the link); the path made absolute
+// from the working folder, and otherwise as given, when the folder cannot be
+// resolved (it is gone, or too long for one system call).
+std::filesystem::path resolvedFolder(const std::filesystem::path& path);
+
+// Whether two paths lead to the same existing file (its device and inode).
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+} // namespace velkin::FilePath
