@@ -34,6 +34,9 @@ for name in ("DISPLAY", "WAYLAND_DISPLAY"):
     env.pop(name, None)
 env["QT_QPA_PLATFORM"] = "offscreen"
 
+# Plain text beyond the 8 KB in which NUL bytes make a file binary.
+TEXT_HEAD = "plain text line\n" * 600
+
 
 def peak_kb(args):
     child = subprocess.Popen([velkin] + args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
@@ -95,9 +98,10 @@ def main():
             ("an html code block", lambda size: "```html\n" + shaped(markup_line, size) + "```\n", 128 * 1024, everything),
             ("an xml code block", lambda size: "```xml\n" + shaped(markup_line, size) + "```\n", 128 * 1024, ["pdf", "rtf"]),
             # (Its page image takes 35 microseconds a byte: a smaller one serves.)
-            ("lines holding NUL characters", lambda size: shaped(lambda i: "a\0b\0c text %d\0\n\n" % i, size),
+            # (After the first 8 KB, which decide whether a text may be binary, and so is refused.)
+            ("lines holding NUL characters", lambda size: TEXT_HEAD + shaped(lambda i: "a\0b\0c text %d\0\n\n" % i, size),
              128 * 1024, ["pdf", "rtf", "html"]),
-            ("page image of lines holding NUL characters", lambda size: shaped(lambda i: "a\0b\0c text %d\0\n\n" % i, size),
+            ("page image of lines holding NUL characters", lambda size: TEXT_HEAD + shaped(lambda i: "a\0b\0c text %d\0\n\n" % i, size),
              48 * 1024, ["render"]),
         ]
         for name, make, size, wanted in shapes:
