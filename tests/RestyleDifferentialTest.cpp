@@ -696,6 +696,16 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         // Spaces taken from a line under a nested item, past an empty line, make it a
         // paragraph of the outer item (caret after the third space, two Backspaces).
         {u"* \n\n\n  * \n    [\n\n* ", 13, {{{13, 0}, u"\b\b"}}},
+        // An opening fence's info string: another name of the same language, words
+        // after it, another language, a backtick that unmakes the fence, the line
+        // feed after it taken out (its body's first line joins it), no body, no
+        // closing fence, in a list item.
+        {u"Intro.\n\n```js\nconst a = 1; /* open\nstill */ b\n```\n\nAfter.\n", 13,
+         {{{13, 0}, u"x"}, {{14, 0}, u"\b"}, {{13, 0}, u" title"}, {{19, 0}, u"\b\b\b\b\b\b"}, {{13, 0}, u"\b\bpy"},
+          {{13, 0}, u"\b\bjs"}, {{13, 0}, u"`"}, {{14, 0}, u"\b"}, {{14, 0}, u"\b"}}},
+        {u"```js x\nfoo /* a\nb */ bar\n```\n", 7, {{{7, 0}, u"y"}, {{9, 0}, u"\b"}, {{8, 0}, u"\b"}}},
+        {u"~~~ sh\n~~~\n\n~~~sh\necho $x\n", 6, {{{6, 0}, u"ell"}, {{17, 0}, u"ell"}, {{12, 0}, u"x"}}},
+        {u"- item\n  ```js\n  code /* a\n  */\n  ```\nafter\n", 14, {{{14, 0}, u"x"}, {{15, 0}, u"\b"}}},
     };
     for (const Replayed& c : cases)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text) << u8(c.steps.front().typed);

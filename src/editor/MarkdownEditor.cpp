@@ -540,6 +540,35 @@ struct MarkdownEditorCoordinator::Kept {
         return scratch;
     }
 
+    // Whether the fence lines, one of them changed over `range`, read as the kept
+    // blocks (already moved over the change) say, each in a language of the same
+    // name: then they take the blocks read now.
+    bool fencesAlike(Range range)
+    {
+        const U16View text = storage->string();
+        // One line changed, the opening fence of a block that does not end with an
+        // item or quotation, and the lines after it as they were (its body starts
+        // where it started).
+        const int line = RestyleWindow::lineStart(text, range.location);
+        const std::optional<CodeBody> block = CodeBodies::openedAt(fences, line);
+        if (!block || block->contained() || TextOps::containsUnit(substring(text, range), u'\n')
+            || fences.known != std::numeric_limits<int>::max())
+            return false;
+        FenceMap now = CodeBodies::read(text, fenceLike);
+        if (now.known != fences.known || now.blocks.size() != fences.blocks.size())
+            return false;
+        for (size_t i = 0; i < now.blocks.size(); ++i) {
+            const CodeBody& a = now.blocks[i];
+            const CodeBody& b = fences.blocks[i];
+            if (a.opener != b.opener || a.end != b.end || a.codeStart != b.codeStart || a.depth != b.depth || a.column != b.column
+                || a.closed != b.closed || a.whole != b.whole || a.language.has_value() != b.language.has_value()
+                || (a.language && CodeHighlighter::canonicalName(*a.language) != CodeHighlighter::canonicalName(*b.language)))
+                return false;
+        }
+        fences = std::move(now);
+        return true;
+    }
+
     // Reads the fenced blocks afresh, as the block scanner reads the text.
     void readFences()
     {
@@ -772,8 +801,11 @@ struct MarkdownEditorCoordinator::Kept {
             // A fence that ends with its item or quotation ends elsewhere when a line of it no longer keeps it open.
             const bool lines = CodeBodies::update(fenceLike, storage->string(), e.range, e.delta);
             const bool ends = !fencesRead || !CodeBodies::keep(fences, storage->string(), e.range, e.delta);
-            fencesRead = fencesRead && !lines && !ends;
-            fenceLikeEdited = lines || ends || fenceLikeEdited;
+            // An edit of a fence line that leaves every block as it was (an opening
+            // fence's info string naming the same language) touches no fence.
+            const bool same = lines && !ends && !fenceLikeEdited && grids == false && fencesAlike(e.range);
+            fencesRead = fencesRead && (!lines || same) && !ends;
+            fenceLikeEdited = (lines && !same) || ends || fenceLikeEdited;
         }
         codeStates.edited(e.range, e.delta);
         // Both grids looked up move with the edit.
@@ -1161,7 +1193,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
 {
     using namespace RestyleWindow;
     using namespace ParagraphCuts;
-    if (restyleCodeLines(view, storage, changed, selection, bounds) || restyleCells(view, storage, changed, selection, bounds)
+    if (restyleOpeningFence(view, storage, changed, selection, bounds) || restyleCodeLines(view, storage, changed, selection, bounds)
+        || restyleCells(view, storage, changed, selection, bounds)
         || restyleIndentedCodeLines(view, storage, changed, selection, bounds))
         return true;
     Kept& kept = *kept_;
@@ -1526,6 +1559,30 @@ ChangedLines changedLines(U16View text, Range changed, Range bounds)
 }
 
 } // namespace
+
+bool MarkdownEditorCoordinator::restyleOpeningFence(TextView& view, TextStorage& storage, Range changed, Range selection,
+                                                    Range bounds)
+{
+    using namespace RestyleWindow;
+    Kept& kept = *kept_;
+    if (kept.fenceLikeEdited || !kept.fencesRead || kept.grids != false)
+        return false;
+    const U16View text = storage.string();
+    const auto [lo, n, first, last] = changedLines(text, changed, bounds);
+    // The changed line opens a block as before, in a language of the same name:
+    // its body, and everything around, reads as before; the line alone changed.
+    const std::optional<CodeBody> block = CodeBodies::openedAt(kept.fences, first);
+    if (!block || block->contained() || first < lo || block->codeStart != last || last > n
+        || nextLineStart(text, first) != last)
+        return false;
+    const std::optional<TextStorage> piece
+        = styledCodeLines(view, storage, first, Range::fromTo(last, nextLineStart(text, last)), selection);
+    if (!piece)
+        return false;
+    copyBack(*piece, first, storage, 0, last - first);
+    kept.readsAsBefore = last;
+    return true;
+}
 
 bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection,
                                                  Range bounds)
