@@ -706,6 +706,13 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         {u"```js x\nfoo /* a\nb */ bar\n```\n", 7, {{{7, 0}, u"y"}, {{9, 0}, u"\b"}, {{8, 0}, u"\b"}}},
         {u"~~~ sh\n~~~\n\n~~~sh\necho $x\n", 6, {{{6, 0}, u"ell"}, {{17, 0}, u"ell"}, {{12, 0}, u"x"}}},
         {u"- item\n  ```js\n  code /* a\n  */\n  ```\nafter\n", 14, {{{14, 0}, u"x"}, {{15, 0}, u"\b"}}},
+        // A line after an empty line under quoted pipe lines, a list, a fence: typed
+        // in, made an item and back, its empty line taken out and put back.
+        {u"> | a | b |\n> | c | d |\n\nAfter.\n", 30,
+         {{{30, 0}, u"x"}, {{31, 0}, u"\b"}, {{25, 0}, u"- "}, {{27, 0}, u"\b\b"}, {{25, 0}, u"\b"}, {{24, 0}, u"\n"},
+          {{25, 0}, u"> "}, {{27, 0}, u"\b\b"}, {{25, 0}, u"    "}, {{29, 0}, u"\b\b\b\b"}, {{25, 0}, u"==="}}},
+        {u"- a\n\n- b\n\nc\n", 8, {{{7, 0}, u"\b\b"}, {{6, 0}, u"x"}, {{6, 0}, u"- "}, {{12, 0}, u"y"}}},
+        {u"```\ncode\n\nAfter *a\n", 17, {{{17, 0}, u"x"}, {{12, 0}, u"```\n\n"}, {{22, 0}, u"*"}}},
     };
     for (const Replayed& c : cases)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text) << u8(c.steps.front().typed);

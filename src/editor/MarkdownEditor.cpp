@@ -1217,7 +1217,25 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     };
     const int first = std::max(lo, partStart(text, changed.location));
     const int last = changed.end() >= n ? n : std::min(n, partEnd(text, changed.end()));
-    int from = std::max(lo, back(first, 2));
+    // A first changed line that ends every block above it, and did so before the
+    // edit (a character of it that no edit touched, its first or its last, is
+    // styled as in a line of no list, quotation, note or code), changes nothing
+    // above: the stretch starts at it, with no line above to witness, rather than
+    // with a long block above that leaves it no place to start.
+    auto endsAbove = [&](int at) {
+        if (at <= lo || at >= n || !endsBlocksAbove(text, at) || looksLikeFence(text, at))
+            return false;
+        const int feed = nextLineStart(text, at) - 1;
+        if (feed <= at || text[size_t(feed)] != u'\n')
+            return false;
+        const auto untouched = [&](int i) { return !kept.dirty || !kept.dirty->contains(i); };
+        const int same = untouched(at) ? at : untouched(feed - 1) ? feed - 1 : -1;
+        if (same < 0 || opaqueAt(storage, same))
+            return false;
+        const ParagraphStyle* style = storage.paragraphStyle(same);
+        return style && style->headIndent == 0 && style->firstLineHeadIndent == 0 && style->textBlocks.empty();
+    };
+    int from = endsAbove(first) ? first : std::max(lo, back(first, 2));
     int to = std::min(n, forward(last, 2));
     // While no fence has changed, the text past an unindented fence reads as
     // before whatever the stretch holds: a stretch may end before one that opens
