@@ -713,6 +713,14 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
           {{25, 0}, u"> "}, {{27, 0}, u"\b\b"}, {{25, 0}, u"    "}, {{29, 0}, u"\b\b\b\b"}, {{25, 0}, u"==="}}},
         {u"- a\n\n- b\n\nc\n", 8, {{{7, 0}, u"\b\b"}, {{6, 0}, u"x"}, {{6, 0}, u"- "}, {{12, 0}, u"y"}}},
         {u"```\ncode\n\nAfter *a\n", 17, {{{17, 0}, u"x"}, {{12, 0}, u"```\n\n"}, {{22, 0}, u"*"}}},
+        // Notes defined one under another, one label twice: their text typed in, a
+        // label changed (the note it named left undefined, or defined still by the
+        // other line), a line taken out and typed again elsewhere, one in a fence.
+        {u"Text[^a] [^b] [^c] [^z].\n\n[^a]: one\n[^b]: two\n[^c]: three\n[^b]: again\n\nAfter.\n", 35,
+         {{{35, 0}, u"x"}, {{36, 0}, u"\b"}, {{29, 0}, u"z"}, {{30, 0}, u"\b"}, {{61, 0}, u"\bz"}, {{61, 0}, u"\bb"},
+          {{39, 0}, u"\by"}, {{39, 0}, u"\bb"}, {{26, 10}, u"\b"}, {{26, 0}, u"\b"}, {{60, 0}, u"[^a]: one\n"}, {{0, 0}, u"x"}}},
+        {u"See [^a] [^c].\n\n[^a]: one\n[^b]: two\n```\n[^c]: in code\n```\n[^d]: after\n", 35,
+         {{{35, 0}, u"x"}, {{29, 0}, u"\bc"}, {{43, 0}, u"\bd"}, {{61, 0}, u"\bc"}, {{19, 0}, u"\bz"}}},
     };
     for (const Replayed& c : cases)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text) << u8(c.steps.front().typed);

@@ -88,10 +88,17 @@ U16String markdownOf(const AttributedString& storage)
     return hasGrids(storage) ? TableGrid::serialize(storage) : storage.string();
 }
 
+// A line that reads as a reference or footnote definition, with the note's label
+// (normalised) when it defines a note and holds no line break but its last.
+struct DefinitionLine {
+    Range line;
+    std::optional<U16String> note;
+};
+
 // The lines of `text` from `from` to `to` that read as reference or footnote definitions.
-std::vector<Range> definitionLines(U16View text, int from, int to)
+std::vector<DefinitionLine> definitionLines(U16View text, int from, int to)
 {
-    std::vector<Range> out;
+    std::vector<DefinitionLine> out;
     for (int p = from; p < to;) {
         size_t q = size_t(p);
         while (q < size_t(to) && q < size_t(p) + 3 && text[q] == u' ')
@@ -99,8 +106,15 @@ std::vector<Range> definitionLines(U16View text, int from, int to)
         if (q < size_t(to) && text[q] == u'[') {
             const int next = RestyleWindow::nextLineStart(text, p);
             const U16View line = substring(text, Range::fromTo(p, next));
-            if (Footnote::parseDefinition(line) || ReferenceLink::parseDefinition(line))
-                out.push_back(Range::fromTo(p, next));
+            if (const auto note = Footnote::parseDefinition(line)) {
+                const bool single = std::ranges::none_of(line.substr(0, line.size() - (line.back() == u'\n')), [](char16_t c) {
+                    return c == u'\r' || c == 0x2028 || c == 0x2029 || c == 0x85 || c == u'\n';
+                });
+                out.push_back({Range::fromTo(p, next), single ? std::optional(Footnote::normalizedLabel(note->label))
+                                                              : std::nullopt});
+            } else if (ReferenceLink::parseDefinition(line)) {
+                out.push_back({Range::fromTo(p, next), std::nullopt});
+            }
         }
         // On to the next line start, not past `to` (a line may be long).
         const size_t feed = text.substr(0, size_t(to)).find(u'\n', size_t(p));
@@ -273,8 +287,11 @@ struct MarkdownEditorCoordinator::Kept {
         int viewWidth = -1;
     } fit;
     MarkdownSyntax::Definitions definitions;
-    std::vector<Range> definitionLines;
+    std::vector<DefinitionLine> definitionLines;
     bool definitionsTouched = false;
+    // The notes of the definition lines edits took out since the definitions were
+    // last checked, before any fence-like line: none for any other definition.
+    std::vector<std::optional<U16String>> definitionsGone;
     // The definitions of a whole styling made before the first restyle, while
     // nothing has changed since (see adoptStyled()).
     std::optional<MarkdownSyntax::Definitions> styled;
@@ -567,6 +584,40 @@ struct MarkdownEditorCoordinator::Kept {
         }
         fences = std::move(now);
         return true;
+    }
+
+    // Whether the definitions `found` in the stretch from `from` to `to` (less
+    // `elided`) leave the whole text's as they were: they define notes alone, before
+    // any fence-like line, outside grids, with the same labels as many times as the
+    // lines they replace (those the edits took out, and those the stretch held).
+    bool notesAsBefore(const std::vector<DefinitionLine>& found, int from, int to, Range elided) const
+    {
+        if (fenceLikeEdited || grids != false)
+            return false;
+        const int fence = fenceLike.empty() ? std::numeric_limits<int>::max() : fenceLike.front();
+        std::vector<U16String> before, after;
+        for (const std::optional<U16String>& note : definitionsGone) {
+            if (!note)
+                return false;
+            before.push_back(*note);
+        }
+        const auto first = std::lower_bound(definitionLines.begin(), definitionLines.end(), from,
+                                            [](const DefinitionLine& d, int at) { return d.line.location < at; });
+        for (auto d = first; d != definitionLines.end() && d->line.location < to; ++d) {
+            if (elided.contains(d->line.location))
+                continue;
+            if (!d->note || d->line.location >= fence)
+                return false;
+            before.push_back(*d->note);
+        }
+        for (const DefinitionLine& d : found) {
+            if (!d.note || d.line.end() > fence)
+                return false;
+            after.push_back(*d.note);
+        }
+        std::ranges::sort(before);
+        std::ranges::sort(after);
+        return before == after;
     }
 
     // Reads the fenced blocks afresh, as the block scanner reads the text.
@@ -876,7 +927,8 @@ struct MarkdownEditorCoordinator::Kept {
         dirty = dirty ? unionRange(Range::fromTo(map(dirty->location, e), map(dirty->end(), e)), e.range) : e.range;
         selection = Range::fromTo(map(selection.location, e), map(selection.end(), e));
         const int oldEnd = e.range.end() - e.delta;
-        std::erase_if(definitionLines, [&](Range& line) {
+        std::erase_if(definitionLines, [&](DefinitionLine& d) {
+            Range& line = d.line;
             if (line.end() < e.range.location)
                 return false;
             if (line.location > oldEnd) {
@@ -884,6 +936,7 @@ struct MarkdownEditorCoordinator::Kept {
                 return false;
             }
             definitionsTouched = true;
+            definitionsGone.push_back(fenceLike.empty() || line.location < fenceLike.front() ? d.note : std::nullopt);
             return true;
         });
     }
@@ -1065,6 +1118,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.width = availableWidth(view);
     kept.definitionLines = definitionLines(storage->string(), 0, storage->length());
     kept.definitionsTouched = false;
+    kept.definitionsGone.clear();
     kept.fenceLike = CodeBodies::fenceLikeLines(storage->string(), 0, storage->length());
     kept.fenceLikeEdited = false;
     settleCutsAhead(*storage, selection);
@@ -1493,30 +1547,33 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (headAgrees && tailAgrees) {
             // Definitions give meaning to references anywhere: a change to one, or
             // to the fences around one, is checked against the whole text.
-            std::vector<Range> found = definitionLines(text, from, elided.location);
+            std::vector<DefinitionLine> found = definitionLines(text, from, elided.location);
             if (elided.length > 0)
                 std::ranges::copy(definitionLines(text, elided.end(), to), std::back_inserter(found));
             bool mayChange = kept.definitionsTouched || grown;
             // A definition line that reads otherwise than before (a code or HTML
             // block's line once, or now) gains or loses its definition.
-            for (const Range& line : found)
-                mayChange = mayChange || overlaps(line, Range::fromTo(first, std::max(first + 1, last)))
-                    || !agrees(piece, offsetAt(line.location), storage, line);
+            for (const DefinitionLine& d : found)
+                mayChange = mayChange || overlaps(d.line, Range::fromTo(first, std::max(first + 1, last)))
+                    || !agrees(piece, offsetAt(d.line.location), storage, d.line);
             // A stretch that reached past its context on its own (over code) may hold a
             // fence or an HTML block that now takes its definitions in.
             if (!mayChange && !found.empty())
                 mayChange = runsOnWithin(text, from, to);
-            if (mayChange) {
+            if (mayChange && !(!grown && kept.notesAsBefore(found, from, to, elided))) {
                 if (!(wholeDefinitions(storage) == kept.definitions))
                     return false;
-                kept.definitionsTouched = false;
             }
-            std::erase_if(kept.definitionLines, [&](Range line) {
-                return line.location >= from && line.location < to && !elided.contains(line.location);
+            if (mayChange) {
+                kept.definitionsTouched = false;
+                kept.definitionsGone.clear();
+            }
+            std::erase_if(kept.definitionLines, [&](const DefinitionLine& d) {
+                return d.line.location >= from && d.line.location < to && !elided.contains(d.line.location);
             });
             kept.definitionLines.insert(
                 std::lower_bound(kept.definitionLines.begin(), kept.definitionLines.end(), from,
-                                 [](Range line, int at) { return line.location < at; }),
+                                 [](const DefinitionLine& d, int at) { return d.line.location < at; }),
                 found.begin(), found.end());
             copyBack(piece, offset, storage, int(head.size()), elided.location - offset);
             if (elided.length > 0)

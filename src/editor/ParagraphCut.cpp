@@ -95,10 +95,15 @@ bool blockEdge(U16View text, int start)
     // A piped line under a piped one may be a row of the table above, whose columns
     // line up over all its rows.
     const int previous = lineStart(text, start - 1);
-    if (TextOps::containsUnit(line, u'|') && TextOps::containsUnit(substring(text, Range::fromTo(previous, start)), u'|'))
+    const U16View above = substring(text, Range::fromTo(previous, start));
+    if (TextOps::containsUnit(line, u'|') && TextOps::containsUnit(above, u'|'))
         return false;
-    return MarkdownSyntax::matchList(line) || MarkdownSyntax::quoteLeader(line).depth > 0
-        || MarkdownSyntax::matchHeading(line);
+    if (MarkdownSyntax::matchList(line) || MarkdownSyntax::quoteLeader(line).depth > 0 || MarkdownSyntax::matchHeading(line))
+        return true;
+    // A note's definition under another: each is a block of one line, which no
+    // paragraph goes on over.
+    return line.front() == u'[' && above.front() == u'[' && Footnote::parseDefinition(line)
+        && Footnote::parseDefinition(above);
 }
 
 bool paragraphCut(const AttributedString& storage, int start)
