@@ -719,6 +719,14 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         {u"Text[^a] [^b] [^c] [^z].\n\n[^a]: one\n[^b]: two\n[^c]: three\n[^b]: again\n\nAfter.\n", 35,
          {{{35, 0}, u"x"}, {{36, 0}, u"\b"}, {{29, 0}, u"z"}, {{30, 0}, u"\b"}, {{61, 0}, u"\bz"}, {{61, 0}, u"\bb"},
           {{39, 0}, u"\by"}, {{39, 0}, u"\bb"}, {{26, 10}, u"\b"}, {{26, 0}, u"\b"}, {{60, 0}, u"[^a]: one\n"}, {{0, 0}, u"x"}}},
+        // Quoted lines of pipes: a delimiter row typed between them (the lines above
+        // and below become a table's), broken, mended and taken out; a code span's
+        // backtick; and edits in the rows of a quoted table.
+        {u"> | a | b |\n> | c | d |\n> | e | f |\n> | g | h |\n> | i | j |\n> | k | l |\n\nAfter.\n", 33,
+         {{{33, 0}, u"x"}, {{36, 0}, u"> | --- | --- |\n"}, {{40, 0}, u"x"}, {{41, 0}, u"\b"}, {{56, 0}, u"y"},
+          {{36, 16}, u"\b"}, {{62, 0}, u"`"}, {{50, 0}, u"`"}, {{5, 0}, u"z"}}},
+        {u"> | a | b |\n> | --- | --- |\n> | 1 | 2 |\n> | 3 | 4 |\n> | 5 | 6 |\n> | 7 | 8 |\n", 50,
+         {{{50, 0}, u"x"}, {{62, 0}, u"long cell"}, {{14, 0}, u"\b"}, {{14, 0}, u"-"}}},
         {u"See [^a] [^c].\n\n[^a]: one\n[^b]: two\n```\n[^c]: in code\n```\n[^d]: after\n", 35,
          {{{35, 0}, u"x"}, {{29, 0}, u"\bc"}, {{43, 0}, u"\bd"}, {{61, 0}, u"\bc"}, {{19, 0}, u"\bz"}}},
     };

@@ -125,6 +125,27 @@ std::vector<DefinitionLine> definitionLines(U16View text, int from, int to)
     return out;
 }
 
+// Whether the line at `at` is a block's edge but for the pipes on it and the line
+// above (see ParagraphCuts::blockEdge), which may make it a row of a table above it:
+// not where the storage shows neither as a table's line (the first pipe of each,
+// which no edit since touched, in no fixed-pitch font). Had an edit in a stretch
+// made them rows, the stretch's context lines would read otherwise than the storage has them.
+bool edgeOfPipedLines(const AttributedString& storage, const std::optional<Range>& dirty, int at)
+{
+    const U16View text = storage.string();
+    if (at <= 0 || at >= int(text.size()) || text[size_t(at - 1)] != u'\n' || !ParagraphCuts::blockEdge(text, at, false))
+        return false;
+    for (const int line : {RestyleWindow::lineStart(text, at - 1), at}) {
+        const int pipe = TextOps::findUnit(substring(text, Range::fromTo(line, RestyleWindow::nextLineStart(text, line))), u'|');
+        if (pipe < 0)
+            return false;
+        const Font* font = storage.attributes(line + pipe).font();
+        if (!font || font->isFixedPitch() || (dirty && dirty->contains(line + pipe)))
+            return false;
+    }
+    return true;
+}
+
 using ParagraphCuts::blockEdge;
 using ParagraphCuts::opaqueAt;
 using ParagraphCuts::paragraphCut;
@@ -1384,6 +1405,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
                 return &*it;
         return nullptr;
     };
+    auto pipedEdge = [&](int at) { return at > lo && at < n && edgeOfPipedLines(storage, kept.dirty, at); };
     ParagraphCut start{from};
     auto startsAt = [&](int at) {
         if (startsAfterFence(at)) {
@@ -1397,7 +1419,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         }
         if (opaqueAt(storage, at) || opaqueAt(storage, at - 1) || looksLikeFence(text, at))
             return false;
-        if (text[size_t(at - 1)] == u'\n' && blockEdge(text, at)) {
+        if (text[size_t(at - 1)] == u'\n' && (blockEdge(text, at) || pipedEdge(at))) {
             start = ParagraphCut{at};
             start.alert = alertGoingOn(storage, at);
             return true;
@@ -1420,7 +1442,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             return false;
         if (text[size_t(at - 1)] != u'\n')
             return lines.cutsAt(at);
-        return !looksLikeFence(text, at) && (blockEdge(text, at) || paragraphCut(storage, at));
+        return !looksLikeFence(text, at) && (blockEdge(text, at) || paragraphCut(storage, at) || pipedEdge(at));
     };
     bool grown = false;
     bool ranOn = false;
@@ -1507,7 +1529,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const bool midLine = to < n && text[size_t(to - 1)] != u'\n';
         // Ended among a grid's cells, it ends no paragraph: each cell is one of its own.
         const bool inGrid = to < n && cellAt(storage, to) && cellAt(storage, to - 1);
-        const bool inParagraph = to < n && !inGrid && (midLine || !blockEdge(text, to)) && !endsBeforeFence(to);
+        const bool inParagraph
+            = to < n && !inGrid && (midLine || !(blockEdge(text, to) || pipedEdge(to))) && !endsBeforeFence(to);
         // Delimiters left looking on past the end leave what follows as it was when
         // the text read the same there before the edit; anything else open, never.
         unsigned opened = 0;
@@ -2002,7 +2025,7 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
     int begin = sameLine ? last->at : lineStart(text, at);
     while (begin > lo && !(last && last->at >= begin)
            && (opaqueAt(storage, begin) || opaqueAt(storage, begin - 1) || looksLikeFence(text, begin)
-               || !blockEdge(text, begin))) {
+               || !(blockEdge(text, begin) || edgeOfPipedLines(storage, kept.dirty, begin)))) {
         // A stretch there starts in the grid above, after a few of its cells: no place is needed.
         if (kept.gridTailAt(begin, lo))
             return;
@@ -2089,7 +2112,7 @@ void MarkdownEditorCoordinator::settleCutsAhead(const TextStorage& storage, Rang
     const int limit = std::min(n, caret + 16384);
     int end = nextLineStart(text, caret);
     while (end < limit && !ParagraphCuts::opaqueAt(storage, end) && !looksLikeFence(text, end)
-           && !ParagraphCuts::blockEdge(text, end))
+           && !ParagraphCuts::blockEdge(text, end) && !edgeOfPipedLines(storage, kept_->dirty, end))
         end = nextLineStart(text, end);
     // A paragraph ending this near is read to its end at little cost.
     if (std::min(end, limit) - caret <= 8192)

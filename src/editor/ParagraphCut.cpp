@@ -79,7 +79,7 @@ bool indentedAfterEmptyLines(U16View text, int start)
 
 } // namespace
 
-bool blockEdge(U16View text, int start)
+bool blockEdge(U16View text, int start, bool pipesMakeRows)
 {
     // No run of plain lines, scanned as one for emphasis, goes on across it, and
     // the line is not indented (an indented line's meaning, such as which list
@@ -96,7 +96,7 @@ bool blockEdge(U16View text, int start)
     // line up over all its rows.
     const int previous = lineStart(text, start - 1);
     const U16View above = substring(text, Range::fromTo(previous, start));
-    if (TextOps::containsUnit(line, u'|') && TextOps::containsUnit(above, u'|'))
+    if (pipesMakeRows && TextOps::containsUnit(line, u'|') && TextOps::containsUnit(above, u'|'))
         return false;
     if (MarkdownSyntax::matchList(line) || MarkdownSyntax::quoteLeader(line).depth > 0 || MarkdownSyntax::matchHeading(line))
         return true;
