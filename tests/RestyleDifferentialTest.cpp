@@ -424,25 +424,40 @@ TEST(RestyleDifferential, ALineUnderALogGoingOnFromANestedItemFindsItsItem)
     ASSERT_EQ(typeAt(e, int(text.find(u"  indented")) - 5, u"v"), "");
 }
 
-// One list item that a whole log goes on from without indenting its lines: its
-// lines take the item's indent wherever they are restyled.
+// One list item that a whole log goes on from without indenting its lines, or
+// indented by one to three spaces, alone or in a loose list: its lines take the
+// item's indent wherever they are restyled.
 TEST(RestyleDifferential, AnItemContinuedByAPastedLogKeepsItsLinesInTheItem)
 {
-    differential::Editor e(u"Intro.\n\n- " + logLines(900) + u"\nAfter.\n");
-    const U16String& text = e.view().string();
-    const int middle = int(text.find(u" INFO ", text.size() / 2));
-    const int late = int(text.find(u" INFO ", text.size() - 3000));
-    for (const int at : {middle, late, middle + 3})
-        ASSERT_EQ(typeAt(e, at, u"x"), "") << at;
-    const int lineStart = int(text.find(u'\n', size_t(middle))) + 1;
-    for (const U16View typed : {U16View(u"- "), U16View(u"  "), U16View(u"\n"), U16View(u"# ")}) {
-        ASSERT_EQ(typeAt(e, lineStart, typed), "") << u8(typed);
-        ASSERT_EQ(typeAt(e, late, u"x"), "") << u8(typed);
-        ASSERT_EQ(deleteAt(e, lineStart, int(typed.size())), "") << u8(typed);
+    const U16String log = logLines(900);
+    U16String indented;
+    for (size_t at = 0, line = 0; at < log.size(); ++line) {
+        const size_t end = log.find(u'\n', at) + 1;
+        indented += (line % 7 == 3 ? u" " : line % 7 == 5 ? u"   " : u"  ") + log.substr(at, end - at);
+        at = end;
     }
-    std::mt19937 rng(700);
-    const std::vector<U16String> typed{u"x", u" ", u"*", u"`", u"[", u"]", u"\n", u"- ", u"  ", u"1. "};
-    EXPECT_EQ(editAtRandom(e, rng, 60, typed), "");
+    for (const U16String& item : {log, indented, indented + u"\n- a loose list\n"}) {
+        differential::Editor e(u"Intro.\n\n- " + item + u"\nAfter.\n");
+        const U16String& text = e.view().string();
+        const int middle = int(text.find(u" INFO ", text.size() / 2));
+        const int late = int(text.find(u" INFO ", text.size() - 3000));
+        for (const int at : {middle, late, middle + 3})
+            ASSERT_EQ(typeAt(e, at, u"x"), "") << at;
+        const int lineStart = int(text.find(u'\n', size_t(middle))) + 1;
+        for (const U16View typed : {U16View(u"- "), U16View(u"  "), U16View(u"\n"), U16View(u"# ")}) {
+            ASSERT_EQ(typeAt(e, lineStart, typed), "") << u8(typed);
+            ASSERT_EQ(typeAt(e, late, u"x"), "") << u8(typed);
+            ASSERT_EQ(deleteAt(e, lineStart, int(typed.size())), "") << u8(typed);
+        }
+        // A delimiter typed in the item's last line, which pairs far above.
+        const int last = int(text.rfind(u" INFO "));
+        ASSERT_EQ(typeAt(e, last, u"*"), "");
+        ASSERT_EQ(typeAt(e, middle, u"x"), "");
+        ASSERT_EQ(deleteAt(e, last, 1), "");
+        std::mt19937 rng(700);
+        const std::vector<U16String> typed{u"x", u" ", u"*", u"`", u"[", u"]", u"\n", u"- ", u"  ", u"1. "};
+        EXPECT_EQ(editAtRandom(e, rng, 60, typed), "") << u8(item.substr(0, 8));
+    }
 }
 
 } // namespace

@@ -47,6 +47,16 @@ bool plainWherever(U16View line)
         && !MarkdownSyntax::isThematicBreak(line) && !MarkdownSyntax::isSetextUnderline(line);
 }
 
+bool plainInParagraph(U16View line)
+{
+    // Up to three spaces leave a line's reading as it is at a paragraph's start; in a
+    // list item's paragraph the item, read before the place, says whose line it is.
+    size_t spaces = 0;
+    while (spaces < line.size() && spaces < 4 && line[spaces] == u' ')
+        ++spaces;
+    return spaces < 4 && plainWherever(line.substr(spaces));
+}
+
 bool emptyLineBefore(U16View text, int start)
 {
     if (start <= 0 || start > int(text.size()))
@@ -112,8 +122,8 @@ bool paragraphCut(const AttributedString& storage, int start)
     if (start <= 0 || start >= int(text.size()) || opaqueAt(storage, start) || opaqueAt(storage, start - 1))
         return false;
     const int previous = lineStart(text, start - 1);
-    return plainWherever(substring(text, Range::fromTo(previous, start)))
-        && plainWherever(substring(text, Range::fromTo(start, nextLineStart(text, start))));
+    return plainInParagraph(substring(text, Range::fromTo(previous, start)))
+        && plainInParagraph(substring(text, Range::fromTo(start, nextLineStart(text, start))));
 }
 
 bool midLineCut(const AttributedString& storage, int at)
@@ -186,7 +196,7 @@ int lazyItem(U16View text, int from, int to, int inherited)
         const U16View line = substring(text, Range::fromTo(start, end));
         if (MarkdownSyntax::matchList(line))
             return MarkdownSyntax::indentWidth(line) < 4 ? start : -1;
-        if (!plainWherever(line))
+        if (!plainInParagraph(line))
             return -1;
         if (start == from)
             return inherited;

@@ -55,6 +55,8 @@ bool cellAt(const AttributedString& storage, int index);
 bool opaqueAt(const AttributedString& storage, int index);
 // Whether a line reads as a plain line of a paragraph wherever it stands.
 bool plainWherever(U16View line);
+// The same after up to three spaces: a plain line inside a paragraph, a list item's one too.
+bool plainInParagraph(U16View line);
 // Whether the line before the one starting at `start` is empty as the block scanner
 // reads lines (any line terminator): the one line that ends every paragraph.
 bool emptyLineBefore(U16View text, int start);
