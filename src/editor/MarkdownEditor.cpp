@@ -609,12 +609,18 @@ struct MarkdownEditorCoordinator::Kept {
 
     // Whether the definitions `found` in the stretch from `from` to `to` (less
     // `elided`) leave the whole text's as they were: they define notes alone, before
-    // any fence-like line, outside grids, with the same labels as many times as the
-    // lines they replace (those the edits took out, and those the stretch held).
+    // any fence-like line, outside grid cells (the whole text's are read with the
+    // cells blanked), with the same labels as many times as the lines they replace
+    // (those the edits took out, and those the stretch held).
     bool notesAsBefore(const std::vector<DefinitionLine>& found, int from, int to, Range elided) const
     {
-        if (fenceLikeEdited || grids != false)
+        if (fenceLikeEdited || !grids)
             return false;
+        const auto inCell = [&](Range line) {
+            return *grids
+                && (ParagraphCuts::cellAt(*storage, line.location)
+                    || ParagraphCuts::cellAt(*storage, std::max(line.location, line.end() - 1)));
+        };
         const int fence = fenceLike.empty() ? std::numeric_limits<int>::max() : fenceLike.front();
         std::vector<U16String> before, after;
         for (const std::optional<U16String>& note : definitionsGone) {
@@ -627,12 +633,12 @@ struct MarkdownEditorCoordinator::Kept {
         for (auto d = first; d != definitionLines.end() && d->line.location < to; ++d) {
             if (elided.contains(d->line.location))
                 continue;
-            if (!d->note || d->line.location >= fence)
+            if (!d->note || d->line.location >= fence || inCell(d->line))
                 return false;
             before.push_back(*d->note);
         }
         for (const DefinitionLine& d : found) {
-            if (!d.note || d.line.end() > fence)
+            if (!d.note || d.line.end() > fence || inCell(d.line))
                 return false;
             after.push_back(*d.note);
         }
@@ -957,7 +963,11 @@ struct MarkdownEditorCoordinator::Kept {
                 return false;
             }
             definitionsTouched = true;
-            definitionsGone.push_back(fenceLike.empty() || line.location < fenceLike.front() ? d.note : std::nullopt);
+            const bool outsideCells = grids == false
+                || (storage && !ParagraphCuts::cellAt(*storage, line.location)
+                    && !ParagraphCuts::cellAt(*storage, std::max(line.location, line.end() - 1)));
+            definitionsGone.push_back((fenceLike.empty() || line.location < fenceLike.front()) && outsideCells ? d.note
+                                                                                                           : std::nullopt);
             return true;
         });
     }
