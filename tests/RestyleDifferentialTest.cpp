@@ -460,6 +460,47 @@ TEST(RestyleDifferential, AnItemContinuedByAPastedLogKeepsItsLinesInTheItem)
     }
 }
 
+// Long blocks of one kind, where a key restyles a few lines of the block: notes
+// defined one under another, quoted and unquoted lines of pipes that make no
+// table, a long fence, each with a paragraph under it; and a long table with a
+// fence, then a note, right under it. Random edits, then keys at the block's edges.
+TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
+{
+    U16String notes, pipes, code, rows;
+    for (int i = 0; i < 150; ++i) {
+        const U16String n = u16(std::to_string(i));
+        notes += u"[^n" + n + u"]: note *" + n + u"\n";
+        pipes += u"| cell " + n + u" | `value` |\n";
+        code += u"const x" + n + u" = 1; /* a\n";
+        rows += u"| row" + n + u" | 7 |\n";
+    }
+    U16String quoted;
+    for (size_t at = 0; at < pipes.size(); at = pipes.find(u'\n', at) + 1)
+        quoted += u"> " + pipes.substr(at, pipes.find(u'\n', at) + 1 - at);
+    const std::vector<U16String> texts{
+        u"See [^n1] and [^n7].\n\n" + notes + u"\nAfter.\n",
+        u"Intro.\n\n" + quoted + u"\nAfter the lines.\n",
+        u"Intro.\n\n" + pipes + u"\nAfter the lines.\n",
+        u"Intro.\n\n```js\n" + code + u"```\n\nAfter.\n",
+        u"# Figures\n\n| Name | Value |\n| --- | --- |\n" + rows + u"```js\ncode\n```\n[^1]: a note\nSee [^1].\n",
+    };
+    unsigned seed = 1000;
+    for (const U16String& text : texts) {
+        EXPECT_EQ(differential::run(text, seed++, 25), "") << u8(text.substr(0, 12));
+        differential::Editor e(text);
+        const U16String& s = e.view().string();
+        for (const U16View at : {U16View(u"\n```js"), U16View(u"After"), U16View(u"note *1\n"), U16View(u"a note")}) {
+            const size_t found = s.find(at);
+            if (found == U16String::npos)
+                continue;
+            const int end = int(s.find(u'\n', found + 1));
+            for (const U16View typed : {U16View(u"x"), U16View(u"*"), U16View(u" title"), U16View(u"`")})
+                ASSERT_EQ(typeAt(e, end, typed), "") << u8(at) << " " << u8(typed);
+            ASSERT_EQ(deleteAt(e, end - 3, 3), "") << u8(at);
+        }
+    }
+}
+
 } // namespace
 } // namespace velkin
 
