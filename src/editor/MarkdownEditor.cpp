@@ -652,7 +652,14 @@ struct MarkdownEditorCoordinator::Kept {
     {
         std::vector<int> scratch;
         const std::vector<int>& starts = readableFences(scratch);
-        fences = *grids ? CodeBodies::read(blockText(*storage), starts) : CodeBodies::read(storage->string(), starts);
+        fences = CodeBodies::read(storage->string(), starts);
+        // Only a block that ends with its item or quotation has lines read besides its
+        // fences, which lie outside the cells: without one the cells are never read,
+        // and the text need not be copied with them blanked.
+        if (*grids
+            && (fences.known != std::numeric_limits<int>::max()
+                || std::ranges::any_of(fences.blocks, [](const CodeBody& b) { return b.contained(); })))
+            fences = CodeBodies::read(blockText(*storage), starts);
         fencesRead = true;
     }
 
