@@ -3,6 +3,7 @@
 // in everything the window does.
 #include "app/ContentView.h"
 #include "app/DocumentWindow.h"
+#include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
 #include "platform/layout/LayoutManager.h"
 #include "platform/text/Utf.h"
@@ -53,11 +54,13 @@ struct OpenWindow {
         window->show();
         view = window->contentView()->textView();
         view->setFocus();
-        // The first restyle and the idle layout of the rest run before typing starts.
+        // The first restyle, the idle styling and layout of the rest run before typing
+        // starts, as in a window left open a while: keys then meet what they meet there.
         QElapsedTimer clock;
         clock.start();
         QApplication::processEvents();
-        while (!view->layoutManager()->isLayoutComplete() && clock.elapsed() < 120'000)
+        const MarkdownEditorCoordinator& styling = window->contentView()->editor()->coordinator();
+        while ((!view->layoutManager()->isLayoutComplete() || styling.unstyledFrom()) && clock.elapsed() < 120'000)
             QApplication::processEvents();
         const U16String& text = window->contentView()->text();
         size_t at = text.size() / 2;

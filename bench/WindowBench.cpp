@@ -104,6 +104,87 @@ BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, BulletedList2MB, &bench::bulletedList, 2
 BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, ListWithContinuations2MB, &bench::listWithContinuations, 2'000'000)
     ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
 
+// Long blocks of one kind, each with the places where a key should cost what
+// it changes, not what the block it stands in holds.
+U16String numbered(int count, U16View before, U16View after)
+{
+    U16String lines;
+    for (int i = 1; i <= count; ++i)
+        lines += U16String(before) + u16(std::to_string(i)) + U16String(after);
+    return lines;
+}
+U16String footnoteRun()
+{
+    U16String notes;
+    for (int i = 1; i <= 20'000; ++i)
+        notes += u"[^n" + u16(std::to_string(i)) + u"]: note " + u16(std::to_string(i)) + u"\n";
+    return notes;
+}
+U16String pipeLines(U16View marker)
+{
+    return u"Intro.\n\n" + numbered(40'000, U16String(marker) + u"| cell ", u" | value |\n") + u"\nAfter the lines.\n";
+}
+U16String pipeQuote() { return pipeLines(u"> "); }
+U16String pipeParagraph() { return pipeLines(u""); }
+U16String longItem() { return u"- item\n" + numbered(40'000, u"  line ", u" of the item\n") + u"after\n"; }
+U16String longFence() { return u"Intro.\n\n```js\n" + numbered(40'000, u"const x", u" = 1;\n") + u"```\n\nAfter.\n"; }
+U16String oneLongLine() { return u"Intro.\n\n" + bench::logOnOneLine(1'000'000) + u"\nAfter.\n"; }
+U16String tableRows(U16View under)
+{
+    return u"# Figures\n\n| Name | Value |\n| --- | --- |\n" + numbered(40'000, u"| row", u" | 7 |\n") + U16String(under);
+}
+U16String tableThenFence() { return tableRows(u"```js\ncode\n```\n"); }
+U16String tableThenFootnote() { return tableRows(u"[^1]: a note\n"); }
+
+// A character typed and taken back in turn right after the first `caretAfter`
+// (the last with `last`), or at `fraction` of the text when there is none.
+void BM_WindowKeystrokeAt(benchmark::State& state, U16String (*shape)(), const char16_t* caretAfter, bool last,
+                          double fraction)
+{
+    OpenWindow open(shape());
+    const U16String& now = open.window->contentView()->text();
+    const U16View after(caretAfter);
+    int at = int(double(now.size()) * fraction);
+    if (!after.empty()) {
+        const size_t found = last ? now.rfind(after) : now.find(after);
+        if (found == U16String::npos) {
+            state.SkipWithError("no place to type");
+            return;
+        }
+        at = int(found + after.size());
+    } else {
+        at = int(now.find(u' ', size_t(at)));
+    }
+    open.view->setSelectedRange({at, 0});
+    open.view->scrollRangeToVisible({at, 0});
+    QApplication::processEvents();
+    // The first change writes the whole text back once; it is not timed.
+    open.press(Qt::Key_X, QStringLiteral("x"));
+    open.press(Qt::Key_Backspace);
+    typeInTurn(state, open);
+}
+#define KEY_IN_A_LONG_BLOCK(name, shape, caretAfter, last, fraction)                                             \
+    BENCHMARK_CAPTURE(BM_WindowKeystrokeAt, name, shape, caretAfter, last, fraction)                              \
+        ->Unit(benchmark::kMillisecond)->Iterations(20)
+// 20,000 footnote definitions in a row, at the end of the first.
+KEY_IN_A_LONG_BLOCK(FootnotesFirstLineEnd, &footnoteRun, u"note 1", false, 0);
+// 40,000 lines of pipes without a delimiter row, quoted: the paragraph under
+// them, a line in the middle, the first line's text; then the same at top level.
+KEY_IN_A_LONG_BLOCK(PipeQuoteUnder, &pipeQuote, u"After", false, 0);
+KEY_IN_A_LONG_BLOCK(PipeQuoteMiddle, &pipeQuote, u"cell 20000", false, 0);
+KEY_IN_A_LONG_BLOCK(PipeQuoteFirst, &pipeQuote, u"> | cell", false, 0);
+KEY_IN_A_LONG_BLOCK(PipeLinesUnder, &pipeParagraph, u"After", false, 0);
+// A list item going on over 40,000 indented lines, at the unindented line after it.
+KEY_IN_A_LONG_BLOCK(LongItemAfter, &longItem, u"\nafter", false, 0);
+// A fenced block of 40,000 lines, in its opening fence's info string.
+KEY_IN_A_LONG_BLOCK(LongFenceInfo, &longFence, u"```js", false, 0);
+// One paragraph of a single 1 MB line, near its start and in its middle.
+KEY_IN_A_LONG_BLOCK(OneLineStart, &oneLongLine, u"", false, 0.01);
+KEY_IN_A_LONG_BLOCK(OneLineMiddle, &oneLongLine, u"", false, 0.5);
+// Right under a 40,000-row table: a fence's info string, a footnote definition.
+KEY_IN_A_LONG_BLOCK(TableThenFenceInfo, &tableThenFence, u"```js", true, 0);
+KEY_IN_A_LONG_BLOCK(TableThenFootnote, &tableThenFootnote, u"a note", true, 0);
+
 // The caret moved left, then right, in turn, by the arrow keys.
 void caretMove(benchmark::State& state, OpenWindow& open)
 {

@@ -424,25 +424,81 @@ TEST(RestyleDifferential, ALineUnderALogGoingOnFromANestedItemFindsItsItem)
     ASSERT_EQ(typeAt(e, int(text.find(u"  indented")) - 5, u"v"), "");
 }
 
-// One list item that a whole log goes on from without indenting its lines: its
-// lines take the item's indent wherever they are restyled.
+// One list item that a whole log goes on from without indenting its lines, or
+// indented by one to three spaces, alone or in a loose list: its lines take the
+// item's indent wherever they are restyled.
 TEST(RestyleDifferential, AnItemContinuedByAPastedLogKeepsItsLinesInTheItem)
 {
-    differential::Editor e(u"Intro.\n\n- " + logLines(900) + u"\nAfter.\n");
-    const U16String& text = e.view().string();
-    const int middle = int(text.find(u" INFO ", text.size() / 2));
-    const int late = int(text.find(u" INFO ", text.size() - 3000));
-    for (const int at : {middle, late, middle + 3})
-        ASSERT_EQ(typeAt(e, at, u"x"), "") << at;
-    const int lineStart = int(text.find(u'\n', size_t(middle))) + 1;
-    for (const U16View typed : {U16View(u"- "), U16View(u"  "), U16View(u"\n"), U16View(u"# ")}) {
-        ASSERT_EQ(typeAt(e, lineStart, typed), "") << u8(typed);
-        ASSERT_EQ(typeAt(e, late, u"x"), "") << u8(typed);
-        ASSERT_EQ(deleteAt(e, lineStart, int(typed.size())), "") << u8(typed);
+    const U16String log = logLines(900);
+    U16String indented;
+    for (size_t at = 0, line = 0; at < log.size(); ++line) {
+        const size_t end = log.find(u'\n', at) + 1;
+        indented += (line % 7 == 3 ? u" " : line % 7 == 5 ? u"   " : u"  ") + log.substr(at, end - at);
+        at = end;
     }
-    std::mt19937 rng(700);
-    const std::vector<U16String> typed{u"x", u" ", u"*", u"`", u"[", u"]", u"\n", u"- ", u"  ", u"1. "};
-    EXPECT_EQ(editAtRandom(e, rng, 60, typed), "");
+    for (const U16String& item : {log, indented, indented + u"\n- a loose list\n"}) {
+        differential::Editor e(u"Intro.\n\n- " + item + u"\nAfter.\n");
+        const U16String& text = e.view().string();
+        const int middle = int(text.find(u" INFO ", text.size() / 2));
+        const int late = int(text.find(u" INFO ", text.size() - 3000));
+        for (const int at : {middle, late, middle + 3})
+            ASSERT_EQ(typeAt(e, at, u"x"), "") << at;
+        const int lineStart = int(text.find(u'\n', size_t(middle))) + 1;
+        for (const U16View typed : {U16View(u"- "), U16View(u"  "), U16View(u"\n"), U16View(u"# ")}) {
+            ASSERT_EQ(typeAt(e, lineStart, typed), "") << u8(typed);
+            ASSERT_EQ(typeAt(e, late, u"x"), "") << u8(typed);
+            ASSERT_EQ(deleteAt(e, lineStart, int(typed.size())), "") << u8(typed);
+        }
+        // A delimiter typed in the item's last line, which pairs far above.
+        const int last = int(text.rfind(u" INFO "));
+        ASSERT_EQ(typeAt(e, last, u"*"), "");
+        ASSERT_EQ(typeAt(e, middle, u"x"), "");
+        ASSERT_EQ(deleteAt(e, last, 1), "");
+        std::mt19937 rng(700);
+        const std::vector<U16String> typed{u"x", u" ", u"*", u"`", u"[", u"]", u"\n", u"- ", u"  ", u"1. "};
+        EXPECT_EQ(editAtRandom(e, rng, 60, typed), "") << u8(item.substr(0, 8));
+    }
+}
+
+// Long blocks of one kind, where a key restyles a few lines of the block: notes
+// defined one under another, quoted and unquoted lines of pipes that make no
+// table, a long fence, each with a paragraph under it; and a long table with a
+// fence, then a note, right under it. Random edits, then keys at the block's edges.
+TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
+{
+    U16String notes, pipes, code, rows;
+    for (int i = 0; i < 150; ++i) {
+        const U16String n = u16(std::to_string(i));
+        notes += u"[^n" + n + u"]: note *" + n + u"\n";
+        pipes += u"| cell " + n + u" | `value` |\n";
+        code += u"const x" + n + u" = 1; /* a\n";
+        rows += u"| row" + n + u" | 7 |\n";
+    }
+    U16String quoted;
+    for (size_t at = 0; at < pipes.size(); at = pipes.find(u'\n', at) + 1)
+        quoted += u"> " + pipes.substr(at, pipes.find(u'\n', at) + 1 - at);
+    const std::vector<U16String> texts{
+        u"See [^n1] and [^n7].\n\n" + notes + u"\nAfter.\n",
+        u"Intro.\n\n" + quoted + u"\nAfter the lines.\n",
+        u"Intro.\n\n" + pipes + u"\nAfter the lines.\n",
+        u"Intro.\n\n```js\n" + code + u"```\n\nAfter.\n",
+        u"# Figures\n\n| Name | Value |\n| --- | --- |\n" + rows + u"```js\ncode\n```\n[^1]: a note\nSee [^1].\n",
+    };
+    unsigned seed = 1000;
+    for (const U16String& text : texts) {
+        EXPECT_EQ(differential::run(text, seed++, 25), "") << u8(text.substr(0, 12));
+        differential::Editor e(text);
+        const U16String& s = e.view().string();
+        for (const U16View at : {U16View(u"\n```js"), U16View(u"After"), U16View(u"note *1\n"), U16View(u"a note")}) {
+            const size_t found = s.find(at);
+            if (found == U16String::npos)
+                continue;
+            const int end = int(s.find(u'\n', found + 1));
+            for (const U16View typed : {U16View(u"x"), U16View(u"*"), U16View(u" title"), U16View(u"`")})
+                ASSERT_EQ(typeAt(e, end, typed), "") << u8(at) << " " << u8(typed);
+            ASSERT_EQ(deleteAt(e, end - 3, 3), "") << u8(at);
+        }
+    }
 }
 
 } // namespace
@@ -696,6 +752,39 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         // Spaces taken from a line under a nested item, past an empty line, make it a
         // paragraph of the outer item (caret after the third space, two Backspaces).
         {u"* \n\n\n  * \n    [\n\n* ", 13, {{{13, 0}, u"\b\b"}}},
+        // An opening fence's info string: another name of the same language, words
+        // after it, another language, a backtick that unmakes the fence, the line
+        // feed after it taken out (its body's first line joins it), no body, no
+        // closing fence, in a list item.
+        {u"Intro.\n\n```js\nconst a = 1; /* open\nstill */ b\n```\n\nAfter.\n", 13,
+         {{{13, 0}, u"x"}, {{14, 0}, u"\b"}, {{13, 0}, u" title"}, {{19, 0}, u"\b\b\b\b\b\b"}, {{13, 0}, u"\b\bpy"},
+          {{13, 0}, u"\b\bjs"}, {{13, 0}, u"`"}, {{14, 0}, u"\b"}, {{14, 0}, u"\b"}}},
+        {u"```js x\nfoo /* a\nb */ bar\n```\n", 7, {{{7, 0}, u"y"}, {{9, 0}, u"\b"}, {{8, 0}, u"\b"}}},
+        {u"~~~ sh\n~~~\n\n~~~sh\necho $x\n", 6, {{{6, 0}, u"ell"}, {{17, 0}, u"ell"}, {{12, 0}, u"x"}}},
+        {u"- item\n  ```js\n  code /* a\n  */\n  ```\nafter\n", 14, {{{14, 0}, u"x"}, {{15, 0}, u"\b"}}},
+        // A line after an empty line under quoted pipe lines, a list, a fence: typed
+        // in, made an item and back, its empty line taken out and put back.
+        {u"> | a | b |\n> | c | d |\n\nAfter.\n", 30,
+         {{{30, 0}, u"x"}, {{31, 0}, u"\b"}, {{25, 0}, u"- "}, {{27, 0}, u"\b\b"}, {{25, 0}, u"\b"}, {{24, 0}, u"\n"},
+          {{25, 0}, u"> "}, {{27, 0}, u"\b\b"}, {{25, 0}, u"    "}, {{29, 0}, u"\b\b\b\b"}, {{25, 0}, u"==="}}},
+        {u"- a\n\n- b\n\nc\n", 8, {{{7, 0}, u"\b\b"}, {{6, 0}, u"x"}, {{6, 0}, u"- "}, {{12, 0}, u"y"}}},
+        {u"```\ncode\n\nAfter *a\n", 17, {{{17, 0}, u"x"}, {{12, 0}, u"```\n\n"}, {{22, 0}, u"*"}}},
+        // Notes defined one under another, one label twice: their text typed in, a
+        // label changed (the note it named left undefined, or defined still by the
+        // other line), a line taken out and typed again elsewhere, one in a fence.
+        {u"Text[^a] [^b] [^c] [^z].\n\n[^a]: one\n[^b]: two\n[^c]: three\n[^b]: again\n\nAfter.\n", 35,
+         {{{35, 0}, u"x"}, {{36, 0}, u"\b"}, {{29, 0}, u"z"}, {{30, 0}, u"\b"}, {{61, 0}, u"\bz"}, {{61, 0}, u"\bb"},
+          {{39, 0}, u"\by"}, {{39, 0}, u"\bb"}, {{26, 10}, u"\b"}, {{26, 0}, u"\b"}, {{60, 0}, u"[^a]: one\n"}, {{0, 0}, u"x"}}},
+        // Quoted lines of pipes: a delimiter row typed between them (the lines above
+        // and below become a table's), broken, mended and taken out; a code span's
+        // backtick; and edits in the rows of a quoted table.
+        {u"> | a | b |\n> | c | d |\n> | e | f |\n> | g | h |\n> | i | j |\n> | k | l |\n\nAfter.\n", 33,
+         {{{33, 0}, u"x"}, {{36, 0}, u"> | --- | --- |\n"}, {{40, 0}, u"x"}, {{41, 0}, u"\b"}, {{56, 0}, u"y"},
+          {{36, 16}, u"\b"}, {{62, 0}, u"`"}, {{50, 0}, u"`"}, {{5, 0}, u"z"}}},
+        {u"> | a | b |\n> | --- | --- |\n> | 1 | 2 |\n> | 3 | 4 |\n> | 5 | 6 |\n> | 7 | 8 |\n", 50,
+         {{{50, 0}, u"x"}, {{62, 0}, u"long cell"}, {{14, 0}, u"\b"}, {{14, 0}, u"-"}}},
+        {u"See [^a] [^c].\n\n[^a]: one\n[^b]: two\n```\n[^c]: in code\n```\n[^d]: after\n", 35,
+         {{{35, 0}, u"x"}, {{29, 0}, u"\bc"}, {{43, 0}, u"\bd"}, {{61, 0}, u"\bc"}, {{19, 0}, u"\bz"}}},
     };
     for (const Replayed& c : cases)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text) << u8(c.steps.front().typed);

@@ -201,7 +201,7 @@ FenceMap read(U16View text, const std::vector<int>& starts)
             }
             if (rec.opens) {
                 open = CodeBody{start, n, rec.quoted ? std::nullopt : rec.language, reader.openDepth(),
-                                rec.listed ? reader.openColumn() : -1, false, single};
+                                rec.listed ? reader.openColumn() : -1, false, single, next};
                 const int indent = MarkdownSyntax::indentWidth(afterLeaders(piece, open->depth).value_or(piece));
                 undecided = !rec.listed && indent >= 2;
                 if (undecided)
@@ -239,8 +239,12 @@ bool keep(FenceMap& map, U16View text, Range range, int delta)
         if (block.opener > oldEnd) {
             block.opener += delta;
             block.end += delta;
+            block.codeStart += delta;
             continue;
         }
+        block.codeStart = block.codeStart >= oldEnd ? block.codeStart + delta
+            : block.codeStart > range.location    ? std::min(block.codeStart, range.end())
+                                                  : block.codeStart;
         // The change is in the block, or on its last line: past its opening line (a
         // fence-like line, which the caller watches), before the line it ended at.
         const bool toTheEnd = !block.closed && block.end == int(text.size()) - delta;

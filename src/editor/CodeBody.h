@@ -26,6 +26,7 @@ struct CodeBody {
     int column = -1;
     bool closed = false;  // ended by its closing fence
     bool whole = true;    // its fence lines (and the line it ended at) are single lines to the block scanner
+    int codeStart = 0;    // the start of the line after the opening fence's
 
     bool contained() const { return depth > 0 || column >= 0; }
 };

@@ -88,10 +88,17 @@ U16String markdownOf(const AttributedString& storage)
     return hasGrids(storage) ? TableGrid::serialize(storage) : storage.string();
 }
 
+// A line that reads as a reference or footnote definition, with the note's label
+// (normalised) when it defines a note and holds no line break but its last.
+struct DefinitionLine {
+    Range line;
+    std::optional<U16String> note;
+};
+
 // The lines of `text` from `from` to `to` that read as reference or footnote definitions.
-std::vector<Range> definitionLines(U16View text, int from, int to)
+std::vector<DefinitionLine> definitionLines(U16View text, int from, int to)
 {
-    std::vector<Range> out;
+    std::vector<DefinitionLine> out;
     for (int p = from; p < to;) {
         size_t q = size_t(p);
         while (q < size_t(to) && q < size_t(p) + 3 && text[q] == u' ')
@@ -99,8 +106,15 @@ std::vector<Range> definitionLines(U16View text, int from, int to)
         if (q < size_t(to) && text[q] == u'[') {
             const int next = RestyleWindow::nextLineStart(text, p);
             const U16View line = substring(text, Range::fromTo(p, next));
-            if (Footnote::parseDefinition(line) || ReferenceLink::parseDefinition(line))
-                out.push_back(Range::fromTo(p, next));
+            if (const auto note = Footnote::parseDefinition(line)) {
+                const bool single = std::ranges::none_of(line.substr(0, line.size() - (line.back() == u'\n')), [](char16_t c) {
+                    return c == u'\r' || c == 0x2028 || c == 0x2029 || c == 0x85 || c == u'\n';
+                });
+                out.push_back({Range::fromTo(p, next), single ? std::optional(Footnote::normalizedLabel(note->label))
+                                                              : std::nullopt});
+            } else if (ReferenceLink::parseDefinition(line)) {
+                out.push_back({Range::fromTo(p, next), std::nullopt});
+            }
         }
         // On to the next line start, not past `to` (a line may be long).
         const size_t feed = text.substr(0, size_t(to)).find(u'\n', size_t(p));
@@ -109,6 +123,27 @@ std::vector<Range> definitionLines(U16View text, int from, int to)
         p = int(feed) + 1;
     }
     return out;
+}
+
+// Whether the line at `at` is a block's edge but for the pipes on it and the line
+// above (see ParagraphCuts::blockEdge), which may make it a row of a table above it:
+// not where the storage shows neither as a table's line (the first pipe of each,
+// which no edit since touched, in no fixed-pitch font). Had an edit in a stretch
+// made them rows, the stretch's context lines would read otherwise than the storage has them.
+bool edgeOfPipedLines(const AttributedString& storage, const std::optional<Range>& dirty, int at)
+{
+    const U16View text = storage.string();
+    if (at <= 0 || at >= int(text.size()) || text[size_t(at - 1)] != u'\n' || !ParagraphCuts::blockEdge(text, at, false))
+        return false;
+    for (const int line : {RestyleWindow::lineStart(text, at - 1), at}) {
+        const int pipe = TextOps::findUnit(substring(text, Range::fromTo(line, RestyleWindow::nextLineStart(text, line))), u'|');
+        if (pipe < 0)
+            return false;
+        const Font* font = storage.attributes(line + pipe).font();
+        if (!font || font->isFixedPitch() || (dirty && dirty->contains(line + pipe)))
+            return false;
+    }
+    return true;
 }
 
 using ParagraphCuts::blockEdge;
@@ -273,8 +308,11 @@ struct MarkdownEditorCoordinator::Kept {
         int viewWidth = -1;
     } fit;
     MarkdownSyntax::Definitions definitions;
-    std::vector<Range> definitionLines;
+    std::vector<DefinitionLine> definitionLines;
     bool definitionsTouched = false;
+    // The notes of the definition lines edits took out since the definitions were
+    // last checked, before any fence-like line: none for any other definition.
+    std::vector<std::optional<U16String>> definitionsGone;
     // The definitions of a whole styling made before the first restyle, while
     // nothing has changed since (see adoptStyled()).
     std::optional<MarkdownSyntax::Definitions> styled;
@@ -540,12 +578,88 @@ struct MarkdownEditorCoordinator::Kept {
         return scratch;
     }
 
+    // Whether the fence lines, one of them changed over `range`, read as the kept
+    // blocks (already moved over the change) say, each in a language of the same
+    // name: then they take the blocks read now.
+    bool fencesAlike(Range range)
+    {
+        const U16View text = storage->string();
+        // One line changed, the opening fence of a block that does not end with an
+        // item or quotation, and the lines after it as they were (its body starts
+        // where it started).
+        const int line = RestyleWindow::lineStart(text, range.location);
+        const std::optional<CodeBody> block = CodeBodies::openedAt(fences, line);
+        if (!block || block->contained() || TextOps::containsUnit(substring(text, range), u'\n')
+            || fences.known != std::numeric_limits<int>::max())
+            return false;
+        FenceMap now = CodeBodies::read(text, fenceLike);
+        if (now.known != fences.known || now.blocks.size() != fences.blocks.size())
+            return false;
+        for (size_t i = 0; i < now.blocks.size(); ++i) {
+            const CodeBody& a = now.blocks[i];
+            const CodeBody& b = fences.blocks[i];
+            if (a.opener != b.opener || a.end != b.end || a.codeStart != b.codeStart || a.depth != b.depth || a.column != b.column
+                || a.closed != b.closed || a.whole != b.whole || a.language.has_value() != b.language.has_value()
+                || (a.language && CodeHighlighter::canonicalName(*a.language) != CodeHighlighter::canonicalName(*b.language)))
+                return false;
+        }
+        fences = std::move(now);
+        return true;
+    }
+
+    // Whether the definitions `found` in the stretch from `from` to `to` (less
+    // `elided`) leave the whole text's as they were: they define notes alone, before
+    // any fence-like line, outside grid cells (the whole text's are read with the
+    // cells blanked), with the same labels as many times as the lines they replace
+    // (those the edits took out, and those the stretch held).
+    bool notesAsBefore(const std::vector<DefinitionLine>& found, int from, int to, Range elided) const
+    {
+        if (fenceLikeEdited || !grids)
+            return false;
+        const auto inCell = [&](Range line) {
+            return *grids
+                && (ParagraphCuts::cellAt(*storage, line.location)
+                    || ParagraphCuts::cellAt(*storage, std::max(line.location, line.end() - 1)));
+        };
+        const int fence = fenceLike.empty() ? std::numeric_limits<int>::max() : fenceLike.front();
+        std::vector<U16String> before, after;
+        for (const std::optional<U16String>& note : definitionsGone) {
+            if (!note)
+                return false;
+            before.push_back(*note);
+        }
+        const auto first = std::lower_bound(definitionLines.begin(), definitionLines.end(), from,
+                                            [](const DefinitionLine& d, int at) { return d.line.location < at; });
+        for (auto d = first; d != definitionLines.end() && d->line.location < to; ++d) {
+            if (elided.contains(d->line.location))
+                continue;
+            if (!d->note || d->line.location >= fence || inCell(d->line))
+                return false;
+            before.push_back(*d->note);
+        }
+        for (const DefinitionLine& d : found) {
+            if (!d.note || d.line.end() > fence || inCell(d.line))
+                return false;
+            after.push_back(*d.note);
+        }
+        std::ranges::sort(before);
+        std::ranges::sort(after);
+        return before == after;
+    }
+
     // Reads the fenced blocks afresh, as the block scanner reads the text.
     void readFences()
     {
         std::vector<int> scratch;
         const std::vector<int>& starts = readableFences(scratch);
-        fences = *grids ? CodeBodies::read(blockText(*storage), starts) : CodeBodies::read(storage->string(), starts);
+        fences = CodeBodies::read(storage->string(), starts);
+        // Only a block that ends with its item or quotation has lines read besides its
+        // fences, which lie outside the cells: without one the cells are never read,
+        // and the text need not be copied with them blanked.
+        if (*grids
+            && (fences.known != std::numeric_limits<int>::max()
+                || std::ranges::any_of(fences.blocks, [](const CodeBody& b) { return b.contained(); })))
+            fences = CodeBodies::read(blockText(*storage), starts);
         fencesRead = true;
     }
 
@@ -779,8 +893,11 @@ struct MarkdownEditorCoordinator::Kept {
             // A fence that ends with its item or quotation ends elsewhere when a line of it no longer keeps it open.
             const bool lines = CodeBodies::update(fenceLike, storage->string(), e.range, e.delta);
             const bool ends = !fencesRead || !CodeBodies::keep(fences, storage->string(), e.range, e.delta);
-            fencesRead = fencesRead && !lines && !ends;
-            fenceLikeEdited = lines || ends || fenceLikeEdited;
+            // An edit of a fence line that leaves every block as it was (an opening
+            // fence's info string naming the same language) touches no fence.
+            const bool same = lines && !ends && !fenceLikeEdited && grids == false && fencesAlike(e.range);
+            fencesRead = fencesRead && (!lines || same) && !ends;
+            fenceLikeEdited = (lines && !same) || ends || fenceLikeEdited;
         }
         codeStates.edited(e.range, e.delta);
         // Both grids looked up move with the edit.
@@ -851,7 +968,8 @@ struct MarkdownEditorCoordinator::Kept {
         dirty = dirty ? unionRange(Range::fromTo(map(dirty->location, e), map(dirty->end(), e)), e.range) : e.range;
         selection = Range::fromTo(map(selection.location, e), map(selection.end(), e));
         const int oldEnd = e.range.end() - e.delta;
-        std::erase_if(definitionLines, [&](Range& line) {
+        std::erase_if(definitionLines, [&](DefinitionLine& d) {
+            Range& line = d.line;
             if (line.end() < e.range.location)
                 return false;
             if (line.location > oldEnd) {
@@ -859,6 +977,11 @@ struct MarkdownEditorCoordinator::Kept {
                 return false;
             }
             definitionsTouched = true;
+            const bool outsideCells = grids == false
+                || (storage && !ParagraphCuts::cellAt(*storage, line.location)
+                    && !ParagraphCuts::cellAt(*storage, std::max(line.location, line.end() - 1)));
+            definitionsGone.push_back((fenceLike.empty() || line.location < fenceLike.front()) && outsideCells ? d.note
+                                                                                                           : std::nullopt);
             return true;
         });
     }
@@ -1040,6 +1163,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.width = availableWidth(view);
     kept.definitionLines = definitionLines(storage->string(), 0, storage->length());
     kept.definitionsTouched = false;
+    kept.definitionsGone.clear();
     kept.fenceLike = CodeBodies::fenceLikeLines(storage->string(), 0, storage->length());
     kept.fenceLikeEdited = false;
     settleCutsAhead(*storage, selection);
@@ -1168,7 +1292,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
 {
     using namespace RestyleWindow;
     using namespace ParagraphCuts;
-    if (restyleCodeLines(view, storage, changed, selection, bounds) || restyleCells(view, storage, changed, selection, bounds)
+    if (restyleOpeningFence(view, storage, changed, selection, bounds) || restyleCodeLines(view, storage, changed, selection, bounds)
+        || restyleCells(view, storage, changed, selection, bounds)
         || restyleIndentedCodeLines(view, storage, changed, selection, bounds))
         return true;
     Kept& kept = *kept_;
@@ -1191,7 +1316,25 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     };
     const int first = std::max(lo, partStart(text, changed.location));
     const int last = changed.end() >= n ? n : std::min(n, partEnd(text, changed.end()));
-    int from = std::max(lo, back(first, 2));
+    // A first changed line that ends every block above it, and did so before the
+    // edit (a character of it that no edit touched, its first or its last, is
+    // styled as in a line of no list, quotation, note or code), changes nothing
+    // above: the stretch starts at it, with no line above to witness, rather than
+    // with a long block above that leaves it no place to start.
+    auto endsAbove = [&](int at) {
+        if (at <= lo || at >= n || !endsBlocksAbove(text, at) || looksLikeFence(text, at))
+            return false;
+        const int feed = nextLineStart(text, at) - 1;
+        if (feed <= at || text[size_t(feed)] != u'\n')
+            return false;
+        const auto untouched = [&](int i) { return !kept.dirty || !kept.dirty->contains(i); };
+        const int same = untouched(at) ? at : untouched(feed - 1) ? feed - 1 : -1;
+        if (same < 0 || opaqueAt(storage, same))
+            return false;
+        const ParagraphStyle* style = storage.paragraphStyle(same);
+        return style && style->headIndent == 0 && style->firstLineHeadIndent == 0 && style->textBlocks.empty();
+    };
+    int from = endsAbove(first) ? first : std::max(lo, back(first, 2));
     int to = std::min(n, forward(last, 2));
     // While no fence has changed, the text past an unindented fence reads as
     // before whatever the stretch holds: a stretch may end before one that opens
@@ -1286,6 +1429,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
                 return &*it;
         return nullptr;
     };
+    auto pipedEdge = [&](int at) { return at > lo && at < n && edgeOfPipedLines(storage, kept.dirty, at); };
     ParagraphCut start{from};
     auto startsAt = [&](int at) {
         if (startsAfterFence(at)) {
@@ -1299,7 +1443,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         }
         if (opaqueAt(storage, at) || opaqueAt(storage, at - 1) || looksLikeFence(text, at))
             return false;
-        if (text[size_t(at - 1)] == u'\n' && blockEdge(text, at)) {
+        if (text[size_t(at - 1)] == u'\n' && (blockEdge(text, at) || pipedEdge(at))) {
             start = ParagraphCut{at};
             start.alert = alertGoingOn(storage, at);
             return true;
@@ -1322,7 +1466,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             return false;
         if (text[size_t(at - 1)] != u'\n')
             return lines.cutsAt(at);
-        return !looksLikeFence(text, at) && (blockEdge(text, at) || paragraphCut(storage, at));
+        return !looksLikeFence(text, at) && (blockEdge(text, at) || paragraphCut(storage, at) || pipedEdge(at));
     };
     bool grown = false;
     bool ranOn = false;
@@ -1409,7 +1553,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const bool midLine = to < n && text[size_t(to - 1)] != u'\n';
         // Ended among a grid's cells, it ends no paragraph: each cell is one of its own.
         const bool inGrid = to < n && cellAt(storage, to) && cellAt(storage, to - 1);
-        const bool inParagraph = to < n && !inGrid && (midLine || !blockEdge(text, to)) && !endsBeforeFence(to);
+        const bool inParagraph
+            = to < n && !inGrid && (midLine || !(blockEdge(text, to) || pipedEdge(to))) && !endsBeforeFence(to);
         // Delimiters left looking on past the end leave what follows as it was when
         // the text read the same there before the edit; anything else open, never.
         unsigned opened = 0;
@@ -1449,30 +1594,33 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (headAgrees && tailAgrees) {
             // Definitions give meaning to references anywhere: a change to one, or
             // to the fences around one, is checked against the whole text.
-            std::vector<Range> found = definitionLines(text, from, elided.location);
+            std::vector<DefinitionLine> found = definitionLines(text, from, elided.location);
             if (elided.length > 0)
                 std::ranges::copy(definitionLines(text, elided.end(), to), std::back_inserter(found));
             bool mayChange = kept.definitionsTouched || grown;
             // A definition line that reads otherwise than before (a code or HTML
             // block's line once, or now) gains or loses its definition.
-            for (const Range& line : found)
-                mayChange = mayChange || overlaps(line, Range::fromTo(first, std::max(first + 1, last)))
-                    || !agrees(piece, offsetAt(line.location), storage, line);
+            for (const DefinitionLine& d : found)
+                mayChange = mayChange || overlaps(d.line, Range::fromTo(first, std::max(first + 1, last)))
+                    || !agrees(piece, offsetAt(d.line.location), storage, d.line);
             // A stretch that reached past its context on its own (over code) may hold a
             // fence or an HTML block that now takes its definitions in.
             if (!mayChange && !found.empty())
                 mayChange = runsOnWithin(text, from, to);
-            if (mayChange) {
+            if (mayChange && !(!grown && kept.notesAsBefore(found, from, to, elided))) {
                 if (!(wholeDefinitions(storage) == kept.definitions))
                     return false;
-                kept.definitionsTouched = false;
             }
-            std::erase_if(kept.definitionLines, [&](Range line) {
-                return line.location >= from && line.location < to && !elided.contains(line.location);
+            if (mayChange) {
+                kept.definitionsTouched = false;
+                kept.definitionsGone.clear();
+            }
+            std::erase_if(kept.definitionLines, [&](const DefinitionLine& d) {
+                return d.line.location >= from && d.line.location < to && !elided.contains(d.line.location);
             });
             kept.definitionLines.insert(
                 std::lower_bound(kept.definitionLines.begin(), kept.definitionLines.end(), from,
-                                 [](Range line, int at) { return line.location < at; }),
+                                 [](const DefinitionLine& d, int at) { return d.line.location < at; }),
                 found.begin(), found.end());
             copyBack(piece, offset, storage, int(head.size()), elided.location - offset);
             if (elided.length > 0)
@@ -1533,6 +1681,30 @@ ChangedLines changedLines(U16View text, Range changed, Range bounds)
 }
 
 } // namespace
+
+bool MarkdownEditorCoordinator::restyleOpeningFence(TextView& view, TextStorage& storage, Range changed, Range selection,
+                                                    Range bounds)
+{
+    using namespace RestyleWindow;
+    Kept& kept = *kept_;
+    if (kept.fenceLikeEdited || !kept.fencesRead || kept.grids != false)
+        return false;
+    const U16View text = storage.string();
+    const auto [lo, n, first, last] = changedLines(text, changed, bounds);
+    // The changed line opens a block as before, in a language of the same name:
+    // its body, and everything around, reads as before; the line alone changed.
+    const std::optional<CodeBody> block = CodeBodies::openedAt(kept.fences, first);
+    if (!block || block->contained() || first < lo || block->codeStart != last || last > n
+        || nextLineStart(text, first) != last)
+        return false;
+    const std::optional<TextStorage> piece
+        = styledCodeLines(view, storage, first, Range::fromTo(last, nextLineStart(text, last)), selection);
+    if (!piece)
+        return false;
+    copyBack(*piece, first, storage, 0, last - first);
+    kept.readsAsBefore = last;
+    return true;
+}
 
 bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection,
                                                  Range bounds)
@@ -1877,7 +2049,7 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
     int begin = sameLine ? last->at : lineStart(text, at);
     while (begin > lo && !(last && last->at >= begin)
            && (opaqueAt(storage, begin) || opaqueAt(storage, begin - 1) || looksLikeFence(text, begin)
-               || !blockEdge(text, begin))) {
+               || !(blockEdge(text, begin) || edgeOfPipedLines(storage, kept.dirty, begin)))) {
         // A stretch there starts in the grid above, after a few of its cells: no place is needed.
         if (kept.gridTailAt(begin, lo))
             return;
@@ -1964,7 +2136,7 @@ void MarkdownEditorCoordinator::settleCutsAhead(const TextStorage& storage, Rang
     const int limit = std::min(n, caret + 16384);
     int end = nextLineStart(text, caret);
     while (end < limit && !ParagraphCuts::opaqueAt(storage, end) && !looksLikeFence(text, end)
-           && !ParagraphCuts::blockEdge(text, end))
+           && !ParagraphCuts::blockEdge(text, end) && !edgeOfPipedLines(storage, kept_->dirty, end))
         end = nextLineStart(text, end);
     // A paragraph ending this near is read to its end at little cost.
     if (std::min(end, limit) - caret <= 8192)

@@ -143,6 +143,8 @@ private:
     // fenced code block whose highlighting goes line by line, and no edit since
     // the last restyle touched a fence; false when that does not hold.
     bool restyleCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);
+    // An edit of an opening fence's line that leaves its block as it was: that line alone.
+    bool restyleOpeningFence(TextView& view, TextStorage& storage, Range changed, Range selection, Range bounds);
     // The body lines `lines` of the fenced block opened on the line at `opener`,
     // styled after that line alone (the piece holds it first); none when that line
     // then reads otherwise than in the storage, as under a list item.

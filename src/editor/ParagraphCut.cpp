@@ -47,6 +47,16 @@ bool plainWherever(U16View line)
         && !MarkdownSyntax::isThematicBreak(line) && !MarkdownSyntax::isSetextUnderline(line);
 }
 
+bool plainInParagraph(U16View line)
+{
+    // Up to three spaces leave a line's reading as it is at a paragraph's start; in a
+    // list item's paragraph the item, read before the place, says whose line it is.
+    size_t spaces = 0;
+    while (spaces < line.size() && spaces < 4 && line[spaces] == u' ')
+        ++spaces;
+    return spaces < 4 && plainWherever(line.substr(spaces));
+}
+
 bool emptyLineBefore(U16View text, int start)
 {
     if (start <= 0 || start > int(text.size()))
@@ -79,7 +89,7 @@ bool indentedAfterEmptyLines(U16View text, int start)
 
 } // namespace
 
-bool blockEdge(U16View text, int start)
+bool blockEdge(U16View text, int start, bool pipesMakeRows)
 {
     // No run of plain lines, scanned as one for emphasis, goes on across it, and
     // the line is not indented (an indented line's meaning, such as which list
@@ -95,10 +105,15 @@ bool blockEdge(U16View text, int start)
     // A piped line under a piped one may be a row of the table above, whose columns
     // line up over all its rows.
     const int previous = lineStart(text, start - 1);
-    if (TextOps::containsUnit(line, u'|') && TextOps::containsUnit(substring(text, Range::fromTo(previous, start)), u'|'))
+    const U16View above = substring(text, Range::fromTo(previous, start));
+    if (pipesMakeRows && TextOps::containsUnit(line, u'|') && TextOps::containsUnit(above, u'|'))
         return false;
-    return MarkdownSyntax::matchList(line) || MarkdownSyntax::quoteLeader(line).depth > 0
-        || MarkdownSyntax::matchHeading(line);
+    if (MarkdownSyntax::matchList(line) || MarkdownSyntax::quoteLeader(line).depth > 0 || MarkdownSyntax::matchHeading(line))
+        return true;
+    // A note's definition under another: each is a block of one line, which no
+    // paragraph goes on over.
+    return line.front() == u'[' && above.front() == u'[' && Footnote::parseDefinition(line)
+        && Footnote::parseDefinition(above);
 }
 
 bool paragraphCut(const AttributedString& storage, int start)
@@ -107,8 +122,8 @@ bool paragraphCut(const AttributedString& storage, int start)
     if (start <= 0 || start >= int(text.size()) || opaqueAt(storage, start) || opaqueAt(storage, start - 1))
         return false;
     const int previous = lineStart(text, start - 1);
-    return plainWherever(substring(text, Range::fromTo(previous, start)))
-        && plainWherever(substring(text, Range::fromTo(start, nextLineStart(text, start))));
+    return plainInParagraph(substring(text, Range::fromTo(previous, start)))
+        && plainInParagraph(substring(text, Range::fromTo(start, nextLineStart(text, start))));
 }
 
 bool midLineCut(const AttributedString& storage, int at)
@@ -181,7 +196,7 @@ int lazyItem(U16View text, int from, int to, int inherited)
         const U16View line = substring(text, Range::fromTo(start, end));
         if (MarkdownSyntax::matchList(line))
             return MarkdownSyntax::indentWidth(line) < 4 ? start : -1;
-        if (!plainWherever(line))
+        if (!plainInParagraph(line))
             return -1;
         if (start == from)
             return inherited;

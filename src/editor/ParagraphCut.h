@@ -55,11 +55,14 @@ bool cellAt(const AttributedString& storage, int index);
 bool opaqueAt(const AttributedString& storage, int index);
 // Whether a line reads as a plain line of a paragraph wherever it stands.
 bool plainWherever(U16View line);
+// The same after up to three spaces: a plain line inside a paragraph, a list item's one too.
+bool plainInParagraph(U16View line);
 // Whether the line before the one starting at `start` is empty as the block scanner
 // reads lines (any line terminator): the one line that ends every paragraph.
 bool emptyLineBefore(U16View text, int start);
 // Whether a stretch may start (or end) at the line starting at `start` as at a block's edge.
-bool blockEdge(U16View text, int start);
+// Unless `pipesMakeRows` is false, a piped line under a piped one is none (it may be a table's row).
+bool blockEdge(U16View text, int start, bool pipesMakeRows = true);
 // Whether a paragraph may be cut at the line starting at `start` and read from
 // there as from a paragraph's start.
 bool paragraphCut(const AttributedString& storage, int start);
