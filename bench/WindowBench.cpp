@@ -8,6 +8,8 @@
 #include "LongShapes.h"
 #include "OpenWindow.h"
 
+#include <chrono>
+
 namespace {
 
 using namespace velkin;
@@ -147,5 +149,131 @@ void BM_WindowCaretMoveAmongShortcodes(benchmark::State& state)
     caretMove(state, open);
 }
 BENCHMARK(BM_WindowCaretMoveAmongShortcodes)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+} // namespace
+
+// ---- Whole-window actions on a long document ----
+// Each step is timed on its own (as a counter, in milliseconds, with the turn of
+// the event loop that paints after it); the iteration's time is the cycle's.
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The shapes of 40,000 lines the whole-window actions run on.
+U16String fenceOfLines(int lines)
+{
+    U16String text = u"# Code\n\n```js\n";
+    for (int i = 0; i < lines; ++i)
+        text += u"const value" + u16(std::to_string(i)) + u" = compute(" + u16(std::to_string(i)) + u");\n";
+    return text + u"```\n\nAfter the code.\n";
+}
+
+U16String listOfItems(int items)
+{
+    U16String text = u"# List\n\n";
+    for (int i = 0; i < items; ++i)
+        text += u"- item " + u16(std::to_string(i)) + u" with *some* words\n";
+    return text + u"\nAfter the list.\n";
+}
+
+U16String shapeOf(int64_t shape)
+{
+    switch (shape) {
+    case 0: return bench::longTable(40'000);
+    case 1: return fenceOfLines(40'000);
+    default: return listOfItems(40'000);
+    }
+}
+const char* const shapeNames[] = {"table", "fence", "list"};
+
+// Runs `step` and the event loop's turn after it; adds its milliseconds to `total`.
+template <class Step>
+void timed(double& total, Step step)
+{
+    const auto start = Clock::now();
+    step();
+    QApplication::processEvents();
+    total += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+void report(benchmark::State& state, const char* name, double total)
+{
+    state.counters[name] = benchmark::Counter(total, benchmark::Counter::kAvgIterations);
+}
+
+// Zoom in, then out again (the View menu's steps), on a table, a fence and a list of 40,000 lines.
+void BM_WindowZoom(benchmark::State& state)
+{
+    OpenWindow open(shapeOf(state.range(0)));
+    state.SetLabel(shapeNames[state.range(0)]);
+    ContentView* content = open.window->contentView();
+    double in = 0, out = 0;
+    for (auto _ : state) {
+        timed(in, [&] { content->setEditorZoom(1.1); });
+        timed(out, [&] { content->setEditorZoom(1.0); });
+    }
+    report(state, "in_ms", in);
+    report(state, "out_ms", out);
+}
+BENCHMARK(BM_WindowZoom)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// The window made narrower, then wider again, on the 40,000-row table.
+void BM_WindowResize(benchmark::State& state)
+{
+    OpenWindow open(shapeOf(0));
+    const QSize size = open.window->size();
+    double narrower = 0, wider = 0;
+    for (auto _ : state) {
+        timed(narrower, [&] { open.window->resize(size.width() - 40, size.height()); });
+        timed(wider, [&] { open.window->resize(size); });
+    }
+    report(state, "narrower_ms", narrower);
+    report(state, "wider_ms", wider);
+}
+BENCHMARK(BM_WindowResize)->Unit(benchmark::kMillisecond)->Iterations(6);
+
+// Select All, then Ctrl+Home; Select All, Delete, then Undo, on the 40,000-row table.
+void BM_WindowSelectAllDeleteUndo(benchmark::State& state)
+{
+    OpenWindow open(shapeOf(0));
+    double select = 0, home = 0, erase = 0, undo = 0;
+    for (auto _ : state) {
+        timed(select, [&] { open.press(Qt::Key_A, QString(), Qt::ControlModifier); });
+        timed(home, [&] { open.press(Qt::Key_Home, QString(), Qt::ControlModifier); });
+        open.press(Qt::Key_A, QString(), Qt::ControlModifier);
+        timed(erase, [&] { open.press(Qt::Key_Delete); });
+        timed(undo, [&] { open.view->undo(); });
+    }
+    report(state, "selectAll_ms", select);
+    report(state, "home_ms", home);
+    report(state, "delete_ms", erase);
+    report(state, "undo_ms", undo);
+}
+BENCHMARK(BM_WindowSelectAllDeleteUndo)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Replace All over the 40,000 rows' matches, there and back.
+void BM_WindowReplaceAll(benchmark::State& state)
+{
+    OpenWindow open(shapeOf(0));
+    open.view->performFindAction(int(FindAction::showFindInterface));
+    QApplication::processEvents();
+    double there = 0, back = 0;
+    int replaced = 0;
+    for (auto _ : state) {
+        timed(there, [&] {
+            open.view->setFindString(u"words");
+            replaced = open.view->replaceAllMatches(u"terms");
+        });
+        timed(back, [&] {
+            open.view->setFindString(u"terms");
+            open.view->replaceAllMatches(u"words");
+        });
+    }
+    report(state, "there_ms", there);
+    report(state, "back_ms", back);
+    state.counters["matches"] = replaced;
+}
+BENCHMARK(BM_WindowReplaceAll)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

@@ -711,7 +711,18 @@ TEST(RestyleDifferential, ASelectionShowsTheSourceItTouches)
               end = int(text.find(u"End"));
     EXPECT_EQ(replay(text, 0,
                      {{{task + 3, 1}, u""}, {{task + 3, done - task}, u""}, {{2, pic - 2}, u""}, {{done + 2, 40}, u""},
-                      {{end + 5, 0}, u""}, {{0, int(text.size())}, u""}, {{task + 12, 0}, u""}, {{0, 8}, u""}, {{7, 0}, u""}}),
+                      {{end + 5, 0}, u""}, {{0, int(text.size())}, u""}, {{task + 12, 0}, u""}, {{0, 8}, u""}, {{7, 0}, u""},
+                      // An end moving off a task's line over nothing but its last characters, and back.
+                      {{task + 7, end - task - 7}, u""}, {{done, end - done}, u""}, {{task + 8, end - task - 8}, u""},
+                      {{0, task + 9}, u""}, {{0, task - 1}, u""}, {{task + 10, 0}, u""}}),
+              "");
+    // The same in a grid's cells, and past it.
+    const U16String grid = u"| a | b |\n|---|---|\n| :smile: x | * [ ] y |\n| c | d |\n\nafter ![p](x.png) :+1:\n";
+    const U16String shown = TableGrid::grids(grid, 14).string();  // where the editor's offsets fall
+    const int cell = int(shown.find(u":smile:")), after = int(shown.find(u"after")), all = int(shown.size());
+    EXPECT_EQ(replay(grid, 0,
+                     {{{0, all}, u""}, {{0, 0}, u""}, {{cell + 2, after - cell}, u""}, {{cell + 9, after - cell}, u""},
+                      {{after + 8, 0}, u""}, {{cell, 1}, u""}, {{all, 0}, u""}}),
               "");
 }
 

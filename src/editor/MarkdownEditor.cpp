@@ -111,6 +111,23 @@ std::vector<Range> definitionLines(U16View text, int from, int to)
     return out;
 }
 
+// The lines of `zone` (whole, with their ends) that may hold a picture line, a
+// task box or a shortcode, added to `lines`: each of those starts with "[" or ":"
+// in its own line, or holds one.
+void markLines(U16View text, Range zone, std::vector<Range>& lines)
+{
+    const Range whole = lineRange(text, zone);
+    for (int at = whole.location; at < whole.end();) {
+        const auto hit = std::find_if(text.begin() + at, text.begin() + whole.end(),
+                                      [](char16_t c) { return c == u'[' || c == u':'; });
+        if (hit == text.begin() + whole.end())
+            break;
+        const Range line = lineRange(text, {int(hit - text.begin()), 0});
+        lines.push_back(line);
+        at = std::max(line.end(), at + 1);
+    }
+}
+
 using ParagraphCuts::blockEdge;
 using ParagraphCuts::opaqueAt;
 using ParagraphCuts::paragraphCut;
@@ -1090,13 +1107,22 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     const int n = storage->length();
     // The changed stretches: the edits, and the lines the caret left and entered;
     // between two selections, the lines where one reaches and the other does not.
-    std::vector<Range> zones{kept.selection, selection};
+    std::vector<Range> zones;
+    auto between = [&](Range zone) {
+        // A selection changes only what shows its source when touched: the lines there that may hold one.
+        if (zone.length == 0)
+            zones.push_back(zone);
+        else
+            markLines(storage->string(), zone, zones);
+    };
     if (kept.selection.length > 0 && selection.length > 0) {
-        zones.clear();
         for (const auto& [a, b] : {std::pair{kept.selection.location, selection.location},
                                    std::pair{kept.selection.end(), selection.end()}})
             if (a != b)
-                zones.push_back(Range::fromTo(std::min(a, b), std::max(a, b)));
+                between(Range::fromTo(std::min(a, b), std::max(a, b)));
+    } else {
+        between(kept.selection);
+        between(selection);
     }
     if (kept.dirty)
         zones.push_back(*kept.dirty);

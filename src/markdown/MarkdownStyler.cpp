@@ -177,7 +177,9 @@ void MarkdownStyler::resetCell(Range range, AttributedString& storage) const
             next.remove(key);
         if (unlimited)
             next.set(AttributeKey::ParagraphStyle, unlimited);
-        updates.emplace_back(run, std::move(next));
+        // A run already reset (a grid just built) is left alone: setting it again costs a lookup.
+        if (!(next == attributes))
+            updates.emplace_back(run, std::move(next));
     });
     for (const auto& [run, attributes] : updates)
         storage.setAttributes(attributes, run);
