@@ -922,7 +922,13 @@ void MarkdownEditorCoordinator::textDidChange(TextView& view)
             parent.text.set(markdownOf(*storage));
         }
     }
+    noteShownRevision();
     restyleChanges(view);
+}
+
+void MarkdownEditorCoordinator::noteShownRevision()
+{
+    shownRevision = parent.text.revision ? std::optional(parent.text.revision()) : std::nullopt;
 }
 
 void MarkdownEditorCoordinator::forgetWrittenText()
@@ -2395,6 +2401,7 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
         coordinator->adoptStyled(*view, std::move(definitions));
     }
 
+    coordinator->noteShownRevision();
     // The first restyle, with its collapsing, waits until the view is in its window.
     std::weak_ptr<MarkdownEditorCoordinator> weak = coordinator;
     QPointer<MarkdownTextView> weakView(view);
@@ -2421,7 +2428,8 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
     const MarkdownFontFamily oldFamily = coordinator.styler.family;
     view.fontFamily = fontFamily;
     const U16String bound = text.get ? text.get() : U16String();
-    const bool sameText = markdownOf(*storage) == bound;
+    // A new size or family alone leaves the text as the view last wrote it: no need to read it back.
+    const bool sameText = (text.revision && coordinator.shownRevision == text.revision()) || markdownOf(*storage) == bound;
     if (!sameText || oldSize != newSize) {
         // A new size alone keeps the selection whole; a new text keeps only the caret's place.
         const Range selected = sameText ? view.selectedRange() : Range{view.selectedRange().location, 0};
@@ -2443,6 +2451,7 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
     }
     // The document's text may have changed without the view: the next change is written whole.
     coordinator.forgetWrittenText();
+    coordinator.noteShownRevision();
     view.setBackgroundColor(Color::role(Color::Role::TextBackground));
 }
 

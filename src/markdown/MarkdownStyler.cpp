@@ -35,8 +35,13 @@ void resetToBase(const MarkdownStyler& styler, TextStorage& storage, const GridC
 
 void MarkdownStyler::applyBase(TextStorage& storage) const
 {
+    // The cells keep the attributes their grid was made with (its size): each gets its
+    // reset with the rest of its styling, and a reset of every cell here would cost a
+    // new dictionary per cell.
     storage.beginEditing();
-    resetToBase(*this, storage, GridCells(storage));
+    const Attributes base = baseAttributes();
+    for (const Range& r : complement(GridCells(storage).runs(), Range{0, storage.length()}))
+        storage.setAttributes(base, r);
     storage.endEditing();
 }
 

@@ -28,8 +28,8 @@ struct MarkdownStyler {
     void apply(TextStorage& storage, const MarkdownSyntax::Definitions* given = nullptr,
                MarkdownSyntax::Definitions* found = nullptr) const;
 
-    // Only the first step of apply(): body text attributes outside grids, the
-    // cells' own inside, for text to be styled later.
+    // For text to be styled later: body text attributes outside grids; the cells
+    // keep the font and size their grid was made with.
     void applyBase(TextStorage& storage) const;
 
     // The parts of `range` not covered by `ranges`, in ascending order; `range`
