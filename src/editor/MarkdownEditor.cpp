@@ -2387,7 +2387,7 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
     TextStorage rendered = TableGrid::grids(bound, size);
     if (stepwiseFrom > 0 && rendered.length() >= stepwiseFrom) {
         // A long text: its start styled now, the rest in idle time.
-        coordinator->styler.applyBase(rendered);
+        coordinator->styler.applyBaseAroundGrids(rendered);
         view->setAttributedString(rendered);
         view->setSelectedRange({0, 0});
         coordinator->restyle(*view);
@@ -2439,7 +2439,7 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
         TextStorage rendered = TableGrid::grids(bound, newSize);
         // Styled by the restyle below; a long text only as far as the window shows at once.
         if (stepwiseFrom > 0 && rendered.length() >= stepwiseFrom)
-            coordinator.styler.applyBase(rendered);
+            coordinator.styler.applyBaseAroundGrids(rendered);
         else
             coordinator.styler.apply(rendered);
         view.setAttributedString(rendered);

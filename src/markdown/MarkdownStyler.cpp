@@ -35,8 +35,14 @@ void resetToBase(const MarkdownStyler& styler, TextStorage& storage, const GridC
 
 void MarkdownStyler::applyBase(TextStorage& storage) const
 {
-    // The cells keep the attributes their grid was made with (its size): each gets its
-    // reset with the rest of its styling, and a reset of every cell here would cost a
+    storage.beginEditing();
+    resetToBase(*this, storage, GridCells(storage));
+    storage.endEditing();
+}
+
+void MarkdownStyler::applyBaseAroundGrids(TextStorage& storage) const
+{
+    // Each cell gets its reset with the rest of its styling; one here would cost a
     // new dictionary per cell.
     storage.beginEditing();
     const Attributes base = baseAttributes();

@@ -28,9 +28,12 @@ struct MarkdownStyler {
     void apply(TextStorage& storage, const MarkdownSyntax::Definitions* given = nullptr,
                MarkdownSyntax::Definitions* found = nullptr) const;
 
-    // For text to be styled later: body text attributes outside grids; the cells
-    // keep the font and size their grid was made with.
+    // Only the first step of apply(): body text attributes outside grids, the
+    // cells' own inside, for text to be styled later.
     void applyBase(TextStorage& storage) const;
+    // The same for a text whose grids were just made at this size: their cells
+    // keep the attributes they were made with.
+    void applyBaseAroundGrids(TextStorage& storage) const;
 
     // The parts of `range` not covered by `ranges`, in ascending order; `range`
     // itself when `ranges` is empty.
