@@ -701,6 +701,36 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text) << u8(c.steps.front().typed);
 }
 
+// Replace All changes matches far apart separately: what each change reads anew
+// past its lines (a fence opened, emphasis paired, a grid's cells) ends as in a
+// whole restyle, and so does its undo.
+TEST(RestyleDifferential, ReplaceAllOverMatchesFarApartReadsAsInAWholeRestyle)
+{
+    U16String apart;
+    for (int i = 0; i < 1200; ++i)
+        apart += u"xyz xyz\n";
+    struct Case {
+        U16String text, found, replacement;
+    };
+    const std::vector<Case> cases{
+        {u"A ~ here\n\n" + apart + u"and ~ there\n", u"~", u"```"},
+        {u"An @ star\n" + apart + u"pairs @ below\n", u"@", u"*"},
+        {u"| a | b |\n|---|---|\n| 1 | 2 |\n\n" + apart + u"| a | c |\n|---|---|\n| 1 | 2 |\n", u"1", u"`1"},
+        {u"- [ ] task\n\n" + apart + u"- [ ] task\n", u"[ ]", u"[x]"},
+    };
+    for (const Case& c : cases) {
+        differential::Editor e(c.text, Range{int(c.text.size()), 0});
+        e.view().setFindString(c.found);
+        ASSERT_EQ(e.view().replaceAllMatches(c.replacement), 2) << u8(c.text.substr(0, 20));
+        e.view().layoutDocument();
+        EXPECT_EQ(differential::compareWithFresh(e), "") << u8(c.text.substr(0, 20));
+        e.view().undo();
+        EXPECT_EQ(*e.document, c.text);
+        e.view().layoutDocument();
+        EXPECT_EQ(differential::compareWithFresh(e), "") << "undone: " << u8(c.text.substr(0, 20));
+    }
+}
+
 // A selection shows the source of the task boxes, picture lines and shortcodes
 // it touches, as a caret does of those it stands in: as it grows, shrinks,
 // moves and goes, what it touched and touches reads as in a whole restyle.
