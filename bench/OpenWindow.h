@@ -3,6 +3,7 @@
 // in everything the window does.
 #include "app/ContentView.h"
 #include "app/DocumentWindow.h"
+#include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
 #include "platform/layout/LayoutManager.h"
 #include "platform/text/Utf.h"
