@@ -9,6 +9,8 @@
 #include "OpenWindow.h"
 
 #include <chrono>
+#include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -205,9 +207,11 @@ void timed(double& total, Step step, OpenWindow* open = nullptr, double* idle = 
     *idle += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-void report(benchmark::State& state, const char* name, double total)
+// Each step's total, as milliseconds an iteration.
+void report(benchmark::State& state, std::initializer_list<std::pair<const char*, double>> totals)
 {
-    state.counters[name] = benchmark::Counter(total, benchmark::Counter::kAvgIterations);
+    for (const auto& [name, total] : totals)
+        state.counters[name] = benchmark::Counter(total, benchmark::Counter::kAvgIterations);
 }
 
 // Zoom in, then out again (the View menu's steps), on a table, a fence and a list of 40,000 lines.
@@ -221,10 +225,7 @@ void BM_WindowZoom(benchmark::State& state)
         timed(in, [&] { content->setEditorZoom(1.1); }, &open, &inIdle);
         timed(out, [&] { content->setEditorZoom(1.0); }, &open, &outIdle);
     }
-    report(state, "in_ms", in);
-    report(state, "out_ms", out);
-    report(state, "in_to_idle_ms", inIdle);
-    report(state, "out_to_idle_ms", outIdle);
+    report(state, {{"in_ms", in}, {"out_ms", out}, {"in_to_idle_ms", inIdle}, {"out_to_idle_ms", outIdle}});
 }
 BENCHMARK(BM_WindowZoom)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(4);
 
@@ -238,10 +239,8 @@ void BM_WindowResize(benchmark::State& state)
         timed(narrower, [&] { open.window->resize(size.width() - 40, size.height()); }, &open, &narrowerIdle);
         timed(wider, [&] { open.window->resize(size); }, &open, &widerIdle);
     }
-    report(state, "narrower_ms", narrower);
-    report(state, "wider_ms", wider);
-    report(state, "narrower_to_idle_ms", narrowerIdle);
-    report(state, "wider_to_idle_ms", widerIdle);
+    report(state, {{"narrower_ms", narrower}, {"wider_ms", wider}, {"narrower_to_idle_ms", narrowerIdle},
+                   {"wider_to_idle_ms", widerIdle}});
 }
 BENCHMARK(BM_WindowResize)->Unit(benchmark::kMillisecond)->Iterations(6);
 
@@ -257,11 +256,8 @@ void BM_WindowSelectAllDeleteUndo(benchmark::State& state)
         timed(erase, [&] { open.press(Qt::Key_Delete); });
         timed(undo, [&] { open.view->undo(); }, &open, &undoIdle);
     }
-    report(state, "undo_to_idle_ms", undoIdle);
-    report(state, "selectAll_ms", select);
-    report(state, "home_ms", home);
-    report(state, "delete_ms", erase);
-    report(state, "undo_ms", undo);
+    report(state, {{"selectAll_ms", select}, {"home_ms", home}, {"delete_ms", erase}, {"undo_ms", undo},
+                   {"undo_to_idle_ms", undoIdle}});
 }
 BENCHMARK(BM_WindowSelectAllDeleteUndo)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -286,8 +282,7 @@ void BM_WindowReplaceAll(benchmark::State& state)
             open.view->replaceAllMatches(word);
         });
     }
-    report(state, "there_ms", there);
-    report(state, "back_ms", back);
+    report(state, {{"there_ms", there}, {"back_ms", back}});
     state.counters["matches"] = replaced;
 }
 BENCHMARK(BM_WindowReplaceAll)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->Iterations(3);
