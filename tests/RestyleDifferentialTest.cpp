@@ -754,6 +754,15 @@ TEST(RestyleDifferential, ASelectionShowsTheSourceItTouches)
                      {{{0, all}, u""}, {{0, 0}, u""}, {{cell + 2, after - cell}, u""}, {{cell + 9, after - cell}, u""},
                       {{after + 8, 0}, u""}, {{cell, 1}, u""}, {{all, 0}, u""}}),
               "");
+    // In a line longer than a screen, what the selection's ends pass.
+    U16String line = u"* [ ] ";
+    for (int i = 0; i < 400; ++i)
+        line += u"some words :smile: ";
+    line += u"\n\nEnd :+1:\n";
+    EXPECT_EQ(replay(line, 0,
+                     {{{3, 4000}, u""}, {{3, 4010}, u""}, {{3000, 3000}, u""}, {{2990, 0}, u""}, {{0, int(line.size())}, u""},
+                      {{5000, 0}, u""}}),
+              "");
 }
 
 } // namespace

@@ -113,17 +113,19 @@ std::vector<Range> definitionLines(U16View text, int from, int to)
 
 // The lines of `zone` (whole, with their ends) that may hold a picture line, a
 // task box or a shortcode, added to `lines`: each of those starts with "[" or ":"
-// in its own line, or holds one.
+// in its own line, or holds one. Of a long line, only the part in the zone, which
+// a restyle takes with what it needs around it.
 void markLines(U16View text, Range zone, std::vector<Range>& lines)
 {
+    constexpr int longLine = 4096;
     const Range whole = lineRange(text, zone);
     for (int at = whole.location; at < whole.end();) {
-        const auto hit = std::find_if(text.begin() + at, text.begin() + whole.end(),
-                                      [](char16_t c) { return c == u'[' || c == u':'; });
-        if (hit == text.begin() + whole.end())
-            break;
-        const Range line = lineRange(text, {int(hit - text.begin()), 0});
-        lines.push_back(line);
+        const Range line = lineRange(text, {at, 0});
+        if (line.length > longLine)
+            lines.push_back(intersection(zone, line));
+        else if (std::any_of(text.begin() + line.location, text.begin() + line.end(),
+                             [](char16_t c) { return c == u'[' || c == u':'; }))
+            lines.push_back(line);
         at = std::max(line.end(), at + 1);
     }
 }
