@@ -533,15 +533,7 @@ void BM_KeystrokeInALongTable(benchmark::State& state)
 }
 BENCHMARK(BM_KeystrokeInALongTable)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 
-// A table of `rows` rows of four columns between a heading and a paragraph,
-// after `above`.
-U16String longTable(int64_t rows, U16View above = u"# Figures\n\nSome text.\n\n", U16View under = u"\nAfter the table.\n")
-{
-    U16String text = U16String(above) + u"| Name | Value | Notes | More |\n| --- | --- | --- | --- |\n";
-    for (int64_t i = 0; i < rows; ++i)
-        text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | some words here | more |\n";
-    return text + U16String(under);
-}
+using bench::longTable;
 
 // Keystrokes in turn after a first one and its undoing: the first change after
 // opening writes the whole text back, once.

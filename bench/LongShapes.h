@@ -6,6 +6,7 @@
 
 #include "Changelogs.h"
 
+#include <cstdint>
 #include <string>
 
 namespace velkin::bench {
@@ -77,6 +78,17 @@ inline U16String listWithContinuations(size_t bytes)
 }
 // One item that a whole log continues, line after line, without indenting them.
 inline U16String itemContinuedByALog(size_t bytes) { return u"- " + logLines(bytes, u"\n"); }
+
+// A table of `rows` rows of four columns between a heading and a paragraph,
+// after `above`.
+inline U16String longTable(int64_t rows, U16View above = u"# Figures\n\nSome text.\n\n",
+                           U16View under = u"\nAfter the table.\n")
+{
+    U16String text = U16String(above) + u"| Name | Value | Notes | More |\n| --- | --- | --- | --- |\n";
+    for (int64_t i = 0; i < rows; ++i)
+        text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | some words here | more |\n";
+    return text + U16String(under);
+}
 
 // The log as one paragraph whose only "*" stands alone near its start: it opens
 // nothing, yet a "*" anywhere below would pair with it.

@@ -81,11 +81,11 @@ struct OpenWindow {
     }
 
     // A key pressed and released, then the turn of the event loop that paints.
-    void press(int key, const QString& text = QString())
+    void press(int key, const QString& text = QString(), Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QKeyEvent down(QEvent::KeyPress, key, modifiers, text);
         QApplication::sendEvent(view, &down);
-        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QKeyEvent up(QEvent::KeyRelease, key, modifiers, text);
         QApplication::sendEvent(view, &up);
         QApplication::processEvents();
     }

@@ -8,6 +8,10 @@
 #include "LongShapes.h"
 #include "OpenWindow.h"
 
+#include <chrono>
+#include <initializer_list>
+#include <utility>
+
 namespace {
 
 using namespace velkin;
@@ -228,5 +232,140 @@ void BM_WindowCaretMoveAmongShortcodes(benchmark::State& state)
     caretMove(state, open);
 }
 BENCHMARK(BM_WindowCaretMoveAmongShortcodes)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+} // namespace
+
+// ---- Whole-window actions on a long document ----
+// Each step is timed on its own (as a counter, in milliseconds, with the turn of
+// the event loop that paints after it); the iteration's time is the cycle's.
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The shapes of 40,000 lines the whole-window actions run on.
+U16String fenceOfLines(int lines)
+{
+    U16String text = u"# Code\n\n```js\n";
+    for (int i = 0; i < lines; ++i)
+        text += u"const value" + u16(std::to_string(i)) + u" = compute(" + u16(std::to_string(i)) + u");\n";
+    return text + u"```\n\nAfter the code.\n";
+}
+
+U16String listOfItems(int items)
+{
+    U16String text = u"# List\n\n";
+    for (int i = 0; i < items; ++i)
+        text += u"- item " + u16(std::to_string(i)) + u" with *some* words\n";
+    return text + u"\nAfter the list.\n";
+}
+
+U16String shapeOf(int64_t shape)
+{
+    switch (shape) {
+    case 0: return bench::longTable(40'000);
+    case 1: return fenceOfLines(40'000);
+    default: return listOfItems(40'000);
+    }
+}
+const char* const shapeNames[] = {"table", "fence", "list"};
+
+// Runs `step` and the event loop's turn after it; adds its milliseconds to `total`,
+// and to `idle` those to the end of the work it left for idle time (styling and
+// layout of the rest), as the window spends them.
+template <class Step>
+void timed(double& total, Step step, OpenWindow* open = nullptr, double* idle = nullptr)
+{
+    const auto start = Clock::now();
+    step();
+    QApplication::processEvents();
+    total += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    if (!open || !idle)
+        return;
+    MarkdownEditorCoordinator& coordinator = open->window->contentView()->editor()->coordinator();
+    while (!open->view->layoutManager()->isLayoutComplete() || coordinator.unstyledFrom())
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    *idle += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Each step's total, as milliseconds an iteration.
+void report(benchmark::State& state, std::initializer_list<std::pair<const char*, double>> totals)
+{
+    for (const auto& [name, total] : totals)
+        state.counters[name] = benchmark::Counter(total, benchmark::Counter::kAvgIterations);
+}
+
+// Zoom in, then out again (the View menu's steps), on a table, a fence and a list of 40,000 lines.
+void BM_WindowZoom(benchmark::State& state)
+{
+    OpenWindow open(shapeOf(state.range(0)));
+    state.SetLabel(shapeNames[state.range(0)]);
+    ContentView* content = open.window->contentView();
+    double in = 0, out = 0, inIdle = 0, outIdle = 0;
+    for (auto _ : state) {
+        timed(in, [&] { content->setEditorZoom(1.1); }, &open, &inIdle);
+        timed(out, [&] { content->setEditorZoom(1.0); }, &open, &outIdle);
+    }
+    report(state, {{"in_ms", in}, {"out_ms", out}, {"in_to_idle_ms", inIdle}, {"out_to_idle_ms", outIdle}});
+}
+BENCHMARK(BM_WindowZoom)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// The window made narrower, then wider again, on the 40,000-row table.
+void BM_WindowResize(benchmark::State& state)
+{
+    OpenWindow open(shapeOf(0));
+    const QSize size = open.window->size();
+    double narrower = 0, wider = 0, narrowerIdle = 0, widerIdle = 0;
+    for (auto _ : state) {
+        timed(narrower, [&] { open.window->resize(size.width() - 40, size.height()); }, &open, &narrowerIdle);
+        timed(wider, [&] { open.window->resize(size); }, &open, &widerIdle);
+    }
+    report(state, {{"narrower_ms", narrower}, {"wider_ms", wider}, {"narrower_to_idle_ms", narrowerIdle},
+                   {"wider_to_idle_ms", widerIdle}});
+}
+BENCHMARK(BM_WindowResize)->Unit(benchmark::kMillisecond)->Iterations(6);
+
+// Select All, then Ctrl+Home; Select All, Delete, then Undo, on the 40,000-row table.
+void BM_WindowSelectAllDeleteUndo(benchmark::State& state)
+{
+    OpenWindow open(shapeOf(0));
+    double select = 0, home = 0, erase = 0, undo = 0, undoIdle = 0;
+    for (auto _ : state) {
+        timed(select, [&] { open.press(Qt::Key_A, QString(), Qt::ControlModifier); });
+        timed(home, [&] { open.press(Qt::Key_Home, QString(), Qt::ControlModifier); });
+        open.press(Qt::Key_A, QString(), Qt::ControlModifier);
+        timed(erase, [&] { open.press(Qt::Key_Delete); });
+        timed(undo, [&] { open.view->undo(); }, &open, &undoIdle);
+    }
+    report(state, {{"selectAll_ms", select}, {"home_ms", home}, {"delete_ms", erase}, {"undo_ms", undo},
+                   {"undo_to_idle_ms", undoIdle}});
+}
+BENCHMARK(BM_WindowSelectAllDeleteUndo)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Replace All, there and back, on the 40,000-row table: a word of every row; two
+// matches, above the table and under it.
+void BM_WindowReplaceAll(benchmark::State& state)
+{
+    OpenWindow open(shapeOf(0));
+    open.view->performFindAction(int(FindAction::showFindInterface));
+    QApplication::processEvents();
+    const bool everyRow = state.range(0) == 0;
+    const U16String word = everyRow ? u"words" : u".", other = everyRow ? u"terms" : u"!";
+    double there = 0, back = 0;
+    int replaced = 0;
+    for (auto _ : state) {
+        timed(there, [&] {
+            open.view->setFindString(word);
+            replaced = open.view->replaceAllMatches(other);
+        });
+        timed(back, [&] {
+            open.view->setFindString(other);
+            open.view->replaceAllMatches(word);
+        });
+    }
+    report(state, {{"there_ms", there}, {"back_ms", back}});
+    state.counters["matches"] = replaced;
+}
+BENCHMARK(BM_WindowReplaceAll)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

@@ -1416,6 +1416,9 @@ TEST(EditorUndo, EveryEditsUndoAndRedoPutBackTheSelectionOfTheirMoment)
     const U16String quoted = u"> Quote\n>\n> | ha | hb |\n> |---|---|\n> | one | two |\n> | three | four |\n\nText\n";
     const U16String prose = u"alpha one\nbeta two\ngamma three\n";
     const U16String item = u"- item\n\n  | ha | hb |\n  |---|---|\n  | one | two |\n\n- after\n";
+    U16String apart;  // far enough that Replace All changes the matches on either side separately
+    for (int i = 0; i < 1200; ++i)
+        apart += u"xyz xyz\n";
     using Step = std::function<void(Editor&)>;
     auto caret = [](U16View at, int offset) { return Step([at, offset](Editor& e) { e.caretAt(at, offset); }); };
     auto select = [](U16View at, int offset, int length) {
@@ -1504,6 +1507,8 @@ TEST(EditorUndo, EveryEditsUndoAndRedoPutBackTheSelectionOfTheirMoment)
         {"Replace All from a caret", prose, find(u" two", u"a", false), replaceAll(u"4")},
         {"Replace All in a grid", table, find(u"ha", u"o", true), replaceAll(u"0")},
         {"Replace All in a quote", quoted, find(u"Quote", u"e", true), replaceAll(u"E")},
+        {"Replace All far apart", prose + apart + prose, find(u"beta", u"a", true), replaceAll(u"4")},
+        {"Replace All in grids far apart", table + apart + table, find(u"ha", u"o", true), replaceAll(u"0")},
         {"a drop", prose, select(u"beta", 0, 5), drop(u"three", 5)},
         {"a drop backwards", prose, select(u"three", 0, 5), drop(u"alpha", 0)},
         {"a drop of a cell's text", table + u"\nText\n", select(u"three", 0, 5), drop(u"Text", 4)},

@@ -790,6 +790,36 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text) << u8(c.steps.front().typed);
 }
 
+// Replace All changes matches far apart separately: what each change reads anew
+// past its lines (a fence opened, emphasis paired, a grid's cells) ends as in a
+// whole restyle, and so does its undo.
+TEST(RestyleDifferential, ReplaceAllOverMatchesFarApartReadsAsInAWholeRestyle)
+{
+    U16String apart;
+    for (int i = 0; i < 1200; ++i)
+        apart += u"xyz xyz\n";
+    struct Case {
+        U16String text, found, replacement;
+    };
+    const std::vector<Case> cases{
+        {u"A ~ here\n\n" + apart + u"and ~ there\n", u"~", u"```"},
+        {u"An @ star\n" + apart + u"pairs @ below\n", u"@", u"*"},
+        {u"| a | b |\n|---|---|\n| 1 | 2 |\n\n" + apart + u"| a | c |\n|---|---|\n| 1 | 2 |\n", u"1", u"`1"},
+        {u"- [ ] task\n\n" + apart + u"- [ ] task\n", u"[ ]", u"[x]"},
+    };
+    for (const Case& c : cases) {
+        differential::Editor e(c.text, Range{int(c.text.size()), 0});
+        e.view().setFindString(c.found);
+        ASSERT_EQ(e.view().replaceAllMatches(c.replacement), 2) << u8(c.text.substr(0, 20));
+        e.view().layoutDocument();
+        EXPECT_EQ(differential::compareWithFresh(e), "") << u8(c.text.substr(0, 20));
+        e.view().undo();
+        EXPECT_EQ(*e.document, c.text);
+        e.view().layoutDocument();
+        EXPECT_EQ(differential::compareWithFresh(e), "") << "undone: " << u8(c.text.substr(0, 20));
+    }
+}
+
 // A selection shows the source of the task boxes, picture lines and shortcodes
 // it touches, as a caret does of those it stands in: as it grows, shrinks,
 // moves and goes, what it touched and touches reads as in a whole restyle.
@@ -800,7 +830,27 @@ TEST(RestyleDifferential, ASelectionShowsTheSourceItTouches)
               end = int(text.find(u"End"));
     EXPECT_EQ(replay(text, 0,
                      {{{task + 3, 1}, u""}, {{task + 3, done - task}, u""}, {{2, pic - 2}, u""}, {{done + 2, 40}, u""},
-                      {{end + 5, 0}, u""}, {{0, int(text.size())}, u""}, {{task + 12, 0}, u""}, {{0, 8}, u""}, {{7, 0}, u""}}),
+                      {{end + 5, 0}, u""}, {{0, int(text.size())}, u""}, {{task + 12, 0}, u""}, {{0, 8}, u""}, {{7, 0}, u""},
+                      // An end moving off a task's line over nothing but its last characters, and back.
+                      {{task + 7, end - task - 7}, u""}, {{done, end - done}, u""}, {{task + 8, end - task - 8}, u""},
+                      {{0, task + 9}, u""}, {{0, task - 1}, u""}, {{task + 10, 0}, u""}}),
+              "");
+    // The same in a grid's cells, and past it.
+    const U16String grid = u"| a | b |\n|---|---|\n| :smile: x | * [ ] y |\n| c | d |\n\nafter ![p](x.png) :+1:\n";
+    const U16String shown = TableGrid::grids(grid, 14).string();  // where the editor's offsets fall
+    const int cell = int(shown.find(u":smile:")), after = int(shown.find(u"after")), all = int(shown.size());
+    EXPECT_EQ(replay(grid, 0,
+                     {{{0, all}, u""}, {{0, 0}, u""}, {{cell + 2, after - cell}, u""}, {{cell + 9, after - cell}, u""},
+                      {{after + 8, 0}, u""}, {{cell, 1}, u""}, {{all, 0}, u""}}),
+              "");
+    // In a line longer than a screen, what the selection's ends pass.
+    U16String line = u"* [ ] ";
+    for (int i = 0; i < 400; ++i)
+        line += u"some words :smile: ";
+    line += u"\n\nEnd :+1:\n";
+    EXPECT_EQ(replay(line, 0,
+                     {{{3, 4000}, u""}, {{3, 4010}, u""}, {{3000, 3000}, u""}, {{2990, 0}, u""}, {{0, int(line.size())}, u""},
+                      {{5000, 0}, u""}}),
               "");
 }
 

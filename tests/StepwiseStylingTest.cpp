@@ -282,5 +282,34 @@ TEST(StepwiseStyling, PicturesLoadedLaterAreSizedWhereTheyStand)
     EXPECT_EQ(differential::compareWithFresh(e), "");
 }
 
+// A zoom styles a long text in steps again at the new size, its grids made anew
+// at that size: once the steps are done, as an editor opened at that size has it.
+TEST(StepwiseStyling, AZoomEndsAsAWholeStylingAtTheNewSize)
+{
+    U16String text = farReaching() + u"\n| Name | Value |\n| --- | --- |\n";
+    for (int i = 0; i < 300; ++i)
+        text += u"| row " + u16(std::to_string(i)) + u" :smile: | *" + u16(std::to_string(i)) + u"* |\n";
+    text += u"\nAfter the table.\n";
+    for (const double zoom : {1.5, 0.7}) {
+        differential::Editor e = stepwiseEditor(text);
+        e.view().setSelectedRange({int(text.size()) / 2, 40});
+        auto doc = e.document;
+        MarkdownEditor zoomed{{[doc] { return *doc; }, [doc](const U16String& t) { *doc = t; }}, 1.0,
+                              MarkdownFontFamily::sansSerif, 1};
+        zoomed.text.revision = [] { return uint64_t(1); };  // the text stays as the editor has it
+        e.host->setEditor(zoomed);  // the same size: nothing to do but note the revision
+        zoomed.zoom = zoom;
+        e.host->setEditor(zoomed);
+        while (unstyled(e))
+            e.host->coordinator().styleAhead(e.view(), 0);
+        EXPECT_EQ(e.view().selectedRange(), (Range{int(text.size()) / 2, 40})) << zoom;
+        zoomed.stepwiseFrom = 0;
+        MarkdownEditorView whole(zoomed);
+        whole.textView()->setSelectedRange(e.view().selectedRange());
+        whole.coordinator().restyle(*whole.textView());
+        EXPECT_EQ(differential::storageDifference(e.storage(), *whole.textView()->textStorage()), "") << zoom;
+    }
+}
+
 } // namespace
 } // namespace velkin

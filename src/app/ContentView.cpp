@@ -83,6 +83,7 @@ MarkdownEditor ContentView::editorValue()
         if (textChanged_)
             textChanged_(Edit{oldLength, range});
     };
+    editor.text.revision = [this] { return text_.revision(); };
     editor.zoom = zoom_;
     editor.fontFamily = family_;
     // A long document shows its first screen at once and is styled on in idle time.

@@ -122,6 +122,9 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
                                         double baseSize, std::optional<int>& caret, bool& typedIn)
 {
     typedIn = false;
+    // A selection holding the whole grid takes every row (see below) without reading them.
+    if (range.location <= grid.location && range.end() >= grid.end() - 1)
+        return std::nullopt;
     const U16View s = text.string();
     struct Cell {
         std::vector<U16String> lines;  // its paragraphs, as typed

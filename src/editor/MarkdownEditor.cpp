@@ -146,6 +146,25 @@ bool edgeOfPipedLines(const AttributedString& storage, const std::optional<Range
     return true;
 }
 
+// The lines of `zone` (whole, with their ends) that may hold a picture line, a
+// task box or a shortcode, added to `lines`: each of those starts with "[" or ":"
+// in its own line, or holds one. Of a long line, only the part in the zone, which
+// a restyle takes with what it needs around it.
+void markLines(U16View text, Range zone, std::vector<Range>& lines)
+{
+    constexpr int longLine = 4096;
+    const Range whole = lineRange(text, zone);
+    for (int at = whole.location; at < whole.end();) {
+        const Range line = lineRange(text, {at, 0});
+        if (line.length > longLine)
+            lines.push_back(intersection(zone, line));
+        else if (std::any_of(text.begin() + line.location, text.begin() + line.end(),
+                             [](char16_t c) { return c == u'[' || c == u':'; }))
+            lines.push_back(line);
+        at = std::max(line.end(), at + 1);
+    }
+}
+
 using ParagraphCuts::blockEdge;
 using ParagraphCuts::opaqueAt;
 using ParagraphCuts::paragraphCut;
@@ -1035,7 +1054,13 @@ void MarkdownEditorCoordinator::textDidChange(TextView& view)
             parent.text.set(markdownOf(*storage));
         }
     }
+    noteShownRevision();
     restyleChanges(view);
+}
+
+void MarkdownEditorCoordinator::noteShownRevision()
+{
+    shownRevision = parent.text.revision ? std::optional(parent.text.revision()) : std::nullopt;
 }
 
 void MarkdownEditorCoordinator::forgetWrittenText()
@@ -1221,13 +1246,22 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     const int n = storage->length();
     // The changed stretches: the edits, and the lines the caret left and entered;
     // between two selections, the lines where one reaches and the other does not.
-    std::vector<Range> zones{kept.selection, selection};
+    std::vector<Range> zones;
+    auto between = [&](Range zone) {
+        // A selection changes only what shows its source when touched: the lines there that may hold one.
+        if (zone.length == 0)
+            zones.push_back(zone);
+        else
+            markLines(storage->string(), zone, zones);
+    };
     if (kept.selection.length > 0 && selection.length > 0) {
-        zones.clear();
         for (const auto& [a, b] : {std::pair{kept.selection.location, selection.location},
                                    std::pair{kept.selection.end(), selection.end()}})
             if (a != b)
-                zones.push_back(Range::fromTo(std::min(a, b), std::max(a, b)));
+                between(Range::fromTo(std::min(a, b), std::max(a, b)));
+    } else {
+        between(kept.selection);
+        between(selection);
     }
     if (kept.dirty)
         zones.push_back(*kept.dirty);
@@ -2534,7 +2568,7 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
     TextStorage rendered = TableGrid::grids(bound, size);
     if (stepwiseFrom > 0 && rendered.length() >= stepwiseFrom) {
         // A long text: its start styled now, the rest in idle time.
-        coordinator->styler.applyBase(rendered);
+        coordinator->styler.applyBaseAroundGrids(rendered);
         view->setAttributedString(rendered);
         view->setSelectedRange({0, 0});
         coordinator->restyle(*view);
@@ -2548,6 +2582,7 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
         coordinator->adoptStyled(*view, std::move(definitions));
     }
 
+    coordinator->noteShownRevision();
     // The first restyle, with its collapsing, waits until the view is in its window.
     std::weak_ptr<MarkdownEditorCoordinator> weak = coordinator;
     QPointer<MarkdownTextView> weakView(view);
@@ -2608,7 +2643,8 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
     const MarkdownFontFamily oldFamily = coordinator.styler.family;
     view.fontFamily = fontFamily;
     const U16String bound = text.get ? text.get() : U16String();
-    const bool sameText = markdownOf(*storage) == bound;
+    // A new size or family alone leaves the text as the view last wrote it: no need to read it back.
+    const bool sameText = (text.revision && coordinator.shownRevision == text.revision()) || markdownOf(*storage) == bound;
     if (!sameText || oldSize != newSize) {
         // A new size alone keeps the selection whole; a new text keeps only the caret, on the text it stood at.
         TextStorage rendered = TableGrid::grids(bound, newSize);
@@ -2619,7 +2655,7 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
         view.setLineEnding(MarkdownEditing::lineEnding(bound));
         // Styled by the restyle below; a long text only as far as the window shows at once.
         if (stepwiseFrom > 0 && rendered.length() >= stepwiseFrom)
-            coordinator.styler.applyBase(rendered);
+            coordinator.styler.applyBaseAroundGrids(rendered);
         else
             coordinator.styler.apply(rendered);
         view.setAttributedString(rendered);
@@ -2631,6 +2667,7 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
     }
     // The document's text may have changed without the view: the next change is written whole.
     coordinator.forgetWrittenText();
+    coordinator.noteShownRevision();
     view.setBackgroundColor(Color::role(Color::Role::TextBackground));
 }
 

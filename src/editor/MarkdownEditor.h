@@ -9,6 +9,7 @@
 
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,6 +28,9 @@ struct TextBinding {
     // Optional: replaces `range` of the bound text with `text`. With it the
     // editor writes a change back without copying the whole text.
     std::function<void(Range range, U16View text)> replace = {};
+    // Optional: counts the changes of the bound text (equal counts, equal texts).
+    // With it the editor knows its text unchanged without reading it.
+    std::function<uint64_t()> revision = {};
 
     // A binding that always reads `text` and ignores writes.
     static TextBinding constant(U16String text);
@@ -70,6 +74,10 @@ public:
     std::optional<Range> caretTaskLine;
     std::optional<Range> caretShortcode;
     bool reloadScheduled = false;
+    // The bound text's revision when it was last known to be the view's Markdown.
+    std::optional<uint64_t> shownRevision;
+    // Notes that the bound text is the view's Markdown now (or forgets it, without a revision).
+    void noteShownRevision();
 
     void textDidChange(TextView& view) override;
     // Forgets that the bound text is known: the next change writes it whole.

@@ -40,6 +40,17 @@ void MarkdownStyler::applyBase(TextStorage& storage) const
     storage.endEditing();
 }
 
+void MarkdownStyler::applyBaseAroundGrids(TextStorage& storage) const
+{
+    // Each cell gets its reset with the rest of its styling; one here would cost a
+    // new dictionary per cell.
+    storage.beginEditing();
+    const Attributes base = baseAttributes();
+    for (const Range& r : complement(GridCells(storage).runs(), Range{0, storage.length()}))
+        storage.setAttributes(base, r);
+    storage.endEditing();
+}
+
 void MarkdownStyler::apply(TextStorage& storage, const MarkdownSyntax::Definitions* given,
                            MarkdownSyntax::Definitions* found) const
 {
@@ -177,7 +188,9 @@ void MarkdownStyler::resetCell(Range range, AttributedString& storage) const
             next.remove(key);
         if (unlimited)
             next.set(AttributeKey::ParagraphStyle, unlimited);
-        updates.emplace_back(run, std::move(next));
+        // A run already reset (a grid just built) is left alone: setting it again costs a lookup.
+        if (!(next == attributes))
+            updates.emplace_back(run, std::move(next));
     });
     for (const auto& [run, attributes] : updates)
         storage.setAttributes(attributes, run);

@@ -31,6 +31,9 @@ struct MarkdownStyler {
     // Only the first step of apply(): body text attributes outside grids, the
     // cells' own inside, for text to be styled later.
     void applyBase(TextStorage& storage) const;
+    // The same for a text whose grids were just made at this size: their cells
+    // keep the attributes they were made with.
+    void applyBaseAroundGrids(TextStorage& storage) const;
 
     // The parts of `range` not covered by `ranges`, in ascending order; `range`
     // itself when `ranges` is empty.

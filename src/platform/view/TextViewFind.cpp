@@ -3,6 +3,7 @@
 #include "platform/view/TextView.h"
 
 #include "platform/text/TextOps.h"
+#include "platform/undo/UndoManager.h"
 #include "platform/view/FindBar.h"
 
 #include <QApplication>
@@ -196,27 +197,55 @@ int TextView::replaceAllMatches(U16View replacement)
         QApplication::beep();
         return 0;
     }
-    // One change from the first match to the end of the last: one undo step and one
-    // notice to the delegate. The text between the matches keeps its attributes (grid
-    // cells stay cells); each replacement takes those of the text it replaces.
-    const Range span = Range::fromTo(matches.front().location, matches.back().end());
+    // Matches close together are replaced as one change, from the first to the end of
+    // the last: one notice to the delegate. Groups of them far apart are changes of their
+    // own, in one undo step, so that the text between is not rewritten; unless there are
+    // so many that one change over everything costs less. The text between the matches
+    // keeps its attributes (grid cells stay cells); each replacement takes those of the
+    // text it replaces.
+    constexpr int apart = 4096;
+    std::vector<size_t> groupStarts{0};
+    for (size_t i = 1; i < matches.size(); ++i)
+        if (matches[i].location - matches[i - 1].end() > apart)
+            groupStarts.push_back(i);
+    const int reach = matches.back().end() - matches.front().location;
+    if (groupStarts.size() > 1 + size_t(reach / (2 * apart)))
+        groupStarts = {0};
+    groupStarts.push_back(matches.size());
+
     const U16String text = TextOps::withLineEnds(replacement, lineEnding_);
-    AttributedString replaced;
-    int from = span.location;
-    for (const Range& match : matches) {
-        if (match.location > from)
-            replaced.append(storage_->attributedSubstring(Range::fromTo(from, match.location)));
-        replaced.append(AttributedString(text, attributesForInsertion(match)));
-        from = match.end();
-    }
     endTyping();
-    const int caret = span.location + replaced.length();
-    if (!replaceText(span, replaced, Range{caret, 0}))
+    UndoManager* undo = allowsUndo_ && groupStarts.size() > 2 ? undoManager() : nullptr;
+    if (undo)
+        undo->beginUndoGrouping();
+    int shift = 0;  // what the groups before changed the length by
+    size_t replaced = 0;
+    for (size_t g = 0; g + 1 < groupStarts.size(); ++g) {
+        const size_t first = groupStarts[g], end = groupStarts[g + 1];
+        const Range span = Range::fromTo(matches[first].location + shift, matches[end - 1].end() + shift);
+        AttributedString group;
+        int from = span.location;
+        for (size_t i = first; i < end; ++i) {
+            const Range match{matches[i].location + shift, matches[i].length};
+            if (match.location > from)
+                group.append(storage_->attributedSubstring(Range::fromTo(from, match.location)));
+            group.append(AttributedString(text, attributesForInsertion(match)));
+            from = match.end();
+        }
+        const int caret = span.location + group.length();
+        if (!replaceText(span, group, Range{caret, 0}))
+            break;
+        shift += group.length() - span.length;
+        replaced = end;
+    }
+    if (undo)
+        undo->endUndoGrouping();
+    if (replaced == 0)
         return 0;
     findMatchesStale_ = true;
     scrollRangeToVisible(selection_);
     refreshFind();
-    return int(matches.size());
+    return int(replaced);
 }
 
 void TextView::closeFindBar()
