@@ -1,5 +1,7 @@
 #include "app/MarkdownDocument.h"
 
+#include "export/OutputBudget.h"
+#include "platform/MachineMemory.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/Utf.h"
 
@@ -110,6 +112,33 @@ MarkdownDocument MarkdownDocument::fromData(std::string_view bytes, bool* repair
 bool MarkdownDocument::looksBinary(std::string_view bytes)
 {
     return bytes.substr(0, 8192).find('\0') != std::string_view::npos;
+}
+
+bool MarkdownDocument::fileLooksBinary(const fs::path& path)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    std::string head(8192, '\0');
+    in.read(head.data(), std::streamsize(head.size()));
+    head.resize(size_t(in.gcount()));
+    return looksBinary(head);
+}
+
+std::optional<std::string> MarkdownDocument::tooLargeForWindow(const fs::path& path)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return std::nullopt;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec)
+        return std::nullopt;
+    const auto refusal = OutputBudget::refusal(OutputBudget::Output::window, size, MachineMemory::atHand());
+    if (!refusal)
+        return std::nullopt;
+    return u8(LocalizedStrings::format(LocalizedStrings::text(u"openErrorMessage"),
+                                       {u16(path.filename().string()), u16(*refusal)}));
 }
 
 std::optional<MarkdownDocument> MarkdownDocument::read(const fs::path& path, std::string* error, Reading* reading)

@@ -37,6 +37,12 @@ struct MarkdownDocument {
                                                 Reading* reading = nullptr);
     // Whether bytes look like a binary file rather than text: a NUL among the first 8 KB.
     static bool looksBinary(std::string_view bytes);
+    // The same asked of a file, reading its first 8 KB alone.
+    static bool fileLooksBinary(const std::filesystem::path& path);
+    // Why a window cannot take a regular file of this size with the memory at
+    // hand (the limit named, as a reason for the open error message); nothing
+    // when it can, or when the path is no regular file (reading says why).
+    static std::optional<std::string> tooLargeForWindow(const std::filesystem::path& path);
 
     // The text as UTF-8 bytes, after a byte-order mark when the document has one.
     std::string data() const;
