@@ -5,11 +5,17 @@
 // icons, pictures, task boxes, colour swatches, emoji, hard-break arrows).
 #include "platform/layout/LayoutManager.h"
 
+#include <functional>
+
 namespace velkin {
 
 class CodeBlockLayoutManager : public LayoutManager {
 public:
     using LayoutManager::LayoutManager;
+
+    // Called when a picture let go by the image cache, and loaded again because it
+    // shows, is back; without it such a picture is loaded again before it is drawn.
+    std::function<void()> pictureReloaded;
 
     const double cornerRadius = 12;
     const double verticalPadding = 3;
