@@ -61,8 +61,11 @@ struct State {
         keptByKey[key] = kept.begin();
         keptTotal += image.sizeInBytes();
         const Clock::time_point recent = Clock::now() - std::chrono::milliseconds(keptForMs);
-        while (keptTotal > keptBytes && kept.size() > 1 && kept.back().drawn < recent)
-            drop(std::prev(kept.end()));
+        for (auto it = std::prev(kept.end()); keptTotal > keptBytes && it != kept.begin();) {
+            const auto older = it--;
+            if (older->drawn < recent)
+                drop(older);
+        }
     }
 };
 
