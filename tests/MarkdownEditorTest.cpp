@@ -2001,7 +2001,7 @@ TEST(EditorPaste, ATextTooLargeForTheMemoryAtHandIsRefusedAndTheEditorGoesOn)
         const rlimit space{limit, limit};
         setrlimit(RLIMIT_AS, &space);
         bool held = true;
-        // 24 MB of lines: past the (640 - 256) / 40 MB a paste may take here.
+        // 24 MB of lines: past the (640 - 256) / 45 MB a paste may take here.
         QApplication::clipboard()->setText(QString(QStringLiteral("a line of text\n")).repeated(1600000));
         e.view().paste();
         held = held && *e.document == u"kept\n" && e.alertMessages.size() == 1
