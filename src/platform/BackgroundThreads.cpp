@@ -35,6 +35,15 @@ struct Pool {
         std::shared_ptr<bool> done;
     };
     std::vector<Worker> workers;
+
+    // At exit without joinAll (a program that never ran the event loop): the
+    // threads have ended their work or are ending it.
+    ~Pool()
+    {
+        for (Worker& each : workers)
+            if (each.thread.joinable())
+                each.thread.join();
+    }
 };
 
 Pool& pool()
