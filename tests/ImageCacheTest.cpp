@@ -497,7 +497,7 @@ TEST(PageImages, ShortcodesInAPictureLineStayHidden)
 
 // A document of many pictures: their sizes are known for good, but the pixels kept
 // stay within the bound, those drawn last kept; one let go loads again to be drawn.
-TEST(ImageCacheLoad, ManyPicturesAreKeptWithinTheBoundAndLoadAgainWhenDrawn)
+TEST(ImageCacheBound, ManyPicturesAreKeptWithinTheBoundAndLoadAgainWhenDrawn)
 {
     TempFolder dir;
     const Url doc = dir.document();
@@ -519,6 +519,13 @@ TEST(ImageCacheLoad, ManyPicturesAreKeptWithinTheBoundAndLoadAgainWhenDrawn)
     }
     EXPECT_LE(ImageCache::keptPixelBytes(), ImageCache::keptBytes);
     ASSERT_GE(letGo.size(), size_t(count - ImageCache::keptBytes / (8 << 20)));
+    // With the bound reached, one more is read for its size alone: its pixels come when it is drawn.
+    write(dir / "more.png", picture);
+    ImageCache::ensureLoaded(u"more.png", doc, [&] { ++calls; });
+    ASSERT_TRUE(waitFor([&] { return calls == count + 1; }));
+    EXPECT_EQ(ImageCache::pictureSize(keyOf("more.png", doc)), QSizeF(2048, 1024));
+    EXPECT_EQ(ImageCache::cachedImage(keyOf("more.png", doc)), nullptr);
+    letGo.push_back(keyOf("more.png", doc));
     // Drawn again: loaded in the background, or at once for a page image.
     int back = 0;
     ImageCache::reload(letGo.front(), [&] { ++back; });

@@ -6,6 +6,7 @@
 #include "platform/layout/LayoutManager.h"
 
 #include <functional>
+#include <string>
 
 namespace velkin {
 
@@ -13,9 +14,10 @@ class CodeBlockLayoutManager : public LayoutManager {
 public:
     using LayoutManager::LayoutManager;
 
-    // Called when a picture let go by the image cache, and loaded again because it
-    // shows, is back; without it such a picture is loaded again before it is drawn.
-    std::function<void()> pictureReloaded;
+    // Called with its key when a picture let go by the image cache (or read for
+    // its size alone), and loaded again because it shows, is back or has failed;
+    // without it such a picture is loaded before it is drawn.
+    std::function<void(const std::string& key)> pictureReloaded;
 
     const double cornerRadius = 12;
     const double verticalPadding = 3;

@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <list>
 #include <cctype>
@@ -27,6 +28,14 @@
 namespace velkin::ImageCache {
 
 namespace {
+
+// The bytes of pixels kept, and decoded on their way to the main thread: the
+// one figure the workers read (to decide whether a size is enough).
+std::atomic<long long>& heldBytes()
+{
+    static std::atomic<long long> bytes = 0;
+    return bytes;
+}
 
 // The cache's state; read and written on the main thread only.
 struct State {
@@ -47,6 +56,7 @@ struct State {
     void drop(std::list<Kept>::iterator entry)
     {
         keptTotal -= entry->image.sizeInBytes();
+        heldBytes() -= entry->image.sizeInBytes();
         keptByKey.erase(entry->key);
         kept.erase(entry);
     }
@@ -60,6 +70,7 @@ struct State {
         kept.push_front({key, image, toDraw ? Clock::now() : Clock::time_point()});
         keptByKey[key] = kept.begin();
         keptTotal += image.sizeInBytes();
+        heldBytes() += image.sizeInBytes();
         const Clock::time_point recent = Clock::now() - std::chrono::milliseconds(keptForMs);
         for (auto it = std::prev(kept.end()); keptTotal > keptBytes && it != kept.begin();) {
             const auto older = it--;
@@ -96,10 +107,14 @@ std::optional<Url> resolvedAddress(U16View source, const std::optional<Url>& bas
     return url;
 }
 
-void store(const std::string& key, const QImage& image, bool toDraw = false)
+void store(const std::string& key, const QImage& image, bool toDraw = false, std::optional<QSizeF> sizeAlone = {})
 {
     State& s = state();
-    if (image.isNull()) {
+    if (image.isNull() && sizeAlone) {
+        // Read for its size alone: its pixels come when it is drawn.
+        s.sizes[key] = *sizeAlone;
+        s.failed.erase(key);
+    } else if (image.isNull()) {
         s.failed.insert(key);
         s.sizes.erase(key);
         if (const auto found = s.keptByKey.find(key); found != s.keptByKey.end())
@@ -113,9 +128,12 @@ void store(const std::string& key, const QImage& image, bool toDraw = false)
 
 // Records a load's result, ends the load and calls back every caller that waited
 // for it (main thread). A callback may ask for the key again: it finds it settled.
-void finishLoad(const std::string& key, const QImage& image, bool toDraw)
+void finishLoad(const std::string& key, const QImage& image, bool toDraw, std::optional<QSizeF> sizeAlone = {},
+                bool onItsWay = false)
 {
-    store(key, image, toDraw);
+    if (onItsWay)
+        heldBytes() -= image.sizeInBytes();
+    store(key, image, toDraw, sizeAlone);
     State& s = state();
     std::vector<std::function<void()>> waiting;
     if (auto it = s.inFlight.find(key); it != s.inFlight.end()) {
@@ -129,19 +147,29 @@ void finishLoad(const std::string& key, const QImage& image, bool toDraw)
 
 // On a worker thread: decodes, then hands the result to the main thread. When the
 // application has gone away meanwhile, the result is dropped with the process.
+// A picture no drawing asked for (`toDraw` false) is read for its size alone,
+// from its header where that is sure, once the pixels kept and on their way
+// take half the bound: it would soon be let go again.
 void decodeAndApply(const std::string& key, const std::optional<QByteArray>& data, bool toDraw)
 {
     QImage image;
+    std::optional<QSizeF> size;
     try {
-        image = data ? decode(*data) : QImage();
+        const bool sizeAlone = !toDraw && heldBytes().load() > keptBytes / 2;
+        if (const std::optional<QSize> declared = data && sizeAlone ? PictureFile::decodedSize(*data) : std::nullopt)
+            size = QSizeF(*declared);
+        else
+            image = data ? decode(*data) : QImage();
     } catch (const std::bad_alloc&) {
         image = QImage();  // a picture there is no memory for is one that failed
     }
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)
         return;
+    heldBytes() += image.sizeInBytes();
     QMetaObject::invokeMethod(
-        app, [key, image = std::move(image), toDraw] { finishLoad(key, image, toDraw); }, Qt::QueuedConnection);
+        app, [key, image = std::move(image), toDraw, size] { finishLoad(key, image, toDraw, size, true); },
+        Qt::QueuedConnection);
 }
 
 QNetworkAccessManager& network()

@@ -5,7 +5,8 @@
 // page rendering try it again). A loaded picture's size stays known for good,
 // but its pixels are kept within keptBytes: those drawn least recently are let
 // go (never one drawn within the last keptFor), and a picture let go is loaded
-// again when it is drawn.
+// again when it is drawn. Once half the bound is taken, a load that no drawing
+// asked for reads the picture's size alone, from its header where that is sure.
 //
 // Main thread only. Files are read and decoded on a bounded pool of worker
 // threads and the result is applied on the main thread; http and https go

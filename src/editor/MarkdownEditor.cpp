@@ -2152,7 +2152,7 @@ void MarkdownEditorCoordinator::applyImageCollapse(TextStorage& storage, const P
             ImageCache::ensureLoaded(url, document, [weak, weakView, key = *key] {
                 const auto coordinator = weak.lock();
                 if (coordinator && weakView)
-                    coordinator->pictureLoaded(*weakView, key);
+                    coordinator->pictureLoaded(*weakView, key, false);
             });
     });
 }
@@ -2207,10 +2207,11 @@ void MarkdownEditorCoordinator::fitPictureLines(TextStorage& storage, double wid
     }
 }
 
-void MarkdownEditorCoordinator::pictureLoaded(TextView& view, const std::string& key)
+void MarkdownEditorCoordinator::pictureLoaded(TextView& view, const std::string& key, bool reloaded)
 {
-    // Only a picture that loaded changes a height; a failed one only draws its placeholder.
-    if (ImageCache::pictureSize(key))
+    // A first load that failed leaves the placeholder's height; a picture drawn
+    // before that fails now, or any that loaded, changes its lines'.
+    if (reloaded || ImageCache::pictureSize(key))
         loadedKeys.insert(key);
     runLater(view, &MarkdownEditorCoordinator::reloadScheduled, &MarkdownEditorCoordinator::restyleImageLines);
 }
@@ -2363,10 +2364,13 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
 {
     auto* view = new MarkdownTextView(parent);
     auto layout = std::make_unique<CodeBlockLayoutManager>();
-    // A picture loaded again because it shows is drawn once it is back.
-    layout->pictureReloaded = [shown = QPointer<MarkdownTextView>(view)] {
-        if (shown)
-            shown->viewport()->update();
+    // A picture loaded again because it shows is drawn once it is back; one that
+    // failed meanwhile takes the placeholder's height, as a restyle would give it.
+    layout->pictureReloaded = [shown = QPointer<MarkdownTextView>(view),
+                               weak = std::weak_ptr<Coordinator>(coordinator)](const std::string& key) {
+        const auto held = weak.lock();
+        if (shown && held)
+            held->pictureLoaded(*shown, key, true);
     };
     view->replaceLayoutManager(std::move(layout));
     view->setDelegate(coordinator.get());

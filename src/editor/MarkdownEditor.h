@@ -95,6 +95,9 @@ public:
     // Shows the picture lines again after the document's file changed (Save As, a
     // moved file saved elsewhere): their sources resolve against its new folder.
     void documentURLDidChange(TextView& view);
+    // A load the styling started (or drawing, `reloaded`) has ended: its lines are
+    // fitted to it on the next turn, with every other load that ends before then.
+    void pictureLoaded(TextView& view, const std::string& key, bool reloaded);
     // Sizes the collapsed picture lines to the view's width after a resize; the
     // rest of the styling does not depend on it.
     void textViewDidResize(TextView& view) override;
@@ -127,9 +130,6 @@ private:
     void applyImageCollapse(TextStorage& storage, const ProseLines& lines, Range selection, TextView& view);
     void applyTaskCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
     void applyEmojiCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
-    // A load the styling started has ended: its lines are fitted to it on the next
-    // turn, with every other load that ends before then.
-    void pictureLoaded(TextView& view, const std::string& key);
     std::unordered_set<std::string> loadedKeys;
     // The height a picture line at `location` takes for `width`: its picture's, or the placeholder's.
     static double shownHeight(const TextStorage& storage, int location, const std::string& key, double width);
