@@ -1,7 +1,9 @@
 // Opening a long document: the text is made into a storage, styled, and only
 // the first screen is laid out and drawn before the window shows it; the rest
 // is laid out later in idle slices. Also the keystroke that follows at 1 MB.
+#include "OpenWindow.h"
 #include "document/CodeBlockLayoutManager.h"
+#include "document/ImageCache.h"
 #include "editor/MarkdownEditor.h"
 #include "editor/MarkdownTextView.h"
 #include "markdown/MarkdownStyler.h"
@@ -246,3 +248,32 @@ void BM_StyleRestInIdleSlices16MB(benchmark::State& state) { styleInSlices(state
 BENCHMARK(BM_StyleRestInIdleSlices16MB)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
+
+// A window opened on lines of pictures that are missing, until every load has come
+// back and the layout is complete: each load that comes back costs the lines of its
+// picture, never a restyle of the whole.
+void openMissingPictures(benchmark::State& state)
+{
+    static int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::string text;
+        const std::string folder = "file:///nonexistent-velkin-bench/" + std::to_string(++round) + "/p";
+        for (int64_t i = 0; i < state.range(0); ++i)
+            text += "![picture " + std::to_string(i) + "](" + folder + std::to_string(i) + ".png)\n";
+        const std::string last = folder + std::to_string(state.range(0) - 1) + ".png";
+        state.ResumeTiming();
+        auto open = std::make_unique<bench::OpenWindow>(u16(text));
+        QElapsedTimer clock;
+        clock.start();
+        while ((!ImageCache::hasFailed(last) || !open->view->layoutManager()->isLayoutComplete())
+               && clock.elapsed() < 300'000)
+            QApplication::processEvents();
+        QApplication::processEvents();
+        state.PauseTiming();
+        open.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(openMissingPictures)->Name("BM_OpenMissingPictures")->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->Iterations(1);

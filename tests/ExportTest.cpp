@@ -991,3 +991,20 @@ TEST_F(ExportFolder, AnHTMLPageWritesItsPicturesWhereverTheyStand)
         expectPage(emoji + u"\n\n![a](pic.png)", options);
     }
 }
+
+// A window's opening and a paste are measured as the command line's documents are, each named.
+TEST(OutputBudget, TextRefusalsNameWhatIsRefusedAndTheLimit)
+{
+    using namespace OutputBudget;
+    const uint64_t mb = 1000000;
+    for (const auto& [output, bytes, memory, expected] : std::vector<std::tuple<Output, uint64_t, uint64_t, std::string>>{
+             {Output::window, 3200 * mb, 2800 * mb,
+              "the document is too large to open with the 2.8 GB of memory at hand: at most 56 MB of text, and it has 3.2 GB"},
+             {Output::paste, 314 * mb, 1000 * mb,
+              "the text is too large to paste with the 1.0 GB of memory at hand: at most 16 MB of text, and it has 314 MB"},
+             {Output::paste, 16 * mb, 1000 * mb, ""},
+         }) {
+        const auto refusal = OutputBudget::refusal(output, bytes, memory);
+        EXPECT_EQ(refusal.value_or(""), expected);
+    }
+}

@@ -494,3 +494,48 @@ TEST(PageImages, ShortcodesInAPictureLineStayHidden)
     EXPECT_FALSE(s.attribute(AttributeKey::EmojiShortcode, 2));
     EXPECT_TRUE(s.attribute(AttributeKey::EmojiShortcode, int(text.rfind(u":tada:"))));
 }
+
+// A document of many pictures: their sizes are known for good, but the pixels kept
+// stay within the bound, those drawn last kept; one let go loads again to be drawn.
+TEST(ImageCacheBound, ManyPicturesAreKeptWithinTheBoundAndLoadAgainWhenDrawn)
+{
+    TempFolder dir;
+    const Url doc = dir.document();
+    const QByteArray picture = pngBytes(2048, 1024);  // 8 MB of pixels
+    constexpr int count = 12;
+    int calls = 0;
+    for (int i = 0; i < count; ++i) {
+        write(dir / ("many" + std::to_string(i) + ".png"), picture);
+        ImageCache::ensureLoaded(u16("many" + std::to_string(i) + ".png"), doc, [&] { ++calls; });
+    }
+    ASSERT_TRUE(waitFor([&] { return calls == count; }));
+    std::vector<std::string> letGo;
+    for (int i = 0; i < count; ++i) {
+        const std::string key = keyOf("many" + std::to_string(i) + ".png", doc);
+        EXPECT_EQ(ImageCache::pictureSize(key), QSizeF(2048, 1024)) << i;
+        EXPECT_FALSE(ImageCache::hasFailed(key)) << i;
+        if (!ImageCache::cachedImage(key))
+            letGo.push_back(key);
+    }
+    EXPECT_LE(ImageCache::keptPixelBytes(), ImageCache::keptBytes);
+    ASSERT_GE(letGo.size(), size_t(count - ImageCache::keptBytes / (8 << 20)));
+    // With the bound reached, one more is read for its size alone: its pixels come when it is drawn.
+    write(dir / "more.png", picture);
+    ImageCache::ensureLoaded(u"more.png", doc, [&] { ++calls; });
+    ASSERT_TRUE(waitFor([&] { return calls == count + 1; }));
+    EXPECT_EQ(ImageCache::pictureSize(keyOf("more.png", doc)), QSizeF(2048, 1024));
+    EXPECT_EQ(ImageCache::cachedImage(keyOf("more.png", doc)), nullptr);
+    letGo.push_back(keyOf("more.png", doc));
+    // Drawn again: loaded in the background, or at once for a page image.
+    int back = 0;
+    ImageCache::reload(letGo.front(), [&] { ++back; });
+    EXPECT_TRUE(ImageCache::isLoading(letGo.front()));
+    ASSERT_TRUE(waitFor([&] { return back == 1; }));
+    EXPECT_NE(ImageCache::cachedImage(letGo.front()), nullptr);
+    ImageCache::reloadSynchronously(letGo.back());
+    EXPECT_NE(ImageCache::cachedImage(letGo.back()), nullptr);
+    EXPECT_NE(ImageCache::cachedImage(letGo.front()), nullptr);  // drawn just now: kept
+    // A key never loaded, or failed, is no reload.
+    ImageCache::reload(keyOf("never.png", doc), [&] { ++back; });
+    EXPECT_FALSE(ImageCache::isLoading(keyOf("never.png", doc)));
+}

@@ -21,6 +21,7 @@
 #include "platform/text/Utf.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QAbstractSpinBox>
 #include <QColorDialog>
@@ -39,6 +40,12 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace velkin {
 namespace {
@@ -1993,3 +2000,106 @@ TEST(EditorClicks, EscapeInTheColourDialogPutsBackTheColourTheTextHad)
     e.view().undo();
     EXPECT_EQ(*e.document, u"brand `#f80`\n\ntail");
 }
+
+namespace velkin {
+namespace {
+
+using namespace testing_editor;
+namespace fs = std::filesystem;
+using testing::TempDirectory;
+
+// A board whose picture did not decode (as the desktop's clipboard gives one past
+// the decoding limit): the PNG's bytes alone, which declare its size.
+class UndecodedPicture : public QMimeData {
+public:
+    explicit UndecodedPicture(QByteArray png) : png_(std::move(png)) {}
+    QStringList formats() const override { return {QStringLiteral("image/png"), QStringLiteral("application/x-qt-image")}; }
+    bool hasFormat(const QString& format) const override { return formats().contains(format); }
+
+protected:
+    QVariant retrieveData(const QString& format, QMetaType) const override
+    {
+        return format == QLatin1String("image/png") ? QVariant(png_) : QVariant();
+    }
+
+private:
+    QByteArray png_;
+};
+
+// A small PNG whose header says `width` x `height`.
+QByteArray pngDeclaring(quint32 width, quint32 height)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(1, 1, QImage::Format_ARGB32).save(&buffer, "PNG");
+    auto put = [&](int at, quint32 value) {
+        for (int k = 0; k < 4; ++k)
+            png[at + k] = char(value >> (24 - 8 * k));
+    };
+    put(16, width);
+    put(20, height);
+    quint32 crc = 0xFFFFFFFF;  // over the chunk's type and data
+    for (int at = 12; at < 29; ++at) {
+        crc ^= quint8(png[at]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320 : crc >> 1;
+    }
+    put(29, ~crc);
+    return png;
+}
+
+TEST(EditorPictures, APictureTooLargeToDecodeIsRefusedWithItsSize)
+{
+    TempDirectory folder;
+    Editor e(u"para");
+    e.host->setWindowFilePath(QString::fromStdString((folder.path() / "note.md").string()));
+    QApplication::clipboard()->setMimeData(new UndecodedPicture(pngDeclaring(20000, 30000)));
+    e.view().paste();
+    EXPECT_EQ(*e.document, u"para");
+    ASSERT_EQ(e.alertMessages.size(), 1u);
+    EXPECT_EQ(e.alerts.front(), u"The Picture Is Too Large");
+    EXPECT_EQ(u8(e.alertMessages.front()),
+              "The picture is 20000 \u00D7 30000 pixels, more than Velkin can decode (at most 67 million pixels).");
+    EXPECT_FALSE(fs::exists(folder.path() / "images"));
+}
+
+// Under an address-space limit (in a child process, whose limit stays its own) a text
+// past what the memory at hand takes is refused with the limit, and the editor goes on.
+TEST(EditorPaste, ATextTooLargeForTheMemoryAtHandIsRefusedAndTheEditorGoesOn)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow memory takes more address space than any limit leaves";
+#else
+    Editor e(u"kept\n");
+    e.view().setSelectedRange({5, 0});
+    const pid_t child = fork();
+    if (child == 0) {
+        std::ifstream statm("/proc/self/statm");
+        unsigned long long pages = 0;
+        statm >> pages;
+        const rlim_t limit = rlim_t(pages * uint64_t(sysconf(_SC_PAGESIZE)) + (640ULL << 20));
+        const rlimit space{limit, limit};
+        setrlimit(RLIMIT_AS, &space);
+        bool held = true;
+        // 24 MB of lines: past the (640 - 256) / 45 MB a paste may take here.
+        QApplication::clipboard()->setText(QString(QStringLiteral("a line of text\n")).repeated(1600000));
+        e.view().paste();
+        held = held && *e.document == u"kept\n" && e.alertMessages.size() == 1
+            && TextOps::hasPrefix(e.alertMessages.front(), u"The text is too large to paste with the ")
+            && e.alerts.front() == u"The Text Couldn't Be Pasted";
+        // A text within it goes in, and typing goes on.
+        QApplication::clipboard()->setText(QString(QStringLiteral("a line of text\n")).repeated(1000));
+        e.view().paste();
+        type(e.view(), QStringLiteral("Z"));
+        held = held && e.alertMessages.size() == 1 && e.document->size() == 5 + 15 * 1000 + 1;
+        _exit(held ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+#endif
+}
+
+} // namespace
+} // namespace velkin

@@ -1,6 +1,8 @@
 #include "app/DocumentFile.h"
 
+#include "export/OutputBudget.h"
 #include "platform/FileRead.h"
+#include "platform/MachineMemory.h"
 
 #include <functional>
 #include <limits>
@@ -73,6 +75,10 @@ DocumentFile::DiskState DocumentFile::check(std::string* bytes) const
     std::error_code ec;
     if (!fs::exists(*path_, ec))
         return DiskState::missing;
+    // A file grown past what a window may hold differs from the bytes it holds, unread.
+    const uint64_t largest = OutputBudget::largestText(OutputBudget::Output::window, MachineMemory::atHand());
+    if (fs::file_size(*path_, ec) > largest && !ec)
+        return DiskState::changed;
     std::optional<std::string> now = FileRead::bytes(*path_, std::numeric_limits<long long>::max());
     // Present but unreadable (a folder now, no permission): the known bytes are not there.
     if (!now)

@@ -172,7 +172,12 @@ bool DocumentWindow::reload(QString* error)
         return false;
     std::string reason;
     MarkdownDocument::Reading reading;
-    std::optional<MarkdownDocument> document = MarkdownDocument::read(*file_, &reason, &reading);
+    // A file grown past what the memory at hand takes is refused before it is read.
+    std::optional<std::string> refusal = MarkdownDocument::tooLargeForWindow(*file_);
+    std::optional<MarkdownDocument> document =
+        refusal ? std::nullopt : MarkdownDocument::read(*file_, &reason, &reading);
+    if (refusal)
+        reason = std::move(*refusal);
     if (!document) {
         if (error)
             *error = QString::fromStdString(reason);

@@ -1,6 +1,8 @@
 #include "app/MarkdownDocument.h"
 
+#include "export/OutputBudget.h"
 #include "platform/FileRead.h"
+#include "platform/MachineMemory.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/Utf.h"
 
@@ -131,6 +133,27 @@ std::optional<MarkdownDocument> MarkdownDocument::readUnattended(const fs::path&
         return std::nullopt;
     }
     return document;
+}
+
+bool MarkdownDocument::fileLooksBinary(const fs::path& path)
+{
+    // Through the one reader: a pipe or a device in the file's place is never waited on.
+    std::optional<FileRead::Regular> file = FileRead::Regular::open(path, std::numeric_limits<long long>::max());
+    return file && looksBinary(file->head(8192));
+}
+
+std::optional<std::string> MarkdownDocument::tooLargeForWindow(const fs::path& path)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return std::nullopt;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec)
+        return std::nullopt;
+    const auto refusal = OutputBudget::refusal(OutputBudget::Output::window, size, MachineMemory::atHand());
+    if (!refusal)
+        return std::nullopt;
+    return openError(path, u16(*refusal));
 }
 
 std::optional<MarkdownDocument> MarkdownDocument::read(const fs::path& path, std::string* error, Reading* reading)

@@ -41,6 +41,12 @@ struct MarkdownDocument {
     // file that looks binary (a window asks before it opens one; UTF-16 text is one) is
     // refused with the reason in `error`.
     static std::optional<MarkdownDocument> readUnattended(const std::filesystem::path& path, std::string* error = nullptr);
+    // The same asked of a file, reading its first 8 KB alone.
+    static bool fileLooksBinary(const std::filesystem::path& path);
+    // Why a window cannot take a regular file of this size with the memory at
+    // hand (the limit named, as a reason for the open error message); nothing
+    // when it can, or when the path is no regular file (reading says why).
+    static std::optional<std::string> tooLargeForWindow(const std::filesystem::path& path);
 
     // The text as UTF-8 bytes, after a byte-order mark when the document has one.
     std::string data() const;

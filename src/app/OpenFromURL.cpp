@@ -216,7 +216,8 @@ void open(const QUrl& address)
         const std::optional<fs::path> file = writeTemporaryFile(*result.text, address, &error);
         if (!file)
             return showError(error);
-        if (!VelkinApp::shared().openDocument(*file, &error))
+        // A Cancel (of the question about a binary file) ends it without a word.
+        if (!VelkinApp::shared().openDocument(*file, &error) && !error.isEmpty())
             showError(error);
     });
 }

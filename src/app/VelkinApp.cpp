@@ -14,6 +14,7 @@
 #include "platform/FilePath.h"
 #include "platform/strings/LocalizedStrings.h"
 #include "platform/text/QtString.h"
+#include "platform/text/Utf.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -134,23 +135,37 @@ DocumentWindow* VelkinApp::openDocument(const fs::path& file, QString* error)
         open->activateWindow();
         return open;
     }
-    std::string reason;
-    MarkdownDocument::Reading reading;
-    std::optional<MarkdownDocument> document = MarkdownDocument::read(file, &reason, &reading);
-    if (!document) {
+    // Measured before anything is read, and asked about from its first 8 KB alone.
+    if (const std::optional<std::string> refusal = MarkdownDocument::tooLargeForWindow(file)) {
         if (error)
-            *error = QString::fromStdString(reason);
+            *error = QString::fromStdString(*refusal);
         return nullptr;
     }
-    if (MarkdownDocument::looksBinary(reading.bytes) && !mayOpenBinary(file)) {
+    if (MarkdownDocument::fileLooksBinary(file) && !mayOpenBinary(file)) {
         if (error)
             error->clear();
         return nullptr;
     }
-    // The window keeps the file it shows: its folder as the system resolved it.
-    const fs::path absolute = FilePath::resolvedFolder(file);
-    RecentDocuments::note(absolute);
-    return show(new DocumentWindow(std::move(*document), absolute, std::move(reading)));
+    // Memory that runs out all the same refuses this file, never the other windows' work.
+    try {
+        std::string reason;
+        MarkdownDocument::Reading reading;
+        std::optional<MarkdownDocument> document = MarkdownDocument::read(file, &reason, &reading);
+        if (!document) {
+            if (error)
+                *error = QString::fromStdString(reason);
+            return nullptr;
+        }
+        // The window keeps the file it shows: its folder as the system resolved it.
+        const fs::path absolute = FilePath::resolvedFolder(file);
+        RecentDocuments::note(absolute);
+        return show(new DocumentWindow(std::move(*document), absolute, std::move(reading)));
+    } catch (const std::bad_alloc&) {
+        if (error)
+            *error = toQString(LocalizedStrings::format(LocalizedStrings::text(u"openErrorMessage"),
+                                                        {u16(file.filename().string()), U16String(u"not enough memory")}));
+        return nullptr;
+    }
 }
 
 DocumentWindow* VelkinApp::openRecent(const QString& file, QWidget* parent)

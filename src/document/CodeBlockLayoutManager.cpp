@@ -205,14 +205,24 @@ void CodeBlockLayoutManager::drawCollapsedImages(QPainter& painter, Range glyphs
         const std::string& key = mark->key;
         const QImage* image = ImageCache::cachedImage(key);
         const bool failed = ImageCache::hasFailed(key);
+        const QSizeF picture = ImageCache::shownSize(key);
+        if (!image && !picture.isEmpty()) {
+            // Let go to stay within the cache's bound: loaded again now that it shows.
+            if (pictureReloaded) {
+                ImageCache::reload(key, [back = pictureReloaded, key] { back(key); });
+            } else {
+                ImageCache::reloadSynchronously(key);
+                image = ImageCache::cachedImage(key);
+            }
+        }
         const TextTableBlock* cell = TableGrid::cellBlock(*storage, g.location);
         const double q = cell ? 0 : p;
         const QRectF area(line.left() + q, line.top(), std::max(line.width() - 2 * q, 1.0), line.height());
         const double limit = cell ? TableGrid::cellContentWidth(*cell, usable) : usable;
-        QSizeF size = ImageBlock::displaySize(image, std::min(area.width(), limit));
+        QSizeF size = ImageBlock::displaySize(picture, std::min(area.width(), limit));
         // A line still as high as another width made it (the scroll bar came or went
         // after the pictures were sized) shows the picture smaller, never squashed.
-        if (image && size.height() > area.height() && area.height() > 0)
+        if (!picture.isEmpty() && size.height() > area.height() && area.height() > 0)
             size = QSizeF(size.width() * area.height() / size.height(), area.height());
         double x = area.left();
         switch (alignment(*storage, g.location)) {

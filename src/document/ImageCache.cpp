@@ -15,6 +15,9 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <list>
 #include <cctype>
 #include <unordered_map>
 
@@ -26,12 +29,55 @@ namespace velkin::ImageCache {
 
 namespace {
 
+// The bytes of pixels kept, and decoded on their way to the main thread: the
+// one figure the workers read (to decide whether a size is enough).
+std::atomic<long long>& heldBytes()
+{
+    static std::atomic<long long> bytes = 0;
+    return bytes;
+}
+
 // The cache's state; read and written on the main thread only.
 struct State {
-    std::unordered_map<std::string, QImage> cache;
+    using Clock = std::chrono::steady_clock;
+    struct Kept {
+        std::string key;
+        QImage image;
+        Clock::time_point drawn;  // when last drawn, or loaded to be drawn
+    };
+    std::list<Kept> kept;  // the one drawn last first
+    std::unordered_map<std::string, std::list<Kept>::iterator> keptByKey;
+    long long keptTotal = 0;
+    std::unordered_map<std::string, QSizeF> sizes;
     std::unordered_set<std::string> failed;
     // The keys being loaded, each with the callbacks of every caller that asked meanwhile.
     std::unordered_map<std::string, std::vector<std::function<void()>>> inFlight;
+
+    void drop(std::list<Kept>::iterator entry)
+    {
+        keptTotal -= entry->image.sizeInBytes();
+        heldBytes() -= entry->image.sizeInBytes();
+        keptByKey.erase(entry->key);
+        kept.erase(entry);
+    }
+
+    // Keeps a picture; lets go of those drawn least recently past the bound,
+    // but never one drawn within keptForMs (what is shown stays).
+    void keep(const std::string& key, const QImage& image, bool toDraw)
+    {
+        if (const auto found = keptByKey.find(key); found != keptByKey.end())
+            drop(found->second);
+        kept.push_front({key, image, toDraw ? Clock::now() : Clock::time_point()});
+        keptByKey[key] = kept.begin();
+        keptTotal += image.sizeInBytes();
+        heldBytes() += image.sizeInBytes();
+        const Clock::time_point recent = Clock::now() - std::chrono::milliseconds(keptForMs);
+        for (auto it = std::prev(kept.end()); keptTotal > keptBytes && it != kept.begin();) {
+            const auto older = it--;
+            if (older->drawn < recent)
+                drop(older);
+        }
+    }
 };
 
 State& state()
@@ -61,22 +107,33 @@ std::optional<Url> resolvedAddress(U16View source, const std::optional<Url>& bas
     return url;
 }
 
-void store(const std::string& key, const QImage& image)
+void store(const std::string& key, const QImage& image, bool toDraw = false, std::optional<QSizeF> sizeAlone = {})
 {
     State& s = state();
-    if (image.isNull()) {
+    if (image.isNull() && sizeAlone) {
+        // Read for its size alone: its pixels come when it is drawn.
+        s.sizes[key] = *sizeAlone;
+        s.failed.erase(key);
+    } else if (image.isNull()) {
         s.failed.insert(key);
+        s.sizes.erase(key);
+        if (const auto found = s.keptByKey.find(key); found != s.keptByKey.end())
+            s.drop(found->second);
     } else {
-        s.cache[key] = image;
+        s.sizes[key] = image.deviceIndependentSize();
+        s.keep(key, image, toDraw);
         s.failed.erase(key);
     }
 }
 
 // Records a load's result, ends the load and calls back every caller that waited
 // for it (main thread). A callback may ask for the key again: it finds it settled.
-void finishLoad(const std::string& key, const QImage& image)
+void finishLoad(const std::string& key, const QImage& image, bool toDraw, std::optional<QSizeF> sizeAlone = {},
+                bool onItsWay = false)
 {
-    store(key, image);
+    if (onItsWay)
+        heldBytes() -= image.sizeInBytes();
+    store(key, image, toDraw, sizeAlone);
     State& s = state();
     std::vector<std::function<void()>> waiting;
     if (auto it = s.inFlight.find(key); it != s.inFlight.end()) {
@@ -90,13 +147,29 @@ void finishLoad(const std::string& key, const QImage& image)
 
 // On a worker thread: decodes, then hands the result to the main thread. When the
 // application has gone away meanwhile, the result is dropped with the process.
-void decodeAndApply(const std::string& key, const std::optional<QByteArray>& data)
+// A picture no drawing asked for (`toDraw` false) is read for its size alone,
+// from its header where that is sure, once the pixels kept and on their way
+// take half the bound: it would soon be let go again.
+void decodeAndApply(const std::string& key, const std::optional<QByteArray>& data, bool toDraw)
 {
-    QImage image = data ? decode(*data) : QImage();
+    QImage image;
+    std::optional<QSizeF> size;
+    try {
+        const bool sizeAlone = !toDraw && heldBytes().load() > keptBytes / 2;
+        if (const std::optional<QSize> declared = data && sizeAlone ? PictureFile::decodedSize(*data) : std::nullopt)
+            size = QSizeF(*declared);
+        else
+            image = data ? decode(*data) : QImage();
+    } catch (const std::bad_alloc&) {
+        image = QImage();  // a picture there is no memory for is one that failed
+    }
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)
         return;
-    QMetaObject::invokeMethod(app, [key, image = std::move(image)] { finishLoad(key, image); }, Qt::QueuedConnection);
+    heldBytes() += image.sizeInBytes();
+    QMetaObject::invokeMethod(
+        app, [key, image = std::move(image), toDraw, size] { finishLoad(key, image, toDraw, size, true); },
+        Qt::QueuedConnection);
 }
 
 QNetworkAccessManager& network()
@@ -193,9 +266,31 @@ std::optional<std::string> key(U16View source, const std::optional<Url>& base)
 
 const QImage* cachedImage(const std::string& key)
 {
+    State& s = state();
+    const auto found = s.keptByKey.find(key);
+    if (found == s.keptByKey.end())
+        return nullptr;
+    // Drawn now: first in line to stay.
+    s.kept.splice(s.kept.begin(), s.kept, found->second);
+    found->second->drawn = State::Clock::now();
+    return &found->second->image;
+}
+
+std::optional<QSizeF> pictureSize(const std::string& key)
+{
     const State& s = state();
-    auto it = s.cache.find(key);
-    return it == s.cache.end() ? nullptr : &it->second;
+    const auto found = s.sizes.find(key);
+    return found == s.sizes.end() ? std::nullopt : std::optional<QSizeF>(found->second);
+}
+
+QSizeF shownSize(const std::string& key)
+{
+    return pictureSize(key).value_or(QSizeF());
+}
+
+long long keptPixelBytes()
+{
+    return state().keptTotal;
 }
 
 bool hasFailed(const std::string& key)
@@ -213,17 +308,13 @@ const std::unordered_set<std::string>& failedKeys()
     return state().failed;
 }
 
-void ensureLoaded(U16View source, const std::optional<Url>& base, std::function<void()> changed)
+namespace {
+
+// Starts the load of a key that is not kept, failed or loading (main thread).
+void startLoad(const std::string& k, const Url& url, std::function<void()> changed, bool toDraw)
 {
-    Q_ASSERT(onMainThread());
-    const std::optional<Url> url = resolvedAddress(source, base);
-    if (!url)
-        return;
-    const std::string k = url->absoluteString();
-    const std::string scheme = lowercasedAscii(url->scheme());
     State& s = state();
-    if (s.cache.count(k) || s.failed.count(k))
-        return;
+    const std::string scheme = lowercasedAscii(url.scheme());
     if (scheme != "file" && scheme != "http" && scheme != "https") {
         s.failed.insert(k);
         if (changed)
@@ -237,18 +328,74 @@ void ensureLoaded(U16View source, const std::optional<Url>& base, std::function<
     }
     s.inFlight[k].push_back(std::move(changed));
     if (!QCoreApplication::instance()) {  // no event loop to come back on: load at once
-        std::optional<QByteArray> data = scheme == "file" ? readRegularFile(url->path()) : std::nullopt;
-        finishLoad(k, data ? decode(*data) : QImage());
+        std::optional<QByteArray> data = scheme == "file" ? readRegularFile(url.path()) : std::nullopt;
+        finishLoad(k, data ? decode(*data) : QImage(), toDraw);
         return;
     }
     if (scheme == "file") {
-        const std::string path = url->path();
-        BackgroundThreads::start([k, path] { decodeAndApply(k, readRegularFile(path)); });
+        BackgroundThreads::start([k, path = url.path(), toDraw] { decodeAndApply(k, readRegularFile(path), toDraw); });
         return;
     }
-    download(*url, [k](std::optional<QByteArray> body) mutable {
-        BackgroundThreads::start([k, body = std::move(body)] { decodeAndApply(k, body); });
+    download(url, [k, toDraw](std::optional<QByteArray> body) mutable {
+        BackgroundThreads::start([k, body = std::move(body), toDraw] { decodeAndApply(k, body, toDraw); });
     });
+}
+
+// Reads or downloads the picture at once and records it, to be drawn.
+void loadNow(const std::string& k, const Url& url)
+{
+    const std::string scheme = lowercasedAscii(url.scheme());
+    std::optional<QByteArray> data;
+    if (scheme == "file") {
+        data = readAddress(url);
+    } else if ((scheme == "http" || scheme == "https") && QCoreApplication::instance()) {
+        QEventLoop loop;
+        bool finished = false;
+        const QPointer<QNetworkReply> reply = download(url, [&](std::optional<QByteArray> body) {
+            data = std::move(body);
+            finished = true;
+            loop.quit();
+        });
+        if (!finished)
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        discard(reply);
+    }
+    store(k, data ? decode(*data) : QImage(), true);
+}
+
+} // namespace
+
+void ensureLoaded(U16View source, const std::optional<Url>& base, std::function<void()> changed)
+{
+    Q_ASSERT(onMainThread());
+    const std::optional<Url> url = resolvedAddress(source, base);
+    if (!url)
+        return;
+    const std::string k = url->absoluteString();
+    const State& s = state();
+    if (s.keptByKey.count(k) || s.failed.count(k))
+        return;
+    startLoad(k, *url, std::move(changed), false);
+}
+
+void reload(const std::string& key, std::function<void()> changed)
+{
+    Q_ASSERT(onMainThread());
+    const State& s = state();
+    if (!s.sizes.count(key) || s.keptByKey.count(key) || s.failed.count(key) || s.inFlight.count(key))
+        return;
+    if (const std::optional<Url> url = Url::parse(key))
+        startLoad(key, *url, std::move(changed), true);
+}
+
+void reloadSynchronously(const std::string& key)
+{
+    Q_ASSERT(onMainThread());
+    const State& s = state();
+    if (!s.sizes.count(key) || s.keptByKey.count(key) || s.failed.count(key))
+        return;
+    if (const std::optional<Url> url = Url::parse(key))
+        loadNow(key, *url);
 }
 
 void loadSynchronously(U16View source, const std::optional<Url>& base)
@@ -258,25 +405,9 @@ void loadSynchronously(U16View source, const std::optional<Url>& base)
     if (!url)
         return;
     const std::string k = url->absoluteString();
-    if (state().cache.count(k))
+    if (state().keptByKey.count(k))
         return;
-    const std::string scheme = lowercasedAscii(url->scheme());
-    std::optional<QByteArray> data;
-    if (scheme == "file") {
-        data = readAddress(*url);
-    } else if ((scheme == "http" || scheme == "https") && QCoreApplication::instance()) {
-        QEventLoop loop;
-        bool finished = false;
-        const QPointer<QNetworkReply> reply = download(*url, [&](std::optional<QByteArray> body) {
-            data = std::move(body);
-            finished = true;
-            loop.quit();
-        });
-        if (!finished)
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        discard(reply);
-    }
-    store(k, data ? decode(*data) : QImage());
+    loadNow(k, *url);
 }
 
 void loadAllSynchronously(const std::vector<U16String>& sources, const std::optional<Url>& base, int budgetMs)
@@ -290,8 +421,8 @@ void loadAllSynchronously(const std::vector<U16String>& sources, const std::opti
         if (!url)
             continue;
         std::string k = url->absoluteString();
-        if (!seen.insert(k).second || s.cache.count(k))
-            continue;
+        if (!seen.insert(k).second || s.sizes.count(k))
+            continue;  // loaded before: drawing loads it again if it was let go
         const std::string scheme = lowercasedAscii(url->scheme());
         if (scheme == "file") {
             const std::optional<QByteArray> data = readAddress(*url);
@@ -335,7 +466,7 @@ void loadAllSynchronously(const std::vector<U16String>& sources, const std::opti
         progress->loop.exec(QEventLoop::ExcludeUserInputEvents);
     // What has not arrived within the budget has failed, for the rest of the run.
     for (const auto& [k, url] : remote)
-        if (!s.cache.count(k))
+        if (!s.sizes.count(k))
             s.failed.insert(k);
     progress.reset();
     for (const QPointer<QNetworkReply>& reply : replies)

@@ -1,14 +1,19 @@
 #pragma once
 // The decoded pictures that documents refer to, for the whole process, keyed by
 // their resolved address exactly as it prints. A key goes from unseen to loading
-// to loaded or failed and stays there; nothing is evicted and nothing retried,
-// except by the synchronous load that page rendering uses.
+// to loaded or failed; a failed key stays failed (only the synchronous loads of
+// page rendering try it again). A loaded picture's size stays known for good,
+// but its pixels are kept within keptBytes: those drawn least recently are let
+// go (never one drawn within the last keptFor), and a picture let go is loaded
+// again when it is drawn. Once half the bound is taken, a load that no drawing
+// asked for reads the picture's size alone, from its header where that is sure.
 //
-// Main thread only. Files are read and decoded on a worker thread and the result
-// is applied on the main thread; http and https go through Qt's network access.
-// Only regular files are read (never a FIFO or a device), up to maxBytes; a
-// download stops at maxBytes or after the timeout; decoding has an allocation
-// limit. Whatever cannot be read or decoded is a failed load.
+// Main thread only. Files are read and decoded on a bounded pool of worker
+// threads and the result is applied on the main thread; http and https go
+// through Qt's network access. Only regular files are read (never a FIFO or a
+// device), up to maxBytes; a download stops at maxBytes or after the timeout;
+// decoding has an allocation limit. Whatever cannot be read or decoded is a
+// failed load.
 #include "platform/graphics/PictureFile.h"
 #include "platform/text/Range.h"
 #include "platform/url/Url.h"
@@ -29,13 +34,25 @@ inline constexpr long long maxBytes = 50LL * 1024 * 1024;
 inline constexpr int decodeLimitMegabytes = PictureFile::decodeLimitMegabytes;
 // How long a download may stall before it fails, in milliseconds.
 inline constexpr int downloadTimeoutMs = 30000;
+// The pixels kept of the pictures not drawn lately, in bytes (as exports keep theirs).
+inline constexpr long long keptBytes = 64LL << 20;
+// How long a picture drawn (or loaded to be drawn) is kept whatever the bound.
+inline constexpr int keptForMs = 1000;
 
 // The key of an image source as written, resolved against the document's address:
 // nothing when it does not resolve or has no scheme (a relative source without a document).
 std::optional<std::string> key(U16View source, const std::optional<Url>& base);
 
-// The picture loaded for a key, or null.
+// The picture loaded for a key and kept, or null; the call counts as drawing it.
 const QImage* cachedImage(const std::string& key);
+// The device-independent size of the key's picture once it has loaded, kept or
+// let go since; nothing before (or after a failed load).
+std::optional<QSizeF> pictureSize(const std::string& key);
+// The size of the picture as shown: its own, or none (the placeholder's) while
+// it has not loaded or has failed.
+QSizeF shownSize(const std::string& key);
+// How many bytes of pixels are kept now.
+long long keptPixelBytes();
 // Whether the key's load failed.
 bool hasFailed(const std::string& key);
 // Whether the key is being loaded.
@@ -47,6 +64,13 @@ const std::unordered_set<std::string>& failedKeys();
 // while the key was loading (each window asking for the same picture), or at
 // once for an address that cannot be loaded (any scheme but file, http and https).
 void ensureLoaded(U16View source, const std::optional<Url>& base, std::function<void()> changed);
+
+// Loads again a picture that was let go, as ensureLoaded loads a new one; it
+// stays kept for keptForMs once it is back. Nothing for a key that is kept,
+// failed, loading or was never loaded.
+void reload(const std::string& key, std::function<void()> changed);
+// The same before it returns (page rendering draws at once).
+void reloadSynchronously(const std::string& key);
 
 // Loads the picture before returning (page rendering), trying again a key that
 // failed before; a failure is recorded, nothing is called back.

@@ -28,7 +28,7 @@ void collapseAllImages(TextStorage& storage, const std::optional<Url>& base, dou
         double width = available;
         if (const TextTableBlock* cell = TableGrid::cellBlock(storage, line.location))
             width = TableGrid::cellContentWidth(*cell, available);
-        const QSizeF size = ImageBlock::displaySize(ImageCache::cachedImage(*key), width);
+        const QSizeF size = ImageBlock::displaySize(ImageCache::shownSize(*key), width);
         if (line.length == 0 || enclosing.end() > storage.length())
             return;
         ImageBlock::collapseLine(storage, line, enclosing, *key, alt, size.height());

@@ -2356,19 +2356,16 @@ void MarkdownEditorCoordinator::applyImageCollapse(TextStorage& storage, const P
         const std::optional<std::string> key = ImageCache::key(url, document);
         if (!key)
             return;
-        const QImage* image = ImageCache::cachedImage(*key);
-        double available = width;
-        if (const TextTableBlock* cell = TableGrid::cellBlock(storage, line.location))
-            available = TableGrid::cellContentWidth(*cell, width);
-        const QSizeF size = ImageBlock::displaySize(image, available);
+        const double height = shownHeight(storage, line.location, *key, width);
         if (line.length >= 1 && enclosing.end() <= storage.length()) {
-            ImageBlock::collapseLine(storage, line, enclosing, *key, alt, size.height());
+            ImageBlock::collapseLine(storage, line, enclosing, *key, alt, height);
         }
-        if (!image && !ImageCache::hasFailed(*key))
-            ImageCache::ensureLoaded(url, document, [weak, weakView] {
+        // A picture loaded before is sized already; drawing loads its pixels again when it shows.
+        if (!ImageCache::pictureSize(*key) && !ImageCache::hasFailed(*key))
+            ImageCache::ensureLoaded(url, document, [weak, weakView, key = *key] {
                 const auto coordinator = weak.lock();
                 if (coordinator && weakView)
-                    coordinator->scheduleReload(*weakView);
+                    coordinator->pictureLoaded(*weakView, key, false);
             });
     });
 }
@@ -2397,44 +2394,64 @@ void MarkdownEditorCoordinator::applyEmojiCollapse(TextStorage& storage, const P
     });
 }
 
-void MarkdownEditorCoordinator::scheduleReload(TextView& view)
+double MarkdownEditorCoordinator::shownHeight(const TextStorage& storage, int location, const std::string& key,
+                                              double width)
 {
+    double available = width;
+    if (const TextTableBlock* cell = TableGrid::cellBlock(storage, location))
+        available = TableGrid::cellContentWidth(*cell, width);
+    return ImageBlock::displaySize(ImageCache::shownSize(key), available).height();
+}
+
+void MarkdownEditorCoordinator::fitPictureLines(TextStorage& storage, double width,
+                                                const std::unordered_set<std::string>* keys)
+{
+    const U16View text = storage.string();
+    for (size_t at = text.find(u"!["); at != U16View::npos;) {
+        const Range line = lineRange(text, Range{int(at), 0});  // with its terminator
+        if (auto mark = storage.marker<CollapsedImage>(AttributeKey::CollapsedImage, line.location);
+            mark && (!keys || keys->count(mark->key))) {
+            const double height = shownHeight(storage, line.location, mark->key, width);
+            const ParagraphStyle* style = storage.paragraphStyle(line.location);
+            if (!style || style->minimumLineHeight != height || style->maximumLineHeight != height)
+                ImageBlock::setCollapsedHeight(storage, line, height);
+        }
+        at = line.end() < int(text.size()) ? text.find(u"![", size_t(line.end())) : U16View::npos;
+    }
+}
+
+void MarkdownEditorCoordinator::pictureLoaded(TextView& view, const std::string& key, bool reloaded)
+{
+    // A first load that failed leaves the placeholder's height; a picture drawn
+    // before that fails now, or any that loaded, changes its lines'.
+    if (reloaded || ImageCache::pictureSize(key))
+        loadedKeys.insert(key);
     runLater(view, &MarkdownEditorCoordinator::reloadScheduled, &MarkdownEditorCoordinator::restyleImageLines);
 }
 
 void MarkdownEditorCoordinator::restyleImageLines(TextView& view)
 {
     TextStorage* storage = view.textStorage();
+    std::unordered_set<std::string> loaded;
+    loaded.swap(loadedKeys);
     if (!storage || view.hasMarkedText())
         return;
-    // A short text is restyled whole, as after any change it is not sure of.
-    if (parent.stepwiseFrom <= 0 || storage->length() < parent.stepwiseFrom || !kept_ || !kept_->valid
-        || kept_->storage != storage || kept_->dirty) {
+    if (!kept_ || !kept_->valid || kept_->storage != storage || kept_->dirty) {
         restyle(view);
         return;
     }
-    // A long one only where pictures stand, as far as it is styled, and in the
-    // stretch styled ahead of the steps.
-    Kept& kept = *kept_;
-    const U16View text = storage->string();
-    std::vector<Range> parts{Range{0, kept.unstyled.value_or(int(text.size()))}};
-    if (kept.island)
-        parts.push_back(*kept.island);
-    const Range selection = view.selectedRange();
-    kept.restyling = true;
-    storage->beginEditing();
-    bool done = true;
-    for (const Range& part : parts) {
-        for (size_t at = text.find(u"![", size_t(part.location)); done && at != U16View::npos && int(at) < part.end();) {
-            const Range line = lineAt(*storage, int(at));
-            done = restyleStretch(view, *storage, line, selection, part);
-            at = text.find(u"![", size_t(RestyleWindow::nextLineStart(text, line.end())));
-        }
+    // The loads that came back since the last turn, together: the lines that show
+    // them take their pictures' heights, as a restyle would give them (lines not
+    // styled yet take them when they are); every picture shown draws anew.
+    if (!loaded.empty()) {
+        Kept& kept = *kept_;
+        kept.restyling = true;
+        storage->beginEditing();
+        fitPictureLines(*storage, kept.width, &loaded);
+        storage->endEditing();
+        kept.restyling = false;
     }
-    storage->endEditing();
-    kept.restyling = false;
-    if (!done)
-        restyle(view);
+    view.viewport()->update();
 }
 
 void MarkdownEditorCoordinator::textViewDidResize(TextView& view)
@@ -2465,19 +2482,7 @@ void MarkdownEditorCoordinator::textViewDidResize(TextView& view)
     // styles change where the height does, as a restyle would set them.
     kept.restyling = true;
     storage->beginEditing();
-    for (size_t at = text.find(u"!["); at != U16View::npos;) {
-        const Range line = lineRange(text, Range{int(at), 0});  // with its terminator
-        if (auto mark = storage->marker<CollapsedImage>(AttributeKey::CollapsedImage, line.location)) {
-            double available = width;
-            if (const TextTableBlock* cell = TableGrid::cellBlock(*storage, line.location))
-                available = TableGrid::cellContentWidth(*cell, width);
-            const double height = ImageBlock::displaySize(ImageCache::cachedImage(mark->key), available).height();
-            const ParagraphStyle* style = storage->paragraphStyle(line.location);
-            if (!style || style->minimumLineHeight != height || style->maximumLineHeight != height)
-                ImageBlock::setCollapsedHeight(*storage, line, height);
-        }
-        at = line.end() < int(text.size()) ? text.find(u"![", size_t(line.end())) : U16View::npos;
-    }
+    fitPictureLines(*storage, width);
     storage->endEditing();
     kept.restyling = false;
 }
@@ -2488,7 +2493,34 @@ void MarkdownEditorCoordinator::documentURLDidChange(TextView& view)
     // Before the first restyle nothing is resolved yet; it resolves against the new file.
     if (!storage || !kept_ || kept_->storage != storage || storage->string().find(u"![") == U16String::npos)
         return;
-    restyleImageLines(view);
+    if (view.hasMarkedText())
+        return;
+    if (!kept_->valid || kept_->dirty) {
+        restyle(view);
+        return;
+    }
+    // Only where pictures stand, as far as the text is styled, and in the
+    // stretch styled ahead of the steps.
+    Kept& kept = *kept_;
+    const U16View text = storage->string();
+    std::vector<Range> parts{Range{0, kept.unstyled.value_or(int(text.size()))}};
+    if (kept.island)
+        parts.push_back(*kept.island);
+    const Range selection = view.selectedRange();
+    kept.restyling = true;
+    storage->beginEditing();
+    bool done = true;
+    for (const Range& part : parts) {
+        for (size_t at = text.find(u"![", size_t(part.location)); done && at != U16View::npos && int(at) < part.end();) {
+            const Range line = lineAt(*storage, int(at));
+            done = restyleStretch(view, *storage, line, selection, part);
+            at = text.find(u"![", size_t(RestyleWindow::nextLineStart(text, line.end())));
+        }
+    }
+    storage->endEditing();
+    kept.restyling = false;
+    if (!done)
+        restyle(view);
 }
 
 std::optional<Range> MarkdownEditorCoordinator::shortcode(Range selection, const AttributedString& storage)
@@ -2544,7 +2576,16 @@ std::shared_ptr<MarkdownEditor::Coordinator> MarkdownEditor::makeCoordinator() c
 MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& coordinator, QWidget* parent) const
 {
     auto* view = new MarkdownTextView(parent);
-    view->replaceLayoutManager(std::make_unique<CodeBlockLayoutManager>());
+    auto layout = std::make_unique<CodeBlockLayoutManager>();
+    // A picture loaded again because it shows is drawn once it is back; one that
+    // failed meanwhile takes the placeholder's height, as a restyle would give it.
+    layout->pictureReloaded = [shown = QPointer<MarkdownTextView>(view),
+                               weak = std::weak_ptr<Coordinator>(coordinator)](const std::string& key) {
+        const auto held = weak.lock();
+        if (shown && held)
+            held->pictureLoaded(*shown, key, true);
+    };
+    view->replaceLayoutManager(std::move(layout));
     view->setDelegate(coordinator.get());
     view->setEditable(true);
     view->setSelectable(true);

@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <unordered_set>
 
 namespace velkin {
 
@@ -101,6 +103,9 @@ public:
     // Shows the picture lines again after the document's file changed (Save As, a
     // moved file saved elsewhere): their sources resolve against its new folder.
     void documentURLDidChange(TextView& view);
+    // A load the styling started (or drawing, `reloaded`) has ended: its lines are
+    // fitted to it on the next turn, with every other load that ends before then.
+    void pictureLoaded(TextView& view, const std::string& key, bool reloaded);
     // Sizes the collapsed picture lines to the view's width after a resize; the
     // rest of the styling does not depend on it.
     void textViewDidResize(TextView& view) override;
@@ -133,11 +138,15 @@ private:
     void applyImageCollapse(TextStorage& storage, const ProseLines& lines, Range selection, TextView& view);
     void applyTaskCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
     void applyEmojiCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
-    void scheduleReload(TextView& view);
+    std::unordered_set<std::string> loadedKeys;
+    // The height a picture line at `location` takes for `width`: its picture's, or the placeholder's.
+    static double shownHeight(const TextStorage& storage, int location, const std::string& key, double width);
+    // Gives the collapsed picture lines (those of `keys` alone, when given) their pictures' heights.
+    static void fitPictureLines(TextStorage& storage, double width, const std::unordered_set<std::string>* keys = nullptr);
     // The typing attributes for the selection after a restyle: a caret's as caretAttributes()
     // says; a selection's the base ones, unless it starts in a grid cell.
     void settleTypingAttributes(TextView& view);
-    // Restyles the lines that show pictures, once one has loaded.
+    // Fits the lines of the pictures loaded since the last turn and draws them.
     void restyleImageLines(TextView& view);
     void collapse(TextStorage& storage, Range selection, TextView& view);
     // Styles a piece of the storage that starts at `offset`, with the kept

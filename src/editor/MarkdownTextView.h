@@ -111,6 +111,8 @@ public:
     void insertNewline() override;
     void doCommand(const TextCommand& command) override;
     void paste() override;
+    // Why the text on the clipboard is too large to paste with the memory at hand; nothing when it is not.
+    std::optional<std::string> pasteRefusal() const;
     void cut() override;
     bool writeSelection(Pasteboard& pasteboard, const std::string& type) override;
     
@@ -212,6 +214,8 @@ public:
     bool selectionSpansGrid(Range range) const;
     // Shows refusals; replaced by tests, which have no one to show them to.
     std::function<void(const U16String& title, const U16String& message, bool warning)> showAlert;
+    // Shows a refusal through showAlert, else in an alert on the window.
+    void alert(const U16String& title, const U16String& message, bool warning);
 
 protected:
     void viewDidMoveToWindow() override;
@@ -253,6 +257,7 @@ private:
         std::optional<U16String> tables;
     };
     // Pastes the board's text (its plain text, else its HTML's).
+    void pasteWithinMemory();
     void pasteText();
     // Puts pasted or dropped text in place of the selection, through the grid's road and a table's.
     void pasteText(const PastedText& pasted);

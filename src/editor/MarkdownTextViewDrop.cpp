@@ -3,12 +3,15 @@
 // its cell, as row text or as Markdown tables (GridClipboard).
 #include "document/ImageInsertion.h"
 #include "editor/GridClipboard.h"
+#include "export/OutputBudget.h"
 #include "editor/GridEdges.h"
 #include "editor/MarkdownEditing.h"
 #include "editor/MarkdownTextView.h"
 #include "markdown/ImageBlock.h"
 #include "markdown/PipeTable.h"
 #include "markdown/TableGrid.h"
+#include "platform/MachineMemory.h"
+#include "platform/graphics/PictureFile.h"
 #include "platform/graphics/PngWriter.h"
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/strings/LocalizedStrings.h"
@@ -18,6 +21,8 @@
 #include "platform/undo/UndoManager.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QImageReader>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
@@ -26,6 +31,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cctype>
 
 namespace velkin {
 
@@ -72,6 +78,24 @@ bool carriesText(const QMimeData& mime)
     return false;
 }
 
+// The pixel size a picture on the board declares when it is past what decoding
+// may allocate (four bytes a pixel), read from its header alone.
+std::optional<QSize> undecodableSize(const QMimeData& mime)
+{
+    for (const QString& format : mime.formats()) {
+        if (!format.startsWith(QLatin1String("image/")))
+            continue;
+        QByteArray bytes = mime.data(format);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        const QSize size = reader.size();
+        if (size.isValid() && qint64(size.width()) * size.height() * 4 > qint64(PictureFile::decodeLimitMegabytes) << 20)
+            return size;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 bool MarkdownTextView::pasteboardHasImage(const QMimeData& mime) const
@@ -106,7 +130,21 @@ MarkdownTextView::ImageDrop MarkdownTextView::imageMarkdown(const QMimeData& mim
     if (!mime.hasImage())
         return {};
     const QImage image = qvariant_cast<QImage>(mime.imageData());
-    const std::optional<QByteArray> png = image.isNull() ? std::nullopt : PngWriter::encode(image);
+    if (image.isNull()) {
+        // Left undecoded for its size: said so, with the size.
+        if (const std::optional<QSize> size = undecodableSize(mime)) {
+            alert(LocalizedStrings::text(u"imageTooLargeTitle", u"The Picture Is Too Large"),
+                  LocalizedStrings::format(LocalizedStrings::text(u"imageTooLargeMessage",
+                                                                  u"The picture is %1$lld \u00D7 %2$lld pixels, more "
+                                                                  u"than Velkin can decode (at most %3$lld million pixels)."),
+                                           {(long long)size->width(), (long long)size->height(),
+                                            (long long)(PictureFile::decodeLimitMegabytes << 20) / 4 / 1000000}),
+                  true);
+            return {ImageDrop::Kind::refused, {}, std::nullopt};
+        }
+        return {};
+    }
+    const std::optional<QByteArray> png = PngWriter::encode(image);
     if (!png)
         return {};
     ImageInsertion::Failure failure;
@@ -136,22 +174,27 @@ MarkdownTextView::ImageDrop MarkdownTextView::refuse(const std::optional<Url>& d
                                                           u"The picture \u201C%1$@\u201D couldn't be written to the "
                                                           u"\u201Cimages\u201D folder beside this document: %2$@."),
                                    {u16(file), u16(reason)});
-    if (showAlert) {
-        showAlert(title, message, !unsaved);
-    } else {
-        auto* alert = new QMessageBox(unsaved ? QMessageBox::Information : QMessageBox::Warning,
-                                      QString::fromStdU16String(title), QString::fromStdU16String(message),
-                                      QMessageBox::NoButton, isInWindow() ? window() : nullptr);
-        alert->addButton(QString::fromStdU16String(LocalizedStrings::text(u"OK", u"OK")), QMessageBox::AcceptRole);
-        alert->setAttribute(Qt::WA_DeleteOnClose);
-        if (isInWindow()) {
-            alert->setWindowModality(Qt::WindowModal);
-            alert->open();
-        } else {
-            alert->exec();
-        }
-    }
+    alert(title, message, !unsaved);
     return {ImageDrop::Kind::refused, {}, std::nullopt};
+}
+
+void MarkdownTextView::alert(const U16String& title, const U16String& message, bool warning)
+{
+    if (showAlert) {
+        showAlert(title, message, warning);
+        return;
+    }
+    auto* box = new QMessageBox(warning ? QMessageBox::Warning : QMessageBox::Information, QString::fromStdU16String(title),
+                                QString::fromStdU16String(message), QMessageBox::NoButton,
+                                isInWindow() ? window() : nullptr);
+    box->addButton(QString::fromStdU16String(LocalizedStrings::text(u"OK", u"OK")), QMessageBox::AcceptRole);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (isInWindow()) {
+        box->setWindowModality(Qt::WindowModal);
+        box->open();
+    } else {
+        box->exec();
+    }
 }
 
 bool MarkdownTextView::insertImageBlock(U16View line, int index)
@@ -256,6 +299,44 @@ bool MarkdownTextView::performDrop(const QMimeData& mime, int index)
 }
 
 void MarkdownTextView::paste()
+{
+    // A text too large for the memory at hand is refused before it goes in, and
+    // memory that runs out all the same ends the paste, never the program.
+    const U16String title = LocalizedStrings::text(u"pasteTooLargeTitle", u"The Text Couldn't Be Pasted");
+    try {
+        if (const std::optional<std::string> refusal = pasteRefusal()) {
+            alert(title, u16(*refusal), true);
+            return;
+        }
+        pasteWithinMemory();
+    } catch (const std::bad_alloc&) {
+        alert(title, LocalizedStrings::text(u"pasteNoMemory", u"There was not enough memory to paste the text."), true);
+    }
+}
+
+std::optional<std::string> MarkdownTextView::pasteRefusal() const
+{
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    const QMimeData* mime = clipboard ? clipboard->mimeData() : nullptr;
+    if (!mime || !isEditable())
+        return std::nullopt;
+    // The text the paste takes: the plain text, else the HTML it is read from.
+    for (const char* type : {Pasteboard::stringType, Pasteboard::htmlType}) {
+        const QString name = QString::fromLatin1(type);
+        if (!mime->hasFormat(name))
+            continue;
+        std::optional<std::string> refusal = OutputBudget::refusal(
+            OutputBudget::Output::paste, uint64_t(mime->data(name).size()), MachineMemory::atHand());
+        if (refusal) {
+            (*refusal)[0] = char(std::toupper((unsigned char)(*refusal)[0]));
+            *refusal += '.';
+        }
+        return refusal;
+    }
+    return std::nullopt;
+}
+
+void MarkdownTextView::pasteWithinMemory()
 {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* mime = clipboard ? clipboard->mimeData() : nullptr;

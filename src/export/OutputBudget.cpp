@@ -39,6 +39,8 @@ const char* verbOf(Output output)
     case Output::pdf: return "export as PDF";
     case Output::rtf: return "export as RTF";
     case Output::png: return "render";
+    case Output::window: return "open";
+    case Output::paste: return "paste";
     }
     return "export";
 }
@@ -55,8 +57,8 @@ std::optional<std::string> refusal(Output output, uint64_t textBytes, uint64_t m
     const uint64_t largest = largestText(output, memory);
     if (textBytes <= largest)
         return std::nullopt;
-    const std::string start = std::string("the document is too large to ") + verbOf(output) + " with the " + size(memory)
-                              + " of memory at hand";
+    const std::string start = std::string(output == Output::paste ? "the text" : "the document") + " is too large to "
+                              + verbOf(output) + " with the " + size(memory) + " of memory at hand";
     if (largest == 0)
         return start + ", less than the " + size(kBase) + " it takes before any text; the document has " + size(textBytes)
                + " of text";

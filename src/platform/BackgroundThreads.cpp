@@ -11,10 +11,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -22,23 +24,50 @@ namespace velkin::BackgroundThreads {
 
 namespace {
 
-std::mutex& threadsLock()
-{
-    static std::mutex lock;
-    return lock;
-}
+// The work waiting for a thread, and the threads. A thread takes work until
+// none waits, then says it is done (under the lock, so that one not done yet
+// is sure to look at the queue again) and ends; the next start joins it.
+struct Pool {
+    std::mutex lock;
+    std::deque<std::function<void()>> waiting;
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<bool> done;
+    };
+    std::vector<Worker> workers;
 
-// Threads already finished are joined when the next one starts, so the list
-// stays as short as the work in flight.
-struct Started {
-    std::thread thread;
-    std::shared_ptr<std::atomic<bool>> done;
+    // At exit without joinAll (a program that never ran the event loop): the
+    // threads have ended their work or are ending it.
+    ~Pool()
+    {
+        for (Worker& each : workers)
+            if (each.thread.joinable())
+                each.thread.join();
+    }
 };
 
-std::vector<Started>& started()
+Pool& pool()
 {
-    static std::vector<Started> threads;
-    return threads;
+    static Pool p;
+    return p;
+}
+
+void work(const std::shared_ptr<bool>& done)
+{
+    Pool& p = pool();
+    for (;;) {
+        std::function<void()> next;
+        {
+            const std::lock_guard<std::mutex> guard(p.lock);
+            if (p.waiting.empty()) {
+                *done = true;
+                return;
+            }
+            next = std::move(p.waiting.front());
+            p.waiting.pop_front();
+        }
+        next();
+    }
 }
 
 // The kernel's name of a thread: at most 15 bytes, as the thread set it.
@@ -61,37 +90,48 @@ std::string threadName(const char* taskId)
 
 void start(std::function<void()> work)
 {
-    auto done = std::make_shared<std::atomic<bool>>(false);
+    Pool& p = pool();
     std::vector<std::thread> finished;
+    std::function<void()> atOnce;
     {
-        const std::lock_guard<std::mutex> guard(threadsLock());
-        auto& threads = started();
-        for (auto it = threads.begin(); it != threads.end();) {
-            if (it->done->load()) {
+        const std::lock_guard<std::mutex> guard(p.lock);
+        for (auto it = p.workers.begin(); it != p.workers.end();) {
+            if (*it->done) {
                 finished.push_back(std::move(it->thread));
-                it = threads.erase(it);
+                it = p.workers.erase(it);
             } else {
                 ++it;
             }
         }
-        threads.push_back({std::thread([work = std::move(work), done] {
-                               work();
-                               done->store(true);
-                           }),
-                           done});
+        p.waiting.push_back(std::move(work));
+        if (int(p.workers.size()) < maxThreads) {
+            p.workers.reserve(maxThreads);  // a thread started is never left out of the list
+            auto done = std::make_shared<bool>(false);
+            try {
+                p.workers.push_back({std::thread([done] { velkin::BackgroundThreads::work(done); }), done});
+            } catch (const std::system_error&) {
+                if (p.workers.empty()) {
+                    atOnce = std::move(p.waiting.back());
+                    p.waiting.pop_back();
+                }
+            }
+        }
     }
     for (std::thread& thread : finished)
         thread.join();
+    if (atOnce)
+        atOnce();
 }
 
 void joinAll()
 {
-    std::vector<Started> threads;
+    Pool& p = pool();
+    std::vector<Pool::Worker> workers;
     {
-        const std::lock_guard<std::mutex> guard(threadsLock());
-        threads.swap(started());
+        const std::lock_guard<std::mutex> guard(p.lock);
+        workers.swap(p.workers);
     }
-    for (Started& each : threads)
+    for (Pool::Worker& each : workers)
         each.thread.join();
 }
 

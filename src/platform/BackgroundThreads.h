@@ -17,11 +17,18 @@
 
 namespace velkin::BackgroundThreads {
 
-// Runs `work` on a thread of its own that `joinAll` waits for.
+// The most threads `start` keeps at once.
+inline constexpr int maxThreads = 4;
+
+// Runs `work` on one of at most maxThreads threads of our own, which `joinAll`
+// waits for; while all are busy it waits its turn. A thread the system cannot
+// start (its threads or address space used up) ends nothing: the work waits for
+// one that runs, or runs at once on the caller when none does.
 void start(std::function<void()> work);
 
-// Waits for every thread `start` began. Called once the event loop is over and
-// before the application object goes, since the work posts its results there.
+// Waits for every thread `start` began, after the work waiting for them. Called
+// once the event loop is over and before the application object goes, since the
+// work posts its results there.
 void joinAll();
 
 // Makes the process's exit wait, however long it takes, until no thread Qt

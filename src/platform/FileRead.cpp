@@ -76,6 +76,20 @@ Regular::~Regular()
         ::close(fd_);
 }
 
+std::string Regular::head(size_t n)
+{
+    std::string bytes(n, '\0');
+    size_t got = 0;
+    while (got < n) {
+        const ssize_t read = ::pread(fd_, bytes.data() + got, n - got, off_t(got));
+        if (read == 0 || (read < 0 && errno != EINTR))
+            break;
+        got += read > 0 ? size_t(read) : 0;
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
 std::optional<std::string> bytes(const std::filesystem::path& path, long long maxBytes, Failure* failure)
 {
     auto file = Regular::open(path, maxBytes, failure);

@@ -36,6 +36,9 @@ public:
 
     long long size() const { return size_; }
 
+    // The first `n` bytes at most (fewer when the file is shorter or a read is refused).
+    std::string head(size_t n);
+
     // Reads the rest of the file into `buffer` (a std::string or a QByteArray); false
     // when the system refused a read or the file grew past `maxBytes` meanwhile.
     template <typename Buffer>

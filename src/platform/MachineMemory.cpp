@@ -100,6 +100,13 @@ uint64_t available()
                      leftBy(RLIMIT_DATA, size.data, size.resident)});
 }
 
+uint64_t atHand()
+{
+    const uint64_t all = available();
+    const uint64_t held = sizeNow().resident;
+    return all > held ? all - held : 0;
+}
+
 void capData()
 {
     rlimit limit{};

@@ -15,6 +15,11 @@ uint64_t physical();
 // its libraries, reserved arenas): only what it leaves over them counts here.
 uint64_t available();
 
+// What of that is left to this process now: less what it holds already (a
+// running program's windows and pictures), or under an address-space limit
+// less everything it has mapped.
+uint64_t atHand();
+
 // Lowers the process's data limit to what it may hold, so that an allocation
 // past the machine's memory fails (and can be reported) instead of growing
 // until the system ends the process. Nothing when a lower limit is set already.

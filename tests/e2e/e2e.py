@@ -1043,7 +1043,51 @@ def word_over_table_edge(d):
         d.wait_exit(d.app)
 
 
-SCENARIOS = {f.__name__: f for f in [typing, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
+def large_inputs_spare_other_windows(d):
+    """Under an address-space limit, with unsaved typing in a window: a file far larger than the
+    memory (handed to the running program by a second launch) and a text too large to paste are
+    each refused in an alert that names the limit, and the typing still saves."""
+    # The sanitizer's shadow memory takes more address space than any such limit leaves: there the
+    # machine's memory is the limit, and the file alone is tried, past any machine's memory.
+    sanitized = "libasan" in subprocess.run(["ldd", d.velkin], capture_output=True, text=True).stdout
+    d.write("kept.md", b"kept\n")
+    app = d.start("kept.md", under=[] if sanitized else ["prlimit", "--as=3000000000", "--"])
+    wid = d.window("kept.md")
+    d.key("ctrl+End")
+    d.type("typed")
+    d.wait_title(wid, "kept.md*")
+    huge = os.path.join(d.files, "huge.md")
+    with open(huge, "wb") as f:
+        f.truncate((1 << 40) if sanitized else (4 << 30))
+    subprocess.run([d.velkin, huge], env=d.env, cwd=d.files, timeout=15, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    d.wait_dialog()
+    d.key("Return")
+    wait_for("the alert to close", lambda: not d.dialogs())
+    if not sanitized:
+        owner = subprocess.Popen(["xclip", "-selection", "clipboard", "-i"], env=d.env, stdin=subprocess.PIPE,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            owner.stdin.write(b"a line of pasted text\n" * (6 << 20))
+            owner.stdin.close()
+            wait_for("the clipboard to offer the text",
+                     lambda: "UTF8_STRING" in d.x(["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"]))
+            d.window("kept.md*")
+            d.key("ctrl+v")
+            d.wait_dialog()
+            d.key("Return")
+            wait_for("the alert to close", lambda: not d.dialogs())
+        finally:
+            owner.kill()
+            owner.wait()
+    if app.poll() is not None:
+        raise Failure(f"the program ended: {app.stderr.read().decode()[-2000:]}")
+    d.window("kept.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("kept.md", b"kept\ntyped")
+
+
+SCENARIOS = {f.__name__: f for f in [typing, large_inputs_spare_other_windows, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
                                      html_paste, table_edges, format_keys, grid_neighbours, whole_text_over_grid,
                                      return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table,

@@ -91,6 +91,23 @@ QImage decode(const QByteArray& data, QByteArray* format)
     return image;
 }
 
+std::optional<QSize> decodedSize(const QByteArray& data)
+{
+    if (data.isEmpty() || std::uintmax_t(data.size()) > maximumBytes)
+        return std::nullopt;
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    QSize size = reader.canRead() ? reader.size() : QSize();
+    if (size.isEmpty() || qint64(size.width()) * size.height() * 4 > qint64(decodeLimitMegabytes) << 20)
+        return std::nullopt;
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        size.transpose();
+    return size;
+}
+
 namespace {
 
 // The frame header's marker and component count of a JPEG, read from its

@@ -36,6 +36,11 @@ std::optional<QSize> jpegShownAsStored(const QByteArray& data);
 // before and after opening, never waited on), or a larger file.
 std::optional<QByteArray> readRegularFile(const std::string& path, long long limit);
 
+// The size decode() gives the bytes, read from their header alone, where that
+// is sure: a picture that decodes within the limit at four bytes a pixel;
+// nothing for any other bytes (decoding them tells).
+std::optional<QSize> decodedSize(const QByteArray& data);
+
 // The decoded image of bytes of at most maximumBytes, or a null image; turned
 // upright as the file's stored orientation says, so that every view, page and
 // export shows the picture, and measures it, alike. `format` receives the

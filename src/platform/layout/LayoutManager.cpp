@@ -2920,7 +2920,10 @@ void LayoutManager::trimLayouts()
         }
     }
     heldCharacters_ = total;
-    heldLimit_ = total + layoutCacheCharacters / 2;
+    // The walk above visits every block: the next comes only after at least as
+    // many characters more, so that laying out a long text (opened, or pasted)
+    // pays for its walks in proportion to its length.
+    heldLimit_ = total + std::max(layoutCacheCharacters / 2, blocks_.size());
 }
 
 void LayoutManager::letGoOfRestored(const std::optional<QRectF>& area)
