@@ -2088,11 +2088,15 @@ TEST(EditorPaste, ATextTooLargeForTheMemoryAtHandIsRefusedAndTheEditorGoesOn)
         held = held && *e.document == u"kept\n" && e.alertMessages.size() == 1
             && TextOps::hasPrefix(e.alertMessages.front(), u"The text is too large to paste with the ")
             && e.alerts.front() == u"The Text Couldn't Be Pasted";
+        // Dropped, the same text is refused alike.
+        QMimeData dropped;
+        dropped.setText(QString(QStringLiteral("a line of text\n")).repeated(1600000));
+        held = held && !drop(e.view(), dropped) && *e.document == u"kept\n" && e.alertMessages.size() == 2;
         // A text within it goes in, and typing goes on.
         QApplication::clipboard()->setText(QString(QStringLiteral("a line of text\n")).repeated(1000));
         e.view().paste();
         type(e.view(), QStringLiteral("Z"));
-        held = held && e.alertMessages.size() == 1 && e.document->size() == 5 + 15 * 1000 + 1;
+        held = held && e.alertMessages.size() == 2 && e.document->size() == 5 + 15 * 1000 + 1;
         _exit(held ? 0 : 1);
     }
     int status = 0;

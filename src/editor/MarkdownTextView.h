@@ -111,8 +111,8 @@ public:
     void insertNewline() override;
     void doCommand(const TextCommand& command) override;
     void paste() override;
-    // Why the text on the clipboard is too large to paste with the memory at hand; nothing when it is not.
-    std::optional<std::string> pasteRefusal() const;
+    // Why the text `mime` carries is too large to paste or drop with the memory at hand; nothing when it is not.
+    static std::optional<std::string> textRefusal(const QMimeData& mime);
     void cut() override;
     bool writeSelection(Pasteboard& pasteboard, const std::string& type) override;
     
@@ -256,8 +256,12 @@ private:
         bool rows = false;
         std::optional<U16String> tables;
     };
+    // Runs `take` (a paste or a drop of `mime`) unless the text is too large for the memory at hand;
+    // memory that runs out all the same ends that paste or drop, never the program. False when refused.
+    bool takeWithinMemory(const QMimeData* mime, const std::function<void()>& take);
     // Pastes the board's text (its plain text, else its HTML's).
     void pasteWithinMemory();
+    bool performDropWithinMemory(const QMimeData& mime, int index);
     void pasteText();
     // Puts pasted or dropped text in place of the selection, through the grid's road and a table's.
     void pasteText(const PastedText& pasted);

@@ -264,6 +264,13 @@ bool MarkdownTextView::canAcceptDrop(const QMimeData& mime) const
 
 bool MarkdownTextView::performDrop(const QMimeData& mime, int index)
 {
+    bool taken = false;
+    takeWithinMemory(&mime, [&] { taken = performDropWithinMemory(mime, index); });
+    return taken;
+}
+
+bool MarkdownTextView::performDropWithinMemory(const QMimeData& mime, int index)
+{
     if (!isEditable())
         return false;
     const ImageDrop drop = imageMarkdown(mime);
@@ -300,33 +307,37 @@ bool MarkdownTextView::performDrop(const QMimeData& mime, int index)
 
 void MarkdownTextView::paste()
 {
-    // A text too large for the memory at hand is refused before it goes in, and
-    // memory that runs out all the same ends the paste, never the program.
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    takeWithinMemory(clipboard ? clipboard->mimeData() : nullptr, [this] { pasteWithinMemory(); });
+}
+
+bool MarkdownTextView::takeWithinMemory(const QMimeData* mime, const std::function<void()>& take)
+{
     const U16String title = LocalizedStrings::text(u"pasteTooLargeTitle", u"The Text Couldn't Be Pasted");
     try {
-        if (const std::optional<std::string> refusal = pasteRefusal()) {
-            alert(title, u16(*refusal), true);
-            return;
+        if (mime && isEditable()) {
+            if (const std::optional<std::string> refusal = textRefusal(*mime)) {
+                alert(title, u16(*refusal), true);
+                return false;
+            }
         }
-        pasteWithinMemory();
+        take();
+        return true;
     } catch (const std::bad_alloc&) {
         alert(title, LocalizedStrings::text(u"pasteNoMemory", u"There was not enough memory to paste the text."), true);
+        return false;
     }
 }
 
-std::optional<std::string> MarkdownTextView::pasteRefusal() const
+std::optional<std::string> MarkdownTextView::textRefusal(const QMimeData& mime)
 {
-    const QClipboard* clipboard = QGuiApplication::clipboard();
-    const QMimeData* mime = clipboard ? clipboard->mimeData() : nullptr;
-    if (!mime || !isEditable())
-        return std::nullopt;
-    // The text the paste takes: the plain text, else the HTML it is read from.
+    // The text a paste or drop takes: the plain text, else the HTML it is read from.
     for (const char* type : {Pasteboard::stringType, Pasteboard::htmlType}) {
         const QString name = QString::fromLatin1(type);
-        if (!mime->hasFormat(name))
+        if (!mime.hasFormat(name))
             continue;
         std::optional<std::string> refusal = OutputBudget::refusal(
-            OutputBudget::Output::paste, uint64_t(mime->data(name).size()), MachineMemory::atHand());
+            OutputBudget::Output::paste, uint64_t(mime.data(name).size()), MachineMemory::atHand());
         if (refusal) {
             (*refusal)[0] = char(std::toupper((unsigned char)(*refusal)[0]));
             *refusal += '.';
