@@ -74,6 +74,16 @@ std::string difference(LayoutManager& a, LayoutManager& b, const U16String& text
     return {};
 }
 
+// A band 300 high of a layout `width` wide drawn from `top` down.
+QImage drawnBand(LayoutManager& layout, double top, int width)
+{
+    QImage image(width, 300, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    layout.draw(painter, QRectF(0, top, width, 300), QPointF(0, -top));
+    return image;
+}
+
 TEST(LazyLayout, PiecesAndIdleSlicesEndAsTheEagerLayout)
 {
     const U16String text = longDocument(120'000);
@@ -129,13 +139,7 @@ TEST(LazyLayout, ParagraphsOffScreenLetTheirLayoutsGoAndDrawTheSame)
     }
     EXPECT_LE(lazy.layoutCacheCharactersHeld(), lazy.layoutCacheCharacters);
 
-    auto band = [](LayoutManager& layout, double top) {
-        QImage image(600, 300, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        layout.draw(painter, QRectF(0, top, 600, 300), QPointF(0, -top));
-        return image;
-    };
+    auto band = [](LayoutManager& layout, double top) { return drawnBand(layout, top, 600); };
     const double height = eager.usedRect().height();
     for (double top : {0.0, height * 0.8, height * 0.3, height * 0.8, height * 0.55, 0.0}) {
         EXPECT_TRUE(band(lazy, top) == band(eager, top)) << "band at " << top;
@@ -178,13 +182,7 @@ TEST(LazyLayout, ATableAtANewWidthEndsAsAFreshLayoutAtIt)
     lazy.setTextContainer({900, 1e12, 4});
     while (lazy.layoutSome(5)) {
     }
-    auto band = [](LayoutManager& layout, double top) {
-        QImage image(900, 300, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        layout.draw(painter, QRectF(0, top, 900, 300), QPointF(0, -top));
-        return image;
-    };
+    auto band = [](LayoutManager& layout, double top) { return drawnBand(layout, top, 900); };
     // Down by steps, so that cells of many lengths cross where they start to wrap.
     for (const double width : {700.0, 420.0, 900.0, 300.0, 701.5, 380.0, 370.0, 360.0, 350.0, 340.0, 330.0, 320.0}) {
         lazy.setTextContainer({width, 1e12, 4});
