@@ -74,6 +74,16 @@ std::string difference(LayoutManager& a, LayoutManager& b, const U16String& text
     return {};
 }
 
+// A band 300 high of a layout `width` wide drawn from `top` down.
+QImage drawnBand(LayoutManager& layout, double top, int width)
+{
+    QImage image(width, 300, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    layout.draw(painter, QRectF(0, top, width, 300), QPointF(0, -top));
+    return image;
+}
+
 TEST(LazyLayout, PiecesAndIdleSlicesEndAsTheEagerLayout)
 {
     const U16String text = longDocument(120'000);
@@ -129,13 +139,7 @@ TEST(LazyLayout, ParagraphsOffScreenLetTheirLayoutsGoAndDrawTheSame)
     }
     EXPECT_LE(lazy.layoutCacheCharactersHeld(), lazy.layoutCacheCharacters);
 
-    auto band = [](LayoutManager& layout, double top) {
-        QImage image(600, 300, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        layout.draw(painter, QRectF(0, top, 600, 300), QPointF(0, -top));
-        return image;
-    };
+    auto band = [](LayoutManager& layout, double top) { return drawnBand(layout, top, 600); };
     const double height = eager.usedRect().height();
     for (double top : {0.0, height * 0.8, height * 0.3, height * 0.8, height * 0.55, 0.0}) {
         EXPECT_TRUE(band(lazy, top) == band(eager, top)) << "band at " << top;
@@ -147,6 +151,57 @@ TEST(LazyLayout, ParagraphsOffScreenLetTheirLayoutsGoAndDrawTheSame)
     lazy.ensureLayout();
     EXPECT_EQ(lazy.layoutCacheCharactersHeld(), size_t(storage.length()));
     EXPECT_TRUE(band(lazy, height / 2) == band(eager, height / 2));
+}
+
+// A long table laid out, then made narrower and wider: rows whose cells still fit
+// keep their lines, the others are laid out anew, and each width ends as a fresh
+// layout at it, to the line, the caret and the pixel: cells that wrap at one width
+// and not another, right-aligned and centred columns, right-to-left text, a tab,
+// slanted text, an empty cell, a trailing space.
+TEST(LazyLayout, ATableAtANewWidthEndsAsAFreshLayoutAtIt)
+{
+    const char16_t* const notes[] = {u"short", u"some words that wrap once the table is narrow", u"\u05E9\u05DC\u05D5\u05DD",
+                                     u"a\tb", u"*fluff of italic f*", u"", u"**bold words**", u"a cell of middling length",
+                                     u"twelve chars"};
+    U16String text = u"Intro.\n\n| Name | Notes |\n| --- | --- |\n";
+    for (int i = 0; i < 700; ++i)
+        text += u"| row" + u16(std::to_string(i)) + u" | " + notes[i % 9] + u" |\n";
+    text += u"\n| Name | Value | Notes | Mid |\n| --- | ---: | --- | :---: |\n";
+    for (int i = 0; i < 60; ++i)
+        text += u"| row" + u16(std::to_string(i)) + u" | " + u16(std::to_string(i * 7)) + u" | " + notes[i % 9]
+            + u" | m |\n";
+    text += u"\nAfter.\n";
+    TextStorage storage = styledStorage(text);
+    // A trailing space kept inside one cell, as a typed one is.
+    const int space = int(storage.string().find(u"short"));
+    storage.replaceCharacters({space + 5, 0}, u" ");
+    const U16String shown = storage.string();
+    CodeBlockLayoutManager lazy(&storage);
+    lazy.setLaysOutLazily(true);
+    lazy.layoutCacheCharacters = 6000;
+    lazy.setTextContainer({900, 1e12, 4});
+    while (lazy.layoutSome(5)) {
+    }
+    auto band = [](LayoutManager& layout, double top) { return drawnBand(layout, top, 900); };
+    // Down by steps, so that cells of many lengths cross where they start to wrap.
+    for (const double width : {700.0, 420.0, 900.0, 300.0, 701.5, 380.0, 370.0, 360.0, 350.0, 340.0, 330.0, 320.0}) {
+        lazy.setTextContainer({width, 1e12, 4});
+        CodeBlockLayoutManager fresh(&storage);
+        fresh.setTextContainer({width, 1e12, 4});
+        fresh.ensureLayout();
+        // Part drawn before the idle layout reaches it, the rest after.
+        EXPECT_TRUE(band(lazy, 0) == band(fresh, 0)) << width;
+        while (lazy.layoutSome(5)) {
+        }
+        EXPECT_EQ(difference(lazy, fresh, shown), "") << width;
+        const double height = fresh.usedRect().height();
+        for (double top : {height * 0.4, height * 0.9})
+            EXPECT_TRUE(band(lazy, top) == band(fresh, top)) << width << " at " << top;
+        for (int at = 0; at < int(shown.size()); at += 97) {
+            ASSERT_EQ(lazy.caretRect(at), fresh.caretRect(at)) << width << " at " << at;
+            ASSERT_EQ(lazy.lineFragmentUsedRect(at), fresh.lineFragmentUsedRect(at)) << width << " at " << at;
+        }
+    }
 }
 
 TEST(LazyLayout, HitTestingAndDrawingLayOutWhatTheyMeet)

@@ -301,6 +301,14 @@ QTextOption::WrapMode wrapModeAt(const std::vector<int>& breaks, int lineStart)
     return inLongStretch ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
 }
 
+// The width a line of a paragraph in a box `width` wide wraps at, from its indent.
+double lineWidthIn(const ParagraphStyle& style, double width, double indent)
+{
+    if (style.tailIndent > 0)
+        return style.tailIndent - indent;
+    return width - indent + std::min(style.tailIndent, 0.0);
+}
+
 // Whether every character of a run is a space that draws no ink: such runs
 // (the spaces between collapsed shortcodes, say) need no glyphs looked up.
 bool inkless(U16View run)
@@ -464,6 +472,8 @@ struct LayoutManager::Block {
     std::vector<const TextTableBlock*> cellOf;
     // Whether only the rows marked wait to be laid out again.
     bool rowsOnly = false;
+    // Whether its rows' lines wait to be fitted to a new width (see refitTable()).
+    bool refit = false;
     // While its signature waits for a check: the text whose attributes changed, from
     // the block's start (none: all of it).
     std::optional<std::pair<int, int>> rowCheck;
@@ -552,6 +562,7 @@ void LayoutManager::setTextContainer(const TextContainer& container)
     container_ = container;
     if (widthChanged) {
         for (auto& b : blocks_) {
+            b->refit = (b->refit || b->laidOut) && !b->rowsOnly && !b->rows.empty();
             b->laidOut = false;
             b->rowsOnly = false;
             dropParts(*b);
@@ -1276,19 +1287,34 @@ void LayoutManager::prepare(Range glyphs)
         ensureLayout();
 }
 
+std::vector<ParagraphStylePtr> LayoutManager::paragraphStyles(const Block& b) const
+{
+    std::vector<ParagraphStylePtr> styles;
+    for (const auto& p : b.paragraphs) {
+        const ParagraphStylePtr* s = storage_->attributes(p.range.location).getAs<ParagraphStylePtr>(AttributeKey::ParagraphStyle);
+        styles.push_back(s && *s ? *s : ParagraphStyle::defaultStyle());
+    }
+    return styles;
+}
+
 void LayoutManager::layoutBlock(Block& b, const Reach& reach)
 {
+    if (b.refit) {
+        std::vector<ParagraphStylePtr> styles = paragraphStyles(b);
+        if (refitTable(b, styles)) {
+            measureForEstimate(b);
+            b.laidOut = true;
+            b.checkSignature = false;
+            return;
+        }
+    }
     if (b.rowsOnly && b.holdsLayouts && layoutTableRows(b)) {
         b.laidOut = true;
         b.checkSignature = false;
         return;
     }
     b.rowsOnly = false;
-    std::vector<ParagraphStylePtr> styles;
-    for (const auto& p : b.paragraphs) {
-        const ParagraphStylePtr* s = storage_->attributes(p.range.location).getAs<ParagraphStylePtr>(AttributeKey::ParagraphStyle);
-        styles.push_back(s && *s ? *s : ParagraphStyle::defaultStyle());
-    }
+    std::vector<ParagraphStylePtr> styles = paragraphStyles(b);
     measureForEstimate(b);  // for when a new width makes its height an estimate again
     if (laysOutInParts(b)) {
         // Its parts that did not change stay while its paragraph style does.
@@ -1734,12 +1760,8 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
         if (!line.isValid())
             break;
         const bool first = lineNumber == 0 && stretch.from == 0;
-        double indent = first ? style.firstLineHeadIndent : style.headIndent;
-        double lineWidth = width - indent;
-        if (style.tailIndent > 0)
-            lineWidth = style.tailIndent - indent;
-        else if (style.tailIndent < 0)
-            lineWidth += style.tailIndent;
+        const double indent = first ? style.firstLineHeadIndent : style.headIndent;
+        const double lineWidth = lineWidthIn(style, width, indent);
         if (!breaks.empty() && wrapModeAt(breaks, line.textStart()) != option.wrapMode()) {
             option.setWrapMode(wrapModeAt(breaks, line.textStart()));
             layout->setTextOption(option);
@@ -2006,11 +2028,18 @@ void LayoutManager::placeTableRow(Block& b, TableRow& row, const TableGeometry& 
                 layoutParagraph(b, k, cellX + inset.left, contentWidth, y, lines);
                 continue;
             }
-            const Paragraph& p = b.paragraphs[k];
+            Paragraph& p = b.paragraphs[k];
             const ParagraphStyle& style = *b.styles[k];
             const bool atTextStart = p.range.location == 0;
             for (; old < oldLines.size() && oldLines[old].paragraph == k; ++old) {
                 Line l = oldLines[old];
+                if (l.fragment.x() != cellX + inset.left || l.fragment.width() != contentWidth) {
+                    // Refitted to a new width (one line, left-aligned): only its place changes;
+                    // its glyphs are laid out again there when next used.
+                    l.fragment = QRectF(cellX + inset.left, l.fragment.top(), contentWidth, l.fragment.height());
+                    l.usedX = qtLineX(cellX + inset.left + style.firstLineHeadIndent);
+                    p.layout.reset();
+                }
                 placeKeptLine(l, style, atTextStart, old + 1 == oldLines.size() || oldLines[old + 1].paragraph != k, y);
                 lines.push_back(l);
             }
@@ -2040,6 +2069,104 @@ void LayoutManager::placeTableRow(Block& b, TableRow& row, const TableGeometry& 
     row.top = rowTop;
     row.height = rowHeight;
     row.dirty = false;
+}
+
+double LayoutManager::qtLineX(double x)
+{
+    if (!probe_) {
+        probe_ = std::make_unique<QTextLayout>(QString());
+        probe_->beginLayout();
+        probe_->createLine();
+        probe_->endLayout();
+    }
+    QTextLine line = probe_->lineAt(0);
+    line.setPosition(QPointF(x, 0));
+    return line.x();
+}
+
+namespace {
+
+// Whether a cell paragraph's one line keeps its breaks and glyphs at another width:
+// text read left to right with no tabs (a separator), aligned left, so that only its place moves.
+bool refittable(U16View text, const ParagraphStyle& style)
+{
+    if (text.empty() || text.back() == u' ' || qtAlignment(style.alignment) != Qt::AlignLeft)
+        return false;
+    for (size_t i = 0; i < text.size();) {
+        UChar32 c;
+        U16_NEXT(text.data(), i, text.size(), c);
+        switch (u_charDirection(c)) {
+        case U_LEFT_TO_RIGHT:
+        case U_EUROPEAN_NUMBER:
+        case U_EUROPEAN_NUMBER_SEPARATOR:
+        case U_EUROPEAN_NUMBER_TERMINATOR:
+        case U_ARABIC_NUMBER:
+        case U_COMMON_NUMBER_SEPARATOR:
+        case U_DIR_NON_SPACING_MARK:
+        case U_BOUNDARY_NEUTRAL:
+        case U_WHITE_SPACE_NEUTRAL:
+        case U_OTHER_NEUTRAL:
+            break;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool LayoutManager::refitTable(Block& b, std::vector<ParagraphStylePtr>& styles)
+{
+    b.refit = false;
+    b.caughtUp();
+    // The same cells in the same paragraphs, with the same styles, as when its rows were laid out.
+    if (!b.table || b.rows.empty() || b.cellOf.size() != b.paragraphs.size() || b.styles.size() != styles.size())
+        return false;
+    for (size_t k = 0; k < styles.size(); ++k)
+        if (styles[k]->tableBlock() != b.cellOf[k] || !(*styles[k] == *b.styles[k]))
+            return false;
+    b.styles = std::move(styles);
+    const TableGeometry geometry = tableGeometry(b);
+    const U16View text = storage_->string();
+    for (size_t r = 0; r < b.rows.size(); ++r) {
+        TableRow& row = b.rows[r];
+        const size_t end = r + 1 < b.rows.size() ? b.rows[r + 1].paragraph : b.paragraphs.size();
+        const size_t lineEnd = r + 1 < b.rows.size() ? b.rows[r + 1].line : b.lines.size();
+        if (row.dirty || lineEnd > b.lines.size() || lineEnd - row.line != end - row.paragraph) {
+            row.dirty = true;
+            continue;
+        }
+        const Range range = Range::fromTo(b.paragraphs[row.paragraph].range.location, b.paragraphs[end - 1].range.end());
+        bool fits = signatureMatches(*storage_, range, row.signature);
+        for (size_t k = row.paragraph; fits && k < end; ++k) {
+            const Line& l = b.lines[row.line + (k - row.paragraph)];
+            const ParagraphStyle& style = *b.styles[k];
+            const TextTableBlock& c = *b.cellOf[k];
+            const CellInsets inset = insetsOf(c);
+            const double contentWidth = std::max(1.0, geometry.columnWidth * std::max(1, c.columnSpan()) - inset.left - inset.right);
+            const double lineWidth = lineWidthIn(style, contentWidth, style.firstLineHeadIndent);
+            // Room to spare beyond its advance: where Qt breaks also counts the last glyph's
+            // overhang, well under a quarter of the line's height in any text face.
+            fits = l.paragraph == k && l.qtLine == 0 && l.usedWidth + l.textHeight / 4 <= lineWidth
+                && refittable(substring(text, b.paragraphs[k].content), style);
+        }
+        row.dirty = !fits;
+    }
+    b.forgetPaint();
+    std::vector<Line> old = std::move(b.lines);
+    b.lines.clear();
+    b.cells.clear();
+    double top = 0;
+    for (TableRow& row : b.rows) {
+        placeTableRow(b, row, geometry, top, old, b.lines);
+        top += row.height;
+    }
+    b.height = top;
+    if (!b.holdsLayouts)
+        heldCharacters_ += size_t(b.range.length);
+    b.holdsLayouts = true;
+    return true;
 }
 
 bool LayoutManager::layoutTableRows(Block& b)

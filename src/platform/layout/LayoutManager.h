@@ -237,6 +237,15 @@ private:
     void restackTableRow(Block& block, TableRow& row, double top, size_t lineEnd, size_t cellEnd);
     // Lays out again the rows marked, false when the table must be laid out whole.
     bool layoutTableRows(Block& block);
+    // After a new width: a table keeps the lines of each row whose cells each hold one
+    // left-aligned line that fits its cell at the new width as it did at the old (the
+    // line breaks and glyphs stay; the lines move to their cells' new places), and lays
+    // out anew only the others; false when the table must be laid out whole.
+    bool refitTable(Block& block, std::vector<ParagraphStylePtr>& styles);
+    // The paragraph styles of a block's paragraphs as the storage holds them now.
+    std::vector<ParagraphStylePtr> paragraphStyles(const Block& block) const;
+    // Where a Qt line placed at `x` stands (Qt keeps places in fixed point).
+    double qtLineX(double x);
     // An edit of characters inside one cell paragraph of a table that keeps its
     // rows: the block stays, its row marked; false when it does not apply.
     bool editTableCell(size_t index, Range region, int delta);
@@ -308,6 +317,7 @@ private:
         double bottom;
     };
     std::vector<Restored> restored_;
+    std::unique_ptr<QTextLayout> probe_;  // an empty layout whose line qtLineX() places
 };
 
 } // namespace velkin
