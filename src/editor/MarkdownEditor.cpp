@@ -1641,7 +1641,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             // fence or an HTML block that now takes its definitions in.
             if (!mayChange && !found.empty())
                 mayChange = runsOnWithin(text, from, to);
-            if (mayChange && !(!grown && kept.notesAsBefore(found, from, to, elided))) {
+            if (mayChange && (grown || !kept.notesAsBefore(found, from, to, elided))) {
                 if (!(wholeDefinitions(storage) == kept.definitions))
                     return false;
             }
