@@ -128,6 +128,9 @@ public:
     void styleAround(TextView& view, Range range);
     // The stretch styled ahead of the steps, while there is one.
     std::optional<Range> styledAhead() const;
+    // Learns where the grids stand in the bound text, when it holds the storage's Markdown, so that
+    // the first change after opening writes back only what it changed; done once the steps end.
+    void learnWrittenText(TextView& view);
 
     // The image line, task line or shortcode under a caret (none for a selection).
     static std::optional<Range> shortcode(Range selection, const AttributedString& storage);
