@@ -303,6 +303,30 @@ TEST(LongGridEdit, AKeystrokeInACellWritesBackItsRowAlone)
     typeInCell(u"1393");
     EXPECT_LE(longest, 20);
     EXPECT_EQ(*document, TableGrid::serialize(*view.textStorage()));
+
+    // Opened long and styled in steps, it knows where its grids stand once the steps end:
+    // the first change writes back only itself, in the prose and in a cell.
+    for (const U16View first : {U16View(u"Intro"), U16View(u"row7")}) {
+        *document = text;
+        TextBinding binding = host.coordinator().parent.text;
+        binding.set = [document, &longest](const U16String& t) {
+            longest = std::max(longest, int(t.size()));
+            *document = t;
+        };
+        MarkdownEditorView stepped(MarkdownEditor{binding, 1.0, MarkdownFontFamily::sansSerif, 1});
+        MarkdownTextView& v = *stepped.textView();
+        v.resize(700, 600);
+        stepped.coordinator().stepLength = 256;
+        stepped.coordinator().restyle(v);
+        v.show();
+        for (int guard = 0; stepped.coordinator().unstyledFrom() && guard < 10000; ++guard)
+            QApplication::processEvents();
+        longest = 0;
+        v.setSelectedRange({int(v.string().find(first)) + int(first.size()), 0});
+        v.insertText(u"y");
+        EXPECT_LE(longest, 20) << u8(first);
+        EXPECT_EQ(*document, TableGrid::serialize(*v.textStorage()));
+    }
 }
 
 // Keys at every spot beside a grid whose edits the editor restyles, writes back and

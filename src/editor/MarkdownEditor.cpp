@@ -1209,6 +1209,8 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.readFences();
     if (kept.unstyled)
         scheduleStyleAhead(view);
+    else if (!kept.written)
+        runLater(view, &MarkdownEditorCoordinator::learnWrittenScheduled, &MarkdownEditorCoordinator::learnWrittenText);
     const CaretMarks marks = caretMarks(selection, *storage);
     caretImageLine = marks.image;
     caretTaskLine = marks.task;
