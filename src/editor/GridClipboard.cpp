@@ -156,18 +156,6 @@ U16String tablesText(const AttributedString& text, Range r)
     return markdown;
 }
 
-bool spansGrid(const AttributedString& text, Range range)
-{
-    bool found = false;
-    text.enumerateAttribute(AttributeKey::ParagraphStyle, range, [&](const AttributeValue* value, Range) {
-        if (found || !value)
-            return;
-        if (const auto* style = std::get_if<ParagraphStylePtr>(value))
-            found = *style && (*style)->tableBlock();
-    });
-    return found;
-}
-
 std::optional<Range> gridAround(const AttributedString& text, int index)
 {
     if (!tableAt(text, index))

@@ -14,9 +14,6 @@ namespace velkin::GridClipboard {
 inline constexpr const char* rowsType = "application/x-velkin-grid-rows";
 inline constexpr const char* tablesType = "application/x-velkin-grid-tables";
 
-// Whether `range` touches a grid.
-bool spansGrid(const AttributedString& text, Range range);
-
 // The grid holding the character at `index` (its cells to past its last line feed), or none.
 std::optional<Range> gridAround(const AttributedString& text, int index);
 

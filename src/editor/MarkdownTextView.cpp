@@ -439,7 +439,7 @@ const U16String& MarkdownTextView::recordedClipboard(CutRecord& record) const
 {
     if (!record.clipboard) {
         const Range taken{record.selection.location - record.beforeFrom, record.selection.length};
-        record.clipboard = GridClipboard::spansGrid(record.before, taken) ? GridClipboard::copiedText(record.before, taken)
+        record.clipboard = GridEdges::holdsCells(record.before, taken) ? GridClipboard::copiedText(record.before, taken)
                                                                           : U16String(substring(record.before.string(), taken));
     }
     return *record.clipboard;

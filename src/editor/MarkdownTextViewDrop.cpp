@@ -559,7 +559,7 @@ bool MarkdownTextView::applyOpeningGrids(const TextEdit& edit)
 
 bool MarkdownTextView::selectionSpansGrid(Range range) const
 {
-    return GridClipboard::spansGrid(*textStorage(), range);
+    return GridEdges::holdsCells(*textStorage(), range);
 }
 
 bool MarkdownTextView::writeSelection(Pasteboard& pasteboard, const std::string& type)
