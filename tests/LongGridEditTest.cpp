@@ -303,12 +303,37 @@ TEST(LongGridEdit, AKeystrokeInACellWritesBackItsRowAlone)
     typeInCell(u"1393");
     EXPECT_LE(longest, 20);
     EXPECT_EQ(*document, TableGrid::serialize(*view.textStorage()));
+
+    // Opened long and styled in steps, it knows where its grids stand once the steps end:
+    // the first change writes back only itself, in the prose and in a cell.
+    for (const U16View first : {U16View(u"Intro"), U16View(u"row7")}) {
+        *document = text;
+        TextBinding binding = host.coordinator().parent.text;
+        binding.set = [document, &longest](const U16String& t) {
+            longest = std::max(longest, int(t.size()));
+            *document = t;
+        };
+        MarkdownEditorView stepped(MarkdownEditor{binding, 1.0, MarkdownFontFamily::sansSerif, 1});
+        MarkdownTextView& v = *stepped.textView();
+        v.resize(700, 600);
+        stepped.coordinator().stepLength = 256;
+        stepped.coordinator().restyle(v);
+        v.show();
+        for (int guard = 0; stepped.coordinator().unstyledFrom() && guard < 10000; ++guard)
+            QApplication::processEvents();
+        longest = 0;
+        v.setSelectedRange({int(v.string().find(first)) + int(first.size()), 0});
+        v.insertText(u"y");
+        EXPECT_LE(longest, 20) << u8(first);
+        EXPECT_EQ(*document, TableGrid::serialize(*v.textStorage()));
+    }
 }
 
 // Keys at every spot beside a grid whose edits the editor restyles, writes back and
 // lays out in part: in the block right above it (a blank line between or none), under
 // it whatever stands above it, in its third row, its middle and its last cell, and
-// Return, Backspace, a pasted line break, undo and redo in a cell. After each key the
+// Return, Backspace, a pasted line break, undo and redo in a cell; then the whole text
+// deleted, cut or typed over, and put back. After each key the
 // editor shows what a whole restyle and a fresh layout show, and the document holds
 // the storage's Markdown.
 TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
@@ -359,6 +384,7 @@ TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
             while (!e.host->coordinator().styleAhead(e.view(), 0)) {
             }
         }
+        U16String whole, emptied;
         const int at = int(e.view().string().rfind(spot.caretAfter)) + int(std::u16string_view(spot.caretAfter).size()) - spot.back;
         e.view().setSelectedRange({at, 0});
         const std::vector<std::pair<const char*, std::function<void()>>> keys{
@@ -378,6 +404,52 @@ TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
              }},
             {"backspace", [&] { e.view().doCommand(TextCommand{TextCommand::deleteBackward, false}); }},
             {"backspace", [&] { e.view().doCommand(TextCommand{TextCommand::deleteBackward, false}); }},
+            // The whole text selected and taken out in turn: by Delete (Copy's text pasted back
+            // puts it back as it stood), a letter typed, Cut; undo gives back text and selection.
+            {"select all and copy", [&] {
+                 whole = *e.document;
+                 e.view().selectAll();
+                 e.view().copy();
+             }},
+            {"delete of all", [&] {
+                 e.view().doCommand(TextCommand{TextCommand::deleteForward, false});
+                 emptied = *e.document;
+             }},
+            {"paste of the copy", [&] {
+                 e.view().paste();
+                 EXPECT_EQ(*e.document, whole);
+             }},
+            {"undo of the paste", [&] {
+                 e.view().undo();
+                 EXPECT_EQ(*e.document, emptied);
+             }},
+            {"undo of the delete", [&] {
+                 e.view().undo();
+                 EXPECT_EQ(*e.document, whole);
+                 EXPECT_EQ(e.view().selectedRange(), (Range{0, e.storage().length()}));
+             }},
+            {"redo of the delete", [&] {
+                 e.view().redo();
+                 EXPECT_EQ(*e.document, emptied);
+             }},
+            {"undo again", [&] { e.view().undo(); }},
+            {"a letter over all", [&] {
+                 e.view().selectAll();
+                 e.view().insertText(u"x");
+             }},
+            {"undo of the letter", [&] {
+                 e.view().undo();
+                 EXPECT_EQ(*e.document, whole);
+             }},
+            {"cut of all", [&] {
+                 e.view().selectAll();
+                 e.view().cut();
+             }},
+            {"undo of the cut", [&] {
+                 e.view().undo();
+                 EXPECT_EQ(*e.document, whole);
+                 EXPECT_EQ(e.view().selectedRange(), (Range{0, e.storage().length()}));
+             }},
         };
         for (const auto& [name, key] : keys) {
             key();

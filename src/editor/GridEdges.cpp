@@ -241,6 +241,19 @@ std::optional<AttributedString> cutGrid(const AttributedString& text, Range grid
 
 } // namespace
 
+bool holdsCells(const AttributedString& text, Range range)
+{
+    for (int at = std::max(range.location, 0); at < std::min(range.end(), text.length());) {
+        Range run;
+        const AttributeValue* value = text.attribute(AttributeKey::ParagraphStyle, at, &run);
+        const auto* style = value ? std::get_if<ParagraphStylePtr>(value) : nullptr;
+        if (style && *style && (*style)->tableBlock())
+            return true;
+        at = run.end();
+    }
+    return false;
+}
+
 std::optional<Replacement> replacingAcross(const AttributedString& text, Range range, U16View typed, double baseSize,
                                            const Attributes& typingIn, U16View lineEnd)
 {
@@ -253,9 +266,10 @@ std::optional<Replacement> replacingAcross(const AttributedString& text, Range r
     if (range.length <= 0 || range.location < 0 || range.end() > n)
         return std::nullopt;
     // Within one cell's text, or in prose that stays apart from every grid, the edit is an ordinary one.
-    const bool cells = !cellRuns(text, range).empty();
-    // The whole text holding a grid, replaced: the new text reads as a document opened with it, its tables grids.
-    if (cells && range.location == 0 && range.end() == n && !typed.empty()) {
+    const bool cells = holdsCells(text, range);
+    // The whole text holding a grid, replaced: the new text reads as a document opened with it, its
+    // tables grids (nothing, when nothing is typed).
+    if (cells && range.location == 0 && range.end() == n) {
         AttributedString opened = TableGrid::grids(typed, baseSize);
         const int caret = opened.length();
         // Its prose takes the typing attributes, as typed text does.

@@ -28,6 +28,9 @@ struct Replacement {
 std::optional<Replacement> replacingAcross(const AttributedString& text, Range range, U16View typed,
                                            double baseSize, const Attributes& typing, U16View lineEnd = u"\n");
 
+// Whether `range` of `text` holds cell text: read run by run up to the first cell.
+bool holdsCells(const AttributedString& text, Range range);
+
 // Whether putting `replacement` in place of `range` would bring text right under a
 // grid's last row, where a blank line (empty, or of spaces and tabs) stood or where
 // the grid ends the text: such text then reads as a row. Blanks alone keep the line blank.

@@ -1058,6 +1058,20 @@ void MarkdownEditorCoordinator::textDidChange(TextView& view)
     restyleChanges(view);
 }
 
+void MarkdownEditorCoordinator::learnWrittenText(TextView& view)
+{
+    TextStorage* storage = view.textStorage();
+    if (!storage || !parent.text.replace || !parent.text.get || !kept_ || kept_->storage != storage || kept_->written
+        || view.hasMarkedText())
+        return;
+    std::vector<TableGrid::GridSpan> spans;
+    if (TableGrid::serialize(*storage, &spans) != parent.text.get())
+        return;
+    kept_->gridSpans = std::move(spans);
+    kept_->unwritten.clear();
+    kept_->written = true;
+}
+
 void MarkdownEditorCoordinator::noteShownRevision()
 {
     shownRevision = parent.text.revision ? std::optional(parent.text.revision()) : std::nullopt;
@@ -1195,6 +1209,8 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.readFences();
     if (kept.unstyled)
         scheduleStyleAhead(view);
+    else if (!kept.written)
+        runLater(view, &MarkdownEditorCoordinator::learnWrittenScheduled, &MarkdownEditorCoordinator::learnWrittenText);
     const CaretMarks marks = caretMarks(selection, *storage);
     caretImageLine = marks.image;
     caretTaskLine = marks.task;
@@ -2337,6 +2353,8 @@ void MarkdownEditorCoordinator::styleAheadSlice(TextView& view)
     // In slices short enough that typing and scrolling meanwhile keep their pace.
     if (!styleAhead(view, 5))
         scheduleStyleAhead(view);
+    else
+        learnWrittenText(view);
     if (shown && !caretShown())
         view.scrollRangeToVisible(view.selectedRange());
 }

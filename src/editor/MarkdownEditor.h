@@ -128,6 +128,9 @@ public:
     void styleAround(TextView& view, Range range);
     // The stretch styled ahead of the steps, while there is one.
     std::optional<Range> styledAhead() const;
+    // Learns where the grids stand in the bound text, when it holds the storage's Markdown, so that
+    // the first change after opening writes back only what it changed; done in idle time once styled through.
+    void learnWrittenText(TextView& view);
 
     // The image line, task line or shortcode under a caret (none for a selection).
     static std::optional<Range> shortcode(Range selection, const AttributedString& storage);
@@ -192,6 +195,7 @@ private:
     void scheduleStyleAhead(TextView& view);
     void styleAheadSlice(TextView& view);
     bool styleAheadScheduled = false;
+    bool learnWrittenScheduled = false;
     // Runs `work` on a later turn of the event loop, once however often asked before it runs.
     void runLater(TextView& view, bool MarkdownEditorCoordinator::*scheduled,
                   void (MarkdownEditorCoordinator::*work)(TextView&));

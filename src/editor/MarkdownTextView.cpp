@@ -380,7 +380,7 @@ void MarkdownTextView::cut()
     const Range selection = selectedRange();
     if (selection.length == 0 || !isEditable())
         return;
-    removeRecorded(selection, std::nullopt, [this](bool acrossGrids) {
+    removeRecorded(selection, false, [this](bool acrossGrids) {
         if (!acrossGrids) {
             TextView::cut();
             return true;
@@ -390,35 +390,59 @@ void MarkdownTextView::cut()
     });
 }
 
-void MarkdownTextView::removeRecorded(Range selection, std::optional<U16String> copied,
-                                      const std::function<bool(bool acrossGrids)>& remove)
+void MarkdownTextView::removeRecorded(Range selection, bool deleting, const std::function<bool(bool acrossGrids)>& remove)
 {
     // The removal changes the selection, grown over a grid's edge to the whole grids at its ends, at most.
     TextStorage* storage = textStorage();
     const bool acrossGrids = crossesGridEdge(selection, u"");
     Range changed = selection;
-    if (acrossGrids) {
-        for (const int end : {selection.location, selection.end()})
+    // A Delete keeps what a copy of the selection reads: the grids at its ends and the character after it.
+    Range kept = selection;
+    for (const int end : {selection.location, selection.end()})
+        if (acrossGrids || deleting)
             if (const std::optional<Range> grid = GridClipboard::gridAround(*storage, end))
-                changed = unionRange(changed, *grid);
+                kept = unionRange(kept, *grid);
+    if (acrossGrids) {
+        changed = kept;
         // And the text's final line end right after it, which a grid left ending the text takes as its own.
         const U16View rest = substring(string(), Range::fromTo(changed.end(), storage->length()));
         if (rest == u"\n" || rest == u"\r\n")
             changed = Range::fromTo(changed.location, storage->length());
     }
-    AttributedString before = storage->attributedSubstring(changed);
+    kept = unionRange(changed, Range::fromTo(kept.location, std::min(kept.end() + (deleting ? 1 : 0), storage->length())));
+    AttributedString before = storage->attributedSubstring(kept);
     const int length = storage->length();
     if (!remove(acrossGrids) || (!acrossGrids && storage->length() == length))
         return;
-    if (!copied)
-        copied = Pasteboard::general().plainText();
+    std::optional<U16String> copied = deleting ? std::nullopt : Pasteboard::general().plainText();
     // Away from grids a paste puts the text back as it stood, unless it holds a table's line that the
     // paste sets apart from the text around it: nothing to keep.
     const int caret = selectedRange().location;
-    if (!copied || (!acrossGrids && !(tableBlock(caret) || tableBlock(caret - 1)) && !TextOps::contains(*copied, u"|")))
+    if (!deleting && !copied)
         return;
-    cutRecord_ = CutRecord{Range{changed.location, changed.length + storage->length() - length}, std::move(before),
-                           caret, selection.end(), std::move(*copied)};
+    const bool holdsPipe = TextOps::contains(deleting ? substring(before.string(), Range{selection.location - kept.location, selection.length})
+                                                      : U16View(*copied),
+                                             u"|");
+    if (!acrossGrids && !(tableBlock(caret) || tableBlock(caret - 1)) && !holdsPipe)
+        return;
+    cutRecord_ = CutRecord{Range{changed.location, changed.length + storage->length() - length},
+                           std::move(before),
+                           kept.location,
+                           Range{changed.location - kept.location, changed.length},
+                           caret,
+                           selection.end(),
+                           std::move(copied),
+                           selection};
+}
+
+const U16String& MarkdownTextView::recordedClipboard(CutRecord& record) const
+{
+    if (!record.clipboard) {
+        const Range taken{record.selection.location - record.beforeFrom, record.selection.length};
+        record.clipboard = GridEdges::holdsCells(record.before, taken) ? GridClipboard::copiedText(record.before, taken)
+                                                                          : U16String(substring(record.before.string(), taken));
+    }
+    return *record.clipboard;
 }
 
 void MarkdownTextView::insertNewline()
@@ -522,11 +546,7 @@ void MarkdownTextView::doCommand(const TextCommand& command)
             || TextOps::contains(substring(string(), selection), u"|"))) {
         // At a grid or with a table's line, taken out as Cut takes it but for the clipboard: a paste of
         // what Copy took of it puts it back.
-        Pasteboard& board = Pasteboard::named("org.velkin.removed");
-        board.clearContents();
-        std::optional<U16String> copied = writeSelection(board, Pasteboard::stringType) ? board.string() : std::nullopt;
-        board.clearContents();
-        removeRecorded(selection, std::move(copied), [this, &command](bool acrossGrids) {
+        removeRecorded(selection, true, [this, &command](bool acrossGrids) {
             if (acrossGrids && replaceAtGridEdge(selectedRange(), u"", false)) {
                 if (picker_)
                     picker_->hide();

@@ -234,9 +234,9 @@ private:
     // in place of the grid's last line feed. False when the key deletes as it does elsewhere.
     bool deleteAtGridEdge(const TextCommand& command);
     // Takes `selection` out with `remove` (told whether it crosses a grid's edge; false when nothing
-    // went), keeping a record for a paste back of `copied` (else the clipboard's text) where needed.
-    void removeRecorded(Range selection, std::optional<U16String> copied,
-                        const std::function<bool(bool acrossGrids)>& remove);
+    // went), keeping a record for a paste back where needed: of the clipboard's text after a cut,
+    // of what Copy would take of the selection after a Delete (`deleting`).
+    void removeRecorded(Range selection, bool deleting, const std::function<bool(bool acrossGrids)>& remove);
     // Puts `text` in place of `range` when the range crosses a grid's edge (cell by
     // cell), or when the text would land right under a grid (a blank line kept
     // between); false when neither applies and the ordinary road should take it.
@@ -305,14 +305,20 @@ private:
     // the lines above a grid leaves the caret in its first cell; a paste sets a table's lines apart from
     // the text around them), so Paste at the caret the cut left, with the cut text (or what Copy took of
     // the deleted one) on the clipboard, puts back what stood there.
+    // A Delete keeps the text around the selection instead of the copy, made only when a paste
+    // may put it back: a Delete of a whole long document then costs no writing of its tables.
     struct CutRecord {
         Range changed;            // the part of the text the cut changed, as it stands since
-        AttributedString before;  // what stood there before
+        AttributedString before;  // what stood from `beforeFrom` before: the part changed, and the grids a copy reads
+        int beforeFrom = 0;
+        Range replaced;           // the part changed, in `before`
         int caret = 0;            // where the cut left the caret
         int end = 0;              // where the cut selection ended: the caret after the paste
-        U16String clipboard;
+        std::optional<U16String> clipboard;  // none until asked for, after a Delete
+        Range selection;          // what a Delete took, as it stood
     };
     std::optional<CutRecord> cutRecord_;
+    const U16String& recordedClipboard(CutRecord& record) const;
 };
 
 } // namespace velkin

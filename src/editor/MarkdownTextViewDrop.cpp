@@ -445,14 +445,15 @@ bool MarkdownTextView::pasteGridText(const PastedText& pasted, Range selection)
     TextStorage* storage = textStorage();
     const U16String& text = pasted.text;
     // Cut, then Paste where the cut left the caret: what was cut stands there again, as it stood.
-    if (cutRecord_ && selection == Range{cutRecord_->caret, 0} && text == cutRecord_->clipboard
-        && cutRecord_->changed.end() <= storage->length()) {
+    if (cutRecord_ && selection == Range{cutRecord_->caret, 0} && cutRecord_->changed.end() <= storage->length()
+        && text == recordedClipboard(*cutRecord_)) {
         const CutRecord record = std::move(*cutRecord_);
         cutRecord_.reset();
         endJoiningUndo();
         // The text is the one the cut found again: its selection's end is the caret.
-        replaceText(record.changed, record.before,
-                    Range{std::min(record.end, storage->length() - record.changed.length + record.before.length()), 0});
+        const AttributedString before = record.before.attributedSubstring(record.replaced);
+        replaceText(record.changed, before,
+                    Range{std::min(record.end, storage->length() - record.changed.length + before.length()), 0});
         scrollRangeToVisible(selectedRange());
         return true;
     }
@@ -558,14 +559,7 @@ bool MarkdownTextView::applyOpeningGrids(const TextEdit& edit)
 
 bool MarkdownTextView::selectionSpansGrid(Range range) const
 {
-    bool found = false;
-    textStorage()->enumerateAttribute(AttributeKey::ParagraphStyle, range, [&](const AttributeValue* value, Range) {
-        if (found || !value)
-            return;
-        if (const auto* style = std::get_if<ParagraphStylePtr>(value))
-            found = *style && (*style)->tableBlock();
-    });
-    return found;
+    return GridEdges::holdsCells(*textStorage(), range);
 }
 
 bool MarkdownTextView::writeSelection(Pasteboard& pasteboard, const std::string& type)
