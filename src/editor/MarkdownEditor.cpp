@@ -1368,8 +1368,31 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const ParagraphStyle* style = storage.paragraphStyle(same);
         return style && style->headIndent == 0 && style->firstLineHeadIndent == 0 && style->textBlocks.empty();
     };
-    int from = endsAbove(first) ? first : std::max(lo, back(first, 2));
+    // The same holds of a line of the context above the change: the stretch starts
+    // at the nearest such line, which needs no line above it to witness either.
+    int from = std::max(lo, back(first, 2));
+    int freshFrom = -1;
+    for (int p = first; p >= from && p > lo; p = lineStart(text, p - 1))
+        if (endsAbove(p)) {
+            from = freshFrom = p;
+            break;
+        }
     int to = std::min(n, forward(last, 2));
+    // Below the change, a line that starts the text afresh after an empty line the
+    // edit left alone read so before the edit as well (outside code, as the storage
+    // shows): what follows it reads as before unless a fence is left open above it,
+    // which the stretch's end is checked for.
+    auto freshAfter = [&](int at) {
+        if (at <= lo || at >= n || !freshStart(text, at) || opaqueAt(storage, at) || opaqueAt(storage, at - 1))
+            return false;
+        const int empty = lineStart(text, at - 1);
+        return empty >= last && !(kept.dirty && overlaps(*kept.dirty, Range::fromTo(empty, nextLineStart(text, at))));
+    };
+    for (int p = last; p < to; p = nextLineStart(text, p))
+        if (freshAfter(p)) {
+            to = p;
+            break;
+        }
     // While no fence has changed, the text past an unindented fence reads as
     // before whatever the stretch holds: a stretch may end before one that opens
     // a block and start after the block's closing one, rather than take in a long
@@ -1580,7 +1603,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         auto witnesses = [&](Range context) {
             return context.length <= 0 || !isBlank(substring(text, context), TrimSet::WhitespaceAndNewlines);
         };
-        const Range headContext = Range::fromTo(from, std::max(from, std::min(first, forward(from, 2))));
+        const Range headContext
+            = Range::fromTo(from, from == freshFrom ? from : std::max(from, std::min(first, forward(from, 2))));
         const bool headAgrees = from == lo
             || (agrees(piece, offset, storage, headContext) && witnesses(headContext) && carried);
         const bool fenceOpen = to < n && fenceOpenAtEnd(U16View(blocks));
