@@ -793,6 +793,12 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         {u"*Intro.\nfoo\n| a *|\n| b |\n| c |\n\nAfter.\n", 11, {{{8, 3}, u"\b"}, {{8, 0}, u"foo"}}},
         {u"Intro.\n\n```js\na\nb\n```\n\nAfter.\n", 30,
          {{{30, 0}, u"x"}, {{31, 0}, u"\b"}, {{30, 0}, u"==="}, {{33, 0}, u"\b\b\b"}, {{7, 0}, u"```\n"}}},
+        // The empty line after a block's closing fence: typed on, indented, made an
+        // item, another fence opened there; and after a fence that ended a list item.
+        {u"Intro.\n\n```js\na\nb\n```\n\nAfter.\n", 22,
+         {{{22, 0}, u"x"}, {{23, 0}, u"\b"}, {{22, 0}, u"    y"}, {{27, 0}, u"\b\b\b\b\b"}, {{22, 0}, u"- "},
+          {{24, 0}, u"\b\b"}, {{22, 0}, u"```"}, {{25, 0}, u"\b\b\b"}}},
+        {u"- item\n```\nb\n```\n\n  after\n", 17, {{{17, 0}, u"x"}, {{18, 0}, u"\b"}, {{17, 0}, u"  "}, {{19, 0}, u"\b\b"}}},
         {u"See [^a] [^c].\n\n[^a]: one\n[^b]: two\n```\n[^c]: in code\n```\n[^d]: after\n", 35,
          {{{35, 0}, u"x"}, {{29, 0}, u"\bc"}, {{43, 0}, u"\bd"}, {{61, 0}, u"\bc"}, {{19, 0}, u"\bz"}}},
     };

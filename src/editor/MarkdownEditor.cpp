@@ -1430,7 +1430,6 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     };
     auto startsAfterFence = [&](int at) {
         if (!fencesAsBefore || at <= lo || at >= n || text[size_t(at - 1)] != u'\n' || !unindented(at)
-            || isBlank(substring(text, Range::fromTo(at, nextLineStart(text, at))), TrimSet::WhitespaceAndNewlines)
             || std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), at) || cellAt(storage, at))
             return false;
         const int closer = lineStart(text, at - 1);
@@ -1449,7 +1448,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             to = p;
             break;
         }
-    settleCuts(storage, lo, from);
+    // A stretch that starts afresh needs no place kept inside a paragraph before it,
+    // and looking for one would walk back over the block above.
+    if (from != freshFrom && !startsAfterFence(from))
+        settleCuts(storage, lo, from);
     LineReader lines(storage);
     auto cutAt = [&](int at) -> const ParagraphCut* {
         const auto it = std::lower_bound(kept.cuts.begin(), kept.cuts.end(), at,
