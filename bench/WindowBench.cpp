@@ -178,10 +178,20 @@ KEY_IN_A_LONG_BLOCK(PipeQuoteUnder, &pipeQuote, u"After", false, 0);
 KEY_IN_A_LONG_BLOCK(PipeQuoteMiddle, &pipeQuote, u"cell 20000", false, 0);
 KEY_IN_A_LONG_BLOCK(PipeQuoteFirst, &pipeQuote, u"> | cell", false, 0);
 KEY_IN_A_LONG_BLOCK(PipeLinesUnder, &pipeParagraph, u"After", false, 0);
+// On a line of its own under the paragraph after them, and at the end of the
+// paragraph above them.
+KEY_IN_A_LONG_BLOCK(PipeLinesEnd, &pipeParagraph, u"After the lines.\n", false, 0);
+KEY_IN_A_LONG_BLOCK(PipeLinesAbove, &pipeParagraph, u"Intro.", false, 0);
+// On the empty line between them and the paragraph after them.
+KEY_IN_A_LONG_BLOCK(PipeLinesBlankUnder, &pipeParagraph, u"value |\n", true, 0);
 // A list item going on over 40,000 indented lines, at the unindented line after it.
 KEY_IN_A_LONG_BLOCK(LongItemAfter, &longItem, u"\nafter", false, 0);
 // A fenced block of 40,000 lines, in its opening fence's info string.
 KEY_IN_A_LONG_BLOCK(LongFenceInfo, &longFence, u"```js", false, 0);
+// On a line of its own under the paragraph after that block.
+KEY_IN_A_LONG_BLOCK(LongFenceEnd, &longFence, u"After.\n", false, 0);
+// On the empty line between that block and the paragraph after it.
+KEY_IN_A_LONG_BLOCK(LongFenceBlankUnder, &longFence, u"```\n", true, 0);
 // One paragraph of a single 1 MB line, near its start and in its middle.
 KEY_IN_A_LONG_BLOCK(OneLineStart, &oneLongLine, u"", false, 0.01);
 KEY_IN_A_LONG_BLOCK(OneLineMiddle, &oneLongLine, u"", false, 0.5);

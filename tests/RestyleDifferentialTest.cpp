@@ -783,6 +783,22 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
           {{36, 16}, u"\b"}, {{62, 0}, u"`"}, {{50, 0}, u"`"}, {{5, 0}, u"z"}}},
         {u"> | a | b |\n> | --- | --- |\n> | 1 | 2 |\n> | 3 | 4 |\n> | 5 | 6 |\n> | 7 | 8 |\n", 50,
          {{{50, 0}, u"x"}, {{62, 0}, u"long cell"}, {{14, 0}, u"\b"}, {{14, 0}, u"-"}}},
+        // A line of its own under the paragraph after a block, and the end of the
+        // paragraph above one: typed in, made an underline, a fence opened above the
+        // block; a line taken out so that the block's first line starts afresh,
+        // undoing the emphasis that ran into it.
+        {u"Intro.\n\n| a |\n| b |\n| c |\n| d |\n\nAfter.\n", 40,
+         {{{40, 0}, u"x"}, {{41, 0}, u"\b"}, {{40, 0}, u"-"}, {{41, 0}, u"\b"}, {{40, 0}, u"==="}, {{43, 0}, u"\b\b\b"},
+          {{6, 0}, u"x"}, {{7, 0}, u"\b"}, {{6, 0}, u"\n```"}, {{10, 0}, u"\b\b\b\b"}}},
+        {u"*Intro.\nfoo\n| a *|\n| b |\n| c |\n\nAfter.\n", 11, {{{8, 3}, u"\b"}, {{8, 0}, u"foo"}}},
+        {u"Intro.\n\n```js\na\nb\n```\n\nAfter.\n", 30,
+         {{{30, 0}, u"x"}, {{31, 0}, u"\b"}, {{30, 0}, u"==="}, {{33, 0}, u"\b\b\b"}, {{7, 0}, u"```\n"}}},
+        // The empty line after a block's closing fence: typed on, indented, made an
+        // item, another fence opened there; and after a fence that ended a list item.
+        {u"Intro.\n\n```js\na\nb\n```\n\nAfter.\n", 22,
+         {{{22, 0}, u"x"}, {{23, 0}, u"\b"}, {{22, 0}, u"    y"}, {{27, 0}, u"\b\b\b\b\b"}, {{22, 0}, u"- "},
+          {{24, 0}, u"\b\b"}, {{22, 0}, u"```"}, {{25, 0}, u"\b\b\b"}}},
+        {u"- item\n```\nb\n```\n\n  after\n", 17, {{{17, 0}, u"x"}, {{18, 0}, u"\b"}, {{17, 0}, u"  "}, {{19, 0}, u"\b\b"}}},
         {u"See [^a] [^c].\n\n[^a]: one\n[^b]: two\n```\n[^c]: in code\n```\n[^d]: after\n", 35,
          {{{35, 0}, u"x"}, {{29, 0}, u"\bc"}, {{43, 0}, u"\bd"}, {{61, 0}, u"\bc"}, {{19, 0}, u"\bz"}}},
     };

@@ -1384,8 +1384,31 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const ParagraphStyle* style = storage.paragraphStyle(same);
         return style && style->headIndent == 0 && style->firstLineHeadIndent == 0 && style->textBlocks.empty();
     };
-    int from = endsAbove(first) ? first : std::max(lo, back(first, 2));
+    // The same holds of a line of the context above the change: the stretch starts
+    // at the nearest such line, which needs no line above it to witness either.
+    int from = std::max(lo, back(first, 2));
+    int freshFrom = -1;
+    for (int p = first; p >= from && p > lo; p = lineStart(text, p - 1))
+        if (endsAbove(p)) {
+            from = freshFrom = p;
+            break;
+        }
     int to = std::min(n, forward(last, 2));
+    // Below the change, a line that starts the text afresh after an empty line the
+    // edit left alone read so before the edit as well (outside code, as the storage
+    // shows): what follows it reads as before unless a fence is left open above it,
+    // which the stretch's end is checked for.
+    auto freshAfter = [&](int at) {
+        if (at <= lo || at >= n || !freshStart(text, at) || opaqueAt(storage, at) || opaqueAt(storage, at - 1))
+            return false;
+        const int empty = lineStart(text, at - 1);
+        return empty >= last && !(kept.dirty && overlaps(*kept.dirty, Range::fromTo(empty, nextLineStart(text, at))));
+    };
+    for (int p = last; p < to; p = nextLineStart(text, p))
+        if (freshAfter(p)) {
+            to = p;
+            break;
+        }
     // While no fence has changed, the text past an unindented fence reads as
     // before whatever the stretch holds: a stretch may end before one that opens
     // a block and start after the block's closing one, rather than take in a long
@@ -1423,7 +1446,6 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     };
     auto startsAfterFence = [&](int at) {
         if (!fencesAsBefore || at <= lo || at >= n || text[size_t(at - 1)] != u'\n' || !unindented(at)
-            || isBlank(substring(text, Range::fromTo(at, nextLineStart(text, at))), TrimSet::WhitespaceAndNewlines)
             || std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), at) || cellAt(storage, at))
             return false;
         const int closer = lineStart(text, at - 1);
@@ -1442,7 +1464,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             to = p;
             break;
         }
-    settleCuts(storage, lo, from);
+    // A stretch that starts afresh needs no place kept inside a paragraph before it,
+    // and looking for one would walk back over the block above.
+    if (from != freshFrom && !startsAfterFence(from))
+        settleCuts(storage, lo, from);
     LineReader lines(storage);
     auto cutAt = [&](int at) -> const ParagraphCut* {
         const auto it = std::lower_bound(kept.cuts.begin(), kept.cuts.end(), at,
@@ -1596,7 +1621,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         auto witnesses = [&](Range context) {
             return context.length <= 0 || !isBlank(substring(text, context), TrimSet::WhitespaceAndNewlines);
         };
-        const Range headContext = Range::fromTo(from, std::max(from, std::min(first, forward(from, 2))));
+        const Range headContext
+            = Range::fromTo(from, from == freshFrom ? from : std::max(from, std::min(first, forward(from, 2))));
         const bool headAgrees = from == lo
             || (agrees(piece, offset, storage, headContext) && witnesses(headContext) && carried);
         const bool fenceOpen = to < n && fenceOpenAtEnd(U16View(blocks));
