@@ -424,6 +424,16 @@ struct MarkdownEditorCoordinator::Kept {
             && TableGrid::cellBlock(*storage, at - 1) != TableGrid::cellBlock(*storage, at) && gridTailAt(at, 0);
     }
 
+    // The start of the grid whose cells stand on both sides of `at`, or `at`.
+    int startOfCellsBefore(int at)
+    {
+        const TextTable* table = at > 0 ? cellTable(*storage, at) : nullptr;
+        if (!table || cellTable(*storage, at - 1) != table)
+            return at;
+        findGrid(table, at);
+        return gridStart;
+    }
+
     // Where a step styled from `from` ends, at or after the line holding `at`: where the
     // text starts afresh outside code and grids, or, in a long grid, between two cells
     // where the next step may start with the grid's cells from there, so that a step
@@ -1205,8 +1215,12 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
         const Range shown = shownRange(view);
         const bool far = shown.location > 2 * stepLength;
         styleThrough(view, *storage, far ? 0 : std::max(selection.end(), shown.end()));
-        if (far)
+        if (far) {
+            // Told apart, so that the layout looks over the two stretches alone, not all between.
+            storage->endEditing();
+            storage->beginEditing();
             styleIsland(view, *storage, shown);
+        }
     } else {
         if (adopted)
             kept.definitions = std::move(*kept.styled);
@@ -2329,8 +2343,11 @@ void MarkdownEditorCoordinator::styleIsland(TextView& view, TextStorage& storage
         from = lineStart(text, from - 1);
     // The text starts afresh there as a whole only if it does where the steps
     // stand and no fence opened in between is still open.
-    if (from <= frontier || !kept.stepStartsAt(frontier)
-        || fenceOpenAtEnd(storage.attributedSubstring(Range::fromTo(frontier, from))))
+    if (from <= frontier || !kept.stepStartsAt(frontier))
+        return;
+    // Cells open and close no fence: the text is read up to the grid `from` stands in.
+    const int read = kept.startOfCellsBefore(from);
+    if (read > frontier && fenceOpenAtEnd(storage.attributedSubstring(Range::fromTo(frontier, read))))
         return;
     int to = kept.stepEnd(from, std::max(range.end(), from + 1));
     TextStorage piece = pieceWithoutOpenFence(storage, from, to);
