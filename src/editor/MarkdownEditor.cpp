@@ -1252,10 +1252,12 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     settleTypingAttributes(view);
 }
 
-void MarkdownEditorCoordinator::forgetAdopted()
+void MarkdownEditorCoordinator::forgetStyling()
 {
-    if (kept_)
-        kept_->styled.reset();
+    if (!kept_)
+        return;
+    kept_->styled.reset();
+    kept_->valid = false;
 }
 
 void MarkdownEditorCoordinator::adoptStyled(TextView& view, MarkdownSyntax::Definitions definitions)
@@ -2766,7 +2768,7 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
         // steps from what the window shows, the rest keeping the old until styled.
         coordinator.styler = MarkdownStyler{newSize, fontFamily};
         view.gridBaseSize = newSize;
-        coordinator.forgetAdopted();
+        coordinator.forgetStyling();
         coordinator.restyle(view);
         // Laid out anew as a new text would be, so that places asked for next hold.
         view.layoutDocument();
