@@ -276,7 +276,11 @@ Range shownRange(TextView& view)
         return Range{view.selectedRange().end(), 0};
     const int top = view.characterIndexForPoint(QPointF(0, 0));
     const int bottom = view.characterIndexForPoint(QPointF(view.viewport()->width(), view.viewport()->height()));
-    return Range::fromTo(top, std::max(top, bottom));
+    // From the start of the laid-out block the top stands in, when near: a zoom keeps
+    // the view's place as an offset into that block, which holds once it is all styled alike.
+    const int block = view.layoutManager() ? view.layoutManager()->anchorAt(view.visibleContainerRect().top()).character : top;
+    const int from = block < top && top - block <= 32768 ? block : top;
+    return Range::fromTo(from, std::max(top, bottom));
 }
 
 // The reference and footnote definitions of a whole text, as a whole styling finds them.
