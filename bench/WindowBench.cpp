@@ -320,6 +320,35 @@ void BM_WindowZoom(benchmark::State& state)
 }
 BENCHMARK(BM_WindowZoom)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(4);
 
+// A window opened on a table, a fence and a list of 40,000 lines: until its first
+// screen is drawn, and until the styling and layout of the rest are done.
+void BM_WindowOpen(benchmark::State& state)
+{
+    const U16String text = shapeOf(state.range(0));
+    state.SetLabel(shapeNames[state.range(0)]);
+    bench::keepSettingsAside();
+    double shown = 0, idle = 0;
+    for (auto _ : state) {
+        DocumentWindow* window = nullptr;
+        const auto start = Clock::now();
+        window = new DocumentWindow(MarkdownDocument{text}, std::nullopt);
+        window->show();
+        QApplication::processEvents();
+        shown += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        MarkdownTextView* view = window->contentView()->textView();
+        const MarkdownEditorCoordinator& coordinator = window->contentView()->editor()->coordinator();
+        while (!view->layoutManager()->isLayoutComplete() || coordinator.unstyledFrom())
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        idle += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->hide();
+        delete window;
+        QApplication::processEvents();
+    }
+    report(state, {{"shown_ms", shown}, {"to_idle_ms", idle}});
+}
+BENCHMARK(BM_WindowOpen)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 // The window made narrower, then wider again, on the 40,000-row table.
 void BM_WindowResize(benchmark::State& state)
 {

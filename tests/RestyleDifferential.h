@@ -76,7 +76,9 @@ inline bool sameCell(const TextBlock* a, const TextBlock* b)
         return a == b;
     return x->startingRow() == y->startingRow() && x->rowSpan() == y->rowSpan()
         && x->startingColumn() == y->startingColumn() && x->columnSpan() == y->columnSpan()
-        && x->backgroundColor == y->backgroundColor && x->table()->numberOfColumns == y->table()->numberOfColumns;
+        && x->backgroundColor == y->backgroundColor && x->table()->numberOfColumns == y->table()->numberOfColumns
+        && x->width(TextTableBlock::Layer::Padding, TextTableBlock::MinX) == y->width(TextTableBlock::Layer::Padding, TextTableBlock::MinX)
+        && x->width(TextTableBlock::Layer::Padding, TextTableBlock::MaxY) == y->width(TextTableBlock::Layer::Padding, TextTableBlock::MaxY);
 }
 
 // Most markers compare by identity in the storage; here by kind, since two

@@ -276,7 +276,11 @@ Range shownRange(TextView& view)
         return Range{view.selectedRange().end(), 0};
     const int top = view.characterIndexForPoint(QPointF(0, 0));
     const int bottom = view.characterIndexForPoint(QPointF(view.viewport()->width(), view.viewport()->height()));
-    return Range::fromTo(top, std::max(top, bottom));
+    // From the start of the laid-out block the top stands in, when near: a zoom keeps
+    // the view's place as an offset into that block, which holds once it is all styled alike.
+    const int block = view.layoutManager() ? view.layoutManager()->anchorAt(view.visibleContainerRect().top()).character : top;
+    const int from = block < top && top - block <= 32768 ? block : top;
+    return Range::fromTo(from, std::max(top, bottom));
 }
 
 // The reference and footnote definitions of a whole text, as a whole styling finds them.
@@ -409,6 +413,52 @@ struct MarkdownEditorCoordinator::Kept {
             return false;
         findGrid(table, at);
         return gridStart >= lo && (standsAlone(gridStart, lo) || endsAfresh());
+    }
+
+    // Whether styling in steps may start a step (or a stretch styled ahead) at `at`:
+    // where the text starts afresh outside code and grids, or at a cell paragraph of
+    // a grid below its first, read as a grid that starts the text (see gridTailAt()).
+    // `clear`: a fresh start must not be in code or a grid as styled so far either.
+    bool stepStartsAt(int at, bool clear = false)
+    {
+        const U16View text = storage->string();
+        if (freshStart(text, at) && !ParagraphCuts::opaqueAt(*storage, at - 1) && !(clear && ParagraphCuts::opaqueAt(*storage, at)))
+            return true;
+        return at > 0 && at < int(text.size()) && text[size_t(at - 1)] == u'\n'
+            && TableGrid::cellBlock(*storage, at - 1) != TableGrid::cellBlock(*storage, at) && gridTailAt(at, 0);
+    }
+
+    // The start of the grid whose cells stand on both sides of `at`, or `at`.
+    int startOfCellsBefore(int at)
+    {
+        const TextTable* table = at > 0 ? cellTable(*storage, at) : nullptr;
+        if (!table || cellTable(*storage, at - 1) != table)
+            return at;
+        findGrid(table, at);
+        return gridStart;
+    }
+
+    // Where a step styled from `from` ends, at or after the line holding `at`: where the
+    // text starts afresh outside code and grids, or, in a long grid, between two cells
+    // where the next step may start with the grid's cells from there, so that a step
+    // takes in what it reaches of a grid rather than the whole grid. The cells before
+    // the end read as in the whole grid, being inline text alone, once they are enough
+    // to read as a table's shape, and no fence or HTML block opened above them runs on.
+    int stepEnd(int from, int at)
+    {
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        at = std::min(n, RestyleWindow::nextLineStart(text, std::clamp(at, 0, n)));
+        auto cutInGrid = [&] {
+            const TextTable* table = cellTable(*storage, at);
+            if (!table || cellTable(*storage, at - 1) != table || !stepStartsAt(at))
+                return false;
+            return at - std::max(gridStart, from) >= 8 && (gridStart <= from || !runsOnWithin(text, from, gridStart));
+        };
+        while (at < n && !(freshStart(text, at) && !ParagraphCuts::opaqueAt(*storage, at) && !ParagraphCuts::opaqueAt(*storage, at - 1))
+               && !cutInGrid())
+            at = RestyleWindow::nextLineStart(text, at);
+        return at;
     }
 
     // The first line after the grid looked up last that ends every list and paragraph
@@ -1183,8 +1233,12 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
         const Range shown = shownRange(view);
         const bool far = shown.location > 2 * stepLength;
         styleThrough(view, *storage, far ? 0 : std::max(selection.end(), shown.end()));
-        if (far)
+        if (far) {
+            // Told apart, so that the layout looks over the two stretches alone, not all between.
+            storage->endEditing();
+            storage->beginEditing();
             styleIsland(view, *storage, shown);
+        }
     } else {
         if (adopted)
             kept.definitions = std::move(*kept.styled);
@@ -1216,6 +1270,14 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     caretTaskLine = marks.task;
     caretShortcode = marks.shortcode;
     settleTypingAttributes(view);
+}
+
+void MarkdownEditorCoordinator::forgetStyling()
+{
+    if (!kept_)
+        return;
+    kept_->styled.reset();
+    kept_->valid = false;
 }
 
 void MarkdownEditorCoordinator::adoptStyled(TextView& view, MarkdownSyntax::Definitions definitions)
@@ -2231,13 +2293,13 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         // A step starts where the text starts afresh, outside code and grids as
         // styled so far (an edit may have changed what stood before the unstyled part).
         int from = lineStart(text, std::min(*kept.unstyled, n));
-        while (from > 0 && (!freshStart(text, from) || opaqueAt(storage, from - 1)))
+        while (from > 0 && !kept.stepStartsAt(from))
             from = lineStart(text, from - 1);
         // It ends at such a place again, with no fence left open, and takes in a
         // stretch styled ahead once it reaches it.
-        int to = freshEnd(storage, std::max(from + stepLength, *kept.unstyled));
+        int to = kept.stepEnd(from, std::max(from + stepLength, *kept.unstyled));
         if (kept.island && to >= kept.island->location) {
-            to = std::max(to, freshEnd(storage, kept.island->end() - 1));
+            to = std::max(to, kept.stepEnd(from, kept.island->end() - 1));
             kept.island.reset();
         }
         TextStorage piece = pieceWithoutOpenFence(storage, from, to);
@@ -2325,14 +2387,17 @@ void MarkdownEditorCoordinator::styleIsland(TextView& view, TextStorage& storage
     if (range.location < frontier + stepLength)
         return;
     int from = lineStart(text, std::min(range.location, n));
-    while (from > frontier && (!freshStart(text, from) || opaqueAt(storage, from) || opaqueAt(storage, from - 1)))
+    while (from > frontier && !kept.stepStartsAt(from, true))
         from = lineStart(text, from - 1);
     // The text starts afresh there as a whole only if it does where the steps
     // stand and no fence opened in between is still open.
-    if (from <= frontier || !freshStart(text, frontier) || opaqueAt(storage, frontier - 1)
-        || fenceOpenAtEnd(storage.attributedSubstring(Range::fromTo(frontier, from))))
+    if (from <= frontier || !kept.stepStartsAt(frontier))
         return;
-    int to = freshEnd(storage, std::max(range.end(), from + 1));
+    // Cells open and close no fence: the text is read up to the grid `from` stands in.
+    const int read = kept.startOfCellsBefore(from);
+    if (read > frontier && fenceOpenAtEnd(storage.attributedSubstring(Range::fromTo(frontier, read))))
+        return;
+    int to = kept.stepEnd(from, std::max(range.end(), from + 1));
     TextStorage piece = pieceWithoutOpenFence(storage, from, to);
     stylePiece(piece, from, view.selectedRange(), view);
     copyBack(piece, from, storage);
@@ -2730,11 +2795,10 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
     const U16String bound = text.get ? text.get() : U16String();
     // A new size or family alone leaves the text as the view last wrote it: no need to read it back.
     const bool sameText = (text.revision && coordinator.shownRevision == text.revision()) || markdownOf(*storage) == bound;
-    if (!sameText || oldSize != newSize) {
-        // A new size alone keeps the selection whole; a new text keeps only the caret, on the text it stood at.
+    if (!sameText) {
+        // A new text keeps only the caret, on the text it stood at.
         TextStorage rendered = TableGrid::grids(bound, newSize);
-        const Range selected =
-            sameText ? view.selectedRange() : Range{placeThroughChange(view.string(), rendered.string(), view.selectedRange().location), 0};
+        const Range selected = Range{placeThroughChange(view.string(), rendered.string(), view.selectedRange().location), 0};
         coordinator.styler = MarkdownStyler{newSize, fontFamily};
         view.gridBaseSize = newSize;
         view.setLineEnding(MarkdownEditing::lineEnding(bound));
@@ -2746,9 +2810,16 @@ void MarkdownEditor::updateView(MarkdownTextView& view, Coordinator& coordinator
         view.setAttributedString(rendered);
         view.setSelectedRange(selected);
         coordinator.restyle(view);
-    } else if (oldFamily != fontFamily) {
+    } else if (oldSize != newSize || oldFamily != fontFamily) {
+        // A new size or family alone keeps the text, its grids and the selection: the
+        // restyle gives them the new one (each grid cell its padding), a long text in
+        // steps from what the window shows, the rest keeping the old until styled.
         coordinator.styler = MarkdownStyler{newSize, fontFamily};
+        view.gridBaseSize = newSize;
+        coordinator.forgetStyling();
         coordinator.restyle(view);
+        // Laid out anew as a new text would be, so that places asked for next hold.
+        view.layoutDocument();
     }
     // The document's text may have changed without the view: the next change is written whole.
     coordinator.forgetWrittenText();

@@ -96,6 +96,9 @@ public:
     // Takes the view's storage as styled whole by `styler` just now, with
     // `definitions`: unless it changes first, the next restyle() only collapses.
     void adoptStyled(TextView& view, MarkdownSyntax::Definitions definitions);
+    // Forgets how the storage is styled (the styler changed): the next restyle()
+    // styles anew, and so does the next restyleChanges() when that one could not run.
+    void forgetStyling();
     // Restyles what the edits and the caret's moves since the last restyle can
     // have changed, with the same result as restyle(); the whole text when unsure.
     void restyleChanges(TextView& view);

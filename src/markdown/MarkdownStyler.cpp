@@ -27,8 +27,7 @@ void resetToBase(const MarkdownStyler& styler, TextStorage& storage, const GridC
     const Attributes base = styler.baseAttributes();
     for (const Range& r : MarkdownStyler::complement(cells.runs(), Range{0, storage.length()}))
         storage.setAttributes(base, r);
-    for (const Range& r : cells.runs())
-        styler.resetCell(r, storage);
+    styler.resetCells(cells.runs(), storage);
 }
 
 } // namespace
@@ -154,46 +153,63 @@ std::vector<Range> MarkdownStyler::complement(std::vector<Range> ranges, Range r
     return result;
 }
 
-void MarkdownStyler::resetCell(Range range, AttributedString& storage) const
+void MarkdownStyler::resetCells(const std::vector<Range>& runs, AttributedString& storage) const
 {
-    const ParagraphStyle* style = storage.paragraphStyle(range.location);
-    const TextTableBlock* block = style ? style->tableBlock() : nullptr;
-    const bool header = block && block->backgroundColor.has_value();
+    // The runs of one cell may carry several styles of its one block: they share its renewal.
+    const TextTableBlock* renewedFrom = nullptr;
+    std::shared_ptr<const TextBlock> renewed;
+    const double padding = cellPadding(baseSize);
+    for (const Range& range : runs) {
+        const ParagraphStyle* style = storage.paragraphStyle(range.location);
+        const TextTableBlock* block = style ? style->tableBlock() : nullptr;
+        const bool header = block && block->backgroundColor.has_value();
+        const bool resized = block && block->width(TextTableBlock::Layer::Padding, TextTableBlock::MinX) != padding;
+        if (resized && block != renewedFrom) {
+            auto copy = std::make_shared<TextTableBlock>(*block);
+            copy->setWidthAllEdges(padding, TextTableBlock::Layer::Padding);
+            renewedFrom = block;
+            renewed = std::move(copy);
+        }
 
-    // A cell keeps its grid block; only a line-height limit from an earlier pass is lifted.
-    ParagraphStylePtr unlimited;
-    if (style && (style->minimumLineHeight != 0 || style->maximumLineHeight != 0)) {
-        auto copy = std::make_shared<ParagraphStyle>(*style);
-        copy->minimumLineHeight = 0;
-        copy->maximumLineHeight = 0;
-        unlimited = std::move(copy);
+        // A cell keeps its grid block (at this size); only a line-height limit from an earlier pass is lifted.
+        ParagraphStylePtr restyled;
+        if (style && (resized || style->minimumLineHeight != 0 || style->maximumLineHeight != 0)) {
+            auto copy = std::make_shared<ParagraphStyle>(*style);
+            copy->minimumLineHeight = 0;
+            copy->maximumLineHeight = 0;
+            if (resized)
+                for (std::shared_ptr<const TextBlock>& each : copy->textBlocks)
+                    if (each.get() == block)
+                        each = renewed;
+            restyled = std::move(copy);
+        }
+
+        static constexpr AttributeKey removed[] = {
+            AttributeKey::Link,           AttributeKey::Strikethrough,     AttributeKey::Underline,
+            AttributeKey::BackgroundColor, AttributeKey::CodeBlockFill,     AttributeKey::CollapsedImage,
+            AttributeKey::TaskCheckbox,   AttributeKey::ColorSwatch,       AttributeKey::EmojiShortcode,
+            AttributeKey::FootnoteReference, AttributeKey::HardBreak,      AttributeKey::BaselineOffset,
+            AttributeKey::Kern,
+        };
+        const Font font = FontFamily::font(family, baseSize, header, false);
+
+        // One pass over the cell's runs instead of one per key.
+        std::vector<std::pair<Range, Attributes>> updates;
+        storage.enumerateRuns(range, [&](const Attributes& attributes, Range run) {
+            Attributes next = attributes;
+            next.set(AttributeKey::Font, font);
+            next.set(AttributeKey::ForegroundColor, Color::text());
+            for (AttributeKey key : removed)
+                next.remove(key);
+            if (restyled)
+                next.set(AttributeKey::ParagraphStyle, restyled);
+            // A run already reset (a grid just built) is left alone: setting it again costs a lookup.
+            if (!(next == attributes))
+                updates.emplace_back(run, std::move(next));
+        });
+        for (const auto& [run, attributes] : updates)
+            storage.setAttributes(attributes, run);
     }
-
-    static constexpr AttributeKey removed[] = {
-        AttributeKey::Link,           AttributeKey::Strikethrough,     AttributeKey::Underline,
-        AttributeKey::BackgroundColor, AttributeKey::CodeBlockFill,     AttributeKey::CollapsedImage,
-        AttributeKey::TaskCheckbox,   AttributeKey::ColorSwatch,       AttributeKey::EmojiShortcode,
-        AttributeKey::FootnoteReference, AttributeKey::HardBreak,      AttributeKey::BaselineOffset,
-        AttributeKey::Kern,
-    };
-    const Font font = FontFamily::font(family, baseSize, header, false);
-
-    // One pass over the cell's runs instead of one per key.
-    std::vector<std::pair<Range, Attributes>> updates;
-    storage.enumerateRuns(range, [&](const Attributes& attributes, Range run) {
-        Attributes next = attributes;
-        next.set(AttributeKey::Font, font);
-        next.set(AttributeKey::ForegroundColor, Color::text());
-        for (AttributeKey key : removed)
-            next.remove(key);
-        if (unlimited)
-            next.set(AttributeKey::ParagraphStyle, unlimited);
-        // A run already reset (a grid just built) is left alone: setting it again costs a lookup.
-        if (!(next == attributes))
-            updates.emplace_back(run, std::move(next));
-    });
-    for (const auto& [run, attributes] : updates)
-        storage.setAttributes(attributes, run);
 }
 
 } // namespace velkin

@@ -38,8 +38,12 @@ struct MarkdownStyler {
     // The parts of `range` not covered by `ranges`, in ascending order; `range`
     // itself when `ranges` is empty.
     static std::vector<Range> complement(std::vector<Range> ranges, Range range);
-    // The attribute reset of one grid cell run.
-    void resetCell(Range range, AttributedString& storage) const;
+    // The attribute reset of grid cell runs (in text order). Each cell's block takes
+    // the padding of this size: a grid made at another size (before a zoom) is
+    // styled as one made at this one.
+    void resetCells(const std::vector<Range>& runs, AttributedString& storage) const;
+    // The padding of a grid cell's content at `baseSize`.
+    static double cellPadding(double baseSize) { return 0.4 * baseSize; }
 
     // ---- Span attributes ----
     // Adds the attributes of one span; nothing when it reaches past the end.

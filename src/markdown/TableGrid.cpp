@@ -1,5 +1,7 @@
 #include "markdown/TableGrid.h"
 
+#include "markdown/MarkdownStyler.h"
+
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 
@@ -288,7 +290,7 @@ AttributedString gridOf(const PipeTable::Parsed& table, double baseSize, std::sh
             block->setWidth(1, TextTableBlock::Layer::Border, TextTableBlock::MinX);
             block->setWidth(c == columns - 1 ? 1 : 0, TextTableBlock::Layer::Border, TextTableBlock::MaxX);
             block->setWidth(gridRow == lastRow ? 1 : 0, TextTableBlock::Layer::Border, TextTableBlock::MaxY);
-            block->setWidthAllEdges(0.4 * baseSize, TextTableBlock::Layer::Padding);
+            block->setWidthAllEdges(MarkdownStyler::cellPadding(baseSize), TextTableBlock::Layer::Padding);
             if (gridRow == 0)
                 block->backgroundColor = Color::text().withAlpha(0.05);
 
