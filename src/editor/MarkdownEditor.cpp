@@ -1767,6 +1767,13 @@ bool MarkdownEditorCoordinator::restyleOpeningFence(TextView& view, TextStorage&
     if (kept.fenceLikeEdited || !kept.fencesRead || kept.grids != false)
         return false;
     const U16View text = storage.string();
+    // Only a fence-like line opens a block: the change must lie in the last one
+    // starting before it, and a long line elsewhere is not searched for its ends.
+    const auto fence = std::upper_bound(kept.fenceLike.begin(), kept.fenceLike.end(), changed.location);
+    if (fence == kept.fenceLike.begin())
+        return false;
+    if (const int feed = TextOps::findUnit(text, u'\n', *std::prev(fence)); feed >= 0 && feed < changed.location)
+        return false;
     const auto [lo, n, first, last] = changedLines(text, changed, bounds);
     // The changed line opens a block as before, in a language of the same name:
     // its body, and everything around, reads as before; the line alone changed.
