@@ -132,7 +132,9 @@ U16String pipeQuote() { return pipeLines(u"> "); }
 U16String pipeParagraph() { return pipeLines(u""); }
 U16String longItem() { return u"- item\n" + numbered(40'000, u"  line ", u" of the item\n") + u"after\n"; }
 U16String longFence() { return u"Intro.\n\n```js\n" + numbered(40'000, u"const x", u" = 1;\n") + u"```\n\nAfter.\n"; }
-U16String oneLongLine() { return u"Intro.\n\n" + bench::logOnOneLine(1'000'000) + u"\nAfter.\n"; }
+U16String oneLineOf(size_t bytes) { return u"Intro.\n\n" + bench::logOnOneLine(bytes) + u"\nAfter.\n"; }
+U16String oneLongLine() { return oneLineOf(1'000'000); }
+U16String oneShortLine() { return oneLineOf(10'000); }
 U16String tableRows(U16View under)
 {
     return u"# Figures\n\n| Name | Value |\n| --- | --- |\n" + numbered(40'000, u"| row", u" | 7 |\n") + U16String(under);
@@ -195,6 +197,8 @@ KEY_IN_A_LONG_BLOCK(LongFenceBlankUnder, &longFence, u"```\n", true, 0);
 // One paragraph of a single 1 MB line, near its start and in its middle.
 KEY_IN_A_LONG_BLOCK(OneLineStart, &oneLongLine, u"", false, 0.01);
 KEY_IN_A_LONG_BLOCK(OneLineMiddle, &oneLongLine, u"", false, 0.5);
+// The same in a line of 10 KB, for what a key costs where the line's length does not count.
+KEY_IN_A_LONG_BLOCK(OneLine10KBMiddle, &oneShortLine, u"", false, 0.5);
 // Right under a 40,000-row table: a fence's info string, a footnote definition.
 KEY_IN_A_LONG_BLOCK(TableThenFenceInfo, &tableThenFence, u"```js", true, 0);
 KEY_IN_A_LONG_BLOCK(TableThenFootnote, &tableThenFootnote, u"a note", true, 0);

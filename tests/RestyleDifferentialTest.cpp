@@ -462,8 +462,10 @@ TEST(RestyleDifferential, AnItemContinuedByAPastedLogKeepsItsLinesInTheItem)
 
 // Long blocks of one kind, where a key restyles a few lines of the block: notes
 // defined one under another, quoted and unquoted lines of pipes that make no
-// table, a long fence, each with a paragraph under it; and a long table with a
-// fence, then a note, right under it. Random edits, then keys at the block's edges.
+// table, a long fence, each with a paragraph under it; a long table with a
+// fence, then a note, right under it; and one long line as a list item's, a task's,
+// a quotation's, a fence's, a cell's and a picture's. Random edits, then keys at
+// the block's edges.
 TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
 {
     U16String notes, pipes, code, rows;
@@ -474,6 +476,9 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         code += u"const x" + n + u" = 1; /* a\n";
         rows += u"| row" + n + u" | 7 |\n";
     }
+    const U16String line = logLines(150, u" ");
+    U16String cell = line;
+    std::replace(cell.begin(), cell.end(), u'|', u'/');
     U16String quoted;
     for (size_t at = 0; at < pipes.size(); at = pipes.find(u'\n', at) + 1)
         quoted += u"> " + pipes.substr(at, pipes.find(u'\n', at) + 1 - at);
@@ -483,6 +488,12 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         u"Intro.\n\n" + pipes + u"\nAfter the lines.\n",
         u"Intro.\n\n```js\n" + code + u"```\n\nAfter.\n",
         u"# Figures\n\n| Name | Value |\n| --- | --- |\n" + rows + u"```js\ncode\n```\n[^1]: a note\nSee [^1].\n",
+        u"Intro.\n\n- " + line + u"\n\nAfter.\n",
+        u"Intro.\n\n- [ ] " + line + u"\n- [x] done\n\nAfter.\n",
+        u"Intro.\n\n> " + line + u"\n\nAfter.\n",
+        u"Intro.\n\n```\n" + line + u"\n```\n\nAfter.\n",
+        u"| a | b |\n| --- | --- |\n| x | " + cell + u" |\n\nAfter.\n",
+        u"Intro.\n\n![" + line + u"](p.png)\n\nAfter.\n",
     };
     unsigned seed = 1000;
     for (const U16String& text : texts) {
@@ -499,6 +510,14 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
             ASSERT_EQ(deleteAt(e, end - 3, 3), "") << u8(at);
         }
     }
+    // Return in the middle of the long task line and Backspace joining it back:
+    // the caret leaves the task's line for a plain one, then comes back to it.
+    differential::Editor task(texts[6]);
+    const int middle = int(texts[6].find(u' ', texts[6].size() / 2));
+    ASSERT_EQ(typeAt(task, middle, u"\n"), "");
+    ASSERT_EQ(typeAt(task, middle + 1, u"x"), "");
+    ASSERT_EQ(deleteAt(task, middle + 1, 1), "");
+    ASSERT_EQ(deleteAt(task, middle, 1), "");
 }
 
 } // namespace

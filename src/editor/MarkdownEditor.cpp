@@ -174,12 +174,50 @@ struct CaretMarks {
     std::optional<Range> image, task, shortcode;
 };
 
-CaretMarks caretMarks(Range selection, const AttributedString& storage)
+bool endsLine(char16_t c) { return c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029 || c == 0x85; }
+
+// The line lineAt() gives for a position, from `known` (the line found last and
+// moved over edits inside it) while it still holds the position and stands between
+// line breaks, so that a caret in a long line does not look for the line's ends
+// at every key; `known` then takes the line found.
+Range caretLineAt(const AttributedString& storage, int position, std::optional<Range>* known)
+{
+    const U16View text = storage.string();
+    const int n = int(text.size());
+    if (known && *known) {
+        const Range line = **known;
+        if (line.location <= position && position <= line.end() && line.end() <= n
+            && (line.location == 0 || endsLine(text[size_t(line.location - 1)]))
+            && (line.end() == n || text[size_t(line.end())] == u'\n')
+            && (line.length == 0 || !endsLine(text[size_t(line.end() - 1)])))
+            return line;
+    }
+    const Range line = lineAt(storage, position);
+    if (known)
+        *known = line;
+    return line;
+}
+
+// The caret's line kept over an edit: moved when the edit lies inside it and adds
+// no line break (what it took out was inside the line, so it held none), else forgotten.
+void keepCaretLine(std::optional<Range>& known, U16View text, const TextStorage::Edit& e)
+{
+    if (!known || !e.charactersChanged)
+        return;
+    const int oldEnd = e.range.end() - e.delta;
+    if (e.range.location < known->location || oldEnd > known->end() || e.range.end() > int(text.size())
+        || std::any_of(text.begin() + e.range.location, text.begin() + e.range.end(), endsLine))
+        known.reset();
+    else
+        known->length += e.delta;
+}
+
+CaretMarks caretMarks(Range selection, const AttributedString& storage, std::optional<Range>* knownLine = nullptr)
 {
     if (selection.length != 0)
         return {};
     // The caret's line is read once for all three (it may be a long one).
-    const Range line = lineAt(storage, std::min(selection.location, storage.length()));
+    const Range line = caretLineAt(storage, std::min(selection.location, storage.length()), knownLine);
     const U16View text = substring(storage.string(), line);
     return {ImageBlock::parseBlockImage(text) ? std::optional<Range>(line) : std::nullopt,
             TaskList::parse(text) ? std::optional<Range>(line) : std::nullopt,
@@ -348,6 +386,8 @@ struct MarkdownEditorCoordinator::Kept {
     // Past it, a stretch styled ahead of the steps, where the window showed text
     // not styled yet: styled as the whole text has it while no character before it changes.
     std::optional<Range> island;
+    // The line the caret stood in when last looked at (see caretLineAt()).
+    std::optional<Range> caretLine;
     // Whether `definitions` are the text's as it stands: no character changed since.
     bool definitionsCurrent = false;
     // Places inside long paragraphs where a stretch may start: the scan of the
@@ -948,6 +988,8 @@ struct MarkdownEditorCoordinator::Kept {
 
     void edited(const TextStorage::Edit& e)
     {
+        if (storage)
+            keepCaretLine(caretLine, storage->string(), e);
         if (restyling)
             return;
         if (!e.charactersChanged) {
@@ -1066,6 +1108,7 @@ void MarkdownEditorCoordinator::track(TextStorage& storage)
         return;
     kept_->storage = &storage;
     kept_->valid = false;
+    kept_->caretLine.reset();
     kept_->forgetWritten();
     std::weak_ptr<Kept> weak = kept_;
     TextStorage* tracked = &storage;
@@ -1139,7 +1182,7 @@ void MarkdownEditorCoordinator::textViewDidChangeSelection(TextView& view)
     if (!storage || view.hasMarkedText())
         return;
     const Range selection = view.selectedRange();
-    const CaretMarks marks = caretMarks(selection, *storage);
+    const CaretMarks marks = caretMarks(selection, *storage, kept_ && kept_->storage == storage ? &kept_->caretLine : nullptr);
     // A selection shows the source of every picture line, task box and shortcode it
     // touches: one that grows, shrinks or goes restyles what it touched or touches.
     const bool selecting = kept_ && kept_->storage == storage && !(selection == kept_->selection)
@@ -1265,7 +1308,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
         scheduleStyleAhead(view);
     else if (!kept.written)
         runLater(view, &MarkdownEditorCoordinator::learnWrittenScheduled, &MarkdownEditorCoordinator::learnWrittenText);
-    const CaretMarks marks = caretMarks(selection, *storage);
+    const CaretMarks marks = caretMarks(selection, *storage, &kept.caretLine);
     caretImageLine = marks.image;
     caretTaskLine = marks.task;
     caretShortcode = marks.shortcode;
@@ -1392,7 +1435,7 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     if (kept.readsAsBefore)
         for (ParagraphCut& cut : kept.cuts)
             cut.stale = cut.stale && cut.at < *kept.readsAsBefore;
-    const CaretMarks marks = caretMarks(selection, *storage);
+    const CaretMarks marks = caretMarks(selection, *storage, &kept.caretLine);
     caretImageLine = marks.image;
     caretTaskLine = marks.task;
     caretShortcode = marks.shortcode;
@@ -1828,6 +1871,13 @@ bool MarkdownEditorCoordinator::restyleOpeningFence(TextView& view, TextStorage&
     if (kept.fenceLikeEdited || !kept.fencesRead || kept.grids != false)
         return false;
     const U16View text = storage.string();
+    // Only a fence-like line opens a block: the change must lie in the last one
+    // starting before it, and a long line elsewhere is not searched for its ends.
+    const auto fence = std::upper_bound(kept.fenceLike.begin(), kept.fenceLike.end(), changed.location);
+    if (fence == kept.fenceLike.begin())
+        return false;
+    if (const int feed = TextOps::findUnit(text, u'\n', *std::prev(fence)); feed >= 0 && feed < changed.location)
+        return false;
     const auto [lo, n, first, last] = changedLines(text, changed, bounds);
     // The changed line opens a block as before, in a language of the same name:
     // its body, and everything around, reads as before; the line alone changed.

@@ -266,7 +266,7 @@ bool LineReader::cutsAt(int at)
         return false;
     if (text[size_t(at - 1)] == u'\n')
         return paragraphCut(storage_, at);
-    if (!midLineCut(storage_, at) || !longPlainLine(at))
+    if (!longPlainLine(at) || !midLineCut(storage_, at))
         return false;
     // The line up to the place must not read as a break or an underline on its own.
     const U16View before = substring(text, Range::fromTo(lineAt(at).start, at));
@@ -314,7 +314,8 @@ int LineReader::nextPlace(int at)
     if (at >= n)
         return n;
     const Line& line = lineAt(at);
-    if (line.end - line.start <= longLine)
+    // Only a long plain line is cut inside: past any other, the next line's start.
+    if (!line.longPlain)
         return nextLineStart(text, at);
     for (int q = at + 1; q < line.end; ++q)
         if (MarkdownSyntax::linePlace(text, q))

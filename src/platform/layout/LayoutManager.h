@@ -149,8 +149,9 @@ public:
     bool keepsLayouts = true;
     // A paragraph longer than twice this many characters is laid out in parts of
     // about this many each (taking effect at its next whole layout). Laying out
-    // a part again costs about a millisecond at this length.
-    int partLength = 1 << 13;
+    // a part again costs about a quarter of a millisecond at this length, so
+    // that a key in a long line leaves time for its restyle and drawing.
+    int partLength = 1 << 11;
     // A long table whose rows are each one line of cells, in order, is kept as
     // blocks of this many rows each, counted from its first: an edit that adds
     // or takes a line in a cell then lays out and places again only the rows

@@ -81,6 +81,7 @@ void TextView::setUp()
     viewport()->setAutoFillBackground(false);
     appearance_ = appearanceOf(palette());
     layout_->appearance = appearance_;
+    noteOpaqueness();
 }
 
 void TextView::replaceLayoutManager(std::unique_ptr<LayoutManager> layout)
@@ -361,13 +362,23 @@ void TextView::setSelectable(bool selectable)
 void TextView::setDrawsBackground(bool draws)
 {
     drawsBackground_ = draws;
+    noteOpaqueness();
     viewport()->update();
 }
 
 void TextView::setBackgroundColor(const Color& color)
 {
     background_ = color;
+    noteOpaqueness();
     viewport()->update();
+}
+
+void TextView::noteOpaqueness()
+{
+    // A text drawn on an opaque background of its own covers what lies under it,
+    // which then is not painted first at every repaint.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent,
+                             drawsBackground_ && background_.toQColor(appearance_).alpha() == 255);
 }
 
 // ---- Selection ----
@@ -977,6 +988,7 @@ void TextView::changeEvent(QEvent* event)
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
         appearance_ = appearanceOf(palette());
         layout_->appearance = appearance_;
+        noteOpaqueness();
         viewport()->update();
     }
 }

@@ -290,6 +290,8 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    // Whether the view's own background covers all it draws on (see paintEvent()).
+    void noteOpaqueness();
     QRectF rangeExtent(Range range);
     friend class FindBar;
     struct UndoRecord;
