@@ -2247,6 +2247,11 @@ bool MarkdownEditorCoordinator::styleAhead(TextView& view, double milliseconds)
     return !kept.unstyled;
 }
 
+bool MarkdownEditorCoordinator::hasRestyled(TextView& view) const
+{
+    return kept_ && kept_->valid && kept_->storage == view.textStorage();
+}
+
 std::optional<int> MarkdownEditorCoordinator::unstyledFrom() const
 {
     return kept_ ? kept_->unstyled : std::nullopt;
@@ -2611,8 +2616,11 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
         // A long text: its start styled now, the rest in idle time.
         coordinator->styler.applyBaseAroundGrids(rendered);
         view->setAttributedString(rendered);
+        // A caret set on a line that shows its source there (a picture's, say) restyles
+        // already: a second restyle would style and collapse it all again.
         view->setSelectedRange({0, 0});
-        coordinator->restyle(*view);
+        if (!coordinator->hasRestyled(*view))
+            coordinator->restyle(*view);
     } else {
         // Styled once here; the first restyle below then has only the collapses left.
         MarkdownSyntax::Definitions definitions;

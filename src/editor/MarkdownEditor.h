@@ -99,6 +99,8 @@ public:
     // Restyles what the edits and the caret's moves since the last restyle can
     // have changed, with the same result as restyle(); the whole text when unsure.
     void restyleChanges(TextView& view);
+    // Whether the view's storage has been restyled, with every change since known.
+    bool hasRestyled(TextView& view) const;
 
     // Shows the picture lines again after the document's file changed (Save As, a
     // moved file saved elsewhere): their sources resolve against its new folder.
