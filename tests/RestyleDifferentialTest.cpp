@@ -466,9 +466,10 @@ TEST(RestyleDifferential, AnItemContinuedByAPastedLogKeepsItsLinesInTheItem)
 // fence, then a note, right under it. Random edits, then keys at the block's edges.
 TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
 {
-    U16String notes, pipes, code, rows;
+    U16String notes, pipes, code, rows, pictures;
     for (int i = 0; i < 150; ++i) {
         const U16String n = u16(std::to_string(i));
+        pictures += u"![picture " + n + u"](file:///nonexistent/p" + n + u".png)\n";
         notes += u"[^n" + n + u"]: note *" + n + u"\n";
         pipes += u"| cell " + n + u" | `value` |\n";
         code += u"const x" + n + u" = 1; /* a\n";
@@ -483,6 +484,7 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         u"Intro.\n\n" + pipes + u"\nAfter the lines.\n",
         u"Intro.\n\n```js\n" + code + u"```\n\nAfter.\n",
         u"# Figures\n\n| Name | Value |\n| --- | --- |\n" + rows + u"```js\ncode\n```\n[^1]: a note\nSee [^1].\n",
+        pictures + u"After the pictures.\n\n| A |\n| --- |\n| ![cell 7](file:///nonexistent/c7.png) |\n",
     };
     unsigned seed = 1000;
     for (const U16String& text : texts) {
