@@ -2370,7 +2370,7 @@ void MarkdownEditorCoordinator::applyImageCollapse(TextStorage& storage, const P
             ImageCache::ensureLoaded(url, document, [weak, weakView, key = *key] {
                 const auto coordinator = weak.lock();
                 if (coordinator && weakView)
-                    coordinator->pictureLoaded(*weakView, key, false);
+                    coordinator->pictureLoaded(*weakView, key, ImageCache::pictureSize(key).has_value());
             });
     });
 }
@@ -2425,11 +2425,11 @@ void MarkdownEditorCoordinator::fitPictureLines(TextStorage& storage, double wid
     }
 }
 
-void MarkdownEditorCoordinator::pictureLoaded(TextView& view, const std::string& key, bool reloaded)
+void MarkdownEditorCoordinator::pictureLoaded(TextView& view, const std::string& key, bool resized)
 {
-    // A first load that failed leaves the placeholder's height; a picture drawn
-    // before that fails now, or any that loaded, changes its lines'.
-    if (reloaded || ImageCache::pictureSize(key))
+    // A first load that failed leaves the placeholder's height, and a picture let
+    // go comes back at the size it had: only the lines of the others change height.
+    if (resized)
         loadedKeys.insert(key);
     runLater(view, &MarkdownEditorCoordinator::reloadScheduled, &MarkdownEditorCoordinator::restyleImageLines);
 }
@@ -2441,7 +2441,8 @@ void MarkdownEditorCoordinator::restyleImageLines(TextView& view)
     loaded.swap(loadedKeys);
     if (!storage || view.hasMarkedText())
         return;
-    if (!kept_ || !kept_->valid || kept_->storage != storage || kept_->dirty) {
+    // Loads that leave every line as high as it was only want drawing.
+    if (!loaded.empty() && (!kept_ || !kept_->valid || kept_->storage != storage || kept_->dirty)) {
         restyle(view);
         return;
     }
@@ -2583,12 +2584,12 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
     auto* view = new MarkdownTextView(parent);
     auto layout = std::make_unique<CodeBlockLayoutManager>();
     // A picture loaded again because it shows is drawn once it is back; one that
-    // failed meanwhile takes the placeholder's height, as a restyle would give it.
-    layout->pictureReloaded = [shown = QPointer<MarkdownTextView>(view),
-                               weak = std::weak_ptr<Coordinator>(coordinator)](const std::string& key) {
+    // failed meanwhile (or changed in its file) takes the height a restyle would give it.
+    layout->pictureReloaded = [shown = QPointer<MarkdownTextView>(view), weak = std::weak_ptr<Coordinator>(coordinator)](
+                                  const std::string& key, QSizeF shownBefore) {
         const auto held = weak.lock();
         if (shown && held)
-            held->pictureLoaded(*shown, key, true);
+            held->pictureLoaded(*shown, key, ImageCache::shownSize(key) != shownBefore);
     };
     view->replaceLayoutManager(std::move(layout));
     view->setDelegate(coordinator.get());

@@ -105,9 +105,11 @@ public:
     // Shows the picture lines again after the document's file changed (Save As, a
     // moved file saved elsewhere): their sources resolve against its new folder.
     void documentURLDidChange(TextView& view);
-    // A load the styling started (or drawing, `reloaded`) has ended: its lines are
-    // fitted to it on the next turn, with every other load that ends before then.
-    void pictureLoaded(TextView& view, const std::string& key, bool reloaded);
+    // A load the styling or drawing started has ended: the view draws anew on the
+    // next turn, and when the load changed the size the picture is shown at
+    // (`resized`), its lines are fitted to it then, with every other load that
+    // ends before then.
+    void pictureLoaded(TextView& view, const std::string& key, bool resized);
     // Sizes the collapsed picture lines to the view's width after a resize; the
     // rest of the styling does not depend on it.
     void textViewDidResize(TextView& view) override;
