@@ -26,9 +26,9 @@ namespace velkin::BackgroundThreads {
 namespace {
 
 // How long a thread with nothing left to do waits for more before it ends:
-// work handed over piece by piece (the loads of a document of thousands of
+// work handed over bit by bit (the loads of a document of thousands of
 // pictures, each over in microseconds) then takes the threads there are
-// instead of starting one for nearly every piece.
+// instead of starting one for nearly every load.
 constexpr auto kIdleWait = std::chrono::milliseconds(200);
 
 // The work waiting for a thread, and the threads. A thread takes work until
