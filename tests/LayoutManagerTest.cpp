@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
@@ -185,4 +186,75 @@ TEST(LayoutManager, DrawsTextSelectionAndBackgrounds)
         }
     EXPECT_GT(red, 20);
     EXPECT_GT(green, 200);
+}
+
+// Text hidden in a font under a pixel (a collapsed picture's source, a task's
+// leader) is laid out with stand-ins for the characters the emoji font would
+// decode pictures for: every line, place and hit stays what Qt gives the text
+// itself (digits, '#' and '*' among right-to-left text, keycaps, marks on them,
+// and a hidden run between words that wrap).
+TEST(LayoutManager, TextHiddenInAFontUnderAPixelKeepsQtsOwnPlaces)
+{
+    struct Row {
+        U16String text;
+        Range hidden;
+        double width;
+    };
+    const std::vector<Row> rows{
+        {u"![picture 12](file:///nonexistent/p12.png)", {0, 42}, 300},
+        {u"# 1. * [x] 2024 task *done*", {0, 11}, 300},
+        {u"![\u05EA\u05DE\u05D5\u05E0\u05D4 3](\u05EA\u05D9\u05E7/3#4*.png) \u05D0", {0, 25}, 300},
+        {u"keycap 1\uFE0F\u20E3 #\uFE0F\u20E3 *\u20E3 \U0001F600 9", {0, 27}, 300},
+        {u"e\u0301 1\u0301 \u0661\u0662 12 \u0627\u0644 34", {0, 23}, 300},
+        {u"words 123 456 789 then ![alt 42](x/4#2.png) more 000 111 222 333", {23, 20}, 60},
+        {u"\u05D0\u05D1 56 ![7*8](9.png) \u05D2 10", {6, 13}, 50},
+        {u"aaaa bbbb ![alt 4](x/12 3#4*5)cccccccccccccccccccc", {10, 20}, 80},
+    };
+    for (const Row& row : rows) {
+        TextStorage s = styled(row.text);
+        s.addAttribute(AttributeKey::Font, Font::system(0.1), row.hidden);
+        LayoutManager lm(&s);
+        lm.setTextContainer({row.width, 1e9, 5});
+        lm.ensureLayout();
+
+        const QString text = QString::fromStdU16String(row.text);
+        QTextLayout qt(text, Font::system(14).toQFont());
+        QTextLayout::FormatRange hidden;
+        hidden.start = row.hidden.location;
+        hidden.length = row.hidden.length;
+        hidden.format.setFont(Font::system(0.1).toQFont(), QTextCharFormat::FontPropertiesAll);
+        qt.setFormats({hidden});
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        qt.setTextOption(option);
+        qt.beginLayout();
+        for (QTextLine line = qt.createLine(); line.isValid(); line = qt.createLine())
+            line.setLineWidth(row.width - 10);
+        qt.endLayout();
+
+        const std::string name = QString::fromStdU16String(row.text).toStdString();
+        for (int i = 0; i <= int(row.text.size()); ++i) {
+            const QTextLine line = qt.lineForTextPosition(i);
+            ASSERT_TRUE(line.isValid()) << name << " " << i;
+            Range fragment;
+            lm.lineFragmentRect(std::min(i, int(row.text.size()) - 1), &fragment);
+            const int start = line.textStart();
+            if (i < int(row.text.size()))
+                EXPECT_EQ(fragment.location, start) << name << " " << i;
+            EXPECT_NEAR(lm.location(i).x() - lm.location(start).x(), line.cursorToX(i) - line.cursorToX(start), 1e-6)
+                << name << " " << i;
+        }
+        // Hits across every line, left of it, inside and right of it.
+        for (int l = 0; l < qt.lineCount(); ++l) {
+            const QTextLine line = qt.lineAt(l);
+            const QRectF fragment = lm.lineFragmentRect(line.textStart());
+            for (const double x : {-5.0, 0.0, 0.05, 3.0, 20.0, row.width - 12, row.width + 40}) {
+                const QPointF at(x + 5, fragment.center().y());
+                const int expected = line.xToCursor(x, QTextLine::CursorBetweenCharacters);
+                const int end = line.textStart() + line.textLength();
+                if (expected < end || l + 1 == qt.lineCount())
+                    EXPECT_EQ(lm.characterIndex(at), expected) << name << " line " << l << " x " << x;
+            }
+        }
+    }
 }

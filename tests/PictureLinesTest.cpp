@@ -7,6 +7,7 @@
 
 #include "document/ImageCache.h"
 #include "markdown/ImageBlock.h"
+#include "platform/BackgroundThreads.h"
 #include "platform/text/Utf.h"
 
 #include <QBuffer>
@@ -16,6 +17,8 @@
 #include <QScrollBar>
 
 #include <gtest/gtest.h>
+
+#include <future>
 
 namespace velkin {
 namespace {
@@ -214,6 +217,56 @@ TEST(PictureLines, ALongDocumentStyledInStepsResolvesEveryPictureAfterAMove)
         EXPECT_EQ(e.storage().paragraphStyle(line.location)->minimumLineHeight, 100) << line.location;
     });
     EXPECT_EQ(pictures, 10);
+}
+
+// Pictures that come back after edits moved their lines (a line typed above them,
+// one taken out between them) or after the caret showed a line's source and left
+// it again: each line shown takes its picture's height where it stands now, as in
+// a window opened on the text as it is.
+TEST(PictureLines, LoadsThatComeBackAfterEditsFitTheLinesWhereTheyAreNow)
+{
+    TempDirectory folder;
+    U16String text = u"top\n\n";
+    for (int i = 0; i < 120; ++i) {
+        const std::string n = std::to_string(i);
+        folder.write("images/p" + n + ".png", png(300 + i, 100 + i % 7));
+        text += u"![p" + u16(n) + u"](images/p" + u16(n) + u".png)\n";
+        if (i % 30 == 29)
+            text += u"\nbetween " + u16(n) + u"\n\n";
+    }
+    // The loading threads are held until the edits are made.
+    std::promise<void> held;
+    const std::shared_future<void> release = held.get_future().share();
+    for (int i = 0; i < BackgroundThreads::maxThreads; ++i)
+        BackgroundThreads::start([release] { release.wait(); });
+    Editor e(text);
+    placeIn(e, folder);
+    e.caretAt(u"top");
+    e.show();
+    type(e.view(), "x\n\nmore");
+    e.caretAt(u"![p31]", 2);
+    e.caretAt(u"between 59");
+    key(e.view(), Qt::Key_Home);
+    key(e.view(), Qt::Key_Backspace);
+    key(e.view(), Qt::Key_Backspace);
+    const std::vector<double> waiting = pictureHeights(e);
+    EXPECT_EQ(std::count(waiting.begin(), waiting.end(), ImageBlock::placeholderHeight), 119);  // one shows its source
+    held.set_value();
+    ASSERT_TRUE(waitUntil([&] {
+        for (int i = 0; i < 120; ++i)
+            if (!ImageCache::pictureSize(keyIn(folder, u"images/p" + u16(std::to_string(i)) + u".png")))
+                return false;
+        return true;
+    }));
+    settle();
+    Editor fresh(*e.document);
+    placeIn(fresh, folder);
+    fresh.caretAt(u"between 59");
+    fresh.show();
+    settle();
+    const std::vector<double> heights = pictureHeights(e);
+    EXPECT_EQ(heights, pictureHeights(fresh));
+    EXPECT_EQ(std::count(heights.begin(), heights.end(), ImageBlock::placeholderHeight), 0);
 }
 
 // A line still as high as another width made it shows its picture whole and

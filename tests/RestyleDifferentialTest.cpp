@@ -468,9 +468,10 @@ TEST(RestyleDifferential, AnItemContinuedByAPastedLogKeepsItsLinesInTheItem)
 // the block's edges.
 TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
 {
-    U16String notes, pipes, code, rows;
+    U16String notes, pipes, code, rows, pictures;
     for (int i = 0; i < 150; ++i) {
         const U16String n = u16(std::to_string(i));
+        pictures += u"![picture " + n + u"](file:///nonexistent/p" + n + u".png)\n";
         notes += u"[^n" + n + u"]: note *" + n + u"\n";
         pipes += u"| cell " + n + u" | `value` |\n";
         code += u"const x" + n + u" = 1; /* a\n";
@@ -494,6 +495,7 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         u"Intro.\n\n```\n" + line + u"\n```\n\nAfter.\n",
         u"| a | b |\n| --- | --- |\n| x | " + cell + u" |\n\nAfter.\n",
         u"Intro.\n\n![" + line + u"](p.png)\n\nAfter.\n",
+        pictures + u"After the pictures.\n\n| A |\n| --- |\n| ![cell 7](file:///nonexistent/c7.png) |\n",
     };
     unsigned seed = 1000;
     for (const U16String& text : texts) {

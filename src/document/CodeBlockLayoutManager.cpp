@@ -209,7 +209,7 @@ void CodeBlockLayoutManager::drawCollapsedImages(QPainter& painter, Range glyphs
         if (!image && !picture.isEmpty()) {
             // Let go to stay within the cache's bound: loaded again now that it shows.
             if (pictureReloaded) {
-                ImageCache::reload(key, [back = pictureReloaded, key] { back(key); });
+                ImageCache::reload(key, [back = pictureReloaded, key, picture] { back(key, picture); });
             } else {
                 ImageCache::reloadSynchronously(key);
                 image = ImageCache::cachedImage(key);

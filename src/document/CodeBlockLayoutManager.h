@@ -5,6 +5,8 @@
 // icons, pictures, task boxes, colour swatches, emoji, hard-break arrows).
 #include "platform/layout/LayoutManager.h"
 
+#include <QSizeF>
+
 #include <functional>
 #include <string>
 
@@ -14,10 +16,11 @@ class CodeBlockLayoutManager : public LayoutManager {
 public:
     using LayoutManager::LayoutManager;
 
-    // Called with its key when a picture let go by the image cache (or read for
-    // its size alone), and loaded again because it shows, is back or has failed;
-    // without it such a picture is loaded before it is drawn.
-    std::function<void(const std::string& key)> pictureReloaded;
+    // Called with its key and the size it was shown at when a picture let go by
+    // the image cache (or read for its size alone), and loaded again because it
+    // shows, is back or has failed; without it such a picture is loaded before it
+    // is drawn.
+    std::function<void(const std::string& key, QSizeF shownBefore)> pictureReloaded;
 
     const double cornerRadius = 12;
     const double verticalPadding = 3;

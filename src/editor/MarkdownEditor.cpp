@@ -380,6 +380,13 @@ struct MarkdownEditorCoordinator::Kept {
     // Whether the text holds a grid, while known: only an edit from outside the
     // restyle, or text typed into a cell, can make one.
     std::optional<bool> grids;
+    // The picture lines shown while their pictures load, by picture, as far as read:
+    // where each collapsed line starts. The lines changed since (styled, edited) are
+    // in `unreadPictures`, read again when loads come back; the lines' own heights,
+    // changed as `fittingPictures`, move no line.
+    std::unordered_map<std::string, std::vector<int>> loadingPictures;
+    std::optional<Range> unreadPictures;
+    bool fittingPictures = false;
     // While styling goes in steps: where the text not styled yet starts. It holds
     // the attributes it had (none, or those of an earlier styling).
     std::optional<int> unstyled;
@@ -990,6 +997,17 @@ struct MarkdownEditorCoordinator::Kept {
     {
         if (storage)
             keepCaretLine(caretLine, storage->string(), e);
+        if (!fittingPictures) {
+            if (e.charactersChanged)
+                for (auto& [key, places] : loadingPictures)
+                    for (int& place : places)
+                        place = map(place, e);
+            const Range before = unreadPictures
+                ? (e.charactersChanged ? Range::fromTo(map(unreadPictures->location, e), map(unreadPictures->end(), e))
+                                       : *unreadPictures)
+                : e.range;
+            unreadPictures = unionRange(before, e.range);
+        }
         if (restyling)
             return;
         if (!e.charactersChanged) {
@@ -1109,6 +1127,8 @@ void MarkdownEditorCoordinator::track(TextStorage& storage)
     kept_->storage = &storage;
     kept_->valid = false;
     kept_->caretLine.reset();
+    kept_->loadingPictures.clear();
+    kept_->unreadPictures = Range{0, storage.length()};
     kept_->forgetWritten();
     std::weak_ptr<Kept> weak = kept_;
     TextStorage* tracked = &storage;
@@ -2401,6 +2421,11 @@ bool MarkdownEditorCoordinator::styleAhead(TextView& view, double milliseconds)
     return !kept.unstyled;
 }
 
+bool MarkdownEditorCoordinator::hasRestyled(TextView& view) const
+{
+    return kept_ && kept_->valid && kept_->storage == view.textStorage();
+}
+
 std::optional<int> MarkdownEditorCoordinator::unstyledFrom() const
 {
     return kept_ ? kept_->unstyled : std::nullopt;
@@ -2524,7 +2549,7 @@ void MarkdownEditorCoordinator::applyImageCollapse(TextStorage& storage, const P
             ImageCache::ensureLoaded(url, document, [weak, weakView, key = *key] {
                 const auto coordinator = weak.lock();
                 if (coordinator && weakView)
-                    coordinator->pictureLoaded(*weakView, key, false);
+                    coordinator->pictureLoaded(*weakView, key, std::nullopt);
             });
     });
 }
@@ -2562,6 +2587,14 @@ double MarkdownEditorCoordinator::shownHeight(const TextStorage& storage, int lo
     return ImageBlock::displaySize(ImageCache::shownSize(key), available).height();
 }
 
+void MarkdownEditorCoordinator::fitPictureLine(TextStorage& storage, Range line, const std::string& key, double width)
+{
+    const double height = shownHeight(storage, line.location, key, width);
+    const ParagraphStyle* style = storage.paragraphStyle(line.location);
+    if (!style || style->minimumLineHeight != height || style->maximumLineHeight != height)
+        ImageBlock::setCollapsedHeight(storage, line, height);
+}
+
 void MarkdownEditorCoordinator::fitPictureLines(TextStorage& storage, double width,
                                                 const std::unordered_set<std::string>* keys)
 {
@@ -2569,47 +2602,91 @@ void MarkdownEditorCoordinator::fitPictureLines(TextStorage& storage, double wid
     for (size_t at = text.find(u"!["); at != U16View::npos;) {
         const Range line = lineRange(text, Range{int(at), 0});  // with its terminator
         if (auto mark = storage.marker<CollapsedImage>(AttributeKey::CollapsedImage, line.location);
-            mark && (!keys || keys->count(mark->key))) {
-            const double height = shownHeight(storage, line.location, mark->key, width);
-            const ParagraphStyle* style = storage.paragraphStyle(line.location);
-            if (!style || style->minimumLineHeight != height || style->maximumLineHeight != height)
-                ImageBlock::setCollapsedHeight(storage, line, height);
-        }
+            mark && (!keys || keys->count(mark->key)))
+            fitPictureLine(storage, line, mark->key, width);
         at = line.end() < int(text.size()) ? text.find(u"![", size_t(line.end())) : U16View::npos;
     }
 }
 
-void MarkdownEditorCoordinator::pictureLoaded(TextView& view, const std::string& key, bool reloaded)
+void MarkdownEditorCoordinator::readLoadingPictures(TextStorage& storage, const std::unordered_set<std::string>& settled)
 {
-    // A first load that failed leaves the placeholder's height; a picture drawn
-    // before that fails now, or any that loaded, changes its lines'.
-    if (reloaded || ImageCache::pictureSize(key))
+    Kept& kept = *kept_;
+    if (!kept.unreadPictures)
+        return;
+    const U16View text = storage.string();
+    const int from = RestyleWindow::lineStart(text, std::min(kept.unreadPictures->location, int(text.size())));
+    const int to = RestyleWindow::nextLineStart(text, std::min(kept.unreadPictures->end(), int(text.size())));
+    kept.unreadPictures.reset();
+    for (auto it = kept.loadingPictures.begin(); it != kept.loadingPictures.end();) {
+        std::erase_if(it->second, [&](int place) { return place >= from && place < to; });
+        it = it->second.empty() ? kept.loadingPictures.erase(it) : std::next(it);
+    }
+    for (size_t at = text.find(u"![", size_t(from)); at != U16View::npos && int(at) < to;) {
+        const Range line = lineRange(text, Range{int(at), 0});
+        if (auto mark = storage.marker<CollapsedImage>(AttributeKey::CollapsedImage, line.location);
+            mark && (ImageCache::isLoading(mark->key) || settled.count(mark->key)))
+            kept.loadingPictures[mark->key].push_back(line.location);
+        at = line.end() < int(text.size()) ? text.find(u"![", size_t(line.end())) : U16View::npos;
+    }
+}
+
+void MarkdownEditorCoordinator::pictureLoaded(TextView& view, const std::string& key, std::optional<QSizeF> shownBefore)
+{
+    // A first load that failed leaves the placeholder's height, and a picture let
+    // go comes back at the size it had: only the lines of the others change height.
+    if (!shownBefore)
         loadedKeys.insert(key);
+    else if (ImageCache::shownSize(key) != *shownBefore)
+        reloadedKeys.insert(key);
     runLater(view, &MarkdownEditorCoordinator::reloadScheduled, &MarkdownEditorCoordinator::restyleImageLines);
 }
 
 void MarkdownEditorCoordinator::restyleImageLines(TextView& view)
 {
     TextStorage* storage = view.textStorage();
-    std::unordered_set<std::string> loaded;
+    std::unordered_set<std::string> loaded, reloaded;
     loaded.swap(loadedKeys);
+    reloaded.swap(reloadedKeys);
     if (!storage || view.hasMarkedText())
         return;
+    const bool resized = !reloaded.empty()
+        || std::ranges::any_of(loaded, [](const std::string& key) { return ImageCache::pictureSize(key).has_value(); });
     if (!kept_ || !kept_->valid || kept_->storage != storage || kept_->dirty) {
-        restyle(view);
+        if (resized)
+            restyle(view);
+        else
+            view.viewport()->update();  // loads that leave every line as high as it was only want drawing
         return;
     }
     // The loads that came back since the last turn, together: the lines that show
     // them take their pictures' heights, as a restyle would give them (lines not
-    // styled yet take them when they are); every picture shown draws anew.
-    if (!loaded.empty()) {
-        Kept& kept = *kept_;
-        kept.restyling = true;
-        storage->beginEditing();
-        fitPictureLines(*storage, kept.width, &loaded);
-        storage->endEditing();
-        kept.restyling = false;
+    // styled yet take them when they are); every picture shown draws anew. The
+    // lines of first loads are known from the styling, found again only where it
+    // changed since; those of a picture that changed in its file meanwhile are looked for.
+    Kept& kept = *kept_;
+    kept.restyling = true;
+    kept.fittingPictures = true;
+    storage->beginEditing();
+    readLoadingPictures(*storage, loaded);
+    const U16View text = storage->string();
+    for (const std::string& key : loaded) {
+        const auto found = kept.loadingPictures.find(key);
+        if (found == kept.loadingPictures.end())
+            continue;
+        for (const int place : found->second)
+            if (place < int(text.size()) && ImageCache::pictureSize(key)) {
+                const Range line = lineRange(text, Range{place, 0});
+                const auto mark = storage->marker<CollapsedImage>(AttributeKey::CollapsedImage, place);
+                if (line.location == place && mark && mark->key == key)
+                    fitPictureLine(*storage, line, key, kept.width);
+            }
+        kept.loadingPictures.erase(found);
     }
+    if (!reloaded.empty())
+        fitPictureLines(*storage, kept.width, &reloaded);
+    storage->endEditing();
+    kept.fittingPictures = false;
+    kept.restyling = false;
     view.viewport()->update();
 }
 
@@ -2640,9 +2717,11 @@ void MarkdownEditorCoordinator::textViewDidResize(TextView& view)
     // Only the collapsed lines' heights depend on the width: their paragraph
     // styles change where the height does, as a restyle would set them.
     kept.restyling = true;
+    kept.fittingPictures = true;
     storage->beginEditing();
     fitPictureLines(*storage, width);
     storage->endEditing();
+    kept.fittingPictures = false;
     kept.restyling = false;
 }
 
@@ -2737,12 +2816,12 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
     auto* view = new MarkdownTextView(parent);
     auto layout = std::make_unique<CodeBlockLayoutManager>();
     // A picture loaded again because it shows is drawn once it is back; one that
-    // failed meanwhile takes the placeholder's height, as a restyle would give it.
-    layout->pictureReloaded = [shown = QPointer<MarkdownTextView>(view),
-                               weak = std::weak_ptr<Coordinator>(coordinator)](const std::string& key) {
+    // failed meanwhile (or changed in its file) takes the height a restyle would give it.
+    layout->pictureReloaded = [shown = QPointer<MarkdownTextView>(view), weak = std::weak_ptr<Coordinator>(coordinator)](
+                                  const std::string& key, QSizeF shownBefore) {
         const auto held = weak.lock();
         if (shown && held)
-            held->pictureLoaded(*shown, key, true);
+            held->pictureLoaded(*shown, key, shownBefore);
     };
     view->replaceLayoutManager(std::move(layout));
     view->setDelegate(coordinator.get());
@@ -2770,8 +2849,11 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
         // A long text: its start styled now, the rest in idle time.
         coordinator->styler.applyBaseAroundGrids(rendered);
         view->setAttributedString(rendered);
+        // A caret set on a line that shows its source there (a picture's, say) restyles
+        // already: a second restyle would style and collapse it all again.
         view->setSelectedRange({0, 0});
-        coordinator->restyle(*view);
+        if (!coordinator->hasRestyled(*view))
+            coordinator->restyle(*view);
     } else {
         // Styled once here; the first restyle below then has only the collapses left.
         MarkdownSyntax::Definitions definitions;

@@ -102,13 +102,17 @@ public:
     // Restyles what the edits and the caret's moves since the last restyle can
     // have changed, with the same result as restyle(); the whole text when unsure.
     void restyleChanges(TextView& view);
+    // Whether the view's storage has been restyled, with every change since known.
+    bool hasRestyled(TextView& view) const;
 
     // Shows the picture lines again after the document's file changed (Save As, a
     // moved file saved elsewhere): their sources resolve against its new folder.
     void documentURLDidChange(TextView& view);
-    // A load the styling started (or drawing, `reloaded`) has ended: its lines are
-    // fitted to it on the next turn, with every other load that ends before then.
-    void pictureLoaded(TextView& view, const std::string& key, bool reloaded);
+    // A load the styling started, or drawing started again (with the size the
+    // picture was shown at before), has ended: the view draws anew on the next
+    // turn, and the lines of a picture whose shown size changed are fitted to it
+    // then, with every other load that ends before then.
+    void pictureLoaded(TextView& view, const std::string& key, std::optional<QSizeF> shownBefore);
     // Sizes the collapsed picture lines to the view's width after a resize; the
     // rest of the styling does not depend on it.
     void textViewDidResize(TextView& view) override;
@@ -144,11 +148,17 @@ private:
     void applyImageCollapse(TextStorage& storage, const ProseLines& lines, Range selection, TextView& view);
     void applyTaskCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
     void applyEmojiCollapse(TextStorage& storage, const ProseLines& lines, Range selection);
-    std::unordered_set<std::string> loadedKeys;
+    std::unordered_set<std::string> loadedKeys;    // first loads since the last turn
+    std::unordered_set<std::string> reloadedKeys;  // loads again that changed a picture's size
     // The height a picture line at `location` takes for `width`: its picture's, or the placeholder's.
     static double shownHeight(const TextStorage& storage, int location, const std::string& key, double width);
     // Gives the collapsed picture lines (those of `keys` alone, when given) their pictures' heights.
     static void fitPictureLines(TextStorage& storage, double width, const std::unordered_set<std::string>* keys = nullptr);
+    // Gives a line collapsed for the picture of `key` (with its terminator) that picture's height.
+    static void fitPictureLine(TextStorage& storage, Range line, const std::string& key, double width);
+    // Reads the lines changed since the last reading for the picture lines whose
+    // pictures load (or just came back, `settled`), where they start.
+    void readLoadingPictures(TextStorage& storage, const std::unordered_set<std::string>& settled);
     // The typing attributes for the selection after a restyle: a caret's as caretAttributes()
     // says; a selection's the base ones, unless it starts in a grid cell.
     void settleTypingAttributes(TextView& view);

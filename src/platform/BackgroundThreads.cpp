@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -24,12 +25,22 @@ namespace velkin::BackgroundThreads {
 
 namespace {
 
+// How long a thread with nothing left to do waits for more before it ends:
+// work handed over bit by bit (the loads of a document of thousands of
+// pictures, each over in microseconds) then takes the threads there are
+// instead of starting one for nearly every load.
+constexpr auto kIdleWait = std::chrono::milliseconds(200);
+
 // The work waiting for a thread, and the threads. A thread takes work until
-// none waits, then says it is done (under the lock, so that one not done yet
-// is sure to look at the queue again) and ends; the next start joins it.
+// none comes for kIdleWait (or the threads are to end and none is left), then
+// says it is done (under the lock, so that one not done yet is sure to look at
+// the queue again) and ends; the next start joins it.
 struct Pool {
     std::mutex lock;
+    std::condition_variable arrived;  // work came, or the threads are to end
     std::deque<std::function<void()>> waiting;
+    int idle = 0;         // threads waiting for work
+    bool ending = false;  // the threads end once the work is done, without waiting for more
     struct Worker {
         std::thread thread;
         std::shared_ptr<bool> done;
@@ -40,6 +51,11 @@ struct Pool {
     // threads have ended their work or are ending it.
     ~Pool()
     {
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            ending = true;
+        }
+        arrived.notify_all();
         for (Worker& each : workers)
             if (each.thread.joinable())
                 each.thread.join();
@@ -55,18 +71,23 @@ Pool& pool()
 void work(const std::shared_ptr<bool>& done)
 {
     Pool& p = pool();
+    std::unique_lock<std::mutex> guard(p.lock);
     for (;;) {
-        std::function<void()> next;
-        {
-            const std::lock_guard<std::mutex> guard(p.lock);
-            if (p.waiting.empty()) {
-                *done = true;
-                return;
-            }
-            next = std::move(p.waiting.front());
-            p.waiting.pop_front();
+        if (p.waiting.empty() && !p.ending) {
+            ++p.idle;
+            p.arrived.wait_for(guard, kIdleWait, [&p] { return !p.waiting.empty() || p.ending; });
+            --p.idle;
         }
+        if (p.waiting.empty()) {
+            *done = true;
+            return;
+        }
+        std::function<void()> next = std::move(p.waiting.front());
+        p.waiting.pop_front();
+        guard.unlock();
         next();
+        next = nullptr;  // what the work holds goes outside the lock
+        guard.lock();
     }
 }
 
@@ -104,7 +125,7 @@ void start(std::function<void()> work)
             }
         }
         p.waiting.push_back(std::move(work));
-        if (int(p.workers.size()) < maxThreads) {
+        if (int(p.workers.size()) < maxThreads && p.idle < int(p.waiting.size())) {
             p.workers.reserve(maxThreads);  // a thread started is never left out of the list
             auto done = std::make_shared<bool>(false);
             try {
@@ -117,6 +138,7 @@ void start(std::function<void()> work)
             }
         }
     }
+    p.arrived.notify_one();
     for (std::thread& thread : finished)
         thread.join();
     if (atOnce)
@@ -130,9 +152,13 @@ void joinAll()
     {
         const std::lock_guard<std::mutex> guard(p.lock);
         workers.swap(p.workers);
+        p.ending = true;
     }
+    p.arrived.notify_all();
     for (Pool::Worker& each : workers)
         each.thread.join();
+    const std::lock_guard<std::mutex> guard(p.lock);
+    p.ending = false;
 }
 
 std::vector<long> toolkitThreads()

@@ -23,7 +23,8 @@ inline constexpr int maxThreads = 4;
 // Runs `work` on one of at most maxThreads threads of our own, which `joinAll`
 // waits for; while all are busy it waits its turn. A thread the system cannot
 // start (its threads or address space used up) ends nothing: the work waits for
-// one that runs, or runs at once on the caller when none does.
+// one that runs, or runs at once on the caller when none does. A thread left
+// without work waits a moment for more before it ends.
 void start(std::function<void()> work);
 
 // Waits for every thread `start` began, after the work waiting for them. Called

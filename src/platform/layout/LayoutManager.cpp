@@ -243,6 +243,9 @@ struct QtFormat {
     // Formats share their data: one made per font keeps a paragraph of many runs
     // in one font from holding a copy of it for each.
     QTextCharFormat format;
+    // Whether Qt sets the font at no size at all (text hidden in a font under a
+    // pixel): every character of it is nothing wide, and nothing tall.
+    bool sizeless = false;
 };
 
 const QtFormat& qtFormat(const Font& font, double kern, bool emoji)
@@ -265,6 +268,19 @@ const QtFormat& qtFormat(const Font& font, double kern, bool emoji)
         QtFormat q{font.toQFont(emoji), {}};
         if (kern != 0)
             q.font.setLetterSpacing(QFont::AbsoluteSpacing, kern);
+        if (font.pointSize < 1) {
+            // Where no glyph takes any room, no other font need be searched for one.
+            QFont alone = q.font;
+            alone.setStyleStrategy(QFont::NoFontMerging);
+            const auto sizeless = [](const QFont& f) {
+                const QFontMetricsF metrics(f);
+                return metrics.ascent() == 0 && metrics.descent() == 0
+                    && metrics.horizontalAdvance(QStringLiteral("0#*a")) == 0;
+            };
+            q.sizeless = sizeless(q.font) && sizeless(alone);
+            if (q.sizeless)
+                q.font = alone;
+        }
         q.format.setFont(q.font, QTextCharFormat::FontPropertiesAll);
         it = cache.emplace(Key{font, kern, emoji}, q).first;
     }
@@ -274,6 +290,24 @@ const QtFormat& qtFormat(const Font& font, double kern, bool emoji)
 const QFont& qtFont(const Font& font, double kern, bool emoji = false)
 {
     return qtFormat(font, kern, emoji).font;
+}
+
+// Qt sets a font under a pixel in the colour emoji font at no size, whose
+// glyphs for digits, '#' and '*' it decodes from pictures at every shaping only
+// to scale their advances to nothing. In such a run the layout holds characters
+// the emoji font lacks in their place: as wide (nothing) and of the same
+// classes for bidi, line breaks and clusters, so every place and break stays.
+void standInForPictureGlyphs(QString& content, int from, int to)
+{
+    for (int i = from; i < to; ++i) {
+        const char16_t unit = content[i].unicode();
+        if (unit >= u'0' && unit <= u'9')
+            content[i] = QChar(char16_t(0x06F0 + (unit - u'0')));  // extended Arabic-Indic digits
+        else if (unit == u'#')
+            content[i] = QChar(char16_t(0x212E));  // estimated symbol
+        else if (unit == u'*')
+            content[i] = QChar(char16_t(0x2022));  // bullet
+    }
 }
 
 // Qt's word wrapping measures the whole of an unbreakable stretch again for
@@ -1681,7 +1715,7 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
     const U16View text = storage_->string();
     const Range range{p.content.location + stretch.from, stretch.to - stretch.from};
     // A copy: the layout outlives this call, and an edit can reallocate the storage's string.
-    const QString content(reinterpret_cast<const QChar*>(text.data() + range.location), range.length);
+    QString content(reinterpret_cast<const QChar*>(text.data() + range.location), range.length);
     const Font* firstFont = storage_->font(std::min(p.range.location, storage_->length() - 1));
     const Font baseFont = firstFont ? *firstFont : defaultFont();
     // Only the whole paragraph's last part reaches its end; the others keep the
@@ -1689,7 +1723,6 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
     const bool cut = stretch.to < p.content.length;
     const double x = stretch.x, width = stretch.width;
 
-    auto layout = std::make_unique<QTextLayout>(content, qtFont(baseFont, 0));
     QList<QTextLayout::FormatRange> formats;
     std::vector<std::pair<Range, double>> raised;  // runs with a baseline offset
     // Neighbouring runs that differ only in colours or marks share one format, and
@@ -1701,6 +1734,8 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
         if (pending.length <= 0)
             return;
         const bool plain = pendingFont == baseFont && pendingKern == 0;
+        if (qtFormat(pendingFont, 0, false).sizeless)
+            standInForPictureGlyphs(content, pending.location - range.location, pending.end() - range.location);
         auto addFormat = [&](Range r, bool emoji) {
             if (r.length <= 0 || (plain && !emoji))
                 return;
@@ -1734,6 +1769,7 @@ std::unique_ptr<QTextLayout> LayoutManager::layoutLines(const Block& b, size_t i
             raised.push_back({run, *offset});
     });
     flush();
+    auto layout = std::make_unique<QTextLayout>(content, qtFont(baseFont, 0));
     layout->setFormats(formats);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
