@@ -825,6 +825,36 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
     };
     for (const Replayed& c : cases)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text) << u8(c.steps.front().typed);
+    // A paragraph of piped lines with no delimiter row, at top level, quoted, and
+    // going on from a list item: a delimiter row typed between them (the line above
+    // becomes a table's header, those below its rows) and taken out, typed again
+    // with a piped line under it and taken out; a "*", then a "`", in the lines
+    // pairing with one typed on the empty line under them, and taken back.
+    for (const auto& [item, lead] : {std::pair<U16View, U16View>{u"", u""}, {u"> ", u"> "}, {u"- ", u""}}) {
+        constexpr int count = 12;
+        const int width = int(lead.size()) + 10;
+        U16String text = u"Intro.\n\n" + U16String(item);
+        for (int k = 0; k < count; ++k)
+            text += U16String(lead) + u"| a | b |\n";
+        text += u"\nAfter.\n";
+        const int first = 8 + int(item.size() - lead.size());
+        auto line = [&](int k) { return first + k * width; };
+        const U16String row = U16String(lead) + u"|---|---|\n";
+        const int d = int(row.size());
+        const int empty = line(count + 1);
+        const std::vector<Step> steps{{{line(6), 0}, row},
+                                      {{line(6), d}, u"\b"},
+                                      {{line(6), 0}, row},
+                                      {{line(6) + d, 0}, U16String(lead) + u"| x | y |\n"},
+                                      {{line(6), d}, u"\b"},
+                                      {{line(3) + int(lead.size()) + 2, 0}, u"*"},
+                                      {{empty + 1, 0}, u"x*"},
+                                      {{empty + 3, 0}, u"\b\b"},
+                                      {{line(4) + int(lead.size()) + 2 + 1, 0}, u"`"},
+                                      {{empty + 2, 0}, u"x`"},
+                                      {{empty + 4, 0}, u"\b\b"}};
+        EXPECT_EQ(replay(text, line(count), steps), "") << u8(text);
+    }
 }
 
 // Replace All changes matches far apart separately: what each change reads anew

@@ -136,11 +136,8 @@ bool edgeOfPipedLines(const AttributedString& storage, const std::optional<Range
     if (at <= 0 || at >= int(text.size()) || text[size_t(at - 1)] != u'\n' || !ParagraphCuts::blockEdge(text, at, false))
         return false;
     for (const int line : {RestyleWindow::lineStart(text, at - 1), at}) {
-        const int pipe = TextOps::findUnit(substring(text, Range::fromTo(line, RestyleWindow::nextLineStart(text, line))), u'|');
-        if (pipe < 0)
-            return false;
-        const Font* font = storage.attributes(line + pipe).font();
-        if (!font || font->isFixedPitch() || (dirty && dirty->contains(line + pipe)))
+        int pipe = -1;
+        if (!ParagraphCuts::showsNoTable(storage, line, &pipe) || pipe < 0 || (dirty && dirty->contains(pipe)))
             return false;
     }
     return true;

@@ -6,6 +6,7 @@
 #include "markdown/MarkdownList.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/ReferenceLink.h"
+#include "platform/attributed/Font.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
@@ -33,28 +34,41 @@ bool opaqueAt(const AttributedString& storage, int index)
     return codeAt(storage, index) || cellAt(storage, index);
 }
 
-bool plainWherever(U16View line)
+bool plainWherever(U16View line, bool piped)
 {
     // One that neither opens nor ends a block, nor reads otherwise at a paragraph's
     // start (an indented line would be code there, a dashed one a break, a piped one a table row).
     if (isBlank(line, TrimSet::WhitespaceAndNewlines))
         return false;
     const char16_t c = line.front();
-    if (c == u' ' || c == u'\t' || c == u'[' || c == u'<' || TextOps::containsUnit(line, u'|'))
+    const bool pipes = TextOps::containsUnit(line, u'|');
+    if (c == u' ' || c == u'\t' || c == u'[' || c == u'<' || (pipes && (!piped || MarkdownSyntax::isDelimiterRow(line))))
         return false;
     return !RestyleWindow::looksLikeFence(line, 0) && !MarkdownSyntax::matchList(line)
         && MarkdownSyntax::quoteLeader(line).depth == 0 && !MarkdownSyntax::matchHeading(line)
         && !MarkdownSyntax::isThematicBreak(line) && !MarkdownSyntax::isSetextUnderline(line);
 }
 
-bool plainInParagraph(U16View line)
+bool plainInParagraph(U16View line, bool piped)
 {
     // Up to three spaces leave a line's reading as it is at a paragraph's start; in a
     // list item's paragraph the item, read before the place, says whose line it is.
     size_t spaces = 0;
     while (spaces < line.size() && spaces < 4 && line[spaces] == u' ')
         ++spaces;
-    return spaces < 4 && plainWherever(line.substr(spaces));
+    return spaces < 4 && plainWherever(line.substr(spaces), piped);
+}
+
+bool showsNoTable(const AttributedString& storage, int start, int* pipe)
+{
+    const U16View text = storage.string();
+    const int at = TextOps::findUnit(substring(text, Range::fromTo(start, nextLineStart(text, start))), u'|');
+    if (pipe)
+        *pipe = at < 0 ? -1 : start + at;
+    if (at < 0)
+        return true;
+    const Font* font = storage.attributes(start + at).font();
+    return font && !font->isFixedPitch();
 }
 
 bool emptyLineBefore(U16View text, int start)
@@ -122,8 +136,17 @@ bool paragraphCut(const AttributedString& storage, int start)
     if (start <= 0 || start >= int(text.size()) || opaqueAt(storage, start) || opaqueAt(storage, start - 1))
         return false;
     const int previous = lineStart(text, start - 1);
-    return plainInParagraph(substring(text, Range::fromTo(previous, start)))
-        && plainInParagraph(substring(text, Range::fromTo(start, nextLineStart(text, start))));
+    const int next = nextLineStart(text, start);
+    const U16View line = substring(text, Range::fromTo(start, next));
+    if (!plainInParagraph(substring(text, Range::fromTo(previous, start)), true) || !plainInParagraph(line, true))
+        return false;
+    // A piped line is a table's row under a delimiter row and its header over one.
+    // Where the storage shows neither line as a table's, and no delimiter row
+    // follows, both read as a paragraph's lines from here as in the whole text (an
+    // edit that makes them rows shows in the lines a restyle compares).
+    const bool header = next < int(text.size()) && TextOps::containsUnit(line, u'|')
+        && MarkdownSyntax::isDelimiterRow(substring(text, Range::fromTo(next, nextLineStart(text, next))));
+    return !header && showsNoTable(storage, previous) && showsNoTable(storage, start);
 }
 
 bool midLineCut(const AttributedString& storage, int at)
@@ -196,7 +219,7 @@ int lazyItem(U16View text, int from, int to, int inherited)
         const U16View line = substring(text, Range::fromTo(start, end));
         if (MarkdownSyntax::matchList(line))
             return MarkdownSyntax::indentWidth(line) < 4 ? start : -1;
-        if (!plainInParagraph(line))
+        if (!plainInParagraph(line, true))
             return -1;
         if (start == from)
             return inherited;

@@ -53,10 +53,15 @@ bool cellAt(const AttributedString& storage, int index);
 // Code or a grid cell: text whose block reading a stretch edge must not cut into
 // (a cell shows neither fences nor lists opened in or around it).
 bool opaqueAt(const AttributedString& storage, int index);
-// Whether a line reads as a plain line of a paragraph wherever it stands.
-bool plainWherever(U16View line);
+// Whether a line reads as a plain line of a paragraph wherever it stands. With
+// `piped`, a piped line too unless it is a delimiter row: one that may be a table's
+// row, or its header, by the lines around it (see paragraphCut).
+bool plainWherever(U16View line, bool piped = false);
 // The same after up to three spaces: a plain line inside a paragraph, a list item's one too.
-bool plainInParagraph(U16View line);
+bool plainInParagraph(U16View line, bool piped = false);
+// Whether the storage shows the line starting at `start` as no table's line: its
+// first pipe, if any, in no fixed-pitch font. `pipe` gets that pipe's index, or -1.
+bool showsNoTable(const AttributedString& storage, int start, int* pipe = nullptr);
 // Whether the line before the one starting at `start` is empty as the block scanner
 // reads lines (any line terminator): the one line that ends every paragraph.
 bool emptyLineBefore(U16View text, int start);
