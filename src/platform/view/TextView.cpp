@@ -276,8 +276,10 @@ void TextView::noteChanged(const TextStorage::Edit& edit)
         };
         changed = Range::fromTo(std::min(changed.location, moved(changedCharacters_->location)),
                                 std::max(changed.end(), moved(changedCharacters_->end())));
+        changedDelta_ += edit.delta;
     } else {
         changedAtScroll_ = verticalScrollBar()->value();
+        changedDelta_ = edit.delta;
     }
     changedCharacters_ = changed;
 }
@@ -297,8 +299,8 @@ void TextView::flushRepaint()
         repaintAll_ = false;
         return;
     }
+    // Kept until the next paint: the lines it left on screen are compared with them.
     const Range changed = *changedCharacters_;
-    changedCharacters_.reset();
     const int n = storage_->length();
     const auto spansLines = [&](int at) {
         // Blocks drawn across their lines (cards, panels, grids) change above a change in them.
@@ -308,7 +310,7 @@ void TextView::flushRepaint()
             || (style && style->tableBlock());
     };
     const int first = std::min(changed.location, n - 1);
-    if (repaintAll_ || n == 0 || first < 0 || verticalScrollBar()->value() != changedAtScroll_
+    if (repaintAll_ || n == 0 || first < 0 || selection_.length > 0 || verticalScrollBar()->value() != changedAtScroll_
         || (changed.end() >= n && !layout_->extraLineFragmentRect().isNull())) {
         repaintAll();
         repaintAll_ = false;
@@ -328,8 +330,27 @@ void TextView::flushRepaint()
         return;
     }
     const int y = std::max(0, int(std::floor(viewportPoint(QPointF(0, top)).y())) - 1);
-    if (y < viewport()->height())
-        viewport()->update(QRect(0, y, viewport()->width(), viewport()->height() - y));
+    // Down to the first line after the change that starts on the same text at the same
+    // height as a line on screen: what follows it is laid out as before.
+    const double shownBottom = visibleContainerRect().bottom();
+    double bottom = HUGE_VAL;
+    for (int g = std::max(changed.end(), line.end()); g < n && bottom == HUGE_VAL;) {
+        Range next;
+        const double nextTop = layout_->lineFragmentRect(g, &next).top();
+        if (nextTop > shownBottom || next.empty())
+            break;
+        if (next.location >= changed.end()) {
+            const std::pair<int, double> was{next.location - changedDelta_, nextTop};
+            if (std::binary_search(linesShown_.begin(), linesShown_.end(), was))
+                bottom = nextTop;
+        }
+        g = next.end();
+    }
+    // A few pixels past it, for what reaches a little past its lines.
+    const int height = bottom == HUGE_VAL ? viewport()->height()
+                                          : int(std::ceil(viewportPoint(QPointF(0, bottom)).y())) + 8 - y;
+    if (y < viewport()->height() && height > 0)
+        viewport()->update(QRect(0, y, viewport()->width(), height));
     viewport()->update(caretShown_);
     viewport()->update(caretInViewport());
 }
@@ -962,6 +983,7 @@ void TextView::paintEvent(QPaintEvent* event)
 {
     flushRepaint();
     repaintAll_ = false;
+    changedCharacters_.reset();
     QPainter painter(viewport());
     if (drawsBackground_)
         painter.fillRect(event->rect(), background_.toQColor(appearance_));
@@ -981,6 +1003,7 @@ void TextView::paintEvent(QPaintEvent* event)
     if (isCaretVisible())
         shown = shown.united(caretInViewport());
     caretShown_ = shown;
+    noteLinesShown();
 #ifdef VELKIN_TRACE_PAINT
     static const bool trace = qEnvironmentVariableIsSet("VELKIN_TRACE_PAINT");
     static int traced = 0;
@@ -992,6 +1015,22 @@ void TextView::paintEvent(QPaintEvent* event)
                      storage_->length(), int(layout_->laysOutLazily()));
     }
 #endif
+}
+
+void TextView::noteLinesShown()
+{
+    linesShown_.clear();
+    const int n = storage_->length();
+    const QRectF shown = visibleContainerRect();
+    for (int g = n > 0 ? layout_->glyphRange(shown).location : n; g < n;) {
+        Range line;
+        const double top = layout_->lineFragmentRect(g, &line).top();
+        if (top > shown.bottom() || line.empty())
+            break;
+        linesShown_.emplace_back(line.location, top);
+        g = line.end();
+    }
+    std::sort(linesShown_.begin(), linesShown_.end());
 }
 
 void TextView::resizeEvent(QResizeEvent* event)

@@ -387,7 +387,10 @@ private:
     // What to draw anew since the last paint: the characters changed (in the text of
     // now) and the scroll position they changed at, or everything.
     std::optional<Range> changedCharacters_;
+    int changedDelta_ = 0;
     int changedAtScroll_ = 0;
+    // The lines the last paint left on screen: where each starts and its top.
+    std::vector<std::pair<int, double>> linesShown_;
     bool repaintAll_ = false;
     // Where the caret may show on screen (viewport coordinates), as painted.
     QRect caretShown_;
@@ -397,6 +400,7 @@ private:
     // the first change to the viewport's bottom when nothing above it can have moved.
     void flushRepaint();
     QRect caretInViewport();
+    void noteLinesShown();
     std::shared_ptr<UndoRecord> lastRecord_;
     // The change whose selection afterwards is not known yet: it follows the selection until settled.
     std::shared_ptr<UndoRecord> unsettled_;
