@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QRegion>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -999,7 +1000,7 @@ void TextView::paintEvent(QPaintEvent* event)
     const QRectF area = QRectF(event->rect()).adjusted(0, -8, 0, 8);
     drawContents(painter, area.translated(-origin), origin, true);
     // Where the caret shows now: drawn here, or left from before outside this region.
-    QRect shown = event->region().contains(caretShown_) ? QRect() : caretShown_;
+    QRect shown = (QRegion(caretShown_) - event->region()).isEmpty() ? QRect() : caretShown_;
     if (isCaretVisible())
         shown = shown.united(caretInViewport());
     caretShown_ = shown;
