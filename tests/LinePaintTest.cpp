@@ -11,6 +11,8 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -175,6 +177,73 @@ TEST(LinePaint, RelayoutAtAnotherWidthDrawsAnew)
     EXPECT_TRUE(page.check("wide again") == wide);
     page.layout.invalidateLayout({0, page.storage().length()});
     page.check("laid out anew");
+}
+
+// The window's pixels as the last paints left them (a change draws only what it needs).
+QImage onScreen(MarkdownTextView& view)
+{
+    for (int i = 0; i < 4; ++i)
+        QApplication::processEvents();
+    QWidget* window = view.window();
+    const QPoint at = view.viewport()->mapTo(window, QPoint());
+    return window->screen()
+        ->grabWindow(window->winId(), at.x(), at.y(), view.viewport()->width(), view.viewport()->height())
+        .toImage();
+}
+
+TEST(LinePaint, WhatAKeyRepaintsMatchesAWholeRepaint)
+{
+    U16String longLine;
+    while (longLine.size() < 40'000)
+        longLine += u"words that wrap along one long line ";
+    longLine = u"Above.\n\n" + longLine + u"\n\nBelow.\n";
+    struct Row {
+        const char* name;
+        const U16String* document;
+        const char16_t* place;
+        int offset;
+        int selected;  // characters selected from the place before the keys
+        const char* keys;  // typed; a tab stands for Backspace, a newline for Return, < and v for the arrows
+    };
+    const Row rows[] = {
+        {"a long line", &longLine, u"wrap along", 2000, 0, "xy z\t\t\tW"},
+        {"a word pushed to the next line", &longLine, u"wrap along", 4000, 0, "longerwordthanbefore\t\t\t"},
+        {"a heading", &kDocument, u"A heading", 2, 0, "xy\t"},
+        {"a code block", &kDocument, u"const answer", 2, 0, "xy\t\n"},
+        {"a table cell", &kDocument, u"tablecell", 4, 0, "longer cell text\t"},
+        {"an alert", &kDocument, u"An alert", 3, 0, "xy\t\n"},
+        {"a list item", &kDocument, u"an open task", 2, 0, "xy\n"},
+        {"a selection", &kDocument, u"Plain text", 2, 30, "q"},
+        {"caret moves", &kDocument, u"Plain text", 2, 0, "<<vv<"},
+        {"a new paragraph", &kDocument, u"Second heading", 0, 0, "\n\nz"},
+        {"the last line", &kDocument, u"what follows it.", 16, 0, "\nEnd\t\t\t"},
+    };
+    QApplication::setCursorFlashTime(0);  // the caret stays on
+    for (const Row& row : rows) {
+        Editor editor(*row.document);
+        editor.activate();
+        MarkdownTextView& view = editor.view();
+        view.setSelectedRange({editor.find(row.place) + row.offset, row.selected});
+        view.scrollRangeToVisible(view.selectedRange());
+        onScreen(view);
+        int step = 0;
+        for (const char* k = row.keys; *k; ++k, ++step) {
+            if (*k == '\t')
+                key(view, Qt::Key_Backspace);
+            else if (*k == '\n')
+                key(view, Qt::Key_Return, QStringLiteral("\r"));
+            else if (*k == '<')
+                key(view, Qt::Key_Left);
+            else if (*k == 'v')
+                key(view, Qt::Key_Down);
+            else
+                type(view, QString(QChar(*k)));
+            const QImage partly = onScreen(view);
+            view.viewport()->repaint();
+            EXPECT_TRUE(partly == onScreen(view)) << row.name << ", key " << step;
+        }
+    }
+    QApplication::setCursorFlashTime(1000);
 }
 
 TEST(LinePaint, KeptDrawingStaysWithinItsBudget)

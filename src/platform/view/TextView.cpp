@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QRegion>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -246,11 +247,113 @@ void TextView::layoutDocument()
         idleLayout_.stop();
         layout_->ensureLayout();
         updateScrollRange();
+    } else {
+        layoutVisible();
+        if (!layout_->isLayoutComplete() && !idleLayout_.isActive())
+            idleLayout_.start(0, this);
+    }
+    flushRepaint();
+}
+
+void TextView::repaintAll()
+{
+    repaintAll_ = true;
+    changedCharacters_.reset();
+    viewport()->update();
+}
+
+void TextView::noteChanged(const TextStorage::Edit& edit)
+{
+    if (repaintAll_ || !isVisible()) {
+        repaintAll();
         return;
     }
-    layoutVisible();
-    if (!layout_->isLayoutComplete() && !idleLayout_.isActive())
-        idleLayout_.start(0, this);
+    Range changed = edit.range;
+    if (changedCharacters_) {
+        // The earlier changes, moved over this one, with it.
+        const int oldEnd = edit.range.end() - edit.delta;
+        auto moved = [&](int position) {
+            return position >= oldEnd ? position + edit.delta : std::min(position, edit.range.end());
+        };
+        changed = Range::fromTo(std::min(changed.location, moved(changedCharacters_->location)),
+                                std::max(changed.end(), moved(changedCharacters_->end())));
+        changedDelta_ += edit.delta;
+    } else {
+        changedAtScroll_ = verticalScrollBar()->value();
+        changedDelta_ = edit.delta;
+    }
+    changedCharacters_ = changed;
+}
+
+QRect TextView::caretInViewport()
+{
+    const QRectF caret = layout_->caretRect(std::min(selection_.location, storage_->length()));
+    if (caret.isNull())
+        return viewport()->rect();
+    // A pixel more each side, for the caret's rounding to whole device pixels.
+    return QRectF(viewportPoint(caret.topLeft()), caret.size()).toAlignedRect().adjusted(-2, -1, 2, 1);
+}
+
+void TextView::flushRepaint()
+{
+    if (!changedCharacters_) {
+        repaintAll_ = false;
+        return;
+    }
+    // Kept until the next paint: the lines it left on screen are compared with them.
+    const Range changed = *changedCharacters_;
+    const int n = storage_->length();
+    const auto spansLines = [&](int at) {
+        // Blocks drawn across their lines (cards, panels, grids) change above a change in them.
+        const Attributes& attributes = storage_->attributes(at);
+        const ParagraphStyle* style = attributes.paragraphStyle();
+        return attributes.has(AttributeKey::CodeBlockFill) || attributes.has(AttributeKey::AlertBlock)
+            || (style && style->tableBlock());
+    };
+    const int first = std::min(changed.location, n - 1);
+    if (repaintAll_ || n == 0 || first < 0 || selection_.length > 0 || verticalScrollBar()->value() != changedAtScroll_
+        || (changed.end() >= n && !layout_->extraLineFragmentRect().isNull())) {
+        repaintAll();
+        repaintAll_ = false;
+        return;
+    }
+    Range line;
+    double top = layout_->lineFragmentRect(first, &line).top();
+    if (line.location > 0) {
+        // The line above may take a word from the changed one, or give one to it.
+        Range above;
+        top = std::min(top, layout_->lineFragmentRect(line.location - 1, &above).top());
+        line = Range::fromTo(above.location, line.end());
+    }
+    if (spansLines(line.location) || spansLines(first) || spansLines(std::min(changed.end(), n - 1))) {
+        repaintAll();
+        repaintAll_ = false;
+        return;
+    }
+    const int y = std::max(0, int(std::floor(viewportPoint(QPointF(0, top)).y())) - 1);
+    // Down to the first line after the change that starts on the same text at the same
+    // height as a line on screen: what follows it is laid out as before.
+    const double shownBottom = visibleContainerRect().bottom();
+    double bottom = HUGE_VAL;
+    for (int g = std::max(changed.end(), line.end()); g < n && bottom == HUGE_VAL;) {
+        Range next;
+        const double nextTop = layout_->lineFragmentRect(g, &next).top();
+        if (nextTop > shownBottom || next.empty())
+            break;
+        if (next.location >= changed.end()) {
+            const std::pair<int, double> was{next.location - changedDelta_, nextTop};
+            if (std::binary_search(linesShown_.begin(), linesShown_.end(), was))
+                bottom = nextTop;
+        }
+        g = next.end();
+    }
+    // A few pixels past it, for what reaches a little past its lines.
+    const int height = bottom == HUGE_VAL ? viewport()->height()
+                                          : int(std::ceil(viewportPoint(QPointF(0, bottom)).y())) + 8 - y;
+    if (y < viewport()->height() && height > 0)
+        viewport()->update(QRect(0, y, viewport()->width(), height));
+    viewport()->update(caretShown_);
+    viewport()->update(caretInViewport());
 }
 
 int TextView::characterIndexForPoint(QPointF p)
@@ -414,10 +517,19 @@ void TextView::setSelection(Range range, bool keepTyping, bool keepGoalX)
         endTyping();
     if (range == selection_)
         return;
+    // A caret that only moves needs its old and new places drawn; a selection all of it.
+    const bool caretMove = range.length == 0 && selection_.length == 0;
     selection_ = range;
     updateTypingAttributes();
     restartBlink();
-    viewport()->update();
+    if (caretMove && isVisible()) {
+        // Inside a change the layout waits for its end: the flush of the change draws the new place.
+        viewport()->update(caretShown_);
+        if (!changedCharacters_)
+            viewport()->update(caretInViewport());
+    } else {
+        repaintAll();
+    }
     scheduleFindRefresh();
     if (changing_ > 0)
         selectionPending_ = true;
@@ -437,7 +549,7 @@ void TextView::updateTypingAttributes()
 
 void TextView::storageEdited(const TextStorage::Edit& edit)
 {
-    viewport()->update();
+    noteChanged(edit);
     if (!edit.charactersChanged) {
         // Attributes alone can change heights too (a picture line that takes its
         // picture's height once it has loaded): the scroll range must follow.
@@ -870,6 +982,9 @@ void TextView::drawContents(QPainter& painter, const QRectF& rect, QPointF origi
 
 void TextView::paintEvent(QPaintEvent* event)
 {
+    flushRepaint();
+    repaintAll_ = false;
+    changedCharacters_.reset();
     QPainter painter(viewport());
     if (drawsBackground_)
         painter.fillRect(event->rect(), background_.toQColor(appearance_));
@@ -881,7 +996,15 @@ void TextView::paintEvent(QPaintEvent* event)
         layoutVisible();
     }
     const QPointF origin(inset_.width(), inset_.height() - verticalScrollBar()->value());
-    drawContents(painter, QRectF(event->rect()).translated(-origin), origin, true);
+    // What reaches a little past its lines (a card's padding) is drawn when the region only meets it.
+    const QRectF area = QRectF(event->rect()).adjusted(0, -8, 0, 8);
+    drawContents(painter, area.translated(-origin), origin, true);
+    // Where the caret shows now: drawn here, or left from before outside this region.
+    QRect shown = (QRegion(caretShown_) - event->region()).isEmpty() ? QRect() : caretShown_;
+    if (isCaretVisible())
+        shown = shown.united(caretInViewport());
+    caretShown_ = shown;
+    noteLinesShown();
 #ifdef VELKIN_TRACE_PAINT
     static const bool trace = qEnvironmentVariableIsSet("VELKIN_TRACE_PAINT");
     static int traced = 0;
@@ -893,6 +1016,22 @@ void TextView::paintEvent(QPaintEvent* event)
                      storage_->length(), int(layout_->laysOutLazily()));
     }
 #endif
+}
+
+void TextView::noteLinesShown()
+{
+    linesShown_.clear();
+    const int n = storage_->length();
+    const QRectF shown = visibleContainerRect();
+    for (int g = n > 0 ? layout_->glyphRange(shown).location : n; g < n;) {
+        Range line;
+        const double top = layout_->lineFragmentRect(g, &line).top();
+        if (top > shown.bottom() || line.empty())
+            break;
+        linesShown_.emplace_back(line.location, top);
+        g = line.end();
+    }
+    std::sort(linesShown_.begin(), linesShown_.end());
 }
 
 void TextView::resizeEvent(QResizeEvent* event)
@@ -909,7 +1048,7 @@ void TextView::scrollContentsBy(int, int)
 {
     if (!correctingScroll_)
         scrollAnchor_ = layout_->anchorAt(verticalScrollBar()->value() - inset_.height());
-    viewport()->update();
+    repaintAll();
 }
 
 void TextView::restartBlink()
@@ -925,7 +1064,8 @@ void TextView::timerEvent(QTimerEvent* event)
 {
     if (event->timerId() == blink_.timerId()) {
         caretOn_ = !caretOn_;
-        viewport()->update();
+        viewport()->update(caretShown_);
+        viewport()->update(caretInViewport());
         return;
     }
     if (event->timerId() == idleLayout_.timerId()) {

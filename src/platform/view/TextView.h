@@ -384,6 +384,23 @@ private:
     bool sameCharacters_ = false;      // a change of the contents that keeps every character
     unsigned generation_ = 0;          // counts changes made behind the view's back
     bool layoutScheduled_ = false;
+    // What to draw anew since the last paint: the characters changed (in the text of
+    // now) and the scroll position they changed at, or everything.
+    std::optional<Range> changedCharacters_;
+    int changedDelta_ = 0;
+    int changedAtScroll_ = 0;
+    // The lines the last paint left on screen: where each starts and its top.
+    std::vector<std::pair<int, double>> linesShown_;
+    bool repaintAll_ = false;
+    // Where the caret may show on screen (viewport coordinates), as painted.
+    QRect caretShown_;
+    void noteChanged(const TextStorage::Edit& edit);
+    void repaintAll();
+    // Asks for the drawing the changes since the last paint need: from the line above
+    // the first change to the viewport's bottom when nothing above it can have moved.
+    void flushRepaint();
+    QRect caretInViewport();
+    void noteLinesShown();
     std::shared_ptr<UndoRecord> lastRecord_;
     // The change whose selection afterwards is not known yet: it follows the selection until settled.
     std::shared_ptr<UndoRecord> unsettled_;
