@@ -2592,17 +2592,32 @@ void MarkdownEditorCoordinator::fitPictureLine(TextStorage& storage, Range line,
         ImageBlock::setCollapsedHeight(storage, line, height);
 }
 
+namespace {
+
+// Calls `each` with every collapsed picture line (whole, with its terminator) that
+// starts from `from` on and before `to`, and its picture's key. `each` may change
+// attributes, never characters.
+template <class Each>
+void forPictureLines(const TextStorage& storage, int from, int to, Each each)
+{
+    const U16View text = storage.string();
+    for (size_t at = text.find(u"![", size_t(from)); at != U16View::npos && int(at) < to;) {
+        const Range line = lineRange(text, Range{int(at), 0});
+        if (auto mark = storage.marker<CollapsedImage>(AttributeKey::CollapsedImage, line.location))
+            each(line, mark->key);
+        at = line.end() < int(text.size()) ? text.find(u"![", size_t(line.end())) : U16View::npos;
+    }
+}
+
+} // namespace
+
 void MarkdownEditorCoordinator::fitPictureLines(TextStorage& storage, double width,
                                                 const std::unordered_set<std::string>* keys)
 {
-    const U16View text = storage.string();
-    for (size_t at = text.find(u"!["); at != U16View::npos;) {
-        const Range line = lineRange(text, Range{int(at), 0});  // with its terminator
-        if (auto mark = storage.marker<CollapsedImage>(AttributeKey::CollapsedImage, line.location);
-            mark && (!keys || keys->count(mark->key)))
-            fitPictureLine(storage, line, mark->key, width);
-        at = line.end() < int(text.size()) ? text.find(u"![", size_t(line.end())) : U16View::npos;
-    }
+    forPictureLines(storage, 0, storage.length(), [&](Range line, const std::string& key) {
+        if (!keys || keys->count(key))
+            fitPictureLine(storage, line, key, width);
+    });
 }
 
 void MarkdownEditorCoordinator::readLoadingPictures(TextStorage& storage, const std::unordered_set<std::string>& settled)
@@ -2618,13 +2633,10 @@ void MarkdownEditorCoordinator::readLoadingPictures(TextStorage& storage, const 
         std::erase_if(it->second, [&](int place) { return place >= from && place < to; });
         it = it->second.empty() ? kept.loadingPictures.erase(it) : std::next(it);
     }
-    for (size_t at = text.find(u"![", size_t(from)); at != U16View::npos && int(at) < to;) {
-        const Range line = lineRange(text, Range{int(at), 0});
-        if (auto mark = storage.marker<CollapsedImage>(AttributeKey::CollapsedImage, line.location);
-            mark && (ImageCache::isLoading(mark->key) || settled.count(mark->key)))
-            kept.loadingPictures[mark->key].push_back(line.location);
-        at = line.end() < int(text.size()) ? text.find(u"![", size_t(line.end())) : U16View::npos;
-    }
+    forPictureLines(storage, from, to, [&](Range line, const std::string& key) {
+        if (ImageCache::isLoading(key) || settled.count(key))
+            kept.loadingPictures[key].push_back(line.location);
+    });
 }
 
 void MarkdownEditorCoordinator::pictureLoaded(TextView& view, const std::string& key, std::optional<QSizeF> shownBefore)
