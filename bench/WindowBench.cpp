@@ -142,13 +142,7 @@ U16String tableRows(U16View under)
 U16String tableThenFence() { return tableRows(u"```js\ncode\n```\n"); }
 U16String tableThenFootnote() { return tableRows(u"[^1]: a note\n"); }
 U16String indentedCode() { return u"Intro.\n\n" + numbered(40'000, u"    code line ", u"\n") + u"\nAfter.\n"; }
-U16String indentedCodeToTheEnd() { return u"Intro.\n\n" + numbered(40'000, u"    code line ", u"\n"); }
 U16String openFence() { return u"Intro.\n\n```js\n" + numbered(40'000, u"const x", u" = 1;\n"); }
-U16String definitionRun()
-{
-    return u"Intro.\n\n" + numbered(20'000, u"[r", u"]: https://example.com/ \"t\"\n")
-        + u"\nText [r1] and [r20000].\n";
-}
 
 // A character typed and taken back in turn right after the first `caretAfter`
 // (the last with `last`), or at `fraction` of the text when there is none.
@@ -214,14 +208,8 @@ KEY_IN_A_LONG_BLOCK(TableThenFootnote, &tableThenFootnote, u"a note", true, 0);
 KEY_IN_A_LONG_BLOCK(IndentedCodeAbove, &indentedCode, u"Intro.", false, 0);
 KEY_IN_A_LONG_BLOCK(IndentedCodeLast, &indentedCode, u"line 40000", false, 0);
 KEY_IN_A_LONG_BLOCK(IndentedCodeBlankUnder, &indentedCode, u"line 40000\n", false, 0);
-// The same block running to the text's end, on the empty last line.
-KEY_IN_A_LONG_BLOCK(IndentedCodeLastLine, &indentedCodeToTheEnd, u"line 40000\n", false, 0);
 // A fenced block of 40,000 lines left open to the text's end, on the empty last line.
 KEY_IN_A_LONG_BLOCK(OpenFenceLastLine, &openFence, u"x40000 = 1;\n", true, 0);
-// 20,000 link reference definitions in a row: a label, a destination, a title.
-KEY_IN_A_LONG_BLOCK(DefinitionsLabel, &definitionRun, u"[r1", false, 0);
-KEY_IN_A_LONG_BLOCK(DefinitionsMiddle, &definitionRun, u"[r10000]: https://example.com/", false, 0);
-KEY_IN_A_LONG_BLOCK(DefinitionsTitle, &definitionRun, u"\"t\"", false, 0);
 
 // The caret moved left, then right, in turn, by the arrow keys.
 void caretMove(benchmark::State& state, OpenWindow& open)

@@ -837,15 +837,18 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
          {{{27, 0}, u"x"}, {{28, 0}, u"\b"}, {{28, 1}, u"\b"}, {{28, 0}, u"\n"}, {{26, 0}, u"\b\b\b\b"}, {{22, 0}, u"    "},
           {{27, 0}, u"\n- x"}, {{31, 0}, u"\b\b\b\b"}}},
         {u"Intro.\n\n    a\n    b *\n    c\n\nAfter *x\n", 28,
-         {{{28, 0}, u"x"}, {{29, 0}, u"\b"}, {{28, 0}, u"    y"}, {{33, 0}, u"\b\b\b\b\b"}, {{28, 0}, u"- "}, {{30, 0}, u"\b\b"},
-          {{28, 0}, u"```"}, {{31, 0}, u"\b\b\b"}, {{28, 0}, u"  "}, {{30, 0}, u"\b\b"}, {{28, 0}, u"*"}, {{29, 0}, u"\b"}}},
+         {{{28, 0}, u"x"}, {{29, 0}, u"\b"}, {{28, 0}, u"    y"}, {{33, 0}, u"\b\b\b\b\b"}, {{28, 0}, u"- "},
+          {{30, 0}, u"\b\b"}, {{28, 0}, u"```"}, {{31, 0}, u"\b\b\b"}, {{28, 0}, u"  "}, {{30, 0}, u"\b\b"},
+          {{28, 0}, u"*"}, {{29, 0}, u"\b"}}},
         // The empty last line under a fence left open to the text's end, and under an
         // indented block: typed on and taken back, a closing fence typed, the line
         // feed above taken out and put back.
         {u"Intro.\n\n```js\na /* b\nc\n", 23,
-         {{{23, 0}, u"x"}, {{24, 0}, u"\b"}, {{23, 0}, u"```"}, {{26, 0}, u"\b\b\b"}, {{23, 0}, u"\b"}, {{22, 0}, u"\n"}, {{23, 0}, u"*/"}, {{25, 0}, u"\b\b"}}},
+         {{{23, 0}, u"x"}, {{24, 0}, u"\b"}, {{23, 0}, u"```"}, {{26, 0}, u"\b\b\b"}, {{23, 0}, u"\b"}, {{22, 0}, u"\n"},
+          {{23, 0}, u"*/"}, {{25, 0}, u"\b\b"}}},
         {u"Intro.\n\n    a\n    b\n", 20,
-         {{{20, 0}, u"x"}, {{21, 0}, u"\b"}, {{20, 0}, u"    c"}, {{25, 0}, u"\b\b\b\b\b"}, {{20, 0}, u"\b"}, {{19, 0}, u"\n"}}},
+         {{{20, 0}, u"x"}, {{21, 0}, u"\b"}, {{20, 0}, u"    c"}, {{25, 0}, u"\b\b\b\b\b"}, {{20, 0}, u"\b"},
+          {{19, 0}, u"\n"}}},
         {u"```\nf\n```\n\n- Intro.\n\n    a\n    b\nAfter.\n", 13,
          {{{13, 0}, u"\b\b"}, {{31, 0}, u"x"}, {{32, 0}, u"\b"}, {{31, 0}, u"\n"}, {{32, 0}, u"\b"}, {{11, 0}, u"- "}}},
     };

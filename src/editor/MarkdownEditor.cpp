@@ -645,10 +645,12 @@ struct MarkdownEditorCoordinator::Kept {
     {
         const U16View text = storage->string();
         const int n = int(text.size());
-        if (at <= 0 || at >= n || text[size_t(at - 1)] != u'\n' || !indentedCodeAt(RestyleWindow::lineStart(text, at - 1)))
+        if (at <= 0 || at >= n || text[size_t(at - 1)] != u'\n'
+            || !indentedCodeAt(RestyleWindow::lineStart(text, at - 1)))
             return false;
         auto lineAt = [&](int p) { return substring(text, Range::fromTo(p, RestyleWindow::nextLineStart(text, p))); };
-        const int own = isBlank(lineAt(at), TrimSet::WhitespaceAndNewlines) ? RestyleWindow::nextLineStart(text, at) : at;
+        const bool empty = isBlank(lineAt(at), TrimSet::WhitespaceAndNewlines);
+        const int own = empty ? RestyleWindow::nextLineStart(text, at) : at;
         if (own >= n)
             return false;
         const U16View line = lineAt(own);
@@ -1824,7 +1826,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // Ended among a grid's cells, it ends no paragraph: each cell is one of its own.
         const bool inGrid = to < n && cellAt(storage, to) && cellAt(storage, to - 1);
         const bool inParagraph
-            = to < n && !inGrid && (midLine || !(blockEdge(text, to) || pipedEdge(to))) && !endsBeforeFence(to) && !beforeCode;
+            = to < n && !inGrid && (midLine || !(blockEdge(text, to) || pipedEdge(to))) && !endsBeforeFence(to)
+            && !beforeCode;
         // Delimiters left looking on past the end leave what follows as it was when
         // the text read the same there before the edit; anything else open, never.
         unsigned opened = 0;
