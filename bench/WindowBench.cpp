@@ -141,6 +141,8 @@ U16String tableRows(U16View under)
 }
 U16String tableThenFence() { return tableRows(u"```js\ncode\n```\n"); }
 U16String tableThenFootnote() { return tableRows(u"[^1]: a note\n"); }
+U16String indentedCode() { return u"Intro.\n\n" + numbered(40'000, u"    code line ", u"\n") + u"\nAfter.\n"; }
+U16String openFence() { return u"Intro.\n\n```js\n" + numbered(40'000, u"const x", u" = 1;\n"); }
 
 // A character typed and taken back in turn right after the first `caretAfter`
 // (the last with `last`), or at `fraction` of the text when there is none.
@@ -202,6 +204,12 @@ KEY_IN_A_LONG_BLOCK(OneLine10KBMiddle, &oneShortLine, u"", false, 0.5);
 // Right under a 40,000-row table: a fence's info string, a footnote definition.
 KEY_IN_A_LONG_BLOCK(TableThenFenceInfo, &tableThenFence, u"```js", true, 0);
 KEY_IN_A_LONG_BLOCK(TableThenFootnote, &tableThenFootnote, u"a note", true, 0);
+// 40,000 lines of indented code: the paragraph above, its last line, the empty line under it.
+KEY_IN_A_LONG_BLOCK(IndentedCodeAbove, &indentedCode, u"Intro.", false, 0);
+KEY_IN_A_LONG_BLOCK(IndentedCodeLast, &indentedCode, u"line 40000", false, 0);
+KEY_IN_A_LONG_BLOCK(IndentedCodeBlankUnder, &indentedCode, u"line 40000\n", false, 0);
+// A fenced block of 40,000 lines left open to the text's end, on the empty last line.
+KEY_IN_A_LONG_BLOCK(OpenFenceLastLine, &openFence, u"x40000 = 1;\n", true, 0);
 
 // The caret moved left, then right, in turn, by the arrow keys.
 void caretMove(benchmark::State& state, OpenWindow& open)

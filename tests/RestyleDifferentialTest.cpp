@@ -468,13 +468,14 @@ TEST(RestyleDifferential, AnItemContinuedByAPastedLogKeepsItsLinesInTheItem)
 // the block's edges.
 TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
 {
-    U16String notes, pipes, code, rows, pictures;
+    U16String notes, pipes, code, rows, pictures, indented;
     for (int i = 0; i < 150; ++i) {
         const U16String n = u16(std::to_string(i));
         pictures += u"![picture " + n + u"](file:///nonexistent/p" + n + u".png)\n";
         notes += u"[^n" + n + u"]: note *" + n + u"\n";
         pipes += u"| cell " + n + u" | `value` |\n";
         code += u"const x" + n + u" = 1; /* a\n";
+        indented += u"    line " + n + u" *\n";
         rows += u"| row" + n + u" | 7 |\n";
     }
     const U16String line = logLines(150, u" ");
@@ -496,13 +497,15 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         u"| a | b |\n| --- | --- |\n| x | " + cell + u" |\n\nAfter.\n",
         u"Intro.\n\n![" + line + u"](p.png)\n\nAfter.\n",
         pictures + u"After the pictures.\n\n| A |\n| --- |\n| ![cell 7](file:///nonexistent/c7.png) |\n",
+        u"Intro.\n\n" + indented + u"\nAfter.\n",
     };
     unsigned seed = 1000;
     for (const U16String& text : texts) {
         EXPECT_EQ(differential::run(text, seed++, 25), "") << u8(text.substr(0, 12));
         differential::Editor e(text);
         const U16String& s = e.view().string();
-        for (const U16View at : {U16View(u"\n```js"), U16View(u"After"), U16View(u"note *1\n"), U16View(u"a note")}) {
+        for (const U16View at : {U16View(u"\n```js"), U16View(u"After"), U16View(u"note *1\n"), U16View(u"a note"),
+                                  U16View(u"Intro."), U16View(u"line 149")}) {
             const size_t found = s.find(at);
             if (found == U16String::npos)
                 continue;
@@ -822,6 +825,32 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         {u"- item\n```\nb\n```\n\n  after\n", 17, {{{17, 0}, u"x"}, {{18, 0}, u"\b"}, {{17, 0}, u"  "}, {{19, 0}, u"\b\b"}}},
         {u"See [^a] [^c].\n\n[^a]: one\n[^b]: two\n```\n[^c]: in code\n```\n[^d]: after\n", 35,
          {{{35, 0}, u"x"}, {{29, 0}, u"\bc"}, {{43, 0}, u"\bd"}, {{61, 0}, u"\bc"}, {{19, 0}, u"\bz"}}},
+        // Around an indented code block: the end of the paragraph above it (made an
+        // item, which takes the block in, code, a quotation, a fence opened under it),
+        // its last line (the empty line under it taken out, unindented, an item typed
+        // under it), the empty line under it (typed on, indented, an item, a fence);
+        // and an item above whose text goes on over indented lines, taken out.
+        {u"Intro.\n\n    a\n    b *\n    c\n\nAfter *x\n", 6,
+         {{{6, 0}, u"x"}, {{7, 0}, u"\b"}, {{0, 0}, u"- "}, {{2, 0}, u"\b\b"}, {{0, 0}, u"    "}, {{4, 0}, u"\b\b\b\b"},
+          {{0, 0}, u"> "}, {{2, 0}, u"\b\b"}, {{6, 0}, u"\n```"}, {{10, 0}, u"\b\b\b\b"}, {{6, 0}, u"*"}, {{7, 0}, u"\b"}}},
+        {u"Intro.\n\n    a\n    b *\n    c\n\nAfter *x\n", 27,
+         {{{27, 0}, u"x"}, {{28, 0}, u"\b"}, {{28, 1}, u"\b"}, {{28, 0}, u"\n"}, {{26, 0}, u"\b\b\b\b"}, {{22, 0}, u"    "},
+          {{27, 0}, u"\n- x"}, {{31, 0}, u"\b\b\b\b"}}},
+        {u"Intro.\n\n    a\n    b *\n    c\n\nAfter *x\n", 28,
+         {{{28, 0}, u"x"}, {{29, 0}, u"\b"}, {{28, 0}, u"    y"}, {{33, 0}, u"\b\b\b\b\b"}, {{28, 0}, u"- "},
+          {{30, 0}, u"\b\b"}, {{28, 0}, u"```"}, {{31, 0}, u"\b\b\b"}, {{28, 0}, u"  "}, {{30, 0}, u"\b\b"},
+          {{28, 0}, u"*"}, {{29, 0}, u"\b"}}},
+        // The empty last line under a fence left open to the text's end, and under an
+        // indented block: typed on and taken back, a closing fence typed, the line
+        // feed above taken out and put back.
+        {u"Intro.\n\n```js\na /* b\nc\n", 23,
+         {{{23, 0}, u"x"}, {{24, 0}, u"\b"}, {{23, 0}, u"```"}, {{26, 0}, u"\b\b\b"}, {{23, 0}, u"\b"}, {{22, 0}, u"\n"},
+          {{23, 0}, u"*/"}, {{25, 0}, u"\b\b"}}},
+        {u"Intro.\n\n    a\n    b\n", 20,
+         {{{20, 0}, u"x"}, {{21, 0}, u"\b"}, {{20, 0}, u"    c"}, {{25, 0}, u"\b\b\b\b\b"}, {{20, 0}, u"\b"},
+          {{19, 0}, u"\n"}}},
+        {u"```\nf\n```\n\n- Intro.\n\n    a\n    b\nAfter.\n", 13,
+         {{{13, 0}, u"\b\b"}, {{31, 0}, u"x"}, {{32, 0}, u"\b"}, {{31, 0}, u"\n"}, {{32, 0}, u"\b"}, {{11, 0}, u"- "}}},
     };
     for (const Replayed& c : cases)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text) << u8(c.steps.front().typed);

@@ -616,6 +616,57 @@ struct MarkdownEditorCoordinator::Kept {
         return p == lo && p < start;
     }
 
+    // Whether the line at `start` is indented code as the storage shows it, in no
+    // fenced block's body, while every fence reads as it did then.
+    bool indentedCodeAt(int start)
+    {
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        if (fenceLikeEdited || start < 0 || start >= n || (start > 0 && text[size_t(start - 1)] != u'\n'))
+            return false;
+        const int next = RestyleWindow::nextLineStart(text, start);
+        const U16View line = substring(text, Range::fromTo(start, next));
+        if (!ParagraphCuts::codeAt(*storage, start) || ParagraphCuts::cellAt(*storage, start)
+            || isBlank(line, TrimSet::WhitespaceAndNewlines) || MarkdownSyntax::indentWidth(line) < 4
+            || std::binary_search(fenceLike.begin(), fenceLike.end(), start))
+            return false;
+        if (fenceLike.empty())
+            return true;
+        std::vector<int> scratch;
+        return CodeBodies::knows(fences, next) && !CodeBodies::around(fences, readableFences(scratch), start, next);
+    }
+
+    // Whether the text starts afresh at `at`, right under a line of indented code:
+    // a line with text, unindented, no item and no fence, or an empty line over
+    // one. No paragraph or list goes on from code, so it reads as at the text's
+    // start; and the block above ends where it ended before the edit, as a
+    // character of each of these lines that no edit touched shows no code.
+    bool startsUnderIndentedCode(int at)
+    {
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        if (at <= 0 || at >= n || text[size_t(at - 1)] != u'\n'
+            || !indentedCodeAt(RestyleWindow::lineStart(text, at - 1)))
+            return false;
+        auto lineAt = [&](int p) { return substring(text, Range::fromTo(p, RestyleWindow::nextLineStart(text, p))); };
+        const bool empty = isBlank(lineAt(at), TrimSet::WhitespaceAndNewlines);
+        const int own = empty ? RestyleWindow::nextLineStart(text, at) : at;
+        if (own >= n)
+            return false;
+        const U16View line = lineAt(own);
+        if (isBlank(line, TrimSet::WhitespaceAndNewlines) || line.front() == u' ' || line.front() == u'\t'
+            || MarkdownSyntax::matchList(line) || RestyleWindow::looksLikeFence(text, own))
+            return false;
+        const auto untouched = [&](int i) { return !dirty || !dirty->contains(i); };
+        for (int p = at; p <= own; p = RestyleWindow::nextLineStart(text, p)) {
+            const int feed = RestyleWindow::nextLineStart(text, p) - 1;
+            const int same = untouched(p) ? p : untouched(feed) ? feed : -1;
+            if (same < 0 || ParagraphCuts::opaqueAt(*storage, same))
+                return false;
+        }
+        return true;
+    }
+
     // Whether the line at `at` closes a fenced block opened at a line's start, as the fences were read.
     bool closesTopLevelFence(int at)
     {
@@ -1464,6 +1515,11 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
 {
     using namespace RestyleWindow;
     using namespace ParagraphCuts;
+    // An edit that leaves the text's last line empty is read from the line above it,
+    // which the blocks it is in end with: a code block's last line, not an empty one past its end.
+    if (const U16View all = storage.string(); changed.location == int(all.size()) && changed.location > 0
+        && all[size_t(changed.location - 1)] == u'\n')
+        changed = Range::fromTo(lineStart(all, changed.location - 1), changed.location);
     if (restyleOpeningFence(view, storage, changed, selection, bounds) || restyleCodeLines(view, storage, changed, selection, bounds)
         || restyleCells(view, storage, changed, selection, bounds)
         || restyleIndentedCodeLines(view, storage, changed, selection, bounds))
@@ -1526,8 +1582,19 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const int empty = lineStart(text, at - 1);
         return empty >= last && !(kept.dirty && overlaps(*kept.dirty, Range::fromTo(empty, nextLineStart(text, at))));
     };
+    // So does an indented code block after an empty line the edit left alone (as
+    // the storage shows it), when the stretch leaves no list open over it: the
+    // stretch ends before it, read with its first line, which must read as before.
+    auto lineAt = [&](int at) { return substring(text, Range::fromTo(at, nextLineStart(text, at))); };
+    auto endsBeforeCode = [&](int at) {
+        if (at <= lo || at >= n || nextLineStart(text, at) > n || !emptyLineBefore(text, at) || !kept.indentedCodeAt(at)
+            || MarkdownSyntax::matchList(lineAt(at)))
+            return false;
+        const int empty = lineStart(text, at - 1);
+        return empty >= last && !(kept.dirty && overlaps(*kept.dirty, Range::fromTo(empty, nextLineStart(text, at))));
+    };
     for (int p = last; p < to; p = nextLineStart(text, p))
-        if (freshAfter(p)) {
+        if (freshAfter(p) || endsBeforeCode(p)) {
             to = p;
             break;
         }
@@ -1577,7 +1644,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         return block && unindented(block->opener);
     };
     for (int p = first; p > from; p = lineStart(text, p - 1))
-        if (startsAfterFence(p)) {
+        if (startsAfterFence(p) || kept.startsUnderIndentedCode(p)) {
             from = p;
             break;
         }
@@ -1588,7 +1655,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         }
     // A stretch that starts afresh needs no place kept inside a paragraph before it,
     // and looking for one would walk back over the block above.
-    if (from != freshFrom && !startsAfterFence(from))
+    if (from != freshFrom && !startsAfterFence(from) && !kept.startsUnderIndentedCode(from))
         settleCuts(storage, lo, from);
     LineReader lines(storage);
     auto cutAt = [&](int at) -> const ParagraphCut* {
@@ -1629,7 +1696,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     auto pipedEdge = [&](int at) { return at > lo && at < n && edgeOfPipedLines(storage, kept.dirty, at); };
     ParagraphCut start{from};
     auto startsAt = [&](int at) {
-        if (startsAfterFence(at)) {
+        if (startsAfterFence(at) || kept.startsUnderIndentedCode(at)) {
             start = ParagraphCut{at};
             return true;
         }
@@ -1657,7 +1724,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     // Past a grid's first cells, when what follows the grid starts afresh, the stretch
     // takes in a few of its cells, not the whole grid.
     auto endsAt = [&](int at) {
-        if (endsBeforeFence(at) || gridStartsAt(at) || kept.gridHeadAt(at, from))
+        if (endsBeforeFence(at) || endsBeforeCode(at) || gridStartsAt(at) || kept.gridHeadAt(at, from))
             return true;
         if (opaqueAt(storage, at) || opaqueAt(storage, at - 1))
             return false;
@@ -1711,8 +1778,11 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // Past the left-out middle of a grid, the piece stands that much nearer its start.
         const int tailOffset = offset + elided.length;
         auto offsetAt = [&](int at) { return at >= elided.end() && elided.length > 0 ? tailOffset : offset; };
+        // Ended before indented code, the piece reads on over the block's first line
+        // and one more, so that the first reads as the block's first, not its last.
+        const bool beforeCode = ahead == to && endsBeforeCode(to);
         TextStorage piece = [&] {
-            if (head.empty() && elided.length == 0)
+            if (head.empty() && elided.length == 0 && !beforeCode)
                 return TextStorage(storage.attributedSubstring(stretch));
             AttributedString joined(head, styler.baseAttributes());
             if (elided.length == 0)
@@ -1720,6 +1790,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             else {
                 joined.append(storage.attributedSubstring(Range::fromTo(from, elided.location)));
                 joined.append(storage.attributedSubstring(Range::fromTo(elided.end(), ahead)));
+            }
+            if (beforeCode) {
+                joined.append(storage.attributedSubstring(Range::fromTo(to, nextLineStart(text, to))));
+                joined.append(AttributedString(u"    x\n", styler.baseAttributes()));
             }
             return TextStorage(joined);
         }();
@@ -1752,7 +1826,8 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // Ended among a grid's cells, it ends no paragraph: each cell is one of its own.
         const bool inGrid = to < n && cellAt(storage, to) && cellAt(storage, to - 1);
         const bool inParagraph
-            = to < n && !inGrid && (midLine || !(blockEdge(text, to) || pipedEdge(to))) && !endsBeforeFence(to);
+            = to < n && !inGrid && (midLine || !(blockEdge(text, to) || pipedEdge(to))) && !endsBeforeFence(to)
+            && !beforeCode;
         // Delimiters left looking on past the end leave what follows as it was when
         // the text read the same there before the edit; anything else open, never.
         unsigned opened = 0;
@@ -1782,8 +1857,12 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             std::min(to, std::max({last, back(to, 2), elided.length > 0 ? elided.end() : from})), ahead);
         // A line that ends every list and paragraph above it: the blank lines before
         // it witness enough.
+        // Before indented code, the code line read after them witnesses them.
+        const Range codeLine = Range::fromTo(to, nextLineStart(text, to));
         const bool tailContextAgrees = to == n
-            || (agrees(piece, tailOffset, storage, tailContext) && (witnesses(tailContext) || endsBlocksAbove(text, ahead)));
+            || (agrees(piece, tailOffset, storage, tailContext)
+                && (beforeCode ? codeAt(piece, to - tailOffset) && agrees(piece, tailOffset, storage, codeLine)
+                               : witnesses(tailContext) || endsBlocksAbove(text, ahead)));
         // Inside a paragraph under a nested item, the items around it decide how the
         // lines after the end read, and no line read shows them; asked last, as it
         // reads the piece's lists.
@@ -2100,15 +2179,23 @@ bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextSto
     // Below them, over blank lines and piped ones, another indented line without a
     // pipe (a table row run from above stops at it) that was code before: the block
     // goes on over both as before, and the text after it reads as before. Or the
-    // block runs to the text's end.
+    // block runs to the text's end, or ends at a line with text, unindented, no item
+    // nor fence, which starts afresh under code, as after an empty line.
     int end = last;
     for (int count = 0; end < n && (blank(lineAt(end)) || lineAt(end).find(u'|') != U16View::npos);
          end = nextLineStart(text, end))
         if (++count > reach || !(blank(lineAt(end)) || indented(lineAt(end))))
             return false;
     const bool runsToEnd = end >= int(text.size());
-    const int to = runsToEnd ? int(text.size()) : nextLineStart(text, end);
-    if (to > n || (!runsToEnd && (text[size_t(to - 1)] != u'\n' || !codeAt(storage, end) || !indented(lineAt(end)))))
+    const U16View below = runsToEnd ? U16View() : lineAt(end);
+    // It read so before the edits too: an empty line they left alone comes before it,
+    // or the line feed of the last line they touched, which they left, shows code.
+    const bool freshBefore = end > last || (!(kept.dirty && kept.dirty->contains(end - 1)) && codeAt(storage, end - 1));
+    const bool endsBelow = !runsToEnd && freshBefore && !blank(below) && below.front() != u' ' && below.front() != u'\t'
+        && !MarkdownSyntax::matchList(below) && !looksLikeFence(text, end) && !ParagraphCuts::opaqueAt(storage, end);
+    const int to = runsToEnd ? int(text.size()) : endsBelow ? end : nextLineStart(text, end);
+    if (to > n
+        || (!runsToEnd && !endsBelow && (text[size_t(to - 1)] != u'\n' || !codeAt(storage, end) || !indented(lineAt(end)))))
         return false;
     // The list scanner knows nothing of indented code: a line that reads as an item
     // to it gives the lines after it the item's indents, as far as the item goes.
@@ -2132,14 +2219,14 @@ bool MarkdownEditorCoordinator::restyleIndentedCodeLines(TextView& view, TextSto
     const int offset = from - int(head.size());
     AttributedString joined(head, styler.baseAttributes());
     joined.append(storage.attributedSubstring(Range::fromTo(from, to)));
-    if (!runsToEnd)
+    if (!runsToEnd && !endsBelow)
         joined.append(AttributedString(u"    x\n", styler.baseAttributes()));
     TextStorage piece(joined);
     stylePiece(piece, offset, selection, view);
     const bool headAgrees = startsBlock ? agrees(piece, offset, storage, Range{last - 1, 1})
             && (above < 0 || agrees(piece, offset, storage, Range::fromTo(above, nextLineStart(text, above))))
                                         : agrees(piece, offset, storage, Range::fromTo(from, nextLineStart(text, from)));
-    if (!headAgrees || (!runsToEnd && !agrees(piece, offset, storage, Range::fromTo(end, to))))
+    if (!headAgrees || (!runsToEnd && !endsBelow && !agrees(piece, offset, storage, Range::fromTo(end, to))))
         return false;
     const int skip = int(head.size()) + (startsBlock ? first - from : 0);
     copyBack(piece.attributedSubstring(Range{0, int(head.size()) + to - from}), offset, storage, skip);
