@@ -21,6 +21,7 @@
 #include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace velkin;
@@ -191,6 +192,23 @@ TEST_F(ImageInsertionFolder, FilesAreWrittenAndReadWhereTheSystemSays)
     struct stat info {};
     ASSERT_EQ(::stat(readOnly.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0444u);
+
+    // And its extended attributes, its access list among them, where the file system keeps them.
+    const fs::path shared = write("shared.md", "old");
+    // Owner rw, user 65534 r, group r, mask r, others none.
+    const std::uint32_t acl[] = {2, 0x00060001, 0xffffffff, 0x00040002, 65534, 0x00040004, 0xffffffff,
+                                 0x00040010, 0xffffffff, 0x00000020, 0xffffffff};
+    const std::string note = "kept";
+    for (const auto& [name, value] : {std::pair{"user.velkin-note", note},
+                                      std::pair{"system.posix_acl_access", std::string(reinterpret_cast<const char*>(acl), sizeof acl)}}) {
+        if (::setxattr(shared.c_str(), name, value.data(), value.size(), 0) != 0)
+            continue;
+        ASSERT_EQ(OutputFile::writeWhole(shared, "new"), std::nullopt);
+        std::string read(value.size() + 16, '\0');
+        const ssize_t length = ::getxattr(shared.c_str(), name, read.data(), read.size());
+        EXPECT_EQ(read.substr(0, std::size_t(std::max<ssize_t>(length, 0))), value) << name;
+    }
+
     const passwd* nobody = ::getpwnam("nobody");
     if (::geteuid() != 0 || !nobody)
         return;

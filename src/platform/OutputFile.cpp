@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace velkin {
@@ -77,6 +78,39 @@ std::optional<std::string> refusalOf(const struct stat& info)
     if (!S_ISREG(info.st_mode))
         return std::string("it is not a regular file");
     return std::nullopt;
+}
+
+// Extended attributes go with the text, access lists among them: a save must not
+// change who else may read the file. One the system refuses (a security label only
+// the administrator sets) is left behind, as a new file would have it.
+void copyAttributes(const char* from, int to)
+{
+    std::string names;
+    for (ssize_t size = ::listxattr(from, nullptr, 0); size > 0; size = ::listxattr(from, nullptr, 0)) {
+        names.resize(std::size_t(size));
+        size = ::listxattr(from, names.data(), names.size());
+        if (size >= 0) {
+            names.resize(std::size_t(size));
+            break;
+        }
+        if (errno != ERANGE)
+            return;
+    }
+    std::string value;
+    for (std::size_t at = 0; at < names.size();) {
+        const std::size_t end = names.find('\0', at);
+        if (end == std::string::npos)
+            break;
+        const char* name = names.c_str() + at;
+        at = end + 1;
+        const ssize_t length = ::getxattr(from, name, nullptr, 0);
+        if (length < 0)
+            continue;
+        value.resize(std::size_t(length));
+        const ssize_t read = ::getxattr(from, name, value.data(), value.size());
+        if (read >= 0)
+            (void)::fsetxattr(to, name, value.data(), std::size_t(read), 0);
+    }
 }
 
 } // namespace
@@ -179,6 +213,7 @@ std::optional<std::string> OutputFile::commit()
         if (::fchown(fd_, old.st_uid, old.st_gid) != 0)
             (void)::fchown(fd_, uid_t(-1), old.st_gid);
         (void)::fchmod(fd_, old.st_mode & 07777);
+        copyAttributes(final_.c_str(), fd_);
     }
     file_->close();
     if (::close(fd_) != 0) {
