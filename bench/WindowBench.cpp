@@ -103,6 +103,14 @@ BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, LogParagraph16MB, &bench::logParagraph, 
     ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(100);
 BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, OneLine2MB, &bench::logOnOneLine, 2'000'000)
     ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, ItemOnOneLine2MB, &bench::itemOnOneLine, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, QuoteOnOneLine2MB, &bench::quoteOnOneLine, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, CellOnOneLine2MB, &bench::cellOnOneLine, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, FencedOnOneLine2MB, &bench::fencedOnOneLine, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, BulletedList2MB, &bench::bulletedList, 2'000'000)
     ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, ListWithContinuations2MB, &bench::listWithContinuations, 2'000'000)

@@ -1776,6 +1776,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const bool runsOn = lineOpen || (inParagraph && editedBefore ? !asBefore : open != start.open && !asBefore);
         if (!grown && inParagraph && !lineOpen && !asBefore && headAgrees && elided.length == 0) {
             natural = ParagraphCut{to, open, unenclosed, lazyItem(text, from, to, start.item), false, ticks};
+            natural->leader = lines.leader(to);
             naturalFrom = from;
         }
         const Range tailContext = Range::fromTo(
@@ -1830,8 +1831,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             });
             if (asBefore)
                 for (ParagraphCut& cut : kept.cuts)
-                    if (cut.at == to)
+                    if (cut.at == to) {
                         cut = ParagraphCut{to, open, unenclosed, lazyItem(text, from, to, start.item), false, ticks};
+                        cut.leader = lines.leader(to);
+                    }
             if (natural && naturalFrom == from && natural->at > from && natural->at < to) {
                 const auto at = std::lower_bound(kept.cuts.begin(), kept.cuts.end(), natural->at,
                                                  [](const ParagraphCut& cut, int p) { return cut.at < p; });
@@ -2307,6 +2310,7 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
         }
         found.push_back(ParagraphCut{to, *carried | open, (*carried & from.unenclosed) | opened,
                                      lazyItem(text, from.at, to, from.item), false, ticks});
+        found.back().leader = lines.leader(to);
         from = found.back();
         length = spacing;
         tries = 0;
