@@ -759,6 +759,15 @@ bool LayoutManager::tableBlockHolds(size_t index) const
     return !hasNext || cuts(blocks_[index + 1]->caughtUp().paragraphs.front(), false);
 }
 
+// Moves a line's boxes down the block (up, for a negative `dy`).
+static void moveDown(LayoutManager::Line& l, double dy)
+{
+    l.fragment.translate(0, dy);
+    l.textTop += dy;
+    l.bandTop += dy;
+    l.bandBottom += dy;
+}
+
 void LayoutManager::shiftBlock(Block& b, int delta)
 {
     if (delta == 0)
@@ -1074,10 +1083,7 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
                 const size_t stop = k + 1 < tail.parts.size() ? tail.parts[k + 1].firstLine : tail.lines.size();
                 for (size_t i = part.firstLine; i < stop; ++i) {
                     Line& l = tail.lines[i];
-                    l.fragment.translate(0, dy);
-                    l.textTop += dy;
-                    l.bandTop += dy;
-                    l.bandBottom += dy;
+                    moveDown(l, dy);
                     l.qtY += dy;
                     if (part.layout) {
                         QTextLine line = part.layout->lineAt(l.qtLine);
@@ -1652,13 +1658,8 @@ void LayoutManager::layoutParts(Block& b, const Reach& reach)
             for (size_t k = first; k < b.parts.size(); ++k)
                 b.parts[k].top += dy;
             b.parts[first].top = y;
-            for (size_t k = lineFrom + lines.size(); k < b.lines.size(); ++k) {
-                Line& l = b.lines[k];
-                l.fragment.translate(0, dy);
-                l.textTop += dy;
-                l.bandTop += dy;
-                l.bandBottom += dy;
-            }
+            for (size_t k = lineFrom + lines.size(); k < b.lines.size(); ++k)
+                moveDown(b.lines[k], dy);
             b.partsBottom += dy;
         } else if (dy != 0) {
             // The lines after take their new places in the sums laying them out makes,
