@@ -1646,7 +1646,7 @@ void LayoutManager::layoutParts(Block& b, const Reach& reach)
         b.parts.insert(b.parts.begin() + long(first), std::make_move_iterator(parts.begin()), std::make_move_iterator(parts.end()));
         first += parts.size();
         const long shift = long(lineFrom + lines.size()) - long(lineTo);
-        for (size_t k = first; k < b.parts.size(); ++k)
+        for (size_t k = first; shift != 0 && k < b.parts.size(); ++k)
             b.parts[k].firstLine = size_t(long(b.parts[k].firstLine) + shift);
         if (first == b.parts.size()) {
             b.partsBottom = y;
@@ -1655,11 +1655,13 @@ void LayoutManager::layoutParts(Block& b, const Reach& reach)
             // above them, to stay in order, and it starts where these end.
             moved = moved || dy != 0;
             b.parts[first].dirty = true;
-            for (size_t k = first; k < b.parts.size(); ++k)
-                b.parts[k].top += dy;
+            if (dy != 0) {
+                for (size_t k = first; k < b.parts.size(); ++k)
+                    b.parts[k].top += dy;
+                for (size_t k = lineFrom + lines.size(); k < b.lines.size(); ++k)
+                    moveDown(b.lines[k], dy);
+            }
             b.parts[first].top = y;
-            for (size_t k = lineFrom + lines.size(); k < b.lines.size(); ++k)
-                moveDown(b.lines[k], dy);
             b.partsBottom += dy;
         } else if (dy != 0) {
             // The lines after take their new places in the sums laying them out makes,
