@@ -499,6 +499,11 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         u"Intro.\n\n- > " + line + u"\n> and a line more\n\nAfter.\n",
         u"Intro.\n\n2. " + line + u"\n\nAfter.\n",
         u"Intro.\nSome words\n2. " + line + u"\n\nAfter.\n",
+        // Long lines after a few blanks: in a paragraph, at its start, in an item, and as indented code.
+        u"Intro.\nwords before\n " + line + u"\n\nAfter.\n",
+        u"Intro.\n\n   " + line + u"\n\nAfter.\n",
+        u"- item\n  " + line + u"\n\nAfter.\n",
+        u"Intro.\n\n    " + line + u"\n\nAfter.\n",
         // Items whose line is as long as a line cut inside, and a character longer.
         u"Intro.\n\n- " + line.substr(0, 2046) + u"\n\nAfter.\n",
         u"Intro.\n\n- " + line.substr(0, 2047) + u"\n\nAfter.\n",

@@ -277,7 +277,7 @@ const LineReader::Line& LineReader::lineAt(int at)
     line_.leader = isLong ? MarkdownSyntax::containerLeader(line) : 0;
     // One starting with "[" (minified JSON) is plain wherever it stands unless it defines a link or a note.
     line_.longPlain = isLong
-        && (plainWherever(line.substr(size_t(line_.leader)))
+        && ((line_.leader > 0 ? plainWherever(line.substr(size_t(line_.leader))) : plainInParagraph(line))
             || (line_.leader == 0 && line.front() == u'[' && !TextOps::containsUnit(line, u'|')
                 && !ReferenceLink::parseDefinition(line) && !Footnote::parseDefinition(line)));
     return line_;
