@@ -214,6 +214,13 @@ TEST(LayoutParts, LazyLayoutGoesAsFarAsAskedAndTheRestInIdleSlices)
     EXPECT_EQ(difference(pair.parts, pair.whole), "") << "split";
     s.replaceCharacters({split, 1}, u"");
     EXPECT_EQ(difference(pair.parts, pair.whole), "") << "joined";
+    // A font changed far after a split, then the split, before either is laid out.
+    s.addAttribute(AttributeKey::Font, Font::boldSystem(18), {split + 8 * kPart, 30});
+    s.replaceCharacters({split, 0}, u"\n");
+    EXPECT_EQ(difference(pair.parts, pair.whole), "") << "a font changed, then a split before it";
+    s.addAttribute(AttributeKey::Font, Font::system(14), {split + 8 * kPart + 1, 30});
+    s.replaceCharacters({split, 1}, u"");
+    EXPECT_EQ(difference(pair.parts, pair.whole), "") << "the font changed back, then joined";
 }
 
 TEST(LayoutParts, CaretMovesByVisualLineOverPartEdges)

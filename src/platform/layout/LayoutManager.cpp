@@ -979,6 +979,7 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
                 if (from >= old.parts.size())
                     return;
                 Tail& tail = tails[b.get()];
+                tail.check = old.checkFrom <= old.checkTo && old.checkTo >= old.parts[from].start;
                 const size_t firstLine = old.parts[from].firstLine;
                 for (size_t k = firstLine; k < old.lines.size(); ++k) {
                     Line l = old.lines[k];
@@ -995,7 +996,6 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
                 tail.bottom = old.partsBottom;
                 tail.styles = old.styles;
                 tail.rightToLeft = old.rightToLeft;
-                tail.check = old.checkFrom <= old.checkTo && old.checkTo >= tail.parts.front().start - shift;
                 old.partsBottom = old.parts[from].top;
                 old.parts.resize(from);
                 old.lines.resize(firstLine);
