@@ -101,6 +101,8 @@ void BM_WindowReturnIn(benchmark::State& state, U16String (*shape)(size_t), size
 }
 BENCHMARK_CAPTURE(BM_WindowReturnIn, OneLine2MB, &bench::logOnOneLine, 2'000'000)
     ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowReturnIn, ItemOnOneLine2MB, &bench::itemOnOneLine, 2'000'000)
+    ->DenseRange(1, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
 
 void BM_WindowKeystrokeIn(benchmark::State& state, U16String (*shape)(size_t), size_t bytes)
 {
