@@ -135,6 +135,17 @@ inline U16String minifiedJSONLine(size_t bytes)
         line += u"{\"id\":12,\"tags\":[\"a_b\",\"c*d\"],\"url\":\"http://x.y/z\"},";
     return line + u"{}]\n";
 }
+// The log on one line as the text of a list item, of a quotation, of a table's
+// cell (between a header row and the row after it) and of a fenced code block.
+inline U16String itemOnOneLine(size_t bytes) { return u"- " + logOnOneLine(bytes); }
+inline U16String quoteOnOneLine(size_t bytes) { return u"> " + logOnOneLine(bytes); }
+inline U16String cellOnOneLine(size_t bytes)
+{
+    U16String line = logOnOneLine(bytes);
+    line.pop_back();
+    return u"| Log | Size |\n| --- | --- |\n| " + line + u" | 2 MB |\n| short | 1 |\n";
+}
+inline U16String fencedOnOneLine(size_t bytes) { return u"```\n" + logOnOneLine(bytes) + u"```\n\nAfter.\n"; }
 // The log on one line after a lone backtick, which pairs with the log's first one
 // and so shifts every code span of the line by one.
 inline U16String lineWithALoneBacktick(size_t bytes) { return u"start ` here " + logOnOneLine(bytes); }

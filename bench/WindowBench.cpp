@@ -20,11 +20,13 @@ using bench::OpenWindow;
 
 // A character typed, then deleted with Backspace, in turn; each is one keystroke.
 // The text is left as it was.
-void typeInTurn(benchmark::State& state, OpenWindow& open)
+void typeInTurn(benchmark::State& state, OpenWindow& open, bool newLine = false)
 {
     bool insert = true;
     for (auto _ : state) {
-        if (insert)
+        if (insert && newLine)
+            open.press(Qt::Key_Return);
+        else if (insert)
             open.press(Qt::Key_X, QStringLiteral("x"));
         else
             open.press(Qt::Key_Backspace);
@@ -76,9 +78,9 @@ void BM_WindowReturnInAList16MB(benchmark::State& state)
 }
 BENCHMARK(BM_WindowReturnInAList16MB)->Unit(benchmark::kMillisecond)->Iterations(30);
 
-// A character typed, then deleted, at `fraction` of a text of one shape (0: after
-// its first word, 1: at its end).
-void keystrokeIn(benchmark::State& state, U16String text, double fraction)
+// A character typed (or Return, splitting the line), then deleted, at `fraction`
+// of a text of one shape (0: after its first word, 1: at its end).
+void keystrokeIn(benchmark::State& state, U16String text, double fraction, bool newLine = false)
 {
     OpenWindow open(std::move(text));
     const U16String& now = open.window->contentView()->text();
@@ -90,8 +92,17 @@ void keystrokeIn(benchmark::State& state, U16String text, double fraction)
     open.view->setSelectedRange({at, 0});
     open.view->scrollRangeToVisible({at, 0});
     QApplication::processEvents();
-    typeInTurn(state, open);
+    typeInTurn(state, open, newLine);
 }
+
+void BM_WindowReturnIn(benchmark::State& state, U16String (*shape)(size_t), size_t bytes)
+{
+    keystrokeIn(state, shape(bytes), state.range(0) / 2.0, true);
+}
+BENCHMARK_CAPTURE(BM_WindowReturnIn, OneLine2MB, &bench::logOnOneLine, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowReturnIn, ItemOnOneLine2MB, &bench::itemOnOneLine, 2'000'000)
+    ->DenseRange(1, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
 
 void BM_WindowKeystrokeIn(benchmark::State& state, U16String (*shape)(size_t), size_t bytes)
 {
@@ -102,6 +113,14 @@ BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, LogParagraph2MB, &bench::logParagraph, 2
 BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, LogParagraph16MB, &bench::logParagraph, 16'000'000)
     ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(100);
 BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, OneLine2MB, &bench::logOnOneLine, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, ItemOnOneLine2MB, &bench::itemOnOneLine, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, QuoteOnOneLine2MB, &bench::quoteOnOneLine, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, CellOnOneLine2MB, &bench::cellOnOneLine, 2'000'000)
+    ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, FencedOnOneLine2MB, &bench::fencedOnOneLine, 2'000'000)
     ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK_CAPTURE(BM_WindowKeystrokeIn, BulletedList2MB, &bench::bulletedList, 2'000'000)
     ->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(30);

@@ -140,6 +140,18 @@ TEST(LayoutParts, EditsAnywhereKeepTheLinesOfOneLayout)
     check("deleted over several parts");
     s.replaceCharacters({start + 4 * kPart, 0}, U16String(2000, u'y'));
     check("pasted a long word");
+    // Split in two and joined again: at a part's edge, inside parts, and where the
+    // second half is as long as a paragraph laid out whole and a little longer.
+    const int last = int(s.string().find(u"\nAfter"));
+    for (const int at : {start + 3 * kPart, start + 6 * kPart + 1, start + 9 * kPart - 40, last - 2 * kPart - 1,
+                         last - 2 * kPart - 3}) {
+        s.replaceCharacters({at, 0}, u"\n");
+        check("split at " + std::to_string(at));
+        s.replaceCharacters({at + 1, 0}, u"new words ");
+        check("typed after the split at " + std::to_string(at));
+        s.replaceCharacters({at, 1}, u"");
+        check("joined at " + std::to_string(at));
+    }
     const int end = int(s.string().find(u"\nAfter"));
     s.replaceCharacters({end, 0}, u" and more at the end");
     check("typed at the end");
@@ -202,6 +214,13 @@ TEST(LayoutParts, LazyLayoutGoesAsFarAsAskedAndTheRestInIdleSlices)
     EXPECT_EQ(difference(pair.parts, pair.whole), "") << "split";
     s.replaceCharacters({split, 1}, u"");
     EXPECT_EQ(difference(pair.parts, pair.whole), "") << "joined";
+    // A font changed far after a split, then the split, before either is laid out.
+    s.addAttribute(AttributeKey::Font, Font::boldSystem(18), {split + 8 * kPart, 30});
+    s.replaceCharacters({split, 0}, u"\n");
+    EXPECT_EQ(difference(pair.parts, pair.whole), "") << "a font changed, then a split before it";
+    s.addAttribute(AttributeKey::Font, Font::system(14), {split + 8 * kPart + 1, 30});
+    s.replaceCharacters({split, 1}, u"");
+    EXPECT_EQ(difference(pair.parts, pair.whole), "") << "the font changed back, then joined";
 }
 
 TEST(LayoutParts, CaretMovesByVisualLineOverPartEdges)

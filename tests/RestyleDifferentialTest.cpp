@@ -299,31 +299,35 @@ const std::vector<std::pair<U16String, U16String>>& openersAndClosers()
 }
 
 // A line tens of thousands of characters long is restyled in parts: whatever is
-// typed or deleted anywhere in it, and an opener typed far before its closer.
+// typed or deleted anywhere in it, and an opener typed far before its closer;
+// a paragraph's line, a list item's, a quotation's and an item's in a quotation.
 TEST(RestyleDifferential, ALongLineIsRestyledAsAWholeWouldBeWhateverIsTypedInIt)
 {
     // Plain words first, where nothing but the typed opener and closer can pair.
     U16String plain = logLines(250, u" ");
     std::erase_if(plain, [](char16_t c) { return U16View(u"`*_~[]()<>\\\"':!").find(c) != U16View::npos; });
-    const U16String line = plain + logLines(250, u" ");
-    differential::Editor e(u"Intro.\n\n" + line + u"\n\nAfter.\n");
-    const int start = 8;
-    for (const auto& [opener, closer] : openersAndClosers()) {
-        const int at = start + 3001;
-        const int far = start + int(plain.size()) - 3000 + int(opener.size());
-        ASSERT_EQ(typeAt(e, at, opener), "") << u8(opener);
-        ASSERT_EQ(typeAt(e, far, closer), "") << u8(closer);
-        ASSERT_EQ(deleteAt(e, at, int(opener.size())), "") << u8(opener) << " taken out";
-        ASSERT_EQ(typeAt(e, at, opener), "") << u8(opener) << " again";
-        ASSERT_EQ(deleteAt(e, far, int(closer.size())), "") << u8(closer) << " taken out";
-        ASSERT_EQ(deleteAt(e, at, int(opener.size())), "") << u8(opener) << " gone";
-        ASSERT_TRUE(e.view().string().substr(size_t(start), line.size()) == line) << u8(opener);
+    unsigned seed = 500;
+    for (const U16View leader : {U16View(u""), U16View(u"- "), U16View(u"> "), U16View(u"> 1. ")}) {
+        const U16String line = U16String(leader) + plain + logLines(250, u" ");
+        differential::Editor e(u"Intro.\n\n" + line + u"\n\nAfter.\n");
+        const int start = 8 + int(leader.size());
+        for (const auto& [opener, closer] : openersAndClosers()) {
+            const int at = start + 3001;
+            const int far = start + int(plain.size()) - 3000 + int(opener.size());
+            ASSERT_EQ(typeAt(e, at, opener), "") << u8(leader) << u8(opener);
+            ASSERT_EQ(typeAt(e, far, closer), "") << u8(leader) << u8(closer);
+            ASSERT_EQ(deleteAt(e, at, int(opener.size())), "") << u8(leader) << u8(opener) << " taken out";
+            ASSERT_EQ(typeAt(e, at, opener), "") << u8(leader) << u8(opener) << " again";
+            ASSERT_EQ(deleteAt(e, far, int(closer.size())), "") << u8(leader) << u8(closer) << " taken out";
+            ASSERT_EQ(deleteAt(e, at, int(opener.size())), "") << u8(leader) << u8(opener) << " gone";
+            ASSERT_TRUE(e.view().string().substr(size_t(8), line.size()) == line) << u8(opener);
+        }
+        std::mt19937 rng(seed++);
+        const std::vector<U16String> typed{u"x",  u" ",   u"*",  u"**", u"_",  u"~~", u"`",     u"``",  u"[",  u"]",
+                                           u"(",  u")",   u"](", u"<",  u">",  u":",  u":+1:", u"\\", u"\"", u"#",
+                                           u"- ", u"<u>", u"</u>", u"[a](b)", u" 1. ", u"\n"};
+        EXPECT_EQ(editAtRandom(e, rng, 120, typed), "") << u8(leader);
     }
-    std::mt19937 rng(500);
-    const std::vector<U16String> typed{u"x",  u" ",   u"*",  u"**", u"_",  u"~~", u"`",     u"``",  u"[",  u"]",
-                                       u"(",  u")",   u"](", u"<",  u">",  u":",  u":+1:", u"\\", u"\"", u"#",
-                                       u"- ", u"<u>", u"</u>", u"[a](b)", u" 1. ", u"\n"};
-    EXPECT_EQ(editAtRandom(e, rng, 120, typed), "");
 }
 
 // A log paragraph with one lone "*" near its start: typing anywhere below leaves it
@@ -493,7 +497,22 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         u"Intro.\n\n- " + line + u"\n\nAfter.\n",
         u"Intro.\n\n- [ ] " + line + u"\n- [x] done\n\nAfter.\n",
         u"Intro.\n\n> " + line + u"\n\nAfter.\n",
+        u"Intro.\n\n- > " + line + u"\n> and a line more\n\nAfter.\n",
+        u"Intro.\n\n2. " + line + u"\n\nAfter.\n",
+        u"Intro.\nSome words\n2. " + line + u"\n\nAfter.\n",
+        // Long lines after a few blanks: in a paragraph, at its start, in an item, and as indented code.
+        u"Intro.\nwords before\n " + line + u"\n\nAfter.\n",
+        u"Intro.\n\n   " + line + u"\n\nAfter.\n",
+        u"- item\n  " + line + u"\n\nAfter.\n",
+        u"Intro.\n\n    " + line + u"\n\nAfter.\n",
+        // Items whose line is as long as a line cut inside, and a character longer.
+        u"Intro.\n\n- " + line.substr(0, 2046) + u"\n\nAfter.\n",
+        u"Intro.\n\n- " + line.substr(0, 2047) + u"\n\nAfter.\n",
         u"Intro.\n\n```\n" + line + u"\n```\n\nAfter.\n",
+        u"Intro.\n\n```\nshort\n" + line + u"\n```\n\nAfter.\n",
+        u"Intro.\n\n```\n" + line.substr(0, 2047) + u"\n```\n\nAfter.\n",
+        u"Intro.\n\n```\n" + line.substr(0, 2048) + u"\n```\n\nAfter.\n",
+        u"- item\n\n  ```\n  " + line + u"\n  ```\n\nAfter.\n",
         u"| a | b |\n| --- | --- |\n| x | " + cell + u" |\n\nAfter.\n",
         u"Intro.\n\n![" + line + u"](p.png)\n\nAfter.\n",
         pictures + u"After the pictures.\n\n| A |\n| --- |\n| ![cell 7](file:///nonexistent/c7.png) |\n",

@@ -1851,6 +1851,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const bool runsOn = lineOpen || (inParagraph && editedBefore ? !asBefore : open != start.open && !asBefore);
         if (!grown && inParagraph && !lineOpen && !asBefore && headAgrees && elided.length == 0) {
             natural = ParagraphCut{to, open, unenclosed, lazyItem(text, from, to, start.item), false, ticks};
+            natural->leader = lines.leader(to);
             naturalFrom = from;
         }
         const Range tailContext = Range::fromTo(
@@ -1909,8 +1910,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             });
             if (asBefore)
                 for (ParagraphCut& cut : kept.cuts)
-                    if (cut.at == to)
+                    if (cut.at == to) {
                         cut = ParagraphCut{to, open, unenclosed, lazyItem(text, from, to, start.item), false, ticks};
+                        cut.leader = lines.leader(to);
+                    }
             if (natural && naturalFrom == from && natural->at > from && natural->at < to) {
                 const auto at = std::lower_bound(kept.cuts.begin(), kept.cuts.end(), natural->at,
                                                  [](const ParagraphCut& cut, int p) { return cut.at < p; });
@@ -1990,6 +1993,27 @@ bool MarkdownEditorCoordinator::restyleOpeningFence(TextView& view, TextStorage&
     return true;
 }
 
+namespace {
+
+// The first place from `at` on in the direction `step` (1 or -1), within a few
+// hundred characters, between a blank and an ASCII letter or digit, or the line's
+// start (or the next line's); -1 when none.
+int codeCut(U16View text, int at, int step)
+{
+    const int n = int(text.size());
+    for (int i = std::clamp(at, 0, n), tries = 0; tries < 512; i += step, ++tries) {
+        if (i <= 0 || text[size_t(i - 1)] == u'\n')
+            return std::max(i, 0);
+        if (i >= n)
+            return n;
+        if (text[size_t(i - 1)] == u' ' && CharacterClass::isAsciiAlphanumeric(text[size_t(i)]))
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
 bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& storage, Range changed, Range selection,
                                                  Range bounds)
 {
@@ -2031,9 +2055,33 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
         const Color* color = styled.attributes(feed - shift).color(AttributeKey::ForegroundColor);
         return color && *color == Color::text();
     };
+    // In a long line of a block without a language under an unindented fence, each
+    // character reads alike wherever the line starts: the lines read are the parts
+    // of the line around the change, from and to a place between a blank and a
+    // letter or digit (which neither closes the fence nor indents).
+    const int codeStart = nextLineStart(text, body->opener);
+    if (!body->language && text[size_t(body->opener)] != u' ' && last - first > ParagraphCuts::longLine) {
+        const int near = ParagraphCuts::linePart;
+        const int from = changed.location - near <= first ? first : codeCut(text, changed.location - near, -1);
+        const int to = changed.end() + near >= last ? last : codeCut(text, changed.end() + near, 1);
+        const int headLength = codeStart - body->opener;
+        const int offset = from - headLength;
+        constexpr int witness = 16;
+        const bool inLine = from >= first && to > from && to <= last
+            && TextOps::findUnit(substring(text, Range::fromTo(from, to - 1)), u'\n') < 0;
+        if (inLine && (from == first || from + witness <= changed.location) && (to == last || to - witness >= changed.end())) {
+            const std::optional<TextStorage> piece
+                = styledCodeLines(view, storage, body->opener, Range::fromTo(from, to), selection);
+            if (piece && (from == first || agrees(*piece, offset, storage, Range{from, witness}))
+                && (to == last || agrees(*piece, offset, storage, Range{to - witness, witness}))) {
+                copyBack(*piece, offset, storage, headLength);
+                kept.readsAsBefore = to;
+                return true;
+            }
+        }
+    }
     // Back to where they start afresh, as the storage shows the text above: as
     // before the edits, or restyled already, both as they read now.
-    const int codeStart = nextLineStart(text, body->opener);
     int from = first;
     while (from > codeStart && !fresh(storage, from - 1, 0))
         from = lineStart(text, from - 1);
@@ -2394,6 +2442,7 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
         }
         found.push_back(ParagraphCut{to, *carried | open, (*carried & from.unenclosed) | opened,
                                      lazyItem(text, from.at, to, from.item), false, ticks});
+        found.back().leader = lines.leader(to);
         from = found.back();
         length = spacing;
         tries = 0;

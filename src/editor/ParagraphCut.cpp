@@ -189,7 +189,11 @@ U16String context(U16View text, const ParagraphCut& cut)
     // The lines below an alert's label read as the alert's whatever its label's spelling.
     if (cut.alert)
         out = u"> [!" + TextOps::uppercased(u16(AlertKinds::rawValue(*cut.alert))) + u"]\n";
-    if (cut.item >= 0 && cut.item < cut.at) {
+    // Inside a line that opens with a leader, the leader gives the line its blocks
+    // (and is the item line itself).
+    if (cut.leader.length > 0 && cut.leader.location < cut.at)
+        out += substring(text, cut.leader);
+    else if (cut.item >= 0 && cut.item < cut.at) {
         const int end = nextLineStart(text, cut.item);
         if (end <= cut.at)
             out += substring(text, Range::fromTo(cut.item, end));
@@ -269,12 +273,22 @@ const LineReader::Line& LineReader::lineAt(int at)
     const int feed = TextOps::findUnit(text, u'\n', std::clamp(at, 0, int(text.size())));
     line_.end = feed < 0 ? int(text.size()) : feed;
     const U16View line = substring(text, Range::fromTo(line_.start, line_.end));
+    const bool isLong = line_.end - line_.start > longLine;
+    line_.leader = isLong ? MarkdownSyntax::containerLeader(line) : 0;
     // One starting with "[" (minified JSON) is plain wherever it stands unless it defines a link or a note.
-    line_.longPlain = line_.end - line_.start > longLine
-        && (plainWherever(line)
-            || (line.front() == u'[' && !TextOps::containsUnit(line, u'|') && !ReferenceLink::parseDefinition(line)
-                && !Footnote::parseDefinition(line)));
+    line_.longPlain = isLong
+        && ((line_.leader > 0 ? plainWherever(line.substr(size_t(line_.leader))) : plainInParagraph(line))
+            || (line_.leader == 0 && line.front() == u'[' && !TextOps::containsUnit(line, u'|')
+                && !ReferenceLink::parseDefinition(line) && !Footnote::parseDefinition(line)));
     return line_;
+}
+
+Range LineReader::leader(int at)
+{
+    const Line& line = lineAt(at);
+    return line.longPlain && line.leader > 0 && at > line.start + line.leader && at <= line.end
+        ? Range{line.start, line.leader}
+        : Range{0, 0};
 }
 
 bool LineReader::longPlainLine(int at)
@@ -289,7 +303,8 @@ bool LineReader::cutsAt(int at)
         return false;
     if (text[size_t(at - 1)] == u'\n')
         return paragraphCut(storage_, at);
-    if (!longPlainLine(at) || !midLineCut(storage_, at))
+    // Inside the line's text, past its leader.
+    if (!longPlainLine(at) || at <= lineAt(at).start + lineAt(at).leader || !midLineCut(storage_, at))
         return false;
     // The line up to the place must not read as a break or an underline on its own.
     const U16View before = substring(text, Range::fromTo(lineAt(at).start, at));

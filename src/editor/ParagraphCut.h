@@ -38,6 +38,9 @@ struct ParagraphCut {
     int ticks = 0;
     // At a line of an alert below its label: the alert's kind.
     std::optional<AlertKind> alert = std::nullopt;
+    // Inside a long line that opens with list item markers or quotation marks:
+    // those marks, read before the piece as at the line's start.
+    Range leader{0, 0};
 };
 
 namespace ParagraphCuts {
@@ -107,8 +110,11 @@ int partEnd(U16View text, int position);
 class LineReader {
 public:
     explicit LineReader(const AttributedString& storage) : storage_(storage) {}
-    // Whether the line holding `at` is long and plain.
+    // Whether the line holding `at` is long and plain (after its leader).
     bool longPlainLine(int at);
+    // The leader of the long plain line holding `at` (see MarkdownSyntax::containerLeader), when
+    // `at` stands inside the line's text; else an empty range.
+    Range leader(int at);
     // Whether a paragraph may be cut at `at`: a line start between plain lines,
     // or a place inside a long plain line (see midLineCut).
     bool cutsAt(int at);
@@ -129,6 +135,7 @@ private:
         int start = -1;
         int end = -1;  // the line feed's index, or the text's end
         bool longPlain = false;
+        int leader = 0;  // its length
         // The line's backtick runs, when asked for: each run's start, and the
         // longest run from it on.
         std::optional<std::vector<std::pair<int, int>>> ticks;

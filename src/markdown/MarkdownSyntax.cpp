@@ -345,6 +345,25 @@ QuoteLeader quoteLeader(U16View line)
     return QuoteLeader{depth >= 1 ? pos : 0, depth};
 }
 
+int containerLeader(U16View line)
+{
+    // A few levels, each unindented: an indented marker's block hangs on the lines above.
+    int at = 0;
+    for (int level = 0; level < 8 && at < int(line.size()) && !CharacterClass::isAsciiBlank(line[size_t(at)]); ++level) {
+        const U16View rest = line.substr(size_t(at));
+        if (const QuoteLeader quote = quoteLeader(rest); quote.depth > 0) {
+            at += quote.offset;
+            continue;
+        }
+        const U16View head = rest.substr(0, std::min<size_t>(rest.size(), 16));
+        const auto item = matchList(head);
+        if (!item || item->blanks.length != 1 || item->text.location >= int(head.size()))
+            break;
+        at += item->text.location;
+    }
+    return at;
+}
+
 namespace {
 
 struct FenceDelimiter {

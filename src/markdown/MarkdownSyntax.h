@@ -252,6 +252,9 @@ struct SetextHeading {
 std::vector<U16View> lineTexts(U16View text, const std::vector<LineRange>& lines);
 
 QuoteLeader quoteLeader(U16View line);
+// How far the marks a line opens with reach: unindented quotation marks and list
+// item markers (each followed by one blank), one inside another; 0 without.
+int containerLeader(U16View line);
 // Where a line's text starts after at most `levels` of its quote leaders, or
 // nothing when it has fewer.
 std::optional<int> quoteLevelsEnd(U16View line, int levels);
@@ -390,6 +393,7 @@ unsigned delimiterBits(char16_t c);
 // there too: a partner after the end would make a pair that stands, where an
 // enclosing pair would cross it, and the one that starts later is dropped.
 unsigned runningDelimiters(U16View paragraph, const Definitions& definitions, unsigned* unenclosed = nullptr);
+// (Of a last line that opens a list item or a quotation, its text after the marks.)
 unsigned paragraphRunningDelimiters(U16View text, const Definitions& definitions, unsigned* unenclosed = nullptr);
 // Whether `text` holds any of the delimiter characters of `bits`.
 bool holdsDelimiters(U16View text, unsigned bits);

@@ -83,8 +83,24 @@ unsigned paragraphRunningDelimiters(U16View text, const Definitions& definitions
 {
     const BlockLines b(text);
     int last = b.count() - 1;
-    if (last < 0 || !isPlainLine(b, last))
+    if (last < 0)
         return 0;
+    if (!isPlainLine(b, last)) {
+        // A list item's or a quotation's line: its text after the marks, when that
+        // reads as a plain line there.
+        const size_t k = size_t(last);
+        const U16View line = b.texts[k];
+        const int leader = containerLeader(line);
+        if (leader == 0 || b.fences[k].isDelimiter || b.fenced[k] || b.code[k] || b.tables[k] || b.setext[k])
+            return 0;
+        const U16View rest = line.substr(size_t(leader));
+        if (rest.empty() || CharacterClass::isAsciiBlank(rest.front()) || matchHeading(rest) || isThematicBreak(rest)
+            || rest.starts_with(u"```") || rest.starts_with(u"~~~"))
+            return 0;
+        const Range content = b.line(last).content;
+        return runningDelimiters(substring(text, Range::fromTo(content.location + leader, content.end())), definitions,
+                                 unenclosed);
+    }
     int first = last;
     while (first > 0 && isPlainLine(b, first - 1))
         --first;

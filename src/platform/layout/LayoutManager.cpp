@@ -759,6 +759,15 @@ bool LayoutManager::tableBlockHolds(size_t index) const
     return !hasNext || cuts(blocks_[index + 1]->caughtUp().paragraphs.front(), false);
 }
 
+// Moves a line's boxes down the block (up, for a negative `dy`).
+static void moveDown(LayoutManager::Line& l, double dy)
+{
+    l.fragment.translate(0, dy);
+    l.textTop += dy;
+    l.bandTop += dy;
+    l.bandBottom += dy;
+}
+
 void LayoutManager::shiftBlock(Block& b, int delta)
 {
     if (delta == 0)
@@ -946,6 +955,67 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
             heldCharacters_ += heldBy(*b);
             reusable.erase(it);
         }
+        // A long paragraph ending where one did (the second half of a split, or the
+        // paragraph a join ends in) keeps that one's parts whose text lies after the
+        // edit: the lines before them are laid out anew until they meet their starts.
+        struct Tail {
+            std::vector<Part> parts;  // placed in the new paragraph, lines counted from 0
+            std::vector<Line> lines;
+            double bottom = 0;
+            std::vector<ParagraphStylePtr> styles;
+            bool rightToLeft = false;
+            bool check = false;  // attributes changed in it since compared
+        };
+        std::map<const Block*, Tail> tails;
+        for (auto& b : fresh) {
+            if (b->laidOut || !b->parts.empty() || !laysOutInParts(*b))
+                continue;
+            const Range content = b->paragraphs[0].content;
+            auto take = [&](Block& old, int shift) {
+                const int oldContent = old.paragraphs[0].content.location + shift;
+                size_t from = 0;
+                while (from < old.parts.size() && oldContent + old.parts[from].start <= std::max(region.end(), content.location))
+                    ++from;
+                if (from >= old.parts.size())
+                    return;
+                Tail& tail = tails[b.get()];
+                tail.check = old.checkFrom <= old.checkTo && old.checkTo >= old.parts[from].start;
+                const size_t firstLine = old.parts[from].firstLine;
+                for (size_t k = firstLine; k < old.lines.size(); ++k) {
+                    Line l = old.lines[k];
+                    l.glyphs.location += shift;
+                    tail.lines.push_back(l);
+                }
+                for (size_t k = from; k < old.parts.size(); ++k) {
+                    Part& part = tail.parts.emplace_back(std::move(old.parts[k]));
+                    part.start += oldContent - content.location;
+                    part.end += oldContent - content.location;
+                    part.textEnd += oldContent - content.location;
+                    part.firstLine -= firstLine;
+                }
+                tail.bottom = old.partsBottom;
+                tail.styles = old.styles;
+                tail.rightToLeft = old.rightToLeft;
+                old.partsBottom = old.parts[from].top;
+                old.parts.resize(from);
+                old.lines.resize(firstLine);
+            };
+            for (size_t i = i0; i <= i1; ++i) {
+                Block* old = blocks_[i].get();
+                if (old && !old->parts.empty() && old->caughtUp().paragraphs[0].content.end() + delta == content.end()
+                    && old->paragraphs[0].content.end() >= region.end() - delta) {
+                    take(*old, delta);
+                    break;
+                }
+            }
+            if (tails.count(b.get()))
+                continue;
+            for (auto& [key, old] : reusable)
+                if (!old->parts.empty() && old->caughtUp().paragraphs[0].content.end() == content.end()) {
+                    take(*old, 0);
+                    break;
+                }
+        }
         // A long paragraph that the edit splits or joins to another keeps, for the
         // paragraph starting where it did, the parts whose text lies before the edit.
         for (auto& b : fresh) {
@@ -978,6 +1048,58 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
                 heldCharacters_ += heldBy(*b);
                 break;
             }
+        }
+        for (auto& b : fresh) {
+            const auto found = tails.find(b.get());
+            if (found == tails.end())
+                continue;
+            Tail& tail = found->second;
+            if (b->parts.empty()) {
+                measureForEstimate(*b);
+                b->height = estimatedHeight(*b);
+                b->styles = tail.styles;
+                b->rightToLeft = tail.rightToLeft;
+                b->partsBottom = 0;
+            } else if (b->styles.size() != 1 || tail.styles.size() != 1 || !(*b->styles[0] == *tail.styles[0])
+                       || b->rightToLeft != tail.rightToLeft) {
+                continue;
+            }
+            // A part to lay out anew from where the kept ones before end up to the first one kept after.
+            Part gap;
+            gap.start = gap.end = gap.textEnd = b->parts.empty() ? 0 : b->parts.back().end;
+            gap.firstLine = b->lines.size();
+            gap.top = b->partsBottom;
+            gap.dirty = true;
+            if (tail.check) {
+                b->checkFrom = b->checkFrom <= b->checkTo ? std::min(b->checkFrom, tail.parts.front().start)
+                                                          : tail.parts.front().start;
+                b->checkTo = b->paragraphs[0].content.length;
+            }
+            // The kept lines wait right under the gap, in order, for it to be laid out.
+            const double dy = gap.top - tail.parts.front().top;
+            for (size_t k = 0; k < tail.parts.size(); ++k) {
+                Part& part = tail.parts[k];
+                part.top += dy;
+                const size_t stop = k + 1 < tail.parts.size() ? tail.parts[k + 1].firstLine : tail.lines.size();
+                for (size_t i = part.firstLine; i < stop; ++i) {
+                    Line& l = tail.lines[i];
+                    moveDown(l, dy);
+                    l.qtY += dy;
+                    if (part.layout) {
+                        QTextLine line = part.layout->lineAt(l.qtLine);
+                        line.setPosition(QPointF(line.position().x(), l.qtY));
+                    }
+                }
+            }
+            const size_t base = b->lines.size();
+            b->parts.push_back(std::move(gap));
+            b->lines.insert(b->lines.end(), tail.lines.begin(), tail.lines.end());
+            for (Part& part : tail.parts) {
+                part.firstLine += base;
+                heldCharacters_ += part.held;
+                b->parts.push_back(std::move(part));
+            }
+            b->partsBottom = tail.bottom + dy;
         }
     }
 
@@ -1524,7 +1646,7 @@ void LayoutManager::layoutParts(Block& b, const Reach& reach)
         b.parts.insert(b.parts.begin() + long(first), std::make_move_iterator(parts.begin()), std::make_move_iterator(parts.end()));
         first += parts.size();
         const long shift = long(lineFrom + lines.size()) - long(lineTo);
-        for (size_t k = first; k < b.parts.size(); ++k)
+        for (size_t k = first; shift != 0 && k < b.parts.size(); ++k)
             b.parts[k].firstLine = size_t(long(b.parts[k].firstLine) + shift);
         if (first == b.parts.size()) {
             b.partsBottom = y;
@@ -1533,16 +1655,13 @@ void LayoutManager::layoutParts(Block& b, const Reach& reach)
             // above them, to stay in order, and it starts where these end.
             moved = moved || dy != 0;
             b.parts[first].dirty = true;
-            for (size_t k = first; k < b.parts.size(); ++k)
-                b.parts[k].top += dy;
-            b.parts[first].top = y;
-            for (size_t k = lineFrom + lines.size(); k < b.lines.size(); ++k) {
-                Line& l = b.lines[k];
-                l.fragment.translate(0, dy);
-                l.textTop += dy;
-                l.bandTop += dy;
-                l.bandBottom += dy;
+            if (dy != 0) {
+                for (size_t k = first; k < b.parts.size(); ++k)
+                    b.parts[k].top += dy;
+                for (size_t k = lineFrom + lines.size(); k < b.lines.size(); ++k)
+                    moveDown(b.lines[k], dy);
             }
+            b.parts[first].top = y;
             b.partsBottom += dy;
         } else if (dy != 0) {
             // The lines after take their new places in the sums laying them out makes,
