@@ -1346,12 +1346,16 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
         // Near the start, styled through what is in sight; far from it, the start and what is in sight.
         const Range shown = shownRange(view);
         const bool far = shown.location > 2 * stepLength;
-        styleThrough(view, *storage, far ? 0 : std::max(selection.location, shown.end()));
-        if (far) {
+        // A caret far below what shows (left at the end of a long text pasted or put back,
+        // which the view then scrolls to) is styled apart, with a screen above it.
+        const int caret = selection.location;
+        const bool caretFar = !far && caret > shown.end() + 2 * stepLength;
+        styleThrough(view, *storage, far ? 0 : std::max(caretFar ? 0 : caret, shown.end()));
+        if (far || caretFar) {
             // Told apart, so that the layout looks over the two stretches alone, not all between.
             storage->endEditing();
             storage->beginEditing();
-            styleIsland(view, *storage, shown);
+            styleIsland(view, *storage, far ? shown : Range::fromTo(std::max(0, caret - 2 * std::max(shown.length, stepLength)), caret));
         }
     } else {
         if (adopted)
