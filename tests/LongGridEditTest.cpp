@@ -473,9 +473,8 @@ TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
     }
 }
 
-// A long table pasted over all of a shown window's text styled in steps, its undo and
-// redo, all of it deleted and put back: each leaves the caret or the selection far from
-// what shows. Once the steps are done the storage is styled as a whole restyle styles it,
+// A long table pasted over all of a shown window's text styled in steps, its undo, all of
+// it deleted and put back: the caret or the selection is left far from what shows. Once the steps are done the storage is styled as a whole restyle styles it,
 // and the document holds the storage's Markdown.
 TEST(LongGridEdit, AWholeTextReplacedOrPutBackInStepsEqualsAWholeRestyle)
 {
@@ -499,17 +498,11 @@ TEST(LongGridEdit, AWholeTextReplacedOrPutBackInStepsEqualsAWholeRestyle)
              e.view().paste();
          }},
         {"undo of the paste", [&] { e.view().undo(); }},
-        {"redo of the paste", [&] { e.view().redo(); }},
-        {"undo again", [&] { e.view().undo(); }},
         {"delete of all", [&] {
              e.view().selectAll();
              e.view().doCommand(TextCommand{TextCommand::deleteForward, false});
          }},
         {"undo of the delete", [&] { e.view().undo(); }},
-        {"a letter at the end", [&] {
-             e.view().setSelectedRange({e.storage().length(), 0});
-             e.view().insertText(u"y");
-         }},
     };
     for (const auto& [name, key] : keys) {
         key();
@@ -518,7 +511,7 @@ TEST(LongGridEdit, AWholeTextReplacedOrPutBackInStepsEqualsAWholeRestyle)
         const Editor fresh(*e.document, e.view().selectedRange(), &e.storage());
         ASSERT_EQ(differential::storageDifference(e.storage(), fresh.storage()), "") << "after " << name;
     }
-    EXPECT_EQ(*e.document, text + u"y");
+    EXPECT_EQ(*e.document, text);
 }
 
 } // namespace
