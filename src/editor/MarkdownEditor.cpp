@@ -1236,6 +1236,13 @@ void MarkdownEditorCoordinator::learnWrittenText(TextView& view)
     kept_->written = true;
 }
 
+std::optional<U16String> MarkdownEditorCoordinator::writtenMarkdown(TextView& view) const
+{
+    if (!kept_ || kept_->storage != view.textStorage() || !kept_->written || !kept_->unwritten.empty() || !parent.text.get)
+        return std::nullopt;
+    return parent.text.get();
+}
+
 void MarkdownEditorCoordinator::noteShownRevision()
 {
     shownRevision = parent.text.revision ? std::optional(parent.text.revision()) : std::nullopt;
@@ -2897,6 +2904,10 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
             held->pictureLoaded(*shown, key, shownBefore);
     };
     view->replaceLayoutManager(std::move(layout));
+    view->knownMarkdown = [shown = QPointer<MarkdownTextView>(view), weak = std::weak_ptr<Coordinator>(coordinator)] {
+        const auto held = weak.lock();
+        return shown && held ? held->writtenMarkdown(*shown) : std::nullopt;
+    };
     view->setDelegate(coordinator.get());
     view->setEditable(true);
     view->setSelectable(true);
