@@ -8,6 +8,11 @@
 #include "LongShapes.h"
 #include "OpenWindow.h"
 
+#include "platform/text/QtString.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
 #include <chrono>
 #include <initializer_list>
 #include <utility>
@@ -414,6 +419,33 @@ void BM_WindowSelectAllDeleteUndo(benchmark::State& state)
                    {"undo_to_idle_ms", undoIdle}});
 }
 BENCHMARK(BM_WindowSelectAllDeleteUndo)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// On the 40,000-row table: Select All and Cut, then Undo; another table of as many rows
+// pasted over everything, its Undo and Redo, then Undo again and a letter typed.
+void BM_WindowSelectAllCutPasteUndo(benchmark::State& state)
+{
+    OpenWindow open(shapeOf(0));
+    const QString other = toQString(bench::longTable(40'000, u"# Other figures\n\n"));
+    double cut = 0, cutUndo = 0, paste = 0, pasteUndo = 0, redo = 0, key = 0;
+    for (auto _ : state) {
+        open.press(Qt::Key_A, QString(), Qt::ControlModifier);
+        timed(cut, [&] { open.view->cut(); });
+        timed(cutUndo, [&] { open.view->undo(); });
+        QGuiApplication::clipboard()->setText(other);
+        open.press(Qt::Key_A, QString(), Qt::ControlModifier);
+        timed(paste, [&] { open.view->paste(); });
+        timed(pasteUndo, [&] { open.view->undo(); });
+        timed(redo, [&] { open.view->redo(); });
+        open.view->undo();
+        QApplication::processEvents();
+        open.press(Qt::Key_End, QString(), Qt::ControlModifier);
+        timed(key, [&] { open.press(Qt::Key_X, QStringLiteral("x")); });
+        open.press(Qt::Key_Backspace);
+    }
+    report(state, {{"cut_ms", cut}, {"cut_undo_ms", cutUndo}, {"paste_ms", paste}, {"paste_undo_ms", pasteUndo},
+                   {"redo_ms", redo}, {"key_after_ms", key}});
+}
+BENCHMARK(BM_WindowSelectAllCutPasteUndo)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Replace All, there and back, on the 40,000-row table: a word of every row; two
 // matches, above the table and under it.

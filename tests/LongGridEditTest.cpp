@@ -7,6 +7,10 @@
 #include "editor/RestyleWindow.h"
 #include "platform/text/TextOps.h"
 
+#include "platform/text/QtString.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -423,6 +427,11 @@ TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
                  e.view().undo();
                  EXPECT_EQ(*e.document, emptied);
              }},
+            {"redo of the paste", [&] {
+                 e.view().redo();
+                 EXPECT_EQ(*e.document, whole);
+             }},
+            {"undo of the paste again", [&] { e.view().undo(); }},
             {"undo of the delete", [&] {
                  e.view().undo();
                  EXPECT_EQ(*e.document, whole);
@@ -450,6 +459,10 @@ TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
                  EXPECT_EQ(*e.document, whole);
                  EXPECT_EQ(e.view().selectedRange(), (Range{0, e.storage().length()}));
              }},
+            {"a letter in a cell after the undo", [&] {
+                 e.view().setSelectedRange({int(e.view().string().find(u"row3")) + 4, 0});
+                 e.view().insertText(u"y");
+             }},
         };
         for (const auto& [name, key] : keys) {
             key();
@@ -458,6 +471,47 @@ TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
                                       << " under " << u8(spot.above) << " over " << u8(spot.under) << (steps ? " styled in steps" : "");
         }
     }
+}
+
+// A long table pasted over all of a shown window's text styled in steps, its undo, all of
+// it deleted and put back: the caret or the selection is left far from what shows. Once the steps are done the storage is styled as a whole restyle styles it,
+// and the document holds the storage's Markdown.
+TEST(LongGridEdit, AWholeTextReplacedOrPutBackInStepsEqualsAWholeRestyle)
+{
+    const U16String text = longTable(400);
+    U16String other = longTable(300);
+    other.replace(0, 9, u"# Other figures");
+    Editor e(text, {0, 0}, nullptr, 1);
+    e.host->coordinator().stepLength = 256;
+    e.host->resize(700, 600);
+    e.host->show();
+    auto stepThrough = [&] {
+        while (!e.host->coordinator().styleAhead(e.view(), 0)) {
+        }
+        e.view().layoutDocument();
+    };
+    stepThrough();
+    const std::vector<std::pair<const char*, std::function<void()>>> keys{
+        {"paste over all", [&] {
+             QGuiApplication::clipboard()->setText(toQString(other));
+             e.view().selectAll();
+             e.view().paste();
+         }},
+        {"undo of the paste", [&] { e.view().undo(); }},
+        {"delete of all", [&] {
+             e.view().selectAll();
+             e.view().doCommand(TextCommand{TextCommand::deleteForward, false});
+         }},
+        {"undo of the delete", [&] { e.view().undo(); }},
+    };
+    for (const auto& [name, key] : keys) {
+        key();
+        stepThrough();
+        ASSERT_EQ(*e.document, TableGrid::serialize(e.storage())) << "after " << name;
+        const Editor fresh(*e.document, e.view().selectedRange(), &e.storage());
+        ASSERT_EQ(differential::storageDifference(e.storage(), fresh.storage()), "") << "after " << name;
+    }
+    EXPECT_EQ(*e.document, text);
 }
 
 } // namespace

@@ -1523,6 +1523,8 @@ TEST(EditorUndo, EveryEditsUndoAndRedoPutBackTheSelectionOfTheirMoment)
         {"a word from the first line into the header", u"Title\n\n" + table + u"\nEnd\n", selectDown(3), word},
         {"a word from a cell to the text under its grid", table + u"\nEnd\n", select(u"four", 2, 6), word},
         {"a composition over all of a text with a grid", u"Title\n\n" + table + u"\nEnd\n", all, composed},
+        {"a cut of all of a text with a grid", u"Title\n\n" + table + u"\nEnd\n", all, cut},
+        {"a cut of all of a text that a grid starts", table + u"\nEnd\n", all, cut},
         {"a run of Delete", prose, caret(u"beta", 0), deletes},
         {"a run of Delete in a cell", table, caret(u"three", 1), deletes},
         {"bold over a leftwards selection", u"Hello world here\n", selectLeftwards(u"world", 5), bold},

@@ -840,12 +840,51 @@ struct MarkdownEditorCoordinator::Kept {
         unwritten.clear();
     }
 
+    // Whether the last change of characters replaced the whole text; and where the grids
+    // stood in the text it replaced, when that text's Markdown was the bound text.
+    bool replacedWhole = false;
+    std::optional<std::vector<TableGrid::GridSpan>> replacedGrids;
+    // The Markdown of whole texts with grids that changes replaced, by the undo record
+    // that puts each back: the undo (or redo) that does so writes it back as it was.
+    struct PutBack {
+        uint64_t record = 0;
+        U16String markdown;
+        std::vector<TableGrid::GridSpan> grids;
+    };
+    std::vector<PutBack> putBacks;
+
+    void rememberPutBack(uint64_t record, U16String markdown, std::vector<TableGrid::GridSpan> grids)
+    {
+        // The latest two: the text a change replaced, and the one its undo replaced in turn.
+        if (putBacks.size() >= 2)
+            putBacks.erase(putBacks.begin());
+        putBacks.push_back(PutBack{record, std::move(markdown), std::move(grids)});
+    }
+    std::optional<PutBack> takePutBack(uint64_t record)
+    {
+        const auto found = std::find_if(putBacks.begin(), putBacks.end(), [&](const PutBack& p) { return p.record == record; });
+        if (record == 0 || found == putBacks.end())
+            return std::nullopt;
+        PutBack back = std::move(*found);
+        putBacks.erase(found);
+        return back;
+    }
+
     // Turns a change of the storage into the same change of its Markdown: the
     // changed characters alone in prose; the whole paragraphs around the change,
     // with every grid among them or next to them, written again when it reaches one.
     void writeLater(const TextStorage::Edit& e)
     {
-        if (!written || writeInRow(e))
+        if (!written)
+            return;
+        if (replacedWhole) {
+            // Written whole by textDidChange(), from what the text it replaced was when known.
+            if (unwritten.empty())
+                replacedGrids = std::move(gridSpans);
+            forgetWritten();
+            return;
+        }
+        if (writeInRow(e))
             return;
         const int from = e.range.location;
         const int oldEnd = e.range.end() - e.delta;
@@ -1064,6 +1103,7 @@ struct MarkdownEditorCoordinator::Kept {
             forgetWritten();
             return;
         }
+        replacedWhole = storage && e.range.location == 0 && e.range.end() == storage->length();
         writeLater(e);
         definitionsCurrent = false;
         if (storage) {
@@ -1178,6 +1218,7 @@ void MarkdownEditorCoordinator::track(TextStorage& storage)
     kept_->loadingPictures.clear();
     kept_->unreadPictures = Range{0, storage.length()};
     kept_->forgetWritten();
+    kept_->putBacks.clear();
     std::weak_ptr<Kept> weak = kept_;
     TextStorage* tracked = &storage;
     storage.addObserver([weak, tracked](const TextStorage::Edit& edit) {
@@ -1197,14 +1238,27 @@ void MarkdownEditorCoordinator::textDidChange(TextView& view)
             for (const auto& [range, text] : kept.unwritten)
                 parent.text.replace(range, text);
         } else {
-            const U16String markdown = TableGrid::serialize(*storage, &kept.gridSpans);
+            // A whole text put back by an undo or a redo is written as it was, not read again.
+            std::optional<Kept::PutBack> back;
+            if (kept.replacedWhole)
+                back = kept.takePutBack(view.recordPutBack());
+            if (!back) {
+                back.emplace();
+                back->markdown = TableGrid::serialize(*storage, &back->grids);
+            }
+            // The Markdown of a text with grids that this change replaced whole, for its undo.
+            if (kept.replacedGrids && !kept.replacedGrids->empty() && view.changeRecord() && parent.text.get)
+                kept.rememberPutBack(view.changeRecord(), parent.text.get(), std::move(*kept.replacedGrids));
+            kept.gridSpans = std::move(back->grids);
             if (parent.text.set)
-                parent.text.set(markdown);
+                parent.text.set(back->markdown);
             else
-                parent.text.replace(Range{0, int(parent.text.get ? parent.text.get().size() : 0)}, markdown);
+                parent.text.replace(Range{0, int(parent.text.get ? parent.text.get().size() : 0)}, back->markdown);
             kept.written = true;
         }
         kept.unwritten.clear();
+        kept.replacedWhole = false;
+        kept.replacedGrids.reset();
     } else if (parent.text.set) {
         // Known to hold no grid, the text is written back as it stands.
         if (kept_ && kept_->valid && kept_->storage == storage) {
@@ -1231,6 +1285,13 @@ void MarkdownEditorCoordinator::learnWrittenText(TextView& view)
     kept_->gridSpans = std::move(spans);
     kept_->unwritten.clear();
     kept_->written = true;
+}
+
+std::optional<U16String> MarkdownEditorCoordinator::writtenMarkdown(TextView& view) const
+{
+    if (!kept_ || kept_->storage != view.textStorage() || !kept_->written || !kept_->unwritten.empty() || !parent.text.get)
+        return std::nullopt;
+    return parent.text.get();
 }
 
 void MarkdownEditorCoordinator::noteShownRevision()
@@ -1343,12 +1404,16 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
         // Near the start, styled through what is in sight; far from it, the start and what is in sight.
         const Range shown = shownRange(view);
         const bool far = shown.location > 2 * stepLength;
-        styleThrough(view, *storage, far ? 0 : std::max(selection.end(), shown.end()));
-        if (far) {
+        // A caret far below what shows (left at the end of a long text pasted or put back,
+        // which the view then scrolls to) is styled apart, with a screen above it.
+        const int caret = selection.location;
+        const bool caretFar = !far && caret > shown.end() + 2 * stepLength;
+        styleThrough(view, *storage, far ? 0 : std::max(caretFar ? 0 : caret, shown.end()));
+        if (far || caretFar) {
             // Told apart, so that the layout looks over the two stretches alone, not all between.
             storage->endEditing();
             storage->beginEditing();
-            styleIsland(view, *storage, shown);
+            styleIsland(view, *storage, far ? shown : Range::fromTo(std::max(0, caret - 2 * std::max(shown.length, stepLength)), caret));
         }
     } else {
         if (adopted)
@@ -1433,6 +1498,12 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     Kept& kept = *kept_;
     const Range selection = view.selectedRange();
     const int n = storage->length();
+    // A change of most of a long text (all of it replaced, or brought back by an undo)
+    // is styled as an opened text is: what shows at once, the rest in idle steps.
+    if (kept.dirty && parent.stepwiseFrom > 0 && kept.dirty->length >= parent.stepwiseFrom && 2 * kept.dirty->length >= n) {
+        restyle(view);
+        return;
+    }
     // The changed stretches: the edits, and the lines the caret left and entered;
     // between two selections, the lines where one reaches and the other does not.
     std::vector<Range> zones;
@@ -2969,6 +3040,10 @@ MarkdownTextView* MarkdownEditor::makeView(const std::shared_ptr<Coordinator>& c
             held->pictureLoaded(*shown, key, shownBefore);
     };
     view->replaceLayoutManager(std::move(layout));
+    view->knownMarkdown = [shown = QPointer<MarkdownTextView>(view), weak = std::weak_ptr<Coordinator>(coordinator)] {
+        const auto held = weak.lock();
+        return shown && held ? held->writtenMarkdown(*shown) : std::nullopt;
+    };
     view->setDelegate(coordinator.get());
     view->setEditable(true);
     view->setSelectable(true);

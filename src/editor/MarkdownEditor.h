@@ -138,6 +138,8 @@ public:
     // Learns where the grids stand in the bound text, when it holds the storage's Markdown, so that
     // the first change after opening writes back only what it changed; done in idle time once styled through.
     void learnWrittenText(TextView& view);
+    // The bound text, when it is known to hold the Markdown of the view's storage as it stands.
+    std::optional<U16String> writtenMarkdown(TextView& view) const;
 
     // The image line, task line or shortcode under a caret (none for a selection).
     static std::optional<Range> shortcode(Range selection, const AttributedString& storage);

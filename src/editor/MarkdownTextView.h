@@ -115,6 +115,9 @@ public:
     static std::optional<std::string> textRefusal(const QMimeData& mime);
     void cut() override;
     bool writeSelection(Pasteboard& pasteboard, const std::string& type) override;
+    // The document's Markdown when it is known to be the whole text's as it stands (set by the
+    // editor): a copy of all of it then takes that rather than writing every grid again.
+    std::function<std::optional<U16String>()> knownMarkdown;
     
     // ---- Clicks on decorations (points in container coordinates) ----
     std::optional<Range> colorSwatchRange(QPointF containerPoint);
@@ -270,6 +273,8 @@ private:
     // Text pasted back where a Cut left the caret, over the selection it was copied from, or rows of a
     // grid pasted into one: true when it went in so.
     bool pasteGridText(const PastedText& pasted, Range selection);
+    // What a copy of `range` gives as plain text (see GridClipboard::copiedText).
+    U16String copiedText(Range range, bool* partialGrid = nullptr);
     // Whether the caret at `index` stands in a cell's text.
     bool inCell(int index) const;
     // Whether an edit of `range` would cross a grid's edge, or join text to the line under a grid.

@@ -458,7 +458,7 @@ bool MarkdownTextView::pasteGridText(const PastedText& pasted, Range selection)
         return true;
     }
     // Over the selection it was copied from, the text is what stands there already.
-    if (selection.length > 0 && selectionSpansGrid(selection) && text == GridClipboard::copiedText(*storage, selection)) {
+    if (selection.length > 0 && selectionSpansGrid(selection) && text == copiedText(selection)) {
         setSelectedRange(Range{selection.end(), 0});
         scrollRangeToVisible(selectedRange());
         return true;
@@ -562,6 +562,21 @@ bool MarkdownTextView::selectionSpansGrid(Range range) const
     return GridEdges::holdsCells(*textStorage(), range);
 }
 
+U16String MarkdownTextView::copiedText(Range range, bool* partialGrid)
+{
+    // All of the text, unless it is one cell's, copies as the whole text's Markdown.
+    const TextStorage& storage = *textStorage();
+    const int n = storage.length();
+    if (range == Range{0, n} && n > 0 && knownMarkdown
+        && (!TableGrid::cellBlock(storage, 0) || TableGrid::cellBlock(storage, 0) != TableGrid::cellBlock(storage, n - 1)))
+        if (std::optional<U16String> markdown = knownMarkdown()) {
+            if (partialGrid)
+                *partialGrid = false;
+            return std::move(*markdown);
+        }
+    return GridClipboard::copiedText(storage, range, partialGrid);
+}
+
 bool MarkdownTextView::writeSelection(Pasteboard& pasteboard, const std::string& type)
 {
     const std::vector<Range> ranges = selectedRanges();
@@ -575,7 +590,7 @@ bool MarkdownTextView::writeSelection(Pasteboard& pasteboard, const std::string&
     bool rows = false;
     for (const Range& r : ranges) {
         bool partial = false;
-        pieces.push_back(GridClipboard::copiedText(*textStorage(), r, &partial));
+        pieces.push_back(copiedText(r, &partial));
         rows = rows || partial;
     }
     const U16String text = TextOps::joined(pieces, u"\n");

@@ -36,6 +36,8 @@ struct TextView::UndoRecord {
     // taking it forward again puts back: each in the text of its moment.
     Selected selectionBefore;
     Selected selectionAfter;
+    // Names `text`: a new name whenever it changes (see changeRecord()).
+    uint64_t name = 0;
 };
 
 namespace {
@@ -618,6 +620,7 @@ bool TextView::shouldChangeText(Range range, int replacementLength)
     if (!editable_ || range.location < 0 || range.length < 0 || range.end() > storage_->length()
         || replacementLength < 0)
         return false;
+    recordMade_ = 0;
     if (allowsUndo_ && !suppressUndo_)
         registerUndo(range, replacementLength);
     return true;
@@ -638,7 +641,7 @@ void TextView::registerUndo(Range range, int replacementLength)
     }
     const Selected now{selection_, anchor_};
     auto record = std::make_shared<UndoRecord>(
-        UndoRecord{{range.location, replacementLength}, storage_->attributedSubstring(range), generation_, now, now});
+        UndoRecord{{range.location, replacementLength}, storage_->attributedSubstring(range), generation_, now, now, ++recordNames_});
     if (reversing_) {
         // The redo of an undone change: it puts back the selections of the change it repeats.
         record->selectionBefore = reversing_->first;
@@ -647,6 +650,7 @@ void TextView::registerUndo(Range range, int replacementLength)
         settleUndoSelectionLater(record);
     }
     lastRecord_ = record;
+    recordMade_ = record->name;
     QPointer<TextView> view(this);
     manager->registerUndo([view, record] {
         if (view)
@@ -681,11 +685,13 @@ void TextView::undoChange(const std::shared_ptr<UndoRecord>& record)
         return;  // the text changed behind the view's back: nothing safe to restore
     // The text and the selection as they were before the change; its redo, as they were after it.
     reversing_ = std::pair{record->selectionAfter, record->selectionBefore};
+    recordPutBack_ = record->name;
     const Selected& back = record->selectionBefore;
     // The selection comes back with its anchor: made leftwards, it extends leftwards again.
     if (replaceText(record->range, record->text, back.range))
         anchor_ = back.anchor == back.range.location ? selection_.location : selection_.end();
     reversing_.reset();
+    recordPutBack_ = 0;
     scrollRangeToVisible(selection_);
 }
 
@@ -693,6 +699,7 @@ void TextView::didChangeText()
 {
     if (delegate_)
         delegate_->textDidChange(*this);
+    recordMade_ = 0;
     if (selectionPending_ && changing_ == 0) {
         selectionPending_ = false;
         if (delegate_)
@@ -810,8 +817,10 @@ bool TextView::typeReplacing(Range range, U16View text, Typing kind)
             removed.append(r.text);
             r.text = std::move(removed);
             r.range.location = range.location;
+            r.name = ++recordNames_;
         } else {
             r.text.append(removed);
+            r.name = ++recordNames_;
         }
     }
     ++changing_;

@@ -15,6 +15,7 @@
 #include <QBasicTimer>
 #include <QPointer>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -199,6 +200,12 @@ public:
     void redo();
     // The undo manager changes are registered with: the delegate's, else the view's own.
     UndoManager* undoManager();
+    // While the delegate hears of a change: the name of the undo record made for it,
+    // which puts back the text the change replaced (0: none made); and, when the change
+    // is an undo or a redo, the name of the record it puts back (0 otherwise). A record's
+    // name changes whenever the text it puts back does, and is never given again.
+    uint64_t changeRecord() const { return recordMade_; }
+    uint64_t recordPutBack() const { return recordPutBack_; }
 
     // Writes the selection to a pasteboard as the given type; false when there is nothing to write.
     virtual bool writeSelection(Pasteboard& pasteboard, const std::string& type);
@@ -402,6 +409,9 @@ private:
     QRect caretInViewport();
     void noteLinesShown();
     std::shared_ptr<UndoRecord> lastRecord_;
+    uint64_t recordNames_ = 0;
+    uint64_t recordMade_ = 0;
+    uint64_t recordPutBack_ = 0;
     // The change whose selection afterwards is not known yet: it follows the selection until settled.
     std::shared_ptr<UndoRecord> unsettled_;
     bool settleScheduled_ = false;
