@@ -834,20 +834,24 @@ struct MarkdownEditorCoordinator::Kept {
         std::ranges::sort(after);
         if (!knownAll || before != after)
             return false;
-        // The first definition of a label wins.
-        std::ranges::sort(labels);
-        labels.erase(std::unique(labels.begin(), labels.end()), labels.end());
-        std::vector<std::pair<U16String, std::optional<U16String>>> now;
-        for (const U16String& label : labels) {
-            std::optional<U16String> url;
-            for (const DefinitionLine& d : definitionLines) {
-                if (!known(d))
-                    return false;
-                if (d.link && d.link->label == label) {
-                    url = d.link->url;
-                    break;
-                }
+        // The first definition of a label wins: read down to each label's first.
+        std::unordered_map<U16String, std::optional<U16String>> first;
+        for (U16String& label : labels)
+            first.try_emplace(std::move(label));
+        size_t left = first.size();
+        for (auto d = definitionLines.begin(); d != definitionLines.end() && left > 0; ++d) {
+            if (!known(*d))
+                return false;
+            if (!d->link)
+                continue;
+            const auto it = first.find(d->link->label);
+            if (it != first.end() && !it->second) {
+                it->second = d->link->url;
+                --left;
             }
+        }
+        std::vector<std::pair<U16String, std::optional<U16String>>> now;
+        for (auto& [label, url] : first) {
             const auto was = definitions.links.find(label);
             if (url ? was == definitions.links.end() || was->second != *url : was != definitions.links.end())
                 now.emplace_back(label, std::move(url));
