@@ -1553,6 +1553,9 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
         kept.cuts.clear();
         const std::optional<Range> dirty = kept.dirty;
         for (const Range& reference : references) {
+            // Told apart, so that the layout looks over each alone, not all between.
+            storage->endEditing();
+            storage->beginEditing();
             kept.dirty = reference;
             restyleZones({reference});
             if (!done)

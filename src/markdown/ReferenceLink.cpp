@@ -63,9 +63,10 @@ std::vector<Range> mentions(U16View text, const std::vector<U16String>& labels)
         size_t seen = 0;
         bool ascii = true;
         for (size_t open = close; open-- > 0 && text[open] != u']' && text[open] != u'\n' && seen <= 2 * longest + 2;) {
-            if (!isInTrimSet(text[open], TrimSet::Whitespace))
+            const char16_t c = text[open];
+            if (c < 0x80 ? c != u' ' && c != u'\t' : !isInTrimSet(c, TrimSet::Whitespace))
                 ++seen;
-            ascii = ascii && text[open] < 0x80;
+            ascii = ascii && c < 0x80;
             if (text[open] != u'[')
                 continue;
             const U16View inside = text.substr(open + 1, close - open - 1);
