@@ -220,7 +220,9 @@ BENCHMARK_CAPTURE(BM_WindowReturnAt, BulletListMiddle, &bulletList, u"item 20000
         ->Unit(benchmark::kMillisecond)->Iterations(20)
 // 20,000 footnote definitions in a row, at the end of the first.
 KEY_IN_A_LONG_BLOCK(FootnotesFirstLineEnd, &footnoteRun, u"note 1", false, 0);
-// In a link definition's label, destination and title, at the top and in the middle.
+// On the empty line above them; in a link definition's label, destination and
+// title, at the top and in the middle.
+KEY_IN_A_LONG_BLOCK(LinkDefinitionsAbove, &linkRun, u"Intro.\n", false, 0);
 KEY_IN_A_LONG_BLOCK(LinkDefinitionLabel, &linkRun, u"[r1", false, 0);
 KEY_IN_A_LONG_BLOCK(LinkDefinitionDestination, &linkRun, u"[r1]: https://example.com/", false, 0);
 KEY_IN_A_LONG_BLOCK(LinkDefinitionTitleMiddle, &linkRun, u"[r10000]: https://example.com/x \"", false, 0);
