@@ -811,6 +811,11 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
          {{{55, 0}, u"x"}, {{56, 0}, u"\b"}, {{53, 0}, u"x"}, {{54, 0}, u"\b"}, {{46, 0}, u"z"}, {{47, 0}, u"\b"},
           {{60, 0}, u"y"}, {{61, 0}, u"\b"}, {{58, 10}, u"\b"}, {{58, 0}, u"[b]: /two\n"}, {{92, 0}, u"[d]: /dee\n"},
           {{92, 10}, u"\b"}, {{70, 0}, u"\bC"}, {{44, 0}, u"```\n"}, {{48, 0}, u"\b"}, {{0, 0}, u"[a]: /top\n"}}},
+        // A label defined that a reference names: its brackets no longer let a
+        // delimiter inside pair with one lines below, and back; a label written
+        // in another case (a sign that lowercases to a letter) defined and undefined.
+        {u"[a *b] c\nd\ne\nf* g\n\n[z]: /u\n", 20, {{{20, 1}, u"a *b"}, {{20, 4}, u"z"}, {{20, 0}, u"x"}}},
+        {u"See [\u212A] [K] *[k* x*.\n\n[j]: /u\n", 23, {{{23, 1}, u"k"}, {{27, 0}, u"v"}, {{23, 1}, u"j"}}},
         // Quoted lines of pipes: a delimiter row typed between them (the lines above
         // and below become a table's), broken, mended and taken out; a code span's
         // backtick; and edits in the rows of a quoted table.
