@@ -148,6 +148,12 @@ U16String footnoteRun()
         notes += u"[^n" + u16(std::to_string(i)) + u"]: note " + u16(std::to_string(i)) + u"\n";
     return notes;
 }
+// 20,000 link definitions in a row, with references to them under them.
+U16String linkRun()
+{
+    return u"Intro.\n\n" + numbered(20'000, u"[r", u"]: https://example.com/x \"t\"\n")
+        + u"\nText [r1] and [r10000] and [r20000].\n";
+}
 U16String pipeLines(U16View marker)
 {
     return u"Intro.\n\n" + numbered(40'000, U16String(marker) + u"| cell ", u" | value |\n") + u"\nAfter the lines.\n";
@@ -195,11 +201,55 @@ void BM_WindowKeystrokeAt(benchmark::State& state, U16String (*shape)(), const c
     open.press(Qt::Key_Backspace);
     typeInTurn(state, open);
 }
+// Return and Backspace in turn at the end of the line that `caretAfter` ends.
+void BM_WindowReturnAt(benchmark::State& state, U16String (*shape)(), const char16_t* caretAfter)
+{
+    OpenWindow open(shape());
+    const U16String& now = open.window->contentView()->text();
+    const size_t found = now.find(caretAfter);
+    if (found == U16String::npos) {
+        state.SkipWithError("no place to type");
+        return;
+    }
+    const int at = int(now.find(u'\n', found));
+    open.view->setSelectedRange({at, 0});
+    open.view->scrollRangeToVisible({at, 0});
+    QApplication::processEvents();
+    open.press(Qt::Key_X, QStringLiteral("x"));
+    open.press(Qt::Key_Backspace);
+    bool insert = true;
+    for (auto _ : state) {
+        if (insert)
+            open.press(Qt::Key_Return, QStringLiteral("\r"));
+        else
+            open.press(Qt::Key_Backspace);
+        insert = !insert;
+    }
+}
+U16String orderedList()
+{
+    U16String items;
+    for (int i = 1; i <= 40'000; ++i)
+        items += u16(std::to_string(i)) + u". item " + u16(std::to_string(i)) + u"\n";
+    return u"Intro.\n\n" + items + u"\nAfter.\n";
+}
+U16String bulletList() { return u"Intro.\n\n" + numbered(40'000, u"- item ", u"\n") + u"\nAfter.\n"; }
+// A new item in the middle of a list of 40,000, and Backspace after it.
+BENCHMARK_CAPTURE(BM_WindowReturnAt, OrderedListMiddle, &orderedList, u"item 20000\n")
+    ->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK_CAPTURE(BM_WindowReturnAt, BulletListMiddle, &bulletList, u"item 20000\n")
+    ->Unit(benchmark::kMillisecond)->Iterations(20);
 #define KEY_IN_A_LONG_BLOCK(name, shape, caretAfter, last, fraction)                                             \
     BENCHMARK_CAPTURE(BM_WindowKeystrokeAt, name, shape, caretAfter, last, fraction)                              \
         ->Unit(benchmark::kMillisecond)->Iterations(20)
 // 20,000 footnote definitions in a row, at the end of the first.
 KEY_IN_A_LONG_BLOCK(FootnotesFirstLineEnd, &footnoteRun, u"note 1", false, 0);
+// On the empty line above them; in a link definition's label, destination and
+// title, at the top and in the middle.
+KEY_IN_A_LONG_BLOCK(LinkDefinitionsAbove, &linkRun, u"Intro.\n", false, 0);
+KEY_IN_A_LONG_BLOCK(LinkDefinitionLabel, &linkRun, u"[r1", false, 0);
+KEY_IN_A_LONG_BLOCK(LinkDefinitionDestination, &linkRun, u"[r1]: https://example.com/", false, 0);
+KEY_IN_A_LONG_BLOCK(LinkDefinitionTitleMiddle, &linkRun, u"[r10000]: https://example.com/x \"", false, 0);
 // 40,000 lines of pipes without a delimiter row, quoted: the paragraph under
 // them, a line in the middle, the first line's text; then the same at top level.
 KEY_IN_A_LONG_BLOCK(PipeQuoteUnder, &pipeQuote, u"After", false, 0);

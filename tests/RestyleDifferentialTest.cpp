@@ -472,11 +472,12 @@ TEST(RestyleDifferential, AnItemContinuedByAPastedLogKeepsItsLinesInTheItem)
 // the block's edges.
 TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
 {
-    U16String notes, pipes, code, rows, pictures, indented;
+    U16String notes, links, pipes, code, rows, pictures, indented;
     for (int i = 0; i < 150; ++i) {
         const U16String n = u16(std::to_string(i));
         pictures += u"![picture " + n + u"](file:///nonexistent/p" + n + u".png)\n";
         notes += u"[^n" + n + u"]: note *" + n + u"\n";
+        links += u"[l" + n + u"]: /u" + n + u" \"t *" + n + u"\"\n";
         pipes += u"| cell " + n + u" | `value` |\n";
         code += u"const x" + n + u" = 1; /* a\n";
         indented += u"    line " + n + u" *\n";
@@ -517,6 +518,7 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         u"Intro.\n\n![" + line + u"](p.png)\n\nAfter.\n",
         pictures + u"After the pictures.\n\n| A |\n| --- |\n| ![cell 7](file:///nonexistent/c7.png) |\n",
         u"Intro.\n\n" + indented + u"\nAfter.\n",
+        u"See [l1] and [l7] ![i][l3] *[L1] x*.\n\n" + links + u"\nAfter [l149].\n",
     };
     unsigned seed = 1000;
     for (const U16String& text : texts) {
@@ -818,6 +820,21 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         {u"Text[^a] [^b] [^c] [^z].\n\n[^a]: one\n[^b]: two\n[^c]: three\n[^b]: again\n\nAfter.\n", 35,
          {{{35, 0}, u"x"}, {{36, 0}, u"\b"}, {{29, 0}, u"z"}, {{30, 0}, u"\b"}, {{61, 0}, u"\bz"}, {{61, 0}, u"\bb"},
           {{39, 0}, u"\by"}, {{39, 0}, u"\bb"}, {{26, 10}, u"\b"}, {{26, 0}, u"\b"}, {{60, 0}, u"[^a]: one\n"}, {{0, 0}, u"x"}}},
+        // Links defined one under another, one label twice: a title, a destination
+        // and a label changed and back (the references to it left undefined, or the
+        // label's later line now first), a line taken out and put back, one added,
+        // a label's case changed, a fence opened above them.
+        {u"See [a] [b][] [x][c] ![i][a] *[a* [ A ] x*\n\n[a]: /one \"t\"\n[b]: /two\n[c]: /three\n[b]: /again\n\n"
+         u"After [b] [d].\n",
+         55,
+         {{{55, 0}, u"x"}, {{56, 0}, u"\b"}, {{53, 0}, u"x"}, {{54, 0}, u"\b"}, {{46, 0}, u"z"}, {{47, 0}, u"\b"},
+          {{60, 0}, u"y"}, {{61, 0}, u"\b"}, {{58, 10}, u"\b"}, {{58, 0}, u"[b]: /two\n"}, {{92, 0}, u"[d]: /dee\n"},
+          {{92, 10}, u"\b"}, {{70, 0}, u"\bC"}, {{44, 0}, u"```\n"}, {{48, 0}, u"\b"}, {{0, 0}, u"[a]: /top\n"}}},
+        // A label defined that a reference names: its brackets no longer let a
+        // delimiter inside pair with one lines below, and back; a label written
+        // in another case (a sign that lowercases to a letter) defined and undefined.
+        {u"[a *b] c\nd\ne\nf* g\n\n[z]: /u\n", 20, {{{20, 1}, u"a *b"}, {{20, 4}, u"z"}, {{20, 0}, u"x"}}},
+        {u"See [\u212A] [K] *[k* x*.\n\n[j]: /u\n", 23, {{{23, 1}, u"k"}, {{27, 0}, u"v"}, {{23, 1}, u"j"}}},
         // Quoted lines of pipes: a delimiter row typed between them (the lines above
         // and below become a table's), broken, mended and taken out; a code span's
         // backtick; and edits in the rows of a quoted table.

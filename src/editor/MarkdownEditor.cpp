@@ -89,10 +89,15 @@ U16String markdownOf(const AttributedString& storage)
 }
 
 // A line that reads as a reference or footnote definition, with the note's label
-// (normalised) when it defines a note and holds no line break but its last.
+// (normalised) when it defines a note, or the link's label (normalised) and
+// destination when it defines a link, and holds no line break but its last.
 struct DefinitionLine {
+    struct Link {
+        U16String label, url;
+    };
     Range line;
     std::optional<U16String> note;
+    std::optional<Link> link;
 };
 
 // The lines of `text` from `from` to `to` that read as reference or footnote definitions.
@@ -106,14 +111,17 @@ std::vector<DefinitionLine> definitionLines(U16View text, int from, int to)
         if (q < size_t(to) && text[q] == u'[') {
             const int next = RestyleWindow::nextLineStart(text, p);
             const U16View line = substring(text, Range::fromTo(p, next));
+            const bool single = std::ranges::none_of(line.substr(0, line.size() - (line.back() == u'\n')), [](char16_t c) {
+                return c == u'\r' || c == 0x2028 || c == 0x2029 || c == 0x85 || c == u'\n';
+            });
             if (const auto note = Footnote::parseDefinition(line)) {
-                const bool single = std::ranges::none_of(line.substr(0, line.size() - (line.back() == u'\n')), [](char16_t c) {
-                    return c == u'\r' || c == 0x2028 || c == 0x2029 || c == 0x85 || c == u'\n';
-                });
                 out.push_back({Range::fromTo(p, next), single ? std::optional(Footnote::normalizedLabel(note->label))
-                                                              : std::nullopt});
-            } else if (ReferenceLink::parseDefinition(line)) {
-                out.push_back({Range::fromTo(p, next), std::nullopt});
+                                                              : std::nullopt, std::nullopt});
+            } else if (auto link = ReferenceLink::parseDefinition(line)) {
+                out.push_back({Range::fromTo(p, next), std::nullopt,
+                               single ? std::optional(DefinitionLine::Link{Footnote::normalizedLabel(link->label),
+                                                                           std::move(link->url)})
+                                      : std::nullopt});
             }
         }
         // On to the next line start, not past `to` (a line may be long).
@@ -368,9 +376,11 @@ struct MarkdownEditorCoordinator::Kept {
     MarkdownSyntax::Definitions definitions;
     std::vector<DefinitionLine> definitionLines;
     bool definitionsTouched = false;
-    // The notes of the definition lines edits took out since the definitions were
-    // last checked, before any fence-like line: none for any other definition.
-    std::vector<std::optional<U16String>> definitionsGone;
+    // The definition lines edits took out since the definitions were last checked,
+    // with what they define only when before any fence-like line and outside cells.
+    std::vector<DefinitionLine> definitionsGone;
+    // Labels whose destination changed, whose references are read again.
+    std::vector<U16String> relabelled;
     // The definitions of a whole styling made before the first restyle, while
     // nothing has changed since (see adoptStyled()).
     std::optional<MarkdownSyntax::Definitions> styled;
@@ -771,44 +781,89 @@ struct MarkdownEditorCoordinator::Kept {
         return true;
     }
 
-    // Whether the definitions `found` in the stretch from `from` to `to` (less
-    // `elided`) leave the whole text's as they were: they define notes alone, before
-    // any fence-like line, outside grid cells (the whole text's are read with the
-    // cells blanked), with the same labels as many times as the lines they replace
-    // (those the edits took out, and those the stretch held).
-    bool notesAsBefore(const std::vector<DefinitionLine>& found, int from, int to, Range elided) const
+    // Takes the definitions `found` in the stretch from `from` to `to` (less
+    // `elided`) in place of the lines there, and reads the whole text's definitions
+    // from the lines alone where it can: where every line that may change them (those
+    // the edits took out, those the stretch held, those it holds now, and those
+    // before the first definition of each label they name) stands before any
+    // fence-like line, outside grid cells (the whole text's are read with the cells
+    // blanked), and the notes keep their labels as many times. Then the labels
+    // whose destination changed go to `relabelled`; otherwise (or unless `read`), false.
+    bool takeDefinitions(const std::vector<DefinitionLine>& found, int from, int to, Range elided, bool read)
     {
-        if (fenceLikeEdited || !grids)
-            return false;
-        const auto inCell = [&](Range line) {
-            return *grids
-                && (ParagraphCuts::cellAt(*storage, line.location)
-                    || ParagraphCuts::cellAt(*storage, std::max(line.location, line.end() - 1)));
+        const auto at = [&](int p) {
+            return std::lower_bound(definitionLines.begin(), definitionLines.end(), p,
+                                    [](const DefinitionLine& d, int q) { return d.line.location < q; });
         };
+        const auto inStretch = [&](const DefinitionLine& d) {
+            return d.line.location >= from && d.line.location < to && !elided.contains(d.line.location);
+        };
+        const auto replace = [&] {
+            std::erase_if(definitionLines, inStretch);
+            definitionLines.insert(at(from), found.begin(), found.end());
+        };
+        if (!read || fenceLikeEdited || !grids) {
+            replace();
+            return false;
+        }
         const int fence = fenceLike.empty() ? std::numeric_limits<int>::max() : fenceLike.front();
-        std::vector<U16String> before, after;
-        for (const std::optional<U16String>& note : definitionsGone) {
-            if (!note)
-                return false;
-            before.push_back(*note);
-        }
-        const auto first = std::lower_bound(definitionLines.begin(), definitionLines.end(), from,
-                                            [](const DefinitionLine& d, int at) { return d.line.location < at; });
-        for (auto d = first; d != definitionLines.end() && d->line.location < to; ++d) {
-            if (elided.contains(d->line.location))
-                continue;
-            if (!d->note || d->line.location >= fence || inCell(d->line))
-                return false;
-            before.push_back(*d->note);
-        }
-        for (const DefinitionLine& d : found) {
-            if (!d.note || d.line.end() > fence || inCell(d.line))
-                return false;
-            after.push_back(*d.note);
-        }
+        const auto known = [&](const DefinitionLine& d) {
+            return (d.note || d.link) && d.line.end() <= fence
+                && !(*grids
+                     && (ParagraphCuts::cellAt(*storage, d.line.location)
+                         || ParagraphCuts::cellAt(*storage, std::max(d.line.location, d.line.end() - 1))));
+        };
+        std::vector<U16String> before, after, labels;
+        bool knownAll = true;
+        const auto note = [&](const DefinitionLine& d, std::vector<U16String>& into) {
+            knownAll = knownAll && known(d);
+            if (d.note)
+                into.push_back(*d.note);
+            else if (d.link)
+                labels.push_back(d.link->label);
+        };
+        for (const DefinitionLine& d : definitionsGone)
+            note(d, before);
+        for (auto d = at(from); d != definitionLines.end() && d->line.location < to; ++d)
+            if (!elided.contains(d->line.location))
+                note(*d, before);
+        for (const DefinitionLine& d : found)
+            note(d, after);
+        replace();
         std::ranges::sort(before);
         std::ranges::sort(after);
-        return before == after;
+        if (!knownAll || before != after)
+            return false;
+        // The first definition of a label wins: read down to each label's first.
+        std::unordered_map<U16String, std::optional<U16String>> first;
+        for (U16String& label : labels)
+            first.try_emplace(std::move(label));
+        size_t left = first.size();
+        for (auto d = definitionLines.begin(); d != definitionLines.end() && left > 0; ++d) {
+            if (!known(*d))
+                return false;
+            if (!d->link)
+                continue;
+            const auto it = first.find(d->link->label);
+            if (it != first.end() && !it->second) {
+                it->second = d->link->url;
+                --left;
+            }
+        }
+        std::vector<std::pair<U16String, std::optional<U16String>>> now;
+        for (auto& [label, url] : first) {
+            const auto was = definitions.links.find(label);
+            if (url ? was == definitions.links.end() || was->second != *url : was != definitions.links.end())
+                now.emplace_back(label, std::move(url));
+        }
+        for (auto& [label, url] : now) {
+            if (url)
+                definitions.links.insert_or_assign(label, std::move(*url));
+            else
+                definitions.links.erase(label);
+            relabelled.push_back(label);
+        }
+        return true;
     }
 
     // Reads the fenced blocks afresh, as the block scanner reads the text.
@@ -1197,8 +1252,9 @@ struct MarkdownEditorCoordinator::Kept {
             const bool outsideCells = grids == false
                 || (storage && !ParagraphCuts::cellAt(*storage, line.location)
                     && !ParagraphCuts::cellAt(*storage, std::max(line.location, line.end() - 1)));
-            definitionsGone.push_back((fenceLike.empty() || line.location < fenceLike.front()) && outsideCells ? d.note
-                                                                                                           : std::nullopt);
+            definitionsGone.push_back((fenceLike.empty() || line.location < fenceLike.front()) && outsideCells
+                                          ? std::move(d)
+                                          : DefinitionLine{line, std::nullopt, std::nullopt});
             return true;
         });
     }
@@ -1433,6 +1489,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.definitionLines = definitionLines(storage->string(), 0, storage->length());
     kept.definitionsTouched = false;
     kept.definitionsGone.clear();
+    kept.relabelled.clear();
     kept.fenceLike = CodeBodies::fenceLikeLines(storage->string(), 0, storage->length());
     kept.fenceLikeEdited = false;
     settleCutsAhead(*storage, selection);
@@ -1534,7 +1591,8 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     kept.readsAsBefore.reset();
     storage->beginEditing();
     bool done = true;
-    for (const Range& part : parts) {
+    const auto restyleZones = [&](const std::vector<Range>& zones) {
+      for (const Range& part : parts) {
         std::vector<Range> inPart;
         for (const Range& z : zones) {
             const Range clipped = Range::fromTo(std::clamp(z.location, part.location, part.end()),
@@ -1555,6 +1613,26 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
                 break;
         if (!done)
             break;
+      }
+    };
+    restyleZones(zones);
+    // References to a label given another destination read anew, each as if edited;
+    // the places kept in paragraphs were read with the old destinations.
+    if (done && !kept.relabelled.empty()) {
+        const std::vector<Range> references = ReferenceLink::mentions(storage->string(), kept.relabelled);
+        kept.relabelled.clear();
+        kept.cuts.clear();
+        const std::optional<Range> dirty = kept.dirty;
+        for (const Range& reference : references) {
+            // Told apart, so that the layout looks over each alone, not all between.
+            storage->endEditing();
+            storage->beginEditing();
+            kept.dirty = reference;
+            restyleZones({reference});
+            if (!done)
+                break;
+        }
+        kept.dirty = dirty;
     }
     storage->endEditing();
     kept.restyling = false;
@@ -1956,21 +2034,15 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             // fence or an HTML block that now takes its definitions in.
             if (!mayChange && !found.empty())
                 mayChange = runsOnWithin(text, from, to);
-            if (mayChange && (grown || !kept.notesAsBefore(found, from, to, elided))) {
-                if (!(wholeDefinitions(storage) == kept.definitions))
-                    return false;
-            }
+            // Read from the lines where they can be (references to a label given
+            // another destination are read again after), else from the whole text.
+            const bool taken = kept.takeDefinitions(found, from, to, elided, mayChange && !grown);
+            if (mayChange && !taken && !(wholeDefinitions(storage) == kept.definitions))
+                return false;
             if (mayChange) {
                 kept.definitionsTouched = false;
                 kept.definitionsGone.clear();
             }
-            std::erase_if(kept.definitionLines, [&](const DefinitionLine& d) {
-                return d.line.location >= from && d.line.location < to && !elided.contains(d.line.location);
-            });
-            kept.definitionLines.insert(
-                std::lower_bound(kept.definitionLines.begin(), kept.definitionLines.end(), from,
-                                 [](const DefinitionLine& d, int at) { return d.line.location < at; }),
-                found.begin(), found.end());
             copyBack(piece, offset, storage, int(head.size()), elided.location - offset);
             if (elided.length > 0)
                 copyBack(piece, tailOffset, storage, elided.location - offset, to - tailOffset);

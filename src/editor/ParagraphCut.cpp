@@ -124,10 +124,10 @@ bool blockEdge(U16View text, int start, bool pipesMakeRows)
         return false;
     if (MarkdownSyntax::matchList(line) || MarkdownSyntax::quoteLeader(line).depth > 0 || MarkdownSyntax::matchHeading(line))
         return true;
-    // A note's definition under another: each is a block of one line, which no
-    // paragraph goes on over.
-    return line.front() == u'[' && above.front() == u'[' && Footnote::parseDefinition(line)
-        && Footnote::parseDefinition(above);
+    // A definition (of a note or a link) under another: each is a block of one
+    // line, which no paragraph goes on over.
+    const auto definition = [](U16View l) { return Footnote::parseDefinition(l) || ReferenceLink::parseDefinition(l); };
+    return line.front() == u'[' && above.front() == u'[' && definition(line) && definition(above);
 }
 
 bool paragraphCut(const AttributedString& storage, int start)

@@ -3,7 +3,10 @@
 #include "markdown/Footnote.h"
 #include "markdown/MarkdownSyntax.h"
 #include "markdown/MarkdownSyntaxDetail.h"
+#include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
+
+#include <algorithm>
 
 namespace velkin {
 
@@ -46,6 +49,40 @@ std::optional<Definition> parseDefinition(U16View line)
     if (m->has(5))
         d.titleRange = m->range(5);
     return d;
+}
+
+std::vector<Range> mentions(U16View text, const std::vector<U16String>& labels)
+{
+    std::vector<Range> out;
+    size_t longest = 0;
+    for (const U16String& label : labels)
+        longest = std::max(longest, label.size());
+    // Lowercasing may double a unit's length (and a label is trimmed of blanks):
+    // a "[" further back than that, past a "]" or a line break, opens no mention.
+    for (size_t close = text.find(u']'); close != U16View::npos; close = text.find(u']', close + 1)) {
+        size_t seen = 0;
+        bool ascii = true;
+        for (size_t open = close; open-- > 0 && text[open] != u']' && text[open] != u'\n' && seen <= 2 * longest + 2;) {
+            const char16_t c = text[open];
+            if (c < 0x80 ? c != u' ' && c != u'\t' : !isInTrimSet(c, TrimSet::Whitespace))
+                ++seen;
+            ascii = ascii && c < 0x80;
+            if (text[open] != u'[')
+                continue;
+            const U16View inside = text.substr(open + 1, close - open - 1);
+            // Lowercasing keeps an ASCII label's length: most brackets are told apart by it.
+            if (ascii && std::ranges::none_of(labels, [&](const U16String& l) {
+                    return l.size() == trimmed(inside, TrimSet::Whitespace).size();
+                }))
+                continue;
+            const U16String label = Footnote::normalizedLabel(inside);
+            if (std::ranges::find(labels, label) != labels.end()) {
+                out.push_back(Range::fromTo(int(open), int(close) + 1));
+                break;
+            }
+        }
+    }
+    return out;
 }
 
 namespace {

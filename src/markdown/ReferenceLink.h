@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 namespace velkin {
 
@@ -29,6 +30,10 @@ const Regex& definitionRegex();
 std::optional<Definition> parseDefinition(U16View line);
 // The definitions of a whole text outside fenced code.
 Table definitions(U16View text);
+// The bracketed texts of `text` ("[" through "]") whose normalised label is
+// one of `labels` (normalised; as a definition's, free of "]" and line breaks):
+// every place that may refer to them.
+std::vector<Range> mentions(U16View text, const std::vector<U16String>& labels);
 
 } // namespace ReferenceLink
 
