@@ -290,18 +290,37 @@ int freshEnd(const AttributedString& storage, int at)
     return at;
 }
 
-// The piece of `storage` from `from` to `to`, grown until no fence is left open at
-// its end: to the next place the text starts afresh a few times (a fence holding
+// The piece of `storage` from `from` to `to`, after `head` (the opening fence of
+// a block `from` is in the body of, or nothing), grown until no fence is left open
+// at its end: to the next place the text starts afresh a few times (a fence holding
 // such places), then twice as far each time (a long one). `to` says where it ends.
-TextStorage pieceWithoutOpenFence(const AttributedString& storage, int from, int& to)
+TextStorage pieceWithoutOpenFence(const AttributedString& storage, int from, int& to, const AttributedString& head = {})
 {
     const int n = storage.length();
-    TextStorage piece(storage.attributedSubstring(Range::fromTo(from, to)));
+    auto pieceTo = [&] {
+        AttributedString joined(head);
+        joined.append(storage.attributedSubstring(Range::fromTo(from, to)));
+        return TextStorage(joined);
+    };
+    TextStorage piece = pieceTo();
     for (int tries = 0; to < n && fenceOpenAtEnd(piece); ++tries) {
         to = freshEnd(storage, tries < 4 ? to : to + (to - from));
-        piece = TextStorage(storage.attributedSubstring(Range::fromTo(from, to)));
+        piece = pieceTo();
     }
     return piece;
+}
+
+// Whether the tokens of a code block in a language that resumes so start afresh
+// after the line feed at `feed` of `styled`: one that no token covers (it has the
+// text's colour) with no backslash before it, or any in a language read line by line.
+bool codeAfreshAfter(const AttributedString& styled, int feed, CodeHighlighter::Resumption resumes)
+{
+    if (resumes == CodeHighlighter::Resumption::everyLine)
+        return true;
+    if (feed >= 1 && styled.string()[size_t(feed - 1)] == u'\\')
+        return false;
+    const Color* color = styled.attributes(feed).color(AttributeKey::ForegroundColor);
+    return color && *color == Color::text();
 }
 
 // The characters a view shows; an empty range at the caret when it shows none.
@@ -416,6 +435,10 @@ struct MarkdownEditorCoordinator::Kept {
     // The line states of the block edited last whose tokenizer carries a state over
     // lines, while every change since is known.
     CodeLineStates codeStates;
+    // Where the last step ended inside a long fenced block's body, after a line feed
+    // its tokens do not cover: while the unstyled text starts there, the next step
+    // reads on from there after the opening fence alone (see codeStepBody()).
+    std::optional<int> codeResume;
     // Where the grid looked up last starts (see gridTailAt()): moved with the edits
     // before it, and checked before each use.
     const TextTable* gridTable = nullptr;
@@ -470,6 +493,32 @@ struct MarkdownEditorCoordinator::Kept {
             return true;
         return at > 0 && at < int(text.size()) && text[size_t(at - 1)] == u'\n'
             && TableGrid::cellBlock(*storage, at - 1) != TableGrid::cellBlock(*storage, at) && gridTailAt(at, 0);
+    }
+
+    // The fenced block a step may end in at the line starting at `at`, past its first
+    // body line: one outside items and quotations, in a language whose tokens start
+    // afresh after line feeds, while the blocks read as when last read and no grid
+    // makes cells read otherwise.
+    std::optional<CodeBody> codeStepBody(int at)
+    {
+        if (fenceLikeEdited || !fencesRead || fenceLike.empty())
+            return std::nullopt;
+        std::vector<int> scratch;
+        const std::vector<int>& starts = readableFences(scratch);
+        const U16View text = storage->string();
+        if (*grids || at <= 0 || at >= int(text.size()) || text[size_t(at - 1)] != u'\n')
+            return std::nullopt;
+        std::optional<CodeBody> body = CodeBodies::around(fences, starts, at, RestyleWindow::nextLineStart(text, at));
+        if (!body || body->contained() || !body->whole || at <= body->codeStart || at >= body->end)
+            return std::nullopt;
+        const auto resumes = codeResumption(*body);
+        if (resumes != CodeHighlighter::Resumption::everyLine && resumes != CodeHighlighter::Resumption::afterUncoveredFeeds)
+            return std::nullopt;
+        return body;
+    }
+    static CodeHighlighter::Resumption codeResumption(const CodeBody& body)
+    {
+        return body.language ? CodeHighlighter::resumption(*body.language) : CodeHighlighter::Resumption::afterUncoveredFeeds;
     }
 
     // The start of the grid whose cells stand on both sides of `at`, or `at`.
@@ -1082,6 +1131,8 @@ struct MarkdownEditorCoordinator::Kept {
         }
         if (unstyled)
             unstyled = map(*unstyled, e);
+        if (codeResume)
+            codeResume = map(*codeResume, e);
         if (island && e.range.location < island->location)
             island.reset();
         else if (island && e.range.location <= island->end())
@@ -1283,6 +1334,11 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.island.reset();
     kept.cuts.clear();
     kept.codeStates.clear();
+    kept.codeResume.reset();
+    // Read first: steps may end inside a long fenced block.
+    kept.fenceLike = CodeBodies::fenceLikeLines(storage->string(), 0, storage->length());
+    kept.fenceLikeEdited = false;
+    kept.readFences();
     if (stepwise) {
         // Styled in steps: at once up to the caret and past what the window shows.
         if (!kept.definitionsCurrent)
@@ -1317,10 +1373,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.definitionLines = definitionLines(storage->string(), 0, storage->length());
     kept.definitionsTouched = false;
     kept.definitionsGone.clear();
-    kept.fenceLike = CodeBodies::fenceLikeLines(storage->string(), 0, storage->length());
-    kept.fenceLikeEdited = false;
     settleCutsAhead(*storage, selection);
-    kept.readFences();
     if (kept.unstyled)
         scheduleStyleAhead(view);
     else if (!kept.written)
@@ -1945,12 +1998,7 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
     auto fresh = [&](const AttributedString& styled, int feed, int shift) {
         if (resumes == Resumption::everyLine)
             return true;
-        if (*kept.grids && ParagraphCuts::cellAt(storage, feed))
-            return false;
-        if (feed >= 1 && text[size_t(feed - 1)] == u'\\')
-            return false;
-        const Color* color = styled.attributes(feed - shift).color(AttributeKey::ForegroundColor);
-        return color && *color == Color::text();
+        return !(*kept.grids && ParagraphCuts::cellAt(storage, feed)) && codeAfreshAfter(styled, feed - shift, resumes);
     };
     // Back to where they start afresh, as the storage shows the text above: as
     // before the edits, or restyled already, both as they read now.
@@ -2358,10 +2406,48 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         const U16View text = storage.string();
         const int n = int(text.size());
         // A step starts where the text starts afresh, outside code and grids as
-        // styled so far (an edit may have changed what stood before the unstyled part).
+        // styled so far (an edit may have changed what stood before the unstyled part),
+        // or where the last one ended in a fenced block's body, the tokens still
+        // starting afresh there as the text before reads: the body from there reads
+        // after the opening fence alone as in the whole text.
         int from = lineStart(text, std::min(*kept.unstyled, n));
-        while (from > 0 && !kept.stepStartsAt(from))
+        std::optional<CodeBody> resumed;
+        if (kept.codeResume == from)
+            resumed = kept.codeStepBody(from);
+        if (resumed && !codeAfreshAfter(storage, from - 1, Kept::codeResumption(*resumed)))
+            resumed.reset();
+        kept.codeResume.reset();
+        while (!resumed && from > 0 && !kept.stepStartsAt(from))
             from = lineStart(text, from - 1);
+        const int head = resumed ? nextLineStart(text, resumed->opener) - resumed->opener : 0;
+        const AttributedString opening
+            = resumed ? storage.attributedSubstring(Range{resumed->opener, head}) : AttributedString();
+        // Its opening fence reads alone as in the whole text (not so in a list item).
+        auto openingAlike = [&](const AttributedString& piece) {
+            const ParagraphStyle* before = storage.paragraphStyle(resumed->opener);
+            const ParagraphStyle* alone = piece.paragraphStyle(0);
+            return before && alone && *before == *alone;
+        };
+        // A step that would end in a long fenced block's body ends at the last line
+        // of it in reach where the tokens start afresh, read so from the step's start.
+        const int reach = lineStart(text, std::min(n, std::max(from + stepLength, *kept.unstyled)));
+        if (const std::optional<CodeBody> body = reach > from ? kept.codeStepBody(reach) : std::nullopt;
+            body && (!resumed || resumed->opener == body->opener) && (!kept.island || kept.island->location >= reach)) {
+            TextStorage piece(opening);
+            piece.append(storage.attributedSubstring(Range::fromTo(from, reach)));
+            stylePiece(piece, from - head, selection, view);
+            int cut = reach;
+            while (cut > std::max(from, body->codeStart) && !codeAfreshAfter(piece, cut - 1 - from + head, Kept::codeResumption(*body)))
+                cut = lineStart(text, cut - 1);
+            if (cut > std::max(from, body->codeStart) && (!resumed || openingAlike(piece))) {
+                copyBack(piece, from - head, storage, head, cut - from + head);
+                kept.unstyled = cut;
+                kept.codeResume = cut;
+                if (cut > through)
+                    break;
+                continue;
+            }
+        }
         // It ends at such a place again, with no fence left open, and takes in a
         // stretch styled ahead once it reaches it.
         int to = kept.stepEnd(from, std::max(from + stepLength, *kept.unstyled));
@@ -2369,9 +2455,13 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
             to = std::max(to, kept.stepEnd(from, kept.island->end() - 1));
             kept.island.reset();
         }
-        TextStorage piece = pieceWithoutOpenFence(storage, from, to);
-        stylePiece(piece, from, selection, view);
-        copyBack(piece, from, storage);
+        TextStorage piece = pieceWithoutOpenFence(storage, from, to, opening);
+        stylePiece(piece, from - head, selection, view);
+        if (resumed && !openingAlike(piece)) {
+            kept.unstyled = from;  // read again from where the text starts afresh
+            continue;
+        }
+        copyBack(piece, from - head, storage, head);
         if (to < n) {
             kept.unstyled = to;
         } else if (!kept.definitionsCurrent) {
