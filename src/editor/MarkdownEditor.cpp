@@ -439,6 +439,13 @@ struct MarkdownEditorCoordinator::Kept {
     // its tokens do not cover: while the unstyled text starts there, the next step
     // reads on from there after the opening fence alone (see codeStepBody()).
     std::optional<int> codeResume;
+    // Where the last step ended before an item of a long list that no blank line
+    // makes loose (see listCutAt()): the next step reads from there alone.
+    std::optional<int> listResume;
+    // Lines with no blank one among them, from one after a blank line or the
+    // text's start to a blank line or its end, and whether every list among them
+    // ends inside them (and is so tight): kept while no character changes.
+    std::optional<std::pair<Range, bool>> blankFree;
     // Where the grid looked up last starts (see gridTailAt()): moved with the edits
     // before it, and checked before each use.
     const TextTable* gridTable = nullptr;
@@ -516,6 +523,89 @@ struct MarkdownEditorCoordinator::Kept {
             return std::nullopt;
         return body;
     }
+    // Whether a step may end before the line at `at`: an unindented list item whose
+    // list no blank line makes loose, after a line with text, neither of them a
+    // table's. The items from there read alone as in the whole list (a list's
+    // spacing hangs on its looseness alone, each item's indents on its own prefix).
+    bool listCutAt(int at)
+    {
+        using namespace RestyleWindow;
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        if (!grids)
+            grids = hasGrids(*storage);
+        if (*grids || at <= 0 || at >= n || text[size_t(at - 1)] != u'\n')
+            return false;
+        auto lineOf = [&](int start) { return substring(text, Range::fromTo(start, nextLineStart(text, start))); };
+        auto blank = [&](int start) { return isBlank(lineOf(start), TrimSet::WhitespaceAndNewlines); };
+        const U16View line = lineOf(at);
+        const int next = nextLineStart(text, at);
+        if (line.front() == u' ' || line.front() == u'\t' || !MarkdownSyntax::matchList(line) || MarkdownSyntax::isThematicBreak(line)
+            || MarkdownSyntax::isSetextUnderline(line) || TextOps::containsUnit(line, u'|')
+            || !(MarkdownSyntax::matchList(lineOf(lineStart(text, at - 1))) || text[size_t(lineStart(text, at - 1))] == u' '
+                 || text[size_t(lineStart(text, at - 1))] == u'\t')
+            || blank(lineStart(text, at - 1))
+            || (next < n && TextOps::containsUnit(lineOf(next), u'|')))
+            return false;
+        if (!blankFree || at <= blankFree->first.location || at >= blankFree->first.end()) {
+            // A list goes on over a blank line only to an item with its marker, or an
+            // indented line.
+            auto markerOf = [&](U16View l) -> std::optional<char16_t> {
+                const auto item = MarkdownSyntax::matchList(l);
+                if (!item || item->bullet.length <= 0)
+                    return item ? std::optional<char16_t>(u'-') : std::nullopt;
+                return l[size_t(item->bullet.end() - 1)];
+            };
+            auto plain = [&](int start) {
+                const U16View l = lineOf(start);
+                return l.front() != u' ' && l.front() != u'\t' && !markerOf(l);
+            };
+            // The lines from `start` to the blank line at `end`, each plain, or the last a
+            // heading or a break (which ends every list above it).
+            auto endsLists = [&](int start, int end) {
+                const U16View last = lineOf(lineStart(text, end - 1));
+                if (plain(lineStart(text, end - 1))
+                    && (MarkdownSyntax::matchHeading(last) || MarkdownSyntax::isThematicBreak(last)))
+                    return true;
+                for (int p = start; p < end; p = nextLineStart(text, p))
+                    if (!plain(p))
+                        return false;
+                return true;
+            };
+            int from = lineStart(text, at - 1);
+            while (from > 0 && !blank(lineStart(text, from - 1)))
+                from = lineStart(text, from - 1);
+            // The markers of the items that may stand outermost (indented less than code).
+            std::u16string markers;
+            auto noteMarker = [&](int start) {
+                const U16View l = lineOf(start);
+                if (MarkdownSyntax::indentWidth(l) < 4)
+                    if (const auto marker = markerOf(l))
+                        markers += *marker;
+            };
+            int to = at;
+            for (; to < n && !blank(to); to = nextLineStart(text, to))
+                noteMarker(to);
+            for (int p = from; p < at; p = nextLineStart(text, p))
+                noteMarker(p);
+            int before = from;
+            while (before > 0 && blank(lineStart(text, before - 1)))
+                before = lineStart(text, before - 1);
+            int above = before;
+            while (above > 0 && !blank(lineStart(text, above - 1)))
+                above = lineStart(text, above - 1);
+            int after = to;
+            while (after < n && blank(after))
+                after = nextLineStart(text, after);
+            const bool startsLists = from == 0 || plain(from) || endsLists(above, before);
+            const std::optional<char16_t> next = after < n ? markerOf(lineOf(after)) : std::nullopt;
+            const bool endsThere = after >= n || plain(after)
+                || (next && lineOf(after).front() != u' ' && lineOf(after).front() != u'\t' && markers.find(*next) == std::u16string::npos);
+            blankFree = std::pair{Range::fromTo(from, to), startsLists && endsThere};
+        }
+        return blankFree->second;
+    }
+
     static CodeHighlighter::Resumption codeResumption(const CodeBody& body)
     {
         return body.language ? CodeHighlighter::resumption(*body.language) : CodeHighlighter::Resumption::afterUncoveredFeeds;
@@ -1133,6 +1223,9 @@ struct MarkdownEditorCoordinator::Kept {
             unstyled = map(*unstyled, e);
         if (codeResume)
             codeResume = map(*codeResume, e);
+        if (listResume)
+            listResume = map(*listResume, e);
+        blankFree.reset();
         if (island && e.range.location < island->location)
             island.reset();
         else if (island && e.range.location <= island->end())
@@ -1335,6 +1428,8 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.cuts.clear();
     kept.codeStates.clear();
     kept.codeResume.reset();
+    kept.listResume.reset();
+    kept.blankFree.reset();
     // Read first: steps may end inside a long fenced block.
     kept.fenceLike = CodeBodies::fenceLikeLines(storage->string(), 0, storage->length());
     kept.fenceLikeEdited = false;
@@ -2417,7 +2512,11 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         if (resumed && !codeAfreshAfter(storage, from - 1, Kept::codeResumption(*resumed)))
             resumed.reset();
         kept.codeResume.reset();
-        while (!resumed && from > 0 && !kept.stepStartsAt(from))
+        // Or before an item of a long list, as the text before reads.
+        const bool inList = !resumed && kept.listResume == from && kept.listCutAt(from)
+            && !ParagraphCuts::opaqueAt(storage, from - 1);
+        kept.listResume.reset();
+        while (!resumed && !inList && from > 0 && !kept.stepStartsAt(from))
             from = lineStart(text, from - 1);
         const int head = resumed ? nextLineStart(text, resumed->opener) - resumed->opener : 0;
         const AttributedString opening
@@ -2428,29 +2527,87 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
             const ParagraphStyle* alone = piece.paragraphStyle(0);
             return before && alone && *before == *alone;
         };
-        // A step that would end in a long fenced block's body ends at the last line
-        // of it in reach where the tokens start afresh, read so from the step's start.
-        const int reach = lineStart(text, std::min(n, std::max(from + stepLength, *kept.unstyled)));
-        if (const std::optional<CodeBody> body = reach > from ? kept.codeStepBody(reach) : std::nullopt;
-            body && (!resumed || resumed->opener == body->opener) && (!kept.island || kept.island->location >= reach)) {
-            TextStorage piece(opening);
-            piece.append(storage.attributedSubstring(Range::fromTo(from, reach)));
-            stylePiece(piece, from - head, selection, view);
-            int cut = reach;
-            while (cut > std::max(from, body->codeStart) && !codeAfreshAfter(piece, cut - 1 - from + head, Kept::codeResumption(*body)))
-                cut = lineStart(text, cut - 1);
-            if (cut > std::max(from, body->codeStart) && (!resumed || openingAlike(piece))) {
-                copyBack(piece, from - head, storage, head, cut - from + head);
-                kept.unstyled = cut;
-                kept.codeResume = cut;
+        // It ends at such a place again, with no fence left open, and takes in a
+        // stretch styled ahead once it reaches it.
+        const int reach = std::min(n, std::max(from + stepLength, *kept.unstyled));
+        int to = kept.stepEnd(from, reach);
+        // But a step that would run on through a long fenced block's body ends in it,
+        // at the last line in reach (or the body's first) where the tokens start
+        // afresh, read so from the step's start; one that would run on through a long
+        // list, at its first item in reach that may start a step.
+        auto cutAt = [&](TextStorage& piece, int cut, bool code) {
+            if (kept.island && kept.island->location < cut)
+                return false;
+            copyBack(piece, from - head, storage, head, cut - from + head);
+            kept.unstyled = cut;
+            (code ? kept.codeResume : kept.listResume) = cut;
+            return true;
+        };
+        std::optional<CodeBody> body;
+        int codeReach = lineStart(text, reach);
+        {
+            // The first block the step runs into past its reach (a step resumed in one
+            // has the rest of it first).
+            const int start = resumed ? resumed->opener : from;
+            auto block = std::partition_point(kept.fences.blocks.begin(), kept.fences.blocks.end(),
+                                              [&](const CodeBody& b) { return b.opener < start; });
+            for (; block != kept.fences.blocks.end() && block->opener < to; ++block) {
+                const int at = std::max({codeReach, nextLineStart(text, block->codeStart), nextLineStart(text, from)});
+                if (at < block->end) {
+                    codeReach = at;
+                    body = kept.codeStepBody(codeReach);
+                    break;
+                }
+            }
+        }
+        if (body) {
+            // Twice as far each time while no line feed in reach is left uncovered.
+            int cut = -1;
+            for (;;) {
+                TextStorage piece(opening);
+                piece.append(storage.attributedSubstring(Range::fromTo(from, codeReach)));
+                stylePiece(piece, from - head, selection, view);
+                cut = codeReach;
+                while (cut > std::max(from, body->codeStart)
+                       && !codeAfreshAfter(piece, cut - 1 - from + head, Kept::codeResumption(*body)))
+                    cut = lineStart(text, cut - 1);
+                if (cut > std::max(from, body->codeStart)) {
+                    if ((resumed && !openingAlike(piece)) || !cutAt(piece, cut, true))
+                        cut = -1;
+                    break;
+                }
+                cut = -1;
+                const int further = nextLineStart(text, std::min(n, codeReach + 2 * (codeReach - from)));
+                if (further >= body->end)
+                    break;
+                codeReach = further;
+            }
+            if (cut >= 0) {
                 if (cut > through)
                     break;
                 continue;
             }
+        } else if (to > reach) {
+            // Not while a fence or code in the item before goes on: a few tries.
+            int cut = std::max(lineStart(text, reach), nextLineStart(text, from));
+            bool made = false;
+            for (int tries = 0; tries < 4 && !made; ++tries, cut = nextLineStart(text, cut)) {
+                while (cut < to && !(kept.listCutAt(cut) && !looksLikeFence(text, lineStart(text, cut - 1))))
+                    cut = nextLineStart(text, cut);
+                if (cut >= to)
+                    break;
+                TextStorage piece(opening);
+                piece.append(storage.attributedSubstring(Range::fromTo(from, cut)));
+                stylePiece(piece, from - head, selection, view);
+                made = !ParagraphCuts::opaqueAt(piece, cut - 1 - from + head) && (!resumed || openingAlike(piece))
+                    && cutAt(piece, cut, false);
+            }
+            if (made) {
+                if (*kept.unstyled > through)
+                    break;
+                continue;
+            }
         }
-        // It ends at such a place again, with no fence left open, and takes in a
-        // stretch styled ahead once it reaches it.
-        int to = kept.stepEnd(from, std::max(from + stepLength, *kept.unstyled));
         if (kept.island && to >= kept.island->location) {
             to = std::max(to, kept.stepEnd(from, kept.island->end() - 1));
             kept.island.reset();
