@@ -2675,6 +2675,12 @@ std::optional<int> MarkdownEditorCoordinator::unstyledFrom() const
     return kept_ ? kept_->unstyled : std::nullopt;
 }
 
+std::optional<int> MarkdownEditorCoordinator::textViewRestylesFrom(TextView& view)
+{
+    // The steps style the text from there on soon.
+    return kept_ && kept_->storage == view.textStorage() ? kept_->unstyled : std::nullopt;
+}
+
 std::optional<Range> MarkdownEditorCoordinator::styledAhead() const
 {
     return kept_ ? kept_->island : std::nullopt;
