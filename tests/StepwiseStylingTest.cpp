@@ -271,7 +271,7 @@ TEST(StepwiseStyling, StretchesStyledAheadAreAsAWholeStylingHasThem)
     U16String text;
     for (int i = 0; i < 4; ++i)
         text += farReaching();
-    for (const U16String& text : {text, longGrids() + u"\n" + longGrids()}) {
+    for (const U16String& text : {text, longGrids() + u"\n" + longGrids(), longFenceAndList()}) {
     differential::Editor e = stepwiseEditor(text);
     const differential::Editor whole(*e.document, e.view().selectedRange(), &e.storage());
     // Every few lines, so that some start inside the fence left open a while; from

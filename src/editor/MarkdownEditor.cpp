@@ -403,12 +403,20 @@ struct MarkdownEditorCoordinator::Kept {
     std::unordered_map<std::string, std::vector<int>> loadingPictures;
     std::optional<Range> unreadPictures;
     bool fittingPictures = false;
+    // Whether every character's colours are the whole text's as it reads now (of
+    // a whole styling at another size, say): no character changed since.
+    bool colorsRead = false;
+    bool sizeOnly = false;  // the restyle asked for next changes sizes alone
     // While styling goes in steps: where the text not styled yet starts. It holds
     // the attributes it had (none, or those of an earlier styling).
     std::optional<int> unstyled;
     // Past it, a stretch styled ahead of the steps, where the window showed text
     // not styled yet: styled as the whole text has it while no character before it changes.
     std::optional<Range> island;
+    // How the text after the island reads on: as after its last step (see codeResume, listResume).
+    enum class Resume { afresh, code, list } islandEnd = Resume::afresh;
+    // While the island is styled: its steps leave the definitions for the steps to settle.
+    bool stylingIsland = false;
     // The line the caret stood in when last looked at (see caretLineAt()).
     std::optional<Range> caretLine;
     // Whether `definitions` are the text's as it stands: no character changed since.
@@ -627,12 +635,15 @@ struct MarkdownEditorCoordinator::Kept {
     // takes in what it reaches of a grid rather than the whole grid. The cells before
     // the end read as in the whole grid, being inline text alone, once they are enough
     // to read as a table's shape, and no fence or HTML block opened above them runs on.
-    int stepEnd(int from, int at)
+    // Walked no further than `limit`, which it returns when it gets there.
+    int stepEnd(int from, int at, int limit = std::numeric_limits<int>::max())
     {
         const U16View text = storage->string();
-        const int n = int(text.size());
+        const int n = std::min(int(text.size()), limit);
         at = std::min(n, RestyleWindow::nextLineStart(text, std::clamp(at, 0, n)));
         auto cutInGrid = [&] {
+            if (at >= int(text.size()))
+                return false;
             const TextTable* table = cellTable(*storage, at);
             if (!table || cellTable(*storage, at - 1) != table || !stepStartsAt(at))
                 return false;
@@ -1146,6 +1157,7 @@ struct MarkdownEditorCoordinator::Kept {
         }
         if (restyling)
             return;
+        colorsRead = false;
         if (!e.charactersChanged) {
             dirty = dirty ? unionRange(*dirty, e.range) : e.range;
             grids.reset();
@@ -1430,6 +1442,9 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.codeResume.reset();
     kept.listResume.reset();
     kept.blankFree.reset();
+    // A new size leaves the colours as they were read; anything else may not.
+    kept.colorsRead = kept.colorsRead && kept.sizeOnly;
+    kept.sizeOnly = false;
     // Read first: steps may end inside a long fenced block.
     kept.fenceLike = CodeBodies::fenceLikeLines(storage->string(), 0, storage->length());
     kept.fenceLikeEdited = false;
@@ -1459,6 +1474,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     }
     kept.styled.reset();
     kept.definitionsCurrent = true;
+    kept.colorsRead = kept.colorsRead || !kept.unstyled;
     storage->endEditing();
     kept.restyling = false;
     kept.valid = true;
@@ -1486,6 +1502,7 @@ void MarkdownEditorCoordinator::forgetStyling()
         return;
     kept_->styled.reset();
     kept_->valid = false;
+    kept_->sizeOnly = true;
 }
 
 void MarkdownEditorCoordinator::adoptStyled(TextView& view, MarkdownSyntax::Definitions definitions)
@@ -1594,6 +1611,7 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     kept.dirty.reset();
     kept.selection = selection;
     kept.fenceLikeEdited = false;
+    kept.colorsRead = !kept.unstyled;
     if (!kept.fencesRead)
         kept.readFences();
     // The last stretch ended reading as before: so does the text after it.
@@ -2506,6 +2524,23 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         // starting afresh there as the text before reads: the body from there reads
         // after the opening fence alone as in the whole text.
         int from = lineStart(text, std::min(*kept.unstyled, n));
+        // Steps that reach the island go on after it, as its last step ended.
+        if (kept.island && from == kept.island->location) {
+            kept.unstyled = kept.island->end();
+            kept.codeResume.reset();
+            kept.listResume.reset();
+            if (kept.islandEnd == Kept::Resume::code)
+                kept.codeResume = kept.island->end();
+            else if (kept.islandEnd == Kept::Resume::list)
+                kept.listResume = kept.island->end();
+            kept.island.reset();
+            if (*kept.unstyled >= n) {
+                kept.unstyled = n;
+                from = n;
+            } else {
+                continue;
+            }
+        }
         std::optional<CodeBody> resumed;
         if (kept.codeResume == from)
             resumed = kept.codeStepBody(from);
@@ -2521,16 +2556,20 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         const int head = resumed ? nextLineStart(text, resumed->opener) - resumed->opener : 0;
         const AttributedString opening
             = resumed ? storage.attributedSubstring(Range{resumed->opener, head}) : AttributedString();
-        // Its opening fence reads alone as in the whole text (not so in a list item).
+        // Its opening fence reads alone as in the whole text (not so in a list item);
+        // one styled at another size yet, with no indent in both.
         auto openingAlike = [&](const AttributedString& piece) {
             const ParagraphStyle* before = storage.paragraphStyle(resumed->opener);
             const ParagraphStyle* alone = piece.paragraphStyle(0);
-            return before && alone && *before == *alone;
+            auto flush = [](const ParagraphStyle& style) { return style.headIndent == 0 && style.firstLineHeadIndent == 0; };
+            return before && alone && (*before == *alone || (kept.colorsRead && flush(*before) && flush(*alone)));
         };
         // It ends at such a place again, with no fence left open, and takes in a
-        // stretch styled ahead once it reaches it.
+        // stretch styled ahead once it reaches it (or ends where it starts).
         const int reach = std::min(n, std::max(from + stepLength, *kept.unstyled));
-        int to = kept.stepEnd(from, reach);
+        // Looked for no further than a few steps, at first.
+        const int limit = std::min(n, reach + 4 * stepLength);
+        int to = from >= n ? n : kept.stepEnd(from, reach, limit);
         // But a step that would run on through a long fenced block's body ends in it,
         // at the last line in reach (or the body's first) where the tokens start
         // afresh, read so from the step's start; one that would run on through a long
@@ -2543,6 +2582,13 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
             (code ? kept.codeResume : kept.listResume) = cut;
             return true;
         };
+        bool cutMade = false;
+        for (int round = 0; round < 2 && !cutMade && from < n; ++round) {
+        if (round == 1) {
+            if (to < limit || limit >= n)
+                break;
+            to = kept.stepEnd(from, reach);
+        }
         std::optional<CodeBody> body;
         int codeReach = lineStart(text, reach);
         {
@@ -2552,7 +2598,10 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
             auto block = std::partition_point(kept.fences.blocks.begin(), kept.fences.blocks.end(),
                                               [&](const CodeBody& b) { return b.opener < start; });
             for (; block != kept.fences.blocks.end() && block->opener < to; ++block) {
-                const int at = std::max({codeReach, nextLineStart(text, block->codeStart), nextLineStart(text, from)});
+                int at = std::max({codeReach, nextLineStart(text, block->codeStart), nextLineStart(text, from)});
+                // Not past an island in the block: the step ends where it starts.
+                if (kept.island && kept.island->location > from && kept.island->location < at)
+                    at = kept.island->location;
                 if (at < block->end) {
                     codeReach = at;
                     body = kept.codeStepBody(codeReach);
@@ -2582,19 +2631,20 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
                     break;
                 codeReach = further;
             }
-            if (cut >= 0) {
-                if (cut > through)
-                    break;
-                continue;
-            }
+            cutMade = cut >= 0;
         } else if (to > reach) {
-            // Not while a fence or code in the item before goes on: a few tries.
+            // Not while a fence or code in the item before goes on: a few tries, up to
+            // an island in the list at most.
             int cut = std::max(lineStart(text, reach), nextLineStart(text, from));
+            const bool islandAhead = kept.island && kept.island->location > from;
+            if (islandAhead && kept.island->location < cut)
+                cut = kept.island->location;
+            const int searched = islandAhead ? std::min(to, kept.island->location + 1) : to;
             bool made = false;
             for (int tries = 0; tries < 4 && !made; ++tries, cut = nextLineStart(text, cut)) {
-                while (cut < to && !(kept.listCutAt(cut) && !looksLikeFence(text, lineStart(text, cut - 1))))
+                while (cut < searched && !(kept.listCutAt(cut) && !looksLikeFence(text, lineStart(text, cut - 1))))
                     cut = nextLineStart(text, cut);
-                if (cut >= to)
+                if (cut >= searched)
                     break;
                 TextStorage piece(opening);
                 piece.append(storage.attributedSubstring(Range::fromTo(from, cut)));
@@ -2602,26 +2652,43 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
                 made = !ParagraphCuts::opaqueAt(piece, cut - 1 - from + head) && (!resumed || openingAlike(piece))
                     && cutAt(piece, cut, false);
             }
-            if (made) {
-                if (*kept.unstyled > through)
-                    break;
-                continue;
-            }
+            cutMade = made;
         }
-        if (kept.island && to >= kept.island->location) {
-            to = std::max(to, kept.stepEnd(from, kept.island->end() - 1));
-            kept.island.reset();
         }
-        TextStorage piece = pieceWithoutOpenFence(storage, from, to, opening);
-        stylePiece(piece, from - head, selection, view);
-        if (resumed && !openingAlike(piece)) {
-            kept.unstyled = from;  // read again from where the text starts afresh
+        if (cutMade) {
+            if (*kept.unstyled > through)
+                break;
             continue;
         }
-        copyBack(piece, from - head, storage, head);
+        TextStorage piece;
+        if (from >= n) {
+            to = n;
+        } else if (kept.island && to >= kept.island->location) {
+            // Up to the island where no fence is left open there, or on over it.
+            int upTo = kept.island->location;
+            if (upTo > from)
+                piece = pieceWithoutOpenFence(storage, from, upTo, opening);
+            if (upTo > from && upTo == kept.island->location) {
+                to = upTo;
+            } else {
+                to = std::max(to, kept.stepEnd(from, kept.island->end() - 1));
+                kept.island.reset();
+                piece = pieceWithoutOpenFence(storage, from, to, opening);
+            }
+        } else {
+            piece = pieceWithoutOpenFence(storage, from, to, opening);
+        }
+        if (from < n) {
+            stylePiece(piece, from - head, selection, view);
+            if (resumed && !openingAlike(piece)) {
+                kept.unstyled = from;  // read again from where the text starts afresh
+                continue;
+            }
+            copyBack(piece, from - head, storage, head);
+        }
         if (to < n) {
             kept.unstyled = to;
-        } else if (!kept.definitionsCurrent) {
+        } else if (!kept.definitionsCurrent && !kept.stylingIsland) {
             // An edit made meanwhile may have changed what references anywhere
             // mean: if it did, once more with the new definitions.
             MarkdownSyntax::Definitions now = wholeDefinitions(storage);
@@ -2636,6 +2703,8 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         } else {
             kept.unstyled.reset();
         }
+        if (!kept.unstyled && !kept.stylingIsland)
+            kept.colorsRead = true;
         if (to > through)
             break;
     }
@@ -2711,22 +2780,62 @@ void MarkdownEditorCoordinator::styleIsland(TextView& view, TextStorage& storage
     const int frontier = lineStart(text, std::min(*kept.unstyled, n));
     if (range.location < frontier + stepLength)
         return;
+    // It starts where the text starts afresh, before an item of a long list that
+    // may start a step, or (while the colours are the whole text's) in a long
+    // fenced block's body where its tokens start afresh.
     int from = lineStart(text, std::min(range.location, n));
-    while (from > frontier && !kept.stepStartsAt(from, true))
-        from = lineStart(text, from - 1);
-    // The text starts afresh there as a whole only if it does where the steps
-    // stand and no fence opened in between is still open.
-    if (from <= frontier || !kept.stepStartsAt(frontier))
+    Kept::Resume kind = Kept::Resume::afresh;
+    for (; from > frontier; from = lineStart(text, from - 1)) {
+        if (kept.stepStartsAt(from, true))
+            break;
+        if (kept.listCutAt(from)) {
+            kind = Kept::Resume::list;
+            break;
+        }
+        if (const auto body = kept.colorsRead ? kept.codeStepBody(from) : std::nullopt;
+            body && codeAfreshAfter(storage, from - 1, Kept::codeResumption(*body))) {
+            kind = Kept::Resume::code;
+            break;
+        }
+    }
+    if (from <= frontier)
         return;
-    // Cells open and close no fence: the text is read up to the grid `from` stands in.
-    const int read = kept.startOfCellsBefore(from);
-    if (read > frontier && fenceOpenAtEnd(storage.attributedSubstring(Range::fromTo(frontier, read))))
-        return;
-    int to = kept.stepEnd(from, std::max(range.end(), from + 1));
-    TextStorage piece = pieceWithoutOpenFence(storage, from, to);
-    stylePiece(piece, from, view.selectedRange(), view);
-    copyBack(piece, from, storage);
-    kept.island = Range::fromTo(from, to);
+    if (kind != Kept::Resume::code) {
+        // The text starts afresh there as a whole only if it does where the steps
+        // stand (or reads on there as it did) and no fence opened in between is still open.
+        // (After the opening fence, where the steps stand in a fenced block's body.)
+        std::optional<CodeBody> inBody;
+        if (kept.codeResume == frontier)
+            inBody = kept.codeStepBody(frontier);
+        const bool clean = kept.stepStartsAt(frontier) || (kept.listResume == frontier && kept.listCutAt(frontier))
+            || (inBody && codeAfreshAfter(storage, frontier - 1, Kept::codeResumption(*inBody)));
+        if (!clean)
+            return;
+        // Cells open and close no fence: the text is read up to the grid `from` stands in.
+        const int read = kept.startOfCellsBefore(from);
+        AttributedString between = inBody ? storage.attributedSubstring(Range::fromTo(inBody->opener, inBody->codeStart))
+                                          : AttributedString();
+        between.append(storage.attributedSubstring(Range::fromTo(frontier, std::max(frontier, read))));
+        if (read > frontier && fenceOpenAtEnd(between))
+            return;
+    }
+    // Styled in steps from there, as the steps style it, through the range.
+    const std::optional<int> unstyled = kept.unstyled, codeResume = kept.codeResume, listResume = kept.listResume;
+    kept.island.reset();
+    kept.unstyled = from;
+    kept.codeResume = kind == Kept::Resume::code ? std::optional<int>(from) : std::nullopt;
+    kept.listResume = kind == Kept::Resume::list ? std::optional<int>(from) : std::nullopt;
+    kept.stylingIsland = true;
+    styleThrough(view, storage, std::max(range.end(), from + 1));
+    kept.stylingIsland = false;
+    const int end = kept.unstyled.value_or(n);
+    kept.island = Range::fromTo(from, end);
+    kept.islandEnd = kept.codeResume == end ? Kept::Resume::code
+        : kept.listResume == end          ? Kept::Resume::list
+                                          : Kept::Resume::afresh;
+    kept.unstyled = unstyled;
+    kept.codeResume = codeResume;
+    kept.listResume = listResume;
 }
 
 void MarkdownEditorCoordinator::runLater(TextView& view, bool MarkdownEditorCoordinator::*scheduled,
