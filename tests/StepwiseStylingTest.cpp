@@ -383,19 +383,23 @@ TEST(StepwiseStyling, AZoomEndsAsAWholeStylingAtTheNewSize)
         grid += u"| row " + u16(std::to_string(i)) + u" :smile: | *" + u16(std::to_string(i)) + u"* |\n";
     grid += u"\nAfter the table.\n";
     // And with a key typed far down (in a cell, a fenced block, a list), then taken
-    // back, before the steps are done.
+    // back, before the steps are done; and from a text styled whole before (whose
+    // colours let the window's place be styled at once inside a fenced block).
     const U16String code = longFenceAndList();
     struct Case {
         const U16String& text;
         double zoom;
         const char16_t* typedAt;
+        bool settled = false;
     };
-    for (const auto& [text, zoom, typedAt] : {Case{grid, 1.5, nullptr}, Case{grid, 0.7, nullptr}, Case{grid, 1.2, u"row 280"},
+    for (const auto& [text, zoom, typedAt, settled] : {Case{grid, 1.5, nullptr}, Case{grid, 0.7, nullptr}, Case{grid, 1.2, u"row 280"},
                                               Case{code, 1.3, nullptr}, Case{code, 0.8, u"value200 "},
-                                              Case{code, 1.1, u"item 200 "}}) {
+                                              Case{code, 1.1, u"item 200 "}, Case{code, 1.2, u"plain line 65 ", true}, Case{code, 0.9, u"item 30 ", true}}) {
         const bool typed = typedAt != nullptr;
         differential::Editor e = stepwiseEditor(text);
         e.view().setSelectedRange({int(text.size()) / 2, 40});
+        while (settled && unstyled(e))
+            e.host->coordinator().styleAhead(e.view(), 0);
         auto doc = e.document;
         MarkdownEditor zoomed{{[doc] { return *doc; }, [doc](const U16String& t) { *doc = t; }}, 1.0,
                               MarkdownFontFamily::sansSerif, 1};

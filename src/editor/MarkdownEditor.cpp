@@ -415,6 +415,9 @@ struct MarkdownEditorCoordinator::Kept {
     std::optional<Range> island;
     // How the text after the island reads on: as after its last step (see codeResume, listResume).
     enum class Resume { afresh, code, list } islandEnd = Resume::afresh;
+    // How it starts: one that starts in a fenced block's body reads as the whole
+    // text only after the block's opening fence, so a change in it gives it up.
+    Resume islandStart = Resume::afresh;
     // While the island is styled: its steps leave the definitions for the steps to settle.
     bool stylingIsland = false;
     // The line the caret stood in when last looked at (see caretLineAt()).
@@ -1238,7 +1241,7 @@ struct MarkdownEditorCoordinator::Kept {
         if (listResume)
             listResume = map(*listResume, e);
         blankFree.reset();
-        if (island && e.range.location < island->location)
+        if (island && (e.range.location < island->location || (islandStart == Resume::code && e.range.location <= island->end())))
             island.reset();
         else if (island && e.range.location <= island->end())
             island = Range::fromTo(island->location, map(island->end(), e));
@@ -1570,6 +1573,10 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
         zones.push_back(*kept.dirty);
     // While styling goes in steps, changes are restyled in the styled part and
     // in the island, each read as a whole text; the rest is styled when steps reach it.
+    // An island read only after a fence's opening line is left to the steps where a change reaches it.
+    if (kept.island && kept.islandStart == Kept::Resume::code
+        && std::ranges::any_of(zones, [&](Range z) { return z.end() >= kept.island->location && z.location <= kept.island->end(); }))
+        kept.island.reset();
     std::vector<Range> parts{Range{0, kept.unstyled.value_or(n)}};
     if (kept.island)
         parts.push_back(*kept.island);
@@ -2830,6 +2837,7 @@ void MarkdownEditorCoordinator::styleIsland(TextView& view, TextStorage& storage
     kept.stylingIsland = false;
     const int end = kept.unstyled.value_or(n);
     kept.island = Range::fromTo(from, end);
+    kept.islandStart = kind;
     kept.islandEnd = kept.codeResume == end ? Kept::Resume::code
         : kept.listResume == end          ? Kept::Resume::list
                                           : Kept::Resume::afresh;
@@ -3112,6 +3120,9 @@ void MarkdownEditorCoordinator::documentURLDidChange(TextView& view)
     // stretch styled ahead of the steps.
     Kept& kept = *kept_;
     const U16View text = storage->string();
+    // An island read only after a fence's opening line is left to the steps.
+    if (kept.island && kept.islandStart == Kept::Resume::code)
+        kept.island.reset();
     std::vector<Range> parts{Range{0, kept.unstyled.value_or(int(text.size()))}};
     if (kept.island)
         parts.push_back(*kept.island);
