@@ -2832,8 +2832,12 @@ void MarkdownEditorCoordinator::styleIsland(TextView& view, TextStorage& storage
     kept.unstyled = from;
     kept.codeResume = kind == Kept::Resume::code ? std::optional<int>(from) : std::nullopt;
     kept.listResume = kind == Kept::Resume::list ? std::optional<int>(from) : std::nullopt;
+    // Steps as long as the range: no longer than what shows.
     kept.stylingIsland = true;
+    const int steps = stepLength;
+    stepLength = std::max(1, range.end() - from);
     styleThrough(view, storage, std::max(range.end(), from + 1));
+    stepLength = steps;
     kept.stylingIsland = false;
     const int end = kept.unstyled.value_or(n);
     kept.island = Range::fromTo(from, end);
