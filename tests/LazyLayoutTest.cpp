@@ -105,6 +105,13 @@ TEST(LazyLayout, PiecesAndIdleSlicesEndAsTheEagerLayout)
     EXPECT_NEAR(caret.height(), exact.height(), 0.01);
     EXPECT_GT(lazy.usedHeight(), 0);
 
+    // Held back before a place (text about to be restyled), it stops there unfinished.
+    const int held = int(text.size()) / 2;
+    for (int guard = 0; lazy.layoutSome(2, held) && guard < 100000; ++guard) {
+    }
+    EXPECT_FALSE(lazy.layoutSome(2, held));
+    EXPECT_FALSE(lazy.isLayoutComplete());
+
     int slices = 0;
     while (lazy.layoutSome(2))
         ++slices;

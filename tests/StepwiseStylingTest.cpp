@@ -7,6 +7,7 @@
 
 #include "TempDirectory.h"
 #include "document/ImageCache.h"
+#include "editor/ParagraphCut.h"
 #include "platform/DataPaths.h"
 
 #include <QImage>
@@ -70,14 +71,56 @@ U16String longGrids()
         + grid(u"  ", 50) + u"  in the item\n\n> quoted\n\n" + grid(u"", 30) + u"\n[ref]: https://example.com\n\n" + grid(u"", 45);
 }
 
+// A long fenced block in a language read on over lines (comments, templates, a
+// backslash before a line feed), others read line by line, with carried state,
+// and with none; then lists long enough for many steps, tight and loose.
+U16String longFenceAndList()
+{
+    U16String text = u"# Code\n\n```js\n";
+    for (int i = 0; i < 240; ++i) {
+        const U16String n = u16(std::to_string(i));
+        text += i % 20 == 3   ? u"/* a comment " + n + u"\n   over lines */\n"
+            : i % 20 == 9     ? u"const t" + n + u" = `a template\n  ${" + n + u"}`;\n"
+            : i % 20 == 15    ? u"const s" + n + u" = 'a string \\\n  going on';\n"
+                              : u"const value" + n + u" = compute(" + n + u");\n";
+    }
+    text += u"```\nAfter the code.\n\n```diff\n";
+    for (int i = 0; i < 60; ++i)
+        text += u"+ added " + u16(std::to_string(i)) + u"\n- taken " + u16(std::to_string(i)) + u"\n";
+    text += u"```\n\n```sh\necho \"a\nb\"\n```\n\n```\n";
+    for (int i = 0; i < 80; ++i)
+        text += u"plain line " + u16(std::to_string(i)) + u" *not emphasis*\n";
+    text += u"```\n\n# List\n\n";
+    for (int i = 0; i < 240; ++i) {
+        const U16String n = u16(std::to_string(i));
+        text += (i == 120 ? u"* item " : u"- item ") + n + u" with *some* words\n";
+        if (i % 10 == 4)
+            text += u"  continued in the item\n";
+        if (i % 25 == 7)
+            text += u"  - nested " + n + u"\n    1. deeper\n";
+        if (i % 40 == 11)
+            text += u"a lazy line\n";
+        if (i % 60 == 30)
+            text += u"  ```\n  code in the item\n  ```\n";
+    }
+    text += u"\n";
+    for (int i = 1; i <= 120; ++i)
+        text += u16(std::to_string(i)) + u". ordered\n";
+    text += u"\nA paragraph\n";
+    for (int i = 0; i < 60; ++i)
+        text += u"- loose " + u16(std::to_string(i)) + u"\n\n";
+    return text + u"After the lists.\n";
+}
+
 std::optional<int> unstyled(const differential::Editor& e)
 {
     return e.host->coordinator().unstyledFrom();
 }
 
 // Styles step by step, checking after each that the part styled so far is as a whole styling has it.
-// With `inGrids`, counts the steps that end between two cells of a grid.
-std::string stepThrough(differential::Editor& e, int* inGrids = nullptr)
+// With `inGrids`, counts the steps that end between two cells of a grid; with
+// `inBlocks`, those that end inside a fenced block or between two list lines.
+std::string stepThrough(differential::Editor& e, int* inGrids = nullptr, int* inBlocks = nullptr)
 {
     const differential::Editor whole(*e.document, e.view().selectedRange(), &e.storage());
     for (int guard = 0; unstyled(e); ++guard) {
@@ -91,6 +134,15 @@ std::string stepThrough(differential::Editor& e, int* inGrids = nullptr)
         if (inGrids && styled < e.storage().length() && TableGrid::cellBlock(e.storage(), styled)
             && TableGrid::cellBlock(e.storage(), styled - 1))
             ++*inGrids;
+        // (a line's paragraph style stops short of its line feed)
+        auto listLine = [&](int at) {
+            const ParagraphStyle* style = whole.storage().paragraphStyle(at);
+            return style && style->headIndent > 0;
+        };
+        if (inBlocks && styled < e.storage().length()
+            && ((ParagraphCuts::codeAt(whole.storage(), styled) && ParagraphCuts::codeAt(whole.storage(), styled - 1))
+                || (listLine(styled) && listLine(styled - 2))))
+            ++*inBlocks;
         if (std::string d = differential::storageDifference(e.storage(), whole.storage(), styled); !d.empty())
             return "styled up to " + std::to_string(styled) + ": " + d;
     }
@@ -112,15 +164,20 @@ TEST(StepwiseStyling, EveryStepLeavesTheStyledPartAsAWholeStylingHasIt)
 {
     // The shortest steps end at every place a step may end.
     for (const auto& [text, step] : {std::pair{allPages(), kStep}, std::pair{farReaching(), 1}, std::pair{longGrids(), 1},
-                                     std::pair{longGrids(), 90}}) {
+                                     std::pair{longGrids(), 90}, std::pair{longFenceAndList(), 1},
+                                     std::pair{longFenceAndList(), 90}}) {
         differential::Editor e = stepwiseEditor(text, step);
         ASSERT_TRUE(unstyled(e)) << "a long text is styled in steps";
         EXPECT_LT(*unstyled(e), int(text.size()) / 2);
-        int inGrids = 0;
-        EXPECT_EQ(stepThrough(e, &inGrids), "");
-        // A step takes in what it reaches of a long grid, not the whole grid.
+        int inGrids = 0, inBlocks = 0;
+        EXPECT_EQ(stepThrough(e, &inGrids, &inBlocks), "");
+        // A step takes in what it reaches of a long grid, not the whole grid, and
+        // so of a long fenced block or list.
         if (text.starts_with(u"# Figures")) {
             EXPECT_GT(inGrids, step == 1 ? 200 : 30) << step;
+        }
+        if (text.starts_with(u"# Code")) {
+            EXPECT_GT(inBlocks, step == 1 ? 450 : 120) << step;
         }
         EXPECT_EQ(differential::compareWithFresh(e), "");
     }
@@ -153,16 +210,26 @@ TEST(StepwiseStyling, AFenceTypedBeforeTheUnstyledPartReachesPastIt)
 // Edits right where the unstyled part starts, which change how the text reads there.
 TEST(StepwiseStyling, EditsAtTheEdgeOfTheUnstyledPart)
 {
-    const std::vector<U16String> typed{u"- ", u"> ", u"```\n", u"===\n", u"    ", u"| x |\n| --- |\n", u"[^n]: moved\n", u"word"};
+    const std::vector<U16String> typed{u"- ", u"> ", u"```\n", u"===\n", u"    ", u"| x |\n| --- |\n", u"[^n]: moved\n", u"word",
+                                       u"/* ", u"\n", u"* "};
+    // Where the steps stand in a fenced block's body, and between items of a list.
+    const U16String blocks = longFenceAndList();
+    struct Edge {
+        const U16String& text;
+        int steps;
+    };
+    const U16String far = farReaching();
     for (int edit = 0; edit < int(typed.size()) + 2; ++edit) {
-        for (int steps = 1; steps < 12; steps += 5) {
-            differential::Editor e = stepwiseEditor(farReaching(), 1);
+        for (const auto& [text, steps] : {Edge{far, 1}, Edge{far, 6}, Edge{far, 11}, Edge{blocks, 3}, Edge{blocks, 150},
+                                           Edge{blocks, 320}}) {
+            differential::Editor e = stepwiseEditor(text, 1);
             for (int i = 0; i < steps; ++i)
                 e.host->coordinator().styleAhead(e.view(), 0);
             ASSERT_TRUE(unstyled(e));
             const int edge = *unstyled(e);
             if (edit < int(typed.size())) {
-                e.view().setSelectedRange({edge, 0});
+                // In a block, at the end of the line before, which the step before read.
+                e.view().setSelectedRange({&text == &blocks ? edge - 1 : edge, 0});
                 e.view().insertText(typed[size_t(edit)]);
             } else {
                 // The blank line before it, or the line before that, taken away.
@@ -180,8 +247,8 @@ TEST(StepwiseStyling, EditsAtTheEdgeOfTheUnstyledPart)
 // Random edits anywhere, before and after where styling stands, between steps.
 TEST(StepwiseStyling, EditsBetweenStepsEndAsAWholeStyling)
 {
-    for (unsigned seed = 1; seed <= 18; ++seed) {
-        differential::Editor e = stepwiseEditor(seed <= 12 ? farReaching() : longGrids());
+    for (unsigned seed = 1; seed <= 26; ++seed) {
+        differential::Editor e = stepwiseEditor(seed <= 12 ? farReaching() : seed <= 18 ? longGrids() : longFenceAndList());
         std::mt19937 rng(seed);
         std::string done;
         for (int i = 0; i < 30 && unstyled(e); ++i) {
@@ -204,7 +271,7 @@ TEST(StepwiseStyling, StretchesStyledAheadAreAsAWholeStylingHasThem)
     U16String text;
     for (int i = 0; i < 4; ++i)
         text += farReaching();
-    for (const U16String& text : {text, longGrids() + u"\n" + longGrids()}) {
+    for (const U16String& text : {text, longGrids() + u"\n" + longGrids(), longFenceAndList()}) {
     differential::Editor e = stepwiseEditor(text);
     const differential::Editor whole(*e.document, e.view().selectedRange(), &e.storage());
     // Every few lines, so that some start inside the fence left open a while; from
@@ -311,14 +378,28 @@ TEST(StepwiseStyling, PicturesLoadedLaterAreSizedWhereTheyStand)
 // at that size: once the steps are done, as an editor opened at that size has it.
 TEST(StepwiseStyling, AZoomEndsAsAWholeStylingAtTheNewSize)
 {
-    U16String text = farReaching() + u"\n| Name | Value |\n| --- | --- |\n";
+    U16String grid = farReaching() + u"\n| Name | Value |\n| --- | --- |\n";
     for (int i = 0; i < 300; ++i)
-        text += u"| row " + u16(std::to_string(i)) + u" :smile: | *" + u16(std::to_string(i)) + u"* |\n";
-    text += u"\nAfter the table.\n";
-    // And with a key typed in a far cell, then taken back, before the steps are done.
-    for (const auto& [zoom, typed] : {std::pair{1.5, false}, std::pair{0.7, false}, std::pair{1.2, true}}) {
+        grid += u"| row " + u16(std::to_string(i)) + u" :smile: | *" + u16(std::to_string(i)) + u"* |\n";
+    grid += u"\nAfter the table.\n";
+    // And with a key typed far down (in a cell, a fenced block, a list), then taken
+    // back, before the steps are done; and from a text styled whole before (whose
+    // colours let the window's place be styled at once inside a fenced block).
+    const U16String code = longFenceAndList();
+    struct Case {
+        const U16String& text;
+        double zoom;
+        const char16_t* typedAt;
+        bool settled = false;
+    };
+    for (const auto& [text, zoom, typedAt, settled] : {Case{grid, 1.5, nullptr}, Case{grid, 0.7, nullptr}, Case{grid, 1.2, u"row 280"},
+                                              Case{code, 1.3, nullptr}, Case{code, 0.8, u"value200 "},
+                                              Case{code, 1.1, u"item 200 "}, Case{code, 1.2, u"plain line 65 ", true}, Case{code, 0.9, u"item 30 ", true}}) {
+        const bool typed = typedAt != nullptr;
         differential::Editor e = stepwiseEditor(text);
         e.view().setSelectedRange({int(text.size()) / 2, 40});
+        while (settled && unstyled(e))
+            e.host->coordinator().styleAhead(e.view(), 0);
         auto doc = e.document;
         MarkdownEditor zoomed{{[doc] { return *doc; }, [doc](const U16String& t) { *doc = t; }}, 1.0,
                               MarkdownFontFamily::sansSerif, 1};
@@ -328,7 +409,7 @@ TEST(StepwiseStyling, AZoomEndsAsAWholeStylingAtTheNewSize)
         e.host->setEditor(zoomed);
         EXPECT_EQ(e.view().selectedRange(), (Range{int(text.size()) / 2, 40})) << zoom;
         if (typed) {
-            const int cell = int(e.storage().string().find(u"row 280"));
+            const int cell = int(e.storage().string().find(typedAt));
             ASSERT_TRUE(unstyled(e) && *unstyled(e) < cell);
             e.view().setSelectedRange({cell, 0});
             e.view().insertText(u"x");

@@ -298,18 +298,37 @@ int freshEnd(const AttributedString& storage, int at)
     return at;
 }
 
-// The piece of `storage` from `from` to `to`, grown until no fence is left open at
-// its end: to the next place the text starts afresh a few times (a fence holding
+// The piece of `storage` from `from` to `to`, after `head` (the opening fence of
+// a block `from` is in the body of, or nothing), grown until no fence is left open
+// at its end: to the next place the text starts afresh a few times (a fence holding
 // such places), then twice as far each time (a long one). `to` says where it ends.
-TextStorage pieceWithoutOpenFence(const AttributedString& storage, int from, int& to)
+TextStorage pieceWithoutOpenFence(const AttributedString& storage, int from, int& to, const AttributedString& head = {})
 {
     const int n = storage.length();
-    TextStorage piece(storage.attributedSubstring(Range::fromTo(from, to)));
+    auto pieceTo = [&] {
+        AttributedString joined(head);
+        joined.append(storage.attributedSubstring(Range::fromTo(from, to)));
+        return TextStorage(joined);
+    };
+    TextStorage piece = pieceTo();
     for (int tries = 0; to < n && fenceOpenAtEnd(piece); ++tries) {
         to = freshEnd(storage, tries < 4 ? to : to + (to - from));
-        piece = TextStorage(storage.attributedSubstring(Range::fromTo(from, to)));
+        piece = pieceTo();
     }
     return piece;
+}
+
+// Whether the tokens of a code block in a language that resumes so start afresh
+// after the line feed at `feed` of `styled`: one that no token covers (it has the
+// text's colour) with no backslash before it, or any in a language read line by line.
+bool codeAfreshAfter(const AttributedString& styled, int feed, CodeHighlighter::Resumption resumes)
+{
+    if (resumes == CodeHighlighter::Resumption::everyLine)
+        return true;
+    if (feed >= 1 && styled.string()[size_t(feed - 1)] == u'\\')
+        return false;
+    const Color* color = styled.attributes(feed).color(AttributeKey::ForegroundColor);
+    return color && *color == Color::text();
 }
 
 // The characters a view shows; an empty range at the caret when it shows none.
@@ -394,12 +413,23 @@ struct MarkdownEditorCoordinator::Kept {
     std::unordered_map<std::string, std::vector<int>> loadingPictures;
     std::optional<Range> unreadPictures;
     bool fittingPictures = false;
+    // Whether every character's colours are the whole text's as it reads now (of
+    // a whole styling at another size, say): no character changed since.
+    bool colorsRead = false;
+    bool sizeOnly = false;  // the restyle asked for next changes sizes alone
     // While styling goes in steps: where the text not styled yet starts. It holds
     // the attributes it had (none, or those of an earlier styling).
     std::optional<int> unstyled;
     // Past it, a stretch styled ahead of the steps, where the window showed text
     // not styled yet: styled as the whole text has it while no character before it changes.
     std::optional<Range> island;
+    // How the text after the island reads on: as after its last step (see codeResume, listResume).
+    enum class Resume { afresh, code, list } islandEnd = Resume::afresh;
+    // How it starts: one that starts in a fenced block's body reads as the whole
+    // text only after the block's opening fence, so a change in it gives it up.
+    Resume islandStart = Resume::afresh;
+    // While the island is styled: its steps leave the definitions for the steps to settle.
+    bool stylingIsland = false;
     // The line the caret stood in when last looked at (see caretLineAt()).
     std::optional<Range> caretLine;
     // Whether `definitions` are the text's as it stands: no character changed since.
@@ -426,6 +456,17 @@ struct MarkdownEditorCoordinator::Kept {
     // The line states of the block edited last whose tokenizer carries a state over
     // lines, while every change since is known.
     CodeLineStates codeStates;
+    // Where the last step ended inside a long fenced block's body, after a line feed
+    // its tokens do not cover: while the unstyled text starts there, the next step
+    // reads on from there after the opening fence alone (see codeStepBody()).
+    std::optional<int> codeResume;
+    // Where the last step ended before an item of a long list that no blank line
+    // makes loose (see listCutAt()): the next step reads from there alone.
+    std::optional<int> listResume;
+    // Lines with no blank one among them, from one after a blank line or the
+    // text's start to a blank line or its end, and whether every list among them
+    // ends inside them (and is so tight): kept while no character changes.
+    std::optional<std::pair<Range, bool>> blankFree;
     // Where the grid looked up last starts (see gridTailAt()): moved with the edits
     // before it, and checked before each use.
     const TextTable* gridTable = nullptr;
@@ -482,6 +523,115 @@ struct MarkdownEditorCoordinator::Kept {
             && TableGrid::cellBlock(*storage, at - 1) != TableGrid::cellBlock(*storage, at) && gridTailAt(at, 0);
     }
 
+    // The fenced block a step may end in at the line starting at `at`, past its first
+    // body line: one outside items and quotations, in a language whose tokens start
+    // afresh after line feeds, while the blocks read as when last read and no grid
+    // makes cells read otherwise.
+    std::optional<CodeBody> codeStepBody(int at)
+    {
+        if (fenceLikeEdited || !fencesRead || fenceLike.empty())
+            return std::nullopt;
+        std::vector<int> scratch;
+        const std::vector<int>& starts = readableFences(scratch);
+        const U16View text = storage->string();
+        if (*grids || at <= 0 || at >= int(text.size()) || text[size_t(at - 1)] != u'\n')
+            return std::nullopt;
+        std::optional<CodeBody> body = CodeBodies::around(fences, starts, at, RestyleWindow::nextLineStart(text, at));
+        if (!body || body->contained() || !body->whole || at <= body->codeStart || at >= body->end)
+            return std::nullopt;
+        const auto resumes = codeResumption(*body);
+        if (resumes != CodeHighlighter::Resumption::everyLine && resumes != CodeHighlighter::Resumption::afterUncoveredFeeds)
+            return std::nullopt;
+        return body;
+    }
+    // Whether a step may end before the line at `at`: an unindented list item whose
+    // list no blank line makes loose, after a line with text, neither of them a
+    // table's. The items from there read alone as in the whole list (a list's
+    // spacing hangs on its looseness alone, each item's indents on its own prefix).
+    bool listCutAt(int at)
+    {
+        using namespace RestyleWindow;
+        const U16View text = storage->string();
+        const int n = int(text.size());
+        if (!grids)
+            grids = hasGrids(*storage);
+        if (*grids || at <= 0 || at >= n || text[size_t(at - 1)] != u'\n')
+            return false;
+        auto lineOf = [&](int start) { return substring(text, Range::fromTo(start, nextLineStart(text, start))); };
+        auto blank = [&](int start) { return isBlank(lineOf(start), TrimSet::WhitespaceAndNewlines); };
+        const U16View line = lineOf(at);
+        const int next = nextLineStart(text, at);
+        if (line.front() == u' ' || line.front() == u'\t' || !MarkdownSyntax::matchList(line) || MarkdownSyntax::isThematicBreak(line)
+            || MarkdownSyntax::isSetextUnderline(line) || TextOps::containsUnit(line, u'|')
+            || !(MarkdownSyntax::matchList(lineOf(lineStart(text, at - 1))) || text[size_t(lineStart(text, at - 1))] == u' '
+                 || text[size_t(lineStart(text, at - 1))] == u'\t')
+            || blank(lineStart(text, at - 1))
+            || (next < n && TextOps::containsUnit(lineOf(next), u'|')))
+            return false;
+        if (!blankFree || at <= blankFree->first.location || at >= blankFree->first.end()) {
+            // A list goes on over a blank line only to an item with its marker, or an
+            // indented line.
+            auto markerOf = [&](U16View l) -> std::optional<char16_t> {
+                const auto item = MarkdownSyntax::matchList(l);
+                if (!item || item->bullet.length <= 0)
+                    return item ? std::optional<char16_t>(u'-') : std::nullopt;
+                return l[size_t(item->bullet.end() - 1)];
+            };
+            auto plain = [&](int start) {
+                const U16View l = lineOf(start);
+                return l.front() != u' ' && l.front() != u'\t' && !markerOf(l);
+            };
+            // The lines from `start` to the blank line at `end`, each plain, or the last a
+            // heading or a break (which ends every list above it).
+            auto endsLists = [&](int start, int end) {
+                const U16View last = lineOf(lineStart(text, end - 1));
+                if (plain(lineStart(text, end - 1))
+                    && (MarkdownSyntax::matchHeading(last) || MarkdownSyntax::isThematicBreak(last)))
+                    return true;
+                for (int p = start; p < end; p = nextLineStart(text, p))
+                    if (!plain(p))
+                        return false;
+                return true;
+            };
+            int from = lineStart(text, at - 1);
+            while (from > 0 && !blank(lineStart(text, from - 1)))
+                from = lineStart(text, from - 1);
+            // The markers of the items that may stand outermost (indented less than code).
+            std::u16string markers;
+            auto noteMarker = [&](int start) {
+                const U16View l = lineOf(start);
+                if (MarkdownSyntax::indentWidth(l) < 4)
+                    if (const auto marker = markerOf(l))
+                        markers += *marker;
+            };
+            int to = at;
+            for (; to < n && !blank(to); to = nextLineStart(text, to))
+                noteMarker(to);
+            for (int p = from; p < at; p = nextLineStart(text, p))
+                noteMarker(p);
+            int before = from;
+            while (before > 0 && blank(lineStart(text, before - 1)))
+                before = lineStart(text, before - 1);
+            int above = before;
+            while (above > 0 && !blank(lineStart(text, above - 1)))
+                above = lineStart(text, above - 1);
+            int after = to;
+            while (after < n && blank(after))
+                after = nextLineStart(text, after);
+            const bool startsLists = from == 0 || plain(from) || endsLists(above, before);
+            const std::optional<char16_t> next = after < n ? markerOf(lineOf(after)) : std::nullopt;
+            const bool endsThere = after >= n || plain(after)
+                || (next && lineOf(after).front() != u' ' && lineOf(after).front() != u'\t' && markers.find(*next) == std::u16string::npos);
+            blankFree = std::pair{Range::fromTo(from, to), startsLists && endsThere};
+        }
+        return blankFree->second;
+    }
+
+    static CodeHighlighter::Resumption codeResumption(const CodeBody& body)
+    {
+        return body.language ? CodeHighlighter::resumption(*body.language) : CodeHighlighter::Resumption::afterUncoveredFeeds;
+    }
+
     // The start of the grid whose cells stand on both sides of `at`, or `at`.
     int startOfCellsBefore(int at)
     {
@@ -498,12 +648,15 @@ struct MarkdownEditorCoordinator::Kept {
     // takes in what it reaches of a grid rather than the whole grid. The cells before
     // the end read as in the whole grid, being inline text alone, once they are enough
     // to read as a table's shape, and no fence or HTML block opened above them runs on.
-    int stepEnd(int from, int at)
+    // Walked no further than `limit`, which it returns when it gets there.
+    int stepEnd(int from, int at, int limit = std::numeric_limits<int>::max())
     {
         const U16View text = storage->string();
-        const int n = int(text.size());
+        const int n = std::min(int(text.size()), limit);
         at = std::min(n, RestyleWindow::nextLineStart(text, std::clamp(at, 0, n)));
         auto cutInGrid = [&] {
+            if (at >= int(text.size()))
+                return false;
             const TextTable* table = cellTable(*storage, at);
             if (!table || cellTable(*storage, at - 1) != table || !stepStartsAt(at))
                 return false;
@@ -1152,6 +1305,7 @@ struct MarkdownEditorCoordinator::Kept {
         }
         if (restyling)
             return;
+        colorsRead = false;
         if (!e.charactersChanged) {
             dirty = dirty ? unionRange(*dirty, e.range) : e.range;
             grids.reset();
@@ -1228,7 +1382,12 @@ struct MarkdownEditorCoordinator::Kept {
         }
         if (unstyled)
             unstyled = map(*unstyled, e);
-        if (island && e.range.location < island->location)
+        if (codeResume)
+            codeResume = map(*codeResume, e);
+        if (listResume)
+            listResume = map(*listResume, e);
+        blankFree.reset();
+        if (island && (e.range.location < island->location || (islandStart == Resume::code && e.range.location <= island->end())))
             island.reset();
         else if (island && e.range.location <= island->end())
             island = Range::fromTo(island->location, map(island->end(), e));
@@ -1451,6 +1610,16 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.island.reset();
     kept.cuts.clear();
     kept.codeStates.clear();
+    kept.codeResume.reset();
+    kept.listResume.reset();
+    kept.blankFree.reset();
+    // A new size leaves the colours as they were read; anything else may not.
+    kept.colorsRead = kept.colorsRead && kept.sizeOnly;
+    kept.sizeOnly = false;
+    // Read first: steps may end inside a long fenced block.
+    kept.fenceLike = CodeBodies::fenceLikeLines(storage->string(), 0, storage->length());
+    kept.fenceLikeEdited = false;
+    kept.readFences();
     if (stepwise) {
         // Styled in steps: at once up to the caret and past what the window shows.
         if (!kept.definitionsCurrent)
@@ -1480,6 +1649,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     }
     kept.styled.reset();
     kept.definitionsCurrent = true;
+    kept.colorsRead = kept.colorsRead || !kept.unstyled;
     storage->endEditing();
     kept.restyling = false;
     kept.valid = true;
@@ -1490,10 +1660,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.definitionsTouched = false;
     kept.definitionsGone.clear();
     kept.relabelled.clear();
-    kept.fenceLike = CodeBodies::fenceLikeLines(storage->string(), 0, storage->length());
-    kept.fenceLikeEdited = false;
     settleCutsAhead(*storage, selection);
-    kept.readFences();
     if (kept.unstyled)
         scheduleStyleAhead(view);
     else if (!kept.written)
@@ -1511,6 +1678,7 @@ void MarkdownEditorCoordinator::forgetStyling()
         return;
     kept_->styled.reset();
     kept_->valid = false;
+    kept_->sizeOnly = true;
 }
 
 void MarkdownEditorCoordinator::adoptStyled(TextView& view, MarkdownSyntax::Definitions definitions)
@@ -1584,6 +1752,10 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
         zones.push_back(*kept.dirty);
     // While styling goes in steps, changes are restyled in the styled part and
     // in the island, each read as a whole text; the rest is styled when steps reach it.
+    // An island read only after a fence's opening line is left to the steps where a change reaches it.
+    if (kept.island && kept.islandStart == Kept::Resume::code
+        && std::ranges::any_of(zones, [&](Range z) { return z.end() >= kept.island->location && z.location <= kept.island->end(); }))
+        kept.island.reset();
     std::vector<Range> parts{Range{0, kept.unstyled.value_or(n)}};
     if (kept.island)
         parts.push_back(*kept.island);
@@ -1646,6 +1818,7 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     kept.dirty.reset();
     kept.selection = selection;
     kept.fenceLikeEdited = false;
+    kept.colorsRead = !kept.unstyled;
     if (!kept.fencesRead)
         kept.readFences();
     // The last stretch ended reading as before: so does the text after it.
@@ -2191,12 +2364,7 @@ bool MarkdownEditorCoordinator::restyleCodeLines(TextView& view, TextStorage& st
     auto fresh = [&](const AttributedString& styled, int feed, int shift) {
         if (resumes == Resumption::everyLine)
             return true;
-        if (*kept.grids && ParagraphCuts::cellAt(storage, feed))
-            return false;
-        if (feed >= 1 && text[size_t(feed - 1)] == u'\\')
-            return false;
-        const Color* color = styled.attributes(feed - shift).color(AttributeKey::ForegroundColor);
-        return color && *color == Color::text();
+        return !(*kept.grids && ParagraphCuts::cellAt(storage, feed)) && codeAfreshAfter(styled, feed - shift, resumes);
     };
     // In a long line of a block without a language under an unindented fence, each
     // character reads alike wherever the line starts: the lines read are the parts
@@ -2637,23 +2805,176 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         const U16View text = storage.string();
         const int n = int(text.size());
         // A step starts where the text starts afresh, outside code and grids as
-        // styled so far (an edit may have changed what stood before the unstyled part).
+        // styled so far (an edit may have changed what stood before the unstyled part),
+        // or where the last one ended in a fenced block's body, the tokens still
+        // starting afresh there as the text before reads: the body from there reads
+        // after the opening fence alone as in the whole text.
         int from = lineStart(text, std::min(*kept.unstyled, n));
-        while (from > 0 && !kept.stepStartsAt(from))
-            from = lineStart(text, from - 1);
-        // It ends at such a place again, with no fence left open, and takes in a
-        // stretch styled ahead once it reaches it.
-        int to = kept.stepEnd(from, std::max(from + stepLength, *kept.unstyled));
-        if (kept.island && to >= kept.island->location) {
-            to = std::max(to, kept.stepEnd(from, kept.island->end() - 1));
+        // Steps that reach the island go on after it, as its last step ended.
+        if (kept.island && from == kept.island->location) {
+            kept.unstyled = kept.island->end();
+            kept.codeResume.reset();
+            kept.listResume.reset();
+            if (kept.islandEnd == Kept::Resume::code)
+                kept.codeResume = kept.island->end();
+            else if (kept.islandEnd == Kept::Resume::list)
+                kept.listResume = kept.island->end();
             kept.island.reset();
+            if (*kept.unstyled >= n) {
+                kept.unstyled = n;
+                from = n;
+            } else {
+                continue;
+            }
         }
-        TextStorage piece = pieceWithoutOpenFence(storage, from, to);
-        stylePiece(piece, from, selection, view);
-        copyBack(piece, from, storage);
+        std::optional<CodeBody> resumed;
+        if (kept.codeResume == from)
+            resumed = kept.codeStepBody(from);
+        if (resumed && !codeAfreshAfter(storage, from - 1, Kept::codeResumption(*resumed)))
+            resumed.reset();
+        kept.codeResume.reset();
+        // Or before an item of a long list, as the text before reads.
+        const bool inList = !resumed && kept.listResume == from && kept.listCutAt(from)
+            && !ParagraphCuts::opaqueAt(storage, from - 1);
+        kept.listResume.reset();
+        while (!resumed && !inList && from > 0 && !kept.stepStartsAt(from))
+            from = lineStart(text, from - 1);
+        const int head = resumed ? nextLineStart(text, resumed->opener) - resumed->opener : 0;
+        const AttributedString opening
+            = resumed ? storage.attributedSubstring(Range{resumed->opener, head}) : AttributedString();
+        // Its opening fence reads alone as in the whole text (not so in a list item);
+        // one styled at another size yet, with no indent in both.
+        auto openingAlike = [&](const AttributedString& piece) {
+            const ParagraphStyle* before = storage.paragraphStyle(resumed->opener);
+            const ParagraphStyle* alone = piece.paragraphStyle(0);
+            auto flush = [](const ParagraphStyle& style) { return style.headIndent == 0 && style.firstLineHeadIndent == 0; };
+            return before && alone && (*before == *alone || (kept.colorsRead && flush(*before) && flush(*alone)));
+        };
+        // It ends at such a place again, with no fence left open, and takes in a
+        // stretch styled ahead once it reaches it (or ends where it starts).
+        const int reach = std::min(n, std::max(from + stepLength, *kept.unstyled));
+        // Looked for no further than a few steps, at first.
+        const int limit = std::min(n, reach + 4 * stepLength);
+        int to = from >= n ? n : kept.stepEnd(from, reach, limit);
+        // But a step that would run on through a long fenced block's body ends in it,
+        // at the last line in reach (or the body's first) where the tokens start
+        // afresh, read so from the step's start; one that would run on through a long
+        // list, at its first item in reach that may start a step.
+        auto cutAt = [&](TextStorage& piece, int cut, bool code) {
+            if (kept.island && kept.island->location < cut)
+                return false;
+            copyBack(piece, from - head, storage, head, cut - from + head);
+            kept.unstyled = cut;
+            (code ? kept.codeResume : kept.listResume) = cut;
+            return true;
+        };
+        bool cutMade = false;
+        for (int round = 0; round < 2 && !cutMade && from < n; ++round) {
+        if (round == 1) {
+            if (to < limit || limit >= n)
+                break;
+            to = kept.stepEnd(from, reach);
+        }
+        std::optional<CodeBody> body;
+        int codeReach = lineStart(text, reach);
+        {
+            // The first block the step runs into past its reach (a step resumed in one
+            // has the rest of it first).
+            const int start = resumed ? resumed->opener : from;
+            auto block = std::partition_point(kept.fences.blocks.begin(), kept.fences.blocks.end(),
+                                              [&](const CodeBody& b) { return b.opener < start; });
+            for (; block != kept.fences.blocks.end() && block->opener < to; ++block) {
+                int at = std::max({codeReach, nextLineStart(text, block->codeStart), nextLineStart(text, from)});
+                // Not past an island in the block: the step ends where it starts.
+                if (kept.island && kept.island->location > from && kept.island->location < at)
+                    at = kept.island->location;
+                if (at < block->end) {
+                    codeReach = at;
+                    body = kept.codeStepBody(codeReach);
+                    break;
+                }
+            }
+        }
+        if (body) {
+            // Twice as far each time while no line feed in reach is left uncovered.
+            int cut = -1;
+            for (;;) {
+                TextStorage piece(opening);
+                piece.append(storage.attributedSubstring(Range::fromTo(from, codeReach)));
+                stylePiece(piece, from - head, selection, view);
+                cut = codeReach;
+                while (cut > std::max(from, body->codeStart)
+                       && !codeAfreshAfter(piece, cut - 1 - from + head, Kept::codeResumption(*body)))
+                    cut = lineStart(text, cut - 1);
+                if (cut > std::max(from, body->codeStart)) {
+                    if ((resumed && !openingAlike(piece)) || !cutAt(piece, cut, true))
+                        cut = -1;
+                    break;
+                }
+                cut = -1;
+                const int further = nextLineStart(text, std::min(n, codeReach + 2 * (codeReach - from)));
+                if (further >= body->end)
+                    break;
+                codeReach = further;
+            }
+            cutMade = cut >= 0;
+        } else if (to > reach) {
+            // Not while a fence or code in the item before goes on: a few tries, up to
+            // an island in the list at most.
+            int cut = std::max(lineStart(text, reach), nextLineStart(text, from));
+            const bool islandAhead = kept.island && kept.island->location > from;
+            if (islandAhead && kept.island->location < cut)
+                cut = kept.island->location;
+            const int searched = islandAhead ? std::min(to, kept.island->location + 1) : to;
+            bool made = false;
+            for (int tries = 0; tries < 4 && !made; ++tries, cut = nextLineStart(text, cut)) {
+                while (cut < searched && !(kept.listCutAt(cut) && !looksLikeFence(text, lineStart(text, cut - 1))))
+                    cut = nextLineStart(text, cut);
+                if (cut >= searched)
+                    break;
+                TextStorage piece(opening);
+                piece.append(storage.attributedSubstring(Range::fromTo(from, cut)));
+                stylePiece(piece, from - head, selection, view);
+                made = !ParagraphCuts::opaqueAt(piece, cut - 1 - from + head) && (!resumed || openingAlike(piece))
+                    && cutAt(piece, cut, false);
+            }
+            cutMade = made;
+        }
+        }
+        if (cutMade) {
+            if (*kept.unstyled > through)
+                break;
+            continue;
+        }
+        TextStorage piece;
+        if (from >= n) {
+            to = n;
+        } else if (kept.island && to >= kept.island->location) {
+            // Up to the island where no fence is left open there, or on over it.
+            int upTo = kept.island->location;
+            if (upTo > from)
+                piece = pieceWithoutOpenFence(storage, from, upTo, opening);
+            if (upTo > from && upTo == kept.island->location) {
+                to = upTo;
+            } else {
+                to = std::max(to, kept.stepEnd(from, kept.island->end() - 1));
+                kept.island.reset();
+                piece = pieceWithoutOpenFence(storage, from, to, opening);
+            }
+        } else {
+            piece = pieceWithoutOpenFence(storage, from, to, opening);
+        }
+        if (from < n) {
+            stylePiece(piece, from - head, selection, view);
+            if (resumed && !openingAlike(piece)) {
+                kept.unstyled = from;  // read again from where the text starts afresh
+                continue;
+            }
+            copyBack(piece, from - head, storage, head);
+        }
         if (to < n) {
             kept.unstyled = to;
-        } else if (!kept.definitionsCurrent) {
+        } else if (!kept.definitionsCurrent && !kept.stylingIsland) {
             // An edit made meanwhile may have changed what references anywhere
             // mean: if it did, once more with the new definitions.
             MarkdownSyntax::Definitions now = wholeDefinitions(storage);
@@ -2668,6 +2989,8 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         } else {
             kept.unstyled.reset();
         }
+        if (!kept.unstyled && !kept.stylingIsland)
+            kept.colorsRead = true;
         if (to > through)
             break;
     }
@@ -2707,6 +3030,12 @@ std::optional<int> MarkdownEditorCoordinator::unstyledFrom() const
     return kept_ ? kept_->unstyled : std::nullopt;
 }
 
+std::optional<int> MarkdownEditorCoordinator::textViewRestylesFrom(TextView& view)
+{
+    // The steps style the text from there on soon.
+    return kept_ && kept_->storage == view.textStorage() ? kept_->unstyled : std::nullopt;
+}
+
 std::optional<Range> MarkdownEditorCoordinator::styledAhead() const
 {
     return kept_ ? kept_->island : std::nullopt;
@@ -2737,22 +3066,67 @@ void MarkdownEditorCoordinator::styleIsland(TextView& view, TextStorage& storage
     const int frontier = lineStart(text, std::min(*kept.unstyled, n));
     if (range.location < frontier + stepLength)
         return;
+    // It starts where the text starts afresh, before an item of a long list that
+    // may start a step, or (while the colours are the whole text's) in a long
+    // fenced block's body where its tokens start afresh.
     int from = lineStart(text, std::min(range.location, n));
-    while (from > frontier && !kept.stepStartsAt(from, true))
-        from = lineStart(text, from - 1);
-    // The text starts afresh there as a whole only if it does where the steps
-    // stand and no fence opened in between is still open.
-    if (from <= frontier || !kept.stepStartsAt(frontier))
+    Kept::Resume kind = Kept::Resume::afresh;
+    for (; from > frontier; from = lineStart(text, from - 1)) {
+        if (kept.stepStartsAt(from, true))
+            break;
+        if (kept.listCutAt(from)) {
+            kind = Kept::Resume::list;
+            break;
+        }
+        if (const auto body = kept.colorsRead ? kept.codeStepBody(from) : std::nullopt;
+            body && codeAfreshAfter(storage, from - 1, Kept::codeResumption(*body))) {
+            kind = Kept::Resume::code;
+            break;
+        }
+    }
+    if (from <= frontier)
         return;
-    // Cells open and close no fence: the text is read up to the grid `from` stands in.
-    const int read = kept.startOfCellsBefore(from);
-    if (read > frontier && fenceOpenAtEnd(storage.attributedSubstring(Range::fromTo(frontier, read))))
-        return;
-    int to = kept.stepEnd(from, std::max(range.end(), from + 1));
-    TextStorage piece = pieceWithoutOpenFence(storage, from, to);
-    stylePiece(piece, from, view.selectedRange(), view);
-    copyBack(piece, from, storage);
-    kept.island = Range::fromTo(from, to);
+    if (kind != Kept::Resume::code) {
+        // The text starts afresh there as a whole only if it does where the steps
+        // stand (or reads on there as it did) and no fence opened in between is still open.
+        // (After the opening fence, where the steps stand in a fenced block's body.)
+        std::optional<CodeBody> inBody;
+        if (kept.codeResume == frontier)
+            inBody = kept.codeStepBody(frontier);
+        const bool clean = kept.stepStartsAt(frontier) || (kept.listResume == frontier && kept.listCutAt(frontier))
+            || (inBody && codeAfreshAfter(storage, frontier - 1, Kept::codeResumption(*inBody)));
+        if (!clean)
+            return;
+        // Cells open and close no fence: the text is read up to the grid `from` stands in.
+        const int read = kept.startOfCellsBefore(from);
+        AttributedString between = inBody ? storage.attributedSubstring(Range::fromTo(inBody->opener, inBody->codeStart))
+                                          : AttributedString();
+        between.append(storage.attributedSubstring(Range::fromTo(frontier, std::max(frontier, read))));
+        if (read > frontier && fenceOpenAtEnd(between))
+            return;
+    }
+    // Styled in steps from there, as the steps style it, through the range.
+    const std::optional<int> unstyled = kept.unstyled, codeResume = kept.codeResume, listResume = kept.listResume;
+    kept.island.reset();
+    kept.unstyled = from;
+    kept.codeResume = kind == Kept::Resume::code ? std::optional<int>(from) : std::nullopt;
+    kept.listResume = kind == Kept::Resume::list ? std::optional<int>(from) : std::nullopt;
+    // Steps as long as the range: no longer than what shows.
+    kept.stylingIsland = true;
+    const int steps = stepLength;
+    stepLength = std::max(1, range.end() - from);
+    styleThrough(view, storage, std::max(range.end(), from + 1));
+    stepLength = steps;
+    kept.stylingIsland = false;
+    const int end = kept.unstyled.value_or(n);
+    kept.island = Range::fromTo(from, end);
+    kept.islandStart = kind;
+    kept.islandEnd = kept.codeResume == end ? Kept::Resume::code
+        : kept.listResume == end          ? Kept::Resume::list
+                                          : Kept::Resume::afresh;
+    kept.unstyled = unstyled;
+    kept.codeResume = codeResume;
+    kept.listResume = listResume;
 }
 
 void MarkdownEditorCoordinator::runLater(TextView& view, bool MarkdownEditorCoordinator::*scheduled,
@@ -3029,6 +3403,9 @@ void MarkdownEditorCoordinator::documentURLDidChange(TextView& view)
     // stretch styled ahead of the steps.
     Kept& kept = *kept_;
     const U16View text = storage->string();
+    // An island read only after a fence's opening line is left to the steps.
+    if (kept.island && kept.islandStart == Kept::Resume::code)
+        kept.island.reset();
     std::vector<Range> parts{Range{0, kept.unstyled.value_or(int(text.size()))}};
     if (kept.island)
         parts.push_back(*kept.island);

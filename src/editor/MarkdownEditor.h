@@ -116,6 +116,7 @@ public:
     // Sizes the collapsed picture lines to the view's width after a resize; the
     // rest of the styling does not depend on it.
     void textViewDidResize(TextView& view) override;
+    std::optional<int> textViewRestylesFrom(TextView& view) override;
 
     // ---- Styling in steps (texts of parent.stepwiseFrom characters or more) ----
     // restyle() then styles up to the caret and the visible text at once and leaves

@@ -1252,7 +1252,7 @@ void LayoutManager::ensureLayout(const QRectF& rect)
     advancePending();
 }
 
-bool LayoutManager::layoutSome(double budgetMilliseconds)
+bool LayoutManager::layoutSome(double budgetMilliseconds, int limit)
 {
     if (!storage_)
         return false;
@@ -1261,14 +1261,15 @@ bool LayoutManager::layoutSome(double budgetMilliseconds)
     advancePending();
     Reach reach;
     reach.deadline = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(budget);
-    while (firstPending_ < blocks_.size()) {
+    auto before = [&] { return firstPending_ < blocks_.size() && blocks_[firstPending_]->range.location < limit; };
+    while (before()) {
         updateBlock(firstPending_, true, reach);
         advancePending();
         if (std::chrono::steady_clock::now() - start >= budget)
             break;
     }
     trimLayouts();
-    return firstPending_ < blocks_.size();
+    return before();
 }
 
 bool LayoutManager::isLayoutComplete()

@@ -64,8 +64,8 @@ public:
     bool laysOutLazily() const { return lazy_; }
     void setLaysOutLazily(bool lazy);
     // Lays out the next paragraphs not laid out yet, front to back, for about
-    // `budgetMilliseconds`; true when some remain.
-    bool layoutSome(double budgetMilliseconds);
+    // `budgetMilliseconds`, none starting at `limit` or after it; true when some remain before it.
+    bool layoutSome(double budgetMilliseconds, int limit = INT_MAX);
     // Whether no paragraph has an estimated height (or waits for a check of its attributes).
     bool isLayoutComplete();
 

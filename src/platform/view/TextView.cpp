@@ -319,6 +319,14 @@ void TextView::flushRepaint()
         repaintAll_ = false;
         return;
     }
+    // What shows: a change below it shows nothing, and the lines above it or below
+    // it are not looked at (nor laid out for it: a long change's, or one far above).
+    const Range shown = layout_->glyphRange(visibleContainerRect());
+    if (first > shown.end()) {
+        viewport()->update(caretShown_);
+        viewport()->update(caretInViewport());
+        return;
+    }
     Range line;
     double top = layout_->lineFragmentRect(first, &line).top();
     if (line.location > 0) {
@@ -337,7 +345,7 @@ void TextView::flushRepaint()
     // height as a line on screen: what follows it is laid out as before.
     const double shownBottom = visibleContainerRect().bottom();
     double bottom = HUGE_VAL;
-    for (int g = std::max(changed.end(), line.end()); g < n && bottom == HUGE_VAL;) {
+    for (int g = std::max({changed.end(), line.end(), shown.location}); g < std::min(n, shown.end()) && bottom == HUGE_VAL;) {
         Range next;
         const double nextTop = layout_->lineFragmentRect(g, &next).top();
         if (nextTop > shownBottom || next.empty())
@@ -1080,7 +1088,8 @@ void TextView::timerEvent(QTimerEvent* event)
     if (event->timerId() == idleLayout_.timerId()) {
         // A few milliseconds at a time, so that typing and scrolling never wait for it.
         textContainer();
-        if (!layout_->laysOutLazily() || !layout_->layoutSome(4)) {
+        const std::optional<int> restyled = delegate_ ? delegate_->textViewRestylesFrom(*this) : std::nullopt;
+        if (!layout_->laysOutLazily() || !layout_->layoutSome(4, restyled.value_or(INT_MAX))) {
             idleLayout_.stop();
             // Laying out a long text made and let go of many layouts: the pages they
             // left free go back to the system rather than wait in the allocator

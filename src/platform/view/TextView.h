@@ -46,6 +46,10 @@ public:
     virtual bool textViewClickedOnLink(TextView&, const U16String& /*link*/, int /*index*/) { return false; }
     // After the view or its viewport changed size, before the text is laid out for it.
     virtual void textViewDidResize(TextView&) {}
+    // Where the text the delegate is about to restyle starts, while there is such:
+    // layout in idle time stops there rather than lay out what changes soon (a
+    // change there lays it out again), and goes on with the next change.
+    virtual std::optional<int> textViewRestylesFrom(TextView&) { return std::nullopt; }
 };
 
 // The commands keys turn into.
