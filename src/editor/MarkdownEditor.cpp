@@ -1764,28 +1764,28 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     storage->beginEditing();
     bool done = true;
     const auto restyleZones = [&](const std::vector<Range>& zones) {
-      for (const Range& part : parts) {
-        std::vector<Range> inPart;
-        for (const Range& z : zones) {
-            const Range clipped = Range::fromTo(std::clamp(z.location, part.location, part.end()),
-                                                std::clamp(z.end(), part.location, part.end()));
-            if (z.end() >= part.location && (clipped.location < part.end() || part.end() == n))
-                inPart.push_back(clipped);
-        }
-        std::sort(inPart.begin(), inPart.end(), [](Range a, Range b) { return a.location < b.location; });
-        std::vector<Range> merged;
-        for (const Range& z : inPart) {
-            if (!merged.empty() && z.location <= merged.back().end() + 4096)
-                merged.back() = unionRange(merged.back(), z);
-            else
-                merged.push_back(z);
-        }
-        for (const Range& zone : merged)
-            if (!(done = restyleStretch(view, *storage, zone, selection, part)))
+        for (const Range& part : parts) {
+            std::vector<Range> inPart;
+            for (const Range& z : zones) {
+                const Range clipped = Range::fromTo(std::clamp(z.location, part.location, part.end()),
+                                                    std::clamp(z.end(), part.location, part.end()));
+                if (z.end() >= part.location && (clipped.location < part.end() || part.end() == n))
+                    inPart.push_back(clipped);
+            }
+            std::sort(inPart.begin(), inPart.end(), [](Range a, Range b) { return a.location < b.location; });
+            std::vector<Range> merged;
+            for (const Range& z : inPart) {
+                if (!merged.empty() && z.location <= merged.back().end() + 4096)
+                    merged.back() = unionRange(merged.back(), z);
+                else
+                    merged.push_back(z);
+            }
+            for (const Range& zone : merged)
+                if (!(done = restyleStretch(view, *storage, zone, selection, part)))
+                    break;
+            if (!done)
                 break;
-        if (!done)
-            break;
-      }
+        }
     };
     restyleZones(zones);
     // References to a label given another destination read anew, each as if edited;
@@ -1898,11 +1898,15 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     // edit left alone read so before the edit as well (outside code, as the storage
     // shows): what follows it reads as before unless a fence is left open above it,
     // which the stretch's end is checked for.
+    // (The empty line before `at` is at or below the change's last line, and untouched.)
+    auto untouchedEmptyAbove = [&](int at) {
+        const int empty = lineStart(text, at - 1);
+        return empty >= last && !(kept.dirty && overlaps(*kept.dirty, Range::fromTo(empty, nextLineStart(text, at))));
+    };
     auto freshAfter = [&](int at) {
         if (at <= lo || at >= n || !freshStart(text, at) || opaqueAt(storage, at) || opaqueAt(storage, at - 1))
             return false;
-        const int empty = lineStart(text, at - 1);
-        return empty >= last && !(kept.dirty && overlaps(*kept.dirty, Range::fromTo(empty, nextLineStart(text, at))));
+        return untouchedEmptyAbove(at);
     };
     // So does an indented code block after an empty line the edit left alone (as
     // the storage shows it), when the stretch leaves no list open over it: the
@@ -1912,8 +1916,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (at <= lo || at >= n || nextLineStart(text, at) > n || !emptyLineBefore(text, at) || !kept.indentedCodeAt(at)
             || MarkdownSyntax::matchList(lineAt(at)))
             return false;
-        const int empty = lineStart(text, at - 1);
-        return empty >= last && !(kept.dirty && overlaps(*kept.dirty, Range::fromTo(empty, nextLineStart(text, at))));
+        return untouchedEmptyAbove(at);
     };
     for (int p = last; p < to; p = nextLineStart(text, p))
         if (freshAfter(p) || endsBeforeCode(p)) {
@@ -1965,8 +1968,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const std::optional<CodeBody> block = CodeBodies::closedAt(kept.fences, closer);
         return block && unindented(block->opener);
     };
+    // Right under a block that no paragraph or list goes on from: a fence or indented code.
+    auto startsUnderBlock = [&](int at) { return startsAfterFence(at) || kept.startsUnderIndentedCode(at); };
     for (int p = first; p > from; p = lineStart(text, p - 1))
-        if (startsAfterFence(p) || kept.startsUnderIndentedCode(p)) {
+        if (startsUnderBlock(p)) {
             from = p;
             break;
         }
@@ -1977,7 +1982,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         }
     // A stretch that starts afresh needs no place kept inside a paragraph before it,
     // and looking for one would walk back over the block above.
-    if (from != freshFrom && !startsAfterFence(from) && !kept.startsUnderIndentedCode(from))
+    if (from != freshFrom && !startsUnderBlock(from))
         settleCuts(storage, lo, from);
     LineReader lines(storage);
     auto cutAt = [&](int at) -> const ParagraphCut* {
@@ -2018,7 +2023,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     auto pipedEdge = [&](int at) { return at > lo && at < n && edgeOfPipedLines(storage, kept.dirty, at); };
     ParagraphCut start{from};
     auto startsAt = [&](int at) {
-        if (startsAfterFence(at) || kept.startsUnderIndentedCode(at)) {
+        if (startsUnderBlock(at)) {
             start = ParagraphCut{at};
             return true;
         }
@@ -2870,76 +2875,76 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         };
         bool cutMade = false;
         for (int round = 0; round < 2 && !cutMade && from < n; ++round) {
-        if (round == 1) {
-            if (to < limit || limit >= n)
-                break;
-            to = kept.stepEnd(from, reach);
-        }
-        std::optional<CodeBody> body;
-        int codeReach = lineStart(text, reach);
-        {
-            // The first block the step runs into past its reach (a step resumed in one
-            // has the rest of it first).
-            const int start = resumed ? resumed->opener : from;
-            auto block = std::partition_point(kept.fences.blocks.begin(), kept.fences.blocks.end(),
-                                              [&](const CodeBody& b) { return b.opener < start; });
-            for (; block != kept.fences.blocks.end() && block->opener < to; ++block) {
-                int at = std::max({codeReach, nextLineStart(text, block->codeStart), nextLineStart(text, from)});
-                // Not past an island in the block: the step ends where it starts.
-                if (kept.island && kept.island->location > from && kept.island->location < at)
-                    at = kept.island->location;
-                if (at < block->end) {
-                    codeReach = at;
-                    body = kept.codeStepBody(codeReach);
+            if (round == 1) {
+                if (to < limit || limit >= n)
                     break;
+                to = kept.stepEnd(from, reach);
+            }
+            std::optional<CodeBody> body;
+            int codeReach = lineStart(text, reach);
+            {
+                // The first block the step runs into past its reach (a step resumed in one
+                // has the rest of it first).
+                const int start = resumed ? resumed->opener : from;
+                auto block = std::partition_point(kept.fences.blocks.begin(), kept.fences.blocks.end(),
+                                                  [&](const CodeBody& b) { return b.opener < start; });
+                for (; block != kept.fences.blocks.end() && block->opener < to; ++block) {
+                    int at = std::max({codeReach, nextLineStart(text, block->codeStart), nextLineStart(text, from)});
+                    // Not past an island in the block: the step ends where it starts.
+                    if (kept.island && kept.island->location > from && kept.island->location < at)
+                        at = kept.island->location;
+                    if (at < block->end) {
+                        codeReach = at;
+                        body = kept.codeStepBody(codeReach);
+                        break;
+                    }
                 }
             }
-        }
-        if (body) {
-            // Twice as far each time while no line feed in reach is left uncovered.
-            int cut = -1;
-            for (;;) {
-                TextStorage piece(opening);
-                piece.append(storage.attributedSubstring(Range::fromTo(from, codeReach)));
-                stylePiece(piece, from - head, selection, view);
-                cut = codeReach;
-                while (cut > std::max(from, body->codeStart)
-                       && !codeAfreshAfter(piece, cut - 1 - from + head, Kept::codeResumption(*body)))
-                    cut = lineStart(text, cut - 1);
-                if (cut > std::max(from, body->codeStart)) {
-                    if ((resumed && !openingAlike(piece)) || !cutAt(piece, cut, true))
-                        cut = -1;
-                    break;
+            if (body) {
+                // Twice as far each time while no line feed in reach is left uncovered.
+                int cut = -1;
+                for (;;) {
+                    TextStorage piece(opening);
+                    piece.append(storage.attributedSubstring(Range::fromTo(from, codeReach)));
+                    stylePiece(piece, from - head, selection, view);
+                    cut = codeReach;
+                    while (cut > std::max(from, body->codeStart)
+                           && !codeAfreshAfter(piece, cut - 1 - from + head, Kept::codeResumption(*body)))
+                        cut = lineStart(text, cut - 1);
+                    if (cut > std::max(from, body->codeStart)) {
+                        if ((resumed && !openingAlike(piece)) || !cutAt(piece, cut, true))
+                            cut = -1;
+                        break;
+                    }
+                    cut = -1;
+                    const int further = nextLineStart(text, std::min(n, codeReach + 2 * (codeReach - from)));
+                    if (further >= body->end)
+                        break;
+                    codeReach = further;
                 }
-                cut = -1;
-                const int further = nextLineStart(text, std::min(n, codeReach + 2 * (codeReach - from)));
-                if (further >= body->end)
-                    break;
-                codeReach = further;
+                cutMade = cut >= 0;
+            } else if (to > reach) {
+                // Not while a fence or code in the item before goes on: a few tries, up to
+                // an island in the list at most.
+                int cut = std::max(lineStart(text, reach), nextLineStart(text, from));
+                const bool islandAhead = kept.island && kept.island->location > from;
+                if (islandAhead && kept.island->location < cut)
+                    cut = kept.island->location;
+                const int searched = islandAhead ? std::min(to, kept.island->location + 1) : to;
+                bool made = false;
+                for (int tries = 0; tries < 4 && !made; ++tries, cut = nextLineStart(text, cut)) {
+                    while (cut < searched && !(kept.listCutAt(cut) && !looksLikeFence(text, lineStart(text, cut - 1))))
+                        cut = nextLineStart(text, cut);
+                    if (cut >= searched)
+                        break;
+                    TextStorage piece(opening);
+                    piece.append(storage.attributedSubstring(Range::fromTo(from, cut)));
+                    stylePiece(piece, from - head, selection, view);
+                    made = !ParagraphCuts::opaqueAt(piece, cut - 1 - from + head) && (!resumed || openingAlike(piece))
+                        && cutAt(piece, cut, false);
+                }
+                cutMade = made;
             }
-            cutMade = cut >= 0;
-        } else if (to > reach) {
-            // Not while a fence or code in the item before goes on: a few tries, up to
-            // an island in the list at most.
-            int cut = std::max(lineStart(text, reach), nextLineStart(text, from));
-            const bool islandAhead = kept.island && kept.island->location > from;
-            if (islandAhead && kept.island->location < cut)
-                cut = kept.island->location;
-            const int searched = islandAhead ? std::min(to, kept.island->location + 1) : to;
-            bool made = false;
-            for (int tries = 0; tries < 4 && !made; ++tries, cut = nextLineStart(text, cut)) {
-                while (cut < searched && !(kept.listCutAt(cut) && !looksLikeFence(text, lineStart(text, cut - 1))))
-                    cut = nextLineStart(text, cut);
-                if (cut >= searched)
-                    break;
-                TextStorage piece(opening);
-                piece.append(storage.attributedSubstring(Range::fromTo(from, cut)));
-                stylePiece(piece, from - head, selection, view);
-                made = !ParagraphCuts::opaqueAt(piece, cut - 1 - from + head) && (!resumed || openingAlike(piece))
-                    && cutAt(piece, cut, false);
-            }
-            cutMade = made;
-        }
         }
         if (cutMade) {
             if (*kept.unstyled > through)
