@@ -1058,6 +1058,10 @@ TEST(RestyleDifferential, RunsThatOncePartedFromAWholeRestyleNoLongerDo)
     const std::vector<Run> runs{
         // An opener typed under a grid whose cell reads "```".
         {"/usr/share/doc/node-undici/api/Errors.md", 4242, 200},
+        // A line split by a pasted line break right under indented code, reading on with pipes.
+        {"/usr/share/doc/nodejs/api/policy.md", 919259, 20},
+        // A definition made a heading while an earlier change's references were read again.
+        {"/usr/share/doc/nodejs/glossary.md", 919232, 3},
     };
     int ran = 0;
     for (const Run& r : runs) {

@@ -800,8 +800,8 @@ struct MarkdownEditorCoordinator::Kept {
     }
 
     // Whether the text starts afresh at `at`, right under a line of indented code:
-    // a line with text, unindented, no item and no fence, or an empty line over
-    // one. No paragraph or list goes on from code, so it reads as at the text's
+    // a line with text, unindented, no item, no fence and no pipe (piped lines read
+    // as rows by what stands around them), or an empty line over one. No paragraph or list goes on from code, so it reads as at the text's
     // start; and the block above ends where it ended before the edit, as a
     // character of each of these lines that no edit touched shows no code.
     bool startsUnderIndentedCode(int at)
@@ -818,7 +818,7 @@ struct MarkdownEditorCoordinator::Kept {
             return false;
         const U16View line = lineAt(own);
         if (isBlank(line, TrimSet::WhitespaceAndNewlines) || line.front() == u' ' || line.front() == u'\t'
-            || MarkdownSyntax::matchList(line) || RestyleWindow::looksLikeFence(text, own))
+            || MarkdownSyntax::matchList(line) || RestyleWindow::looksLikeFence(text, own) || TextOps::containsUnit(line, u'|'))
             return false;
         const auto untouched = [&](int i) { return !dirty || !dirty->contains(i); };
         for (int p = at; p <= own; p = RestyleWindow::nextLineStart(text, p)) {
@@ -1789,8 +1789,14 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     };
     restyleZones(zones);
     // References to a label given another destination read anew, each as if edited;
-    // the places kept in paragraphs were read with the old destinations.
-    if (done && !kept.relabelled.empty()) {
+    // the places kept in paragraphs were read with the old destinations. Reading one
+    // may give more labels another (a mention in a definition's own line): a few
+    // rounds of that, then the whole text.
+    for (int round = 0; done && !kept.relabelled.empty(); ++round) {
+        if (round == 4) {
+            done = false;
+            break;
+        }
         const std::vector<Range> references = ReferenceLink::mentions(storage->string(), kept.relabelled);
         kept.relabelled.clear();
         kept.cuts.clear();
