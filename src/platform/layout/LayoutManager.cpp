@@ -1268,8 +1268,10 @@ bool LayoutManager::layoutSome(double budgetMilliseconds, int limit)
         if (std::chrono::steady_clock::now() - start >= budget)
             break;
     }
-    trimLayouts();
-    return before();
+    // Where it stops, it leaves no more than the budget held.
+    const bool more = before();
+    trimLayouts(!more);
+    return more;
 }
 
 bool LayoutManager::isLayoutComplete()
@@ -3160,9 +3162,9 @@ void LayoutManager::trimPaints()
     paintBytes_ = total;
 }
 
-void LayoutManager::trimLayouts()
+void LayoutManager::trimLayouts(bool down)
 {
-    if (!lazy_ || heldCharacters_ <= std::max(layoutCacheCharacters, heldLimit_))
+    if (!lazy_ || heldCharacters_ <= (down ? layoutCacheCharacters : std::max(layoutCacheCharacters, heldLimit_)))
         return;
     // Counted exactly, and the least recently used blocks (or parts of a long
     // paragraph) let go down to half the budget; what the present query or

@@ -293,7 +293,8 @@ private:
     // Ends a drawing: keeps the kept drawings within their budget.
     void trimPaints();
     // Keeps the glyph layouts within their budget.
-    void trimLayouts();
+    // `down`: to the budget now, however few characters came since the last walk.
+    void trimLayouts(bool down = false);
 
     TextStorage* storage_ = nullptr;
     int observer_ = 0;
