@@ -381,6 +381,18 @@ TEST(RecentDocuments, OpenRecentListsOpensDropsMissingFilesAndClears)
         EXPECT_FALSE(RecentDocuments::files().contains(missing));
     }
 
+    // A name that is not UTF-8 comes back as its bytes, its window state with it.
+    const fs::path bytes = folder.write("n\xFF\xFE.md", "4");
+    const fs::path others = folder.write("n\xFE\xFF.md", "5");
+    RecentDocuments::saveWindowState(bytes, {2.0, MarkdownFontFamily::serif});
+    EXPECT_FALSE(RecentDocuments::windowState(others).has_value());
+    ASSERT_NE(VelkinApp::shared().openDocument(bytes), nullptr);
+    VelkinApp::shared().windowFor(bytes)->close();
+    recent->aboutToShow();
+    recent->actions()[0]->trigger();
+    ASSERT_NE(VelkinApp::shared().windowFor(bytes), nullptr);
+    EXPECT_EQ(VelkinApp::shared().windowFor(bytes)->contentView()->editorZoom(), 2.0);
+
     recent->aboutToShow();
     QAction* clear = window->findChild<QAction*>(QStringLiteral("clearRecent"));
     ASSERT_NE(clear, nullptr);

@@ -1242,6 +1242,13 @@ TEST(EditorPictures, DroppedFilesTakeTheFirstPictureAndKeepRelativePaths)
     EXPECT_TRUE(fs::exists(folder.path() / "images" / "dog.jpg"));
     EXPECT_FALSE(fs::exists(folder.path() / "images" / "bird.png"));
 
+    // A name that is not UTF-8 comes as escapes in its address, as file managers write it.
+    const fs::path unnamed = elsewhere.write("n\xFF\xFE.png", "png");
+    QMimeData escaped;
+    escaped.setUrls({QUrl::fromEncoded(QByteArray::fromStdString(Url::fileURL(unnamed.string()).string()))});
+    EXPECT_EQ(e.view().imageMarkdown(escaped).text, u"![](images/n%FF%FE.png)");
+    EXPECT_TRUE(fs::exists(folder.path() / "images" / "n\xFF\xFE.png"));
+
     QMimeData pdf;
     pdf.setUrls({QUrl::fromLocalFile("/tmp/paper.pdf")});
     EXPECT_FALSE(e.view().pasteboardHasImage(pdf));

@@ -10,6 +10,7 @@
 #include "markdown/ImageBlock.h"
 #include "markdown/PipeTable.h"
 #include "markdown/TableGrid.h"
+#include "platform/FilePath.h"
 #include "platform/MachineMemory.h"
 #include "platform/graphics/PictureFile.h"
 #include "platform/graphics/PngWriter.h"
@@ -46,7 +47,7 @@ std::vector<std::string> imageFiles(const QMimeData& mime)
     for (const QUrl& url : mime.urls()) {
         if (!url.isLocalFile())
             continue;
-        const std::string path = url.toLocalFile().toStdString();
+        const std::string path = FilePath::ofLocalURL(url).string();
         const U16String extension = TextOps::lowercased(u16(Url::fileURL(path).pathExtension()));
         if (ImageInsertion::imageExtensions().count(extension))
             files.push_back(path);

@@ -25,6 +25,11 @@ fs::path resolvedFolder(const fs::path& path)
     return ec ? path : absolute;
 }
 
+fs::path ofLocalURL(const QUrl& url)
+{
+    return fs::path(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString());
+}
+
 bool sameFile(const fs::path& a, const fs::path& b)
 {
     struct stat first {}, second {};
