@@ -104,31 +104,35 @@ struct Reports {
 
 TEST(DocumentFile, SeesReplacementByRenameAndKeepsWatchingTheNewFile)
 {
-    TempDirectory folder;
-    const fs::path path = folder.write("a.md", "one");
-    DocumentFile file;
-    file.setFile(path, "one");
-    Reports reports(file);
-    EXPECT_EQ(file.check(), DocumentFile::DiskState::same);
+    // Names and folders that are not UTF-8 are watched as well.
+    for (const char* name : {"a.md", "n\xFF.md", "f\xFF/a.md"}) {
+        SCOPED_TRACE(name);
+        TempDirectory folder;
+        const fs::path path = folder.write(name, "one");
+        DocumentFile file;
+        file.setFile(path, "one");
+        Reports reports(file);
+        EXPECT_EQ(file.check(), DocumentFile::DiskState::same);
 
-    replaceByRename(path, "two");
-    ASSERT_TRUE(reports.waitFor(DocumentFile::DiskState::changed));
-    std::string seen;
-    EXPECT_EQ(file.check(&seen), DocumentFile::DiskState::changed);
-    EXPECT_EQ(seen, "two");
+        replaceByRename(path, "two");
+        ASSERT_TRUE(reports.waitFor(DocumentFile::DiskState::changed));
+        std::string seen;
+        EXPECT_EQ(file.check(&seen), DocumentFile::DiskState::changed);
+        EXPECT_EQ(seen, "two");
 
-    // Taken in, then written in place: the watch moved to the new file.
-    file.setFile(path, "two");
-    reports.states.clear();
-    writeFile(path, "three");
-    ASSERT_TRUE(reports.waitFor(DocumentFile::DiskState::changed));
+        // Taken in, then written in place: the watch moved to the new file.
+        file.setFile(path, "two");
+        reports.states.clear();
+        writeFile(path, "three");
+        ASSERT_TRUE(reports.waitFor(DocumentFile::DiskState::changed));
 
-    // A write of the known bytes (our own save) reports nothing.
-    file.setFile(path, "four");
-    reports.states.clear();
-    replaceByRename(path, "four");
-    velkin::testing::waitUntil([] { return false; }, 3 * DocumentFile::settleMilliseconds);
-    EXPECT_TRUE(reports.states.empty());
+        // A write of the known bytes (our own save) reports nothing.
+        file.setFile(path, "four");
+        reports.states.clear();
+        replaceByRename(path, "four");
+        velkin::testing::waitUntil([] { return false; }, 3 * DocumentFile::settleMilliseconds);
+        EXPECT_TRUE(reports.states.empty());
+    }
 }
 
 TEST(DocumentFile, DeletionAndMoveAreMissingUntilTheBytesComeBack)
