@@ -333,6 +333,13 @@ TEST_F(ImageInsertionFolder, TheSettingsFileWrittenShortStaysAsItWas)
     EXPECT_TRUE(fs::is_symlink(ini));
     EXPECT_NE(contents(folder / "dotfiles/Velkin.ini").find("zoom=3\n"), std::string::npos);
     EXPECT_EQ(Settings::open()->value(QStringLiteral("zoom")).toInt(), 3);
+    // A configuration folder whose name is not UTF-8 is the one written and read.
+    setenv("XDG_CONFIG_HOME", (folder / "config\xFF").c_str(), 1);
+    Settings::open()->setValue(QStringLiteral("zoom"), 4);
+    EXPECT_NE(contents(folder / "config\xFF/Velkin/Velkin.ini").find("zoom=4\n"), std::string::npos);
+    EXPECT_EQ(Settings::open()->value(QStringLiteral("zoom")).toInt(), 4);
+    std::ofstream(folder / "config\xFF/Velkin/Velkin.ini", std::ios::binary | std::ios::trunc) << "[General]\nzoom=5\n";
+    EXPECT_EQ(Settings::open()->value(QStringLiteral("zoom")).toInt(), 5);
     home ? setenv("XDG_CONFIG_HOME", previous.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
 }
 
