@@ -44,10 +44,8 @@ std::vector<std::string> imageFiles(const QMimeData& mime)
     std::vector<std::string> files;
     if (!mime.hasUrls())
         return files;
-    for (const QUrl& url : mime.urls()) {
-        if (!url.isLocalFile())
-            continue;
-        const std::string path = FilePath::ofLocalURL(url).string();
+    for (const std::filesystem::path& file : FilePath::localFiles(mime.data(QStringLiteral("text/uri-list")))) {
+        const std::string path = file.string();
         const U16String extension = TextOps::lowercased(u16(Url::fileURL(path).pathExtension()));
         if (ImageInsertion::imageExtensions().count(extension))
             files.push_back(path);

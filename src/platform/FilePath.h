@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include <filesystem>
+#include <vector>
 
 namespace velkin::FilePath {
 
@@ -17,6 +18,11 @@ std::filesystem::path resolvedFolder(const std::filesystem::path& path);
 // The path of a local file's address as bytes: its escapes of bytes that are no
 // UTF-8 kept as those bytes (QUrl::toLocalFile() would turn them into U+FFFD).
 std::filesystem::path ofLocalURL(const QUrl& url);
+
+// The local files a list of addresses (text/uri-list, as dropped or copied) names, in
+// its order, each as bytes: read from the list's own bytes, as QMimeData::urls() turns
+// escapes of bytes that are no UTF-8 into U+FFFD.
+std::vector<std::filesystem::path> localFiles(const QByteArray& uriList);
 
 // Whether two paths lead to the same existing file (its device and inode).
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
