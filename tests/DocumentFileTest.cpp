@@ -104,31 +104,35 @@ struct Reports {
 
 TEST(DocumentFile, SeesReplacementByRenameAndKeepsWatchingTheNewFile)
 {
-    TempDirectory folder;
-    const fs::path path = folder.write("a.md", "one");
-    DocumentFile file;
-    file.setFile(path, "one");
-    Reports reports(file);
-    EXPECT_EQ(file.check(), DocumentFile::DiskState::same);
+    // Names and folders that are not UTF-8 are watched as well.
+    for (const char* name : {"a.md", "n\xFF.md", "f\xFF/a.md"}) {
+        SCOPED_TRACE(name);
+        TempDirectory folder;
+        const fs::path path = folder.write(name, "one");
+        DocumentFile file;
+        file.setFile(path, "one");
+        Reports reports(file);
+        EXPECT_EQ(file.check(), DocumentFile::DiskState::same);
 
-    replaceByRename(path, "two");
-    ASSERT_TRUE(reports.waitFor(DocumentFile::DiskState::changed));
-    std::string seen;
-    EXPECT_EQ(file.check(&seen), DocumentFile::DiskState::changed);
-    EXPECT_EQ(seen, "two");
+        replaceByRename(path, "two");
+        ASSERT_TRUE(reports.waitFor(DocumentFile::DiskState::changed));
+        std::string seen;
+        EXPECT_EQ(file.check(&seen), DocumentFile::DiskState::changed);
+        EXPECT_EQ(seen, "two");
 
-    // Taken in, then written in place: the watch moved to the new file.
-    file.setFile(path, "two");
-    reports.states.clear();
-    writeFile(path, "three");
-    ASSERT_TRUE(reports.waitFor(DocumentFile::DiskState::changed));
+        // Taken in, then written in place: the watch moved to the new file.
+        file.setFile(path, "two");
+        reports.states.clear();
+        writeFile(path, "three");
+        ASSERT_TRUE(reports.waitFor(DocumentFile::DiskState::changed));
 
-    // A write of the known bytes (our own save) reports nothing.
-    file.setFile(path, "four");
-    reports.states.clear();
-    replaceByRename(path, "four");
-    velkin::testing::waitUntil([] { return false; }, 3 * DocumentFile::settleMilliseconds);
-    EXPECT_TRUE(reports.states.empty());
+        // A write of the known bytes (our own save) reports nothing.
+        file.setFile(path, "four");
+        reports.states.clear();
+        replaceByRename(path, "four");
+        velkin::testing::waitUntil([] { return false; }, 3 * DocumentFile::settleMilliseconds);
+        EXPECT_TRUE(reports.states.empty());
+    }
 }
 
 TEST(DocumentFile, DeletionAndMoveAreMissingUntilTheBytesComeBack)
@@ -380,6 +384,18 @@ TEST(RecentDocuments, OpenRecentListsOpensDropsMissingFilesAndClears)
         EXPECT_TRUE(ok.texts[0].contains(QStringLiteral("first.md")));
         EXPECT_FALSE(RecentDocuments::files().contains(missing));
     }
+
+    // A name that is not UTF-8 comes back as its bytes, its window state with it.
+    const fs::path bytes = folder.write("n\xFF\xFE.md", "4");
+    const fs::path others = folder.write("n\xFE\xFF.md", "5");
+    RecentDocuments::saveWindowState(bytes, {2.0, MarkdownFontFamily::serif});
+    EXPECT_FALSE(RecentDocuments::windowState(others).has_value());
+    ASSERT_NE(VelkinApp::shared().openDocument(bytes), nullptr);
+    VelkinApp::shared().windowFor(bytes)->close();
+    recent->aboutToShow();
+    recent->actions()[0]->trigger();
+    ASSERT_NE(VelkinApp::shared().windowFor(bytes), nullptr);
+    EXPECT_EQ(VelkinApp::shared().windowFor(bytes)->contentView()->editorZoom(), 2.0);
 
     recent->aboutToShow();
     QAction* clear = window->findChild<QAction*>(QStringLiteral("clearRecent"));

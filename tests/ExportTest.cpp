@@ -618,6 +618,10 @@ TEST_F(ExportFolder, CommandLineFilesAreWhatTheSystemSays)
     fs::create_symlink("/dev/zero", folder / "zero.md");
     fs::create_symlink("/dev/full", folder / "full.html");
     writeBytes(folder / "utf16.md", std::string("\xFF\xFE#\0 \0U\0T\0F\0\n\0", 14));
+    const QByteArray png = pngOfSize(40, 20);
+    fs::create_directories(folder / "bad\xFF");
+    writeBytes(folder / "bad\xFF/pic.png", std::string(png.constData(), size_t(png.size())));
+    writeBytes(folder / "bad\xFF/pics.md", "![a](pic.png)\n");
     const std::string in = (folder / "in.md").string();
     const std::string opened = "Export failed: The file \u201C";
     struct Case {
@@ -635,6 +639,10 @@ TEST_F(ExportFolder, CommandLineFilesAreWhatTheSystemSays)
          "Wrote " + (folder / "bad\xFF.html").string() + "\n", folder / "bad\xFF.html"},
         {"page name not UTF-8", {"--render", in, (folder / "bad\xFF.png").string()},
          "Wrote " + (folder / "bad\xFF.png").string() + "\n", folder / "bad\xFF.png"},
+        {"picture in a folder not UTF-8, PDF", {"--export", (folder / "bad\xFF/pics.md").string(), (folder / "pics.pdf").string()},
+         "Wrote " + (folder / "pics.pdf").string() + "\n", folder / "pics.pdf"},
+        {"picture in a folder not UTF-8, RTF", {"--export", (folder / "bad\xFF/pics.md").string(), (folder / "pics.rtf").string()},
+         "Wrote " + (folder / "pics.rtf").string() + "\n", folder / "pics.rtf"},
         {"input a pipe", {"--export", (folder / "pipe.md").string(), (folder / "p.html").string()},
          opened + "pipe.md\u201D couldn\u2019t be opened: it is not a regular file.\n", {}},
         {"input a link to a device", {"--render", (folder / "zero.md").string(), (folder / "z.png").string()},
@@ -653,6 +661,9 @@ TEST_F(ExportFolder, CommandLineFilesAreWhatTheSystemSays)
         if (!c.written.empty())
             EXPECT_GT(fs::file_size(c.written), 0u);
     }
+    // The pictures are drawn, not left as their descriptions.
+    EXPECT_NE(readBytes(folder / "pics.pdf").find("/Subtype /Image"), std::string::npos);
+    EXPECT_NE(readBytes(folder / "pics.rtf").find("\\pict"), std::string::npos);
     EXPECT_EQ(readBytes(folder / "in.md"), "# In\n") << "the input is never written over";
     EXPECT_FALSE(fs::exists(folder / "in.html"));
     EXPECT_FALSE(fs::exists(folder / "u.html"));
@@ -837,17 +848,18 @@ TEST_F(ExportFolder, APictureFileTooLargeToReadIsLeftOutWithANotice)
     writeBytes(folder / "piped.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
                                      "width=\"9\" height=\"9\"><image width=\"9\" height=\"9\" xlink:href=\""
                                      + (folder / "pipe.png").string() + "\"/></svg>");
+    fs::create_symlink("/dev/zero", folder / "zero.png");
     writeBytes(folder / "unread.md", "![the photo](photo.heic) and ![](photo.heic)\n\n| ![bad one](bad.png) |\n|---|\n| x |\n\n"
-                                     "- ![piped one](piped.svg)\n");
+                                     "- ![piped one](piped.svg)\n\n![a pipe](pipe.png) ![a device](zero.png)\n");
     for (const char* format : {"html", "pdf", "rtf"}) {
         SCOPED_TRACE(format);
         std::string message;
         const fs::path out = folder / (std::string("unread.") + format);
         ASSERT_EQ(run({"--export", (folder / "unread.md").string(), out.string()}, message), 0) << message;
-        EXPECT_EQ(occurrences(message, "3 pictures could not be read: \u201Cphoto.heic\u201D, \u201Cbad.png\u201D, "
-                                       "\u201Cpiped.svg\u201D."), 1u) << message;
+        EXPECT_EQ(occurrences(message, "5 pictures could not be read: \u201Cphoto.heic\u201D, \u201Cbad.png\u201D, "
+                                       "\u201Cpiped.svg\u201D, \u201Cpipe.png\u201D, \u201Czero.png\u201D."), 1u) << message;
         const auto text = std::string(format) == "pdf" ? pdfText(out) : std::optional<std::string>(readBytes(out));
-        for (const char* alt : {"the photo", "bad one", "piped one"})
+        for (const char* alt : {"the photo", "bad one", "piped one", "a pipe", "a device"})
             EXPECT_TRUE(!text || text->find(alt) != std::string::npos) << alt;
     }
 }

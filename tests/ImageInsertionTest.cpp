@@ -1,4 +1,5 @@
 #include "document/ImageInsertion.h"
+#include "document/LinkRouter.h"
 #include "markdown/ImageBlock.h"
 #include "platform/FileRead.h"
 #include "platform/IniText.h"
@@ -69,6 +70,12 @@ TEST_F(ImageInsertionFolder, CopiesKeepTheNameAndNumberRepeats)
     const fs::path spaced = write("src/my photo.png", "p");
     EXPECT_EQ(ImageInsertion::copyBesideDocument(Url::fileURL(spaced.string()), document),
               U16String(u"images/my photo.png"));
+    // A name that is not UTF-8 is written with its bytes escaped, and the picture is found by it.
+    const fs::path unnamed = write("src/n\xFF\xFE.png", "b");
+    const auto placed = ImageInsertion::copyBesideDocument(Url::fileURL(unnamed.string()), document);
+    EXPECT_EQ(placed, U16String(u"images/n%FF%FE.png"));
+    const auto found = LinkRouter::resolvePicture(placed.value_or(u""), document);
+    EXPECT_EQ(found ? found->path() : "", (folder / "images/n\xFF\xFE.png").string());
 }
 
 TEST_F(ImageInsertionFolder, PastedPicturesAreNumbered)
@@ -192,6 +199,23 @@ TEST_F(ImageInsertionFolder, FilesAreWrittenAndReadWhereTheSystemSays)
     struct stat info {};
     ASSERT_EQ(::stat(readOnly.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0444u);
+    // Nor is what a private file holds open to others while it is written, whatever the creation mask lets through.
+    const fs::path secret = write("secret.md", "old");
+    ::chmod(secret.c_str(), 0600);
+    const mode_t mask = ::umask(022);
+    EXPECT_EQ(OutputFile::writeWhole(secret, [&](QIODevice& out) -> std::optional<std::string> {
+                  for (const auto& entry : fs::directory_iterator(folder)) {
+                      if (entry.path().filename().string().rfind(".velkin-", 0) == 0) {
+                          EXPECT_EQ(entry.status().permissions() & (fs::perms::group_all | fs::perms::others_all), fs::perms::none);
+                      }
+                  }
+                  out.write("new");
+                  return std::nullopt;
+              }),
+              std::nullopt);
+    ::umask(mask);
+    ASSERT_EQ(::stat(secret.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
 
     // And its extended attributes, its access list among them, where the file system keeps them.
     const fs::path shared = write("shared.md", "old");
@@ -309,6 +333,13 @@ TEST_F(ImageInsertionFolder, TheSettingsFileWrittenShortStaysAsItWas)
     EXPECT_TRUE(fs::is_symlink(ini));
     EXPECT_NE(contents(folder / "dotfiles/Velkin.ini").find("zoom=3\n"), std::string::npos);
     EXPECT_EQ(Settings::open()->value(QStringLiteral("zoom")).toInt(), 3);
+    // A configuration folder whose name is not UTF-8 is the one written and read.
+    setenv("XDG_CONFIG_HOME", (folder / "config\xFF").c_str(), 1);
+    Settings::open()->setValue(QStringLiteral("zoom"), 4);
+    EXPECT_NE(contents(folder / "config\xFF/Velkin/Velkin.ini").find("zoom=4\n"), std::string::npos);
+    EXPECT_EQ(Settings::open()->value(QStringLiteral("zoom")).toInt(), 4);
+    std::ofstream(folder / "config\xFF/Velkin/Velkin.ini", std::ios::binary | std::ios::trunc) << "[General]\nzoom=5\n";
+    EXPECT_EQ(Settings::open()->value(QStringLiteral("zoom")).toInt(), 5);
     home ? setenv("XDG_CONFIG_HOME", previous.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
 }
 

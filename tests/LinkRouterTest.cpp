@@ -67,7 +67,7 @@ TEST(LinkRouter, EmptyBlankAndAnchorTargetsDoNothing)
 TEST(LinkRouter, LocalFilesAreFoundDecodedAndPastAFragment)
 {
     const velkin::testing::TempDirectory dir;
-    for (const char* name : {"my file.md", "b.md", "a%20b.md", "c#d.md"})
+    for (const char* name : {"my file.md", "b.md", "a%20b.md", "c#d.md", "n\xFF\xFE.md"})
         dir.write(name, "x");
     const Url index = Url::fileURL((dir.path() / "index.md").string());
     const struct {
@@ -81,6 +81,7 @@ TEST(LinkRouter, LocalFilesAreFoundDecodedAndPastAFragment)
         {u"a%20b.md", "a%20b.md", std::nullopt},
         {u"c#d.md", "c#d.md", std::nullopt},
         {u"gone.md#x", "gone.md", "x"},
+        {u"n%FF%FE.md", "n\xFF\xFE.md", std::nullopt},
     };
     for (const auto& c : cases) {
         const Action action = LinkRouter::action(c.target, index);

@@ -15,6 +15,7 @@
 #include "markdown/EmojiShortcode.h"
 #include "markdown/TableGrid.h"
 #include "markdown/TaskList.h"
+#include "platform/FilePath.h"
 #include "platform/pasteboard/Pasteboard.h"
 #include "platform/text/Lines.h"
 #include "platform/text/TextOps.h"
@@ -1241,6 +1242,18 @@ TEST(EditorPictures, DroppedFilesTakeTheFirstPictureAndKeepRelativePaths)
     EXPECT_EQ(copied.text, u"![](images/dog.jpg)");
     EXPECT_TRUE(fs::exists(folder.path() / "images" / "dog.jpg"));
     EXPECT_FALSE(fs::exists(folder.path() / "images" / "bird.png"));
+
+    // A name that is not UTF-8 comes as escapes in its address, as file managers write it, or as
+    // its bytes, as the system's clipboard hands it on: each names the file's bytes.
+    const fs::path unnamed = elsewhere.write("n\xFF\xFE.png", "png");
+    const std::string escaped = Url::fileURL(unnamed.string()).string();
+    EXPECT_EQ(FilePath::localFiles(QByteArray::fromStdString("# a comment\r\n" + escaped + "\r\nfile://" + unnamed.string()
+                                                             + "\nfile://localhost" + unnamed.string() + "\nhttps://x.org/a.png\n")),
+              std::vector<fs::path>(3, unnamed));
+    QMimeData named;
+    named.setData(QStringLiteral("text/uri-list"), QByteArray::fromStdString(escaped + "\r\n"));
+    EXPECT_EQ(e.view().imageMarkdown(named).text, u"![](images/n%FF%FE.png)");
+    EXPECT_TRUE(fs::exists(folder.path() / "images" / "n\xFF\xFE.png"));
 
     QMimeData pdf;
     pdf.setUrls({QUrl::fromLocalFile("/tmp/paper.pdf")});

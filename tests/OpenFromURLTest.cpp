@@ -177,6 +177,10 @@ TEST(OpenFromURL, ReadsFileAddressesWithoutTheNetwork)
     const OpenFromURL::Download read = fetch(QUrl::fromLocalFile(QString::fromStdString(file.string())));
     ASSERT_TRUE(read.text.has_value());
     EXPECT_EQ(*read.text, u"a\uFFFDz");
+    // So does a name that is not UTF-8, its bytes escaped in the address.
+    const auto unnamed = folder.write("n\xFF\xFE.md", "bytes");
+    const OpenFromURL::Download escaped = fetch(QUrl::fromEncoded("file://" + QByteArray::fromStdString(unnamed.string()).toPercentEncoding("/")));
+    EXPECT_EQ(escaped.text, std::optional<U16String>(u"bytes"));
     // A folder, and a missing file, are errors with a reason.
     EXPECT_FALSE(fetch(QUrl::fromLocalFile(QString::fromStdString(folder.path().string()))).text.has_value());
     const OpenFromURL::Download missing =

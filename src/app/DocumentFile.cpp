@@ -3,9 +3,14 @@
 #include "export/OutputBudget.h"
 #include "platform/FileRead.h"
 #include "platform/MachineMemory.h"
+#include "platform/text/Utf.h"
 
 #include <functional>
 #include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace velkin {
 
@@ -18,6 +23,11 @@ DocumentFile::DocumentFile(QObject* parent) : QObject(parent)
     connect(&settle_, &QTimer::timeout, this, &DocumentFile::look);
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &DocumentFile::schedule);
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &DocumentFile::schedule);
+}
+
+DocumentFile::~DocumentFile()
+{
+    clear();
 }
 
 std::uint64_t DocumentFile::digest(std::string_view bytes)
@@ -44,7 +54,42 @@ void DocumentFile::clear()
         watcher_.removePaths(watcher_.files());
     if (!watcher_.directories().isEmpty())
         watcher_.removePaths(watcher_.directories());
+    release(heldFile_);
+    release(heldFolder_);
     path_.reset();
+}
+
+QString DocumentFile::watchName(const fs::path& path, int& held)
+{
+    const std::string bytes = path.string();
+    if (decodeUtf8Strict(bytes))
+        return QString::fromStdString(bytes);
+    const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0) {
+        release(held);
+        return QString();
+    }
+    struct stat now {}, before {};
+    if (held >= 0 && ::fstat(held, &before) == 0 && ::fstat(fd, &now) == 0 && now.st_dev == before.st_dev
+        && now.st_ino == before.st_ino) {
+        ::close(fd);
+    } else {
+        // Another file has the name now (one put in place by a rename): it is the one watched.
+        release(held);
+        held = fd;
+    }
+    return QStringLiteral("/proc/self/fd/%1").arg(held);
+}
+
+void DocumentFile::release(int& held)
+{
+    if (held < 0)
+        return;
+    const QString name = QStringLiteral("/proc/self/fd/%1").arg(held);
+    if (watcher_.files().contains(name) || watcher_.directories().contains(name))
+        watcher_.removePath(name);
+    ::close(held);
+    held = -1;
 }
 
 void DocumentFile::watch()
@@ -52,12 +97,12 @@ void DocumentFile::watch()
     if (!path_)
         return;
     // A file replaced by a rename is a new file: its watch ends with the old one and is set again here.
-    const QString file = QString::fromStdString(path_->string());
-    const QString folder = QString::fromStdString(path_->parent_path().string());
+    const QString file = watchName(*path_, heldFile_);
+    const QString folder = watchName(path_->parent_path(), heldFolder_);
     std::error_code ec;
-    if (!watcher_.files().contains(file) && fs::exists(*path_, ec))
+    if (!file.isEmpty() && !watcher_.files().contains(file) && fs::exists(*path_, ec))
         watcher_.addPath(file);
-    if (!watcher_.directories().contains(folder) && fs::is_directory(path_->parent_path(), ec))
+    if (!folder.isEmpty() && !watcher_.directories().contains(folder) && fs::is_directory(path_->parent_path(), ec))
         watcher_.addPath(folder);
 }
 

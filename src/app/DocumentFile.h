@@ -26,6 +26,7 @@ public:
     static constexpr int settleMilliseconds = 80;
 
     explicit DocumentFile(QObject* parent = nullptr);
+    ~DocumentFile() override;
 
     const std::optional<std::filesystem::path>& path() const { return path_; }
     // The file now holds `bytes` (just read or written): watch it, and compare every later look with them.
@@ -49,10 +50,19 @@ private:
     void schedule();
     void look();
     void watch();
+    // The name the watcher is given for `path`: the path itself where it is UTF-8 text;
+    // else, as the watcher takes names as text alone, the link to a descriptor opened
+    // on it here and kept in `held` (while it is the same file); empty when it is gone.
+    QString watchName(const std::filesystem::path& path, int& held);
+    // Stops watching through the descriptor `held` and closes it.
+    void release(int& held);
 
     QFileSystemWatcher watcher_;
     QTimer settle_;
     std::optional<std::filesystem::path> path_;
+    // The descriptors a path that is not UTF-8 is watched through: the file's and its folder's.
+    int heldFile_ = -1;
+    int heldFolder_ = -1;
     std::uint64_t known_ = 0;
     // The last state sent, and the digest of the disk content it was sent for.
     DiskState reported_ = DiskState::same;

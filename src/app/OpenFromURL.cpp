@@ -1,6 +1,7 @@
 #include "app/OpenFromURL.h"
 
 #include "app/VelkinApp.h"
+#include "platform/FilePath.h"
 #include "platform/FileRead.h"
 #include "platform/OutputFile.h"
 #include "platform/strings/LocalizedStrings.h"
@@ -11,7 +12,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -79,7 +79,7 @@ void readFile(const QUrl& address, std::function<void(Download)> done)
     };
     // Only regular files: a pipe or a device could block the interface forever.
     FileRead::Failure failure;
-    const auto bytes = FileRead::bytes(QFile::encodeName(path).toStdString(), maximumBytes, &failure);
+    const auto bytes = FileRead::bytes(FilePath::ofLocalURL(address), maximumBytes, &failure);
     if (bytes)
         return later(std::move(done), {u16(*bytes), QString()});
     switch (failure.kind) {

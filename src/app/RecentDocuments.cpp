@@ -1,10 +1,10 @@
 #include "app/RecentDocuments.h"
 
 #include "platform/Settings.h"
+#include "platform/text/Utf.h"
+#include "platform/url/Url.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -21,19 +21,31 @@ const QString stateGroup = QStringLiteral("DocumentState");
 // States kept before those of files that no longer exist are dropped.
 constexpr int stateLimit = 200;
 
-QString pathText(const fs::path& file)
+// A path as one settings key, each byte kept: its slashes would otherwise open groups.
+QString stateKey(const fs::path& file)
 {
-    // As the window keeps it: nothing tidied by its letters.
-    return QString::fromStdString(fs::absolute(file).string());
-}
-
-// A path as one settings key: its slashes would otherwise open groups.
-QString stateKey(const QString& path)
-{
-    return stateGroup + QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(path));
+    const std::string bytes = fs::absolute(file).string();
+    return stateGroup + QLatin1Char('/') + QString::fromLatin1(QByteArray::fromStdString(bytes).toPercentEncoding());
 }
 
 } // namespace
+
+QString entry(const fs::path& file)
+{
+    // As the window keeps it: nothing tidied by its letters.
+    const std::string bytes = fs::absolute(file).string();
+    if (decodeUtf8Strict(bytes))
+        return QString::fromStdString(bytes);
+    return QStringLiteral("file://") + QString::fromLatin1(Url::percentEncode(bytes));
+}
+
+fs::path file(const QString& entry)
+{
+    if (entry.startsWith(QLatin1String("file://")))
+        if (const auto bytes = Url::percentDecode(entry.mid(7).toStdString()))
+            return fs::path(*bytes);
+    return fs::path(entry.toStdString());
+}
 
 QStringList noted(QStringList list, const QString& file, int maximum)
 {
@@ -53,7 +65,7 @@ QStringList files()
 
 void note(const fs::path& file)
 {
-    Settings::open()->setValue(filesKey, noted(files(), pathText(file)));
+    Settings::open()->setValue(filesKey, noted(files(), entry(file)));
 }
 
 void remove(const QString& file)
@@ -70,7 +82,7 @@ void clear()
 
 std::optional<WindowState> windowState(const fs::path& file)
 {
-    const QStringList saved = Settings::open()->value(stateKey(pathText(file))).toStringList();
+    const QStringList saved = Settings::open()->value(stateKey(file)).toStringList();
     if (saved.size() != 2)
         return std::nullopt;
     bool number = false;
@@ -84,18 +96,17 @@ std::optional<WindowState> windowState(const fs::path& file)
 void saveWindowState(const fs::path& file, const WindowState& state)
 {
     auto store = Settings::open();
-    const QString path = pathText(file);
     if (state == WindowState{}) {
-        store->remove(stateKey(path));
+        store->remove(stateKey(file));
         return;
     }
-    store->setValue(stateKey(path), QStringList{QString::number(state.zoom, 'g', 17),
+    store->setValue(stateKey(file), QStringList{QString::number(state.zoom, 'g', 17),
                                                 QString::fromLatin1(FontFamily::rawValue(state.fontFamily))});
     store->beginGroup(stateGroup);
     const QStringList keys = store->childKeys();
     if (keys.size() > stateLimit)
         for (const QString& key : keys)
-            if (!QFileInfo::exists(QUrl::fromPercentEncoding(key.toLatin1())))
+            if (std::error_code ec; !fs::exists(QByteArray::fromPercentEncoding(key.toLatin1()).toStdString(), ec))
                 store->remove(key);
     store->endGroup();
 }

@@ -15,15 +15,21 @@ namespace velkin::RecentDocuments {
 // How many files the Open Recent list keeps.
 constexpr int maximumCount = 10;
 
+// How the list keeps a file: its path as text where it is UTF-8, else as a file
+// address whose escapes keep every byte of it (a name need not be UTF-8).
+QString entry(const std::filesystem::path& file);
+// The file an entry of the list names.
+std::filesystem::path file(const QString& entry);
+
 // `list` with `file` moved (or added) to the front, at most `maximum` long.
 QStringList noted(QStringList list, const QString& file, int maximum = maximumCount);
 
-// The recent files, most recent first.
+// The recent files' entries, most recent first.
 QStringList files();
 // Puts a file just opened or saved at the front of the list.
 void note(const std::filesystem::path& file);
-// Takes a file off the list (one that no longer exists).
-void remove(const QString& file);
+// Takes an entry off the list (one that no longer exists).
+void remove(const QString& entry);
 // Empties the list.
 void clear();
 

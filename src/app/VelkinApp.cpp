@@ -168,12 +168,12 @@ DocumentWindow* VelkinApp::openDocument(const fs::path& file, QString* error)
     }
 }
 
-DocumentWindow* VelkinApp::openRecent(const QString& file, QWidget* parent)
+DocumentWindow* VelkinApp::openRecent(const QString& entry, QWidget* parent)
 {
-    const fs::path path(file.toStdString());
+    const fs::path path = RecentDocuments::file(entry);
     std::error_code ec;
     if (!fs::exists(path, ec)) {
-        RecentDocuments::remove(file);
+        RecentDocuments::remove(entry);
         reportOpenFailure(localized(u"recentFileMissing", QString::fromStdString(path.filename().string())), parent);
         return nullptr;
     }

@@ -33,9 +33,9 @@ public:
     // else a new window. Null (and `error` filled in) when the file cannot be read;
     // null with no error when it looks binary and the user chose not to open it.
     DocumentWindow* openDocument(const std::filesystem::path& file, QString* error = nullptr);
-    // Opens a file of the Open Recent list; one that no longer exists is
-    // reported and taken off the list.
-    DocumentWindow* openRecent(const QString& file, QWidget* parent = nullptr);
+    // Opens the file of an entry of the Open Recent list; one that no longer
+    // exists is reported and taken off the list.
+    DocumentWindow* openRecent(const QString& entry, QWidget* parent = nullptr);
     // Asks for Markdown files to open.
     void showOpenDialog(QWidget* parent);
     // Closes every window, each asking about its unsaved changes; stops at a Cancel.

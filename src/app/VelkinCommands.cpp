@@ -16,7 +16,6 @@
 #include "platform/view/TextView.h"
 
 #include <QActionGroup>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -209,13 +208,14 @@ void VelkinCommands::buildRecent()
     const QStringList files = RecentDocuments::files();
     int number = 0;
     for (const QString& file : files) {
-        const QFileInfo info(file);
-        QString name = info.fileName();
+        const std::filesystem::path path = RecentDocuments::file(file);
+        QString name = QString::fromStdString(path.filename().string());
         // Two files of one name are told apart by their folders.
-        const auto sameName = std::count_if(files.begin(), files.end(),
-                                            [&](const QString& f) { return QFileInfo(f).fileName() == info.fileName(); });
+        const auto sameName = std::count_if(files.begin(), files.end(), [&](const QString& f) {
+            return RecentDocuments::file(f).filename() == path.filename();
+        });
         if (sameName > 1)
-            name += QStringLiteral(" \u2014 ") + info.absolutePath();
+            name += QStringLiteral(" \u2014 ") + QString::fromStdString(path.parent_path().string());
         ++number;
         const QString digits = QString::number(number);
         // The number is the item's mnemonic: its last digit, so 10 is "1&0".
@@ -223,8 +223,8 @@ void VelkinCommands::buildRecent()
                               + QString(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
         QAction* entry = recent_->addAction(label);
         entry->setObjectName(QStringLiteral("recent%1").arg(number));
-        entry->setToolTip(file);
-        entry->setStatusTip(file);
+        entry->setToolTip(QString::fromStdString(path.string()));
+        entry->setStatusTip(QString::fromStdString(path.string()));
         connect(entry, &QAction::triggered, this, [this, file] { VelkinApp::shared().openRecent(file, host_); });
     }
     if (!files.isEmpty())

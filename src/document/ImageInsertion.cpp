@@ -30,9 +30,14 @@ std::optional<fs::path> documentPath(const std::optional<Url>& documentURL)
     return fs::path(local);
 }
 
+// A name as the Markdown text writes it: as it is where it is UTF-8, else with
+// its other bytes (and "%") escaped, which the picture's reading takes back.
 U16String fromPath(const fs::path& path)
 {
-    return u16(path.string());
+    const std::string bytes = path.string();
+    if (decodeUtf8Strict(bytes))
+        return u16(bytes);
+    return u16(Url::percentEncode(bytes, [](unsigned char c) { return c < 0x80 && c != '%'; }));
 }
 
 // A free file in the images folder: base.ext, else base-1.ext, base-2.ext and so on; and

@@ -35,10 +35,16 @@ std::optional<Url> resolvePicture(U16View target, const std::optional<Url>& base
     if (std::filesystem::exists(std::filesystem::path(url->path()), error))
         return url;
     const std::optional<std::string> decoded = Url::percentDecode(u8(target));
-    const std::optional<U16String> text = decoded ? decodeUtf8Strict(*decoded) : std::nullopt;
-    if (!text)
+    if (!decoded)
         return url;
-    std::optional<Url> other = resolve(*text, base);
+    std::optional<Url> other;
+    if (const std::optional<U16String> text = decodeUtf8Strict(*decoded)) {
+        other = resolve(*text, base);
+    } else {
+        // Escapes of bytes that are no UTF-8 name a file by its bytes (a name need not be UTF-8).
+        const std::string kept = Url::percentEncode(u8(target), [](unsigned char c) { return Url::isPathAllowed(c) || c == '%'; });
+        other = base ? Url::parse(kept, *base) : Url::parse(kept);
+    }
     if (other && other->isFileURL() && std::filesystem::exists(std::filesystem::path(other->path()), error))
         return other;
     return url;

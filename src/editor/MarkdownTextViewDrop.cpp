@@ -10,6 +10,7 @@
 #include "markdown/ImageBlock.h"
 #include "markdown/PipeTable.h"
 #include "markdown/TableGrid.h"
+#include "platform/FilePath.h"
 #include "platform/MachineMemory.h"
 #include "platform/graphics/PictureFile.h"
 #include "platform/graphics/PngWriter.h"
@@ -43,10 +44,8 @@ std::vector<std::string> imageFiles(const QMimeData& mime)
     std::vector<std::string> files;
     if (!mime.hasUrls())
         return files;
-    for (const QUrl& url : mime.urls()) {
-        if (!url.isLocalFile())
-            continue;
-        const std::string path = url.toLocalFile().toStdString();
+    for (const std::filesystem::path& file : FilePath::localFiles(mime.data(QStringLiteral("text/uri-list")))) {
+        const std::string path = file.string();
         const U16String extension = TextOps::lowercased(u16(Url::fileURL(path).pathExtension()));
         if (ImageInsertion::imageExtensions().count(extension))
             files.push_back(path);

@@ -31,6 +31,13 @@ using MarkdownSyntax::LineFlags;
 
 namespace {
 
+// A picture's file as the page names it for the importer to read: its path, or where
+// that is no UTF-8 (a name need not be) its file address, whose escapes keep the bytes.
+U16String pictureSource(const std::string& path)
+{
+    return decodeUtf8Strict(path) ? u16(path) : u16(Url::fileURL(path).string());
+}
+
 bool blank(U16View line)
 {
     return isBlank(line, TrimSet::Whitespace);
@@ -899,7 +906,7 @@ U16String Renderer::image(U16View alt, U16View url) const
             Pictures::Written written;
             if (const std::optional<PictureFile::Picture> read = PictureFile::read(path)) {
                 if (options_.picturesByPath) {
-                    written.source = u16(path);
+                    written.source = pictureSource(path);
                 } else if (options_.embedsImages) {
                     written.source = u"data:";
                     // Browsers take an SVG only under its own type, whatever the file's name says.
@@ -919,11 +926,15 @@ U16String Renderer::image(U16View alt, U16View url) const
                 const QSizeF size = ImageBlock::displaySize(&read->image, 620);
                 written.width = static_cast<long long>(size.width());
                 written.height = static_cast<long long>(size.height());
-            } else if (std::error_code error; std::filesystem::is_regular_file(path, error)) {
+            } else if (std::error_code error; std::filesystem::exists(path, error)
+                                              && !std::filesystem::is_regular_file(path, error)) {
+                // A folder, a pipe or a device where a picture is meant is never read, and is named.
+                pictures_.unreadable.emplace_back(trimmed(url, TrimSet::Whitespace));
+            } else if (std::filesystem::is_regular_file(path, error)) {
                 if (std::filesystem::file_size(path, error) > PictureFile::maximumBytes && !error) {
                     // Too large to be read: the import finds it so by its path, and says so.
                     if (options_.picturesByPath)
-                        written.source = u16(path);
+                        written.source = pictureSource(path);
                 } else if (!error) {
                     // A file that holds no picture this program can read: every format
                     // shows it as its description, and the export names it.

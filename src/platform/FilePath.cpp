@@ -1,5 +1,7 @@
 #include "platform/FilePath.h"
 
+#include "platform/url/Url.h"
+
 #include <cstdlib>
 #include <memory>
 #include <system_error>
@@ -23,6 +25,27 @@ fs::path resolvedFolder(const fs::path& path)
     }
     const fs::path absolute = fs::absolute(path, ec);
     return ec ? path : absolute;
+}
+
+fs::path ofLocalURL(const QUrl& url)
+{
+    return fs::path(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString());
+}
+
+std::vector<fs::path> localFiles(const QByteArray& uriList)
+{
+    std::vector<fs::path> files;
+    for (const QByteArray& line : uriList.split('\n')) {
+        const QByteArray address = line.trimmed();
+        if (address.isEmpty() || address.startsWith('#'))
+            continue;
+        // Some lists carry a name's bytes as they are rather than escaped: escaped here, both read alike.
+        const std::optional<Url> url = Url::parse(Url::percentEncode(
+            std::string_view(address.constData(), size_t(address.size())), [](unsigned char c) { return c > 0x20 && c < 0x7F; }));
+        if (url && url->isFileURL() && (url->host().empty() || url->host() == "localhost") && !url->path().empty())
+            files.emplace_back(url->path());
+    }
+    return files;
 }
 
 bool sameFile(const fs::path& a, const fs::path& b)

@@ -2,7 +2,10 @@
 // Paths the user gave, taken as the system takes them. A path is bytes and is
 // never tidied by its letters: "lnk/.." is the folder above the one the link
 // leads to, not the folder "lnk" stands in, and only the system can tell that.
+#include <QUrl>
+
 #include <filesystem>
+#include <vector>
 
 namespace velkin::FilePath {
 
@@ -11,6 +14,15 @@ namespace velkin::FilePath {
 // from the working folder, and otherwise as given, when the folder cannot be
 // resolved (it is gone, or too long for one system call).
 std::filesystem::path resolvedFolder(const std::filesystem::path& path);
+
+// The path of a local file's address as bytes: its escapes of bytes that are no
+// UTF-8 kept as those bytes (QUrl::toLocalFile() would turn them into U+FFFD).
+std::filesystem::path ofLocalURL(const QUrl& url);
+
+// The local files a list of addresses (text/uri-list, as dropped or copied) names, in
+// its order, each as bytes: read from the list's own bytes, as QMimeData::urls() turns
+// escapes of bytes that are no UTF-8 into U+FFFD.
+std::vector<std::filesystem::path> localFiles(const QByteArray& uriList);
 
 // Whether two paths lead to the same existing file (its device and inode).
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);

@@ -149,15 +149,19 @@ std::optional<std::string> OutputFile::open()
         return refusal;
     final_ = linkEnd(destination_);
     // A name the system cannot hold fails here with its own reason, not at the temporary file.
-    if (struct stat info {}; ::stat(final_.c_str(), &info) != 0 && errno != ENOENT)
+    struct stat old {};
+    const bool replaces = ::stat(final_.c_str(), &old) == 0;
+    if (!replaces && errno != ENOENT)
         return std::string(std::strerror(errno));
     static std::mt19937_64 random{std::random_device{}()};
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         char name[32];
         std::snprintf(name, sizeof name, ".velkin-%012llx", (unsigned long long)(random() & 0xFFFFFFFFFFFFULL));
         temporary_ = folderOf(final_) / name;
-        // Made with the user's file-creation mask, as any new file.
-        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // A new file is made with the user's file-creation mask, as any new file; one that
+        // replaces another is the user's alone until it takes the old one's mode at the end,
+        // so that what a private file holds is never open to others on the way.
+        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replaces ? 0600 : 0666);
         if (fd_ < 0 && errno != EEXIST) {
             const int error = errno;
             temporary_.clear();

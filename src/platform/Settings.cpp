@@ -2,6 +2,7 @@
 
 #include "platform/IniText.h"
 #include "platform/OutputFile.h"
+#include "platform/text/Utf.h"
 
 #include <QFile>
 #include <QSettings>
@@ -9,11 +10,14 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <system_error>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace velkin::Settings {
 
@@ -88,15 +92,36 @@ QMap<QString, QVariant> read(const fs::path& file, std::string& unreadable)
     std::error_code ec;
     if (fs::is_directory(file, ec))
         return {};
-    QMap<QString, QVariant> values;
-    QSettings reader(QString::fromStdString(file.string()), QSettings::IniFormat);
-    if (reader.status() == QSettings::AccessError) {
-        QFile attempt(QString::fromStdString(file.string()));
-        unreadable = attempt.open(QIODevice::ReadOnly) ? "access refused" : attempt.errorString().toStdString();
-        return {};
+    // QSettings takes a file's name as text alone: a path that is not UTF-8 is read
+    // through the link to a descriptor opened on it here.
+    QString name = QString::fromStdString(file.string());
+    int held = -1;
+    if (!decodeUtf8Strict(file.string())) {
+        held = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        struct stat opened {};
+        if (held < 0 || ::fstat(held, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            unreadable = held < 0 ? std::strerror(errno) : "it is not a regular file";
+            if (held >= 0)
+                ::close(held);
+            return {};
+        }
+        name = QStringLiteral("/proc/self/fd/%1").arg(held);
     }
-    for (const QString& key : reader.allKeys())
-        values.insert(key, reader.value(key));
+    QMap<QString, QVariant> values;
+    {
+        QSettings reader(name, QSettings::IniFormat);
+        if (reader.status() == QSettings::AccessError) {
+            QFile attempt(name);
+            unreadable = attempt.open(QIODevice::ReadOnly) ? "access refused" : attempt.errorString().toStdString();
+        } else {
+            for (const QString& key : reader.allKeys())
+                values.insert(key, reader.value(key));
+        }
+    }
+    if (held >= 0)
+        ::close(held);
+    if (!unreadable.empty())
+        return {};
     std::lock_guard lock(knownMutex);
     known = Known{file, *version, values};
     return values;
@@ -204,8 +229,15 @@ std::optional<std::string> Store::write()
 
 std::unique_ptr<Store> open()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return std::make_unique<Store>(fs::path(folder.toStdString()) / "Velkin" / "Velkin.ini");
+    // The folder as the system names it, its bytes kept (a name need not be UTF-8; Qt's text would not keep it).
+    fs::path folder;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
+        folder = config;
+    else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
+        folder = fs::path(home) / ".config";
+    else
+        folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toStdString();
+    return std::make_unique<Store>(folder / "Velkin" / "Velkin.ini");
 }
 
 } // namespace velkin::Settings

@@ -524,6 +524,27 @@ def html_paste(d):
     d.wait_bytes("pasted.md", b"A\r\nHello bold\r\nNe\r\n\r\n| a | b |\r\n| --- | --- |\r\n| 1 | 2 |\r\n\r\nxt")
 
 
+def paste_picture_named_in_bytes(d):
+    """A picture file copied in a file manager, its name not UTF-8, pastes as a copy beside the
+    document under the same bytes, and the Markdown names it with those bytes escaped."""
+    name = b"p\xff.png"
+    with open(os.path.join(d.home.encode(), name), "wb") as f:
+        f.write(png(4, 3))
+    address = b"file://" + b"".join(bytes([c]) if c < 0x80 else b"%%%02X" % c for c in os.path.join(d.home.encode(), name))
+    owner = subprocess.Popen(["xclip", "-selection", "clipboard", "-t", "text/uri-list", "-i"], env=d.env,
+                             stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    owner.communicate(address + b"\r\n", timeout=5)
+    d.write("pictured.md", b"text\n")
+    d.start("pictured.md")
+    wid = d.window("pictured.md")
+    d.key("ctrl+End", "ctrl+v")
+    d.wait_title(wid, "pictured.md*")
+    d.key("ctrl+s")
+    d.wait_bytes("pictured.md", b"text\n\n![](images/p%FF.png)\n")
+    if d.read(os.path.join("images", name.decode(errors="surrogateescape"))) != png(4, 3):
+        raise Failure("the copy beside the document does not hold the picture")
+
+
 def table_edges(d):
     """A key typed right after opening a file that starts with a table goes into its first cell;
     text typed under a table that ends a file, with and without a final line feed, is saved a
@@ -1089,7 +1110,7 @@ def large_inputs_spare_other_windows(d):
 
 SCENARIOS = {f.__name__: f for f in [typing, large_inputs_spare_other_windows, type_and_delete, find_bar, menu_key, outside_change, outside_change_modified, revert,
                                      open_recent, close_prompt, long_document, grids_in_flow, crlf_return, redo_key,
-                                     html_paste, table_edges, format_keys, grid_neighbours, whole_text_over_grid,
+                                     html_paste, paste_picture_named_in_bytes, table_edges, format_keys, grid_neighbours, whole_text_over_grid,
                                      return_at_row_end, table_in_list_item, marker_table_line, blank_line_under_table,
                                      byte_order_mark, zoom_keeps_selection, pictures_resize_save_as, export_pictures,
                                      blank_line_in_list_item, marker_row_under_table, cut_in_cells,

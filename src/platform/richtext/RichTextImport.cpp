@@ -1,5 +1,6 @@
 #include "platform/richtext/RichTextImport.h"
 
+#include "platform/FilePath.h"
 #include "platform/graphics/PictureFile.h"
 #include "platform/text/TextOps.h"
 #include "platform/text/Utf.h"
@@ -202,7 +203,7 @@ Source sourceAt(const U16String& source)
     if (TextOps::hasPrefix(text, u"file:")) {
         const QUrl url(qstring(text));
         if (url.isLocalFile())
-            path = url.toLocalFile().toStdString();
+            path = FilePath::ofLocalURL(url).string();
     } else if (TextOps::hasPrefix(text, u"/")) {
         path = u8(text);
     }
