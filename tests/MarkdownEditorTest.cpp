@@ -1543,6 +1543,7 @@ TEST(EditorUndo, EveryEditsUndoAndRedoPutBackTheSelectionOfTheirMoment)
         {"bold over a leftwards selection", u"Hello world here\n", selectLeftwards(u"world", 5), bold},
         {"typing over a leftwards selection", u"Hello world here\n", selectLeftwards(u"world", 5), typing},
         {"a cut of a leftwards selection", u"Hello world here\n", selectLeftwards(u"world", 5), cut},
+        {"a composition over a leftwards selection", u"Hello world here\n", selectLeftwards(u"world", 5), composed},
     };
     for (const U16View eol : {U16View(u"\n"), U16View(u"\r\n")})
         for (const Row& row : rows) {

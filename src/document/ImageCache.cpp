@@ -71,13 +71,31 @@ struct State {
         keptByKey[key] = kept.begin();
         keptTotal += image.sizeInBytes();
         heldBytes() += image.sizeInBytes();
+        trim();
+    }
+
+    // Lets go of those drawn least recently past the bound. What is past it only for
+    // having been drawn lately goes once that is keptForMs ago, whether or not
+    // anything is drawn or loaded meanwhile (a scroll that stops).
+    void trim()
+    {
         const Clock::time_point recent = Clock::now() - std::chrono::milliseconds(keptForMs);
         for (auto it = std::prev(kept.end()); keptTotal > keptBytes && it != kept.begin();) {
             const auto older = it--;
             if (older->drawn < recent)
                 drop(older);
         }
+        // The picture drawn last stays whatever its size: no call back for it alone.
+        QCoreApplication* app = QCoreApplication::instance();
+        if (keptTotal <= keptBytes || kept.size() < 2 || trimScheduled || !app)
+            return;
+        trimScheduled = true;
+        QTimer::singleShot(keptForMs, app, [this] {
+            trimScheduled = false;
+            trim();
+        });
     }
+    bool trimScheduled = false;
 };
 
 State& state()

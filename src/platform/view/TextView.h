@@ -435,6 +435,7 @@ private:
     // Input-method composition.
     std::optional<Range> marked_;
     AttributedString markedOriginal_;
+    bool markedLeftwards_ = false;  // the text a composition replaces was selected leftwards
 
     // Mouse tracking.
     QBasicTimer blink_;

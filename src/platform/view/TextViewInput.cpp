@@ -496,6 +496,7 @@ void TextView::setMarkedText(const U16String& text, int caret)
     if (!marked_) {
         markedOriginal_ = storage_->attributedSubstring(selection_);
         marked_ = selection_;
+        markedLeftwards_ = selection_.length > 0 && anchor_ == selection_.end();
     }
     const Range range = *marked_;
     Attributes attributes = typingAttributes_;
@@ -531,7 +532,8 @@ void TextView::unmarkText()
         storage_->replaceCharacters(range, markedOriginal_);
         ownChange_ = false;
         selection_ = {range.location, markedOriginal_.length()};
-        anchor_ = range.location;
+        // With its anchor: the commit's undo step puts back the selection as it was made.
+        anchor_ = markedLeftwards_ ? selection_.end() : range.location;
     }
 }
 
