@@ -158,6 +158,38 @@ TEST(LayoutParts, EditsAnywhereKeepTheLinesOfOneLayout)
     // Fonts changed in one part, then the whole paragraph's style.
     s.addAttribute(AttributeKey::Font, Font::boldSystem(18), {start + 5 * kPart, 40});
     check("a bigger font in one part");
+    // Styles that move only the first line or the last (an item's first line, spacing
+    // around it), also right after a split in two long halves, then one that moves every line.
+    Pair wide(240);
+    auto checkWide = [&](const std::string& what) { EXPECT_EQ(difference(wide.parts, wide.whole), "") << what; };
+    struct Ends {
+        double firstIndent, before, after;
+        bool split;
+    };
+    for (const Ends& ends : {Ends{30, 5, 9, false}, Ends{30, 14, 9, false}, Ends{30, 14, 1, false}, Ends{0, 0, 0, false},
+                             Ends{24, 5, 9, true}, Ends{12, 5, 3, true}}) {
+        const std::string what = "first line indent " + std::to_string(ends.firstIndent) + ", spacing "
+            + std::to_string(ends.before) + " and " + std::to_string(ends.after) + (ends.split ? " after a split" : "");
+        TextStorage& w = wide.storage;
+        const int wideStart = int(w.string().find(u"entry"));
+        const int at = wideStart + 12 * kPart;
+        if (ends.split)
+            w.replaceCharacters({at, 0}, u"\n");
+        const int paragraph = ends.split ? at + 1 : wideStart;
+        auto style = std::make_shared<ParagraphStyle>();
+        style->headIndent = 24;
+        style->lineSpacing = 2;
+        style->firstLineHeadIndent = ends.firstIndent;
+        style->paragraphSpacingBefore = ends.before;
+        style->paragraphSpacing = ends.after;
+        w.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(style),
+                       Range::fromTo(paragraph, int(w.string().find(u"\nAfter")) + 1));
+        checkWide(what);
+        if (ends.split) {
+            w.replaceCharacters({at, 1}, u"");
+            checkWide(what + ", joined again");
+        }
+    }
     auto style = std::make_shared<ParagraphStyle>();
     style->headIndent = 40;
     s.addAttribute(AttributeKey::ParagraphStyle, ParagraphStylePtr(style), Range::fromTo(start, end + 20));

@@ -196,6 +196,10 @@ TEST(LinePaint, WhatAKeyRepaintsMatchesAWholeRepaint)
     U16String longLine;
     while (longLine.size() < 40'000)
         longLine += u"words that wrap along one long line ";
+    // The same words as one long list item, quotation, numbered item and task.
+    std::vector<U16String> leaders;
+    for (const char16_t* leader : {u"- ", u"> ", u"1. ", u"- [ ] "})
+        leaders.push_back(u"Above.\n\n" + U16String(leader) + longLine + u"\n\nBelow.\n");
     longLine = u"Above.\n\n" + longLine + u"\n\nBelow.\n";
     struct Row {
         const char* name;
@@ -207,6 +211,13 @@ TEST(LinePaint, WhatAKeyRepaintsMatchesAWholeRepaint)
     };
     const Row rows[] = {
         {"a long line", &longLine, u"wrap along", 2000, 0, "xy z\t\t\tW"},
+        // Return and Backspace in turn, the item's marker and its line break taken back one by one.
+        {"a long list item", &leaders[0], u"wrap along", 9000, 0, "\n\t\t\t\n\t\n\t\t"},
+        {"a long quotation", &leaders[1], u"wrap along", 9000, 0, "\n\t\t\t"},
+        {"a long numbered item", &leaders[2], u"wrap along", 9000, 0, "\n\t\t\t\t"},
+        {"a long task", &leaders[3], u"wrap along", 9000, 0, "\n\t\t\t\t\t\t\t"},
+        {"a long item split at its start", &leaders[0], u"words that", 0, 0, "\n\t\t\t"},
+        {"a long item split at its end", &leaders[0], u"\n\nBelow", 0, 0, "\n\t\t\t"},
         {"a word pushed to the next line", &longLine, u"wrap along", 4000, 0, "longerwordthanbefore\t\t\t"},
         {"a heading", &kDocument, u"A heading", 2, 0, "xy\t"},
         {"a code block", &kDocument, u"const answer", 2, 0, "xy\t\n"},
@@ -241,6 +252,19 @@ TEST(LinePaint, WhatAKeyRepaintsMatchesAWholeRepaint)
             const QImage partly = onScreen(view);
             view.viewport()->repaint();
             EXPECT_TRUE(partly == onScreen(view)) << row.name << ", key " << step;
+            // The lines kept through the key are where a fresh layout puts them.
+            LayoutManager& kept = *view.layoutManager();
+            CodeBlockLayoutManager fresh(&editor.storage());
+            fresh.setTextContainer(kept.textContainer());
+            kept.ensureLayout();
+            for (int at = 0; at < editor.storage().length();) {
+                Range ka, fa;
+                const QRectF k = kept.lineFragmentRect(at, &ka), f = fresh.lineFragmentRect(at, &fa);
+                ASSERT_TRUE(ka == fa && std::abs(k.top() - f.top()) < 0.01 && std::abs(k.height() - f.height()) < 0.01
+                            && std::abs(kept.location(at).x() - fresh.location(at).x()) < 0.01)
+                    << row.name << ", key " << step << ", line at " << at;
+                at = std::max(ka.end(), at + 1);
+            }
         }
     }
     QApplication::setCursorFlashTime(1000);

@@ -207,13 +207,16 @@ bool isThematicBreak(U16View line)
     const char16_t c = s[size_t(i)];
     if (c != u'*' && c != u'-' && c != u'_')
         return false;
-    if (detail::holdsTerminator(s))
-        return thematicBreakRegex().isMatch(s);
+    // A line holding a line terminator is the expression's to read (its "$" may stand
+    // before one), but only the marker and blanks come before the first it could
+    // match at: a long item's line ends the search at its first word.
     int count = 0;
     for (; i < n; ++i) {
         const char16_t u = s[size_t(i)];
         if (u == c)
             ++count;
+        else if (detail::isLineTerminatorUnit(u))
+            return thematicBreakRegex().isMatch(s);
         else if (!CharacterClass::isAsciiBlank(u))
             return false;
     }
@@ -232,12 +235,13 @@ bool isSetextUnderline(U16View line)
     const char16_t c = s[size_t(i)];
     if (c != u'=' && c != u'-')
         return false;
-    if (detail::holdsTerminator(s))
-        return setextUnderlineRegex().isMatch(s);
+    // As for a thematic break: the expression reads a line only where a terminator follows the underline.
     while (i < n && s[size_t(i)] == c)
         ++i;
     while (i < n && CharacterClass::isAsciiBlank(s[size_t(i)]))
         ++i;
+    if (i < n && detail::isLineTerminatorUnit(s[size_t(i)]))
+        return setextUnderlineRegex().isMatch(s);
     return i == n;
 }
 

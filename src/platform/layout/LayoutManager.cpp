@@ -230,6 +230,22 @@ bool signatureMatches(const TextStorage& storage, Range range, const Signature& 
     return same && index == signature.size() && consumed == 0;
 }
 
+// What a new paragraph style changes of a paragraph's lines: nothing, only its
+// first and last lines (its first line's indent, the spacing before it and the
+// spacing after its last line), or every line.
+enum class StyleChange { None, Ends, All };
+
+StyleChange styleChange(const ParagraphStyle& from, const ParagraphStyle& to)
+{
+    if (from == to)
+        return StyleChange::None;
+    ParagraphStyle ends = from;
+    ends.firstLineHeadIndent = to.firstLineHeadIndent;
+    ends.paragraphSpacingBefore = to.paragraphSpacingBefore;
+    ends.paragraphSpacing = to.paragraphSpacing;
+    return ends == to ? StyleChange::Ends : StyleChange::All;
+}
+
 bool isParagraphTerminator(char16_t c)
 {
     return c == u'\n' || c == u'\r' || c == 0x2029;
@@ -1060,9 +1076,13 @@ void LayoutManager::rebuildBlocks(Range region, int delta, bool charactersChange
                 b->styles = tail.styles;
                 b->rightToLeft = tail.rightToLeft;
                 b->partsBottom = 0;
-            } else if (b->styles.size() != 1 || tail.styles.size() != 1 || !(*b->styles[0] == *tail.styles[0])
-                       || b->rightToLeft != tail.rightToLeft) {
+            } else if (b->styles.size() != 1 || tail.styles.size() != 1 || b->rightToLeft != tail.rightToLeft
+                       || styleChange(*tail.styles[0], *b->styles[0]) == StyleChange::All) {
                 continue;
+            } else if (tail.styles[0]->paragraphSpacing != b->styles[0]->paragraphSpacing
+                       && tail.parts.back().end >= b->paragraphs[0].content.length) {
+                // Laid out with another style's spacing after its last line (the lines before are the same).
+                tail.parts.back().dirty = true;
             }
             // A part to lay out anew from where the kept ones before end up to the first one kept after.
             Part gap;
@@ -1153,11 +1173,8 @@ void LayoutManager::updateBlock(size_t index, bool idle, const Reach& reach)
     if (b.checkSignature && !b.parts.empty()) {
         // A long paragraph compares the parts whose attributes changed (pending parts too:
         // an edit can wait for its layout while a restyle goes on).
-        const ParagraphStyle* s = storage_->paragraphStyle(b.paragraphs[0].range.location);
-        if (b.styles.size() != 1 || !((s ? *s : *ParagraphStyle::defaultStyle()) == *b.styles[0])) {
-            dropParts(b);
+        if (!takeStyle(b, paragraphStyles(b)))
             b.laidOut = false;
-        }
         const int content = b.paragraphs[0].content.location;
         for (Part& part : b.parts)
             if (!part.dirty && part.start <= b.checkTo && part.textEnd >= b.checkFrom
@@ -1476,10 +1493,8 @@ void LayoutManager::layoutBlock(Block& b, const Reach& reach)
     std::vector<ParagraphStylePtr> styles = paragraphStyles(b);
     measureForEstimate(b);  // for when a new width makes its height an estimate again
     if (laysOutInParts(b)) {
-        // Its parts that did not change stay while its paragraph style does.
-        if (b.styles.size() != 1 || !(*b.styles[0] == *styles[0]))
-            dropParts(b);
-        b.styles = std::move(styles);
+        // Its parts that did not change stay while its paragraph style breaks its lines the same.
+        takeStyle(b, std::move(styles));
         b.signature.clear();
         layoutParts(b, reach);
         b.laidOut = std::none_of(b.parts.begin(), b.parts.end(), [](const Part& part) { return part.dirty; })
@@ -1523,6 +1538,26 @@ size_t LayoutManager::heldBy(const Block& b) const
     for (const Part& part : b.parts)
         held += part.held;
     return held;
+}
+
+bool LayoutManager::takeStyle(Block& b, std::vector<ParagraphStylePtr> styles)
+{
+    const StyleChange change = b.styles.size() != 1 || styles.size() != 1 ? StyleChange::All
+                                                                           : styleChange(*b.styles[0], *styles[0]);
+    b.styles = std::move(styles);
+    if (change == StyleChange::None)
+        return true;
+    if (change == StyleChange::All || b.parts.empty()) {
+        dropParts(b);
+        return false;
+    }
+    // The lines between keep their breaks and heights: the first part and the one
+    // reaching the paragraph's end lay out again, and the lines after them move.
+    if (b.parts.front().start == 0)
+        b.parts.front().dirty = true;
+    if (b.parts.back().end >= b.paragraphs[0].content.length)
+        b.parts.back().dirty = true;
+    return false;
 }
 
 void LayoutManager::dropParts(Block& b)

@@ -207,6 +207,10 @@ private:
     // text, marking the parts the edit touches for laying out again.
     void editParts(Block& block, int editStart, int oldEditEnd, int delta);
     void dropParts(Block& block);
+    // Gives a block laid out in parts the paragraph style the storage holds now,
+    // keeping its parts when the style changes only its first and last lines (which
+    // lay out again); false when any of its lines must lay out again.
+    bool takeStyle(Block& block, std::vector<ParagraphStylePtr> styles);
     // Lays out again the layout a part let go, with the lines it had.
     void restorePart(const Block& block, size_t part);
     // Lays out again the layout a paragraph let go, with the lines it had.
