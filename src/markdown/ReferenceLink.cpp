@@ -5,6 +5,7 @@
 #include "markdown/MarkdownSyntaxDetail.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
+#include "platform/text/TextOps.h"
 
 #include <algorithm>
 
@@ -59,7 +60,11 @@ std::vector<Range> mentions(U16View text, const std::vector<U16String>& labels)
         longest = std::max(longest, label.size());
     // Lowercasing may double a unit's length (and a label is trimmed of blanks):
     // a "[" further back than that, past a "]" or a line break, opens no mention.
-    for (size_t close = text.find(u']'); close != U16View::npos; close = text.find(u']', close + 1)) {
+    const auto closing = [&](size_t from) {
+        const int at = TextOps::findUnit(text, u']', int(from));
+        return at < 0 ? U16View::npos : size_t(at);
+    };
+    for (size_t close = closing(0); close != U16View::npos; close = closing(close + 1)) {
         size_t seen = 0;
         bool ascii = true;
         for (size_t open = close; open-- > 0 && text[open] != u']' && text[open] != u'\n' && seen <= 2 * longest + 2;) {
