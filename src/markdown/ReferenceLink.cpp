@@ -76,10 +76,11 @@ std::vector<Range> mentions(U16View text, const std::vector<U16String>& labels)
                 continue;
             const U16View inside = text.substr(open + 1, close - open - 1);
             // Lowercasing keeps an ASCII label's length: most brackets are told apart by it.
-            if (ascii && std::ranges::none_of(labels, [&](const U16String& l) {
-                    return l.size() == trimmed(inside, TrimSet::Whitespace).size();
-                }))
-                continue;
+            if (ascii) {
+                const size_t size = trimmed(inside, TrimSet::Whitespace).size();
+                if (std::ranges::none_of(labels, [&](const U16String& l) { return l.size() == size; }))
+                    continue;
+            }
             const U16String label = Footnote::normalizedLabel(inside);
             if (std::ranges::find(labels, label) != labels.end()) {
                 out.push_back(Range::fromTo(int(open), int(close) + 1));
