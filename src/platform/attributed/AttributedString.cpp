@@ -58,6 +58,17 @@ void AttributedString::RunArray::erase(size_t from, size_t to)
     gap_ += to - from;
 }
 
+void AttributedString::RunArray::shiftStarts(size_t from, int delta)
+{
+    // Over the array as it lies, on either side of the gap, rather than through the
+    // index: a long text has many runs after an edit near its start.
+    Run* const runs = runs_.data();
+    for (size_t i = from; i < gapAt_; ++i)
+        runs[i].start += delta;
+    for (size_t i = std::max(from, gapAt_) + gap_; i < runs_.size(); ++i)
+        runs[i].start += delta;
+}
+
 void AttributedString::RunArray::shrinkToFit()
 {
     moveGap(size());
@@ -329,8 +340,7 @@ void AttributedString::shiftRuns(int from, int delta)
 {
     if (delta == 0)
         return;
-    for (size_t i = firstRunFrom(from); i < runs_.size(); ++i)
-        runs_[i].start += delta;
+    runs_.shiftStarts(firstRunFrom(from), delta);
 }
 
 void AttributedString::replaceCharacters(Range range, const AttributedString& replacement)
