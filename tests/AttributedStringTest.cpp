@@ -219,6 +219,29 @@ TEST(AttributedString, InsertedTextInheritsAttributes)
     EXPECT_EQ(s.runCount(), 0);
     s.replaceCharacters({0, 0}, u"new");
     EXPECT_EQ(kernAt(s, 0), -1);
+    // Next to a run of the same dictionary (after it, before it, at the start), or
+    // taken from inside a run, the text changes that run alone: the runs after it move.
+    AttributedString t(u"aabbcc");
+    t.addAttribute(AttributeKey::Kern, 1.0, {0, 2});
+    t.addAttribute(AttributeKey::Kern, 2.0, {2, 2});
+    t.addAttribute(AttributeKey::Kern, 3.0, {4, 2});
+    t.insert(2, AttributedString(u"x", Attributes{{AttributeKey::Kern, 2.0}}));
+    t.insert(0, AttributedString(u"y", Attributes{{AttributeKey::Kern, 1.0}}));
+    t.replaceCharacters({6, 0}, u"z");
+    EXPECT_EQ(t.string(), u"yaaxbbzcc");
+    std::vector<int> kerns;
+    for (int i = 0; i < t.length(); ++i)
+        kerns.push_back(kernAt(t, i));
+    EXPECT_EQ(kerns, (std::vector<int>{1, 1, 1, 2, 2, 2, 2, 3, 3}));
+    t.deleteCharacters({4, 2});
+    t.deleteCharacters({5, 1});
+    EXPECT_EQ(t.string(), u"yaaxzc");
+    EXPECT_EQ(t.runCount(), 3);
+    EXPECT_EQ(kernAt(t, 4), 2);
+    EXPECT_EQ(kernAt(t, 5), 3);
+    t.deleteCharacters({3, 2});
+    EXPECT_EQ(t.runCount(), 2);
+    EXPECT_EQ(kernAt(t, 3), 3);
 }
 
 TEST(AttributedString, ReplaceWithAttributedTextAndSubstrings)

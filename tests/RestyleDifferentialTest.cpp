@@ -830,6 +830,16 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
          {{{55, 0}, u"x"}, {{56, 0}, u"\b"}, {{53, 0}, u"x"}, {{54, 0}, u"\b"}, {{46, 0}, u"z"}, {{47, 0}, u"\b"},
           {{60, 0}, u"y"}, {{61, 0}, u"\b"}, {{58, 10}, u"\b"}, {{58, 0}, u"[b]: /two\n"}, {{92, 0}, u"[d]: /dee\n"},
           {{92, 10}, u"\b"}, {{70, 0}, u"\bC"}, {{44, 0}, u"```\n"}, {{48, 0}, u"\b"}, {{0, 0}, u"[a]: /top\n"}}},
+        // Over a fence: a label changed and back, a definition typed after another on
+        // its line and taken out, two lines joined into none and parted again, a
+        // label given that of the line above (which stays first) and back.
+        {u"See [a] [b] [e].\n\n[a]: /one\n[b]: /two\n\n```\n[b]: /in\n```\n", 20,
+         {{{20, 0}, u"x"}, {{21, 0}, u"\b"}, {{27, 0}, u"\n[e]: /e"}, {{35, 0}, u"\b\b\b\b\b\b\b\b"}, {{28, 0}, u"\b"},
+          {{27, 0}, u"\n"}, {{30, 0}, u"\ba"}, {{30, 0}, u"\bb"}}},
+        // A label defined again lines below: the first line's label changed and back
+        // (the later line gives the references their destination), the later line's.
+        {u"See [a] [b].\n\n[a]: /one\n[b]: /two\n[c]: /3\n[d]: /4\n[e]: /5\n[f]: /6\n[a]: /again\n", 16,
+         {{{16, 0}, u"x"}, {{17, 0}, u"\b"}, {{68, 0}, u"\bb"}, {{68, 0}, u"\ba"}}},
         // A label defined that a reference names: its brackets no longer let a
         // delimiter inside pair with one lines below, and back; a label written
         // in another case (a sign that lowercases to a letter) defined and undefined.

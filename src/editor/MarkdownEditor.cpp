@@ -29,6 +29,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
 
 namespace velkin {
 
@@ -91,13 +92,14 @@ U16String markdownOf(const AttributedString& storage)
 // A line that reads as a reference or footnote definition, with the note's label
 // (normalised) when it defines a note, or the link's label (normalised) and
 // destination when it defines a link, and holds no line break but its last.
+// What it defines is shared, so that a long run of them moves as pointers.
 struct DefinitionLine {
     struct Link {
         U16String label, url;
     };
     Range line;
-    std::optional<U16String> note;
-    std::optional<Link> link;
+    std::shared_ptr<const U16String> note;
+    std::shared_ptr<const Link> link;
 };
 
 // The lines of `text` from `from` to `to` that read as reference or footnote definitions.
@@ -115,13 +117,14 @@ std::vector<DefinitionLine> definitionLines(U16View text, int from, int to)
                 return c == u'\r' || c == 0x2028 || c == 0x2029 || c == 0x85 || c == u'\n';
             });
             if (const auto note = Footnote::parseDefinition(line)) {
-                out.push_back({Range::fromTo(p, next), single ? std::optional(Footnote::normalizedLabel(note->label))
-                                                              : std::nullopt, std::nullopt});
+                out.push_back({Range::fromTo(p, next),
+                               single ? std::make_shared<const U16String>(Footnote::normalizedLabel(note->label)) : nullptr,
+                               nullptr});
             } else if (auto link = ReferenceLink::parseDefinition(line)) {
-                out.push_back({Range::fromTo(p, next), std::nullopt,
-                               single ? std::optional(DefinitionLine::Link{Footnote::normalizedLabel(link->label),
-                                                                           std::move(link->url)})
-                                      : std::nullopt});
+                out.push_back({Range::fromTo(p, next), nullptr,
+                               single ? std::make_shared<const DefinitionLine::Link>(
+                                            DefinitionLine::Link{Footnote::normalizedLabel(link->label), std::move(link->url)})
+                                      : nullptr});
             }
         }
         // On to the next line start, not past `to` (a line may be long).
@@ -394,6 +397,10 @@ struct MarkdownEditorCoordinator::Kept {
     } fit;
     MarkdownSyntax::Definitions definitions;
     std::vector<DefinitionLine> definitionLines;
+    // How many of those lines define each link label, and how many are read for
+    // nothing (those that hold a line break besides their last).
+    std::unordered_map<U16String, int> linkLines;
+    int unreadLines = 0;
     bool definitionsTouched = false;
     // The definition lines edits took out since the definitions were last checked,
     // with what they define only when before any fence-like line and outside cells.
@@ -934,6 +941,27 @@ struct MarkdownEditorCoordinator::Kept {
         return true;
     }
 
+    // Counts a definition line in (or, with -1, out of) `linkLines` and `unreadLines`.
+    void countLine(const DefinitionLine& d, int by)
+    {
+        if (d.link) {
+            const auto it = linkLines.try_emplace(d.link->label, 0).first;
+            if ((it->second += by) == 0)
+                linkLines.erase(it);
+        } else if (!d.note) {
+            unreadLines += by;
+        }
+    }
+    // Tracks the lines of a text read whole.
+    void setDefinitionLines(std::vector<DefinitionLine> lines)
+    {
+        definitionLines = std::move(lines);
+        linkLines.clear();
+        unreadLines = 0;
+        for (const DefinitionLine& d : definitionLines)
+            countLine(d, 1);
+    }
+
     // Takes the definitions `found` in the stretch from `from` to `to` (less
     // `elided`) in place of the lines there, and reads the whole text's definitions
     // from the lines alone where it can: where every line that may change them (those
@@ -948,12 +976,33 @@ struct MarkdownEditorCoordinator::Kept {
             return std::lower_bound(definitionLines.begin(), definitionLines.end(), p,
                                     [](const DefinitionLine& d, int q) { return d.line.location < q; });
         };
-        const auto inStretch = [&](const DefinitionLine& d) {
-            return d.line.location >= from && d.line.location < to && !elided.contains(d.line.location);
-        };
+        // The lines of the stretch give way to those found, around the elided part's,
+        // which stay; as many as before take their places where they stand.
         const auto replace = [&] {
-            std::erase_if(definitionLines, inStretch);
-            definitionLines.insert(at(from), found.begin(), found.end());
+            const auto first = at(from);
+            const auto past = at(to);
+            const auto inElided = [&](const DefinitionLine& d) { return elided.contains(d.line.location); };
+            const auto keptFrom = std::find_if(first, past, inElided);
+            const auto keptTo = std::find_if_not(keptFrom, past, inElided);
+            std::vector<DefinitionLine> joined;
+            if (keptFrom != keptTo) {
+                const auto split = std::ranges::partition_point(
+                    found, [&](const DefinitionLine& d) { return d.line.location < elided.location; });
+                joined.assign(found.begin(), split);
+                joined.insert(joined.end(), keptFrom, keptTo);
+                joined.insert(joined.end(), split, found.end());
+            }
+            const std::vector<DefinitionLine>& lines = keptFrom != keptTo ? joined : found;
+            for (auto d = first; d != past; ++d)
+                countLine(*d, -1);
+            for (const DefinitionLine& d : lines)
+                countLine(d, 1);
+            if (lines.size() == size_t(past - first)) {
+                std::copy(lines.begin(), lines.end(), first);
+            } else {
+                const auto where = definitionLines.erase(first, past);
+                definitionLines.insert(where, lines.begin(), lines.end());
+            }
         };
         if (!read || fenceLikeEdited || !grids) {
             replace();
@@ -992,6 +1041,27 @@ struct MarkdownEditorCoordinator::Kept {
         for (U16String& label : labels)
             first.try_emplace(std::move(label));
         size_t left = first.size();
+        // Where every line is known (none in a cell, none after a fence, each read
+        // for what it defines) and every line that defines a label is among those
+        // found, the first of them found is its first: nothing else need be read.
+        if (!*grids && unreadLines == 0 && (definitionLines.empty() || definitionLines.back().line.end() <= fence)) {
+            for (auto& [label, url] : first) {
+                const auto defined = linkLines.find(label);
+                const int all = defined == linkLines.end() ? 0 : defined->second;
+                int among = 0;
+                for (const DefinitionLine& d : found)
+                    if (d.link && d.link->label == label && among++ == 0)
+                        url = d.link->url;
+                if (among != all)
+                    break;
+                --left;
+            }
+            if (left > 0) {
+                for (auto& entry : first)
+                    entry.second.reset();
+                left = first.size();
+            }
+        }
         for (auto d = definitionLines.begin(); d != definitionLines.end() && left > 0; ++d) {
             if (!known(*d))
                 return false;
@@ -1399,23 +1469,25 @@ struct MarkdownEditorCoordinator::Kept {
         dirty = dirty ? unionRange(Range::fromTo(map(dirty->location, e), map(dirty->end(), e)), e.range) : e.range;
         selection = Range::fromTo(map(selection.location, e), map(selection.end(), e));
         const int oldEnd = e.range.end() - e.delta;
-        std::erase_if(definitionLines, [&](DefinitionLine& d) {
-            Range& line = d.line;
-            if (line.end() < e.range.location)
-                return false;
-            if (line.location > oldEnd) {
-                line.location += e.delta;
-                return false;
-            }
+        // The lines the edit touched stand together, those before them stay, those after move.
+        const auto touched = std::ranges::partition_point(
+            definitionLines, [&](const DefinitionLine& d) { return d.line.end() < e.range.location; });
+        auto after = touched;
+        for (; after != definitionLines.end() && after->line.location <= oldEnd; ++after) {
+            const Range line = after->line;
             definitionsTouched = true;
+            countLine(*after, -1);
             const bool outsideCells = grids == false
                 || (storage && !ParagraphCuts::cellAt(*storage, line.location)
                     && !ParagraphCuts::cellAt(*storage, std::max(line.location, line.end() - 1)));
             definitionsGone.push_back((fenceLike.empty() || line.location < fenceLike.front()) && outsideCells
-                                          ? std::move(d)
-                                          : DefinitionLine{line, std::nullopt, std::nullopt});
-            return true;
-        });
+                                          ? std::move(*after)
+                                          : DefinitionLine{line, nullptr, nullptr});
+        }
+        if (e.delta != 0)
+            for (auto d = after; d != definitionLines.end(); ++d)
+                d->line.location += e.delta;
+        definitionLines.erase(touched, after);
     }
 };
 
@@ -1656,7 +1728,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.dirty.reset();
     kept.selection = selection;
     kept.width = availableWidth(view);
-    kept.definitionLines = definitionLines(storage->string(), 0, storage->length());
+    kept.setDefinitionLines(definitionLines(storage->string(), 0, storage->length()));
     kept.definitionsTouched = false;
     kept.definitionsGone.clear();
     kept.relabelled.clear();

@@ -5,6 +5,7 @@
 #include "markdown/MarkdownSyntaxDetail.h"
 #include "platform/text/CharacterClass.h"
 #include "platform/text/Lines.h"
+#include "platform/text/TextOps.h"
 
 #include <algorithm>
 
@@ -59,7 +60,11 @@ std::vector<Range> mentions(U16View text, const std::vector<U16String>& labels)
         longest = std::max(longest, label.size());
     // Lowercasing may double a unit's length (and a label is trimmed of blanks):
     // a "[" further back than that, past a "]" or a line break, opens no mention.
-    for (size_t close = text.find(u']'); close != U16View::npos; close = text.find(u']', close + 1)) {
+    const auto closing = [&](size_t from) {
+        const int at = TextOps::findUnit(text, u']', int(from));
+        return at < 0 ? U16View::npos : size_t(at);
+    };
+    for (size_t close = closing(0); close != U16View::npos; close = closing(close + 1)) {
         size_t seen = 0;
         bool ascii = true;
         for (size_t open = close; open-- > 0 && text[open] != u']' && text[open] != u'\n' && seen <= 2 * longest + 2;) {
@@ -71,10 +76,11 @@ std::vector<Range> mentions(U16View text, const std::vector<U16String>& labels)
                 continue;
             const U16View inside = text.substr(open + 1, close - open - 1);
             // Lowercasing keeps an ASCII label's length: most brackets are told apart by it.
-            if (ascii && std::ranges::none_of(labels, [&](const U16String& l) {
-                    return l.size() == trimmed(inside, TrimSet::Whitespace).size();
-                }))
-                continue;
+            if (ascii) {
+                const size_t size = trimmed(inside, TrimSet::Whitespace).size();
+                if (std::ranges::none_of(labels, [&](const U16String& l) { return l.size() == size; }))
+                    continue;
+            }
             const U16String label = Footnote::normalizedLabel(inside);
             if (std::ranges::find(labels, label) != labels.end()) {
                 out.push_back(Range::fromTo(int(open), int(close) + 1));

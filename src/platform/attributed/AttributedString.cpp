@@ -58,6 +58,17 @@ void AttributedString::RunArray::erase(size_t from, size_t to)
     gap_ += to - from;
 }
 
+void AttributedString::RunArray::shiftStarts(size_t from, int delta)
+{
+    // Over the array as it lies, on either side of the gap, rather than through the
+    // index: a long text has many runs after an edit near its start.
+    Run* const runs = runs_.data();
+    for (size_t i = from; i < gapAt_; ++i)
+        runs[i].start += delta;
+    for (size_t i = std::max(from, gapAt_) + gap_; i < runs_.size(); ++i)
+        runs[i].start += delta;
+}
+
 void AttributedString::RunArray::shrinkToFit()
 {
     moveGap(size());
@@ -329,8 +340,7 @@ void AttributedString::shiftRuns(int from, int delta)
 {
     if (delta == 0)
         return;
-    for (size_t i = firstRunFrom(from); i < runs_.size(); ++i)
-        runs_[i].start += delta;
+    runs_.shiftStarts(firstRunFrom(from), delta);
 }
 
 void AttributedString::replaceCharacters(Range range, const AttributedString& replacement)
@@ -339,6 +349,36 @@ void AttributedString::replaceCharacters(Range range, const AttributedString& re
     const int added = replacement.length();
     if (range.length == 0 && added == 0)
         return;
+
+    // Text in one dictionary put in next to a run of the same, or characters taken
+    // from inside one run that keeps some: that run grows or shrinks and the runs
+    // after it move, none split, so the array's gap stays where it was.
+    if (!runs_.empty() && (range.length == 0) != (added == 0)) {
+        const int at = range.location;
+        int shiftFrom = -1;
+        if (added > 0 && replacement.runs_.size() == 1) {
+            const AttributesPtr& with = replacement.runs_[0].attributes;
+            if (at > 0 && sameAttributes(runs_[runAt(at - 1)].attributes, with))
+                shiftFrom = at;  // joins the run before, pushing any that starts here
+            else if (at < length() && runs_[runAt(at)].start == at && sameAttributes(runs_[runAt(at)].attributes, with))
+                shiftFrom = at + 1;  // joins the run that starts here
+        } else if (added == 0) {
+            const size_t i = runAt(at);
+            if (range.end() <= runEnd(i) && !(runs_[i].start == at && range.end() == runEnd(i)))
+                shiftFrom = range.end();
+        }
+        if (shiftFrom >= 0) {
+            if (added > 0) {
+                TextOps::reserveLength(text_, text_.size() + size_t(added));
+                text_.insert(size_t(at), replacement.text_);
+            } else {
+                text_.erase(size_t(at), size_t(range.length));
+            }
+            shiftRuns(shiftFrom, added - range.length);
+            edited(true, Range{at, added}, added - range.length);
+            return;
+        }
+    }
 
     // Remove the replaced characters' runs.
     if (range.length > 0) {

@@ -115,6 +115,8 @@ private:
         void insert(size_t at, Run run);
         // Removes [from, to).
         void erase(size_t from, size_t to);
+        // Moves the starts of the runs from `from` on by `delta`.
+        void shiftStarts(size_t from, int delta);
         void shrinkToFit();
 
     private:
