@@ -370,6 +370,7 @@ TEST(LongGridEdit, KeysAtEverySpotBesideAGridEqualAWholeRestyle)
         {u"Some text.\n\n", u"a quote", 0, u"> a quote\n"},
         {u"Some text.\n", u"a quote", 0, u"> a quote\n> more\n"},
         {u"Some text.\n\n", u"more", 0, u"> a quote\n"},
+        {u"Some text.\n\n", u"row39", 0, u"\n    code\n\nBelow the table.\n"},
         // Between two grids, a blank line each side or none.
         {u"| a | b |\n| - | - |\n| 1 | 2 |\n| 3 | 4 |\n\nSome text.\n\n", u"Some text", 0},
         {u"| a | b |\n| - | - |\n| 1 | 2 |\n| 3 | 4 |\nSome text.\n", u"Some text", 0},

@@ -215,10 +215,14 @@ TEST(RestyleDifferential, ALinkDefinitionTypedInANoteEndsIt)
 // Very long lines, alone and in a paragraph: one line of a log's worth of words.
 TEST(RestyleDifferential, VeryLongLinesStayAsIfRestyledFromScratch)
 {
-    const U16String text = u"Intro.\n\n" + logLines(300, u" ") + u"\n\n" + logLines(150, u" ") + u"\n"
-        + logLines(150, u" ") + u"\n";
-    for (unsigned seed = 400; seed < 403; ++seed)
-        EXPECT_EQ(differential::run(text, seed, 25), "") << "seed " << seed;
+    // Also a grid cell holding a long line, with indented code after a blank line under its grid.
+    const U16String texts[] = {
+        u"Intro.\n\n" + logLines(300, u" ") + u"\n\n" + logLines(150, u" ") + u"\n" + logLines(150, u" ") + u"\n",
+        u"Intro.\n\n| Log | Size |\n| --- | --- |\n| " + logLines(200, u" ") + u" | 2 |\n| short | 1 |\n\n    code\n\nEnd.\n",
+    };
+    for (const U16String& text : texts)
+        for (unsigned seed = 400; seed < 403; ++seed)
+            EXPECT_EQ(differential::run(text, seed, 25), "") << "seed " << seed;
 }
 
 } // namespace

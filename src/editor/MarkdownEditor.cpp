@@ -1991,7 +1991,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     // stretch ends before it, read with its first line, which must read as before.
     auto lineAt = [&](int at) { return substring(text, Range::fromTo(at, nextLineStart(text, at))); };
     auto endsBeforeCode = [&](int at) {
-        if (at <= lo || at >= n || nextLineStart(text, at) > n || !emptyLineBefore(text, at) || !kept.indentedCodeAt(at)
+        if (at <= lo || at >= n || !emptyLineBefore(text, at) || !kept.indentedCodeAt(at)
             || MarkdownSyntax::matchList(lineAt(at)))
             return false;
         return untouchedEmptyAbove(at);
