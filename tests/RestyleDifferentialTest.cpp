@@ -795,6 +795,12 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         // grid, and a delimiter typed there pairs with one past the place kept below.
         {u"| ``` |\n|-|\n\na\nb\nc\nd_", 0, {{{6, 0}, u"y"}, {{5, 0}, u"_"}}},
         {u"Intro\n\n| ~~~ |\r\n|-|\r\n\r\na\r\nb\r\nc\r\nd*", 0, {{{14, 0}, u"y"}, {{13, 0}, u"*"}}},
+        // A definition's line holding another line break is more than one line to the
+        // block reader; a CRLF line is one.
+        {u"See [a] [b].\n\n[a]: /one\u2028\n[b]: /two\n", 27, {{{26, 1}, u"a"}}},
+        {u"See [a] [b].\n\n[a]: /one\v\n[b]: /two\n", 27, {{{26, 1}, u"a"}}},
+        {u"See[^a] [^b].\n\n[^a]: one\u2029\n[^b]: two\n", 29, {{{28, 1}, u"a"}}},
+        {u"See [a] [b].\r\n\r\n[a]: /one\r\n[b]: /two\r\n", 29, {{{28, 1}, u"a"}, {{25, 0}, u"x"}, {{28, 1}, u"c"}}},
         // A "*" waiting past a place kept below, inside a pair that an edit undoes:
         // its partner after the place, dropped for crossing that pair, now pairs with it.
         {u"_d\n_\nt\n*", 1, {{{1, 0}, u"**_a"}}},

@@ -113,18 +113,22 @@ std::vector<DefinitionLine> definitionLines(U16View text, int from, int to)
         if (q < size_t(to) && text[q] == u'[') {
             const int next = RestyleWindow::nextLineStart(text, p);
             const U16View line = substring(text, Range::fromTo(p, next));
-            const bool single = std::ranges::none_of(line.substr(0, line.size() - (line.back() == u'\n')), [](char16_t c) {
-                return c == u'\r' || c == 0x2028 || c == 0x2029 || c == 0x85 || c == u'\n';
-            });
-            if (const auto note = Footnote::parseDefinition(line)) {
-                out.push_back({Range::fromTo(p, next),
-                               single ? std::make_shared<const U16String>(Footnote::normalizedLabel(note->label)) : nullptr,
-                               nullptr});
+            U16View body = line;
+            if (body.ends_with(u'\n'))
+                body.remove_suffix(1);
+            if (body.ends_with(u'\r'))
+                body.remove_suffix(1);
+            // The block reader ends lines at more than a line feed: a line holding another
+            // break is more than one line to it, read for what it defines only from the whole text.
+            const bool single = std::ranges::none_of(body, [](char16_t c) { return CharacterClass::isNewline(c); });
+            if (!single) {
+                out.push_back({Range::fromTo(p, next), nullptr, nullptr});
+            } else if (const auto note = Footnote::parseDefinition(line)) {
+                out.push_back({Range::fromTo(p, next), std::make_shared<const U16String>(Footnote::normalizedLabel(note->label)), nullptr});
             } else if (auto link = ReferenceLink::parseDefinition(line)) {
                 out.push_back({Range::fromTo(p, next), nullptr,
-                               single ? std::make_shared<const DefinitionLine::Link>(
-                                            DefinitionLine::Link{Footnote::normalizedLabel(link->label), std::move(link->url)})
-                                      : nullptr});
+                               std::make_shared<const DefinitionLine::Link>(
+                                   DefinitionLine::Link{Footnote::normalizedLabel(link->label), std::move(link->url)})});
             }
         }
         // On to the next line start, not past `to` (a line may be long).
