@@ -763,6 +763,10 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         // Empty lines between two items make the list loose, both items.
         {u"* \n\n\n\n* ", 6, {{{8, 0}, u"\n_"}}},
         {u"* \n\n\n* [ ]", 10, {{{2, 0}, u"1. "}}},
+        // A loose list's last item made a paragraph after its empty lines, the item's CRLF
+        // line keeping its last characters: the list is tight now, its first item too.
+        {u"* a\n\n\n* b c\r\n", 0, {{{5, 4}, u"\\"}}},
+        {u"* a\n\n\n* b c\r\nd\n", 0, {{{5, 4}, u"\\"}}},
         // An edit in the first item of a list that more than one empty line or a
         // line of blanks made loose: the item stays spaced as a loose one.
         {u"- a b\n\n\n- c\n", 0, {{{3, 0}, u"x"}}},
@@ -1082,6 +1086,8 @@ TEST(RestyleDifferential, RunsThatOncePartedFromAWholeRestyleNoLongerDo)
         {"/usr/share/doc/nodejs/api/policy.md", 919259, 20},
         // A definition made a heading while an earlier change's references were read again.
         {"/usr/share/doc/nodejs/glossary.md", 919232, 3},
+        // A loose list's last item pasted over up to its CRLF line's end: the one item left is tight.
+        {"/usr/share/doc/libbenchmark-dev/benchmark/index.md", 626317, 40},
     };
     int ran = 0;
     for (const Run& r : runs) {

@@ -1952,15 +1952,20 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     // edit (a character of it that no edit touched, its first or its last, is
     // styled as in a line of no list, quotation, note or code), changes nothing
     // above: the stretch starts at it, with no line above to witness, rather than
-    // with a long block above that leaves it no place to start.
+    // with a long block above that leaves it no place to start. Its last is the one
+    // before its first line break: a break inside the line (a carriage return before
+    // its feed, say) is styled apart, without the indents of the item it ends.
     auto endsAbove = [&](int at) {
         if (at <= lo || at >= n || !endsBlocksAbove(text, at) || looksLikeFence(text, at))
             return false;
         const int feed = nextLineStart(text, at) - 1;
         if (feed <= at || text[size_t(feed)] != u'\n')
             return false;
+        int end = at;
+        while (end < feed && !endsLine(text[size_t(end)]))
+            ++end;
         const auto untouched = [&](int i) { return !kept.dirty || !kept.dirty->contains(i); };
-        const int same = untouched(at) ? at : untouched(feed - 1) ? feed - 1 : -1;
+        const int same = untouched(at) ? at : end > at && untouched(end - 1) ? end - 1 : -1;
         if (same < 0 || opaqueAt(storage, same))
             return false;
         const ParagraphStyle* style = storage.paragraphStyle(same);
