@@ -1961,11 +1961,15 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         const int feed = nextLineStart(text, at) - 1;
         if (feed <= at || text[size_t(feed)] != u'\n')
             return false;
-        int end = at;
-        while (end < feed && !endsLine(text[size_t(end)]))
-            ++end;
         const auto untouched = [&](int i) { return !kept.dirty || !kept.dirty->contains(i); };
-        const int same = untouched(at) ? at : end > at && untouched(end - 1) ? end - 1 : -1;
+        // Its last is looked for only when its first was edited: the line may be long.
+        const auto last = [&] {
+            int end = at;
+            while (end < feed && !endsLine(text[size_t(end)]))
+                ++end;
+            return end > at && untouched(end - 1) ? end - 1 : -1;
+        };
+        const int same = untouched(at) ? at : last();
         if (same < 0 || opaqueAt(storage, same))
             return false;
         const ParagraphStyle* style = storage.paragraphStyle(same);
