@@ -760,6 +760,9 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         {u"- \nx\n\n    ma\n", 10, {{{10, 0}, u"x"}}},
         {u"- \nx\n\n    ma\n", 10, {{{12, 0}, u"\b"}}},
         {u"* \n~\n\n    ma\n", 10, {{{10, 0}, u"x"}}},
+        // A task item under an item's indented code made a line of text: it goes on in the item.
+        {u"* a\nb\n\n    c\n* [ ] d\n", 0, {{{13, 0}, u"x"}}},
+        {u"* [ ] a\nb\n\n    c\n* [ ]     d\n", 0, {{{17, 0}, u"[l](u)"}}},
         // Empty lines between two items make the list loose, both items.
         {u"* \n\n\n\n* ", 6, {{{8, 0}, u"\n_"}}},
         {u"* \n\n\n* [ ]", 10, {{{2, 0}, u"1. "}}},
@@ -1088,6 +1091,8 @@ TEST(RestyleDifferential, RunsThatOncePartedFromAWholeRestyleNoLongerDo)
         {"/usr/share/doc/nodejs/glossary.md", 919232, 3},
         // A loose list's last item pasted over up to its CRLF line's end: the one item left is tight.
         {"/usr/share/doc/libbenchmark-dev/benchmark/index.md", 626317, 40},
+        // A link typed before a task item under indented code in the item above.
+        {"/usr/share/doc/python3-yaml/README.md", 848632, 40},
     };
     int ran = 0;
     for (const Run& r : runs) {

@@ -822,6 +822,11 @@ struct MarkdownEditorCoordinator::Kept {
         if (at <= 0 || at >= n || text[size_t(at - 1)] != u'\n'
             || !indentedCodeAt(RestyleWindow::lineStart(text, at - 1)))
             return false;
+        // Only code at the top level: a line under code in a list item (or one the
+        // whole reading takes as an item's) may go on in the item.
+        const ParagraphStyle* code = storage->paragraphStyle(RestyleWindow::lineStart(text, at - 1));
+        if (!code || code->headIndent != 0 || code->firstLineHeadIndent != 0 || !code->textBlocks.empty())
+            return false;
         auto lineAt = [&](int p) { return substring(text, Range::fromTo(p, RestyleWindow::nextLineStart(text, p))); };
         const bool empty = isBlank(lineAt(at), TrimSet::WhitespaceAndNewlines);
         const int own = empty ? RestyleWindow::nextLineStart(text, at) : at;
