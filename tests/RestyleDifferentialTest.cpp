@@ -811,6 +811,9 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         // A "*" waiting past a place kept below, inside a pair that an edit undoes:
         // its partner after the place, dropped for crossing that pair, now pairs with it.
         {u"_d\n_\nt\n*", 1, {{{1, 0}, u"**_a"}}},
+        // A place kept inside a list item's second paragraph starts a stretch that
+        // reads on past the paragraph: a fence under it ends with the item.
+        {u"```\n```\n3. \n   ```\n   >\n   ```\n\n\n\n\n   Update\n.\n\n   \n   ```\ntags\n", 0, {{{33, 0}, u"\b\b\b"}, {{48, 0}, u"` "}}},
         // Spaces taken from a line under a nested item, past an empty line, make it a
         // paragraph of the outer item (caret after the third space, two Backspaces).
         {u"* \n\n\n  * \n    [\n\n* ", 13, {{{13, 0}, u"\b\b"}}},
@@ -1093,6 +1096,8 @@ TEST(RestyleDifferential, RunsThatOncePartedFromAWholeRestyleNoLongerDo)
         {"/usr/share/doc/libbenchmark-dev/benchmark/index.md", 626317, 40},
         // A link typed before a task item under indented code in the item above.
         {"/usr/share/doc/python3-yaml/README.md", 848632, 40},
+        // A backtick typed under a place kept in an item's paragraph, a fence in the item below.
+        {"/usr/share/doc/nodejs/contributing/maintaining/maintaining-root-certs.md", 959622, 40},
     };
     int ran = 0;
     for (const Run& r : runs) {

@@ -2118,7 +2118,12 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     };
     auto pipedEdge = [&](int at) { return at > lo && at < n && edgeOfPipedLines(storage, kept.dirty, at); };
     ParagraphCut start{from};
+    // Whether the stretch starts at a place kept inside a paragraph, whose context
+    // gives the paragraph its reading but not the blocks (a list item, a quotation)
+    // that hold it.
+    bool fromCut = false;
     auto startsAt = [&](int at) {
+        fromCut = false;
         if (startsUnderBlock(at)) {
             start = ParagraphCut{at};
             return true;
@@ -2136,8 +2141,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             return true;
         }
         const ParagraphCut* cut = keptCut(at);
-        if (cut)
+        if (cut) {
             start = *cut;
+            fromCut = true;
+        }
         return cut != nullptr;
     };
     // A grid after a blank line opens a block of its own: the block scan reads it as
@@ -2242,8 +2249,18 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         };
         const Range headContext
             = Range::fromTo(from, from == freshFrom ? from : std::max(from, std::min(first, forward(from, 2))));
+        // From a place inside a paragraph, the lines past the paragraph's end read
+        // without the blocks holding it (a fence in a list item would run on past
+        // the item): the stretch starts further back then.
+        auto pastParagraph = [&] {
+            for (int p = nextLineStart(text, from); p < ahead; p = nextLineStart(text, p))
+                if (!plainInParagraph(substring(text, Range::fromTo(p, nextLineStart(text, p))), true))
+                    return true;
+            return false;
+        };
         const bool headAgrees = from == lo
-            || (agrees(piece, offset, storage, headContext) && witnesses(headContext) && carried);
+            || (agrees(piece, offset, storage, headContext) && witnesses(headContext) && carried
+                && !(fromCut && pastParagraph()));
         const bool fenceOpen = to < n && fenceOpenAtEnd(U16View(blocks));
         const bool midLine = to < n && text[size_t(to - 1)] != u'\n';
         // Ended among a grid's cells, it ends no paragraph: each cell is one of its own.
