@@ -263,6 +263,59 @@ TEST(StepwiseStyling, EditsBetweenStepsEndAsAWholeStyling)
     }
 }
 
+// Typed in a long block's opening line, a name of another language leaves the
+// block to the steps from that line, and they end past the block, where the text
+// reads as before; not when a key elsewhere came in the meantime. Each ends as a
+// whole styling.
+TEST(StepwiseStyling, ALanguageNamedAnewRestylesItsBlockInSteps)
+{
+    struct Edit {
+        const char16_t* after;
+        const char16_t* typed;  // empty: Backspace
+        bool anew;              // the block's colours change
+    };
+    const std::vector<std::vector<Edit>> rows = {
+        {{u"```j", u"q", true}},
+        {{u"```js", u"", true}},
+        {{u"```j", u"q", true}, {u"```jq", u"", true}},
+        {{u"```js", u" title", false}},
+        {{u"```dif", u"x", true}},
+        {{u"```j", u"q", true}, {u"After the code", u"!", false}},
+        {{u"```j", u"q", true}, {u"# Li", u"x", false}},
+    };
+    for (const auto& row : rows) {
+        differential::Editor e = stepwiseEditor(longFenceAndList());
+        while (unstyled(e))
+            e.host->coordinator().styleAhead(e.view(), 0);
+        std::string done;
+        bool onlyInBlock = true;
+        int blockEnd = 0;  // the closing fence's line of the block edited first
+        for (const Edit& edit : row) {
+            const int at = int(e.document->find(edit.after) + std::char_traits<char16_t>::length(edit.after));
+            e.view().setSelectedRange({at, 0});
+            if (*edit.typed)
+                e.view().insertText(edit.typed);
+            else
+                e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+            done += u8(edit.after) + "+" + u8(edit.typed) + "; ";
+            if (!blockEnd)
+                blockEnd = int(e.document->find(u"\n```\n", size_t(at))) + 1;
+            if (edit.anew && onlyInBlock)
+                EXPECT_LT(unstyled(e).value_or(INT_MAX), blockEnd) << done;
+            onlyInBlock = onlyInBlock && edit.anew;
+        }
+        int furthest = 0;
+        while (unstyled(e)) {
+            furthest = std::max(furthest, *unstyled(e));
+            e.host->coordinator().styleAhead(e.view(), 0);
+        }
+        if (onlyInBlock)
+            EXPECT_LT(furthest, blockEnd + 2 * kStep) << done;
+        e.view().layoutDocument();
+        EXPECT_EQ(differential::compareWithFresh(e), "") << done;
+    }
+}
+
 // A stretch styled ahead of the steps (where a window jumped to) is styled as
 // the whole text has it, or not at all where that cannot be known (inside a fence
 // left open above it); the steps then take it in.
