@@ -271,13 +271,16 @@ TEST(StepwiseStyling, ALanguageNamedAnewRestylesItsBlockInSteps)
 {
     struct Edit {
         const char16_t* after;
-        const char16_t* typed;  // empty: Backspace
+        const char16_t* typed;  // empty: Backspace; none: the caret moves there alone
         bool anew;              // the block's colours change
+        int steps = 0;          // taken after it
     };
     const std::vector<std::vector<Edit>> rows = {
         {{u"```j", u"q", true}},
         {{u"```js", u"", true}},
         {{u"```j", u"q", true}, {u"```jq", u"", true}},
+        {{u"```j", u"q", true, 3}, {u"```jq", u"", true, 1}, {u"```j", u"s", true}},
+        {{u"After the lists.", nullptr, false}, {u"```j", u"q", true}},
         {{u"```js", u" title", false}},
         {{u"```dif", u"x", true}},
         {{u"```j", u"q", true}, {u"After the code", u"!", false}},
@@ -293,10 +296,16 @@ TEST(StepwiseStyling, ALanguageNamedAnewRestylesItsBlockInSteps)
         for (const Edit& edit : row) {
             const int at = int(e.document->find(edit.after) + std::char_traits<char16_t>::length(edit.after));
             e.view().setSelectedRange({at, 0});
+            if (!edit.typed) {
+                onlyInBlock = false;
+                continue;
+            }
             if (*edit.typed)
                 e.view().insertText(edit.typed);
             else
                 e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+            for (int step = 0; step < edit.steps; ++step)
+                e.host->coordinator().styleAhead(e.view(), 0);
             done += u8(edit.after) + "+" + u8(edit.typed) + "; ";
             if (!blockEnd)
                 blockEnd = int(e.document->find(u"\n```\n", size_t(at))) + 1;
