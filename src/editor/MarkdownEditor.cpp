@@ -3041,6 +3041,8 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
             resumed = kept.codeStepBody(from);
         if (resumed && !codeAfreshAfter(storage, from - 1, Kept::codeResumption(*resumed)))
             resumed.reset();
+        // Where the text does not read on in code, no step ends in code again (each would start further back and end there).
+        const int refused = kept.codeResume == from && !resumed ? from : -1;
         kept.codeResume.reset();
         // Or before an item of a long list, as the text before reads.
         const bool inList = !resumed && kept.listResume == from && kept.listCutAt(from)
@@ -3070,7 +3072,7 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         // afresh, read so from the step's start; one that would run on through a long
         // list, at its first item in reach that may start a step.
         auto cutAt = [&](TextStorage& piece, int cut, bool code) {
-            if (kept.island && kept.island->location < cut)
+            if ((kept.island && kept.island->location < cut) || (code && cut <= refused))
                 return false;
             copyBack(piece, from - head, storage, head, cut - from + head);
             kept.unstyled = cut;
