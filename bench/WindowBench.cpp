@@ -269,6 +269,8 @@ KEY_IN_A_LONG_BLOCK(PipeLinesBlankUnder, &pipeParagraph, u"value |\n", true, 0);
 KEY_IN_A_LONG_BLOCK(LongItemAfter, &longItem, u"\nafter", false, 0);
 // A fenced block of 40,000 lines, in its opening fence's info string.
 KEY_IN_A_LONG_BLOCK(LongFenceInfo, &longFence, u"```js", false, 0);
+// There, a letter that names another language ("jxs"), so the body takes new colours.
+KEY_IN_A_LONG_BLOCK(LongFenceLanguage, &longFence, u"```j", false, 0);
 // On a line of its own under the paragraph after that block.
 KEY_IN_A_LONG_BLOCK(LongFenceEnd, &longFence, u"After.\n", false, 0);
 // On the empty line between that block and the paragraph after it.

@@ -263,6 +263,118 @@ TEST(StepwiseStyling, EditsBetweenStepsEndAsAWholeStyling)
     }
 }
 
+// Typed in a long block's opening line, a name of another language leaves the
+// block to the steps from that line, and they end past the block, where the text
+// reads as before; not when a key elsewhere came in the meantime. Each ends as a
+// whole styling.
+TEST(StepwiseStyling, ALanguageNamedAnewRestylesItsBlockInSteps)
+{
+    struct Edit {
+        const char16_t* after;
+        const char16_t* typed;  // empty: Backspace; none: the caret moves there alone
+        bool anew;              // the block's colours change
+        int steps = 0;          // taken after it
+    };
+    const std::vector<std::vector<Edit>> rows = {
+        {{u"```j", u"q", true}},
+        {{u"```js", u"", true}},
+        {{u"```j", u"q", true}, {u"```jq", u"", true}},
+        {{u"```j", u"q", true, 3}, {u"```jq", u"", true, 1}, {u"```j", u"s", true}},
+        {{u"After the lists.", nullptr, false}, {u"```j", u"q", true}},
+        {{u"```js", u" title", false}},
+        {{u"```dif", u"x", true}},
+        {{u"```j", u"q", true}, {u"After the code", u"!", false}},
+        {{u"```j", u"q", true}, {u"# Li", u"x", false}},
+    };
+    for (const auto& row : rows) {
+        differential::Editor e = stepwiseEditor(longFenceAndList());
+        while (unstyled(e))
+            e.host->coordinator().styleAhead(e.view(), 0);
+        std::string done;
+        bool onlyInBlock = true;
+        int blockEnd = 0;  // the closing fence's line of the block edited first
+        for (const Edit& edit : row) {
+            const int at = int(e.document->find(edit.after) + std::char_traits<char16_t>::length(edit.after));
+            e.view().setSelectedRange({at, 0});
+            if (!edit.typed) {
+                onlyInBlock = false;
+                continue;
+            }
+            if (*edit.typed)
+                e.view().insertText(edit.typed);
+            else
+                e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+            for (int step = 0; step < edit.steps; ++step)
+                e.host->coordinator().styleAhead(e.view(), 0);
+            done += u8(edit.after) + "+" + u8(edit.typed) + "; ";
+            if (!blockEnd)
+                blockEnd = int(e.document->find(u"\n```\n", size_t(at))) + 1;
+            if (edit.anew && onlyInBlock)
+                EXPECT_LT(unstyled(e).value_or(INT_MAX), blockEnd) << done;
+            onlyInBlock = onlyInBlock && edit.anew;
+        }
+        int furthest = 0;
+        while (unstyled(e)) {
+            furthest = std::max(furthest, *unstyled(e));
+            e.host->coordinator().styleAhead(e.view(), 0);
+        }
+        if (onlyInBlock)
+            EXPECT_LT(furthest, blockEnd + 2 * kStep) << done;
+        e.view().layoutDocument();
+        EXPECT_EQ(differential::compareWithFresh(e), "") << done;
+    }
+}
+
+// Keys in the opening lines of fenced blocks (a letter, a backtick, a tilde, a
+// line break, a Backspace) among other edits, with steps between: each run ends
+// as a whole styling, and its steps end.
+TEST(StepwiseStyling, KeysInOpeningFencesBetweenStepsEndAsAWholeStyling)
+{
+    const char16_t* keys[] = {u"q", u"s", u"x", u"`", u"~", u" ", u"py", u"\n", u"js", u"c", u"-"};
+    std::vector<unsigned> seeds{437};  // once ended steps in code where they could not read on: they never ended
+    for (unsigned seed = 1; seed <= 40; ++seed)
+        seeds.push_back(seed);
+    for (const unsigned seed : seeds) {
+        std::mt19937 rng(seed);
+        differential::Editor e = stepwiseEditor(seed % 2 ? longFenceAndList() : farReaching());
+        if (rng() % 2)
+            while (unstyled(e))
+                e.host->coordinator().styleAhead(e.view(), 0);
+        std::string done;
+        for (int i = 0; i < 12; ++i) {
+            const U16String& text = *e.document;
+            std::vector<size_t> openers;
+            for (size_t p = text.find(u"```"); p != U16String::npos; p = text.find(u"```", p + 1))
+                if (p == 0 || text[p - 1] == u'\n')
+                    openers.push_back(p);
+            if (openers.empty() || rng() % 5 == 0) {
+                done += differential::randomEdit(e, rng) + "; ";
+            } else {
+                const size_t opener = openers[rng() % openers.size()];
+                const size_t end = std::min(text.find(u'\n', opener), text.size());
+                const int at = int(std::min(opener + 3 + rng() % (end - opener - 2), end));
+                e.view().setSelectedRange({at, 0});
+                if (rng() % 3 == 0) {
+                    e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+                    done += "Backspace at " + std::to_string(at) + "; ";
+                } else {
+                    const char16_t* key = keys[rng() % std::size(keys)];
+                    e.view().insertText(key);
+                    done += "\"" + u8(key) + "\" at " + std::to_string(at) + "; ";
+                }
+            }
+            for (int steps = int(rng() % 4); steps > 0; --steps)
+                e.host->coordinator().styleAhead(e.view(), 0);
+        }
+        int guard = 0;
+        while (unstyled(e) && ++guard < 3000)
+            e.host->coordinator().styleAhead(e.view(), 0);
+        ASSERT_LT(guard, 3000) << "seed " << seed << ": steps never end after " << done;
+        e.view().layoutDocument();
+        EXPECT_EQ(differential::compareWithFresh(e), "") << "seed " << seed << ": " << done;
+    }
+}
+
 // A stretch styled ahead of the steps (where a window jumped to) is styled as
 // the whole text has it, or not at all where that cannot be known (inside a fence
 // left open above it); the steps then take it in.

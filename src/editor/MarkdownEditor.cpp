@@ -471,6 +471,15 @@ struct MarkdownEditorCoordinator::Kept {
     // its tokens do not cover: while the unstyled text starts there, the next step
     // reads on from there after the opening fence alone (see codeStepBody()).
     std::optional<int> codeResume;
+    // The opening line of a long fenced block in a text styled in steps, edited to
+    // name another language since the last restyle: its body is styled anew from
+    // there in steps (see restyleChanges()). Blocks that long, texts that long:
+    std::optional<int> newLanguage;
+    int longBody = std::numeric_limits<int>::max(), stepwiseFrom = 0;
+    // Past a block only recoloured, where the text was styled as a whole before:
+    // steps that reach it are done, while no other change came since.
+    std::optional<int> styledFrom;
+    std::chrono::steady_clock::time_point typed;  // when a character last changed
     // Where the last step ended before an item of a long list that no blank line
     // makes loose (see listCutAt()): the next step reads from there alone.
     std::optional<int> listResume;
@@ -923,8 +932,9 @@ struct MarkdownEditorCoordinator::Kept {
 
     // Whether the fence lines, one of them changed over `range`, read as the kept
     // blocks (already moved over the change) say, each in a language of the same
-    // name: then they take the blocks read now.
-    bool fencesAlike(Range range)
+    // name but, where the edited line opens a long block in a long text, that
+    // block's (noted in `newLanguage`): then they take the blocks read now.
+    bool fencesAlike(Range range, int longBody)
     {
         const U16View text = storage->string();
         // One line changed, the opening fence of a block that does not end with an
@@ -938,15 +948,23 @@ struct MarkdownEditorCoordinator::Kept {
         FenceMap now = CodeBodies::read(text, fenceLike);
         if (now.known != fences.known || now.blocks.size() != fences.blocks.size())
             return false;
+        std::optional<int> relanguaged;
         for (size_t i = 0; i < now.blocks.size(); ++i) {
             const CodeBody& a = now.blocks[i];
             const CodeBody& b = fences.blocks[i];
             if (a.opener != b.opener || a.end != b.end || a.codeStart != b.codeStart || a.depth != b.depth || a.column != b.column
-                || a.closed != b.closed || a.whole != b.whole || a.language.has_value() != b.language.has_value()
-                || (a.language && CodeHighlighter::canonicalName(*a.language) != CodeHighlighter::canonicalName(*b.language)))
+                || a.closed != b.closed || a.whole != b.whole)
                 return false;
+            if (a.language.has_value() != b.language.has_value()
+                || (a.language && CodeHighlighter::canonicalName(*a.language) != CodeHighlighter::canonicalName(*b.language))) {
+                if (a.opener != line || a.end - a.codeStart < longBody || !a.whole)
+                    return false;
+                relanguaged = line;
+            }
         }
         fences = std::move(now);
+        if (relanguaged)
+            newLanguage = relanguaged;
         return true;
     }
 
@@ -1391,18 +1409,28 @@ struct MarkdownEditorCoordinator::Kept {
             forgetWritten();
             return;
         }
+        typed = std::chrono::steady_clock::now();
         replacedWhole = storage && e.range.location == 0 && e.range.end() == storage->length();
         writeLater(e);
         definitionsCurrent = false;
         if (storage) {
+            if (newLanguage)
+                newLanguage = map(*newLanguage, e);
             // A fence that ends with its item or quotation ends elsewhere when a line of it no longer keeps it open.
             const bool lines = CodeBodies::update(fenceLike, storage->string(), e.range, e.delta);
             const bool ends = !fencesRead || !CodeBodies::keep(fences, storage->string(), e.range, e.delta);
             // An edit of a fence line that leaves every block as it was (an opening
             // fence's info string naming the same language) touches no fence.
-            const bool same = lines && !ends && !fenceLikeEdited && grids == false && fencesAlike(e.range);
+            const bool same = lines && !ends && !fenceLikeEdited && grids == false
+                && fencesAlike(e.range, stepwiseFrom > 0 && storage->length() >= stepwiseFrom ? longBody
+                                                                                              : std::numeric_limits<int>::max());
             fencesRead = fencesRead && (!lines || same) && !ends;
             fenceLikeEdited = (lines && !same) || ends || fenceLikeEdited;
+            // An opening line naming a language leaves the text past its block as it reads.
+            styledFrom = styledFrom && lines && same && e.range.end() - e.delta < *styledFrom
+                ? std::optional<int>(map(*styledFrom, e)) : std::nullopt;
+        } else {
+            styledFrom.reset();
         }
         codeStates.edited(e.range, e.delta);
         // Both grids looked up move with the edit.
@@ -1463,6 +1491,7 @@ struct MarkdownEditorCoordinator::Kept {
             unstyled = map(*unstyled, e);
         if (codeResume)
             codeResume = map(*codeResume, e);
+
         if (listResume)
             listResume = map(*listResume, e);
         blankFree.reset();
@@ -1506,6 +1535,8 @@ void MarkdownEditorCoordinator::track(TextStorage& storage)
 {
     if (!kept_)
         kept_ = std::make_shared<Kept>();
+    kept_->stepwiseFrom = parent.stepwiseFrom;
+    kept_->longBody = 2 * stepLength;
     if (kept_->storage == &storage)
         return;
     kept_->storage = &storage;
@@ -1693,6 +1724,8 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.codeStates.clear();
     kept.codeResume.reset();
     kept.listResume.reset();
+    kept.newLanguage.reset();
+    kept.styledFrom.reset();
     kept.blankFree.reset();
     // A new size leaves the colours as they were read; anything else may not.
     kept.colorsRead = kept.colorsRead && kept.sizeOnly;
@@ -1837,6 +1870,7 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     if (kept.island && kept.islandStart == Kept::Resume::code
         && std::ranges::any_of(zones, [&](Range z) { return z.end() >= kept.island->location && z.location <= kept.island->end(); }))
         kept.island.reset();
+    const std::optional<int> restep = restepNewLanguage(view, zones);
     std::vector<Range> parts{Range{0, kept.unstyled.value_or(n)}};
     if (kept.island)
         parts.push_back(*kept.island);
@@ -1869,6 +1903,14 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
         }
     };
     restyleZones(zones);
+    if (restep) {
+        // What shows is styled at once, in steps about a screen long.
+        const int through = std::max(selection.end(), shownRange(view).end());
+        const int steps = stepLength;
+        stepLength = std::min(steps, std::max(through - *restep, 1024));
+        styleThrough(view, *storage, through);
+        stepLength = steps;
+    }
     // References to a label given another destination read anew, each as if edited;
     // the places kept in paragraphs were read with the old destinations. Reading one
     // may give more labels another (a mention in a definition's own line): a few
@@ -1906,6 +1948,8 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     kept.selection = selection;
     kept.fenceLikeEdited = false;
     kept.colorsRead = !kept.unstyled;
+    if (restep && kept.unstyled)
+        scheduleStyleAhead(view);
     if (!kept.fencesRead)
         kept.readFences();
     // The last stretch ended reading as before: so does the text after it.
@@ -1917,6 +1961,43 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     caretTaskLine = marks.task;
     caretShortcode = marks.shortcode;
     settleTypingAttributes(view);
+}
+
+std::optional<int> MarkdownEditorCoordinator::restepNewLanguage(TextView& view, const std::vector<Range>& zones)
+{
+    using namespace RestyleWindow;
+    Kept& kept = *kept_;
+    if (!kept.newLanguage)
+        return std::nullopt;
+    const int opener = *std::exchange(kept.newLanguage, std::nullopt);
+    const U16View text = view.textStorage()->string();
+    const int n = int(text.size());
+    const std::optional<CodeBody> block = CodeBodies::openedAt(kept.fences, opener);
+    // The block's body changes colours all through: it is styled anew in steps
+    // from where the text starts afresh before it (what the edits left of the
+    // lines above, at once). Otherwise the fences count as edited.
+    if (!block || block->contained() || !kept.fencesRead || kept.fenceLikeEdited || view.hasMarkedText() || !kept.dirty
+        || kept.dirty->location < opener || kept.dirty->end() > nextLineStart(text, opener)) {
+        kept.fenceLikeEdited = true;
+        kept.fencesRead = false;
+        return std::nullopt;
+    }
+    int from = opener;
+    while (from > 0 && !kept.stepStartsAt(from))
+        from = lineStart(text, from - 1);
+    // The steps end past the block, where the text reads as it was styled, while
+    // all of it was and no caret left or entered a line there.
+    const int past = block->closed ? nextLineStart(text, block->end) : n;
+    const bool rest = (!kept.unstyled || kept.styledFrom)
+        && std::ranges::none_of(zones, [&](Range z) { return z.end() >= past && past < n; });
+    kept.styledFrom = rest ? std::optional<int>(std::max(kept.styledFrom.value_or(0), past)) : std::nullopt;
+    kept.unstyled = std::min(kept.unstyled.value_or(n), from);
+    if (kept.island && kept.island->end() > from)
+        kept.island.reset();
+    kept.codeResume.reset();
+    kept.listResume.reset();
+    kept.codeStates.clear();
+    return from;
 }
 
 bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& storage, Range changed, Range selection,
@@ -2945,11 +3026,23 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
                 continue;
             }
         }
+        // Past a block only recoloured the text reads as it was styled.
+        if (kept.styledFrom && from >= *kept.styledFrom && !kept.stylingIsland) {
+            kept.styledFrom.reset();
+            kept.codeResume.reset();
+            kept.listResume.reset();
+            kept.island.reset();
+            if (stepEnded(n, n, through))
+                break;
+            continue;
+        }
         std::optional<CodeBody> resumed;
         if (kept.codeResume == from)
             resumed = kept.codeStepBody(from);
         if (resumed && !codeAfreshAfter(storage, from - 1, Kept::codeResumption(*resumed)))
             resumed.reset();
+        // Where the text does not read on in code, no step ends in code again (each would start further back and end there).
+        const int refused = kept.codeResume == from && !resumed ? from : -1;
         kept.codeResume.reset();
         // Or before an item of a long list, as the text before reads.
         const bool inList = !resumed && kept.listResume == from && kept.listCutAt(from)
@@ -2979,7 +3072,7 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         // afresh, read so from the step's start; one that would run on through a long
         // list, at its first item in reach that may start a step.
         auto cutAt = [&](TextStorage& piece, int cut, bool code) {
-            if (kept.island && kept.island->location < cut)
+            if ((kept.island && kept.island->location < cut) || (code && cut <= refused))
                 return false;
             copyBack(piece, from - head, storage, head, cut - from + head);
             kept.unstyled = cut;
@@ -3090,28 +3183,34 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
             }
             copyBack(piece, from - head, storage, head);
         }
-        if (to < n) {
-            kept.unstyled = to;
-        } else if (!kept.definitionsCurrent && !kept.stylingIsland) {
-            // An edit made meanwhile may have changed what references anywhere
-            // mean: if it did, once more with the new definitions.
-            MarkdownSyntax::Definitions now = wholeDefinitions(storage);
-            const bool same = now == kept.definitions;
-            kept.definitions = std::move(now);
-            kept.definitionsCurrent = true;
-            if (!same)
-                kept.cuts.clear();
-            kept.unstyled = same ? std::nullopt : std::optional<int>(0);
-            if (!same)
-                break;
-        } else {
-            kept.unstyled.reset();
-        }
-        if (!kept.unstyled && !kept.stylingIsland)
-            kept.colorsRead = true;
-        if (to > through)
+        if (stepEnded(to, n, through))
             break;
     }
+}
+
+bool MarkdownEditorCoordinator::stepEnded(int to, int n, int through)
+{
+    Kept& kept = *kept_;
+    if (to < n) {
+        kept.unstyled = to;
+    } else if (!kept.definitionsCurrent && !kept.stylingIsland) {
+        // An edit made meanwhile may have changed what references anywhere
+        // mean: if it did, once more with the new definitions.
+        MarkdownSyntax::Definitions now = wholeDefinitions(*kept.storage);
+        const bool same = now == kept.definitions;
+        kept.definitions = std::move(now);
+        kept.definitionsCurrent = true;
+        if (!same)
+            kept.cuts.clear();
+        kept.unstyled = same ? std::nullopt : std::optional<int>(0);
+        if (!same)
+            return true;
+    } else {
+        kept.unstyled.reset();
+    }
+    if (!kept.unstyled && !kept.stylingIsland)
+        kept.colorsRead = true;
+    return to > through;
 }
 
 bool MarkdownEditorCoordinator::styleAhead(TextView& view, double milliseconds)
@@ -3248,14 +3347,14 @@ void MarkdownEditorCoordinator::styleIsland(TextView& view, TextStorage& storage
 }
 
 void MarkdownEditorCoordinator::runLater(TextView& view, bool MarkdownEditorCoordinator::*scheduled,
-                                         void (MarkdownEditorCoordinator::*work)(TextView&))
+                                         void (MarkdownEditorCoordinator::*work)(TextView&), int milliseconds)
 {
     if (this->*scheduled)
         return;
     this->*scheduled = true;
     std::weak_ptr<MarkdownEditorCoordinator> weak = weak_from_this();
     QPointer<TextView> weakView(&view);
-    QTimer::singleShot(0, &view, [weak, weakView, scheduled, work] {
+    QTimer::singleShot(milliseconds, &view, [weak, weakView, scheduled, work] {
         const auto coordinator = weak.lock();
         if (!coordinator || !weakView)
             return;
@@ -3284,6 +3383,14 @@ void MarkdownEditorCoordinator::styleAheadSlice(TextView& view)
     // What the window shows, when the steps have not reached it, is styled first.
     if (view.isVisible())
         styleAround(view, shownRange(view));
+    // While keys keep changing the text the steps wait, as the next key may
+    // change what they would style again (the language of a long block, say).
+    const auto typed = std::chrono::steady_clock::now() - kept_->typed;
+    if (kept_->storage == view.textStorage() && typed < typingPause) {
+        runLater(view, &MarkdownEditorCoordinator::styleAheadScheduled, &MarkdownEditorCoordinator::styleAheadSlice,
+                 int(std::chrono::duration_cast<std::chrono::milliseconds>(typingPause - typed).count()) + 1);
+        return;
+    }
     // In slices short enough that typing and scrolling meanwhile keep their pace.
     if (!styleAhead(view, 5))
         scheduleStyleAhead(view);

@@ -1,4 +1,6 @@
 #pragma once
+
+#include <chrono>
 // The editor of a document window: a MarkdownTextView drawn by a
 // CodeBlockLayoutManager, and the coordinator that keeps the document's text in
 // step with the view's storage and restyles the whole text after every change,
@@ -206,15 +208,22 @@ private:
     void settleCutsAhead(const TextStorage& storage, Range selection);
     // Styles from where styling stopped to a place past `through`, one step at a time.
     void styleThrough(TextView& view, TextStorage& storage, int through);
+    // Settles where styling stands once a step styled up to `to`; true when the steps stop here.
+    bool stepEnded(int to, int n, int through);
+    // Where steps style a long fenced block anew whose opening line, edited alone,
+    // names another language now (the text from there on is left to them).
+    std::optional<int> restepNewLanguage(TextView& view, const std::vector<Range>& zones);
     // styleAround() without its checks, inside a restyle.
     void styleIsland(TextView& view, TextStorage& storage, Range range);
     void scheduleStyleAhead(TextView& view);
     void styleAheadSlice(TextView& view);
     bool styleAheadScheduled = false;
     bool learnWrittenScheduled = false;
-    // Runs `work` on a later turn of the event loop, once however often asked before it runs.
+    // Runs `work` on a later turn of the event loop (after `milliseconds`), once however often asked before it runs.
     void runLater(TextView& view, bool MarkdownEditorCoordinator::*scheduled,
-                  void (MarkdownEditorCoordinator::*work)(TextView&));
+                  void (MarkdownEditorCoordinator::*work)(TextView&), int milliseconds = 0);
+    // How long after a character typed the steps wait.
+    static constexpr std::chrono::milliseconds typingPause{400};
 
     struct Kept;  // what restyleChanges() knows between restyles
     std::shared_ptr<Kept> kept_;
