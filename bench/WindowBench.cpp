@@ -173,6 +173,38 @@ U16String tableThenFence() { return tableRows(u"```js\ncode\n```\n"); }
 U16String tableThenFootnote() { return tableRows(u"[^1]: a note\n"); }
 U16String indentedCode() { return u"Intro.\n\n" + numbered(40'000, u"    code line ", u"\n") + u"\nAfter.\n"; }
 U16String openFence() { return u"Intro.\n\n```js\n" + numbered(40'000, u"const x", u" = 1;\n"); }
+U16String htmlBlock()
+{
+    return u"Intro.\n\n<div>\n" + numbered(40'000, u"text line ", u" with <b>bold</b> and <span>a span</span>\n")
+        + u"</div>\n\nAfter.\n";
+}
+U16String detailsBlock()
+{
+    return u"Intro.\n\n<details>\n<summary>More</summary>\n\n" + numbered(40'000, u"detail line ", u" of it\n")
+        + u"\n</details>\n\nAfter.\n";
+}
+U16String taskList() { return u"Intro.\n\n" + numbered(40'000, u"- [ ] task ", u"\n") + u"\nAfter.\n"; }
+U16String longNote() { return u"Intro.\n\n[^a]: first\n" + numbered(40'000, u"    line ", u" of the note\n") + u"\nAfter.\n"; }
+U16String codeInItem() { return u"Intro.\n\n- item\n\n" + numbered(40'000, u"      code ", u"\n") + u"\nAfter.\n"; }
+U16String quoteInItem() { return u"Intro.\n\n- item\n" + numbered(40'000, u"  > line ", u"\n") + u"\nAfter.\n"; }
+U16String shortcodeLines()
+{
+    return u"Intro.\n\n" + numbered(40'000, u"line ", u" :smile: #ff0000 rgb(1,2,3)\n") + u"\nAfter.\n";
+}
+U16String plainLines() { return u"Intro.\n\n" + numbered(40'000, u"paragraph line ", u" of text\n") + u"\nAfter.\n"; }
+U16String nestedList()
+{
+    U16String items;
+    for (int i = 0; i < 40'000;) {
+        items += u"- top " + u16(std::to_string(i++)) + u"\n";
+        for (int j = 0; j < 3; ++j) {
+            items += u"  - mid " + u16(std::to_string(i++)) + u"\n";
+            for (int k = 0; k < 3; ++k)
+                items += u"    - leaf " + u16(std::to_string(i++)) + u"\n";
+        }
+    }
+    return u"Intro.\n\n" + items + u"\nAfter.\n";
+}
 
 // A character typed and taken back in turn right after the first `caretAfter`
 // (the last with `last`), or at `fraction` of the text when there is none.
@@ -289,6 +321,37 @@ KEY_IN_A_LONG_BLOCK(IndentedCodeLast, &indentedCode, u"line 40000", false, 0);
 KEY_IN_A_LONG_BLOCK(IndentedCodeBlankUnder, &indentedCode, u"line 40000\n", false, 0);
 // A fenced block of 40,000 lines left open to the text's end, on the empty last line.
 KEY_IN_A_LONG_BLOCK(OpenFenceLastLine, &openFence, u"x40000 = 1;\n", true, 0);
+// 40,000 lines in an HTML block and in a details block's paragraph: the first, the middle, the last, under it.
+KEY_IN_A_LONG_BLOCK(HTMLBlockFirst, &htmlBlock, u"line 1 ", false, 0);
+KEY_IN_A_LONG_BLOCK(HTMLBlockMiddle, &htmlBlock, u"line 20000 ", false, 0);
+KEY_IN_A_LONG_BLOCK(HTMLBlockLast, &htmlBlock, u"line 40000 ", false, 0);
+KEY_IN_A_LONG_BLOCK(HTMLBlockUnder, &htmlBlock, u"After", false, 0);
+KEY_IN_A_LONG_BLOCK(DetailsFirst, &detailsBlock, u"line 1 ", false, 0);
+KEY_IN_A_LONG_BLOCK(DetailsMiddle, &detailsBlock, u"line 20000 ", false, 0);
+KEY_IN_A_LONG_BLOCK(DetailsLast, &detailsBlock, u"line 40000 ", false, 0);
+// 40,000 task items, in a task's text.
+KEY_IN_A_LONG_BLOCK(TaskListMiddle, &taskList, u"task 20000", false, 0);
+KEY_IN_A_LONG_BLOCK(TaskListLast, &taskList, u"task 40000", false, 0);
+// A footnote going on over 40,000 indented lines: its first line, the middle, the last.
+KEY_IN_A_LONG_BLOCK(LongNoteFirst, &longNote, u"first", false, 0);
+KEY_IN_A_LONG_BLOCK(LongNoteMiddle, &longNote, u"line 20000 ", false, 0);
+KEY_IN_A_LONG_BLOCK(LongNoteLast, &longNote, u"line 40000 ", false, 0);
+// 40,000 lines of indented code in a list item, and of a quotation in one.
+KEY_IN_A_LONG_BLOCK(CodeInItemFirst, &codeInItem, u"code 1\n", false, 0);
+KEY_IN_A_LONG_BLOCK(CodeInItemMiddle, &codeInItem, u"code 20000", false, 0);
+KEY_IN_A_LONG_BLOCK(CodeInItemLast, &codeInItem, u"code 40000", false, 0);
+KEY_IN_A_LONG_BLOCK(QuoteInItemFirst, &quoteInItem, u"line 1\n", false, 0);
+KEY_IN_A_LONG_BLOCK(QuoteInItemMiddle, &quoteInItem, u"line 20000", false, 0);
+KEY_IN_A_LONG_BLOCK(QuoteInItemLast, &quoteInItem, u"line 40000", false, 0);
+// 40,000 numbered items, in an item's text.
+KEY_IN_A_LONG_BLOCK(OrderedListMiddleText, &orderedList, u"item 20000", false, 0);
+// One paragraph of 40,000 lines of shortcodes and colours, and of plain lines, in the middle and at the end.
+KEY_IN_A_LONG_BLOCK(ShortcodeLinesMiddle, &shortcodeLines, u"line 20000 ", false, 0);
+KEY_IN_A_LONG_BLOCK(ShortcodeLinesLast, &shortcodeLines, u"line 40000 ", false, 0);
+KEY_IN_A_LONG_BLOCK(PlainLinesLast, &plainLines, u"line 40000 of text", false, 0);
+// Lists nested three deep, 40,000 items in all.
+KEY_IN_A_LONG_BLOCK(NestedListMiddle, &nestedList, u"leaf 20002", false, 0);
+KEY_IN_A_LONG_BLOCK(NestedListLast, &nestedList, u"leaf 39999", false, 0);
 
 // The caret moved left, then right, in turn, by the arrow keys.
 void caretMove(benchmark::State& state, OpenWindow& open)

@@ -487,6 +487,9 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         indented += u"    line " + n + u" *\n";
         rows += u"| row" + n + u" | 7 |\n";
     }
+    U16String html;
+    for (int i = 0; i < 400; ++i)
+        html += u"line " + u16(std::to_string(i)) + u" with <b>bold</b> *\n";
     const U16String line = logLines(150, u" ");
     U16String cell = line;
     std::replace(cell.begin(), cell.end(), u'|', u'/');
@@ -523,6 +526,12 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         pictures + u"After the pictures.\n\n| A |\n| --- |\n| ![cell 7](file:///nonexistent/c7.png) |\n",
         u"Intro.\n\n" + indented + u"\nAfter.\n",
         u"See [l1] and [l7] ![i][l3] *[L1] x*.\n\n" + links + u"\nAfter [l149].\n",
+        // Lines of a paragraph long enough to keep places in, ended by a line that is
+        // none of its own: in an HTML block, a details block, a list item, a quotation.
+        u"Intro.\n\n<div>\n" + html + u"</div>\n\nAfter.\n",
+        u"Intro.\n\n<details>\n<summary>More</summary>\n\n" + html + u"\n</details>\n\nAfter.\n",
+        u"Intro.\n\n- item\n" + html + u"</div>\n  ```\n\nAfter.\n",
+        u"Intro.\n\n> quote\n" + html + u"> ```\n\nAfter.\n",
     };
     unsigned seed = 1000;
     for (const U16String& text : texts) {
@@ -530,7 +539,7 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         differential::Editor e(text);
         const U16String& s = e.view().string();
         for (const U16View at : {U16View(u"\n```js"), U16View(u"After"), U16View(u"note *1\n"), U16View(u"a note"),
-                                  U16View(u"Intro."), U16View(u"line 149")}) {
+                                  U16View(u"Intro."), U16View(u"line 149"), U16View(u"line 399")}) {
             const size_t found = s.find(at);
             if (found == U16String::npos)
                 continue;

@@ -2330,13 +2330,24 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         };
         const Range headContext
             = Range::fromTo(from, from == freshFrom ? from : std::max(from, std::min(first, forward(from, 2))));
+        const Range tailContext = Range::fromTo(
+            std::min(to, std::max({last, back(to, 2), elided.length > 0 ? elided.end() : from})), ahead);
         // From a place inside a paragraph, the lines past the paragraph's end read
         // without the blocks holding it (a fence in a list item would run on past
-        // the item): the stretch starts further back then.
+        // the item): the stretch starts further back then. Not for blank lines and
+        // unindented ones among the last the stretch compares, which a paragraph's
+        // blocks do not hold unless it goes on lazily (a quoted line goes on with
+        // a quotation): those read as the storage has them, or the stretch grows.
         auto pastParagraph = [&] {
-            for (int p = nextLineStart(text, from); p < ahead; p = nextLineStart(text, p))
-                if (!plainInParagraph(substring(text, Range::fromTo(p, nextLineStart(text, p))), true))
+            for (int p = nextLineStart(text, from); p < ahead; p = nextLineStart(text, p)) {
+                const U16View line = substring(text, Range::fromTo(p, nextLineStart(text, p)));
+                if (plainInParagraph(line, true))
+                    continue;
+                const bool blank = isBlank(line, TrimSet::WhitespaceAndNewlines);
+                if (p < tailContext.location || (!blank && (line.front() == u' ' || line.front() == u'\t'))
+                    || MarkdownSyntax::quoteLeader(line).depth > 0)
                     return true;
+            }
             return false;
         };
         const bool headAgrees = from == lo
@@ -2375,8 +2386,6 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             natural->leader = lines.leader(to);
             naturalFrom = from;
         }
-        const Range tailContext = Range::fromTo(
-            std::min(to, std::max({last, back(to, 2), elided.length > 0 ? elided.end() : from})), ahead);
         // A line that ends every list and paragraph above it: the blank lines before
         // it witness enough.
         // Before indented code, the code line read after them witnesses them.
