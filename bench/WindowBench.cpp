@@ -171,6 +171,11 @@ U16String tableRows(U16View under)
 }
 U16String tableThenFence() { return tableRows(u"```js\ncode\n```\n"); }
 U16String tableThenFootnote() { return tableRows(u"[^1]: a note\n"); }
+// A fenced block after an empty line, then an empty line and definitions, each with an empty line under it.
+U16String tableFenceDefinitions()
+{
+    return tableRows(u"\n```python\nx\n```\n\n[^1]: a note\n\n[a]: /x\n\nAfter the table.\n");
+}
 U16String indentedCode() { return u"Intro.\n\n" + numbered(40'000, u"    code line ", u"\n") + u"\nAfter.\n"; }
 U16String openFence() { return u"Intro.\n\n```js\n" + numbered(40'000, u"const x", u" = 1;\n"); }
 U16String htmlBlock()
@@ -212,7 +217,8 @@ void BM_WindowKeystrokeAt(benchmark::State& state, U16String (*shape)(), const c
                           double fraction)
 {
     OpenWindow open(shape());
-    const U16String& now = open.window->contentView()->text();
+    // Looked for in the text as the view holds it: a table's rows, say, are shown shorter.
+    const U16String now = open.view->string();
     const U16View after(caretAfter);
     int at = int(double(now.size()) * fraction);
     if (!after.empty()) {
@@ -315,6 +321,9 @@ KEY_IN_A_LONG_BLOCK(OneLine10KBMiddle, &oneShortLine, u"", false, 0.5);
 // Right under a 40,000-row table: a fence's info string, a footnote definition.
 KEY_IN_A_LONG_BLOCK(TableThenFenceInfo, &tableThenFence, u"```js", true, 0);
 KEY_IN_A_LONG_BLOCK(TableThenFootnote, &tableThenFootnote, u"a note", true, 0);
+// Under that table and a fenced block: the end of a footnote definition, of a link definition.
+KEY_IN_A_LONG_BLOCK(TableFenceFootnote, &tableFenceDefinitions, u"a note", true, 0);
+KEY_IN_A_LONG_BLOCK(TableFenceLinkDefinition, &tableFenceDefinitions, u"[a]: /x", true, 0);
 // 40,000 lines of indented code: the paragraph above, its last line, the empty line under it.
 KEY_IN_A_LONG_BLOCK(IndentedCodeAbove, &indentedCode, u"Intro.", false, 0);
 KEY_IN_A_LONG_BLOCK(IndentedCodeLast, &indentedCode, u"line 40000", false, 0);

@@ -502,6 +502,7 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         u"Intro.\n\n" + pipes + u"\nAfter the lines.\n",
         u"Intro.\n\n```js\n" + code + u"```\n\nAfter.\n",
         u"# Figures\n\n| Name | Value |\n| --- | --- |\n" + rows + u"```js\ncode\n```\n[^1]: a note\nSee [^1].\n",
+        u"# Figures\n\n| Name | Value |\n| --- | --- |\n" + rows + u"\n```js\ncode\n```\n\n[^1]: a note\n\n[a]: /x\n\nSee [^1] [a].\n",
         u"Intro.\n\n- " + line + u"\n\nAfter.\n",
         u"Intro.\n\n- [ ] " + line + u"\n- [x] done\n\nAfter.\n",
         u"Intro.\n\n> " + line + u"\n\nAfter.\n",
@@ -900,6 +901,19 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         {u"- item\n```\nb\n```\n\n  after\n", 17, {{{17, 0}, u"x"}, {{18, 0}, u"\b"}, {{17, 0}, u"  "}, {{19, 0}, u"\b\b"}}},
         {u"See [^a] [^c].\n\n[^a]: one\n[^b]: two\n```\n[^c]: in code\n```\n[^d]: after\n", 35,
          {{{35, 0}, u"x"}, {{29, 0}, u"\bc"}, {{43, 0}, u"\bd"}, {{61, 0}, u"\bc"}, {{19, 0}, u"\bz"}}},
+        // Definitions under a block's closing fence and an empty line: typed on, a label
+        // changed and back (one line in the block above names it too), a destination
+        // changed, the empty line taken out and put back, the closing fence taken out
+        // (the block takes them in) and put back; then under a fence that an item or a
+        // quotation ends.
+        {u"See [^a] [b].\n\n```\n[^a]: in\n```\n\n[^a]: note\n\n[b]: /x\n\nAfter.\n", 43,
+         {{{43, 0}, u"x"}, {{44, 0}, u"\b"}, {{36, 0}, u"\bz"}, {{36, 0}, u"\ba"}, {{47, 0}, u"\bc"}, {{47, 0}, u"\bb"},
+          {{52, 0}, u"y"}, {{53, 0}, u"\b"}, {{22, 0}, u"\bz"}, {{33, 0}, u"\b"}, {{32, 0}, u"\n"}, {{28, 4}, u"\b"},
+          {{28, 0}, u"```\n"}, {{43, 0}, u"x"}}},
+        {u"See [^a] [b].\n\n- ```\n  [^a]: in\n\n[^a]: note\n[b]: /x\n", 43,
+         {{{43, 0}, u"x"}, {{44, 0}, u"\b"}, {{36, 0}, u"\bz"}, {{36, 0}, u"\ba"}, {{51, 0}, u"y"}, {{32, 1}, u"\b"}}},
+        {u"See [^a] [b].\n\n> ```\n> [^a]: in\n\n[^a]: note\n[b]: /x\n", 43,
+         {{{43, 0}, u"x"}, {{44, 0}, u"\b"}, {{36, 0}, u"\bz"}, {{36, 0}, u"\ba"}, {{51, 0}, u"y"}, {{32, 1}, u"\b"}}},
         // Around an indented code block: the end of the paragraph above it (made an
         // item, which takes the block in, code, a quotation, a fence opened under it),
         // its last line (the empty line under it taken out, unindented, an item typed

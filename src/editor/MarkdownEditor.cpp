@@ -968,6 +968,17 @@ struct MarkdownEditorCoordinator::Kept {
         return true;
     }
 
+    // Whether a line past a fence-like line stands outside every fenced block, as
+    // the blocks kept over the edits tell; false when they are not known there.
+    bool outsideCode(Range line) const
+    {
+        if (!fencesRead || fenceLikeEdited || !CodeBodies::knows(fences, line.end()))
+            return false;
+        const auto block = std::partition_point(fences.blocks.begin(), fences.blocks.end(),
+                                                [&](const CodeBody& b) { return b.opener < line.location; });
+        return block == fences.blocks.begin() || (std::prev(block)->whole && std::prev(block)->end <= line.location);
+    }
+
     // Counts a definition line in (or, with -1, out of) `linkLines` and `unreadLines`.
     void countLine(const DefinitionLine& d, int by)
     {
@@ -1036,23 +1047,24 @@ struct MarkdownEditorCoordinator::Kept {
             return false;
         }
         const int fence = fenceLike.empty() ? std::numeric_limits<int>::max() : fenceLike.front();
-        const auto known = [&](const DefinitionLine& d) {
-            return (d.note || d.link) && d.line.end() <= fence
+        // A line the edits took out was told then whether it stood outside code.
+        const auto known = [&](const DefinitionLine& d, bool gone = false) {
+            return (d.note || d.link) && (gone || d.line.end() <= fence || outsideCode(d.line))
                 && !(*grids
                      && (ParagraphCuts::cellAt(*storage, d.line.location)
                          || ParagraphCuts::cellAt(*storage, std::max(d.line.location, d.line.end() - 1))));
         };
         std::vector<U16String> before, after, labels;
         bool knownAll = true;
-        const auto note = [&](const DefinitionLine& d, std::vector<U16String>& into) {
-            knownAll = knownAll && known(d);
+        const auto note = [&](const DefinitionLine& d, std::vector<U16String>& into, bool gone = false) {
+            knownAll = knownAll && known(d, gone);
             if (d.note)
                 into.push_back(*d.note);
             else if (d.link)
                 labels.push_back(d.link->label);
         };
         for (const DefinitionLine& d : definitionsGone)
-            note(d, before);
+            note(d, before, true);
         for (auto d = at(from); d != definitionLines.end() && d->line.location < to; ++d)
             if (!elided.contains(d->line.location))
                 note(*d, before);
@@ -1413,6 +1425,14 @@ struct MarkdownEditorCoordinator::Kept {
         replacedWhole = storage && e.range.location == 0 && e.range.end() == storage->length();
         writeLater(e);
         definitionsCurrent = false;
+        // The lines the edit touches stand together, those before them stay, those after move.
+        const int oldEnd = e.range.end() - e.delta;
+        const auto touched = std::ranges::partition_point(
+            definitionLines, [&](const DefinitionLine& d) { return d.line.end() < e.range.location; });
+        // Whether each stood outside code, told before the blocks move over the edit.
+        std::vector<bool> outside;
+        for (auto d = touched; d != definitionLines.end() && d->line.location <= oldEnd; ++d)
+            outside.push_back(fenceLike.empty() || d->line.location < fenceLike.front() || outsideCode(d->line));
         if (storage) {
             if (newLanguage)
                 newLanguage = map(*newLanguage, e);
@@ -1506,19 +1526,15 @@ struct MarkdownEditorCoordinator::Kept {
         }
         dirty = dirty ? unionRange(Range::fromTo(map(dirty->location, e), map(dirty->end(), e)), e.range) : e.range;
         selection = Range::fromTo(map(selection.location, e), map(selection.end(), e));
-        const int oldEnd = e.range.end() - e.delta;
-        // The lines the edit touched stand together, those before them stay, those after move.
-        const auto touched = std::ranges::partition_point(
-            definitionLines, [&](const DefinitionLine& d) { return d.line.end() < e.range.location; });
         auto after = touched;
-        for (; after != definitionLines.end() && after->line.location <= oldEnd; ++after) {
+        for (size_t i = 0; after != definitionLines.end() && after->line.location <= oldEnd; ++after, ++i) {
             const Range line = after->line;
             definitionsTouched = true;
             countLine(*after, -1);
             const bool outsideCells = grids == false
                 || (storage && !ParagraphCuts::cellAt(*storage, line.location)
                     && !ParagraphCuts::cellAt(*storage, std::max(line.location, line.end() - 1)));
-            definitionsGone.push_back((fenceLike.empty() || line.location < fenceLike.front()) && outsideCells
+            definitionsGone.push_back(outside[i] && outsideCells
                                           ? std::move(*after)
                                           : DefinitionLine{line, nullptr, nullptr});
         }
@@ -2139,7 +2155,13 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (!fencesAsBefore || at <= lo || at >= n || text[size_t(at - 1)] != u'\n' || !unindented(at)
             || std::binary_search(kept.fenceLike.begin(), kept.fenceLike.end(), at) || cellAt(storage, at))
             return false;
-        const int closer = lineStart(text, at - 1);
+        // Blank lines between the closing fence and the line carry nothing on to it
+        // (a few are looked over; the line may stand under many).
+        int closer = lineStart(text, at - 1);
+        for (int blank = 0; blank < 8 && closer > lo && !fenceLine(closer)
+             && isBlank(substring(text, Range::fromTo(closer, nextLineStart(text, closer))), TrimSet::WhitespaceAndNewlines);
+             ++blank)
+            closer = lineStart(text, closer - 1);
         if (!fenceLine(closer))
             return false;
         const std::optional<CodeBody> block = CodeBodies::closedAt(kept.fences, closer);
