@@ -1511,7 +1511,6 @@ struct MarkdownEditorCoordinator::Kept {
             unstyled = map(*unstyled, e);
         if (codeResume)
             codeResume = map(*codeResume, e);
-
         if (listResume)
             listResume = map(*listResume, e);
         blankFree.reset();

@@ -1,6 +1,4 @@
 #pragma once
-
-#include <chrono>
 // The editor of a document window: a MarkdownTextView drawn by a
 // CodeBlockLayoutManager, and the coordinator that keeps the document's text in
 // step with the view's storage and restyles the whole text after every change,
