@@ -487,9 +487,11 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         indented += u"    line " + n + u" *\n";
         rows += u"| row" + n + u" | 7 |\n";
     }
-    U16String html;
-    for (int i = 0; i < 400; ++i)
+    U16String html, deep;
+    for (int i = 0; i < 400; ++i) {
         html += u"line " + u16(std::to_string(i)) + u" with <b>bold</b> *\n";
+        deep += u"    line " + u16(std::to_string(i)) + u" with <b>bold</b> *\n";
+    }
     const U16String line = logLines(150, u" ");
     U16String cell = line;
     std::replace(cell.begin(), cell.end(), u'|', u'/');
@@ -533,6 +535,10 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         u"Intro.\n\n<details>\n<summary>More</summary>\n\n" + html + u"\n</details>\n\nAfter.\n",
         u"Intro.\n\n- item\n" + html + u"</div>\n  ```\n\nAfter.\n",
         u"Intro.\n\n> quote\n" + html + u"> ```\n\nAfter.\n",
+        // Such lines indented as code under a note's first line, an item's, a paragraph's.
+        u"Intro.\n\n[^a]: first *\n" + deep + u"\nAfter [^a].\n",
+        u"Intro.\n\n- item\n" + deep + u"- next\n\nAfter.\n",
+        u"Intro.\n\nwords\n" + deep + u"    ```\n\nAfter.\n",
     };
     unsigned seed = 1000;
     for (const U16String& text : texts) {

@@ -2360,9 +2360,12 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // blocks do not hold unless it goes on lazily (a quoted line goes on with
         // a quotation): those read as the storage has them, or the stretch grows.
         auto pastParagraph = [&] {
+            // Its own lines go on whatever their indent.
+            bool going = true;
             for (int p = nextLineStart(text, from); p < ahead; p = nextLineStart(text, p)) {
                 const U16View line = substring(text, Range::fromTo(p, nextLineStart(text, p)));
-                if (plainInParagraph(line, true))
+                going = going && plainUnderLine(line, true);
+                if (going || plainInParagraph(line, true))
                     continue;
                 const bool blank = isBlank(line, TrimSet::WhitespaceAndNewlines);
                 if (p < tailContext.location || (!blank && (line.front() == u' ' || line.front() == u'\t'))
@@ -2938,7 +2941,7 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
     ParagraphCut from{begin};
     if (last && last->at >= begin)
         from = *last;
-    else if (MarkdownSyntax::matchList(substring(text, Range::fromTo(begin, nextLineStart(text, begin)))))
+    else if (opensItem(substring(text, Range::fromTo(begin, nextLineStart(text, begin)))))
         from.item = begin;
     // Each piece from one place to another about `spacing` on: when its scan is
     // settled there (but for delimiters it carries), that is a place too; else the

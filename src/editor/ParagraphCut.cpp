@@ -59,6 +59,20 @@ bool plainInParagraph(U16View line, bool piped)
     return spaces < 4 && plainWherever(line.substr(spaces), piped);
 }
 
+bool plainUnderLine(U16View line, bool piped)
+{
+    // Under a paragraph's line no indent makes code of it.
+    size_t blanks = 0;
+    while (blanks < line.size() && CharacterClass::isAsciiBlank(line[blanks]))
+        ++blanks;
+    return plainWherever(line.substr(blanks), piped);
+}
+
+bool opensItem(U16View line)
+{
+    return MarkdownSyntax::matchList(line) || Footnote::parseDefinition(line);
+}
+
 bool showsNoTable(const AttributedString& storage, int start, int* pipe)
 {
     const U16View text = storage.string();
@@ -138,7 +152,7 @@ bool paragraphCut(const AttributedString& storage, int start)
     const int previous = lineStart(text, start - 1);
     const int next = nextLineStart(text, start);
     const U16View line = substring(text, Range::fromTo(start, next));
-    if (!plainInParagraph(substring(text, Range::fromTo(previous, start)), true) || !plainInParagraph(line, true))
+    if (!plainUnderLine(substring(text, Range::fromTo(previous, start)), true) || !plainUnderLine(line, true))
         return false;
     // A piped line is a table's row under a delimiter row and its header over one.
     // Where the storage shows neither line as a table's, and no delimiter row
@@ -198,6 +212,10 @@ U16String context(U16View text, const ParagraphCut& cut)
         if (end <= cut.at)
             out += substring(text, Range::fromTo(cut.item, end));
     }
+    // A line indented as code goes on a paragraph under a line of it.
+    if (out.empty() && cut.at > 0 && cut.at < int(text.size()) && text[size_t(cut.at - 1)] == u'\n'
+        && MarkdownSyntax::indentWidth(substring(text, Range::fromTo(cut.at, nextLineStart(text, cut.at)))) >= 4)
+        out = u"x\n";
     // A word before the piece: its first line goes on a line, and looks back on a
     // blank, or on the character before it as the whole does.
     if (cut.at > 0 && text[size_t(cut.at - 1)] != u'\n') {
@@ -221,9 +239,9 @@ int lazyItem(U16View text, int from, int to, int inherited)
         if (start == from && start > 0 && text[size_t(start - 1)] != u'\n')
             return inherited;
         const U16View line = substring(text, Range::fromTo(start, end));
-        if (MarkdownSyntax::matchList(line))
+        if (opensItem(line))
             return MarkdownSyntax::indentWidth(line) < 4 ? start : -1;
-        if (!plainInParagraph(line, true))
+        if (!plainUnderLine(line, true))
             return -1;
         if (start == from)
             return inherited;

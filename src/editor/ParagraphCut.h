@@ -28,7 +28,7 @@ struct ParagraphCut {
     // partner after the place makes a pair that stands and shows before it. The
     // others would cross such a pair and be dropped, which shows nothing.
     unsigned unenclosed = 0;
-    // The start of the list item line that the paragraph goes on from, or -1.
+    // The start of the list item line (or note definition) that the paragraph goes on from, or -1.
     int item = -1;
     // Whether the place stands after an edit not restyled yet: `open` is then what
     // the text read as there before it, to compare the text's new reading with.
@@ -62,6 +62,11 @@ bool opaqueAt(const AttributedString& storage, int index);
 bool plainWherever(U16View line, bool piped = false);
 // The same after up to three spaces: a plain line inside a paragraph, a list item's one too.
 bool plainInParagraph(U16View line, bool piped = false);
+// The same after any blanks: a plain line under another plain line of a paragraph.
+bool plainUnderLine(U16View line, bool piped = false);
+// Whether plain lines going on under `line` read as the lines of what it opens: a
+// list item, or a note (see Footnote::continuesNote).
+bool opensItem(U16View line);
 // Whether the storage shows the line starting at `start` as no table's line: its
 // first pipe, if any, in no fixed-pitch font. `pipe` gets that pipe's index, or -1.
 bool showsNoTable(const AttributedString& storage, int start, int* pipe = nullptr);
