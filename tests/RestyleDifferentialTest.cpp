@@ -487,10 +487,11 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         indented += u"    line " + n + u" *\n";
         rows += u"| row" + n + u" | 7 |\n";
     }
-    U16String html, deep;
+    U16String html, deep, quotedInItem;
     for (int i = 0; i < 400; ++i) {
         html += u"line " + u16(std::to_string(i)) + u" with <b>bold</b> *\n";
         deep += u"    line " + u16(std::to_string(i)) + u" with <b>bold</b> *\n";
+        quotedInItem += u"  > line " + u16(std::to_string(i)) + u" with <b>bold</b> *\n";
     }
     const U16String line = logLines(150, u" ");
     U16String cell = line;
@@ -539,6 +540,10 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         u"Intro.\n\n[^a]: first *\n" + deep + u"\nAfter [^a].\n",
         u"Intro.\n\n- item\n" + deep + u"- next\n\nAfter.\n",
         u"Intro.\n\nwords\n" + deep + u"    ```\n\nAfter.\n",
+        // A quotation in an item, one that is an alert, and one under an item's paragraph.
+        u"Intro.\n\n- item\n" + quotedInItem + u"\nAfter.\n",
+        u"Intro.\n\n- item\n  > [!NOTE]\n" + quotedInItem + u"  > ```\n\nAfter.\n",
+        u"Intro.\n\n- item\n  words\n" + quotedInItem + u"  words\n- next\n",
     };
     unsigned seed = 1000;
     for (const U16String& text : texts) {

@@ -2364,7 +2364,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             bool going = true;
             for (int p = nextLineStart(text, from); p < ahead; p = nextLineStart(text, p)) {
                 const U16View line = substring(text, Range::fromTo(p, nextLineStart(text, p)));
-                going = going && plainUnderLine(line, true);
+                going = going && goesOnUnder(substring(text, Range::fromTo(lineStart(text, p - 1), p)), line);
                 if (going || plainInParagraph(line, true))
                     continue;
                 const bool blank = isBlank(line, TrimSet::WhitespaceAndNewlines);

@@ -59,13 +59,27 @@ bool plainInParagraph(U16View line, bool piped)
     return spaces < 4 && plainWherever(line.substr(spaces), piped);
 }
 
-bool plainUnderLine(U16View line, bool piped)
+std::optional<QuotedLine> plainUnderLine(U16View line, bool piped)
 {
     // Under a paragraph's line no indent makes code of it.
     size_t blanks = 0;
     while (blanks < line.size() && CharacterClass::isAsciiBlank(line[blanks]))
         ++blanks;
-    return plainWherever(line.substr(blanks), piped);
+    const MarkdownSyntax::QuoteLeader quote = MarkdownSyntax::quoteLeader(line.substr(blanks));
+    const size_t marks = blanks + size_t(quote.offset);
+    if (!plainWherever(line.substr(marks), piped))
+        return std::nullopt;
+    return QuotedLine{int(marks), quote.depth};
+}
+
+bool goesOnUnder(U16View above, U16View line)
+{
+    const auto upper = plainUnderLine(above, true);
+    const auto lower = plainUnderLine(line, true);
+    // A quotation's lines go on under the same marks.
+    return upper && lower
+        && ((upper->depth == 0 && lower->depth == 0)
+            || above.substr(0, size_t(upper->marks)) == line.substr(0, size_t(lower->marks)));
 }
 
 bool opensItem(U16View line)
@@ -152,7 +166,7 @@ bool paragraphCut(const AttributedString& storage, int start)
     const int previous = lineStart(text, start - 1);
     const int next = nextLineStart(text, start);
     const U16View line = substring(text, Range::fromTo(start, next));
-    if (!plainUnderLine(substring(text, Range::fromTo(previous, start)), true) || !plainUnderLine(line, true))
+    if (!goesOnUnder(substring(text, Range::fromTo(previous, start)), line))
         return false;
     // A piped line is a table's row under a delimiter row and its header over one.
     // Where the storage shows neither line as a table's, and no delimiter row

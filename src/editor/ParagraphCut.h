@@ -62,8 +62,15 @@ bool opaqueAt(const AttributedString& storage, int index);
 bool plainWherever(U16View line, bool piped = false);
 // The same after up to three spaces: a plain line inside a paragraph, a list item's one too.
 bool plainInParagraph(U16View line, bool piped = false);
-// The same after any blanks: a plain line under another plain line of a paragraph.
-bool plainUnderLine(U16View line, bool piped = false);
+// The same after any blanks and quotation marks: a plain line under another plain
+// line of a paragraph, or of a quotation with the same marks (see goesOnUnder).
+struct QuotedLine {
+    int marks = 0;  // the length of the blanks and marks
+    int depth = 0;  // of the quotation marks
+};
+std::optional<QuotedLine> plainUnderLine(U16View line, bool piped = false);
+// Whether `line` goes on the paragraph or quotation of the line `above` it, neither opening nor ending a block.
+bool goesOnUnder(U16View above, U16View line);
 // Whether plain lines going on under `line` read as the lines of what it opens: a
 // list item, or a note (see Footnote::continuesNote).
 bool opensItem(U16View line);
