@@ -540,6 +540,9 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         u"Intro.\n\n[^a]: first *\n" + deep + u"\nAfter [^a].\n",
         u"Intro.\n\n- item\n" + deep + u"- next\n\nAfter.\n",
         u"Intro.\n\nwords\n" + deep + u"    ```\n\nAfter.\n",
+        // And over an empty line under the item's line, or further down.
+        u"Intro.\n\n- item\n\n" + deep + u"\nAfter.\n",
+        u"Intro.\n\n10. item\n    words\n\n" + deep + u"\n- next\n",
         // A quotation in an item, one that is an alert, and one under an item's paragraph.
         u"Intro.\n\n- item\n" + quotedInItem + u"\nAfter.\n",
         u"Intro.\n\n- item\n  > [!NOTE]\n" + quotedInItem + u"  > ```\n\nAfter.\n",

@@ -225,6 +225,9 @@ U16String context(U16View text, const ParagraphCut& cut)
         const int end = nextLineStart(text, cut.item);
         if (end <= cut.at)
             out += substring(text, Range::fromTo(cut.item, end));
+        // An empty line right under it makes its list loose, and the lines past it its own.
+        if (end < cut.at && isBlank(substring(text, Range::fromTo(end, nextLineStart(text, end))), TrimSet::WhitespaceAndNewlines))
+            out += u"\n";
     }
     // A line indented as code goes on a paragraph under a line of it.
     if (out.empty() && cut.at > 0 && cut.at < int(text.size()) && text[size_t(cut.at - 1)] == u'\n'
@@ -245,6 +248,9 @@ int lazyItem(U16View text, int from, int to, int inherited)
     int end = to;
     if (end > from && text[size_t(end - 1)] == u'\n')
         --end;
+    // Over an empty line only indented lines go on a list item (a note ends there).
+    bool overEmpty = false;
+    U16View below;
     for (;;) {
         int start = end;
         while (start > from && text[size_t(start - 1)] != u'\n')
@@ -254,11 +260,14 @@ int lazyItem(U16View text, int from, int to, int inherited)
             return inherited;
         const U16View line = substring(text, Range::fromTo(start, end));
         if (opensItem(line))
-            return MarkdownSyntax::indentWidth(line) < 4 ? start : -1;
-        if (!plainUnderLine(line, true))
+            return MarkdownSyntax::indentWidth(line) < 4 && !(overEmpty && !MarkdownSyntax::matchList(line)) ? start : -1;
+        const bool empty = isBlank(line, TrimSet::WhitespaceAndNewlines);
+        if (empty ? below.empty() || !CharacterClass::isAsciiBlank(below.front()) : !plainUnderLine(line, true))
             return -1;
+        overEmpty = overEmpty || empty;
         if (start == from)
             return inherited;
+        below = line;
         end = start - 1;
     }
 }
