@@ -191,6 +191,7 @@ U16String detailsBlock()
 U16String taskList() { return u"Intro.\n\n" + numbered(40'000, u"- [ ] task ", u"\n") + u"\nAfter.\n"; }
 U16String longNote() { return u"Intro.\n\n[^a]: first\n" + numbered(40'000, u"    line ", u" of the note\n") + u"\nAfter.\n"; }
 U16String codeInItem() { return u"Intro.\n\n- item\n\n" + numbered(40'000, u"      code ", u"\n") + u"\nAfter.\n"; }
+U16String codeInWideItem() { return u"Intro.\n\n10. item\n\n" + numbered(40'000, u"        code ", u"\n") + u"\nAfter.\n"; }
 U16String quoteInItem() { return u"Intro.\n\n- item\n" + numbered(40'000, u"  > line ", u"\n") + u"\nAfter.\n"; }
 U16String shortcodeLines()
 {
@@ -347,8 +348,11 @@ KEY_IN_A_LONG_BLOCK(LongNoteMiddle, &longNote, u"line 20000 ", false, 0);
 KEY_IN_A_LONG_BLOCK(LongNoteLast, &longNote, u"line 40000 ", false, 0);
 // 40,000 lines of indented code in a list item, and of a quotation in one.
 KEY_IN_A_LONG_BLOCK(CodeInItemFirst, &codeInItem, u"code 1\n", false, 0);
+KEY_IN_A_LONG_BLOCK(CodeInItemFirstEnd, &codeInItem, u"code 1", false, 0);
 KEY_IN_A_LONG_BLOCK(CodeInItemMiddle, &codeInItem, u"code 20000", false, 0);
 KEY_IN_A_LONG_BLOCK(CodeInItemLast, &codeInItem, u"code 40000", false, 0);
+KEY_IN_A_LONG_BLOCK(CodeInItemUnder, &codeInItem, u"After", false, 0);
+KEY_IN_A_LONG_BLOCK(CodeInWideItemMiddle, &codeInWideItem, u"code 20000", false, 0);
 KEY_IN_A_LONG_BLOCK(QuoteInItemFirst, &quoteInItem, u"line 1\n", false, 0);
 KEY_IN_A_LONG_BLOCK(QuoteInItemMiddle, &quoteInItem, u"line 20000", false, 0);
 KEY_IN_A_LONG_BLOCK(QuoteInItemLast, &quoteInItem, u"line 40000", false, 0);

@@ -487,9 +487,16 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         indented += u"    line " + n + u" *\n";
         rows += u"| row" + n + u" | 7 |\n";
     }
-    U16String html;
-    for (int i = 0; i < 400; ++i)
-        html += u"line " + u16(std::to_string(i)) + u" with <b>bold</b> *\n";
+    U16String html, deep, quotedInItem, inItem, wider, tabbed;
+    for (int i = 0; i < 400; ++i) {
+        const U16String n = u16(std::to_string(i));
+        html += u"line " + n + u" with <b>bold</b> *\n";
+        deep += u"    line " + n + u" with <b>bold</b> *\n";
+        quotedInItem += u"  > line " + n + u" with <b>bold</b> *\n";
+        inItem += u"      line " + n + u" of *code\n";
+        wider += u"        line " + n + u" of *code\n";
+        tabbed += u"\t\tline " + n + u" of *code\n";
+    }
     const U16String line = logLines(150, u" ");
     U16String cell = line;
     std::replace(cell.begin(), cell.end(), u'|', u'/');
@@ -533,6 +540,23 @@ TEST(RestyleDifferential, LongBlocksOfOneKindStayAsIfRestyledFromScratch)
         u"Intro.\n\n<details>\n<summary>More</summary>\n\n" + html + u"\n</details>\n\nAfter.\n",
         u"Intro.\n\n- item\n" + html + u"</div>\n  ```\n\nAfter.\n",
         u"Intro.\n\n> quote\n" + html + u"> ```\n\nAfter.\n",
+        // Such lines indented as code under a note's first line, an item's, a paragraph's.
+        u"Intro.\n\n[^a]: first *\n" + deep + u"\nAfter [^a].\n",
+        u"Intro.\n\n- item\n" + deep + u"- next\n\nAfter.\n",
+        u"Intro.\n\nwords\n" + deep + u"    ```\n\nAfter.\n",
+        // And over an empty line under the item's line (the list loose), or further down;
+        // under a wider marker, a tab, a nested item; with an empty line among them.
+        u"Intro.\n\n- item\n\n" + deep + u"\nAfter.\n",
+        u"Intro.\n\n10. item\n    words\n\n" + deep + u"\n- next\n",
+        u"Intro.\n\n- item\n\n" + inItem + u"\nAfter.\n",
+        u"Intro.\n\n10. item\n\n" + wider + u"\nAfter.\n",
+        u"Intro.\n\n-\titem\n\n" + tabbed + u"\nAfter.\n",
+        u"Intro.\n\n- a\n  - sub\n\n" + wider + u"\nAfter.\n",
+        u"Intro.\n\n- item\n\n" + inItem.substr(0, inItem.size() / 2) + u"\n" + inItem.substr(inItem.size() / 2) + u"\nAfter.\n",
+        // A quotation in an item, one that is an alert, and one under an item's paragraph.
+        u"Intro.\n\n- item\n" + quotedInItem + u"\nAfter.\n",
+        u"Intro.\n\n- item\n  > [!NOTE]\n" + quotedInItem + u"  > ```\n\nAfter.\n",
+        u"Intro.\n\n- item\n  words\n" + quotedInItem + u"  words\n- next\n",
     };
     unsigned seed = 1000;
     for (const U16String& text : texts) {
@@ -940,6 +964,27 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
           {{19, 0}, u"\n"}}},
         {u"```\nf\n```\n\n- Intro.\n\n    a\n    b\nAfter.\n", 13,
          {{{13, 0}, u"\b\b"}, {{31, 0}, u"x"}, {{32, 0}, u"\b"}, {{31, 0}, u"\n"}, {{32, 0}, u"\b"}, {{11, 0}, u"- "}}},
+        // Lines indented as code in a list item's paragraph (a stretch may end between
+        // them, under the item): a "- " typed before one's text makes an item of it
+        // that the lines indented further below go on; an empty line typed between
+        // them makes the tight list loose, all of it; the empty line under the item's
+        // line taken out (the list tight now) and put back; a line typed to fewer
+        // spaces, the item's text still, then a lazy line.
+        {u"- item\n\n      a\n      b\n      c\n      d\n      g\n      h\n          e\n          f\n", 30,
+         {{{30, 0}, u"- "}, {{32, 0}, u"\b\b"}}},
+        {u"- item\n      a\n      b\n      c\n      d\n      e\n", 22, {{{22, 0}, u"\n"}, {{23, 0}, u"\b"}}},
+        {u"- item\n\n      a\n      b\n      c\n      d\n", 8,
+         {{{8, 0}, u"\b"}, {{7, 0}, u"\n"}, {{30, 0}, u"\b\b\b\b"}, {{26, 0}, u"\b\b"}, {{24, 0}, u"x"}}},
+        // Return and Backspace at their first line's start and last line's end, the
+        // empty line under them typed on and indented as they are.
+        {u"- item\n\n      a\n      b\n      c\n\nAfter.\n", 31,
+         {{{31, 0}, u"\n"}, {{32, 0}, u"\b"}, {{8, 0}, u"\n"}, {{9, 0}, u"\b"}, {{32, 0}, u"x"}, {{33, 0}, u"\b"},
+          {{32, 0}, u"      d"}, {{39, 0}, u"\b\b\b\b\b\b\b"}}},
+        // The same under a wider marker, a tab, and a nested item: a line taken left of the item's text.
+        {u"10. item\n\n        a\n        b\n        c\n        d\n", 38, {{{38, 0}, u"x"}, {{38, 0}, u"\b\b\b\b\b"}}},
+        {u"-\titem\n\n\t\ta\n\t\tb\n\t\tc\n\t\td\n", 18, {{{18, 0}, u"x"}, {{18, 0}, u"\b"}}},
+        {u"- a\n  - sub\n\n        a\n        b\n        c\n        d\n", 41,
+         {{{41, 0}, u"x"}, {{41, 0}, u"\b\b\b\b\b\b"}}},
     };
     for (const Replayed& c : cases)
         EXPECT_EQ(replay(c.text, c.caret, c.steps), "") << u8(c.text) << u8(c.steps.front().typed);

@@ -2253,6 +2253,24 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
     // the bare shape of a table there whatever comes before the blank line, as it
     // reads any unindented line, and its cells are inline text alone.
     auto gridStartsAt = [&](int at) { return at > lo && at < n && gridAfterBlankLine(storage, at); };
+    // Lines indented as code go on the item whose text they reach past, which may be
+    // one the stretch holds, and the lines after it with them, however far: the
+    // stretch ends among them only when none of its lines is an indented item's
+    // (read on from where it was last asked while the stretch starts where it did).
+    struct {
+        int from = -1, at = -1;
+        bool found = false;
+    } nested;
+    auto nestsItem = [&](int at) {
+        if (nested.from != from || nested.at > at)
+            nested = {from, from, false};
+        for (int p = nested.at; p < at && !nested.found; p = nextLineStart(text, p)) {
+            const U16View line = lineAt(p);
+            nested.found = !line.empty() && CharacterClass::isAsciiBlank(line.front()) && MarkdownSyntax::matchList(line);
+        }
+        nested.at = at;
+        return nested.found;
+    };
     // Past a grid's first cells, when what follows the grid starts afresh, the stretch
     // takes in a few of its cells, not the whole grid.
     auto endsAt = [&](int at) {
@@ -2262,7 +2280,11 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
             return false;
         if (text[size_t(at - 1)] != u'\n')
             return lines.cutsAt(at);
-        return !looksLikeFence(text, at) && (blockEdge(text, at) || paragraphCut(storage, at) || pipedEdge(at));
+        if (looksLikeFence(text, at))
+            return false;
+        if (blockEdge(text, at) || pipedEdge(at))
+            return true;
+        return paragraphCut(storage, at) && (MarkdownSyntax::indentWidth(lineAt(at)) < 4 || !nestsItem(at));
     };
     bool grown = false;
     bool ranOn = false;
@@ -2360,9 +2382,12 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // blocks do not hold unless it goes on lazily (a quoted line goes on with
         // a quotation): those read as the storage has them, or the stretch grows.
         auto pastParagraph = [&] {
+            // Its own lines go on whatever their indent.
+            bool going = true;
             for (int p = nextLineStart(text, from); p < ahead; p = nextLineStart(text, p)) {
                 const U16View line = substring(text, Range::fromTo(p, nextLineStart(text, p)));
-                if (plainInParagraph(line, true))
+                going = going && goesOnUnder(substring(text, Range::fromTo(lineStart(text, p - 1), p)), line);
+                if (going || plainInParagraph(line, true))
                     continue;
                 const bool blank = isBlank(line, TrimSet::WhitespaceAndNewlines);
                 if (p < tailContext.location || (!blank && (line.front() == u' ' || line.front() == u'\t'))
@@ -2938,7 +2963,7 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
     ParagraphCut from{begin};
     if (last && last->at >= begin)
         from = *last;
-    else if (MarkdownSyntax::matchList(substring(text, Range::fromTo(begin, nextLineStart(text, begin)))))
+    else if (opensItem(substring(text, Range::fromTo(begin, nextLineStart(text, begin)))))
         from.item = begin;
     // Each piece from one place to another about `spacing` on: when its scan is
     // settled there (but for delimiters it carries), that is a place too; else the

@@ -59,6 +59,34 @@ bool plainInParagraph(U16View line, bool piped)
     return spaces < 4 && plainWherever(line.substr(spaces), piped);
 }
 
+std::optional<QuotedLine> plainUnderLine(U16View line, bool piped)
+{
+    // Under a paragraph's line no indent makes code of it.
+    size_t blanks = 0;
+    while (blanks < line.size() && CharacterClass::isAsciiBlank(line[blanks]))
+        ++blanks;
+    const MarkdownSyntax::QuoteLeader quote = MarkdownSyntax::quoteLeader(line.substr(blanks));
+    const size_t marks = blanks + size_t(quote.offset);
+    if (!plainWherever(line.substr(marks), piped))
+        return std::nullopt;
+    return QuotedLine{int(marks), quote.depth};
+}
+
+bool goesOnUnder(U16View above, U16View line)
+{
+    const auto upper = plainUnderLine(above, true);
+    const auto lower = plainUnderLine(line, true);
+    // A quotation's lines go on under the same marks.
+    return upper && lower
+        && ((upper->depth == 0 && lower->depth == 0)
+            || above.substr(0, size_t(upper->marks)) == line.substr(0, size_t(lower->marks)));
+}
+
+bool opensItem(U16View line)
+{
+    return MarkdownSyntax::matchList(line) || Footnote::parseDefinition(line);
+}
+
 bool showsNoTable(const AttributedString& storage, int start, int* pipe)
 {
     const U16View text = storage.string();
@@ -138,7 +166,7 @@ bool paragraphCut(const AttributedString& storage, int start)
     const int previous = lineStart(text, start - 1);
     const int next = nextLineStart(text, start);
     const U16View line = substring(text, Range::fromTo(start, next));
-    if (!plainInParagraph(substring(text, Range::fromTo(previous, start)), true) || !plainInParagraph(line, true))
+    if (!goesOnUnder(substring(text, Range::fromTo(previous, start)), line))
         return false;
     // A piped line is a table's row under a delimiter row and its header over one.
     // Where the storage shows neither line as a table's, and no delimiter row
@@ -197,7 +225,14 @@ U16String context(U16View text, const ParagraphCut& cut)
         const int end = nextLineStart(text, cut.item);
         if (end <= cut.at)
             out += substring(text, Range::fromTo(cut.item, end));
+        // An empty line right under it makes its list loose, and the lines past it its own.
+        if (end < cut.at && isBlank(substring(text, Range::fromTo(end, nextLineStart(text, end))), TrimSet::WhitespaceAndNewlines))
+            out += u"\n";
     }
+    // A line indented as code goes on a paragraph under a line of it.
+    if (out.empty() && cut.at > 0 && cut.at < int(text.size()) && text[size_t(cut.at - 1)] == u'\n'
+        && MarkdownSyntax::indentWidth(substring(text, Range::fromTo(cut.at, nextLineStart(text, cut.at)))) >= 4)
+        out = u"x\n";
     // A word before the piece: its first line goes on a line, and looks back on a
     // blank, or on the character before it as the whole does.
     if (cut.at > 0 && text[size_t(cut.at - 1)] != u'\n') {
@@ -213,6 +248,9 @@ int lazyItem(U16View text, int from, int to, int inherited)
     int end = to;
     if (end > from && text[size_t(end - 1)] == u'\n')
         --end;
+    // Over an empty line only indented lines go on a list item (a note ends there).
+    bool overEmpty = false;
+    U16View below;
     for (;;) {
         int start = end;
         while (start > from && text[size_t(start - 1)] != u'\n')
@@ -221,12 +259,15 @@ int lazyItem(U16View text, int from, int to, int inherited)
         if (start == from && start > 0 && text[size_t(start - 1)] != u'\n')
             return inherited;
         const U16View line = substring(text, Range::fromTo(start, end));
-        if (MarkdownSyntax::matchList(line))
-            return MarkdownSyntax::indentWidth(line) < 4 ? start : -1;
-        if (!plainInParagraph(line, true))
+        if (opensItem(line))
+            return MarkdownSyntax::indentWidth(line) < 4 && !(overEmpty && !MarkdownSyntax::matchList(line)) ? start : -1;
+        const bool empty = isBlank(line, TrimSet::WhitespaceAndNewlines);
+        if (empty ? below.empty() || !CharacterClass::isAsciiBlank(below.front()) : !plainUnderLine(line, true))
             return -1;
+        overEmpty = overEmpty || empty;
         if (start == from)
             return inherited;
+        below = line;
         end = start - 1;
     }
 }

@@ -28,7 +28,7 @@ struct ParagraphCut {
     // partner after the place makes a pair that stands and shows before it. The
     // others would cross such a pair and be dropped, which shows nothing.
     unsigned unenclosed = 0;
-    // The start of the list item line that the paragraph goes on from, or -1.
+    // The start of the list item line (or note definition) that the paragraph goes on from, or -1.
     int item = -1;
     // Whether the place stands after an edit not restyled yet: `open` is then what
     // the text read as there before it, to compare the text's new reading with.
@@ -62,6 +62,18 @@ bool opaqueAt(const AttributedString& storage, int index);
 bool plainWherever(U16View line, bool piped = false);
 // The same after up to three spaces: a plain line inside a paragraph, a list item's one too.
 bool plainInParagraph(U16View line, bool piped = false);
+// The same after any blanks and quotation marks: a plain line under another plain
+// line of a paragraph, or of a quotation with the same marks (see goesOnUnder).
+struct QuotedLine {
+    int marks = 0;  // the length of the blanks and marks
+    int depth = 0;  // of the quotation marks
+};
+std::optional<QuotedLine> plainUnderLine(U16View line, bool piped = false);
+// Whether `line` goes on the paragraph or quotation of the line `above` it, neither opening nor ending a block.
+bool goesOnUnder(U16View above, U16View line);
+// Whether plain lines going on under `line` read as the lines of what it opens: a
+// list item, or a note (see Footnote::continuesNote).
+bool opensItem(U16View line);
 // Whether the storage shows the line starting at `start` as no table's line: its
 // first pipe, if any, in no fixed-pitch font. `pipe` gets that pipe's index, or -1.
 bool showsNoTable(const AttributedString& storage, int start, int* pipe = nullptr);
