@@ -875,6 +875,15 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         // in another case (a sign that lowercases to a letter) defined and undefined.
         {u"[a *b] c\nd\ne\nf* g\n\n[z]: /u\n", 20, {{{20, 1}, u"a *b"}, {{20, 4}, u"z"}, {{20, 0}, u"x"}}},
         {u"See [\u212A] [K] *[k* x*.\n\n[j]: /u\n", 23, {{{23, 1}, u"k"}, {{27, 0}, u"v"}, {{23, 1}, u"j"}}},
+        // The empty line under a paragraph whose lines go on from a place kept in them
+        // (typed in above): lines typed there that a list item holds past an empty line,
+        // and an empty line made between the lines and an item under them (the list turns
+        // loose, its first item too); lines of pipes with CRLF ends, typed under and taken back.
+        {u"- a\n\n  p\nl1\nl2\nl3\nl4\nl5\nl6\nl7\nl8\n\nAfter.\n", 14, {{{14, 0}, u"*"}, {{15, 0}, u"\b"}, {{33, 0}, u"\nx\n\n  y"}}},
+        {u"- a\nl1\nl2\nl3\nl4\nl5\nl6\nl7\nl8\n- b\n", 9, {{{9, 0}, u"*"}, {{10, 0}, u"\b"}, {{28, 0}, u"\n"}}},
+        {u"Intro.\r\n\r\n| a | b |\r\n| c | d |\r\n| e | f |\r\n| g | h |\r\n| i | j |\r\n| k | l |\r\n\r\nAfter.\r\n", 23,
+         {{{23, 0}, u"x"}, {{77, 0}, u"x"}, {{78, 0}, u"\b"}, {{77, 0}, u"\r\n"}, {{79, 0}, u"\b"}, {{8, 0}, u"x"},
+          {{9, 0}, u"\b"}}},
         // Quoted lines of pipes: a delimiter row typed between them (the lines above
         // and below become a table's), broken, mended and taken out; a code span's
         // backtick; and edits in the rows of a quoted table.
@@ -970,7 +979,15 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
                                       {{empty + 3, 0}, u"\b\b"},
                                       {{line(4) + int(lead.size()) + 2 + 1, 0}, u"`"},
                                       {{empty + 2, 0}, u"x`"},
-                                      {{empty + 4, 0}, u"\b\b"}};
+                                      {{empty + 4, 0}, u"\b\b"},
+                                      {{line(count), 0}, u"x"},
+                                      {{line(count) + 1, 0}, u"\b"},
+                                      {{line(count), 0}, u"\n"},
+                                      {{line(count) + 1, 0}, u"\b"},
+                                      {{line(count), 0}, u"|---|---|"},
+                                      {{line(count) + 9, 0}, u"\b\b\b\b\b\b\b\b\b"},
+                                      {{7, 0}, u"x"},
+                                      {{8, 0}, u"\b"}};
         EXPECT_EQ(replay(text, line(count), steps), "") << u8(text);
     }
 }

@@ -2359,14 +2359,23 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // unindented ones among the last the stretch compares, which a paragraph's
         // blocks do not hold unless it goes on lazily (a quoted line goes on with
         // a quotation): those read as the storage has them, or the stretch grows.
+        // Nor for blank lines before those, past which a paragraph's blocks hold
+        // only indented or quoted lines: after one, a line reads as in the whole
+        // text when it is plain and unindented (a list item there might make the
+        // list loose, which would show above the stretch).
         auto pastParagraph = [&] {
+            bool blankBefore = false;
             for (int p = nextLineStart(text, from); p < ahead; p = nextLineStart(text, p)) {
                 const U16View line = substring(text, Range::fromTo(p, nextLineStart(text, p)));
-                if (plainInParagraph(line, true))
-                    continue;
                 const bool blank = isBlank(line, TrimSet::WhitespaceAndNewlines);
-                if (p < tailContext.location || (!blank && (line.front() == u' ' || line.front() == u'\t'))
-                    || MarkdownSyntax::quoteLeader(line).depth > 0)
+                const bool indented = !blank && (line.front() == u' ' || line.front() == u'\t');
+                if (blank) {
+                    blankBefore = blankBefore || p < tailContext.location;
+                    continue;
+                }
+                if (plainInParagraph(line, true) && !(blankBefore && indented))
+                    continue;
+                if (p < tailContext.location || blankBefore || indented || MarkdownSyntax::quoteLeader(line).depth > 0)
                     return true;
             }
             return false;
