@@ -884,6 +884,14 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         {u"Intro.\r\n\r\n| a | b |\r\n| c | d |\r\n| e | f |\r\n| g | h |\r\n| i | j |\r\n| k | l |\r\n\r\nAfter.\r\n", 23,
          {{{23, 0}, u"x"}, {{77, 0}, u"x"}, {{78, 0}, u"\b"}, {{77, 0}, u"\r\n"}, {{79, 0}, u"\b"}, {{8, 0}, u"x"},
           {{9, 0}, u"\b"}}},
+        // Lines of pipes under an empty line, with a place kept in them (a "*" typed and
+        // taken back), made to go on from the quotation above, then typed under: a
+        // letter, and a delimiter row with a letter after it and taken back.
+        {u"> q\n\n| a | b |\n| a | b |\n| a | b |\n| a | b |\n| a | b |\n| a | b |\n| a | b |\n| a | b |\n"
+         u"| a | b |\n| a | b |\n| a | b |\n| a | b |\n\nAfter.\n",
+         27,
+         {{{27, 0}, u"*"}, {{28, 0}, u"\b"}, {{5, 0}, u"\b"}, {{124, 0}, u"x"}, {{125, 0}, u"\b"}, {{124, 0}, u"|---|---|"},
+          {{133, 0}, u"x"}, {{134, 0}, u"\b"}}},
         // Quoted lines of pipes: a delimiter row typed between them (the lines above
         // and below become a table's), broken, mended and taken out; a code span's
         // backtick; and edits in the rows of a quoted table.
@@ -956,7 +964,9 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
     // going on from a list item: a delimiter row typed between them (the line above
     // becomes a table's header, those below its rows) and taken out, typed again
     // with a piped line under it and taken out; a "*", then a "`", in the lines
-    // pairing with one typed on the empty line under them, and taken back.
+    // pairing with one typed on the empty line under them, and taken back. Then on
+    // that empty line a letter, a line break, a delimiter row with a letter after it,
+    // each taken back; and a letter on the empty line above them.
     for (const auto& [item, lead] : {std::pair<U16View, U16View>{u"", u""}, {u"> ", u"> "}, {u"- ", u""}}) {
         constexpr int count = 12;
         const int width = int(lead.size()) + 10;
@@ -985,6 +995,8 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
                                       {{line(count), 0}, u"\n"},
                                       {{line(count) + 1, 0}, u"\b"},
                                       {{line(count), 0}, u"|---|---|"},
+                                      {{line(count) + 9, 0}, u"x"},
+                                      {{line(count) + 10, 0}, u"\b"},
                                       {{line(count) + 9, 0}, u"\b\b\b\b\b\b\b\b\b"},
                                       {{7, 0}, u"x"},
                                       {{8, 0}, u"\b"}};
