@@ -302,8 +302,9 @@ KEY_IN_A_LONG_BLOCK(PipeLinesUnder, &pipeParagraph, u"After", false, 0);
 // paragraph above them.
 KEY_IN_A_LONG_BLOCK(PipeLinesEnd, &pipeParagraph, u"After the lines.\n", false, 0);
 KEY_IN_A_LONG_BLOCK(PipeLinesAbove, &pipeParagraph, u"Intro.", false, 0);
-// On the empty line between them and the paragraph after them.
+// On the empty line between them and the paragraph after them, at top level and quoted.
 KEY_IN_A_LONG_BLOCK(PipeLinesBlankUnder, &pipeParagraph, u"value |\n", true, 0);
+KEY_IN_A_LONG_BLOCK(PipeQuoteBlankUnder, &pipeQuote, u"value |\n", true, 0);
 // A list item going on over 40,000 indented lines, at the unindented line after it.
 KEY_IN_A_LONG_BLOCK(LongItemAfter, &longItem, u"\nafter", false, 0);
 // A fenced block of 40,000 lines, in its opening fence's info string.

@@ -899,6 +899,23 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
         // in another case (a sign that lowercases to a letter) defined and undefined.
         {u"[a *b] c\nd\ne\nf* g\n\n[z]: /u\n", 20, {{{20, 1}, u"a *b"}, {{20, 4}, u"z"}, {{20, 0}, u"x"}}},
         {u"See [\u212A] [K] *[k* x*.\n\n[j]: /u\n", 23, {{{23, 1}, u"k"}, {{27, 0}, u"v"}, {{23, 1}, u"j"}}},
+        // The empty line under a paragraph whose lines go on from a place kept in them
+        // (typed in above): lines typed there that a list item holds past an empty line,
+        // and an empty line made between the lines and an item under them (the list turns
+        // loose, its first item too); lines of pipes with CRLF ends, typed under and taken back.
+        {u"- a\n\n  p\nl1\nl2\nl3\nl4\nl5\nl6\nl7\nl8\n\nAfter.\n", 14, {{{14, 0}, u"*"}, {{15, 0}, u"\b"}, {{33, 0}, u"\nx\n\n  y"}}},
+        {u"- a\nl1\nl2\nl3\nl4\nl5\nl6\nl7\nl8\n- b\n", 9, {{{9, 0}, u"*"}, {{10, 0}, u"\b"}, {{28, 0}, u"\n"}}},
+        {u"Intro.\r\n\r\n| a | b |\r\n| c | d |\r\n| e | f |\r\n| g | h |\r\n| i | j |\r\n| k | l |\r\n\r\nAfter.\r\n", 23,
+         {{{23, 0}, u"x"}, {{77, 0}, u"x"}, {{78, 0}, u"\b"}, {{77, 0}, u"\r\n"}, {{79, 0}, u"\b"}, {{8, 0}, u"x"},
+          {{9, 0}, u"\b"}}},
+        // Lines of pipes under an empty line, with a place kept in them (a "*" typed and
+        // taken back), made to go on from the quotation above, then typed under: a
+        // letter, and a delimiter row with a letter after it and taken back.
+        {u"> q\n\n| a | b |\n| a | b |\n| a | b |\n| a | b |\n| a | b |\n| a | b |\n| a | b |\n| a | b |\n"
+         u"| a | b |\n| a | b |\n| a | b |\n| a | b |\n\nAfter.\n",
+         27,
+         {{{27, 0}, u"*"}, {{28, 0}, u"\b"}, {{5, 0}, u"\b"}, {{124, 0}, u"x"}, {{125, 0}, u"\b"}, {{124, 0}, u"|---|---|"},
+          {{133, 0}, u"x"}, {{134, 0}, u"\b"}}},
         // Quoted lines of pipes: a delimiter row typed between them (the lines above
         // and below become a table's), broken, mended and taken out; a code span's
         // backtick; and edits in the rows of a quoted table.
@@ -992,7 +1009,9 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
     // going on from a list item: a delimiter row typed between them (the line above
     // becomes a table's header, those below its rows) and taken out, typed again
     // with a piped line under it and taken out; a "*", then a "`", in the lines
-    // pairing with one typed on the empty line under them, and taken back.
+    // pairing with one typed on the empty line under them, and taken back. Then on
+    // that empty line a letter, a line break, a delimiter row with a letter after it,
+    // each taken back; and a letter on the empty line above them.
     for (const auto& [item, lead] : {std::pair<U16View, U16View>{u"", u""}, {u"> ", u"> "}, {u"- ", u""}}) {
         constexpr int count = 12;
         const int width = int(lead.size()) + 10;
@@ -1015,7 +1034,17 @@ TEST(RestyleDifferential, WhatAnEditChangesPastItsLinesReadsAsInAWholeRestyle)
                                       {{empty + 3, 0}, u"\b\b"},
                                       {{line(4) + int(lead.size()) + 2 + 1, 0}, u"`"},
                                       {{empty + 2, 0}, u"x`"},
-                                      {{empty + 4, 0}, u"\b\b"}};
+                                      {{empty + 4, 0}, u"\b\b"},
+                                      {{line(count), 0}, u"x"},
+                                      {{line(count) + 1, 0}, u"\b"},
+                                      {{line(count), 0}, u"\n"},
+                                      {{line(count) + 1, 0}, u"\b"},
+                                      {{line(count), 0}, u"|---|---|"},
+                                      {{line(count) + 9, 0}, u"x"},
+                                      {{line(count) + 10, 0}, u"\b"},
+                                      {{line(count) + 9, 0}, u"\b\b\b\b\b\b\b\b\b"},
+                                      {{7, 0}, u"x"},
+                                      {{8, 0}, u"\b"}};
         EXPECT_EQ(replay(text, line(count), steps), "") << u8(text);
     }
 }

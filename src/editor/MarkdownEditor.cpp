@@ -285,6 +285,27 @@ bool endsBlocksAbove(U16View text, int start)
         && !MarkdownSyntax::matchList(line) && MarkdownSyntax::quoteLeader(line).depth == 0;
 }
 
+// Whether the line at `start` opens a paragraph that no block holds: a plain line
+// at the text's start or after an empty line (see ParagraphCut::bare).
+bool opensBareParagraph(U16View text, int start)
+{
+    using RestyleWindow::nextLineStart;
+    return start >= 0 && start < int(text.size()) && (start == 0 || ParagraphCuts::emptyLineBefore(text, start))
+        && ParagraphCuts::plainWherever(substring(text, Range::fromTo(start, nextLineStart(text, start))), true);
+}
+
+// Whether a place at `to` stands in the same paragraph that no block holds as the
+// place at `from` (`bare` saying whether that one does): only plain lines come
+// after `from`'s line up to `to`'s.
+bool staysBare(U16View text, int from, int to, bool bare)
+{
+    using RestyleWindow::nextLineStart;
+    const int n = int(text.size());
+    for (int p = nextLineStart(text, from); bare && p <= to && p < n; p = nextLineStart(text, p))
+        bare = ParagraphCuts::plainInParagraph(substring(text, Range::fromTo(p, nextLineStart(text, p))), true);
+    return bare;
+}
+
 // Whether the line at `start` begins the text afresh for the block scanner, as
 // the start of the text does: one that ends every block above it and opens no
 // fence. Styling in steps starts and ends its pieces only there.
@@ -1497,15 +1518,19 @@ struct MarkdownEditorCoordinator::Kept {
             return false;
         });
         // A pipe may make a table row of a line a place stands in: one typed, or one
-        // that a deleted line feed brought into the line.
+        // that a deleted line feed brought into the line. Places from that line on
+        // go; those above it stand on lines the storage still shows as they read (a
+        // delimiter row typed under one makes it a header, which paragraphCut sees).
         if (storage && !cuts.empty()) {
             const U16View text = storage->string();
             const bool deleted = e.range.end() - e.delta > e.range.location;
             const Range touched = deleted ? Range::fromTo(RestyleWindow::lineStart(text, e.range.location),
                                                           RestyleWindow::nextLineStart(text, e.range.end()))
                                           : e.range;
-            if (TextOps::containsUnit(substring(text, touched), u'|'))
-                cuts.clear();
+            if (TextOps::containsUnit(substring(text, touched), u'|')) {
+                const int line = RestyleWindow::lineStart(text, touched.location);
+                std::erase_if(cuts, [line](const ParagraphCut& cut) { return cut.at >= line; });
+            }
         }
         if (unstyled)
             unstyled = map(*unstyled, e);
@@ -1968,9 +1993,13 @@ void MarkdownEditorCoordinator::restyleChanges(TextView& view)
     if (!kept.fencesRead)
         kept.readFences();
     // The last stretch ended reading as before: so does the text after it.
+    // (Not that no block holds its paragraph: an edit above may have made it go on from one.)
     if (kept.readsAsBefore)
         for (ParagraphCut& cut : kept.cuts)
-            cut.stale = cut.stale && cut.at < *kept.readsAsBefore;
+            if (cut.stale && cut.at >= *kept.readsAsBefore) {
+                cut.stale = false;
+                cut.bare = false;
+            }
     const CaretMarks marks = caretMarks(selection, *storage, &kept.caretLine);
     caretImageLine = marks.image;
     caretTaskLine = marks.task;
@@ -2240,6 +2269,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (text[size_t(at - 1)] == u'\n' && (blockEdge(text, at) || pipedEdge(at))) {
             start = ParagraphCut{at};
             start.alert = alertGoingOn(storage, at);
+            start.bare = opensBareParagraph(text, at);
             return true;
         }
         const ParagraphCut* cut = keptCut(at);
@@ -2299,8 +2329,10 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // be settled, and ends where it is settled again (asked once styled).
         while (from > lo && !startsAt(from))
             from = std::max(lo, earlier(from));
-        if (from <= lo)
+        if (from <= lo) {
             start = ParagraphCut{lo};
+            start.bare = opensBareParagraph(text, lo);
+        }
         // A long grid the stretch runs into is read without its middle rows, which
         // the edit leaves as they are: the stretch goes on a few rows before its end.
         Range elided{to, 0};
@@ -2381,24 +2413,36 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         // unindented ones among the last the stretch compares, which a paragraph's
         // blocks do not hold unless it goes on lazily (a quoted line goes on with
         // a quotation): those read as the storage has them, or the stretch grows.
+        // Nor for blank lines before those, past which a paragraph's blocks hold
+        // only indented or quoted lines: after one, a line reads as in the whole
+        // text when it is plain and unindented (a list item there might make the
+        // list loose, which would show above the stretch).
         auto pastParagraph = [&] {
             // Its own lines go on whatever their indent.
             bool going = true;
+            bool blankBefore = false;
             for (int p = nextLineStart(text, from); p < ahead; p = nextLineStart(text, p)) {
                 const U16View line = substring(text, Range::fromTo(p, nextLineStart(text, p)));
                 going = going && goesOnUnder(substring(text, Range::fromTo(lineStart(text, p - 1), p)), line);
-                if (going || plainInParagraph(line, true))
+                if (going)
                     continue;
                 const bool blank = isBlank(line, TrimSet::WhitespaceAndNewlines);
-                if (p < tailContext.location || (!blank && (line.front() == u' ' || line.front() == u'\t'))
-                    || MarkdownSyntax::quoteLeader(line).depth > 0)
+                const bool indented = !blank && (line.front() == u' ' || line.front() == u'\t');
+                if (blank) {
+                    blankBefore = blankBefore || p < tailContext.location;
+                    continue;
+                }
+                if (plainInParagraph(line, true) && !(blankBefore && indented))
+                    continue;
+                if (p < tailContext.location || blankBefore || indented || MarkdownSyntax::quoteLeader(line).depth > 0)
                     return true;
             }
             return false;
         };
+        // A paragraph that no block holds has none to lose past its end.
         const bool headAgrees = from == lo
             || (agrees(piece, offset, storage, headContext) && witnesses(headContext) && carried
-                && !(fromCut && pastParagraph()));
+                && !(fromCut && !start.bare && pastParagraph()));
         const bool fenceOpen = to < n && fenceOpenAtEnd(U16View(blocks));
         const bool midLine = to < n && text[size_t(to - 1)] != u'\n';
         // Ended among a grid's cells, it ends no paragraph: each cell is one of its own.
@@ -2430,6 +2474,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
         if (!grown && inParagraph && !lineOpen && !asBefore && headAgrees && elided.length == 0) {
             natural = ParagraphCut{to, open, unenclosed, lazyItem(text, from, to, start.item), false, ticks};
             natural->leader = lines.leader(to);
+            natural->bare = staysBare(text, from, to, start.bare);
             naturalFrom = from;
         }
         // A line that ends every list and paragraph above it: the blank lines before
@@ -2483,6 +2528,7 @@ bool MarkdownEditorCoordinator::restyleStretch(TextView& view, TextStorage& stor
                     if (cut.at == to) {
                         cut = ParagraphCut{to, open, unenclosed, lazyItem(text, from, to, start.item), false, ticks};
                         cut.leader = lines.leader(to);
+                        cut.bare = staysBare(text, from, to, start.bare);
                     }
             if (natural && naturalFrom == from && natural->at > from && natural->at < to) {
                 const auto at = std::lower_bound(kept.cuts.begin(), kept.cuts.end(), natural->at,
@@ -2961,6 +3007,7 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
         begin = std::max(lo, lineStart(text, begin - 1));
     }
     ParagraphCut from{begin};
+    from.bare = opensBareParagraph(text, begin);
     if (last && last->at >= begin)
         from = *last;
     else if (opensItem(substring(text, Range::fromTo(begin, nextLineStart(text, begin)))))
@@ -3008,6 +3055,7 @@ void MarkdownEditorCoordinator::settleCuts(const TextStorage& storage, int lo, i
         found.push_back(ParagraphCut{to, *carried | open, (*carried & from.unenclosed) | opened,
                                      lazyItem(text, from.at, to, from.item), false, ticks});
         found.back().leader = lines.leader(to);
+        found.back().bare = staysBare(text, from.at, to, from.bare);
         from = found.back();
         length = spacing;
         tries = 0;

@@ -41,6 +41,9 @@ struct ParagraphCut {
     // Inside a long line that opens with list item markers or quotation marks:
     // those marks, read before the piece as at the line's start.
     Range leader{0, 0};
+    // Whether the paragraph holding the place is one that no block holds (no list
+    // item, quotation or note): past its end the text reads as from the text's start.
+    bool bare = false;
 };
 
 namespace ParagraphCuts {
