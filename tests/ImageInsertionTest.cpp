@@ -20,6 +20,7 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <sys/klog.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -307,6 +308,17 @@ TEST_F(ImageInsertionFolder, CopiesComeOnlyFromRegularFilesAndFailuresSayWhy)
         EXPECT_EQ(failure.reason, "it is not a regular file") << source;
     }
     EXPECT_FALSE(fs::exists(folder / "images"));
+    // Nor is a file of the system's own that looks regular but waits to be read (the kernel's
+    // log), where it may be opened and holds nothing yet: refused at once, not waited on.
+    constexpr int unreadLogBytes = 9;  // the system log's action that counts what is still unread
+    if (FileRead::Regular::open("/proc/kmsg", 1) && ::klogctl(unreadLogBytes, nullptr, 0) == 0) {
+        ImageInsertion::Failure failure;
+        EXPECT_FALSE(ImageInsertion::copyBesideDocument(Url::fileURL("/proc/kmsg"), document, &failure));
+        EXPECT_EQ(failure.reason, "it is not a regular file");
+        FileRead::Failure read;
+        EXPECT_FALSE(FileRead::bytes("/proc/kmsg", 1 << 20, &read));
+        EXPECT_EQ(read.kind, FileRead::Failure::Kind::notRegular);
+    }
     // (Root makes folders anywhere.)
     if (::geteuid() != 0) {
         fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
