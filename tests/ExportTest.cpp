@@ -601,8 +601,11 @@ TEST_F(ExportFolder, CommandLineMessagesAndStatuses)
     const fs::path before = fs::current_path();
     fs::current_path(folder);
     EXPECT_EQ(run({"--export", "trip.md", "rel.rtf"}, message), 0);
-    fs::current_path(before);
     EXPECT_EQ(message, "Wrote " + (folder / "rel.rtf").string() + "\n");
+    // And so is a page image's.
+    EXPECT_EQ(run({"--render", "trip.md", "rel.png", "--bare"}, message), 0);
+    fs::current_path(before);
+    EXPECT_EQ(message, "Wrote " + (folder / "rel.png").string() + "\n");
 }
 
 // The command line's files by what a path names and how it is written: OUT is written
