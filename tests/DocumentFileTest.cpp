@@ -554,8 +554,8 @@ TEST(DocumentWindow, AWindowSavesTheFileItShows)
     fs::create_symlink(folder.path() / "real/deep", folder.path() / "lnk");
     folder.write("real/doc.md", "real");
     folder.write("doc.md", "decoy");
-    const fs::path readOnly = folder.write("read-only.md", "kept");
-    ::chmod(readOnly.c_str(), 0444);
+    const fs::path ownerWrites = folder.write("owner-writes.md", "kept");
+    ::chmod(ownerWrites.c_str(), 0644);
     folder.write("bad\xFF.md", "bytes");
     struct Form {
         const char* form;
@@ -565,7 +565,7 @@ TEST(DocumentWindow, AWindowSavesTheFileItShows)
     const Form forms[] = {
         {"link through ..", folder.path() / "lnk/../doc.md", folder.path() / "real/doc.md"},
         {"name not UTF-8", folder.path() / "bad\xFF.md", folder.path() / "bad\xFF.md"},
-        {"read-only file", readOnly, readOnly},
+        {"file only its owner may write", ownerWrites, ownerWrites},
     };
     for (const Form& form : forms) {
         SCOPED_TRACE(form.form);
@@ -583,7 +583,8 @@ TEST(DocumentWindow, AWindowSavesTheFileItShows)
         EXPECT_EQ(bytesOf(form.file), before + "!");
     }
     EXPECT_EQ(bytesOf(folder.path() / "doc.md"), "decoy");
-    EXPECT_EQ(fs::status(readOnly).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(fs::status(ownerWrites).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
 
     ASSERT_EQ(::mkfifo((folder.path() / "pipe.md").c_str(), 0600), 0);
     fs::create_symlink("/dev/full", folder.path() / "full.md");

@@ -601,8 +601,11 @@ TEST_F(ExportFolder, CommandLineMessagesAndStatuses)
     const fs::path before = fs::current_path();
     fs::current_path(folder);
     EXPECT_EQ(run({"--export", "trip.md", "rel.rtf"}, message), 0);
-    fs::current_path(before);
     EXPECT_EQ(message, "Wrote " + (folder / "rel.rtf").string() + "\n");
+    // And so is a page image's.
+    EXPECT_EQ(run({"--render", "trip.md", "rel.png", "--bare"}, message), 0);
+    fs::current_path(before);
+    EXPECT_EQ(message, "Wrote " + (folder / "rel.png").string() + "\n");
 }
 
 // The command line's files by what a path names and how it is written: OUT is written
@@ -617,6 +620,7 @@ TEST_F(ExportFolder, CommandLineFilesAreWhatTheSystemSays)
     ASSERT_EQ(::mkfifo((folder / "pipe.md").c_str(), 0600), 0);
     fs::create_symlink("/dev/zero", folder / "zero.md");
     fs::create_symlink("/dev/full", folder / "full.html");
+    fs::create_directories(folder / "dir.html");
     writeBytes(folder / "utf16.md", std::string("\xFF\xFE#\0 \0U\0T\0F\0\n\0", 14));
     const QByteArray png = pngOfSize(40, 20);
     fs::create_directories(folder / "bad\xFF");
@@ -649,6 +653,10 @@ TEST_F(ExportFolder, CommandLineFilesAreWhatTheSystemSays)
          "Render failed: The file \u201Czero.md\u201D couldn\u2019t be opened: it is not a regular file.\n", {}},
         {"output a link to a device", {"--export", in, (folder / "full.html").string()},
          "Export failed: the output is not a regular file\n", {}},
+        {"output a folder, named with a slash", {"--export", in, (folder / "dir.html").string() + "/"},
+         "Export failed: The file \u201Cdir.html\u201D couldn\u2019t be saved: a folder has that name.\n", {}},
+        {"input a folder, named with slashes", {"--export", (folder / "real").string() + "//", (folder / "r.html").string()},
+         opened + "real\u201D couldn\u2019t be opened: it is a folder.\n", {}},
         {"input UTF-16", {"--export", (folder / "utf16.md").string(), (folder / "u.html").string()},
          opened + "utf16.md\u201D couldn\u2019t be opened: it contains NUL bytes, so it is not UTF-8 text (it may be "
                   "UTF-16 or a binary file).\n", {}},

@@ -20,6 +20,7 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <sys/klog.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -193,12 +194,12 @@ TEST_F(ImageInsertionFolder, FilesAreWrittenAndReadWhereTheSystemSays)
 
     // A replaced file keeps its mode, and its owner and group where the user may set them
     // (only the administrator gives a file away).
-    const fs::path readOnly = write("read-only.md", "old");
-    ::chmod(readOnly.c_str(), 0444);
-    EXPECT_EQ(OutputFile::writeWhole(readOnly, "new"), std::nullopt);
+    const fs::path readable = write("group-read.md", "old");
+    ::chmod(readable.c_str(), 0640);
+    EXPECT_EQ(OutputFile::writeWhole(readable, "new"), std::nullopt);
     struct stat info {};
-    ASSERT_EQ(::stat(readOnly.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0444u);
+    ASSERT_EQ(::stat(readable.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
     // Nor is what a private file holds open to others while it is written, whatever the creation mask lets through.
     const fs::path secret = write("secret.md", "old");
     ::chmod(secret.c_str(), 0600);
@@ -246,6 +247,56 @@ TEST_F(ImageInsertionFolder, FilesAreWrittenAndReadWhereTheSystemSays)
     EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
+// A file the user may not write is never replaced, though its folder takes new files: the
+// write is refused with the system's reason, and the file keeps its bytes and its owner.
+// (The administrator writes any file: run as root, the writer runs as nobody.)
+TEST_F(ImageInsertionFolder, AFileTheUserMayNotWriteStaysAsItWas)
+{
+    const passwd* nobody = ::getpwnam("nobody");
+    const bool root = ::geteuid() == 0;
+    if (root && !nobody)
+        GTEST_SKIP() << "no user to write as";
+    fs::permissions(folder, fs::perms::all);
+    struct Target {
+        const char* form;
+        mode_t mode;
+        bool anotherUsers;  // made by root for nobody to write: only when run as root
+    };
+    const Target targets[] = {
+        {"read-only file", 0444, false},
+        {"another user's file", 0644, true},
+        {"another user's file through a link", 0644, true},
+    };
+    for (const Target& target : targets) {
+        if (target.anotherUsers && !root)
+            continue;
+        SCOPED_TRACE(target.form);
+        const fs::path file = write("file.md", "old");
+        ::chmod(file.c_str(), target.mode);
+        const fs::path named = std::string_view(target.form).ends_with("link") ? folder / "link.md" : file;
+        if (named != file)
+            fs::create_symlink("file.md", named);
+        struct stat before {};
+        ASSERT_EQ(::stat(file.c_str(), &before), 0);
+        const auto refused = [&] {
+            if (root && (::setgroups(0, nullptr) != 0 || ::setresgid(nobody->pw_gid, nobody->pw_gid, nobody->pw_gid) != 0
+                         || ::setresuid(nobody->pw_uid, nobody->pw_uid, nobody->pw_uid) != 0))
+                return false;
+            return OutputFile::writeWhole(named, "new") == std::optional<std::string>("Permission denied");
+        };
+        EXPECT_EXIT(std::_Exit(refused() ? 0 : 1), ::testing::ExitedWithCode(0), "");
+        std::ifstream in(file, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+        struct stat after {};
+        ASSERT_EQ(::stat(file.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), named == file ? 1 : 2) << "no temporary file is left";
+        fs::remove(file);
+        fs::remove(named);
+    }
+}
+
 // A picture copied in comes only from a regular file no larger than a picture read; a
 // folder that cannot take it is named for its own reason.
 TEST_F(ImageInsertionFolder, CopiesComeOnlyFromRegularFilesAndFailuresSayWhy)
@@ -257,6 +308,17 @@ TEST_F(ImageInsertionFolder, CopiesComeOnlyFromRegularFilesAndFailuresSayWhy)
         EXPECT_EQ(failure.reason, "it is not a regular file") << source;
     }
     EXPECT_FALSE(fs::exists(folder / "images"));
+    // Nor is a file of the system's own that looks regular but waits to be read (the kernel's
+    // log), where it may be opened and holds nothing yet: refused at once, not waited on.
+    constexpr int unreadLogBytes = 9;  // the system log's action that counts what is still unread
+    if (FileRead::Regular::open("/proc/kmsg", 1) && ::klogctl(unreadLogBytes, nullptr, 0) == 0) {
+        ImageInsertion::Failure failure;
+        EXPECT_FALSE(ImageInsertion::copyBesideDocument(Url::fileURL("/proc/kmsg"), document, &failure));
+        EXPECT_EQ(failure.reason, "it is not a regular file");
+        FileRead::Failure read;
+        EXPECT_FALSE(FileRead::bytes("/proc/kmsg", 1 << 20, &read));
+        EXPECT_EQ(read.kind, FileRead::Failure::Kind::notRegular);
+    }
     // (Root makes folders anywhere.)
     if (::geteuid() != 0) {
         fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);

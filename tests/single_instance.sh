@@ -44,6 +44,21 @@ check "the first editor is still the one running" "kill -0 $first"
 check "one process shows every window" \
     "[ \"\$(for w in \$(xdotool search --name '\\.md'); do xdotool getwindowpid \$w; done | sort -u)\" = '$first' ]"
 
+# Files that cannot be opened, handed over one after another, are each said in an alert; the
+# launches end at once, and the running editor outlives them and their alerts with its windows.
+mkfifo pipe.md
+mkdir folder.md
+alertShown() { xdotool search --onlyvisible --name '^Velkin$' >/dev/null 2>&1; }
+for name in pipe.md /dev/zero folder.md pipe.md; do
+    timeout 10 "$velkin" "$name" >>"$tmp/second.log" 2>&1
+    check "a launch handing over $name ends at once" "[ $? -eq 0 ]"
+    check "the alert for $name comes" "waitFor alertShown"
+    xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Velkin$' | head -1)" key Return 2>/dev/null
+    waitFor '! alertShown'
+done
+check "the first editor outlives the alerts" "sleep 1; kill -0 $first"
+check "its windows stay" "windowNamed first.md"
+
 # Another settings folder is another user session's editor: it runs on its own.
 XDG_CONFIG_HOME="$tmp/other" "$velkin" third.md >"$tmp/other.log" 2>&1 &
 other=$!

@@ -65,7 +65,8 @@ int renderChecked(const std::vector<std::string>& arguments, const std::string& 
         document->text, out, bare ? 760 : 700, 14, source,
         bare ? std::nullopt : std::optional<std::string>(std::filesystem::path(in).filename().string()),
         bare ? std::nullopt : std::optional<double>(860), &error);
-    message(ok ? "Wrote " + out : "Render failed: " + error);
+    // OUT made absolute from the working folder, as an export says it.
+    message(ok ? "Wrote " + Url::fileURL(out).path() : "Render failed: " + error);
     return ok ? 0 : 1;
 }
 

@@ -1,6 +1,7 @@
 #include "app/MarkdownDocument.h"
 
 #include "export/OutputBudget.h"
+#include "platform/FilePath.h"
 #include "platform/FileRead.h"
 #include "platform/MachineMemory.h"
 #include "platform/strings/LocalizedStrings.h"
@@ -118,7 +119,7 @@ namespace {
 
 std::string openError(const fs::path& path, const U16String& reason)
 {
-    return u8(LocalizedStrings::format(LocalizedStrings::text(u"openErrorMessage"), {u16(path.filename().string()), reason}));
+    return u8(LocalizedStrings::format(LocalizedStrings::text(u"openErrorMessage"), {u16(FilePath::shownName(path)), reason}));
 }
 
 } // namespace

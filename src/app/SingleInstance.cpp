@@ -8,6 +8,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <filesystem>
 #include <system_error>
@@ -123,7 +124,10 @@ bool listen(std::function<void(const std::vector<std::string>&)> open)
                 std::vector<std::string> paths;
                 for (const QByteArray& file : files)
                     paths.push_back(file.toStdString());
-                open(paths);
+                // Opened once this handler has returned: a file that cannot be opened is said in an
+                // alert, whose own event loop would see the launch hang up and the socket go while
+                // its signal was still being sent.
+                QTimer::singleShot(0, QCoreApplication::instance(), [open, paths] { open(paths); });
             });
         }
     });

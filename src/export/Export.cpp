@@ -69,7 +69,7 @@ namespace {
 
 std::string couldNotSave(const fs::path& to, const std::string& reason)
 {
-    return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved: " + reason + ".";
+    return "The file \u201C" + FilePath::shownName(to) + "\u201D couldn\u2019t be saved: " + reason + ".";
 }
 
 // The page as UTF-8, quick over ASCII; a lone surrogate becomes U+FFFD.

@@ -48,6 +48,16 @@ std::vector<fs::path> localFiles(const QByteArray& uriList)
     return files;
 }
 
+std::string shownName(const fs::path& path)
+{
+    fs::path named = path;
+    // "a/" names "a"; so does "a//".
+    while (named.has_relative_path() && named.filename().empty())
+        named = named.parent_path();
+    const std::string name = named.filename().string();
+    return name.empty() ? path.string() : name;
+}
+
 bool sameFile(const fs::path& a, const fs::path& b)
 {
     struct stat first {}, second {};

@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace velkin::FilePath {
@@ -23,6 +24,10 @@ std::filesystem::path ofLocalURL(const QUrl& url);
 // its order, each as bytes: read from the list's own bytes, as QMimeData::urls() turns
 // escapes of bytes that are no UTF-8 into U+FFFD.
 std::vector<std::filesystem::path> localFiles(const QByteArray& uriList);
+
+// The name a message gives the file at `path`: its last name, that of a folder too when
+// the path ends in slashes ("notes/" is "notes"); the path itself when it has no name ("/").
+std::string shownName(const std::filesystem::path& path);
 
 // Whether two paths lead to the same existing file (its device and inode).
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);

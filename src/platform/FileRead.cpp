@@ -64,8 +64,8 @@ std::optional<Regular> Regular::open(const std::filesystem::path& path, long lon
         return fail({Failure::Kind::unreadable, errno});
     if (auto why = refusal(info, maxBytes))
         return fail(*why);
-    // Reads of a regular file never wait anyway; the flag only kept the opening from it.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // The flag stays: reads of a file on disk never wait anyway, and a file of the system's
+    // own that looks regular but waits for what it tells (the kernel's log) says so at once.
     file.size_ = info.st_size;
     return file;
 }
@@ -83,7 +83,7 @@ std::string Regular::head(size_t n)
     while (got < n) {
         const ssize_t read = ::pread(fd_, bytes.data() + got, n - got, off_t(got));
         if (read == 0 || (read < 0 && errno != EINTR))
-            break;
+            break;  // (one that would wait too)
         got += read > 0 ? size_t(read) : 0;
     }
     bytes.resize(got);

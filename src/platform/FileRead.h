@@ -3,7 +3,8 @@
 // is read, never waited on. A folder, a pipe, a socket or a device in its place
 // is refused: it is looked at before it is opened (opening a pipe would wait for
 // a writer, a device may act on being opened) and again once open (the name may
-// have been given to another file in between), and it is opened without waiting.
+// have been given to another file in between), and it is opened and read without
+// waiting: a file of the system's own that waits to be read (/proc/kmsg) is refused too.
 #include "platform/text/Range.h"
 
 #include <cerrno>
@@ -52,7 +53,7 @@ public:
             if (n == 0)
                 break;
             if (n < 0 && errno != EINTR)
-                return refuse(Failure::Kind::unreadable, errno, failure);
+                return refuseRead(failure);
             got += n > 0 ? n : 0;
         }
         buffer.resize(decltype(buffer.size())(got));
@@ -64,7 +65,7 @@ public:
             if (n == 0)
                 return true;
             if (n < 0 && errno != EINTR)
-                return refuse(Failure::Kind::unreadable, errno, failure);
+                return refuseRead(failure);
             if (n < 0)
                 continue;
             if ((long long)buffer.size() + n > maxBytes)
@@ -76,6 +77,13 @@ public:
 private:
     Regular(int fd, long long size) : fd_(fd), size_(size) {}
     static bool refuse(Failure::Kind kind, int error, Failure* failure);
+    // A read the system refused (errno): one that would wait is no regular file's.
+    static bool refuseRead(Failure* failure)
+    {
+        const int error = errno;
+        return error == EAGAIN ? refuse(Failure::Kind::notRegular, error, failure)
+                               : refuse(Failure::Kind::unreadable, error, failure);
+    }
 
     int fd_ = -1;
     long long size_ = 0;

@@ -153,6 +153,12 @@ std::optional<std::string> OutputFile::open()
     const bool replaces = ::stat(final_.c_str(), &old) == 0;
     if (!replaces && errno != ENOENT)
         return std::string(std::strerror(errno));
+    // A file the user may not write is not theirs to replace, however the folder would take a
+    // new one beside it: a read-only file stays as it is, and another user's stays theirs.
+    // (The administrator writes any file, as the system lets them.)
+    if (replaces && ::faccessat(AT_FDCWD, final_.c_str(), W_OK, AT_EACCESS) != 0
+        && (errno == EACCES || errno == EPERM || errno == EROFS))
+        return std::string(std::strerror(errno));
     static std::mt19937_64 random{std::random_device{}()};
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         char name[32];

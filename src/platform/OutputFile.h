@@ -8,8 +8,8 @@
 // after a linked folder goes where the link leads, and a destination that is a
 // link is written at the file the link names (the link stays). Only a regular
 // file is replaced: a folder, a pipe or a device in its place is refused, never
-// opened. The new file keeps the old one's owner, group and mode where the
-// user may set them.
+// opened, and so is a file the user may not write. The new file keeps the old
+// one's owner, group and mode where the user may set them.
 #include <QFileDevice>
 
 #include <filesystem>

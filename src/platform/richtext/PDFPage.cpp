@@ -1,5 +1,6 @@
 #include "platform/richtext/PDFPage.h"
 
+#include "platform/FilePath.h"
 #include "platform/OutputFile.h"
 #include "platform/richtext/DocumentCopy.h"
 #include "platform/richtext/ItemNumbers.h"
@@ -980,7 +981,7 @@ void drawEmojiAsPictures(QTextDocument& document)
 std::optional<std::string> write(QTextDocument& document, const std::filesystem::path& to)
 {
     const auto couldNotSave = [&](const std::string& reason) {
-        return "The file \u201C" + to.filename().string() + "\u201D couldn\u2019t be saved: " + reason + ".";
+        return "The file \u201C" + FilePath::shownName(to) + "\u201D couldn\u2019t be saved: " + reason + ".";
     };
     // The PDF is written beside its destination and takes its place only when
     // every page was written: a failed export leaves no partial file.
