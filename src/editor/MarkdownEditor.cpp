@@ -472,6 +472,10 @@ struct MarkdownEditorCoordinator::Kept {
     // its tokens do not cover: while the unstyled text starts there, the next step
     // reads on from there after the opening fence alone (see codeStepBody()).
     std::optional<int> codeResume;
+    // The opening line of a block whose body a step resumed in, where that line did
+    // not read after the lines before it as in the whole text: no step resumes in that
+    // body again, while no character changes.
+    std::optional<int> codeRefused;
     // The opening line of a long fenced block in a text styled in steps, edited to
     // name another language since the last restyle: its body is styled anew from
     // there in steps (see restyleChanges()). Blocks that long, texts that long:
@@ -559,7 +563,8 @@ struct MarkdownEditorCoordinator::Kept {
         if (at <= 0 || at >= int(text.size()) || text[size_t(at - 1)] != u'\n')
             return std::nullopt;
         std::optional<CodeBody> body = CodeBodies::around(fences, starts, at, RestyleWindow::nextLineStart(text, at));
-        if (!body || !body->whole || at <= body->codeStart || at >= body->end || codeHead(*body) < 0)
+        if (!body || !body->whole || at <= body->codeStart || at >= body->end || codeRefused == body->opener
+            || codeHead(*body) < 0)
             return std::nullopt;
         const auto resumes = codeResumption(*body);
         if (resumes != CodeHighlighter::Resumption::everyLine && resumes != CodeHighlighter::Resumption::afterUncoveredFeeds)
@@ -1474,6 +1479,7 @@ struct MarkdownEditorCoordinator::Kept {
         }
         typed = std::chrono::steady_clock::now();
         cellFreeRead = {};
+        codeRefused.reset();
         replacedWhole = storage && e.range.location == 0 && e.range.end() == storage->length();
         writeLater(e);
         definitionsCurrent = false;
@@ -1792,6 +1798,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.cuts.clear();
     kept.codeStates.clear();
     kept.codeResume.reset();
+    kept.codeRefused.reset();
     kept.listResume.reset();
     kept.newLanguage.reset();
     kept.styledFrom.reset();
@@ -3267,7 +3274,8 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         if (from < n) {
             stylePiece(piece, from - head, selection, view);
             if (resumed && !openingAlike(piece)) {
-                kept.unstyled = from;  // read again from where the text starts afresh
+                kept.unstyled = from;  // read again from where the text starts afresh, through the block
+                kept.codeRefused = resumed->opener;
                 continue;
             }
             copyBack(piece, from - head, storage, head);
