@@ -162,6 +162,21 @@ U16String pipeQuote() { return pipeLines(u"> "); }
 U16String pipeParagraph() { return pipeLines(u""); }
 U16String longItem() { return u"- item\n" + numbered(40'000, u"  line ", u" of the item\n") + u"after\n"; }
 U16String longFence() { return u"Intro.\n\n```js\n" + numbered(40'000, u"const x", u" = 1;\n") + u"```\n\nAfter.\n"; }
+// That block beside a table of ten rows (above it, under it), in a loose list item, in a quotation.
+U16String smallTable() { return u"| Name | Value |\n| --- | --- |\n" + numbered(10, u"| row", u" | 7 |\n"); }
+U16String tableThenLongFence()
+{
+    return u"Intro.\n\n" + smallTable() + u"\n```js\n" + numbered(40'000, u"const x", u" = 1;\n") + u"```\n\nAfter.\n";
+}
+U16String longFenceThenTable() { return longFence() + u"\n" + smallTable(); }
+U16String longFenceInItem()
+{
+    return u"- item\n\n  ```js\n" + numbered(40'000, u"  const x", u" = 1;\n") + u"  ```\n\nAfter.\n";
+}
+U16String longFenceInQuote()
+{
+    return u"Intro.\n\n> ```js\n" + numbered(40'000, u"> const x", u" = 1;\n") + u"> ```\n\nAfter.\n";
+}
 U16String oneLineOf(size_t bytes) { return u"Intro.\n\n" + bench::logOnOneLine(bytes) + u"\nAfter.\n"; }
 U16String oneLongLine() { return oneLineOf(1'000'000); }
 U16String oneShortLine() { return oneLineOf(10'000); }
@@ -311,6 +326,11 @@ KEY_IN_A_LONG_BLOCK(LongItemAfter, &longItem, u"\nafter", false, 0);
 KEY_IN_A_LONG_BLOCK(LongFenceInfo, &longFence, u"```js", false, 0);
 // There, a letter that names another language ("jxs"), so the body takes new colours.
 KEY_IN_A_LONG_BLOCK(LongFenceLanguage, &longFence, u"```j", false, 0);
+// The same letter with a table above the block, with one under it, in a list item, in a quotation.
+KEY_IN_A_LONG_BLOCK(TableThenLongFenceLanguage, &tableThenLongFence, u"```j", false, 0);
+KEY_IN_A_LONG_BLOCK(LongFenceThenTableLanguage, &longFenceThenTable, u"```j", false, 0);
+KEY_IN_A_LONG_BLOCK(LongFenceInItemLanguage, &longFenceInItem, u"```j", false, 0);
+KEY_IN_A_LONG_BLOCK(LongFenceInQuoteLanguage, &longFenceInQuote, u"```j", false, 0);
 // On a line of its own under the paragraph after that block.
 KEY_IN_A_LONG_BLOCK(LongFenceEnd, &longFence, u"After.\n", false, 0);
 // On the empty line between that block and the paragraph after it.

@@ -112,6 +112,33 @@ U16String longFenceAndList()
     return text + u"After the lists.\n";
 }
 
+// A fenced block of `lines` lines of code read on over lines here and there, and one
+// empty (which makes a list the block stands in loose), each after `prefix`.
+U16String fencedCode(U16View prefix, int lines)
+{
+    const U16String p(prefix);
+    U16String text = p + u"```js\n";
+    for (int i = 0; i < lines; ++i) {
+        const U16String n = u16(std::to_string(i));
+        text += i % 10 == 3 ? p + u"/* a comment " + n + u"\n" + p + u"   over lines */\n"
+            : i == 25       ? p + u"\n"
+                            : p + u"const v" + n + u" = f(" + n + u");\n";
+    }
+    return text + p + u"```\n";
+}
+
+// Long fenced blocks beside grids, in list items loose and tight, and in a quotation.
+U16String grid() { return u"| Name | Value |\n| --- | --- |\n| a | `1` |\n| b | 2 |\n"; }
+U16String gridThenFence() { return grid() + u"\n" + fencedCode(u"", 40) + u"\nAfter the code.\n"; }
+U16String fenceThenGrid() { return u"Intro.\n\n" + fencedCode(u"", 40) + u"\n" + grid() + u"\nAfter the grid.\n"; }
+U16String fenceInItem() { return u"- item\n\n" + fencedCode(u"  ", 40) + u"\nAfter the list.\n"; }
+U16String fenceInTightItem() { return u"- item\n" + fencedCode(u"  ", 40) + u"- next\n\nAfter the list.\n"; }
+U16String fenceInQuote() { return u"Intro.\n\n" + fencedCode(u"> ", 40) + u"\nAfter the quote.\n"; }
+U16String fencesBesideGridsAndInBlocks()
+{
+    return gridThenFence() + u"\n" + fenceInItem() + u"\n" + fenceInTightItem() + u"\n" + fenceInQuote() + u"\n" + fenceThenGrid();
+}
+
 std::optional<int> unstyled(const differential::Editor& e)
 {
     return e.host->coordinator().unstyledFrom();
@@ -265,50 +292,76 @@ TEST(StepwiseStyling, EditsBetweenStepsEndAsAWholeStyling)
 
 // Typed in a long block's opening line, a name of another language leaves the
 // block to the steps from that line, and they end past the block, where the text
-// reads as before; not when a key elsewhere came in the meantime. Each ends as a
-// whole styling.
+// reads as before; not when a key elsewhere came in the meantime. So too beside
+// grids and in a list item read as loose above the block; a tight one's block, and
+// a quoted one's (not coloured as its language), take theirs at once. Each ends as
+// a whole styling.
 TEST(StepwiseStyling, ALanguageNamedAnewRestylesItsBlockInSteps)
 {
     struct Edit {
         const char16_t* after;
-        const char16_t* typed;  // empty: Backspace; none: the caret moves there alone
-        bool anew;              // the block's colours change
+        const char16_t* typed;  // empty: Backspace; none: the caret moves there alone (or, with `undo`, Undo)
+        bool anew;              // the block's colours change, left to the steps
         int steps = 0;          // taken after it
+        bool undo = false;
     };
-    const std::vector<std::vector<Edit>> rows = {
-        {{u"```j", u"q", true}},
-        {{u"```js", u"", true}},
-        {{u"```j", u"q", true}, {u"```jq", u"", true}},
-        {{u"```j", u"q", true, 3}, {u"```jq", u"", true, 1}, {u"```j", u"s", true}},
-        {{u"After the lists.", nullptr, false}, {u"```j", u"q", true}},
-        {{u"```js", u" title", false}},
-        {{u"```dif", u"x", true}},
-        {{u"```j", u"q", true}, {u"After the code", u"!", false}},
-        {{u"```j", u"q", true}, {u"# Li", u"x", false}},
+    struct Row {
+        U16String (*text)();
+        std::vector<Edit> edits;
+        int step = kStep;  // the steps' length (the shortest end after every line they may)
     };
-    for (const auto& row : rows) {
-        differential::Editor e = stepwiseEditor(longFenceAndList());
+    const std::vector<Row> rows = {
+        {longFenceAndList, {{u"```j", u"q", true}}},
+        {longFenceAndList, {{u"```js", u"", true}}},
+        {longFenceAndList, {{u"```j", u"q", true}, {u"```jq", u"", true}}},
+        {longFenceAndList, {{u"```j", u"q", true, 3}, {u"```jq", u"", true, 1}, {u"```j", u"s", true}}},
+        {longFenceAndList, {{u"After the lists.", nullptr, false}, {u"```j", u"q", true}}},
+        {longFenceAndList, {{u"```js", u" title", false}}},
+        {longFenceAndList, {{u"```dif", u"x", true}}},
+        {longFenceAndList, {{u"```j", u"q", true}, {u"After the code", u"!", false}}},
+        {longFenceAndList, {{u"```j", u"q", true}, {u"# Li", u"x", false}}},
+        {gridThenFence, {{u"```j", u"q", true}}},
+        {gridThenFence, {{u"```j", u"q", true, 2}, {u"```jq", u"", true}}},
+        {gridThenFence, {{u"```js", u" title", false}}},
+        {fenceThenGrid, {{u"```j", u"q", true, 1}, {u"```jq", u"", true, 1}, {u"```j", u"s", true}}},
+        {fenceThenGrid, {{u"```j", u"q", true, 2}, {u"```j", nullptr, true, 0, true}}},
+        {fenceInItem, {{u"```j", u"q", true}}},
+        {fenceInItem, {{u"```j", u"q", true, 3}, {u"```jq", u"", true, 1}, {u"```j", u"s", true}}},
+        {fenceInItem, {{u"```j", u"q", true, 2}, {u"```j", nullptr, true, 0, true}}},
+        {fenceInItem, {{u"```j", u"q", true}, {u"- item", u"s", false}}},
+        {fenceInTightItem, {{u"```j", u"q", false}}, 1},
+        {fenceInQuote, {{u"```j", u"q", false}, {u"```jq", u"", false}}},
+    };
+    for (const auto& [text, row, step] : rows) {
+        differential::Editor e = stepwiseEditor(text(), step);
         while (unstyled(e))
             e.host->coordinator().styleAhead(e.view(), 0);
-        std::string done;
+        std::string done = u8(text().substr(0, 8)) + ": ";
         bool onlyInBlock = true;
         int blockEnd = 0;  // the closing fence's line of the block edited first
         for (const Edit& edit : row) {
-            const int at = int(e.document->find(edit.after) + std::char_traits<char16_t>::length(edit.after));
+            // (Found as the view shows the text: a grid's rows are shown shorter.)
+            const U16String shown = e.view().string();
+            const int at = int(shown.find(edit.after) + std::char_traits<char16_t>::length(edit.after));
             e.view().setSelectedRange({at, 0});
-            if (!edit.typed) {
+            if (edit.undo) {
+                e.view().undo();
+            } else if (!edit.typed) {
                 onlyInBlock = false;
                 continue;
-            }
-            if (*edit.typed)
+            } else if (*edit.typed) {
                 e.view().insertText(edit.typed);
-            else
+            } else {
                 e.view().doCommand(TextCommand{TextCommand::deleteBackward, false});
+            }
             for (int step = 0; step < edit.steps; ++step)
                 e.host->coordinator().styleAhead(e.view(), 0);
-            done += u8(edit.after) + "+" + u8(edit.typed) + "; ";
-            if (!blockEnd)
-                blockEnd = int(e.document->find(u"\n```\n", size_t(at))) + 1;
+            done += u8(edit.after) + "+" + (edit.undo ? "Undo" : u8(edit.typed)) + "; ";
+            if (!blockEnd) {
+                const U16String now = e.view().string();
+                const size_t closing = now.find(u"```\n", now.find(u'\n', size_t(at)));
+                blockEnd = int(now.rfind(u'\n', closing)) + 1;
+            }
             if (edit.anew && onlyInBlock)
                 EXPECT_LT(unstyled(e).value_or(INT_MAX), blockEnd) << done;
             onlyInBlock = onlyInBlock && edit.anew;
@@ -327,26 +380,34 @@ TEST(StepwiseStyling, ALanguageNamedAnewRestylesItsBlockInSteps)
 
 // Keys in the opening lines of fenced blocks (a letter, a backtick, a tilde, a
 // line break, a Backspace) among other edits, with steps between: each run ends
-// as a whole styling, and its steps end.
+// as a whole styling, and its steps end. Blocks beside grids, in items and in a
+// quotation among them (from seed 41).
 TEST(StepwiseStyling, KeysInOpeningFencesBetweenStepsEndAsAWholeStyling)
 {
     const char16_t* keys[] = {u"q", u"s", u"x", u"`", u"~", u" ", u"py", u"\n", u"js", u"c", u"-"};
     std::vector<unsigned> seeds{437};  // once ended steps in code where they could not read on: they never ended
-    for (unsigned seed = 1; seed <= 40; ++seed)
+    for (unsigned seed = 1; seed <= 52; ++seed)
         seeds.push_back(seed);
     for (const unsigned seed : seeds) {
         std::mt19937 rng(seed);
-        differential::Editor e = stepwiseEditor(seed % 2 ? longFenceAndList() : farReaching());
+        const bool blocks = seed > 40 && seed != 437;
+        differential::Editor e
+            = stepwiseEditor(blocks ? fencesBesideGridsAndInBlocks() : seed % 2 ? longFenceAndList() : farReaching());
         if (rng() % 2)
             while (unstyled(e))
                 e.host->coordinator().styleAhead(e.view(), 0);
         std::string done;
         for (int i = 0; i < 12; ++i) {
-            const U16String& text = *e.document;
+            // (As the view shows the text, where grids stand in it: their rows are shown shorter.)
+            const U16String text = blocks ? e.view().string() : *e.document;
             std::vector<size_t> openers;
-            for (size_t p = text.find(u"```"); p != U16String::npos; p = text.find(u"```", p + 1))
-                if (p == 0 || text[p - 1] == u'\n')
+            for (size_t p = text.find(u"```"); p != U16String::npos; p = text.find(u"```", p + 1)) {
+                size_t start = p;
+                while (blocks && start > 0 && (text[start - 1] == u' ' || text[start - 1] == u'>'))
+                    --start;
+                if (start == 0 || text[start - 1] == u'\n')
                     openers.push_back(p);
+            }
             if (openers.empty() || rng() % 5 == 0) {
                 done += differential::randomEdit(e, rng) + "; ";
             } else {

@@ -242,13 +242,17 @@ bool keep(FenceMap& map, U16View text, Range range, int delta)
             block.codeStart += delta;
             continue;
         }
+        // A change inside its opening line that adds no line break moves it alone: the
+        // caller reads the fence lines again (as for any change of a fence-like line).
+        const bool inOpening = from == block.opener && oldEnd < block.codeStart
+            && !std::ranges::any_of(substring(text, range), [](char16_t c) { return CharacterClass::isNewline(c); });
         block.codeStart = block.codeStart >= oldEnd ? block.codeStart + delta
             : block.codeStart > range.location    ? std::min(block.codeStart, range.end())
                                                   : block.codeStart;
         // The change is in the block, or on its last line: past its opening line (a
         // fence-like line, which the caller watches), before the line it ended at.
         const bool toTheEnd = !block.closed && block.end == int(text.size()) - delta;
-        if (block.contained()) {
+        if (block.contained() && !inOpening) {
             if (from <= block.opener || (!toTheEnd && oldEnd >= block.end))
                 return false;
             // Every line the change made keeps it open.

@@ -14,6 +14,7 @@
 #include "markdown/EmojiShortcode.h"
 #include "markdown/Footnote.h"
 #include "markdown/GridCells.h"
+#include "markdown/MarkdownList.h"
 #include "markdown/ProseLines.h"
 #include "markdown/TableGrid.h"
 #include "markdown/TaskList.h"
@@ -492,6 +493,10 @@ struct MarkdownEditorCoordinator::Kept {
     // its tokens do not cover: while the unstyled text starts there, the next step
     // reads on from there after the opening fence alone (see codeStepBody()).
     std::optional<int> codeResume;
+    // The opening line of a block whose body a step resumed in, where that line did
+    // not read after the lines before it as in the whole text: no step resumes in that
+    // body again, while no character changes.
+    std::optional<int> codeRefused;
     // The opening line of a long fenced block in a text styled in steps, edited to
     // name another language since the last restyle: its body is styled anew from
     // there in steps (see restyleChanges()). Blocks that long, texts that long:
@@ -565,9 +570,10 @@ struct MarkdownEditorCoordinator::Kept {
     }
 
     // The fenced block a step may end in at the line starting at `at`, past its first
-    // body line: one outside items and quotations, in a language whose tokens start
-    // afresh after line feeds, while the blocks read as when last read and no grid
-    // makes cells read otherwise.
+    // body line: one in a language whose tokens start afresh after line feeds, with
+    // lines above it that read its opening fence as the whole text does (see
+    // codeHead()), while the blocks read as when last read and no grid cell stands
+    // in it or in those lines.
     std::optional<CodeBody> codeStepBody(int at)
     {
         if (fenceLikeEdited || !fencesRead || fenceLike.empty())
@@ -575,15 +581,60 @@ struct MarkdownEditorCoordinator::Kept {
         std::vector<int> scratch;
         const std::vector<int>& starts = readableFences(scratch);
         const U16View text = storage->string();
-        if (*grids || at <= 0 || at >= int(text.size()) || text[size_t(at - 1)] != u'\n')
+        if (at <= 0 || at >= int(text.size()) || text[size_t(at - 1)] != u'\n')
             return std::nullopt;
         std::optional<CodeBody> body = CodeBodies::around(fences, starts, at, RestyleWindow::nextLineStart(text, at));
-        if (!body || body->contained() || !body->whole || at <= body->codeStart || at >= body->end)
+        if (!body || !body->whole || at <= body->codeStart || at >= body->end || codeRefused == body->opener
+            || codeHead(*body) < 0)
             return std::nullopt;
         const auto resumes = codeResumption(*body);
         if (resumes != CodeHighlighter::Resumption::everyLine && resumes != CodeHighlighter::Resumption::afterUncoveredFeeds)
             return std::nullopt;
         return body;
+    }
+
+    // Where the lines start that a step resuming in the body of `body` reads before
+    // the body, after them alone as in the whole text: its opening fence's line, or,
+    // for a block in a list item or quotation, from the nearest place before it where
+    // the text starts afresh, not far above, so that the opening fence stands in the
+    // same items and quotations. An item's list must read as loose there already:
+    // lines left out below may make it loose, never tight again. -1 when there are
+    // none such, or a grid cell stands in them or in the block.
+    int codeHead(const CodeBody& body)
+    {
+        if (!grids)
+            grids = hasGrids(*storage);
+        if (!body.contained())
+            return cellFree(body.opener, body.end) ? body.opener : -1;
+        const U16View text = storage->string();
+        constexpr int farthest = 8192;
+        int start = body.opener;
+        while (start > 0 && body.opener - start <= farthest && !stepStartsAt(start))
+            start = RestyleWindow::lineStart(text, start - 1);
+        if (body.opener - start > farthest || !cellFree(start, body.end))
+            return -1;
+        if (body.column >= 0) {
+            const MarkdownList::OffsetMap items = MarkdownList::lines(substring(text, Range::fromTo(start, body.codeStart)));
+            const MarkdownList::Line* opening = items.find(body.opener - start);
+            if (!opening || !opening->isLoose)
+                return -1;
+        }
+        return start;
+    }
+
+    // Whether no grid cell stands from `from` to `to`; asked again only once a
+    // character or a paragraph changed.
+    struct CellFree {
+        int from = -1, to = -1;
+        bool free = false;
+    } cellFreeRead;
+    bool cellFree(int from, int to)
+    {
+        if (!*grids)
+            return true;
+        if (cellFreeRead.from != from || cellFreeRead.to != to)
+            cellFreeRead = {from, to, !hasGrids(*storage, Range::fromTo(from, to))};
+        return cellFreeRead.free;
     }
     // Whether a step may end before the line at `at`: an unindented list item whose
     // list no blank line makes loose, after a line with text, neither of them a
@@ -963,10 +1014,9 @@ struct MarkdownEditorCoordinator::Kept {
         // where it started).
         const int line = RestyleWindow::lineStart(text, range.location);
         const std::optional<CodeBody> block = CodeBodies::openedAt(fences, line);
-        if (!block || block->contained() || TextOps::containsUnit(substring(text, range), u'\n')
-            || fences.known != std::numeric_limits<int>::max())
+        if (!block || TextOps::containsUnit(substring(text, range), u'\n') || fences.known != std::numeric_limits<int>::max())
             return false;
-        FenceMap now = CodeBodies::read(text, fenceLike);
+        FenceMap now = readMap();
         if (now.known != fences.known || now.blocks.size() != fences.blocks.size())
             return false;
         std::optional<int> relanguaged;
@@ -1152,17 +1202,22 @@ struct MarkdownEditorCoordinator::Kept {
     // Reads the fenced blocks afresh, as the block scanner reads the text.
     void readFences()
     {
+        fences = readMap();
+        fencesRead = true;
+    }
+    FenceMap readMap()
+    {
         std::vector<int> scratch;
         const std::vector<int>& starts = readableFences(scratch);
-        fences = CodeBodies::read(storage->string(), starts);
+        FenceMap map = CodeBodies::read(storage->string(), starts);
         // Only a block that ends with its item or quotation has lines read besides its
         // fences, which lie outside the cells: without one the cells are never read,
         // and the text need not be copied with them blanked.
         if (*grids
-            && (fences.known != std::numeric_limits<int>::max()
-                || std::ranges::any_of(fences.blocks, [](const CodeBody& b) { return b.contained(); })))
-            fences = CodeBodies::read(blockText(*storage), starts);
-        fencesRead = true;
+            && (map.known != std::numeric_limits<int>::max()
+                || std::ranges::any_of(map.blocks, [](const CodeBody& b) { return b.contained(); })))
+            map = CodeBodies::read(blockText(*storage), starts);
+        return map;
     }
 
     // Writing back through the binding's replace: while `written` holds, the
@@ -1439,10 +1494,13 @@ struct MarkdownEditorCoordinator::Kept {
         if (!e.charactersChanged) {
             dirty = dirty ? unionRange(*dirty, e.range) : e.range;
             grids.reset();
+            cellFreeRead = {};
             forgetWritten();
             return;
         }
         typed = std::chrono::steady_clock::now();
+        cellFreeRead = {};
+        codeRefused.reset();
         replacedWhole = storage && e.range.location == 0 && e.range.end() == storage->length();
         writeLater(e);
         definitionsCurrent = false;
@@ -1462,7 +1520,9 @@ struct MarkdownEditorCoordinator::Kept {
             const bool ends = !fencesRead || !CodeBodies::keep(fences, storage->string(), e.range, e.delta);
             // An edit of a fence line that leaves every block as it was (an opening
             // fence's info string naming the same language) touches no fence.
-            const bool same = lines && !ends && !fenceLikeEdited && grids == false
+            // (With grids, while known: the edit typed no cell, which would read them anew.)
+            const bool same = lines && !ends && !fenceLikeEdited && grids.has_value()
+                && !(*grids && e.range.length > 0 && hasGrids(*storage, e.range))
                 && fencesAlike(e.range, stepwiseFrom > 0 && storage->length() >= stepwiseFrom ? longBody
                                                                                               : std::numeric_limits<int>::max());
             fencesRead = fencesRead && (!lines || same) && !ends;
@@ -1763,6 +1823,7 @@ void MarkdownEditorCoordinator::restyle(TextView& view)
     kept.cuts.clear();
     kept.codeStates.clear();
     kept.codeResume.reset();
+    kept.codeRefused.reset();
     kept.listResume.reset();
     kept.newLanguage.reset();
     kept.styledFrom.reset();
@@ -2019,8 +2080,9 @@ std::optional<int> MarkdownEditorCoordinator::restepNewLanguage(TextView& view, 
     const std::optional<CodeBody> block = CodeBodies::openedAt(kept.fences, opener);
     // The block's body changes colours all through: it is styled anew in steps
     // from where the text starts afresh before it (what the edits left of the
-    // lines above, at once). Otherwise the fences count as edited.
-    if (!block || block->contained() || !kept.fencesRead || kept.fenceLikeEdited || view.hasMarkedText() || !kept.dirty
+    // lines above, at once), where steps may end in its body (in a list item, one
+    // whose list reads as loose from there already). Otherwise the fences count as edited.
+    if (!block || kept.codeHead(*block) < 0 || !kept.fencesRead || kept.fenceLikeEdited || view.hasMarkedText() || !kept.dirty
         || kept.dirty->location < opener || kept.dirty->end() > nextLineStart(text, opener)) {
         kept.fenceLikeEdited = true;
         kept.fencesRead = false;
@@ -2583,7 +2645,7 @@ bool MarkdownEditorCoordinator::restyleOpeningFence(TextView& view, TextStorage&
 {
     using namespace RestyleWindow;
     Kept& kept = *kept_;
-    if (kept.fenceLikeEdited || !kept.fencesRead || kept.grids != false)
+    if (kept.fenceLikeEdited || !kept.fencesRead || !kept.grids)
         return false;
     const U16View text = storage.string();
     // Only a fence-like line opens a block: the change must lie in the last one
@@ -2596,9 +2658,11 @@ bool MarkdownEditorCoordinator::restyleOpeningFence(TextView& view, TextStorage&
     const auto [lo, n, first, last] = changedLines(text, changed, bounds);
     // The changed line opens a block as before, in a language of the same name:
     // its body, and everything around, reads as before; the line alone changed.
+    // Read with the body's first line after it, outside any grid: in an item or a
+    // quotation, only where it reads so alone as well (see styledCodeLines()).
     const std::optional<CodeBody> block = CodeBodies::openedAt(kept.fences, first);
-    if (!block || block->contained() || first < lo || block->codeStart != last || last > n
-        || nextLineStart(text, first) != last)
+    if (!block || first < lo || block->codeStart != last || last > n || nextLineStart(text, first) != last
+        || (*kept.grids && hasGrids(storage, Range::fromTo(first, nextLineStart(text, last)))))
         return false;
     const std::optional<TextStorage> piece
         = styledCodeLines(view, storage, first, Range::fromTo(last, nextLineStart(text, last)), selection);
@@ -3153,14 +3217,16 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         kept.listResume.reset();
         while (!resumed && !inList && from > 0 && !kept.stepStartsAt(from))
             from = lineStart(text, from - 1);
-        const int head = resumed ? nextLineStart(text, resumed->opener) - resumed->opener : 0;
+        // After its opening fence's line, or the lines from above it that read it in its item or quotation.
+        const int headStart = resumed ? kept.codeHead(*resumed) : 0;
+        const int head = resumed ? nextLineStart(text, resumed->opener) - headStart : 0;
         const AttributedString opening
-            = resumed ? storage.attributedSubstring(Range{resumed->opener, head}) : AttributedString();
-        // Its opening fence reads alone as in the whole text (not so in a list item);
-        // one styled at another size yet, with no indent in both.
+            = resumed ? storage.attributedSubstring(Range{headStart, head}) : AttributedString();
+        // Its opening fence reads so as in the whole text; one styled at another
+        // size yet, with no indent in both.
         auto openingAlike = [&](const AttributedString& piece) {
             const ParagraphStyle* before = storage.paragraphStyle(resumed->opener);
-            const ParagraphStyle* alone = piece.paragraphStyle(0);
+            const ParagraphStyle* alone = piece.paragraphStyle(resumed->opener - headStart);
             auto flush = [](const ParagraphStyle& style) { return style.headIndent == 0 && style.firstLineHeadIndent == 0; };
             return before && alone && (*before == *alone || (kept.colorsRead && flush(*before) && flush(*alone)));
         };
@@ -3281,7 +3347,8 @@ void MarkdownEditorCoordinator::styleThrough(TextView& view, TextStorage& storag
         if (from < n) {
             stylePiece(piece, from - head, selection, view);
             if (resumed && !openingAlike(piece)) {
-                kept.unstyled = from;  // read again from where the text starts afresh
+                kept.unstyled = from;  // read again from where the text starts afresh, through the block
+                kept.codeRefused = resumed->opener;
                 continue;
             }
             copyBack(piece, from - head, storage, head);
