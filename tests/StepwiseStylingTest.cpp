@@ -362,8 +362,9 @@ TEST(StepwiseStyling, ALanguageNamedAnewRestylesItsBlockInSteps)
                 const size_t closing = now.find(u"```\n", now.find(u'\n', size_t(at)));
                 blockEnd = int(now.rfind(u'\n', closing)) + 1;
             }
-            if (edit.anew && onlyInBlock)
+            if (edit.anew && onlyInBlock) {
                 EXPECT_LT(unstyled(e).value_or(INT_MAX), blockEnd) << done;
+            }
             onlyInBlock = onlyInBlock && edit.anew;
         }
         int furthest = 0;
@@ -371,8 +372,9 @@ TEST(StepwiseStyling, ALanguageNamedAnewRestylesItsBlockInSteps)
             furthest = std::max(furthest, *unstyled(e));
             e.host->coordinator().styleAhead(e.view(), 0);
         }
-        if (onlyInBlock)
+        if (onlyInBlock) {
             EXPECT_LT(furthest, blockEnd + 2 * kStep) << done;
+        }
         e.view().layoutDocument();
         EXPECT_EQ(differential::compareWithFresh(e), "") << done;
     }
