@@ -286,27 +286,6 @@ bool endsBlocksAbove(U16View text, int start)
         && !MarkdownSyntax::matchList(line) && MarkdownSyntax::quoteLeader(line).depth == 0;
 }
 
-// Whether the line at `start` opens a paragraph that no block holds: a plain line
-// at the text's start or after an empty line (see ParagraphCut::bare).
-bool opensBareParagraph(U16View text, int start)
-{
-    using RestyleWindow::nextLineStart;
-    return start >= 0 && start < int(text.size()) && (start == 0 || ParagraphCuts::emptyLineBefore(text, start))
-        && ParagraphCuts::plainWherever(substring(text, Range::fromTo(start, nextLineStart(text, start))), true);
-}
-
-// Whether a place at `to` stands in the same paragraph that no block holds as the
-// place at `from` (`bare` saying whether that one does): only plain lines come
-// after `from`'s line up to `to`'s.
-bool staysBare(U16View text, int from, int to, bool bare)
-{
-    using RestyleWindow::nextLineStart;
-    const int n = int(text.size());
-    for (int p = nextLineStart(text, from); bare && p <= to && p < n; p = nextLineStart(text, p))
-        bare = ParagraphCuts::plainInParagraph(substring(text, Range::fromTo(p, nextLineStart(text, p))), true);
-    return bare;
-}
-
 // Whether the line at `start` begins the text afresh for the block scanner, as
 // the start of the text does: one that ends every block above it and opens no
 // fence. Styling in steps starts and ends its pieces only there.

@@ -272,6 +272,20 @@ int lazyItem(U16View text, int from, int to, int inherited)
     }
 }
 
+bool opensBareParagraph(U16View text, int start)
+{
+    return start >= 0 && start < int(text.size()) && (start == 0 || emptyLineBefore(text, start))
+        && plainWherever(substring(text, Range::fromTo(start, nextLineStart(text, start))), true);
+}
+
+bool staysBare(U16View text, int from, int to, bool bare)
+{
+    const int n = int(text.size());
+    for (int p = nextLineStart(text, from); bare && p <= to && p < n; p = nextLineStart(text, p))
+        bare = plainInParagraph(substring(text, Range::fromTo(p, nextLineStart(text, p))), true);
+    return bare;
+}
+
 int nextCloser(U16View text, int at, unsigned open, bool lineOpen)
 {
     for (int q = std::max(at, 0); q < int(text.size()) && text[size_t(q)] != u'\n'; ++q) {

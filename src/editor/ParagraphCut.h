@@ -109,6 +109,13 @@ U16String context(U16View text, const ParagraphCut& cut);
 // lazily: the last item among them when only plain lines follow it, else
 // `inherited` when all of them are plain; -1 otherwise.
 int lazyItem(U16View text, int from, int to, int inherited);
+// Whether the line at `start` opens a paragraph that no block holds: a plain line
+// at the text's start or after an empty line (see ParagraphCut::bare).
+bool opensBareParagraph(U16View text, int start);
+// Whether a place at `to` stands in the same paragraph that no block holds as the
+// place at `from` (`bare` saying whether that one does): only plain lines come
+// after `from`'s line up to `to`'s.
+bool staysBare(U16View text, int from, int to, bool bare);
 
 // In a line whose scan leaves something open at `at`, the first character from
 // `at` on that may close it: a delimiter of `open` (MarkdownSyntax::DelimiterBit),
